@@ -1,0 +1,29 @@
+# Top-level driver: `make check` sets up the machine, builds and runs every test.
+BUILD   ?= build
+RELEASE ?= build-release
+JOBS    ?= $(shell nproc)
+
+.PHONY: check deps configure build test bench clean
+
+check: deps build test
+
+deps:
+	@tools/install-deps deps/*.txt
+
+configure:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test:
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# Benchmarks are built without sanitizers and run on demand only.
+bench: deps
+	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_SANITIZE=OFF
+	cmake --build $(RELEASE) -j $(JOBS)
+	@for b in $(RELEASE)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+clean:
+	rm -rf $(BUILD) $(RELEASE)
