@@ -142,6 +142,8 @@ TEST_F(FileOps, FindWithPatterns) {
       {"C:\\DB\\README.*", {"README"}},
       {"C:\\DB\\*.*", {".", "..", "KELVINDX.DBF", "kelvcust.dbf", "KELVINDX.MDX", "P17.NC", "P170.NC", "README", ".hidden", "SUB"}},
       {"C:\\*.*", {"DB"}},  // no "." or ".." at a drive's root
+      {"C:*.*", {"DB"}},      // the current directory of C:, its root
+      {"db\\k*.dbf", {"KELVINDX.DBF", "kelvcust.dbf"}},
       {"C:\\DB\\*.XYZ", {}},
       {"C:\\NODIR\\*.*", {}},
   };
