@@ -38,7 +38,8 @@ int64_t from_local_time(const SystemTime& local);
 uint32_t tick_count();
 uint64_t tick_count64();
 
-// Sleep(ms); 0 only yields the processor.
+// Sleep(ms); 0 only yields the processor. Where the threads layer is
+// linked, its time scale applies (platform/sync.h).
 void sleep_ms(uint32_t ms);
 
 }  // namespace plat
