@@ -183,7 +183,7 @@ struct FindData {
   FileTime last_write = 0;
 };
 
-// A search in progress; move-only.
+// A search in progress.
 class FindHandle {
  public:
   FindHandle() = default;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "platform/file.h"
 #include "tests/platform/file_sandbox.h"
@@ -103,6 +105,27 @@ TEST_F(FileIo, ShareModesBetweenTwoOpens) {
   EXPECT_FALSE(plat::close(a));
   EXPECT_EQ(plat::last_error(), plat::error_invalid_handle);
   EXPECT_TRUE(plat::create_file("C:\\T.DBF", Access::read, Share::none, Disposition::open_existing).is_open());
+}
+
+// Two exclusive opens racing each other: never both.
+TEST_F(FileIo, RacingExclusiveOpens) {
+  FileSandbox::put(box.c("RACE.DBF"), "");
+  for (int round = 0; round < 50; ++round) {
+    std::atomic<int> ready{0};
+    bool opened[2] = {};
+    plat::File files[2];
+    auto run = [&](int i) {
+      ++ready;
+      while (ready < 2) {
+      }
+      files[i] = plat::create_file("C:\\RACE.DBF", Access::read_write, Share::none, Disposition::open_existing);
+      opened[i] = files[i].is_open();
+    };
+    std::thread a(run, 0), b(run, 1);
+    a.join();
+    b.join();
+    EXPECT_FALSE(opened[0] && opened[1]) << round;
+  }
 }
 
 TEST_F(FileIo, RefusedCreateAlwaysKeepsTheData) {

@@ -52,6 +52,10 @@ TEST_F(FileOps, MoveNeverReplaces) {
   EXPECT_FALSE(plat::file_exists("C:\\A.NC"));
   EXPECT_FALSE(plat::move_file("C:\\A.NC", "C:\\C.NC"));
   EXPECT_EQ(plat::last_error(), plat::error_not_found);
+  // A change of case only renames.
+  EXPECT_TRUE(plat::move_file("C:\\BACKUP\\A1.NC", "C:\\BACKUP\\a1.nc"));
+  EXPECT_EQ(FileSandbox::get(box.c("BACKUP/a1.nc")), "a");
+  EXPECT_FALSE(std::filesystem::exists(box.c("BACKUP/A1.NC")));
 }
 
 // /dev/shm is another file system on most machines: the move becomes a copy
