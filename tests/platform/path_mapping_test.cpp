@@ -37,6 +37,8 @@ TEST_F(PathMapping, MapsDosPathsToNative) {
       {"D:\\PROGS\\OLD.NC", "/base/d/Progs/old.nc"},
       {"d:progs", "/base/d/Progs"},                                 // D:'s current dir is its root
       {"C:\\MISSING\\Sub\\F.TXT", "/base/c/MISSING/Sub/F.TXT"},    // rest kept as given
+      {"C:\\NC\\P17.NC. ", "/base/c/NC/P17.NC"},                 // trailing dots and blanks go
+      {"C:\\NC\\P19.", "/base/c/NC/P19"},
       {"C:\\", "/base/c"},
       {"C:", "/base/c/KelvaCfg"},
   };
