@@ -156,7 +156,7 @@ int open_fd(const std::string& native, int flags, Access access) {
   int fd = ::open(native.c_str(), flags | O_RDWR | O_CLOEXEC, 0666);
   // Byte-range locks need a writable descriptor, so read access opens for
   // reading and writing where it may, and for reading only where not.
-  if (fd < 0 && access == Access::read && (errno == EACCES || errno == EROFS || errno == EPERM))
+  if (fd < 0 && access == Access::read && (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY))
     fd = ::open(native.c_str(), flags | O_RDONLY | O_CLOEXEC, 0666);
   return fd;
 }

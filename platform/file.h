@@ -78,6 +78,7 @@ class File {
   // The path as the caller gave it.
   const std::string& dos_path() const;
 
+  // For the layer's own code.
   struct Impl;
   Impl* impl() const { return impl_.get(); }
   explicit File(std::unique_ptr<Impl> impl);
