@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,12 @@ class TGlobals {
   std::string GetMessageText(int id) const;
 
   void LoadSyntax();
+
+  // The TEXT of a system log entry of this type with these caller values
+  // (texts; those the type does not take are ignored), or nothing when the
+  // type writes no entry. The writer above the table layer stores it.
+  std::optional<std::string> FormatLogText(int type, const char* value1 = nullptr, const char* value2 = nullptr,
+                                           const char* value3 = nullptr, const char* value4 = nullptr) const;
 
   // C-Hooks: no configuration is read for them.
   int ReadHookConfig() { return 1; }
