@@ -9,7 +9,7 @@ void TGlobals::SetupFileData() {
   FileData.InitialDir = ImportDir;
   FileData.DefaultExt.clear();
   FileData.FileName.clear();
-  LastDir = ImportDir.substr(0, kLastDirMax);
+  LastDir = ImportDir;
 }
 
 TGlobals::ConfigRead TGlobals::ReadConfig() {

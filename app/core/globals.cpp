@@ -24,14 +24,15 @@ TGlobals::TGlobals()
 
 TGlobals::~TGlobals() = default;
 
+// No length limits here: a cut directory would name another place.
 std::string TGlobals::MakeCfgPath(const char* sub) {
-  std::string p = WithBackslash(plat::get_current_directory().substr(0, 299));
+  std::string p = WithBackslash(plat::get_current_directory());
   if (sub) p += sub;
   return p;
 }
 
 std::string TGlobals::MakeWindowsDirPath(const char* sub) {
-  std::string p = WithBackslash(plat::windows_directory().substr(0, 199));
+  std::string p = WithBackslash(plat::windows_directory());
   if (sub) p += sub;
   return p;
 }

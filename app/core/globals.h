@@ -39,7 +39,6 @@ class TGlobals {
   static constexpr int kTextTableSize = 2000;
   static constexpr int kMenuTableSize = 40000;
   static constexpr int kHookSlots = 50;
-  static constexpr std::size_t kLastDirMax = 299;
 
   TGlobals();
   ~TGlobals();
@@ -126,7 +125,7 @@ class TGlobals {
   HeapText DefUser;
   HeapText DefPassword;
   HeapText MemoTemplate;
-  std::string LastDir;  // at most kLastDirMax characters
+  std::string LastDir;
   int SearchMode = 1;
   uint32_t RightsMask = 0;
   HeapText UserFirstName;
