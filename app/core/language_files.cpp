@@ -1,5 +1,9 @@
 // Loading the six language files and SYNTAX.CFG from the configuration
 // directory.
+//
+// SYNTAX.CFG: "[SECTION]" titles and "KEY=value more" lines; each line with
+// "=" gives one value, its first word after the "=" (blanks and tabs
+// skipped). Titles and key names are not kept, only the values in order.
 #include <string>
 
 #include "app/core/globals.h"
