@@ -1,0 +1,356 @@
+// Files over POSIX descriptors: opening with emulated share modes,
+// positional and pointer I/O, length, flush and the thread's last error.
+//
+// Share modes: each handle takes read (shared) open-file-description locks
+// on the bytes below that describe it: "may read", "may write", "denies
+// reading", "denies writing". An open then asks whether another handle
+// holds a byte that conflicts with its own: its access against their
+// denials, its denials against their access. Both sides take their bytes
+// before they look, so two racing opens never both succeed.
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <mutex>
+#include <system_error>
+
+#include "platform/file_internal.h"
+#include "platform/path.h"
+
+namespace plat {
+
+namespace {
+thread_local int t_last_error = 0;
+}
+
+int last_error() { return t_last_error; }
+void set_last_error(int error) { t_last_error = error; }
+
+std::string error_text(int error) {
+  switch (error) {
+    case error_none: return "no error";
+    case error_not_found: return "file not found";
+    case error_exists: return "file exists";
+    case error_access_denied: return "access denied";
+    case error_disk_full: return "disk full";
+    case error_sharing_violation: return "file is in use by another handle";
+    case error_lock_violation: return "range is locked by another handle";
+    case error_not_locked: return "range is not locked";
+    case error_invalid_handle: return "invalid handle";
+    default: return std::error_code(error, std::generic_category()).message();
+  }
+}
+
+bool fail(int error) {
+  set_last_error(error);
+  return false;
+}
+
+int64_t fail_io(int error) {
+  set_last_error(error);
+  return -1;
+}
+
+// ---- share-mode bytes ------------------------------------------------------
+
+namespace {
+
+bool take_shared(int fd, off_t byte) {
+  struct flock fl {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = byte;
+  fl.l_len = 1;
+  return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+}  // namespace
+
+bool held_by_other(int fd, off_t byte) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = byte;
+  fl.l_len = 1;
+  if (::fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+bool open_elsewhere(const std::string& native, bool deny_write_only) {
+  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool busy = deny_write_only
+                  ? held_by_other(fd, kShareDenyWrite)
+                  : held_by_other(fd, kShareAccessRead) || held_by_other(fd, kShareAccessWrite);
+  ::close(fd);
+  return busy;
+}
+
+// ---- File ------------------------------------------------------------------
+
+File::File() = default;
+File::File(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+File::File(File&&) noexcept = default;
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (is_open()) close(*this);
+    impl_ = std::move(other.impl_);
+  }
+  return *this;
+}
+File::~File() {
+  if (impl_ && impl_->fd >= 0) ::close(impl_->fd);
+}
+
+bool File::is_open() const { return impl_ && impl_->fd >= 0; }
+
+const std::string& File::native_path() const {
+  static const std::string empty;
+  return impl_ ? impl_->native : empty;
+}
+const std::string& File::dos_path() const {
+  static const std::string empty;
+  return impl_ ? impl_->dos : empty;
+}
+
+namespace {
+
+int open_fd(const std::string& native, int flags, Access access) {
+  int fd = ::open(native.c_str(), flags | O_RDWR | O_CLOEXEC, 0666);
+  // Byte-range locks need a writable descriptor, so read access opens for
+  // reading and writing where it may, and for reading only where not.
+  if (fd < 0 && access == Access::read && (errno == EACCES || errno == EROFS || errno == EPERM))
+    fd = ::open(native.c_str(), flags | O_RDONLY | O_CLOEXEC, 0666);
+  return fd;
+}
+
+}  // namespace
+
+File create_file(std::string_view path, Access access, Share share, Disposition disposition,
+                 int* error) {
+  auto failed = [&](int e) {
+    set_last_error(e);
+    if (error) *error = e;
+    return File();
+  };
+  if (path.empty()) return failed(error_not_found);
+  std::string native = to_native_path(path);
+
+  bool truncate = disposition == Disposition::create_always ||
+                  disposition == Disposition::truncate_existing;
+  int fd = -1;
+  switch (disposition) {
+    case Disposition::create_new:
+      fd = open_fd(native, O_CREAT | O_EXCL, access);
+      break;
+    case Disposition::create_always:
+    case Disposition::open_always:
+      // Never O_TRUNC here: the share check comes first.
+      for (int tries = 0; fd < 0 && tries < 10; ++tries) {
+        fd = open_fd(native, O_CREAT | O_EXCL, access);
+        if (fd >= 0) {
+          truncate = false;  // fresh and empty
+        } else if (errno == EEXIST) {
+          fd = open_fd(native, 0, access);
+          if (fd < 0 && errno == ENOENT) continue;  // removed meanwhile
+        } else {
+          break;
+        }
+      }
+      break;
+    case Disposition::open_existing:
+    case Disposition::truncate_existing:
+      fd = open_fd(native, 0, access);
+      break;
+  }
+  if (fd < 0) {
+    int e = errno;
+    if (e == EISDIR) e = error_access_denied;
+    if (e == ENOTDIR) e = error_not_found;
+    return failed(e);
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return failed(error_access_denied);
+  }
+
+  bool reads = access != Access::write;
+  bool writes = access != Access::read;
+  bool deny_read = share == Share::none || share == Share::write;
+  bool deny_write = share == Share::none || share == Share::read;
+  bool took = (!reads || take_shared(fd, kShareAccessRead)) &&
+              (!writes || take_shared(fd, kShareAccessWrite)) &&
+              (!deny_read || take_shared(fd, kShareDenyRead)) &&
+              (!deny_write || take_shared(fd, kShareDenyWrite));
+  if (!took) {
+    int e = errno;
+    ::close(fd);
+    return failed(e == EAGAIN || e == EACCES ? error_sharing_violation : e);
+  }
+  bool conflict = (reads && held_by_other(fd, kShareDenyRead)) ||
+                  (writes && held_by_other(fd, kShareDenyWrite)) ||
+                  (deny_read && held_by_other(fd, kShareAccessRead)) ||
+                  (deny_write && held_by_other(fd, kShareAccessWrite));
+  if (conflict) {
+    ::close(fd);
+    return failed(error_sharing_violation);
+  }
+  if (truncate && st.st_size != 0) {
+    if (!writes) {
+      ::close(fd);
+      return failed(error_access_denied);
+    }
+    if (::ftruncate(fd, 0) != 0) {
+      int e = errno;
+      ::close(fd);
+      return failed(e);
+    }
+  }
+
+  auto impl = std::make_unique<File::Impl>();
+  impl->fd = fd;
+  impl->writable = writes;
+  impl->native = std::move(native);
+  impl->dos = std::string(path);
+  set_last_error(error_none);
+  if (error) *error = error_none;
+  return File(std::move(impl));
+}
+
+bool close(File& file) {
+  File::Impl* f = file.impl();
+  if (!f || f->fd < 0) return fail(error_invalid_handle);
+  int fd = f->fd;
+  f->fd = -1;
+  f->locks.clear();
+  if (::close(fd) != 0 && errno != EINTR) return fail(errno);
+  return true;
+}
+
+// ---- I/O -------------------------------------------------------------------
+
+namespace {
+
+File::Impl* open_impl(File& file) {
+  File::Impl* f = file.impl();
+  if (!f || f->fd < 0) {
+    set_last_error(error_invalid_handle);
+    return nullptr;
+  }
+  return f;
+}
+
+// Reads until n bytes or the end; -1 on a failure.
+int64_t read_loop(int fd, int64_t offset, void* buffer, size_t n, bool positional) {
+  size_t done = 0;
+  auto* p = static_cast<char*>(buffer);
+  while (done < n) {
+    ssize_t r = positional ? ::pread(fd, p + done, n - done, offset + int64_t(done))
+                           : ::read(fd, p + done, n - done);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      set_last_error(errno);
+      return -1;
+    }
+    if (r == 0) break;
+    done += size_t(r);
+  }
+  return int64_t(done);
+}
+
+// Writes all n bytes or fails; a write that makes no progress means the
+// disk is full.
+int64_t write_loop(int fd, int64_t offset, const void* buffer, size_t n, bool positional) {
+  size_t done = 0;
+  auto* p = static_cast<const char*>(buffer);
+  while (done < n) {
+    ssize_t r = positional ? ::pwrite(fd, p + done, n - done, offset + int64_t(done))
+                           : ::write(fd, p + done, n - done);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      set_last_error(errno);
+      return -1;
+    }
+    if (r == 0) {
+      set_last_error(error_disk_full);
+      return -1;
+    }
+    done += size_t(r);
+  }
+  return int64_t(n);
+}
+
+}  // namespace
+
+int64_t read_at(File& file, int64_t offset, void* buffer, size_t n) {
+  File::Impl* f = open_impl(file);
+  if (!f) return -1;
+  if (offset < 0) return fail_io(error_invalid_argument);
+  return read_loop(f->fd, offset, buffer, n, true);
+}
+
+int64_t write_at(File& file, int64_t offset, const void* buffer, size_t n) {
+  File::Impl* f = open_impl(file);
+  if (!f) return -1;
+  if (!f->writable) return fail_io(error_access_denied);
+  if (offset < 0) return fail_io(error_invalid_argument);
+  return write_loop(f->fd, offset, buffer, n, true);
+}
+
+int64_t read(File& file, void* buffer, size_t n) {
+  File::Impl* f = open_impl(file);
+  if (!f) return -1;
+  return read_loop(f->fd, 0, buffer, n, false);
+}
+
+int64_t write(File& file, const void* buffer, size_t n) {
+  File::Impl* f = open_impl(file);
+  if (!f) return -1;
+  if (!f->writable) return fail_io(error_access_denied);
+  return write_loop(f->fd, 0, buffer, n, false);
+}
+
+int64_t seek(File& file, int64_t offset, Whence whence) {
+  File::Impl* f = open_impl(file);
+  if (!f) return -1;
+  int w = whence == Whence::begin ? SEEK_SET : whence == Whence::current ? SEEK_CUR : SEEK_END;
+  off_t r = ::lseek(f->fd, offset, w);
+  if (r < 0) {
+    set_last_error(errno);
+    return -1;
+  }
+  return r;
+}
+
+int64_t length(File& file) {
+  File::Impl* f = open_impl(file);
+  if (!f) return -1;
+  struct stat st;
+  if (::fstat(f->fd, &st) != 0) {
+    set_last_error(errno);
+    return -1;
+  }
+  return st.st_size;
+}
+
+bool set_length(File& file, int64_t n) {
+  File::Impl* f = open_impl(file);
+  if (!f) return false;
+  if (!f->writable) return fail(error_access_denied);
+  if (n < 0) return fail(error_invalid_argument);
+  if (::ftruncate(f->fd, n) != 0) return fail(errno);
+  return true;
+}
+
+bool flush(File& file) {
+  File::Impl* f = open_impl(file);
+  if (!f) return false;
+  if (::fsync(f->fd) != 0) return fail(errno);
+  return true;
+}
+
+}  // namespace plat

@@ -1,0 +1,172 @@
+// Whole-file operations: delete, move, copy, directories, existence and
+// last-write time.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/file_internal.h"
+#include "platform/path.h"
+
+namespace plat {
+
+namespace {
+
+// Copies src's bytes into dst; the caller removes dst on failure.
+bool copy_bytes(int src, int dst) {
+  std::vector<char> buf(1 << 16);
+  for (;;) {
+    ssize_t r = ::read(src, buf.data(), buf.size());
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return fail(errno);
+    }
+    if (r == 0) return true;
+    size_t done = 0;
+    while (done < size_t(r)) {
+      ssize_t w = ::write(dst, buf.data() + done, size_t(r) - done);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return fail(errno);
+      }
+      if (w == 0) return fail(error_disk_full);
+      done += size_t(w);
+    }
+  }
+}
+
+// Copies a regular file; with fail_if_exists the target is created new,
+// otherwise it is written beside the target and renamed over it at the end.
+bool copy_native(const std::string& from, const std::string& to, bool fail_if_exists) {
+  int src = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (src < 0) return fail(errno == ENOTDIR ? error_not_found : errno);
+  struct stat st;
+  if (::fstat(src, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(src);
+    return fail(error_access_denied);
+  }
+  std::string target = to;
+  int dst;
+  if (fail_if_exists) {
+    dst = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  } else {
+    struct stat tst;
+    if (::stat(to.c_str(), &tst) == 0) {
+      if (S_ISDIR(tst.st_mode)) {
+        ::close(src);
+        return fail(error_access_denied);
+      }
+      if (open_elsewhere(to, true)) {
+        ::close(src);
+        return fail(error_sharing_violation);
+      }
+    }
+    target = to + ".kvcopy-XXXXXX";
+    dst = ::mkstemp(target.data());
+  }
+  if (dst < 0) {
+    int e = errno;
+    ::close(src);
+    return fail(e == ENOTDIR ? error_not_found : e);
+  }
+  bool ok = copy_bytes(src, dst);
+  if (ok && !fail_if_exists) ::fchmod(dst, st.st_mode & 0777);
+  if (ok) {
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(dst, times);
+  }
+  int e = ok ? 0 : last_error();
+  if (::close(dst) != 0 && ok) {
+    ok = false;
+    e = errno;
+  }
+  ::close(src);
+  if (ok && !fail_if_exists && ::rename(target.c_str(), to.c_str()) != 0) {
+    ok = false;
+    e = errno;
+  }
+  if (!ok) {
+    ::unlink(target.c_str());
+    return fail(e);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool delete_file(std::string_view path) {
+  std::string native = to_native_path(path);
+  struct stat st;
+  if (::lstat(native.c_str(), &st) != 0) return fail(errno == ENOTDIR ? error_not_found : errno);
+  if (S_ISDIR(st.st_mode)) return fail(error_access_denied);
+  if (S_ISREG(st.st_mode) && open_elsewhere(native, false)) return fail(error_sharing_violation);
+  if (::unlink(native.c_str()) != 0) return fail(errno);
+  return true;
+}
+
+bool move_file(std::string_view from, std::string_view to) {
+  std::string src = to_native_path(from);
+  std::string dst = to_native_path(to);
+  struct stat st;
+  if (::lstat(src.c_str(), &st) != 0) return fail(errno == ENOTDIR ? error_not_found : errno);
+  if (S_ISREG(st.st_mode) && open_elsewhere(src, false)) return fail(error_sharing_violation);
+  if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
+  int e = errno;
+  if (e == EINVAL || e == ENOSYS) {
+    // The file system cannot refuse to replace by itself.
+    struct stat tst;
+    if (::lstat(dst.c_str(), &tst) == 0) return fail(error_exists);
+    if (::rename(src.c_str(), dst.c_str()) == 0) return true;
+    e = errno;
+  }
+  if (e != EXDEV) return fail(e == ENOTDIR ? error_not_found : e);
+  if (!S_ISREG(st.st_mode)) return fail(EXDEV);
+  if (!copy_native(src, dst, true)) return false;
+  if (::unlink(src.c_str()) != 0) {
+    e = errno;
+    ::unlink(dst.c_str());  // keep one copy, where it was
+    return fail(e);
+  }
+  return true;
+}
+
+bool copy_file(std::string_view from, std::string_view to, bool fail_if_exists) {
+  return copy_native(to_native_path(from), to_native_path(to), fail_if_exists);
+}
+
+bool create_directory(std::string_view path) {
+  if (::mkdir(to_native_path(path).c_str(), 0777) != 0)
+    return fail(errno == ENOTDIR ? error_not_found : errno);
+  return true;
+}
+
+bool remove_directory(std::string_view path) {
+  if (::rmdir(to_native_path(path).c_str()) != 0)
+    return fail(errno == ENOTDIR ? error_not_found : errno);
+  return true;
+}
+
+bool file_exists(std::string_view path) {
+  struct stat st;
+  return !path.empty() && ::stat(to_native_path(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool directory_exists(std::string_view path) {
+  struct stat st;
+  return !path.empty() && ::stat(to_native_path(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool last_write_time(std::string_view path, FileTime& time) {
+  struct stat st;
+  if (path.empty()) return fail(error_not_found);
+  if (::stat(to_native_path(path).c_str(), &st) != 0)
+    return fail(errno == ENOTDIR ? error_not_found : errno);
+  time = st.st_mtime;
+  return true;
+}
+
+}  // namespace plat
