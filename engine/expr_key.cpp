@@ -12,6 +12,18 @@ namespace {
 // A blank date computed by an expression (julian 0) sorts after every date.
 constexpr double kBlankComputedDate = 1.0e300;
 
+// A packed decimal's exponent is one byte: magnitudes beyond kPackedMax key
+// as the extreme, below kPackedMin as 0, and non-numbers as 0.
+constexpr double kPackedMax = 1.0e40;
+constexpr double kPackedMin = 1.0e-40;
+
+double packable(double d) {
+    if (!std::isfinite(d)) return std::isinf(d) ? (d > 0 ? kPackedMax : -kPackedMax) : 0.0;
+    if (std::fabs(d) > kPackedMax) return d > 0 ? kPackedMax : -kPackedMax;
+    if (std::fabs(d) < kPackedMin) return 0.0;
+    return d;
+}
+
 int key_size(int length, int type) {
     switch (type) {
         case 'D': case 'd': return 8;
@@ -54,9 +66,7 @@ int expr_key(DbExpr* expr, char** value, int length, int type) {
             packed_from_str(reinterpret_cast<unsigned char*>(key), v, length);
             break;
         case 'n': {
-            double d = expr_get_d(v);
-            // Packed decimals hold finite numbers only; an overflowed result keys as 0.
-            packed_from_double(reinterpret_cast<unsigned char*>(key), std::isfinite(d) ? d : 0.0);
+            packed_from_double(reinterpret_cast<unsigned char*>(key), packable(expr_get_d(v)));
             break;
         }
         default:
