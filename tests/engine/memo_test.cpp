@@ -36,7 +36,9 @@ struct Memos : ::testing::Test {
     ASSERT_NE(d, nullptr);
   }
   void TearDown() override {
-    if (d) EXPECT_EQ(data_close(d), 0);
+    if (d) {
+      EXPECT_EQ(data_close(d), 0);
+    }
   }
 
   DbField* note() { return data_field_at(d, 2); }
