@@ -70,7 +70,7 @@ TEST(Sort, OrdersByKeyThenSequenceInMemoryAndAcrossRuns) {
       {61440, 2000, 50, false},   // in memory, many equal keys
       {2048, 5000, 40, true},     // many small runs
       {4096, 20000, 5000, true},  // runs with few repeats
-      {2048, 300, 3, true},       // equal keys spread over runs
+      {2048, 1500, 3, true},      // equal keys spread over runs
   };
   for (const Case& c : cases) {
     DbEngine ctx;
