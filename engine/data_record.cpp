@@ -257,12 +257,16 @@ int data_append(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   DbLock lock(c);
   if (c->error_code < 0) return -1;
+  bool had_append = d->append_locked;
   int rc = data_lock_append(d);
   if (rc != 0) return rc;
-  bool took_append = d->append_locked;
-  d->header.num_recs = -1;
+  bool took_append = !had_append && d->append_locked;
+  if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
   long count = data_reccount(d);
-  if (count < 0) return -1;
+  if (count < 0) {
+    if (took_append) data_unlock_append(d);
+    return -1;
+  }
   rc = data_lock_record(d, count + 1);
   if (rc != 0) {
     if (took_append) data_unlock_append(d);
@@ -273,29 +277,37 @@ int data_append(DbDataFile* d) {
   d->record_changed = 0;
   c->activity_bits |= 16;
   // Index keys are added by the index code.
-  for (int i = 0; i < d->n_memos; i++) {
+  for (int i = 0; i < d->n_memos && rc == 0; i++) {
     DbMemoEntry* m = &d->memos[i];
     DbField* f = m->field;
     if (!m->needs_read && m->len > 0) {
       long block = 0;
       rc = memo_file_write(&d->memo_file, &block, m->text, m->len);
-      if (rc != 0) return rc;
-      ltoa_width(block, d->record + f->offset, 10);
+      if (rc == 0) ltoa_width(block, d->record + f->offset, 10);
     } else {
       std::memset(d->record + f->offset, ' ', f->len);
     }
     m->changed = 0;
   }
-  d->record[d->record_width] = 0x1A;
-  rc = file_write(&d->file, data_record_pos(d, count + 1), d->record, d->record_width + 1);
-  d->record[d->record_width] = 0;
-  if (rc < 0) return -1;
-  d->header.num_recs = count + 1;
-  d->count_seen = count + 1;
-  rc = data_header_write(d);
+  if (rc == 0) {
+    d->record[d->record_width] = 0x1A;
+    rc = file_write(&d->file, data_record_pos(d, count + 1), d->record, d->record_width + 1);
+    d->record[d->record_width] = 0;
+  }
+  if (rc == 0) {
+    d->header.num_recs = count + 1;
+    d->count_seen = count + 1;
+    rc = data_header_write(d);
+  }
+  if (rc != 0) d->rec_num = 0;
   if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
-  if (took_append) data_unlock_append(d);
-  return rc < 0 ? -1 : 0;
+  if (took_append) {
+    // The lock goes even after a failure; the failure is what the caller sees.
+    int saved = code_error_set(c, 0);
+    data_unlock_append(d);
+    if (saved != 0) code_error_set(c, saved);
+  }
+  return rc;
 }
 
 int data_append_blank(DbDataFile* d) {

@@ -81,6 +81,18 @@ int add_constant(ExprParse& p, const void* bytes, int n) {
     return at;
 }
 
+// A named calculation by the first len characters (at most 19) of name,
+// upper-cased, exact match.
+DbCalc* find_calc(DB_ENGINE* c, const char* name, int len) {
+    char want[20] = {};
+    if (len > 19) len = 19;
+    for (int i = 0; i < len && name[i]; ++i) want[i] = upper(name[i]);
+    for (auto* calc = static_cast<DbCalc*>(list_first(&c->calc_list)); calc;
+         calc = static_cast<DbCalc*>(list_next(&c->calc_list, calc)))
+        if (std::strcmp(calc->name, want) == 0) return calc;
+    return nullptr;
+}
+
 int parse_value(ExprParse& p);
 
 // The last operation appended must be a numeric constant; it is taken out.
@@ -105,7 +117,7 @@ int parse_function(ExprParse& p, const char* name, int name_len) {
     }
     DbCalc* calc = nullptr;
     if (row < 0) {
-        calc = calc_lookup(p.ctx, ident.c_str(), name_len);
+        calc = find_calc(p.ctx, name, name_len);
         if (!calc) return p.fail(e_unrec_function, ident.c_str());
         row = calc->total ? kRowTotal : kRowCalc;
     }

@@ -63,10 +63,13 @@ void r_memo(ExprEval& ev) {
     char* out = ev.slot();
     size_t room = size_t(ev.op->length);
     size_t n = 0;
-    if (ev.expr->ctx->error_code >= 0 && memo_field_read(ev.op->field) >= 0) {
+    // The text as loaded for the current record (read from the memo file when not yet).
+    if (ev.expr->ctx->error_code >= 0) {
         n = memo_field_len(ev.op->field);
+        const char* text = memo_field_ptr(ev.op->field);
+        if (ev.expr->ctx->error_code < 0 || !text) n = 0;
         if (n > room) n = room;
-        if (n) std::memcpy(out, memo_field_ptr(ev.op->field), n);
+        if (n) std::memcpy(out, text, n);
     }
     std::memset(out + n, 0, room - n);
     ev.push(out);

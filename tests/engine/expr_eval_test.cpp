@@ -3,6 +3,8 @@
 // dates, logicals, record functions, and the logical and double views.
 #include "tests/engine/expr_fixture.h"
 
+#include <vector>
+
 namespace {
 struct Case {
     const char* text;
@@ -149,6 +151,7 @@ TEST_F(ExprTest, MemoText) {
     DbField* note = data_field_named(d, "NOTE");
     ASSERT_GE(memo_field_assign(note, "long memo text", 14), 0);
     ASSERT_EQ(data_write(d, 1), 0);
+    ASSERT_EQ(data_go(d, 1), 0);  // the text now comes from the memo file
     EXPECT_EQ(show("NOTE"), "long mem");
     EXPECT_EQ(show("'mem' $ NOTE"), "T");
     ASSERT_GE(memo_field_assign(note, "abc", 3), 0);
@@ -205,4 +208,38 @@ TEST_F(ExprTest, PartOfAnExpression) {
     ASSERT_EQ(expr_eval_part(e, 8, &v), 0);
     EXPECT_EQ(render(v, 3, 'C'), "ABC");
     expr_free(e);
+}
+
+// Named calculations: the calculation's expression runs nested in the same
+// work buffer, its result landing where the outer expression expects it.
+TEST_F(ExprTest, NamedCalculations) {
+    struct Named { const char* name; const char* text; };
+    const Named named[] = {{"DOUBLE", "QTY * 2"}, {"NM", "NAME"}, {"TAG", "'<' + CODE + '>'"}};
+    std::vector<DbCalc> calcs(std::size(named));
+    for (size_t i = 0; i < calcs.size(); ++i) {
+        calcs[i].context = &ctx;
+        calcs[i].expr = parse(named[i].text);
+        ASSERT_NE(calcs[i].expr, nullptr) << named[i].text;
+        std::strcpy(calcs[i].name, named[i].name);
+        list_add(&ctx.calc_list, &calcs[i]);
+    }
+    const Case cases[] = {
+        {"DOUBLE() + 1", "26"},
+        {"double() > QTY", "T"},
+        {"CODE + NM()", "XY ABCDEF    "},
+        {"NM() + CODE", "ABCDEF    XY "},
+        {"CODE + TAG() + NM()", "XY <XY >ABCDEF    "},
+        {"STR(DOUBLE(), 5) + TAG()", "   25<XY >"},
+        {"NM(1)", "parse error -430"},
+        {"NOCALC()", "parse error -470"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(show(c.text), c.value) << c.text;
+    // The calculation still evaluates on its own after being moved.
+    char* v = nullptr;
+    ASSERT_EQ(expr_eval(calcs[2].expr, &v), 5);
+    EXPECT_EQ(std::string(v, 5), "<XY >");
+    for (DbCalc& calc : calcs) {
+        list_remove(&ctx.calc_list, &calc);
+        expr_free(calc.expr);
+    }
 }
