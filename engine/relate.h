@@ -64,6 +64,7 @@ struct DbRelation {
   int initialised = 0;
   int state = 0;  // 'x' building the sorted set, 'y' ready
   int skip_backward = 0;
+  int moving_back = 0;  // the current move goes backward: scans start at their last match
 };
 
 DbRelation* relate_init(DbDataFile* data);

@@ -175,6 +175,7 @@ int scan_step(DbRelateNode* node, int dir) {
 
 // One move of the relation in a direction: 0 moved, 3 or 4 at the end.
 int advance(DbRelation* r, int dir) {
+  r->moving_back = dir < 0;
   for (DbRelateNode* node : r->scan_list) {
     bool in_sort = r->state == 'y' && node->sort_type == DB_RELATE_EXACT;
     if (is_top(node) || in_sort) {
@@ -182,6 +183,9 @@ int advance(DbRelation* r, int dir) {
       if (r->state == 'y') return relate_sort_read(r, r->sort_pos + dir);
       return master_step(r, dir, false);
     }
+    // A scan outside the sorted set runs when the set is read, not while it
+    // is built, or each of its records would enter the set once more.
+    if (r->state == 'x' && node->sort_type == DB_RELATE_SORT_SKIP) continue;
     int rc = scan_step(node, dir);
     if (rc < 0 || rc == DB_RELATE_END) return rc;
     if (rc == DB_RELATE_MOVED) {
@@ -208,6 +212,7 @@ int accept(DbRelation* r) {
 // Positions on the first (dir 1) or last (dir -1) qualifying record.
 int relate_end(DbRelation* r, int dir) {
   DbDataFile* d = r->top.data;
+  r->moving_back = dir < 0;
   r->top.slave_tag = data_tag_selected(d);
   if (!r->initialised) {
     int rc = prepare(r);
@@ -255,6 +260,15 @@ int relate_read_node(DbRelateNode* node) {
     if (rc < 0) return -1;
     bool usable = rc == 0 || node->match_mode == DB_RELATE_APPROX;
     if (usable && !relate_tag_eof(node->slave_tag)) {
+      if (rc == 0 && node->match_mode == DB_RELATE_SCAN && node->relation->moving_back) {
+        // Moving backward, a scan starts at the last record with its key.
+        while (relate_tag_skip(node->slave_tag, 1) == 1) {
+          if (!scan_key_holds(node)) {
+            relate_tag_skip(node->slave_tag, -1);
+            break;
+          }
+        }
+      }
       long rec = relate_tag_recno(node->slave_tag);
       if (!bitmap_test(&node->bitmap, rec)) return DB_RELATE_101;
       rc = go_existing(s, rec);

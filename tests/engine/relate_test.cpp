@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+#include "engine/fieldinfo.h"
+#include "engine/index.h"
+#include "engine/index_data.h"
 #include "engine/lock.h"
 #include "tests/engine/relate_fixture.h"
 
@@ -225,3 +228,115 @@ TEST_F(RelateTest, DepthFirstWalkOverNodes) {
 }
 
 }  // namespace
+
+// Slaves found through a tag of theirs: one job file keyed by program name.
+class RelateTagTest : public RelateTest {
+ protected:
+  DbDataFile* jobs = nullptr;
+  DbTag* by_prog = nullptr;
+  std::vector<std::pair<std::string, int>> job_rows;  // program name, quantity
+
+  void SetUp() override {
+    make_tables(30);
+    static const DbFieldInfo fields[] = {{"PROG", 'C', 12, 0}, {"QTY", 'N', 4, 0},
+                                         {nullptr, 0, 0, 0}};
+    jobs = data_create(&ctx, dir.file("JOBS.DBF").c_str(), fields, nullptr);
+    ASSERT_NE(jobs, nullptr);
+    // Every third program has no job, the others one or two.
+    for (size_t i = 0; i < rows.size(); i++) {
+      if (i % 3 == 0) continue;
+      for (int k = 0; k < (i % 3 == 1 ? 1 : 2); k++) job_rows.push_back({rows[i].name, int(i * 10 + k)});
+    }
+    std::reverse(job_rows.begin(), job_rows.end());  // record order differs from key order
+    for (const auto& j : job_rows) {
+      ASSERT_EQ(data_append_start(jobs, 0), 0);
+      field_assign(data_field_at(jobs, 1), j.first.c_str());
+      field_assign_long(data_field_at(jobs, 2), j.second);
+      ASSERT_EQ(data_append(jobs), 0);
+    }
+    static const DbTagInfo tags[] = {{"PROG", "PROG", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+    ASSERT_NE(index_create(jobs, nullptr, tags), nullptr) << code_error_get(&ctx);
+    by_prog = index_tag(static_cast<DbIndexFile*>(list_first(&jobs->indexes)), "PROG");
+    ASSERT_NE(by_prog, nullptr);
+  }
+  void TearDown() override {
+    index_data_close(jobs);
+    RelateTest::TearDown();
+  }
+
+  std::string padded(const std::string& s) { return s + std::string(12 - s.size(), ' '); }
+
+  // Job record numbers of a program, in key order (equal keys by record number).
+  std::vector<long> jobs_of(const std::string& name) {
+    std::vector<long> out;
+    for (size_t i = 0; i < job_rows.size(); i++)
+      if (job_rows[i].first == name) out.push_back(static_cast<long>(i + 1));
+    return out;
+  }
+
+  // (master record, job record or 0 for a blank job) for each delivery.
+  // Walked forward, and checked to be the same walked backward.
+  std::vector<std::pair<long, long>> deliveries(int mode, const char* sort = nullptr) {
+    DbRelation* r = relation(nullptr, sort);
+    DbRelateNode* s = relate_create_slave(&r->top, jobs, "NAME", by_prog);
+    EXPECT_NE(s, nullptr);
+    relate_match_set(s, mode);
+    relate_skip_enable(r, 1);
+    std::vector<std::pair<long, long>> out, back;
+    auto now = [&] { return std::make_pair(data_recno(d), data_eof(jobs) ? 0L : data_recno(jobs)); };
+    int rc = relate_top(r);
+    for (; rc == 0; rc = relate_skip(r, 1)) out.push_back(now());
+    EXPECT_EQ(rc, DB_EOF);
+    for (rc = relate_bottom(r); rc == 0; rc = relate_skip(r, -1)) back.insert(back.begin(), now());
+    EXPECT_EQ(back, out) << "backward, mode " << mode;
+    relate_free(r, 0);
+    return out;
+  }
+};
+
+TEST_F(RelateTagTest, ExactScanAndApproximateMatches) {
+  std::vector<std::pair<long, long>> exact, scan, approx;
+  std::vector<std::string> sorted_names;
+  for (const auto& j : job_rows) sorted_names.push_back(j.first);
+  std::sort(sorted_names.begin(), sorted_names.end());
+  for (size_t i = 0; i < rows.size(); i++) {
+    long m = static_cast<long>(i + 1);
+    std::vector<long> js = jobs_of(rows[i].name);
+    exact.push_back({m, js.empty() ? 0 : js.front()});
+    if (js.empty()) scan.push_back({m, 0});
+    for (long j : js) scan.push_back({m, j});
+    // Approximate: the first job whose name is not less.
+    auto it = std::lower_bound(sorted_names.begin(), sorted_names.end(), rows[i].name);
+    approx.push_back({m, it == sorted_names.end() ? 0 : jobs_of(*it).front()});
+  }
+  EXPECT_EQ(deliveries(DB_RELATE_EXACT), exact);
+  EXPECT_EQ(deliveries(DB_RELATE_SCAN), scan);
+  EXPECT_EQ(deliveries(DB_RELATE_APPROX), approx);
+
+  // Sorted by the master's name: the scan's records stay with their master.
+  std::vector<std::pair<long, long>> sorted = scan;
+  std::stable_sort(sorted.begin(), sorted.end(), [&](auto& a, auto& b) {
+    return rows[static_cast<size_t>(a.first - 1)].name < rows[static_cast<size_t>(b.first - 1)].name;
+  });
+  EXPECT_EQ(deliveries(DB_RELATE_SCAN, "NAME"), sorted);
+}
+
+TEST_F(RelateTagTest, ExpressionTypeMustMatchTheTag) {
+  for (int report : {1, 0}) {
+    ctx.index_option_a = report;
+    DbRelation* r = relation(nullptr);
+    EXPECT_EQ(relate_create_slave(&r->top, jobs, "CUST", by_prog), nullptr);
+    EXPECT_EQ(code_error_set(&ctx, 0), report ? e_relate : 0);
+    EXPECT_NE(relate_create_slave(&r->top, jobs, "UPPER(NAME)", by_prog), nullptr);
+    relate_free(r, 0);
+  }
+}
+
+TEST_F(RelateTagTest, TagListCopiesTheOpenIndex) {
+  TagInfoList tags(jobs);
+  ASSERT_EQ(tags.count(), 1);
+  EXPECT_STREQ(tags[0].name, "PROG");
+  EXPECT_STREQ(tags[0].expression, "PROG");
+  EXPECT_EQ(tags[0].filter, nullptr);
+  EXPECT_EQ(tags.tags()[1].name, nullptr);
+}
