@@ -77,6 +77,59 @@ struct IndexTest : ::testing::Test {
 
   DbTag* tag(const char* n) { return data_tag_find(d, n); }
 
+  // "hex key|record" lines of a tag in its order, as we walk it.
+  std::string our_dump(DbTag* t) {
+    std::string out;
+    if (tag_top(t) != 0 || tag_eof(t)) return out;
+    do {
+      char hex[3];
+      for (int i = 0; i < t->header.key_len; i++) {
+        std::snprintf(hex, sizeof hex, "%02x", tag_key(t)[i]);
+        out += hex;
+      }
+      out += "|" + std::to_string(tag_recno(t)) + "\n";
+    } while (tag_skip(t, 1) == 1);
+    return out;
+  }
+
+  // The same lines as Perl's XBase::Index reads them from the file.
+  std::string peer_dump(const std::string& mdx, const std::string& tag_name) {
+    std::string script = dir.file("dump.pl");
+    write_bytes(script, to_bytes(
+        "use XBase::Index;\n"
+        "my ($f, $t) = @ARGV;\n"
+        "my $i = XBase::Index->new($f, 'tag' => $t) or die XBase::Index->errstr;\n"
+        "$i->prepare_select;\n"
+        "while (my ($k, $v) = $i->fetch) { print unpack('H*', $k), \"|$v\\n\"; }\n"));
+    int status = 0;
+    std::string out = run_command("perl " + script + " " + mdx + " " + tag_name, &status);
+    EXPECT_EQ(status, 0) << "XBase::Index could not read " << tag_name;
+    return out;
+  }
+
+  std::string peer_tags(const std::string& mdx) {
+    int status = 0;
+    std::string out = run_command(
+        "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0]) or die; print join(\",\", $i->tags)' " + mdx,
+        &status);
+    EXPECT_EQ(status, 0);
+    return out;
+  }
+
+  // The peer reads the same tags and keys as we walk.
+  void expect_peer_agrees() {
+    std::string mdx = dir.file("PARTS.MDX");
+    ASSERT_EQ(data_flush(d), 0);
+    EXPECT_EQ(peer_tags(mdx), "DUE,ID,NAME,QTY");
+    for (const char* name : {"ID", "NAME", "QTY", "DUE"}) {
+      std::string ours = our_dump(tag(name));
+      ASSERT_FALSE(ours.empty());
+      EXPECT_EQ(peer_dump(mdx, name), ours) << name;
+    }
+  }
+
+  static std::vector<unsigned char> to_bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
   std::string str(int field) {
     std::string s = field_str(data_field_at(d, field));
     return s.substr(0, s.find_last_not_of(' ') + 1);

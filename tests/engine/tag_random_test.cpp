@@ -164,6 +164,7 @@ TEST_F(RandomIndex, TagsFollowEveryChange) {
     if (HasFatalFailure()) return;
   }
   EXPECT_GT(refused, 50);
+  expect_peer_agrees();
   // A rebuild gives the same membership and order.
   ASSERT_EQ(data_reindex(d), 0);
   for (const char* t : {"ID", "NAME", "QTY", "DUE"}) check_tag(t, steps);
