@@ -40,7 +40,8 @@ long write_level(Builder& b, size_t l) {
   Level& lv = b.levels[l];
   bool leaf = l == 0;
   int keys = leaf ? lv.count : lv.count - 1;
-  if (!leaf) std::memset(slot(b, lv, keys) + 4, 0, size_t(b.t->header.group_len) - 4);
+  if (!leaf && keys < b.t->header.keys_max)
+    std::memset(slot(b, lv, keys) + 4, 0, size_t(b.t->header.group_len) - 4);
   mdx_put32(lv.image.data(), uint32_t(keys));
   long number = b.next;
   if (seq_write(b.w, lv.image.data(), unsigned(lv.image.size())) < 0) return -1;
@@ -70,7 +71,8 @@ int add_entry(Builder& b, size_t l, const unsigned char* key, long pointer) {
   Level& lv = b.levels[l];
   unsigned char* e = slot(b, lv, lv.count);
   mdx_put32(e, uint32_t(pointer));
-  std::memcpy(e + 4, key, size_t(b.t->header.key_len));
+  // A full branch's last child has room for its pointer only; its key goes up.
+  if (lv.count < b.t->header.keys_max) std::memcpy(e + 4, key, size_t(b.t->header.key_len));
   std::memcpy(lv.last_key.data(), key, size_t(b.t->header.key_len));
   lv.count++;
   return 0;
