@@ -97,6 +97,11 @@ TEST_F(QueryTest, DeliversExactlyTheRowsTheFilterAccepts) {
     EXPECT_EQ(run(f, nullptr, true, &with_bitmap), want) << f;
     EXPECT_EQ(run(f, nullptr, false, &without), want) << f << " (optimiser off)";
     EXPECT_FALSE(without) << f;
+    ctx.optimise_off = 0;
+    DbRelation* r = relation(f);
+    relate_skip_enable(r, 1);
+    EXPECT_EQ(walk_back(r), want) << f << " backward";
+    relate_free(r, 0);
     // Numeric inequality cannot be keyed exactly; every other fully tagged
     // filter gets its bitmap.
     if (fully_tagged(f) && std::string(f) != "CUST <> 4") {
@@ -105,6 +110,27 @@ TEST_F(QueryTest, DeliversExactlyTheRowsTheFilterAccepts) {
     if (std::string(f) == "'ILL' $ NAME" || std::string(f) == "CUST = 3 .OR. 'TAP' $ NAME") {
       EXPECT_FALSE(with_bitmap) << f;
     }
+  }
+}
+
+TEST_F(QueryTest, SelectedTagGivesTheOrder) {
+  DbTag* by_name = data_tag_find(d, "NAME");
+  ASSERT_NE(by_name, nullptr);
+  for (const char* f : {"CUST = 5", "NAME > 'MILL'", "CUST < 4 .OR. CUST > 9", "'ILL' $ NAME"}) {
+    std::vector<long> want = expected(f);
+    std::stable_sort(want.begin(), want.end(), [&](long a, long b) {
+      return rows[static_cast<size_t>(a - 1)].name < rows[static_cast<size_t>(b - 1)].name;
+    });
+    data_tag_select(d, by_name);
+    for (bool optimise : {true, false}) {
+      bool bitmap = false;
+      EXPECT_EQ(run(f, nullptr, optimise, &bitmap), want) << f;
+      DbRelation* r = relation(f);
+      relate_skip_enable(r, 1);
+      EXPECT_EQ(walk_back(r), want) << f << " backward";
+      relate_free(r, 0);
+    }
+    data_tag_select(d, nullptr);
   }
 }
 
