@@ -235,29 +235,59 @@ void set_bit(DbFlags* f, long rec) {
     flag_set(f, static_cast<unsigned long>(rec));
 }
 
-// Sets the bits of the records whose keys lie in the leaf's range: from the
-// first key of the range (a seek, or the top for an upper bound alone) while
-// the keys stay inside it.
-int walk_leaf(const BNode& n, DbFlags* f) {
-  DbTag* t = n.tag;
-  DB_ENGINE* c = t->context;
-  Kind k = n.kind == NE ? EQ : n.kind;  // NE walks the equal keys and inverts
-  if (index_refresh(t->index) < 0) return -1;
-  int rc = k == LT || k == LE ? tag_top(t)
-                              : tag_seek(t, n.key.data(), static_cast<unsigned>(n.key.size()));
+// Sets the bits of the records whose keys k satisfy `k kind key`, walking
+// from `from_top` (else from the seek of the key) while `stop` does not hold.
+int walk_range(DbTag* t, const BNode& n, bool from_top, Kind take, bool skip_equal, DbFlags* f) {
+  int rc = from_top ? tag_top(t) : tag_seek(t, n.key.data(), static_cast<unsigned>(n.key.size()));
   if (rc < 0) return -1;
   while (!tag_eof(t)) {
     const unsigned char* key = tag_key(t);
     if (!key) break;
     int cmp = key_compare(t, key, n.key);
-    if (!(k == GT && cmp == 0)) {
-      if (!kind_holds(k, cmp)) break;
+    if (!(skip_equal && cmp == 0)) {
+      if (!kind_holds(take, cmp)) break;
       set_bit(f, tag_recno(t));
     }
     if (tag_skip(t, 1) != 1) break;
   }
-  if (c->error_code < 0) return -1;
-  if (n.keep_blank_dates) {
+  return t->context->error_code < 0 ? -1 : 0;
+}
+
+// The opposite of a one-sided range.
+Kind opposite(Kind k) {
+  switch (k) {
+    case LT: return GE;
+    case LE: return GT;
+    case GT: return LE;
+    default: return LT;  // GE
+  }
+}
+
+// Sets the bits of the records whose keys lie in the leaf's range. A range
+// that covers half of the tag or more is walked the other way round: the
+// keys outside it are set and the set is inverted.
+int walk_leaf(const BNode& n, DbFlags* f) {
+  DbTag* t = n.tag;
+  if (index_refresh(t->index) < 0) return -1;
+  Kind k = n.kind == NE ? EQ : n.kind;  // NE walks the equal keys and inverts
+  bool invert = n.kind == NE;
+  if (k != EQ && !(n.keep_blank_dates && (k == LT || k == LE))) {
+    if (tag_seek(t, n.key.data(), static_cast<unsigned>(n.key.size())) < 0) return -1;
+    double at = tag_eof(t) ? 1.0 : tag_position(t);
+    double share = k == GT || k == GE ? 1.0 - at : at;
+    if (share >= 0.5) {
+      k = opposite(k);
+      invert = true;
+    }
+  }
+  int rc;
+  switch (k) {
+    case LT: case LE: rc = walk_range(t, n, true, k, false, f); break;
+    case GT: rc = walk_range(t, n, false, GT, true, f); break;
+    default: rc = walk_range(t, n, false, k, false, f); break;  // EQ, GE
+  }
+  if (rc < 0) return -1;
+  if (n.keep_blank_dates && !invert) {
     // Blank dates key after every date; the filter sees them as day 0.
     double blank = 1e99;
     if (tag_seek(t, &blank, 8) < 0) return -1;
@@ -266,8 +296,8 @@ int walk_leaf(const BNode& n, DbFlags* f) {
       if (tag_skip(t, 1) != 1) break;
     }
   }
-  if (n.kind == NE) flag_invert(f);
-  return c->error_code < 0 ? -1 : 0;
+  if (invert) flag_invert(f);
+  return t->context->error_code < 0 ? -1 : 0;
 }
 
 int eval(const BNode& n, DbFlags* f, DB_ENGINE* c, unsigned long count) {
