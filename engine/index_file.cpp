@@ -1,5 +1,6 @@
 // Opening, creating, flushing, locking and closing production index files,
 // and noticing changes made by other stations.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -224,7 +225,7 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
   mdx_put16(h + 26, DB_MDX_TAG_ENTRY);
   char base[32];
   file_name_piece(base, sizeof base, d->file.name, 0, 0);
-  std::strncpy(reinterpret_cast<char*>(h + 4), base, 12);
+  std::memcpy(h + 4, base, std::min<size_t>(std::strlen(base), 12));
   x->blocks_per_page = c->cache_block_size / 512;
   if (x->blocks_per_page < 1) x->blocks_per_page = 1;
   if (x->blocks_per_page > 63) x->blocks_per_page = 63;

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kMaxRestarts = 5;
+constexpr int kMaxRestarts = 3;
 constexpr int kMaxSpares = 1;  // valid blocks kept besides the stack
 constexpr int kRestart = -2;   // internal: the descent must start again
 
