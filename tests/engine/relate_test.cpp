@@ -340,3 +340,21 @@ TEST_F(RelateTagTest, TagListCopiesTheOpenIndex) {
   EXPECT_EQ(tags[0].filter, nullptr);
   EXPECT_EQ(tags.tags()[1].name, nullptr);
 }
+
+TEST_F(RelateTest, ReadLockHoldsTheFilesUntilUnlocked) {
+  make_tables(10);
+  ctx.read_lock = 1;
+  ctx.lock_attempts = 1;
+  DbRelation* r = relation("CUST >= 0");
+  ASSERT_NE(relate_create_slave(&r->top, slave, "MACH", nullptr), nullptr);
+  ASSERT_EQ(relate_top(r), 0);
+  ctx.read_lock = 0;
+  DbDataFile* other = data_open(&ctx, dir.file("PROGS.DBF").c_str());
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(data_lock_file(other), DB_LOCKED);
+  relate_unlock(r);
+  EXPECT_EQ(data_lock_file(other), 0);
+  data_unlock(other);
+  data_close(other);
+  relate_free(r, 0);
+}
