@@ -172,9 +172,13 @@ TEST_F(QueryTest, BitmapHoldsExactlyTheAcceptedRecords) {
                         "PRICE <= 800", "DUE >= STOD('20240215')", "DUE <= STOD('20241115')",
                         "DUE >= STOD('20241115')", "DUE <= STOD('20240215')",
                         "NAME >= 'BORE4'", "NAME > 'BORE4       '", "NAME < 'TURN2       '",
-                        "CUST > 2.5 .AND. CUST < 8.5 .OR. NAME = 'TAP'"}) {
+                        "CUST > 2.5 .AND. CUST < 8.5 .OR. NAME = 'TAP'",
+                        "CUST > 2.5 .AND. CUST > 4.5 .AND. CUST <= 9 .AND. CUST < 11.5",
+                        "NAME >= 'D' .AND. NAME >= 'M' .AND. NAME < 'T' .AND. NAME < 'R'",
+                        "NAME >= 'MILL2' .AND. NAME > 'MILL'", "CUST > 5.5 .AND. CUST < 3.5"}) {
     DbRelation* r = relation(f);
-    ASSERT_EQ(relate_top(r), 0) << f;
+    int rc = relate_top(r);
+    ASSERT_TRUE(rc == 0 || rc == DB_EOF) << f;
     ASSERT_NE(r->top.bitmap.bits, nullptr) << f;
     std::vector<long> want = expected(f), in;
     for (long i = 1; i <= static_cast<long>(rows.size()); i++)
