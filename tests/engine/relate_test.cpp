@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/dbstr.h"
 #include "engine/fieldinfo.h"
 #include "engine/index.h"
 #include "engine/index_data.h"
@@ -330,6 +331,12 @@ TEST_F(RelateTagTest, ExpressionTypeMustMatchTheTag) {
     EXPECT_NE(relate_create_slave(&r->top, jobs, "UPPER(NAME)", by_prog), nullptr);
     relate_free(r, 0);
   }
+}
+
+TEST_F(RelateTagTest, TagRefFindsByName) {
+  EXPECT_EQ(TagRef(jobs, "prog").tag(), by_prog);
+  ctx.report_tag_errors = 0;
+  EXPECT_FALSE(TagRef(jobs, "NONE").valid());
 }
 
 TEST_F(RelateTagTest, TagListCopiesTheOpenIndex) {
