@@ -25,7 +25,8 @@ const DbFieldInfo kFields[] = {{"NAME", 'C', 12, 0}, {"VER", 'N', 6, 0}, {"COUNT
 
 std::string note_for(const std::string& name, long ver) {
   size_t n = (name.size() * 131 + ver * 577) % 1600;
-  std::string s = name + "/" + std::to_string(ver) + ":";
+  std::string s = kvtest::numbered(name + "/", ver);
+  s += ":";
   while (s.size() < n) s += static_cast<char>('a' + s.size() % 26);
   return s;
 }
@@ -50,7 +51,7 @@ Tally station(const std::string& file, int id, std::chrono::milliseconds run) {
   std::vector<long> own;
   auto end = std::chrono::steady_clock::now() + run;
   for (long seq = 0; std::chrono::steady_clock::now() < end; seq++) {
-    std::string name = "p" + std::to_string(id) + "-" + std::to_string(seq);
+    std::string name = kvtest::numbered(kvtest::numbered("p", id) + "-", seq);
     if (data_append_start(d, 0) != 0) break;
     data_blank(d);
     field_assign(data_field_at(d, 1), name.c_str());
@@ -141,7 +142,7 @@ TEST(SharedTable, TwoProcessesLoseNothing) {
   }
   for (auto [id, n] : appended)
     for (long seq = 0; seq < n; seq++)
-      EXPECT_TRUE(names.count("p" + std::to_string(id) + "-" + std::to_string(seq)));
+      EXPECT_TRUE(names.count(kvtest::numbered(kvtest::numbered("p", id) + "-", seq)));
   EXPECT_EQ(data_close(d), 0);
 
   // The peer reader sees the same texts.
