@@ -68,15 +68,30 @@ SystemTime local_time(int64_t utc_seconds) { return breakdown(utc_seconds, 0, tr
 SystemTime utc_time(int64_t utc_seconds) { return breakdown(utc_seconds, 0, false); }
 
 int64_t from_local_time(const SystemTime& local) {
-  std::tm tm{};
-  tm.tm_year = local.year - 1900;
-  tm.tm_mon = local.month - 1;
-  tm.tm_mday = local.day;
-  tm.tm_hour = local.hour;
-  tm.tm_min = local.minute;
-  tm.tm_sec = local.second;
-  tm.tm_isdst = -1;
-  return static_cast<int64_t>(std::mktime(&tm));
+  auto convert = [&](int isdst, bool& was_dst) {
+    std::tm tm{};
+    tm.tm_year = local.year - 1900;
+    tm.tm_mon = local.month - 1;
+    tm.tm_mday = local.day;
+    tm.tm_hour = local.hour;
+    tm.tm_min = local.minute;
+    tm.tm_sec = local.second;
+    tm.tm_isdst = isdst;
+    int64_t t = static_cast<int64_t>(std::mktime(&tm));
+    was_dst = tm.tm_isdst > 0;
+    return t;
+  };
+  bool dst = false;
+  int64_t t = convert(-1, dst);
+  if (t == -1 || dst == local.daylight_saving) return t;
+  // The hour that repeats when the clock goes back: the flag picks which.
+  bool other_dst = false;
+  int64_t other = convert(local.daylight_saving ? 1 : 0, other_dst);
+  SystemTime back = local_time(other);
+  if (other != -1 && back.hour == local.hour && back.minute == local.minute && back.day == local.day &&
+      back.daylight_saving == local.daylight_saving)
+    return other;
+  return t;
 }
 
 uint64_t tick_count64() {
@@ -86,7 +101,9 @@ uint64_t tick_count64() {
 
 uint32_t tick_count() { return static_cast<uint32_t>(tick_count64()); }
 
-void sleep_ms(uint32_t ms) {
+// Weak: the threads layer defines the same sleep scaled by its test time
+// scale, and where both are linked that one is taken.
+__attribute__((weak)) void sleep_ms(uint32_t ms) {
   if (ms == 0) std::this_thread::yield();
   else std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

@@ -28,7 +28,9 @@ SystemTime utc_time();
 // A stored UTC time (seconds, e.g. a file's last-write time) broken down.
 SystemTime local_time(int64_t utc_seconds);
 SystemTime utc_time(int64_t utc_seconds);
-// The UTC seconds of a local calendar time (mktime; -1 when invalid).
+// The UTC seconds of a local calendar time (mktime; -1 when invalid). In
+// the hour that repeats when the clock goes back, daylight_saving picks the
+// first (true) or the second (false) reading.
 int64_t from_local_time(const SystemTime& local);
 
 // Milliseconds since an arbitrary start, from a monotonic clock; the 32-bit
@@ -36,7 +38,8 @@ int64_t from_local_time(const SystemTime& local);
 uint32_t tick_count();
 uint64_t tick_count64();
 
-// Sleep(ms); 0 only yields the processor.
+// Sleep(ms); 0 only yields the processor. Where the threads layer is
+// linked, its time scale applies (platform/sync.h).
 void sleep_ms(uint32_t ms);
 
 }  // namespace plat

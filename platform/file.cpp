@@ -58,13 +58,47 @@ int64_t fail_io(int error) {
 
 namespace {
 
-bool take_shared(int fd, off_t byte) {
+struct ShareBytes {
+  bool reads = false, writes = false, deny_read = false, deny_write = false;
+};
+
+int set_byte(int fd, short type, off_t byte) {
   struct flock fl {};
-  fl.l_type = F_RDLCK;
+  fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = byte;
   fl.l_len = 1;
-  return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+  return ::fcntl(fd, F_OFD_SETLK, &fl);
+}
+
+bool set_bytes(int fd, short type, const ShareBytes& s) {
+  return (!s.reads || set_byte(fd, type, kShareAccessRead) == 0) &&
+         (!s.writes || set_byte(fd, type, kShareAccessWrite) == 0) &&
+         (!s.deny_read || set_byte(fd, type, kShareDenyRead) == 0) &&
+         (!s.deny_write || set_byte(fd, type, kShareDenyWrite) == 0);
+}
+
+bool conflicts(int fd, const ShareBytes& s) {
+  return (s.reads && held_by_other(fd, kShareDenyRead)) ||
+         (s.writes && held_by_other(fd, kShareDenyWrite)) ||
+         (s.deny_read && held_by_other(fd, kShareAccessRead)) ||
+         (s.deny_write && held_by_other(fd, kShareAccessWrite));
+}
+
+// Takes this handle's share bytes, then looks for a conflicting handle.
+// Two opens racing each other both see a conflict; each then lets go and
+// tries again after a short random pause, so the first one through wins
+// as on Windows and a lasting conflict still fails within milliseconds.
+int take_share(int fd, const ShareBytes& s) {
+  thread_local unsigned seed = unsigned(::getpid()) ^ unsigned(uintptr_t(&seed));
+  for (int attempt = 0;; ++attempt) {
+    if (!set_bytes(fd, F_RDLCK, s)) return errno == EAGAIN || errno == EACCES ? error_sharing_violation : errno;
+    if (!conflicts(fd, s)) return 0;
+    set_bytes(fd, F_UNLCK, s);
+    if (attempt == 4) return error_sharing_violation;
+    seed = seed * 1103515245u + 12345u;
+    ::usleep(500 + (seed >> 16) % 2000);
+  }
 }
 
 }  // namespace
@@ -122,7 +156,7 @@ int open_fd(const std::string& native, int flags, Access access) {
   int fd = ::open(native.c_str(), flags | O_RDWR | O_CLOEXEC, 0666);
   // Byte-range locks need a writable descriptor, so read access opens for
   // reading and writing where it may, and for reading only where not.
-  if (fd < 0 && access == Access::read && (errno == EACCES || errno == EROFS || errno == EPERM))
+  if (fd < 0 && access == Access::read && (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY))
     fd = ::open(native.c_str(), flags | O_RDONLY | O_CLOEXEC, 0666);
   return fd;
 }
@@ -178,42 +212,24 @@ File create_file(std::string_view path, Access access, Share share, Disposition 
     return failed(error_access_denied);
   }
 
-  bool reads = access != Access::write;
-  bool writes = access != Access::read;
-  bool deny_read = share == Share::none || share == Share::write;
-  bool deny_write = share == Share::none || share == Share::read;
-  bool took = (!reads || take_shared(fd, kShareAccessRead)) &&
-              (!writes || take_shared(fd, kShareAccessWrite)) &&
-              (!deny_read || take_shared(fd, kShareDenyRead)) &&
-              (!deny_write || take_shared(fd, kShareDenyWrite));
-  if (!took) {
+  ShareBytes mine;
+  mine.reads = access != Access::write;
+  mine.writes = access != Access::read;
+  mine.deny_read = share == Share::none || share == Share::write;
+  mine.deny_write = share == Share::none || share == Share::read;
+  if (int e = take_share(fd, mine); e != 0) {
+    ::close(fd);
+    return failed(e);
+  }
+  if (truncate && st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
     int e = errno;
     ::close(fd);
-    return failed(e == EAGAIN || e == EACCES ? error_sharing_violation : e);
-  }
-  bool conflict = (reads && held_by_other(fd, kShareDenyRead)) ||
-                  (writes && held_by_other(fd, kShareDenyWrite)) ||
-                  (deny_read && held_by_other(fd, kShareAccessRead)) ||
-                  (deny_write && held_by_other(fd, kShareAccessWrite));
-  if (conflict) {
-    ::close(fd);
-    return failed(error_sharing_violation);
-  }
-  if (truncate && st.st_size != 0) {
-    if (!writes) {
-      ::close(fd);
-      return failed(error_access_denied);
-    }
-    if (::ftruncate(fd, 0) != 0) {
-      int e = errno;
-      ::close(fd);
-      return failed(e);
-    }
+    return failed(e == EBADF || e == EINVAL ? error_access_denied : e);
   }
 
   auto impl = std::make_unique<File::Impl>();
   impl->fd = fd;
-  impl->writable = writes;
+  impl->writable = mine.writes;
   impl->native = std::move(native);
   impl->dos = std::string(path);
   set_last_error(error_none);

@@ -78,6 +78,7 @@ class File {
   // The path as the caller gave it.
   const std::string& dos_path() const;
 
+  // For the layer's own code.
   struct Impl;
   Impl* impl() const { return impl_.get(); }
   explicit File(std::unique_ptr<Impl> impl);
@@ -183,7 +184,7 @@ struct FindData {
   FileTime last_write = 0;
 };
 
-// A search in progress; move-only.
+// A search in progress.
 class FindHandle {
  public:
   FindHandle() = default;

@@ -114,11 +114,19 @@ bool move_file(std::string_view from, std::string_view to) {
   struct stat st;
   if (::lstat(src.c_str(), &st) != 0) return fail(errno == ENOTDIR ? error_not_found : errno);
   if (S_ISREG(st.st_mode) && open_elsewhere(src, false)) return fail(error_sharing_violation);
+  struct stat tst;
+  if (::lstat(dst.c_str(), &tst) == 0 && tst.st_dev == st.st_dev && tst.st_ino == st.st_ino) {
+    // The target names the source in another case: a change of case only.
+    std::string_view name = to.substr(to.find_last_of("\\/") + 1);
+    dst = dst.substr(0, dst.rfind('/') + 1) + std::string(name);
+    if (dst == src) return true;
+    if (::rename(src.c_str(), dst.c_str()) != 0) return fail(errno);
+    return true;
+  }
   if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
   int e = errno;
   if (e == EINVAL || e == ENOSYS) {
     // The file system cannot refuse to replace by itself.
-    struct stat tst;
     if (::lstat(dst.c_str(), &tst) == 0) return fail(error_exists);
     if (::rename(src.c_str(), dst.c_str()) == 0) return true;
     e = errno;

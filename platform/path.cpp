@@ -85,6 +85,10 @@ void push_components(std::vector<std::string>& comps, std::string_view rest) {
     size_t j = i;
     while (j < rest.size() && !is_sep(rest[j])) ++j;
     std::string_view c = rest.substr(i, j - i);
+    // Windows drops trailing dots and blanks of a name: "P17." (an empty
+    // extension joined on) is "P17".
+    if (c != "." && c != "..")
+      while (!c.empty() && (c.back() == '.' || c.back() == ' ')) c.remove_suffix(1);
     if (c.empty() || c == ".") {
     } else if (c == "..") {
       if (!comps.empty()) comps.pop_back();

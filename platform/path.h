@@ -3,6 +3,7 @@
 // The code above keeps paths as DOS texts ("C:\KELVACFG\DB31\",
 // "A:\KELVCYC3.DBF", "..\NC\P17.NC"). Mapping one:
 //  - "\" and "/" both separate components; repeated separators count once;
+//    trailing dots and blanks of a name are dropped ("P17." is "P17");
 //    "." is skipped and ".." steps up, never above the drive's root;
 //  - a drive letter maps through the drive table to a native directory
 //    (default: <base>/<letter in lower case>, created on first use; "A:\"

@@ -288,6 +288,23 @@ TEST_F(DataFiles, DamagedFilesAreRefused) {
     EXPECT_EQ(c.data_list.count, 0) << k.what;
   }
 
+  // A record beyond the stated count (an append whose count never arrived)
+  // is not taken for a record.
+  {
+    auto b = good;
+    b[4] = 2;
+    kvtest::write_bytes(name, b);
+    DbDataFile* f = data_open(&c, name.c_str());
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(data_top(f), 0);
+    EXPECT_EQ(data_skip(f, 1), 0);
+    EXPECT_EQ(data_skip(f, 1), DB_EOF);
+    EXPECT_EQ(data_recno(f), 3);
+    EXPECT_EQ(data_bottom(f), 0);
+    EXPECT_EQ(data_recno(f), 2);
+    data_close(f);
+  }
+
   // A record torn after the file was opened is reported, not invented.
   kvtest::write_bytes(name, good);
   d = data_open(&c, name.c_str());

@@ -203,6 +203,11 @@ TEST_F(Memos, DamagedEntriesAndPointers) {
     d = nullptr;
   }
 
+  // A missing memo file is refused with the data file.
+  std::filesystem::remove(memo_name);
+  EXPECT_EQ(data_open(&c, name.c_str()), nullptr);
+  EXPECT_EQ(code_error_set(&c, 0), e_open);
+
   // A memo file too short for its header is refused with the data file.
   kvtest::write_bytes(name, good);
   kvtest::write_bytes(memo_name, {1, 0, 0});
