@@ -9,9 +9,7 @@
 // the smaller block.
 #include "compare/compare_engine.h"
 
-#include <cstdint>
 #include <limits>
-#include <stdexcept>
 #include <tuple>
 
 #include "compare/line_reader.h"
@@ -41,7 +39,7 @@ bool TCompareEngine::Load() {
                                      std::tuple{&new_, &newReader, false}}) {
     while (reader->GetLine(line)) AddLine(*file, line, isOld);
     if (reader->Failed()) return false;
-    file->node.push_back(-1);  // sentinel n+1
+    file->node.push_back(kNoNode);  // sentinel n+1
     file->n = static_cast<LineNo>(file->node.size()) - 2;
   }
   Match();
@@ -49,17 +47,8 @@ bool TCompareEngine::Load() {
 }
 
 void TCompareEngine::AddLine(TInfoClass& file, const std::string& text, bool isOld) {
-  std::int32_t id;
-  auto found = index_.find(text);
-  if (found == index_.end()) {
-    if (nodes_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-      throw std::length_error("too many distinct lines");
-    nodes_.push_back(TNode{text});
-    id = static_cast<std::int32_t>(nodes_.size() - 1);
-    index_.emplace(std::string_view(nodes_.back().text), id);
-  } else {
-    id = found->second;
-  }
+  const auto [id, added] = texts_.Intern(text);
+  if (added) nodes_.push_back(TNode{texts_.Text(id)});
   TNode& node = nodes_[id];
   switch (node.state) {
     case kNodeNew: node.state = isOld ? kNodeOldOnce : kNodeNewOnce; break;
@@ -148,8 +137,8 @@ void TCompareEngine::MeasureBlocks() {
 }
 
 void TCompareEngine::Emit(TCompareType type, LineNo o, LineNo i) {
-  const std::string_view oldText = o > 0 ? std::string_view(nodes_[old_.node[o]].text) : kInsertedText;
-  const std::string_view newText = i > 0 ? std::string_view(nodes_[new_.node[i]].text) : kDeletedText;
+  const std::string_view oldText = o > 0 ? nodes_[old_.node[o]].text : kInsertedText;
+  const std::string_view newText = i > 0 ? nodes_[new_.node[i]].text : kDeletedText;
   if (type != kSame) ++differences_;
   if (!out_->Add(type, oldText, newText)) throw Refused{};
 }

@@ -5,13 +5,12 @@
 #ifndef KV_COMPARE_COMPARE_ENGINE_H
 #define KV_COMPARE_COMPARE_ENGINE_H
 
-#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "compare/line_table.h"
+#include "compare/text_index.h"
 
 enum TCompareType { kSame = 0, kChanged = 1, kDeleted = 2, kInserted = 3 };
 
@@ -56,8 +55,8 @@ class TCompareEngine {
 
   TInfoClass old_;
   TInfoClass new_;
-  std::deque<TNode> nodes_;  // a deque keeps the texts in place for the index
-  std::unordered_map<std::string_view, std::int32_t> index_;
+  TTextIndex texts_;
+  std::vector<TNode> nodes_;  // by text number
   std::vector<LineNo> block_;  // block length per old line; -1 = shown as deleted
   LineNo o_ = 1;               // old cursor
   LineNo i_ = 1;               // new cursor

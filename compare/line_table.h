@@ -10,10 +10,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using LineNo = std::int64_t;
+using NodeId = std::uint32_t;
 constexpr LineNo kNoLink = -1;
+constexpr NodeId kNoNode = 0xFFFFFFFFu;
 
 // How often a text was met: once in the old file only, once in the new file
 // only, exactly once in each (a unique pair that anchors the matching), or
@@ -27,7 +30,7 @@ enum TNodeState : std::uint8_t {
 };
 
 struct TNode {
-  std::string text;
+  std::string_view text;  // kept by the comparison's text index
   LineNo oldLine = 0;  // last occurrence in the old file
   TNodeState state = kNodeNew;
 };
@@ -35,8 +38,8 @@ struct TNode {
 struct TInfoClass {
   std::string name;
   LineNo n = 0;
-  // Indexed by line number 0..n+1; the sentinels have no node (-1).
-  std::vector<std::int32_t> node{-1};
+  // Indexed by line number 0..n+1; the sentinels have no node.
+  std::vector<NodeId> node{kNoNode};
   std::vector<LineNo> link;
 };
 

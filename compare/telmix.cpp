@@ -29,7 +29,7 @@ class ListOutput : public TCompareOutput {
     item[0] = static_cast<char>('0' + type);
     item[1] = '@';
     item[2] = '@';
-    std::memcpy(item + 3, text.data(), text.size());
+    if (!text.empty()) std::memcpy(item + 3, text.data(), text.size());
     item[length] = '\0';
     // The list keeps the text; one it refuses (LB_ERR, LB_ERRSPACE) is ours.
     if (KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item) < 0) {

@@ -43,6 +43,10 @@ std::vector<AlignmentCase> Cases() {
         {kIns, "3@@A"}, {kIns, "3@@B"}}},
       {"RepeatedLinesGrowFromFileEdges", "X\nA\nX\n", "X\nB\nX\n",
        {{"0@@X", "0@@X"}, {"1@@A", "1@@B"}, {"0@@X", "0@@X"}}},
+      // Backward growth from the end stops at C; the line before C is not
+      // tried as a start, so the Y pair stays apart.
+      {"GrowthDoesNotRestartAtTheLineThatStoppedIt", "Y\nC\nY\n", "A\nY\nC\n",
+       {{"1@@Y", "1@@A"}, {kIns, "3@@Y"}, {"0@@C", "0@@C"}, {"2@@Y", kDel}}},
       {"UnlinkedEqualLinesFacing", "A\nX\nB\nX\n", "C\nX\nD\n",
        {{"1@@A", "1@@C"}, {"0@@X", "0@@X"}, {"1@@B", "1@@D"}, {"2@@X", kDel}}},
       {"EmptyOldFile", "", "A\nB\n", {{kIns, "3@@A"}, {kIns, "3@@B"}}},

@@ -30,11 +30,13 @@ TEST(CompareFiles, UnreadableFileGivesZeroAndEmptyLists) {
 }
 
 TEST(CompareFiles, LongLinesAreComparedAndShownWhole) {
-  const std::string head(600, 'X');
-  const auto lists = CompareTexts(head + "1\r\nM30\r\n", head + "2\r\nM30\r\n");
-  ASSERT_EQ(lists.oldSide.size(), 2u);
-  EXPECT_EQ(lists.oldSide[0], "1@@" + head + "1");
-  EXPECT_EQ(lists.newSide[0], "1@@" + head + "2");
+  for (std::size_t length : {600u, 40000u, 400000u}) {  // past the read block, past a text chunk
+    const std::string head(length, 'X');
+    const auto lists = CompareTexts(head + "1\r\nM30\r\n", head + "2\r\nM30\r\n");
+    ASSERT_EQ(lists.oldSide.size(), 2u);
+    EXPECT_TRUE(lists.oldSide[0] == "1@@" + head + "1") << length;
+    EXPECT_TRUE(lists.newSide[0] == "1@@" + head + "2") << length;
+  }
 }
 
 TEST(CompareFiles, LinesBeyondOneHundredTwentyThousandTakePart) {
