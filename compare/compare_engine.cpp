@@ -4,9 +4,9 @@
 // grows those links over equal neighbours, forwards and then backwards. The
 // old file is then cut into blocks of consecutive links (consecutive old
 // lines whose partners are consecutive too). The walk reports a block as
-// the same where both cursors meet it; a block met out of place is reported
-// as inserted on the new side or as deleted on the old side, whichever hides
-// the smaller block.
+// the same where both cursors meet it. Where the cursors face two different
+// blocks, the smaller one is reported as moved: inserted where it stands in
+// the new file and deleted where it stood in the old one.
 #include "compare/compare_engine.h"
 
 #include <limits>
