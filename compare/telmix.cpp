@@ -31,12 +31,11 @@ class ListOutput : public TCompareOutput {
     item[2] = '@';
     if (!text.empty()) std::memcpy(item + 3, text.data(), text.size());
     item[length] = '\0';
-    // The list keeps the text; one it refuses (LB_ERR, LB_ERRSPACE) is ours.
-    if (KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item) < 0) {
-      std::free(item);
-      return false;
-    }
-    return true;
+    // The list keeps a copy of the text (owner-drawn lists too), so the
+    // item is freed here instead of leaking one heap text per line.
+    const bool added = KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item) >= 0;
+    std::free(item);
+    return added;
   }
 
   HWND oldList_;

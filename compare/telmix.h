@@ -7,8 +7,8 @@
    2 deleted = only in the old file, 3 inserted = only in the new file) and
    the text shown on that side; the side without a line shows "<Line
    deleted>" or "<Line inserted>". Items with the same index belong together.
-   Each item text comes from malloc and is handed over to the list (its owner
-   frees it with free()); an item the list refuses is freed by the library.
+   The list copies each item text (as every list window of the program does,
+   owner-drawn ones included); the library frees its own copy after the add.
 
    Returns 1 when both lists have been filled; 0 when a file cannot be opened
    or read (nothing is added), when the host table is not set, or when a

@@ -66,7 +66,7 @@ TEST(CompareFiles, RefusedItemStopsTheCompareAsAFailure) {
   const auto lists = CompareFiles(newFile, oldFile);
   g_refuseList = nullptr;
   EXPECT_EQ(lists.result, 0);
-  EXPECT_EQ(lists.newSide.size(), 1u);  // the refused item is freed by the library
+  EXPECT_EQ(lists.newSide.size(), 1u);
 }
 
 TEST(CompareFiles, WithoutHostTableNothingIsAllocated) {

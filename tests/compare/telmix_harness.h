@@ -39,9 +39,9 @@ inline LRESULT RecordMessage(HWND hwnd, UINT msg, WPARAM, LPARAM lparam) {
   if (msg != LB_ADDSTRING) return LB_ERR;
   auto& items = g_items[hwnd];
   if (hwnd == g_refuseList && items.size() >= g_refuseAfter) return LB_ERR;
-  char* text = reinterpret_cast<char*>(lparam);
+  const char* text = reinterpret_cast<const char*>(lparam);
   items.emplace_back(text);
-  std::free(text);  // the list owns the item text
+  // The list copies the text; the library frees its own item.
   return static_cast<LRESULT>(items.size() - 1);
 }
 
