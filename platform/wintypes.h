@@ -27,7 +27,8 @@ typedef struct kv_hwnd__* HWND;
 // Loaded plug-in libraries, and the entry points looked up in them.
 typedef struct kv_hmodule__* HMODULE;
 typedef HMODULE HINSTANCE;
-typedef intptr_t (*FARPROC)(void);
+// void (*)(void) converts to any entry type without a cast warning.
+typedef void (*FARPROC)(void);
 typedef struct kv_hmenu__* HMENU;
 
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xFFFF))
