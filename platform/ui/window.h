@@ -175,6 +175,9 @@ int GetWindowText(HWND hwnd, char* buf, int size);
 HWND GetDlgItem(HWND dlg, int id);
 int GetDlgCtrlID(HWND hwnd);
 void PostQuitMessage(int exitCode);
+inline int MessageBoxEx(HWND owner, const char* text, const char* caption, UINT flags, WORD /*language*/) {
+  return MessageBox(owner, text, caption, flags);
+}
 
 namespace plat {
 // The object that owns a live handle, or null.

@@ -245,3 +245,50 @@ TEST_F(UiDialog, EscCloseBoxAndEnterWithoutCancelOrDefaultButton) {
 }
 
 }  // namespace
+
+namespace {
+
+// Centres itself on the layer's screen, as the program's dialog base does.
+class TCentred : public TDialog {
+ public:
+  explicit TCentred(TWindow* parent) : TDialog(parent, 903) {}
+  void SetupWindow() override {
+    TDialog::SetupWindow();
+    TRect r = GetWindowRect();
+    SetWindowPos(nullptr, (GetSystemMetrics(SM_CXSCREEN) - r.Width()) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - r.Height()) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
+};
+
+TEST_F(UiDialog, ModelessDialogLivesUntilClosedAndCentresOnTheScreenSize) {
+  plat::set_screen_size(800, 600);
+  TWindow frame(nullptr, "Frame");
+  ASSERT_TRUE(frame.Create());
+  auto* status = new TCentred(&frame);  // owned by the frame, as modeless ones are
+  ASSERT_TRUE(status->Create());
+  status->ShowWindow(SW_SHOW);
+  TRect r = status->GetWindowRect();
+  EXPECT_EQ(r.left, (800 - r.Width()) / 2);
+  EXPECT_EQ(r.top, (600 - r.Height()) / 2);
+  EXPECT_EQ(frame.ChildWithId(0), status);
+  plat::Pilot p(*status);
+  status->SetDlgItemText(200, "Reading tables...");
+  status->SetDlgItemText(4711, "nowhere");  // an id the dialog lacks is ignored
+  EXPECT_EQ(p.text(200), "Reading tables...");
+  char buf[8];
+  EXPECT_EQ(status->GetDlgItemText(4711, buf, sizeof buf), 0u);
+  EXPECT_TRUE(p.visible(104));
+  ::ShowWindow(status->GetDlgItem(104), SW_HIDE);
+  EXPECT_FALSE(p.click(104)) << "a hidden button cannot be clicked";
+  status->SetCursor(nullptr, IDC_WAIT);
+  EXPECT_EQ(plat::current_cursor(), IDC_WAIT);
+  status->SetCursor(nullptr, IDC_ARROW);
+  HWND h = status->GetHandle();
+  p.press_escape();
+  EXPECT_FALSE(::IsWindow(h)) << "the progress loop sees the window is gone";
+  EXPECT_EQ(status->GetResult(), IDCANCEL);
+  plat::set_screen_size(1024, 768);
+  frame.Destroy();
+}
+
+}  // namespace
