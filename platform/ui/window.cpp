@@ -145,8 +145,9 @@ void TWindow::ReleaseHandle() {
 void TWindow::Destroy(int) {
   if (!Handle || IsAlias) return;
   CleanupWindow();
+  // A dialog that goes with its parent ends as if cancelled.
   for (TWindow* c : std::vector<TWindow*>(Children))
-    if (c->Handle) c->Destroy(0);
+    if (c->Handle) c->Destroy(IDCANCEL);
   bool wasMain = plat::app() && plat::app()->GetMainWindow() == this;
   ReleaseHandle();
   if (wasMain) PostQuitMessage(0);
@@ -237,9 +238,13 @@ bool TWindow::ShowWindow(int cmdShow) {
 
 bool TWindow::IsWindowVisible() const {
   if (!Ref) return false;
-  std::lock_guard lock(Ref->mu);
-  if (!(Ref->style & WS_VISIBLE)) return false;
-  HWND parent = Ref->parent;
+  HWND parent;
+  {
+    // Never hold a child's lock while taking its parent's.
+    std::lock_guard lock(Ref->mu);
+    if (!(Ref->style & WS_VISIBLE)) return false;
+    parent = Ref->parent;
+  }
   if (!parent) return true;
   TWindow alias(parent);
   return alias.IsWindowVisible();

@@ -292,3 +292,72 @@ TEST_F(UiDialog, ModelessDialogLivesUntilClosedAndCentresOnTheScreenSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// Fields that format themselves when the user leaves them, one handler for
+// the family of ids.
+class TFields : public TDialog {
+ public:
+  TFields() : TDialog(nullptr, 900) {}
+  void EvLeave(UINT id) { Log.push_back("leave " + std::to_string(id)); }
+  void EvEnter(UINT id) { Log.push_back("enter " + std::to_string(id)); }
+  std::vector<std::string> Log;
+  DECLARE_RESPONSE_TABLE(TFields);
+};
+
+DEFINE_RESPONSE_TABLE1(TFields, TDialog)
+  EV_CHILD_NOTIFY_AND_ID(101, EN_KILLFOCUS, EvLeave),
+  EV_CHILD_NOTIFY_AND_ID(102, EN_KILLFOCUS, EvLeave),
+  EV_CHILD_NOTIFY_AND_ID(102, EN_SETFOCUS, EvEnter),
+END_RESPONSE_TABLE;
+
+TEST_F(UiDialog, FocusChangesNotifyBothEdits) {
+  plat::GTestUiDriver driver;
+  TFields dlg;
+  driver.expect_dialog(900, [&](TDialog& d) {
+    plat::Pilot p(d);
+    EXPECT_TRUE(p.focused(101)) << "the first tab stop starts with the focus";
+    p.type(102, "x");
+    p.focus(103);
+    p.press_escape();
+  });
+  EXPECT_EQ(dlg.Execute(), IDCANCEL);
+  EXPECT_EQ(dlg.Log, (std::vector<std::string>{"leave 101", "enter 102", "leave 102"}));
+}
+
+class TQuitFrame : public TWindow {
+ public:
+  TQuitFrame() : TWindow(nullptr, "Frame") { Attr.Style = WS_OVERLAPPEDWINDOW; }
+  bool IdleAction(long idleCount) override {
+    if (!Started) {
+      Started = true;
+      TDialog dlg(this, 903);
+      Result = dlg.Execute();
+    }
+    return TWindow::IdleAction(idleCount);
+  }
+  bool Started = false;
+  int Result = 0;
+};
+
+class TQuitApp : public TApplication {
+ public:
+  void InitMainWindow() override { SetMainWindow(Frame = new TQuitFrame); }
+  TQuitFrame* Frame = nullptr;
+};
+
+TEST_F(UiDialog, FrameClosedFromAThreadWhileADialogRunsEndsBoth) {
+  plat::GTestUiDriver driver;
+  std::thread watchdog;
+  TQuitApp app;
+  driver.expect_dialog(903, [&](TDialog&) {
+    HWND frame = app.Frame->GetHandle();
+    watchdog = std::thread([frame] { ::PostMessage(frame, WM_CLOSE, 0, 0); });
+  });
+  EXPECT_EQ(app.Run(), 0);
+  watchdog.join();
+  EXPECT_EQ(app.Frame->Result, IDCANCEL);
+}
+
+}  // namespace

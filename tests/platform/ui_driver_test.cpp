@@ -1,6 +1,7 @@
 // The driver's own promises: what a test did not expect fails it, with the
 // template id or the box's text, and nothing hangs.
 #include <chrono>
+#include <thread>
 
 #include "platform/ui/dialog.h"
 #include "tests/platform/ui_test_support.h"
@@ -81,6 +82,24 @@ TEST_F(UiDriverFailures, MissingTemplateFailsAndExecuteReturnsMinusOne) {
     EXPECT_EQ(dlg.Execute(), -1);
   }
   EXPECT_TRUE(any_contains(failures, "4711"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UiDriverFailures, BoxesFromWorkerThreadsAreAnsweredInOrder) {
+  std::vector<std::string> failures;
+  {
+    uitest::RecordingDriver driver(&failures);
+    driver.expect_message_box(IDOK, "COMM-1");
+    int answer = 0;
+    std::thread worker([&] { answer = MessageBox(nullptr, "COMM-1 : new transfer", "DNC", MB_OK | MB_ICONINFORMATION); });
+    worker.join();
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_EQ(driver.message_boxes().size(), 1u);
+  }
+  EXPECT_TRUE(failures.empty());
 }
 
 }  // namespace
