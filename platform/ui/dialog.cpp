@@ -1,3 +1,4 @@
+// Dialogs: binding template controls, modal loops and ending.
 #include "platform/ui/dialog.h"
 
 #include <strings.h>
