@@ -18,7 +18,13 @@ std::mutex g_mu;
 std::string g_dir;
 thread_local std::string t_error;
 
-LRESULT host_send_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) { return ::SendMessage(hwnd, msg, wp, lp); }
+// Lines a plug-in adds are copied by the list, so the plug-in keeps
+// ownership of its texts whatever kind of list it fills.
+LRESULT host_send_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == LB_ADDSTRING) msg = KV_LB_ADDSTRINGCOPY;
+  else if (msg == LB_INSERTSTRING) msg = KV_LB_INSERTSTRINGCOPY;
+  return ::SendMessage(hwnd, msg, wp, lp);
+}
 
 const struct kv_plugin_host g_host = {sizeof(struct kv_plugin_host), &host_send_message};
 

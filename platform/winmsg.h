@@ -98,6 +98,11 @@
 #define LB_SETHORIZONTALEXTENT 0x0194
 #define LB_GETHORIZONTALEXTENT 0x0193
 #define LB_FINDSTRINGEXACT 0x01A2
+/* Private: a line from a plug-in. The list keeps its own copy of the text,
+   also when it is owner-drawn without strings (then the item data points at
+   that copy), so the plug-in may free its text after the call. */
+#define KV_LB_ADDSTRINGCOPY 0x01C0
+#define KV_LB_INSERTSTRINGCOPY 0x01C1
 #define LB_OKAY 0
 #define LB_ERR (-1)
 #define LB_ERRSPACE (-2)

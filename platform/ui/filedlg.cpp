@@ -1,6 +1,8 @@
 // The common file open and save dialogs and their filter texts.
 #include "platform/ui/filedlg.h"
 
+#include "platform/path.h"
+
 #include <cstring>
 #include <mutex>
 
@@ -71,6 +73,7 @@ void TOpenSaveDialog::Choose(const std::string& fileName) {
     std::string dir = name.substr(0, sep);
     if (dir.empty() || dir.back() == ':') dir = name.substr(0, sep + 1);  // a root keeps its separator
     if (setter) setter(dir);
+    else plat::set_current_directory(dir);
   }
   Destroy(IDOK);
 }

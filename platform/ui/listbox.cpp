@@ -120,7 +120,8 @@ void TListBox::UserDoubleClick(int index) {
 }
 
 bool TListBox::IsStateMessage(UINT msg) const {
-  return (msg >= LB_ADDSTRING && msg <= LB_FINDSTRINGEXACT) || TControl::IsStateMessage(msg);
+  return (msg >= LB_ADDSTRING && msg <= LB_FINDSTRINGEXACT) || msg == KV_LB_ADDSTRINGCOPY ||
+         msg == KV_LB_INSERTSTRINGCOPY || TControl::IsStateMessage(msg);
 }
 
 int TListBox::Insert(const char* text, LPARAM value, int index, bool sorted) {
@@ -165,6 +166,20 @@ LRESULT TListBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       return Insert(text, lp, -1, (ref->style & LBS_SORT) != 0);
     case LB_INSERTSTRING:
       return Insert(text, lp, index, false);
+    case KV_LB_ADDSTRINGCOPY:
+    case KV_LB_INSERTSTRINGCOPY: {
+      if (KeepsText() || !text) {
+        return msg == KV_LB_ADDSTRINGCOPY ? Insert(text, lp, -1, (ref->style & LBS_SORT) != 0)
+                                          : Insert(text, lp, index, false);
+      }
+      const std::size_t size = std::strlen(text) + 1;
+      std::shared_ptr<char[]> copy(new char[size]);
+      std::memcpy(copy.get(), text, size);
+      int at = Insert(copy.get(), reinterpret_cast<LPARAM>(copy.get()),
+                      msg == KV_LB_ADDSTRINGCOPY ? -1 : index, false);
+      if (at >= 0) Items[at].owned = std::move(copy);
+      return at;
+    }
     case LB_DELETESTRING:
       if (index < 0 || index >= n) return LB_ERR;
       Items.erase(Items.begin() + index);

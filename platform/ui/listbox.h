@@ -7,6 +7,7 @@
 // LBS_NOTIFY.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,7 @@ class TListBox : public TControl {
   struct Item {
     std::string text;
     LPARAM data = 0;
+    std::shared_ptr<char[]> owned;  // a plug-in's line kept for an owner-drawn list
   };
   bool KeepsText() const;
   // Caller holds the lock.

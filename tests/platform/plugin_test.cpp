@@ -1,5 +1,7 @@
 // Plug-ins loaded by their DLL names, reaching our windows through the host table.
 #include "platform/plugin.h"
+
+#include <cstring>
 #include "platform/ui/listbox.h"
 #include "tests/platform/ui_test_support.h"
 
@@ -55,6 +57,31 @@ TEST_F(PluginLoad, PluginFillsOurListBoxThroughTheHostTable) {
   EXPECT_FALSE(IsWindow(gone));
   EXPECT_EQ(GetProcAddress(lib, "_MISSING"), nullptr);
   EXPECT_NE(plat::last_plugin_error(), "");
+  EXPECT_TRUE(FreeLibrary(lib));
+  owner.Destroy();
+}
+
+TEST_F(PluginLoad, OwnerDrawnListKeepsItsOwnCopyOfAPluginsLines) {
+  TWindow owner(nullptr, "Compare");
+  ASSERT_TRUE(owner.Create());
+  auto* list = new TListBox(&owner, 101, 0, 0, 300, 500);
+  list->Attr.Style = (list->Attr.Style & ~LBS_HASSTRINGS) | LBS_OWNERDRAWFIXED;
+  ASSERT_TRUE(list->Create());
+  HMODULE lib = LoadLibrary("FILLLIST.DLL");
+  ASSERT_TRUE(lib) << plat::last_plugin_error();
+  auto fill = reinterpret_cast<int (*)(kv_word*)>(GetProcAddress(lib, "_FILL"));
+  ASSERT_TRUE(fill);
+  // The plug-in's texts die right after the call, as the compare library's do.
+  char first[] = "0@@N10 G00 X0";
+  char second[] = "3@@N20 M30";
+  const char* lines[] = {first, second, nullptr};
+  kv_word block[2] = {reinterpret_cast<kv_word>(list->GetHandle()), reinterpret_cast<kv_word>(lines)};
+  EXPECT_EQ(fill(block), 2);
+  std::memset(first, 'x', sizeof first - 1);
+  std::memset(second, 'x', sizeof second - 1);
+  ASSERT_EQ(list->GetCount(), 2);
+  EXPECT_STREQ(reinterpret_cast<const char*>(list->GetItemData(0)), "0@@N10 G00 X0");
+  EXPECT_STREQ(reinterpret_cast<const char*>(list->GetItemData(1)), "3@@N20 M30");
   EXPECT_TRUE(FreeLibrary(lib));
   owner.Destroy();
 }
