@@ -186,13 +186,16 @@ DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
       waiter_ = r;
     }
   }
-  if (!r->complete) {
-    lk.unlock();
-    wake();
+  // Always wake the I/O thread: a read may have made room in a full
+  // receive queue or left an XON to send.
+  const bool complete = r->complete;
+  lk.unlock();
+  wake();
+  if (!complete) {
     if (ov) return ERROR_IO_PENDING;
     r->finished.wait(INFINITE);
-    lk.lock();
   }
+  lk.lock();
   if (done) *done = r->done;
   return r->error;
 }
