@@ -106,7 +106,7 @@ TEST_F(ReadTimeouts, ReceptionInBlocksEndsWithAShortBlock) {
   ASSERT_NE(h, nullptr);
   std::string data(2500, 'x');
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('A' + i % 26);
-  plat::COMMTIMEOUTS to{1000, 10, 5000, 0, 0};
+  plat::COMMTIMEOUTS to{5000, 10, 5000, 0, 0};
   std::string got = timed_read(pty, h, to, 1024, {{0, data}});
   EXPECT_EQ(got.size(), 1024u);
   std::string rest;
