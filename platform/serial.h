@@ -161,8 +161,12 @@ struct COMSTAT {
 // starts and set when it completes; the outcome is read with
 // get_overlapped_result. Several threads may share one record for writes
 // whose result nobody collects.
+struct CommRequest;
 struct OVERLAPPED {
   Event* hEvent = nullptr;
+  // The layer's: the last operation started with this record. Kept here,
+  // not in the port, so a record that goes away takes its result with it.
+  std::shared_ptr<CommRequest> Internal;
 };
 
 // Handle of an open port; null is "not open". A closed handle is detected,

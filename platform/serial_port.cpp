@@ -168,7 +168,7 @@ DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
   if (ov) {
     r->user_event = ov->hEvent;
     if (r->user_event) r->user_event->reset();
-    last_[ov] = r;
+    ov->Internal = r;  // under the port lock: threads may share one record
   }
   auto now = Clock::now();
   if (r->kind == CommRequest::kRead) {
@@ -232,9 +232,8 @@ DWORD CommPort::result(OVERLAPPED* ov, DWORD* done, bool wait) {
   Req r;
   {
     std::lock_guard<std::mutex> g(m_);
-    auto it = last_.find(ov);
-    if (it == last_.end()) return ERROR_INVALID_PARAMETER;
-    r = it->second;
+    if (!ov || !ov->Internal) return ERROR_INVALID_PARAMETER;
+    r = ov->Internal;
     if (!r->complete && !wait) return ERROR_IO_INCOMPLETE;
   }
   r->finished.wait(INFINITE);

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <deque>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -91,7 +90,6 @@ class CommPort {
   std::deque<Req> reads_;
   std::deque<Req> writes_;
   Req waiter_;
-  std::map<OVERLAPPED*, Req> last_;
 };
 
 }  // namespace plat

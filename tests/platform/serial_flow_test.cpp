@@ -231,3 +231,48 @@ TEST(ModemLines, DtrFollowsTheEscapeFunctions) {
 }
 
 }  // namespace
+
+namespace {
+
+// The poll thread waits for a received byte or a break; a break-only mask
+// lets data pass without ending the wait.
+TEST(LineErrors, BreakEndsACommEventWait) {
+  using namespace serial_test;
+  SocketSeam seam;
+  plat::HCOMM h = plat::open_comm("\\\\.\\COM1");
+  ASSERT_NE(h, nullptr);
+  struct Case {
+    DWORD mask;
+    std::string wire;
+    DWORD expect;  // 0: the wait stays pending
+  };
+  const Case cases[] = {
+      {EV_BREAK, "data", 0},
+      {EV_BREAK, std::string("\xFF\x00\x00", 3), EV_BREAK},
+      {EV_RXCHAR | EV_BREAK, std::string("\xFF\x00\x00", 3), EV_BREAK},
+      {EV_RXCHAR | EV_BREAK, "d", EV_RXCHAR},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(plat::set_comm_mask(h, c.mask));
+    plat::Event ev(true);
+    plat::OVERLAPPED ov;
+    ov.hEvent = &ev;
+    DWORD mask = 0;
+    ASSERT_FALSE(plat::wait_comm_event(h, &mask, &ov));
+    write_all(seam.machine(), c.wire);
+    if (c.expect == 0) {
+      ASSERT_TRUE(eventually([&] { return status(h).cbInQue == c.wire.size(); }));
+      EXPECT_FALSE(ev.is_set());
+      plat::set_comm_mask(h, 0);  // ends the wait
+    }
+    EXPECT_EQ(ev.wait(INFINITE), WAIT_OBJECT_0);
+    DWORD n = 0;
+    EXPECT_TRUE(plat::get_overlapped_result(h, &ov, &n, TRUE));
+    EXPECT_EQ(mask, c.expect);
+    plat::purge_comm(h, PURGE_RXCLEAR);
+    status(h);
+  }
+  plat::close_comm(h);
+}
+
+}  // namespace
