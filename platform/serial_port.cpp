@@ -171,6 +171,7 @@ DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
     ov->Internal = r;  // under the port lock: threads may share one record
   }
   auto now = Clock::now();
+  const bool rx_was_full = rxq_.size() >= kRxCapacity;
   if (r->kind == CommRequest::kRead) {
     reads_.push_back(r);
     serve_reads_locked(now);
@@ -186,11 +187,12 @@ DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
       waiter_ = r;
     }
   }
-  // Always wake the I/O thread: a read may have made room in a full
-  // receive queue or left an XON to send.
+  // The I/O thread has to look again when something waits for it, when a
+  // read made room in a full receive queue, or when an XON is due.
   const bool complete = r->complete;
+  const bool need_wake = !complete || rx_was_full || pending_flow_char_ >= 0;
   lk.unlock();
-  wake();
+  if (need_wake) wake();
   if (!complete) {
     if (ov) return ERROR_IO_PENDING;
     r->finished.wait(INFINITE);

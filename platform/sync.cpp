@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <thread>
 
@@ -23,7 +24,11 @@ std::mutex& Waitable::sync_lock() {
   return m;
 }
 
-Waitable::~Waitable() = default;
+Waitable::~Waitable() {
+  // An object must outlive every wait on it.
+  std::lock_guard<std::mutex> g(sync_lock());
+  assert(waiters_.empty());
+}
 
 void Waitable::wake_waiters_locked() {
   for (Waiter* w : waiters_) w->cv.notify_one();
