@@ -232,7 +232,9 @@ BOOL set_comm_timeouts(HCOMM h, const COMMTIMEOUTS* t);
 
 // Overlapped (ov not null): TRUE when the operation completed at once,
 // else FALSE with ERROR_IO_PENDING. Without ov the call waits. A time-out
-// completes successfully with the bytes moved so far.
+// completes successfully with the bytes moved so far. A read's buffer must
+// stay valid until the read completes or is aborted; a write's bytes are
+// copied, so a write need not be awaited. One record serves one port.
 BOOL read_comm(HCOMM h, void* buf, DWORD n, DWORD* done, OVERLAPPED* ov);
 BOOL write_comm(HCOMM h, const void* buf, DWORD n, DWORD* done, OVERLAPPED* ov);
 BOOL get_overlapped_result(HCOMM h, OVERLAPPED* ov, DWORD* done, BOOL wait);
@@ -241,7 +243,9 @@ BOOL set_comm_mask(HCOMM h, DWORD mask);
 BOOL get_comm_mask(HCOMM h, DWORD* mask);
 // Completes on the first event of the mask that happens after the mask was
 // set (a received byte stays in the queue), or with mask 0 when another
-// thread changes the mask.
+// thread changes the mask. Bytes already queued when the mask is set do not
+// count: ask clear_comm_error for cbInQue first. On a line that has failed
+// the wait stays pending (reads and writes fail with ERROR_GEN_FAILURE).
 BOOL wait_comm_event(HCOMM h, DWORD* mask, OVERLAPPED* ov);
 
 BOOL purge_comm(HCOMM h, DWORD flags);
