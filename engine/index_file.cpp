@@ -104,7 +104,11 @@ int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
   str_trim_len(text, int(std::strlen(text)));
   t->expr = expr_parse(x->data, text);
   if (!t->expr) return -1;
-  if (expr_key_len(t->expr) != t->header.key_len)
+  // The key layout must agree with the expression and fit the blocks.
+  const DbTagHeader& h = t->header;
+  if (expr_key_len(t->expr) != h.key_len || h.key_len < 1 || h.key_len > DB_MDX_MAX_KEY ||
+      h.group_len != 4 + (h.key_len + 3) / 4 * 4 || h.keys_max < 2 ||
+      h.keys_max > (x->block_size - 12) / h.group_len)
     return code_error_ex(c, e_index, "File Name:", x->file.name, nullptr);
   if (tag_routines_set(t, t->header.key_type) < 0) return -1;
   // The action is not stored; every unique tag of the program refuses with status 20.

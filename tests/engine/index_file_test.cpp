@@ -111,7 +111,7 @@ TEST_F(IndexFile, DamagedHeadersAreRefused) {
     unsigned char value;
     int expect;
   } patches[] = {{20, 64, e_index}, {28, 48, e_index}, {23, 8, e_index}, {32, 0, e_index},
-                 {0, 2, 0}};
+                 {2048 + 12, 9, e_index}, {2048 + 14, 200, e_index}, {0, 2, 0}};
   for (const Patch& p : patches) {
     auto b = good;
     if (p.at == 32) b[33] = b[34] = b[35] = 0;

@@ -1,0 +1,67 @@
+// The comparison of two text files: reads both, links the lines that belong
+// together and walks both files once, reporting every line as the same,
+// changed, deleted (old file only) or inserted (new file only). A block of
+// lines that moved shows as deleted at one place and inserted at the other.
+#ifndef KV_COMPARE_COMPARE_ENGINE_H
+#define KV_COMPARE_COMPARE_ENGINE_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/line_table.h"
+#include "compare/text_index.h"
+
+enum TCompareType { kSame = 0, kChanged = 1, kDeleted = 2, kInserted = 3 };
+
+// Receives one aligned step: the texts shown on the old and on the new side.
+// Returns false to stop the walk (the list would not take the item).
+class TCompareOutput {
+ public:
+  virtual ~TCompareOutput() = default;
+  virtual bool Add(TCompareType type, std::string_view oldText, std::string_view newText) = 0;
+};
+
+class TCompareEngine {
+ public:
+  TCompareEngine(const char* oldName, const char* newName);
+
+  // Reads both files and links their lines; false when either file cannot
+  // be opened or read.
+  bool Load();
+  // Reports every step to out; false when out refused one.
+  bool Walk(TCompareOutput& out);
+  // Changed, deleted and inserted steps of the last walk.
+  long Differences() const { return differences_; }
+
+ private:
+  bool ReadFile(TInfoClass& file, bool isOld);
+  void AddLine(TInfoClass& file, const std::string& text, bool isOld);
+  void Match();
+  void Grow();
+  void MeasureBlocks();
+
+  // Steps of the walk; each reports at least one line or returns at once.
+  void Emit(TCompareType type, LineNo o, LineNo i);
+  void EmitSame();
+  void DeletedRun();
+  void Skip();
+  void MovedBlock();
+
+  void Link(LineNo i, LineNo j) {
+    new_.link[i] = j;
+    old_.link[j] = i;
+  }
+
+  TInfoClass old_;
+  TInfoClass new_;
+  TTextIndex texts_;
+  std::vector<TNode> nodes_;  // by text number
+  std::vector<LineNo> block_;  // block length per old line; -1 = shown as deleted
+  LineNo o_ = 1;               // old cursor
+  LineNo i_ = 1;               // new cursor
+  long differences_ = 0;
+  TCompareOutput* out_ = nullptr;
+};
+
+#endif

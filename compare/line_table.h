@@ -1,0 +1,46 @@
+// The two line tables of one comparison and the distinct line texts they
+// share. Every distinct text is kept once (a node); lines refer to nodes, so
+// equal lines are compared by node number, never by text again.
+//
+// Line numbers run from 1 to n; index 0 and index n+1 are sentinels that the
+// matching links to each other across the files, so growth from the file
+// edges needs no special case.
+#ifndef KV_COMPARE_LINE_TABLE_H
+#define KV_COMPARE_LINE_TABLE_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using LineNo = std::int64_t;
+using NodeId = std::uint32_t;
+constexpr LineNo kNoLink = -1;
+constexpr NodeId kNoNode = 0xFFFFFFFFu;
+
+// How often a text was met: once in the old file only, once in the new file
+// only, exactly once in each (a unique pair that anchors the matching), or
+// anything else.
+enum TNodeState : std::uint8_t {
+  kNodeNew = 0,
+  kNodeOldOnce = 1,
+  kNodeNewOnce = 2,
+  kNodeUniquePair = 3,
+  kNodeRepeated = 4,
+};
+
+struct TNode {
+  std::string_view text;  // kept by the comparison's text index
+  LineNo oldLine = 0;  // last occurrence in the old file
+  TNodeState state = kNodeNew;
+};
+
+struct TInfoClass {
+  std::string name;
+  LineNo n = 0;
+  // Indexed by line number 0..n+1; the sentinels have no node.
+  std::vector<NodeId> node{kNoNode};
+  std::vector<LineNo> link;
+};
+
+#endif
