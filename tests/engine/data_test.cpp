@@ -165,7 +165,7 @@ TEST_F(DataFiles, SkipAcrossTheEnds) {
 
 TEST_F(DataFiles, PackAndRemoveRange) {
   DbDataFile* d = create();
-  for (int i = 0; i < 120; i++) append(d, ("r" + std::to_string(i)).c_str(), i, i % 3 == 0);
+  for (int i = 0; i < 120; i++) append(d, kvtest::numbered("r", i).c_str(), i, i % 3 == 0);
   ASSERT_EQ(data_pack(d), 0);
   EXPECT_EQ(data_reccount(d), 80);
   auto kept = names(d);

@@ -88,7 +88,7 @@ std::vector<Expected> expected_rows() {
   for (int i = 0; i < 8; i++) {
     char born[9] = {};
     std::snprintf(born, sizeof born, "%04d%02d%02d", 1990 + i * 3, 1 + i, 10 + i);
-    rows.push_back({"rec" + std::to_string(i), i * 1.25 - 3, i == 2 ? "" : born, i % 2 == 0,
+    rows.push_back({kvtest::numbered("rec", i), i * 1.25 - 3, i == 2 ? "" : born, i % 2 == 0,
                     memo_text(sizes[i], i), i % 3 == 1});
   }
   return rows;

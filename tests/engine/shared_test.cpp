@@ -8,6 +8,7 @@
 #include <chrono>
 #include <map>
 #include <set>
+#include <thread>
 #include <string>
 
 #include "engine/data.h"
@@ -25,7 +26,8 @@ const DbFieldInfo kFields[] = {{"NAME", 'C', 12, 0}, {"VER", 'N', 6, 0}, {"COUNT
 
 std::string note_for(const std::string& name, long ver) {
   size_t n = (name.size() * 131 + ver * 577) % 1600;
-  std::string s = name + "/" + std::to_string(ver) + ":";
+  std::string s = kvtest::numbered(name + "/", ver);
+  s += ":";
   while (s.size() < n) s += static_cast<char>('a' + s.size() % 26);
   return s;
 }
@@ -50,7 +52,7 @@ Tally station(const std::string& file, int id, std::chrono::milliseconds run) {
   std::vector<long> own;
   auto end = std::chrono::steady_clock::now() + run;
   for (long seq = 0; std::chrono::steady_clock::now() < end; seq++) {
-    std::string name = "p" + std::to_string(id) + "-" + std::to_string(seq);
+    std::string name = kvtest::numbered(kvtest::numbered("p", id) + "-", seq);
     if (data_append_start(d, 0) != 0) break;
     data_blank(d);
     field_assign(data_field_at(d, 1), name.c_str());
@@ -141,7 +143,7 @@ TEST(SharedTable, TwoProcessesLoseNothing) {
   }
   for (auto [id, n] : appended)
     for (long seq = 0; seq < n; seq++)
-      EXPECT_TRUE(names.count("p" + std::to_string(id) + "-" + std::to_string(seq)));
+      EXPECT_TRUE(names.count(kvtest::numbered(kvtest::numbered("p", id) + "-", seq)));
   EXPECT_EQ(data_close(d), 0);
 
   // The peer reader sees the same texts.
@@ -177,6 +179,51 @@ TEST(SharedTable, TwoProcessesLoseNothing) {
   }
   EXPECT_EQ(lines, 1u + total.appends);
   EXPECT_EQ(checked, notes.size());
+}
+
+}  // namespace
+
+namespace {
+
+// Threads of one process share the one context, each with tables of its own;
+// the context's lock keeps their calls apart.
+TEST(SharedTable, ThreadsShareOneContext) {
+  ScratchDir dir;
+  QuietEngine c;
+  const int kThreads = 4, kRecords = 150;
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < kThreads; t++) {
+    threads.emplace_back([&, t] {
+      std::string file = dir.file(kvtest::numbered("T", t) + ".DBF");
+      DbDataFile* d = data_create(&c, file.c_str(), kFields, nullptr);
+      if (!d) {
+        failures++;
+        return;
+      }
+      for (int i = 0; i < kRecords; i++) {
+        std::string name = kvtest::numbered(kvtest::numbered("t", t) + "-", i);
+        std::string note = note_for(name, t);
+        if (data_append_start(d, 0) != 0) failures++;
+        data_blank(d);
+        field_assign(data_field_at(d, 1), name.c_str());
+        memo_field_assign(data_field_at(d, 4), note.data(), static_cast<unsigned>(note.size()));
+        if (data_append(d) != 0) failures++;
+      }
+      for (int i = 0; i < kRecords; i++) {
+        std::string name = kvtest::numbered(kvtest::numbered("t", t) + "-", i);
+        DbLock hold(&c);  // field_str's text lives in the context until the next call
+        if (data_go(d, i + 1) != 0 || trimmed(data_field_at(d, 1)) != name ||
+            std::string(memo_field_ptr(data_field_at(d, 4))) != note_for(name, t))
+          failures++;
+      }
+      if (data_close(d) != 0) failures++;
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(code_error_get(&c), 0);
+  EXPECT_EQ(c.data_list.count, 0);
 }
 
 }  // namespace
