@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/oem.h"
+#include "platform/sync.h"
 
 namespace {
 
