@@ -217,6 +217,15 @@ int relate_end(DbRelation* r, int dir) {
   if (!r->initialised) {
     int rc = prepare(r);
     if (rc != 0) return rc;
+  } else if (r->state != 'y' && r->top.bitmap.bits) {
+    // Each walk from an end sees the records as they are now: rows added
+    // or changed by other stations since the last one count again.
+    flag_free(&r->top.bitmap);
+    r->top.bitmap = DbFlags{};
+    if (query_bitmap_build(r->query) < 0) {
+      if (r->top.context->error_code < 0) return -1;
+      r->bitmaps_disabled = 1;
+    }
   }
   clear_reads(&r->top);
   int rc;

@@ -215,6 +215,22 @@ TEST_F(QueryTest, LaterAppendsAreNotSeenAndChangedRowsAreNotDelivered) {
   relate_free(r, 0);
 }
 
+TEST_F(QueryTest, ANewTopSeesLaterAppends) {
+  DbRelation* r = relation("CUST = 5");
+  std::vector<long> before = walk(r);
+  ProgRow extra = rows[0];
+  extra.cust = 5;
+  DbDataFile* other = data_open(&ctx, dir.file("PROGS.DBF").c_str());
+  ASSERT_NE(other, nullptr);
+  std::swap(d, other);
+  append(extra);  // through the other handle, as another station would
+  std::swap(d, other);
+  data_close(other);
+  before.push_back(static_cast<long>(rows.size()) + 1);
+  EXPECT_EQ(walk(r), before);
+  relate_free(r, 0);
+}
+
 TEST(Bitmap, TestAndNextOverInvertedSets) {
   kvtest::QuietEngine ctx;
   DbFlags f{};
