@@ -2,6 +2,7 @@
 // depth-first walk over the node tree.
 #include "engine/relate.h"
 
+#include <algorithm>
 #include <new>
 
 #include "engine/lock.h"
@@ -9,10 +10,13 @@
 
 namespace {
 
-void free_node_tree(DbRelateNode* node, int close_files) {
+// Frees the slaves of a node; the data files they read are gathered once
+// each, as one file may serve several nodes.
+void free_node_tree(DbRelateNode* node, std::vector<DbDataFile*>& files) {
   for (DbRelateNode* s : node->slaves) {
-    free_node_tree(s, close_files);
-    if (close_files && s->data) data_close(s->data);
+    free_node_tree(s, files);
+    if (s->data && std::find(files.begin(), files.end(), s->data) == files.end())
+      files.push_back(s->data);
     delete s;
   }
   node->slaves.clear();
@@ -208,9 +212,12 @@ int relate_free(DbRelation* r, int close_files) {
   int saved = code_error_set(c, 0);
   relate_unlock(r);
   relate_reset(r);
-  free_node_tree(&r->top, close_files);
-  if (close_files && r->top.data) data_close(r->top.data);
+  std::vector<DbDataFile*> files{r->top.data};
+  free_node_tree(&r->top, files);
   delete r;
+  if (close_files)
+    for (DbDataFile* d : files)
+      if (d) data_close(d);
   int now = code_error_get(c);
   code_error_set(c, saved < 0 ? saved : now);
   return code_error_get(c) < 0 ? -1 : 0;

@@ -225,7 +225,11 @@ TEST_F(RelateTest, DepthFirstWalkOverNodes) {
   EXPECT_EQ(relate_next(&n), -1);
   EXPECT_EQ(n, b);
   EXPECT_EQ(relate_next(&n), 2);
-  relate_free(r, 0);
+  // Freed with its files: the master and every slave are closed.
+  EXPECT_EQ(relate_free(r, 1), 0);
+  EXPECT_EQ(data_find_by_alias(&ctx, "PROGS"), nullptr);
+  EXPECT_EQ(data_find_by_alias(&ctx, "MACHS"), nullptr);
+  d = slave = nullptr;
 }
 
 }  // namespace
