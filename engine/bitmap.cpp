@@ -56,9 +56,8 @@ bool same_ops(const DbExpr* a, int a_last, const DbExpr* b) {
     }
     if (x.row != y.row || x.length != y.length || x.param_count != y.param_count) return false;
     if (x.row == kRowConstC || x.row == kRowConstN) {
-      int len = x.row == kRowConstN ? 8 : x.length;
       if (std::memcmp(a->constants.data() + x.position, b->constants.data() + y.position,
-                      static_cast<size_t>(len)) != 0)
+                      static_cast<size_t>(x.length)) != 0)
         return false;
     } else if (x.position != y.position || x.field != y.field || x.calc || y.calc) {
       return false;
