@@ -212,12 +212,11 @@ int accept(DbRelation* r) {
 // Positions on the first (dir 1) or last (dir -1) qualifying record.
 int relate_end(DbRelation* r, int dir) {
   DbDataFile* d = r->top.data;
-  r->moving_back = dir < 0;
   r->top.slave_tag = data_tag_selected(d);
   if (!r->initialised) {
     int rc = prepare(r);
     if (rc != 0) return rc;
-  } else if (r->state != 'y' && r->top.bitmap.bits) {
+  } else if (r->state == 0 && r->top.bitmap.bits) {
     // Each walk from an end sees the records as they are now: rows added
     // or changed by other stations since the last one count again.
     flag_free(&r->top.bitmap);
@@ -227,6 +226,7 @@ int relate_end(DbRelation* r, int dir) {
       r->bitmaps_disabled = 1;
     }
   }
+  r->moving_back = dir < 0;
   clear_reads(&r->top);
   int rc;
   if (r->state == 'y') {
