@@ -25,11 +25,6 @@ void free_node_tree(DbRelateNode* node, std::vector<DbDataFile*>& files) {
   flag_free(&node->bitmap);
 }
 
-void free_bitmaps(DbRelateNode* node) {
-  flag_free(&node->bitmap);
-  node->bitmap = DbFlags{};
-  for (DbRelateNode* s : node->slaves) free_bitmaps(s);
-}
 
 void unlock_tree(DbRelateNode* node) {
   if (node->data) data_unlock(node->data);
@@ -37,6 +32,12 @@ void unlock_tree(DbRelateNode* node) {
 }
 
 }  // namespace
+
+void relate_free_bitmaps(DbRelateNode* node) {
+  flag_free(&node->bitmap);
+  node->bitmap = DbFlags{};
+  for (DbRelateNode* s : node->slaves) relate_free_bitmaps(s);
+}
 
 DbRelation* relate_init(DbDataFile* data) {
   if (!data) return nullptr;
@@ -156,7 +157,7 @@ void relate_reset(DbRelation* r) {
   r->recnos.shrink_to_fit();
   query_parts_free(r->query);
   r->query = nullptr;
-  free_bitmaps(&r->top);
+  relate_free_bitmaps(&r->top);
   r->sort_eof = 0;
   r->sort_got = r->sort_pos = r->sort_count = 0;
   r->bitmaps_disabled = 0;
