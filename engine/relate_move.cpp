@@ -98,6 +98,7 @@ void build_scan_list(DbRelation* r, DbRelateNode* node) {
 
 int prepare(DbRelation* r) {
   DB_ENGINE* c = r->top.context;
+  relate_reset(r);  // whatever a failed earlier try left behind
   if (c->read_lock && !r->locked) {
     int rc = lock_relation(r);
     if (rc != 0) return rc;
@@ -122,7 +123,12 @@ int prepare(DbRelation* r) {
   build_scan_list(r, &r->top);
   r->scan_list.push_back(&r->top);
   r->initialised = 1;
-  if (!r->sort_text.empty()) return relate_build_sort(r);
+  if (!r->sort_text.empty()) {
+    int rc = relate_build_sort(r);
+    // Unsorted records must not pass for the sorted set a later top asks for.
+    if (rc != 0) r->initialised = 0;
+    return rc;
+  }
   return 0;
 }
 

@@ -162,6 +162,17 @@ TEST_F(RelateTest, ChangingTheQueryResets) {
   relate_query_set(r, "NAME");  // not a logical
   EXPECT_EQ(relate_top(r), -1);
   EXPECT_EQ(code_error_set(&ctx, 0), e_result);
+  // A broken sort text fails after the query was prepared; tried again, the
+  // relation starts afresh.
+  relate_query_set(r, "CUST = 4");
+  relate_sort_set(r, "NAME +");
+  EXPECT_EQ(relate_top(r), -1);
+  EXPECT_EQ(relate_top(r), -1);  // still pending: nothing is done
+  EXPECT_LT(code_error_set(&ctx, 0), 0);
+  EXPECT_EQ(relate_top(r), -1);
+  code_error_set(&ctx, 0);
+  relate_sort_set(r, "CUST");
+  EXPECT_EQ(walk(r), expected("CUST = 4"));
   relate_free(r, 0);
 }
 
