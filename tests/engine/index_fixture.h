@@ -87,7 +87,9 @@ struct IndexTest : ::testing::Test {
         std::snprintf(hex, sizeof hex, "%02x", tag_key(t)[i]);
         out += hex;
       }
-      out += "|" + std::to_string(tag_recno(t)) + "\n";
+      out += '|';
+      out += std::to_string(tag_recno(t));
+      out += '\n';
     } while (tag_skip(t, 1) == 1);
     return out;
   }

@@ -100,7 +100,7 @@ TEST(Sort, CustomCompareOrdersDescending) {
   ASSERT_EQ(sort_init(&s, &ctx, 4, 0), 0);
   s.compare = [](const void* a, const void* b, unsigned n) { return -std::memcmp(a, b, n); };
   for (uint32_t i = 0; i < 1000; i++) {
-    char key[5];
+    char key[16];
     std::snprintf(key, sizeof key, "%04u", (i * 7919) % 1000);
     ASSERT_EQ(sort_put(&s, i, key, nullptr), 0);
   }
@@ -108,7 +108,7 @@ TEST(Sort, CustomCompareOrdersDescending) {
   int expect = 999;
   char* key;
   while (sort_get(&s, nullptr, &key, nullptr) == 0) {
-    char want[5];
+    char want[16];
     std::snprintf(want, sizeof want, "%04d", expect--);
     ASSERT_EQ(std::string(key, 4), want);
   }
