@@ -1,7 +1,6 @@
-// Font files found through fontconfig, measured with FreeType.
+// Font files from the system's font directories, measured with FreeType.
 #include "platform/ui/font_face.h"
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
@@ -10,10 +9,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace plat {
 namespace {
@@ -129,25 +131,26 @@ const FontFile* resolve_font_file(const LOGFONT& lf) {
   static std::map<int, FontFile*> cache;
   int key = static_cast<int>(fam) * 4 + (bold ? 2 : 0) + (italic ? 1 : 0);
   if (auto it = cache.find(key); it != cache.end()) return it->second;
-  FcInit();
-  FcPattern* pat = FcPatternCreate();
-  FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family_name(fam)));
-  FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
-  FcDefaultSubstitute(pat);
-  FcResult res;
-  FcPattern* match = FcFontMatch(nullptr, pat, &res);
+  static const char* const styles[4] = {"Regular", "Italic", "Bold", "BoldItalic"};
+  static const char* const dejavu[4] = {"", "-Oblique", "-Bold", "-BoldOblique"};
+  int style = (bold ? 2 : 0) + (italic ? 1 : 0);
+  std::string name = fam == Family::System ? std::string("DejaVuSansMono") + dejavu[style] + ".ttf"
+                                           : std::string(family_name(fam)) + "-" + styles[style] + ".ttf";
+  name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+  std::vector<std::string> dirs;
+  if (const char* env = std::getenv("KV_FONT_DIR")) dirs.push_back(env);
+  for (const char* d : {"/usr/share/fonts/truetype/liberation", "/usr/share/fonts/truetype/liberation2",
+                        "/usr/share/fonts/truetype/dejavu", "/usr/local/share/fonts"})
+    dirs.push_back(d);
   FontFile* file = nullptr;
-  if (match) {
-    FcChar8* path = nullptr;
-    int index = 0;
-    FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch)
-      file = load_locked(reinterpret_cast<const char*>(path), index);
-    FcPatternDestroy(match);
+  for (const std::string& d : dirs) {
+    std::string path = d + "/" + name;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+      std::fclose(f);
+      file = load_locked(path, 0);
+      if (file) break;
+    }
   }
-  FcPatternDestroy(pat);
   if (file) cache[key] = file;
   return file;
 }

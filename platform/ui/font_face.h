@@ -1,7 +1,7 @@
 // Real font files behind the faces programs ask for. The old Windows faces
 // map to metric-compatible free fonts (ARIAL and MS Sans Serif to Liberation
 // Sans, TIMES ROMAN to Liberation Serif, COURIER to Liberation Mono, FIXEDSYS
-// to DejaVu Sans Mono), so widths and heights measured headless are the ones
+// to DejaVu Sans Mono; KV_FONT_DIR names another directory), so widths and heights measured headless are the ones
 // the screen and the PDF get. Metrics follow the Windows rules: a positive
 // height is the cell (ascent + descent), a negative one the em size.
 #pragma once
