@@ -120,6 +120,11 @@ void TGadgetWindow::SetupWindow() {
   LayoutSession();
 }
 
+void TGadgetWindow::EvSize(UINT sizeType, const TSize& size) {
+  TWindow::EvSize(sizeType, size);
+  LayoutSession();
+}
+
 void TGadgetWindow::CommandEnableAll() {
   for (TGadget* g : Gadgets) g->CommandEnable();
 }

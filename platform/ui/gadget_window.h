@@ -61,6 +61,7 @@ class TGadgetWindow : public TWindow {
 
   bool IdleAction(long idleCount) override;
   void SetupWindow() override;
+  void EvSize(UINT sizeType, const TSize& size) override;
   void Paint(TDC& dc, bool erase, TRect& rect) override;
 
  protected:
