@@ -3,6 +3,7 @@
 // through the accelerator tables, enablers grey menu items and buttons.
 #include <gtest/gtest.h>
 
+#include "platform/ui/combobox.h"
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/mdi.h"
 #include "ui_test_support.h"
@@ -26,8 +27,24 @@ class TestChild : public TDecoratedFrame {
     Bar->Insert(*new TSeparatorGadget(6));
     Bar->Insert(*new TButtonGadget(1013, 1013));
     Insert(*Bar, Top);
+    Cycles = new TComboBox(nullptr, 100, 0, 0, 240, 240,
+                           WS_VSCROLL | CBS_DROPDOWNLIST | CBS_AUTOHSCROLL | CBS_SORT, 51);
+    auto* bar2 = new TControlBar(nullptr);
+    bar2->Insert(*new TSeparatorGadget(12));
+    bar2->Insert(*new TControlGadget(*Cycles));
+    Insert(*bar2, Top);
+    Side = new TControlBar(nullptr);
+    Side->Insert(*new TSeparatorGadget(12));
+    Side->Insert(*new TButtonGadget(1011, 1011));
+    Side->Insert(*new TSeparatorGadget(4));
+    Side->Insert(*new TButtonGadget(1012, 1012));
+    Insert(*Side, Left);
     Insert(*new TStatusBar(nullptr, TGadget::Recessed), Bottom);
   }
+  void CycleChosen() { ++Chosen; }
+  TComboBox* Cycles;
+  TControlBar* Side;
+  int Chosen = 0;
   void CmSave() { ++C.save; }
   void CmCopy() { ++C.copy; }
   void CeSave(TCommandEnabler& ce) { ce.Enable(Modified); }
@@ -41,6 +58,7 @@ DEFINE_RESPONSE_TABLE1(TestChild, TDecoratedFrame)
   EV_COMMAND(103, CmSave),
   EV_COMMAND(1014, CmCopy),
   EV_COMMAND_ENABLE(103, CeSave),
+  EV_CBN_SELCHANGE(100, CycleChosen),
 END_RESPONSE_TABLE;
 
 class TestMain : public TDecoratedFrame {
@@ -269,6 +287,29 @@ TEST_F(FrameMdiTest, BarsAndClientShareTheFrame) {
   main_->SetWindowPos(nullptr, 0, 0, 640, 480, SWP_NOZORDER);
   EXPECT_EQ(main_->GetClientWindow()->GetWindowRect().bottom, main_->Status->GetWindowRect().top);
   EXPECT_EQ(main_->Status->GetWindowRect().Width(), main_->GetClientRect().Width());
+}
+
+TEST_F(FrameMdiTest, ChildBarsHostControlsAndStandAtTheSide) {
+  TestChild* a = open_child();
+  a->SetWindowPos(nullptr, 10, 10, 600, 400, SWP_NOZORDER);
+  // The combo box lives in the bar; its choice reaches the child frame.
+  EXPECT_EQ(a->Cycles->GetParentO()->ClassName(), "KvGadgetWindow");
+  a->Cycles->AddString("G81 drilling");
+  a->Cycles->AddString("G76 threading");
+  a->Cycles->UserSelect(1);
+  EXPECT_EQ(a->Chosen, 1);
+  EXPECT_EQ(a->Cycles->GetTextLimit(), 50);
+  EXPECT_EQ(a->Cycles->GetWindowRect().Width(), 240);
+
+  EXPECT_EQ(a->Side->GetDirection(), TGadgetWindow::Vertical);
+  TRect side = a->Side->GetWindowRect(), client = a->GetClientWindow()->GetWindowRect();
+  EXPECT_EQ(client.left, side.right);
+  EXPECT_EQ(client.top, side.top);
+  EXPECT_EQ(a->Side->GadgetWithId(1012)->GetBounds().top, a->Side->GadgetWithId(1011)->GetBounds().bottom + 4);
+  auto tops = a->GetDecorations(TDecoratedFrame::Top);
+  ASSERT_EQ(tops.size(), 2u);
+  EXPECT_EQ(tops[1]->GetWindowRect().top, tops[0]->GetWindowRect().bottom);
+  EXPECT_EQ(side.top, tops[1]->GetWindowRect().bottom);
 }
 
 }  // namespace
