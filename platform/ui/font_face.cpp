@@ -171,8 +171,9 @@ FontInstance make_font_instance(const LOGFONT& lf, int deviceHeight, int deviceW
   if (deviceWidth > 0 && f.avgCharWidth > 0) fi.scaleX = double(std::abs(deviceWidth)) / f.avgCharWidth;
   TEXTMETRIC& tm = fi.tm;
   tm.tmAscent = static_cast<int32_t>(std::lround(f.winAscent * fi.scaleY));
-  tm.tmDescent = static_cast<int32_t>(std::lround(f.winDescent * fi.scaleY));
-  tm.tmHeight = tm.tmAscent + tm.tmDescent;
+  // A cell height asked for is the height given, to the pixel.
+  tm.tmHeight = deviceHeight > 0 ? deviceHeight : tm.tmAscent + static_cast<int32_t>(std::lround(f.winDescent * fi.scaleY));
+  tm.tmDescent = tm.tmHeight - tm.tmAscent;
   tm.tmInternalLeading = std::max<int32_t>(0, tm.tmHeight - static_cast<int32_t>(std::lround(f.unitsPerEm * fi.scaleY)));
   tm.tmExternalLeading = static_cast<int32_t>(std::lround(f.externalGap * fi.scaleY));
   tm.tmAveCharWidth = static_cast<int32_t>(std::lround(f.avgCharWidth * fi.scaleX));
