@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -120,6 +121,18 @@ TEST_F(PrintTest, TwoPagesReadBackInOrderWithTheirFonts) {
   EXPECT_NE(n1, std::string::npos) << text;
   EXPECT_NE(p2, std::string::npos) << text;
   EXPECT_NE(n2, std::string::npos) << text;
+
+  // Rendered by poppler: the grey band and the frame's left line where
+  // the 748 x 1079 page puts them, white elsewhere.
+  std::string pgm = run("pdftoppm -r 72 -f 1 -l 1 -gray '" + pdf + "'");
+  int w = 0, h = 0, maxv = 0, n = 0;
+  ASSERT_EQ(std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &w, &h, &maxv, &n), 3);
+  const unsigned char* px = reinterpret_cast<const unsigned char*>(pgm.data()) + n + 1;
+  auto gray = [&](int lx, int ly) { return px[(ly * h / 1079) * w + lx * w / 748]; };
+  EXPECT_NEAR(w, 595, 1);
+  EXPECT_EQ(gray(374, 112), 192);
+  EXPECT_EQ(gray(374, 400), 255);
+  EXPECT_LT(gray(30, 500), 128);
 
   std::string fonts = run("pdffonts '" + pdf + "'");
   for (const char* f : {"LiberationSans-Bold", "LiberationSerif", "LiberationMono"})
