@@ -1,3 +1,4 @@
+// The application object: main window, message loop and idle processing.
 #include "platform/ui/application.h"
 
 #include "platform/ui/app_state.h"

@@ -1,3 +1,4 @@
+// Push buttons, check boxes and radio buttons: check state and clicks.
 #include "platform/ui/button.h"
 
 #include <mutex>

@@ -1,3 +1,4 @@
+// The text clipboard, shared by every thread of the program.
 #include "platform/ui/clipboard.h"
 
 #include <mutex>

@@ -1,3 +1,4 @@
+// Combo boxes: lines, selection and the text a drop-down list shows.
 #include "platform/ui/combobox.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Control construction and the registry of window classes by name.
 #include "platform/ui/control.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Dialogs: binding template controls, modal loops and ending.
 #include "platform/ui/dialog.h"
 
 #include <strings.h>
@@ -35,7 +36,10 @@ bool TDialog::PerformCreate() {
     Attr.Y = client.top;
     Attr.W = client.Width() + 2 * border;
     Attr.H = client.Height() + 2 * border + caption;
-    if (Title.empty()) Title = Template->caption;
+    if (Title.empty() || TitleFromTemplate) {
+      Title = Template->caption;
+      TitleFromTemplate = true;
+    }
   }
   if (!TWindow::PerformCreate()) return false;
   if (!Template) return true;
@@ -83,7 +87,10 @@ bool TDialog::Create() {
   }
   Ended = false;
   Result = 0;
-  return TWindow::Create();
+  if (!TWindow::Create()) return false;
+  // A modeless dialog whose template says so shows itself.
+  if (!Modal && Handle && Template && (Template->style & WS_VISIBLE)) ShowWindow(SW_SHOW);
+  return Handle != nullptr || Ended;
 }
 
 void TDialog::SetupWindow() {

@@ -50,6 +50,7 @@ class TDialog : public TWindow {
   TResId ResId;
   const plat::DialogTemplate* Template = nullptr;
   bool Modal = false;
+  bool TitleFromTemplate = false;
   bool Ended = false;
   int Result = 0;
   std::vector<TWindow*> MadeForTemplate;  // plain controls we built; ours to delete

@@ -1,3 +1,4 @@
+// The test driver and the pilot that acts on a dialog like a user.
 #include "platform/ui/driver.h"
 
 #include "platform/ui/button.h"

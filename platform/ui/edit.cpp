@@ -1,3 +1,4 @@
+// Edits: typing, limits, selection, clipboard and validation on close.
 #include "platform/ui/edit.h"
 
 #include <algorithm>

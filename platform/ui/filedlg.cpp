@@ -1,3 +1,4 @@
+// The common file open and save dialogs and their filter texts.
 #include "platform/ui/filedlg.h"
 
 #include <cstring>

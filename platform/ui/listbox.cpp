@@ -1,3 +1,4 @@
+// List boxes: lines, sorting, searching, selection and item data.
 #include "platform/ui/listbox.h"
 
 #include <algorithm>

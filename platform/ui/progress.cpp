@@ -1,3 +1,4 @@
+// The progress bar control: range and position.
 #include "platform/ui/progress.h"
 
 #include <algorithm>

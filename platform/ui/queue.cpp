@@ -1,3 +1,4 @@
+// The UI thread's message queue and the notion of the UI thread.
 #include "platform/ui/queue.h"
 
 #include <atomic>

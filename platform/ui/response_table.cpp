@@ -1,3 +1,4 @@
+// Matching messages against response table entries.
 #include "platform/ui/response_table.h"
 
 namespace plat::rt {

@@ -1,3 +1,4 @@
+// Static texts and group boxes.
 #include "platform/ui/static.h"
 
 TStatic::TStatic(TWindow* parent, int id, const char* title, int x, int y, int w, int h, UINT textLimit)

@@ -1,3 +1,4 @@
+// Filter and range validators and their messages.
 #include "platform/ui/validator.h"
 
 #include <cerrno>
@@ -24,8 +25,8 @@ bool TValidator::Valid(const char* text, TWindow* owner) {
   return false;
 }
 
-TCharSet::TCharSet(const char* spec) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(spec ? spec : "");
+TCharSet::TCharSet(const char* chars) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(chars ? chars : "");
   size_t n = std::strlen(reinterpret_cast<const char*>(s));
   for (size_t i = 0; i < n;) {
     if (i + 2 < n && s[i + 1] == '-') {

@@ -30,7 +30,7 @@ class TValidator {
 class TCharSet {
  public:
   TCharSet() = default;
-  explicit TCharSet(const char* spec);
+  explicit TCharSet(const char* chars);
   bool Has(unsigned char c) const { return Bits[c]; }
 
  private:
