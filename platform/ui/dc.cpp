@@ -404,6 +404,8 @@ std::shared_ptr<plat::Image> TMemoryDC::Surface() {
   return o ? o->image : nullptr;
 }
 
+HBITMAP CreateCompatibleBitmap(const TDC&, int width, int height) { return CreateBitmap(width, height); }
+
 namespace plat {
 
 DrawRecord paint_window(TWindow& window, bool erase) {

@@ -163,6 +163,11 @@ FontInstance make_font_instance(const LOGFONT& lf, int deviceHeight, int deviceW
   fi.italic = lf.lfItalic != 0;
   if (!fi.file) return fi;
   const FontFile& f = *fi.file;
+  // A damaged record (a font file of an old station) cannot ask for more
+  // than Windows draws.
+  const int kMaxHeight = 16384;
+  deviceHeight = std::clamp(deviceHeight, -kMaxHeight, kMaxHeight);
+  deviceWidth = std::clamp(deviceWidth, -kMaxHeight, kMaxHeight);
   int cell = f.winAscent + f.winDescent;
   // Height 0 asks for the default size: a 16-unit cell.
   if (deviceHeight == 0) deviceHeight = 16;

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "platform/ui/dc.h"
+#include "platform/ui/gadget_window.h"
 #include "platform/ui/gdi_bmp.h"
+#include "platform/ui/resource.h"
 
 namespace {
 
@@ -107,6 +109,36 @@ TEST_F(GdiBmp, BitmapsDrawAtTheirSize) {
   EXPECT_EQ(dc.Record()[0].rect, TRect(50, 60, 52, 62));
   EXPECT_EQ(dc.Record()[0].image->px[0], 0x808080u);
   EXPECT_EQ(dc.Record()[1].image->width, 2);
+}
+
+TEST_F(GdiBmp, BitmapResourcesGiveButtonsTheirGlyphs) {
+  std::filesystem::create_directories(dir_ + "/bitmaps");
+  auto b = bmp(2, 2, 24, 0, 16);
+  std::ofstream(dir_ + "/bitmaps/107.bmp", std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+  plat::set_resource_dir(dir_);
+  HBITMAP h = LoadBitmap(nullptr, 107);
+  ASSERT_NE(h, nullptr);
+  int size[2];
+  EXPECT_EQ(GetObject(h, sizeof size, size), 8);
+  EXPECT_EQ(size[0], 2);
+  DeleteObject(h);
+  EXPECT_EQ(LoadBitmap(nullptr, 108), nullptr);
+
+  TControlBar bar(nullptr);
+  bar.Insert(*new TButtonGadget(107, 107));
+  bar.Insert(*new TButtonGadget(108, 108));
+  bar.LayoutSession();
+  TClientDC dc(nullptr);
+  TRect all;
+  bar.Paint(dc, true, all);
+  int blits = 0, labels = 0;
+  for (const plat::DrawOp& op : dc.Record()) {
+    blits += op.kind == plat::DrawOp::Blit;
+    labels += op.kind == plat::DrawOp::Text && op.text == "108";
+  }
+  EXPECT_EQ(blits, 1);
+  EXPECT_EQ(labels, 1);
+  plat::set_resource_dir("");
 }
 
 }  // namespace

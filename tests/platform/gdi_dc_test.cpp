@@ -245,6 +245,37 @@ TEST(GdiDc, MemoryDcRendersIntoItsBitmap) {
   EXPECT_EQ(op.image->px[0], 0x0000FFu);  // pixels are 0x00RRGGBB
   EXPECT_EQ(op.image->px[3], 0xFFFFFFu);
   EXPECT_EQ(bmp.Pixels()->px[4], 0x0000FFu);
+  // Shapes and text land on the bitmap's pixels.
+  TBitmap canvas(40, 20);
+  TMemoryDC paint(screen);
+  paint.SelectObject(canvas);
+  TPen red(RGB(255, 0, 0));
+  TBrush green(RGB(0, 255, 0));
+  paint.SelectObject(red);
+  paint.SelectObject(green);
+  paint.Rectangle(0, 0, 10, 10);
+  paint.MoveTo(0, 15);
+  paint.LineTo(40, 15);
+  paint.Ellipse(20, 0, 30, 10);
+  paint.RoundRect(30, 0, 40, 10, 4, 4);
+  TFont font("ARIAL", 10);
+  paint.SelectObject(font);
+  paint.TextOut(12, 0, "W");
+  paint.Flush();
+  auto px = [&](int x, int y) { return canvas.Pixels()->px[size_t(y) * 40 + x]; };
+  EXPECT_EQ(px(0, 5), 0xFF0000u);   // outline inside the rectangle
+  EXPECT_EQ(px(9, 5), 0xFF0000u);
+  EXPECT_EQ(px(5, 5), 0x00FF00u);   // filled
+  EXPECT_EQ(px(10, 5), 0xFFFFFFu);  // nothing beyond
+  EXPECT_EQ(px(25, 15), 0xFF0000u);
+  EXPECT_EQ(px(25, 5), 0x00FF00u);
+  EXPECT_EQ(px(35, 5), 0x00FF00u);
+  int dark = 0;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 12; x < 24; ++x) dark += (px(x, y) & 0xFF) < 128;
+  EXPECT_GT(dark, 3);
+  EXPECT_TRUE(paint.Record().empty());
+
   // A DC without a bitmap has nothing to copy.
   TMemoryDC empty;
   EXPECT_FALSE(screen.BitBlt(0, 0, 4, 2, empty, 0, 0));

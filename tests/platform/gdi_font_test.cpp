@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -35,6 +36,18 @@ TEST(GdiFont, LogFontRecordIsByteExact) {
   // A short buffer gets what fits.
   unsigned char part[20];
   EXPECT_EQ(GetObject(font, sizeof part, part), 20);
+
+  // A damaged record still gives a usable font.
+  LOGFONT bad = lf;
+  bad.lfHeight = INT32_MIN;
+  bad.lfWidth = INT32_MAX;
+  TFont huge(bad);
+  TClientDC dc(nullptr);
+  dc.SelectObject(huge);
+  TEXTMETRIC tm;
+  ASSERT_TRUE(dc.GetTextMetrics(tm));
+  EXPECT_GT(tm.tmHeight, 0);
+  EXPECT_LE(tm.tmHeight, 20000);
 
   LOGFONT16 old = LogFontTo16(lf);
   LOGFONT again = LogFontFrom16(old);
