@@ -210,6 +210,31 @@ TEST_F(PrintTest, UnwritableOutputIsAFailure) {
   EXPECT_TRUE(printer_.LastFile().empty());
 }
 
+TEST_F(PrintTest, DcDrivenByItsCaller) {
+  std::unique_ptr<TPrintDC> dc(printer_.MakeDC());
+  dc->StartDoc("Report");
+  for (int page = 1; page <= 3; ++page) {
+    dc->StartPage();
+    std::string t = "Report page " + std::to_string(page);
+    dc->TextOut(300, 300, t.c_str());
+    dc->EndPage();
+  }
+  dc->EndDoc();
+  ASSERT_TRUE(printer_.Submit(nullptr, *dc));
+  EXPECT_EQ(printer_.LastPageCount(), 3);
+  EXPECT_EQ(std::filesystem::path(printer_.LastFile()).filename().string().rfind("Report-", 0), 0u);
+  std::string text = run("pdftotext '" + printer_.LastFile() + "' -");
+  EXPECT_LT(text.find("Report page 1"), text.find("Report page 3"));
+
+  // An aborted document leaves nothing to print.
+  dc->StartDoc("Gone");
+  dc->StartPage();
+  dc->TextOut(0, 0, "x");
+  dc->AbortDoc();
+  EXPECT_TRUE(printer_.Submit(nullptr, *dc));
+  EXPECT_TRUE(printer_.LastFile().empty());
+}
+
 TEST_F(PrintTest, SetupDialogChangesTheSetup) {
   plat::GTestUiDriver ui;
   ui.expect_dialog(1539, [&](TDialog& d) {
