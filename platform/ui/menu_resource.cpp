@@ -17,52 +17,6 @@
 namespace plat {
 namespace {
 
-// Words and quoted texts of one line; a text keeps a leading '"' as marker.
-bool tokens(const std::string& line, std::vector<std::string>& out, std::string& err) {
-  size_t i = 0;
-  while (i < line.size()) {
-    char c = line[i];
-    if (c == '#') break;
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      ++i;
-      continue;
-    }
-    if (c == '"') {
-      std::string t = "\"";
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        char d = line[i++];
-        if (d == '"') {
-          closed = true;
-          break;
-        }
-        if (d != '\\' || i >= line.size()) {
-          t += d;
-          continue;
-        }
-        char e = line[i++];
-        if (e == 't') t += '\t';
-        else if (e == 'n') t += '\n';
-        else if (e == 'r') t += '\r';
-        else if (e == 'x' && i + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])) &&
-                 std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
-          t += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
-          i += 2;
-        } else t += e;
-      }
-      if (!closed) return err = "text without closing quote", false;
-      out.push_back(t);
-      continue;
-    }
-    size_t j = i;
-    while (j < line.size() && !std::isspace(static_cast<unsigned char>(line[j])) && line[j] != '#') ++j;
-    out.push_back(line.substr(i, j - i));
-    i = j;
-  }
-  return true;
-}
-
 bool number(const std::string& t, long& v) {
   if (t.empty() || t[0] == '"') return false;
   char* end;
@@ -180,7 +134,7 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
     ++lineNo;
     std::vector<std::string> t;
     std::string err;
-    if (!tokens(line, t, err)) return fail(err);
+    if (!tokenize_resource_line(line, t, err)) return fail(err);
     if (t.empty()) continue;
     const std::string& kw = t[0];
     long id;
