@@ -6,6 +6,7 @@ JOBS    ?= $(shell nproc)
 .PHONY: check deps configure build test bench clean
 
 check: deps build test
+	JOBS=$(JOBS) tools/run-fuzz
 
 deps:
 	@tools/install-deps deps/*.txt

@@ -1,0 +1,172 @@
+// Open dBASE data files and record access: create, open, close, positioning,
+// the record buffer, writing, append, delete and recall, pack, range removal,
+// the cached record count, fields by number and name. The file format is
+// described in dbf_format.md beside this file.
+#pragma once
+
+#include "engine/engine.h"
+#include "engine/file.h"
+
+struct DbDataFile;
+struct DbField;
+struct DbIndex;
+struct DbTag;
+
+// One memo field's text as loaded for the current record.
+struct DbMemoEntry {
+  int changed;
+  int needs_read;
+  char* text;  // an empty static text when there is no buffer
+  unsigned len;
+  unsigned capacity;
+  DbField* field;
+};
+
+struct DbField {
+  char name[11];
+  unsigned len;
+  int decimals;
+  char type;
+  unsigned offset;  // the first field at 1
+  DbDataFile* data;
+  DbMemoEntry* memo;
+};
+
+struct DbMemoFile {
+  DbFile file;
+  int block_size;
+  int locked;
+};
+
+// The header copy: version, last update, cached record count (-1 unknown),
+// header length.
+struct DbHeader {
+  unsigned char version;
+  unsigned char update[3];
+  long num_recs;
+  unsigned header_len;
+};
+
+struct DbDataFile {
+  DbNode link;
+  DB_ENGINE* context;
+  DbHeader header;
+  char* record;
+  char* old_record;
+  unsigned record_width;
+  int record_changed;
+  long rec_num;      // -1 when none
+  long rec_num_old;  // record held in old_record, -1 none
+  DbFile file;
+  char alias[11];
+  int memo_numbers_current;
+  int has_mdx;
+  DbField* fields;
+  int n_fields;
+  DbMemoEntry* memos;
+  int n_memos;
+  long lock_slot;  // inline slot of the locked-record list
+  long* locks;
+  int locks_capacity;
+  int n_locks;
+  int file_locked;
+  int append_locked;
+  int header_changed;
+  DbList indexes;
+  DbTag* tag_selected;
+  int bof;
+  int eof;
+  DbMemoFile memo_file;
+  long count_seen;
+};
+
+// One field of a layout to create; an array ends with a null name.
+struct DbFieldInfo {
+  const char* name;
+  int type;
+  unsigned len;
+  unsigned decimals;
+};
+
+// One tag of a layout to create; an array ends with a null name.
+struct DbTagInfo {
+  const char* name;
+  const char* expression;
+  const char* filter;
+  int unique;
+  int descending;
+};
+
+DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* fields,
+                        const DbTagInfo* tags);
+DbDataFile* data_open(DB_ENGINE* c, const char* name);
+int data_close(DbDataFile* d);
+const char* data_alias(DbDataFile* d);
+void data_alias_set(DbDataFile* d, const char* name);
+
+// Positioning: 0, 3 end of file, 4 beginning of file, 5 record not read.
+int data_top(DbDataFile* d);
+int data_bottom(DbDataFile* d);
+int data_go(DbDataFile* d, long n);
+int data_skip(DbDataFile* d, long n);
+int data_go_eof(DbDataFile* d);
+int data_eof(DbDataFile* d);
+int data_bof(DbDataFile* d);
+long data_recno(DbDataFile* d);
+long data_reccount(DbDataFile* d);
+
+// Record buffer.
+char* data_record(DbDataFile* d);
+unsigned data_record_width(DbDataFile* d);
+long data_record_pos(DbDataFile* d, long n);
+void data_blank(DbDataFile* d);
+void data_delete(DbDataFile* d);
+void data_recall(DbDataFile* d);
+int data_is_deleted(DbDataFile* d);
+int data_changed(DbDataFile* d, int flag);  // returns the old flag
+
+// Writing.
+int data_write(DbDataFile* d, long n);
+int data_append_start(DbDataFile* d, int detach_memos);
+int data_append(DbDataFile* d);
+int data_append_blank(DbDataFile* d);
+int data_flush(DbDataFile* d);
+int data_flush_all(DB_ENGINE* c);
+int data_header_write(DbDataFile* d);
+
+// Maintenance.
+int data_pack(DbDataFile* d);
+int data_remove_range(DbDataFile* d, long first, long last);
+int data_reindex(DbDataFile* d);
+
+// Fields.
+int data_num_fields(DbDataFile* d);
+DbField* data_field_at(DbDataFile* d, int n);
+DbField* data_field_named(DbDataFile* d, const char* name);
+int data_field_find(DbDataFile* d, const char* name);
+
+// Tags (positioning in key order arrives with the index code).
+DbTag* data_tag_find(DbDataFile* d, const char* name);
+void data_tag_select(DbDataFile* d, DbTag* tag);
+DbTag* data_tag_selected(DbDataFile* d);
+int data_seek(DbDataFile* d, const char* text);
+int data_seek_double(DbDataFile* d, double value);
+
+// Field access inside the record buffer.
+char* field_ptr(DbField* f);
+char* field_ptr_write(DbField* f);  // marks the record changed
+unsigned field_len(DbField* f);
+int field_decimals(DbField* f);
+const char* field_name(DbField* f);
+int field_type(DbField* f);  // F is reported as N
+void field_blank(DbField* f);
+void field_assign_n(DbField* f, const char* text, unsigned len);
+void field_assign(DbField* f, const char* text);
+void field_assign_char(DbField* f, int ch);
+int field_char(DbField* f);
+unsigned field_copy(DbField* f, char* buf, unsigned size);
+char* field_str(DbField* f);
+void field_assign_long(DbField* f, long value);
+long field_long(DbField* f);
+void field_assign_double(DbField* f, double value);
+double field_double(DbField* f);

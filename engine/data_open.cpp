@@ -1,0 +1,344 @@
+// Creating, opening and closing data files (header, descriptors, buffers).
+#include <cstring>
+
+#include "engine/convert.h"
+#include "engine/data.h"
+#include "engine/lock.h"
+#include "engine/memo.h"
+
+namespace {
+
+constexpr int kNameMax = 258;
+
+unsigned u16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+unsigned long u32(const unsigned char* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<unsigned long>(p[3]) << 24);
+}
+void put16(unsigned char* p, unsigned v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+bool is_memo_type(int t) { return t == 'M' || t == 'G' || t == 'B'; }
+
+// Frees what open built, without writing anything back.
+void data_discard(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  for (int i = 0; i < d->n_memos; i++) memo_field_free(d->memos[i].field);
+  if (d->memo_file.file.handle != -1) memo_file_close(&d->memo_file);
+  if (d->file.handle != -1 || d->file.name) file_close(&d->file);
+  if (list_contains(&c->data_list, d)) list_remove(&c->data_list, d);
+  mem_free(d->record);
+  mem_free(d->old_record);
+  mem_free(d->fields);
+  mem_free(d->memos);
+  mem_free(d->locks);
+  mem_pool_give(c->data_pool, d);
+}
+
+// Reports a damaged data file, closes it and gives null.
+DbDataFile* refuse(DbDataFile* d, const char* name, const char* why) {
+  code_error_ex(d->context, e_data_name, name, why, nullptr);
+  int saved = code_error_set(d->context, 0);
+  data_discard(d);
+  code_error_set(d->context, saved);
+  return nullptr;
+}
+
+DbDataFile* fail(DbDataFile* d) {
+  int saved = code_error_set(d->context, 0);
+  data_discard(d);
+  code_error_set(d->context, saved);
+  return nullptr;
+}
+
+}  // namespace
+
+DbDataFile* data_open(DB_ENGINE* c, const char* name) {
+  if (!c || !name) return nullptr;
+  DbLock lock(c);
+  if (c->error_code < 0) return nullptr;
+  auto* d = static_cast<DbDataFile*>(mem_pool_alloc(c, &c->data_pool, c->first_data,
+                                                    sizeof(DbDataFile), c->expand_data, 0));
+  if (!d) {
+    code_error(c, e_memory, nullptr);
+    return nullptr;
+  }
+  d->context = c;
+  d->file.handle = -1;
+  d->memo_file.file.handle = -1;
+  char path[kNameMax];
+  if (std::strlen(name) >= sizeof path) {
+    code_error_ex(c, e_open, "File Name:", name, nullptr);
+    mem_pool_give(c->data_pool, d);
+    return nullptr;
+  }
+  std::strcpy(path, name);
+  file_name_ext(path, sizeof path, "DBF", 0);
+  if (file_open(&d->file, c, path, 1) != 0) {
+    mem_pool_give(c->data_pool, d);
+    return nullptr;
+  }
+  list_add(&c->data_list, d);
+  file_name_piece(d->alias, sizeof d->alias, path, 0, 0);
+
+  unsigned char head[32];
+  long flen = file_len(&d->file);
+  if (flen < 0) return fail(d);
+  if (flen < 32 || file_read(&d->file, 0, head, 32) != 32)
+    return c->error_code < 0 ? fail(d) : refuse(d, path, "Header is truncated");
+  d->header.version = head[0];
+  std::memcpy(d->header.update, head + 1, 3);
+  d->header.num_recs = -1;
+  d->header.header_len = u16(head + 8);
+  d->has_mdx = head[28] != 0;
+  unsigned record_width = u16(head + 10);
+  if (d->header.header_len < 33) return refuse(d, path, "Header length is too small");
+
+  // Descriptors: read exactly up to the stated header length, never past it.
+  unsigned desc_len = d->header.header_len - 32;
+  auto* desc = static_cast<unsigned char*>(mem_alloc_err(c, desc_len));
+  if (!desc) return fail(d);
+  if (file_read(&d->file, 32, desc, desc_len) != desc_len) {
+    mem_free(desc);
+    return c->error_code < 0 ? fail(d) : refuse(d, path, "Field descriptors are truncated");
+  }
+  int n = 0;
+  while (static_cast<unsigned>(n) * 32 < desc_len && desc[n * 32] != 0x0D) n++;
+  if (static_cast<unsigned>(n) * 32 >= desc_len) {
+    mem_free(desc);
+    return refuse(d, path, "Field descriptors are not terminated");
+  }
+  d->n_fields = n;
+  d->fields = static_cast<DbField*>(mem_alloc_err(c, sizeof(DbField) * (n ? n : 1)));
+  if (!d->fields) {
+    mem_free(desc);
+    return fail(d);
+  }
+  unsigned offset = 1;
+  int memos = 0;
+  for (int i = 0; i < n; i++) {
+    const unsigned char* p = desc + i * 32;
+    DbField* f = &d->fields[i];
+    std::memcpy(f->name, p, 10);
+    f->name[10] = 0;
+    f->name[std::strlen(f->name)] = 0;
+    int t = p[11];
+    if (t >= 'a' && t <= 'z') t -= 32;
+    f->type = static_cast<char>(t);
+    f->decimals = 0;
+    if (t == 'N' || t == 'F') {
+      f->len = p[16];
+      f->decimals = p[17];
+    } else if (t == 'L' || t == 'D' || is_memo_type(t)) {
+      f->len = p[16];
+    } else {
+      f->len = p[16] + 256u * p[17];
+    }
+    f->offset = offset;
+    f->data = d;
+    offset += f->len;
+    if (is_memo_type(t)) memos++;
+  }
+  mem_free(desc);
+  if (offset != record_width) return refuse(d, path, "Record length disagrees with the fields");
+  d->record_width = record_width;
+
+  // The stated count must fit the file; a torn last record is not invented.
+  unsigned long count = u32(head + 4);
+  if (static_cast<unsigned long long>(count) * record_width + d->header.header_len >
+      static_cast<unsigned long long>(flen))
+    return refuse(d, path, "Record count exceeds the file length");
+
+  if (memos) {
+    d->memos = static_cast<DbMemoEntry*>(mem_alloc_err(c, sizeof(DbMemoEntry) * memos));
+    if (!d->memos) return fail(d);
+    for (int i = 0; i < n; i++) {
+      DbField* f = &d->fields[i];
+      if (!is_memo_type(f->type)) continue;
+      DbMemoEntry* m = &d->memos[d->n_memos++];
+      m->field = f;
+      f->memo = m;
+      memo_field_free(f);
+    }
+  }
+  d->record = static_cast<char*>(mem_alloc_err(c, record_width + 1));
+  d->old_record = static_cast<char*>(mem_alloc_err(c, record_width + 1));
+  if (!d->record || !d->old_record) return fail(d);
+  std::memset(d->record, ' ', record_width);
+  std::memset(d->old_record, ' ', record_width);
+  d->rec_num = d->rec_num_old = -1;
+  file_set_read_buffer(&d->file, c->read_buffering);
+
+  // The production index opens with the index code; until then the flag is kept only.
+  if (d->header.version & 0x80) {
+    char memo_name[kNameMax];
+    std::strcpy(memo_name, path);
+    if (file_name_ext(memo_name, sizeof memo_name, "DBT", 1) != 0 ||
+        memo_file_open(&d->memo_file, d, memo_name) != 0)
+      return fail(d);
+  }
+  return d;
+}
+
+DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* fields,
+                        const DbTagInfo* tags) {
+  if (!c || !name || !fields) return nullptr;
+  DbLock lock(c);
+  if (c->error_code < 0) return nullptr;
+  char path[kNameMax];
+  if (std::strlen(name) >= sizeof path) {
+    code_error_ex(c, e_create, "File Name:", name, nullptr);
+    return nullptr;
+  }
+  std::strcpy(path, name);
+  if (file_name_ext(path, sizeof path, "DBF", 0) != 0) {
+    code_error_ex(c, e_create, "File Name:", name, nullptr);
+    return nullptr;
+  }
+  unsigned long width = 1;
+  int n = 0;
+  bool memo = false;
+  for (; fields[n].name; n++) {
+    int t = fields[n].type;
+    if (t >= 'a' && t <= 'z') t -= 32;
+    if (is_memo_type(t)) {
+      width += 10;
+      memo = true;
+    } else if (t == 'D') {
+      width += 8;
+    } else if (t == 'L') {
+      width += 1;
+    } else {
+      width += fields[n].len;
+    }
+  }
+  if (width >= 65535) {
+    code_error(c, e_record_len, path);
+    return nullptr;
+  }
+  if (32L * n + 34 >= 65535) {
+    code_error_ex(c, e_create, "Too Many Fields", path, nullptr);
+    return nullptr;
+  }
+  if (tags && tags[0].name) {
+    // Production indexes arrive with the index code.
+    code_error(c, e_not_index, path);
+    return nullptr;
+  }
+
+  DbFile f;
+  if (file_create(&f, c, path, 0) != 0) return nullptr;
+  char buf[2048];
+  DbSeqWrite w;
+  seq_write_init(&w, &f, 0, buf, sizeof buf);
+  unsigned char head[32] = {};
+  head[0] = memo ? 0x8B : 0x03;
+  date_stamp(head + 1);
+  put16(head + 8, static_cast<unsigned>(32 * n + 33));
+  put16(head + 10, static_cast<unsigned>(width));
+  seq_write(&w, head, 32);
+  for (int i = 0; i < n; i++) {
+    unsigned char desc[32] = {};
+    char fname[11] = {};
+    str_copy_max(fname, fields[i].name, sizeof fname);
+    str_trim_len(fname, 10);
+    if (fname[0] == ' ') fname[0] = 0;
+    str_upper(fname);
+    std::memcpy(desc, fname, std::strlen(fname));
+    int t = fields[i].type;
+    if (t >= 'a' && t <= 'z') t -= 32;
+    desc[11] = static_cast<unsigned char>(t);
+    unsigned len = fields[i].len;
+    if (is_memo_type(t)) {
+      desc[16] = 10;
+    } else if (t == 'D') {
+      desc[16] = 8;
+    } else if (t == 'L') {
+      desc[16] = 1;
+    } else if (t == 'N' || t == 'F') {
+      desc[16] = static_cast<unsigned char>(len);
+      desc[17] = static_cast<unsigned char>(fields[i].decimals);
+    } else {
+      desc[16] = static_cast<unsigned char>(len & 0xFF);
+      desc[17] = static_cast<unsigned char>(len >> 8);
+    }
+    seq_write(&w, desc, 32);
+  }
+  const unsigned char end[2] = {0x0D, 0x1A};
+  seq_write(&w, end, 2);
+  seq_write_flush(&w);
+  int failed = c->error_code < 0;
+  file_close(&f);
+  if (failed) return nullptr;
+
+  if (memo) {
+    char memo_name[kNameMax];
+    std::strcpy(memo_name, path);
+    if (file_name_ext(memo_name, sizeof memo_name, "DBT", 1) != 0) {
+      code_error_ex(c, e_create, "File Name:", path, nullptr);
+      return nullptr;
+    }
+    DbMemoFile m;
+    if (memo_file_create(&m, c, nullptr, memo_name) != 0) return nullptr;
+    memo_file_close(&m);
+  }
+  return data_open(c, path);
+}
+
+int data_close(DbDataFile* d) {
+  if (!d) return -1;
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  int last = code_error_set(c, 0);
+  auto take = [&] {
+    if (c->error_code < 0) last = code_error_set(c, 0);
+  };
+  // A change refused as a duplicate key is dropped; the caller still gets -340.
+  if (last == e_unique) d->record_changed = 0;
+  int status = 0;
+  if (d->file.handle != -1) {
+    if (d->record_changed && d->rec_num > 0) {
+      int rc = data_write(d, d->rec_num);
+      if (c->error_code == e_unique) d->record_changed = 0;
+      if (rc > 0) status = rc;  // e.g. the record lock was refused: not written
+      take();
+    }
+    if (d->header_changed && !d->file.read_only) {
+      unsigned char head[4];
+      head[0] = d->header.version;
+      date_stamp(head + 1);
+      file_write(&d->file, 0, head, 4);
+      take();
+    }
+    d->record_changed = 0;
+    data_unlock(d);
+    take();
+  }
+  data_discard(d);
+  take();
+  code_error_set(c, last);
+  return last != 0 ? last : status;
+}
+
+const char* data_alias(DbDataFile* d) { return d->alias; }
+
+void data_alias_set(DbDataFile* d, const char* name) {
+  DbLock lock(d->context);
+  str_copy_max(d->alias, name, sizeof d->alias);
+  str_upper(d->alias);
+}
+
+int data_header_write(DbDataFile* d) {
+  DbLock lock(d->context);
+  if (d->context->error_code < 0) return -1;
+  long count = data_reccount(d);
+  if (count < 0) return -1;
+  unsigned char head[10];
+  head[0] = d->header.version;
+  date_stamp(head + 1);
+  std::memcpy(d->header.update, head + 1, 3);
+  for (int i = 0; i < 4; i++) head[4 + i] = static_cast<unsigned char>(count >> (8 * i));
+  put16(head + 8, d->header.header_len);
+  return file_write(&d->file, 0, head, sizeof head);
+}

@@ -1,0 +1,337 @@
+// Record access: positioning, the record buffer, writing a record, appends
+// and flushing. Records are read and written whole at their fixed offsets.
+#include <cstring>
+
+#include "engine/convert.h"
+#include "engine/data.h"
+#include "engine/lock.h"
+#include "engine/memo.h"
+
+namespace {
+
+unsigned long u32(const unsigned char* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<unsigned long>(p[3]) << 24);
+}
+
+void blank_buffer(DbDataFile* d) { std::memset(d->record, ' ', d->record_width); }
+
+void memos_unread(DbDataFile* d) {
+  for (int i = 0; i < d->n_memos; i++) memo_field_reset(d->memos[i].field);
+  d->memo_numbers_current = 0;
+}
+
+// Writes the current record when it changed.
+int flush_current(DbDataFile* d) {
+  if (d->record_changed && d->rec_num > 0) return data_write(d, d->rec_num);
+  return 0;
+}
+
+// go with read errors taken as status 5 for this one try.
+int go_quiet(DbDataFile* d, long n) {
+  DB_ENGINE* c = d->context;
+  int saved = c->report_read_errors;
+  c->report_read_errors = 0;
+  int rc = data_go(d, n);
+  c->report_read_errors = saved;
+  return rc;
+}
+
+}  // namespace
+
+long data_reccount(DbDataFile* d) {
+  DbLock lock(d->context);
+  if (d->context->error_code < 0) return -1;
+  if (d->header.num_recs >= 0) return d->header.num_recs;
+  unsigned char b[4];
+  if (file_read(&d->file, 4, b, 4) != 4) return -1;
+  long n = static_cast<long>(u32(b));
+  d->count_seen = n;
+  if (data_count_cacheable(d)) d->header.num_recs = n;
+  return n;
+}
+
+long data_record_pos(DbDataFile* d, long n) {
+  return static_cast<long>(d->header.header_len) + (n - 1) * static_cast<long>(d->record_width);
+}
+
+int data_go(DbDataFile* d, long n) {
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (int rc = flush_current(d)) return rc;
+  bool locked = data_record_locked(d, n);
+  if (!locked) {
+    data_unlock_file(d);
+    data_unlock_append(d);
+    data_unlock_records(d);
+    if (c->error_code < 0) return -1;
+    if (c->read_lock && n >= 1) {
+      int rc = data_lock_record(d, n);
+      if (rc != 0) return rc;
+      locked = true;
+    }
+  }
+  c->activity_bits |= 1;
+  memos_unread(d);
+  unsigned got = 0;
+  if (n >= 1) got = file_read(&d->file, data_record_pos(d, n), d->record, d->record_width);
+  if (c->error_code < 0) return -1;
+  d->record_changed = 0;
+  if (n < 1 || got != d->record_width) {
+    blank_buffer(d);
+    d->rec_num = -1;
+    if (!c->report_read_errors) return DB_NO_RECORD;
+    return code_error_ex(c, e_read, "File Name:", d->file.name, nullptr);
+  }
+  d->rec_num = n;
+  d->eof = d->bof = 0;
+  if (locked) {
+    std::memcpy(d->old_record, d->record, d->record_width);
+    d->rec_num_old = n;
+    d->memo_numbers_current = 1;
+  }
+  return 0;
+}
+
+int data_go_eof(DbDataFile* d) {
+  DbLock lock(d->context);
+  if (d->context->error_code < 0) return -1;
+  if (int rc = flush_current(d)) return rc;
+  long count = data_reccount(d);
+  if (count < 0) return -1;
+  memos_unread(d);
+  d->rec_num = count + 1;
+  d->eof = 1;
+  if (count == 0) d->bof = 1;
+  blank_buffer(d);
+  d->record_changed = 0;
+  return DB_EOF;
+}
+
+int data_top(DbDataFile* d) {
+  DbLock lock(d->context);
+  if (d->context->error_code < 0) return -1;
+  // Key order arrives with the index code; record order here.
+  long count = data_reccount(d);
+  if (count < 0) return -1;
+  if (count == 0) return data_go_eof(d);
+  int rc = go_quiet(d, 1);
+  if (rc == DB_NO_RECORD) return data_go_eof(d);
+  return rc;
+}
+
+int data_bottom(DbDataFile* d) {
+  DbLock lock(d->context);
+  if (d->context->error_code < 0) return -1;
+  long count = data_reccount(d);
+  if (count < 0) return -1;
+  if (count == 0) return data_go_eof(d);
+  return data_go(d, count);
+}
+
+int data_skip(DbDataFile* d, long n) {
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (d->rec_num < 1) {
+    if (!c->report_skip_errors) return -1;
+    return code_error(c, e_info, "Skip must be made from valid record number");
+  }
+  c->activity_bits |= 2;
+  long target = d->rec_num + n;
+  if (target >= 1) {
+    int rc = go_quiet(d, target);
+    if (rc != DB_NO_RECORD) return rc;
+  }
+  long count = data_reccount(d);
+  if (count < 0) return -1;
+  if (count == 0) {
+    data_go_eof(d);
+    d->bof = 1;
+    return n < 0 ? DB_BOF : DB_EOF;
+  }
+  if (target >= 1 && target <= count) return data_go(d, target);
+  if (target < 1) {
+    int eof = d->eof;
+    int rc = data_go(d, 1);
+    if (rc != 0) return rc;
+    d->eof = eof;
+    d->bof = 1;
+    return DB_BOF;
+  }
+  return data_go_eof(d);
+}
+
+int data_eof(DbDataFile* d) { return d->eof; }
+int data_bof(DbDataFile* d) { return d->bof; }
+long data_recno(DbDataFile* d) { return d->rec_num; }
+
+char* data_record(DbDataFile* d) { return d->record; }
+unsigned data_record_width(DbDataFile* d) { return d->record_width; }
+
+void data_blank(DbDataFile* d) {
+  blank_buffer(d);
+  d->record_changed = 1;
+}
+
+void data_delete(DbDataFile* d) {
+  if (d->record[0] != '*') {
+    d->record[0] = '*';
+    d->record_changed = 1;
+  }
+}
+
+void data_recall(DbDataFile* d) {
+  if (d->record[0] != ' ') {
+    d->record[0] = ' ';
+    d->record_changed = 1;
+  }
+}
+
+int data_is_deleted(DbDataFile* d) { return d->record[0] != ' '; }
+
+int data_changed(DbDataFile* d, int flag) {
+  int old = d->record_changed;
+  if (flag >= 0) d->record_changed = flag >= 1;
+  return old;
+}
+
+int data_write(DbDataFile* d, long n) {
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (n < 1) return code_error(c, e_parm, "data_write()");
+  if (d->n_memos) {
+    int rc = memo_numbers_refresh(d);
+    if (rc != 0) return rc;
+  }
+  // Index keys are kept by the index code; the record lock comes first so a
+  // refused lock leaves the memo file untouched.
+  int rc = data_lock_record(d, n);
+  if (rc != 0) return rc;
+  for (int i = 0; i < d->n_memos; i++) {
+    if (!d->memos[i].changed) continue;
+    rc = memo_field_write(d->memos[i].field);
+    if (rc != 0) return rc;
+  }
+  d->record_changed = 0;
+  d->header_changed = 1;
+  c->activity_bits |= 32;
+  if (file_write(&d->file, data_record_pos(d, n), d->record, d->record_width) < 0) {
+    d->record_changed = 1;
+    return -1;
+  }
+  return 0;
+}
+
+int data_append_start(DbDataFile* d, int detach) {
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (int rc = flush_current(d)) return rc;
+  memos_unread(d);
+  data_unlock_records(d);
+  if (detach && d->rec_num > 0 && d->n_memos) {
+    int rc = data_lock_record(d, d->rec_num);
+    if (rc != 0) return rc;
+    if (file_read_all(&d->file, data_record_pos(d, d->rec_num), d->old_record,
+                      d->record_width) < 0)
+      return -1;
+    d->rec_num_old = d->rec_num;
+    d->memo_numbers_current = 0;
+    for (int i = 0; i < d->n_memos; i++) {
+      if (memo_field_read(d->memos[i].field) < 0) return -1;
+      d->memos[i].changed = 1;  // written into new blocks by the append
+    }
+  }
+  for (int i = 0; i < d->n_memos; i++) {
+    DbField* f = d->memos[i].field;
+    std::memset(d->record + f->offset, ' ', f->len);
+  }
+  if (!data_file_locked(d)) data_unlock(d);
+  d->rec_num = 0;
+  return c->error_code < 0 ? -1 : 0;
+}
+
+int data_append(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  bool had_append = d->append_locked;
+  int rc = data_lock_append(d);
+  if (rc != 0) return rc;
+  bool took_append = !had_append && d->append_locked;
+  if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
+  long count = data_reccount(d);
+  if (count < 0) {
+    if (took_append) data_unlock_append(d);
+    return -1;
+  }
+  rc = data_lock_record(d, count + 1);
+  if (rc != 0) {
+    if (took_append) data_unlock_append(d);
+    return rc;
+  }
+  d->rec_num = count + 1;
+  d->eof = d->bof = 0;
+  d->record_changed = 0;
+  c->activity_bits |= 16;
+  // Index keys are added by the index code.
+  for (int i = 0; i < d->n_memos && rc == 0; i++) {
+    DbMemoEntry* m = &d->memos[i];
+    DbField* f = m->field;
+    if (!m->needs_read && m->len > 0) {
+      long block = 0;
+      rc = memo_file_write(&d->memo_file, &block, m->text, m->len);
+      if (rc == 0) ltoa_width(block, d->record + f->offset, 10);
+    } else {
+      std::memset(d->record + f->offset, ' ', f->len);
+    }
+    m->changed = 0;
+  }
+  if (rc == 0) {
+    d->record[d->record_width] = 0x1A;
+    rc = file_write(&d->file, data_record_pos(d, count + 1), d->record, d->record_width + 1);
+    d->record[d->record_width] = 0;
+  }
+  if (rc == 0) {
+    d->header.num_recs = count + 1;
+    d->count_seen = count + 1;
+    rc = data_header_write(d);
+  }
+  if (rc != 0) d->rec_num = 0;
+  if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
+  if (took_append) {
+    // The lock goes even after a failure; the failure is what the caller sees.
+    int saved = code_error_set(c, 0);
+    data_unlock_append(d);
+    if (saved != 0) code_error_set(c, saved);
+  }
+  return rc;
+}
+
+int data_append_blank(DbDataFile* d) {
+  DbLock lock(d->context);
+  int rc = data_append_start(d, 0);
+  if (rc != 0) return rc;
+  blank_buffer(d);
+  return data_append(d);
+}
+
+int data_flush(DbDataFile* d) {
+  DbLock lock(d->context);
+  if (d->context->error_code < 0) return -1;
+  if (int rc = flush_current(d)) return rc;
+  if (file_flush(&d->file, 0) < 0) return -1;
+  if (d->memo_file.file.handle != -1 && file_flush(&d->memo_file.file, 0) < 0) return -1;
+  return 0;
+}
+
+int data_flush_all(DB_ENGINE* c) {
+  DbLock lock(c);
+  int rc = 0;
+  for (auto* d = static_cast<DbDataFile*>(list_first(&c->data_list)); d;
+       d = static_cast<DbDataFile*>(list_next(&c->data_list, d)))
+    if (data_flush(d) < 0) rc = -1;
+  return rc;
+}

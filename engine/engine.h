@@ -1,0 +1,180 @@
+// The table engine's one context: settings, the pending error, the open data
+// files, the pools and the shared work buffers. Every public engine function
+// takes the context's recursive lock for its duration (DbLock), because the
+// program calls the engine from several threads.
+#pragma once
+
+#include <mutex>
+
+#include "engine/pool.h"
+
+struct DbDataFile;
+struct DbExpr;
+
+// Statuses: positive results that are not errors.
+enum : int {
+  DB_SUCCESS = 0,
+  DB_FOUND = 1,
+  DB_AFTER = 2,        // seek positioned after the sought key
+  DB_EOF = 3,
+  DB_BOF = 4,
+  DB_NO_RECORD = 5,    // record not read
+  DB_UNIQUE = 20,      // duplicate key refused by a unique tag
+  DB_LOCKED = 50,      // lock refused after the allowed tries
+  DB_NO_CREATE = 60,   // create failed with create errors off
+  DB_NO_OPEN = 70,     // open failed with open errors off
+  DB_NO_TAG = 80,
+  DB_RELATE_END = 90,
+  DB_RELATE_101 = 101,
+};
+
+// Error codes (negative); texts in error.cpp.
+enum : int {
+  e_create = -20, e_open = -60, e_read = -70, e_seek = -100, e_write = -120, e_close = -10,
+  e_remove = -80, e_lock = -50, e_unlock = -110, e_len = -30, e_len_set = -40, e_rename = -90,
+  e_data_name = -200, e_record_len = -230, e_field_name = -210, e_field_type = -220,
+  e_index = -310, e_tag_missing = -300, e_unique = -340, e_tag_name = -330,
+  e_comma_expected = -400, e_complete = -410, e_data_name_expr = -420, e_length_iif = -422,
+  e_not_constant = -425, e_num_parms = -430, e_overflow = -440, e_right_missing = -450,
+  e_type_sub = -460, e_unrec_function = -470, e_unrec_operator = -480, e_unrec_value = -490,
+  e_unterminated = -500, e_opt = -610, e_opt_suspect = -620, e_opt_flush = -630,
+  e_relate = -720, e_lookup_err = -710, e_report = -810, e_style_create = -811,
+  e_style_select = -812, e_style_index = -813, e_area_create = -814, e_group_create = -815,
+  e_group_expr = -816, e_total_create = -817, e_obj_create = -818, e_repwin = -819,
+  e_report_out = -820, e_report_save = -821, e_report_retrieve = -822, e_report_to_data = -823,
+  e_memory = -920, e_info = -910, e_parm = -930, e_result = -950,
+  e_not_memo = -1020, e_not_write = -1040, e_not_index = -1010, e_not_rename = -1030,
+  e_not_ntx = -1050, e_not_lock_hook = -1060, e_not_error_hook = -1070,
+};
+
+struct DbCalc;
+
+// Everything code_init resets; DB_ENGINE adds the lock, which must survive it.
+struct DbEngineState {
+  DbList data_list;  // open DbDataFile records
+  int count25;
+  char date_picture[20];
+  int cache_block_size;
+  int sort_memory;
+  int sort_buffer;
+  int copy_size;  // pack / range removal copy buffers, cache block group
+  int memo_block_size;
+  int spare_size;  // length of a memo value inside an expression
+  int expand_blocks, expand_data, expand_index, expand_tags;
+  int first_data, first_blocks, first_index, first_tags;
+  int cache_memory;
+  int auto_open;
+  int report_create_errors;
+  int silent_errors;
+  int exclusive;
+  int flush_writes;
+  int expr_errors;
+  int report_field_errors;
+  int report_read_errors;
+  int report_open_errors;
+  int read_buffering;
+  int read_lock;
+  int read_only;
+  int index_option_a;  // report relation errors
+  int safety;
+  int report_skip_errors;
+  int report_tag_errors;
+  int lock_attempts;  // -1 without end, 0 or 1 one try, n > 1 that many
+  DbMemPool* data_pool;
+  DbMemPool* index_pool;
+  DbMemPool* tag_pool;
+  DbMemPool* block_pool;
+  DbMemPool* calc_pool;
+  DbMemPool* relate_pool;
+  DbMemPool* relation_pool;
+  DbMemPool* query_pool;
+  DbList calc_list;  // DbCalc records; count in calc_list.count
+  int error_code;
+  int initialised;  // 21121 after code_init
+  // Work buffers: field_str's text, expression evaluation, key building.
+  char* field_buf;
+  unsigned field_buf_len;
+  char* expr_buf;
+  unsigned expr_buf_len;
+  char* key_buf;
+  unsigned key_buf_len;
+  int optimise_off;
+  int index_option_c;  // check index blocks against their parent
+  int write_buffering;
+  void* cache;  // block cache bookkeeping; the cache is not built
+  int buffering_on;
+  int internal_flag;
+  int activity_bits;  // go 1, skip 2, append 16, record write 32
+};
+
+struct DB_ENGINE : DbEngineState {
+  std::recursive_mutex mutex;
+};
+
+// The program's one context; its constructor runs code_init.
+class DbEngine : public DB_ENGINE {
+ public:
+  DbEngine();
+  ~DbEngine();
+  DbEngine(const DbEngine&) = delete;
+  DbEngine& operator=(const DbEngine&) = delete;
+};
+
+// Holds the context's lock for one public engine call; a null context holds nothing.
+class DbLock {
+ public:
+  explicit DbLock(DB_ENGINE* c) : c_(c) {
+    if (c_) c_->mutex.lock();
+  }
+  ~DbLock() {
+    if (c_) c_->mutex.unlock();
+  }
+  DbLock(const DbLock&) = delete;
+  DbLock& operator=(const DbLock&) = delete;
+
+ private:
+  DB_ENGINE* c_;
+};
+
+enum : int { DB_INITIALISED = 21121 };
+
+void code_init(DB_ENGINE* c);
+DB_ENGINE* code_alloc(int initialise);
+int code_init_undo(DB_ENGINE* c);
+int code_close_all(DB_ENGINE* c);
+int code_buffering_start(DB_ENGINE* c);
+DbDataFile* data_find_by_alias(DB_ENGINE* c, const char* name);
+
+int code_error_get(DB_ENGINE* c);
+int code_error_set(DB_ENGINE* c, int code);
+const char* error_text_of(int code);
+int code_error(DB_ENGINE* c, int code, const char* text);
+int code_error_ex(DB_ENGINE* c, int code, const char* text1, const char* text2,
+                  const char* text3);
+[[noreturn]] void code_error_severe(int code, const char* text);
+[[noreturn]] void code_exit(DB_ENGINE* c);
+void code_exit_test(DB_ENGINE* c);  // ends the program when an error is pending
+
+// Message composition, exposed so the texts can be checked byte for byte.
+// Result fits in 257 characters.
+void code_error_compose(char* out, int code, const char* text1, const char* text2,
+                        const char* text3);
+void code_error_severe_compose(char* out, int code, const char* text);
+
+// How the program ends on fatal errors; tests replace it to observe the end.
+using DbFatalExit = void (*)(const char* text);
+DbFatalExit code_set_fatal_exit(DbFatalExit f);
+
+// Named calculations (the expression code parses and frees their expressions).
+struct DbCalc {
+  DbNode link;
+  DB_ENGINE* context;
+  DbExpr* expr;
+  void* total;  // report total attached to it, if any
+  char name[20];
+};
+
+DbCalc* calc_create(DB_ENGINE* c, DbExpr* expr, const char* name);
+DbCalc* calc_lookup(DB_ENGINE* c, const char* name, int len);
+void calc_free(DbCalc* calc);
+void calc_free_all(DB_ENGINE* c);

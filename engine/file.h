@@ -1,0 +1,71 @@
+// The engine's low-level file: create and open with the context's share and
+// overwrite rules, reads and writes at offsets, length, flush, temporary files,
+// replacing one file by another, and sequential reader and writer buffers.
+// Every file works unbuffered: each read and write goes to the system at once.
+#pragma once
+
+#include <cstdint>
+
+struct DB_ENGINE;
+
+struct DbFile {
+  long cache_pos;
+  long cached_len;  // -1 when not known
+  int cache_kind;   // 0 none, 1 data, 2 index, 3 memo
+  int write_behind;
+  int buffered;
+  char* name;
+  DB_ENGINE* context;
+  intptr_t handle;  // -1 when closed
+  int remove_on_close;
+  int exclusive;
+  int read_only;
+  int name_owned;
+  int write_behind_allowed;
+  int on_disk;
+};
+
+int file_create(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy);
+int file_open(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy);
+int file_close(DbFile* f);
+long u_filelength(intptr_t handle);
+long file_len(DbFile* f);
+int file_len_set(DbFile* f, long n);
+unsigned file_read(DbFile* f, long offset, void* buf, unsigned n);
+int file_read_all(DbFile* f, long offset, void* buf, unsigned n);  // short read is -70
+int file_write(DbFile* f, long offset, const void* buf, unsigned n);
+int file_flush(DbFile* f, int stop);
+int file_flush_keep_error(DbFile* f);
+int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close);
+int file_replace(DbFile* target, DbFile* source);
+int file_remove(const char* name);
+int file_rename(const char* old_name, const char* new_name);
+// Buffering through the block cache is not built: these only record the wish.
+void file_set_read_buffer(DbFile* f, int on);
+
+struct DbSeqRead {
+  DbFile* file;
+  long pos;
+  char* buffer;
+  unsigned next_read;
+  unsigned total;
+  unsigned avail;  // bytes in the buffer
+  unsigned left;   // bytes not yet taken
+};
+
+struct DbSeqWrite {
+  DbFile* file;
+  long pos;
+  char* buffer;
+  unsigned total;
+  unsigned working;  // size of the current chunk
+  unsigned avail;    // free bytes in the chunk
+};
+
+int seq_read_init(DbSeqRead* r, DbFile* f, long pos, char* buf, unsigned size);
+unsigned seq_read(DbSeqRead* r, void* buf, unsigned n);
+int seq_read_all(DbSeqRead* r, void* buf, unsigned n);  // short read is -70
+int seq_write_init(DbSeqWrite* w, DbFile* f, long pos, char* buf, unsigned size);
+int seq_write(DbSeqWrite* w, const void* buf, unsigned n);
+int seq_write_flush(DbSeqWrite* w);
+int seq_write_fill(DbSeqWrite* w, long n, int byte);

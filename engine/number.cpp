@@ -1,0 +1,190 @@
+// Numbers as fixed-width texts, and the packed decimal keys of numeric tags.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/convert.h"
+
+double str_to_double(const char* text, int len) {
+  char buf[50];
+  if (len < 0 || len > 49) len = 49;
+  int n = 0;
+  while (n < len && text[n]) { buf[n] = text[n]; n++; }
+  buf[n] = 0;
+  return std::strtod(buf, nullptr);
+}
+
+void str_to_double_p(const char* text, int len, double* result) {
+  *result = str_to_double(text, len);
+}
+
+long str_to_long(const char* text, int len) {
+  char buf[128];
+  if (len < 0 || len > 127) len = 127;
+  int n = 0;
+  while (n < len && text[n]) { buf[n] = text[n]; n++; }
+  buf[n] = 0;
+  return std::strtol(buf, nullptr, 10);
+}
+
+long str_to_long2(const char* text, int len) { return str_to_long(text, len); }
+
+void ltoa_width(long value, char* buf, int width) {
+  int w = width < 0 ? -width : width;
+  if (w == 0) return;
+  unsigned long v = value < 0 ? 0ul - static_cast<unsigned long>(value)
+                              : static_cast<unsigned long>(value);
+  for (int i = w - 1; i >= 0; i--) {
+    buf[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  if (v != 0) {
+    std::memset(buf, '*', w);
+    return;
+  }
+  if (width > 0)
+    for (int i = 0; i < w - 1 && buf[i] == '0'; i++) buf[i] = ' ';
+  if (value < 0) {
+    int i = w - 1;
+    while (i >= 0 && buf[i] != ' ') i--;
+    if (i < 0 || width < 0) {
+      std::memset(buf, '*', w);
+      return;
+    }
+    // The rightmost blank sits just left of the digits.
+    buf[i] = '-';
+  }
+}
+
+void double_to_fixed(double value, char* buf, int width, int decimals) {
+  if (width <= 0) return;
+  std::memset(buf, '0', width);
+  int point = width;  // no decimal point
+  if (decimals >= 1) {
+    if (decimals > 15) decimals = 15;
+    if (decimals > width - 1) decimals = width - 1;
+    point = width - decimals - 1;
+  } else {
+    decimals = 0;
+  }
+  if (!std::isfinite(value)) {
+    std::memset(buf, '*', width);
+    return;
+  }
+  char digits[400];
+  std::snprintf(digits, sizeof digits, "%.*f", decimals, std::fabs(value));
+  char* dot = std::strchr(digits, '.');
+  int int_len = dot ? static_cast<int>(dot - digits) : static_cast<int>(std::strlen(digits));
+  const char* int_digits = digits;
+  while (int_len > 0 && *int_digits == '0') { int_digits++; int_len--; }
+  bool all_zero = std::strspn(digits, "0.") == std::strlen(digits);
+  bool negative = value < 0 && !all_zero;
+  int need = (int_len == 0 ? 1 : int_len) + (negative ? 1 : 0);
+  if (int_len > point || (negative && int_len + 1 > point)) {
+    std::memset(buf, '*', width);
+    return;
+  }
+  std::memset(buf, ' ', point);
+  if (int_len == 0) {
+    if (point >= 1 && need <= point) buf[point - 1] = '0';
+  } else {
+    std::memcpy(buf + point - int_len, int_digits, int_len);
+  }
+  if (negative) {
+    int first = point - (int_len == 0 ? (need <= point ? 1 : 0) : int_len);
+    buf[first - 1] = '-';
+  }
+  if (decimals > 0) {
+    buf[point] = '.';
+    std::memcpy(buf + point + 1, dot + 1, decimals);
+  }
+}
+
+int log2_floor(unsigned long value) {
+  int n = 0;
+  while (value >= 2) { value >>= 1; n++; }
+  return n;
+}
+
+void packed_from_str(unsigned char* r, const char* text, int len) {
+  std::memset(r, 0, DB_PACKED_LEN);
+  int i = 0;
+  auto at = [&](int k) { return k < len && text[k] ? text[k] : 0; };
+  bool negative = false;
+  while (at(i) == ' ') i++;
+  if (at(i) == '-') { negative = true; i++; }
+  else if (at(i) == '+') i++;
+  while (at(i) == ' ' || at(i) == '0') i++;
+  int exponent = 52;
+  bool point = false;
+  if (at(i) == '.') {
+    point = true;
+    i++;
+    while (at(i) == '0') { exponent--; i++; }
+  }
+  int n = 0, trailing = 0;
+  for (;; i++) {
+    char ch = static_cast<char>(at(i));
+    if (ch == '.' && !point) { point = true; continue; }
+    if (ch < '0' || ch > '9') break;
+    if (!point) exponent++;
+    if (n >= 20) continue;
+    int d = ch - '0';
+    r[2 + n / 2] |= static_cast<unsigned char>(n % 2 ? d : d << 4);
+    n++;
+    trailing = d == 0 ? trailing + 1 : 0;
+  }
+  int significant = n - trailing;
+  if (significant >= 32) significant = 31;
+  if (significant == 0) negative = false;
+  r[0] = static_cast<unsigned char>(exponent);
+  r[1] = static_cast<unsigned char>((negative ? 0x80 : 0) | (significant << 2) | 1);
+}
+
+void packed_from_double(unsigned char* r, double value) {
+  char text[64];
+  if (value == 0 || !std::isfinite(value)) {
+    packed_from_str(r, "0", 1);
+    return;
+  }
+  char e[40];
+  std::snprintf(e, sizeof e, "%.14e", std::fabs(value));  // d.dddddddddddddde+XX
+  char digits[16];
+  digits[0] = e[0];
+  std::memcpy(digits + 1, e + 2, 14);
+  digits[15] = 0;
+  int decpt = std::atoi(std::strchr(e, 'e') + 1) + 1;
+  char* p = text;
+  if (value < 0) *p++ = '-';
+  if (decpt > 0) {
+    for (int k = 0; k < 15 || k < decpt; k++) {
+      if (k == decpt) *p++ = '.';
+      *p++ = k < 15 ? digits[k] : '0';
+    }
+  } else {
+    *p++ = '.';
+    for (int k = 0; k < -decpt; k++) *p++ = '0';
+    std::memcpy(p, digits, 15);
+    p += 15;
+  }
+  *p = 0;
+  packed_from_str(r, text, static_cast<int>(p - text));
+}
+
+int packed_compare(const unsigned char* a, const unsigned char* b) {
+  int sign_a = a[1] & 0x80, sign_b = b[1] & 0x80;
+  if (sign_a != sign_b) return sign_a ? -1 : 1;
+  int digits_a = (a[1] >> 2) & 0x1F, digits_b = (b[1] >> 2) & 0x1F;
+  int exp_a = digits_a ? a[0] : 0, exp_b = digits_b ? b[0] : 0;
+  int r = 0;
+  if (exp_a != exp_b) {
+    r = exp_a < exp_b ? -1 : 1;
+  } else {
+    int n = ((digits_a > digits_b ? digits_a : digits_b) + 1) / 2;
+    if (n > 10) n = 10;
+    int c = std::memcmp(a + 2, b + 2, n);
+    r = c < 0 ? -1 : c > 0 ? 1 : 0;
+  }
+  return sign_a ? -r : r;
+}

@@ -1,0 +1,86 @@
+// The engine's seam to the platform layer (files, locks, clock, OEM table).
+#include "engine/os_shim.h"
+
+#include <new>
+
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/oem.h"
+
+namespace {
+
+plat::File* file_of(intptr_t h) { return reinterpret_cast<plat::File*>(h); }
+
+}  // namespace
+
+intptr_t dbos_open(const char* name, int access, int share_none, int disposition) {
+  plat::Disposition disp = disposition == DBOS_CREATE_NEW      ? plat::Disposition::create_new
+                           : disposition == DBOS_CREATE_ALWAYS ? plat::Disposition::create_always
+                                                               : plat::Disposition::open_existing;
+  plat::File f = plat::create_file(
+      name, access == DBOS_READ ? plat::Access::read : plat::Access::read_write,
+      share_none ? plat::Share::none : plat::Share::read_write, disp);
+  if (!f.is_open()) return -1;
+  auto* p = new (std::nothrow) plat::File(std::move(f));
+  return p ? reinterpret_cast<intptr_t>(p) : -1;
+}
+
+int dbos_close(intptr_t h) {
+  plat::File* f = file_of(h);
+  bool ok = plat::close(*f);
+  delete f;
+  return ok ? 0 : -1;
+}
+
+long dbos_read(intptr_t h, long offset, void* buf, unsigned n) {
+  return static_cast<long>(plat::read_at(*file_of(h), offset, buf, n));
+}
+
+long dbos_write(intptr_t h, long offset, const void* buf, unsigned n) {
+  return static_cast<long>(plat::write_at(*file_of(h), offset, buf, n));
+}
+
+long dbos_length(intptr_t h) { return static_cast<long>(plat::length(*file_of(h))); }
+
+int dbos_set_length(intptr_t h, long n) { return plat::set_length(*file_of(h), n) ? 0 : -1; }
+
+int dbos_flush(intptr_t h) { return plat::flush(*file_of(h)) ? 0 : -1; }
+
+int dbos_lock(intptr_t h, long offset, long len) {
+  if (plat::lock_range(*file_of(h), static_cast<uint64_t>(offset), static_cast<uint64_t>(len)))
+    return DBOS_LOCK_OK;
+  return plat::last_error() == plat::error_lock_violation ? DBOS_LOCK_VIOLATION : DBOS_LOCK_ERROR;
+}
+
+int dbos_unlock(intptr_t h, long offset, long len) {
+  return plat::unlock_range(*file_of(h), static_cast<uint64_t>(offset),
+                            static_cast<uint64_t>(len))
+             ? 0
+             : -1;
+}
+
+int dbos_remove(const char* name) { return plat::delete_file(name) ? 0 : -1; }
+
+int dbos_rename(const char* old_name, const char* new_name) {
+  return plat::move_file(old_name, new_name) ? 0 : -1;
+}
+
+long dbos_time_seconds() { return static_cast<long>(plat::now_utc()); }
+
+void dbos_local_date(int* year, int* month, int* day) {
+  plat::SystemTime t = plat::local_time();
+  *year = t.year;
+  *month = t.month;
+  *day = t.day;
+}
+
+void dbos_local_time(int* hour, int* minute, int* second) {
+  plat::SystemTime t = plat::local_time();
+  *hour = t.hour;
+  *minute = t.minute;
+  *second = t.second;
+}
+
+void dbos_sleep_ms(int ms) { plat::sleep_ms(static_cast<uint32_t>(ms)); }
+
+void dbos_oem_to_ansi(char* text) { plat::oem_to_char(text, text); }

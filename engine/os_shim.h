@@ -1,0 +1,32 @@
+// The engine's one seam to the platform layer: files, byte-range locks, the
+// clock and the OEM character table. Everything the engine asks of the
+// system goes through these few calls.
+#pragma once
+
+#include <cstdint>
+
+enum DbosAccess { DBOS_READ = 1, DBOS_READ_WRITE = 3 };
+enum DbosCreate { DBOS_CREATE_NEW, DBOS_CREATE_ALWAYS, DBOS_OPEN_EXISTING };
+
+// Handles are >= 0; -1 on failure.
+intptr_t dbos_open(const char* name, int access, int share_none, int disposition);
+int dbos_close(intptr_t h);                        // 0 or -1
+long dbos_read(intptr_t h, long offset, void* buf, unsigned n);   // bytes, -1 on error
+long dbos_write(intptr_t h, long offset, const void* buf, unsigned n);
+long dbos_length(intptr_t h);                      // -1 on error
+int dbos_set_length(intptr_t h, long n);
+int dbos_flush(intptr_t h);
+
+enum { DBOS_LOCK_OK = 0, DBOS_LOCK_VIOLATION = 33, DBOS_LOCK_ERROR = -1 };
+int dbos_lock(intptr_t h, long offset, long len);
+int dbos_unlock(intptr_t h, long offset, long len);
+
+int dbos_remove(const char* name);
+int dbos_rename(const char* old_name, const char* new_name);
+
+long dbos_time_seconds();  // wall clock, whole seconds
+void dbos_local_date(int* year, int* month, int* day);
+void dbos_local_time(int* hour, int* minute, int* second);
+void dbos_sleep_ms(int ms);
+
+void dbos_oem_to_ansi(char* text);

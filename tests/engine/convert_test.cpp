@@ -1,0 +1,222 @@
+// Numbers, packed decimal keys, dates and file names.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "engine/convert.h"
+
+namespace {
+
+std::string ltoa(long v, int w) {
+  char b[32];
+  ltoa_width(v, b, w);
+  return std::string(b, w < 0 ? -w : w);
+}
+
+std::string fixed(double v, int w, int d) {
+  char b[64];
+  double_to_fixed(v, b, w, d);
+  return std::string(b, w);
+}
+
+TEST(Numbers, LongIntoWidth) {
+  struct { long v; int w; const char* out; } cases[] = {
+      {7, 3, "  7"},   {7, -3, "007"},    {-920, 4, "-920"}, {-1020, 4, "****"},
+      {12345, 3, "***"}, {0, 4, "   0"}, {-7, -3, "***"},  {-7, 3, " -7"},
+      {1234567890, 10, "1234567890"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ltoa(c.v, c.w), c.out) << c.v << " in " << c.w;
+}
+
+TEST(Numbers, DoubleToFixed) {
+  struct { double v; int w, d; const char* out; } cases[] = {
+      {0.5, 5, 2, " 0.50"}, {12345, 3, 0, "***"}, {-1.25, 6, 2, " -1.25"},
+      {3.14159, 8, 3, "   3.142"}, {-12.5, 4, 1, "****"}, {100, 5, 0, "  100"},
+      {0, 4, 1, " 0.0"}, {99.999, 6, 2, "100.00"}, {-0.5, 6, 2, " -0.50"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(fixed(c.v, c.w, c.d), c.out) << c.v;
+}
+
+TEST(Numbers, TextToNumber) {
+  EXPECT_DOUBLE_EQ(str_to_double("  12.50xyz", 10), 12.5);
+  EXPECT_DOUBLE_EQ(str_to_double("123456", 3), 123);
+  EXPECT_EQ(str_to_long("   42   ", 8), 42);
+  EXPECT_EQ(str_to_long("-17", 3), -17);
+  EXPECT_EQ(log2_floor(1), 0);
+  EXPECT_EQ(log2_floor(1024), 10);
+  EXPECT_EQ(log2_floor(1023), 9);
+}
+
+std::string hex(const unsigned char* p) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string s;
+  for (int i = 0; i < DB_PACKED_LEN; i++) {
+    s += digits[p[i] >> 4];
+    s += digits[p[i] & 15];
+  }
+  return s;
+}
+
+TEST(PackedDecimal, BytesForValues) {
+  struct { const char* text; const char* bytes; } cases[] = {
+      {"100", "370510000000000000000000"},
+      {"99.5", "360D99500000000000000000"},
+      {"0", "340100000000000000000000"},
+      {"   ", "340100000000000000000000"},
+      {"-0.005", "328550000000000000000000"},
+      {"-12.34", "369112340000000000000000"},
+      {"+007", "350570000000000000000000"},
+  };
+  for (const auto& c : cases) {
+    unsigned char p[DB_PACKED_LEN];
+    packed_from_str(p, c.text, static_cast<int>(std::strlen(c.text)));
+    EXPECT_EQ(hex(p), c.bytes) << c.text;
+  }
+}
+
+TEST(PackedDecimal, FromDoubleMatchesText) {
+  for (double v : {100.0, 99.5, -12.34, 0.001, 123456789.25}) {
+    unsigned char a[DB_PACKED_LEN], b[DB_PACKED_LEN];
+    packed_from_double(a, v);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", v);
+    packed_from_str(b, text, static_cast<int>(std::strlen(text)));
+    EXPECT_EQ(hex(a), hex(b)) << v;
+  }
+}
+
+TEST(PackedDecimal, CompareOrdersLikeNumbers) {
+  const double sorted[] = {-1000, -99.5, -1, -0.01, 0, 0.001, 0.5, 1, 99.5, 100, 1e6};
+  const int n = sizeof sorted / sizeof sorted[0];
+  for (int i = 0; i < n; i++) {
+    for (int j = 0; j < n; j++) {
+      unsigned char a[DB_PACKED_LEN], b[DB_PACKED_LEN];
+      packed_from_double(a, sorted[i]);
+      packed_from_double(b, sorted[j]);
+      int want = i < j ? -1 : i > j ? 1 : 0;
+      EXPECT_EQ(packed_compare(a, b), want) << sorted[i] << " vs " << sorted[j];
+    }
+  }
+}
+
+// Julian day numbers against the standard library's civil calendar.
+long reference_julian(int y, unsigned m, unsigned d) {
+  using namespace std::chrono;
+  return static_cast<long>(sys_days(year(y) / month(m) / day(d)).time_since_epoch().count()) +
+         2440588;
+}
+
+TEST(Dates, JulianAgainstIndependentCalendar) {
+  for (int y : {1, 4, 99, 100, 400, 1582, 1899, 1900, 1970, 1999, 2000, 2001, 2024, 2100, 9999}) {
+    for (unsigned m = 1; m <= 12; m++) {
+      for (unsigned d : {1u, 15u, 28u}) {
+        char text[9];
+        std::snprintf(text, sizeof text, "%04d%02u%02u", y, m, d);
+        long j = date_to_julian(text);
+        ASSERT_EQ(j, reference_julian(y, m, d)) << text;
+        char back[9] = {};
+        date_from_julian(back, j);
+        ASSERT_STREQ(back, text);
+      }
+    }
+  }
+  // Every day of a stretch that crosses leap and century years.
+  for (long j = reference_julian(1896, 1, 1); j < reference_julian(1905, 1, 1); j++) {
+    char back[9] = {};
+    date_from_julian(back, j);
+    ASSERT_EQ(date_to_julian(back), j) << back;
+  }
+}
+
+TEST(Dates, EdgeCases) {
+  EXPECT_EQ(date_to_julian("20000229"), reference_julian(2000, 2, 29));
+  EXPECT_EQ(date_to_julian("19000229"), -1);
+  EXPECT_EQ(date_to_julian("20230230"), -1);
+  EXPECT_EQ(date_to_julian("20231301"), -1);
+  EXPECT_EQ(date_to_julian("2023AB01"), -1);
+  EXPECT_EQ(date_to_julian("        "), 0);
+  EXPECT_EQ(date_to_julian("00010101"), 1721426);
+  char b[9] = {};
+  date_from_julian(b, 0);
+  EXPECT_STREQ(b, "        ");
+  date_from_julian(b, 99999999);  // beyond four-digit years
+  EXPECT_STREQ(b, "        ");
+  EXPECT_EQ(date_day_of_week("19700101"), 5);
+  EXPECT_STREQ(date_day_name("19700101"), "Thursday");
+  EXPECT_STREQ(date_month_name("19700301"), "March");
+  EXPECT_EQ(date_day_of_week("19700231"), 0);
+  EXPECT_EQ(date_as_double("        "), 1e100);
+  unsigned char raw[8];
+  date_as_double_buf("        ", raw);
+  const unsigned char blank[8] = {0x7D, 0xC3, 0x94, 0x25, 0xAD, 0x49, 0xB2, 0x54};
+  EXPECT_EQ(std::memcmp(raw, blank, 8), 0);
+}
+
+TEST(Dates, Pictures) {
+  struct { const char* date; const char* picture; const char* out; } cases[] = {
+      {"19991231", "MM/DD/YY", "12/31/99"},
+      {"19991231", "DD MMMMMMMMM CCYY", "31 December  1999"},
+      {"20240305", "DD/MM-CCYY", "05/03-2024"},
+      {"20240305", "dd.mm.ccyy", "05.03.2024"},
+      {"20240505", "MMM DD", "May 05"},
+      {"        ", "MM/DD/YY", "  /  /  "},
+  };
+  for (const auto& c : cases) {
+    char out[64];
+    date_format(c.date, out, c.picture);
+    EXPECT_STREQ(out, c.out) << c.picture;
+  }
+  struct { const char* text; const char* picture; const char* out; } back[] = {
+      {"12/31/99", "MM/DD/YY", "19991231"},
+      {"05/03-2024", "DD/MM-CCYY", "20240305"},
+      {"  /  /  ", "MM/DD/YY", "        "},
+      {"31 Dec       1999", "DD MMMMMMMMM CCYY", "19991231"},
+      {"03/  /99", "MM/DD/YY", "19990300"},
+      {"1999", "CCYY", "19990101"},
+  };
+  for (const auto& c : back) {
+    char out[9] = {};
+    date_from_picture(out, c.text, c.picture);
+    EXPECT_STREQ(out, c.out) << c.text;
+  }
+}
+
+TEST(Texts, FileNamesAndCopies) {
+  struct { const char* name; const char* ext; int replace; const char* out; } cases[] = {
+      {"kelvindx", "DBF", 0, "KELVINDX.DBF"},
+      {"kelvindx.dbf  ", "DBT", 0, "KELVINDX.DBF"},
+      {"kelvindx.dbf", ".DBT", 1, "KELVINDX.DBT"},
+      {"c:\\db.v2\\kelv", "DBF", 0, "C:\\DB.V2\\KELV.DBF"},
+  };
+  for (const auto& c : cases) {
+    char b[258];
+    std::strcpy(b, c.name);
+    EXPECT_EQ(file_name_ext(b, sizeof b, c.ext, c.replace), 0);
+    EXPECT_STREQ(b, c.out);
+  }
+  char small[8] = "ABCDEFG";
+  EXPECT_EQ(file_name_ext(small, sizeof small, "DBF", 0), -1);
+  EXPECT_STREQ(small, "ABCDEFG");
+
+  char piece[16];
+  file_name_piece(piece, sizeof piece, "c:\\db\\kelvindx.dbf", 0, 0);
+  EXPECT_STREQ(piece, "KELVINDX");
+  file_name_piece(piece, sizeof piece, "c:\\db\\kelvindx.dbf", 0, 1);
+  EXPECT_STREQ(piece, "KELVINDX.DBF");
+  file_name_piece(piece, 5, "c:\\db\\kelvindx.dbf", 1, 1);
+  EXPECT_STREQ(piece, "C:\\D");
+
+  char t[16] = "AB   \0\0";
+  EXPECT_STREQ(str_trim_len(t, 10), "AB");
+  char t2[8] = "   ";
+  EXPECT_STREQ(str_trim_len(t2, 3), " ");
+  char dst[4];
+  EXPECT_EQ(str_copy_max(dst, "HELLO", sizeof dst), 3);
+  EXPECT_STREQ(dst, "HEL");
+  EXPECT_TRUE(char_is_name('_') && char_is_name('@') && char_is_name('&') && char_is_name('z'));
+  EXPECT_FALSE(char_is_name('.') || char_is_name(' '));
+}
+
+}  // namespace
