@@ -109,6 +109,7 @@ struct DbEngineState {
 
 struct DB_ENGINE : DbEngineState {
   std::recursive_mutex mutex;
+  int lock_depth = 0;  // how often the owning thread holds the mutex
 };
 
 // The program's one context; its constructor runs code_init.
@@ -124,16 +125,46 @@ class DbEngine : public DB_ENGINE {
 class DbLock {
  public:
   explicit DbLock(DB_ENGINE* c) : c_(c) {
-    if (c_) c_->mutex.lock();
+    if (c_) {
+      c_->mutex.lock();
+      c_->lock_depth++;
+    }
   }
   ~DbLock() {
-    if (c_) c_->mutex.unlock();
+    if (c_) {
+      c_->lock_depth--;
+      c_->mutex.unlock();
+    }
   }
   DbLock(const DbLock&) = delete;
   DbLock& operator=(const DbLock&) = delete;
 
  private:
   DB_ENGINE* c_;
+};
+
+// Lets other threads into the engine while this one waits between lock
+// tries, so a thread of this process that holds the lock can release it.
+class DbUnlocked {
+ public:
+  explicit DbUnlocked(DB_ENGINE* c) : c_(c), depth_(c ? c->lock_depth : 0) {
+    for (int i = 0; i < depth_; i++) {
+      c_->lock_depth--;
+      c_->mutex.unlock();
+    }
+  }
+  ~DbUnlocked() {
+    for (int i = 0; i < depth_; i++) {
+      c_->mutex.lock();
+      c_->lock_depth++;
+    }
+  }
+  DbUnlocked(const DbUnlocked&) = delete;
+  DbUnlocked& operator=(const DbUnlocked&) = delete;
+
+ private:
+  DB_ENGINE* c_;
+  int depth_;
 };
 
 enum : int { DB_INITIALISED = 21121 };

@@ -73,3 +73,15 @@ int expr_key_len(const DbExpr* expr) {
         default: return expr->result_len;
     }
 }
+
+void expr_numeric_to_double(DbExpr* expr) {
+    if (!expr || expr->result_type != 'N' || expr->ops.empty()) return;
+    DbExprOp& last = expr->ops.back();
+    if (last.row != kRowFieldN) return;
+    // The layout kept at least 8 bytes for the numeric text, so the double fits.
+    last.row = kRowFieldNDouble;
+    last.routine = db_expr_function_table[kRowFieldNDouble].routine;
+    last.length = 8;
+    expr->result_type = 'n';
+    expr->result_len = 8;
+}

@@ -56,6 +56,10 @@ const char* expr_source(const DbExpr* expr);
 int expr_len(const DbExpr* expr);
 int expr_type(const DbExpr* expr);
 
+// For named calculations: a numeric field result is read as a double instead
+// (type 'n', length 8); other expressions are left as they are.
+void expr_numeric_to_double(DbExpr* expr);
+
 // Evaluation; results live in the context's work buffers until the next call.
 int expr_eval(DbExpr* expr, char** result);
 int expr_eval_part(DbExpr* expr, int op_index, char** result);

@@ -7,6 +7,8 @@
 
 #include "engine/convert.h"
 #include "engine/dbstr.h"
+#include "engine/expr.h"
+#include "engine/index.h"
 
 namespace {
 
@@ -108,6 +110,16 @@ int FieldInfoList::delAt(int index) {
 }
 
 TagInfoList::TagInfoList(DB_ENGINE* context) : context_(context) { ++live; }
+
+TagInfoList::TagInfoList(DbDataFile* data) : TagInfoList(data->context) {
+  for (auto* x = static_cast<DbIndexFile*>(list_first(&data->indexes)); x;
+       x = static_cast<DbIndexFile*>(list_next(&data->indexes, x)))
+    for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+         t = static_cast<DbTag*>(list_next(&x->tags, t)))
+      if (add(tag_name(t), expr_source(t->expr), t->filter ? expr_source(t->filter) : nullptr,
+              tag_unique(t), tag_descending(t)) < 0)
+        return;
+}
 
 TagInfoList::~TagInfoList() {
   --live;

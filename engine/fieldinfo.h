@@ -36,6 +36,7 @@ class FieldInfoList {
 class TagInfoList {
  public:
   explicit TagInfoList(DB_ENGINE* context);
+  explicit TagInfoList(DbDataFile* data);
   ~TagInfoList();
   TagInfoList(const TagInfoList&) = delete;
   TagInfoList& operator=(const TagInfoList&) = delete;

@@ -174,7 +174,10 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
   int saved_safety = c->safety;
   int rc = DB_NO_CREATE;
   for (int tries = 0; tries < 100 && rc == DB_NO_CREATE; tries++) {
-    code_yield();
+    {
+      DbUnlocked wait(c);
+      code_yield();
+    }
     std::snprintf(name, 16, "TEMP%04ld.TMP", dbos_time_seconds() % 10000);
     c->exclusive = 1;
     c->report_create_errors = 0;

@@ -5,6 +5,7 @@
 #include "engine/lock.h"
 
 #include "engine/convert.h"
+#include "engine/index_data.h"
 #include "engine/memo.h"
 #include "engine/os_shim.h"
 
@@ -16,23 +17,19 @@ int lock_capacity(DbDataFile* d) { return d->locks ? d->locks_capacity : 1; }
 
 bool skips_locks(const DbFile* f) { return f->read_only || f->exclusive; }
 
-// One try per lock for the length of a group attempt; the setting comes back after.
-struct SingleTries {
-  DB_ENGINE* c;
-  int saved;
-  explicit SingleTries(DB_ENGINE* ctx) : c(ctx), saved(ctx->lock_attempts) {
-    c->lock_attempts = 1;
-  }
-  ~SingleTries() { c->lock_attempts = saved; }
-};
-
 }  // namespace
 
 int file_lock(DbFile* f, long offset, long len) {
+  return file_lock_tries(f, offset, len, f->context->lock_attempts);
+}
+
+// The tries are given here rather than changed in the context, which other
+// threads read while this one waits.
+int file_lock_tries(DbFile* f, long offset, long len, int tries) {
   DB_ENGINE* c = f->context;
   DbLock lock(c);
   if (skips_locks(f)) return 0;
-  int tries = c->lock_attempts == 0 ? 1 : c->lock_attempts;
+  if (tries == 0) tries = 1;
   for (;;) {
     int r = dbos_lock(f->handle, offset, len);
     if (r == DBOS_LOCK_OK) return 0;
@@ -40,6 +37,7 @@ int file_lock(DbFile* f, long offset, long len) {
       return code_error_ex(c, e_lock, "File Name:", f->name, nullptr);
     if (tries == 1) return DB_LOCKED;
     if (tries > 1) tries--;
+    DbUnlocked wait(c);
     code_yield();
   }
 }
@@ -94,7 +92,7 @@ int data_unlock_file(DbDataFile* d) {
   return file_unlock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0 ? -1 : 0;
 }
 
-int data_unlock_index(DbDataFile*) { return 0; }  // no index files yet
+int data_unlock_index(DbDataFile* d) { return index_data_unlock(d); }
 
 namespace {
 
@@ -159,8 +157,7 @@ int data_lock_group(DbDataFile* d, const long* records, int count) {
     d->locks_capacity = count;
   }
   int attempts = c->lock_attempts;
-  SingleTries once(c);
-  int rc = file_lock(&d->file, DB_LOCK_RECORD_BASE, 1);
+  int rc = file_lock_tries(&d->file, DB_LOCK_RECORD_BASE, 1, 1);
   if (rc != 0) return rc;
   long* list = lock_list(d);
   for (;;) {
@@ -171,7 +168,7 @@ int data_lock_group(DbDataFile* d, const long* records, int count) {
         rc = code_error(c, e_parm, "data_lock_group()");
         break;
       }
-      rc = file_lock(&d->file, DB_LOCK_RECORD_BASE - records[i], 1);
+      rc = file_lock_tries(&d->file, DB_LOCK_RECORD_BASE - records[i], 1, 1);
       if (rc != 0) break;
       list[d->n_locks++] = records[i];
     }
@@ -180,6 +177,7 @@ int data_lock_group(DbDataFile* d, const long* records, int count) {
     d->n_locks = 0;
     if (rc != DB_LOCKED || attempts == 0) break;
     if (attempts > 0) attempts--;
+    DbUnlocked wait(c);
     code_yield();
   }
   file_unlock(&d->file, DB_LOCK_RECORD_BASE, 1);
@@ -210,5 +208,6 @@ int data_lock_file(DbDataFile* d) {
 
 int data_lock_index(DbDataFile* d) {
   DbLock lock(d->context);
-  return d->context->error_code < 0 ? -1 : 0;  // no index files yet
+  if (d->context->error_code < 0) return -1;
+  return index_data_lock(d);
 }

@@ -12,6 +12,7 @@ enum : long {
 };
 
 int file_lock(DbFile* f, long offset, long len);
+int file_lock_tries(DbFile* f, long offset, long len, int tries);
 int file_unlock(DbFile* f, long offset, long len);
 
 int data_lock_record(DbDataFile* d, long n);

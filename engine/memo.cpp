@@ -332,10 +332,7 @@ int memo_file_lock(DbMemoFile* m) {
   if (m->locked || m->file.handle == -1) return 0;
   DB_ENGINE* c = m->file.context;
   DbLock lock(c);
-  int saved = c->lock_attempts;
-  c->lock_attempts = -1;
-  int rc = file_lock(&m->file, DB_LOCK_RECORD_BASE, 2);
-  c->lock_attempts = saved;
+  int rc = file_lock_tries(&m->file, DB_LOCK_RECORD_BASE, 2, -1);
   if (rc != 0) return rc;
   m->locked = 1;
   return file_flush(&m->file, 0);

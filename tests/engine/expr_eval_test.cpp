@@ -214,12 +214,14 @@ TEST_F(ExprTest, PartOfAnExpression) {
 // work buffer, its result landing where the outer expression expects it.
 TEST_F(ExprTest, NamedCalculations) {
     struct Named { const char* name; const char* text; };
-    const Named named[] = {{"DOUBLE", "QTY * 2"}, {"NM", "NAME"}, {"TAG", "'<' + CODE + '>'"}};
+    const Named named[] = {
+        {"DOUBLE", "QTY * 2"}, {"NM", "NAME"}, {"TAG", "'<' + CODE + '>'"}, {"Q", "QTY"}};
     std::vector<DbCalc> calcs(std::size(named));
     for (size_t i = 0; i < calcs.size(); ++i) {
         calcs[i].context = &ctx;
         calcs[i].expr = parse(named[i].text);
         ASSERT_NE(calcs[i].expr, nullptr) << named[i].text;
+        expr_numeric_to_double(calcs[i].expr);
         std::strcpy(calcs[i].name, named[i].name);
         list_add(&ctx.calc_list, &calcs[i]);
     }
@@ -230,6 +232,8 @@ TEST_F(ExprTest, NamedCalculations) {
         {"NM() + CODE", "ABCDEF    XY "},
         {"CODE + TAG() + NM()", "XY <XY >ABCDEF    "},
         {"STR(DOUBLE(), 5) + TAG()", "   25<XY >"},
+        {"Q() * 2", "25"},
+        {"Q()", "12.5"},
         {"NM(1)", "parse error -430"},
         {"NOCALC()", "parse error -470"},
     };

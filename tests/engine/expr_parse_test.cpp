@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/msgbox.h"
+
 namespace {
 
 // Postfix form of a parsed expression: fields by name, constants by value,
@@ -230,4 +232,27 @@ TEST_F(ExprTest, TrimFlag) {
         EXPECT_EQ(e->trim, c.trim) << c.text;
         expr_free(e);
     }
+}
+
+TEST_F(ExprTest, ErrorBoxNamesTheExpression) {
+    ctx.silent_errors = 0;
+    std::vector<std::string> boxes;
+    auto old = plat::set_message_box_handler(
+        [&](HWND, const std::string& text, const std::string&, UINT) {
+            boxes.push_back(text);
+            return IDOK;
+        });
+    struct Case { const char* text; const char* box; };
+    const Case cases[] = {
+        {"NAME CODE", "Error #: -480\nUnrecognized Operator\nNAME CODE\n"},
+        {"UPPER(NAME, 1)", "Error #: -430\nNumber of Parameters is Wrong\nFunction\nUPPER\nUPPER(NAME, 1)\n"},
+        {"X->NAME", "Error #: -420\nData File Name not Located\nX\nX->NAME\n"},
+    };
+    for (const Case& c : cases) {
+        boxes.clear();
+        EXPECT_EQ(parse(c.text), nullptr);
+        ASSERT_EQ(boxes.size(), 1u) << c.text;
+        EXPECT_EQ(boxes[0], c.box);
+    }
+    plat::set_message_box_handler(old);
 }

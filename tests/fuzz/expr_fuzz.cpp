@@ -1,6 +1,6 @@
 // Fuzz target: arbitrary texts parsed as expressions against a table with a
 // field of every type (and a second table reached by alias); whatever
-// parses is evaluated, read as a logical and a double, and turned into a key.
+// parses (named calculations included) is evaluated, read as a logical and a double, and turned into a key.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -37,8 +37,20 @@ struct Tables {
         field_assign_double(data_field_named(parts, "QTY"), -12.5);
         field_assign(data_field_named(parts, "DUE"), "20240229");
         field_assign(data_field_named(parts, "DONE"), "T");
+        const char* memo = "a memo text longer than nothing";
+        memo_field_assign(data_field_named(parts, "NOTE"), memo, unsigned(std::strlen(memo)));
         field_assign(data_field_named(other, "NAME"), "zz");
-        ctx.expr_errors = 1;
+        if (data_append(parts) != 0 || data_append(other) != 0) std::abort();
+        // Two named calculations, so calls of them are fuzzed as well.
+        static DbCalc calcs[2];
+        const char* named[2][2] = {{"DBL", "QTY * 2"}, {"NM", "TRIM(NAME) + CODE"}};
+        for (int i = 0; i < 2; ++i) {
+            calcs[i].context = &ctx;
+            calcs[i].expr = expr_parse(parts, named[i][1]);
+            if (!calcs[i].expr) std::abort();
+            std::strcpy(calcs[i].name, named[i][0]);
+            list_add(&ctx.calc_list, &calcs[i]);
+        }
     }
 };
 
