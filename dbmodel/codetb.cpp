@@ -57,6 +57,7 @@ TCodeTB::~TCodeTB() {
 
 bool TCodeTB::EngineFailed() {
   int code = code_error_get(DbContext);
+  if (code > 0) code_error_set(DbContext, 0);  // a status kept by a quiet failure
   if (code >= 0) return false;
   lastError_ = code;
   failed_ = true;

@@ -12,6 +12,7 @@
 #include "dbmodel/list_lines.h"
 #include "dbmodel/text_helpers.h"
 #include "engine/data.h"
+#include "engine/dbstr.h"
 
 // A row handed out by a table. Records are deleted through this base, so
 // the derived classes' destructors run.

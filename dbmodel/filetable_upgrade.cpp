@@ -9,6 +9,7 @@
 #include "app/core/globals.h"
 #include "dbmodel/filetable.h"
 #include "engine/fieldinfo.h"
+#include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
 
