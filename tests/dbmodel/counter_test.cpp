@@ -77,7 +77,9 @@ TEST_F(CounterTest, RowsMadeOnTheFly) {
     EXPECT_EQ(got, c.want);
     auto rows = CounterRows();
     ASSERT_EQ(rows.size(), c.rowsAfter);
-    if (c.which == 'B' && c.rowsBefore == 0) EXPECT_EQ(rows[0][5], "");
+    if (c.which == 'B' && c.rowsBefore == 0) {
+      EXPECT_EQ(rows[0][5], "");
+    }
     if (c.which == 'C' && c.rowsBefore < 4) {
       for (size_t r = c.rowsBefore; r < 5; r++) EXPECT_EQ(rows[r][1], "0");
     }
