@@ -61,6 +61,31 @@ bool OldTrue(DbDataFile* d, int n) {
   return !t.empty() && (t[0] == 'Y' || t[0] == 'y' || t[0] == 'T' || t[0] == 't');
 }
 
+// True when the expression names one of the dropped fields (and not a
+// kept field of the same name).
+bool NamesAnyOf(const char* expr, const std::vector<std::string>& dropped, const FieldInfoList& kept) {
+  if (!expr) return false;
+  std::string word;
+  auto check = [&]() {
+    bool hit = false;
+    for (const auto& d : dropped)
+      if (word == d) hit = true;
+    for (int i = 0; hit && i < kept.count(); i++)
+      if (word == kept[i].name) hit = false;
+    word.clear();
+    return hit;
+  };
+  for (const char* p = expr;; p++) {
+    char c = *p;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_') {
+      word += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    } else {
+      if (!word.empty() && check()) return true;
+      if (!c) return false;
+    }
+  }
+}
+
 void Report(const char* fileName) {
   std::string text = FormatText(
       "The file %s could not be brought to its new layout. It has been left as it "
@@ -174,8 +199,15 @@ int TcbFileTable::UpgradeWide(int n) {
   FieldInfoList fields(Data());
   TagInfoList tags(Data());
   Close();
-  for (int i = n - 1; i >= 28; i--) fields.delAt(i);
-  for (int i : {26, 25, 24, 23, 21, 19, 18, 17, 16, 15, 13, 12, 11}) fields.delAt(i);
+  std::vector<std::string> dropped;
+  for (int i = n - 1; i >= 28; i--) {
+    dropped.emplace_back(fields[i].name);
+    fields.delAt(i);
+  }
+  for (int i : {26, 25, 24, 23, 21, 19, 18, 17, 16, 15, 13, 12, 11}) {
+    dropped.emplace_back(fields[i].name);
+    fields.delAt(i);
+  }
   fields.add("LOCK", 'L', 0, 0);
   fields.add("PROG", 'N', 10, 0);
   fields.add("MAZAK", 'L', 0, 0);
@@ -189,6 +221,10 @@ int TcbFileTable::UpgradeWide(int n) {
       }
     }
   }
+  // A further tag over a field that is gone could not be built and would
+  // fail the whole upgrade; it goes as well.
+  for (int i = tags.count() - 1; i >= 0; i--)
+    if (NamesAnyOf(tags[i].expression, dropped, fields)) tags.delAt(i);
   auto carry = [&](DbDataFile* old) {
     if (!NewRecord()) return false;
     TcbFileRecord* r = made;
