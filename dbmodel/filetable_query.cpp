@@ -175,13 +175,13 @@ void TcbFileTable::FillByMachine(long machineId, TListLines* list, int kind) {
     while (rc == 0) {
       if (!data_is_deleted(d)) {
         FieldRef first(d, firstField[kind]);
-        std::string a(first.ptr(), first.len());
+        std::string a = ListLineText(std::string(first.ptr(), first.len()));
         std::string line;
         if (kind == 0) {
           line = FormatText("%-200s@@%ld\xA3\xA3%ld", a.c_str(), FieldLong(fNCID), FieldLong(fPROG));
         } else {
           FieldRef desc(d, fDESC);
-          std::string b(desc.ptr(), desc.len());
+          std::string b = ListLineText(std::string(desc.ptr(), desc.len()));
           line = FormatText("%-50s - %-40s - %-50s@@%ld\xA3\xA3%ld", a.c_str(), b.c_str(), "",
                             FieldLong(fNCID), FieldLong(fPROG));
         }
@@ -218,7 +218,7 @@ std::string FormatProgramListLine(TcbFileRecord* record) {
       default: continue;  // the configuration admits no other kind
     }
     if (std::strlen(text) > static_cast<size_t>(width)) text[width] = 0;
-    line += FormatText("%-*s - ", width, text);
+    line += FormatText("%-*s - ", width, ListLineText(text).c_str());
   }
   line += FormatText("%100s - @@%ld", " ", record->NCID);
   return line;
