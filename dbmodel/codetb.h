@@ -115,6 +115,9 @@ class TCodeTB {
   void SetCurrent(TcbRecord* r) { current_ = r; }
   // Hands the list to the caller: the table forgets it.
   TcbRecord* DetachList();
+  // Exchanges the table's list with the given one (a query builds its
+  // result apart from a list the table already holds).
+  void SwapList(TcbRecord*& first, TcbRecord*& last);
 
   int alternateDir_ = 0;
 

@@ -39,26 +39,34 @@ std::string Padded(const char* text, size_t width) {
 
 TcbFileRecord* TcbFileTable::Select(const char* filter, const char* sort) {
   if (!Open()) return nullptr;
-  FreeRecords();
+  // The result is built apart from any list the table already holds.
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  SwapList(keptFirst, keptLast);
+  bool ok = true;
   {
     TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return nullptr;
-    }
-    int rc = walk.Top(filter, sort);
+    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
     while (rc == 0) {
       if (!AddCurrent()) {
-        EngineFailed();
-        return nullptr;
+        ok = false;
+        break;
       }
       rc = walk.Skip();
     }
+    if (rc < 0) ok = false;
   }
-  EngineFailed();
+  if (EngineFailed()) ok = false;
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    made = nullptr;
+    return nullptr;
+  }
   Close();
-  made = static_cast<TcbFileRecord*>(First());
-  return static_cast<TcbFileRecord*>(DetachList());
+  made = static_cast<TcbFileRecord*>(result);
+  return made;
 }
 
 TcbFileRecord* TcbFileTable::SelectText(char* text, int mode, const char* field, int width) {
