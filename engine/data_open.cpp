@@ -123,7 +123,6 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
     DbField* f = &d->fields[i];
     std::memcpy(f->name, p, 10);
     f->name[10] = 0;
-    f->name[std::strlen(f->name)] = 0;
     int t = p[11];
     if (t >= 'a' && t <= 'z') t -= 32;
     f->type = static_cast<char>(t);

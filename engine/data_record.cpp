@@ -27,16 +27,6 @@ int flush_current(DbDataFile* d) {
   return 0;
 }
 
-// go with read errors taken as status 5 for this one try.
-int go_quiet(DbDataFile* d, long n) {
-  DB_ENGINE* c = d->context;
-  int saved = c->report_read_errors;
-  c->report_read_errors = 0;
-  int rc = data_go(d, n);
-  c->report_read_errors = saved;
-  return rc;
-}
-
 }  // namespace
 
 long data_reccount(DbDataFile* d) {
@@ -116,9 +106,7 @@ int data_top(DbDataFile* d) {
   long count = data_reccount(d);
   if (count < 0) return -1;
   if (count == 0) return data_go_eof(d);
-  int rc = go_quiet(d, 1);
-  if (rc == DB_NO_RECORD) return data_go_eof(d);
-  return rc;
+  return data_go(d, 1);
 }
 
 int data_bottom(DbDataFile* d) {
@@ -142,18 +130,16 @@ int data_skip(DbDataFile* d, long n) {
   c->activity_bits |= 2;
   if (d->tag_selected) return index_data_skip(d, n);
   long target = d->rec_num + n;
-  if (target >= 1) {
-    int rc = go_quiet(d, target);
-    if (rc != DB_NO_RECORD) return rc;
-  }
+  // Only records within the stated count are read: bytes beyond it (a torn
+  // append of another station) are never taken for a record.
   long count = data_reccount(d);
   if (count < 0) return -1;
+  if (target >= 1 && target <= count) return data_go(d, target);
   if (count == 0) {
     data_go_eof(d);
     d->bof = 1;
     return n < 0 ? DB_BOF : DB_EOF;
   }
-  if (target >= 1 && target <= count) return data_go(d, target);
   if (target < 1) {
     int eof = d->eof;
     int rc = data_go(d, 1);

@@ -167,7 +167,13 @@ int code_error_ex(DB_ENGINE* c, int code, const char* text1, const char* text2,
   dbos_oem_to_ansi(text);
   UINT flags = MB_OK | MB_ICONSTOP;
   if (code == e_memory) flags |= kSystemModal;
-  if (MessageBox(nullptr, text, "TABLE ENGINE ERROR", flags) == 0) fatal_exit("Memory Error");
+  int shown;
+  {
+    // Other threads may use the engine while the box waits for the user.
+    DbUnlocked wait(c);
+    shown = MessageBox(nullptr, text, "TABLE ENGINE ERROR", flags);
+  }
+  if (shown == 0) fatal_exit("Memory Error");
   return code;
 }
 

@@ -81,17 +81,6 @@ int add_constant(ExprParse& p, const void* bytes, int n) {
     return at;
 }
 
-// A named calculation by the first len characters (at most 19) of name,
-// upper-cased, exact match.
-DbCalc* find_calc(DB_ENGINE* c, const char* name, int len) {
-    char want[20] = {};
-    if (len > 19) len = 19;
-    for (int i = 0; i < len && name[i]; ++i) want[i] = upper(name[i]);
-    for (auto* calc = static_cast<DbCalc*>(list_first(&c->calc_list)); calc;
-         calc = static_cast<DbCalc*>(list_next(&c->calc_list, calc)))
-        if (std::strcmp(calc->name, want) == 0) return calc;
-    return nullptr;
-}
 
 int parse_value(ExprParse& p);
 
@@ -117,7 +106,7 @@ int parse_function(ExprParse& p, const char* name, int name_len) {
     }
     DbCalc* calc = nullptr;
     if (row < 0) {
-        calc = find_calc(p.ctx, name, name_len);
+        calc = calc_lookup(p.ctx, name, name_len);
         if (!calc) return p.fail(e_unrec_function, ident.c_str());
         row = calc->total ? kRowTotal : kRowCalc;
     }

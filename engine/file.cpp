@@ -156,7 +156,9 @@ int file_flush_keep_error(DbFile* f) {
   return rc;
 }
 
-void file_set_read_buffer(DbFile* f, int on) { f->buffered = 0 * on; }
+void file_set_read_buffer(DbFile* f, int) {
+  f->buffered = 0;  // there is no block cache to read through
+}
 
 int file_remove(const char* name) { return dbos_remove(name); }
 

@@ -143,6 +143,7 @@ int read_entry(DbMemoFile* m, long block, char** buf, unsigned* cap, unsigned* l
   DB_ENGINE* c = m->file.context;
   *len = 0;
   if (block <= 0) return 0;
+  if (m->file.handle == -1) return code_error(c, e_open, "Memo file is not open");
   long flen = file_len(&m->file);
   if (flen < 0) return -1;
   long pos = pos_of(m, block);
@@ -286,6 +287,7 @@ int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) 
   DB_ENGINE* c = m->file.context;
   DbLock lock(c);
   if (c->error_code < 0) return -1;
+  if (m->file.handle == -1) return code_error(c, e_open, "Memo file is not open");
   // The free chain is shared by every station: walk it under the memo lock.
   bool took = !m->locked;
   int rc = memo_file_lock(m);

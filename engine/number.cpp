@@ -143,7 +143,9 @@ void packed_from_str(unsigned char* r, const char* text, int len) {
 }
 
 void packed_from_double(unsigned char* r, double value) {
-  char text[64];
+  // Room for every finite double written out: up to 309 integer digits or
+  // 324 leading fraction zeros, plus 15 digits, sign and point.
+  char text[360];
   if (value == 0 || !std::isfinite(value)) {
     packed_from_str(r, "0", 1);
     return;

@@ -6,10 +6,15 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/oem.h"
+#include "platform/sync.h"
 
 namespace {
 
 plat::File* file_of(intptr_t h) { return reinterpret_cast<plat::File*>(h); }
+
+// A closed handle fails every call instead of reaching the system.
+plat::File closed_file;
+plat::File& use(intptr_t h) { return h == -1 ? closed_file : *file_of(h); }
 
 }  // namespace
 
@@ -26,6 +31,7 @@ intptr_t dbos_open(const char* name, int access, int share_none, int disposition
 }
 
 int dbos_close(intptr_t h) {
+  if (h == -1) return -1;
   plat::File* f = file_of(h);
   bool ok = plat::close(*f);
   delete f;
@@ -33,27 +39,27 @@ int dbos_close(intptr_t h) {
 }
 
 long dbos_read(intptr_t h, long offset, void* buf, unsigned n) {
-  return static_cast<long>(plat::read_at(*file_of(h), offset, buf, n));
+  return static_cast<long>(plat::read_at(use(h), offset, buf, n));
 }
 
 long dbos_write(intptr_t h, long offset, const void* buf, unsigned n) {
-  return static_cast<long>(plat::write_at(*file_of(h), offset, buf, n));
+  return static_cast<long>(plat::write_at(use(h), offset, buf, n));
 }
 
-long dbos_length(intptr_t h) { return static_cast<long>(plat::length(*file_of(h))); }
+long dbos_length(intptr_t h) { return static_cast<long>(plat::length(use(h))); }
 
-int dbos_set_length(intptr_t h, long n) { return plat::set_length(*file_of(h), n) ? 0 : -1; }
+int dbos_set_length(intptr_t h, long n) { return plat::set_length(use(h), n) ? 0 : -1; }
 
-int dbos_flush(intptr_t h) { return plat::flush(*file_of(h)) ? 0 : -1; }
+int dbos_flush(intptr_t h) { return plat::flush(use(h)) ? 0 : -1; }
 
 int dbos_lock(intptr_t h, long offset, long len) {
-  if (plat::lock_range(*file_of(h), static_cast<uint64_t>(offset), static_cast<uint64_t>(len)))
+  if (plat::lock_range(use(h), static_cast<uint64_t>(offset), static_cast<uint64_t>(len)))
     return DBOS_LOCK_OK;
   return plat::last_error() == plat::error_lock_violation ? DBOS_LOCK_VIOLATION : DBOS_LOCK_ERROR;
 }
 
 int dbos_unlock(intptr_t h, long offset, long len) {
-  return plat::unlock_range(*file_of(h), static_cast<uint64_t>(offset),
+  return plat::unlock_range(use(h), static_cast<uint64_t>(offset),
                             static_cast<uint64_t>(len))
              ? 0
              : -1;

@@ -14,7 +14,6 @@ int seq_read_init(DbSeqRead* r, DbFile* f, long pos, char* buf, unsigned size) {
   std::memset(r, 0, sizeof *r);
   r->file = f;
   r->pos = pos;
-  file_flush(f, 0);
   if (buf && whole_kb(size) > 0) {
     r->buffer = buf;
     r->total = whole_kb(size);

@@ -101,11 +101,5 @@ uint64_t tick_count64() {
 
 uint32_t tick_count() { return static_cast<uint32_t>(tick_count64()); }
 
-// Weak: the threads layer defines the same sleep scaled by its test time
-// scale, and where both are linked that one is taken.
-__attribute__((weak)) void sleep_ms(uint32_t ms) {
-  if (ms == 0) std::this_thread::yield();
-  else std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 }  // namespace plat

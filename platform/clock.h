@@ -38,8 +38,7 @@ int64_t from_local_time(const SystemTime& local);
 uint32_t tick_count();
 uint64_t tick_count64();
 
-// Sleep(ms); 0 only yields the processor. Where the threads layer is
-// linked, its time scale applies (platform/sync.h).
-void sleep_ms(uint32_t ms);
+// Sleeping lives with the threads layer (platform/sync.h: sleep_ms), where
+// the tests' time scale applies to it.
 
 }  // namespace plat

@@ -18,6 +18,7 @@
 #define WM_GETTEXTLENGTH 0x000E
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
 #define WM_SHOWWINDOW 0x0018
 #define WM_DRAWITEM 0x002B
 #define WM_SETFONT 0x0030
@@ -53,9 +54,12 @@
 #define EM_GETMODIFY 0x00B8
 #define EM_SETMODIFY 0x00B9
 #define EM_GETLINECOUNT 0x00BA
+#define EM_REPLACESEL 0x00C2
+#define EM_GETLINE 0x00C4
 #define EM_LIMITTEXT 0x00C5
 #define EM_SETLIMITTEXT EM_LIMITTEXT
 #define EM_SETREADONLY 0x00CF
+#define EM_GETLIMITTEXT 0x00D5
 #define EN_SETFOCUS 0x0100
 #define EN_KILLFOCUS 0x0200
 #define EN_CHANGE 0x0300
@@ -94,11 +98,19 @@
 #define LB_SETHORIZONTALEXTENT 0x0194
 #define LB_GETHORIZONTALEXTENT 0x0193
 #define LB_FINDSTRINGEXACT 0x01A2
+/* Private: a line from a plug-in. The list keeps its own copy of the text,
+   also when it is owner-drawn without strings (then the item data points at
+   that copy), so the plug-in may free its text after the call. */
+#define KV_LB_ADDSTRINGCOPY 0x01C0
+#define KV_LB_INSERTSTRINGCOPY 0x01C1
 #define LB_OKAY 0
 #define LB_ERR (-1)
 #define LB_ERRSPACE (-2)
 #define LBN_SELCHANGE 1
 #define LBN_DBLCLK 2
+#define LBN_SELCANCEL 3
+#define LBN_SETFOCUS 4
+#define LBN_KILLFOCUS 5
 
 /* Combo boxes. */
 #define CB_GETEDITSEL 0x0140
@@ -120,6 +132,8 @@
 #define CB_ERR (-1)
 #define CBN_SELCHANGE 1
 #define CBN_DBLCLK 2
+#define CBN_SETFOCUS 3
+#define CBN_KILLFOCUS 4
 
 /* Progress bars. */
 #define PBM_SETRANGE (WM_USER + 1)
@@ -127,5 +141,7 @@
 #define PBM_DELTAPOS (WM_USER + 3)
 #define PBM_SETSTEP (WM_USER + 4)
 #define PBM_STEPIT (WM_USER + 5)
+#define PBM_GETRANGE (WM_USER + 7)
+#define PBM_GETPOS (WM_USER + 8)
 
 #endif

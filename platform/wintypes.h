@@ -24,6 +24,19 @@ typedef uint32_t COLORREF;  // 0x00BBGGRR
 // windows; a handle of a destroyed window is detected, never dereferenced.
 typedef struct kv_hwnd__* HWND;
 
+// Loaded plug-in libraries, and the entry points looked up in them.
+typedef struct kv_hmodule__* HMODULE;
+typedef HMODULE HINSTANCE;
+// void (*)(void) converts to any entry type without a cast warning.
+typedef void (*FARPROC)(void);
+typedef struct kv_hmenu__* HMENU;
+
+#define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xFFFF))
+#define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xFFFF))
+#define MAKELONG(lo, hi) ((DWORD)(((WORD)(lo)) | (((DWORD)((WORD)(hi))) << 16)))
+#define MAKEWPARAM(lo, hi) ((WPARAM)MAKELONG(lo, hi))
+#define MAKELPARAM(lo, hi) ((LPARAM)MAKELONG(lo, hi))
+
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0

@@ -87,6 +87,15 @@ TEST(PackedDecimal, FromDoubleMatchesText) {
   }
 }
 
+TEST(PackedDecimal, FromDoubleTakesEveryFiniteMagnitude) {
+  // Writing these out once overran the conversion's text buffer.
+  for (double v : {1e45, -1e300, 1.7976931348623157e308, 1e-46, -4.9e-324}) {
+    unsigned char a[DB_PACKED_LEN];
+    packed_from_double(a, v);
+    EXPECT_EQ((a[1] & 0x80) != 0, v < 0) << v;
+  }
+}
+
 TEST(PackedDecimal, CompareOrdersLikeNumbers) {
   const double sorted[] = {-1000, -99.5, -1, -0.01, 0, 0.001, 0.5, 1, 99.5, 100, 1e6};
   const int n = sizeof sorted / sizeof sorted[0];

@@ -165,7 +165,7 @@ TEST_F(DataFiles, SkipAcrossTheEnds) {
 
 TEST_F(DataFiles, PackAndRemoveRange) {
   DbDataFile* d = create();
-  for (int i = 0; i < 120; i++) append(d, ("r" + std::to_string(i)).c_str(), i, i % 3 == 0);
+  for (int i = 0; i < 120; i++) append(d, kvtest::numbered("r", i).c_str(), i, i % 3 == 0);
   ASSERT_EQ(data_pack(d), 0);
   EXPECT_EQ(data_reccount(d), 80);
   auto kept = names(d);
@@ -286,6 +286,23 @@ TEST_F(DataFiles, DamagedFilesAreRefused) {
     EXPECT_EQ(code_error_set(&c, 0), k.open_error) << k.what;
     if (f) data_close(f);
     EXPECT_EQ(c.data_list.count, 0) << k.what;
+  }
+
+  // A record beyond the stated count (an append whose count never arrived)
+  // is not taken for a record.
+  {
+    auto b = good;
+    b[4] = 2;
+    kvtest::write_bytes(name, b);
+    DbDataFile* f = data_open(&c, name.c_str());
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(data_top(f), 0);
+    EXPECT_EQ(data_skip(f, 1), 0);
+    EXPECT_EQ(data_skip(f, 1), DB_EOF);
+    EXPECT_EQ(data_recno(f), 3);
+    EXPECT_EQ(data_bottom(f), 0);
+    EXPECT_EQ(data_recno(f), 2);
+    data_close(f);
   }
 
   // A record torn after the file was opened is reported, not invented.

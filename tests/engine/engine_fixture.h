@@ -61,6 +61,14 @@ inline std::string run_command(const std::string& cmd, int* status = nullptr) {
   return out;
 }
 
+// A text followed by a number (kept out of operator+, which GCC 12 warns
+// about wrongly in optimised builds).
+inline std::string numbered(const std::string& text, long n) {
+  std::string s = text;
+  s += std::to_string(n);
+  return s;
+}
+
 // A context whose errors are stored without boxes, as most tests want.
 struct QuietEngine : DbEngine {
   QuietEngine() { silent_errors = 1; }

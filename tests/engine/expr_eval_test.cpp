@@ -215,16 +215,18 @@ TEST_F(ExprTest, PartOfAnExpression) {
 TEST_F(ExprTest, NamedCalculations) {
     struct Named { const char* name; const char* text; };
     const Named named[] = {
-        {"DOUBLE", "QTY * 2"}, {"NM", "NAME"}, {"TAG", "'<' + CODE + '>'"}, {"Q", "QTY"}};
-    std::vector<DbCalc> calcs(std::size(named));
-    for (size_t i = 0; i < calcs.size(); ++i) {
-        calcs[i].context = &ctx;
-        calcs[i].expr = parse(named[i].text);
-        ASSERT_NE(calcs[i].expr, nullptr) << named[i].text;
-        expr_numeric_to_double(calcs[i].expr);
-        std::strcpy(calcs[i].name, named[i].name);
-        list_add(&ctx.calc_list, &calcs[i]);
+        {"Double", "QTY * 2"}, {"nm", "NAME"}, {"TAG", "'<' + CODE + '>'"}, {"Q", "QTY"}};
+    std::vector<DbCalc*> calcs;
+    for (const Named& n : named) {
+        DbExpr* e = parse(n.text);
+        ASSERT_NE(e, nullptr) << n.text;
+        DbCalc* calc = calc_create(&ctx, e, n.name);
+        ASSERT_NE(calc, nullptr) << n.name;
+        calcs.push_back(calc);
     }
+    // Found by the first len characters, upper-cased, matching exactly.
+    EXPECT_EQ(calc_lookup(&ctx, "doubled", 6), calcs[0]);
+    EXPECT_EQ(calc_lookup(&ctx, "DOUB", 4), nullptr);
     const Case cases[] = {
         {"DOUBLE() + 1", "26"},
         {"double() > QTY", "T"},
@@ -240,10 +242,9 @@ TEST_F(ExprTest, NamedCalculations) {
     for (const Case& c : cases) EXPECT_EQ(show(c.text), c.value) << c.text;
     // The calculation still evaluates on its own after being moved.
     char* v = nullptr;
-    ASSERT_EQ(expr_eval(calcs[2].expr, &v), 5);
+    ASSERT_EQ(expr_eval(calcs[2]->expr, &v), 5);
     EXPECT_EQ(std::string(v, 5), "<XY >");
-    for (DbCalc& calc : calcs) {
-        list_remove(&ctx.calc_list, &calc);
-        expr_free(calc.expr);
-    }
+    calc_free_all(&ctx);
+    EXPECT_EQ(ctx.calc_list.count, 0);
+    EXPECT_EQ(calc_lookup(&ctx, "Q", 1), nullptr);
 }

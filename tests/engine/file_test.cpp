@@ -98,7 +98,7 @@ TEST(FileLayer, SequentialWriterAcrossBufferEdges) {
   QuietEngine c;
   auto data = pattern(9000);
   for (unsigned size : {0u, 1024u, 3000u}) {
-    std::string name = dir.file("W" + std::to_string(size));
+    std::string name = dir.file(kvtest::numbered("W", size));
     DbFile f;
     ASSERT_EQ(file_create(&f, &c, name.c_str(), 1), 0);
     file_write(&f, 0, "HEAD", 4);

@@ -147,7 +147,7 @@ TEST_F(Memos, DetachedAppendCopiesTheTexts) {
 }
 
 TEST_F(Memos, CompressKeepsEveryLiveText) {
-  for (int i = 0; i < 6; i++) append(text_of(300 + 400 * i), "x" + std::to_string(i));
+  for (int i = 0; i < 6; i++) append(text_of(300 + 400 * i), kvtest::numbered("x", i));
   for (long r : {2, 4}) {
     ASSERT_EQ(data_go(d, r), 0);
     data_delete(d);
@@ -159,7 +159,7 @@ TEST_F(Memos, CompressKeepsEveryLiveText) {
   const int kept[] = {0, 2, 4, 5};
   for (int i = 0; i < 4; i++) {
     EXPECT_EQ(read(i + 1), text_of(300 + 400 * kept[i]));
-    EXPECT_EQ(read(i + 1, 3), "x" + std::to_string(kept[i]));
+    EXPECT_EQ(read(i + 1, 3), kvtest::numbered("x", kept[i]));
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("NOTES.TMP")));
 }
@@ -202,6 +202,11 @@ TEST_F(Memos, DamagedEntriesAndPointers) {
     EXPECT_EQ(data_close(d), 0);
     d = nullptr;
   }
+
+  // A missing memo file is refused with the data file.
+  std::filesystem::remove(memo_name);
+  EXPECT_EQ(data_open(&c, name.c_str()), nullptr);
+  EXPECT_EQ(code_error_set(&c, 0), e_open);
 
   // A memo file too short for its header is refused with the data file.
   kvtest::write_bytes(name, good);

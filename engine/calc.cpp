@@ -1,0 +1,62 @@
+// Named calculations: expressions a caller parks under a name, so other
+// expressions (and reports) can use the name as a value.
+#include <cctype>
+#include <cstring>
+
+#include "engine/engine.h"
+#include "engine/expr.h"
+#include "engine/pool.h"
+
+namespace {
+constexpr int kCalcFirst = 5;
+constexpr int kCalcExpand = 5;
+constexpr int kCalcNameMax = 19;
+}  // namespace
+
+DbCalc* calc_create(DB_ENGINE* c, DbExpr* expr, const char* name) {
+  DbLock lock(c);
+  auto* calc = static_cast<DbCalc*>(
+      mem_pool_alloc(c, &c->calc_pool, kCalcFirst, sizeof(DbCalc), kCalcExpand, 0));
+  if (!calc) {
+    code_error(c, e_memory, nullptr);
+    return nullptr;
+  }
+  std::memset(calc, 0, sizeof *calc);
+  calc->context = c;
+  calc->expr = expr;
+  for (int i = 0; name && i < kCalcNameMax && name[i]; ++i)
+    calc->name[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+  list_add(&c->calc_list, calc);
+  // A numeric field value is handed on as a double, so sums and totals work.
+  if (expr) expr_numeric_to_double(expr);
+  return calc;
+}
+
+DbCalc* calc_lookup(DB_ENGINE* c, const char* name, int len) {
+  DbLock lock(c);
+  char want[kCalcNameMax + 1] = {};
+  if (len > kCalcNameMax) len = kCalcNameMax;
+  for (int i = 0; i < len && name[i]; ++i)
+    want[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+  for (auto* calc = static_cast<DbCalc*>(list_first(&c->calc_list)); calc;
+       calc = static_cast<DbCalc*>(list_next(&c->calc_list, calc)))
+    if (std::strcmp(calc->name, want) == 0) return calc;
+  return nullptr;
+}
+
+void calc_free(DbCalc* calc) {
+  if (!calc) return;
+  DB_ENGINE* c = calc->context;
+  DbLock lock(c);
+  // Report totals belong to the report engine, which this program lacks;
+  // nothing else is ever attached.
+  calc->total = nullptr;
+  list_remove(&c->calc_list, calc);
+  if (calc->expr) expr_free(calc->expr);
+  mem_pool_give(c->calc_pool, calc);
+}
+
+void calc_free_all(DB_ENGINE* c) {
+  DbLock lock(c);
+  while (c->calc_list.count > 0) calc_free(static_cast<DbCalc*>(list_last(&c->calc_list)));
+}

@@ -1,0 +1,114 @@
+// Loading plug-ins with dlopen; see plugin.h.
+#include "platform/plugin.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <strings.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/ui/window.h"
+
+namespace plat {
+namespace {
+
+std::mutex g_mu;
+std::string g_dir;
+thread_local std::string t_error;
+
+// Lines a plug-in adds are copied by the list, so the plug-in keeps
+// ownership of its texts whatever kind of list it fills.
+LRESULT host_send_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == LB_ADDSTRING) msg = KV_LB_ADDSTRINGCOPY;
+  else if (msg == LB_INSERTSTRING) msg = KV_LB_INSERTSTRINGCOPY;
+  return ::SendMessage(hwnd, msg, wp, lp);
+}
+
+const struct kv_plugin_host g_host = {sizeof(struct kv_plugin_host), &host_send_message};
+
+// The entry of dir whose name equals file without regard to case.
+std::string find_nocase(const std::string& dir, const std::string& file) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return {};
+  std::string found;
+  while (dirent* e = readdir(d)) {
+    if (strcasecmp(e->d_name, file.c_str()) == 0) {
+      found = e->d_name;
+      if (found == file) break;  // an exact match wins
+    }
+  }
+  closedir(d);
+  return found;
+}
+
+}  // namespace
+
+void set_plugin_dir(const std::string& dir) {
+  std::lock_guard lock(g_mu);
+  g_dir = dir;
+}
+
+std::string plugin_dir() {
+  std::lock_guard lock(g_mu);
+  if (!g_dir.empty()) return g_dir;
+  const char* env = std::getenv("KV_PLUGIN_DIR");
+  return env ? env : "";
+}
+
+std::string plugin_file_name(const std::string& dllPath) {
+  size_t sep = dllPath.find_last_of("\\/:");
+  std::string base = sep == std::string::npos ? dllPath : dllPath.substr(sep + 1);
+  if (base.size() > 4 && strcasecmp(base.c_str() + base.size() - 4, ".dll") == 0) base.resize(base.size() - 4);
+  for (char& c : base) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return base.empty() ? std::string() : "lib" + base + ".so";
+}
+
+std::string last_plugin_error() { return t_error; }
+
+const struct kv_plugin_host* plugin_host_table() { return &g_host; }
+
+}  // namespace plat
+
+HMODULE LoadLibrary(const char* dllPath) {
+  std::string file = plat::plugin_file_name(dllPath ? dllPath : "");
+  std::string dir = plat::plugin_dir();
+  if (file.empty() || dir.empty()) {
+    plat::t_error = file.empty() ? "no library name" : "no plug-in directory set";
+    return nullptr;
+  }
+  std::string name = plat::find_nocase(dir, file);
+  if (name.empty()) {
+    plat::t_error = file + " not found in " + dir;
+    return nullptr;
+  }
+  void* lib = dlopen((dir + "/" + name).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!lib) {
+    const char* e = dlerror();
+    plat::t_error = e ? e : "cannot load " + name;
+    return nullptr;
+  }
+  // Fill in the host table before any entry point can run.
+  if (void* slot = dlsym(lib, KV_PLUGIN_HOST_SYMBOL))
+    *static_cast<const struct kv_plugin_host**>(slot) = plat::plugin_host_table();
+  plat::t_error.clear();
+  return static_cast<HMODULE>(lib);
+}
+
+FARPROC GetProcAddress(HMODULE module, const char* name) {
+  if (!module || !name) {
+    plat::t_error = "no library or entry name";
+    return nullptr;
+  }
+  dlerror();
+  void* sym = dlsym(module, name);
+  if (!sym) {
+    const char* e = dlerror();
+    plat::t_error = e ? e : std::string(name) + " not found";
+    return nullptr;
+  }
+  return reinterpret_cast<FARPROC>(sym);
+}
+
+BOOL FreeLibrary(HMODULE module) { return module && dlclose(module) == 0; }

@@ -1,0 +1,28 @@
+// Plug-in libraries. The program names them as DLLs ("...\TELMIX.DLL");
+// here they are shared objects in the plug-in directory found by the DLL's
+// base name (TELMIX.DLL -> libtelmix.so, any case). Right after loading,
+// the library's kv_plugin_host pointer is set to the host table, so the
+// plug-in can send messages to our windows by handle.
+#pragma once
+
+#include <string>
+
+#include "platform/plugin_abi.h"
+#include "platform/wintypes.h"
+
+HMODULE LoadLibrary(const char* dllPath);
+FARPROC GetProcAddress(HMODULE module, const char* name);
+BOOL FreeLibrary(HMODULE module);
+
+namespace plat {
+
+void set_plugin_dir(const std::string& dir);
+std::string plugin_dir();
+// The shared object's file name for a DLL name: "C:\HOOK\TELMIX.DLL" -> "libtelmix.so".
+std::string plugin_file_name(const std::string& dllPath);
+// Why the last LoadLibrary or GetProcAddress of this thread failed.
+std::string last_plugin_error();
+// The table handed to every plug-in.
+const struct kv_plugin_host* plugin_host_table();
+
+}  // namespace plat

@@ -1,0 +1,46 @@
+// Window handles. A handle is an opaque number, never reused, that maps to
+// the live state of one window; a handle of a destroyed window no longer
+// maps to anything, so it is detected instead of dereferenced. The state is
+// shared with alias objects and guarded by the window's own lock, so any
+// thread may read or set it (control texts, list lines) without waiting on
+// the UI thread.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ui/geometry.h"
+#include "platform/wintypes.h"
+
+class TWindow;
+
+namespace plat {
+
+struct WindowData {
+  std::recursive_mutex mu;
+  HWND hwnd = nullptr;
+  TWindow* object = nullptr;  // the owning object; null once destroyed
+  std::string className;
+  std::string text;
+  UINT style = 0;
+  UINT exStyle = 0;
+  int id = 0;
+  TRect rect;  // in the parent's client coordinates (screen for top level)
+  HWND parent = nullptr;
+  std::vector<HWND> children;  // in creation order
+};
+
+using WindowRef = std::shared_ptr<WindowData>;
+
+// Allocates a new handle for fresh state and registers it.
+WindowRef register_window(TWindow* object, HWND parent);
+// Removes the handle; later lookups fail.
+void unregister_window(HWND hwnd);
+// The live state behind a handle, or null.
+WindowRef find_window(HWND hwnd);
+// Number of live windows, for leak checks in tests.
+size_t live_window_count();
+
+}  // namespace plat

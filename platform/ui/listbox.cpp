@@ -1,0 +1,250 @@
+// List boxes: lines, sorting, searching, selection and item data.
+#include "platform/ui/listbox.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+namespace plat {
+
+namespace {
+unsigned char fold(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
+  return c;
+}
+}  // namespace
+
+int compare_lines(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = fold(static_cast<unsigned char>(a[i])), y = fold(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool starts_with_nocase(const std::string& text, const std::string& prefix) {
+  if (prefix.size() > text.size()) return false;
+  return compare_lines(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+}  // namespace plat
+
+TListBox::TListBox(TWindow* parent, int id, int x, int y, int w, int h) : TControl(parent, id, nullptr, x, y, w, h) {
+  Attr.Style |= LBS_STANDARD | WS_TABSTOP;
+}
+
+TListBox::TListBox(TWindow* parent, int resourceId) : TControl(parent, resourceId) {}
+
+bool TListBox::KeepsText() const {
+  UINT style = GetStyle();
+  return !(style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) || (style & LBS_HASSTRINGS);
+}
+
+int TListBox::AddString(const char* text) { return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+int TListBox::InsertString(const char* text, int index) {
+  return static_cast<int>(SendMessage(LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text)));
+}
+int TListBox::DeleteString(int index) { return static_cast<int>(SendMessage(LB_DELETESTRING, index)); }
+void TListBox::ClearList() { SendMessage(LB_RESETCONTENT); }
+int TListBox::GetCount() const { return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETCOUNT, 0, 0)) : LB_ERR; }
+int TListBox::GetSelIndex() const { return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETCURSEL, 0, 0)) : LB_ERR; }
+int TListBox::SetSelIndex(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, index)); }
+
+std::string TListBox::GetString(int index) const {
+  if (!Ref) return {};
+  std::lock_guard lock(Ref->mu);
+  if (index < 0 || index >= static_cast<int>(Items.size())) return {};
+  return Items[index].text;
+}
+
+int TListBox::GetString(char* buf, int index, int size) const {
+  if (!Ref) return LB_ERR;
+  {
+    std::lock_guard lock(Ref->mu);
+    if (index < 0 || index >= static_cast<int>(Items.size())) {
+      plat::copy_text("", buf, size);
+      return LB_ERR;
+    }
+  }
+  return plat::copy_text(GetString(index), buf, size);
+}
+
+int TListBox::GetStringLen(int index) const {
+  return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETTEXTLEN, index, 0)) : LB_ERR;
+}
+
+int TListBox::GetSelString(char* buf, int size) const {
+  int sel = GetSelIndex();
+  if (sel < 0) {
+    plat::copy_text("", buf, size);
+    return LB_ERR;
+  }
+  return GetString(buf, sel, size);
+}
+
+int TListBox::FindString(const char* prefix, int startIndex) const {
+  return Handle ? static_cast<int>(::SendMessage(Handle, LB_FINDSTRING, startIndex, reinterpret_cast<LPARAM>(prefix)))
+                : LB_ERR;
+}
+
+int TListBox::FindExactString(const char* text, int startIndex) const {
+  return Handle ? static_cast<int>(::SendMessage(Handle, LB_FINDSTRINGEXACT, startIndex, reinterpret_cast<LPARAM>(text)))
+                : LB_ERR;
+}
+
+int TListBox::SetSelString(const char* prefix, int startIndex) {
+  return static_cast<int>(SendMessage(LB_SELECTSTRING, startIndex, reinterpret_cast<LPARAM>(prefix)));
+}
+
+int TListBox::GetTopIndex() const { return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETTOPINDEX, 0, 0)) : 0; }
+int TListBox::SetTopIndex(int index) { return static_cast<int>(SendMessage(LB_SETTOPINDEX, index)); }
+void TListBox::SetHorizontalExtent(int extent) { SendMessage(LB_SETHORIZONTALEXTENT, extent); }
+int TListBox::GetHorizontalExtent() const {
+  return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETHORIZONTALEXTENT, 0, 0)) : 0;
+}
+LPARAM TListBox::GetItemData(int index) const { return Handle ? ::SendMessage(Handle, LB_GETITEMDATA, index, 0) : LB_ERR; }
+int TListBox::SetItemData(int index, LPARAM data) { return static_cast<int>(SendMessage(LB_SETITEMDATA, index, data)); }
+
+void TListBox::UserSelect(int index) {
+  if (!Handle || !IsWindowEnabled()) return;
+  SetSelIndex(index);
+  if (GetStyle() & LBS_NOTIFY) NotifyParent(LBN_SELCHANGE);
+}
+
+void TListBox::UserDoubleClick(int index) {
+  if (!Handle || !IsWindowEnabled()) return;
+  UserSelect(index);
+  if (GetStyle() & LBS_NOTIFY) NotifyParent(LBN_DBLCLK);
+}
+
+bool TListBox::IsStateMessage(UINT msg) const {
+  return (msg >= LB_ADDSTRING && msg <= LB_FINDSTRINGEXACT) || msg == KV_LB_ADDSTRINGCOPY ||
+         msg == KV_LB_INSERTSTRINGCOPY || TControl::IsStateMessage(msg);
+}
+
+int TListBox::Insert(const char* text, LPARAM value, int index, bool sorted) {
+  Item item;
+  if (KeepsText()) item.text = text ? text : "";
+  else item.data = value;  // owner-drawn: the value itself is the line
+  int n = static_cast<int>(Items.size());
+  if (sorted && KeepsText()) {
+    index = 0;
+    while (index < n && plat::compare_lines(Items[index].text, item.text) <= 0) ++index;
+  } else if (index < 0 || index > n) {
+    if (index != -1) return LB_ERR;
+    index = n;
+  }
+  Items.insert(Items.begin() + index, std::move(item));
+  if (Sel >= index) ++Sel;
+  return index;
+}
+
+int TListBox::Find(const char* text, int start, bool exact) const {
+  int n = static_cast<int>(Items.size());
+  if (n == 0 || !KeepsText()) return LB_ERR;
+  std::string key = text ? text : "";
+  int from = (start < 0 || start >= n) ? 0 : start + 1;
+  for (int k = 0; k < n; ++k) {
+    int i = (from + k) % n;
+    bool hit = exact ? plat::compare_lines(Items[i].text, key) == 0 : plat::starts_with_nocase(Items[i].text, key);
+    if (hit) return i;
+  }
+  return LB_ERR;
+}
+
+LRESULT TListBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+  plat::WindowRef ref = Ref;
+  if (!ref) return LB_ERR;
+  std::lock_guard lock(ref->mu);
+  int n = static_cast<int>(Items.size());
+  int index = static_cast<int>(static_cast<intptr_t>(wp));
+  const char* text = reinterpret_cast<const char*>(lp);
+  switch (msg) {
+    case LB_ADDSTRING:
+      return Insert(text, lp, -1, (ref->style & LBS_SORT) != 0);
+    case LB_INSERTSTRING:
+      return Insert(text, lp, index, false);
+    case KV_LB_ADDSTRINGCOPY:
+    case KV_LB_INSERTSTRINGCOPY: {
+      if (KeepsText() || !text) {
+        return msg == KV_LB_ADDSTRINGCOPY ? Insert(text, lp, -1, (ref->style & LBS_SORT) != 0)
+                                          : Insert(text, lp, index, false);
+      }
+      const std::size_t size = std::strlen(text) + 1;
+      std::shared_ptr<char[]> copy(new char[size]);
+      std::memcpy(copy.get(), text, size);
+      int at = Insert(copy.get(), reinterpret_cast<LPARAM>(copy.get()),
+                      msg == KV_LB_ADDSTRINGCOPY ? -1 : index, false);
+      if (at >= 0) Items[at].owned = std::move(copy);
+      return at;
+    }
+    case LB_DELETESTRING:
+      if (index < 0 || index >= n) return LB_ERR;
+      Items.erase(Items.begin() + index);
+      if (Sel == index) Sel = -1;
+      else if (Sel > index) --Sel;
+      if (Top >= n - 1) Top = std::max(0, n - 2);
+      return n - 1;
+    case LB_RESETCONTENT:
+      Items.clear();
+      Sel = -1;
+      Top = 0;
+      return 0;
+    case LB_GETCOUNT:
+      return n;
+    case LB_GETCURSEL:
+      return Sel;
+    case LB_SETCURSEL:
+      if (index < 0 || index >= n) {
+        if (index == -1) Sel = -1;
+        return LB_ERR;
+      }
+      Sel = index;
+      return index;
+    case LB_GETSEL:
+      return index >= 0 && index < n ? Sel == index : LB_ERR;
+    case LB_GETTEXT:
+      // The caller's buffer must hold LB_GETTEXTLEN + 1 bytes, as ever.
+      if (index < 0 || index >= n || !text) return LB_ERR;
+      if (!KeepsText()) {
+        std::memcpy(reinterpret_cast<char*>(lp), &Items[index].data, sizeof(LPARAM));
+        return sizeof(LPARAM);
+      }
+      std::memcpy(reinterpret_cast<char*>(lp), Items[index].text.c_str(), Items[index].text.size() + 1);
+      return static_cast<LRESULT>(Items[index].text.size());
+    case LB_GETTEXTLEN:
+      if (index < 0 || index >= n) return LB_ERR;
+      return KeepsText() ? static_cast<LRESULT>(Items[index].text.size()) : sizeof(LPARAM);
+    case LB_FINDSTRING:
+      return Find(text, index, false);
+    case LB_FINDSTRINGEXACT:
+      return Find(text, index, true);
+    case LB_SELECTSTRING: {
+      int i = Find(text, index, false);
+      if (i >= 0) Sel = i;
+      return i;
+    }
+    case LB_GETTOPINDEX:
+      return Top;
+    case LB_SETTOPINDEX:
+      if (index < 0 || (index >= n && n > 0)) return LB_ERR;
+      Top = index;
+      return 0;
+    case LB_SETHORIZONTALEXTENT:
+      Extent = index;
+      return 0;
+    case LB_GETHORIZONTALEXTENT:
+      return Extent;
+    case LB_GETITEMDATA:
+      if (index < 0 || index >= n) return LB_ERR;
+      return Items[index].data;
+    case LB_SETITEMDATA:
+      if (index < 0 || index >= n) return LB_ERR;
+      Items[index].data = lp;
+      return 0;
+    default:
+      return TControl::DefWindowProc(msg, wp, lp);
+  }
+}

@@ -1,0 +1,78 @@
+// TListBox: lines of bytes kept as they are (8-bit code-page bytes too),
+// optionally sorted without regard to case, with one selected line, a top
+// index, a horizontal extent and item data per line. An owner-drawn list
+// without LBS_HASSTRINGS keeps the value it is given as the line's item
+// data instead of copying a text. Notifications (LBN_SELCHANGE,
+// LBN_DBLCLK) follow the user's actions, not the program's, and only with
+// LBS_NOTIFY.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/control.h"
+
+class TListBox : public TControl {
+ public:
+  TListBox(TWindow* parent, int id, int x, int y, int w, int h);
+  TListBox(TWindow* parent, int resourceId);
+
+  int AddString(const char* text);
+  int InsertString(const char* text, int index);
+  int DeleteString(int index);
+  void ClearList();
+  int GetCount() const;
+  int GetSelIndex() const;
+  int SetSelIndex(int index);
+  // Bounded copies: size counts the zero; the result is the length copied.
+  int GetString(char* buf, int index, int size) const;
+  std::string GetString(int index) const;
+  int GetStringLen(int index) const;
+  int GetSelString(char* buf, int size) const;
+  // Case-insensitive prefix search after startIndex (-1: from the top), wrapping.
+  int FindString(const char* prefix, int startIndex) const;
+  int FindExactString(const char* text, int startIndex) const;
+  int SetSelString(const char* prefix, int startIndex);
+  int GetTopIndex() const;
+  int SetTopIndex(int index);
+  void SetHorizontalExtent(int extent);
+  int GetHorizontalExtent() const;
+  LPARAM GetItemData(int index) const;
+  int SetItemData(int index, LPARAM data);
+
+  // The user selects or double-clicks a line: the parent is told.
+  void UserSelect(int index);
+  void UserDoubleClick(int index);
+
+  bool IsStateMessage(UINT msg) const override;
+  LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ protected:
+  const char* WindowClass() const override { return "LISTBOX"; }
+  UINT SetFocusCode() const override { return (GetStyle() & LBS_NOTIFY) ? LBN_SETFOCUS : 0; }
+  UINT KillFocusCode() const override { return (GetStyle() & LBS_NOTIFY) ? LBN_KILLFOCUS : 0; }
+
+ private:
+  struct Item {
+    std::string text;
+    LPARAM data = 0;
+    std::shared_ptr<char[]> owned;  // a plug-in's line kept for an owner-drawn list
+  };
+  bool KeepsText() const;
+  // Caller holds the lock.
+  int Insert(const char* text, LPARAM value, int index, bool sorted);
+  int Find(const char* text, int start, bool exact) const;
+
+  std::vector<Item> Items;
+  int Sel = -1;
+  int Top = 0;
+  int Extent = 0;
+};
+
+namespace plat {
+// Compares two lines the way sorted lists order them: bytes, letters
+// without regard to case.
+int compare_lines(const std::string& a, const std::string& b);
+bool starts_with_nocase(const std::string& text, const std::string& prefix);
+}  // namespace plat

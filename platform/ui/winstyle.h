@@ -1,0 +1,129 @@
+// Window, control and show-command numbers with their Windows values, so
+// templates and the code above the layer can use the names they know.
+#pragma once
+
+// Window styles.
+#define WS_OVERLAPPED 0x00000000u
+#define WS_POPUP 0x80000000u
+#define WS_CHILD 0x40000000u
+#define WS_MINIMIZE 0x20000000u
+#define WS_VISIBLE 0x10000000u
+#define WS_DISABLED 0x08000000u
+#define WS_CLIPSIBLINGS 0x04000000u
+#define WS_CLIPCHILDREN 0x02000000u
+#define WS_MAXIMIZE 0x01000000u
+#define WS_CAPTION 0x00C00000u
+#define WS_BORDER 0x00800000u
+#define WS_DLGFRAME 0x00400000u
+#define WS_VSCROLL 0x00200000u
+#define WS_HSCROLL 0x00100000u
+#define WS_SYSMENU 0x00080000u
+#define WS_THICKFRAME 0x00040000u
+#define WS_GROUP 0x00020000u
+#define WS_TABSTOP 0x00010000u
+#define WS_MINIMIZEBOX 0x00020000u
+#define WS_MAXIMIZEBOX 0x00010000u
+#define WS_OVERLAPPEDWINDOW 0x00CF0000u
+
+#define WS_EX_TOPMOST 0x00000008u
+#define WS_EX_CLIENTEDGE 0x00000200u
+#define WS_EX_APPWINDOW 0x00040000u
+
+// Dialog template styles.
+#define DS_MODALFRAME 0x0080u
+#define DS_CENTER 0x0800u
+
+// Edits.
+#define ES_LEFT 0x0000u
+#define ES_CENTER 0x0001u
+#define ES_RIGHT 0x0002u
+#define ES_MULTILINE 0x0004u
+#define ES_UPPERCASE 0x0008u
+#define ES_LOWERCASE 0x0010u
+#define ES_PASSWORD 0x0020u
+#define ES_AUTOVSCROLL 0x0040u
+#define ES_AUTOHSCROLL 0x0080u
+#define ES_NOHIDESEL 0x0100u
+#define ES_READONLY 0x0800u
+#define ES_WANTRETURN 0x1000u
+#define ES_NUMBER 0x2000u
+
+// Buttons.
+#define BS_PUSHBUTTON 0x0000u
+#define BS_DEFPUSHBUTTON 0x0001u
+#define BS_CHECKBOX 0x0002u
+#define BS_AUTOCHECKBOX 0x0003u
+#define BS_RADIOBUTTON 0x0004u
+#define BS_3STATE 0x0005u
+#define BS_AUTO3STATE 0x0006u
+#define BS_GROUPBOX 0x0007u
+#define BS_AUTORADIOBUTTON 0x0009u
+#define BS_TYPEMASK 0x000Fu
+#define BS_PUSHLIKE 0x1000u
+
+// Statics.
+#define SS_LEFT 0x0000u
+#define SS_CENTER 0x0001u
+#define SS_RIGHT 0x0002u
+#define SS_ICON 0x0003u
+#define SS_BITMAP 0x000Eu
+#define SS_TYPEMASK 0x001Fu
+
+// List boxes.
+#define LBS_NOTIFY 0x0001u
+#define LBS_SORT 0x0002u
+#define LBS_OWNERDRAWFIXED 0x0010u
+#define LBS_OWNERDRAWVARIABLE 0x0020u
+#define LBS_HASSTRINGS 0x0040u
+#define LBS_NOINTEGRALHEIGHT 0x0100u
+#define LBS_DISABLENOSCROLL 0x1000u
+#define LBS_STANDARD 0x00A00003u
+
+// Combo boxes.
+#define CBS_SIMPLE 0x0001u
+#define CBS_DROPDOWN 0x0002u
+#define CBS_DROPDOWNLIST 0x0003u
+#define CBS_TYPEMASK 0x0003u
+#define CBS_AUTOHSCROLL 0x0040u
+#define CBS_SORT 0x0100u
+#define CBS_HASSTRINGS 0x0200u
+
+// Show commands.
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWMAXIMIZED 3
+#define SW_MAXIMIZE 3
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+
+// SetWindowPos.
+#define SWP_NOSIZE 0x0001u
+#define SWP_NOMOVE 0x0002u
+#define SWP_NOZORDER 0x0004u
+#define SWP_NOACTIVATE 0x0010u
+#define SWP_SHOWWINDOW 0x0040u
+#define SWP_HIDEWINDOW 0x0080u
+#define HWND_TOP ((HWND)0)
+
+// System metrics and cursors.
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define IDC_ARROW 32512
+#define IDC_WAIT 32514
+
+// Common file dialogs.
+#define OFN_READONLY 0x00000001u
+#define OFN_OVERWRITEPROMPT 0x00000002u
+#define OFN_HIDEREADONLY 0x00000004u
+#define OFN_NOCHANGEDIR 0x00000008u
+#define OFN_EXTENSIONDIFFERENT 0x00000400u
+#define OFN_PATHMUSTEXIST 0x00000800u
+#define OFN_FILEMUSTEXIST 0x00001000u
+#define OFN_EXPLORER 0x00080000u
+#define OFN_LONGNAMES 0x00200000u

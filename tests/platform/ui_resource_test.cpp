@@ -1,0 +1,73 @@
+// The dialog template files: what they hold and how bad ones are refused.
+#include "platform/ui/resource.h"
+#include "platform/ui/winstyle.h"
+#include "tests/platform/ui_test_support.h"
+
+namespace {
+
+TEST(UiResources, TemplateHoldsControlsWithDefaultsTextsAndGeometry) {
+  auto r = plat::parse_dialog_templates(R"(# comment
+dialog 38 "Users \"all\"" 10 20 200 100
+  font "MS Sans Serif" 8
+  listbox 102 "" 4 4 100 80 LBS_SORT | WS_VSCROLL   # sorted
+  edit 103 "\xA3\x41" 110 4 60 12 ES_UPPERCASE | not WS_BORDER
+  control 104 "" "LEdit32" 0 0 10 10 0x1000
+  ltext -1 "a" 0 0 1 1
+  ltext -1 "b" 0 0 1 1
+end
+)",
+                                        "users.dlg");
+  ASSERT_EQ(r.error, "");
+  ASSERT_EQ(r.dialogs.size(), 1u);
+  const plat::DialogTemplate& d = r.dialogs[0];
+  EXPECT_EQ(d.id, 38);
+  EXPECT_EQ(d.caption, "Users \"all\"");
+  EXPECT_EQ(d.controls.size(), 5u);
+  const plat::ControlTemplate* list = d.control(102);
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->className, "LISTBOX");
+  EXPECT_EQ(list->style, WS_CHILD | WS_VISIBLE | LBS_NOTIFY | WS_BORDER | WS_TABSTOP | LBS_SORT | WS_VSCROLL);
+  const plat::ControlTemplate* edit = d.control(103);
+  EXPECT_EQ(edit->text, "\xA3" "A");
+  EXPECT_EQ(edit->style & WS_BORDER, 0u);
+  EXPECT_TRUE(edit->style & ES_UPPERCASE);
+  EXPECT_EQ(d.control(104)->className, "LEdit32");
+  EXPECT_EQ(d.control(104)->style & 0x1000u, 0x1000u);
+  // Dialog units: a quarter and an eighth of the 8-point font's 6 x 13 cell.
+  EXPECT_EQ(d.to_pixels(110, 4, 60, 12), TRect(165, 6, 255, 25));
+}
+
+TEST(UiResources, BadTemplatesAreRefusedWithTheirLine) {
+  struct Case {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 \"\" 0 0 10\nend\n", "f.dlg:2:"},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 \"\" 0 0 10 10 ES_BOGUS\nend\n", "unknown style ES_BOGUS"},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 \"\" 0 0 10 10\n edit 101 \"\" 0 0 10 10\nend\n", "used twice"},
+      {"dialog 1 \"x\" 0 0 10 10\n slider 101 \"\" 0 0 10 10\nend\n", "unknown statement 'slider'"},
+      {"dialog 1 \"open 0 0 10 10\nend\n", "closing quote"},
+      {"dialog 1 \"x\" 0 0 10 10\n", "has no end"},
+      {" edit 101 \"\" 0 0 10 10\n", "outside a dialog"},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 1 \"\" 0 0 1 1 WS_BORDER |\nend\n", "ends with '|'"},
+  };
+  for (const Case& c : cases) {
+    auto r = plat::parse_dialog_templates(c.text, "f.dlg");
+    EXPECT_NE(r.error.find(c.error), std::string::npos) << c.text << " -> " << r.error;
+    EXPECT_TRUE(r.dialogs.empty());
+  }
+}
+
+TEST(UiResources, DirectoryIsReadOnceAndIdsStayUnique) {
+  uitest::use_test_templates();
+  ASSERT_TRUE(plat::find_dialog_template(900));
+  EXPECT_EQ(plat::find_dialog_template(900)->controls.size(), 19u);
+  std::string err;
+  EXPECT_FALSE(plat::add_dialog_templates("dialog 900 \"again\" 0 0 1 1\nend\n", "extra.dlg", &err));
+  EXPECT_NE(err.find("defined twice"), std::string::npos);
+  EXPECT_TRUE(plat::add_dialog_templates("dialog 5000 \"new\" 0 0 1 1\nend\n", "extra.dlg", &err));
+  EXPECT_TRUE(plat::find_dialog_template(5000));
+  uitest::use_test_templates();  // back to the files alone
+}
+
+}  // namespace
