@@ -121,7 +121,7 @@ void TcbAutoImpTable::FillList(TListLines* list) {
 TcbAutoImpRecord* TcbAutoImpTable::FindById(long id) {
   if (!Open()) return nullptr;
   TcbAutoImpRecord* found = nullptr;
-  if (SeekNumber("ID", static_cast<double>(id)) && ReadRecord()) found = made;
+  if (layout::SeekById(Data(), "ID", 1, id) && ReadRecord()) found = made;
   EngineFailed();
   Close();
   return found;
@@ -140,7 +140,7 @@ int TcbAutoImpTable::Add(const TcbAutoImpRecord* record) {
 
 int TcbAutoImpTable::Update(const TcbAutoImpRecord* record) {
   if (!record || !Open()) return 0;
-  if (!SeekNumber("ID", static_cast<double>(record->ID))) {
+  if (!layout::SeekById(Data(), "ID", 1, record->ID)) {
     Close();
     return 0;
   }
@@ -150,7 +150,7 @@ int TcbAutoImpTable::Update(const TcbAutoImpRecord* record) {
 
 void TcbAutoImpTable::DeleteById(long id) {
   if (!Open()) return;
-  if (SeekNumber("ID", static_cast<double>(id))) data_delete(Data());
+  if (layout::SeekById(Data(), "ID", 1, id)) data_delete(Data());
 }
 
 TcbAutoImpRecord* TcbAutoImpTable::LoadAllDetached() {

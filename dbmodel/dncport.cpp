@@ -211,7 +211,7 @@ TMultiDncRecord* TMultiDncTable::LoadAllDetached(int detach) {
 TMultiDncRecord* TMultiDncTable::FindById(long id) {
   if (!Open()) return nullptr;
   TMultiDncRecord* found = nullptr;
-  if (SeekNumber("ID", static_cast<double>(id)) && NewRecord()) {
+  if (layout::SeekById(Data(), "ID", 1, id) && NewRecord()) {
     ReadFields(made, Data());
     found = made;
   }
@@ -222,7 +222,7 @@ TMultiDncRecord* TMultiDncTable::FindById(long id) {
 
 int TMultiDncTable::Update(TMultiDncRecord* record) {
   if (!record || !Open()) return 0;
-  if (SeekNumber("ID", static_cast<double>(record->Number[1]))) WriteFields(record, Data());
+  if (layout::SeekById(Data(), "ID", 1, record->Number[1])) WriteFields(record, Data());
   return Close();
 }
 
@@ -265,7 +265,7 @@ int TMultiDncTable::Append(TMultiDncRecord* record) {
 
 void TMultiDncTable::DeleteById(long id) {
   if (!Open()) return;
-  if (SeekNumber("ID", static_cast<double>(id))) data_delete(Data());
+  if (layout::SeekById(Data(), "ID", 1, id)) data_delete(Data());
   Close();
 }
 

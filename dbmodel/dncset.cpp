@@ -48,7 +48,7 @@ int TTramox01Table::WriteRecord(const TTramox01Record* r, DbDataFile* d) {
 
 TTramox01Record* TTramox01Table::FindById(long id) {
   if (!Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id)) || !ReadRecord()) return nullptr;
+  if (!layout::SeekById(Data(), "ID", 1, id) || !ReadRecord()) return nullptr;
   return made;
 }
 

@@ -132,6 +132,26 @@ void ReportLayoutKept(const char* fileName) {
   MessageBox(nullptr, text.c_str(), "Database", MB_OK | MB_ICONSTOP);
 }
 
+bool SeekById(DbDataFile* d, const char* tag, int field, long value) {
+  if (!d) return false;
+  TagInfoList tags(d);
+  for (int i = 0; i < tags.count(); i++) {
+    if (!tags[i].name || std::strcmp(tags[i].name, tag) != 0) continue;
+    DbTag* t = data_tag_find(d, tag);
+    if (!t) break;
+    data_tag_select(d, t);
+    int rc = data_seek_double(d, static_cast<double>(value));
+    ClearError();
+    return rc == 0;
+  }
+  ClearError();
+  data_tag_select(d, nullptr);
+  for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1))
+    if (OldLong(d, field) == value) return true;
+  ClearError();
+  return false;
+}
+
 long OldLong(DbDataFile* d, int n) {
   if (n > data_num_fields(d)) return 0;
   FieldRef f(d, n);

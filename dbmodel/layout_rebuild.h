@@ -45,6 +45,12 @@ bool AppendRow(DbDataFile* d, const std::function<void()>& fill);
 // Takes a pending engine error out of the context; true when there was one.
 bool ClearError();
 
+// Puts the open file on the row whose numeric field `field` holds `value`:
+// through the tag when the file has it, else by reading the rows in record
+// order (a file of an older station may lack the tag), without leaving an
+// engine error behind. True on a hit.
+bool SeekById(DbDataFile* d, const char* tag, int field, long value);
+
 // Turns the engine's safety setting off while it lives.
 struct SafetyOff {
   SafetyOff() { DbContext->safety = 0; }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "dbmodel/counter.h"
+#include "dbmodel/layout_rebuild.h"
 #include "dbmodel/query_walk.h"
 #include "engine/fieldinfo.h"
 
@@ -73,7 +74,7 @@ void TcbMachTable::WriteRow(const TcbMachRecord* r) {
 
 TcbMachRecord* TcbMachTable::FindById(long id) {
   if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id)) || !ReadRecord()) return nullptr;
+  if (!layout::SeekById(Data(), "ID", 1, id) || !ReadRecord()) return nullptr;
   return made;
 }
 
@@ -120,7 +121,7 @@ char* TcbMachTable::GetNameCopy(long id) {
 char* TcbMachTable::GetPath(long id) {
   if (id == 0 || !Open()) return nullptr;
   char* copy = nullptr;
-  if (SeekNumber("ID", static_cast<double>(id))) {
+  if (layout::SeekById(Data(), "ID", 1, id)) {
     char path[102];
     FieldText(fPATH, path, sizeof path);
     copy = HeapCopy(path);

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "dbmodel/counter.h"
+#include "dbmodel/layout_rebuild.h"
 #include "dbmodel/query_walk.h"
 #include "engine/fieldinfo.h"
 
@@ -65,7 +66,7 @@ void TcbMacroTable::WriteRow(const TcbMacroRecord* r) {
 
 TcbMacroRecord* TcbMacroTable::FindById(long id) {
   if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id)) || !ReadRecord()) return nullptr;
+  if (!layout::SeekById(Data(), "ID", 1, id) || !ReadRecord()) return nullptr;
   return made;
 }
 

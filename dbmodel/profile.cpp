@@ -170,7 +170,7 @@ TcbDataRecord* TcbDataTable::FindAuto() {
 int TcbDataTable::FindById(long id) {
   if (id == 0) return 0;
   if (!Open()) return 0;
-  if (SeekNumber("ID", static_cast<double>(id))) return 1;
+  if (layout::SeekById(Data(), "ID", 2, id)) return 1;
   Close();
   return 0;
 }
