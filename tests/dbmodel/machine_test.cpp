@@ -145,4 +145,18 @@ TEST_F(MachineTest, OlderLayoutsKeepEveryLiveRow) {
   EXPECT_EQ(kvdb::ReadFileBytes(DbPath("KELVMA.DBF")), before);
 }
 
+TEST_F(MachineTest, AFailedUpgradeLeavesTheOldFile) {
+  // Two machines of one name: the new unique tag refuses the second, so
+  // the file keeps its old layout and both rows, and the user is told.
+  std::vector<DbFieldInfo> five(kLayout.begin(), kLayout.begin() + 5);
+  MakeFile("KELVMA.DBF", five, {{"7", "2", "LATHE", "a", "C:\\A\\"}, {"8", "2", "LATHE", "b", "C:\\B\\"}},
+           {{"ID", "ID", nullptr, 20, 0}});
+  std::string before = kvdb::ReadFileBytes(DbPath("KELVMA.DBF"));
+  TcbMachTable t("KELVMA.DBF", 0, 0);
+  EXPECT_EQ(t.Upgrade(), 0);
+  EXPECT_EQ(kvdb::ReadFileBytes(DbPath("KELVMA.DBF")), before);
+  EXPECT_EQ(Rows(DbPath("KELVMA.DBF")).size(), 2u);
+  EXPECT_FALSE(plat::message_box_log().empty());
+}
+
 }  // namespace
