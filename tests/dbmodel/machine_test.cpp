@@ -82,6 +82,18 @@ TEST_F(MachineTest, UpdateKeepsWhatIsNotGiven) {
   EXPECT_EQ(t.DeleteById(id), 1);
   EXPECT_EQ(t.DeleteById(id + 1), 0);
   EXPECT_EQ(Rows(DbPath("KELVMA.DBF"))[0][0], "*");
+
+  // A deleted machine neither is found by its name nor blocks the name.
+  EXPECT_EQ(t.ExistsByName("LATHE"), 0);
+  long again = Add("LATHE", 6);
+  EXPECT_GT(again, id);
+  EXPECT_EQ(t.ExistsByName("LATHE"), again);
+  long mill = Add("MILL", 6);
+  t.DeleteById(again);
+  ASSERT_EQ(t.Update(mill, "LATHE", 6, "", "", 0), 1);
+  EXPECT_EQ(t.ExistsByName("LATHE"), mill);
+  EXPECT_EQ(t.Update(mill, "", 6, "", "", 0), 1);
+  EXPECT_EQ(Rows(DbPath("KELVMA.DBF")).size(), 3u);
 }
 
 TEST_F(MachineTest, Lists) {
