@@ -24,7 +24,7 @@ test:
 bench: deps
 	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_SANITIZE=OFF
 	cmake --build $(RELEASE) -j $(JOBS)
-	@for b in $(RELEASE)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+	@for b in $$(find $(RELEASE)/bench -type f -name 'bench_*' -perm -u+x | sort); do echo "== $$b"; "$$b" || exit 1; done
 
 clean:
 	rm -rf $(BUILD) $(RELEASE)

@@ -1,6 +1,7 @@
 // Creating, opening and closing data files (header, descriptors, buffers).
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/convert.h"
 #include "engine/data.h"
 #include "engine/index_data.h"
@@ -11,14 +12,6 @@ namespace {
 
 constexpr int kNameMax = 258;
 
-unsigned u16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-unsigned long u32(const unsigned char* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<unsigned long>(p[3]) << 24);
-}
-void put16(unsigned char* p, unsigned v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
 
 bool is_memo_type(int t) { return t == 'M' || t == 'G' || t == 'B'; }
 
@@ -91,9 +84,9 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
   d->header.version = head[0];
   std::memcpy(d->header.update, head + 1, 3);
   d->header.num_recs = -1;
-  d->header.header_len = u16(head + 8);
+  d->header.header_len = le_get16(head + 8);
   d->has_mdx = head[28] != 0;
-  unsigned record_width = u16(head + 10);
+  unsigned record_width = le_get16(head + 10);
   if (d->header.header_len < 33) return refuse(d, path, "Header length is too small");
 
   // Descriptors: read exactly up to the stated header length, never past it.
@@ -145,7 +138,7 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
   d->record_width = record_width;
 
   // The stated count must fit the file; a torn last record is not invented.
-  unsigned long count = u32(head + 4);
+  unsigned long count = le_get32(head + 4);
   if (static_cast<unsigned long long>(count) * record_width + d->header.header_len >
       static_cast<unsigned long long>(flen))
     return refuse(d, path, "Record count exceeds the file length");
@@ -229,8 +222,8 @@ DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* field
   unsigned char head[32] = {};
   head[0] = memo ? 0x8B : 0x03;
   date_stamp(head + 1);
-  put16(head + 8, static_cast<unsigned>(32 * n + 33));
-  put16(head + 10, static_cast<unsigned>(width));
+  le_put16(head + 8, static_cast<unsigned>(32 * n + 33));
+  le_put16(head + 10, static_cast<unsigned>(width));
   seq_write(&w, head, 32);
   for (int i = 0; i < n; i++) {
     unsigned char desc[32] = {};
@@ -340,6 +333,6 @@ int data_header_write(DbDataFile* d) {
   date_stamp(head + 1);
   std::memcpy(d->header.update, head + 1, 3);
   for (int i = 0; i < 4; i++) head[4 + i] = static_cast<unsigned char>(count >> (8 * i));
-  put16(head + 8, d->header.header_len);
+  le_put16(head + 8, d->header.header_len);
   return file_write(&d->file, 0, head, sizeof head);
 }

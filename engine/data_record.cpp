@@ -2,6 +2,7 @@
 // and flushing. Records are read and written whole at their fixed offsets.
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/convert.h"
 #include "engine/data.h"
 #include "engine/index_data.h"
@@ -10,9 +11,6 @@
 
 namespace {
 
-unsigned long u32(const unsigned char* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<unsigned long>(p[3]) << 24);
-}
 
 void blank_buffer(DbDataFile* d) { std::memset(d->record, ' ', d->record_width); }
 
@@ -35,7 +33,7 @@ long data_reccount(DbDataFile* d) {
   if (d->header.num_recs >= 0) return d->header.num_recs;
   unsigned char b[4];
   if (file_read(&d->file, 4, b, 4) != 4) return -1;
-  long n = static_cast<long>(u32(b));
+  long n = static_cast<long>(le_get32(b));
   d->count_seen = n;
   if (data_count_cacheable(d)) d->header.num_recs = n;
   return n;

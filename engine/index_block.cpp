@@ -3,32 +3,24 @@
 // 512-byte units; freed blocks form a list linked through their offset 4.
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/index.h"
 
 namespace {
 
-uint32_t get32(const unsigned char* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
-void put32(unsigned char* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
 
 unsigned char* entry(const DbBlock* b, int i) {
   return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
 }
 
-void set_keys(DbBlock* b, int n) { put32(b->image, uint32_t(n)); }
+void set_keys(DbBlock* b, int n) { le_put32(b->image, uint32_t(n)); }
 
 }  // namespace
 
-int block_keys(const DbBlock* b) { return int(get32(b->image)); }
+int block_keys(const DbBlock* b) { return int(le_get32(b->image)); }
 unsigned char* block_key(const DbBlock* b, int i) { return entry(b, i) + 4; }
-long block_pointer(const DbBlock* b, int i) { return long(get32(entry(b, i))); }
+long block_pointer(const DbBlock* b, int i) { return long(le_get32(entry(b, i))); }
 
 // A leaf keeps a zero pointer after its last entry; a branch keeps its last child there.
 int block_is_leaf(const DbBlock* b) { return block_pointer(b, block_keys(b)) == 0; }
@@ -84,7 +76,7 @@ void block_insert(DbBlock* b, const void* key, long pointer) {
   // The entry after the last key (a branch's last pointer) moves up too.
   std::memmove(at + group, at, size_t(n + 1 - b->cur) * size_t(group) - size_t(group) + 4);
   std::memset(at, 0, size_t(group));
-  put32(at, uint32_t(pointer));
+  le_put32(at, uint32_t(pointer));
   std::memcpy(at + 4, key, size_t(b->tag->header.key_len));
   set_keys(b, n + 1);
   b->changed = 1;
@@ -136,24 +128,24 @@ int block_skip(DbBlock* b, int n) {
 
 long index_block_take(DbIndexFile* x) {
   unsigned char* h = x->header;
-  long head = long(get32(h + 36));
+  long head = long(le_get32(h + 36));
   x->header_changed = 1;
   if (head != 0) {
     unsigned char link[4];
     unsigned got = file_read(&x->file, head * 512 + 4, link, 4);
     if (x->context->error_code < 0) return -1;
     if (got == 0) {
-      put32(h + 36, 0);
+      le_put32(h + 36, 0);
     } else if (got != 4) {
       code_error_ex(x->context, e_read, "File Name:", x->file.name, nullptr);
       return -1;
     } else {
-      put32(h + 36, get32(link));
+      le_put32(h + 36, le_get32(link));
       return head;
     }
   }
-  long next = long(get32(h + 32));
-  put32(h + 32, uint32_t(next + x->blocks_per_page));
+  long next = long(le_get32(h + 32));
+  le_put32(h + 32, uint32_t(next + x->blocks_per_page));
   return next;
 }
 
@@ -161,7 +153,7 @@ int index_block_give(DbIndexFile* x, long number) {
   unsigned char link[4];
   std::memcpy(link, x->header + 36, 4);
   if (file_write(&x->file, number * 512 + 4, link, 4) < 0) return -1;
-  put32(x->header + 36, uint32_t(number));
+  le_put32(x->header + 36, uint32_t(number));
   x->header_changed = 1;
   return 0;
 }

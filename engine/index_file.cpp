@@ -89,7 +89,7 @@ int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
   DB_ENGINE* c = x->context;
   DbTag* t = new_tag(x);
   if (!t) return -1;
-  t->header_pos = long(mdx_get32(entry)) * 512;
+  t->header_pos = long(le_get32(entry)) * 512;
   unsigned char block[DB_MDX_FILTER_AT + DB_MDX_EXPR_LEN];
   if (file_read_all(&x->file, t->header_pos, block, sizeof block) < 0) return -1;
   mdx_header_decode(&t->header, block);
@@ -151,12 +151,12 @@ DbIndexFile* index_open(DbDataFile* d, const char* name) {
     discard(x);
     return nullptr;
   }
-  x->blocks_per_page = int(mdx_get16(h + 20));
-  x->block_size = int(mdx_get16(h + 22));
-  int tags = int(mdx_get16(h + 28));
+  x->blocks_per_page = int(le_get16(h + 20));
+  x->block_size = int(le_get16(h + 22));
+  int tags = int(le_get16(h + 28));
   if (x->blocks_per_page < 1 || x->blocks_per_page > 63 ||
       x->block_size != x->blocks_per_page * 512 || tags > DB_MDX_MAX_TAGS ||
-      mdx_get32(h + 32) < 1) {
+      le_get32(h + 32) < 1) {
     code_error_ex(c, e_index, "File Name:", path, nullptr);
     discard(x);
     return nullptr;
@@ -226,7 +226,7 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
   x->production = name == nullptr;
   h[24] = x->production ? 1 : 0;
   h[25] = 48;
-  mdx_put16(h + 26, DB_MDX_TAG_ENTRY);
+  le_put16(h + 26, DB_MDX_TAG_ENTRY);
   char base[32];
   file_name_piece(base, sizeof base, d->file.name, 0, 0);
   std::memcpy(h + 4, base, std::min<size_t>(std::strlen(base), 12));
@@ -234,9 +234,9 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
   if (x->blocks_per_page < 1) x->blocks_per_page = 1;
   if (x->blocks_per_page > 63) x->blocks_per_page = 63;
   x->block_size = x->blocks_per_page * 512;
-  mdx_put16(h + 20, unsigned(x->blocks_per_page));
-  mdx_put16(h + 22, unsigned(x->block_size));
-  mdx_put32(h + 32, 1);
+  le_put16(h + 20, unsigned(x->blocks_per_page));
+  le_put16(h + 22, unsigned(x->block_size));
+  le_put32(h + 32, 1);
   if (!make_block_pool(x)) return fail();
   int n = 0;
   for (; defs && defs[n].name; n++) {
@@ -263,7 +263,7 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
       if (!filter_is_logical(t)) return fail();
     }
   }
-  mdx_put16(h + 28, unsigned(n));
+  le_put16(h + 28, unsigned(n));
   rc = index_rebuild(x);
   if (rc != 0) {
     if (rc > 0) c->error_code = DB_UNIQUE;

@@ -42,7 +42,7 @@ long write_level(Builder& b, size_t l) {
   int keys = leaf ? lv.count : lv.count - 1;
   if (!leaf && keys < b.t->header.keys_max)
     std::memset(slot(b, lv, keys) + 4, 0, size_t(b.t->header.group_len) - 4);
-  mdx_put32(lv.image.data(), uint32_t(keys));
+  le_put32(lv.image.data(), uint32_t(keys));
   long number = b.next;
   if (seq_write(b.w, lv.image.data(), unsigned(lv.image.size())) < 0) return -1;
   b.next += b.x->blocks_per_page;
@@ -70,7 +70,7 @@ int add_entry(Builder& b, size_t l, const unsigned char* key, long pointer) {
   }
   Level& lv = b.levels[l];
   unsigned char* e = slot(b, lv, lv.count);
-  mdx_put32(e, uint32_t(pointer));
+  le_put32(e, uint32_t(pointer));
   // A full branch's last child has room for its pointer only; its key goes up.
   if (lv.count < b.t->header.keys_max) std::memcpy(e + 4, key, size_t(b.t->header.key_len));
   std::memcpy(lv.last_key.data(), key, size_t(b.t->header.key_len));
@@ -201,8 +201,8 @@ int write_front(DbIndexFile* x, DbFile* out, long next) {
   unsigned char* h = x->header;
   h[0] = 2;
   date_stamp(h + 1);
-  mdx_put32(h + 32, uint32_t(next));
-  mdx_put32(h + 36, 0);
+  le_put32(h + 32, uint32_t(next));
+  le_put32(h + 36, 0);
   std::vector<unsigned char> front(size_t(DB_MDX_TAG_TABLE) + DB_MDX_MAX_TAGS * DB_MDX_TAG_ENTRY, 0);
   std::memcpy(front.data(), h, DB_MDX_HEADER_LEN);
   front[529] = 1;
@@ -211,7 +211,7 @@ int write_front(DbIndexFile* x, DbFile* out, long next) {
   for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
        t = static_cast<DbTag*>(list_next(&x->tags, t)), i++) {
     unsigned char* e = table + i * DB_MDX_TAG_ENTRY;
-    mdx_put32(e, uint32_t(4 + i * x->blocks_per_page));
+    le_put32(e, uint32_t(4 + i * x->blocks_per_page));
     std::strncpy(reinterpret_cast<char*>(e + 4), t->name, 11);
     e[15] = 0x10;
     e[19] = 2;

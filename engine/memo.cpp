@@ -1,5 +1,6 @@
 // Memo files: the header, entries, and the chain of free runs through which
 // blocks are reused. Format notes in dbt_format.md.
+#include "engine/bytes.h"
 #include "engine/memo.h"
 
 #include <cstring>
@@ -11,17 +12,6 @@ namespace {
 
 char empty_text[1] = {0};
 
-unsigned u16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-unsigned long u32(const unsigned char* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<unsigned long>(p[3]) << 24);
-}
-void put16(unsigned char* p, unsigned v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-void put32(unsigned char* p, unsigned long v) {
-  for (int i = 0; i < 4; i++) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 int damaged(DbMemoFile* m, const char* where) {
   return code_error_ex(m->file.context, e_info, where, "File Name:", m->file.name);
@@ -40,7 +30,7 @@ class FreeChain {
     if (flen_ < 0) return -1;
     unsigned char b[4];
     if (file_read_all(&m_->file, 0, b, 4) < 0) return -1;
-    first_ = static_cast<long>(u32(b));
+    first_ = static_cast<long>(le_get32(b));
     limit_ = flen_ / m_->block_size + 2;
     return 0;
   }
@@ -50,8 +40,8 @@ class FreeChain {
   int read_run(long block, long* next, long* count) {
     unsigned char b[8];
     if (file_read_all(&m_->file, pos_of(m_, block), b, 8) < 0) return -1;
-    *next = static_cast<long>(u32(b));
-    *count = static_cast<long>(u32(b + 4));
+    *next = static_cast<long>(le_get32(b));
+    *count = static_cast<long>(le_get32(b + 4));
     if (*next <= block || *count < 1 || (!at_end(*next) && block + *count > *next))
       return damaged(m_, "memo free chain");
     return 0;
@@ -60,12 +50,12 @@ class FreeChain {
   int write_run(long block, long next, long count) {
     if (block == 0) {
       unsigned char b[4];
-      put32(b, static_cast<unsigned long>(next));
+      le_put32(b, static_cast<unsigned long>(next));
       return file_write(&m_->file, 0, b, 4);
     }
     unsigned char b[8];
-    put32(b, static_cast<unsigned long>(next));
-    put32(b + 4, static_cast<unsigned long>(count));
+    le_put32(b, static_cast<unsigned long>(next));
+    le_put32(b + 4, static_cast<unsigned long>(count));
     return file_write(&m_->file, pos_of(m_, block), b, 8);
   }
 
@@ -153,8 +143,8 @@ int read_entry(DbMemoFile* m, long block, char** buf, unsigned* cap, unsigned* l
   if (head[0] != 0xFF || head[1] != 0xFF) return 0;
   // The entry length is unsigned 32 bits and counts the 8-byte head; it may
   // reach as far as the file does.
-  unsigned long entry_len = u32(head + 4);
-  unsigned offset = u16(head + 2);
+  unsigned long entry_len = le_get32(head + 4);
+  unsigned offset = le_get16(head + 2);
   if (entry_len < 8 || offset < 8 ||
       static_cast<unsigned long long>(pos) + offset + (entry_len - 8) >
           static_cast<unsigned long long>(flen))
@@ -221,12 +211,12 @@ int memo_file_create(DbMemoFile* m, DB_ENGINE* c, DbDataFile* d, const char* nam
   if (rc != 0) return rc;
   m->block_size = block_size;
   unsigned char head[24] = {};
-  put32(head, 1);
+  le_put32(head, 1);
   char piece[258];
   file_name_piece(piece, sizeof piece, name ? name : (d ? d->file.name : path), 0, 0);
   std::memcpy(head + 8, piece, std::strlen(piece) < 8 ? std::strlen(piece) : 8);
-  put16(head + 18, 0x0102);
-  put16(head + 20, static_cast<unsigned>(block_size));
+  le_put16(head + 18, 0x0102);
+  le_put16(head + 20, static_cast<unsigned>(block_size));
   if (file_write(&m->file, 0, head, sizeof head) < 0) {
     m->file.remove_on_close = 1;
     file_close(&m->file);
@@ -248,7 +238,7 @@ int memo_file_open(DbMemoFile* m, DbDataFile* d, const char* name) {
     if (c->error_code >= 0) damaged(m, "Memo file header is truncated");
     return -1;
   }
-  m->block_size = static_cast<int>(u16(head + 20));
+  m->block_size = static_cast<int>(le_get16(head + 20));
   if (m->block_size == 0) m->block_size = 512;  // older files leave it out
   if (m->block_size < 8) return damaged(m, "Memo block size is invalid");
   return 0;
@@ -277,8 +267,8 @@ int memo_file_write_entry(DbMemoFile* m, long block, const char* text, unsigned 
   DbLock lock(m->file.context);
   unsigned char head[8];
   head[0] = head[1] = 0xFF;
-  put16(head + 2, 8);
-  put32(head + 4, static_cast<unsigned long>(len) + 8);
+  le_put16(head + 2, 8);
+  le_put32(head + 4, static_cast<unsigned long>(len) + 8);
   if (file_write(&m->file, pos_of(m, block), head, 8) < 0) return -1;
   return file_write(&m->file, pos_of(m, block) + 8, text, len);
 }
@@ -300,7 +290,7 @@ int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) 
     unsigned char head[8];
     if (flen >= pos_of(m, *block) + 8 && file_read(&m->file, pos_of(m, *block), head, 8) == 8 &&
         head[0] == 0xFF && head[1] == 0xFF) {
-      unsigned long entry_len = u32(head + 4);
+      unsigned long entry_len = le_get32(head + 4);
       if (entry_len >= 8 && pos_of(m, *block) + static_cast<long long>(entry_len) <= flen)
         old_blocks = entry_blocks(m, entry_len);
     }

@@ -82,28 +82,28 @@ int tag_routines_set(DbTag* t, int key_type) {
 }
 
 void mdx_header_decode(DbTagHeader* h, const unsigned char* p) {
-  h->root = long(mdx_get32(p));
+  h->root = long(le_get32(p));
   h->key_format = p[8];
   h->key_type = p[9];
-  h->key_len = int(mdx_get16(p + 12));
-  h->keys_max = int(mdx_get16(p + 14));
-  h->date_flag = int(mdx_get16(p + 16));
-  h->group_len = int(mdx_get16(p + 18));
+  h->key_len = int(le_get16(p + 12));
+  h->keys_max = int(le_get16(p + 14));
+  h->date_flag = int(le_get16(p + 16));
+  h->group_len = int(le_get16(p + 18));
   h->version = p[20];
-  h->unique_flag = int(mdx_get16(p + 22));
+  h->unique_flag = int(le_get16(p + 22));
 }
 
 void mdx_header_encode(const DbTagHeader* h, unsigned char* p) {
   std::memset(p, 0, 24);
-  mdx_put32(p, uint32_t(h->root < 0 ? 0 : h->root));
+  le_put32(p, uint32_t(h->root < 0 ? 0 : h->root));
   p[8] = h->key_format;
   p[9] = h->key_type;
-  mdx_put16(p + 12, unsigned(h->key_len));
-  mdx_put16(p + 14, unsigned(h->keys_max));
-  mdx_put16(p + 16, unsigned(h->date_flag));
-  mdx_put16(p + 18, unsigned(h->group_len));
+  le_put16(p + 12, unsigned(h->key_len));
+  le_put16(p + 14, unsigned(h->keys_max));
+  le_put16(p + 16, unsigned(h->date_flag));
+  le_put16(p + 18, unsigned(h->group_len));
   p[20] = h->version;
-  mdx_put16(p + 22, unsigned(h->unique_flag));
+  le_put16(p + 22, unsigned(h->unique_flag));
 }
 
 int mdx_record_key(DbTag* t, unsigned char* key) {

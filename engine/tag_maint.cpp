@@ -14,7 +14,7 @@ unsigned char* entry_of(DbBlock* b, int i) {
   return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
 }
 
-void set_keys(DbBlock* b, int n) { mdx_put32(b->image, uint32_t(n)); }
+void set_keys(DbBlock* b, int n) { le_put32(b->image, uint32_t(n)); }
 
 // Leaves the stack for the spares; the blocks stay cached until flushed.
 void pop_block(DbTag* t, DbBlock* b) {
@@ -30,7 +30,7 @@ void mark_changed(DbTag* t) {
 
 int write_root_pointer(DbTag* t) {
   unsigned char r[4];
-  mdx_put32(r, uint32_t(t->header.root));
+  le_put32(r, uint32_t(t->header.root));
   return file_write(&t->index->file, t->header_pos, r, 4);
 }
 
@@ -109,9 +109,9 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
     if (!r) return -1;
     std::memset(r->image, 0, size_t(x->block_size));
     set_keys(r, 1);
-    mdx_put32(entry_of(r, 0), uint32_t(new_number));
+    le_put32(entry_of(r, 0), uint32_t(new_number));
     std::memcpy(entry_of(r, 0) + 4, sep, size_t(t->header.key_len));
-    mdx_put32(entry_of(r, 1), uint32_t(old_number));
+    le_put32(entry_of(r, 1), uint32_t(old_number));
     r->changed = 1;
     int rc = block_flush(r);
     r->number = -1;
@@ -171,7 +171,7 @@ int remove_current(DbTag* t) {
       }
       if (free_block(t, b) < 0) return -1;
       DbBlock* parent = bottom(t);
-      mdx_put32(entry_of(parent, parent->cur), uint32_t(child));
+      le_put32(entry_of(parent, parent->cur), uint32_t(child));
       parent->changed = 1;
       if (was_last) carry_last_key(t, parent, last);  // the branch's last child went
       return 0;

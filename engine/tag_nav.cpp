@@ -47,7 +47,7 @@ int read_root_number(DbTag* t) {
   if (t->header.root >= 0) return 0;
   unsigned char r[4];
   if (file_read_all(&t->index->file, t->header_pos, r, 4) < 0) return -1;
-  t->header.root = long(mdx_get32(r));
+  t->header.root = long(le_get32(r));
   return 0;
 }
 
@@ -330,7 +330,7 @@ int tag_flush(DbTag* t) {
     if (block_flush(b) < 0) return -1;
   if (t->header_changed) {
     unsigned char r[4];
-    mdx_put32(r, uint32_t(t->header.root));
+    le_put32(r, uint32_t(t->header.root));
     if (file_write(&t->index->file, t->header_pos, r, 4) < 0) return -1;
     t->header_changed = 0;
   }

@@ -64,80 +64,6 @@ const std::unordered_map<std::string, UINT>& names() {
   return n;
 }
 
-// Splits one line into tokens; quoted strings keep their quotes as a
-// marker and have their escapes resolved.
-bool tokenize(const std::string& line, std::vector<std::string>& out, std::string& err) {
-  size_t i = 0;
-  while (i < line.size()) {
-    char c = line[i];
-    if (c == '#') break;
-    if (c == ' ' || c == '\t' || c == '\r') {
-      ++i;
-      continue;
-    }
-    if (c == '|') {
-      out.push_back("|");
-      ++i;
-      continue;
-    }
-    if (c == '"') {
-      std::string s = "\"";
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        char d = line[i++];
-        if (d == '"') {
-          closed = true;
-          break;
-        }
-        if (d != '\\') {
-          s += d;
-          continue;
-        }
-        if (i >= line.size()) break;
-        char e = line[i++];
-        if (e == 'x') {
-          size_t n = 0;
-          int v = 0;
-          while (n < 2 && i < line.size() && std::isxdigit(static_cast<unsigned char>(line[i]))) {
-            v = v * 16 + std::stoi(std::string(1, line[i]), nullptr, 16);
-            ++i;
-            ++n;
-          }
-          if (n == 0) {
-            err = "\\x without hex digits";
-            return false;
-          }
-          s += static_cast<char>(v);
-        } else if (e == 't') {
-          s += '\t';
-        } else if (e == 'n') {
-          s += '\n';
-        } else if (e == 'r') {
-          s += '\r';
-        } else if (e == '"' || e == '\\') {
-          s += e;
-        } else {
-          err = std::string("unknown escape \\") + e;
-          return false;
-        }
-      }
-      if (!closed) {
-        err = "text without closing quote";
-        return false;
-      }
-      out.push_back(s);
-      continue;
-    }
-    size_t j = i;
-    while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '|' && line[j] != '"' &&
-           line[j] != '#' && line[j] != '\r')
-      ++j;
-    out.push_back(line.substr(i, j - i));
-    i = j;
-  }
-  return true;
-}
 
 bool is_text(const std::string& tok) { return !tok.empty() && tok[0] == '"'; }
 
@@ -251,6 +177,81 @@ void load_dir_locked(Store& s) {
 
 }  // namespace
 
+// Splits one line into tokens; quoted strings keep their quotes as a
+// marker and have their escapes resolved.
+bool tokenize_resource_line(const std::string& line, std::vector<std::string>& out, std::string& err) {
+  size_t i = 0;
+  while (i < line.size()) {
+    char c = line[i];
+    if (c == '#') break;
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++i;
+      continue;
+    }
+    if (c == '|') {
+      out.push_back("|");
+      ++i;
+      continue;
+    }
+    if (c == '"') {
+      std::string s = "\"";
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        char d = line[i++];
+        if (d == '"') {
+          closed = true;
+          break;
+        }
+        if (d != '\\') {
+          s += d;
+          continue;
+        }
+        if (i >= line.size()) break;
+        char e = line[i++];
+        if (e == 'x') {
+          size_t n = 0;
+          int v = 0;
+          while (n < 2 && i < line.size() && std::isxdigit(static_cast<unsigned char>(line[i]))) {
+            v = v * 16 + std::stoi(std::string(1, line[i]), nullptr, 16);
+            ++i;
+            ++n;
+          }
+          if (n == 0) {
+            err = "\\x without hex digits";
+            return false;
+          }
+          s += static_cast<char>(v);
+        } else if (e == 't') {
+          s += '\t';
+        } else if (e == 'n') {
+          s += '\n';
+        } else if (e == 'r') {
+          s += '\r';
+        } else if (e == '"' || e == '\\') {
+          s += e;
+        } else {
+          err = std::string("unknown escape \\") + e;
+          return false;
+        }
+      }
+      if (!closed) {
+        err = "text without closing quote";
+        return false;
+      }
+      out.push_back(s);
+      continue;
+    }
+    size_t j = i;
+    while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '|' && line[j] != '"' &&
+           line[j] != '#' && line[j] != '\r')
+      ++j;
+    out.push_back(line.substr(i, j - i));
+    i = j;
+  }
+  return true;
+}
+
 std::optional<UINT> style_value(const std::string& name) {
   auto it = names().find(name);
   if (it == names().end()) return std::nullopt;
@@ -286,7 +287,7 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     ++lineNo;
     std::vector<std::string> t;
     std::string err;
-    if (!tokenize(line, t, err)) return fail(err);
+    if (!tokenize_resource_line(line, t, err)) return fail(err);
     if (t.empty()) continue;
     const std::string& kw = t[0];
     long id = 0;

@@ -75,4 +75,9 @@ void clear_resources();
 // The value of a style or constant name, for templates.
 std::optional<UINT> style_value(const std::string& name);
 
+// Splits one line of a resource file into tokens: words, "|", and quoted
+// texts that keep a leading '"' as marker, their escapes resolved. "#"
+// starts a comment. False with a reason for a broken text.
+bool tokenize_resource_line(const std::string& line, std::vector<std::string>& out, std::string& err);
+
 }  // namespace plat
