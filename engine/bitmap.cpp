@@ -32,6 +32,7 @@ struct Bound {
 struct BNode {
   int comb = 0;  // 0 leaf, 1 and, 2 or
   std::vector<BNode> kids;
+  DbRelateNode* node = nullptr;  // whose records it selects; none when mixed
   DbTag* tag = nullptr;
   Bound lo, hi;
   bool invert = false;
@@ -56,9 +57,8 @@ bool same_ops(const DbExpr* a, int a_last, const DbExpr* b) {
     }
     if (x.row != y.row || x.length != y.length || x.param_count != y.param_count) return false;
     if (x.row == kRowConstC || x.row == kRowConstN) {
-      int len = x.row == kRowConstN ? 8 : x.length;
       if (std::memcmp(a->constants.data() + x.position, b->constants.data() + y.position,
-                      static_cast<size_t>(len)) != 0)
+                      static_cast<size_t>(x.length)) != 0)
         return false;
     } else if (x.position != y.position || x.field != y.field || x.calc || y.calc) {
       return false;
@@ -145,9 +145,29 @@ void merge_ranges(std::vector<BNode>& kids) {
 
 struct Builder {
   DbQueryParts* q;
-  DbDataFile* d;
 
-  std::vector<DbTag*> usable_tags() {
+  // The relation node whose data file holds every field the operand reads.
+  DbRelateNode* node_reading(int last) {
+    const DbExpr* e = q->expr;
+    int first = last - e->ops[static_cast<size_t>(last)].sub_size + 1;
+    DbDataFile* file = nullptr;
+    for (int i = first; i <= last; i++) {
+      const DbExprOp& op = e->ops[static_cast<size_t>(i)];
+      if (!op.field) continue;
+      if (file && op.file != file) return nullptr;
+      file = op.file;
+    }
+    return file ? find_node(&q->relation->top, file) : nullptr;
+  }
+
+  static DbRelateNode* find_node(DbRelateNode* n, DbDataFile* file) {
+    if (n->data == file) return n;
+    for (DbRelateNode* s : n->slaves)
+      if (DbRelateNode* found = find_node(s, file)) return found;
+    return nullptr;
+  }
+
+  static std::vector<DbTag*> usable_tags(DbDataFile* d) {
     std::vector<DbTag*> out;
     for (auto* x = static_cast<DbIndexFile*>(list_first(&d->indexes)); x;
          x = static_cast<DbIndexFile*>(list_next(&d->indexes, x)))
@@ -168,11 +188,14 @@ struct Builder {
     int right = last - 1;
     int left = right - e->ops[static_cast<size_t>(right)].sub_size;
     if (left < 0 || !constant_side(e, right)) return std::nullopt;
-    for (DbTag* t : usable_tags()) {
+    DbRelateNode* node = node_reading(left);
+    if (!node) return std::nullopt;
+    for (DbTag* t : usable_tags(node->data)) {
       if (!same_ops(e, left, t->expr)) continue;
       char* value = nullptr;
       if (expr_eval_part(q->expr, right, &value) != 0 || !value) return std::nullopt;
       BNode n;
+      n.node = node;
       n.tag = t;
       if (tag_key_type(t) == 'C') return text_leaf(n, static_cast<Kind>(k), op, left, right, value);
       return number_leaf(n, static_cast<Kind>(k), right, value);
@@ -269,6 +292,11 @@ struct Builder {
       if (b.comb == 1) merge_ranges(b.kids);
       if (b.kids.empty()) return std::nullopt;
       if (b.kids.size() == 1) return std::move(b.kids.front());
+      // An .OR. selects records of one data file only.
+      b.node = b.kids.front().node;
+      for (const BNode& kid : b.kids)
+        if (kid.node != b.node) b.node = nullptr;
+      if (b.comb == 2 && !b.node) return std::nullopt;
       return b;
     }
     return leaf(last);
@@ -390,24 +418,47 @@ int eval(const BNode& n, DbFlags* f, DB_ENGINE* c, unsigned long count) {
 
 }  // namespace
 
-int query_bitmap_build(DbQueryParts* q) {
-  DbRelation* r = q->relation;
-  DbDataFile* d = r->top.data;
-  DB_ENGINE* c = r->top.context;
-  long count = data_reccount(d);
+namespace {
+
+// Builds the bitmap of one node from the branch that selects its records.
+int build_for(const BNode& root, DbRelateNode* node) {
+  DB_ENGINE* c = node->context;
+  long count = data_reccount(node->data);
   if (count < 0) return -1;
-  Builder b{q, d};
-  std::optional<BNode> root = b.build(static_cast<int>(q->expr->ops.size()) - 1);
-  if (!root) return -1;
   if (count == 0) return 0;
   DbFlags f{};
-  if (eval(*root, &f, c, static_cast<unsigned long>(count)) < 0) {
+  if (eval(root, &f, c, static_cast<unsigned long>(count)) < 0) {
     flag_free(&f);
     // No memory or an unreadable tag: the filter alone decides.
     if (c->error_code == e_memory) code_error_set(c, 0);
     return -1;
   }
-  flag_free(&r->top.bitmap);
-  r->top.bitmap = f;
+  flag_free(&node->bitmap);
+  node->bitmap = f;
   return 0;
+}
+
+}  // namespace
+
+int query_bitmap_build(DbQueryParts* q) {
+  Builder b{q};
+  std::optional<BNode> root = b.build(static_cast<int>(q->expr->ops.size()) - 1);
+  if (!root) return -1;
+  if (root->node) return build_for(*root, root->node);
+  // A top .AND. over several data files: one bitmap per file, each from the
+  // operands that read it.
+  std::vector<DbRelateNode*> nodes;
+  for (const BNode& kid : root->kids)
+    if (std::find(nodes.begin(), nodes.end(), kid.node) == nodes.end()) nodes.push_back(kid.node);
+  int rc = 0;
+  for (DbRelateNode* n : nodes) {
+    BNode part;
+    part.comb = 1;
+    part.node = n;
+    for (const BNode& kid : root->kids)
+      if (kid.node == n) part.kids.push_back(kid);
+    const BNode& use = part.kids.size() == 1 ? part.kids.front() : part;
+    if (build_for(use, n) < 0) rc = -1;
+  }
+  return rc;
 }

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
 
 #include "engine/convert.h"
 
@@ -43,6 +44,8 @@ int DbStr::assign(const char* text) {
 
 int DbStr::assign(const char* text, unsigned n) {
   changed();
+  // The text may be a view of this value, which the blanks would overwrite.
+  std::string copy(text ? text : "", text ? n : 0);
   setLen(n);
   unsigned room = len();
   char* p = ptr();
@@ -53,7 +56,7 @@ int DbStr::assign(const char* text, unsigned n) {
     rc = -1;
   }
   std::memset(p, ' ', room);
-  if (n) std::memmove(p, text, n);
+  if (n) std::memcpy(p, copy.data(), n);
   terminate();
   return rc;
 }

@@ -2,6 +2,7 @@
 // depth-first walk over the node tree.
 #include "engine/relate.h"
 
+#include <algorithm>
 #include <new>
 
 #include "engine/lock.h"
@@ -9,10 +10,13 @@
 
 namespace {
 
-void free_node_tree(DbRelateNode* node, int close_files) {
+// Frees the slaves of a node; the data files they read are gathered once
+// each, as one file may serve several nodes.
+void free_node_tree(DbRelateNode* node, std::vector<DbDataFile*>& files) {
   for (DbRelateNode* s : node->slaves) {
-    free_node_tree(s, close_files);
-    if (close_files && s->data) data_close(s->data);
+    free_node_tree(s, files);
+    if (s->data && std::find(files.begin(), files.end(), s->data) == files.end())
+      files.push_back(s->data);
     delete s;
   }
   node->slaves.clear();
@@ -21,11 +25,6 @@ void free_node_tree(DbRelateNode* node, int close_files) {
   flag_free(&node->bitmap);
 }
 
-void free_bitmaps(DbRelateNode* node) {
-  flag_free(&node->bitmap);
-  node->bitmap = DbFlags{};
-  for (DbRelateNode* s : node->slaves) free_bitmaps(s);
-}
 
 void unlock_tree(DbRelateNode* node) {
   if (node->data) data_unlock(node->data);
@@ -33,6 +32,12 @@ void unlock_tree(DbRelateNode* node) {
 }
 
 }  // namespace
+
+void relate_free_bitmaps(DbRelateNode* node) {
+  flag_free(&node->bitmap);
+  node->bitmap = DbFlags{};
+  for (DbRelateNode* s : node->slaves) relate_free_bitmaps(s);
+}
 
 DbRelation* relate_init(DbDataFile* data) {
   if (!data) return nullptr;
@@ -152,7 +157,7 @@ void relate_reset(DbRelation* r) {
   r->recnos.shrink_to_fit();
   query_parts_free(r->query);
   r->query = nullptr;
-  free_bitmaps(&r->top);
+  relate_free_bitmaps(&r->top);
   r->sort_eof = 0;
   r->sort_got = r->sort_pos = r->sort_count = 0;
   r->bitmaps_disabled = 0;
@@ -208,9 +213,12 @@ int relate_free(DbRelation* r, int close_files) {
   int saved = code_error_set(c, 0);
   relate_unlock(r);
   relate_reset(r);
-  free_node_tree(&r->top, close_files);
-  if (close_files && r->top.data) data_close(r->top.data);
+  std::vector<DbDataFile*> files{r->top.data};
+  free_node_tree(&r->top, files);
   delete r;
+  if (close_files)
+    for (DbDataFile* d : files)
+      if (d) data_close(d);
   int now = code_error_get(c);
   code_error_set(c, saved < 0 ? saved : now);
   return code_error_get(c) < 0 ? -1 : 0;

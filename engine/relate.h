@@ -87,6 +87,7 @@ int relate_free(DbRelation* r, int close_files);
 
 // Shared by the relation files.
 void relate_reset(DbRelation* r);
+void relate_free_bitmaps(DbRelateNode* node);
 int relate_read_node(DbRelateNode* node);
 int relate_read_nodes(DbRelateNode* node);
 void relate_blank_node(DbRelateNode* node);

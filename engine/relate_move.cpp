@@ -48,6 +48,14 @@ int no_match(DbRelateNode* node) {
   }
 }
 
+// A slave record the node's bitmap lets pass. Slave records added since the
+// bitmap was built are left to the filter.
+bool slave_passes(DbRelateNode* node, long rec) {
+  const DbFlags& b = node->bitmap;
+  if (b.bits && rec > static_cast<long>(b.max_index)) return true;
+  return bitmap_test(&node->bitmap, rec);
+}
+
 // The key of the current scan record still equals the key sought.
 bool scan_key_holds(DbRelateNode* node) {
   const char* k = relate_tag_key(node->slave_tag);
@@ -90,6 +98,7 @@ void build_scan_list(DbRelation* r, DbRelateNode* node) {
 
 int prepare(DbRelation* r) {
   DB_ENGINE* c = r->top.context;
+  relate_reset(r);  // whatever a failed earlier try left behind
   if (c->read_lock && !r->locked) {
     int rc = lock_relation(r);
     if (rc != 0) return rc;
@@ -114,7 +123,12 @@ int prepare(DbRelation* r) {
   build_scan_list(r, &r->top);
   r->scan_list.push_back(&r->top);
   r->initialised = 1;
-  if (!r->sort_text.empty()) return relate_build_sort(r);
+  if (!r->sort_text.empty()) {
+    int rc = relate_build_sort(r);
+    // Unsorted records must not pass for the sorted set a later top asks for.
+    if (rc != 0) r->initialised = 0;
+    return rc;
+  }
   return 0;
 }
 
@@ -165,7 +179,8 @@ int scan_step(DbRelateNode* node, int dir) {
     if (relate_tag_skip(node->slave_tag, dir) != dir) return DB_EOF;
     if (!scan_key_holds(node)) return DB_EOF;
     long rec = relate_tag_recno(node->slave_tag);
-    if (!bitmap_test(&node->bitmap, rec)) return DB_EOF;
+    // Records the filter rejects are passed over; the scan goes on.
+    if (!slave_passes(node, rec)) continue;
     int rc = go_existing(node->data, rec);
     if (rc < 0) return rc;
     if (rc != 0) return DB_EOF;
@@ -212,12 +227,20 @@ int accept(DbRelation* r) {
 // Positions on the first (dir 1) or last (dir -1) qualifying record.
 int relate_end(DbRelation* r, int dir) {
   DbDataFile* d = r->top.data;
-  r->moving_back = dir < 0;
   r->top.slave_tag = data_tag_selected(d);
   if (!r->initialised) {
     int rc = prepare(r);
     if (rc != 0) return rc;
+  } else if (r->state == 0 && r->query && !r->bitmaps_disabled && !r->top.context->optimise_off) {
+    // Each walk from an end sees the records as they are now: rows added
+    // or changed by other stations since the last one count again.
+    relate_free_bitmaps(&r->top);
+    if (query_bitmap_build(r->query) < 0) {
+      if (r->top.context->error_code < 0) return -1;
+      r->bitmaps_disabled = 1;
+    }
   }
+  r->moving_back = dir < 0;
   clear_reads(&r->top);
   int rc;
   if (r->state == 'y') {
@@ -260,7 +283,9 @@ int relate_read_node(DbRelateNode* node) {
     if (rc < 0) return -1;
     bool usable = rc == 0 || node->match_mode == DB_RELATE_APPROX;
     if (usable && !relate_tag_eof(node->slave_tag)) {
-      if (rc == 0 && node->match_mode == DB_RELATE_SCAN && node->relation->moving_back) {
+      bool scan = rc == 0 && node->match_mode == DB_RELATE_SCAN;
+      int dir = node->relation->moving_back ? -1 : 1;
+      if (scan && dir < 0) {
         // Moving backward, a scan starts at the last record with its key.
         while (relate_tag_skip(node->slave_tag, 1) == 1) {
           if (!scan_key_holds(node)) {
@@ -270,7 +295,13 @@ int relate_read_node(DbRelateNode* node) {
         }
       }
       long rec = relate_tag_recno(node->slave_tag);
-      if (!bitmap_test(&node->bitmap, rec)) return DB_RELATE_101;
+      // A scan starts at its first record the filter may accept.
+      while (scan && !slave_passes(node, rec)) {
+        if (relate_tag_skip(node->slave_tag, dir) != dir || !scan_key_holds(node))
+          return DB_RELATE_101;
+        rec = relate_tag_recno(node->slave_tag);
+      }
+      if (!slave_passes(node, rec)) return DB_RELATE_101;
       rc = go_existing(s, rec);
       if (rc < 0) return rc;
       if (rc == 0) {
@@ -289,6 +320,7 @@ int relate_read_node(DbRelateNode* node) {
   long rec = std::isfinite(v) && std::fabs(v) < 2.0e9 ? static_cast<long>(v) : 0;
   int rc = go_existing(s, rec);
   if (rc < 0) return rc;
+  if (rc == 0 && !slave_passes(node, rec)) return DB_RELATE_101;
   if (rc == 0) {
     node->read = 1;
     return 0;

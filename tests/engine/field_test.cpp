@@ -86,6 +86,47 @@ TEST_F(FieldRefTest, WrittenValuesReachTheFile) {
   EXPECT_EQ(std::string(back.str()), memo);
 }
 
+// What the field views write reads back the same through python3-dbfread.
+TEST_F(FieldRefTest, IndependentReaderSeesTheWrittenValues) {
+  struct Row {
+    const char* name;
+    long qty;
+    double price;
+    const char* done;
+    const char* shown;  // as the reader prints the row
+  } rows[] = {
+      {"DRILL", 42, 12.5, "T", "DRILL|42|12.5|True"},
+      {"0123456789AB", -7, -0.25, "n", "0123456789|-7|-0.25|False"},
+      {"", 0, 99999.99, "y", "|0|99999.99|True"},
+  };
+  for (const auto& r : rows) {
+    if (&r != &rows[0]) {
+      ASSERT_EQ(data_append_start(d, 0), 0);
+    }
+    data_blank(d);
+    FieldRef(d, 1).assign(r.name);
+    FieldRef(d, 2).assignLong(r.qty);
+    FieldRef(d, 3).assignDouble(r.price);
+    FieldRef(d, 4).assign(r.done);
+    ASSERT_EQ(data_append(d), 0);
+  }
+  ASSERT_EQ(data_close(d), 0);
+  d = nullptr;
+  std::string script =
+      "import sys, dbfread\n"
+      "for r in dbfread.DBF(sys.argv[1], ignore_missing_memofile=True):\n"
+      "    print('|'.join(str(r[k]) for k in ('NAME', 'QTY', 'PRICE', 'DONE')))\n";
+  kvtest::write_bytes(dir.file("dump.py"),
+                      std::vector<unsigned char>(script.begin(), script.end()));
+  int status = 0;
+  std::string out = kvtest::run_command(
+      "/usr/bin/python3 " + dir.file("dump.py") + " " + dir.file("PARTS.DBF"), &status);
+  ASSERT_EQ(status, 0) << out;
+  std::string want;
+  for (const auto& r : rows) want += std::string(r.shown) + "\n";
+  EXPECT_EQ(out, want);
+}
+
 TEST_F(FieldRefTest, MemoEditsKeepTheOldText) {
   FieldRefMemo note(d, 5);
   note.assign("head tail");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "engine/dbstr.h"
 #include "engine/fieldinfo.h"
@@ -161,6 +162,17 @@ TEST_F(RelateTest, ChangingTheQueryResets) {
   relate_query_set(r, "NAME");  // not a logical
   EXPECT_EQ(relate_top(r), -1);
   EXPECT_EQ(code_error_set(&ctx, 0), e_result);
+  // A broken sort text fails after the query was prepared; tried again, the
+  // relation starts afresh.
+  relate_query_set(r, "CUST = 4");
+  relate_sort_set(r, "NAME +");
+  EXPECT_EQ(relate_top(r), -1);
+  EXPECT_EQ(relate_top(r), -1);  // still pending: nothing is done
+  EXPECT_LT(code_error_set(&ctx, 0), 0);
+  EXPECT_EQ(relate_top(r), -1);
+  code_error_set(&ctx, 0);
+  relate_sort_set(r, "CUST");
+  EXPECT_EQ(walk(r), expected("CUST = 4"));
   relate_free(r, 0);
 }
 
@@ -225,7 +237,11 @@ TEST_F(RelateTest, DepthFirstWalkOverNodes) {
   EXPECT_EQ(relate_next(&n), -1);
   EXPECT_EQ(n, b);
   EXPECT_EQ(relate_next(&n), 2);
-  relate_free(r, 0);
+  // Freed with its files: the master and every slave are closed.
+  EXPECT_EQ(relate_free(r, 1), 0);
+  EXPECT_EQ(data_find_by_alias(&ctx, "PROGS"), nullptr);
+  EXPECT_EQ(data_find_by_alias(&ctx, "MACHS"), nullptr);
+  d = slave = nullptr;
 }
 
 }  // namespace
@@ -243,10 +259,10 @@ class RelateTagTest : public RelateTest {
                                          {nullptr, 0, 0, 0}};
     jobs = data_create(&ctx, dir.file("JOBS.DBF").c_str(), fields, nullptr);
     ASSERT_NE(jobs, nullptr);
-    // Every third program has no job, the others one or two.
+    // Every third program has no job, the others one or three.
     for (size_t i = 0; i < rows.size(); i++) {
       if (i % 3 == 0) continue;
-      for (int k = 0; k < (i % 3 == 1 ? 1 : 2); k++) job_rows.push_back({rows[i].name, int(i * 10 + k)});
+      for (int k = 0; k < (i % 3 == 1 ? 1 : 3); k++) job_rows.push_back({rows[i].name, int(i * 10 + k)});
     }
     std::reverse(job_rows.begin(), job_rows.end());  // record order differs from key order
     for (const auto& j : job_rows) {
@@ -255,7 +271,9 @@ class RelateTagTest : public RelateTest {
       field_assign_long(data_field_at(jobs, 2), j.second);
       ASSERT_EQ(data_append(jobs), 0);
     }
-    static const DbTagInfo tags[] = {{"PROG", "PROG", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+    static const DbTagInfo tags[] = {{"PROG", "PROG", nullptr, 0, 0},
+                                     {"QTY", "QTY", nullptr, 0, 0},
+                                     {nullptr, nullptr, nullptr, 0, 0}};
     ASSERT_NE(index_create(jobs, nullptr, tags), nullptr) << code_error_get(&ctx);
     by_prog = index_tag(static_cast<DbIndexFile*>(list_first(&jobs->indexes)), "PROG");
     ASSERT_NE(by_prog, nullptr);
@@ -277,8 +295,10 @@ class RelateTagTest : public RelateTest {
 
   // (master record, job record or 0 for a blank job) for each delivery.
   // Walked forward, and checked to be the same walked backward.
-  std::vector<std::pair<long, long>> deliveries(int mode, const char* sort = nullptr) {
-    DbRelation* r = relation(nullptr, sort);
+  std::vector<std::pair<long, long>> deliveries(int mode, const char* sort = nullptr,
+                                                const char* query = nullptr,
+                                                bool* slave_bitmap = nullptr) {
+    DbRelation* r = relation(query, sort);
     DbRelateNode* s = relate_create_slave(&r->top, jobs, "NAME", by_prog);
     EXPECT_NE(s, nullptr);
     relate_match_set(s, mode);
@@ -290,6 +310,7 @@ class RelateTagTest : public RelateTest {
     EXPECT_EQ(rc, DB_EOF);
     for (rc = relate_bottom(r); rc == 0; rc = relate_skip(r, -1)) back.insert(back.begin(), now());
     EXPECT_EQ(back, out) << "backward, mode " << mode;
+    if (slave_bitmap) *slave_bitmap = s->bitmap.bits != nullptr;
     relate_free(r, 0);
     return out;
   }
@@ -322,6 +343,43 @@ TEST_F(RelateTagTest, ExactScanAndApproximateMatches) {
   EXPECT_EQ(deliveries(DB_RELATE_SCAN, "NAME"), sorted);
 }
 
+// Filters on the slave's tagged fields give the slave a bitmap: records
+// outside it pass their master over, or are passed over within a scan.
+TEST_F(RelateTagTest, SlaveBitmapsSelectLikeTheFilter) {
+  struct Case {
+    const char* query;
+    std::function<bool(long cust, int qty)> accept;
+  } cases[] = {
+      {"JOBS->QTY >= 100 .AND. JOBS->QTY < 200", [](long, int q) { return q >= 100 && q < 200; }},
+      {"JOBS->QTY = 41 .OR. JOBS->QTY > 250", [](long, int q) { return q == 41 || q > 250; }},
+      {"CUST < 6 .AND. JOBS->QTY > 150", [](long c, int q) { return c < 6 && q > 150; }},
+      {"JOBS->QTY < 100 .OR. JOBS->QTY > 200", [](long, int q) { return q < 100 || q > 200; }},
+      {"JOBS->QTY < 50.5 .OR. JOBS->QTY > 51.5", [](long, int q) { return q != 51; }},  // a gap
+  };
+  for (const auto& c : cases) {
+    for (int mode : {DB_RELATE_EXACT, DB_RELATE_SCAN}) {
+      std::vector<std::pair<long, long>> want;
+      for (size_t i = 0; i < rows.size(); i++) {
+        std::vector<long> js = jobs_of(rows[i].name);
+        if (mode == DB_RELATE_EXACT && js.size() > 1) js.resize(1);
+        if (js.empty() && c.accept(rows[i].cust, 0))  // a blank job reads as 0
+          want.push_back({static_cast<long>(i + 1), 0});
+        for (long j : js)
+          if (c.accept(rows[i].cust, job_rows[static_cast<size_t>(j - 1)].second))
+            want.push_back({static_cast<long>(i + 1), j});
+      }
+      ASSERT_FALSE(want.empty()) << c.query;
+      for (int off : {0, 1}) {
+        ctx.optimise_off = off;
+        bool bitmap = false;
+        EXPECT_EQ(deliveries(mode, nullptr, c.query, &bitmap), want) << c.query << " " << mode;
+        EXPECT_EQ(bitmap, !off) << c.query;
+      }
+      ctx.optimise_off = 0;
+    }
+  }
+}
+
 TEST_F(RelateTagTest, ExpressionTypeMustMatchTheTag) {
   for (int report : {1, 0}) {
     ctx.index_option_a = report;
@@ -341,11 +399,12 @@ TEST_F(RelateTagTest, TagRefFindsByName) {
 
 TEST_F(RelateTagTest, TagListCopiesTheOpenIndex) {
   TagInfoList tags(jobs);
-  ASSERT_EQ(tags.count(), 1);
+  ASSERT_EQ(tags.count(), 2);
   EXPECT_STREQ(tags[0].name, "PROG");
   EXPECT_STREQ(tags[0].expression, "PROG");
   EXPECT_EQ(tags[0].filter, nullptr);
-  EXPECT_EQ(tags.tags()[1].name, nullptr);
+  EXPECT_STREQ(tags[1].name, "QTY");
+  EXPECT_EQ(tags.tags()[2].name, nullptr);
 }
 
 TEST_F(RelateTest, ReadLockHoldsTheFilesUntilUnlocked) {

@@ -125,6 +125,11 @@ TEST(DbStr, InsertReplaceAndFindStayInsideTheBuffer) {
   big.replace(x, 8);
   EXPECT_STREQ(big.ptr(), "01234567XY");
 
+  DbStrTen tail("abcdef");
+  DbStrLen last3 = tail.right(3);
+  tail.assignStr(last3);  // a view of itself
+  EXPECT_STREQ(tail.ptr(), "def");
+
   DbStrTen self("ab");
   self.add(self);  // the inserted value is the value itself
   EXPECT_STREQ(self.ptr(), "abab");
