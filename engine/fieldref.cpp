@@ -58,19 +58,10 @@ char* FieldRefMemo::str() {
 
 int FieldRefMemo::setLen(unsigned n) {
   if (!field_ || !field_->memo) return -1;
-  // A larger memo gets a new buffer: carry the text over so that insert and
-  // replace keep what stands before the change.
-  unsigned old = memo_field_len(field_);
-  unsigned keep = old < n ? old : n;
-  char* copy = nullptr;
-  if (keep) {
-    copy = new char[keep];
-    std::memcpy(copy, memo_field_ptr(field_), keep);
-  }
-  int rc = memo_field_set_len(field_, n);
-  if (rc >= 0 && keep) std::memcpy(memo_field_ptr(field_), copy, keep);
-  delete[] copy;
-  return rc < 0 ? -1 : 0;
+  // Load the stored text first: growing keeps what stands before the change,
+  // so insert and replace work on the real memo.
+  memo_field_len(field_);
+  return memo_field_set_len(field_, n) < 0 ? -1 : 0;
 }
 
 TagRef::TagRef(DbDataFile* data, const char* name)

@@ -401,17 +401,18 @@ int memo_field_set_len(DbField* f, unsigned len) {
   DB_ENGINE* c = f->data->context;
   DbLock lock(c);
   if (len + 1 > m->capacity) {
-    if (m->capacity) mem_free(m->text);
-    m->text = empty_text;
-    m->capacity = 0;
+    // Growing keeps the text so far; the new part starts out as NULs rather
+    // than whatever the heap held, so it can never reach the file.
     char* p = static_cast<char*>(mem_alloc(static_cast<size_t>(len) + 1));
-    if (!p) {
-      m->len = 0;
-      m->needs_read = 1;
-      return code_error(c, e_memory, nullptr);
-    }
+    if (!p) return code_error(c, e_memory, nullptr);
+    unsigned keep = m->len < len ? m->len : len;
+    if (keep) std::memcpy(p, m->text, keep);
+    std::memset(p + keep, 0, static_cast<size_t>(len) + 1 - keep);
+    if (m->capacity) mem_free(m->text);
     m->text = p;
     m->capacity = len + 1;
+  } else if (len > m->len) {
+    std::memset(m->text + m->len, 0, len - m->len);
   }
   m->len = len;
   m->text[len] = 0;

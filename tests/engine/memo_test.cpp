@@ -217,3 +217,21 @@ TEST_F(Memos, DamagedEntriesAndPointers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Memos, GrowingKeepsTheTextAndFillsTheRestWithNuls) {
+  append("N10 G00");
+  ASSERT_EQ(data_go(d, 1), 0);
+  ASSERT_EQ(memo_field_len(note()), 7u);
+  ASSERT_EQ(memo_field_set_len(note(), 600), 0);
+  std::string grown(memo_field_ptr(note()), memo_field_len(note()));
+  EXPECT_EQ(grown.substr(0, 7), "N10 G00");
+  EXPECT_EQ(grown.substr(7), std::string(593, '\0'));
+  ASSERT_EQ(memo_field_set_len(note(), 3), 0);
+  EXPECT_EQ(std::string(memo_field_ptr(note()), memo_field_len(note())), "N10");
+  ASSERT_EQ(memo_field_set_len(note(), 5), 0);
+  EXPECT_EQ(std::string(memo_field_ptr(note()), memo_field_len(note())), std::string("N10\0\0", 5));
+}
+
+}  // namespace
