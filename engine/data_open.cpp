@@ -3,6 +3,7 @@
 
 #include "engine/convert.h"
 #include "engine/data.h"
+#include "engine/index_data.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
 
@@ -169,7 +170,6 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
   d->rec_num = d->rec_num_old = -1;
   file_set_read_buffer(&d->file, c->read_buffering);
 
-  // The production index opens with the index code; until then the flag is kept only.
   if (d->header.version & 0x80) {
     char memo_name[kNameMax];
     std::strcpy(memo_name, path);
@@ -177,6 +177,7 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
         memo_file_open(&d->memo_file, d, memo_name) != 0)
       return fail(d);
   }
+  if (index_data_open(d) != 0) return fail(d);
   return d;
 }
 
@@ -220,12 +221,6 @@ DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* field
     code_error_ex(c, e_create, "Too Many Fields", path, nullptr);
     return nullptr;
   }
-  if (tags && tags[0].name) {
-    // Production indexes arrive with the index code.
-    code_error(c, e_not_index, path);
-    return nullptr;
-  }
-
   DbFile f;
   if (file_create(&f, c, path, 0) != 0) return nullptr;
   char buf[2048];
@@ -282,7 +277,12 @@ DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* field
     if (memo_file_create(&m, c, nullptr, memo_name) != 0) return nullptr;
     memo_file_close(&m);
   }
-  return data_open(c, path);
+  DbDataFile* d = data_open(c, path);
+  if (d && index_data_create(d, tags) != 0) {
+    data_close(d);  // keeps the pending error or status
+    return nullptr;
+  }
+  return d;
 }
 
 int data_close(DbDataFile* d) {
@@ -312,6 +312,8 @@ int data_close(DbDataFile* d) {
     }
     d->record_changed = 0;
     data_unlock(d);
+    take();
+    index_data_close(d);
     take();
   }
   data_discard(d);

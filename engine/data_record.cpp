@@ -4,6 +4,7 @@
 
 #include "engine/convert.h"
 #include "engine/data.h"
+#include "engine/index_data.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
 
@@ -101,7 +102,7 @@ int data_go_eof(DbDataFile* d) {
 int data_top(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
-  // Key order arrives with the index code; record order here.
+  if (d->tag_selected) return index_data_top(d);
   long count = data_reccount(d);
   if (count < 0) return -1;
   if (count == 0) return data_go_eof(d);
@@ -111,6 +112,7 @@ int data_top(DbDataFile* d) {
 int data_bottom(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
+  if (d->tag_selected) return index_data_bottom(d);
   long count = data_reccount(d);
   if (count < 0) return -1;
   if (count == 0) return data_go_eof(d);
@@ -126,6 +128,7 @@ int data_skip(DbDataFile* d, long n) {
     return code_error(c, e_info, "Skip must be made from valid record number");
   }
   c->activity_bits |= 2;
+  if (d->tag_selected) return index_data_skip(d, n);
   long target = d->rec_num + n;
   // Only records within the stated count are read: bytes beyond it (a torn
   // append of another station) are never taken for a record.
@@ -195,6 +198,8 @@ int data_write(DbDataFile* d, long n) {
   // refused lock leaves the memo file untouched.
   int rc = data_lock_record(d, n);
   if (rc != 0) return rc;
+  rc = index_data_write(d, n);
+  if (rc != 0) return rc;
   for (int i = 0; i < d->n_memos; i++) {
     if (!d->memos[i].changed) continue;
     rc = memo_field_write(d->memos[i].field);
@@ -262,7 +267,11 @@ int data_append(DbDataFile* d) {
   d->eof = d->bof = 0;
   d->record_changed = 0;
   c->activity_bits |= 16;
-  // Index keys are added by the index code.
+  rc = index_data_append(d);
+  if (rc != 0) {
+    if (took_append) data_unlock_append(d);
+    return rc;
+  }
   for (int i = 0; i < d->n_memos && rc == 0; i++) {
     DbMemoEntry* m = &d->memos[i];
     DbField* f = m->field;
@@ -310,7 +319,7 @@ int data_flush(DbDataFile* d) {
   if (int rc = flush_current(d)) return rc;
   if (file_flush(&d->file, 0) < 0) return -1;
   if (d->memo_file.file.handle != -1 && file_flush(&d->memo_file.file, 0) < 0) return -1;
-  return 0;
+  return index_data_flush(d);
 }
 
 int data_flush_all(DB_ENGINE* c) {

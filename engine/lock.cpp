@@ -5,6 +5,7 @@
 #include "engine/lock.h"
 
 #include "engine/convert.h"
+#include "engine/index_data.h"
 #include "engine/memo.h"
 #include "engine/os_shim.h"
 
@@ -91,7 +92,7 @@ int data_unlock_file(DbDataFile* d) {
   return file_unlock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0 ? -1 : 0;
 }
 
-int data_unlock_index(DbDataFile*) { return 0; }  // no index files yet
+int data_unlock_index(DbDataFile* d) { return index_data_unlock(d); }
 
 namespace {
 
@@ -207,5 +208,6 @@ int data_lock_file(DbDataFile* d) {
 
 int data_lock_index(DbDataFile* d) {
   DbLock lock(d->context);
-  return d->context->error_code < 0 ? -1 : 0;  // no index files yet
+  if (d->context->error_code < 0) return -1;
+  return index_data_lock(d);
 }

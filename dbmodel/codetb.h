@@ -1,0 +1,132 @@
+// Base classes of every database table and record: the table keeps the full
+// path of its data file, opens it lazily on the one engine context, holds
+// the list of records read from it and closes the file when an operation
+// ends, so that several stations can share the database directory.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dbmodel/engine_context.h"
+#include "dbmodel/list_lines.h"
+#include "dbmodel/text_helpers.h"
+#include "engine/data.h"
+#include "engine/dbstr.h"
+
+// A row handed out by a table. Records are deleted through this base, so
+// the derived classes' destructors run.
+class TcbRecord {
+ public:
+  TcbRecord() = default;
+  virtual ~TcbRecord() = default;
+  TcbRecord(const TcbRecord&) = delete;
+  TcbRecord& operator=(const TcbRecord&) = delete;
+
+  TcbRecord* next = nullptr;
+  TcbRecord* prev = nullptr;
+};
+
+// Deletes a list handed to a caller, following the next links.
+void FreeRecordList(TcbRecord* head);
+
+class TCodeTB {
+ public:
+  // Builds the full path: a name with a drive ("A:\X.DBF") stays as it is;
+  // any other is put behind the local directory (local flag), else the
+  // alternate directory (alternate flag), else the database directory.
+  TCodeTB(const char* fileName, int alternateDir, int localDir);
+  virtual ~TCodeTB();
+  TCodeTB(const TCodeTB&) = delete;
+  TCodeTB& operator=(const TCodeTB&) = delete;
+
+  // Brings a file of an older layout to the current one; 1: nothing to do.
+  virtual int Upgrade() { return 1; }
+  // Writes an empty data file of the class's layout under the full path.
+  virtual int Create(const char* fullPath) = 0;
+  virtual int NewRecord() { return 0; }
+  virtual int ReadRecord() { return 0; }
+  virtual int FirstHook() { return 0; }
+  virtual int SecondHook() { return 0; }
+
+  // 1 when the file is open afterwards.
+  int Open();
+  // Closes the file (the engine writes a changed row). 0 when that write
+  // or any earlier engine call of the operation failed.
+  int Close();
+
+  TcbRecord* LoadAll();
+  int AddCurrent();
+  void FreeRecords();
+
+  int CopyStructure(const char* targetDir);
+  int Pack();
+  int Reindex();
+  int Zap();
+  // Copies the table's files into a sub-directory named by today's date;
+  // the path of the copied data file, or empty when there was none.
+  std::string SetAsideFiles();
+  // The same into the named sub-directory of the database (or alternate)
+  // directory.
+  std::string SetAsideFilesAs(const std::string& subDir);
+  // Each file set aside by the last call, as (table file, copy), so that a
+  // failed rebuild can put them back.
+  const std::vector<std::pair<std::string, std::string>>& SetAsideCopies() const {
+    return asideCopies_;
+  }
+  int FillListFromField(TListLines* list, int fieldNo);
+  int LockRecords(const long* recNos, int count);
+
+  const char* FileName() const { return fileName_.empty() ? nullptr : fileName_.c_str(); }
+  DbDataFile* Data() const { return data_; }
+  TcbRecord* First() const { return first_; }
+  TcbRecord* Last() const { return last_; }
+  TcbRecord* Current() const { return current_; }
+  // The last engine error this table took out of the context (0: none).
+  int LastEngineError() const { return lastError_; }
+
+ protected:
+  // Takes a pending engine error out of the context so that later calls
+  // still work; true when there was one. The code is kept in lastError_.
+  bool EngineFailed();
+  // Selects the named tag and seeks the number; true on a hit.
+  bool SeekNumber(const char* tag, double value);
+  // Reads a field as a long / as text cut at the first blank-trailing end.
+  long FieldLong(int fieldNo);
+  // Writes a field; false when the engine refused.
+  void PutLong(int fieldNo, long value);
+  void PutText(int fieldNo, const char* text);
+  void PutLogical(int fieldNo, int flag);
+  void PutMemo(int fieldNo, const char* text);
+  // True when the field's text starts with Y, y, T or t.
+  bool FieldTrue(int fieldNo);
+  // Trimmed copy of a field into a buffer of `size` bytes.
+  void FieldText(int fieldNo, char* dest, size_t size);
+  // A heap copy of a memo field's text (empty, never null).
+  char* FieldMemo(int fieldNo);
+
+  // A new row is built in the record buffer between these two and written
+  // once, keys included, by FinishAppend: a refused append (a unique key,
+  // a full disk) leaves no blank row behind to block later appends.
+  bool BeginAppend();
+  bool FinishAppend();
+
+  void SetCurrent(TcbRecord* r) { current_ = r; }
+  // Hands the list to the caller: the table forgets it.
+  TcbRecord* DetachList();
+
+  int alternateDir_ = 0;
+
+ private:
+  std::string fileName_;
+  DbDataFile* data_ = nullptr;
+  TcbRecord* first_ = nullptr;
+  TcbRecord* last_ = nullptr;
+  TcbRecord* current_ = nullptr;
+  int lastError_ = 0;
+  bool failed_ = false;  // an engine error since the last Open
+  std::vector<std::pair<std::string, std::string>> asideCopies_;
+};
+
+// Closes every data file of the engine context and deletes the context.
+void CloseDatabaseEngine();

@@ -1,0 +1,203 @@
+// Program index rows: layout, reader, finds, row lock, append, update,
+// delete and the send counter.
+#include "dbmodel/filetable.h"
+
+#include <cstring>
+#include <new>
+
+#include "engine/fieldinfo.h"
+#include "engine/lock.h"
+
+namespace {
+
+enum {
+  fNCID = 1, fDESC, fDIR, fNAME, fEXT, fPART, fDRAW, fCUST, fMID, fMAT, fPROJECT,
+  fMACHINE, fCHAR3, fLONG1, fMEMOSTR, fLOCK, fPROG, fMAZAK, fSENT
+};
+
+}  // namespace
+
+void TcbFileRecord::SetMemo(const char* text) {
+  delete[] MEMOSTR;
+  MEMOSTR = nullptr;
+  if (!text) return;
+  size_t n = std::strlen(text);
+  MEMOSTR = new char[n + 1];
+  std::memcpy(MEMOSTR, text, n + 1);
+}
+
+int TcbFileTable::Create(const char* fullPath) {
+  if (!fullPath) return 1;
+  DbContext->safety = 1;
+  FieldInfoList f(DbContext);
+  f.add("NCID", 'N', 10, 0);
+  f.add("DESC", 'C', 40, 0);
+  f.add("DIR", 'C', 100, 0);
+  f.add("NAME", 'C', 8, 0);
+  f.add("EXT", 'C', 3, 0);
+  f.add("PART", 'C', 25, 0);
+  f.add("DRAW", 'C', 25, 0);
+  f.add("CUST", 'N', 10, 0);
+  f.add("MID", 'N', 10, 0);
+  f.add("MAT", 'N', 10, 0);
+  f.add("PROJECT", 'N', 10, 0);
+  f.add("MACHINE", 'C', 25, 0);
+  f.add("CHAR3", 'C', 50, 0);
+  f.add("LONG1", 'N', 10, 0);
+  f.add("MEMOSTR", 'M', 0, 0);
+  f.add("LOCK", 'L', 0, 0);
+  f.add("PROG", 'N', 10, 0);
+  f.add("MAZAK", 'L', 1, 0);
+  f.add("SENT", 'N', 10, 0);
+  TagInfoList t(DbContext);
+  t.add("NCID", "NCID", nullptr, 20, 0);
+  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
+  if (d) data_close(d);
+  EngineFailed();
+  return 1;
+}
+
+int TcbFileTable::NewRecord() {
+  made = new (std::nothrow) TcbFileRecord;
+  return made ? 1 : 0;
+}
+
+int TcbFileTable::ReadRecord() {
+  if (!NewRecord()) return 0;
+  TcbFileRecord* r = made;
+  r->NCID = FieldLong(fNCID);
+  r->CUST = FieldLong(fCUST);
+  r->MID = FieldLong(fMID);
+  r->MAT = FieldLong(fMAT);
+  r->PROJECT = FieldLong(fPROJECT);
+  r->LONG1 = FieldLong(fLONG1);
+  r->PROG = FieldLong(fPROG);
+  r->SENT = FieldLong(fSENT);
+  FieldText(fDESC, r->DESC, sizeof r->DESC);
+  FieldText(fDIR, r->DIR, sizeof r->DIR);
+  FieldText(fNAME, r->NAME, sizeof r->NAME);
+  FieldText(fEXT, r->EXT, sizeof r->EXT);
+  FieldText(fPART, r->PART, sizeof r->PART);
+  FieldText(fDRAW, r->DRAW, sizeof r->DRAW);
+  FieldText(fMACHINE, r->MACHINE, sizeof r->MACHINE);
+  FieldText(fCHAR3, r->CHAR3, sizeof r->CHAR3);
+  r->MEMOSTR = FieldMemo(fMEMOSTR);
+  r->LOCK = FieldTrue(fLOCK) ? 1 : 0;
+  r->MAZAK = FieldTrue(fMAZAK) ? 1 : 0;
+  SetCurrent(r);
+  return 1;
+}
+
+void TcbFileTable::WriteRow(const TcbFileRecord* r) {
+  PutLong(fNCID, r->NCID);
+  PutLong(fCUST, r->CUST);
+  PutLong(fMID, r->MID);
+  PutLong(fMAT, r->MAT);
+  PutLong(fPROJECT, r->PROJECT);
+  PutLong(fLONG1, r->LONG1);
+  PutLong(fPROG, r->PROG);
+  PutLong(fSENT, r->SENT);
+  PutText(fDESC, r->DESC);
+  PutText(fDIR, r->DIR);
+  PutText(fNAME, r->NAME);
+  PutText(fEXT, r->EXT);
+  PutText(fPART, r->PART);
+  PutText(fDRAW, r->DRAW);
+  PutText(fMACHINE, r->MACHINE);
+  PutText(fCHAR3, r->CHAR3);
+  PutMemo(fMEMOSTR, r->MEMOSTR);
+  PutLogical(fLOCK, r->LOCK);
+  PutLogical(fMAZAK, r->MAZAK);
+}
+
+TcbFileRecord* TcbFileTable::FindById(long id) {
+  if (id == 0) return nullptr;
+  if (!Open()) return nullptr;
+  if (!SeekNumber("NCID", static_cast<double>(id))) return nullptr;
+  if (!ReadRecord()) {
+    Close();
+    return nullptr;
+  }
+  return made;
+}
+
+long TcbFileTable::LockById(long id) {
+  TcbFileRecord* r = FindById(id);
+  if (!r) return -1;
+  delete r;
+  made = nullptr;
+  long n = data_recno(Data());
+  if (n < 1) return -1;
+  if (data_lock_record(Data(), n) != 0) {
+    EngineFailed();
+    return -1;
+  }
+  return n;
+}
+
+TcbFileRecord* TcbFileTable::ReadAll(int handOver) {
+  TcbRecord* head = LoadAll();
+  made = static_cast<TcbFileRecord*>(head);
+  if (handOver) DetachList();
+  return made;
+}
+
+int TcbFileTable::Append(TcbFileRecord* record) {
+  if (!record) return 0;
+  if (!Open()) return 0;
+  if (!BeginAppend()) return 0;
+  record->LOCK = 0;
+  WriteRow(record);
+  bool ok = FinishAppend();
+  return Close() && ok ? 1 : 0;
+}
+
+int TcbFileTable::AppendBatch(TcbFileRecord* record) {
+  if (!record) return 0;
+  if (!Open()) return 0;
+  if (!BeginAppend()) return 0;
+  WriteRow(record);
+  return FinishAppend() ? 1 : 0;
+}
+
+int TcbFileTable::Update(TcbFileRecord* record) {
+  if (!record) return 0;
+  TcbFileRecord* found = FindById(record->NCID);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  WriteRow(record);
+  delete found;
+  made = nullptr;
+  return Close();
+}
+
+TcbFileRecord* TcbFileTable::DeleteById(long id) {
+  TcbFileRecord* found = FindById(id);
+  if (!found) {
+    Close();
+    return nullptr;
+  }
+  PutLong(fNCID, -FieldLong(fNCID));
+  PutLong(fMID, -FieldLong(fMID));
+  data_delete(Data());
+  if (!Close()) {
+    delete found;
+    made = nullptr;
+    return nullptr;
+  }
+  return found;
+}
+
+void TcbFileTable::IncrementSent(long id) {
+  if (!Data()) return;
+  if (SeekNumber("NCID", static_cast<double>(id))) PutLong(fSENT, FieldLong(fSENT) + 1);
+  EngineFailed();
+}
+
+void TcbFileTable::ResetSent(long id) {
+  if (!Open()) return;
+  if (SeekNumber("NCID", static_cast<double>(id))) PutLong(fSENT, 0);
+  Close();
+}

@@ -1,0 +1,134 @@
+// Id-and-name tables: layout, record reader, finds, list filling and the
+// row changes by id.
+#include "dbmodel/idname.h"
+
+#include <cstring>
+#include <new>
+
+#include "engine/fieldinfo.h"
+
+int TcbIdAndNameTable::Create(const char* fullPath) {
+  if (!fullPath) return 1;
+  FieldInfoList fields(DbContext);
+  fields.add("ID", 'N', 10, 0);
+  fields.add("NAME", 'C', 50, 0);
+  TagInfoList tags(DbContext);
+  tags.add("ID", "ID", nullptr, 20, 0);
+  tags.add("NAME", "NAME", nullptr, 20, 0);
+  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
+  if (d) data_close(d);
+  EngineFailed();
+  return 1;
+}
+
+int TcbIdAndNameTable::NewRecord() {
+  made = new (std::nothrow) TcbIdAndNameRecord;
+  return made ? 1 : 0;
+}
+
+int TcbIdAndNameTable::ReadRecord() {
+  if (!NewRecord()) return 0;
+  made->ID = FieldLong(1);
+  FieldText(2, made->NAME, sizeof made->NAME);
+  SetCurrent(made);
+  return 1;
+}
+
+void TcbIdAndNameTable::Fill(TListLines* list, int width) {
+  if (!list || !Open()) return;
+  DbDataFile* d = Data();
+  int rc = data_top(d);
+  list->ClearLines();
+  while (rc == 0) {
+    if (!data_is_deleted(d)) {
+      FieldRef name(d, 2);
+      std::string text = name.valid() ? std::string(name.ptr(), name.len()) : std::string();
+      list->AddLine(FormatText("%-*s@@%ld", width, text.c_str(), FieldLong(1)).c_str());
+    }
+    rc = data_skip(d, 1);
+  }
+  list->SelectLine(0);
+  EngineFailed();
+  Close();
+}
+
+TcbIdAndNameRecord* TcbIdAndNameTable::FindById(long id) {
+  if (id == 0) return nullptr;
+  if (!Open()) return nullptr;
+  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
+  if (!ReadRecord()) return nullptr;
+  return made;
+}
+
+TcbIdAndNameRecord* TcbIdAndNameTable::FindByName(const char* name) {
+  if (!name) return nullptr;
+  if (!Open()) return nullptr;
+  DbTag* t = data_tag_find(Data(), "NAME");
+  TcbIdAndNameRecord* found = nullptr;
+  if (t) {
+    data_tag_select(Data(), t);
+    char key[51];
+    CopyCut(key, sizeof key, name);
+    if (data_seek(Data(), key) == 0 && ReadRecord()) found = made;
+  }
+  EngineFailed();
+  Close();
+  return found;
+}
+
+TcbIdAndNameRecord* TcbIdAndNameTable::Add(TcbIdAndNameRecord* record) {
+  if (!record) return nullptr;
+  if (!Open()) return nullptr;
+  if (!BeginAppend()) {
+    Close();
+    return nullptr;
+  }
+  PutLong(1, record->ID);
+  PutText(2, record->NAME);
+  bool ok = FinishAppend();
+  ok = Close() && ok;
+  return ok ? record : nullptr;
+}
+
+int TcbIdAndNameTable::Update(TcbIdAndNameRecord* record) {
+  if (!record) return 0;
+  TcbIdAndNameRecord* found = FindById(record->ID);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  PutLong(1, record->ID);
+  PutText(2, record->NAME);
+  delete found;
+  return Close();
+}
+
+int TcbIdAndNameTable::Rename(long id, const char* name) {
+  if (id == 0 || !name) return 0;
+  TcbIdAndNameRecord* found = FindById(id);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  delete found;
+  PutText(2, name);
+  return Close();
+}
+
+int TcbIdAndNameTable::Delete(TcbIdAndNameRecord* record) {
+  if (!record) return 0;
+  TcbIdAndNameRecord* found = FindById(record->ID);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  data_delete(Data());
+  delete found;
+  return Close();
+}
+
+int TcbIdAndNameTable::DeleteById(long id) {
+  if (!Open()) return 0;
+  if (SeekNumber("ID", static_cast<double>(id))) data_delete(Data());
+  return Close();
+}

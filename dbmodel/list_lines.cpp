@@ -1,0 +1,33 @@
+// Reading the ids back out of list lines.
+#include "dbmodel/list_lines.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+long DigitsAfter(const char* p) {
+  if (!p) return 0;
+  // Only an optional minus and leading digits count; anything else gives 0.
+  const char* q = p;
+  if (*q == '-') q++;
+  if (*q < '0' || *q > '9') return 0;
+  return std::strtol(p, nullptr, 10);
+}
+
+}  // namespace
+
+long ListLineId(const char* line) {
+  if (!line) return 0;
+  const char* at = std::strstr(line, "@@");
+  return at ? DigitsAfter(at + 2) : 0;
+}
+
+long ListLineSecondId(const char* line) {
+  if (!line) return 0;
+  const char* pound = std::strstr(line, "\xA3\xA3");
+  const char* dollar = std::strstr(line, "$$");
+  const char* at = pound;
+  if (!at || (dollar && dollar < at)) at = dollar;
+  return at ? DigitsAfter(at + 2) : 0;
+}

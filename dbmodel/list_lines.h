@@ -1,0 +1,20 @@
+// What the table classes need of a list or combo box: clear it, add a line,
+// select a line. The window model's controls implement it.
+//
+// A line that stands for a record ends in "@@" and the record's id; a
+// second id may follow after "££" (bytes 0xA3 0xA3) or "$$".
+#pragma once
+
+class TListLines {
+ public:
+  virtual ~TListLines() = default;
+  virtual void ClearLines() = 0;
+  virtual void AddLine(const char* text) = 0;
+  virtual void SelectLine(int index) = 0;
+};
+
+// The id after the first "@@" of a line (leading digits; none gives 0),
+// or 0 when the line has no "@@".
+long ListLineId(const char* line);
+// The id after the first "££" or "$$" of a line, 0 when there is none.
+long ListLineSecondId(const char* line);

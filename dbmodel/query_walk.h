@@ -1,0 +1,26 @@
+// One query over an open data file: a relation with a filter and an
+// optional sort, walked row by row; the relation is unlocked and freed (the
+// data file stays open) when the walk object goes.
+#pragma once
+
+#include "engine/data.h"
+
+struct DbRelation;
+
+class TQueryWalk {
+ public:
+  explicit TQueryWalk(DbDataFile* data);
+  ~TQueryWalk();
+  TQueryWalk(const TQueryWalk&) = delete;
+  TQueryWalk& operator=(const TQueryWalk&) = delete;
+
+  bool Valid() const { return rel_ != nullptr; }
+  // Sets the filter and the sort (null: none) and goes to the first
+  // qualifying row: 0 when one qualifies, else the relation's status.
+  int Top(const char* filter, const char* sort);
+  // The next qualifying row: 0, or 3 after the last.
+  int Skip();
+
+ private:
+  DbRelation* rel_ = nullptr;
+};

@@ -1,0 +1,155 @@
+// Production index files (.MDX): up to 47 tags, each a B-tree of keys made
+// from a key expression, optionally filtered, unique or descending. This
+// header holds the in-memory index, tag and block records, the file-level
+// operations (open, create, rebuild, flush, lock, close), the block buffers,
+// and tag navigation and key maintenance. The file layout is described in
+// mdx_format.md beside this file.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/data.h"
+#include "engine/engine.h"
+#include "engine/file.h"
+#include "engine/pool.h"
+
+struct DbExpr;
+struct DbIndexFile;
+struct DbTag;
+
+enum : int {
+  DB_MDX_HEADER_LEN = 48,
+  DB_MDX_TAG_TABLE = 544,
+  DB_MDX_TAG_ENTRY = 32,
+  DB_MDX_MAX_TAGS = 47,
+  DB_MDX_EXPR_LEN = 220,
+  DB_MDX_FILTER_AT = 762,
+  DB_UNIQUE_KEEP_FIRST = 25,  // unique action: drop later duplicates silently
+  DB_INDEX_LOCK_BYTE = 1999999999,
+};
+
+using DbKeyCompare = int (*)(const void* a, const void* b, unsigned len);
+// Text (date or number) to key; the key goes to `key`, which holds 12 bytes at least.
+using DbValueToKey = void (*)(unsigned char* key, const char* text, int len);
+using DbDoubleToKey = void (*)(unsigned char* key, double value);
+
+// The decoded 24 bytes at the start of a tag's header block.
+struct DbTagHeader {
+  long root;  // -1 when not read yet
+  unsigned char key_format;
+  unsigned char key_type;
+  int key_len;
+  int keys_max;
+  int date_flag;
+  int group_len;
+  unsigned char version;
+  int unique_flag;
+};
+
+// One block buffer; the block image follows the record.
+struct DbBlock {
+  DbNode link;
+  DbTag* tag;
+  long number;  // -1 when the buffer holds no block
+  int changed;
+  int cur;
+  unsigned char* image;
+};
+
+struct DbTag {
+  DbNode link;
+  DbExpr* expr;
+  DbExpr* filter;
+  int unique_action;  // 20, 25 or -340; kept while the tag is not unique too
+  DbIndexFile* index;
+  DbKeyCompare compare;
+  DbValueToKey value_to_key;
+  DbDoubleToKey double_to_key;
+  DB_ENGINE* context;
+  char name[11];
+  int filter_flag;
+  DbList stack;   // root first, the current (bottom) block last
+  DbList spares;
+  DbTagHeader header;
+  long header_pos;
+  int header_changed;
+  int filter_flag_changed;
+  int version_changed;
+};
+
+struct DbIndexFile {
+  DbNode link;
+  DbFile file;
+  DbDataFile* data;
+  DB_ENGINE* context;
+  DbList tags;
+  unsigned char header[DB_MDX_HEADER_LEN];
+  int locked;
+  int header_changed;
+  DbMemPool* block_pool;
+  int block_size;
+  int blocks_per_page;
+  int production;
+};
+
+// Index files.
+DbIndexFile* index_open(DbDataFile* d, const char* name);
+DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* tags);
+int index_close(DbIndexFile* x);
+int index_flush(DbIndexFile* x);
+int index_lock(DbIndexFile* x);
+int index_unlock(DbIndexFile* x);
+DbTag* index_tag(DbIndexFile* x, const char* name);
+int index_rebuild(DbIndexFile* x);
+// Notices another station's changes (header and tag versions) while the index
+// is not locked: changed tags drop their cached blocks. 1 when something changed.
+int index_refresh(DbIndexFile* x);
+
+const char* tag_name(DbTag* t);
+int tag_key_type(DbTag* t);
+int tag_unique(DbTag* t);
+int tag_descending(DbTag* t);
+
+// Block buffers and the blocks' entries.
+DbBlock* block_alloc(DbTag* t, long number);
+void block_free(DbBlock* b);
+int block_flush(DbBlock* b);
+int block_read(DbBlock* b, long number);
+void block_insert(DbBlock* b, const void* key, long pointer);
+void block_remove(DbBlock* b);
+int block_seek(DbBlock* b, const void* key, unsigned len);
+int block_skip(DbBlock* b, int n);
+int block_is_leaf(const DbBlock* b);
+int block_last_position(const DbBlock* b);
+int block_keys(const DbBlock* b);
+unsigned char* block_key(const DbBlock* b, int i);
+long block_pointer(const DbBlock* b, int i);
+// Block numbers in the file: the free list first, else the end of the file.
+long index_block_take(DbIndexFile* x);
+int index_block_give(DbIndexFile* x, long number);
+
+// Navigation.
+int tag_seek(DbTag* t, const void* key, unsigned len);
+int tag_top(DbTag* t);
+int tag_bottom(DbTag* t);
+int tag_past_end(DbTag* t);
+long tag_skip(DbTag* t, long n);
+int tag_go(DbTag* t, const void* key, long recno);
+int tag_eof(DbTag* t);
+long tag_recno(DbTag* t);
+unsigned char* tag_key(DbTag* t);
+int tag_key_of_record(DbTag* t, unsigned char** key);
+double tag_position(DbTag* t);
+int tag_filter_passes(DbTag* t);  // 1 when the current record belongs in the tag
+
+// Key maintenance.
+int tag_add(DbTag* t, const void* key, long recno);
+int tag_add_record(DbTag* t, long recno);
+int tag_remove(DbTag* t, const void* key, long recno);
+int tag_remove_record(DbTag* t, long recno);
+int tag_flush(DbTag* t);
+int tag_release(DbTag* t);
+void tag_unposition(DbTag* t);  // drops the stack (blocks kept as spares)
+
+// Key routines by key type; 0 when the type has none.
+int tag_routines_set(DbTag* t, int key_type);

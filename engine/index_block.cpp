@@ -1,0 +1,167 @@
+// Block buffers of an index file and the entries inside a block: a count,
+// then fixed-size groups of a 4-byte pointer and a key. Block numbers count
+// 512-byte units; freed blocks form a list linked through their offset 4.
+#include <cstring>
+
+#include "engine/index.h"
+
+namespace {
+
+uint32_t get32(const unsigned char* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void put32(unsigned char* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+  p[2] = uint8_t(v >> 16);
+  p[3] = uint8_t(v >> 24);
+}
+
+unsigned char* entry(const DbBlock* b, int i) {
+  return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
+}
+
+void set_keys(DbBlock* b, int n) { put32(b->image, uint32_t(n)); }
+
+}  // namespace
+
+int block_keys(const DbBlock* b) { return int(get32(b->image)); }
+unsigned char* block_key(const DbBlock* b, int i) { return entry(b, i) + 4; }
+long block_pointer(const DbBlock* b, int i) { return long(get32(entry(b, i))); }
+
+// A leaf keeps a zero pointer after its last entry; a branch keeps its last child there.
+int block_is_leaf(const DbBlock* b) { return block_pointer(b, block_keys(b)) == 0; }
+
+int block_last_position(const DbBlock* b) {
+  int n = block_keys(b);
+  return block_is_leaf(b) ? n - 1 : n;
+}
+
+DbBlock* block_alloc(DbTag* t, long number) {
+  DbIndexFile* x = t->index;
+  DB_ENGINE* c = t->context;
+  auto* b = static_cast<DbBlock*>(mem_pool_take(x->block_pool, c));
+  if (!b) {
+    code_error(c, e_memory, "b_alloc()");
+    return nullptr;
+  }
+  b->tag = t;
+  b->number = number;
+  b->image = reinterpret_cast<unsigned char*>(b + 1);
+  return b;
+}
+
+void block_free(DbBlock* b) {
+  if (!b) return;
+  block_flush(b);
+  mem_pool_give(b->tag->index->block_pool, b);
+}
+
+int block_flush(DbBlock* b) {
+  if (!b->changed || b->number < 0) return 0;
+  DbIndexFile* x = b->tag->index;
+  if (file_write(&x->file, b->number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
+  b->changed = 0;
+  return 0;
+}
+
+int block_read(DbBlock* b, long number) {
+  DbIndexFile* x = b->tag->index;
+  if (block_flush(b) < 0) return -1;
+  b->number = -1;
+  if (file_read_all(&x->file, number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
+  b->number = number;
+  b->cur = 0;
+  b->changed = 0;
+  return 0;
+}
+
+void block_insert(DbBlock* b, const void* key, long pointer) {
+  int n = block_keys(b);
+  int group = b->tag->header.group_len;
+  unsigned char* at = entry(b, b->cur);
+  // The entry after the last key (a branch's last pointer) moves up too.
+  std::memmove(at + group, at, size_t(n + 1 - b->cur) * size_t(group) - size_t(group) + 4);
+  std::memset(at, 0, size_t(group));
+  put32(at, uint32_t(pointer));
+  std::memcpy(at + 4, key, size_t(b->tag->header.key_len));
+  set_keys(b, n + 1);
+  b->changed = 1;
+}
+
+void block_remove(DbBlock* b) {
+  int n = block_keys(b);
+  int group = b->tag->header.group_len;
+  unsigned char* last = entry(b, n - 1);
+  if (b->cur < n) {
+    // Later entries and the pointer after them move down one group.
+    unsigned char* at = entry(b, b->cur);
+    std::memmove(at, at + group, size_t(n - 1 - b->cur) * size_t(group) + 4);
+  }
+  // Removing a branch's last pointer leaves the last key's pointer as the last one.
+  std::memset(last + 4, 0, size_t(group) - 4);
+  std::memset(entry(b, n), 0, 4);
+  set_keys(b, n - 1);
+  b->changed = 1;
+}
+
+int block_seek(DbBlock* b, const void* key, unsigned len) {
+  DbTag* t = b->tag;
+  int low = -1, high = block_keys(b), result = 1;
+  while (low < high - 1) {
+    int middle = (low + high) / 2;
+    int r = t->compare(block_key(b, middle), key, len);
+    if (r < 0) {
+      low = middle;
+    } else {
+      high = middle;
+      result = r;
+    }
+  }
+  b->cur = high;
+  return result == 0 ? 0 : DB_AFTER;
+}
+
+int block_skip(DbBlock* b, int n) {
+  int last = block_last_position(b);
+  int from = b->cur;
+  int to = from + n;
+  if (to > last) to = last;
+  if (to < 0) to = 0;
+  if (last < 0) to = 0;
+  b->cur = to;
+  return to - from;
+}
+
+long index_block_take(DbIndexFile* x) {
+  unsigned char* h = x->header;
+  long head = long(get32(h + 36));
+  x->header_changed = 1;
+  if (head != 0) {
+    unsigned char link[4];
+    unsigned got = file_read(&x->file, head * 512 + 4, link, 4);
+    if (x->context->error_code < 0) return -1;
+    if (got == 0) {
+      put32(h + 36, 0);
+    } else if (got != 4) {
+      code_error_ex(x->context, e_read, "File Name:", x->file.name, nullptr);
+      return -1;
+    } else {
+      put32(h + 36, get32(link));
+      return head;
+    }
+  }
+  long next = long(get32(h + 32));
+  put32(h + 32, uint32_t(next + x->blocks_per_page));
+  return next;
+}
+
+int index_block_give(DbIndexFile* x, long number) {
+  unsigned char link[4];
+  std::memcpy(link, x->header + 36, 4);
+  if (file_write(&x->file, number * 512 + 4, link, 4) < 0) return -1;
+  put32(x->header + 36, uint32_t(number));
+  x->header_changed = 1;
+  return 0;
+}

@@ -1,0 +1,362 @@
+// The index side of the data-file operations. Key changes happen under the
+// index lock and leave every tag as it was when one of them refuses a key.
+#include "engine/index_data.h"
+
+#include <cstring>
+#include <vector>
+
+#include "engine/expr.h"
+#include "engine/index.h"
+#include "engine/index_internal.h"
+#include "engine/lock.h"
+
+namespace {
+
+DbIndexFile* first_index(DbDataFile* d) { return static_cast<DbIndexFile*>(list_first(&d->indexes)); }
+DbIndexFile* next_index(DbDataFile* d, DbIndexFile* x) {
+  return static_cast<DbIndexFile*>(list_next(&d->indexes, x));
+}
+DbTag* first_tag(DbIndexFile* x) { return static_cast<DbTag*>(list_first(&x->tags)); }
+DbTag* next_tag(DbIndexFile* x, DbTag* t) { return static_cast<DbTag*>(list_next(&x->tags, t)); }
+
+std::vector<DbTag*> all_tags(DbDataFile* d) {
+  std::vector<DbTag*> v;
+  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
+    for (DbTag* t = first_tag(x); t; t = next_tag(x, t)) v.push_back(t);
+  return v;
+}
+
+// Locks the index files not locked yet; *taken lists them for the release.
+int lock_indexes(DbDataFile* d, std::vector<DbIndexFile*>* taken) {
+  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
+    if (x->locked || x->file.exclusive) continue;
+    int rc = index_lock(x);
+    if (rc != 0) return rc;
+    taken->push_back(x);
+  }
+  return 0;
+}
+
+int unlock_indexes(std::vector<DbIndexFile*>& taken) {
+  int rc = 0;
+  for (DbIndexFile* x : taken)
+    if (index_unlock(x) < 0) rc = -1;
+  taken.clear();
+  return rc;
+}
+
+struct Key {
+  unsigned char bytes[512];
+  bool in = false;  // the record belongs in the tag (its filter passes)
+};
+
+int record_key(DbTag* t, Key* k) {
+  int pass = tag_filter_passes(t);
+  if (pass < 0) return -1;
+  k->in = pass == 1;
+  return mdx_record_key(t, k->bytes) < 0 ? -1 : 0;
+}
+
+// Keys of the record in old_record: the expressions read d->record, so the
+// buffers change places for the evaluation.
+int old_record_key(DbDataFile* d, DbTag* t, Key* k) {
+  std::swap(d->record, d->old_record);
+  int rc = record_key(t, k);
+  std::swap(d->record, d->old_record);
+  return rc;
+}
+
+// Quiet step used while undoing: a pending error waits outside.
+void undo(DB_ENGINE* c, int (*op)(DbTag*, const void*, long), DbTag* t, const Key& k, long n) {
+  int saved = code_error_set(c, 0);
+  if (k.in) op(t, k.bytes, n);
+  code_error_set(c, 0);
+  code_error_set(c, saved);
+}
+
+DbTag* seek_tag(DbDataFile* d) {
+  if (d->tag_selected) return d->tag_selected;
+  DbIndexFile* x = first_index(d);
+  return x ? first_tag(x) : nullptr;
+}
+
+// Goes to the record of the tag's current key; a key beyond the record count
+// (another station's append not yet seen) is checked against a fresh count
+// and passed over in direction dir.
+int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
+  for (;;) {
+    if (tag_eof(t)) return data_go_eof(d);
+    long n = tag_recno(t);
+    long count = data_reccount(d);
+    if (count < 0) return -1;
+    if (n > count) {
+      d->header.num_recs = -1;
+      count = data_reccount(d);
+      if (count < 0) return -1;
+    }
+    if (n >= 1 && n <= count) return data_go(d, n);
+    if (tag_skip(t, dir) != dir) return dir > 0 ? data_go_eof(d) : -1;
+    if (passed) ++*passed;
+  }
+}
+
+int refresh(DbDataFile* d) {
+  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
+    if (index_refresh(x) < 0) return -1;
+  return 0;
+}
+
+}  // namespace
+
+int index_data_open(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  if (!d->has_mdx || !c->auto_open) return 0;
+  return index_open(d, nullptr) ? 0 : -1;
+}
+
+int index_data_create(DbDataFile* d, const DbTagInfo* tags) {
+  if (!tags || !tags[0].name) return 0;
+  if (index_create(d, nullptr, tags)) return 0;
+  int rc = code_error_get(d->context);
+  return rc > 0 ? rc : -1;
+}
+
+int index_data_close(DbDataFile* d) {
+  int rc = 0;
+  d->tag_selected = nullptr;
+  while (DbIndexFile* x = first_index(d))
+    if (index_close(x) < 0) rc = -1;
+  return rc;
+}
+
+int index_data_flush(DbDataFile* d) {
+  int rc = 0;
+  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
+    if (index_flush(x) < 0) rc = -1;
+  return rc;
+}
+
+int index_data_lock(DbDataFile* d) {
+  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
+    int rc = index_lock(x);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+int index_data_unlock(DbDataFile* d) {
+  int rc = 0;
+  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
+    if (index_unlock(x) < 0) rc = -1;
+  return rc;
+}
+
+DbTag* index_data_tag_find(DbDataFile* d, const char* name) {
+  DB_ENGINE* c = d->context;
+  int saved = c->report_tag_errors;
+  c->report_tag_errors = 0;
+  DbTag* found = nullptr;
+  for (DbIndexFile* x = first_index(d); x && !found; x = next_index(d, x)) found = index_tag(x, name);
+  c->report_tag_errors = saved;
+  if (!found && c->report_tag_errors) code_error(c, e_tag_name, name);
+  return found;
+}
+
+namespace {
+
+int seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
+  DB_ENGINE* c = d->context;
+  if (data_flush(d) < 0) return -1;
+  if (refresh(d) < 0) return -1;
+  int rc = tag_seek(t, key, len);
+  if (rc < 0) return -1;
+  for (;;) {
+    if (tag_eof(t)) return data_go_eof(d);
+    int go = go_current(d, t, 1, nullptr);
+    if (go != 0) return go;
+    if (data_file_locked(d)) return rc;
+    // Another station may have changed the record since the key was read.
+    Key now;
+    if (mdx_record_key(t, now.bytes) < 0) return -1;
+    unsigned char* stored = tag_key(t);
+    if (stored && t->compare(now.bytes, stored, unsigned(t->header.key_len)) == 0) return rc;
+    int cmp = t->compare(now.bytes, key, len);
+    if (cmp == 0) return 0;
+    if (cmp > 0) return DB_AFTER;
+    if (tag_skip(t, 1) != 1) return data_go_eof(d);
+    rc = DB_AFTER;
+    if (c->error_code < 0) return -1;
+  }
+}
+
+}  // namespace
+
+int index_data_seek(DbDataFile* d, const char* text, int len) {
+  DbTag* t = seek_tag(d);
+  if (!t) return DB_NO_TAG;
+  unsigned char key[512] = {};
+  if (len < 0) len = int(std::strlen(text));
+  unsigned use = unsigned(t->header.key_len);
+  if (t->header.key_type == 'C') {
+    if (len > t->header.key_len) len = t->header.key_len;
+    std::memcpy(key, text, size_t(len));
+    use = unsigned(len);
+  } else {
+    t->value_to_key(key, text, len);
+  }
+  return seek_key(d, t, key, use);
+}
+
+int index_data_seek_double(DbDataFile* d, double value) {
+  DbTag* t = seek_tag(d);
+  if (!t) return DB_NO_TAG;
+  if (!t->double_to_key) return -1;
+  unsigned char key[16] = {};
+  t->double_to_key(key, value);
+  return seek_key(d, t, key, unsigned(t->header.key_len));
+}
+
+int index_data_top(DbDataFile* d) {
+  DbTag* t = d->tag_selected;
+  if (data_flush(d) < 0 || refresh(d) < 0 || tag_top(t) < 0) return -1;
+  return go_current(d, t, 1, nullptr);
+}
+
+int index_data_bottom(DbDataFile* d) {
+  DbTag* t = d->tag_selected;
+  if (data_flush(d) < 0 || refresh(d) < 0 || tag_bottom(t) < 0) return -1;
+  if (tag_eof(t)) return data_go_eof(d);
+  return go_current(d, t, -1, nullptr);
+}
+
+int index_data_skip(DbDataFile* d, long n) {
+  DB_ENGINE* c = d->context;
+  DbTag* t = d->tag_selected;
+  if (data_flush(d) < 0 || refresh(d) < 0) return -1;
+  if (d->eof) {
+    if (n >= 0) return DB_EOF;
+    if (tag_bottom(t) < 0) return -1;
+    if (tag_eof(t)) {
+      data_go_eof(d);
+      d->bof = 1;
+      return DB_BOF;
+    }
+    n++;  // reaching the last key is the first step back
+  } else {
+    // The tag stands on this record's key unless something moved it.
+    Key k;
+    if (mdx_record_key(t, k.bytes) < 0) return -1;
+    unsigned char* stored = tag_key(t);
+    if (tag_recno(t) != d->rec_num || !stored ||
+        t->compare(stored, k.bytes, unsigned(t->header.key_len)) != 0) {
+      int rc = tag_go(t, k.bytes, d->rec_num);
+      if (rc < 0) return -1;
+      if (rc != 0 && n > 0) n--;  // already on the next key
+    }
+  }
+  long moved = n == 0 ? 0 : tag_skip(t, n);
+  if (c->error_code < 0) return -1;
+  if (n > 0 && moved < n) return data_go_eof(d);
+  int dir = n < 0 ? -1 : 1;
+  long passed = 0;
+  int rc = go_current(d, t, dir, &passed);
+  if (rc != 0) return rc;
+  if (n < 0 && moved > n) {
+    d->bof = 1;
+    return DB_BOF;
+  }
+  return 0;
+}
+
+int index_data_append(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  if (!first_index(d)) return 0;
+  std::vector<DbIndexFile*> taken;
+  int rc = lock_indexes(d, &taken);
+  if (rc != 0) {
+    unlock_indexes(taken);
+    return rc;
+  }
+  std::vector<DbTag*> tags = all_tags(d);
+  std::vector<Key> keys(tags.size());
+  size_t i = 0;
+  for (; i < tags.size(); i++) {
+    rc = record_key(tags[i], &keys[i]);
+    if (rc == 0 && keys[i].in) rc = tag_add(tags[i], keys[i].bytes, d->rec_num);
+    if (rc != 0) break;
+  }
+  if (rc != 0) {
+    while (i-- > 0) undo(c, tag_remove, tags[i], keys[i], d->rec_num);
+    int saved = code_error_set(c, 0);
+    unlock_indexes(taken);
+    code_error_set(c, saved);
+    d->rec_num = 0;
+    return rc < 0 ? -1 : rc;
+  }
+  return unlock_indexes(taken);
+}
+
+int index_data_write(DbDataFile* d, long n) {
+  DB_ENGINE* c = d->context;
+  if (!first_index(d)) return 0;
+  if (file_read_all(&d->file, data_record_pos(d, n), d->old_record, d->record_width) < 0) return -1;
+  d->rec_num_old = n;
+  if (std::memcmp(d->old_record, d->record, d->record_width) == 0) return 0;
+  std::vector<DbTag*> tags = all_tags(d);
+  std::vector<Key> olds(tags.size()), news(tags.size());
+  std::vector<DbIndexFile*> taken;
+  bool locked = false;
+  int rc = 0;
+  size_t i = 0;
+  for (; i < tags.size(); i++) {
+    DbTag* t = tags[i];
+    if (record_key(t, &news[i]) < 0 || old_record_key(d, t, &olds[i]) < 0) {
+      rc = -1;
+      break;
+    }
+    if (news[i].in == olds[i].in &&
+        (!news[i].in || t->compare(news[i].bytes, olds[i].bytes, unsigned(t->header.key_len)) == 0)) {
+      olds[i].in = news[i].in = false;  // nothing to change or undo here
+      continue;
+    }
+    if (!locked) {
+      rc = lock_indexes(d, &taken);
+      if (rc != 0) break;
+      locked = true;
+    }
+    if (olds[i].in) {
+      rc = tag_remove(t, olds[i].bytes, n);
+      if (rc == DB_NO_RECORD) rc = 0;  // not there: nothing to remove
+      if (rc != 0) break;
+    }
+    if (news[i].in) {
+      rc = tag_add(t, news[i].bytes, n);
+      if (rc != 0) {
+        undo(c, tag_add, t, olds[i], n);
+        break;
+      }
+    }
+  }
+  if (rc != 0 && i < tags.size()) {
+    while (i-- > 0) {
+      undo(c, tag_remove, tags[i], news[i], n);
+      undo(c, tag_add, tags[i], olds[i], n);
+    }
+  }
+  int saved = code_error_set(c, 0);
+  int unlocked = unlock_indexes(taken);
+  code_error_set(c, saved);
+  d->rec_num_old = -1;
+  if (rc != 0) return rc < 0 ? -1 : rc;
+  return unlocked;
+}
+
+int index_data_reindex(DbDataFile* d) {
+  if (!first_index(d)) return 0;
+  int rc = data_lock_file(d);
+  if (rc != 0) return rc;
+  rc = index_data_lock(d);
+  if (rc != 0) return rc;
+  for (DbIndexFile* x = first_index(d); x && rc == 0; x = next_index(d, x)) rc = index_rebuild(x);
+  return rc < 0 ? -1 : rc;
+}

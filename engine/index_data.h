@@ -1,0 +1,26 @@
+// What the data-file operations ask of the index files: opening and creating
+// the production index, closing, locking and flushing the index files, keys
+// kept on append and write, seek and movement in tag order, reindexing.
+#pragma once
+
+#include "engine/data.h"
+
+int index_data_open(DbDataFile* d);  // the production index when the header flags one
+int index_data_create(DbDataFile* d, const DbTagInfo* tags);
+int index_data_close(DbDataFile* d);
+int index_data_flush(DbDataFile* d);
+int index_data_lock(DbDataFile* d);
+int index_data_unlock(DbDataFile* d);
+DbTag* index_data_tag_find(DbDataFile* d, const char* name);
+int index_data_seek(DbDataFile* d, const char* text, int len);
+int index_data_seek_double(DbDataFile* d, double value);
+// Tag order: top, bottom and skip when a tag is selected.
+int index_data_top(DbDataFile* d);
+int index_data_bottom(DbDataFile* d);
+int index_data_skip(DbDataFile* d, long n);
+// Keys of the record just placed at d->rec_num by an append: 0, 20 or an error,
+// with every tag as before on failure.
+int index_data_append(DbDataFile* d);
+// Keys of record n before the record buffer is written over it.
+int index_data_write(DbDataFile* d, long n);
+int index_data_reindex(DbDataFile* d);

@@ -1,0 +1,394 @@
+// Opening, creating, flushing, locking and closing production index files,
+// and noticing changes made by other stations.
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include "engine/convert.h"
+#include "engine/expr.h"
+#include "engine/index.h"
+#include "engine/index_internal.h"
+#include "engine/lock.h"
+
+namespace {
+
+// The index file's name: the data file's with extension MDX, or the given one
+// with MDX added when it has no extension.
+bool index_name(DbDataFile* d, const char* name, char* out, int size) {
+  const char* base = name ? name : d->file.name;
+  if (!base || int(std::strlen(base)) >= size) return false;
+  std::strcpy(out, base);
+  return file_name_ext(out, size, "MDX", name == nullptr) == 0;
+}
+
+DbIndexFile* new_index(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  auto* x = static_cast<DbIndexFile*>(mem_pool_alloc(c, &c->index_pool, c->first_index,
+                                                      sizeof(DbIndexFile), c->expand_index, 0));
+  if (!x) {
+    code_error(c, e_memory, nullptr);
+    return nullptr;
+  }
+  x->file.handle = -1;
+  x->data = d;
+  x->context = c;
+  return x;
+}
+
+void free_tag(DbTag* t) {
+  tag_release(t);
+  expr_free(t->expr);
+  expr_free(t->filter);
+  t->expr = t->filter = nullptr;
+  mem_pool_give(t->context->tag_pool, t);
+}
+
+// Gives everything of a failed or closed index back; the file is closed.
+void discard(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  while (auto* t = static_cast<DbTag*>(list_pop(&x->tags))) free_tag(t);
+  if (x->block_pool) mem_pool_release(x->block_pool);
+  x->block_pool = nullptr;
+  if (x->file.handle != -1) file_close(&x->file);
+  if (list_contains(&x->data->indexes, x)) list_remove(&x->data->indexes, x);
+  mem_pool_give(c->index_pool, x);
+}
+
+DbTag* new_tag(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  auto* t = static_cast<DbTag*>(
+      mem_pool_alloc(c, &c->tag_pool, c->first_tags, sizeof(DbTag), c->expand_tags, 0));
+  if (!t) {
+    code_error(c, e_memory, nullptr);
+    return nullptr;
+  }
+  t->index = x;
+  t->context = c;
+  t->header.root = -1;
+  list_add(&x->tags, t);
+  return t;
+}
+
+bool make_block_pool(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  x->block_pool = mem_pool_create(c, c->first_blocks, unsigned(sizeof(DbBlock) + x->block_size),
+                                  c->expand_blocks, 1);
+  if (!x->block_pool) code_error(c, e_memory, "b_alloc()");
+  return x->block_pool != nullptr;
+}
+
+// A filter must give a logical result on the current record.
+bool filter_is_logical(DbTag* t) {
+  if (expr_type(t->filter) == 'L') return true;
+  code_error_ex(t->context, e_index, "Filter should be Logical", t->index->file.name, nullptr);
+  return false;
+}
+
+int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
+  DB_ENGINE* c = x->context;
+  DbTag* t = new_tag(x);
+  if (!t) return -1;
+  t->header_pos = long(mdx_get32(entry)) * 512;
+  unsigned char block[DB_MDX_FILTER_AT + DB_MDX_EXPR_LEN];
+  if (file_read_all(&x->file, t->header_pos, block, sizeof block) < 0) return -1;
+  mdx_header_decode(&t->header, block);
+  t->header.root = -1;
+  std::memcpy(t->name, entry + 4, 10);
+  t->name[10] = 0;
+  str_trim_len(t->name, 10);
+  str_upper(t->name);
+  char text[DB_MDX_EXPR_LEN + 1];
+  std::memcpy(text, block + 24, DB_MDX_EXPR_LEN);
+  text[DB_MDX_EXPR_LEN] = 0;
+  str_trim_len(text, int(std::strlen(text)));
+  t->expr = expr_parse(x->data, text);
+  if (!t->expr) return -1;
+  if (expr_key_len(t->expr) != t->header.key_len)
+    return code_error_ex(c, e_index, "File Name:", x->file.name, nullptr);
+  if (tag_routines_set(t, t->header.key_type) < 0) return -1;
+  // The action is not stored; every unique tag of the program refuses with status 20.
+  t->unique_action = t->header.unique_flag ? int(DB_UNIQUE) : 0;
+  if (block[245] == 1) {
+    std::memcpy(text, block + DB_MDX_FILTER_AT, DB_MDX_EXPR_LEN);
+    text[DB_MDX_EXPR_LEN] = 0;
+    str_trim_len(text, int(std::strlen(text)));
+    if (text[0]) {
+      t->filter_flag = block[246];
+      t->filter = expr_parse(x->data, text);
+      if (!t->filter) return -1;
+      if (!filter_is_logical(t)) return -1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+DbIndexFile* index_open(DbDataFile* d, const char* name) {
+  if (!d) return nullptr;
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return nullptr;
+  char path[1024];
+  if (!index_name(d, name, path, sizeof path)) {
+    code_error_ex(c, e_open, "File Name:", name ? name : "", nullptr);
+    return nullptr;
+  }
+  DbIndexFile* x = new_index(d);
+  if (!x) return nullptr;
+  if (file_open(&x->file, c, path, 1) != 0) {
+    mem_pool_give(c->index_pool, x);
+    return nullptr;
+  }
+  list_add(&d->indexes, x);
+  unsigned char* h = x->header;
+  if (file_read_all(&x->file, 0, h, DB_MDX_HEADER_LEN) < 0) {
+    discard(x);
+    return nullptr;
+  }
+  x->blocks_per_page = int(mdx_get16(h + 20));
+  x->block_size = int(mdx_get16(h + 22));
+  int tags = int(mdx_get16(h + 28));
+  if (x->blocks_per_page < 1 || x->blocks_per_page > 63 ||
+      x->block_size != x->blocks_per_page * 512 || tags > DB_MDX_MAX_TAGS ||
+      mdx_get32(h + 32) < 1) {
+    code_error_ex(c, e_index, "File Name:", path, nullptr);
+    discard(x);
+    return nullptr;
+  }
+  x->production = h[24] == 1;
+  if (!make_block_pool(x)) {
+    discard(x);
+    return nullptr;
+  }
+  unsigned char table[DB_MDX_MAX_TAGS * DB_MDX_TAG_ENTRY];
+  if (file_read_all(&x->file, DB_MDX_TAG_TABLE, table, sizeof table) < 0) {
+    discard(x);
+    return nullptr;
+  }
+  for (int i = 0; i < tags; i++) {
+    if (init_tag_from_entry(x, table + i * DB_MDX_TAG_ENTRY) < 0) {
+      discard(x);
+      return nullptr;
+    }
+  }
+  file_set_read_buffer(&x->file, c->read_buffering);
+  return x;
+}
+
+DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs) {
+  if (!d) return nullptr;
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return nullptr;
+  if (c->error_code > 0) c->error_code = 0;
+  bool was_locked = data_file_locked(d);
+  int rc = data_lock_file(d);
+  if (rc != 0) return nullptr;
+  auto unlock_data = [&] {
+    if (!was_locked) data_unlock_file(d);
+  };
+  char path[1024];
+  if (!index_name(d, name, path, sizeof path)) {
+    code_error_ex(c, e_create, "File Name:", name ? name : "", nullptr);
+    unlock_data();
+    return nullptr;
+  }
+  DbIndexFile* x = new_index(d);
+  if (!x) {
+    unlock_data();
+    return nullptr;
+  }
+  if (file_create(&x->file, c, path, 1) != 0) {
+    mem_pool_give(c->index_pool, x);
+    unlock_data();
+    return nullptr;
+  }
+  list_add(&d->indexes, x);
+  // A failed create leaves no file behind that could pass for an index.
+  auto fail = [&]() -> DbIndexFile* {
+    int saved = code_error_set(c, 0);
+    discard(x);
+    file_remove(path);
+    code_error_set(c, saved);
+    unlock_data();
+    return nullptr;
+  };
+  unsigned char* h = x->header;
+  std::memset(h, 0, DB_MDX_HEADER_LEN);
+  h[0] = 2;
+  date_stamp(h + 44);
+  x->production = name == nullptr;
+  h[24] = x->production ? 1 : 0;
+  h[25] = 48;
+  mdx_put16(h + 26, DB_MDX_TAG_ENTRY);
+  char base[32];
+  file_name_piece(base, sizeof base, d->file.name, 0, 0);
+  std::strncpy(reinterpret_cast<char*>(h + 4), base, 12);
+  x->blocks_per_page = c->cache_block_size / 512;
+  if (x->blocks_per_page < 1) x->blocks_per_page = 1;
+  if (x->blocks_per_page > 63) x->blocks_per_page = 63;
+  x->block_size = x->blocks_per_page * 512;
+  mdx_put16(h + 20, unsigned(x->blocks_per_page));
+  mdx_put16(h + 22, unsigned(x->block_size));
+  mdx_put32(h + 32, 1);
+  if (!make_block_pool(x)) return fail();
+  int n = 0;
+  for (; defs && defs[n].name; n++) {
+    if (n == DB_MDX_MAX_TAGS) {
+      code_error_ex(c, e_index, "Too many tags", path, nullptr);
+      return fail();
+    }
+    DbTag* t = new_tag(x);
+    if (!t) return fail();
+    str_copy_max(t->name, defs[n].name, sizeof t->name);
+    str_upper(t->name);
+    t->header.key_format = 0x10;
+    t->unique_action = defs[n].unique;
+    if (defs[n].unique) {
+      t->header.key_format |= 0x40;
+      t->header.unique_flag = 0x4000;
+    }
+    if (defs[n].descending) t->header.key_format |= 0x08;
+    t->expr = expr_parse(d, defs[n].expression);
+    if (!t->expr) return fail();
+    if (defs[n].filter && defs[n].filter[0]) {
+      t->filter = expr_parse(d, defs[n].filter);
+      if (!t->filter) return fail();
+      if (!filter_is_logical(t)) return fail();
+    }
+  }
+  mdx_put16(h + 28, unsigned(n));
+  rc = index_rebuild(x);
+  if (rc != 0) {
+    if (rc > 0) c->error_code = DB_UNIQUE;
+    return fail();
+  }
+  if (x->production) {
+    d->has_mdx = 1;
+    unsigned char one = 1;
+    if (file_write(&d->file, 28, &one, 1) < 0) return fail();
+  }
+  unlock_data();
+  return x;
+}
+
+int index_flush(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (x->header_changed) {
+    if (file_write(&x->file, 0, x->header, DB_MDX_HEADER_LEN) < 0) return -1;
+    x->header_changed = 0;
+  }
+  for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+       t = static_cast<DbTag*>(list_next(&x->tags, t))) {
+    if (t->version_changed) {
+      if (file_write(&x->file, t->header_pos + 20, &t->header.version, 1) < 0) return -1;
+      t->version_changed = 0;
+    }
+    if (t->filter_flag_changed) {
+      unsigned char flag = t->filter_flag ? 1 : 0;
+      if (file_write(&x->file, t->header_pos + 246, &flag, 1) < 0) return -1;
+      t->filter_flag_changed = 0;
+    }
+    if (tag_flush(t) < 0) return -1;
+  }
+  return 0;
+}
+
+int index_lock(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (x->locked) return 0;
+  int rc = file_lock(&x->file, DB_INDEX_LOCK_BYTE, 1);
+  if (rc != 0) return rc;
+  if (index_refresh(x) < 0) {
+    int saved = code_error_set(c, 0);
+    file_unlock(&x->file, DB_INDEX_LOCK_BYTE, 1);
+    code_error_set(c, saved);
+    return -1;
+  }
+  x->locked = 1;
+  return 0;
+}
+
+int index_unlock(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  DbLock lock(c);
+  if (!x->locked) return 0;
+  int rc = index_flush(x);
+  x->locked = 0;
+  if (file_unlock(&x->file, DB_INDEX_LOCK_BYTE, 1) < 0) rc = -1;
+  return rc;
+}
+
+int index_refresh(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (x->locked || x->file.exclusive) return 0;
+  // An index still being created has nothing to re-read.
+  long len = file_len(&x->file);
+  if (len < 0) return -1;
+  if (len < DB_MDX_TAG_TABLE) return 0;
+  // Our own pending changes go out first, so the comparison sees only others'.
+  if (index_flush(x) < 0) return -1;
+  unsigned char h[DB_MDX_HEADER_LEN];
+  if (file_read_all(&x->file, 0, h, sizeof h) < 0) return -1;
+  int changed = std::memcmp(h, x->header, sizeof h) != 0;
+  std::memcpy(x->header, h, sizeof h);
+  x->header_changed = 0;
+  for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+       t = static_cast<DbTag*>(list_next(&x->tags, t))) {
+    unsigned char v[247];
+    if (file_read_all(&x->file, t->header_pos, v, sizeof v) < 0) return -1;
+    if (v[20] != t->header.version || changed) {
+      // Cached blocks may be stale: drop them and read the root afresh.
+      tag_flush(t);
+      mdx_drop_buffers(t);
+      t->header.version = v[20];
+      t->header.root = -1;
+      t->filter_flag = t->filter ? v[246] : 0;
+      changed = 1;
+    }
+  }
+  return changed;
+}
+
+int index_close(DbIndexFile* x) {
+  if (!x) return -1;
+  DB_ENGINE* c = x->context;
+  DbLock lock(c);
+  int saved_attempts = c->lock_attempts;
+  c->lock_attempts = -1;
+  int rc = 0;
+  DbDataFile* d = x->data;
+  if (d->record_changed && d->rec_num > 0 && data_flush(d) < 0) rc = -1;
+  if (index_flush(x) < 0) rc = -1;
+  if (index_unlock(x) < 0) rc = -1;
+  if (d->tag_selected && d->tag_selected->index == x) d->tag_selected = nullptr;
+  discard(x);
+  c->lock_attempts = saved_attempts;
+  return c->error_code < 0 ? -1 : rc;
+}
+
+DbTag* index_tag(DbIndexFile* x, const char* name) {
+  DB_ENGINE* c = x->context;
+  DbLock lock(c);
+  char want[11];
+  str_copy_max(want, name, sizeof want);
+  str_trim_len(want, int(std::strlen(want)));
+  str_upper(want);
+  for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+       t = static_cast<DbTag*>(list_next(&x->tags, t)))
+    if (std::strcmp(t->name, want) == 0) return t;
+  if (c->report_tag_errors) code_error(c, e_tag_name, name);
+  return nullptr;
+}
+
+const char* tag_name(DbTag* t) { return t->name; }
+int tag_key_type(DbTag* t) { return t->header.key_type; }
+int tag_unique(DbTag* t) { return t->header.unique_flag ? t->unique_action : 0; }
+int tag_descending(DbTag* t) { return t->header.key_format & 0x08 ? 10 : 0; }

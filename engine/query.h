@@ -1,0 +1,34 @@
+// Query parts and bitmaps: a relation's filter split into the operands of its
+// top-level .AND., ordered so that those needing fewer data files are tested
+// first, and a bitmap over the master's record numbers built from the index
+// tags whose keys the filter compares with constants.
+#pragma once
+
+#include <vector>
+
+#include "engine/relate.h"
+
+struct DbQueryParts {
+  DbRelation* relation = nullptr;
+  DbExpr* expr = nullptr;
+  std::vector<int> parts;                          // last operation of each part, in test order
+  std::vector<std::vector<DbRelateNode*>> nodes;  // the nodes each part reads
+};
+
+DbQueryParts* query_parts_create(DbRelation* r, DbExpr* expr);
+void query_parts_free(DbQueryParts* q);
+int query_parts_prepare(DbQueryParts* q);
+int query_parts_order(DbQueryParts* q);
+int query_parts_eval(DbQueryParts* q);
+
+// Builds the top node's bitmap; 0 built or not needed, -1 none could be built.
+int query_bitmap_build(DbQueryParts* q);
+
+// A bitmap without bit memory lets every record pass. Record numbers beyond
+// what it covered when built were added later and do not pass.
+int bitmap_test(DbFlags* bitmap, long recno);
+// Distance from recno to the next record number that passes, forward
+// (direction > 0) or backward; 0 when there is none.
+long bitmap_next(DbFlags* bitmap, long recno, int direction);
+
+int code_options();

@@ -1,0 +1,103 @@
+// Relations: a master data file walked in tag or record order, limited by a
+// dBASE filter (the query), optionally sorted, with slave data files
+// positioned on the records that match each master record. The program's
+// table classes select every set of records through a relation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/data.h"
+#include "engine/expr.h"
+#include "engine/sort.h"
+
+struct DbRelation;
+struct DbQueryParts;
+
+enum : int {
+  DB_RELATE_EXACT = 108,
+  DB_RELATE_SCAN = 109,
+  DB_RELATE_APPROX = 110,
+  DB_RELATE_SORT_SKIP = 120,  // a scan node outside the sorted set
+  DB_RELATE_BLANK = 105,      // no match: slave on a blank record
+  DB_RELATE_SKIP = 106,       // no match: pass the master record over
+  DB_RELATE_TERMINATE = 107,  // no match: end the walk
+  DB_RELATE_MOVED = 104,      // internal: moved within a scan
+};
+
+struct DbRelateNode {
+  DbExpr* master_expr = nullptr;  // none for the top node
+  int key_len = 0;
+  DbTag* slave_tag = nullptr;  // none: the expression gives a record number
+  int match_mode = DB_RELATE_EXACT;
+  int sort_type = DB_RELATE_EXACT;
+  int error_action = DB_RELATE_BLANK;
+  std::string scan_key;
+  int read = 0;
+  int scan_pending = 0;  // blank while an earlier scan sibling delivers
+  DbDataFile* data = nullptr;
+  DbRelateNode* master = nullptr;
+  std::vector<DbRelateNode*> slaves;
+  DbFlags bitmap{};
+  DbRelation* relation = nullptr;
+  DB_ENGINE* context = nullptr;
+};
+
+struct DbRelation {
+  DbRelateNode top;
+  std::vector<DbRelateNode*> sort_nodes;  // nodes whose records enter the sorted set
+  std::vector<DbRelateNode*> scan_list;   // scan nodes, slaves before masters, then top
+  std::string query_text;                 // empty: no query
+  int locked = 0;
+  DbSort sort{};
+  int sort_active = 0;
+  DbExpr* sort_expr = nullptr;
+  std::string sort_text;
+  std::vector<int32_t> recnos;  // record-number sets taken from the sort, one per entry
+  int bitmaps_disabled = 0;
+  int sort_eof = 0;
+  long sort_got = 0;    // entries taken from the sort
+  long sort_pos = 0;    // current entry of the sorted set (1-based)
+  long sort_count = 0;  // entries of the sorted set
+  DbQueryParts* query = nullptr;
+  int initialised = 0;
+  int state = 0;  // 'x' building the sorted set, 'y' ready
+  int skip_backward = 0;
+  int moving_back = 0;  // the current move goes backward: scans start at their last match
+};
+
+DbRelation* relate_init(DbDataFile* data);
+DbRelateNode* relate_create_slave(DbRelateNode* master, DbDataFile* slave, const char* expr,
+                                  DbTag* tag);
+int relate_match_set(DbRelateNode* node, int mode);
+int relate_error_action_set(DbRelateNode* node, int action);
+int relate_query_set(DbRelation* r, const char* text);
+int relate_sort_set(DbRelation* r, const char* text);
+int relate_skip_enable(DbRelation* r, int flag);
+
+int relate_top(DbRelation* r);
+int relate_bottom(DbRelation* r);
+int relate_skip(DbRelation* r, long n);
+int relate_eof(DbRelateNode* node);
+int relate_next(DbRelateNode** node);
+
+int relate_unlock(DbRelation* r);
+int relate_free(DbRelation* r, int close_files);
+
+// Shared by the relation files.
+void relate_reset(DbRelation* r);
+int relate_read_node(DbRelateNode* node);
+int relate_read_nodes(DbRelateNode* node);
+void relate_blank_node(DbRelateNode* node);
+int relate_build_sort(DbRelation* r);
+int relate_sort_read(DbRelation* r, long n);
+
+// What the relation and the bitmaps need of a tag.
+int relate_tag_type(DbTag* tag);  // 'C', 'D' or 'N'
+int relate_tag_key_len(DbTag* tag);
+int relate_tag_seek(DbTag* tag, const char* key, int len);  // 0 found, 2 not, -1 error
+int relate_tag_eof(DbTag* tag);
+long relate_tag_recno(DbTag* tag);
+const char* relate_tag_key(DbTag* tag);
+long relate_tag_skip(DbTag* tag, long n);

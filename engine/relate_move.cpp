@@ -1,0 +1,364 @@
+// Moving a relation: preparing it, going to the first or last qualifying
+// master record, skipping, and positioning the slaves on their matches.
+#include <cmath>
+#include <cstring>
+
+#include "engine/convert.h"
+#include "engine/lock.h"
+#include "engine/query.h"
+#include "engine/relate.h"
+
+namespace {
+
+bool is_top(const DbRelateNode* n) { return n->master == nullptr; }
+
+// Goes to record n when it exists; 5 when it does not, without an error.
+int go_existing(DbDataFile* d, long n) {
+  long count = data_reccount(d);
+  if (count < 0) return -1;
+  if (n < 1 || n > count) return DB_NO_RECORD;
+  return data_go(d, n);
+}
+
+void clear_reads(DbRelateNode* node) {
+  for (DbRelateNode* s : node->slaves) {
+    s->read = 0;
+    s->scan_pending = 0;
+    clear_reads(s);
+  }
+}
+
+void blank_tree(DbRelateNode* node) {
+  for (DbRelateNode* s : node->slaves) relate_blank_node(s);
+}
+
+// The slave has no match: its error action decides.
+int no_match(DbRelateNode* node) {
+  DB_ENGINE* c = node->context;
+  switch (node->error_action) {
+    case DB_RELATE_SKIP:
+      return DB_RELATE_101;
+    case DB_RELATE_TERMINATE:
+      if (c->index_option_a) return code_error(c, e_lookup_err, data_alias(node->data));
+      return DB_RELATE_END;
+    default:
+      if (data_go_eof(node->data) < 0) return -1;
+      node->read = 1;
+      return 0;
+  }
+}
+
+// The key of the current scan record still equals the key sought.
+bool scan_key_holds(DbRelateNode* node) {
+  const char* k = relate_tag_key(node->slave_tag);
+  return k && std::memcmp(k, node->scan_key.data(), node->scan_key.size()) == 0;
+}
+
+int lock_all(DbRelateNode* node) {
+  int rc = data_lock_file(node->data);
+  if (rc != 0) return rc;
+  for (DbRelateNode* s : node->slaves)
+    if ((rc = lock_all(s)) != 0) return rc;
+  return 0;
+}
+
+void unlock_all(DbRelateNode* node) {
+  data_unlock(node->data);
+  for (DbRelateNode* s : node->slaves) unlock_all(s);
+}
+
+int lock_relation(DbRelation* r) {
+  DB_ENGINE* c = r->top.context;
+  for (int tries = 1;; tries++) {
+    int rc = lock_all(&r->top);
+    if (rc == 0) {
+      r->locked = 1;
+      return 0;
+    }
+    unlock_all(&r->top);
+    if (rc < 0) return rc;
+    if (c->lock_attempts >= 0 && tries >= (c->lock_attempts > 1 ? c->lock_attempts : 1))
+      return DB_LOCKED;
+    code_yield();
+  }
+}
+
+void build_scan_list(DbRelation* r, DbRelateNode* node) {
+  for (DbRelateNode* s : node->slaves) build_scan_list(r, s);
+  if (!is_top(node) && node->match_mode == DB_RELATE_SCAN) r->scan_list.push_back(node);
+}
+
+int prepare(DbRelation* r) {
+  DB_ENGINE* c = r->top.context;
+  if (c->read_lock && !r->locked) {
+    int rc = lock_relation(r);
+    if (rc != 0) return rc;
+  }
+  if (!r->query_text.empty()) {
+    DbExpr* e = expr_parse(r->top.data, r->query_text.c_str());
+    if (!e) return -1;
+    if (expr_type(e) != 'L') {
+      expr_free(e);
+      code_error_ex(c, e_result, "relate_top()", "Expecting logical result.", nullptr);
+      return -1;
+    }
+    r->query = query_parts_create(r, e);
+    if (!r->query) return -1;
+    if (query_parts_prepare(r->query) < 0) {
+      if (c->error_code < 0) return -1;
+      r->bitmaps_disabled = 1;
+    }
+    if (query_parts_order(r->query) < 0) return -1;
+  }
+  r->scan_list.clear();
+  build_scan_list(r, &r->top);
+  r->scan_list.push_back(&r->top);
+  r->initialised = 1;
+  if (!r->sort_text.empty()) return relate_build_sort(r);
+  return 0;
+}
+
+// The master's next record its bitmap lets pass, by its selected tag or in
+// record order; from_end starts at the first (or last) record. 0, 3 or 4.
+int master_step(DbRelation* r, int dir, bool from_end) {
+  DbDataFile* d = r->top.data;
+  DbFlags* bm = &r->top.bitmap;
+  bool by_tag = data_tag_selected(d) != nullptr;
+  int rc;
+  if (!bm->bits || by_tag) {
+    rc = from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
+    while (rc == 0 && !bitmap_test(bm, data_recno(d))) rc = data_skip(d, dir);
+    return rc;
+  }
+  // Record order over the bitmap: jump to the next record whose bit passes.
+  long from;
+  if (from_end) from = dir > 0 ? 0 : static_cast<long>(bm->max_index) + 1;
+  else from = data_recno(d);
+  if (!from_end && data_eof(d) && dir < 0) from = static_cast<long>(bm->max_index) + 1;
+  long dist = bitmap_next(bm, from, dir);
+  if (dist == 0) {
+    if (dir > 0) {
+      data_go_eof(d);
+      return DB_EOF;
+    }
+    return DB_BOF;
+  }
+  rc = go_existing(d, from + dist * dir);
+  if (rc == DB_NO_RECORD) {  // packed or cut by another station since
+    data_go_eof(d);
+    return dir > 0 ? DB_EOF : DB_BOF;
+  }
+  return rc;
+}
+
+// Moves a scan node to its next (or previous) record with the key it
+// sought; 104 moved, 3 the scan is used up.
+int scan_step(DbRelateNode* node, int dir) {
+  if (node->scan_pending) {
+    node->scan_pending = 0;
+    int rc = relate_read_node(node);
+    if (rc < 0 || rc == DB_RELATE_END) return rc;
+    return rc == 0 && !data_eof(node->data) ? int(DB_RELATE_MOVED) : int(DB_EOF);
+  }
+  if (!node->slave_tag || data_eof(node->data) || node->scan_key.empty()) return DB_EOF;
+  for (;;) {
+    if (relate_tag_skip(node->slave_tag, dir) != dir) return DB_EOF;
+    if (!scan_key_holds(node)) return DB_EOF;
+    long rec = relate_tag_recno(node->slave_tag);
+    if (!bitmap_test(&node->bitmap, rec)) return DB_EOF;
+    int rc = go_existing(node->data, rec);
+    if (rc < 0) return rc;
+    if (rc != 0) return DB_EOF;
+    return DB_RELATE_MOVED;
+  }
+}
+
+// One move of the relation in a direction: 0 moved, 3 or 4 at the end.
+int advance(DbRelation* r, int dir) {
+  r->moving_back = dir < 0;
+  for (DbRelateNode* node : r->scan_list) {
+    bool in_sort = r->state == 'y' && node->sort_type == DB_RELATE_EXACT;
+    if (is_top(node) || in_sort) {
+      clear_reads(&r->top);
+      if (r->state == 'y') return relate_sort_read(r, r->sort_pos + dir);
+      return master_step(r, dir, false);
+    }
+    // A scan outside the sorted set runs when the set is read, not while it
+    // is built, or each of its records would enter the set once more.
+    if (r->state == 'x' && node->sort_type == DB_RELATE_SORT_SKIP) continue;
+    int rc = scan_step(node, dir);
+    if (rc < 0 || rc == DB_RELATE_END) return rc;
+    if (rc == DB_RELATE_MOVED) {
+      node->read = 1;
+      clear_reads(node);
+      return 0;
+    }
+    relate_blank_node(node);
+  }
+  return DB_EOF;
+}
+
+// Tests the current records: 1 they qualify, 0 not, 90 or an error.
+int accept(DbRelation* r) {
+  if (r->query) {
+    int rc = query_parts_eval(r->query);
+    if (rc != 1) return rc;
+  }
+  int rc = relate_read_nodes(&r->top);
+  if (rc == DB_RELATE_101) return 0;
+  return rc < 0 || rc == DB_RELATE_END ? rc : 1;
+}
+
+// Positions on the first (dir 1) or last (dir -1) qualifying record.
+int relate_end(DbRelation* r, int dir) {
+  DbDataFile* d = r->top.data;
+  r->moving_back = dir < 0;
+  r->top.slave_tag = data_tag_selected(d);
+  if (!r->initialised) {
+    int rc = prepare(r);
+    if (rc != 0) return rc;
+  }
+  clear_reads(&r->top);
+  int rc;
+  if (r->state == 'y') {
+    if (dir > 0) {
+      rc = relate_sort_read(r, 1);
+    } else {
+      // The last entry: take every entry from the sort first.
+      rc = relate_sort_read(r, r->sort_count);
+    }
+  } else {
+    rc = master_step(r, dir, true);
+  }
+  if (rc != 0) return rc;
+  rc = accept(r);
+  if (rc < 0 || rc == DB_RELATE_END) return rc;
+  if (rc == 0) return relate_skip(r, dir);
+  return 0;
+}
+
+}  // namespace
+
+void relate_blank_node(DbRelateNode* node) {
+  data_go_eof(node->data);
+  node->read = 1;
+  blank_tree(node);
+}
+
+// Positions one slave on the record matching its master's current record:
+// 0, 101 pass the master over, 90 terminated, or an error.
+int relate_read_node(DbRelateNode* node) {
+  if (is_top(node)) return 0;
+  DbDataFile* s = node->data;
+  if (node->slave_tag) {
+    char* key = nullptr;
+    int len = expr_key_eval(node->master_expr, &key);
+    if (len < 0) return -1;
+    if (len > node->key_len) len = node->key_len;
+    if (node->match_mode == DB_RELATE_SCAN) node->scan_key.assign(key, static_cast<size_t>(len));
+    int rc = relate_tag_seek(node->slave_tag, key, len);
+    if (rc < 0) return -1;
+    bool usable = rc == 0 || node->match_mode == DB_RELATE_APPROX;
+    if (usable && !relate_tag_eof(node->slave_tag)) {
+      if (rc == 0 && node->match_mode == DB_RELATE_SCAN && node->relation->moving_back) {
+        // Moving backward, a scan starts at the last record with its key.
+        while (relate_tag_skip(node->slave_tag, 1) == 1) {
+          if (!scan_key_holds(node)) {
+            relate_tag_skip(node->slave_tag, -1);
+            break;
+          }
+        }
+      }
+      long rec = relate_tag_recno(node->slave_tag);
+      if (!bitmap_test(&node->bitmap, rec)) return DB_RELATE_101;
+      rc = go_existing(s, rec);
+      if (rc < 0) return rc;
+      if (rc == 0) {
+        node->read = 1;
+        return 0;
+      }
+    } else if (node->match_mode == DB_RELATE_APPROX) {
+      if (data_go_eof(s) < 0) return -1;
+      node->read = 1;
+      return 0;
+    }
+    return no_match(node);
+  }
+  double v = expr_double(node->master_expr);
+  if (node->context->error_code < 0) return -1;
+  long rec = std::isfinite(v) && std::fabs(v) < 2.0e9 ? static_cast<long>(v) : 0;
+  int rc = go_existing(s, rec);
+  if (rc < 0) return rc;
+  if (rc == 0) {
+    node->read = 1;
+    return 0;
+  }
+  if (node->match_mode == DB_RELATE_APPROX) {
+    if (data_go_eof(s) < 0) return -1;
+    node->read = 1;
+    return 0;
+  }
+  return no_match(node);
+}
+
+// Reads every slave not yet read, depth first. Among scan siblings only the
+// first that finds a record is followed; later ones wait, blank.
+int relate_read_nodes(DbRelateNode* node) {
+  bool scan_found = false;
+  for (DbRelateNode* s : node->slaves) {
+    if (!s->read) {
+      if (s->match_mode == DB_RELATE_SCAN && scan_found) {
+        relate_blank_node(s);
+        s->scan_pending = 1;
+        continue;
+      }
+      int rc = relate_read_node(s);
+      if (rc != 0) return rc;
+    }
+    if (s->match_mode == DB_RELATE_SCAN && !s->scan_pending && !data_eof(s->data))
+      scan_found = true;
+    int rc = relate_read_nodes(s);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+int relate_top(DbRelation* r) {
+  if (!r) return -1;
+  DB_ENGINE* c = r->top.context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (r->state == 'y' && !r->skip_backward) relate_reset(r);
+  return relate_end(r, 1);
+}
+
+int relate_bottom(DbRelation* r) {
+  if (!r) return -1;
+  DB_ENGINE* c = r->top.context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (!r->skip_backward) {
+    relate_reset(r);
+    r->skip_backward = 1;
+  }
+  return relate_end(r, -1);
+}
+
+int relate_skip(DbRelation* r, long n) {
+  if (!r) return -1;
+  DB_ENGINE* c = r->top.context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (n < 0 && !r->skip_backward) return -1;
+  if (!r->initialised) return -1;
+  int dir = n < 0 ? -1 : 1;
+  long steps = n < 0 ? -n : n;
+  while (steps > 0) {
+    int rc = advance(r, dir);
+    if (rc != 0) return rc;
+    rc = accept(r);
+    if (rc < 0 || rc == DB_RELATE_END) return rc;
+    if (rc == 1) steps--;
+  }
+  return 0;
+}

@@ -1,0 +1,302 @@
+// The sort engine: memory units, spilled runs and the merge. Entries are laid
+// out as key, sequence number (4 bytes, native order) and info.
+#include "engine/sort.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/engine.h"
+
+namespace {
+
+uint32_t seq_of(const DbSort* s, const char* e) {
+  uint32_t v;
+  std::memcpy(&v, e + s->sort_len, 4);
+  return v;
+}
+
+// Key order, ties broken by sequence number: a stable order by key.
+int entry_compare(const DbSort* s, const char* a, const char* b) {
+  int r = s->compare(a, b, s->sort_len);
+  if (r != 0) return r;
+  uint32_t x = seq_of(s, a), y = seq_of(s, b);
+  return x < y ? -1 : x > y ? 1 : 0;
+}
+
+int out_of_memory(DbSort* s) {
+  DB_ENGINE* c = s->context;
+  sort_free(s);
+  return code_error(c, e_memory, "Sorting");
+}
+
+bool remember_unit(DbSort* s, char* unit) {
+  if (s->unit_count == s->unit_list_cap) {
+    int cap = s->unit_list_cap ? s->unit_list_cap * 2 : 8;
+    auto* list = static_cast<char**>(mem_alloc(sizeof(char*) * size_t(cap)));
+    if (!list) return false;
+    if (s->unit_list) std::memcpy(list, s->unit_list, sizeof(char*) * size_t(s->unit_count));
+    mem_free(s->unit_list);
+    s->unit_list = list;
+    s->unit_list_cap = cap;
+  }
+  s->unit_list[s->unit_count++] = unit;
+  return true;
+}
+
+// A unit from the pool, or null when memory is exhausted (no error left pending).
+char* take_unit(DbSort* s) {
+  DB_ENGINE* c = s->context;
+  auto* unit = static_cast<char*>(mem_pool_take(s->units, c));
+  if (!unit) {
+    if (c->error_code == e_memory) c->error_code = 0;
+    return nullptr;
+  }
+  if (!remember_unit(s, unit)) {
+    mem_pool_give(s->units, unit);
+    return nullptr;
+  }
+  return unit;
+}
+
+// Makes room for more entries; false when the pointer array is full.
+bool grow(DbSort* s) {
+  if (!s->may_grow || s->slots >= s->pointer_capacity) return false;
+  if (char* unit = take_unit(s)) {
+    for (long i = 0; i < s->per_unit && s->slots < s->pointer_capacity; i++)
+      s->pointers[s->slots++] = unit + 8 + i * long(s->entry_len);
+    return true;
+  }
+  // No unit to be had: the unused tail of the pointer array becomes entry space.
+  s->may_grow = 0;
+  long spare_bytes = (s->pointer_capacity - s->slots) * long(sizeof(char*)) - long(sizeof(char*));
+  long extra = spare_bytes / long(s->entry_len + sizeof(char*));
+  if (extra <= 0) return false;
+  long new_cap = s->slots + extra;
+  char* space = reinterpret_cast<char*>(s->pointers + new_cap);
+  for (long i = 0; i < extra; i++) s->pointers[s->slots++] = space + i * long(s->entry_len);
+  s->pointer_capacity = new_cap;
+  return true;
+}
+
+void sort_memory(DbSort* s) {
+  std::sort(s->pointers, s->pointers + s->count,
+            [s](const char* a, const char* b) { return entry_compare(s, a, b) < 0; });
+}
+
+int note_run_start(DbSort* s, long pos) {
+  if (s->runs_written + 1 >= s->run_starts_cap) {
+    int cap = s->run_starts_cap ? s->run_starts_cap * 2 : 16;
+    auto* list = static_cast<long*>(mem_alloc(sizeof(long) * size_t(cap)));
+    if (!list) return out_of_memory(s);
+    if (s->run_starts) std::memcpy(list, s->run_starts, sizeof(long) * size_t(s->runs_written + 1));
+    mem_free(s->run_starts);
+    s->run_starts = list;
+    s->run_starts_cap = cap;
+  }
+  s->run_starts[s->runs_written] = pos;
+  return 0;
+}
+
+int spill(DbSort* s) {
+  DB_ENGINE* c = s->context;
+  sort_memory(s);
+  if (!s->has_file) {
+    if (file_temp(&s->file, c, nullptr, 1) < 0) return -1;
+    s->has_file = 1;
+    seq_write_init(&s->writer, &s->file, 0, s->writer_buf, unsigned(c->sort_buffer));
+  }
+  if (note_run_start(s, s->writer.pos + long(s->writer.working - s->writer.avail)) < 0) return -1;
+  for (long i = 0; i < s->count; i++)
+    if (seq_write(&s->writer, s->pointers[i], s->entry_len) < 0) return -1;
+  s->runs_written++;
+  s->run_starts[s->runs_written] = s->writer.pos + long(s->writer.working - s->writer.avail);
+  s->count = 0;
+  return 0;
+}
+
+// Loads the next chunk of a run; false when the run has nothing left.
+int load_chunk(DbSort* s, DbSortRun* r) {
+  if (r->next < 0 || r->next >= r->end) {
+    r->next = -1;
+    return 0;
+  }
+  long want = std::min<long>(long(s->run_buffer_size), r->end - r->next);
+  unsigned got = file_read(&s->file, r->next, r->buffer, unsigned(want));
+  if (s->context->error_code < 0) return -1;
+  if (got == 0 || got % s->entry_len != 0)
+    return code_error_ex(s->context, e_read, "File Name:", s->file.name, nullptr);
+  r->next += got;
+  r->pos = 0;
+  r->len = got;
+  return 1;
+}
+
+// Puts runs[i] at its place among runs[i+1..] (all others ordered).
+void place_run(DbSort* s, int i) {
+  DbSortRun moving = s->runs[i];
+  const char* cur = moving.buffer + moving.pos;
+  int lo = i + 1, hi = s->live_runs;
+  while (lo < hi) {
+    int mid = (lo + hi) / 2;
+    const DbSortRun& m = s->runs[mid];
+    if (entry_compare(s, m.buffer + m.pos, cur) < 0) lo = mid + 1;
+    else hi = mid;
+  }
+  std::memmove(&s->runs[i], &s->runs[i + 1], sizeof(DbSortRun) * size_t(lo - 1 - i));
+  s->runs[lo - 1] = moving;
+}
+
+int start_merge(DbSort* s) {
+  DB_ENGINE* c = s->context;
+  if (s->count > 0 && spill(s) < 0) return -1;
+  if (seq_write_flush(&s->writer) < 0) return -1;
+  mem_free(s->pointers);
+  s->pointers = nullptr;
+  mem_free(s->writer_buf);
+  s->writer_buf = nullptr;
+  int n = s->runs_written;
+  s->runs = static_cast<DbSortRun*>(mem_alloc(sizeof(DbSortRun) * size_t(n)));
+  if (!s->runs) return out_of_memory(s);
+  // Share the memory units among the runs; take more when a run would get none.
+  if (s->unit_count == 0 && !take_unit(s)) return out_of_memory(s);
+  for (;;) {
+    int per_unit_runs = (n + s->unit_count - 1) / s->unit_count;
+    s->per_run_buffer = s->per_unit / per_unit_runs;
+    if (s->per_run_buffer > 0) break;
+    if (!take_unit(s)) return out_of_memory(s);
+  }
+  s->run_buffer_size = unsigned(s->per_run_buffer) * s->entry_len;
+  int per_unit_runs = (n + s->unit_count - 1) / s->unit_count;
+  s->live_runs = 0;
+  for (int i = 0; i < n; i++) {
+    DbSortRun r{};
+    r.buffer = s->unit_list[i / per_unit_runs] + 8 + size_t(i % per_unit_runs) * s->run_buffer_size;
+    r.next = s->run_starts[i];
+    r.end = s->run_starts[i + 1];
+    r.number = i;
+    int got = load_chunk(s, &r);
+    if (got < 0) return -1;
+    if (got == 0) continue;
+    s->runs[s->live_runs++] = r;
+  }
+  std::sort(s->runs, s->runs + s->live_runs, [s](const DbSortRun& a, const DbSortRun& b) {
+    return entry_compare(s, a.buffer + a.pos, b.buffer + b.pos) < 0;
+  });
+  (void)c;
+  return 0;
+}
+
+}  // namespace
+
+int sort_compare_bytes(const void* a, const void* b, unsigned len) { return std::memcmp(a, b, len); }
+
+int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len) {
+  std::memset(static_cast<void*>(s), 0, sizeof *s);
+  s->file.handle = -1;
+  s->context = c;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  s->sort_len = sort_len;
+  s->info_len = info_len;
+  s->info_offset = sort_len + 4;
+  s->entry_len = sort_len + 4 + info_len;
+  s->compare = sort_compare_bytes;
+  s->may_grow = 1;
+  unsigned memory = unsigned(c->sort_memory);
+  s->per_unit = long(memory > 8 ? (memory - 8) / s->entry_len : 0);
+  s->pointer_capacity = long(memory / 4);
+  s->writer_buf = static_cast<char*>(mem_alloc(size_t(c->sort_buffer)));
+  if (!s->writer_buf) return out_of_memory(s);
+  while (!(s->pointers = static_cast<char**>(mem_alloc(sizeof(char*) * size_t(s->pointer_capacity))))) {
+    s->pointer_capacity /= 2;
+    if (s->pointer_capacity < 256) return out_of_memory(s);
+  }
+  if (s->pointer_capacity < 256 || s->per_unit < 1) return out_of_memory(s);
+  s->units = mem_pool_create(c, 1, memory, 1, 1);
+  if (!s->units) return out_of_memory(s);
+  return 0;
+}
+
+int sort_put(DbSort* s, uint32_t seq, const void* key, const void* info) {
+  DB_ENGINE* c = s->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (s->count == s->slots) grow(s);
+  if (s->count == s->slots && spill(s) < 0) return -1;
+  char* e = s->pointers[s->count++];
+  std::memcpy(e, key, s->sort_len);
+  std::memcpy(e + s->sort_len, &seq, 4);
+  if (s->info_len) std::memcpy(e + s->info_offset, info, s->info_len);
+  return 0;
+}
+
+int sort_get_init(DbSort* s) {
+  DbLock lock(s->context);
+  if (s->context->error_code < 0) return -1;
+  s->reading = 1;
+  if (s->runs_written == 0) {
+    sort_memory(s);
+    s->next_read = 0;
+    return 0;
+  }
+  return start_merge(s);
+}
+
+int sort_get(DbSort* s, uint32_t* seq, char** key, char** info) {
+  DB_ENGINE* c = s->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  char* e = nullptr;
+  if (s->runs_written == 0) {
+    if (s->next_read >= s->count) {
+      sort_free(s);
+      return 1;
+    }
+    e = s->pointers[s->next_read++];
+  } else {
+    if (s->live_runs == 0) {
+      sort_free(s);
+      return 1;
+    }
+    // The entry is copied out so the run can move on before the caller reads it.
+    DbSortRun* r = &s->runs[0];
+    if (!s->writer_buf) {
+      s->writer_buf = static_cast<char*>(mem_alloc(s->entry_len));
+      if (!s->writer_buf) return out_of_memory(s);
+    }
+    e = s->writer_buf;
+    std::memcpy(e, r->buffer + r->pos, s->entry_len);
+    r->pos += s->entry_len;
+    if (r->pos >= r->len) {
+      int got = load_chunk(s, r);
+      if (got < 0) return -1;
+      if (got == 0) {
+        std::memmove(&s->runs[0], &s->runs[1], sizeof(DbSortRun) * size_t(s->live_runs - 1));
+        s->live_runs--;
+      } else {
+        place_run(s, 0);
+      }
+    } else {
+      place_run(s, 0);
+    }
+  }
+  if (seq) *seq = seq_of(s, e);
+  if (key) *key = e;
+  if (info) *info = e + s->info_offset;
+  return 0;
+}
+
+void sort_free(DbSort* s) {
+  DB_ENGINE* c = s->context;
+  if (!c) return;
+  DbLock lock(c);
+  if (s->has_file) file_close(&s->file);
+  mem_free(s->writer_buf);
+  mem_free(s->pointers);
+  mem_free(s->runs);
+  mem_free(s->run_starts);
+  mem_free(s->unit_list);
+  if (s->units) mem_pool_release(s->units);
+  std::memset(static_cast<void*>(s), 0, sizeof *s);
+  s->file.handle = -1;
+}

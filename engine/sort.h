@@ -1,0 +1,67 @@
+// The sort engine: fixed-length entries (key, 4-byte sequence number, info)
+// are gathered in memory units, sorted in memory, spilled as sorted runs to a
+// temporary file when memory is full, and merged when read back. Equal keys
+// come back in ascending sequence-number order.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/file.h"
+#include "engine/pool.h"
+
+struct DB_ENGINE;
+
+using DbSortCompare = int (*)(const void* a, const void* b, unsigned len);
+
+// One spilled run while merging: its buffer, the entries in it and the part
+// of the temporary file still to read ([next, end), next -1 when used up).
+struct DbSortRun {
+  char* buffer;
+  unsigned pos;
+  unsigned len;
+  long next;
+  long end;
+  int number;
+};
+
+struct DbSort {
+  DbFile file;
+  int has_file;
+  DbSeqWrite writer;
+  char* writer_buf;
+  DbSortRun* runs;
+  int live_runs;
+  int runs_written;
+  long* run_starts;  // file offset of every run, plus the end of the last one
+  int run_starts_cap;
+  char** pointers;
+  long next_read;
+  long count;
+  long slots;
+  long pointer_capacity;
+  DbMemPool* units;
+  char** unit_list;
+  int unit_count;
+  int unit_list_cap;
+  long per_unit;
+  long per_run_buffer;
+  unsigned run_buffer_size;
+  unsigned sort_len;
+  unsigned info_len;
+  unsigned info_offset;
+  unsigned entry_len;
+  int may_grow;
+  int reading;
+  DbSortCompare compare;
+  DB_ENGINE* context;
+};
+
+int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len);
+int sort_put(DbSort* s, uint32_t seq, const void* key, const void* info);
+int sort_get_init(DbSort* s);
+// 0 an entry, 1 all delivered (the state is then freed), -1 error.
+int sort_get(DbSort* s, uint32_t* seq, char** key, char** info);
+void sort_free(DbSort* s);
+
+// The default order: bytes over the sort length.
+int sort_compare_bytes(const void* a, const void* b, unsigned len);

@@ -1,0 +1,142 @@
+// Key routines by key type (compare, text to key, double to key), the tag
+// header image, and the key of the current record.
+#include <cmath>
+#include <cstring>
+
+#include "engine/convert.h"
+#include "engine/expr.h"
+#include "engine/index_internal.h"
+
+namespace {
+
+// Blank dates key as 1e100 from a field and 1e300 when computed; both mean
+// "no date" and must meet, so every key from 1e100 up counts as 1e100.
+constexpr double kBlankDate = 1.0e100;
+
+double date_of(const void* p) {
+  double v;
+  std::memcpy(&v, p, 8);
+  return v >= kBlankDate ? kBlankDate : v;
+}
+
+int cmp_char(const void* a, const void* b, unsigned len) {
+  int r = std::memcmp(a, b, len);
+  return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+int cmp_char_desc(const void* a, const void* b, unsigned len) { return -cmp_char(a, b, len); }
+
+int cmp_date(const void* a, const void* b, unsigned) {
+  double x = date_of(a), y = date_of(b);
+  if (std::fabs(x - y) <= 1e-13) return 0;
+  return x < y ? -1 : 1;
+}
+int cmp_date_desc(const void* a, const void* b, unsigned len) { return -cmp_date(a, b, len); }
+
+int cmp_num(const void* a, const void* b, unsigned) {
+  return packed_compare(static_cast<const unsigned char*>(a), static_cast<const unsigned char*>(b));
+}
+int cmp_num_desc(const void* a, const void* b, unsigned len) { return -cmp_num(a, b, len); }
+
+void date_text_key(unsigned char* key, const char* text, int len) {
+  char date[9];
+  std::memset(date, ' ', 8);
+  std::memcpy(date, text, size_t(len < 8 ? (len < 0 ? 0 : len) : 8));
+  date[8] = 0;
+  long j = date_to_julian(date);
+  // Blank (or unreadable) text seeks the blank dates.
+  double v = j > 0 ? double(j) : kBlankDate;
+  std::memcpy(key, &v, 8);
+}
+
+void date_double_key(unsigned char* key, double value) {
+  double v = value == 0 ? kBlankDate : value;
+  std::memcpy(key, &v, 8);
+}
+
+void num_text_key(unsigned char* key, const char* text, int len) { packed_from_str(key, text, len); }
+void num_double_key(unsigned char* key, double value) { packed_from_double(key, value); }
+
+}  // namespace
+
+int tag_routines_set(DbTag* t, int key_type) {
+  bool desc = t->header.key_format & 0x08;
+  switch (key_type) {
+    case 'C':
+      t->compare = desc ? cmp_char_desc : cmp_char;
+      t->value_to_key = nullptr;
+      t->double_to_key = nullptr;
+      return 0;
+    case 'D':
+      t->compare = desc ? cmp_date_desc : cmp_date;
+      t->value_to_key = date_text_key;
+      t->double_to_key = date_double_key;
+      return 0;
+    case 'N':
+      t->compare = desc ? cmp_num_desc : cmp_num;
+      t->value_to_key = num_text_key;
+      t->double_to_key = num_double_key;
+      return 0;
+    default:
+      return code_error(t->context, e_info, "Invalid key type in index file");
+  }
+}
+
+void mdx_header_decode(DbTagHeader* h, const unsigned char* p) {
+  h->root = long(mdx_get32(p));
+  h->key_format = p[8];
+  h->key_type = p[9];
+  h->key_len = int(mdx_get16(p + 12));
+  h->keys_max = int(mdx_get16(p + 14));
+  h->date_flag = int(mdx_get16(p + 16));
+  h->group_len = int(mdx_get16(p + 18));
+  h->version = p[20];
+  h->unique_flag = int(mdx_get16(p + 22));
+}
+
+void mdx_header_encode(const DbTagHeader* h, unsigned char* p) {
+  std::memset(p, 0, 24);
+  mdx_put32(p, uint32_t(h->root < 0 ? 0 : h->root));
+  p[8] = h->key_format;
+  p[9] = h->key_type;
+  mdx_put16(p + 12, unsigned(h->key_len));
+  mdx_put16(p + 14, unsigned(h->keys_max));
+  mdx_put16(p + 16, unsigned(h->date_flag));
+  mdx_put16(p + 18, unsigned(h->group_len));
+  p[20] = h->version;
+  mdx_put16(p + 22, unsigned(h->unique_flag));
+}
+
+int mdx_record_key(DbTag* t, unsigned char* key) {
+  char* k = nullptr;
+  int len = expr_key_eval(t->expr, &k);
+  if (len < 0) return -1;
+  if (len != t->header.key_len)
+    return code_error_ex(t->context, e_index, "File Name:", t->index->file.name, nullptr);
+  std::memcpy(key, k, size_t(len));
+  if (t->header.key_type == 'D') {
+    double v = date_of(key);
+    std::memcpy(key, &v, 8);
+  }
+  return len;
+}
+
+int tag_key_of_record(DbTag* t, unsigned char** key) {
+  DB_ENGINE* c = t->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (mem_grow(c, &c->key_buf, &c->key_buf_len, unsigned(t->header.key_len) + 1) < 0) return -1;
+  // expr_key_eval builds into the same buffer, so take the key out through a copy.
+  unsigned char tmp[512];
+  unsigned char* out = t->header.key_len <= int(sizeof tmp) ? tmp : nullptr;
+  if (!out) return code_error(c, e_info, "Key too long");
+  int len = mdx_record_key(t, out);
+  if (len < 0) return -1;
+  std::memcpy(c->key_buf, out, size_t(len));
+  *key = reinterpret_cast<unsigned char*>(c->key_buf);
+  return len;
+}
+
+int tag_filter_passes(DbTag* t) {
+  if (!t->filter) return 1;
+  return expr_true(t->filter) > 0 ? 1 : 0;
+}

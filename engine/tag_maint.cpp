@@ -1,0 +1,249 @@
+// Keeping a tag's keys: adding with block splits up to a new root, removing
+// with emptied blocks freed, separators kept equal to their child's last key
+// and a branch left with one child replaced by it.
+#include <cstring>
+
+#include "engine/expr.h"
+#include "engine/index_internal.h"
+
+namespace {
+
+DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
+
+unsigned char* entry_of(DbBlock* b, int i) {
+  return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
+}
+
+void set_keys(DbBlock* b, int n) { mdx_put32(b->image, uint32_t(n)); }
+
+// Leaves the stack for the spares; the blocks stay cached until flushed.
+void pop_block(DbTag* t, DbBlock* b) {
+  list_remove(&t->stack, b);
+  list_add_before(&t->spares, list_first(&t->spares), b);
+}
+
+void mark_changed(DbTag* t) {
+  t->index->header_changed = 1;
+  t->header.version++;
+  t->version_changed = 1;
+}
+
+int write_root_pointer(DbTag* t) {
+  unsigned char r[4];
+  mdx_put32(r, uint32_t(t->header.root));
+  return file_write(&t->index->file, t->header_pos, r, 4);
+}
+
+// Splits the full block b (bottom of the stack) and inserts (key, pointer) at
+// its current entry. The lower half moves to a new block; its last key and
+// number are handed back for the parent.
+int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
+                 unsigned char* sep, long* new_number) {
+  DbIndexFile* x = t->index;
+  int group = t->header.group_len;
+  int n = block_keys(b);
+  bool leaf = block_is_leaf(b);
+  long number = index_block_take(x);
+  if (number < 0) return -1;
+  DbBlock* nb = block_alloc(t, number);
+  if (!nb) return -1;
+  std::memset(nb->image, 0, size_t(x->block_size));
+  int half = (n + 1) / 2;
+  std::memcpy(entry_of(nb, 0), entry_of(b, 0), size_t(half) * size_t(group));
+  if (leaf) {
+    set_keys(nb, half);
+  } else {
+    // The last entry moved carries only its pointer: it closes the new block.
+    std::memset(entry_of(nb, half - 1) + 4, 0, size_t(group) - 4);
+    set_keys(nb, half - 1);
+  }
+  unsigned char lower_last[512];
+  std::memcpy(lower_last, entry_of(b, half - 1) + 4, size_t(t->header.key_len));
+  // The upper half (with a branch's last pointer) closes up to the front.
+  size_t upper = size_t(n - half) * size_t(group) + 4;
+  std::memmove(entry_of(b, 0), entry_of(b, half), upper);
+  std::memset(entry_of(b, 0) + upper, 0, size_t(half) * size_t(group));
+  set_keys(b, n - half);
+  b->changed = nb->changed = 1;
+  if (b->cur < half) {
+    nb->cur = b->cur;
+    block_insert(nb, key, pointer);
+  } else {
+    b->cur -= half;
+    block_insert(b, key, pointer);
+  }
+  if (leaf) std::memcpy(sep, block_key(nb, block_keys(nb) - 1), size_t(t->header.key_len));
+  else std::memcpy(sep, lower_last, size_t(t->header.key_len));
+  *new_number = number;
+  int rc = block_flush(nb);
+  nb->number = -1;
+  mem_pool_give(x->block_pool, nb);
+  return rc;
+}
+
+// Inserts at the current position of the bottom block, splitting upward.
+int insert_up(DbTag* t, const unsigned char* key, long pointer) {
+  DbIndexFile* x = t->index;
+  unsigned char k[512], sep[512];
+  std::memcpy(k, key, size_t(t->header.key_len));
+  long p = pointer;
+  for (;;) {
+    DbBlock* b = bottom(t);
+    if (block_keys(b) < t->header.keys_max) {
+      block_insert(b, k, p);
+      return 0;
+    }
+    long new_number;
+    if (split_insert(t, b, k, p, sep, &new_number) < 0) return -1;
+    bool root = b == list_first(&t->stack);
+    long old_number = b->number;
+    pop_block(t, b);
+    if (!root) {
+      std::memcpy(k, sep, size_t(t->header.key_len));
+      p = new_number;
+      continue;  // the parent is on the entry of b: the lower half goes before it
+    }
+    long number = index_block_take(x);
+    if (number < 0) return -1;
+    DbBlock* r = block_alloc(t, number);
+    if (!r) return -1;
+    std::memset(r->image, 0, size_t(x->block_size));
+    set_keys(r, 1);
+    mdx_put32(entry_of(r, 0), uint32_t(new_number));
+    std::memcpy(entry_of(r, 0) + 4, sep, size_t(t->header.key_len));
+    mdx_put32(entry_of(r, 1), uint32_t(old_number));
+    r->changed = 1;
+    int rc = block_flush(r);
+    r->number = -1;
+    mem_pool_give(x->block_pool, r);
+    if (rc < 0) return -1;
+    t->header.root = number;
+    t->header_changed = 1;
+    return 0;
+  }
+}
+
+// Writes the new last key of a subtree over the separator of the nearest
+// block, from `a` upward, whose current entry carries a key.
+void carry_last_key(DbTag* t, DbBlock* a, const unsigned char* key) {
+  for (; a;
+       a = static_cast<DbBlock*>(list_prev(&t->stack, a))) {
+    if (a->cur < block_keys(a)) {
+      std::memcpy(block_key(a, a->cur), key, size_t(t->header.key_len));
+      a->changed = 1;
+      return;
+    }
+  }
+}
+
+int free_block(DbTag* t, DbBlock* b) {
+  long number = b->number;
+  list_remove(&t->stack, b);
+  b->changed = 0;
+  b->number = -1;
+  list_add(&t->spares, b);
+  return index_block_give(t->index, number);
+}
+
+int remove_current(DbTag* t) {
+  for (;;) {
+    DbBlock* b = bottom(t);
+    int n = block_keys(b);
+    bool leaf = block_is_leaf(b);
+    bool root = b == list_first(&t->stack);
+    if (leaf && n == 1 && !root) {
+      if (free_block(t, b) < 0) return -1;
+      continue;  // the parent's entry for it goes next
+    }
+    unsigned char last[512];
+    bool was_last = leaf ? b->cur == n - 1 : b->cur == n;
+    if (was_last && n > 1) std::memcpy(last, block_key(b, n - 2 + (leaf ? 0 : 1)), size_t(t->header.key_len));
+    if (!leaf && b->cur == n && n >= 1) std::memcpy(last, block_key(b, n - 1), size_t(t->header.key_len));
+    block_remove(b);
+    if (!leaf && block_keys(b) == 0) {
+      // One child left: it takes the branch's place.
+      long child = block_pointer(b, 0);
+      if (root) {
+        t->header.root = child;
+        t->header_changed = 1;
+        if (write_root_pointer(t) < 0) return -1;
+        return free_block(t, b);
+      }
+      if (free_block(t, b) < 0) return -1;
+      DbBlock* parent = bottom(t);
+      mdx_put32(entry_of(parent, parent->cur), uint32_t(child));
+      parent->changed = 1;
+      if (was_last) carry_last_key(t, parent, last);  // the branch's last child went
+      return 0;
+    }
+    if (leaf && block_keys(b) == 0 && root) {
+      // The tag is empty now.
+      if (t->filter) {
+        t->filter_flag = 0;
+        unsigned char zero = 0;
+        if (file_write(&t->index->file, t->header_pos + 246, &zero, 1) < 0) return -1;
+        t->filter_flag_changed = 0;
+      }
+      return 0;
+    }
+    if (was_last && block_keys(b) > 0)
+      carry_last_key(t, static_cast<DbBlock*>(list_prev(&t->stack, b)), last);
+    return 0;
+  }
+}
+
+}  // namespace
+
+int tag_add(DbTag* t, const void* key, long recno) {
+  DB_ENGINE* c = t->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  int rc = tag_seek(t, key, unsigned(t->header.key_len));
+  if (rc < 0) return -1;
+  if (rc == 0 && t->header.unique_flag) {
+    if (t->unique_action == e_unique)
+      return code_error_ex(c, e_unique, "File Name:", t->index->file.name, nullptr);
+    if (t->unique_action == DB_UNIQUE || t->unique_action == DB_UNIQUE_KEEP_FIRST)
+      return t->unique_action;
+  }
+  if (t->filter && !t->filter_flag) {
+    t->filter_flag = 1;
+    t->filter_flag_changed = 1;
+  }
+  mark_changed(t);
+  rc = insert_up(t, static_cast<const unsigned char*>(key), recno);
+  tag_unposition(t);
+  return rc < 0 ? -1 : 0;
+}
+
+int tag_remove(DbTag* t, const void* key, long recno) {
+  DB_ENGINE* c = t->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  int rc = tag_go(t, key, recno);
+  if (rc < 0) return -1;
+  if (rc != 0) {
+    tag_unposition(t);
+    return DB_NO_RECORD;
+  }
+  mark_changed(t);
+  rc = remove_current(t);
+  tag_unposition(t);
+  return rc < 0 ? -1 : 0;
+}
+
+int tag_add_record(DbTag* t, long recno) {
+  DbLock lock(t->context);
+  int pass = tag_filter_passes(t);
+  if (pass <= 0) return pass < 0 ? -1 : 0;
+  unsigned char key[512];
+  if (mdx_record_key(t, key) < 0) return -1;
+  return tag_add(t, key, recno);
+}
+
+int tag_remove_record(DbTag* t, long recno) {
+  DbLock lock(t->context);
+  unsigned char key[512];
+  if (mdx_record_key(t, key) < 0) return -1;
+  return tag_remove(t, key, recno);
+}

@@ -1,0 +1,345 @@
+// Moving within one tag: the stack of blocks from the root to the current
+// leaf, descending with the check of each block against its parent, seek,
+// top, bottom, skip and go. Readers that do not hold the index lock may meet
+// a tree another station is changing: a block that does not fit its parent
+// makes the movement wait for the next second and start again from the
+// root, a bounded number of times.
+#include <cstring>
+
+#include "engine/convert.h"
+#include "engine/index_internal.h"
+
+namespace {
+
+constexpr int kMaxRestarts = 5;
+constexpr int kMaxSpares = 1;  // valid blocks kept besides the stack
+constexpr int kRestart = -2;   // internal: the descent must start again
+
+DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
+
+bool is_locked(DbTag* t) { return t->index->locked || t->index->file.exclusive; }
+
+void to_spares(DbTag* t, DbBlock* b) {
+  list_remove(&t->stack, b);
+  list_add_before(&t->spares, list_first(&t->spares), b);  // most recent first
+}
+
+// Does the freshly read block fit under its parent (the stack's bottom)?
+bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
+  if (!t->context->index_option_c) return true;
+  int n = block_keys(b);
+  if (n < 0 || n > t->header.keys_max) return false;
+  if (!parent) return true;
+  if (n == 0) return false;
+  unsigned len = unsigned(t->header.key_len);
+  int pn = block_keys(parent);
+  if (block_is_leaf(b)) {
+    if (parent->cur < pn) return t->compare(block_key(b, n - 1), block_key(parent, parent->cur), len) == 0;
+    return t->compare(block_key(b, 0), block_key(parent, pn - 1), len) >= 0;
+  }
+  if (parent->cur > 0 && t->compare(block_key(parent, parent->cur - 1), block_key(b, 0), len) > 0)
+    return false;
+  if (parent->cur < pn && t->compare(block_key(b, n - 1), block_key(parent, parent->cur), len) > 0)
+    return false;
+  return true;
+}
+
+int read_root_number(DbTag* t) {
+  if (t->header.root >= 0) return 0;
+  unsigned char r[4];
+  if (file_read_all(&t->index->file, t->header_pos, r, 4) < 0) return -1;
+  t->header.root = long(mdx_get32(r));
+  return 0;
+}
+
+// 0 descended, 1 already on a leaf, 2 the block does not fit (restart), -1 error.
+int tag_down(DbTag* t) {
+  DbBlock* parent = bottom(t);
+  long number;
+  if (parent) {
+    if (block_is_leaf(parent)) return 1;
+    number = block_pointer(parent, parent->cur);
+  } else {
+    if (read_root_number(t) < 0) return -1;
+    number = t->header.root;
+  }
+  for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
+       s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
+    if (s->number == number) {
+      list_remove(&t->spares, s);
+      list_add(&t->stack, s);
+      s->cur = 0;
+      return 0;
+    }
+  }
+  DbBlock* b = static_cast<DbBlock*>(list_pop(&t->spares));  // the least recent
+  if (!b) {
+    b = block_alloc(t, -1);
+    if (!b) return -1;
+  }
+  if (number <= 0 || block_read(b, number) < 0) {
+    list_add(&t->spares, b);
+    if (t->context->error_code < 0) return -1;
+    return 2;
+  }
+  if (!fits(t, b, parent)) {
+    b->number = -1;
+    list_add(&t->spares, b);
+    if (is_locked(t))
+      return code_error_ex(t->context, e_index, "Corrupt index file", t->index->file.name, nullptr);
+    return 2;
+  }
+  // Keep only a few other blocks cached.
+  int kept = 0;
+  for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
+       s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
+    if (s->number < 0) continue;
+    if (kept++ < kMaxSpares) continue;
+    if (block_flush(s) < 0) return -1;
+    s->number = -1;
+  }
+  list_add(&t->stack, b);
+  b->cur = 0;
+  return 0;
+}
+
+// Waits for the next second and forgets every cached block; -310 when the
+// index is locked (nobody else can be changing it) or restarts do not help.
+int tag_restart(DbTag* t, int* restarts) {
+  if (is_locked(t) || ++*restarts > kMaxRestarts)
+    return code_error_ex(t->context, e_index, "Corrupt index file", t->name, nullptr);
+  code_yield();
+  tag_flush(t);
+  mdx_drop_buffers(t);
+  t->header.root = -1;
+  return 0;
+}
+
+// Descends from the current bottom to a leaf, each new block at its start
+// (forward) or its end (backward). 0, 2 restart, -1.
+int descend(DbTag* t, bool backward) {
+  for (;;) {
+    int rc = tag_down(t);
+    if (rc == 1) return 0;
+    if (rc != 0) return rc;
+    DbBlock* b = bottom(t);
+    if (backward) {
+      int n = block_keys(b);
+      b->cur = block_is_leaf(b) ? (n > 0 ? n - 1 : 0) : n;
+    }
+  }
+}
+
+// Moves to the neighbouring leaf: 1 moved, 0 no neighbour (stack released), 2 restart, -1.
+int step_leaf(DbTag* t, int dir) {
+  for (;;) {
+    DbBlock* leaf = bottom(t);
+    to_spares(t, leaf);
+    DbBlock* parent = bottom(t);
+    if (!parent) return 0;
+    if (dir > 0 ? parent->cur < block_keys(parent) : parent->cur > 0) {
+      parent->cur += dir;
+      return descend(t, dir < 0) == 0 ? 1 : (t->context->error_code < 0 ? -1 : 2);
+    }
+  }
+}
+
+int seek_once(DbTag* t, const void* key, unsigned len) {
+  tag_unposition(t);
+  int rc = 0;
+  for (;;) {
+    int d = tag_down(t);
+    if (d == 1) break;
+    if (d != 0) return d == 2 ? kRestart : -1;
+    rc = block_seek(bottom(t), key, len);
+  }
+  DbBlock* leaf = bottom(t);
+  if (leaf->cur >= block_keys(leaf) && block_keys(leaf) > 0) {
+    // Past this leaf's keys: the first greater key, if any, starts the next leaf.
+    int s = step_leaf(t, 1);
+    if (s < 0 || s == 2) return s < 0 ? -1 : kRestart;
+    if (s == 0) {
+      // Nothing greater: after the last key (the rightmost leaf's end).
+      int d;
+      while ((d = tag_down(t)) == 0) {
+        DbBlock* b = bottom(t);
+        b->cur = block_is_leaf(b) ? block_keys(b) : block_keys(b);
+      }
+      if (d != 1) return d == 2 ? kRestart : -1;
+      return DB_AFTER;
+    }
+    rc = t->compare(block_key(bottom(t), 0), key, len) == 0 ? 0 : DB_AFTER;
+  }
+  return rc == 0 ? 0 : DB_AFTER;
+}
+
+}  // namespace
+
+void mdx_drop_buffers(DbTag* t) {
+  while (auto* b = static_cast<DbBlock*>(list_pop(&t->stack))) {
+    b->number = -1;
+    b->changed = 0;
+    mem_pool_give(t->index->block_pool, b);
+  }
+  while (auto* b = static_cast<DbBlock*>(list_pop(&t->spares))) {
+    b->number = -1;
+    b->changed = 0;
+    mem_pool_give(t->index->block_pool, b);
+  }
+}
+
+void tag_unposition(DbTag* t) {
+  while (DbBlock* b = bottom(t)) to_spares(t, b);
+}
+
+int tag_seek(DbTag* t, const void* key, unsigned len) {
+  DB_ENGINE* c = t->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  c->activity_bits |= 8;
+  if (t->header.key_type != 'C' || len > unsigned(t->header.key_len)) len = unsigned(t->header.key_len);
+  int restarts = 0;
+  for (;;) {
+    int rc = seek_once(t, key, len);
+    if (c->error_code < 0 || rc == -1) return -1;
+    if (rc != kRestart) return rc;
+    if (tag_restart(t, &restarts) < 0) return -1;
+  }
+}
+
+namespace {
+
+int edge(DbTag* t, bool last) {
+  DB_ENGINE* c = t->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  int restarts = 0;
+  for (;;) {
+    tag_unposition(t);
+    int rc = descend(t, last);
+    if (rc == 0) return 0;
+    if (rc < 0 || c->error_code < 0) return -1;
+    if (tag_restart(t, &restarts) < 0) return -1;
+  }
+}
+
+}  // namespace
+
+int tag_top(DbTag* t) { return edge(t, false); }
+int tag_bottom(DbTag* t) { return edge(t, true); }
+
+int tag_past_end(DbTag* t) {
+  if (tag_bottom(t) < 0) return -1;
+  DbBlock* b = bottom(t);
+  b->cur = block_keys(b);
+  return 0;
+}
+
+long tag_skip(DbTag* t, long n) {
+  DB_ENGINE* c = t->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  c->activity_bits |= 4;
+  if (!bottom(t) && tag_top(t) < 0) return -1;
+  int dir = n < 0 ? -1 : 1;
+  long want = n < 0 ? -n : n;
+  long moved = 0;
+  int restarts = 0;
+  unsigned char last[512];
+  unsigned len = unsigned(t->header.key_len);
+  while (moved < want) {
+    DbBlock* leaf = bottom(t);
+    int keys = block_keys(leaf);
+    if (keys == 0) return 0;  // an empty tag
+    if (leaf->cur > keys - 1) leaf->cur = keys - 1 + (dir > 0 ? 1 : 0);
+    long room = dir > 0 ? (keys - 1) - leaf->cur : leaf->cur;
+    if (room > 0) {
+      long step = room < want - moved ? room : want - moved;
+      leaf->cur += int(step) * dir;
+      moved += step;
+      continue;
+    }
+    if (leaf->cur < keys) std::memcpy(last, block_key(leaf, leaf->cur), len);
+    int s = step_leaf(t, dir);
+    if (s == 1) {
+      moved++;
+      continue;
+    }
+    if (s < 0) return -1;
+    if (s == 0) {
+      // No neighbour: stay on the last (first) key.
+      if ((dir > 0 ? tag_bottom(t) : tag_top(t)) < 0) return -1;
+      break;
+    }
+    if (tag_restart(t, &restarts) < 0) return -1;
+    int rc = tag_seek(t, last, len);
+    if (rc < 0) return -1;
+    if (rc == DB_AFTER && dir > 0) moved++;
+  }
+  return moved * dir;
+}
+
+int tag_go(DbTag* t, const void* key, long recno) {
+  DB_ENGINE* c = t->context;
+  DbLock lock(c);
+  int rc = tag_seek(t, key, unsigned(t->header.key_len));
+  if (rc != 0) return rc;
+  for (;;) {
+    if (tag_recno(t) == recno) return 0;
+    if (tag_skip(t, 1) != 1) return c->error_code < 0 ? -1 : 1;
+    unsigned char* k = tag_key(t);
+    if (!k || t->compare(k, key, unsigned(t->header.key_len)) != 0) return c->error_code < 0 ? -1 : 1;
+  }
+}
+
+int tag_eof(DbTag* t) {
+  DbBlock* b = bottom(t);
+  return !b || b->cur >= block_keys(b);
+}
+
+long tag_recno(DbTag* t) {
+  DbBlock* b = bottom(t);
+  if (!b || !block_is_leaf(b)) return -2;
+  if (b->cur >= block_keys(b)) return -2;
+  return block_pointer(b, b->cur);
+}
+
+unsigned char* tag_key(DbTag* t) {
+  DbBlock* b = bottom(t);
+  if (!b || !block_is_leaf(b) || b->cur >= block_keys(b)) return nullptr;
+  return block_key(b, b->cur);
+}
+
+double tag_position(DbTag* t) {
+  double pos = 0.5;
+  for (auto* b = bottom(t); b; b = static_cast<DbBlock*>(list_prev(&t->stack, b))) {
+    int entries = block_keys(b) + (block_is_leaf(b) ? 0 : 1);
+    pos = entries == 0 ? 0 : (b->cur + pos) / entries;
+    if (b == list_first(&t->stack)) break;
+  }
+  return pos;
+}
+
+int tag_flush(DbTag* t) {
+  DB_ENGINE* c = t->context;
+  DbLock lock(c);
+  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b;
+       b = static_cast<DbBlock*>(list_next(&t->stack, b)))
+    if (block_flush(b) < 0) return -1;
+  for (auto* b = static_cast<DbBlock*>(list_first(&t->spares)); b;
+       b = static_cast<DbBlock*>(list_next(&t->spares, b)))
+    if (block_flush(b) < 0) return -1;
+  if (t->header_changed) {
+    unsigned char r[4];
+    mdx_put32(r, uint32_t(t->header.root));
+    if (file_write(&t->index->file, t->header_pos, r, 4) < 0) return -1;
+    t->header_changed = 0;
+  }
+  return 0;
+}
+
+int tag_release(DbTag* t) {
+  int rc = tag_flush(t);
+  mdx_drop_buffers(t);
+  return rc;
+}
