@@ -59,7 +59,7 @@ void TLogTable::WriteRecord(const TLogRecord* r) {
   PutLong(fTYPE, r->TYPE);
   PutLong(fSTAT, r->STAT);
   PutText(fTEXT, r->TEXT);
-  char today[9];
+  char today[9] = {};  // the date has no terminator of its own
   date_today(today);
   PutText(fDATE, today);
 }

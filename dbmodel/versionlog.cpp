@@ -115,7 +115,7 @@ void TLog00002Table::WriteRecord(const TLog00002Record* r) {
   PutLong(fPROGRAM, r->PROGRAM);
   PutLong(fREVISION, r->REVISION);
   PutText(fTEXT, r->TEXT);
-  char today[9];
+  char today[9] = {};  // the date has no terminator of its own
   date_today(today);
   PutText(fDATE, today);
   PutMemo(fMEMO, r->MEMO ? r->MEMO : "");
