@@ -91,8 +91,12 @@ void TcbLogChangeTable::Fill(const std::vector<TListLines*>& lists, long type, b
 }
 
 long TcbLogChangeTable::Add(long type, const char* name, TListLines* list) {
+  if (!Open()) return 0;
   long id = NextCounterC12();
-  if (id <= 0 || !Open()) return 0;
+  if (id <= 0) {
+    Close();
+    return 0;
+  }
   TcbLogChangeRecord r;
   r.ID = id;
   r.TYPE = type;

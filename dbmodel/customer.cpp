@@ -248,9 +248,12 @@ TcbAdvCustRecord* TcbAdvCustTable::Query(const char* filter, const char* sort, i
 
 long TcbAdvCustTable::Add(const char* company) {
   if (!company) return 0;
-  long id = NextCounterA01();
-  if (id <= 0) return 0;
   if (!Open()) return 0;
+  long id = NextCounterA01();
+  if (id <= 0) {
+    Close();
+    return 0;
+  }
   TcbAdvCustRecord r;
   r.ID = id;
   TrimCopy(r.COMPANY, company);

@@ -74,8 +74,12 @@ void TcbCycleTable::FillList(long machine, TListLines* list) {
 }
 
 long TcbCycleTable::Add(long machine, const char* name) {
+  if (!Open()) return 0;
   long id = NextCounterA07();
-  if (id <= 0 || !Open()) return 0;
+  if (id <= 0) {
+    Close();
+    return 0;
+  }
   TcbCycleRecord r;
   r.ID = id;
   r.CONN = machine;

@@ -45,8 +45,12 @@ int TcbProTable::ReadRecord() {
 
 TcbProRecord* TcbProTable::Add(const char* name, long customer) {
   if (!name || customer == 0) return nullptr;
+  if (!Open()) return nullptr;
   long id = NextCounterA04();
-  if (id <= 0 || !Open()) return nullptr;
+  if (id <= 0) {
+    Close();
+    return nullptr;
+  }
   if (!NewRecord()) return nullptr;
   TcbProRecord* r = made;
   r->ID = id;

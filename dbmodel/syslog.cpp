@@ -66,8 +66,13 @@ void TLogTable::WriteRecord(const TLogRecord* r) {
 
 int TLogTable::Append(TLogRecord* record) {
   if (!record) return 0;
+  // No id is drawn for a file that does not open.
+  if (!Open()) return 0;
   long id = NextCounterC01();
-  if (id <= 0 || !Open()) return 0;
+  if (id <= 0) {
+    Close();
+    return 0;
+  }
   if (!BeginAppend()) {
     Close();
     return 0;

@@ -129,8 +129,12 @@ void TLog00002Table::WriteRecord(const TLog00002Record* r) {
 
 int TLog00002Table::Add(TLog00002Record* record) {
   if (!record) return 0;
+  if (!Open()) return 0;
   long id = NextCounterC07();
-  if (id <= 0 || !Open()) return 0;
+  if (id <= 0) {
+    Close();
+    return 0;
+  }
   record->ID = id;
   std::string user = Globals ? std::string(Globals->UserFirstName.get() ? Globals->UserFirstName.get() : "") +
                                    " " + (Globals->UserLastName.get() ? Globals->UserLastName.get() : "")
