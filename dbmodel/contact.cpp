@@ -59,7 +59,9 @@ int TcbPersonTable::ReadRecord() {
   FieldText(fHPHONE, r->HPHONE, sizeof r->HPHONE);
   FieldRefMemo m(Data(), fMEMO);
   if (m.valid()) {
-    std::string text(m.ptr(), m.len());
+    unsigned n = m.len();
+    const char* p = m.ptr();
+    std::string text = p ? std::string(p, n) : std::string();
     if (!EngineFailed()) r->SetMemo(text.c_str());
   }
   SetCurrent(r);

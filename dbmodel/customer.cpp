@@ -96,7 +96,9 @@ int TcbAdvCustTable::ReadRecord() {
   // A memo that cannot be read leaves the record without one.
   FieldRefMemo m(Data(), fMEMO);
   if (m.valid()) {
-    std::string text(m.ptr(), m.len());
+    unsigned n = m.len();
+    const char* p = m.ptr();
+    std::string text = p ? std::string(p, n) : std::string();
     if (!EngineFailed()) r->SetMemo(text.c_str());
   }
   SetCurrent(r);

@@ -84,7 +84,9 @@ int TLog00002Table::ReadFields(TLog00002Record* r, DbDataFile* d) {
   LogDateText(d, fDATE, r->DATE, sizeof r->DATE);
   FieldRefMemo m(d, fMEMO);
   if (m.valid()) {
-    std::string text(m.ptr(), m.len());
+    unsigned n = m.len();
+    const char* p = m.ptr();
+    std::string text = p ? std::string(p, n) : std::string();
     if (code_error_get(DbContext) < 0)
       code_error_set(DbContext, 0);  // an unreadable note: the version keeps none
     else

@@ -169,6 +169,25 @@ TEST_F(CustomerTest, LayoutMatchesStoredFiles) {
   EXPECT_EQ(u16(10), 1122);  // record length
 }
 
+TEST_F(CustomerTest, UnreadableMemoGivesNoMemoText) {
+  TcbAdvCustRecord r;
+  r.ID = 60;
+  CopyCut(r.COMPANY, sizeof r.COMPANY, "Memo Ltd");
+  r.SetMemo("text");
+  TcbAdvCustTable t("KELVCUS2.DBF", 0, 0);
+  ASSERT_EQ(t.AppendRecord(&r), &r);
+  // Point the row's memo field (offset 662 of the first row) past the memo file.
+  std::string bytes = kvdb::ReadFileBytes(DbPath("KELVCUS2.DBF"));
+  bytes.replace(929 + 662, 10, "    999999");
+  kvdb::WriteFileBytes(DbPath("KELVCUS2.DBF"), bytes);
+  std::unique_ptr<TcbAdvCustRecord> back(t.FindById(60));
+  t.Close();
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->memo, nullptr);
+  EXPECT_STREQ(back->COMPANY, "Memo Ltd");
+  plat::clear_message_box_log();
+}
+
 class ProjectTest : public CustomerTest {};
 
 TEST_F(ProjectTest, NamesAreUniqueWithinTheirCustomer) {
