@@ -3,6 +3,7 @@
 #include "dbmodel/codetb.h"
 
 #include <cstring>
+#include <utility>
 
 #include "app/core/globals.h"
 #include "engine/dbstr.h"
@@ -128,6 +129,11 @@ int TCodeTB::AddCurrent() {
     first_ = r;
   last_ = r;
   return 1;
+}
+
+void TCodeTB::SwapList(TcbRecord*& first, TcbRecord*& last) {
+  std::swap(first, first_);
+  std::swap(last, last_);
 }
 
 void TCodeTB::FreeRecords() {

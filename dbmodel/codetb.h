@@ -91,9 +91,10 @@ class TCodeTB {
   bool EngineFailed();
   // Selects the named tag and seeks the number; true on a hit.
   bool SeekNumber(const char* tag, double value);
-  // Reads a field as a long / as text cut at the first blank-trailing end.
+  // Field access by number on the current row. Numbers are written
+  // right-justified in the field, logicals as "T" or "F"; a refused write
+  // shows at FinishAppend or Close.
   long FieldLong(int fieldNo);
-  // Writes a field; false when the engine refused.
   void PutLong(int fieldNo, long value);
   void PutText(int fieldNo, const char* text);
   void PutLogical(int fieldNo, int flag);
@@ -114,6 +115,9 @@ class TCodeTB {
   void SetCurrent(TcbRecord* r) { current_ = r; }
   // Hands the list to the caller: the table forgets it.
   TcbRecord* DetachList();
+  // Exchanges the table's list with the given one (a query builds its
+  // result apart from a list the table already holds).
+  void SwapList(TcbRecord*& first, TcbRecord*& last);
 
   int alternateDir_ = 0;
 

@@ -68,10 +68,14 @@ std::string TCodeTB::SetAsideFilesAs(const std::string& subDir) {
   std::string dir;
   if (Globals) dir = alternateDir_ ? Globals->AlternateDir : Globals->DatabaseDir;
   DropTrailingSeparator(dir);
-  std::string dateDir = dir + "\\" + subDir;
-
   // The files are looked for beside the table's own data file.
   size_t sep = LastSeparator(fileName_);
+  // Without a directory setting the copies go beside the file, never to
+  // the root of the current drive.
+  if (dir.empty() && sep != std::string::npos) dir = fileName_.substr(0, sep);
+  if (dir.empty()) return std::string();
+  std::string dateDir = dir + "\\" + subDir;
+
   std::string name = sep == std::string::npos ? fileName_ : fileName_.substr(sep + 1);
   size_t dot = name.rfind('.');
   if (dot == std::string::npos) return std::string();

@@ -39,26 +39,34 @@ std::string Padded(const char* text, size_t width) {
 
 TcbFileRecord* TcbFileTable::Select(const char* filter, const char* sort) {
   if (!Open()) return nullptr;
-  FreeRecords();
+  // The result is built apart from any list the table already holds.
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  SwapList(keptFirst, keptLast);
+  bool ok = true;
   {
     TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return nullptr;
-    }
-    int rc = walk.Top(filter, sort);
+    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
     while (rc == 0) {
       if (!AddCurrent()) {
-        EngineFailed();
-        return nullptr;
+        ok = false;
+        break;
       }
       rc = walk.Skip();
     }
+    if (rc < 0) ok = false;
   }
-  EngineFailed();
+  if (EngineFailed()) ok = false;
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    made = nullptr;
+    return nullptr;
+  }
   Close();
-  made = static_cast<TcbFileRecord*>(First());
-  return static_cast<TcbFileRecord*>(DetachList());
+  made = static_cast<TcbFileRecord*>(result);
+  return made;
 }
 
 TcbFileRecord* TcbFileTable::SelectText(char* text, int mode, const char* field, int width) {
@@ -175,13 +183,13 @@ void TcbFileTable::FillByMachine(long machineId, TListLines* list, int kind) {
     while (rc == 0) {
       if (!data_is_deleted(d)) {
         FieldRef first(d, firstField[kind]);
-        std::string a(first.ptr(), first.len());
+        std::string a = ListLineText(std::string(first.ptr(), first.len()));
         std::string line;
         if (kind == 0) {
           line = FormatText("%-200s@@%ld\xA3\xA3%ld", a.c_str(), FieldLong(fNCID), FieldLong(fPROG));
         } else {
           FieldRef desc(d, fDESC);
-          std::string b(desc.ptr(), desc.len());
+          std::string b = ListLineText(std::string(desc.ptr(), desc.len()));
           line = FormatText("%-50s - %-40s - %-50s@@%ld\xA3\xA3%ld", a.c_str(), b.c_str(), "",
                             FieldLong(fNCID), FieldLong(fPROG));
         }
@@ -218,7 +226,7 @@ std::string FormatProgramListLine(TcbFileRecord* record) {
       default: continue;  // the configuration admits no other kind
     }
     if (std::strlen(text) > static_cast<size_t>(width)) text[width] = 0;
-    line += FormatText("%-*s - ", width, text);
+    line += FormatText("%-*s - ", width, ListLineText(text).c_str());
   }
   line += FormatText("%100s - @@%ld", " ", record->NCID);
   return line;

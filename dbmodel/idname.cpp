@@ -42,7 +42,7 @@ void TcbIdAndNameTable::Fill(TListLines* list, int width) {
   while (rc == 0) {
     if (!data_is_deleted(d)) {
       FieldRef name(d, 2);
-      std::string text = name.valid() ? std::string(name.ptr(), name.len()) : std::string();
+      std::string text = ListLineText(name.valid() ? std::string(name.ptr(), name.len()) : std::string());
       list->AddLine(FormatText("%-*s@@%ld", width, text.c_str(), FieldLong(1)).c_str());
     }
     rc = data_skip(d, 1);

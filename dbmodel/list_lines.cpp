@@ -17,6 +17,14 @@ long DigitsAfter(const char* p) {
 
 }  // namespace
 
+std::string ListLineText(std::string text) {
+  for (size_t i = 0; i + 1 < text.size(); i++) {
+    char c = text[i];
+    if ((c == '@' || c == '$' || c == '\xA3') && text[i + 1] == c) text[i + 1] = ' ';
+  }
+  return text;
+}
+
 long ListLineId(const char* line) {
   if (!line) return 0;
   const char* at = std::strstr(line, "@@");

@@ -13,6 +13,13 @@ class TListLines {
   virtual void SelectLine(int index) = 0;
 };
 
+#include <string>
+
+// The visible text of a list line with every "@@", "££" and "$$" broken
+// up ("@ "), so that a name a user typed cannot pose as the id marker and
+// point the line at another record.
+std::string ListLineText(std::string text);
+
 // The id after the first "@@" of a line (leading digits; none gives 0),
 // or 0 when the line has no "@@".
 long ListLineId(const char* line);

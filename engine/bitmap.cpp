@@ -7,6 +7,7 @@
 // key cannot stand exactly for the compared value (numbers and dates keyed
 // apart from the expression's doubles) the range is widened, and every
 // record that remains is still tested by the filter itself.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -20,17 +21,24 @@
 
 namespace {
 
-// What a leaf keeps: keys k with cmp(k, key) in the kind's relation.
-enum Kind { EQ, NE, LT, LE, GT, GE };
+// A leaf: the keys between two bounds of one tag (either may be open), or
+// with `invert` every key outside them. Keys are compared whole.
+struct Bound {
+  bool set = false;
+  std::string key;
+  bool incl = true;
+};
 
 struct BNode {
   int comb = 0;  // 0 leaf, 1 and, 2 or
   std::vector<BNode> kids;
   DbTag* tag = nullptr;
-  Kind kind = EQ;
-  std::string key;  // compared over its own length
+  Bound lo, hi;
+  bool invert = false;
   bool keep_blank_dates = false;
 };
+
+enum Kind { EQ, NE, LT, LE, GT, GE };
 
 bool same_ops(const DbExpr* a, int a_last, const DbExpr* b) {
   const DbExprOp& al = a->ops[static_cast<size_t>(a_last)];
@@ -81,6 +89,60 @@ int kind_of(int row) {
   return -1;
 }
 
+int key_compare(DbTag* t, const unsigned char* key, const std::string& bound) {
+  switch (tag_key_type(t)) {
+    case 'N':
+      return packed_compare(key, reinterpret_cast<const unsigned char*>(bound.data()));
+    case 'D': {
+      double x, y;
+      std::memcpy(&x, key, 8);
+      std::memcpy(&y, bound.data(), 8);
+      return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    default: {
+      int r = std::memcmp(key, bound.data(), bound.size());
+      return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    }
+  }
+}
+
+int key_compare(DbTag* t, const std::string& a, const std::string& b) {
+  return key_compare(t, reinterpret_cast<const unsigned char*>(a.data()), b);
+}
+
+// Keeps the tighter of two lower (or upper) bounds.
+void tighten(DbTag* t, Bound& a, const Bound& b, bool lower) {
+  if (!b.set) return;
+  if (!a.set) {
+    a = b;
+    return;
+  }
+  int c = key_compare(t, b.key, a.key);
+  if (c == 0) a.incl = a.incl && b.incl;
+  else if (lower ? c > 0 : c < 0) a = b;
+}
+
+// Under .AND. the ranges of one tag become one range, walked once; bounds
+// that cross leave it empty.
+void merge_ranges(std::vector<BNode>& kids) {
+  std::vector<BNode> out;
+  for (BNode& kid : kids) {
+    if (kid.comb == 0 && !kid.invert) {
+      auto same = std::find_if(out.begin(), out.end(), [&](const BNode& m) {
+        return m.comb == 0 && !m.invert && m.tag == kid.tag;
+      });
+      if (same != out.end()) {
+        tighten(kid.tag, same->lo, kid.lo, true);
+        tighten(kid.tag, same->hi, kid.hi, false);
+        same->keep_blank_dates = same->keep_blank_dates && kid.keep_blank_dates;
+        continue;
+      }
+    }
+    out.push_back(std::move(kid));
+  }
+  kids = std::move(out);
+}
+
 struct Builder {
   DbQueryParts* q;
   DbDataFile* d;
@@ -110,68 +172,78 @@ struct Builder {
       if (!same_ops(e, left, t->expr)) continue;
       char* value = nullptr;
       if (expr_eval_part(q->expr, right, &value) != 0 || !value) return std::nullopt;
-      int type = tag_key_type(t);
       BNode n;
       n.tag = t;
-      n.kind = static_cast<Kind>(k);
-      if (type == 'C') {
-        if (op.row != 26 && op.row != 30 && op.row != 31 && op.row != 35 && op.row != 38 &&
-            op.row != 41 && op.row != 44)
-          return std::nullopt;
-        // The expression compares over the shorter length; when the
-        // prefixes are equal the longer side counts as the greater.
-        int l = e->ops[static_cast<size_t>(left)].length;
-        int rt = e->ops[static_cast<size_t>(right)].length;
-        if (l != t->header.key_len) return std::nullopt;
-        int cmp_len = l < rt ? l : rt;
-        n.key.assign(value, static_cast<size_t>(cmp_len));
-        if (l > rt) {
-          if (n.kind == GT) n.kind = GE;  // longer values with the prefix are greater
-          if (n.kind == LE) n.kind = LT;
-        } else if (l < rt) {
-          if (n.kind == LT) n.kind = LE;
-          if (n.kind == GE) n.kind = GT;
-        }
-        return n;
-      }
-      double v;
-      int ctype = e->ops[static_cast<size_t>(right)].row == kRowConstC ? 'C' : 0;
-      if (ctype) return std::nullopt;
-      std::memcpy(&v, value, sizeof v);
-      if (!std::isfinite(v) || n.kind == NE) return std::nullopt;
-      // Widen by a little: the key of a number or date need not order
-      // exactly as the doubles the expression compares.
-      double slack = std::fabs(v) * 1e-9 + 1e-9;
-      unsigned char lo[16] = {}, hi[16] = {};
-      if (type == 'N') {
-        packed_from_double(lo, v - slack);
-        packed_from_double(hi, v + slack);
-      } else if (type == 'D') {
-        double a = v - slack, b = v + slack;
-        std::memcpy(lo, &a, 8);
-        std::memcpy(hi, &b, 8);
-        n.keep_blank_dates = true;
-      } else {
-        return std::nullopt;
-      }
-      unsigned klen = type == 'N' ? DB_PACKED_LEN : 8;
-      if (n.kind == EQ) {
-        BNode a = n, b = n;
-        a.kind = GE;
-        a.key.assign(reinterpret_cast<char*>(lo), klen);
-        b.kind = LE;
-        b.key.assign(reinterpret_cast<char*>(hi), klen);
-        BNode both;
-        both.comb = 1;
-        both.kids = {a, b};
-        return both;
-      }
-      bool lower = n.kind == GT || n.kind == GE;
-      n.kind = lower ? GE : LE;
-      n.key.assign(reinterpret_cast<char*>(lower ? lo : hi), klen);
-      return n;
+      if (tag_key_type(t) == 'C') return text_leaf(n, static_cast<Kind>(k), op, left, right, value);
+      return number_leaf(n, static_cast<Kind>(k), right, value);
     }
     return std::nullopt;
+  }
+
+  // Text keys: the expression compares over the shorter length, and when
+  // the prefixes are equal the longer side counts as the greater. Padding
+  // the constant with the lowest or highest byte to the key length turns
+  // each comparison into bounds on whole keys.
+  std::optional<BNode> text_leaf(BNode n, Kind k, const DbExprOp& op, int left, int right,
+                                 const char* value) {
+    const DbExpr* e = q->expr;
+    bool text_row = op.row == 26 || op.row == 30 || op.row == 31 || op.row == 35 ||
+                    op.row == 38 || op.row == 41 || op.row == 44;
+    int l = e->ops[static_cast<size_t>(left)].length;
+    int rt = e->ops[static_cast<size_t>(right)].length;
+    int key_len = n.tag->header.key_len;
+    if (!text_row || l != key_len) return std::nullopt;
+    if (l > rt) {
+      if (k == GT) k = GE;
+      if (k == LE) k = LT;
+    } else if (l < rt) {
+      if (k == LT) k = LE;
+      if (k == GE) k = GT;
+    }
+    size_t cmp_len = static_cast<size_t>(l < rt ? l : rt);
+    std::string low(value, cmp_len), high(value, cmp_len);
+    low.resize(static_cast<size_t>(key_len), '\0');
+    high.resize(static_cast<size_t>(key_len), '\xFF');
+    switch (k) {
+      case EQ: case NE:
+        n.lo = {true, low, true};
+        n.hi = {true, high, true};
+        n.invert = k == NE;
+        break;
+      case GE: n.lo = {true, low, true}; break;
+      case GT: n.lo = {true, high, false}; break;
+      case LE: n.hi = {true, high, true}; break;
+      case LT: n.hi = {true, low, false}; break;
+    }
+    return n;
+  }
+
+  // Number and date keys need not order exactly as the doubles the
+  // expression compares: the bounds are widened by a hair and kept
+  // inclusive, and inequality is left to the filter.
+  std::optional<BNode> number_leaf(BNode n, Kind k, int right, const char* value) {
+    int type = tag_key_type(n.tag);
+    if (q->expr->ops[static_cast<size_t>(right)].row == kRowConstC || k == NE) return std::nullopt;
+    double v;
+    std::memcpy(&v, value, sizeof v);
+    if (!std::isfinite(v)) return std::nullopt;
+    double slack = std::fabs(v) * 1e-9 + 1e-9;
+    unsigned char lo[16] = {}, hi[16] = {};
+    size_t klen = type == 'N' ? DB_PACKED_LEN : 8;
+    if (type == 'N') {
+      packed_from_double(lo, v - slack);
+      packed_from_double(hi, v + slack);
+    } else if (type == 'D') {
+      double a = v - slack, b = v + slack;
+      std::memcpy(lo, &a, 8);
+      std::memcpy(hi, &b, 8);
+      n.keep_blank_dates = true;  // the filter sees a blank date as day 0
+    } else {
+      return std::nullopt;
+    }
+    if (k == EQ || k == GT || k == GE) n.lo = {true, std::string(reinterpret_cast<char*>(lo), klen), true};
+    if (k == EQ || k == LT || k == LE) n.hi = {true, std::string(reinterpret_cast<char*>(hi), klen), true};
+    return n;
   }
 
   std::optional<BNode> build(int last) {
@@ -194,6 +266,7 @@ struct Builder {
           b.kids.push_back(std::move(*kid));
         }
       }
+      if (b.comb == 1) merge_ranges(b.kids);
       if (b.kids.empty()) return std::nullopt;
       if (b.kids.size() == 1) return std::move(b.kids.front());
       return b;
@@ -202,63 +275,53 @@ struct Builder {
   }
 };
 
-int key_compare(DbTag* t, const unsigned char* key, const std::string& bound) {
-  switch (tag_key_type(t)) {
-    case 'N':
-      return packed_compare(key, reinterpret_cast<const unsigned char*>(bound.data()));
-    case 'D': {
-      double x, y;
-      std::memcpy(&x, key, 8);
-      std::memcpy(&y, bound.data(), 8);
-      return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    default: {
-      int r = std::memcmp(key, bound.data(), bound.size());
-      return r < 0 ? -1 : (r > 0 ? 1 : 0);
-    }
-  }
-}
-
-bool kind_holds(Kind k, int c) {
-  switch (k) {
-    case EQ: return c == 0;
-    case NE: return c != 0;
-    case LT: return c < 0;
-    case LE: return c <= 0;
-    case GT: return c > 0;
-    default: return c >= 0;
-  }
-}
-
 void set_bit(DbFlags* f, long rec) {
   if (rec >= 1 && static_cast<unsigned long>(rec) <= f->max_index)
     flag_set(f, static_cast<unsigned long>(rec));
 }
 
-// Sets the bits of the records whose keys lie in the leaf's range: from the
-// first key of the range (a seek, or the top for an upper bound alone) while
-// the keys stay inside it.
-int walk_leaf(const BNode& n, DbFlags* f) {
-  DbTag* t = n.tag;
-  DB_ENGINE* c = t->context;
-  Kind k = n.kind == NE ? EQ : n.kind;  // NE walks the equal keys and inverts
-  if (index_refresh(t->index) < 0) return -1;
-  int rc = k == LT || k == LE ? tag_top(t)
-                              : tag_seek(t, n.key.data(), static_cast<unsigned>(n.key.size()));
+bool below(DbTag* t, const unsigned char* key, const Bound& lo) {
+  if (!lo.set) return false;
+  int c = key_compare(t, key, lo.key);
+  return c < 0 || (c == 0 && !lo.incl);
+}
+
+bool above(DbTag* t, const unsigned char* key, const Bound& hi) {
+  if (!hi.set) return false;
+  int c = key_compare(t, key, hi.key);
+  return c > 0 || (c == 0 && !hi.incl);
+}
+
+bool blank_date(const BNode& n, const unsigned char* key) {
+  if (!n.keep_blank_dates) return false;
+  double x;
+  std::memcpy(&x, key, 8);
+  return x >= 1e99;
+}
+
+// Where the tag stands after seeking a bound, as a share of the tag.
+int position_of(DbTag* t, const Bound& b, double open_end, double* at) {
+  if (!b.set) {
+    *at = open_end;
+    return 0;
+  }
+  if (tag_seek(t, b.key.data(), static_cast<unsigned>(b.key.size())) < 0) return -1;
+  *at = tag_eof(t) ? 1.0 : tag_position(t);
+  return 0;
+}
+
+// Sets the bits of the records whose keys lie in the range.
+int walk_inside(DbTag* t, const BNode& n, DbFlags* f) {
+  int rc = n.lo.set ? tag_seek(t, n.lo.key.data(), static_cast<unsigned>(n.lo.key.size()))
+                    : tag_top(t);
   if (rc < 0) return -1;
   while (!tag_eof(t)) {
     const unsigned char* key = tag_key(t);
-    if (!key) break;
-    int cmp = key_compare(t, key, n.key);
-    if (!(k == GT && cmp == 0)) {
-      if (!kind_holds(k, cmp)) break;
-      set_bit(f, tag_recno(t));
-    }
+    if (!key || above(t, key, n.hi)) break;
+    if (!below(t, key, n.lo)) set_bit(f, tag_recno(t));
     if (tag_skip(t, 1) != 1) break;
   }
-  if (c->error_code < 0) return -1;
   if (n.keep_blank_dates) {
-    // Blank dates key after every date; the filter sees them as day 0.
     double blank = 1e99;
     if (tag_seek(t, &blank, 8) < 0) return -1;
     while (!tag_eof(t)) {
@@ -266,8 +329,44 @@ int walk_leaf(const BNode& n, DbFlags* f) {
       if (tag_skip(t, 1) != 1) break;
     }
   }
-  if (n.kind == NE) flag_invert(f);
-  return c->error_code < 0 ? -1 : 0;
+  return 0;
+}
+
+// Sets the bits of the records whose keys lie outside the range (blank
+// dates excepted, which the range keeps).
+int walk_outside(DbTag* t, const BNode& n, DbFlags* f) {
+  if (n.lo.set) {
+    if (tag_top(t) < 0) return -1;
+    while (!tag_eof(t)) {
+      const unsigned char* key = tag_key(t);
+      if (!key || !below(t, key, n.lo) || blank_date(n, key)) break;
+      set_bit(f, tag_recno(t));
+      if (tag_skip(t, 1) != 1) break;
+    }
+  }
+  if (n.hi.set) {
+    if (tag_seek(t, n.hi.key.data(), static_cast<unsigned>(n.hi.key.size())) < 0) return -1;
+    while (!tag_eof(t)) {
+      const unsigned char* key = tag_key(t);
+      if (!key || blank_date(n, key)) break;
+      if (above(t, key, n.hi)) set_bit(f, tag_recno(t));
+      if (tag_skip(t, 1) != 1) break;
+    }
+  }
+  return 0;
+}
+
+// A range that covers half of the tag or more is walked the other way
+// round: the keys outside it are set and the set is inverted.
+int walk_leaf(const BNode& n, DbFlags* f) {
+  DbTag* t = n.tag;
+  if (index_refresh(t->index) < 0) return -1;
+  double from = 0, to = 1;
+  if (position_of(t, n.lo, 0.0, &from) < 0 || position_of(t, n.hi, 1.0, &to) < 0) return -1;
+  bool outside = to - from >= 0.5;
+  if ((outside ? walk_outside(t, n, f) : walk_inside(t, n, f)) < 0) return -1;
+  if (outside != n.invert) flag_invert(f);
+  return t->context->error_code < 0 ? -1 : 0;
 }
 
 int eval(const BNode& n, DbFlags* f, DB_ENGINE* c, unsigned long count) {

@@ -173,3 +173,15 @@ class FieldRefMemo : public FieldRef {
   char* str() override;
   int setLen(unsigned n) override;
 };
+
+// A tag of an open data file found by name; invalid when there is none.
+struct DbTag;
+class TagRef {
+ public:
+  TagRef(DbDataFile* data, const char* name);
+  bool valid() const { return tag_ != nullptr; }
+  DbTag* tag() const { return tag_; }
+
+ private:
+  DbTag* tag_;
+};

@@ -72,3 +72,6 @@ int FieldRefMemo::setLen(unsigned n) {
   delete[] copy;
   return rc < 0 ? -1 : 0;
 }
+
+TagRef::TagRef(DbDataFile* data, const char* name)
+    : tag_(data && name ? data_tag_find(data, name) : nullptr) {}

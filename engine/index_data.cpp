@@ -100,6 +100,12 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
   }
 }
 
+// Writes the current record when it changed (without forcing anything to disk).
+int write_current(DbDataFile* d) {
+  if (d->record_changed && d->rec_num > 0) return data_write(d, d->rec_num);
+  return 0;
+}
+
 int refresh(DbDataFile* d) {
   for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
     if (index_refresh(x) < 0) return -1;
@@ -166,7 +172,7 @@ namespace {
 
 int seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
   DB_ENGINE* c = d->context;
-  if (data_flush(d) < 0) return -1;
+  if (int rc = write_current(d)) return rc;
   if (refresh(d) < 0) return -1;
   int rc = tag_seek(t, key, len);
   if (rc < 0) return -1;
@@ -218,13 +224,15 @@ int index_data_seek_double(DbDataFile* d, double value) {
 
 int index_data_top(DbDataFile* d) {
   DbTag* t = d->tag_selected;
-  if (data_flush(d) < 0 || refresh(d) < 0 || tag_top(t) < 0) return -1;
+  if (int rc = write_current(d)) return rc;
+  if (refresh(d) < 0 || tag_top(t) < 0) return -1;
   return go_current(d, t, 1, nullptr);
 }
 
 int index_data_bottom(DbDataFile* d) {
   DbTag* t = d->tag_selected;
-  if (data_flush(d) < 0 || refresh(d) < 0 || tag_bottom(t) < 0) return -1;
+  if (int rc = write_current(d)) return rc;
+  if (refresh(d) < 0 || tag_bottom(t) < 0) return -1;
   if (tag_eof(t)) return data_go_eof(d);
   return go_current(d, t, -1, nullptr);
 }
@@ -232,7 +240,8 @@ int index_data_bottom(DbDataFile* d) {
 int index_data_skip(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
   DbTag* t = d->tag_selected;
-  if (data_flush(d) < 0 || refresh(d) < 0) return -1;
+  if (int rc = write_current(d)) return rc;
+  if (refresh(d) < 0) return -1;
   if (d->eof) {
     if (n >= 0) return DB_EOF;
     if (tag_bottom(t) < 0) return -1;

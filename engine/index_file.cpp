@@ -1,5 +1,6 @@
 // Opening, creating, flushing, locking and closing production index files,
 // and noticing changes made by other stations.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -103,7 +104,11 @@ int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
   str_trim_len(text, int(std::strlen(text)));
   t->expr = expr_parse(x->data, text);
   if (!t->expr) return -1;
-  if (expr_key_len(t->expr) != t->header.key_len)
+  // The key layout must agree with the expression and fit the blocks.
+  const DbTagHeader& h = t->header;
+  if (expr_key_len(t->expr) != h.key_len || h.key_len < 1 || h.key_len > DB_MDX_MAX_KEY ||
+      h.group_len != 4 + (h.key_len + 3) / 4 * 4 || h.keys_max < 2 ||
+      h.keys_max > (x->block_size - 12) / h.group_len)
     return code_error_ex(c, e_index, "File Name:", x->file.name, nullptr);
   if (tag_routines_set(t, t->header.key_type) < 0) return -1;
   // The action is not stored; every unique tag of the program refuses with status 20.
@@ -224,7 +229,7 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
   mdx_put16(h + 26, DB_MDX_TAG_ENTRY);
   char base[32];
   file_name_piece(base, sizeof base, d->file.name, 0, 0);
-  std::strncpy(reinterpret_cast<char*>(h + 4), base, 12);
+  std::memcpy(h + 4, base, std::min<size_t>(std::strlen(base), 12));
   x->blocks_per_page = c->cache_block_size / 512;
   if (x->blocks_per_page < 1) x->blocks_per_page = 1;
   if (x->blocks_per_page > 63) x->blocks_per_page = 63;

@@ -190,7 +190,7 @@ int settle_layout(DbIndexFile* x, DbTag* t) {
   t->header.group_len = 4 + (len + 3) / 4 * 4;
   t->header.keys_max = (x->block_size - 12) / t->header.group_len;
   t->header.date_flag = type == 'D' ? 1 : 0;
-  if (len < 1 || t->header.keys_max < 2 || len > DB_MDX_EXPR_LEN)
+  if (len < 1 || t->header.keys_max < 2 || len > DB_MDX_MAX_KEY)
     return code_error_ex(c, e_index, "Key too long:", t->name, nullptr);
   t->filter_flag_changed = 0;
   return tag_routines_set(t, type);

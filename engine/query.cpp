@@ -143,8 +143,23 @@ int bitmap_test(DbFlags* bitmap, long recno) {
 long bitmap_next(DbFlags* bitmap, long recno, int direction) {
   long max = static_cast<long>(bitmap->max_index);
   int step = direction < 0 ? -1 : 1;
-  for (long r = recno + step; r >= 1 && r <= max; r += step)
+  if (!bitmap->bits) {
+    long r = recno + step;
+    return r >= 1 ? step * (r - recno) : 0;
+  }
+  // Bytes in which no record passes are passed over whole.
+  unsigned char none = bitmap->inverted ? 0xFF : 0x00;
+  long r = recno + step;
+  if (r < 1 && step > 0) r = 1;
+  if (r > max && step < 0) r = max;
+  while (r >= 1 && r <= max) {
+    if (r % 8 == (step > 0 ? 0 : 7) && bitmap->bits[r / 8] == none) {
+      r += 8 * step;
+      continue;
+    }
     if (bitmap_test(bitmap, r)) return (r - recno) * step;
+    r += step;
+  }
   return 0;
 }
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kMaxRestarts = 5;
+constexpr int kMaxRestarts = 3;
 constexpr int kMaxSpares = 1;  // valid blocks kept besides the stack
 constexpr int kRestart = -2;   // internal: the descent must start again
 
@@ -26,10 +26,9 @@ void to_spares(DbTag* t, DbBlock* b) {
 
 // Does the freshly read block fit under its parent (the stack's bottom)?
 bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
-  if (!t->context->index_option_c) return true;
   int n = block_keys(b);
-  if (n < 0 || n > t->header.keys_max) return false;
-  if (!parent) return true;
+  if (n < 0 || n > t->header.keys_max) return false;  // never read entries past the block
+  if (!t->context->index_option_c || !parent) return true;
   if (n == 0) return false;
   unsigned len = unsigned(t->header.key_len);
   int pn = block_keys(parent);

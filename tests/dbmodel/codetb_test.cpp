@@ -73,6 +73,22 @@ TEST(ListLineTest, ReadsIds) {
   }
 }
 
+TEST(ListLineTest, TypedMarkersCannotPoseAsIds) {
+  struct Case {
+    const char* text;
+    const char* want;
+  } cases[] = {
+      {"A@@5", "A@ 5"},
+      {"COST$$9", "COST$ 9"},
+      {"X\xA3\xA3" "1", "X\xA3 1"},
+      {"A@B$C", "A@B$C"},
+      {"@@@", "@ @"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ListLineText(c.text), c.want) << c.text;
+  std::string line = ListLineText("A@@5") + "@@12";
+  EXPECT_EQ(ListLineId(line.c_str()), 12);
+}
+
 TEST(QuoteTest, PicksADelimiterTheTextLacks) {
   struct Case {
     const char* text;

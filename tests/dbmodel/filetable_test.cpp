@@ -213,6 +213,13 @@ TEST_F(FileTableTest, ReadAllHandsTheListOver) {
   FreeRecordList(head);
   TcbFileRecord* kept = t.ReadAll(0);
   EXPECT_EQ(t.First(), kept);  // freed with the table
+  // A query beside it hands out a list of its own and leaves this one.
+  TcbFileRecord* found = t.SelectByMachine(3);
+  ASSERT_NE(found, nullptr);
+  EXPECT_NE(found, kept);
+  EXPECT_EQ(t.First(), kept);
+  EXPECT_EQ(static_cast<TcbFileRecord*>(kept->next)->NCID, 2);
+  FreeRecordList(found);
 }
 
 TEST_F(FileTableTest, PeerReaderSeesTheRows) {

@@ -79,6 +79,21 @@ TEST_F(UpgradeTest, NarrowLayoutsGainTheirFields) {
     EXPECT_EQ(FieldCount(Root() + "/db/" + Today() + "/kelvback.dbf"), static_cast<int>(c.n));
     EXPECT_EQ(t.Upgrade(), 2);
   }
+  // An independent reader sees the new layout and the carried values.
+  std::string script =
+      "import dbfread,sys\n"
+      "t=dbfread.DBF(sys.argv[1])\n"
+      "print(','.join(t.field_names))\n"
+      "for r in t: print(r['NCID'],r['LOCK'],r['PROG'],r['MAZAK'],r['SENT'])\n";
+  kvdb::WriteFileBytes(Root() + "/peer.py", script);
+  FILE* p = popen(("/usr/bin/python3 " + Root() + "/peer.py " + DbPath("KELVBACK.DBF")).c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buf[512] = {};
+  size_t got = fread(buf, 1, sizeof buf - 1, p);
+  pclose(p);
+  EXPECT_EQ(std::string(buf, got),
+            "NCID,DESC,DIR,NAME,EXT,PART,DRAW,CUST,MID,MAT,PROJECT,MACHINE,CHAR3,LONG1,MEMOSTR,"
+            "LOCK,PROG,MAZAK,SENT\n1 True 77 True 0\n3 True 77 True 0\n");
 }
 
 TEST_F(UpgradeTest, CurrentAndUnknownLayoutsAreLeftAlone) {

@@ -78,6 +78,12 @@ TEST_F(IdNameTest, ListLines) {
   EXPECT_EQ(list.lines[0], "LATHE" + std::string(245, ' ') + "@@4");
   EXPECT_EQ(ListLineId(list.lines[0].c_str()), 4);
 
+  ASSERT_TRUE(Add(6, "TYPE@@5"));  // a typed marker does not name record 5
+  t.FillList(&list);
+  ASSERT_EQ(list.lines.size(), 2u);
+  EXPECT_EQ(ListLineId(list.lines[1].c_str()), 6);
+  ASSERT_EQ(t.DeleteById(6), 1);
+
   ASSERT_EQ(t.DeleteById(4), 1);
   list.lines = {"old"};
   t.FillList(&list);

@@ -1,6 +1,9 @@
-// Production index files: the bytes of a new file, reopening, refusals of
-// damaged headers, unique tags on rebuild, filters and blank dates.
+// Production index files: the bytes of a new file, refusals of damaged
+// headers, unique tags on rebuild, a failed rebuild that keeps the old index,
+// and blank dates.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "index_fixture.h"
 
@@ -8,22 +11,190 @@ namespace {
 
 using kvtest::IndexTest;
 using kvtest::PartRow;
+using kvtest::read_bytes;
+using kvtest::write_bytes;
 
-TEST_F(IndexTest, SmokeAppendSeekWalk) {
-  create();
-  ASSERT_EQ(append({5, "BOLT", 1.5, "20240101"}), 0);
-  ASSERT_EQ(append({3, "AXLE", -2, ""}), 0);
-  ASSERT_EQ(append({9, "CAM", 7, "20230505"}), 0);
-  EXPECT_EQ(walk(tag("NAME"), false), (std::vector<long>{2, 1, 3}));
-  EXPECT_EQ(walk(tag("ID"), false), (std::vector<long>{2, 1, 3}));
-  EXPECT_EQ(walk(tag("QTY"), false), (std::vector<long>{3, 1, 2}));
-  EXPECT_EQ(walk(tag("DUE"), false), (std::vector<long>{3, 1, 2}));
-  data_tag_select(d, tag("NAME"));
-  EXPECT_EQ(data_seek(d, "BO"), 0);
-  EXPECT_EQ(data_recno(d), 1);
-  EXPECT_EQ(data_seek(d, "BZ"), DB_AFTER);
-  EXPECT_EQ(data_recno(d), 3);
-  EXPECT_EQ(append({5, "DUP", 0, ""}), DB_UNIQUE);
+const DbFieldInfo kCodeFields[] = {
+    {"CODE", 'C', 10, 0}, {"QTY", 'N', 9, 2}, {"DUE", 'D', 8, 0}, {nullptr, 0, 0, 0}};
+
+unsigned u16(const std::vector<unsigned char>& b, size_t at) { return b[at] | b[at + 1] << 8; }
+unsigned long u32(const std::vector<unsigned char>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (unsigned long)b[at + 3] << 24;
+}
+
+struct IndexFile : IndexTest {
+  std::string mdx = dir.file("PARTS.MDX");
+
+  void append_code(const char* code, double qty = 1, const char* due = "20240101") {
+    ASSERT_EQ(data_append_start(d, 0), 0);
+    data_blank(d);
+    field_assign(data_field_at(d, 1), code);
+    field_assign_double(data_field_at(d, 2), qty);
+    field_assign(data_field_at(d, 3), due);
+    ASSERT_EQ(data_append(d), 0);
+  }
+};
+
+TEST_F(IndexFile, NewFileLayout) {
+  const DbTagInfo tags[] = {{"code", "CODE", nullptr, 25, 0},
+                            {"QTY", "QTY", nullptr, 0, 0},
+                            {"DUE", "DUE", "QTY > 1000", 0, 0},
+                            {nullptr, nullptr, nullptr, 0, 0}};
+  create(tags, kCodeFields);
+  append_code("B");
+  append_code("A");
+  ASSERT_EQ(data_close(d), 0);
+  d = nullptr;
+  auto b = read_bytes(mdx);
+  ASSERT_GE(b.size(), 2048u);
+  EXPECT_EQ(b[0], 2);
+  EXPECT_EQ(u16(b, 20), 2u);
+  EXPECT_EQ(u16(b, 22), 1024u);
+  EXPECT_EQ(b[24], 1) << "production";
+  EXPECT_EQ(b[25], 48);
+  EXPECT_EQ(u16(b, 26), 32u);
+  EXPECT_EQ(u16(b, 28), 3u);
+  EXPECT_EQ(b[529], 1);
+  EXPECT_EQ(u32(b, 32) * 512, b.size()) << "next free block is the end of the file";
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[4]), 5), std::string("PARTS", 5));
+  struct Tag {
+    const char* name;
+    char type;
+    unsigned key_len, group, per_block, date_flag, key_format, unique;
+  } want[] = {{"CODE", 'C', 10, 16, 63, 0, 0x50, 0x4000},
+              {"QTY", 'N', 12, 16, 63, 0, 0x10, 0},
+              {"DUE", 'D', 8, 12, 84, 1, 0x10, 0}};
+  for (int i = 0; i < 3; i++) {
+    size_t e = 544 + 32 * size_t(i);
+    SCOPED_TRACE(want[i].name);
+    EXPECT_EQ(u32(b, e), 4u + 2u * unsigned(i));
+    EXPECT_STREQ(reinterpret_cast<const char*>(&b[e + 4]), want[i].name);
+    EXPECT_EQ(b[e + 15], 0x10);
+    EXPECT_EQ(b[e + 19], 2);
+    EXPECT_EQ(b[e + 20], want[i].type);
+    size_t h = u32(b, e) * 512;
+    EXPECT_EQ(b[h + 8], want[i].key_format);
+    EXPECT_EQ(b[h + 9], want[i].type);
+    EXPECT_EQ(u16(b, h + 12), want[i].key_len);
+    EXPECT_EQ(u16(b, h + 14), want[i].per_block);
+    EXPECT_EQ(u16(b, h + 16), want[i].date_flag);
+    EXPECT_EQ(u16(b, h + 18), want[i].group);
+    EXPECT_EQ(u16(b, h + 22), want[i].unique);
+  }
+  // Name tree: QTY is CODE's higher side, DUE is QTY's lower side.
+  EXPECT_EQ(b[544 + 16], 0);
+  EXPECT_EQ(b[544 + 17], 2);
+  EXPECT_EQ(b[544 + 32 + 18], 1);
+  EXPECT_EQ(b[544 + 32 + 16], 3);
+  EXPECT_EQ(b[544 + 64 + 18], 2);
+  // A filter false for every record: flag 0 and an empty root.
+  size_t due = 8 * 512;
+  EXPECT_EQ(b[due + 245], 1);
+  EXPECT_EQ(b[due + 246], 0);
+  EXPECT_STREQ(reinterpret_cast<const char*>(&b[due + 762]), "QTY > 1000");
+  EXPECT_EQ(u32(b, u32(b, due) * 512), 0u);
+  auto data = read_bytes(name);
+  EXPECT_EQ(data[28], 1);
+  for (int f = 0; f < 3; f++) EXPECT_EQ(data[32 + 32 * size_t(f) + 31], 1) << "field " << f;
+}
+
+TEST_F(IndexFile, DamagedHeadersAreRefused) {
+  create(nullptr, kCodeFields);
+  append_code("A");
+  const DbTagInfo tags[] = {{"CODE", "CODE", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+  ASSERT_NE(index_create(d, nullptr, tags), nullptr);
+  ASSERT_EQ(data_close(d), 0);
+  d = nullptr;
+  auto good = read_bytes(mdx);
+  struct Patch {
+    size_t at;
+    unsigned char value;
+    int expect;
+  } patches[] = {{20, 64, e_index}, {28, 48, e_index}, {23, 8, e_index}, {32, 0, e_index},
+                 {2048 + 12, 9, e_index}, {2048 + 14, 200, e_index}, {0, 2, 0}};
+  for (const Patch& p : patches) {
+    auto b = good;
+    if (p.at == 32) b[33] = b[34] = b[35] = 0;
+    b[p.at] = p.value;
+    write_bytes(mdx, b);
+    d = data_open(&c, name.c_str());
+    EXPECT_EQ(code_error_set(&c, 0), p.expect) << "byte " << p.at;
+    EXPECT_EQ(d != nullptr, p.expect == 0);
+    if (d) data_close(d);
+    d = nullptr;
+  }
+}
+
+TEST_F(IndexFile, UniqueActionsOnRebuild) {
+  struct Case {
+    int action;
+    int status;  // pending after index_create
+    std::vector<long> kept;
+  } cases[] = {{25, 0, {2, 1, 4}}, {20, DB_UNIQUE, {}}, {-340, e_unique, {}}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.action);
+    std::filesystem::remove(name);
+    std::filesystem::remove(mdx);
+    create(nullptr, kCodeFields);
+    for (const char* code : {"B", "A", "B", "C", "A"}) append_code(code);
+    const DbTagInfo tags[] = {{"CODE", "CODE", nullptr, k.action, 0},
+                              {nullptr, nullptr, nullptr, 0, 0}};
+    DbIndexFile* x = index_create(d, nullptr, tags);
+    EXPECT_EQ(code_error_set(&c, 0), k.status);
+    if (k.kept.empty()) {
+      EXPECT_EQ(x, nullptr);
+      EXPECT_FALSE(std::filesystem::exists(mdx)) << "no half-made index is left";
+    } else {
+      ASSERT_NE(x, nullptr);
+      EXPECT_EQ(walk(index_tag(x, "CODE"), false), k.kept);
+    }
+    data_close(d);
+    d = nullptr;
+  }
+}
+
+TEST_F(IndexFile, FailedRebuildKeepsTheOldIndex) {
+  const DbTagInfo tags[] = {{"CODE", "CODE", nullptr, 20, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+  create(tags, kCodeFields);
+  for (const char* code : {"A", "B", "C"}) append_code(code);
+  ASSERT_EQ(data_flush(d), 0);
+  auto before = read_bytes(mdx);
+  // Another program writes a duplicate past the index.
+  ASSERT_EQ(data_close(d), 0);
+  auto data = read_bytes(name);
+  unsigned header_len = u16(data, 8), width = u16(data, 10);
+  data[header_len + width + 1] = 'A';
+  write_bytes(name, data);
+  d = data_open(&c, name.c_str());
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(data_reindex(d), DB_UNIQUE);
+  EXPECT_EQ(read_bytes(mdx), before);
+  EXPECT_EQ(walk(tag("CODE"), false), (std::vector<long>{1, 2, 3}));
+}
+
+TEST_F(IndexFile, BlankDatesSortLastAndAreFound) {
+  const DbTagInfo tags[] = {{"DUE", "DUE", nullptr, 0, 0},
+                            {"LATER", "DUE + 1", nullptr, 0, 1},
+                            {nullptr, nullptr, nullptr, 0, 0}};
+  create(tags, kCodeFields);
+  append_code("A", 1, "");
+  append_code("B", 1, "20240301");
+  append_code("C", 1, "19991231");
+  EXPECT_EQ(walk(tag("DUE"), false), (std::vector<long>{3, 2, 1}));
+  EXPECT_EQ(walk(tag("LATER"), false), (std::vector<long>{1, 2, 3})) << "descending";
+  for (const char* t : {"DUE", "LATER"}) {
+    SCOPED_TRACE(t);
+    data_tag_select(d, tag(t));
+    EXPECT_EQ(data_seek(d, "        "), 0);
+    EXPECT_EQ(data_recno(d), 1);
+    EXPECT_EQ(data_seek_double(d, 0), 0);
+    EXPECT_EQ(data_recno(d), 1);
+  }
+  data_tag_select(d, tag("DUE"));
+  EXPECT_EQ(data_seek(d, "20240301"), 0);
+  EXPECT_EQ(data_recno(d), 2);
+  EXPECT_EQ(data_seek(d, "20000101"), DB_AFTER);
+  EXPECT_EQ(data_recno(d), 2);
 }
 
 }  // namespace

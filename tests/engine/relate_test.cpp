@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/dbstr.h"
 #include "engine/fieldinfo.h"
 #include "engine/index.h"
 #include "engine/index_data.h"
@@ -332,6 +333,12 @@ TEST_F(RelateTagTest, ExpressionTypeMustMatchTheTag) {
   }
 }
 
+TEST_F(RelateTagTest, TagRefFindsByName) {
+  EXPECT_EQ(TagRef(jobs, "prog").tag(), by_prog);
+  ctx.report_tag_errors = 0;
+  EXPECT_FALSE(TagRef(jobs, "NONE").valid());
+}
+
 TEST_F(RelateTagTest, TagListCopiesTheOpenIndex) {
   TagInfoList tags(jobs);
   ASSERT_EQ(tags.count(), 1);
@@ -339,4 +346,22 @@ TEST_F(RelateTagTest, TagListCopiesTheOpenIndex) {
   EXPECT_STREQ(tags[0].expression, "PROG");
   EXPECT_EQ(tags[0].filter, nullptr);
   EXPECT_EQ(tags.tags()[1].name, nullptr);
+}
+
+TEST_F(RelateTest, ReadLockHoldsTheFilesUntilUnlocked) {
+  make_tables(10);
+  ctx.read_lock = 1;
+  ctx.lock_attempts = 1;
+  DbRelation* r = relation("CUST >= 0");
+  ASSERT_NE(relate_create_slave(&r->top, slave, "MACH", nullptr), nullptr);
+  ASSERT_EQ(relate_top(r), 0);
+  ctx.read_lock = 0;
+  DbDataFile* other = data_open(&ctx, dir.file("PROGS.DBF").c_str());
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(data_lock_file(other), DB_LOCKED);
+  relate_unlock(r);
+  EXPECT_EQ(data_lock_file(other), 0);
+  data_unlock(other);
+  data_close(other);
+  relate_free(r, 0);
 }

@@ -1,0 +1,159 @@
+// Tag movement and key maintenance at the edges: the split of a full leaf,
+// skips past the ends, seeks beyond the last key, removal of every key with
+// the freed blocks used again, and a filtered tag that becomes empty.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "engine/convert.h"
+#include "index_fixture.h"
+
+namespace {
+
+using kvtest::IndexTest;
+using kvtest::read_bytes;
+
+const DbFieldInfo kCodeFields[] = {{"CODE", 'C', 10, 0}, {"QTY", 'N', 9, 2}, {nullptr, 0, 0, 0}};
+const DbTagInfo kCodeTags[] = {{"CODE", "CODE", nullptr, 0, 0},
+                               {"BIG", "CODE", "QTY > 100", 0, 0},
+                               {nullptr, nullptr, nullptr, 0, 0}};
+
+std::string code(int i) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "K%03d", i);
+  return std::string(buf) + std::string(10 - std::strlen(buf), ' ');
+}
+
+struct TagEdges : IndexTest {
+  void SetUp() override { create(kCodeTags, kCodeFields); }
+  void add(const std::string& k, double qty = 1) {
+    ASSERT_EQ(data_append_start(d, 0), 0);
+    data_blank(d);
+    field_assign(data_field_at(d, 1), k.c_str());
+    field_assign_double(data_field_at(d, 2), qty);
+    ASSERT_EQ(data_append(d), 0);
+  }
+  DbBlock* root(DbTag* t) { return static_cast<DbBlock*>(list_first(&t->stack)); }
+  DbBlock* leaf(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
+};
+
+TEST_F(TagEdges, FullLeafSplitsIntoLowerAndUpperHalves) {
+  for (int i = 0; i < 63; i++) add(code(i * 2));
+  DbTag* t = tag("CODE");
+  ASSERT_EQ(tag_top(t), 0);
+  EXPECT_TRUE(block_is_leaf(root(t)));
+  EXPECT_EQ(block_keys(root(t)), 63);
+  add(code(1));  // joins the lower half
+  ASSERT_EQ(tag_top(t), 0);
+  ASSERT_FALSE(block_is_leaf(root(t)));
+  EXPECT_EQ(block_keys(root(t)), 1);
+  EXPECT_EQ(block_keys(leaf(t)), 33);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(block_key(root(t), 0)), 10), code(62));
+  ASSERT_EQ(tag_bottom(t), 0);
+  EXPECT_EQ(block_keys(leaf(t)), 31);
+}
+
+TEST_F(TagEdges, SkipsSeeksAndGoesAtTheEnds) {
+  for (int i = 0; i < 200; i++) add(code(i));
+  DbTag* t = tag("CODE");
+  ASSERT_EQ(tag_seek(t, code(198).data(), 10), 0);
+  EXPECT_EQ(tag_skip(t, 10), 1);
+  EXPECT_EQ(tag_recno(t), 200);
+  EXPECT_EQ(tag_skip(t, -500), -199);
+  EXPECT_EQ(tag_recno(t), 1);
+  EXPECT_EQ(tag_skip(t, 150), 150);
+  EXPECT_EQ(tag_recno(t), 151);
+  EXPECT_EQ(tag_seek(t, "K1", 2), 0) << "a shorter key finds the first with that start";
+  EXPECT_EQ(tag_recno(t), 101);
+  EXPECT_EQ(tag_seek(t, "ZZZ", 3), DB_AFTER);
+  EXPECT_TRUE(tag_eof(t));
+  EXPECT_EQ(tag_go(t, code(50).data(), 51), 0);
+  EXPECT_EQ(tag_go(t, code(50).data(), 52), 1);
+  EXPECT_EQ(tag_go(t, "K050X     ", 51), DB_AFTER);
+  ASSERT_EQ(tag_top(t), 0);
+  EXPECT_LT(tag_position(t), 0.01);
+  ASSERT_EQ(tag_bottom(t), 0);
+  EXPECT_GT(tag_position(t), 0.99);
+  // Data-file movement in tag order sees the same ends.
+  data_tag_select(d, t);
+  EXPECT_EQ(data_seek(d, "ZZZ"), DB_EOF);
+  EXPECT_EQ(data_skip(d, -1), 0);
+  EXPECT_EQ(data_recno(d), 200);
+  EXPECT_EQ(data_skip(d, 1), DB_EOF);
+  ASSERT_EQ(data_top(d), 0);
+  EXPECT_EQ(data_skip(d, -1), DB_BOF);
+  EXPECT_EQ(data_recno(d), 1);
+}
+
+TEST_F(TagEdges, RemovingEveryKeyFreesBlocksForReuse) {
+  const int n = 600;
+  for (int i = 0; i < n; i++) add(code(i), 200);
+  ASSERT_EQ(data_flush(d), 0);
+  auto size_full = read_bytes(dir.file("PARTS.MDX")).size();
+  std::vector<int> order(n);
+  for (int i = 0; i < n; i++) order[size_t(i)] = i;
+  std::shuffle(order.begin(), order.end(), std::mt19937(7));
+  DbTag* t = tag("CODE");
+  DbTag* big = tag("BIG");
+  std::vector<long> left;
+  for (int i = 0; i < n; i++) left.push_back(i + 1);
+  for (int k = 0; k < n; k++) {
+    int i = order[size_t(k)];
+    ASSERT_EQ(tag_remove(t, code(i).data(), i + 1), 0) << k;
+    ASSERT_EQ(tag_remove(big, code(i).data(), i + 1), 0) << k;
+    EXPECT_EQ(tag_remove(t, code(i).data(), i + 1), DB_NO_RECORD);
+    left.erase(std::find(left.begin(), left.end(), i + 1));
+    if (k % 37 == 0 || k > n - 5) {
+      ASSERT_EQ(walk(t, false), left) << k;
+      auto back = walk(t, true);
+      std::reverse(back.begin(), back.end());
+      ASSERT_EQ(back, left) << k;
+    }
+  }
+  ASSERT_EQ(tag_top(t), 0);
+  EXPECT_TRUE(tag_eof(t));
+  EXPECT_EQ(block_keys(root(t)), 0);
+  ASSERT_EQ(data_flush(d), 0);
+  auto b = read_bytes(dir.file("PARTS.MDX"));
+  EXPECT_EQ(b[big->header_pos + 246], 0) << "the emptied filtered tag";
+  // The same keys again take the freed blocks.
+  for (int i = 0; i < n; i++) {
+    ASSERT_EQ(tag_add(t, code(i).data(), i + 1), 0);
+    ASSERT_EQ(tag_add(big, code(i).data(), i + 1), 0);
+  }
+  ASSERT_EQ(data_flush(d), 0);
+  EXPECT_LE(read_bytes(dir.file("PARTS.MDX")).size(), size_full);
+  EXPECT_EQ(walk(t, false).size(), size_t(n));
+}
+
+TEST_F(TagEdges, ABlockThatDoesNotFitItsParentIsReported) {
+  for (int i = 0; i < 100; i++) add(code(i));
+  ASSERT_EQ(data_flush(d), 0);
+  DbTag* t = tag("CODE");
+  ASSERT_EQ(tag_top(t), 0);
+  long leaf_block = leaf(t)->number;
+  int keys = block_keys(leaf(t));
+  ASSERT_FALSE(block_is_leaf(root(t)));
+  tag_release(t);
+  // Another writer's half-done change: the first leaf holds keys of elsewhere.
+  unsigned char bad[10];
+  std::memcpy(bad, code(999).data(), 10);
+  DbFile* f = &t->index->file;
+  ASSERT_EQ(file_write(f, leaf_block * 512 + 8 + 16 * (keys - 1) + 4, bad, 10), 0);
+  struct Case {
+    bool locked;
+  } cases[] = {{true}, {false}};  // locked: at once; unlocked: after a few waits
+  for (const Case& k : cases) {
+    if (k.locked) {
+      ASSERT_EQ(index_lock(t->index), 0);
+    }
+    EXPECT_EQ(tag_seek(t, code(5).data(), 10), -1);
+    EXPECT_EQ(code_error_set(&c, 0), e_index);
+    if (k.locked) {
+      ASSERT_EQ(index_unlock(t->index), 0);
+    }
+  }
+}
+
+}  // namespace
