@@ -77,7 +77,8 @@ class TMultiDncTable : public TCodeTB {
   static int WriteFields(const TMultiDncRecord* r, DbDataFile* d);
 
   TMultiDncRecord* LoadAllDetached(int detach);
-  // The record of that id, or null; the file is closed.
+  // The record of that id, which belongs to the caller, or null; the file
+  // is closed.
   TMultiDncRecord* FindById(long id);
   // 1 (also for a missing id), 0 for a null record, a closed file or a
   // refused write.

@@ -132,17 +132,24 @@ void ReportLayoutKept(const char* fileName) {
   MessageBox(nullptr, text.c_str(), "Database", MB_OK | MB_ICONSTOP);
 }
 
-bool SeekById(DbDataFile* d, const char* tag, int field, long value) {
+bool HasTag(DbDataFile* d, const char* tag) {
   if (!d) return false;
   TagInfoList tags(d);
-  for (int i = 0; i < tags.count(); i++) {
-    if (!tags[i].name || std::strcmp(tags[i].name, tag) != 0) continue;
+  for (int i = 0; i < tags.count(); i++)
+    if (tags[i].name && std::strcmp(tags[i].name, tag) == 0) return true;
+  return false;
+}
+
+bool SeekById(DbDataFile* d, const char* tag, int field, long value) {
+  if (!d) return false;
+  if (HasTag(d, tag)) {
     DbTag* t = data_tag_find(d, tag);
-    if (!t) break;
-    data_tag_select(d, t);
-    int rc = data_seek_double(d, static_cast<double>(value));
-    ClearError();
-    return rc == 0;
+    if (t) {
+      data_tag_select(d, t);
+      int rc = data_seek_double(d, static_cast<double>(value));
+      ClearError();
+      return rc == 0;
+    }
   }
   ClearError();
   data_tag_select(d, nullptr);

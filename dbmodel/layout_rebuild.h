@@ -45,6 +45,10 @@ bool AppendRow(DbDataFile* d, const std::function<void()>& fill);
 // Takes a pending engine error out of the context; true when there was one.
 bool ClearError();
 
+// True when the open file has a tag of that name (asked without an
+// engine error for a missing tag).
+bool HasTag(DbDataFile* d, const char* tag);
+
 // Puts the open file on the row whose numeric field `field` holds `value`:
 // through the tag when the file has it, else by reading the rows in record
 // order (a file of an older station may lack the tag), without leaving an

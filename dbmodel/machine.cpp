@@ -78,25 +78,37 @@ TcbMachRecord* TcbMachTable::FindById(long id) {
   return made;
 }
 
-TcbMachRecord* TcbMachTable::FindByName(const char* name) {
-  if (!name || !Open()) return nullptr;
+bool TcbMachTable::SeekName(const char* name) {
   std::string key(name, strnlen(name, 20));
   key.resize(20, ' ');
-  DbTag* t = data_tag_find(Data(), "NAME");
   int rc;
-  if (t) {
-    data_tag_select(Data(), t);
+  if (layout::HasTag(Data(), "NAME")) {
+    data_tag_select(Data(), data_tag_find(Data(), "NAME"));
     rc = data_seek(Data(), key.c_str());
   } else {
     // A file without the tag: the same match through a query.
-    EngineFailed();
     std::string q;
-    if (!QuoteFilterText(key, q)) return nullptr;
+    if (!QuoteFilterText(key, q)) return false;
     TQueryWalk walk(Data());
     rc = walk.Valid() ? walk.Top(("NAME = " + q).c_str(), nullptr) : -1;
+    while (rc == 0 && data_is_deleted(Data())) rc = walk.Skip();
   }
-  if (rc < 0) EngineFailed();
-  if (rc != 0 || !ReadRecord()) return nullptr;
+  EngineFailed();
+  return rc == 0;
+}
+
+bool TcbMachTable::FreeDeletedName(const char* name) {
+  if (!SeekName(name) || !data_is_deleted(Data())) return true;
+  // A deleted machine still holds its name in the unique tag; it gives the
+  // name up so that a new machine can take it.
+  PutText(fNAME, FormatText("~%ld", FieldLong(fID)).c_str());
+  bool ok = data_flush(Data()) == 0;
+  return !EngineFailed() && ok;
+}
+
+TcbMachRecord* TcbMachTable::FindByName(const char* name) {
+  if (!name || !Open()) return nullptr;
+  if (!SeekName(name) || data_is_deleted(Data()) || !ReadRecord()) return nullptr;
   return made;
 }
 
@@ -168,7 +180,7 @@ int TcbMachTable::Add(const char* name, long typeId, const char* desc, const cha
   TrimCopy(r.DESC, desc);
   TrimCopy(r.PATH, path);
   r.MAZAK = mazak ? 1 : 0;
-  if (!BeginAppend()) {
+  if (!FreeDeletedName(r.NAME) || !BeginAppend()) {
     Close();
     return 0;
   }
@@ -189,10 +201,13 @@ int TcbMachTable::Update(long id, const char* name, long typeId, const char* des
   if (path && *path) TrimCopy(r->PATH, path);
   r->TYPE = typeId;
   r->MAZAK = mazak ? 1 : 0;
-  WriteRow(r);
+  long recno = data_recno(Data());
+  bool ok = FreeDeletedName(r->NAME) && data_go(Data(), recno) == 0;
+  if (ok) WriteRow(r);
   delete r;
   made = nullptr;
-  return Close();
+  EngineFailed();
+  return Close() && ok ? 1 : 0;
 }
 
 int TcbMachTable::DeleteById(long id) {

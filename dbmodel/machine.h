@@ -32,7 +32,8 @@ class TcbMachTable : public TCodeTB {
 
   // Both finds leave the file open on the found row.
   TcbMachRecord* FindById(long id);
-  // Exact and case-sensitive, on the name cut to 20 characters.
+  // Exact and case-sensitive, on the name cut to 20 characters; a deleted
+  // machine is not found.
   TcbMachRecord* FindByName(const char* name);
   long ExistsByName(const char* name);
   // Heap copies (new[]) that the caller deletes; null when missing.
@@ -55,5 +56,9 @@ class TcbMachTable : public TCodeTB {
 
  private:
   void WriteRow(const TcbMachRecord* r);
+  // Puts the open file on the row of that name; true on a hit.
+  bool SeekName(const char* name);
+  // Lets a deleted row give up a name that a live machine is to take.
+  bool FreeDeletedName(const char* name);
   void Fill(TListLines* list, int kind);
 };

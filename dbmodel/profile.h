@@ -42,8 +42,9 @@ class TcbDataTable : public TCodeTB {
   TcbDataTable(const char* fileName, int alternateDir, int localDir)
       : TCodeTB(fileName, alternateDir, localDir) {}
 
-  // 0 when the file does not open, else 1 (rebuilt or not). A rebuild that
-  // fails leaves the old file in place and tells the user.
+  // 1 when the layout is current or was converted; 0 when the file does
+  // not open or the conversion failed (the old file is left in place and
+  // the user is told).
   int Upgrade() override;
   // Creates the file when missing and writes the default profile into a
   // file without rows; 1.

@@ -47,6 +47,7 @@ int TcbDataTable::Upgrade() {
     return layout::AppendRow(Data(), [&] { WriteDefault(Data(), nextId); });
   };
   layout::Rebuilt rc = layout::RebuildLayout(*this, fields, tags, carry, empty);
-  if (rc != layout::Rebuilt::done) layout::ReportLayoutKept(FileName());
-  return 1;
+  if (rc == layout::Rebuilt::done) return 1;
+  layout::ReportLayoutKept(FileName());
+  return 0;
 }
