@@ -76,22 +76,25 @@ TcbCityRecord* TcbCityTable::SelectByCountry(long country) {
 
 TcbCityRecord* TcbCityTable::RunQuery(const char* filter, const char* sort) {
   if (!filter || !Open()) return nullptr;
+  // The result is built apart from a list the table already holds.
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  SwapList(keptFirst, keptLast);
+  bool ok = true;
   {
     TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return nullptr;
-    }
-    int rc = walk.Top(filter, sort);
-    for (; rc == 0; rc = walk.Skip()) {
-      if (!AddCurrent()) {
-        EngineFailed();
-        return nullptr;
-      }
-    }
+    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
+    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
+    if (rc < 0) ok = false;
   }
   EngineFailed();
-  made = static_cast<TcbCityRecord*>(DetachList());
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    result = nullptr;
+  }
+  made = static_cast<TcbCityRecord*>(result);
   return made;
 }
 

@@ -224,27 +224,31 @@ TcbAdvCustRecord* TcbAdvCustTable::RunQueryKeep(const char* filter, int handOver
 
 TcbAdvCustRecord* TcbAdvCustTable::Query(const char* filter, const char* sort, int handOver) {
   if (!filter || !Open()) return nullptr;
+  // A list the table already holds stays its own: a result handed over is
+  // built apart from it, a kept result is appended to it.
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  if (handOver) SwapList(keptFirst, keptLast);
+  TcbRecord* before = Last();
+  bool ok = true;
   {
     TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return nullptr;
-    }
-    int rc = walk.Top(filter, sort);
-    for (; rc == 0; rc = walk.Skip()) {
-      if (!AddCurrent()) {
-        EngineFailed();
-        return nullptr;
-      }
-    }
-    if (rc < 0) {
-      EngineFailed();
-      return nullptr;
-    }
+    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
+    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
+    if (rc < 0) ok = false;
   }
   EngineFailed();
-  made = static_cast<TcbAdvCustRecord*>(First());
-  if (handOver) DetachList();
+  if (!handOver) {
+    made = ok ? static_cast<TcbAdvCustRecord*>(before ? before->next : First()) : nullptr;
+    return made;
+  }
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    result = nullptr;
+  }
+  made = static_cast<TcbAdvCustRecord*>(result);
   return made;
 }
 

@@ -103,24 +103,27 @@ int TcbParamTable::Update(const TcbParamRecord* record) {
 
 TcbParamRecord* TcbParamTable::ReadOfOwner(long cycle) {
   if (!Open()) return nullptr;
-  FreeRecords();
+  // The result is built apart from a list the table already holds.
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  SwapList(keptFirst, keptLast);
+  bool ok = true;
   {
     TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return nullptr;
-    }
-    int rc = walk.Top(FormatText("OWNER = %ld", cycle).c_str(), nullptr);
-    for (; rc == 0; rc = walk.Skip()) {
-      if (!AddCurrent()) {
-        EngineFailed();
-        return nullptr;
-      }
-    }
+    int rc = walk.Valid() ? walk.Top(FormatText("OWNER = %ld", cycle).c_str(), nullptr) : -1;
+    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
+    if (rc < 0) ok = false;
   }
   EngineFailed();
-  made = static_cast<TcbParamRecord*>(DetachList());
-  Close();
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    result = nullptr;
+  } else {
+    Close();
+  }
+  made = static_cast<TcbParamRecord*>(result);
   return made;
 }
 

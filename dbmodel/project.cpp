@@ -154,6 +154,7 @@ int TcbProTable::DeleteById(long id) {
 
 TcbProRecord* TcbProTable::ReadOfCustomer(long customer) {
   if (customer == 0 || !Open()) return nullptr;
+  TcbRecord* before = Last();  // rows the table held already are not the result
   TQueryWalk walk(Data());
   if (!walk.Valid()) {
     EngineFailed();
@@ -167,7 +168,7 @@ TcbProRecord* TcbProTable::ReadOfCustomer(long customer) {
     }
   }
   EngineFailed();
-  made = static_cast<TcbProRecord*>(First());
+  made = static_cast<TcbProRecord*>(before ? before->next : First());
   return made;
 }
 

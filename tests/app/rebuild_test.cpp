@@ -131,7 +131,9 @@ TEST_F(RebuildTest, EmptyDatabaseGetsEveryTableAndASecondRunChangesNothing) {
     std::string path = PathOf(e.alternate, e.file);
     ASSERT_TRUE(fs::exists(path)) << path;
     std::string fields = PeerFields(path);
-    if (!e.fields.empty()) EXPECT_EQ(fields, e.fields) << e.file;
+    if (!e.fields.empty()) {
+      EXPECT_EQ(fields, e.fields) << e.file;
+    }
     EXPECT_EQ(std::count(fields.begin(), fields.end(), ':'), 2 * e.count) << e.file;
   }
   EXPECT_FALSE(fs::exists(PathOf(true, "KELVMD32.DBF")));
@@ -261,9 +263,10 @@ TEST_F(OldLayoutTest, OlderLayoutsKeepEveryLiveRow) {
     // The port files are filled up to their 64 slots behind the old rows.
     ASSERT_EQ(live.size(), c.file == std::string("KELVCOMM.DBF") ? 63u : 2u);
     bool slots = c.file == std::string("KELVCOMM.DBF");  // port slots count from 0
-    if (c.idsKept)
+    if (c.idsKept) {
       EXPECT_EQ(std::vector<std::string>(live.begin(), live.begin() + 2),
                 (std::vector<std::string>{slots ? "0" : "11", slots ? "2" : "13"}));
+    }
     DbDataFile* d = data_open(DbContext, path.c_str());
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(data_num_fields(d), c.current);

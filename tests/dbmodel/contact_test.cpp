@@ -80,6 +80,11 @@ TEST_F(ContactTest, PersonQueries) {
   std::unique_ptr<TcbPersonRecord> again(t.FindById(1));
   t.Close();
   EXPECT_STREQ(again->DPHONE, "0171");
+  // A query hands over its matches only; a list the table holds stays.
+  TcbPersonRecord* all = t.ReadAll();
+  EXPECT_EQ(Ids(t.SelectByCompany(6)), std::vector<long>{3});
+  EXPECT_EQ(t.First(), all);
+  EXPECT_EQ(static_cast<TcbPersonRecord*>(t.Last())->ID, 3);
 }
 
 TEST_F(ContactTest, CreatingAnExistingFileLeavesIt) {
