@@ -77,15 +77,17 @@ TEST_F(LogTest, AppendsAndListsByType) {
   EXPECT_EQ(list.selected, 0);
 }
 
-TEST_F(LogTest, BlankDateShowsThePicture) {
+TEST_F(LogTest, ListLinesOfStoredEntries) {
   MakeFile("OLDLOG.DBF", {{"ID", 'N', 10, 0}, {"TYPE", 'N', 10, 0}, {"STAT", 'N', 10, 0},
                           {"TEXT", 'C', 200, 0}, {"DATE", 'D', 8, 0}},
-           {{"17", "5", "0", "x", ""}});
+           {{"17", "5", "0", "x", "19980305"}, {"18", "5", "0", "y", ""}});
   TLogTable t("OLDLOG.DBF", 0, 0);
   MemoryList list;
   t.FillList(&list);
-  ASSERT_EQ(list.lines.size(), 1u);
-  EXPECT_EQ(list.lines[0].substr(0, 12), "  /  -    , ");
+  ASSERT_EQ(list.lines.size(), 2u);
+  EXPECT_EQ(list.lines[0], "05/03-1998,        0 , x" + std::string(199, ' ') + ", @@17");
+  EXPECT_EQ(list.lines[0].size(), 229u);
+  EXPECT_EQ(list.lines[1].substr(0, 12), "  /  -    , ");  // a blank date shows the picture
 }
 
 TEST_F(LogTest, ChangeCriteria) {
