@@ -1,5 +1,8 @@
 // The system log writer: which types write an entry, the text made from the
 // type's LOGSTRS text, the values and the user's name, its cut at 200.
+#include <set>
+#include <thread>
+
 #include "app/core/globals.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/syslog.h"
@@ -77,6 +80,25 @@ TEST_F(WriteLogTest, LongTextIsCutAndIdsFollowTheCounter) {
   EXPECT_EQ(rows[0][4], ("Created " + longName).substr(0, 200));
   EXPECT_EQ(std::stol(rows[1][1]), std::stol(rows[0][1]) + 1);
   EXPECT_EQ(rows[0][5].size(), 8u);  // today's date
+}
+
+TEST_F(WriteLogTest, TransferThreadsWriteAtTheSameTime) {
+  Globals->LogTexts.Set(29, "Stored %s from %s on %s by %s %s");
+  std::vector<std::thread> threads;
+  for (int k = 0; k < 3; k++)
+    threads.emplace_back([k] {
+      for (int i = 0; i < 10; i++) Globals->WriteLog(29, FormatText("P%d.%d", k, i).c_str(), "MILL", "COM1");
+    });
+  for (auto& t : threads) t.join();
+  auto rows = Rows(DbPath("LOG00000.DBF"));
+  std::set<std::string> ids, texts;
+  for (const auto& r : rows) {
+    ids.insert(r[1]);
+    texts.insert(r[4]);
+  }
+  EXPECT_EQ(rows.size(), 30u);
+  EXPECT_EQ(ids.size(), 30u);
+  EXPECT_EQ(texts.size(), 30u);
 }
 
 TEST_F(WriteLogTest, MissingLogFileWritesNothing) {
