@@ -89,6 +89,15 @@ class TGlobals {
   std::optional<std::string> FormatLogText(int type, const char* value1 = nullptr, const char* value2 = nullptr,
                                            const char* value3 = nullptr, const char* value4 = nullptr) const;
 
+  // Writes one system log entry of the type (defined above the table layer,
+  // in the app library). Values the type does not take are ignored.
+  void WriteLog(int type, const char* value1 = nullptr, const char* value2 = nullptr,
+                const char* value3 = nullptr, const char* value4 = nullptr, const char* value5 = nullptr);
+  // Creates the station's own tables when missing, and every table of the
+  // current database with the layout upgrades (app library); both 1.
+  int CreateDatabaseFiles();
+  int RebuildDatabase();
+
   // C-Hooks: no configuration is read for them.
   int ReadHookConfig() { return 1; }
 

@@ -1,0 +1,136 @@
+// Cities: layout, reader, finds, the country query and row changes. The
+// layout has no tag on NAME, so the find by name walks the file.
+#include <cstring>
+#include <new>
+
+#include "dbmodel/city.h"
+#include "dbmodel/query_walk.h"
+#include "engine/fieldinfo.h"
+
+namespace {
+enum { fID = 1, fNAME, fZIP, fCOUNTRY };
+}
+
+int TcbCityTable::Create(const char* fullPath) {
+  if (!fullPath) return 1;
+  DbContext->safety = 1;
+  FieldInfoList f(DbContext);
+  f.add("ID", 'N', 10, 0);
+  f.add("NAME", 'C', 40, 0);
+  f.add("ZIP", 'C', 15, 0);
+  f.add("COUNTRY", 'N', 10, 0);
+  TagInfoList t(DbContext);
+  t.add("ID", "ID", nullptr, 20, 0);
+  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
+  if (d) data_close(d);
+  EngineFailed();
+  return 1;
+}
+
+int TcbCityTable::NewRecord() {
+  made = new (std::nothrow) TcbCityRecord;
+  return made ? 1 : 0;
+}
+
+int TcbCityTable::ReadRecord() {
+  if (!NewRecord()) return 0;
+  made->ID = FieldLong(fID);
+  FieldText(fNAME, made->NAME, sizeof made->NAME);
+  FieldText(fZIP, made->ZIP, sizeof made->ZIP);
+  made->COUNTRY = FieldLong(fCOUNTRY);
+  SetCurrent(made);
+  return 1;
+}
+
+void TcbCityTable::WriteRow(const TcbCityRecord* r) {
+  PutLong(fID, r->ID);
+  PutText(fNAME, r->NAME);
+  PutText(fZIP, r->ZIP);
+  PutLong(fCOUNTRY, r->COUNTRY);
+}
+
+TcbCityRecord* TcbCityTable::FindById(long id) {
+  if (id == 0 || !Open()) return nullptr;
+  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
+  return ReadRecord() ? made : nullptr;
+}
+
+TcbCityRecord* TcbCityTable::FindByName(const char* name) {
+  if (!name || !Open()) return nullptr;
+  size_t n = std::strlen(name);
+  DbDataFile* d = Data();
+  int rc = data_top(d);
+  for (; rc == 0; rc = data_skip(d, 1)) {
+    FieldRef f(d, fNAME);
+    if (data_is_deleted(d) || !f.valid() || n > f.len()) continue;
+    if (std::memcmp(f.ptr(), name, n) == 0) break;
+  }
+  if (rc < 0) EngineFailed();
+  if (rc != 0) return nullptr;
+  return ReadRecord() ? made : nullptr;
+}
+
+TcbCityRecord* TcbCityTable::SelectByCountry(long country) {
+  return RunQuery(FormatText("COUNTRY = %ld", country).c_str(), "NAME");
+}
+
+TcbCityRecord* TcbCityTable::RunQuery(const char* filter, const char* sort) {
+  if (!filter || !Open()) return nullptr;
+  // The result is built apart from a list the table already holds.
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  SwapList(keptFirst, keptLast);
+  bool ok = true;
+  {
+    TQueryWalk walk(Data());
+    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
+    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
+    if (rc < 0) ok = false;
+  }
+  EngineFailed();
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    result = nullptr;
+  }
+  made = static_cast<TcbCityRecord*>(result);
+  return made;
+}
+
+TcbCityRecord* TcbCityTable::AppendRecord(TcbCityRecord* record) {
+  if (!record || !Open()) return nullptr;
+  bool ok = BeginAppend();
+  if (ok) {
+    WriteRow(record);
+    ok = FinishAppend();
+  }
+  ok = Close() && ok;
+  return ok ? record : nullptr;
+}
+
+int TcbCityTable::Update(TcbCityRecord* record) {
+  if (!record) return 0;
+  TcbCityRecord* found = FindById(record->ID);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  WriteRow(record);
+  delete found;
+  made = nullptr;
+  return Close();
+}
+
+int TcbCityTable::DeleteRecord(TcbCityRecord* record) {
+  if (!record) return 0;
+  TcbCityRecord* found = FindById(record->ID);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  data_delete(Data());
+  delete found;
+  made = nullptr;
+  return Close();
+}

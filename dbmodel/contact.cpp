@@ -1,0 +1,173 @@
+// Contact persons: layout, reader, queries and row changes.
+#include <cstring>
+#include <new>
+
+#include "dbmodel/contact.h"
+#include "dbmodel/customer.h"
+#include "dbmodel/query_walk.h"
+#include "engine/fieldinfo.h"
+
+namespace {
+enum { fID = 1, fCOMPANY, fTITLE, fFNAME, fLNAME, fDPHONE, fLPHONE, fDFAX, fHPHONE, fMEMO };
+}
+
+void TcbPersonRecord::SetMemo(const char* text) {
+  delete[] memo;
+  memo = nullptr;
+  if (!text) return;
+  size_t n = std::strlen(text);
+  memo = new char[n + 1];
+  std::memcpy(memo, text, n + 1);
+}
+
+int TcbPersonTable::Create(const char* fullPath) {
+  if (!fullPath) return 1;
+  DbContext->safety = 1;
+  FieldInfoList f(DbContext);
+  for (const char* n : {"ID", "COMPANY", "TITLE"}) f.add(n, 'N', 10, 0);
+  f.add("FNAME", 'C', 20, 0);
+  f.add("LNAME", 'C', 30, 0);
+  f.add("DPHONE", 'C', 20, 0);
+  f.add("LPHONE", 'C', 6, 0);
+  f.add("DFAX", 'C', 20, 0);
+  f.add("HPHONE", 'C', 20, 0);
+  f.add("MEMO", 'M', 0, 0);
+  TagInfoList t(DbContext);
+  t.add("ID", "ID", nullptr, 20, 0);
+  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
+  if (d) data_close(d);
+  EngineFailed();
+  return 1;
+}
+
+int TcbPersonTable::NewRecord() {
+  made = new (std::nothrow) TcbPersonRecord;
+  return made ? 1 : 0;
+}
+
+int TcbPersonTable::ReadRecord() {
+  if (!NewRecord()) return 0;
+  TcbPersonRecord* r = made;
+  r->ID = FieldLong(fID);
+  r->COMPANY = FieldLong(fCOMPANY);
+  r->TITLE = FieldLong(fTITLE);
+  FieldText(fFNAME, r->FNAME, sizeof r->FNAME);
+  FieldText(fLNAME, r->LNAME, sizeof r->LNAME);
+  FieldText(fDPHONE, r->DPHONE, sizeof r->DPHONE);
+  FieldText(fLPHONE, r->LPHONE, sizeof r->LPHONE);
+  FieldText(fDFAX, r->DFAX, sizeof r->DFAX);
+  FieldText(fHPHONE, r->HPHONE, sizeof r->HPHONE);
+  FieldRefMemo m(Data(), fMEMO);
+  if (m.valid()) {
+    unsigned n = m.len();
+    const char* p = m.ptr();
+    std::string text = p ? std::string(p, n) : std::string();
+    if (!EngineFailed()) r->SetMemo(text.c_str());
+  }
+  SetCurrent(r);
+  return 1;
+}
+
+void TcbPersonTable::WriteRow(const TcbPersonRecord* r) {
+  PutLong(fID, r->ID);
+  PutLong(fCOMPANY, r->COMPANY);
+  PutLong(fTITLE, r->TITLE);
+  PutText(fFNAME, r->FNAME);
+  PutText(fLNAME, r->LNAME);
+  PutText(fDPHONE, r->DPHONE);
+  PutText(fLPHONE, r->LPHONE);
+  PutText(fDFAX, r->DFAX);
+  PutText(fHPHONE, r->HPHONE);
+  PutMemo(fMEMO, r->memo ? r->memo : "");
+}
+
+TcbPersonRecord* TcbPersonTable::FindById(long id) {
+  if (id == 0 || !Open()) return nullptr;
+  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
+  return ReadRecord() ? made : nullptr;
+}
+
+TcbPersonRecord* TcbPersonTable::FindByName(const char* first, const char* last, long customer) {
+  std::string f, l;
+  if (!QuoteSearchText(PadText(first, 20), f) || !QuoteSearchText(PadText(last, 30), l)) return nullptr;
+  std::string filter =
+      FormatText("COMPANY = %ld .AND. FNAME = %s .AND. LNAME = %s", customer, f.c_str(), l.c_str());
+  return RunQuery(filter.c_str(), "LNAME");
+}
+
+TcbPersonRecord* TcbPersonTable::FindByNames(const char* first, const char* last, int exact) {
+  std::string f, l;
+  if (!QuoteSearchText(first ? first : "", f) || !QuoteSearchText(last ? last : "", l)) return nullptr;
+  std::string filter = exact ? FormatText("FNAME = %s .AND. LNAME = %s", f.c_str(), l.c_str())
+                             : FormatText("%s $ FNAME .AND. %s $ LNAME", f.c_str(), l.c_str());
+  return RunQuery(filter.c_str(), "LNAME");
+}
+
+TcbPersonRecord* TcbPersonTable::SelectByCompany(long customer) {
+  return RunQuery(FormatText("COMPANY = %ld", customer).c_str(), "LNAME");
+}
+
+TcbPersonRecord* TcbPersonTable::SelectByTitle(long title) {
+  return RunQuery(FormatText("TITLE = %ld", title).c_str(), "LNAME");
+}
+
+TcbPersonRecord* TcbPersonTable::RunQuery(const char* filter, const char* sort) {
+  if (!filter || !Open()) return nullptr;
+  // The result is built apart from a list the table already holds.
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  SwapList(keptFirst, keptLast);
+  bool ok = true;
+  {
+    TQueryWalk walk(Data());
+    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
+    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
+    if (rc < 0) ok = false;
+  }
+  EngineFailed();
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    result = nullptr;
+  }
+  made = static_cast<TcbPersonRecord*>(result);
+  return made;
+}
+
+TcbPersonRecord* TcbPersonTable::AppendRecord(TcbPersonRecord* record) {
+  if (!record || !Open()) return nullptr;
+  bool ok = BeginAppend();
+  if (ok) {
+    WriteRow(record);
+    ok = FinishAppend();
+  }
+  ok = Close() && ok;
+  return ok ? record : nullptr;
+}
+
+int TcbPersonTable::Update(TcbPersonRecord* record) {
+  if (!record) return 0;
+  TcbPersonRecord* found = FindById(record->ID);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  WriteRow(record);
+  delete found;
+  made = nullptr;
+  return Close();
+}
+
+int TcbPersonTable::DeleteRecord(TcbPersonRecord* record) {
+  if (!record) return 0;
+  TcbPersonRecord* found = FindById(record->ID);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  data_delete(Data());
+  delete found;
+  made = nullptr;
+  return Close();
+}

@@ -1,0 +1,145 @@
+// Cycle headers: layout, reader, the machine's list, finds and changes.
+#include <new>
+
+#include "dbmodel/counter.h"
+#include "dbmodel/customer.h"
+#include "dbmodel/cycle.h"
+#include "dbmodel/query_walk.h"
+#include "engine/fieldinfo.h"
+
+namespace {
+enum { fID = 1, fCONN = 2, fNAME = 3 };
+}
+
+int TcbCycleTable::Create(const char* fullPath) {
+  if (!fullPath) return 1;
+  DbContext->safety = 1;
+  FieldInfoList f(DbContext);
+  f.add("ID", 'N', 10, 0);
+  f.add("CONN", 'N', 10, 0);
+  f.add("NAME", 'C', 50, 0);
+  TagInfoList t(DbContext);
+  t.add("ID", "ID", nullptr, 20, 0);
+  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
+  if (d) data_close(d);
+  EngineFailed();
+  return 1;
+}
+
+int TcbCycleTable::NewRecord() {
+  made = new (std::nothrow) TcbCycleRecord;
+  return made ? 1 : 0;
+}
+
+int TcbCycleTable::ReadRecord() {
+  if (!NewRecord()) return 0;
+  made->ID = FieldLong(fID);
+  made->CONN = FieldLong(fCONN);
+  FieldText(fNAME, made->NAME, sizeof made->NAME);
+  SetCurrent(made);
+  return 1;
+}
+
+void TcbCycleTable::WriteRecord(const TcbCycleRecord* r) {
+  PutLong(fID, r->ID);
+  PutLong(fCONN, r->CONN);
+  PutText(fNAME, r->NAME);
+}
+
+TcbCycleRecord* TcbCycleTable::FindById(long id) {
+  if (id == 0 || !Open()) return nullptr;
+  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
+  return ReadRecord() ? made : nullptr;
+}
+
+void TcbCycleTable::FillList(long machine, TListLines* list) {
+  if (!list || !Open()) return;
+  {
+    TQueryWalk walk(Data());
+    if (!walk.Valid()) {
+      EngineFailed();
+      return;
+    }
+    list->ClearLines();
+    int rc = walk.Top(FormatText("CONN = %ld", machine).c_str(), nullptr);
+    for (; rc == 0; rc = walk.Skip()) {
+      if (data_is_deleted(Data())) continue;
+      char name[51];
+      FieldText(fNAME, name, sizeof name);
+      list->AddLine(FormatText("%-80s@@%ld", name, FieldLong(fID)).c_str());
+    }
+  }
+  EngineFailed();
+  Close();
+}
+
+long TcbCycleTable::Add(long machine, const char* name) {
+  if (!Open()) return 0;
+  long id = NextCounterA07();
+  if (id <= 0) {
+    Close();
+    return 0;
+  }
+  TcbCycleRecord r;
+  r.ID = id;
+  r.CONN = machine;
+  TrimCopy(r.NAME, name);
+  bool ok = BeginAppend();
+  if (ok) {
+    WriteRecord(&r);
+    ok = FinishAppend();
+  }
+  ok = Close() && ok;
+  return ok ? id : 0;
+}
+
+int TcbCycleTable::FindByConnAndName(long machine, const char* name) {
+  if (machine == 0 || !name) return 0;
+  std::string q;
+  if (!QuoteSearchText(PadText(name, 50), q)) return 0;
+  if (!Open()) return 0;
+  int found = 0;
+  {
+    TQueryWalk walk(Data());
+    if (!walk.Valid()) {
+      EngineFailed();
+      return 0;
+    }
+    std::string filter = FormatText("CONN = %ld .AND. NAME = %s", machine, q.c_str());
+    // A deleted cycle does not hold on to its name.
+    for (int rc = walk.Top(filter.c_str(), nullptr); rc == 0; rc = walk.Skip()) {
+      if (!data_is_deleted(Data())) {
+        found = 1;
+        break;
+      }
+    }
+  }
+  EngineFailed();
+  Close();
+  return found;
+}
+
+int TcbCycleTable::DeleteById(long id) {
+  TcbCycleRecord* found = FindById(id);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  data_delete(Data());
+  delete found;
+  made = nullptr;
+  return Close();
+}
+
+int TcbCycleTable::Rename(long id, const char* name) {
+  TcbCycleRecord* found = FindById(id);
+  if (!found) {
+    Close();
+    return 0;
+  }
+  TrimCopy(found->NAME, name);
+  WriteRecord(found);
+  delete found;
+  made = nullptr;
+  return Close();
+}
