@@ -1,0 +1,131 @@
+// Simulated user input and on-screen geometry for the renderer's screen
+// test: real key and mouse events sent through the display, so the path
+// from the desktop to the model is the one a user's input takes.
+#include <wx/tglbtn.h>
+#include <wx/uiaction.h>
+
+#include <chrono>
+
+#include "platform/ui/app_state.h"
+#include "platform/ui/queue.h"
+#include "platform/wx/desktop_sim.h"
+#include "platform/wx/renderer.h"
+
+namespace plat::desktop {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+wxWindow* widget(HWND h) {
+  wx::Renderer* r = wx::renderer();
+  if (!r) return nullptr;
+  r->flush();
+  wx::Mirror* m = r->mirror(h);
+  return m ? m->win : nullptr;
+}
+
+void step() {
+  wx::Renderer* r = wx::renderer();
+  if (!r) return;
+  dispatch_all();
+  r->pump_once(10);
+}
+
+}  // namespace
+
+bool run_until(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  Clock::time_point end = Clock::now() + timeout;
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    step();
+  }
+  return true;
+}
+
+void run_for(std::chrono::milliseconds time) {
+  Clock::time_point end = Clock::now() + time;
+  while (Clock::now() < end) step();
+}
+
+bool click_at(HWND control, int x, int y) {
+  wxWindow* w = widget(control);
+  if (!w || !w->IsShownOnScreen()) return false;
+  wxUIActionSimulator sim;
+  wxRect r = w->GetScreenRect();
+  sim.MouseMove(r.x + x, r.y + y);
+  run_for(std::chrono::milliseconds(50));
+  sim.MouseClick();
+  run_for(std::chrono::milliseconds(50));
+  return true;
+}
+
+bool click(HWND control) {
+  wxWindow* w = widget(control);
+  if (!w) return false;
+  wxSize s = w->GetSize();
+  return click_at(control, s.x / 2, s.y / 2);
+}
+
+void press_enter() {
+  wxUIActionSimulator sim;
+  sim.Char(WXK_RETURN);
+  run_for(std::chrono::milliseconds(50));
+}
+
+void press_escape() {
+  wxUIActionSimulator sim;
+  sim.Char(WXK_ESCAPE);
+  run_for(std::chrono::milliseconds(50));
+}
+
+bool type(HWND control, const std::string& text) {
+  if (!click(control)) return false;
+  wxUIActionSimulator sim;
+  for (char c : text) {
+    bool upper = c >= 'A' && c <= 'Z';
+    sim.Char(upper ? c - 'A' + 'a' : c, upper ? wxMOD_SHIFT : wxMOD_NONE);
+    run_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+TRect placed_rect(HWND control) {
+  wxWindow* w = widget(control);
+  if (!w) return {};
+  wxRect r = w->GetRect();
+  return TRect(r.x, r.y, r.x + r.width, r.y + r.height);
+}
+
+std::string shown_text(HWND control) {
+  wxWindow* w = widget(control);
+  if (!w) return {};
+  if (auto* t = dynamic_cast<wxTextEntry*>(w)) return wx::from_wx(t->GetValue());
+  return wx::from_wx(w->GetLabel());
+}
+
+bool shown_checked(HWND control) {
+  wxWindow* w = widget(control);
+  if (auto* c = dynamic_cast<wxCheckBox*>(w)) return c->GetValue();
+  if (auto* r = dynamic_cast<wxRadioButton*>(w)) return r->GetValue();
+  if (auto* t = dynamic_cast<wxToggleButton*>(w)) return t->GetValue();
+  return false;
+}
+
+TSize text_extent(HWND control) {
+  wxWindow* w = widget(control);
+  if (!w) return {};
+  wxString label = w->GetLabel();
+  if (auto* t = dynamic_cast<wxTextEntry*>(w)) label = t->GetValue().BeforeFirst('\n');
+  label.Replace("&&", "\x01");
+  label.Replace("&", "");
+  label.Replace("\x01", "&");
+  if (label.empty()) return {};
+  wxSize s = w->GetTextExtent(label);
+  return TSize{s.x, s.y};
+}
+
+void set_modal_hook(std::function<void(TDialog&)> hook) {
+  if (wx::Renderer* r = wx::renderer()) r->modalHook = std::move(hook);
+}
+
+}  // namespace plat::desktop
