@@ -19,6 +19,7 @@
 #include "platform/wintypes.h"
 
 class TApplication;
+class TDC;
 struct TModule;
 
 class TWindow {
@@ -125,6 +126,8 @@ class TWindow {
   virtual void EvKillFocus() {}
   virtual void EvClose();
   virtual void EvSize(UINT sizeType, const TSize& size);
+  // Draws the client area on dc (see platform/ui/dc.h).
+  virtual void Paint(TDC&, bool /*erase*/, TRect& /*rect*/) {}
 
   // The state behind the handle (null before creation and after destruction).
   plat::WindowRef Data() const { return Ref; }

@@ -1,0 +1,110 @@
+// The gadgets of tool bars and status bars.
+#include "platform/ui/gadget.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ui/dc.h"
+#include "platform/ui/frame.h"
+#include "platform/ui/gadget_window.h"
+
+TGadget::TGadget(int id, TBorderStyle style) : Id(id), BorderStyle(style) {}
+
+TSize TGadget::GetDesiredSize() { return {2 * BorderWidth(), 2 * BorderWidth()}; }
+
+void TGadget::Paint(TDC& dc) {
+  if (BorderStyle == None) return;
+  TPen pen(BorderStyle == Raised ? RGB(255, 255, 255) : RGB(128, 128, 128));
+  HGDIOBJ oldPen = dc.SelectObject(pen);
+  HGDIOBJ oldBrush = dc.SelectStockObject(NULL_BRUSH);
+  dc.Rectangle(Bounds);
+  dc.SelectObject(oldBrush);
+  dc.SelectObject(oldPen);
+}
+
+TSeparatorGadget::TSeparatorGadget(int size) : TGadget(0, None), Size(std::max(0, size)) {}
+
+TSize TSeparatorGadget::GetDesiredSize() {
+  bool vertical = Window && Window->GetDirection() == TGadgetWindow::Vertical;
+  return vertical ? TSize{0, Size} : TSize{Size, 0};
+}
+
+TTextGadget::TTextGadget(int id, TBorderStyle style, TAlign align, unsigned numChars, const char* text)
+    : TGadget(id, style), Text(text ? text : ""), Align(align), NumChars(numChars) {}
+
+void TTextGadget::SetText(const char* text) {
+  Text = text ? text : "";
+  if (Window) Window->Invalidate(false);
+}
+
+TSize TTextGadget::GetDesiredSize() {
+  int avg = Window ? Window->FontMetrics().tm.tmAveCharWidth : 7;
+  int h = Window ? Window->FontMetrics().tm.tmHeight : 16;
+  int b = BorderWidth();
+  return {static_cast<int>(NumChars) * avg + 2 * b + 4, h + 2 * b + 2};
+}
+
+void TTextGadget::Paint(TDC& dc) {
+  TGadget::Paint(dc);
+  if (Text.empty() || !Window) return;
+  HGDIOBJ old = dc.SelectObject(Window->GetFont());
+  dc.SetBkMode(TRANSPARENT);
+  dc.SetTextColor(Enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
+  int b = BorderWidth() + 2;
+  TRect r(Bounds.left + b, Bounds.top, Bounds.right - b, Bounds.bottom);
+  UINT align = Align == Center ? DT_CENTER : Align == Right ? DT_RIGHT : DT_LEFT;
+  dc.DrawText(Text.c_str(), -1, r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align);
+  dc.SelectObject(old);
+}
+
+TButtonGadget::TButtonGadget(TResId bitmapId, int id, TType type, bool enabled, TState state, bool)
+    : TGadget(id, Raised), BitmapId(bitmapId.Id), Type(type), State(state) {
+  Enabled = enabled;
+}
+
+TSize TButtonGadget::GetDesiredSize() { return {23, 22}; }
+
+void TButtonGadget::CommandEnable() {
+  if (!Window) return;
+  if (TFrameWindow* f = Window->GetFrame()) SetEnabled(f->IsCommandEnabled(static_cast<UINT>(Id)));
+}
+
+void TButtonGadget::Paint(TDC& dc) {
+  TGadget::Paint(dc);
+  // The glyph is the bitmap resource; without it the button shows its id.
+  if (!Window) return;
+  HGDIOBJ old = dc.SelectObject(Window->GetFont());
+  dc.SetBkMode(TRANSPARENT);
+  dc.SetTextColor(Enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
+  std::string t = std::to_string(BitmapId);
+  dc.DrawText(t.c_str(), -1, Bounds, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOCLIP);
+  dc.SelectObject(old);
+}
+
+bool TButtonGadget::Click() {
+  if (!Enabled || !Window) return false;
+  TFrameWindow* f = Window->GetFrame();
+  if (!f || !f->GetHandle()) return false;
+  if (Type == NonExclusive) State = State == Down ? Up : Down;
+  else if (Type == Exclusive) State = Down;
+  f->SendMessage(WM_COMMAND, MAKEWPARAM(Id, 0), 0);
+  return true;
+}
+
+TControlGadget::TControlGadget(TWindow& control, TBorderStyle style)
+    : TGadget(control.Attr.Id, style), Control(&control) {}
+
+TSize TControlGadget::GetDesiredSize() {
+  int b = BorderWidth();
+  int h = Control->Attr.H;
+  // A combo box stands in the bar at the height of its edit field; its
+  // height is that of the list that drops down.
+  if (Control->ClassName() == "COMBOBOX" && Window) h = Window->FontMetrics().tm.tmHeight + 8;
+  return {Control->Attr.W + 2 * b, h + 2 * b};
+}
+
+void TControlGadget::Inserted() {
+  if (Window && Control->GetParentO() != Window) Control->SetParent(Window);
+  Control->Attr.Style |= WS_CHILD | WS_VISIBLE;
+  if (Window && Window->GetHandle() && !Control->GetHandle()) Control->Create();
+}

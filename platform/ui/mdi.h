@@ -1,0 +1,33 @@
+// MDI: the client window that holds the children, child frames, and MDI
+// frames with and without bars. Any frame created inside another frame's
+// client is an MDI child of it (frame.h), so these classes only give the
+// usual names and defaults.
+#pragma once
+
+#include "platform/ui/frame_decorated.h"
+
+class TMDIClient : public TWindow {
+ public:
+  TMDIClient() : TWindow(static_cast<TWindow*>(nullptr)) { Attr.Style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN; }
+  TFrameWindow* GetActiveMDIChild() const;
+
+ protected:
+  const char* WindowClass() const override { return "MDICLIENT"; }
+};
+
+class TMDIChild : public TFrameWindow {
+ public:
+  TMDIChild(TMDIClient& parent, const char* title = nullptr, TWindow* client = nullptr)
+      : TFrameWindow(&parent, title, client) {}
+};
+
+class TMDIFrame : public TFrameWindow {
+ public:
+  TMDIFrame(const char* title, TResId menuResId, TMDIClient& client);
+  TMDIClient* GetClientWindow() const { return static_cast<TMDIClient*>(ClientWnd); }
+};
+
+class TDecoratedMDIFrame : public TDecoratedFrame {
+ public:
+  TDecoratedMDIFrame(const char* title, TResId menuResId, TMDIClient& client, bool trackMenuSelection = false);
+};

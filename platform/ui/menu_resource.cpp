@@ -1,0 +1,278 @@
+// Reader of the menu and accelerator files; the format is in menu_resource.h.
+#include "platform/ui/menu_resource.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include "platform/ui/accel.h"
+#include "platform/ui/app_state.h"
+#include "platform/ui/menu.h"
+#include "platform/ui/resource.h"
+
+namespace plat {
+namespace {
+
+// Words and quoted texts of one line; a text keeps a leading '"' as marker.
+bool tokens(const std::string& line, std::vector<std::string>& out, std::string& err) {
+  size_t i = 0;
+  while (i < line.size()) {
+    char c = line[i];
+    if (c == '#') break;
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      ++i;
+      continue;
+    }
+    if (c == '"') {
+      std::string t = "\"";
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        char d = line[i++];
+        if (d == '"') {
+          closed = true;
+          break;
+        }
+        if (d != '\\' || i >= line.size()) {
+          t += d;
+          continue;
+        }
+        char e = line[i++];
+        if (e == 't') t += '\t';
+        else if (e == 'n') t += '\n';
+        else if (e == 'r') t += '\r';
+        else if (e == 'x' && i + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])) &&
+                 std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
+          t += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+          i += 2;
+        } else t += e;
+      }
+      if (!closed) return err = "text without closing quote", false;
+      out.push_back(t);
+      continue;
+    }
+    size_t j = i;
+    while (j < line.size() && !std::isspace(static_cast<unsigned char>(line[j])) && line[j] != '#') ++j;
+    out.push_back(line.substr(i, j - i));
+    i = j;
+  }
+  return true;
+}
+
+bool number(const std::string& t, long& v) {
+  if (t.empty() || t[0] == '"') return false;
+  char* end;
+  v = std::strtol(t.c_str(), &end, 0);
+  return *end == 0 && v >= 0 && v <= 0xFFFF;
+}
+
+struct Store {
+  std::mutex mu;
+  std::string dir;
+  bool loaded = false;
+  std::map<int, MenuTemplate> menus;
+  std::map<int, AccelTemplate> accels;
+};
+
+Store& store() {
+  static Store s;
+  return s;
+}
+
+bool add_locked(Store& s, const std::string& text, const std::string& name, std::string* error) {
+  MenuParseResult r = parse_menu_resources(text, name);
+  auto fail = [&](const std::string& e) {
+    if (error) *error = e;
+    return false;
+  };
+  if (!r.error.empty()) return fail(r.error);
+  for (auto& m : r.menus)
+    if (s.menus.count(m.id)) return fail(m.source + ": menu " + std::to_string(m.id) + " is defined twice");
+  for (auto& a : r.accels)
+    if (s.accels.count(a.id)) return fail(a.source + ": accelerators " + std::to_string(a.id) + " are defined twice");
+  for (auto& m : r.menus) s.menus.emplace(m.id, std::move(m));
+  for (auto& a : r.accels) s.accels.emplace(a.id, std::move(a));
+  return true;
+}
+
+// Follows the dialog templates' directory; re-read when it changes.
+void load_locked(Store& s) {
+  std::string dir = resource_dir();
+  if (dir.empty())
+    if (const char* env = std::getenv("KV_RESOURCE_DIR")) dir = env;
+  if (s.loaded && dir == s.dir) return;
+  s.loaded = true;
+  s.dir = dir;
+  s.menus.clear();
+  s.accels.clear();
+  if (dir.empty()) return;
+  std::error_code ec;
+  std::vector<std::filesystem::path> files;
+  for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    if (it->is_regular_file() && it->path().extension() == ".mnu") files.push_back(it->path());
+  std::sort(files.begin(), files.end());
+  for (const auto& f : files) {
+    std::ifstream in(f);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string err;
+    if (!add_locked(s, ss.str(), f.string(), &err)) report_ui_error(err);
+  }
+}
+
+}  // namespace
+
+bool parse_key(const std::string& text, BYTE& virt, WORD& key) {
+  static const std::map<std::string, WORD> named = {
+      {"INS", VK_INSERT}, {"DEL", VK_DELETE}, {"HOME", VK_HOME},   {"END", VK_END},     {"PGUP", VK_PRIOR},
+      {"PGDN", VK_NEXT},  {"LEFT", VK_LEFT},  {"RIGHT", VK_RIGHT}, {"UP", VK_UP},       {"DOWN", VK_DOWN},
+      {"ESC", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB},   {"BACK", VK_BACK},   {"SPACE", VK_SPACE}};
+  virt = FVIRTKEY;
+  std::string rest = text;
+  while (true) {
+    size_t plus = rest.find('+');
+    if (plus == std::string::npos || plus == 0) break;
+    std::string mod = rest.substr(0, plus);
+    for (char& c : mod) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (mod == "CTRL") virt |= FCONTROL;
+    else if (mod == "SHIFT") virt |= FSHIFT;
+    else if (mod == "ALT") virt |= FALT;
+    else return false;
+    rest = rest.substr(plus + 1);
+  }
+  for (char& c : rest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (rest.size() == 1 && std::isalnum(static_cast<unsigned char>(rest[0]))) {
+    key = static_cast<WORD>(rest[0]);
+    return true;
+  }
+  if (rest.size() >= 2 && rest[0] == 'F' && std::isdigit(static_cast<unsigned char>(rest[1]))) {
+    int n = std::atoi(rest.c_str() + 1);
+    if (n < 1 || n > 24 || rest.find_first_not_of("0123456789", 1) != std::string::npos) return false;
+    key = static_cast<WORD>(VK_F1 + n - 1);
+    return true;
+  }
+  auto it = named.find(rest);
+  if (it == named.end()) return false;
+  key = it->second;
+  return true;
+}
+
+MenuParseResult parse_menu_resources(const std::string& text, const std::string& sourceName) {
+  MenuParseResult r;
+  std::istringstream in(text);
+  std::string line;
+  int lineNo = 0;
+  // Open menus: the template's item list, then each popup's.
+  std::vector<std::vector<MenuTemplate::Item>*> open;
+  AccelTemplate* accel = nullptr;
+  auto fail = [&](const std::string& what) {
+    r.error = sourceName + ":" + std::to_string(lineNo) + ": " + what;
+    r.menus.clear();
+    r.accels.clear();
+    return r;
+  };
+  while (std::getline(in, line)) {
+    ++lineNo;
+    std::vector<std::string> t;
+    std::string err;
+    if (!tokens(line, t, err)) return fail(err);
+    if (t.empty()) continue;
+    const std::string& kw = t[0];
+    long id;
+    if (open.empty() && !accel) {
+      if ((kw == "menu" || kw == "accelerators") && t.size() == 2 && number(t[1], id)) {
+        std::string src = sourceName + ":" + std::to_string(lineNo);
+        if (kw == "menu") {
+          r.menus.push_back({static_cast<int>(id), {}, src});
+          open.push_back(&r.menus.back().items);
+        } else {
+          r.accels.push_back({static_cast<int>(id), {}, src});
+          accel = &r.accels.back();
+        }
+        continue;
+      }
+      return fail("expected: menu <id> or accelerators <id>");
+    }
+    if (kw == "end" && t.size() == 1) {
+      if (accel) accel = nullptr;
+      else open.pop_back();
+      continue;
+    }
+    if (accel) {
+      AccelEntry e;
+      if (kw != "key" || t.size() != 3 || !number(t[2], id) || !parse_key(t[1], e.virt, e.key))
+        return fail("expected: key <keys> <command>");
+      e.cmd = static_cast<WORD>(id);
+      accel->entries.push_back(e);
+      continue;
+    }
+    MenuTemplate::Item item;
+    if (kw == "separator" && t.size() == 1) {
+      item.flags = MF_SEPARATOR;
+      open.back()->push_back(std::move(item));
+      continue;
+    }
+    if (kw == "popup" && t.size() == 2 && t[1][0] == '"') {
+      item.isPopup = true;
+      item.text = t[1].substr(1);
+      open.back()->push_back(std::move(item));
+      open.push_back(&open.back()->back().children);
+      continue;
+    }
+    if (kw == "item" && t.size() >= 3 && number(t[1], id) && t[2][0] == '"') {
+      item.id = static_cast<UINT>(id);
+      item.text = t[2].substr(1);
+      for (size_t k = 3; k < t.size(); ++k) {
+        if (t[k] == "grayed") item.flags |= MF_GRAYED;
+        else if (t[k] == "checked") item.flags |= MF_CHECKED;
+        else return fail("unknown item option '" + t[k] + "'");
+      }
+      open.back()->push_back(std::move(item));
+      continue;
+    }
+    return fail("unknown statement '" + kw + "'");
+  }
+  if (accel) return fail("accelerators " + std::to_string(accel->id) + " have no end");
+  if (!open.empty()) return fail("menu has no end");
+  return r;
+}
+
+bool add_menu_resources(const std::string& text, const std::string& sourceName, std::string* error) {
+  Store& s = store();
+  std::lock_guard lock(s.mu);
+  load_locked(s);
+  return add_locked(s, text, sourceName, error);
+}
+
+const MenuTemplate* find_menu_template(int id) {
+  Store& s = store();
+  const MenuTemplate* found = nullptr;
+  {
+    std::lock_guard lock(s.mu);
+    load_locked(s);
+    auto it = s.menus.find(id);
+    if (it != s.menus.end()) found = &it->second;
+  }
+  if (!found) report_ui_error("menu resource " + std::to_string(id) + " is missing");
+  return found;
+}
+
+const AccelTemplate* find_accel_template(int id) {
+  Store& s = store();
+  const AccelTemplate* found = nullptr;
+  {
+    std::lock_guard lock(s.mu);
+    load_locked(s);
+    auto it = s.accels.find(id);
+    if (it != s.accels.end()) found = &it->second;
+  }
+  if (!found) report_ui_error("accelerator table " + std::to_string(id) + " is missing");
+  return found;
+}
+
+}  // namespace plat
