@@ -314,7 +314,7 @@ TPoint TWindow::ClientToScreen(TPoint p) const {
   return {w.left + border + p.x, w.top + border + caption + p.y};
 }
 
-void TWindow::Invalidate(bool) {}
+void TWindow::Invalidate(bool) { plat::notify_changed(Handle); }
 
 HWND TWindow::SetFocus() { return ::SetFocus(Handle); }
 

@@ -258,7 +258,7 @@ void make_widget(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   else if (m.cls == "LISTBOX") make_list(r, m, s, parent);
   else if (m.cls == "COMBOBOX") make_combo(r, m, s, parent);
   else if (m.cls == "MSCTLS_PROGRESS32") m.win = new wxGauge(parent, wxID_ANY, 100);
-  else m.win = new wxPanel(parent, wxID_ANY);  // a window of the program's own: painted by it
+  else make_painted(r, m, s, parent);
   if (!m.win) return;
   m.container = m.win;
   m.win->SetFont(font_for(m.hwnd));
@@ -281,6 +281,7 @@ void show_state(Renderer& r, Mirror& m, const Snapshot& s) {
   else if (m.cls == "LISTBOX") show_list(m);
   else if (m.cls == "COMBOBOX") show_combo(m, s);
   else if (m.cls == "MSCTLS_PROGRESS32") show_progress(m);
+  else m.win->Refresh(false);
   bool enabled = !(s.style & WS_DISABLED);
   if (w->IsThisEnabled() != enabled) w->Enable(enabled);
   bool visible = s.style & WS_VISIBLE;

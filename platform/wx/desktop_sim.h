@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/ui/geometry.h"
 #include "platform/wintypes.h"
@@ -27,6 +28,16 @@ bool click_at(HWND control, int x, int y);
 // Presses and releases Enter, or Esc, wherever the focus is.
 void press_enter();
 void press_escape();
+// A function key F1..F12, with Ctrl when asked.
+void press_function_key(int n, bool ctrl = false);
+
+// A frame's menu bar as shown: the popup titles, an item's text and
+// whether it is grey; choose_menu opens the popup holding the command and
+// picks it (false when the frame shows no such item).
+std::vector<std::string> menu_titles(HWND frame);
+std::string menu_item_text(HWND frame, UINT command);
+bool menu_item_enabled(HWND frame, UINT command);
+bool choose_menu(HWND frame, UINT command);
 // Clicks into the control and types the text key by key (ASCII).
 bool type(HWND control, const std::string& text);
 

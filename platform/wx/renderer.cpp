@@ -6,6 +6,7 @@
 #include <wx/evtloop.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/ui/app_state.h"
@@ -234,6 +235,13 @@ void Renderer::flush() {
 
 void Renderer::pump_once(int timeoutMs) {
   flush();
+  // Menu bars change by calls that name no window: look now and then.
+  auto now = std::chrono::steady_clock::now();
+  if (now - lastMenuLook_ > std::chrono::milliseconds(100)) {
+    lastMenuLook_ = now;
+    for (auto& [h, m] : mirrors_)
+      if (m.topLevel) refresh_menu_bar(*this, m);
+  }
   if (g_loop) {
     if (g_loop->Pending()) {
       for (int i = 0; i < 64 && g_loop->Pending(); ++i) g_loop->Dispatch();
@@ -304,6 +312,13 @@ bool attach_desktop_renderer(int argc, char** argv) {
       return false;
     }
     g_toolkit_started = true;
+    // A failed toolkit check is reported, never shown as a box that waits.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
+                          const wxString& msg) {
+      std::fprintf(stderr, "toolkit: %s:%d %s: %s %s\n", static_cast<const char*>(file.utf8_str()), line,
+                   static_cast<const char*>(func.utf8_str()), static_cast<const char*>(cond.utf8_str()),
+                   static_cast<const char*>(msg.utf8_str()));
+    });
     g_loop = new wxGUIEventLoop;
     wxEventLoopBase::SetActive(g_loop);
     install_theme();

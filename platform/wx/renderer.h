@@ -4,6 +4,7 @@
 
 #include <wx/wx.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -43,6 +44,10 @@ struct Mirror {
   std::unique_ptr<wxWindowDisabler> modal;  // other windows off while it runs modal
   // What was last shown, so unchanged state is not set again.
   std::string shownText;
+  std::string shownMenu;                  // the bar last built, as text
+  std::map<void*, HMENU> popups;          // toolkit menu -> model popup
+  std::map<int, UINT> commands;           // toolkit item id -> model command
+  bool menuBound = false;
   std::vector<std::string> shownItems;
   int shownTop = -1;
 };
@@ -97,6 +102,7 @@ class Renderer : public UiObserver {
   int handlerDepth_ = 0;
   int syncing_ = 0;
   bool activity_ = false;
+  std::chrono::steady_clock::time_point lastMenuLook_;
 
   std::mutex mu_;  // guards what other threads hand over
   std::vector<HWND> created_;
@@ -117,6 +123,15 @@ void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s);
 void user_resized(Renderer& r, Mirror& m);
 void make_edit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
 void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
+// Windows of the program's own (frames' clients, bars, MDI children):
+// painted from the model's recorded drawing, pointer handed to bars.
+void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
+// The menu bar of a frame, rebuilt when the model's bar changed; keys
+// that are the frame's accelerators become its commands.
+void refresh_menu_bar(Renderer& r, Mirror& m);
+bool frame_key(Renderer& r, HWND frame, wxKeyEvent& e);
+// The toolkit id of a command's item in the frame's bar, or wxID_NONE.
+int menu_item_id(const Mirror& m, UINT command);
 // Every control tells the model when it takes the focus.
 void bind_focus(Renderer& r, wxWindow* w, HWND h);
 // The font a window shows: its dialog template's, fitted to dialog units.

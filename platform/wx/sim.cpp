@@ -72,6 +72,61 @@ void press_enter() {
   run_for(std::chrono::milliseconds(50));
 }
 
+void press_function_key(int n, bool ctrl) {
+  wxUIActionSimulator sim;
+  sim.Char(WXK_F1 + n - 1, ctrl ? wxMOD_CONTROL : wxMOD_NONE);
+  run_for(std::chrono::milliseconds(50));
+}
+
+namespace {
+wxMenuBar* bar_of(HWND frame) {
+  auto* f = dynamic_cast<wxFrame*>(widget(frame));
+  return f ? f->GetMenuBar() : nullptr;
+}
+
+wxMenuItem* item_of(HWND frame, UINT command) {
+  wxMenuBar* b = bar_of(frame);
+  wx::Mirror* m = wx::renderer() ? wx::renderer()->mirror(frame) : nullptr;
+  if (!b || !m) return nullptr;
+  int id = wx::menu_item_id(*m, command);
+  return id == wxID_NONE ? nullptr : b->FindItem(id);
+}
+}  // namespace
+
+std::vector<std::string> menu_titles(HWND frame) {
+  std::vector<std::string> out;
+  if (wxMenuBar* b = bar_of(frame))
+    for (size_t i = 0; i < b->GetMenuCount(); ++i) out.push_back(wx::from_wx(b->GetMenuLabel(i)));
+  return out;
+}
+
+std::string menu_item_text(HWND frame, UINT command) {
+  wxMenuItem* it = item_of(frame, command);
+  return it ? wx::from_wx(it->GetItemLabel()) : std::string();
+}
+
+bool menu_item_enabled(HWND frame, UINT command) {
+  wxMenuItem* it = item_of(frame, command);
+  return it && it->IsEnabled();
+}
+
+bool choose_menu(HWND frame, UINT command) {
+  wxWindow* f = widget(frame);
+  wxMenuItem* it = item_of(frame, command);
+  if (!it) return false;
+  // The events a user's pick sends: the popup opens, then the item.
+  wxMenuEvent open(wxEVT_MENU_OPEN, 0, it->GetMenu());
+  open.SetEventObject(f);
+  f->ProcessWindowEvent(open);
+  if (it->IsEnabled()) {
+    wxCommandEvent pick(wxEVT_MENU, it->GetId());
+    pick.SetEventObject(f);
+    f->ProcessWindowEvent(pick);
+  }
+  run_for(std::chrono::milliseconds(20));
+  return true;
+}
+
 void press_escape() {
   wxUIActionSimulator sim;
   sim.Char(WXK_ESCAPE);

@@ -93,6 +93,9 @@ void make_toplevel(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) 
       if (r.syncing()) return;
       if (Mirror* mm = r.mirror(h)) user_resized(r, *mm);
     });
+    f->Bind(wxEVT_CHAR_HOOK, [&r, h](wxKeyEvent& e) {
+      if (!frame_key(r, h, e)) e.Skip();
+    });
     f->Bind(wxEVT_MOVE, [&r, h](wxMoveEvent& e) {
       e.Skip();
       if (r.syncing()) return;
@@ -118,8 +121,9 @@ void make_toplevel(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) 
   m.win = top;
 }
 
-void show_toplevel(Renderer&, Mirror& m, const Snapshot& s) {
+void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s) {
   auto* top = static_cast<wxTopLevelWindow*>(m.win);
+  refresh_menu_bar(r, m);
   wxString title = to_wx(s.text);
   if (m.shownText != s.text) {
     top->SetTitle(title);

@@ -5,9 +5,6 @@
 // template puts it, readable and without overlaps.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,13 +14,8 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/listbox.h"
-#include "platform/ui/resource.h"
 #include "platform/ui/static.h"
-#include "platform/wx/desktop_sim.h"
-#include "tests/render/virtual_display.h"
-
-using namespace std::chrono_literals;
-namespace desk = plat::desktop;
+#include "tests/render/render_support.h"
 
 namespace {
 
@@ -94,24 +86,6 @@ class TSampleApp : public TApplication {
   int Result = 0;
 };
 
-std::string run(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-  if (!p) return out;
-  std::array<char, 256> buf;
-  while (fgets(buf.data(), buf.size(), p.get())) out += buf.data();
-  return out;
-}
-
-class DesktopTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
-    plat::set_resource_dir(KV_FIXTURES_DIR "/ui");
-  }
-  void TearDown() override { desk::set_modal_hook(nullptr); }
-};
-
 TEST_F(DesktopTest, UserInputReachesTheModelAndTheModelReachesTheScreen) {
   TSampleApp app;
   desk::set_modal_hook([&](TDialog& d) {
@@ -160,12 +134,9 @@ TEST_F(DesktopTest, UserInputReachesTheModelAndTheModelReachesTheScreen) {
 
     // The screen is not blank.
     desk::run_for(300ms);
-    std::string shot = ::testing::TempDir() + "render_dialog.png";
-    std::remove(shot.c_str());
-    run("import -window root " + shot + " 2>/dev/null");
-    std::string spread = run("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
-    ASSERT_FALSE(spread.empty()) << "no screenshot taken";
-    EXPECT_GT(std::stod(spread), 0.05) << "the screen looks blank";
+    double spread = rendertest::screenshot("render_dialog.png");
+    ASSERT_GE(spread, 0) << "no screenshot taken";
+    EXPECT_GT(spread, 0.05) << "the screen looks blank";
 
     // Enter presses the default button: the dialog ends with IDOK.
     ASSERT_TRUE(desk::click(GetDlgItem(h, 101)));
@@ -266,8 +237,7 @@ TEST_F(DesktopTest, SampleDialogLayout) {
       if (b.kind == "groupbox" && inside(a.r, b.r)) continue;
       EXPECT_FALSE(overlap(a.r, b.r)) << a.id << " and " << b.id << " overlap";
     }
-  std::string shot = ::testing::TempDir() + "render_layout.png";
-  run("import -window root " + shot + " 2>/dev/null");
+  rendertest::screenshot("render_layout.png");
   dlg.Destroy(IDCANCEL);
   frame.Destroy();
   desk::run_for(100ms);
