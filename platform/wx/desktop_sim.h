@@ -28,8 +28,12 @@ bool click_at(HWND control, int x, int y);
 // Presses and releases Enter, or Esc, wherever the focus is.
 void press_enter();
 void press_escape();
-// A function key F1..F12, with Ctrl when asked.
+// A function key F1..F12, with Ctrl when asked; a letter with Ctrl.
 void press_function_key(int n, bool ctrl = false);
+void press_ctrl(char letter);
+// Presses Enter after a while, from the desktop's timer: answers a box
+// that the program shows meanwhile (its own loop runs, not ours).
+void press_enter_later(std::chrono::milliseconds delay);
 
 // A frame's menu bar as shown: the popup titles, an item's text and
 // whether it is grey; choose_menu opens the popup holding the command and

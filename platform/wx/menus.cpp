@@ -138,10 +138,16 @@ UINT virtual_key(int code) {
 
 }  // namespace
 
-void refresh_menu_bar(Renderer& r, Mirror& m) {
+void refresh_frame(Renderer& r, Mirror& m) {
   auto* f = dynamic_cast<wxFrame*>(m.win);
   TFrameWindow* frame = frame_of(m.hwnd);
   if (!f || !frame) return;
+  TFrameWindow* active = frame->GetActiveMDIChild();
+  HWND activeHandle = active ? active->GetHandle() : nullptr;
+  if (activeHandle != m.shownActive) {
+    m.shownActive = activeHandle;
+    if (Mirror* child = r.mirror(activeHandle)) child->win->Raise();
+  }
   HMENU bar = frame->GetMenu();
   std::string text;
   if (bar) describe(bar, text);

@@ -7,6 +7,7 @@
 
 #include "platform/ui/dc.h"
 #include "platform/ui/dc_render.h"
+#include "platform/ui/frame.h"
 #include "platform/ui/gadget_window.h"
 #include "platform/ui/window.h"
 #include "platform/wx/renderer.h"
@@ -27,9 +28,11 @@ int gadget_at(HWND h, wxPoint p) {
 
 }  // namespace
 
-void make_painted(Renderer& r, Mirror& m, const Snapshot&, wxWindow* parent) {
+void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   HWND h = m.hwnd;
-  auto* p = new wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE);
+  // The model reckons one pixel of border for a child window with one.
+  long border = (s.style & WS_BORDER) ? wxBORDER_SIMPLE : wxBORDER_NONE;
+  auto* p = new wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE | border);
   p->Bind(wxEVT_PAINT, [h, p](wxPaintEvent&) {
     wxPaintDC dc(p);
     TWindow* obj = window_object(h);
@@ -39,6 +42,18 @@ void make_painted(Renderer& r, Mirror& m, const Snapshot&, wxWindow* parent) {
     auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
     if (cr) render_record(cr, record, 1.0);
   });
+  if (auto* f = dynamic_cast<TFrameWindow*>(window_object(h)); f && f->GetMDIFrame()) {
+    // A click into an MDI child, or the focus going into it, activates it.
+    auto activate = [&r, h](wxEvent& e) {
+      e.Skip();
+      auto* child = dynamic_cast<TFrameWindow*>(window_object(h));
+      if (!child || !child->GetMDIFrame() || child->GetMDIFrame()->GetActiveMDIChild() == child) return;
+      Renderer::HandlerScope scope(r);
+      child->GetMDIFrame()->MDIActivate(child);
+    };
+    p->Bind(wxEVT_LEFT_DOWN, activate);
+    p->Bind(wxEVT_CHILD_FOCUS, activate);
+  }
   if (dynamic_cast<TGadgetWindow*>(window_object(h))) {
     auto last = std::make_shared<int>(0);
     p->Bind(wxEVT_MOTION, [&r, h, last](wxMouseEvent& e) {

@@ -240,7 +240,7 @@ void Renderer::pump_once(int timeoutMs) {
   if (now - lastMenuLook_ > std::chrono::milliseconds(100)) {
     lastMenuLook_ = now;
     for (auto& [h, m] : mirrors_)
-      if (m.topLevel) refresh_menu_bar(*this, m);
+      if (m.topLevel) refresh_frame(*this, m);
   }
   if (g_loop) {
     if (g_loop->Pending()) {

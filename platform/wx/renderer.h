@@ -48,6 +48,7 @@ struct Mirror {
   std::map<void*, HMENU> popups;          // toolkit menu -> model popup
   std::map<int, UINT> commands;           // toolkit item id -> model command
   bool menuBound = false;
+  HWND shownActive = nullptr;             // the MDI child last raised
   std::vector<std::string> shownItems;
   int shownTop = -1;
 };
@@ -126,9 +127,10 @@ void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
 // Windows of the program's own (frames' clients, bars, MDI children):
 // painted from the model's recorded drawing, pointer handed to bars.
 void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
-// The menu bar of a frame, rebuilt when the model's bar changed; keys
-// that are the frame's accelerators become its commands.
-void refresh_menu_bar(Renderer& r, Mirror& m);
+// The menu bar of a frame, rebuilt when the model's bar changed, and its
+// active MDI child raised; keys that are the frame's accelerators become
+// its commands.
+void refresh_frame(Renderer& r, Mirror& m);
 bool frame_key(Renderer& r, HWND frame, wxKeyEvent& e);
 // The toolkit id of a command's item in the frame's bar, or wxID_NONE.
 int menu_item_id(const Mirror& m, UINT command);

@@ -1,12 +1,15 @@
 // Simulated user input and on-screen geometry for the renderer's screen
 // test: real key and mouse events sent through the display, so the path
 // from the desktop to the model is the one a user's input takes.
+#include <gtk/gtk.h>
+
 #include <wx/tglbtn.h>
 #include <wx/uiaction.h>
 
 #include <chrono>
 
 #include "platform/ui/app_state.h"
+#include "platform/ui/application.h"
 #include "platform/ui/queue.h"
 #include "platform/wx/desktop_sim.h"
 #include "platform/wx/renderer.h"
@@ -22,6 +25,17 @@ wxWindow* widget(HWND h) {
   r->flush();
   wx::Mirror* m = r->mirror(h);
   return m ? m->win : nullptr;
+}
+
+// Without a window manager the keys go to the window under the pointer:
+// put it on the window that has the model's focus (or the main window).
+void point_at_focus() {
+  wxWindow* w = widget(::GetFocus());
+  if (!w && app() && app()->GetMainWindow()) w = widget(app()->GetMainWindow()->GetHandle());
+  if (!w || !w->IsShownOnScreen()) return;
+  wxRect r = w->GetScreenRect();
+  wxUIActionSimulator sim;
+  sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
 }
 
 void step() {
@@ -67,12 +81,42 @@ bool click(HWND control) {
 }
 
 void press_enter() {
+  point_at_focus();
   wxUIActionSimulator sim;
   sim.Char(WXK_RETURN);
   run_for(std::chrono::milliseconds(50));
 }
 
+void press_ctrl(char letter) {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(letter, wxMOD_CONTROL);
+  run_for(std::chrono::milliseconds(50));
+}
+
+void press_enter_later(std::chrono::milliseconds delay) {
+  auto* timer = new wxTimer;
+  timer->Bind(wxEVT_TIMER, [timer](wxTimerEvent&) {
+    wxUIActionSimulator sim;
+    // The box is a toolkit dialog of its own: point at it so it has the keys.
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+      GtkWidget* w = GTK_WIDGET(l->data);
+      if (!GTK_IS_DIALOG(w) || !gtk_widget_get_visible(w) || !gtk_window_get_modal(GTK_WINDOW(w))) continue;
+      int x = 0, y = 0, cx = 0, cy = 0;
+      gtk_window_get_position(GTK_WINDOW(w), &x, &y);
+      gtk_window_get_size(GTK_WINDOW(w), &cx, &cy);
+      sim.MouseMove(x + cx / 2, y + cy / 2);
+    }
+    g_list_free(tops);
+    sim.Char(WXK_RETURN);
+    wxTheApp->CallAfter([timer] { delete timer; });
+  });
+  timer->StartOnce(static_cast<int>(delay.count()));
+}
+
 void press_function_key(int n, bool ctrl) {
+  point_at_focus();
   wxUIActionSimulator sim;
   sim.Char(WXK_F1 + n - 1, ctrl ? wxMOD_CONTROL : wxMOD_NONE);
   run_for(std::chrono::milliseconds(50));
@@ -128,6 +172,7 @@ bool choose_menu(HWND frame, UINT command) {
 }
 
 void press_escape() {
+  point_at_focus();
   wxUIActionSimulator sim;
   sim.Char(WXK_ESCAPE);
   run_for(std::chrono::milliseconds(50));

@@ -123,7 +123,7 @@ void make_toplevel(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) 
 
 void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s) {
   auto* top = static_cast<wxTopLevelWindow*>(m.win);
-  refresh_menu_bar(r, m);
+  refresh_frame(r, m);
   wxString title = to_wx(s.text);
   if (m.shownText != s.text) {
     top->SetTitle(title);

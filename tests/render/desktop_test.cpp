@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/ui/application.h"
+#include "platform/ui/clipboard.h"
 #include "platform/ui/button.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/edit.h"
@@ -18,6 +19,12 @@
 #include "tests/render/render_support.h"
 
 namespace {
+
+std::string GetText(HWND h) {
+  char buf[256];
+  ::GetWindowText(h, buf, sizeof buf);
+  return buf;
+}
 
 class TSampleDialog : public TDialog {
  public:
@@ -167,6 +174,41 @@ TEST_F(DesktopTest, ListLinesAndEscape) {
     desk::click(GetDlgItem(h, 120));
     desk::run_for(100ms);
     EXPECT_EQ(dlg.Check->GetCheck(), static_cast<UINT>(BST_UNCHECKED));
+    desk::press_escape();
+    desk::run_until([&] { return dlg.HasEnded(); }, 3s);
+  });
+  EXPECT_EQ(app.Run(), 0);
+  EXPECT_EQ(app.Result, IDCANCEL);
+}
+
+TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {
+  TSampleApp app;
+  desk::set_modal_hook([&](TDialog& d) {
+    auto& dlg = static_cast<TSampleDialog&>(d);
+    HWND h = dlg.GetHandle();
+    desk::run_for(300ms);
+
+    // The program's clipboard text is pasted by the desktop's Ctrl+V ...
+    plat::set_clipboard_text("G01 X10");
+    ASSERT_TRUE(desk::click(GetDlgItem(h, 104)));
+    desk::press_ctrl('v');
+    ASSERT_TRUE(desk::run_until([&] { return GetText(GetDlgItem(h, 104)) == "G01 X10"; }, 3s))
+        << GetText(GetDlgItem(h, 104));
+    // ... and what the user copies is on the desktop's clipboard.
+    ASSERT_TRUE(desk::type(GetDlgItem(h, 101), "Shaft"));
+    desk::press_ctrl('a');
+    desk::press_ctrl('c');
+    ASSERT_TRUE(desk::run_until([&] { return plat::clipboard_text() == "Shaft"; }, 3s)) << plat::clipboard_text();
+
+    // Boxes are the desktop's, from the UI thread and from a worker.
+    desk::press_enter_later(400ms);
+    EXPECT_EQ(dlg.MessageBox("Program stored.", "Kelvane", MB_OK | MB_ICONINFORMATION), IDOK);
+    desk::press_enter_later(400ms);
+    int answer = 0;
+    std::thread worker([&] { answer = ::MessageBox(h, "Replace P17?", "Kelvane", MB_YESNO | MB_ICONQUESTION); });
+    desk::run_until([&] { return answer != 0; }, 5s);
+    worker.join();
+    EXPECT_EQ(answer, IDYES);
     desk::press_escape();
     desk::run_until([&] { return dlg.HasEnded(); }, 3s);
   });

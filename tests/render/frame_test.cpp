@@ -10,6 +10,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/frame_decorated.h"
 #include "platform/ui/gadget_window.h"
+#include "platform/ui/mdi.h"
 #include "platform/ui/menu.h"
 #include "tests/render/render_support.h"
 
@@ -115,6 +116,71 @@ TEST_F(DesktopTest, FrameMenusKeysAndBars) {
   });
   EXPECT_EQ(app.Run(), 0);
   EXPECT_TRUE(app.Done);
+}
+
+}  // namespace
+
+namespace {
+
+class TChild : public TDecoratedFrame {
+ public:
+  TChild(TWindow* client, const char* title, int x)
+      : TDecoratedFrame(client, title, new TWindow(static_cast<TWindow*>(nullptr))) {
+    TMenuDescr descr(CreateMenu(), 0, 0, 0, 0, 0, 0);
+    descr.AppendPopup(TMenuDescr::FileGroup, LoadMenu(nullptr, 810), "&File");
+    descr.AppendPopup(TMenuDescr::EditGroup, LoadMenu(nullptr, 811), "&Edit");
+    SetMenuDescr(descr);
+    Insert(*new TStatusBar(nullptr, TGadget::Recessed), Bottom);
+    Attr.X = x;
+    Attr.Y = 10;
+    Attr.W = 300;
+    Attr.H = 200;
+  }
+};
+
+class TMain : public TDecoratedMDIFrame {
+ public:
+  TMain() : TDecoratedMDIFrame("Main", 0, *new TMDIClient) {
+    TMenuDescr bar(CreateMenu(), 0, 0, 0, 0, 0, 0);
+    bar.AppendPopup(TMenuDescr::FileGroup, LoadMenu(nullptr, 800), "&File");
+    bar.AppendPopup(TMenuDescr::HelpGroup, LoadMenu(nullptr, 801), "&Help");
+    SetMenuDescr(bar);
+    Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    Attr.W = 700;
+    Attr.H = 480;
+  }
+};
+
+// MDI children show inside the frame's client; the one the user clicks
+// becomes active, and the bar shows its menus merged with the frame's.
+TEST_F(DesktopTest, MdiChildrenAndMergedMenus) {
+  TMain main;
+  ASSERT_TRUE(main.Create());
+  auto* a = new TChild(main.GetClientWindow(), "P17.NC", 10);
+  auto* b = new TChild(main.GetClientWindow(), "P20.NC", 330);
+  ASSERT_TRUE(a->Create());
+  ASSERT_TRUE(b->Create());
+  desk::run_for(300ms);
+  HWND h = main.GetHandle();
+  EXPECT_EQ(main.GetActiveMDIChild(), b);
+  EXPECT_EQ(desk::menu_titles(h), (std::vector<std::string>{"&File", "&Edit", "&Help"}));
+  EXPECT_NE(desk::menu_item_text(h, 103), "");  // the child's File menu stands in the frame's
+  EXPECT_EQ(desk::menu_item_text(h, 901), "");
+
+  ASSERT_TRUE(desk::click(a->GetClientWindow()->GetHandle()));
+  ASSERT_TRUE(desk::run_until([&] { return main.GetActiveMDIChild() == a; }, 3s));
+  desk::run_for(200ms);
+  EXPECT_EQ(desk::menu_titles(h), (std::vector<std::string>{"&File", "&Edit", "&Help"}));
+  rendertest::screenshot("render_mdi.png");
+
+  // A child that goes takes its menus with it.
+  a->CloseWindow();
+  b->CloseWindow();
+  desk::run_for(300ms);
+  EXPECT_EQ(desk::menu_titles(h), (std::vector<std::string>{"&File", "&Help"}));
+  EXPECT_NE(desk::menu_item_text(h, 901), "");
+  main.Destroy();
+  desk::run_for(100ms);
 }
 
 }  // namespace
