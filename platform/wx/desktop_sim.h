@@ -50,6 +50,8 @@ bool type(HWND control, const std::string& text);
 TRect placed_rect(HWND control);
 // The text its real window shows, in the program's code page.
 std::string shown_text(HWND control);
+// Whether its real window has the keyboard focus.
+bool shown_focus(HWND control);
 // Whether its real window shows a check mark (check, radio, push-like).
 bool shown_checked(HWND control);
 // The size its text needs in the font it shows (0 x 0 without text).

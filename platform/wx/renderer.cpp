@@ -77,7 +77,12 @@ void Renderer::window_created(HWND h) {
 }
 
 void Renderer::window_destroyed(HWND h) {
-  if (!on_ui_thread()) return;  // windows go on the UI thread only
+  if (!on_ui_thread()) {
+    // Its real window goes when the UI thread next looks.
+    std::lock_guard lock(mu_);
+    destroyed_.push_back(h);
+    return;
+  }
   {
     std::lock_guard lock(mu_);
     dirty_.erase(h);
@@ -194,20 +199,22 @@ void Renderer::forget(HWND h) {
 void Renderer::flush() {
   if (!on_ui_thread()) return;
   for (int round = 0; round < 4; ++round) {
-    std::vector<HWND> created;
+    std::vector<HWND> created, destroyed;
     std::set<HWND> dirty;
     HWND focus = nullptr;
     bool focusPending;
     {
       std::lock_guard lock(mu_);
       created.swap(created_);
+      destroyed.swap(destroyed_);
       dirty.swap(dirty_);
       focus = focus_;
       focusPending = focusPending_;
       focusPending_ = false;
     }
-    if (created.empty() && dirty.empty() && !focusPending) break;
+    if (created.empty() && destroyed.empty() && dirty.empty() && !focusPending) break;
     for (HWND h : created) create_mirror(h);
+    for (HWND h : destroyed) forget(h);
     for (HWND h : dirty) sync(h);
     if (focusPending) {
       if (Mirror* m = mirror(focus)) {

@@ -107,6 +107,7 @@ class Renderer : public UiObserver {
 
   std::mutex mu_;  // guards what other threads hand over
   std::vector<HWND> created_;
+  std::vector<HWND> destroyed_;
   std::set<HWND> dirty_;
   HWND focus_ = nullptr;
   bool focusPending_ = false;

@@ -203,6 +203,11 @@ std::string shown_text(HWND control) {
   return wx::from_wx(w->GetLabel());
 }
 
+bool shown_focus(HWND control) {
+  wxWindow* w = widget(control);
+  return w && wxWindow::FindFocus() == w;
+}
+
 bool shown_checked(HWND control) {
   wxWindow* w = widget(control);
   if (auto* c = dynamic_cast<wxCheckBox*>(w)) return c->GetValue();

@@ -15,6 +15,7 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/listbox.h"
+#include "platform/ui/observer.h"
 #include "platform/ui/static.h"
 #include "tests/render/render_support.h"
 
@@ -112,6 +113,11 @@ TEST_F(DesktopTest, UserInputReachesTheModelAndTheModelReachesTheScreen) {
     desk::run_for(200ms);
     EXPECT_EQ(dlg.Name->GetText().size(), 19u);
     EXPECT_EQ(desk::shown_text(GetDlgItem(h, 101)), dlg.Name->GetText());
+
+    // Focus both ways: the user's click, the program's SetFocus.
+    EXPECT_EQ(::GetFocus(), GetDlgItem(h, 101));
+    dlg.Upper->SetFocus();
+    ASSERT_TRUE(desk::run_until([&] { return desk::shown_focus(GetDlgItem(h, 102)); }, 3s));
 
     // Clicks: a check box, a list line, a push button.
     ASSERT_TRUE(desk::click(GetDlgItem(h, 120)));
@@ -214,6 +220,18 @@ TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {
   });
   EXPECT_EQ(app.Run(), 0);
   EXPECT_EQ(app.Result, IDCANCEL);
+}
+
+// Without a display the program stays headless, untouched.
+TEST(DesktopAttach, NoDisplayLeavesTheModelHeadless) {
+  if (plat::desktop_renderer_attached()) GTEST_SKIP() << "the toolkit runs in this process already";
+  std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  EXPECT_FALSE(plat::attach_desktop_renderer());
+  EXPECT_FALSE(plat::desktop_renderer_attached());
+  EXPECT_EQ(plat::ui_observer(), nullptr);
+  if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
 }
 
 // The sample dialog as a user sees it: each control where the template
