@@ -31,9 +31,10 @@ void press_escape();
 // A function key F1..F12, with Ctrl when asked; a letter with Ctrl.
 void press_function_key(int n, bool ctrl = false);
 void press_ctrl(char letter);
-// Presses Enter after a while, from the desktop's timer: answers a box
-// that the program shows meanwhile (its own loop runs, not ours).
-void press_enter_later(std::chrono::milliseconds delay);
+// From the desktop's timer, once a message box is up: presses Enter in it.
+// Answers a box that the program shows meanwhile (its own loop runs then,
+// not ours).
+void answer_box_later(std::chrono::milliseconds delay);
 
 // A frame's menu bar as shown: the popup titles, an item's text and
 // whether it is grey; choose_menu opens the popup holding the command and

@@ -7,6 +7,8 @@
 #include <wx/uiaction.h>
 
 #include <chrono>
+#include <memory>
+#include <vector>
 
 #include "platform/ui/app_state.h"
 #include "platform/ui/application.h"
@@ -94,25 +96,43 @@ void press_ctrl(char letter) {
   run_for(std::chrono::milliseconds(50));
 }
 
-void press_enter_later(std::chrono::milliseconds delay) {
-  auto* timer = new wxTimer;
-  timer->Bind(wxEVT_TIMER, [timer](wxTimerEvent&) {
+namespace {
+
+// The toolkit's modal dialog on screen, or null.
+GtkWidget* native_dialog() {
+  GtkWidget* found = nullptr;
+  GList* tops = gtk_window_list_toplevels();
+  for (GList* l = tops; l; l = l->next) {
+    GtkWidget* w = GTK_WIDGET(l->data);
+    if (GTK_IS_DIALOG(w) && gtk_widget_get_visible(w) && gtk_window_get_modal(GTK_WINDOW(w))) found = w;
+  }
+  g_list_free(tops);
+  return found;
+}
+
+}  // namespace
+
+void answer_box_later(std::chrono::milliseconds delay) {
+  // Timers that did their work go with the next one; one may still be
+  // running its handler (the simulator lets the toolkit run meanwhile).
+  static std::vector<std::unique_ptr<wxTimer>> timers;
+  std::erase_if(timers, [](const std::unique_ptr<wxTimer>& t) { return !t->IsRunning(); });
+  auto* timer = timers.emplace_back(std::make_unique<wxTimer>()).get();
+  auto tries = std::make_shared<int>(0);
+  timer->Bind(wxEVT_TIMER, [timer, tries](wxTimerEvent&) {
+    GtkWidget* w = native_dialog();
+    if (!w && ++*tries < 50) return;  // not up yet: look again
+    timer->Stop();
+    if (!w) return;
+    // Point at the box so it has the keys, and press Enter.
+    int x = 0, y = 0, cx = 0, cy = 0;
+    gtk_window_get_position(GTK_WINDOW(w), &x, &y);
+    gtk_window_get_size(GTK_WINDOW(w), &cx, &cy);
     wxUIActionSimulator sim;
-    // The box is a toolkit dialog of its own: point at it so it has the keys.
-    GList* tops = gtk_window_list_toplevels();
-    for (GList* l = tops; l; l = l->next) {
-      GtkWidget* w = GTK_WIDGET(l->data);
-      if (!GTK_IS_DIALOG(w) || !gtk_widget_get_visible(w) || !gtk_window_get_modal(GTK_WINDOW(w))) continue;
-      int x = 0, y = 0, cx = 0, cy = 0;
-      gtk_window_get_position(GTK_WINDOW(w), &x, &y);
-      gtk_window_get_size(GTK_WINDOW(w), &cx, &cy);
-      sim.MouseMove(x + cx / 2, y + cy / 2);
-    }
-    g_list_free(tops);
+    sim.MouseMove(x + cx / 2, y + cy / 2);
     sim.Char(WXK_RETURN);
-    wxTheApp->CallAfter([timer] { delete timer; });
   });
-  timer->StartOnce(static_cast<int>(delay.count()));
+  timer->Start(static_cast<int>(delay.count()));
 }
 
 void press_function_key(int n, bool ctrl) {

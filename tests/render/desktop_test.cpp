@@ -96,7 +96,7 @@ class TSampleApp : public TApplication {
 
 TEST_F(DesktopTest, UserInputReachesTheModelAndTheModelReachesTheScreen) {
   TSampleApp app;
-  desk::set_modal_hook([&](TDialog& d) {
+  on_dialog([&](TDialog& d) {
     auto& dlg = static_cast<TSampleDialog&>(d);
     HWND h = dlg.GetHandle();
     desk::run_for(300ms);  // let the window map
@@ -163,7 +163,7 @@ TEST_F(DesktopTest, UserInputReachesTheModelAndTheModelReachesTheScreen) {
 
 TEST_F(DesktopTest, ListLinesAndEscape) {
   TSampleApp app;
-  desk::set_modal_hook([&](TDialog& d) {
+  on_dialog([&](TDialog& d) {
     auto& dlg = static_cast<TSampleDialog&>(d);
     HWND h = dlg.GetHandle();
     desk::run_for(300ms);
@@ -189,7 +189,7 @@ TEST_F(DesktopTest, ListLinesAndEscape) {
 
 TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {
   TSampleApp app;
-  desk::set_modal_hook([&](TDialog& d) {
+  on_dialog([&](TDialog& d) {
     auto& dlg = static_cast<TSampleDialog&>(d);
     HWND h = dlg.GetHandle();
     desk::run_for(300ms);
@@ -207,14 +207,15 @@ TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {
     ASSERT_TRUE(desk::run_until([&] { return plat::clipboard_text() == "Shaft"; }, 3s)) << plat::clipboard_text();
 
     // Boxes are the desktop's, from the UI thread and from a worker.
-    desk::press_enter_later(400ms);
+    desk::answer_box_later(400ms);
     EXPECT_EQ(dlg.MessageBox("Program stored.", "Kelvane", MB_OK | MB_ICONINFORMATION), IDOK);
-    desk::press_enter_later(400ms);
+    desk::answer_box_later(400ms);
     int answer = 0;
     std::thread worker([&] { answer = ::MessageBox(h, "Replace P17?", "Kelvane", MB_YESNO | MB_ICONQUESTION); });
     desk::run_until([&] { return answer != 0; }, 5s);
     worker.join();
     EXPECT_EQ(answer, IDYES);
+
     desk::press_escape();
     desk::run_until([&] { return dlg.HasEnded(); }, 3s);
   });

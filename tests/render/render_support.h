@@ -7,9 +7,11 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/ui/dialog.h"
 #include "platform/ui/resource.h"
 #include "platform/wx/desktop_sim.h"
 #include "tests/render/virtual_display.h"
@@ -52,4 +54,12 @@ class DesktopTest : public ::testing::Test {
     plat::set_resource_dir(KV_FIXTURES_DIR "/ui");
   }
   void TearDown() override { desk::set_modal_hook(nullptr); }
+  // Runs body on each modal dialog once it is on screen; a dialog the body
+  // leaves open (a failed check) is cancelled, so the test never hangs.
+  static void on_dialog(std::function<void(TDialog&)> body) {
+    desk::set_modal_hook([body](TDialog& d) {
+      body(d);
+      if (!d.HasEnded()) d.Destroy(IDCANCEL);
+    });
+  }
 };

@@ -2,8 +2,9 @@
 // process, stopped when the process ends. Without Xvfb the tests skip.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +12,6 @@
 #include <string>
 
 #include "platform/wx/desktop.h"
-
-extern char** environ;
 
 namespace rendertest {
 
@@ -34,9 +33,21 @@ class VirtualDisplay {
     int fds[2];
     if (pipe(fds) != 0) return;
     std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                          "-noreset", nullptr};
-    if (posix_spawn(&pid_, "/usr/bin/Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      // The server goes when the test process goes, however it ends, and
+      // keeps none of its output pipes open.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      close(fds[0]);
+      int null = open("/dev/null", O_RDWR);
+      dup2(null, 0);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+            "-noreset", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (pid_ < 0) {
       why_ = "Xvfb did not start";
       return;
     }
@@ -54,6 +65,7 @@ class VirtualDisplay {
     setenv("GDK_BACKEND", "x11", 1);
     unsetenv("WAYLAND_DISPLAY");
     setenv("NO_AT_BRIDGE", "1", 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);  // no settings daemon on a test display
     if (!plat::attach_desktop_renderer()) {
       why_ = "the toolkit could not open the display";
       return;
