@@ -105,7 +105,12 @@ void Renderer::focus_changed(HWND h) {
 }
 
 void Renderer::clipboard_set(const std::string& text) {
-  if (!on_ui_thread()) return;
+  if (!on_ui_thread()) {
+    // The desktop's clipboard is the UI thread's: it takes the text next.
+    std::lock_guard lock(mu_);
+    clipboardPending_ = text;
+    return;
+  }
   if (wxTheClipboard->Open()) {
     wxTheClipboard->SetData(new wxTextDataObject(to_wx(text)));
     wxTheClipboard->Flush();
@@ -225,6 +230,19 @@ void Renderer::flush() {
         }
       }
     }
+  }
+  std::optional<std::string> clip;
+  {
+    std::lock_guard lock(mu_);
+    clip.swap(clipboardPending_);
+  }
+  if (clip) clipboard_set(*clip);
+  // The wait cursor the program set, on every window of ours.
+  if (int cursor = current_cursor(); cursor != shownCursor_) {
+    shownCursor_ = cursor;
+    wxSetCursor(cursor == IDC_WAIT ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
+    for (auto& [h, m] : mirrors_)
+      if (m.topLevel && m.win) m.win->SetCursor(cursor == IDC_WAIT ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
   }
   if (handlerDepth_ == 0 && !graveyard_.empty()) {
     std::vector<wxWindow*> dead;

@@ -9,12 +9,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/ui/geometry.h"
 #include "platform/ui/observer.h"
+#include "platform/ui/winstyle.h"
 #include "platform/wintypes.h"
 
 class TDialog;
@@ -109,6 +111,8 @@ class Renderer : public UiObserver {
   std::vector<HWND> created_;
   std::vector<HWND> destroyed_;
   std::set<HWND> dirty_;
+  std::optional<std::string> clipboardPending_;
+  int shownCursor_ = IDC_ARROW;
   HWND focus_ = nullptr;
   bool focusPending_ = false;
 };

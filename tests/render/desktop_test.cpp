@@ -205,6 +205,9 @@ TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {
     desk::press_ctrl('a');
     desk::press_ctrl('c');
     ASSERT_TRUE(desk::run_until([&] { return plat::clipboard_text() == "Shaft"; }, 3s)) << plat::clipboard_text();
+    // A worker's text reaches the desktop too.
+    std::thread([] { plat::set_clipboard_text("N10 G00"); }).join();
+    ASSERT_TRUE(desk::run_until([&] { return plat::clipboard_text() == "N10 G00"; }, 3s)) << plat::clipboard_text();
 
     // Boxes are the desktop's, from the UI thread and from a worker.
     desk::answer_box_later(400ms);
