@@ -343,7 +343,10 @@ bool TDC::BitBlt(int x, int y, int w, int h, TDC& src, int sx, int sy, DWORD rop
 }
 
 int TDC::StretchDIBits(const TRect& dst, const TRect& src, const plat::Image& img, DWORD rop) {
-  if (rop != SRCCOPY) return PatBlt(dst.left, dst.top, dst.Width(), dst.Height(), rop) ? 0 : 0;
+  if (rop != SRCCOPY) {
+    PatBlt(dst.left, dst.top, dst.Width(), dst.Height(), rop);
+    return 0;
+  }
   TRect s = intersect(normalized(src), TRect(0, 0, img.width, img.height));
   if (s.Width() <= 0 || s.Height() <= 0) return 0;
   auto cut = std::make_shared<plat::Image>(s.Width(), s.Height());
@@ -403,6 +406,8 @@ std::shared_ptr<plat::Image> TMemoryDC::Surface() {
   auto o = plat::find_gdi_object(St.bitmap);
   return o ? o->image : nullptr;
 }
+
+HBITMAP CreateCompatibleBitmap(const TDC&, int width, int height) { return CreateBitmap(width, height); }
 
 namespace plat {
 

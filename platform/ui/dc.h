@@ -207,6 +207,9 @@ class TMemoryDC : public TDC {
   std::shared_ptr<plat::Image> Surface() override;
 };
 
+// A bitmap a memory DC compatible with dc can draw into.
+HBITMAP CreateCompatibleBitmap(const TDC& dc, int width, int height);
+
 namespace plat {
 // Paints a window as the screen would: a client DC handed to its Paint.
 DrawRecord paint_window(TWindow& window, bool erase = true);

@@ -6,6 +6,7 @@
 #include <cairo-ft.h>
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -42,8 +43,11 @@ void append_utf8(std::string& out, unsigned cp) {
   }
 }
 
-void path_shape(cairo_t* cr, const DrawOp& op, double s) {
-  double x = op.rect.left * s, y = op.rect.top * s, w = op.rect.Width() * s, h = op.rect.Height() * s;
+// inset: device units the outline lies inside the shape's rectangle, so
+// that a pen stays within it as on Windows.
+void path_shape(cairo_t* cr, const DrawOp& op, double s, double inset = 0) {
+  double x = (op.rect.left + inset) * s, y = (op.rect.top + inset) * s;
+  double w = std::max(0.0, (op.rect.Width() - 2 * inset) * s), h = std::max(0.0, (op.rect.Height() - 2 * inset) * s);
   if (op.kind == DrawOp::Ellipse || (op.kind == DrawOp::RoundRect && (op.corner.cx <= 0 || op.corner.cy <= 0))) {
     if (op.kind == DrawOp::RoundRect) {
       cairo_rectangle(cr, x, y, w, h);
@@ -149,8 +153,9 @@ void render_record(cairo_t* cr, const DrawRecord& ops, double s) {
         if (!op.penNull) {
           set_color(cr, op.penColor);
           cairo_set_line_width(cr, op.penWidth * s);
-          cairo_move_to(cr, op.from.x * s, op.from.y * s);
-          cairo_line_to(cr, op.to.x * s, op.to.y * s);
+          // Through the pixels' centres, so a thin line covers whole pixels.
+          cairo_move_to(cr, (op.from.x + 0.5) * s, (op.from.y + 0.5) * s);
+          cairo_line_to(cr, (op.to.x + 0.5) * s, (op.to.y + 0.5) * s);
           cairo_stroke(cr);
         }
         break;
@@ -166,7 +171,7 @@ void render_record(cairo_t* cr, const DrawRecord& ops, double s) {
         if (!op.penNull) {
           set_color(cr, op.penColor);
           cairo_set_line_width(cr, op.penWidth * s);
-          path_shape(cr, op, s);
+          path_shape(cr, op, s, op.penWidth / 2.0);
           cairo_stroke(cr);
         }
         break;

@@ -31,8 +31,9 @@ const plat::FontInstance& TDC::CurrentFont() const {
   if (!FontCache) {
     auto o = plat::find_gdi_object(St.font);
     LOGFONT lf = o ? o->logfont : LOGFONT{};
-    int h = static_cast<int>(std::lround(lf.lfHeight * std::fabs(ScaleY())));
-    int w = static_cast<int>(std::lround(lf.lfWidth * std::fabs(ScaleX())));
+    auto clamp = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e6, 1e6))); };
+    int h = clamp(lf.lfHeight * std::fabs(ScaleY()));
+    int w = clamp(lf.lfWidth * std::fabs(ScaleX()));
     if (lf.lfHeight != 0 && h == 0) h = lf.lfHeight > 0 ? 1 : -1;
     FontCache = plat::make_font_instance(lf, h, w);
   }

@@ -93,6 +93,12 @@ FontFile* load_locked(const std::string& path, int index) {
     f->maxAdvance = hhea->advance_Width_Max;
   }
   if (f->avgCharWidth <= 0) f->avgCharWidth = f->unitsPerEm / 2;
+  for (int c = 0; c < 256; ++c) {
+    FT_UInt g = FT_Get_Char_Index(face, cp1252_to_unicode(static_cast<unsigned char>(c)));
+    FT_Fixed adv = 0;
+    if (FT_Get_Advance(face, g, FT_LOAD_NO_SCALE, &adv) == 0) f->advances[c] = static_cast<int>(adv);
+    f->glyphs[c] = g;
+  }
   f->ftFace = face;
   FontFile* raw = f.get();
   g_files[path] = std::move(f);
@@ -107,20 +113,6 @@ unsigned cp1252_to_unicode(unsigned char c) {
                                     0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
   return (c >= 0x80 && c < 0xA0) ? high[c - 0x80] : c;
-}
-
-int FontFile::advance(unsigned char c) const {
-  std::lock_guard lock(g_mu);
-  auto face = static_cast<FT_Face>(ftFace);
-  FT_Fixed adv = 0;
-  FT_UInt g = FT_Get_Char_Index(face, cp1252_to_unicode(c));
-  if (FT_Get_Advance(face, g, FT_LOAD_NO_SCALE, &adv) != 0) return 0;
-  return static_cast<int>(adv);
-}
-
-unsigned FontFile::glyph(unsigned char c) const {
-  std::lock_guard lock(g_mu);
-  return FT_Get_Char_Index(static_cast<FT_Face>(ftFace), cp1252_to_unicode(c));
 }
 
 const FontFile* resolve_font_file(const LOGFONT& lf) {
@@ -163,6 +155,11 @@ FontInstance make_font_instance(const LOGFONT& lf, int deviceHeight, int deviceW
   fi.italic = lf.lfItalic != 0;
   if (!fi.file) return fi;
   const FontFile& f = *fi.file;
+  // A damaged record (a font file of an old station) cannot ask for more
+  // than Windows draws.
+  const int kMaxHeight = 16384;
+  deviceHeight = std::clamp(deviceHeight, -kMaxHeight, kMaxHeight);
+  deviceWidth = std::clamp(deviceWidth, -kMaxHeight, kMaxHeight);
   int cell = f.winAscent + f.winDescent;
   // Height 0 asks for the default size: a 16-unit cell.
   if (deviceHeight == 0) deviceHeight = 16;
@@ -171,8 +168,9 @@ FontInstance make_font_instance(const LOGFONT& lf, int deviceHeight, int deviceW
   if (deviceWidth > 0 && f.avgCharWidth > 0) fi.scaleX = double(std::abs(deviceWidth)) / f.avgCharWidth;
   TEXTMETRIC& tm = fi.tm;
   tm.tmAscent = static_cast<int32_t>(std::lround(f.winAscent * fi.scaleY));
-  tm.tmDescent = static_cast<int32_t>(std::lround(f.winDescent * fi.scaleY));
-  tm.tmHeight = tm.tmAscent + tm.tmDescent;
+  // A cell height asked for is the height given, to the pixel.
+  tm.tmHeight = deviceHeight > 0 ? deviceHeight : tm.tmAscent + static_cast<int32_t>(std::lround(f.winDescent * fi.scaleY));
+  tm.tmDescent = tm.tmHeight - tm.tmAscent;
   tm.tmInternalLeading = std::max<int32_t>(0, tm.tmHeight - static_cast<int32_t>(std::lround(f.unitsPerEm * fi.scaleY)));
   tm.tmExternalLeading = static_cast<int32_t>(std::lround(f.externalGap * fi.scaleY));
   tm.tmAveCharWidth = static_cast<int32_t>(std::lround(f.avgCharWidth * fi.scaleX));

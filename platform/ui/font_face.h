@@ -25,8 +25,11 @@ struct FontFile {
   int maxAdvance = 0;
   void* ftFace = nullptr;  // FT_Face, shared by the renderer
   // Advance of a Windows-1252 byte, in font units; glyph index for drawing.
-  int advance(unsigned char c) const;
-  unsigned glyph(unsigned char c) const;
+  int advance(unsigned char c) const { return advances[c]; }
+  unsigned glyph(unsigned char c) const { return glyphs[c]; }
+  // Read once when the file is opened, so measuring takes no lock.
+  int advances[256] = {};
+  unsigned glyphs[256] = {};
 };
 
 // A font at one device size: what a selected font gives a device context.

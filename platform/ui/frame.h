@@ -24,8 +24,9 @@ class TFrameWindow : public TWindow {
   TWindow* GetClientWindow() const { return ClientWnd; }
   virtual TWindow* SetClientWindow(TWindow* client);  // returns the old one
 
-  // Menus. AssignMenu takes over a bar (or loads one); SetMenuDescr copies
-  // the descriptor's bar for the frame to own. GetMenu is the bar shown.
+  // Menus. AssignMenu takes over a bar (or loads one); SetMenuDescr takes
+  // over the descriptor's bar and groups (the descriptor keeps a handle it
+  // no longer owns). GetMenu is the bar shown.
   bool AssignMenu(HMENU bar);
   bool AssignMenu(TResId resId);
   virtual bool SetMenuDescr(TMenuDescr& descr);

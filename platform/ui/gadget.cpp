@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/ui/dc.h"
+#include "platform/ui/gdi_bmp.h"
 #include "platform/ui/frame.h"
 #include "platform/ui/gadget_window.h"
 
@@ -33,8 +34,13 @@ TTextGadget::TTextGadget(int id, TBorderStyle style, TAlign align, unsigned numC
     : TGadget(id, style), Text(text ? text : ""), Align(align), NumChars(numChars) {}
 
 void TTextGadget::SetText(const char* text) {
+  std::lock_guard lock(TextMu);
   Text = text ? text : "";
-  if (Window) Window->Invalidate(false);
+}
+
+std::string TTextGadget::GetText() const {
+  std::lock_guard lock(TextMu);
+  return Text;
 }
 
 TSize TTextGadget::GetDesiredSize() {
@@ -46,19 +52,21 @@ TSize TTextGadget::GetDesiredSize() {
 
 void TTextGadget::Paint(TDC& dc) {
   TGadget::Paint(dc);
-  if (Text.empty() || !Window) return;
+  std::string text = GetText();
+  if (text.empty() || !Window) return;
   HGDIOBJ old = dc.SelectObject(Window->GetFont());
   dc.SetBkMode(TRANSPARENT);
   dc.SetTextColor(Enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
   int b = BorderWidth() + 2;
   TRect r(Bounds.left + b, Bounds.top, Bounds.right - b, Bounds.bottom);
   UINT align = Align == Center ? DT_CENTER : Align == Right ? DT_RIGHT : DT_LEFT;
-  dc.DrawText(Text.c_str(), -1, r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align);
+  dc.DrawText(text.c_str(), -1, r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align);
   dc.SelectObject(old);
 }
 
 TButtonGadget::TButtonGadget(TResId bitmapId, int id, TType type, bool enabled, TState state, bool)
-    : TGadget(id, Raised), BitmapId(bitmapId.Id), Type(type), State(state) {
+    : TGadget(id, Raised), BitmapId(bitmapId.Id), Glyph(plat::find_bitmap_resource(bitmapId.Id)), Type(type),
+      State(state) {
   Enabled = enabled;
 }
 
@@ -71,7 +79,12 @@ void TButtonGadget::CommandEnable() {
 
 void TButtonGadget::Paint(TDC& dc) {
   TGadget::Paint(dc);
-  // The glyph is the bitmap resource; without it the button shows its id.
+  if (Glyph) {
+    dc.DrawImage(Bounds.left + (Bounds.Width() - Glyph->width) / 2, Bounds.top + (Bounds.Height() - Glyph->height) / 2,
+                 *Glyph);
+    return;
+  }
+  // Without its bitmap resource the button shows the resource's number.
   if (!Window) return;
   HGDIOBJ old = dc.SelectObject(Window->GetFont());
   dc.SetBkMode(TRANSPARENT);

@@ -5,9 +5,12 @@
 // control gadgets host a control (a combo box) as a child of the bar.
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/ui/dialog.h"
+#include "platform/ui/gdi_object.h"
 #include "platform/ui/geometry.h"
 
 class TDC;
@@ -63,14 +66,16 @@ class TTextGadget : public TGadget {
   enum TAlign { Left, Center, Right };
   TTextGadget(int id = 0, TBorderStyle style = Recessed, TAlign align = Left, unsigned numChars = 10,
               const char* text = nullptr);
+  // Any thread may set the text (a port's status, a line count).
   void SetText(const char* text);
-  const char* GetText() const { return Text.c_str(); }
+  std::string GetText() const;
   TAlign GetAlign() const { return Align; }
   unsigned GetNumChars() const { return NumChars; }
   TSize GetDesiredSize() override;
   void Paint(TDC& dc) override;
 
  protected:
+  mutable std::mutex TextMu;
   std::string Text;
   TAlign Align;
   unsigned NumChars;
@@ -95,6 +100,7 @@ class TButtonGadget : public TGadget {
 
  private:
   int BitmapId;
+  std::shared_ptr<plat::Image> Glyph;
   TType Type;
   TState State;
 };

@@ -215,7 +215,7 @@ TStatusBar::TStatusBar(TWindow* parent, TGadget::TBorderStyle borderStyle, unsig
 }
 
 void TStatusBar::SetText(const char* text) { HintGadget->SetText(text); }
-const char* TStatusBar::GetText() const { return HintGadget->GetText(); }
+std::string TStatusBar::GetText() const { return HintGadget->GetText(); }
 
 bool TStatusBar::GetModeIndicator(TModeIndicator i) const { return (States & i) != 0; }
 

@@ -90,7 +90,7 @@ class TStatusBar : public TGadgetWindow {
 
   // The text of the first gadget, where hints show.
   void SetText(const char* text);
-  const char* GetText() const;
+  std::string GetText() const;
   bool GetModeIndicator(TModeIndicator i) const;
   void SetModeIndicator(TModeIndicator i, bool on);
   // Sets the indicators from the keyboard state.

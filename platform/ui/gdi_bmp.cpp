@@ -1,11 +1,13 @@
 // Reader of .BMP files; the format note is in gdi_bmp.h.
 #include "platform/ui/gdi_bmp.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "platform/path.h"
+#include "platform/ui/resource.h"
 
 namespace plat {
 namespace {
@@ -86,7 +88,27 @@ bool read_bmp_file(const std::string& path, Image& out, std::string& error) {
   return true;
 }
 
+std::shared_ptr<Image> find_bitmap_resource(int id) {
+  std::string dir = resource_dir();
+  if (dir.empty())
+    if (const char* env = std::getenv("KV_RESOURCE_DIR")) dir = env;
+  if (dir.empty()) return nullptr;
+  auto img = std::make_shared<Image>();
+  std::string error;
+  if (!read_bmp_file(dir + "/bitmaps/" + std::to_string(id) + ".bmp", *img, error)) return nullptr;
+  return img;
+}
+
 }  // namespace plat
+
+HBITMAP LoadBitmap(HINSTANCE, int resId) {
+  auto img = plat::find_bitmap_resource(resId);
+  if (!img) return nullptr;
+  auto o = std::make_shared<plat::GdiObject>();
+  o->kind = plat::GdiObject::Bitmap;
+  o->image = img;
+  return plat::add_gdi_object(o);
+}
 
 TDib::TDib(const char* fileName) {
   auto img = std::make_shared<plat::Image>();

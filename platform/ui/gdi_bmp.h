@@ -23,8 +23,14 @@ namespace plat {
 bool parse_dib(const uint8_t* data, size_t size, Image& out, std::string& error);
 // Reads a whole .BMP file (a DOS or native path).
 bool read_bmp_file(const std::string& path, Image& out, std::string& error);
+// Bitmap resource id: bitmaps/<id>.bmp under the resource directory; null
+// when there is none (tool-bar buttons then show their id).
+std::shared_ptr<Image> find_bitmap_resource(int id);
 
 }  // namespace plat
+
+// A bitmap resource as a drawing object (null when there is none).
+HBITMAP LoadBitmap(HINSTANCE instance, int resId);
 
 // A device-independent bitmap from a .BMP file; IsOK tells whether it loaded.
 class TDib {

@@ -48,7 +48,8 @@ HFONT CreateFontIndirect(const LOGFONT* lf) {
   auto o = std::make_shared<GdiObject>();
   o->kind = GdiObject::Font;
   o->logfont = *lf;
-  o->logfont.lfFaceName[31] = 0;
+  // Bytes after the face's zero stay as stored; only a face without one is cut.
+  if (!std::memchr(o->logfont.lfFaceName, 0, sizeof o->logfont.lfFaceName)) o->logfont.lfFaceName[31] = 0;
   return plat::add_gdi_object(o);
 }
 
@@ -184,7 +185,6 @@ LOGFONT LogFontFrom16(const LOGFONT16& s) {
   lf.lfOrientation = s.lfOrientation;
   lf.lfWeight = s.lfWeight;
   std::memcpy(&lf.lfItalic, &s.lfItalic, 8 + 32);
-  lf.lfFaceName[31] = 0;
   return lf;
 }
 

@@ -237,8 +237,14 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
     }
     return fail("unknown statement '" + kw + "'");
   }
-  if (accel) return fail("accelerators " + std::to_string(accel->id) + " have no end");
-  if (!open.empty()) return fail("menu has no end");
+  // An unclosed block is reported where it starts.
+  std::string unclosed;
+  if (accel) unclosed = accel->source + ": accelerators " + std::to_string(accel->id) + " have no end";
+  else if (!open.empty()) unclosed = r.menus.back().source + ": menu " + std::to_string(r.menus.back().id) + " has no end";
+  if (!unclosed.empty()) {
+    r = MenuParseResult{};
+    r.error = unclosed;
+  }
   return r;
 }
 

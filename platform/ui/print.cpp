@@ -215,7 +215,19 @@ bool TPrinter::Print(TWindow* parent, TPrintout& printout, bool prompt) {
   printout.EndDocument();
   printout.EndPrinting();
   printout.SetPrintParams(nullptr, {});
-  PageCount = static_cast<int>(dc.Pages().size());
+  return Output(parent, setup, printout.GetTitle(), dc.Pages());
+}
+
+bool TPrinter::Submit(TWindow* parent, const TPrintDC& dc) {
+  Error.clear();
+  File.clear();
+  PageCount = 0;
+  return Output(parent, SetupData, dc.DocName(), dc.Pages());
+}
+
+bool TPrinter::Output(TWindow* parent, const TPrintSetup& setup, const std::string& title,
+                      const std::vector<plat::DrawRecord>& pages) {
+  PageCount = static_cast<int>(pages.size());
   if (PageCount == 0) return true;  // nothing to print is no failure
 
   std::string dir = plat::to_native_path(setup.OutputDir);
@@ -234,13 +246,13 @@ bool TPrinter::Print(TWindow* parent, TPrintout& printout, bool prompt) {
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
     // Never overwrite an earlier print of the same second.
     do {
-      path = dir + "/" + plat::file_stem(printout.GetTitle()) + "-" + stamp + "-" + std::to_string(++seq) + ".pdf";
+      path = dir + "/" + plat::file_stem(title) + "-" + stamp + "-" + std::to_string(++seq) + ".pdf";
     } while (std::filesystem::exists(path, ec));
   }
   std::string err;
-  if (!plat::write_pdf(path, dc.Pages(), setup, err)) return Fail(parent, err);
+  if (!plat::write_pdf(path, pages, setup, err)) return Fail(parent, err);
   File = path;
-  if (!setup.Queue.empty() && !plat::hand_to_queue(setup, printout.GetTitle(), path, err)) return Fail(parent, err);
+  if (!setup.Queue.empty() && !plat::hand_to_queue(setup, title, path, err)) return Fail(parent, err);
   return true;
 }
 

@@ -90,6 +90,10 @@ class TPrinter {
   virtual bool Print(TWindow* parent, TPrintout& printout, bool prompt);
   // The print setup dialog over this printer's setup.
   virtual void Setup(TWindow* parent);
+  // For callers that drive a print DC themselves (StartDoc, pages, EndDoc):
+  // a DC on this printer's setup, and the hand-over of its ended pages.
+  TPrintDC* MakeDC() const { return new TPrintDC(SetupData); }
+  bool Submit(TWindow* parent, const TPrintDC& dc);
 
   TPrintSetup& GetSetup() { return SetupData; }
   const std::string& GetErrorText() const { return Error; }
@@ -98,6 +102,8 @@ class TPrinter {
 
  private:
   bool Fail(TWindow* parent, const std::string& what);
+  bool Output(TWindow* parent, const TPrintSetup& setup, const std::string& title,
+              const std::vector<plat::DrawRecord>& pages);
   TPrintSetup SetupData;
   std::string Error;
   std::string File;

@@ -3,6 +3,8 @@
 // through the accelerator tables, enablers grey menu items and buttons.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/ui/combobox.h"
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/mdi.h"
@@ -245,13 +247,18 @@ TEST_F(FrameMdiTest, EnablersGreyMenuItemsAndButtons) {
 
 TEST_F(FrameMdiTest, HintsAndModeIndicators) {
   main_->MenuSelect(902);
-  EXPECT_STREQ(main_->Status->GetText(), "Open a stored program");
+  EXPECT_EQ(main_->Status->GetText(), "Open a stored program");
   main_->MenuSelect(0);
-  EXPECT_STREQ(main_->Status->GetText(), "");
+  EXPECT_EQ(main_->Status->GetText(), "");
   main_->Tools->PointerEnter(902);
-  EXPECT_STREQ(main_->Status->GetText(), "Open a stored program");
+  EXPECT_EQ(main_->Status->GetText(), "Open a stored program");
   main_->Tools->PointerLeave();
-  EXPECT_STREQ(main_->Status->GetText(), "");
+  EXPECT_EQ(main_->Status->GetText(), "");
+
+  // A worker thread may set a status text while the UI thread runs.
+  std::thread worker([&] { main_->Status->SetText("Port 1: receiving"); });
+  worker.join();
+  EXPECT_EQ(main_->Status->GetText(), "Port 1: receiving");
 
   plat::set_key_toggled(VK_CAPITAL, true);
   main_->IdleAction(0);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +123,25 @@ TEST_F(PrintTest, TwoPagesReadBackInOrderWithTheirFonts) {
   EXPECT_NE(p2, std::string::npos) << text;
   EXPECT_NE(n2, std::string::npos) << text;
 
+  // Rendered by poppler: the grey band and the frame's left line where
+  // the 748 x 1079 page puts them, white elsewhere.
+  std::string pgm = run("pdftoppm -r 72 -f 1 -l 1 -gray '" + pdf + "'");
+  int w = 0, h = 0, maxv = 0, n = 0;
+  ASSERT_EQ(std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &w, &h, &maxv, &n), 3);
+  const unsigned char* px = reinterpret_cast<const unsigned char*>(pgm.data()) + n + 1;
+  auto gray = [&](int lx, int ly) { return px[(ly * h / 1079) * w + lx * w / 748]; };
+  // The darkest pixel near a point, for lines thinner than a pixel.
+  auto darkest = [&](int lx, int ly) {
+    int d = 255;
+    for (int dx = -2; dx <= 2; ++dx) d = std::min<int>(d, px[(ly * h / 1079) * w + lx * w / 748 + dx]);
+    return d;
+  };
+  EXPECT_NEAR(w, 595, 1);
+  EXPECT_EQ(gray(374, 112), 192);
+  EXPECT_EQ(gray(374, 400), 255);
+  EXPECT_LT(darkest(30, 500), 128);
+  EXPECT_EQ(darkest(60, 500), 255);
+
   std::string fonts = run("pdffonts '" + pdf + "'");
   for (const char* f : {"LiberationSans-Bold", "LiberationSerif", "LiberationMono"})
     EXPECT_NE(fonts.find(f), std::string::npos) << f << "\n" << fonts;
@@ -186,6 +207,31 @@ TEST_F(PrintTest, UnwritableOutputIsAFailure) {
   ui.expect_message_box(IDOK, "Printing failed");
   TwoPages out;
   EXPECT_FALSE(printer_.Print(nullptr, out, false));
+  EXPECT_TRUE(printer_.LastFile().empty());
+}
+
+TEST_F(PrintTest, DcDrivenByItsCaller) {
+  std::unique_ptr<TPrintDC> dc(printer_.MakeDC());
+  dc->StartDoc("Report");
+  for (int page = 1; page <= 3; ++page) {
+    dc->StartPage();
+    std::string t = "Report page " + std::to_string(page);
+    dc->TextOut(300, 300, t.c_str());
+    dc->EndPage();
+  }
+  dc->EndDoc();
+  ASSERT_TRUE(printer_.Submit(nullptr, *dc));
+  EXPECT_EQ(printer_.LastPageCount(), 3);
+  EXPECT_EQ(std::filesystem::path(printer_.LastFile()).filename().string().rfind("Report-", 0), 0u);
+  std::string text = run("pdftotext '" + printer_.LastFile() + "' -");
+  EXPECT_LT(text.find("Report page 1"), text.find("Report page 3"));
+
+  // An aborted document leaves nothing to print.
+  dc->StartDoc("Gone");
+  dc->StartPage();
+  dc->TextOut(0, 0, "x");
+  dc->AbortDoc();
+  EXPECT_TRUE(printer_.Submit(nullptr, *dc));
   EXPECT_TRUE(printer_.LastFile().empty());
 }
 
