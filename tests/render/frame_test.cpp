@@ -107,7 +107,7 @@ TEST_F(DesktopTest, FrameMenusKeysAndBars) {
     ASSERT_TRUE(desk::click_at(f.Tools->GetHandle(), (b.left + b.right) / 2, (b.top + b.bottom) / 2));
     ASSERT_TRUE(desk::run_until([&] { return f.Commands.size() == 3; }, 3s));
     EXPECT_EQ(f.Commands.back(), "open");
-    EXPECT_STREQ(f.Status->GetText(), "Open a stored program");
+    EXPECT_EQ(std::string(f.Status->GetText()), "Open a stored program");
 
     desk::run_for(300ms);
     double spread = rendertest::screenshot("render_frame.png");
