@@ -28,6 +28,26 @@ int gadget_at(HWND h, wxPoint p) {
 
 }  // namespace
 
+void repaint_if_bar_changed(Mirror& m) {
+  auto* bar = dynamic_cast<TGadgetWindow*>(window_object(m.hwnd));
+  if (!bar || !m.win) return;
+  // Gadgets change their texts (from any thread) and grey states without
+  // telling their window: compare what the bar would show.
+  std::string now;
+  for (int i = 0; i < bar->GadgetCount(); ++i) {
+    TGadget* g = bar->GadgetAt(i);
+    const TRect& b = g->GetBounds();
+    now += std::to_string(g->GetId()) + (g->GetEnabled() ? "+" : "-") + std::to_string(b.left) + "," +
+           std::to_string(b.top) + "," + std::to_string(b.right) + "," + std::to_string(b.bottom);
+    if (auto* t = dynamic_cast<TTextGadget*>(g)) now += ":" + t->GetText();
+    if (auto* btn = dynamic_cast<TButtonGadget*>(g)) now += "s" + std::to_string(btn->GetButtonState());
+    now += "\n";
+  }
+  if (now == m.shownText) return;
+  m.shownText = now;
+  m.win->Refresh(false);
+}
+
 void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   HWND h = m.hwnd;
   // The model reckons one pixel of border for a child window with one.

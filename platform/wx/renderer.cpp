@@ -260,12 +260,15 @@ void Renderer::flush() {
 
 void Renderer::pump_once(int timeoutMs) {
   flush();
-  // Menu bars change by calls that name no window: look now and then.
+  // Menu bars and bars' gadgets change by calls that name no window: look
+  // now and then.
   auto now = std::chrono::steady_clock::now();
   if (now - lastMenuLook_ > std::chrono::milliseconds(100)) {
     lastMenuLook_ = now;
-    for (auto& [h, m] : mirrors_)
+    for (auto& [h, m] : mirrors_) {
       if (m.topLevel) refresh_frame(*this, m);
+      else repaint_if_bar_changed(m);
+    }
   }
   if (g_loop) {
     if (g_loop->Pending()) {

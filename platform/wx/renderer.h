@@ -132,6 +132,8 @@ void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
 // Windows of the program's own (frames' clients, bars, MDI children):
 // painted from the model's recorded drawing, pointer handed to bars.
 void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
+// A tool or status bar repainted when its gadgets changed.
+void repaint_if_bar_changed(Mirror& m);
 // The menu bar of a frame, rebuilt when the model's bar changed, and its
 // active MDI child raised; keys that are the frame's accelerators become
 // its commands.
