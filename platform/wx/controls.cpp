@@ -9,6 +9,8 @@
 #include <wx/statbox.h>
 #include <wx/tglbtn.h>
 
+#include <algorithm>
+
 #include "platform/ui/button.h"
 #include "platform/ui/combobox.h"
 #include "platform/ui/listbox.h"
@@ -162,7 +164,12 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
 void show_list(Mirror& m) {
   auto* l = static_cast<wxListBox*>(m.win);
   std::vector<std::string> lines = list_lines(m.hwnd, false);
-  if (lines != m.shownItems) {
+  const std::vector<std::string>& shown = m.shownItems;
+  if (lines.size() > shown.size() && std::equal(shown.begin(), shown.end(), lines.begin())) {
+    // Lines added at the end (a log a worker fills): only those go in.
+    l->Append(to_wx_lines(std::vector<std::string>(lines.begin() + shown.size(), lines.end())));
+    m.shownItems = std::move(lines);
+  } else if (lines != shown) {
     l->Set(to_wx_lines(lines));
     m.shownItems = std::move(lines);
     m.shownTop = -1;

@@ -51,6 +51,8 @@ bool type(HWND control, const std::string& text);
 TRect placed_rect(HWND control);
 // The text its real window shows, in the program's code page.
 std::string shown_text(HWND control);
+// The lines its real list shows.
+std::vector<std::string> shown_lines(HWND control);
 // Whether its real window has the keyboard focus.
 bool shown_focus(HWND control);
 // Whether its real window shows a check mark (check, radio, push-like).

@@ -223,6 +223,13 @@ std::string shown_text(HWND control) {
   return wx::from_wx(w->GetLabel());
 }
 
+std::vector<std::string> shown_lines(HWND control) {
+  std::vector<std::string> out;
+  if (auto* c = dynamic_cast<wxItemContainerImmutable*>(widget(control)))
+    for (unsigned i = 0; i < c->GetCount(); ++i) out.push_back(wx::from_wx(c->GetString(i)));
+  return out;
+}
+
 bool shown_focus(HWND control) {
   wxWindow* w = widget(control);
   return w && wxWindow::FindFocus() == w;

@@ -138,8 +138,15 @@ TEST_F(DesktopTest, UserInputReachesTheModelAndTheModelReachesTheScreen) {
 
     // The model's changes show: from the UI thread and from a worker.
     dlg.List->SetSelIndex(1);
-    std::thread worker([&] { ::SetWindowText(GetDlgItem(h, 200), "From \xA3 worker"); });
+    std::thread worker([&] {
+      ::SetWindowText(GetDlgItem(h, 200), "From \xA3 worker");
+      for (int i = 0; i < 40; ++i) dlg.List->AddString(("Z" + std::to_string(100 + i)).c_str());
+    });
     worker.join();
+    std::vector<std::string> lines;
+    for (int i = 0; i < dlg.List->GetCount(); ++i) lines.push_back(dlg.List->GetString(i));
+    ASSERT_EQ(lines.size(), 42u);
+    ASSERT_TRUE(desk::run_until([&] { return desk::shown_lines(GetDlgItem(h, 110)) == lines; }, 3s));
     ASSERT_TRUE(desk::run_until([&] { return desk::shown_text(GetDlgItem(h, 200)) == "From \xA3 worker"; }, 3s))
         << desk::shown_text(GetDlgItem(h, 200));
     dlg.Check->Uncheck();
