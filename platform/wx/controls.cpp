@@ -13,6 +13,7 @@
 
 #include "platform/ui/button.h"
 #include "platform/ui/combobox.h"
+#include "platform/ui/gdi_bmp.h"
 #include "platform/ui/listbox.h"
 #include "platform/ui/window.h"
 #include "platform/wx/renderer.h"
@@ -120,11 +121,22 @@ void show_button(Mirror& m, const Snapshot& s) {
 void make_static(Mirror& m, const Snapshot& s, wxWindow* parent) {
   UINT type = s.style & SS_TYPEMASK;
   if (type == SS_ICON || type == SS_BITMAP) {
-    // Icons and pictures of the resources; a stock one stands in until
-    // the resource files carry them.
+    // The picture of the resource the text names; a stock icon stands in
+    // for one the resources do not carry.
     wxSize size(std::max(1, s.rect.Width()), std::max(1, s.rect.Height()));
-    wxBitmap bmp = type == SS_ICON ? wxArtProvider::GetBitmap(wxART_INFORMATION, wxART_MESSAGE_BOX, size)
-                                   : wxBitmap(size.x, size.y);
+    wxBitmap bmp;
+    if (std::shared_ptr<Image> img = find_bitmap_resource(std::atoi(s.text.c_str())); img && img->width > 0) {
+      wxImage w(img->width, img->height);
+      for (int y = 0; y < img->height; ++y)
+        for (int x = 0; x < img->width; ++x) {
+          uint32_t p = img->px[static_cast<size_t>(y) * img->width + x];
+          w.SetRGB(x, y, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+        }
+      bmp = wxBitmap(type == SS_ICON ? w.Scale(size.x, size.y) : w);
+    } else {
+      bmp = type == SS_ICON ? wxArtProvider::GetBitmap(wxART_INFORMATION, wxART_MESSAGE_BOX, size)
+                            : wxBitmap(size.x, size.y);
+    }
     m.win = new wxStaticBitmap(parent, wxID_ANY, bmp);
     return;
   }

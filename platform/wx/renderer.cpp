@@ -92,13 +92,13 @@ void Renderer::window_destroyed(HWND h) {
 }
 
 void Renderer::window_changed(HWND h) {
-  if (syncing_ && on_ui_thread()) return;  // our own reads of the state
+  if (on_ui_thread() && syncing_) return;  // our own reads of the state
   std::lock_guard lock(mu_);
   dirty_.insert(h);
 }
 
 void Renderer::focus_changed(HWND h) {
-  if (syncing_ && on_ui_thread()) return;
+  if (on_ui_thread() && syncing_) return;
   std::lock_guard lock(mu_);
   focus_ = h;
   focusPending_ = true;
