@@ -55,7 +55,9 @@ Renderer::~Renderer() = default;
 
 Renderer::HandlerScope::~HandlerScope() {
   r_.activity_ = true;
-  if (--r_.handlerDepth_ == 0) r_.flush();
+  // The toolkit is still inside the event of the widget: show the model's
+  // changes now, but throw windows away only from the loop.
+  if (--r_.handlerDepth_ == 0) r_.flush(false);
 }
 
 void Renderer::widget_gone(wxWindow* w) {
@@ -201,7 +203,7 @@ void Renderer::forget(HWND h) {
   if (buddy) graveyard_.push_back(buddy);
 }
 
-void Renderer::flush() {
+void Renderer::flush(bool bury) {
   if (!on_ui_thread()) return;
   for (int round = 0; round < 4; ++round) {
     std::vector<HWND> created, destroyed;
@@ -244,7 +246,7 @@ void Renderer::flush() {
     for (auto& [h, m] : mirrors_)
       if (m.topLevel && m.win) m.win->SetCursor(cursor == IDC_WAIT ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
   }
-  if (handlerDepth_ == 0 && !graveyard_.empty()) {
+  if (bury && handlerDepth_ == 0 && !graveyard_.empty()) {
     std::vector<wxWindow*> dead;
     dead.swap(graveyard_);
     // Children went first; a window whose parent is also going goes with it.
@@ -259,7 +261,7 @@ void Renderer::flush() {
 }
 
 void Renderer::pump_once(int timeoutMs) {
-  flush();
+  flush(true);
   // Menu bars and bars' gadgets change by calls that name no window: look
   // now and then.
   auto now = std::chrono::steady_clock::now();
@@ -281,7 +283,7 @@ void Renderer::pump_once(int timeoutMs) {
     wxTheApp->ProcessPendingEvents();
     wxTheApp->ProcessIdle();
   }
-  flush();
+  flush(true);
 }
 
 bool Renderer::wait(const std::string&) {
@@ -314,7 +316,7 @@ void Renderer::close_all() {
   mirrors_.clear();
   byWidget_.clear();
   for (wxWindow* w : tops) graveyard_.push_back(w);
-  flush();
+  flush(true);
   if (wxTheApp) wxTheApp->ProcessIdle();
 }
 

@@ -72,9 +72,10 @@ class Renderer : public UiObserver {
   bool wait(const std::string& what);
   void show_modal(TDialog& dlg);
   void pump_once(int timeoutMs);
-  // Applies what is pending: windows to make, states to show, focus,
-  // windows to throw away (only when no handler of ours is running).
-  void flush();
+  // Applies what is pending: windows to make, states to show, focus;
+  // with bury, also throws away windows that went (only from the loop,
+  // when no handler of ours is running).
+  void flush(bool bury = false);
 
   Mirror* mirror(HWND h);
   HWND hwnd_of(wxWindow* w) const;
