@@ -97,6 +97,11 @@ void answer_modal(TDialog& dlg) {
   dlg.Destroy(IDCANCEL);
 }
 
+void pump_host() {
+  UiHost h = current_host();
+  if (h.pump) h.pump();
+}
+
 TApplication* app() { return g_app; }
 void set_app(TApplication* a) { g_app = a; }
 

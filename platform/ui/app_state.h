@@ -36,11 +36,15 @@ struct UiHost {
   std::function<void(TDialog&)> show_modal;
   std::function<bool(const std::string& what)> wait;
   std::function<void(const std::string& error)> error;
+  // Lets the host handle its own pending events (a desktop's clicks) while
+  // a long command pumps the queue.
+  std::function<void()> pump;
 };
 UiHost set_ui_host(UiHost host);
 // Reports a failure of the layer (a missing template, a bad resource).
 void report_ui_error(const std::string& error);
 void answer_modal(TDialog& dlg);
+void pump_host();
 
 TApplication* app();
 void set_app(TApplication* a);

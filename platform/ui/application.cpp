@@ -22,7 +22,10 @@ bool TApplication::IdleAction(long idleCount) {
 
 bool TApplication::CanClose() { return !MainWindow || !MainWindow->GetHandle() || MainWindow->CanClose(); }
 
-bool TApplication::PumpWaitingMessages() { return plat::dispatch_all(); }
+bool TApplication::PumpWaitingMessages() {
+  plat::pump_host();
+  return plat::dispatch_all();
+}
 
 int TApplication::Run() {
   plat::clear_quit();

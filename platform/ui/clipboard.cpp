@@ -3,6 +3,8 @@
 
 #include <mutex>
 
+#include "platform/ui/observer.h"
+
 namespace plat {
 namespace {
 std::mutex g_mu;
@@ -10,11 +12,16 @@ std::string g_text;
 }  // namespace
 
 void set_clipboard_text(const std::string& text) {
-  std::lock_guard lock(g_mu);
-  g_text = text;
+  {
+    std::lock_guard lock(g_mu);
+    g_text = text;
+  }
+  if (UiObserver* o = ui_observer()) o->clipboard_set(text);
 }
 
 std::string clipboard_text() {
+  if (UiObserver* o = ui_observer())
+    if (std::optional<std::string> shared = o->clipboard_get()) return *shared;
   std::lock_guard lock(g_mu);
   return g_text;
 }

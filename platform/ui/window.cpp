@@ -7,6 +7,7 @@
 
 #include "platform/ui/app_state.h"
 #include "platform/ui/application.h"
+#include "platform/ui/observer.h"
 #include "platform/ui/queue.h"
 
 namespace plat {
@@ -105,6 +106,7 @@ bool TWindow::PerformCreate() {
     std::lock_guard lock(p->mu);
     p->children.push_back(Handle);
   }
+  plat::notify_created(Handle);
   return true;
 }
 
@@ -120,6 +122,7 @@ void TWindow::ReleaseHandle() {
   if (!Handle) return;
   for (TWindow* c : std::vector<TWindow*>(Children))
     if (c->Handle) c->ReleaseHandle();
+  plat::notify_destroyed(Handle);
   plat::WindowRef ref = Ref;
   HWND parentHandle;
   {
@@ -229,6 +232,7 @@ bool TWindow::ShowWindow(int cmdShow) {
     }
     if (cmdShow != SW_HIDE && cmdShow != SW_SHOW) ShowState = cmdShow;
   }
+  plat::notify_changed(Handle);
   if (maximise && plat::on_ui_thread()) {
     TRect c = GetClientRect();
     SendMessage(WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(c.Width(), c.Height()));
@@ -267,6 +271,7 @@ bool TWindow::SetWindowPos(HWND, int x, int y, int w, int h, UINT flags) {
     if (flags & SWP_SHOWWINDOW) ref->style |= WS_VISIBLE;
     if (flags & SWP_HIDEWINDOW) ref->style &= ~WS_VISIBLE;
   }
+  plat::notify_changed(Handle);
   if (resized && plat::on_ui_thread()) {
     TRect c = GetClientRect();
     SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(c.Width(), c.Height()));
@@ -309,7 +314,7 @@ TPoint TWindow::ClientToScreen(TPoint p) const {
   return {w.left + border + p.x, w.top + border + caption + p.y};
 }
 
-void TWindow::Invalidate(bool) {}
+void TWindow::Invalidate(bool) { plat::notify_changed(Handle); }
 
 HWND TWindow::SetFocus() { return ::SetFocus(Handle); }
 
@@ -319,10 +324,14 @@ bool TWindow::EnableWindow(bool enable) {
     else Attr.Style |= WS_DISABLED;
     return false;
   }
-  std::lock_guard lock(Ref->mu);
-  bool wasDisabled = Ref->style & WS_DISABLED;
-  if (enable) Ref->style &= ~WS_DISABLED;
-  else Ref->style |= WS_DISABLED;
+  bool wasDisabled;
+  {
+    std::lock_guard lock(Ref->mu);
+    wasDisabled = Ref->style & WS_DISABLED;
+    if (enable) Ref->style &= ~WS_DISABLED;
+    else Ref->style |= WS_DISABLED;
+  }
+  plat::notify_changed(Handle);
   return wasDisabled;
 }
 
@@ -343,8 +352,11 @@ void TWindow::SetStyle(UINT style) {
     Attr.Style = style;
     return;
   }
-  std::lock_guard lock(Ref->mu);
-  Ref->style = style;
+  {
+    std::lock_guard lock(Ref->mu);
+    Ref->style = style;
+  }
+  plat::notify_changed(Handle);
 }
 
 UINT TWindow::GetExStyle() const {
@@ -358,8 +370,11 @@ void TWindow::SetExStyle(UINT style) {
     Attr.ExStyle = style;
     return;
   }
-  std::lock_guard lock(Ref->mu);
-  Ref->exStyle = style;
+  {
+    std::lock_guard lock(Ref->mu);
+    Ref->exStyle = style;
+  }
+  plat::notify_changed(Handle);
 }
 
 void TWindow::SetCaption(const char* title) {
@@ -487,9 +502,17 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     std::lock_guard lock(ref->mu);
     obj = ref->object;
     if (!obj) return 0;
-    if (obj->IsStateMessage(msg)) return obj->DefWindowProc(msg, wp, lp);
+    if (obj->IsStateMessage(msg)) {
+      LRESULT r = obj->DefWindowProc(msg, wp, lp);
+      plat::notify_changed(hwnd);
+      return r;
+    }
   }
-  if (plat::on_ui_thread()) return obj->ReceiveMessage(msg, wp, lp);
+  if (plat::on_ui_thread()) {
+    LRESULT r = obj->ReceiveMessage(msg, wp, lp);
+    plat::notify_changed(hwnd);
+    return r;
+  }
   // Handlers run on the UI thread only: queue the message and wait for it.
   auto reply = std::make_shared<std::promise<LRESULT>>();
   std::future<LRESULT> result = reply->get_future();
@@ -522,6 +545,7 @@ HWND SetFocus(HWND hwnd) {
     if (old == hwnd) return old;
     plat::g_focus = hwnd;
   }
+  plat::notify_focus(hwnd);
   if (TWindow* o = plat::window_object(old)) o->EvKillFocus();
   target->EvSetFocus();
   return old;

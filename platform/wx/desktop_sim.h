@@ -1,0 +1,65 @@
+// What the renderer's own screen test needs: the desktop loop run until a
+// condition holds, user input simulated through the toolkit (real key and
+// mouse events on the display), and where the controls ended up on screen.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/ui/geometry.h"
+#include "platform/wintypes.h"
+
+class TDialog;
+
+namespace plat::desktop {
+
+// Runs desktop events and the model's queue until done() holds; false when
+// the timeout passed first.
+bool run_until(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+// Runs desktop events for a while (lets the display settle).
+void run_for(std::chrono::milliseconds time);
+
+// Moves the mouse over the control and clicks it: in its middle, or at a
+// point of its own.
+bool click(HWND control);
+bool click_at(HWND control, int x, int y);
+// Presses and releases Enter, or Esc, wherever the focus is.
+void press_enter();
+void press_escape();
+// A function key F1..F12, with Ctrl when asked; a letter with Ctrl.
+void press_function_key(int n, bool ctrl = false);
+void press_ctrl(char letter);
+// From the desktop's timer, once a message box is up: presses Enter in it.
+// Answers a box that the program shows meanwhile (its own loop runs then,
+// not ours).
+void answer_box_later(std::chrono::milliseconds delay);
+
+// A frame's menu bar as shown: the popup titles, an item's text and
+// whether it is grey; choose_menu opens the popup holding the command and
+// picks it (false when the frame shows no such item).
+std::vector<std::string> menu_titles(HWND frame);
+std::string menu_item_text(HWND frame, UINT command);
+bool menu_item_enabled(HWND frame, UINT command);
+bool choose_menu(HWND frame, UINT command);
+// Clicks into the control and types the text key by key (ASCII).
+bool type(HWND control, const std::string& text);
+
+// Where the control's real window is, in its parent's client coordinates
+// (empty when it has none).
+TRect placed_rect(HWND control);
+// The text its real window shows, in the program's code page.
+std::string shown_text(HWND control);
+// The lines its real list shows.
+std::vector<std::string> shown_lines(HWND control);
+// Whether its real window has the keyboard focus.
+bool shown_focus(HWND control);
+// Whether its real window shows a check mark (check, radio, push-like).
+bool shown_checked(HWND control);
+// The size its text needs in the font it shows (0 x 0 without text).
+TSize text_extent(HWND control);
+// Called with each modal dialog once it is on screen, on the UI thread.
+void set_modal_hook(std::function<void(TDialog&)> hook);
+
+}  // namespace plat::desktop

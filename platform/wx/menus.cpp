@@ -1,0 +1,204 @@
+// Menu bars and accelerators of frames. The model owns the bar (merged
+// with the active MDI child's); the toolkit bar is rebuilt whenever the
+// model's differs from the one last built. Opening a popup runs the
+// model's command enablers and then shows their grey and check marks; a
+// pick goes through the model's menu choice, so a grey command never
+// runs. Keys are offered to the frames' accelerator tables first, the
+// innermost frame first, as the model's own key handling does.
+#include "platform/ui/accel.h"
+#include "platform/ui/frame.h"
+#include "platform/ui/menu.h"
+#include "platform/wx/renderer.h"
+
+namespace plat::wx {
+namespace {
+
+// Toolkit ids of menu items are numbered from here at each build (the
+// toolkit takes ids below 0x7FFF only; commands go up to 0xFFFF).
+constexpr int kFirstItemId = 10000;
+
+// The shortcut after a tab is shown, not registered: keys go through the
+// model's tables, and the texts ("Ctrl-F2") are not the toolkit's syntax.
+wxString item_label(const std::string& text) {
+  std::string t = text;
+  size_t tab = t.find('\t');
+  if (tab != std::string::npos) t = t.substr(0, tab) + "    " + t.substr(tab + 1);
+  return to_wx(t);
+}
+
+void describe(HMENU menu, std::string& out) {
+  for (const MenuItem& it : menu_items(menu)) {
+    out += std::to_string(it.flags & (MF_POPUP | MF_SEPARATOR)) + ":" + std::to_string(it.id) + ":" + it.text;
+    if (it.popup) {
+      out += "{";
+      describe(it.popup, out);
+      out += "}";
+    }
+    out += "\n";
+  }
+}
+
+wxMenu* build(Mirror& m, HMENU popup) {
+  auto* menu = new wxMenu;
+  m.popups[menu] = popup;
+  for (const MenuItem& it : menu_items(popup)) {
+    if (it.flags & MF_SEPARATOR) menu->AppendSeparator();
+    else if (it.popup) menu->AppendSubMenu(build(m, it.popup), item_label(it.text));
+    else {
+      int wxId = kFirstItemId + static_cast<int>(m.commands.size());
+      m.commands[wxId] = it.id;
+      menu->Append(wxId, item_label(it.text));
+    }
+  }
+  return menu;
+}
+
+// Grey and check marks of a popup's items as the model has them.
+void show_marks(wxMenu* menu, HMENU popup) {
+  std::vector<MenuItem> items = menu_items(popup);
+  wxMenuItemList& list = menu->GetMenuItems();
+  size_t i = 0;
+  for (auto node = list.GetFirst(); node && i < items.size(); node = node->GetNext(), ++i) {
+    wxMenuItem* w = node->GetData();
+    const MenuItem& it = items[i];
+    if (it.flags & MF_SEPARATOR) continue;
+    bool enabled = !(it.flags & (MF_GRAYED | MF_DISABLED));
+    if (w->IsEnabled() != enabled) w->Enable(enabled);
+    if (!it.popup && (it.flags & MF_CHECKED) && !w->IsCheckable()) w->SetCheckable(true);
+    if (w->IsCheckable()) w->Check(it.flags & MF_CHECKED);
+  }
+}
+
+TFrameWindow* frame_of(HWND h) { return dynamic_cast<TFrameWindow*>(window_object(h)); }
+
+void bind_menu_events(Renderer& r, Mirror& m) {
+  HWND h = m.hwnd;
+  wxWindow* w = m.win;
+  w->Bind(wxEVT_MENU_OPEN, [&r, h](wxMenuEvent& e) {
+    e.Skip();
+    Mirror* mm = r.mirror(h);
+    TFrameWindow* f = frame_of(h);
+    auto it = mm ? mm->popups.find(e.GetMenu()) : decltype(mm->popups.end()){};
+    if (!f || !mm || it == mm->popups.end()) return;
+    Renderer::HandlerScope scope(r);
+    f->InitMenuPopup(it->second);
+    show_marks(e.GetMenu(), it->second);
+  });
+  w->Bind(wxEVT_MENU, [&r, h](wxCommandEvent& e) {
+    Mirror* mm = r.mirror(h);
+    auto it = mm ? mm->commands.find(e.GetId()) : decltype(mm->commands.end()){};
+    if (!mm || it == mm->commands.end()) {
+      e.Skip();
+      return;
+    }
+    UINT command = it->second;
+    Renderer::HandlerScope scope(r);
+    if (TFrameWindow* f = frame_of(h)) f->ChooseMenuCommand(command);
+  });
+  w->Bind(wxEVT_MENU_HIGHLIGHT, [&r, h](wxMenuEvent& e) {
+    Mirror* mm = r.mirror(h);
+    auto it = mm ? mm->commands.find(e.GetMenuId()) : decltype(mm->commands.end()){};
+    if (!mm || it == mm->commands.end()) return;
+    UINT command = it->second;
+    Renderer::HandlerScope scope(r);
+    if (TFrameWindow* f = frame_of(h)) f->MenuSelect(command);
+  });
+  w->Bind(wxEVT_MENU_CLOSE, [&r, h](wxMenuEvent& e) {
+    e.Skip();
+    Renderer::HandlerScope scope(r);
+    if (TFrameWindow* f = frame_of(h)) f->MenuSelect(0);
+  });
+}
+
+// The model's key for a toolkit key, or 0.
+UINT virtual_key(int code) {
+  if (code >= 'A' && code <= 'Z') return static_cast<UINT>(code);
+  if (code >= 'a' && code <= 'z') return static_cast<UINT>(code - 'a' + 'A');
+  if (code >= '0' && code <= '9') return static_cast<UINT>(code);
+  if (code >= WXK_F1 && code <= WXK_F12) return VK_F1 + static_cast<UINT>(code - WXK_F1);
+  switch (code) {
+    case WXK_BACK: return VK_BACK;
+    case WXK_TAB: return VK_TAB;
+    case WXK_RETURN: return VK_RETURN;
+    case WXK_ESCAPE: return VK_ESCAPE;
+    case WXK_SPACE: return VK_SPACE;
+    case WXK_PAGEUP: return VK_PRIOR;
+    case WXK_PAGEDOWN: return VK_NEXT;
+    case WXK_END: return VK_END;
+    case WXK_HOME: return VK_HOME;
+    case WXK_LEFT: return VK_LEFT;
+    case WXK_UP: return VK_UP;
+    case WXK_RIGHT: return VK_RIGHT;
+    case WXK_DOWN: return VK_DOWN;
+    case WXK_INSERT: return VK_INSERT;
+    case WXK_DELETE: return VK_DELETE;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+void refresh_frame(Renderer& r, Mirror& m) {
+  auto* f = dynamic_cast<wxFrame*>(m.win);
+  TFrameWindow* frame = frame_of(m.hwnd);
+  if (!f || !frame) return;
+  TFrameWindow* active = frame->GetActiveMDIChild();
+  HWND activeHandle = active ? active->GetHandle() : nullptr;
+  if (activeHandle != m.shownActive) {
+    m.shownActive = activeHandle;
+    if (Mirror* child = r.mirror(activeHandle)) child->win->Raise();
+  }
+  HMENU bar = frame->GetMenu();
+  std::string text;
+  if (bar) describe(bar, text);
+  if (text == m.shownMenu) return;
+  m.shownMenu = text;
+  m.popups.clear();
+  m.commands.clear();
+  if (!m.menuBound) {
+    bind_menu_events(r, m);
+    m.menuBound = true;
+  }
+  if (!bar) {
+    f->SetMenuBar(nullptr);
+    return;
+  }
+  auto* wbar = new wxMenuBar;
+  for (const MenuItem& it : menu_items(bar))
+    if (it.popup) wbar->Append(build(m, it.popup), item_label(it.text));
+  f->SetMenuBar(wbar);
+}
+
+int menu_item_id(const Mirror& m, UINT command) {
+  for (const auto& [wxId, cmd] : m.commands)
+    if (cmd == command) return wxId;
+  return wxID_NONE;
+}
+
+bool frame_key(Renderer& r, HWND h, wxKeyEvent& e) {
+  set_key_toggled(VK_CAPITAL, wxGetKeyState(WXK_CAPITAL));
+  set_key_toggled(VK_NUMLOCK, wxGetKeyState(WXK_NUMLOCK));
+  set_key_toggled(VK_SCROLL, wxGetKeyState(WXK_SCROLL));
+  UINT vk = virtual_key(e.GetKeyCode());
+  if (!vk) return false;
+  BYTE mods = (e.ShiftDown() ? FSHIFT : 0) | (e.ControlDown() ? FCONTROL : 0) | (e.AltDown() ? FALT : 0);
+  // Only a key some frame's table knows goes to the model as a key press;
+  // the others stay with the focused widget.
+  TWindow* start = window_object(::GetFocus());
+  if (!start) start = window_object(h);
+  if (auto* f = dynamic_cast<TFrameWindow*>(start))
+    if (TFrameWindow* child = f->GetActiveMDIChild()) start = child;
+  for (TWindow* w = start; w; w = w->GetParentO()) {
+    auto* frame = dynamic_cast<TFrameWindow*>(w);
+    if (frame && frame->GetHandle() && frame->GetAccelTable() && find_accelerator(frame->GetAccelTable(), vk, mods)) {
+      Renderer::HandlerScope scope(r);
+      press_key(vk, mods);
+      return true;
+    }
+  }
+  // Insert switches overtype, as the model's own key press does.
+  if (vk == VK_INSERT && mods == 0) set_key_toggled(VK_INSERT, !(GetKeyState(VK_INSERT) & 1));
+  return false;
+}
+
+}  // namespace plat::wx

@@ -1,0 +1,388 @@
+// The renderer's life and loop: starting the toolkit, the observer calls
+// of the model, and the wait the model's loops use while a desktop runs.
+#include "platform/wx/renderer.h"
+
+#include <wx/clipbrd.h>
+#include <wx/evtloop.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/ui/app_state.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/filedlg.h"
+#include "platform/ui/handles.h"
+#include "platform/ui/queue.h"
+#include "platform/ui/window.h"
+#include "platform/wx/desktop.h"
+
+namespace plat::wx {
+namespace {
+
+class RendererApp : public wxApp {
+ public:
+  bool OnInit() override { return true; }
+};
+
+Renderer* g_renderer = nullptr;
+wxGUIEventLoop* g_loop = nullptr;
+UiHost g_old_host;
+bool g_toolkit_started = false;
+
+}  // namespace
+
+Renderer* renderer() { return g_renderer; }
+
+bool snapshot(HWND h, Snapshot& s) {
+  WindowRef ref = find_window(h);
+  if (!ref) return false;
+  std::lock_guard lock(ref->mu);
+  if (!ref->object) return false;
+  s.cls = ref->className;
+  for (char& c : s.cls) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  s.text = ref->text;
+  s.style = ref->style;
+  s.exStyle = ref->exStyle;
+  s.id = ref->id;
+  s.rect = ref->rect;
+  s.parent = ref->parent;
+  return true;
+}
+
+Renderer::Renderer() = default;
+Renderer::~Renderer() = default;
+
+Renderer::HandlerScope::~HandlerScope() {
+  r_.activity_ = true;
+  // The toolkit is still inside the event of the widget: show the model's
+  // changes now, but throw windows away only from the loop.
+  if (--r_.handlerDepth_ == 0) r_.flush(false);
+}
+
+void Renderer::widget_gone(wxWindow* w) {
+  for (auto it = mirrors_.begin(); it != mirrors_.end();) {
+    wxWindow* x = it->second.win;
+    if (x == w || wxGetTopLevelParent(x) == w) {
+      it->second.modal.reset();
+      byWidget_.erase(x);
+      it = mirrors_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void Renderer::window_created(HWND h) {
+  std::lock_guard lock(mu_);
+  created_.push_back(h);
+}
+
+void Renderer::window_destroyed(HWND h) {
+  if (!on_ui_thread()) {
+    // Its real window goes when the UI thread next looks.
+    std::lock_guard lock(mu_);
+    destroyed_.push_back(h);
+    return;
+  }
+  {
+    std::lock_guard lock(mu_);
+    dirty_.erase(h);
+    if (focus_ == h) focusPending_ = false;
+  }
+  forget(h);
+}
+
+void Renderer::window_changed(HWND h) {
+  if (on_ui_thread() && syncing_) return;  // our own reads of the state
+  std::lock_guard lock(mu_);
+  dirty_.insert(h);
+}
+
+void Renderer::focus_changed(HWND h) {
+  if (on_ui_thread() && syncing_) return;
+  std::lock_guard lock(mu_);
+  focus_ = h;
+  focusPending_ = true;
+}
+
+void Renderer::clipboard_set(const std::string& text) {
+  if (!on_ui_thread()) {
+    // The desktop's clipboard is the UI thread's: it takes the text next.
+    std::lock_guard lock(mu_);
+    clipboardPending_ = text;
+    return;
+  }
+  if (wxTheClipboard->Open()) {
+    wxTheClipboard->SetData(new wxTextDataObject(to_wx(text)));
+    wxTheClipboard->Flush();
+    wxTheClipboard->Close();
+  }
+}
+
+std::optional<std::string> Renderer::clipboard_get() {
+  if (!on_ui_thread()) return std::nullopt;
+  std::optional<std::string> out;
+  if (wxTheClipboard->Open()) {
+    if (wxTheClipboard->IsSupported(wxDF_UNICODETEXT) || wxTheClipboard->IsSupported(wxDF_TEXT)) {
+      wxTextDataObject data;
+      if (wxTheClipboard->GetData(data)) out = from_wx(data.GetText());
+    }
+    wxTheClipboard->Close();
+  }
+  return out;
+}
+
+Mirror* Renderer::mirror(HWND h) {
+  auto it = mirrors_.find(h);
+  return it == mirrors_.end() ? nullptr : &it->second;
+}
+
+HWND Renderer::hwnd_of(wxWindow* w) const {
+  auto it = byWidget_.find(w);
+  return it == byWidget_.end() ? nullptr : it->second;
+}
+
+void Renderer::create_mirror(HWND h) {
+  if (mirrors_.count(h)) return;
+  Snapshot s;
+  if (!snapshot(h, s)) return;
+  TWindow* obj = window_object(h);
+  // The common file dialogs are native dialogs of their own.
+  if (dynamic_cast<TOpenSaveDialog*>(obj)) return;
+  bool topLevel = !(s.style & WS_CHILD);
+  wxWindow* parent = nullptr;
+  if (s.parent) {
+    Mirror* pm = mirror(s.parent);
+    if (!pm) {
+      if (!topLevel) return;  // a child of a window we do not show
+    } else {
+      parent = topLevel ? wxGetTopLevelParent(pm->win) : pm->container;
+    }
+  }
+  Mirror m;
+  m.hwnd = h;
+  m.cls = s.cls;
+  m.topLevel = topLevel;
+  m.createdStyle = s.style;
+  ++syncing_;
+  make_widget(*this, m, s, parent);
+  --syncing_;
+  if (!m.win) return;
+  byWidget_[m.win] = h;
+  Mirror& stored = mirrors_[h] = std::move(m);
+  ++syncing_;
+  show_state(*this, stored, s);
+  --syncing_;
+}
+
+void Renderer::sync(HWND h) {
+  Mirror* m = mirror(h);
+  if (!m) return;
+  Snapshot s;
+  if (!snapshot(h, s)) return;
+  ++syncing_;
+  show_state(*this, *m, s);
+  --syncing_;
+}
+
+void Renderer::forget(HWND h) {
+  auto it = mirrors_.find(h);
+  if (it == mirrors_.end()) return;
+  Mirror& m = it->second;
+  m.modal.reset();
+  wxWindow* w = m.win;
+  wxWindow* buddy = m.buddy;
+  byWidget_.erase(w);
+  mirrors_.erase(it);
+  if (!w) return;
+  ++syncing_;
+  w->Hide();
+  --syncing_;
+  graveyard_.push_back(w);
+  if (buddy) graveyard_.push_back(buddy);
+}
+
+void Renderer::flush(bool bury) {
+  if (!on_ui_thread()) return;
+  for (int round = 0; round < 4; ++round) {
+    std::vector<HWND> created, destroyed;
+    std::set<HWND> dirty;
+    HWND focus = nullptr;
+    bool focusPending;
+    {
+      std::lock_guard lock(mu_);
+      created.swap(created_);
+      destroyed.swap(destroyed_);
+      dirty.swap(dirty_);
+      focus = focus_;
+      focusPending = focusPending_;
+      focusPending_ = false;
+    }
+    if (created.empty() && destroyed.empty() && dirty.empty() && !focusPending) break;
+    for (HWND h : created) create_mirror(h);
+    for (HWND h : destroyed) forget(h);
+    for (HWND h : dirty) sync(h);
+    if (focusPending) {
+      if (Mirror* m = mirror(focus)) {
+        if (m->win && wxWindow::FindFocus() != m->win && m->win->IsShownOnScreen()) {
+          ++syncing_;
+          m->win->SetFocus();
+          --syncing_;
+        }
+      }
+    }
+  }
+  std::optional<std::string> clip;
+  {
+    std::lock_guard lock(mu_);
+    clip.swap(clipboardPending_);
+  }
+  if (clip) clipboard_set(*clip);
+  // The wait cursor the program set, on every window of ours.
+  if (int cursor = current_cursor(); cursor != shownCursor_) {
+    shownCursor_ = cursor;
+    wxSetCursor(cursor == IDC_WAIT ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
+    for (auto& [h, m] : mirrors_)
+      if (m.topLevel && m.win) m.win->SetCursor(cursor == IDC_WAIT ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
+  }
+  if (bury && handlerDepth_ == 0 && !graveyard_.empty()) {
+    std::vector<wxWindow*> dead;
+    dead.swap(graveyard_);
+    // Children went first; a window whose parent is also going goes with it.
+    std::set<wxWindow*> all(dead.begin(), dead.end());
+    for (wxWindow* w : dead) {
+      bool parentGoes = false;
+      for (wxWindow* p = w->GetParent(); p; p = p->GetParent())
+        if (all.count(p)) parentGoes = true;
+      if (!parentGoes) w->Destroy();
+    }
+  }
+}
+
+void Renderer::pump_once(int timeoutMs) {
+  flush(true);
+  // Menu bars and bars' gadgets change by calls that name no window: look
+  // now and then.
+  auto now = std::chrono::steady_clock::now();
+  if (now - lastMenuLook_ > std::chrono::milliseconds(100)) {
+    lastMenuLook_ = now;
+    for (auto& [h, m] : mirrors_) {
+      if (m.topLevel) refresh_frame(*this, m);
+      else repaint_if_bar_changed(m);
+    }
+  }
+  if (g_loop) {
+    if (g_loop->Pending()) {
+      for (int i = 0; i < 64 && g_loop->Pending(); ++i) g_loop->Dispatch();
+    } else {
+      g_loop->DispatchTimeout(timeoutMs);
+    }
+  }
+  if (wxTheApp) {
+    wxTheApp->ProcessPendingEvents();
+    wxTheApp->ProcessIdle();
+  }
+  flush(true);
+}
+
+bool Renderer::wait(const std::string&) {
+  // Back to the loop when a message came, or when the user did something
+  // (a click may have ended the dialog the loop runs for).
+  activity_ = false;
+  while (ui_queue().empty() && !activity_) pump_once(15);
+  return true;
+}
+
+void Renderer::show_modal(TDialog& dlg) {
+  flush();
+  if (answer_file_dialog(dlg)) return;
+  Mirror* m = mirror(dlg.GetHandle());
+  if (m && m->win) {
+    m->modal = std::make_unique<wxWindowDisabler>(m->win);
+    m->win->Raise();
+  }
+  if (modalHook) {
+    auto hook = modalHook;
+    hook(dlg);
+  }
+}
+
+void Renderer::close_all() {
+  for (auto& [h, m] : mirrors_) m.modal.reset();
+  std::vector<wxWindow*> tops;
+  for (auto& [h, m] : mirrors_)
+    if (m.topLevel && m.win) tops.push_back(m.win);
+  mirrors_.clear();
+  byWidget_.clear();
+  for (wxWindow* w : tops) graveyard_.push_back(w);
+  flush(true);
+  if (wxTheApp) wxTheApp->ProcessIdle();
+}
+
+}  // namespace plat::wx
+
+namespace plat {
+
+bool attach_desktop_renderer(int argc, char** argv) {
+  using namespace plat::wx;
+  if (g_renderer) return true;
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if ((!display || !*display) && (!wayland || !*wayland)) return false;
+  if (!g_toolkit_started) {
+    static char name[] = "kelvane";
+    static char* default_argv[] = {name, nullptr};
+    int n = argv ? argc : 1;
+    char** v = argv ? argv : default_argv;
+    wxApp::SetInstance(new RendererApp);
+    if (!wxEntryStart(n, v)) return false;
+    if (!wxTheApp || !wxTheApp->CallOnInit()) {
+      wxEntryCleanup();
+      return false;
+    }
+    g_toolkit_started = true;
+    // A failed toolkit check is reported, never shown as a box that waits.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
+                          const wxString& msg) {
+      std::fprintf(stderr, "toolkit: %s:%d %s: %s %s\n", static_cast<const char*>(file.utf8_str()), line,
+                   static_cast<const char*>(func.utf8_str()), static_cast<const char*>(cond.utf8_str()),
+                   static_cast<const char*>(msg.utf8_str()));
+    });
+    g_loop = new wxGUIEventLoop;
+    wxEventLoopBase::SetActive(g_loop);
+    install_theme();
+  }
+  claim_ui_thread();
+  wxSize screen = wxGetDisplaySize();
+  if (screen.x > 0 && screen.y > 0) set_screen_size(screen.x, screen.y);
+  g_renderer = new Renderer;
+  UiHost host;
+  host.wait = [](const std::string& what) { return g_renderer ? g_renderer->wait(what) : false; };
+  host.show_modal = [](TDialog& dlg) {
+    if (g_renderer) g_renderer->show_modal(dlg);
+  };
+  host.pump = [] {
+    if (g_renderer) g_renderer->pump_once(0);
+  };
+  g_old_host = set_ui_host(std::move(host));
+  set_ui_observer(g_renderer);
+  install_boxes();
+  return true;
+}
+
+void detach_desktop_renderer() {
+  using namespace plat::wx;
+  if (!g_renderer) return;
+  set_ui_observer(nullptr);
+  remove_boxes();
+  set_ui_host(std::move(g_old_host));
+  g_old_host = UiHost{};
+  g_renderer->close_all();
+  delete g_renderer;
+  g_renderer = nullptr;
+}
+
+bool desktop_renderer_attached() { return plat::wx::g_renderer != nullptr; }
+
+}  // namespace plat

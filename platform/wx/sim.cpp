@@ -1,0 +1,263 @@
+// Simulated user input and on-screen geometry for the renderer's screen
+// test: real key and mouse events sent through the display, so the path
+// from the desktop to the model is the one a user's input takes.
+#include <gtk/gtk.h>
+
+#include <wx/tglbtn.h>
+#include <wx/uiaction.h>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "platform/ui/app_state.h"
+#include "platform/ui/application.h"
+#include "platform/ui/queue.h"
+#include "platform/wx/desktop_sim.h"
+#include "platform/wx/renderer.h"
+
+namespace plat::desktop {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+wxWindow* widget(HWND h) {
+  wx::Renderer* r = wx::renderer();
+  if (!r) return nullptr;
+  r->flush();
+  wx::Mirror* m = r->mirror(h);
+  return m ? m->win : nullptr;
+}
+
+// Without a window manager the keys go to the window under the pointer:
+// put it on the window that has the model's focus (or the main window).
+void point_at_focus() {
+  wxWindow* w = widget(::GetFocus());
+  if (!w && app() && app()->GetMainWindow()) w = widget(app()->GetMainWindow()->GetHandle());
+  if (!w || !w->IsShownOnScreen()) return;
+  wxRect r = w->GetScreenRect();
+  wxUIActionSimulator sim;
+  sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
+}
+
+void step() {
+  wx::Renderer* r = wx::renderer();
+  if (!r) return;
+  dispatch_all();
+  r->pump_once(10);
+}
+
+}  // namespace
+
+bool run_until(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  Clock::time_point end = Clock::now() + timeout;
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    step();
+  }
+  return true;
+}
+
+void run_for(std::chrono::milliseconds time) {
+  Clock::time_point end = Clock::now() + time;
+  while (Clock::now() < end) step();
+}
+
+bool click_at(HWND control, int x, int y) {
+  wxWindow* w = widget(control);
+  if (!w || !w->IsShownOnScreen()) return false;
+  wxUIActionSimulator sim;
+  wxRect r = w->GetScreenRect();
+  sim.MouseMove(r.x + x, r.y + y);
+  run_for(std::chrono::milliseconds(50));
+  sim.MouseClick();
+  run_for(std::chrono::milliseconds(50));
+  return true;
+}
+
+bool click(HWND control) {
+  wxWindow* w = widget(control);
+  if (!w) return false;
+  wxSize s = w->GetSize();
+  return click_at(control, s.x / 2, s.y / 2);
+}
+
+void press_enter() {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(WXK_RETURN);
+  run_for(std::chrono::milliseconds(50));
+}
+
+void press_ctrl(char letter) {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(letter, wxMOD_CONTROL);
+  run_for(std::chrono::milliseconds(50));
+}
+
+namespace {
+
+// The toolkit's modal dialog on screen, or null.
+GtkWidget* native_dialog() {
+  GtkWidget* found = nullptr;
+  GList* tops = gtk_window_list_toplevels();
+  for (GList* l = tops; l; l = l->next) {
+    GtkWidget* w = GTK_WIDGET(l->data);
+    if (GTK_IS_DIALOG(w) && gtk_widget_get_visible(w) && gtk_window_get_modal(GTK_WINDOW(w))) found = w;
+  }
+  g_list_free(tops);
+  return found;
+}
+
+}  // namespace
+
+void answer_box_later(std::chrono::milliseconds delay) {
+  // Timers that did their work go with the next one; one may still be
+  // running its handler (the simulator lets the toolkit run meanwhile).
+  static std::vector<std::unique_ptr<wxTimer>> timers;
+  std::erase_if(timers, [](const std::unique_ptr<wxTimer>& t) { return !t->IsRunning(); });
+  auto* timer = timers.emplace_back(std::make_unique<wxTimer>()).get();
+  auto tries = std::make_shared<int>(0);
+  timer->Bind(wxEVT_TIMER, [timer, tries](wxTimerEvent&) {
+    GtkWidget* w = native_dialog();
+    if (!w && ++*tries < 50) return;  // not up yet: look again
+    timer->Stop();
+    if (!w) return;
+    // Point at the box so it has the keys, and press Enter.
+    int x = 0, y = 0, cx = 0, cy = 0;
+    gtk_window_get_position(GTK_WINDOW(w), &x, &y);
+    gtk_window_get_size(GTK_WINDOW(w), &cx, &cy);
+    wxUIActionSimulator sim;
+    sim.MouseMove(x + cx / 2, y + cy / 2);
+    sim.Char(WXK_RETURN);
+  });
+  timer->Start(static_cast<int>(delay.count()));
+}
+
+void press_function_key(int n, bool ctrl) {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(WXK_F1 + n - 1, ctrl ? wxMOD_CONTROL : wxMOD_NONE);
+  run_for(std::chrono::milliseconds(50));
+}
+
+namespace {
+wxMenuBar* bar_of(HWND frame) {
+  auto* f = dynamic_cast<wxFrame*>(widget(frame));
+  return f ? f->GetMenuBar() : nullptr;
+}
+
+wxMenuItem* item_of(HWND frame, UINT command) {
+  wxMenuBar* b = bar_of(frame);
+  wx::Mirror* m = wx::renderer() ? wx::renderer()->mirror(frame) : nullptr;
+  if (!b || !m) return nullptr;
+  int id = wx::menu_item_id(*m, command);
+  return id == wxID_NONE ? nullptr : b->FindItem(id);
+}
+}  // namespace
+
+std::vector<std::string> menu_titles(HWND frame) {
+  std::vector<std::string> out;
+  if (wxMenuBar* b = bar_of(frame))
+    for (size_t i = 0; i < b->GetMenuCount(); ++i) out.push_back(wx::from_wx(b->GetMenuLabel(i)));
+  return out;
+}
+
+std::string menu_item_text(HWND frame, UINT command) {
+  wxMenuItem* it = item_of(frame, command);
+  return it ? wx::from_wx(it->GetItemLabel()) : std::string();
+}
+
+bool menu_item_enabled(HWND frame, UINT command) {
+  wxMenuItem* it = item_of(frame, command);
+  return it && it->IsEnabled();
+}
+
+bool choose_menu(HWND frame, UINT command) {
+  wxWindow* f = widget(frame);
+  wxMenuItem* it = item_of(frame, command);
+  if (!it) return false;
+  // The events a user's pick sends: the popup opens, then the item.
+  wxMenuEvent open(wxEVT_MENU_OPEN, 0, it->GetMenu());
+  open.SetEventObject(f);
+  f->ProcessWindowEvent(open);
+  if (it->IsEnabled()) {
+    wxCommandEvent pick(wxEVT_MENU, it->GetId());
+    pick.SetEventObject(f);
+    f->ProcessWindowEvent(pick);
+  }
+  run_for(std::chrono::milliseconds(20));
+  return true;
+}
+
+void press_escape() {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(WXK_ESCAPE);
+  run_for(std::chrono::milliseconds(50));
+}
+
+bool type(HWND control, const std::string& text) {
+  if (!click(control)) return false;
+  wxUIActionSimulator sim;
+  for (char c : text) {
+    bool upper = c >= 'A' && c <= 'Z';
+    sim.Char(upper ? c - 'A' + 'a' : c, upper ? wxMOD_SHIFT : wxMOD_NONE);
+    run_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+TRect placed_rect(HWND control) {
+  wxWindow* w = widget(control);
+  if (!w) return {};
+  wxRect r = w->GetRect();
+  return TRect(r.x, r.y, r.x + r.width, r.y + r.height);
+}
+
+std::string shown_text(HWND control) {
+  wxWindow* w = widget(control);
+  if (!w) return {};
+  if (auto* t = dynamic_cast<wxTextEntry*>(w)) return wx::from_wx(t->GetValue());
+  return wx::from_wx(w->GetLabel());
+}
+
+std::vector<std::string> shown_lines(HWND control) {
+  std::vector<std::string> out;
+  if (auto* c = dynamic_cast<wxItemContainerImmutable*>(widget(control)))
+    for (unsigned i = 0; i < c->GetCount(); ++i) out.push_back(wx::from_wx(c->GetString(i)));
+  return out;
+}
+
+bool shown_focus(HWND control) {
+  wxWindow* w = widget(control);
+  return w && wxWindow::FindFocus() == w;
+}
+
+bool shown_checked(HWND control) {
+  wxWindow* w = widget(control);
+  if (auto* c = dynamic_cast<wxCheckBox*>(w)) return c->GetValue();
+  if (auto* r = dynamic_cast<wxRadioButton*>(w)) return r->GetValue();
+  if (auto* t = dynamic_cast<wxToggleButton*>(w)) return t->GetValue();
+  return false;
+}
+
+TSize text_extent(HWND control) {
+  wxWindow* w = widget(control);
+  if (!w) return {};
+  wxString label = w->GetLabel();
+  if (auto* t = dynamic_cast<wxTextEntry*>(w)) label = t->GetValue().BeforeFirst('\n');
+  label.Replace("&&", "\x01");
+  label.Replace("&", "");
+  label.Replace("\x01", "&");
+  if (label.empty()) return {};
+  wxSize s = w->GetTextExtent(label);
+  return TSize{s.x, s.y};
+}
+
+void set_modal_hook(std::function<void(TDialog&)> hook) {
+  if (wx::Renderer* r = wx::renderer()) r->modalHook = std::move(hook);
+}
+
+}  // namespace plat::desktop
