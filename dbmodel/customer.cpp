@@ -7,7 +7,6 @@
 #include "dbmodel/counter.h"
 #include "dbmodel/query_walk.h"
 #include "engine/fieldinfo.h"
-#include "platform/msgbox.h"
 
 namespace {
 
@@ -26,22 +25,6 @@ constexpr TextMember kTexts[] = {
 int TextField(int i) { return i < 13 ? fCOMPANY + i : fCHAR1 + (i - 13); }
 
 }  // namespace
-
-bool QuoteSearchText(const std::string& text, std::string& quoted) {
-  if (QuoteFilterText(text, quoted)) return true;
-  MessageBox(nullptr,
-             "The search text contains ', \" and a bracket together and cannot be "
-             "searched for. Please leave one of them out.",
-             "Search", MB_OK | MB_ICONSTOP);
-  return false;
-}
-
-std::string PadText(const char* text, size_t width) {
-  std::string s = text ? text : "";
-  if (s.size() > width) s.resize(width);
-  s.resize(width, ' ');
-  return s;
-}
 
 void TcbAdvCustRecord::SetMemo(const char* text) {
   delete[] memo;
