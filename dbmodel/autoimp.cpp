@@ -18,7 +18,6 @@ enum {
 
 int TcbAutoImpTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   for (const char* n : {"ID", "METHOD", "TIMEOUT", "MACHINE", "CUSTOMER", "PROJECT"})
     fields.add(n, 'N', 10, 0);
@@ -35,9 +34,7 @@ int TcbAutoImpTable::Create(const char* fullPath) {
   fields.add("MINDESC", 'L', 0, 0);
   TagInfoList tags(DbContext);
   tags.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 

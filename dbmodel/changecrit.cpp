@@ -13,16 +13,13 @@ enum { fID = 1, fTYPE, fNAME };
 
 int TcbLogChangeTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("ID", 'N', 10, 0);
   f.add("TYPE", 'N', 10, 0);
   f.add("NAME", 'C', 50, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 

@@ -298,6 +298,13 @@ bool TCodeTB::FinishAppend() {
   return !EngineFailed();
 }
 
+void TCodeTB::CreateLayout(const char* fullPath, const FieldInfoList& fields, const TagInfoList& tags) {
+  DbContext->safety = 1;
+  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
+  if (d) data_close(d);
+  EngineFailed();
+}
+
 void CloseDatabaseEngine() {
   if (!DbContext) return;
   code_close_all(DbContext);

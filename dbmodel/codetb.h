@@ -13,6 +13,7 @@
 #include "dbmodel/text_helpers.h"
 #include "engine/data.h"
 #include "engine/dbstr.h"
+#include "engine/fieldinfo.h"
 
 // A row handed out by a table. Records are deleted through this base, so
 // the derived classes' destructors run.
@@ -111,6 +112,10 @@ class TCodeTB {
   // a full disk) leaves no blank row behind to block later appends.
   bool BeginAppend();
   bool FinishAppend();
+
+  // Writes an empty data file of the given layout under fullPath; safety
+  // stays on, so an existing file is kept.
+  void CreateLayout(const char* fullPath, const FieldInfoList& fields, const TagInfoList& tags);
 
   void SetCurrent(TcbRecord* r) { current_ = r; }
   // Hands the list to the caller: the table forgets it.

@@ -22,7 +22,6 @@ void TcbPersonRecord::SetMemo(const char* text) {
 
 int TcbPersonTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   for (const char* n : {"ID", "COMPANY", "TITLE"}) f.add(n, 'N', 10, 0);
   f.add("FNAME", 'C', 20, 0);
@@ -34,9 +33,7 @@ int TcbPersonTable::Create(const char* fullPath) {
   f.add("MEMO", 'M', 0, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 

@@ -37,7 +37,6 @@ void TcbAdvCustRecord::SetMemo(const char* text) {
 
 int TcbAdvCustTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   for (const char* n : {"ID", "OWNER", "CITY", "COUNTRY"}) f.add(n, 'N', 10, 0);
   f.add("CATEGORY", 'N', 1, 0);
@@ -56,9 +55,7 @@ int TcbAdvCustTable::Create(const char* fullPath) {
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
   t.add("COMPANY", "COMPANY", nullptr, 0, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 

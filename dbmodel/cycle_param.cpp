@@ -16,7 +16,6 @@ constexpr int kUndefinedText = 1142;
 
 int TcbParamTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   for (const char* n : {"OWNER", "PNUMBER", "FLAG", "DECI"}) f.add(n, 'N', 10, 0);
   f.add("AUTO", 'N', 10, 4);
@@ -26,9 +25,7 @@ int TcbParamTable::Create(const char* fullPath) {
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
   t.add("OWNER", "OWNER", nullptr, 0, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 

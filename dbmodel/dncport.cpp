@@ -86,15 +86,12 @@ void DncFieldAdd(FieldInfoList& fields, int n, bool upgrade) {
 
 int TMultiDncTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   for (int n = 1; n <= TMultiDncRecord::kProperties; n++) DncFieldAdd(fields, n, false);
   TagInfoList tags(DbContext);
   tags.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
-  d = data_open(DbContext, fullPath);
+  CreateLayout(fullPath, fields, tags);
+  DbDataFile* d = data_open(DbContext, fullPath);
   if (!d) {
     EngineFailed();
     return 1;

@@ -12,16 +12,13 @@
 
 int TTramox01Table::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   fields.add("ID", 'N', 10, 0);
   for (int i = 1; i <= TTramox01Record::kTexts; i++)
     fields.add(FormatText("C%02d", i).c_str(), 'C', 60, 0);
   TagInfoList tags(DbContext);
   tags.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 

@@ -28,7 +28,6 @@ void TcbFileRecord::SetMemo(const char* text) {
 
 int TcbFileTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("NCID", 'N', 10, 0);
   f.add("DESC", 'C', 40, 0);
@@ -51,9 +50,7 @@ int TcbFileTable::Create(const char* fullPath) {
   f.add("SENT", 'N', 10, 0);
   TagInfoList t(DbContext);
   t.add("NCID", "NCID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 

@@ -36,13 +36,10 @@ void MachineLayout(FieldInfoList& fields, TagInfoList& tags) {
 
 int TcbMachTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   TagInfoList tags(DbContext);
   MachineLayout(fields, tags);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 

@@ -32,13 +32,10 @@ void MacroLayout(FieldInfoList& fields, TagInfoList& tags) {
 
 int TcbMacroTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   TagInfoList tags(DbContext);
   MacroLayout(fields, tags);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 

@@ -65,15 +65,12 @@ void TcbDataTable::WriteDefault(DbDataFile* d, long id) {
 
 int TcbDataTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   TagInfoList tags(DbContext);
   ProfileLayout(fields, tags);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   // The default profile goes into a file without rows, new or not.
-  d = data_open(DbContext, fullPath);
+  DbDataFile* d = data_open(DbContext, fullPath);
   if (!d) {
     EngineFailed();
     return 1;

@@ -16,16 +16,13 @@ enum { fID = 1, fNAME = 2, fCUST = 3 };
 
 int TcbProTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("ID", 'N', 10, 0);
   f.add("NAME", 'C', 40, 0);
   f.add("CUST", 'N', 10, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 

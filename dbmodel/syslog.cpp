@@ -23,7 +23,6 @@ void LogDateText(DbDataFile* data, int fieldNo, char* out, size_t size) {
 
 int TLogTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("ID", 'N', 10, 0);
   f.add("TYPE", 'N', 10, 0);
@@ -32,9 +31,7 @@ int TLogTable::Create(const char* fullPath) {
   f.add("DATE", 'D', 8, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 

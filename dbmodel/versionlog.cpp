@@ -52,7 +52,6 @@ void TLog00002Record::SetMemo(const char* text) {
 
 int TLog00002Table::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   for (const char* n : {"ID", "TYPE", "PROGRAM", "REVISION"}) f.add(n, 'N', 10, 0);
   f.add("TEXT", 'C', 50, 0);
@@ -64,9 +63,7 @@ int TLog00002Table::Create(const char* fullPath) {
   f.add("SEND", 'N', 10, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
