@@ -39,8 +39,7 @@ char* TcbLogChangeTable::GetName(long id) {
   if (SeekId(id)) {
     char name[51];
     FieldText(fNAME, name, sizeof name);
-    copy = new char[std::strlen(name) + 1];
-    std::strcpy(copy, name);
+    copy = HeapCopy(name);
   }
   EngineFailed();
   Close();

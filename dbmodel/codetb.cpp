@@ -305,6 +305,25 @@ void TCodeTB::CreateLayout(const char* fullPath, const FieldInfoList& fields, co
   EngineFailed();
 }
 
+char* TCodeTB::FieldCopyById(long id, int fieldNo) {
+  if (id == 0 || !Open()) return nullptr;
+  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
+  FieldRef f(data_, fieldNo);
+  std::string text(f.ptr(), f.len());
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  Close();
+  return HeapCopy(text.c_str());
+}
+
+bool TCodeTB::ReadMemoText(int fieldNo, std::string& text) {
+  FieldRefMemo m(data_, fieldNo);
+  if (!m.valid()) return false;
+  unsigned n = m.len();
+  const char* p = m.ptr();
+  text = p ? std::string(p, n) : std::string();
+  return !EngineFailed();
+}
+
 void CloseDatabaseEngine() {
   if (!DbContext) return;
   code_close_all(DbContext);

@@ -116,6 +116,11 @@ class TCodeTB {
   // Writes an empty data file of the given layout under fullPath; safety
   // stays on, so an existing file is kept.
   void CreateLayout(const char* fullPath, const FieldInfoList& fields, const TagInfoList& tags);
+  // A heap copy of a text field of the row of id ("ID" tag), trailing
+  // blanks cut; the file is closed after a hit. Null when there is none.
+  char* FieldCopyById(long id, int fieldNo);
+  // The text of a memo field; false when it cannot be read.
+  bool ReadMemoText(int fieldNo, std::string& text);
 
   void SetCurrent(TcbRecord* r) { current_ = r; }
   // Hands the list to the caller: the table forgets it.

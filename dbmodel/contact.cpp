@@ -11,14 +11,7 @@ namespace {
 enum { fID = 1, fCOMPANY, fTITLE, fFNAME, fLNAME, fDPHONE, fLPHONE, fDFAX, fHPHONE, fMEMO };
 }
 
-void TcbPersonRecord::SetMemo(const char* text) {
-  delete[] memo;
-  memo = nullptr;
-  if (!text) return;
-  size_t n = std::strlen(text);
-  memo = new char[n + 1];
-  std::memcpy(memo, text, n + 1);
-}
+void TcbPersonRecord::SetMemo(const char* text) { ReplaceText(memo, text); }
 
 int TcbPersonTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
@@ -54,13 +47,8 @@ int TcbPersonTable::ReadRecord() {
   FieldText(fLPHONE, r->LPHONE, sizeof r->LPHONE);
   FieldText(fDFAX, r->DFAX, sizeof r->DFAX);
   FieldText(fHPHONE, r->HPHONE, sizeof r->HPHONE);
-  FieldRefMemo m(Data(), fMEMO);
-  if (m.valid()) {
-    unsigned n = m.len();
-    const char* p = m.ptr();
-    std::string text = p ? std::string(p, n) : std::string();
-    if (!EngineFailed()) r->SetMemo(text.c_str());
-  }
+  std::string memo;
+  if (ReadMemoText(fMEMO, memo)) r->SetMemo(memo.c_str());
   SetCurrent(r);
   return 1;
 }

@@ -26,14 +26,7 @@ int TextField(int i) { return i < 13 ? fCOMPANY + i : fCHAR1 + (i - 13); }
 
 }  // namespace
 
-void TcbAdvCustRecord::SetMemo(const char* text) {
-  delete[] memo;
-  memo = nullptr;
-  if (!text) return;
-  size_t n = std::strlen(text);
-  memo = new char[n + 1];
-  std::memcpy(memo, text, n + 1);
-}
+void TcbAdvCustRecord::SetMemo(const char* text) { ReplaceText(memo, text); }
 
 int TcbAdvCustTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
@@ -73,14 +66,8 @@ int TcbAdvCustTable::ReadRecord() {
   for (int i = 0; i < 4; i++) *spares[i] = FieldLong(fLONG1 + i);
   for (int i = 0; i < 17; i++) FieldText(TextField(i), r->*kTexts[i], sizeof(r->*kTexts[i]));
   FieldText(fDIRECTORY, r->DIRECTORY, sizeof r->DIRECTORY);
-  // A memo that cannot be read leaves the record without one.
-  FieldRefMemo m(Data(), fMEMO);
-  if (m.valid()) {
-    unsigned n = m.len();
-    const char* p = m.ptr();
-    std::string text = p ? std::string(p, n) : std::string();
-    if (!EngineFailed()) r->SetMemo(text.c_str());
-  }
+  std::string memo;  // a memo that cannot be read leaves the record without one
+  if (ReadMemoText(fMEMO, memo)) r->SetMemo(memo.c_str());
   SetCurrent(r);
   return 1;
 }
@@ -149,17 +136,7 @@ long TcbAdvCustTable::FindByCompanyText(const char* company) {
   return id;
 }
 
-char* TcbAdvCustTable::GetName(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  FieldRef f(Data(), fCOMPANY);
-  std::string text(f.ptr(), f.len());
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  Close();
-  char* copy = new char[text.size() + 1];
-  std::memcpy(copy, text.c_str(), text.size() + 1);
-  return copy;
-}
+char* TcbAdvCustTable::GetName(long id) { return FieldCopyById(id, fCOMPANY); }
 
 void TcbAdvCustTable::FillList(TListLines* list) {
   if (!list || !Open()) return;

@@ -17,14 +17,7 @@ enum {
 
 }  // namespace
 
-void TcbFileRecord::SetMemo(const char* text) {
-  delete[] MEMOSTR;
-  MEMOSTR = nullptr;
-  if (!text) return;
-  size_t n = std::strlen(text);
-  MEMOSTR = new char[n + 1];
-  std::memcpy(MEMOSTR, text, n + 1);
-}
+void TcbFileRecord::SetMemo(const char* text) { ReplaceText(MEMOSTR, text); }
 
 int TcbFileTable::Create(const char* fullPath) {
   if (!fullPath) return 1;

@@ -13,13 +13,6 @@ namespace {
 
 enum { fID = 1, fTYPE, fNAME, fDESC, fPATH, fMAZAK };
 
-char* HeapCopy(const char* text) {
-  size_t n = std::strlen(text);
-  char* copy = new char[n + 1];
-  std::memcpy(copy, text, n + 1);
-  return copy;
-}
-
 }  // namespace
 
 void MachineLayout(FieldInfoList& fields, TagInfoList& tags) {

@@ -68,17 +68,7 @@ TcbProRecord* TcbProTable::Add(const char* name, long customer) {
   return made;
 }
 
-char* TcbProTable::GetName(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  FieldRef f(Data(), fNAME);
-  std::string text(f.ptr(), f.len());
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  Close();
-  char* copy = new char[text.size() + 1];
-  std::memcpy(copy, text.c_str(), text.size() + 1);
-  return copy;
-}
+char* TcbProTable::GetName(long id) { return FieldCopyById(id, fNAME); }
 
 int TcbProTable::FillListOfCustomer(TListLines* list, long customer) {
   if (!list) return 0;

@@ -88,6 +88,20 @@ std::string PadText(const char* text, size_t width) {
   return s;
 }
 
+char* HeapCopy(const char* text) {
+  size_t n = text ? std::strlen(text) : 0;
+  char* copy = new char[n + 1];
+  if (n) std::memcpy(copy, text, n);
+  copy[n] = 0;
+  return copy;
+}
+
+void ReplaceText(char*& dest, const char* text) {
+  delete[] dest;
+  dest = nullptr;
+  if (text) dest = HeapCopy(text);
+}
+
 void UpperInPlace(char* text) {
   if (!text) return;
   for (; *text; text++)

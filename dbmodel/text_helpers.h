@@ -40,5 +40,10 @@ bool QuoteSearchText(const std::string& text, std::string& quoted);
 // The text cut to `width` characters and padded with blanks to it.
 std::string PadText(const char* text, size_t width);
 
+// A heap copy (new[]) of a text; a null text gives an empty one.
+char* HeapCopy(const char* text);
+// Replaces a heap text by a copy of `text` (null when text is null).
+void ReplaceText(char*& dest, const char* text);
+
 // Upper-cases a text in place, byte by byte as the filters' UPPER() does.
 void UpperInPlace(char* text);

@@ -41,14 +41,7 @@ struct Relation {
 
 }  // namespace
 
-void TLog00002Record::SetMemo(const char* text) {
-  delete[] MEMO;
-  MEMO = nullptr;
-  if (!text) return;
-  size_t n = std::strlen(text);
-  MEMO = new char[n + 1];
-  std::memcpy(MEMO, text, n + 1);
-}
+void TLog00002Record::SetMemo(const char* text) { ReplaceText(MEMO, text); }
 
 int TLog00002Table::Create(const char* fullPath) {
   if (!fullPath) return 1;
