@@ -46,11 +46,7 @@ void TcbCityTable::WriteRow(const TcbCityRecord* r) {
   PutLong(fCOUNTRY, r->COUNTRY);
 }
 
-TcbCityRecord* TcbCityTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbCityRecord* TcbCityTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 TcbCityRecord* TcbCityTable::FindByName(const char* name) {
   if (!name || !Open()) return nullptr;
@@ -73,61 +69,21 @@ TcbCityRecord* TcbCityTable::SelectByCountry(long country) {
 
 TcbCityRecord* TcbCityTable::RunQuery(const char* filter, const char* sort) {
   if (!filter || !Open()) return nullptr;
-  // The result is built apart from a list the table already holds.
-  TcbRecord* keptFirst = nullptr;
-  TcbRecord* keptLast = nullptr;
-  SwapList(keptFirst, keptLast);
-  bool ok = true;
-  {
-    TQueryWalk walk(Data());
-    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
-    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
-    if (rc < 0) ok = false;
-  }
-  EngineFailed();
-  TcbRecord* result = DetachList();
-  SwapList(keptFirst, keptLast);
-  if (!ok) {
-    FreeRecordList(result);
-    result = nullptr;
-  }
-  made = static_cast<TcbCityRecord*>(result);
+  made = static_cast<TcbCityRecord*>(CollectQuery(filter, sort, 1));
   return made;
 }
 
 TcbCityRecord* TcbCityTable::AppendRecord(TcbCityRecord* record) {
   if (!record || !Open()) return nullptr;
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRow(record);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
-  return ok ? record : nullptr;
+  return AppendAndClose([&] { WriteRow(record); }) ? record : nullptr;
 }
 
 int TcbCityTable::Update(TcbCityRecord* record) {
   if (!record) return 0;
-  TcbCityRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbCityRecord*) { WriteRow(record); });
 }
 
 int TcbCityTable::DeleteRecord(TcbCityRecord* record) {
   if (!record) return 0;
-  TcbCityRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbCityRecord*) { data_delete(Data()); });
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/core/globals.h"
+#include "dbmodel/query_walk.h"
 #include "engine/dbstr.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
@@ -322,6 +323,44 @@ bool TCodeTB::ReadMemoText(int fieldNo, std::string& text) {
   const char* p = m.ptr();
   text = p ? std::string(p, n) : std::string();
   return !EngineFailed();
+}
+
+bool TCodeTB::ReadById(const char* tag, long id) {
+  if (id == 0 || !Open()) return false;
+  if (!SeekNumber(tag, static_cast<double>(id))) return false;
+  return ReadRecord() == 1;
+}
+
+TcbRecord* TCodeTB::CollectQuery(const char* filter, const char* sort, int handOver) {
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  if (handOver) SwapList(keptFirst, keptLast);
+  TcbRecord* before = last_;
+  bool ok = true;
+  {
+    TQueryWalk walk(data_);
+    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
+    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
+    if (rc < 0) ok = false;
+  }
+  EngineFailed();
+  if (!handOver) return ok ? (before ? before->next : first_) : nullptr;
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    result = nullptr;
+  }
+  return result;
+}
+
+bool TCodeTB::AppendAndClose(const std::function<void()>& write) {
+  bool ok = BeginAppend();
+  if (ok) {
+    write();
+    ok = FinishAppend();
+  }
+  return Close() && ok;
 }
 
 void CloseDatabaseEngine() {

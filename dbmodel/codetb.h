@@ -4,6 +4,7 @@
 // ends, so that several stations can share the database directory.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -121,6 +122,31 @@ class TCodeTB {
   char* FieldCopyById(long id, int fieldNo);
   // The text of a memo field; false when it cannot be read.
   bool ReadMemoText(int fieldNo, std::string& text);
+  // Opens the file and reads the row whose number under `tag` is id into a
+  // new record; false for id 0, no such row or no record.
+  bool ReadById(const char* tag, long id);
+  // Collects the live rows a filter selects from the open file. Handed
+  // over (handOver 1), the result is built apart from the table's list and
+  // the list is kept; else the rows are appended to the list and the first
+  // of them returned. Null on any failure.
+  TcbRecord* CollectQuery(const char* filter, const char* sort, int handOver);
+  // Appends one row written by `write` to the open file, then closes it;
+  // false when the append or the close failed.
+  bool AppendAndClose(const std::function<void()>& write);
+  // Ends a change to the row a find left current: a found record gets
+  // `change`, is freed and the file closed (0 when the close failed); no
+  // record closes the file and gives 0.
+  template <typename Record, typename Change>
+  int ChangeFound(Record* found, Record*& made, Change change) {
+    if (!found) {
+      Close();
+      return 0;
+    }
+    change(found);
+    delete found;
+    made = nullptr;
+    return Close();
+  }
 
   void SetCurrent(TcbRecord* r) { current_ = r; }
   // Hands the list to the caller: the table forgets it.

@@ -66,11 +66,7 @@ void TcbPersonTable::WriteRow(const TcbPersonRecord* r) {
   PutMemo(fMEMO, r->memo ? r->memo : "");
 }
 
-TcbPersonRecord* TcbPersonTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbPersonRecord* TcbPersonTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 TcbPersonRecord* TcbPersonTable::FindByName(const char* first, const char* last, long customer) {
   std::string f, l;
@@ -98,61 +94,21 @@ TcbPersonRecord* TcbPersonTable::SelectByTitle(long title) {
 
 TcbPersonRecord* TcbPersonTable::RunQuery(const char* filter, const char* sort) {
   if (!filter || !Open()) return nullptr;
-  // The result is built apart from a list the table already holds.
-  TcbRecord* keptFirst = nullptr;
-  TcbRecord* keptLast = nullptr;
-  SwapList(keptFirst, keptLast);
-  bool ok = true;
-  {
-    TQueryWalk walk(Data());
-    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
-    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
-    if (rc < 0) ok = false;
-  }
-  EngineFailed();
-  TcbRecord* result = DetachList();
-  SwapList(keptFirst, keptLast);
-  if (!ok) {
-    FreeRecordList(result);
-    result = nullptr;
-  }
-  made = static_cast<TcbPersonRecord*>(result);
+  made = static_cast<TcbPersonRecord*>(CollectQuery(filter, sort, 1));
   return made;
 }
 
 TcbPersonRecord* TcbPersonTable::AppendRecord(TcbPersonRecord* record) {
   if (!record || !Open()) return nullptr;
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRow(record);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
-  return ok ? record : nullptr;
+  return AppendAndClose([&] { WriteRow(record); }) ? record : nullptr;
 }
 
 int TcbPersonTable::Update(TcbPersonRecord* record) {
   if (!record) return 0;
-  TcbPersonRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbPersonRecord*) { WriteRow(record); });
 }
 
 int TcbPersonTable::DeleteRecord(TcbPersonRecord* record) {
   if (!record) return 0;
-  TcbPersonRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbPersonRecord*) { data_delete(Data()); });
 }

@@ -85,11 +85,7 @@ void TcbAdvCustTable::WriteRow(const TcbAdvCustRecord* r) {
 
 TcbAdvCustRecord* TcbAdvCustTable::ReadAll() { return static_cast<TcbAdvCustRecord*>(LoadAll()); }
 
-TcbAdvCustRecord* TcbAdvCustTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbAdvCustRecord* TcbAdvCustTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 TcbAdvCustRecord* TcbAdvCustTable::FindByCompany(const char* company) {
   if (!company || !Open()) return nullptr;
@@ -181,31 +177,7 @@ TcbAdvCustRecord* TcbAdvCustTable::RunQueryKeep(const char* filter, int handOver
 
 TcbAdvCustRecord* TcbAdvCustTable::Query(const char* filter, const char* sort, int handOver) {
   if (!filter || !Open()) return nullptr;
-  // A list the table already holds stays its own: a result handed over is
-  // built apart from it, a kept result is appended to it.
-  TcbRecord* keptFirst = nullptr;
-  TcbRecord* keptLast = nullptr;
-  if (handOver) SwapList(keptFirst, keptLast);
-  TcbRecord* before = Last();
-  bool ok = true;
-  {
-    TQueryWalk walk(Data());
-    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
-    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
-    if (rc < 0) ok = false;
-  }
-  EngineFailed();
-  if (!handOver) {
-    made = ok ? static_cast<TcbAdvCustRecord*>(before ? before->next : First()) : nullptr;
-    return made;
-  }
-  TcbRecord* result = DetachList();
-  SwapList(keptFirst, keptLast);
-  if (!ok) {
-    FreeRecordList(result);
-    result = nullptr;
-  }
-  made = static_cast<TcbAdvCustRecord*>(result);
+  made = static_cast<TcbAdvCustRecord*>(CollectQuery(filter, sort, handOver));
   return made;
 }
 
@@ -220,39 +192,17 @@ long TcbAdvCustTable::Add(const char* company) {
   TcbAdvCustRecord r;
   r.ID = id;
   TrimCopy(r.COMPANY, company);
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteRow(&r);
-  bool ok = FinishAppend();
-  ok = Close() && ok;
-  return ok ? id : 0;
+  return AppendAndClose([&] { WriteRow(&r); }) ? id : 0;
 }
 
 TcbAdvCustRecord* TcbAdvCustTable::AppendRecord(TcbAdvCustRecord* record) {
   if (!record || !Open()) return nullptr;
-  if (!BeginAppend()) {
-    Close();
-    return nullptr;
-  }
-  WriteRow(record);
-  bool ok = FinishAppend();
-  ok = Close() && ok;
-  return ok ? record : nullptr;
+  return AppendAndClose([&] { WriteRow(record); }) ? record : nullptr;
 }
 
 int TcbAdvCustTable::Update(TcbAdvCustRecord* record) {
   if (!record) return 0;
-  TcbAdvCustRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbAdvCustRecord*) { WriteRow(record); });
 }
 
 int TcbAdvCustTable::Rename(long id, const char* company) {
@@ -284,13 +234,5 @@ int TcbAdvCustTable::DeleteById(long id) {
 
 int TcbAdvCustTable::DeleteRecord(TcbAdvCustRecord* record) {
   if (!record) return 0;
-  TcbAdvCustRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbAdvCustRecord*) { data_delete(Data()); });
 }

@@ -43,11 +43,7 @@ void TcbCycleTable::WriteRecord(const TcbCycleRecord* r) {
   PutText(fNAME, r->NAME);
 }
 
-TcbCycleRecord* TcbCycleTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbCycleRecord* TcbCycleTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 void TcbCycleTable::FillList(long machine, TListLines* list) {
   if (!list || !Open()) return;
@@ -81,13 +77,7 @@ long TcbCycleTable::Add(long machine, const char* name) {
   r.ID = id;
   r.CONN = machine;
   TrimCopy(r.NAME, name);
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRecord(&r);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
-  return ok ? id : 0;
+  return AppendAndClose([&] { WriteRecord(&r); }) ? id : 0;
 }
 
 int TcbCycleTable::FindByConnAndName(long machine, const char* name) {
@@ -117,26 +107,12 @@ int TcbCycleTable::FindByConnAndName(long machine, const char* name) {
 }
 
 int TcbCycleTable::DeleteById(long id) {
-  TcbCycleRecord* found = FindById(id);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(id), made, [&](TcbCycleRecord*) { data_delete(Data()); });
 }
 
 int TcbCycleTable::Rename(long id, const char* name) {
-  TcbCycleRecord* found = FindById(id);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  TrimCopy(found->NAME, name);
-  WriteRecord(found);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(id), made, [&](TcbCycleRecord* found) {
+    TrimCopy(found->NAME, name);
+    WriteRecord(found);
+  });
 }

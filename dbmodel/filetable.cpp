@@ -152,15 +152,7 @@ int TcbFileTable::AppendBatch(TcbFileRecord* record) {
 
 int TcbFileTable::Update(TcbFileRecord* record) {
   if (!record) return 0;
-  TcbFileRecord* found = FindById(record->NCID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->NCID), made, [&](TcbFileRecord*) { WriteRow(record); });
 }
 
 TcbFileRecord* TcbFileTable::DeleteById(long id) {

@@ -53,14 +53,11 @@ TcbProRecord* TcbProTable::Add(const char* name, long customer) {
   r->ID = id;
   TrimCopy(r->NAME, name);
   r->CUST = customer;
-  bool ok = BeginAppend();
-  if (ok) {
+  bool ok = AppendAndClose([&] {
     PutLong(fID, r->ID);
     PutText(fNAME, r->NAME);
     PutLong(fCUST, r->CUST);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
+  });
   if (!ok) {
     delete r;
     made = nullptr;
@@ -186,14 +183,10 @@ TcbProRecord* TcbProTable::FindByName(const char* name) {
 }
 
 long TcbProTable::DeleteByName(const char* name) {
-  TcbProRecord* found = FindByName(name);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  long id = found->ID;
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close() ? id : 0;
+  long id = 0;
+  int closed = ChangeFound(FindByName(name), made, [&](TcbProRecord* found) {
+    id = found->ID;
+    data_delete(Data());
+  });
+  return closed ? id : 0;
 }
