@@ -331,7 +331,8 @@ bool TCodeTB::ReadById(const char* tag, long id) {
   return ReadRecord() == 1;
 }
 
-TcbRecord* TCodeTB::CollectQuery(const char* filter, const char* sort, int handOver) {
+TcbRecord* TCodeTB::CollectQuery(const char* filter, const char* sort, int handOver,
+                                  bool* succeeded) {
   TcbRecord* keptFirst = nullptr;
   TcbRecord* keptLast = nullptr;
   if (handOver) SwapList(keptFirst, keptLast);
@@ -344,6 +345,7 @@ TcbRecord* TCodeTB::CollectQuery(const char* filter, const char* sort, int handO
     if (rc < 0) ok = false;
   }
   EngineFailed();
+  if (succeeded) *succeeded = ok;
   if (!handOver) return ok ? (before ? before->next : first_) : nullptr;
   TcbRecord* result = DetachList();
   SwapList(keptFirst, keptLast);
@@ -352,6 +354,25 @@ TcbRecord* TCodeTB::CollectQuery(const char* filter, const char* sort, int handO
     result = nullptr;
   }
   return result;
+}
+
+int TCodeTB::AtFirstLive(const char* filter, const std::function<void()>& atRow) {
+  int found = 0;
+  {
+    TQueryWalk walk(data_);
+    if (!walk.Valid()) {
+      EngineFailed();
+      return -1;
+    }
+    for (int rc = walk.Top(filter, nullptr); rc == 0; rc = walk.Skip()) {
+      if (data_is_deleted(data_)) continue;
+      atRow();
+      found = 1;
+      break;
+    }
+  }
+  EngineFailed();
+  return found;
 }
 
 bool TCodeTB::AppendAndClose(const std::function<void()>& write) {

@@ -128,8 +128,14 @@ class TCodeTB {
   // Collects the live rows a filter selects from the open file. Handed
   // over (handOver 1), the result is built apart from the table's list and
   // the list is kept; else the rows are appended to the list and the first
-  // of them returned. Null on any failure.
-  TcbRecord* CollectQuery(const char* filter, const char* sort, int handOver);
+  // of them returned. Null on any failure; `succeeded`, when given, tells
+  // a failure from an empty result.
+  TcbRecord* CollectQuery(const char* filter, const char* sort, int handOver,
+                          bool* succeeded = nullptr);
+  // Walks the rows a filter selects from the open file to the first live
+  // one and calls `atRow` there: 1 then, 0 when none qualifies, -1 when the
+  // query could not be set up.
+  int AtFirstLive(const char* filter, const std::function<void()>& atRow);
   // Appends one row written by `write` to the open file, then closes it;
   // false when the append or the close failed.
   bool AppendAndClose(const std::function<void()>& write);

@@ -114,20 +114,7 @@ long TcbAdvCustTable::FindByCompanyText(const char* company) {
   if (!QuoteSearchText(PadText(company, 40), q)) return 0;
   if (!Open()) return 0;
   long id = 0;
-  {
-    TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return 0;
-    }
-    std::string filter = "COMPANY = " + q;
-    for (int rc = walk.Top(filter.c_str(), nullptr); rc == 0; rc = walk.Skip()) {
-      if (data_is_deleted(Data())) continue;
-      id = FieldLong(fID);
-      break;
-    }
-  }
-  EngineFailed();
+  if (AtFirstLive(("COMPANY = " + q).c_str(), [&] { id = FieldLong(fID); }) < 0) return 0;
   Close();
   return id;
 }

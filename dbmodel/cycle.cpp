@@ -85,23 +85,10 @@ int TcbCycleTable::FindByConnAndName(long machine, const char* name) {
   std::string q;
   if (!QuoteSearchText(PadText(name, 50), q)) return 0;
   if (!Open()) return 0;
-  int found = 0;
-  {
-    TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return 0;
-    }
-    std::string filter = FormatText("CONN = %ld .AND. NAME = %s", machine, q.c_str());
-    // A deleted cycle does not hold on to its name.
-    for (int rc = walk.Top(filter.c_str(), nullptr); rc == 0; rc = walk.Skip()) {
-      if (!data_is_deleted(Data())) {
-        found = 1;
-        break;
-      }
-    }
-  }
-  EngineFailed();
+  // A deleted cycle does not hold on to its name.
+  std::string filter = FormatText("CONN = %ld .AND. NAME = %s", machine, q.c_str());
+  int found = AtFirstLive(filter.c_str(), [] {});
+  if (found < 0) return 0;
   Close();
   return found;
 }

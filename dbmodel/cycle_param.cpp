@@ -62,11 +62,7 @@ void TcbParamTable::WriteRow(const TcbParamRecord* r) {
   PutLong(fID, r->ID);
 }
 
-TcbParamRecord* TcbParamTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbParamRecord* TcbParamTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 int TcbParamTable::Add(long cycle) {
   if (!Open()) return 0;
@@ -87,40 +83,14 @@ int TcbParamTable::Add(long cycle) {
 
 int TcbParamTable::Update(const TcbParamRecord* record) {
   if (!record) return 0;
-  TcbParamRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbParamRecord*) { WriteRow(record); });
 }
 
 TcbParamRecord* TcbParamTable::ReadOfOwner(long cycle) {
   if (!Open()) return nullptr;
-  // The result is built apart from a list the table already holds.
-  TcbRecord* keptFirst = nullptr;
-  TcbRecord* keptLast = nullptr;
-  SwapList(keptFirst, keptLast);
-  bool ok = true;
-  {
-    TQueryWalk walk(Data());
-    int rc = walk.Valid() ? walk.Top(FormatText("OWNER = %ld", cycle).c_str(), nullptr) : -1;
-    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
-    if (rc < 0) ok = false;
-  }
-  EngineFailed();
-  TcbRecord* result = DetachList();
-  SwapList(keptFirst, keptLast);
-  if (!ok) {
-    FreeRecordList(result);
-    result = nullptr;
-  } else {
-    Close();
-  }
-  made = static_cast<TcbParamRecord*>(result);
+  bool ok = false;
+  made = static_cast<TcbParamRecord*>(CollectQuery(FormatText("OWNER = %ld", cycle).c_str(), nullptr, 1, &ok));
+  if (ok) Close();
   return made;
 }
 

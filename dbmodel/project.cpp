@@ -99,21 +99,9 @@ long TcbProTable::FindByNameAndCustomer(const char* name, long customer) {
   if (!QuoteSearchText(PadText(name, 40), q)) return 0;
   if (!Open()) return 0;
   long id = 0;
-  {
-    TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return 0;
-    }
-    std::string filter = FormatText("NAME = %s .AND. CUST = %ld", q.c_str(), customer);
-    // A deleted project does not hold on to its name.
-    for (int rc = walk.Top(filter.c_str(), nullptr); rc == 0; rc = walk.Skip()) {
-      if (data_is_deleted(Data())) continue;
-      id = FieldLong(fID);
-      break;
-    }
-  }
-  EngineFailed();
+  // A deleted project does not hold on to its name.
+  std::string filter = FormatText("NAME = %s .AND. CUST = %ld", q.c_str(), customer);
+  if (AtFirstLive(filter.c_str(), [&] { id = FieldLong(fID); }) < 0) return 0;
   Close();
   return id;
 }
@@ -138,21 +126,11 @@ int TcbProTable::DeleteById(long id) {
 
 TcbProRecord* TcbProTable::ReadOfCustomer(long customer) {
   if (customer == 0 || !Open()) return nullptr;
-  TcbRecord* before = Last();  // rows the table held already are not the result
-  TQueryWalk walk(Data());
-  if (!walk.Valid()) {
-    EngineFailed();
-    return nullptr;
-  }
-  int rc = walk.Top(FormatText("CUST = %ld", customer).c_str(), nullptr);
-  for (; rc == 0; rc = walk.Skip()) {
-    if (!AddCurrent()) {
-      EngineFailed();
-      return nullptr;
-    }
-  }
-  EngineFailed();
-  made = static_cast<TcbProRecord*>(before ? before->next : First());
+  // Rows the table held already are not the result.
+  bool ok = false;
+  TcbRecord* first = CollectQuery(FormatText("CUST = %ld", customer).c_str(), nullptr, 0, &ok);
+  if (!ok) return nullptr;
+  made = static_cast<TcbProRecord*>(first);
   return made;
 }
 
@@ -162,19 +140,7 @@ TcbProRecord* TcbProTable::FindByName(const char* name) {
   if (!QuoteSearchText(PadText(name, 40), q)) return nullptr;
   if (!Open()) return nullptr;
   long recno = 0;
-  {
-    TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return nullptr;
-    }
-    for (int rc = walk.Top(("NAME = " + q).c_str(), nullptr); rc == 0; rc = walk.Skip()) {
-      if (data_is_deleted(Data())) continue;
-      recno = data_recno(Data());
-      break;
-    }
-  }
-  EngineFailed();
+  if (AtFirstLive(("NAME = " + q).c_str(), [&] { recno = data_recno(Data()); }) < 0) return nullptr;
   if (recno <= 0 || data_go(Data(), recno) != 0) {
     EngineFailed();
     return nullptr;
