@@ -126,13 +126,7 @@ TcbAutoImpRecord* TcbAutoImpTable::FindById(long id) {
 
 int TcbAutoImpTable::Add(const TcbAutoImpRecord* record) {
   if (!record || !Open()) return 0;
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  bool ok = FinishAppend();
-  return Close() && ok ? 1 : 0;
+  return AppendAndClose([&] { WriteRow(record); }) ? 1 : 0;
 }
 
 int TcbAutoImpTable::Update(const TcbAutoImpRecord* record) {

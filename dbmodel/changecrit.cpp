@@ -97,12 +97,7 @@ long TcbLogChangeTable::Add(long type, const char* name, TListLines* list) {
   r.ID = id;
   r.TYPE = type;
   TrimCopy(r.NAME, name);
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRecord(&r);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
+  bool ok = AppendAndClose([&] { WriteRecord(&r); });
   if (!ok) return 0;
   // The list shows the type's criteria with the new one selected.
   if (list) Fill({list}, type, false, id);

@@ -251,13 +251,7 @@ int TMultiDncTable::Append(TMultiDncRecord* record) {
     return 0;
   }
   record->Number[1] = id;
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteFields(record, d);
-  bool ok = FinishAppend();
-  return Close() && ok ? 1 : 0;
+  return AppendAndClose([&] { WriteFields(record, d); }) ? 1 : 0;
 }
 
 void TMultiDncTable::DeleteById(long id) {

@@ -51,13 +51,7 @@ TTramox01Record* TTramox01Table::FindById(long id) {
 
 int TTramox01Table::Append(const TTramox01Record* record) {
   if (!record || !Open()) return 0;
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteRecord(record, Data());
-  bool ok = FinishAppend();
-  return Close() && ok ? 1 : 0;
+  return AppendAndClose([&] { WriteRecord(record, Data()); }) ? 1 : 0;
 }
 
 int TTramox01Table::Update(const TTramox01Record* record) {

@@ -238,13 +238,7 @@ int TcbDataTable::Add(const char* name, const char* database, const char* backup
   r.VERSION = 34;
   SetTexts(&r, name, database, backup, pictures, video, dncTemp, dncFail, importDir, exportDir,
            netware, server, share, drive);
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteRow(&r);
-  bool ok = FinishAppend();
-  return Close() && ok ? 1 : 0;
+  return AppendAndClose([&] { WriteRow(&r); }) ? 1 : 0;
 }
 
 int TcbDataTable::DeleteById(long id) {

@@ -70,15 +70,10 @@ int TLogTable::Append(TLogRecord* record) {
     Close();
     return 0;
   }
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  record->ID = id;
-  WriteRecord(record);
-  bool ok = FinishAppend();
-  ok = Close() && ok;
-  return ok ? 1 : 0;
+  return AppendAndClose([&] {
+    record->ID = id;
+    WriteRecord(record);
+  }) ? 1 : 0;
 }
 
 int TLogTable::DeleteById(long id) {

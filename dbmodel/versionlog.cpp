@@ -134,12 +134,7 @@ int TLog00002Table::Add(TLog00002Record* record) {
   CopyCut(record->USERNAME, sizeof record->USERNAME, user.c_str());
   plat::SystemTime now = plat::local_time();
   std::snprintf(record->TIME, sizeof record->TIME, "%02d:%02d", now.hour, now.minute);
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRecord(record);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
+  bool ok = AppendAndClose([&] { WriteRecord(record); });
   return ok ? 1 : 0;
 }
 
