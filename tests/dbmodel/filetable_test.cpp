@@ -11,8 +11,7 @@ class FileTableTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    t.Create(DbPath("KELVFILE.DBF").c_str());
+    CreateTable<TcbFileTable>("KELVFILE.DBF");
   }
   static std::unique_ptr<TcbFileRecord> Program(long id, const char* desc, long mid = 3) {
     auto r = std::make_unique<TcbFileRecord>();

@@ -217,8 +217,7 @@ class TapeTest : public DbTest {
   void SetUp() override {
     DbTest::SetUp();
     std::filesystem::create_directories(Root() + "/nc");
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    t.Create(DbPath("KELVFILE.DBF").c_str());
+    CreateTable<TcbFileTable>("KELVFILE.DBF");
   }
   void Program(long id, const char* desc, long mid, const std::string* content) {
     TcbFileRecord r;
