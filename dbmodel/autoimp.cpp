@@ -101,17 +101,12 @@ void TcbAutoImpTable::WriteRow(const TcbAutoImpRecord* r) {
 
 void TcbAutoImpTable::FillList(TListLines* list) {
   if (!list || !Open()) return;
-  DbDataFile* d = Data();
-  int rc = data_top(d);
   list->ClearLines();
-  for (; rc == 0; rc = data_skip(d, 1)) {
-    if (data_is_deleted(d)) continue;
+  EachLiveRow([&] {
     char name[26];
     FieldText(fNAME, name, sizeof name);
     list->AddLine(FormatText("%-100s@@%ld", name, FieldLong(fID)).c_str());
-  }
-  EngineFailed();
-  Close();
+  });
   list->SelectLine(0);
 }
 

@@ -375,6 +375,13 @@ int TCodeTB::AtFirstLive(const char* filter, const std::function<void()>& atRow)
   return found;
 }
 
+void TCodeTB::EachLiveRow(const std::function<void()>& row) {
+  for (int rc = data_top(data_); rc == 0; rc = data_skip(data_, 1))
+    if (!data_is_deleted(data_)) row();
+  EngineFailed();
+  Close();
+}
+
 bool TCodeTB::AppendAndClose(const std::function<void()>& write) {
   bool ok = BeginAppend();
   if (ok) {

@@ -136,6 +136,9 @@ class TCodeTB {
   // one and calls `atRow` there: 1 then, 0 when none qualifies, -1 when the
   // query could not be set up.
   int AtFirstLive(const char* filter, const std::function<void()>& atRow);
+  // Calls `row` on each live row of the open file in record order, then
+  // closes the file.
+  void EachLiveRow(const std::function<void()>& row);
   // Appends one row written by `write` to the open file, then closes it;
   // false when the append or the close failed.
   bool AppendAndClose(const std::function<void()>& write);

@@ -124,16 +124,12 @@ char* TcbAdvCustTable::GetName(long id) { return FieldCopyById(id, fCOMPANY); }
 void TcbAdvCustTable::FillList(TListLines* list) {
   if (!list || !Open()) return;
   list->ClearLines();
-  DbDataFile* d = Data();
-  for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
-    if (data_is_deleted(d)) continue;
-    FieldRef f(d, fCOMPANY);
+  EachLiveRow([&] {
+    FieldRef f(Data(), fCOMPANY);
     std::string name(f.ptr(), f.len());
     list->AddLine(FormatText("%-170s@@%ld", name.c_str(), FieldLong(fID)).c_str());
-  }
+  });
   list->SelectLine(0);
-  EngineFailed();
-  Close();
 }
 
 TcbAdvCustRecord* TcbAdvCustTable::Contains(const char* text, const char* field) {

@@ -265,8 +265,7 @@ void TMultiDncTable::Fill(TListLines* list, bool twoIds) {
   list->ClearLines();
   if (Open()) {
     DbDataFile* d = Data();
-    for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
-      if (data_is_deleted(d)) continue;
+    EachLiveRow([&] {
       if (twoIds)
         list->AddLine(FormatText("%-130s@@%ld\xA3\xA3%ld", FieldString(d, 2, false).c_str(),
                                  FieldLong(1), FieldLong(24))
@@ -274,9 +273,7 @@ void TMultiDncTable::Fill(TListLines* list, bool twoIds) {
       else
         list->AddLine(
             FormatText("%-130s@@%ld", FieldString(d, 62, false).c_str(), FieldLong(1)).c_str());
-    }
-    EngineFailed();
-    Close();
+    });
   }
   list->SelectLine(0);
 }

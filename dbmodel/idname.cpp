@@ -36,20 +36,13 @@ int TcbIdAndNameTable::ReadRecord() {
 
 void TcbIdAndNameTable::Fill(TListLines* list, int width) {
   if (!list || !Open()) return;
-  DbDataFile* d = Data();
-  int rc = data_top(d);
   list->ClearLines();
-  while (rc == 0) {
-    if (!data_is_deleted(d)) {
-      FieldRef name(d, 2);
-      std::string text = ListLineText(name.valid() ? std::string(name.ptr(), name.len()) : std::string());
-      list->AddLine(FormatText("%-*s@@%ld", width, text.c_str(), FieldLong(1)).c_str());
-    }
-    rc = data_skip(d, 1);
-  }
+  EachLiveRow([&] {
+    FieldRef name(Data(), 2);
+    std::string text = ListLineText(name.valid() ? std::string(name.ptr(), name.len()) : std::string());
+    list->AddLine(FormatText("%-*s@@%ld", width, text.c_str(), FieldLong(1)).c_str());
+  });
   list->SelectLine(0);
-  EngineFailed();
-  Close();
 }
 
 TcbIdAndNameRecord* TcbIdAndNameTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }

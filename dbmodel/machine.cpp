@@ -213,9 +213,7 @@ void TcbMachTable::Fill(TListLines* list, int kind) {
   if (!list) return;
   list->ClearLines();
   if (Open()) {
-    DbDataFile* d = Data();
-    for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
-      if (data_is_deleted(d)) continue;
+    EachLiveRow([&] {
       char name[22];
       FieldText(fNAME, name, sizeof name);
       if (kind == 0)
@@ -225,9 +223,7 @@ void TcbMachTable::Fill(TListLines* list, int kind) {
       else
         list->AddLine(
             FormatText("%-100s @@%ld$$%ld", name, FieldLong(fID), FieldLong(fTYPE)).c_str());
-    }
-    EngineFailed();
-    Close();
+    });
   }
   list->SelectLine(0);
 }

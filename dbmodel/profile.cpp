@@ -138,15 +138,12 @@ void TcbDataTable::WriteRow(const TcbDataRecord* r) {
 void TcbDataTable::FillList(TListLines* list) {
   if (list) list->ClearLines();
   if (!Open()) return;
-  DbDataFile* d = Data();
-  for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
-    if (data_is_deleted(d) || !list) continue;
-    FieldRef name(d, fNAME);
+  EachLiveRow([&] {
+    if (!list) return;
+    FieldRef name(Data(), fNAME);
     std::string text = name.valid() ? std::string(name.ptr(), name.len()) : std::string();
     list->AddLine(FormatText("%-100s@@%ld", text.c_str(), FieldLong(fID)).c_str());
-  }
-  EngineFailed();
-  Close();
+  });
   if (list) list->SelectLine(0);
 }
 
