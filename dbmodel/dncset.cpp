@@ -83,18 +83,16 @@ void ParseCodeList(char* dest, const char* text, int* count) {
 
 int TPictureTable::CreateTable(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   fields.add("PROG", 'N', 10, 0);
   fields.add("DESCRIPT", 'C', 30, 0);
   fields.add("FILENAME", 'C', 250, 0);
   fields.add("MEMO", 'M', 0, 0);
   TagInfoList tags(DbContext);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
+
 int TPictureTable::DeleteProgramPictures(long programId) {
   if (programId == 0 || !Open()) return 0;
   bool ok;
