@@ -2,8 +2,6 @@
 // layout, finds, list lines, changes and the layout upgrade.
 #include "dbmodel/autoimp.h"
 
-#include <new>
-
 #include "dbmodel/layout_rebuild.h"
 #include "engine/fieldinfo.h"
 
@@ -38,10 +36,7 @@ int TcbAutoImpTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbAutoImpTable::NewRecord() {
-  made = new (std::nothrow) TcbAutoImpRecord;
-  return made ? 1 : 0;
-}
+int TcbAutoImpTable::NewRecord() { return NewInto(made); }
 
 int TcbAutoImpTable::ReadRecord() {
   if (!NewRecord()) return 0;

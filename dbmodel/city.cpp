@@ -1,7 +1,6 @@
 // Cities: layout, reader, finds, the country query and row changes. The
 // layout has no tag on NAME, so the find by name walks the file.
 #include <cstring>
-#include <new>
 
 #include "dbmodel/city.h"
 #include "dbmodel/query_walk.h"
@@ -24,10 +23,7 @@ int TcbCityTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbCityTable::NewRecord() {
-  made = new (std::nothrow) TcbCityRecord;
-  return made ? 1 : 0;
-}
+int TcbCityTable::NewRecord() { return NewInto(made); }
 
 int TcbCityTable::ReadRecord() {
   if (!NewRecord()) return 0;

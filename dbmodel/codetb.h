@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -142,6 +143,12 @@ class TCodeTB {
   // Appends one row written by `write` to the open file, then closes it;
   // false when the append or the close failed.
   bool AppendAndClose(const std::function<void()>& write);
+  // A new empty record in `made`; 0 when there is no memory for it.
+  template <typename Record>
+  static int NewInto(Record*& made) {
+    made = new (std::nothrow) Record;
+    return made ? 1 : 0;
+  }
   // Ends a change to the row a find left current: a found record gets
   // `change`, is freed and the file closed (0 when the close failed); no
   // record closes the file and gives 0.

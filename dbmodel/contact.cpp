@@ -1,6 +1,5 @@
 // Contact persons: layout, reader, queries and row changes.
 #include <cstring>
-#include <new>
 
 #include "dbmodel/contact.h"
 #include "dbmodel/customer.h"
@@ -30,10 +29,7 @@ int TcbPersonTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbPersonTable::NewRecord() {
-  made = new (std::nothrow) TcbPersonRecord;
-  return made ? 1 : 0;
-}
+int TcbPersonTable::NewRecord() { return NewInto(made); }
 
 int TcbPersonTable::ReadRecord() {
   if (!NewRecord()) return 0;

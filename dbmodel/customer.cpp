@@ -2,7 +2,6 @@
 #include "dbmodel/customer.h"
 
 #include <cstring>
-#include <new>
 
 #include "dbmodel/counter.h"
 #include "dbmodel/query_walk.h"
@@ -52,10 +51,7 @@ int TcbAdvCustTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbAdvCustTable::NewRecord() {
-  made = new (std::nothrow) TcbAdvCustRecord;
-  return made ? 1 : 0;
-}
+int TcbAdvCustTable::NewRecord() { return NewInto(made); }
 
 int TcbAdvCustTable::ReadRecord() {
   if (!NewRecord()) return 0;

@@ -1,6 +1,4 @@
 // Cycle headers: layout, reader, the machine's list, finds and changes.
-#include <new>
-
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/cycle.h"
@@ -23,10 +21,7 @@ int TcbCycleTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbCycleTable::NewRecord() {
-  made = new (std::nothrow) TcbCycleRecord;
-  return made ? 1 : 0;
-}
+int TcbCycleTable::NewRecord() { return NewInto(made); }
 
 int TcbCycleTable::ReadRecord() {
   if (!NewRecord()) return 0;

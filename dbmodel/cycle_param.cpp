@@ -1,7 +1,5 @@
 // Cycle parameters: layout, reader, the 15 rows of a new cycle, updates,
 // the parameter list and the copy of a cycle's parameters to another file.
-#include <new>
-
 #include "app/core/globals.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/cycle.h"
@@ -29,10 +27,7 @@ int TcbParamTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbParamTable::NewRecord() {
-  made = new (std::nothrow) TcbParamRecord;
-  return made ? 1 : 0;
-}
+int TcbParamTable::NewRecord() { return NewInto(made); }
 
 int TcbParamTable::ReadRecord() {
   if (!NewRecord()) return 0;

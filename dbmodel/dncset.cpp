@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "dbmodel/layout_rebuild.h"
@@ -22,10 +21,7 @@ int TTramox01Table::Create(const char* fullPath) {
   return 1;
 }
 
-int TTramox01Table::NewRecord() {
-  made = new (std::nothrow) TTramox01Record;
-  return made ? 1 : 0;
-}
+int TTramox01Table::NewRecord() { return NewInto(made); }
 
 int TTramox01Table::ReadRecord() {
   if (!NewRecord()) return 0;

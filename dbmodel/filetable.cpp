@@ -3,7 +3,6 @@
 #include "dbmodel/filetable.h"
 
 #include <cstring>
-#include <new>
 
 #include "engine/fieldinfo.h"
 #include "engine/lock.h"
@@ -47,10 +46,7 @@ int TcbFileTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbFileTable::NewRecord() {
-  made = new (std::nothrow) TcbFileRecord;
-  return made ? 1 : 0;
-}
+int TcbFileTable::NewRecord() { return NewInto(made); }
 
 int TcbFileTable::ReadRecord() {
   if (!NewRecord()) return 0;

@@ -3,7 +3,6 @@
 #include "dbmodel/idname.h"
 
 #include <cstring>
-#include <new>
 
 #include "engine/fieldinfo.h"
 
@@ -21,10 +20,7 @@ int TcbIdAndNameTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbIdAndNameTable::NewRecord() {
-  made = new (std::nothrow) TcbIdAndNameRecord;
-  return made ? 1 : 0;
-}
+int TcbIdAndNameTable::NewRecord() { return NewInto(made); }
 
 int TcbIdAndNameTable::ReadRecord() {
   if (!NewRecord()) return 0;

@@ -2,7 +2,6 @@
 #include "dbmodel/machine.h"
 
 #include <cstring>
-#include <new>
 
 #include "dbmodel/counter.h"
 #include "dbmodel/layout_rebuild.h"
@@ -36,10 +35,7 @@ int TcbMachTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbMachTable::NewRecord() {
-  made = new (std::nothrow) TcbMachRecord;
-  return made ? 1 : 0;
-}
+int TcbMachTable::NewRecord() { return NewInto(made); }
 
 int TcbMachTable::ReadRecord() {
   if (!NewRecord()) return 0;

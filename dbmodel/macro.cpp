@@ -2,7 +2,6 @@
 #include "dbmodel/macro.h"
 
 #include <cstring>
-#include <new>
 
 #include "dbmodel/counter.h"
 #include "dbmodel/layout_rebuild.h"
@@ -32,10 +31,7 @@ int TcbMacroTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbMacroTable::NewRecord() {
-  made = new (std::nothrow) TcbMacroRecord;
-  return made ? 1 : 0;
-}
+int TcbMacroTable::NewRecord() { return NewInto(made); }
 
 int TcbMacroTable::ReadRecord() {
   if (!NewRecord()) return 0;

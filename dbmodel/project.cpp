@@ -3,7 +3,6 @@
 #include "dbmodel/project.h"
 
 #include <cstring>
-#include <new>
 
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
@@ -26,10 +25,7 @@ int TcbProTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbProTable::NewRecord() {
-  made = new (std::nothrow) TcbProRecord;
-  return made ? 1 : 0;
-}
+int TcbProTable::NewRecord() { return NewInto(made); }
 
 int TcbProTable::ReadRecord() {
   if (!NewRecord()) return 0;

@@ -1,7 +1,5 @@
 // System log: layout, append with a new id and today's date, the lists of
 // one or two event types, deletes by id.
-#include <new>
-
 #include "dbmodel/counter.h"
 #include "dbmodel/query_walk.h"
 #include "dbmodel/syslog.h"
@@ -35,10 +33,7 @@ int TLogTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TLogTable::NewRecord() {
-  made = new (std::nothrow) TLogRecord;
-  return made ? 1 : 0;
-}
+int TLogTable::NewRecord() { return NewInto(made); }
 
 int TLogTable::ReadRecord() {
   if (!NewRecord()) return 0;

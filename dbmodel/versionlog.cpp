@@ -1,7 +1,6 @@
 // Program version log: layout, reader and writer, add, finds, the lists of
 // a program and the latest version.
 #include <cstring>
-#include <new>
 
 #include "app/core/globals.h"
 #include "dbmodel/counter.h"
@@ -60,10 +59,7 @@ int TLog00002Table::Create(const char* fullPath) {
   return 1;
 }
 
-int TLog00002Table::NewRecord() {
-  made = new (std::nothrow) TLog00002Record;
-  return made ? 1 : 0;
-}
+int TLog00002Table::NewRecord() { return NewInto(made); }
 
 int TLog00002Table::ReadFields(TLog00002Record* r, DbDataFile* d) {
   r->ID = Long(d, fID);
