@@ -43,6 +43,16 @@ void Upgrade(Dir dir, const char* name) {
   t.Upgrade();
 }
 
+// The DNC port files of the station's mode (the server's ports and
+// settings, else the editor's port list), brought to the current layout
+// when asked.
+void MakeDncFiles(bool station, bool upgrade) {
+  const char* ports = station ? "KELVMD32.DBF" : "KELVCOMM.DBF";
+  Make<TMultiDncTable>(kAlternate, ports);
+  if (upgrade) Upgrade<TMultiDncTable>(kAlternate, ports);
+  if (station) Make<TTramox01Table>(kAlternate, "TRAMOX01.DBF");
+}
+
 }  // namespace
 
 int TGlobals::CreateDatabaseFiles() {
@@ -51,12 +61,7 @@ int TGlobals::CreateDatabaseFiles() {
   Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
   Upgrade<TcbDataTable>(kAlternate, "KELVDATA.DBF");
   Make<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
-  if (DncStationMode) {
-    Make<TMultiDncTable>(kAlternate, "KELVMD32.DBF");
-    Make<TTramox01Table>(kAlternate, "TRAMOX01.DBF");
-  } else {
-    Make<TMultiDncTable>(kAlternate, "KELVCOMM.DBF");
-  }
+  MakeDncFiles(DncStationMode != 0, false);
   return 1;
 }
 
@@ -86,14 +91,7 @@ int TGlobals::RebuildDatabase() {
   Make<TcbCycleTable>(kDatabase, "KELVCYC3.DBF");
   Make<TcbParamTable>(kDatabase, "KELVCYC4.DBF");
   Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
-  if (DncStationMode) {
-    Make<TMultiDncTable>(kAlternate, "KELVMD32.DBF");
-    Upgrade<TMultiDncTable>(kAlternate, "KELVMD32.DBF");
-    Make<TTramox01Table>(kAlternate, "TRAMOX01.DBF");
-  } else {
-    Make<TMultiDncTable>(kAlternate, "KELVCOMM.DBF");
-    Upgrade<TMultiDncTable>(kAlternate, "KELVCOMM.DBF");
-  }
+  MakeDncFiles(DncStationMode != 0, true);
   Make<TLogTable>(kDatabase, "LOG00000.DBF");
   Make<TcbLogTypeTable>(kDatabase, "LOG00001.DBF");
   Make<TLog00002Table>(kDatabase, "LOG00002.DBF");

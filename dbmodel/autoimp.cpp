@@ -2,8 +2,6 @@
 // layout, finds, list lines, changes and the layout upgrade.
 #include "dbmodel/autoimp.h"
 
-#include <new>
-
 #include "dbmodel/layout_rebuild.h"
 #include "engine/fieldinfo.h"
 
@@ -18,7 +16,6 @@ enum {
 
 int TcbAutoImpTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   for (const char* n : {"ID", "METHOD", "TIMEOUT", "MACHINE", "CUSTOMER", "PROJECT"})
     fields.add(n, 'N', 10, 0);
@@ -35,16 +32,11 @@ int TcbAutoImpTable::Create(const char* fullPath) {
   fields.add("MINDESC", 'L', 0, 0);
   TagInfoList tags(DbContext);
   tags.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 
-int TcbAutoImpTable::NewRecord() {
-  made = new (std::nothrow) TcbAutoImpRecord;
-  return made ? 1 : 0;
-}
+int TcbAutoImpTable::NewRecord() { return NewInto(made); }
 
 int TcbAutoImpTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -104,17 +96,12 @@ void TcbAutoImpTable::WriteRow(const TcbAutoImpRecord* r) {
 
 void TcbAutoImpTable::FillList(TListLines* list) {
   if (!list || !Open()) return;
-  DbDataFile* d = Data();
-  int rc = data_top(d);
   list->ClearLines();
-  for (; rc == 0; rc = data_skip(d, 1)) {
-    if (data_is_deleted(d)) continue;
+  EachLiveRow([&] {
     char name[26];
     FieldText(fNAME, name, sizeof name);
     list->AddLine(FormatText("%-100s@@%ld", name, FieldLong(fID)).c_str());
-  }
-  EngineFailed();
-  Close();
+  });
   list->SelectLine(0);
 }
 
@@ -129,13 +116,7 @@ TcbAutoImpRecord* TcbAutoImpTable::FindById(long id) {
 
 int TcbAutoImpTable::Add(const TcbAutoImpRecord* record) {
   if (!record || !Open()) return 0;
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  bool ok = FinishAppend();
-  return Close() && ok ? 1 : 0;
+  return AppendAndClose([&] { WriteRow(record); }) ? 1 : 0;
 }
 
 int TcbAutoImpTable::Update(const TcbAutoImpRecord* record) {

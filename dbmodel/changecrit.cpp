@@ -13,16 +13,13 @@ enum { fID = 1, fTYPE, fNAME };
 
 int TcbLogChangeTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("ID", 'N', 10, 0);
   f.add("TYPE", 'N', 10, 0);
   f.add("NAME", 'C', 50, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
@@ -42,8 +39,7 @@ char* TcbLogChangeTable::GetName(long id) {
   if (SeekId(id)) {
     char name[51];
     FieldText(fNAME, name, sizeof name);
-    copy = new char[std::strlen(name) + 1];
-    std::strcpy(copy, name);
+    copy = HeapCopy(name);
   }
   EngineFailed();
   Close();
@@ -101,12 +97,7 @@ long TcbLogChangeTable::Add(long type, const char* name, TListLines* list) {
   r.ID = id;
   r.TYPE = type;
   TrimCopy(r.NAME, name);
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRecord(&r);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
+  bool ok = AppendAndClose([&] { WriteRecord(&r); });
   if (!ok) return 0;
   // The list shows the type's criteria with the new one selected.
   if (list) Fill({list}, type, false, id);

@@ -1,7 +1,6 @@
 // Cities: layout, reader, finds, the country query and row changes. The
 // layout has no tag on NAME, so the find by name walks the file.
 #include <cstring>
-#include <new>
 
 #include "dbmodel/city.h"
 #include "dbmodel/query_walk.h"
@@ -13,7 +12,6 @@ enum { fID = 1, fNAME, fZIP, fCOUNTRY };
 
 int TcbCityTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("ID", 'N', 10, 0);
   f.add("NAME", 'C', 40, 0);
@@ -21,16 +19,11 @@ int TcbCityTable::Create(const char* fullPath) {
   f.add("COUNTRY", 'N', 10, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TcbCityTable::NewRecord() {
-  made = new (std::nothrow) TcbCityRecord;
-  return made ? 1 : 0;
-}
+int TcbCityTable::NewRecord() { return NewInto(made); }
 
 int TcbCityTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -49,11 +42,7 @@ void TcbCityTable::WriteRow(const TcbCityRecord* r) {
   PutLong(fCOUNTRY, r->COUNTRY);
 }
 
-TcbCityRecord* TcbCityTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbCityRecord* TcbCityTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 TcbCityRecord* TcbCityTable::FindByName(const char* name) {
   if (!name || !Open()) return nullptr;
@@ -76,61 +65,21 @@ TcbCityRecord* TcbCityTable::SelectByCountry(long country) {
 
 TcbCityRecord* TcbCityTable::RunQuery(const char* filter, const char* sort) {
   if (!filter || !Open()) return nullptr;
-  // The result is built apart from a list the table already holds.
-  TcbRecord* keptFirst = nullptr;
-  TcbRecord* keptLast = nullptr;
-  SwapList(keptFirst, keptLast);
-  bool ok = true;
-  {
-    TQueryWalk walk(Data());
-    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
-    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
-    if (rc < 0) ok = false;
-  }
-  EngineFailed();
-  TcbRecord* result = DetachList();
-  SwapList(keptFirst, keptLast);
-  if (!ok) {
-    FreeRecordList(result);
-    result = nullptr;
-  }
-  made = static_cast<TcbCityRecord*>(result);
+  made = static_cast<TcbCityRecord*>(CollectQuery(filter, sort, 1));
   return made;
 }
 
 TcbCityRecord* TcbCityTable::AppendRecord(TcbCityRecord* record) {
   if (!record || !Open()) return nullptr;
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRow(record);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
-  return ok ? record : nullptr;
+  return AppendAndClose([&] { WriteRow(record); }) ? record : nullptr;
 }
 
 int TcbCityTable::Update(TcbCityRecord* record) {
   if (!record) return 0;
-  TcbCityRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbCityRecord*) { WriteRow(record); });
 }
 
 int TcbCityTable::DeleteRecord(TcbCityRecord* record) {
   if (!record) return 0;
-  TcbCityRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbCityRecord*) { data_delete(Data()); });
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/core/globals.h"
+#include "dbmodel/query_walk.h"
 #include "engine/dbstr.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
@@ -296,6 +297,98 @@ bool TCodeTB::FinishAppend() {
     return false;
   }
   return !EngineFailed();
+}
+
+void TCodeTB::CreateLayout(const char* fullPath, const FieldInfoList& fields, const TagInfoList& tags) {
+  DbContext->safety = 1;
+  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
+  if (d) data_close(d);
+  EngineFailed();
+}
+
+char* TCodeTB::FieldCopyById(long id, int fieldNo) {
+  if (id == 0 || !Open()) return nullptr;
+  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
+  FieldRef f(data_, fieldNo);
+  std::string text(f.ptr(), f.len());
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  Close();
+  return HeapCopy(text.c_str());
+}
+
+bool TCodeTB::ReadMemoText(int fieldNo, std::string& text) {
+  FieldRefMemo m(data_, fieldNo);
+  if (!m.valid()) return false;
+  unsigned n = m.len();
+  const char* p = m.ptr();
+  text = p ? std::string(p, n) : std::string();
+  return !EngineFailed();
+}
+
+bool TCodeTB::ReadById(const char* tag, long id) {
+  if (id == 0 || !Open()) return false;
+  if (!SeekNumber(tag, static_cast<double>(id))) return false;
+  return ReadRecord() == 1;
+}
+
+TcbRecord* TCodeTB::CollectQuery(const char* filter, const char* sort, int handOver,
+                                  bool* succeeded) {
+  TcbRecord* keptFirst = nullptr;
+  TcbRecord* keptLast = nullptr;
+  if (handOver) SwapList(keptFirst, keptLast);
+  TcbRecord* before = last_;
+  bool ok = true;
+  {
+    TQueryWalk walk(data_);
+    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
+    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
+    if (rc < 0) ok = false;
+  }
+  EngineFailed();
+  if (succeeded) *succeeded = ok;
+  if (!handOver) return ok ? (before ? before->next : first_) : nullptr;
+  TcbRecord* result = DetachList();
+  SwapList(keptFirst, keptLast);
+  if (!ok) {
+    FreeRecordList(result);
+    result = nullptr;
+  }
+  return result;
+}
+
+int TCodeTB::AtFirstLive(const char* filter, const std::function<void()>& atRow) {
+  int found = 0;
+  {
+    TQueryWalk walk(data_);
+    if (!walk.Valid()) {
+      EngineFailed();
+      return -1;
+    }
+    for (int rc = walk.Top(filter, nullptr); rc == 0; rc = walk.Skip()) {
+      if (data_is_deleted(data_)) continue;
+      atRow();
+      found = 1;
+      break;
+    }
+  }
+  EngineFailed();
+  return found;
+}
+
+void TCodeTB::EachLiveRow(const std::function<void()>& row) {
+  for (int rc = data_top(data_); rc == 0; rc = data_skip(data_, 1))
+    if (!data_is_deleted(data_)) row();
+  EngineFailed();
+  Close();
+}
+
+bool TCodeTB::AppendAndClose(const std::function<void()>& write) {
+  bool ok = BeginAppend();
+  if (ok) {
+    write();
+    ok = FinishAppend();
+  }
+  return Close() && ok;
 }
 
 void CloseDatabaseEngine() {

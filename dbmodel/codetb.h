@@ -4,6 +4,8 @@
 // ends, so that several stations can share the database directory.
 #pragma once
 
+#include <functional>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "dbmodel/text_helpers.h"
 #include "engine/data.h"
 #include "engine/dbstr.h"
+#include "engine/fieldinfo.h"
 
 // A row handed out by a table. Records are deleted through this base, so
 // the derived classes' destructors run.
@@ -111,6 +114,55 @@ class TCodeTB {
   // a full disk) leaves no blank row behind to block later appends.
   bool BeginAppend();
   bool FinishAppend();
+
+  // Writes an empty data file of the given layout under fullPath; safety
+  // stays on, so an existing file is kept.
+  void CreateLayout(const char* fullPath, const FieldInfoList& fields, const TagInfoList& tags);
+  // A heap copy of a text field of the row of id ("ID" tag), trailing
+  // blanks cut; the file is closed after a hit. Null when there is none.
+  char* FieldCopyById(long id, int fieldNo);
+  // The text of a memo field; false when it cannot be read.
+  bool ReadMemoText(int fieldNo, std::string& text);
+  // Opens the file and reads the row whose number under `tag` is id into a
+  // new record; false for id 0, no such row or no record.
+  bool ReadById(const char* tag, long id);
+  // Collects the live rows a filter selects from the open file. Handed
+  // over (handOver 1), the result is built apart from the table's list and
+  // the list is kept; else the rows are appended to the list and the first
+  // of them returned. Null on any failure; `succeeded`, when given, tells
+  // a failure from an empty result.
+  TcbRecord* CollectQuery(const char* filter, const char* sort, int handOver,
+                          bool* succeeded = nullptr);
+  // Walks the rows a filter selects from the open file to the first live
+  // one and calls `atRow` there: 1 then, 0 when none qualifies, -1 when the
+  // query could not be set up.
+  int AtFirstLive(const char* filter, const std::function<void()>& atRow);
+  // Calls `row` on each live row of the open file in record order, then
+  // closes the file.
+  void EachLiveRow(const std::function<void()>& row);
+  // Appends one row written by `write` to the open file, then closes it;
+  // false when the append or the close failed.
+  bool AppendAndClose(const std::function<void()>& write);
+  // A new empty record in `made`; 0 when there is no memory for it.
+  template <typename Record>
+  static int NewInto(Record*& made) {
+    made = new (std::nothrow) Record;
+    return made ? 1 : 0;
+  }
+  // Ends a change to the row a find left current: a found record gets
+  // `change`, is freed and the file closed (0 when the close failed); no
+  // record closes the file and gives 0.
+  template <typename Record, typename Change>
+  int ChangeFound(Record* found, Record*& made, Change change) {
+    if (!found) {
+      Close();
+      return 0;
+    }
+    change(found);
+    delete found;
+    made = nullptr;
+    return Close();
+  }
 
   void SetCurrent(TcbRecord* r) { current_ = r; }
   // Hands the list to the caller: the table forgets it.

@@ -1,6 +1,5 @@
 // Contact persons: layout, reader, queries and row changes.
 #include <cstring>
-#include <new>
 
 #include "dbmodel/contact.h"
 #include "dbmodel/customer.h"
@@ -11,18 +10,10 @@ namespace {
 enum { fID = 1, fCOMPANY, fTITLE, fFNAME, fLNAME, fDPHONE, fLPHONE, fDFAX, fHPHONE, fMEMO };
 }
 
-void TcbPersonRecord::SetMemo(const char* text) {
-  delete[] memo;
-  memo = nullptr;
-  if (!text) return;
-  size_t n = std::strlen(text);
-  memo = new char[n + 1];
-  std::memcpy(memo, text, n + 1);
-}
+void TcbPersonRecord::SetMemo(const char* text) { ReplaceText(memo, text); }
 
 int TcbPersonTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   for (const char* n : {"ID", "COMPANY", "TITLE"}) f.add(n, 'N', 10, 0);
   f.add("FNAME", 'C', 20, 0);
@@ -34,16 +25,11 @@ int TcbPersonTable::Create(const char* fullPath) {
   f.add("MEMO", 'M', 0, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TcbPersonTable::NewRecord() {
-  made = new (std::nothrow) TcbPersonRecord;
-  return made ? 1 : 0;
-}
+int TcbPersonTable::NewRecord() { return NewInto(made); }
 
 int TcbPersonTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -57,13 +43,8 @@ int TcbPersonTable::ReadRecord() {
   FieldText(fLPHONE, r->LPHONE, sizeof r->LPHONE);
   FieldText(fDFAX, r->DFAX, sizeof r->DFAX);
   FieldText(fHPHONE, r->HPHONE, sizeof r->HPHONE);
-  FieldRefMemo m(Data(), fMEMO);
-  if (m.valid()) {
-    unsigned n = m.len();
-    const char* p = m.ptr();
-    std::string text = p ? std::string(p, n) : std::string();
-    if (!EngineFailed()) r->SetMemo(text.c_str());
-  }
+  std::string memo;
+  if (ReadMemoText(fMEMO, memo)) r->SetMemo(memo.c_str());
   SetCurrent(r);
   return 1;
 }
@@ -81,11 +62,7 @@ void TcbPersonTable::WriteRow(const TcbPersonRecord* r) {
   PutMemo(fMEMO, r->memo ? r->memo : "");
 }
 
-TcbPersonRecord* TcbPersonTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbPersonRecord* TcbPersonTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 TcbPersonRecord* TcbPersonTable::FindByName(const char* first, const char* last, long customer) {
   std::string f, l;
@@ -113,61 +90,21 @@ TcbPersonRecord* TcbPersonTable::SelectByTitle(long title) {
 
 TcbPersonRecord* TcbPersonTable::RunQuery(const char* filter, const char* sort) {
   if (!filter || !Open()) return nullptr;
-  // The result is built apart from a list the table already holds.
-  TcbRecord* keptFirst = nullptr;
-  TcbRecord* keptLast = nullptr;
-  SwapList(keptFirst, keptLast);
-  bool ok = true;
-  {
-    TQueryWalk walk(Data());
-    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
-    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
-    if (rc < 0) ok = false;
-  }
-  EngineFailed();
-  TcbRecord* result = DetachList();
-  SwapList(keptFirst, keptLast);
-  if (!ok) {
-    FreeRecordList(result);
-    result = nullptr;
-  }
-  made = static_cast<TcbPersonRecord*>(result);
+  made = static_cast<TcbPersonRecord*>(CollectQuery(filter, sort, 1));
   return made;
 }
 
 TcbPersonRecord* TcbPersonTable::AppendRecord(TcbPersonRecord* record) {
   if (!record || !Open()) return nullptr;
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRow(record);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
-  return ok ? record : nullptr;
+  return AppendAndClose([&] { WriteRow(record); }) ? record : nullptr;
 }
 
 int TcbPersonTable::Update(TcbPersonRecord* record) {
   if (!record) return 0;
-  TcbPersonRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbPersonRecord*) { WriteRow(record); });
 }
 
 int TcbPersonTable::DeleteRecord(TcbPersonRecord* record) {
   if (!record) return 0;
-  TcbPersonRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbPersonRecord*) { data_delete(Data()); });
 }

@@ -21,13 +21,10 @@ std::mutex& DrawMutex() {
 
 int TcbCounterTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   for (int i = 1; i <= 25; i++) fields.add(FormatText("F%02d", i).c_str(), 'N', 10, 0);
   TagInfoList tags(DbContext);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 

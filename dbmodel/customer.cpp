@@ -2,12 +2,10 @@
 #include "dbmodel/customer.h"
 
 #include <cstring>
-#include <new>
 
 #include "dbmodel/counter.h"
 #include "dbmodel/query_walk.h"
 #include "engine/fieldinfo.h"
-#include "platform/msgbox.h"
 
 namespace {
 
@@ -27,34 +25,10 @@ int TextField(int i) { return i < 13 ? fCOMPANY + i : fCHAR1 + (i - 13); }
 
 }  // namespace
 
-bool QuoteSearchText(const std::string& text, std::string& quoted) {
-  if (QuoteFilterText(text, quoted)) return true;
-  MessageBox(nullptr,
-             "The search text contains ', \" and a bracket together and cannot be "
-             "searched for. Please leave one of them out.",
-             "Search", MB_OK | MB_ICONSTOP);
-  return false;
-}
-
-std::string PadText(const char* text, size_t width) {
-  std::string s = text ? text : "";
-  if (s.size() > width) s.resize(width);
-  s.resize(width, ' ');
-  return s;
-}
-
-void TcbAdvCustRecord::SetMemo(const char* text) {
-  delete[] memo;
-  memo = nullptr;
-  if (!text) return;
-  size_t n = std::strlen(text);
-  memo = new char[n + 1];
-  std::memcpy(memo, text, n + 1);
-}
+void TcbAdvCustRecord::SetMemo(const char* text) { ReplaceText(memo, text); }
 
 int TcbAdvCustTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   for (const char* n : {"ID", "OWNER", "CITY", "COUNTRY"}) f.add(n, 'N', 10, 0);
   f.add("CATEGORY", 'N', 1, 0);
@@ -73,16 +47,11 @@ int TcbAdvCustTable::Create(const char* fullPath) {
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
   t.add("COMPANY", "COMPANY", nullptr, 0, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TcbAdvCustTable::NewRecord() {
-  made = new (std::nothrow) TcbAdvCustRecord;
-  return made ? 1 : 0;
-}
+int TcbAdvCustTable::NewRecord() { return NewInto(made); }
 
 int TcbAdvCustTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -93,14 +62,8 @@ int TcbAdvCustTable::ReadRecord() {
   for (int i = 0; i < 4; i++) *spares[i] = FieldLong(fLONG1 + i);
   for (int i = 0; i < 17; i++) FieldText(TextField(i), r->*kTexts[i], sizeof(r->*kTexts[i]));
   FieldText(fDIRECTORY, r->DIRECTORY, sizeof r->DIRECTORY);
-  // A memo that cannot be read leaves the record without one.
-  FieldRefMemo m(Data(), fMEMO);
-  if (m.valid()) {
-    unsigned n = m.len();
-    const char* p = m.ptr();
-    std::string text = p ? std::string(p, n) : std::string();
-    if (!EngineFailed()) r->SetMemo(text.c_str());
-  }
+  std::string memo;  // a memo that cannot be read leaves the record without one
+  if (ReadMemoText(fMEMO, memo)) r->SetMemo(memo.c_str());
   SetCurrent(r);
   return 1;
 }
@@ -118,11 +81,7 @@ void TcbAdvCustTable::WriteRow(const TcbAdvCustRecord* r) {
 
 TcbAdvCustRecord* TcbAdvCustTable::ReadAll() { return static_cast<TcbAdvCustRecord*>(LoadAll()); }
 
-TcbAdvCustRecord* TcbAdvCustTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbAdvCustRecord* TcbAdvCustTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 TcbAdvCustRecord* TcbAdvCustTable::FindByCompany(const char* company) {
   if (!company || !Open()) return nullptr;
@@ -151,49 +110,22 @@ long TcbAdvCustTable::FindByCompanyText(const char* company) {
   if (!QuoteSearchText(PadText(company, 40), q)) return 0;
   if (!Open()) return 0;
   long id = 0;
-  {
-    TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return 0;
-    }
-    std::string filter = "COMPANY = " + q;
-    for (int rc = walk.Top(filter.c_str(), nullptr); rc == 0; rc = walk.Skip()) {
-      if (data_is_deleted(Data())) continue;
-      id = FieldLong(fID);
-      break;
-    }
-  }
-  EngineFailed();
+  if (AtFirstLive(("COMPANY = " + q).c_str(), [&] { id = FieldLong(fID); }) < 0) return 0;
   Close();
   return id;
 }
 
-char* TcbAdvCustTable::GetName(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  FieldRef f(Data(), fCOMPANY);
-  std::string text(f.ptr(), f.len());
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  Close();
-  char* copy = new char[text.size() + 1];
-  std::memcpy(copy, text.c_str(), text.size() + 1);
-  return copy;
-}
+char* TcbAdvCustTable::GetName(long id) { return FieldCopyById(id, fCOMPANY); }
 
 void TcbAdvCustTable::FillList(TListLines* list) {
   if (!list || !Open()) return;
   list->ClearLines();
-  DbDataFile* d = Data();
-  for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
-    if (data_is_deleted(d)) continue;
-    FieldRef f(d, fCOMPANY);
+  EachLiveRow([&] {
+    FieldRef f(Data(), fCOMPANY);
     std::string name(f.ptr(), f.len());
     list->AddLine(FormatText("%-170s@@%ld", name.c_str(), FieldLong(fID)).c_str());
-  }
+  });
   list->SelectLine(0);
-  EngineFailed();
-  Close();
 }
 
 TcbAdvCustRecord* TcbAdvCustTable::Contains(const char* text, const char* field) {
@@ -224,31 +156,7 @@ TcbAdvCustRecord* TcbAdvCustTable::RunQueryKeep(const char* filter, int handOver
 
 TcbAdvCustRecord* TcbAdvCustTable::Query(const char* filter, const char* sort, int handOver) {
   if (!filter || !Open()) return nullptr;
-  // A list the table already holds stays its own: a result handed over is
-  // built apart from it, a kept result is appended to it.
-  TcbRecord* keptFirst = nullptr;
-  TcbRecord* keptLast = nullptr;
-  if (handOver) SwapList(keptFirst, keptLast);
-  TcbRecord* before = Last();
-  bool ok = true;
-  {
-    TQueryWalk walk(Data());
-    int rc = walk.Valid() ? walk.Top(filter, sort) : -1;
-    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
-    if (rc < 0) ok = false;
-  }
-  EngineFailed();
-  if (!handOver) {
-    made = ok ? static_cast<TcbAdvCustRecord*>(before ? before->next : First()) : nullptr;
-    return made;
-  }
-  TcbRecord* result = DetachList();
-  SwapList(keptFirst, keptLast);
-  if (!ok) {
-    FreeRecordList(result);
-    result = nullptr;
-  }
-  made = static_cast<TcbAdvCustRecord*>(result);
+  made = static_cast<TcbAdvCustRecord*>(CollectQuery(filter, sort, handOver));
   return made;
 }
 
@@ -263,39 +171,17 @@ long TcbAdvCustTable::Add(const char* company) {
   TcbAdvCustRecord r;
   r.ID = id;
   TrimCopy(r.COMPANY, company);
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteRow(&r);
-  bool ok = FinishAppend();
-  ok = Close() && ok;
-  return ok ? id : 0;
+  return AppendAndClose([&] { WriteRow(&r); }) ? id : 0;
 }
 
 TcbAdvCustRecord* TcbAdvCustTable::AppendRecord(TcbAdvCustRecord* record) {
   if (!record || !Open()) return nullptr;
-  if (!BeginAppend()) {
-    Close();
-    return nullptr;
-  }
-  WriteRow(record);
-  bool ok = FinishAppend();
-  ok = Close() && ok;
-  return ok ? record : nullptr;
+  return AppendAndClose([&] { WriteRow(record); }) ? record : nullptr;
 }
 
 int TcbAdvCustTable::Update(TcbAdvCustRecord* record) {
   if (!record) return 0;
-  TcbAdvCustRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbAdvCustRecord*) { WriteRow(record); });
 }
 
 int TcbAdvCustTable::Rename(long id, const char* company) {
@@ -327,13 +213,5 @@ int TcbAdvCustTable::DeleteById(long id) {
 
 int TcbAdvCustTable::DeleteRecord(TcbAdvCustRecord* record) {
   if (!record) return 0;
-  TcbAdvCustRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbAdvCustRecord*) { data_delete(Data()); });
 }

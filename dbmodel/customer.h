@@ -89,9 +89,3 @@ class TcbAdvCustTable : public TCodeTB {
   TcbAdvCustRecord* Query(const char* filter, const char* sort, int handOver);
   void WriteRow(const TcbAdvCustRecord* r);
 };
-
-// A text from a user or a machine as a dBASE string constant for a filter;
-// false (after telling the user) when no delimiter can hold it.
-bool QuoteSearchText(const std::string& text, std::string& quoted);
-// The text cut to `width` characters and padded with blanks to it.
-std::string PadText(const char* text, size_t width);

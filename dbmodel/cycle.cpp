@@ -1,6 +1,4 @@
 // Cycle headers: layout, reader, the machine's list, finds and changes.
-#include <new>
-
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/cycle.h"
@@ -13,23 +11,17 @@ enum { fID = 1, fCONN = 2, fNAME = 3 };
 
 int TcbCycleTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("ID", 'N', 10, 0);
   f.add("CONN", 'N', 10, 0);
   f.add("NAME", 'C', 50, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TcbCycleTable::NewRecord() {
-  made = new (std::nothrow) TcbCycleRecord;
-  return made ? 1 : 0;
-}
+int TcbCycleTable::NewRecord() { return NewInto(made); }
 
 int TcbCycleTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -46,11 +38,7 @@ void TcbCycleTable::WriteRecord(const TcbCycleRecord* r) {
   PutText(fNAME, r->NAME);
 }
 
-TcbCycleRecord* TcbCycleTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbCycleRecord* TcbCycleTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 void TcbCycleTable::FillList(long machine, TListLines* list) {
   if (!list || !Open()) return;
@@ -84,13 +72,7 @@ long TcbCycleTable::Add(long machine, const char* name) {
   r.ID = id;
   r.CONN = machine;
   TrimCopy(r.NAME, name);
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRecord(&r);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
-  return ok ? id : 0;
+  return AppendAndClose([&] { WriteRecord(&r); }) ? id : 0;
 }
 
 int TcbCycleTable::FindByConnAndName(long machine, const char* name) {
@@ -98,48 +80,21 @@ int TcbCycleTable::FindByConnAndName(long machine, const char* name) {
   std::string q;
   if (!QuoteSearchText(PadText(name, 50), q)) return 0;
   if (!Open()) return 0;
-  int found = 0;
-  {
-    TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return 0;
-    }
-    std::string filter = FormatText("CONN = %ld .AND. NAME = %s", machine, q.c_str());
-    // A deleted cycle does not hold on to its name.
-    for (int rc = walk.Top(filter.c_str(), nullptr); rc == 0; rc = walk.Skip()) {
-      if (!data_is_deleted(Data())) {
-        found = 1;
-        break;
-      }
-    }
-  }
-  EngineFailed();
+  // A deleted cycle does not hold on to its name.
+  std::string filter = FormatText("CONN = %ld .AND. NAME = %s", machine, q.c_str());
+  int found = AtFirstLive(filter.c_str(), [] {});
+  if (found < 0) return 0;
   Close();
   return found;
 }
 
 int TcbCycleTable::DeleteById(long id) {
-  TcbCycleRecord* found = FindById(id);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(id), made, [&](TcbCycleRecord*) { data_delete(Data()); });
 }
 
 int TcbCycleTable::Rename(long id, const char* name) {
-  TcbCycleRecord* found = FindById(id);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  TrimCopy(found->NAME, name);
-  WriteRecord(found);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(id), made, [&](TcbCycleRecord* found) {
+    TrimCopy(found->NAME, name);
+    WriteRecord(found);
+  });
 }

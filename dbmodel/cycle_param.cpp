@@ -1,7 +1,5 @@
 // Cycle parameters: layout, reader, the 15 rows of a new cycle, updates,
 // the parameter list and the copy of a cycle's parameters to another file.
-#include <new>
-
 #include "app/core/globals.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/cycle.h"
@@ -16,7 +14,6 @@ constexpr int kUndefinedText = 1142;
 
 int TcbParamTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   for (const char* n : {"OWNER", "PNUMBER", "FLAG", "DECI"}) f.add(n, 'N', 10, 0);
   f.add("AUTO", 'N', 10, 4);
@@ -26,16 +23,11 @@ int TcbParamTable::Create(const char* fullPath) {
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
   t.add("OWNER", "OWNER", nullptr, 0, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TcbParamTable::NewRecord() {
-  made = new (std::nothrow) TcbParamRecord;
-  return made ? 1 : 0;
-}
+int TcbParamTable::NewRecord() { return NewInto(made); }
 
 int TcbParamTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -65,11 +57,7 @@ void TcbParamTable::WriteRow(const TcbParamRecord* r) {
   PutLong(fID, r->ID);
 }
 
-TcbParamRecord* TcbParamTable::FindById(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  return ReadRecord() ? made : nullptr;
-}
+TcbParamRecord* TcbParamTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 int TcbParamTable::Add(long cycle) {
   if (!Open()) return 0;
@@ -90,40 +78,14 @@ int TcbParamTable::Add(long cycle) {
 
 int TcbParamTable::Update(const TcbParamRecord* record) {
   if (!record) return 0;
-  TcbParamRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbParamRecord*) { WriteRow(record); });
 }
 
 TcbParamRecord* TcbParamTable::ReadOfOwner(long cycle) {
   if (!Open()) return nullptr;
-  // The result is built apart from a list the table already holds.
-  TcbRecord* keptFirst = nullptr;
-  TcbRecord* keptLast = nullptr;
-  SwapList(keptFirst, keptLast);
-  bool ok = true;
-  {
-    TQueryWalk walk(Data());
-    int rc = walk.Valid() ? walk.Top(FormatText("OWNER = %ld", cycle).c_str(), nullptr) : -1;
-    for (; rc == 0 && ok; rc = walk.Skip()) ok = AddCurrent() == 1;
-    if (rc < 0) ok = false;
-  }
-  EngineFailed();
-  TcbRecord* result = DetachList();
-  SwapList(keptFirst, keptLast);
-  if (!ok) {
-    FreeRecordList(result);
-    result = nullptr;
-  } else {
-    Close();
-  }
-  made = static_cast<TcbParamRecord*>(result);
+  bool ok = false;
+  made = static_cast<TcbParamRecord*>(CollectQuery(FormatText("OWNER = %ld", cycle).c_str(), nullptr, 1, &ok));
+  if (ok) Close();
   return made;
 }
 

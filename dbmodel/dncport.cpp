@@ -86,15 +86,12 @@ void DncFieldAdd(FieldInfoList& fields, int n, bool upgrade) {
 
 int TMultiDncTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   for (int n = 1; n <= TMultiDncRecord::kProperties; n++) DncFieldAdd(fields, n, false);
   TagInfoList tags(DbContext);
   tags.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
-  d = data_open(DbContext, fullPath);
+  CreateLayout(fullPath, fields, tags);
+  DbDataFile* d = data_open(DbContext, fullPath);
   if (!d) {
     EngineFailed();
     return 1;
@@ -254,13 +251,7 @@ int TMultiDncTable::Append(TMultiDncRecord* record) {
     return 0;
   }
   record->Number[1] = id;
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteFields(record, d);
-  bool ok = FinishAppend();
-  return Close() && ok ? 1 : 0;
+  return AppendAndClose([&] { WriteFields(record, d); }) ? 1 : 0;
 }
 
 void TMultiDncTable::DeleteById(long id) {
@@ -274,8 +265,7 @@ void TMultiDncTable::Fill(TListLines* list, bool twoIds) {
   list->ClearLines();
   if (Open()) {
     DbDataFile* d = Data();
-    for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
-      if (data_is_deleted(d)) continue;
+    EachLiveRow([&] {
       if (twoIds)
         list->AddLine(FormatText("%-130s@@%ld\xA3\xA3%ld", FieldString(d, 2, false).c_str(),
                                  FieldLong(1), FieldLong(24))
@@ -283,9 +273,7 @@ void TMultiDncTable::Fill(TListLines* list, bool twoIds) {
       else
         list->AddLine(
             FormatText("%-130s@@%ld", FieldString(d, 62, false).c_str(), FieldLong(1)).c_str());
-    }
-    EngineFailed();
-    Close();
+    });
   }
   list->SelectLine(0);
 }

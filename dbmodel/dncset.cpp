@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "dbmodel/layout_rebuild.h"
@@ -12,23 +11,17 @@
 
 int TTramox01Table::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   fields.add("ID", 'N', 10, 0);
   for (int i = 1; i <= TTramox01Record::kTexts; i++)
     fields.add(FormatText("C%02d", i).c_str(), 'C', 60, 0);
   TagInfoList tags(DbContext);
   tags.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 
-int TTramox01Table::NewRecord() {
-  made = new (std::nothrow) TTramox01Record;
-  return made ? 1 : 0;
-}
+int TTramox01Table::NewRecord() { return NewInto(made); }
 
 int TTramox01Table::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -54,13 +47,7 @@ TTramox01Record* TTramox01Table::FindById(long id) {
 
 int TTramox01Table::Append(const TTramox01Record* record) {
   if (!record || !Open()) return 0;
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteRecord(record, Data());
-  bool ok = FinishAppend();
-  return Close() && ok ? 1 : 0;
+  return AppendAndClose([&] { WriteRecord(record, Data()); }) ? 1 : 0;
 }
 
 int TTramox01Table::Update(const TTramox01Record* record) {
@@ -92,18 +79,16 @@ void ParseCodeList(char* dest, const char* text, int* count) {
 
 int TPictureTable::CreateTable(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   fields.add("PROG", 'N', 10, 0);
   fields.add("DESCRIPT", 'C', 30, 0);
   fields.add("FILENAME", 'C', 250, 0);
   fields.add("MEMO", 'M', 0, 0);
   TagInfoList tags(DbContext);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
+
 int TPictureTable::DeleteProgramPictures(long programId) {
   if (programId == 0 || !Open()) return 0;
   bool ok;

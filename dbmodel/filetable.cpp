@@ -3,7 +3,6 @@
 #include "dbmodel/filetable.h"
 
 #include <cstring>
-#include <new>
 
 #include "engine/fieldinfo.h"
 #include "engine/lock.h"
@@ -17,18 +16,10 @@ enum {
 
 }  // namespace
 
-void TcbFileRecord::SetMemo(const char* text) {
-  delete[] MEMOSTR;
-  MEMOSTR = nullptr;
-  if (!text) return;
-  size_t n = std::strlen(text);
-  MEMOSTR = new char[n + 1];
-  std::memcpy(MEMOSTR, text, n + 1);
-}
+void TcbFileRecord::SetMemo(const char* text) { ReplaceText(MEMOSTR, text); }
 
 int TcbFileTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("NCID", 'N', 10, 0);
   f.add("DESC", 'C', 40, 0);
@@ -51,16 +42,11 @@ int TcbFileTable::Create(const char* fullPath) {
   f.add("SENT", 'N', 10, 0);
   TagInfoList t(DbContext);
   t.add("NCID", "NCID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TcbFileTable::NewRecord() {
-  made = new (std::nothrow) TcbFileRecord;
-  return made ? 1 : 0;
-}
+int TcbFileTable::NewRecord() { return NewInto(made); }
 
 int TcbFileTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -162,15 +148,7 @@ int TcbFileTable::AppendBatch(TcbFileRecord* record) {
 
 int TcbFileTable::Update(TcbFileRecord* record) {
   if (!record) return 0;
-  TcbFileRecord* found = FindById(record->NCID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  WriteRow(record);
-  delete found;
-  made = nullptr;
-  return Close();
+  return ChangeFound(FindById(record->NCID), made, [&](TcbFileRecord*) { WriteRow(record); });
 }
 
 TcbFileRecord* TcbFileTable::DeleteById(long id) {

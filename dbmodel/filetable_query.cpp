@@ -11,29 +11,10 @@
 #include "app/core/globals.h"
 #include "dbmodel/filetable.h"
 #include "dbmodel/query_walk.h"
-#include "platform/msgbox.h"
 
 namespace {
 
 enum { fNCID = 1, fDESC = 2, fPART = 6, fDRAW = 7, fCUST = 8, fPROJECT = 11, fCHAR3 = 13, fPROG = 17 };
-
-// A filter constant for `text`; empty (after telling the user) when the
-// text cannot be quoted.
-bool Quote(const std::string& text, std::string& out) {
-  if (QuoteFilterText(text, out)) return true;
-  MessageBox(nullptr,
-             "The search text contains ', \" and a bracket together and cannot be "
-             "searched for. Please leave one of them out.",
-             "Search", MB_OK | MB_ICONSTOP);
-  return false;
-}
-
-std::string Padded(const char* text, size_t width) {
-  std::string s = text ? text : "";
-  if (s.size() > width) s.resize(width);
-  s.resize(width, ' ');
-  return s;
-}
 
 }  // namespace
 
@@ -73,7 +54,7 @@ TcbFileRecord* TcbFileTable::SelectText(char* text, int mode, const char* field,
   if (!text || mode < kSearchExact || mode > kSearchContains) return nullptr;
   UpperInPlace(text);
   std::string q;
-  if (!Quote(mode == kSearchExact ? Padded(text, width) : std::string(text), q)) return nullptr;
+  if (!QuoteSearchText(mode == kSearchExact ? PadText(text, width) : std::string(text), q)) return nullptr;
   std::string filter;
   if (mode == kSearchContains)
     filter = q + " $ UPPER(" + field + ")";
@@ -97,10 +78,10 @@ TcbFileRecord* TcbFileTable::SelectByChar3(char* text, int mode) {
 
 TcbFileRecord* TcbFileTable::SelectByDescAndMachine(const char* text, long machineId) {
   if (!text) return nullptr;
-  std::string key = Padded(text, 40);
+  std::string key = PadText(text, 40);
   UpperInPlace(key.data());
   std::string q;
-  if (!Quote(key, q)) return nullptr;
+  if (!QuoteSearchText(key, q)) return nullptr;
   std::string filter = "UPPER(DESC) = " + q + FormatText(" .AND. MID = %ld", machineId);
   return Select(filter.c_str(), "DESC");
 }
@@ -119,7 +100,7 @@ int TcbFileTable::DescExistsOnMachine(char* text, long machineId) {
   if (!text) return 0;
   UpperInPlace(text);
   std::string q;
-  if (!Quote(Padded(text, 40), q)) return 0;
+  if (!QuoteSearchText(PadText(text, 40), q)) return 0;
   std::string filter = "UPPER(DESC) = " + q + FormatText(" .AND. MID = %ld", machineId);
   TcbFileRecord* found = Select(filter.c_str(), "DESC");
   if (!found) return 0;

@@ -6,60 +6,16 @@
 // put back so that no row is ever lost.
 #include <cstring>
 
-#include "app/core/globals.h"
 #include "dbmodel/filetable.h"
+#include "dbmodel/layout_rebuild.h"
 #include "engine/fieldinfo.h"
-#include "platform/clock.h"
-#include "platform/file.h"
-#include "platform/msgbox.h"
 
 namespace {
 
-bool SameBytes(const std::string& a, const std::string& b) {
-  plat::File fa = plat::create_file(a, plat::Access::read, plat::Share::read_write,
-                                    plat::Disposition::open_existing);
-  plat::File fb = plat::create_file(b, plat::Access::read, plat::Share::read_write,
-                                    plat::Disposition::open_existing);
-  if (!fa.is_open() || !fb.is_open()) return false;
-  int64_t la = plat::length(fa), lb = plat::length(fb);
-  if (la < 0 || la != lb) return false;
-  std::vector<char> ba(65536), bb(65536);
-  for (int64_t pos = 0; pos < la;) {
-    int64_t na = plat::read_at(fa, pos, ba.data(), ba.size());
-    int64_t nb = plat::read_at(fb, pos, bb.data(), bb.size());
-    if (na <= 0 || na != nb || std::memcmp(ba.data(), bb.data(), static_cast<size_t>(na)) != 0)
-      return false;
-    pos += na;
-  }
-  return true;
-}
-
-// Turns the safety setting off for the rebuild and back on after it.
-struct SafetyOff {
-  SafetyOff() { DbContext->safety = 0; }
-  ~SafetyOff() { DbContext->safety = 1; }
-};
-
-// Reading the rows of the set-aside copy.
-long OldLong(DbDataFile* d, int n) {
-  FieldRef f(d, n);
-  return f.valid() ? f.asLong() : 0;
-}
-
-std::string OldText(DbDataFile* d, int n) {
-  FieldRef f(d, n);
-  return f.valid() ? std::string(f.ptr(), f.len()) : std::string();
-}
-
-std::string OldMemo(DbDataFile* d, int n) {
-  FieldRefMemo f(d, n);
-  return f.valid() ? std::string(f.ptr(), f.len()) : std::string();
-}
-
-bool OldTrue(DbDataFile* d, int n) {
-  std::string t = OldText(d, n);
-  return !t.empty() && (t[0] == 'Y' || t[0] == 'y' || t[0] == 'T' || t[0] == 't');
-}
+using layout::OldLong;
+using layout::OldMemo;
+using layout::OldText;
+using layout::OldTrue;
 
 // True when the expression names one of the dropped fields (and not a
 // kept field of the same name).
@@ -86,14 +42,6 @@ bool NamesAnyOf(const char* expr, const std::vector<std::string>& dropped, const
   }
 }
 
-void Report(const char* fileName) {
-  std::string text = FormatText(
-      "The file %s could not be brought to its new layout. It has been left as it "
-      "was; no record is lost.",
-      fileName ? fileName : "");
-  MessageBox(nullptr, text.c_str(), "Database", MB_OK | MB_ICONSTOP);
-}
-
 }  // namespace
 
 int TcbFileTable::Upgrade() {
@@ -107,63 +55,12 @@ int TcbFileTable::Upgrade() {
   return 0;  // a layout this version does not know: left as it is
 }
 
-namespace {
-
-// The old files' copies, made sure to be those of the files as they are
-// now: a copy left by an earlier run of the same day may be older.
-std::string SetAsideNow(TCodeTB& t) {
-  std::string copy = t.SetAsideFiles();
-  for (int k = 2; !copy.empty() && k < 100; k++) {
-    bool same = true;
-    for (const auto& [from, to] : t.SetAsideCopies())
-      if (!SameBytes(from, to)) same = false;
-    if (same) return copy;
-    plat::SystemTime now = plat::local_time();
-    copy = t.SetAsideFilesAs(FormatText("%04d%02d%02d-%d", now.year, now.month, now.day, k));
-  }
-  return std::string();
-}
-
-}  // namespace
-
-// The layout steps shared by both kinds of old file: set aside, create the
-// new file, carry the rows with `carry`, put the old files back on failure.
-template <typename Carry>
-static int Rebuild(TcbFileTable& t, FieldInfoList& fields, TagInfoList& tags, Carry carry) {
-  std::string copy = SetAsideNow(t);
-  if (copy.empty()) return -1;
-  auto copies = t.SetAsideCopies();
-  bool ok;
-  {
-    SafetyOff off;
-    DbDataFile* made = data_create(DbContext, t.FileName(), fields.fields(), tags.tags());
-    ok = made != nullptr;
-    if (made) ok = data_close(made) == 0 && ok;
-    if (ok) ok = t.Open() == 1;
-    DbDataFile* old = ok ? data_open(DbContext, copy.c_str()) : nullptr;
-    if (ok && !old) ok = false;
-    if (ok) {
-      int rc = data_top(old);
-      while (ok && rc == 0) {
-        if (!data_is_deleted(old)) ok = carry(old);
-        if (ok) rc = data_skip(old, 1);
-      }
-      if (rc < 0) ok = false;
-    }
-    if (old) data_close(old);
-    if (code_error_get(DbContext) < 0) {
-      ok = false;
-      code_error_set(DbContext, 0);
-    }
-    if (t.Data() && data_flush(t.Data()) != 0) ok = false;
-    if (code_error_get(DbContext) < 0) {
-      ok = false;
-      code_error_set(DbContext, 0);
-    }
-    if (!t.Close()) ok = false;
-  }
-  if (ok) return 1;
-  for (const auto& [from, to] : copies) plat::copy_file(to, from, false);
+// The rebuild of both kinds of old file, as 1 when done, else -1 after
+// telling the user (the old files are back in place then).
+static int Rebuild(TcbFileTable& t, const FieldInfoList& fields, const TagInfoList& tags,
+                   const std::function<bool(DbDataFile*)>& carry) {
+  if (layout::RebuildLayout(t, fields, tags, carry) == layout::Rebuilt::done) return 1;
+  layout::ReportLayoutKept(t.FileName());
   return -1;
 }
 
@@ -189,9 +86,7 @@ int TcbFileTable::UpgradeNarrow(int n) {
     PutLong(19, 0);
     return FinishAppend();
   };
-  int rc = Rebuild(*this, fields, tags, carry);
-  if (rc < 0) Report(FileName());
-  return rc;
+  return Rebuild(*this, fields, tags, carry);
 }
 
 int TcbFileTable::UpgradeWide(int n) {
@@ -252,7 +147,5 @@ int TcbFileTable::UpgradeWide(int n) {
     made = nullptr;
     return ok;
   };
-  int rc = Rebuild(*this, fields, tags, carry);
-  if (rc < 0) Report(FileName());
-  return rc;
+  return Rebuild(*this, fields, tags, carry);
 }

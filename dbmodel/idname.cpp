@@ -3,7 +3,6 @@
 #include "dbmodel/idname.h"
 
 #include <cstring>
-#include <new>
 
 #include "engine/fieldinfo.h"
 
@@ -21,10 +20,7 @@ int TcbIdAndNameTable::Create(const char* fullPath) {
   return 1;
 }
 
-int TcbIdAndNameTable::NewRecord() {
-  made = new (std::nothrow) TcbIdAndNameRecord;
-  return made ? 1 : 0;
-}
+int TcbIdAndNameTable::NewRecord() { return NewInto(made); }
 
 int TcbIdAndNameTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -36,29 +32,16 @@ int TcbIdAndNameTable::ReadRecord() {
 
 void TcbIdAndNameTable::Fill(TListLines* list, int width) {
   if (!list || !Open()) return;
-  DbDataFile* d = Data();
-  int rc = data_top(d);
   list->ClearLines();
-  while (rc == 0) {
-    if (!data_is_deleted(d)) {
-      FieldRef name(d, 2);
-      std::string text = ListLineText(name.valid() ? std::string(name.ptr(), name.len()) : std::string());
-      list->AddLine(FormatText("%-*s@@%ld", width, text.c_str(), FieldLong(1)).c_str());
-    }
-    rc = data_skip(d, 1);
-  }
+  EachLiveRow([&] {
+    FieldRef name(Data(), 2);
+    std::string text = ListLineText(name.valid() ? std::string(name.ptr(), name.len()) : std::string());
+    list->AddLine(FormatText("%-*s@@%ld", width, text.c_str(), FieldLong(1)).c_str());
+  });
   list->SelectLine(0);
-  EngineFailed();
-  Close();
 }
 
-TcbIdAndNameRecord* TcbIdAndNameTable::FindById(long id) {
-  if (id == 0) return nullptr;
-  if (!Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  if (!ReadRecord()) return nullptr;
-  return made;
-}
+TcbIdAndNameRecord* TcbIdAndNameTable::FindById(long id) { return ReadById("ID", id) ? made : nullptr; }
 
 TcbIdAndNameRecord* TcbIdAndNameTable::FindByName(const char* name) {
   if (!name) return nullptr;
@@ -79,52 +62,29 @@ TcbIdAndNameRecord* TcbIdAndNameTable::FindByName(const char* name) {
 TcbIdAndNameRecord* TcbIdAndNameTable::Add(TcbIdAndNameRecord* record) {
   if (!record) return nullptr;
   if (!Open()) return nullptr;
-  if (!BeginAppend()) {
-    Close();
-    return nullptr;
-  }
-  PutLong(1, record->ID);
-  PutText(2, record->NAME);
-  bool ok = FinishAppend();
-  ok = Close() && ok;
+  bool ok = AppendAndClose([&] {
+    PutLong(1, record->ID);
+    PutText(2, record->NAME);
+  });
   return ok ? record : nullptr;
 }
 
 int TcbIdAndNameTable::Update(TcbIdAndNameRecord* record) {
   if (!record) return 0;
-  TcbIdAndNameRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  PutLong(1, record->ID);
-  PutText(2, record->NAME);
-  delete found;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbIdAndNameRecord*) {
+    PutLong(1, record->ID);
+    PutText(2, record->NAME);
+  });
 }
 
 int TcbIdAndNameTable::Rename(long id, const char* name) {
   if (id == 0 || !name) return 0;
-  TcbIdAndNameRecord* found = FindById(id);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  delete found;
-  PutText(2, name);
-  return Close();
+  return ChangeFound(FindById(id), made, [&](TcbIdAndNameRecord*) { PutText(2, name); });
 }
 
 int TcbIdAndNameTable::Delete(TcbIdAndNameRecord* record) {
   if (!record) return 0;
-  TcbIdAndNameRecord* found = FindById(record->ID);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  data_delete(Data());
-  delete found;
-  return Close();
+  return ChangeFound(FindById(record->ID), made, [&](TcbIdAndNameRecord*) { data_delete(Data()); });
 }
 
 int TcbIdAndNameTable::DeleteById(long id) {

@@ -2,7 +2,6 @@
 #include "dbmodel/machine.h"
 
 #include <cstring>
-#include <new>
 
 #include "dbmodel/counter.h"
 #include "dbmodel/layout_rebuild.h"
@@ -12,13 +11,6 @@
 namespace {
 
 enum { fID = 1, fTYPE, fNAME, fDESC, fPATH, fMAZAK };
-
-char* HeapCopy(const char* text) {
-  size_t n = std::strlen(text);
-  char* copy = new char[n + 1];
-  std::memcpy(copy, text, n + 1);
-  return copy;
-}
 
 }  // namespace
 
@@ -36,20 +28,14 @@ void MachineLayout(FieldInfoList& fields, TagInfoList& tags) {
 
 int TcbMachTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   TagInfoList tags(DbContext);
   MachineLayout(fields, tags);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 
-int TcbMachTable::NewRecord() {
-  made = new (std::nothrow) TcbMachRecord;
-  return made ? 1 : 0;
-}
+int TcbMachTable::NewRecord() { return NewInto(made); }
 
 int TcbMachTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -223,9 +209,7 @@ void TcbMachTable::Fill(TListLines* list, int kind) {
   if (!list) return;
   list->ClearLines();
   if (Open()) {
-    DbDataFile* d = Data();
-    for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
-      if (data_is_deleted(d)) continue;
+    EachLiveRow([&] {
       char name[22];
       FieldText(fNAME, name, sizeof name);
       if (kind == 0)
@@ -235,9 +219,7 @@ void TcbMachTable::Fill(TListLines* list, int kind) {
       else
         list->AddLine(
             FormatText("%-100s @@%ld$$%ld", name, FieldLong(fID), FieldLong(fTYPE)).c_str());
-    }
-    EngineFailed();
-    Close();
+    });
   }
   list->SelectLine(0);
 }

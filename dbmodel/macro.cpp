@@ -2,7 +2,6 @@
 #include "dbmodel/macro.h"
 
 #include <cstring>
-#include <new>
 
 #include "dbmodel/counter.h"
 #include "dbmodel/layout_rebuild.h"
@@ -12,13 +11,6 @@
 namespace {
 
 enum { fID = 1, fCONN, fNAME, fMEMO };
-
-char* HeapCopy(const char* text) {
-  size_t n = std::strlen(text);
-  char* copy = new char[n + 1];
-  std::memcpy(copy, text, n + 1);
-  return copy;
-}
 
 }  // namespace
 
@@ -32,20 +24,14 @@ void MacroLayout(FieldInfoList& fields, TagInfoList& tags) {
 
 int TcbMacroTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   TagInfoList tags(DbContext);
   MacroLayout(fields, tags);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   return 1;
 }
 
-int TcbMacroTable::NewRecord() {
-  made = new (std::nothrow) TcbMacroRecord;
-  return made ? 1 : 0;
-}
+int TcbMacroTable::NewRecord() { return NewInto(made); }
 
 int TcbMacroTable::ReadRecord() {
   if (!NewRecord()) return 0;

@@ -65,15 +65,12 @@ void TcbDataTable::WriteDefault(DbDataFile* d, long id) {
 
 int TcbDataTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList fields(DbContext);
   TagInfoList tags(DbContext);
   ProfileLayout(fields, tags);
-  DbDataFile* d = data_create(DbContext, fullPath, fields.fields(), tags.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, fields, tags);
   // The default profile goes into a file without rows, new or not.
-  d = data_open(DbContext, fullPath);
+  DbDataFile* d = data_open(DbContext, fullPath);
   if (!d) {
     EngineFailed();
     return 1;
@@ -141,15 +138,12 @@ void TcbDataTable::WriteRow(const TcbDataRecord* r) {
 void TcbDataTable::FillList(TListLines* list) {
   if (list) list->ClearLines();
   if (!Open()) return;
-  DbDataFile* d = Data();
-  for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
-    if (data_is_deleted(d) || !list) continue;
-    FieldRef name(d, fNAME);
+  EachLiveRow([&] {
+    if (!list) return;
+    FieldRef name(Data(), fNAME);
     std::string text = name.valid() ? std::string(name.ptr(), name.len()) : std::string();
     list->AddLine(FormatText("%-100s@@%ld", text.c_str(), FieldLong(fID)).c_str());
-  }
-  EngineFailed();
-  Close();
+  });
   if (list) list->SelectLine(0);
 }
 
@@ -241,13 +235,7 @@ int TcbDataTable::Add(const char* name, const char* database, const char* backup
   r.VERSION = 34;
   SetTexts(&r, name, database, backup, pictures, video, dncTemp, dncFail, importDir, exportDir,
            netware, server, share, drive);
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  WriteRow(&r);
-  bool ok = FinishAppend();
-  return Close() && ok ? 1 : 0;
+  return AppendAndClose([&] { WriteRow(&r); }) ? 1 : 0;
 }
 
 int TcbDataTable::DeleteById(long id) {

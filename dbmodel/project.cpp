@@ -3,7 +3,6 @@
 #include "dbmodel/project.h"
 
 #include <cstring>
-#include <new>
 
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
@@ -16,23 +15,17 @@ enum { fID = 1, fNAME = 2, fCUST = 3 };
 
 int TcbProTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("ID", 'N', 10, 0);
   f.add("NAME", 'C', 40, 0);
   f.add("CUST", 'N', 10, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TcbProTable::NewRecord() {
-  made = new (std::nothrow) TcbProRecord;
-  return made ? 1 : 0;
-}
+int TcbProTable::NewRecord() { return NewInto(made); }
 
 int TcbProTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -56,14 +49,11 @@ TcbProRecord* TcbProTable::Add(const char* name, long customer) {
   r->ID = id;
   TrimCopy(r->NAME, name);
   r->CUST = customer;
-  bool ok = BeginAppend();
-  if (ok) {
+  bool ok = AppendAndClose([&] {
     PutLong(fID, r->ID);
     PutText(fNAME, r->NAME);
     PutLong(fCUST, r->CUST);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
+  });
   if (!ok) {
     delete r;
     made = nullptr;
@@ -71,17 +61,7 @@ TcbProRecord* TcbProTable::Add(const char* name, long customer) {
   return made;
 }
 
-char* TcbProTable::GetName(long id) {
-  if (id == 0 || !Open()) return nullptr;
-  if (!SeekNumber("ID", static_cast<double>(id))) return nullptr;
-  FieldRef f(Data(), fNAME);
-  std::string text(f.ptr(), f.len());
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  Close();
-  char* copy = new char[text.size() + 1];
-  std::memcpy(copy, text.c_str(), text.size() + 1);
-  return copy;
-}
+char* TcbProTable::GetName(long id) { return FieldCopyById(id, fNAME); }
 
 int TcbProTable::FillListOfCustomer(TListLines* list, long customer) {
   if (!list) return 0;
@@ -115,21 +95,9 @@ long TcbProTable::FindByNameAndCustomer(const char* name, long customer) {
   if (!QuoteSearchText(PadText(name, 40), q)) return 0;
   if (!Open()) return 0;
   long id = 0;
-  {
-    TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return 0;
-    }
-    std::string filter = FormatText("NAME = %s .AND. CUST = %ld", q.c_str(), customer);
-    // A deleted project does not hold on to its name.
-    for (int rc = walk.Top(filter.c_str(), nullptr); rc == 0; rc = walk.Skip()) {
-      if (data_is_deleted(Data())) continue;
-      id = FieldLong(fID);
-      break;
-    }
-  }
-  EngineFailed();
+  // A deleted project does not hold on to its name.
+  std::string filter = FormatText("NAME = %s .AND. CUST = %ld", q.c_str(), customer);
+  if (AtFirstLive(filter.c_str(), [&] { id = FieldLong(fID); }) < 0) return 0;
   Close();
   return id;
 }
@@ -154,21 +122,11 @@ int TcbProTable::DeleteById(long id) {
 
 TcbProRecord* TcbProTable::ReadOfCustomer(long customer) {
   if (customer == 0 || !Open()) return nullptr;
-  TcbRecord* before = Last();  // rows the table held already are not the result
-  TQueryWalk walk(Data());
-  if (!walk.Valid()) {
-    EngineFailed();
-    return nullptr;
-  }
-  int rc = walk.Top(FormatText("CUST = %ld", customer).c_str(), nullptr);
-  for (; rc == 0; rc = walk.Skip()) {
-    if (!AddCurrent()) {
-      EngineFailed();
-      return nullptr;
-    }
-  }
-  EngineFailed();
-  made = static_cast<TcbProRecord*>(before ? before->next : First());
+  // Rows the table held already are not the result.
+  bool ok = false;
+  TcbRecord* first = CollectQuery(FormatText("CUST = %ld", customer).c_str(), nullptr, 0, &ok);
+  if (!ok) return nullptr;
+  made = static_cast<TcbProRecord*>(first);
   return made;
 }
 
@@ -178,19 +136,7 @@ TcbProRecord* TcbProTable::FindByName(const char* name) {
   if (!QuoteSearchText(PadText(name, 40), q)) return nullptr;
   if (!Open()) return nullptr;
   long recno = 0;
-  {
-    TQueryWalk walk(Data());
-    if (!walk.Valid()) {
-      EngineFailed();
-      return nullptr;
-    }
-    for (int rc = walk.Top(("NAME = " + q).c_str(), nullptr); rc == 0; rc = walk.Skip()) {
-      if (data_is_deleted(Data())) continue;
-      recno = data_recno(Data());
-      break;
-    }
-  }
-  EngineFailed();
+  if (AtFirstLive(("NAME = " + q).c_str(), [&] { recno = data_recno(Data()); }) < 0) return nullptr;
   if (recno <= 0 || data_go(Data(), recno) != 0) {
     EngineFailed();
     return nullptr;
@@ -199,14 +145,10 @@ TcbProRecord* TcbProTable::FindByName(const char* name) {
 }
 
 long TcbProTable::DeleteByName(const char* name) {
-  TcbProRecord* found = FindByName(name);
-  if (!found) {
-    Close();
-    return 0;
-  }
-  long id = found->ID;
-  data_delete(Data());
-  delete found;
-  made = nullptr;
-  return Close() ? id : 0;
+  long id = 0;
+  int closed = ChangeFound(FindByName(name), made, [&](TcbProRecord* found) {
+    id = found->ID;
+    data_delete(Data());
+  });
+  return closed ? id : 0;
 }

@@ -1,7 +1,5 @@
 // System log: layout, append with a new id and today's date, the lists of
 // one or two event types, deletes by id.
-#include <new>
-
 #include "dbmodel/counter.h"
 #include "dbmodel/query_walk.h"
 #include "dbmodel/syslog.h"
@@ -23,7 +21,6 @@ void LogDateText(DbDataFile* data, int fieldNo, char* out, size_t size) {
 
 int TLogTable::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   f.add("ID", 'N', 10, 0);
   f.add("TYPE", 'N', 10, 0);
@@ -32,16 +29,11 @@ int TLogTable::Create(const char* fullPath) {
   f.add("DATE", 'D', 8, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TLogTable::NewRecord() {
-  made = new (std::nothrow) TLogRecord;
-  return made ? 1 : 0;
-}
+int TLogTable::NewRecord() { return NewInto(made); }
 
 int TLogTable::ReadRecord() {
   if (!NewRecord()) return 0;
@@ -73,15 +65,10 @@ int TLogTable::Append(TLogRecord* record) {
     Close();
     return 0;
   }
-  if (!BeginAppend()) {
-    Close();
-    return 0;
-  }
-  record->ID = id;
-  WriteRecord(record);
-  bool ok = FinishAppend();
-  ok = Close() && ok;
-  return ok ? 1 : 0;
+  return AppendAndClose([&] {
+    record->ID = id;
+    WriteRecord(record);
+  }) ? 1 : 0;
 }
 
 int TLogTable::DeleteById(long id) {

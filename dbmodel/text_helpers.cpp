@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/msgbox.h"
+
 void TrimCopy(char* dest, size_t size, const char* src) {
   if (!dest || size == 0) return;
   dest[0] = 0;
@@ -68,6 +70,36 @@ bool QuoteFilterText(const std::string& text, std::string& quoted) {
     return false;
   }
   return true;
+}
+
+bool QuoteSearchText(const std::string& text, std::string& quoted) {
+  if (QuoteFilterText(text, quoted)) return true;
+  MessageBox(nullptr,
+             "The search text contains ', \" and a bracket together and cannot be "
+             "searched for. Please leave one of them out.",
+             "Search", MB_OK | MB_ICONSTOP);
+  return false;
+}
+
+std::string PadText(const char* text, size_t width) {
+  std::string s = text ? text : "";
+  if (s.size() > width) s.resize(width);
+  s.resize(width, ' ');
+  return s;
+}
+
+char* HeapCopy(const char* text) {
+  size_t n = text ? std::strlen(text) : 0;
+  char* copy = new char[n + 1];
+  if (n) std::memcpy(copy, text, n);
+  copy[n] = 0;
+  return copy;
+}
+
+void ReplaceText(char*& dest, const char* text) {
+  delete[] dest;
+  dest = nullptr;
+  if (text) dest = HeapCopy(text);
 }
 
 void UpperInPlace(char* text) {

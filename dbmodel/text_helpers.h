@@ -1,6 +1,7 @@
 // Small text helpers of the table classes: the trimmed copy every record
 // reader uses, blank trimming, printf-style formatting into a string and
-// the safe quoting of user and machine texts inside dBASE filters.
+// the safe quoting of user and machine texts inside dBASE filters and the
+// blank padding of search keys.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,18 @@ void CopyCut(char* dest, size_t size, const char* src);
 // Returns false when the text holds all three kinds of delimiter: it cannot
 // be written as a constant and the caller must refuse the search.
 bool QuoteFilterText(const std::string& text, std::string& quoted);
+
+// The same for a search: false, after telling the user, when the text
+// cannot be written as a constant.
+bool QuoteSearchText(const std::string& text, std::string& quoted);
+
+// The text cut to `width` characters and padded with blanks to it.
+std::string PadText(const char* text, size_t width);
+
+// A heap copy (new[]) of a text; a null text gives an empty one.
+char* HeapCopy(const char* text);
+// Replaces a heap text by a copy of `text` (null when text is null).
+void ReplaceText(char*& dest, const char* text);
 
 // Upper-cases a text in place, byte by byte as the filters' UPPER() does.
 void UpperInPlace(char* text);

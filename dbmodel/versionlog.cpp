@@ -1,7 +1,6 @@
 // Program version log: layout, reader and writer, add, finds, the lists of
 // a program and the latest version.
 #include <cstring>
-#include <new>
 
 #include "app/core/globals.h"
 #include "dbmodel/counter.h"
@@ -41,18 +40,10 @@ struct Relation {
 
 }  // namespace
 
-void TLog00002Record::SetMemo(const char* text) {
-  delete[] MEMO;
-  MEMO = nullptr;
-  if (!text) return;
-  size_t n = std::strlen(text);
-  MEMO = new char[n + 1];
-  std::memcpy(MEMO, text, n + 1);
-}
+void TLog00002Record::SetMemo(const char* text) { ReplaceText(MEMO, text); }
 
 int TLog00002Table::Create(const char* fullPath) {
   if (!fullPath) return 1;
-  DbContext->safety = 1;
   FieldInfoList f(DbContext);
   for (const char* n : {"ID", "TYPE", "PROGRAM", "REVISION"}) f.add(n, 'N', 10, 0);
   f.add("TEXT", 'C', 50, 0);
@@ -64,16 +55,11 @@ int TLog00002Table::Create(const char* fullPath) {
   f.add("SEND", 'N', 10, 0);
   TagInfoList t(DbContext);
   t.add("ID", "ID", nullptr, 20, 0);
-  DbDataFile* d = data_create(DbContext, fullPath, f.fields(), t.tags());
-  if (d) data_close(d);
-  EngineFailed();
+  CreateLayout(fullPath, f, t);
   return 1;
 }
 
-int TLog00002Table::NewRecord() {
-  made = new (std::nothrow) TLog00002Record;
-  return made ? 1 : 0;
-}
+int TLog00002Table::NewRecord() { return NewInto(made); }
 
 int TLog00002Table::ReadFields(TLog00002Record* r, DbDataFile* d) {
   r->ID = Long(d, fID);
@@ -144,12 +130,7 @@ int TLog00002Table::Add(TLog00002Record* record) {
   CopyCut(record->USERNAME, sizeof record->USERNAME, user.c_str());
   plat::SystemTime now = plat::local_time();
   std::snprintf(record->TIME, sizeof record->TIME, "%02d:%02d", now.hour, now.minute);
-  bool ok = BeginAppend();
-  if (ok) {
-    WriteRecord(record);
-    ok = FinishAppend();
-  }
-  ok = Close() && ok;
+  bool ok = AppendAndClose([&] { WriteRecord(record); });
   return ok ? 1 : 0;
 }
 

@@ -16,11 +16,8 @@ class WriteLogTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbCounterTable c("KELVINDX.DBF", 0, 0);
-    c.Create(DbPath("KELVINDX.DBF").c_str());
-    c.EnsureRecords();
-    TLogTable t("LOG00000.DBF", 0, 0);
-    t.Create(DbPath("LOG00000.DBF").c_str());
+    MakeCounters();
+    CreateTable<TLogTable>("LOG00000.DBF");
     Globals->UserFirstName.Set("Ada");
     Globals->UserLastName.Set("Lovelace");
   }

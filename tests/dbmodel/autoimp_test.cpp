@@ -29,8 +29,7 @@ class AutoImpTest : public DbTest {
   std::string Path() { return DbPath("AUTOIMP.DBF"); }
   void SetUp() override {
     DbTest::SetUp();
-    TcbAutoImpTable t("AUTOIMP.DBF", 0, 0);
-    t.Create(Path().c_str());
+    CreateTable<TcbAutoImpTable>("AUTOIMP.DBF");
   }
   void Add(long id, const char* name) {
     TcbAutoImpTable t("AUTOIMP.DBF", 0, 0);

@@ -15,10 +15,8 @@ class ContactTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbPersonTable t("KELVCONT.DBF", 0, 0);
-    t.Create(DbPath("KELVCONT.DBF").c_str());
-    TcbCityTable c("KELVCITY.DBF", 0, 0);
-    c.Create(DbPath("KELVCITY.DBF").c_str());
+    CreateTable<TcbPersonTable>("KELVCONT.DBF");
+    CreateTable<TcbCityTable>("KELVCITY.DBF");
   }
   void AddPerson(long id, long company, const char* first, const char* last, const char* memo) {
     TcbPersonRecord r;

@@ -17,13 +17,9 @@ class CustomerTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbCounterTable c("KELVINDX.DBF", 0, 0);
-    c.Create(DbPath("KELVINDX.DBF").c_str());
-    c.EnsureRecords();
-    TcbAdvCustTable t("KELVCUS2.DBF", 0, 0);
-    t.Create(DbPath("KELVCUS2.DBF").c_str());
-    TcbProTable p("KELVPRO.DBF", 0, 0);
-    p.Create(DbPath("KELVPRO.DBF").c_str());
+    MakeCounters();
+    CreateTable<TcbAdvCustTable>("KELVCUS2.DBF");
+    CreateTable<TcbProTable>("KELVPRO.DBF");
   }
   long Add(const char* company) {
     TcbAdvCustTable t("KELVCUS2.DBF", 0, 0);

@@ -17,9 +17,7 @@ class CycleTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbCounterTable c("KELVINDX.DBF", 0, 0);
-    c.Create(DbPath("KELVINDX.DBF").c_str());
-    c.EnsureRecords();
+    MakeCounters();
     for (const char* dir : {"", "floppy/"}) {
       TcbCycleTable t("x", 0, 0);
       t.Create(DbPath(std::string(dir) + "KELVCYC3.DBF").c_str());

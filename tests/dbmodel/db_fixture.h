@@ -17,6 +17,7 @@
 
 #include "app/core/globals.h"
 #include "dbmodel/codetb.h"
+#include "dbmodel/counter.h"
 #include "engine/fieldinfo.h"
 #include "platform/msgbox.h"
 
@@ -65,6 +66,19 @@ class DbTest : public ::testing::Test {
     delete globals_;
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
+  }
+
+  // The id counters, created and filled as the application does.
+  void MakeCounters() {
+    TcbCounterTable c("KELVINDX.DBF", 0, 0);
+    c.Create(DbPath("KELVINDX.DBF").c_str());
+    c.EnsureRecords();
+  }
+  // A table's empty file under its own name in the database directory.
+  template <class Table>
+  void CreateTable(const char* file) {
+    Table t(file, 0, 0);
+    t.Create(DbPath(file).c_str());
   }
 
   // Native path of a file in the database directory.

@@ -12,8 +12,7 @@ class DncSetTest : public DbTest {
   std::string Path() { return DbPath("TRAMOX01.DBF"); }
   void SetUp() override {
     DbTest::SetUp();
-    TTramox01Table t("TRAMOX01.DBF", 0, 0);
-    t.Create(Path().c_str());
+    CreateTable<TTramox01Table>("TRAMOX01.DBF");
   }
 };
 

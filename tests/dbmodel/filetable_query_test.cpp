@@ -24,8 +24,7 @@ class QueryTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    t.Create(DbPath("KELVFILE.DBF").c_str());
+    CreateTable<TcbFileTable>("KELVFILE.DBF");
   }
   void Store(const std::vector<Prog>& progs) {
     TcbFileTable t("KELVFILE.DBF", 0, 0);

@@ -1,6 +1,7 @@
 // Program index rows: the reader and writers, finds, row locks seen from
 // another process, deletion with negated ids and the send counter.
 #include "db_fixture.h"
+#include "layout_peer.h"
 #include "dbmodel/filetable.h"
 
 namespace {
@@ -11,8 +12,7 @@ class FileTableTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    t.Create(DbPath("KELVFILE.DBF").c_str());
+    CreateTable<TcbFileTable>("KELVFILE.DBF");
   }
   static std::unique_ptr<TcbFileRecord> Program(long id, const char* desc, long mid = 3) {
     auto r = std::make_unique<TcbFileRecord>();
@@ -233,13 +233,9 @@ TEST_F(FileTableTest, PeerReaderSeesTheRows) {
       "import dbfread,sys\n"
       "t=dbfread.DBF(sys.argv[1])\n"
       "for r in t: print(r['NCID'],r['DESC'],r['MEMOSTR'].rstrip('\\0'),r['LOCK'],r['PROG'])\n";
-  kvdb::WriteFileBytes(Root() + "/peer.py", script);
-  FILE* p = popen(("/usr/bin/python3 " + Root() + "/peer.py " + DbPath("KELVFILE.DBF")).c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  char buf[256] = {};
-  size_t n = fread(buf, 1, sizeof buf - 1, p);
-  pclose(p);
-  EXPECT_EQ(std::string(buf, n), "21 PEER memo text False -1\n");
+  auto out = kvdb::RunPeerScript(Root(), "peer.py", script, DbPath("KELVFILE.DBF"));
+  ASSERT_TRUE(out.has_value());
+  EXPECT_EQ(*out, "21 PEER memo text False -1\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "db_fixture.h"
+#include "layout_peer.h"
 #include "dbmodel/filetable.h"
 #include "platform/clock.h"
 
@@ -85,13 +86,9 @@ TEST_F(UpgradeTest, NarrowLayoutsGainTheirFields) {
       "t=dbfread.DBF(sys.argv[1])\n"
       "print(','.join(t.field_names))\n"
       "for r in t: print(r['NCID'],r['LOCK'],r['PROG'],r['MAZAK'],r['SENT'])\n";
-  kvdb::WriteFileBytes(Root() + "/peer.py", script);
-  FILE* p = popen(("/usr/bin/python3 " + Root() + "/peer.py " + DbPath("KELVBACK.DBF")).c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  char buf[512] = {};
-  size_t got = fread(buf, 1, sizeof buf - 1, p);
-  pclose(p);
-  EXPECT_EQ(std::string(buf, got),
+  auto out = kvdb::RunPeerScript(Root(), "peer.py", script, DbPath("KELVBACK.DBF"));
+  ASSERT_TRUE(out.has_value());
+  EXPECT_EQ(*out,
             "NCID,DESC,DIR,NAME,EXT,PART,DRAW,CUST,MID,MAT,PROJECT,MACHINE,CHAR3,LONG1,MEMOSTR,"
             "LOCK,PROG,MAZAK,SENT\n1 True 77 True 0\n3 True 77 True 0\n");
 }
@@ -217,8 +214,7 @@ class TapeTest : public DbTest {
   void SetUp() override {
     DbTest::SetUp();
     std::filesystem::create_directories(Root() + "/nc");
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    t.Create(DbPath("KELVFILE.DBF").c_str());
+    CreateTable<TcbFileTable>("KELVFILE.DBF");
   }
   void Program(long id, const char* desc, long mid, const std::string* content) {
     TcbFileRecord r;

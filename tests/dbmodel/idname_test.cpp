@@ -11,8 +11,7 @@ class IdNameTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbMatyTable t("KELVMT.DBF", 0, 0);
-    t.Create(DbPath("KELVMT.DBF").c_str());
+    CreateTable<TcbMatyTable>("KELVMT.DBF");
   }
   bool Add(long id, const char* name) {
     TcbMatyTable t("KELVMT.DBF", 0, 0);

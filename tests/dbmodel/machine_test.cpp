@@ -20,11 +20,8 @@ class MachineTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbCounterTable c("KELVINDX.DBF", 0, 0);
-    c.Create(DbPath("KELVINDX.DBF").c_str());
-    c.EnsureRecords();
-    TcbMachTable t("KELVMA.DBF", 0, 0);
-    t.Create(DbPath("KELVMA.DBF").c_str());
+    MakeCounters();
+    CreateTable<TcbMachTable>("KELVMA.DBF");
   }
   long Add(const char* name, long type, int mazak = 0) {
     TcbMachTable t("KELVMA.DBF", 0, 0);

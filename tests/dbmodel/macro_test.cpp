@@ -14,11 +14,8 @@ class MacroTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbCounterTable c("KELVINDX.DBF", 0, 0);
-    c.Create(DbPath("KELVINDX.DBF").c_str());
-    c.EnsureRecords();
-    TcbMacroTable t("KELVMACR.DBF", 0, 0);
-    t.Create(DbPath("KELVMACR.DBF").c_str());
+    MakeCounters();
+    CreateTable<TcbMacroTable>("KELVMACR.DBF");
   }
   long Add(const char* name, const char* text, long machine) {
     TcbMacroTable t("KELVMACR.DBF", 0, 0);

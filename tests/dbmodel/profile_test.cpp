@@ -32,9 +32,7 @@ class ProfileTest : public DbTest {
   void SetUp() override {
     DbTest::SetUp();
     Globals->BaseDir = "C:\\KV\\";
-    TcbCounterTable c("KELVINDX.DBF", 0, 0);
-    c.Create(DbPath("KELVINDX.DBF").c_str());
-    c.EnsureRecords();
+    MakeCounters();
   }
   std::string Path() { return DbPath("KELVDATA.DBF"); }
   void CreateFile() {

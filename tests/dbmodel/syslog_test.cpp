@@ -18,13 +18,9 @@ class LogTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbCounterTable c("KELVINDX.DBF", 0, 0);
-    c.Create(DbPath("KELVINDX.DBF").c_str());
-    c.EnsureRecords();
-    TLogTable l("LOG00000.DBF", 0, 0);
-    l.Create(DbPath("LOG00000.DBF").c_str());
-    TcbLogChangeTable ch("LOG00004.DBF", 0, 0);
-    ch.Create(DbPath("LOG00004.DBF").c_str());
+    MakeCounters();
+    CreateTable<TLogTable>("LOG00000.DBF");
+    CreateTable<TcbLogChangeTable>("LOG00004.DBF");
   }
   long Append(long type, const std::string& text, long stat = 0) {
     TLogRecord r;

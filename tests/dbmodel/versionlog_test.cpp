@@ -16,9 +16,7 @@ class VersionLogTest : public DbTest {
  protected:
   void SetUp() override {
     DbTest::SetUp();
-    TcbCounterTable c("KELVINDX.DBF", 0, 0);
-    c.Create(DbPath("KELVINDX.DBF").c_str());
-    c.EnsureRecords();
+    MakeCounters();
     Globals->UserFirstName.Set("Ada");
     Globals->UserLastName.Set("Lovelace");
   }
