@@ -182,7 +182,7 @@ void TLog00002Table::Fill(const char* filter, const char* sort, TListLines* list
       if (data_is_deleted(Data())) continue;
       TLog00002Record r;
       ReadFields(&r, Data());
-      list->AddLine(FormatText("%-12s, %-200s@@%ld", r.DATE, r.TEXT, r.ID).c_str());
+      list->AddLine(FormatText("%-12s, %-200s@@%ld", r.DATE, ListLineText(r.TEXT).c_str(), r.ID).c_str());
     }
   }
   EngineFailed();
