@@ -124,9 +124,9 @@ int TLog00002Table::Add(TLog00002Record* record) {
     return 0;
   }
   record->ID = id;
-  std::string user = Globals ? std::string(Globals->UserFirstName.get() ? Globals->UserFirstName.get() : "") +
-                                   " " + (Globals->UserLastName.get() ? Globals->UserLastName.get() : "")
-                             : std::string();
+  std::string first, last;
+  if (Globals) Globals->GetUserName(first, last);
+  std::string user = Globals ? first + " " + last : std::string();
   CopyCut(record->USERNAME, sizeof record->USERNAME, user.c_str());
   plat::SystemTime now = plat::local_time();
   std::snprintf(record->TIME, sizeof record->TIME, "%02d:%02d", now.hour, now.minute);
