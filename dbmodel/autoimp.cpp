@@ -100,7 +100,7 @@ void TcbAutoImpTable::FillList(TListLines* list) {
   EachLiveRow([&] {
     char name[26];
     FieldText(fNAME, name, sizeof name);
-    list->AddLine(FormatText("%-100s@@%ld", name, FieldLong(fID)).c_str());
+    list->AddLine(FormatText("%-100s@@%ld", ListLineText(name).c_str(), FieldLong(fID)).c_str());
   });
   list->SelectLine(0);
 }

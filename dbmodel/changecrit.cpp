@@ -74,7 +74,7 @@ void TcbLogChangeTable::Fill(const std::vector<TListLines*>& lists, long type, b
       long id = FieldLong(fID);
       if (selectId && id == selectId) select = count;
       count++;
-      std::string line = FormatText("%-100s, @@%ld", name, id);
+      std::string line = FormatText("%-100s, @@%ld", ListLineText(name).c_str(), id);
       for (TListLines* l : lists) l->AddLine(line.c_str());
     }
   }

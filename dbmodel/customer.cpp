@@ -122,7 +122,7 @@ void TcbAdvCustTable::FillList(TListLines* list) {
   list->ClearLines();
   EachLiveRow([&] {
     FieldRef f(Data(), fCOMPANY);
-    std::string name(f.ptr(), f.len());
+    std::string name = ListLineText(std::string(f.ptr(), f.len()));
     list->AddLine(FormatText("%-170s@@%ld", name.c_str(), FieldLong(fID)).c_str());
   });
   list->SelectLine(0);

@@ -54,7 +54,7 @@ void TcbCycleTable::FillList(long machine, TListLines* list) {
       if (data_is_deleted(Data())) continue;
       char name[51];
       FieldText(fNAME, name, sizeof name);
-      list->AddLine(FormatText("%-80s@@%ld", name, FieldLong(fID)).c_str());
+      list->AddLine(FormatText("%-80s@@%ld", ListLineText(name).c_str(), FieldLong(fID)).c_str());
     }
   }
   EngineFailed();

@@ -108,7 +108,8 @@ void TcbParamTable::FillList(long cycle, TListLines* list) {
         char code[30], hint[105];
         FieldText(fCODE, code, sizeof code);
         FieldText(fHINT, hint, sizeof hint);
-        list->AddLine(FormatText("P:%02ld - %-28s,%-110s @@%ld", number, code, hint, id).c_str());
+        list->AddLine(FormatText("P:%02ld - %-28s,%-110s @@%ld", number, ListLineText(code).c_str(),
+                                     ListLineText(hint).c_str(), id).c_str());
       } else {
         list->AddLine(FormatText("P:%02ld - %-138s @@%ld", number, undefined.c_str(), id).c_str());
       }

@@ -267,12 +267,12 @@ void TMultiDncTable::Fill(TListLines* list, bool twoIds) {
     DbDataFile* d = Data();
     EachLiveRow([&] {
       if (twoIds)
-        list->AddLine(FormatText("%-130s@@%ld\xA3\xA3%ld", FieldString(d, 2, false).c_str(),
+        list->AddLine(FormatText("%-130s@@%ld\xA3\xA3%ld", ListLineText(FieldString(d, 2, false)).c_str(),
                                  FieldLong(1), FieldLong(24))
                           .c_str());
       else
         list->AddLine(
-            FormatText("%-130s@@%ld", FieldString(d, 62, false).c_str(), FieldLong(1)).c_str());
+            FormatText("%-130s@@%ld", ListLineText(FieldString(d, 62, false)).c_str(), FieldLong(1)).c_str());
     });
   }
   list->SelectLine(0);

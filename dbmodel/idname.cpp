@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "dbmodel/layout_rebuild.h"
 #include "engine/fieldinfo.h"
 
 int TcbIdAndNameTable::Create(const char* fullPath) {
@@ -52,16 +53,42 @@ TcbIdAndNameRecord* TcbIdAndNameTable::FindByName(const char* name) {
     data_tag_select(Data(), t);
     char key[51];
     CopyCut(key, sizeof key, name);
-    if (data_seek(Data(), key) == 0 && ReadRecord()) found = made;
+    size_t n = std::strlen(key);
+    int rc = data_seek(Data(), key);
+    // A deleted row answers no more; the next key may still match.
+    while (rc == 0 && data_is_deleted(Data())) {
+      rc = data_skip(Data(), 1);
+      FieldRef f(Data(), 2);
+      if (rc == 0 && (!f.valid() || f.len() < n || std::memcmp(f.ptr(), key, n) != 0)) rc = 2;
+    }
+    if (rc == 0 && ReadRecord()) found = made;
   }
   EngineFailed();
   Close();
   return found;
 }
 
+bool TcbIdAndNameTable::FreeDeletedName(const char* name) {
+  // A file without the tag has no unique key to hold the name.
+  if (!layout::HasTag(Data(), "NAME")) return true;
+  data_tag_select(Data(), data_tag_find(Data(), "NAME"));
+  std::string key = PadText(name, 50);
+  if (data_seek(Data(), key.c_str()) != 0 || !data_is_deleted(Data())) {
+    EngineFailed();
+    return true;
+  }
+  PutText(2, FormatText("~%ld", FieldLong(1)).c_str());
+  bool ok = data_flush(Data()) == 0;
+  return !EngineFailed() && ok;
+}
+
 TcbIdAndNameRecord* TcbIdAndNameTable::Add(TcbIdAndNameRecord* record) {
   if (!record) return nullptr;
   if (!Open()) return nullptr;
+  if (!FreeDeletedName(record->NAME)) {
+    Close();
+    return nullptr;
+  }
   bool ok = AppendAndClose([&] {
     PutLong(1, record->ID);
     PutText(2, record->NAME);
@@ -71,6 +98,11 @@ TcbIdAndNameRecord* TcbIdAndNameTable::Add(TcbIdAndNameRecord* record) {
 
 int TcbIdAndNameTable::Update(TcbIdAndNameRecord* record) {
   if (!record) return 0;
+  if (!Open()) return 0;
+  if (!FreeDeletedName(record->NAME)) {
+    Close();
+    return 0;
+  }
   return ChangeFound(FindById(record->ID), made, [&](TcbIdAndNameRecord*) {
     PutLong(1, record->ID);
     PutText(2, record->NAME);
@@ -79,6 +111,11 @@ int TcbIdAndNameTable::Update(TcbIdAndNameRecord* record) {
 
 int TcbIdAndNameTable::Rename(long id, const char* name) {
   if (id == 0 || !name) return 0;
+  if (!Open()) return 0;
+  if (!FreeDeletedName(name)) {
+    Close();
+    return 0;
+  }
   return ChangeFound(FindById(id), made, [&](TcbIdAndNameRecord*) { PutText(2, name); });
 }
 

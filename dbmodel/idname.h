@@ -39,6 +39,10 @@ class TcbIdAndNameTable : public TCodeTB {
 
  private:
   void Fill(TListLines* list, int width);
+  // A deleted row keeps its name in the unique NAME tag until the file is
+  // packed; it gives the name up ("~" and its id) so that a live row can
+  // take it. False when that could not be written.
+  bool FreeDeletedName(const char* name);
 };
 
 class TcbMatyTable : public TcbIdAndNameTable {

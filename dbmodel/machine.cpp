@@ -215,10 +215,10 @@ void TcbMachTable::Fill(TListLines* list, int kind) {
       if (kind == 0)
         list->AddLine(name);
       else if (kind == 1)
-        list->AddLine(FormatText("%-100s @@%ld", name, FieldLong(fID)).c_str());
+        list->AddLine(FormatText("%-100s @@%ld", ListLineText(name).c_str(), FieldLong(fID)).c_str());
       else
         list->AddLine(
-            FormatText("%-100s @@%ld$$%ld", name, FieldLong(fID), FieldLong(fTYPE)).c_str());
+            FormatText("%-100s @@%ld$$%ld", ListLineText(name).c_str(), FieldLong(fID), FieldLong(fTYPE)).c_str());
     });
   }
   list->SelectLine(0);
@@ -239,7 +239,7 @@ void TcbMachTable::FillListOfType(TListLines* list, long typeId) {
         if (data_is_deleted(Data())) continue;
         char name[22];
         FieldText(fNAME, name, sizeof name);
-        list->AddLine(FormatText("%-100s @@%ld", name, FieldLong(fID)).c_str());
+        list->AddLine(FormatText("%-100s @@%ld", ListLineText(name).c_str(), FieldLong(fID)).c_str());
       }
       list->SelectLine(0);
     }

@@ -142,7 +142,7 @@ void TcbDataTable::FillList(TListLines* list) {
     if (!list) return;
     FieldRef name(Data(), fNAME);
     std::string text = name.valid() ? std::string(name.ptr(), name.len()) : std::string();
-    list->AddLine(FormatText("%-100s@@%ld", text.c_str(), FieldLong(fID)).c_str());
+    list->AddLine(FormatText("%-100s@@%ld", ListLineText(text).c_str(), FieldLong(fID)).c_str());
   });
   if (list) list->SelectLine(0);
 }

@@ -79,7 +79,7 @@ int TcbProTable::FillListOfCustomer(TListLines* list, long customer) {
       if (data_is_deleted(Data())) continue;
       char name[41];
       FieldText(fNAME, name, sizeof name);
-      list->AddLine(FormatText("%-100s @@%ld", name, FieldLong(fID)).c_str());
+      list->AddLine(FormatText("%-100s @@%ld", ListLineText(name).c_str(), FieldLong(fID)).c_str());
     }
     ok = rc >= 0;
   }

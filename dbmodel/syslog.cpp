@@ -87,7 +87,8 @@ void TLogTable::Fill(const char* filter, TListLines* list) {
     char date[50], text[201];
     LogDateText(Data(), fDATE, date, sizeof date);
     FieldText(fTEXT, text, sizeof text);
-    list->AddLine(FormatText("%s, %8ld , %-200s, @@%ld", date, FieldLong(fSTAT), text, FieldLong(fID)).c_str());
+    list->AddLine(FormatText("%s, %8ld , %-200s, @@%ld", date, FieldLong(fSTAT), ListLineText(text).c_str(),
+                             FieldLong(fID)).c_str());
   };
   if (filter) {
     TQueryWalk walk(Data());

@@ -124,9 +124,9 @@ int TLog00002Table::Add(TLog00002Record* record) {
     return 0;
   }
   record->ID = id;
-  std::string user = Globals ? std::string(Globals->UserFirstName.get() ? Globals->UserFirstName.get() : "") +
-                                   " " + (Globals->UserLastName.get() ? Globals->UserLastName.get() : "")
-                             : std::string();
+  std::string first, last;
+  if (Globals) Globals->GetUserName(first, last);
+  std::string user = Globals ? first + " " + last : std::string();
   CopyCut(record->USERNAME, sizeof record->USERNAME, user.c_str());
   plat::SystemTime now = plat::local_time();
   std::snprintf(record->TIME, sizeof record->TIME, "%02d:%02d", now.hour, now.minute);
@@ -182,7 +182,7 @@ void TLog00002Table::Fill(const char* filter, const char* sort, TListLines* list
       if (data_is_deleted(Data())) continue;
       TLog00002Record r;
       ReadFields(&r, Data());
-      list->AddLine(FormatText("%-12s, %-200s@@%ld", r.DATE, r.TEXT, r.ID).c_str());
+      list->AddLine(FormatText("%-12s, %-200s@@%ld", r.DATE, ListLineText(r.TEXT).c_str(), r.ID).c_str());
     }
   }
   EngineFailed();

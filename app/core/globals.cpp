@@ -69,6 +69,18 @@ void TGlobals::BuildPrimaryLayout() { BuildLayout(MakeCfgPath(nullptr), false); 
 
 void TGlobals::BuildFallbackLayout() { BuildLayout(MakeWindowsDirPath(nullptr), true); }
 
+void TGlobals::SetUserName(const char* first, const char* last) {
+  std::lock_guard<std::mutex> lock(UserNameLock);
+  UserFirstName.Set(first);
+  UserLastName.Set(last);
+}
+
+void TGlobals::GetUserName(std::string& first, std::string& last) const {
+  std::lock_guard<std::mutex> lock(UserNameLock);
+  first = UserFirstName.c_str();
+  last = UserLastName.c_str();
+}
+
 std::string TGlobals::GetMessageText(int id) const {
   // An id outside the table gets the fallback text too.
   if (MessageTexts.Has(id)) return MessageTexts.Get(id);

@@ -139,6 +139,10 @@ class TGlobals {
   uint32_t RightsMask = 0;
   HeapText UserFirstName;
   HeapText UserLastName;
+  // The logon replaces the names on the UI thread while transfer threads
+  // write log entries with them: both sides go through UserNameLock.
+  void SetUserName(const char* first, const char* last);
+  void GetUserName(std::string& first, std::string& last) const;
   std::vector<std::string> SyntaxValues;
   int SyntaxValueCount = 0;
   int LanguageNo = 44;
@@ -189,6 +193,7 @@ class TGlobals {
   std::unique_ptr<TextTable> MenuHints;
   std::unique_ptr<TextTable> MenuTexts;
   std::string ComputerName;  // at most 15 characters
+  mutable std::mutex UserNameLock;
   std::recursive_mutex ImportLock;
   std::recursive_mutex WatchLock;
   int FrameHookCount = 0;

@@ -86,7 +86,9 @@ std::optional<std::string> TGlobals::FormatLogText(int type, const char* value1,
   const char* given[4] = {value1, value2, value3, value4};
   std::vector<std::string> values;
   for (int i = 0; i < n; ++i) values.emplace_back(given[i] ? given[i] : "");
-  values.emplace_back(UserFirstName.c_str());
-  values.emplace_back(UserLastName.c_str());
+  std::string first, last;
+  GetUserName(first, last);
+  values.push_back(first);
+  values.push_back(last);
   return FormatLogValues(LogTexts.Get(type), values);
 }

@@ -2,7 +2,9 @@
 // filled, and the cut at the TEXT field's 200 characters.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <thread>
 #include <string>
 
 #include "app/core/globals.h"
@@ -65,6 +67,30 @@ TEST(LogTextUser, NoUserLoggedOnGivesEmptyNames) {
   TGlobals g;
   g.LogTexts.Set(20, "%s|%s|%s");
   EXPECT_EQ(g.FormatLogText(20, "M1"), "M1||");
+}
+
+}  // namespace
+
+namespace {
+
+// A logon replaces the names while a transfer thread writes an entry: the
+// entry gets one user's whole name, never a freed or a mixed one.
+TEST(LogTextUser, ALogonDuringAnEntryGivesOneWholeName) {
+  TGlobals g;
+  g.LogTexts.Set(20, "%s %s %s");
+  g.SetUserName("Ada", "Byron");
+  std::atomic<bool> done{false};
+  std::thread logon([&] {
+    for (int i = 0; !done; i++) i % 2 ? g.SetUserName("Ada", "Byron") : g.SetUserName("Grace", "Hopper");
+  });
+  int bad = 0;
+  for (int i = 0; i < 20000; i++) {
+    std::string t = g.FormatLogText(20, "M1").value_or("");
+    if (t != "M1 Ada Byron" && t != "M1 Grace Hopper") bad++;
+  }
+  done = true;
+  logon.join();
+  EXPECT_EQ(bad, 0);
 }
 
 }  // namespace

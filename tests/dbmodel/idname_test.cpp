@@ -1,4 +1,6 @@
 // Id-and-name tables: finds, list lines, changes by id and refused rows.
+#include <memory>
+
 #include "db_fixture.h"
 #include "dbmodel/idname.h"
 
@@ -148,6 +150,49 @@ TEST_F(IdNameTest, AccountTypesInTheLocalDirectory) {
   std::strcpy(r.NAME, "ADMIN");
   EXPECT_EQ(t.Add(&r), &r);
   EXPECT_EQ(Rows(Root() + "/local/USER0001.DBF").size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+using kvdb::DbTest;
+
+class IdNameDeletedTest : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    CreateTable<TcbMatyTable>("KELVMT.DBF");
+  }
+  bool Add(long id, const char* name) {
+    TcbMatyTable t("KELVMT.DBF", 0, 0);
+    TcbIdAndNameRecord r;
+    r.ID = id;
+    CopyCut(r.NAME, sizeof r.NAME, name);
+    return t.Add(&r) == &r;
+  }
+};
+
+// A deleted type keeps its row until the database is packed; its name
+// must not be found any more nor refuse a new type or a rename.
+TEST_F(IdNameDeletedTest, ADeletedNameIsFreeAgain) {
+  ASSERT_TRUE(Add(3, "MILL"));
+  ASSERT_TRUE(Add(4, "LATHE"));
+  ASSERT_TRUE(Add(5, "MILLING"));
+  TcbMatyTable t("KELVMT.DBF", 0, 0);
+  ASSERT_EQ(t.DeleteById(3), 1);
+  std::unique_ptr<TcbIdAndNameRecord> hit(t.FindByName("MILL"));
+  ASSERT_NE(hit, nullptr);  // the live "MILLING" still answers the prefix
+  EXPECT_EQ(hit->ID, 5);
+  ASSERT_EQ(t.DeleteById(5), 1);
+  EXPECT_EQ(std::unique_ptr<TcbIdAndNameRecord>(t.FindByName("MILL")), nullptr);
+
+  EXPECT_TRUE(Add(6, "MILL"));
+  EXPECT_EQ(t.Rename(4, "MILLING"), 1);
+  std::unique_ptr<TcbIdAndNameRecord> again(t.FindByName("MILL"));
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->ID, 6);
+  EXPECT_EQ(code_error_get(DbContext), 0);
 }
 
 }  // namespace
