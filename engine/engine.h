@@ -6,6 +6,7 @@
 
 #include <mutex>
 
+#include "engine/pending_error.h"
 #include "engine/pool.h"
 
 struct DbDataFile;
@@ -89,7 +90,7 @@ struct DbEngineState {
   DbMemPool* relation_pool;
   DbMemPool* query_pool;
   DbList calc_list;  // DbCalc records; count in calc_list.count
-  int error_code;
+  DbPendingError error_code;  // per thread
   int initialised;  // 21121 after code_init
   // Work buffers: field_str's text, expression evaluation, key building.
   char* field_buf;

@@ -4,9 +4,11 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "engine/engine.h"
 #include "platform/msgbox.h"
+#include "engine_fixture.h"
 
 namespace {
 
@@ -121,3 +123,19 @@ TEST(EngineError, DefaultsAndTableLookup) {
 }
 
 }  // namespace
+
+// One thread's pending error belongs to that thread: another thread's calls
+// are neither refused by it nor able to clear it before its caller looks.
+TEST(EngineError, PendingErrorBelongsToItsThread) {
+  kvtest::QuietEngine c;
+  ASSERT_EQ(code_error(&c, -60, "Opening File"), -60);
+  std::thread other([&] {
+    EXPECT_EQ(code_error_get(&c), 0);
+    EXPECT_EQ(code_error(&c, -120, "Writing to File"), -120);
+    EXPECT_EQ(code_error_set(&c, 0), -120);
+  });
+  other.join();
+  EXPECT_EQ(code_error_get(&c), -60);
+  code_error_set(&c, 0);
+  EXPECT_EQ(code_error_get(&c), 0);
+}
