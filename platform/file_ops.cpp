@@ -60,7 +60,9 @@ bool copy_native(const std::string& from, const std::string& to, bool fail_if_ex
         ::close(src);
         return fail(error_access_denied);
       }
-      if (open_elsewhere(to, true)) {
+      // The copy replaces the target's inode: a handle writing to the old
+      // one would go on writing into a file no name leads to.
+      if (written_or_locked_elsewhere(to)) {
         ::close(src);
         return fail(error_sharing_violation);
       }

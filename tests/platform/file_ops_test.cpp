@@ -112,6 +112,26 @@ TEST_F(FileOps, Copy) {
   EXPECT_EQ(plat::last_error(), plat::error_sharing_violation);
 }
 
+// A shared table another handle writes to: replacing it would leave that
+// handle writing into a file no name leads to, its records lost.
+TEST_F(FileOps, CopyRefusesATargetOpenForWriting) {
+  FileSandbox::put(box.c("SRC.DBF"), "backup");
+  FileSandbox::put(box.c("DST.DBF"), "live");
+  plat::File writer = plat::create_file("C:\\DST.DBF", Access::read_write, Share::read_write, Disposition::open_existing);
+  ASSERT_TRUE(writer.is_open());
+  EXPECT_FALSE(plat::copy_file("C:\\SRC.DBF", "C:\\DST.DBF", false));
+  EXPECT_EQ(plat::last_error(), plat::error_sharing_violation);
+  ASSERT_EQ(plat::write_at(writer, 0, "LIVE", 4), 4);
+  EXPECT_EQ(FileSandbox::get(box.c("DST.DBF")), "LIVE");
+  ASSERT_TRUE(plat::close(writer));
+
+  // A reader that shares writing does not stand in the way.
+  plat::File reader = plat::create_file("C:\\DST.DBF", Access::read, Share::read_write, Disposition::open_existing);
+  ASSERT_TRUE(reader.is_open());
+  EXPECT_TRUE(plat::copy_file("C:\\SRC.DBF", "C:\\DST.DBF", false));
+  EXPECT_EQ(FileSandbox::get(box.c("DST.DBF")), "backup");
+}
+
 TEST_F(FileOps, DirectoriesAndExistence) {
   EXPECT_TRUE(plat::create_directory("C:\\DB31"));
   EXPECT_FALSE(plat::create_directory("c:\\db31"));
