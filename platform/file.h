@@ -171,7 +171,7 @@ bool last_write_time(std::string_view path, FileTime& time);
 // ---- directory search ----------------------------------------------------------
 
 // Attribute bits with their Windows values.
-inline constexpr uint32_t attr_readonly = 0x01;   // no write permission
+inline constexpr uint32_t attr_readonly = 0x01;   // a file without write permission
 inline constexpr uint32_t attr_hidden = 0x02;     // name starts with "."
 inline constexpr uint32_t attr_system = 0x04;     // never set here
 inline constexpr uint32_t attr_directory = 0x10;

@@ -203,6 +203,19 @@ TEST_F(FileOps, FindReportsAttributesSizeAndTime) {
   EXPECT_EQ(got["."].attributes, plat::attr_directory);
 }
 
+// Sub-directories are told apart by "attributes exactly directory"; one that
+// another station's user made (not writable for us) must still be one.
+TEST_F(FileOps, DirectoryWithoutWritePermissionIsADirectoryAlone) {
+  std::filesystem::create_directories(box.c("NC/OTHER"));
+  ASSERT_EQ(::chmod(box.c("NC/OTHER").c_str(), 0555), 0);
+  plat::FindHandle h;
+  plat::FindData d;
+  ASSERT_TRUE(plat::find_first("C:\\NC\\OTHER", h, d));
+  EXPECT_EQ(d.attributes, plat::attr_directory);
+  plat::find_close(h);
+  ::chmod(box.c("NC/OTHER").c_str(), 0755);
+}
+
 TEST(FilePattern, DosWildcards) {
   struct Case {
     const char* pattern;
