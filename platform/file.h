@@ -149,9 +149,9 @@ bool delete_file(std::string_view path);
 // Refused with error_sharing_violation while the source is open.
 bool move_file(std::string_view from, std::string_view to);
 // Copies a file with its last-write time. With fail_if_exists an existing
-// target fails with error_exists; otherwise the target is replaced only
-// once the copy is complete, so a failed copy (full disk) leaves the old
-// target as it was. Refused with error_sharing_violation while another
+// target fails with error_exists; otherwise the target is replaced. Either
+// way the target appears only once the copy is complete, so a failed copy
+// (full disk) leaves the old target as it was and nobody finds half a copy. Refused with error_sharing_violation while another
 // handle writes to the target or denies writing.
 bool copy_file(std::string_view from, std::string_view to, bool fail_if_exists);
 

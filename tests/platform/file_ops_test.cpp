@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "platform/file.h"
 #include "tests/platform/file_sandbox.h"
@@ -110,6 +112,28 @@ TEST_F(FileOps, Copy) {
   ASSERT_TRUE(held.is_open());
   EXPECT_FALSE(plat::copy_file("C:\\NEW.NC", "C:\\DST.NC", false));
   EXPECT_EQ(plat::last_error(), plat::error_sharing_violation);
+}
+
+// A watcher tells a file still being written by an exclusive open that
+// fails; a copy in progress must count as one, or a half-copied program
+// gets picked up.
+TEST_F(FileOps, ACopyInProgressRefusesExclusiveOpens) {
+  const std::string program(4u << 20, 'G');
+  FileSandbox::put(box.c("SRC.NC"), program);
+  ASSERT_TRUE(plat::create_directory("C:\\IMPORT"));
+  std::atomic<bool> done{false};
+  std::thread copier([&] {
+    EXPECT_TRUE(plat::copy_file("C:\\SRC.NC", "C:\\IMPORT\\P1.NC", true));
+    done = true;
+  });
+  int64_t partial = -1;
+  while (!done && partial < 0) {
+    plat::File f = plat::create_file("C:\\IMPORT\\P1.NC", Access::read, Share::none, Disposition::open_existing);
+    if (f.is_open() && plat::length(f) < int64_t(program.size())) partial = plat::length(f);
+  }
+  copier.join();
+  EXPECT_EQ(partial, -1) << "an exclusive open got the copy at " << partial << " bytes";
+  EXPECT_EQ(std::filesystem::file_size(box.c("IMPORT/P1.NC")), program.size());
 }
 
 // A shared table another handle writes to: replacing it would leave that
