@@ -123,6 +123,16 @@ bool open_elsewhere(const std::string& native, bool deny_write_only) {
   return busy;
 }
 
+void mark_open_for_writing(int fd) { set_byte(fd, F_RDLCK, kShareAccessWrite); }
+
+bool written_or_locked_elsewhere(const std::string& native) {
+  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool busy = held_by_other(fd, kShareDenyWrite) || held_by_other(fd, kShareAccessWrite);
+  ::close(fd);
+  return busy;
+}
+
 // ---- File ------------------------------------------------------------------
 
 File::File() = default;

@@ -149,9 +149,10 @@ bool delete_file(std::string_view path);
 // Refused with error_sharing_violation while the source is open.
 bool move_file(std::string_view from, std::string_view to);
 // Copies a file with its last-write time. With fail_if_exists an existing
-// target fails with error_exists; otherwise the target is replaced only
-// once the copy is complete, so a failed copy (full disk) leaves the old
-// target as it was.
+// target fails with error_exists; otherwise the target is replaced. Either
+// way the target appears only once the copy is complete, so a failed copy
+// (full disk) leaves the old target as it was and nobody finds half a copy. Refused with error_sharing_violation while another
+// handle writes to the target or denies writing.
 bool copy_file(std::string_view from, std::string_view to, bool fail_if_exists);
 
 // Creates one directory; fails with error_exists when it is there.
@@ -170,7 +171,7 @@ bool last_write_time(std::string_view path, FileTime& time);
 // ---- directory search ----------------------------------------------------------
 
 // Attribute bits with their Windows values.
-inline constexpr uint32_t attr_readonly = 0x01;   // no write permission
+inline constexpr uint32_t attr_readonly = 0x01;   // a file without write permission
 inline constexpr uint32_t attr_hidden = 0x02;     // name starts with "."
 inline constexpr uint32_t attr_system = 0x04;     // never set here
 inline constexpr uint32_t attr_directory = 0x10;

@@ -40,5 +40,11 @@ bool held_by_other(int fd, off_t byte);
 // True when a handle of ours has the file open (any access), or, with
 // deny_write_only, when one denies writing.
 bool open_elsewhere(const std::string& native, bool deny_write_only);
+// Marks fd as a handle that writes (its share byte), so exclusive opens of
+// the file fail while it is open.
+void mark_open_for_writing(int fd);
+// True when a handle of ours has the file open for writing or denies
+// writing to others.
+bool written_or_locked_elsewhere(const std::string& native);
 
 }  // namespace plat

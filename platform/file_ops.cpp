@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 #include "platform/file.h"
@@ -39,8 +41,46 @@ bool copy_bytes(int src, int dst) {
   }
 }
 
-// Copies a regular file; with fail_if_exists the target is created new,
-// otherwise it is written beside the target and renamed over it at the end.
+// A new file beside path under a name of its own, with the mode a plain
+// create gives (the umask applies); -1 with errno when none can be made.
+int create_beside(const std::string& path, std::string& name) {
+  thread_local unsigned seed = unsigned(::getpid()) ^ unsigned(uintptr_t(&seed)) ^ unsigned(::time(nullptr));
+  for (int tries = 0; tries < 100; ++tries) {
+    seed = seed * 1103515245u + 12345u;
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%08x", seed);
+    name = path + ".kvcopy-" + tag;
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// Gives a finished copy its name unless that name exists by then.
+bool publish_new(const std::string& part, const std::string& to) {
+  if (::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // The file system cannot refuse to replace by itself: a hard link can.
+  if (::link(part.c_str(), to.c_str()) == 0) {
+    ::unlink(part.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // No hard links either (a floppy's FAT): look, then rename.
+  struct stat st;
+  if (::lstat(to.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(part.c_str(), to.c_str()) == 0;
+}
+
+// Copies a regular file. The bytes go to a file beside the target that
+// gets the target's name only when complete, so nobody who looks for the
+// target ever finds half a copy; while it is written it counts as open for
+// writing, so an exclusive open of it fails. With fail_if_exists an
+// existing target fails the copy, otherwise it is replaced at the end.
 bool copy_native(const std::string& from, const std::string& to, bool fail_if_exists) {
   int src = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (src < 0) return fail(errno == ENOTDIR ? error_not_found : errno);
@@ -52,7 +92,12 @@ bool copy_native(const std::string& from, const std::string& to, bool fail_if_ex
   std::string target = to;
   int dst;
   if (fail_if_exists) {
-    dst = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    struct stat tst;
+    if (::lstat(to.c_str(), &tst) == 0) {
+      ::close(src);
+      return fail(error_exists);
+    }
+    dst = create_beside(to, target);
   } else {
     struct stat tst;
     if (::stat(to.c_str(), &tst) == 0) {
@@ -60,7 +105,9 @@ bool copy_native(const std::string& from, const std::string& to, bool fail_if_ex
         ::close(src);
         return fail(error_access_denied);
       }
-      if (open_elsewhere(to, true)) {
+      // The copy replaces the target's inode: a handle writing to the old
+      // one would go on writing into a file no name leads to.
+      if (written_or_locked_elsewhere(to)) {
         ::close(src);
         return fail(error_sharing_violation);
       }
@@ -73,6 +120,7 @@ bool copy_native(const std::string& from, const std::string& to, bool fail_if_ex
     ::close(src);
     return fail(e == ENOTDIR ? error_not_found : e);
   }
+  mark_open_for_writing(dst);
   bool ok = copy_bytes(src, dst);
   if (ok && !fail_if_exists) ::fchmod(dst, st.st_mode & 0777);
   if (ok) {
@@ -85,7 +133,7 @@ bool copy_native(const std::string& from, const std::string& to, bool fail_if_ex
     e = errno;
   }
   ::close(src);
-  if (ok && !fail_if_exists && ::rename(target.c_str(), to.c_str()) != 0) {
+  if (ok && !(fail_if_exists ? publish_new(target, to) : ::rename(target.c_str(), to.c_str()) == 0)) {
     ok = false;
     e = errno;
   }

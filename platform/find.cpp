@@ -77,7 +77,9 @@ bool find_first(std::string_view pattern, FindHandle& handle, FindData& data) {
     if (S_ISDIR(st.st_mode)) f.attributes |= attr_directory;
     else f.attributes |= attr_archive;
     if (n[0] == '.' && n != "." && n != "..") f.attributes |= attr_hidden;
-    if (!(st.st_mode & S_IWUSR)) f.attributes |= attr_readonly;
+    // Read-only is a file's mark; a directory's permissions are no
+    // attribute (code tells sub-directories by "exactly directory").
+    if (!S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR)) f.attributes |= attr_readonly;
     handle.entries_.push_back(std::move(f));
   }
   ::closedir(d);

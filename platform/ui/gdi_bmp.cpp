@@ -65,9 +65,11 @@ bool parse_dib(const uint8_t* data, size_t size, Image& out, std::string& error)
     uint32_t* dst = &img.px[size_t(y) * width];
     for (int64_t x = 0; x < width; ++x) {
       uint32_t v;
+      size_t index;
       switch (bits) {
-        case 1: v = pal[(src[x / 8] >> (7 - x % 8)) & 1]; break;
-        case 4: v = pal[(src[x / 2] >> (x % 2 ? 0 : 4)) & 0xF]; break;
+        // An index past a short palette (a damaged file) is black.
+        case 1: index = (src[x / 8] >> (7 - x % 8)) & 1; v = index < colours ? pal[index] : 0; break;
+        case 4: index = (src[x / 2] >> (x % 2 ? 0 : 4)) & 0xF; v = index < colours ? pal[index] : 0; break;
         case 8: v = src[x] < colours ? pal[src[x]] : 0; break;
         case 24: v = (src[3 * x + 2] << 16) | (src[3 * x + 1] << 8) | src[3 * x]; break;
         default: v = (src[4 * x + 2] << 16) | (src[4 * x + 1] << 8) | src[4 * x]; break;

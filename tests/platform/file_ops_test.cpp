@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "platform/file.h"
 #include "tests/platform/file_sandbox.h"
@@ -112,6 +114,48 @@ TEST_F(FileOps, Copy) {
   EXPECT_EQ(plat::last_error(), plat::error_sharing_violation);
 }
 
+// A watcher tells a file still being written by an exclusive open that
+// fails; a copy in progress must count as one, or a half-copied program
+// gets picked up.
+TEST_F(FileOps, ACopyInProgressRefusesExclusiveOpens) {
+  const std::string program(4u << 20, 'G');
+  FileSandbox::put(box.c("SRC.NC"), program);
+  ASSERT_TRUE(plat::create_directory("C:\\IMPORT"));
+  std::atomic<bool> done{false};
+  std::thread copier([&] {
+    EXPECT_TRUE(plat::copy_file("C:\\SRC.NC", "C:\\IMPORT\\P1.NC", true));
+    done = true;
+  });
+  int64_t partial = -1;
+  while (!done && partial < 0) {
+    plat::File f = plat::create_file("C:\\IMPORT\\P1.NC", Access::read, Share::none, Disposition::open_existing);
+    if (f.is_open() && plat::length(f) < int64_t(program.size())) partial = plat::length(f);
+  }
+  copier.join();
+  EXPECT_EQ(partial, -1) << "an exclusive open got the copy at " << partial << " bytes";
+  EXPECT_EQ(std::filesystem::file_size(box.c("IMPORT/P1.NC")), program.size());
+}
+
+// A shared table another handle writes to: replacing it would leave that
+// handle writing into a file no name leads to, its records lost.
+TEST_F(FileOps, CopyRefusesATargetOpenForWriting) {
+  FileSandbox::put(box.c("SRC.DBF"), "backup");
+  FileSandbox::put(box.c("DST.DBF"), "live");
+  plat::File writer = plat::create_file("C:\\DST.DBF", Access::read_write, Share::read_write, Disposition::open_existing);
+  ASSERT_TRUE(writer.is_open());
+  EXPECT_FALSE(plat::copy_file("C:\\SRC.DBF", "C:\\DST.DBF", false));
+  EXPECT_EQ(plat::last_error(), plat::error_sharing_violation);
+  ASSERT_EQ(plat::write_at(writer, 0, "LIVE", 4), 4);
+  EXPECT_EQ(FileSandbox::get(box.c("DST.DBF")), "LIVE");
+  ASSERT_TRUE(plat::close(writer));
+
+  // A reader that shares writing does not stand in the way.
+  plat::File reader = plat::create_file("C:\\DST.DBF", Access::read, Share::read_write, Disposition::open_existing);
+  ASSERT_TRUE(reader.is_open());
+  EXPECT_TRUE(plat::copy_file("C:\\SRC.DBF", "C:\\DST.DBF", false));
+  EXPECT_EQ(FileSandbox::get(box.c("DST.DBF")), "backup");
+}
+
 TEST_F(FileOps, DirectoriesAndExistence) {
   EXPECT_TRUE(plat::create_directory("C:\\DB31"));
   EXPECT_FALSE(plat::create_directory("c:\\db31"));
@@ -181,6 +225,19 @@ TEST_F(FileOps, FindReportsAttributesSizeAndTime) {
   EXPECT_EQ(got["SUB"].attributes, plat::attr_directory);
   EXPECT_EQ(got[".h"].attributes, plat::attr_archive | plat::attr_hidden | plat::attr_readonly);
   EXPECT_EQ(got["."].attributes, plat::attr_directory);
+}
+
+// Sub-directories are told apart by "attributes exactly directory"; one that
+// another station's user made (not writable for us) must still be one.
+TEST_F(FileOps, DirectoryWithoutWritePermissionIsADirectoryAlone) {
+  std::filesystem::create_directories(box.c("NC/OTHER"));
+  ASSERT_EQ(::chmod(box.c("NC/OTHER").c_str(), 0555), 0);
+  plat::FindHandle h;
+  plat::FindData d;
+  ASSERT_TRUE(plat::find_first("C:\\NC\\OTHER", h, d));
+  EXPECT_EQ(d.attributes, plat::attr_directory);
+  plat::find_close(h);
+  ::chmod(box.c("NC/OTHER").c_str(), 0755);
 }
 
 TEST(FilePattern, DosWildcards) {

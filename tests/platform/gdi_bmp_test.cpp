@@ -96,6 +96,23 @@ TEST_F(GdiBmp, DamagedFilesAreRefused) {
   EXPECT_NE(missing.Error().find("cannot open"), std::string::npos);
 }
 
+// A palette shorter than the depth allows (biClrUsed) with pixels that
+// point past it: those pixels come out black, nothing beyond is read.
+TEST_F(GdiBmp, PixelsPastAShortPaletteAreBlack) {
+  for (int bits : {1, 4}) {
+    auto b = bmp(2, 1, bits, 0, 2 * 4 + 4);  // two palette entries, one row
+    b[14 + 32] = bits == 1 ? 1 : 2;           // colours used
+    std::string path = dir_ + "/short.bmp";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+    TDib dib(path.c_str());
+    ASSERT_TRUE(dib.IsOK()) << bits << ": " << dib.Error();
+    // Every palette and pixel byte is 0x80: the first pixel's index is 1
+    // (1 bit) or 8 (4 bits), past the palette; the second is 0.
+    EXPECT_EQ(dib.Pixels()->px[0], 0u) << bits;
+    EXPECT_EQ(dib.Pixels()->px[1], 0x808080u) << bits;
+  }
+}
+
 TEST_F(GdiBmp, BitmapsDrawAtTheirSize) {
   auto b = bmp(2, 2, 24, 0, 16);
   std::string path = dir_ + "/logo.bmp";
