@@ -292,7 +292,11 @@ int data_append(DbDataFile* d) {
     d->count_seen = count + 1;
     rc = data_header_write(d);
   }
-  if (rc != 0) d->rec_num = 0;
+  if (rc != 0) {
+    // The keys went in first; a record that was never written keeps none.
+    index_data_append_undo(d);
+    d->rec_num = 0;
+  }
   if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
   if (took_append) {
     // The lock goes even after a failure; the failure is what the caller sees.

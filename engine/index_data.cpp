@@ -305,6 +305,22 @@ int index_data_append(DbDataFile* d) {
   return unlock_indexes(taken);
 }
 
+void index_data_append_undo(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  if (!first_index(d)) return;
+  int saved = code_error_set(c, 0);
+  std::vector<DbIndexFile*> taken;
+  if (lock_indexes(d, &taken) == 0) {
+    for (DbTag* t : all_tags(d)) {
+      Key k;
+      if (record_key(t, &k) == 0) undo(c, tag_remove, t, k, d->rec_num);
+      code_error_set(c, 0);
+    }
+  }
+  unlock_indexes(taken);
+  code_error_set(c, saved);
+}
+
 int index_data_write(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
   if (!first_index(d)) return 0;
