@@ -201,12 +201,17 @@ int data_write(DbDataFile* d, long n) {
   for (int i = 0; i < d->n_memos; i++) {
     if (!d->memos[i].changed) continue;
     rc = memo_field_write(d->memos[i].field);
-    if (rc != 0) return rc;
+    if (rc != 0) {
+      // The keys already follow the new values: give the stored record its keys back.
+      index_data_write_undo(d, n);
+      return rc;
+    }
   }
   d->record_changed = 0;
   d->header_changed = 1;
   c->activity_bits |= 32;
   if (file_write(&d->file, data_record_pos(d, n), d->record, d->record_width) < 0) {
+    index_data_write_undo(d, n);
     d->record_changed = 1;
     return -1;
   }

@@ -376,6 +376,32 @@ int index_data_write(DbDataFile* d, long n) {
   return unlocked;
 }
 
+void index_data_write_undo(DbDataFile* d, long n) {
+  DB_ENGINE* c = d->context;
+  if (!first_index(d)) return;
+  int saved = code_error_set(c, 0);
+  std::vector<DbIndexFile*> taken;
+  if (file_read_all(&d->file, data_record_pos(d, n), d->old_record, d->record_width) == 0 &&
+      std::memcmp(d->old_record, d->record, d->record_width) != 0 &&
+      lock_indexes(d, &taken) == 0) {
+    for (DbTag* t : all_tags(d)) {
+      Key now, stored;
+      if (record_key(t, &now) < 0 || old_record_key(d, t, &stored) < 0) {
+        code_error_set(c, 0);
+        continue;
+      }
+      if (now.in == stored.in &&
+          (!now.in || t->compare(now.bytes, stored.bytes, unsigned(t->header.key_len)) == 0))
+        continue;
+      undo(c, tag_remove, t, now, n);
+      undo(c, tag_add, t, stored, n);
+    }
+  }
+  unlock_indexes(taken);
+  d->rec_num_old = -1;
+  code_error_set(c, saved);
+}
+
 int index_data_reindex(DbDataFile* d) {
   if (!first_index(d)) return 0;
   int rc = data_lock_file(d);

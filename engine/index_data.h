@@ -26,4 +26,7 @@ int index_data_append(DbDataFile* d);
 void index_data_append_undo(DbDataFile* d);
 // Keys of record n before the record buffer is written over it.
 int index_data_write(DbDataFile* d, long n);
+// Puts the keys of the stored record n back when the record buffer could not
+// be written after index_data_write; a pending error stays as it was.
+void index_data_write_undo(DbDataFile* d, long n);
 int index_data_reindex(DbDataFile* d);

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "engine/memo.h"
 #include "tests/engine/index_fixture.h"
 
 namespace {
@@ -69,6 +70,45 @@ TEST_F(FullDisk, FailedAppendLeavesNoKeyBehind) {
   // The id the failed append meant to take is still free.
   EXPECT_EQ(append({5, "PART5", 1, ""}), 0);
   EXPECT_EQ(walk(tag("ID"), false), (std::vector<long>{1, 2, 3, 4, 5}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FullDisk, FailedRewriteKeepsTheOldKeys) {
+  static const DbFieldInfo fields[] = {
+      {"ID", 'N', 8, 0}, {"NAME", 'C', 40, 0}, {"NOTE", 'M', 10, 0}, {nullptr, 0, 0, 0}};
+  static const DbTagInfo tags[] = {{"NAME", "NAME", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+  create(tags, fields);
+  ASSERT_EQ(data_append_start(d, 0), 0);
+  field_assign(data_field_at(d, 1), "1");
+  field_assign(data_field_at(d, 2), "OLD");
+  ASSERT_EQ(memo_field_assign(data_field_at(d, 3), "short", 5), 0);
+  ASSERT_EQ(data_append(d), 0);
+  ASSERT_EQ(data_close(d), 0);
+  d = nullptr;
+
+  // The new name goes to the index before the long memo meets the full disk.
+  int rc = in_full_disk([&] {
+    kvtest::QuietEngine here;
+    DbDataFile* f = data_open(&here, name.c_str());
+    if (!f || data_go(f, 1) != 0) return 10;
+    field_assign(data_field_at(f, 2), "NEW");
+    std::string big(20000, 'a');
+    if (memo_field_assign(data_field_at(f, 3), big.data(), unsigned(big.size())) != 0) return 11;
+    return data_flush(f) < 0 && code_error_get(&here) == e_write ? 0 : 12;
+  });
+  ASSERT_EQ(rc, 0);
+  d = data_open(&c, name.c_str());
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(data_go(d, 1), 0);
+  EXPECT_EQ(str(2), "OLD");
+  data_tag_select(d, tag("NAME"));
+  EXPECT_EQ(data_seek(d, "OLD"), 0);
+  EXPECT_EQ(data_recno(d), 1);
+  EXPECT_NE(data_seek(d, "NEW"), 0);
+  EXPECT_EQ(walk(tag("NAME"), false), (std::vector<long>{1}));
 }
 
 }  // namespace
