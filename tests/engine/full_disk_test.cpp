@@ -112,3 +112,41 @@ TEST_F(FullDisk, FailedRewriteKeepsTheOldKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FullDisk, FailedRewriteKeepsEveryMemoReadable) {
+  static const DbFieldInfo fields[] = {
+      {"ID", 'N', 8, 0}, {"FIRST", 'M', 10, 0}, {"SECOND", 'M', 10, 0}, {nullptr, 0, 0, 0}};
+  create(nullptr, fields);
+  std::string long_text(3000, 'x');
+  ASSERT_EQ(data_append_start(d, 0), 0);
+  field_assign(data_field_at(d, 1), "1");
+  ASSERT_EQ(memo_field_assign(data_field_at(d, 2), long_text.data(), unsigned(long_text.size())), 0);
+  ASSERT_EQ(memo_field_assign(data_field_at(d, 3), "b", 1), 0);
+  ASSERT_EQ(data_append(d), 0);
+  ASSERT_EQ(data_close(d), 0);
+  d = nullptr;
+
+  // The first memo shrinks in place (its leading blocks go back to the free
+  // chain); the second does not fit on the disk.
+  int rc = in_full_disk([&] {
+    kvtest::QuietEngine here;
+    DbDataFile* f = data_open(&here, name.c_str());
+    if (!f || data_go(f, 1) != 0) return 10;
+    std::string big(20000, 'y');
+    if (memo_field_assign(data_field_at(f, 2), "short", 5) != 0 ||
+        memo_field_assign(data_field_at(f, 3), big.data(), unsigned(big.size())) != 0)
+      return 11;
+    return data_flush(f) < 0 && code_error_get(&here) == e_write ? 0 : 12;
+  });
+  ASSERT_EQ(rc, 0);
+
+  d = data_open(&c, name.c_str());
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(data_go(d, 1), 0);
+  DbField* second = data_field_at(d, 3);
+  EXPECT_EQ(std::string(memo_field_ptr(second), memo_field_len(second)), "b");
+}
+
+}  // namespace
