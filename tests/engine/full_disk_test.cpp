@@ -145,6 +145,9 @@ TEST_F(FullDisk, FailedRewriteKeepsEveryMemoReadable) {
   d = data_open(&c, name.c_str());
   ASSERT_NE(d, nullptr);
   ASSERT_EQ(data_go(d, 1), 0);
+  // Its old blocks are gone: the stored record must point at the new text.
+  DbField* first = data_field_at(d, 2);
+  EXPECT_EQ(std::string(memo_field_ptr(first), memo_field_len(first)), "short");
   DbField* second = data_field_at(d, 3);
   EXPECT_EQ(std::string(memo_field_ptr(second), memo_field_len(second)), "b");
 }
