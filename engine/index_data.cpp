@@ -95,7 +95,13 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
       if (count < 0) return -1;
     }
     if (n >= 1 && n <= count) return data_go(d, n);
-    if (tag_skip(t, dir) != dir) return dir > 0 ? data_go_eof(d) : -1;
+    if (tag_skip(t, dir) != dir) {
+      // Nothing counted lies that way: an end, as for an empty file.
+      int rc = data_go_eof(d);
+      if (dir > 0 || rc < 0) return rc;
+      d->bof = 1;
+      return DB_BOF;
+    }
     if (passed) ++*passed;
   }
 }
@@ -234,7 +240,8 @@ int index_data_bottom(DbDataFile* d) {
   if (int rc = write_current(d)) return rc;
   if (refresh(d) < 0 || tag_bottom(t) < 0) return -1;
   if (tag_eof(t)) return data_go_eof(d);
-  return go_current(d, t, -1, nullptr);
+  int rc = go_current(d, t, -1, nullptr);
+  return rc == DB_BOF ? DB_EOF : rc;  // no counted key at all: an empty tag
 }
 
 int index_data_skip(DbDataFile* d, long n) {
