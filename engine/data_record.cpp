@@ -25,6 +25,21 @@ int flush_current(DbDataFile* d) {
   return 0;
 }
 
+// A record write that failed after some of its memos were written: those
+// memos' old blocks may be reused already, so the stored record takes their
+// new block numbers (and nothing else). A pending error stays as it was.
+void keep_memo_numbers(DbDataFile* d, long n, int memos) {
+  DB_ENGINE* c = d->context;
+  int saved = code_error_set(c, 0);
+  for (int i = 0; i < memos; i++) {
+    DbField* f = d->memos[i].field;
+    if (d->memos[i].changed) continue;
+    file_write(&d->file, data_record_pos(d, n) + f->offset, d->record + f->offset, f->len);
+    code_error_set(c, 0);
+  }
+  code_error_set(c, saved);
+}
+
 }  // namespace
 
 long data_reccount(DbDataFile* d) {
@@ -198,15 +213,24 @@ int data_write(DbDataFile* d, long n) {
   if (rc != 0) return rc;
   rc = index_data_write(d, n);
   if (rc != 0) return rc;
+  int written = 0;
   for (int i = 0; i < d->n_memos; i++) {
     if (!d->memos[i].changed) continue;
     rc = memo_field_write(d->memos[i].field);
-    if (rc != 0) return rc;
+    if (rc != 0) {
+      // The keys already follow the new values: give the stored record its keys back.
+      index_data_write_undo(d, n);
+      keep_memo_numbers(d, n, i);
+      return rc;
+    }
+    written = i + 1;
   }
   d->record_changed = 0;
   d->header_changed = 1;
   c->activity_bits |= 32;
   if (file_write(&d->file, data_record_pos(d, n), d->record, d->record_width) < 0) {
+    index_data_write_undo(d, n);
+    keep_memo_numbers(d, n, written);
     d->record_changed = 1;
     return -1;
   }
@@ -292,7 +316,11 @@ int data_append(DbDataFile* d) {
     d->count_seen = count + 1;
     rc = data_header_write(d);
   }
-  if (rc != 0) d->rec_num = 0;
+  if (rc != 0) {
+    // The keys went in first; a record that was never written keeps none.
+    index_data_append_undo(d);
+    d->rec_num = 0;
+  }
   if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
   if (took_append) {
     // The lock goes even after a failure; the failure is what the caller sees.

@@ -95,7 +95,13 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
       if (count < 0) return -1;
     }
     if (n >= 1 && n <= count) return data_go(d, n);
-    if (tag_skip(t, dir) != dir) return dir > 0 ? data_go_eof(d) : -1;
+    if (tag_skip(t, dir) != dir) {
+      // Nothing counted lies that way: an end, as for an empty file.
+      int rc = data_go_eof(d);
+      if (dir > 0 || rc < 0) return rc;
+      d->bof = 1;
+      return DB_BOF;
+    }
     if (passed) ++*passed;
   }
 }
@@ -234,7 +240,8 @@ int index_data_bottom(DbDataFile* d) {
   if (int rc = write_current(d)) return rc;
   if (refresh(d) < 0 || tag_bottom(t) < 0) return -1;
   if (tag_eof(t)) return data_go_eof(d);
-  return go_current(d, t, -1, nullptr);
+  int rc = go_current(d, t, -1, nullptr);
+  return rc == DB_BOF ? DB_EOF : rc;  // no counted key at all: an empty tag
 }
 
 int index_data_skip(DbDataFile* d, long n) {
@@ -305,6 +312,22 @@ int index_data_append(DbDataFile* d) {
   return unlock_indexes(taken);
 }
 
+void index_data_append_undo(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  if (!first_index(d)) return;
+  int saved = code_error_set(c, 0);
+  std::vector<DbIndexFile*> taken;
+  if (lock_indexes(d, &taken) == 0) {
+    for (DbTag* t : all_tags(d)) {
+      Key k;
+      if (record_key(t, &k) == 0) undo(c, tag_remove, t, k, d->rec_num);
+      code_error_set(c, 0);
+    }
+  }
+  unlock_indexes(taken);
+  code_error_set(c, saved);
+}
+
 int index_data_write(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
   if (!first_index(d)) return 0;
@@ -358,6 +381,32 @@ int index_data_write(DbDataFile* d, long n) {
   d->rec_num_old = -1;
   if (rc != 0) return rc < 0 ? -1 : rc;
   return unlocked;
+}
+
+void index_data_write_undo(DbDataFile* d, long n) {
+  DB_ENGINE* c = d->context;
+  if (!first_index(d)) return;
+  int saved = code_error_set(c, 0);
+  std::vector<DbIndexFile*> taken;
+  if (file_read_all(&d->file, data_record_pos(d, n), d->old_record, d->record_width) == 0 &&
+      std::memcmp(d->old_record, d->record, d->record_width) != 0 &&
+      lock_indexes(d, &taken) == 0) {
+    for (DbTag* t : all_tags(d)) {
+      Key now, stored;
+      if (record_key(t, &now) < 0 || old_record_key(d, t, &stored) < 0) {
+        code_error_set(c, 0);
+        continue;
+      }
+      if (now.in == stored.in &&
+          (!now.in || t->compare(now.bytes, stored.bytes, unsigned(t->header.key_len)) == 0))
+        continue;
+      undo(c, tag_remove, t, now, n);
+      undo(c, tag_add, t, stored, n);
+    }
+  }
+  unlock_indexes(taken);
+  d->rec_num_old = -1;
+  code_error_set(c, saved);
 }
 
 int index_data_reindex(DbDataFile* d) {

@@ -21,6 +21,12 @@ int index_data_skip(DbDataFile* d, long n);
 // Keys of the record just placed at d->rec_num by an append: 0, 20 or an error,
 // with every tag as before on failure.
 int index_data_append(DbDataFile* d);
+// Takes the keys of the record at d->rec_num out again when its append failed
+// after index_data_append; a pending error stays as it was.
+void index_data_append_undo(DbDataFile* d);
 // Keys of record n before the record buffer is written over it.
 int index_data_write(DbDataFile* d, long n);
+// Puts the keys of the stored record n back when the record buffer could not
+// be written after index_data_write; a pending error stays as it was.
+void index_data_write_undo(DbDataFile* d, long n);
 int index_data_reindex(DbDataFile* d);

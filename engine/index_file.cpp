@@ -366,8 +366,7 @@ int index_close(DbIndexFile* x) {
   if (!x) return -1;
   DB_ENGINE* c = x->context;
   DbLock lock(c);
-  int saved_attempts = c->lock_attempts;
-  c->lock_attempts = -1;
+  DbEndlessLocks endless;
   int rc = 0;
   DbDataFile* d = x->data;
   if (d->record_changed && d->rec_num > 0 && data_flush(d) < 0) rc = -1;
@@ -375,7 +374,6 @@ int index_close(DbIndexFile* x) {
   if (index_unlock(x) < 0) rc = -1;
   if (d->tag_selected && d->tag_selected->index == x) d->tag_selected = nullptr;
   discard(x);
-  c->lock_attempts = saved_attempts;
   return c->error_code < 0 ? -1 : rc;
 }
 

@@ -19,8 +19,15 @@ bool skips_locks(const DbFile* f) { return f->read_only || f->exclusive; }
 
 }  // namespace
 
+namespace {
+thread_local int endless_depth = 0;
+}  // namespace
+
+DbEndlessLocks::DbEndlessLocks() { endless_depth++; }
+DbEndlessLocks::~DbEndlessLocks() { endless_depth--; }
+
 int file_lock(DbFile* f, long offset, long len) {
-  return file_lock_tries(f, offset, len, f->context->lock_attempts);
+  return file_lock_tries(f, offset, len, endless_depth > 0 ? -1 : f->context->lock_attempts);
 }
 
 // The tries are given here rather than changed in the context, which other

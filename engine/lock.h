@@ -12,6 +12,18 @@ enum : long {
 };
 
 int file_lock(DbFile* f, long offset, long len);
+
+// While one lives, every lock this thread tries is retried without end. It
+// stands in for a change of the context's lock attempts, which the other
+// threads go on using while this one waits.
+class DbEndlessLocks {
+ public:
+  DbEndlessLocks();
+  ~DbEndlessLocks();
+  DbEndlessLocks(const DbEndlessLocks&) = delete;
+  DbEndlessLocks& operator=(const DbEndlessLocks&) = delete;
+};
+
 int file_lock_tries(DbFile* f, long offset, long len, int tries);
 int file_unlock(DbFile* f, long offset, long len);
 

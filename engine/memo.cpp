@@ -307,12 +307,18 @@ int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) 
       if (rc == 0 && old_blocks > needed) rc = chain.give_back(*block, old_blocks - needed);
       if (rc == 0) *block = at;
     } else {
-      if (old_blocks) rc = chain.give_back(*block, old_blocks);
+      // The old run goes back only once the new text is in place: a write
+      // that fails (a full disk) keeps the old text where the record finds it.
       long at = 0;
       bool grows = false;
-      if (rc == 0) rc = chain.take(needed, &at, &grows);
+      rc = chain.take(needed, &at, &grows);
       if (rc == 0) rc = memo_file_write_entry(m, at, text, len);
       if (rc == 0 && grows) rc = file_len_set(&m->file, pos_of(m, at + needed));
+      if (rc == 0 && old_blocks) {
+        FreeChain after(m);
+        rc = after.begin();
+        if (rc == 0) rc = after.give_back(*block, old_blocks);
+      }
       if (rc == 0) *block = at;
     }
   }

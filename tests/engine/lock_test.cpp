@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/data.h"
+#include "engine/index.h"
 #include "engine/lock.h"
 #include "engine_fixture.h"
 
@@ -133,6 +134,39 @@ TEST_F(Locks, ALockOfAnotherProcessRefusesOurs) {
   EXPECT_EQ(data_append_blank(a), 0);
   EXPECT_EQ(data_reccount(a), 11);
   for (int fd : {to_parent[0], to_parent[1], to_child[0], to_child[1]}) close(fd);
+}
+
+TEST_F(Locks, ClosingAnIndexWaitsWithoutChangingOtherThreadsAttempts) {
+  static const DbTagInfo tags[] = {{"N", "N", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+  std::string indexed = dir.file("INDEXED.DBF");
+  DbDataFile* d = data_create(&c, indexed.c_str(), kFields, tags);
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(data_append_blank(d), 0);
+  data_close(d);
+  DbDataFile* p = data_open(&c, indexed.c_str());
+  DbDataFile* q = data_open(&c, indexed.c_str());
+  ASSERT_TRUE(p && q);
+  ASSERT_EQ(data_lock_record(q, 1), 0);
+  ASSERT_EQ(data_go(p, 1), 0);
+  field_assign(data_field_at(p, 1), "7");
+
+  // Closing the index writes the changed record first and waits for its lock
+  // as long as it takes; the other threads keep their own number of tries.
+  auto* x = static_cast<DbIndexFile*>(list_first(&p->indexes));
+  std::thread closer([x] { index_close(x); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  int seen;
+  {
+    DbLock hold(&c);
+    seen = c.lock_attempts;
+  }
+  EXPECT_EQ(seen, 1);
+  data_unlock(q);
+  closer.join();
+  EXPECT_EQ(c.lock_attempts, 1);
+  EXPECT_EQ(code_error_get(&c), 0);
+  data_close(p);
+  data_close(q);
 }
 
 }  // namespace

@@ -156,4 +156,35 @@ TEST_F(TagEdges, ABlockThatDoesNotFitItsParentIsReported) {
   }
 }
 
+// Keys whose records lie beyond the stated count: another station's append
+// that has its keys in but not yet its count. They are passed over like
+// missing records, and a walk that finds only such keys ends as at an end.
+TEST_F(IndexTest, KeysOfUnfinishedAppendsAreEnds) {
+  create();
+  auto set_count = [&](unsigned char n) {
+    ASSERT_EQ(data_close(d), 0);
+    auto b = read_bytes(name);
+    b[4] = n;
+    kvtest::write_bytes(name, b);
+    d = data_open(&c, name.c_str());
+    ASSERT_NE(d, nullptr);
+    data_tag_select(d, tag("NAME"));
+  };
+  ASSERT_EQ(append({1, "ANVIL", 1, ""}), 0);
+  set_count(0);
+  EXPECT_EQ(data_bottom(d), DB_EOF);
+  EXPECT_TRUE(data_eof(d));
+  EXPECT_EQ(data_top(d), DB_EOF);
+
+  set_count(1);
+  ASSERT_EQ(append({2, "BOLT", 1, ""}), 0);
+  ASSERT_EQ(append({3, "ADZE", 1, ""}), 0);
+  set_count(2);  // record 3, ADZE, the lowest name, is not counted yet
+  ASSERT_EQ(data_top(d), 0);
+  EXPECT_EQ(data_recno(d), 1);
+  EXPECT_EQ(data_skip(d, -1), DB_BOF);
+  EXPECT_TRUE(data_bof(d));
+  EXPECT_EQ(code_error_get(&c), 0);
+}
+
 }  // namespace
