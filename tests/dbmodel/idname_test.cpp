@@ -152,26 +152,8 @@ TEST_F(IdNameTest, AccountTypesInTheLocalDirectory) {
   EXPECT_EQ(Rows(Root() + "/local/USER0001.DBF").size(), 1u);
 }
 
-}  // namespace
-
-namespace {
-
-using kvdb::DbTest;
-
-class IdNameDeletedTest : public DbTest {
- protected:
-  void SetUp() override {
-    DbTest::SetUp();
-    CreateTable<TcbMatyTable>("KELVMT.DBF");
-  }
-  bool Add(long id, const char* name) {
-    TcbMatyTable t("KELVMT.DBF", 0, 0);
-    TcbIdAndNameRecord r;
-    r.ID = id;
-    CopyCut(r.NAME, sizeof r.NAME, name);
-    return t.Add(&r) == &r;
-  }
-};
+// The same table, seen after deletions.
+using IdNameDeletedTest = IdNameTest;
 
 // A deleted type keeps its row until the database is packed; its name
 // must not be found any more nor refuse a new type or a rename.
