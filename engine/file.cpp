@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/convert.h"
 #include "engine/engine.h"
@@ -196,13 +197,13 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
   return 0;
 }
 
-int file_replace(DbFile* target, DbFile* source) {
-  DB_ENGINE* c = target->context;
-  DbLock lock(c);
-  if (c->error_code < 0) return -1;
-  if (target->read_only || source->read_only)
-    return code_error(c, e_parm, "Attempt to replace to a read-only file");
-  if (file_len_set(target, 0) < 0) return -1;
+namespace {
+
+// Empties to and copies the whole of from into it, in pieces of the
+// context's copy size (smaller while memory is short).
+int copy_over(DbFile* to, DbFile* from) {
+  DB_ENGINE* c = to->context;
+  if (file_len_set(to, 0) < 0) return -1;
   unsigned size = static_cast<unsigned>(c->copy_size);
   char* buf = nullptr;
   while (!(buf = static_cast<char*>(mem_alloc(size)))) {
@@ -216,16 +217,68 @@ int file_replace(DbFile* target, DbFile* source) {
   }
   int rc = 0;
   for (long pos = 0;; pos += size) {
-    unsigned got = file_read(source, pos, buf, size);
+    unsigned got = file_read(from, pos, buf, size);
     if (c->error_code < 0) { rc = -1; break; }
     if (got == 0) break;
-    if (file_write(target, pos, buf, got) < 0) { rc = -1; break; }
+    if (file_write(to, pos, buf, got) < 0) { rc = -1; break; }
     if (got < size) break;
   }
   mem_free(buf);
-  if (rc == 0) {
+  return rc;
+}
+
+// Closes a file without letting its close disturb the pending error.
+void close_keep_error(DbFile* f) {
+  int saved = code_error_set(f->context, 0);
+  file_close(f);
+  code_error_set(f->context, saved);
+}
+
+}  // namespace
+
+int file_replace(DbFile* target, DbFile* source) {
+  DB_ENGINE* c = target->context;
+  DbLock lock(c);
+  if (c->error_code < 0) return -1;
+  if (target->read_only || source->read_only)
+    return code_error(c, e_parm, "Attempt to replace to a read-only file");
+  // The target is replaced in place (other stations hold it open), so its
+  // old contents go to a backup beside it first: a write that fails half
+  // way is then undone instead of leaving a partial file. An old backup
+  // left by a failed restore is never overwritten.
+  std::string backup_name = name_of(target);
+  backup_name += '~';
+  DbFile backup;
+  int saved_safety = c->safety, saved_report = c->report_create_errors;
+  c->safety = 1;
+  c->report_create_errors = 1;
+  int rc = file_create(&backup, c, backup_name.c_str(), 1);
+  c->safety = saved_safety;
+  c->report_create_errors = saved_report;
+  if (rc != 0) return -1;
+  if (copy_over(&backup, target) < 0 || file_flush(&backup, 0) < 0) {
+    backup.remove_on_close = 1;
+    close_keep_error(&backup);
+    return -1;
+  }
+  if (copy_over(target, source) == 0) {
+    backup.remove_on_close = 1;
+    close_keep_error(&backup);
     source->remove_on_close = 1;
     file_close(source);
+    return c->error_code < 0 ? -1 : 0;
   }
-  return rc;
+  // Put the old contents back; the first error stays the one reported.
+  int failure = code_error_set(c, 0);
+  if (copy_over(target, &backup) == 0) {
+    backup.remove_on_close = 1;
+    close_keep_error(&backup);
+  } else {
+    code_error_set(c, 0);
+    code_error_ex(c, e_write, "Old Contents Kept In", "File Name:", backup.name);
+    failure = c->error_code;
+    close_keep_error(&backup);
+  }
+  code_error_set(c, failure);
+  return -1;
 }

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <system_error>
@@ -310,7 +311,55 @@ int64_t write_loop(int fd, int64_t offset, const void* buffer, size_t n, bool po
   return int64_t(n);
 }
 
+// ---- write faults ----------------------------------------------------------
+
+struct WriteFault {
+  std::mutex mutex;
+  std::string pattern;
+  int64_t left = 0;
+  int error = 0;
+  bool once = false;
+};
+WriteFault g_fault;
+std::atomic<bool> g_fault_on{false};
+
+// How many of n bytes may go to the file before the fault strikes.
+size_t fault_allows(const File::Impl& f, size_t n, int& error) {
+  std::lock_guard<std::mutex> lock(g_fault.mutex);
+  std::string_view path = f.dos;
+  size_t slash = path.find_last_of("/\\");
+  if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
+  if (g_fault.pattern.empty() || !match_pattern(g_fault.pattern, path)) return n;
+  size_t allowed = g_fault.left < int64_t(n) ? size_t(g_fault.left) : n;
+  g_fault.left -= int64_t(allowed);
+  error = g_fault.error;
+  if (allowed < n && g_fault.once) {
+    g_fault.pattern.clear();
+    g_fault_on.store(false, std::memory_order_relaxed);
+  }
+  return allowed;
+}
+
+// write_loop behind the fault check, which costs one atomic load when off.
+int64_t checked_write(File::Impl& f, int64_t offset, const void* buffer, size_t n, bool positional) {
+  if (!g_fault_on.load(std::memory_order_relaxed)) return write_loop(f.fd, offset, buffer, n, positional);
+  int error = 0;
+  size_t allowed = fault_allows(f, n, error);
+  if (allowed == n) return write_loop(f.fd, offset, buffer, n, positional);
+  if (allowed > 0 && write_loop(f.fd, offset, buffer, allowed, positional) < 0) return -1;
+  return fail_io(error);
+}
+
 }  // namespace
+
+void set_write_fault(std::string_view pattern, int64_t after_bytes, int error, bool once) {
+  std::lock_guard<std::mutex> lock(g_fault.mutex);
+  g_fault.once = once;
+  g_fault.pattern = std::string(pattern);
+  g_fault.left = after_bytes < 0 ? 0 : after_bytes;
+  g_fault.error = error;
+  g_fault_on.store(!pattern.empty(), std::memory_order_relaxed);
+}
 
 int64_t read_at(File& file, int64_t offset, void* buffer, size_t n) {
   File::Impl* f = open_impl(file);
@@ -324,7 +373,7 @@ int64_t write_at(File& file, int64_t offset, const void* buffer, size_t n) {
   if (!f) return -1;
   if (!f->writable) return fail_io(error_access_denied);
   if (offset < 0) return fail_io(error_invalid_argument);
-  return write_loop(f->fd, offset, buffer, n, true);
+  return checked_write(*f, offset, buffer, n, true);
 }
 
 int64_t read(File& file, void* buffer, size_t n) {
@@ -337,7 +386,7 @@ int64_t write(File& file, const void* buffer, size_t n) {
   File::Impl* f = open_impl(file);
   if (!f) return -1;
   if (!f->writable) return fail_io(error_access_denied);
-  return write_loop(f->fd, 0, buffer, n, false);
+  return checked_write(*f, 0, buffer, n, false);
 }
 
 int64_t seek(File& file, int64_t offset, Whence whence) {

@@ -126,6 +126,17 @@ bool set_length(File& file, int64_t n);
 // Writes the file's data through to the disk (FlushFileBuffers).
 bool flush(File& file);
 
+// ---- write faults, for tests -------------------------------------------------
+
+// Makes writes to files whose name (last path component) matches the DOS
+// pattern fail with error once after_bytes more bytes went to them; the
+// write that crosses the limit stores its leading bytes first, as a drive
+// that drops mid-write would. With once, the fault then clears itself (a
+// line that comes back); else every later write fails too (a full disk).
+// An empty pattern turns it off (the default).
+void set_write_fault(std::string_view pattern, int64_t after_bytes, int error = error_disk_full,
+                     bool once = false);
+
 // ---- byte-range locks --------------------------------------------------------
 
 // Locks n bytes at offset for this handle alone (LockFile): refused with
