@@ -35,11 +35,11 @@ struct Pair {
 std::map<long, Pair> g_pairs;
 long g_sameItems = 0;
 
-// Host stub: counts the unchanged steps on the old side, frees every item.
+// Host stub: counts the unchanged steps on the old side; the library
+// frees its item texts itself.
 LRESULT CountItem(HWND hwnd, UINT, WPARAM, LPARAM lparam) {
-  char* text = reinterpret_cast<char*>(lparam);
+  const char* text = reinterpret_cast<const char*>(lparam);
   if (hwnd == reinterpret_cast<HWND>(1) && text[0] == '0') ++g_sameItems;
-  std::free(text);
   return 0;
 }
 struct kv_plugin_host g_host{sizeof(struct kv_plugin_host), &CountItem};
