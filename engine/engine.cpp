@@ -75,11 +75,9 @@ int code_init_undo(DB_ENGINE* c) {
   mem_pool_release(c->tag_pool);
   mem_pool_release(c->block_pool);
   c->data_pool = c->index_pool = c->tag_pool = c->block_pool = nullptr;
-  mem_free(c->field_buf);
-  mem_free(c->expr_buf);
-  mem_free(c->key_buf);
-  c->field_buf = c->expr_buf = c->key_buf = nullptr;
-  c->field_buf_len = c->expr_buf_len = c->key_buf_len = 0;
+  c->field_buf.release();
+  c->expr_buf.release();
+  c->key_buf.release();
   return c->error_code;
 }
 

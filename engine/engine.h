@@ -6,7 +6,7 @@
 
 #include <mutex>
 
-#include "engine/pending_error.h"
+#include "engine/thread_state.h"
 #include "engine/pool.h"
 
 struct DbDataFile;
@@ -92,13 +92,10 @@ struct DbEngineState {
   DbList calc_list;  // DbCalc records; count in calc_list.count
   DbPendingError error_code;  // per thread
   int initialised;  // 21121 after code_init
-  // Work buffers: field_str's text, expression evaluation, key building.
-  char* field_buf;
-  unsigned field_buf_len;
-  char* expr_buf;
-  unsigned expr_buf_len;
-  char* key_buf;
-  unsigned key_buf_len;
+  // Work buffers, per thread: field_str's text, expression evaluation, keys.
+  DbWorkBuffer field_buf;
+  DbWorkBuffer expr_buf;
+  DbWorkBuffer key_buf;
   int optimise_off;
   int index_option_c;  // check index blocks against their parent
   int write_buffering;

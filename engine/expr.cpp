@@ -27,7 +27,7 @@ DbExpr* parse(DB_ENGINE* c, DbDataFile* data, const char* text) {
     }
     int type = 0, length = 0;
     if (expr_layout(p, type, length) < 0) return nullptr;
-    if (mem_grow(c, &c->expr_buf, &c->expr_buf_len, unsigned(p.work_size) + 1) < 0) return nullptr;
+    if (!c->expr_buf.grow(c, unsigned(p.work_size) + 1)) return nullptr;
 
     auto* e = new DbExpr;
     e->ops = std::move(p.ops);

@@ -12,7 +12,7 @@ namespace {
 bool work_ready(DbExpr* e) {
     DB_ENGINE* c = e->ctx;
     unsigned need = unsigned(e->work_size + e->calc_base) + 1;
-    return mem_grow(c, &c->expr_buf, &c->expr_buf_len, need) >= 0;
+    return c->expr_buf.grow(c, need) != nullptr;
 }
 
 int run(DbExpr* e, int first, int count, char** result) {
@@ -20,7 +20,7 @@ int run(DbExpr* e, int first, int count, char** result) {
     if (c->error_code < 0 || !work_ready(e)) return -1;
     ExprEval ev;
     ev.expr = e;
-    ev.work = c->expr_buf;
+    ev.work = c->expr_buf.data();
     ev.constants = e->constants.data();
     expr_eval_ops(ev, e, first, count);
     if (result) *result = ev.stack[0];

@@ -39,8 +39,8 @@ int expr_key(DbExpr* expr, char** value, int length, int type) {
     DB_ENGINE* c = expr->ctx;
     DbLock lock(c);
     int size = key_size(length, type);
-    if (mem_grow(c, &c->key_buf, &c->key_buf_len, unsigned(size) + 1) < 0) return -1;
-    char* key = c->key_buf;
+    char* key = c->key_buf.grow(c, unsigned(size) + 1);
+    if (!key) return -1;
     const char* v = *value;
     switch (type) {
         case 'C':

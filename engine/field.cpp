@@ -75,10 +75,11 @@ char* field_str(DbField* f) {
   DB_ENGINE* c = f->data->context;
   DbLock lock(c);
   if (f->memo) return memo_field_ptr(f);
-  if (mem_grow(c, &c->field_buf, &c->field_buf_len, f->len + 1) < 0) return nullptr;
-  std::memcpy(c->field_buf, field_ptr(f), f->len);
-  c->field_buf[f->len] = 0;
-  return c->field_buf;
+  char* text = c->field_buf.grow(c, f->len + 1);
+  if (!text) return nullptr;
+  std::memcpy(text, field_ptr(f), f->len);
+  text[f->len] = 0;
+  return text;
 }
 
 void field_assign_long(DbField* f, long value) {

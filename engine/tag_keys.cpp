@@ -124,15 +124,15 @@ int tag_key_of_record(DbTag* t, unsigned char** key) {
   DB_ENGINE* c = t->context;
   DbLock lock(c);
   if (c->error_code < 0) return -1;
-  if (mem_grow(c, &c->key_buf, &c->key_buf_len, unsigned(t->header.key_len) + 1) < 0) return -1;
+  if (!c->key_buf.grow(c, unsigned(t->header.key_len) + 1)) return -1;
   // expr_key_eval builds into the same buffer, so take the key out through a copy.
   unsigned char tmp[512];
   unsigned char* out = t->header.key_len <= int(sizeof tmp) ? tmp : nullptr;
   if (!out) return code_error(c, e_info, "Key too long");
   int len = mdx_record_key(t, out);
   if (len < 0) return -1;
-  std::memcpy(c->key_buf, out, size_t(len));
-  *key = reinterpret_cast<unsigned char*>(c->key_buf);
+  std::memcpy(c->key_buf.data(), out, size_t(len));
+  *key = reinterpret_cast<unsigned char*>(c->key_buf.data());
   return len;
 }
 
