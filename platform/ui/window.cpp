@@ -16,6 +16,27 @@ namespace {
 std::mutex g_focus_mu;
 HWND g_focus = nullptr;
 
+// A state message runs under its window's lock. Notifications it raises are
+// held here and sent once the lock is released: a parent's handler that
+// waits for a worker using the same control would otherwise never return.
+struct HeldNote {
+  HWND parent;
+  WPARAM wp;
+  LPARAM lp;
+};
+thread_local std::vector<HeldNote>* t_held = nullptr;
+
+// Collects into `into` unless an outer state message already collects.
+struct HoldNotes {
+  bool mine;
+  explicit HoldNotes(std::vector<HeldNote>& into) : mine(!t_held) {
+    if (mine) t_held = &into;
+  }
+  ~HoldNotes() {
+    if (mine) t_held = nullptr;
+  }
+};
+
 // Border and caption the model gives a window of these styles, so window
 // and client rectangles differ the way they do on a desktop.
 void nonclient(UINT style, int& border, int& caption) {
@@ -488,6 +509,10 @@ void TWindow::NotifyParent(UINT code) {
   if (!parent || !Handle) return;
   WPARAM wp = MAKEWPARAM(GetId(), code);
   LPARAM lp = reinterpret_cast<LPARAM>(Handle);
+  if (plat::t_held) {
+    plat::t_held->push_back({parent, wp, lp});
+    return;
+  }
   if (plat::on_ui_thread()) ::SendMessage(parent, WM_COMMAND, wp, lp);
   else ::PostMessage(parent, WM_COMMAND, wp, lp);
 }
@@ -498,15 +523,25 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   plat::WindowRef ref = plat::find_window(hwnd);
   if (!ref) return 0;
   TWindow* obj;
+  std::vector<plat::HeldNote> held;
+  LRESULT answer = 0;
   {
     std::lock_guard lock(ref->mu);
     obj = ref->object;
     if (!obj) return 0;
     if (obj->IsStateMessage(msg)) {
-      LRESULT r = obj->DefWindowProc(msg, wp, lp);
-      plat::notify_changed(hwnd);
-      return r;
+      plat::HoldNotes hold(held);
+      answer = obj->DefWindowProc(msg, wp, lp);
+      obj = nullptr;
     }
+  }
+  if (!obj) {
+    plat::notify_changed(hwnd);
+    for (const plat::HeldNote& n : held) {
+      if (plat::on_ui_thread()) ::SendMessage(n.parent, WM_COMMAND, n.wp, n.lp);
+      else ::PostMessage(n.parent, WM_COMMAND, n.wp, n.lp);
+    }
+    return answer;
   }
   if (plat::on_ui_thread()) {
     LRESULT r = obj->ReceiveMessage(msg, wp, lp);

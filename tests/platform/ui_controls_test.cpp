@@ -1,5 +1,6 @@
 // Controls on their own: list and combo lines, edits, validators, buttons,
 // progress bars, and state set from other threads.
+#include <future>
 #include <thread>
 
 #include "platform/ui/button.h"
@@ -309,6 +310,43 @@ TEST_F(UiControls, WorkerThreadsSetStateWithoutWaitingForTheUiThread) {
   EXPECT_TRUE(parent.Notes.empty()) << "notifications from workers wait for the UI thread";
   plat::dispatch_all();
   EXPECT_EQ(parent.Notes.size(), 200u);
+}
+
+// A parent whose EN_CHANGE handler waits for a worker that reads the same
+// edit: the edit must not be locked while its parent is told.
+class TWaitingParent : public TWindow {
+ public:
+  TWaitingParent() : TWindow(nullptr, "Waiting") { Attr.Style = WS_OVERLAPPEDWINDOW; }
+  LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == WM_COMMAND && HIWORD(wp) == EN_CHANGE && lp) {
+      HWND edit = reinterpret_cast<HWND>(lp);
+      Reads.push_back(std::async(std::launch::async, [edit] {
+        char buf[64];
+        ::GetWindowText(edit, buf, sizeof buf);
+        return std::string(buf);
+      }));
+      // A stuck read is kept, so that it may end once the handler returns.
+      if (Reads.back().wait_for(std::chrono::seconds(5)) == std::future_status::ready) Seen.push_back(Reads.back().get());
+      else ++Stuck;
+    }
+    return TWindow::DefWindowProc(msg, wp, lp);
+  }
+  std::vector<std::future<std::string>> Reads;
+  std::vector<std::string> Seen;
+  int Stuck = 0;
+};
+
+TEST_F(UiControls, ChangeHandlerMayWaitForAWorkerReadingTheEdit) {
+  TWaitingParent waiting;
+  ASSERT_TRUE(waiting.Create());
+  auto* e = new TEdit(&waiting, 400, "", 0, 0, 100, 20);
+  ASSERT_TRUE(e->Create());
+  e->SetText("N10 G00");
+  ::SetWindowText(e->GetHandle(), "N20 G01");
+  e->SendMessage(WM_CHAR, 'X');
+  EXPECT_EQ(waiting.Stuck, 0);
+  EXPECT_EQ(waiting.Seen, (std::vector<std::string>{"N10 G00", "N20 G01", "XN20 G01"}));
+  waiting.Destroy();
 }
 
 }  // namespace
