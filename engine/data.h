@@ -119,6 +119,9 @@ long data_reccount(DbDataFile* d);
 char* data_record(DbDataFile* d);
 unsigned data_record_width(DbDataFile* d);
 long data_record_pos(DbDataFile* d, long n);
+// Locks the current record and reads its stored bytes into the old-record
+// buffer; 0, a lock status, or -1.
+int data_load_stored(DbDataFile* d);
 void data_blank(DbDataFile* d);
 void data_delete(DbDataFile* d);
 void data_recall(DbDataFile* d);

@@ -54,6 +54,15 @@ long data_reccount(DbDataFile* d) {
   return n;
 }
 
+int data_load_stored(DbDataFile* d) {
+  DbLock lock(d->context);
+  if (int rc = data_lock_record(d, d->rec_num)) return rc;
+  if (file_read_all(&d->file, data_record_pos(d, d->rec_num), d->old_record, d->record_width) < 0)
+    return -1;
+  d->rec_num_old = d->rec_num;
+  return 0;
+}
+
 long data_record_pos(DbDataFile* d, long n) {
   return static_cast<long>(d->header.header_len) + (n - 1) * static_cast<long>(d->record_width);
 }
@@ -245,12 +254,7 @@ int data_append_start(DbDataFile* d, int detach) {
   memos_unread(d);
   data_unlock_records(d);
   if (detach && d->rec_num > 0 && d->n_memos) {
-    int rc = data_lock_record(d, d->rec_num);
-    if (rc != 0) return rc;
-    if (file_read_all(&d->file, data_record_pos(d, d->rec_num), d->old_record,
-                      d->record_width) < 0)
-      return -1;
-    d->rec_num_old = d->rec_num;
+    if (int rc = data_load_stored(d)) return rc;
     d->memo_numbers_current = 0;
     for (int i = 0; i < d->n_memos; i++) {
       if (memo_field_read(d->memos[i].field) < 0) return -1;

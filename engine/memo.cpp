@@ -347,12 +347,7 @@ int memo_numbers_refresh(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->memo_numbers_current) return 0;
   if (d->rec_num >= 1) {
-    int rc = data_lock_record(d, d->rec_num);
-    if (rc != 0) return rc;
-    if (file_read_all(&d->file, data_record_pos(d, d->rec_num), d->old_record,
-                      d->record_width) < 0)
-      return -1;
-    d->rec_num_old = d->rec_num;
+    if (int rc = data_load_stored(d)) return rc;
     for (int i = 0; i < d->n_memos; i++) {
       DbField* f = d->memos[i].field;
       std::memcpy(d->record + f->offset, d->old_record + f->offset, f->len);
