@@ -2,6 +2,8 @@
 // with three tags (SQLite: three indexes, one transaction), 100,000 random
 // seeks by id, and a full walk in name order. Prints both times and the ratio.
 #include <sqlite3.h>
+
+#include "bench_common.h"
 #include <unistd.h>
 
 #include <chrono>
@@ -22,15 +24,9 @@ struct Times {
   double append, seek, walk;
 };
 
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using kvbench::seconds_since;
 
-std::string name_of(long i) {
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "PART-%07ld", (i * 7919) % kRows);
-  return buf;
-}
+std::string name_of(long i) { return kvbench::name_of(i, kRows); }
 
 Times run_engine(const std::string& dir, const std::vector<long>& probes, long* found) {
   DbEngine c;
@@ -132,8 +128,7 @@ Times run_sqlite(const std::string& dir, const std::vector<long>& probes, long* 
 }  // namespace
 
 int main() {
-  auto dir = std::filesystem::temp_directory_path() / ("kv_bench_index_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  auto dir = kvbench::scratch_dir("index");
   std::mt19937 rng(42);
   std::vector<long> probes(kRows);
   for (long& p : probes) p = 1 + long(rng() % unsigned(kRows));
@@ -141,10 +136,8 @@ int main() {
   Times e = run_engine(dir.string(), probes, &found_engine);
   Times s = run_sqlite(dir.string(), probes, &found_sqlite);
   std::filesystem::remove_all(dir);
-  std::printf("%-28s %10s %10s %8s\n", "100,000 rows, three indexes", "engine s", "sqlite s", "ratio");
-  auto row = [](const char* what, double a, double b) {
-    std::printf("%-28s %10.3f %10.3f %8.2f\n", what, a, b, b > 0 ? a / b : 0.0);
-  };
+  kvbench::print_header(28, "100,000 rows, three indexes");
+  auto row = [](const char* what, double a, double b) { kvbench::print_row(28, what, a, b); };
   row("append", e.append, s.append);
   row("random seeks by id", e.seek, s.seek);
   row("full walk in name order", e.walk, s.walk);

@@ -3,6 +3,8 @@
 // filter sorted by name, and a filter on a field without a tag. SQLite gets
 // an index on the tagged column only. Prints both times and the ratio.
 #include <sqlite3.h>
+
+#include "bench_common.h"
 #include <unistd.h>
 
 #include <chrono>
@@ -18,15 +20,9 @@ namespace {
 constexpr long kRows = 50000;
 constexpr int kQueries = 20;  // each query runs with these many constants
 
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using kvbench::seconds_since;
 
-std::string name_of(long i) {
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "PART-%07ld", (i * 7919) % kRows);
-  return buf;
-}
+std::string name_of(long i) { return kvbench::name_of(i, kRows); }
 
 long cust_of(long i) { return (i * 31) % 500; }
 long mach_of(long i) { return (i * 17) % 500; }
@@ -144,16 +140,12 @@ Times run_sqlite(const std::string& dir) {
 }  // namespace
 
 int main() {
-  auto dir = std::filesystem::temp_directory_path() / ("kv_bench_query_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  auto dir = kvbench::scratch_dir("query");
   Times e = run_engine(dir.string());
   Times s = run_sqlite(dir.string());
   std::filesystem::remove_all(dir);
-  std::printf("%-40s %10s %10s %8s\n", "50,000 rows, 20 queries each", "engine s", "sqlite s",
-              "ratio");
-  auto row = [](const char* what, double a, double b) {
-    std::printf("%-40s %10.3f %10.3f %8.2f\n", what, a, b, b > 0 ? a / b : 0.0);
-  };
+  kvbench::print_header(40, "50,000 rows, 20 queries each");
+  auto row = [](const char* what, double a, double b) { kvbench::print_row(40, what, a, b); };
   row("tagged field (bitmap; sqlite index)", e.tagged, s.tagged);
   row("tagged field sorted by name", e.tagged_sorted, s.tagged_sorted);
   row("tagged field, optimiser off (no index)", e.tagged_plain, s.tagged_plain);
