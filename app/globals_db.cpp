@@ -3,7 +3,7 @@
 // A create never replaces an existing file (the engine's safety setting);
 // a table that cannot be made or upgraded is reported by the engine or by
 // its upgrade, not here.
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/autoimp.h"
 #include "dbmodel/changecrit.h"
 #include "dbmodel/contact.h"

@@ -1,7 +1,7 @@
 // The system log writer: one LOG00000.DBF entry per event of a known type,
 // its text made from the type's LOGSTRS text, the caller's values and the
 // logged-on user's name.
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/syslog.h"
 
 void TGlobals::WriteLog(int type, const char* value1, const char* value2, const char* value3,

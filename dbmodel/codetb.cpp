@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/query_walk.h"
 #include "engine/dbstr.h"
 #include "engine/lock.h"

@@ -7,7 +7,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/codetb.h"
 #include "engine/fieldinfo.h"
 #include "platform/clock.h"

@@ -1,6 +1,6 @@
 // Cycle parameters: layout, reader, the 15 rows of a new cycle, updates,
 // the parameter list and the copy of a cycle's parameters to another file.
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/cycle.h"
 #include "dbmodel/query_walk.h"

@@ -8,7 +8,7 @@
 // cannot be written and its search is refused.
 #include <cstring>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/filetable.h"
 #include "dbmodel/query_walk.h"
 

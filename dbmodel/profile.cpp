@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/layout_rebuild.h"
 #include "dbmodel/query_walk.h"

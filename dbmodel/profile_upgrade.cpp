@@ -5,7 +5,7 @@
 // Carried profiles get VERSION 350 and new ids from -5000 up in the order
 // of the old file; deleted rows are left out. Any other field count is left
 // alone.
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/layout_rebuild.h"
 #include "dbmodel/profile.h"
 

@@ -2,7 +2,7 @@
 // a program and the latest version.
 #include <cstring>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/syslog.h"
 #include "dbmodel/versionlog.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/core/myfile.h"
+#include "appcore/myfile.h"
 
 namespace {
 

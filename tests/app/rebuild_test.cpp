@@ -6,7 +6,7 @@
 #include <functional>
 #include <map>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/autoimp.h"
 #include "dbmodel/dncport.h"
 #include "dbmodel/filetable.h"

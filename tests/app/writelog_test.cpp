@@ -3,7 +3,7 @@
 #include <set>
 #include <thread>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/syslog.h"
 #include "tests/dbmodel/db_fixture.h"

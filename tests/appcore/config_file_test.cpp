@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/core/fatal.h"
-#include "app/core/globals.h"
+#include "appcore/fatal.h"
+#include "appcore/globals.h"
 #include "platform/msgbox.h"
 #include "platform/path.h"
 #include "temp_dir.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/display_flags.h"
-#include "app/core/fatal.h"
-#include "app/core/globals.h"
+#include "appcore/display_flags.h"
+#include "appcore/fatal.h"
+#include "appcore/globals.h"
 #include "platform/msgbox.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/globals.h"
-#include "app/core/language.h"
+#include "appcore/globals.h"
+#include "appcore/language.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <string>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 
 namespace {
 

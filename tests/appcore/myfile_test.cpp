@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/myfile.h"
+#include "appcore/myfile.h"
 #include "temp_dir.h"
 
 namespace {

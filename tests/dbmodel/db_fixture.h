@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 #include "dbmodel/codetb.h"
 #include "dbmodel/counter.h"
 #include "engine/fieldinfo.h"

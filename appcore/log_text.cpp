@@ -1,7 +1,7 @@
 // The text of a system log entry; the rules are in log_text.h.
-#include "app/core/log_text.h"
+#include "appcore/log_text.h"
 
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 
 int LogValueCount(int type) {
   switch (type) {

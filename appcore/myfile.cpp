@@ -1,5 +1,5 @@
 // Buffered text file; the format note is in myfile.h.
-#include "app/core/myfile.h"
+#include "appcore/myfile.h"
 
 #include <algorithm>
 #include <cstring>

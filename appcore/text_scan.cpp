@@ -1,5 +1,5 @@
 // Small scanners shared by the configuration and language readers.
-#include "app/core/text_scan.h"
+#include "appcore/text_scan.h"
 
 #include <limits>
 

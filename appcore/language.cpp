@@ -1,9 +1,9 @@
 // Language-file lines into a text table; the format note is in language.h.
-#include "app/core/language.h"
+#include "appcore/language.h"
 
 #include <cstdio>
 
-#include "app/core/text_scan.h"
+#include "appcore/text_scan.h"
 
 std::string ExpandLanguageEscapes(std::string_view text, LanguageEscape esc) {
   if (esc == LanguageEscape::None) return std::string(text);

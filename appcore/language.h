@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/text_table.h"
+#include "appcore/text_table.h"
 
 enum class LanguageEscape { None, CrLf, Tab };
 

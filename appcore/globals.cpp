@@ -1,7 +1,7 @@
 // The global state object: defaults and the two directory layouts.
-#include "app/core/globals.h"
+#include "appcore/globals.h"
 
-#include "app/core/language.h"
+#include "appcore/language.h"
 #include "platform/path.h"
 #include "platform/sysinfo.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/heap_text.h"
-#include "app/core/system_hook.h"
-#include "app/core/text_table.h"
+#include "appcore/heap_text.h"
+#include "appcore/system_hook.h"
+#include "appcore/text_table.h"
 #include "platform/wintypes.h"
 
 class TMainFrame;

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/heap_text.h"
+#include "appcore/heap_text.h"
 
 class TextTable {
  public:

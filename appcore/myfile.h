@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/heap_text.h"
+#include "appcore/heap_text.h"
 #include "platform/file.h"
 
 class TMyFile {

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/display_flags.h"
-#include "app/core/fatal.h"
-#include "app/core/globals.h"
-#include "app/core/text_scan.h"
+#include "appcore/display_flags.h"
+#include "appcore/fatal.h"
+#include "appcore/globals.h"
+#include "appcore/text_scan.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Reading KELVA31.CFG at start-up and loading what depends on it.
-#include "app/core/globals.h"
-#include "app/core/myfile.h"
+#include "appcore/globals.h"
+#include "appcore/myfile.h"
 #include "platform/file.h"
 
 void TGlobals::SetupFileData() {

@@ -6,10 +6,10 @@
 // skipped). Titles and key names are not kept, only the values in order.
 #include <string>
 
-#include "app/core/globals.h"
-#include "app/core/language.h"
-#include "app/core/myfile.h"
-#include "app/core/text_scan.h"
+#include "appcore/globals.h"
+#include "appcore/language.h"
+#include "appcore/myfile.h"
+#include "appcore/text_scan.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Fatal start-up errors: box, then exit through a replaceable hook.
-#include "app/core/fatal.h"
+#include "appcore/fatal.h"
 
 #include <cstdlib>
 #include <mutex>
