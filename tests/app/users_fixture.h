@@ -74,6 +74,10 @@ class UsersTest : public kvdb::DbTest {
     TUserInfoTable t("USER0002.DBF", 0, 1);
     return t.AddUser(type, login, password, first, last);
   }
+  long FindUserId(const char* login) {
+    TUserInfoTable t("USER0002.DBF", 0, 1);
+    return t.FindLogin(login);
+  }
   long AddType(const char* name, int32_t rights) {
     long id = NextCounterC13();
     AddTypeRow(id, name);
