@@ -31,7 +31,7 @@ class UsersTest : public kvdb::DbTest {
     Globals->CaptionText.Set("Kelvane");
     Globals->CaptionText2.Set("Logon");
     Globals->ErrorCaptionText.Set("Error");
-    Globals->BaseDir = Root() + "/";
+    Globals->BaseDir = Root() + "\\";
     MakeCounters();
     {
       TAccountTable t("USER0001.DBF", 0, 1);
