@@ -21,11 +21,11 @@ struct ProcessStart {
 };
 
 // Starts the program; every start and every refusal is logged (standard
-// error and process_log()).
+// error and process_log()). The layer reaps the program when it ends.
 ProcessStart start_process(const std::string& command_line);
 
-// Waits for a started program; its exit code, or -1. Only for programs the
-// caller still owns: see start_process_owned.
+// The same, but the caller keeps the program and reaps it with
+// wait_process, which gives its exit code (-1 when it did not exit).
 ProcessStart start_process_owned(const std::string& command_line);
 int wait_process(int pid);
 
