@@ -18,6 +18,7 @@ enum : int {
   kMsgDeleteUser = 1961,
   kMsgDeleteType = 1962,
   kMsgLastAdmin = 1963,
+  kMsgNotStored = 1967,
   kMsgTypeUsed = 177,
   kMsgTypeNameTaken = 218,
 };
@@ -42,6 +43,12 @@ bool TypeHasAllRights(long typeId) {
   TAccountTable t(kTypes, 0, 1);
   int32_t r1, r2, r3;
   return t.LoadRights(typeId, r1, r2, r3) && r1 == kAllRights;
+}
+
+// A change the table refused is told, not passed over.
+bool Stored(TWindow* owner, long result) {
+  if (!result) ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP);
+  return result != 0;
 }
 
 }  // namespace
@@ -142,7 +149,7 @@ void TUserManagement::CmAddUser() {
   if (!FieldsValid(login, password, first, last) || LoginTaken(login, 0)) return;
   {
     TUserInfoTable t(kUsers, 0, 1);
-    t.AddUser(SelectedTypeId, login.c_str(), password.c_str(), first.c_str(), last.c_str());
+    Stored(this, t.AddUser(SelectedTypeId, login.c_str(), password.c_str(), first.c_str(), last.c_str()));
   }
   RefillUsers();
   EvUserSelected();
@@ -159,7 +166,8 @@ void TUserManagement::CmModifyUser() {
   }
   {
     TUserInfoTable t(kUsers, 0, 1);
-    t.UpdateUser(SelectedUserId, SelectedTypeId, login.c_str(), password.c_str(), first.c_str(), last.c_str());
+    Stored(this, t.UpdateUser(SelectedUserId, SelectedTypeId, login.c_str(), password.c_str(), first.c_str(),
+                              last.c_str()));
   }
   RefillUsers();
   EvUserSelected();
@@ -174,7 +182,7 @@ void TUserManagement::CmDeleteUser() {
   if (ShowMessage(this, kMsgDeleteUser, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   {
     TUserInfoTable t(kUsers, 0, 1);
-    t.DeleteUser(SelectedUserId);
+    Stored(this, t.DeleteUser(SelectedUserId));
   }
   RefillUsers();
   EvUserSelected();
@@ -248,7 +256,7 @@ void TUserAccounts::CmSaveRights() {
   Rights1 = rights;
   Rights2 = Rights3 = 0;
   TAccountTable t(kTypes, 0, 1);
-  t.SaveRights(SelectedTypeId, Rights1, Rights2, Rights3);
+  Stored(this, t.SaveRights(SelectedTypeId, Rights1, Rights2, Rights3));
 }
 
 void TUserAccounts::CmEditTypes() {
@@ -310,7 +318,7 @@ void TUserAccountType::CmAdd() {
     TcbIdAndNameRecord r;
     r.ID = id;
     CopyCut(r.NAME, sizeof r.NAME, name.c_str());
-    if (id > 0 && t.Add(&r))
+    if (Stored(this, id > 0 && t.Add(&r)))
       TypeList->AddString(FormatText("%-250s@@%ld", ListLineText(name).c_str(), id).c_str());
   }
   TypeNameEdit->SetWindowText("");
@@ -328,7 +336,7 @@ void TUserAccountType::CmRename() {
     }
   }
   TUserAccountTypeTable t(kTypes, 0, 1);
-  if (!t.Rename(id, name.c_str())) return;
+  if (!Stored(this, t.Rename(id, name.c_str()))) return;
   TypeList->DeleteString(TypeList->GetSelIndex());
   TypeList->AddString(FormatText("%-250s@@%ld", ListLineText(name).c_str(), id).c_str());
 }
@@ -347,7 +355,7 @@ void TUserAccountType::CmDelete() {
   }
   if (ShowMessage(this, kMsgDeleteType, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   TUserAccountTypeTable t(kTypes, 0, 1);
-  if (!t.DeleteById(id)) return;
+  if (!Stored(this, t.DeleteById(id))) return;
   TypeList->DeleteString(TypeList->GetSelIndex());
   TypeNameEdit->SetWindowText("");
 }

@@ -171,6 +171,37 @@ TEST_F(UsersTest, UserManagementAddsChecksModifiesAndDeletesAfterAsking) {
   EXPECT_NE(rows[1].find("TYPE=" + std::to_string(operators) + " NAME=ADAL PASS=SECRET FNAM=Augusta LNAM=Lovelace"), std::string::npos);
 }
 
+TEST_F(UsersTest, RefusedWritesAreToldAndLeaveNoRow) {
+  // Without the id counters no id can be drawn for a new user or type.
+  std::filesystem::remove(DbPath("KELVINDX.DBF"));
+  plat::GTestUiDriver driver;
+  driver.expect_dialog(38, [&](TDialog& d) {
+    Pilot p(d);
+    p.set_text(103, "ADAL");
+    p.set_text(104, "SECRET");
+    p.set_text(105, "Ada");
+    p.set_text(106, "Lovelace");
+    driver.expect_message_box(IDOK, "could not be stored");
+    p.click(107);
+    EXPECT_EQ(p.lines(102).size(), 1u);
+    p.click(IDCANCEL);
+  });
+  driver.expect_dialog(18, [&](TDialog& d) {
+    Pilot p(d);
+    p.set_text(104, "SETTERS");
+    driver.expect_message_box(IDOK, "could not be stored");
+    p.click(101);
+    EXPECT_EQ(p.lines(105).size(), 1u);
+    p.click(IDCANCEL);
+  });
+  TUserManagement users(nullptr);
+  users.Execute();
+  TUserAccountType types(nullptr);
+  types.Execute();
+  EXPECT_EQ(PeerRows(LocalPath("USER0002.DBF")).size(), 1u);
+  EXPECT_EQ(PeerRows(LocalPath("USER0001.DBF")).size(), 1u);
+}
+
 TEST_F(UsersTest, TypeListRefusesTakenNamesAndTypesInUse) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(18, [&](TDialog& d) {
