@@ -4,8 +4,6 @@
 // nobody left to open these dialogs.
 #include "app/users_dialogs.h"
 
-#include <algorithm>
-
 #include "appcore/globals.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/idname.h"

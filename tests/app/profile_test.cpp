@@ -30,7 +30,6 @@ class ProfileTest : public UsersTest {
     Globals->SuperUserLogon = 1;
     Globals->NetLogonMode = 1;
     Globals->LocalDir = "C:\\BEFORE\\LOCAL\\";
-    Globals->BaseDir = Root() + "\\";
     dbBefore_ = Globals->DatabaseDir;
   }
   void TearDown() override {
@@ -83,7 +82,6 @@ TEST_F(ProfileTest, OlderLocalProfileKeepsItsDirectoriesUnderTheBaseDirectory) {
   {
     TcbDataTable t("KELVDATA.DBF", 1, 0);
     ASSERT_EQ(t.FindById(-5000), 1);
-    data_field_at(t.Data(), 1);
     FieldRef version(t.Data(), 1);
     version.assignLong(350);
     FieldRef db(t.Data(), 4);

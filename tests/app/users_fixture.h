@@ -1,8 +1,8 @@
 // Shared set-up of the user, logon and profile tests: a scratch database
 // with its alternate and local directories, the program's own dialog
 // templates and language texts, the built-in user tables in the local
-// directory, a driver that answers dialogs and boxes, and a reader of
-// stored rows that is not ours (python3-dbfread).
+// directory, and a reader of stored rows that is not ours
+// (python3-dbfread).
 #pragma once
 
 #include <filesystem>
