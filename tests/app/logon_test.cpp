@@ -16,8 +16,9 @@ class LogonTest : public UsersTest {
     operators_ = AddType("OPERATORS", 0x4000);
     adal_ = AddUser(operators_, "ADAL", "SECRET", "Ada", "Lovelace");
     AddUser(operators_, "TWELK", "TWELK", "Tom", "Welk");
+    AddUser(999, "GHOST", "GHOST", "No", "Type");  // its type was removed elsewhere
   }
-  // The logon list's line of a login (sorted: ADAL, BRALK, TWELK).
+  // The logon list's line of a login (sorted: ADAL, BRALK, GHOST, TWELK).
   static int LineOf(Pilot& p, const std::string& login) {
     auto lines = p.lines(101);
     for (size_t i = 0; i < lines.size(); i++)
@@ -35,7 +36,7 @@ TEST_F(LogonTest, BuiltInAdministratorMustChangeTheInitialPassword) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(2, [&](TDialog& d) {
     Pilot p(d);
-    ASSERT_EQ(p.lines(101).size(), 3u);
+    ASSERT_EQ(p.lines(101).size(), 4u);
     EXPECT_EQ(p.lines(101)[0].substr(0, 5), "ADAL ");
     p.select(101, LineOf(p, "BRALK"));
     p.type(102, "bralk");
@@ -84,7 +85,7 @@ TEST_F(LogonTest, OrdinaryUsersGetTheirTypesRightsAndAFailedTryTellsNothing) {
     const char *login, *password;
     uint32_t rights;
     int superUser;
-  } cases[] = {{"ADAL", "SECRET", 0x4000, 0}, {"TWELK", "TWELK", 0x4000, 1}};
+  } cases[] = {{"ADAL", "SECRET", 0x4000, 0}, {"GHOST", "GHOST", 0, 0}, {"TWELK", "TWELK", 0x4000, 1}};
   for (const Case& c : cases) {
     Globals->NetLogonMode = 1;
     plat::GTestUiDriver driver;
