@@ -19,6 +19,7 @@
 #include "dbmodel/profile.h"
 #include "dbmodel/project.h"
 #include "dbmodel/syslog.h"
+#include "dbmodel/user_tables.h"
 #include "dbmodel/versionlog.h"
 
 namespace {
@@ -61,6 +62,9 @@ int TGlobals::CreateDatabaseFiles() {
   Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
   Upgrade<TcbDataTable>(kAlternate, "KELVDATA.DBF");
   Make<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
+  Make<TAccountTable>(kAlternate, "USER0001.DBF");
+  Make<TUserInfoTable>(kAlternate, "USER0002.DBF");
+  Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
   MakeDncFiles(DncStationMode != 0, false);
   return 1;
 }
@@ -90,6 +94,8 @@ int TGlobals::RebuildDatabase() {
   Make<TSheetTypeTable>(kDatabase, "SS000001.DBF");
   Make<TcbCycleTable>(kDatabase, "KELVCYC3.DBF");
   Make<TcbParamTable>(kDatabase, "KELVCYC4.DBF");
+  for (Dir dir : {kAlternate, kDatabase}) Make<TAccountTable>(dir, "USER0001.DBF");
+  for (Dir dir : {kAlternate, kDatabase}) Make<TUserInfoTable>(dir, "USER0002.DBF");
   Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
   MakeDncFiles(DncStationMode != 0, true);
   Make<TLogTable>(kDatabase, "LOG00000.DBF");
