@@ -48,9 +48,22 @@ constexpr std::size_t kReadBlock = 16 * 1024;
 // 1/64 s of line time, whichever is more) while output XON/XOFF is on.
 constexpr std::size_t kPaceBytes = 64;
 // Baud pacing hands the device this much line time per wake-up.
-constexpr auto kPaceTick = std::chrono::milliseconds(8);
+constexpr auto kPaceTick = std::chrono::milliseconds(16);
+// After a small block of input the line is read again no sooner than
+// this; a line that delivers big blocks is read as fast as it delivers.
+constexpr auto kRxRest = std::chrono::milliseconds(16);
+constexpr std::size_t kRxRestBelow = 2048;
 // How often a transmission held by CTS looks at the line again.
 constexpr auto kCtsPoll = std::chrono::milliseconds(10);
+
+// Wake-ups that pace a line are put on a common grid, so the poller
+// serves all paced ports in one round.
+constexpr auto kGrid = std::chrono::milliseconds(4);
+
+CommPort::Clock::time_point on_grid(CommPort::Clock::time_point t) {
+  auto ticks = (t.time_since_epoch() + kGrid - CommPort::Clock::duration(1)) / kGrid;
+  return CommPort::Clock::time_point(ticks * std::chrono::duration_cast<CommPort::Clock::duration>(kGrid));
+}
 
 CommPort::Clock::duration scaled(unsigned long long ms) {
   if (ms > 0xFFFFFFFFull) ms = 0xFFFFFFFFull;
@@ -128,8 +141,8 @@ bool CommPort::start() {
   std::lock_guard<std::mutex> g(m_);
   fd_ = line_->fd();
   reports_out_queue_ = line_->reports_out_queue();
-  watching_ = EPOLLIN;
-  poll_id_ = SerialPoller::instance().add(shared_from_this(), fd_, watching_);
+  armed_ = EPOLLIN;
+  poll_id_ = SerialPoller::instance().add(shared_from_this(), fd_, EPOLLIN | EPOLLONESHOT);
   return poll_id_ != 0;
 }
 
@@ -283,10 +296,9 @@ void CommPort::complete_locked(const Req& r, DWORD error) {
   if (r->complete) return;
   r->complete = true;
   r->error = error;
-  // The caller's event first: once `finished` is set, a thread collecting
-  // the result may return and destroy that event.
-  if (r->user_event) r->user_event->set();
-  r->finished.set();
+  // Both at once: once `finished` is set, a thread collecting the result
+  // may return and destroy the caller's event.
+  Event::set_pair(r->finished, r->user_event);
 }
 
 void CommPort::abort_all_locked(std::deque<Req>& q) {
@@ -363,6 +375,10 @@ bool CommPort::held_locked() {
 
 bool CommPort::paced_by_baud_locked() const { return dcb_.fOutX && !reports_out_queue_; }
 
+std::size_t CommPort::pace_batch_locked() const {
+  return std::max<std::size_t>(1, kPaceTick / char_time_locked());
+}
+
 CommPort::Clock::duration CommPort::char_time_locked() const {
   unsigned bits = 1 + dcb_.ByteSize + (dcb_.Parity != NOPARITY ? 1 : 0) + (dcb_.StopBits == ONESTOPBIT ? 1 : 2);
   return std::chrono::nanoseconds(1000000000ull * bits / std::max<DWORD>(dcb_.BaudRate, 1));
@@ -372,10 +388,14 @@ CommPort::Clock::duration CommPort::char_time_locked() const {
 std::size_t CommPort::tx_allowance_locked(Clock::time_point now, std::size_t want) {
   const auto ct = char_time_locked();
   if (paced_by_baud_locked()) {
-    // A line that fell idle starts again now rather than owing a burst.
-    if (next_slot_ + kPaceTick < now) next_slot_ = now;
+    // A line that fell idle starts again now rather than owing a burst;
+    // a wake-up that merely came late sends what has fallen due.
+    if (next_slot_ + 4 * kPaceTick < now) next_slot_ = now;
     if (now < next_slot_) return 0;
     std::size_t due = static_cast<std::size_t>((now - next_slot_) / ct) + 1;
+    // Whole ticks only (or the rest of the write): every write to a
+    // device costs the same whatever it carries.
+    if (due < std::min(want, pace_batch_locked())) return 0;
     return std::min(want, due);
   }
   std::size_t window = std::max<std::size_t>(kPaceBytes, std::chrono::milliseconds(1000 / 64) / ct);
@@ -419,11 +439,12 @@ void CommPort::serve_writes_locked(Clock::time_point now) {
     if (tx_blocked_ || held_locked()) return;
     std::size_t chunk = r.n - r.done;
     if (dcb_.fOutX) {
+      chunk = tx_allowance_locked(now, chunk);
+      if (chunk == 0) return;
       // A fresh XOFF must stop us before the next bytes go out.
       take_input_locked(now);
       if (dead_ || writes_.empty() || held_locked() || !send_flow_char_locked()) return;
-      chunk = tx_allowance_locked(now, chunk);
-      if (chunk == 0) return;
+      chunk = std::min<std::size_t>(chunk, writes_.front()->n - writes_.front()->done);
     }
     long w = line_->write(r.wdata.data() + r.done, chunk);
     if (w < 0) return line_failed_locked();
@@ -470,9 +491,8 @@ CommPort::Clock::time_point CommPort::next_deadline_locked(Clock::time_point now
   const auto ct = char_time_locked();
   if (paced_by_baud_locked()) {
     // Wake when a tick's worth of bytes (or the rest of the write) is due.
-    std::size_t batch = std::max<std::size_t>(1, kPaceTick / ct);
-    batch = std::min<std::size_t>(batch, std::max<DWORD>(1, writes_.front()->n - writes_.front()->done));
-    return std::min(next, next_slot_ + static_cast<long>(batch - 1) * ct);
+    std::size_t batch = std::min<std::size_t>(pace_batch_locked(), std::max<DWORD>(1, writes_.front()->n - writes_.front()->done));
+    return std::min(next, on_grid(next_slot_ + static_cast<long>(batch - 1) * ct));
   }
   // Look again when the device queue should be down to a quarter.
   std::size_t window = std::max<std::size_t>(kPaceBytes, std::chrono::milliseconds(1000 / 64) / ct);
@@ -481,20 +501,31 @@ CommPort::Clock::time_point CommPort::next_deadline_locked(Clock::time_point now
   return std::min(next, now + wait);
 }
 
+// The line is watched one-shot: each readiness report disarms it and this
+// arms it again. After a small block of input, reading waits a little so
+// a slow stream is taken in some hundred blocks a second instead of one
+// wake-up per arriving chunk; writing reads first anyway, so an XOFF is
+// never left waiting.
 void CommPort::settle_locked(Clock::time_point now) {
   if (stop_) return;
   if (tx_blocked_ && pending_flow_char_ < 0 && writes_.empty()) tx_blocked_ = false;
   std::uint32_t want = 0;
-  if (!dead_) {
-    if (dcb_.fOutX || rxq_.room() > 0) want |= EPOLLIN;
+  if (dead_) {
+    if (armed_ != kUnwatched) SerialPoller::instance().watch(poll_id_, fd_, 0);
+    armed_ = kUnwatched;
+  } else {
+    if ((dcb_.fOutX || rxq_.room() > 0) && now >= rx_rest_until_) want |= EPOLLIN;
     if (tx_blocked_) want |= EPOLLOUT;
-  }
-  if (want != watching_) {
-    SerialPoller::instance().watch(poll_id_, fd_, want);
-    watching_ = want;
+    if (want && want != armed_) {
+      SerialPoller::instance().watch(poll_id_, fd_, want | EPOLLONESHOT);
+      armed_ = want;
+    }
   }
   auto next = next_deadline_locked(now);
-  if (next != scheduled_) {
+  if (!dead_ && !(want & EPOLLIN) && now < rx_rest_until_) next = std::min(next, rx_rest_until_);
+  // A deadline that moved later is left to fire early and be set again:
+  // input moves the read interval's deadline with every block.
+  if (next < scheduled_) {
     SerialPoller::instance().schedule(poll_id_, next);
     scheduled_ = next;
   }
@@ -506,8 +537,14 @@ void CommPort::on_ready(std::uint32_t events) {
   std::lock_guard<std::mutex> g(m_);
   if (stop_) return;
   auto now = Clock::now();
+  armed_ = 0;  // one-shot: the report disarmed the line
   if (events & EPOLLOUT) tx_blocked_ = false;
-  if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) take_input_locked(now);
+  if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) {
+    std::size_t before = rx_taken_;
+    take_input_locked(now);
+    std::size_t got = rx_taken_ - before;
+    if (got > 0 && got < kRxRestBelow) rx_rest_until_ = on_grid(now + kRxRest);
+  }
   drive_locked(now);
 }
 
@@ -533,6 +570,7 @@ void CommPort::take_input_locked(Clock::time_point now) {
       break;
     }
     if (r == 0) break;
+    rx_taken_ += static_cast<std::size_t>(r);
     decode_locked(buf, static_cast<std::size_t>(r));
     if (static_cast<std::size_t>(r) < want) break;
   }

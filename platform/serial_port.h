@@ -94,6 +94,7 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   void line_failed_locked();
   bool held_locked();
   bool paced_by_baud_locked() const;
+  std::size_t pace_batch_locked() const;
   Clock::duration char_time_locked() const;
   void settle_locked(Clock::time_point now);
   Clock::time_point next_deadline_locked(Clock::time_point now);
@@ -102,8 +103,11 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   std::unique_ptr<SerialLine> line_;
   int fd_ = -1;
   std::uint64_t poll_id_ = 0;
-  std::uint32_t watching_ = 0;
+  static constexpr std::uint32_t kUnwatched = 0xFFFFFFFFu;
+  std::uint32_t armed_ = 0;  // EPOLL* interest armed now; 0 after a report
   Clock::time_point scheduled_ = Clock::time_point::max();
+  Clock::time_point rx_rest_until_{};  // input is left to gather until then
+  std::size_t rx_taken_ = 0;           // bytes read from the line so far
   bool stop_ = false;
   bool dead_ = false;
   bool reports_out_queue_ = true;

@@ -42,6 +42,16 @@ void Event::set() {
   wake_waiters_locked();
 }
 
+void Event::set_pair(Event& first, Event* second) {
+  std::lock_guard<std::mutex> g(sync_lock());
+  first.set_ = true;
+  first.wake_waiters_locked();
+  if (second) {
+    second->set_ = true;
+    second->wake_waiters_locked();
+  }
+}
+
 void Event::reset() {
   std::lock_guard<std::mutex> g(sync_lock());
   set_ = false;

@@ -64,6 +64,9 @@ class Event : public Waitable {
   DWORD wait(DWORD timeout_ms = INFINITE);
   bool is_set() const;
   bool manual_reset() const { return manual_; }
+  // Sets both in one step (second may be null): a thread woken by either
+  // sees both set, and neither is touched once this returns.
+  static void set_pair(Event& first, Event* second);
 
  protected:
   bool signalled_locked() const override { return set_; }
