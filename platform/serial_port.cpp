@@ -503,7 +503,7 @@ CommPort::Clock::time_point CommPort::next_deadline_locked(Clock::time_point now
 
 // The line is watched one-shot: each readiness report disarms it and this
 // arms it again. After a small block of input, reading waits a little so
-// a slow stream is taken in some hundred blocks a second instead of one
+// a slow stream is taken in some tens of blocks a second instead of one
 // wake-up per arriving chunk; writing reads first anyway, so an XOFF is
 // never left waiting.
 void CommPort::settle_locked(Clock::time_point now) {
@@ -514,7 +514,7 @@ void CommPort::settle_locked(Clock::time_point now) {
     if (armed_ != kUnwatched) SerialPoller::instance().watch(poll_id_, fd_, 0);
     armed_ = kUnwatched;
   } else {
-    if ((dcb_.fOutX || rxq_.room() > 0) && now >= rx_rest_until_) want |= EPOLLIN;
+    if ((dcb_.fOutX || rxq_.room() > 0) && !rx_resting_) want |= EPOLLIN;
     if (tx_blocked_) want |= EPOLLOUT;
     if (want && want != armed_) {
       SerialPoller::instance().watch(poll_id_, fd_, want | EPOLLONESHOT);
@@ -522,7 +522,7 @@ void CommPort::settle_locked(Clock::time_point now) {
     }
   }
   auto next = next_deadline_locked(now);
-  if (!dead_ && !(want & EPOLLIN) && now < rx_rest_until_) next = std::min(next, rx_rest_until_);
+  if (!dead_ && rx_resting_) next = std::min(next, rx_rest_until_);
   // A deadline that moved later is left to fire early and be set again:
   // input moves the read interval's deadline with every block.
   if (next < scheduled_) {
@@ -539,20 +539,27 @@ void CommPort::on_ready(std::uint32_t events) {
   auto now = Clock::now();
   armed_ = 0;  // one-shot: the report disarmed the line
   if (events & EPOLLOUT) tx_blocked_ = false;
-  if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) {
-    std::size_t before = rx_taken_;
-    take_input_locked(now);
-    std::size_t got = rx_taken_ - before;
-    if (got > 0 && got < kRxRestBelow) rx_rest_until_ = on_grid(now + kRxRest);
-  }
+  if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) gather_input_locked(now);
   drive_locked(now);
+}
+
+// While input keeps coming in small blocks the line is read on a timer
+// and left unwatched; once a read finds it quiet it is watched again.
+void CommPort::gather_input_locked(Clock::time_point now) {
+  std::size_t before = rx_taken_;
+  take_input_locked(now);
+  std::size_t got = rx_taken_ - before;
+  rx_resting_ = got > 0 && got < kRxRestBelow && !dead_;
+  if (rx_resting_) rx_rest_until_ = on_grid(now + kRxRest);
 }
 
 void CommPort::on_deadline() {
   std::lock_guard<std::mutex> g(m_);
   if (stop_) return;
   scheduled_ = Clock::time_point::max();  // the poller has dropped it
-  drive_locked(Clock::now());
+  auto now = Clock::now();
+  if (rx_resting_ && now >= rx_rest_until_) gather_input_locked(now);
+  drive_locked(now);
 }
 
 // ---- input ----

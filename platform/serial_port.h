@@ -87,6 +87,7 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   std::size_t tx_allowance_locked(Clock::time_point now, std::size_t want);
   void expire_locked(Clock::time_point now);
   void take_input_locked(Clock::time_point now);
+  void gather_input_locked(Clock::time_point now);
   void decode_locked(const unsigned char* in, std::size_t n);
   void deliver_locked(const unsigned char* p, std::size_t n);
   void raise_locked(DWORD ev);
@@ -106,7 +107,8 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   static constexpr std::uint32_t kUnwatched = 0xFFFFFFFFu;
   std::uint32_t armed_ = 0;  // EPOLL* interest armed now; 0 after a report
   Clock::time_point scheduled_ = Clock::time_point::max();
-  Clock::time_point rx_rest_until_{};  // input is left to gather until then
+  bool rx_resting_ = false;            // input is left to gather until
+  Clock::time_point rx_rest_until_{};  // then, read on a timer
   std::size_t rx_taken_ = 0;           // bytes read from the line so far
   bool stop_ = false;
   bool dead_ = false;
