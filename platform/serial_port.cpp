@@ -5,9 +5,10 @@
 // serial poller calls back when the line has input or room for output and
 // at the port's next deadline. Everything runs under the port lock.
 //
-// Input is read in blocks as it arrives and decoded from the tty's marked
-// form (0xFF 0xFF data 0xFF, 0xFF 0x00 c parity error on c, 0xFF 0x00 0x00
-// break). With output XON/XOFF on, XON and XOFF are taken out on arrival
+// Input is read in blocks as it arrives (a line that streams small blocks
+// is read every 16 ms instead, so a slow stream costs few wake-ups) and
+// decoded from the tty's marked form (0xFF 0xFF data 0xFF, 0xFF 0x00 c
+// parity error on c, 0xFF 0x00 0x00 break). With output XON/XOFF on, XON and XOFF are taken out on arrival
 // and the line is read whatever the receive queue holds, so a machine's
 // XOFF is never missed; bytes that find the queue full are counted as a
 // receive overrun (CE_RXOVER). Without it a full queue leaves the line
@@ -17,8 +18,8 @@
 // device that reports its output queue the queue is kept short and looked
 // at again when it should have drained; on one that cannot (a
 // pseudo-terminal reports 0) bytes go out no sooner than the configured
-// baud would carry them, a few milliseconds' worth per wake-up, so the
-// device never holds bytes the line has not had time to send.
+// baud would carry them, 16 ms worth per wake-up, so the device never
+// holds bytes the line has not had time to send.
 //
 // Read and write time-outs follow the Windows rules:
 //   read: done at n bytes; or when more than the interval passes between
