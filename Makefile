@@ -7,6 +7,7 @@ JOBS    ?= $(shell nproc)
 
 check: deps build test
 	JOBS=$(JOBS) tools/run-fuzz
+	JOBS=$(JOBS) tools/run-tsan
 
 deps:
 	@tools/install-deps deps/*.txt
@@ -27,4 +28,4 @@ bench: deps
 	@for b in $$(find $(RELEASE)/bench -type f -name 'bench_*' -perm -u+x | sort); do echo "== $$b"; "$$b" || exit 1; done
 
 clean:
-	rm -rf $(BUILD) $(RELEASE)
+	rm -rf $(BUILD) $(RELEASE) build-tsan

@@ -3,9 +3,10 @@
 // settings, COMMTIMEOUTS read and write time-outs, overlapped reads, writes
 // and comm-event waits whose completion sets an event that can be waited
 // together with other events, purge, error and modem status, and escape
-// functions. Underneath, one I/O thread per open port drives a SerialLine
-// (termios by default) with poll(); software XON/XOFF runs in that thread so
-// received XON/XOFF bytes are consumed and "held by XOFF" can be queried.
+// functions. Underneath, each port drives a SerialLine (termios by default);
+// one shared epoll thread serves every open port. Software XON/XOFF runs in
+// the layer, so received XON/XOFF bytes are consumed and "held by XOFF" can
+// be queried.
 #pragma once
 
 #include <cstddef>
@@ -199,6 +200,9 @@ class SerialLine {
   virtual bool set_rts(bool on) = 0;
   // Bytes written but not yet sent by the device.
   virtual DWORD out_queue() = 0;
+  // False for a device whose out_queue() says nothing (a pseudo-terminal
+  // always reports 0): output under XON/XOFF is then paced by the baud.
+  virtual bool reports_out_queue() const { return true; }
   virtual void flush_input() = 0;
   virtual void flush_output() = 0;
 };
@@ -213,15 +217,22 @@ void reset_comm_ports();
 std::string comm_device(int com);
 // The termios line on a device path (what the default factory makes).
 std::unique_ptr<SerialLine> open_termios_line(const std::string& device, DWORD* error);
+// Where the termios line keeps its UUCP lock files ("LCK..ttyS0" holding
+// the owner's process id), so programs that follow the convention keep out
+// of each other's ports. Empty (the default): /run/lock, else /var/lock.
+// Without a writable lock directory ports open unlocked, but a live lock
+// of another program still keeps them shut.
+void set_comm_lock_dir(const std::string& dir);
 
 // Opens "\\.\COMn" (or "COMn") for reading and writing, exclusively.
 // Returns null and sets the last comm error on failure: ERROR_FILE_NOT_FOUND
 // for a name that is not a port or a missing device, ERROR_ACCESS_DENIED
-// for a port that is busy.
+// for a port that is busy here or locked by another program.
 HCOMM open_comm(const char* name);
 // Ends every pending operation of the port (ERROR_OPERATION_ABORTED) and
 // closes the line; other threads' later calls on the handle fail with
-// ERROR_INVALID_HANDLE.
+// ERROR_INVALID_HANDLE, except get_overlapped_result, which still answers
+// from the record.
 BOOL close_comm(HCOMM h);
 
 BOOL get_comm_state(HCOMM h, DCB* dcb);
@@ -235,6 +246,8 @@ BOOL set_comm_timeouts(HCOMM h, const COMMTIMEOUTS* t);
 // completes successfully with the bytes moved so far. A read's buffer must
 // stay valid until the read completes or is aborted; a write's bytes are
 // copied, so a write need not be awaited. One record serves one port.
+// A write aborted by a purge that also clears the transmit side counts
+// only the bytes that left the device.
 BOOL read_comm(HCOMM h, void* buf, DWORD n, DWORD* done, OVERLAPPED* ov);
 BOOL write_comm(HCOMM h, const void* buf, DWORD n, DWORD* done, OVERLAPPED* ov);
 BOOL get_overlapped_result(HCOMM h, OVERLAPPED* ov, DWORD* done, BOOL wait);
@@ -244,8 +257,12 @@ BOOL get_comm_mask(HCOMM h, DWORD* mask);
 // Completes on the first event of the mask that happens after the mask was
 // set (a received byte stays in the queue), or with mask 0 when another
 // thread changes the mask. Bytes already queued when the mask is set do not
-// count: ask clear_comm_error for cbInQue first. On a line that has failed
-// the wait stays pending (reads and writes fail with ERROR_GEN_FAILURE).
+// count: ask clear_comm_error for cbInQue first. When the line fails
+// (hang-up, device gone) a pending wait ends and later waits fail, with
+// ERROR_GEN_FAILURE, as reads and writes do; the error state holds CE_IOE.
+// A byte received while the receive queue is full (possible only with
+// output XON/XOFF on, which keeps reading the line) is lost and sets
+// CE_RXOVER.
 BOOL wait_comm_event(HCOMM h, DWORD* mask, OVERLAPPED* ov);
 
 BOOL purge_comm(HCOMM h, DWORD flags);

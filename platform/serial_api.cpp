@@ -199,10 +199,13 @@ BOOL write_comm(HCOMM h, const void* buf, DWORD n, DWORD* done, OVERLAPPED* ov) 
   return outcome(port->write(buf, n, done, ov));
 }
 
+// The outcome lives in the record, so an operation ended by a close (or
+// a close and reopen) still reports how it ended.
 BOOL get_overlapped_result(HCOMM h, OVERLAPPED* ov, DWORD* done, BOOL wait) {
   if (done) *done = 0;
-  KV_WITH_PORT(h);
-  return outcome(port->result(ov, done, wait != FALSE));
+  DWORD e = CommPort::result(ov, done, wait != FALSE);
+  if (e == ERROR_INVALID_PARAMETER && !find(h)) e = ERROR_INVALID_HANDLE;
+  return outcome(e);
 }
 
 BOOL set_comm_mask(HCOMM h, DWORD mask) {

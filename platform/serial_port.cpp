@@ -1,11 +1,26 @@
 // The I/O engine of one open serial port.
 //
-// One thread per port polls the line and a wake-up descriptor. Received
-// bytes are decoded from the tty's marked form (0xFF 0xFF data 0xFF,
-// 0xFF 0x00 c parity error on c, 0xFF 0x00 0x00 break), XON/XOFF are taken
-// out when output flow control is on, the rest goes to the receive queue,
-// which feeds pending reads in order. Writes are queued in order and handed
-// to the line while transmission is not held (XOFF received, CTS off).
+// There is no thread per port. A calling thread does at once what can be
+// done (a write goes to the line, a read takes queued bytes); the shared
+// serial poller calls back when the line has input or room for output and
+// at the port's next deadline. Everything runs under the port lock.
+//
+// Input is read in blocks as it arrives (a line that streams small blocks
+// is read every 16 ms instead, so a slow stream costs few wake-ups) and
+// decoded from the tty's marked form (0xFF 0xFF data 0xFF, 0xFF 0x00 c
+// parity error on c, 0xFF 0x00 0x00 break). With output XON/XOFF on, XON and XOFF are taken out on arrival
+// and the line is read whatever the receive queue holds, so a machine's
+// XOFF is never missed; bytes that find the queue full are counted as a
+// receive overrun (CE_RXOVER). Without it a full queue leaves the line
+// unread and the kernel holds the rest.
+//
+// Output with XON/XOFF is paced so that an XOFF stops it at once: on a
+// device that reports its output queue the queue is kept short and looked
+// at again when it should have drained; on one that cannot (a
+// pseudo-terminal reports 0) bytes go out no sooner than the configured
+// baud would carry them, 16 ms worth per wake-up, so the device never
+// holds bytes the line has not had time to send.
+//
 // Read and write time-outs follow the Windows rules:
 //   read: done at n bytes; or when more than the interval passes between
 //     two bytes (once one byte came); or after multiplier * n + constant.
@@ -17,9 +32,7 @@
 // A time-out is a successful completion with fewer bytes.
 #include "platform/serial_port.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <sys/epoll.h>
 
 #include <algorithm>
 #include <cstring>
@@ -28,18 +41,47 @@ namespace plat {
 
 namespace {
 
-// Received bytes held before the line is left unread (the kernel then
-// holds the rest; nothing is dropped).
+// Received bytes the port holds for readers.
 constexpr std::size_t kRxCapacity = 64 * 1024;
-// With output XON/XOFF the device's own queue is kept this short, so an
-// XOFF stops transmission within a few bytes on a real UART.
-constexpr DWORD kPaceBytes = 64;
+// Bytes read from the line at a time.
+constexpr std::size_t kReadBlock = 16 * 1024;
+// A device that reports its output queue is given at most this much (or
+// 1/64 s of line time, whichever is more) while output XON/XOFF is on.
+constexpr std::size_t kPaceBytes = 64;
+// Baud pacing hands the device this much line time per wake-up.
+constexpr auto kPaceTick = std::chrono::milliseconds(16);
+// After a small block of input the line is read again no sooner than
+// this; a line that delivers big blocks is read as fast as it delivers.
+constexpr auto kRxRest = std::chrono::milliseconds(16);
+constexpr std::size_t kRxRestBelow = 2048;
 // How often a transmission held by CTS looks at the line again.
 constexpr auto kCtsPoll = std::chrono::milliseconds(10);
+
+// Wake-ups that pace a line are put on a common grid, so the poller
+// serves all paced ports in one round.
+constexpr auto kGrid = std::chrono::milliseconds(4);
+
+CommPort::Clock::time_point on_grid(CommPort::Clock::time_point t) {
+  auto ticks = (t.time_since_epoch() + kGrid - CommPort::Clock::duration(1)) / kGrid;
+  return CommPort::Clock::time_point(ticks * std::chrono::duration_cast<CommPort::Clock::duration>(kGrid));
+}
 
 CommPort::Clock::duration scaled(unsigned long long ms) {
   if (ms > 0xFFFFFFFFull) ms = 0xFFFFFFFFull;
   return scaled_ms(static_cast<DWORD>(ms));
+}
+
+// OVERLAPPED::Internal may be shared by threads and outlive the port.
+std::mutex g_record_lock;
+
+void set_record(OVERLAPPED* ov, std::shared_ptr<CommRequest> r) {
+  std::lock_guard<std::mutex> g(g_record_lock);
+  ov->Internal = std::move(r);
+}
+
+std::shared_ptr<CommRequest> get_record(OVERLAPPED* ov) {
+  std::lock_guard<std::mutex> g(g_record_lock);
+  return ov->Internal;
 }
 
 }  // namespace
@@ -66,20 +108,47 @@ struct CommRequest {
   explicit CommRequest(Kind k) : kind(k) {}
 };
 
-CommPort::CommPort(std::unique_ptr<SerialLine> line) : line_(std::move(line)) {
+std::size_t RxRing::push(const unsigned char* p, std::size_t n) {
+  n = std::min(n, room());
+  std::size_t tail = (head_ + size_) % buf_.size();
+  std::size_t first = std::min(n, buf_.size() - tail);
+  std::memcpy(buf_.data() + tail, p, first);
+  std::memcpy(buf_.data(), p + first, n - first);
+  size_ += n;
+  return n;
+}
+
+std::size_t RxRing::pop(unsigned char* p, std::size_t n) {
+  n = std::min(n, size_);
+  std::size_t first = std::min(n, buf_.size() - head_);
+  std::memcpy(p, buf_.data() + head_, first);
+  std::memcpy(p + first, buf_.data(), n - first);
+  head_ = (head_ + n) % buf_.size();
+  size_ -= n;
+  return n;
+}
+
+CommPort::CommPort(std::unique_ptr<SerialLine> line)
+    : line_(std::move(line)),
+      rxq_(kRxCapacity),
+      inbuf_(kReadBlock),
+      decoded_(kReadBlock + 1) {  // a 0xFF held from the last block may add one
   line_->current(dcb_);
 }
 
 CommPort::~CommPort() { close(); }
 
 bool CommPort::start() {
-  wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake_fd_ < 0) return false;
-  io_ = std::thread([this] { io_loop(); });
-  return true;
+  std::lock_guard<std::mutex> g(m_);
+  fd_ = line_->fd();
+  reports_out_queue_ = line_->reports_out_queue();
+  armed_ = EPOLLIN;
+  poll_id_ = SerialPoller::instance().add(shared_from_this(), fd_, EPOLLIN | EPOLLONESHOT);
+  return poll_id_ != 0;
 }
 
 void CommPort::close() {
+  std::unique_ptr<SerialLine> line;
   {
     std::lock_guard<std::mutex> g(m_);
     if (stop_) return;
@@ -90,20 +159,11 @@ void CommPort::close() {
       complete_locked(waiter_, ERROR_OPERATION_ABORTED);
       waiter_.reset();
     }
+    if (poll_id_) SerialPoller::instance().remove(poll_id_, fd_);
+    line = std::move(line_);
   }
-  wake();
-  if (io_.joinable()) io_.join();
-  std::lock_guard<std::mutex> g(m_);
-  line_.reset();
-  if (wake_fd_ >= 0) ::close(wake_fd_);
-  wake_fd_ = -1;
-}
-
-void CommPort::wake() {
-  if (wake_fd_ < 0) return;
-  uint64_t one = 1;
-  ssize_t r = ::write(wake_fd_, &one, sizeof one);
-  (void)r;
+  // Closing a tty may wait for its output to drain; nobody waits on us.
+  line.reset();
 }
 
 // ---- settings ----
@@ -121,22 +181,20 @@ DWORD CommPort::set_state(const DCB* dcb) {
       dcb->StopBits > TWOSTOPBITS || dcb->BaudRate == 0 ||
       (dcb->fOutX && dcb->XonChar == dcb->XoffChar))
     return ERROR_INVALID_PARAMETER;
-  {
-    std::lock_guard<std::mutex> g(m_);
-    if (stop_) return ERROR_INVALID_HANDLE;
-    if (!line_->configure(*dcb)) return ERROR_INVALID_PARAMETER;
-    // Output flow control switched off: nothing can release a hold now.
-    if (dcb_.fOutX && !dcb->fOutX) xoff_hold_ = false;
-    if (dcb_.fInX && !dcb->fInX && xoff_sent_) {
-      pending_flow_char_ = static_cast<unsigned char>(dcb_.XonChar);
-      xoff_sent_ = false;
-    }
-    dcb_ = *dcb;
-    line_->set_dtr(dcb_.fDtrControl != DTR_CONTROL_DISABLE);
-    line_->set_rts(dcb_.fRtsControl != RTS_CONTROL_DISABLE);
-    input_flow_locked();
+  std::lock_guard<std::mutex> g(m_);
+  if (stop_) return ERROR_INVALID_HANDLE;
+  if (!line_->configure(*dcb)) return ERROR_INVALID_PARAMETER;
+  // Output flow control switched off: nothing can release a hold now.
+  if (dcb_.fOutX && !dcb->fOutX) xoff_hold_ = false;
+  if (dcb_.fInX && !dcb->fInX && xoff_sent_) {
+    pending_flow_char_ = static_cast<unsigned char>(dcb_.XonChar);
+    xoff_sent_ = false;
   }
-  wake();
+  dcb_ = *dcb;
+  line_->set_dtr(dcb_.fDtrControl != DTR_CONTROL_DISABLE);
+  line_->set_rts(dcb_.fRtsControl != RTS_CONTROL_DISABLE);
+  input_flow_locked();
+  drive_locked(Clock::now());
   return 0;
 }
 
@@ -163,41 +221,35 @@ DWORD CommPort::set_timeouts(const COMMTIMEOUTS* t) {
 DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
   std::unique_lock<std::mutex> lk(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
-  // One comm-event wait at a time, and only with a mask to wait for.
-  if (r->kind == CommRequest::kWait && (mask_ == 0 || waiter_)) return ERROR_INVALID_PARAMETER;
+  if (r->kind == CommRequest::kWait) {
+    if (dead_) return ERROR_GEN_FAILURE;
+    // One comm-event wait at a time, and only with a mask to wait for.
+    if (mask_ == 0 || waiter_) return ERROR_INVALID_PARAMETER;
+  }
   if (ov) {
     r->user_event = ov->hEvent;
     if (r->user_event) r->user_event->reset();
-    ov->Internal = r;  // under the port lock: threads may share one record
+    set_record(ov, r);
   }
   auto now = Clock::now();
-  const bool rx_was_full = rxq_.size() >= kRxCapacity;
   if (r->kind == CommRequest::kRead) {
     reads_.push_back(r);
-    serve_reads_locked(now);
   } else if (r->kind == CommRequest::kWrite) {
     writes_.push_back(r);
-    serve_writes_locked(now, true);
+  } else if (history_ & mask_) {
+    *r->mask_out = history_ & mask_;
+    history_ = 0;
+    complete_locked(r, 0);
   } else {
-    if (history_ & mask_) {
-      *r->mask_out = history_ & mask_;
-      history_ = 0;
-      complete_locked(r, 0);
-    } else {
-      waiter_ = r;
-    }
+    waiter_ = r;
   }
-  // The I/O thread has to look again when something waits for it, when a
-  // read made room in a full receive queue, or when an XON is due.
+  drive_locked(now);
   const bool complete = r->complete;
-  const bool need_wake = !complete || rx_was_full || pending_flow_char_ >= 0;
   lk.unlock();
-  if (need_wake) wake();
   if (!complete) {
     if (ov) return ERROR_IO_PENDING;
     r->finished.wait(INFINITE);
   }
-  lk.lock();
   if (done) *done = r->done;
   return r->error;
 }
@@ -231,15 +283,12 @@ DWORD CommPort::wait_event(DWORD* mask, OVERLAPPED* ov) {
 
 DWORD CommPort::result(OVERLAPPED* ov, DWORD* done, bool wait) {
   if (done) *done = 0;
-  Req r;
-  {
-    std::lock_guard<std::mutex> g(m_);
-    if (!ov || !ov->Internal) return ERROR_INVALID_PARAMETER;
-    r = ov->Internal;
-    if (!r->complete && !wait) return ERROR_IO_INCOMPLETE;
-  }
+  if (!ov) return ERROR_INVALID_PARAMETER;
+  Req r = get_record(ov);
+  if (!r) return ERROR_INVALID_PARAMETER;
+  if (!wait && !r->finished.is_set()) return ERROR_IO_INCOMPLETE;
+  // Completion sets the event after the last change to the record.
   r->finished.wait(INFINITE);
-  std::lock_guard<std::mutex> g(m_);
   if (done) *done = r->done;
   return r->error;
 }
@@ -248,8 +297,9 @@ void CommPort::complete_locked(const Req& r, DWORD error) {
   if (r->complete) return;
   r->complete = true;
   r->error = error;
-  r->finished.set();
-  if (r->user_event) r->user_event->set();
+  // Both at once: once `finished` is set, a thread collecting the result
+  // may return and destroy the caller's event.
+  Event::set_pair(r->finished, r->user_event);
 }
 
 void CommPort::abort_all_locked(std::deque<Req>& q) {
@@ -288,15 +338,21 @@ void CommPort::start_write_locked(CommRequest& r, Clock::time_point now) {
                                     t.WriteTotalTimeoutConstant);
 }
 
+// Everything that can move now, then what to watch and when to look again.
+void CommPort::drive_locked(Clock::time_point now) {
+  expire_locked(now);
+  serve_reads_locked(now);
+  serve_writes_locked(now);
+  settle_locked(now);
+}
+
 void CommPort::serve_reads_locked(Clock::time_point now) {
   while (!reads_.empty()) {
     CommRequest& r = *reads_.front();
     if (!r.started) start_read_locked(r, now);
-    DWORD take = static_cast<DWORD>(std::min<std::size_t>(rxq_.size(), r.n - r.done));
+    std::size_t take = rxq_.pop(r.rbuf + r.done, r.n - r.done);
     if (take) {
-      std::copy_n(rxq_.begin(), take, r.rbuf + r.done);
-      rxq_.erase(rxq_.begin(), rxq_.begin() + take);
-      r.done += take;
+      r.done += static_cast<DWORD>(take);
       r.last_byte = now;
       input_flow_locked();
     }
@@ -318,47 +374,89 @@ bool CommPort::held_locked() {
   return cts_held_;
 }
 
-void CommPort::serve_writes_locked(Clock::time_point now, bool one_chunk) {
+bool CommPort::paced_by_baud_locked() const { return dcb_.fOutX && !reports_out_queue_; }
+
+std::size_t CommPort::pace_batch_locked() const {
+  return std::max<std::size_t>(1, kPaceTick / char_time_locked());
+}
+
+CommPort::Clock::duration CommPort::char_time_locked() const {
+  unsigned bits = 1 + dcb_.ByteSize + (dcb_.Parity != NOPARITY ? 1 : 0) + (dcb_.StopBits == ONESTOPBIT ? 1 : 2);
+  return std::chrono::nanoseconds(1000000000ull * bits / std::max<DWORD>(dcb_.BaudRate, 1));
+}
+
+// Bytes of `want` that may go to the device now with output XON/XOFF on.
+std::size_t CommPort::tx_allowance_locked(Clock::time_point now, std::size_t want) {
+  const auto ct = char_time_locked();
+  if (paced_by_baud_locked()) {
+    // A line that fell idle starts again now rather than owing a burst;
+    // a wake-up that merely came late sends what has fallen due.
+    if (next_slot_ + 4 * kPaceTick < now) next_slot_ = now;
+    if (now < next_slot_) return 0;
+    std::size_t due = static_cast<std::size_t>((now - next_slot_) / ct) + 1;
+    // Whole ticks only (or the rest of the write): every write to a
+    // device costs the same whatever it carries.
+    if (due < std::min(want, pace_batch_locked())) return 0;
+    return std::min(want, due);
+  }
+  std::size_t window = std::max<std::size_t>(kPaceBytes, std::chrono::milliseconds(1000 / 64) / ct);
+  DWORD queued = line_->out_queue();
+  return queued >= window ? 0 : std::min<std::size_t>(want, window - queued);
+}
+
+bool CommPort::send_flow_char_locked() {
+  if (pending_flow_char_ < 0) return true;
+  if (tx_blocked_) return false;
+  unsigned char c = static_cast<unsigned char>(pending_flow_char_);
+  long w = line_->write(&c, 1);
+  if (w < 0) {
+    line_failed_locked();
+    return false;
+  }
+  if (w == 0) {
+    tx_blocked_ = true;
+    return false;
+  }
+  pending_flow_char_ = -1;
+  return true;
+}
+
+void CommPort::serve_writes_locked(Clock::time_point now) {
   if (dead_) {
     for (auto& r : writes_) complete_locked(r, ERROR_GEN_FAILURE);
     writes_.clear();
     return;
   }
-  if (pending_flow_char_ >= 0) {
-    unsigned char c = static_cast<unsigned char>(pending_flow_char_);
-    long w = line_->write(&c, 1);
-    if (w == 1) pending_flow_char_ = -1;
-    if (w < 0) return line_failed_locked();
-    if (w == 0) return;
-  }
+  if (!send_flow_char_locked()) return;
   while (!writes_.empty()) {
-    CommRequest& r = *writes_.front();
+    Req rp = writes_.front();
+    CommRequest& r = *rp;
     if (!r.started) start_write_locked(r, now);
     if (r.done == r.n) {
-      complete_locked(writes_.front(), 0);
+      complete_locked(rp, 0);
       writes_.pop_front();
       continue;
     }
-    if (held_locked()) return;
+    if (tx_blocked_ || held_locked()) return;
     std::size_t chunk = r.n - r.done;
     if (dcb_.fOutX) {
-      // A fresh XOFF must stop us before the next chunk goes out.
+      chunk = tx_allowance_locked(now, chunk);
+      if (chunk == 0) return;
+      // A fresh XOFF must stop us before the next bytes go out.
       take_input_locked(now);
-      if (dead_ || held_locked()) return;
-      DWORD queued = line_->out_queue();
-      if (queued >= kPaceBytes) return;
-      chunk = std::min<std::size_t>(chunk, kPaceBytes - queued);
+      if (dead_ || writes_.empty() || held_locked() || !send_flow_char_locked()) return;
+      chunk = std::min<std::size_t>(chunk, writes_.front()->n - writes_.front()->done);
     }
     long w = line_->write(r.wdata.data() + r.done, chunk);
     if (w < 0) return line_failed_locked();
-    if (w == 0) return;
+    if (paced_by_baud_locked()) next_slot_ += w * char_time_locked();
     r.done += static_cast<DWORD>(w);
+    if (static_cast<std::size_t>(w) < chunk) tx_blocked_ = true;
     if (r.done == r.n) {
-      complete_locked(writes_.front(), 0);
+      complete_locked(rp, 0);
       writes_.pop_front();
     }
-    // Paced output goes back to the poll so a fresh XOFF is seen first.
-    if (one_chunk && dcb_.fOutX) return;
+    if (tx_blocked_) return;
   }
 }
 
@@ -369,7 +467,6 @@ void CommPort::expire_locked(Clock::time_point now) {
     if (r.started && (now >= r.total_deadline || gap)) {
       complete_locked(reads_.front(), 0);
       reads_.pop_front();
-      serve_reads_locked(now);
     }
   }
   while (!writes_.empty() && writes_.front()->started && now >= writes_.front()->total_deadline) {
@@ -387,75 +484,161 @@ CommPort::Clock::time_point CommPort::next_deadline_locked(Clock::time_point now
     // One tick past the interval: the gap must exceed it.
     if (r.use_interval && r.done > 0) next = std::min(next, r.last_byte + r.interval + std::chrono::microseconds(1));
   }
-  if (!writes_.empty() && writes_.front()->started) next = std::min(next, writes_.front()->total_deadline);
-  if (!writes_.empty() && !xoff_hold_ && cts_held_) next = std::min(next, now + kCtsPoll);
-  if (!writes_.empty() && dcb_.fOutX && !xoff_hold_ && line_ && line_->out_queue() >= kPaceBytes)
-    next = std::min(next, now + std::chrono::milliseconds(1));
-  return next;
+  if (writes_.empty()) return next;
+  if (writes_.front()->started) next = std::min(next, writes_.front()->total_deadline);
+  if (xoff_hold_ || dead_ || tx_blocked_) return next;
+  if (cts_held_) return std::min(next, now + kCtsPoll);
+  if (!dcb_.fOutX) return next;
+  const auto ct = char_time_locked();
+  if (paced_by_baud_locked()) {
+    // Wake when a tick's worth of bytes (or the rest of the write) is due.
+    std::size_t batch = std::min<std::size_t>(pace_batch_locked(), std::max<DWORD>(1, writes_.front()->n - writes_.front()->done));
+    return std::min(next, on_grid(next_slot_ + static_cast<long>(batch - 1) * ct));
+  }
+  // Look again when the device queue should be down to a quarter.
+  std::size_t window = std::max<std::size_t>(kPaceBytes, std::chrono::milliseconds(1000 / 64) / ct);
+  DWORD queued = line_->out_queue();
+  auto wait = queued > window / 4 ? static_cast<long>(queued - window / 4) * ct : ct;
+  return std::min(next, now + wait);
+}
+
+// The line is watched one-shot: each readiness report disarms it and this
+// arms it again. After a small block of input, reading waits a little so
+// a slow stream is taken in some tens of blocks a second instead of one
+// wake-up per arriving chunk; writing reads first anyway, so an XOFF is
+// never left waiting.
+void CommPort::settle_locked(Clock::time_point now) {
+  if (stop_) return;
+  if (tx_blocked_ && pending_flow_char_ < 0 && writes_.empty()) tx_blocked_ = false;
+  std::uint32_t want = 0;
+  if (dead_) {
+    if (armed_ != kUnwatched) SerialPoller::instance().watch(poll_id_, fd_, 0);
+    armed_ = kUnwatched;
+  } else {
+    if ((dcb_.fOutX || rxq_.room() > 0) && !rx_resting_) want |= EPOLLIN;
+    if (tx_blocked_) want |= EPOLLOUT;
+    if (want && want != armed_) {
+      SerialPoller::instance().watch(poll_id_, fd_, want | EPOLLONESHOT);
+      armed_ = want;
+    }
+  }
+  auto next = next_deadline_locked(now);
+  if (!dead_ && rx_resting_) next = std::min(next, rx_rest_until_);
+  // A deadline that moved later is left to fire early and be set again:
+  // input moves the read interval's deadline with every block.
+  if (next < scheduled_) {
+    SerialPoller::instance().schedule(poll_id_, next);
+    scheduled_ = next;
+  }
+}
+
+// ---- the poller's calls ----
+
+void CommPort::on_ready(std::uint32_t events) {
+  std::lock_guard<std::mutex> g(m_);
+  if (stop_) return;
+  auto now = Clock::now();
+  armed_ = 0;  // one-shot: the report disarmed the line
+  if (events & EPOLLOUT) tx_blocked_ = false;
+  if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) gather_input_locked(now);
+  drive_locked(now);
+}
+
+// While input keeps coming in small blocks the line is read on a timer
+// and left unwatched; once a read finds it quiet it is watched again.
+void CommPort::gather_input_locked(Clock::time_point now) {
+  std::size_t before = rx_taken_;
+  take_input_locked(now);
+  std::size_t got = rx_taken_ - before;
+  rx_resting_ = got > 0 && got < kRxRestBelow && !dead_;
+  if (rx_resting_) rx_rest_until_ = on_grid(now + kRxRest);
+}
+
+void CommPort::on_deadline() {
+  std::lock_guard<std::mutex> g(m_);
+  if (stop_) return;
+  scheduled_ = Clock::time_point::max();  // the poller has dropped it
+  auto now = Clock::now();
+  if (rx_resting_ && now >= rx_rest_until_) gather_input_locked(now);
+  drive_locked(now);
 }
 
 // ---- input ----
 
 void CommPort::take_input_locked(Clock::time_point now) {
-  unsigned char buf[16384];
-  while (!dead_ && rxq_.size() < kRxCapacity) {
-    std::size_t room = std::min(sizeof buf, kRxCapacity - rxq_.size());
-    long r = line_->read(buf, room);
+  unsigned char* buf = inbuf_.data();
+  while (!dead_) {
+    // Without output XON/XOFF there is nothing to watch for in the input,
+    // so a full queue leaves it with the kernel.
+    std::size_t want = dcb_.fOutX ? kReadBlock : std::min(kReadBlock, rxq_.room());
+    if (want == 0) break;
+    long r = line_->read(buf, want);
     if (r < 0) {
       line_failed_locked();
       break;
     }
     if (r == 0) break;
-    for (long i = 0; i < r; ++i) {
-      unsigned char c = buf[i];
-      switch (mark_state_) {
-        case 0:
-          if (c == 0xFF)
-            mark_state_ = 1;
-          else
-            deliver_locked(c);
-          break;
-        case 1:
-          if (c == 0x00) {
-            mark_state_ = 2;
-          } else {
-            mark_state_ = 0;
-            deliver_locked(0xFF);
-            if (c != 0xFF) deliver_locked(c);
-          }
-          break;
-        default:
-          mark_state_ = 0;
-          if (c == 0x00) {
-            errors_ |= CE_BREAK;
-            raise_locked(EV_BREAK);
-          } else {
-            errors_ |= CE_RXPARITY;
-            raise_locked(EV_ERR);
-            rxq_.push_back(dcb_.fErrorChar ? static_cast<unsigned char>(dcb_.ErrorChar) : c);
-            raise_locked(EV_RXCHAR);
-          }
-          break;
-      }
-    }
-    if (static_cast<std::size_t>(r) < room) break;
+    rx_taken_ += static_cast<std::size_t>(r);
+    decode_locked(buf, static_cast<std::size_t>(r));
+    if (static_cast<std::size_t>(r) < want) break;
   }
   input_flow_locked();
   serve_reads_locked(now);
 }
 
-void CommPort::deliver_locked(unsigned char c) {
-  if (dcb_.fOutX) {
-    if (c == static_cast<unsigned char>(dcb_.XoffChar)) {
-      xoff_hold_ = true;
-      return;
+void CommPort::decode_locked(const unsigned char* in, std::size_t n) {
+  unsigned char* out = decoded_.data();
+  std::size_t k = 0;
+  auto data = [&](unsigned char c) {
+    if (dcb_.fOutX) {
+      if (c == static_cast<unsigned char>(dcb_.XoffChar)) {
+        xoff_hold_ = true;
+        return;
+      }
+      if (c == static_cast<unsigned char>(dcb_.XonChar)) {
+        xoff_hold_ = false;
+        return;
+      }
     }
-    if (c == static_cast<unsigned char>(dcb_.XonChar)) {
-      xoff_hold_ = false;
-      return;
+    out[k++] = c;
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char c = in[i];
+    switch (mark_state_) {
+      case 0:
+        if (c == 0xFF)
+          mark_state_ = 1;
+        else
+          data(c);
+        break;
+      case 1:
+        if (c == 0x00) {
+          mark_state_ = 2;
+        } else {
+          mark_state_ = 0;
+          data(0xFF);
+          if (c != 0xFF) data(c);
+        }
+        break;
+      default:
+        mark_state_ = 0;
+        if (c == 0x00) {
+          errors_ |= CE_BREAK;
+          raise_locked(EV_BREAK);
+        } else {
+          errors_ |= CE_RXPARITY;
+          raise_locked(EV_ERR);
+          out[k++] = dcb_.fErrorChar ? static_cast<unsigned char>(dcb_.ErrorChar) : c;
+        }
+        break;
     }
   }
-  rxq_.push_back(c);
+  deliver_locked(out, k);
+}
+
+void CommPort::deliver_locked(const unsigned char* p, std::size_t n) {
+  if (n == 0) return;
+  if (rxq_.push(p, n) < n) errors_ |= CE_RXOVER;
   raise_locked(EV_RXCHAR);
 }
 
@@ -484,54 +667,17 @@ void CommPort::input_flow_locked() {
   }
 }
 
+// The line is gone (hang-up, device unplugged): everything waiting on it
+// ends with an error the caller sees; queued input stays readable.
 void CommPort::line_failed_locked() {
   if (dead_) return;
   dead_ = true;
   errors_ |= CE_IOE;
   for (auto& r : writes_) complete_locked(r, ERROR_GEN_FAILURE);
   writes_.clear();
-}
-
-// ---- the I/O thread ----
-
-void CommPort::io_loop() {
-  std::unique_lock<std::mutex> lk(m_);
-  while (!stop_) {
-    auto now = Clock::now();
-    expire_locked(now);
-    serve_reads_locked(now);
-    serve_writes_locked(now, true);
-    now = Clock::now();
-    auto next = next_deadline_locked(now);
-
-    pollfd fds[2];
-    fds[0].fd = dead_ ? -1 : line_->fd();
-    fds[0].events = 0;
-    if (rxq_.size() < kRxCapacity) fds[0].events |= POLLIN;
-    bool want_out = pending_flow_char_ >= 0 ||
-                    (!writes_.empty() && !xoff_hold_ && !cts_held_ &&
-                     !(dcb_.fOutX && line_->out_queue() >= kPaceBytes));
-    if (want_out) fds[0].events |= POLLOUT;
-    fds[1].fd = wake_fd_;
-    fds[1].events = POLLIN;
-    int timeout = -1;
-    if (next != Clock::time_point::max()) {
-      auto us = std::chrono::duration_cast<std::chrono::microseconds>(next - now).count();
-      timeout = us <= 0 ? 0 : static_cast<int>(std::min<long long>((us + 999) / 1000, 1000 * 1000));
-    }
-    lk.unlock();
-    int n = ::poll(fds, 2, timeout);
-    lk.lock();
-    if (stop_) break;
-    if (n <= 0) continue;
-    if (fds[1].revents & POLLIN) {
-      uint64_t v;
-      ssize_t r = ::read(wake_fd_, &v, sizeof v);
-      (void)r;
-    }
-    now = Clock::now();
-    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) take_input_locked(now);
-    if (fds[0].revents & POLLOUT) serve_writes_locked(now, true);
+  if (waiter_) {
+    complete_locked(waiter_, ERROR_GEN_FAILURE);
+    waiter_.reset();
   }
 }
 
@@ -560,24 +706,30 @@ DWORD CommPort::get_mask(DWORD* mask) {
 
 DWORD CommPort::purge(DWORD flags) {
   if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) return ERROR_INVALID_PARAMETER;
-  {
-    std::lock_guard<std::mutex> g(m_);
-    if (stop_) return ERROR_INVALID_HANDLE;
-    if (flags & PURGE_TXABORT) abort_all_locked(writes_);
-    if (flags & PURGE_RXABORT) abort_all_locked(reads_);
-    if (flags & PURGE_TXCLEAR) line_->flush_output();
-    if (flags & PURGE_RXCLEAR) {
-      rxq_.clear();
-      mark_state_ = 0;
-      line_->flush_input();
-      // The other end was told to pause; with the queue empty it may go on.
-      if (xoff_sent_) {
-        xoff_sent_ = false;
-        pending_flow_char_ = static_cast<unsigned char>(dcb_.XonChar);
-      }
+  std::lock_guard<std::mutex> g(m_);
+  if (stop_) return ERROR_INVALID_HANDLE;
+  if (flags & PURGE_TXABORT) {
+    // Bytes the device still held are thrown away below: an aborted write
+    // does not count them as sent.
+    if ((flags & PURGE_TXCLEAR) && !dead_ && !writes_.empty()) {
+      CommRequest& r = *writes_.front();
+      r.done -= std::min<DWORD>(r.done, line_->out_queue());
+    }
+    abort_all_locked(writes_);
+  }
+  if (flags & PURGE_RXABORT) abort_all_locked(reads_);
+  if ((flags & PURGE_TXCLEAR) && !dead_) line_->flush_output();
+  if (flags & PURGE_RXCLEAR) {
+    rxq_.clear();
+    mark_state_ = 0;
+    if (!dead_) line_->flush_input();
+    // The other end was told to pause; with the queue empty it may go on.
+    if (xoff_sent_) {
+      xoff_sent_ = false;
+      pending_flow_char_ = static_cast<unsigned char>(dcb_.XonChar);
     }
   }
-  wake();
+  drive_locked(Clock::now());
   return 0;
 }
 
@@ -590,7 +742,7 @@ DWORD CommPort::clear_error(DWORD* errors, COMSTAT* stat) {
     *stat = COMSTAT{};
     stat->fXoffHold = xoff_hold_;
     stat->fXoffSent = xoff_sent_;
-    stat->fCtsHold = dcb_.fOutxCtsFlow && !(line_->modem_status() & MS_CTS_ON);
+    stat->fCtsHold = !dead_ && dcb_.fOutxCtsFlow && !(line_->modem_status() & MS_CTS_ON);
     stat->cbInQue = static_cast<DWORD>(rxq_.size());
     DWORD out = dead_ ? 0 : line_->out_queue();
     for (const auto& r : writes_) out += r->n - r->done;
@@ -609,20 +761,18 @@ DWORD CommPort::modem_status(DWORD* status) {
 
 DWORD CommPort::escape(DWORD function) {
   bool ok = true;
-  {
-    std::lock_guard<std::mutex> g(m_);
-    if (stop_) return ERROR_INVALID_HANDLE;
-    switch (function) {
-      case SETXOFF: xoff_hold_ = true; break;
-      case SETXON: xoff_hold_ = false; break;
-      case SETRTS: ok = line_->set_rts(true); break;
-      case CLRRTS: ok = line_->set_rts(false); break;
-      case SETDTR: ok = line_->set_dtr(true); break;
-      case CLRDTR: ok = line_->set_dtr(false); break;
-      default: return ERROR_INVALID_PARAMETER;
-    }
+  std::lock_guard<std::mutex> g(m_);
+  if (stop_) return ERROR_INVALID_HANDLE;
+  switch (function) {
+    case SETXOFF: xoff_hold_ = true; break;
+    case SETXON: xoff_hold_ = false; break;
+    case SETRTS: ok = line_->set_rts(true); break;
+    case CLRRTS: ok = line_->set_rts(false); break;
+    case SETDTR: ok = line_->set_dtr(true); break;
+    case CLRDTR: ok = line_->set_dtr(false); break;
+    default: return ERROR_INVALID_PARAMETER;
   }
-  wake();
+  drive_locked(Clock::now());
   return ok ? 0 : ERROR_GEN_FAILURE;
 }
 

@@ -1,14 +1,22 @@
 // The default serial line: a tty device driven with termios, non-blocking,
-// exclusive (TIOCEXCL against other openers, flock against our own second
-// open, which TIOCEXCL does not stop for root).
+// exclusive: a UUCP lock file keeps out programs that follow the
+// convention (root among them), TIOCEXCL keeps out other openers that are
+// not root, and flock keeps out our own second open.
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 
 #include "platform/serial.h"
 #include "platform/serial_termios.h"
@@ -32,12 +40,104 @@ constexpr BaudCode kBauds[] = {
     {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
+// ---- UUCP lock files ----
+//
+// "LCK..<device>" in the lock directory holds the owner's process id as
+// ten ASCII digits and a newline. It is made under a temporary name and
+// linked into place, so two programs cannot both take it; a file whose
+// process is gone is stale and taken over.
+
+std::mutex g_lock_dir_m;
+std::string g_lock_dir;
+
+std::string lock_dir() {
+  {
+    std::lock_guard<std::mutex> g(g_lock_dir_m);
+    if (!g_lock_dir.empty()) return g_lock_dir;
+  }
+  for (const char* d : {"/run/lock", "/var/lock"}) {
+    struct stat st;
+    if (stat(d, &st) == 0 && S_ISDIR(st.st_mode)) return d;
+  }
+  return "";
+}
+
+// /dev/ttyS0 -> LCK..ttyS0, /dev/pts/3 -> LCK..pts_3; links are followed so
+// every name of a device shares one lock.
+std::string lock_file_name(const std::string& device) {
+  char real[PATH_MAX];
+  std::string path = realpath(device.c_str(), real) ? real : device;
+  if (path.rfind("/dev/", 0) == 0) path = path.substr(5);
+  for (char& c : path)
+    if (c == '/') c = '_';
+  return "LCK.." + path;
+}
+
+// The process that holds a lock file; 0 when there is none or the file
+// makes no sense.
+long lock_owner(const std::string& file) {
+  FILE* f = std::fopen(file.c_str(), "re");
+  if (!f) return 0;
+  long pid = 0;
+  if (std::fscanf(f, "%ld", &pid) != 1) pid = 0;
+  std::fclose(f);
+  return pid > 0 ? pid : 0;
+}
+
+bool process_alive(long pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
+
+bool held_by_live_process(const std::string& file) {
+  long owner = lock_owner(file);
+  return owner > 0 && process_alive(owner);
+}
+
+enum class LockResult { kTaken, kBusy, kNone };
+
+LockResult take_lock_file(const std::string& device, std::string* taken) {
+  static std::atomic<unsigned> serial{0};
+  std::string dir = lock_dir();
+  if (dir.empty()) return LockResult::kNone;
+  std::string file = dir + "/" + lock_file_name(device);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::string tmp = dir + "/LTMP." + std::to_string(getpid()) + "." + std::to_string(serial++);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      // No say in the directory: go without a lock of ours, but still
+      // respect one another program holds.
+      return held_by_live_process(file) ? LockResult::kBusy : LockResult::kNone;
+    }
+    char text[32];
+    int len = std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(getpid()));
+    bool written = ::write(fd, text, static_cast<std::size_t>(len)) == len;
+    ::close(fd);
+    int linked = written ? link(tmp.c_str(), file.c_str()) : -1;
+    int link_errno = errno;
+    unlink(tmp.c_str());
+    if (linked == 0) {
+      *taken = file;
+      return LockResult::kTaken;
+    }
+    if (!written || link_errno != EEXIST)
+      return held_by_live_process(file) ? LockResult::kBusy : LockResult::kNone;
+    if (held_by_live_process(file)) return LockResult::kBusy;
+    unlink(file.c_str());  // stale
+  }
+  return LockResult::kBusy;
+}
+
+void drop_lock_file(const std::string& file) {
+  if (!file.empty() && lock_owner(file) == static_cast<long>(getpid())) unlink(file.c_str());
+}
+
 class TermiosLine : public SerialLine {
  public:
-  explicit TermiosLine(int fd) : fd_(fd) {}
+  TermiosLine(int fd, std::string lock_file) : fd_(fd), lock_file_(std::move(lock_file)) {
+    pty_ = is_pseudo_terminal();
+  }
   ~TermiosLine() override {
     ioctl(fd_, TIOCNXCL);  // the exclusive mark outlives us when others hold the tty open
     close(fd_);
+    drop_lock_file(lock_file_);
   }
 
   int fd() const override { return fd_; }
@@ -116,6 +216,8 @@ class TermiosLine : public SerialLine {
     return static_cast<DWORD>(n);
   }
 
+  bool reports_out_queue() const override { return !pty_; }
+
   void flush_input() override { tcflush(fd_, TCIFLUSH); }
   void flush_output() override { tcflush(fd_, TCOFLUSH); }
 
@@ -134,9 +236,16 @@ class TermiosLine : public SerialLine {
   }
 
   int fd_;
+  std::string lock_file_;
+  bool pty_ = false;
 };
 
 }  // namespace
+
+void set_comm_lock_dir(const std::string& dir) {
+  std::lock_guard<std::mutex> g(g_lock_dir_m);
+  g_lock_dir = dir;
+}
 
 void dcb_to_termios(const DCB& dcb, termios& t) {
   t.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
@@ -170,24 +279,31 @@ void dcb_to_termios(const DCB& dcb, termios& t) {
 }
 
 std::unique_ptr<SerialLine> open_termios_line(const std::string& device, DWORD* error) {
-  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (error) *error = (errno == EBUSY || errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED
-                                                                             : ERROR_FILE_NOT_FOUND;
-    return nullptr;
-  }
-  if (!isatty(fd)) {
-    close(fd);
+  struct stat st;
+  if (stat(device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
     if (error) *error = ERROR_FILE_NOT_FOUND;
     return nullptr;
   }
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    close(fd);
+  // The lock comes first: opening a tty can already raise its modem lines.
+  std::string lock_file;
+  if (take_lock_file(device, &lock_file) == LockResult::kBusy) {
     if (error) *error = ERROR_ACCESS_DENIED;
     return nullptr;
   }
+  auto fail = [&](DWORD e, int fd) -> std::unique_ptr<SerialLine> {
+    if (fd >= 0) close(fd);
+    drop_lock_file(lock_file);
+    if (error) *error = e;
+    return nullptr;
+  };
+  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return fail((errno == EBUSY || errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND,
+                -1);
+  if (!isatty(fd)) return fail(ERROR_FILE_NOT_FOUND, fd);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(ERROR_ACCESS_DENIED, fd);
   ioctl(fd, TIOCEXCL);
-  return std::make_unique<TermiosLine>(fd);
+  return std::make_unique<TermiosLine>(fd, lock_file);
 }
 
 }  // namespace plat

@@ -31,15 +31,43 @@ Waitable::~Waitable() {
 }
 
 void Waitable::wake_waiters_locked() {
-  for (Waiter* w : waiters_) w->cv.notify_one();
+  for (auto& w : waiters_) w->cv.notify_one();
+}
+
+void Waitable::take_waiters_locked(std::vector<std::shared_ptr<Waiter>>& out) {
+  out.insert(out.end(), waiters_.begin(), waiters_.end());
+}
+
+// A waiter is kept alive by the reference taken, so it may already have
+// returned from its wait.
+void Waitable::wake(const std::vector<std::shared_ptr<Waiter>>& waiters) {
+  for (auto& w : waiters) w->cv.notify_one();
 }
 
 Event::Event(bool manual_reset, bool initially_set) : manual_(manual_reset), set_(initially_set) {}
 
 void Event::set() {
-  std::lock_guard<std::mutex> g(sync_lock());
-  set_ = true;
-  wake_waiters_locked();
+  std::vector<std::shared_ptr<Waiter>> woken;
+  {
+    std::lock_guard<std::mutex> g(sync_lock());
+    set_ = true;
+    take_waiters_locked(woken);
+  }
+  wake(woken);
+}
+
+void Event::set_pair(Event& first, Event* second) {
+  std::vector<std::shared_ptr<Waiter>> woken;
+  {
+    std::lock_guard<std::mutex> g(sync_lock());
+    first.set_ = true;
+    first.take_waiters_locked(woken);
+    if (second) {
+      second->set_ = true;
+      second->take_waiters_locked(woken);
+    }
+  }
+  wake(woken);
 }
 
 void Event::reset() {
@@ -68,7 +96,7 @@ DWORD wait_for_multiple(Waitable* const* objects, DWORD count, bool wait_all, DW
 
   const auto deadline = std::chrono::steady_clock::now() +
                         (timeout_ms == INFINITE ? std::chrono::microseconds(0) : scaled_ms(timeout_ms));
-  Waiter me;
+  auto me = std::make_shared<Waiter>();
   bool registered = false;
   std::unique_lock<std::mutex> lk(Waitable::sync_lock());
   DWORD result = WAIT_TIMEOUT;
@@ -93,18 +121,18 @@ DWORD wait_for_multiple(Waitable* const* objects, DWORD count, bool wait_all, DW
     }
     if (timeout_ms != INFINITE && std::chrono::steady_clock::now() >= deadline) break;
     if (!registered) {
-      for (DWORD i = 0; i < count; ++i) objects[i]->waiters_.push_back(&me);
+      for (DWORD i = 0; i < count; ++i) objects[i]->waiters_.push_back(me);
       registered = true;
     }
     if (timeout_ms == INFINITE)
-      me.cv.wait(lk);
+      me->cv.wait(lk);
     else
-      me.cv.wait_until(lk, deadline);
+      me->cv.wait_until(lk, deadline);
   }
   if (registered) {
     for (DWORD i = 0; i < count; ++i) {
       auto& list = objects[i]->waiters_;
-      list.erase(std::remove(list.begin(), list.end(), &me), list.end());
+      list.erase(std::remove(list.begin(), list.end(), me), list.end());
     }
   }
   return result;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -48,11 +49,15 @@ class Waitable {
   virtual bool signalled_locked() const = 0;
   virtual void consume_locked() {}
   void wake_waiters_locked();
+  // The waiters to wake once the sync lock is released: a thread woken
+  // while the setter still holds the lock would only block on it again.
+  void take_waiters_locked(std::vector<std::shared_ptr<Waiter>>& out);
+  static void wake(const std::vector<std::shared_ptr<Waiter>>& waiters);
   static std::mutex& sync_lock();
 
  private:
   friend DWORD wait_for_multiple(Waitable* const*, DWORD, bool, DWORD);
-  std::vector<Waiter*> waiters_;
+  std::vector<std::shared_ptr<Waiter>> waiters_;
 };
 
 class Event : public Waitable {
@@ -64,6 +69,9 @@ class Event : public Waitable {
   DWORD wait(DWORD timeout_ms = INFINITE);
   bool is_set() const;
   bool manual_reset() const { return manual_; }
+  // Sets both in one step (second may be null): a thread woken by either
+  // sees both set, and neither is touched once this returns.
+  static void set_pair(Event& first, Event* second);
 
  protected:
   bool signalled_locked() const override { return set_; }

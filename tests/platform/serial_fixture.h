@@ -52,6 +52,22 @@ inline std::string read_quiet(int fd, int quiet_ms, std::size_t limit = 1u << 30
   return out;
 }
 
+// Everything that arrives within ms (a fixed window, however busy).
+inline std::string read_for(int fd, int ms) {
+  std::string out;
+  char buf[4096];
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    ssize_t r = ::read(fd, buf, sizeof buf);
+    if (r > 0) out.append(buf, static_cast<std::size_t>(r));
+  }
+  return out;
+}
+
 // The port's COM number maps to the slave of a fresh pseudo-terminal; the
 // test is the machine on the master side. The slave stays open here too,
 // so the master never sees a hang-up between a close and a reopen.
@@ -88,6 +104,10 @@ struct SocketLineState {
   std::atomic<bool> dtr{false};
   std::atomic<long> written{0};
   std::atomic<long> written_at_xoff{-1};
+  // The device's output queue as the line reports it; with count_queue
+  // every written byte stays in it until the test says it went out.
+  std::atomic<long> out_queue{0};
+  std::atomic<bool> count_queue{false};
   int machine = -1;
 };
 
@@ -110,6 +130,7 @@ class SocketLine : public plat::SerialLine {
     ssize_t r = ::write(fd_, buf, n);
     if (r < 0) return errno == EAGAIN ? 0 : -1;
     st_->written += r;
+    if (st_->count_queue) st_->out_queue += r;
     return r;
   }
   DWORD modem_status() override { return st_->modem.load(); }
@@ -118,7 +139,7 @@ class SocketLine : public plat::SerialLine {
     return true;
   }
   bool set_rts(bool) override { return true; }
-  DWORD out_queue() override { return 0; }
+  DWORD out_queue() override { return static_cast<DWORD>(st_->out_queue.load()); }
   void flush_input() override {}
   void flush_output() override {}
 

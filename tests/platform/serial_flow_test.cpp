@@ -18,6 +18,7 @@ void set_flow(plat::HCOMM h, DWORD outx, DWORD inx, DWORD cts = 0) {
   dcb.fOutX = outx;
   dcb.fInX = inx;
   dcb.fOutxCtsFlow = cts;
+  dcb.BaudRate = 115200;  // a pseudo-terminal's output is paced by it
   dcb.XonChar = 0x11;
   dcb.XoffChar = 0x13;
   ASSERT_TRUE(plat::set_comm_state(h, &dcb));
@@ -272,6 +273,96 @@ TEST(LineErrors, BreakEndsACommEventWait) {
     plat::purge_comm(h, PURGE_RXCLEAR);
     status(h);
   }
+  plat::close_comm(h);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace serial_test;
+
+// A machine that chatters while it receives fills the receive queue; its
+// XOFF must still stop the send at once. A pseudo-terminal cannot report
+// its output queue, so the send is paced by the baud and at most the byte
+// on the line passes after the XOFF. What found the queue full is lost and
+// reported as a receive overrun; the queue keeps what came first.
+TEST(SoftwareFlow, XoffIsHeededWithAFullReceiveQueue) {
+  Pty pty(6);
+  plat::HCOMM h = plat::open_comm("\\\\.\\COM6");
+  ASSERT_NE(h, nullptr);
+  plat::DCB dcb;
+  plat::get_comm_state(h, &dcb);
+  dcb.BaudRate = 1200;  // 120 bytes a second: 8.3 ms a byte
+  dcb.fOutX = 1;
+  ASSERT_TRUE(plat::set_comm_state(h, &dcb));
+  const std::size_t queue = 64 * 1024;
+  std::string chatter(queue + 4096, '\0');
+  for (std::size_t i = 0; i < chatter.size(); ++i) chatter[i] = static_cast<char>('a' + i % 26);
+  write_all(pty.master, chatter);
+  DWORD seen = 0;
+  auto full_and_read = [&] {
+    DWORD e = 0;
+    plat::COMSTAT cs = status(h, &e);
+    seen |= e;
+    return cs.cbInQue == queue && (seen & CE_RXOVER);
+  };
+  ASSERT_TRUE(eventually(full_and_read));
+
+  std::string data(100, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('A' + i % 26);
+  plat::Event ev(true);
+  plat::OVERLAPPED ov;
+  ov.hEvent = &ev;
+  DWORD done = 0;
+  EXPECT_FALSE(plat::write_comm(h, data.data(), data.size(), &done, &ov));
+  std::string before = read_for(pty.master, 250);
+  EXPECT_GE(before.size(), 10u);
+  EXPECT_LE(before.size(), 250 / 8 + 2u);  // no faster than the line
+  write_all(pty.master, "xy\x13z");
+  std::string after = read_for(pty.master, 250);
+  EXPECT_LE(after.size(), 1u);
+  plat::COMSTAT cs = status(h);
+  EXPECT_EQ(cs.fXoffHold, 1u);
+  EXPECT_EQ(cs.cbOutQue, data.size() - before.size() - after.size());
+  write_all(pty.master, "\x11");
+  std::string rest;
+  eventually([&] {
+    rest += read_quiet(pty.master, 10);
+    return before.size() + after.size() + rest.size() >= data.size();
+  });
+  EXPECT_EQ(before + after + rest, data);
+  EXPECT_TRUE(plat::get_overlapped_result(h, &ov, &done, TRUE));
+  EXPECT_EQ(done, data.size());
+  EXPECT_EQ(read_now(h), chatter.substr(0, queue));
+  plat::close_comm(h);
+}
+
+// A write aborted by a purge that also clears the transmit side counts
+// only what left the device, not what the clear threw away.
+TEST(SoftwareFlow, PurgedWriteCountsOnlyBytesThatLeftTheDevice) {
+  SocketSeam seam;
+  seam.st->count_queue = true;
+  plat::HCOMM h = plat::open_comm("\\\\.\\COM1");
+  ASSERT_NE(h, nullptr);
+  set_flow(h, 1, 0);
+  std::string data(1000, 'p');
+  plat::Event ev(true);
+  plat::OVERLAPPED ov;
+  ov.hEvent = &ev;
+  DWORD done = 0;
+  EXPECT_FALSE(plat::write_comm(h, data.data(), data.size(), &done, &ov));
+  // The device takes its share and holds it: its queue never drains.
+  ASSERT_TRUE(eventually([&] { return seam.st->written.load() >= 64; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const long taken = seam.st->written.load();
+  ASSERT_LT(taken, static_cast<long>(data.size()));
+  seam.st->count_queue = false;
+  seam.st->out_queue = taken - 40;  // 40 of them went out
+  EXPECT_TRUE(plat::purge_comm(h, PURGE_TXABORT | PURGE_TXCLEAR));
+  EXPECT_FALSE(plat::get_overlapped_result(h, &ov, &done, TRUE));
+  EXPECT_EQ(plat::last_comm_error(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+  EXPECT_EQ(done, 40u);
   plat::close_comm(h);
 }
 

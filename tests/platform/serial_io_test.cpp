@@ -234,6 +234,61 @@ TEST_F(Lifetime, DroppedLineFailsThePendingReadAndReportsAnIoError) {
   EXPECT_FALSE(plat::write_comm(h, "x", 1, &n, nullptr));
 }
 
+// Operations ended by a close report it from their records, as Windows
+// does, even though the handle is gone.
+TEST_F(Lifetime, RecordsReportTheAbortAfterClose) {
+  ASSERT_NE(h, nullptr);
+  set_read_timeouts(0, 0, 0);
+  ASSERT_TRUE(plat::set_comm_mask(h, EV_RXCHAR));
+  ASSERT_TRUE(plat::escape_comm_function(h, SETXOFF));
+  plat::Event rev(true), wev(true), eev(true);
+  plat::OVERLAPPED rov, wov, eov;
+  rov.hEvent = &rev;
+  wov.hEvent = &wev;
+  eov.hEvent = &eev;
+  char b[16];
+  DWORD n = 0, mask = 0;
+  EXPECT_FALSE(plat::read_comm(h, b, sizeof b, &n, &rov));
+  EXPECT_FALSE(plat::write_comm(h, "held", 4, &n, &wov));
+  EXPECT_FALSE(plat::wait_comm_event(h, &mask, &eov));
+  plat::HCOMM old = h;
+  ASSERT_TRUE(plat::close_comm(h));
+  h = nullptr;
+  for (plat::OVERLAPPED* ov : {&rov, &wov, &eov}) {
+    n = 99;
+    EXPECT_FALSE(plat::get_overlapped_result(old, ov, &n, FALSE));
+    EXPECT_EQ(plat::last_comm_error(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(n, 0u);
+  }
+  plat::OVERLAPPED fresh;
+  EXPECT_FALSE(plat::get_overlapped_result(old, &fresh, &n, FALSE));
+  EXPECT_EQ(plat::last_comm_error(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// An unplugged adapter hangs the line up: the poll thread's pending wait
+// ends with an error instead of waiting for ever, and so do later waits.
+TEST_F(Lifetime, HangUpEndsAPendingCommEventWait) {
+  ASSERT_NE(h, nullptr);
+  ASSERT_TRUE(plat::set_comm_mask(h, EV_RXCHAR | EV_BREAK));
+  plat::Event ev(true);
+  plat::OVERLAPPED ov;
+  ov.hEvent = &ev;
+  DWORD mask = 0, n = 0;
+  ASSERT_FALSE(plat::wait_comm_event(h, &mask, &ov));
+  close(pty.master);
+  pty.master = -1;
+  close(pty.slave);
+  pty.slave = -1;
+  ASSERT_EQ(ev.wait(5000), WAIT_OBJECT_0);
+  EXPECT_FALSE(plat::get_overlapped_result(h, &ov, &n, TRUE));
+  EXPECT_EQ(plat::last_comm_error(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+  EXPECT_FALSE(plat::wait_comm_event(h, &mask, &ov));
+  EXPECT_EQ(plat::last_comm_error(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+  DWORD errors = 0;
+  status(h, &errors);
+  EXPECT_EQ(errors & CE_IOE, static_cast<DWORD>(CE_IOE));
+}
+
 using Transfer = Port;
 
 // Ten megabytes each way at once, every byte value (XON, XOFF and 0xFF

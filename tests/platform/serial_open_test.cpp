@@ -1,6 +1,12 @@
 // Opening ports through the port table and programming the line.
 #include <gtest/gtest.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/serial.h"
 #include "platform/serial_termios.h"
@@ -63,6 +69,66 @@ TEST(CommOpen, MissingDeviceAndBusyPortFail) {
   h = plat::open_comm("\\\\.\\COM3");
   ASSERT_NE(h, nullptr);
   EXPECT_TRUE(plat::close_comm(h));
+}
+
+// Programs that follow the UUCP convention (root's among them, which the
+// kernel's exclusive flag does not stop) see our lock file, and we see
+// theirs.
+TEST(CommOpen, LockFilesKeepOtherProgramsOut) {
+  char tmpl[] = "/tmp/kv_lockXXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  plat::set_comm_lock_dir(dir);
+  Pty pty(3);
+  ASSERT_EQ(pty.path.rfind("/dev/pts/", 0), 0u);
+  const std::string lock = dir + "/LCK..pts_" + pty.path.substr(9);
+  auto lock_text = [&] {
+    std::ifstream f(lock);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  auto holder = [](long pid) {
+    char t[16];
+    std::snprintf(t, sizeof t, "%10ld\n", pid);
+    return std::string(t);
+  };
+
+  plat::HCOMM h = plat::open_comm("\\\\.\\COM3");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(lock_text(), holder(getpid()));
+  EXPECT_TRUE(plat::close_comm(h));
+  EXPECT_FALSE(std::filesystem::exists(lock));
+
+  struct Case {
+    const char* what;
+    std::string text;
+    bool opens;
+  };
+  const Case cases[] = {
+      {"held by a live program", holder(1), false},
+      {"its holder is gone", holder(4194305), true},  // above any process id
+      {"not a process id", "junk\n", true},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(lock) << c.text;
+    h = plat::open_comm("\\\\.\\COM3");
+    EXPECT_EQ(h != nullptr, c.opens) << c.what;
+    if (h) {
+      EXPECT_EQ(lock_text(), holder(getpid())) << c.what;
+      plat::close_comm(h);
+      EXPECT_FALSE(std::filesystem::exists(lock)) << c.what;
+    } else {
+      EXPECT_EQ(plat::last_comm_error(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+      EXPECT_EQ(lock_text(), c.text) << c.what;
+    }
+  }
+  // No lock directory to write in: the port opens all the same.
+  std::filesystem::remove(lock);
+  plat::set_comm_lock_dir(dir + "/missing");
+  h = plat::open_comm("\\\\.\\COM3");
+  EXPECT_NE(h, nullptr);
+  if (h) plat::close_comm(h);
+  plat::set_comm_lock_dir("");
+  std::filesystem::remove_all(dir);
 }
 
 // Every rate of the port setup's table, the odd 1800 and 7200 among them,
