@@ -56,13 +56,16 @@ class LogTest : public kvdb::DbTest {
   std::string MachPath(const std::string& name) const { return Root() + "/mach/" + name; }
 
   // Every row of a file as python3-dbfread reads it: "*" for a deleted row
-  // (dbfread lists them apart), then "FIELD=value" texts in field order.
+  // (dbfread lists them apart), then "FIELD=value" texts in field order
+  // (or of the fields named). dbfread reads a note's block to its end:
+  // the zero bytes that fill it are not part of the text.
   std::vector<std::string> PeerRows(const std::string& path, const std::string& fields = "") {
     std::string pick = fields.empty() ? "r.keys()" : "'" + fields + "'.split()";
     std::string script =
         "import dbfread,sys\n"
         "t=dbfread.DBF(sys.argv[1],load=True)\n"
-        "f=lambda r:' '.join('%s=%s'%(k,r[k]) for k in " + pick + ")\n"
+        "v=lambda x:x.rstrip('\\0') if isinstance(x,str) else x\n"
+        "f=lambda r:' '.join('%s=%s'%(k,v(r[k])) for k in " + pick + ")\n"
         "for r in t.records: print(f(r))\n"
         "for r in t.deleted: print('* '+f(r))\n";
     std::string out = kvdb::RunPeerScript(Root(), "peer_rows.py", script, path).value_or("peer failed");
