@@ -228,12 +228,12 @@ void TAddToLog::ResetSent() {
 }
 
 void TAddToLog::CmAdd() {
+  if (!Record) return;
   if (ReasonIds[0] == 0 && ReasonIds[1] == 0 && ReasonIds[2] == 0) {
     LogMessage(kMsgNoReason, MB_OK | MB_ICONINFORMATION);
     return;
   }
   if (LogMessage(kMsgAddEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  if (!Record) return;
   TLog00002Record entry;
   Note = NoteEdit->GetText();
   if (Note.size() > 3999) Note.resize(3999);

@@ -60,7 +60,6 @@ TLogView::TLogView(TWindow* parent, TcbFileRecord* record, const char* indexFile
   DateStatic = new TStatic(this, 102, 15);
   UserStatic = new TStatic(this, 116, 50);
   TimeStatic = new TStatic(this, 117, 10);
-  Note.reserve(4100);
 }
 
 void TLogView::SetupWindow() {
@@ -213,9 +212,9 @@ void TLogView::CmViewAll() {
 }
 
 void TLogView::CmDelete() {
-  if (LogMessage(kMsgDeleteEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   long id = SelectedLineId(*EntryList);
   if (id == 0) return;
+  if (LogMessage(kMsgDeleteEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   // The copy that goes is the one of the entry deleted, read from its row:
   // the entry shown may be another one.
   long copyId = 0;

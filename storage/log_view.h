@@ -58,7 +58,6 @@ class TLogView : public TLangDlg {
   long CurrentType = 0;
   long CurrentCopy = 0;
   TcbFileRecord* Record;
-  std::string Note;
   std::array<long, 3> ReasonIds{};
   int Ready = 0;
   int ViewAll = 1;

@@ -34,6 +34,11 @@ TEST_F(LogTest, LogTypesAreSavedTrimmedRenamedAndDeletedWithoutLeavingATarget) {
     p.click(101);
     ASSERT_EQ(p.lines(105).size(), 3u);
     EXPECT_EQ(p.lines(105)[0].substr(0, 8), "MILLING ");
+    // A name taken already is refused by the table, and the user told.
+    p.set_text(104, "SETUP");
+    driver.expect_message_box(IDOK, "could not be stored");
+    p.click(101);
+    EXPECT_EQ(p.lines(105).size(), 3u);
     p.select(105, 0);
     long milling = dlg.SelectedId;
     EXPECT_EQ(p.lines(105)[0], std::string("MILLING") + std::string(163, ' ') + "@@" + std::to_string(milling));
