@@ -1,0 +1,270 @@
+// The version-log entry dialog. The entry is written last, after its copy:
+// an entry never points at a copy that was not kept, and a copy whose
+// entry could not be written is taken back.
+#include "storage/add_to_log.h"
+
+#include "app/users_lines.h"
+#include "appcore/globals.h"
+#include "dbmodel/changecrit.h"
+#include "dbmodel/counter.h"
+#include "dbmodel/idname.h"
+#include "dbmodel/versionlog.h"
+#include "platform/file.h"
+#include "platform/ui/gdi_object.h"
+
+namespace {
+enum : int {
+  kMsgNoReason = 209,
+  kMsgAddEntry = 186,
+  kMsgNotReady = 197,
+  kMsgNotStored = 1970,
+  kMsgNoCopy = 1971,
+};
+
+// The fields of the opener's record that a stored copy changes, put back
+// when the copy is done.
+class RecordFieldsKept {
+ public:
+  explicit RecordFieldsKept(TcbFileRecord& r) : r_(r), ncid_(r.NCID), lock_(r.LOCK) {
+    CopyCut(dir_, sizeof dir_, r.DIR);
+    CopyCut(name_, sizeof name_, r.NAME);
+    CopyCut(ext_, sizeof ext_, r.EXT);
+  }
+  ~RecordFieldsKept() {
+    r_.NCID = ncid_;
+    r_.LOCK = lock_;
+    CopyCut(r_.DIR, sizeof r_.DIR, dir_);
+    CopyCut(r_.NAME, sizeof r_.NAME, name_);
+    CopyCut(r_.EXT, sizeof r_.EXT, ext_);
+  }
+
+ private:
+  TcbFileRecord& r_;
+  long ncid_;
+  int lock_;
+  char dir_[sizeof TcbFileRecord::DIR];
+  char name_[sizeof TcbFileRecord::NAME];
+  char ext_[sizeof TcbFileRecord::EXT];
+};
+
+// Takes a stored copy back: its row retired and its file deleted.
+void DropCopy(long copyId) {
+  TcbFileTable t(kStoredCopiesFile, 0, 0);
+  if (TcbFileRecord* row = t.DeleteById(copyId)) {
+    plat::delete_file(RowFilePath(*row));
+    delete row;
+  }
+}
+}  // namespace
+
+void FillReasonCombos(const std::array<TComboBox*, 3>& combos, long type) {
+  TControlLines a(*combos[0]), b(*combos[1]), c(*combos[2]);
+  TcbLogChangeTable t(kChangeCriteriaFile, 0, 0);
+  t.FillThreeLists(&a, &b, &c, type);
+  // A table that did not open leaves the boxes empty: each still gets its
+  // empty line.
+  for (TComboBox* box : combos) {
+    if (box->GetCount() == 0) box->AddString("");
+    box->SetSelIndex(0);
+  }
+}
+
+void FillMainTypeCombo(TComboBox& combo) {
+  {
+    TcbLogTypeTable t(kLogTypesFile, 0, 0);
+    TControlLines lines(combo);
+    t.FillList(&lines);
+  }
+  combo.AddString("");
+  combo.SetSelIndex(0);
+}
+
+HBRUSH LogStaticColor(TDC& dc, COLORREF text) {
+  dc.SetTextColor(text);
+  dc.SetBkColor(RGB(0, 0, 0));
+  return static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+}
+
+DEFINE_RESPONSE_TABLE1(TAddToLog, TLangDlg)
+  EV_COMMAND(IDOK, CmAdd),
+  EV_BN_CLICKED(107, CmAdd),
+  EV_CBN_SELCHANGE(119, EvMainTypeChange),
+  EV_CBN_SELCHANGE(113, EvReason1Change),
+  EV_CBN_SELCHANGE(114, EvReason2Change),
+  EV_CBN_SELCHANGE(115, EvReason3Change),
+END_RESPONSE_TABLE;
+
+TAddToLog::TAddToLog(TWindow* parent, TcbFileRecord* record, const char* indexFile)
+    : TLangDlg(parent, 61), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
+  MainTypeCombo = new TComboBox(this, 119, 261);
+  for (int i = 0; i < 3; i++) ReasonCombos[i] = new TComboBox(this, 113 + i);
+  NoteEdit = new TEdit(this, 103, 4001);
+  EventEdit = new TEdit(this, 112, 51);
+  DateStatic = new TStatic(this, 102, 15);
+  UserStatic = new TStatic(this, 116, 50);
+  TimeStatic = new TStatic(this, 117, 10);
+  Note.reserve(4100);
+}
+
+void TAddToLog::SetupWindow() {
+  TLangDlg::SetupWindow();
+  SetCaptionText(627);
+  SetItemText(202, 630);
+  SetItemText(204, 632);
+  SetItemText(205, 639);
+  SetItemText(208, 801);
+  SetItemText(203, 631);
+  SetItemText(207, 910);
+  SetItemText(206, 702);
+  SetItemText(107, 634);
+  SetItemText(IDOK, 701);
+  ChildWithId(107)->ShowWindow(SW_HIDE);
+  FillMainTypeCombo(*MainTypeCombo);
+  for (TComboBox* box : ReasonCombos) {
+    box->ClearList();
+    box->AddString("");
+    box->SetSelIndex(0);
+  }
+  Ready = 1;
+}
+
+bool TAddToLog::CheckReady() {
+  if (!Ready) {
+    std::string text = Globals->GetMessageText(kMsgNotReady);
+    ::MessageBox(GetHandle(), text.c_str(), "Message", MB_OK);
+  }
+  return Ready != 0;
+}
+
+bool TAddToLog::CanClose() { return CheckReady() && TLangDlg::CanClose(); }
+
+void TAddToLog::EvClose() {
+  if (CheckReady()) TLangDlg::EvClose();
+}
+
+void TAddToLog::EvMainTypeChange() {
+  MainType = 0;
+  ReasonIds = {};
+  std::string line = SelectedLineText(*MainTypeCombo, 299);
+  if (line.find("@@") == std::string::npos) {
+    for (TComboBox* box : ReasonCombos) box->ClearList();
+    return;
+  }
+  MainType = ListLineId(line.c_str());
+  FillReasonCombos(ReasonCombos, MainType);
+}
+
+void TAddToLog::ReasonChange(int which) {
+  ReasonIds[which] = ListLineId(SelectedLineText(*ReasonCombos[which], 299).c_str());
+}
+
+long TAddToLog::StoreCopy() {
+  long copyId = NextCounterC08();
+  if (copyId <= 0) {
+    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "no copy id");
+    return 0;
+  }
+  // Eight characters hold the names of copy ids up to 9999999; a longer
+  // one, cut, would name another copy.
+  std::string name = "L" + std::to_string(copyId);
+  if (name.size() >= sizeof Record->NAME) {
+    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "copy id too large");
+    return 0;
+  }
+  if (Globals->BackupDir.size() >= sizeof Record->DIR) {
+    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "backup directory name too long");
+    return 0;
+  }
+  std::string source = RowFilePath(*Record);
+  RecordFieldsKept kept(*Record);
+  Record->NCID = copyId;
+  CopyCut(Record->DIR, sizeof Record->DIR, Globals->BackupDir.c_str());
+  CopyCut(Record->NAME, sizeof Record->NAME, name.c_str());
+  CopyCut(Record->EXT, sizeof Record->EXT, "LOG");
+  std::string target = RowFilePath(*Record);
+  if (!plat::copy_file(source, target, true)) {
+    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, plat::error_text(plat::last_error()));
+    return 0;
+  }
+  TcbFileTable copies(kStoredCopiesFile, 0, 0);
+  if (!copies.Append(Record)) {
+    plat::delete_file(target);
+    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "LOG00003.DBF");
+    return 0;
+  }
+  return copyId;
+}
+
+std::string TAddToLog::EventText() {
+  std::string typeName;
+  {
+    TcbLogTypeTable t(kLogTypesFile, 0, 0);
+    if (TcbIdAndNameRecord* type = t.FindById(MainType)) {
+      typeName = type->NAME;
+      delete type;
+      t.made = nullptr;
+    }
+  }
+  if (!EventEdit->IsModified()) return typeName;
+  std::string typed = EventEdit->GetText();
+  if (typed.size() > 49) typed.resize(49);
+  return typed.empty() ? typeName : typed;
+}
+
+void TAddToLog::ResetSent() {
+  // Only the row this record was read from: a number taken in another
+  // index file (a backup's) may belong to an unrelated program here.
+  TcbFileTable t(IndexFile.c_str(), 0, 0);
+  TcbFileRecord* row = t.FindById(Record->NCID);
+  bool same = row && row->LONG1 == Record->LONG1;
+  delete row;
+  t.made = nullptr;
+  t.Close();
+  if (!same) return;
+  t.ResetSent(Record->NCID);
+  // The opener writes its record back later; it must not bring the old
+  // count with it.
+  Record->SENT = 0;
+}
+
+void TAddToLog::CmAdd() {
+  if (!Record) return;
+  if (ReasonIds[0] == 0 && ReasonIds[1] == 0 && ReasonIds[2] == 0) {
+    LogMessage(kMsgNoReason, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  if (LogMessage(kMsgAddEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  TLog00002Record entry;
+  Note = NoteEdit->GetText();
+  if (Note.size() > 3999) Note.resize(3999);
+  entry.TYPE = MainType;
+  if (NoteEdit->IsModified()) entry.SetMemo(Note.c_str());
+  entry.PROGRAM = Record->LONG1;
+  entry.SEND = Record->SENT;
+  entry.REVISION = StoreCopy();
+  CopyCut(entry.TEXT, sizeof entry.TEXT, EventText().c_str());
+  entry.REASON01 = ReasonIds[0];
+  entry.REASON02 = ReasonIds[1];
+  entry.REASON03 = ReasonIds[2];
+  int written;
+  {
+    TLog00002Table log(kVersionLogFile, 0, 0);
+    written = log.Add(&entry);
+  }
+  if (!written) {
+    if (entry.REVISION) DropCopy(entry.REVISION);
+    LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+    return;
+  }
+  WrittenCopy = entry.REVISION;
+  Ready = 1;
+  ResetSent();
+  CloseWindow(IDOK);
+}
+
+HBRUSH TAddToLog::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
+  if (ctlType != WM_CTLCOLORSTATIC) return nullptr;
+  for (TStatic* s : {DateStatic, UserStatic, TimeStatic})
+    if (s->GetHandle() == control) return LogStaticColor(dc, RGB(255, 255, 0));
+  return nullptr;
+}

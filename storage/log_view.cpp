@@ -1,0 +1,348 @@
+// The version log viewer. Every operation on a stored copy looks the copy
+// up anew, so a copy deleted meanwhile makes the operation do nothing
+// instead of acting on a stale path.
+#include "storage/log_view.h"
+
+#include "app/users_lines.h"
+#include "appcore/globals.h"
+#include "dbmodel/idname.h"
+#include "dbmodel/versionlog.h"
+#include "platform/file.h"
+#include "storage/add_to_log.h"
+
+namespace {
+enum : int {
+  kMsgRestore1 = 151,
+  kMsgRestore2 = 152,
+  kMsgDeleteEntry = 189,
+  kMsgNotReady = 197,
+  kMsgCurrentTitle = 204,
+  kMsgStoredTitle = 205,
+  kMsgNotStored = 1970,
+  kMsgCopyMissing = 1972,
+  kMsgCurrentNotKept = 1973,
+  kMsgRestoreFailed = 1974,
+};
+
+constexpr int kCmdOpenNamedProgram = 29000;
+constexpr int kCmdReloadProgram = 29001;
+
+// Controls hidden in compare mode, and those shown only in it.
+constexpr int kListModeControls[] = {IDCANCEL, 104, 106, 107, 108, 109, 110, 125};
+constexpr int kCompareModeControls[] = {118, 120, 121, 122, 123, 124};
+}  // namespace
+
+DEFINE_RESPONSE_TABLE1(TLogView, TLangDlg)
+  EV_BN_CLICKED(104, CmDelete),
+  EV_BN_CLICKED(106, CmViewAll),
+  EV_BN_CLICKED(108, CmRestoreVersion),
+  EV_BN_CLICKED(109, CmOpenVersion),
+  EV_BN_CLICKED(110, CmBeginCompare),
+  EV_BN_CLICKED(118, CmCompareVersions),
+  EV_BN_CLICKED(120, CmCancelCompare),
+  EV_BN_CLICKED(125, CmCompareWithCurrent),
+  EV_LBN_SELCHANGE(101, ShowSelectedEntry),
+  EV_CBN_SELCHANGE(105, EvViewTypeChange),
+  EV_CBN_SELCHANGE(119, EvMainTypeChange),
+  EV_CBN_SELCHANGE(113, EvReason1Change),
+  EV_CBN_SELCHANGE(114, EvReason2Change),
+  EV_CBN_SELCHANGE(115, EvReason3Change),
+END_RESPONSE_TABLE;
+
+TLogView::TLogView(TWindow* parent, TcbFileRecord* record, const char* indexFile)
+    : TLangDlg(parent, 32), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
+  EntryList = new TListBox(this, 101);
+  ViewTypeCombo = new TComboBox(this, 105, 261);
+  MainTypeCombo = new TComboBox(this, 119, 261);
+  for (int i = 0; i < 3; i++) ReasonCombos[i] = new TComboBox(this, 113 + i);
+  NoteEdit = new TEdit(this, 103, 4001);
+  EventEdit = new TEdit(this, 112, 51);
+  DateStatic = new TStatic(this, 102, 15);
+  UserStatic = new TStatic(this, 116, 50);
+  TimeStatic = new TStatic(this, 117, 10);
+}
+
+void TLogView::SetupWindow() {
+  TLangDlg::SetupWindow();
+  SetCaptionText(627);
+  const std::pair<int, int> texts[] = {
+      {200, 628}, {201, 629}, {202, 630}, {204, 632}, {205, 639}, {208, 801}, {203, 631}, {207, 910},
+      {206, 702}, {209, 926}, {210, 927}, {106, 633}, {107, 634}, {108, 635}, {109, 636}, {110, 637},
+      {104, 638}, {125, 924}, {118, 920}, {120, 921}, {121, 922}, {122, 923},
+  };
+  for (auto [control, text] : texts) SetItemText(control, text);
+  ShowControl(107, false);
+  {
+    TcbLogTypeTable t(kLogTypesFile, 0, 0);
+    TControlLines lines(*ViewTypeCombo);
+    t.FillList(&lines);
+  }
+  FillMainTypeCombo(*MainTypeCombo);
+  for (TComboBox* box : ReasonCombos) {
+    box->ClearList();
+    box->AddString("");
+    box->SetSelIndex(0);
+  }
+  CmViewAll();
+  Ready = 1;
+  if (!(Globals->RightsMask & kRightDeleteVersions)) ShowControl(104, false);
+  if (!(Globals->RightsMask & kRightRestoreVersions)) ShowControl(108, false);
+  // The compare window comes with the editor; without it there is
+  // nothing these buttons could open.
+  if (!GetCompareRunner())
+    for (int id : {110, 118, 125}) ChildWithId(id)->EnableWindow(false);
+}
+
+void TLogView::ShowControl(int id, bool show) {
+  if (TWindow* w = ChildWithId(id)) w->ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+bool TLogView::CanClose() {
+  if (!Ready) {
+    std::string text = Globals->GetMessageText(kMsgNotReady);
+    ::MessageBox(GetHandle(), text.c_str(), "Message", MB_OK);
+  }
+  return Ready && TLangDlg::CanClose();
+}
+
+void TLogView::EvClose() {
+  if (CanClose()) TLangDlg::EvClose();
+}
+
+void TLogView::FillAll() {
+  TLog00002Table log(kVersionLogFile, 0, 0);
+  TControlLines lines(*EntryList);
+  log.FillList(Record ? Record->LONG1 : 0, &lines);
+}
+
+void TLogView::FillOfType() {
+  TLog00002Table log(kVersionLogFile, 0, 0);
+  TControlLines lines(*EntryList);
+  log.FillListOfProgram(CurrentType, Record ? Record->LONG1 : 0, &lines);
+}
+
+std::string TLogView::CopyPath(long copyId, long* machineId) {
+  if (copyId == 0) return {};
+  TcbFileTable copies(kStoredCopiesFile, 0, 0);
+  TcbFileRecord* row = copies.FindById(copyId);
+  if (!row) return {};
+  std::string path = RowFilePath(*row);
+  if (machineId) *machineId = row->MID;
+  delete row;
+  copies.made = nullptr;
+  return path;
+}
+
+std::string TLogView::EntryTitle() const {
+  std::string time = TimeStatic->GetText(), text = EventEdit->GetText();
+  if (time.size() > 50) time.resize(50);
+  if (text.size() > 50) text.resize(50);
+  return time + " - " + text;
+}
+
+void TLogView::ShowSelectedEntry() {
+  EventEdit->SetWindowText("");
+  NoteEdit->SetWindowText("");
+  DateStatic->SetText("");
+  int sel = EntryList->GetSelIndex();
+  std::string line = sel >= 0 ? EntryList->GetString(sel) : std::string();
+  if (line.size() > 299) line.resize(299);
+  if (line.find("@@") == std::string::npos) return;
+  TLog00002Record* entry;
+  {
+    TLog00002Table log(kVersionLogFile, 0, 0);
+    entry = log.FindById(ListLineId(line.c_str()));
+    log.made = nullptr;
+  }
+  if (!entry) return;
+  EventEdit->SetWindowText(entry->TEXT);
+  NoteEdit->SetWindowText(entry->MEMO ? entry->MEMO : "");
+  DateStatic->SetText(entry->DATE);
+  UserStatic->SetText(entry->USERNAME);
+  TimeStatic->SetText(entry->TIME);
+  SetDlgItemText(126, std::to_string(entry->SEND).c_str());
+  CurrentCopy = entry->REVISION;
+  if (CompareMode) {
+    SecondCopyPath = CopyPath(CurrentCopy);
+    SetDlgItemText(124, SecondCopyPath.empty() ? "" : EntryTitle().c_str());
+  }
+  FillReasonCombos(ReasonCombos, entry->TYPE);
+  SelectLineById(*ViewTypeCombo, entry->TYPE);
+  if (!SelectLineById(*MainTypeCombo, entry->TYPE)) MainTypeCombo->SetSelIndex(0);
+  CurrentType = entry->TYPE;
+  const long reasons[] = {entry->REASON01, entry->REASON02, entry->REASON03};
+  for (int i = 0; i < 3; i++) {
+    ReasonIds[i] = 0;
+    if (reasons[i] != 0 && SelectLineById(*ReasonCombos[i], reasons[i])) ReasonIds[i] = reasons[i];
+    else ReasonCombos[i]->SetSelIndex(0);
+  }
+  NoteEdit->ClearModify();
+  EventEdit->ClearModify();
+  delete entry;
+}
+
+void TLogView::EvViewTypeChange() {
+  ViewAll = 0;
+  CurrentType = 0;
+  std::string line = SelectedLineText(*ViewTypeCombo, 299);
+  if (line.find("@@") == std::string::npos) return;
+  CurrentType = ListLineId(line.c_str());
+  FillReasonCombos(ReasonCombos, CurrentType);
+  FillOfType();
+  ShowSelectedEntry();
+}
+
+void TLogView::EvMainTypeChange() {
+  ReasonIds = {};
+  std::string line = SelectedLineText(*MainTypeCombo, 299);
+  if (line.find("@@") == std::string::npos) {
+    for (TComboBox* box : ReasonCombos) box->ClearList();
+    return;
+  }
+  FillReasonCombos(ReasonCombos, ListLineId(line.c_str()));
+}
+
+void TLogView::ReasonChange(int which) {
+  ReasonIds[which] = ListLineId(SelectedLineText(*ReasonCombos[which], 299).c_str());
+}
+
+void TLogView::CmViewAll() {
+  ViewAll = 1;
+  FillAll();
+}
+
+void TLogView::CmDelete() {
+  long id = SelectedLineId(*EntryList);
+  if (id == 0) return;
+  if (LogMessage(kMsgDeleteEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  // The copy that goes is the one of the entry deleted, read from its row:
+  // the entry shown may be another one.
+  long copyId = 0;
+  bool deleted;
+  {
+    TLog00002Table log(kVersionLogFile, 0, 0);
+    if (TLog00002Record* entry = log.FindById(id)) {
+      copyId = entry->REVISION;
+      delete entry;
+      log.made = nullptr;
+    }
+    log.Close();
+    deleted = log.DeleteById(id) != 0;
+  }
+  if (!deleted) {
+    LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+  } else if (copyId != 0) {
+    TcbFileTable copies(kStoredCopiesFile, 0, 0);
+    if (TcbFileRecord* row = copies.DeleteById(copyId)) {
+      plat::delete_file(RowFilePath(*row));
+      delete row;
+      copies.made = nullptr;
+    }
+    if (CurrentCopy == copyId) CurrentCopy = 0;
+  }
+  if (ViewAll) {
+    FillAll();
+  } else {
+    FillOfType();
+    ShowSelectedEntry();
+  }
+}
+
+void TLogView::CmRestoreVersion() {
+  if (CurrentCopy == 0 || !Record) return;
+  std::string stored = CopyPath(CurrentCopy);
+  if (stored.empty()) return;
+  if (!plat::file_exists(stored)) {
+    LogMessageWith(kMsgCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
+    return;
+  }
+  std::string program = RowFilePath(*Record);
+  long keptCopy;
+  {
+    TAddToLog add(this, Record, IndexFile.c_str());
+    if (add.Execute() != IDOK) return;
+    keptCopy = add.WrittenCopyId();
+  }
+  // Without a copy of the current file, overwriting it would lose it.
+  if (keptCopy == 0 && plat::file_exists(program)) {
+    LogMessage(kMsgCurrentNotKept, MB_OK | MB_ICONSTOP);
+    return;
+  }
+  if (LogMessage(kMsgRestore1, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgRestore2, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (!plat::copy_file(stored, program, false)) {
+    LogMessageWith(kMsgRestoreFailed, MB_OK | MB_ICONSTOP, plat::error_text(plat::last_error()));
+    return;
+  }
+  if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmdReloadProgram, 0);
+}
+
+void TLogView::CmOpenVersion() {
+  long machineId = 0;
+  std::string stored = CopyPath(CurrentCopy, &machineId);
+  if (stored.empty()) return;
+  if (!plat::file_exists(stored)) {
+    LogMessageWith(kMsgCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
+    return;
+  }
+  Globals->CurrentProgramId = 0;
+  Globals->StartFile.Set(stored.c_str());
+  Globals->CurrentMachineId = static_cast<int>(machineId);
+  if (Globals->MainWnd) ::PostMessage(Globals->MainWnd, WM_COMMAND, kCmdOpenNamedProgram, 0);
+}
+
+void TLogView::CmBeginCompare() {
+  if (!Record || CurrentCopy == 0) return;
+  SetDlgItemText(123, EntryTitle().c_str());
+  SetDlgItemText(124, "");
+  std::string stored = CopyPath(CurrentCopy);
+  if (stored.empty()) return;
+  FirstCopyPath = stored;
+  EnterCompareMode();
+}
+
+void TLogView::EnterCompareMode() {
+  CompareMode = 1;
+  for (int id : kListModeControls) ShowControl(id, false);
+  for (int id : kCompareModeControls) ShowControl(id, true);
+  SecondCopyPath.clear();
+}
+
+void TLogView::CmCompareVersions() {
+  TCompareRunner run = GetCompareRunner();
+  if (SecondCopyPath.empty() || !run) return;
+  ShowWindow(SW_HIDE);
+  run(this, FirstCopyPath.c_str(), SecondCopyPath.c_str(), nullptr, nullptr);
+  ShowWindow(SW_SHOW);
+}
+
+void TLogView::CmCancelCompare() { LeaveCompareMode(); }
+
+void TLogView::LeaveCompareMode() {
+  CompareMode = 0;
+  for (int id : {IDCANCEL, 106, 109, 110, 125}) ShowControl(id, true);
+  ShowControl(104, Globals->RightsMask & kRightDeleteVersions);
+  ShowControl(108, Globals->RightsMask & kRightRestoreVersions);
+  for (int id : kCompareModeControls) ShowControl(id, false);
+  FirstCopyPath.clear();
+  SecondCopyPath.clear();
+}
+
+void TLogView::CmCompareWithCurrent() {
+  TCompareRunner run = GetCompareRunner();
+  std::string stored = CopyPath(CurrentCopy);
+  if (stored.empty() || !run || !Record) return;
+  std::string current = Globals->GetMessageText(kMsgCurrentTitle);
+  std::string copy = Globals->GetMessageText(kMsgStoredTitle);
+  ShowWindow(SW_HIDE);
+  run(this, RowFilePath(*Record).c_str(), stored.c_str(), current.c_str(), copy.c_str());
+  ShowWindow(SW_SHOW);
+}
+
+HBRUSH TLogView::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
+  if (ctlType != WM_CTLCOLORSTATIC) return nullptr;
+  if (control && control == GetDlgItem(126)) return LogStaticColor(dc, RGB(0, 255, 0));
+  for (int id : {102, 116, 117, 123, 124})
+    if (control && control == GetDlgItem(id)) return LogStaticColor(dc, RGB(255, 255, 0));
+  return nullptr;
+}

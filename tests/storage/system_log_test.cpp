@@ -1,0 +1,93 @@
+// The system log viewer: event filters, time order, and deleting the
+// chosen entry or every entry shown.
+#include "storage/system_log.h"
+#include "tests/storage/log_fixture.h"
+
+namespace {
+
+using kvlogs::LogTest;
+using plat::Pilot;
+
+class SystemLogTest : public LogTest {
+ protected:
+  void SetUp() override {
+    LogTest::SetUp();
+    // In the order written; the days of the month run against it.
+    MakeFile("LOG00000.DBF",
+             {{"ID", 'N', 10, 0}, {"TYPE", 'N', 10, 0}, {"STAT", 'N', 10, 0}, {"TEXT", 'C', 200, 0},
+              {"DATE", 'D', 8, 0}},
+             {{"1", "7", "0", "CREATED A", "20260105"},
+              {"2", "1", "0", "SENT A", "20260204"},
+              {"3", "7", "0", "CREATED B", "20260204"},
+              {"4", "2", "0", "CANCELLED", "20260301"},
+              {"5", "24", "0", "SAVED", "20260105"},
+              {"6", "7", "0", "CREATED C", "20260301"}},
+             {{"ID", "ID", nullptr, 20, 0}});
+  }
+  int Run(const std::function<void(Pilot&)>& answer) {
+    driver.expect_dialog(25, [&](TDialog& d) {
+      Pilot p(d);
+      answer(p);
+    });
+    TLogDlg dlg(nullptr);
+    return dlg.Execute();
+  }
+  // The text of each line, as shown.
+  static std::vector<std::string> Texts(Pilot& p) {
+    std::vector<std::string> out;
+    for (const std::string& line : p.lines(300)) {
+      size_t start = line.find(" , ") + 3;
+      std::string text = line.substr(start, line.rfind(", @@") - start);
+      out.push_back(text.substr(0, text.find_last_not_of(' ') + 1));
+    }
+    return out;
+  }
+
+  plat::GTestUiDriver driver;
+};
+
+TEST_F(SystemLogTest, EventButtonsListTheirTypesInTheOrderWritten) {
+  Run([&](Pilot& p) {
+    EXPECT_TRUE(p.lines(300).empty());
+    p.click(302);  // nothing shown: nothing to delete, nothing asked
+    for (int id : {114, 115, 116, 303, 304, 305, 306, 307}) EXPECT_FALSE(p.enabled(id)) << id;
+    p.click(101);
+    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CREATED A", "CREATED B", "CREATED C"}));
+    EXPECT_EQ(p.lines(300)[0], "05/01-2026,        0 , CREATED A" + std::string(191, ' ') + ", @@1");
+    p.click(113);
+    EXPECT_EQ(Texts(p), (std::vector<std::string>{"SENT A", "CANCELLED"}));
+    // Editor saves (type 24) belong to no button.
+    for (int id = 101; id <= 117; id++) {
+      p.click(id);
+      for (const std::string& text : Texts(p)) EXPECT_NE(text, "SAVED") << id;
+    }
+    p.close_box();
+  });
+}
+
+TEST_F(SystemLogTest, DeleteAndDeleteAllAskFirstAndKeepTheFilterInForce) {
+  Run([&](Pilot& p) {
+    p.click(113);
+    p.select(300, 0);
+    driver.expect_message_box(IDNO, "Delete the selected system log entry");
+    p.click(301);
+    EXPECT_EQ(p.lines(300).size(), 2u);
+    p.select(300, 0);
+    driver.expect_message_box(IDYES);
+    p.click(301);
+    EXPECT_EQ(Texts(p), std::vector<std::string>{"CANCELLED"});
+    p.click(101);
+    driver.expect_message_box(IDNO, "Delete every system log entry shown");
+    p.click(302);
+    EXPECT_EQ(p.lines(300).size(), 3u);
+    driver.expect_message_box(IDYES);
+    p.click(302);
+    EXPECT_TRUE(p.lines(300).empty());
+    p.close_box();
+  });
+  EXPECT_EQ(PeerRows(DbPath("LOG00000.DBF"), "ID TYPE"),
+            (std::vector<std::string>{"ID=4 TYPE=2", "ID=5 TYPE=24", "* ID=1 TYPE=7", "* ID=2 TYPE=1",
+                                      "* ID=3 TYPE=7", "* ID=6 TYPE=7"}));
+}
+
+}  // namespace
