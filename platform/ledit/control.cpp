@@ -9,6 +9,7 @@
 #include "platform/msgbox.h"
 #include "platform/ui/accel.h"
 #include "platform/ui/clipboard.h"
+#include "platform/ui/gdi_object.h"
 #include "platform/ui/print.h"
 
 using namespace plat::ledit;
@@ -16,14 +17,25 @@ using namespace plat::ledit;
 LEditControl::LEditControl(TWindow* parent, int id, const char* title, int x, int y, int w, int h)
     : TControl(parent, id, title, x, y, w, h), Text(std::make_unique<Document>()) {
   Text->add_watcher(this);
-  Attr.Style |= WS_HSCROLL | WS_VSCROLL;
-  OptionWord = 0x30000;
 }
 
 LEditControl::LEditControl(TWindow* parent, int resourceId)
     : TControl(parent, resourceId), Text(std::make_unique<Document>()) {
   Text->add_watcher(this);
-  OptionWord = 0x30000;
+}
+
+void LEditControl::SetupWindow() {
+  TControl::SetupWindow();
+  UINT style = GetStyle();
+  ReadOnly = style & 0x800;
+  StyleA = style & 0x200;
+  StyleB = style & 0x400;
+  OptionWord = (OptionWord & ~0x30000u) | (style & WS_HSCROLL ? 0x10000u : 0) | (style & WS_VSCROLL ? 0x20000u : 0);
+}
+
+void LEditControl::CleanupWindow() {
+  ReceiveMessage(WM_DESTROY, 0, 0);
+  TControl::CleanupWindow();
 }
 
 LEditControl::~LEditControl() {
@@ -64,8 +76,9 @@ void LEditControl::EvKillFocus() {
 
 // ---- selection records -----------------------------------------------------------
 
+// Lines of the protocol count from 1; 0 is taken as the first line.
 size_t LEditControl::PosOf(uint32_t line, uint16_t col) const {
-  size_t l = std::min<size_t>(line, Text->lines() - 1);
+  size_t l = std::min<size_t>(line ? line - 1 : 0, Text->lines() - 1);
   size_t start = Text->line_start(l), end = Text->line_end(l);
   if (col == lcol_end_of_line) return end;
   return std::min(end, start + col);
@@ -76,7 +89,7 @@ SelectionRange LEditControl::GetRange() const {
   auto fill = [this](size_t pos, uint16_t& col, uint32_t& line) {
     size_t l = Text->line_of(pos);
     size_t c = pos - Text->line_start(l);
-    line = static_cast<uint32_t>(l);
+    line = static_cast<uint32_t>(l + 1);
     // The record holds 15 bits of column; the end of a longer line is
     // still told exactly by the end-of-line mark.
     col = pos == Text->line_end(l) && c >= lcol_end_of_line ? lcol_end_of_line
@@ -211,6 +224,11 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       return 0;
     case LEM_GETLINECOUNT:
       return static_cast<LRESULT>(Text->lines());
+    case WM_SETFONT: {
+      LOGFONT lf{};
+      if (GetObject(reinterpret_cast<HFONT>(wp), sizeof lf, &lf) != sizeof lf) return 0;
+      return Protocol(LEM_SETFONT, 0, reinterpret_cast<LPARAM>(&lf), handled);
+    }
     case LEM_SETFONT:
       if (!lp) return 0;
       std::memcpy(&Font, reinterpret_cast<const void*>(lp), sizeof(LOGFONT));
@@ -233,11 +251,11 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       if (!b || !b->data || b->size < sizeof(uint32_t)) return -1;
       uint32_t line = 0;
       std::memcpy(&line, b->data, sizeof line);
-      if (line >= Text->lines()) {
+      if (line == 0 || line > Text->lines()) {
         b->data[0] = '\0';
         return -1;
       }
-      size_t start = Text->line_start(line), n = Text->line_end(line) - start;
+      size_t start = Text->line_start(line - 1), n = Text->line_end(line - 1) - start;
       return fill_buffer_from(lp, *Text, start, n) ? static_cast<LRESULT>(n) : -1;
     }
     case LEM_UNDO:
@@ -324,6 +342,7 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       }
       return 0;
     }
+    case WM_DESTROY:
     case WM_CTLCOLOR:
     case LEM_TOKENCOLOR:
     case LEM_BACKGROUND:
@@ -456,7 +475,9 @@ namespace plat::ledit {
 
 void register_classes() {
   plat::register_window_class("LEdit32", [](TWindow* parent, int id) -> TWindow* {
-    return new LEditControl(parent, id, nullptr, 0, 0, 0, 0);
+    auto* c = new LEditControl(parent, id, nullptr, 0, 0, 0, 0);
+    c->Attr.Style |= WS_HSCROLL | WS_VSCROLL;
+    return c;
   });
   plat::register_window_class("LEditGroup32", [](TWindow* parent, int) -> TWindow* {
     return new LEditGroupWindow(parent);

@@ -71,6 +71,11 @@ class LEditControl : public TControl, private plat::ledit::DocumentWatcher {
   ~LEditControl() override;
 
   LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  // Takes read-only, the two style options and the scroll bars from the
+  // creation style.
+  void SetupWindow() override;
+  // Sends WM_DESTROY to the window first, so a wrapper hears of the end.
+  void CleanupWindow() override;
 
   // For the screen and tests.
   plat::ledit::Document& Doc() { return *Text; }

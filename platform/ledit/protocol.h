@@ -30,7 +30,7 @@ enum : unsigned {
   LEM_BIND = WM_USER + 12,         // wParam notification id, lParam window
   LEM_GETFILENAME = WM_USER + 15,  // lParam LEditBuffer*
   LEM_INSERT = WM_USER + 18,       // lParam text (zero-ended), replaces the selection
-  LEM_GETLINE = WM_USER + 20,      // lParam LEditBuffer*, its first dword the line number
+  LEM_GETLINE = WM_USER + 20,      // lParam LEditBuffer*, its first dword the line number (from 1)
   LEM_UNDO = WM_USER + 23,
   LEM_SETTABWIDTH = WM_USER + 27,  // wParam 1..40
   LEM_SETCHARTABLE = WM_USER + 28, // wParam (flag << 8) + count, lParam two-byte entries
@@ -89,6 +89,7 @@ inline constexpr long lping_question = 543210;
 inline constexpr long lping_answer = 543211;
 
 #pragma pack(push, 1)
+// Lines count from 1, columns from 0.
 struct SelectionRange {
   uint16_t startCol;
   uint16_t endCol;

@@ -39,11 +39,12 @@ TEST_F(LeditControl, LoadCountsBytesAndSaveWritesThemBack) {
   EXPECT_EQ(::SendMessage(h, LEM_GETLENGTH, 1, 0), static_cast<LRESULT>(text.size()));
   EXPECT_EQ(::SendMessage(h, LEM_GETLINECOUNT, 0, 0), 5);
   EXPECT_EQ(::SendMessage(h, LEM_GETSTATE, 15, 0), 0);
-  EXPECT_EQ(line_of(h, 2), "N10 G00 X0 Y0");
-  EXPECT_EQ(line_of(h, 4), "");
-  EXPECT_EQ(line_of(h, 5), "<failed>");
+  EXPECT_EQ(line_of(h, 3), "N10 G00 X0 Y0");
+  EXPECT_EQ(line_of(h, 5), "");
+  EXPECT_EQ(line_of(h, 6), "<failed>");
+  EXPECT_EQ(line_of(h, 0), "<failed>");  // lines count from 1
 
-  select(h, 1, lcol_end_of_line, 1, lcol_end_of_line);
+  select(h, 2, lcol_end_of_line, 2, lcol_end_of_line);
   type(h, " (PART)");
   EXPECT_EQ(::SendMessage(h, LEM_GETSTATE, 2, 0), 2);
   EXPECT_EQ(::SendMessage(h, LEM_GETSTATE, 15, 0), 2);
@@ -66,7 +67,7 @@ TEST_F(LeditControl, LoadCountsBytesAndSaveWritesThemBack) {
   LEditBuffer b{why, sizeof why};
   EXPECT_GT(::SendMessage(h, LEM_GETLASTERROR, 0, reinterpret_cast<LPARAM>(&b)), 0);
   EXPECT_NE(std::string(why).find("MISSING.NC"), std::string::npos);
-  EXPECT_EQ(line_of(h, 1), "O1000 (PART)");
+  EXPECT_EQ(line_of(h, 2), "O1000 (PART)");
 }
 
 TEST_F(LeditControl, BuffersAreNeverWrittenPastTheirSize) {
@@ -89,28 +90,28 @@ TEST_F(LeditControl, BuffersAreNeverWrittenPastTheirSize) {
     EXPECT_STREQ(buf.data(), c.text);
     EXPECT_EQ(buf[c.size], '#');
   }
-  EXPECT_EQ(line_of(h, 0, 12), "G01 X123456");
-  EXPECT_EQ(line_of(h, 0, 11), "<failed>");
+  EXPECT_EQ(line_of(h, 1, 12), "G01 X123456");
+  EXPECT_EQ(line_of(h, 1, 11), "<failed>");
   // A line far longer than any fixed buffer is kept whole.
   std::string longLine(100000, 'X');
   ::SendMessage(h, LEM_SETALLTEXT, 1, reinterpret_cast<LPARAM>(longLine.c_str()));
-  EXPECT_EQ(line_of(h, 0, longLine.size() + 1), longLine);
+  EXPECT_EQ(line_of(h, 1, longLine.size() + 1), longLine);
 }
 
 TEST_F(LeditControl, SelectionRecordsCaretAndEndOfLine) {
   ::SendMessage(h, LEM_SETALLTEXT, 1, reinterpret_cast<LPARAM>("N10 G01\r\nN20\r\n"));
   EXPECT_EQ(::SendMessage(h, LEM_HASSEL, 0, 0), 0);
-  select(h, 0, 4, 1, lcol_end_of_line);
+  select(h, 1, 4, 2, lcol_end_of_line);
   SelectionRange r = selection(h);
-  EXPECT_EQ(r.startLine, 0u);
+  EXPECT_EQ(r.startLine, 1u);
   EXPECT_EQ(r.startCol, 4);
-  EXPECT_EQ(r.endLine, 1u);
+  EXPECT_EQ(r.endLine, 2u);
   EXPECT_EQ(r.endCol, 3);
   EXPECT_GT(::SendMessage(h, LEM_HASSEL, 0, 0), 0);
   // Lines and columns beyond the text are held at its end.
   select(h, 9, 50, 9, 50);
   r = selection(h);
-  EXPECT_EQ(r.startLine, 2u);
+  EXPECT_EQ(r.startLine, 3u);
   EXPECT_EQ(r.startCol, 0);
   EXPECT_EQ(::SendMessage(h, LEM_HASSEL, 0, 0), 0);
   EXPECT_EQ(::SendMessage(h, LEM_PING, 0, lping_question), lping_answer);
@@ -147,13 +148,13 @@ TEST_F(LeditControl, KeysSelectTypeCopyPasteUndoAndNotify) {
   EXPECT_EQ(::SendMessage(h, LEM_CANDO, LEC_REDO, 0), 1);
 
   // Backspace and Delete take CR LF as one.
-  select(h, 1, 0, 1, 0);
+  select(h, 2, 0, 2, 0);
   type(h, "\b");
-  EXPECT_EQ(line_of(h, 0), "G00 X0G01 Y5X0");
+  EXPECT_EQ(line_of(h, 1), "G00 X0G01 Y5X0");
   key(h, VK_INSERT);
   EXPECT_EQ(parent.count(1000, LEN_OVERTYPEMODE), 1);
   type(h, "ZZ");
-  EXPECT_EQ(line_of(h, 0), "G00 X0ZZ1 Y5X0");
+  EXPECT_EQ(line_of(h, 1), "G00 X0ZZ1 Y5X0");
   ::SendMessage(h, LEM_SETTYPING, 1, 0);
   EXPECT_EQ(parent.count(1000, LEN_INSERTMODE), 1);
 
@@ -163,7 +164,7 @@ TEST_F(LeditControl, KeysSelectTypeCopyPasteUndoAndNotify) {
   type(h, "Q");
   ::SendMessage(h, WM_PASTE, 0, 0);
   ::SendMessage(h, WM_CLEAR, 1, 0);
-  EXPECT_EQ(line_of(h, 0), "G00 X0ZZ1 Y5X0");
+  EXPECT_EQ(line_of(h, 1), "G00 X0ZZ1 Y5X0");
   EXPECT_GE(plat::beep_count(), beeps + 3);
   EXPECT_EQ(::SendMessage(h, LEM_CANDO, LEC_PASTE, 0), 0);
   ::SendMessage(h, LEM_SETREADONLY, 0, 0);
@@ -179,7 +180,7 @@ TEST_F(LeditControl, CommandsDuplicateSelectAllAndAnswerEnabling) {
   EXPECT_EQ(::SendMessage(h, LEM_CANDO, 0, 0), 0);
   ::SendMessage(h, WM_COMMAND, LEC_DUPLICATE, 0);
   EXPECT_EQ(all_text(h), "A1\r\nA1\r\nB2");
-  select(h, 2, 0, 2, lcol_end_of_line);
+  select(h, 3, 0, 3, lcol_end_of_line);
   ::SendMessage(h, WM_COMMAND, LEC_DUPLICATE, 0);
   EXPECT_EQ(all_text(h), "A1\r\nA1\r\nB2B2");
   ::SendMessage(h, WM_COMMAND, LEC_DUPLICATE, 0);
@@ -201,7 +202,7 @@ TEST_F(LeditControl, FindReplaceAndGotoDialogs) {
   });
   ::SendMessage(h, WM_COMMAND, LEC_FIND, 0);
   SelectionRange r = selection(h);
-  EXPECT_EQ(r.startLine, 1u);
+  EXPECT_EQ(r.startLine, 2u);
   EXPECT_EQ(r.endCol, 3);
   driver.expect_message_box(IDOK, "Cannot find \"g01\"");
   ::SendMessage(h, WM_COMMAND, LEC_FINDNEXT, 0);
@@ -217,7 +218,7 @@ TEST_F(LeditControl, FindReplaceAndGotoDialogs) {
   ::SendMessage(h, WM_COMMAND, LEC_REPLACE, 0);
   EXPECT_EQ(all_text(h), "G1 X1\r\nG1 X2\r\nG010 X3\r\nG1 X4\r\n");
   ::SendMessage(h, LEM_UNDO, 0, 0);
-  EXPECT_EQ(line_of(h, 3), "G01 X4");
+  EXPECT_EQ(line_of(h, 4), "G01 X4");
 
   driver.expect_dialog(32702, [](TDialog& d) {
     d.SetDlgItemText(101, "99");
@@ -228,7 +229,7 @@ TEST_F(LeditControl, FindReplaceAndGotoDialogs) {
   });
   ::SendMessage(h, WM_COMMAND, LEC_GOTOLINE, 0);
   r = selection(h);
-  EXPECT_EQ(r.startLine, 2u);
+  EXPECT_EQ(r.startLine, 3u);
   EXPECT_EQ(r.startCol, 0);
 }
 
@@ -273,7 +274,7 @@ TEST_F(LeditControl, PaintsOnlyVisibleLinesAndAsksForTokenColours) {
   // Going to the last line paints the last lines, no others.
   ::SendMessage(*c, WM_COMMAND, 0, 0);
   c->Tokens.clear();
-  select(*c, 4999, 0, 4999, 0);
+  select(*c, 5000, 0, 5000, 0);
   rec = plat::paint_window(*c);
   bool sawLast = false;
   for (const plat::DrawOp& op : rec) sawLast |= op.kind == plat::DrawOp::Text && op.text == "4999";
