@@ -304,3 +304,85 @@ TEST_F(LeditWrapper, FileWrapperKeepsItsName) {
 }
 
 }  // namespace
+
+#include "editor/ledit_view.h"
+
+namespace {
+
+TEST(LeditView, PiecesStopAt16KAndAt64KBoundaries) {
+  // 65536 bytes starting 100 bytes below a boundary.
+  uintptr_t at = 3 * 65536 - 100;
+  std::vector<size_t> pieces;
+  for (size_t left = 65536; left;) {
+    size_t n = TLEditView::PieceSize(at, left);
+    pieces.push_back(n);
+    at += n;
+    left -= n;
+  }
+  EXPECT_EQ(pieces, (std::vector<size_t>{100, 16384, 16384, 16384, 16284}));
+}
+
+// A document over a string, with failures on request.
+class StringDoc : public TLEditDocument {
+ public:
+  struct Stream : TLEditStream {
+    StringDoc& d;
+    size_t at = 0;
+    explicit Stream(StringDoc& doc) : d(doc) {}
+    int64_t Size() override { return static_cast<int64_t>(d.data.size()); }
+    size_t Read(void* buf, size_t n) override {
+      if (d.failRead) return 0;
+      n = std::min(n, d.data.size() - at);
+      std::memcpy(buf, d.data.data() + at, n);
+      at += n;
+      d.pieces.push_back(n);
+      return n;
+    }
+    bool Write(const void* buf, size_t n) override {
+      if (d.failWrite) return false;
+      d.written.append(static_cast<const char*>(buf), n);
+      d.pieces.push_back(n);
+      return true;
+    }
+  };
+  std::unique_ptr<TLEditStream> InStream(int) override { return std::make_unique<Stream>(*this); }
+  std::unique_ptr<TLEditStream> OutStream(int) override {
+    written.clear();
+    return std::make_unique<Stream>(*this);
+  }
+  bool HasData() const override { return !data.empty(); }
+  void PostError(int code) override { errors.push_back(code); }
+  std::string data, written;
+  std::vector<size_t> pieces;
+  std::vector<int> errors;
+  bool failRead = false, failWrite = false;
+};
+
+TEST_F(LeditWrapper, ViewReadsAndCommitsItsDocument) {
+  StringDoc doc;
+  doc.data = std::string(40000, 'G') + "\r\nM30\r\n";
+  auto* v = new TLEditView(doc, &parent);
+  ASSERT_TRUE(v->Create());
+  EXPECT_TRUE(v->TextLoaded());
+  for (size_t n : doc.pieces) EXPECT_LE(n, 16384u);
+  EXPECT_EQ(v->GetLine(2), "M30");
+  EXPECT_FALSE(v->VnIsDirty());
+  EXPECT_TRUE(v->VnIsWindow(v->GetHandle()));
+  EXPECT_FALSE(v->VnIsWindow(parent.GetHandle()));
+  EXPECT_TRUE(v->VnCommit(false));  // clean: nothing written
+  EXPECT_EQ(doc.written, "");
+  type(*v, "%");
+  EXPECT_TRUE(v->VnIsDirty());
+  EXPECT_TRUE(v->VnCommit(false));
+  EXPECT_EQ(doc.written, "%" + doc.data);
+  EXPECT_FALSE(v->VnIsDirty());
+  doc.failWrite = true;
+  EXPECT_FALSE(v->VnCommit(true));
+  doc.failRead = true;
+  v->VnRevert(false);
+  EXPECT_FALSE(v->TextLoaded());
+  EXPECT_EQ(doc.errors, (std::vector<int>{TLEditDocument::ErrWrite, TLEditDocument::ErrRead}));
+  EXPECT_STREQ(TLEditView::StaticName(), "Large Edit View");
+}
+
+}  // namespace
