@@ -277,6 +277,7 @@ class RawPrintout : public TPrintout {
 
   void SetPrintParams(TPrintDC* dc, TSize pageSize) override {
     TPrintout::SetPrintParams(dc, pageSize);
+    if (!dc) return;  // printing is over
     LOGFONT lf{};
     GetObject(Font, sizeof lf, &lf);
     // The screen font's height in points, at the printer's resolution.

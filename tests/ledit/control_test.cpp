@@ -10,6 +10,7 @@
 #include "platform/ui/clipboard.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/gtest_driver.h"
+#include "platform/ui/print.h"
 #include "tests/ledit/ledit_support.h"
 #include "tests/platform/file_sandbox.h"
 
@@ -280,6 +281,41 @@ TEST_F(LeditControl, PaintsOnlyVisibleLinesAndAsksForTokenColours) {
   for (const plat::DrawOp& op : rec) sawLast |= op.kind == plat::DrawOp::Text && op.text == "4999";
   EXPECT_TRUE(sawLast);
   EXPECT_LE(c->Tokens.size(), static_cast<size_t>((lines + 1) * 6));
+}
+
+}  // namespace
+
+namespace {
+
+std::string run(const std::string& command) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
+  char buf[256];
+  while (p && fgets(buf, sizeof buf, p.get())) out += buf;
+  return out;
+}
+
+TEST_F(LeditControl, RawPrintWritesEveryLineToPagesOfAPdf) {
+  FileSandbox box;
+  ctl->Printer().GetSetup().OutputDir = box.dir();
+  std::string text;
+  for (int i = 1; i <= 150; ++i) text += "N" + std::to_string(i) + "\tG01 X" + std::to_string(i) + "\r\n";
+  ::SendMessage(h, LEM_SETALLTEXT, 1, reinterpret_cast<LPARAM>(text.c_str()));
+  plat::GTestUiDriver driver;
+  driver.expect_dialog(1539, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+  ::SendMessage(h, WM_COMMAND, LEC_PRINTSETUP, 0);
+  driver.expect_dialog(1538, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+  ::SendMessage(h, WM_COMMAND, LEC_RAWPRINT, 0);
+  std::string pdf = ctl->Printer().LastFile();
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << ctl->Printer().GetErrorText();
+  EXPECT_GE(ctl->Printer().LastPageCount(), 2);
+  std::string raw = run("pdftotext -layout '" + pdf + "' -"), out;
+  for (char c : raw)  // the tab's width in spaces is the reader's guess
+    if (!(c == ' ' && !out.empty() && out.back() == ' ')) out += c;
+  size_t first = out.find("N1 G01 X1\n"), last = out.find("N150 G01 X150\n");
+  EXPECT_NE(first, std::string::npos) << out.substr(0, 300);
+  EXPECT_NE(last, std::string::npos);
+  EXPECT_LT(first, last);
 }
 
 }  // namespace
