@@ -561,12 +561,12 @@ void TLEditFile::SetupWindow() {
   }
 }
 
-void TLEditFile::SetFileName(const char* name) {
-  if (Exists) {
-    SendMessage(LEM_SETFILENAME, 0, reinterpret_cast<LPARAM>(name ? name : ""));
-    return;
-  }
-  std::snprintf(FileName, sizeof FileName, "%s", name ? name : "");
+bool TLEditFile::SetFileName(const char* name) {
+  if (!name) name = "";
+  if (std::strlen(name) >= sizeof FileName) return false;
+  if (Exists) SendMessage(LEM_SETFILENAME, 0, reinterpret_cast<LPARAM>(name));
+  else std::snprintf(FileName, sizeof FileName, "%s", name);
+  return true;
 }
 
 std::string TLEditFile::GetFileName() {

@@ -178,8 +178,9 @@ class TLEditFile : public TLEdit {
   TLEditFile(TWindow* parent, int resourceId, TModule* module = nullptr);
 
   void SetupWindow() override;
-  // Stores the name while the control does not exist, else sends it.
-  void SetFileName(const char* name);
+  // Stores the name while the control does not exist, else sends it. A
+  // name longer than the field holds is refused (false), never cut.
+  bool SetFileName(const char* name);
   std::string GetFileName();
   const char* StoredFileName() const { return FileName; }
 

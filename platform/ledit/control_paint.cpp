@@ -80,13 +80,16 @@ size_t LEditControl::PosAtX(size_t line, int x) {
   std::vector<size_t> cols;
   std::string e = Expanded(t, &cols);
   size_t start = Text->line_start(line);
-  int prev = 0;
-  for (size_t i = 0; i < t.size(); ++i) {
-    int next = measure_dc().GetTextExtent(e.data(), static_cast<int>(cols[i + 1])).cx;
-    if (x < (prev + next) / 2) return start + i;
-    prev = next;
+  auto width = [&](size_t i) { return measure_dc().GetTextExtent(e.data(), static_cast<int>(cols[i])).cx; };
+  // Prefix widths grow with the prefix: find the first character whose
+  // middle lies right of x, by halving (a long line costs log n measures).
+  size_t lo = 0, hi = t.size();
+  while (lo < hi) {
+    size_t mid = lo + (hi - lo) / 2;
+    if (x < (width(mid) + width(mid + 1)) / 2) hi = mid;
+    else lo = mid + 1;
   }
-  return start + t.size();
+  return start + lo;
 }
 
 size_t LEditControl::PosAtPoint(int x, int y) {

@@ -278,7 +278,8 @@ TEST_F(LeditWrapper, StandardCommandsMapToTheControlsNumbers) {
 TEST_F(LeditWrapper, FileWrapperKeepsItsName) {
   auto* f = new Spy<TLEditFile>(&parent, 5, "", 0, 0, 300, 100);
   EXPECT_TRUE(f->Attr.Style & 1);
-  f->SetFileName("C:\\NC\\P12.NC");
+  EXPECT_TRUE(f->SetFileName("C:\\NC\\P12.NC"));
+  EXPECT_FALSE(f->SetFileName(std::string(255, 'A').c_str()));
   EXPECT_STREQ(f->StoredFileName(), "C:\\NC\\P12.NC");
   ASSERT_TRUE(f->Create());
   EXPECT_EQ(f->GetFileName(), "C:\\NC\\P12.NC");
@@ -383,6 +384,33 @@ TEST_F(LeditWrapper, ViewReadsAndCommitsItsDocument) {
   EXPECT_FALSE(v->TextLoaded());
   EXPECT_EQ(doc.errors, (std::vector<int>{TLEditDocument::ErrWrite, TLEditDocument::ErrRead}));
   EXPECT_STREQ(TLEditView::StaticName(), "Large Edit View");
+}
+
+}  // namespace
+
+namespace {
+
+// Paints a background of its own, asked by the control through the wrapper.
+class Backdrop : public TLEdit {
+ public:
+  using TLEdit::TLEdit;
+  void Paint(TDC& dc, bool, TRect& r) override {
+    TBrush b(0x00C0FF);
+    dc.FillRect(r, b);
+  }
+};
+
+TEST_F(LeditWrapper, MemoryPaintingHandsTheControlABackgroundBitmap) {
+  auto* e = new Backdrop(&parent, 5, "", 0, 0, 120, 40);
+  ASSERT_TRUE(e->Create());
+  plat::DrawRecord plain = plat::paint_window(*e);
+  EXPECT_TRUE(std::none_of(plain.begin(), plain.end(), [](const plat::DrawOp& op) { return op.kind == plat::DrawOp::Blit; }));
+  e->SetMemoryPainting(true);
+  plat::DrawRecord rec = plat::paint_window(*e);
+  auto blit = std::find_if(rec.begin(), rec.end(), [](const plat::DrawOp& op) { return op.kind == plat::DrawOp::Blit; });
+  ASSERT_NE(blit, rec.end());
+  ASSERT_TRUE(blit->image);
+  EXPECT_EQ(blit->rect.Width(), 120);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/msgbox.h"
 #include "platform/ui/clipboard.h"
 #include "platform/ui/dc.h"
+#include "platform/ui/gdi_object.h"
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/print.h"
 #include "tests/ledit/ledit_support.h"
@@ -316,6 +317,37 @@ TEST_F(LeditControl, RawPrintWritesEveryLineToPagesOfAPdf) {
   EXPECT_NE(first, std::string::npos) << out.substr(0, 300);
   EXPECT_NE(last, std::string::npos);
   EXPECT_LT(first, last);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LeditControl, MouseClicksPlaceTheCaretShiftExtendsDoubleClickTakesAWord) {
+  ::SendMessage(h, LEM_SETALLTEXT, 1, reinterpret_cast<LPARAM>("N10 G01 X5\r\nN20\tM30"));
+  LOGFONT lf{};
+  lf.lfHeight = -16;
+  std::strcpy(lf.lfFaceName, "Courier New");
+  ::SendMessage(h, LEM_SETFONT, 0, reinterpret_cast<LPARAM>(&lf));
+  int lineH = ctl->Metrics().lineHeight;
+  TClientDC dc(h);
+  TFont font(lf);
+  dc.SelectObject(font);
+  auto x_of = [&](const char* prefix) { return dc.GetTextExtent(prefix).cx; };
+  ::SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x_of("N10 G") + 1, lineH / 2));
+  ::SendMessage(h, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(ctl->CaretPos(), 5u);
+  EXPECT_EQ(ctl->AnchorPos(), 5u);
+  // The tab stands for spaces up to column 8.
+  ::SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(x_of("N20     M") + 1, lineH + lineH / 2));
+  EXPECT_EQ(ctl->AnchorPos(), 5u);
+  EXPECT_EQ(ctl->CaretPos(), 17u);
+  ::SendMessage(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5000, lineH / 2));  // dragged right past the end
+  EXPECT_EQ(ctl->CaretPos(), 10u);
+  ::SendMessage(h, WM_LBUTTONUP, 0, 0);
+  ::SendMessage(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x_of("N10 G0"), lineH / 2));
+  EXPECT_EQ(ctl->AnchorPos(), 4u);
+  EXPECT_EQ(ctl->CaretPos(), 7u);
 }
 
 }  // namespace
