@@ -227,12 +227,18 @@ IoResult Document::load(const std::string& dosPath) {
   if (size < 0) return failure("Cannot read", dosPath, last_error());
   GapBuffer<char> text;
   LineIndex lines;
-  if (!text.try_reserve(static_cast<size_t>(size) + 1)) return failure("Not enough memory for", dosPath, ENOMEM);
+  // The text takes exactly the file's size: memory stays near the file's.
+  if (!text.try_reserve(static_cast<size_t>(size) + 1, true)) return failure("Not enough memory for", dosPath, ENOMEM);
   std::vector<char> chunk(std::min<int64_t>(size + 1, 1 << 22));
-  for (;;) {
+  for (bool first = true;; first = false) {
     int64_t got = read_at(f, static_cast<int64_t>(text.size()), chunk.data(), chunk.size());
     if (got < 0) return failure("Cannot read", dosPath, last_error());
     if (got == 0) break;
+    if (first && got < size) {
+      // The line starts, guessed from the first piece, a little generously.
+      size_t nl = static_cast<size_t>(std::count(chunk.data(), chunk.data() + got, '\n'));
+      lines.reserve(static_cast<size_t>(static_cast<double>(nl) * size / got * 1.02) + 16);
+    }
     if (!text.try_reserve(static_cast<size_t>(got)) || !lines.add_text(chunk.data(), got, text.size()))
       return failure("Not enough memory for", dosPath, ENOMEM);
     text.insert(text.size(), chunk.data(), static_cast<size_t>(got));

@@ -102,10 +102,11 @@ class GapBuffer {
 
   // Makes room for n more elements without further growth; false when
   // the memory cannot be had (nothing changes then).
-  bool try_reserve(size_t n) {
+  // With exact, no slack is added (a text loaded whole, edited later).
+  bool try_reserve(size_t n, bool exact = false) {
     if (gapLen_ >= n) return true;
     size_t want = size() + n;
-    want += want / 16 + 1024;
+    if (!exact) want += want / 16 + 1024;
     std::unique_ptr<T[]> fresh(new (std::nothrow) T[want]);
     if (!fresh) return false;
     size_t after = cap_ - gapAt_ - gapLen_;

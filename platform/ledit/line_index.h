@@ -29,6 +29,8 @@ class LineIndex {
   // Rebuilds from a whole text given in pieces; call reset, then add each.
   void reset();
   bool add_text(const char* text, size_t n, size_t offset);
+  // Room for about lines more starts, without slack.
+  bool reserve(size_t lines) { return starts_.try_reserve(lines, true); }
   void shrink() { starts_.shrink(); }
   size_t memory() const { return starts_.capacity() * sizeof(int64_t); }
 
