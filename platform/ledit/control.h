@@ -186,8 +186,8 @@ class LEditControl : public TControl, private plat::ledit::DocumentWatcher {
   friend class LEditGotoDialog;
 };
 
-// "LEditGroup32": a window that controls attach themselves to (their
-// scrolling and focus move together). It keeps the list of its members.
+// "LEditGroup32": a window that controls attach themselves to; it keeps
+// the list of its live members and answers an attach with their count.
 class LEditGroupWindow : public TWindow {
  public:
   explicit LEditGroupWindow(TWindow* parent);

@@ -169,3 +169,32 @@ TEST(LeditDocument, LoadAndSaveKeepBytesAndFailWithoutLoss) {
 
 }  // namespace
 }  // namespace plat::ledit
+
+namespace plat::ledit {
+namespace {
+
+TEST(LeditDocument, LineEndsOfEveryKindAndEmptyFiles) {
+  FileSandbox box;
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", {""}},
+      {"M30", {"M30"}},
+      {"A\nB\n", {"A", "B", ""}},
+      {"A\r\nB", {"A", "B"}},
+      {"A\rB\r\n\r\n", {"A\rB", "", ""}},  // a lone CR ends no line
+  };
+  for (const Case& c : cases) {
+    FileSandbox::put(box.c("T.NC"), c.bytes);
+    Document d;
+    ASSERT_TRUE(d.load("C:\\T.NC").ok);
+    std::vector<std::string> got;
+    for (size_t i = 0; i < d.lines(); ++i) got.push_back(d.line_text(i));
+    EXPECT_EQ(got, c.lines) << c.bytes;
+    EXPECT_EQ(d.length(), c.bytes.size());
+  }
+}
+
+}  // namespace
+}  // namespace plat::ledit
