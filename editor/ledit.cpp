@@ -598,3 +598,126 @@ DEFINE_RESPONSE_TABLE1(TLEditFile, TLEdit)
   EV_COMMAND_AND_ID(1001, CmFile), EV_COMMAND_AND_ID(1002, CmFile), EV_COMMAND_AND_ID(1003, CmFile),
   EV_COMMAND_AND_ID(1004, CmFile), EV_COMMAND_AND_ID(1005, CmFile),
 END_RESPONSE_TABLE;
+
+// ---- streams ----------------------------------------------------------------------------------
+
+TLEdit::TLEdit(TWindow* parent, TLEditStreamed) : LEditControl(parent, 0, nullptr, 0, 0, 0, 0) {
+  Init();
+  Streamed = true;
+}
+
+void TLEdit::Write(TLEditOut& os) {
+  os.u16(static_cast<uint16_t>(TypingMode));
+  for (bool f : {Opt2, Opt1, Opt4, Opt1024, Opt512, Opt8, Opt16, Opt128, Opt256}) os.u32(f);
+  os.u16(static_cast<uint16_t>(Val87));
+  os.u16(static_cast<uint16_t>(Val78));
+  // A pointer means nothing in another session: only whether there was one.
+  os.u8(Val79Ptr != nullptr);
+  os.u32(static_cast<uint32_t>(Val79Value));
+  os.u16(static_cast<uint16_t>(Val79Short));
+  os.u16(MemoryPainting);
+  os.u32(static_cast<uint32_t>(Value32Stored));
+  os.u32(static_cast<uint32_t>(WidthValue));
+  os.u32(SelText);
+  os.u32(SelBack);
+  os.u32(ColorOverride);
+  if (ColorOverride) {
+    os.u32(NormalText);
+    os.u32(NormalBack);
+  }
+  SelectionRange sel = Exists ? GetSelection() : SavedSel;
+  os.raw(&sel, sizeof sel);
+  os.u32(static_cast<uint32_t>(CharCount));
+  int entries = CharCount < 0 ? 0 : CharCount & 0xFF;
+  os.raw(CharTable, 2 * static_cast<size_t>(entries));
+  os.u8(FontObj != nullptr);
+  LOGFONT lf{};
+  if (FontObj) lf = FontObj->GetLogFont();
+  os.raw(&lf, sizeof lf);
+  os.u8(Group != nullptr);  // the group itself is its owner's to store
+}
+
+bool TLEdit::Read(TLEditIn& is) {
+  // A wrapper built for the stream starts clean; one whose control is
+  // live keeps it (clearing would leave the live control unreachable).
+  if (Streamed && !GetHandle()) {
+    Exists = false;
+    delete[] PendingFileName;
+    PendingFileName = nullptr;
+  }
+  int typing = is.u16();
+  bool flags[9];
+  for (bool& f : flags) f = is.u32() != 0;
+  short v87 = static_cast<short>(is.u16()), v78 = static_cast<short>(is.u16());
+  bool hadPtr = is.u8();
+  long v79 = static_cast<int32_t>(is.u32());
+  short s79 = static_cast<short>(is.u16());
+  bool memory = is.u16();
+  long v32 = static_cast<int32_t>(is.u32());
+  int width = static_cast<int32_t>(is.u32());
+  COLORREF selText = is.u32(), selBack = is.u32();
+  bool override = is.u32();
+  COLORREF normText = 0, normBack = 0;
+  if (override) normText = is.u32(), normBack = is.u32();
+  SelectionRange sel{};
+  is.raw(&sel, sizeof sel);
+  int count = static_cast<int32_t>(is.u32());
+  unsigned char table[2 * CharTableSize] = {};
+  if (count >= 0) is.raw(table, 2 * static_cast<size_t>(std::min(count & 0xFF, int{CharTableSize})));
+  bool hasFont = is.u8();
+  LOGFONT lf{};
+  is.raw(&lf, sizeof lf);
+  is.u8();  // group marker
+  if (!is.ok()) return false;
+
+  TypingMode = typing ? 1 : 0;
+  bool* fields[] = {&Opt2, &Opt1, &Opt4, &Opt1024, &Opt512, &Opt8, &Opt16, &Opt128, &Opt256};
+  for (int i = 0; i < 9; ++i) *fields[i] = flags[i];
+  Val87 = v87;
+  Val78 = v78;
+  if (!hadPtr) Val79Ptr = nullptr;
+  Val79Value = v79;
+  Val79Short = s79;
+  MemoryPainting = memory;
+  Value32Stored = v32;
+  WidthValue = std::clamp(width, 1, 40);
+  SelText = selText;
+  SelBack = selBack;
+  ColorOverride = override;
+  if (override) {
+    NormalText = normText;
+    NormalBack = normBack;
+  } else if (Streamed) {
+    NormalBack = GetSysColor(COLOR_WINDOW);
+    NormalText = GetSysColor(COLOR_WINDOWTEXT);
+  }
+  SavedSel = sel;
+  CharCount = count < 0 ? -1 : std::min(count & 0xFF, int{CharTableSize}) + (count & ~0xFF);
+  std::memcpy(CharTable, table, sizeof table);
+  if (hasFont) FontObj = std::make_unique<TFont>(lf);
+  if (Exists) SendAllOptions();
+  return true;
+}
+
+void TLEditFile::Write(TLEditOut& os) {
+  TLEdit::Write(os);
+  os.text(FileName);
+  os.text(Exists ? GetFileName() : std::string(PendingFileName ? PendingFileName : ""));
+}
+
+bool TLEditFile::Read(TLEditIn& is) {
+  if (!TLEdit::Read(is)) return false;
+  std::string name = is.text(), current = is.text();
+  if (!is.ok() || name.size() >= sizeof FileName) return false;
+  Attr.Style |= 0x100;
+  std::snprintf(FileName, sizeof FileName, "%s", name.c_str());
+  delete[] PendingFileName;
+  PendingFileName = new char[current.size() + 1];
+  std::memcpy(PendingFileName, current.c_str(), current.size() + 1);
+  if (Exists) {
+    SendMessage(LEM_SETFILENAME, 0, reinterpret_cast<LPARAM>(FileName));
+    if (!current.empty()) SendMessage(LEM_LOADFILE, 0, reinterpret_cast<LPARAM>(PendingFileName));
+    SendMessage(LEM_SETSEL, 0, reinterpret_cast<LPARAM>(&SavedSel));
+  }
+  return true;
+}

@@ -14,9 +14,13 @@
 #include "platform/ledit/control.h"
 #include "platform/ui/enabler.h"
 #include "platform/ui/gdi_object.h"
+#include "editor/ledit_stream.h"
 
 struct TModule;
 class TLEditGroup;
+
+// Marks the constructor that builds a wrapper to be read from a stream.
+struct TLEditStreamed {};
 
 class TLEdit : public LEditControl {
  public:
@@ -26,7 +30,14 @@ class TLEdit : public LEditControl {
   TLEdit(TWindow* parent, int id, const char* title, int x, int y, int w, int h, UINT extraStyle = 0,
          TModule* module = nullptr);
   TLEdit(TWindow* parent, int resourceId, TModule* module = nullptr);
+  TLEdit(TWindow* parent, TLEditStreamed);
   ~TLEdit() override;
+
+  // The options in stream order; reading sends them again when the
+  // control exists. False for a stream that ended early (nothing sent).
+  virtual void Write(TLEditOut& os);
+  virtual bool Read(TLEditIn& is);
+  bool IsStreamed() const { return Streamed; }
 
   void SetupWindow() override;
   bool CanClose() override;
@@ -176,8 +187,13 @@ class TLEditFile : public TLEdit {
   TLEditFile(TWindow* parent, int id, const char* title, int x, int y, int w, int h, UINT extraStyle = 0,
              TModule* module = nullptr);
   TLEditFile(TWindow* parent, int resourceId, TModule* module = nullptr);
+  TLEditFile(TWindow* parent, TLEditStreamed s) : TLEdit(parent, s) {}
 
   void SetupWindow() override;
+  void Write(TLEditOut& os) override;
+  bool Read(TLEditIn& is) override;
+  // The text the stream named, kept until the window goes.
+  const char* PendingName() const { return PendingFileName; }
   // Stores the name while the control does not exist, else sends it. A
   // name longer than the field holds is refused (false), never cut.
   bool SetFileName(const char* name);

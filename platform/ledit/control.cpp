@@ -156,6 +156,7 @@ LRESULT LEditControl::LoadFile(const char* path) {
     LastError = r.message;
     return r.error & 0xFFFF ? r.error : 1;
   }
+  Name = path;  // the file shown is the control's file from now on
   Anchor = Caret = 0;
   TopLine = 0;
   LeftPx = 0;

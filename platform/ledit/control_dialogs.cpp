@@ -237,13 +237,13 @@ void LEditControl::FileCommand(UINT cmd) {
       SetAll("", 0);
       Text->clear_undo();
       Text->change_state(0, 15);
-      Name.clear();
+      SendMessage(LEM_SETFILENAME, 0, reinterpret_cast<LPARAM>(""));
       return;
     case LEC_OPEN: {
       std::string f = choose(false);
       if (f.empty()) return;
       if (LoadFile(f.c_str()) != 0) return report("Open");
-      Name = f;
+      SendMessage(LEM_SETFILENAME, 0, reinterpret_cast<LPARAM>(f.c_str()));  // a wrapper hears it
       return;
     }
     case LEC_REVERT:
@@ -257,7 +257,7 @@ void LEditControl::FileCommand(UINT cmd) {
       std::string f = choose(true);
       if (f.empty()) return;
       if (SaveFile(f.c_str()) != 0) return report("Save");
-      Name = f;
+      SendMessage(LEM_SETFILENAME, 0, reinterpret_cast<LPARAM>(f.c_str()));
       return;
     }
     default:

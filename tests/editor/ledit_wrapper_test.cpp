@@ -414,3 +414,62 @@ TEST_F(LeditWrapper, MemoryPaintingHandsTheControlABackgroundBitmap) {
 }
 
 }  // namespace
+
+#include "tests/platform/file_sandbox.h"
+
+namespace {
+
+TEST_F(LeditWrapper, StreamsKeepTheOptionsAndAFileWrapperReopensItsText) {
+  FileSandbox box;
+  FileSandbox::put(box.c("P7.NC"), "N1\r\nN2 G01\r\n");
+  auto* a = new TLEditFile(&parent, 5, "", 0, 0, 300, 100);
+  a->SetOptionBit(512, true);
+  a->SetWidthValue(3);
+  a->SetValue78(9);
+  a->SetCharTable("0 3Z", 1);
+  a->SetNormalColors(true, 0x808080, 0xFFFFFF);
+  a->SetFont(new TFont("Courier New", -15));
+  a->SetFileName("P7");
+  ASSERT_TRUE(a->Create());
+  ::SendMessage(*a, LEM_LOADFILE, 0, reinterpret_cast<LPARAM>("C:\\P7.NC"));
+  a->SetSelection(2, 1, 2, 3);
+  TLEditOut out;
+  a->Write(out);
+
+  // Read into a fresh wrapper before its control exists, then created.
+  auto* b = new Spy<TLEditFile>(&parent, TLEditStreamed{});
+  TLEditIn in(out.Bytes);
+  ASSERT_TRUE(b->Read(in));
+  EXPECT_TRUE(b->IsStreamed());
+  EXPECT_TRUE(b->Attr.Style & 0x100);
+  EXPECT_TRUE(b->GetOptionBit(512));
+  EXPECT_EQ(b->GetWidthValue(), 3);
+  EXPECT_EQ(b->GetCharTableCount(), 2 + (1 << 8));
+  EXPECT_STREQ(b->StoredFileName(), "P7");
+  EXPECT_STREQ(b->PendingName(), "C:\\P7.NC");
+  b->Attr.Id = 6;
+  ASSERT_TRUE(b->Create());
+  EXPECT_EQ(b->GetFileName(), "P7");
+  EXPECT_EQ(b->GetLine(1), "");  // the text comes with a read into a live control
+
+  // Read into a live control: everything is sent again and the text reloads.
+  b->Seen.clear();
+  TLEditIn again(out.Bytes);
+  ASSERT_TRUE(b->Read(again));
+  EXPECT_EQ(b->GetLine(2), "N2 G01");
+  SelectionRange r = b->GetSelection();
+  EXPECT_EQ(r.startCol, 1);
+  EXPECT_EQ(r.endCol, 3);
+  EXPECT_EQ(std::count(b->Seen.begin(), b->Seen.end(), Msg{LEM_SETTABWIDTH, 3, 0}), 1);
+  EXPECT_EQ(std::count(b->Seen.begin(), b->Seen.end(), Msg{LEM_SETOPTIONS, 512, 0}), 1);
+  EXPECT_EQ(std::count_if(b->Seen.begin(), b->Seen.end(), [](const Msg& m) { return m.msg == LEM_SETFONT; }), 1);
+
+  // A stream cut short changes nothing.
+  std::string cut = out.Bytes.substr(0, out.Bytes.size() / 2);
+  TLEditIn broken(cut);
+  TLEdit c(nullptr, "");
+  EXPECT_FALSE(c.Read(broken));
+  EXPECT_EQ(c.GetWidthValue(), 8);
+}
+
+}  // namespace
