@@ -186,6 +186,17 @@ LRESULT LEditControl::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  LRESULT r = TextMessage(msg, wp, lp, handled);
+  if (handled) return r;
+  handled = true;
+  r = SettingMessage(msg, wp, lp, handled);
+  if (handled) return r;
+  handled = true;
+  return InputMessage(msg, wp, lp, handled);
+}
+
+// The text: selection, transfers, files, state.
+LRESULT LEditControl::TextMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   switch (msg) {
     case LEM_GETSEL:
       if (lp) *reinterpret_cast<SelectionRange*>(lp) = GetRange();
@@ -212,12 +223,6 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       return fill_buffer(lp, Name) ? static_cast<LRESULT>(Name.size()) : -1;
     case LEM_GETLASTERROR:
       return fill_buffer(lp, LastError) ? static_cast<LRESULT>(LastError.size()) : -1;
-    case LEM_SETTYPING:
-      if (Overtype != (wp == 0)) {
-        Overtype = wp == 0;
-        Notify(Overtype ? LEN_OVERTYPEMODE : LEN_INSERTMODE);
-      }
-      return 0;
     case LEM_GETSTATE:
       return static_cast<LRESULT>(Text->state() & static_cast<uint32_t>(wp));
     case LEM_SETSTATE:
@@ -225,24 +230,6 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       return 0;
     case LEM_GETLINECOUNT:
       return static_cast<LRESULT>(Text->lines());
-    case WM_SETFONT: {
-      LOGFONT lf{};
-      if (GetObject(reinterpret_cast<HFONT>(wp), sizeof lf, &lf) != sizeof lf) return 0;
-      return Protocol(LEM_SETFONT, 0, reinterpret_cast<LPARAM>(&lf), handled);
-    }
-    case LEM_SETFONT:
-      if (!lp) return 0;
-      std::memcpy(&Font, reinterpret_cast<const void*>(lp), sizeof(LOGFONT));
-      if (FontHandle) DeleteObject(FontHandle);
-      FontHandle = nullptr;
-      LineH = 0;
-      WidestPx = 0;
-      Invalidate(true);
-      return 0;
-    case LEM_BIND:
-      NotifyId = static_cast<UINT>(wp);
-      NotifyWnd = reinterpret_cast<HWND>(lp);
-      return 0;
     case LEM_INSERT: {
       const char* t = reinterpret_cast<const char*>(lp);
       return ReplaceSelection(t ? t : "", false) ? 0 : -1;
@@ -262,6 +249,55 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     case LEM_UNDO:
       Undo(false);
       return 0;
+    case LEM_TEXTREPLACED:
+      Text->clear_undo();
+      Anchor = Caret = 0;
+      TopLine = 0;
+      Invalidate(true);
+      return 0;
+    case LEM_GETSELTEXT: {
+      size_t from = std::min(Anchor, Caret);
+      return fill_buffer_from(lp, *Text, from, std::max(Anchor, Caret) - from) ? 0 : -1;
+    }
+    case LEM_SETALLTEXT: {
+      const char* t = reinterpret_cast<const char*>(lp);
+      if (ReadOnly) return -1;
+      SetAll(t ? t : "", t ? std::strlen(t) : 0);
+      return 0;
+    }
+    default:
+      handled = false;
+      return 0;
+  }
+}
+
+// Settings, binding and the questions the wrappers ask.
+LRESULT LEditControl::SettingMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  switch (msg) {
+    case LEM_SETTYPING:
+      if (Overtype != (wp == 0)) {
+        Overtype = wp == 0;
+        Notify(Overtype ? LEN_OVERTYPEMODE : LEN_INSERTMODE);
+      }
+      return 0;
+    case WM_SETFONT: {
+      LOGFONT lf{};
+      if (GetObject(reinterpret_cast<HFONT>(wp), sizeof lf, &lf) != sizeof lf) return 0;
+      return Protocol(LEM_SETFONT, 0, reinterpret_cast<LPARAM>(&lf), handled);
+    }
+    case LEM_SETFONT:
+      if (!lp) return 0;
+      std::memcpy(&Font, reinterpret_cast<const void*>(lp), sizeof(LOGFONT));
+      if (FontHandle) DeleteObject(FontHandle);
+      FontHandle = nullptr;
+      LineH = 0;
+      WidestPx = 0;
+      Invalidate(true);
+      return 0;
+    case LEM_BIND:
+      NotifyId = static_cast<UINT>(wp);
+      NotifyWnd = reinterpret_cast<HWND>(lp);
+      return 0;
     case LEM_SETTABWIDTH:
       TabWidth = std::clamp(static_cast<int>(wp), 1, 40);
       WidestPx = 0;
@@ -274,12 +310,6 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       Invalidate(false);
       return 0;
     }
-    case LEM_TEXTREPLACED:
-      Text->clear_undo();
-      Anchor = Caret = 0;
-      TopLine = 0;
-      Invalidate(true);
-      return 0;
     case LEM_SETREADONLY:
       ReadOnly = wp != 0;
       return 0;
@@ -288,10 +318,6 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       return 0;
     case LEM_GETVALUE32:
       return Value32;
-    case LEM_GETSELTEXT: {
-      size_t from = std::min(Anchor, Caret);
-      return fill_buffer_from(lp, *Text, from, std::max(Anchor, Caret) - from) ? 0 : -1;
-    }
     case LEM_CANCLOSE:
       return 1;
     case LEM_PING:
@@ -311,12 +337,6 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     case LEM_STYLEB:
       StyleB = wp != 0;
       return 0;
-    case LEM_SETALLTEXT: {
-      const char* t = reinterpret_cast<const char*>(lp);
-      if (ReadOnly) return -1;
-      SetAll(t ? t : "", t ? std::strlen(t) : 0);
-      return 0;
-    }
     case LEM_CANDO:
       return CanDo(static_cast<UINT>(wp)) ? 1 : 0;
     case LEM_SETVALUE78:
@@ -333,6 +353,15 @@ LRESULT LEditControl::Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       return 0;
     case LEM_CALL91:
       return 0;
+    default:
+      handled = false;
+      return 0;
+  }
+}
+
+// What the user does, the callbacks to ourselves, painting.
+LRESULT LEditControl::InputMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  switch (msg) {
     // Callbacks the control sends itself; with no wrapper to answer them
     // the control's own colours stand.
     case LEM_SELCOLORS: {

@@ -96,6 +96,9 @@ class LEditControl : public TControl, private plat::ledit::DocumentWatcher {
  private:
   // ---- protocol (control.cpp)
   LRESULT Protocol(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+  LRESULT TextMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+  LRESULT SettingMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+  LRESULT InputMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
   LRESULT Command(UINT cmd);
   bool CanDo(UINT cmd);
   void Notify(UINT code);

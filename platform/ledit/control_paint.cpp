@@ -179,7 +179,7 @@ ViewMetrics LEditControl::Metrics() {
   return m;
 }
 
-void LEditControl::PaintText(TDC& dc, bool erase) {
+void LEditControl::PaintText(TDC& dc, bool /*erase: the whole window is drawn each time*/) {
   EnsureFont();
   TRect client = GetClientRect();
   dc.SelectObject(FontHandle);
@@ -194,7 +194,7 @@ void LEditControl::PaintText(TDC& dc, bool erase) {
     dc.BitBlt(0, 0, client.Width(), client.Height(), mem, 0, 0);
     mem.RestoreObjects();
     DeleteObject(back);  // handed to us by the callback
-  } else if (erase || true) {
+  } else {
     TBrush brush(bg);
     dc.FillRect(client, brush);
   }
