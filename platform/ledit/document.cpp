@@ -286,6 +286,5 @@ IoResult Document::save(const std::string& dosPath) const {
 void Document::add_watcher(DocumentWatcher* w) { watchers_.push_back(w); }
 void Document::remove_watcher(DocumentWatcher* w) { std::erase(watchers_, w); }
 
-size_t Document::memory() const { return text_.capacity() + lines_.memory() + undo_.memory() + redo_.memory(); }
 
 }  // namespace plat::ledit

@@ -100,7 +100,6 @@ class Document {
   bool is_word_byte(unsigned char c) const { return wordBytes_[c]; }
   void set_word_byte(unsigned char c, bool on) { wordBytes_[c] = on; }
 
-  size_t memory() const;
 
  private:
   void raw_insert(size_t pos, const char* data, size_t n);

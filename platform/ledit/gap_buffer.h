@@ -47,13 +47,6 @@ class GapBuffer {
     gapAt_ += n;
     gapLen_ -= n;
   }
-  void insert_fill(size_t at, T value, size_t n) {
-    reserve_gap(n);
-    move_gap(at);
-    std::fill_n(data_.get() + gapAt_, n, value);
-    gapAt_ += n;
-    gapLen_ -= n;
-  }
   void erase(size_t at, size_t n) {
     assert(at + n <= size());
     if (n == 0) return;
@@ -98,7 +91,6 @@ class GapBuffer {
     n = cap_ - gapAt_ - gapLen_;
     return data_.get() + gapAt_ + gapLen_;
   }
-  size_t gap_position() const { return gapAt_; }
 
   // Makes room for n more elements without further growth; false when
   // the memory cannot be had (nothing changes then).
@@ -118,7 +110,6 @@ class GapBuffer {
     gapLen_ = newGap;
     return true;
   }
-  size_t capacity() const { return cap_; }
   // Gives back the slack of the gap beyond a small reserve.
   void shrink() {
     size_t keep = 1024;

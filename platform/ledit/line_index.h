@@ -32,7 +32,6 @@ class LineIndex {
   // Room for about lines more starts, without slack.
   bool reserve(size_t lines) { return starts_.try_reserve(lines, true); }
   void shrink() { starts_.shrink(); }
-  size_t memory() const { return starts_.capacity() * sizeof(int64_t); }
 
  private:
   void move_step(size_t line);

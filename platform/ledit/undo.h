@@ -28,7 +28,6 @@ class UndoStack {
   const char* top_text() const { return bytes_.data() + bytes_.size() - records_.back().len; }
   void pop();
   void clear();
-  size_t memory() const { return records_.capacity() * sizeof(UndoRecord) + bytes_.capacity(); }
 
  private:
   std::vector<UndoRecord> records_;
