@@ -60,6 +60,7 @@ struct ViewMetrics {
   TRect caret;            // in client pixels; empty when scrolled away
   bool hScroll = false;
   bool vScroll = false;
+  int barPx = 16;         // thickness of a scroll bar, taken from the client area
 };
 
 }  // namespace plat::ledit
@@ -138,6 +139,8 @@ class LEditControl : public TControl, private plat::ledit::DocumentWatcher {
   void PaintText(TDC& dc, bool erase);
   void PaintLine(TDC& dc, size_t line, int y, int width, COLORREF fg, COLORREF bg);
   void EnsureFont();
+  // The client area less the scroll bars the option word shows.
+  TRect TextRect() const;
   int LineHeight();
   size_t PageLines();
   int XOf(size_t line, size_t pos);

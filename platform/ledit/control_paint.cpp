@@ -42,13 +42,24 @@ void LEditControl::EnsureFont() {
   }
 }
 
+namespace {
+constexpr int kScrollBarPx = 16;
+}  // namespace
+
+TRect LEditControl::TextRect() const {
+  TRect r = GetClientRect();
+  if (OptionWord & 0x20000) r.right = std::max(r.left, r.right - kScrollBarPx);
+  if (OptionWord & 0x10000) r.bottom = std::max(r.top, r.bottom - kScrollBarPx);
+  return r;
+}
+
 int LEditControl::LineHeight() {
   EnsureFont();
   return LineH;
 }
 
 size_t LEditControl::PageLines() {
-  int h = GetClientRect().Height();
+  int h = TextRect().Height();
   return std::max<size_t>(1, static_cast<size_t>(std::max(0, h) / LineHeight()));
 }
 
@@ -106,7 +117,7 @@ void LEditControl::ScrollToCaret() {
   int oldLeft = LeftPx;
   if (line < TopLine) TopLine = line;
   else if (line >= TopLine + page) TopLine = line - page + 1;
-  int width = GetClientRect().Width();
+  int width = TextRect().Width();
   if (width > 0) {
     int x = XOf(line, Caret);
     if (x < LeftPx) LeftPx = std::max(0, x - width / 4);
@@ -128,7 +139,7 @@ void LEditControl::ScrollLines(long delta) {
 
 void LEditControl::ScrollMessage(bool vertical, UINT code, int thumb) {
   if (!vertical) {
-    int width = std::max(1, GetClientRect().Width());
+    int width = std::max(1, TextRect().Width());
     int step = std::max(1, LineHeight() / 2);
     int old = LeftPx;
     switch (code) {
@@ -170,6 +181,7 @@ ViewMetrics LEditControl::Metrics() {
   m.lineHeight = LineHeight();
   m.hScroll = OptionWord & 0x10000;
   m.vScroll = OptionWord & 0x20000;
+  m.barPx = kScrollBarPx;
   size_t line = Text->line_of(Caret);
   if (line >= TopLine && line < TopLine + m.pageLines + 1) {
     int x = XOf(line, Caret) - LeftPx;
@@ -181,7 +193,7 @@ ViewMetrics LEditControl::Metrics() {
 
 void LEditControl::PaintText(TDC& dc, bool /*erase: the whole window is drawn each time*/) {
   EnsureFont();
-  TRect client = GetClientRect();
+  TRect client = TextRect();
   dc.SelectObject(FontHandle);
   dc.SetTextColor(GetSysColor(COLOR_WINDOWTEXT));
   dc.SetBkColor(GetSysColor(COLOR_WINDOW));

@@ -40,10 +40,14 @@ struct Parts {
   wxScrollBar* h;
 };
 
-void lay_out(wxWindow* box, Parts p) {
+// The bars take the thickness the control leaves for them, so the text
+// area on screen is the one the control pages by.
+void lay_out(wxWindow* box, Parts p, HWND h) {
+  LEditControl* c = control_of(h);
+  int bar = c ? c->Metrics().barPx : 16;
   wxSize sz = box->GetClientSize();
-  int vw = p.v->IsShown() ? p.v->GetBestSize().x : 0;
-  int hh = p.h->IsShown() ? p.h->GetBestSize().y : 0;
+  int vw = p.v->IsShown() ? bar : 0;
+  int hh = p.h->IsShown() ? bar : 0;
   p.text->SetSize(0, 0, std::max(1, sz.x - vw), std::max(1, sz.y - hh));
   if (vw) p.v->SetSize(sz.x - vw, 0, vw, std::max(1, sz.y - hh));
   if (hh) p.h->SetSize(0, sz.y - hh, std::max(1, sz.x - vw), hh);
@@ -72,9 +76,9 @@ void make_ledit(Renderer& r, Mirror& m, const Snapshot&, wxWindow* parent) {
           new wxScrollBar(box, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_HORIZONTAL)};
   p.text->SetName("ledit-text");
   p.text->SetBackgroundStyle(wxBG_STYLE_PAINT);
-  box->Bind(wxEVT_SIZE, [box, p](wxSizeEvent& e) {
+  box->Bind(wxEVT_SIZE, [box, p, h](wxSizeEvent& e) {
     e.Skip();
-    lay_out(box, p);
+    lay_out(box, p, h);
   });
   p.text->Bind(wxEVT_PAINT, [h, t = p.text](wxPaintEvent&) {
     wxPaintDC dc(t);
