@@ -351,3 +351,41 @@ TEST_F(LeditControl, MouseClicksPlaceTheCaretShiftExtendsDoubleClickTakesAWord) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LeditControl, ScrollingFollowsTheCaretAndTellsTheParent) {
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "N" + std::to_string(i) + "\r\n";
+  text += std::string(400, 'X');
+  ::SendMessage(h, LEM_SETALLTEXT, 1, reinterpret_cast<LPARAM>(text.c_str()));
+  select(h, 1, 0, 1, 0);
+  size_t page = ctl->Metrics().pageLines;
+  // The scroll bars take their room from the lines that fit.
+  ::SendMessage(h, LEM_SETOPTIONWORD, 0, 0x30000);
+  EXPECT_LT(ctl->Metrics().pageLines, page);
+  page = ctl->Metrics().pageLines;
+  parent.Notes.clear();
+  key(h, VK_NEXT);
+  EXPECT_EQ(ctl->Metrics().topLine, page);
+  EXPECT_GE(parent.count(77, LEN_VSCROLL), 1);
+  ::SendMessage(h, WM_VSCROLL, SB_LINEUP, 0);
+  EXPECT_EQ(ctl->Metrics().topLine, page - 1);
+  ::SendMessage(h, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+  EXPECT_EQ(ctl->Metrics().topLine, page + 2);
+  ::SendMessage(h, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 100), 0);
+  EXPECT_EQ(ctl->Metrics().topLine, 100u);
+  // The long last line scrolls sideways to show the caret at its end.
+  key(h, VK_END, false, true);
+  EXPECT_EQ(ctl->Metrics().topLine + page - 1, 300u);
+  EXPECT_GT(ctl->Metrics().leftPx, 0);
+  EXPECT_GE(parent.count(77, LEN_HSCROLL), 1);
+  plat::ledit::ViewMetrics m = ctl->Metrics();
+  EXPECT_GT(m.caret.left, 0);
+  EXPECT_LE(m.caret.right, 400 - m.barPx);
+  key(h, VK_HOME, false, true);
+  EXPECT_EQ(ctl->Metrics().topLine, 0u);
+  EXPECT_EQ(ctl->Metrics().leftPx, 0);
+}
+
+}  // namespace
