@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include "platform/file.h"
@@ -272,7 +274,10 @@ IoResult Document::save(const std::string& dosPath) const {
     ok = false;
     err = last_error();
   }
-  if (ok && ::rename(native.c_str(), to_native_path(dosPath).c_str()) != 0) {
+  std::string target = to_native_path(dosPath);
+  struct stat st;
+  if (ok && ::stat(target.c_str(), &st) == 0) ::chmod(native.c_str(), st.st_mode & 07777);  // keep its permissions
+  if (ok && ::rename(native.c_str(), target.c_str()) != 0) {
     ok = false;
     err = errno;
   }

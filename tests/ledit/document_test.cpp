@@ -163,8 +163,10 @@ TEST(LeditDocument, LoadAndSaveKeepBytesAndFailWithoutLoss) {
   EXPECT_EQ(slurp(box.c("P1.NC")), "%\r\nN1 G0 X0\r\nM30\r\n");
   EXPECT_FALSE(std::filesystem::exists(box.c("P1.NC~kv")));
 
+  std::filesystem::permissions(box.c("P1.NC"), std::filesystem::perms(0640));
   ASSERT_TRUE(d.save("C:\\P1.NC").ok);
   EXPECT_EQ(slurp(box.c("P1.NC")), "(NEW)\r\n%\r\nN1 G0 X0\r\nM30\r\n");
+  EXPECT_EQ(std::filesystem::status(box.c("P1.NC")).permissions(), std::filesystem::perms(0640));
 }
 
 }  // namespace
