@@ -10,7 +10,6 @@
 #include "platform/ui/accel.h"
 #include "platform/ui/application.h"
 #include "platform/ui/clipboard.h"
-#include "tests/ledit/ledit_support.h"
 #include "tests/render/render_support.h"
 
 namespace {
