@@ -72,7 +72,8 @@ void TLEdit::SendAllOptions() {
     SendMessage(LEM_SETFONT, 0, reinterpret_cast<LPARAM>(&lf));
   }
   // A table with a flag has a count word above 254; it is sent all the same.
-  if (CharCount >= 0) SendMessage(LEM_SETCHARTABLE, static_cast<WPARAM>(CharCount), reinterpret_cast<LPARAM>(CharTable));
+  if (CharCount >= 0)
+    SendMessage(LEM_SETCHARTABLE, static_cast<WPARAM>(CharCount), reinterpret_cast<LPARAM>(CharTable));
   SendMessage(LEM_SETSEL, 0, reinterpret_cast<LPARAM>(&SavedSel));
 }
 

@@ -92,8 +92,8 @@ SelectionRange LEditControl::GetRange() const {
     line = static_cast<uint32_t>(l + 1);
     // The record holds 15 bits of column; the end of a longer line is
     // still told exactly by the end-of-line mark.
-    col = pos == Text->line_end(l) && c >= lcol_end_of_line ? lcol_end_of_line
-                                                          : static_cast<uint16_t>(std::min<size_t>(c, lcol_end_of_line - 1));
+    if (pos == Text->line_end(l) && c >= lcol_end_of_line) col = lcol_end_of_line;
+    else col = static_cast<uint16_t>(std::min<size_t>(c, lcol_end_of_line - 1));
   };
   SelectionRange r{};
   fill(from, r.startCol, r.startLine);

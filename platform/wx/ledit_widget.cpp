@@ -171,8 +171,8 @@ void show_ledit(Renderer&, Mirror& m, const Snapshot&) {
   hz->Show(vm.hScroll);
   // Thumb positions are ints: texts of more lines than that scroll by the line.
   int lines = static_cast<int>(std::min<size_t>(vm.lines, 0x7FFFFFF));
-  v->SetScrollbar(static_cast<int>(vm.topLine), static_cast<int>(vm.pageLines), lines + static_cast<int>(vm.pageLines) - 1,
-                  static_cast<int>(vm.pageLines));
+  int page = static_cast<int>(vm.pageLines);
+  v->SetScrollbar(static_cast<int>(vm.topLine), page, lines + page - 1, page);
   int width = std::max(1, m.buddy->GetClientSize().x);
   hz->SetScrollbar(vm.leftPx, width, std::max(vm.widthPx + width / 2, vm.leftPx + width), width);
   if (relayout) {

@@ -404,10 +404,11 @@ TEST_F(LeditWrapper, MemoryPaintingHandsTheControlABackgroundBitmap) {
   auto* e = new Backdrop(&parent, 5, "", 0, 0, 120, 40);
   ASSERT_TRUE(e->Create());
   plat::DrawRecord plain = plat::paint_window(*e);
-  EXPECT_TRUE(std::none_of(plain.begin(), plain.end(), [](const plat::DrawOp& op) { return op.kind == plat::DrawOp::Blit; }));
+  auto isBlit = [](const plat::DrawOp& op) { return op.kind == plat::DrawOp::Blit; };
+  EXPECT_TRUE(std::none_of(plain.begin(), plain.end(), isBlit));
   e->SetMemoryPainting(true);
   plat::DrawRecord rec = plat::paint_window(*e);
-  auto blit = std::find_if(rec.begin(), rec.end(), [](const plat::DrawOp& op) { return op.kind == plat::DrawOp::Blit; });
+  auto blit = std::find_if(rec.begin(), rec.end(), isBlit);
   ASSERT_NE(blit, rec.end());
   ASSERT_TRUE(blit->image);
   EXPECT_EQ(blit->rect.Width(), 120);

@@ -270,7 +270,8 @@ TEST_F(LeditControl, PaintsOnlyVisibleLinesAndAsksForTokenColours) {
   EXPECT_EQ(std::vector<std::string>(c->Tokens.begin(), c->Tokens.begin() + 5),
             (std::vector<std::string>{"1:N", "8193:0", "1:G", "8193:1", "32768:X"}));
   bool blue = false;
-  for (const plat::DrawOp& op : rec) blue |= op.kind == plat::DrawOp::Text && op.text == "1" && op.textColor == 0x0000FF;
+  for (const plat::DrawOp& op : rec)
+    blue |= op.kind == plat::DrawOp::Text && op.text == "1" && op.textColor == 0x0000FF;
   EXPECT_TRUE(blue);
 
   // Going to the last line paints the last lines, no others.
