@@ -277,6 +277,7 @@ void make_widget(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   else if (m.cls == "LISTBOX") make_list(r, m, s, parent);
   else if (m.cls == "COMBOBOX") make_combo(r, m, s, parent);
   else if (m.cls == "MSCTLS_PROGRESS32") m.win = new wxGauge(parent, wxID_ANY, 100);
+  else if (m.cls == "LEDIT32") make_ledit(r, m, s, parent);
   else make_painted(r, m, s, parent);
   if (!m.win) return;
   m.container = m.win;
@@ -300,6 +301,7 @@ void show_state(Renderer& r, Mirror& m, const Snapshot& s) {
   else if (m.cls == "LISTBOX") show_list(m);
   else if (m.cls == "COMBOBOX") show_combo(m, s);
   else if (m.cls == "MSCTLS_PROGRESS32") show_progress(m);
+  else if (m.cls == "LEDIT32") show_ledit(r, m, s);
   else m.win->Refresh(false);
   bool enabled = !(s.style & WS_DISABLED);
   if (w->IsThisEnabled() != enabled) w->Enable(enabled);

@@ -31,6 +31,9 @@ void press_escape();
 // A function key F1..F12, with Ctrl when asked; a letter with Ctrl.
 void press_function_key(int n, bool ctrl = false);
 void press_ctrl(char letter);
+// A navigation key by its VK_ code (arrows, Home, End, Page Up/Down,
+// Insert, Delete), with Shift or Ctrl held when asked.
+void press_key(UINT vk, bool shift = false, bool ctrl = false);
 // From the desktop's timer, once a message box is up: presses Enter in it.
 // Answers a box that the program shows meanwhile (its own loop runs then,
 // not ours).

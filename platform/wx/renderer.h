@@ -130,6 +130,9 @@ void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s);
 void user_resized(Renderer& r, Mirror& m);
 void make_edit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
 void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
+// The large-text edit control (ledit_widget.cpp).
+void make_ledit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
+void show_ledit(Renderer& r, Mirror& m, const Snapshot& s);
 // Windows of the program's own (frames' clients, bars, MDI children):
 // painted from the model's recorded drawing, pointer handed to bars.
 void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/accel.h"
 #include "platform/ui/app_state.h"
 #include "platform/ui/application.h"
 #include "platform/ui/queue.h"
@@ -133,6 +134,22 @@ void answer_box_later(std::chrono::milliseconds delay) {
     sim.Char(WXK_RETURN);
   });
   timer->Start(static_cast<int>(delay.count()));
+}
+
+void press_key(UINT vk, bool shift, bool ctrl) {
+  static const std::pair<UINT, int> keys[] = {
+      {VK_LEFT, WXK_LEFT}, {VK_RIGHT, WXK_RIGHT}, {VK_UP, WXK_UP},         {VK_DOWN, WXK_DOWN},
+      {VK_HOME, WXK_HOME}, {VK_END, WXK_END},     {VK_PRIOR, WXK_PAGEUP}, {VK_NEXT, WXK_PAGEDOWN},
+      {VK_INSERT, WXK_INSERT}, {VK_DELETE, WXK_DELETE}};
+  int key = 0;
+  for (auto [v, k] : keys)
+    if (v == vk) key = k;
+  if (!key) return;
+  point_at_focus();
+  wxUIActionSimulator sim;
+  int mods = (shift ? wxMOD_SHIFT : 0) | (ctrl ? wxMOD_CONTROL : 0);
+  sim.Char(key, mods);
+  run_for(std::chrono::milliseconds(50));
 }
 
 void press_function_key(int n, bool ctrl) {
