@@ -105,7 +105,10 @@ HMENU TheApp::BuildMenuBar() {
     if (Globals->DebugMode) bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2016), "Special &Options");
     bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2018), "&Log");
   }
-  bar.AppendPopup(TMenuDescr::HelpGroup, LoadPopup(2050), Title(3001));
+  HMENU help = LoadPopup(2050);
+  if (const char* about = MenuText(3000))
+    ModifyMenu(help, kCmAbout, MF_BYCOMMAND | MF_STRING, kCmAbout, about);
+  bar.AppendPopup(TMenuDescr::HelpGroup, help, Title(3001));
   return bar.Release();
 }
 

@@ -32,12 +32,13 @@ class TMainClient : public TMDIClient {
 
   bool LogoShown() const { return ShowLogo != 0; }
 
+ protected:
+  DECLARE_RESPONSE_TABLE(TMainClient);
+
  private:
   std::unique_ptr<TDib> Logo;
   int ShowLogo = 1;
   TListBox* List = nullptr;
-
-  DECLARE_RESPONSE_TABLE(TMainClient);
 };
 
 class TMainFrame : public TDecoratedFrame {
@@ -60,10 +61,11 @@ class TMainFrame : public TDecoratedFrame {
   // The editor windows, filled and cleared by the editor children.
   TChildFrame* Children[kChildSlots] = {nullptr, nullptr, nullptr, nullptr};
 
+ protected:
+  DECLARE_RESPONSE_TABLE(TMainFrame);
+
  private:
   void RunStartup();
-
-  DECLARE_RESPONSE_TABLE(TMainFrame);
 };
 
 class TheApp : public TApplication {
