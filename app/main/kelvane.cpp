@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/appmain.h"
+#include "app/threads.h"
 #include "platform/ui/resource.h"
 #ifdef KV_HAVE_DESKTOP
 #include "platform/wx/desktop.h"
@@ -47,5 +48,10 @@ int main(int argc, char** argv) {
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();
 #endif
+  // The shutdown ends every worker; one still running is a fault to report.
+  if (size_t left = RunningWorkers()) {
+    std::fprintf(stderr, "kelvane: %zu worker threads still running at the end\n", left);
+    return 3;
+  }
   return rc;
 }
