@@ -52,7 +52,7 @@ TEST_F(ThreadsTest, EachGrowthOfATransferTableIsToldOnce) {
   driver.expect_message_box(IDOK, "Failed DNC transfer has occured!");
   ASSERT_TRUE(StartTransferWatchers());
   EXPECT_FALSE(StartTransferWatchers()) << "one pair per process";
-  std::this_thread::sleep_for(30ms);
+  std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(driver.message_boxes().empty()) << "nothing grew yet";
   AddTransfer("KELVDNCT.DBF", 1);
   ASSERT_TRUE(WaitForBoxes(driver, 1));
@@ -95,6 +95,7 @@ TEST_F(ThreadsTest, WatcherHoldsNoLockWhileItsBoxIsOpen) {
     return IDOK;
   });
   ASSERT_TRUE(StartWorker(DncTransferWatchThread, 20480, nullptr));
+  std::this_thread::sleep_for(300ms);  // its first count
   AddTransfer("KELVDNCT.DBF", 1);
   for (int i = 0; i < 400 && !boxOpen; ++i) std::this_thread::sleep_for(5ms);
   ASSERT_TRUE(boxOpen);
