@@ -9,6 +9,7 @@
 #include "app/main_frame.h"
 #include "dbmodel/idname.h"
 #include "platform/ui/dc.h"
+#include "platform/ui/gdi_bmp.h"
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/menu.h"
 #include "tests/app/station.h"
@@ -322,6 +323,30 @@ TEST_F(BuiltWindowTest, ToolBarButtonsAndGreyedCommandsWithoutHandlers) {
   EXPECT_NE(frame->GetStatusBar(), nullptr);
   EXPECT_EQ(frame->GetText(), std::string("KELVANE v3.56 (Build 2)"));
   EXPECT_EQ(Globals->MainWnd, frame->GetHandle());
+  frame->Destroy();
+}
+
+TEST_F(BuiltWindowTest, ToolBarShowsPicturesFadedWhileTheirCommandIsGrey) {
+  plat::set_resource_dir(KV_BUILD_RESOURCES);
+  LoadGlobals();
+  TTestApp app;
+  TMainFrame* frame = Build(app);
+  TheApp::ToolBar->CommandEnableAll();
+  TClientDC dc(nullptr);
+  TRect all;
+  TheApp::ToolBar->Paint(dc, true, all);
+  std::vector<const plat::DrawOp*> blits;
+  for (const plat::DrawOp& op : dc.Record())
+    if (op.kind == plat::DrawOp::Blit) blits.push_back(&op);
+  ASSERT_EQ(blits.size(), 5u) << "every button has its picture";
+  auto greyOnly = [](const plat::DrawOp& op) {
+    for (uint32_t p : op.image->px)
+      if (((p >> 16) & 0xFF) != (p & 0xFF) || ((p >> 8) & 0xFF) != (p & 0xFF)) return false;
+    return true;
+  };
+  EXPECT_TRUE(greyOnly(*blits[0])) << "New has no handler yet";
+  EXPECT_EQ(blits[4]->image->px, plat::find_bitmap_resource(400)->px) << "Connect to new database works";
+  EXPECT_NE(blits[0]->image->px, plat::find_bitmap_resource(1)->px);
   frame->Destroy();
 }
 
