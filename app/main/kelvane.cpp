@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
 #ifdef KV_HAVE_DESKTOP
   desktop = plat::attach_desktop_renderer(argc, argv);
 #endif
-  if (!desktop && !std::getenv("KV_HEADLESS")) {
+  if (!desktop) {
     std::fprintf(stderr, "kelvane: no display to show its windows on; start it on a desktop, or under "
                          "a virtual one: xvfb-run -a %s\n", argc > 0 ? argv[0] : "kelvane");
     return 2;
