@@ -1,8 +1,8 @@
 // The one settings-and-state object of the process, reached through the
 // global pointer `Globals`: directories, configuration values, language
 // texts, the logged-on user and the locks shared with the worker threads.
-// The members that open tables (WriteLog, database creation) live above the
-// table layer; the file dialogs come with the window model.
+// The members that open tables (WriteLog, database creation, the path
+// check that goes with it) live above the table layer, in the app library.
 #pragma once
 
 #include <array>
