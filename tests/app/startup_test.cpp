@@ -139,3 +139,34 @@ TEST_F(StartupTest, FatalConfigurationEndsWithANonZeroCode) {
 }
 
 }  // namespace
+
+namespace {
+
+class PathCheckTest : public StationTest {};
+
+TEST_F(PathCheckTest, FirstMissingDirectoryByModeAndTheCurrentDirectoryAfterwards) {
+  LoadGlobals();
+  EXPECT_EQ(Globals->CheckDirectories(), 1);
+  EXPECT_EQ(plat::get_current_directory(), "C:\\KELVACFG\\TEMP") << "the last one checked";
+
+  // Without its final backslash a directory is checked alike.
+  Globals->TempDir = "C:\\KELVACFG\\TEMP";
+  EXPECT_EQ(Globals->CheckDirectories(), 1);
+
+  // The DNC directories count only on a DNC station.
+  fs::remove_all(Cfg() / "DNCFAIL");
+  EXPECT_EQ(Globals->CheckDirectories(), 1);
+  Globals->DncStationMode = 1;
+  EXPECT_EQ(Globals->CheckDirectories(), 0);
+  EXPECT_STREQ(Globals->StartFile.c_str(), "C:\\KELVACFG\\DNCFAIL\\");
+
+  // Unchecked directories may be missing; the first checked one missing wins.
+  Globals->DncStationMode = 0;
+  Globals->ScriptsDir = "C:\\NOWHERE\\";
+  fs::remove_all(Cfg() / "VIDEO");
+  fs::remove_all(Cfg() / "BACKUP");
+  EXPECT_EQ(Globals->CheckDirectories(), 0);
+  EXPECT_STREQ(Globals->StartFile.c_str(), "C:\\KELVACFG\\VIDEO\\");
+}
+
+}  // namespace
