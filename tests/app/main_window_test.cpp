@@ -375,6 +375,35 @@ TEST_F(BuiltWindowTest, WithoutToolbarsAndStatusbarTheFrameHasNeitherBar) {
   frame->Destroy();
 }
 
+TEST_F(BuiltWindowTest, CommandsFromOutsideHideShowAndTheLoaderListIsMadeOnce) {
+  for (bool dnc : {false, true}) {
+    SCOPED_TRACE(dnc ? "DNC station" : "editor");
+    LoadGlobals(dnc);
+    {
+      TTestApp app;
+      TMainFrame* frame = Build(app);
+      frame->ShowWindow(SW_SHOW);
+      frame->SendMessage(WM_COMMAND, 9003);
+      EXPECT_FALSE(frame->IsWindowVisible());
+      frame->SendMessage(WM_COMMAND, 9004);
+      EXPECT_EQ(frame->IsWindowVisible(), !dnc) << "a DNC station's frame stays hidden";
+
+      TWindow* client = frame->GetClientWindow();
+      client->SendMessage(WM_COMMAND, 25500);
+      auto* list = Globals->LoaderListBox;
+      ASSERT_NE(list, nullptr);
+      EXPECT_EQ(client->ChildWithId(100), list);
+      EXPECT_EQ(list->GetStyle() & LBS_SORT, 0u);
+      client->SendMessage(WM_COMMAND, 25500);
+      EXPECT_EQ(Globals->LoaderListBox, list) << "later calls make no second list";
+      frame->Destroy();
+    }
+    EXPECT_EQ(Globals->LoaderListBox, nullptr) << "gone with the client";
+    delete Globals;
+    Globals = nullptr;
+  }
+}
+
 // ---- the client's painting --------------------------------------------------------
 
 struct Painted {
