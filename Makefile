@@ -3,11 +3,15 @@ BUILD   ?= build
 RELEASE ?= build-release
 JOBS    ?= $(shell nproc)
 
-.PHONY: check deps configure build test bench clean
+.PHONY: check demo deps configure build test bench clean
 
 check: deps build test
 	JOBS=$(JOBS) tools/run-fuzz
 	JOBS=$(JOBS) tools/run-tsan
+
+# Builds the program and starts it on the demo station under $(BUILD)/demo.
+demo: deps build
+	@tools/run-demo $(BUILD)
 
 deps:
 	@tools/install-deps deps/*.txt

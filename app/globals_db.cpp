@@ -1,8 +1,10 @@
 // Creation of the database files: the station's own tables at start-up and
 // every table of the chosen database with the upgrades of older layouts.
-// A create never replaces an existing file (the engine's safety setting);
-// a table that cannot be made or upgraded is reported by the engine or by
-// its upgrade, not here.
+// A create never replaces an existing file (the engine's safety setting).
+// A table that is missing after its create, or does not open after its
+// upgrade, makes the whole run report failure, so the start-up can tell the
+// user instead of working on a half-made database.
+#include "app/status_dlg.h"
 #include "appcore/globals.h"
 #include "dbmodel/autoimp.h"
 #include "dbmodel/changecrit.h"
@@ -21,6 +23,7 @@
 #include "dbmodel/syslog.h"
 #include "dbmodel/user_tables.h"
 #include "dbmodel/versionlog.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -32,85 +35,113 @@ std::string DirOf(Dir dir) {
   return d;
 }
 
-template <class Table>
-void Make(Dir dir, const char* name) {
-  Table t(name, dir == kAlternate, 0);
-  t.Create((DirOf(dir) + name).c_str());
-}
+// One run of creates and upgrades: remembers whether any failed and shows
+// the table being worked on in the status window, when there is one.
+struct Run {
+  TStatusWindow* status = nullptr;
+  std::string text;
+  bool ok = true;
 
-template <class Table>
-void Upgrade(Dir dir, const char* name) {
-  Table t(name, dir == kAlternate, 0);
-  t.Upgrade();
-}
+  void Show(const char* name) {
+    if (status) status->Set(text + " (" + name + ")");
+  }
 
-// The DNC port files of the station's mode (the server's ports and
-// settings, else the editor's port list), brought to the current layout
-// when asked.
-void MakeDncFiles(bool station, bool upgrade) {
-  const char* ports = station ? "KELVMD32.DBF" : "KELVCOMM.DBF";
-  Make<TMultiDncTable>(kAlternate, ports);
-  if (upgrade) Upgrade<TMultiDncTable>(kAlternate, ports);
-  if (station) Make<TTramox01Table>(kAlternate, "TRAMOX01.DBF");
-}
+  template <class Table>
+  void Make(Dir dir, const char* name) {
+    Show(name);
+    Table t(name, dir == kAlternate, 0);
+    std::string path = DirOf(dir) + name;
+    t.Create(path.c_str());
+    if (!plat::file_exists(path)) ok = false;
+  }
+
+  template <class Table>
+  void Upgrade(Dir dir, const char* name) {
+    Show(name);
+    Table t(name, dir == kAlternate, 0);
+    t.Upgrade();
+    // A layout this version does not know is left as it is; only a file
+    // that no longer opens is a failure.
+    if (!t.Open()) ok = false;
+    t.Close();
+  }
+
+  // The DNC port files of the station's mode (the server's ports and
+  // settings, else the editor's port list), brought to the current layout
+  // when asked.
+  void MakeDncFiles(bool station, bool upgrade) {
+    const char* ports = station ? "KELVMD32.DBF" : "KELVCOMM.DBF";
+    Make<TMultiDncTable>(kAlternate, ports);
+    if (upgrade) Upgrade<TMultiDncTable>(kAlternate, ports);
+    if (station) Make<TTramox01Table>(kAlternate, "TRAMOX01.DBF");
+  }
+};
+
+constexpr int kCheckingMessage = 125;
 
 }  // namespace
 
 int TGlobals::CreateDatabaseFiles() {
   DbContext->safety = 1;
-  Make<TcbCounterTable>(kAlternate, "KELVINDX.DBF");
-  Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
-  Upgrade<TcbDataTable>(kAlternate, "KELVDATA.DBF");
-  Make<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
-  Make<TAccountTable>(kAlternate, "USER0001.DBF");
-  Make<TUserInfoTable>(kAlternate, "USER0002.DBF");
-  Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
-  MakeDncFiles(DncStationMode != 0, false);
-  return 1;
+  Run r;
+  r.Make<TcbCounterTable>(kAlternate, "KELVINDX.DBF");
+  r.Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
+  r.Upgrade<TcbDataTable>(kAlternate, "KELVDATA.DBF");
+  r.Make<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
+  r.Make<TAccountTable>(kAlternate, "USER0001.DBF");
+  r.Make<TUserInfoTable>(kAlternate, "USER0002.DBF");
+  r.Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
+  r.MakeDncFiles(DncStationMode != 0, false);
+  return r.ok ? 1 : 0;
 }
 
 int TGlobals::RebuildDatabase() {
   DbContext->safety = 1;
-  Make<TcbCounterTable>(kDatabase, "KELVINDX.DBF");
-  Make<TcbCounterTable>(kAlternate, "KELVINDX.DBF");
+  if (!MessageTexts.Has(kCheckingMessage)) MessageTexts.Set(kCheckingMessage, GetMessageText(kCheckingMessage));
+  Run r;
+  r.text = MessageTexts.Get(kCheckingMessage);
+  TStatusWindow status(r.text);
+  r.status = &status;
+  r.Make<TcbCounterTable>(kDatabase, "KELVINDX.DBF");
+  r.Make<TcbCounterTable>(kAlternate, "KELVINDX.DBF");
   for (const char* name : {"KELVFILE.DBF", "KELVBACK.DBF", "KELVDNCT.DBF", "KELVDNCF.DBF", "KELVLOCK.DBF"})
-    Make<TcbFileTable>(kDatabase, name);
-  Make<TcbMatyTable>(kDatabase, "KELVMT.DBF");
-  Make<TcbProTable>(kDatabase, "KELVPRO.DBF");
-  Make<TcbMacroTable>(kDatabase, "KELVMACR.DBF");
-  Make<TcbMachTable>(kDatabase, "KELVMA.DBF");
-  Make<TcbAdvCustTable>(kDatabase, "KELVCUS2.DBF");
+    r.Make<TcbFileTable>(kDatabase, name);
+  r.Make<TcbMatyTable>(kDatabase, "KELVMT.DBF");
+  r.Make<TcbProTable>(kDatabase, "KELVPRO.DBF");
+  r.Make<TcbMacroTable>(kDatabase, "KELVMACR.DBF");
+  r.Make<TcbMachTable>(kDatabase, "KELVMA.DBF");
+  r.Make<TcbAdvCustTable>(kDatabase, "KELVCUS2.DBF");
   {
     TcbCounterTable counters("KELVINDX.DBF", 0, 0);
     counters.EnsureRecords();
   }
-  Make<TcbAdvCustTable>(kDatabase, "KELVSUPP.DBF");
-  Make<TPictureTable>(kDatabase, "PT000001.DBF");
-  Make<TcbIdAndNameTable>(kDatabase, "KELVCOUN.DBF");
-  Make<TcbIdAndNameTable>(kDatabase, "KELVPOSI.DBF");
-  Make<TcbPersonTable>(kDatabase, "KELVCONT.DBF");
-  Make<TcbFileTable>(kDatabase, "KELVAUTO.DBF");
-  Make<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
-  Make<TSheetTypeTable>(kDatabase, "SS000001.DBF");
-  Make<TcbCycleTable>(kDatabase, "KELVCYC3.DBF");
-  Make<TcbParamTable>(kDatabase, "KELVCYC4.DBF");
-  for (Dir dir : {kAlternate, kDatabase}) Make<TAccountTable>(dir, "USER0001.DBF");
-  for (Dir dir : {kAlternate, kDatabase}) Make<TUserInfoTable>(dir, "USER0002.DBF");
-  Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
-  MakeDncFiles(DncStationMode != 0, true);
-  Make<TLogTable>(kDatabase, "LOG00000.DBF");
-  Make<TcbLogTypeTable>(kDatabase, "LOG00001.DBF");
-  Make<TLog00002Table>(kDatabase, "LOG00002.DBF");
-  Make<TcbFileTable>(kDatabase, "LOG00003.DBF");
-  Make<TcbLogChangeTable>(kDatabase, "LOG00004.DBF");
+  r.Make<TcbAdvCustTable>(kDatabase, "KELVSUPP.DBF");
+  r.Make<TPictureTable>(kDatabase, "PT000001.DBF");
+  r.Make<TcbIdAndNameTable>(kDatabase, "KELVCOUN.DBF");
+  r.Make<TcbIdAndNameTable>(kDatabase, "KELVPOSI.DBF");
+  r.Make<TcbPersonTable>(kDatabase, "KELVCONT.DBF");
+  r.Make<TcbFileTable>(kDatabase, "KELVAUTO.DBF");
+  r.Make<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
+  r.Make<TSheetTypeTable>(kDatabase, "SS000001.DBF");
+  r.Make<TcbCycleTable>(kDatabase, "KELVCYC3.DBF");
+  r.Make<TcbParamTable>(kDatabase, "KELVCYC4.DBF");
+  for (Dir dir : {kAlternate, kDatabase}) r.Make<TAccountTable>(dir, "USER0001.DBF");
+  for (Dir dir : {kAlternate, kDatabase}) r.Make<TUserInfoTable>(dir, "USER0002.DBF");
+  r.Make<TcbDataTable>(kAlternate, "KELVDATA.DBF");
+  r.MakeDncFiles(DncStationMode != 0, true);
+  r.Make<TLogTable>(kDatabase, "LOG00000.DBF");
+  r.Make<TcbLogTypeTable>(kDatabase, "LOG00001.DBF");
+  r.Make<TLog00002Table>(kDatabase, "LOG00002.DBF");
+  r.Make<TcbFileTable>(kDatabase, "LOG00003.DBF");
+  r.Make<TcbLogChangeTable>(kDatabase, "LOG00004.DBF");
 
   for (const char* name :
        {"KELVFILE.DBF", "KELVBACK.DBF", "KELVDNCT.DBF", "KELVDNCF.DBF", "KELVLOCK.DBF", "KELVAUTO.DBF"})
-    Upgrade<TcbFileTable>(kDatabase, name);
-  Upgrade<TLog00002Table>(kDatabase, "LOG00002.DBF");
-  Upgrade<TcbMachTable>(kDatabase, "KELVMA.DBF");
-  Upgrade<TcbMacroTable>(kDatabase, "KELVMACR.DBF");
-  Upgrade<TcbFileTable>(kDatabase, "LOG00003.DBF");
-  if (AutoImportEdit) Upgrade<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
-  return 1;
+    r.Upgrade<TcbFileTable>(kDatabase, name);
+  r.Upgrade<TLog00002Table>(kDatabase, "LOG00002.DBF");
+  r.Upgrade<TcbMachTable>(kDatabase, "KELVMA.DBF");
+  r.Upgrade<TcbMacroTable>(kDatabase, "KELVMACR.DBF");
+  r.Upgrade<TcbFileTable>(kDatabase, "LOG00003.DBF");
+  if (AutoImportEdit) r.Upgrade<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
+  return r.ok ? 1 : 0;
 }

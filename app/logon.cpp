@@ -135,7 +135,7 @@ TNewPassword::TNewPassword(TWindow* parent) : TDialog(parent, 10) {
 
 void TNewPassword::SetupWindow() {
   TDialog::SetupWindow();
-  CenterOnScreen(*this);
+  CentreOnScreen(*this);
   if (const char* t = DialogText(145)) SetCaption(t);
   if (const char* t = DialogText(146)) SetDlgItemText(200, t);
   if (const char* t = DialogText(147)) SetDlgItemText(201, t);

@@ -3,7 +3,7 @@
 // sets the two flags that steer the choice of the database profile.
 #pragma once
 
-#include "app/users_langdlg.h"
+#include "app/lang_dlg.h"
 #include "app/users_lines.h"
 #include "platform/ui/button.h"
 #include "platform/ui/edit.h"

@@ -2,7 +2,7 @@
 // connection without them. The caller owns both 50-byte buffers.
 #pragma once
 
-#include "app/users_langdlg.h"
+#include "app/lang_dlg.h"
 #include "platform/ui/edit.h"
 
 class TGetNetLogin : public TLangDlg {

@@ -3,7 +3,7 @@
 // users they can only pick a profile. Connecting is in profile_connect.cpp.
 #include "app/profile_dialog.h"
 
-#include "app/profile_hook.h"
+#include "app/plugin_calls.h"
 #include "app/users_dialogs.h"
 #include "appcore/globals.h"
 #include "dbmodel/profile.h"
@@ -260,10 +260,9 @@ void TSelectDb::CmSetAutoProfile() {
 
 void TSelectDb::SetSlotText(UINT buttonId) {
   if (buttonId < 300 || buttonId > 307) return;
-  char* dir = CallPrintHook(this);
-  if (!dir) return;
-  SetDlgItemText(kSlotEdits[buttonId - 300], dir);
-  delete[] dir;
+  HeapText dir = CallPrintHook(this);
+  if (!dir.IsSet()) return;
+  SetDlgItemText(kSlotEdits[buttonId - 300], dir.get());
 }
 
 void TSelectDb::CmCancel() { Destroy(IDCANCEL); }

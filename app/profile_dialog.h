@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/users_langdlg.h"
+#include "app/lang_dlg.h"
 #include "app/users_lines.h"
 #include "platform/ui/button.h"
 #include "platform/ui/dc.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/users_langdlg.h"
+#include "app/lang_dlg.h"
 #include "app/users_lines.h"
 #include "platform/ui/button.h"
 #include "platform/ui/edit.h"

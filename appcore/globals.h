@@ -1,8 +1,8 @@
 // The one settings-and-state object of the process, reached through the
 // global pointer `Globals`: directories, configuration values, language
 // texts, the logged-on user and the locks shared with the worker threads.
-// The members that open tables (WriteLog, database creation) live above the
-// table layer; the file dialogs come with the window model.
+// The members that open tables (WriteLog, database creation, the path
+// check that goes with it) live above the table layer, in the app library.
 #pragma once
 
 #include <array>
@@ -20,6 +20,8 @@
 
 class TMainFrame;
 class TListBox;
+class TPrinter;
+class TWindow;
 
 // What the shared open/save dialogs start from; filled by the configuration.
 struct TFileData {
@@ -97,6 +99,20 @@ class TGlobals {
   // current database with the layout upgrades (app library); both 1.
   int CreateDatabaseFiles();
   int RebuildDatabase();
+
+  // Checks that the directories of the layout exist (the DNC ones only on
+  // a DNC station); 0 with the first missing one in StartFile (app library).
+  int CheckDirectories();
+  // The first idle call runs it between the path check and the rebuild.
+  int CheckDatabaseFiles() { return 1; }
+
+  // The shared open and save dialogs over FileData, starting in dir (or in
+  // LastDir). On OK: StartFile holds the chosen file, LastDir (and dir when
+  // keepDir is set; it holds kDirBufferSize bytes) the directory the dialog
+  // ended in; 1. Cancel changes nothing and gives 0.
+  static constexpr int kDirBufferSize = 261;
+  int FileOpenDialog(TWindow* parent, char* dir, int keepDir);
+  int FileSaveDialog(TWindow* parent, char* dir, int keepDir);
 
   // C-Hooks: no configuration is read for them.
   int ReadHookConfig() { return 1; }
@@ -193,6 +209,7 @@ class TGlobals {
   std::unique_ptr<TextTable> MenuHints;
   std::unique_ptr<TextTable> MenuTexts;
   std::string ComputerName;  // at most 15 characters
+  std::unique_ptr<TPrinter> Printer;  // shared by the print commands
   mutable std::mutex UserNameLock;
   std::recursive_mutex ImportLock;
   std::recursive_mutex WatchLock;
@@ -213,6 +230,7 @@ class TGlobals {
 
  private:
   void BuildLayout(const std::string& root, bool fallback);
+  int RunFileDialog(bool save, TWindow* parent, char* dir, int keepDir);
 };
 
 // The number of values that SYNTAX.CFG in the directory gives; 0 when it

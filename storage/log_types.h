@@ -3,7 +3,7 @@
 // Every button writes its change at once; closing saves nothing more.
 #pragma once
 
-#include "app/users_langdlg.h"
+#include "app/lang_dlg.h"
 #include "platform/ui/combobox.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/listbox.h"

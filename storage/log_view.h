@@ -14,7 +14,7 @@
 #include <array>
 #include <string>
 
-#include "app/users_langdlg.h"
+#include "app/lang_dlg.h"
 #include "dbmodel/filetable.h"
 #include "platform/ui/combobox.h"
 #include "platform/ui/dc.h"

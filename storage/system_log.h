@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/users_langdlg.h"
+#include "app/lang_dlg.h"
 #include "platform/ui/gdi_object.h"
 #include "platform/ui/listbox.h"
 

@@ -80,8 +80,21 @@ void TButtonGadget::CommandEnable() {
 void TButtonGadget::Paint(TDC& dc) {
   TGadget::Paint(dc);
   if (Glyph) {
-    dc.DrawImage(Bounds.left + (Bounds.Width() - Glyph->width) / 2, Bounds.top + (Bounds.Height() - Glyph->height) / 2,
-                 *Glyph);
+    const plat::Image* img = Glyph.get();
+    plat::Image grey;
+    if (!Enabled) {
+      // A grey button shows its picture faded to light greys, so that it
+      // reads as unavailable as a grey menu item does.
+      grey = *Glyph;
+      for (uint32_t& p : grey.px) {
+        uint32_t l = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
+        uint32_t v = 128 + l / 2;
+        p = (v << 16) | (v << 8) | v;
+      }
+      img = &grey;
+    }
+    dc.DrawImage(Bounds.left + (Bounds.Width() - img->width) / 2, Bounds.top + (Bounds.Height() - img->height) / 2,
+                 *img);
     return;
   }
   // Without its bitmap resource the button shows the resource's number.

@@ -1,6 +1,6 @@
 // The base of the program's dialogs: centres itself on the screen, gives
-// Cancel the language's text and replaces the caption and control texts of
-// its template with texts of the DIALOGS table where those exist.
+// Cancel the language's text, and lets derived dialogs take their caption
+// and control texts from the DIALOGS table by id.
 #pragma once
 
 #include "platform/ui/dialog.h"
@@ -11,13 +11,14 @@ class TLangDlg : public TDialog {
 
   void SetupWindow() override;
 
-  // Each leaves the template's text where the table has none.
+  // A text id without a text leaves the resource's own text.
   void SetCaptionText(int textId);
   void SetItemText(int controlId, int textId);
   void SetItemTexts(int firstControlId, int firstTextId, int count);
 };
 
-// Centres a window on the screen without changing its size or Z order.
-void CenterOnScreen(TWindow& window);
+// Moves a window to the middle of the screen without changing its size or
+// place in the z-order (a window larger than the screen goes negative).
+void CentreOnScreen(TWindow& window);
 // The DIALOGS text of an id, or null when there is none.
 const char* DialogText(int textId);

@@ -1,0 +1,17 @@
+// Calls into the plug-ins of the hook directory that belong to the main
+// window: the print plug-in's directory choice and the file loader.
+#pragma once
+
+#include "appcore/heap_text.h"
+
+class TWindow;
+
+// Lets the user choose a directory through BRENTIX.DLL, starting in
+// LastDir. The chosen directory (then also in LastDir), or an unset text
+// when none was chosen, the plug-in is missing, or its text does not fit
+// LastDir.
+HeapText CallPrintHook(TWindow* owner);
+
+// Runs the file loader MALDON.DLL (command 7900 of the main window's
+// client); shows the file it hands back.
+void RunFileLoader(TWindow* owner);

@@ -1,0 +1,32 @@
+// The program's long-running worker threads: the database watchdog of a
+// DNC station and the two transfer watchers of an editor station. Every
+// worker is started through StartWorker, sleeps through WorkerSleep and is
+// stopped and waited for by StopWorkers before the global state goes.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/thread.h"
+
+// Command the watchdog posts to the main window when the database path
+// can no longer be reached.
+constexpr int kCmDatabaseLost = 9002;
+
+void DatabaseWatchdogThread(void* arg);
+void DncTransferWatchThread(void* arg);
+void DncFailedTransferWatchThread(void* arg);
+
+// Starts entry(arg) and keeps its handle; false when it did not start.
+bool StartWorker(plat::ThreadEntry entry, std::size_t stackSize, void* arg);
+// Sleeps ms (scaled by the layer's time scale); false when the workers are
+// being stopped, and the thread should end.
+bool WorkerSleep(unsigned long ms);
+// Tells every worker to end and waits for each; the UI thread keeps
+// answering while it waits, so a worker inside a message box can finish.
+void StopWorkers();
+// Workers started and not yet ended.
+std::size_t RunningWorkers();
+
+// The transfer watchers are started once per process: the start-up that
+// runs again after connecting to another database finds them running.
+bool StartTransferWatchers();
