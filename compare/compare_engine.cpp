@@ -7,12 +7,18 @@
 // the same where both cursors meet it. Where the cursors face two different
 // blocks, the smaller one is reported as moved: inserted where it stands in
 // the new file and deleted where it stood in the old one.
+//
+// Reading. The old file is read whole and its lines interned. The new file
+// is read in pieces and first only compared byte for byte with the old one:
+// files that are the same need neither interning nor matching, and a common
+// beginning takes the old lines' nodes as they are. After that, each new line
+// is first compared with the old line after the one the previous new line
+// repeated; only when that fails is it looked up, so two versions of one
+// program cost one table look-up per edit rather than one per line.
 #include "compare/compare_engine.h"
 
 #include <limits>
-#include <tuple>
-
-#include "compare/line_reader.h"
+#include <stdexcept>
 
 namespace {
 
@@ -22,6 +28,8 @@ struct Refused {};
 constexpr LineNo kEndBlock = std::numeric_limits<LineNo>::max();
 const std::string_view kDeletedText = "<Line deleted>";
 const std::string_view kInsertedText = "<Line inserted>";
+// How many lines ahead of their look-up the old file's slots are fetched.
+constexpr std::size_t kAhead = 16;
 
 }  // namespace
 
@@ -34,30 +42,168 @@ bool TCompareEngine::Load() {
   TMyFile oldReader(old_.name);
   TMyFile newReader(new_.name);
   if (!oldReader.OpenRead() || !newReader.OpenRead()) return false;
-  std::string line;
-  for (auto [file, reader, isOld] : {std::tuple{&old_, &oldReader, true},
-                                     std::tuple{&new_, &newReader, false}}) {
-    while (reader->GetLine(line)) AddLine(*file, line, isOld);
-    if (reader->Failed()) return false;
-    file->node.push_back(kNoNode);  // sentinel n+1
-    file->n = static_cast<LineNo>(file->node.size()) - 2;
-  }
-  Match();
+  if (!oldReader.ReadAll(oldData_)) return false;
+  const std::size_t size = oldData_.size();
+  const bool lastLineOpen = size > 0 && oldData_.data()[size - 1] != '\n';
+  const std::size_t lines = oldReader.LineEnds() + (lastLineOpen ? 1 : 0);
+  if (lines > static_cast<std::size_t>(kMaxLines)) throw std::length_error("too many lines");
+  old_.n = static_cast<LineNo>(lines);
+  if (!ReadNew(newReader)) return false;
+  if (!identical_) Match();
   return true;
 }
 
-void TCompareEngine::AddLine(TInfoClass& file, const std::string& text, bool isOld) {
-  const auto [id, added] = texts_.Intern(text);
-  if (added) nodes_.push_back(TNode{texts_.Text(id)});
+bool TCompareEngine::ReadNew(TMyFile& reader) {
+  TByteBuffer piece;
+  piece.Reserve(TMyFile::kPiece);
+  const char* const old = oldData_.data();
+  const std::size_t oldSize = oldData_.size();
+  std::size_t read = 0;  // bytes of the new file so far
+  bool same = true;      // all of them equal the old file's first ones
+  std::string carry;     // the start of a line that runs on into the next piece
+  for (;;) {
+    std::size_t got = 0;
+    if (!reader.Read(piece.data(), TMyFile::kPiece, got)) return false;
+    if (got == 0) break;
+    if (same) {
+      if (got <= oldSize - read && std::memcmp(piece.data(), old + read, got) == 0) {
+        read += got;
+        continue;
+      }
+      same = false;
+      StartNewLines(read, carry);
+    }
+    SplitNewPiece(piece.data(), got, carry);
+    read += got;
+  }
+  if (same) {
+    if (read == oldSize) {
+      identical_ = true;
+      new_.n = old_.n;
+      return true;
+    }
+    StartNewLines(read, carry);  // the new file is the start of the old one
+  }
+  if (!carry.empty()) AddNewLine(carry);  // a last line without LF, whole
+  new_.node.push_back(kNoNode);           // sentinel n+1
+  new_.n = static_cast<LineNo>(new_.node.size()) - 2;
+  return true;
+}
+
+// The new file differs from the old one after its first sameBytes bytes:
+// intern the old file, give the new lines that lie whole in those bytes the
+// old lines' nodes, and keep the start of the line that differs as carry.
+void TCompareEngine::StartNewLines(std::size_t sameBytes, std::string& carry) {
+  InternOld(old_.n);
+  new_.node.reserve(static_cast<std::size_t>(old_.n) + 2);
+  new_.node.push_back(kNoNode);  // sentinel 0
+  const char* const old = oldData_.data();
+  std::size_t pos = 0;
+  LineNo line = 0;
+  while (const auto* lf = static_cast<const char*>(std::memchr(old + pos, '\n', sameBytes - pos))) {
+    AddNewNode(old_.node[++line]);
+    pos = static_cast<std::size_t>(lf - old) + 1;
+  }
+  carry.assign(old + pos, sameBytes - pos);
+  expected_ = line;
+}
+
+void TCompareEngine::SplitNewPiece(const char* piece, std::size_t size, std::string& carry) {
+  std::size_t pos = 0;
+  if (!carry.empty()) {
+    const auto* lf = static_cast<const char*>(std::memchr(piece, '\n', size));
+    if (!lf) {
+      carry.append(piece, size);
+      return;
+    }
+    carry.append(piece, static_cast<std::size_t>(lf - piece));
+    if (carry.back() == '\r') carry.pop_back();
+    AddNewLine(carry);
+    carry.clear();
+    pos = static_cast<std::size_t>(lf - piece) + 1;
+  }
+  while (const auto* lf = static_cast<const char*>(std::memchr(piece + pos, '\n', size - pos))) {
+    AddNewLine(LineBefore(piece + pos, lf));
+    pos = static_cast<std::size_t>(lf - piece) + 1;
+  }
+  carry.assign(piece + pos, size - pos);
+}
+
+// The old file's lines, each looked up kAhead lines after its slot was
+// fetched, so that the misses of a table larger than the cache overlap.
+void TCompareEngine::InternOld(std::size_t lines) {
+  texts_.Reserve(lines);
+  nodes_.reserve(lines);
+  old_.node.assign(lines + 2, kNoNode);
+  struct Pending {
+    std::uint64_t hash;
+    std::string_view text;
+  };
+  Pending ahead[kAhead];
+  const char* const data = oldData_.data();
+  std::size_t pos = 0;
+  LineNo line = 0;
+  std::string_view text;
+  while (NextLine(data, oldData_.size(), pos, text)) {
+    const std::uint64_t hash = HashText(text);
+    texts_.Prefetch(hash);
+    Pending& slot = ahead[line % kAhead];
+    if (line >= static_cast<LineNo>(kAhead)) AddOldLine(line + 1 - static_cast<LineNo>(kAhead), slot.hash, slot.text);
+    slot = {hash, text};
+    ++line;
+  }
+  for (LineNo k = line > static_cast<LineNo>(kAhead) ? line - static_cast<LineNo>(kAhead) : 0; k < line; ++k)
+    AddOldLine(k + 1, ahead[k % kAhead].hash, ahead[k % kAhead].text);
+}
+
+void TCompareEngine::AddOldLine(LineNo line, std::uint64_t hash, std::string_view text) {
+  NodeId id = texts_.Find(hash, text);
+  if (id == TTextIndex::kNone) {
+    id = texts_.Add(hash, text, false);
+    nodes_.emplace_back();
+  }
   TNode& node = nodes_[id];
+  Count(node, true);
+  node.oldLine = line;
+  old_.node[line] = id;
+}
+
+void TCompareEngine::AddNewLine(std::string_view text) {
+  if (new_.node.size() > static_cast<std::size_t>(kMaxLines)) throw std::length_error("too many lines");
+  const LineNo next = expected_ + 1;
+  if (next <= old_.n) {
+    const NodeId id = old_.node[next];
+    if (texts_.Text(id) == text) {
+      expected_ = next;
+      AddNewNode(id);
+      return;
+    }
+  }
+  const std::uint64_t hash = HashText(text);
+  NodeId id = texts_.Find(hash, text);
+  if (id == TTextIndex::kNone) {
+    id = texts_.Add(hash, text, true);
+    nodes_.emplace_back();
+  }
+  // A text of the old file puts the expectation after its line there; any
+  // other text is taken as a changed line.
+  const LineNo oldLine = nodes_[id].oldLine;
+  expected_ = oldLine > 0 ? oldLine : next;
+  AddNewNode(id);
+}
+
+void TCompareEngine::AddNewNode(NodeId id) {
+  Count(nodes_[id], false);
+  new_.node.push_back(id);
+}
+
+void TCompareEngine::Count(TNode& node, bool isOld) {
   switch (node.state) {
     case kNodeNew: node.state = isOld ? kNodeOldOnce : kNodeNewOnce; break;
     case kNodeOldOnce: node.state = isOld ? kNodeRepeated : kNodeUniquePair; break;
     case kNodeNewOnce: node.state = isOld ? kNodeUniquePair : kNodeRepeated; break;
     default: node.state = kNodeRepeated; break;
   }
-  file.node.push_back(id);
-  if (isOld) node.oldLine = static_cast<LineNo>(file.node.size()) - 1;
 }
 
 void TCompareEngine::Match() {
@@ -137,8 +283,8 @@ void TCompareEngine::MeasureBlocks() {
 }
 
 void TCompareEngine::Emit(TCompareType type, LineNo o, LineNo i) {
-  const std::string_view oldText = o > 0 ? nodes_[old_.node[o]].text : kInsertedText;
-  const std::string_view newText = i > 0 ? nodes_[new_.node[i]].text : kDeletedText;
+  const std::string_view oldText = o > 0 ? texts_.Text(old_.node[o]) : kInsertedText;
+  const std::string_view newText = i > 0 ? texts_.Text(new_.node[i]) : kDeletedText;
   if (type != kSame) ++differences_;
   if (!out_->Add(type, oldText, newText)) throw Refused{};
 }
@@ -178,12 +324,26 @@ void TCompareEngine::MovedBlock() {
   } while (--length > 0 && i_ <= new_.n);
 }
 
+// Files that are the same show every line as the same, as the matching
+// would link each line to its own number.
+void TCompareEngine::WalkIdentical() {
+  const char* const data = oldData_.data();
+  std::size_t pos = 0;
+  std::string_view text;
+  while (NextLine(data, oldData_.size(), pos, text))
+    if (!out_->Add(kSame, text, text)) throw Refused{};
+}
+
 bool TCompareEngine::Walk(TCompareOutput& out) {
   out_ = &out;
   o_ = i_ = 1;
   differences_ = 0;
   const LineNo nOld = old_.n, nNew = new_.n;
   try {
+    if (identical_) {
+      WalkIdentical();
+      return true;
+    }
     for (;;) {
       if (o_ > nOld) {
         // Old file done: the rest of the new file is inserted. Its blocks are

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/line_reader.h"
 #include "compare/line_table.h"
 #include "compare/text_index.h"
 
@@ -35,8 +36,14 @@ class TCompareEngine {
   long Differences() const { return differences_; }
 
  private:
-  bool ReadFile(TInfoClass& file, bool isOld);
-  void AddLine(TInfoClass& file, const std::string& text, bool isOld);
+  bool ReadNew(TMyFile& reader);
+  void StartNewLines(std::size_t sameBytes, std::string& carry);
+  void SplitNewPiece(const char* piece, std::size_t size, std::string& carry);
+  void InternOld(std::size_t lineEnds);
+  void AddOldLine(LineNo line, std::uint64_t hash, std::string_view text);
+  void AddNewLine(std::string_view text);
+  void AddNewNode(NodeId id);
+  void Count(TNode& node, bool isOld);
   void Match();
   void Grow();
   void MeasureBlocks();
@@ -47,6 +54,7 @@ class TCompareEngine {
   void DeletedRun();
   void Skip();
   void MovedBlock();
+  void WalkIdentical();
 
   void Link(LineNo i, LineNo j) {
     new_.link[i] = j;
@@ -55,6 +63,9 @@ class TCompareEngine {
 
   TInfoClass old_;
   TInfoClass new_;
+  TByteBuffer oldData_;  // the old file whole; its lines' texts stay here
+  bool identical_ = false;  // both files hold the same bytes: nothing was linked
+  LineNo expected_ = 0;  // the old line the next new line most likely repeats, minus 1
   TTextIndex texts_;
   std::vector<TNode> nodes_;  // by text number
   std::vector<LineNo> block_;  // block length per old line; -1 = shown as deleted

@@ -1,59 +1,103 @@
 // Line reader of the compare library (see line_reader.h for the text rules).
 #include "compare/line_reader.h"
 
-#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <new>
 #include <utility>
+
+namespace {
+
+// One pass over bytes just read, while they are in the cache: a NUL would
+// end the line's text early, so it becomes the section sign; LFs are counted
+// so that the line tables can be sized before the lines are cut.
+std::size_t ScanPiece(char* p, std::size_t size) {
+  std::size_t lineEnds = 0, k = 0;
+#ifdef __SSE2__
+  const __m128i nul = _mm_setzero_si128(), lf = _mm_set1_epi8('\n'), section = _mm_set1_epi8('\xA7');
+  for (; k + 16 <= size; k += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+    const __m128i isNul = _mm_cmpeq_epi8(v, nul);
+    if (_mm_movemask_epi8(isNul) != 0) {
+      v = _mm_or_si128(_mm_and_si128(isNul, section), _mm_andnot_si128(isNul, v));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), v);
+    }
+    lineEnds += static_cast<std::size_t>(__builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))));
+  }
+#endif
+  for (; k < size; ++k) {
+    if (p[k] == '\0') p[k] = '\xA7';
+    lineEnds += p[k] == '\n';
+  }
+  return lineEnds;
+}
+
+}  // namespace
+
+TByteBuffer::~TByteBuffer() { std::free(data_); }
+
+void TByteBuffer::Reserve(std::size_t capacity) {
+  if (capacity <= capacity_) return;
+  char* grown = static_cast<char*>(std::realloc(data_, capacity));
+  if (!grown) throw std::bad_alloc();
+  data_ = grown;
+  capacity_ = capacity;
+}
 
 TMyFile::TMyFile(std::string name) : name_(std::move(name)) {}
 
 TMyFile::~TMyFile() {
-  if (file_) std::fclose(file_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool TMyFile::OpenRead() {
-  if (file_) return true;
-  file_ = std::fopen(name_.c_str(), "rb");
-  return file_ != nullptr;
-}
-
-bool TMyFile::ReadBlock() {
-  if (eof_ || failed_ || !file_) return false;
-  if (block_.empty()) block_.resize(kBlockSize);
-  valid_ = std::fread(block_.data(), 1, kBlockSize, file_);
-  pos_ = 0;
-  if (valid_ < kBlockSize) {
-    if (std::ferror(file_)) {
-      failed_ = true;
-      valid_ = 0;
-      return false;
-    }
-    eof_ = true;
+  if (fd_ >= 0) return true;
+  fd_ = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+    return false;
   }
-  // A NUL would end the line's text early; show it as the section sign.
-  for (std::size_t k = 0; k < valid_; ++k)
-    if (block_[k] == '\0') block_[k] = '\xA7';
-  return valid_ > 0;
+  if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    sizeHint_ = static_cast<std::size_t>(st.st_size);
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  return true;
 }
 
-bool TMyFile::GetLine(std::string& line) {
-  line.clear();
+bool TMyFile::Read(char* to, std::size_t size, std::size_t& got) {
+  got = 0;
+  if (fd_ < 0) return false;
   for (;;) {
-    if (pos_ == valid_ && !ReadBlock()) {
-      // End of file (or a failed read): a last line without LF still counts.
-      return !failed_ && !line.empty();
-    }
-    const char* start = block_.data() + pos_;
-    const std::size_t left = valid_ - pos_;
-    const void* lf = std::memchr(start, '\n', left);
-    if (!lf) {
-      line.append(start, left);
-      pos_ = valid_;
-      continue;
-    }
-    const std::size_t len = static_cast<const char*>(lf) - start;
-    line.append(start, len);
-    pos_ += len + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const ssize_t n = ::read(fd_, to, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    got = static_cast<std::size_t>(n);
+    lineEnds_ += ScanPiece(to, got);
     return true;
+  }
+}
+
+bool TMyFile::ReadAll(TByteBuffer& data) {
+  // One byte more than the known size, so the end is seen without a regrow.
+  data.Reserve(data.size() + sizeHint_ + 1);
+  for (;;) {
+    if (data.size() == data.capacity()) data.Reserve(data.capacity() * 2 + kPiece);
+    // Pieces small enough to be still in the cache when their NULs are replaced.
+    const std::size_t room = std::min(data.capacity() - data.size(), kPiece);
+    std::size_t got = 0;
+    if (!Read(data.data() + data.size(), room, got)) return false;
+    if (got == 0) return true;
+    data.resize(data.size() + got);
   }
 }

@@ -1,20 +1,49 @@
-// Line reader of the compare library: hands out the lines of a text file one
-// at a time, without their line ends.
+// Line reader of the compare library: reads a text file in large pieces and
+// cuts them into lines without their line ends.
 //
 // Text files as the comparison sees them: lines end in LF; a CR right before
 // the LF belongs to the line end (CR LF files as the editor writes them), any
 // other byte stays in the line. A last line without LF counts when it holds
 // anything. NUL bytes become 0xA7 so that every line is a C text. Lines have
 // no length limit.
+//
+// The file is read with plain reads into memory of our own, never mapped:
+// a file that another station shortens while it is compared must not bring
+// the program down.
 #ifndef KV_COMPARE_LINE_READER_H
 #define KV_COMPARE_LINE_READER_H
 
-#include <cstdio>
+#include <cstddef>
+#include <cstring>
 #include <string>
-#include <vector>
+#include <string_view>
+
+// Bytes held in one block from malloc, grown as needed.
+class TByteBuffer {
+ public:
+  TByteBuffer() = default;
+  ~TByteBuffer();
+  TByteBuffer(const TByteBuffer&) = delete;
+  TByteBuffer& operator=(const TByteBuffer&) = delete;
+
+  // Room for at least this many bytes; the bytes held are kept.
+  void Reserve(std::size_t capacity);
+  char* data() { return data_; }
+  const char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
+  void resize(std::size_t size) { size_ = size; }  // within capacity
+
+ private:
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
 
 class TMyFile {
  public:
+  static constexpr std::size_t kPiece = std::size_t{1} << 20;
+
   explicit TMyFile(std::string name);
   ~TMyFile();
   TMyFile(const TMyFile&) = delete;
@@ -22,23 +51,43 @@ class TMyFile {
 
   // False when the file cannot be opened for reading.
   bool OpenRead();
-  // The next line without its end; false at the end of the file or when a
-  // read fails (Failed() tells the two apart).
-  bool GetLine(std::string& line);
-  bool Failed() const { return failed_; }
+  // The file's size when it is known up front, else 0.
+  std::size_t SizeHint() const { return sizeHint_; }
+  // Reads the next bytes into to (at most size); got is 0 at the end of the
+  // file. False when a read fails.
+  bool Read(char* to, std::size_t size, std::size_t& got);
+  // Appends the rest of the file to data. False when a read fails.
+  bool ReadAll(TByteBuffer& data);
+  // LF bytes read so far.
+  std::size_t LineEnds() const { return lineEnds_; }
 
  private:
-  bool ReadBlock();
-
-  static constexpr std::size_t kBlockSize = 29000;
-
   std::string name_;
-  std::FILE* file_ = nullptr;
-  std::vector<char> block_;
-  std::size_t valid_ = 0;
-  std::size_t pos_ = 0;
-  bool eof_ = false;
-  bool failed_ = false;
+  int fd_ = -1;
+  std::size_t sizeHint_ = 0;
+  std::size_t lineEnds_ = 0;
 };
+
+// The text of a line whose LF is at lf: without the CR of a CR LF end.
+inline std::string_view LineBefore(const char* start, const char* lf) {
+  if (lf > start && lf[-1] == '\r') --lf;
+  return {start, static_cast<std::size_t>(lf - start)};
+}
+
+// The next line of data[pos, size) and the position after it; false when no
+// line is left. The last line needs no LF.
+inline bool NextLine(const char* data, std::size_t size, std::size_t& pos, std::string_view& line) {
+  if (pos >= size) return false;
+  const char* start = data + pos;
+  const auto* lf = static_cast<const char*>(std::memchr(start, '\n', size - pos));
+  if (!lf) {
+    line = {start, size - pos};
+    pos = size;
+  } else {
+    line = LineBefore(start, lf);
+    pos = static_cast<std::size_t>(lf - data) + 1;
+  }
+  return true;
+}
 
 #endif

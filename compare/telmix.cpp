@@ -2,8 +2,8 @@
 // its steps to the caller's two list windows through the host table.
 #include "compare/telmix.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "compare/compare_engine.h"
 #include "platform/plugin_abi.h"
@@ -17,29 +17,29 @@ class ListOutput : public TCompareOutput {
   ListOutput(HWND oldList, HWND newList) : oldList_(oldList), newList_(newList) {}
 
   bool Add(TCompareType type, std::string_view oldText, std::string_view newText) override {
-    return AddItem(oldList_, type, oldText) && AddItem(newList_, type, newText);
+    Format(type, oldText);
+    if (!Send(oldList_)) return false;
+    // Equal lines share their text; the item built for the old side serves.
+    if (newText.data() != oldText.data() || newText.size() != oldText.size()) Format(type, newText);
+    return Send(newList_);
   }
 
  private:
-  static bool AddItem(HWND list, TCompareType type, std::string_view text) {
-    // "%d@@%s", sized for the whole line.
-    const std::size_t length = 3 + text.size();
-    char* item = static_cast<char*>(std::malloc(length + 1));
-    if (!item) return false;
-    item[0] = static_cast<char>('0' + type);
-    item[1] = '@';
-    item[2] = '@';
-    if (!text.empty()) std::memcpy(item + 3, text.data(), text.size());
-    item[length] = '\0';
-    // The list keeps a copy of the text (owner-drawn lists too), so the
-    // item is freed here instead of leaking one heap text per line.
-    const bool added = KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item) >= 0;
-    std::free(item);
-    return added;
+  // "%d@@%s", sized for the whole line. The list keeps a copy of the text
+  // (owner-drawn lists too), so one buffer serves every item.
+  void Format(TCompareType type, std::string_view text) {
+    item_.resize(3 + text.size());
+    char* p = item_.data();
+    p[0] = static_cast<char>('0' + type);
+    p[1] = '@';
+    p[2] = '@';
+    if (!text.empty()) std::memcpy(p + 3, text.data(), text.size());
   }
+  bool Send(HWND list) { return KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item_.c_str()) >= 0; }
 
   HWND oldList_;
   HWND newList_;
+  std::string item_;
 };
 
 }  // namespace
