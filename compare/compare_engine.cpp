@@ -17,6 +17,7 @@
 // program cost one table look-up per edit rather than one per line.
 #include "compare/compare_engine.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -30,10 +31,14 @@ const std::string_view kDeletedText = "<Line deleted>";
 const std::string_view kInsertedText = "<Line inserted>";
 // How many lines ahead of their look-up the old file's slots are fetched.
 constexpr std::size_t kAhead = 16;
+// New lines longer than this are not hashed ahead: most of them need no
+// look-up, and their hashing would cost more than the miss it saves.
+constexpr std::size_t kLongLine = 256;
 
 }  // namespace
 
-TCompareEngine::TCompareEngine(const char* oldName, const char* newName) {
+TCompareEngine::TCompareEngine(const char* oldName, const char* newName, std::size_t pieceSize)
+    : pieceSize_(pieceSize > 0 ? pieceSize : 1) {
   old_.name = oldName;
   new_.name = newName;
 }
@@ -42,20 +47,27 @@ bool TCompareEngine::Load() {
   TMyFile oldReader(old_.name);
   TMyFile newReader(new_.name);
   if (!oldReader.OpenRead() || !newReader.OpenRead()) return false;
-  if (!oldReader.ReadAll(oldData_)) return false;
+  if (!oldReader.ReadAll(oldData_, pieceSize_)) return false;
   const std::size_t size = oldData_.size();
   const bool lastLineOpen = size > 0 && oldData_.data()[size - 1] != '\n';
   const std::size_t lines = oldReader.LineEnds() + (lastLineOpen ? 1 : 0);
   if (lines > static_cast<std::size_t>(kMaxLines)) throw std::length_error("too many lines");
   old_.n = static_cast<LineNo>(lines);
+  // A new file of other lines than the old one has about as many lines per
+  // byte; room for them costs nothing until it is used.
+  const double perByte = size > 0 ? static_cast<double>(lines) / static_cast<double>(size) : 0.0;
+  newLinesGuess_ = std::min(static_cast<std::size_t>(perByte * static_cast<double>(newReader.SizeHint())),
+                            2 * lines + 65536);
   if (!ReadNew(newReader)) return false;
-  if (!identical_) Match();
+  if (identical_) return true;
+  texts_.ReleaseTable();
+  Match();
   return true;
 }
 
 bool TCompareEngine::ReadNew(TMyFile& reader) {
   TByteBuffer piece;
-  piece.Reserve(TMyFile::kPiece);
+  piece.Reserve(pieceSize_);
   const char* const old = oldData_.data();
   const std::size_t oldSize = oldData_.size();
   std::size_t read = 0;  // bytes of the new file so far
@@ -63,7 +75,7 @@ bool TCompareEngine::ReadNew(TMyFile& reader) {
   std::string carry;     // the start of a line that runs on into the next piece
   for (;;) {
     std::size_t got = 0;
-    if (!reader.Read(piece.data(), TMyFile::kPiece, got)) return false;
+    if (!reader.Read(piece.data(), pieceSize_, got)) return false;
     if (got == 0) break;
     if (same) {
       if (got <= oldSize - read && std::memcmp(piece.data(), old + read, got) == 0) {
@@ -84,7 +96,7 @@ bool TCompareEngine::ReadNew(TMyFile& reader) {
     }
     StartNewLines(read, carry);  // the new file is the start of the old one
   }
-  if (!carry.empty()) AddNewLine(carry);  // a last line without LF, whole
+  if (!carry.empty()) AddNewLine(carry, 0);  // a last line without LF, whole
   new_.node.push_back(kNoNode);           // sentinel n+1
   new_.n = static_cast<LineNo>(new_.node.size()) - 2;
   return true;
@@ -95,7 +107,7 @@ bool TCompareEngine::ReadNew(TMyFile& reader) {
 // old lines' nodes, and keep the start of the line that differs as carry.
 void TCompareEngine::StartNewLines(std::size_t sameBytes, std::string& carry) {
   InternOld(old_.n);
-  new_.node.reserve(static_cast<std::size_t>(old_.n) + 2);
+  new_.node.reserve(newLinesGuess_ + 2);
   new_.node.push_back(kNoNode);  // sentinel 0
   const char* const old = oldData_.data();
   std::size_t pos = 0;
@@ -118,22 +130,43 @@ void TCompareEngine::SplitNewPiece(const char* piece, std::size_t size, std::str
     }
     carry.append(piece, static_cast<std::size_t>(lf - piece));
     if (carry.back() == '\r') carry.pop_back();
-    AddNewLine(carry);
+    AddNewLine(carry, 0);
     carry.clear();
     pos = static_cast<std::size_t>(lf - piece) + 1;
   }
+  pieceLines_.clear();
   while (const auto* lf = static_cast<const char*>(std::memchr(piece + pos, '\n', size - pos))) {
-    AddNewLine(LineBefore(piece + pos, lf));
+    pieceLines_.push_back(LineBefore(piece + pos, lf));
     pos = static_cast<std::size_t>(lf - piece) + 1;
   }
+  AddNewLines();
   carry.assign(piece + pos, size - pos);
+}
+
+// The lines of one piece of the new file. Most repeat the expected old line
+// and need no look-up, but which ones cannot be told ahead; so every short
+// line is hashed and its slot fetched kAhead lines early, which costs little
+// and keeps the look-ups of files with many edits from waiting on memory.
+void TCompareEngine::AddNewLines() {
+  const std::size_t count = pieceLines_.size();
+  pieceHashes_.assign(count, 0);
+  auto fetch = [&](std::size_t k) {
+    if (pieceLines_[k].size() > kLongLine) return;  // hashed only when needed
+    pieceHashes_[k] = HashText(pieceLines_[k]);
+    texts_.Prefetch(pieceHashes_[k]);
+  };
+  for (std::size_t k = 0; k < count && k < kAhead; ++k) fetch(k);
+  for (std::size_t k = 0; k < count; ++k) {
+    if (k + kAhead < count) fetch(k + kAhead);
+    AddNewLine(pieceLines_[k], pieceHashes_[k]);
+  }
 }
 
 // The old file's lines, each looked up kAhead lines after its slot was
 // fetched, so that the misses of a table larger than the cache overlap.
 void TCompareEngine::InternOld(std::size_t lines) {
-  texts_.Reserve(lines);
-  nodes_.reserve(lines);
+  texts_.Reserve(lines + newLinesGuess_, lines);
+  states_.reserve(lines + newLinesGuess_);
   old_.node.assign(lines + 2, kNoNode);
   struct Pending {
     std::uint64_t hash;
@@ -160,15 +193,14 @@ void TCompareEngine::AddOldLine(LineNo line, std::uint64_t hash, std::string_vie
   NodeId id = texts_.Find(hash, text);
   if (id == TTextIndex::kNone) {
     id = texts_.Add(hash, text, false);
-    nodes_.emplace_back();
+    states_.push_back(kNodeNew);
   }
-  TNode& node = nodes_[id];
-  Count(node, true);
-  node.oldLine = line;
+  Count(id, true);
+  texts_.Value(id) = line;
   old_.node[line] = id;
 }
 
-void TCompareEngine::AddNewLine(std::string_view text) {
+void TCompareEngine::AddNewLine(std::string_view text, std::uint64_t hash) {
   if (new_.node.size() > static_cast<std::size_t>(kMaxLines)) throw std::length_error("too many lines");
   const LineNo next = expected_ + 1;
   if (next <= old_.n) {
@@ -179,30 +211,31 @@ void TCompareEngine::AddNewLine(std::string_view text) {
       return;
     }
   }
-  const std::uint64_t hash = HashText(text);
+  if (hash == 0) hash = HashText(text);
   NodeId id = texts_.Find(hash, text);
   if (id == TTextIndex::kNone) {
     id = texts_.Add(hash, text, true);
-    nodes_.emplace_back();
+    states_.push_back(kNodeNew);
   }
   // A text of the old file puts the expectation after its line there; any
   // other text is taken as a changed line.
-  const LineNo oldLine = nodes_[id].oldLine;
+  const LineNo oldLine = texts_.Value(id);
   expected_ = oldLine > 0 ? oldLine : next;
   AddNewNode(id);
 }
 
 void TCompareEngine::AddNewNode(NodeId id) {
-  Count(nodes_[id], false);
+  Count(id, false);
   new_.node.push_back(id);
 }
 
-void TCompareEngine::Count(TNode& node, bool isOld) {
-  switch (node.state) {
-    case kNodeNew: node.state = isOld ? kNodeOldOnce : kNodeNewOnce; break;
-    case kNodeOldOnce: node.state = isOld ? kNodeRepeated : kNodeUniquePair; break;
-    case kNodeNewOnce: node.state = isOld ? kNodeUniquePair : kNodeRepeated; break;
-    default: node.state = kNodeRepeated; break;
+void TCompareEngine::Count(NodeId id, bool isOld) {
+  TNodeState& state = states_[id];
+  switch (state) {
+    case kNodeNew: state = isOld ? kNodeOldOnce : kNodeNewOnce; break;
+    case kNodeOldOnce: state = isOld ? kNodeRepeated : kNodeUniquePair; break;
+    case kNodeNewOnce: state = isOld ? kNodeUniquePair : kNodeRepeated; break;
+    default: state = kNodeRepeated; break;
   }
 }
 
@@ -211,8 +244,8 @@ void TCompareEngine::Match() {
   old_.link.assign(nOld + 2, kNoLink);
   new_.link.assign(nNew + 2, kNoLink);
   for (LineNo i = 1; i <= nNew; ++i) {
-    const TNode& node = nodes_[new_.node[i]];
-    if (node.state == kNodeUniquePair) Link(i, node.oldLine);
+    const NodeId id = new_.node[i];
+    if (states_[id] == kNodeUniquePair) Link(i, texts_.Value(id));
   }
   Link(0, 0);
   Link(nNew + 1, nOld + 1);

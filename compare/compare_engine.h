@@ -25,7 +25,8 @@ class TCompareOutput {
 
 class TCompareEngine {
  public:
-  TCompareEngine(const char* oldName, const char* newName);
+  // The new file is read in pieces of pieceSize bytes; tests make them small.
+  TCompareEngine(const char* oldName, const char* newName, std::size_t pieceSize = TMyFile::kPiece);
 
   // Reads both files and links their lines; false when either file cannot
   // be opened or read.
@@ -41,9 +42,11 @@ class TCompareEngine {
   void SplitNewPiece(const char* piece, std::size_t size, std::string& carry);
   void InternOld(std::size_t lineEnds);
   void AddOldLine(LineNo line, std::uint64_t hash, std::string_view text);
-  void AddNewLine(std::string_view text);
+  void AddNewLines();
+  // hash is 0 when not yet known.
+  void AddNewLine(std::string_view text, std::uint64_t hash);
   void AddNewNode(NodeId id);
-  void Count(TNode& node, bool isOld);
+  void Count(NodeId id, bool isOld);
   void Match();
   void Grow();
   void MeasureBlocks();
@@ -63,11 +66,16 @@ class TCompareEngine {
 
   TInfoClass old_;
   TInfoClass new_;
+  std::size_t pieceSize_;
   TByteBuffer oldData_;  // the old file whole; its lines' texts stay here
+  std::size_t newLinesGuess_ = 0;  // from the new file's size
   bool identical_ = false;  // both files hold the same bytes: nothing was linked
   LineNo expected_ = 0;  // the old line the next new line most likely repeats, minus 1
+  std::vector<std::string_view> pieceLines_;  // of the piece being read
+  std::vector<std::uint64_t> pieceHashes_;
   TTextIndex texts_;
-  std::vector<TNode> nodes_;  // by text number
+  // By text number; the text index keeps each text's last old line with it.
+  std::vector<TNodeState> states_;
   std::vector<LineNo> block_;  // block length per old line; -1 = shown as deleted
   LineNo o_ = 1;               // old cursor
   LineNo i_ = 1;               // new cursor

@@ -23,14 +23,21 @@ std::size_t ScanPiece(char* p, std::size_t size) {
   std::size_t lineEnds = 0, k = 0;
 #ifdef __SSE2__
   const __m128i nul = _mm_setzero_si128(), lf = _mm_set1_epi8('\n'), section = _mm_set1_epi8('\xA7');
-  for (; k + 16 <= size; k += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-    const __m128i isNul = _mm_cmpeq_epi8(v, nul);
-    if (_mm_movemask_epi8(isNul) != 0) {
-      v = _mm_or_si128(_mm_and_si128(isNul, section), _mm_andnot_si128(isNul, v));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), v);
+  while (k + 16 <= size) {
+    // Per-byte counters of LFs, summed before any can pass 255.
+    __m128i counts = _mm_setzero_si128();
+    for (int round = 0; round < 255 && k + 16 <= size; ++round, k += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+      const __m128i isNul = _mm_cmpeq_epi8(v, nul);
+      if (_mm_movemask_epi8(isNul) != 0) {
+        v = _mm_or_si128(_mm_and_si128(isNul, section), _mm_andnot_si128(isNul, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), v);
+      }
+      counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(v, lf));
     }
-    lineEnds += static_cast<std::size_t>(__builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))));
+    const __m128i sums = _mm_sad_epu8(counts, nul);
+    lineEnds += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   }
 #endif
   for (; k < size; ++k) {
@@ -88,13 +95,13 @@ bool TMyFile::Read(char* to, std::size_t size, std::size_t& got) {
   }
 }
 
-bool TMyFile::ReadAll(TByteBuffer& data) {
+bool TMyFile::ReadAll(TByteBuffer& data, std::size_t piece) {
   // One byte more than the known size, so the end is seen without a regrow.
   data.Reserve(data.size() + sizeHint_ + 1);
   for (;;) {
-    if (data.size() == data.capacity()) data.Reserve(data.capacity() * 2 + kPiece);
+    if (data.size() == data.capacity()) data.Reserve(data.capacity() * 2 + piece);
     // Pieces small enough to be still in the cache when their NULs are replaced.
-    const std::size_t room = std::min(data.capacity() - data.size(), kPiece);
+    const std::size_t room = std::min(data.capacity() - data.size(), piece);
     std::size_t got = 0;
     if (!Read(data.data() + data.size(), room, got)) return false;
     if (got == 0) return true;

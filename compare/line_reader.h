@@ -56,8 +56,9 @@ class TMyFile {
   // Reads the next bytes into to (at most size); got is 0 at the end of the
   // file. False when a read fails.
   bool Read(char* to, std::size_t size, std::size_t& got);
-  // Appends the rest of the file to data. False when a read fails.
-  bool ReadAll(TByteBuffer& data);
+  // Appends the rest of the file to data, read in pieces of at most piece
+  // bytes. False when a read fails.
+  bool ReadAll(TByteBuffer& data, std::size_t piece = kPiece);
   // LF bytes read so far.
   std::size_t LineEnds() const { return lineEnds_; }
 

@@ -32,11 +32,6 @@ enum TNodeState : std::uint8_t {
   kNodeRepeated = 4,
 };
 
-struct TNode {
-  LineNo oldLine = 0;  // last occurrence in the old file
-  TNodeState state = kNodeNew;
-};
-
 struct TInfoClass {
   std::string name;
   LineNo n = 0;

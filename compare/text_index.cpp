@@ -58,9 +58,9 @@ std::uint64_t HashText(std::string_view text) {
   return Mix(h ^ kK2, kK0 ^ text.size());
 }
 
-void TTextIndex::Reserve(std::size_t texts) {
+void TTextIndex::Reserve(std::size_t texts, std::size_t tableTexts) {
   std::size_t slots = 1024;
-  while (slots / 2 < texts) slots *= 2;
+  while (slots / 2 < tableTexts) slots *= 2;
   texts_.reserve(texts);
   if (slots > slots_.size()) Grow(slots);
 }
@@ -85,7 +85,7 @@ std::uint32_t TTextIndex::Find(std::uint64_t hash, std::string_view text) const 
   for (std::size_t at = (hash >> 32) & mask; slots_[at] != 0; at = (at + 1) & mask) {
     if ((slots_[at] & kTagMask) != tag) continue;
     const std::uint32_t id = static_cast<std::uint32_t>(slots_[at]) - 1;
-    if (texts_[id] == text) return id;
+    if (texts_[id].size == text.size() && std::memcmp(texts_[id].data, text.data(), text.size()) == 0) return id;
   }
   return kNone;
 }
@@ -93,9 +93,11 @@ std::uint32_t TTextIndex::Find(std::uint64_t hash, std::string_view text) const 
 std::uint32_t TTextIndex::Add(std::uint64_t hash, std::string_view text, bool copy) {
   if (texts_.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
     throw std::length_error("too many distinct lines");
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("line too long");
   if ((texts_.size() + 1) * 2 > slots_.size()) Grow(slots_.empty() ? 1024 : slots_.size() * 2);
   const auto id = static_cast<std::uint32_t>(texts_.size());
-  texts_.push_back(copy ? Store(text) : text);
+  const std::string_view kept = copy ? Store(text) : text;
+  texts_.push_back({kept.data(), static_cast<std::uint32_t>(kept.size()), 0});
   const std::size_t mask = slots_.size() - 1;
   std::size_t at = (hash >> 32) & mask;
   while (slots_[at] != 0) at = (at + 1) & mask;

@@ -10,7 +10,7 @@
 //
 // Texts of the old file stay where the file's buffer holds them; texts met
 // only in the new file are copied into large chunks (the new file is read in
-// pieces that do not last).
+// pieces that do not last). A text is at most 4 GB long.
 #ifndef KV_COMPARE_TEXT_INDEX_H
 #define KV_COMPARE_TEXT_INDEX_H
 
@@ -26,8 +26,12 @@ class TTextIndex {
  public:
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-  // Room for this many texts without growing.
-  void Reserve(std::size_t texts);
+  // Room for texts texts in all, and a table that holds tableTexts of them
+  // without growing. Room not used is never touched, so it costs address
+  // space only; the table is filled with zeros and so costs memory at once.
+  void Reserve(std::size_t texts, std::size_t tableTexts);
+  // Drops the table once no more texts are looked up; Text still works.
+  void ReleaseTable() { std::vector<std::uint64_t>().swap(slots_); }
   void Prefetch(std::uint64_t hash) const {
     if (!slots_.empty()) __builtin_prefetch(&slots_[Position(hash)]);
   }
@@ -37,7 +41,9 @@ class TTextIndex {
   // copy; otherwise the text must outlive the index.
   std::uint32_t Add(std::uint64_t hash, std::string_view text, bool copy);
 
-  std::string_view Text(std::uint32_t id) const { return texts_[id]; }
+  std::string_view Text(std::uint32_t id) const { return {texts_[id].data, texts_[id].size}; }
+  // A number the caller keeps with each text (0 when added).
+  std::int32_t& Value(std::uint32_t id) { return texts_[id].value; }
   std::size_t Size() const { return texts_.size(); }
 
  private:
@@ -45,7 +51,13 @@ class TTextIndex {
   std::string_view Store(std::string_view text);
   void Grow(std::size_t slots);
 
-  std::vector<std::string_view> texts_;
+  // 16 bytes a text: a million-line file can hold a million texts.
+  struct Entry {
+    const char* data;
+    std::uint32_t size;
+    std::int32_t value;
+  };
+  std::vector<Entry> texts_;
   std::vector<std::uint64_t> slots_;  // 0 = empty
   std::vector<std::unique_ptr<char[]>> chunks_;
   std::size_t chunkLeft_ = 0;
