@@ -75,8 +75,8 @@ class TCompareEngine {
   std::vector<std::uint64_t> pieceHashes_;
   TTextIndex texts_;
   // By text number; the text index keeps each text's last old line with it.
-  std::vector<TNodeState> states_;
-  std::vector<LineNo> block_;  // block length per old line; -1 = shown as deleted
+  TBigVector<TNodeState> states_;
+  TBigVector<LineNo> block_;  // block length per old line; -1 = shown as deleted
   LineNo o_ = 1;               // old cursor
   LineNo i_ = 1;               // new cursor
   long differences_ = 0;

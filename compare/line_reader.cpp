@@ -1,6 +1,8 @@
 // Line reader of the compare library (see line_reader.h for the text rules).
 #include "compare/line_reader.h"
 
+#include "compare/big_alloc.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <new>
 #include <utility>
 
 namespace {
@@ -49,12 +49,13 @@ std::size_t ScanPiece(char* p, std::size_t size) {
 
 }  // namespace
 
-TByteBuffer::~TByteBuffer() { std::free(data_); }
+TByteBuffer::~TByteBuffer() { BigFree(data_, capacity_); }
 
 void TByteBuffer::Reserve(std::size_t capacity) {
   if (capacity <= capacity_) return;
-  char* grown = static_cast<char*>(std::realloc(data_, capacity));
-  if (!grown) throw std::bad_alloc();
+  char* grown = static_cast<char*>(BigAllocate(capacity));
+  if (size_ > 0) std::memcpy(grown, data_, size_);
+  BigFree(data_, capacity_);
   data_ = grown;
   capacity_ = capacity;
 }

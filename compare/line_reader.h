@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-// Bytes held in one block from malloc, grown as needed.
+// Bytes held in one block, grown as needed.
 class TByteBuffer {
  public:
   TByteBuffer() = default;

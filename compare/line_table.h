@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "compare/big_alloc.h"
+
 using LineNo = std::int32_t;
 using NodeId = std::uint32_t;
 constexpr LineNo kNoLink = -1;
@@ -36,8 +38,8 @@ struct TInfoClass {
   std::string name;
   LineNo n = 0;
   // Indexed by line number 0..n+1; the sentinels have no node.
-  std::vector<NodeId> node;
-  std::vector<LineNo> link;
+  TBigVector<NodeId> node;
+  TBigVector<LineNo> link;
 };
 
 #endif

@@ -67,7 +67,7 @@ void TTextIndex::Reserve(std::size_t texts, std::size_t tableTexts) {
 
 void TTextIndex::Grow(std::size_t size) {
   if (size > (std::size_t{1} << 32)) throw std::length_error("too many distinct lines");
-  std::vector<std::uint64_t> slots(size, 0);
+  TBigVector<std::uint64_t> slots(size, 0);
   const std::size_t mask = size - 1;
   for (const std::uint64_t slot : slots_) {
     if (slot == 0) continue;

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/big_alloc.h"
+
 std::uint64_t HashText(std::string_view text);
 
 class TTextIndex {
@@ -31,7 +33,7 @@ class TTextIndex {
   // space only; the table is filled with zeros and so costs memory at once.
   void Reserve(std::size_t texts, std::size_t tableTexts);
   // Drops the table once no more texts are looked up; Text still works.
-  void ReleaseTable() { std::vector<std::uint64_t>().swap(slots_); }
+  void ReleaseTable() { TBigVector<std::uint64_t>().swap(slots_); }
   void Prefetch(std::uint64_t hash) const {
     if (!slots_.empty()) __builtin_prefetch(&slots_[Position(hash)]);
   }
@@ -57,8 +59,8 @@ class TTextIndex {
     std::uint32_t size;
     std::int32_t value;
   };
-  std::vector<Entry> texts_;
-  std::vector<std::uint64_t> slots_;  // 0 = empty
+  TBigVector<Entry> texts_;
+  TBigVector<std::uint64_t> slots_;  // 0 = empty
   std::vector<std::unique_ptr<char[]>> chunks_;
   std::size_t chunkLeft_ = 0;
   char* chunkNext_ = nullptr;
