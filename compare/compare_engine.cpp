@@ -34,6 +34,8 @@ constexpr std::size_t kAhead = 16;
 // New lines longer than this are not hashed ahead: most of them need no
 // look-up, and their hashing would cost more than the miss it saves.
 constexpr std::size_t kLongLine = 256;
+// Lines fetched ahead after a look-up of the new file.
+constexpr int kFetchSpan = 64;
 
 }  // namespace
 
@@ -144,20 +146,22 @@ void TCompareEngine::SplitNewPiece(const char* piece, std::size_t size, std::str
 }
 
 // The lines of one piece of the new file. Most repeat the expected old line
-// and need no look-up, but which ones cannot be told ahead; so every short
-// line is hashed and its slot fetched kAhead lines early, which costs little
-// and keeps the look-ups of files with many edits from waiting on memory.
+// and need no look-up; where look-ups come, as after an edit, the short lines
+// that follow are hashed and their slots fetched kAhead lines early, so that
+// files with many edits do not wait on memory for every look-up.
 void TCompareEngine::AddNewLines() {
   const std::size_t count = pieceLines_.size();
   pieceHashes_.assign(count, 0);
-  auto fetch = [&](std::size_t k) {
-    if (pieceLines_[k].size() > kLongLine) return;  // hashed only when needed
-    pieceHashes_[k] = HashText(pieceLines_[k]);
-    texts_.Prefetch(pieceHashes_[k]);
-  };
-  for (std::size_t k = 0; k < count && k < kAhead; ++k) fetch(k);
+  std::size_t fetched = 0;  // lines before this one were considered for fetching
   for (std::size_t k = 0; k < count; ++k) {
-    if (k + kAhead < count) fetch(k + kAhead);
+    if (fetchLines_ > 0) {
+      for (fetched = std::max(fetched, k); fetched < count && fetched <= k + kAhead; ++fetched) {
+        const std::string_view line = pieceLines_[fetched];
+        if (line.size() > kLongLine) continue;  // hashed only when needed
+        pieceHashes_[fetched] = HashText(line);
+        texts_.Prefetch(pieceHashes_[fetched]);
+      }
+    }
     AddNewLine(pieceLines_[k], pieceHashes_[k]);
   }
 }
@@ -207,10 +211,12 @@ void TCompareEngine::AddNewLine(std::string_view text, std::uint64_t hash) {
     const NodeId id = old_.node[next];
     if (texts_.Text(id) == text) {
       expected_ = next;
+      if (fetchLines_ > 0) --fetchLines_;
       AddNewNode(id);
       return;
     }
   }
+  fetchLines_ = kFetchSpan;
   if (hash == 0) hash = HashText(text);
   NodeId id = texts_.Find(hash, text);
   if (id == TTextIndex::kNone) {

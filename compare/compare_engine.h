@@ -72,7 +72,8 @@ class TCompareEngine {
   bool identical_ = false;  // both files hold the same bytes: nothing was linked
   LineNo expected_ = 0;  // the old line the next new line most likely repeats, minus 1
   std::vector<std::string_view> pieceLines_;  // of the piece being read
-  std::vector<std::uint64_t> pieceHashes_;
+  std::vector<std::uint64_t> pieceHashes_;  // 0 = not hashed ahead
+  int fetchLines_ = 0;  // new lines still to fetch ahead since the last look-up
   TTextIndex texts_;
   // By text number; the text index keeps each text's last old line with it.
   TBigVector<TNodeState> states_;
