@@ -114,10 +114,8 @@ void TCompareEngine::StartNewLines(std::size_t sameBytes, std::string& carry) {
   const char* const old = oldData_.data();
   std::size_t pos = 0;
   LineNo line = 0;
-  while (const auto* lf = static_cast<const char*>(std::memchr(old + pos, '\n', sameBytes - pos))) {
-    AddNewNode(old_.node[++line]);
-    pos = static_cast<std::size_t>(lf - old) + 1;
-  }
+  TLineEnds ends(old, sameBytes);
+  for (std::size_t lf; (lf = ends.Next()) < sameBytes; pos = lf + 1) AddNewNode(old_.node[++line]);
   carry.assign(old + pos, sameBytes - pos);
   expected_ = line;
 }
@@ -136,13 +134,15 @@ void TCompareEngine::SplitNewPiece(const char* piece, std::size_t size, std::str
     carry.clear();
     pos = static_cast<std::size_t>(lf - piece) + 1;
   }
+  const char* const rest = piece + pos;
+  const std::size_t left = size - pos;
   pieceLines_.clear();
-  while (const auto* lf = static_cast<const char*>(std::memchr(piece + pos, '\n', size - pos))) {
-    pieceLines_.push_back(LineBefore(piece + pos, lf));
-    pos = static_cast<std::size_t>(lf - piece) + 1;
-  }
+  TLineEnds ends(rest, left);
+  std::size_t start = 0;
+  for (std::size_t lf; (lf = ends.Next()) < left; start = lf + 1)
+    pieceLines_.push_back(LineBefore(rest + start, rest + lf));
   AddNewLines();
-  carry.assign(piece + pos, size - pos);
+  carry.assign(rest + start, left - start);
 }
 
 // The lines of one piece of the new file. Most repeat the expected old line
@@ -177,11 +177,10 @@ void TCompareEngine::InternOld(std::size_t lines) {
     std::string_view text;
   };
   Pending ahead[kAhead];
-  const char* const data = oldData_.data();
-  std::size_t pos = 0;
+  TLineCursor cursor(oldData_.data(), oldData_.size());
   LineNo line = 0;
   std::string_view text;
-  while (NextLine(data, oldData_.size(), pos, text)) {
+  while (cursor.Next(text)) {
     const std::uint64_t hash = HashText(text);
     texts_.Prefetch(hash);
     Pending& slot = ahead[line % kAhead];
@@ -366,10 +365,9 @@ void TCompareEngine::MovedBlock() {
 // Files that are the same show every line as the same, as the matching
 // would link each line to its own number.
 void TCompareEngine::WalkIdentical() {
-  const char* const data = oldData_.data();
-  std::size_t pos = 0;
+  TLineCursor cursor(oldData_.data(), oldData_.size());
   std::string_view text;
-  while (NextLine(data, oldData_.size(), pos, text))
+  while (cursor.Next(text))
     if (!out_->Add(kSame, text, text)) throw Refused{};
 }
 

@@ -49,6 +49,25 @@ std::size_t ScanPiece(char* p, std::size_t size) {
 
 }  // namespace
 
+void TLineEnds::Load() {
+  mask_ = 0;
+  const char* p = data_ + base_;
+  if (size_ - base_ >= 64) {
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      mask_ |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+               << (16 * k);
+    }
+    return;
+#endif
+  }
+  const std::size_t left = std::min<std::size_t>(size_ - base_, 64);
+  for (std::size_t k = 0; k < left; ++k)
+    if (p[k] == '\n') mask_ |= std::uint64_t{1} << k;
+}
+
 TByteBuffer::~TByteBuffer() { BigFree(data_, capacity_); }
 
 void TByteBuffer::Reserve(std::size_t capacity) {

@@ -2,8 +2,9 @@
 // its steps to the caller's two list windows through the host table.
 #include "compare/telmix.h"
 
+#include <algorithm>
 #include <cstring>
-#include <string>
+#include <vector>
 
 #include "compare/compare_engine.h"
 #include "platform/plugin_abi.h"
@@ -28,18 +29,20 @@ class ListOutput : public TCompareOutput {
   // "%d@@%s", sized for the whole line. The list keeps a copy of the text
   // (owner-drawn lists too), so one buffer serves every item.
   void Format(TCompareType type, std::string_view text) {
-    item_.resize(3 + text.size());
+    const std::size_t length = 3 + text.size();
+    if (item_.size() <= length) item_.resize(std::max(length + 1, 2 * item_.size()));
     char* p = item_.data();
     p[0] = static_cast<char>('0' + type);
     p[1] = '@';
     p[2] = '@';
     if (!text.empty()) std::memcpy(p + 3, text.data(), text.size());
+    p[length] = '\0';
   }
-  bool Send(HWND list) { return KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item_.c_str()) >= 0; }
+  bool Send(HWND list) { return KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item_.data()) >= 0; }
 
   HWND oldList_;
   HWND newList_;
-  std::string item_;
+  std::vector<char> item_ = std::vector<char>(256);
 };
 
 }  // namespace
