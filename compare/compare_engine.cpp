@@ -8,10 +8,12 @@
 // blocks, the smaller one is reported as moved: inserted where it stands in
 // the new file and deleted where it stood in the old one.
 //
-// Reading. The old file is read whole and its lines interned. The new file
-// is read in pieces and first only compared byte for byte with the old one:
-// files that are the same need neither interning nor matching, and a common
-// beginning takes the old lines' nodes as they are. After that, each new line
+// Reading. Plain files of one size are first compared byte for byte: files
+// that are the same need neither interning nor matching, and are shown from
+// the old file read once more. Otherwise the old file is read whole and its
+// lines interned. The new file is read in pieces and compared byte for byte
+// with the old one as long as they agree: a common beginning takes the old
+// lines' nodes as they are. After that, each new line
 // is first compared with the old line after the one the previous new line
 // repeated; only when that fails is it looked up, so two versions of one
 // program cost one table look-up per edit rather than one per line.
@@ -49,6 +51,16 @@ bool TCompareEngine::Load() {
   TMyFile oldReader(old_.name);
   TMyFile newReader(new_.name);
   if (!oldReader.OpenRead() || !newReader.OpenRead()) return false;
+  if (oldReader.Regular() && newReader.Regular() && oldReader.SizeHint() == newReader.SizeHint()) {
+    bool same = false;
+    if (!SameBytes(oldReader, newReader, same)) return false;
+    if (same) {
+      identical_ = true;
+      oldReader_ = std::make_unique<TMyFile>(old_.name);
+      return oldReader_->OpenRead();
+    }
+    if (!oldReader.Rewind() || !newReader.Rewind()) return false;
+  }
   if (!oldReader.ReadAll(oldData_, pieceSize_)) return false;
   const std::size_t size = oldData_.size();
   const bool lastLineOpen = size > 0 && oldData_.data()[size - 1] != '\n';
@@ -61,7 +73,6 @@ bool TCompareEngine::Load() {
   newLinesGuess_ = std::min(static_cast<std::size_t>(perByte * static_cast<double>(newReader.SizeHint())),
                             2 * lines + 65536);
   if (!ReadNew(newReader)) return false;
-  if (identical_) return true;
   texts_.ReleaseTable();
   Match();
   return true;
@@ -90,14 +101,8 @@ bool TCompareEngine::ReadNew(TMyFile& reader) {
     SplitNewPiece(piece.data(), got, carry);
     read += got;
   }
-  if (same) {
-    if (read == oldSize) {
-      identical_ = true;
-      new_.n = old_.n;
-      return true;
-    }
-    StartNewLines(read, carry);  // the new file is the start of the old one
-  }
+  // Files that are not plain files come here even when they are the same.
+  if (same) StartNewLines(read, carry);
   if (!carry.empty()) AddNewLine(carry, 0);  // a last line without LF, whole
   new_.node.push_back(kNoNode);           // sentinel n+1
   new_.n = static_cast<LineNo>(new_.node.size()) - 2;
@@ -121,28 +126,14 @@ void TCompareEngine::StartNewLines(std::size_t sameBytes, std::string& carry) {
 }
 
 void TCompareEngine::SplitNewPiece(const char* piece, std::size_t size, std::string& carry) {
-  std::size_t pos = 0;
-  if (!carry.empty()) {
-    const auto* lf = static_cast<const char*>(std::memchr(piece, '\n', size));
-    if (!lf) {
-      carry.append(piece, size);
-      return;
-    }
-    carry.append(piece, static_cast<std::size_t>(lf - piece));
-    if (carry.back() == '\r') carry.pop_back();
-    AddNewLine(carry, 0);
-    carry.clear();
-    pos = static_cast<std::size_t>(lf - piece) + 1;
-  }
-  const char* const rest = piece + pos;
-  const std::size_t left = size - pos;
   pieceLines_.clear();
-  TLineEnds ends(rest, left);
-  std::size_t start = 0;
-  for (std::size_t lf; (lf = ends.Next()) < left; start = lf + 1)
-    pieceLines_.push_back(LineBefore(rest + start, rest + lf));
+  CutPiece(piece, size, carry, [&](std::string_view text, bool inCarry) {
+    if (inCarry)
+      AddNewLine(text, 0);  // before the piece's own lines, which come after it
+    else
+      pieceLines_.push_back(text);
+  });
   AddNewLines();
-  carry.assign(rest + start, left - start);
 }
 
 // The lines of one piece of the new file. Most repeat the expected old line
@@ -362,13 +353,46 @@ void TCompareEngine::MovedBlock() {
   } while (--length > 0 && i_ <= new_.n);
 }
 
+// Plain files of one size are compared byte for byte before anything else,
+// in two small buffers, so that files that are the same cost neither memory
+// nor interning; same tells whether they are.
+bool TCompareEngine::SameBytes(TMyFile& oldFile, TMyFile& newFile, bool& same) {
+  TByteBuffer a, b;
+  a.Reserve(pieceSize_);
+  b.Reserve(pieceSize_);
+  for (;;) {
+    std::size_t gotA = 0, gotB = 0;
+    if (!oldFile.Read(a.data(), pieceSize_, gotA) || !newFile.Read(b.data(), pieceSize_, gotB)) return false;
+    // Reads fill the buffers up to the end of the file, so the pieces line
+    // up; a file that changes size meanwhile shows as not the same.
+    if (gotA != gotB || std::memcmp(a.data(), b.data(), gotA) != 0) {
+      same = false;
+      return true;
+    }
+    if (gotA == 0) {
+      same = true;
+      return true;
+    }
+  }
+}
+
 // Files that are the same show every line as the same, as the matching
-// would link each line to its own number.
+// would link each line to its own number. The old file is read once more,
+// piece by piece, for the texts.
 void TCompareEngine::WalkIdentical() {
-  TLineCursor cursor(oldData_.data(), oldData_.size());
-  std::string_view text;
-  while (cursor.Next(text))
+  TByteBuffer piece;
+  piece.Reserve(pieceSize_);
+  std::string carry;
+  auto emit = [&](std::string_view text, bool) {
     if (!out_->Add(kSame, text, text)) throw Refused{};
+  };
+  for (;;) {
+    std::size_t got = 0;
+    if (!oldReader_->Read(piece.data(), pieceSize_, got)) throw Refused{};
+    if (got == 0) break;
+    CutPiece(piece.data(), got, carry, emit);
+  }
+  if (!carry.empty()) emit(carry, true);  // a last line without LF, whole
 }
 
 bool TCompareEngine::Walk(TCompareOutput& out) {

@@ -5,6 +5,7 @@
 #ifndef KV_COMPARE_COMPARE_ENGINE_H
 #define KV_COMPARE_COMPARE_ENGINE_H
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,7 @@ class TCompareEngine {
   long Differences() const { return differences_; }
 
  private:
+  bool SameBytes(TMyFile& oldFile, TMyFile& newFile, bool& same);
   bool ReadNew(TMyFile& reader);
   void StartNewLines(std::size_t sameBytes, std::string& carry);
   void SplitNewPiece(const char* piece, std::size_t size, std::string& carry);
@@ -70,6 +72,7 @@ class TCompareEngine {
   TByteBuffer oldData_;  // the old file whole; its lines' texts stay here
   std::size_t newLinesGuess_ = 0;  // from the new file's size
   bool identical_ = false;  // both files hold the same bytes: nothing was linked
+  std::unique_ptr<TMyFile> oldReader_;  // of identical files, for the walk
   LineNo expected_ = 0;  // the old line the next new line most likely repeats, minus 1
   std::vector<std::string_view> pieceLines_;  // of the piece being read
   std::vector<std::uint64_t> pieceHashes_;  // 0 = not hashed ahead

@@ -95,24 +95,32 @@ bool TMyFile::OpenRead() {
     fd_ = -1;
     return false;
   }
-  if (S_ISREG(st.st_mode) && st.st_size > 0) {
+  if (S_ISREG(st.st_mode)) {
+    regular_ = true;
     sizeHint_ = static_cast<std::size_t>(st.st_size);
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
   return true;
 }
 
+bool TMyFile::Rewind() {
+  if (fd_ < 0 || !regular_ || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
+  lineEnds_ = 0;
+  return true;
+}
+
 bool TMyFile::Read(char* to, std::size_t size, std::size_t& got) {
   got = 0;
   if (fd_ < 0) return false;
-  for (;;) {
-    const ssize_t n = ::read(fd_, to, size);
+  while (got < size) {
+    const ssize_t n = ::read(fd_, to + got, size - got);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
-    got = static_cast<std::size_t>(n);
-    lineEnds_ += ScanPiece(to, got);
-    return true;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
   }
+  lineEnds_ += ScanPiece(to, got);
+  return true;
 }
 
 bool TMyFile::ReadAll(TByteBuffer& data, std::size_t piece) {

@@ -54,8 +54,12 @@ class TMyFile {
   bool OpenRead();
   // The file's size when it is known up front, else 0.
   std::size_t SizeHint() const { return sizeHint_; }
-  // Reads the next bytes into to (at most size); got is 0 at the end of the
-  // file. False when a read fails.
+  // A plain file: its size is known and it can be read again from the start.
+  bool Regular() const { return regular_; }
+  // Goes back to the start of a plain file; false when that fails.
+  bool Rewind();
+  // Reads the next bytes into to: size of them, fewer only at the end of the
+  // file (got is 0 there). False when a read fails.
   bool Read(char* to, std::size_t size, std::size_t& got);
   // Appends the rest of the file to data, read in pieces of at most piece
   // bytes. False when a read fails.
@@ -67,6 +71,7 @@ class TMyFile {
   std::string name_;
   int fd_ = -1;
   std::size_t sizeHint_ = 0;
+  bool regular_ = false;
   std::size_t lineEnds_ = 0;
 };
 
@@ -75,6 +80,14 @@ inline std::string_view LineBefore(const char* start, const char* lf) {
   if (lf > start && lf[-1] == '\r') --lf;
   return {start, static_cast<std::size_t>(lf - start)};
 }
+
+// Cuts a piece of a file that is read in pieces into lines. carry holds the
+// start of a line that began in an earlier piece and keeps the start of the
+// last line of this one. Calls line(text, inCarry) for every line that ends
+// in this piece; a text in the carry lasts only until line returns, the
+// others as long as the piece.
+template <class F>
+void CutPiece(const char* piece, std::size_t size, std::string& carry, F&& line);
 
 // The LFs of a block of bytes in order, found 64 bytes at a time: one vector
 // compare per 64 bytes in place of a search call per line, which for short
@@ -127,5 +140,28 @@ class TLineCursor {
   std::size_t pos_ = 0;
   TLineEnds ends_;
 };
+
+template <class F>
+void CutPiece(const char* piece, std::size_t size, std::string& carry, F&& line) {
+  std::size_t pos = 0;
+  if (!carry.empty()) {
+    const auto* lf = static_cast<const char*>(std::memchr(piece, '\n', size));
+    if (!lf) {
+      carry.append(piece, size);
+      return;
+    }
+    carry.append(piece, static_cast<std::size_t>(lf - piece));
+    if (carry.back() == '\r') carry.pop_back();
+    line(std::string_view(carry), true);
+    carry.clear();
+    pos = static_cast<std::size_t>(lf - piece) + 1;
+  }
+  const char* const rest = piece + pos;
+  const std::size_t left = size - pos;
+  TLineEnds ends(rest, left);
+  std::size_t start = 0;
+  for (std::size_t lf; (lf = ends.Next()) < left; start = lf + 1) line(LineBefore(rest + start, rest + lf), false);
+  carry.assign(rest + start, left - start);
+}
 
 #endif

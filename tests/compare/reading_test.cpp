@@ -65,6 +65,7 @@ TEST(CompareReading, PieceSizeChangesNoItem) {
     // Every third new file starts with a part of the old one.
     const std::string start = k % 3 ? "" : oldText.substr(0, rng() % (oldText.size() + 1));
     pairs.emplace_back(oldText, start + RandomText(rng));
+    if (k % 6 == 0) pairs.emplace_back(oldText, oldText);
   }
   TempDir dir;
   for (std::size_t p = 0; p < pairs.size(); ++p) {
