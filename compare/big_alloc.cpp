@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -41,6 +42,12 @@ void* BigAllocate(std::size_t bytes) {
     munmap(reinterpret_cast<void*>(aligned + size), tail);
   madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
   return reinterpret_cast<void*>(aligned);
+}
+
+void* BigAllocateZeroed(std::size_t bytes) {
+  void* block = BigAllocate(bytes);
+  if (kUseHeap || bytes < kBigBlock) std::memset(block, 0, bytes);
+  return block;
 }
 
 void BigFree(void* block, std::size_t bytes) {

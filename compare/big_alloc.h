@@ -10,9 +10,14 @@
 #define KV_COMPARE_BIG_ALLOC_H
 
 #include <cstddef>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 void* BigAllocate(std::size_t bytes);  // throws std::bad_alloc
+// The same, with every byte 0. Large blocks are fresh pages, zero already,
+// so only the pages that are used cost memory and time.
+void* BigAllocateZeroed(std::size_t bytes);
 void BigFree(void* block, std::size_t bytes);
 
 template <class T>
@@ -31,5 +36,34 @@ struct TBigAllocator {
 
 template <class T>
 using TBigVector = std::vector<T, TBigAllocator<T>>;
+
+// A table of 64-bit words, all 0 at first (from BigAllocateZeroed).
+class TZeroedWords {
+ public:
+  TZeroedWords() = default;
+  explicit TZeroedWords(std::size_t size)
+      : words_(static_cast<std::uint64_t*>(BigAllocateZeroed(size * sizeof(std::uint64_t)))), size_(size) {}
+  ~TZeroedWords() { BigFree(words_, size_ * sizeof(std::uint64_t)); }
+  TZeroedWords(TZeroedWords&& other) noexcept : words_(other.words_), size_(other.size_) {
+    other.words_ = nullptr;
+    other.size_ = 0;
+  }
+  TZeroedWords& operator=(TZeroedWords&& other) noexcept {
+    std::swap(words_, other.words_);
+    std::swap(size_, other.size_);
+    return *this;
+  }
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  std::uint64_t& operator[](std::size_t k) { return words_[k]; }
+  const std::uint64_t& operator[](std::size_t k) const { return words_[k]; }
+  const std::uint64_t* begin() const { return words_; }
+  const std::uint64_t* end() const { return words_ + size_; }
+
+ private:
+  std::uint64_t* words_ = nullptr;
+  std::size_t size_ = 0;
+};
 
 #endif

@@ -43,7 +43,13 @@ class TCompareEngine {
   void StartNewLines(std::size_t sameBytes, std::string& carry);
   void SplitNewPiece(const char* piece, std::size_t size, std::string& carry);
   void InternOld(std::size_t lineEnds);
-  void AddOldLine(LineNo line, std::uint64_t hash, std::string_view text);
+  // An old line waiting for its look-up.
+  struct Pending {
+    std::uint64_t hash;
+    std::string_view text;
+    bool again;  // the same text as the line before
+  };
+  void AddOldLine(LineNo line, const Pending& pending);
   void AddNewLines();
   // hash is 0 when not yet known.
   void AddNewLine(std::string_view text, std::uint64_t hash);

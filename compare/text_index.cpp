@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -67,7 +68,7 @@ void TTextIndex::Reserve(std::size_t texts, std::size_t tableTexts) {
 
 void TTextIndex::Grow(std::size_t size) {
   if (size > (std::size_t{1} << 32)) throw std::length_error("too many distinct lines");
-  TBigVector<std::uint64_t> slots(size, 0);
+  TZeroedWords slots(size);
   const std::size_t mask = size - 1;
   for (const std::uint64_t slot : slots_) {
     if (slot == 0) continue;
@@ -75,7 +76,7 @@ void TTextIndex::Grow(std::size_t size) {
     while (slots[at] != 0) at = (at + 1) & mask;
     slots[at] = slot;
   }
-  slots_.swap(slots);
+  slots_ = std::move(slots);
 }
 
 std::uint32_t TTextIndex::Find(std::uint64_t hash, std::string_view text) const {

@@ -30,10 +30,10 @@ class TTextIndex {
 
   // Room for texts texts in all, and a table that holds tableTexts of them
   // without growing. Room not used is never touched, so it costs address
-  // space only; the table is filled with zeros and so costs memory at once.
+  // space only.
   void Reserve(std::size_t texts, std::size_t tableTexts);
   // Drops the table once no more texts are looked up; Text still works.
-  void ReleaseTable() { TBigVector<std::uint64_t>().swap(slots_); }
+  void ReleaseTable() { slots_ = TZeroedWords(); }
   void Prefetch(std::uint64_t hash) const {
     if (!slots_.empty()) __builtin_prefetch(&slots_[Position(hash)]);
   }
@@ -60,7 +60,7 @@ class TTextIndex {
     std::int32_t value;
   };
   TBigVector<Entry> texts_;
-  TBigVector<std::uint64_t> slots_;  // 0 = empty
+  TZeroedWords slots_;  // 0 = empty
   std::vector<std::unique_ptr<char[]>> chunks_;
   std::size_t chunkLeft_ = 0;
   char* chunkNext_ = nullptr;
