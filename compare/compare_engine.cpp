@@ -61,18 +61,20 @@ TCompareEngine::TCompareEngine(const char* oldName, const char* newName, std::si
 }
 
 bool TCompareEngine::Load() {
-  TMyFile oldReader(old_.name);
+  auto oldFile = std::make_unique<TMyFile>(old_.name);
+  TMyFile& oldReader = *oldFile;
   TMyFile newReader(new_.name);
   if (!oldReader.OpenRead() || !newReader.OpenRead()) return false;
   if (oldReader.Regular() && newReader.Regular() && oldReader.SizeHint() == newReader.SizeHint()) {
     bool same = false;
     if (!SameBytes(oldReader, newReader, same)) return false;
+    if (!oldReader.Rewind()) return false;
     if (same) {
       identical_ = true;
-      oldReader_ = std::make_unique<TMyFile>(old_.name);
-      return oldReader_->OpenRead();
+      oldReader_ = std::move(oldFile);  // the walk reads it once more
+      return true;
     }
-    if (!oldReader.Rewind() || !newReader.Rewind()) return false;
+    if (!newReader.Rewind()) return false;
   }
   if (!oldReader.ReadAll(oldData_, pieceSize_)) return false;
   const std::size_t size = oldData_.size();
