@@ -13,13 +13,15 @@
 // the old file read once more. Otherwise the old file is read whole and its
 // lines interned. The new file is read in pieces and compared byte for byte
 // with the old one as long as they agree: a common beginning takes the old
-// lines' nodes as they are. After that, each new line
-// is first compared with the old line after the one the previous new line
-// repeated; only when that fails is it looked up, so two versions of one
-// program cost one table look-up per edit rather than one per line.
+// lines' nodes as they are. After that, each new line is first compared with
+// the old line after the one the previous new line repeated; only when that
+// fails is it looked up, so two versions of one program cost one table
+// look-up per edit rather than one per line.
 #include "compare/compare_engine.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
