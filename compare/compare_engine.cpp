@@ -380,7 +380,10 @@ bool TCompareEngine::SameBytes(TMyFile& oldFile, TMyFile& newFile, bool& same) {
   b.Reserve(pieceSize_);
   for (;;) {
     std::size_t gotA = 0, gotB = 0;
-    if (!oldFile.Read(a.data(), pieceSize_, gotA) || !newFile.Read(b.data(), pieceSize_, gotB)) return false;
+    // Bytes as they are: files that differ only where one has a NUL and the
+    // other its section sign take the longer way to the same items.
+    if (!oldFile.ReadBytes(a.data(), pieceSize_, gotA) || !newFile.ReadBytes(b.data(), pieceSize_, gotB))
+      return false;
     // Reads fill the buffers up to the end of the file, so the pieces line
     // up; a file that changes size meanwhile shows as not the same.
     if (gotA != gotB || std::memcmp(a.data(), b.data(), gotA) != 0) {

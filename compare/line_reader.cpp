@@ -110,6 +110,12 @@ bool TMyFile::Rewind() {
 }
 
 bool TMyFile::Read(char* to, std::size_t size, std::size_t& got) {
+  if (!ReadBytes(to, size, got)) return false;
+  lineEnds_ += ScanPiece(to, got);
+  return true;
+}
+
+bool TMyFile::ReadBytes(char* to, std::size_t size, std::size_t& got) {
   got = 0;
   if (fd_ < 0) return false;
   while (got < size) {
@@ -119,7 +125,6 @@ bool TMyFile::Read(char* to, std::size_t size, std::size_t& got) {
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
   }
-  lineEnds_ += ScanPiece(to, got);
   return true;
 }
 

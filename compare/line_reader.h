@@ -61,6 +61,9 @@ class TMyFile {
   // Reads the next bytes into to: size of them, fewer only at the end of the
   // file (got is 0 there). False when a read fails.
   bool Read(char* to, std::size_t size, std::size_t& got);
+  // The same, with the bytes as they are in the file: NULs stay, no LF is
+  // counted.
+  bool ReadBytes(char* to, std::size_t size, std::size_t& got);
   // Appends the rest of the file to data, read in pieces of at most piece
   // bytes. False when a read fails.
   bool ReadAll(TByteBuffer& data, std::size_t piece = kPiece);
