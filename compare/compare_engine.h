@@ -5,10 +5,12 @@
 #ifndef KV_COMPARE_COMPARE_ENGINE_H
 #define KV_COMPARE_COMPARE_ENGINE_H
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "compare/line_reader.h"
 #include "compare/line_table.h"
 #include "compare/text_index.h"
 
@@ -24,7 +26,8 @@ class TCompareOutput {
 
 class TCompareEngine {
  public:
-  TCompareEngine(const char* oldName, const char* newName);
+  // The new file is read in pieces of pieceSize bytes; tests make them small.
+  TCompareEngine(const char* oldName, const char* newName, std::size_t pieceSize = TMyFile::kPiece);
 
   // Reads both files and links their lines; false when either file cannot
   // be opened or read.
@@ -35,8 +38,23 @@ class TCompareEngine {
   long Differences() const { return differences_; }
 
  private:
-  bool ReadFile(TInfoClass& file, bool isOld);
-  void AddLine(TInfoClass& file, const std::string& text, bool isOld);
+  bool SameBytes(TMyFile& oldFile, TMyFile& newFile, bool& same);
+  bool ReadNew(TMyFile& reader);
+  void StartNewLines(std::size_t sameBytes, std::string& carry);
+  void SplitNewPiece(const char* piece, std::size_t size, std::string& carry);
+  void InternOld(std::size_t lineEnds);
+  // An old line waiting for its look-up.
+  struct Pending {
+    std::uint64_t hash;
+    std::string_view text;
+    bool again;  // the same text as the line before
+  };
+  void AddOldLine(LineNo line, const Pending& pending);
+  void AddNewLines();
+  // hash is 0 when not yet known.
+  void AddNewLine(std::string_view text, std::uint64_t hash);
+  void AddNewNode(NodeId id);
+  void Count(NodeId id, bool isOld);
   void Match();
   void Grow();
   void MeasureBlocks();
@@ -47,6 +65,7 @@ class TCompareEngine {
   void DeletedRun();
   void Skip();
   void MovedBlock();
+  void WalkIdentical();
 
   void Link(LineNo i, LineNo j) {
     new_.link[i] = j;
@@ -55,9 +74,19 @@ class TCompareEngine {
 
   TInfoClass old_;
   TInfoClass new_;
+  std::size_t pieceSize_;
+  TByteBuffer oldData_;  // the old file whole; its lines' texts stay here
+  std::size_t newLinesGuess_ = 0;  // from the new file's size
+  bool identical_ = false;  // both files hold the same bytes: nothing was linked
+  std::unique_ptr<TMyFile> oldReader_;  // of identical files, for the walk
+  LineNo expected_ = 0;  // the old line the next new line most likely repeats, minus 1
+  std::vector<std::string_view> pieceLines_;  // of the piece being read
+  std::vector<std::uint64_t> pieceHashes_;  // 0 = not hashed ahead
+  int fetchLines_ = 0;  // new lines still to fetch ahead since the last look-up
   TTextIndex texts_;
-  std::vector<TNode> nodes_;  // by text number
-  std::vector<LineNo> block_;  // block length per old line; -1 = shown as deleted
+  // By text number; the text index keeps each text's last old line with it.
+  TBigVector<TNodeState> states_;
+  TBigVector<LineNo> block_;  // block length per old line; -1 = shown as deleted
   LineNo o_ = 1;               // old cursor
   LineNo i_ = 1;               // new cursor
   long differences_ = 0;

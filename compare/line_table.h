@@ -4,19 +4,24 @@
 //
 // Line numbers run from 1 to n; index 0 and index n+1 are sentinels that the
 // matching links to each other across the files, so growth from the file
-// edges needs no special case.
+// edges needs no special case. Line numbers are 32-bit to halve the tables
+// of large files; a file of more lines than they hold is refused.
 #ifndef KV_COMPARE_LINE_TABLE_H
 #define KV_COMPARE_LINE_TABLE_H
 
 #include <cstdint>
+#include <limits>
 #include <string>
-#include <string_view>
 #include <vector>
 
-using LineNo = std::int64_t;
+#include "compare/big_alloc.h"
+
+using LineNo = std::int32_t;
 using NodeId = std::uint32_t;
 constexpr LineNo kNoLink = -1;
 constexpr NodeId kNoNode = 0xFFFFFFFFu;
+// Lines per file: n + 1 must stay a line number.
+constexpr LineNo kMaxLines = std::numeric_limits<LineNo>::max() - 2;
 
 // How often a text was met: once in the old file only, once in the new file
 // only, exactly once in each (a unique pair that anchors the matching), or
@@ -29,18 +34,12 @@ enum TNodeState : std::uint8_t {
   kNodeRepeated = 4,
 };
 
-struct TNode {
-  std::string_view text;  // kept by the comparison's text index
-  LineNo oldLine = 0;  // last occurrence in the old file
-  TNodeState state = kNodeNew;
-};
-
 struct TInfoClass {
   std::string name;
   LineNo n = 0;
   // Indexed by line number 0..n+1; the sentinels have no node.
-  std::vector<NodeId> node{kNoNode};
-  std::vector<LineNo> link;
+  TBigVector<NodeId> node;
+  TBigVector<LineNo> link;
 };
 
 #endif

@@ -2,8 +2,9 @@
 // its steps to the caller's two list windows through the host table.
 #include "compare/telmix.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "compare/compare_engine.h"
 #include "platform/plugin_abi.h"
@@ -17,29 +18,31 @@ class ListOutput : public TCompareOutput {
   ListOutput(HWND oldList, HWND newList) : oldList_(oldList), newList_(newList) {}
 
   bool Add(TCompareType type, std::string_view oldText, std::string_view newText) override {
-    return AddItem(oldList_, type, oldText) && AddItem(newList_, type, newText);
+    Format(type, oldText);
+    if (!Send(oldList_)) return false;
+    // Equal lines share their text; the item built for the old side serves.
+    if (newText.data() != oldText.data() || newText.size() != oldText.size()) Format(type, newText);
+    return Send(newList_);
   }
 
  private:
-  static bool AddItem(HWND list, TCompareType type, std::string_view text) {
-    // "%d@@%s", sized for the whole line.
+  // "%d@@%s", sized for the whole line. The list keeps a copy of the text
+  // (owner-drawn lists too), so one buffer serves every item.
+  void Format(TCompareType type, std::string_view text) {
     const std::size_t length = 3 + text.size();
-    char* item = static_cast<char*>(std::malloc(length + 1));
-    if (!item) return false;
-    item[0] = static_cast<char>('0' + type);
-    item[1] = '@';
-    item[2] = '@';
-    if (!text.empty()) std::memcpy(item + 3, text.data(), text.size());
-    item[length] = '\0';
-    // The list keeps a copy of the text (owner-drawn lists too), so the
-    // item is freed here instead of leaking one heap text per line.
-    const bool added = KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item) >= 0;
-    std::free(item);
-    return added;
+    if (item_.size() <= length) item_.resize(std::max(length + 1, 2 * item_.size()));
+    char* p = item_.data();
+    p[0] = static_cast<char>('0' + type);
+    p[1] = '@';
+    p[2] = '@';
+    if (!text.empty()) std::memcpy(p + 3, text.data(), text.size());
+    p[length] = '\0';
   }
+  bool Send(HWND list) { return KV_SEND_MESSAGE(list, LB_ADDSTRING, 0, item_.data()) >= 0; }
 
   HWND oldList_;
   HWND newList_;
+  std::vector<char> item_ = std::vector<char>(256);
 };
 
 }  // namespace

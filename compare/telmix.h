@@ -11,8 +11,9 @@
    owner-drawn ones included); the library frees its own copy after the add.
 
    Returns 1 when both lists have been filled; 0 when a file cannot be opened
-   or read (nothing is added), when the host table is not set, or when a
-   list refuses an item. */
+   or read or is too large to compare (more than 2,147,483,645 lines, a line
+   of 4 GB or more, or too little memory; nothing is added), when the host
+   table is not set, or when a list refuses an item. */
 #ifndef KV_COMPARE_TELMIX_H
 #define KV_COMPARE_TELMIX_H
 

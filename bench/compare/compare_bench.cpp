@@ -1,11 +1,21 @@
-// The compare library against GNU diff on the same generated NC programs
-// (100,000 and 1,000,000 lines, differing in scattered places), in one run.
-// diff runs as an external process, as a user would run it. Printed at the
-// end: the time ratio and the number of lines each tool kept unchanged.
+// The compare library against GNU diff on the same generated file pairs, in
+// one run: NC programs of 100,000 and 1,000,000 lines differing in scattered
+// places (two generators), and the hard pairs: identical files of one line
+// repeated, the same with 20 edits, files with no line in common, and 20,000
+// lines of 8 KB. diff runs as an external process, as a user would run it.
+//
+// Printed at the end, per pair: the median times and their ratio, the peak
+// memory of each and the number of lines each tool kept unchanged. Memory is
+// measured in fresh small processes (this program started again with
+// --peak-telmix or --peak-diff), since a forked child inherits its parent's
+// peak: diff's from its own process, the library's as the growth of the
+// peak over the resident size before the call. The host stub keeps no item
+// texts, so the library's figure is what the library itself holds.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,17 +36,18 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
 
 struct Pair {
+  std::string name;
   std::string oldFile, newFile;
   long oldLines = 0;
 };
 
-std::map<long, Pair> g_pairs;
+std::vector<Pair> g_pairs;
 long g_sameItems = 0;
 
-// Host stub: counts the unchanged steps on the old side; the library
-// frees its item texts itself.
+// Host stub: counts the unchanged steps on the old side and keeps nothing.
 LRESULT CountItem(HWND hwnd, UINT, WPARAM, LPARAM lparam) {
   const char* text = reinterpret_cast<const char*>(lparam);
   if (hwnd == reinterpret_cast<HWND>(1) && text[0] == '0') ++g_sameItems;
@@ -63,11 +74,25 @@ std::string NcLine(std::mt19937& rng, long n) {
   return line;
 }
 
+void WriteLines(const std::string& file, const Lines& lines, const char* end) {
+  std::ofstream out(file, std::ios::binary);
+  for (const auto& line : lines) out << line << end;
+}
+
+Pair Files(const fs::path& dir, const std::string& name, const Lines& oldLines, const Lines& newLines,
+           const char* end = "\r\n") {
+  Pair pair{name, (dir / (name + ".old")).string(), (dir / (name + ".new")).string(),
+            static_cast<long>(oldLines.size())};
+  WriteLines(pair.oldFile, oldLines, end);
+  WriteLines(pair.newFile, newLines, end);
+  return pair;
+}
+
 // A program and a copy with a change, an insertion or a deletion every few
 // hundred lines and a few moved blocks.
-Pair MakePair(const fs::path& dir, long lines) {
+Pair NcEdits(const fs::path& dir, long lines) {
   std::mt19937 rng(static_cast<unsigned>(lines));
-  std::vector<std::string> oldLines, newLines;
+  Lines oldLines, newLines;
   oldLines.reserve(lines);
   for (long n = 1; n <= lines; ++n) oldLines.push_back(NcLine(rng, n));
   std::uniform_int_distribution<int> edit(0, 599);
@@ -82,23 +107,76 @@ Pair MakePair(const fs::path& dir, long lines) {
   std::uniform_int_distribution<std::size_t> at(0, newLines.size() - 40);
   for (int moves = 0; moves < 5; ++moves) {
     const std::size_t from = at(rng), length = 30;
-    std::vector<std::string> block(newLines.begin() + from, newLines.begin() + from + length);
+    Lines block(newLines.begin() + from, newLines.begin() + from + length);
     newLines.erase(newLines.begin() + from, newLines.begin() + from + length);
     const std::size_t to = at(rng);
     newLines.insert(newLines.begin() + to, block.begin(), block.end());
   }
-  Pair pair;
-  pair.oldFile = (dir / ("old-" + std::to_string(lines) + ".nc")).string();
-  pair.newFile = (dir / ("new-" + std::to_string(lines) + ".nc")).string();
-  pair.oldLines = lines;
-  std::ofstream o(pair.oldFile, std::ios::binary), n(pair.newFile, std::ios::binary);
-  for (const auto& line : oldLines) o << line << "\r\n";
-  for (const auto& line : newLines) n << line << "\r\n";
-  return pair;
+  return Files(dir, "nc_edits_" + std::to_string(lines), oldLines, newLines);
 }
 
-// Runs diff old new > out; true when it ran (exit 0 or 1).
-bool RunDiff(const Pair& pair, const std::string& out) {
+// The other generator: LF ends, a third of the lines from a small set of
+// common ones, unnumbered coordinates, and an edit every 30 lines or so.
+Pair NcDense(const fs::path& dir, long lines) {
+  std::mt19937 rng(4711);
+  static const char* const common[] = {"G0 Z5.",  "G0 Z50.", "M3 S1200", "M5",  "M8",      "M9",      "G90 G54",
+                                       "G1 Z-2.", "G1 Z-4.", "G1 Z-6.",  "G17", "(CONTOUR)", "(POCKET)", "T1 M6"};
+  std::uniform_int_distribution<int> pick(0, 2), which(0, 13), coord(-20000, 20000), edit(0, 29), kind(0, 2);
+  auto line = [&] {
+    if (pick(rng) == 0) return std::string(common[which(rng)]);
+    char text[64];
+    std::snprintf(text, sizeof text, "X%.3f Y%.3f", coord(rng) / 1000.0, coord(rng) / 1000.0);
+    return std::string(text);
+  };
+  Lines oldLines, newLines;
+  for (long n = 0; n < lines; ++n) oldLines.push_back(line());
+  for (const auto& old : oldLines) {
+    if (edit(rng) != 0) {
+      newLines.push_back(old);
+      continue;
+    }
+    switch (kind(rng)) {
+      case 0: newLines.push_back(line()); break;
+      case 1: break;
+      default: newLines.push_back(line()); newLines.push_back(old);
+    }
+  }
+  return Files(dir, "nc_dense_" + std::to_string(lines), oldLines, newLines, "\n");
+}
+
+Pair Repeated(const fs::path& dir, long lines, int edits) {
+  Lines oldLines(lines, "G1 X10. Y20. F500"), newLines = oldLines;
+  std::mt19937 rng(99);
+  std::uniform_int_distribution<long> at(0, lines - 1);
+  for (int k = 0; k < edits; ++k) newLines[at(rng)].append(" M").append(std::to_string(k));
+  return Files(dir, edits ? "repeated_20_edits" : "identical_repeated", oldLines, newLines);
+}
+
+Pair Different(const fs::path& dir, long lines) {
+  std::mt19937 rng(17);
+  Lines oldLines, newLines;
+  for (long n = 1; n <= lines; ++n) oldLines.push_back(NcLine(rng, n).append(" A"));
+  for (long n = 1; n <= lines; ++n) newLines.push_back(NcLine(rng, n).append(" B"));
+  return Files(dir, "fully_different", oldLines, newLines);
+}
+
+Pair LongLines(const fs::path& dir, long lines, std::size_t length) {
+  std::mt19937 rng(8);
+  std::uniform_int_distribution<int> letter('A', 'Z');
+  Lines oldLines(lines);
+  for (auto& line : oldLines) {
+    line.resize(length);
+    for (auto& c : line) c = static_cast<char>(letter(rng));
+  }
+  Lines newLines = oldLines;
+  std::uniform_int_distribution<long> at(0, lines - 1);
+  for (int k = 0; k < 20; ++k) newLines[at(rng)][length / 2] = '0';
+  return Files(dir, "long_lines_8k", oldLines, newLines);
+}
+
+// Runs diff old new > out and waits for it; true when it ran (exit 0 or 1).
+// usage receives diff's own resource use.
+bool RunDiff(const Pair& pair, const std::string& out, struct rusage* usage) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -108,7 +186,7 @@ bool RunDiff(const Pair& pair, const std::string& out) {
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return false;
   int status = 0;
-  if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status)) return false;
+  if (wait4(pid, &status, 0, usage) < 0 || !WIFEXITED(status)) return false;
   return WEXITSTATUS(status) <= 1;
 }
 
@@ -120,12 +198,49 @@ long DiffUnchanged(const Pair& pair, const std::string& out) {
   return pair.oldLines - removed;
 }
 
-void BM_Telmix(benchmark::State& state, kv_compare_fn compare) {
-  const Pair& pair = g_pairs.at(state.range(0));
+int Compare(kv_compare_fn compare, const Pair& pair) {
+  return compare(pair.newFile.c_str(), pair.oldFile.c_str(), reinterpret_cast<HWND>(1), reinterpret_cast<HWND>(2));
+}
+
+// Resident memory in KB from /proc/self/status (VmRSS or VmHWM).
+long StatusKb(const char* field) {
+  std::ifstream in("/proc/self/status");
+  const std::string prefix = std::string(field) + ":";
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, prefix.size(), prefix) == 0) return std::atol(line.c_str() + prefix.size());
+  return -1;
+}
+
+// The helper modes: one comparison or one diff run, printing its peak in KB.
+int PeakHelper(kv_compare_fn compare, const std::string& mode, const Pair& pair, const std::string& out) {
+  if (mode == "--peak-diff") {
+    struct rusage usage {};
+    if (!RunDiff(pair, out, &usage)) return 1;
+    std::printf("%ld\n", usage.ru_maxrss);
+    return 0;
+  }
+  const long before = StatusKb("VmRSS");
+  if (Compare(compare, pair) != 1) return 1;
+  std::printf("%ld\n", StatusKb("VmHWM") - before);
+  return 0;
+}
+
+// Runs this program as a helper and reads the peak it prints; -1 on failure.
+long PeakKb(const std::string& self, const char* mode, const Pair& pair, const std::string& out) {
+  const std::string command =
+      "'" + self + "' " + mode + " '" + pair.oldFile + "' '" + pair.newFile + "' '" + out + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  long kb = -1;
+  if (std::fscanf(pipe, "%ld", &kb) != 1) kb = -1;
+  return pclose(pipe) == 0 ? kb : -1;
+}
+
+void BM_Telmix(benchmark::State& state, kv_compare_fn compare, const Pair* pair) {
   long same = 0;
   for (auto _ : state) {
     g_sameItems = 0;
-    if (compare(pair.newFile.c_str(), pair.oldFile.c_str(), reinterpret_cast<HWND>(1), reinterpret_cast<HWND>(2)) != 1) {
+    if (Compare(compare, *pair) != 1) {
       state.SkipWithError("_COMPARE failed");
       return;
     }
@@ -134,18 +249,18 @@ void BM_Telmix(benchmark::State& state, kv_compare_fn compare) {
   state.counters["unchanged"] = static_cast<double>(same);
 }
 
-void BM_Diff(benchmark::State& state, std::string out) {
-  const Pair& pair = g_pairs.at(state.range(0));
+void BM_Diff(benchmark::State& state, std::string out, const Pair* pair) {
+  struct rusage usage {};
   for (auto _ : state) {
-    if (!RunDiff(pair, out)) {
+    if (!RunDiff(*pair, out, &usage)) {
       state.SkipWithError("diff failed");
       return;
     }
   }
-  state.counters["unchanged"] = static_cast<double>(DiffUnchanged(pair, out));
+  state.counters["unchanged"] = static_cast<double>(DiffUnchanged(*pair, out));
 }
 
-// Keeps each run's time and counters for the closing comparison.
+// Keeps the median time and the counters of each benchmark.
 class KeepingReporter : public benchmark::ConsoleReporter {
  public:
   struct Result {
@@ -157,7 +272,8 @@ class KeepingReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& run : runs) {
       if (run.error_occurred) continue;
-      Result& r = results[run.benchmark_name()];
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      Result& r = results[run.run_name.function_name];
       r.ms = run.GetAdjustedRealTime();
       auto found = run.counters.find("unchanged");
       if (found != run.counters.end()) r.unchanged = found->second;
@@ -169,32 +285,43 @@ class KeepingReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   const kv_compare_fn compare = LoadTelmix();
   if (!compare) {
     std::fprintf(stderr, "cannot load %s: %s\n", TELMIX_LIBRARY, dlerror());
     return 1;
   }
+  if (argc == 5 && std::string(argv[1]).compare(0, 7, "--peak-") == 0)
+    return PeakHelper(compare, argv[1], Pair{"", argv[2], argv[3]}, argv[4]);
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  benchmark::Initialize(&argc, argv);
   std::string pattern = (fs::temp_directory_path() / "telmix-bench-XXXXXX").string();
   if (!mkdtemp(pattern.data())) return 1;
   const fs::path dir = pattern;
-  const long sizes[] = {100000, 1000000};
-  for (long lines : sizes) g_pairs[lines] = MakePair(dir, lines);
+  g_pairs = {NcEdits(dir, 100000),        NcEdits(dir, 1000000),     NcDense(dir, 1000000),
+             Repeated(dir, 1000000, 0),   Repeated(dir, 1000000, 20), Different(dir, 1000000),
+             LongLines(dir, 20000, 8192)};
   const std::string diffOut = (dir / "diff.out").string();
 
-  for (long lines : sizes) {
-    benchmark::RegisterBenchmark("telmix", BM_Telmix, compare)->Arg(lines)->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("gnu_diff", BM_Diff, diffOut)->Arg(lines)->Unit(benchmark::kMillisecond)->UseRealTime();
+  for (const Pair& pair : g_pairs) {
+    // Several timed runs of every pair; the median is kept.
+    const int iterations = pair.oldLines >= 1000000 ? 2 : 10;
+    for (auto* b : {benchmark::RegisterBenchmark(("telmix/" + pair.name).c_str(), BM_Telmix, compare, &pair),
+                    benchmark::RegisterBenchmark(("gnu_diff/" + pair.name).c_str(), BM_Diff, diffOut, &pair)})
+      b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(iterations)->Repetitions(3);
   }
   KeepingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
-  std::printf("\n%10s %12s %12s %8s %18s %18s\n", "lines", "telmix ms", "diff ms", "ratio", "telmix unchanged",
-              "diff unchanged");
-  for (long lines : sizes) {
-    const auto t = reporter.results["telmix/" + std::to_string(lines) + "/real_time"];
-    const auto d = reporter.results["gnu_diff/" + std::to_string(lines) + "/real_time"];
-    std::printf("%10ld %12.1f %12.1f %8.2f %18.0f %18.0f\n", lines, t.ms, d.ms, d.ms > 0 ? t.ms / d.ms : 0.0,
+  std::printf("\n%-22s %10s %10s %6s %10s %10s %6s %12s %12s\n", "pair", "telmix ms", "diff ms", "ratio",
+              "telmix MB", "diff MB", "ratio", "telmix same", "diff same");
+  for (const Pair& pair : g_pairs) {
+    const auto t = reporter.results["telmix/" + pair.name];
+    const auto d = reporter.results["gnu_diff/" + pair.name];
+    if (t.ms <= 0 || d.ms <= 0) continue;  // filtered out
+    const long lib = PeakKb(self, "--peak-telmix", pair, diffOut);
+    const long peer = PeakKb(self, "--peak-diff", pair, diffOut);
+    std::printf("%-22s %10.1f %10.1f %6.2f %10.1f %10.1f %6.2f %12.0f %12.0f\n", pair.name.c_str(), t.ms, d.ms,
+                t.ms / d.ms, lib / 1024.0, peer / 1024.0, peer > 0 ? static_cast<double>(lib) / peer : 0.0,
                 t.unchanged, d.unchanged);
   }
   std::error_code ec;

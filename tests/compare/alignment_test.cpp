@@ -53,6 +53,8 @@ std::vector<AlignmentCase> Cases() {
       {"EmptyNewFile", "A\nB\n", "", {{"2@@A", kDel}, {"2@@B", kDel}}},
       {"BothEmpty", "", "", {}},
       {"LastLineWithoutEnd", "A\nB", "A\nB\n", {{"0@@A", "0@@A"}, {"0@@B", "0@@B"}}},
+      {"NewFileIsTheStartOfTheOld", "A\nB\nC\n", "A\nB", {{"0@@A", "0@@A"}, {"0@@B", "0@@B"}, {"2@@C", kDel}}},
+      {"OldFileIsTheStartOfTheNew", "A\nB", "A\nBC\n", {{"0@@A", "0@@A"}, {"1@@B", "1@@BC"}}},
       {"LastLineWithoutEndComparedWhole", "A\nB1", "A\nB2", {{"0@@A", "0@@A"}, {"1@@B1", "1@@B2"}}},
       {"CrLfAgainstLf", "A\r\nB\r\n\r\nC\r\n", "A\nB\n\nC\n",
        {{"0@@A", "0@@A"}, {"0@@B", "0@@B"}, {"0@@", "0@@"}, {"0@@C", "0@@C"}}},

@@ -1,6 +1,9 @@
-// What _COMPARE does with files it cannot read, with long lines and long
+// What _COMPARE does with files it cannot read, with pipes, long lines and long
 // files, and with lists that refuse items.
+#include <sys/stat.h>
+
 #include <string>
+#include <thread>
 
 #include "tests/compare/telmix_harness.h"
 
@@ -55,6 +58,28 @@ TEST(CompareFiles, LinesBeyondOneHundredTwentyThousandTakePart) {
   EXPECT_EQ(lists.newSide[124999], "1@@N125000 G1 X0.5");
   EXPECT_EQ(lists.newSide[lines - 1], "0@@N130000 G1 X20");
   EXPECT_EQ(lists.newSide[lines], "3@@M30");
+}
+
+// Pipes have no size and cannot be read twice: they take the path of files
+// that differ, and give what plain files with their bytes give.
+TEST(CompareFiles, PipesCompareAsPlainFiles) {
+  const std::string text = "N1 G0 X0\r\nN2 G1 X1\r\nN3 M30";
+  for (const std::string& newText : {text, text + "\r\nN4\r\n"}) {
+    TempDir dir;
+    const std::string oldPipe = (dir.path() / "old.pipe").string(), newPipe = (dir.path() / "new.pipe").string();
+    ASSERT_EQ(mkfifo(oldPipe.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(newPipe.c_str(), 0600), 0);
+    std::thread oldWriter([&] { std::ofstream(oldPipe, std::ios::binary) << text; });
+    std::thread newWriter([&] { std::ofstream(newPipe, std::ios::binary) << newText; });
+    const auto fromPipes = CompareFiles(newPipe, oldPipe);
+    oldWriter.join();
+    newWriter.join();
+    const auto fromFiles = CompareTexts(text, newText);
+    EXPECT_EQ(fromPipes.result, 1);
+    EXPECT_EQ(fromPipes.oldSide, fromFiles.oldSide);
+    EXPECT_EQ(fromPipes.newSide, fromFiles.newSide);
+    EXPECT_EQ(fromFiles.oldSide.size(), newText == text ? 3u : 4u);
+  }
 }
 
 TEST(CompareFiles, RefusedItemStopsTheCompareAsAFailure) {
