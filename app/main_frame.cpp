@@ -178,7 +178,7 @@ void TheApp::InitMainWindow() {
 
 // ---- main frame ---------------------------------------------------------------
 
-DEFINE_RESPONSE_TABLE1(TMainFrame, TDecoratedFrame)
+DEFINE_RESPONSE_TABLE1(TMainFrame, TCommandHostFrame)
   EV_COMMAND(116, CmExit),
   EV_COMMAND(400, CmConnectDatabase),
   EV_COMMAND(9002, CmDatabaseLost),
@@ -188,7 +188,7 @@ DEFINE_RESPONSE_TABLE1(TMainFrame, TDecoratedFrame)
 END_RESPONSE_TABLE;
 
 TMainFrame::TMainFrame(const char* title, TWindow* client)
-    : TDecoratedFrame(nullptr, title, client, (Globals->DisplayFlags & kDisplayMenuHints) != 0) {
+    : TCommandHostFrame(nullptr, title, client, (Globals->DisplayFlags & kDisplayMenuHints) != 0) {
   Attr.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   Attr.ExStyle = WS_EX_CLIENTEDGE | ((Globals->DisplayFlags & kDisplayOnTop) ? WS_EX_TOPMOST : 0);
   const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);

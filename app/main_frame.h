@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "app/frame_commands.h"
 #include "platform/ui/application.h"
 #include "platform/ui/frame_decorated.h"
 #include "platform/ui/gadget_window.h"
@@ -41,7 +42,7 @@ class TMainClient : public TMDIClient {
   TListBox* List = nullptr;
 };
 
-class TMainFrame : public TDecoratedFrame {
+class TMainFrame : public TCommandHostFrame {
  public:
   static constexpr int kChildSlots = 4;
 

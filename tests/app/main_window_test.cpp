@@ -326,6 +326,33 @@ TEST_F(BuiltWindowTest, ToolBarButtonsAndGreyedCommandsWithoutHandlers) {
   frame->Destroy();
 }
 
+TEST_F(BuiltWindowTest, CommandsRegisteredByUpperLayersAreEnabledAndRunAfterTheFramesOwn) {
+  LoadGlobals();
+  TTestApp app;
+  TMainFrame* frame = Build(app);
+  std::vector<UINT> ran;
+  RegisterFrameCommand(101, [&](TFrameWindow& f, UINT id) {
+    EXPECT_EQ(&f, frame);
+    ran.push_back(id);
+  });
+  RegisterFrameCommand(116, [&](TFrameWindow&, UINT id) { ran.push_back(id); });
+  EXPECT_TRUE(frame->IsCommandEnabled(101));
+  EXPECT_TRUE(frame->RouteCommand(101));
+  EXPECT_EQ(ran, (std::vector<UINT>{101}));
+  // The frame's own handler comes first: Exit still asks.
+  {
+    plat::GTestUiDriver driver;
+    driver.expect_message_box(IDNO, "Do you really want to end Kelvane?");
+    EXPECT_TRUE(frame->RouteCommand(116));
+  }
+  EXPECT_EQ(ran, (std::vector<UINT>{101}));
+  RegisterFrameCommand(101, nullptr);
+  RegisterFrameCommand(116, nullptr);
+  EXPECT_FALSE(frame->IsCommandEnabled(101));
+  EXPECT_FALSE(frame->RouteCommand(101));
+  frame->Destroy();
+}
+
 TEST_F(BuiltWindowTest, ToolBarShowsPicturesFadedWhileTheirCommandIsGrey) {
   plat::set_resource_dir(KV_BUILD_RESOURCES);
   LoadGlobals();
