@@ -127,3 +127,12 @@
 #define OFN_FILEMUSTEXIST 0x00001000u
 #define OFN_EXPLORER 0x00080000u
 #define OFN_LONGNAMES 0x00200000u
+
+// System commands (WM_SYSCOMMAND): an MDI child's boxes and system menu.
+#define SC_SIZE 0xF000u
+#define SC_MOVE 0xF010u
+#define SC_MINIMIZE 0xF020u
+#define SC_MAXIMIZE 0xF030u
+#define SC_NEXTWINDOW 0xF040u
+#define SC_CLOSE 0xF060u
+#define SC_RESTORE 0xF120u
