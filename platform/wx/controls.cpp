@@ -10,6 +10,7 @@
 #include <wx/tglbtn.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/ui/button.h"
 #include "platform/ui/combobox.h"
@@ -160,8 +161,26 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   if (s.style & WS_HSCROLL) st |= wxLB_HSCROLL;
   if (s.style & LBS_DISABLENOSCROLL) st |= wxLB_ALWAYS_SB;
   auto* l = new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st);
-  l->Bind(wxEVT_LISTBOX, [&r, h](wxCommandEvent& e) {
+  // The toolkit puts its cursor (and so the selection) on the first line
+  // when the list gets the focus; only a click or a key of the user's
+  // chooses a line.
+  auto chosen = std::make_shared<bool>(false);
+  auto arm = [chosen](wxEvent& e) {
+    e.Skip();
+    *chosen = true;
+  };
+  l->Bind(wxEVT_LEFT_DOWN, arm);
+  l->Bind(wxEVT_KEY_DOWN, arm);
+  l->Bind(wxEVT_KILL_FOCUS, [chosen](wxFocusEvent& e) {
+    e.Skip();
+    *chosen = false;
+  });
+  l->Bind(wxEVT_LISTBOX, [&r, h, chosen](wxCommandEvent& e) {
     Renderer::HandlerScope scope(r);
+    if (!*chosen) {
+      r.window_changed(h);  // show the model's selection again
+      return;
+    }
     if (auto* lb = dynamic_cast<TListBox*>(window_object(h))) lb->UserSelect(e.GetSelection());
     r.window_changed(h);
   });
@@ -279,7 +298,7 @@ void make_widget(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   else if (m.cls == "MSCTLS_PROGRESS32") m.win = new wxGauge(parent, wxID_ANY, 100);
   else make_painted(r, m, s, parent);
   if (!m.win) return;
-  m.container = m.win;
+  if (!m.container) m.container = m.win;
   m.win->SetFont(font_for(m.hwnd));
   bind_focus(r, m.win, m.hwnd);
 }
@@ -300,6 +319,7 @@ void show_state(Renderer& r, Mirror& m, const Snapshot& s) {
   else if (m.cls == "LISTBOX") show_list(m);
   else if (m.cls == "COMBOBOX") show_combo(m, s);
   else if (m.cls == "MSCTLS_PROGRESS32") show_progress(m);
+  else if (m.container != m.win) place_mdi_child(m);
   else m.win->Refresh(false);
   bool enabled = !(s.style & WS_DISABLED);
   if (w->IsThisEnabled() != enabled) w->Enable(enabled);

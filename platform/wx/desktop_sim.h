@@ -31,10 +31,13 @@ void press_escape();
 // A function key F1..F12, with Ctrl when asked; a letter with Ctrl.
 void press_function_key(int n, bool ctrl = false);
 void press_ctrl(char letter);
-// From the desktop's timer, once a message box is up: presses Enter in it.
-// Answers a box that the program shows meanwhile (its own loop runs then,
-// not ours).
-void answer_box_later(std::chrono::milliseconds delay);
+// From the desktop's timer, once a message box is up: runs whileUp (the
+// box is on screen), then presses the key in it (Enter for 0). Answers a
+// box that the program shows meanwhile (its own loop runs then, not ours).
+void answer_box_later(std::chrono::milliseconds delay, char key = 0, std::function<void()> whileUp = {});
+// The MB_ICON* kind of the message box on screen (0 for none or no box),
+// and where its icon is on the screen.
+unsigned box_icon(TRect* where = nullptr);
 
 // A frame's menu bar as shown: the popup titles, an item's text and
 // whether it is grey; choose_menu opens the popup holding the command and

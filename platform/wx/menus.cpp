@@ -142,11 +142,26 @@ void refresh_frame(Renderer& r, Mirror& m) {
   auto* f = dynamic_cast<wxFrame*>(m.win);
   TFrameWindow* frame = frame_of(m.hwnd);
   if (!f || !frame) return;
+  // The children stacked as the model has them, the active one on top.
+  std::vector<HWND> stack;
+  for (TFrameWindow* c : frame->MDIStack())
+    if (c->GetHandle()) stack.push_back(c->GetHandle());
+  if (stack != m.shownStack) {
+    bool all = true;
+    for (HWND c : stack) {
+      Mirror* child = r.mirror(c);
+      if (child && child->win) child->win->Raise();
+      else all = false;
+    }
+    if (all) m.shownStack = stack;
+  }
+  // A maximised child's title joins the frame's, as its caption is hidden.
+  std::string title = frame->GetText();
   TFrameWindow* active = frame->GetActiveMDIChild();
-  HWND activeHandle = active ? active->GetHandle() : nullptr;
-  if (activeHandle != m.shownActive) {
-    m.shownActive = activeHandle;
-    if (Mirror* child = r.mirror(activeHandle)) child->win->Raise();
+  if (active && active->GetHandle() && active->IsMaximized()) title += " - [" + active->GetText() + "]";
+  if (title != m.shownTitle) {
+    m.shownTitle = title;
+    f->SetTitle(to_wx(title));
   }
   HMENU bar = frame->GetMenu();
   std::string text;

@@ -50,9 +50,14 @@ struct Mirror {
   std::map<void*, HMENU> popups;          // toolkit menu -> model popup
   std::map<int, UINT> commands;           // toolkit item id -> model command
   bool menuBound = false;
-  HWND shownActive = nullptr;             // the MDI child last raised
+  std::vector<HWND> shownStack;           // MDI children, bottom to top, as stacked
+  std::string shownTitle;                 // a frame's title with its maximised child's
   std::vector<std::string> shownItems;
   int shownTop = -1;
+  // A top-level window's place as last set or learned: it moves only when
+  // the model's place changes from this.
+  bool placed = false;
+  wxPoint shownPos;
 };
 
 class Renderer : public UiObserver {
@@ -133,6 +138,8 @@ void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
 // Windows of the program's own (frames' clients, bars, MDI children):
 // painted from the model's recorded drawing, pointer handed to bars.
 void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
+// An MDI child's client area placed inside its border and caption.
+void place_mdi_child(Mirror& m);
 // A tool or status bar repainted when its gadgets changed.
 void repaint_if_bar_changed(Mirror& m);
 // The menu bar of a frame, rebuilt when the model's bar changed, and its
@@ -156,7 +163,14 @@ std::string from_wx(const wxString& text);
 void install_theme();
 wxFont dialog_font(const std::string& face, int points);
 
-// Native message boxes and file dialogs.
+// Message boxes (ours, with the standard icons and letter keys) and the
+// native file dialogs.
+struct BoxInfo {
+  wxWindow* dialog = nullptr;  // the box on screen, or null
+  UINT icon = 0;               // its MB_ICON* kind
+  wxRect iconRect;             // where its icon is, on the screen
+};
+const BoxInfo& box_info();
 void install_boxes();
 void remove_boxes();
 bool answer_file_dialog(TDialog& dlg);

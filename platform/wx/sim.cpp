@@ -104,7 +104,7 @@ GtkWidget* native_dialog() {
   GList* tops = gtk_window_list_toplevels();
   for (GList* l = tops; l; l = l->next) {
     GtkWidget* w = GTK_WIDGET(l->data);
-    if (GTK_IS_DIALOG(w) && gtk_widget_get_visible(w) && gtk_window_get_modal(GTK_WINDOW(w))) found = w;
+    if (GTK_IS_WINDOW(w) && gtk_widget_get_visible(w) && gtk_window_get_modal(GTK_WINDOW(w))) found = w;
   }
   g_list_free(tops);
   return found;
@@ -112,14 +112,14 @@ GtkWidget* native_dialog() {
 
 }  // namespace
 
-void answer_box_later(std::chrono::milliseconds delay) {
+void answer_box_later(std::chrono::milliseconds delay, char key, std::function<void()> whileUp) {
   // Timers that did their work go with the next one; one may still be
   // running its handler (the simulator lets the toolkit run meanwhile).
   static std::vector<std::unique_ptr<wxTimer>> timers;
   std::erase_if(timers, [](const std::unique_ptr<wxTimer>& t) { return !t->IsRunning(); });
   auto* timer = timers.emplace_back(std::make_unique<wxTimer>()).get();
   auto tries = std::make_shared<int>(0);
-  timer->Bind(wxEVT_TIMER, [timer, tries](wxTimerEvent&) {
+  timer->Bind(wxEVT_TIMER, [timer, tries, key, whileUp](wxTimerEvent&) {
     GtkWidget* w = native_dialog();
     if (!w && ++*tries < 50) return;  // not up yet: look again
     timer->Stop();
@@ -130,7 +130,8 @@ void answer_box_later(std::chrono::milliseconds delay) {
     gtk_window_get_size(GTK_WINDOW(w), &cx, &cy);
     wxUIActionSimulator sim;
     sim.MouseMove(x + cx / 2, y + cy / 2);
-    sim.Char(WXK_RETURN);
+    if (whileUp) whileUp();
+    sim.Char(key ? static_cast<int>(key) : static_cast<int>(WXK_RETURN));
   });
   timer->Start(static_cast<int>(delay.count()));
 }
@@ -207,6 +208,13 @@ bool type(HWND control, const std::string& text) {
     run_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+unsigned box_icon(TRect* where) {
+  const wx::BoxInfo& b = wx::box_info();
+  if (!b.dialog) return 0;
+  if (where) *where = TRect(b.iconRect.x, b.iconRect.y, b.iconRect.GetRight() + 1, b.iconRect.GetBottom() + 1);
+  return b.icon;
 }
 
 TRect placed_rect(HWND control) {

@@ -81,6 +81,13 @@ void make_toplevel(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) 
         e.Skip();
       }
     });
+    // The toolkit places a dialog (centred on its owner); the model learns
+    // where, and where the user moves it.
+    d->Bind(wxEVT_MOVE, [&r, h](wxMoveEvent& e) {
+      e.Skip();
+      if (r.syncing()) return;
+      if (Mirror* mm = r.mirror(h); mm && mm->placed) user_resized(r, *mm);
+    });
     top = d;
     m.container = d;
   } else {
@@ -123,20 +130,31 @@ void make_toplevel(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) 
 
 void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s) {
   auto* top = static_cast<wxTopLevelWindow*>(m.win);
-  refresh_frame(r, m);
-  wxString title = to_wx(s.text);
   if (m.shownText != s.text) {
-    top->SetTitle(title);
     m.shownText = s.text;
+    m.shownTitle.clear();
+    top->SetTitle(to_wx(s.text));
   }
+  refresh_frame(r, m);
   int border, caption;
   nonclient(s.style, border, caption);
   wxSize client(std::max(1, s.rect.Width() - 2 * border), std::max(1, s.rect.Height() - 2 * border - caption));
   if (top->GetClientSize() != client) top->SetClientSize(client);
   wxPoint pos(s.rect.left, s.rect.top);
-  if (top->GetPosition() != pos) top->Move(pos);
+  bool dialog = dynamic_cast<wxDialog*>(top) != nullptr;
+  if (m.placed ? pos != m.shownPos : !dialog) {
+    if (top->GetPosition() != pos) top->Move(pos);
+    m.shownPos = pos;
+    m.placed = true;
+  }
   bool visible = s.style & WS_VISIBLE;
-  if (top->IsShown() != visible) top->Show(visible);
+  if (top->IsShown() != visible) {
+    top->Show(visible);
+    if (visible && !m.placed) {
+      m.placed = true;
+      user_resized(r, m);
+    }
+  }
   bool enabled = !(s.style & WS_DISABLED);
   if (!m.modal && top->IsThisEnabled() != enabled) top->Enable(enabled);
 }
@@ -151,6 +169,7 @@ void user_resized(Renderer& r, Mirror& m) {
   wxPoint pos = top->GetPosition();
   wxSize client = top->GetClientSize();
   TRect want(pos.x, pos.y, pos.x + client.x + 2 * border, pos.y + client.y + 2 * border + caption);
+  m.shownPos = pos;
   if (want == s.rect) return;
   Renderer::HandlerScope scope(r);
   TWindow alias(m.hwnd);
