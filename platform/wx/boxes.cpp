@@ -1,6 +1,9 @@
-// Message boxes and the common file dialogs as the desktop's own. A box
-// asked for on a worker thread is shown by the UI thread while the worker
-// waits for the answer, as the model's boxes may come from any thread.
+// Message boxes, the bell and the common file dialogs on the desktop. A
+// box is a dialog of ours with the standard icon and buttons whose letters
+// answer it with or without Alt, as on Windows (the toolkit's own boxes
+// show no icon on GTK 3 and want Alt). A box asked for on a worker thread
+// is shown by the UI thread while the worker waits for the answer, as the
+// model's boxes may come from any thread. File dialogs are the desktop's.
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
 
@@ -24,6 +27,13 @@ namespace plat::wx {
 namespace {
 
 MessageBoxHandler g_old_handler;
+BeepHandler g_old_beep;
+
+// The desktop's bell; a worker's beep rings from the UI thread.
+void ring(UINT) {
+  if (on_ui_thread()) wxBell();
+  else if (wxTheApp) wxTheApp->CallAfter([] { wxBell(); });
+}
 
 wxWindow* owner_window(HWND owner) {
   Renderer* r = renderer();
@@ -198,11 +208,16 @@ std::string program_path(const std::string& native) {
 
 const BoxInfo& box_info() { return g_box; }
 
-void install_boxes() { g_old_handler = set_message_box_handler(box_handler); }
+void install_boxes() {
+  g_old_handler = set_message_box_handler(box_handler);
+  g_old_beep = set_beep_handler(ring);
+}
 
 void remove_boxes() {
   set_message_box_handler(std::move(g_old_handler));
   g_old_handler = nullptr;
+  set_beep_handler(std::move(g_old_beep));
+  g_old_beep = nullptr;
 }
 
 bool answer_file_dialog(TDialog& dlg) {

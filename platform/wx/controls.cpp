@@ -8,12 +8,18 @@
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/tglbtn.h>
+#include <wx/vlbox.h>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 #include <memory>
 
 #include "platform/ui/button.h"
 #include "platform/ui/combobox.h"
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
+#include "platform/ui/font_face.h"
 #include "platform/ui/gdi_bmp.h"
 #include "platform/ui/listbox.h"
 #include "platform/ui/window.h"
@@ -157,14 +163,15 @@ void show_static(Mirror& m, const Snapshot& s) {
 
 void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   HWND h = m.hwnd;
-  long st = wxLB_SINGLE;
-  if (s.style & WS_HSCROLL) st |= wxLB_HSCROLL;
-  if (s.style & LBS_DISABLENOSCROLL) st |= wxLB_ALWAYS_SB;
-  auto* l = new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st);
   // The toolkit puts its cursor (and so the selection) on the first line
   // when the list gets the focus; only a click or a key of the user's
   // chooses a line.
   auto chosen = std::make_shared<bool>(false);
+  if (s.style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) make_owner_list(r, m, s, parent, chosen);
+  long st = wxLB_SINGLE;
+  if (s.style & WS_HSCROLL) st |= wxLB_HSCROLL;
+  if (s.style & LBS_DISABLENOSCROLL) st |= wxLB_ALWAYS_SB;
+  wxWindow* l = m.win ? m.win : new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st);
   auto arm = [chosen](wxEvent& e) {
     e.Skip();
     *chosen = true;
@@ -175,6 +182,7 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
     e.Skip();
     *chosen = false;
   });
+  if (m.win) return;
   l->Bind(wxEVT_LISTBOX, [&r, h, chosen](wxCommandEvent& e) {
     Renderer::HandlerScope scope(r);
     if (!*chosen) {
@@ -193,6 +201,7 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
 }
 
 void show_list(Mirror& m) {
+  if (show_owner_list(m)) return;
   auto* l = static_cast<wxListBox*>(m.win);
   std::vector<std::string> lines = list_lines(m.hwnd, false);
   const std::vector<std::string>& shown = m.shownItems;
@@ -273,7 +282,61 @@ void show_progress(Mirror& m) {
   if (g->GetValue() != value) g->SetValue(value);
 }
 
+wxColour colour(COLORREF c) { return wxColour(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+// The colours the control's parent gives it when it is painted; the
+// toolkit's look stays where the parent keeps the standard ones.
+void show_colors(Mirror& m) {
+  if (!dynamic_cast<TControl*>(window_object(m.hwnd))) return;
+  TClientDC dc(m.hwnd);
+  ControlColors c = ask_control_colors(m.hwnd, dc);
+  ControlColors d = default_control_colors(ctlcolor_message(m.hwnd));
+  bool custom = c.text != d.text || c.back != d.back || c.brush != d.brush;
+  COLORREF fill = c.brushNull ? c.back : c.brush;
+  std::string key = custom ? std::to_string(c.text) + "/" + std::to_string(fill) : std::string();
+  if (key == m.shownColors) return;
+  m.shownColors = key;
+  m.win->SetForegroundColour(custom ? colour(c.text) : wxNullColour);
+  m.win->SetBackgroundColour(custom ? colour(fill) : wxNullColour);
+  m.win->Refresh();
+}
+
+// A font the program gave this control alone (WM_SETFONT).
+void show_font(Mirror& m) {
+  HFONT f = nullptr;
+  if (WindowRef ref = find_window(m.hwnd)) {
+    std::lock_guard lock(ref->mu);
+    f = ref->font;
+  }
+  if (f == m.shownFont) return;
+  m.shownFont = f;
+  m.win->SetFont(f ? wx_font(f) : font_for(m.hwnd));
+  if (auto* v = dynamic_cast<wxVListBox*>(m.win)) v->RefreshAll();
+  else m.win->Refresh();
+}
+
 }  // namespace
+
+wxFont wx_font(HFONT font) {
+  std::shared_ptr<GdiObject> o = find_gdi_object(font);
+  if (!o || o->kind != GdiObject::Font) return font_for(nullptr);
+  // One toolkit font per distinct record, and only so many of them: a
+  // program making fonts in a loop does not grow this.
+  static std::map<std::string, wxFont> made;
+  std::string key(reinterpret_cast<const char*>(&o->logfont), sizeof o->logfont);
+  if (auto it = made.find(key); it != made.end()) return it->second;
+  if (made.size() >= 64) made.clear();
+  const LOGFONT& lf = o->logfont;
+  // The face and em size the model measures this record with.
+  FontInstance fi = make_font_instance(lf, lf.lfHeight, lf.lfWidth);
+  int em = std::max(1, static_cast<int>(std::lround(fi.em_pixels())));
+  wxFontInfo info(wxSize(0, em));
+  if (fi.file) info.FaceName(to_wx(fi.file->family));
+  if (lf.lfWeight >= 600) info.Bold();
+  if (lf.lfItalic) info.Italic();
+  if (lf.lfUnderline) info.Underlined();
+  return made[key] = wxFont(info);
+}
 
 void bind_focus(Renderer& r, wxWindow* w, HWND h) {
   w->Bind(wxEVT_SET_FOCUS, [&r, h](wxFocusEvent& e) {
@@ -321,6 +384,8 @@ void show_state(Renderer& r, Mirror& m, const Snapshot& s) {
   else if (m.cls == "MSCTLS_PROGRESS32") show_progress(m);
   else if (m.container != m.win) place_mdi_child(m);
   else m.win->Refresh(false);
+  show_font(m);
+  show_colors(m);
   bool enabled = !(s.style & WS_DISABLED);
   if (w->IsThisEnabled() != enabled) w->Enable(enabled);
   bool visible = s.style & WS_VISIBLE;

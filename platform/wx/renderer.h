@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/gdi_types.h"
 #include "platform/ui/geometry.h"
 #include "platform/ui/observer.h"
 #include "platform/ui/winstyle.h"
@@ -58,6 +59,9 @@ struct Mirror {
   // the model's place changes from this.
   bool placed = false;
   wxPoint shownPos;
+  // A control's colours (from its parent's WM_CTLCOLOR*) and own font as shown.
+  std::string shownColors;
+  HFONT shownFont = nullptr;
 };
 
 class Renderer : public UiObserver {
@@ -134,6 +138,11 @@ void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s);
 // Model geometry for a frame the user moved or sized.
 void user_resized(Renderer& r, Mirror& m);
 void make_edit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
+// An owner-drawn list (ownerlist.cpp); chosen tells a user's pick from the
+// toolkit's own. show_owner_list is false for a mirror that is none.
+void make_owner_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent,
+                     const std::shared_ptr<bool>& chosen);
+bool show_owner_list(Mirror& m);
 void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
 // Windows of the program's own (frames' clients, bars, MDI children):
 // painted from the model's recorded drawing, pointer handed to bars.
@@ -153,6 +162,9 @@ int menu_item_id(const Mirror& m, UINT command);
 void bind_focus(Renderer& r, wxWindow* w, HWND h);
 // The font a window shows: its dialog template's, fitted to dialog units.
 wxFont font_for(HWND h);
+// The toolkit font for a font of the model, in the face and size the
+// model measures it with.
+wxFont wx_font(HFONT font);
 
 // Model bytes (Windows-1252) to and from the toolkit's text.
 wxString to_wx(const std::string& bytes);

@@ -3,6 +3,7 @@
 // gets the model's client size at the model's position. The close box,
 // Esc and Enter become the model's WM_CLOSE, IDCANCEL and default button;
 // a frame the user moves or sizes tells the model, which sends WM_SIZE.
+#include "platform/ui/accel.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/window.h"
 #include "platform/wx/renderer.h"
@@ -51,6 +52,25 @@ bool enter_is_local(Renderer& r) {
   return s.cls == "EDIT" && (s.style & ES_MULTILINE) && (s.style & ES_WANTRETURN);
 }
 
+// Tab and the arrows move as the model's dialog keys say (tab stops,
+// groups), not by the toolkit's order of widgets.
+bool dialog_move(Renderer& r, wxKeyEvent& e) {
+  UINT vk = 0;
+  switch (e.GetKeyCode()) {
+    case WXK_TAB: vk = VK_TAB; break;
+    case WXK_LEFT: vk = VK_LEFT; break;
+    case WXK_RIGHT: vk = VK_RIGHT; break;
+    case WXK_UP: vk = VK_UP; break;
+    case WXK_DOWN: vk = VK_DOWN; break;
+    default: return false;
+  }
+  BYTE mods = (e.ShiftDown() ? FSHIFT : 0) | (e.ControlDown() ? FCONTROL : 0) | (e.AltDown() ? FALT : 0);
+  HWND focus = r.hwnd_of(wxWindow::FindFocus());
+  if (!focus) focus = ::GetFocus();
+  Renderer::HandlerScope scope(r);
+  return dialog_key(focus, vk, mods);
+}
+
 void nonclient(UINT style, int& border, int& caption) {
   border = (style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) ? 3 : 0;
   caption = ((style & WS_CAPTION) == WS_CAPTION) ? 19 : 0;
@@ -77,7 +97,7 @@ void make_toplevel(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) 
         ::PostMessage(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(h, IDCANCEL)));
       } else if ((k == WXK_RETURN || k == WXK_NUMPAD_ENTER) && !enter_is_local(r)) {
         press_enter(r, h);
-      } else {
+      } else if (!dialog_move(r, e)) {
         e.Skip();
       }
     });
