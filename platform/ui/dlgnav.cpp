@@ -117,9 +117,10 @@ HWND GetNextDlgTabItem(HWND dlg, HWND ctl, BOOL previous) {
     const plat::Ctl& c = cs[i];
     if (!(c.style & WS_TABSTOP) || !plat::usable(c)) continue;
     if (plat::is_radio(c)) {
-      // Into a group of radio buttons: its checked one.
+      // Into a group of radio buttons: its checked one. From one of its
+      // buttons, Tab leaves the group.
       auto [first, end] = plat::group_of(cs, i);
-      if (i == at || (at >= first && at < end)) continue;  // leaving the group, not entering
+      if (i == at || (at >= first && at < end && plat::is_radio(cs[at]))) continue;
       for (int j = first; j < end; ++j)
         if (plat::is_radio(cs[j]) && plat::usable(cs[j]) && ::SendMessage(cs[j].h, BM_GETCHECK, 0, 0) == BST_CHECKED)
           return cs[j].h;

@@ -48,6 +48,15 @@ bool menu_item_enabled(HWND frame, UINT command);
 bool choose_menu(HWND frame, UINT command);
 // Clicks into the control and types the text key by key (ASCII).
 bool type(HWND control, const std::string& text);
+// Types the text (ASCII) wherever the keyboard focus is, without a click.
+void type_here(const std::string& text);
+// Tab (Shift+Tab) wherever the keyboard focus is.
+void press_tab(bool shift = false);
+// Presses the left button at a point of the window, moves by (dx, dy) and
+// releases it there.
+bool drag(HWND window, int x, int y, int dx, int dy);
+// Where the window is on the screen (empty when it has none).
+TRect screen_rect(HWND window);
 
 // Where the control's real window is, in its parent's client coordinates
 // (empty when it has none).

@@ -136,6 +136,40 @@ UINT virtual_key(int code) {
   }
 }
 
+// The toolkit draws sibling windows in the order its container holds
+// them, whatever their stacking, and a window is added at the end: the MDI
+// children go out of the client and back in, bottom first, so the order it
+// draws (and hands clicks) in is the model's stack. False when it cannot
+// happen now (a handler of ours runs; the user may hold a child).
+bool restack(Renderer& r, const std::vector<HWND>& stack) {
+  if (r.in_handler()) return false;
+  std::vector<wxWindow*> wins;
+  for (HWND c : stack) {
+    Mirror* m = r.mirror(c);
+    if (!m || !m->win || !m->win->GetParent()) return false;
+    wins.push_back(m->win);
+  }
+  if (wins.empty()) return true;
+  wxWindow* client = wins.front()->GetParent();
+  // Already in order at the end of the container: nothing to do.
+  const wxWindowList& kids = client->GetChildren();
+  size_t n = kids.size();
+  bool ordered = n >= wins.size();
+  for (size_t i = 0; ordered && i < wins.size(); ++i)
+    ordered = kids[n - wins.size() + i] == wins[i];
+  if (ordered) return true;
+  auto* aside = new wxWindow(client, wxID_ANY, wxDefaultPosition, wxSize(1, 1));
+  aside->Hide();
+  for (wxWindow* w : wins) {
+    w->Reparent(aside);
+    w->Reparent(client);
+  }
+  aside->Destroy();
+  // The focus went with the windows that left: it comes back where the model has it.
+  if (Mirror* f = r.mirror(::GetFocus()); f && f->win && f->win->IsShownOnScreen()) f->win->SetFocus();
+  return true;
+}
+
 }  // namespace
 
 void refresh_frame(Renderer& r, Mirror& m) {
@@ -146,15 +180,7 @@ void refresh_frame(Renderer& r, Mirror& m) {
   std::vector<HWND> stack;
   for (TFrameWindow* c : frame->MDIStack())
     if (c->GetHandle()) stack.push_back(c->GetHandle());
-  if (stack != m.shownStack) {
-    bool all = true;
-    for (HWND c : stack) {
-      Mirror* child = r.mirror(c);
-      if (child && child->win) child->win->Raise();
-      else all = false;
-    }
-    if (all) m.shownStack = stack;
-  }
+  if (stack != m.shownStack && restack(r, stack)) m.shownStack = stack;
   // A maximised child's title joins the frame's, as its caption is hidden.
   std::string title = frame->GetText();
   TFrameWindow* active = frame->GetActiveMDIChild();

@@ -97,6 +97,7 @@ class Renderer : public UiObserver {
     Renderer& r_;
   };
   bool syncing() const { return syncing_ > 0; }
+  bool in_handler() const { return handlerDepth_ > 0; }
   // Something the user did may have ended a loop's reason to wait.
   void note_activity() { activity_ = true; }
   // A toolkit window went away on its own (the desktop closed it).

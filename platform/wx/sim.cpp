@@ -217,6 +217,49 @@ unsigned box_icon(TRect* where) {
   return b.icon;
 }
 
+void type_here(const std::string& text) {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  for (char c : text) {
+    bool upper = c >= 'A' && c <= 'Z';
+    sim.Char(upper ? c - 'A' + 'a' : c, upper ? wxMOD_SHIFT : wxMOD_NONE);
+    run_for(std::chrono::milliseconds(20));
+  }
+}
+
+void press_tab(bool shift) {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(WXK_TAB, shift ? wxMOD_SHIFT : wxMOD_NONE);
+  run_for(std::chrono::milliseconds(50));
+}
+
+bool drag(HWND window, int x, int y, int dx, int dy) {
+  wxWindow* w = widget(window);
+  if (!w || !w->IsShownOnScreen()) return false;
+  wxRect r = w->GetScreenRect();
+  wxUIActionSimulator sim;
+  sim.MouseMove(r.x + x, r.y + y);
+  run_for(std::chrono::milliseconds(50));
+  sim.MouseDown();
+  run_for(std::chrono::milliseconds(50));
+  // In steps, as a hand moves.
+  for (int k = 1; k <= 4; ++k) {
+    sim.MouseMove(r.x + x + dx * k / 4, r.y + y + dy * k / 4);
+    run_for(std::chrono::milliseconds(30));
+  }
+  sim.MouseUp();
+  run_for(std::chrono::milliseconds(50));
+  return true;
+}
+
+TRect screen_rect(HWND window) {
+  wxWindow* w = widget(window);
+  if (!w) return {};
+  wxRect r = w->GetScreenRect();
+  return TRect(r.x, r.y, r.x + r.width, r.y + r.height);
+}
+
 TRect placed_rect(HWND control) {
   wxWindow* w = widget(control);
   if (!w) return {};
