@@ -264,6 +264,30 @@ void make_mdi_child(Renderer& r, Mirror& m, wxWindow* parent) {
     Renderer::HandlerScope scope(r);
     f->MDISysCommand(f->IsMaximized() || f->IsMinimized() ? SC_RESTORE : SC_MAXIMIZE);
   });
+  // The system menu, on the caption's right button.
+  outer->Bind(wxEVT_RIGHT_UP, [&r, h, outer](wxMouseEvent& e) {
+    TFrameWindow* f = mdi_child(h);
+    if (!f || hit_test(look_of(*f, outer), e.GetPosition()) != Hit::Caption) return;
+    activate_child(r, h);
+    const struct {
+      UINT sc;
+      const char* text;
+      bool enabled;
+    } items[] = {{SC_RESTORE, "&Restore", f->IsMaximized() || f->IsMinimized()},
+                 {SC_MINIMIZE, "Mi&nimize", !f->IsMinimized()},
+                 {SC_MAXIMIZE, "Ma&ximize", !f->IsMaximized()},
+                 {SC_CLOSE, "&Close", true},
+                 {SC_NEXTWINDOW, "Nex&t", true}};
+    wxMenu menu;
+    for (int i = 0; i < 5; ++i) {
+      if (items[i].sc == SC_CLOSE) menu.AppendSeparator();
+      menu.Append(wxID_HIGHEST + 1 + i, to_wx(items[i].text))->Enable(items[i].enabled);
+    }
+    int pick = outer->GetPopupMenuSelectionFromUser(menu, e.GetPosition()) - wxID_HIGHEST - 1;
+    if (pick < 0 || pick >= 5) return;
+    Renderer::HandlerScope scope(r);
+    if (TFrameWindow* still = mdi_child(h)) still->MDISysCommand(items[pick].sc);
+  });
   // A click into the child's client, or the focus going into it, activates it.
   auto activate = [&r, h](wxEvent& e) {
     e.Skip();

@@ -4,6 +4,8 @@
 // Esc and Enter become the model's WM_CLOSE, IDCANCEL and default button;
 // a frame the user moves or sizes tells the model, which sends WM_SIZE.
 #include "platform/ui/accel.h"
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/window.h"
 #include "platform/wx/renderer.h"
@@ -50,6 +52,19 @@ bool enter_is_local(Renderer& r) {
     return t == BS_PUSHBUTTON || t == BS_DEFPUSHBUTTON;
   }
   return s.cls == "EDIT" && (s.style & ES_MULTILINE) && (s.style & ES_WANTRETURN);
+}
+
+// A dialog's background as its WM_CTLCOLORDLG handler gives it.
+void show_dialog_colour(Mirror& m, wxDialog* d) {
+  TClientDC dc(m.hwnd);
+  ControlColors c = ask_control_colors(m.hwnd, dc);
+  ControlColors standard = default_control_colors(WM_CTLCOLORDLG);
+  bool custom = c.brush != standard.brush && !c.brushNull;
+  std::string key = custom ? std::to_string(c.brush) : std::string();
+  if (key == m.shownColors) return;
+  m.shownColors = key;
+  d->SetBackgroundColour(custom ? wxColour(GetRValue(c.brush), GetGValue(c.brush), GetBValue(c.brush)) : wxNullColour);
+  d->Refresh();
 }
 
 // Tab and the arrows move as the model's dialog keys say (tab stops,
@@ -155,7 +170,10 @@ void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s) {
     m.shownTitle.clear();
     top->SetTitle(to_wx(s.text));
   }
+  // A frame's bar, its MDI children's stack and its title with a
+  // maximised child's; a dialog's background.
   refresh_frame(r, m);
+  if (auto* d = dynamic_cast<wxDialog*>(top)) show_dialog_colour(m, d);
   int border, caption;
   nonclient(s.style, border, caption);
   wxSize client(std::max(1, s.rect.Width() - 2 * border), std::max(1, s.rect.Height() - 2 * border - caption));
