@@ -74,7 +74,7 @@ bool TComboBox::IsStateMessage(UINT msg) const {
   return (msg >= CB_GETEDITSEL && msg <= CB_FINDSTRINGEXACT) || TControl::IsStateMessage(msg);
 }
 
-int TComboBox::Find(const char* text, int start) const {
+int TComboBox::FindLine(const char* text, int start) const {
   int n = static_cast<int>(Items.size());
   if (n == 0) return CB_ERR;
   std::string key = text ? text : "";
@@ -153,7 +153,7 @@ LRESULT TComboBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (index < 0 || index >= n) return CB_ERR;
       return static_cast<LRESULT>(Items[index].text.size());
     case CB_FINDSTRING:
-      return Find(text, index);
+      return FindLine(text, index);
     case CB_FINDSTRINGEXACT: {
       for (int k = 0; k < n; ++k) {
         int i = ((index < 0 || index >= n ? 0 : index + 1) + k) % n;
@@ -162,7 +162,7 @@ LRESULT TComboBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       return CB_ERR;
     }
     case CB_SELECTSTRING: {
-      int i = Find(text, index);
+      int i = FindLine(text, index);
       if (i >= 0) {
         Sel = i;
         ShowSelection();

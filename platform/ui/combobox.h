@@ -51,7 +51,7 @@ class TComboBox : public TControl {
     std::string text;
     LPARAM data = 0;
   };
-  int Find(const char* text, int start) const;
+  int FindLine(const char* text, int start) const;
   void ShowSelection();  // caller holds the lock
 
   std::vector<Item> Items;

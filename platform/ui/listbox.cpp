@@ -144,7 +144,7 @@ int TListBox::Insert(const char* text, LPARAM value, int index, bool sorted) {
   return index;
 }
 
-int TListBox::Find(const char* text, int start, bool exact) const {
+int TListBox::FindLine(const char* text, int start, bool exact) const {
   int n = static_cast<int>(Items.size());
   if (n == 0 || !KeepsText()) return LB_ERR;
   std::string key = text ? text : "";
@@ -221,11 +221,11 @@ LRESULT TListBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (index < 0 || index >= n) return LB_ERR;
       return KeepsText() ? static_cast<LRESULT>(Items[index].text.size()) : sizeof(LPARAM);
     case LB_FINDSTRING:
-      return Find(text, index, false);
+      return FindLine(text, index, false);
     case LB_FINDSTRINGEXACT:
-      return Find(text, index, true);
+      return FindLine(text, index, true);
     case LB_SELECTSTRING: {
-      int i = Find(text, index, false);
+      int i = FindLine(text, index, false);
       if (i >= 0) Sel = i;
       return i;
     }

@@ -68,7 +68,7 @@ class TListBox : public TControl {
   bool KeepsText() const;
   // Caller holds the lock.
   int Insert(const char* text, LPARAM value, int index, bool sorted);
-  int Find(const char* text, int start, bool exact) const;
+  int FindLine(const char* text, int start, bool exact) const;
 
   std::vector<Item> Items;
   // The height of a line in the list's font.

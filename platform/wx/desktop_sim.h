@@ -50,6 +50,9 @@ bool choose_menu(HWND frame, UINT command);
 bool type(HWND control, const std::string& text);
 // Types the text (ASCII) wherever the keyboard focus is, without a click.
 void type_here(const std::string& text);
+// A movement key (VK_HOME, VK_END, VK_UP, VK_DOWN, VK_PRIOR, VK_NEXT)
+// wherever the keyboard focus is.
+void press_key_here(UINT vk);
 // Tab (Shift+Tab) wherever the keyboard focus is.
 void press_tab(bool shift = false);
 // Presses the left button at a point of the window, moves by (dx, dy) and

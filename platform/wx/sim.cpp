@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/accel.h"
 #include "platform/ui/app_state.h"
 #include "platform/ui/application.h"
 #include "platform/ui/queue.h"
@@ -225,6 +226,23 @@ void type_here(const std::string& text) {
     sim.Char(upper ? c - 'A' + 'a' : c, upper ? wxMOD_SHIFT : wxMOD_NONE);
     run_for(std::chrono::milliseconds(20));
   }
+}
+
+void press_key_here(UINT vk) {
+  int key = 0;
+  switch (vk) {
+    case VK_HOME: key = WXK_HOME; break;
+    case VK_END: key = WXK_END; break;
+    case VK_UP: key = WXK_UP; break;
+    case VK_DOWN: key = WXK_DOWN; break;
+    case VK_PRIOR: key = WXK_PAGEUP; break;
+    case VK_NEXT: key = WXK_PAGEDOWN; break;
+    default: return;
+  }
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(key);
+  run_for(std::chrono::milliseconds(50));
 }
 
 void press_tab(bool shift) {

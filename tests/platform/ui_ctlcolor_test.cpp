@@ -8,6 +8,7 @@
 
 #include "platform/ui/accel.h"
 #include "platform/ui/button.h"
+#include "platform/ui/combobox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/dialog.h"
@@ -34,9 +35,33 @@ class TDrawnList : public TListBox {
     TBrush b(RGB(10 * d.itemID, 0, (d.itemState & ODS_SELECTED) ? 255 : 0));
     dc->FillRect(d.rcItem, b);
   }
+  // A list class of the program's own answers messages in its table.
+  LRESULT EvVScroll(WPARAM, LPARAM) {
+    ++Scrolls;
+    return DefaultProcessing();
+  }
   MEASUREITEMSTRUCT Measured{};
   std::vector<DRAWITEMSTRUCT> Drawn;
+  int Scrolls = 0;
+  DECLARE_RESPONSE_TABLE(TDrawnList);
 };
+
+DEFINE_RESPONSE_TABLE1(TDrawnList, TListBox)
+  EV_MESSAGE(WM_VSCROLL, EvVScroll),
+END_RESPONSE_TABLE;
+
+// So does a combo box class.
+class TOwnCombo : public TComboBox {
+ public:
+  using TComboBox::TComboBox;
+  LRESULT EvVScroll(WPARAM, LPARAM) { return ++Scrolls; }
+  int Scrolls = 0;
+  DECLARE_RESPONSE_TABLE(TOwnCombo);
+};
+
+DEFINE_RESPONSE_TABLE1(TOwnCombo, TComboBox)
+  EV_MESSAGE(WM_VSCROLL, EvVScroll),
+END_RESPONSE_TABLE;
 
 class TColourDlg : public TDialog {
  public:
@@ -172,6 +197,13 @@ TEST_F(CtlColorTest, OwnerDrawnListDrawsEachVisibleItemInItsState) {
     EXPECT_EQ(d.rcItem, TRect(0, 20 * k, list.GetClientRect().Width(), 20 * k + 20));
     EXPECT_EQ(d.itemState, d.itemID == 2 ? ODS_SELECTED | ODS_FOCUS : 0u);
   }
+  list.SendMessage(WM_VSCROLL);
+  EXPECT_EQ(list.Scrolls, 1);
+  TOwnCombo combo(dlg_, 150, 0, 0, 100, 100, CBS_DROPDOWNLIST, 0);
+  ASSERT_TRUE(combo.Create());
+  combo.SendMessage(WM_VSCROLL);
+  EXPECT_EQ(combo.Scrolls, 1);
+  combo.Destroy();
   // The items' drawing went into the list's record, after its background.
   ASSERT_EQ(static_cast<int>(rec.size()), 1 + rows);
   EXPECT_EQ(rec[2].brushColor, RGB(20, 0, 255));

@@ -4,6 +4,7 @@
 // with a larger font of its own.
 #include <gtest/gtest.h>
 
+#include "platform/ui/accel.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/dialog.h"
@@ -27,7 +28,17 @@ class TStripes : public TListBox {
     TBrush b(RGB(20 * d.itemID, 0, 255 - 20 * d.itemID));
     dc->FillRect(d.rcItem, b);
   }
+  LRESULT EvVScroll(WPARAM, LPARAM) {
+    ++Scrolls;
+    return DefaultProcessing();
+  }
+  int Scrolls = 0;
+  DECLARE_RESPONSE_TABLE(TStripes);
 };
+
+DEFINE_RESPONSE_TABLE1(TStripes, TListBox)
+  EV_MESSAGE(WM_VSCROLL, EvVScroll),
+END_RESPONSE_TABLE;
 
 class TProfileDlg : public TDialog {
  public:
@@ -103,6 +114,17 @@ TEST_F(DesktopTest, ControlColoursOwnerDrawnItemsAndOwnFonts) {
   rendertest::screenshot("paint_scrolled.png");
   for (int row = 0; row < 2; ++row)
     EXPECT_EQ(rendertest::pixel("paint_scrolled.png", x, drawn.top + 12 + 24 * row), stripe(4 + row)) << row;
+
+  // The user picks a row and scrolls with the keys: the list's selection,
+  // top index and scroll message follow, as a partner list expects.
+  dlg.Stripes->SetTopIndex(0);
+  desk::run_for(200ms);
+  ASSERT_TRUE(desk::click_at(GetDlgItem(h, 111), 30, 24 + 12));
+  ASSERT_TRUE(desk::run_until([&] { return dlg.Stripes->GetSelIndex() == 1; }, 3s));
+  desk::press_key_here(VK_END);
+  ASSERT_TRUE(desk::run_until([&] { return dlg.Stripes->GetTopIndex() > 0; }, 3s));
+  EXPECT_EQ(dlg.Stripes->GetSelIndex(), 11);
+  EXPECT_GT(dlg.Stripes->Scrolls, 0);
 
   // The control with a font of its own writes larger than its neighbour.
   TSize big = desk::text_extent(GetDlgItem(h, 201)), small = desk::text_extent(GetDlgItem(h, 202));
