@@ -5,6 +5,7 @@
 #include <cctype>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "platform/ui/button.h"
 #include "platform/ui/combobox.h"
@@ -28,8 +29,14 @@ TControl::TControl(TWindow* parent, int resourceId) : TWindow(parent), FromResou
 
 void TControl::Paint(TDC& dc, bool erase, TRect& rect) {
   plat::ControlColors c = plat::ask_control_colors(Handle, dc);
-  if (!erase || c.brushNull) return;
-  TBrush brush(c.brush);
+  if (!erase) return;
+  std::optional<COLORREF> own;
+  {
+    std::lock_guard lock(Ref->mu);
+    if (Ref->hasBkgnd) own = Ref->bkgnd;
+  }
+  if (!own && c.brushNull) return;
+  TBrush brush(own ? *own : c.brush);
   dc.FillRect(rect, brush);
 }
 

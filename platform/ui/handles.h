@@ -43,6 +43,8 @@ struct WindowData {
   HWND parent = nullptr;
   std::vector<HWND> children;  // in creation order
   HFONT font = nullptr;        // set by WM_SETFONT (null: the dialog's or the system's)
+  bool hasBkgnd = false;       // SetBkgndColor: the colour the window is erased with
+  COLORREF bkgnd = 0;
   ControlColors colors;        // as last painted
 };
 

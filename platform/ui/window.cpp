@@ -123,6 +123,10 @@ bool TWindow::PerformCreate() {
     Ref->exStyle = Attr.ExStyle;
     Ref->id = Attr.Id;
     Ref->rect = TRect(Attr.X, Attr.Y, Attr.X + Attr.W, Attr.Y + Attr.H);
+    if (PendingBkgnd) {
+      Ref->hasBkgnd = true;
+      Ref->bkgnd = *PendingBkgnd;
+    }
   }
   Handle = Ref->hwnd;
   if (plat::WindowRef p = plat::find_window(parentHandle)) {
@@ -544,6 +548,19 @@ LRESULT TWindow::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     default:
       return 0;
   }
+}
+
+void TWindow::SetBkgndColor(COLORREF color) {
+  if (!Ref) {
+    PendingBkgnd = color & 0xFFFFFF;
+    return;
+  }
+  {
+    std::lock_guard lock(Ref->mu);
+    Ref->hasBkgnd = true;
+    Ref->bkgnd = color & 0xFFFFFF;
+  }
+  Invalidate();
 }
 
 HBRUSH TWindow::EvCtlColor(HDC, HWND, UINT) { return reinterpret_cast<HBRUSH>(DefaultProcessing()); }

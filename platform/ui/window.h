@@ -7,6 +7,7 @@
 // from any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,9 @@ class TWindow {
   // Colours of a control being painted (WM_CTLCOLOR*): the default
   // handling sets the standard colours on dc and returns their brush.
   HBRUSH EvCtlColor(HDC dc, HWND control, UINT ctlType);
+  // The colour the window is erased with before it paints, in place of
+  // the brush of its kind.
+  void SetBkgndColor(COLORREF color);
   // The window's own font (WM_SETFONT, WM_GETFONT).
   void SetWindowFont(HFONT font, bool redraw = true);
   HFONT GetWindowFont();
@@ -172,6 +176,7 @@ class TWindow {
   int ShowState = SW_SHOWNORMAL;
   int Cursor = IDC_ARROW;
   const TEventInfo* CurrentEvent = nullptr;
+  std::optional<COLORREF> PendingBkgnd;  // set before the window was created
 
   friend class TDialog;
   friend class TApplication;

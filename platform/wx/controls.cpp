@@ -293,6 +293,14 @@ void show_colors(Mirror& m) {
   ControlColors d = default_control_colors(ctlcolor_message(m.hwnd));
   bool custom = c.text != d.text || c.back != d.back || c.brush != d.brush;
   COLORREF fill = c.brushNull ? c.back : c.brush;
+  // A background colour of the window's own (SetBkgndColor) comes first.
+  if (WindowRef ref = find_window(m.hwnd)) {
+    std::lock_guard lock(ref->mu);
+    if (ref->hasBkgnd) {
+      fill = ref->bkgnd;
+      custom = true;
+    }
+  }
   std::string key = custom ? std::to_string(c.text) + "/" + std::to_string(fill) : std::string();
   if (key == m.shownColors) return;
   m.shownColors = key;

@@ -142,6 +142,12 @@ TEST_F(CtlColorTest, HandlersColoursReachTheirControls) {
     EXPECT_EQ(rec[0].kind, plat::DrawOp::FillRect) << c.id;
     EXPECT_EQ(rec[0].brushColor, c.brush) << c.id;
   }
+  // A window's own background colour is what it is erased with.
+  TWindow* teal = plat::window_object(dlg_->GetDlgItem(110));
+  teal->SetBkgndColor(RGB(128, 128, 128));
+  plat::DrawRecord grey = plat::paint_window(*teal);
+  ASSERT_FALSE(grey.empty());
+  EXPECT_EQ(grey[0].brushColor, RGB(128, 128, 128));
   // A read-only edit asks as a static does, as on Windows.
   SendMessage(dlg_->GetDlgItem(102), EM_SETREADONLY, TRUE, 0);
   dlg_->Asked.clear();
