@@ -142,7 +142,8 @@ UINT virtual_key(int code) {
 // draws (and hands clicks) in is the model's stack. False when it cannot
 // happen now (a handler of ours runs; the user may hold a child).
 bool restack(Renderer& r, const std::vector<HWND>& stack) {
-  if (r.in_handler()) return false;
+  // Not while the user holds a child by its caption or edge: it would drop it.
+  if (r.in_handler() || wxWindow::GetCapture()) return false;
   std::vector<wxWindow*> wins;
   for (HWND c : stack) {
     Mirror* m = r.mirror(c);
