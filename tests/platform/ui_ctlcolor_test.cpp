@@ -216,6 +216,44 @@ TEST_F(CtlColorTest, OwnerDrawnListDrawsEachVisibleItemInItsState) {
   EXPECT_EQ(rec[2].rect, TRect(0, 20, list.GetClientRect().Width(), 40));
 }
 
+// An owner-drawn combo box without strings: its items are the program's
+// values; heights asked for the field and the items; the field's item drawn.
+class TDrawnCombo : public TComboBox {
+ public:
+  TDrawnCombo(TWindow* parent) : TComboBox(parent, 150, 0, 0, 120, 100, CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED, 0) {}
+  void MeasureItem(MEASUREITEMSTRUCT& m) override {
+    Asked.push_back(static_cast<int>(m.itemID));
+    m.itemHeight = m.itemID == static_cast<UINT>(-1) ? 18 : 15;
+  }
+  void ODADrawEntire(DRAWITEMSTRUCT& d) override { Drawn.push_back(d); }
+  std::vector<int> Asked;
+  std::vector<DRAWITEMSTRUCT> Drawn;
+};
+
+TEST_F(CtlColorTest, OwnerDrawnComboBoxDrawsItsFieldsItem) {
+  TDrawnCombo combo(dlg_);
+  ASSERT_TRUE(combo.Create());
+  EXPECT_EQ(combo.Asked, (std::vector<int>{-1, 0}));
+  EXPECT_EQ(combo.SendMessage(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1)), 18);
+  EXPECT_EQ(combo.SendMessage(CB_GETITEMHEIGHT, 0), 15);
+  for (LPARAM v : {7, 8, 9}) combo.SendMessage(CB_ADDSTRING, 0, v);
+  EXPECT_EQ(combo.GetItemData(1), 8);
+  LPARAM back = 0;
+  EXPECT_EQ(combo.SendMessage(CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(&back)), static_cast<LRESULT>(sizeof back));
+  EXPECT_EQ(back, 9);
+  EXPECT_EQ(combo.SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("8")), CB_ERR);
+  combo.SetSelIndex(1);
+  plat::paint_window(combo);
+  ASSERT_EQ(combo.Drawn.size(), 1u);
+  const DRAWITEMSTRUCT& d = combo.Drawn[0];
+  EXPECT_EQ(d.CtlType, static_cast<UINT>(ODT_COMBOBOX));
+  EXPECT_EQ(d.itemID, 1u);
+  EXPECT_EQ(d.itemData, 8u);
+  EXPECT_TRUE(d.itemState & ODS_COMBOBOXEDIT);
+  EXPECT_EQ(d.rcItem.Height(), 18 + 6);
+  combo.Destroy();
+}
+
 TEST(DialogKeys, TabStopsGroupsAndArrows) {
   uitest::use_test_templates();
   TDialog dlg(nullptr, 905);
