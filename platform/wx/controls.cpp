@@ -234,6 +234,10 @@ void make_combo(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
     if (auto* cb = dynamic_cast<TComboBox*>(window_object(h))) cb->UserSelect(e.GetSelection());
     r.window_changed(h);
   };
+  if (s.style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) {
+    make_owner_combo(r, m, parent);
+    return;
+  }
   if ((s.style & CBS_TYPEMASK) == CBS_DROPDOWNLIST) {
     auto* c = new wxChoice(parent, wxID_ANY);
     c->Bind(wxEVT_CHOICE, picked);
@@ -269,6 +273,8 @@ void show_combo(Mirror& m, const Snapshot& s) {
   if (auto* cb = dynamic_cast<wxComboBox*>(m.win)) {
     if (from_wx(cb->GetValue()) != s.text) cb->ChangeValue(to_wx(s.text));
   }
+  // An owner-drawn field shows the program's drawing as it is now.
+  if (s.style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) m.win->Refresh(false);
 }
 
 void show_progress(Mirror& m) {

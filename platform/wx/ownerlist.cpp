@@ -1,15 +1,17 @@
-// Owner-drawn list boxes on screen: a list the toolkit scrolls and
-// selects in, whose every visible item is drawn by the program's handler
-// (WM_DRAWITEM) on a recording context and replayed with cairo into the
-// item's rectangle. The user's scrolling becomes the list's top index and
+// Owner-drawn list and combo boxes on screen: a list the toolkit scrolls
+// and selects in, whose every visible item is drawn by the program's
+// handler (WM_DRAWITEM) on a recording context and replayed with cairo
+// into the item's rectangle; a combo box's field the same way. The user's scrolling becomes the list's top index and
 // a WM_VSCROLL to it, as a synchronised partner list expects.
 #include <cairo.h>
 
 #include <wx/dcclient.h>
+#include <wx/odcombo.h>
 #include <wx/vlbox.h>
 
 #include <memory>
 
+#include "platform/ui/combobox.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/dc_render.h"
 #include "platform/ui/listbox.h"
@@ -17,6 +19,10 @@
 #include "platform/wx/renderer.h"
 
 namespace plat::wx {
+
+// Replays what an item's handler drew, clipped to the item.
+void replay(wxDC& dc, const wxRect& rect, const DrawRecord& ops);
+
 namespace {
 
 constexpr WPARAM kThumbPosition = 4;  // SB_THUMBPOSITION
@@ -31,14 +37,7 @@ class OwnerList : public wxVListBox {
     TRect rc(rect.x, rect.y, rect.x + rect.width, rect.y + rect.height);
     int index = static_cast<int>(n);
     if (!draw_list_item(h_, index, record, rc, list_item_state(h_, index))) return;
-    DrawRecord ops = record.TakeRecord();
-    auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
-    if (!cr || ops.empty()) return;
-    cairo_save(cr);
-    cairo_rectangle(cr, rect.x, rect.y, rect.width, rect.height);
-    cairo_clip(cr);
-    render_record(cr, ops, 1.0);
-    cairo_restore(cr);
+    replay(dc, rect, record.TakeRecord());
   }
   wxCoord OnMeasureItem(size_t) const override {
     return static_cast<wxCoord>(std::max<LRESULT>(1, ::SendMessage(h_, LB_GETITEMHEIGHT, 0, 0)));
@@ -50,7 +49,55 @@ class OwnerList : public wxVListBox {
   HWND h_;
 };
 
+// An owner-drawn combo box: its field and its list's items drawn alike.
+class OwnerCombo : public wxOwnerDrawnComboBox {
+ public:
+  OwnerCombo(wxWindow* parent, HWND h)
+      : wxOwnerDrawnComboBox(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0, nullptr,
+                             wxCB_READONLY),
+        h_(h) {}
+
+ protected:
+  void OnDrawItem(wxDC& dc, const wxRect& rect, int item, int flags) const override {
+    if (item == wxNOT_FOUND) return;
+    UINT state = (flags & wxODCB_PAINTING_CONTROL) ? ODS_COMBOBOXEDIT : 0;
+    if (flags & wxODCB_PAINTING_SELECTED) state |= ODS_SELECTED;
+    TClientDC record(h_);
+    TRect rc(rect.x, rect.y, rect.x + rect.width, rect.y + rect.height);
+    if (!draw_combo_item(h_, item, record, rc, state)) return;
+    replay(dc, rect, record.TakeRecord());
+  }
+  wxCoord OnMeasureItem(size_t) const override {
+    return static_cast<wxCoord>(std::max<LRESULT>(1, ::SendMessage(h_, CB_GETITEMHEIGHT, 0, 0)));
+  }
+  void OnDrawBackground(wxDC&, const wxRect&, int, int) const override {}
+
+ private:
+  HWND h_;
+};
+
 }  // namespace
+
+void replay(wxDC& dc, const wxRect& rect, const DrawRecord& ops) {
+  auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
+  if (!cr || ops.empty()) return;
+  cairo_save(cr);
+  cairo_rectangle(cr, rect.x, rect.y, rect.width, rect.height);
+  cairo_clip(cr);
+  render_record(cr, ops, 1.0);
+  cairo_restore(cr);
+}
+
+void make_owner_combo(Renderer& r, Mirror& m, wxWindow* parent) {
+  HWND h = m.hwnd;
+  auto* c = new OwnerCombo(parent, h);
+  c->Bind(wxEVT_COMBOBOX, [&r, h](wxCommandEvent& e) {
+    Renderer::HandlerScope scope(r);
+    if (auto* cb = dynamic_cast<TComboBox*>(window_object(h))) cb->UserSelect(e.GetSelection());
+    r.window_changed(h);
+  });
+  m.win = c;
+}
 
 void make_owner_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent,
                      const std::shared_ptr<bool>& chosen) {

@@ -144,6 +144,7 @@ void make_edit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
 void make_owner_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent,
                      const std::shared_ptr<bool>& chosen);
 bool show_owner_list(Mirror& m);
+void make_owner_combo(Renderer& r, Mirror& m, wxWindow* parent);
 void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
 // Windows of the program's own (frames' clients, bars, MDI children):
 // painted from the model's recorded drawing, pointer handed to bars.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/accel.h"
+#include "platform/ui/combobox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/dialog.h"
@@ -40,9 +41,22 @@ DEFINE_RESPONSE_TABLE1(TStripes, TListBox)
   EV_MESSAGE(WM_VSCROLL, EvVScroll),
 END_RESPONSE_TABLE;
 
+// The same colours in an owner-drawn combo box's field.
+class TStripeCombo : public TComboBox {
+ public:
+  TStripeCombo(TWindow* parent, int id) : TComboBox(parent, id) {}
+  void ODADrawEntire(DRAWITEMSTRUCT& d) override {
+    TDC* dc = plat::dc_of(d.hDC);
+    if (!dc) return;
+    TBrush b(RGB(20 * d.itemID, 0, 255 - 20 * d.itemID));
+    dc->FillRect(d.rcItem, b);
+  }
+};
+
 class TProfileDlg : public TDialog {
  public:
-  explicit TProfileDlg(TWindow* parent) : TDialog(parent, 904), Stripes(new TStripes(this, 111)) {}
+  explicit TProfileDlg(TWindow* parent)
+      : TDialog(parent, 904), Stripes(new TStripes(this, 111)), Combo(new TStripeCombo(this, 112)) {}
   ~TProfileDlg() override {
     DeleteObject(Teal);
     DeleteObject(Big);
@@ -52,6 +66,8 @@ class TProfileDlg : public TDialog {
     SetDlgItemText(101, "WWWWWWWW");
     for (int i = 0; i < 10; ++i) SendDlgItemMessage(110, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("P17"));
     for (int i = 0; i < 12; ++i) Stripes->AddString(reinterpret_cast<const char*>(static_cast<intptr_t>(i + 1)));
+    for (int i = 0; i < 5; ++i) Combo->AddString(reinterpret_cast<const char*>(static_cast<intptr_t>(i + 1)));
+    Combo->SetSelIndex(3);
     SendDlgItemMessage(201, WM_SETFONT, reinterpret_cast<WPARAM>(Big), TRUE);
   }
   // Red on white edits, white on teal lists, as a profile dialog has them.
@@ -71,6 +87,7 @@ class TProfileDlg : public TDialog {
   HBRUSH Teal = CreateSolidBrush(kTeal);
   HFONT Big = CreateFont(-26, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "ARIAL");
   TStripes* Stripes;
+  TStripeCombo* Combo;
   DECLARE_RESPONSE_TABLE(TProfileDlg);
 };
 
@@ -108,6 +125,11 @@ TEST_F(DesktopTest, ControlColoursOwnerDrawnItemsAndOwnFonts) {
   int x = drawn.left + 30;
   for (int row = 0; row < 3; ++row)
     EXPECT_EQ(rendertest::pixel("paint_colours.png", x, drawn.top + 12 + 24 * row), stripe(row)) << row;
+  // The combo box's field shows its selected item as the program draws it.
+  TRect field = desk::screen_rect(GetDlgItem(h, 112));
+  std::vector<uint32_t> fieldPx = rendertest::pixels(
+      "paint_colours.png", TRect(field.left + 4, field.top + 4, field.left + 40, field.bottom - 4));
+  EXPECT_GT(rendertest::count_colour(fieldPx, stripe(3), 4), static_cast<int>(fieldPx.size()) / 2);
   // Scrolled by the program, the rows show the later items.
   dlg.Stripes->SetTopIndex(4);
   desk::run_for(400ms);
