@@ -344,7 +344,8 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     if (kw == "font") {
       long size;
       if (t.size() != 3 || !is_text(t[1]) || !number(t[2], size) || size <= 0) return fail("expected: font \"<face>\" <points>");
-      if (size > kMaxFontPoints) return fail("font size " + t[2] + " is out of range (1 to " + std::to_string(kMaxFontPoints) + " points)");
+      if (size > kMaxFontPoints)
+        return fail("font size " + t[2] + " is out of range (1 to " + std::to_string(kMaxFontPoints) + " points)");
       open->font = t[1].substr(1);
       open->fontSize = static_cast<int>(size);
       continue;

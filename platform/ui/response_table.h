@@ -141,8 +141,9 @@ LRESULT ctlcolor(TWindow* w, TEventInfo& ev) {
 #define EV_WM_CLOSE \
   TResponseTableEntry{TResponseTableEntry::Message, WM_CLOSE, 0, 0, &::plat::rt::v0<TMyClass, &TMyClass::EvClose>}
 // The colours of a control being painted, for each kind of control.
-#define KV_EV_CTLCOLOR_(msg) \
-  TResponseTableEntry{TResponseTableEntry::Message, (UINT)(msg), 0, 0, &::plat::rt::ctlcolor<TMyClass, &TMyClass::EvCtlColor>}
+#define KV_EV_CTLCOLOR_(msg)                                          \
+  TResponseTableEntry{TResponseTableEntry::Message, (UINT)(msg), 0, 0, \
+                      &::plat::rt::ctlcolor<TMyClass, &TMyClass::EvCtlColor>}
 #define EV_WM_CTLCOLOR                                                                                    \
   KV_EV_CTLCOLOR_(WM_CTLCOLOREDIT), KV_EV_CTLCOLOR_(WM_CTLCOLORLISTBOX), KV_EV_CTLCOLOR_(WM_CTLCOLORBTN), \
       KV_EV_CTLCOLOR_(WM_CTLCOLORDLG), KV_EV_CTLCOLOR_(WM_CTLCOLORSTATIC)

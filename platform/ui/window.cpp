@@ -565,7 +565,9 @@ void TWindow::SetBkgndColor(COLORREF color) {
 
 HBRUSH TWindow::EvCtlColor(HDC, HWND, UINT) { return reinterpret_cast<HBRUSH>(DefaultProcessing()); }
 
-void TWindow::SetWindowFont(HFONT font, bool redraw) { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw); }
+void TWindow::SetWindowFont(HFONT font, bool redraw) {
+  SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
+}
 
 HFONT TWindow::GetWindowFont() { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
 

@@ -29,7 +29,8 @@ constexpr WPARAM kThumbPosition = 4;  // SB_THUMBPOSITION
 
 class OwnerList : public wxVListBox {
  public:
-  OwnerList(wxWindow* parent, HWND h, long style) : wxVListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, style), h_(h) {}
+  OwnerList(wxWindow* parent, HWND h, long style)
+      : wxVListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, style), h_(h) {}
 
  protected:
   void OnDrawItem(wxDC& dc, const wxRect& rect, size_t n) const override {

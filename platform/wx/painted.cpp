@@ -176,13 +176,21 @@ TRect dragged(const ChildDrag& d, wxPoint now) {
   const int minW = 100, minH = 30;
   switch (d.what) {
     case Hit::Caption: return TRect(r.left + dx, r.top + dy, r.right + dx, r.bottom + dy);
-    case Hit::Left: case Hit::TopLeft: case Hit::BottomLeft: r.left = std::min(r.left + dx, r.right - minW); break;
-    case Hit::Right: case Hit::TopRight: case Hit::BottomRight: r.right = std::max(r.right + dx, r.left + minW); break;
+    case Hit::Left:
+    case Hit::TopLeft:
+    case Hit::BottomLeft: r.left = std::min(r.left + dx, r.right - minW); break;
+    case Hit::Right:
+    case Hit::TopRight:
+    case Hit::BottomRight: r.right = std::max(r.right + dx, r.left + minW); break;
     default: break;
   }
   switch (d.what) {
-    case Hit::Top: case Hit::TopLeft: case Hit::TopRight: r.top = std::min(r.top + dy, r.bottom - minH); break;
-    case Hit::Bottom: case Hit::BottomLeft: case Hit::BottomRight: r.bottom = std::max(r.bottom + dy, r.top + minH); break;
+    case Hit::Top:
+    case Hit::TopLeft:
+    case Hit::TopRight: r.top = std::min(r.top + dy, r.bottom - minH); break;
+    case Hit::Bottom:
+    case Hit::BottomLeft:
+    case Hit::BottomRight: r.bottom = std::max(r.bottom + dy, r.top + minH); break;
     default: break;
   }
   return r;
@@ -197,7 +205,8 @@ void activate_child(Renderer& r, HWND h) {
 
 void make_mdi_child(Renderer& r, Mirror& m, wxWindow* parent) {
   HWND h = m.hwnd;
-  auto* outer = new wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE | wxBORDER_NONE);
+  auto* outer =
+      new wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE | wxBORDER_NONE);
   auto* inner = new wxPanel(outer, wxID_ANY);
   auto drag = std::make_shared<ChildDrag>();
   outer->Bind(wxEVT_PAINT, [outer, h, drag](wxPaintEvent&) { paint_frame_of_child(outer, h, drag->what); });
