@@ -48,6 +48,9 @@ bool menu_item_enabled(HWND frame, UINT command);
 bool choose_menu(HWND frame, UINT command);
 // Clicks into the control and types the text key by key (ASCII).
 bool type(HWND control, const std::string& text);
+// Clicks one of a maximised MDI child's boxes in its frame's bar
+// (SC_MINIMIZE, SC_RESTORE, SC_CLOSE); false when the bar shows none.
+bool click_bar_box(HWND frame, UINT sc);
 // Types the text (ASCII) wherever the keyboard focus is, without a click.
 void type_here(const std::string& text);
 // A movement key (VK_HOME, VK_END, VK_UP, VK_DOWN, VK_PRIOR, VK_NEXT)

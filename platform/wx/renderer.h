@@ -53,6 +53,7 @@ struct Mirror {
   bool menuBound = false;
   std::vector<HWND> shownStack;           // MDI children, bottom to top, as stacked
   std::string shownTitle;                 // a frame's title with its maximised child's
+  std::map<UINT, void*> barBoxes;         // the maximised child's boxes in the bar (toolkit items)
   std::vector<std::string> shownItems;
   int shownTop = -1;
   // A top-level window's place as last set or learned: it moves only when

@@ -228,6 +228,27 @@ void type_here(const std::string& text) {
   }
 }
 
+bool click_bar_box(HWND frame, UINT sc) {
+  wx::Renderer* r = wx::renderer();
+  if (!r) return false;
+  r->flush();
+  wx::Mirror* m = r->mirror(frame);
+  if (!m || !m->barBoxes.count(sc)) return false;
+  auto* item = static_cast<GtkWidget*>(m->barBoxes[sc]);
+  GdkWindow* win = gtk_widget_get_window(item);
+  if (!win || !gtk_widget_get_mapped(item)) return false;
+  GtkAllocation a;
+  gtk_widget_get_allocation(item, &a);
+  int x = 0, y = 0;
+  gdk_window_get_origin(win, &x, &y);
+  wxUIActionSimulator sim;
+  sim.MouseMove(x + a.x + a.width / 2, y + a.y + a.height / 2);
+  run_for(std::chrono::milliseconds(50));
+  sim.MouseClick();
+  run_for(std::chrono::milliseconds(100));
+  return true;
+}
+
 void press_key_here(UINT vk) {
   int key = 0;
   switch (vk) {

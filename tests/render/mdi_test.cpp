@@ -178,6 +178,12 @@ TEST_F(MdiScreenTest, BoxesMaximiseRestoreAndCloseTheCaptionMovesTheCornerSizes)
   rendertest::screenshot("mdi_max.png");
   TPoint corner = on_screen(4, 4);
   EXPECT_EQ(rendertest::pixel("mdi_max.png", corner.x, corner.y), kGreenPx);
+  // Its boxes in the bar: restore, and maximised again, the system menu's restore.
+  ASSERT_TRUE(desk::click_bar_box(h, SC_RESTORE));
+  ASSERT_TRUE(desk::run_until([&] { return !b->IsMaximized(); }, 3s));
+  EXPECT_EQ(b->Data()->rect, TRect(150, 90, 450, 290));
+  b->ShowWindow(SW_SHOWMAXIMIZED);
+  desk::run_for(300ms);
   ASSERT_TRUE(desk::choose_menu(h, SC_RESTORE));
   ASSERT_TRUE(desk::run_until([&] { return !b->IsMaximized(); }, 3s));
   EXPECT_EQ(b->Data()->rect, TRect(150, 90, 450, 290));
