@@ -82,6 +82,11 @@ class TProfileDlg : public TDialog {
       SetBkColor(dc, kTeal);
       return Teal;
     }
+    if (type == CTLCOLOR_STATIC && GetDlgCtrlID(ctl) == 200) {
+      SetTextColor(dc, RGB(255, 255, 0));
+      SetBkColor(dc, RGB(0, 0, 0));
+      return static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    }
     return TDialog::EvCtlColor(dc, ctl, type);
   }
   HBRUSH Teal = CreateSolidBrush(kTeal);
@@ -119,6 +124,11 @@ TEST_F(DesktopTest, ControlColoursOwnerDrawnItemsAndOwnFonts) {
   std::vector<uint32_t> listPx = rendertest::pixels(
       "paint_colours.png", TRect(list.left + 4, list.bottom - 12, list.right - 20, list.bottom - 4));
   EXPECT_GT(rendertest::count_colour(listPx, 0x008080, 12), static_cast<int>(listPx.size()) / 2);
+
+  // A static in yellow on black.
+  std::vector<uint32_t> staticPx = rendertest::pixels("paint_colours.png", desk::screen_rect(GetDlgItem(h, 200)));
+  EXPECT_GT(rendertest::count_colour(staticPx, 0x000000, 8), static_cast<int>(staticPx.size()) / 2);
+  EXPECT_GT(rendertest::count_colour(staticPx, 0xFFFF00, 60), 5);
 
   // Each owner-drawn row in its item's colour.
   TRect drawn = desk::screen_rect(GetDlgItem(h, 111));
