@@ -127,6 +127,7 @@ class Renderer : public UiObserver {
   int shownCursor_ = IDC_ARROW;
   HWND focus_ = nullptr;
   bool focusPending_ = false;
+  HWND focusWaiting_ = nullptr;  // the model's focus, until its window is on screen
 };
 
 Renderer* renderer();

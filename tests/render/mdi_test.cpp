@@ -125,6 +125,20 @@ TEST_F(MdiScreenTest, ChildTheProgramOpensTakesTheKeysAndItsCommands) {
   EXPECT_EQ(editB->GetText(), "G01");
 }
 
+// A child made with its frame, before anything is on screen, has the keys
+// once it shows.
+TEST_F(DesktopTest, ChildMadeWithItsFrameHasTheKeysAtStartUp) {
+  TMain main;
+  auto* edit = new TEdit(nullptr, 100, "", 0, 0, 0, 0, 0, true);
+  new TEditor(main.GetClientWindow(), "P17.NC", TRect(10, 10, 330, 230), edit);
+  ASSERT_TRUE(main.Create());
+  ASSERT_TRUE(desk::run_until([&] { return desk::shown_focus(edit->GetHandle()); }, 3s));
+  desk::type_here("N10");
+  ASSERT_TRUE(desk::run_until([&] { return edit->GetText() == "N10"; }, 3s)) << edit->GetText();
+  main.Destroy();
+  desk::run_for(100ms);
+}
+
 TEST_F(MdiScreenTest, ClickOnACaptionRaisesItsChildOverTheOther) {
   TEditor* a = open("P17.NC", TRect(10, 10, 310, 210), new TPane(kRed));
   TEditor* b = open("P20.NC", TRect(150, 90, 450, 290), new TPane(kGreen));
