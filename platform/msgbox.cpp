@@ -15,6 +15,7 @@ struct State {
   std::deque<int> answers;
   std::vector<MessageBoxRecord> log;
   int beeps = 0;
+  BeepHandler beep;
 };
 
 State& state() {
@@ -90,6 +91,13 @@ void clear_message_box_log() {
   state().log.clear();
 }
 
+BeepHandler set_beep_handler(BeepHandler h) {
+  std::lock_guard lock(state().mu);
+  BeepHandler old = std::move(state().beep);
+  state().beep = std::move(h);
+  return old;
+}
+
 int beep_count() {
   std::lock_guard lock(state().mu);
   return state().beeps;
@@ -109,8 +117,13 @@ int MessageBox(HWND owner, const char* text, const char* caption, UINT flags) {
   return plat::headless_box(owner, t, c, flags);
 }
 
-BOOL MessageBeep(UINT) {
-  std::lock_guard lock(plat::state().mu);
-  ++plat::state().beeps;
+BOOL MessageBeep(UINT type) {
+  plat::BeepHandler beep;
+  {
+    std::lock_guard lock(plat::state().mu);
+    ++plat::state().beeps;
+    beep = plat::state().beep;
+  }
+  if (beep) beep(type);
   return TRUE;
 }

@@ -41,7 +41,10 @@ MessageBoxHandler set_unexpected_message_box_handler(MessageBoxHandler h);
 // The default answer for a box of the given flags: its first button.
 int default_message_box_answer(UINT flags);
 
-// Beeps are counted, for tests.
+// Beeps are counted, for tests, and sounded by the handler the desktop
+// renderer installs (none headless). Returns the previous handler.
 int beep_count();
+using BeepHandler = std::function<void(UINT type)>;
+BeepHandler set_beep_handler(BeepHandler h);
 
 }  // namespace plat

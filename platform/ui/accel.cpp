@@ -8,6 +8,7 @@
 
 #include "platform/ui/app_state.h"
 #include "platform/ui/application.h"
+#include "platform/ui/dialog.h"
 #include "platform/ui/frame.h"
 #include "platform/ui/menu_resource.h"
 
@@ -61,6 +62,7 @@ bool press_key(UINT vk, BYTE modifiers) {
       return true;
     }
   }
+  if (focus && dialog_key(focus, vk, modifiers)) return true;
   if (focus) ::SendMessage(focus, WM_KEYDOWN, vk, 0);
   return false;
 }

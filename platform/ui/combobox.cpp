@@ -1,9 +1,12 @@
 // Combo boxes: lines, selection and the text a drop-down list shows.
 #include "platform/ui/combobox.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
 #include "platform/ui/listbox.h"
 
 TComboBox::TComboBox(TWindow* parent, int id, int x, int y, int w, int h, UINT style, UINT textLimit)
@@ -17,7 +20,67 @@ TComboBox::TComboBox(TWindow* parent, int resourceId, UINT textLimit)
 void TComboBox::SetupWindow() {
   TControl::SetupWindow();
   if (InitialLimit) SendMessage(CB_LIMITTEXT, InitialLimit);
+  int font = FontHeight();
+  SendMessage(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), font);
+  SendMessage(CB_SETITEMHEIGHT, 0, font);
+  if (!IsOwnerDrawn()) return;
+  // The field (-1) and the list's items (0), each asked once.
+  for (int item : {-1, 0}) {
+    MEASUREITEMSTRUCT mis{ODT_COMBOBOX, static_cast<UINT>(GetId()), static_cast<UINT>(item),
+                          static_cast<UINT>(GetClientRect().Width()), static_cast<UINT>(font), 0};
+    if (HWND parent = GetParent()) ::SendMessage(parent, WM_MEASUREITEM, GetId(), reinterpret_cast<LPARAM>(&mis));
+    SendMessage(CB_SETITEMHEIGHT, static_cast<WPARAM>(item), std::clamp<LPARAM>(mis.itemHeight, 1, 255));
+  }
 }
+
+bool TComboBox::IsOwnerDrawn() const { return GetStyle() & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE); }
+
+bool TComboBox::KeepsText() const {
+  UINT style = GetStyle();
+  return !(style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) || (style & CBS_HASSTRINGS);
+}
+
+int TComboBox::FontHeight() const {
+  TMemoryDC dc;
+  if (HFONT f = plat::control_font(Handle)) dc.SelectObject(f);
+  TEXTMETRIC tm{};
+  dc.GetTextMetrics(tm);
+  return std::max(1, static_cast<int>(tm.tmHeight));
+}
+
+void TComboBox::Paint(TDC& dc, bool erase, TRect& rect) {
+  TControl::Paint(dc, erase, rect);
+  if (!IsOwnerDrawn()) return;
+  // The field: the client less the drop-down button, as high as its item.
+  const int button = 17;
+  TRect client = GetClientRect();
+  int height = static_cast<int>(SendMessage(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1)));
+  TRect field(0, 0, std::max(0, client.Width() - button), std::min(client.Height(), height + 6));
+  UINT state = ODS_COMBOBOXEDIT | (::GetFocus() == Handle ? ODS_SELECTED | ODS_FOCUS : 0);
+  int sel = GetSelIndex();
+  if (sel >= 0) plat::draw_combo_item(Handle, sel, dc, field, state);
+}
+
+namespace plat {
+
+bool draw_combo_item(HWND combo, int index, TDC& dc, const TRect& rc, UINT state) {
+  auto* cb = dynamic_cast<TComboBox*>(window_object(combo));
+  if (!cb || index < 0 || index >= cb->GetCount()) return false;
+  DRAWITEMSTRUCT dis{ODT_COMBOBOX,
+                     static_cast<UINT>(cb->GetId()),
+                     static_cast<UINT>(index),
+                     ODA_DRAWENTIRE,
+                     state,
+                     combo,
+                     dc.GetHDC(),
+                     rc,
+                     static_cast<uintptr_t>(cb->GetItemData(index))};
+  if (HFONT f = control_font(combo)) dc.SelectObject(f);
+  if (HWND parent = cb->GetParent()) ::SendMessage(parent, WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+  return true;
+}
+
+}  // namespace plat
 
 int TComboBox::AddString(const char* text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
 int TComboBox::InsertString(const char* text, int index) {
@@ -74,9 +137,9 @@ bool TComboBox::IsStateMessage(UINT msg) const {
   return (msg >= CB_GETEDITSEL && msg <= CB_FINDSTRINGEXACT) || TControl::IsStateMessage(msg);
 }
 
-int TComboBox::Find(const char* text, int start) const {
+int TComboBox::FindLine(const char* text, int start) const {
   int n = static_cast<int>(Items.size());
-  if (n == 0) return CB_ERR;
+  if (n == 0 || !KeepsText()) return CB_ERR;
   std::string key = text ? text : "";
   int from = (start < 0 || start >= n) ? 0 : start + 1;
   for (int k = 0; k < n; ++k) {
@@ -102,9 +165,10 @@ LRESULT TComboBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case CB_ADDSTRING:
     case CB_INSERTSTRING: {
-      Item item{text ? text : "", 0};
+      // Owner-drawn without strings: the value itself is the item.
+      Item item = KeepsText() ? Item{text ? text : "", 0} : Item{std::string(), lp};
       int at;
-      if (msg == CB_ADDSTRING && (ref->style & CBS_SORT)) {
+      if (msg == CB_ADDSTRING && (ref->style & CBS_SORT) && KeepsText()) {
         at = 0;
         while (at < n && plat::compare_lines(Items[at].text, item.text) <= 0) ++at;
       } else if (msg == CB_INSERTSTRING && index >= 0) {
@@ -147,14 +211,19 @@ LRESULT TComboBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       return index;
     case CB_GETLBTEXT:
       if (index < 0 || index >= n || !text) return CB_ERR;
+      if (!KeepsText()) {
+        std::memcpy(reinterpret_cast<char*>(lp), &Items[index].data, sizeof(LPARAM));
+        return sizeof(LPARAM);
+      }
       std::memcpy(reinterpret_cast<char*>(lp), Items[index].text.c_str(), Items[index].text.size() + 1);
       return static_cast<LRESULT>(Items[index].text.size());
     case CB_GETLBTEXTLEN:
       if (index < 0 || index >= n) return CB_ERR;
-      return static_cast<LRESULT>(Items[index].text.size());
+      return KeepsText() ? static_cast<LRESULT>(Items[index].text.size()) : sizeof(LPARAM);
     case CB_FINDSTRING:
-      return Find(text, index);
+      return FindLine(text, index);
     case CB_FINDSTRINGEXACT: {
+      if (!KeepsText()) return CB_ERR;
       for (int k = 0; k < n; ++k) {
         int i = ((index < 0 || index >= n ? 0 : index + 1) + k) % n;
         if (plat::compare_lines(Items[i].text, text ? text : "") == 0) return i;
@@ -162,7 +231,7 @@ LRESULT TComboBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       return CB_ERR;
     }
     case CB_SELECTSTRING: {
-      int i = Find(text, index);
+      int i = FindLine(text, index);
       if (i >= 0) {
         Sel = i;
         ShowSelection();
@@ -179,6 +248,14 @@ LRESULT TComboBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (index < 0 || index >= n) return CB_ERR;
       Items[index].data = lp;
       return 0;
+    case CB_SETITEMHEIGHT:
+      if (lp <= 0 || lp > 255) return CB_ERR;
+      (index == -1 ? FieldHeight : ItemHeight) = static_cast<int>(lp);
+      return 0;
+    case CB_GETITEMHEIGHT: {
+      int h = index == -1 ? FieldHeight : ItemHeight;
+      return h > 0 ? h : 16;
+    }
     case WM_SETTEXT:
       // A drop-down list has no field of its own to write into.
       if ((ref->style & CBS_TYPEMASK) == CBS_DROPDOWNLIST) return CB_ERR;

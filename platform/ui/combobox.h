@@ -38,6 +38,11 @@ class TComboBox : public TControl {
 
   void UserSelect(int index);
 
+  // Owner-drawn (CBS_OWNERDRAWFIXED): heights asked of the parent at
+  // set-up; painting has the parent draw the selected item in the field.
+  bool IsOwnerDrawn() const;
+  void Paint(TDC& dc, bool erase, TRect& rect) override;
+
   bool IsStateMessage(UINT msg) const override;
   LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
@@ -51,11 +56,15 @@ class TComboBox : public TControl {
     std::string text;
     LPARAM data = 0;
   };
-  int Find(const char* text, int start) const;
+  int FindLine(const char* text, int start) const;
+  bool KeepsText() const;
+  int FontHeight() const;
   void ShowSelection();  // caller holds the lock
 
   std::vector<Item> Items;
   int Sel = -1;
   int TextLimit = 0;
   int InitialLimit = 0;
+  int FieldHeight = 0;  // owner-drawn: the field's item, and the list's items
+  int ItemHeight = 0;
 };

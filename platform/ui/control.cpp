@@ -5,9 +5,12 @@
 #include <cctype>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "platform/ui/button.h"
 #include "platform/ui/combobox.h"
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/listbox.h"
 #include "platform/ui/progress.h"
@@ -23,6 +26,25 @@ TControl::TControl(TWindow* parent, int id, const char* title, int x, int y, int
 }
 
 TControl::TControl(TWindow* parent, int resourceId) : TWindow(parent), FromResource(true) { Attr.Id = resourceId; }
+
+void TControl::Paint(TDC& dc, bool erase, TRect& rect) {
+  plat::ControlColors c = plat::ask_control_colors(Handle, dc);
+  if (!erase) return;
+  std::optional<COLORREF> own;
+  {
+    std::lock_guard lock(Ref->mu);
+    if (Ref->hasBkgnd) own = Ref->bkgnd;
+  }
+  if (!own && c.brushNull) return;
+  TBrush brush(own ? *own : c.brush);
+  dc.FillRect(rect, brush);
+}
+
+void TControl::DrawItem(DRAWITEMSTRUCT& dis) {
+  if (dis.itemAction & ODA_DRAWENTIRE) ODADrawEntire(dis);
+  if (dis.itemAction & ODA_SELECT) ODASelect(dis);
+  if (dis.itemAction & ODA_FOCUS) ODAFocus(dis);
+}
 
 void TControl::EvSetFocus() {
   if (UINT code = SetFocusCode()) NotifyParent(code);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/ui/ownerdraw.h"
 #include "platform/ui/window.h"
 
 class TControl : public TWindow {
@@ -16,6 +17,16 @@ class TControl : public TWindow {
   TControl(TWindow* parent, int resourceId);
 
   bool IsFromResource() const { return FromResource; }
+
+  // Painting asks the parent for the colours (WM_CTLCOLOR*) and fills the
+  // control with its brush.
+  void Paint(TDC& dc, bool erase, TRect& rect) override;
+  // An owner-drawn item, sent on by the parent: split by its action.
+  virtual void DrawItem(DRAWITEMSTRUCT& dis);
+  virtual void ODADrawEntire(DRAWITEMSTRUCT&) {}
+  virtual void ODAFocus(DRAWITEMSTRUCT&) {}
+  virtual void ODASelect(DRAWITEMSTRUCT&) {}
+  virtual void MeasureItem(MEASUREITEMSTRUCT&) {}
 
  protected:
   // For edits and list boxes: the parent hears about focus changes.

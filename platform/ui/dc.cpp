@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/ui/gdi_bmp.h"
 #include "platform/ui/window.h"
@@ -22,16 +24,37 @@ TRect intersect(const TRect& a, const TRect& b) {
   return r;
 }
 
+// Live contexts by handle; handles are never reused, so a stale one is
+// detected.
+std::mutex g_dc_mu;
+std::unordered_map<HDC, TDC*>& live_dcs() {
+  static std::unordered_map<HDC, TDC*> m;
+  return m;
+}
+uintptr_t g_next_hdc = 0x5DC000;
+
 }  // namespace
+
+TDC* plat::dc_of(HDC hdc) {
+  std::lock_guard lock(g_dc_mu);
+  auto it = live_dcs().find(hdc);
+  return it == live_dcs().end() ? nullptr : it->second;
+}
 
 TDC::TDC(int deviceWidth, int deviceHeight, int dpiX, int dpiY)
     : DevW(deviceWidth), DevH(deviceHeight), DpiX(dpiX), DpiY(dpiY) {
   St.font = OrigFont = GetStockObject(SYSTEM_FONT);
   St.brush = OrigBrush = GetStockObject(WHITE_BRUSH);
   St.pen = OrigPen = GetStockObject(BLACK_PEN);
+  std::lock_guard lock(g_dc_mu);
+  Hdc = reinterpret_cast<HDC>(g_next_hdc += 4);
+  live_dcs()[Hdc] = this;
 }
 
-TDC::~TDC() = default;
+TDC::~TDC() {
+  std::lock_guard lock(g_dc_mu);
+  live_dcs().erase(Hdc);
+}
 
 HGDIOBJ TDC::SelectObject(HGDIOBJ h) {
   auto o = plat::find_gdi_object(h);
@@ -426,4 +449,29 @@ BOOL UpdateWindow(HWND hwnd) {
   if (!w) return FALSE;
   plat::paint_window(*w);
   return TRUE;
+}
+
+COLORREF SetTextColor(HDC hdc, COLORREF c) {
+  TDC* dc = plat::dc_of(hdc);
+  return dc ? dc->SetTextColor(c) : CLR_INVALID;
+}
+
+COLORREF SetBkColor(HDC hdc, COLORREF c) {
+  TDC* dc = plat::dc_of(hdc);
+  return dc ? dc->SetBkColor(c) : CLR_INVALID;
+}
+
+int SetBkMode(HDC hdc, int mode) {
+  TDC* dc = plat::dc_of(hdc);
+  return dc ? dc->SetBkMode(mode) : 0;
+}
+
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
+  TDC* dc = plat::dc_of(hdc);
+  return dc ? dc->SelectObject(obj) : nullptr;
+}
+
+BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* tm) {
+  TDC* dc = plat::dc_of(hdc);
+  return dc && tm && dc->GetTextMetrics(*tm);
 }

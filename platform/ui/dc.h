@@ -144,6 +144,9 @@ class TDC {
   TSize DeviceSize() const { return {DevW, DevH}; }
   // The font as the next text would use it.
   const plat::FontInstance& CurrentFont() const;
+  // The handle of this context, valid while it lives.
+  HDC GetHDC() const { return Hdc; }
+  operator HDC() const { return Hdc; }
 
  protected:
   TDC(int deviceWidth, int deviceHeight, int dpiX, int dpiY);
@@ -185,6 +188,7 @@ class TDC {
   int ExpandTabs(const std::string& text, int numTabs, const int* tabs, int tabOrigin, int startX,
                  std::vector<std::pair<int, std::string>>* parts) const;
   mutable std::optional<plat::FontInstance> FontCache;
+  HDC Hdc = nullptr;
 };
 
 // A window's client area; on a desktop it draws on the screen.
@@ -217,3 +221,17 @@ DrawRecord paint_window(TWindow& window, bool erase = true);
 
 // Paints a window by handle; false for a handle that is gone.
 BOOL UpdateWindow(HWND hwnd);
+
+namespace plat {
+// The live context behind a handle, or null.
+TDC* dc_of(HDC hdc);
+}  // namespace plat
+
+// Calls on a context by handle; a stale or null handle does nothing and
+// gives 0 (CLR_INVALID for the colours).
+COLORREF SetTextColor(HDC hdc, COLORREF c);
+COLORREF SetBkColor(HDC hdc, COLORREF c);
+int SetBkMode(HDC hdc, int mode);
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
+BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* tm);
+#define CLR_INVALID 0xFFFFFFFFu

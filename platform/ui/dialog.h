@@ -55,3 +55,13 @@ class TDialog : public TWindow {
   int Result = 0;
   std::vector<TWindow*> MadeForTemplate;  // plain controls we built; ours to delete
 };
+
+// Keyboard moves between a dialog's controls (see dlgnav.cpp).
+HWND GetNextDlgTabItem(HWND dlg, HWND ctl, BOOL previous);
+HWND GetNextDlgGroupItem(HWND dlg, HWND ctl, BOOL previous);
+
+namespace plat {
+// Tab, Shift+Tab and the arrow keys pressed on a dialog's control: the
+// focus moves (true), or the key is not the dialog's (false).
+bool dialog_key(HWND focus, UINT vk, BYTE modifiers);
+}  // namespace plat

@@ -17,6 +17,7 @@ TFrameWindow::~TFrameWindow() {
   MdiChildren.clear();
   ActiveChild = nullptr;
   if (MergedBar) plat::release_menu_shell(MergedBar);
+  if (ChildSysMenu) DestroyMenu(ChildSysMenu);
   if (Accel) DestroyAcceleratorTable(Accel);
 }
 
@@ -46,6 +47,7 @@ void TFrameWindow::Destroy(int retVal) {
 void TFrameWindow::EvSize(UINT sizeType, const TSize& size) {
   TWindow::EvSize(sizeType, size);
   Layout();
+  PlaceMaximizedChild();
 }
 
 void TFrameWindow::Layout() {
@@ -87,12 +89,25 @@ HMENU TFrameWindow::GetMenu() const {
 void TFrameWindow::UpdateMenuBar() {
   if (MergedBar) plat::release_menu_shell(MergedBar);
   MergedBar = nullptr;
-  if (!ActiveChild || !ActiveChild->MenuDescr) return;
-  if (MenuDescr) {
-    MergedBar = plat::merge_menus(*MenuDescr, *ActiveChild->MenuDescr);
-  } else {
-    TMenuDescr none;
-    MergedBar = plat::merge_menus(none, *ActiveChild->MenuDescr);
+  if (ChildSysMenu) DestroyMenu(ChildSysMenu);
+  ChildSysMenu = nullptr;
+  if (!ActiveChild) return;
+  bool maximized = ActiveChild->GetHandle() && ActiveChild->IsMaximized();
+  if (!ActiveChild->MenuDescr && !maximized) return;
+  TMenuDescr none;
+  const TMenuDescr& own = MenuDescr ? *MenuDescr : none;
+  MergedBar = plat::merge_menus(own, ActiveChild->MenuDescr ? *ActiveChild->MenuDescr : none);
+  if (maximized) {
+    // A maximised child's system menu leads the bar, as its caption is
+    // out of sight.
+    HMENU sys = CreatePopupMenu();
+    AppendMenu(sys, MF_STRING, SC_RESTORE, "&Restore");
+    AppendMenu(sys, MF_STRING, SC_MINIMIZE, "Mi&nimize");
+    AppendMenu(sys, MF_SEPARATOR, 0, nullptr);
+    AppendMenu(sys, MF_STRING, SC_CLOSE, "&Close\tCtrl+F4");
+    AppendMenu(sys, MF_STRING, SC_NEXTWINDOW, "Nex&t\tCtrl+F6");
+    InsertMenu(MergedBar, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<uintptr_t>(sys), "&-");
+    ChildSysMenu = sys;
   }
 }
 
@@ -168,6 +183,7 @@ void TFrameWindow::CommandEnable(TCommandEnabler& ce) {
 }
 
 bool TFrameWindow::IsCommandEnabled(UINT id) {
+  if (id >= SC_SIZE && ActiveChild && ActiveChild->IsMaximized()) return true;
   TCommandEnabler ce(id);
   CommandEnable(ce);
   return ce.GetEnabled();
@@ -207,9 +223,16 @@ LRESULT TFrameWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       if (lp == 0) {
+        // The system menu of a maximised child, from the frame's bar.
+        if (LOWORD(wp) >= SC_SIZE && ActiveChild && ActiveChild->IsMaximized() &&
+            ActiveChild->MDISysCommand(LOWORD(wp)))
+          return 0;
         RouteCommand(LOWORD(wp), HIWORD(wp));
         return 0;
       }
+      break;
+    case WM_SYSCOMMAND:
+      if (MDISysCommand(static_cast<UINT>(wp & 0xFFF0))) return 0;
       break;
     case WM_INITMENUPOPUP:
       InitMenuPopup(reinterpret_cast<HMENU>(wp));
@@ -246,22 +269,159 @@ void TFrameWindow::LeaveMdiFrame() {
   auto& kids = frame->MdiChildren;
   kids.erase(std::remove(kids.begin(), kids.end(), this), kids.end());
   if (frame->ActiveChild == this) {
-    frame->ActiveChild = kids.empty() ? nullptr : kids.back();
-    frame->UpdateMenuBar();
+    bool maximized = GetHandle() && IsMaximized();
+    frame->ActiveChild = nullptr;
+    if (!kids.empty()) {
+      // The next child takes over, maximised as this one was.
+      TFrameWindow* next = kids.back();
+      frame->MDIActivate(next);
+      if (maximized && next->GetHandle() && !next->IsMaximized()) next->ShowWindow(SW_SHOWMAXIMIZED);
+    } else {
+      frame->UpdateMenuBar();
+    }
   }
   frame->ChildrenChanged();
+  if (frame->GetHandle()) frame->Invalidate();
 }
 
 void TFrameWindow::MDIActivate(TFrameWindow* child) {
   auto it = std::find(MdiChildren.begin(), MdiChildren.end(), child);
   if (it == MdiChildren.end()) return;
+  TFrameWindow* old = ActiveChild;
   MdiChildren.erase(it);
   MdiChildren.push_back(child);
   ActiveChild = child;
+  // While one child is maximised, the child that becomes active is too.
+  if (old && old != child && old->GetHandle() && old->IsMaximized() && child->GetHandle() && !child->IsMaximized()) {
+    old->MdiRestore();
+    child->MdiMaximize();
+  }
   UpdateMenuBar();
   ChildrenChanged();
+  if (old && old != child && old->GetHandle()) old->Invalidate();
+  if (child->GetHandle()) child->Invalidate();
+  if (GetHandle()) Invalidate();
+  FocusActiveChild();
+}
+
+void TFrameWindow::FocusActiveChild() {
+  TFrameWindow* child = ActiveChild;
+  if (!child || !child->GetHandle()) return;
+  // The focus stays where it is inside the child (a control of its bar);
+  // otherwise it goes to the child's client.
+  for (TWindow* w = plat::window_object(::GetFocus()); w; w = w->GetParentO())
+    if (w == child) return;
+  TWindow* target = child->ClientWnd && child->ClientWnd->GetHandle() ? child->ClientWnd : child;
+  target->SetFocus();
 }
 
 void TFrameWindow::MDINext() {
   if (MdiChildren.size() > 1) MDIActivate(MdiChildren.front());
+}
+
+TWindow* TFrameWindow::MdiClientArea() const {
+  if (!MdiFrame) return nullptr;
+  return GetParentO();
+}
+
+bool TFrameWindow::MDISysCommand(UINT sc) {
+  if (!MdiFrame || !GetHandle()) return false;
+  switch (sc) {
+    case SC_CLOSE:
+      PostMessage(WM_CLOSE);
+      return true;
+    case SC_MINIMIZE:
+      ShowWindow(SW_MINIMIZE);
+      return true;
+    case SC_MAXIMIZE:
+      ShowWindow(SW_SHOWMAXIMIZED);
+      return true;
+    case SC_RESTORE:
+      ShowWindow(SW_RESTORE);
+      return true;
+    case SC_NEXTWINDOW:
+      MdiFrame->MDINext();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TFrameWindow::ShowCommand(int cmdShow) {
+  if (!MdiFrame || Placing) return;
+  switch (cmdShow) {
+    case SW_SHOWMAXIMIZED:
+      MdiMaximize();
+      MdiFrame->MDIActivate(this);
+      break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE:
+      MdiMinimize();
+      break;
+    case SW_RESTORE:
+    case SW_SHOWNORMAL:
+      MdiRestore();
+      if (cmdShow == SW_RESTORE || MdiFrame->ActiveChild != this) MdiFrame->MDIActivate(this);
+      break;
+    default:
+      break;
+  }
+}
+
+void TFrameWindow::BroughtToTop(UINT swpFlags) {
+  if (MdiFrame && !(swpFlags & SWP_NOACTIVATE)) MdiFrame->MDIActivate(this);
+}
+
+void TFrameWindow::MdiMaximize() {
+  if (IsMaximized()) return;
+  if (!IsMinimized()) RestoreRect = Data() ? Data()->rect : TRect();
+  SetStyle((GetStyle() | WS_MAXIMIZE) & ~WS_MINIMIZE);
+  PlaceMaximizedChild();
+  if (MdiFrame && MdiFrame->ActiveChild == this) MdiFrame->UpdateMenuBar();
+}
+
+void TFrameWindow::MdiMinimize() {
+  if (IsMinimized()) return;
+  if (!IsMaximized()) RestoreRect = Data() ? Data()->rect : TRect();
+  SetStyle((GetStyle() | WS_MINIMIZE) & ~WS_MAXIMIZE);
+  // A caption bar at the bottom of the client, in the first free slot.
+  TWindow* area = MdiClientArea();
+  TRect client = area ? area->GetClientRect() : TRect();
+  int border, caption;
+  NonClient(border, caption);
+  const int width = 160, height = caption + 2 * border;
+  int slot = 0;
+  if (MdiFrame)
+    for (TFrameWindow* c : MdiFrame->MdiChildren)
+      if (c != this && c->GetHandle() && c->IsMinimized()) ++slot;
+  Placing = true;
+  SetWindowPos(nullptr, slot * width, client.bottom - height, width, height, SWP_NOZORDER);
+  Placing = false;
+  if (MdiFrame && MdiFrame->ActiveChild == this) MdiFrame->UpdateMenuBar();
+}
+
+void TFrameWindow::MdiRestore() {
+  if (!IsMaximized() && !IsMinimized()) return;
+  SetStyle(GetStyle() & ~(WS_MAXIMIZE | WS_MINIMIZE));
+  Placing = true;
+  SetWindowPos(nullptr, RestoreRect, SWP_NOZORDER);
+  Placing = false;
+  if (MdiFrame && MdiFrame->ActiveChild == this) MdiFrame->UpdateMenuBar();
+}
+
+void TFrameWindow::PlaceMaximizedChild() {
+  // Called on the MDI frame after its client moved, and on a maximised
+  // child: its client area covers the frame's client exactly.
+  TFrameWindow* child = MdiFrame ? this : ActiveChild;
+  if (!child || !child->GetHandle() || !child->IsMaximized()) return;
+  TWindow* area = child->MdiClientArea();
+  if (!area || !area->GetHandle()) return;
+  TRect client = area->GetClientRect();
+  int border, caption;
+  child->NonClient(border, caption);
+  child->Placing = true;
+  child->SetWindowPos(nullptr, -border, -border - caption, client.Width() + 2 * border,
+                      client.Height() + 2 * border + caption, SWP_NOZORDER);
+  child->Placing = false;
 }

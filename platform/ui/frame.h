@@ -59,8 +59,17 @@ class TFrameWindow : public TWindow {
   TFrameWindow* GetMDIFrame() const { return MdiFrame; }
   TFrameWindow* GetActiveMDIChild() const { return ActiveChild; }
   const std::vector<TFrameWindow*>& GetMDIChildren() const { return MdiChildren; }
+  // Activation raises the child and gives its client the keyboard focus.
   void MDIActivate(TFrameWindow* child);
   void MDINext();
+  // The boxes and system menu of an MDI child (SC_CLOSE, SC_MINIMIZE,
+  // SC_MAXIMIZE, SC_RESTORE, SC_NEXTWINDOW); false for another command or
+  // a frame that is no MDI child.
+  bool MDISysCommand(UINT sc);
+  bool IsMaximized() const { return GetStyle() & WS_MAXIMIZE; }
+  bool IsMinimized() const { return GetStyle() & WS_MINIMIZE; }
+  // The children from the bottom of the stack to the top (the active one).
+  const std::vector<TFrameWindow*>& MDIStack() const { return MdiChildren; }
 
   void Destroy(int retVal = 0) override;
   void SetupWindow() override;
@@ -69,6 +78,8 @@ class TFrameWindow : public TWindow {
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
   const char* WindowClass() const override { return "KvFrame"; }
+  void ShowCommand(int cmdShow) override;
+  void BroughtToTop(UINT swpFlags) override;
   // Places the client (and, in decorated frames, the bars).
   virtual void Layout();
   // The frame's bar changed or its active child changed: rebuild the bar shown.
@@ -80,6 +91,7 @@ class TFrameWindow : public TWindow {
   TWindow* ClientWnd = nullptr;
   std::unique_ptr<TMenuDescr> MenuDescr;
   HMENU MergedBar = nullptr;
+  HMENU ChildSysMenu = nullptr;  // the maximised child's popup in MergedBar
   HACCEL Accel = nullptr;
   bool ShrinkToClient = false;
 
@@ -87,6 +99,15 @@ class TFrameWindow : public TWindow {
   void OwnChain(std::vector<TWindow*>& chain);
   void JoinMdiFrame();
   void LeaveMdiFrame();
+  // The active child's window states, and its place in the frame's client.
+  void FocusActiveChild();
+  void MdiMaximize();
+  void MdiMinimize();
+  void MdiRestore();
+  void PlaceMaximizedChild();
+  TWindow* MdiClientArea() const;
+  TRect RestoreRect;  // an MDI child's normal place while it is maximised or minimised
+  bool Placing = false;
   TFrameWindow* MdiFrame = nullptr;
   TFrameWindow* ActiveChild = nullptr;
   std::vector<TFrameWindow*> MdiChildren;  // in activation order, the active last

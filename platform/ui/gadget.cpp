@@ -47,7 +47,11 @@ TSize TTextGadget::GetDesiredSize() {
   int avg = Window ? Window->FontMetrics().tm.tmAveCharWidth : 7;
   int h = Window ? Window->FontMetrics().tm.tmHeight : 16;
   int b = BorderWidth();
-  return {static_cast<int>(NumChars) * avg + 2 * b + 4, h + 2 * b + 2};
+  // Capitals are wider than the average character: a label is measured.
+  int text = static_cast<int>(NumChars) * avg;
+  if (Window && !FitText.empty())
+    text = std::max(text, Window->FontMetrics().width(FitText.data(), static_cast<int>(FitText.size())));
+  return {text + 2 * b + 4, h + 2 * b + 2};
 }
 
 void TTextGadget::Paint(TDC& dc) {

@@ -73,8 +73,12 @@ class TTextGadget : public TGadget {
   unsigned GetNumChars() const { return NumChars; }
   TSize GetDesiredSize() override;
   void Paint(TDC& dc) override;
+  // A text the gadget must show whole (an indicator's label): it is at
+  // least as wide as that text in the bar's font.
+  void SetFitText(const char* text) { FitText = text ? text : ""; }
 
  protected:
+  std::string FitText;
   mutable std::mutex TextMu;
   std::string Text;
   TAlign Align;

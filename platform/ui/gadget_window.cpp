@@ -209,6 +209,7 @@ TStatusBar::TStatusBar(TWindow* parent, TGadget::TBorderStyle borderStyle, unsig
     if (modeIndicators & kIndicators[i].flag) {
       auto* g = new TTextGadget(kIndicatorIdBase + i, borderStyle, TTextGadget::Center,
                                 static_cast<unsigned>(std::string(kIndicators[i].text).size()), kIndicators[i].text);
+      g->SetFitText(kIndicators[i].text);
       g->SetEnabled(false);
       Insert(*g);
     }

@@ -20,6 +20,8 @@ typedef HGDIOBJ HBRUSH;
 typedef HGDIOBJ HPEN;
 typedef HGDIOBJ HBITMAP;
 typedef struct kv_haccel__* HACCEL;
+// A device context by handle (what WM_CTLCOLOR* and WM_DRAWITEM hand over).
+typedef struct kv_hdc__* HDC;
 
 #pragma pack(push, 1)
 struct LOGFONT {
@@ -183,5 +185,7 @@ struct TEXTMETRIC {
 // System colours.
 #define COLOR_WINDOW 5
 #define COLOR_WINDOWTEXT 8
+#define COLOR_BTNFACE 15
+#define COLOR_3DFACE COLOR_BTNFACE
 #define COLOR_HIGHLIGHT 13
 #define COLOR_HIGHLIGHTTEXT 14

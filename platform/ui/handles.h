@@ -11,12 +11,24 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/gdi_types.h"
 #include "platform/ui/geometry.h"
 #include "platform/wintypes.h"
 
 class TWindow;
 
 namespace plat {
+
+// The colours a control paints with: its parent's answer to WM_CTLCOLOR*
+// the last time it was painted, or the defaults of its kind.
+struct ControlColors {
+  COLORREF text = 0;
+  COLORREF back = 0xFFFFFF;  // behind the text
+  bool transparent = false;  // the text leaves the background as it is
+  COLORREF brush = 0xFFFFFF; // the rest of the control
+  bool brushNull = false;
+  bool fromParent = false;   // the parent answered with a brush
+};
 
 struct WindowData {
   std::recursive_mutex mu;
@@ -30,6 +42,10 @@ struct WindowData {
   TRect rect;  // in the parent's client coordinates (screen for top level)
   HWND parent = nullptr;
   std::vector<HWND> children;  // in creation order
+  HFONT font = nullptr;        // set by WM_SETFONT (null: the dialog's or the system's)
+  bool hasBkgnd = false;       // SetBkgndColor: the colour the window is erased with
+  COLORREF bkgnd = 0;
+  ControlColors colors;        // as last painted
 };
 
 using WindowRef = std::shared_ptr<WindowData>;

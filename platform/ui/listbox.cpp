@@ -5,6 +5,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
+
 namespace plat {
 
 namespace {
@@ -141,7 +144,7 @@ int TListBox::Insert(const char* text, LPARAM value, int index, bool sorted) {
   return index;
 }
 
-int TListBox::Find(const char* text, int start, bool exact) const {
+int TListBox::FindLine(const char* text, int start, bool exact) const {
   int n = static_cast<int>(Items.size());
   if (n == 0 || !KeepsText()) return LB_ERR;
   std::string key = text ? text : "";
@@ -218,11 +221,11 @@ LRESULT TListBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (index < 0 || index >= n) return LB_ERR;
       return KeepsText() ? static_cast<LRESULT>(Items[index].text.size()) : sizeof(LPARAM);
     case LB_FINDSTRING:
-      return Find(text, index, false);
+      return FindLine(text, index, false);
     case LB_FINDSTRINGEXACT:
-      return Find(text, index, true);
+      return FindLine(text, index, true);
     case LB_SELECTSTRING: {
-      int i = Find(text, index, false);
+      int i = FindLine(text, index, false);
       if (i >= 0) Sel = i;
       return i;
     }
@@ -244,7 +247,83 @@ LRESULT TListBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (index < 0 || index >= n) return LB_ERR;
       Items[index].data = lp;
       return 0;
+    case LB_SETITEMHEIGHT:
+      if (lp <= 0 || lp > 255) return LB_ERR;
+      ItemHeight = static_cast<int>(lp);
+      return 0;
+    case LB_GETITEMHEIGHT:
+      return ItemHeight > 0 ? ItemHeight : 16;
     default:
       return TControl::DefWindowProc(msg, wp, lp);
   }
 }
+
+// ---- owner-drawn lists ----
+
+bool TListBox::IsOwnerDrawn() const { return GetStyle() & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE); }
+
+int TListBox::FontHeight() const {
+  TMemoryDC dc;
+  if (HFONT f = plat::control_font(Handle)) dc.SelectObject(f);
+  TEXTMETRIC tm{};
+  dc.GetTextMetrics(tm);
+  return std::max(1, static_cast<int>(tm.tmHeight));
+}
+
+void TListBox::SetupWindow() {
+  TControl::SetupWindow();
+  if (!IsOwnerDrawn()) {
+    SendMessage(LB_SETITEMHEIGHT, 0, std::clamp(FontHeight(), 1, 255));
+    return;
+  }
+  // A fixed owner-drawn list asks its parent for the height of all items once.
+  MEASUREITEMSTRUCT mis{ODT_LISTBOX, static_cast<UINT>(GetId()), 0, static_cast<UINT>(GetClientRect().Width()),
+                        static_cast<UINT>(FontHeight()), 0};
+  if (HWND parent = GetParent()) ::SendMessage(parent, WM_MEASUREITEM, GetId(), reinterpret_cast<LPARAM>(&mis));
+  SendMessage(LB_SETITEMHEIGHT, 0, std::clamp<LPARAM>(mis.itemHeight, 1, 255));
+}
+
+void TListBox::Paint(TDC& dc, bool erase, TRect& rect) {
+  TControl::Paint(dc, erase, rect);
+  if (!IsOwnerDrawn()) return;
+  int height = static_cast<int>(SendMessage(LB_GETITEMHEIGHT));
+  int count = GetCount(), width = GetClientRect().Width(), bottom = GetClientRect().Height();
+  for (int i = GetTopIndex(), y = 0; i < count && y < bottom; ++i, y += height)
+    plat::draw_list_item(Handle, i, dc, TRect(0, y, width, y + height), plat::list_item_state(Handle, i));
+}
+
+namespace plat {
+
+UINT list_item_state(HWND list, int index) {
+  UINT state = 0;
+  if (::SendMessage(list, LB_GETCURSEL, 0, 0) == index) state |= ODS_SELECTED;
+  // The focus rectangle sits on the selected line, or on the first.
+  LRESULT caret = ::SendMessage(list, LB_GETCURSEL, 0, 0);
+  if (::GetFocus() == list && (caret == index || (caret < 0 && index == 0))) state |= ODS_FOCUS;
+  WindowRef ref = find_window(list);
+  if (ref) {
+    std::lock_guard lock(ref->mu);
+    if (ref->style & WS_DISABLED) state |= ODS_DISABLED;
+  }
+  return state;
+}
+
+bool draw_list_item(HWND list, int index, TDC& dc, const TRect& rc, UINT state, UINT action) {
+  auto* lb = dynamic_cast<TListBox*>(window_object(list));
+  if (!lb || index < 0 || index >= lb->GetCount()) return false;
+  DRAWITEMSTRUCT dis{ODT_LISTBOX,
+                     static_cast<UINT>(lb->GetId()),
+                     static_cast<UINT>(index),
+                     action,
+                     state,
+                     list,
+                     dc.GetHDC(),
+                     rc,
+                     static_cast<uintptr_t>(lb->GetItemData(index))};
+  if (HFONT f = control_font(list)) dc.SelectObject(f);
+  HWND parent = lb->GetParent();
+  if (parent) ::SendMessage(parent, WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+  return true;
+}
+
+}  // namespace plat

@@ -48,6 +48,12 @@ class TListBox : public TControl {
   bool IsStateMessage(UINT msg) const override;
   LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
+  // Owner-drawn (LBS_OWNERDRAWFIXED): the item height is asked of the
+  // parent at set-up, and painting has the parent draw each visible item.
+  bool IsOwnerDrawn() const;
+  void SetupWindow() override;
+  void Paint(TDC& dc, bool erase, TRect& rect) override;
+
  protected:
   const char* WindowClass() const override { return "LISTBOX"; }
   UINT SetFocusCode() const override { return (GetStyle() & LBS_NOTIFY) ? LBN_SETFOCUS : 0; }
@@ -62,12 +68,16 @@ class TListBox : public TControl {
   bool KeepsText() const;
   // Caller holds the lock.
   int Insert(const char* text, LPARAM value, int index, bool sorted);
-  int Find(const char* text, int start, bool exact) const;
+  int FindLine(const char* text, int start, bool exact) const;
 
   std::vector<Item> Items;
+  // The height of a line in the list's font.
+  int FontHeight() const;
+
   int Sel = -1;
   int Top = 0;
   int Extent = 0;
+  int ItemHeight = 0;  // 0: the font's
 };
 
 namespace plat {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -58,6 +59,7 @@ const std::unordered_map<std::string, UINT>& names() {
       N(SS_BITMAP), N(LBS_NOTIFY), N(LBS_SORT), N(LBS_OWNERDRAWFIXED), N(LBS_OWNERDRAWVARIABLE),
       N(LBS_HASSTRINGS), N(LBS_NOINTEGRALHEIGHT), N(LBS_DISABLENOSCROLL), N(LBS_STANDARD),
       N(CBS_SIMPLE), N(CBS_DROPDOWN), N(CBS_DROPDOWNLIST), N(CBS_AUTOHSCROLL), N(CBS_SORT),
+      N(CBS_OWNERDRAWFIXED), N(CBS_OWNERDRAWVARIABLE),
       N(CBS_HASSTRINGS),
   };
 #undef N
@@ -114,11 +116,27 @@ bool parse_style(const std::vector<std::string>& t, size_t i, UINT base, UINT& o
   return true;
 }
 
+// A dialog font beyond this is no dialog font; it would also make the
+// dialog unit's pixels overflow.
+constexpr long kMaxFontPoints = 999;
+
+// Dialog units are 16-bit in a template: a position may be negative, a
+// size may not. Anything beyond would overflow the pixels it becomes.
+constexpr long kMinDialogUnit = -32768;
+constexpr long kMaxDialogUnit = 32767;
+
 bool four_numbers(const std::vector<std::string>& t, size_t at, int* v, std::string& err) {
+  static const char* const what[] = {"x", "y", "width", "height"};
   for (int k = 0; k < 4; ++k) {
     long n;
     if (at + k >= t.size() || !number(t[at + k], n)) {
       err = "expected x, y, width and height";
+      return false;
+    }
+    long low = k < 2 ? kMinDialogUnit : 0;
+    if (n < low || n > kMaxDialogUnit) {
+      err = std::string(what[k]) + " " + t[at + k] + " is out of range (" + std::to_string(low) + " to " +
+            std::to_string(kMaxDialogUnit) + " dialog units)";
       return false;
     }
     v[k] = static_cast<int>(n);
@@ -266,10 +284,15 @@ const ControlTemplate* DialogTemplate::control(int cid) const {
 
 TRect DialogTemplate::to_pixels(int px, int py, int pcx, int pcy) const {
   // Average character size of the dialog font: 6 x 13 pixels at 8 points.
-  int baseX = std::max(1, (fontSize * 6 + 4) / 8);
-  int baseY = std::max(1, (fontSize * 13 + 4) / 8);
-  int l = px * baseX / 4, t = py * baseY / 8;
-  return TRect(l, t, l + pcx * baseX / 4, t + pcy * baseY / 8);
+  // A template the parser did not check (built by code) is clamped to the
+  // parser's ranges, so the arithmetic cannot overflow.
+  long long points = std::clamp<long long>(fontSize, 1, kMaxFontPoints);
+  auto unit = [](int v) { return std::clamp<long long>(v, kMinDialogUnit, kMaxDialogUnit); };
+  long long baseX = std::max(1LL, (points * 6 + 4) / 8);
+  long long baseY = std::max(1LL, (points * 13 + 4) / 8);
+  long long l = unit(px) * baseX / 4, t = unit(py) * baseY / 8;
+  long long w = std::max(0LL, unit(pcx)) * baseX / 4, h = std::max(0LL, unit(pcy)) * baseY / 8;
+  return TRect(static_cast<int>(l), static_cast<int>(t), static_cast<int>(l + w), static_cast<int>(t + h));
 }
 
 ParseResult parse_dialog_templates(const std::string& text, const std::string& sourceName) {
@@ -294,6 +317,7 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     if (kw == "dialog") {
       if (open) return fail("dialog inside a dialog (missing end)");
       if (t.size() < 7 || !number(t[1], id) || !is_text(t[2])) return fail("expected: dialog <id> \"<caption>\" x y cx cy");
+      if (id < INT_MIN || id > INT_MAX) return fail("dialog id " + t[1] + " is out of range");
       DialogTemplate d;
       d.id = static_cast<int>(id);
       d.caption = t[2].substr(1);
@@ -320,6 +344,8 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     if (kw == "font") {
       long size;
       if (t.size() != 3 || !is_text(t[1]) || !number(t[2], size) || size <= 0) return fail("expected: font \"<face>\" <points>");
+      if (size > kMaxFontPoints)
+        return fail("font size " + t[2] + " is out of range (1 to " + std::to_string(kMaxFontPoints) + " points)");
       open->font = t[1].substr(1);
       open->fontSize = static_cast<int>(size);
       continue;
@@ -340,6 +366,7 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
       c.style = k->second.style;
       at = 3;
     }
+    if (id < INT_MIN || id > INT_MAX) return fail("control id " + t[1] + " is out of range");
     c.kind = kw;
     c.id = static_cast<int>(id);
     c.text = t[2].substr(1);

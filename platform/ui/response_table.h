@@ -10,6 +10,7 @@
 //   END_RESPONSE_TABLE;
 #pragma once
 
+#include "platform/ui/gdi_types.h"
 #include "platform/ui/geometry.h"
 #include "platform/winmsg.h"
 #include "platform/wintypes.h"
@@ -73,6 +74,16 @@ LRESULT size(TWindow* w, TEventInfo& ev) {
   return 0;
 }
 
+// HBRUSH m(HDC dc, HWND control, UINT ctlType): ctlType is CTLCOLOR_EDIT,
+// ..._LISTBOX, ..._BTN, ..._DLG or ..._STATIC (the message's distance
+// from WM_CTLCOLORMSGBOX).
+template <class T, auto M>
+LRESULT ctlcolor(TWindow* w, TEventInfo& ev) {
+  HBRUSH brush = (static_cast<T*>(w)->*M)(reinterpret_cast<HDC>(ev.WParam), reinterpret_cast<HWND>(ev.LParam),
+                                          ev.Msg - 0x0132);
+  return reinterpret_cast<LRESULT>(brush);
+}
+
 }  // namespace plat::rt
 
 // Inside the class body. Declares the table and the Find that searches it.
@@ -129,5 +140,12 @@ LRESULT size(TWindow* w, TEventInfo& ev) {
 // Window messages with decoded parameters.
 #define EV_WM_CLOSE \
   TResponseTableEntry{TResponseTableEntry::Message, WM_CLOSE, 0, 0, &::plat::rt::v0<TMyClass, &TMyClass::EvClose>}
+// The colours of a control being painted, for each kind of control.
+#define KV_EV_CTLCOLOR_(msg)                                          \
+  TResponseTableEntry{TResponseTableEntry::Message, (UINT)(msg), 0, 0, \
+                      &::plat::rt::ctlcolor<TMyClass, &TMyClass::EvCtlColor>}
+#define EV_WM_CTLCOLOR                                                                                    \
+  KV_EV_CTLCOLOR_(WM_CTLCOLOREDIT), KV_EV_CTLCOLOR_(WM_CTLCOLORLISTBOX), KV_EV_CTLCOLOR_(WM_CTLCOLORBTN), \
+      KV_EV_CTLCOLOR_(WM_CTLCOLORDLG), KV_EV_CTLCOLOR_(WM_CTLCOLORSTATIC)
 #define EV_WM_SIZE \
   TResponseTableEntry{TResponseTableEntry::Message, WM_SIZE, 0, 0, &::plat::rt::size<TMyClass, &TMyClass::EvSize>}

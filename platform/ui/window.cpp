@@ -7,6 +7,10 @@
 
 #include "platform/ui/app_state.h"
 #include "platform/ui/application.h"
+#include "platform/ui/control.h"
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
+#include "platform/ui/ownerdraw.h"
 #include "platform/ui/observer.h"
 #include "platform/ui/queue.h"
 
@@ -39,13 +43,11 @@ struct HoldNotes {
 
 // Border and caption the model gives a window of these styles, so window
 // and client rectangles differ the way they do on a desktop.
+// A child with a caption (an MDI child) has one as a top-level window does.
 void nonclient(UINT style, int& border, int& caption) {
   border = (style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) ? 3 : 0;
   caption = ((style & WS_CAPTION) == WS_CAPTION) ? 19 : 0;
-  if (style & WS_CHILD) {
-    border = (style & WS_BORDER) ? 1 : 0;
-    caption = 0;
-  }
+  if ((style & WS_CHILD) && !caption) border = (style & WS_BORDER) ? 1 : 0;
 }
 
 }  // namespace
@@ -121,6 +123,10 @@ bool TWindow::PerformCreate() {
     Ref->exStyle = Attr.ExStyle;
     Ref->id = Attr.Id;
     Ref->rect = TRect(Attr.X, Attr.Y, Attr.X + Attr.W, Attr.Y + Attr.H);
+    if (PendingBkgnd) {
+      Ref->hasBkgnd = true;
+      Ref->bkgnd = *PendingBkgnd;
+    }
   }
   Handle = Ref->hwnd;
   if (plat::WindowRef p = plat::find_window(parentHandle)) {
@@ -258,8 +264,11 @@ bool TWindow::ShowWindow(int cmdShow) {
     TRect c = GetClientRect();
     SendMessage(WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(c.Width(), c.Height()));
   }
+  if (plat::on_ui_thread()) ShowCommand(cmdShow);
   return was;
 }
+
+void TWindow::NonClient(int& border, int& caption) const { plat::nonclient(GetStyle(), border, caption); }
 
 bool TWindow::IsWindowVisible() const {
   if (!Ref) return false;
@@ -279,8 +288,11 @@ bool TWindow::SetWindowPos(HWND, int x, int y, int w, int h, UINT flags) {
   plat::WindowRef ref = Ref;
   if (!ref) return false;
   bool resized = false;
+  UINT sizeType = SIZE_RESTORED;
   {
     std::lock_guard lock(ref->mu);
+    if (ref->style & WS_MAXIMIZE) sizeType = SIZE_MAXIMIZED;
+    else if (ref->style & WS_MINIMIZE) sizeType = SIZE_MINIMIZED;
     TRect r = ref->rect;
     if (!(flags & SWP_NOMOVE)) r = TRect(x, y, x + r.Width(), y + r.Height());
     if (!(flags & SWP_NOSIZE)) {
@@ -295,8 +307,9 @@ bool TWindow::SetWindowPos(HWND, int x, int y, int w, int h, UINT flags) {
   plat::notify_changed(Handle);
   if (resized && plat::on_ui_thread()) {
     TRect c = GetClientRect();
-    SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(c.Width(), c.Height()));
+    SendMessage(WM_SIZE, sizeType, MAKELPARAM(c.Width(), c.Height()));
   }
+  if (!(flags & SWP_NOZORDER) && plat::on_ui_thread()) BroughtToTop(flags);
   return true;
 }
 
@@ -499,10 +512,64 @@ LRESULT TWindow::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       EvSize(static_cast<UINT>(wp), TSize{LOWORD(lp), HIWORD(lp)});
       return 0;
+    case WM_SETFONT:
+      if (Ref) {
+        std::lock_guard lock(Ref->mu);
+        Ref->font = reinterpret_cast<HFONT>(wp);
+      }
+      if (lp) Invalidate();
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(plat::control_font(Handle));
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC: {
+      plat::ControlColors c = plat::default_control_colors(msg);
+      HDC dc = reinterpret_cast<HDC>(wp);
+      ::SetTextColor(dc, c.text);
+      ::SetBkColor(dc, c.back);
+      return reinterpret_cast<LRESULT>(GetStockObject(c.back == RGB(255, 255, 255) ? WHITE_BRUSH : LTGRAY_BRUSH));
+    }
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM: {
+      // The control draws (or measures) its own item.
+      int id = static_cast<int>(wp);
+      TWindow* item = nullptr;
+      if (msg == WM_DRAWITEM && lp) item = plat::window_object(reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem);
+      if (!item) item = plat::window_object(GetDlgItem(id));
+      auto* ctl = dynamic_cast<TControl*>(item);
+      if (!ctl || !lp) return FALSE;
+      if (msg == WM_DRAWITEM) ctl->DrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lp));
+      else ctl->MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lp));
+      return TRUE;
+    }
     default:
       return 0;
   }
 }
+
+void TWindow::SetBkgndColor(COLORREF color) {
+  if (!Ref) {
+    PendingBkgnd = color & 0xFFFFFF;
+    return;
+  }
+  {
+    std::lock_guard lock(Ref->mu);
+    Ref->hasBkgnd = true;
+    Ref->bkgnd = color & 0xFFFFFF;
+  }
+  Invalidate();
+}
+
+HBRUSH TWindow::EvCtlColor(HDC, HWND, UINT) { return reinterpret_cast<HBRUSH>(DefaultProcessing()); }
+
+void TWindow::SetWindowFont(HFONT font, bool redraw) {
+  SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
+}
+
+HFONT TWindow::GetWindowFont() { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
 
 void TWindow::NotifyParent(UINT code) {
   HWND parent = GetParent();

@@ -7,6 +7,7 @@
 // from any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,17 @@ class TWindow {
   virtual void EvSize(UINT sizeType, const TSize& size);
   // Draws the client area on dc (see platform/ui/dc.h).
   virtual void Paint(TDC&, bool /*erase*/, TRect& /*rect*/) {}
+  // Colours of a control being painted (WM_CTLCOLOR*): the default
+  // handling sets the standard colours on dc and returns their brush.
+  HBRUSH EvCtlColor(HDC dc, HWND control, UINT ctlType);
+  // The colour the window is erased with before it paints, in place of
+  // the brush of its kind.
+  void SetBkgndColor(COLORREF color);
+  // The window's own font (WM_SETFONT, WM_GETFONT).
+  void SetWindowFont(HFONT font, bool redraw = true);
+  HFONT GetWindowFont();
+  // Border and caption the window has around its client area, in pixels.
+  void NonClient(int& border, int& caption) const;
 
   // The state behind the handle (null before creation and after destruction).
   plat::WindowRef Data() const { return Ref; }
@@ -135,6 +147,11 @@ class TWindow {
  protected:
   virtual LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp);
   LRESULT DefaultProcessing();
+  // After ShowWindow changed the window's state on the UI thread (an MDI
+  // child maximises, minimises or restores here).
+  virtual void ShowCommand(int /*cmdShow*/) {}
+  // After SetWindowPos put the window on top of its siblings.
+  virtual void BroughtToTop(UINT /*swpFlags*/) {}
   // Builds the handle and state; dialogs override to bind template controls.
   virtual bool PerformCreate();
   // The class name the window registers under ("EDIT", "LISTBOX", ...).
@@ -159,6 +176,7 @@ class TWindow {
   int ShowState = SW_SHOWNORMAL;
   int Cursor = IDC_ARROW;
   const TEventInfo* CurrentEvent = nullptr;
+  std::optional<COLORREF> PendingBkgnd;  // set before the window was created
 
   friend class TDialog;
   friend class TApplication;

@@ -8,11 +8,18 @@
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/tglbtn.h>
+#include <wx/vlbox.h>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
 
 #include "platform/ui/button.h"
 #include "platform/ui/combobox.h"
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
+#include "platform/ui/font_face.h"
 #include "platform/ui/gdi_bmp.h"
 #include "platform/ui/listbox.h"
 #include "platform/ui/window.h"
@@ -156,12 +163,32 @@ void show_static(Mirror& m, const Snapshot& s) {
 
 void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   HWND h = m.hwnd;
+  // The toolkit puts its cursor (and so the selection) on the first line
+  // when the list gets the focus; only a click or a key of the user's
+  // chooses a line.
+  auto chosen = std::make_shared<bool>(false);
+  if (s.style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) make_owner_list(r, m, s, parent, chosen);
   long st = wxLB_SINGLE;
   if (s.style & WS_HSCROLL) st |= wxLB_HSCROLL;
   if (s.style & LBS_DISABLENOSCROLL) st |= wxLB_ALWAYS_SB;
-  auto* l = new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st);
-  l->Bind(wxEVT_LISTBOX, [&r, h](wxCommandEvent& e) {
+  wxWindow* l = m.win ? m.win : new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st);
+  auto arm = [chosen](wxEvent& e) {
+    e.Skip();
+    *chosen = true;
+  };
+  l->Bind(wxEVT_LEFT_DOWN, arm);
+  l->Bind(wxEVT_KEY_DOWN, arm);
+  l->Bind(wxEVT_KILL_FOCUS, [chosen](wxFocusEvent& e) {
+    e.Skip();
+    *chosen = false;
+  });
+  if (m.win) return;
+  l->Bind(wxEVT_LISTBOX, [&r, h, chosen](wxCommandEvent& e) {
     Renderer::HandlerScope scope(r);
+    if (!*chosen) {
+      r.window_changed(h);  // show the model's selection again
+      return;
+    }
     if (auto* lb = dynamic_cast<TListBox*>(window_object(h))) lb->UserSelect(e.GetSelection());
     r.window_changed(h);
   });
@@ -174,6 +201,7 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
 }
 
 void show_list(Mirror& m) {
+  if (show_owner_list(m)) return;
   auto* l = static_cast<wxListBox*>(m.win);
   std::vector<std::string> lines = list_lines(m.hwnd, false);
   const std::vector<std::string>& shown = m.shownItems;
@@ -206,6 +234,10 @@ void make_combo(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
     if (auto* cb = dynamic_cast<TComboBox*>(window_object(h))) cb->UserSelect(e.GetSelection());
     r.window_changed(h);
   };
+  if (s.style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) {
+    make_owner_combo(r, m, parent);
+    return;
+  }
   if ((s.style & CBS_TYPEMASK) == CBS_DROPDOWNLIST) {
     auto* c = new wxChoice(parent, wxID_ANY);
     c->Bind(wxEVT_CHOICE, picked);
@@ -241,6 +273,8 @@ void show_combo(Mirror& m, const Snapshot& s) {
   if (auto* cb = dynamic_cast<wxComboBox*>(m.win)) {
     if (from_wx(cb->GetValue()) != s.text) cb->ChangeValue(to_wx(s.text));
   }
+  // An owner-drawn field shows the program's drawing as it is now.
+  if (s.style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) m.win->Refresh(false);
 }
 
 void show_progress(Mirror& m) {
@@ -254,7 +288,69 @@ void show_progress(Mirror& m) {
   if (g->GetValue() != value) g->SetValue(value);
 }
 
+wxColour colour(COLORREF c) { return wxColour(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+// The colours the control's parent gives it when it is painted; the
+// toolkit's look stays where the parent keeps the standard ones.
+void show_colors(Mirror& m) {
+  if (!dynamic_cast<TControl*>(window_object(m.hwnd))) return;
+  TClientDC dc(m.hwnd);
+  ControlColors c = ask_control_colors(m.hwnd, dc);
+  ControlColors d = default_control_colors(ctlcolor_message(m.hwnd));
+  bool custom = c.text != d.text || c.back != d.back || c.brush != d.brush;
+  COLORREF fill = c.brushNull ? c.back : c.brush;
+  // A background colour of the window's own (SetBkgndColor) comes first.
+  if (WindowRef ref = find_window(m.hwnd)) {
+    std::lock_guard lock(ref->mu);
+    if (ref->hasBkgnd) {
+      fill = ref->bkgnd;
+      custom = true;
+    }
+  }
+  std::string key = custom ? std::to_string(c.text) + "/" + std::to_string(fill) : std::string();
+  if (key == m.shownColors) return;
+  m.shownColors = key;
+  m.win->SetForegroundColour(custom ? colour(c.text) : wxNullColour);
+  m.win->SetBackgroundColour(custom ? colour(fill) : wxNullColour);
+  m.win->Refresh();
+}
+
+// A font the program gave this control alone (WM_SETFONT).
+void show_font(Mirror& m) {
+  HFONT f = nullptr;
+  if (WindowRef ref = find_window(m.hwnd)) {
+    std::lock_guard lock(ref->mu);
+    f = ref->font;
+  }
+  if (f == m.shownFont) return;
+  m.shownFont = f;
+  m.win->SetFont(f ? wx_font(f) : font_for(m.hwnd));
+  if (auto* v = dynamic_cast<wxVListBox*>(m.win)) v->RefreshAll();
+  else m.win->Refresh();
+}
+
 }  // namespace
+
+wxFont wx_font(HFONT font) {
+  std::shared_ptr<GdiObject> o = find_gdi_object(font);
+  if (!o || o->kind != GdiObject::Font) return font_for(nullptr);
+  // One toolkit font per distinct record, and only so many of them: a
+  // program making fonts in a loop does not grow this.
+  static std::map<std::string, wxFont> made;
+  std::string key(reinterpret_cast<const char*>(&o->logfont), sizeof o->logfont);
+  if (auto it = made.find(key); it != made.end()) return it->second;
+  if (made.size() >= 64) made.clear();
+  const LOGFONT& lf = o->logfont;
+  // The face and em size the model measures this record with.
+  FontInstance fi = make_font_instance(lf, lf.lfHeight, lf.lfWidth);
+  int em = std::max(1, static_cast<int>(std::lround(fi.em_pixels())));
+  wxFontInfo info(wxSize(0, em));
+  if (fi.file) info.FaceName(to_wx(fi.file->family));
+  if (lf.lfWeight >= 600) info.Bold();
+  if (lf.lfItalic) info.Italic();
+  if (lf.lfUnderline) info.Underlined();
+  return made[key] = wxFont(info);
+}
 
 void bind_focus(Renderer& r, wxWindow* w, HWND h) {
   w->Bind(wxEVT_SET_FOCUS, [&r, h](wxFocusEvent& e) {
@@ -280,7 +376,7 @@ void make_widget(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   else if (m.cls == "LEDIT32") make_ledit(r, m, s, parent);
   else make_painted(r, m, s, parent);
   if (!m.win) return;
-  m.container = m.win;
+  if (!m.container) m.container = m.win;
   m.win->SetFont(font_for(m.hwnd));
   bind_focus(r, m.win, m.hwnd);
 }
@@ -302,7 +398,10 @@ void show_state(Renderer& r, Mirror& m, const Snapshot& s) {
   else if (m.cls == "COMBOBOX") show_combo(m, s);
   else if (m.cls == "MSCTLS_PROGRESS32") show_progress(m);
   else if (m.cls == "LEDIT32") show_ledit(r, m, s);
+  else if (m.container != m.win) place_mdi_child(m);
   else m.win->Refresh(false);
+  show_font(m);
+  show_colors(m);
   bool enabled = !(s.style & WS_DISABLED);
   if (w->IsThisEnabled() != enabled) w->Enable(enabled);
   bool visible = s.style & WS_VISIBLE;

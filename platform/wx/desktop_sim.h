@@ -34,10 +34,13 @@ void press_ctrl(char letter);
 // A navigation key by its VK_ code (arrows, Home, End, Page Up/Down,
 // Insert, Delete), with Shift or Ctrl held when asked.
 void press_key(UINT vk, bool shift = false, bool ctrl = false);
-// From the desktop's timer, once a message box is up: presses Enter in it.
-// Answers a box that the program shows meanwhile (its own loop runs then,
-// not ours).
-void answer_box_later(std::chrono::milliseconds delay);
+// From the desktop's timer, once a message box is up: runs whileUp (the
+// box is on screen), then presses the key in it (Enter for 0). Answers a
+// box that the program shows meanwhile (its own loop runs then, not ours).
+void answer_box_later(std::chrono::milliseconds delay, char key = 0, std::function<void()> whileUp = {});
+// The MB_ICON* kind of the message box on screen (0 for none or no box),
+// and where its icon is on the screen.
+unsigned box_icon(TRect* where = nullptr);
 
 // A frame's menu bar as shown: the popup titles, an item's text and
 // whether it is grey; choose_menu opens the popup holding the command and
@@ -48,6 +51,21 @@ bool menu_item_enabled(HWND frame, UINT command);
 bool choose_menu(HWND frame, UINT command);
 // Clicks into the control and types the text key by key (ASCII).
 bool type(HWND control, const std::string& text);
+// Clicks one of a maximised MDI child's boxes in its frame's bar
+// (SC_MINIMIZE, SC_RESTORE, SC_CLOSE); false when the bar shows none.
+bool click_bar_box(HWND frame, UINT sc);
+// Types the text (ASCII) wherever the keyboard focus is, without a click.
+void type_here(const std::string& text);
+// A movement key (VK_HOME, VK_END, VK_UP, VK_DOWN, VK_PRIOR, VK_NEXT)
+// wherever the keyboard focus is.
+void press_key_here(UINT vk);
+// Tab (Shift+Tab) wherever the keyboard focus is.
+void press_tab(bool shift = false);
+// Presses the left button at a point of the window, moves by (dx, dy) and
+// releases it there.
+bool drag(HWND window, int x, int y, int dx, int dy);
+// Where the window is on the screen (empty when it has none).
+TRect screen_rect(HWND window);
 
 // Where the control's real window is, in its parent's client coordinates
 // (empty when it has none).

@@ -5,6 +5,8 @@
 // pick goes through the model's menu choice, so a grey command never
 // runs. Keys are offered to the frames' accelerator tables first, the
 // innermost frame first, as the model's own key handling does.
+#include <gtk/gtk.h>
+
 #include "platform/ui/accel.h"
 #include "platform/ui/frame.h"
 #include "platform/ui/menu.h"
@@ -136,17 +138,137 @@ UINT virtual_key(int code) {
   }
 }
 
+// The toolkit draws sibling windows in the order its container holds
+// them, whatever their stacking, and a window is added at the end: the MDI
+// children go out of the client and back in, bottom first, so the order it
+// draws (and hands clicks) in is the model's stack. False when it cannot
+// happen now (a handler of ours runs; the user may hold a child).
+bool restack(Renderer& r, const std::vector<HWND>& stack) {
+  // Not while the user holds a child by its caption or edge: it would drop it.
+  if (r.in_handler() || wxWindow::GetCapture()) return false;
+  std::vector<wxWindow*> wins;
+  for (HWND c : stack) {
+    Mirror* m = r.mirror(c);
+    if (!m || !m->win || !m->win->GetParent()) return false;
+    wins.push_back(m->win);
+  }
+  if (wins.empty()) return true;
+  wxWindow* client = wins.front()->GetParent();
+  // Already in order at the end of the container: nothing to do.
+  const wxWindowList& kids = client->GetChildren();
+  size_t n = kids.size();
+  bool ordered = n >= wins.size();
+  for (size_t i = 0; ordered && i < wins.size(); ++i)
+    ordered = kids[n - wins.size() + i] == wins[i];
+  if (ordered) return true;
+  auto* aside = new wxWindow(client, wxID_ANY, wxDefaultPosition, wxSize(1, 1));
+  aside->Hide();
+  for (wxWindow* w : wins) {
+    w->Reparent(aside);
+    w->Reparent(client);
+  }
+  aside->Destroy();
+  // The focus went with the windows that left: it comes back where the model has it.
+  if (Mirror* f = r.mirror(::GetFocus()); f && f->win && f->win->IsShownOnScreen()) f->win->SetFocus();
+  return true;
+}
+
+// A click on one of the maximised child's boxes in the bar. The bar
+// takes button presses for its menus; a press on a box is ours, and the
+// box acts on release, once the toolkit is done with the bar (the action
+// rebuilds it).
+struct BarBoxes {
+  Renderer* r;
+  HWND frame;
+  std::vector<std::pair<GtkWidget*, UINT>> boxes;
+};
+
+// The box under a point of the screen (items get events in windows of
+// their own, so the event's own coordinates do not say).
+UINT box_at(const BarBoxes& b, double x, double y) {
+  for (const auto& [item, sc] : b.boxes) {
+    GdkWindow* win = gtk_widget_get_window(item);
+    if (!win) continue;
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(win, &ox, &oy);
+    GtkAllocation a;
+    gtk_widget_get_allocation(item, &a);
+    if (x >= ox + a.x && x < ox + a.x + a.width && y >= oy + a.y && y < oy + a.y + a.height) return sc;
+  }
+  return 0;
+}
+
+gboolean box_pressed(GtkWidget*, GdkEventButton* e, gpointer data) {
+  return e->button == 1 && box_at(*static_cast<BarBoxes*>(data), e->x_root, e->y_root) ? TRUE : FALSE;
+}
+
+gboolean box_released(GtkWidget*, GdkEventButton* e, gpointer data) {
+  const BarBoxes& b = *static_cast<BarBoxes*>(data);
+  UINT sc = e->button == 1 ? box_at(b, e->x_root, e->y_root) : 0;
+  if (!sc) return FALSE;
+  Renderer* r = b.r;
+  HWND h = b.frame;
+  wxTheApp->CallAfter([r, h, sc] {
+    auto* frame = dynamic_cast<TFrameWindow*>(window_object(h));
+    TFrameWindow* child = frame ? frame->GetActiveMDIChild() : nullptr;
+    if (!child) return;
+    Renderer::HandlerScope scope(*r);
+    child->MDISysCommand(sc);
+  });
+  return TRUE;
+}
+
+GtkWidget* find_menu_bar(GtkWidget* w) {
+  if (!w) return nullptr;
+  if (GTK_IS_MENU_BAR(w)) return w;
+  if (!GTK_IS_CONTAINER(w)) return nullptr;
+  GtkWidget* found = nullptr;
+  GList* kids = gtk_container_get_children(GTK_CONTAINER(w));
+  for (GList* k = kids; k && !found; k = k->next) found = find_menu_bar(GTK_WIDGET(k->data));
+  g_list_free(kids);
+  return found;
+}
+
+// The maximised child's minimise, restore and close boxes at the end of
+// the frame's bar, where its hidden caption had them.
+void add_child_boxes(Renderer& r, Mirror& m, wxMenuBar* wbar) {
+  GtkWidget* bar = find_menu_bar(static_cast<GtkWidget*>(wbar->GetHandle()));
+  if (!bar) return;
+  const struct {
+    UINT sc;
+    const char* label;
+  } boxes[] = {{SC_MINIMIZE, "_"}, {SC_RESTORE, "\u2750"}, {SC_CLOSE, "\u00D7"}};
+  auto* data = new BarBoxes{&r, m.hwnd, {}};
+  for (const auto& b : boxes) {
+    GtkWidget* item = gtk_menu_item_new_with_label(b.label);
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), item);
+    gtk_widget_show(item);
+    data->boxes.emplace_back(item, b.sc);
+    m.barBoxes[b.sc] = item;
+  }
+  auto forget = [](gpointer d, GClosure*) { delete static_cast<BarBoxes*>(d); };
+  g_signal_connect_data(bar, "button-press-event", G_CALLBACK(box_pressed), data, nullptr, GConnectFlags(0));
+  g_signal_connect_data(bar, "button-release-event", G_CALLBACK(box_released), data, forget, GConnectFlags(0));
+}
+
 }  // namespace
 
 void refresh_frame(Renderer& r, Mirror& m) {
   auto* f = dynamic_cast<wxFrame*>(m.win);
   TFrameWindow* frame = frame_of(m.hwnd);
   if (!f || !frame) return;
+  // The children stacked as the model has them, the active one on top.
+  std::vector<HWND> stack;
+  for (TFrameWindow* c : frame->MDIStack())
+    if (c->GetHandle()) stack.push_back(c->GetHandle());
+  if (stack != m.shownStack && restack(r, stack)) m.shownStack = stack;
+  // A maximised child's title joins the frame's, as its caption is hidden.
+  std::string title = frame->GetText();
   TFrameWindow* active = frame->GetActiveMDIChild();
-  HWND activeHandle = active ? active->GetHandle() : nullptr;
-  if (activeHandle != m.shownActive) {
-    m.shownActive = activeHandle;
-    if (Mirror* child = r.mirror(activeHandle)) child->win->Raise();
+  if (active && active->GetHandle() && active->IsMaximized()) title += " - [" + active->GetText() + "]";
+  if (title != m.shownTitle) {
+    m.shownTitle = title;
+    f->SetTitle(to_wx(title));
   }
   HMENU bar = frame->GetMenu();
   std::string text;
@@ -167,6 +289,8 @@ void refresh_frame(Renderer& r, Mirror& m) {
   for (const MenuItem& it : menu_items(bar))
     if (it.popup) wbar->Append(build(m, it.popup), item_label(it.text));
   f->SetMenuBar(wbar);
+  m.barBoxes.clear();
+  if (active && active->GetHandle() && active->IsMaximized()) add_child_boxes(r, m, wbar);
 }
 
 int menu_item_id(const Mirror& m, UINT command) {

@@ -90,6 +90,7 @@ void Renderer::window_destroyed(HWND h) {
     dirty_.erase(h);
     if (focus_ == h) focusPending_ = false;
   }
+  if (focusWaiting_ == h) focusWaiting_ = nullptr;
   forget(h);
 }
 
@@ -223,14 +224,21 @@ void Renderer::flush(bool bury) {
     for (HWND h : created) create_mirror(h);
     for (HWND h : destroyed) forget(h);
     for (HWND h : dirty) sync(h);
-    if (focusPending) {
-      if (Mirror* m = mirror(focus)) {
-        if (m->win && wxWindow::FindFocus() != m->win && m->win->IsShownOnScreen()) {
-          ++syncing_;
-          m->win->SetFocus();
-          --syncing_;
-        }
+    if (focusPending) focusWaiting_ = focus;
+  }
+  // The focus goes to its window once that is on screen (a window the
+  // program focuses before showing it gets it when it shows).
+  if (focusWaiting_) {
+    Mirror* m = mirror(focusWaiting_);
+    if (!m || !m->win) {
+      if (!find_window(focusWaiting_)) focusWaiting_ = nullptr;
+    } else if (m->win->IsShownOnScreen()) {
+      if (wxWindow::FindFocus() != m->win && ::GetFocus() == focusWaiting_) {
+        ++syncing_;
+        m->win->SetFocus();
+        --syncing_;
       }
+      focusWaiting_ = nullptr;
     }
   }
   std::optional<std::string> clip;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/gdi_types.h"
 #include "platform/ui/geometry.h"
 #include "platform/ui/observer.h"
 #include "platform/ui/winstyle.h"
@@ -50,9 +51,18 @@ struct Mirror {
   std::map<void*, HMENU> popups;          // toolkit menu -> model popup
   std::map<int, UINT> commands;           // toolkit item id -> model command
   bool menuBound = false;
-  HWND shownActive = nullptr;             // the MDI child last raised
+  std::vector<HWND> shownStack;           // MDI children, bottom to top, as stacked
+  std::string shownTitle;                 // a frame's title with its maximised child's
+  std::map<UINT, void*> barBoxes;         // the maximised child's boxes in the bar (toolkit items)
   std::vector<std::string> shownItems;
   int shownTop = -1;
+  // A top-level window's place as last set or learned: it moves only when
+  // the model's place changes from this.
+  bool placed = false;
+  wxPoint shownPos;
+  // A control's colours (from its parent's WM_CTLCOLOR*) and own font as shown.
+  std::string shownColors;
+  HFONT shownFont = nullptr;
 };
 
 class Renderer : public UiObserver {
@@ -88,6 +98,7 @@ class Renderer : public UiObserver {
     Renderer& r_;
   };
   bool syncing() const { return syncing_ > 0; }
+  bool in_handler() const { return handlerDepth_ > 0; }
   // Something the user did may have ended a loop's reason to wait.
   void note_activity() { activity_ = true; }
   // A toolkit window went away on its own (the desktop closed it).
@@ -116,6 +127,7 @@ class Renderer : public UiObserver {
   int shownCursor_ = IDC_ARROW;
   HWND focus_ = nullptr;
   bool focusPending_ = false;
+  HWND focusWaiting_ = nullptr;  // the model's focus, until its window is on screen
 };
 
 Renderer* renderer();
@@ -129,6 +141,12 @@ void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s);
 // Model geometry for a frame the user moved or sized.
 void user_resized(Renderer& r, Mirror& m);
 void make_edit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
+// An owner-drawn list (ownerlist.cpp); chosen tells a user's pick from the
+// toolkit's own. show_owner_list is false for a mirror that is none.
+void make_owner_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent,
+                     const std::shared_ptr<bool>& chosen);
+bool show_owner_list(Mirror& m);
+void make_owner_combo(Renderer& r, Mirror& m, wxWindow* parent);
 void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
 // The large-text edit control (ledit_widget.cpp).
 void make_ledit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
@@ -136,6 +154,8 @@ void show_ledit(Renderer& r, Mirror& m, const Snapshot& s);
 // Windows of the program's own (frames' clients, bars, MDI children):
 // painted from the model's recorded drawing, pointer handed to bars.
 void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
+// An MDI child's client area placed inside its border and caption.
+void place_mdi_child(Mirror& m);
 // A tool or status bar repainted when its gadgets changed.
 void repaint_if_bar_changed(Mirror& m);
 // The menu bar of a frame, rebuilt when the model's bar changed, and its
@@ -149,6 +169,9 @@ int menu_item_id(const Mirror& m, UINT command);
 void bind_focus(Renderer& r, wxWindow* w, HWND h);
 // The font a window shows: its dialog template's, fitted to dialog units.
 wxFont font_for(HWND h);
+// The toolkit font for a font of the model, in the face and size the
+// model measures it with.
+wxFont wx_font(HFONT font);
 
 // Model bytes (Windows-1252) to and from the toolkit's text.
 wxString to_wx(const std::string& bytes);
@@ -159,7 +182,14 @@ std::string from_wx(const wxString& text);
 void install_theme();
 wxFont dialog_font(const std::string& face, int points);
 
-// Native message boxes and file dialogs.
+// Message boxes (ours, with the standard icons and letter keys) and the
+// native file dialogs.
+struct BoxInfo {
+  wxWindow* dialog = nullptr;  // the box on screen, or null
+  UINT icon = 0;               // its MB_ICON* kind
+  wxRect iconRect;             // where its icon is, on the screen
+};
+const BoxInfo& box_info();
 void install_boxes();
 void remove_boxes();
 bool answer_file_dialog(TDialog& dlg);

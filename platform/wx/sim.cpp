@@ -105,7 +105,7 @@ GtkWidget* native_dialog() {
   GList* tops = gtk_window_list_toplevels();
   for (GList* l = tops; l; l = l->next) {
     GtkWidget* w = GTK_WIDGET(l->data);
-    if (GTK_IS_DIALOG(w) && gtk_widget_get_visible(w) && gtk_window_get_modal(GTK_WINDOW(w))) found = w;
+    if (GTK_IS_WINDOW(w) && gtk_widget_get_visible(w) && gtk_window_get_modal(GTK_WINDOW(w))) found = w;
   }
   g_list_free(tops);
   return found;
@@ -113,14 +113,14 @@ GtkWidget* native_dialog() {
 
 }  // namespace
 
-void answer_box_later(std::chrono::milliseconds delay) {
+void answer_box_later(std::chrono::milliseconds delay, char key, std::function<void()> whileUp) {
   // Timers that did their work go with the next one; one may still be
   // running its handler (the simulator lets the toolkit run meanwhile).
   static std::vector<std::unique_ptr<wxTimer>> timers;
   std::erase_if(timers, [](const std::unique_ptr<wxTimer>& t) { return !t->IsRunning(); });
   auto* timer = timers.emplace_back(std::make_unique<wxTimer>()).get();
   auto tries = std::make_shared<int>(0);
-  timer->Bind(wxEVT_TIMER, [timer, tries](wxTimerEvent&) {
+  timer->Bind(wxEVT_TIMER, [timer, tries, key, whileUp](wxTimerEvent&) {
     GtkWidget* w = native_dialog();
     if (!w && ++*tries < 50) return;  // not up yet: look again
     timer->Stop();
@@ -131,7 +131,8 @@ void answer_box_later(std::chrono::milliseconds delay) {
     gtk_window_get_size(GTK_WINDOW(w), &cx, &cy);
     wxUIActionSimulator sim;
     sim.MouseMove(x + cx / 2, y + cy / 2);
-    sim.Char(WXK_RETURN);
+    if (whileUp) whileUp();
+    sim.Char(key ? static_cast<int>(key) : static_cast<int>(WXK_RETURN));
   });
   timer->Start(static_cast<int>(delay.count()));
 }
@@ -224,6 +225,94 @@ bool type(HWND control, const std::string& text) {
     run_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+unsigned box_icon(TRect* where) {
+  const wx::BoxInfo& b = wx::box_info();
+  if (!b.dialog) return 0;
+  if (where) *where = TRect(b.iconRect.x, b.iconRect.y, b.iconRect.GetRight() + 1, b.iconRect.GetBottom() + 1);
+  return b.icon;
+}
+
+void type_here(const std::string& text) {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  for (char c : text) {
+    bool upper = c >= 'A' && c <= 'Z';
+    sim.Char(upper ? c - 'A' + 'a' : c, upper ? wxMOD_SHIFT : wxMOD_NONE);
+    run_for(std::chrono::milliseconds(20));
+  }
+}
+
+bool click_bar_box(HWND frame, UINT sc) {
+  wx::Renderer* r = wx::renderer();
+  if (!r) return false;
+  r->flush();
+  wx::Mirror* m = r->mirror(frame);
+  if (!m || !m->barBoxes.count(sc)) return false;
+  auto* item = static_cast<GtkWidget*>(m->barBoxes[sc]);
+  GdkWindow* win = gtk_widget_get_window(item);
+  if (!win || !gtk_widget_get_mapped(item)) return false;
+  GtkAllocation a;
+  gtk_widget_get_allocation(item, &a);
+  int x = 0, y = 0;
+  gdk_window_get_origin(win, &x, &y);
+  wxUIActionSimulator sim;
+  sim.MouseMove(x + a.x + a.width / 2, y + a.y + a.height / 2);
+  run_for(std::chrono::milliseconds(50));
+  sim.MouseClick();
+  run_for(std::chrono::milliseconds(100));
+  return true;
+}
+
+void press_key_here(UINT vk) {
+  int key = 0;
+  switch (vk) {
+    case VK_HOME: key = WXK_HOME; break;
+    case VK_END: key = WXK_END; break;
+    case VK_UP: key = WXK_UP; break;
+    case VK_DOWN: key = WXK_DOWN; break;
+    case VK_PRIOR: key = WXK_PAGEUP; break;
+    case VK_NEXT: key = WXK_PAGEDOWN; break;
+    default: return;
+  }
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(key);
+  run_for(std::chrono::milliseconds(50));
+}
+
+void press_tab(bool shift) {
+  point_at_focus();
+  wxUIActionSimulator sim;
+  sim.Char(WXK_TAB, shift ? wxMOD_SHIFT : wxMOD_NONE);
+  run_for(std::chrono::milliseconds(50));
+}
+
+bool drag(HWND window, int x, int y, int dx, int dy) {
+  wxWindow* w = widget(window);
+  if (!w || !w->IsShownOnScreen()) return false;
+  wxRect r = w->GetScreenRect();
+  wxUIActionSimulator sim;
+  sim.MouseMove(r.x + x, r.y + y);
+  run_for(std::chrono::milliseconds(50));
+  sim.MouseDown();
+  run_for(std::chrono::milliseconds(50));
+  // In steps, as a hand moves.
+  for (int k = 1; k <= 4; ++k) {
+    sim.MouseMove(r.x + x + dx * k / 4, r.y + y + dy * k / 4);
+    run_for(std::chrono::milliseconds(30));
+  }
+  sim.MouseUp();
+  run_for(std::chrono::milliseconds(50));
+  return true;
+}
+
+TRect screen_rect(HWND window) {
+  wxWindow* w = widget(window);
+  if (!w) return {};
+  wxRect r = w->GetScreenRect();
+  return TRect(r.x, r.y, r.x + r.width, r.y + r.height);
 }
 
 TRect placed_rect(HWND control) {

@@ -3,6 +3,9 @@
 // gets the model's client size at the model's position. The close box,
 // Esc and Enter become the model's WM_CLOSE, IDCANCEL and default button;
 // a frame the user moves or sizes tells the model, which sends WM_SIZE.
+#include "platform/ui/accel.h"
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/window.h"
 #include "platform/wx/renderer.h"
@@ -51,6 +54,38 @@ bool enter_is_local(Renderer& r) {
   return s.cls == "EDIT" && (s.style & ES_MULTILINE) && (s.style & ES_WANTRETURN);
 }
 
+// A dialog's background as its WM_CTLCOLORDLG handler gives it.
+void show_dialog_colour(Mirror& m, wxDialog* d) {
+  TClientDC dc(m.hwnd);
+  ControlColors c = ask_control_colors(m.hwnd, dc);
+  ControlColors standard = default_control_colors(WM_CTLCOLORDLG);
+  bool custom = c.brush != standard.brush && !c.brushNull;
+  std::string key = custom ? std::to_string(c.brush) : std::string();
+  if (key == m.shownColors) return;
+  m.shownColors = key;
+  d->SetBackgroundColour(custom ? wxColour(GetRValue(c.brush), GetGValue(c.brush), GetBValue(c.brush)) : wxNullColour);
+  d->Refresh();
+}
+
+// Tab and the arrows move as the model's dialog keys say (tab stops,
+// groups), not by the toolkit's order of widgets.
+bool dialog_move(Renderer& r, wxKeyEvent& e) {
+  UINT vk = 0;
+  switch (e.GetKeyCode()) {
+    case WXK_TAB: vk = VK_TAB; break;
+    case WXK_LEFT: vk = VK_LEFT; break;
+    case WXK_RIGHT: vk = VK_RIGHT; break;
+    case WXK_UP: vk = VK_UP; break;
+    case WXK_DOWN: vk = VK_DOWN; break;
+    default: return false;
+  }
+  BYTE mods = (e.ShiftDown() ? FSHIFT : 0) | (e.ControlDown() ? FCONTROL : 0) | (e.AltDown() ? FALT : 0);
+  HWND focus = r.hwnd_of(wxWindow::FindFocus());
+  if (!focus) focus = ::GetFocus();
+  Renderer::HandlerScope scope(r);
+  return dialog_key(focus, vk, mods);
+}
+
 void nonclient(UINT style, int& border, int& caption) {
   border = (style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) ? 3 : 0;
   caption = ((style & WS_CAPTION) == WS_CAPTION) ? 19 : 0;
@@ -77,9 +112,16 @@ void make_toplevel(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) 
         ::PostMessage(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(h, IDCANCEL)));
       } else if ((k == WXK_RETURN || k == WXK_NUMPAD_ENTER) && !enter_is_local(r)) {
         press_enter(r, h);
-      } else {
+      } else if (!dialog_move(r, e)) {
         e.Skip();
       }
+    });
+    // The toolkit places a dialog (centred on its owner); the model learns
+    // where, and where the user moves it.
+    d->Bind(wxEVT_MOVE, [&r, h](wxMoveEvent& e) {
+      e.Skip();
+      if (r.syncing()) return;
+      if (Mirror* mm = r.mirror(h); mm && mm->placed) user_resized(r, *mm);
     });
     top = d;
     m.container = d;
@@ -123,20 +165,34 @@ void make_toplevel(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) 
 
 void show_toplevel(Renderer& r, Mirror& m, const Snapshot& s) {
   auto* top = static_cast<wxTopLevelWindow*>(m.win);
-  refresh_frame(r, m);
-  wxString title = to_wx(s.text);
   if (m.shownText != s.text) {
-    top->SetTitle(title);
     m.shownText = s.text;
+    m.shownTitle.clear();
+    top->SetTitle(to_wx(s.text));
   }
+  // A frame's bar, its MDI children's stack and its title with a
+  // maximised child's; a dialog's background.
+  refresh_frame(r, m);
+  if (auto* d = dynamic_cast<wxDialog*>(top)) show_dialog_colour(m, d);
   int border, caption;
   nonclient(s.style, border, caption);
   wxSize client(std::max(1, s.rect.Width() - 2 * border), std::max(1, s.rect.Height() - 2 * border - caption));
   if (top->GetClientSize() != client) top->SetClientSize(client);
   wxPoint pos(s.rect.left, s.rect.top);
-  if (top->GetPosition() != pos) top->Move(pos);
+  bool dialog = dynamic_cast<wxDialog*>(top) != nullptr;
+  if (m.placed ? pos != m.shownPos : !dialog) {
+    if (top->GetPosition() != pos) top->Move(pos);
+    m.shownPos = pos;
+    m.placed = true;
+  }
   bool visible = s.style & WS_VISIBLE;
-  if (top->IsShown() != visible) top->Show(visible);
+  if (top->IsShown() != visible) {
+    top->Show(visible);
+    if (visible && !m.placed) {
+      m.placed = true;
+      user_resized(r, m);
+    }
+  }
   bool enabled = !(s.style & WS_DISABLED);
   if (!m.modal && top->IsThisEnabled() != enabled) top->Enable(enabled);
 }
@@ -151,6 +207,7 @@ void user_resized(Renderer& r, Mirror& m) {
   wxPoint pos = top->GetPosition();
   wxSize client = top->GetClientSize();
   TRect want(pos.x, pos.y, pos.x + client.x + 2 * border, pos.y + client.y + 2 * border + caption);
+  m.shownPos = pos;
   if (want == s.rect) return;
   Renderer::HandlerScope scope(r);
   TWindow alias(m.hwnd);

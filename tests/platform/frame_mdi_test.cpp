@@ -3,6 +3,7 @@
 // through the accelerator tables, enablers grey menu items and buttons.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "platform/ui/combobox.h"
@@ -47,7 +48,11 @@ class TestChild : public TDecoratedFrame {
   TComboBox* Cycles;
   TControlBar* Side;
   int Chosen = 0;
-  void CmSave() { ++C.save; }
+  void CmSave() {
+    ++C.save;
+    ++Saves;
+  }
+  int Saves = 0;
   void CmCopy() { ++C.copy; }
   void CeSave(TCommandEnabler& ce) { ce.Enable(Modified); }
   bool Modified = false;
@@ -112,6 +117,8 @@ std::vector<std::string> titles(HMENU bar) {
   for (const auto& i : plat::menu_items(bar)) t.push_back(i.text);
   return t;
 }
+
+TRect shifted(TRect r, TPoint by) { return TRect(r.left + by.x, r.top + by.y, r.right + by.x, r.bottom + by.y); }
 
 bool grey(HMENU bar, UINT id) { return GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED; }
 
@@ -200,6 +207,95 @@ TEST_F(FrameMdiTest, AcceleratorsReachTheirCommands) {
   EXPECT_EQ(counts_.save, 1);
 }
 
+TEST_F(FrameMdiTest, NewAndActivatedChildrenTakeTheFocusAndTheirKeys) {
+  TestChild* a = open_child();
+  EXPECT_EQ(GetFocus(), a->GetClientWindow()->GetHandle());
+  TestChild* b = open_child();
+  EXPECT_EQ(main_->GetActiveMDIChild(), b);
+  EXPECT_EQ(GetFocus(), b->GetClientWindow()->GetHandle());
+  a->Modified = b->Modified = true;
+  // The child's key and the frame's menu act on the same child.
+  EXPECT_TRUE(plat::press_key(VK_F4));
+  EXPECT_TRUE(main_->ChooseMenuCommand(103));
+  EXPECT_EQ(b->Saves, 2);
+  EXPECT_EQ(a->Saves, 0);
+
+  struct Step {
+    const char* how;
+    std::function<void()> act;
+    TestChild* active;
+  } steps[] = {
+      {"activated by the program", [&] { main_->MDIActivate(a); }, a},
+      {"put on top", [&] { b->SetWindowPos(HWND_TOP, 5, 5, 300, 200, 0); }, b},
+      {"next window", [&] { main_->MDINext(); }, a},
+      {"system command", [&] { a->SendMessage(WM_SYSCOMMAND, SC_NEXTWINDOW); }, b},
+  };
+  for (const Step& st : steps) {
+    st.act();
+    EXPECT_EQ(main_->GetActiveMDIChild(), st.active) << st.how;
+    EXPECT_EQ(GetFocus(), st.active->GetClientWindow()->GetHandle()) << st.how;
+    EXPECT_EQ(main_->MDIStack().back(), st.active) << st.how;
+    int before = st.active->Saves;
+    EXPECT_TRUE(plat::press_key(VK_F4));
+    EXPECT_EQ(st.active->Saves, before + 1) << st.how;
+  }
+  // A focused control of the active child's bar keeps the focus.
+  b->Cycles->SetFocus();
+  main_->MDIActivate(b);
+  EXPECT_EQ(GetFocus(), b->Cycles->GetHandle());
+}
+
+TEST_F(FrameMdiTest, ChildCaptionBoxesMaximiseMinimiseRestoreAndClose) {
+  TestChild* a = open_child();
+  TestChild* b = open_child();
+  a->SetWindowPos(nullptr, 40, 30, 300, 200, SWP_NOZORDER);
+  b->SetWindowPos(nullptr, 10, 10, 300, 200, SWP_NOZORDER);
+  // A caption and a sizing border around the child's client.
+  EXPECT_EQ(b->GetClientRect(), TRect(0, 0, 300 - 6, 200 - 6 - 19));
+  TWindow* area = main_->GetClientWindow();
+
+  b->SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE);
+  EXPECT_TRUE(b->IsMaximized());
+  TPoint inner = b->ClientToScreen({0, 0}), outer = area->ClientToScreen({0, 0});
+  EXPECT_EQ(inner.x, outer.x);
+  EXPECT_EQ(inner.y, outer.y);
+  EXPECT_EQ(b->GetClientRect(), area->GetClientRect());
+  // The child's system menu leads the frame's bar and works from there.
+  EXPECT_EQ(titles(main_->GetMenu()).front(), "&-");
+  EXPECT_TRUE(main_->ChooseMenuCommand(SC_RESTORE));
+  EXPECT_FALSE(b->IsMaximized());
+  EXPECT_EQ(b->GetWindowRect(), shifted(TRect(10, 10, 310, 210), area->ClientToScreen({0, 0})));
+  EXPECT_NE(titles(main_->GetMenu()).front(), "&-");
+
+  // Another child activated while one is maximised is maximised instead.
+  b->ShowWindow(SW_SHOWMAXIMIZED);
+  main_->MDIActivate(a);
+  EXPECT_TRUE(a->IsMaximized());
+  EXPECT_FALSE(b->IsMaximized());
+  // The maximised child follows its frame's size.
+  main_->SetWindowPos(nullptr, 0, 0, 700, 500, SWP_NOZORDER);
+  EXPECT_EQ(a->GetClientRect(), area->GetClientRect());
+  a->ShowWindow(SW_RESTORE);
+  EXPECT_EQ(a->GetWindowRect(), shifted(TRect(40, 30, 340, 230), area->ClientToScreen({0, 0})));
+
+  // Minimised: a caption bar at the bottom of the client.
+  a->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
+  EXPECT_TRUE(a->IsMinimized());
+  TRect icon = a->GetWindowRect();
+  EXPECT_EQ(icon.Height(), 19 + 6);
+  EXPECT_EQ(icon.bottom, area->ClientToScreen({0, area->GetClientRect().bottom}).y);
+  a->SendMessage(WM_SYSCOMMAND, SC_RESTORE);
+  EXPECT_EQ(a->GetWindowRect(), shifted(TRect(40, 30, 340, 230), area->ClientToScreen({0, 0})));
+
+  // The close box closes the child; the other one takes over and the focus.
+  main_->MDIActivate(b);
+  b->SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+  plat::dispatch_all();
+  EXPECT_EQ(main_->GetMDIChildren().size(), 1u);
+  EXPECT_EQ(main_->GetActiveMDIChild(), a);
+  EXPECT_EQ(GetFocus(), a->GetClientWindow()->GetHandle());
+}
+
 TEST_F(FrameMdiTest, EnablersGreyMenuItemsAndButtons) {
   TestChild* a = open_child();
   HMENU bar = main_->GetMenu();
@@ -270,6 +366,16 @@ TEST_F(FrameMdiTest, HintsAndModeIndicators) {
   plat::press_key(VK_INSERT);
   main_->IdleAction(0);
   EXPECT_FALSE(main_->Status->GetModeIndicator(TStatusBar::Overtype));
+
+  // Each indicator's label fits inside its border in the bar's font.
+  const plat::FontInstance& font = main_->Status->FontMetrics();
+  for (int i = 1; i < main_->Status->GadgetCount(); ++i) {
+    auto* g = dynamic_cast<TTextGadget*>(main_->Status->GadgetAt(i));
+    ASSERT_TRUE(g);
+    std::string label = g->GetText();
+    int inside = g->GetBounds().Width() - 2 * (2 + 2);  // a recessed border and the text's margin
+    EXPECT_GE(inside, font.width(label.data(), static_cast<int>(label.size()))) << label;
+  }
 }
 
 TEST_F(FrameMdiTest, BarsAndClientShareTheFrame) {

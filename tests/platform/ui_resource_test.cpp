@@ -1,5 +1,9 @@
 // The dialog template files: what they hold and how bad ones are refused.
 #include "platform/ui/resource.h"
+
+#include <fstream>
+#include <sstream>
+
 #include "platform/ui/winstyle.h"
 #include "tests/platform/ui_test_support.h"
 
@@ -50,12 +54,51 @@ TEST(UiResources, BadTemplatesAreRefusedWithTheirLine) {
       {"dialog 1 \"x\" 0 0 10 10\n", "has no end"},
       {" edit 101 \"\" 0 0 10 10\n", "outside a dialog"},
       {"dialog 1 \"x\" 0 0 10 10\n edit 1 \"\" 0 0 1 1 WS_BORDER |\nend\n", "ends with '|'"},
+      // Coordinates and sizes beyond a template's 16 bits, and fonts that
+      // would make their pixels overflow.
+      {"dialog 1 \"x\" 0 999999990 5 1\nend\n", "f.dlg:1: y 999999990 is out of range"},
+      {"dialog 1 \"x\" -32769 0 5 1\nend\n", "x -32769 is out of range"},
+      {"dialog 1 \"x\" 0 0 32768 1\nend\n", "width 32768 is out of range"},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 \"\" 0 0 10 -1\nend\n", "f.dlg:2: height -1 is out of range"},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 \"\" 0 0 99999999999 1\nend\n", "width 99999999999 is out of range"},
+      {"dialog 1 \"x\" 0 0 10 10\n font \"Arial\" 1000\nend\n", "font size 1000 is out of range"},
+      {"dialog 4294967297 \"x\" 0 0 10 10\nend\n", "dialog id 4294967297 is out of range"},
   };
   for (const Case& c : cases) {
     auto r = plat::parse_dialog_templates(c.text, "f.dlg");
     EXPECT_NE(r.error.find(c.error), std::string::npos) << c.text << " -> " << r.error;
     EXPECT_TRUE(r.dialogs.empty());
   }
+}
+
+TEST(UiResources, TemplateAtTheEdgesOfItsRangeGivesPixelsWithoutOverflow) {
+  auto r = plat::parse_dialog_templates(
+      "dialog 1 \"x\" -32768 32767 32767 32767\n font \"Arial\" 999\n edit 2 \"\" 32767 -32768 32767 0\nend\n",
+      "edge.dlg");
+  ASSERT_EQ(r.error, "");
+  const plat::DialogTemplate& d = r.dialogs[0];
+  TRect p = d.to_pixels(d.x, d.y, d.cx, d.cy);
+  EXPECT_LT(p.left, 0);
+  EXPECT_GT(p.right, p.left);
+  EXPECT_GT(p.bottom, p.top);
+  // A template built by code is held to the same ranges.
+  plat::DialogTemplate made;
+  made.fontSize = 1 << 30;
+  TRect q = made.to_pixels(1 << 30, 1 << 30, 1 << 30, 1 << 30);
+  EXPECT_GE(q.right, q.left);
+  EXPECT_GE(q.bottom, q.top);
+}
+
+// A damaged template file seen in the field: refused with its line, no
+// arithmetic on its coordinates.
+TEST(UiResources, DamagedTemplateFileIsRefused) {
+  std::ifstream in(std::string(KV_SHARED_FIXTURES_DIR) + "/damaged-dialog.dlg", std::ios::binary);
+  if (!in) GTEST_SKIP() << "shared fixture damaged-dialog.dlg is absent";
+  std::stringstream text;
+  text << in.rdbuf();
+  auto r = plat::parse_dialog_templates(text.str(), "damaged-dialog.dlg");
+  EXPECT_NE(r.error.find("damaged-dialog.dlg:1: y 999999990 is out of range"), std::string::npos) << r.error;
+  EXPECT_TRUE(r.dialogs.empty());
 }
 
 TEST(UiResources, DirectoryIsReadOnceAndIdsStayUnique) {

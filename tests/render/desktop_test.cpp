@@ -233,6 +233,84 @@ TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {
   EXPECT_EQ(app.Result, IDCANCEL);
 }
 
+// The dialog stays where the desktop showed it when keys come; Tab into a
+// list box selects nothing.
+TEST_F(DesktopTest, DialogKeepsItsPlaceAndTabIntoAListChoosesNothing) {
+  TSampleApp app;
+  on_dialog([&](TDialog& d) {
+    auto& dlg = static_cast<TSampleDialog&>(d);
+    HWND h = dlg.GetHandle();
+    desk::run_for(400ms);
+    TRect shown = desk::screen_rect(h);
+    ASSERT_GT(shown.Width(), 0);
+    // The model knows where the desktop put it.
+    EXPECT_EQ(dlg.GetWindowRect().left, shown.left);
+    EXPECT_EQ(dlg.GetWindowRect().top, shown.top);
+    desk::type_here("P17");
+    ASSERT_TRUE(desk::run_until([&] { return dlg.Name->GetText() == "P17"; }, 3s));
+    desk::run_for(300ms);
+    EXPECT_EQ(desk::screen_rect(h).left, shown.left);
+    EXPECT_EQ(desk::screen_rect(h).top, shown.top);
+
+    // From the radio group, Tab goes to the list: focus only.
+    dlg.List->SetSelIndex(-1);
+    SetFocus(GetDlgItem(h, 122));
+    ASSERT_TRUE(desk::run_until([&] { return desk::shown_focus(GetDlgItem(h, 122)); }, 3s));
+    desk::press_tab();
+    ASSERT_TRUE(desk::run_until([&] { return desk::shown_focus(GetDlgItem(h, 110)); }, 3s));
+    desk::run_for(300ms);
+    EXPECT_EQ(::GetFocus(), GetDlgItem(h, 110));
+    EXPECT_TRUE(dlg.Events.empty()) << dlg.Events.front();
+    EXPECT_EQ(dlg.List->GetSelIndex(), -1);
+    // Shift+Tab goes back past the group's other button, by the template's tab stops.
+    desk::press_tab(true);
+    ASSERT_TRUE(desk::run_until([&] { return ::GetFocus() == GetDlgItem(h, 122); }, 3s)) << GetDlgCtrlID(::GetFocus());
+    desk::press_escape();
+    desk::run_until([&] { return dlg.HasEnded(); }, 3s);
+  });
+  EXPECT_EQ(app.Run(), 0);
+}
+
+// Message boxes show the standard icon of their style, and a button's
+// letter alone answers.
+TEST_F(DesktopTest, MessageBoxIconsAndLetterKeys) {
+  TWindow frame(nullptr, "Frame");
+  frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+  frame.Attr.W = 500;
+  frame.Attr.H = 300;
+  ASSERT_TRUE(frame.Create());
+  desk::run_for(200ms);
+  struct Case {
+    UINT flags;
+    char key;
+    int answer;
+    uint32_t iconColour;
+  } cases[] = {
+      {MB_YESNO | MB_ICONQUESTION, 'n', IDNO, 0x0000C8},
+      {MB_YESNOCANCEL | MB_ICONHAND, 'c', IDCANCEL, 0xC80000},
+      {MB_YESNO | MB_ICONINFORMATION, 'y', IDYES, 0x0000C8},
+      {MB_OK | MB_ICONINFORMATION, 0, IDOK, 0x0000C8},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flags);
+    unsigned icon = 0;
+    std::vector<uint32_t> iconPixels;
+    std::string shot = "box_" + std::to_string(n++) + ".png";
+    desk::answer_box_later(300ms, c.key, [&] {
+      TRect where;
+      icon = desk::box_icon(&where);
+      rendertest::screenshot(shot);
+      iconPixels = rendertest::pixels(shot, where);
+    });
+    EXPECT_EQ(frame.MessageBox("Replace P17?", "Kelvane", c.flags), c.answer);
+    EXPECT_EQ(icon, c.flags & MB_ICONMASK);
+    EXPECT_GT(rendertest::count_colour(iconPixels, c.iconColour, 40), static_cast<int>(iconPixels.size()) / 3);
+  }
+  frame.Destroy();
+  desk::run_for(100ms);
+}
+
 // Without a display the program stays headless, untouched.
 TEST(DesktopAttach, NoDisplayLeavesTheModelHeadless) {
   if (plat::desktop_renderer_attached()) GTEST_SKIP() << "the toolkit runs in this process already";

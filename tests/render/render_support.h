@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ui/dialog.h"
 #include "platform/ui/resource.h"
@@ -43,6 +46,39 @@ inline double screenshot(const std::string& name) {
   } catch (...) {
     return -1;
   }
+}
+
+// The colours (0xRRGGBB) of a rectangle of a screenshot, row by row.
+inline std::vector<uint32_t> pixels(const std::string& name, const TRect& r) {
+  std::vector<uint32_t> out;
+  if (r.Width() <= 0 || r.Height() <= 0) return out;
+  std::string shot = ::testing::TempDir() + name;
+  std::string text = run("convert " + shot + " -crop " + std::to_string(r.Width()) + "x" + std::to_string(r.Height()) +
+                         "+" + std::to_string(r.left) + "+" + std::to_string(r.top) + " +repage txt:- 2>/dev/null");
+  // Lines "x,y: (r,g,b)  #RRGGBB  name" after a header line.
+  size_t at = 0;
+  while ((at = text.find("  #", at)) != std::string::npos) {
+    out.push_back(static_cast<uint32_t>(std::strtoul(text.substr(at + 3, 6).c_str(), nullptr, 16)));
+    at += 9;
+  }
+  return out;
+}
+
+inline uint32_t pixel(const std::string& name, int x, int y) {
+  std::vector<uint32_t> p = pixels(name, TRect(x, y, x + 1, y + 1));
+  return p.empty() ? 0xFFFFFFFFu : p[0];
+}
+
+// How many pixels of the rectangle are (about) the colour.
+inline int count_colour(const std::vector<uint32_t>& px, uint32_t rgb, int tolerance = 24) {
+  int n = 0;
+  for (uint32_t p : px) {
+    int dr = static_cast<int>((p >> 16) & 0xFF) - static_cast<int>((rgb >> 16) & 0xFF);
+    int dg = static_cast<int>((p >> 8) & 0xFF) - static_cast<int>((rgb >> 8) & 0xFF);
+    int db = static_cast<int>(p & 0xFF) - static_cast<int>(rgb & 0xFF);
+    if (std::abs(dr) <= tolerance && std::abs(dg) <= tolerance && std::abs(db) <= tolerance) ++n;
+  }
+  return n;
 }
 
 }  // namespace rendertest
