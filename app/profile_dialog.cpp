@@ -7,6 +7,7 @@
 #include "app/users_dialogs.h"
 #include "appcore/globals.h"
 #include "dbmodel/profile.h"
+#include "platform/ui/ctlcolor.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ std::string WithoutSlash(std::string s) {
 }  // namespace
 
 DEFINE_RESPONSE_TABLE1(TSelectDb, TLangDlg)
+  EV_WM_CTLCOLOR,
   EV_COMMAND(IDOK, ConnectProfile),
   EV_LBN_DBLCLK(101, ConnectProfile),
   EV_LBN_SELCHANGE(101, FillFields),
@@ -267,22 +269,29 @@ void TSelectDb::SetSlotText(UINT buttonId) {
 
 void TSelectDb::CmCancel() { Destroy(IDCANCEL); }
 
-HBRUSH TSelectDb::EvCtlColor(TDC& dc, HWND, UINT ctlType) {
+HBRUSH TSelectDb::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
   auto white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   bool admin = Globals->SuperUserLogon == 1;
-  if (ctlType == WM_CTLCOLOREDIT) {
-    dc.SetTextColor(admin ? RGB(0, 0, 0) : RGB(255, 0, 0));
-    dc.SetBkColor(RGB(255, 255, 255));
+  // A disabled edit asks as a static does; the fields a user may not change
+  // are the ones meant to show red.
+  bool edit = ctlType == CTLCOLOR_EDIT;
+  if (ctlType == CTLCOLOR_STATIC && control) {
+    TWindow* w = ChildWithId(::GetDlgCtrlID(control));
+    edit = w && w->GetHandle() == control && w->ClassName() == "EDIT";
+  }
+  if (edit) {
+    SetTextColor(dc, admin ? RGB(0, 0, 0) : RGB(255, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
     return white;
   }
-  if (ctlType == WM_CTLCOLORLISTBOX) {
+  if (ctlType == CTLCOLOR_LISTBOX) {
     if (admin) {
-      dc.SetTextColor(RGB(0, 0, 0));
-      dc.SetBkColor(RGB(255, 255, 255));
+      SetTextColor(dc, RGB(0, 0, 0));
+      SetBkColor(dc, RGB(255, 255, 255));
       return white;
     }
-    dc.SetTextColor(RGB(255, 255, 255));
-    dc.SetBkColor(RGB(0, 128, 128));
+    SetTextColor(dc, RGB(255, 255, 255));
+    SetBkColor(dc, RGB(0, 128, 128));
     return ListBrush ? static_cast<HBRUSH>(ListBrush->GetHandle()) : white;
   }
   return nullptr;

@@ -50,7 +50,7 @@ class TSelectDb : public TLangDlg {
   void CmCancel() override;
   // The colours of a control: sets them in dc and gives the brush of its
   // background.
-  HBRUSH EvCtlColor(TDC& dc, HWND control, UINT ctlType);
+  HBRUSH EvCtlColor(HDC dc, HWND control, UINT ctlType);
 
   TEdit* NameEdit;
   TEdit* DatabaseEdit;

@@ -10,6 +10,7 @@
 #include "dbmodel/idname.h"
 #include "dbmodel/versionlog.h"
 #include "platform/file.h"
+#include "platform/ui/ctlcolor.h"
 #include "platform/ui/gdi_object.h"
 
 namespace {
@@ -79,13 +80,14 @@ void FillMainTypeCombo(TComboBox& combo) {
   combo.SetSelIndex(0);
 }
 
-HBRUSH LogStaticColor(TDC& dc, COLORREF text) {
-  dc.SetTextColor(text);
-  dc.SetBkColor(RGB(0, 0, 0));
+HBRUSH LogStaticColor(HDC dc, COLORREF text) {
+  SetTextColor(dc, text);
+  SetBkColor(dc, RGB(0, 0, 0));
   return static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
 }
 
 DEFINE_RESPONSE_TABLE1(TAddToLog, TLangDlg)
+  EV_WM_CTLCOLOR,
   EV_COMMAND(IDOK, CmAdd),
   EV_BN_CLICKED(107, CmAdd),
   EV_CBN_SELCHANGE(119, EvMainTypeChange),
@@ -262,8 +264,8 @@ void TAddToLog::CmAdd() {
   CloseWindow(IDOK);
 }
 
-HBRUSH TAddToLog::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
-  if (ctlType != WM_CTLCOLORSTATIC) return nullptr;
+HBRUSH TAddToLog::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
+  if (ctlType != CTLCOLOR_STATIC) return nullptr;
   for (TStatic* s : {DateStatic, UserStatic, TimeStatic})
     if (s->GetHandle() == control) return LogStaticColor(dc, RGB(255, 255, 0));
   return nullptr;

@@ -34,7 +34,7 @@ class TAddToLog : public TLangDlg {
   // The ready flag; tells the user when the dialog is not ready to close.
   bool CheckReady();
   // Yellow on black for the sunken statics.
-  HBRUSH EvCtlColor(TDC& dc, HWND control, UINT ctlType);
+  HBRUSH EvCtlColor(HDC dc, HWND control, UINT ctlType);
 
   // The copy id of the entry written last; 0 when it has no stored copy.
   long WrittenCopyId() const { return WrittenCopy; }
@@ -73,4 +73,4 @@ void FillReasonCombos(const std::array<TComboBox*, 3>& combos, long type);
 // selected.
 void FillMainTypeCombo(TComboBox& combo);
 // The colours of the log dialogs' sunken statics.
-HBRUSH LogStaticColor(TDC& dc, COLORREF text);
+HBRUSH LogStaticColor(HDC dc, COLORREF text);

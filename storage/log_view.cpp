@@ -9,6 +9,7 @@
 #include "dbmodel/versionlog.h"
 #include "platform/file.h"
 #include "storage/add_to_log.h"
+#include "platform/ui/ctlcolor.h"
 
 namespace {
 enum : int {
@@ -33,6 +34,7 @@ constexpr int kCompareModeControls[] = {118, 120, 121, 122, 123, 124};
 }  // namespace
 
 DEFINE_RESPONSE_TABLE1(TLogView, TLangDlg)
+  EV_WM_CTLCOLOR,
   EV_BN_CLICKED(104, CmDelete),
   EV_BN_CLICKED(106, CmViewAll),
   EV_BN_CLICKED(108, CmRestoreVersion),
@@ -339,8 +341,8 @@ void TLogView::CmCompareWithCurrent() {
   ShowWindow(SW_SHOW);
 }
 
-HBRUSH TLogView::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
-  if (ctlType != WM_CTLCOLORSTATIC) return nullptr;
+HBRUSH TLogView::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
+  if (ctlType != CTLCOLOR_STATIC) return nullptr;
   if (control && control == GetDlgItem(126)) return LogStaticColor(dc, RGB(0, 255, 0));
   for (int id : {102, 116, 117, 123, 124})
     if (control && control == GetDlgItem(id)) return LogStaticColor(dc, RGB(255, 255, 0));

@@ -44,7 +44,7 @@ class TLogView : public TLangDlg {
   void CmCancelCompare();
   void CmCompareWithCurrent();
   // Yellow (green for the count) on black for the sunken statics.
-  HBRUSH EvCtlColor(TDC& dc, HWND control, UINT ctlType);
+  HBRUSH EvCtlColor(HDC dc, HWND control, UINT ctlType);
 
   TListBox* EntryList;
   TComboBox* ViewTypeCombo;

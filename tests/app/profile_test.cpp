@@ -12,6 +12,7 @@
 #include "platform/path.h"
 #include "platform/process.h"
 #include "tests/app/users_fixture.h"
+#include "platform/ui/ctlcolor.h"
 
 namespace {
 
@@ -211,17 +212,17 @@ TEST_F(ProfileTest, OtherUsersMayOnlyPickAndSeeRedTextsOnDarkCyan) {
         if (p.control(id)) EXPECT_EQ(p.enabled(id), admin == 1) << id;
       for (int id = 300; id <= 307; id++) EXPECT_EQ(p.enabled(id), admin == 1) << id;
       for (int id : {101, 1, 2}) EXPECT_TRUE(p.enabled(id)) << id;
-      auto& dlg = static_cast<TSelectDb&>(d);
+      // The colours a paint of each control asks its dialog for.
       TClientDC dc(d.GetHandle());
-      EXPECT_EQ(dlg.EvCtlColor(dc, p.control(103)->GetHandle(), WM_CTLCOLOREDIT),
-                static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-      EXPECT_EQ(dc.GetTextColor(), admin ? RGB(0, 0, 0) : RGB(255, 0, 0));
-      EXPECT_EQ(dc.GetBkColor(), RGB(255, 255, 255));
-      HBRUSH list = dlg.EvCtlColor(dc, p.control(101)->GetHandle(), WM_CTLCOLORLISTBOX);
-      EXPECT_EQ(dc.GetTextColor(), admin ? RGB(0, 0, 0) : RGB(255, 255, 255));
-      EXPECT_EQ(dc.GetBkColor(), admin ? RGB(255, 255, 255) : RGB(0, 128, 128));
-      EXPECT_EQ(list == static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), admin == 1);
-      EXPECT_EQ(dlg.EvCtlColor(dc, p.control(1)->GetHandle(), WM_CTLCOLORBTN), nullptr);
+      plat::ControlColors edit = plat::ask_control_colors(p.control(103)->GetHandle(), dc);
+      EXPECT_EQ(edit.text, admin ? RGB(0, 0, 0) : RGB(255, 0, 0));
+      EXPECT_EQ(edit.back, RGB(255, 255, 255));
+      EXPECT_TRUE(edit.fromParent);
+      plat::ControlColors list = plat::ask_control_colors(p.control(101)->GetHandle(), dc);
+      EXPECT_EQ(list.text, admin ? RGB(0, 0, 0) : RGB(255, 255, 255));
+      EXPECT_EQ(list.back, admin ? RGB(255, 255, 255) : RGB(0, 128, 128));
+      EXPECT_EQ(list.brush, admin ? RGB(255, 255, 255) : RGB(0, 128, 128));
+      EXPECT_FALSE(plat::ask_control_colors(p.control(1)->GetHandle(), dc).fromParent);
       // Without the print plug-in a directory button changes nothing.
       if (admin) {
         std::string before = p.text(103);

@@ -1,6 +1,7 @@
 // The version log viewer: lists, the chosen entry, delete with the copy,
 // restore, open and the compare modes.
 #include "storage/log_view.h"
+#include "platform/ui/ctlcolor.h"
 #include "platform/ui/gdi_object.h"
 #include "tests/storage/log_fixture.h"
 
@@ -139,13 +140,13 @@ TEST_F(LogViewTest, EntriesAreListedNewestFirstAndTheChosenOneIsShownWithWholeId
     EXPECT_EQ(SelectedId(p, 113), 123);
     // Sunken fields in yellow, the count in green, on black.
     TClientDC dc(d.GetHandle());
-    auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     for (int id : {102, 116, 117, 123, 124, 126}) {
-      EXPECT_EQ(d.EvCtlColor(dc, p.control(id)->GetHandle(), WM_CTLCOLORSTATIC), black) << id;
-      EXPECT_EQ(dc.GetTextColor(), id == 126 ? RGB(0, 255, 0) : RGB(255, 255, 0)) << id;
-      EXPECT_EQ(dc.GetBkColor(), RGB(0, 0, 0));
+      plat::ControlColors c = plat::ask_control_colors(p.control(id)->GetHandle(), dc);
+      EXPECT_EQ(c.text, id == 126 ? RGB(0, 255, 0) : RGB(255, 255, 0)) << id;
+      EXPECT_EQ(c.back, RGB(0, 0, 0)) << id;
+      EXPECT_EQ(c.brush, RGB(0, 0, 0)) << id;
     }
-    EXPECT_EQ(d.EvCtlColor(dc, p.control(112)->GetHandle(), WM_CTLCOLORSTATIC), nullptr);
+    EXPECT_FALSE(plat::ask_control_colors(p.control(112)->GetHandle(), dc).fromParent);
     // One type, then all again.
     p.select(105, 1);
     EXPECT_EQ(SelectedId(p, 105), setup);
