@@ -287,6 +287,14 @@ void StartPortThread(TDncPort* port, const TDncThreadRole& role) {
   port->Started.push_back(h);
 }
 
+plat::ThreadHandle StartDncServer() {
+  // A stop or request left over from a server that already ended (a stop
+  // command after a failed start) must not end or drive the new one; what
+  // is set from now on reaches it, even before its thread runs.
+  for (auto& e : Events) e.reset();
+  return plat::begin_thread(DncServerThread, kMasterStack, nullptr);
+}
+
 void DncServerThread(void*) {
   TMultiDncRecord* rows = nullptr;
   {

@@ -66,6 +66,8 @@ extern TDncPort* CurrentPort;
 extern TDncProtocolThreads DncProtocolTable[10];
 
 void DncServerThread(void* unused);
+// Starts the master thread with its stack; null when it cannot start.
+plat::ThreadHandle StartDncServer();
 // Sets one of the server events (from the window or a port thread).
 void SetDncEvent(int which);
 // A port thread's request for its successor: served in order by the

@@ -145,7 +145,6 @@ int TDncPort::StoreReceived() {
       std::string name = SafeName(*this, Pending());
       const char* dir0 = Record->GetValue(kPropFirstDirectory);
       if (name.empty() || !dir0 || !*dir0) return StoreFailed();
-      UpperInPlace(const_cast<char*>(dir0));
       target = Join(dir0, WithExtension(name, Text(kPropExtension)));
     }
     if (!Copy(*this, TransferPath, target)) return StoreFailed();
@@ -266,6 +265,7 @@ int TDncPort::StoreFailed() {
     ParityError = 0;
     return 0;
   }
+  Log(*this, "Transfer failed");
   if (FileMode()) {
     std::time_t now = std::time(nullptr);
     std::tm t{};
@@ -278,7 +278,6 @@ int TDncPort::StoreFailed() {
                ? 1
                : 0;
   }
-  Log(*this, "Transfer failed");
   long id = NextCounterA17();
   if (id <= 0) {
     Log(*this, "No failed-transfer id could be drawn; the reception stays in " + TransferPath);
@@ -356,7 +355,6 @@ int PrepareToSend(TDncPort* port) {
   for (int i = 0; i < TDncPort::kDirectories; i++) {
     const char* dirText = p.Record->GetValue(kPropFirstDirectory + i);
     if (!dirText || !*dirText) return 0;
-    UpperInPlace(const_cast<char*>(dirText));
     const std::string dir = dirText;
     std::string path = Join(dir, name);
     if (TryFile(p, path, "Searching : ")) {
