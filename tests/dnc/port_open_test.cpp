@@ -3,6 +3,9 @@
 // the rows that must not give an open port.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "dnc/dnclog.h"
 #include "dnc_fixture.h"
 #include "platform/ui/resource.h"
@@ -215,6 +218,39 @@ TEST_F(PortOpenTest, RowTextsConvertedOnce) {
   TDncPort other(odd);
   EXPECT_EQ(other.LineEnd, ";");
   EXPECT_STREQ(other.Record->GetValue(kPropMachineDir), "X:\\KEEP\\");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PortOpenTest, StopReleasesEveryThreadOfThePort) {
+  TDncPort port(Row(1, 0));
+  std::atomic<int> released{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 3; i++)
+    threads.emplace_back([&] {
+      plat::Waitable* waits[] = {&port.StopEvent, port.HandOff[0].get()};
+      if (plat::wait_for_multiple(waits, 2, false, INFINITE) == WAIT_OBJECT_0) released++;
+    });
+  port.StopEvent.set();
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(released.load(), 3);
+  EXPECT_EQ(port.HandOff.size(), 33u);
+}
+
+TEST_F(PortOpenTest, RequestsAreKeptInOrder) {
+  TDncPort port(Row(1, 0));
+  for (int code : {kRequestSend, kRequestParse, kRequestPoll}) port.PushRequest(code);
+  EXPECT_EQ(port.TakeRequest(), kRequestSend);
+  EXPECT_EQ(port.TakeRequest(), kRequestParse);
+  EXPECT_EQ(port.TakeRequest(), kRequestPoll);
+  EXPECT_EQ(port.TakeRequest(), kRequestNone);
+  EXPECT_FALSE(port.SignalSendRequest()) << "no poll thread: the send request is ignored";
+  port.OpenSendRequestEvent();
+  EXPECT_TRUE(port.SignalSendRequest());
+  port.CloseSendRequestEvent();
+  EXPECT_FALSE(port.SignalCancel());
 }
 
 }  // namespace
