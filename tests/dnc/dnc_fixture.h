@@ -1,0 +1,98 @@
+// Shared set-up of the DNC server tests: a scratch database with the
+// program tables, counters, system log and one machine; the server's
+// directories under the scratch root; port rows built in memory.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "dbmodel/filetable.h"
+#include "dbmodel/machine.h"
+#include "dbmodel/syslog.h"
+#include "dnc/dncport.h"
+#include "platform/serial.h"
+#include "tests/dbmodel/db_fixture.h"
+#include "tests/dbmodel/layout_peer.h"
+
+namespace kvdnc {
+
+class DncTest : public kvdb::DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    for (const char* d : {"temp", "dnctemp", "dncfail", "backup", "mach1", "files", "files/sub"})
+      std::filesystem::create_directories(Root() + "/" + d);
+    Globals->TempDir = Root() + "/temp\\";
+    Globals->DncTempDir = Root() + "/dnctemp\\";
+    Globals->DncFailDir = Root() + "/dncfail\\";
+    Globals->BackupDir = Root() + "/backup\\";
+    MakeCounters();
+    for (const char* t : {"KELVFILE.DBF", "KELVBACK.DBF", "KELVDNCT.DBF", "KELVDNCF.DBF"}) CreateTable<TcbFileTable>(t);
+    CreateTable<TLogTable>("LOG00000.DBF");
+    CreateTable<TcbMachTable>("KELVMA.DBF");
+    TcbMachTable m("KELVMA.DBF", 0, 0);
+    ASSERT_EQ(m.Add("MILL1", 7, "Mill", (Root() + "/mach1\\").c_str(), 0), 1);
+    std::unique_ptr<TcbMachRecord> rec(m.FindByName("MILL1"));
+    ASSERT_TRUE(rec);
+    machineId_ = rec->ID;
+    auto& texts = Globals->LogTexts;
+    texts.Set(25, "Failed %s %s by %s%s");
+    texts.Set(26, "Temp %s %s %s by %s%s");
+    texts.Set(28, "Backup %s %s %s by %s%s");
+    texts.Set(29, "New %s %s %s by %s%s");
+    Globals->UserFirstName.Set("A");
+    Globals->UserLastName.Set("L");
+    Globals->MessageTexts.Set(309, "TRANSFER FAILED");
+  }
+  void TearDown() override {
+    plat::reset_comm_ports();
+    DbTest::TearDown();
+  }
+
+  // A row of the port table for the machine: COM number, protocol type,
+  // naming mode; every other setting zero or empty.
+  TMultiDncRecord* Row(long id, int com, int protocol = kProtoStandard, int naming = 0) {
+    auto* r = new TMultiDncRecord;
+    r->Number[1] = id;
+    r->SetListA(kPropComNumber, com);
+    r->SetListA(kPropProtocol, protocol);
+    r->Number[kPropNamingMode] = naming;
+    r->Number[kPropMachineId] = machineId_;
+    r->Number[kPropMachineType] = 7;
+    r->Number[kPropNulFilter] = 1;
+    r->Number[kPropStorageMode] = 1;
+    r->Number[kPropBaud] = 12;
+    r->Number[kPropDataBits] = 3;
+    r->SetText(kPropDisplayName, "Mill one");
+    return r;
+  }
+
+  // A port over a row that opens no device (COM 0): for the filter, the
+  // naming and the storing.
+  std::unique_ptr<TDncPort> OfflinePort(TMultiDncRecord* row) { return std::make_unique<TDncPort>(row); }
+
+  // Opens the port's receive file as a read thread does at its start.
+  static void BeginReception(TDncPort& port) {
+    port.TransferFile = std::make_unique<TMyFile>(port.TransferPath.c_str());
+    ASSERT_TRUE(port.TransferFile->Open(0));
+    port.ReceptionTriggered = port.Codes(kPropStartTrigger).empty() ? 1 : 0;
+    port.ReceptionEnded = 0;
+    port.LineEndSkip = 0;
+    port.BytesReceived = 0;
+  }
+  static void Receive(TDncPort& port, const std::string& block) {
+    port.WriteReceived(reinterpret_cast<const unsigned char*>(block.data()), block.size());
+    port.BytesReceived += static_cast<uint32_t>(block.size());
+  }
+  static std::string Native(const std::string& dosPath) {
+    std::string s = dosPath;
+    for (char& c : s)
+      if (c == '\\') c = '/';
+    return s;
+  }
+
+  long machineId_ = 0;
+};
+
+}  // namespace kvdnc
