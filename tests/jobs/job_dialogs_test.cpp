@@ -59,6 +59,20 @@ TEST_F(JobMaintainTest, MachineWithoutJobsHidesTheJobPart) {
     for (int id : {105, 106, 107, 108, 119, 120}) EXPECT_TRUE(p.visible(id)) << id;
     EXPECT_EQ(p.text(119), "FL1");
     EXPECT_EQ(p.text(120), "");  // a job without a note
+    TClientDC dc(d.GetHandle());
+    struct Colour {
+      int id;
+      COLORREF text, back;
+    } colours[] = {{111, RGB(255, 255, 0), RGB(0, 0, 0)},
+                   {119, RGB(255, 255, 0), RGB(0, 0, 0)},
+                   {201, RGB(0, 0, 192), RGB(192, 192, 192)},
+                   {212, RGB(128, 0, 0), RGB(192, 192, 192)}};
+    for (const Colour& c : colours) {
+      EXPECT_NE(dlg.EvCtlColor(dc, p.control(c.id)->GetHandle(), WM_CTLCOLORSTATIC), nullptr) << c.id;
+      EXPECT_EQ(dc.GetTextColor(), c.text) << c.id;
+      EXPECT_EQ(dc.GetBkColor(), c.back) << c.id;
+    }
+    EXPECT_EQ(dlg.EvCtlColor(dc, p.control(101)->GetHandle(), WM_CTLCOLORLISTBOX), nullptr);
     p.click(IDCANCEL);
   });
   TFont font("FIXEDSYS", 0, 0, 0, 0, 400);
@@ -276,6 +290,18 @@ TEST_F(JobDialogTest, DatabaseCreationMakesBothJobFilesAndCommandsAreRegistered)
   RegisterJobCommands();
   EXPECT_TRUE(HasFrameCommand(7200));
   EXPECT_TRUE(HasFrameCommand(1229));
+  // A cancelled file choice opens the editor on a new file.
+  {
+    TCommandHostFrame frame(nullptr, "frame", nullptr);
+    frame.Create();
+    plat::GTestUiDriver driver;
+    driver.expect_dialog("TFileOpenDialog", [](TDialog& f) { f.CmCancel(); });
+    driver.expect_dialog(35, [](TDialog& d) {
+      EXPECT_TRUE(static_cast<TMakeJobFileDlg&>(d).FileName.empty());
+      Pilot(d).click(IDCANCEL);
+    });
+    EXPECT_TRUE(frame.RouteCommand(1229));
+  }
   RegisterFrameCommand(7200, nullptr);
   RegisterFrameCommand(1229, nullptr);
 }
