@@ -134,6 +134,35 @@ TEST_F(JobMaintainTest, ProgramsMoveIntoAndOutOfTheJob) {
   EXPECT_NE(rows[0].find("JOB=" + std::to_string(job) + " PROG=100 PROGNR=12"), std::string::npos) << rows[0];
 }
 
+TEST_F(JobMaintainTest, RadioButtonsSortTheMachinesPrograms) {
+  long bore = AddMachine("ZBORE");
+  AddProgram(200, "A-DESC", 1, bore, "C-PART");
+  AddProgram(201, "B-DESC", 2, bore, "A-PART");
+  AddProgram(202, "C-DESC", 3, bore, "B-PART");
+  plat::GTestUiDriver driver;
+  driver.expect_dialog(58, [&](TDialog& d) {
+    Pilot p(d);
+    auto& dlg = static_cast<TJobMaintainDlg&>(d);
+    p.select(101, 2);
+    ASSERT_EQ(dlg.MachineId, bore);
+    auto ids = [&] {
+      std::vector<long> v;
+      for (const auto& l : p.lines(104)) v.push_back(ListLineId(l.c_str()));
+      return v;
+    };
+    EXPECT_EQ(ids(), (std::vector<long>{200, 201, 202}));
+    EXPECT_EQ(p.text(111), "A-DESC");
+    p.click(301);
+    EXPECT_EQ(ids(), (std::vector<long>{201, 202, 200}));
+    EXPECT_EQ(p.text(111), "B-DESC");  // the new first line's details
+    p.select(101, 2);                   // a new machine choice keeps the order
+    EXPECT_EQ(ids(), (std::vector<long>{201, 202, 200}));
+    p.click(IDCANCEL);
+  });
+  TJobMaintainDlg dlg(nullptr, nullptr, 0);
+  dlg.Execute();
+}
+
 TEST_F(JobMaintainTest, NoteIsStoredWhenTheFieldLosesTheFocusAndDeleteAsksFirst) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(58, [&](TDialog& d) {
