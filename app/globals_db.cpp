@@ -16,6 +16,7 @@
 #include "dbmodel/dncset.h"
 #include "dbmodel/filetable.h"
 #include "dbmodel/idname.h"
+#include "dbmodel/job.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/macro.h"
 #include "dbmodel/profile.h"
@@ -121,6 +122,8 @@ int TGlobals::RebuildDatabase() {
   r.Make<TcbIdAndNameTable>(kDatabase, "KELVPOSI.DBF");
   r.Make<TcbPersonTable>(kDatabase, "KELVCONT.DBF");
   r.Make<TcbFileTable>(kDatabase, "KELVAUTO.DBF");
+  r.Make<TJobTable01>(kDatabase, kJobFile);
+  r.Make<TJobTable02>(kDatabase, kJobLineFile);
   r.Make<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
   r.Make<TSheetTypeTable>(kDatabase, "SS000001.DBF");
   r.Make<TcbCycleTable>(kDatabase, "KELVCYC3.DBF");

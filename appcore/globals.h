@@ -217,6 +217,8 @@ class TGlobals {
   int EditorHookCount = 0;
   std::vector<std::unique_ptr<TSystemHook>> FrameHooks;
   std::vector<std::unique_ptr<TSystemHook>> EditorHooks;
+  // The id a selection dialog hands back before it closes with OK.
+  int32_t SelectedId = 0;
   int CurrentProgramId = 0;
   int NewProgramId = 0;
   HeapText CurrentProgramDesc;

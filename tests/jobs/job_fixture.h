@@ -1,0 +1,84 @@
+// Shared set-up of the job dialog tests: a scratch database with machines,
+// programs and the job tables, the program's own dialog templates and
+// language texts, and a reader of stored rows that is not ours
+// (python3-dbfread).
+#pragma once
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "appcore/globals.h"
+#include "dbmodel/filetable.h"
+#include "dbmodel/job.h"
+#include "dbmodel/machine.h"
+#include "platform/ui/gtest_driver.h"
+#include "platform/ui/handles.h"
+#include "platform/ui/resource.h"
+#include "tests/dbmodel/db_fixture.h"
+#include "tests/dbmodel/layout_peer.h"
+
+namespace kvjobs {
+
+class JobDialogTest : public kvdb::DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    plat::set_resource_dir(KV_SOURCE_DIR "/resources/dialogs");
+    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
+    Globals->LoadMessages(44, 0);
+    Globals->LoadDialogTexts(44, 0);
+    Globals->CaptionText.Set("Kelvane");
+    MakeCounters();
+    CreateTable<TJobTable01>(kJobFile);
+    CreateTable<TJobTable02>(kJobLineFile);
+    CreateTable<TcbFileTable>("KELVFILE.DBF");
+    CreateTable<TcbMachTable>("KELVMA.DBF");
+    windows_ = plat::live_window_count();
+  }
+  void TearDown() override {
+    EXPECT_EQ(plat::live_window_count(), windows_) << "windows left alive";
+    DbTest::TearDown();
+  }
+
+  long AddMachine(const char* name) {
+    TcbMachTable t("KELVMA.DBF", 0, 0);
+    t.Add(name, 1, "", "C:\\NC\\", 0);
+    // Machine ids come from the counter; find the new one by its name.
+    TcbRecord* all = t.LoadAll();
+    long id = 0;
+    for (TcbRecord* r = all; r; r = r->next)
+      if (std::strcmp(static_cast<TcbMachRecord*>(r)->NAME, name) == 0) id = static_cast<TcbMachRecord*>(r)->ID;
+    return id;
+  }
+  void AddProgram(long ncid, const char* desc, long prog, long machine, const char* part = "") {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    TcbFileRecord r;
+    r.NCID = ncid;
+    std::strcpy(r.DESC, desc);
+    std::strcpy(r.PART, part);
+    r.PROG = prog;
+    r.MID = machine;
+    EXPECT_TRUE(t.Append(&r));
+  }
+
+  // Every live row of a file as python3-dbfread reads it, "FIELD=value"
+  // texts in field order.
+  std::vector<std::string> PeerRows(const std::string& path) {
+    std::string script =
+        "import dbfread,sys\n"
+        "t=dbfread.DBF(sys.argv[1],load=True)\n"
+        "for r in t.records: print(' '.join('%s=%s'%(k,v) for k,v in r.items()))\n";
+    std::string out = kvdb::RunPeerScript(Root(), "peer_rows.py", script, path).value_or("peer failed");
+    std::vector<std::string> rows;
+    size_t start = 0;
+    for (size_t nl; (nl = out.find('\n', start)) != std::string::npos; start = nl + 1)
+      rows.push_back(out.substr(start, nl - start));
+    return rows;
+  }
+
+ private:
+  size_t windows_ = 0;
+};
+
+}  // namespace kvjobs
