@@ -2,7 +2,6 @@
 #include "dnc/setup_fields.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 
 #include "appcore/globals.h"
@@ -10,7 +9,7 @@
 
 namespace {
 constexpr int kFirstDrivenBaud = 5;
-constexpr int kMsgTextTooLong = 2380;
+constexpr int kMsgTextTooLong = 1946;
 }  // namespace
 
 const char* const kBaudTexts[17] = {"50",   "75",   "110",  "134.5", "150",   "300",   "600",   "1200",  "1800",
@@ -67,12 +66,17 @@ std::string CodesPreview(const std::string& codes) {
   return out;
 }
 
+std::string FillIn(std::string text, const std::string& mark, const std::string& value) {
+  size_t at = text.find(mark);
+  if (at != std::string::npos) text.replace(at, mark.size(), value);
+  return text;
+}
+
 bool TextFits(TWindow* owner, TEdit* edit, const std::string& text, size_t most) {
   if (text.size() <= most) return true;
   std::string msg = Globals ? Globals->GetMessageText(kMsgTextTooLong) : std::string();
-  char buf[300];
-  std::snprintf(buf, sizeof buf, msg.c_str(), static_cast<int>(most));
-  ::MessageBox(owner ? owner->GetHandle() : nullptr, buf, Globals ? Globals->CaptionText.c_str() : "",
+  msg = FillIn(msg, "%d", std::to_string(most));
+  ::MessageBox(owner ? owner->GetHandle() : nullptr, msg.c_str(), Globals ? Globals->CaptionText.c_str() : "",
                MB_OK | MB_ICONSTOP);
   edit->SetFocus();
   return false;

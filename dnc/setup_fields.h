@@ -26,6 +26,10 @@ void ShowNumber(TEdit* edit, long value);
 // The whole expansion, however long.
 std::string CodesPreview(const std::string& codes);
 
+// The message text with its first mark replaced by the value. Texts come
+// from the language files, so they are never used as a format.
+std::string FillIn(std::string text, const std::string& mark, const std::string& value);
+
 // A text longer than `most` characters is refused: a message box names
 // the limit and the edit takes the focus. True when it fits.
 bool TextFits(TWindow* owner, TEdit* edit, const std::string& text, size_t most);

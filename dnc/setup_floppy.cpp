@@ -2,8 +2,6 @@
 // the saved row only: the port's own row keeps its "On lines with" text.
 #include "dnc/setup_floppy.h"
 
-#include <cstdio>
-
 #include "app/lang_dlg.h"
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
@@ -16,7 +14,7 @@ const char* const kFloppySetupFile = "A:\\KELVMD32.DBF";
 
 namespace {
 constexpr int kCreateAttempts = 3;
-constexpr int kMsgNoSetupFile = 2381;
+constexpr int kMsgNoSetupFile = 1947;
 constexpr int kMsgNotStored = 1967;
 
 HWND HandleOf(TWindow* w) { return w ? w->GetHandle() : nullptr; }
@@ -47,10 +45,8 @@ bool PrepareSetupDisk(TWindow* owner) {
     own.CopyStructure("A:\\");
   }
   if (plat::file_exists(kFloppySetupFile)) return true;
-  std::string msg = Globals->GetMessageText(kMsgNoSetupFile);
-  char text[400];
-  std::snprintf(text, sizeof text, msg.c_str(), kFloppySetupFile);
-  ::MessageBox(HandleOf(owner), text, Globals->CaptionText.c_str(), MB_OK | MB_ICONSTOP);
+  std::string msg = FillIn(Globals->GetMessageText(kMsgNoSetupFile), "%s", kFloppySetupFile);
+  ::MessageBox(HandleOf(owner), msg.c_str(), Globals->CaptionText.c_str(), MB_OK | MB_ICONSTOP);
   return false;
 }
 

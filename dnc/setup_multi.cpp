@@ -330,18 +330,7 @@ void TMultiDncSetup::CmAddDirectory() {
 
 bool TMultiDncSetup::SavePort() {
   if (!Current) return true;
-  Current->Number[35] = 1;
-  // The port text and extension as they stand now, even when the edit
-  // never lost the focus before OK.
-  std::string text = PortTextEdit->GetText();
-  if (!text.empty()) Current->SetText(37, text.substr(0, 24).c_str());
-  if (ExtensionEdit->IsWindowVisible()) Current->SetText(61, ExtensionEdit->GetText().substr(0, 3).c_str());
-  Current->Number[66] = LeadingNumber(ComEdit->GetText(), 2);
-  for (int k = 0; k < kDirectories; k++) {
-    std::string dir = k < DirectoryList->GetCount() ? DirectoryList->GetString(k) : std::string();
-    std::transform(dir.begin(), dir.end(), dir.begin(), [](unsigned char c) { return std::toupper(c); });
-    Current->SetText(86 + k, dir.c_str());
-  }
+  TakeEdits();
   int ok;
   {
     TMultiDncTable t(kPortFile, 1, 0);
@@ -353,6 +342,21 @@ bool TMultiDncSetup::SavePort() {
   }
   Dirty = false;
   return true;
+}
+
+void TMultiDncSetup::TakeEdits() {
+  Current->Number[35] = 1;
+  // The port text and extension as they stand now, even when the edit
+  // never lost the focus before OK or Export.
+  std::string text = PortTextEdit->GetText();
+  if (!text.empty()) Current->SetText(37, text.substr(0, 24).c_str());
+  if (ExtensionEdit->IsWindowVisible()) Current->SetText(61, ExtensionEdit->GetText().substr(0, 3).c_str());
+  Current->Number[66] = LeadingNumber(ComEdit->GetText(), 2);
+  for (int k = 0; k < kDirectories; k++) {
+    std::string dir = k < DirectoryList->GetCount() ? DirectoryList->GetString(k) : std::string();
+    std::transform(dir.begin(), dir.end(), dir.begin(), [](unsigned char c) { return std::toupper(c); });
+    Current->SetText(86 + k, dir.c_str());
+  }
 }
 
 void TMultiDncSetup::CmOk() {
@@ -412,6 +416,8 @@ void TMultiDncSetup::CmSaveSetup() {
     return;
   }
   if (!Current) return;
+  TakeEdits();
+  Dirty = true;
   TSaveDncSetup dlg(this, Current);
   dlg.Execute();
 }

@@ -67,6 +67,8 @@ class TMultiDncSetup : public TLangDlg {
 
  private:
   void ComboToProperty(TComboBox* combo, int n);
+  // Takes what the edits and the directory list hold into the row.
+  void TakeEdits();
   void ShowMachine();
   void ShowFileNameLayout();
   void ShowResNumberButton();

@@ -27,6 +27,9 @@ TEST_F(SetupTest, ProtocolAndNamingDecideWhatIsShownAndReservedEntriesSnapBack) 
     EXPECT_EQ(bauds.front(), "300");
     EXPECT_EQ(bauds.back(), "115200");
     EXPECT_EQ(bauds[p.selection(103)], "4800");  // the new slot's index 10
+    TMemoryDC dc;
+    dlg.EvCtlColor(dc, p.control(205)->GetHandle(), WM_CTLCOLORSTATIC);
+    EXPECT_EQ(dc.GetTextColor(), RGB(128, 0, 0));
     struct Case {
       int protocol, naming;
       bool naming117, buttons108, mazak124, setup127, resNo110;
@@ -151,6 +154,7 @@ TEST_F(SetupTest, ProtocolSetupOpensTheDialogsOfItsProtocol) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(102, [&](TDialog& d) {
     Pilot p(d);
+    p.set_text(115, "Mill");
     p.select(123, 9);
     driver.expect_dialog(101, [](TDialog& c) { Pilot(c).click(IDOK); });
     driver.expect_dialog(114, [](TDialog& c) {
