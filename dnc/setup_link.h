@@ -15,8 +15,10 @@ class TDncSetupDlg : public TLangDlg {
   TDncSetupDlg(TWindow* parent, TMultiDncRecord* record);
 
   void SetupWindow() override;
-  // Button 400: the only way out with IDOK.
+  // Button 400: the only way out with IDOK. Enter does nothing: the
+  // opener writes the row after IDOK, so it may not skip the copy.
   void CmSaveExit();
+  void CmOk() override {}
   void CmImport() {}
   void CmExport() {}
   void CmTransferParams();

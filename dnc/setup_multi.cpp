@@ -360,7 +360,7 @@ void TMultiDncSetup::TakeEdits() {
 }
 
 void TMultiDncSetup::CmOk() {
-  if (PortTextEdit->GetText().empty()) {
+  if (Current && PortTextEdit->GetText().empty()) {
     PortTextEdit->SetFocus();
     return;
   }

@@ -212,6 +212,8 @@ TEST_F(SetupTest, LinkPortEditorShowsAndStoresTheComEntry) {
     });
     p.click(404);
     EXPECT_EQ(r.Number[66], 3);  // line settings wait for Save & Exit
+    p.press_enter();
+    EXPECT_FALSE(d.HasEnded());
     p.click(400);
   });
   TDncSetupDlg dlg(nullptr, &r);
