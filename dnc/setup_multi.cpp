@@ -285,17 +285,26 @@ void TMultiDncSetup::EvPortTextKillFocus() {
   if (!Current) return;
   std::string text = PortTextEdit->GetText();
   if (text.empty()) {
-    PortTextEdit->SetFocus();
+    TakeFocusBack(PortTextEdit);
     return;
   }
   Current->SetText(37, text.substr(0, 24).c_str());
   Dirty = true;
 }
 
+void TMultiDncSetup::TakeFocusBack(TEdit* edit) {
+  // Two empty edits would hand the focus back and forth without end: the
+  // one losing it to an edit that is taking it back lets it go.
+  if (Refocusing) return;
+  Refocusing = true;
+  edit->SetFocus();
+  Refocusing = false;
+}
+
 void TMultiDncSetup::EvComNumberKillFocus() {
   if (!Current) return;
   if (ComEdit->GetText().empty()) {
-    ComEdit->SetFocus();
+    TakeFocusBack(ComEdit);
     return;
   }
   Dirty = true;

@@ -69,6 +69,8 @@ class TMultiDncSetup : public TLangDlg {
   void ComboToProperty(TComboBox* combo, int n);
   // Takes what the edits and the directory list hold into the row.
   void TakeEdits();
+  void TakeFocusBack(TEdit* edit);
+  bool Refocusing = false;
   void ShowMachine();
   void ShowFileNameLayout();
   void ShowResNumberButton();

@@ -133,7 +133,16 @@ TEST_F(SetupTest, CancelKeepsPendingEditsOutAndOptionDialogsSaveAtOnce) {
     p.set_text(115, "");
     p.click(IDOK);  // an empty port text keeps the dialog open
     EXPECT_TRUE(p.focused(115));
+    // Empty edits keep the focus, and two of them do not pass it back
+    // and forth without end.
+    p.set_text(113, "");
+    p.focus(113);
+    EXPECT_TRUE(p.focused(115));
     p.set_text(115, "Lathe");
+    p.focus(113);
+    p.focus(115);
+    EXPECT_TRUE(p.focused(113));
+    p.set_text(113, "1");
     p.select(106, 4);
     p.click(119);
     driver.expect_dialog(104, [&](TDialog& t) {
@@ -147,7 +156,7 @@ TEST_F(SetupTest, CancelKeepsPendingEditsOutAndOptionDialogsSaveAtOnce) {
   });
   TMultiDncSetup dlg(nullptr);
   EXPECT_EQ(dlg.Execute(), IDCANCEL);
-  EXPECT_EQ(PeerFields(Root() + kPorts, {1, 6, 7, 42, 37})[0], "0|4|1|15|Lathe");
+  EXPECT_EQ(PeerFields(Root() + kPorts, {1, 6, 7, 42, 37, 66})[0], "0|4|1|15|Lathe|1");
 }
 
 TEST_F(SetupTest, ProtocolSetupOpensTheDialogsOfItsProtocol) {

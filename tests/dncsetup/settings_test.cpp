@@ -7,6 +7,7 @@
 #include "dnc/setup_protocol.h"
 #include "dnc/setup_reception.h"
 #include "dnc/setup_transmission.h"
+#include "platform/ui/filedlg.h"
 #include "tests/dncsetup/setup_fixture.h"
 
 namespace {
@@ -81,6 +82,13 @@ TEST_F(SetupTest, TransmissionShowsAndStoresEveryField) {
     p.click(121);
     EXPECT_EQ(p.text(116), "");
     EXPECT_TRUE(p.visible(114));
+    driver.expect_dialog("TFileOpenDialog", [](TDialog& f) {
+      static_cast<TOpenSaveDialog&>(f).Choose("C:\\NC\\TAIL.NC");
+    });
+    p.click(115);
+    EXPECT_EQ(p.text(117), "C:\\NC\\TAIL.NC");
+    EXPECT_FALSE(p.visible(115));
+    EXPECT_TRUE(p.visible(122));
     p.set_text(110, "37,");
     p.set_text(112, "20*0");
     p.set_text(125, "7");
@@ -105,6 +113,7 @@ TEST_F(SetupTest, TransmissionShowsAndStoresEveryField) {
   EXPECT_EQ(Text(r, 16), "37,");
   EXPECT_EQ(Text(r, 19), "20*0");
   EXPECT_EQ(Text(r, 21), "");
+  EXPECT_EQ(Text(r, 22), "C:\\NC\\TAIL.NC");
   EXPECT_EQ(Text(r, 62), "M30");
   EXPECT_EQ(r.Number[70], 123);
   EXPECT_EQ(r.Number[71], 7);
