@@ -8,6 +8,7 @@
 #include "app/plugin_calls.h"
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
+#include "appcore/globals.h"
 #include "dbmodel/machine.h"
 #include "dnc/setup_fields.h"
 #include "dnc/setup_floppy.h"
@@ -19,6 +20,7 @@
 namespace {
 const char* kPortFile = "KELVMD32.DBF";
 constexpr int kMsgNotStored = 1967;
+constexpr int kMsgNoPortTable = 1948;
 constexpr int kMostPorts = 100;  // the id field holds two digits
 
 bool RefusedProtocol(int i) { return i == 5 || i == 6; }
@@ -95,6 +97,12 @@ void TMultiDncSetup::SetupWindow() {
   TLangDlg::SetupWindow();
   {
     TMultiDncTable t(kPortFile, 1, 0);
+    // A table that cannot be read is told, not shown as a station
+    // without ports.
+    if (!t.Open()) {
+      std::string msg = FillIn(Globals->GetMessageText(kMsgNoPortTable), "%s", t.FileName() ? t.FileName() : kPortFile);
+      ::MessageBox(GetHandle(), msg.c_str(), Globals->CaptionText.c_str(), MB_OK | MB_ICONSTOP);
+    }
     Rows = t.LoadAllDetached(1);
   }
   for (auto* r = Rows; r; r = static_cast<TMultiDncRecord*>(r->next))

@@ -53,4 +53,18 @@ TEST_F(SetupTest, DirectoryListTakesAtMostFifteenAndWritesThemInOrder) {
   plat::set_plugin_dir("");
 }
 
+TEST_F(SetupTest, APortTableThatCannotBeReadIsToldAndNothingIsWritten) {
+  std::filesystem::remove(AltPath("KELVMD32.DBF"));
+  plat::GTestUiDriver driver;
+  driver.expect_message_box(IDOK, "cannot be opened");
+  driver.expect_dialog(102, [](TDialog& d) {
+    auto& dlg = static_cast<TMultiDncSetup&>(d);
+    EXPECT_EQ(dlg.Current, nullptr);
+    Pilot(d).click(IDOK);
+  });
+  TMultiDncSetup dlg(nullptr);
+  EXPECT_EQ(dlg.Execute(), IDOK);
+  EXPECT_FALSE(std::filesystem::exists(AltPath("KELVMD32.DBF")));
+}
+
 }  // namespace
