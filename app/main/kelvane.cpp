@@ -9,6 +9,7 @@
 #include "app/appmain.h"
 #include "app/threads.h"
 #include "dnc/job_commands.h"
+#include "dnc/setup_commands.h"
 #include "platform/ui/resource.h"
 #ifdef KV_HAVE_DESKTOP
 #include "platform/wx/desktop.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   RegisterJobCommands();
+  RegisterDncSetupCommands();
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();

@@ -1,0 +1,465 @@
+// The DNC setup dialog over KELVMD32.DBF in the alternate directory.
+#include "dnc/setup_multi.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+#include "app/plugin_calls.h"
+#include "app/users_dialogs.h"
+#include "app/users_lines.h"
+#include "appcore/globals.h"
+#include "dbmodel/machine.h"
+#include "dnc/setup_fields.h"
+#include "dnc/setup_floppy.h"
+#include "dnc/setup_protocol.h"
+#include "dnc/setup_reception.h"
+#include "dnc/setup_transmission.h"
+#include "platform/ui/validator.h"
+
+namespace {
+const char* kPortFile = "KELVMD32.DBF";
+constexpr int kMsgNotStored = 1967;
+constexpr int kMsgNoPortTable = 1948;
+constexpr int kMostPorts = 100;  // the id field holds two digits
+
+bool RefusedProtocol(int i) { return i == 5 || i == 6; }
+bool RefusedNaming(int i) { return i == 2 || i == 4; }
+}  // namespace
+
+const char* const kProtocolTexts[10] = {"Standard RS-232",
+                                        "Mazak",
+                                        "Heidenhain",
+                                        "LSV-2 (Dialog 4 only)",
+                                        "Standard RS-232 : Raw ASCII",
+                                        "Reserved (do not use)!",
+                                        "Reserved (do not use)!",
+                                        "Standard RS-232 With Delay",
+                                        "Heidenhain 310 (No DC1)",
+                                        "Standard RS-232 With prg. check"};
+const char* const kNamingTexts[8] = {"Start- and End-trigger", "Reserved Program No.", "Reserved (do not use)!",
+                                     "Okuma program name",     "Reserved (do not use)!", "Multi-Number",
+                                     "DECKEL Dialog 4",        "DECKEL Dialog 11"};
+const char* const kMazakTexts[8] = {"T1", "M1", "T2", "M2", "T32", "M32", "T+", "M+"};
+
+DEFINE_RESPONSE_TABLE1(TMultiDncSetup, TLangDlg)
+  EV_BN_CLICKED(108, CmReceptionSetup),
+  EV_BN_CLICKED(109, CmTransferParams),
+  EV_BN_CLICKED(110, CmResNumberProtocol),
+  EV_BN_CLICKED(122, CmAddDirectory),
+  EV_BN_CLICKED(125, CmLoadSetup),
+  EV_BN_CLICKED(126, CmSaveSetup),
+  EV_BN_CLICKED(127, CmCheckProtocol),
+  EV_BN_CLICKED(128, CmRemoveDirectory),
+  EV_BN_CLICKED(111, EvFlagClicked),
+  EV_BN_CLICKED(112, EvFlagClicked),
+  EV_BN_CLICKED(119, EvRunOnFilenames),
+  EV_CBN_SELCHANGE(101, EvMachineSelChange),
+  EV_CBN_SELCHANGE(102, EvPortSelChange),
+  EV_CBN_SELCHANGE(103, EvBaudSelChange),
+  EV_CBN_SELCHANGE(104, EvDataBitsSelChange),
+  EV_CBN_SELCHANGE(105, EvStopBitsSelChange),
+  EV_CBN_SELCHANGE(106, EvParitySelChange),
+  EV_CBN_SELCHANGE(107, EvFlowSelChange),
+  EV_CBN_SELCHANGE(117, EvNamingSelChange),
+  EV_CBN_SELCHANGE(123, EvProtocolSelChange),
+  EV_CBN_SELCHANGE(124, EvMazakTypeSelChange),
+  EV_LBN_SELCHANGE(121, EvDirectorySelChange),
+  EV_LBN_DBLCLK(121, EvDirectoryDblClk),
+  EV_EN_KILLFOCUS(115, EvPortTextKillFocus),
+  EV_EN_KILLFOCUS(113, EvComNumberKillFocus),
+  EV_EN_KILLFOCUS(118, EvExtensionKillFocus),
+END_RESPONSE_TABLE;
+
+TMultiDncSetup::TMultiDncSetup(TWindow* parent) : TLangDlg(parent, 102) {
+  MachineCombo = new TComboBox(this, 101);
+  PortCombo = new TComboBox(this, 102);
+  BaudCombo = new TComboBox(this, 103);
+  DataBitsCombo = new TComboBox(this, 104);
+  StopBitsCombo = new TComboBox(this, 105);
+  ParityCombo = new TComboBox(this, 106);
+  FlowCombo = new TComboBox(this, 107);
+  NamingCombo = new TComboBox(this, 117);
+  ProtocolCombo = new TComboBox(this, 123);
+  MazakCombo = new TComboBox(this, 124);
+  PortTextEdit = new TEdit(this, 115, 25);
+  ComEdit = new TEdit(this, 113, 3);
+  ExtensionEdit = new TEdit(this, 118, 5);
+  ParityCheckBox = new TCheckBox(this, 111);
+  UnixLinkBox = new TCheckBox(this, 112);
+  FilenamesBox = new TCheckBox(this, 119);
+  DirectoryList = new TListBox(this, 121);
+}
+
+TMultiDncSetup::~TMultiDncSetup() { FreeRecordList(Rows); }
+
+void TMultiDncSetup::SetupWindow() {
+  TLangDlg::SetupWindow();
+  {
+    TMultiDncTable t(kPortFile, 1, 0);
+    // A table that cannot be read is told, not shown as a station
+    // without ports.
+    if (!t.Open()) {
+      std::string msg = FillIn(Globals->GetMessageText(kMsgNoPortTable), "%s", t.FileName() ? t.FileName() : kPortFile);
+      ::MessageBox(GetHandle(), msg.c_str(), Globals->CaptionText.c_str(), MB_OK | MB_ICONSTOP);
+    }
+    Rows = t.LoadAllDetached(1);
+  }
+  for (auto* r = Rows; r; r = static_cast<TMultiDncRecord*>(r->next))
+    PortsOffered = std::max<int>(PortsOffered, std::min<long>(r->Number[1] + 1, kMostPorts));
+  for (int i = 1; i <= PortsOffered; i++) PortCombo->AddString(FormatText("PORT #%d", i).c_str());
+  DirectoryList->SetHorizontalExtent(1000);
+  PortCombo->SetSelIndex(0);
+  ExtensionEdit->SetValidator(new TFilterValidator("0-9A-Z"));
+  ComEdit->SetValidator(new TFilterValidator("0-9"));
+  UnixLinkBox->EnableWindow(true);
+  FillBaudCombo(BaudCombo);
+  FillCombo(DataBitsCombo, kDataBitTexts, 4);
+  FillCombo(StopBitsCombo, kStopBitTexts, 2);
+  FillCombo(FlowCombo, kFlowTexts, 4);
+  FillCombo(ParityCombo, kParityTexts, 5);
+  FillCombo(ProtocolCombo, kProtocolTexts, 10);
+  FillCombo(NamingCombo, kNamingTexts, 8);
+  FillCombo(MazakCombo, kMazakTexts, 8);
+  if (PortCombo->GetSelIndex() >= 0 && Rows) {
+    {
+      TcbMachTable t("KELVMA.DBF", 0, 0);
+      TControlLines lines(*MachineCombo);
+      t.FillList(&lines);
+    }
+    EvPortSelChange();
+  }
+}
+
+void TMultiDncSetup::ShowIds(std::initializer_list<int> ids, bool show) {
+  for (int id : ids)
+    if (TWindow* w = ChildWithId(id)) w->ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+void TMultiDncSetup::EvPortSelChange() {
+  if (!Rows) return;
+  if (Current && Dirty) SavePort();
+  long id = PortCombo->GetSelIndex();
+  Current = nullptr;
+  for (auto* r = Rows; r; r = static_cast<TMultiDncRecord*>(r->next))
+    if (r->Number[1] == id) {
+      Current = r;
+      break;
+    }
+  if (!Current) return;
+  SelectBaud(BaudCombo, Current->Number[3]);
+  DataBitsCombo->SetSelIndex(static_cast<int>(Current->Number[4]));
+  StopBitsCombo->SetSelIndex(static_cast<int>(Current->Number[5]));
+  ParityCombo->SetSelIndex(static_cast<int>(Current->Number[6]));
+  FlowCombo->SetSelIndex(static_cast<int>(Current->Number[7]));
+  ShowMachine();
+  PortTextEdit->SetWindowText("");
+  if (const char* t = Current->GetValue(37); t && *t) PortTextEdit->SetWindowText(t);
+  UnixLinkBox->SetCheck(Current->Number[76] ? BST_CHECKED : BST_UNCHECKED);
+  FilenamesBox->SetCheck(Current->Number[79] ? BST_CHECKED : BST_UNCHECKED);
+  ParityCheckBox->SetCheck(Current->Number[77] ? BST_CHECKED : BST_UNCHECKED);
+  ExtensionEdit->SetWindowText("NC");
+  if (const char* t = Current->GetValue(61); t && *t) ExtensionEdit->SetWindowText(t);
+  ShowFileNameLayout();
+  ComEdit->SetWindowText(FormatText("%ld", Current->Number[66]).c_str());
+  ProtocolCombo->SetSelIndex(static_cast<int>(Current->Number[69]));
+  EvProtocolSelChange();
+  NamingCombo->SetSelIndex(static_cast<int>(Current->Number[33]));
+  EvNamingSelChange();
+  MazakCombo->SetSelIndex(static_cast<int>(Current->Number[68]));
+  EvMazakTypeSelChange();
+  DirectoryList->ClearList();
+  for (int k = 0; k < kDirectories; k++)
+    if (const char* t = Current->GetValue(86 + k); t && *t) DirectoryList->AddString(t);
+}
+
+void TMultiDncSetup::ShowMachine() {
+  std::string marker = FormatText("@@%ld", Current->Number[24]);
+  int found = -1;
+  for (int i = 0; i < MachineCombo->GetCount() && found < 0; i++) {
+    std::string line = MachineCombo->GetString(i);
+    if (line.find(marker) != std::string::npos && ListLineId(line.c_str()) == Current->Number[24]) found = i;
+  }
+  // A port without a machine shows none rather than the last port's.
+  MachineCombo->SetSelIndex(found);
+}
+
+void TMultiDncSetup::ShowFileNameLayout() {
+  bool files = Current && Current->Number[79] != 0;
+  ShowIds({101, 202}, !files);
+  ShowIds({204, 122, 128, 118, 121}, files);
+}
+
+void TMultiDncSetup::ShowResNumberButton() {
+  if (!Current) return;
+  long p = Current->Number[69], n = Current->Number[33];
+  bool show = ((p == 0 || p == 7 || p == 9) && (n == 1 || n == 2 || n == 3 || n == 8)) || p == 1;
+  ShowIds({110}, show);
+}
+
+void TMultiDncSetup::EvProtocolSelChange() {
+  if (!Current) return;
+  Dirty = true;
+  int p = ProtocolCombo->GetSelIndex();
+  if (p < 0 || RefusedProtocol(p)) {
+    p = 0;
+    ProtocolCombo->SetSelIndex(0);
+  }
+  Current->Number[69] = p;
+  ShowIds({127}, p == 0 || p == 4 || p == 7 || p == 9);
+  ShowResNumberButton();
+  if (p == 1) {
+    ShowIds({124, 207}, true);
+    ShowIds({117, 108, 109, 206}, false);
+  } else {
+    ShowIds({117, 108, 109, 206}, !(p == 2 || p == 3 || p == 8));
+    ShowIds({124, 207}, false);
+  }
+}
+
+void TMultiDncSetup::EvNamingSelChange() {
+  if (!Current) return;
+  int n = NamingCombo->GetSelIndex();
+  if (n < 0 || RefusedNaming(n)) {
+    n = 0;
+    NamingCombo->SetSelIndex(0);
+  }
+  Current->Number[33] = n;
+  Dirty = true;
+  ShowResNumberButton();
+}
+
+void TMultiDncSetup::EvMazakTypeSelChange() {
+  if (!Current) return;
+  int m = MazakCombo->GetSelIndex();
+  if (m >= 0) Current->Number[68] = m;
+  Dirty = true;
+}
+
+void TMultiDncSetup::EvMachineSelChange() {
+  if (!Current) return;
+  int i = MachineCombo->GetSelIndex();
+  if (i < 0) return;
+  std::string line = MachineCombo->GetString(i).substr(0, 240);
+  if (line.find("@@") == std::string::npos) return;
+  long id = ListLineId(line.c_str());
+  Current->Number[24] = id;
+  if (id == 0) {
+    Dirty = true;
+    return;
+  }
+  TcbMachTable t("KELVMA.DBF", 0, 0);
+  std::unique_ptr<TcbMachRecord> m(t.FindById(id));
+  t.Close();
+  if (!m) return;
+  Current->Number[24] = m->ID;
+  Current->Number[25] = m->TYPE;
+  Current->SetText(2, m->NAME);
+  Current->SetText(26, m->PATH);
+  Dirty = true;
+}
+
+void TMultiDncSetup::EvBaudSelChange() {
+  if (!Current) return;
+  long b = SelectedBaud(BaudCombo);
+  if (b >= 0) Current->Number[3] = b;
+  Dirty = true;
+}
+
+void TMultiDncSetup::ComboToProperty(TComboBox* combo, int n) {
+  if (!Current) return;
+  int i = combo->GetSelIndex();
+  if (i >= 0) Current->Number[n] = i;
+  Dirty = true;
+}
+
+void TMultiDncSetup::EvFlagClicked() {
+  if (!Current) return;
+  Current->Number[76] = UnixLinkBox->GetCheck() == BST_CHECKED;
+  Current->Number[77] = ParityCheckBox->GetCheck() == BST_CHECKED;
+  Dirty = true;
+}
+
+void TMultiDncSetup::EvRunOnFilenames() {
+  if (!Current) return;
+  Current->Number[79] = FilenamesBox->GetCheck() == BST_CHECKED;
+  const char* ext = Current->GetValue(61);
+  ExtensionEdit->SetWindowText(ext && *ext ? ext : "NC");
+  ShowFileNameLayout();
+  Dirty = true;
+}
+
+void TMultiDncSetup::EvPortTextKillFocus() {
+  if (!Current) return;
+  std::string text = PortTextEdit->GetText();
+  if (text.empty()) {
+    TakeFocusBack(PortTextEdit);
+    return;
+  }
+  Current->SetText(37, text.substr(0, 24).c_str());
+  Dirty = true;
+}
+
+void TMultiDncSetup::TakeFocusBack(TEdit* edit) {
+  // Two empty edits would hand the focus back and forth without end: the
+  // one losing it to an edit that is taking it back lets it go.
+  if (Refocusing) return;
+  Refocusing = true;
+  edit->SetFocus();
+  Refocusing = false;
+}
+
+void TMultiDncSetup::EvComNumberKillFocus() {
+  if (!Current) return;
+  if (ComEdit->GetText().empty()) {
+    TakeFocusBack(ComEdit);
+    return;
+  }
+  Dirty = true;
+}
+
+void TMultiDncSetup::EvExtensionKillFocus() {
+  if (!Current) return;
+  Current->SetText(61, ExtensionEdit->GetText().substr(0, 3).c_str());
+  Dirty = true;
+}
+
+void TMultiDncSetup::EvDirectorySelChange() {
+  if (TWindow* w = ChildWithId(128)) w->EnableWindow(true);
+}
+
+void TMultiDncSetup::CmRemoveDirectory() {
+  int i = DirectoryList->GetSelIndex();
+  if (i >= 0) {
+    DirectoryList->DeleteString(i);
+    Dirty = true;
+  }
+  if (TWindow* w = ChildWithId(128)) w->EnableWindow(false);
+}
+
+void TMultiDncSetup::CmAddDirectory() {
+  if (DirectoryList->GetCount() >= kDirectories) return;
+  HeapText dir = CallPrintHook(this);
+  if (!dir.IsSet()) return;
+  DirectoryList->AddString(dir.get());
+  Dirty = true;
+}
+
+bool TMultiDncSetup::SavePort() {
+  if (!Current) return true;
+  TakeEdits();
+  int ok;
+  {
+    TMultiDncTable t(kPortFile, 1, 0);
+    ok = t.Update(Current);
+  }
+  if (!ok) {
+    ShowMessage(this, kMsgNotStored, MB_OK | MB_ICONSTOP);
+    return false;
+  }
+  Dirty = false;
+  return true;
+}
+
+void TMultiDncSetup::TakeEdits() {
+  Current->Number[35] = 1;
+  // The port text and extension as they stand now, even when the edit
+  // never lost the focus before OK or Export.
+  std::string text = PortTextEdit->GetText();
+  if (!text.empty()) Current->SetText(37, text.substr(0, 24).c_str());
+  if (ExtensionEdit->IsWindowVisible()) Current->SetText(61, ExtensionEdit->GetText().substr(0, 3).c_str());
+  Current->Number[66] = LeadingNumber(ComEdit->GetText(), 2);
+  for (int k = 0; k < kDirectories; k++) {
+    std::string dir = k < DirectoryList->GetCount() ? DirectoryList->GetString(k) : std::string();
+    std::transform(dir.begin(), dir.end(), dir.begin(), [](unsigned char c) { return std::toupper(c); });
+    Current->SetText(86 + k, dir.c_str());
+  }
+}
+
+void TMultiDncSetup::CmOk() {
+  if (Current && PortTextEdit->GetText().empty()) {
+    PortTextEdit->SetFocus();
+    return;
+  }
+  if (!CanClose() || !SavePort()) return;
+  TLangDlg::CmOk();
+}
+
+void TMultiDncSetup::CmReceptionSetup() {
+  if (!Current) return;
+  {
+    TReceptionSetup dlg(this, 103, Current);
+    dlg.Execute();
+  }
+  SavePort();
+  PortCombo->SetFocus();
+}
+
+void TMultiDncSetup::CmTransferParams() {
+  if (!Current) return;
+  {
+    TMultiDncTrnParam dlg(this, 104, Current);
+    dlg.Execute();
+  }
+  SavePort();
+  PortCombo->SetFocus();
+}
+
+void TMultiDncSetup::CmCheckProtocol() {
+  if (!Current) return;
+  int p = ProtocolCombo->GetSelIndex();
+  if (p == 9) {
+    TCheckProtSetup check(this, Current);
+    check.Execute();
+  }
+  if (p == 9 || p == 0 || p == 7) {
+    TStdRs232Setup dlg(this, Current);
+    dlg.Execute();
+  }
+}
+
+void TMultiDncSetup::CmResNumberProtocol() {
+  if (!Current) return;
+  long p = Current->Number[69], n = Current->Number[33];
+  if ((p == 0 && (n == 1 || n == 3)) || p == 1) {
+    TResNumberProtocolDlg dlg(this, Current);
+    dlg.Execute();
+  }
+}
+
+void TMultiDncSetup::CmSaveSetup() {
+  if (PortTextEdit->GetText().empty()) {
+    PortTextEdit->SetFocus();
+    return;
+  }
+  if (!Current) return;
+  TakeEdits();
+  Dirty = true;
+  TSaveDncSetup dlg(this, Current);
+  dlg.Execute();
+}
+
+void TMultiDncSetup::CmLoadSetup() {
+  if (!Current) return;
+  TLoadDncSetup dlg(this);
+  if (dlg.Execute() != IDOK || !dlg.Loaded) return;
+  // The loaded settings take the place of the shown port, under its id.
+  long id = Current->Number[1];
+  CopyPortRecord(*dlg.Loaded, *Current);
+  Current->Number[1] = id;
+  Dirty = false;
+  EvPortSelChange();
+  Dirty = true;
+}
+
+HBRUSH TMultiDncSetup::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
+  for (int id : {200, 203, 205, 208}) {
+    TWindow* w = ChildWithId(id);
+    if (w && w->GetHandle() == control) {
+      dc.SetTextColor(RGB(128, 0, 0));
+      break;
+    }
+  }
+  (void)ctlType;
+  return nullptr;
+}

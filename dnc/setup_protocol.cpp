@@ -1,0 +1,171 @@
+// Advanced RS-232, program-check and reserved-number options. The stop
+// string and the reserved number are checked against what the row can
+// hold before anything is copied: a longer text or a larger number is
+// refused, never cut.
+#include "dnc/setup_protocol.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "dnc/setup_fields.h"
+#include "platform/ui/validator.h"
+
+namespace {
+// The row keeps the stop string in 20 bytes and the reserved number as a
+// signed 32-bit value.
+constexpr size_t kStopStringMost = 19;
+constexpr long kReservedMost = INT32_MAX;
+
+UINT Checked(long v) { return v ? BST_CHECKED : BST_UNCHECKED; }
+}  // namespace
+
+// ---- advanced RS-232 ------------------------------------------------------------
+
+TStdRs232Setup::TStdRs232Setup(TWindow* parent, TMultiDncRecord* record)
+    : TLangDlg(parent, 114), Record(record) {
+  WaitDc2Box = new TCheckBox(this, 101);
+  ReplyDc4Box = new TCheckBox(this, 102);
+  WaitXonBox = new TCheckBox(this, 103);
+  StopStringEdit = new TEdit(this, 107, 40);
+  StopCountEdit = new TEdit(this, 108, 2);
+}
+
+void TStdRs232Setup::SetupWindow() {
+  TLangDlg::SetupWindow();
+  SetCaptionText(755);
+  SetItemTexts(101, 756, 6);
+  SetItemText(109, 762);
+  if (!Record) {
+    Destroy(IDCANCEL);
+    return;
+  }
+  StopCountEdit->SetValidator(new TFilterValidator("0-9"));
+  WaitDc2Box->SetCheck(Checked(Record->Number[146]));
+  ReplyDc4Box->SetCheck(Checked(Record->Number[147]));
+  WaitXonBox->SetCheck(Checked(Record->Number[148]));
+  StopStringEdit->SetWindowText(Record->Short156);
+  ShowNumber(StopCountEdit, Record->Number[157]);
+}
+
+void TStdRs232Setup::CmOk() {
+  if (!Record || !CanClose()) return;
+  std::string stop = TrimText(EditText(StopStringEdit, 39));
+  if (!TextFits(this, StopStringEdit, stop, kStopStringMost)) return;
+  Record->Number[146] = WaitDc2Box->GetCheck() == BST_CHECKED;
+  Record->Number[147] = ReplyDc4Box->GetCheck() == BST_CHECKED;
+  Record->Number[148] = WaitXonBox->GetCheck() == BST_CHECKED;
+  CopyCut(Record->Short156, sizeof Record->Short156, stop.c_str());
+  Record->Number[157] = LeadingNumber(StopCountEdit->GetText(), 2);
+  TLangDlg::CmOk();
+}
+
+// ---- program check --------------------------------------------------------------
+
+TCheckProtSetup::TCheckProtSetup(TWindow* parent, TMultiDncRecord* record)
+    : TDialog(parent, 101), Record(record) {
+  StartLineEdit = new TEdit(this, 100, 3);
+  IntervalEdit = new TEdit(this, 101, 3);
+  FirstTextEdit = new TEdit(this, 102, 30);
+  LastTextEdit = new TEdit(this, 103, 30);
+  NotifyEdit = new TEdit(this, 104, 3);
+  HasNBox = new TCheckBox(this, 105);
+  LeaveOutEdit = new TEdit(this, 106, 30);
+}
+
+void TCheckProtSetup::SetupWindow() {
+  TDialog::SetupWindow();
+  CentreOnScreen(*this);
+  if (!Record) {
+    Destroy(IDCANCEL);
+    return;
+  }
+  for (TEdit* e : {StartLineEdit, IntervalEdit, NotifyEdit}) e->SetValidator(new TFilterValidator("0-9"));
+  ShowNumber(StartLineEdit, Record->Number[70]);
+  ShowNumber(IntervalEdit, Record->Number[71]);
+  ShowNumber(NotifyEdit, Record->Number[72]);
+  ShowProperty(FirstTextEdit, Record, 63);
+  ShowProperty(LastTextEdit, Record, 64);
+  ShowProperty(LeaveOutEdit, Record, 65);
+  HasNBox->SetCheck(Checked(Record->Number[85]));
+}
+
+void TCheckProtSetup::CmOk() {
+  if (!Record || !CanClose()) return;
+  Record->Number[70] = LeadingNumber(StartLineEdit->GetText(), 3);
+  Record->Number[71] = LeadingNumber(IntervalEdit->GetText(), 3);
+  Record->Number[72] = LeadingNumber(NotifyEdit->GetText(), 3);
+  Record->SetText(63, EditText(FirstTextEdit, 30).c_str());
+  Record->SetText(64, EditText(LastTextEdit, 30).c_str());
+  Record->SetText(65, EditText(LeaveOutEdit, 30).c_str());
+  Record->Number[85] = HasNBox->GetCheck() == BST_CHECKED;
+  TDialog::CmOk();
+}
+
+// ---- reserved number ------------------------------------------------------------
+
+std::string LeadingZeroLine(int width) {
+  char format[32];
+  std::snprintf(format, sizeof format, "(%02d) %c0%dd", width, '%', width);
+  char line[64];
+  std::snprintf(line, sizeof line, format, 9999);
+  return line;
+}
+
+DEFINE_RESPONSE_TABLE1(TResNumberProtocolDlg, TLangDlg)
+  EV_BN_CLICKED(103, EvFormatClicked),
+END_RESPONSE_TABLE;
+
+TResNumberProtocolDlg::TResNumberProtocolDlg(TWindow* parent, TMultiDncRecord* record)
+    : TLangDlg(parent, 107), Record(record) {
+  NumberEdit = new TEdit(this, 101, 16);
+  FormatList = new TListBox(this, 102);
+  FormatBox = new TCheckBox(this, 103);
+}
+
+void TResNumberProtocolDlg::SetupWindow() {
+  TLangDlg::SetupWindow();
+  if (!Record) {
+    Destroy(IDCANCEL);
+    return;
+  }
+  NumberEdit->SetValidator(new TFilterValidator("0-9"));
+  ShowNumber(NumberEdit, Record->Number[67]);
+  for (int w = 4; w <= 16; w++) FormatList->AddString(LeadingZeroLine(w).c_str());
+  FormatList->SetSelIndex(static_cast<int>(Record->Number[164]));
+  if (Record->Number[163] == 0)
+    FormatList->EnableWindow(false);
+  else
+    FormatBox->SetCheck(BST_CHECKED);
+  // A Mazak port takes the number without a format.
+  if (Record->Number[69] == 1) {
+    FormatList->EnableWindow(false);
+    FormatBox->EnableWindow(false);
+  }
+}
+
+void TResNumberProtocolDlg::EvFormatClicked() {
+  FormatList->EnableWindow(FormatBox->GetCheck() == BST_CHECKED);
+}
+
+void TResNumberProtocolDlg::CmOk() {
+  if (!Record || !CanClose()) return;
+  std::string text = NumberEdit->GetText();
+  if (text.empty()) {
+    NumberEdit->SetFocus();
+    return;
+  }
+  // Fifteen digits fit the edit but not the row: refused like any value
+  // out of range, with the bounds named.
+  std::string digits = text.substr(0, text.find_first_not_of("0123456789"));
+  size_t nonZero = digits.find_first_not_of('0');
+  std::string significant = nonZero == std::string::npos ? "0" : digits.substr(nonZero);
+  if (significant.size() > 10 || std::stoll(significant) > kReservedMost) {
+    TRangeValidator(0, kReservedMost).Error(this);
+    NumberEdit->SetFocus();
+    return;
+  }
+  Record->Number[67] = static_cast<long>(std::stoll(significant));
+  Record->Number[163] = FormatBox->GetCheck() == BST_CHECKED;
+  if (FormatList->GetSelIndex() >= 0) Record->Number[164] = FormatList->GetSelIndex();
+  TLangDlg::CmOk();
+}

@@ -1,0 +1,272 @@
+// Reception, fast receive, remote requests and return statements. OK asks
+// the validators first (a timeout out of range is refused before anything
+// is copied); sub-dialogs change the same row, which the port dialog
+// writes after the reception dialog whichever way it ends.
+#include "dnc/setup_reception.h"
+
+#include "dnc/setup_fields.h"
+#include "dnc/setup_transmission.h"
+#include "platform/ui/validator.h"
+
+namespace {
+UINT Checked(bool v) { return v ? BST_CHECKED : BST_UNCHECKED; }
+
+void EnableIds(TWindow& dlg, std::initializer_list<int> ids, bool enable) {
+  for (int id : ids)
+    if (TWindow* w = dlg.ChildWithId(id)) w->EnableWindow(enable);
+}
+}  // namespace
+
+// ---- reception ------------------------------------------------------------------
+
+DEFINE_RESPONSE_TABLE1(TReceptionSetup, TLangDlg)
+  EV_BN_CLICKED(110, CmFastReceive),
+  EV_BN_CLICKED(111, CmRemoteRequests),
+  EV_BN_CLICKED(112, CmReplacements),
+  EV_BN_CLICKED(114, CmResetRequests),
+END_RESPONSE_TABLE;
+
+TReceptionSetup::TReceptionSetup(TWindow* parent, TResId resId, TMultiDncRecord* record)
+    : TLangDlg(parent, resId), Record(record) {
+  TimeoutEdit = new TEdit(this, 101, 4);
+  CrLfEdit = new TEdit(this, 102, 100);
+  TriggerEdit = new TEdit(this, 103, 4);
+  EotEdit = new TEdit(this, 104, 100);
+  FilterEdit = new TEdit(this, 105, 100);
+  for (int i = 0; i < 3; i++) FilterRadios[i] = new TRadioButton(this, 106 + i);
+}
+
+void TReceptionSetup::SetupWindow() {
+  TLangDlg::SetupWindow();
+  if (!Record) {
+    Destroy(IDCANCEL);
+    return;
+  }
+  ShowNumber(TimeoutEdit, Record->Number[8]);
+  EnableIds(*this, {114}, false);
+  TimeoutEdit->SetValidator(new TRangeValidator(0, 900));
+  for (TEdit* e : {CrLfEdit, EotEdit, FilterEdit}) e->SetValidator(new TFilterValidator("0-9,"));
+  TriggerEdit->SetValidator(new TFilterValidator("0-9"));
+  ShowProperty(CrLfEdit, Record, 9);
+  ShowProperty(TriggerEdit, Record, 11);
+  ShowProperty(EotEdit, Record, 36);
+  ShowProperty(FilterEdit, Record, 10);
+  for (int i = 0; i < 3; i++) FilterRadios[i]->SetCheck(Checked(Record->Number[34] == i + 1));
+  long naming = Record->Number[33];
+  // The ID-script editor is not part of this station yet: its button is
+  // shown for script naming but stays grey.
+  if (TWindow* scripts = ChildWithId(113)) {
+    scripts->ShowWindow(naming == 2 ? SW_SHOW : SW_HIDE);
+    scripts->EnableWindow(false);
+  }
+  if (naming == 3) EnableIds(*this, {110}, false);
+  if (TWindow* ascii = ChildWithId(109)) ascii->ShowWindow(SW_HIDE);
+}
+
+void TReceptionSetup::CmOk() {
+  if (!Record || !CanClose()) return;
+  Record->Number[8] = LeadingNumber(TimeoutEdit->GetText(), 3);
+  Record->SetText(9, EditText(CrLfEdit, 99).c_str());
+  Record->SetText(11, EditText(TriggerEdit, 3).c_str());
+  Record->SetText(36, EditText(EotEdit, 99).c_str());
+  Record->SetText(10, EditText(FilterEdit, 99).c_str());
+  for (int i = 0; i < 3; i++)
+    if (FilterRadios[i]->GetCheck() == BST_CHECKED) Record->Number[34] = i + 1;
+  TLangDlg::CmOk();
+}
+
+void TReceptionSetup::CmFastReceive() {
+  if (Record->Number[33] == 3) return;
+  TFastReceiveSetup dlg(this, Record);
+  dlg.Execute();
+}
+
+void TReceptionSetup::CmRemoteRequests() {
+  TRemoteRequestSetup dlg(this, Record);
+  dlg.Execute();
+}
+
+void TReceptionSetup::CmReplacements() { ShowReleasedSoon(this); }
+
+// ---- codes preview --------------------------------------------------------------
+
+TCodesPreviewDlg::TCodesPreviewDlg(TWindow* parent, TResId resId, TMultiDncRecord* record)
+    : TLangDlg(parent, resId), Record(record) {}
+
+void TCodesPreviewDlg::ShowPreview(const TEdit* edit) {
+  SetDlgItemText(110, CodesPreview(edit->GetText()).c_str());
+}
+
+HBRUSH TCodesPreviewDlg::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
+  TWindow* preview = ChildWithId(110);
+  if (ctlType != WM_CTLCOLORSTATIC || !preview || control != preview->GetHandle()) return nullptr;
+  dc.SetTextColor(RGB(0, 255, 0));
+  dc.SetBkColor(RGB(0, 0, 0));
+  return BlackBrush;
+}
+
+// ---- fast receive ---------------------------------------------------------------
+
+DEFINE_RESPONSE_TABLE1(TFastReceiveSetup, TLangDlg)
+  EV_BN_CLICKED(108, CmReturnStatements),
+  EV_EN_SETFOCUS(101, EvIdStart),
+  EV_EN_CHANGE(101, EvIdStart),
+  EV_EN_SETFOCUS(102, EvIdEnd),
+  EV_EN_CHANGE(102, EvIdEnd),
+  EV_EN_SETFOCUS(103, EvNumberStart),
+  EV_EN_CHANGE(103, EvNumberStart),
+  EV_EN_SETFOCUS(104, EvNumberEnd),
+  EV_EN_CHANGE(104, EvNumberEnd),
+END_RESPONSE_TABLE;
+
+TFastReceiveSetup::TFastReceiveSetup(TWindow* parent, TMultiDncRecord* record)
+    : TCodesPreviewDlg(parent, 105, record) {
+  IdStartEdit = new TEdit(this, 101, 200);
+  IdEndEdit = new TEdit(this, 102, 50);
+  NumberStartEdit = new TEdit(this, 103, 200);
+  NumberEndEdit = new TEdit(this, 104, 50);
+  for (int i = 0; i < 3; i++) SaveRadios[i] = new TRadioButton(this, 105 + i);
+  MishapsBox = new TCheckBox(this, 109);
+}
+
+void TFastReceiveSetup::SetupWindow() {
+  TLangDlg::SetupWindow();
+  if (!Record) {
+    Destroy(IDCANCEL);
+    return;
+  }
+  for (TEdit* e : {IdStartEdit, IdEndEdit, NumberStartEdit, NumberEndEdit})
+    e->SetValidator(new TFilterValidator("0-9,"));
+  ShowProperty(IdStartEdit, Record, 12);
+  ShowProperty(IdEndEdit, Record, 27);
+  EnableIds(*this, {203, 204, 205, 103, 104}, true);
+  ShowProperty(NumberStartEdit, Record, 158);
+  ShowProperty(NumberEndEdit, Record, 159);
+  if (Record->Number[33] != 0) EnableIds(*this, {102, 202}, false);
+  long mode = Record->Number[29];
+  int radio = mode == 1 ? 0 : mode == 3 ? 2 : 1;
+  for (int i = 0; i < 3; i++) SaveRadios[i]->SetCheck(Checked(i == radio));
+  MishapsBox->SetCheck(Checked(Record->Number[30] != 0));
+  ShowPreview(IdStartEdit);
+}
+
+void TFastReceiveSetup::CmOk() {
+  if (!Record || !CanClose()) return;
+  Record->SetText(12, EditText(IdStartEdit, 199).c_str());
+  Record->SetText(27, EditText(IdEndEdit, 49).c_str());
+  Record->SetText(158, EditText(NumberStartEdit, 199).c_str());
+  Record->SetText(159, EditText(NumberEndEdit, 49).c_str());
+  for (int i = 0; i < 3; i++)
+    if (SaveRadios[i]->GetCheck() == BST_CHECKED) Record->Number[29] = i + 1;
+  Record->Number[30] = MishapsBox->GetCheck() == BST_CHECKED;
+  TLangDlg::CmOk();
+}
+
+void TFastReceiveSetup::CmReturnStatements() {
+  TMdncReturnStat dlg(this, Record);
+  dlg.Execute();
+}
+
+// ---- remote requests ------------------------------------------------------------
+
+DEFINE_RESPONSE_TABLE1(TRemoteRequestSetup, TLangDlg)
+  EV_CHILD_NOTIFY_AND_ID(101, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(101, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(102, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(102, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(103, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(103, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(104, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(104, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(105, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(105, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(107, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(107, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(108, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(108, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(109, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(109, EN_CHANGE, EvEdit),
+END_RESPONSE_TABLE;
+
+TRemoteRequestSetup::TRemoteRequestSetup(TWindow* parent, TMultiDncRecord* record)
+    : TCodesPreviewDlg(parent, 106, record) {
+  TriggerEdit = new TEdit(this, 101, 200);
+  EndEdit = new TEdit(this, 102, 50);
+  JobTriggerEdit = new TEdit(this, 103, 100);
+  JobEndEdit = new TEdit(this, 104, 50);
+  DelayEdit = new TEdit(this, 105, 4);
+  SearchTypeBox = new TCheckBox(this, 106);
+  RestartEdit = new TEdit(this, 107, 50);
+  RestartEndEdit = new TEdit(this, 108, 50);
+  RestartLineEdit = new TEdit(this, 109, 50);
+}
+
+void TRemoteRequestSetup::SetupWindow() {
+  TLangDlg::SetupWindow();
+  if (!Record) {
+    Destroy(IDCANCEL);
+    return;
+  }
+  EnableIds(*this, {107, 108, 109, 208, 209, 210, 211}, false);
+  if (Record->Number[33] != 0) EnableIds(*this, {102, 202}, false);
+  for (TEdit* e : {TriggerEdit, EndEdit, JobTriggerEdit, JobEndEdit, RestartEdit, RestartEndEdit, RestartLineEdit})
+    e->SetValidator(new TFilterValidator("0-9,"));
+  DelayEdit->SetValidator(new TFilterValidator("0-9"));
+  const std::pair<TEdit*, int> texts[] = {{TriggerEdit, 13}, {EndEdit, 32},        {JobTriggerEdit, 56},
+                                          {JobEndEdit, 57},  {RestartEdit, 160},   {RestartEndEdit, 161},
+                                          {RestartLineEdit, 162}};
+  for (auto [edit, n] : texts) ShowProperty(edit, Record, n);
+  ShowNumber(DelayEdit, Record->Number[14]);
+  SearchTypeBox->SetCheck(Checked(Record->Number[80] != 0));
+  ShowPreview(TriggerEdit);
+}
+
+void TRemoteRequestSetup::EvEdit(UINT id) {
+  if (auto* e = dynamic_cast<TEdit*>(ChildWithId(static_cast<int>(id)))) ShowPreview(e);
+}
+
+void TRemoteRequestSetup::CmOk() {
+  if (!Record || !CanClose()) return;
+  Record->SetText(13, EditText(TriggerEdit, 199).c_str());
+  Record->SetText(32, EditText(EndEdit, 49).c_str());
+  Record->SetText(56, EditText(JobTriggerEdit, 99).c_str());
+  Record->SetText(57, EditText(JobEndEdit, 59).c_str());
+  Record->SetText(160, EditText(RestartEdit, 49).c_str());
+  Record->SetText(161, EditText(RestartEndEdit, 49).c_str());
+  Record->SetText(162, EditText(RestartLineEdit, 49).c_str());
+  Record->Number[14] = LeadingNumber(DelayEdit->GetText(), 3);
+  Record->Number[80] = SearchTypeBox->GetCheck() == BST_CHECKED;
+  TLangDlg::CmOk();
+}
+
+// ---- return statements ----------------------------------------------------------
+
+TMdncReturnStat::TMdncReturnStat(TWindow* parent, TMultiDncRecord* record) : TDialog(parent, 111), Record(record) {
+  for (int i = 0; i < 4; i++) Texts[i] = new TEdit(this, 101 + i, 1000);
+}
+
+void TMdncReturnStat::SetupWindow() {
+  TDialog::SetupWindow();
+  CentreOnScreen(*this);
+  if (!Record) {
+    Destroy(IDCANCEL);
+    return;
+  }
+  for (int i = 0; i < 4; i++) ShowProperty(Texts[i], Record, 46 + i);
+}
+
+void TMdncReturnStat::CmOk() {
+  if (!Record || !CanClose()) return;
+  for (int i = 0; i < 4; i++) Record->SetText(46 + i, Texts[i]->GetText().c_str());
+  TDialog::CmOk();
+}
+
+HBRUSH TMdncReturnStat::EvCtlColor(TDC& dc, HWND, UINT ctlType) {
+  auto grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+  if (ctlType == WM_CTLCOLOREDIT) return nullptr;
+  if (ctlType == WM_CTLCOLORBTN || ctlType == WM_CTLCOLORSTATIC) {
+    dc.SetTextColor(RGB(0, 0, 192));
+    dc.SetBkColor(RGB(192, 192, 192));
+  }
+  return grey;
+}
