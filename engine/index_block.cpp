@@ -62,7 +62,9 @@ int block_read(DbBlock* b, long number) {
   DbIndexFile* x = b->tag->index;
   if (block_flush(b) < 0) return -1;
   b->number = -1;
-  if (file_read_all(&x->file, number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
+  unsigned got = file_read(&x->file, number * 512, b->image, unsigned(x->block_size));
+  if (x->context->error_code < 0) return -1;
+  if (got != unsigned(x->block_size)) return 1;
   b->number = number;
   b->cur = 0;
   b->changed = 0;

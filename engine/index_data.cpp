@@ -258,13 +258,15 @@ int index_data_skip(DbDataFile* d, long n) {
       return DB_BOF;
     }
     n++;  // reaching the last key is the first step back
-  } else {
-    // The tag stands on this record's key unless something moved it.
+  } else if (tag_recno(t) != d->rec_num) {
+    // The tag no longer stands where this record was reached (a write, or
+    // another station's change of the index, took it off): find the record
+    // by its key again. While it still stands there it moves on from there,
+    // even when the stored key disagrees with the record: going back by the
+    // record's key would throw a walk back over a damaged index for ever.
     Key k;
     if (mdx_record_key(t, k.bytes) < 0) return -1;
-    unsigned char* stored = tag_key(t);
-    if (tag_recno(t) != d->rec_num || !stored ||
-        t->compare(stored, k.bytes, unsigned(t->header.key_len)) != 0) {
+    {
       int rc = tag_go(t, k.bytes, d->rec_num);
       if (rc < 0) return -1;
       if (rc != 0 && n > 0) n--;  // already on the next key
