@@ -231,7 +231,8 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
   file_name_piece(base, sizeof base, d->file.name, 0, 0);
   std::memcpy(h + 4, base, std::min<size_t>(std::strlen(base), 12));
   x->blocks_per_page = c->cache_block_size / 512;
-  if (x->blocks_per_page < 1) x->blocks_per_page = 1;
+  // A tag header keeps its filter text at byte 762: a block holds 1024 bytes at least.
+  if (x->blocks_per_page < 2) x->blocks_per_page = 2;
   if (x->blocks_per_page > 63) x->blocks_per_page = 63;
   x->block_size = x->blocks_per_page * 512;
   le_put16(h + 20, unsigned(x->blocks_per_page));

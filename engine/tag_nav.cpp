@@ -336,7 +336,9 @@ long tag_skip(DbTag* t, long n) {
       moved += step;
       continue;
     }
-    std::memcpy(last, block_key(leaf, leaf->cur < keys ? leaf->cur : keys - 1), len);
+    int at = leaf->cur < keys ? leaf->cur : keys - 1;
+    std::memcpy(last, block_key(leaf, at), len);
+    long last_recno = block_pointer(leaf, at);
     int s = step_leaf(t, dir);
     if (s == 1) {
       // Proof of progress: the keys met must keep their order, and a run of
@@ -358,11 +360,16 @@ long tag_skip(DbTag* t, long n) {
       break;
     }
     if (tag_restart(t, &restarts) < 0) return -1;
+    // Back to the very entry the step started from; when it is gone, the
+    // next greater key already counts as a step forward.
     long equal = t->equal_leaves;
-    int rc = tag_seek(t, last, len);
+    int rc = dir > 0 ? tag_go(t, last, last_recno) : tag_seek(t, last, len);
     t->equal_leaves = equal;
-    if (rc < 0) return -1;
-    if (rc == DB_AFTER && dir > 0) moved++;
+    if (rc < 0 || c->error_code < 0) return -1;
+    if (rc != 0 && dir > 0) {
+      moved++;
+      if (tag_eof(t)) break;
+    }
   }
   return moved * dir;
 }

@@ -20,6 +20,7 @@ struct Outcome {
   bool index_error = false;  // -310 met
   bool endless = false;  // a walk went past every entry the files can hold
   long steps = 0;
+  std::string where;  // the walk that did not end
 };
 
 inline void take_error(DB_ENGINE* c, Outcome* o) {
@@ -49,6 +50,7 @@ inline void walk(DbDataFile* d, DbTag* t, bool backward, long cap, Outcome* o) {
        rc = data_skip(d, backward ? -1 : 1)) {
     if (++steps > cap) {
       o->endless = true;
+      o->where = std::string(tag_name(t)) + (backward ? " backward" : " forward");
       break;
     }
   }
@@ -84,6 +86,7 @@ inline Outcome exercise(DB_ENGINE* c, const std::string& dbf) {
   for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1))
     if (++o.steps > cap) {
       o.endless = true;
+      o.where = "record order";
       break;
     }
   take_error(c, &o);
