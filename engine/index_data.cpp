@@ -87,11 +87,11 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
   for (;;) {
     if (tag_eof(t)) return data_go_eof(d);
     long n = tag_recno(t);
-    long count = data_reccount(d);
+    long count = data_count_held(d);
     if (count < 0) return -1;
-    if (n > count) {
+    if (n > count && !data_count_cacheable(d)) {
       d->header.num_recs = -1;
-      count = data_reccount(d);
+      count = data_count_held(d);
       if (count < 0) return -1;
     }
     if (n >= 1 && n <= count) return data_go(d, n);
@@ -301,6 +301,11 @@ int index_data_append(DbDataFile* d) {
   for (; i < tags.size(); i++) {
     rc = record_key(tags[i], &keys[i]);
     if (rc == 0 && keys[i].in) rc = tag_add(tags[i], keys[i].bytes, d->rec_num);
+    if (rc == DB_UNIQUE_KEEP_FIRST) {
+      // The first record keeps the key; this one goes without it in this tag only.
+      keys[i].in = false;
+      rc = 0;
+    }
     if (rc != 0) break;
   }
   if (rc != 0) {
@@ -365,6 +370,10 @@ int index_data_write(DbDataFile* d, long n) {
     }
     if (news[i].in) {
       rc = tag_add(t, news[i].bytes, n);
+      if (rc == DB_UNIQUE_KEEP_FIRST) {
+        news[i].in = false;  // as on append: only this tag goes without the key
+        rc = 0;
+      }
       if (rc != 0) {
         undo(c, tag_add, t, olds[i], n);
         break;

@@ -14,7 +14,7 @@ bool is_top(const DbRelateNode* n) { return n->master == nullptr; }
 
 // Goes to record n when it exists; 5 when it does not, without an error.
 int go_existing(DbDataFile* d, long n) {
-  long count = data_reccount(d);
+  long count = data_count_held(d);
   if (count < 0) return -1;
   if (n < 1 || n > count) return DB_NO_RECORD;
   return data_go(d, n);
