@@ -80,6 +80,7 @@ struct DbDataFile {
   long count_seen;
   long held_for;  // the stated count count_held was found for (0 none)
   long count_held;  // records the file holds of that count
+  int count_pending;  // appended under a whole-file lock: the count goes out at flush
 };
 
 // One field of a layout to create; an array ends with a null name.

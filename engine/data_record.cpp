@@ -335,7 +335,10 @@ int data_append(DbDataFile* d) {
   if (rc == 0) {
     d->header.num_recs = count + 1;
     d->count_seen = count + 1;
-    rc = data_header_write(d);
+    // Under a whole-file lock nobody else appends: the header is written
+    // once for the locked stretch, when the file is flushed or unlocked.
+    if (data_file_locked(d)) d->count_pending = 1;
+    else rc = data_header_write(d);
   }
   if (rc != 0) {
     // The keys went in first; a record that was never written keeps none.
@@ -364,6 +367,11 @@ int data_flush(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
+  // The records are all written: now the count that takes them in.
+  if (d->count_pending) {
+    if (data_header_write(d) < 0) return -1;
+    d->count_pending = 0;
+  }
   if (file_flush(&d->file, 0) < 0) return -1;
   if (d->memo_file.file.handle != -1 && file_flush(&d->memo_file.file, 0) < 0) return -1;
   return index_data_flush(d);

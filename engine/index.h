@@ -94,6 +94,8 @@ struct DbIndexFile {
   int production;
   int probe_locked;  // locked only to tell damage from another station's writing
   int nav_depth;     // movements running on this index (the outermost releases a probe lock)
+  unsigned char* refresh_buf;  // the file's front as the last check read it
+  unsigned refresh_size;
 };
 
 // Index files.

@@ -355,8 +355,7 @@ int index_rebuild(DbIndexFile* x) {
     for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
          t = static_cast<DbTag*>(list_next(&x->tags, t))) {
       t->header_changed = t->filter_flag_changed = 0;
-      t->header.version++;  // other stations drop what they cached
-      t->version_changed = 1;
+      t->version_changed = 1;  // the flush moves it on: other stations drop what they cached
     }
     if (x->production && mark_fields(x) < 0) rc = -1;
   } else {

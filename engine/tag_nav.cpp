@@ -14,7 +14,9 @@
 namespace {
 
 constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock decides
-constexpr int kMaxSpares = 1;    // valid blocks kept besides the stack
+// Valid blocks kept besides the stack. They are checked against the file at
+// every movement (index_refresh), so keeping many costs nothing in safety.
+constexpr int kMaxSpares = 48;
 constexpr int kRestart = -2;     // internal: the descent must start again
 // Every branch has two children at least, so a tree of 32-bit block numbers
 // is never deeper than this.
