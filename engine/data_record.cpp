@@ -335,6 +335,7 @@ int data_append(DbDataFile* d) {
   if (rc == 0) {
     d->header.num_recs = count + 1;
     d->count_seen = count + 1;
+    d->held_for = d->count_held = count + 1;
     // Under a whole-file lock nobody else appends: the header is written
     // once for the locked stretch, when the file is flushed or unlocked.
     if (data_file_locked(d)) d->count_pending = 1;

@@ -96,7 +96,15 @@ struct DbIndexFile {
   int nav_depth;     // movements running on this index (the outermost releases a probe lock)
   unsigned char* refresh_buf;  // the file's front as the last check read it
   unsigned refresh_size;
+  // Images of blocks as last read or written, valid for one generation: the
+  // generation moves whenever the file may have changed under us (another
+  // station's change seen, a restart, a rebuild).
+  unsigned char* block_cache;
+  unsigned cache_generation;
 };
+
+// Forgets every cached block image of the index file.
+void index_cache_forget(DbIndexFile* x);
 
 // Index files.
 DbIndexFile* index_open(DbDataFile* d, const char* name);

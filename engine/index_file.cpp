@@ -50,6 +50,8 @@ void discard(DbIndexFile* x) {
   while (auto* t = static_cast<DbTag*>(list_pop(&x->tags))) free_tag(t);
   if (x->block_pool) mem_pool_release(x->block_pool);
   x->block_pool = nullptr;
+  mem_free(x->block_cache);
+  x->block_cache = nullptr;
   mem_free(x->refresh_buf);
   x->refresh_buf = nullptr;
   x->refresh_size = 0;
@@ -363,6 +365,7 @@ int index_refresh(DbIndexFile* x) {
   if (got != unsigned(span)) return code_error_ex(c, e_read, "File Name:", x->file.name, nullptr);
   const unsigned char* h = front;
   int changed = std::memcmp(h, x->header, DB_MDX_HEADER_LEN) != 0;
+  if (changed) index_cache_forget(x);
   std::memcpy(x->header, h, DB_MDX_HEADER_LEN);
   x->header_changed = 0;
   for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
@@ -380,6 +383,7 @@ int index_refresh(DbIndexFile* x) {
       t->header.version = v[20];
       t->header.root = -1;
       t->filter_flag = t->filter ? v[246] : 0;
+      if (!changed) index_cache_forget(x);
       changed = 1;
     }
   }

@@ -350,6 +350,7 @@ int index_rebuild(DbIndexFile* x) {
   }
   std::memcpy(d->record, saved.data(), saved.size());
   d->rec_num = saved_recno;
+  index_cache_forget(x);  // the file was written afresh (or partly)
   if (rc == 0) {
     x->header_changed = 0;
     for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;

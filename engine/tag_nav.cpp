@@ -149,6 +149,7 @@ int tag_restart(DbTag* t, int* restarts) {
   DbIndexFile* x = t->index;
   if (is_locked(t)) return corrupt(t);
   tag_flush(t);
+  index_cache_forget(x);
   if (++*restarts <= kMaxRestarts) {
     int changed = index_refresh(x);
     if (changed < 0) return -1;
