@@ -170,3 +170,72 @@ TEST_F(ReindexStress, TwoProcesses) {
 }
 
 }  // namespace
+
+namespace {
+
+// A second process writes a long batch under the whole-file and index lock
+// while this one seeks all the time: every record found is exactly one that
+// was written (old or new), and once the batch is released every change is
+// seen at once.
+TEST_F(ReindexStress, ReaderSeeksWhileAWriterHoldsALongBatch) {
+  create(kStressTags);
+  const long kRows = 300, kAdded = 200;
+  for (long i = 1; i <= kRows; i++) ASSERT_EQ(append({i, kvtest::numbered("A", i), 1, ""}), 0);
+  ASSERT_EQ(data_close(d), 0);
+  d = nullptr;
+  int pipe_fd[2];
+  ASSERT_EQ(pipe(pipe_fd), 0);
+  pid_t kid = fork();
+  ASSERT_GE(kid, 0);
+  if (kid == 0) {
+    kvtest::QuietEngine own;
+    DbDataFile* w = data_open(&own, name.c_str());
+    if (!w || data_lock_file(w) != 0 || data_lock_index(w) != 0) _exit(1);
+    if (write(pipe_fd[1], "L", 1) != 1) _exit(2);  // the batch has begun
+    for (long i = 1; i <= kRows; i++) {
+      if (data_go(w, i) != 0) _exit(3);
+      field_assign(data_field_at(w, 2), kvtest::numbered("B", i).c_str());
+      if (data_write(w, i) != 0) _exit(4);
+      if (i % 100 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    for (long i = kRows + 1; i <= kRows + kAdded; i++) {
+      if (data_append_start(w, 0) != 0) _exit(5);
+      data_blank(w);
+      field_assign_long(data_field_at(w, 1), i);
+      field_assign(data_field_at(w, 2), kvtest::numbered("B", i).c_str());
+      if (data_append(w) != 0) _exit(6);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    _exit(data_unlock(w) == 0 && data_close(w) == 0 ? 0 : 7);
+  }
+  char go;
+  ASSERT_EQ(read(pipe_fd[0], &go, 1), 1);
+  d = data_open(&c, name.c_str());
+  ASSERT_NE(d, nullptr);
+  data_tag_select(d, tag("ID"));
+  long seeks = 0, wrong = 0;
+  int status = 0;
+  for (; waitpid(kid, &status, WNOHANG) == 0; seeks++) {
+    long id = 1 + seeks * 7919 % kRows;
+    int rc = data_seek_double(d, double(id));
+    std::string got = rc == 0 ? str(2) : "";
+    if (rc != 0 || field_long(data_field_at(d, 1)) != id ||
+        (got != kvtest::numbered("A", id) && got != kvtest::numbered("B", id)))
+      wrong++;
+    data_unlock(d);
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_GT(seeks, 10);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(code_error_get(&c), 0);
+  // Released: every change, at once.
+  EXPECT_EQ(data_reccount(d), kRows + kAdded);
+  for (long id : {1L, kRows, kRows + 1, kRows + kAdded}) {
+    ASSERT_EQ(data_seek_double(d, double(id)), 0) << id;
+    EXPECT_EQ(str(2), kvtest::numbered("B", id));
+  }
+  close(pipe_fd[0]);
+  close(pipe_fd[1]);
+}
+
+}  // namespace
