@@ -96,8 +96,11 @@ int data_unlock_file(DbDataFile* d) {
   if (!d->file_locked) return 0;
   int rc = 0;
   if (d->count_pending) {
-    // The count of this stretch's appends goes out before anyone else may append.
+    // The count of this stretch's appends goes out before anyone else may
+    // append, even with an error pending: the records are on disk already.
+    int saved = code_error_set(d->context, 0);
     if (data_header_write(d) < 0) rc = -1;
+    if (saved != 0) code_error_set(d->context, saved);
     d->count_pending = 0;
   }
   d->file_locked = 0;

@@ -68,6 +68,29 @@ TEST_F(IndexTest, RebuildLeavesNoBranchWithOneChild) {
   }
 }
 
+// Appends under a whole-file lock state their count once, when the lock goes
+// (or the file is closed): another handle sees all of them then, never a
+// count beyond the records written.
+TEST_F(IndexTest, CountOfLockedAppendsGoesOutAtUnlock) {
+  create();
+  kvtest::QuietEngine other;
+  DbDataFile* o = data_open(&other, name.c_str());
+  ASSERT_NE(o, nullptr);
+  ASSERT_EQ(data_lock_file(d), 0);
+  for (long i = 1; i <= 5; i++) ASSERT_EQ(append({i, "X", 1, ""}), 0);
+  EXPECT_EQ(data_reccount(o), 0);
+  ASSERT_EQ(data_unlock(d), 0);
+  EXPECT_EQ(data_reccount(o), 5);
+  ASSERT_EQ(data_lock_file(d), 0);
+  ASSERT_EQ(append({6, "Y", 1, ""}), 0);
+  code_error_set(&c, e_info);  // a pending error does not keep the count back
+  ASSERT_NE(data_close(d), 0);
+  d = nullptr;
+  code_error_set(&c, 0);
+  EXPECT_EQ(data_reccount(o), 6);
+  data_close(o);
+}
+
 // A torn copy: the header states 9 records, the file holds 5 (and a piece).
 struct TornTable : IndexTest {
   void SetUp() override {
