@@ -96,10 +96,19 @@ int TMultiDncTable::Create(const char* fullPath) {
     EngineFailed();
     return 1;
   }
+  // Ids already in the file (deleted rows keep theirs in the unique tag): a
+  // slot whose id would clash with one takes the lowest free id instead, so
+  // the file is still topped up to its 64 rows.
+  std::set<long> taken;
+  for (long r = 1, n = data_reccount(d); r <= n; r++)
+    if (data_go(d, r) == 0) taken.insert(field_long(data_field_at(d, 1)));
   for (long count = data_reccount(d); count >= 0 && count < 64; count++) {
     using namespace layout;
+    long id = count;
+    for (long free_id = 0; taken.count(id); free_id++) id = free_id;
+    taken.insert(id);
     bool ok = AppendRow(d, [&] {
-      layout::PutLong(d, 1, count);
+      layout::PutLong(d, 1, id);
       layout::PutText(d, 2, "No Machine selected");
       for (auto [n, v] : {std::pair{3, 10}, {4, 2}, {5, 1}, {6, 2}, {7, 1}, {8, 10}, {14, 5},
                           {24, 0}, {25, 0}, {28, 1}, {29, 2}, {31, 1}, {33, 0}, {34, 2},

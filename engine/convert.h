@@ -63,3 +63,4 @@ void* mem_alloc_retry(DB_ENGINE* c, size_t size);
 
 // The pause between lock tries: until the clock's second changes.
 void code_yield();
+long code_yield_count();  // waits so far, in every thread

@@ -78,6 +78,9 @@ struct DbDataFile {
   int eof;
   DbMemoFile memo_file;
   long count_seen;
+  long held_for;  // the stated count count_held was found for (0 none)
+  long count_held;  // records the file holds of that count
+  int count_pending;  // appended under a whole-file lock: the count goes out at flush
 };
 
 // One field of a layout to create; an array ends with a null name.
@@ -114,6 +117,9 @@ int data_eof(DbDataFile* d);
 int data_bof(DbDataFile* d);
 long data_recno(DbDataFile* d);
 long data_reccount(DbDataFile* d);
+// The count that moves go by: the stated count, but only records the file
+// holds (a torn copy may state more). -1 on error.
+long data_count_held(DbDataFile* d);
 
 // Record buffer.
 char* data_record(DbDataFile* d);

@@ -137,12 +137,8 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
   if (offset != record_width) return refuse(d, path, "Record length disagrees with the fields");
   d->record_width = record_width;
 
-  // The stated count must fit the file; a torn last record is not invented.
-  unsigned long count = le_get32(head + 4);
-  if (static_cast<unsigned long long>(count) * record_width + d->header.header_len >
-      static_cast<unsigned long long>(flen))
-    return refuse(d, path, "Record count exceeds the file length");
-
+  // A stated count beyond the file's end (a torn copy or write) still opens:
+  // moves go by the records the file holds, the others read as torn.
   if (memos) {
     d->memos = static_cast<DbMemoEntry*>(mem_alloc_err(c, sizeof(DbMemoEntry) * memos));
     if (!d->memos) return fail(d);

@@ -64,7 +64,8 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   int rc = data_lock_file(d);
   if (rc != 0) return rc;
   if (data_flush(d) < 0) return -1;
-  long count = data_reccount(d);
+  // Only the records the file holds: a count beyond them is repaired here.
+  long count = data_count_held(d);
   if (count < 0) return -1;
   if (!pack) {
     if (first < 1) first = 1;

@@ -54,6 +54,20 @@ long data_reccount(DbDataFile* d) {
   return n;
 }
 
+long data_count_held(DbDataFile* d) {
+  DbLock lock(d->context);
+  long count = data_reccount(d);
+  if (count <= 0) return count;
+  if (count == d->held_for && d->count_held == count) return count;
+  long len = file_len(&d->file);
+  if (len < 0) return -1;
+  long body = len - static_cast<long>(d->header.header_len);
+  long held = body > 0 ? body / static_cast<long>(d->record_width) : 0;
+  d->held_for = count;
+  d->count_held = held < count ? held : count;
+  return d->count_held;
+}
+
 int data_load_stored(DbDataFile* d) {
   DbLock lock(d->context);
   if (int rc = data_lock_record(d, d->rec_num)) return rc;
@@ -110,7 +124,7 @@ int data_go_eof(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
-  long count = data_reccount(d);
+  long count = data_count_held(d);
   if (count < 0) return -1;
   memos_unread(d);
   d->rec_num = count + 1;
@@ -125,7 +139,7 @@ int data_top(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
   if (d->tag_selected) return index_data_top(d);
-  long count = data_reccount(d);
+  long count = data_count_held(d);
   if (count < 0) return -1;
   if (count == 0) return data_go_eof(d);
   return data_go(d, 1);
@@ -135,7 +149,7 @@ int data_bottom(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
   if (d->tag_selected) return index_data_bottom(d);
-  long count = data_reccount(d);
+  long count = data_count_held(d);
   if (count < 0) return -1;
   if (count == 0) return data_go_eof(d);
   return data_go(d, count);
@@ -153,8 +167,9 @@ int data_skip(DbDataFile* d, long n) {
   if (d->tag_selected) return index_data_skip(d, n);
   long target = d->rec_num + n;
   // Only records within the stated count are read: bytes beyond it (a torn
-  // append of another station) are never taken for a record.
-  long count = data_reccount(d);
+  // append of another station) are never taken for a record; nor is a
+  // record the file does not hold taken for one.
+  long count = data_count_held(d);
   if (count < 0) return -1;
   if (target >= 1 && target <= count) return data_go(d, target);
   if (count == 0) {
@@ -279,7 +294,9 @@ int data_append(DbDataFile* d) {
   if (rc != 0) return rc;
   bool took_append = !had_append && d->append_locked;
   if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
-  long count = data_reccount(d);
+  // A header that states more records than the file holds (a torn copy)
+  // gets the new record after the last one held, and the count to match.
+  long count = data_count_held(d);
   if (count < 0) {
     if (took_append) data_unlock_append(d);
     return -1;
@@ -318,7 +335,11 @@ int data_append(DbDataFile* d) {
   if (rc == 0) {
     d->header.num_recs = count + 1;
     d->count_seen = count + 1;
-    rc = data_header_write(d);
+    d->held_for = d->count_held = count + 1;
+    // Under a whole-file lock nobody else appends: the header is written
+    // once for the locked stretch, when the file is flushed or unlocked.
+    if (data_file_locked(d)) d->count_pending = 1;
+    else rc = data_header_write(d);
   }
   if (rc != 0) {
     // The keys went in first; a record that was never written keeps none.
@@ -347,6 +368,11 @@ int data_flush(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
+  // The records are all written: now the count that takes them in.
+  if (d->count_pending) {
+    if (data_header_write(d) < 0) return -1;
+    d->count_pending = 0;
+  }
   if (file_flush(&d->file, 0) < 0) return -1;
   if (d->memo_file.file.handle != -1 && file_flush(&d->memo_file.file, 0) < 0) return -1;
   return index_data_flush(d);

@@ -15,8 +15,8 @@ void code_init(DB_ENGINE* c) {
   c->count25 = 25;
   std::strcpy(c->date_picture, "MM/DD/YY");
   c->cache_block_size = 1024;
-  c->sort_memory = 61440;
-  c->sort_buffer = 4096;
+  c->sort_memory = 32 * 1024 * 1024;  // a reindex of a million keys sorts in memory
+  c->sort_buffer = 64512;  // the largest sequential buffer (whole kilobytes below 64 KB)
   c->copy_size = 16384;
   c->memo_block_size = 512;
   c->spare_size = 1024;

@@ -3,6 +3,7 @@
 // flush. No block cache: every access goes to the system at once.
 #include "engine/file.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -176,12 +177,14 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
   int saved_exclusive = c->exclusive, saved_report = c->report_create_errors;
   int saved_safety = c->safety;
   int rc = DB_NO_CREATE;
+  // Names are drawn from a counter that starts at the clock, so no name is
+  // tried twice and nobody waits for the clock to move on; a name another
+  // process holds is simply passed over.
+  static std::atomic<long> next_name{dbos_time_seconds()};
   for (int tries = 0; tries < 100 && rc == DB_NO_CREATE; tries++) {
-    {
-      DbUnlocked wait(c);
-      code_yield();
-    }
-    std::snprintf(name, 16, "TEMP%04ld.TMP", dbos_time_seconds() % 10000);
+    long n = next_name.fetch_add(1) % 10000;
+    if (n < 0) n += 10000;
+    std::snprintf(name, 16, "TEMP%04ld.TMP", n);
     c->exclusive = 1;
     c->report_create_errors = 0;
     c->safety = 1;  // a temporary file never replaces an existing one

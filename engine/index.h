@@ -76,6 +76,7 @@ struct DbTag {
   int header_changed;
   int filter_flag_changed;
   int version_changed;
+  long equal_leaves;  // leaves stepped onto since the key last changed (progress proof)
 };
 
 struct DbIndexFile {
@@ -91,7 +92,19 @@ struct DbIndexFile {
   int block_size;
   int blocks_per_page;
   int production;
+  int probe_locked;  // locked only to tell damage from another station's writing
+  int nav_depth;     // movements running on this index (the outermost releases a probe lock)
+  unsigned char* refresh_buf;  // the file's front as the last check read it
+  unsigned refresh_size;
+  // Images of blocks as last read or written, valid for one generation: the
+  // generation moves whenever the file may have changed under us (another
+  // station's change seen, a restart, a rebuild).
+  unsigned char* block_cache;
+  unsigned cache_generation;
 };
+
+// Forgets every cached block image of the index file.
+void index_cache_forget(DbIndexFile* x);
 
 // Index files.
 DbIndexFile* index_open(DbDataFile* d, const char* name);
@@ -115,7 +128,7 @@ int tag_descending(DbTag* t);
 DbBlock* block_alloc(DbTag* t, long number);
 void block_free(DbBlock* b);
 int block_flush(DbBlock* b);
-int block_read(DbBlock* b, long number);
+int block_read(DbBlock* b, long number);  // 0, 1 cut off by the file's end, -1
 void block_insert(DbBlock* b, const void* key, long pointer);
 void block_remove(DbBlock* b);
 int block_seek(DbBlock* b, const void* key, unsigned len);

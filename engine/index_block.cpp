@@ -50,10 +50,49 @@ void block_free(DbBlock* b) {
   mem_pool_give(b->tag->index->block_pool, b);
 }
 
+namespace {
+
+constexpr long kCacheSlots = 4096;
+
+struct CacheSlot {
+  long number;
+  unsigned generation;  // 0: empty
+};
+
+size_t slot_size(const DbIndexFile* x) { return sizeof(CacheSlot) + size_t(x->block_size); }
+
+CacheSlot* cache_slot(DbIndexFile* x, long number) {
+  if (!x->block_cache) {
+    x->block_cache = static_cast<unsigned char*>(mem_alloc(size_t(kCacheSlots) * slot_size(x)));
+    if (!x->block_cache) return nullptr;  // no cache: every block comes from the file
+    if (x->cache_generation == 0) x->cache_generation = 1;
+  }
+  return reinterpret_cast<CacheSlot*>(x->block_cache + size_t(number % kCacheSlots) * slot_size(x));
+}
+
+void cache_store(DbIndexFile* x, long number, const unsigned char* image) {
+  CacheSlot* s = cache_slot(x, number);
+  if (!s) return;
+  s->number = number;
+  s->generation = x->cache_generation;
+  std::memcpy(s + 1, image, size_t(x->block_size));
+}
+
+}  // namespace
+
+void index_cache_forget(DbIndexFile* x) {
+  if (++x->cache_generation == 0) {
+    // Wrapped: old slots could pass for new ones.
+    if (x->block_cache) std::memset(x->block_cache, 0, size_t(kCacheSlots) * slot_size(x));
+    x->cache_generation = 1;
+  }
+}
+
 int block_flush(DbBlock* b) {
   if (!b->changed || b->number < 0) return 0;
   DbIndexFile* x = b->tag->index;
   if (file_write(&x->file, b->number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
+  cache_store(x, b->number, b->image);
   b->changed = 0;
   return 0;
 }
@@ -62,7 +101,18 @@ int block_read(DbBlock* b, long number) {
   DbIndexFile* x = b->tag->index;
   if (block_flush(b) < 0) return -1;
   b->number = -1;
-  if (file_read_all(&x->file, number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
+  CacheSlot* s = cache_slot(x, number);
+  if (s && s->number == number && s->generation == x->cache_generation) {
+    std::memcpy(b->image, s + 1, size_t(x->block_size));
+    b->number = number;
+    b->cur = 0;
+    b->changed = 0;
+    return 0;
+  }
+  unsigned got = file_read(&x->file, number * 512, b->image, unsigned(x->block_size));
+  if (x->context->error_code < 0) return -1;
+  if (got != unsigned(x->block_size)) return 1;
+  cache_store(x, number, b->image);
   b->number = number;
   b->cur = 0;
   b->changed = 0;
@@ -152,6 +202,7 @@ long index_block_take(DbIndexFile* x) {
 int index_block_give(DbIndexFile* x, long number) {
   unsigned char link[4];
   std::memcpy(link, x->header + 36, 4);
+  if (CacheSlot* s = cache_slot(x, number); s && s->number == number) s->generation = 0;
   if (file_write(&x->file, number * 512 + 4, link, 4) < 0) return -1;
   le_put32(x->header + 36, uint32_t(number));
   x->header_changed = 1;

@@ -87,11 +87,11 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
   for (;;) {
     if (tag_eof(t)) return data_go_eof(d);
     long n = tag_recno(t);
-    long count = data_reccount(d);
+    long count = data_count_held(d);
     if (count < 0) return -1;
-    if (n > count) {
+    if (n > count && !data_count_cacheable(d)) {
       d->header.num_recs = -1;
-      count = data_reccount(d);
+      count = data_count_held(d);
       if (count < 0) return -1;
     }
     if (n >= 1 && n <= count) return data_go(d, n);
@@ -258,13 +258,15 @@ int index_data_skip(DbDataFile* d, long n) {
       return DB_BOF;
     }
     n++;  // reaching the last key is the first step back
-  } else {
-    // The tag stands on this record's key unless something moved it.
+  } else if (tag_recno(t) != d->rec_num) {
+    // The tag no longer stands where this record was reached (a write, or
+    // another station's change of the index, took it off): find the record
+    // by its key again. While it still stands there it moves on from there,
+    // even when the stored key disagrees with the record: going back by the
+    // record's key would throw a walk back over a damaged index for ever.
     Key k;
     if (mdx_record_key(t, k.bytes) < 0) return -1;
-    unsigned char* stored = tag_key(t);
-    if (tag_recno(t) != d->rec_num || !stored ||
-        t->compare(stored, k.bytes, unsigned(t->header.key_len)) != 0) {
+    {
       int rc = tag_go(t, k.bytes, d->rec_num);
       if (rc < 0) return -1;
       if (rc != 0 && n > 0) n--;  // already on the next key
@@ -299,6 +301,11 @@ int index_data_append(DbDataFile* d) {
   for (; i < tags.size(); i++) {
     rc = record_key(tags[i], &keys[i]);
     if (rc == 0 && keys[i].in) rc = tag_add(tags[i], keys[i].bytes, d->rec_num);
+    if (rc == DB_UNIQUE_KEEP_FIRST) {
+      // The first record keeps the key; this one goes without it in this tag only.
+      keys[i].in = false;
+      rc = 0;
+    }
     if (rc != 0) break;
   }
   if (rc != 0) {
@@ -363,6 +370,10 @@ int index_data_write(DbDataFile* d, long n) {
     }
     if (news[i].in) {
       rc = tag_add(t, news[i].bytes, n);
+      if (rc == DB_UNIQUE_KEEP_FIRST) {
+        news[i].in = false;  // as on append: only this tag goes without the key
+        rc = 0;
+      }
       if (rc != 0) {
         undo(c, tag_add, t, olds[i], n);
         break;

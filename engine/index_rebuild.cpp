@@ -60,20 +60,36 @@ int add_entry(Builder& b, size_t l, const unsigned char* key, long pointer) {
     b.levels.back().image.assign(size_t(b.x->block_size), 0);
     b.levels.back().last_key.assign(size_t(b.t->header.key_len), 0);
   }
-  int cap = l == 0 ? b.t->header.keys_max : b.t->header.keys_max + 1;
+  size_t key_len = size_t(b.t->header.key_len);
+  int keys_max = b.t->header.keys_max;
+  int cap = l == 0 ? keys_max : keys_max + 1;
   if (b.levels[l].count == cap) {
+    Level& full = b.levels[l];
+    std::vector<unsigned char> sep;
+    long carried = 0;
+    std::vector<unsigned char> carried_key;
+    if (l > 0) {
+      // The last child waits for the next block: a branch written now could
+      // otherwise be the level's last and be left with one child, no key.
+      carried = long(le_get32(slot(b, full, cap - 1)));
+      carried_key = full.last_key;
+      sep.assign(slot(b, full, cap - 2) + 4, slot(b, full, cap - 2) + 4 + key_len);
+      full.count = cap - 1;
+    } else {
+      sep = full.last_key;
+    }
     long number = write_level(b, l);
     if (number < 0) return -1;
-    std::vector<unsigned char> sep = b.levels[l].last_key;
     reset_level(b.levels[l]);
     if (add_entry(b, l + 1, sep.data(), number) < 0) return -1;
+    if (l > 0 && add_entry(b, l, carried_key.data(), carried) < 0) return -1;
   }
   Level& lv = b.levels[l];
   unsigned char* e = slot(b, lv, lv.count);
   le_put32(e, uint32_t(pointer));
   // A full branch's last child has room for its pointer only; its key goes up.
-  if (lv.count < b.t->header.keys_max) std::memcpy(e + 4, key, size_t(b.t->header.key_len));
-  std::memcpy(lv.last_key.data(), key, size_t(b.t->header.key_len));
+  if (lv.count < keys_max) std::memcpy(e + 4, key, key_len);
+  std::memcpy(lv.last_key.data(), key, key_len);
   lv.count++;
   return 0;
 }
@@ -102,7 +118,7 @@ long finish(Builder& b) {
 int build_tag(DbIndexFile* x, DbTag* t, DbSeqWrite* w, long* next, char* read_buf) {
   DB_ENGINE* c = x->context;
   DbDataFile* d = x->data;
-  long count = data_reccount(d);
+  long count = data_count_held(d);  // no keys for records the file does not hold
   if (count < 0) return -1;
   DbSort s;
   if (sort_init(&s, c, unsigned(t->header.key_len), 0) < 0) return -1;
@@ -334,13 +350,13 @@ int index_rebuild(DbIndexFile* x) {
   }
   std::memcpy(d->record, saved.data(), saved.size());
   d->rec_num = saved_recno;
+  index_cache_forget(x);  // the file was written afresh (or partly)
   if (rc == 0) {
     x->header_changed = 0;
     for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
          t = static_cast<DbTag*>(list_next(&x->tags, t))) {
       t->header_changed = t->filter_flag_changed = 0;
-      t->header.version++;  // other stations drop what they cached
-      t->version_changed = 1;
+      t->version_changed = 1;  // the flush moves it on: other stations drop what they cached
     }
     if (x->production && mark_fields(x) < 0) rc = -1;
   } else {

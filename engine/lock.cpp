@@ -94,9 +94,18 @@ int data_unlock_append(DbDataFile* d) {
 int data_unlock_file(DbDataFile* d) {
   DbLock lock(d->context);
   if (!d->file_locked) return 0;
+  int rc = 0;
+  if (d->count_pending) {
+    // The count of this stretch's appends goes out before anyone else may
+    // append, even with an error pending: the records are on disk already.
+    int saved = code_error_set(d->context, 0);
+    if (data_header_write(d) < 0) rc = -1;
+    if (saved != 0) code_error_set(d->context, saved);
+    d->count_pending = 0;
+  }
   d->file_locked = 0;
   d->header.num_recs = -1;
-  return file_unlock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0 ? -1 : 0;
+  return file_unlock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0 ? -1 : rc;
 }
 
 int data_unlock_index(DbDataFile* d) { return index_data_unlock(d); }

@@ -484,7 +484,7 @@ int memo_compress(DbDataFile* d) {
   int rc = data_lock_file(d);
   if (rc == 0) rc = memo_file_lock(&d->memo_file);
   if (rc != 0) return rc;
-  long count = data_reccount(d);
+  long count = data_count_held(d);
   if (count < 0) return -1;
   DbMemoFile tmp;
   if (memo_file_create(&tmp, c, d, nullptr) != 0) return -1;

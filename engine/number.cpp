@@ -1,4 +1,5 @@
 // Numbers as fixed-width texts, and the packed decimal keys of numeric tags.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -150,8 +151,10 @@ void packed_from_double(unsigned char* r, double value) {
     packed_from_str(r, "0", 1);
     return;
   }
+  // d.dddddddddddddde+XX, rounded as printf's %.14e, without formatted printing.
   char e[40];
-  std::snprintf(e, sizeof e, "%.14e", std::fabs(value));  // d.dddddddddddddde+XX
+  auto done = std::to_chars(e, e + sizeof e - 1, std::fabs(value), std::chars_format::scientific, 14);
+  *done.ptr = 0;
   char digits[16];
   digits[0] = e[0];
   std::memcpy(digits + 1, e + 2, 14);

@@ -6,6 +6,7 @@
 #include "engine/convert.h"
 #include "engine/lock.h"
 #include "engine/query.h"
+#include "engine/index.h"
 #include "engine/relate.h"
 
 namespace {
@@ -14,7 +15,7 @@ bool is_top(const DbRelateNode* n) { return n->master == nullptr; }
 
 // Goes to record n when it exists; 5 when it does not, without an error.
 int go_existing(DbDataFile* d, long n) {
-  long count = data_reccount(d);
+  long count = data_count_held(d);
   if (count < 0) return -1;
   if (n < 1 || n > count) return DB_NO_RECORD;
   return data_go(d, n);
@@ -141,8 +142,27 @@ int master_step(DbRelation* r, int dir, bool from_end) {
   int rc;
   if (!bm->bits || by_tag) {
     rc = from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
-    while (rc == 0 && !bitmap_test(bm, data_recno(d))) rc = data_skip(d, dir);
-    return rc;
+    if (rc != 0 || !bm->bits || bitmap_test(bm, data_recno(d))) return rc;
+    // On through the tag itself: a record is read only when its bit passes.
+    DbTag* t = data_tag_selected(d);
+    for (;;) {
+      long moved = tag_skip(t, dir);
+      if (code_error_get(d->context) < 0) return -1;
+      if (moved != dir) {
+        if (dir > 0) return data_go_eof(d);
+        long first = tag_recno(t);
+        rc = first > 0 ? go_existing(d, first) : DB_NO_RECORD;
+        if (rc < 0) return rc;
+        if (rc != 0) data_go_eof(d);
+        d->bof = 1;
+        return DB_BOF;
+      }
+      long rec = tag_recno(t);
+      if (rec > 0 && bitmap_test(bm, rec)) {
+        rc = go_existing(d, rec);
+        if (rc != DB_NO_RECORD) return rc;
+      }
+    }
   }
   // Record order over the bitmap: jump to the next record whose bit passes.
   long from;

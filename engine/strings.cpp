@@ -1,5 +1,6 @@
 // Small text and file-name routines, growable buffers and the retry wait.
 #include <cctype>
+#include <atomic>
 #include <cstring>
 
 #include "engine/convert.h"
@@ -109,7 +110,14 @@ int mem_grow(DB_ENGINE* c, char** buf, unsigned* size, unsigned new_size) {
   return 0;
 }
 
+namespace {
+std::atomic<long> yields{0};
+}  // namespace
+
+long code_yield_count() { return yields.load(); }
+
 void code_yield() {
+  yields++;
   long start = dbos_time_seconds();
   for (int i = 0; i < 25 && dbos_time_seconds() == start; i++) dbos_sleep_ms(40);
 }

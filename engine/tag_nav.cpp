@@ -1,19 +1,26 @@
 // Moving within one tag: the stack of blocks from the root to the current
 // leaf, descending with the check of each block against its parent, seek,
 // top, bottom, skip and go. Readers that do not hold the index lock may meet
-// a tree another station is changing: a block that does not fit its parent
-// makes the movement wait for the next second and start again from the
-// root, a bounded number of times.
+// a tree another station is changing. A block that does not fit starts the
+// movement again from the root only when the file shows another station's
+// change; otherwise the movement is repeated once under the index lock, where
+// a block that still does not fit is damage and reported at once.
 #include <cstring>
 
 #include "engine/convert.h"
 #include "engine/index_internal.h"
+#include "engine/lock.h"
 
 namespace {
 
-constexpr int kMaxRestarts = 3;
-constexpr int kMaxSpares = 1;  // valid blocks kept besides the stack
-constexpr int kRestart = -2;   // internal: the descent must start again
+constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock decides
+// Valid blocks kept besides the stack. They are checked against the file at
+// every movement (index_refresh), so keeping many costs nothing in safety.
+constexpr int kMaxSpares = 48;
+constexpr int kRestart = -2;     // internal: the descent must start again
+// Every branch has two children at least, so a tree of 32-bit block numbers
+// is never deeper than this.
+constexpr int kMaxDepth = 34;
 
 DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
 
@@ -24,15 +31,38 @@ void to_spares(DbTag* t, DbBlock* b) {
   list_add_before(&t->spares, list_first(&t->spares), b);  // most recent first
 }
 
-// Does the freshly read block fit under its parent (the stack's bottom)?
+// A block number that can hold a block of this file: behind the file header
+// and before the file's end as its header states it.
+bool block_number_ok(DbIndexFile* x, long number) {
+  long end = long(le_get32(x->header + 32));
+  return number >= 1 && number <= end - x->blocks_per_page;
+}
+
+// Does the freshly read block fit under its parent (the stack's bottom)? The
+// entry count and the child pointers are always checked, so nothing is read
+// outside the block and no descent leaves the file; the keys are checked
+// against the parent when the block check is on.
 bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
   int n = block_keys(b);
-  if (n < 0 || n > t->header.keys_max) return false;  // never read entries past the block
+  if (n < 0 || n > t->header.keys_max) return false;
+  bool leaf = block_is_leaf(b);
+  if (!leaf) {
+    if (n == 0) return false;  // a branch always separates two children at least
+    for (int i = 0; i <= n; i++)
+      if (!block_number_ok(t->index, block_pointer(b, i))) return false;
+  } else {
+    if (n == 0 && parent) return false;  // only the root of an empty tag is an empty leaf
+    for (int i = 0; i < n; i++)
+      if (block_pointer(b, i) <= 0) return false;  // every key belongs to a record
+  }
+  // The keys of a block keep the tag's order: walks rely on it to end.
+  unsigned key_len = unsigned(t->header.key_len);
+  for (int i = 1; i < n; i++)
+    if (t->compare(block_key(b, i - 1), block_key(b, i), key_len) > 0) return false;
   if (!t->context->index_option_c || !parent) return true;
-  if (n == 0) return false;
   unsigned len = unsigned(t->header.key_len);
   int pn = block_keys(parent);
-  if (block_is_leaf(b)) {
+  if (leaf) {
     if (parent->cur < pn) return t->compare(block_key(b, n - 1), block_key(parent, parent->cur), len) == 0;
     return t->compare(block_key(b, 0), block_key(parent, pn - 1), len) >= 0;
   }
@@ -62,12 +92,18 @@ int tag_down(DbTag* t) {
     if (read_root_number(t) < 0) return -1;
     number = t->header.root;
   }
+  // A block already on the path, or a path deeper than any tree, is a loop.
+  if (t->stack.count >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
+  for (auto* s = static_cast<DbBlock*>(list_first(&t->stack)); s;
+       s = static_cast<DbBlock*>(list_next(&t->stack, s)))
+    if (s->number == number) return 2;
   for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
        s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
     if (s->number == number) {
+      s->cur = 0;
+      if (!fits(t, s, parent)) return 2;
       list_remove(&t->spares, s);
       list_add(&t->stack, s);
-      s->cur = 0;
       return 0;
     }
   }
@@ -76,16 +112,14 @@ int tag_down(DbTag* t) {
     b = block_alloc(t, -1);
     if (!b) return -1;
   }
-  if (number <= 0 || block_read(b, number) < 0) {
+  int got = block_read(b, number);
+  if (got != 0) {
     list_add(&t->spares, b);
-    if (t->context->error_code < 0) return -1;
-    return 2;
+    return got < 0 ? -1 : 2;  // a block cut off by the file's end does not fit
   }
   if (!fits(t, b, parent)) {
     b->number = -1;
     list_add(&t->spares, b);
-    if (is_locked(t))
-      return code_error_ex(t->context, e_index, "Corrupt index file", t->index->file.name, nullptr);
     return 2;
   }
   // Keep only a few other blocks cached.
@@ -102,17 +136,59 @@ int tag_down(DbTag* t) {
   return 0;
 }
 
-// Waits for the next second and forgets every cached block; -310 when the
-// index is locked (nobody else can be changing it) or restarts do not help.
+int corrupt(DbTag* t) {
+  return code_error_ex(t->context, e_index, "Corrupt index file", t->index->file.name, nullptr);
+}
+
+// Decides what a block that does not fit means. Under the index lock nobody
+// else writes: it is damage (-310 at once). Unlocked, a file header or tag
+// version that moved means another station changed the index: drop what is
+// cached and start again. Otherwise take the index lock (waiting only while
+// another station holds it) and let the movement run once more under it.
 int tag_restart(DbTag* t, int* restarts) {
-  if (is_locked(t) || ++*restarts > kMaxRestarts)
-    return code_error_ex(t->context, e_index, "Corrupt index file", t->name, nullptr);
-  code_yield();
+  DbIndexFile* x = t->index;
+  if (is_locked(t)) return corrupt(t);
   tag_flush(t);
+  index_cache_forget(x);
+  if (++*restarts <= kMaxRestarts) {
+    int changed = index_refresh(x);
+    if (changed < 0) return -1;
+    if (changed > 0) {
+      mdx_drop_buffers(t);
+      t->header.root = -1;
+      return 0;
+    }
+  }
+  int rc = file_lock(&x->file, DB_INDEX_LOCK_BYTE, 1);
+  if (rc == DB_LOCKED) return code_error_ex(t->context, e_lock, "File Name:", x->file.name, nullptr);
+  if (rc != 0) return -1;
+  x->probe_locked = 1;
+  if (index_refresh(x) < 0) return -1;
+  x->locked = 1;
   mdx_drop_buffers(t);
   t->header.root = -1;
   return 0;
 }
+
+// Held by every movement: the outermost one gives back an index lock that was
+// taken only to judge a block.
+class Moving {
+ public:
+  explicit Moving(DbTag* t) : x_(t->index) { x_->nav_depth++; }
+  ~Moving() {
+    if (--x_->nav_depth > 0 || !x_->probe_locked) return;
+    x_->probe_locked = 0;
+    x_->locked = 0;
+    int saved = code_error_set(x_->context, 0);
+    file_unlock(&x_->file, DB_INDEX_LOCK_BYTE, 1);
+    code_error_set(x_->context, saved);
+  }
+  Moving(const Moving&) = delete;
+  Moving& operator=(const Moving&) = delete;
+
+ private:
+  DbIndexFile* x_;
+};
 
 // Descends from the current bottom to a leaf, each new block at its start
 // (forward) or its end (backward). 0, 2 restart, -1.
@@ -197,6 +273,8 @@ int tag_seek(DbTag* t, const void* key, unsigned len) {
   if (c->error_code < 0) return -1;
   c->activity_bits |= 8;
   if (t->header.key_type != 'C' || len > unsigned(t->header.key_len)) len = unsigned(t->header.key_len);
+  Moving moving(t);
+  t->equal_leaves = 0;
   int restarts = 0;
   for (;;) {
     int rc = seek_once(t, key, len);
@@ -212,6 +290,8 @@ int edge(DbTag* t, bool last) {
   DB_ENGINE* c = t->context;
   DbLock lock(c);
   if (c->error_code < 0) return -1;
+  Moving moving(t);
+  t->equal_leaves = 0;
   int restarts = 0;
   for (;;) {
     tag_unposition(t);
@@ -239,12 +319,13 @@ long tag_skip(DbTag* t, long n) {
   DbLock lock(c);
   if (c->error_code < 0) return -1;
   c->activity_bits |= 4;
+  Moving moving(t);
   if (!bottom(t) && tag_top(t) < 0) return -1;
   int dir = n < 0 ? -1 : 1;
   long want = n < 0 ? -n : n;
   long moved = 0;
   int restarts = 0;
-  unsigned char last[512];
+  unsigned char last[DB_MDX_MAX_KEY];
   unsigned len = unsigned(t->header.key_len);
   while (moved < want) {
     DbBlock* leaf = bottom(t);
@@ -258,11 +339,22 @@ long tag_skip(DbTag* t, long n) {
       moved += step;
       continue;
     }
-    if (leaf->cur < keys) std::memcpy(last, block_key(leaf, leaf->cur), len);
+    int at = leaf->cur < keys ? leaf->cur : keys - 1;
+    std::memcpy(last, block_key(leaf, at), len);
+    long last_recno = block_pointer(leaf, at);
     int s = step_leaf(t, dir);
     if (s == 1) {
-      moved++;
-      continue;
+      // Proof of progress: the keys met must keep their order, and a run of
+      // equal keys cannot cross more leaves than the file has blocks.
+      DbBlock* now = bottom(t);
+      int order = now->cur < block_keys(now) ? t->compare(block_key(now, now->cur), last, len) * dir : -1;
+      long blocks = long(le_get32(t->index->header + 32)) / t->index->blocks_per_page;
+      if (order > 0) t->equal_leaves = 0;
+      if (order >= 0 && (order > 0 || ++t->equal_leaves <= blocks)) {
+        moved++;
+        continue;
+      }
+      s = 2;  // out of order: judged like a block that does not fit
     }
     if (s < 0) return -1;
     if (s == 0) {
@@ -271,9 +363,16 @@ long tag_skip(DbTag* t, long n) {
       break;
     }
     if (tag_restart(t, &restarts) < 0) return -1;
-    int rc = tag_seek(t, last, len);
-    if (rc < 0) return -1;
-    if (rc == DB_AFTER && dir > 0) moved++;
+    // Back to the very entry the step started from; when it is gone, the
+    // next greater key already counts as a step forward.
+    long equal = t->equal_leaves;
+    int rc = dir > 0 ? tag_go(t, last, last_recno) : tag_seek(t, last, len);
+    t->equal_leaves = equal;
+    if (rc < 0 || c->error_code < 0) return -1;
+    if (rc != 0 && dir > 0) {
+      moved++;
+      if (tag_eof(t)) break;
+    }
   }
   return moved * dir;
 }
@@ -281,6 +380,7 @@ long tag_skip(DbTag* t, long n) {
 int tag_go(DbTag* t, const void* key, long recno) {
   DB_ENGINE* c = t->context;
   DbLock lock(c);
+  Moving moving(t);
   int rc = tag_seek(t, key, unsigned(t->header.key_len));
   if (rc != 0) return rc;
   for (;;) {

@@ -1,6 +1,7 @@
 // DNC port table: the 64 default slots, the numbered properties, ids of
 // added ports, list lines, the code lists and the upgrade of older layouts.
 #include <filesystem>
+#include <set>
 
 #include "db_fixture.h"
 #include "dbmodel/dncport.h"
@@ -24,7 +25,8 @@ class DncPortTest : public DbTest {
     return std::unique_ptr<TMultiDncRecord>(t.FindById(id));
   }
   // A file of the first n fields of the current layout, with `rows` slots.
-  void MakeOld(int n, int rows, const std::vector<bool>& deleted = {}) {
+  void MakeOld(int n, int rows, const std::vector<bool>& deleted = {},
+               const std::vector<long>& ids = {}) {
     std::string full = DbPath("FULL.DBF");
     TMultiDncTable t("FULL.DBF", 0, 0);
     t.Create(full.c_str());
@@ -41,7 +43,7 @@ class DncPortTest : public DbTest {
     for (int r = 0; r < rows; r++) {
       ASSERT_EQ(data_append_start(d, 0), 0);
       data_blank(d);
-      FieldRef(d, 1).assignLong(r);
+      FieldRef(d, 1).assignLong(r < static_cast<int>(ids.size()) ? ids[r] : r);
       FieldRef(d, 2).assign(("MACHINE " + std::to_string(r)).c_str());
       FieldRef(d, 3).assignLong(7);
       FieldRef(d, 28).assignLong(0);
@@ -121,6 +123,21 @@ TEST_F(DncPortTest, CreateFillsUpAShortFile) {
   EXPECT_EQ(rows[10][1], "10");
   EXPECT_EQ(rows[10][2], "No Machine selected");
   EXPECT_EQ(rows[63][1], "63");
+}
+
+// Ids of the rows there that clash with the ids the new slots would take:
+// those slots take free ids and the file still gets its 64 rows.
+TEST_F(DncPortTest, CreateFillsUpPastClashingIds) {
+  MakeOld(168, 3, {}, {0, 5, 40});
+  CreateFile();
+  auto rows = Rows(Path());
+  ASSERT_EQ(rows.size(), 64u);
+  std::set<std::string> ids;
+  for (const auto& row : rows) ids.insert(row[1]);
+  EXPECT_EQ(ids.size(), 64u);
+  EXPECT_EQ(rows[1][1], "5");
+  EXPECT_EQ(rows[2][2], "MACHINE 2");
+  EXPECT_EQ(rows[3][1], "3");
 }
 
 TEST_F(DncPortTest, PropertiesSurviveWriteAndRead) {
