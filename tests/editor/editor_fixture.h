@@ -79,6 +79,7 @@ class EditorTest : public kvlogs::LogTest {
   static void Type(TChildFrame* f, const std::string& text) {
     f->Edit()->SendMessage(LEM_INSERT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
+  static std::string ReadFile(const std::string& path) { return kvdb::ReadFileBytes(path); }
   static bool Enabled(TChildFrame* f, UINT id) { return f->IsCommandEnabled(id); }
   static void Command(TChildFrame* f, UINT id) { f->SendMessage(WM_COMMAND, id, 0); }
 
