@@ -165,7 +165,11 @@ bool TChildFrame::LoadText(const std::string& path) {
 }
 
 bool TChildFrame::SaveToTemp(const std::string& path) {
-  if (Client->SendMessage(LEM_SAVEFILE, 0, reinterpret_cast<LPARAM>(path.c_str())) == 0) return true;
+  // A scratch copy is no save of the text: its changed state stays.
+  const bool modified = IsModified();
+  LRESULT r = Client->SendMessage(LEM_SAVEFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  SetModified(modified);
+  if (r == 0) return true;
   Box(this, WithValue(kMsgTempFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
   return false;
 }
@@ -194,7 +198,7 @@ void TChildFrame::CmOpen() {
   if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
   long id = Globals->CurrentProgramId;
   Globals->CurrentProgramId = 0;
-  if (!TakeProgram(id)) return;
+  if (!TakeProgram(id, true)) return;
   LoadedFile.clear();
   FillCombos();
 }
@@ -229,11 +233,10 @@ void TChildFrame::CmSaveAs() {
   if (TSaveProg(this).Execute() != IDOK) return;
   long id = Globals->CurrentProgramId;
   Globals->CurrentProgramId = 0;
-  // The text goes into the chosen program: it counts as changed there.
-  const bool modified = IsModified();
-  if (!TakeProgram(id)) return;
+  // The window's text goes into the chosen program: it counts as changed
+  // there, and the program's old file is not loaded over it.
+  if (!TakeProgram(id, false)) return;
   SetModified(true);
-  (void)modified;
   SuppressLogPrompt = true;
   Save();
   SuppressLogPrompt = false;
@@ -242,14 +245,18 @@ void TChildFrame::CmSaveAs() {
 // ---- Import, Export ------------------------------------------------------------
 
 void TChildFrame::CmImport() {
+  bool loaded = false;
   if (Globals->FileOpenDialog(this, nullptr, 0)) {
     std::string path = Globals->StartFile.c_str();
-    if (LoadText(path)) {
+    loaded = LoadText(path);
+    if (loaded) {
       LoadedFile = path;
       SetCaption(path.c_str());
     }
   }
-  Client->SendMessage(LEM_SETSTATE, 1, 2);
+  // Only a text that was replaced loses its changed state: a cancelled or
+  // failed import must not make a changed text look saved.
+  Client->SendMessage(LEM_SETSTATE, 1, loaded ? 2 : 0);
 }
 
 void TChildFrame::CmExport() {

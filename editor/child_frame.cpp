@@ -170,7 +170,7 @@ void TChildFrame::SetupWindow() {
   SetWindowPos(nullptr, EditLeft, EditTop, EditRight - EditLeft, EditBottom - EditTop, SWP_SHOWWINDOW);
   if (OpenId != 0) {
     Globals->CurrentProgramId = static_cast<int>(OpenId);
-    TakeProgram(OpenId);
+    TakeProgram(OpenId, true);
     Globals->CurrentProgramId = 0;
   }
   FillCombos();
@@ -178,7 +178,7 @@ void TChildFrame::SetupWindow() {
   Client->SetFocus();
 }
 
-bool TChildFrame::TakeProgram(long id) {
+bool TChildFrame::TakeProgram(long id, bool loadText) {
   // The new row is locked before the old program is let go, so a refusal
   // leaves the window with the program it had; taking the program this
   // window holds already keeps its lock.
@@ -202,6 +202,7 @@ bool TChildFrame::TakeProgram(long id) {
   Table = std::move(table);
   Record = std::move(record);
   ShowProgram();
+  if (loadText) LoadText(ProgramPath());
   return true;
 }
 
@@ -229,7 +230,6 @@ void TChildFrame::ShowProgram() {
       Texts.Project = OwnedText(projects.GetName(Record->PROJECT));
     }
   }
-  LoadText(ProgramPath());
 }
 
 void TChildFrame::FillCombos() {

@@ -127,7 +127,7 @@ class TChildFrame : public TDecoratedFrame {
   // Makes the program of this id the window's: its row locked in a table
   // of its own, then the old program let go. False (the user told, the
   // old program kept) when the row is missing or taken elsewhere.
-  bool TakeProgram(long id);
+  bool TakeProgram(long id, bool loadText);
   void ReleaseProgram();
   void ShowProgram();
   void FillCombos();
