@@ -6,6 +6,8 @@
 
 #include "appcore/globals.h"
 #include "editor/text_files.h"
+#include "platform/msgbox.h"
+#include "platform/ui/window.h"
 
 TUserPreferences* UserPreferences = nullptr;
 
@@ -70,5 +72,17 @@ bool TUserPreferences::Save(std::string* reason) const {
   TFileError error;
   if (WriteWholeFile(UserPreferencesPath(), bytes, error)) return true;
   if (reason) *reason = error.Reason;
+  return false;
+}
+
+bool SaveUserPreferences(TWindow* owner) {
+  InitUserPreferences();
+  std::string reason;
+  if (UserPreferences->Save(&reason)) return true;
+  std::string text = Globals->GetMessageText(1990);
+  size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, UserPreferencesPath() + "\r\n" + reason);
+  ::MessageBox(owner ? owner->GetHandle() : GetFocus(), text.c_str(), Globals->CaptionText.c_str(),
+               MB_OK | MB_ICONSTOP);
   return false;
 }

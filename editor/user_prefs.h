@@ -9,6 +9,11 @@
 #include <string>
 
 struct TUserPreferences {
+  TUserPreferences() = default;
+  ~TUserPreferences() { delete[] Exclusion; }
+  TUserPreferences(const TUserPreferences&) = delete;
+  TUserPreferences& operator=(const TUserPreferences&) = delete;
+
   int FormatIndex = 0;     // 0-6: "N1" .. "N0000001"
   int IntervalIndex = 1;   // 0-6: step 1, 2, 5, 10, 20, 100, 1000
   int StartNumber = 10;
@@ -26,6 +31,11 @@ struct TUserPreferences {
   bool Save(std::string* reason = nullptr) const;
   void SetExclusion(const char* text);
 };
+
+class TWindow;
+// Saves the process's preferences; a file that cannot be written is told
+// to the user (the values in memory stay). False then.
+bool SaveUserPreferences(TWindow* owner);
 
 // The process's preferences, made before any window by a static initialiser.
 extern TUserPreferences* UserPreferences;
