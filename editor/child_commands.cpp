@@ -3,6 +3,7 @@
 // the window, the program database and plain files.
 #include <cstdio>
 
+#include "app/main_frame.h"
 #include "appcore/globals.h"
 #include "editor/child_frame.h"
 #include "editor/text_files.h"
@@ -95,12 +96,15 @@ void TChildFrame::EvUpdateStatus() {
 }
 
 void TChildFrame::EvLoadNamedFile() {
-  // The file this window was built for; a window without a program may
-  // also take the file the last file dialog chose.
+  // A request this window was not built for reaches it only because it is
+  // the active editor: it opens a window of its own, and never loads a
+  // file over this window's text or program.
+  if (RequestedFile.empty()) {
+    if (Globals->MainFrame) OpenNamedRequest(*Globals->MainFrame);
+    return;
+  }
   std::string path = RequestedFile;
   RequestedFile.clear();
-  if (path.empty() && !Record && !Globals->StartFile.empty()) path = Globals->StartFile.c_str();
-  if (path.empty()) return;
   if (!LoadText(path)) return;
   LoadedFile = path;
   SetModified(false);

@@ -161,6 +161,9 @@ class TChildFrame : public TDecoratedFrame {
 
 // Registers the main frame's commands that open editor windows.
 void RegisterEditorCommands();
+// Command 29000 of the main frame: a window for the program in
+// CurrentProgramId, or else for the file named in StartFile.
+void OpenNamedRequest(TFrameWindow& mainFrame);
 
 // The machine chooser of the master data: runs modally over the parent and
 // answers IDOK with the chosen machine in *machineId. Until it is set, New

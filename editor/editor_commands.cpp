@@ -88,7 +88,13 @@ void CmOpenEditor(TFrameWindow& frame, UINT) {
   OpenEditor(frame, Globals->CurrentProgramId, TPlace::Stored);
 }
 
-void CmOpenNamedProgram(TFrameWindow& frame, UINT) {
+void CmOpenNamedProgram(TFrameWindow& frame, UINT) { OpenNamedRequest(frame); }
+
+void RegisterMachineCommands();
+
+}  // namespace
+
+void OpenNamedRequest(TFrameWindow& frame) {
   // A program asked for by id opens as that program; only a request
   // without one loads the named file, taken now, before anything else can
   // change it.
@@ -101,6 +107,8 @@ void CmOpenNamedProgram(TFrameWindow& frame, UINT) {
   if (TChildFrame* child = OpenEditor(frame, 0, TPlace::Normal, Globals->StartFile.c_str()))
     child->PostMessage(WM_COMMAND, 29000, 0);
 }
+
+namespace {
 
 void RegisterMachineCommands() {
   RegisterFrameCommand(101, g_machineChooser ? FrameCommand(CmFileNew) : FrameCommand());
