@@ -204,3 +204,37 @@ TEST(TokenColours, ByClassValueAndText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ChildFrameTest, ASavedLogEntryResetsTheTransferCountThroughTheWindowsOwnLock) {
+  Globals->AlwaysDoLog = 1;
+  long type = AddType("REWORK");
+  AddCriterion(type, "COLLISION");
+  kvdb::WriteFileBytes(MachPath("P40.NC"), "O40\r\n");
+  {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    TcbFileRecord r;
+    FillProgram(r, 40, 40, 5);
+    r.MID = mill;
+    ASSERT_EQ(t.Append(&r), 1);
+  }
+  TChildFrame* f = Open(40);
+  Type(f, "N2\r\n");
+  driver.expect_dialog(61, [&](TDialog& d) {
+    plat::Pilot p(d);
+    p.select(119, 1);
+    p.select(113, 1);
+    driver.expect_message_box(IDYES, "Add this entry");
+    EXPECT_TRUE(p.click(IDOK));
+  });
+  Command(f, 103);
+  EXPECT_EQ(ReadFile(MachPath("P40.NC")), "N2\r\nO40\r\n");
+  EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID SENT"), std::vector<std::string>{"NCID=40 SENT=0"});
+  EXPECT_EQ(PeerRows(DbPath("LOG00002.DBF"), "PROGRAM SEND"), std::vector<std::string>{"PROGRAM=40 SEND=5"});
+  EXPECT_EQ(CanLockProgram(40, 0), -1);
+  EXPECT_TRUE(Enabled(f, 557));
+  EXPECT_TRUE(Close(f));
+}
+
+}  // namespace
