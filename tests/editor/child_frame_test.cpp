@@ -238,3 +238,26 @@ TEST_F(ChildFrameTest, ASavedLogEntryResetsTheTransferCountThroughTheWindowsOwnL
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ChildFrameTest, TheToolBarListsTheMachinesMacrosAndTheCyclesOfItsType) {
+  {
+    TcbMacroTable m("KELVMACR.DBF", 0, 0);
+    delete m.Add("DRILL", "G81", mill);
+    delete m.Add("OTHER", "G0", mill + 1);
+    TcbCycleTable c("KELVCYC3.DBF", 0, 0);
+    ASSERT_GT(c.Add(5, "POCKET"), 0);  // the mill's type
+    ASSERT_GT(c.Add(mill, "WRONG"), 0);  // filed under the machine's own id
+  }
+  AddMillProgram(40, "O40\r\n");
+  TChildFrame* f = Open(40);
+  ASSERT_EQ(f->MacroBox()->GetCount(), 1);
+  EXPECT_EQ(f->MacroBox()->GetString(0).substr(0, 5), "DRILL");
+  EXPECT_EQ(f->MacroBox()->GetSelIndex(), 0);
+  ASSERT_EQ(f->CycleBox()->GetCount(), 1);
+  EXPECT_EQ(f->CycleBox()->GetString(0).substr(0, 6), "POCKET");
+  EXPECT_TRUE(Close(f));
+}
+
+}  // namespace

@@ -41,7 +41,7 @@ class EditorTest : public kvlogs::LogTest {
     CreateTable<TcbFileTable>("KELVLOCK.DBF");
     {
       TcbMachTable t("KELVMA.DBF", 0, 0);
-      ASSERT_TRUE(t.Add("DMU50", 3, "mill", (Root() + "/mach\\").c_str(), 0));
+      ASSERT_TRUE(t.Add("DMU50", 5, "mill", (Root() + "/mach\\").c_str(), 0));
       mill = t.ExistsByName("DMU50");
     }
   }

@@ -45,7 +45,7 @@ TEST_F(SaveProgTest, ANewProgramGetsItsRowInTheMachinesDirectoryAndOneLogEntry) 
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), kRowFields),
             std::vector<std::string>{"NCID=" + n + " LONG1=" + n + " NAME=P" + n +
                                      " EXT=NC DESC=SHAFT 12 CHAR3=FIRST OP PART=P-1 DRAW=D-2 CUST=0 PROJECT=0 MID=" +
-                                     std::to_string(mill) + " MAT=3 MACHINE=DMU50 MAZAK=False DIR=" + Root() +
+                                     std::to_string(mill) + " MAT=5 MACHINE=DMU50 MAZAK=False DIR=" + Root() +
                                      "/mach\\ PROG=-1 LOCK=False SENT=0"});
   std::vector<std::string> log = LogTexts();
   ASSERT_EQ(log.size(), 1u);
