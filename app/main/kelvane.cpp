@@ -10,6 +10,8 @@
 #include "app/threads.h"
 #include "dnc/job_commands.h"
 #include "dnc/setup_commands.h"
+#include "editor/child_frame.h"
+#include "editor/user_prefs.h"
 #include "platform/ui/resource.h"
 #ifdef KV_HAVE_DESKTOP
 #include "platform/wx/desktop.h"
@@ -48,6 +50,8 @@ int main(int argc, char** argv) {
   }
   RegisterJobCommands();
   RegisterDncSetupCommands();
+  InitUserPreferences();
+  RegisterEditorCommands();
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();

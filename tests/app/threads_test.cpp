@@ -95,9 +95,12 @@ TEST_F(ThreadsTest, WatcherHoldsNoLockWhileItsBoxIsOpen) {
     return IDOK;
   });
   ASSERT_TRUE(StartWorker(DncTransferWatchThread, 20480, nullptr));
-  std::this_thread::sleep_for(300ms);  // its first count
-  AddTransfer("KELVDNCT.DBF", 1);
-  for (int i = 0; i < 400 && !boxOpen; ++i) std::this_thread::sleep_for(5ms);
+  // A transfer added before the watcher's first count only moves its base:
+  // add more until one is noticed, however late the thread starts.
+  for (long id = 1; id <= 40 && !boxOpen; ++id) {
+    AddTransfer("KELVDNCT.DBF", id);
+    for (int i = 0; i < 100 && !boxOpen; ++i) std::this_thread::sleep_for(5ms);
+  }
   ASSERT_TRUE(boxOpen);
   std::thread other([&] {
     std::unique_lock<std::recursive_mutex> lock(Globals->WatchLock, std::try_to_lock);

@@ -1,0 +1,345 @@
+// The commands of an editor window and their enablers: status refresh,
+// loading a named file, and the file commands that move the text between
+// the window, the program database and plain files.
+#include <cstdio>
+
+#include "app/main_frame.h"
+#include "appcore/globals.h"
+#include "editor/child_frame.h"
+#include "editor/text_files.h"
+#include "platform/file.h"
+#include "platform/ledit/protocol.h"
+#include "platform/msgbox.h"
+#include "platform/ui/application.h"
+#include "platform/ui/dialog.h"
+#include "storage/add_to_log.h"
+#include "storage/log_view.h"
+#include "storage/program_lock.h"
+#include "storage/save_prog.h"
+
+namespace {
+
+constexpr int kMsgSaveFirst = 121, kMsgProgramOrFile = 1143, kMsgSaveFailed = 1982;
+constexpr int kMsgReadFailed = 1987, kMsgTempFailed = 1988;
+constexpr uint32_t kRightImport = 0x1, kRightExport = 0x2;
+
+int Box(TWindow* owner, const std::string& text, UINT flags) {
+  return ::MessageBox(owner->GetHandle(), text.c_str(), Globals->CaptionText.c_str(), flags);
+}
+
+std::string WithValue(int messageId, const std::string& value) {
+  std::string format = Globals->GetMessageText(messageId);
+  std::string out;
+  size_t at = format.find("%s");
+  if (at == std::string::npos) return format;
+  return format.substr(0, at) + value + format.substr(at + 2);
+}
+
+// The reason the control gives for its last failed load or save.
+std::string ControlError(TLEdit& edit) {
+  char buf[512] = {};
+  LEditBuffer b{buf, sizeof buf};
+  edit.SendMessage(LEM_GETLASTERROR, 0, reinterpret_cast<LPARAM>(&b));
+  return buf;
+}
+
+void TellFileError(TWindow* owner, const TFileError& e) {
+  Box(owner, WithValue(e.Reading ? kMsgReadFailed : kMsgTempFailed, e.Path + "\r\n" + e.Reason),
+      MB_OK | MB_ICONSTOP);
+}
+
+}  // namespace
+
+DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
+  EV_WM_SIZE,
+  EV_COMMAND(28000, EvUpdateStatus),
+  EV_COMMAND(29000, EvLoadNamedFile),
+  EV_COMMAND(29001, EvReloadProgram),
+  EV_COMMAND(101, CmNew),
+  EV_COMMAND(102, CmOpen),
+  EV_COMMAND(103, CmSave),
+  EV_COMMAND(104, CmSaveAs),
+  EV_COMMAND(105, CmImport),
+  EV_COMMAND(106, CmExport),
+  EV_COMMAND(111, CmAppendFile),
+  EV_COMMAND(112, CmInsertFile),
+  EV_COMMAND(118, CmClose),
+  EV_COMMAND(556, CmAddToLog),
+  EV_COMMAND(557, CmReviewLog),
+  EV_COMMAND(558, CmNothing),
+  EV_COMMAND(1031, CmEditCommand1031),
+  EV_COMMAND(1231, CmNothing),
+  EV_COMMAND(20501, CmAbout),
+  EV_COMMAND_ENABLE(102, CeOpen),
+  EV_COMMAND_ENABLE(103, CeSave),
+  EV_COMMAND_ENABLE(105, CeImport),
+  EV_COMMAND_ENABLE(106, CeExport),
+  EV_COMMAND_ENABLE(556, CeProgramPresent),
+  EV_COMMAND_ENABLE(557, CeProgramPresent),
+  EV_COMMAND_ENABLE(1231, CeNever),
+  EV_COMMAND_ENABLE(20501, CeAlways),
+END_RESPONSE_TABLE;
+
+// ---- small commands ----------------------------------------------------------
+
+void TChildFrame::EvUpdateStatus() {
+  if (!(Globals->DisplayFlags & 0x4) || !LineText) return;
+  SelectionRange r{};
+  Client->SendMessage(LEM_GETSEL, 0, reinterpret_cast<LPARAM>(&r));
+  long length = static_cast<long>(Client->SendMessage(LEM_GETLENGTH, 1));
+  long lines = static_cast<long>(Client->SendMessage(LEM_GETLINECOUNT));
+  char text[96];
+  std::snprintf(text, sizeof text, "Line : %ld/%ld (%ld bytes)  ", static_cast<long>(r.endLine), lines, length);
+  LineText->SetText(text);
+  std::snprintf(text, sizeof text, "Pos : %d", r.endCol);
+  PosText->SetText(text);
+}
+
+void TChildFrame::EvLoadNamedFile() {
+  // A request this window was not built for reaches it only because it is
+  // the active editor: it opens a window of its own, and never loads a
+  // file over this window's text or program.
+  if (RequestedFile.empty()) {
+    if (Globals->MainFrame) OpenNamedRequest(*Globals->MainFrame);
+    return;
+  }
+  std::string path = RequestedFile;
+  RequestedFile.clear();
+  if (!LoadText(path)) return;
+  LoadedFile = path;
+  SetModified(false);
+  SetCaption(path.c_str());
+}
+
+void TChildFrame::EvReloadProgram() {
+  if (Record) LoadText(ProgramPath());
+}
+
+void TChildFrame::CmNew() {
+  if (Globals->MainWnd) ::PostMessage(Globals->MainWnd, WM_COMMAND, 101, 0);
+}
+
+void TChildFrame::CmClose() { PostMessage(WM_CLOSE); }
+
+void TChildFrame::CmEditCommand1031() { Client->PostMessage(WM_COMMAND, 1031, 0); }
+
+void TChildFrame::CmAbout() {
+  TDialog about(this, 2000);
+  about.Execute();
+}
+
+void TChildFrame::CmAddToLog() {
+  if (Record) RunAddToLog();
+}
+
+void TChildFrame::CmReviewLog() {
+  if (!Record) return;
+  TLogView view(this, Record.get());
+  view.Execute();
+}
+
+// ---- enablers ----------------------------------------------------------------
+
+void TChildFrame::CeSave(TCommandEnabler& ce) { ce.Enable(IsModified()); }
+void TChildFrame::CeOpen(TCommandEnabler& ce) { ce.Enable(static_cast<bool>(GetProgramChooser())); }
+void TChildFrame::CeImport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask & kRightImport) != 0); }
+void TChildFrame::CeExport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask & kRightExport) != 0); }
+void TChildFrame::CeProgramPresent(TCommandEnabler& ce) { ce.Enable(Record != nullptr); }
+
+// ---- helpers -----------------------------------------------------------------
+
+void TChildFrame::BeginWork() {
+  Invalidate(true);
+  if (TApplication* app = GetApplication()) app->PumpWaitingMessages();
+  SetCursor(nullptr, IDC_WAIT);
+}
+
+void TChildFrame::EndWork() { SetCursor(nullptr, IDC_ARROW); }
+
+bool TChildFrame::LoadText(const std::string& path) {
+  SetCursor(nullptr, IDC_WAIT);
+  LRESULT r = Client->SendMessage(LEM_LOADFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  SetCursor(nullptr, IDC_ARROW);
+  if ((r & 0xFFFF) != 0) {
+    Box(this, WithValue(kMsgReadFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
+    return false;
+  }
+  SetModified(false);
+  return true;
+}
+
+bool TChildFrame::SaveToTemp(const std::string& path) {
+  // A scratch copy is no save of the text: its changed state stays.
+  const bool modified = IsModified();
+  LRESULT r = Client->SendMessage(LEM_SAVEFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  SetModified(modified);
+  if (r == 0) return true;
+  Box(this, WithValue(kMsgTempFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
+  return false;
+}
+
+int TChildFrame::RunAddToLog() {
+  // The row stays locked while the entry is written: no other station can
+  // take the program in between. The transfer count the dialog resets is
+  // written through this window's table, which holds the lock.
+  long sentBefore = Record->SENT;
+  int answer = TAddToLog(this, Record.get()).Execute();
+  if (answer == IDOK && sentBefore != 0 && Record->SENT == 0 && Table) Table->ResetSentHeld(Record->NCID);
+  return answer;
+}
+
+// ---- Open, Save, Save As -------------------------------------------------------
+
+void TChildFrame::CmOpen() {
+  const TProgramChooser& choose = GetProgramChooser();
+  if (!choose) return;
+  if (IsModified()) {
+    int answer = Box(this, Globals->GetMessageText(kMsgSaveFirst), MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL) return;
+    if (answer == IDYES && !Save()) return;
+  }
+  Globals->CurrentProgramId = 0;
+  if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
+  long id = Globals->CurrentProgramId;
+  Globals->CurrentProgramId = 0;
+  if (!TakeProgram(id, true)) return;
+  LoadedFile.clear();
+  FillCombos();
+}
+
+void TChildFrame::CmSave() { Save(); }
+
+bool TChildFrame::Save() {
+  if (!Record) {
+    CmSaveAs();
+    return Record && !IsModified();
+  }
+  const bool modified = IsModified();
+  if (modified && !SuppressLogPrompt && Globals->AlwaysDoLog && RunAddToLog() != IDOK) return false;
+  const std::string path = ProgramPath();
+  SetCursor(nullptr, IDC_WAIT);
+  LRESULT r = Client->SendMessage(LEM_SAVEFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  SetCursor(nullptr, IDC_ARROW);
+  if (r != 0) {
+    // The control writes beside the file: the old file stands, the text
+    // stays in the window and stays modified.
+    Box(this, WithValue(kMsgSaveFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
+    SetModified(modified);
+    return false;
+  }
+  SetModified(false);
+  if (modified) Globals->WriteLog(24, Record->DESC, Record->MACHINE);
+  return true;
+}
+
+void TChildFrame::CmSaveAs() {
+  Globals->EditMachineId = static_cast<int>(MachId);
+  if (TSaveProg(this).Execute() != IDOK) return;
+  long id = Globals->CurrentProgramId;
+  Globals->CurrentProgramId = 0;
+  // The window's text goes into the chosen program: it counts as changed
+  // there, and the program's old file is not loaded over it.
+  if (!TakeProgram(id, false)) return;
+  SetModified(true);
+  SuppressLogPrompt = true;
+  Save();
+  SuppressLogPrompt = false;
+}
+
+// ---- Import, Export ------------------------------------------------------------
+
+void TChildFrame::CmImport() {
+  bool loaded = false;
+  if (Globals->FileOpenDialog(this, nullptr, 0)) {
+    std::string path = Globals->StartFile.c_str();
+    loaded = LoadText(path);
+    if (loaded) {
+      LoadedFile = path;
+      SetCaption(path.c_str());
+    }
+  }
+  // Only a text that was replaced loses its changed state: a cancelled or
+  // failed import must not make a changed text look saved.
+  Client->SendMessage(LEM_SETSTATE, 1, loaded ? 2 : 0);
+}
+
+void TChildFrame::CmExport() {
+  if (!Globals->FileSaveDialog(this, nullptr, 0)) return;
+  std::string path = Globals->StartFile.c_str();
+  SetCursor(nullptr, IDC_WAIT);
+  const bool modified = IsModified();
+  LRESULT r = Client->SendMessage(LEM_SAVEFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  SetCursor(nullptr, IDC_ARROW);
+  // Exporting does not save the window's text: it stays as modified as it was.
+  SetModified(modified);
+  if (r != 0) Box(this, WithValue(kMsgSaveFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
+}
+
+// ---- Append, Insert ------------------------------------------------------------
+
+bool TChildFrame::ChooseSecondText(std::string& path) {
+  const TProgramChooser& choose = GetProgramChooser();
+  // Without the program search only a file on disk can be chosen.
+  int answer = choose ? Box(this, Globals->GetMessageText(kMsgProgramOrFile), MB_YESNOCANCEL | MB_ICONQUESTION)
+                      : IDNO;
+  if (answer == IDCANCEL) return false;
+  if (answer == IDYES) {
+    Globals->CurrentProgramId = 0;
+    if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return false;
+    TcbFileTable programs("KELVFILE.DBF", 0, 0);
+    std::unique_ptr<TcbFileRecord> r(programs.FindById(Globals->CurrentProgramId));
+    programs.made = nullptr;
+    programs.Close();
+    Globals->CurrentProgramId = 0;
+    if (!r) return false;
+    path = std::string(r->DIR) + r->NAME + "." + r->EXT;
+    return true;
+  }
+  if (!Globals->FileOpenDialog(this, nullptr, 0)) return false;
+  path = Globals->StartFile.c_str();
+  return true;
+}
+
+void TChildFrame::CmAppendFile() {
+  const std::string af1 = TempPath("CRNF", "AF1");
+  if (!SaveToTemp(af1)) return;
+  std::string chosen;
+  if (!ChooseSecondText(chosen)) {
+    plat::delete_file(af1);
+    return;
+  }
+  BeginWork();
+  TFileError error;
+  bool ok = AppendFileToText(af1, chosen, error);
+  EndWork();
+  if (!ok) {
+    TellFileError(this, error);
+    return;
+  }
+  if (LoadText(af1)) SetModified(true);
+}
+
+void TChildFrame::CmInsertFile() {
+  SelectionRange sel{};
+  Client->SendMessage(LEM_GETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+  const std::string af1 = TempPath("CRNF", "AF1");
+  if (!SaveToTemp(af1)) return;
+  std::string chosen;
+  if (!ChooseSecondText(chosen)) {
+    plat::delete_file(af1);
+    return;
+  }
+  BeginWork();
+  const std::string joined = TempPath("INSF", "IF1");
+  TFileError error;
+  bool ok = sel.startLine > 1 ? InsertFileAtLine(joined, af1, chosen, sel.startLine, error)
+                              : JoinFiles(joined, chosen, af1, error);
+  EndWork();
+  if (!ok) {
+    TellFileError(this, error);
+    return;
+  }
+  if (!LoadText(joined)) return;
+  SetModified(true);
+  Client->SetCaretPos(sel.startLine, sel.startCol);
+}

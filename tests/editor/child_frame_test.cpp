@@ -1,0 +1,263 @@
+// The editor window: the commands a window without a program offers,
+// loading a program with its row lock, read-only programs, Save with and
+// without changes, the version-log prompt, the close query, the font file,
+// the status texts and the token colours.
+#include <cstring>
+
+#include "storage/program_lock.h"
+#include "tests/editor/editor_fixture.h"
+
+namespace {
+
+using kveditor::EditorTest;
+
+class ChildFrameTest : public EditorTest {
+ protected:
+  std::vector<std::string> SaveLog() { return PeerRows(DbPath("LOG00000.DBF"), "TYPE"); }
+};
+
+TEST_F(ChildFrameTest, AWindowWithoutProgramOffersOnlyTheCommandsThatNeedNone) {
+  Globals->RightsMask = 0x1;
+  TChildFrame* f = Open(0);
+  EXPECT_EQ(f->Program(), nullptr);
+  EXPECT_EQ(f->GetText(), "Kelvane - Editor");
+  for (UINT id : {104u, 111u, 112u, 118u, 105u, 20501u}) EXPECT_TRUE(Enabled(f, id)) << id;
+  // Save only once changed; Export by right 0x2; no program: no log, no
+  // documentation; no program search registered: no Open.
+  for (UINT id : {103u, 106u, 556u, 557u, 550u, 115u, 117u, 306u, 9800u, 1231u, 1230u, 102u})
+    EXPECT_FALSE(Enabled(f, id)) << id;
+  Type(f, "G0 X1\r\n");
+  EXPECT_TRUE(Enabled(f, 103));
+  Globals->RightsMask = 0x2;
+  EXPECT_FALSE(Enabled(f, 105));
+  EXPECT_TRUE(Enabled(f, 106));
+  driver.expect_message_box(IDNO, "changed");
+  EXPECT_TRUE(Close(f));
+  EXPECT_EQ(slots[0], nullptr);
+}
+
+TEST_F(ChildFrameTest, AProgramOpensWithItsRowLockedAndASecondWindowIsRefused) {
+  AddMillProgram(40, "O40\r\nG0 X0\r\n");
+  TChildFrame* f = Open(40);
+  ASSERT_NE(f->Program(), nullptr);
+  EXPECT_EQ(f->GetText(), "PRG40");
+  EXPECT_EQ(Text(f), "O40\r\nG0 X0\r\n");
+  EXPECT_EQ(f->MachineId(), mill);
+  EXPECT_EQ(Globals->CurrentProgramId, 0);
+  EXPECT_FALSE(Enabled(f, 103));  // loading is no change
+  EXPECT_TRUE(Enabled(f, 556));
+  EXPECT_EQ(CanLockProgram(40, 0), -1);
+  EXPECT_GE(CanLockProgram(40, 1), -1);  // KELVLOCK.DBF has no such row
+
+  driver.expect_message_box(IDOK, "open in an editor");
+  TChildFrame* g = Open(40, 1);
+  EXPECT_EQ(g->Program(), nullptr);
+  EXPECT_EQ(Text(g), "");
+  EXPECT_TRUE(Close(g));
+
+  EXPECT_TRUE(Close(f));
+  EXPECT_EQ(CanLockProgram(40, 0), 1);
+  TChildFrame* h = Open(40, 2);
+  EXPECT_NE(h->Program(), nullptr);
+  EXPECT_TRUE(Close(h));
+}
+
+TEST_F(ChildFrameTest, AnUnknownProgramIsToldAndLeavesTheWindowWithoutOne) {
+  driver.expect_message_box(IDOK, "not in the database");
+  TChildFrame* f = Open(77);
+  EXPECT_EQ(f->Program(), nullptr);
+  EXPECT_TRUE(Close(f));
+}
+
+TEST_F(ChildFrameTest, AMazakProgramIsReadOnlyAndItsLockFieldIsNot) {
+  AddMillProgram(41, "%\r\n", 1);
+  AddMillProgram(42, "O42\r\n");
+  TChildFrame* f = Open(41);
+  EXPECT_TRUE(f->Edit()->IsReadOnly());
+  EXPECT_TRUE(Close(f));
+  TChildFrame* g = Open(42);  // LOCK of the row is false, as Append writes it
+  EXPECT_FALSE(g->Edit()->IsReadOnly());
+  EXPECT_TRUE(Close(g));
+}
+
+TEST_F(ChildFrameTest, SaveWritesTheFileAndLogsOnlyAChangedText) {
+  AddMillProgram(40, "O40\r\n");
+  TChildFrame* f = Open(40);
+  Command(f, 103);  // unchanged: written, not logged, nothing asked
+  EXPECT_TRUE(SaveLog().empty());
+  f->Edit()->SetCaretPos(2, 0);
+  Type(f, "M30\r\n");
+  Command(f, 103);
+  EXPECT_EQ(ReadFile(MachPath("P40.NC")), "O40\r\nM30\r\n");
+  EXPECT_EQ(SaveLog(), std::vector<std::string>{"TYPE=24"});
+  EXPECT_FALSE(Enabled(f, 103));
+  // A file that cannot be written: told, the text kept and still changed.
+  Type(f, "X");
+  std::filesystem::remove_all(Root() + "/mach");
+  driver.expect_message_box(IDOK, "could not be saved");
+  Command(f, 103);
+  EXPECT_TRUE(Enabled(f, 103));
+  EXPECT_EQ(SaveLog().size(), 1u);
+  driver.expect_message_box(IDNO, "changed");
+  EXPECT_TRUE(Close(f));
+}
+
+TEST_F(ChildFrameTest, WithAlwaysDoLogSaveAsksForAnEntryAndTheRowStaysLockedThroughout) {
+  Globals->AlwaysDoLog = 1;
+  AddMillProgram(40, "O40\r\n");
+  TChildFrame* f = Open(40);
+  Type(f, "N1\r\n");
+  driver.expect_dialog(61, [&](TDialog& d) {
+    EXPECT_EQ(CanLockProgram(40, 0), -1);
+    d.CmCancel();
+  });
+  Command(f, 103);
+  EXPECT_EQ(ReadFile(MachPath("P40.NC")), "O40\r\n");
+  EXPECT_TRUE(SaveLog().empty());
+  EXPECT_TRUE(Enabled(f, 103));
+  EXPECT_EQ(CanLockProgram(40, 0), -1);
+  driver.expect_message_box(IDNO, "changed");
+  EXPECT_TRUE(Close(f));
+}
+
+TEST_F(ChildFrameTest, TheCloseQueryKeepsSavesOrDropsAChangedText) {
+  AddMillProgram(40, "O40\r\n");
+  struct Case {
+    int answer;
+    bool closes;
+    const char* file;
+  };
+  for (Case c : {Case{IDCANCEL, false, "O40\r\n"}, Case{IDNO, true, "O40\r\n"}, Case{IDYES, true, "N9\r\nO40\r\n"}}) {
+    SCOPED_TRACE(c.answer);
+    TChildFrame* f = Open(40);
+    Type(f, "N9\r\n");
+    driver.expect_message_box(c.answer, "changed");
+    EXPECT_EQ(f->CanClose(), c.closes);
+    EXPECT_EQ(ReadFile(MachPath("P40.NC")), c.file);
+    EXPECT_EQ(CanLockProgram(40, 0), c.closes ? 1 : -1);
+    EXPECT_EQ(slots[0] == nullptr, c.closes);
+    if (!c.closes) {
+      driver.expect_message_box(IDNO, "changed");
+      EXPECT_TRUE(f->CanClose());
+    }
+    f->Destroy();
+  }
+}
+
+TEST_F(ChildFrameTest, ClosingWritesTheFontFileThatTheNextWindowReads) {
+  TChildFrame* f = Open(0);
+  LOGFONT lf{};
+  lf.lfHeight = -15;
+  lf.lfWeight = 700;
+  std::strcpy(lf.lfFaceName, "Courier New");
+  f->Edit()->SetFont(new TFont(lf));
+  EXPECT_TRUE(Close(f));
+  std::string bytes = ReadFile(Root() + "/cfg/KELVFONT.CFG");
+  ASSERT_EQ(bytes.size(), 92u);
+  EXPECT_EQ(bytes.substr(0, 32), std::string(32, '\0'));
+  EXPECT_EQ(bytes.substr(32, 4), std::string("\xF1\xFF\xFF\xFF", 4));
+  EXPECT_EQ(bytes.substr(48, 4), std::string("\xBC\x02\0\0", 4));
+  EXPECT_EQ(bytes.substr(60, 12), std::string("Courier New\0", 12));
+  // A short file leaves the default font.
+  TChildFrame* g = Open(0);
+  EXPECT_TRUE(g->Edit()->LoadFont());
+  kvdb::WriteFileBytes(Root() + "/cfg/KELVFONT.CFG", bytes.substr(0, 91));
+  EXPECT_FALSE(g->Edit()->LoadFont());
+  EXPECT_TRUE(Close(g));
+}
+
+TEST_F(ChildFrameTest, TheStatusLineFollowsTheCaretAndTheTempNamesTheWindow) {
+  TChildFrame* f = Open(0, 2);
+  Type(f, "G0\r\nG1 X2\r\n");
+  Command(f, 28000);
+  EXPECT_EQ(f->LineGadget()->GetText(), "Line : 3/3 (11 bytes)  ");
+  EXPECT_EQ(f->PositionGadget()->GetText(), "Pos : 0");
+  EXPECT_EQ(f->TempPath("CRNF", "AF1"), Globals->TempDir + "CRNF2.AF1");
+  EXPECT_EQ(f->TempPath("INSF", "IF1"), Globals->TempDir + "INSF2.IF1");
+  driver.expect_message_box(IDNO);
+  EXPECT_TRUE(Close(f));
+  // Without a status bar there is nothing to refresh.
+  Globals->DisplayFlags = 0;
+  TChildFrame* g = Open(0);
+  EXPECT_EQ(g->LineGadget(), nullptr);
+  EXPECT_EQ(g->CycleBox(), nullptr);
+  Command(g, 28000);
+  EXPECT_TRUE(Close(g));
+}
+
+TEST(TokenColours, ByClassValueAndText) {
+  TGlobals g;
+  TGlobals* old = Globals;
+  Globals = &g;
+  g.SyntaxValues = {"G0", "M30"};
+  g.SyntaxValueCount = 2;
+  struct Case {
+    uint16_t cls;
+    uint32_t value;
+    const char* text;
+    COLORREF want;
+  } cases[] = {{LTOK_WORD, 0, "G0", 0xFF0000}, {LTOK_WORD, 0, "g0", 0},      {LTOK_INTEGER, 5, "5", 0x0000FF},
+               {LTOK_DECIMAL, 0x10000, "", 0x00FF00}, {LTOK_SYMBOL, 0, "Z", 0x0000C0}, {LTOK_SYMBOL, 0, "X", 0xC000C0},
+               {LTOK_COMMENT, 0, "(", 0}};
+  for (const Case& c : cases) EXPECT_EQ(TClient::TokenColor(c.cls, c.value, c.text), c.want) << c.text;
+  Globals = old;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ChildFrameTest, ASavedLogEntryResetsTheTransferCountThroughTheWindowsOwnLock) {
+  Globals->AlwaysDoLog = 1;
+  long type = AddType("REWORK");
+  AddCriterion(type, "COLLISION");
+  kvdb::WriteFileBytes(MachPath("P40.NC"), "O40\r\n");
+  {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    TcbFileRecord r;
+    FillProgram(r, 40, 40, 5);
+    r.MID = mill;
+    ASSERT_EQ(t.Append(&r), 1);
+  }
+  TChildFrame* f = Open(40);
+  Type(f, "N2\r\n");
+  driver.expect_dialog(61, [&](TDialog& d) {
+    plat::Pilot p(d);
+    p.select(119, 1);
+    p.select(113, 1);
+    driver.expect_message_box(IDYES, "Add this entry");
+    EXPECT_TRUE(p.click(IDOK));
+  });
+  Command(f, 103);
+  EXPECT_EQ(ReadFile(MachPath("P40.NC")), "N2\r\nO40\r\n");
+  EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID SENT"), std::vector<std::string>{"NCID=40 SENT=0"});
+  EXPECT_EQ(PeerRows(DbPath("LOG00002.DBF"), "PROGRAM SEND"), std::vector<std::string>{"PROGRAM=40 SEND=5"});
+  EXPECT_EQ(CanLockProgram(40, 0), -1);
+  EXPECT_TRUE(Enabled(f, 557));
+  EXPECT_TRUE(Close(f));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ChildFrameTest, TheToolBarListsTheMachinesMacrosAndTheCyclesOfItsType) {
+  {
+    TcbMacroTable m("KELVMACR.DBF", 0, 0);
+    delete m.Add("DRILL", "G81", mill);
+    delete m.Add("OTHER", "G0", mill + 1);
+    TcbCycleTable c("KELVCYC3.DBF", 0, 0);
+    ASSERT_GT(c.Add(5, "POCKET"), 0);  // the mill's type
+    ASSERT_GT(c.Add(mill, "WRONG"), 0);  // filed under the machine's own id
+  }
+  AddMillProgram(40, "O40\r\n");
+  TChildFrame* f = Open(40);
+  ASSERT_EQ(f->MacroBox()->GetCount(), 1);
+  EXPECT_EQ(f->MacroBox()->GetString(0).substr(0, 5), "DRILL");
+  EXPECT_EQ(f->MacroBox()->GetSelIndex(), 0);
+  ASSERT_EQ(f->CycleBox()->GetCount(), 1);
+  EXPECT_EQ(f->CycleBox()->GetString(0).substr(0, 6), "POCKET");
+  EXPECT_TRUE(Close(f));
+}
+
+}  // namespace
