@@ -10,6 +10,7 @@
 #include "app/status_dlg.h"
 #include "app/threads.h"
 #include "app/ui_texts.h"
+#include "app/users_dialogs.h"
 #include "appcore/display_flags.h"
 #include "appcore/globals.h"
 #include "dbmodel/dncport.h"
@@ -178,13 +179,56 @@ void TheApp::InitMainWindow() {
 
 // ---- main frame ---------------------------------------------------------------
 
+// The commands of the editor, storage, DNC and master-data windows are
+// registered by their layers (frame_commands.h); the enablers below cover
+// them too.
 DEFINE_RESPONSE_TABLE1(TMainFrame, TCommandHostFrame)
-  EV_COMMAND(116, CmExit),
-  EV_COMMAND(400, CmConnectDatabase),
-  EV_COMMAND(9002, CmDatabaseLost),
-  EV_COMMAND(9003, CmHideAll),
-  EV_COMMAND(9004, CmShowAll),
-  EV_COMMAND(20501, CmAbout),
+  EV_GATED_COMMAND(116, CmExit),
+  EV_GATED_COMMAND(400, CmConnectDatabase),
+  EV_GATED_COMMAND(403, CmRunCHook),
+  EV_GATED_COMMAND(1206, CmUsers),
+  EV_GATED_COMMAND(7201, CmJobs7201),
+  EV_GATED_COMMAND(9001, Cm9001),
+  EV_GATED_COMMAND(9002, CmDatabaseLost),
+  EV_GATED_COMMAND(9003, CmHideAll),
+  EV_GATED_COMMAND(9004, CmShowAll),
+  EV_GATED_COMMAND(20501, CmAbout),
+  EV_GATED_COMMAND(25153, CmDncConfigure),
+  EV_COMMAND_ENABLE(101, CeFileNew),
+  EV_COMMAND_ENABLE(110, CeFileNew),
+  EV_COMMAND_ENABLE(107, CeBackups),
+  EV_COMMAND_ENABLE(108, CeFailedDncTransfers),
+  EV_COMMAND_ENABLE(109, CeNewDncTransfers),
+  EV_COMMAND_ENABLE(403, CeRunCHook),
+  EV_COMMAND_ENABLE(405, Ce405),
+  EV_COMMAND_ENABLE(24355, CeMultiDncSetup),
+  EV_COMMAND_ENABLE(25152, CeDncStart),
+  EV_COMMAND_ENABLE(1201, CeCustomers),
+  EV_COMMAND_ENABLE(1202, CeProjects),
+  EV_COMMAND_ENABLE(1203, CeMachineTypes),
+  EV_COMMAND_ENABLE(1204, CeMachines),
+  EV_COMMAND_ENABLE(1205, CeMachineCycles),
+  EV_COMMAND_ENABLE(1206, CeUsers),
+  EV_COMMAND_ENABLE(1207, CeMacros),
+  EV_COMMAND_ENABLE(1208, CePack),
+  EV_COMMAND_ENABLE(1209, CeReindex),
+  EV_COMMAND_ENABLE(1210, CeAutoImportDefs),
+  EV_COMMAND_ENABLE(1211, CeFailedImports),
+  EV_COMMAND_ENABLE(1212, Ce1212),
+  EV_COMMAND_ENABLE(1229, CeCreateJobFile),
+  EV_COMMAND_ENABLE(5000, CeExportPrograms),
+  EV_COMMAND_ENABLE(5001, CeExportPrograms),
+  EV_COMMAND_ENABLE(5002, CeExportPrograms),
+  EV_COMMAND_ENABLE(5010, CePrintListings),
+  EV_COMMAND_ENABLE(5011, CePrintListings),
+  EV_COMMAND_ENABLE(5012, CePrintListings),
+  EV_COMMAND_ENABLE(5020, CeListFiles),
+  EV_COMMAND_ENABLE(5021, CeListFiles),
+  EV_COMMAND_ENABLE(5022, CeListFiles),
+  EV_COMMAND_ENABLE(20501, CeAbout),
+  EV_COMMAND_ENABLE(7100, CeViewSystemLog),
+  EV_COMMAND_ENABLE(7101, CeLogBaseTypes),
+  EV_COMMAND_ENABLE(7102, CeLogChangeCriteria),
 END_RESPONSE_TABLE;
 
 TMainFrame::TMainFrame(const char* title, TWindow* client)
@@ -270,6 +314,30 @@ void TMainFrame::CmExit() {
   std::string text = LanguageText(Globals->MessageTexts, kMsgReallyExit, "Do you really want to end the program?");
   if (::MessageBox(GetFocus(), text.c_str(), Globals->CaptionText.c_str(), MB_YESNO | MB_ICONQUESTION) != IDNO)
     PostMessage(WM_CLOSE);
+}
+
+bool TMainFrame::OpensEditor(UINT id) {
+  switch (id) {
+    case 101: case 102: case 110: case 1213: case 9000: case 29000: return true;
+    default: return false;
+  }
+}
+
+int TMainFrame::FreeChildSlot() const {
+  for (int i = 0; i < kChildSlots; ++i)
+    if (!Children[i]) return i;
+  return -1;
+}
+
+bool TMainFrame::MayRunCommand(UINT id) {
+  if (!TCommandHostFrame::MayRunCommand(id)) return false;
+  // With four editors open a command that opens one does nothing at all.
+  return !OpensEditor(id) || FreeChildSlot() >= 0;
+}
+
+void TMainFrame::CmUsers() {
+  TUserManagement dlg(this);
+  dlg.Execute();
 }
 
 void TMainFrame::CmConnectDatabase() {

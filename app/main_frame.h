@@ -55,9 +55,53 @@ class TMainFrame : public TCommandHostFrame {
   void CmExit();
   void CmConnectDatabase();
   void CmDatabaseLost();
+  void CmRunCHook() {}
+  void CmUsers();
+  void CmJobs7201() {}
+  void Cm9001() {}
   void CmHideAll();
   void CmShowAll();
   void CmAbout();
+  void CmDncConfigure() {}
+
+  // The enablers: a command is enabled when the user's rights allow it
+  // and the frame has a handler for it (commands of windows not built are
+  // grey whatever the rights).
+  void CeFileNew(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeBackups(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeFailedDncTransfers(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeNewDncTransfers(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeRunCHook(TCommandEnabler& ce) { ce.Enable(false); }
+  void Ce405(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeMultiDncSetup(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeDncStart(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeCustomers(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeProjects(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeMachineTypes(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeMachines(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeMachineCycles(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeUsers(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeMacros(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CePack(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeReindex(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeAutoImportDefs(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeFailedImports(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void Ce1212(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeCreateJobFile(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeExportPrograms(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CePrintListings(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeListFiles(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeAbout(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeViewSystemLog(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeLogBaseTypes(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+  void CeLogChangeCriteria(TCommandEnabler& ce) { EnableIfAllowed(ce); }
+
+  // The rights, and for the commands that open an editor a free slot.
+  bool MayRunCommand(UINT id) override;
+  // The first free editor slot (0 to 3), or -1 when all four are taken.
+  int FreeChildSlot() const;
+  // The commands that open an editor window in a free slot.
+  static bool OpensEditor(UINT id);
 
   // The editor windows, filled and cleared by the editor children.
   TChildFrame* Children[kChildSlots] = {nullptr, nullptr, nullptr, nullptr};
@@ -67,6 +111,7 @@ class TMainFrame : public TCommandHostFrame {
 
  private:
   void RunStartup();
+  void EnableIfAllowed(TCommandEnabler& ce) { ce.Enable(CommandAllowed(ce.GetId()) && HandlesCommand(ce.GetId())); }
 };
 
 class TheApp : public TApplication {

@@ -3,6 +3,7 @@
 // the window, the program database and plain files.
 #include <cstdio>
 
+#include "app/frame_commands.h"
 #include "app/main_frame.h"
 #include "appcore/globals.h"
 #include "editor/child_frame.h"
@@ -116,7 +117,9 @@ void TChildFrame::EvReloadProgram() {
 }
 
 void TChildFrame::CmNew() {
-  if (Globals->MainWnd) ::PostMessage(Globals->MainWnd, WM_COMMAND, 101, 0);
+  // The frame's own New: a command posted to the frame would come back to
+  // this window first while it is the active child.
+  if (auto* frame = dynamic_cast<TCommandHostFrame*>(GetMDIFrame())) frame->RunOwnCommand(101);
 }
 
 void TChildFrame::CmClose() { PostMessage(WM_CLOSE); }

@@ -7,12 +7,15 @@
 #include <string>
 
 #include "app/appmain.h"
+#include "app/frame_commands.h"
 #include "app/threads.h"
 #include "dnc/job_commands.h"
+#include "dnc/server.h"
 #include "dnc/setup_commands.h"
 #include "editor/child_frame.h"
 #include "editor/user_prefs.h"
 #include "platform/ui/resource.h"
+#include "storage/storage_commands.h"
 #ifdef KV_HAVE_DESKTOP
 #include "platform/wx/desktop.h"
 #endif
@@ -48,10 +51,14 @@ int main(int argc, char** argv) {
                          "a virtual one: xvfb-run -a %s\n", argc > 0 ? argv[0] : "kelvane");
     return 2;
   }
+  InitUserPreferences();
+  // The main frame's commands whose windows live in the layers above it.
+  RegisterStorageCommands();
+  RegisterEditorCommands();
   RegisterJobCommands();
   RegisterDncSetupCommands();
-  InitUserPreferences();
-  RegisterEditorCommands();
+  // The DNC start and the port setup stay grey while the server runs.
+  SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();

@@ -316,6 +316,7 @@ TEST_F(BuiltWindowTest, ToolBarButtonsAndGreyedCommandsWithoutHandlers) {
   EXPECT_EQ(ids, (std::vector<int>{101, 0, 102, 0, 107, 0, 25153, 0, 400}));
   EXPECT_EQ(static_cast<TButtonGadget*>(TheApp::ToolBar->GadgetAt(0))->GetResId(), 1);
   EXPECT_EQ(static_cast<TButtonGadget*>(TheApp::ToolBar->GadgetAt(2))->GetResId(), 2);
+  Globals->RightsMask = 0xFFFFFFFF;
   EXPECT_TRUE(frame->IsCommandEnabled(116));
   EXPECT_TRUE(frame->IsCommandEnabled(400));
   EXPECT_FALSE(frame->IsCommandEnabled(101)) << "the editor's windows are not there yet";
@@ -330,6 +331,7 @@ TEST_F(BuiltWindowTest, CommandsRegisteredByUpperLayersAreEnabledAndRunAfterTheF
   LoadGlobals();
   TTestApp app;
   TMainFrame* frame = Build(app);
+  Globals->RightsMask = 0x1;
   std::vector<UINT> ran;
   RegisterFrameCommand(101, [&](TFrameWindow& f, UINT id) {
     EXPECT_EQ(&f, frame);

@@ -16,6 +16,7 @@ TEST_F(SetupTest, TheToolBarCommandOpensTheDncSetup) {
   ASSERT_TRUE(HasFrameCommand(kCmMultiDncSetup));
   auto* frame = new TCommandHostFrame(nullptr, "Kelvane", nullptr);
   frame->Create();
+  Globals->RightsMask = CommandRights(kCmMultiDncSetup);  // the right the command needs
   plat::GTestUiDriver driver;
   driver.expect_dialog(102, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
   EXPECT_TRUE(frame->RouteCommand(kCmMultiDncSetup));

@@ -83,4 +83,19 @@ TEST_F(FrameCommandsTest, FourWindowsAtMostAndNoHandlerWithoutTheirDialogs) {
   SetProgramChooser(nullptr);
 }
 
+TEST_F(FrameCommandsTest, NewFromAnEditorRunsTheFramesNewOnce) {
+  Globals->StartFile.Set((Root() + "/none.NC").c_str());
+  driver.expect_message_box(IDOK, "could not be read");
+  frame->SendMessage(WM_COMMAND, 1213);
+  driver.pump();
+  ASSERT_NE(frame->Children[0], nullptr);
+  int runs = 0;
+  RegisterFrameCommand(101, [&](TFrameWindow&, UINT) { ++runs; });
+  // The editor is the active child: the frame's chain reaches it first.
+  frame->Children[0]->SendMessage(WM_COMMAND, 101);
+  driver.pump();
+  EXPECT_EQ(runs, 1);
+  RegisterFrameCommand(101, nullptr);
+}
+
 }  // namespace
