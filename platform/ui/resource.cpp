@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +76,15 @@ bool number(const std::string& tok, long& v) {
   return *end == 0 && errno == 0;
 }
 
+// A number that must fit where it goes: a value cut to fit would name
+// another id or place without a word.
+bool number_in(const std::string& tok, long lo, long hi, long& v) { return number(tok, v) && v >= lo && v <= hi; }
+constexpr long kIdMin = INT32_MIN, kIdMax = INT32_MAX;
+// Geometry is in dialog units, 16-bit in every template Windows reads; in
+// that range the conversion to pixels cannot overflow.
+constexpr long kUnitsMin = -32768, kUnitsMax = 32767;
+constexpr long kPointsMax = 32767;
+
 // style := term ('|' term)*, term := NAME | number | not NAME
 bool parse_style(const std::vector<std::string>& t, size_t i, UINT base, UINT& out, std::string& err) {
   out = base;
@@ -96,8 +106,13 @@ bool parse_style(const std::vector<std::string>& t, size_t i, UINT base, UINT& o
     }
     long v;
     UINT bits;
-    if (number(t[i], v)) bits = static_cast<UINT>(v);
-    else if (auto n = style_value(t[i])) bits = *n;
+    if (number(t[i], v)) {
+      if (v < INT32_MIN || v > long{UINT32_MAX}) {
+        err = "style " + t[i] + " does not fit in 32 bits";
+        return false;
+      }
+      bits = static_cast<UINT>(v);
+    } else if (auto n = style_value(t[i])) bits = *n;
     else {
       err = "unknown style " + t[i];
       return false;
@@ -119,6 +134,10 @@ bool four_numbers(const std::vector<std::string>& t, size_t at, int* v, std::str
     long n;
     if (at + k >= t.size() || !number(t[at + k], n)) {
       err = "expected x, y, width and height";
+      return false;
+    }
+    if (n < kUnitsMin || n > kUnitsMax) {
+      err = "x, y, width and height lie between " + std::to_string(kUnitsMin) + " and " + std::to_string(kUnitsMax);
       return false;
     }
     v[k] = static_cast<int>(n);
@@ -293,7 +312,7 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     long id = 0;
     if (kw == "dialog") {
       if (open) return fail("dialog inside a dialog (missing end)");
-      if (t.size() < 7 || !number(t[1], id) || !is_text(t[2])) return fail("expected: dialog <id> \"<caption>\" x y cx cy");
+      if (t.size() < 7 || !number_in(t[1], kIdMin, kIdMax, id) || !is_text(t[2])) return fail("expected: dialog <id> \"<caption>\" x y cx cy");
       DialogTemplate d;
       d.id = static_cast<int>(id);
       d.caption = t[2].substr(1);
@@ -319,7 +338,8 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     }
     if (kw == "font") {
       long size;
-      if (t.size() != 3 || !is_text(t[1]) || !number(t[2], size) || size <= 0) return fail("expected: font \"<face>\" <points>");
+      if (t.size() != 3 || !is_text(t[1]) || !number_in(t[2], 1, kPointsMax, size))
+        return fail("expected: font \"<face>\" <points> (1 to " + std::to_string(kPointsMax) + ")");
       open->font = t[1].substr(1);
       open->fontSize = static_cast<int>(size);
       continue;
@@ -327,14 +347,14 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     ControlTemplate c;
     size_t at;
     if (kw == "control") {
-      if (t.size() < 8 || !number(t[1], id) || !is_text(t[2]) || !is_text(t[3]))
+      if (t.size() < 8 || !number_in(t[1], kIdMin, kIdMax, id) || !is_text(t[2]) || !is_text(t[3]))
         return fail("expected: control <id> \"<text>\" \"<class>\" x y cx cy [style]");
       c.className = t[3].substr(1);
       at = 4;
     } else {
       auto k = kinds().find(kw);
       if (k == kinds().end()) return fail("unknown statement '" + kw + "'");
-      if (t.size() < 7 || !number(t[1], id) || !is_text(t[2]))
+      if (t.size() < 7 || !number_in(t[1], kIdMin, kIdMax, id) || !is_text(t[2]))
         return fail("expected: " + kw + " <id> \"<text>\" x y cx cy [style]");
       c.className = k->second.className;
       c.style = k->second.style;
