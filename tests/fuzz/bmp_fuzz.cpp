@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary bytes as a .BMP file (read from disk, as the
 // program reads one) and as a bitmap without its file header. What is
 // accepted must be a picture whose pixels are all there.
+// Covers: platform/ui/gdi_bmp.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <string>

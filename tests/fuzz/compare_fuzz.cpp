@@ -3,6 +3,7 @@
 // the steps must give back both files: the old side's lines of every step
 // but the inserted ones are the old file's lines in order, likewise for the
 // new side, and equal steps show the same line on both sides.
+// Covers: compare/line_reader.cpp, compare/compare_engine.cpp, compare/telmix.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <string>

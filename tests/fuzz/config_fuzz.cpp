@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary text as KELVA31.CFG and SYNTAX.CFG. Every line goes
 // to the configuration reader of a fresh state object (a fatal line stops
 // the reading, as at start-up); the same bytes are then read as SYNTAX.CFG.
+// Covers: appcore/config_line.cpp, appcore/language_files.cpp (SYNTAX.CFG)
 #include <cstdint>
 #include <cstdlib>
 #include <string>

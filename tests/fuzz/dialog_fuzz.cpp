@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary text as a dialog resource file. Whatever parses is
 // laid out, and when the file is sound, each dialog is built from it as a
 // modeless window and closed again.
+// Covers: platform/ui/resource.cpp, platform/ui/dialog.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -2,6 +2,7 @@
 // or the 50-byte record of 16-bit programs when the first byte is odd),
 // selected into a drawing context that measures and draws the rest of the
 // input with it. A damaged record must give some font, never a fault.
+// Covers: platform/ui/font_face.cpp, platform/ui/gdi_object.cpp, platform/ui/dc_text.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary text as each of the language files, read for a
 // language number taken from the first byte. Every text a table keeps must
 // be one the file gave (escapes expanded), under an id within the table.
+// Covers: appcore/language.cpp, appcore/language_files.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <string>

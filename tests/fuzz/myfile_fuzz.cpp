@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary bytes read as a text file with TMyFile, line by
 // line (both ways of reading), checked against the line rule of myfile.h;
 // the lines are then written back and must read back the same.
+// Covers: appcore/myfile.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <string>
