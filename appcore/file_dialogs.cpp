@@ -1,9 +1,11 @@
-// The shared open and save dialogs of the program.
+// The shared open and save dialogs and the shared printer: the members of
+// the global state that need the window model (library appcore_ui).
 #include <cstring>
 
 #include "appcore/globals.h"
 #include "platform/path.h"
 #include "platform/ui/filedlg.h"
+#include "platform/ui/print.h"
 
 namespace {
 // LastDir stands for a 300-byte buffer: a longer directory would be cut and
@@ -33,4 +35,9 @@ int TGlobals::FileOpenDialog(TWindow* parent, char* dir, int keepDir) {
 
 int TGlobals::FileSaveDialog(TWindow* parent, char* dir, int keepDir) {
   return RunFileDialog(true, parent, dir, keepDir);
+}
+
+TPrinter& TGlobals::GetPrinter() {
+  if (!Printer) Printer = std::make_shared<TPrinter>();
+  return *Printer;
 }

@@ -4,7 +4,6 @@
 #include "appcore/language.h"
 #include "platform/path.h"
 #include "platform/sysinfo.h"
-#include "platform/ui/print.h"
 
 TGlobals* Globals = nullptr;
 
@@ -21,7 +20,6 @@ TGlobals::TGlobals()
   FrameHooks.reserve(kHookSlots);
   EditorHooks.reserve(kHookSlots);
   ComputerName = plat::computer_name().substr(0, 15);
-  Printer = std::make_unique<TPrinter>();
 }
 
 TGlobals::~TGlobals() = default;

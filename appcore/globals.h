@@ -209,7 +209,9 @@ class TGlobals {
   std::unique_ptr<TextTable> MenuHints;
   std::unique_ptr<TextTable> MenuTexts;
   std::string ComputerName;  // at most 15 characters
-  std::unique_ptr<TPrinter> Printer;  // shared by the print commands
+  // The printer the print commands share, made on first use (with the
+  // window model, in appcore_ui) so that code without windows links none.
+  TPrinter& GetPrinter();
   mutable std::mutex UserNameLock;
   std::recursive_mutex ImportLock;
   std::recursive_mutex WatchLock;
@@ -233,6 +235,7 @@ class TGlobals {
  private:
   void BuildLayout(const std::string& root, bool fallback);
   int RunFileDialog(bool save, TWindow* parent, char* dir, int keepDir);
+  std::shared_ptr<TPrinter> Printer;  // shared_ptr: destroyed here without the window model
 };
 
 // The number of values that SYNTAX.CFG in the directory gives; 0 when it

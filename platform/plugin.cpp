@@ -7,9 +7,8 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <atomic>
 #include <mutex>
-
-#include "platform/ui/window.h"
 
 namespace plat {
 namespace {
@@ -18,12 +17,13 @@ std::mutex g_mu;
 std::string g_dir;
 thread_local std::string t_error;
 
-// Lines a plug-in adds are copied by the list, so the plug-in keeps
-// ownership of its texts whatever kind of list it fills.
+// The loader is an operating-system service and knows no windows: the
+// window model registers how a plug-in's message reaches one.
+std::atomic<kv_send_message_fn> g_sender{nullptr};
+
 LRESULT host_send_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == LB_ADDSTRING) msg = KV_LB_ADDSTRINGCOPY;
-  else if (msg == LB_INSERTSTRING) msg = KV_LB_INSERTSTRINGCOPY;
-  return ::SendMessage(hwnd, msg, wp, lp);
+  kv_send_message_fn send = g_sender.load(std::memory_order_acquire);
+  return send ? send(hwnd, msg, wp, lp) : 0;
 }
 
 const struct kv_plugin_host g_host = {sizeof(struct kv_plugin_host), &host_send_message};
@@ -66,6 +66,8 @@ std::string plugin_file_name(const std::string& dllPath) {
 }
 
 std::string last_plugin_error() { return t_error; }
+
+void set_plugin_message_sender(kv_send_message_fn send) { g_sender.store(send, std::memory_order_release); }
 
 const struct kv_plugin_host* plugin_host_table() { return &g_host; }
 

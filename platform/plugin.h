@@ -22,6 +22,10 @@ std::string plugin_dir();
 std::string plugin_file_name(const std::string& dllPath);
 // Why the last LoadLibrary or GetProcAddress of this thread failed.
 std::string last_plugin_error();
+// How a plug-in's messages reach our windows. The window model registers
+// it when it is linked in; without one (a program with no windows) every
+// message is answered with 0.
+void set_plugin_message_sender(kv_send_message_fn send);
 // The table handed to every plug-in.
 const struct kv_plugin_host* plugin_host_table();
 

@@ -31,6 +31,24 @@ struct kv_plugin_host {
   kv_send_message_fn send_message;
 };
 
+/* The records are shared with plug-ins built apart from the program (C, other
+   compilers); a change of their layout must be a deliberate new version, so
+   the build stops when one moves. 64-bit Linux only, as the loader is. */
+#ifdef __cplusplus
+#define KV_ABI_ASSERT(cond, what) static_assert(cond, what)
+#else
+#define KV_ABI_ASSERT(cond, what) _Static_assert(cond, what)
+#endif
+KV_ABI_ASSERT(sizeof(kv_word) == sizeof(void*), "a parameter word holds a pointer");
+KV_ABI_ASSERT(sizeof(kv_word) == 8, "parameter blocks are arrays of 8-byte words");
+KV_ABI_ASSERT(sizeof(HWND) == 8 && sizeof(WPARAM) == 8 && sizeof(LPARAM) == 8 && sizeof(LRESULT) == 8,
+              "message arguments are pointer-sized");
+KV_ABI_ASSERT(sizeof(UINT) == 4, "message numbers are 32 bits");
+KV_ABI_ASSERT(sizeof(struct kv_plugin_host) == 16, "the host table is a size word and one function");
+KV_ABI_ASSERT(__builtin_offsetof(struct kv_plugin_host, size) == 0, "the host table starts with its size");
+KV_ABI_ASSERT(__builtin_offsetof(struct kv_plugin_host, send_message) == 8, "send_message follows the size");
+#undef KV_ABI_ASSERT
+
 /* Defined by each plug-in (KV_PLUGIN_HOST below); filled in by the loader. */
 extern const struct kv_plugin_host* kv_plugin_host;
 

@@ -17,6 +17,11 @@
 namespace plat {
 namespace {
 
+// Popups within popups, at most. Menus are built and freed by recursion,
+// so a damaged file nesting without end must be refused here rather than
+// run the stack out; no usable menu comes near it.
+constexpr size_t kMaxPopupDepth = 32;
+
 bool number(const std::string& t, long& v) {
   if (t.empty() || t[0] == '"') return false;
   char* end;
@@ -172,6 +177,8 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
       continue;
     }
     if (kw == "popup" && t.size() == 2 && t[1][0] == '"') {
+      if (open.size() > kMaxPopupDepth)
+        return fail("popups nested deeper than " + std::to_string(kMaxPopupDepth));
       item.isPopup = true;
       item.text = t[1].substr(1);
       open.back()->push_back(std::move(item));

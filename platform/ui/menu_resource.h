@@ -7,7 +7,7 @@
 //     item <command> "<text>" [grayed] [checked]
 //     separator
 //     popup "<text>"
-//       ... items, separators, popups ...
+//       ... items, separators, popups (32 deep at most) ...
 //     end
 //   end
 //   accelerators <id>

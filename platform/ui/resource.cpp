@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -77,6 +78,11 @@ bool number(const std::string& tok, long& v) {
   return *end == 0 && errno == 0;
 }
 
+// A number that must fit where it goes: a value cut to fit would name
+// another id or place without a word.
+bool number_in(const std::string& tok, long lo, long hi, long& v) { return number(tok, v) && v >= lo && v <= hi; }
+constexpr long kIdMin = INT32_MIN, kIdMax = INT32_MAX;
+
 // style := term ('|' term)*, term := NAME | number | not NAME
 bool parse_style(const std::vector<std::string>& t, size_t i, UINT base, UINT& out, std::string& err) {
   out = base;
@@ -98,8 +104,13 @@ bool parse_style(const std::vector<std::string>& t, size_t i, UINT base, UINT& o
     }
     long v;
     UINT bits;
-    if (number(t[i], v)) bits = static_cast<UINT>(v);
-    else if (auto n = style_value(t[i])) bits = *n;
+    if (number(t[i], v)) {
+      if (v < INT32_MIN || v > long{UINT32_MAX}) {
+        err = "style " + t[i] + " does not fit in 32 bits";
+        return false;
+      }
+      bits = static_cast<UINT>(v);
+    } else if (auto n = style_value(t[i])) bits = *n;
     else {
       err = "unknown style " + t[i];
       return false;
@@ -353,14 +364,14 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     ControlTemplate c;
     size_t at;
     if (kw == "control") {
-      if (t.size() < 8 || !number(t[1], id) || !is_text(t[2]) || !is_text(t[3]))
+      if (t.size() < 8 || !number_in(t[1], kIdMin, kIdMax, id) || !is_text(t[2]) || !is_text(t[3]))
         return fail("expected: control <id> \"<text>\" \"<class>\" x y cx cy [style]");
       c.className = t[3].substr(1);
       at = 4;
     } else {
       auto k = kinds().find(kw);
       if (k == kinds().end()) return fail("unknown statement '" + kw + "'");
-      if (t.size() < 7 || !number(t[1], id) || !is_text(t[2]))
+      if (t.size() < 7 || !number_in(t[1], kIdMin, kIdMax, id) || !is_text(t[2]))
         return fail("expected: " + kw + " <id> \"<text>\" x y cx cy [style]");
       c.className = k->second.className;
       c.style = k->second.style;

@@ -10,8 +10,8 @@
 //     control <id> "<text>" "<class>" <x> <y> <cx> <cy> [<style>]
 //   end
 //
-// Geometry is in dialog units (a quarter of the font's average character
-// width, an eighth of its height). A style is names or numbers joined by
+// Geometry is in dialog units from -32768 to 32767 (a quarter of the
+// font's average character width, an eighth of its height). A style is names or numbers joined by
 // '|'; a control's style is added to the default style of its kind, and
 // "not NAME" takes a default bit away. Kinds: ltext ctext rtext groupbox
 // icon bitmap edit pushbutton defpushbutton checkbox radiobutton listbox

@@ -2,9 +2,11 @@
 #include "platform/ui/window.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <mutex>
 
+#include "platform/plugin.h"
 #include "platform/ui/app_state.h"
 #include "platform/ui/application.h"
 #include "platform/ui/control.h"
@@ -89,9 +91,22 @@ TWindow::~TWindow() {
   if (Parent) Parent->RemoveChild(this);
 }
 
-void TWindow::AddChild(TWindow* child) { Children.push_back(child); }
+// The family is a tree the object links keep in both directions: a child is
+// in its parent's list once, names that parent, and is no ancestor of it.
+// Destruction and creation walk it and would free or create a window twice
+// otherwise.
+void TWindow::AddChild(TWindow* child) {
+  assert(child && child != this);
+  assert(child->Parent == this);
+  assert(std::find(Children.begin(), Children.end(), child) == Children.end() && "a child added twice");
+#ifndef NDEBUG
+  for (TWindow* up = Parent; up; up = up->Parent) assert(up != child && "a window made its own ancestor");
+#endif
+  Children.push_back(child);
+}
 
 void TWindow::RemoveChild(TWindow* child) {
+  assert(std::count(Children.begin(), Children.end(), child) == 1 && "removing a child the window does not have");
   Children.erase(std::remove(Children.begin(), Children.end(), child), Children.end());
 }
 
@@ -131,6 +146,7 @@ bool TWindow::PerformCreate() {
   Handle = Ref->hwnd;
   if (plat::WindowRef p = plat::find_window(parentHandle)) {
     std::lock_guard lock(p->mu);
+    assert(std::find(p->children.begin(), p->children.end(), Handle) == p->children.end());
     p->children.push_back(Handle);
   }
   plat::notify_created(Handle);
@@ -161,6 +177,7 @@ void TWindow::ReleaseHandle() {
   plat::unregister_window(Handle);
   if (plat::WindowRef p = plat::find_window(parentHandle)) {
     std::lock_guard lock(p->mu);
+    assert(std::count(p->children.begin(), p->children.end(), Handle) == 1 && "a window missing from its parent's list");
     p->children.erase(std::remove(p->children.begin(), p->children.end(), Handle), p->children.end());
   }
   {
@@ -691,3 +708,21 @@ int GetDlgCtrlID(HWND hwnd) {
   std::lock_guard lock(ref->mu);
   return ref->id;
 }
+
+// ---- plug-ins ----
+
+namespace {
+
+// Lines a plug-in adds are copied by the list, so the plug-in keeps
+// ownership of its texts whatever kind of list it fills.
+LRESULT PluginSendMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == LB_ADDSTRING) msg = KV_LB_ADDSTRINGCOPY;
+  else if (msg == LB_INSERTSTRING) msg = KV_LB_INSERTSTRINGCOPY;
+  return ::SendMessage(hwnd, msg, wp, lp);
+}
+
+// The loader knows no windows; it is told here, in the object every
+// program with windows links, how a plug-in's message reaches one.
+const bool kPluginSenderSet = (plat::set_plugin_message_sender(&PluginSendMessage), true);
+
+}  // namespace

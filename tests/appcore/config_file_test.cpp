@@ -1,5 +1,6 @@
 // Start-up reading: directory layouts, KELVA31.CFG, language files with
 // their user overrides, SYNTAX.CFG and the cached captions.
+// Covers: appcore/config_file.cpp, appcore/language_files.cpp, appcore/globals.cpp
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +9,7 @@
 #include "appcore/globals.h"
 #include "platform/msgbox.h"
 #include "platform/path.h"
-#include "temp_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -16,17 +17,17 @@ namespace {
 class ConfigFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::set_base_directory(dir_.Path());
+    plat::set_base_directory(dir_.file());
     plat::reset_drive_table();
-    ASSERT_TRUE(plat::set_drive_root('C', dir_.Path("c")));
-    dir_.Write("c/WORK/.keep", "");
+    ASSERT_TRUE(plat::set_drive_root('C', dir_.file("c")));
+    dir_.write("c/WORK/.keep", "");
     ASSERT_TRUE(plat::set_current_directory("C:\\WORK"));
   }
   void TearDown() override { plat::reset_drive_table(); }
 
-  void Cfg(const std::string& name, const std::string& text) { dir_.Write("c/WORK/KELVACFG/CFG/" + name, text); }
+  void Cfg(const std::string& name, const std::string& text) { dir_.write("c/WORK/KELVACFG/CFG/" + name, text); }
 
-  TempDir dir_;
+  kvtest::ScratchDir dir_;
 };
 
 TEST_F(ConfigFile, PrimaryLayoutUnderWorkingDirectory) {
@@ -58,7 +59,7 @@ TEST_F(ConfigFile, RootWorkingDirectoryHasOneBackslash) {
 TEST_F(ConfigFile, FallbackLayoutUnderWindowsDirectory) {
   std::string win = TGlobals::MakeWindowsDirPath(nullptr);
   ASSERT_EQ(win.back(), '\\');
-  TempDir::WriteAt(plat::to_native_path(win + "KELVACFG\\CFG\\KELVA31.CFG"), "LANGUAGE=49\r\n");
+  kvtest::ScratchDir::write_file(plat::to_native_path(win + "KELVACFG\\CFG\\KELVA31.CFG"), "LANGUAGE=49\r\n");
   TGlobals g;
   EXPECT_EQ(g.ReadConfig(), TGlobals::ConfigRead::Read);
   EXPECT_EQ(g.LanguageNo, 49);

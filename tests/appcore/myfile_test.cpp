@@ -1,11 +1,12 @@
 // The buffered text file: line ends, NUL bytes, block seams, long lines.
+// Covers: appcore/myfile.cpp
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "appcore/myfile.h"
-#include "temp_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 class MyFileRead : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(MyFileRead, BothReadersGiveTheLines) {
-  TempDir dir;
-  std::string path = dir.Write("in.nc", GetParam().bytes);
+  kvtest::ScratchDir dir;
+  std::string path = dir.write("in.nc", GetParam().bytes);
   EXPECT_EQ(ReadAll(path, false), GetParam().want);
   EXPECT_EQ(ReadAll(path, true), GetParam().want);
 }
@@ -57,15 +58,15 @@ INSTANTIATE_TEST_SUITE_P(Bytes, MyFileRead, ::testing::ValuesIn(kReads),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MyFile, AddLineEndAppendsCrLf) {
-  TempDir dir;
-  std::string path = dir.Write("in.nc", "A\r\nB\nC");
+  kvtest::ScratchDir dir;
+  std::string path = dir.write("in.nc", "A\r\nB\nC");
   EXPECT_EQ(ReadAll(path, false, 1), (Lines{"A\r\n", "B\r\n", "C\r\n"}));
   EXPECT_EQ(ReadAll(path, true, 1), (Lines{"A\r\n", "B\r\n", "C\r\n"}));
 }
 
 // Lines whose ends fall on, just before and just after the block size.
 TEST(MyFile, LinesAcrossBlockSeams) {
-  TempDir dir;
+  kvtest::ScratchDir dir;
   for (int shift : {-2, -1, 0, 1, 2}) {
     for (const char* eol : {"\r\n", "\n"}) {
       Lines want;
@@ -76,7 +77,7 @@ TEST(MyFile, LinesAcrossBlockSeams) {
       for (const auto& l : want) bytes += l + eol;
       bytes += std::string(3 * TMyFile::kBlockSize - bytes.size() % TMyFile::kBlockSize + 7, 'z');
       want.push_back(bytes.substr(bytes.rfind('\n') + 1));
-      std::string path = dir.Write("seam.nc", bytes);
+      std::string path = dir.write("seam.nc", bytes);
       EXPECT_EQ(ReadAll(path, false), want) << shift << (eol[0] == '\r' ? " crlf" : " lf");
       EXPECT_EQ(ReadAll(path, true), want) << shift << (eol[0] == '\r' ? " crlf" : " lf");
     }
@@ -84,23 +85,23 @@ TEST(MyFile, LinesAcrossBlockSeams) {
 }
 
 TEST(MyFile, VeryLongLine) {
-  TempDir dir;
+  kvtest::ScratchDir dir;
   std::string longLine(100000, 'Q');
   longLine[50000] = '\0';
-  std::string path = dir.Write("long.nc", "G0\r\n" + longLine + "\r\nM30");
+  std::string path = dir.write("long.nc", "G0\r\n" + longLine + "\r\nM30");
   std::string expect = longLine;
   expect[50000] = '\xA7';
   EXPECT_EQ(ReadAll(path, false), (Lines{"G0", expect, "M30"}));
   EXPECT_EQ(ReadAll(path, true), (Lines{"G0", expect, "M30"}));
 
-  TMyFile out(dir.Path("long.out").c_str());
+  TMyFile out(dir.file("long.out").c_str());
   ASSERT_EQ(out.Open(0), 1);
   EXPECT_EQ(out.WriteLine("G0"), 1);
   EXPECT_EQ(out.WriteLine(expect.c_str()), 1);
   EXPECT_EQ(out.Write("M30"), 1);
   EXPECT_EQ(out.FlushBuffer(), 1);
   EXPECT_EQ(out.Close(), 1);
-  EXPECT_EQ(dir.Read("long.out"), "G0\r\n" + longLine + "\r\nM30");
+  EXPECT_EQ(dir.read("long.out"), "G0\r\n" + longLine + "\r\nM30");
 }
 
 struct WriteCase {
@@ -114,13 +115,13 @@ void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
 class MyFileWrite : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(MyFileWrite, WritesBytes) {
-  TempDir dir;
-  TMyFile f(dir.Path("out.nc").c_str());
+  kvtest::ScratchDir dir;
+  TMyFile f(dir.file("out.nc").c_str());
   ASSERT_EQ(f.Open(0), 1);
   for (auto [line, text] : GetParam().calls) EXPECT_EQ(line ? f.WriteLine(text) : f.Write(text), 1);
   EXPECT_EQ(f.FlushBuffer(), 1);
   EXPECT_EQ(f.Close(), 1);
-  EXPECT_EQ(dir.Read("out.nc"), GetParam().want);
+  EXPECT_EQ(dir.read("out.nc"), GetParam().want);
 }
 
 const WriteCase kWrites[] = {
@@ -137,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(Calls, MyFileWrite, ::testing::ValuesIn(kWrites),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MyFile, ManyLinesPassTheThreshold) {
-  TempDir dir;
-  TMyFile f(dir.Path("big.nc").c_str());
+  kvtest::ScratchDir dir;
+  TMyFile f(dir.file("big.nc").c_str());
   ASSERT_EQ(f.Open(0), 1);
   std::string want;
   for (int i = 0; i < 20000; ++i) {
@@ -149,18 +150,18 @@ TEST(MyFile, ManyLinesPassTheThreshold) {
   want.resize(want.size() - 2);
   ASSERT_EQ(f.FlushBuffer(), 1);
   f.Close();
-  EXPECT_EQ(dir.Read("big.nc"), want);
+  EXPECT_EQ(dir.read("big.nc"), want);
 }
 
 TEST(MyFile, OpenFailures) {
-  TempDir dir;
-  TMyFile missing(dir.Path("none.nc").c_str());
+  kvtest::ScratchDir dir;
+  TMyFile missing(dir.file("none.nc").c_str());
   EXPECT_EQ(missing.Open(1), 0);
   EXPECT_FALSE(missing.Handle.is_open());
   TMyFile unnamed(nullptr);
   EXPECT_EQ(unnamed.Open(1), 0);
   EXPECT_EQ(unnamed.Open(0), 0);
-  TMyFile noDir(dir.Path("no/such/dir.nc").c_str());
+  TMyFile noDir(dir.file("no/such/dir.nc").c_str());
   EXPECT_EQ(noDir.Open(0), 0);
 }
 

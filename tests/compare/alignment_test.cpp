@@ -1,4 +1,5 @@
 // The exact items _COMPARE adds to both lists for small file pairs.
+// Covers: compare/compare_engine.cpp, compare/telmix.cpp
 #include <string>
 #include <utility>
 #include <vector>

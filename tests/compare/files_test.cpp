@@ -1,5 +1,6 @@
 // What _COMPARE does with files it cannot read, with pipes, long lines and long
 // files, and with lists that refuse items.
+// Covers: compare/line_reader.cpp, compare/telmix.cpp, compare/big_alloc.cpp
 #include <sys/stat.h>
 
 #include <string>
@@ -12,8 +13,8 @@ namespace {
 using namespace telmix_test;
 
 TEST(CompareFiles, UnreadableFileGivesZeroAndEmptyLists) {
-  TempDir dir;
-  const std::string good = dir.Write("good.nc", "G0 X0\r\n");
+  TempDir dir("telmix");
+  const std::string good = dir.write("good.nc", "G0 X0\r\n");
   const std::string missing = (dir.path() / "missing.nc").string();
   const std::string directory = dir.path().string();
   struct {
@@ -65,7 +66,7 @@ TEST(CompareFiles, LinesBeyondOneHundredTwentyThousandTakePart) {
 TEST(CompareFiles, PipesCompareAsPlainFiles) {
   const std::string text = "N1 G0 X0\r\nN2 G1 X1\r\nN3 M30";
   for (const std::string& newText : {text, text + "\r\nN4\r\n"}) {
-    TempDir dir;
+    TempDir dir("telmix");
     const std::string oldPipe = (dir.path() / "old.pipe").string(), newPipe = (dir.path() / "new.pipe").string();
     ASSERT_EQ(mkfifo(oldPipe.c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(newPipe.c_str(), 0600), 0);
@@ -83,9 +84,9 @@ TEST(CompareFiles, PipesCompareAsPlainFiles) {
 }
 
 TEST(CompareFiles, RefusedItemStopsTheCompareAsAFailure) {
-  TempDir dir;
-  const std::string oldFile = dir.Write("old.nc", "A\nB\nC\n");
-  const std::string newFile = dir.Write("new.nc", "A\nX\nC\n");
+  TempDir dir("telmix");
+  const std::string oldFile = dir.write("old.nc", "A\nB\nC\n");
+  const std::string newFile = dir.write("new.nc", "A\nX\nC\n");
   g_refuseList = kNewList;
   g_refuseAfter = 1;
   const auto lists = CompareFiles(newFile, oldFile);
@@ -99,8 +100,8 @@ TEST(CompareFiles, WithoutHostTableNothingIsAllocated) {
   ASSERT_NE(lib.hostSlot, nullptr);
   const struct kv_plugin_host* host = *lib.hostSlot;
   *lib.hostSlot = nullptr;
-  TempDir dir;
-  const std::string file = dir.Write("a.nc", "A\n");
+  TempDir dir("telmix");
+  const std::string file = dir.write("a.nc", "A\n");
   EXPECT_EQ(lib.compare(file.c_str(), file.c_str(), kOldList, kNewList), 0);
   *lib.hostSlot = host;
 }

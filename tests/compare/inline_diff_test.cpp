@@ -1,4 +1,5 @@
 // Character comparison of two lines: the run texts and the final state.
+// Covers: compare/inline_diff.cpp
 #include "compare/inline_diff.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // file whole and in order, equal steps pair equal lines, and the verdict
 // rebuilds the new file. GNU diff, an independent reader of the same files,
 // bounds the number of lines that can be kept unchanged.
+// Covers: compare/compare_engine.cpp, compare/telmix.cpp
 #include <cstdio>
 #include <random>
 #include <string>
@@ -124,9 +125,9 @@ TEST(CompareProperties, KeepsNoMoreLinesUnchangedThanGnuDiffFinds) {
     const Lines oldLines = maker.OldFile();
     const Lines newLines = maker.Pick(8) == 0 ? oldLines : maker.Edit(oldLines);
     // diff tells a last line without end from the same line with one.
-    TempDir dir;
-    const std::string oldFile = dir.Write("old.nc", maker.Text(oldLines, false));
-    const std::string newFile = dir.Write("new.nc", maker.Text(newLines, false));
+    TempDir dir("telmix");
+    const std::string oldFile = dir.write("old.nc", maker.Text(oldLines, false));
+    const std::string newFile = dir.write("new.nc", maker.Text(newLines, false));
     const auto lists = CompareFiles(newFile, oldFile);
     long same = 0;
     for (const auto& item : lists.oldSide) same += item[0] == '0';

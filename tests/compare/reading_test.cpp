@@ -2,6 +2,7 @@
 // the old one as it comes; whatever the piece size, the items are the same.
 // Line texts are found again by hash, so equal texts must hash equal
 // wherever they lie.
+// Covers: compare/line_reader.cpp, compare/compare_engine.cpp, compare/text_index.cpp
 #include <gtest/gtest.h>
 
 #include <random>
@@ -67,10 +68,10 @@ TEST(CompareReading, PieceSizeChangesNoItem) {
     pairs.emplace_back(oldText, start + RandomText(rng));
     if (k % 6 == 0) pairs.emplace_back(oldText, oldText);
   }
-  TempDir dir;
+  TempDir dir("telmix");
   for (std::size_t p = 0; p < pairs.size(); ++p) {
-    const std::string oldFile = dir.Write("old.nc", pairs[p].first);
-    const std::string newFile = dir.Write("new.nc", pairs[p].second);
+    const std::string oldFile = dir.write("old.nc", pairs[p].first);
+    const std::string newFile = dir.write("new.nc", pairs[p].second);
     const auto whole = Compare(oldFile, newFile, TMyFile::kPiece);
     for (std::size_t piece : {1u, 2u, 3u, 5u, 16u, 17u, 64u}) {
       ASSERT_EQ(Compare(oldFile, newFile, piece), whole) << "pair " << p << ", pieces of " << piece;

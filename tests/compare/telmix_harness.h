@@ -17,6 +17,7 @@
 
 #include "compare/telmix.h"
 #include "platform/plugin_abi.h"
+#include "tests/support/scratch_dir.h"
 
 namespace telmix_test {
 
@@ -67,26 +68,7 @@ class Library {
 };
 
 // A scratch directory for one test.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "telmix-XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string file = (path_ / name).string();
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using TempDir = kvtest::ScratchDir;
 
 // Runs _COMPARE on two named files, new file first as the program passes them.
 inline Lists CompareFiles(const std::string& newFile, const std::string& oldFile) {
@@ -103,8 +85,8 @@ inline Lists CompareFiles(const std::string& newFile, const std::string& oldFile
 }
 
 inline Lists CompareTexts(const std::string& oldText, const std::string& newText) {
-  TempDir dir;
-  return CompareFiles(dir.Write("new.nc", newText), dir.Write("old.nc", oldText));
+  TempDir dir("telmix");
+  return CompareFiles(dir.write("new.nc", newText), dir.write("old.nc", oldText));
 }
 
 }  // namespace telmix_test

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "dbmodel/counter.h"
 #include "engine/fieldinfo.h"
 #include "platform/msgbox.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kvdb {
 
@@ -39,10 +41,8 @@ class MemoryList : public TListLines {
 class DbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::atomic<int> seq{0};
-    root_ = std::filesystem::temp_directory_path() /
-            ("kvdbmodel_" + std::to_string(getpid()) + "_" + std::to_string(seq++));
-    std::filesystem::remove_all(root_);
+    scratch_.emplace("kvdbmodel");
+    root_ = scratch_->path();
     for (const char* d : {"db", "alt", "local"}) std::filesystem::create_directories(root_ / d);
     globals_ = new TGlobals;
     Globals = globals_;
@@ -64,8 +64,7 @@ class DbTest : public ::testing::Test {
     EXPECT_EQ(code_error_get(DbContext), 0) << "an engine error was left pending";
     Globals = nullptr;
     delete globals_;
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
+    scratch_.reset();
   }
 
   // The id counters, created and filled as the application does.
@@ -156,6 +155,7 @@ class DbTest : public ::testing::Test {
   }
 
  private:
+  std::optional<kvtest::ScratchDir> scratch_;
   std::filesystem::path root_;
   TGlobals* globals_ = nullptr;
 };

@@ -12,12 +12,11 @@
 #include <string>
 
 #include "platform/path.h"
+#include "tests/support/scratch_dir.h"
 
 class FileSandbox {
  public:
-  FileSandbox() {
-    char tmpl[] = "/tmp/kv-plat-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
+  FileSandbox() : dir_(scratch_.file()) {
     plat::reset_drive_table();
     plat::set_base_directory(dir_ + "/base");
     plat::set_drive_root('A', dir_ + "/floppy");
@@ -25,25 +24,18 @@ class FileSandbox {
     std::filesystem::create_directories(dir_ + "/base/d");
     std::filesystem::create_directories(dir_ + "/floppy");
   }
-  ~FileSandbox() {
-    plat::reset_drive_table();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
+  ~FileSandbox() { plat::reset_drive_table(); }
   const std::string& dir() const { return dir_; }
   // The native path of a path below drive C:'s root.
   std::string c(const std::string& rel) const { return dir_ + "/base/c/" + rel; }
 
   // Writes a native file, creating its directories.
   static void put(const std::string& native, const std::string& content) {
-    std::filesystem::create_directories(std::filesystem::path(native).parent_path());
-    std::ofstream(native, std::ios::binary) << content;
+    kvtest::ScratchDir::write_file(native, content);
   }
-  static std::string get(const std::string& native) {
-    std::ifstream in(native, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  static std::string get(const std::string& native) { return kvtest::ScratchDir::read_file(native); }
 
  private:
+  kvtest::ScratchDir scratch_{"kv-plat"};
   std::string dir_;
 };

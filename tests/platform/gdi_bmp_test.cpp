@@ -1,6 +1,7 @@
 // .BMP files: what netpbm's ppmtobmp writes (1, 4, 8 and 24 bits, both
 // header forms) reads back pixel for pixel; damaged or unsupported files
 // are refused with a reason, never half read.
+// Covers: platform/ui/gdi_bmp.cpp
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -14,17 +15,14 @@
 #include "platform/ui/gadget_window.h"
 #include "platform/ui/gdi_bmp.h"
 #include "platform/ui/resource.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
 class GdiBmp : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/kv-bmp-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string dir_;
+  kvtest::ScratchDir scratch_{"kv-bmp"};
+  std::string dir_ = scratch_.file();
 };
 
 // A 3 x 2 picture with four colours (so every depth can hold it).

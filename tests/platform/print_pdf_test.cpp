@@ -1,5 +1,6 @@
 // Printouts end as PDF files that independent readers (poppler's pdftotext,
 // pdfinfo, pdffonts) read back: text in order, the page count, the fonts.
+// Covers: platform/ui/print.cpp, platform/ui/print_pdf.cpp
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -14,6 +15,7 @@
 
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/print.h"
+#include "tests/support/scratch_dir.h"
 #include "ui_test_support.h"
 
 namespace {
@@ -76,16 +78,11 @@ class PrintTest : public uitest::UiTest {
  protected:
   void SetUp() override {
     UiTest::SetUp();
-    char tmpl[] = "/tmp/kv-print-XXXXXX";
-    dir_ = mkdtemp(tmpl);
     printer_.GetSetup().OutputDir = dir_;
     printer_.GetSetup().Queue.clear();
   }
-  void TearDown() override {
-    std::filesystem::remove_all(dir_);
-    UiTest::TearDown();
-  }
-  std::string dir_;
+  kvtest::ScratchDir scratch_{"kv-print"};
+  std::string dir_ = scratch_.file();
   TPrinter printer_;
 };
 

@@ -1,0 +1,48 @@
+# Fuzz targets for the readers of files that users and other stations write:
+# configuration, language and text files (appcore), bitmaps, font records,
+# dialog and menu resources (the window model) and the compare library's
+# input. Included by CMakeLists.txt of this folder; sanitize and KV_ROOT
+# come from there.
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(KV_FUZZ_GDI REQUIRED IMPORTED_TARGET cairo cairo-ft freetype2)
+
+set(kv_fuzz_flags ${sanitize} -fsanitize=fuzzer-no-link -g -O1)
+
+# The layer's system services (all of them: the plug-in loader too).
+file(GLOB kv_fuzz_os_sources CONFIGURE_DEPENDS ${KV_ROOT}/platform/*.cpp)
+add_library(kv_fuzz_os STATIC ${kv_fuzz_os_sources})
+target_include_directories(kv_fuzz_os PUBLIC ${KV_ROOT})
+target_compile_options(kv_fuzz_os PUBLIC ${kv_fuzz_flags})
+target_link_libraries(kv_fuzz_os PUBLIC Threads::Threads ${CMAKE_DL_LIBS})
+
+file(GLOB kv_fuzz_ui_sources CONFIGURE_DEPENDS ${KV_ROOT}/platform/ui/*.cpp ${KV_ROOT}/platform/ledit/*.cpp)
+add_library(kv_fuzz_ui STATIC ${kv_fuzz_ui_sources})
+target_link_libraries(kv_fuzz_ui PUBLIC kv_fuzz_os PkgConfig::KV_FUZZ_GDI)
+
+# The application core without its window members.
+file(GLOB kv_fuzz_appcore_sources CONFIGURE_DEPENDS ${KV_ROOT}/appcore/*.cpp)
+list(FILTER kv_fuzz_appcore_sources EXCLUDE REGEX "/appcore/file_dialogs\\.cpp$")
+add_library(kv_fuzz_appcore STATIC ${kv_fuzz_appcore_sources})
+target_link_libraries(kv_fuzz_appcore PUBLIC kv_fuzz_os)
+
+# The compare library, entry included, linked in rather than loaded.
+file(GLOB kv_fuzz_telmix_sources CONFIGURE_DEPENDS ${KV_ROOT}/compare/*.cpp ${KV_ROOT}/compare/*.c)
+add_library(kv_fuzz_telmix STATIC ${kv_fuzz_telmix_sources})
+target_include_directories(kv_fuzz_telmix PUBLIC ${KV_ROOT})
+target_compile_options(kv_fuzz_telmix PUBLIC ${kv_fuzz_flags})
+
+function(kv_reader_fuzz name)
+  add_executable(${name} ${name}.cpp)
+  target_link_libraries(${name} PRIVATE ${ARGN})
+  target_link_options(${name} PRIVATE ${sanitize} -fsanitize=fuzzer)
+endfunction()
+
+kv_reader_fuzz(myfile_fuzz kv_fuzz_appcore)
+kv_reader_fuzz(config_fuzz kv_fuzz_appcore)
+kv_reader_fuzz(language_fuzz kv_fuzz_appcore)
+kv_reader_fuzz(bmp_fuzz kv_fuzz_ui)
+kv_reader_fuzz(font_fuzz kv_fuzz_ui)
+kv_reader_fuzz(dialog_fuzz kv_fuzz_ui)
+kv_reader_fuzz(menu_fuzz kv_fuzz_ui)
+kv_reader_fuzz(compare_fuzz kv_fuzz_telmix)
