@@ -12,7 +12,10 @@
 #include "dnc/setup_commands.h"
 #include "editor/child_frame.h"
 #include "editor/user_prefs.h"
+#include "masterdata/pick_dialogs.h"
 #include "platform/ui/resource.h"
+#include "storage/program_lock.h"
+#include "storage/search_dialogs.h"
 #ifdef KV_HAVE_DESKTOP
 #include "platform/wx/desktop.h"
 #endif
@@ -51,6 +54,10 @@ int main(int argc, char** argv) {
   RegisterJobCommands();
   RegisterDncSetupCommands();
   InitUserPreferences();
+  SetMachineChooser(ChooseMachine);
+  // Open searches the program index and shows what it found in the program
+  // dialog; until that dialog registers, Open has no handler.
+  if (GetProgramListDialog()) SetProgramChooser(ChooseProgram);
   RegisterEditorCommands();
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
