@@ -8,6 +8,7 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
 #include "dbmodel/text_helpers.h"
+#include "engine/data.h"
 #include "platform/ui/ctlcolor.h"
 
 namespace {
@@ -64,8 +65,12 @@ void TMachineDialog::EvMachineChange() {
   if (MachineId) *MachineId = static_cast<int32_t>(id);
   TcbMachTable machines(kMachineFile, 0, 0);
   TcbMachRecord* r = machines.FindById(id);
-  machines.Close();
   // Deleted by another station since the list was filled: nothing changes.
+  if (r && data_is_deleted(machines.Data())) {
+    delete r;
+    r = nullptr;
+  }
+  machines.Close();
   if (!r) return;
   Description->SetText(r->DESC);
   Globals->ChosenMachineId = static_cast<int32_t>(r->ID);

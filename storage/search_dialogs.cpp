@@ -123,10 +123,10 @@ void TFindByDesc::CmSearch() {
 
   FreeRecordList(ResultList);
   ResultList = nullptr;
-  // A text longer than its field can never equal it; the query would cut
-  // it to the field and find the rows it does not name.
+  // A text longer than its field can neither equal nor start it; the
+  // query would cut it to the field and find rows it does not name.
   static const size_t kWidths[4] = {40, 25, 25, 50};
-  bool tooLong = mode == kSearchExact && SearchField >= 0 && SearchField < 4 && text.size() > kWidths[SearchField];
+  bool tooLong = mode != kSearchContains && SearchField >= 0 && SearchField < 4 && text.size() > kWidths[SearchField];
   if (!tooLong) {
     TWaitCursor wait(*this, true);
     TcbFileTable table(BackupMode ? "KELVBACK.DBF" : "KELVFILE.DBF", 0, 0);
@@ -188,9 +188,13 @@ void TSearchButtons::SetupWindow() {
   SetItemTexts(102, 61, 9);
 }
 
+// A window over a hidden one is hidden with it: what the open and backup
+// front ends run while they step aside belongs to their own parent.
+TWindow* TSearchButtons::Owner() { return HidesDuringSearch() ? GetParentO() : this; }
+
 void TSearchButtons::TextSearch(int field, int searchKind) {
   Globals->SearchMode = searchKind;
-  auto* find = new TFindByDesc(this, field, front_ == BackupFront);
+  auto* find = new TFindByDesc(Owner(), field, front_ == BackupFront);
   if (HidesDuringSearch()) ShowWindow(SW_HIDE);
   if (find->Execute() != IDOK) {
     if (HidesDuringSearch()) ShowWindow(SW_SHOW);
@@ -257,7 +261,7 @@ void TSearchButtons::CmAll() {
 void TSearchButtons::CmCombinedSearch() {
   if (front_ == NewFront) Globals->SearchMode = 1;
   if (HidesDuringSearch()) ShowWindow(SW_HIDE);
-  auto* combined = new TCombinedSearch(this, front_ == BackupFront);
+  auto* combined = new TCombinedSearch(Owner(), front_ == BackupFront);
   if (combined->Execute() != IDOK) {
     if (HidesDuringSearch()) ShowWindow(SW_SHOW);
     delete combined;
@@ -274,7 +278,7 @@ void TSearchButtons::CmCombinedSearch() {
 void TOpenSearch::ShowResults(TcbFileRecord* list) {
   ShowWindow(SW_HIDE);
   const TResultDialog& show = GetProgramListDialog();
-  int rc = show ? show(this, list) : (FreeRecordList(list), IDCANCEL);
+  int rc = show ? show(Owner(), list) : (FreeRecordList(list), IDCANCEL);
   Destroy(rc == IDOK ? IDOK : IDCANCEL);
 }
 
@@ -290,7 +294,7 @@ void TOpenBackup::ShowResults(TcbFileRecord* list) {
   if (!list) return;
   ShowWindow(SW_HIDE);
   const TResultDialog& show = GetBackupListDialog();
-  int rc = show ? show(this, list) : (FreeRecordList(list), IDCANCEL);
+  int rc = show ? show(Owner(), list) : (FreeRecordList(list), IDCANCEL);
   if (rc == kNewSearch)
     ShowWindow(SW_SHOW);
   else

@@ -79,6 +79,7 @@ class TSearchButtons : public TLangDlg {
   const char* TableName() const { return front_ == BackupFront ? "KELVBACK.DBF" : "KELVFILE.DBF"; }
   // The open and backup front ends step aside while a text search runs.
   bool HidesDuringSearch() const { return front_ != NewFront; }
+  TWindow* Owner();
 
   Front front_;
 

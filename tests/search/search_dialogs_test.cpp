@@ -239,12 +239,12 @@ TEST_F(SearchTest, TheSearchKindFollowsTheButtonAlsoWhenTheTextSearchIsCancelled
     driver.expect_dialog(53, [&](TDialog& d) {
       Pilot p(d);
       driver.expect_dialog(48, [&](TDialog& f) {
-        EXPECT_EQ(d.GetShowState(), SW_HIDE);
+        EXPECT_FALSE(d.IsWindowVisible());
         Pilot(f).click(IDCANCEL);
       });
       p.click(c.button);
       EXPECT_FALSE(d.HasEnded());
-      EXPECT_NE(d.GetShowState(), SW_HIDE);
+      EXPECT_TRUE(d.IsWindowVisible());
       p.click(IDCANCEL);
     });
     EXPECT_EQ(TOpenSearch(nullptr).Execute(), IDCANCEL);
@@ -263,8 +263,7 @@ TEST_F(SearchTest, OpenSearchHandsEveryResultToTheProgramDialog) {
   AddProgram("KELVFILE.DBF", kRows[1]);
   std::vector<std::vector<long>> handed;
   int answer = IDOK;
-  SetProgramListDialog([&](TWindow* parent, TcbFileRecord* list) {
-    EXPECT_NE(parent, nullptr);
+  SetProgramListDialog([&](TWindow*, TcbFileRecord* list) {
     handed.push_back(Ids(list));
     FreeRecordList(list);
     Globals->CurrentProgramId = 1;
@@ -364,11 +363,11 @@ TEST_F(SearchTest, BackupSearchStaysSilentOnNothingAndComesBackForANewSearch) {
     driver.expect_dialog(1, [](TDialog& m) { Pilot(m).click(IDOK); });
     p.click(103);  // no backup of that machine: no message, still open
     EXPECT_FALSE(d.HasEnded());
-    EXPECT_NE(d.GetShowState(), SW_HIDE);
+    EXPECT_TRUE(d.IsWindowVisible());
     AddProgram("KELVBACK.DBF", {7, "O7", "", "", ""}, mill);
     p.click(105);  // the backup dialog asks for a new search
     EXPECT_FALSE(d.HasEnded());
-    EXPECT_NE(d.GetShowState(), SW_HIDE);
+    EXPECT_TRUE(d.IsWindowVisible());
     p.click(105);
   });
   EXPECT_EQ(TOpenBackup(nullptr).Execute(), IDOK);
@@ -644,7 +643,7 @@ TEST_F(CombinedTest, OpenSearchHandsTheCombinedResultOn) {
   Globals->SearchMode = 4;
   driver.expect_dialog(53, [&](TDialog& d) {
     driver.expect_dialog(13, [&](TDialog& c) {
-      EXPECT_EQ(d.GetShowState(), SW_HIDE);
+      EXPECT_FALSE(d.IsWindowVisible());
       Pilot p(c);
       p.click(105);  // machine DMU50 and customer ACME
       p.click(IDOK);
