@@ -152,6 +152,9 @@ class TGlobals {
   HeapText MemoTemplate;
   std::string LastDir;
   int SearchMode = 1;
+  // The last text of each text search (program id, part number, drawing
+  // number, description), offered again when KeepTextSearch is set.
+  HeapText SearchTexts[4];
   uint32_t RightsMask = 0;
   HeapText UserFirstName;
   HeapText UserLastName;
@@ -226,6 +229,15 @@ class TGlobals {
   HeapText CurrentProgramDesc;
   int EditMachineId = 0;
   int CurrentMachineId = 0;
+  // The machine and the project the pick dialogs chose last; they keep the
+  // last choice until the next one.
+  int32_t ChosenMachineId = 0;
+  int32_t ChosenMachineType = 0;
+  HeapText ChosenMachineDir;
+  HeapText ChosenMachineName;
+  int32_t ChosenCustomerId = 0;
+  int32_t ChosenProjectId = 0;
+  HeapText ChosenProjectName;
   HeapText CycleText;
   HeapText DncTransferFile;
   int UserId = 0;

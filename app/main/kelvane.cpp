@@ -14,7 +14,10 @@
 #include "dnc/setup_commands.h"
 #include "editor/child_frame.h"
 #include "editor/user_prefs.h"
+#include "masterdata/pick_dialogs.h"
 #include "platform/ui/resource.h"
+#include "storage/program_lock.h"
+#include "storage/search_dialogs.h"
 #include "storage/storage_commands.h"
 #ifdef KV_HAVE_DESKTOP
 #include "platform/wx/desktop.h"
@@ -54,6 +57,10 @@ int main(int argc, char** argv) {
   InitUserPreferences();
   // The main frame's commands whose windows live in the layers above it.
   RegisterStorageCommands();
+  SetMachineChooser(ChooseMachine);
+  // Open searches the program index and shows what it found in the program
+  // dialog; until that dialog registers, Open has no handler.
+  if (GetProgramListDialog()) SetProgramChooser(ChooseProgram);
   RegisterEditorCommands();
   RegisterJobCommands();
   RegisterDncSetupCommands();
