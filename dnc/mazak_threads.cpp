@@ -94,9 +94,11 @@ void Answer(TDncPort& port, const TMazakStep& step, bool sending) {
 // Appends a line to the tape image and writes it through at once, so the
 // image on disk is complete at every answer. False when it was not written.
 bool AppendLine(TDncPort& port, const std::string& line) {
-  if (!port.TransferFile) return false;
-  port.TransferFile->WriteLine(line.c_str());
-  return port.TransferFile->FlushBuffer() != 0 && !port.TransferFile->Failed();
+  if (!port.TransferFile || !port.TransferFile->WriteOpen) return false;
+  // Straight to the file, past the text buffer: the image must be whole
+  // on disk at each answer, line ends included.
+  const std::string bytes = line + "\r\n";
+  return plat::write(port.TransferFile->Handle, bytes.data(), bytes.size()) == static_cast<int64_t>(bytes.size());
 }
 
 void CloseImage(TDncPort& port) {
