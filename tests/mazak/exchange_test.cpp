@@ -170,4 +170,24 @@ TEST_F(MazakExchangeTest, PollingStartsTheReceptionAndStops) {
   EXPECT_EQ(port->ComHandle, nullptr);
 }
 
+TEST_F(MazakExchangeTest, T1HasNoThreadsAndACancelledSendGoesBackToPolling) {
+  sim::Machine m(36), n(37);
+  ASSERT_TRUE(m.ok() && n.ok());
+  auto t1 = Port(m, kMazakT1);
+  Run(MazakPollThread, *t1).join();
+  Run(MazakPollThread, *t1).join();
+  EXPECT_EQ(t1->TakeRequest(), kRequestNone);
+  EXPECT_EQ(t1->Polling, 0);
+
+  WriteFileBytes(Root() + "/files/P.NC", "_A_00_\r\n");
+  auto port = Port(n, kMazakTPlus);
+  std::string path = Root() + "/files/P.NC";
+  port->ProgramPath = std::make_unique<char[]>(path.size() + 1);
+  std::memcpy(port->ProgramPath.get(), path.c_str(), path.size() + 1);
+  std::thread s = Run(MazakSendThread, *port);
+  while (!port->SignalCancel()) std::this_thread::yield();
+  s.join();
+  EXPECT_EQ(port->TakeRequest(), kRequestPoll);
+}
+
 }  // namespace
