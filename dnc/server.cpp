@@ -6,6 +6,7 @@
 
 #include "appcore/globals.h"
 #include "dnc/dnclog.h"
+#include "dnc/mazak_threads.h"
 #include "platform/msgbox.h"
 #include "platform/ui/window.h"
 #include "platform/winmsg.h"
@@ -54,6 +55,10 @@ TDncProtocolThreads Mazak() {
   TDncProtocolThreads t = Standard();
   // Relative to the sub-type's four slots.
   t.Startup[0] = t.Poll = Role(kSlotPoll);
+  t.Startup[0].Entry = t.Poll.Entry = MazakPollThread;
+  t.Receive.Entry = MazakReceiveThread;
+  t.Parse.Entry = MazakParseThread;
+  t.Send.Entry = t.SendOmit.Entry = MazakSendThread;
   return t;
 }
 

@@ -1,0 +1,57 @@
+// The control side of a Mazak tape unit line: the control drives the
+// emulated tape with command telegrams and reads each answer up to its
+// EOT. On M2 a control that reads follows every telegram's EOT with
+// another byte, which the port needs to take the telegram as complete.
+#pragma once
+
+#include <string>
+
+#include "dnc/mazak_tape.h"
+#include "tests/sim/machine_sim.h"
+
+namespace sim {
+
+class MazakControl {
+ public:
+  MazakControl(Machine& line, int type) : line_(line), type_(type) {}
+
+  // While the port sends, M2 telegrams get their trailing byte.
+  void SetReading(bool reading) { reading_ = reading; }
+
+  // A command telegram ("q", "pA" ...) and its answer up to EOT.
+  std::string Command(const std::string& text) { return Exchange(text + kMazakEot); }
+  // Writes one block with the given check characters (its own by default).
+  std::string WriteBlock(const std::string& data, const std::string& check = "") {
+    return Exchange("p1" + std::string(1, kMazakStx) + data + kMazakEtx +
+                    (check.empty() ? MazakCheckText(data) : check) + kMazakEot);
+  }
+  // Writes a whole tape: each line a block, or a tape mark for "[TAPEMARK".
+  // The first answer that differs from ack is returned, else ack.
+  std::string WriteTape(const std::string& ack, const std::initializer_list<std::string>& blocks) {
+    for (const auto& b : blocks) {
+      std::string a = b.rfind("[TAPEMARK", 0) == 0 ? Command("p2") : WriteBlock(b);
+      if (a != ack + kMazakEot && b.rfind("[TAPEMARK", 0) != 0) return a;
+    }
+    return ack;
+  }
+  // What is left after the last answer, until the line is quiet.
+  std::string Rest(int quiet_ms) { return pending_ + line_.Received(quiet_ms); }
+
+ private:
+  std::string Exchange(const std::string& telegram) {
+    line_.Send(telegram);
+    if (type_ == kMazakM2 && reading_) line_.Send("8");
+    while (pending_.find(kMazakEot) == std::string::npos) pending_ += line_.Received(20);
+    std::size_t end = pending_.find(kMazakEot) + 1;
+    std::string answer = pending_.substr(0, end);
+    pending_.erase(0, end);
+    return answer;
+  }
+
+  Machine& line_;
+  int type_;
+  bool reading_ = false;
+  std::string pending_;
+};
+
+}  // namespace sim
