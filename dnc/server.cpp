@@ -6,6 +6,7 @@
 
 #include "appcore/globals.h"
 #include "dnc/dnclog.h"
+#include "dnc/rs232.h"
 #include "platform/msgbox.h"
 #include "platform/ui/window.h"
 #include "platform/winmsg.h"
@@ -30,6 +31,17 @@ TDncProtocolThreads Standard() {
   t.Send = t.SendOmit = Role(kSlotWrite);
   t.Receive = Role(kSlotRead);
   t.Parse = Role(kSlotParse);
+  return t;
+}
+
+// The standard RS-232 chain: poll, read, parse, write.
+TDncProtocolThreads StandardRs232() {
+  TDncProtocolThreads t = Standard();
+  t.Startup[0].Entry = t.Poll.Entry = Rs232PollThread;
+  t.Receive.Entry = Rs232ReadThread;
+  t.Parse.Entry = Rs232ParseThread;
+  t.Send.Entry = Rs232WriteThread;
+  t.SendOmit.Entry = Rs232WriteOmitThread;
   return t;
 }
 
@@ -255,7 +267,7 @@ void StartIdleThreads() {
 
 }  // namespace
 
-TDncProtocolThreads DncProtocolTable[10] = {Standard(), Mazak(),        Heidenhain(), Lsv2(), Standard(),
+TDncProtocolThreads DncProtocolTable[10] = {StandardRs232(), Mazak(),        Heidenhain(), Lsv2(), Standard(),
                                             {},         ReceiveOnly(),  Standard(),   Heidenhain(), Standard()};
 
 void SetDncEvent(int which) {
