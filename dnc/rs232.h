@@ -44,3 +44,13 @@ void Rs232CheckParseThread(void* port);
 
 // Shared by the protocol threads.
 void SetDncPortStatus(TDncPort& port, int status);
+// Flushes and closes the receive file; a failed flush marks the reception.
+void CloseTransferFile(TDncPort& port);
+// Keeps the reception as a failed transfer unless the row discards them;
+// true when something was kept.
+bool KeepFailed(TDncPort& port);
+
+// Reads the receive file for a program to store or a program request
+// (and job requests when asked).
+enum { kParseNoFile, kParseStored, kParseSend, kParseNothing, kParseNoMatch };
+int ParseReception(TDncPort& port, bool jobs);

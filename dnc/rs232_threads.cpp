@@ -35,13 +35,6 @@ void Received(TDncPort& port, const unsigned char* buf, DWORD n) {
   SetDncEvent(kRefreshPanel);
 }
 
-void CloseTransferFile(TDncPort& port) {
-  if (!port.TransferFile) return;
-  if (!port.TransferFile->FlushBuffer()) port.ReceiveFailed = 1;
-  port.TransferFile->Close();
-  port.TransferFile.reset();
-}
-
 // Ends a pending comm-event wait and collects it, so the record's event
 // may go.
 void EndWait(TDncPort& port) {
@@ -50,12 +43,19 @@ void EndWait(TDncPort& port) {
   plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, TRUE);
 }
 
+}  // namespace
+
 bool KeepFailed(TDncPort& port) {
   if (port.Setting(kPropDiscardFailed)) return false;
   return port.StoreFailed() != 0;
 }
 
-}  // namespace
+void CloseTransferFile(TDncPort& port) {
+  if (!port.TransferFile) return;
+  if (!port.TransferFile->FlushBuffer()) port.ReceiveFailed = 1;
+  port.TransferFile->Close();
+  port.TransferFile.reset();
+}
 
 void SetDncPortStatus(TDncPort& port, int status) {
   if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, status);
@@ -243,6 +243,40 @@ void Rs232ReadThread(void* arg) {
   PostPortRequest(&port, request);
 }
 
+int ParseReception(TDncPort& port, bool jobs) {
+  auto in = std::make_unique<TMyFile>(port.TransferPath.c_str());
+  if (!in->Open(1)) return kParseNoFile;
+  Log(port, jobs ? "Parsing Started" : "Check Parsing Started");
+  for (;;) {
+    std::unique_ptr<char[]> line = in->ReadLine(1);
+    if (!line) break;
+    if (!port.ReservedNumberSeen && port.ExtractProgramName(line.get())) {
+      in.reset();
+      port.StoreReceived();
+      return kParseStored;
+    }
+    if (port.ExtractProgramNumber(line.get())) {
+      in.reset();
+      if (!PrepareToSend(&port)) return kParseNothing;
+      Log(port, "Program was request");
+      SetDncPortStatus(port, 11);
+      return kParseSend;
+    }
+    if (!jobs) continue;
+    Log(port, "Checking for Job");
+    if (port.CheckForJob(line.get())) {
+      Log(port, "Program was Job-Request");
+      // The job lists live in the job tables; until a port can read them
+      // a job request finds no job.
+      Log(port, "Job Not Found");
+      port.ClearPending();
+      return kParseNothing;
+    }
+  }
+  in.reset();
+  return kParseNoMatch;
+}
+
 void Rs232ParseThread(void* arg) {
   TDncPort& port = *static_cast<TDncPort*>(arg);
   CloseTransferFile(port);
@@ -260,43 +294,9 @@ void Rs232ParseThread(void* arg) {
     KeepFailed(port);
     port.ParityError = 0;
   } else {
-    auto in = std::make_unique<TMyFile>(port.TransferPath.c_str());
-    bool matched = false;
-    if (in->Open(1)) {
-      Log(port, "Parsing Started");
-      while (!matched) {
-        std::unique_ptr<char[]> line = in->ReadLine(1);
-        if (!line) break;
-        if (!port.ReservedNumberSeen && port.ExtractProgramName(line.get())) {
-          in.reset();
-          port.StoreReceived();
-          matched = true;
-        } else if (port.ExtractProgramNumber(line.get())) {
-          in.reset();
-          if (PrepareToSend(&port)) {
-            Log(port, "Program was request");
-            SetDncPortStatus(port, 11);
-            send = true;
-          }
-          matched = true;
-        } else {
-          Log(port, "Checking for Job");
-          if (port.CheckForJob(line.get())) {
-            Log(port, "Program was Job-Request");
-            in.reset();
-            matched = true;
-            // Job lists are kept by the job tables; a port without them
-            // answers no job request.
-            Log(port, "Job Not Found");
-            port.ClearPending();
-          }
-        }
-      }
-      if (!matched) {
-        in.reset();
-        KeepFailed(port);
-      }
-    }
+    int result = ParseReception(port, true);
+    if (result == kParseNoMatch) KeepFailed(port);
+    send = result == kParseSend;
   }
   port.ReceiveFailed = 0;
   SetDncEvent(kRefreshPanel);

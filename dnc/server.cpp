@@ -45,6 +45,14 @@ TDncProtocolThreads StandardRs232() {
   return t;
 }
 
+// Type 9: the received program's numbering is checked before it is
+// parsed.
+TDncProtocolThreads CheckedRs232() {
+  TDncProtocolThreads t = StandardRs232();
+  t.Parse.Entry = Rs232CheckParseThread;
+  return t;
+}
+
 TDncProtocolThreads Heidenhain() {
   TDncProtocolThreads t;
   t.Served = true;
@@ -268,7 +276,7 @@ void StartIdleThreads() {
 }  // namespace
 
 TDncProtocolThreads DncProtocolTable[10] = {StandardRs232(), Mazak(),        Heidenhain(), Lsv2(), Standard(),
-                                            {},         ReceiveOnly(),  Standard(),   Heidenhain(), Standard()};
+                                            {},         ReceiveOnly(),  Standard(),   Heidenhain(), CheckedRs232()};
 
 void SetDncEvent(int which) {
   if (which >= 0 && which < kServerEvents) Events[which].set();

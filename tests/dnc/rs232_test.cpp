@@ -297,4 +297,34 @@ TEST_F(Rs232Test, Dc2IsAwaitedAndAnsweredWithDc4) {
   EXPECT_EQ(Collect(m, expected.size()), expected);
 }
 
+TEST_F(Rs232Test, ProgramCheckStoresGoodNumberingAndFlashesDtrOnBad) {
+  sim::DtrRecorder dtr;
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) {
+    r.SetListA(kPropProtocol, kProtoStandardCheck);
+    r.Number[kPropBreakCount] = 10;  // first block
+    r.Number[kPropXoffLimit] = 10;   // increment
+    r.Number[kPropBlockLetter] = 1;
+    r.Number[kPropFlashCount] = 2;
+  });
+  StartServer();
+  const std::string good = "N10 (PROG7)\r\nN20 G1 X1\r\nN30 M30\r\n";
+  m.Send(good);
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVFILE.DBF") == 1; }));
+  EXPECT_EQ(kvdb::ReadFileBytes(Native(Root() + "/mach1\\P3.NC")), good);
+  ASSERT_TRUE(Polling());
+  dtr.Clear();
+
+  m.Send("N10 (PROG8)\r\nN20 G1 X1\r\nN25 M30\r\n");
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
+  EXPECT_EQ(dtr.Changes(), "-+-+-+-++") << "two double flashes, DTR left on";
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 1u);
+  EXPECT_TRUE(Polling());
+
+  // A request passes the check when its line is numbered too.
+  m.Send("N10 R PROG7/\r\n");
+  const std::string expected = "%\r\n" + good.substr(0, good.size() - 2) + "\r\n%";
+  EXPECT_EQ(Collect(m, expected.size()), expected);
+}
+
 }  // namespace
