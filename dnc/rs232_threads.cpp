@@ -79,7 +79,6 @@ void Rs232PollThread(void* arg) {
     port.FreeBufferList();
   }
 
-  port.Polling = 1;
   plat::set_comm_mask(port.ComHandle, EV_RING);
   plat::purge_comm(port.ComHandle, PURGE_TXCLEAR);
   plat::purge_comm(port.ComHandle, PURGE_TXABORT);
@@ -88,6 +87,8 @@ void Rs232PollThread(void* arg) {
   plat::Event waitEvent(false, false);
   port.WaitOverlapped.hEvent = &waitEvent;
   port.OpenSendRequestEvent();
+  // Polling only once a send request can reach the thread.
+  port.Polling = 1;
   port.BytesReceived = 0;
   port.BytesSent = 0;
   port.BytesTotal = 0;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -64,6 +65,8 @@ class Rs232Test : public DncTest {
     t.Create((Root() + "/alt/KELVMD32.DBF").c_str());
     std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
     ASSERT_TRUE(r);
+    r->Clear();  // nothing left from an earlier set-up
+    r->Number[1] = 0;
     r->SetListA(kPropComNumber, 11);
     r->SetListA(kPropProtocol, kProtoStandard);
     r->SetListB(kPropFileMode, 0);
@@ -87,6 +90,7 @@ class Rs232Test : public DncTest {
   }
 
   void StartServer() {
+    ControlWindow = &view_;  // a server that ended let go of its window
     master_ = StartDncServer();
     ASSERT_TRUE(WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1; }));
   }
@@ -325,6 +329,64 @@ TEST_F(Rs232Test, ProgramCheckStoresGoodNumberingAndFlashesDtrOnBad) {
   m.Send("N10 R PROG7/\r\n");
   const std::string expected = "%\r\n" + good.substr(0, good.size() - 2) + "\r\n%";
   EXPECT_EQ(Collect(m, expected.size()), expected);
+}
+
+TEST_F(Rs232Test, LinesSentByTheRulesOfThePort) {
+  const std::string program = "%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\n[STOP]\r\nG9\r\n[START]\r\nG1 X3\r\nM30\r\n%";
+  const struct {
+    const char* name;
+    std::function<void(TMultiDncRecord&)> adjust;
+    bool operatorSend;
+    std::string expected;
+  } cases[] = {
+      {"plain", {}, false, "%\r\n%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
+      {"skip occurrence 2",
+       [](TMultiDncRecord& r) {
+         std::strcpy(r.Short156, "G1");
+         r.Number[kPropSkipOccurrence] = 2;
+       },
+       false, "%\r\n%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X3\r\nM30\r\n%\r\n%"},
+      {"omit prefix after blanks", [](TMultiDncRecord& r) { r.SetText(kPropOmitCodes, "40"); }, false,
+       "%\r\n%\r\nG1 X1\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
+      {"line end and no start text",
+       [](TMultiDncRecord& r) {
+         r.SetText(kPropLineEnd, "10");
+         r.SetText(kPropBeforeFile, "");
+       },
+       false, "%\n(PROG7)\nG1 X1\n  (NOTE)\nG1 X2\nG1 X3\nM30\n%\n%"},
+      {"operator send in naming mode 3", [](TMultiDncRecord& r) { r.Number[kPropNamingMode] = 3; }, true,
+       std::string("%\r\n$PROG7.MIN") + '\0' +
+           "%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::Machine m(11);
+    OnePort(c.adjust);
+    StartServer();
+    if (RowCount("KELVFILE.DBF") == 0) StoreProgram(m, program);
+    if (c.operatorSend) {
+      Ports[0]->SendProgramId = 3;
+      CurrentPortIndex = 0;
+      SetDncEvent(kSendRequest);
+    } else {
+      m.Send("R PROG7/\r\n");
+    }
+    EXPECT_EQ(Collect(m, c.expected.size()), c.expected);
+    ASSERT_TRUE(Polling());
+    StopServer();
+  }
+  EXPECT_EQ(SentCount(3), 5);
+}
+
+TEST_F(Rs232Test, StopWithoutStartEndsTheProgramButSendsTheEndText) {
+  sim::Machine m(11);
+  OnePort();
+  StartServer();
+  StoreProgram(m, "%\r\n(PROG7)\r\nG1 X1\r\n[STOP] here\r\nG1 X2\r\nM30\r\n%");
+  m.Send("R PROG7/\r\n");
+  const std::string expected = "%\r\n%\r\n(PROG7)\r\nG1 X1\r\n%";
+  EXPECT_EQ(Collect(m, expected.size()), expected);
+  EXPECT_EQ(m.Received(100), "");
 }
 
 }  // namespace
