@@ -11,6 +11,7 @@ class TDncPort;
 // Row properties of the standard protocol's sending and checking.
 enum {
   kPropDiscardFailed = 30,
+  kPropPauseSeconds = 42,
   kPropWaitText = 62,
   kPropFirstLineText = 63,
   kPropResetText = 64,
@@ -24,6 +25,9 @@ enum {
   kPropFlashCount = 72,
   kPropBlockDelay = 73,
   kPropUnixLink = 76,
+  kPropPauseFirst = 82,
+  kPropEndBeforePause = 83,
+  kPropStartAfterPause = 84,
   kPropBlockLetter = 85,
   kPropOmitFirst = 125,
   kPropOmitText = 135,
@@ -40,6 +44,7 @@ void Rs232ReadThread(void* port);
 void Rs232ParseThread(void* port);
 void Rs232WriteThread(void* port);
 void Rs232WriteOmitThread(void* port);
+void Rs232WriteWaitThread(void* port);
 void Rs232CheckParseThread(void* port);
 
 // Shared by the protocol threads.

@@ -24,6 +24,10 @@ namespace {
 
 enum class End { Done, Cancelled, BreakCount, XoffLimit, WriteError };
 
+// The standard write, the one that omits listed lines, and the one that
+// pauses on the lines holding the wait text (type 7).
+enum class Kind { Standard, Omit, Wait };
+
 void Log(TDncPort& port, const char* text) { DncPortLog(text, &port); }
 
 void PurgeAll(TDncPort& port) {
@@ -36,14 +40,14 @@ bool Holds(const std::string& line, const std::string& text) {
 
 class Sender {
  public:
-  Sender(TDncPort& port, bool omit) : port_(port), omit_(omit) {
+  Sender(TDncPort& port, Kind kind) : port_(port), omit_(kind == Kind::Omit), wait_(kind == Kind::Wait) {
     flow_ = port.Setting(kPropFlow);
     // On a checking port these two hold the block numbering of the check.
     if (port.Protocol() != kProtoStandardCheck) {
       breakCount_ = port.Setting(kPropBreakCount);
-      xoffLimit_ = omit ? 0 : port.Setting(kPropXoffLimit);
+      xoffLimit_ = kind == Kind::Standard ? port.Setting(kPropXoffLimit) : 0;
     }
-    refreshEvery_ = omit ? 100 : 256;
+    refreshEvery_ = omit_ ? 100 : wait_ ? 128 : 256;
     port.WriteOverlapped.hEvent = &writeEvent_;
   }
   ~Sender() { port_.WriteOverlapped.hEvent = nullptr; }
@@ -69,7 +73,7 @@ class Sender {
       plat::COMSTAT st;
       plat::clear_comm_error(port_.ComHandle, &errors, &st);
       plat::get_comm_modem_status(port_.ComHandle, &modem);
-      if ((flow_ == 2 || flow_ == 3) && !(modem & MS_CTS_ON)) {
+      if (!wait_ && (flow_ == 2 || flow_ == 3) && !(modem & MS_CTS_ON)) {
         if (!waited) {
           SetDncPortStatus(port_, 36);
           waited = true;
@@ -108,8 +112,8 @@ class Sender {
         continue;
       }
       if (st.cbOutQue == 0) break;
-      plat::sleep_ms(2);
-      if (Cancelled(0)) {
+      if (!wait_) plat::sleep_ms(2);
+      if (Cancelled(wait_ ? 20 : 0)) {
         result = End::Cancelled;
         break;
       }
@@ -166,7 +170,7 @@ class Sender {
 
  private:
   TDncPort& port_;
-  bool omit_;
+  bool omit_, wait_;
   long flow_ = 0, breakCount_ = 0, xoffLimit_ = 0;
   uint32_t sinceRefresh_ = 0, refreshEvery_ = 256;
   plat::Event writeEvent_{true, false};
@@ -175,8 +179,8 @@ class Sender {
 // The lines of the program that go out, by the rules of the port.
 class LineSource {
  public:
-  LineSource(TDncPort& port, bool omit) : port_(port), omit_(omit) {
-    if (!omit) {
+  LineSource(TDncPort& port, Kind kind) : port_(port), omit_(kind == Kind::Omit), plain_(kind == Kind::Wait) {
+    if (kind == Kind::Standard) {
       skipText_ = port.Record->Short156;
       skipAt_ = port.Setting(kPropSkipOccurrence);
     } else {
@@ -194,6 +198,7 @@ class LineSource {
       std::unique_ptr<char[]> raw = file.ReadLine(0);
       if (!raw) return false;
       line = raw.get();
+      if (plain_) return true;
       if (stopped_) {
         if (line.find("[START]") != std::string::npos) stopped_ = false;
         continue;
@@ -228,7 +233,7 @@ class LineSource {
   }
 
   TDncPort& port_;
-  bool omit_;
+  bool omit_, plain_;
   bool stopped_ = false;
   std::string skipText_;
   long skipAt_ = 0, skipCount_ = 0;
@@ -236,11 +241,38 @@ class LineSource {
   bool firstSent_[10] = {}, seen_[10] = {};
 };
 
-void WriteThread(TDncPort& port, bool omit) {
-  if (!omit) plat::set_comm_mask(port.ComHandle, EV_RING);
+// Type 7: a line holding the wait text is held back, the machine gets the
+// end text (or nothing) and a pause, then the line, after the start text
+// when the row asks for it.
+End Pause(TDncPort& port, Sender& sender, const std::string& block) {
+  Log(port, "Waiting-1");
+  Log(port, block.c_str());
+  End end = End::Done;
+  if (!port.EndTrigger.empty() && port.Setting(kPropEndBeforePause)) {
+    Log(port, "Waiting-2");
+    end = sender.Send(port.EndTrigger);
+  } else {
+    Log(port, port.EndTrigger.empty() ? "Waiting-4" : "Waiting-3");
+  }
+  if (end != End::Done) return end;
+  Log(port, "Delaying...");
+  if (sender.Cancelled(static_cast<DWORD>(port.Setting(kPropPauseSeconds) * 1000))) return End::Cancelled;
+  if (port.Setting(kPropStartAfterPause)) {
+    Log(port, "Restart-1");
+    end = sender.Send(port.StartTrigger + block);
+  } else {
+    Log(port, "Restart-2");
+    end = sender.Send(block);
+  }
+  return end;
+}
+
+void WriteThread(TDncPort& port, Kind kind) {
+  const bool omit = kind == Kind::Omit, wait = kind == Kind::Wait;
+  if (kind == Kind::Standard) plat::set_comm_mask(port.ComHandle, EV_RING);
   port.BytesSent = 0;
-  Log(port, omit ? "Writting With Ommit Started" : "Writting Started");
-  PurgeAll(port);
+  Log(port, omit ? "Writting With Ommit Started" : wait ? "Writting (With wait) Started" : "Writting Started");
+  if (!wait) PurgeAll(port);
 
   const bool database = !port.FileMode();
   // The sending port's own row says whether it sends over the link.
@@ -280,11 +312,11 @@ void WriteThread(TDncPort& port, bool omit) {
   if (port.Setting(kPropStartInXoff) && flow != 1 && flow != 3)
     Log(port, "Start in XOFF without software flow control: no XON can release the line");
 
-  Sender sender(port, omit);
-  LineSource source(port, omit);
+  Sender sender(port, kind);
+  LineSource source(port, kind);
   End end = End::Done;
 
-  if (port.Setting(kPropWaitDc2)) {
+  if (!wait && port.Setting(kPropWaitDc2)) {
     plat::Event readEvent(true, false);
     port.ReadOverlapped.hEvent = &readEvent;
     for (;;) {
@@ -313,12 +345,12 @@ void WriteThread(TDncPort& port, bool omit) {
       plat::sleep_ms(20);
     }
   }
-  if (end == End::Done && port.Setting(kPropStartInXoff)) plat::escape_comm_function(port.ComHandle, SETXOFF);
+  if (end == End::Done && !wait && port.Setting(kPropStartInXoff)) plat::escape_comm_function(port.ComHandle, SETXOFF);
   port.TransferStart = plat::tick_count();
 
   if (end == End::Done) {
     std::string header;
-    if (omit) {
+    if (kind != Kind::Standard) {
       header = port.StartTrigger;
     } else if (!port.StartTrigger.empty() || port.Setting(kPropNamingMode) == 3) {
       header = port.StartTrigger;
@@ -332,7 +364,16 @@ void WriteThread(TDncPort& port, bool omit) {
     if (!header.empty()) end = sender.Send(header);
   }
   std::string line;
-  while (end == End::Done && source.Next(*file, line)) end = sender.Send(line + port.LineEnd);
+  bool waitSeen = false;
+  while (end == End::Done && source.Next(*file, line)) {
+    std::string block = line + port.LineEnd;
+    if (wait && Holds(block, port.Text(kPropWaitText)) && (port.Setting(kPropPauseFirst) || waitSeen)) {
+      end = Pause(port, sender, block);
+      continue;
+    }
+    if (wait && Holds(block, port.Text(kPropWaitText))) waitSeen = true;
+    end = sender.Send(block);
+  }
   if (end == End::Done) {
     std::string trailer;
     if (omit && *port.Text(kPropOmitFeed)) trailer = std::string(port.Text(kPropOmitFeed)) + port.LineEnd;
@@ -351,7 +392,7 @@ void WriteThread(TDncPort& port, bool omit) {
       if (st.cbOutQue == 0 || port.StopEvent.is_set()) break;
     }
   }
-  if (database && Globals) {
+  if (database && Globals && !wait) {
     const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : (port.Pending() ? port.Pending() : "");
     const char* machine = port.ProgramRecord ? port.ProgramRecord->MACHINE : port.Text(kPropName);
     Globals->WriteLog(end == End::Done ? 1 : 2, desc, machine, port.Text(kPropDisplayName));
@@ -369,7 +410,7 @@ void WriteThread(TDncPort& port, bool omit) {
   port.CloseCancelEvent();
   if (omit) port.OmitLines = 0;
   if (end == End::Done) {
-    if (!omit) {
+    if (kind != Kind::Omit) {
       Log(port, "Sleeping 10 seconds");
       port.StopEvent.wait(port.JobPrograms ? 1000 : 10000);
     }
@@ -377,10 +418,11 @@ void WriteThread(TDncPort& port, bool omit) {
     port.FreeBufferList();
   }
   PostPortRequest(&port, kRequestPoll);
-  Log(port, "Writting Stopped");
+  Log(port, wait ? "Writting (With wait) Stopped" : "Writting Stopped");
 }
 
 }  // namespace
 
-void Rs232WriteThread(void* arg) { WriteThread(*static_cast<TDncPort*>(arg), false); }
-void Rs232WriteOmitThread(void* arg) { WriteThread(*static_cast<TDncPort*>(arg), true); }
+void Rs232WriteThread(void* arg) { WriteThread(*static_cast<TDncPort*>(arg), Kind::Standard); }
+void Rs232WriteOmitThread(void* arg) { WriteThread(*static_cast<TDncPort*>(arg), Kind::Omit); }
+void Rs232WriteWaitThread(void* arg) { WriteThread(*static_cast<TDncPort*>(arg), Kind::Wait); }

@@ -53,6 +53,13 @@ TDncProtocolThreads CheckedRs232() {
   return t;
 }
 
+// Type 7: sends pause on the lines that hold the wait text.
+TDncProtocolThreads DelayedRs232() {
+  TDncProtocolThreads t = StandardRs232();
+  t.Send.Entry = t.SendOmit.Entry = Rs232WriteWaitThread;
+  return t;
+}
+
 TDncProtocolThreads Heidenhain() {
   TDncProtocolThreads t;
   t.Served = true;
@@ -276,7 +283,7 @@ void StartIdleThreads() {
 }  // namespace
 
 TDncProtocolThreads DncProtocolTable[10] = {StandardRs232(), Mazak(),        Heidenhain(), Lsv2(), Standard(),
-                                            {},         ReceiveOnly(),  Standard(),   Heidenhain(), CheckedRs232()};
+                                            {},         ReceiveOnly(),  DelayedRs232(), Heidenhain(), CheckedRs232()};
 
 void SetDncEvent(int which) {
   if (which >= 0 && which < kServerEvents) Events[which].set();

@@ -389,4 +389,24 @@ TEST_F(Rs232Test, StopWithoutStartEndsTheProgramButSendsTheEndText) {
   EXPECT_EQ(m.Received(100), "");
 }
 
+TEST_F(Rs232Test, DelayedSendPausesOnTheWaitTextAfterItsFirstOccurrence) {
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) {
+    r.SetListA(kPropProtocol, kProtoStandardDelay);
+    r.SetText(kPropWaitText, "M0");
+    r.Number[kPropPauseSeconds] = 50;  // half a second at test speed
+    r.Number[kPropEndBeforePause] = 1;
+    r.Number[kPropStartAfterPause] = 1;
+  });
+  StartServer();
+  StoreProgram(m, "%\r\n(PROG7)\r\nG1\r\nM0\r\nG2\r\nM0\r\nM30\r\n%");
+  m.Send("R PROG7/\r\n");
+  const std::string before = "%\r\n%\r\n(PROG7)\r\nG1\r\nM0\r\nG2\r\n%";
+  EXPECT_EQ(Collect(m, before.size()), before);
+  EXPECT_EQ(m.Received(200), "") << "the pause";
+  const std::string after = "%\r\nM0\r\nM30\r\n%\r\n%";
+  EXPECT_EQ(Collect(m, after.size()), after);
+  ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
+}
+
 }  // namespace
