@@ -185,33 +185,11 @@ TEST_F(Rs232Test, UnrecognisedTextIsKeptAsFailed) {
   EXPECT_TRUE(Polling());
 }
 
-// A machine that keeps sending lines, a few milliseconds apart, until it
-// is told to stop: a reception still under way.
-class Trickle {
- public:
-  explicit Trickle(sim::Machine& m) : thread_([this, &m] {
-      m.Send("%\r\n(PROG9)\r\n");
-      for (int i = 0; !done_ && i < 2000; i++) {
-        m.Send("G1 X" + std::to_string(i) + "\r\n");
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-    }) {}
-  ~Trickle() { Stop(); }
-  void Stop() {
-    done_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-
- private:
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
-
 TEST_F(Rs232Test, CancelDuringReadDropsTheReception) {
   sim::Machine m(11);
   OnePort([](TMultiDncRecord& r) { r.Number[kPropReadTimeout] = 200; });  // reads end by the gap only
   StartServer();
-  Trickle t(m);
+  sim::Trickle t(m);
   ASSERT_TRUE(WaitFor([] { return Ports[0]->Cancel() != nullptr && Ports[0]->BytesReceived > 20; }));
   ASSERT_TRUE(Ports[0]->SignalCancel());
   ASSERT_TRUE(WaitFor([&] { return view_.Saw(4); }));
@@ -225,7 +203,7 @@ TEST_F(Rs232Test, ServerStopDuringReadKeepsThePartAsFailed) {
   sim::Machine m(11);
   OnePort([](TMultiDncRecord& r) { r.Number[kPropReadTimeout] = 200; });  // reads end by the gap only
   StartServer();
-  Trickle t(m);
+  sim::Trickle t(m);
   ASSERT_TRUE(WaitFor([] { return Ports[0]->BytesReceived > 40; }));
   StopServer();
   t.Stop();

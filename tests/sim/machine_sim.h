@@ -14,7 +14,9 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/serial.h"
@@ -82,6 +84,29 @@ class Machine {
   int master_ = -1;
   int slave_ = -1;
   std::string path_;
+};
+
+// A machine that keeps sending program lines a few milliseconds apart
+// until it is told to stop: a reception still under way.
+class Trickle {
+ public:
+  explicit Trickle(Machine& m)
+      : thread_([this, &m] {
+          m.Send("%\r\n(PROG9)\r\n");
+          for (int i = 0; !done_ && i < 2000; i++) {
+            m.Send("G1 X" + std::to_string(i) + "\r\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+        }) {}
+  ~Trickle() { Stop(); }
+  void Stop() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
 };
 
 // What a pseudo-terminal cannot carry: the DTR line the server drives.
