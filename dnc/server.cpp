@@ -218,8 +218,10 @@ TMultiDncRecord* CopyRow(const TMultiDncRecord& row) {
   return r;
 }
 
+// A DNC station is its server: when the server ends, the program ends. An
+// editor station keeps running, with the user's open programs.
 void CloseMainWindow() {
-  if (Globals && Globals->MainWnd) PostMessage(Globals->MainWnd, WM_CLOSE, 0, 0);
+  if (Globals && Globals->MainWnd && Globals->DncStationMode) PostMessage(Globals->MainWnd, WM_CLOSE, 0, 0);
 }
 
 void DestroyPort(int slot) {
