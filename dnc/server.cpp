@@ -7,6 +7,7 @@
 #include "appcore/globals.h"
 #include "dnc/dnclog.h"
 #include "dnc/mazak_threads.h"
+#include "dnc/rs232.h"
 #include "platform/msgbox.h"
 #include "platform/ui/window.h"
 #include "platform/winmsg.h"
@@ -31,6 +32,32 @@ TDncProtocolThreads Standard() {
   t.Send = t.SendOmit = Role(kSlotWrite);
   t.Receive = Role(kSlotRead);
   t.Parse = Role(kSlotParse);
+  return t;
+}
+
+// The standard RS-232 chain: poll, read, parse, write.
+TDncProtocolThreads StandardRs232() {
+  TDncProtocolThreads t = Standard();
+  t.Startup[0].Entry = t.Poll.Entry = Rs232PollThread;
+  t.Receive.Entry = Rs232ReadThread;
+  t.Parse.Entry = Rs232ParseThread;
+  t.Send.Entry = Rs232WriteThread;
+  t.SendOmit.Entry = Rs232WriteOmitThread;
+  return t;
+}
+
+// Type 9: the received program's numbering is checked before it is
+// parsed.
+TDncProtocolThreads CheckedRs232() {
+  TDncProtocolThreads t = StandardRs232();
+  t.Parse.Entry = Rs232CheckParseThread;
+  return t;
+}
+
+// Type 7: sends pause on the lines that hold the wait text.
+TDncProtocolThreads DelayedRs232() {
+  TDncProtocolThreads t = StandardRs232();
+  t.Send.Entry = t.SendOmit.Entry = Rs232WriteWaitThread;
   return t;
 }
 
@@ -196,8 +223,10 @@ TMultiDncRecord* CopyRow(const TMultiDncRecord& row) {
   return r;
 }
 
+// A DNC station is its server: when the server ends, the program ends. An
+// editor station keeps running, with the user's open programs.
 void CloseMainWindow() {
-  if (Globals && Globals->MainWnd) PostMessage(Globals->MainWnd, WM_CLOSE, 0, 0);
+  if (Globals && Globals->MainWnd && Globals->DncStationMode) PostMessage(Globals->MainWnd, WM_CLOSE, 0, 0);
 }
 
 void DestroyPort(int slot) {
@@ -260,8 +289,8 @@ void StartIdleThreads() {
 
 }  // namespace
 
-TDncProtocolThreads DncProtocolTable[10] = {Standard(), Mazak(),        Heidenhain(), Lsv2(), Standard(),
-                                            {},         ReceiveOnly(),  Standard(),   Heidenhain(), Standard()};
+TDncProtocolThreads DncProtocolTable[10] = {StandardRs232(), Mazak(),        Heidenhain(), Lsv2(), Standard(),
+                                            {},         ReceiveOnly(),  DelayedRs232(), Heidenhain(), CheckedRs232()};
 
 void SetDncEvent(int which) {
   if (which >= 0 && which < kServerEvents) Events[which].set();

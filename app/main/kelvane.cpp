@@ -9,6 +9,7 @@
 #include "app/appmain.h"
 #include "app/frame_commands.h"
 #include "app/threads.h"
+#include "dnc/control_window.h"
 #include "dnc/job_commands.h"
 #include "dnc/server.h"
 #include "dnc/setup_commands.h"
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
   RegisterJobCommands();
   RegisterDncSetupCommands();
   // The DNC start and the port setup stay grey while the server runs.
+  RegisterDncCommands();
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP

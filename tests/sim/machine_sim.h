@@ -11,7 +11,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/serial.h"
 
@@ -78,6 +84,85 @@ class Machine {
   int master_ = -1;
   int slave_ = -1;
   std::string path_;
+};
+
+// A machine that keeps sending program lines a few milliseconds apart
+// until it is told to stop: a reception still under way.
+class Trickle {
+ public:
+  explicit Trickle(Machine& m)
+      : thread_([this, &m] {
+          m.Send("%\r\n(PROG9)\r\n");
+          for (int i = 0; !done_ && i < 2000; i++) {
+            m.Send("G1 X" + std::to_string(i) + "\r\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+        }) {}
+  ~Trickle() { Stop(); }
+  void Stop() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// What a pseudo-terminal cannot carry: the DTR line the server drives.
+// While it lives, every port opens its termios line through a wrapper
+// that records each DTR change ('+' on, '-' off) in order.
+class DtrRecorder {
+ public:
+  DtrRecorder() : state_(std::make_shared<State>()) {
+    plat::set_comm_line_factory([st = state_](const std::string& device, DWORD* error)
+                                    -> std::unique_ptr<plat::SerialLine> {
+      auto line = plat::open_termios_line(device, error);
+      if (!line) return nullptr;
+      return std::make_unique<Line>(std::move(line), st);
+    });
+  }
+  ~DtrRecorder() { plat::set_comm_line_factory({}); }
+  std::string Changes() {
+    std::lock_guard<std::mutex> g(state_->lock);
+    return state_->changes;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> g(state_->lock);
+    state_->changes.clear();
+  }
+
+ private:
+  struct State {
+    std::mutex lock;
+    std::string changes;
+  };
+  class Line : public plat::SerialLine {
+   public:
+    Line(std::unique_ptr<plat::SerialLine> inner, std::shared_ptr<State> st)
+        : inner_(std::move(inner)), st_(std::move(st)) {}
+    int fd() const override { return inner_->fd(); }
+    bool configure(const plat::DCB& dcb) override { return inner_->configure(dcb); }
+    void current(plat::DCB& dcb) override { inner_->current(dcb); }
+    long read(unsigned char* buf, std::size_t n) override { return inner_->read(buf, n); }
+    long write(const unsigned char* buf, std::size_t n) override { return inner_->write(buf, n); }
+    DWORD modem_status() override { return inner_->modem_status(); }
+    bool set_dtr(bool on) override {
+      std::lock_guard<std::mutex> g(st_->lock);
+      st_->changes += on ? '+' : '-';
+      return true;
+    }
+    bool set_rts(bool) override { return true; }
+    DWORD out_queue() override { return inner_->out_queue(); }
+    bool reports_out_queue() const override { return inner_->reports_out_queue(); }
+    void flush_input() override { inner_->flush_input(); }
+    void flush_output() override { inner_->flush_output(); }
+
+   private:
+    std::unique_ptr<plat::SerialLine> inner_;
+    std::shared_ptr<State> st_;
+  };
+  std::shared_ptr<State> state_;
 };
 
 }  // namespace sim

@@ -1,0 +1,80 @@
+// The DNC control window: one row per port with its status, eight rows to
+// a page and sixteen pages (128 ports), the selected port's transfer panel
+// and the transfer commands. It never talks to a port thread: it writes
+// the selected port's fields and sets the master's events; the master and
+// the port threads report back through the view calls, from their own
+// threads, so those only set window state and the status codes.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/lang_dlg.h"
+#include "dnc/server.h"
+#include "platform/ui/button.h"
+#include "platform/ui/gdi_object.h"
+
+class TDncControll : public TLangDlg, public TDncControlView {
+ public:
+  static constexpr int kTemplate = 1011;
+  static constexpr int kRows = 8;
+  static constexpr int kPages = kMaxPorts / kRows;
+
+  explicit TDncControll(TWindow* parent);
+  ~TDncControll() override;
+
+  void SetupWindow() override;
+
+  void SetPorts(TMultiDncRecord* rows) override;
+  void SetPortStatus(int portIndex, int status) override;
+  void UpdatePortPanel() override;
+  void SetItemText(int id, const char* text) override;
+  void ShowItem(int id, bool show) override;
+  void ReportPortFailure(int portIndex, const char* text) override;
+
+  void SelectPort(int index);
+  void ShowPage(int page);
+  int StatusOf(int index) const { return index >= 0 && index < kMaxPorts ? statusCodes_[index].load() : 0; }
+  int Page() const { return page_; }
+
+  void CmRow(UINT id);
+  void CmPage(UINT id);
+  void CmCancelTransfer();
+  void CmReceiveNew();
+  void CmOmit();
+  void CmNothing() {}
+  void EvClose() override;
+  HBRUSH EvCtlColor(HDC dc, HWND control, UINT ctlType);
+
+ private:
+  void ShowRowStatus(int row);
+  std::string RowName(int index);
+
+  std::atomic<int> statusCodes_[kMaxPorts] = {};
+  std::mutex namesLock_;
+  std::vector<std::string> names_;  // display names of the ports, by index
+  std::atomic<int> page_{0};
+  int selectedRow_ = 0;
+  std::string statusTexts_[6];
+  std::unique_ptr<TBrush> brushes_[5];
+  DECLARE_RESPONSE_TABLE(TDncControll);
+};
+
+// Asks the name of the program the next reception becomes.
+class TReceiveNew : public TLangDlg {
+ public:
+  static constexpr int kTemplate = 1012;
+  explicit TReceiveNew(TWindow* parent) : TLangDlg(parent, kTemplate) {}
+  void SetupWindow() override;
+  void CmOk();
+  std::string Name;
+
+ private:
+  DECLARE_RESPONSE_TABLE(TReceiveNew);
+};
+
+// Commands 25152 (DNC start) and 25154 (DNC stop) of the main frame.
+void RegisterDncCommands();

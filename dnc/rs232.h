@@ -1,0 +1,61 @@
+// The standard RS-232 protocol (types 0, 7 and 9): a chain of short-lived
+// threads the master starts one after another. The poll thread waits for
+// the line, the read thread receives until the line falls silent, the
+// parse thread stores what came or finds the program a machine asked for,
+// and a write thread sends it. Each ends by leaving the port's next
+// request for the master.
+#pragma once
+
+class TDncPort;
+
+// Row properties of the standard protocol's sending and checking.
+enum {
+  kPropDiscardFailed = 30,
+  kPropPauseSeconds = 42,
+  kPropWaitText = 62,
+  kPropFirstLineText = 63,
+  kPropResetText = 64,
+  kPropIgnoreText = 65,
+  // Break count when sending; on a checking port (type 9) the first block
+  // number of the check.
+  kPropBreakCount = 70,
+  // XOFF limit in minutes when sending; on a checking port the block
+  // increment.
+  kPropXoffLimit = 71,
+  kPropFlashCount = 72,
+  kPropBlockDelay = 73,
+  kPropUnixLink = 76,
+  kPropPauseFirst = 82,
+  kPropEndBeforePause = 83,
+  kPropStartAfterPause = 84,
+  kPropBlockLetter = 85,
+  kPropOmitFirst = 125,
+  kPropOmitText = 135,
+  kPropOmitFeed = 145,
+  kPropWaitDc2 = 146,
+  kPropAnswerDc4 = 147,
+  kPropStartInXoff = 148,
+  kPropSkipText = 156,
+  kPropSkipOccurrence = 157
+};
+
+void Rs232PollThread(void* port);
+void Rs232ReadThread(void* port);
+void Rs232ParseThread(void* port);
+void Rs232WriteThread(void* port);
+void Rs232WriteOmitThread(void* port);
+void Rs232WriteWaitThread(void* port);
+void Rs232CheckParseThread(void* port);
+
+// Shared by the protocol threads.
+void SetDncPortStatus(TDncPort& port, int status);
+// Flushes and closes the receive file; a failed flush marks the reception.
+void CloseTransferFile(TDncPort& port);
+// Keeps the reception as a failed transfer unless the row discards them;
+// true when something was kept.
+bool KeepFailed(TDncPort& port);
+
+// Reads the receive file for a program to store or a program request
+// (and job requests when asked).
+enum { kParseNoFile, kParseStored, kParseSend, kParseNothing, kParseNoMatch };
+int ParseReception(TDncPort& port, bool jobs);

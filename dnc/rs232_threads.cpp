@@ -1,0 +1,310 @@
+// Poll, read and parse threads of the standard RS-232 protocol.
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "appcore/globals.h"
+#include "dnc/dnclog.h"
+#include "dnc/dncport.h"
+#include "dnc/rs232.h"
+#include "dnc/server.h"
+#include "dnc/storing.h"
+#include "platform/clock.h"
+
+namespace {
+
+void Log(TDncPort& port, const char* text) { DncPortLog(text, &port); }
+
+// Reads and clears the line's error state; a non-zero state marks the
+// reception, whose parse then keeps it as a failed transfer.
+DWORD CheckLineErrors(TDncPort& port, int tag) {
+  DWORD errors = 0;
+  plat::COMSTAT st;
+  plat::clear_comm_error(port.ComHandle, &errors, &st);
+  if (!errors) return 0;
+  port.ParityError = 1;
+  std::string t = std::to_string(tag);
+  if (errors & CE_IOE) Log(port, ("CE_IOE (" + t + ")").c_str());
+  if (errors & CE_RXPARITY) Log(port, ("CE_RXPARITY (" + t + ")").c_str());
+  return errors;
+}
+
+void Received(TDncPort& port, const unsigned char* buf, DWORD n) {
+  if (n) port.WriteReceived(buf, n);
+  port.BytesReceived += n;
+  SetDncEvent(kRefreshPanel);
+}
+
+// Ends a pending comm-event wait and collects it, so the record's event
+// may go.
+void EndWait(TDncPort& port) {
+  DWORD n = 0;
+  plat::set_comm_mask(port.ComHandle, EV_RXCHAR | EV_BREAK);
+  plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, TRUE);
+}
+
+}  // namespace
+
+bool KeepFailed(TDncPort& port) {
+  if (port.Setting(kPropDiscardFailed)) return false;
+  return port.StoreFailed() != 0;
+}
+
+void CloseTransferFile(TDncPort& port) {
+  if (!port.TransferFile) return;
+  if (!port.TransferFile->FlushBuffer()) port.ReceiveFailed = 1;
+  port.TransferFile->Close();
+  port.TransferFile.reset();
+}
+
+void SetDncPortStatus(TDncPort& port, int status) {
+  if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, status);
+}
+
+void Rs232PollThread(void* arg) {
+  TDncPort& port = *static_cast<TDncPort*>(arg);
+  if (port.JobPrograms) {
+    port.OpenCancelEvent();
+    SetDncPortStatus(port, 2);
+    SetDncEvent(kRefreshPanel);
+    plat::Waitable* waits[] = {port.Cancel(), &port.StopEvent};
+    DWORD w = plat::wait_for_multiple(waits, 2, false, static_cast<DWORD>(port.Setting(kPropAnswerDelay) * 1000));
+    port.CloseCancelEvent();
+    if (w == WAIT_TIMEOUT) {
+      port.Polling = 0;
+      PostPortRequest(&port, kRequestSend);
+      return;
+    }
+    if (w == WAIT_OBJECT_0 + 1) return;
+    port.FreeBufferList();
+  }
+
+  plat::set_comm_mask(port.ComHandle, EV_RING);
+  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR);
+  plat::purge_comm(port.ComHandle, PURGE_TXABORT);
+  plat::set_comm_mask(port.ComHandle, EV_RXCHAR | EV_BREAK);
+
+  plat::Event waitEvent(false, false);
+  port.WaitOverlapped.hEvent = &waitEvent;
+  port.OpenSendRequestEvent();
+  // Polling only once a send request can reach the thread.
+  port.Polling = 1;
+  port.BytesReceived = 0;
+  port.BytesSent = 0;
+  port.BytesTotal = 0;
+  SetDncEvent(kRefreshPanel);
+  Log(port, "Polling Started");
+  port.ProgramRecord.reset();
+  port.ProgramTable.reset();
+
+  bool cancelled = false;
+  for (;;) {
+    // Bytes queued before the wait began raise no event: ask for them.
+    DWORD errors = 0;
+    plat::COMSTAT st;
+    plat::clear_comm_error(port.ComHandle, &errors, &st);
+    if (st.cbInQue > 0) break;
+    Log(port, "RS232 (Poll) : WaitCommEvent intinated");
+    DWORD mask = 0;
+    if (plat::wait_comm_event(port.ComHandle, &mask, &port.WaitOverlapped)) continue;
+    if (plat::last_comm_error() != ERROR_IO_PENDING) {
+      // A line that fails keeps failing: give it a second before the read
+      // thread tries, so a dead line does not spin.
+      Log(port, "RS232 (Poll) : WaitCommEvent failed");
+      if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) cancelled = true;
+      break;
+    }
+    plat::Waitable* waits[] = {&waitEvent, &port.StopEvent, port.SendRequest()};
+    DWORD w = plat::wait_for_multiple(waits, 3, false, INFINITE);
+    if (w != WAIT_OBJECT_0) {
+      EndWait(port);
+      cancelled = true;
+      break;
+    }
+    DWORD n = 0;
+    plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, FALSE);
+    if (mask & EV_BREAK || (plat::clear_comm_error(port.ComHandle, &errors, &st), errors & CE_BREAK)) {
+      Log(port, "RS232 (Poll) : Break detected");
+      plat::clear_comm_break(port.ComHandle);
+      continue;
+    }
+    if (mask == 0) continue;  // the mask was changed under the wait
+    break;
+  }
+
+  port.WaitOverlapped.hEvent = nullptr;
+  port.CloseSendRequestEvent();
+  port.Polling = 0;
+  if (!cancelled) {
+    SetDncPortStatus(port, 6);
+    PostPortRequest(&port, kRequestReceive);
+  }
+  Log(port, "Polling Stopped");
+}
+
+void Rs232ReadThread(void* arg) {
+  TDncPort& port = *static_cast<TDncPort*>(arg);
+  port.TransferFile.reset();
+  port.TransferFile = std::make_unique<TMyFile>(port.TransferPath.c_str());
+  port.ReceiveFailed = 0;
+  if (!port.TransferFile->Open(0)) {
+    Log(port, ("Cannot create " + port.TransferPath).c_str());
+    port.TransferFile.reset();
+    plat::purge_comm(port.ComHandle, PURGE_RXCLEAR);
+    PostPortRequest(&port, kRequestPoll);
+    return;
+  }
+  plat::set_comm_mask(port.ComHandle, EV_RING);
+  plat::Event readEvent(true, false);
+  port.ReadOverlapped.hEvent = &readEvent;
+  port.OpenCancelEvent();
+
+  const DWORD block = Globals && Globals->ReadBlockSize > 0 ? static_cast<DWORD>(Globals->ReadBlockSize) : 1024;
+  std::unique_ptr<unsigned char[]> buf(new unsigned char[block + 200]);
+  port.BytesReceived = 0;
+  port.BytesSent = 0;
+  port.BytesTotal = 0;
+  port.ReceptionTriggered = port.Codes(kPropStartTrigger).empty() ? 1 : 0;
+  port.ReceptionEnded = 0;
+  port.LineEndSkip = 0;
+  port.ParityError = 0;
+  Log(port, "Reading Started");
+  port.TransferStart = plat::tick_count();
+
+  int request = kRequestParse;
+  bool stopped = false;
+  for (bool done = false; !done;) {
+    Log(port, "Read request");
+    readEvent.reset();
+    DWORD n = 0;
+    if (plat::read_comm(port.ComHandle, buf.get(), block, &n, &port.ReadOverlapped)) {
+      CheckLineErrors(port, 1);
+      Received(port, buf.get(), n);
+      if (n < block) {
+        Log(port, "Processing last block (1)");
+        done = true;
+      }
+      continue;
+    }
+    if (plat::last_comm_error() != ERROR_IO_PENDING) {
+      Log(port, "GetLastError() != ERROR_IO_PENDING");
+      DWORD errors = CheckLineErrors(port, 0);
+      // A parity error lets the reading go on; a line that failed ends it,
+      // and what came is kept as failed, not as a program.
+      if (errors && !(errors & CE_IOE)) {
+        Received(port, buf.get(), n);
+        continue;
+      }
+      port.ReceiveFailed = 1;
+      break;
+    }
+    Log(port, "Object wait");
+    plat::Waitable* waits[] = {&readEvent, &port.StopEvent, port.Cancel()};
+    DWORD w = plat::wait_for_multiple(waits, 3, false, INFINITE);
+    if (w == WAIT_OBJECT_0) {
+      BOOL ok = plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
+      DWORD errors = CheckLineErrors(port, ok ? 2 : 3);
+      Received(port, buf.get(), n);
+      if (!ok) {
+        if (errors & CE_IOE || n == 0) port.ReceiveFailed = 1;
+        Log(port, "Processing last block (3)");
+        done = true;
+      } else if (n < block) {
+        Log(port, "Processing last block (2)");
+        done = true;
+      }
+      continue;
+    }
+    // Stop or cancel: end the read, and take what it still brought.
+    plat::purge_comm(port.ComHandle, PURGE_RXABORT);
+    plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
+    if (w == WAIT_OBJECT_0 + 1) {
+      Received(port, buf.get(), n);
+      stopped = true;
+    } else {
+      Log(port, "Reading Cancelled");
+      plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
+      request = kRequestPoll;
+    }
+    break;
+  }
+
+  port.ReadOverlapped.hEvent = nullptr;
+  port.CloseCancelEvent();
+  CloseTransferFile(port);
+  if (stopped) {
+    // The server stops under a reception: the master serves no more
+    // requests, so the part that came is kept here, as failed.
+    port.ReceiveFailed = 1;
+    KeepFailed(port);
+    Log(port, "Reading Stopped");
+    return;
+  }
+  Log(port, "Reading Stopped");
+  PostPortRequest(&port, request);
+}
+
+int ParseReception(TDncPort& port, bool jobs) {
+  auto in = std::make_unique<TMyFile>(port.TransferPath.c_str());
+  if (!in->Open(1)) return kParseNoFile;
+  Log(port, jobs ? "Parsing Started" : "Check Parsing Started");
+  for (;;) {
+    std::unique_ptr<char[]> line = in->ReadLine(1);
+    if (!line) break;
+    if (!port.ReservedNumberSeen && port.ExtractProgramName(line.get())) {
+      in.reset();
+      port.StoreReceived();
+      return kParseStored;
+    }
+    if (port.ExtractProgramNumber(line.get())) {
+      in.reset();
+      if (!PrepareToSend(&port)) return kParseNothing;
+      Log(port, "Program was request");
+      SetDncPortStatus(port, 11);
+      return kParseSend;
+    }
+    if (!jobs) continue;
+    Log(port, "Checking for Job");
+    if (port.CheckForJob(line.get())) {
+      Log(port, "Program was Job-Request");
+      // The job lists live in the job tables; until a port can read them
+      // a job request finds no job.
+      Log(port, "Job Not Found");
+      port.ClearPending();
+      return kParseNothing;
+    }
+  }
+  in.reset();
+  return kParseNoMatch;
+}
+
+void Rs232ParseThread(void* arg) {
+  TDncPort& port = *static_cast<TDncPort*>(arg);
+  CloseTransferFile(port);
+  port.ReservedNumberSeen = 0;
+  if (!port.Setting(kPropParityCheck)) port.ParityError = 0;
+
+  bool send = false;
+  if (port.NameForReception) {
+    if (port.ReceiveFailed)
+      KeepFailed(port);
+    else
+      port.StoreTransfer();
+    port.NameForReception = 0;
+  } else if (port.ParityError || port.ReceiveFailed) {
+    KeepFailed(port);
+    port.ParityError = 0;
+  } else {
+    int result = ParseReception(port, true);
+    if (result == kParseNoMatch) KeepFailed(port);
+    send = result == kParseSend;
+  }
+  port.ReceiveFailed = 0;
+  SetDncEvent(kRefreshPanel);
+  if (send) port.StopEvent.wait(static_cast<DWORD>(port.Setting(kPropAnswerDelay) * 1000));
+  port.BytesReceived = 0;
+  port.BytesSent = 0;
+  port.BytesTotal = 0;
+  Log(port, "Parsing Stopped");
+  PostPortRequest(&port, send ? kRequestSend : kRequestPoll);
+}

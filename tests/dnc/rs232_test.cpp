@@ -1,0 +1,392 @@
+// The standard RS-232 protocol end to end: the master thread with its
+// real poll, read, parse and write threads against machines simulated on
+// pseudo-terminals. Time runs a hundred times faster, so a reception ends
+// after a short quiet line.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "dnc/dnclog.h"
+#include "dnc/rs232.h"
+#include "dnc/server.h"
+#include "dnc_fixture.h"
+#include "tests/sim/machine_sim.h"
+
+namespace {
+
+using kvdnc::DncTest;
+
+class StatusView : public TDncControlView {
+ public:
+  void SetPorts(TMultiDncRecord*) override {}
+  void SetPortStatus(int, int status) override {
+    std::lock_guard<std::mutex> g(lock);
+    statuses.push_back(status);
+  }
+  void UpdatePortPanel() override {}
+  void SetItemText(int, const char*) override {}
+  void ShowItem(int, bool) override {}
+  void ReportPortFailure(int, const char*) override {}
+  bool Saw(int status) {
+    std::lock_guard<std::mutex> g(lock);
+    return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
+  }
+  std::mutex lock;
+  std::vector<int> statuses;
+};
+
+const std::string kProgram = "%\r\n(PROG7)\r\nG1 X10\r\nM30\r\n%";
+
+class Rs232Test : public DncTest {
+ protected:
+  void SetUp() override {
+    DncTest::SetUp();
+    plat::set_time_scale(0.01);
+    Globals->LogTexts.Set(1, "Sent %s %s %s");
+    Globals->LogTexts.Set(2, "Cancelled %s %s %s");
+    ControlWindow = &view_;
+  }
+  void TearDown() override {
+    StopServer();
+    ControlWindow = nullptr;
+    plat::set_time_scale(1.0);
+    DncTest::TearDown();
+  }
+
+  // One port on COM 11, program ids in "(" ")", requests "R" ... "/",
+  // start text "%" CR LF, end text "%"; adjust changes the row further.
+  void OnePort(const std::function<void(TMultiDncRecord&)>& adjust = {}) {
+    TMultiDncTable t("KELVMD32.DBF", 1, 0);
+    t.Create((Root() + "/alt/KELVMD32.DBF").c_str());
+    std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
+    ASSERT_TRUE(r);
+    r->Clear();  // nothing left from an earlier set-up
+    r->Number[1] = 0;
+    r->SetListA(kPropComNumber, 11);
+    r->SetListA(kPropProtocol, kProtoStandard);
+    r->SetListB(kPropFileMode, 0);
+    r->Number[kPropMachineId] = machineId_;
+    r->Number[kPropMachineType] = 7;
+    r->Number[kPropBaud] = 16;
+    r->Number[kPropDataBits] = 3;
+    r->Number[kPropNulFilter] = 1;
+    r->Number[kPropStorageMode] = 1;
+    r->Number[kPropReadTimeout] = 5;
+    r->Number[kPropFlow] = 1;
+    r->SetText(kPropIdTrigger, "40");
+    r->SetText(kPropIdEndTrigger, "41");
+    r->SetText(kPropRequestTrigger, "82");
+    r->SetText(kPropRequestEndTrigger, "47");
+    r->SetText(kPropBeforeFile, "37,13,10");
+    r->SetText(kPropAfterFile, "37");
+    r->SetText(kPropDisplayName, "Mill one");
+    if (adjust) adjust(*r);
+    ASSERT_EQ(t.Update(r.get()), 1);
+  }
+
+  void StartServer() {
+    ControlWindow = &view_;  // a server that ended let go of its window
+    master_ = StartDncServer();
+    ASSERT_TRUE(WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1; }));
+  }
+  void StopServer() {
+    if (!master_) return;
+    SetDncEvent(kStopServer);
+    plat::wait_for_single(master_.get(), INFINITE);
+    master_.reset();
+  }
+  static bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+  }
+  bool Polling() {
+    return WaitFor([] { return Ports[0] && Ports[0]->Polling == 1; });
+  }
+  // Collects what the server sends until count bytes came or ms passed.
+  static std::string Collect(sim::Machine& m, std::size_t count, int ms = 20000) {
+    std::string out;
+    WaitFor(
+        [&] {
+          out += m.Received(1);
+          return out.size() >= count;
+        },
+        ms);
+    return out;
+  }
+  std::size_t RowCount(const char* table) { return Rows(DbPath(table)).size(); }
+  // The type of every system-log entry in order.
+  std::vector<std::string> LogTypes() {
+    std::vector<std::string> t;
+    for (auto& r : Rows(DbPath("LOG00000.DBF"))) t.push_back(r[2]);
+    return t;
+  }
+  long SentCount(long id) {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
+    return r ? r->SENT : -1;
+  }
+  // A program of the machine in the index, as a reception would leave it.
+  void StoreProgram(sim::Machine& m, const std::string& text) {
+    const std::size_t before = RowCount("KELVFILE.DBF");
+    m.Send(text);
+    ASSERT_TRUE(WaitFor([&] { return RowCount("KELVFILE.DBF") == before + 1; }));
+    ASSERT_TRUE(Polling());
+  }
+
+  StatusView view_;
+  plat::ThreadHandle master_;
+};
+
+TEST_F(Rs232Test, ReceivedProgramIsStoredByteForByte) {
+  sim::Machine m(11);
+  OnePort();
+  StartServer();
+  m.Send(kProgram);
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVFILE.DBF") == 1; }));
+  auto rows = Rows(DbPath("KELVFILE.DBF"));
+  EXPECT_EQ(kvdb::ReadFileBytes(Native(Root() + "/mach1\\P3.NC")), kProgram);
+  EXPECT_TRUE(Polling());
+  EXPECT_TRUE(view_.Saw(6));
+  EXPECT_TRUE(view_.Saw(10));
+  EXPECT_EQ(RowCount("KELVDNCF.DBF"), 0u);
+}
+
+TEST_F(Rs232Test, RequestedProgramIsSentWithStartTextLineEndsAndEndText) {
+  sim::Machine m(11);
+  OnePort();
+  StartServer();
+  StoreProgram(m, kProgram);
+  m.Send("R PROG7/\r\n");
+  const std::string expected = "%\r\n%\r\n(PROG7)\r\nG1 X10\r\nM30\r\n%\r\n%";
+  EXPECT_EQ(Collect(m, expected.size()), expected);
+  EXPECT_EQ(m.Received(50), "") << "nothing after the end text";
+  ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
+  EXPECT_TRUE(view_.Saw(11));
+  EXPECT_EQ(LogTypes().back(), "1");
+  EXPECT_TRUE(Polling());
+}
+
+TEST_F(Rs232Test, UnrecognisedTextIsKeptAsFailed) {
+  sim::Machine m(11);
+  OnePort();
+  StartServer();
+  m.Send("this is neither a program nor a request\r\n");
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 0u);
+  EXPECT_TRUE(Polling());
+}
+
+TEST_F(Rs232Test, CancelDuringReadDropsTheReception) {
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) { r.Number[kPropReadTimeout] = 200; });  // reads end by the gap only
+  StartServer();
+  plat::set_time_scale(0.05);  // a line gap of half a second: a busy machine keeps the trickle going
+  sim::Trickle t(m);
+  ASSERT_TRUE(WaitFor([] { return Ports[0]->Cancel() != nullptr && Ports[0]->BytesReceived > 20; }));
+  t.Stop();  // what comes after the cancel would be a reception of its own
+  ASSERT_TRUE(Ports[0]->SignalCancel());
+  ASSERT_TRUE(WaitFor([&] { return view_.Saw(4); }));
+  ASSERT_TRUE(Polling());
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 0u);
+  EXPECT_EQ(RowCount("KELVDNCF.DBF"), 0u);
+}
+
+TEST_F(Rs232Test, ServerStopDuringReadKeepsThePartAsFailed) {
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) { r.Number[kPropReadTimeout] = 200; });  // reads end by the gap only
+  StartServer();
+  plat::set_time_scale(0.05);  // a line gap of half a second: a busy machine keeps the trickle going
+  sim::Trickle t(m);
+  ASSERT_TRUE(WaitFor([] { return Ports[0]->BytesReceived > 40; }));
+  StopServer();
+  t.Stop();
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 0u) << "a cut reception is no program";
+  EXPECT_EQ(RowCount("KELVDNCF.DBF"), 1u);
+}
+
+// A program of many lines, long enough to be held half-way.
+std::string LongProgram(int lines) {
+  std::string p = "%\r\n(PROG7)\r\n";
+  for (int i = 0; i < lines; i++) p += "N" + std::to_string(i) + " G1 X" + std::to_string(i) + " Y1.5 F200\r\n";
+  return p + "M30\r\n%";
+}
+
+TEST_F(Rs232Test, XoffHoldsTheSendAndXonResumesItWithoutLoss) {
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) { r.Number[kPropBaud] = 12; });  // 9600: the send takes a while
+  StartServer();
+  const std::string program = LongProgram(300);
+  StoreProgram(m, program);
+  m.Send("R PROG7/\r\n");
+  std::string got = Collect(m, 500);
+  m.Send("\x13");
+  got += m.Received(50);  // what was under way when the XOFF left
+  ASSERT_TRUE(WaitFor([&] { return view_.Saw(36); }));
+  EXPECT_EQ(m.Received(300), "") << "nothing is sent while held";
+  m.Send("\x11");
+  std::string expected = "%\r\n";
+  for (std::size_t at = 0; at < program.size();) {
+    std::size_t e = program.find("\r\n", at);
+    if (e == std::string::npos) e = program.size();
+    expected += program.substr(at, e - at) + "\r\n";
+    at = e + 2;
+  }
+  expected += "%";
+  got += Collect(m, expected.size() - got.size());
+  EXPECT_EQ(got, expected);
+  ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
+}
+
+TEST_F(Rs232Test, BreakCountEndsTheSendAsCancelled) {
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) {
+    r.Number[kPropBaud] = 12;
+    r.Number[kPropBreakCount] = 10;
+  });
+  StartServer();
+  StoreProgram(m, LongProgram(300));
+  m.Send("R PROG7/\r\n");
+  Collect(m, 200);
+  m.Send("\x13" "0123456789ABCDEF");  // held, and more than ten bytes back
+  ASSERT_TRUE(WaitFor([&] {
+    auto t = LogTypes();
+    return !t.empty() && t.back() == "2";
+  }));
+  EXPECT_TRUE(Polling());
+  EXPECT_EQ(SentCount(3), 0) << "a send that did not end is no send";
+}
+
+TEST_F(Rs232Test, Dc2IsAwaitedAndAnsweredWithDc4) {
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) {
+    r.Number[kPropWaitDc2] = 1;
+    r.Number[kPropAnswerDc4] = 1;
+  });
+  StartServer();
+  StoreProgram(m, kProgram);
+  m.Send("R PROG7/\r\n");
+  ASSERT_TRUE(WaitFor([] { return Ports[0]->Cancel() != nullptr && Ports[0]->Polling == 0; }));
+  EXPECT_EQ(m.Received(200), "") << "nothing before the DC2";
+  m.Send("\x12");
+  const std::string expected = "\x14%\r\n%\r\n(PROG7)\r\nG1 X10\r\nM30\r\n%\r\n%";
+  EXPECT_EQ(Collect(m, expected.size()), expected);
+}
+
+TEST_F(Rs232Test, ProgramCheckStoresGoodNumberingAndFlashesDtrOnBad) {
+  sim::DtrRecorder dtr;
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) {
+    r.SetListA(kPropProtocol, kProtoStandardCheck);
+    r.Number[kPropBreakCount] = 10;  // first block
+    r.Number[kPropXoffLimit] = 10;   // increment
+    r.Number[kPropBlockLetter] = 1;
+    r.Number[kPropFlashCount] = 2;
+  });
+  StartServer();
+  const std::string good = "N10 (PROG7)\r\nN20 G1 X1\r\nN30 M30\r\n";
+  m.Send(good);
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVFILE.DBF") == 1; }));
+  EXPECT_EQ(kvdb::ReadFileBytes(Native(Root() + "/mach1\\P3.NC")), good);
+  ASSERT_TRUE(Polling());
+  dtr.Clear();
+
+  m.Send("N10 (PROG8)\r\nN20 G1 X1\r\nN25 M30\r\n");
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
+  EXPECT_EQ(dtr.Changes(), "-+-+-+-++") << "two double flashes, DTR left on";
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 1u);
+  EXPECT_TRUE(Polling());
+
+  // A request passes the check when its line is numbered too.
+  m.Send("N10 R PROG7/\r\n");
+  const std::string expected = "%\r\n" + good.substr(0, good.size() - 2) + "\r\n%";
+  EXPECT_EQ(Collect(m, expected.size()), expected);
+}
+
+TEST_F(Rs232Test, LinesSentByTheRulesOfThePort) {
+  const std::string program = "%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\n[STOP]\r\nG9\r\n[START]\r\nG1 X3\r\nM30\r\n%";
+  const struct {
+    const char* name;
+    std::function<void(TMultiDncRecord&)> adjust;
+    bool operatorSend;
+    std::string expected;
+  } cases[] = {
+      {"plain", {}, false, "%\r\n%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
+      {"skip occurrence 2",
+       [](TMultiDncRecord& r) {
+         std::strcpy(r.Short156, "G1");
+         r.Number[kPropSkipOccurrence] = 2;
+       },
+       false, "%\r\n%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X3\r\nM30\r\n%\r\n%"},
+      {"omit prefix after blanks", [](TMultiDncRecord& r) { r.SetText(kPropOmitCodes, "40"); }, false,
+       "%\r\n%\r\nG1 X1\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
+      {"line end and no start text",
+       [](TMultiDncRecord& r) {
+         r.SetText(kPropLineEnd, "10");
+         r.SetText(kPropBeforeFile, "");
+       },
+       false, "%\n(PROG7)\nG1 X1\n  (NOTE)\nG1 X2\nG1 X3\nM30\n%\n%"},
+      {"operator send in naming mode 3", [](TMultiDncRecord& r) { r.Number[kPropNamingMode] = 3; }, true,
+       std::string("%\r\n$PROG7.MIN") + '\0' +
+           "%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::Machine m(11);
+    OnePort(c.adjust);
+    StartServer();
+    if (RowCount("KELVFILE.DBF") == 0) StoreProgram(m, program);
+    if (c.operatorSend) {
+      Ports[0]->SendProgramId = 3;
+      CurrentPortIndex = 0;
+      SetDncEvent(kSendRequest);
+    } else {
+      m.Send("R PROG7/\r\n");
+    }
+    EXPECT_EQ(Collect(m, c.expected.size()), c.expected);
+    ASSERT_TRUE(Polling());
+    StopServer();
+  }
+  EXPECT_EQ(SentCount(3), 5);
+}
+
+TEST_F(Rs232Test, StopWithoutStartEndsTheProgramButSendsTheEndText) {
+  sim::Machine m(11);
+  OnePort();
+  StartServer();
+  StoreProgram(m, "%\r\n(PROG7)\r\nG1 X1\r\n[STOP] here\r\nG1 X2\r\nM30\r\n%");
+  m.Send("R PROG7/\r\n");
+  const std::string expected = "%\r\n%\r\n(PROG7)\r\nG1 X1\r\n%";
+  EXPECT_EQ(Collect(m, expected.size()), expected);
+  EXPECT_EQ(m.Received(100), "");
+}
+
+TEST_F(Rs232Test, DelayedSendPausesOnTheWaitTextAfterItsFirstOccurrence) {
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) {
+    r.SetListA(kPropProtocol, kProtoStandardDelay);
+    r.SetText(kPropWaitText, "M0");
+    r.Number[kPropPauseSeconds] = 50;  // half a second at test speed
+    r.Number[kPropEndBeforePause] = 1;
+    r.Number[kPropStartAfterPause] = 1;
+  });
+  StartServer();
+  StoreProgram(m, "%\r\n(PROG7)\r\nG1\r\nM0\r\nG2\r\nM0\r\nM30\r\n%");
+  m.Send("R PROG7/\r\n");
+  const std::string before = "%\r\n%\r\n(PROG7)\r\nG1\r\nM0\r\nG2\r\n%";
+  EXPECT_EQ(Collect(m, before.size()), before);
+  EXPECT_EQ(m.Received(200), "") << "the pause";
+  const std::string after = "%\r\nM0\r\nM30\r\n%\r\n%";
+  EXPECT_EQ(Collect(m, after.size()), after);
+  ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
+}
+
+}  // namespace
