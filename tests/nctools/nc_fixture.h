@@ -1,0 +1,51 @@
+// Shared set-up of the NC tool tests: a scratch station (database, local
+// and configuration directories) behind a fresh TGlobals, the program's
+// dialog templates and language texts, and small file helpers.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "appcore/globals.h"
+#include "editor/nc_prefs.h"
+#include "platform/ui/gtest_driver.h"
+#include "platform/ui/handles.h"
+#include "platform/ui/resource.h"
+#include "tests/dbmodel/db_fixture.h"
+
+namespace kvnc {
+
+class NcTest : public kvdb::DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    plat::set_resource_dir(KV_SOURCE_DIR "/resources/dialogs");
+    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
+    Globals->LoadMessages(44, 0);
+    Globals->LoadDialogTexts(44, 0);
+    Globals->CaptionText.Set("Kelvane");
+    std::filesystem::create_directories(Root() + "/cfg");
+    std::filesystem::create_directories(Root() + "/tmp");
+    Globals->CfgDir = Root() + "/cfg\\";
+    Globals->TempDir = Root() + "/tmp\\";
+    *UserPreferences = TUserPreferences();
+    windows_ = plat::live_window_count();
+  }
+  void TearDown() override {
+    EXPECT_EQ(plat::live_window_count(), windows_) << "windows left alive";
+    *UserPreferences = TUserPreferences();
+    DbTest::TearDown();
+  }
+  // A file of the scratch directory with these bytes; its path.
+  std::string MakeText(const std::string& name, const std::string& bytes) {
+    std::string path = Root() + "/tmp/" + name;
+    kvdb::WriteFileBytes(path, bytes);
+    return path;
+  }
+  std::string TmpPath(const std::string& name) const { return Root() + "/tmp/" + name; }
+
+ private:
+  size_t windows_ = 0;
+};
+
+}  // namespace kvnc
