@@ -8,6 +8,7 @@
 
 #include "app/appmain.h"
 #include "app/threads.h"
+#include "editor/cycle_command.h"
 #include "platform/ui/resource.h"
 #ifdef KV_HAVE_DESKTOP
 #include "platform/wx/desktop.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
                          "a virtual one: xvfb-run -a %s\n", argc > 0 ? argv[0] : "kelvane");
     return 2;
   }
+  RegisterCycleCommands();
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();

@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "dbmodel/machine.h"
+#include "app/frame_commands.h"
+#include "editor/cycle_command.h"
 #include "editor/cycle_edit.h"
 #include "editor/cycle_run.h"
 #include "platform/path.h"
@@ -294,6 +296,30 @@ TEST_F(CycleEdit, TestButtonRunsTheFillInWithoutInsert) {
   });
   TEditCycles dlg(nullptr, 4);
   dlg.Execute();
+}
+
+TEST_F(CycleEdit, FrameCommandChoosesTheMachineFirst) {
+  SetMachineChooser({});
+  RegisterCycleCommands();
+  EXPECT_FALSE(HasFrameCommand(1205));  // no chooser yet: grey
+  int answer = 0;
+  SetMachineChooser([&](TWindow*, long* id) {
+    *id = machine_;
+    return answer;
+  });
+  RegisterCycleCommands();
+  EXPECT_TRUE(HasFrameCommand(1205));
+  TWindow frame(nullptr, "Main");
+  CmMachineCycles(frame);  // cancelled: no dialog
+  answer = 1;
+  plat::GTestUiDriver driver;
+  driver.expect_dialog(TEditCycles::kResourceId, [](TDialog& d) {
+    EXPECT_EQ(static_cast<TEditCycles&>(d).MachineType, 4);
+    Pilot(d).click(IDCANCEL);
+  });
+  CmMachineCycles(frame);
+  SetMachineChooser({});
+  RegisterCycleCommands();
 }
 
 }  // namespace
