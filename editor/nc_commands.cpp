@@ -6,10 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <memory>
+
 #include "app/status_dlg.h"
+#include "app/users_lines.h"
 #include "app/users_dialogs.h"
 #include "appcore/globals.h"
 #include "dbmodel/cycle.h"
+#include "dbmodel/macro.h"
 #include "dbmodel/text_helpers.h"
 #include "editor/cycle_run.h"
 #include "editor/ledit.h"
@@ -141,4 +145,42 @@ void InsertCycle(TWindow* frame, TLEdit* edit, const std::string& cycleBoxLine) 
   TCycleRun run(frame, params, TCycleRun::InsertMode);
   if (run.Execute() == IDOK && Globals->CycleText.IsSet()) InsertCycleText(edit);
   if (edit) edit->SetFocus();
+}
+
+// ---- macros ---------------------------------------------------------------------------
+
+bool CopySelectionForMacro(TLEdit* edit) {
+  if (!edit || edit->SendMessage(LEM_HASSEL, 0, 0) <= 0) return false;
+  edit->SendMessage(WM_COMMAND, LEC_COPY, 0);
+  return true;
+}
+
+void RefillMacroBox(TComboBox* box, long machineId) {
+  if (!box || !(Globals->DisplayFlags & 0x2) || machineId == 0) return;
+  TcbMacroTable t("KELVMACR.DBF", 0, 0);
+  TControlLines lines(*box);
+  t.FillList(machineId, &lines);
+  box->SetSelIndex(0);
+}
+
+bool ReadMacroOfBoxLine(const std::string& boxLine, std::string& text) {
+  std::string line = boxLine.substr(0, kBoxText);
+  long id = ListLineId(line.c_str());
+  if (id == 0) return false;
+  std::unique_ptr<TcbMacroRecord> macro;
+  {
+    TcbMacroTable t("KELVMACR.DBF", 0, 0);
+    macro.reset(t.FindById(id));
+  }
+  if (!macro || !macro->text) return false;
+  text = macro->text;
+  return true;
+}
+
+void PasteMacro(TLEdit* edit) {
+  if (!edit) return;
+  edit->SendMessage(WM_PASTE, 0, 0);
+  SelectionRange r = edit->GetSelection();
+  edit->SetSelection(r.endLine, r.endCol, r.endLine, r.endCol);
+  edit->SetFocus();
 }

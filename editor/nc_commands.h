@@ -50,3 +50,21 @@ void ShowAxisValues(TWindow* frame, TLEdit* edit, TApplication* app);
 void InsertCycle(TWindow* frame, TLEdit* edit, const std::string& cycleBoxLine);
 // Inserts CycleText of the globals at the selection, caret after it.
 void InsertCycleText(TLEdit* edit);
+
+class TComboBox;
+
+// Save As Macro, before the macro dialog runs: copies the selection to the
+// clipboard, which the dialog takes its text from; false (nothing done)
+// without a selection.
+bool CopySelectionForMacro(TLEdit* edit);
+// After the macro dialog: the macro box lists the machine's macros again,
+// the first selected, so a new macro is offered at once (only while the
+// tool bars are shown and for a machine).
+void RefillMacroBox(TComboBox* box, long machineId);
+// Insert macro, before the confirming dialog runs: the text of the macro
+// of a macro-box line ("...@@id"); false for a line without an id, a
+// missing macro or one without text.
+bool ReadMacroOfBoxLine(const std::string& boxLine, std::string& text);
+// After the confirming dialog put the text on the clipboard: pastes it at
+// the selection, the caret after it, the focus in the edit.
+void PasteMacro(TLEdit* edit);

@@ -1,6 +1,11 @@
 // The NC text commands over an edit control: the transform pass and its
 // temporary files, the axis value ranges, and cycles put in at the caret.
+#include <memory>
+
 #include "dbmodel/cycle.h"
+#include "dbmodel/macro.h"
+#include "platform/ui/clipboard.h"
+#include "platform/ui/combobox.h"
 #include "editor/cycle_run.h"
 #include "editor/ledit.h"
 #include "editor/nc_commands.h"
@@ -156,6 +161,51 @@ TEST_F(NcCommands, CyclesGoInAtTheCaretWhichThenStandsAfterThem) {
   Globals->CycleText.Set("X1 ");
   InsertCycleText(edit);
   EXPECT_EQ(Text(), "N10\r\nG81\r\nZ-5.0X1 N30");
+}
+
+TEST_F(NcCommands, MacrosGoThroughTheClipboard) {
+  SetText("N10 G0\r\nN20 G1");
+  plat::set_clipboard_text("before");
+  EXPECT_FALSE(CopySelectionForMacro(edit));
+  EXPECT_EQ(plat::clipboard_text(), "before");
+  edit->SetSelection(1, 4, 1, 6);
+  EXPECT_TRUE(CopySelectionForMacro(edit));
+  EXPECT_EQ(plat::clipboard_text(), "G0");
+
+  MakeCounters();
+  CreateTable<TcbMacroTable>("KELVMACR.DBF");
+  long id;
+  {
+    TcbMacroTable t("KELVMACR.DBF", 0, 0);
+    std::unique_ptr<TcbMacroRecord> m(t.Add("PARK", "G28 Z0\r\n", 7));
+    ASSERT_NE(m, nullptr);
+    id = m->ID;
+  }
+  std::string text;
+  EXPECT_TRUE(ReadMacroOfBoxLine("PARK    @@" + std::to_string(id), text));
+  EXPECT_EQ(text, "G28 Z0\r\n");
+  EXPECT_FALSE(ReadMacroOfBoxLine("PARK", text));
+  EXPECT_FALSE(ReadMacroOfBoxLine("GONE @@" + std::to_string(id + 50), text));
+
+  plat::set_clipboard_text(text);
+  edit->SetCaretPos(2, 0);
+  PasteMacro(edit);
+  EXPECT_EQ(Text(), "N10 G0\r\nG28 Z0\r\nN20 G1");
+  EXPECT_EQ(edit->GetSelection().endLine, 3u);
+  EXPECT_EQ(edit->GetSelection().startCol, 0u);
+
+  auto* box = new TComboBox(&frame, 9, 0, 0, 100, 100, CBS_DROPDOWNLIST, 0);
+  ASSERT_TRUE(box->Create());
+  Globals->DisplayFlags = 0;
+  RefillMacroBox(box, 7);
+  EXPECT_EQ(box->GetCount(), 0);  // tool bars hidden
+  Globals->DisplayFlags = 0x2;
+  RefillMacroBox(box, 0);
+  EXPECT_EQ(box->GetCount(), 0);  // no machine
+  RefillMacroBox(box, 7);
+  ASSERT_EQ(box->GetCount(), 1);
+  EXPECT_EQ(box->GetSelIndex(), 0);
+  EXPECT_EQ(ListLineId(box->GetString(0).c_str()), id);
 }
 
 }  // namespace
