@@ -168,6 +168,7 @@ class TCancellingParent : public TWindow {
       for (TWindow* c : GetChildren())
         if (auto* d = dynamic_cast<ProgressDialog*>(c)) {
           Bar = d->Bar() != nullptr;
+          Caption = d->GetText();
           Pilot(*d).click(IDCANCEL);
           Pressed++;
           return 0;
@@ -178,6 +179,7 @@ class TCancellingParent : public TWindow {
   }
   int Pressed = 0;
   bool Bar = false;
+  std::string Caption;
 };
 
 TEST_F(Transforms, CancelInTheProgressWindowStopsEveryTransform) {
@@ -200,6 +202,7 @@ TEST_F(Transforms, CancelInTheProgressWindowStopsEveryTransform) {
     EXPECT_EQ(t(&parent, path.c_str(), TmpPath("out.nc").c_str(), &app), 0);
     EXPECT_EQ(parent.Pressed, 1);
     EXPECT_TRUE(parent.Bar);
+    EXPECT_EQ(parent.Caption, t == RenumberLines ? "Renumbering..." : "Progress");
   }
   // Without a press the same run completes.
   EXPECT_EQ(RemoveLineNumbers(&parent, path.c_str(), TmpPath("out.nc").c_str(), &app), 1);
