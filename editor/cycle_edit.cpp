@@ -80,7 +80,6 @@ bool ParseAuto(std::string text, double& value) {
 // ---- the cycles editor ---------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TEditCycles, TLangDlg)
-  EV_BN_CLICKED(114, CmSave),
   EV_BN_CLICKED(115, CmModifyParam),
   EV_BN_CLICKED(116, CmDeleteCycle),
   EV_BN_CLICKED(117, CmClearParam),
@@ -122,7 +121,7 @@ void TEditCycles::SetupWindow() {
   static const int kTexts[][2] = {{200, 430}, {119, 431}, {201, 432}, {204, 433}, {205, 434}, {117, 435},
                                   {115, 436}, {116, 437}, {104, 438}, {105, 439}, {106, 440}, {107, 441},
                                   {108, 442}, {109, 443}, {203, 444}, {118, 445}, {121, 446}, {122, 447},
-                                  {114, 448}, {123, 527}, {124, 640}};
+                                  {123, 527}, {124, 640}};
   for (const auto& t : kTexts) SetItemText(t[0], t[1]);
   RefillCycles();
   EvCycleSelChange();

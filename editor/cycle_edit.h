@@ -22,7 +22,6 @@ class TEditCycles : public TLangDlg {
   ~TEditCycles() override;
 
   void SetupWindow() override;
-  void CmSave() {}
   void CmModifyParam();
   void CmDeleteCycle();
   void CmClearParam();

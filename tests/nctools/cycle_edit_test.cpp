@@ -94,6 +94,8 @@ TEST_F(CycleEdit, DefinesParametersOfACycleOfTheMachinesType) {
     EXPECT_EQ(p.selection(103), 1);
     EXPECT_EQ(p.lines(103)[1].substr(0, 14), "P:02 - Z      ");
     EXPECT_EQ(p.text(110), "-12.500");
+    p.click(107);  // in memory only: Cancel loses it
+    EXPECT_FALSE(p.visible(114));  // no Save button: Modify stores
     p.click(IDCANCEL);
   });
   RunMachineCycles(nullptr, machine_);
