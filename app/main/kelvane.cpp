@@ -11,6 +11,7 @@
 #include "dnc/job_commands.h"
 #include "dnc/setup_commands.h"
 #include "editor/child_frame.h"
+#include "editor/cycle_command.h"
 #include "editor/user_prefs.h"
 #include "platform/ui/resource.h"
 #ifdef KV_HAVE_DESKTOP
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   RegisterDncSetupCommands();
   InitUserPreferences();
   RegisterEditorCommands();
+  RegisterCycleCommands();
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();
