@@ -1,12 +1,14 @@
 // The commands of an editor window and their enablers: status refresh,
-// loading a named file, and the file commands that move the text between
-// the window, the program database and plain files.
+// loading a named file, the file commands that move the text between the
+// window, the program database and plain files, and the NC text commands.
 #include <cstdio>
 
 #include "app/frame_commands.h"
 #include "app/main_frame.h"
 #include "appcore/globals.h"
 #include "editor/child_frame.h"
+#include "editor/nc_commands.h"
+#include "editor/nc_transforms.h"
 #include "editor/text_files.h"
 #include "platform/file.h"
 #include "platform/ledit/protocol.h"
@@ -65,10 +67,17 @@ DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_COMMAND(111, CmAppendFile),
   EV_COMMAND(112, CmInsertFile),
   EV_COMMAND(118, CmClose),
+  EV_COMMAND(301, CmInsertLineNumbers),
+  EV_COMMAND(302, CmRemoveLineNumbers),
+  EV_COMMAND(304, CmInsertSpaces),
+  EV_COMMAND(305, CmRemoveSpaces),
+  EV_COMMAND(307, CmAxisValues),
   EV_COMMAND(556, CmAddToLog),
   EV_COMMAND(557, CmReviewLog),
   EV_COMMAND(558, CmNothing),
+  EV_COMMAND(1226, CmInsertCycle),
   EV_COMMAND(1031, CmEditCommand1031),
+  EV_COMMAND(1228, CmInsertBlock),
   EV_COMMAND(1231, CmNothing),
   EV_COMMAND(20501, CmAbout),
   EV_COMMAND_ENABLE(102, CeOpen),
@@ -140,6 +149,28 @@ void TChildFrame::CmReviewLog() {
   TLogView view(this, Record.get());
   view.Execute();
 }
+
+// ---- NC text commands ---------------------------------------------------------
+// Save As Macro (306) and Insert macro (1227) need the macro dialogs of the
+// master data; until those exist the two have no handler and stay grey.
+
+void TChildFrame::RunTransform(NcTransform transform) {
+  // The rewritten text is not the program's file any more: as after an
+  // append, it counts as changed, so Save is offered and Close asks.
+  if (RunTransformPass(this, Client, FrameNo, transform, GetApplication())) SetModified(true);
+}
+
+void TChildFrame::CmInsertLineNumbers() { RunTransform(RenumberLines); }
+void TChildFrame::CmRemoveLineNumbers() { RunTransform(RemoveLineNumbers); }
+void TChildFrame::CmInsertSpaces() { RunTransform(InsertSpaces); }
+void TChildFrame::CmRemoveSpaces() { RunTransform(RemoveSpaces); }
+void TChildFrame::CmAxisValues() { ShowAxisValues(this, Client, GetApplication()); }
+
+void TChildFrame::CmInsertCycle() {
+  if (CycleCombo) InsertCycle(this, Client, CycleCombo->GetText());
+}
+
+void TChildFrame::CmInsertBlock() { InsertCycleText(Client); }
 
 // ---- enablers ----------------------------------------------------------------
 

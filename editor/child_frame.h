@@ -11,6 +11,7 @@
 
 #include "dbmodel/filetable.h"
 #include "editor/ledit.h"
+#include "editor/nc_commands.h"
 #include "platform/ui/combobox.h"
 #include "platform/ui/frame_decorated.h"
 #include "platform/ui/gadget.h"
@@ -79,6 +80,13 @@ class TChildFrame : public TDecoratedFrame {
   void CmReviewLog();
   void CmEditCommand1031();
   void CmAbout();
+  void CmInsertLineNumbers();
+  void CmRemoveLineNumbers();
+  void CmInsertSpaces();
+  void CmRemoveSpaces();
+  void CmAxisValues();
+  void CmInsertCycle();
+  void CmInsertBlock();
   void CmNothing() {}
 
   // ---- enablers
@@ -141,6 +149,8 @@ class TChildFrame : public TDecoratedFrame {
   // database or a file; false when cancelled.
   bool ChooseSecondText(std::string& path);
   bool SaveToTemp(const std::string& path);
+  // One of the text rewrites through the window's scratch files.
+  void RunTransform(NcTransform transform);
 
   TClient* Client;
   std::unique_ptr<TProgramLockTable> Table;

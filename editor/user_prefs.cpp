@@ -2,7 +2,6 @@
 #include "editor/user_prefs.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "appcore/globals.h"
 #include "editor/text_files.h"
@@ -35,12 +34,9 @@ int GetInt(const std::string& in, size_t at) {
 
 std::string UserPreferencesPath() { return Globals->CfgDir + "KELVANE.PRF"; }
 
-void TUserPreferences::SetExclusion(const char* text) {
-  delete[] Exclusion;
-  Exclusion = nullptr;
-  if (!text) return;
-  Exclusion = new char[std::strlen(text) + 1];
-  std::strcpy(Exclusion, text);
+int IntervalStep(int intervalIndex) {
+  static const int kSteps[] = {1, 2, 5, 10, 20, 100, 1000};
+  return intervalIndex >= 0 && intervalIndex < 7 ? kSteps[intervalIndex] : 1;
 }
 
 bool TUserPreferences::Load() {
@@ -56,19 +52,21 @@ bool TUserPreferences::Load() {
   size_t whole = bytes.size() / 4;
   for (size_t i = 0; i < kIntegers && i < whole; i++) *fields[i] = GetInt(bytes, 4 * i);
   if (bytes.size() < 4 * kIntegers) return false;
+  // The line runs to the end of the file, or to its CR LF when a line end
+  // was written after it.
   std::string line = bytes.substr(4 * kIntegers);
-  size_t end = line.find('\n');
+  size_t end = line.find_first_of(std::string("\r\n\0", 3));
   if (end != std::string::npos) line.resize(end);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  SetExclusion(line.c_str());
+  Exclusion = line;
   return true;
 }
 
 bool TUserPreferences::Save(std::string* reason) const {
   std::string bytes;
   for (int v : {PrecedingN, FormatIndex, IntervalIndex, StartNumber, StartLine, RestartValue}) PutInt(bytes, v);
-  if (Exclusion) bytes += Exclusion;
-  bytes += "\r\n";
+  // The exclusion line, without a line end after it (none follows the
+  // last line of a file written line by line).
+  bytes += Exclusion;
   TFileError error;
   if (WriteWholeFile(UserPreferencesPath(), bytes, error)) return true;
   if (reason) *reason = error.Reason;

@@ -14,6 +14,7 @@
 #include "dnc/server.h"
 #include "dnc/setup_commands.h"
 #include "editor/child_frame.h"
+#include "editor/cycle_command.h"
 #include "editor/user_prefs.h"
 #include "masterdata/pick_dialogs.h"
 #include "platform/ui/resource.h"
@@ -63,6 +64,14 @@ int main(int argc, char** argv) {
   // dialog; until that dialog registers, Open has no handler.
   if (GetProgramListDialog()) SetProgramChooser(ChooseProgram);
   RegisterEditorCommands();
+  // The cycles editor files cycles by the chosen machine's type.
+  SetMachineChooser(MachineChooser([](TWindow* parent, long* machineId) {
+    int id = 0;
+    int rc = ChooseMachine(parent, &id);
+    *machineId = id;
+    return rc;
+  }));
+  RegisterCycleCommands();
   RegisterJobCommands();
   RegisterDncSetupCommands();
   // The DNC start and the port setup stay grey while the server runs.

@@ -27,24 +27,44 @@ TEST_F(PrefsTest, TheFileHoldsSixIntegersAndTheExclusionLine) {
   p.StartLine = 7;
   p.RestartValue = 250;
   p.PrecedingN = 0;
-  p.SetExclusion("(%");
+  p.Exclusion = "(%";
   ASSERT_TRUE(p.Save());
-  EXPECT_EQ(ReadFile(Root() + "/cfg/KELVANE.PRF"), Le({0, 3, 6, 500000, 7, 250}) + "(%\r\n");
+  // The line writer leaves no line end after the last line.
+  EXPECT_EQ(ReadFile(Root() + "/cfg/KELVANE.PRF"), Le({0, 3, 6, 500000, 7, 250}) + "(%");
 
   TUserPreferences q;
   ASSERT_TRUE(q.Load());
   EXPECT_EQ((std::vector<int>{q.FormatIndex, q.IntervalIndex, q.StartNumber, q.StartLine, q.RestartValue,
                               q.PrecedingN}),
             (std::vector<int>{3, 6, 500000, 7, 250, 0}));
-  EXPECT_STREQ(q.Exclusion, "(%");
+  EXPECT_EQ(q.Exclusion, "(%");
   // Bytes that would end a text line are ordinary integer bytes.
   q.StartNumber = 0x0A0D00;
-  q.SetExclusion(nullptr);
+  q.Exclusion.clear();
   ASSERT_TRUE(q.Save());
+  EXPECT_EQ(ReadFile(Root() + "/cfg/KELVANE.PRF").size(), 24u);
   TUserPreferences r;
+  r.Exclusion = "old";
   ASSERT_TRUE(r.Load());
   EXPECT_EQ(r.StartNumber, 0x0A0D00);
-  EXPECT_STREQ(r.Exclusion, "");
+  EXPECT_EQ(r.Exclusion, "");
+}
+
+TEST_F(PrefsTest, TheExclusionLineLoadsWithOrWithoutALineEnd) {
+  struct Case {
+    const char* tail;
+    const char* exclusion;
+  } cases[] = {
+      {"(%", "(%"}, {"(%\r\n", "(%"}, {"(%\n", "(%"}, {"\r\n", ""}, {"", ""}, {"%\r\nX", "%"},
+  };
+  for (const Case& c : cases) {
+    kvdb::WriteFileBytes(Root() + "/cfg/KELVANE.PRF", Le({1, 2, 3, 40, 5, 6}) + c.tail);
+    TUserPreferences p;
+    p.Exclusion = "before";
+    ASSERT_TRUE(p.Load()) << c.tail;
+    EXPECT_EQ(p.Exclusion, c.exclusion) << c.tail;
+    EXPECT_EQ(p.StartNumber, 40) << c.tail;
+  }
 }
 
 TEST_F(PrefsTest, AMissingFileResetsTheNumbersOnlyAndAFailedSaveIsTold) {

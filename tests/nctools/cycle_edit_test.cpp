@@ -1,0 +1,327 @@
+// The machine cycles editor: cycles filed under the machine's type,
+// parameter definitions and their refusals, flags, clear and delete, and
+// the floppy copies, with the stored rows as python3-dbfread reads them.
+#include <algorithm>
+
+#include "dbmodel/machine.h"
+#include "app/frame_commands.h"
+#include "editor/cycle_command.h"
+#include "editor/cycle_edit.h"
+#include "editor/cycle_run.h"
+#include "platform/path.h"
+#include "tests/nctools/nc_fixture.h"
+
+namespace {
+
+using kvnc::NcTest;
+using plat::Pilot;
+
+bool Has(const std::vector<std::string>& rows, const std::string& part) {
+  return std::any_of(rows.begin(), rows.end(), [&](const std::string& r) { return r.find(part) != std::string::npos; });
+}
+size_t Count(const std::vector<std::string>& rows, const std::string& part) {
+  return std::count_if(rows.begin(), rows.end(), [&](const std::string& r) { return r.find(part) != std::string::npos; });
+}
+
+class CycleEdit : public NcTest {
+ protected:
+  void SetUp() override {
+    NcTest::SetUp();
+    MakeCounters();
+    CreateTable<TcbCycleTable>("KELVCYC3.DBF");
+    CreateTable<TcbParamTable>("KELVCYC4.DBF");
+    CreateTable<TcbMachTable>("KELVMA.DBF");
+    TcbMachTable m("KELVMA.DBF", 0, 0);
+    ASSERT_EQ(m.Add("MILL1", 4, "Mill", "C:\\NC\\", 0), 1);
+    TcbMachRecord* r = m.FindByName("MILL1");
+    ASSERT_NE(r, nullptr);
+    machine_ = r->ID;
+    delete r;
+    plat::set_drive_root('A', Root() + "/floppy");
+  }
+  void TearDown() override {
+    plat::reset_drive_table();
+    NcTest::TearDown();
+  }
+  std::string FloppyPath(const char* name) const { return Root() + "/floppy/" + name; }
+  // A cycle made in the editor of machine type `type`.
+  void MakeCycle(plat::UiDriver& driver, long type, const char* name) {
+    driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
+      Pilot p(d);
+      p.set_text(102, name);
+      p.click(119);
+      p.click(IDCANCEL);
+    });
+    TEditCycles dlg(nullptr, type);
+    dlg.Execute();
+  }
+  long machine_ = 0;
+};
+
+TEST_F(CycleEdit, DefinesParametersOfACycleOfTheMachinesType) {
+  plat::GTestUiDriver driver;
+  driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
+    Pilot p(d);
+    auto& dlg = static_cast<TEditCycles&>(d);
+    EXPECT_EQ(dlg.MachineType, 4);
+    EXPECT_TRUE(p.lines(101).empty());
+    p.set_text(102, "DRILL 81");
+    p.click(119);
+    EXPECT_EQ(p.text(102), "");
+    ASSERT_EQ(p.lines(101).size(), 1u);
+    ASSERT_EQ(p.lines(103).size(), 15u);
+    EXPECT_EQ(p.lines(103)[1].substr(0, 20), "P:02 - (undefined)  ");
+    p.set_text(102, "DRILL 81");
+    driver.expect_message_box(IDOK, "exists for this machine type");
+    p.click(119);
+
+    p.select(103, 1);
+    p.set_text(113, "Z");
+    p.set_text(112, "Depth");
+    p.set_text(111, "3");
+    p.click(104);
+    p.click(108);
+    p.click(109);
+    EXPECT_TRUE(p.visible(110));
+    p.set_text(110, "-12,5");
+    // A repeated notice of a box does not move its bit again.
+    d.SendMessage(WM_COMMAND, MAKEWPARAM(106, BN_CLICKED), reinterpret_cast<LPARAM>(d.GetDlgItem(106)));
+    EXPECT_EQ(dlg.Param->FLAG & 0x8, 0);
+    p.click(106);
+    d.SendMessage(WM_COMMAND, MAKEWPARAM(106, BN_CLICKED), reinterpret_cast<LPARAM>(d.GetDlgItem(106)));
+    EXPECT_EQ(dlg.Param->FLAG, 0x2 | 0x20 | 0x40 | 0x8);
+    p.click(115);
+    EXPECT_EQ(p.selection(103), 1);
+    EXPECT_EQ(p.lines(103)[1].substr(0, 14), "P:02 - Z      ");
+    EXPECT_EQ(p.text(110), "-12.500");
+    p.click(107);  // in memory only: Cancel loses it
+    EXPECT_FALSE(p.visible(114));  // no Save button: Modify stores
+    p.click(IDCANCEL);
+  });
+  RunMachineCycles(nullptr, machine_);
+  auto cycles = PeerRows(DbPath("KELVCYC3.DBF"));
+  ASSERT_EQ(cycles.size(), 1u);
+  EXPECT_NE(cycles[0].find("CONN=4 NAME=DRILL 81"), std::string::npos) << cycles[0];
+  auto params = PeerRows(DbPath("KELVCYC4.DBF"));
+  EXPECT_EQ(params.size(), 15u);
+  EXPECT_TRUE(Has(params, "PNUMBER=2 FLAG=107 DECI=3 AUTO=-12.5 CODE=Z HINT=Depth")) << params[1];
+  EXPECT_EQ(Count(params, "FLAG=0 DECI=None AUTO=None"), 14u);  // as new rows are written
+}
+
+TEST_F(CycleEdit, TextsThatDoNotFitTheirFieldsAreRefused) {
+  plat::GTestUiDriver driver;
+  MakeCycle(driver, 4, "POCKET");
+  auto before = PeerRows(DbPath("KELVCYC4.DBF"));
+  driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
+    Pilot p(d);
+    p.select(103, 0);
+    struct Case {
+      int edit;
+      std::string text;
+      const char* message;
+    } cases[] = {
+        {113, std::string(26, 'X'), "address"},
+        {112, std::string(26, 'h'), "hint"},
+        {110, "123456", "automatic value"},
+        {110, "12x", "automatic value"},
+    };
+    p.click(109);
+    for (const Case& c : cases) {
+      p.set_text(113, "X");
+      p.set_text(112, "ok");
+      p.set_text(110, "1");
+      p.set_text(c.edit, c.text);
+      driver.expect_message_box(IDOK, c.message);
+      p.click(115);
+      EXPECT_TRUE(p.focused(c.edit)) << c.text;
+    }
+    p.set_text(113, "");
+    p.set_text(110, "1");
+    p.click(115);  // an empty address: focus and a beep
+    EXPECT_TRUE(p.focused(113));
+    // Unchecked, the automatic value is not looked at and stored as 0.
+    p.click(109);
+    p.set_text(113, std::string(25, 'A'));
+    p.set_text(112, std::string(25, 'b'));
+    p.set_text(110, "garbage");
+    p.click(115);
+    p.click(IDCANCEL);
+  });
+  TEditCycles dlg(nullptr, 4);
+  dlg.Execute();
+  auto after = PeerRows(DbPath("KELVCYC4.DBF"));
+  EXPECT_TRUE(Has(after, "PNUMBER=1 FLAG=1 DECI=0 AUTO=0.0 CODE=" + std::string(25, 'A') + " HINT=" + std::string(25, 'b')));
+  EXPECT_EQ(Count(after, "FLAG=0"), 14u);
+  EXPECT_EQ(before.size(), after.size());
+}
+
+TEST_F(CycleEdit, ClearAndDeleteAskFirst) {
+  plat::GTestUiDriver driver;
+  MakeCycle(driver, 4, "TAP");
+  MakeCycle(driver, 4, "BORE");
+  MakeCycle(driver, 9, "TAP");  // another type may use the name
+  driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
+    Pilot p(d);
+    ASSERT_EQ(p.lines(101).size(), 2u);
+    p.select(101, 0);
+    p.select(103, 2);
+    p.set_text(113, "G84");
+    p.click(109);
+    p.click(115);
+    driver.expect_message_box(IDNO, "Clear the definition");
+    p.click(117);
+    driver.expect_message_box(IDYES, "Clear the definition");
+    p.click(117);
+    EXPECT_EQ(p.selection(103), 0);
+    EXPECT_EQ(p.lines(103)[2].substr(0, 18), "P:03 - (undefined)");
+    driver.expect_message_box(IDNO, "Delete this cycle");
+    p.click(116);
+    EXPECT_EQ(p.lines(101).size(), 2u);
+    driver.expect_message_box(IDYES, "Delete this cycle");
+    p.click(116);
+    EXPECT_EQ(p.lines(101).size(), 1u);
+    // The last cycle goes: the other boxes clear, the automatic-value box
+    // keeps its state.
+    p.select(103, 0);
+    p.click(104);
+    p.click(109);
+    driver.expect_message_box(IDYES, "Delete this cycle");
+    p.click(116);
+    EXPECT_TRUE(p.lines(101).empty());
+    EXPECT_TRUE(p.lines(103).empty());
+    EXPECT_FALSE(p.checked(104));
+    EXPECT_TRUE(p.checked(109));
+    EXPECT_EQ(p.text(113), "");
+    p.click(104);  // no parameter left to change
+    p.click(115);
+    p.click(IDCANCEL);
+  });
+  TEditCycles dlg(nullptr, 4);
+  dlg.Execute();
+  auto cycles = PeerRows(DbPath("KELVCYC3.DBF"));
+  EXPECT_EQ(Count(cycles, "* "), 2u);
+  EXPECT_EQ(Count(cycles, "NAME=TAP"), 2u);
+  auto params = PeerRows(DbPath("KELVCYC4.DBF"));
+  EXPECT_EQ(params.size(), 45u);
+  EXPECT_EQ(Count(params, "* "), 30u);
+  EXPECT_FALSE(Has(params, "G84"));
+}
+
+TEST_F(CycleEdit, CyclesTravelByFloppyToAnotherMachineType) {
+  plat::GTestUiDriver driver;
+  MakeCycle(driver, 4, "DRILL");
+  // No disk in the drive: nothing to import, and an export is refused.
+  driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
+    Pilot p(d);
+    p.select(103, 0);
+    p.set_text(113, "X");
+    p.click(115);
+    driver.expect_dialog(TCycleImport::kResourceId, [&](TDialog& i) {
+      Pilot q(i);
+      EXPECT_TRUE(q.lines(101).empty());
+      q.click(IDOK);  // no selection: nothing happens
+      EXPECT_FALSE(i.HasEnded());
+      q.click(IDCANCEL);
+    });
+    p.click(121);
+    driver.expect_dialog(TCycleExport::kResourceId, [&](TDialog& e) {
+      Pilot q(e);
+      q.click(IDOK);  // no name
+      EXPECT_TRUE(q.focused(101));
+      q.set_text(101, "DRILL 4");
+      driver.expect_message_box(IDOK, "could not be stored");
+      q.click(IDOK);
+      EXPECT_FALSE(e.HasEnded());
+      std::filesystem::create_directories(FloppyPath(""));
+      q.click(IDOK);
+    });
+    p.click(122);
+    driver.expect_dialog(TCycleExport::kResourceId, [&](TDialog& e) {
+      Pilot q(e);
+      EXPECT_EQ(q.lines(102).size(), 1u);
+      q.set_text(101, "DRILL 4");
+      q.click(IDOK);
+    });
+    p.click(122);
+    p.click(IDCANCEL);
+  });
+  TEditCycles dlg(nullptr, 4);
+  dlg.Execute();
+  auto floppy = PeerRows(FloppyPath("KELVCYC3.DBF"));
+  EXPECT_EQ(Count(floppy, "CONN=0 NAME=DRILL 4"), 2u);
+  auto floppyParams = PeerRows(FloppyPath("KELVCYC4.DBF"));
+  EXPECT_EQ(floppyParams.size(), 30u);
+  EXPECT_EQ(Count(floppyParams, "FLAG=1 DECI=0 AUTO=0.0 CODE=X"), 2u);
+
+  driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
+    Pilot p(d);
+    EXPECT_TRUE(p.lines(101).empty());
+    driver.expect_dialog(TCycleImport::kResourceId, [&](TDialog& i) {
+      Pilot q(i);
+      EXPECT_EQ(q.lines(101).size(), 2u);
+      q.select(101, 1);
+      q.click(IDOK);
+    });
+    p.click(121);
+    ASSERT_EQ(p.lines(101).size(), 1u);
+    EXPECT_EQ(p.lines(103)[0].substr(0, 8), "P:01 - X");
+    p.click(IDCANCEL);
+  });
+  TEditCycles other(nullptr, 7);
+  other.Execute();
+  auto cycles = PeerRows(DbPath("KELVCYC3.DBF"));
+  EXPECT_EQ(Count(cycles, "CONN=7 NAME=DRILL 4"), 1u);
+  auto params = PeerRows(DbPath("KELVCYC4.DBF"));
+  EXPECT_EQ(params.size(), 30u);
+  EXPECT_EQ(Count(params, "CODE=X"), 2u);
+}
+
+TEST_F(CycleEdit, TestButtonRunsTheFillInWithoutInsert) {
+  plat::GTestUiDriver driver;
+  MakeCycle(driver, 4, "FACE");
+  driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
+    Pilot p(d);
+    p.select(103, 0);
+    p.set_text(113, "G0");
+    p.click(124);
+    p.click(115);
+    driver.expect_dialog(TCycleRun::kResourceId, [&](TDialog& r) {
+      Pilot q(r);
+      EXPECT_FALSE(q.visible(400));
+      EXPECT_EQ(q.text(125), "G0");
+      driver.expect_message_box(IDOK, "G0");
+      q.click(401);
+      q.click(IDCANCEL);
+    });
+    p.click(118);
+    p.click(IDCANCEL);
+  });
+  TEditCycles dlg(nullptr, 4);
+  dlg.Execute();
+}
+
+TEST_F(CycleEdit, FrameCommandChoosesTheMachineFirst) {
+  SetMachineChooser({});
+  RegisterCycleCommands();
+  EXPECT_FALSE(HasFrameCommand(1205));  // no chooser yet: grey
+  int answer = 0;
+  SetMachineChooser([&](TWindow*, long* id) {
+    *id = machine_;
+    return answer;
+  });
+  RegisterCycleCommands();
+  EXPECT_TRUE(HasFrameCommand(1205));
+  TWindow frame(nullptr, "Main");
+  CmMachineCycles(frame);  // cancelled: no dialog
+  answer = 1;
+  plat::GTestUiDriver driver;
+  driver.expect_dialog(TEditCycles::kResourceId, [](TDialog& d) {
+    EXPECT_EQ(static_cast<TEditCycles&>(d).MachineType, 4);
+    Pilot(d).click(IDCANCEL);
+  });
+  CmMachineCycles(frame);
+  SetMachineChooser({});
+  RegisterCycleCommands();
+}
+
+}  // namespace
