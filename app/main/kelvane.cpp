@@ -13,6 +13,7 @@
 #include "editor/child_frame.h"
 #include "editor/user_prefs.h"
 #include "platform/ui/resource.h"
+#include "storage/restore_commands.h"
 #ifdef KV_HAVE_DESKTOP
 #include "platform/wx/desktop.h"
 #endif
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   RegisterDncSetupCommands();
   InitUserPreferences();
   RegisterEditorCommands();
+  RegisterRestoreCommands();
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();
