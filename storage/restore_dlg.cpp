@@ -31,16 +31,16 @@ enum : int {
   kMsgTitleChar3 = 327,
   kMsgDuplicateCaption = 346,
   kMsgDuplicate = 347,
-  kMsgDeleteKept = 2300,
-  kMsgProgramOpen = 2301,
-  kMsgNoBackup = 2302,
-  kMsgNotCopied = 2303,
-  kMsgNotMoved = 2304,
-  kMsgNotFiled = 2305,
-  kMsgNoId = 2306,
-  kMsgNoMachine = 2307,
-  kMsgSaveNotMoved = 2308,
-  kMsgNotSaved = 2309,
+  kMsgDeleteKept = 1930,
+  kMsgProgramOpen = 1931,
+  kMsgNoBackup = 1932,
+  kMsgNotCopied = 1933,
+  kMsgNotMoved = 1934,
+  kMsgNotFiled = 1935,
+  kMsgNoId = 1936,
+  kMsgNoMachine = 1937,
+  kMsgSaveNotMoved = 1938,
+  kMsgNotSaved = 1939,
 };
 
 constexpr const char* kProgramIndex = "KELVFILE.DBF";
@@ -241,8 +241,10 @@ void TKeptProgramsDlg::EvSelChange() {
   ShowFileCodes();
 }
 
+// By the control's own flag: while the dialog is being set up it is not
+// shown yet, and neither is any control in it.
 void TKeptProgramsDlg::ShowIfHidden(TWindow* w, bool show) {
-  if (w->IsWindowVisible() != show) w->ShowWindow(show ? SW_SHOW : SW_HIDE);
+  if (((w->GetStyle() & WS_VISIBLE) != 0) != show) w->ShowWindow(show ? SW_SHOW : SW_HIDE);
 }
 
 void TKeptProgramsDlg::ShowRecord() {

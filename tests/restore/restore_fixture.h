@@ -11,6 +11,7 @@
 #include "dbmodel/customer.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
+#include "platform/file.h"
 #include "storage/restore_dlg.h"
 #include "tests/storage/log_fixture.h"
 
