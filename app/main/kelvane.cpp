@@ -19,6 +19,7 @@
 #include "masterdata/pick_dialogs.h"
 #include "platform/ui/resource.h"
 #include "storage/program_lock.h"
+#include "storage/restore_commands.h"
 #include "storage/search_dialogs.h"
 #include "storage/storage_commands.h"
 #ifdef KV_HAVE_DESKTOP
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
   // The DNC start and the port setup stay grey while the server runs.
   RegisterDncCommands();
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
+  RegisterRestoreCommands();
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();
