@@ -79,6 +79,11 @@ class TChildFrame : public TDecoratedFrame {
   void CmReviewLog();
   void CmEditCommand1031();
   void CmAbout();
+  void CmCompare();
+  void CmMemorandum();
+  void CmPictures();
+  void CmFormattedPrint();
+  void CmImportMazakVurErad();
   void CmNothing() {}
 
   // ---- enablers
@@ -87,6 +92,8 @@ class TChildFrame : public TDecoratedFrame {
   void CeImport(TCommandEnabler& ce);
   void CeExport(TCommandEnabler& ce);
   void CeProgramPresent(TCommandEnabler& ce);
+  void CeCompare(TCommandEnabler& ce);
+  void CePictures(TCommandEnabler& ce);
   void CeAlways(TCommandEnabler& ce) { ce.Enable(true); }
   void CeNever(TCommandEnabler& ce) { ce.Enable(false); }
 
