@@ -11,6 +11,7 @@
 #include "platform/plugin.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "platform/ui/gdi_object.h"
 #include "platform/ui/ownerdraw.h"
 #include "storage/log_common.h"
 #include "tests/editor/editor_fixture.h"
@@ -85,12 +86,20 @@ TEST_F(CompareWindowTest, BothSidesAreFilledLineAgainstLineWithTextsAndTitles) {
   EXPECT_EQ(d->NewList->GetHorizontalExtent(), 1200);
   EXPECT_EQ(d->OldList->GetHorizontalExtent(), 1200);
   EXPECT_TRUE(d->SyncBox->GetCheck() == BST_CHECKED);
-  // Lines are one and a half times the font's height.
-  TClientDC dc(d->NewList->GetHandle());
-  if (HFONT f = reinterpret_cast<HFONT>(d->NewList->SendMessage(WM_GETFONT))) dc.SelectObject(f);
-  TEXTMETRIC tm{};
-  dc.GetTextMetrics(tm);
-  EXPECT_EQ(d->NewList->SendMessage(LB_GETITEMHEIGHT), tm.tmHeight * 3 / 2);
+  // Lines are one and a half times the font's height, again after a new font.
+  auto fontHeight = [&] {
+    TClientDC dc(d->NewList->GetHandle());
+    if (HFONT f = reinterpret_cast<HFONT>(d->NewList->SendMessage(WM_GETFONT))) dc.SelectObject(f);
+    TEXTMETRIC tm{};
+    dc.GetTextMetrics(tm);
+    return static_cast<LRESULT>(tm.tmHeight);
+  };
+  LRESULT before = fontHeight();
+  EXPECT_EQ(d->NewList->SendMessage(LB_GETITEMHEIGHT), before * 3 / 2);
+  TFont big("Sans", 40);
+  d->NewList->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(big)), 0);
+  ASSERT_GT(fontHeight(), before);
+  EXPECT_EQ(d->NewList->SendMessage(LB_GETITEMHEIGHT), fontHeight() * 3 / 2);
   d->Destroy();
 }
 
