@@ -87,6 +87,11 @@ class TChildFrame : public TDecoratedFrame {
   void CmAxisValues();
   void CmInsertCycle();
   void CmInsertBlock();
+  void CmCompare();
+  void CmMemorandum();
+  void CmPictures();
+  void CmFormattedPrint();
+  void CmImportMazakVurErad();
   void CmNothing() {}
 
   // ---- enablers
@@ -95,6 +100,8 @@ class TChildFrame : public TDecoratedFrame {
   void CeImport(TCommandEnabler& ce);
   void CeExport(TCommandEnabler& ce);
   void CeProgramPresent(TCommandEnabler& ce);
+  void CeCompare(TCommandEnabler& ce);
+  void CePictures(TCommandEnabler& ce);
   void CeAlways(TCommandEnabler& ce) { ce.Enable(true); }
   void CeNever(TCommandEnabler& ce) { ce.Enable(false); }
 

@@ -5,6 +5,8 @@
 #include "app/main_frame.h"
 #include "appcore/globals.h"
 #include "editor/child_frame.h"
+#include "editor/compare_dlg.h"
+#include "storage/log_common.h"
 #include "storage/program_lock.h"
 
 namespace {
@@ -128,4 +130,6 @@ void RegisterEditorCommands() {
   RegisterFrameCommand(1213, CmOpenEditorWindow);
   RegisterFrameCommand(9000, CmOpenEditor);
   RegisterFrameCommand(29000, CmOpenNamedProgram);
+  // The version log compares stored copies in the editor's compare window.
+  SetCompareRunner(RunCompareWindow);
 }

@@ -21,10 +21,10 @@ TEST_F(ChildFrameTest, AWindowWithoutProgramOffersOnlyTheCommandsThatNeedNone) {
   TChildFrame* f = Open(0);
   EXPECT_EQ(f->Program(), nullptr);
   EXPECT_EQ(f->GetText(), "Kelvane - Editor");
-  for (UINT id : {104u, 111u, 112u, 118u, 105u, 20501u}) EXPECT_TRUE(Enabled(f, id)) << id;
+  for (UINT id : {104u, 111u, 112u, 118u, 105u, 1230u, 20501u}) EXPECT_TRUE(Enabled(f, id)) << id;
   // Save only once changed; Export by right 0x2; no program: no log, no
   // documentation; no program search registered: no Open.
-  for (UINT id : {103u, 106u, 556u, 557u, 550u, 115u, 117u, 306u, 9800u, 1231u, 1230u, 102u})
+  for (UINT id : {103u, 106u, 556u, 557u, 550u, 115u, 117u, 306u, 9800u, 1231u, 551u, 554u, 102u})
     EXPECT_FALSE(Enabled(f, id)) << id;
   Type(f, "G0 X1\r\n");
   EXPECT_TRUE(Enabled(f, 103));
