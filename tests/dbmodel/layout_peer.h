@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "db_fixture.h"
 
@@ -36,6 +37,25 @@ inline std::string PeerLayout(const std::string& scratchDir, const std::string& 
   std::string out = RunPeerScript(scratchDir, "peer_layout.py", script, path).value_or("");
   while (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
+}
+
+// Every row of a file as python3-dbfread reads it, one text a row:
+// "FIELD=value" texts in field order; with withDeleted, the deleted rows
+// (dbfread lists them apart) follow, each behind "* ".
+inline std::vector<std::string> PeerRows(const std::string& scratchDir, const std::string& path,
+                                         bool withDeleted = true) {
+  std::string script =
+      "import dbfread,sys\n"
+      "t=dbfread.DBF(sys.argv[1],load=True)\n"
+      "for r in t.records: print(' '.join('%s=%s'%(k,v) for k,v in r.items()))\n";
+  if (withDeleted) script += "for r in t.deleted: print('* '+' '.join('%s=%s'%(k,v) for k,v in r.items()))\n";
+  std::string out = RunPeerScript(scratchDir, "peer_rows.py", script, path).value_or("peer failed");
+  std::vector<std::string> rows;
+  size_t start = 0;
+  for (size_t nl; (nl = out.find('\n', start)) != std::string::npos; start = nl + 1)
+    rows.push_back(out.substr(start, nl - start));
+  if (withDeleted && start < out.size()) rows.push_back(out.substr(start));
+  return rows;
 }
 
 // The expected peer text of a layout.

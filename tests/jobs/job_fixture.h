@@ -62,20 +62,8 @@ class JobDialogTest : public kvdb::DbTest {
     EXPECT_TRUE(t.Append(&r));
   }
 
-  // Every live row of a file as python3-dbfread reads it, "FIELD=value"
-  // texts in field order.
-  std::vector<std::string> PeerRows(const std::string& path) {
-    std::string script =
-        "import dbfread,sys\n"
-        "t=dbfread.DBF(sys.argv[1],load=True)\n"
-        "for r in t.records: print(' '.join('%s=%s'%(k,v) for k,v in r.items()))\n";
-    std::string out = kvdb::RunPeerScript(Root(), "peer_rows.py", script, path).value_or("peer failed");
-    std::vector<std::string> rows;
-    size_t start = 0;
-    for (size_t nl; (nl = out.find('\n', start)) != std::string::npos; start = nl + 1)
-      rows.push_back(out.substr(start, nl - start));
-    return rows;
-  }
+  // Every row of a file as python3-dbfread reads it (see kvdb::PeerRows).
+  std::vector<std::string> PeerRows(const std::string& path) { return kvdb::PeerRows(Root(), path, false); }
 
  private:
   size_t windows_ = 0;

@@ -46,22 +46,8 @@ class NcTest : public kvdb::DbTest {
   }
   std::string TmpPath(const std::string& name) const { return Root() + "/tmp/" + name; }
 
-  // Every row of a file as python3-dbfread reads it: "*" for a deleted row
-  // (dbfread lists them apart), then "FIELD=value" texts in field order.
-  std::vector<std::string> PeerRows(const std::string& path) {
-    std::string script =
-        "import dbfread,sys\n"
-        "t=dbfread.DBF(sys.argv[1],load=True)\n"
-        "for r in t.records: print(' '.join('%s=%s'%(k,v) for k,v in r.items()))\n"
-        "for r in t.deleted: print('* '+' '.join('%s=%s'%(k,v) for k,v in r.items()))\n";
-    std::string out = kvdb::RunPeerScript(Root(), "peer_rows.py", script, path).value_or("peer failed");
-    std::vector<std::string> rows;
-    size_t start = 0;
-    for (size_t nl; (nl = out.find('\n', start)) != std::string::npos; start = nl + 1)
-      rows.push_back(out.substr(start, nl - start));
-    if (start < out.size()) rows.push_back(out.substr(start));
-    return rows;
-  }
+  // Every row of a file as python3-dbfread reads it (see kvdb::PeerRows).
+  std::vector<std::string> PeerRows(const std::string& path) { return kvdb::PeerRows(Root(), path); }
 
  private:
   size_t windows_ = 0;
