@@ -17,7 +17,7 @@ inline double seconds_since(std::chrono::steady_clock::time_point t0) {
 
 // Part names spread over the rows so that name order differs from row order.
 inline std::string name_of(long i, long rows) {
-  char buf[24];
+  char buf[32];
   std::snprintf(buf, sizeof buf, "PART-%07ld", (i * 7919) % rows);
   return buf;
 }

@@ -208,8 +208,11 @@ TEST_F(ProfileTest, OtherUsersMayOnlyPickAndSeeRedTextsOnDarkCyan) {
     plat::GTestUiDriver driver;
     driver.expect_dialog(3, [&](TDialog& d) {
       Pilot p(d);
-      for (int id = 102; id <= 125; id++)
-        if (p.control(id)) EXPECT_EQ(p.enabled(id), admin == 1) << id;
+      for (int id = 102; id <= 125; id++) {
+        if (p.control(id)) {
+          EXPECT_EQ(p.enabled(id), admin == 1) << id;
+        }
+      }
       for (int id = 300; id <= 307; id++) EXPECT_EQ(p.enabled(id), admin == 1) << id;
       for (int id : {101, 1, 2}) EXPECT_TRUE(p.enabled(id)) << id;
       // The colours a paint of each control asks its dialog for.
