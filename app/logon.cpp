@@ -7,6 +7,7 @@
 #include "app/users_dialogs.h"
 #include "appcore/globals.h"
 #include "dbmodel/user_tables.h"
+#include "appcore/text_scan.h"
 
 namespace {
 
@@ -23,11 +24,6 @@ const char* kTypes = "USER0001.DBF";
 
 bool IsProfileAdministrator(const char* login) {
   return std::strcmp(login, kAdminLogin) == 0 || std::strcmp(login, "TWELK") == 0;
-}
-
-std::string Cut(std::string s, size_t max) {
-  if (s.size() > max) s.resize(max);
-  return s;
 }
 
 }  // namespace
@@ -87,7 +83,7 @@ void TLogon::Refuse() {
 void TLogon::CheckLogon() {
   long id = UserCombo->GetSelectedId();
   if (id == 0) return;
-  std::string typed = Cut(PasswordEdit->GetText(), 8);
+  std::string typed = CutText(PasswordEdit->GetText(), 8);
   if (typed.empty()) {
     PasswordEdit->SetFocus();
     return;
@@ -148,8 +144,8 @@ void TNewPassword::ClearBoth() {
 }
 
 void TNewPassword::CmOk() {
-  std::string first = Cut(NewPasswordEdit->GetText(), 8);
-  std::string second = Cut(VerifyEdit->GetText(), 8);
+  std::string first = CutText(NewPasswordEdit->GetText(), 8);
+  std::string second = CutText(VerifyEdit->GetText(), 8);
   if (first.empty()) {
     NewPasswordEdit->SetFocus();
     return;

@@ -8,6 +8,7 @@
 #include "appcore/globals.h"
 #include "dbmodel/profile.h"
 #include "platform/ui/ctlcolor.h"
+#include "appcore/text_scan.h"
 
 namespace {
 
@@ -16,18 +17,6 @@ const char* kProfiles = "KELVDATA.DBF";
 
 // Directory buttons 300-307 and the edits they fill.
 constexpr int kSlotEdits[8] = {103, 107, 111, 112, 115, 116, 120, 123};
-
-std::string Cut(std::string s, size_t max) {
-  if (s.size() > max) s.resize(max);
-  return s;
-}
-
-std::string Trim(std::string s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(' ');
-  return s.substr(b, e - b + 1);
-}
 
 std::string WithSlash(std::string s) {
   if (s.empty() || s.back() != '\\') s += '\\';
@@ -132,7 +121,7 @@ void TSelectDb::FillFields() {
   SelectedId = 0;
   int sel = ProfileList->GetSelIndex();
   if (sel < 0) return;
-  std::string line = Cut(ProfileList->GetString(sel), 200);
+  std::string line = CutText(ProfileList->GetString(sel), 200);
   if (line.find("@@") == std::string::npos) return;
   SelectedId = ListLineId(line.c_str());
   TcbDataTable t(kProfiles, 1, 0);
@@ -192,14 +181,14 @@ void TSelectDb::CmCancelNew() {
 }
 
 void TSelectDb::StoreProfile(bool add) {
-  std::string server = Trim(Cut(ServerEdit->GetText(), 29));
-  std::string share = Trim(Cut(ShareEdit->GetText(), 29));
-  std::string drive = Trim(Cut(DriveEdit->GetText(), 4));
-  std::string name = Trim(Cut(NameEdit->GetText(), 39));
+  std::string server = TrimText(CutText(ServerEdit->GetText(), 29));
+  std::string share = TrimText(CutText(ShareEdit->GetText(), 29));
+  std::string drive = TrimText(CutText(DriveEdit->GetText(), 4));
+  std::string name = TrimText(CutText(NameEdit->GetText(), 39));
   TEdit* dirEdits[8] = {DatabaseEdit, BackupEdit, PicturesEdit, VideoEdit,
                         ImportEdit,   ExportEdit, DncFailEdit,  DncTempEdit};
   std::string dirs[8];
-  for (int i = 0; i < 8; i++) dirs[i] = Trim(Cut(dirEdits[i]->GetText(), 199));
+  for (int i = 0; i < 8; i++) dirs[i] = TrimText(CutText(dirEdits[i]->GetText(), 199));
   if (name.empty()) {
     NameEdit->SetFocus();
     return;

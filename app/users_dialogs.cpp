@@ -8,6 +8,7 @@
 #include "dbmodel/counter.h"
 #include "dbmodel/idname.h"
 #include "dbmodel/user_tables.h"
+#include "appcore/text_scan.h"
 
 namespace {
 
@@ -28,13 +29,6 @@ std::string EditText(TEdit* e, size_t max) {
   std::string s = e->GetText();
   if (s.size() > max) s.resize(max);
   return s;
-}
-
-std::string Trim(std::string s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(' ');
-  return s.substr(b, e - b + 1);
 }
 
 bool TypeHasAllRights(long typeId) {
@@ -120,10 +114,10 @@ void TUserManagement::EvUserSelected() {
 
 bool TUserManagement::FieldsValid(std::string& login, std::string& password, std::string& first,
                                   std::string& last) {
-  login = Trim(EditText(LoginEdit, 8));
+  login = TrimText(EditText(LoginEdit, 8));
   password = EditText(UserPasswordEdit, 8);
-  first = Trim(EditText(FirstNameEdit, 29));
-  last = Trim(EditText(LastNameEdit, 29));
+  first = TrimText(EditText(FirstNameEdit, 29));
+  last = TrimText(EditText(LastNameEdit, 29));
   TEdit* faulty = login.size() < 4      ? LoginEdit
                   : password.size() < 4 ? UserPasswordEdit
                   : first.empty()       ? FirstNameEdit
@@ -298,7 +292,7 @@ long TUserAccountType::GetSelectedId() {
   return SelectedId;
 }
 
-std::string TUserAccountType::TypedName() { return Trim(EditText(TypeNameEdit, 49)); }
+std::string TUserAccountType::TypedName() { return TrimText(EditText(TypeNameEdit, 49)); }
 
 void TUserAccountType::CmAdd() {
   std::string name = TypedName();

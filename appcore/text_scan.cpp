@@ -41,3 +41,15 @@ bool QuotedText(std::string_view line, std::string& out) {
   out.assign(line.substr(a + 1, b - a - 1));
   return true;
 }
+
+std::string TrimText(std::string_view text) {
+  std::size_t b = text.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return {};
+  std::size_t e = text.find_last_not_of(' ');
+  return std::string(text.substr(b, e - b + 1));
+}
+
+std::string CutText(std::string text, std::size_t max) {
+  if (text.size() > max) text.resize(max);
+  return text;
+}

@@ -16,3 +16,10 @@ std::string WordAfterEquals(std::string_view line);
 // The characters between the first and the second double quote; false when
 // the line has fewer than two.
 bool QuotedText(std::string_view line, std::string& out);
+
+// The text without leading blanks and tabs and without trailing blanks, as
+// the dialogs keep the fields they store.
+std::string TrimText(std::string_view text);
+
+// The text cut to at most max bytes (a field's width).
+std::string CutText(std::string text, std::size_t max);

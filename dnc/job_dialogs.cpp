@@ -13,6 +13,7 @@
 #include "dbmodel/job.h"
 #include "dbmodel/machine.h"
 #include "platform/msgbox.h"
+#include "appcore/text_scan.h"
 
 namespace {
 
@@ -30,13 +31,6 @@ constexpr int kJobControls[] = {203, 105, 106, 107, 108, 115, 116, 117, 118, 119
 // The controls that take the opener's font.
 constexpr int kFontControls[] = {2,   101, 102, 103, 104, 105, 106, 107, 108, 109, 120, 200, 201, 202, 203,
                                  205, 206, 207, 208, 209, 210, 211, 212, 300, 301, 302, 303};
-
-std::string Trim(std::string s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(' ');
-  return s.substr(b, e - b + 1);
-}
 
 std::string SelectedLine(const TListBox& list) {
   int i = list.GetSelIndex();
@@ -357,8 +351,8 @@ void TCreateJobDlg::EvJobSelected() {
 }
 
 bool TCreateJobDlg::ReadFields(std::string& name, std::string& request) {
-  name = Trim(NameEdit->GetText());
-  request = Trim(RequestEdit->GetText());
+  name = TrimText(NameEdit->GetText());
+  request = TrimText(RequestEdit->GetText());
   TEdit* empty = name.empty() ? NameEdit : request.empty() ? RequestEdit : nullptr;
   if (empty) {
     Beep();

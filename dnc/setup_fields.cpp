@@ -34,13 +34,6 @@ std::string EditText(const TEdit* edit, size_t bound) {
   return s;
 }
 
-std::string TrimText(const std::string& text) {
-  size_t b = text.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = text.find_last_not_of(' ');
-  return text.substr(b, e - b + 1);
-}
-
 void ShowProperty(TEdit* edit, const TMultiDncRecord* r, int n) {
   const char* t = r->GetValue(n);
   if (t && *t) edit->SetWindowText(t);

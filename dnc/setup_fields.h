@@ -9,14 +9,13 @@
 #include "dbmodel/dncport.h"
 #include "platform/ui/combobox.h"
 #include "platform/ui/edit.h"
+#include "appcore/text_scan.h"
 
 // The number at the start of the first maxChars characters of a text:
 // leading blanks skipped, digits up to the first non-digit; 0 for none.
 long LeadingNumber(const std::string& text, size_t maxChars);
 // The edit's text cut to bound characters.
 std::string EditText(const TEdit* edit, size_t bound);
-// The text without leading blanks and TABs and without trailing blanks.
-std::string TrimText(const std::string& text);
 // Shows the text of property n, or leaves the edit as it is when unset.
 void ShowProperty(TEdit* edit, const TMultiDncRecord* r, int n);
 void ShowNumber(TEdit* edit, long value);

@@ -19,6 +19,7 @@
 #include "platform/ui/dc.h"
 #include "storage/log_common.h"
 #include "storage/save_prog.h"
+#include "appcore/text_scan.h"
 
 namespace {
 
@@ -68,11 +69,6 @@ class TFilingLock {
   TcbFileTable Table;
   bool Held = false;
 };
-
-std::string Cut(std::string s, size_t max) {
-  if (s.size() > max) s.resize(max);
-  return s;
-}
 
 std::string TrimRight(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -218,7 +214,7 @@ void TKeptProgramsDlg::EvSelChange() {
   DateText->SetText("?");
   int index = ProgramList->GetSelIndex();
   long id = 0;
-  if (index < 0 || !LineId(Cut(ProgramList->GetString(index), 290), id)) {
+  if (index < 0 || !LineId(CutText(ProgramList->GetString(index), 290), id)) {
     FreeRecord();
     return;
   }
@@ -373,10 +369,10 @@ void TKeptProgramsDlg::CmProjectBox() {
 }
 
 bool TKeptProgramsDlg::ReadTexts(Texts& t) {
-  t.desc = Cut(DescEdit->GetText(), 40);
-  t.part = Cut(PartEdit->GetText(), 25);
-  t.drawing = Cut(DrawingEdit->GetText(), 25);
-  t.programId = Cut(ProgramIdEdit->GetText(), 50);
+  t.desc = CutText(DescEdit->GetText(), 40);
+  t.part = CutText(PartEdit->GetText(), 25);
+  t.drawing = CutText(DrawingEdit->GetText(), 25);
+  t.programId = CutText(ProgramIdEdit->GetText(), 50);
   t.machine = SelectedLineText(*MachineCombo, 49);
   std::string quoted;
   if (t.desc.empty()) {
