@@ -274,7 +274,11 @@ TEST_F(Rs232Test, Dc2IsAwaitedAndAnsweredWithDc4) {
   StartServer();
   StoreProgram(m, kProgram);
   m.Send("R PROG7/\r\n");
-  ASSERT_TRUE(WaitFor([] { return Ports[0]->Cancel() != nullptr && Ports[0]->Polling == 0; }));
+  // Only the write thread sets a total; its cancel event opens after that.
+  // A DC2 sent while the read thread still runs would be read as text.
+  ASSERT_TRUE(WaitFor([] {
+    return Ports[0]->BytesTotal > 0 && Ports[0]->Cancel() != nullptr && Ports[0]->Polling == 0;
+  }));
   EXPECT_EQ(m.Received(200), "") << "nothing before the DC2";
   m.Send("\x12");
   const std::string expected = "\x14%\r\n%\r\n(PROG7)\r\nG1 X10\r\nM30\r\n%\r\n%";
