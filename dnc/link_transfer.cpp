@@ -108,18 +108,20 @@ std::string TLinkReceiveFilter::Filter(const unsigned char* bytes, std::size_t c
   std::string out;
   if (endSeen_ || count == 0) return out;
   std::size_t from = 0, to = count;
+  bool startHere = false;
   if (!start_.empty() && !startSeen_) {
     while (from < count && bytes[from] != static_cast<unsigned char>(start_[0])) from++;
     if (from == count) {
       blockSeen_ = true;
       return out;
     }
-    startSeen_ = true;
+    startSeen_ = startHere = true;
   }
-  // The first block is not searched for the end: a program framed by the
-  // same character ('%' ... '%') would end at its own start.
+  // The first block is not searched for the end, and a later one only
+  // after its start byte: a program framed by the same character
+  // ('%' ... '%') would end at its own start.
   if (!end_.empty() && blockSeen_) {
-    for (std::size_t i = from; i < count; i++) {
+    for (std::size_t i = startHere ? from + 1 : from; i < count; i++) {
       if (bytes[i] == static_cast<unsigned char>(end_[0])) {
         to = i + 1;
         endSeen_ = true;
@@ -293,7 +295,10 @@ TLinkTransfer::End TLinkTransfer::Receive(const std::string& path) {
         end = End::LineError;
         break;
       }
-      if (n == 0) continue;  // the machine has not started yet
+      // Nothing yet: the machine has not started. Nothing after bytes came:
+      // the line fell silent (a program of whole blocks would else wait
+      // for ever).
+      if (n == 0 && BytesReceived == 0) continue;
     }
     DWORD errors = 0;
     plat::clear_comm_error(com_, &errors, nullptr);
