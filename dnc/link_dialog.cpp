@@ -146,6 +146,7 @@ void TDncLinkDlg::StartTest(bool send) {
     ::MessageBox(GetHandle(), "Initialization of Commport failed", "Fatal Error", MB_OK | MB_ICONSTOP);
     return;
   }
+  transfer_->Stop.reset();
   transfer_->BytesSent = 0;
   transfer_->BytesReceived = 0;
   transfer_->FileSize = 0;

@@ -264,7 +264,6 @@ void TLinkTransfer::Progress() {
 // ---- receiving ------------------------------------------------------------------
 
 TLinkTransfer::End TLinkTransfer::Receive(const std::string& path) {
-  Stop.reset();
   BytesReceived = 0;
   BytesStored = 0;
   BytesSent = 0;
@@ -417,7 +416,6 @@ TLinkTransfer::End TLinkTransfer::WaitDc2() {
 }
 
 TLinkTransfer::End TLinkTransfer::Send(const std::string& path, bool delay, bool extended) {
-  Stop.reset();
   BytesSent = 0;
   BytesReceived = 0;
   lastShown_ = 0;

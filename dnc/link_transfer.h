@@ -97,7 +97,8 @@ class TLinkTransfer {
   // and the end line.
   End Send(const std::string& path, bool delay, bool extended);
 
-  // Set by the operator; a transfer resets it when it starts.
+  // Set by the operator to end the running transfer; its starter resets
+  // it before the transfer's thread starts, so an early stop is not lost.
   plat::Event Stop{true, false};
   // Counters of the running transfer.
   std::atomic<uint32_t> BytesSent{0}, BytesReceived{0}, BytesStored{0}, FileSize{0}, StartTick{0};
