@@ -8,9 +8,8 @@
 #include <fstream>
 
 #include "dnc/link_dialog.h"
-#include "dnc_fixture.h"
+#include "dialog_fixture.h"
 #include "platform/ui/gtest_driver.h"
-#include "platform/ui/resource.h"
 #include "tests/sim/machine_sim.h"
 
 namespace {
@@ -19,15 +18,10 @@ using plat::Pilot;
 
 constexpr int kMillCom = 31, kLatheCom = 32;
 
-class LinkDialogTest : public kvdnc::DncTest {
+class LinkDialogTest : public kvdnc::DncDialogTest {
  protected:
   void SetUp() override {
-    DncTest::SetUp();
-    plat::set_resource_dir(KV_SOURCE_DIR "/resources/dialogs");
-    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
-    Globals->LoadMessages(44, 0);
-    Globals->LoadDialogTexts(44, 0);
-    Globals->CaptionText.Set("Kelvane");
+    DncDialogTest::SetUp();
     Globals->LogTexts.Set(1, "Sent %s %s %s");
     Globals->LogTexts.Set(2, "Cancelled %s %s %s");
     Globals->RightsMask = TDncLinkDlg::kRightLinkPorts;
@@ -63,7 +57,7 @@ class LinkDialogTest : public kvdnc::DncTest {
   }
   void TearDown() override {
     plat::set_time_scale(1.0);
-    DncTest::TearDown();
+    DncDialogTest::TearDown();
   }
 
   void Port(long id, const std::function<void(TMultiDncRecord&)>& adjust) {
