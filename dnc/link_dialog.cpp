@@ -331,6 +331,13 @@ HBRUSH TDncLinkDlg::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
     SetBkColor(dc, RGB(0, 0, 0));
     return black;
   }
-  if (id == kPortLine) SetTextColor(dc, RGB(0, 0, 192));
+  if (id == kPortLine) {
+    // Dark blue on the face the static has anyway.
+    const plat::ControlColors face = plat::default_control_colors(WM_CTLCOLORSTATIC);
+    if (!faceBrush_) faceBrush_ = std::make_unique<TBrush>(face.back);
+    SetTextColor(dc, RGB(0, 0, 192));
+    SetBkColor(dc, face.back);
+    return static_cast<HBRUSH>(faceBrush_->GetHandle());
+  }
   return nullptr;
 }

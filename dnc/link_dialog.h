@@ -17,6 +17,7 @@
 #include "dbmodel/filetable.h"
 #include "dnc/link_transfer.h"
 #include "platform/thread.h"
+#include "platform/ui/gdi_object.h"
 #include "platform/ui/listbox.h"
 
 class TDncLinkDlg : public TLangDlg {
@@ -78,6 +79,7 @@ class TDncLinkDlg : public TLangDlg {
   std::string sendPath_;
   bool delay_ = false, extended_ = false;
   int shownPercent_ = 0;
+  std::unique_ptr<TBrush> faceBrush_;
 
   DECLARE_RESPONSE_TABLE(TDncLinkDlg);
 };

@@ -9,6 +9,8 @@
 
 #include "dnc/link_dialog.h"
 #include "dialog_fixture.h"
+#include "platform/ui/ctlcolor.h"
+#include "platform/ui/dc.h"
 #include "platform/ui/gtest_driver.h"
 #include "tests/sim/machine_sim.h"
 
@@ -129,6 +131,11 @@ TEST_F(LinkDialogTest, AReceptionThatEndsByItselfClosesWithOkOverTheReceivedFile
     auto& dlg = static_cast<TDncLinkDlg&>(d);
     Pilot p(d);
     ASSERT_TRUE(p.click(602));
+    {
+      TClientDC dc(d.GetHandle());
+      EXPECT_EQ(plat::ask_control_colors(p.control(500)->GetHandle(), dc).text, RGB(255, 255, 0))
+          << "yellow counters while receiving";
+    }
     EXPECT_TRUE(p.visible(603));
     EXPECT_FALSE(p.enabled(600));
     EXPECT_FALSE(p.enabled(101));
@@ -183,8 +190,17 @@ TEST_F(LinkDialogTest, SendsTheFileAndLogsOnlyACompletedSendAsSent) {
   driver.expect_dialog(TDncLinkDlg::kTemplate, [&](TDialog& d) {
     auto& dlg = static_cast<TDncLinkDlg&>(d);
     Pilot p(d);
+    auto colours = [&](int id) {
+      TClientDC dc(d.GetHandle());
+      return plat::ask_control_colors(p.control(id)->GetHandle(), dc);
+    };
+    EXPECT_EQ(colours(103).text, RGB(0, 0, 192));
+    EXPECT_EQ(colours(400).text, RGB(0, 255, 0));
+    EXPECT_EQ(colours(400).back, RGB(0, 0, 0));
     ASSERT_TRUE(p.click(601));
     EXPECT_TRUE(p.visible(700)) << "the progress bar shows while sending";
+    EXPECT_EQ(colours(501).text, RGB(0, 255, 0)) << "green counters while sending";
+    EXPECT_EQ(colours(501).back, RGB(0, 0, 0));
     ASSERT_TRUE(WaitIdle(driver, dlg));
     got = m.Received(20);
     EXPECT_FALSE(p.visible(700));
