@@ -294,10 +294,14 @@ TLinkTransfer::End TLinkTransfer::Receive(const std::string& path) {
         end = End::LineError;
         break;
       }
-      // Nothing yet: the machine has not started. Nothing after bytes came:
-      // the line fell silent (a program of whole blocks would else wait
-      // for ever).
-      if (n == 0 && BytesReceived == 0) continue;
+    }
+    // Nothing yet: the machine has not started. Nothing after bytes came:
+    // the line fell silent (a program of whole blocks would else wait for
+    // ever).
+    if (n == 0 && BytesReceived == 0) {
+      if (!Stop.is_set()) continue;
+      end = End::Stopped;
+      break;
     }
     DWORD errors = 0;
     plat::clear_comm_error(com_, &errors, nullptr);
