@@ -39,8 +39,6 @@ DEFINE_RESPONSE_TABLE1(TDefineScript, TLangDlg)
   EV_BN_CLICKED(107, CmAppend),
   EV_BN_CLICKED(108, DeleteLine),
   EV_BN_CLICKED(109, CmSave),
-  EV_BN_CLICKED(104, CmNothing),
-  EV_BN_CLICKED(105, CmNothing),
   EV_LBN_DBLCLK(102, CmInsert),
   EV_LBN_DBLCLK(103, DeleteLine),
 END_RESPONSE_TABLE;
@@ -56,6 +54,8 @@ void TDefineScript::SetupWindow() {
   for (const auto& f : idscript::kFunctionTable) Functions->AddString(f.listText);
   Functions->SetWindowFont(font_, false);
   Script->SetWindowFont(font_, false);
+  // Scripts are not kept under names: the buttons for that stay grey.
+  for (int id : {104, 105}) ::EnableWindow(GetDlgItem(id), FALSE);
 }
 
 void TDefineScript::CmInsert() {

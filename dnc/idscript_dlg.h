@@ -30,7 +30,6 @@ class TDefineScript : public TLangDlg {
   // Writes the script to the file the user chooses.
   void CmSave();
   void CmOk() override { Destroy(IDOK); }
-  void CmNothing() {}
 
   TListBox* Functions;
   TListBox* Script;

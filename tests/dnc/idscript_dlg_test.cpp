@@ -23,6 +23,8 @@ TEST_F(IdScriptDialogTest, LinesGoBeforeTheSelectedLineOrToTheEnd) {
   driver.expect_dialog(TDefineScript::kTemplate, [&](TDialog& d) {
     Pilot p(d);
     EXPECT_EQ(p.lines(102).size(), 24u);
+    EXPECT_FALSE(p.enabled(104)) << "scripts are not kept under names";
+    EXPECT_FALSE(p.enabled(105));
     EXPECT_EQ(p.lines(102)[10], "LEFT__ZEROPAD_NUMERIC_ID  (NUMBER)");
     p.select(102, kResetToTop);
     p.click(106);
