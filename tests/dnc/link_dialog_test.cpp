@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "dnc/link_dialog.h"
+#include "platform/file.h"
 #include "dialog_fixture.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
@@ -170,8 +171,16 @@ TEST_F(LinkDialogTest, AFailedReceptionIsToldAndNeverEndsWithOk) {
     ASSERT_TRUE(p.click(602));
     ASSERT_TRUE(WaitIdle(driver, dlg));
     EXPECT_FALSE(d.HasEnded());
-    // Stopped by the user.
+    // A disk that fills while the program comes in.
     Globals->TempDir = Root() + "/temp\\";
+    plat::set_write_fault("RECDNC.TMP", 5);
+    driver.expect_message_box(IDOK, "could not be written");
+    ASSERT_TRUE(p.click(602));
+    m.Send("%\r\nO7\r\nG1 X10\r\nM30\r\n%\r\n");
+    ASSERT_TRUE(WaitIdle(driver, dlg));
+    plat::set_write_fault("", 0);
+    EXPECT_FALSE(d.HasEnded());
+    // Stopped by the user.
     ASSERT_TRUE(p.click(602));
     driver.expect_message_box(IDYES, "Cancel the transfer");
     ASSERT_TRUE(p.click(603));
