@@ -4,6 +4,7 @@
 // writes after the reception dialog whichever way it ends.
 #include "dnc/setup_reception.h"
 
+#include "dnc/idscript_dlg.h"
 #include "dnc/setup_fields.h"
 #include "dnc/setup_transmission.h"
 #include "platform/ui/validator.h"
@@ -23,6 +24,7 @@ DEFINE_RESPONSE_TABLE1(TReceptionSetup, TLangDlg)
   EV_BN_CLICKED(110, CmFastReceive),
   EV_BN_CLICKED(111, CmRemoteRequests),
   EV_BN_CLICKED(112, CmReplacements),
+  EV_BN_CLICKED(113, CmDefineScripts),
   EV_BN_CLICKED(114, CmResetRequests),
 END_RESPONSE_TABLE;
 
@@ -53,14 +55,14 @@ void TReceptionSetup::SetupWindow() {
   ShowProperty(FilterEdit, Record, 10);
   for (int i = 0; i < 3; i++) FilterRadios[i]->SetCheck(Checked(Record->Number[34] == i + 1));
   long naming = Record->Number[33];
-  // The ID-script editor is not part of this station yet: its button is
-  // shown for script naming but stays grey.
-  if (TWindow* scripts = ChildWithId(113)) {
-    scripts->ShowWindow(naming == 2 ? SW_SHOW : SW_HIDE);
-    scripts->EnableWindow(false);
-  }
+  // The ID-script editor is offered only for script naming.
+  if (TWindow* scripts = ChildWithId(113)) scripts->ShowWindow(naming == 2 ? SW_SHOW : SW_HIDE);
   if (naming == 3) EnableIds(*this, {110}, false);
   if (TWindow* ascii = ChildWithId(109)) ascii->ShowWindow(SW_HIDE);
+}
+
+void TReceptionSetup::CmDefineScripts() {
+  if (Record && Record->Number[33] == 2) TDefineScript(this).Execute();
 }
 
 void TReceptionSetup::CmOk() {

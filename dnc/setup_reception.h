@@ -20,6 +20,7 @@ class TReceptionSetup : public TLangDlg {
   void CmFastReceive();
   void CmRemoteRequests();
   void CmReplacements();
+  void CmDefineScripts();
   void CmResetRequests() {}
 
   TMultiDncRecord* Record;

@@ -16,6 +16,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/dialog.h"
 #include "storage/add_to_log.h"
+#include "storage/dnc_link.h"
 #include "storage/log_view.h"
 #include "storage/program_lock.h"
 #include "storage/save_prog.h"
@@ -24,7 +25,7 @@ namespace {
 
 constexpr int kMsgSaveFirst = 121, kMsgProgramOrFile = 1143, kMsgSaveFailed = 1982;
 constexpr int kMsgReadFailed = 1987, kMsgTempFailed = 1988;
-constexpr uint32_t kRightImport = 0x1, kRightExport = 0x2;
+constexpr uint32_t kRightImport = 0x1, kRightExport = 0x2, kRightDncSend = 0x40000;
 
 int Box(TWindow* owner, const std::string& text, UINT flags) {
   return ::MessageBox(owner->GetHandle(), text.c_str(), Globals->CaptionText.c_str(), flags);
@@ -66,6 +67,7 @@ DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_COMMAND(106, CmExport),
   EV_COMMAND(111, CmAppendFile),
   EV_COMMAND(112, CmInsertFile),
+  EV_COMMAND(117, CmDncSend),
   EV_COMMAND(118, CmClose),
   EV_COMMAND(301, CmInsertLineNumbers),
   EV_COMMAND(302, CmRemoveLineNumbers),
@@ -91,6 +93,7 @@ DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_COMMAND_ENABLE(103, CeSave),
   EV_COMMAND_ENABLE(105, CeImport),
   EV_COMMAND_ENABLE(106, CeExport),
+  EV_COMMAND_ENABLE(117, CeDncSend),
   EV_COMMAND_ENABLE(550, CeProgramPresent),
   EV_COMMAND_ENABLE(551, CePictures),
   EV_COMMAND_ENABLE(552, CePictures),
@@ -158,6 +161,29 @@ void TChildFrame::CmAddToLog() {
   if (Record) RunAddToLog();
 }
 
+// The window's text goes out through the DNC link as it stands, saved or
+// not; a program the machine sends back replaces it.
+void TChildFrame::CmDncSend() {
+  const TDncLinkRunner& link = GetDncLinkRunner();
+  if (!Record || !link) return;
+  const std::string sendFile = TempPath("DNCF", "RF1");
+  if (!SaveToTemp(sendFile)) return;
+  Globals->DncTransferFile.Set(sendFile.c_str());
+  // The editor windows are out of sight while the transfer runs.
+  TWindow* client = GetParentO();
+  if (client) client->ShowWindow(SW_HIDE);
+  ShowWindow(SW_HIDE);
+  const int answer = link.Run(this, Record.get(), Record->MID, true);
+  if (!Globals->StartFileGiven) {
+    if (client) client->ShowWindow(SW_SHOW);
+    ShowWindow(SW_SHOW);
+    SetFocus();
+  }
+  // The received text is not the program's stored file: it counts as
+  // changed, so Save is offered and Close asks before it is lost.
+  if (answer == IDOK && LoadText(link.ReceivePath())) SetModified(true);
+}
+
 void TChildFrame::CmReviewLog() {
   if (!Record) return;
   TLogView view(this, Record.get());
@@ -193,6 +219,9 @@ void TChildFrame::CeOpen(TCommandEnabler& ce) { ce.Enable(static_cast<bool>(GetP
 void TChildFrame::CeImport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask & kRightImport) != 0); }
 void TChildFrame::CeExport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask & kRightExport) != 0); }
 void TChildFrame::CeProgramPresent(TCommandEnabler& ce) { ce.Enable(Record != nullptr); }
+void TChildFrame::CeDncSend(TCommandEnabler& ce) {
+  ce.Enable(Record != nullptr && (Globals->RightsMask & kRightDncSend) != 0 && static_cast<bool>(GetDncLinkRunner()));
+}
 
 // ---- helpers -----------------------------------------------------------------
 

@@ -78,6 +78,7 @@ class TChildFrame : public TDecoratedFrame {
   void CmClose();
   void CmAddToLog();
   void CmReviewLog();
+  void CmDncSend();
   void CmEditCommand1031();
   void CmAbout();
   void CmInsertLineNumbers();
@@ -100,6 +101,7 @@ class TChildFrame : public TDecoratedFrame {
   void CeImport(TCommandEnabler& ce);
   void CeExport(TCommandEnabler& ce);
   void CeProgramPresent(TCommandEnabler& ce);
+  void CeDncSend(TCommandEnabler& ce);
   void CeCompare(TCommandEnabler& ce);
   void CePictures(TCommandEnabler& ce);
   void CeAlways(TCommandEnabler& ce) { ce.Enable(true); }

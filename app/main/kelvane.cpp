@@ -11,6 +11,7 @@
 #include "app/threads.h"
 #include "dnc/control_window.h"
 #include "dnc/job_commands.h"
+#include "dnc/link_dialog.h"
 #include "dnc/server.h"
 #include "dnc/setup_commands.h"
 #include "editor/child_frame.h"
@@ -18,6 +19,7 @@
 #include "editor/user_prefs.h"
 #include "masterdata/pick_dialogs.h"
 #include "platform/ui/resource.h"
+#include "storage/dnc_link.h"
 #include "storage/program_lock.h"
 #include "storage/restore_commands.h"
 #include "storage/search_dialogs.h"
@@ -79,6 +81,11 @@ int main(int argc, char** argv) {
   RegisterDncCommands();
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   RegisterRestoreCommands();
+  // The editor and the program dialog send through the DNC link.
+  SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
+                      return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();
+                    },
+                    [] { return TDncLinkDlg::ReceivePath(); }});
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();

@@ -284,6 +284,16 @@ TEST_F(SetupTest, ReceptionStoresFieldsAndOffersByNamingMode) {
       Pilot p(d);
       EXPECT_EQ(p.enabled(110), c.fastEnabled) << c.naming;
       EXPECT_EQ(p.visible(113), c.scriptsShown) << c.naming;
+      if (c.scriptsShown) {
+        // Script naming leads on to the ID-script editor.
+        bool opened = false;
+        driver.expect_dialog(113, [&](TDialog& s) {
+          opened = true;
+          Pilot(s).click(IDCANCEL);
+        });
+        p.click(113);
+        EXPECT_TRUE(opened);
+      }
       EXPECT_FALSE(p.visible(109));
       EXPECT_FALSE(p.enabled(114));
       EXPECT_FALSE(p.checked(106) || p.checked(107) || p.checked(108));

@@ -4,6 +4,8 @@
 // the status texts and the token colours.
 #include <cstring>
 
+#include "platform/path.h"
+#include "storage/dnc_link.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -257,6 +259,48 @@ TEST_F(ChildFrameTest, TheToolBarListsTheMachinesMacrosAndTheCyclesOfItsType) {
   EXPECT_EQ(f->MacroBox()->GetSelIndex(), 0);
   ASSERT_EQ(f->CycleBox()->GetCount(), 1);
   EXPECT_EQ(f->CycleBox()->GetString(0).substr(0, 6), "POCKET");
+  EXPECT_TRUE(Close(f));
+}
+
+}  // namespace
+
+namespace {
+
+// The DNC link sends the window's text as it stands; a program received
+// back replaces the text and counts as changed; anything but IDOK leaves
+// the text alone.
+TEST_F(ChildFrameTest, DncSendHandsTheTextToTheLinkAndTakesAReceivedProgram) {
+  AddMillProgram(40, "O40\r\n");
+  TChildFrame* f = Open(40);
+  Globals->RightsMask = 0;
+  EXPECT_FALSE(Enabled(f, 117)) << "no link registered";
+  const std::string received = Root() + "/RECDNC.TMP";
+  kvdb::WriteFileBytes(received, "O40\r\nFROM MACHINE\r\n");
+  std::string sent;
+  long machine = 0;
+  int answer = IDCANCEL;
+  SetDncLinkRunner({[&](TWindow*, const TcbFileRecord* program, long machineId, bool offerReceive) {
+                      EXPECT_NE(program, nullptr);
+                      EXPECT_TRUE(offerReceive);
+                      machine = machineId;
+                      sent = ReadFile(plat::to_native_path(Globals->DncTransferFile.c_str()));
+                      return answer;
+                    },
+                    [&] { return received; }});
+  EXPECT_FALSE(Enabled(f, 117)) << "no right";
+  Globals->RightsMask = 0x40000;
+  ASSERT_TRUE(Enabled(f, 117));
+  Type(f, "N1\r\n");
+  Command(f, 117);
+  EXPECT_EQ(sent, "N1\r\nO40\r\n") << "the unsaved text goes out";
+  EXPECT_EQ(machine, mill);
+  EXPECT_EQ(Text(f), "N1\r\nO40\r\n");
+  answer = IDOK;
+  Command(f, 117);
+  EXPECT_EQ(Text(f), "O40\r\nFROM MACHINE\r\n");
+  EXPECT_TRUE(Enabled(f, 103)) << "a received text is not the stored file";
+  SetDncLinkRunner({});
+  driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
 }
 
