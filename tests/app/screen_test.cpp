@@ -13,11 +13,13 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "dbmodel/filetable.h"
+#include "tests/dbmodel/layout_peer.h"
 #include "tests/app/station.h"
 
 namespace {
@@ -184,15 +186,29 @@ class DemoDatabase {
   TGlobals* globals_;
 };
 
-long DemoProgramId(const fs::path& home, const char* desc) {
+struct DemoProgram {
+  long id = 0;
+  fs::path file;  // where the station keeps it, on this machine
+};
+
+DemoProgram FindDemoProgram(const fs::path& home, const char* desc) {
   DemoDatabase db(home);
   TcbFileTable programs("KELVFILE.DBF", 0, 0);
   std::string key = desc;
   TcbFileRecord* found = programs.SelectByDesc(key.data(), kSearchExact);
   programs.made = nullptr;
-  long id = found ? found->NCID : 0;
+  DemoProgram p;
+  if (found) {
+    p.id = found->NCID;
+    // "C:\KELVACFG\NC\VMC1\" lies in the station's home.
+    std::string dir = std::string(found->DIR) + found->NAME + "." + found->EXT;
+    if (dir.size() > 3) dir = dir.substr(3);
+    for (char& c : dir)
+      if (c == '\\') c = '/';
+    p.file = home / "c" / dir;
+  }
   FreeRecordList(found);
-  return id;
+  return p;
 }
 
 // The row's record number when it could be locked (and let go again), -1
@@ -254,7 +270,8 @@ TEST_F(ProgramOnScreen, StartsOnTheDemoStationAndEndsThroughFileExitYes) {
 
 // File, Open: the search, All, the program dialog lists the programs and
 // Open (Enter) opens the first one in an editor window, which holds it
-// until it closes.
+// until it closes; a line typed and saved is in the file and the save in
+// the system log (as python3-dbfread reads it).
 TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
   std::this_thread::sleep_for(1000ms);
 
@@ -274,8 +291,10 @@ TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
   // The first program by Program-ID of the demo station: an editor holds
   // it while the window is open (its row cannot be locked from here), and
   // lets it go when the window closes.
-  const long id = DemoProgramId(station->home(), "CH-40 HEAD OP10");
+  const DemoProgram program = FindDemoProgram(station->home(), "CH-40 HEAD OP10");
+  const long id = program.id;
   ASSERT_GT(id, 0);
+  ASSERT_TRUE(fs::exists(program.file)) << program.file;
   auto until = std::chrono::steady_clock::now() + 30s;
   bool held = false;
   while (!held && std::chrono::steady_clock::now() < until) {
@@ -284,8 +303,32 @@ TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
   }
   EXPECT_TRUE(held) << "no editor holds the program";
   EXPECT_TRUE(FindWindow(x, "Open program...").empty()) << "the program dialog stayed open";
-  // The editor's File menu closes it (item 0); the main window's Exit then.
+  // A line typed at the top, File, Save (item 2 of the editor's menu):
+  // the program's file holds it and the system log the save.
+  std::this_thread::sleep_for(500ms);
   x.x("xdotool windowfocus --sync " + main);
+  x.x("xdotool type --delay 60 'G04 P1'");
+  x.x("xdotool key --clearmodifiers Return");
+  std::this_thread::sleep_for(500ms);
+  x.x("xdotool key --clearmodifiers alt+f");
+  std::this_thread::sleep_for(700ms);
+  x.x("xdotool key 2");
+  until = std::chrono::steady_clock::now() + 30s;
+  std::string text;
+  while (std::chrono::steady_clock::now() < until) {
+    std::ifstream in(program.file, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (text.rfind("G04 P1\r\n%", 0) == 0) break;
+    std::this_thread::sleep_for(300ms);
+  }
+  EXPECT_EQ(text.substr(0, 9), "G04 P1\r\n%") << "the saved file does not start with the typed line";
+  std::vector<std::string> log =
+      kvdb::PeerRows(station->home().string(), (station->home() / "c" / "KELVACFG" / "DB31" / "LOG00000.DBF").string());
+  bool saved = false;
+  for (const std::string& row : log)
+    if (row.find("TYPE=24 ") != std::string::npos && row.find("CH-40 HEAD OP10") != std::string::npos) saved = true;
+  EXPECT_TRUE(saved) << "no system log row of the save";
+  // The editor's File menu closes it (item 0); the main window's Exit then.
   x.x("xdotool key --clearmodifiers alt+f");
   std::this_thread::sleep_for(700ms);
   x.x("xdotool key 0");
