@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "storage/log_common.h"
 #include "storage/program_dialog.h"
 #include "storage/program_lock.h"
 #include "storage/search_dialogs.h"
@@ -216,6 +217,117 @@ TEST_F(ProgramDialogTest, TheLastVersionLogEntryIsShown) {
     EXPECT_EQ(p.text(208), "Ada Lovelace");
     EXPECT_EQ(p.text(209), "feed lowered");
   });
+}
+
+TEST_F(ProgramDialogTest, CustomerAndProjectFollowTheProgramAndTheBoxes) {
+  long customer, project;
+  {
+    TcbAdvCustTable customers("KELVCUS2.DBF", 0, 0);
+    customer = customers.Add("ALVIK VALVE AB");
+    customers.Add("BRENNER HYDRAULIK");
+    TcbProTable projects("KELVPRO.DBF", 0, 0);
+    std::unique_ptr<TcbProRecord> r(projects.Add("VALVE BODY", customer));
+    ASSERT_NE(r, nullptr);
+    project = r->ID;
+  }
+  Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
+  {
+    std::unique_ptr<TcbFileRecord> r;
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    r.reset(t.FindById(17));
+    r->CUST = customer;
+    r->PROJECT = project;
+    ASSERT_EQ(t.Update(r.get()), 1);
+  }
+  Add("KELVFILE.DBF", 18, "O1800", "G1\r\n");
+  RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog& d) {
+    EXPECT_TRUE(p.checked(120));
+    EXPECT_TRUE(p.visible(117));
+    EXPECT_EQ(d.CustomerCombo->GetSelectedId(), customer);
+    EXPECT_TRUE(p.checked(121));
+    EXPECT_TRUE(p.visible(118));
+    EXPECT_EQ(d.ProjectCombo->GetSelectedId(), project);
+    // A program of no customer shows none.
+    p.select(101, 3);
+    EXPECT_FALSE(p.checked(120));
+    EXPECT_TRUE(p.visible(120));
+    EXPECT_FALSE(p.visible(117));
+    EXPECT_FALSE(p.visible(118));
+    // Unchecking the customer box files the program under none.
+    p.select(101, 2);
+    p.click(120);
+    EXPECT_FALSE(p.visible(117));
+    p.click(112);
+  });
+  EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID CUST PROJECT"),
+            (std::vector<std::string>{"NCID=17 CUST=0 PROJECT=0", "NCID=18 CUST=0 PROJECT=0"}));
+}
+
+TEST_F(ProgramDialogTest, TheButtonsFollowTheRights) {
+  Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
+  struct Case {
+    uint32_t rights;
+    std::vector<int> shown, hidden;
+  } cases[] = {
+      {0xFFFFFFFF, {107, 108, 110, 112, 113, 114, 115}, {109, 132}},
+      {0x04, {107, 114, 115}, {108, 109, 110, 111, 112, 113}},
+      {0x08 | 0x40, {108, 110, 112}, {109, 113, 114}},
+      {0x40000000, {113}, {108, 110, 112, 114}},
+  };
+  for (const Case& c : cases) {
+    Globals->RightsMask = c.rights;
+    RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
+      for (int id : c.shown) EXPECT_TRUE(p.visible(id)) << std::hex << c.rights << std::dec << " " << id;
+      for (int id : c.hidden) EXPECT_FALSE(p.visible(id)) << std::hex << c.rights << std::dec << " " << id;
+    });
+  }
+}
+
+TEST_F(ProgramDialogTest, NewSearchReplacesTheList) {
+  Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
+  Add("KELVFILE.DBF", 18, "O1800", "G1\r\n");
+  TcbFileRecord* one;
+  {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    one = t.FindById(18);
+  }
+  Run(one, [&](Pilot& p, TOpenWithLog&) {
+    EXPECT_EQ(p.lines(101).size(), 3u);
+    driver.expect_dialog(53, [](TDialog& search) { Pilot(search).click(105); });  // All
+    p.click(119);
+    EXPECT_EQ(p.lines(101).size(), 4u);
+    EXPECT_EQ(p.text(104), "O1700");
+  });
+}
+
+// The base program first, then the one picked: the compare window gets
+// both files and titles, and the dialog comes back as it was.
+std::vector<std::string> g_compared;
+void RecordCompare(TWindow*, const char* a, const char* b, const char* ta, const char* tb) {
+  g_compared = {a, b, ta, tb};
+}
+
+TEST_F(ProgramDialogTest, CompareModePicksTheSecondProgramAndRunsTheCompareWindow) {
+  Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
+  Add("KELVFILE.DBF", 18, "O1800", "G2\r\n");
+  SetCompareRunner(RecordCompare);
+  g_compared.clear();
+  int rc = RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
+    p.click(122);
+    EXPECT_FALSE(p.visible(107));
+    EXPECT_TRUE(p.visible(128));
+    EXPECT_EQ(p.text(126), "O1700");
+    p.select(101, 3);
+    EXPECT_EQ(p.text(127), "O1800");
+    p.double_click(101, 3);  // picks, never opens
+    p.click(128);
+    EXPECT_TRUE(p.visible(107));
+    EXPECT_FALSE(p.visible(128));
+    EXPECT_EQ(p.text(126), "");
+  });
+  SetCompareRunner(nullptr);
+  EXPECT_EQ(rc, IDCANCEL);
+  EXPECT_EQ(g_compared, (std::vector<std::string>{Dir("mill1") + "P17.NC", Dir("mill1") + "P18.NC", "O1700", "O1800"}));
 }
 
 // ---- Open -------------------------------------------------------------------
@@ -427,6 +539,9 @@ TEST_F(ProgramDialogTest, LockAndUnlockMoveTheRowAndUnlockRefusesADuplicate) {
     EXPECT_TRUE(p.visible(109));
     EXPECT_FALSE(p.visible(110));
     EXPECT_EQ(p.text(104), "O1700");
+    // A locked program is not handed to an editor.
+    driver.expect_message_box(IDOK, "unlock it first");
+    p.click(107);
     driver.expect_message_box(IDOK, "has this Program ID already");
     p.click(109);
     EXPECT_EQ(p.lines(101).size(), 3u);
