@@ -33,6 +33,8 @@ namespace {
 enum : int {
   kMsgInUse = 225,
   kMsgLockedNotEditable = 1809,
+  kMsgMemoNotWritten = 1810,
+  kMsgNoMemoViewer = 1811,
 };
 
 constexpr int kFirstProgramLine = 2;
@@ -496,18 +498,23 @@ void TOpenWithLog::CmMemo() {
   if (!Record || !Record->MEMOSTR || !*Record->MEMOSTR) return;
   std::string memo = Globals->TempDir + "MEMOTEXT.TMP";
   plat::File f = plat::create_file(memo, plat::Access::write, plat::Share::read, plat::Disposition::create_always);
-  if (!f.is_open()) return;
   size_t n = std::strlen(Record->MEMOSTR);
-  bool written = plat::write(f, Record->MEMOSTR, n) == static_cast<int64_t>(n);
-  plat::close(f);
-  if (!written) return;
+  bool written = f.is_open() && plat::write(f, Record->MEMOSTR, n) == static_cast<int64_t>(n);
+  if (f.is_open()) written = plat::close(f) && written;
+  if (!written) {
+    LogMessageWith(kMsgMemoNotWritten, MB_OK | MB_ICONSTOP, memo);
+    return;
+  }
   TWindow* parent = GetParentO();
   if (parent) parent->ShowWindow(SW_HIDE);
   ShowWindow(SW_HIDE);
   // The memo plug-in shows the file while it is loaded.
-  if (HMODULE viewer = LoadLibrary((Globals->HookDir + "RICHEDIT.DLL").c_str())) FreeLibrary(viewer);
+  std::string plugin = Globals->HookDir + "RICHEDIT.DLL";
+  HMODULE viewer = LoadLibrary(plugin.c_str());
+  if (viewer) FreeLibrary(viewer);
   if (parent) parent->ShowWindow(SW_SHOW);
   ShowWindow(SW_SHOW);
+  if (!viewer) LogMessageWith(kMsgNoMemoViewer, MB_OK | MB_ICONSTOP, plugin);
 }
 
 void TOpenWithLog::CmViewLog() {

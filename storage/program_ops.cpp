@@ -165,6 +165,13 @@ void TOpenWithLog::CmSaveInfo() {
     LogMessage(kMsgDuplicate, MB_OK | MB_ICONINFORMATION);
     return;
   }
+  // An editor holding the program would write its own copy of the row
+  // back over this one, and save its text where the file no longer is.
+  TcbFileTable held(CurrentTable(), 0, 0);
+  if (held.LockById(Record->NCID) < 1) {
+    LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
   std::unique_ptr<TcbMachRecord> machine = FindMachine(MachineId);
   std::string machineName = machine ? TrimText(machine->NAME) : std::string();
   // The file follows the program to its new machine's directory.
@@ -183,11 +190,8 @@ void TOpenWithLog::CmSaveInfo() {
   if (!movedTo.empty()) CopyCut(saved->DIR, sizeof saved->DIR, machine->PATH);
   FillFromEntries(*saved, e, machineName.c_str());
   SetCursor(nullptr, IDC_WAIT);
-  int updated;
-  {
-    TcbFileTable table(CurrentTable(), 0, 0);
-    updated = table.Update(saved.get());
-  }
+  int updated = held.Update(saved.get());
+  held.Close();
   SetCursor(nullptr, IDC_ARROW);
   if (!updated) {
     // The row still names the old place: the file goes back there.

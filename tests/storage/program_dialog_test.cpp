@@ -330,6 +330,29 @@ TEST_F(ProgramDialogTest, CompareModePicksTheSecondProgramAndRunsTheCompareWindo
   EXPECT_EQ(g_compared, (std::vector<std::string>{Dir("mill1") + "P17.NC", Dir("mill1") + "P18.NC", "O1700", "O1800"}));
 }
 
+TEST_F(ProgramDialogTest, MemoIsWrittenForTheViewerAndShownOnlyWhenThereIsOne) {
+  Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
+  Add("KELVFILE.DBF", 18, "O1800", "G1\r\n");
+  {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    std::unique_ptr<TcbFileRecord> r(t.FindById(17));
+    r->SetMemo("Clamp on the left side");
+    ASSERT_EQ(t.Update(r.get()), 1);
+  }
+  fs::create_directories(Root() + "/temp");
+  Globals->TempDir = Root() + "/temp\\";
+  Globals->HookDir = Root() + "/nohooks\\";
+  RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
+    EXPECT_TRUE(p.visible(111));
+    driver.expect_message_box(IDOK, "could not be loaded");
+    p.click(111);
+    EXPECT_TRUE(p.visible(111));
+    p.select(101, 3);
+    EXPECT_FALSE(p.visible(111));
+  });
+  EXPECT_EQ(kvdb::ReadFileBytes(Root() + "/temp/MEMOTEXT.TMP"), "Clamp on the left side");
+}
+
 // ---- Open -------------------------------------------------------------------
 
 TEST_F(ProgramDialogTest, OpenHandsTheRowLockToTheEditor) {
@@ -444,16 +467,23 @@ TEST_F(ProgramDialogTest, ADeleteRefusedByTheBackupsChangesNothing) {
   EXPECT_TRUE(Log().empty());
 }
 
-TEST_F(ProgramDialogTest, AProgramOpenElsewhereIsNotDeleted) {
+TEST_F(ProgramDialogTest, AProgramOpenInAnEditorIsNeitherDeletedNorChanged) {
   Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
   auto editor = std::make_unique<TProgramLockTable>();
   ASSERT_EQ(editor->LockById(17), 1);
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDOK, "in use");
     p.click(114);
+    // Nor are its data changed under the editor, which would write its
+    // own copy back.
+    p.set_text(104, "O1750");
+    p.select(103, 0);  // LATHE
+    driver.expect_message_box(IDOK, "in use");
+    p.click(112);
   });
   editor.reset();
-  EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID"), std::vector<std::string>{"NCID=17"});
+  EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID DESC MID"), std::vector<std::string>{"NCID=17 DESC=O1700 MID=" + Id(mill)});
+  EXPECT_EQ(kvdb::ReadFileBytes(PathIn("mill1", "P17.NC")), "G1\r\n");
 }
 
 // ---- Copy -------------------------------------------------------------------
