@@ -55,6 +55,8 @@ void TBackupWithLog::CmOpen() {
   if (AskWith(kMsgConfirmRestore, Record->DESC, Record->MACHINE) != IDYES) return;
   TEntries e;
   if (!ReadEntries(e)) return;
+  std::optional<TFilingLock> filing;
+  if (!TakeFilingLock(kProgramIndex, filing)) return;
   TcbFileRecord* same;
   {
     TcbFileTable programs(kProgramIndex, 0, 0);

@@ -6,6 +6,7 @@
 // listed somewhere and every row names a file that is there.
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
@@ -15,6 +16,7 @@
 #include "dbmodel/text_helpers.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
+#include "storage/filing_lock.h"
 #include "storage/log_common.h"
 #include "storage/program_dialog.h"
 #include "storage/program_ops.h"
@@ -47,6 +49,14 @@ bool AppendTo(const char* table, TcbFileRecord& r) {
 }
 
 }  // namespace
+
+bool TakeFilingLock(const char* table, std::optional<TFilingLock>& lock) {
+  if (std::strcmp(table, kProgramIndex) != 0) return true;
+  lock.emplace();
+  if (lock->IsHeld()) return true;
+  LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
+  return false;
+}
 
 std::unique_ptr<TcbMachRecord> FindMachine(long id) {
   TcbMachTable machines("KELVMA.DBF", 0, 0);
@@ -161,6 +171,8 @@ void TOpenWithLog::CmSaveInfo() {
   if (!Record) return;
   TEntries e;
   if (!ReadEntries(e)) return;
+  std::optional<TFilingLock> filing;
+  if (!TakeFilingLock(CurrentTable(), filing)) return;
   if (ProgramIdTaken(CurrentTable(), e.programId, MachineId, Record->NCID)) {
     LogMessage(kMsgDuplicate, MB_OK | MB_ICONINFORMATION);
     return;
@@ -265,6 +277,8 @@ void TOpenWithLog::CmCopy() {
   if (AskWith(kMsgConfirmCopy, Record->DESC, Record->MACHINE) != IDYES) return;
   TEntries e;
   if (!ReadEntries(e)) return;
+  std::optional<TFilingLock> filing;
+  if (!TakeFilingLock(CurrentTable(), filing)) return;
   if (ProgramIdTaken(CurrentTable(), e.programId, MachineId, 0)) {
     LogMessage(kMsgDuplicate, MB_OK | MB_ICONINFORMATION);
     return;
@@ -332,6 +346,8 @@ void TOpenWithLog::CmLock() {
 
 void TOpenWithLog::CmUnlock() {
   if (!Record || !LockedView || Backups) return;
+  std::optional<TFilingLock> filing;
+  if (!TakeFilingLock(kProgramIndex, filing)) return;
   if (ProgramIdTaken(kProgramIndex, Record->DESC, Record->MID, 0)) {
     LogMessage(kMsgDuplicate, MB_OK | MB_ICONINFORMATION);
     return;

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "dbmodel/filetable.h"
 #include "dbmodel/machine.h"
+#include "storage/filing_lock.h"
 
 // A record of its own with the same fields and memo (not in any list).
 std::unique_ptr<TcbFileRecord> CopyOfRecord(const TcbFileRecord& r);
@@ -21,3 +23,6 @@ std::unique_ptr<TcbMachRecord> FindMachine(long id);
 // there any more or the write was refused.
 bool RetireRow(TcbFileTable& table, long id);
 bool RetireRow(const char* table, long id);
+// Takes the filing lock when the table is the program index (else none is
+// needed); false, after telling the user, when it could not be taken.
+bool TakeFilingLock(const char* table, std::optional<TFilingLock>& lock);
