@@ -31,13 +31,17 @@ long SelectedLineId(const Control& c) {
 }
 
 // Selecting a line by index keeps the id after its "@@" and the text in
-// front of it, and copies the id into the caller's variable when given.
+// front of it (trailing blanks off, at most 111 characters), and copies the id into the caller's variable when given.
 class TNameIdComboBox : public TComboBox {
  public:
   TNameIdComboBox(TWindow* parent, int resourceId, UINT textLimit = 0, long* idVar = nullptr)
       : TComboBox(parent, resourceId, textLimit), IdVar(idVar) {}
 
   int SetSelIndex(int index);
+  // Selects the first line whose number after "@@" is exactly id (12 is
+  // not 123) through SetSelIndex; an id in no line leaves the selection,
+  // whose id and name are read again. The selected index.
+  int SelectId(long id);
   long GetSelectedId() const { return SelectedId; }
   const std::string& GetSelectedName() const { return SelectedName; }
 

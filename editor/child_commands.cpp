@@ -275,6 +275,7 @@ void TChildFrame::CmOpen() {
     if (answer == IDCANCEL) return;
     if (answer == IDYES && !Save()) return;
   }
+  TEditorOpenScope keepLock;
   Globals->CurrentProgramId = 0;
   if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
   long id = Globals->CurrentProgramId;

@@ -183,7 +183,10 @@ bool TChildFrame::TakeProgram(long id, bool loadText) {
   // leaves the window with the program it had; taking the program this
   // window holds already keeps its lock.
   if (Record && Record->NCID == id) return true;
-  auto table = std::make_unique<TProgramLockTable>();
+  // The open dialog hands over the lock it tested, so no other station
+  // can take the row in between.
+  std::unique_ptr<TProgramLockTable> table = TakeProgramLock(id);
+  if (!table) table = std::make_unique<TProgramLockTable>();
   std::unique_ptr<TcbFileRecord> record(table->FindById(id));
   table->made = nullptr;
   if (!record) {
@@ -285,15 +288,6 @@ void TChildFrame::EvSize(UINT sizeType, const TSize& size) {
   r.top += 44;
   r.bottom -= 25;
   SetWindowPos(nullptr, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER);
-}
-
-bool TProgramLockTable::ResetSentHeld(long id) {
-  constexpr int kSentField = 19;
-  if (!Data() || !SeekNumber("NCID", static_cast<double>(id))) return false;
-  PutLong(kSentField, 0);
-  bool ok = data_flush(Data()) == 0;
-  if (EngineFailed()) ok = false;
-  return ok;
 }
 
 bool TChildFrame::IsModified() { return (Client->SendMessage(LEM_GETSTATE, 2) & 0xFFFF) != 0; }

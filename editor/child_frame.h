@@ -12,6 +12,7 @@
 #include "dbmodel/filetable.h"
 #include "editor/ledit.h"
 #include "editor/nc_commands.h"
+#include "storage/program_lock.h"
 #include "platform/ui/combobox.h"
 #include "platform/ui/frame_decorated.h"
 #include "platform/ui/gadget.h"
@@ -34,16 +35,6 @@ class TClient : public TLEdit {
 
   // The colour of a token record (class, value, text) as painting asks it.
   static COLORREF TokenColor(uint16_t tokenClass, uint32_t value, const char* text);
-};
-
-// The program index as an editor window holds it: open, with the row of
-// its program record-locked until the table goes.
-class TProgramLockTable : public TcbFileTable {
- public:
-  TProgramLockTable() : TcbFileTable("KELVFILE.DBF", 0, 0) {}
-  // Sets the transfer count of the locked row to 0 without closing the
-  // file (which would let the lock go); false when it was not written.
-  bool ResetSentHeld(long id);
 };
 
 // Texts of the current program for the pictures and print plug-ins.

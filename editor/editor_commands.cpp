@@ -75,6 +75,7 @@ void CmImport(TFrameWindow& frame, UINT) {
 void CmFileOpen(TFrameWindow& frame, UINT) {
   const TProgramChooser& choose = GetProgramChooser();
   if (!HasFreeSlot(frame) || !choose) return;
+  TEditorOpenScope keepLock;
   Globals->CurrentProgramId = 0;
   if (choose(&frame) != IDOK || Globals->CurrentProgramId == 0) return;
   OpenEditor(frame, Globals->CurrentProgramId, TPlace::Stored);

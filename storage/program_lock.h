@@ -5,6 +5,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+
+#include "dbmodel/filetable.h"
 
 class TWindow;
 
@@ -12,6 +15,35 @@ class TWindow;
 // locked programs) and lets it go again: the row's record number, or -1
 // when the file will not open, the id is missing or the row is taken.
 long CanLockProgram(long programId, int lockedView);
+
+// The program index as an editor window holds it: open, with the row of
+// its program record-locked until the table goes.
+class TProgramLockTable : public TcbFileTable {
+ public:
+  explicit TProgramLockTable(const char* fileName = "KELVFILE.DBF") : TcbFileTable(fileName, 0, 0) {}
+  // Sets the transfer count of the locked row to 0 without closing the
+  // file (which would let the lock go); false when it was not written.
+  bool ResetSentHeld(long id);
+};
+
+// The program dialog's Open keeps the row lock it took until the editor
+// window takes it over, so that no other station can open the program in
+// between. Handing over a lock lets go of one not taken yet; taking one
+// for another id lets it go and gives null.
+void HandOverProgramLock(std::unique_ptr<TProgramLockTable> table, long programId);
+std::unique_ptr<TProgramLockTable> TakeProgramLock(long programId);
+// Only the commands that open the chosen program in an editor want the
+// lock kept: while one of these lives, Open hands its lock over; at its
+// end a lock no editor took is let go. Other choosers of a program (to
+// compare, append or send it) get the lock let go at once.
+class TEditorOpenScope {
+ public:
+  TEditorOpenScope();
+  ~TEditorOpenScope();
+  TEditorOpenScope(const TEditorOpenScope&) = delete;
+  TEditorOpenScope& operator=(const TEditorOpenScope&) = delete;
+};
+bool KeepsProgramLock();
 
 // The program search dialog belongs to the storage dialogs. It registers
 // itself here; until it does, the commands that would run it have no

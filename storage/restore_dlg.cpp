@@ -17,6 +17,7 @@
 #include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "storage/filing_lock.h"
 #include "storage/log_common.h"
 #include "storage/save_prog.h"
 #include "appcore/text_scan.h"
@@ -50,25 +51,6 @@ constexpr int kViewLimit = 30000;
 constexpr size_t kTextViewBytes = 24990;
 constexpr size_t kCodeViewBytes = 6000;
 constexpr int kFirstRecordLine = 2;
-// Filing into the program index is one station at a time: the same byte
-// of KELVFILE.DBF the save-program dialog holds while it files.
-constexpr long kFilingLockByte = DB_LOCK_APPEND + 1;
-
-class TFilingLock {
- public:
-  TFilingLock() : Table(kProgramIndex, 0, 0) {
-    if (Table.Open()) Held = file_lock_tries(&Table.Data()->file, kFilingLockByte, 1, -1) == 0;
-  }
-  ~TFilingLock() {
-    if (Held) file_unlock(&Table.Data()->file, kFilingLockByte, 1);
-    Table.Close();
-  }
-  bool IsHeld() const { return Held; }
-
- private:
-  TcbFileTable Table;
-  bool Held = false;
-};
 
 std::string TrimRight(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();

@@ -16,36 +16,17 @@
 #include "dbmodel/project.h"
 #include "engine/lock.h"
 #include "platform/msgbox.h"
+#include "storage/filing_lock.h"
 
 namespace {
 
 constexpr int kMsgCaption = 106, kMsgExists = 149;
 constexpr int kMsgNotFiled = 1983, kMsgNoId = 1984, kMsgIdTooLarge = 1985, kMsgUnknownMachine = 1986;
-constexpr long kFilingLockByte = DB_LOCK_APPEND + 1;
 
 int Ask(int messageId, UINT flags, int captionId = 0) {
   std::string caption = captionId ? Globals->GetMessageText(captionId) : Globals->CaptionText.c_str();
   return ::MessageBox(GetFocus(), Globals->GetMessageText(messageId).c_str(), caption.c_str(), flags);
 }
-
-// Holds the filing lock of the program index while it lives.
-class TFilingLock {
- public:
-  TFilingLock() : Table("KELVFILE.DBF", 0, 0) {
-    if (!Table.Open()) return;
-    // Another station holds it only for the moment of its own filing.
-    Held = file_lock_tries(&Table.Data()->file, kFilingLockByte, 1, -1) == 0;
-  }
-  ~TFilingLock() {
-    if (Held) file_unlock(&Table.Data()->file, kFilingLockByte, 1);
-    Table.Close();
-  }
-  bool IsHeld() const { return Held; }
-
- private:
-  TcbFileTable Table;
-  bool Held = false;
-};
 
 std::string EditText(TEdit& edit, size_t max) {
   std::string s = edit.GetText();

@@ -20,6 +20,7 @@
 #include "masterdata/pick_dialogs.h"
 #include "platform/ui/resource.h"
 #include "storage/dnc_link.h"
+#include "storage/program_dialog.h"
 #include "storage/program_lock.h"
 #include "storage/restore_commands.h"
 #include "storage/search_dialogs.h"
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
   SetMachineChooser(ChooseMachine);
   // Open searches the program index and shows what it found in the program
   // dialog; until that dialog registers, Open has no handler.
+  RegisterProgramDialogs();
   if (GetProgramListDialog()) SetProgramChooser(ChooseProgram);
   RegisterEditorCommands();
   // The cycles editor files cycles by the chosen machine's type.

@@ -13,10 +13,13 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "dbmodel/filetable.h"
+#include "tests/dbmodel/layout_peer.h"
 #include "tests/app/station.h"
 
 namespace {
@@ -109,48 +112,117 @@ int WaitForExit(pid_t pid, std::chrono::seconds limit) {
   return -1;
 }
 
-TEST(ProgramOnScreen, StartsOnTheDemoStationAndEndsThroughFileExitYes) {
+// The demo station made anew in a home of its own, with the program
+// started on it; the demo user logs on by itself, so the main window is
+// the first thing to answer.
+class DemoStation {
+ public:
+  explicit DemoStation(const XServer& x) {
+    home_ = fs::temp_directory_path() / ("kvscreen_" + std::to_string(getpid()));
+    fs::remove_all(home_);
+    fs::create_directories(home_);
+    if (std::system(("'" KV_DEMO_DB_BIN "' '" KV_BUILD_RESOURCES "' '" + home_.string() + "' >/dev/null").c_str()) != 0)
+      return;
+    {
+      std::ofstream cfg(home_ / "c" / "KELVACFG" / "CFG" / "KELVA31.CFG", std::ios::app);
+      cfg << "DEFUSER=\"DEMO\"\r\nDEFPASSWORD=\"DEMO\"\r\n";
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (chdir(home_.c_str()) != 0) _exit(126);
+      setenv("DISPLAY", x.display().c_str(), 1);
+      setenv("KELVANE_HOME", home_.c_str(), 1);
+      setenv("GDK_BACKEND", "x11", 1);
+      setenv("NO_AT_BRIDGE", "1", 1);
+      setenv("GSETTINGS_BACKEND", "memory", 1);
+      unsetenv("WAYLAND_DISPLAY");
+      execl(KV_KELVANE_BIN, "kelvane", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~DemoStation() {
+    std::error_code ec;
+    fs::remove_all(home_, ec);
+  }
+  pid_t pid() const { return pid_; }
+  const fs::path& home() const { return home_; }
+
+ private:
+  fs::path home_;
+  pid_t pid_ = -1;
+};
+
+bool CanRunOnScreen(std::string& why) {
 #ifndef KV_HAVE_DESKTOP
-  GTEST_SKIP() << "the program was built without the desktop renderer";
+  why = "the program was built without the desktop renderer";
+  return false;
 #endif
-  if (access("/usr/bin/Xvfb", X_OK) != 0 || !Have("xdotool") || !Have("import"))
-    GTEST_SKIP() << "needs Xvfb, xdotool and ImageMagick";
-  XServer x;
-  ASSERT_FALSE(x.display().empty()) << "Xvfb gave no display";
-  fs::path home = fs::temp_directory_path() / ("kvscreen_" + std::to_string(getpid()));
-  fs::remove_all(home);
-  fs::create_directories(home);
-  ASSERT_EQ(std::system(("'" KV_DEMO_DB_BIN "' '" KV_BUILD_RESOURCES "' '" + home.string() + "' >/dev/null").c_str()), 0);
-  // The demo user logs on by itself, so the main window is the first thing to answer.
-  {
-    std::ofstream cfg(home / "c" / "KELVACFG" / "CFG" / "KELVA31.CFG", std::ios::app);
-    cfg << "DEFUSER=\"DEMO\"\r\nDEFPASSWORD=\"DEMO\"\r\n";
+  if (access("/usr/bin/Xvfb", X_OK) != 0 || !Have("xdotool") || !Have("import")) {
+    why = "needs Xvfb, xdotool and ImageMagick";
+    return false;
+  }
+  return true;
+}
+
+// The demo station's database, read from this process as another
+// station would.
+class DemoDatabase {
+ public:
+  explicit DemoDatabase(const fs::path& home) {
+    Globals = globals_ = new TGlobals;
+    globals_->DatabaseDir = (home / "c" / "KELVACFG" / "DB31").string() + "\\";
+    DbContext->auto_open = 1;
+    DbContext->exclusive = 0;
+    DbContext->report_open_errors = 0;
+    DbContext->lock_attempts = 1;
+  }
+  ~DemoDatabase() {
+    Globals = nullptr;
+    delete globals_;
   }
 
-  pid_t pid = fork();
-  if (pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (chdir(home.c_str()) != 0) _exit(126);
-    setenv("DISPLAY", x.display().c_str(), 1);
-    setenv("KELVANE_HOME", home.c_str(), 1);
-    setenv("GDK_BACKEND", "x11", 1);
-    setenv("NO_AT_BRIDGE", "1", 1);
-    setenv("GSETTINGS_BACKEND", "memory", 1);
-    unsetenv("WAYLAND_DISPLAY");
-    execl(KV_KELVANE_BIN, "kelvane", static_cast<char*>(nullptr));
-    _exit(127);
+ private:
+  TGlobals* globals_;
+};
+
+struct DemoProgram {
+  long id = 0;
+  fs::path file;  // where the station keeps it, on this machine
+};
+
+DemoProgram FindDemoProgram(const fs::path& home, const char* desc) {
+  DemoDatabase db(home);
+  TcbFileTable programs("KELVFILE.DBF", 0, 0);
+  std::string key = desc;
+  TcbFileRecord* found = programs.SelectByDesc(key.data(), kSearchExact);
+  programs.made = nullptr;
+  DemoProgram p;
+  if (found) {
+    p.id = found->NCID;
+    // "C:\KELVACFG\NC\VMC1\" lies in the station's home.
+    std::string dir = std::string(found->DIR) + found->NAME + "." + found->EXT;
+    if (dir.size() > 3) dir = dir.substr(3);
+    for (char& c : dir)
+      if (c == '\\') c = '/';
+    p.file = home / "c" / dir;
   }
-  ASSERT_GT(pid, 0);
+  FreeRecordList(found);
+  return p;
+}
 
-  std::string main = WaitForWindow(x, "KELVANE v3.56 (Build 2)", 90s);
-  ASSERT_FALSE(main.empty()) << "the main window never showed";
-  std::this_thread::sleep_for(1500ms);  // its first paint
-  std::string shot = (home / "screen.png").string();
-  x.x("import -window root " + shot);
-  std::string spread = Shell("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
-  ASSERT_FALSE(spread.empty()) << "no screenshot";
-  EXPECT_GT(std::stod(spread), 0.05) << "the screen is blank";
+// The row's record number when it could be locked (and let go again), -1
+// when someone holds it.
+long DemoRowLock(const fs::path& home, long id) {
+  DemoDatabase db(home);
+  TcbFileTable programs("KELVFILE.DBF", 0, 0);
+  return programs.LockById(id);
+}
 
+constexpr const char* kMainTitle = "KELVANE v3.56 (Build 2)";
+
+// File, Exit, Yes: the process must end with code 0.
+void ExitThroughTheMenu(const XServer& x, const std::string& main, pid_t pid) {
   x.x("xdotool windowfocus --sync " + main);
   x.x("xdotool key --clearmodifiers alt+f");
   std::this_thread::sleep_for(700ms);
@@ -164,8 +236,108 @@ TEST(ProgramOnScreen, StartsOnTheDemoStationAndEndsThroughFileExitYes) {
   int code = WaitForExit(pid, 60s);
   if (code == -1) kill(pid, SIGKILL);
   EXPECT_EQ(code, 0) << "3 would mean worker threads were left running; a sanitizer build also checks for leaks";
-  std::error_code ec;
-  fs::remove_all(home, ec);
+}
+
+// The program started on a demo station of its own under a private X
+// server, up to its main window.
+class ProgramOnScreen : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    if (!CanRunOnScreen(why)) GTEST_SKIP() << why;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb gave no display";
+    station = std::make_unique<DemoStation>(x);
+    ASSERT_GT(station->pid(), 0);
+    main = WaitForWindow(x, kMainTitle, 90s);
+    ASSERT_FALSE(main.empty()) << "the main window never showed";
+  }
+
+  XServer x;
+  std::unique_ptr<DemoStation> station;
+  std::string main;
+};
+
+TEST_F(ProgramOnScreen, StartsOnTheDemoStationAndEndsThroughFileExitYes) {
+  std::this_thread::sleep_for(1500ms);  // its first paint
+  std::string shot = (station->home() / "screen.png").string();
+  x.x("import -window root " + shot);
+  std::string spread = Shell("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
+  ASSERT_FALSE(spread.empty()) << "no screenshot";
+  EXPECT_GT(std::stod(spread), 0.05) << "the screen is blank";
+
+  ExitThroughTheMenu(x, main, station->pid());
+}
+
+// File, Open: the search, All, the program dialog lists the programs and
+// Open (Enter) opens the first one in an editor window, which holds it
+// until it closes; a line typed and saved is in the file and the save in
+// the system log (as python3-dbfread reads it).
+TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
+  std::this_thread::sleep_for(1000ms);
+
+  x.x("xdotool windowfocus --sync " + main);
+  x.x("xdotool key --clearmodifiers alt+f");
+  std::this_thread::sleep_for(700ms);
+  x.x("xdotool key 2");
+  std::string search = WaitForWindow(x, "Select Program by...", 30s);
+  ASSERT_FALSE(search.empty()) << "File, Open showed no search";
+  x.x("xdotool windowfocus --sync " + search);
+  x.x("xdotool key --clearmodifiers alt+a");  // All
+  std::string programs = WaitForWindow(x, "Open program...", 30s);
+  ASSERT_FALSE(programs.empty()) << "the search showed no program dialog";
+  std::this_thread::sleep_for(500ms);
+  x.x("xdotool windowfocus --sync " + programs);
+  x.x("xdotool key --clearmodifiers Return");
+  // The first program by Program-ID of the demo station: an editor holds
+  // it while the window is open (its row cannot be locked from here), and
+  // lets it go when the window closes.
+  const DemoProgram program = FindDemoProgram(station->home(), "CH-40 HEAD OP10");
+  const long id = program.id;
+  ASSERT_GT(id, 0);
+  ASSERT_TRUE(fs::exists(program.file)) << program.file;
+  auto until = std::chrono::steady_clock::now() + 30s;
+  bool held = false;
+  while (!held && std::chrono::steady_clock::now() < until) {
+    held = DemoRowLock(station->home(), id) < 0;
+    if (!held) std::this_thread::sleep_for(300ms);
+  }
+  EXPECT_TRUE(held) << "no editor holds the program";
+  EXPECT_TRUE(FindWindow(x, "Open program...").empty()) << "the program dialog stayed open";
+  // A line typed at the top, File, Save (item 2 of the editor's menu):
+  // the program's file holds it and the system log the save.
+  std::this_thread::sleep_for(500ms);
+  x.x("xdotool windowfocus --sync " + main);
+  x.x("xdotool type --delay 60 'G04 P1'");
+  x.x("xdotool key --clearmodifiers Return");
+  std::this_thread::sleep_for(500ms);
+  x.x("xdotool key --clearmodifiers alt+f");
+  std::this_thread::sleep_for(700ms);
+  x.x("xdotool key 2");
+  until = std::chrono::steady_clock::now() + 30s;
+  std::string text;
+  while (std::chrono::steady_clock::now() < until) {
+    std::ifstream in(program.file, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (text.rfind("G04 P1\r\n%", 0) == 0) break;
+    std::this_thread::sleep_for(300ms);
+  }
+  EXPECT_EQ(text.substr(0, 9), "G04 P1\r\n%") << "the saved file does not start with the typed line";
+  std::vector<std::string> log =
+      kvdb::PeerRows(station->home().string(), (station->home() / "c" / "KELVACFG" / "DB31" / "LOG00000.DBF").string());
+  bool saved = false;
+  for (const std::string& row : log)
+    if (row.find("TYPE=24 ") != std::string::npos && row.find("CH-40 HEAD OP10") != std::string::npos) saved = true;
+  EXPECT_TRUE(saved) << "no system log row of the save";
+  // The editor's File menu closes it (item 0); the main window's Exit then.
+  x.x("xdotool key --clearmodifiers alt+f");
+  std::this_thread::sleep_for(700ms);
+  x.x("xdotool key 0");
+  until = std::chrono::steady_clock::now() + 30s;
+  while (DemoRowLock(station->home(), id) < 0 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(300ms);
+  EXPECT_GT(DemoRowLock(station->home(), id), 0) << "the closed editor kept the program";
+
+  ExitThroughTheMenu(x, main, station->pid());
 }
 
 }  // namespace
