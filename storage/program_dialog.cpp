@@ -23,6 +23,7 @@
 #include "platform/plugin.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "storage/dnc_link.h"
 #include "storage/log_common.h"
 #include "storage/log_view.h"
 #include "storage/program_lock.h"
@@ -111,6 +112,7 @@ DEFINE_RESPONSE_TABLE1(TOpenWithLog, TLangDlg)
   EV_BN_CLICKED(128, CmStartCompare),
   EV_BN_CLICKED(129, CmLeaveCompare),
   EV_BN_CLICKED(130, CmNewSearch),
+  EV_BN_CLICKED(132, CmSend),
 END_RESPONSE_TABLE;
 
 TOpenWithLog::TOpenWithLog(TWindow* parent, TcbFileRecord* list, TResId resId)
@@ -181,9 +183,7 @@ void TOpenWithLog::ShowButtonsByRights() {
   show(113, Has(kRightCopy));
   show(114, Has(kRightDelete));
   show(122, GetCompareRunner() != nullptr);
-  // Sending a program to a machine from here needs the link dialog, which
-  // this station does not have.
-  show(132, false);
+  show(132, !Backups && static_cast<bool>(GetDncLinkRunner()));
 }
 
 void TOpenWithLog::SetupWindow() {
@@ -557,6 +557,17 @@ void TOpenWithLog::CmStartCompare() {
     ShowWindow(SW_SHOW);
   }
   CmLeaveCompare();
+}
+
+// The program's stored file goes to a machine through the DNC link; the
+// link offers no reception from here.
+void TOpenWithLog::CmSend() {
+  const TDncLinkRunner& link = GetDncLinkRunner();
+  if (!Record || !link || Backups) return;
+  Globals->DncTransferFile.Set(RowFilePath(*Record).c_str());
+  ShowWindow(SW_HIDE);
+  link.Run(this, Record, Record->MID, false);
+  ShowWindow(SW_SHOW);
 }
 
 void TOpenWithLog::CmLeaveCompare() {

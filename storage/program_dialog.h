@@ -47,6 +47,7 @@ class TOpenWithLog : public TLangDlg {
   void CmProjectBox();
   void CmCompare();
   void CmStartCompare();
+  void CmSend();
   void CmLeaveCompare();
   HBRUSH EvCtlColor(HDC dc, HWND control, UINT ctlType);
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "storage/dnc_link.h"
 #include "storage/log_common.h"
 #include "storage/program_dialog.h"
 #include "storage/program_lock.h"
@@ -328,6 +329,29 @@ TEST_F(ProgramDialogTest, CompareModePicksTheSecondProgramAndRunsTheCompareWindo
   SetCompareRunner(nullptr);
   EXPECT_EQ(rc, IDCANCEL);
   EXPECT_EQ(g_compared, (std::vector<std::string>{Dir("mill1") + "P17.NC", Dir("mill1") + "P18.NC", "O1700", "O1800"}));
+}
+
+TEST_F(ProgramDialogTest, SendHandsTheStoredFileToTheDncLink) {
+  Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
+  RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) { EXPECT_FALSE(p.visible(132)) << "no link"; });
+  std::string file;
+  long ncid = 0;
+  bool receive = true;
+  SetDncLinkRunner({[&](TWindow*, const TcbFileRecord* program, long, bool offerReceive) {
+                      file = Globals->DncTransferFile.c_str();
+                      ncid = program ? program->NCID : 0;
+                      receive = offerReceive;
+                      return IDCANCEL;
+                    },
+                    [] { return std::string(); }});
+  RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
+    ASSERT_TRUE(p.visible(132));
+    p.click(132);
+  });
+  SetDncLinkRunner({});
+  EXPECT_EQ(file, Dir("mill1") + "P17.NC");
+  EXPECT_EQ(ncid, 17);
+  EXPECT_FALSE(receive) << "the link receives nothing over a stored program";
 }
 
 TEST_F(ProgramDialogTest, MemoIsWrittenForTheViewerAndShownOnlyWhenThereIsOne) {
