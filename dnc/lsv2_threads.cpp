@@ -199,34 +199,49 @@ void WaitForEnq(TDncPort& port, TLsv2Session& s) {
 }
 
 // Pairs DLE '0' and DLE '1' out of what comes; a stray byte only moves the
-// pair on by one. NAK asks for the last ENQ or telegram again.
-void WaitForDle(TDncPort& port, TLsv2Session& s) {
-  Log(port, "LSV2 : Waiting for DLE");
-  const uint64_t deadline = Now() + Lsv2TimeoutMs(port);
+// pair on by one. NAK asks for the last ENQ or telegram again. False when
+// nothing came before the deadline (the caller decides what follows).
+bool AwaitAcknowledge(TDncPort& port, TLsv2Session& s, uint64_t deadline, bool& timedOut) {
+  timedOut = false;
   char previous = 0;
   for (;;) {
     char b = 0;
     const Got got = ReadByte(port, b, deadline);
-    if (got != Got::Byte) return Failed(port, s, got, "acknowledge");
+    if (got == Got::Timeout) {
+      timedOut = true;
+      return false;
+    }
+    if (got != Got::Byte) {
+      Failed(port, s, got, "acknowledge");
+      return false;
+    }
     if (previous == kLsv2Dle && (b == '0' || b == '1')) {
       s.Refusals = 0;
       Log(port, b == '0' ? "LSV2 : DLE-0 Received" : "LSV2 : DLE-1 Received");
       Set(port, b == '0' ? kSendGo : kAnswerEot);
-      return;
+      return true;
     }
     if (b == kLsv2Nak) {
       Log(port, "LSV2 : NAK Received");
       if (++s.Refusals > kRepeats) {
         s.Refusals = 0;
         Answer(port, s, std::string(1, kLsv2Eot));
-        return EndTransfer(port, s, "The control refused the telegram repeatedly");
+        EndTransfer(port, s, "The control refused the telegram repeatedly");
+        return false;
       }
       s.Repeat = true;
       Set(port, kSendGo);
-      return;
+      return true;
     }
     previous = b;
   }
+}
+
+void WaitForDle(TDncPort& port, TLsv2Session& s) {
+  Log(port, "LSV2 : Waiting for DLE");
+  bool timedOut = false;
+  if (!AwaitAcknowledge(port, s, Now() + Lsv2TimeoutMs(port), timedOut) && timedOut)
+    Failed(port, s, Got::Timeout, "acknowledge");
 }
 
 void WaitForEot(TDncPort& port, TLsv2Session& s) {
@@ -245,19 +260,16 @@ void WaitForEot(TDncPort& port, TLsv2Session& s) {
 }
 
 // After an ENQ for the next part: the control answers when it is ready
-// for it; until then ENQ is repeated, up to the port's time-out.
+// for it; until then ENQ is repeated about every 1.2 s, up to the port's
+// time-out. An answer that comes while the server waits is taken at once,
+// so no repeated ENQ crosses it.
 void CheckEnqAnswer(TDncPort& port, TLsv2Session& s) {
   Log(port, "LSV2 : Waiting Timeout");
-  if (port.StopEvent.wait(200) == WAIT_OBJECT_0) return;
-  DWORD errors = 0;
-  plat::COMSTAT st;
-  if (!plat::clear_comm_error(port.ComHandle, &errors, &st) || (errors & CE_IOE))
-    return EndTransfer(port, s, "The line failed while waiting for the control");
-  if (st.cbInQue > 0) return WaitForDle(port, s);
+  bool timedOut = false;
+  if (AwaitAcknowledge(port, s, Now() + 1200, timedOut) || !timedOut) return;
   Log(port, "WAIT-1");
   if (Now() - s.EnqSince >= Lsv2TimeoutMs(port))
     return EndTransfer(port, s, "The control did not take the next part in time");
-  if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) return;
   Set(port, kAnswerEnqWait);
 }
 
@@ -395,6 +407,7 @@ bool MakeDripFeedFile(TDncPort& port, TLsv2Session& s, bool& drip) {
   const std::string path = DripFeedPath(port);
   if (!Lsv2WriteDripFeedFile(port.ProgramPath.get(), path, first, Lsv2PartSize(limit))) {
     Log(port, "LSV2 : The drip-feed file could not be written: " + path);
+    s.Failed = true;
     return false;
   }
   s.Number = first;

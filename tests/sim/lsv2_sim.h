@@ -179,7 +179,11 @@ class Lsv2Control {
     std::string text;
     for (;;) {
       text.clear();
-      if (!Expect(std::string{DLE, STX})) return std::nullopt;
+      // A repeated ENQ may cross the answer.
+      do {
+        if (!Next(c, timeout_ms)) return std::nullopt;
+      } while (c == ENQ);
+      if (c != DLE || !Expect(std::string(1, STX))) return std::nullopt;
       // The server's texts hold no DLE: the first DLE ETX ends one.
       while (text.size() < 2 || text.compare(text.size() - 2, 2, std::string{DLE, ETX}) != 0) {
         if (!Next(c, timeout_ms)) return std::nullopt;
@@ -243,6 +247,15 @@ class Lsv2Control {
     f.complete = f.found && error.empty();
     return f;
   }
+  // Asks for a program and returns the server's answer, without taking
+  // the program.
+  std::optional<std::string> Ask(const std::string& number) {
+    if (!Send("TDPP%" + number + "*")) return std::nullopt;
+    return Receive(timeout_ms);
+  }
+  // Breaks the exchange off: the server clears and polls again.
+  bool Reset() { return Send("M IN"); }
+
   // How long silence after "T FD" means the program is complete.
   int after_end_ms = 400;
 
