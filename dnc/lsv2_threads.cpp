@@ -50,6 +50,8 @@ constexpr int kMsgSendRefused = 1830;
 // What the five threads of a port share beyond the port object.
 struct TLsv2Session {
   std::atomic<int> State{kLsv2Idle};
+  // The requested program was found and opened.
+  bool Prepared = false;
   // The number of the program in the exchange (requested, announced or
   // the drip feed's first part).
   unsigned long Number = 0;
@@ -475,6 +477,9 @@ void RunStep(TDncPort& port, TLsv2Session& s) {
   switch (state) {
     case kLsv2ProgramRequest:
       Log(port, "LSV2 : Send LSV2_PROGRAMREQUEST1");
+      // Found before the ENQ: writing a drip-feed file may take a while,
+      // and the control waits for the answer only after its DLE '0'.
+      s.Prepared = PrepareProgram(port, s) != 0;
       s.State = kLsv2ProgramAnswer;
       Set(port, kAnswerEnq);
       break;
@@ -526,7 +531,7 @@ void RunStep(TDncPort& port, TLsv2Session& s) {
       break;
     case kLsv2ProgramAnswer:
       Log(port, "LSV2 : Send LSV2_PROGRAMREQUEST2");
-      if (PrepareProgram(port, s)) {
+      if (s.Prepared) {
         Log(port, "LSV2 : Send PROGRAM WAS FOUND");
         WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::Found, s.Number));
       } else {
@@ -603,7 +608,7 @@ void Lsv2PollingThread(void* arg) {
   CloseTransferFile(port);
   s->Source.Close();
   s->State = kLsv2Idle;
-  s->Repeat = s->Unknown = s->ReceiveFailed = false;
+  s->Repeat = s->Unknown = s->ReceiveFailed = s->Prepared = false;
   s->Refusals = 0;
   if (s->Failed.exchange(false)) SetStatus(port, 36);
 
