@@ -512,8 +512,13 @@ void RunStep(TDncPort& port, TLsv2Session& s) {
     case kLsv2Reset:
       Log(port, "LSV2 : Send CLEARING");
       if (port.StopEvent.wait(2000) == WAIT_OBJECT_0) return;
-      if (state == kLsv2Reset) EndTransfer(port, s, "Reset by the control", false);
-      else PostPortRequest(&port, kRequestPoll);
+      // A reception the control broke off is kept as a failed transfer.
+      if (port.TransferFile && port.TransferFile->WriteOpen)
+        EndTransfer(port, s, "The control cleared the line during a reception");
+      else if (state == kLsv2Reset)
+        EndTransfer(port, s, "Reset by the control", false);
+      else
+        PostPortRequest(&port, kRequestPoll);
       break;
     case kLsv2ServerReady:
       Log(port, "LSV2 : Send LSV2_TRAMOXREADY");

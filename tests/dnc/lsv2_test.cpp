@@ -246,6 +246,15 @@ TEST_F(Lsv2Test, ProgramFromTheControlIsStored) {
   EXPECT_TRUE(view_.Saw(6));
   EXPECT_TRUE(Polling());
   EXPECT_EQ(RowCount("KELVDNCF.DBF"), 0u);
+
+  // A reception the control resets half way is kept as a failed transfer.
+  ASSERT_TRUE(c.Upload("000008", text, 2)) << c.error;
+  ASSERT_TRUE(c.Reset());
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
+  auto failed = Rows(DbPath("KELVDNCF.DBF"))[0];
+  EXPECT_EQ(kvdb::ReadFileBytes(Native(Root() + "/dncfail\\" + failed[4] + ".NC")), text.substr(0, 2 * 124));
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 1u);
+  EXPECT_TRUE(Polling());
 }
 
 TEST_F(Lsv2Test, ProgramsAbove40000BytesGoAsDripFeed) {
