@@ -257,6 +257,29 @@ TEST_F(Lsv2Test, ProgramFromTheControlIsStored) {
   EXPECT_TRUE(Polling());
 }
 
+TEST_F(Lsv2Test, FileModePortSendsAndStoresPlainFiles) {
+  Lsv2Control c(kCom);
+  const std::string text = Program(20);
+  kvdb::WriteFileBytes(Root() + "/files/sub/123.NC", text);
+  OnePort([&](TMultiDncRecord& r) {
+    r.SetListB(kPropFileMode, 1);
+    r.SetText(kPropExtension, "NC");
+    r.SetText(kPropFirstDirectory, (Root() + "/files").c_str());
+  });
+  StartServer();
+  auto f = c.Request("000123");
+  ASSERT_TRUE(f.complete) << c.error;
+  EXPECT_EQ(c.telegrams.front(), "PRPP%000123*");
+  EXPECT_EQ(f.parts[0], text);
+  ASSERT_TRUE(Polling());
+
+  ASSERT_TRUE(c.Upload("000007", text)) << c.error;
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Root() + "/files/7.NC"); }));
+  ASSERT_TRUE(Polling());
+  EXPECT_EQ(kvdb::ReadFileBytes(Root() + "/files/7.NC"), text);
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 0u);
+}
+
 TEST_F(Lsv2Test, ProgramsAbove40000BytesGoAsDripFeed) {
   Lsv2Control c(kCom);
   const std::string exact = ProgramOfSize(40000), more = ProgramOfSize(40001);
