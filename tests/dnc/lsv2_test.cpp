@@ -1,7 +1,7 @@
 // The LSV-2 protocol end to end: the master thread with the five LSV-2
 // threads of a port against a control simulated on a pseudo-terminal.
-// Time runs twenty times faster; the port's time-out of 20 s is one real
-// second.
+// Time runs twenty times faster; the port's time-out of 40 s is two real
+// seconds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -104,7 +104,7 @@ class Lsv2Test : public DncTest {
     r->Number[kPropBaud] = 16;
     r->Number[kPropDataBits] = 3;
     r->Number[kPropStorageMode] = 1;
-    r->Number[kPropReadTimeout] = 20;
+    r->Number[kPropReadTimeout] = 40;
     r->Number[kPropFlow] = 0;
     r->SetText(kPropDisplayName, "Lathe two");
     if (adjust) adjust(*r);
