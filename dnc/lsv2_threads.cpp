@@ -618,7 +618,9 @@ void Lsv2PollingThread(void* arg) {
   if (s->Failed.exchange(false)) SetStatus(port, 36);
 
   plat::set_comm_mask(port.ComHandle, EV_RING);
-  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
+  // Stale input goes; output already handed to the line stays, or the
+  // EOT that closed the last exchange could be lost before it left.
+  plat::purge_comm(port.ComHandle, PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
   plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
   Set(port, kWaitStopped);
   if (port.StopEvent.wait(5000) == WAIT_OBJECT_0) {
