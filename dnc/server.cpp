@@ -6,6 +6,7 @@
 
 #include "appcore/globals.h"
 #include "dnc/dnclog.h"
+#include "dnc/lsv2_threads.h"
 #include "dnc/mazak_threads.h"
 #include "dnc/rs232.h"
 #include "platform/msgbox.h"
@@ -73,8 +74,16 @@ TDncProtocolThreads Heidenhain() {
 TDncProtocolThreads Lsv2() {
   TDncProtocolThreads t;
   t.Served = true;
-  for (int i = 0; i < 5; i++) t.Startup[i] = Role(kSlotLsv2 + i);
-  t.Poll = Role(kSlotLsv2);
+  // Slots: poll, wait, send, read, answer; started poll, send, read,
+  // wait, answer.
+  t.Startup[0] = t.Poll = TDncThreadRole{Lsv2PollingThread, kSlotLsv2};
+  t.Startup[1] = TDncThreadRole{Lsv2SendThread, kSlotLsv2 + 2};
+  t.Startup[2] = TDncThreadRole{Lsv2ReadThread, kSlotLsv2 + 3};
+  t.Startup[3] = TDncThreadRole{Lsv2WaitThread, kSlotLsv2 + 1};
+  t.Startup[4] = TDncThreadRole{Lsv2AnswerThread, kSlotLsv2 + 4};
+  // The standard write slot is free on this port: a send request is
+  // refused there while the port keeps polling.
+  t.Send = t.SendOmit = TDncThreadRole{Lsv2SendRefusedThread, kSlotWrite};
   return t;
 }
 
