@@ -113,9 +113,12 @@ class HeidenhainControl {
  private:
   bool Fill(std::size_t n, int ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    // Answers go out as soon as a block is whole, as a control's do.
     while (pending_.size() < n) {
       if (std::chrono::steady_clock::now() >= end) return false;
-      pending_ += line_.Received(2);
+      std::string got = line_.Received(0);
+      if (got.empty()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+      pending_ += got;
     }
     return true;
   }
