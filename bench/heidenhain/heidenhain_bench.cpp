@@ -1,9 +1,9 @@
 // A Heidenhain control requests a program of 32 KB (KV_HEI_BENCH_BYTES sets
 // another size, 1048576 for a megabyte) from the DNC server at 115200 baud
-// and acknowledges
-// every block as soon as it is whole. Reported: the rate on the wire and
-// the rate of program text, each as a share of the line rate; every block
-// waits for the control's ACK, so the turns between blocks cost line time.
+// and acknowledges every block as soon as it is whole. Reported: the rate
+// on the wire and the rate of program text, each as a share of the line
+// rate; every block waits for the control's ACK, so the turns between
+// blocks cost line time.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
