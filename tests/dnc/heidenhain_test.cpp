@@ -191,6 +191,17 @@ TEST_F(HeidenhainTest, LineDroppedMidReceptionKeepsWhatCameAsFailed) {
   EXPECT_TRUE(Polling()) << "the port waits for its line to come back";
 }
 
+TEST_F(HeidenhainTest, ServerStopMidReceptionKeepsWhatCameAsFailed) {
+  sim::Machine m(kCom);
+  H c(m);
+  Start();
+  c.Announce("PROG9");
+  ASSERT_EQ(c.Bytes(1), kAck);
+  ASSERT_EQ(c.WriteProgram({"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck);
+  StopServer();
+  EXPECT_EQ(FailedBytes(), "0 BEGIN PGM PROG9 MM\r\n1 L X+5 R0 FMAX");
+}
+
 TEST_F(HeidenhainTest, RefusedBlocksAreAnsweredWithEot) {
   sim::Machine m(kCom);
   H c(m);
