@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -129,7 +128,6 @@ enum HeiEvent {
   kHeiEvents
 };
 constexpr int kFirstHeiEvent = 12;
-static_assert(kFirstHeiEvent + kHeiEvents <= TDncPort::kHandOffEvents);
 
 plat::Event& Ev(TDncPort& port, int which) { return *port.HandOff[kFirstHeiEvent + which]; }
 void Set(TDncPort& port, int which) { Ev(port, which).set(); }
@@ -165,19 +163,28 @@ struct Session {
   std::atomic<bool> LineFailed{false};
 };
 
+// The session lives in the last of the port's hand-off slots, which the
+// protocol leaves unused: it goes with the port, whichever of the port's
+// threads comes first or ends last.
+class SessionSlot : public plat::Event {
+ public:
+  std::shared_ptr<Session> Shared = std::make_shared<Session>();
+};
+constexpr int kSessionSlot = TDncPort::kHandOffEvents - 1;
+static_assert(kFirstHeiEvent + kHeiEvents <= kSessionSlot);
+
 std::mutex g_sessionLock;
-std::map<const TDncPort*, std::weak_ptr<Session>> g_sessions;
 
 std::shared_ptr<Session> SessionOf(TDncPort& port) {
   std::lock_guard<std::mutex> g(g_sessionLock);
-  std::erase_if(g_sessions, [](const auto& e) { return e.second.expired(); });
-  std::weak_ptr<Session>& w = g_sessions[&port];
-  std::shared_ptr<Session> s = w.lock();
-  if (!s) {
-    s = std::make_shared<Session>();
-    w = s;
+  std::unique_ptr<plat::Event>& slot = port.HandOff[kSessionSlot];
+  auto* holder = dynamic_cast<SessionSlot*>(slot.get());
+  if (!holder) {
+    auto made = std::make_unique<SessionSlot>();
+    holder = made.get();
+    slot = std::move(made);
   }
-  return s;
+  return holder->Shared;
 }
 
 void Log(TDncPort& port, const std::string& text) { DncPortLog(text.c_str(), &port); }

@@ -199,7 +199,13 @@ void RawPollThread(void* arg) {
       break;
     }
     plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, FALSE);
-    break;
+    if (mask != 0) break;
+    // The mask changed under the wait: the write thread of a send the
+    // operator asked for, not the line.
+    if (port.SendRequest()->is_set() || port.StopEvent.is_set()) {
+      cancelled = true;
+      break;
+    }
   }
 
   port.WaitOverlapped.hEvent = nullptr;
