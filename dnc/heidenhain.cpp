@@ -154,8 +154,8 @@ struct Session {
   std::mutex BlockLock;
   std::string BlockText;
   bool BlockGood = false;
-  int BadCopies = 0;  // parse thread
-  uint32_t RefreshMark = 0;
+  std::atomic<int> BadCopies{0};
+  std::atomic<uint32_t> RefreshMark{0};
   // The send reached the end of its file (the control has every block).
   std::atomic<bool> Complete{false};
   std::atomic<bool> FlowFlagged{false};
