@@ -83,9 +83,7 @@ TEST_F(HeidenhainTest, AnnouncedProgramIsStoredWithSoftwareFlowOnAType2Port) {
   sim::Machine m(kCom);
   H c(m);
   Start(kProtoHeidenhain, [](TMultiDncRecord& r) { r.Number[kPropFlow] = 1; });
-  c.Announce("PROG9");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  EXPECT_EQ(c.WriteProgram({"0 BEGIN PGM PROG9 MM", "1 L X+5"}), kAck + kAck);
+  EXPECT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5"}), kAck + kAck + kAck);
   ASSERT_TRUE(WaitFor([&] { return RowCount("KELVFILE.DBF") == 1; }));
   EXPECT_EQ(Stored("PROG9"), "0 BEGIN PGM PROG9 MM\r\n1 L X+5");
   EXPECT_TRUE(Polling());
@@ -134,9 +132,7 @@ TEST_F(HeidenhainTest, ThirdBadCopyFailsTheReceptionKeptAsFailed) {
   sim::Machine m(kCom);
   H c(m);
   Start();
-  c.Announce("PROG9");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  ASSERT_EQ(c.WriteProgram({"0 BEGIN PGM PROG9 MM"}, false), kAck);
+  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM"}, false), kAck + kAck);
   for (const std::string& answer : {kNak, kNak, kEtx}) {
     c.Send(c.Block("1 L X+5", H::kStx, 0x7F));
     EXPECT_EQ(c.Bytes(1), answer);
@@ -160,17 +156,13 @@ TEST_F(HeidenhainTest, SilentControlEndsTheExchange) {
   EXPECT_EQ(SentCount(100), 0);
 
   // A reception: two blocks, then nothing.
-  c.Announce("PROG9");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  ASSERT_EQ(c.WriteProgram({"0 BEGIN PGM PROG9 MM", "1 L X+5"}, false), kAck + kAck);
+  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5"}, false), kAck + kAck + kAck);
   ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
   EXPECT_EQ(FailedBytes(), "0 BEGIN PGM PROG9 MM\r\n1 L X+5");
   EXPECT_TRUE(Polling());
 
   // Half a block, then nothing.
-  c.Announce("PROG9");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  ASSERT_EQ(c.WriteProgram({"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck);
+  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck + kAck);
   c.Send("\x02" "2 L Y+");
   ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 2; }));
   EXPECT_TRUE(Polling());
@@ -181,9 +173,7 @@ TEST_F(HeidenhainTest, LineDroppedMidReceptionKeepsWhatCameAsFailed) {
   auto m = std::make_unique<sim::Machine>(kCom);
   H c(*m);
   Start();
-  c.Announce("PROG9");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  ASSERT_EQ(c.WriteProgram({"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck);
+  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck + kAck);
   m.reset();  // the cable is pulled
   ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
   EXPECT_EQ(FailedBytes(), "0 BEGIN PGM PROG9 MM\r\n1 L X+5 R0 FMAX");
@@ -195,9 +185,7 @@ TEST_F(HeidenhainTest, ServerStopMidReceptionKeepsWhatCameAsFailed) {
   sim::Machine m(kCom);
   H c(m);
   Start();
-  c.Announce("PROG9");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  ASSERT_EQ(c.WriteProgram({"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck);
+  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck + kAck);
   StopServer();
   EXPECT_EQ(FailedBytes(), "0 BEGIN PGM PROG9 MM\r\n1 L X+5 R0 FMAX");
 }

@@ -107,6 +107,14 @@ class HeidenhainControl {
     if (end) Send(std::string(1, kEot));
     return answers;
   }
+  // Announces a program and outputs its lines: every answer in order,
+  // the one to the announcement first.
+  std::string Output(const std::string& name, const std::vector<std::string>& lines, bool end = true) {
+    Announce(name);
+    const int a = Byte();
+    if (a != kAck) return std::string(1, a < 0 ? '?' : static_cast<char>(a));
+    return std::string(1, kAck) + WriteProgram(lines, end);
+  }
   // What is left, until the line is quiet for ms.
   std::string Rest(int ms) { return pending_ + line_.Received(ms); }
 
