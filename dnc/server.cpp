@@ -6,8 +6,10 @@
 
 #include "appcore/globals.h"
 #include "dnc/dnclog.h"
+#include "dnc/heidenhain.h"
 #include "dnc/lsv2_threads.h"
 #include "dnc/mazak_threads.h"
+#include "dnc/raw_ascii.h"
 #include "dnc/rs232.h"
 #include "platform/msgbox.h"
 #include "platform/ui/window.h"
@@ -65,9 +67,24 @@ TDncProtocolThreads DelayedRs232() {
 TDncProtocolThreads Heidenhain() {
   TDncProtocolThreads t;
   t.Served = true;
-  for (int i = 0; i < 6; i++) t.Startup[i] = Role(kSlotHeidenhain + i);
-  t.Poll = Role(kSlotHeidenhain);
-  t.Send = t.SendOmit = Role(kSlotHeidenhain + 1);
+  // Started in this order; the slots are poll, send, read, parse, wait,
+  // answer.
+  const plat::ThreadEntry entries[6] = {HeiPollThread, HeiSendThread,   HeiReadThread,
+                                        HeiParsThread, HeiAnswerThread, HeiWaitThread};
+  const int slots[6] = {0, 1, 2, 3, 5, 4};
+  for (int i = 0; i < 6; i++) t.Startup[i] = TDncThreadRole{entries[i], kSlotHeidenhain + slots[i]};
+  t.Poll = t.Startup[0];
+  t.Send = t.SendOmit = t.Startup[1];
+  return t;
+}
+
+// Type 4: bytes kept whole, programs sent as their files' bytes.
+TDncProtocolThreads RawAscii() {
+  TDncProtocolThreads t = Standard();
+  t.Startup[0].Entry = t.Poll.Entry = RawPollThread;
+  t.Receive.Entry = RawReadThread;
+  t.Parse.Entry = RawParseThread;
+  t.Send.Entry = t.SendOmit.Entry = RawWriteThread;
   return t;
 }
 
@@ -298,7 +315,7 @@ void StartIdleThreads() {
 
 }  // namespace
 
-TDncProtocolThreads DncProtocolTable[10] = {StandardRs232(), Mazak(),        Heidenhain(), Lsv2(), Standard(),
+TDncProtocolThreads DncProtocolTable[10] = {StandardRs232(), Mazak(),        Heidenhain(), Lsv2(), RawAscii(),
                                             {},         ReceiveOnly(),  DelayedRs232(), Heidenhain(), CheckedRs232()};
 
 void SetDncEvent(int which) {

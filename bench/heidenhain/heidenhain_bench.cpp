@@ -1,0 +1,113 @@
+// A Heidenhain control requests a program of 32 KB (KV_HEI_BENCH_BYTES sets
+// another size, 1048576 for a megabyte) from the DNC server at 115200 baud
+// and acknowledges every block as soon as it is whole. Reported: the rate
+// on the wire and the rate of program text, each as a share of the line
+// rate; every block waits for the control's ACK, so the turns between
+// blocks cost line time.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "appcore/globals.h"
+#include "dbmodel/dncport.h"
+#include "dbmodel/engine_context.h"
+#include "dnc/dncport.h"
+#include "dnc/server.h"
+#include "tests/sim/heidenhain_sim.h"
+
+namespace {
+
+constexpr int kCom = 190;
+constexpr double kBaud = 115200;
+
+std::string ProgramText(std::size_t bytes) {
+  std::string p = "0 BEGIN PGM BIG MM\r\n";
+  for (int n = 1; p.size() < bytes; n++) p += std::to_string(n) + " L X+12.345 Y+67.89 R0 F1500\r\n";
+  return p;
+}
+
+void BM_HeidenhainSendAt115200(benchmark::State& state) {
+  const char* env = std::getenv("KV_HEI_BENCH_BYTES");
+  const std::size_t size = env ? std::strtoul(env, nullptr, 10) : (32u << 10);
+  const auto root = std::filesystem::temp_directory_path() / ("kvheibench_" + std::to_string(getpid()));
+  std::filesystem::remove_all(root);
+  for (const char* d : {"db", "alt", "local", "temp", "progs"}) std::filesystem::create_directories(root / d);
+  auto* g = new TGlobals;
+  Globals = g;
+  g->DatabaseDir = (root / "db").string() + "\\";
+  g->AlternateDir = (root / "alt").string() + "\\";
+  g->LocalDir = (root / "local").string() + "\\";
+  g->TempDir = (root / "temp").string() + "\\";
+  DbContext->report_create_errors = 0;
+  DbContext->report_open_errors = 0;
+  DbContext->lock_attempts = -1;
+
+  const std::string program = ProgramText(size);
+  std::ofstream((root / "progs" / "BIG").string(), std::ios::binary) << program;
+  std::size_t lines = 0, wire = 0;
+  for (std::size_t at = 0; at < program.size(); lines++) {
+    std::size_t e = program.find("\r\n", at);
+    wire += (e - at) + 4;  // STX, ETB, check, DC1
+    at = e + 2;
+  }
+
+  auto machine = std::make_unique<sim::Machine>(kCom);
+  {
+    TMultiDncTable t("KELVMD32.DBF", 1, 0);
+    t.Create((root / "alt" / "KELVMD32.DBF").string().c_str());
+    std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
+    r->Clear();
+    r->Number[1] = 0;
+    r->SetListA(kPropComNumber, kCom);
+    r->SetListA(kPropProtocol, kProtoHeidenhain);
+    r->SetListB(kPropFileMode, 1);
+    r->SetText(kPropFirstDirectory, ((root / "progs").string() + "\\").c_str());
+    r->Number[kPropBaud] = 16;
+    r->Number[kPropDataBits] = 3;
+    r->Number[kPropFlow] = 0;
+    r->Number[kPropReadTimeout] = 30;
+    t.Update(r.get());
+  }
+
+  for (auto _ : state) {
+    plat::ThreadHandle master = StartDncServer();
+    for (int i = 0; i < 3000 && !(PortCount == 1 && Ports[0] && Ports[0]->Polling); i++)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    sim::HeidenhainControl control(*machine);
+    const auto t0 = std::chrono::steady_clock::now();
+    control.Request("BIG");
+    const bool accepted = control.Byte() == sim::HeidenhainControl::kAck;
+    std::size_t received = 0, blocks = 0;
+    if (accepted) {
+      for (const auto& l : control.ReadProgram()) {
+        received += l.size() + 2;
+        blocks++;
+      }
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    SetDncEvent(kStopServer);
+    plat::wait_for_single(master.get(), INFINITE);
+    state.SetIterationTime(wall);
+    const double line = kBaud / 10;  // 8 data bits, start and stop bit
+    state.counters["complete"] = accepted && blocks == lines && received == program.size() ? 1 : 0;
+    state.counters["blocks"] = static_cast<double>(blocks);
+    state.counters["wire_pct_of_line"] = 100.0 * static_cast<double>(wire) / wall / line;
+    state.counters["text_pct_of_line"] = 100.0 * static_cast<double>(program.size()) / wall / line;
+  }
+  machine.reset();
+  Globals = nullptr;
+  delete g;
+  std::filesystem::remove_all(root);
+}
+
+}  // namespace
+
+BENCHMARK(BM_HeidenhainSendAt115200)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK_MAIN();

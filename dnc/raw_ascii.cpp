@@ -1,0 +1,413 @@
+// Poll, read, parse and write threads of the raw ASCII protocol. They run
+// the standard chain of requests; where they differ from the standard
+// threads is that nothing is parsed or rewritten: receptions are kept
+// byte for byte, programs are sent in file-sized chunks.
+#include "dnc/raw_ascii.h"
+
+#include <memory>
+#include <string>
+
+#include "appcore/globals.h"
+#include "dnc/dnclog.h"
+#include "dnc/dncport.h"
+#include "dnc/rs232.h"
+#include "dnc/server.h"
+#include "dnc/storing.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+
+namespace {
+
+void Log(TDncPort& port, const char* text) { DncPortLog(text, &port); }
+
+void PurgeAll(TDncPort& port) {
+  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
+}
+
+// Reads and clears the line's error state; any error marks the reception.
+void TakeLineErrors(TDncPort& port) {
+  DWORD errors = 0;
+  plat::COMSTAT st;
+  plat::clear_comm_error(port.ComHandle, &errors, &st);
+  if (errors) port.ParityError = 1;
+}
+
+void Received(TDncPort& port, const unsigned char* buf, DWORD n) {
+  if (n) port.WriteReceived(buf, n);
+  port.BytesReceived += n;
+  SetDncEvent(kRefreshPanel);
+}
+
+enum class End { Done, Cancelled, BreakCount, XoffLimit, WriteError };
+
+// Writes blocks whole under the machine's flow control and the operator's
+// cancel.
+class RawSender {
+ public:
+  explicit RawSender(TDncPort& port) : port_(port) {
+    flow_ = port.Setting(kPropFlow);
+    breakCount_ = port.Setting(kPropBreakCount);
+    xoffLimit_ = port.Setting(kPropXoffLimit);
+    port.WriteOverlapped.hEvent = &writeEvent_;
+  }
+  ~RawSender() { port_.WriteOverlapped.hEvent = nullptr; }
+
+  End Send(const std::string& block) {
+    std::size_t off = 0;
+    // A write that takes part of the block is followed by one for the rest.
+    while (off < block.size()) {
+      if (End e = FlowWait(); e != End::Done) return e;
+      DWORD n = 0;
+      const DWORD size = static_cast<DWORD>(block.size() - off);
+      if (!plat::write_comm(port_.ComHandle, block.data() + off, size, &n, &port_.WriteOverlapped)) {
+        if (plat::last_comm_error() != ERROR_IO_PENDING) {
+          Count(n);
+          Log(port_, "Error in writting to port");
+          return End::WriteError;
+        }
+        plat::Waitable* waits[] = {&writeEvent_, &port_.StopEvent, port_.Cancel()};
+        if (plat::wait_for_multiple(waits, 3, false, INFINITE) != WAIT_OBJECT_0) {
+          Log(port_, "Writting Cancelled");
+          PurgeAll(port_);
+          plat::get_overlapped_result(port_.ComHandle, &port_.WriteOverlapped, &n, TRUE);
+          Count(n);
+          return End::Cancelled;
+        }
+        if (!plat::get_overlapped_result(port_.ComHandle, &port_.WriteOverlapped, &n, TRUE)) {
+          Count(n);
+          Log(port_, "Write error detected");
+          return End::WriteError;
+        }
+      }
+      Count(n);
+      off += n;
+    }
+    return End::Done;
+  }
+
+ private:
+  bool Cancelled(DWORD ms) {
+    plat::Waitable* waits[] = {&port_.StopEvent, port_.Cancel()};
+    if (plat::wait_for_multiple(waits, 2, false, ms) == WAIT_TIMEOUT) return false;
+    PurgeAll(port_);
+    port_.StopEvent.wait(500);
+    plat::escape_comm_function(port_.ComHandle, SETXON);
+    return true;
+  }
+
+  End FlowWait() {
+    bool waited = false;
+    long xoffWaits = 0;
+    for (;;) {
+      DWORD errors = 0, modem = 0;
+      plat::COMSTAT st;
+      plat::clear_comm_error(port_.ComHandle, &errors, &st);
+      plat::get_comm_modem_status(port_.ComHandle, &modem);
+      const bool ctsHeld = (flow_ == 2 || flow_ == 3) && !(modem & MS_CTS_ON);
+      if (breakCount_ > 0 && st.cbInQue > static_cast<DWORD>(breakCount_)) {
+        Log(port_, "Incoming data > BreakCount");
+        plat::purge_comm(port_.ComHandle, PURGE_TXABORT | PURGE_TXCLEAR);
+        return End::BreakCount;
+      }
+      if (ctsHeld || st.fXoffHold) {
+        if (!waited) SetDncPortStatus(port_, 36);
+        waited = true;
+        if (Cancelled(20)) return End::Cancelled;
+        if (st.fXoffHold && xoffLimit_ > 0 && ++xoffWaits / 3000 >= xoffLimit_) {
+          PurgeAll(port_);
+          port_.StopEvent.wait(500);
+          plat::escape_comm_function(port_.ComHandle, SETXON);
+          return End::XoffLimit;
+        }
+        continue;
+      }
+      if (st.cbOutQue == 0) break;
+      if (Cancelled(2)) return End::Cancelled;
+    }
+    if (waited) SetDncPortStatus(port_, 5);
+    return End::Done;
+  }
+
+  void Count(DWORD n) {
+    port_.BytesSent += n;
+    sinceRefresh_ += n;
+    if (sinceRefresh_ > 256) {
+      sinceRefresh_ = 0;
+      SetDncEvent(kRefreshPanel);
+    }
+  }
+
+  TDncPort& port_;
+  long flow_ = 0, breakCount_ = 0, xoffLimit_ = 0;
+  uint32_t sinceRefresh_ = 0;
+  plat::Event writeEvent_{true, false};
+};
+
+}  // namespace
+
+void RawPollThread(void* arg) {
+  TDncPort& port = *static_cast<TDncPort*>(arg);
+  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_TXABORT);
+  if (port.JobPrograms) {
+    port.OpenCancelEvent();
+    SetDncPortStatus(port, 2);
+    SetDncEvent(kRefreshPanel);
+    plat::Waitable* waits[] = {port.Cancel(), &port.StopEvent};
+    DWORD w = plat::wait_for_multiple(waits, 2, false, static_cast<DWORD>(port.Setting(kPropAnswerDelay) * 1000));
+    port.CloseCancelEvent();
+    if (w == WAIT_TIMEOUT) {
+      PostPortRequest(&port, kRequestSend);
+      return;
+    }
+    if (w == WAIT_OBJECT_0 + 1) return;
+    port.FreeBufferList();
+  }
+
+  plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
+  plat::Event waitEvent(false, false);
+  port.WaitOverlapped.hEvent = &waitEvent;
+  port.OpenSendRequestEvent();
+  port.Polling = 1;
+  port.BytesReceived = 0;
+  port.BytesSent = 0;
+  port.BytesTotal = 0;
+  SetDncEvent(kRefreshPanel);
+  Log(port, "RAW Polling Started");
+  port.ProgramRecord.reset();
+  port.ProgramTable.reset();
+
+  bool cancelled = false;
+  for (;;) {
+    // Bytes queued before the wait began raise no event: ask for them.
+    DWORD errors = 0;
+    plat::COMSTAT st;
+    plat::clear_comm_error(port.ComHandle, &errors, &st);
+    if (st.cbInQue > 0) break;
+    DWORD mask = 0;
+    if (plat::wait_comm_event(port.ComHandle, &mask, &port.WaitOverlapped)) break;
+    if (plat::last_comm_error() != ERROR_IO_PENDING) {
+      // A dead line is tried again after a second, not in a loop.
+      if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) cancelled = true;
+      break;
+    }
+    plat::Waitable* waits[] = {&waitEvent, &port.StopEvent, port.SendRequest()};
+    DWORD n = 0;
+    if (plat::wait_for_multiple(waits, 3, false, INFINITE) != WAIT_OBJECT_0) {
+      plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
+      plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, TRUE);
+      cancelled = true;
+      break;
+    }
+    plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, FALSE);
+    if (mask != 0) break;
+    // The mask changed under the wait: the write thread of a send the
+    // operator asked for, not the line.
+    if (port.SendRequest()->is_set() || port.StopEvent.is_set()) {
+      cancelled = true;
+      break;
+    }
+  }
+
+  port.WaitOverlapped.hEvent = nullptr;
+  port.CloseSendRequestEvent();
+  port.Polling = 0;
+  if (!cancelled) {
+    SetDncPortStatus(port, 6);
+    PostPortRequest(&port, kRequestReceive);
+  }
+  Log(port, "RAW Polling Stopped");
+}
+
+void RawReadThread(void* arg) {
+  TDncPort& port = *static_cast<TDncPort*>(arg);
+  port.TransferFile.reset();
+  port.TransferFile = std::make_unique<TMyFile>(port.TransferPath.c_str());
+  port.ReceiveFailed = 0;
+  if (!port.TransferFile->Open(0)) {
+    Log(port, ("Cannot create " + port.TransferPath).c_str());
+    port.TransferFile.reset();
+    plat::purge_comm(port.ComHandle, PURGE_RXCLEAR);
+    PostPortRequest(&port, kRequestPoll);
+    return;
+  }
+  plat::set_comm_mask(port.ComHandle, EV_BREAK);
+  plat::Event readEvent(true, false);
+  port.ReadOverlapped.hEvent = &readEvent;
+  port.OpenCancelEvent();
+
+  const DWORD block = Globals && Globals->ReadBlockSize > 0 ? static_cast<DWORD>(Globals->ReadBlockSize) : 1024;
+  std::unique_ptr<unsigned char[]> buf(new unsigned char[block + 200]);
+  port.BytesReceived = 0;
+  port.BytesSent = 0;
+  port.BytesTotal = 0;
+  port.ParityError = 0;
+  Log(port, "RAW Reading Started");
+  port.TransferStart = plat::tick_count();
+
+  int request = kRequestParse;
+  bool stopped = false;
+  for (;;) {
+    readEvent.reset();
+    DWORD n = 0;
+    if (plat::read_comm(port.ComHandle, buf.get(), block, &n, &port.ReadOverlapped)) {
+      TakeLineErrors(port);
+      Received(port, buf.get(), n);
+      if (n < block) break;
+      continue;
+    }
+    if (plat::last_comm_error() != ERROR_IO_PENDING) {
+      // What came before is kept; the failed read brings nothing.
+      TakeLineErrors(port);
+      port.ReceiveFailed = 1;
+      break;
+    }
+    plat::Waitable* waits[] = {&readEvent, &port.StopEvent, port.Cancel()};
+    const DWORD w = plat::wait_for_multiple(waits, 3, false, INFINITE);
+    if (w == WAIT_OBJECT_0) {
+      const BOOL ok = plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
+      TakeLineErrors(port);
+      if (!ok) {
+        port.ReceiveFailed = 1;
+        break;
+      }
+      Received(port, buf.get(), n);
+      if (n < block) break;
+      continue;
+    }
+    // Stop or cancel: end the read, and take what it still brought.
+    plat::purge_comm(port.ComHandle, PURGE_RXABORT);
+    plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
+    if (w == WAIT_OBJECT_0 + 1) {
+      Received(port, buf.get(), n);
+      stopped = true;
+    } else {
+      Log(port, "Reading Cancelled");
+      PurgeAll(port);
+      request = kRequestPoll;
+    }
+    break;
+  }
+
+  port.ReadOverlapped.hEvent = nullptr;
+  port.CloseCancelEvent();
+  CloseTransferFile(port);
+  Log(port, "Reading Stopped");
+  if (stopped) {
+    // The master serves no more requests: keep what came here.
+    port.StoreFailed();
+    return;
+  }
+  PostPortRequest(&port, request);
+}
+
+void RawParseThread(void* arg) {
+  TDncPort& port = *static_cast<TDncPort*>(arg);
+  CloseTransferFile(port);
+  port.ReservedNumberSeen = 0;
+  if (!port.Setting(kPropParityCheck)) port.ParityError = 0;
+  if (port.NameForReception) {
+    port.StoreTransfer();
+    port.NameForReception = 0;
+  } else if (!(port.ParityError && port.Setting(kPropDiscardFailed))) {
+    // Every reception is kept as it came, for the operator to review.
+    port.StoreFailed();
+  }
+  port.ParityError = 0;
+  port.ReceiveFailed = 0;
+  SetDncEvent(kRefreshPanel);
+  port.BytesReceived = 0;
+  port.BytesSent = 0;
+  port.BytesTotal = 0;
+  Log(port, "Parsing Stopped");
+  PostPortRequest(&port, kRequestPoll);
+}
+
+void RawWriteThread(void* arg) {
+  TDncPort& port = *static_cast<TDncPort*>(arg);
+  plat::set_comm_mask(port.ComHandle, EV_RING);
+  port.BytesSent = 0;
+  Log(port, "RAW Writting Started");
+  PurgeAll(port);
+
+  const bool database = !port.FileMode();
+  auto release = [&port] {
+    port.ProgramTable.reset();
+    port.ProgramRecord.reset();
+    port.SendProgramId = 0;
+  };
+  if (database) {
+    Log(port, "Placing Lock");
+    if (!port.CopyForSend("KELVFILE.DBF")) {
+      Log(port, "Program could not be locked");
+      release();
+      PostPortRequest(&port, kRequestPoll);
+      return;
+    }
+    Log(port, "Lock was placed");
+  }
+  plat::File file;
+  if (port.ProgramPath)
+    file = plat::create_file(port.ProgramPath.get(), plat::Access::read, plat::Share::read_write,
+                             plat::Disposition::open_existing);
+  if (!file.is_open()) {
+    Log(port, "Program file could not be opened");
+    if (database) release();
+    PostPortRequest(&port, kRequestPoll);
+    return;
+  }
+  port.BytesTotal = static_cast<uint32_t>(plat::length(file));
+  port.OpenCancelEvent();
+  port.TransferStart = plat::tick_count();
+
+  End end = End::Done;
+  {
+    RawSender sender(port);
+    std::string block = port.StartTrigger;
+    char chunk[kRawChunk];
+    for (;;) {
+      const int64_t got = plat::read(file, chunk, sizeof chunk);
+      if (got < 0) {
+        Log(port, "Program file could not be read");
+        end = End::WriteError;
+        break;
+      }
+      if (got == 0) block += port.EndTrigger;
+      block.append(chunk, static_cast<std::size_t>(got));
+      if (!block.empty()) end = sender.Send(block);
+      block.clear();
+      if (got == 0 || end != End::Done) break;
+    }
+  }
+  plat::close(file);
+
+  plat::escape_comm_function(port.ComHandle, SETXON);
+  if (end == End::Done) {
+    for (;;) {
+      port.StopEvent.wait(1000);
+      DWORD errors = 0;
+      plat::COMSTAT st;
+      plat::clear_comm_error(port.ComHandle, &errors, &st);
+      if (st.cbOutQue == 0 || port.StopEvent.is_set()) break;
+    }
+  }
+  if (database && Globals) {
+    const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : "";
+    const char* machine = port.ProgramRecord ? port.ProgramRecord->MACHINE : port.Text(kPropName);
+    Globals->WriteLog(end == End::Done ? 1 : 2, desc, machine, port.Text(kPropDisplayName));
+  }
+  if (end != End::BreakCount) plat::purge_comm(port.ComHandle, PURGE_RXCLEAR);
+  if (database) {
+    Log(port, "Removing Lock");
+    // Only a program that went out whole counts as sent.
+    if (end == End::Done && port.ProgramTable) port.ProgramTable->IncrementSent(port.SendProgramId);
+    release();
+    port.ProgramPath.reset();
+  }
+  port.CloseCancelEvent();
+  if (end == End::Done)
+    port.StopEvent.wait(port.JobPrograms ? 1000 : 10000);
+  else
+    port.FreeBufferList();
+  PostPortRequest(&port, kRequestPoll);
+  Log(port, "Writting Stopped");
+}
