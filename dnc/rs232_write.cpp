@@ -12,6 +12,7 @@
 #include <string>
 
 #include "appcore/globals.h"
+#include "dbmodel/job.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -267,6 +268,17 @@ End Pause(TDncPort& port, Sender& sender, const std::string& block) {
   return end;
 }
 
+void TakeJobProgram(TDncPort& port) {
+  auto* first = static_cast<TJobRecord02*>(port.JobPrograms);
+  if (!first) return;
+  port.SendProgramId = first->PROG;
+  port.JobPrograms = first->next;
+  first->next = nullptr;
+  delete first;
+  if (!port.JobPrograms) port.JobId = 0;
+  Log(port, ("Job program " + std::to_string(port.SendProgramId)).c_str());
+}
+
 void WriteThread(TDncPort& port, Kind kind) {
   const bool omit = kind == Kind::Omit, wait = kind == Kind::Wait;
   if (kind == Kind::Standard) plat::set_comm_mask(port.ComHandle, EV_RING);
@@ -277,13 +289,17 @@ void WriteThread(TDncPort& port, Kind kind) {
   const bool database = !port.FileMode();
   // The sending port's own row says whether it sends over the link.
   const bool locked = database && !port.Setting(kPropUnixLink);
+  // A program that cannot be sent is passed over: the rest of a job still
+  // goes out, one program per turn of the poll thread.
   auto back = [&port] {
     port.ProgramTable.reset();
     port.ProgramRecord.reset();
     port.SendProgramId = 0;
-    port.FreeBufferList();
     PostPortRequest(&port, kRequestPoll);
   };
+  // Every write variant takes the job's next program: a job left in the
+  // port would otherwise be offered again and again.
+  if (database) TakeJobProgram(port);
   if (locked) {
     Log(port, "Placing Lock");
     if (!port.CopyForSend("KELVFILE.DBF")) {

@@ -274,7 +274,12 @@ TEST_F(Rs232Test, Dc2IsAwaitedAndAnsweredWithDc4) {
   StartServer();
   StoreProgram(m, kProgram);
   m.Send("R PROG7/\r\n");
-  ASSERT_TRUE(WaitFor([] { return Ports[0]->Cancel() != nullptr && Ports[0]->Polling == 0; }));
+  // The write thread waits (the read thread has a cancel event of its own,
+  // and would swallow the DC2).
+  ASSERT_TRUE(WaitFor([] {
+    std::lock_guard<std::mutex> g(Ports[0]->SlotLock);
+    return Ports[0]->Threads[kSlotWrite] && Ports[0]->Cancel() != nullptr;
+  }));
   EXPECT_EQ(m.Received(200), "") << "nothing before the DC2";
   m.Send("\x12");
   const std::string expected = "\x14%\r\n%\r\n(PROG7)\r\nG1 X10\r\nM30\r\n%\r\n%";
