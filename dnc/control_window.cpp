@@ -60,6 +60,21 @@ void CopyText(char (&to)[N], const char* from) {
   to[n] = '\0';
 }
 
+// The program search and the program dialog: the chosen program's id and
+// program id. False when the user chose none or it has gone meanwhile.
+bool ChooseProgramOf(TWindow* parent, TDncPort::THandOver& what) {
+  const TProgramChooser& choose = GetProgramChooser();
+  if (!choose) return false;
+  Globals->CurrentProgramId = 0;
+  if (choose(parent) != IDOK || Globals->CurrentProgramId == 0) return false;
+  TcbFileTable programs("KELVFILE.DBF", 0, 0);
+  std::unique_ptr<TcbFileRecord> chosen(programs.FindById(Globals->CurrentProgramId));
+  if (!chosen) return false;
+  what.Name = TrimText(chosen->DESC);
+  what.ProgramId = chosen->NCID;
+  return true;
+}
+
 }  // namespace
 
 void Check(TWindow& dlg, int id, UINT state) { dlg.SendDlgItemMessage(id, BM_SETCHECK, state); }
@@ -283,15 +298,7 @@ void TDncControll::CmSend() {
     if (!Globals->FileOpenDialog(this, port->FileDialogPath, 1)) return;
     what.Name = what.Path = Globals->StartFile.c_str();
   } else {
-    const TProgramChooser& choose = GetProgramChooser();
-    if (!choose) return;
-    Globals->CurrentProgramId = 0;
-    if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
-    TcbFileTable programs("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> chosen(programs.FindById(Globals->CurrentProgramId));
-    if (!chosen) return;
-    what.Name = TrimText(chosen->DESC);
-    what.ProgramId = chosen->NCID;
+    if (!ChooseProgramOf(this, what)) return;
   }
   HandOver(*port, what, true);
 }
@@ -307,14 +314,8 @@ void TDncControll::CmReceiveTarget() {
     if (!Globals->FileSaveDialog(this, dir, 0)) return;
     what.Name = what.Path = Globals->StartFile.c_str();
   } else {
-    const TProgramChooser& choose = GetProgramChooser();
-    if (!choose) return;
-    Globals->CurrentProgramId = 0;
-    if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
-    TcbFileTable programs("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> chosen(programs.FindById(Globals->CurrentProgramId));
-    if (!chosen) return;
-    what.Name = TrimText(chosen->DESC);
+    if (!ChooseProgramOf(this, what)) return;
+    what.ProgramId = 0;  // a reception names its program; it sends none
   }
   HandOver(*port, what, false);
 }

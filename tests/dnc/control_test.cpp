@@ -57,14 +57,6 @@ class ControlTest : public DncTest {
     }
     return first;
   }
-  static bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-  }
   plat::ThreadHandle master_;
 };
 
@@ -273,33 +265,6 @@ class TransferTest : public ControlServerTest {
     for (long p : programs) EXPECT_GT(lines.AppendJobLine(id, p, 0), 0);
     return id;
   }
-  // What the machine gets for a program: start text, the lines each with
-  // the line end, end text.
-  static std::string Framed(const std::string& program) {
-    std::string out = "%\r\n";
-    for (std::size_t at = 0; at < program.size();) {
-      std::size_t e = program.find("\r\n", at);
-      if (e == std::string::npos) e = program.size();
-      out += program.substr(at, e - at) + "\r\n";
-      at = e + 2;
-    }
-    return out + "%";
-  }
-  static std::string Collect(sim::Machine& m, std::size_t count, int ms = 20000) {
-    std::string out;
-    WaitFor(
-        [&] {
-          out += m.Received(1);
-          return out.size() >= count;
-        },
-        ms);
-    return out;
-  }
-  long SentCount(long id) {
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
-    return r ? r->SENT : -1;
-  }
   // The editor's lock test as another station runs it: one try.
   static long OtherStationLocks(long id) {
     DbContext->lock_attempts = 1;
@@ -307,11 +272,6 @@ class TransferTest : public ControlServerTest {
     code_error_set(DbContext, 0);
     DbContext->lock_attempts = -1;
     return got;
-  }
-  std::vector<std::string> LogTypes() {
-    std::vector<std::string> t;
-    for (auto& r : DncTest::Rows(DbPath("LOG00000.DBF"))) t.push_back(r[2]);
-    return t;
   }
   // The search dialog's "All" button: every program goes to the result
   // dialog, which opens pick_.
