@@ -302,6 +302,8 @@ TEST_F(Rs232Test, LinesSentByTheRulesOfThePort) {
          r.SetText(kPropBeforeFile, "");
        },
        false, "%\n(PROG7)\nG1 X1\n  (NOTE)\nG1 X2\nG1 X3\nM30\n%\n%"},
+      {"block delay: line by line", [](TMultiDncRecord& r) { r.Number[kPropBlockDelay] = 50; }, false,
+       "%\r\n%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
       {"operator send in naming mode 3", [](TMultiDncRecord& r) { r.Number[kPropNamingMode] = 3; }, true,
        std::string("%\r\n$PROG7.MIN") + '\0' +
            "%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
@@ -323,7 +325,24 @@ TEST_F(Rs232Test, LinesSentByTheRulesOfThePort) {
     ASSERT_TRUE(Polling());
     StopServer();
   }
-  EXPECT_EQ(SentCount(3), 5);
+  EXPECT_EQ(SentCount(3), 6);
+}
+
+TEST_F(Rs232Test, ShortLinesGoTogetherAndLongLinesWhole) {
+  sim::Machine m(11);
+  OnePort();
+  StartServer();
+  std::string program = "%\r\n(PROG7)\r\n";
+  for (int i = 0; i < 60; i++) program += "N" + std::to_string(i) + " G1 X1\r\n";
+  program += std::string(2500, 'X') + "\r\n";
+  for (int i = 0; i < 60; i++) program += "N" + std::to_string(i) + " G1 Y1\r\n";
+  program += "M30\r\n%";
+  StoreProgram(m, program);
+  m.Send("R PROG7/\r\n");
+  const std::string expected = Framed(program);
+  EXPECT_EQ(Collect(m, expected.size()), expected);
+  EXPECT_EQ(m.Received(100), "");
+  ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
 }
 
 TEST_F(Rs232Test, StopWithoutStartEndsTheProgramButSendsTheEndText) {
