@@ -2,6 +2,10 @@
 // texts and colours, the port selection, and the transfer commands
 // against a running server with a simulated machine.
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
 
 #include <chrono>
 #include <functional>
@@ -20,6 +24,8 @@
 #include "storage/program_lock.h"
 #include "storage/search_dialogs.h"
 #include "tests/sim/machine_sim.h"
+
+extern char** environ;
 
 namespace {
 
@@ -199,6 +205,24 @@ TEST_F(ControlServerTest, ReceiveNewNamesTheNextReception) {
   w.Destroy();
 }
 
+// The other station of the lock checks: tries once to take the program's
+// row for editing and writes down what it got.
+TEST(OtherStation, TriesToLockAProgram) {
+  const char* db = std::getenv("KV_STATION_DB");
+  if (!db) GTEST_SKIP() << "runs only as the other station of the transfer tests";
+  auto* g = new TGlobals;
+  Globals = g;
+  g->DatabaseDir = db;
+  DbContext->auto_open = 1;
+  DbContext->exclusive = 0;
+  DbContext->lock_attempts = 1;
+  DbContext->report_open_errors = 0;
+  const long got = CanLockProgram(std::atol(std::getenv("KV_STATION_PROGRAM")), 0);
+  kvdb::WriteFileBytes(std::getenv("KV_STATION_ANSWER"), std::to_string(got));
+  Globals = nullptr;
+  delete g;
+}
+
 // The transfer commands against a running server: programs chosen in the
 // program search (a result dialog of the test picks one), jobs chosen in
 // the job dialog, files chosen in the file dialogs.
@@ -265,13 +289,27 @@ class TransferTest : public ControlServerTest {
     for (long p : programs) EXPECT_GT(lines.AppendJobLine(id, p, 0), 0);
     return id;
   }
-  // The editor's lock test as another station runs it: one try.
-  static long OtherStationLocks(long id) {
-    DbContext->lock_attempts = 1;
-    const long got = CanLockProgram(id, 0);
-    code_error_set(DbContext, 0);
-    DbContext->lock_attempts = -1;
-    return got;
+  // The editor's lock test as another station runs it, in a process of
+  // its own: the row's record number, or -1 when it is taken.
+  long OtherStationLocks(long id) {
+    const std::string answer = Root() + "/lock_answer";
+    std::filesystem::remove(answer);
+    std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::string filter = "--gtest_filter=OtherStation.*";
+    std::vector<std::string> env;
+    for (char** e = environ; *e; e++) env.emplace_back(*e);
+    env.push_back("KV_STATION_DB=" + Globals->DatabaseDir);
+    env.push_back("KV_STATION_ANSWER=" + answer);
+    env.push_back("KV_STATION_PROGRAM=" + std::to_string(id));
+    std::vector<char*> envp, argv{exe.data(), filter.data(), nullptr};
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return 0;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string got = kvdb::ReadFileBytes(answer);
+    return got.empty() ? 0 : std::atol(got.c_str());
   }
   // The search dialog's "All" button: every program goes to the result
   // dialog, which opens pick_.
@@ -421,6 +459,34 @@ TEST_F(TransferTest, SendJobSendsEachProgramOfTheJobInOrder) {
   driver.expect_dialog(58, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
   ASSERT_TRUE(p.click(605));
   EXPECT_EQ(m.Received(100), "");
+  Stop(w);
+}
+
+TEST_F(TransferTest, CancelBetweenTheProgramsOfAJobDropsTheRest) {
+  sim::Machine m(11);
+  StandardPort([](TMultiDncRecord& r) { r.Number[kPropAnswerDelay] = 100; });  // a second, scaled
+  const std::string a = "%\r\n(A)\r\nG1 X1\r\n%";
+  const long ida = Seed("A", a), idb = Seed("B", "%\r\n(B)\r\n%");
+  Job("AB1", {ida, idb});
+  TDncControll w(nullptr);
+  ASSERT_TRUE(w.Create());
+  w.ShowWindow(SW_SHOW);
+  Pilot p(w);
+  Start(w);
+  driver.expect_dialog(58, [](TDialog& d) {
+    Pilot q(d);
+    q.select(101, 0);
+    q.click(109);
+  });
+  ASSERT_TRUE(p.click(605));
+  EXPECT_EQ(Collect(m, Framed(a).size()), Framed(a));
+  ASSERT_TRUE(WaitFor([&] { return w.StatusOf(0) == 2; })) << "the job waits for its next program";
+  driver.expect_message_box(IDYES, "Cancel the transfer?");
+  ASSERT_TRUE(p.click(602));
+  ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1; }));
+  EXPECT_EQ(Ports[0]->JobPrograms, nullptr);
+  EXPECT_EQ(m.Received(300), "");
+  EXPECT_EQ(SentCount(idb), 0);
   Stop(w);
 }
 
