@@ -5,17 +5,17 @@
 
 #include "app/frame_commands.h"
 #include "appcore/globals.h"
-#include "dbmodel/filetable.h"
 #include "appcore/text_scan.h"
+#include "dbmodel/filetable.h"
 #include "dbmodel/job.h"
 #include "dnc/dnclog.h"
 #include "dnc/job_dialogs.h"
 #include "dnc/jobfile.h"
-#include "storage/program_lock.h"
-#include "platform/msgbox.h"
 #include "platform/clock.h"
+#include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "storage/program_lock.h"
 
 namespace {
 
