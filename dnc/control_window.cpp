@@ -379,11 +379,10 @@ void TDncControll::CmReceiveNew() {
   if (dlg.Execute() != IDOK) return;
   // Only a polling port takes a name: a running reception is not renamed
   // under its threads.
-  if (!port->Polling) return;
-  port->SetPending(dlg.Name);
-  port->NameForReception = 1;
-  SetPortStatus(port->PortIndex, 6);
-  SetDncEvent(kRefreshPanel);
+  TDncPort::THandOver what;
+  what.Name = dlg.Name;
+  what.NameForReception = 1;
+  HandOver(*port, what, false);
 }
 
 void TDncControll::CmOmit() {
