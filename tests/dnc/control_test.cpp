@@ -526,6 +526,7 @@ TEST_F(TransferTest, FilePortsSendAChosenFileAndAJobFile) {
   StandardPort([&](TMultiDncRecord& r) {
     r.SetListB(kPropFileMode, 1);
     r.SetText(kPropFirstDirectory, dir.c_str());
+    r.SetText(kPropExtension, "NC");
   });
   kvdb::WriteFileBytes(dir + "ONE.NC", "G1 X1\r\nM30\r\n");
   kvdb::WriteFileBytes(dir + "TWO.NC", "G1 X2\r\n");
@@ -548,6 +549,15 @@ TEST_F(TransferTest, FilePortsSendAChosenFileAndAJobFile) {
   ASSERT_TRUE(p.click(605));
   const std::string job = "%\r\nG1 X1\r\nM30\r\nG1 X2\r\nM02\r\n%";
   EXPECT_EQ(Collect(m, job.size()), job);
+  ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1; }));
+  // A machine's job request on such a port gets the file named like the
+  // request id, once: the job's lines name programs of the database.
+  Job("AB1", {5});
+  kvdb::WriteFileBytes(dir + "AB1.NC", "G1 X3\r\n");
+  m.Send("J AB1/\r\n");
+  EXPECT_EQ(Collect(m, Framed("G1 X3").size()), Framed("G1 X3"));
+  EXPECT_EQ(m.Received(300), "");
+  EXPECT_EQ(Ports[0]->JobPrograms, nullptr);
   Stop(w);
 }
 
