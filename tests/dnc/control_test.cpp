@@ -311,11 +311,28 @@ class TransferTest : public ControlServerTest {
     const std::string got = kvdb::ReadFileBytes(answer);
     return got.empty() ? 0 : std::atol(got.c_str());
   }
+  // Send Job: the job dialog with the machine's first job chosen and sent.
+  void SendJobOfFirstMachine(Pilot& window) {
+    driver.expect_dialog(58, [](TDialog& d) {
+      Pilot q(d);
+      q.select(101, 0);
+      q.click(109);
+    });
+    EXPECT_TRUE(window.click(605));
+  }
   // The search dialog's "All" button: every program goes to the result
   // dialog, which opens pick_.
   void ChooseInSearch(const std::string& name) {
     pick_ = name;
     driver.expect_dialog(53, [](TDialog& d) { Pilot(d).click(105); });
+  }
+  // The control window over a started server, its port selected.
+  TDncControll& Window() {
+    window_ = std::make_unique<TDncControll>(nullptr);
+    EXPECT_TRUE(window_->Create());
+    window_->ShowWindow(SW_SHOW);
+    Start(*window_);
+    return *window_;
   }
   void Stop(TDncControll& w) {
     SetDncEvent(kStopServer);
@@ -325,6 +342,7 @@ class TransferTest : public ControlServerTest {
   }
 
   plat::GTestUiDriver driver;
+  std::unique_ptr<TDncControll> window_;
   std::string pick_;
   long nextId_ = 5;
 };
@@ -341,11 +359,8 @@ TEST_F(TransferTest, SendTakesTheChosenProgramUnderItsLockToTheMachine) {
   const std::string program = ManyLines("SHAFT", 120);
   const long id = Seed("SHAFT", program);
   Seed("OTHER", "%\r\nG0\r\n%");
-  TDncControll w(nullptr);
-  ASSERT_TRUE(w.Create());
-  w.ShowWindow(SW_SHOW);
+  TDncControll& w = Window();
   Pilot p(w);
-  Start(w);
   ASSERT_TRUE(p.enabled(600));
   ChooseInSearch("SHAFT");
   ASSERT_TRUE(p.click(600));
@@ -370,11 +385,8 @@ TEST_F(TransferTest, CancelledChoiceAndCancelledSendSendNothingMoreAndFreeThePro
   sim::Machine m(11);
   StandardPort([](TMultiDncRecord& r) { r.Number[kPropBaud] = 12; });
   const long id = Seed("SHAFT", ManyLines("SHAFT", 300));
-  TDncControll w(nullptr);
-  ASSERT_TRUE(w.Create());
-  w.ShowWindow(SW_SHOW);
+  TDncControll& w = Window();
   Pilot p(w);
-  Start(w);
   // The search left without a program: nothing is handed to the port.
   driver.expect_dialog(53, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
   ASSERT_TRUE(p.click(600));
@@ -410,11 +422,8 @@ TEST_F(TransferTest, ReceiveStoresTheNextReceptionAsTheChosenProgram) {
   StandardPort([](TMultiDncRecord& r) { r.Number[kPropStorageMode] = 2; });  // backup and overwrite
   const std::string old = "%\r\nG0 X0\r\n%";
   const long id = Seed("SHAFT", old);
-  TDncControll w(nullptr);
-  ASSERT_TRUE(w.Create());
-  w.ShowWindow(SW_SHOW);
+  TDncControll& w = Window();
   Pilot p(w);
-  Start(w);
   ChooseInSearch("SHAFT");
   ASSERT_TRUE(p.click(601));
   EXPECT_EQ(w.StatusOf(0), 6);
@@ -438,17 +447,9 @@ TEST_F(TransferTest, SendJobSendsEachProgramOfTheJobInOrder) {
   const long ida = Seed("A", a), idb = Seed("B", b);
   // A program no longer in the index is passed over.
   Job("AB1", {idb, 999, ida});
-  TDncControll w(nullptr);
-  ASSERT_TRUE(w.Create());
-  w.ShowWindow(SW_SHOW);
+  TDncControll& w = Window();
   Pilot p(w);
-  Start(w);
-  driver.expect_dialog(58, [](TDialog& d) {
-    Pilot q(d);
-    q.select(101, 0);
-    q.click(109);
-  });
-  ASSERT_TRUE(p.click(605));
+  SendJobOfFirstMachine(p);
   const std::string expected = Framed(b) + Framed(a);
   EXPECT_EQ(Collect(m, expected.size()), expected);
   ASSERT_TRUE(WaitFor([&] { return SentCount(ida) == 1 && SentCount(idb) == 1; }));
@@ -468,17 +469,9 @@ TEST_F(TransferTest, CancelBetweenTheProgramsOfAJobDropsTheRest) {
   const std::string a = "%\r\n(A)\r\nG1 X1\r\n%";
   const long ida = Seed("A", a), idb = Seed("B", "%\r\n(B)\r\n%");
   Job("AB1", {ida, idb});
-  TDncControll w(nullptr);
-  ASSERT_TRUE(w.Create());
-  w.ShowWindow(SW_SHOW);
+  TDncControll& w = Window();
   Pilot p(w);
-  Start(w);
-  driver.expect_dialog(58, [](TDialog& d) {
-    Pilot q(d);
-    q.select(101, 0);
-    q.click(109);
-  });
-  ASSERT_TRUE(p.click(605));
+  SendJobOfFirstMachine(p);
   EXPECT_EQ(Collect(m, Framed(a).size()), Framed(a));
   ASSERT_TRUE(WaitFor([&] { return w.StatusOf(0) == 2; })) << "the job waits for its next program";
   driver.expect_message_box(IDYES, "Cancel the transfer?");
@@ -501,10 +494,7 @@ TEST_F(TransferTest, MachineRequestsAJobAndGetsItsProgramsInOrder) {
     TJobTable01 jobs;
     ASSERT_EQ(jobs.DeleteJob(gone), 1);
   }
-  TDncControll w(nullptr);
-  ASSERT_TRUE(w.Create());
-  w.ShowWindow(SW_SHOW);
-  Start(w);
+  TDncControll& w = Window();
   m.Send("J AB1/\r\n");
   const std::string expected = Framed(a) + Framed(b);
   EXPECT_EQ(Collect(m, expected.size()), expected);
@@ -531,11 +521,8 @@ TEST_F(TransferTest, FilePortsSendAChosenFileAndAJobFile) {
   kvdb::WriteFileBytes(dir + "ONE.NC", "G1 X1\r\nM30\r\n");
   kvdb::WriteFileBytes(dir + "TWO.NC", "G1 X2\r\n");
   kvdb::WriteFileBytes(dir + "JOB.TXT", "; two files\r\n#" + dir + "ONE.NC\r\n#" + dir + "TWO.NC\r\nM02");
-  TDncControll w(nullptr);
-  ASSERT_TRUE(w.Create());
-  w.ShowWindow(SW_SHOW);
+  TDncControll& w = Window();
   Pilot p(w);
-  Start(w);
   auto choose = [this](const std::string& path) {
     driver.expect_dialog("TFileOpenDialog",
                          [path](TDialog& d) { static_cast<TOpenSaveDialog&>(d).Choose(path.c_str()); });
