@@ -5,12 +5,17 @@
 
 #include "app/frame_commands.h"
 #include "appcore/globals.h"
+#include "appcore/text_scan.h"
 #include "dbmodel/filetable.h"
+#include "dbmodel/job.h"
 #include "dnc/dnclog.h"
-#include "platform/msgbox.h"
+#include "dnc/job_dialogs.h"
+#include "dnc/jobfile.h"
 #include "platform/clock.h"
+#include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "storage/program_lock.h"
 
 namespace {
 
@@ -45,6 +50,31 @@ TDncPort* PortAt(int index) {
 
 TDncControll* Control = nullptr;
 
+// A directory for a dialog's start: one that does not fit is not cut (it
+// would name another place); the dialog then starts where it last was.
+template <std::size_t N>
+void CopyText(char (&to)[N], const char* from) {
+  const std::size_t n = from ? std::strlen(from) : 0;
+  if (n >= N) return;
+  std::memcpy(to, from ? from : "", n);
+  to[n] = '\0';
+}
+
+// The program search and the program dialog: the chosen program's id and
+// program id. False when the user chose none or it has gone meanwhile.
+bool ChooseProgramOf(TWindow* parent, TDncPort::THandOver& what) {
+  const TProgramChooser& choose = GetProgramChooser();
+  if (!choose) return false;
+  Globals->CurrentProgramId = 0;
+  if (choose(parent) != IDOK || Globals->CurrentProgramId == 0) return false;
+  TcbFileTable programs("KELVFILE.DBF", 0, 0);
+  std::unique_ptr<TcbFileRecord> chosen(programs.FindById(Globals->CurrentProgramId));
+  if (!chosen) return false;
+  what.Name = TrimText(chosen->DESC);
+  what.ProgramId = chosen->NCID;
+  return true;
+}
+
 }  // namespace
 
 void Check(TWindow& dlg, int id, UINT state) { dlg.SendDlgItemMessage(id, BM_SETCHECK, state); }
@@ -64,11 +94,15 @@ DEFINE_RESPONSE_TABLE1(TDncControll, TLangDlg)
   EV_COMMAND_AND_ID(309, CmPage), EV_COMMAND_AND_ID(310, CmPage), EV_COMMAND_AND_ID(311, CmPage),
   EV_COMMAND_AND_ID(312, CmPage), EV_COMMAND_AND_ID(313, CmPage), EV_COMMAND_AND_ID(314, CmPage),
   EV_COMMAND_AND_ID(315, CmPage),
+  EV_COMMAND(600, CmSend),
+  EV_COMMAND(601, CmReceiveTarget),
+  EV_COMMAND(605, CmJobMaintain),
   EV_COMMAND(602, CmCancelTransfer),
   EV_COMMAND(603, CmReceiveNew),
   EV_COMMAND(110, CmOmit),
   EV_COMMAND(IDCANCEL, CmNothing),
   EV_WM_CLOSE,
+  EV_WM_SIZE,
   EV_WM_CTLCOLOR,
 END_RESPONSE_TABLE;
 
@@ -91,26 +125,27 @@ void TDncControll::SetupWindow() {
   SetItemTexts(401, 706, 5);
   TLangDlg::SetItemText(605, 689);
   if (Globals) SetDlgItemText(109, Globals->GetMessageText(291).c_str());
-  // The choice of a program to send or receive into, the job lists and the
-  // Unix link are not part of this station: their buttons stay grey.
-  for (int id : {kSend, kReceive, kSendJob}) ::EnableWindow(GetDlgItem(id), FALSE);
+  // The Unix link is not part of this station: its buttons stay hidden.
   for (int id : {700, 701}) ::ShowWindow(GetDlgItem(id), SW_HIDE);
   ShowPage(0);
 }
 
 void TDncControll::SetPorts(TMultiDncRecord* rows) {
   std::vector<std::string> names;
+  std::vector<bool> fileModes;
   for (TcbRecord* r = rows; r; r = r->next) {
     auto* row = static_cast<TMultiDncRecord*>(r);
     // The master numbers only the rows with a COM number.
     if (row->GetListA(66) == 0) continue;
     const char* n = row->GetValue(37);
     names.push_back(n ? n : "");
+    fileModes.push_back(row->GetListB(kPropFileMode) != 0);
   }
   const int count = static_cast<int>(names.size());
   {
     std::lock_guard<std::mutex> g(namesLock_);
     names_ = std::move(names);
+    fileModes_ = std::move(fileModes);
   }
   for (int p = 0; p < kPages; p++)
     ::ShowWindow(GetDlgItem(kPageButton + p), count > kRows && p * kRows < count ? SW_SHOW : SW_HIDE);
@@ -155,8 +190,21 @@ void TDncControll::ShowPage(int page) {
   SelectPort(page * kRows);
 }
 
+void TDncControll::EnableTransferButtons(int index) {
+  bool fileMode = false;
+  {
+    std::lock_guard<std::mutex> g(namesLock_);
+    fileMode = index >= 0 && index < static_cast<int>(fileModes_.size()) && fileModes_[index];
+  }
+  // A program of the database is chosen through the program search; a
+  // station without it offers Send and Receive on plain files only.
+  const bool canChoose = fileMode || static_cast<bool>(GetProgramChooser());
+  for (int id : {kSend, kReceive}) ::EnableWindow(GetDlgItem(id), canChoose);
+}
+
 void TDncControll::SelectPort(int index) {
   CurrentPortIndex = index;
+  EnableTransferButtons(index);
   if (TDncPort* port = PortAt(index)) {
     ::ShowWindow(GetDlgItem(kReceiveNew), port->FileMode() ? SW_HIDE : SW_SHOW);
     const bool heidenhain = port->Protocol() == 2 || port->Protocol() == 3;
@@ -197,6 +245,8 @@ void TDncControll::UpdatePortPanel() {
   SetDlgItemText(503, text);
   std::snprintf(text, sizeof text, "%lu", rate);
   SetDlgItemText(504, text);
+  const std::string pending = port->PendingText();
+  SetDlgItemText(400, ("Program : " + (pending.empty() ? std::string("?") : pending)).c_str());
 }
 
 void TDncControll::SetItemText(int id, const char* text) { SetDlgItemText(id, text ? text : ""); }
@@ -222,6 +272,94 @@ void TDncControll::CmPage(UINT id) {
   ShowPage(page);
 }
 
+bool TDncControll::HandOver(TDncPort& port, TDncPort::THandOver& what, bool send) {
+  if (!port.HandOver(what)) {
+    FreeRecordList(what.JobPrograms);
+    what.JobPrograms = nullptr;
+    MessageBeep(0);
+    return false;
+  }
+  if (send) {
+    SetDncEvent(kSendRequest);
+  } else {
+    SetPortStatus(port.PortIndex, 6);
+    SetDncEvent(kRefreshPanel);
+  }
+  SetDlgItemText(400, ("Program : " + what.Name).c_str());
+  return true;
+}
+
+void TDncControll::CmSend() {
+  TDncPort* port = PortAt(CurrentPortIndex);
+  if (!port || !Globals) return;
+  TDncPort::THandOver what;
+  if (port->FileMode()) {
+    if (!*port->FileDialogPath) CopyText(port->FileDialogPath, port->Text(kPropFirstDirectory));
+    if (!Globals->FileOpenDialog(this, port->FileDialogPath, 1)) return;
+    what.Name = what.Path = Globals->StartFile.c_str();
+  } else {
+    if (!ChooseProgramOf(this, what)) return;
+  }
+  HandOver(*port, what, true);
+}
+
+void TDncControll::CmReceiveTarget() {
+  TDncPort* port = PortAt(CurrentPortIndex);
+  if (!port || !Globals) return;
+  TDncPort::THandOver what;
+  what.NameForReception = 1;
+  if (port->FileMode()) {
+    char dir[TGlobals::kDirBufferSize] = {};
+    CopyText(dir, port->Text(kPropFirstDirectory));
+    if (!Globals->FileSaveDialog(this, dir, 0)) return;
+    what.Name = what.Path = Globals->StartFile.c_str();
+  } else {
+    if (!ChooseProgramOf(this, what)) return;
+    what.ProgramId = 0;  // a reception names its program; it sends none
+  }
+  HandOver(*port, what, false);
+}
+
+void TDncControll::CmJobMaintain() {
+  TDncPort* port = PortAt(CurrentPortIndex);
+  if (!port || !Globals) return;
+  TDncPort::THandOver what;
+  if (port->FileMode()) {
+    if (!*port->FileDialogPath) CopyText(port->FileDialogPath, Globals->ScriptsDir.c_str());
+    if (!Globals->FileOpenDialog(this, port->FileDialogPath, 1)) return;
+    const std::string jobFile = Globals->StartFile.c_str();
+    // The send file is the port's own: it is not rebuilt under a transfer.
+    if (!port->Polling) {
+      MessageBeep(0);
+      return;
+    }
+    what.Path = BuildJobSendFile(port, jobFile.c_str());
+    if (what.Path.empty()) return;
+    what.Name = jobFile;
+  } else {
+    TFont font("FIXEDSYS", 12, 0, 0, 0, 400);
+    Globals->SelectedId = 0;
+    {
+      TJobMaintainDlg dlg(this, &font, 1);
+      if (dlg.Execute() != IDOK || Globals->SelectedId == 0) return;
+    }
+    const long jobId = Globals->SelectedId;
+    {
+      TJobTable02 lines;
+      what.JobPrograms = lines.LoadJob(jobId);
+    }
+    if (!what.JobPrograms) {
+      MessageBeep(0);
+      return;
+    }
+    what.JobId = jobId;
+    TJobTable01 jobs;
+    std::unique_ptr<TJobRecord01> job(jobs.ReadJob(jobId));
+    what.Name = job ? TrimText(job->NAME) : std::to_string(jobId);
+  }
+  HandOver(*port, what, true);
+}
+
 void TDncControll::CmCancelTransfer() {
   TDncPort* port = PortAt(CurrentPortIndex);
   if (!port) return;
@@ -241,11 +379,10 @@ void TDncControll::CmReceiveNew() {
   if (dlg.Execute() != IDOK) return;
   // Only a polling port takes a name: a running reception is not renamed
   // under its threads.
-  if (!port->Polling) return;
-  port->SetPending(dlg.Name);
-  port->NameForReception = 1;
-  SetPortStatus(port->PortIndex, 6);
-  SetDncEvent(kRefreshPanel);
+  TDncPort::THandOver what;
+  what.Name = dlg.Name;
+  what.NameForReception = 1;
+  HandOver(*port, what, false);
 }
 
 void TDncControll::CmOmit() {
@@ -258,6 +395,13 @@ void TDncControll::EvClose() {
   const std::string text = Globals ? Globals->GetMessageText(1140) : std::string();
   if (MessageBox(text.c_str(), "Kelvane", MB_YESNO | MB_ICONQUESTION) == IDNO) return;
   if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmDncStop);
+}
+
+void TDncControll::EvSize(UINT sizeType, const TSize& size) {
+  TLangDlg::EvSize(sizeType, size);
+  if (sizeType != SIZE_MINIMIZED && sizeType != SIZE_RESTORED) return;
+  for (int i = 0; i < 3; i++)
+    if (TDncDebug* w = DncDebugWindow(i)) w->ShowWindow(sizeType == SIZE_MINIMIZED ? SW_HIDE : SW_SHOW);
 }
 
 HBRUSH TDncControll::EvCtlColor(HDC dc, HWND control, UINT ctlType) {

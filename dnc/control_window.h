@@ -42,20 +42,30 @@ class TDncControll : public TLangDlg, public TDncControlView {
 
   void CmRow(UINT id);
   void CmPage(UINT id);
+  void CmSend();
+  void CmReceiveTarget();
+  void CmJobMaintain();
   void CmCancelTransfer();
   void CmReceiveNew();
   void CmOmit();
   void CmNothing() {}
   void EvClose() override;
+  // Minimised, the server's debug windows go out of sight with it.
+  void EvSize(UINT sizeType, const TSize& size) override;
   HBRUSH EvCtlColor(HDC dc, HWND control, UINT ctlType);
 
  private:
   void ShowRowStatus(int row);
+  void EnableTransferButtons(int index);
+  // Hands the choice to the selected port, shows it on the panel and, for
+  // a send, asks the master to start it. False when the port is busy.
+  bool HandOver(TDncPort& port, TDncPort::THandOver& what, bool send);
   std::string RowName(int index);
 
   std::atomic<int> statusCodes_[kMaxPorts] = {};
   std::mutex namesLock_;
   std::vector<std::string> names_;  // display names of the ports, by index
+  std::vector<bool> fileModes_;      // the ports that work on plain files
   std::atomic<int> page_{0};
   int selectedRow_ = 0;
   std::string statusTexts_[6];

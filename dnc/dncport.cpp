@@ -86,7 +86,45 @@ void TDncPort::WriteLogLine(const char* text) {
 void TDncPort::SetPending(const std::string& name) {
   auto copy = std::make_unique<char[]>(name.size() + 1);
   std::memcpy(copy.get(), name.c_str(), name.size() + 1);
-  PendingProgram = std::move(copy);
+  std::lock_guard<std::mutex> g(pendingLock_);
+  PendingProgram.swap(copy);
+}
+
+void TDncPort::ClearPending() {
+  std::unique_ptr<char[]> old;
+  std::lock_guard<std::mutex> g(pendingLock_);
+  PendingProgram.swap(old);
+}
+
+std::string TDncPort::PendingText() const {
+  std::lock_guard<std::mutex> g(pendingLock_);
+  return PendingProgram ? std::string(PendingProgram.get()) : std::string();
+}
+
+bool TDncPort::HandOver(THandOver& what) {
+  auto name = std::make_unique<char[]>(what.Name.size() + 1);
+  std::memcpy(name.get(), what.Name.c_str(), what.Name.size() + 1);
+  std::unique_ptr<char[]> path;
+  if (!what.Path.empty()) {
+    path = std::make_unique<char[]>(what.Path.size() + 1);
+    std::memcpy(path.get(), what.Path.c_str(), what.Path.size() + 1);
+  }
+  // The poll thread takes no part in a transfer: while it runs, the
+  // transfer fields are free. The lock keeps the master's clearing of the
+  // name after a transfer from crossing this.
+  std::lock_guard<std::mutex> g(pendingLock_);
+  if (!Polling) return false;
+  PendingProgram.swap(name);
+  if (what.ProgramId) SendProgramId = what.ProgramId;
+  if (path) ProgramPath.swap(path);
+  if (what.JobPrograms) {
+    FreeRecordList(JobPrograms);
+    JobPrograms = what.JobPrograms;
+    JobId = what.JobId;
+    what.JobPrograms = nullptr;
+  }
+  NameForReception = what.NameForReception;
+  return true;
 }
 
 void TDncPort::OpenSendRequestEvent() {

@@ -149,10 +149,33 @@ class TDncPort {
   int StoreFailed();
   int CopyForSend(const char* tableName);
 
-  // The pending program name: null when none.
+  // The pending program name: null when none. The window and the master
+  // change it and read it under the pending lock (PendingText); a port
+  // thread reads it directly only while it runs the port's transfer, when
+  // nobody else changes it.
   const char* Pending() const { return PendingProgram.get(); }
   void SetPending(const std::string& name);
-  void ClearPending() { PendingProgram.reset(); }
+  void ClearPending();
+  // A copy of the pending name, empty when none.
+  std::string PendingText() const;
+  // What the control window hands to a polling port for the next send or
+  // reception: the pending name and, for a send, the program or file and
+  // the job. False, with nothing changed, when the port is not polling:
+  // its running transfer keeps what it has.
+  struct THandOver {
+    std::string Name;
+    long ProgramId = 0;
+    std::string Path;  // file to send (file mode)
+    long JobId = 0;
+    TcbRecord* JobPrograms = nullptr;  // owned by the port once handed over
+    int NameForReception = 0;
+  };
+  bool HandOver(THandOver& what);
+  // The poll thread's end: from here on the window hands nothing over.
+  void StopPolling() {
+    std::lock_guard<std::mutex> g(pendingLock_);
+    Polling = 0;
+  }
 
   // Events that a running thread creates and closes; the master and the
   // window set them only while they exist.
@@ -203,7 +226,6 @@ class TDncPort {
   std::unique_ptr<TcbFileRecord> ProgramRecord;
   std::unique_ptr<TcbFileTable> ProgramTable;
   long SendProgramId = 0;
-  std::unique_ptr<char[]> PendingProgram;
   std::atomic<int> OmitLines{0};
   int ParityError = 0;
   std::string LineEnd;
@@ -228,6 +250,8 @@ class TDncPort {
   void BuildSendTexts();
 
   std::string codes_[58];
+  mutable std::mutex pendingLock_;
+  std::unique_ptr<char[]> PendingProgram;
   std::mutex eventLock_;
   std::shared_ptr<plat::Event> SendRequestEvent;
   std::shared_ptr<plat::Event> CancelEvent;

@@ -59,3 +59,7 @@ bool KeepFailed(TDncPort& port);
 // (and job requests when asked).
 enum { kParseNoFile, kParseStored, kParseSend, kParseNothing, kParseNoMatch };
 int ParseReception(TDncPort& port, bool jobs);
+// A job request (the pending name holds its request id): finds the
+// machine's job and, in database mode, hands its programs to the port for
+// the write thread. False when there is nothing to send.
+bool ServeJobRequest(TDncPort& port);

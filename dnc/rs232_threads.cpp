@@ -4,6 +4,7 @@
 #include <string>
 
 #include "appcore/globals.h"
+#include "dbmodel/job.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -71,7 +72,7 @@ void Rs232PollThread(void* arg) {
     DWORD w = plat::wait_for_multiple(waits, 2, false, static_cast<DWORD>(port.Setting(kPropAnswerDelay) * 1000));
     port.CloseCancelEvent();
     if (w == WAIT_TIMEOUT) {
-      port.Polling = 0;
+      port.StopPolling();
       PostPortRequest(&port, kRequestSend);
       return;
     }
@@ -134,7 +135,7 @@ void Rs232PollThread(void* arg) {
 
   port.WaitOverlapped.hEvent = nullptr;
   port.CloseSendRequestEvent();
-  port.Polling = 0;
+  port.StopPolling();
   if (!cancelled) {
     SetDncPortStatus(port, 6);
     PostPortRequest(&port, kRequestReceive);
@@ -244,6 +245,40 @@ void Rs232ReadThread(void* arg) {
   PostPortRequest(&port, request);
 }
 
+bool ServeJobRequest(TDncPort& port) {
+  long jobId = 0;
+  {
+    TJobTable01 jobs;
+    jobId = FindJobByMachinePart(&jobs, port.Setting(kPropMachineId), port.PendingText().c_str());
+  }
+  if (!jobId) {
+    Log(port, "Job Not Found");
+    port.ClearPending();
+    return false;
+  }
+  Log(port, "Job Found");
+  if (port.FileMode()) {
+    // A port on plain files sends the file named like the job's request
+    // id; the job's lines name programs of the database, which it has not.
+    if (!PrepareToSend(&port)) return false;
+  } else {
+    // The write thread takes the job's programs one by one; the request id
+    // names no program of its own.
+    TJobTable02 lines;
+    TcbRecord* programs = lines.LoadJob(jobId);
+    if (!programs) {
+      Log(port, "Job has no programs");
+      port.ClearPending();
+      return false;
+    }
+    port.FreeBufferList();
+    port.JobId = jobId;
+    port.JobPrograms = programs;
+  }
+  SetDncPortStatus(port, 11);
+  return true;
+}
+
 int ParseReception(TDncPort& port, bool jobs) {
   auto in = std::make_unique<TMyFile>(port.TransferPath.c_str());
   if (!in->Open(1)) return kParseNoFile;
@@ -267,11 +302,8 @@ int ParseReception(TDncPort& port, bool jobs) {
     Log(port, "Checking for Job");
     if (port.CheckForJob(line.get())) {
       Log(port, "Program was Job-Request");
-      // The job lists live in the job tables; until a port can read them
-      // a job request finds no job.
-      Log(port, "Job Not Found");
-      port.ClearPending();
-      return kParseNothing;
+      in.reset();
+      return ServeJobRequest(port) ? kParseSend : kParseNothing;
     }
   }
   in.reset();

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "appcore/globals.h"
+#include "dbmodel/job.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -23,6 +24,8 @@
 namespace {
 
 enum class End { Done, Cancelled, BreakCount, XoffLimit, WriteError };
+
+constexpr std::size_t kBlockSize = 1000;
 
 // The standard write, the one that omits listed lines, and the one that
 // pauses on the lines holding the wait text (type 7).
@@ -62,6 +65,12 @@ class Sender {
     port_.StopEvent.wait(500);
     plat::escape_comm_function(port_.ComHandle, SETXON);
     return true;
+  }
+
+  DWORD DrainMs(DWORD queued) const {
+    const DWORD baud = port_.Dcb.BaudRate ? port_.Dcb.BaudRate : 9600;
+    const DWORD ms = static_cast<DWORD>(queued * 10ull * 1000 / baud);
+    return ms < 2 ? 2 : ms > 500 ? 500 : ms;
   }
 
   End FlowWait() {
@@ -112,8 +121,9 @@ class Sender {
         continue;
       }
       if (st.cbOutQue == 0) break;
-      if (!wait_) plat::sleep_ms(2);
-      if (Cancelled(wait_ ? 20 : 0)) {
+      // Wait about as long as the queued bytes take on the line (at least
+      // 2 ms); a cancel or stop ends the wait at once.
+      if (Cancelled(wait_ ? 20 : DrainMs(st.cbOutQue))) {
         result = End::Cancelled;
         break;
       }
@@ -267,6 +277,17 @@ End Pause(TDncPort& port, Sender& sender, const std::string& block) {
   return end;
 }
 
+void TakeJobProgram(TDncPort& port) {
+  auto* first = static_cast<TJobRecord02*>(port.JobPrograms);
+  if (!first) return;
+  port.SendProgramId = first->PROG;
+  port.JobPrograms = first->next;
+  first->next = nullptr;
+  delete first;
+  if (!port.JobPrograms) port.JobId = 0;
+  Log(port, ("Job program " + std::to_string(port.SendProgramId)).c_str());
+}
+
 void WriteThread(TDncPort& port, Kind kind) {
   const bool omit = kind == Kind::Omit, wait = kind == Kind::Wait;
   if (kind == Kind::Standard) plat::set_comm_mask(port.ComHandle, EV_RING);
@@ -277,13 +298,17 @@ void WriteThread(TDncPort& port, Kind kind) {
   const bool database = !port.FileMode();
   // The sending port's own row says whether it sends over the link.
   const bool locked = database && !port.Setting(kPropUnixLink);
+  // A program that cannot be sent is passed over: the rest of a job still
+  // goes out, one program per turn of the poll thread.
   auto back = [&port] {
     port.ProgramTable.reset();
     port.ProgramRecord.reset();
     port.SendProgramId = 0;
-    port.FreeBufferList();
     PostPortRequest(&port, kRequestPoll);
   };
+  // Every write variant takes the job's next program: a job left in the
+  // port would otherwise be offered again and again.
+  if (database) TakeJobProgram(port);
   if (locked) {
     Log(port, "Placing Lock");
     if (!port.CopyForSend("KELVFILE.DBF")) {
@@ -365,6 +390,12 @@ void WriteThread(TDncPort& port, Kind kind) {
   }
   std::string line;
   bool waitSeen = false;
+  // Short lines go out together in blocks of up to the block size: one
+  // write and one flow wait per block, not per line, keeps a server of
+  // many ports off the processor. Pauses and block delays work on single
+  // lines, as the row asks.
+  const bool together = !wait && port.Setting(kPropBlockDelay) <= 0;
+  std::string blocks;
   while (end == End::Done && source.Next(*file, line)) {
     std::string block = line + port.LineEnd;
     if (wait && Holds(block, port.Text(kPropWaitText)) && (port.Setting(kPropPauseFirst) || waitSeen)) {
@@ -372,8 +403,17 @@ void WriteThread(TDncPort& port, Kind kind) {
       continue;
     }
     if (wait && Holds(block, port.Text(kPropWaitText))) waitSeen = true;
-    end = sender.Send(block);
+    if (!together) {
+      end = sender.Send(block);
+      continue;
+    }
+    if (!blocks.empty() && blocks.size() + block.size() > kBlockSize) {
+      end = sender.Send(blocks);
+      blocks.clear();
+    }
+    blocks += block;
   }
+  if (end == End::Done && !blocks.empty()) end = sender.Send(blocks);
   if (end == End::Done) {
     std::string trailer;
     if (omit && *port.Text(kPropOmitFeed)) trailer = std::string(port.Text(kPropOmitFeed)) + port.LineEnd;

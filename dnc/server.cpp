@@ -229,7 +229,8 @@ void ShowSelected() {
   if (!w) return;
   TDncPort* port = SelectedPort();
   if (!port) return;
-  std::string program = std::string("Program : ") + (port->Pending() ? port->Pending() : "?");
+  const std::string pending = port->PendingText();
+  std::string program = std::string("Program : ") + (pending.empty() ? "?" : pending);
   w->SetItemText(400, program.c_str());
   w->SetItemText(500, std::to_string(port->BytesReceived.load()).c_str());
   w->SetItemText(501, std::to_string(port->BytesSent.load()).c_str());

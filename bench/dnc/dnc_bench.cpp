@@ -1,8 +1,10 @@
-// 128 machines on pseudo-terminals each request a program of 1 MB (set
-// KV_DNC_BENCH_BYTES for another size) from one DNC server at 115200 baud
-// with XON/XOFF. Reported: whether every byte arrived, the server's CPU in
-// total and per port as a share of one core, and the most bytes that
-// reached a machine after it had sent XOFF.
+// Every port the port table can hold (its id field has two digits: 100
+// ports; the server itself has room for 128) has a machine on a
+// pseudo-terminal that requests a program of 1 MB (set KV_DNC_BENCH_BYTES
+// for another size) from one DNC server at 115200 baud with XON/XOFF.
+// Reported: whether every byte arrived, the server's CPU in total and per
+// port as a share of one core, and the most bytes that reached a machine
+// after it had sent XOFF.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -40,7 +42,7 @@ std::string ProgramText(std::size_t bytes) {
   return p + "M30\r\n%";
 }
 
-void BM_128PortsRequestAProgram(benchmark::State& state) {
+void BM_EveryPortRequestsAProgram(benchmark::State& state) {
   const char* env = std::getenv("KV_DNC_BENCH_BYTES");
   const std::size_t size = env ? std::strtoul(env, nullptr, 10) : (1u << 20);
   const auto root = std::filesystem::temp_directory_path() / ("kvdncbench_" + std::to_string(getpid()));
@@ -129,6 +131,8 @@ void BM_128PortsRequestAProgram(benchmark::State& state) {
         }
         // One machine holds the line half-way for a moment.
         if (!held && got[0].size() > expected.size() / 2) {
+          // What was sent before the XOFF left is no byte after it.
+          got[0] += machines[0]->Received(0);
           machines[0]->Send("\x13");
           atXoff = got[0].size();
           std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -165,5 +169,5 @@ void BM_128PortsRequestAProgram(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_128PortsRequestAProgram)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_EveryPortRequestsAProgram)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

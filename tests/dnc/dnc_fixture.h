@@ -3,9 +3,13 @@
 // directories under the scratch root; port rows built in memory.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "dbmodel/filetable.h"
 #include "dbmodel/machine.h"
@@ -14,6 +18,7 @@
 #include "platform/serial.h"
 #include "tests/dbmodel/db_fixture.h"
 #include "tests/dbmodel/layout_peer.h"
+#include "tests/sim/machine_sim.h"
 
 namespace kvdnc {
 
@@ -90,6 +95,49 @@ class DncTest : public kvdb::DbTest {
     for (char& c : s)
       if (c == '\\') c = '/';
     return s;
+  }
+
+  static bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+  }
+  // Collects what the server sends until count bytes came or ms passed.
+  static std::string Collect(sim::Machine& m, std::size_t count, int ms = 20000) {
+    std::string out;
+    WaitFor(
+        [&] {
+          out += m.Received(1);
+          return out.size() >= count;
+        },
+        ms);
+    return out;
+  }
+  // What a machine gets for a program from a port with the start text
+  // "%" CR LF and the end text "%": the lines each with CR LF.
+  static std::string Framed(const std::string& program) {
+    std::string out = "%\r\n";
+    for (std::size_t at = 0; at < program.size();) {
+      std::size_t e = program.find("\r\n", at);
+      if (e == std::string::npos) e = program.size();
+      out += program.substr(at, e - at) + "\r\n";
+      at = e + 2;
+    }
+    return out + "%";
+  }
+  // The type of every system-log entry in order.
+  std::vector<std::string> LogTypes() {
+    std::vector<std::string> t;
+    for (auto& r : Rows(DbPath("LOG00000.DBF"))) t.push_back(r[2]);
+    return t;
+  }
+  long SentCount(long id) {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
+    return r ? r->SENT : -1;
   }
 
   long machineId_ = 0;

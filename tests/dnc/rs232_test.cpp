@@ -100,40 +100,10 @@ class Rs232Test : public DncTest {
     plat::wait_for_single(master_.get(), INFINITE);
     master_.reset();
   }
-  static bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-  }
   bool Polling() {
     return WaitFor([] { return Ports[0] && Ports[0]->Polling == 1; });
   }
-  // Collects what the server sends until count bytes came or ms passed.
-  static std::string Collect(sim::Machine& m, std::size_t count, int ms = 20000) {
-    std::string out;
-    WaitFor(
-        [&] {
-          out += m.Received(1);
-          return out.size() >= count;
-        },
-        ms);
-    return out;
-  }
   std::size_t RowCount(const char* table) { return Rows(DbPath(table)).size(); }
-  // The type of every system-log entry in order.
-  std::vector<std::string> LogTypes() {
-    std::vector<std::string> t;
-    for (auto& r : Rows(DbPath("LOG00000.DBF"))) t.push_back(r[2]);
-    return t;
-  }
-  long SentCount(long id) {
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
-    return r ? r->SENT : -1;
-  }
   // A program of the machine in the index, as a reception would leave it.
   void StoreProgram(sim::Machine& m, const std::string& text) {
     const std::size_t before = RowCount("KELVFILE.DBF");
@@ -233,14 +203,7 @@ TEST_F(Rs232Test, XoffHoldsTheSendAndXonResumesItWithoutLoss) {
   ASSERT_TRUE(WaitFor([&] { return view_.Saw(36); }));
   EXPECT_EQ(m.Received(300), "") << "nothing is sent while held";
   m.Send("\x11");
-  std::string expected = "%\r\n";
-  for (std::size_t at = 0; at < program.size();) {
-    std::size_t e = program.find("\r\n", at);
-    if (e == std::string::npos) e = program.size();
-    expected += program.substr(at, e - at) + "\r\n";
-    at = e + 2;
-  }
-  expected += "%";
+  const std::string expected = Framed(program);
   got += Collect(m, expected.size() - got.size());
   EXPECT_EQ(got, expected);
   ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
@@ -338,6 +301,8 @@ TEST_F(Rs232Test, LinesSentByTheRulesOfThePort) {
          r.SetText(kPropBeforeFile, "");
        },
        false, "%\n(PROG7)\nG1 X1\n  (NOTE)\nG1 X2\nG1 X3\nM30\n%\n%"},
+      {"block delay: line by line", [](TMultiDncRecord& r) { r.Number[kPropBlockDelay] = 50; }, false,
+       "%\r\n%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
       {"operator send in naming mode 3", [](TMultiDncRecord& r) { r.Number[kPropNamingMode] = 3; }, true,
        std::string("%\r\n$PROG7.MIN") + '\0' +
            "%\r\n(PROG7)\r\nG1 X1\r\n  (NOTE)\r\nG1 X2\r\nG1 X3\r\nM30\r\n%\r\n%"},
@@ -359,7 +324,24 @@ TEST_F(Rs232Test, LinesSentByTheRulesOfThePort) {
     ASSERT_TRUE(Polling());
     StopServer();
   }
-  EXPECT_EQ(SentCount(3), 5);
+  EXPECT_EQ(SentCount(3), 6);
+}
+
+TEST_F(Rs232Test, ShortLinesGoTogetherAndLongLinesWhole) {
+  sim::Machine m(11);
+  OnePort();
+  StartServer();
+  std::string program = "%\r\n(PROG7)\r\n";
+  for (int i = 0; i < 60; i++) program += "N" + std::to_string(i) + " G1 X1\r\n";
+  program += std::string(2500, 'X') + "\r\n";
+  for (int i = 0; i < 60; i++) program += "N" + std::to_string(i) + " G1 Y1\r\n";
+  program += "M30\r\n%";
+  StoreProgram(m, program);
+  m.Send("R PROG7/\r\n");
+  const std::string expected = Framed(program);
+  EXPECT_EQ(Collect(m, expected.size()), expected);
+  EXPECT_EQ(m.Received(100), "");
+  ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
 }
 
 TEST_F(Rs232Test, StopWithoutStartEndsTheProgramButSendsTheEndText) {
