@@ -150,24 +150,6 @@ class LinkTransferTest : public DncTest {
     r->thread = std::thread([&t, path, delay, extended, run = r.get()] { run->end = t.Send(path, delay, extended); });
     return r;
   }
-  static bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return done();
-  }
-  static std::string Collect(sim::Machine& m, std::size_t count, int ms = 20000) {
-    std::string out;
-    WaitFor(
-        [&] {
-          out += m.Received(1);
-          return out.size() >= count;
-        },
-        ms);
-    return out;
-  }
 };
 
 TEST_F(LinkTransferTest, ReceptionEndsWhenTheLineFallsSilentAndKeepsTheFilteredBytes) {
