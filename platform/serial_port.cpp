@@ -149,9 +149,7 @@ std::size_t RxRing::pop(unsigned char* p, std::size_t n) {
 
 CommPort::CommPort(std::unique_ptr<SerialLine> line)
     : line_(std::move(line)),
-      rxq_(kRxCapacity),
-      inbuf_(kReadBlock),
-      decoded_(kReadBlock + 1) {  // a 0xFF held from the last block may add one
+      rxq_(kRxCapacity) {
   line_->current(dcb_);
 }
 
@@ -608,8 +606,24 @@ void CommPort::on_deadline() {
 
 // ---- input ----
 
+namespace {
+
+// Raw and decoded input pass through buffers of the calling thread: the
+// poller serves every port with the same two, which stay in its cache.
+struct InputScratch {
+  unsigned char raw[kReadBlock];
+  unsigned char decoded[kReadBlock + 1];  // a 0xFF held from the last block may add one
+};
+
+InputScratch& input_scratch() {
+  thread_local std::unique_ptr<InputScratch> s = std::make_unique<InputScratch>();
+  return *s;
+}
+
+}  // namespace
+
 void CommPort::take_input_locked(Clock::time_point now) {
-  unsigned char* buf = inbuf_.data();
+  unsigned char* buf = input_scratch().raw;
   while (!dead_) {
     // Without output XON/XOFF there is nothing to watch for in the input,
     // so a full queue leaves it with the kernel.
@@ -622,16 +636,22 @@ void CommPort::take_input_locked(Clock::time_point now) {
     }
     if (r == 0) break;
     rx_taken_ += static_cast<std::size_t>(r);
-    decode_locked(buf, static_cast<std::size_t>(r));
+    decode_locked(buf, static_cast<std::size_t>(r), now);
     if (static_cast<std::size_t>(r) < want) break;
   }
   input_flow_locked();
   serve_reads_locked(now);
 }
 
-void CommPort::decode_locked(const unsigned char* in, std::size_t n) {
-  unsigned char* out = decoded_.data();
+void CommPort::decode_locked(const unsigned char* in, std::size_t n, Clock::time_point now) {
+  unsigned char* out = input_scratch().decoded;
   std::size_t k = 0;
+  // Most input is plain data: runs without a mark or flow byte are copied
+  // whole.
+  const bool flow = dcb_.fOutX;
+  const auto xon = static_cast<unsigned char>(dcb_.XonChar);
+  const auto xoff = static_cast<unsigned char>(dcb_.XoffChar);
+  auto plain = [&](unsigned char c) { return c != 0xFF && (!flow || (c != xon && c != xoff)); };
   auto data = [&](unsigned char c) {
     if (dcb_.fOutX) {
       if (c == static_cast<unsigned char>(dcb_.XoffChar)) {
@@ -646,6 +666,14 @@ void CommPort::decode_locked(const unsigned char* in, std::size_t n) {
     out[k++] = c;
   };
   for (std::size_t i = 0; i < n; ++i) {
+    if (mark_state_ == 0 && plain(in[i])) {
+      std::size_t j = i + 1;
+      while (j < n && plain(in[j])) ++j;
+      std::memcpy(out + k, in + i, j - i);
+      k += j - i;
+      i = j - 1;
+      continue;
+    }
     unsigned char c = in[i];
     switch (mark_state_) {
       case 0:
@@ -676,12 +704,25 @@ void CommPort::decode_locked(const unsigned char* in, std::size_t n) {
         break;
     }
   }
-  deliver_locked(out, k);
+  deliver_locked(out, k, now);
 }
 
-void CommPort::deliver_locked(const unsigned char* p, std::size_t n) {
+void CommPort::deliver_locked(const unsigned char* p, std::size_t n, Clock::time_point now) {
   if (n == 0) return;
-  if (rxq_.push(p, n) < n) errors_ |= CE_RXOVER;
+  // A waiting read with nothing queued before it takes the bytes straight
+  // into its buffer.
+  if (rxq_.size() == 0 && !reads_.empty() && reads_.front()->started) {
+    CommRequest& r = *reads_.front();
+    std::size_t take = std::min<std::size_t>(n, r.n - r.done);
+    if (take) {
+      std::memcpy(r.rbuf + r.done, p, take);
+      r.done += static_cast<DWORD>(take);
+      r.last_byte = now;
+      p += take;
+      n -= take;
+    }
+  }
+  if (n && rxq_.push(p, n) < n) errors_ |= CE_RXOVER;
   raise_locked(EV_RXCHAR);
 }
 

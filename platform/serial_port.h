@@ -96,8 +96,8 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   void expire_locked(Clock::time_point now);
   void take_input_locked(Clock::time_point now);
   void gather_input_locked(Clock::time_point now);
-  void decode_locked(const unsigned char* in, std::size_t n);
-  void deliver_locked(const unsigned char* p, std::size_t n);
+  void decode_locked(const unsigned char* in, std::size_t n, Clock::time_point now);
+  void deliver_locked(const unsigned char* p, std::size_t n, Clock::time_point now);
   void raise_locked(DWORD ev);
   void input_flow_locked();
   void line_failed_locked();
@@ -130,8 +130,6 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   DWORD errors_ = 0;
 
   RxRing rxq_;
-  std::vector<unsigned char> inbuf_;    // raw bytes as read
-  std::vector<unsigned char> decoded_;  // after marks and flow bytes
   int mark_state_ = 0;  // position inside a 0xFF 0x00 c mark
   bool xoff_hold_ = false;
   bool xoff_sent_ = false;
