@@ -23,7 +23,34 @@ namespace {
 
 constexpr std::uint64_t kWakeId = 0;
 
+thread_local CompletionBatch* t_batch = nullptr;
+
 }  // namespace
+
+CompletionBatch::CompletionBatch() : outer_(t_batch) {
+  if (!outer_) t_batch = this;
+}
+
+CompletionBatch::~CompletionBatch() {
+  if (outer_) return;
+  flush();
+  t_batch = nullptr;
+}
+
+void CompletionBatch::flush() {
+  if (!t_batch) return;
+  // Signalling may run code that opens a batch of its own: take the list.
+  std::vector<std::shared_ptr<Completion>> list;
+  list.swap(t_batch->list_);
+  for (auto& c : list) c->signal();
+}
+
+void CompletionBatch::add(std::shared_ptr<Completion> c) {
+  if (t_batch)
+    t_batch->list_.push_back(std::move(c));
+  else
+    c->signal();
+}
 
 struct SerialPoller::State {
   std::mutex m;
@@ -163,10 +190,13 @@ void SerialPoller::loop() {
         due.push_back(it->second.client);
       }
     }
-    for (auto& [c, e] : ready) c->on_ready(e);
-    for (auto& c : due) c->on_deadline();
-    ready.clear();
-    due.clear();
+    {
+      CompletionBatch batch;
+      for (auto& [c, e] : ready) c->on_ready(e);
+      for (auto& c : due) c->on_deadline();
+      ready.clear();
+      due.clear();
+    }
   }
 }
 

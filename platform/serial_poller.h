@@ -9,8 +9,36 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace plat {
+
+// A finished operation whose waiters are told once no port lock is held.
+class Completion {
+ public:
+  virtual ~Completion() = default;
+  virtual void signal() = 0;
+};
+
+// Completions made on this thread while a batch is open are signalled when
+// the outermost batch ends (or at flush()), after the port lock it guarded
+// was released: a woken thread finds the port free instead of blocking on
+// it at once, and the poller wakes the threads of a whole round together.
+class CompletionBatch {
+ public:
+  CompletionBatch();
+  ~CompletionBatch();
+  CompletionBatch(const CompletionBatch&) = delete;
+  CompletionBatch& operator=(const CompletionBatch&) = delete;
+  // Signals what the thread's open batch holds so far.
+  static void flush();
+  // Signals at once when the thread has no open batch.
+  static void add(std::shared_ptr<Completion> c);
+
+ private:
+  std::vector<std::shared_ptr<Completion>> list_;
+  CompletionBatch* outer_;
+};
 
 class PollClient {
  public:

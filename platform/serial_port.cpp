@@ -6,10 +6,11 @@
 // at the port's next deadline. Everything runs under the port lock.
 //
 // Input is read in blocks as it arrives (a line that streams small blocks
-// is read every 16 ms instead, so a slow stream costs few wake-ups) and
-// decoded from the tty's marked form (0xFF 0xFF data 0xFF, 0xFF 0x00 c
-// parity error on c, 0xFF 0x00 0x00 break). With output XON/XOFF on, XON and XOFF are taken out on arrival
-// and the line is read whatever the receive queue holds, so a machine's
+// is read on a timer instead, every 16 to 64 ms as the waiting read needs,
+// so a slow stream costs few wake-ups) and decoded from the tty's marked
+// form (0xFF 0xFF data 0xFF, 0xFF 0x00 c parity error on c, 0xFF 0x00
+// 0x00 break). With output XON/XOFF on, XON and XOFF are taken out on
+// arrival and the line is read whatever the receive queue holds, so a machine's
 // XOFF is never missed; bytes that find the queue full are counted as a
 // receive overrun (CE_RXOVER). Without it a full queue leaves the line
 // unread and the kernel holds the rest.
@@ -18,8 +19,11 @@
 // device that reports its output queue the queue is kept short and looked
 // at again when it should have drained; on one that cannot (a
 // pseudo-terminal reports 0) bytes go out no sooner than the configured
-// baud would carry them, 16 ms worth per wake-up, so the device never
+// baud would carry them, 32 ms worth per wake-up, so the device never
 // holds bytes the line has not had time to send.
+//
+// Completions are signalled once the port lock is released, and the
+// poller signals those of a whole round together.
 //
 // Read and write time-outs follow the Windows rules:
 //   read: done at n bytes; or when more than the interval passes between
@@ -35,6 +39,8 @@
 #include <sys/epoll.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 
 namespace plat {
@@ -48,18 +54,23 @@ constexpr std::size_t kReadBlock = 16 * 1024;
 // A device that reports its output queue is given at most this much (or
 // 1/64 s of line time, whichever is more) while output XON/XOFF is on.
 constexpr std::size_t kPaceBytes = 64;
-// Baud pacing hands the device this much line time per wake-up.
-constexpr auto kPaceTick = std::chrono::milliseconds(16);
+// Baud pacing hands the device this much line time per wake-up. Every
+// write to a pseudo-terminal costs some microseconds of kernel time
+// whatever it carries, so the tick sets the cost of a paced line.
+constexpr auto kPaceTick = std::chrono::milliseconds(32);
 // After a small block of input the line is read again no sooner than
-// this; a line that delivers big blocks is read as fast as it delivers.
+// kRxRest, and no later than kRxRestLong or when the waiting read could
+// be filled at the rate the line delivers; a line that delivers big
+// blocks is read as fast as it delivers.
 constexpr auto kRxRest = std::chrono::milliseconds(16);
+constexpr auto kRxRestLong = std::chrono::milliseconds(64);
 constexpr std::size_t kRxRestBelow = 2048;
 // How often a transmission held by CTS looks at the line again.
 constexpr auto kCtsPoll = std::chrono::milliseconds(10);
 
-// Wake-ups that pace a line are put on a common grid, so the poller
-// serves all paced ports in one round.
-constexpr auto kGrid = std::chrono::milliseconds(4);
+// Wake-ups that pace a line or read rested input are put on a common
+// grid, so the poller serves all such ports in one round.
+constexpr auto kGrid = std::chrono::milliseconds(16);
 
 CommPort::Clock::time_point on_grid(CommPort::Clock::time_point t) {
   auto ticks = (t.time_since_epoch() + kGrid - CommPort::Clock::duration(1)) / kGrid;
@@ -86,7 +97,7 @@ std::shared_ptr<CommRequest> get_record(OVERLAPPED* ov) {
 
 }  // namespace
 
-struct CommRequest {
+struct CommRequest : Completion {
   enum Kind { kRead, kWrite, kWait } kind;
   unsigned char* rbuf = nullptr;
   std::vector<unsigned char> wdata;  // a copy: writes may be left unawaited
@@ -98,6 +109,7 @@ struct CommRequest {
   DWORD error = 0;
   Event* user_event = nullptr;
   Event finished{true};
+  std::atomic<bool> signalled{false};  // both events set: no need to wait
   CommPort::Clock::time_point total_deadline = CommPort::Clock::time_point::max();
   CommPort::Clock::time_point last_byte{};
   CommPort::Clock::duration interval{};
@@ -106,6 +118,13 @@ struct CommRequest {
   bool return_at_once = false;   // interval MAXDWORD, totals 0
 
   explicit CommRequest(Kind k) : kind(k) {}
+
+  void signal() override {
+    // Both at once: once `finished` is set, a thread collecting the result
+    // may return and destroy the caller's event.
+    Event::set_pair(finished, user_event);
+    signalled.store(true, std::memory_order_release);
+  }
 };
 
 std::size_t RxRing::push(const unsigned char* p, std::size_t n) {
@@ -130,16 +149,14 @@ std::size_t RxRing::pop(unsigned char* p, std::size_t n) {
 
 CommPort::CommPort(std::unique_ptr<SerialLine> line)
     : line_(std::move(line)),
-      rxq_(kRxCapacity),
-      inbuf_(kReadBlock),
-      decoded_(kReadBlock + 1) {  // a 0xFF held from the last block may add one
+      rxq_(kRxCapacity) {
   line_->current(dcb_);
 }
 
 CommPort::~CommPort() { close(); }
 
 bool CommPort::start() {
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   fd_ = line_->fd();
   reports_out_queue_ = line_->reports_out_queue();
   armed_ = EPOLLIN;
@@ -150,7 +167,7 @@ bool CommPort::start() {
 void CommPort::close() {
   std::unique_ptr<SerialLine> line;
   {
-    std::lock_guard<std::mutex> g(m_);
+    Locked g(m_);
     if (stop_) return;
     stop_ = true;
     abort_all_locked(reads_);
@@ -170,7 +187,7 @@ void CommPort::close() {
 
 DWORD CommPort::get_state(DCB* dcb) {
   if (!dcb) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   *dcb = dcb_;
   return 0;
@@ -181,7 +198,7 @@ DWORD CommPort::set_state(const DCB* dcb) {
       dcb->StopBits > TWOSTOPBITS || dcb->BaudRate == 0 ||
       (dcb->fOutX && dcb->XonChar == dcb->XoffChar))
     return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   if (!line_->configure(*dcb)) return ERROR_INVALID_PARAMETER;
   // Output flow control switched off: nothing can release a hold now.
@@ -200,7 +217,7 @@ DWORD CommPort::set_state(const DCB* dcb) {
 
 DWORD CommPort::get_timeouts(COMMTIMEOUTS* t) {
   if (!t) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   *t = timeouts_;
   return 0;
@@ -210,7 +227,7 @@ DWORD CommPort::set_timeouts(const COMMTIMEOUTS* t) {
   if (!t || (t->ReadIntervalTimeout == MAXDWORD && t->ReadTotalTimeoutMultiplier == MAXDWORD &&
              t->ReadTotalTimeoutConstant == MAXDWORD))
     return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   timeouts_ = *t;
   return 0;
@@ -219,6 +236,7 @@ DWORD CommPort::set_timeouts(const COMMTIMEOUTS* t) {
 // ---- requests ----
 
 DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
+  CompletionBatch batch;
   std::unique_lock<std::mutex> lk(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   if (r->kind == CommRequest::kWait) {
@@ -246,6 +264,7 @@ DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
   drive_locked(now);
   const bool complete = r->complete;
   lk.unlock();
+  CompletionBatch::flush();
   if (!complete) {
     if (ov) return ERROR_IO_PENDING;
     r->finished.wait(INFINITE);
@@ -286,9 +305,11 @@ DWORD CommPort::result(OVERLAPPED* ov, DWORD* done, bool wait) {
   if (!ov) return ERROR_INVALID_PARAMETER;
   Req r = get_record(ov);
   if (!r) return ERROR_INVALID_PARAMETER;
-  if (!wait && !r->finished.is_set()) return ERROR_IO_INCOMPLETE;
-  // Completion sets the event after the last change to the record.
-  r->finished.wait(INFINITE);
+  if (!r->signalled.load(std::memory_order_acquire)) {
+    if (!wait && !r->finished.is_set()) return ERROR_IO_INCOMPLETE;
+    // Completion sets the event after the last change to the record.
+    r->finished.wait(INFINITE);
+  }
   if (done) *done = r->done;
   return r->error;
 }
@@ -297,9 +318,7 @@ void CommPort::complete_locked(const Req& r, DWORD error) {
   if (r->complete) return;
   r->complete = true;
   r->error = error;
-  // Both at once: once `finished` is set, a thread collecting the result
-  // may return and destroy the caller's event.
-  Event::set_pair(r->finished, r->user_event);
+  CompletionBatch::add(r);
 }
 
 void CommPort::abort_all_locked(std::deque<Req>& q) {
@@ -460,14 +479,16 @@ void CommPort::serve_writes_locked(Clock::time_point now) {
   }
 }
 
+bool CommPort::read_expires_locked(Clock::time_point now) const {
+  if (reads_.empty() || !reads_.front()->started) return false;
+  const CommRequest& r = *reads_.front();
+  return now >= r.total_deadline || (r.use_interval && r.done > 0 && now - r.last_byte > r.interval);
+}
+
 void CommPort::expire_locked(Clock::time_point now) {
-  if (!reads_.empty()) {
-    CommRequest& r = *reads_.front();
-    bool gap = r.use_interval && r.done > 0 && now - r.last_byte > r.interval;
-    if (r.started && (now >= r.total_deadline || gap)) {
-      complete_locked(reads_.front(), 0);
-      reads_.pop_front();
-    }
+  if (read_expires_locked(now)) {
+    complete_locked(reads_.front(), 0);
+    reads_.pop_front();
   }
   while (!writes_.empty() && writes_.front()->started && now >= writes_.front()->total_deadline) {
     complete_locked(writes_.front(), 0);
@@ -535,7 +556,7 @@ void CommPort::settle_locked(Clock::time_point now) {
 // ---- the poller's calls ----
 
 void CommPort::on_ready(std::uint32_t events) {
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return;
   auto now = Clock::now();
   armed_ = 0;  // one-shot: the report disarmed the line
@@ -550,23 +571,59 @@ void CommPort::gather_input_locked(Clock::time_point now) {
   std::size_t before = rx_taken_;
   take_input_locked(now);
   std::size_t got = rx_taken_ - before;
+  const auto since = now - rx_gathered_;
+  rx_gathered_ = now;
   rx_resting_ = got > 0 && got < kRxRestBelow && !dead_;
-  if (rx_resting_) rx_rest_until_ = on_grid(now + kRxRest);
+  if (!rx_resting_) return;
+  // Rest until the waiting read could be filled at the rate this block
+  // came in; a comm-event wait or a read that returns at the first byte
+  // wants the shortest rest.
+  std::size_t need = SIZE_MAX;
+  if (waiter_) need = 1;
+  if (!reads_.empty()) {
+    const CommRequest& r = *reads_.front();
+    need = (r.return_at_first || r.return_at_once) ? 1 : std::min<std::size_t>(need, r.n - r.done);
+  }
+  Clock::duration rest = kRxRestLong;
+  if (need != SIZE_MAX) {
+    Clock::duration span = std::min<Clock::duration>(since, kRxRestLong);
+    auto fill = span * static_cast<long>(std::min<std::size_t>(need, 1u << 20)) / static_cast<long>(got);
+    rest = std::clamp<Clock::duration>(fill, kRxRest, kRxRestLong);
+  }
+  rx_rest_until_ = on_grid(now + rest);
 }
 
 void CommPort::on_deadline() {
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return;
   scheduled_ = Clock::time_point::max();  // the poller has dropped it
   auto now = Clock::now();
-  if (rx_resting_ && now >= rx_rest_until_) gather_input_locked(now);
+  // A read about to time out first takes in what the line holds: bytes
+  // that came while input was resting arrived before its deadline.
+  if (rx_resting_ && (now >= rx_rest_until_ || read_expires_locked(now))) gather_input_locked(now);
   drive_locked(now);
 }
 
 // ---- input ----
 
+namespace {
+
+// Raw and decoded input pass through buffers of the calling thread: the
+// poller serves every port with the same two, which stay in its cache.
+struct InputScratch {
+  unsigned char raw[kReadBlock];
+  unsigned char decoded[kReadBlock + 1];  // a 0xFF held from the last block may add one
+};
+
+InputScratch& input_scratch() {
+  thread_local std::unique_ptr<InputScratch> s = std::make_unique<InputScratch>();
+  return *s;
+}
+
+}  // namespace
+
 void CommPort::take_input_locked(Clock::time_point now) {
-  unsigned char* buf = inbuf_.data();
+  unsigned char* buf = input_scratch().raw;
   while (!dead_) {
     // Without output XON/XOFF there is nothing to watch for in the input,
     // so a full queue leaves it with the kernel.
@@ -579,16 +636,22 @@ void CommPort::take_input_locked(Clock::time_point now) {
     }
     if (r == 0) break;
     rx_taken_ += static_cast<std::size_t>(r);
-    decode_locked(buf, static_cast<std::size_t>(r));
+    decode_locked(buf, static_cast<std::size_t>(r), now);
     if (static_cast<std::size_t>(r) < want) break;
   }
   input_flow_locked();
   serve_reads_locked(now);
 }
 
-void CommPort::decode_locked(const unsigned char* in, std::size_t n) {
-  unsigned char* out = decoded_.data();
+void CommPort::decode_locked(const unsigned char* in, std::size_t n, Clock::time_point now) {
+  unsigned char* out = input_scratch().decoded;
   std::size_t k = 0;
+  // Most input is plain data: runs without a mark or flow byte are copied
+  // whole.
+  const bool flow = dcb_.fOutX;
+  const auto xon = static_cast<unsigned char>(dcb_.XonChar);
+  const auto xoff = static_cast<unsigned char>(dcb_.XoffChar);
+  auto plain = [&](unsigned char c) { return c != 0xFF && (!flow || (c != xon && c != xoff)); };
   auto data = [&](unsigned char c) {
     if (dcb_.fOutX) {
       if (c == static_cast<unsigned char>(dcb_.XoffChar)) {
@@ -603,6 +666,14 @@ void CommPort::decode_locked(const unsigned char* in, std::size_t n) {
     out[k++] = c;
   };
   for (std::size_t i = 0; i < n; ++i) {
+    if (mark_state_ == 0 && plain(in[i])) {
+      std::size_t j = i + 1;
+      while (j < n && plain(in[j])) ++j;
+      std::memcpy(out + k, in + i, j - i);
+      k += j - i;
+      i = j - 1;
+      continue;
+    }
     unsigned char c = in[i];
     switch (mark_state_) {
       case 0:
@@ -633,12 +704,25 @@ void CommPort::decode_locked(const unsigned char* in, std::size_t n) {
         break;
     }
   }
-  deliver_locked(out, k);
+  deliver_locked(out, k, now);
 }
 
-void CommPort::deliver_locked(const unsigned char* p, std::size_t n) {
+void CommPort::deliver_locked(const unsigned char* p, std::size_t n, Clock::time_point now) {
   if (n == 0) return;
-  if (rxq_.push(p, n) < n) errors_ |= CE_RXOVER;
+  // A waiting read with nothing queued before it takes the bytes straight
+  // into its buffer.
+  if (rxq_.size() == 0 && !reads_.empty() && reads_.front()->started) {
+    CommRequest& r = *reads_.front();
+    std::size_t take = std::min<std::size_t>(n, r.n - r.done);
+    if (take) {
+      std::memcpy(r.rbuf + r.done, p, take);
+      r.done += static_cast<DWORD>(take);
+      r.last_byte = now;
+      p += take;
+      n -= take;
+    }
+  }
+  if (n && rxq_.push(p, n) < n) errors_ |= CE_RXOVER;
   raise_locked(EV_RXCHAR);
 }
 
@@ -684,7 +768,7 @@ void CommPort::line_failed_locked() {
 // ---- control and status ----
 
 DWORD CommPort::set_mask(DWORD mask) {
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   mask_ = mask;
   history_ = 0;
@@ -698,7 +782,7 @@ DWORD CommPort::set_mask(DWORD mask) {
 
 DWORD CommPort::get_mask(DWORD* mask) {
   if (!mask) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   *mask = mask_;
   return 0;
@@ -706,7 +790,7 @@ DWORD CommPort::get_mask(DWORD* mask) {
 
 DWORD CommPort::purge(DWORD flags) {
   if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   if (flags & PURGE_TXABORT) {
     // Bytes the device still held are thrown away below: an aborted write
@@ -734,7 +818,7 @@ DWORD CommPort::purge(DWORD flags) {
 }
 
 DWORD CommPort::clear_error(DWORD* errors, COMSTAT* stat) {
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   if (errors) *errors = errors_;
   errors_ = 0;
@@ -753,7 +837,7 @@ DWORD CommPort::clear_error(DWORD* errors, COMSTAT* stat) {
 
 DWORD CommPort::modem_status(DWORD* status) {
   if (!status) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   *status = line_->modem_status();
   return 0;
@@ -761,7 +845,7 @@ DWORD CommPort::modem_status(DWORD* status) {
 
 DWORD CommPort::escape(DWORD function) {
   bool ok = true;
-  std::lock_guard<std::mutex> g(m_);
+  Locked g(m_);
   if (stop_) return ERROR_INVALID_HANDLE;
   switch (function) {
     case SETXOFF: xoff_hold_ = true; break;

@@ -75,6 +75,13 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
  private:
   using Req = std::shared_ptr<CommRequest>;
 
+  // The port lock; what completes under it is signalled once it is free.
+  struct Locked {
+    explicit Locked(std::mutex& m) : lock(m) {}
+    CompletionBatch batch;
+    std::lock_guard<std::mutex> lock;
+  };
+
   DWORD submit(const Req& r, OVERLAPPED* ov, DWORD* done);
   void complete_locked(const Req& r, DWORD error);
   void abort_all_locked(std::deque<Req>& q);
@@ -85,11 +92,12 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   void serve_writes_locked(Clock::time_point now);
   bool send_flow_char_locked();
   std::size_t tx_allowance_locked(Clock::time_point now, std::size_t want);
+  bool read_expires_locked(Clock::time_point now) const;
   void expire_locked(Clock::time_point now);
   void take_input_locked(Clock::time_point now);
   void gather_input_locked(Clock::time_point now);
-  void decode_locked(const unsigned char* in, std::size_t n);
-  void deliver_locked(const unsigned char* p, std::size_t n);
+  void decode_locked(const unsigned char* in, std::size_t n, Clock::time_point now);
+  void deliver_locked(const unsigned char* p, std::size_t n, Clock::time_point now);
   void raise_locked(DWORD ev);
   void input_flow_locked();
   void line_failed_locked();
@@ -109,6 +117,7 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   Clock::time_point scheduled_ = Clock::time_point::max();
   bool rx_resting_ = false;            // input is left to gather until
   Clock::time_point rx_rest_until_{};  // then, read on a timer
+  Clock::time_point rx_gathered_{};    // when input was last gathered
   std::size_t rx_taken_ = 0;           // bytes read from the line so far
   bool stop_ = false;
   bool dead_ = false;
@@ -121,8 +130,6 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   DWORD errors_ = 0;
 
   RxRing rxq_;
-  std::vector<unsigned char> inbuf_;    // raw bytes as read
-  std::vector<unsigned char> decoded_;  // after marks and flow bytes
   int mark_state_ = 0;  // position inside a 0xFF 0x00 c mark
   bool xoff_hold_ = false;
   bool xoff_sent_ = false;

@@ -4,21 +4,33 @@
 // pace themselves with a 4 ms tick, like a UART handing its FIFO over; the
 // CPU time measured is the server side's alone (the port threads and the
 // layer's poller). Reported: the server's CPU as a share of one core, the
-// bytes per second moved, and the bytes lost (sent but never received),
-// which must be 0. Receiving: the machines send, 1024-byte reads as the
-// read threads do. Sending: 1000-byte blocks as the write threads do.
+// bytes per second moved, the bytes lost (sent but never received), which
+// must be 0, and the server's context switches a second. Receiving: the
+// machines send, 1024-byte reads as the read threads do. Sending:
+// 1000-byte blocks as the write threads do.
+//
+// The peer (Floor) carries the same load with no layer at all: one thread
+// reads or writes each line once per tick of the layer (64 ms receiving,
+// 32 ms sending, one read before each write as heeding XOFF needs) and
+// wakes the line's own thread through a bare futex once per block, where
+// the layer would complete a read or write. What it costs is the kernel's
+// price for the pseudo-terminal calls and the thread wake-ups alone.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,10 +47,16 @@ constexpr double kBytesPerSecond = kBaud / 10.0;
 constexpr auto kRun = std::chrono::milliseconds(3300);  // three runs: about 10 s a direction
 constexpr auto kMachineTick = std::chrono::milliseconds(4);
 
-double cpu_seconds() {
+struct Usage {
+  double cpu;
+  long switches;
+};
+
+Usage usage() {
   rusage ru;
   getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  return {ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6,
+          ru.ru_nvcsw + ru.ru_nivcsw};
 }
 
 bool write_full(int fd, const void* p, std::size_t n) {
@@ -98,22 +116,44 @@ bool write_full(int fd, const void* p, std::size_t n) {
   _exit(write_full(report, totals, sizeof totals) ? 0 : 1);
 }
 
-void run(benchmark::State& state, bool server_receives) {
+// The lines: masters for the machines, and either the layer's ports or
+// (for the floor) the raw slave sides.
+struct Lines {
   std::vector<int> masters;
   std::vector<plat::HCOMM> ports;
+  std::vector<int> slaves;
+  ~Lines() {
+    for (plat::HCOMM h : ports) plat::close_comm(h);
+    for (int fd : slaves) close(fd);
+    for (int m : masters) close(m);
+    plat::reset_comm_ports();
+  }
+};
+
+void raw(int fd) {
+  termios t;
+  tcgetattr(fd, &t);
+  cfmakeraw(&t);
+  tcsetattr(fd, TCSANOW, &t);
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+bool open_lines(Lines& lines, bool through_layer) {
   for (int i = 0; i < kPorts; ++i) {
     int m, s;
     char name[256];
-    if (openpty(&m, &s, name, nullptr, nullptr) != 0) return state.SkipWithError("openpty failed");
-    termios t;
-    tcgetattr(m, &t);
-    cfmakeraw(&t);
-    tcsetattr(m, TCSANOW, &t);
-    fcntl(m, F_SETFL, fcntl(m, F_GETFL) | O_NONBLOCK);
+    if (openpty(&m, &s, name, nullptr, nullptr) != 0) return false;
+    raw(m);
+    lines.masters.push_back(m);
+    if (!through_layer) {
+      raw(s);
+      lines.slaves.push_back(s);
+      continue;
+    }
     plat::map_comm_port(i + 1, name);
     plat::HCOMM h = plat::open_comm(("\\\\.\\COM" + std::to_string(i + 1)).c_str());
     close(s);
-    if (!h) return state.SkipWithError("port did not open");
+    if (!h) return false;
     plat::DCB dcb;
     plat::get_comm_state(h, &dcb);
     dcb.BaudRate = kBaud;
@@ -124,82 +164,160 @@ void run(benchmark::State& state, bool server_receives) {
     plat::set_comm_state(h, &dcb);
     plat::COMMTIMEOUTS to{10000, 10, 5000, 100, 20000};
     plat::set_comm_timeouts(h, &to);
-    masters.push_back(m);
-    ports.push_back(h);
+    lines.ports.push_back(h);
   }
+  return true;
+}
+
+// The server side through the layer: a thread per port, as the DNC runs
+// them, until `stop`; returns the bytes moved.
+unsigned long long serve_through_layer(const Lines& lines, bool server_receives, std::atomic<bool>& stop,
+                                       const std::function<void()>& run_for) {
+  // A stop event per port, as each DNC port has its own.
+  std::vector<std::unique_ptr<plat::Event>> stop_events;
+  for (std::size_t i = 0; i < lines.ports.size(); ++i) stop_events.push_back(std::make_unique<plat::Event>(true));
+  std::atomic<unsigned long long> bytes{0};
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < lines.ports.size(); ++i)
+    threads.emplace_back([&, h = lines.ports[i], &stop_event = *stop_events[i]] {
+      plat::Event ev(true);
+      plat::OVERLAPPED ov;
+      ov.hEvent = &ev;
+      std::vector<char> buf(1024, 'N');
+      while (!stop.load(std::memory_order_relaxed)) {
+        DWORD n = 0;
+        BOOL ok = server_receives ? plat::read_comm(h, buf.data(), 1024, &n, &ov)
+                                  : plat::write_comm(h, buf.data(), 1000, &n, &ov);
+        if (!ok) {
+          plat::Waitable* handles[] = {&ev, &stop_event};
+          // A reader's last block would wait for the read time-out.
+          if (plat::wait_for_multiple(handles, 2, false, INFINITE) == WAIT_OBJECT_0 + 1 && server_receives)
+            plat::purge_comm(h, PURGE_RXABORT);
+          plat::get_overlapped_result(h, &ov, &n, TRUE);
+        }
+        bytes += n;
+      }
+    });
+  run_for();
+  // Writers finish their block.
+  for (auto& e : stop_events) e->set();
+  for (auto& t : threads) t.join();
+  return bytes.load();
+}
+
+void futex_wake(std::atomic<int>& word) {
+  word.store(1);
+  syscall(SYS_futex, &word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+// The floor: the same system calls and wake-ups with nothing around them.
+unsigned long long serve_floor(const Lines& lines, bool server_receives, std::atomic<bool>& stop,
+                               const std::function<void()>& run_for) {
+  const std::size_t n = lines.slaves.size();
+  const std::size_t block = server_receives ? 1024 : 1000;
+  const auto tick = std::chrono::milliseconds(server_receives ? 64 : 32);
+  std::vector<std::atomic<int>> words(n);
+  std::atomic<bool> quit{false};
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < n; ++i)
+    threads.emplace_back([&, i] {
+      while (!quit.load()) {
+        while (words[i].exchange(0) == 0 && !quit.load())
+          syscall(SYS_futex, &words[i], FUTEX_WAIT_PRIVATE, 0, nullptr, nullptr, 0);
+      }
+    });
+  std::atomic<unsigned long long> bytes{0};
+  std::thread pump([&] {
+    std::vector<unsigned long long> moved(n), blocks(n);
+    std::vector<char> buf(65536, 'N');
+    const auto t0 = Clock::now();
+    for (auto next = t0; !stop.load(); next += tick) {
+      std::this_thread::sleep_until(next);
+      const double due = std::chrono::duration<double>(Clock::now() - t0).count() * kBytesPerSecond;
+      for (std::size_t i = 0; i < n; ++i) {
+        ssize_t r = ::read(lines.slaves[i], buf.data(), buf.size());
+        if (server_receives) {
+          if (r > 0) moved[i] += static_cast<unsigned long long>(r);
+        } else if (due > moved[i]) {
+          ssize_t w = ::write(lines.slaves[i], buf.data(), std::min<std::size_t>(buf.size(), due - moved[i]));
+          if (w > 0) moved[i] += static_cast<unsigned long long>(w);
+        }
+        for (; (blocks[i] + 1) * block <= moved[i]; ++blocks[i]) futex_wake(words[i]);
+      }
+    }
+    unsigned long long total = 0;
+    for (std::size_t i = 0; i < n; ++i) total += blocks[i] * block;
+    bytes = total;
+  });
+  run_for();
+  pump.join();
+  quit = true;
+  for (auto& w : words) futex_wake(w);
+  for (auto& t : threads) t.join();
+  return bytes.load();
+}
+
+void run(benchmark::State& state, bool server_receives, bool through_layer) {
+  Lines lines;
+  if (!open_lines(lines, through_layer)) return state.SkipWithError("lines did not open");
 
   for (auto _ : state) {
-    for (plat::HCOMM h : ports) plat::purge_comm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    for (plat::HCOMM h : lines.ports) plat::purge_comm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    for (int fd : lines.slaves) tcflush(fd, TCIOFLUSH);
     int stop_pipe[2], report_pipe[2];
     if (pipe(stop_pipe) != 0 || pipe(report_pipe) != 0) return state.SkipWithError("pipe failed");
     pid_t child = fork();
-    if (child == 0) machines(masters, server_receives, stop_pipe[0], report_pipe[1]);
+    if (child == 0) machines(lines.masters, server_receives, stop_pipe[0], report_pipe[1]);
 
     std::atomic<bool> stop{false};
-    plat::Event stop_event(true);
-    std::atomic<unsigned long long> bytes{0};
-    double cpu0 = cpu_seconds();
+    auto run_for = [&] {
+      std::this_thread::sleep_for(kRun);
+      if (server_receives) {
+        // Let the machines stop first and read what is still on the way.
+        (void)!::write(stop_pipe[1], "x", 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      }
+      stop = true;
+    };
+    Usage u0 = usage();
     auto t0 = Clock::now();
-    std::vector<std::thread> threads;
-    for (plat::HCOMM h : ports)
-      threads.emplace_back([&, h] {
-        plat::Event ev(true);
-        plat::OVERLAPPED ov;
-        ov.hEvent = &ev;
-        std::vector<char> buf(1024, 'N');
-        while (!stop.load(std::memory_order_relaxed)) {
-          DWORD n = 0;
-          BOOL ok = server_receives ? plat::read_comm(h, buf.data(), 1024, &n, &ov)
-                                    : plat::write_comm(h, buf.data(), 1000, &n, &ov);
-          if (!ok) {
-            plat::Waitable* handles[] = {&ev, &stop_event};
-            // A reader's last block would wait for the read time-out.
-            if (plat::wait_for_multiple(handles, 2, false, INFINITE) == WAIT_OBJECT_0 + 1 && server_receives)
-              plat::purge_comm(h, PURGE_RXABORT);
-            plat::get_overlapped_result(h, &ov, &n, TRUE);
-          }
-          bytes += n;
-        }
-      });
-    std::this_thread::sleep_for(kRun);
-    if (server_receives) {
-      // Let the machines stop first and read what is still on the way.
-      (void)!::write(stop_pipe[1], "x", 1);
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
-    // Writers finish their block; then the machines drain the lines.
-    stop = true;
-    stop_event.set();
-    for (auto& t : threads) t.join();
+    unsigned long long bytes = through_layer ? serve_through_layer(lines, server_receives, stop, run_for)
+                                             : serve_floor(lines, server_receives, stop, run_for);
     double secs = std::chrono::duration<double>(Clock::now() - t0).count();
-    double cpu = cpu_seconds() - cpu0;
+    Usage u1 = usage();
+    // Then the machines drain the lines.
     if (!server_receives) (void)!::write(stop_pipe[1], "x", 1);
     unsigned long long totals[2] = {0, 0};
     bool reported = ::read(report_pipe[0], totals, sizeof totals) == static_cast<ssize_t>(sizeof totals);
     waitpid(child, nullptr, 0);
     for (int fd : {stop_pipe[0], stop_pipe[1], report_pipe[0], report_pipe[1]}) close(fd);
     if (!reported) return state.SkipWithError("machines did not report");
+    state.counters["server_cpu_pct_of_core"] = (u1.cpu - u0.cpu) / secs * 100;
+    state.counters["switches_per_s"] = static_cast<double>(u1.switches - u0.switches) / secs;
+    state.counters["KB_per_s"] = bytes / secs / 1000;
+    state.counters["line_rate_pct"] = bytes / secs / (kBytesPerSecond * kPorts) * 100;
     // Receiving: what the machines sent and the readers have not got.
     // Sending: what the writers completed and the machines never saw.
-    long long lost = server_receives ? static_cast<long long>(totals[0]) - static_cast<long long>(bytes.load())
-                                     : static_cast<long long>(bytes.load()) - static_cast<long long>(totals[1]);
-    state.counters["server_cpu_pct_of_core"] = cpu / secs * 100;
-    state.counters["KB_per_s"] = bytes.load() / secs / 1000;
-    state.counters["line_rate_pct"] = bytes.load() / secs / (kBytesPerSecond * kPorts) * 100;
-    state.counters["bytes_lost"] = static_cast<double>(lost);
+    // The floor counts whole blocks only, so it reports no loss.
+    if (through_layer) {
+      long long lost = server_receives ? static_cast<long long>(totals[0]) - static_cast<long long>(bytes)
+                                       : static_cast<long long>(bytes) - static_cast<long long>(totals[1]);
+      state.counters["bytes_lost"] = static_cast<double>(lost);
+    }
   }
-  for (plat::HCOMM h : ports) plat::close_comm(h);
-  for (int m : masters) close(m);
-  plat::reset_comm_ports();
 }
 
-void BM_Receive128LinesAt115200XonXoff(benchmark::State& state) { run(state, true); }
-void BM_Send128LinesAt115200XonXoff(benchmark::State& state) { run(state, false); }
+void BM_Receive128LinesAt115200XonXoff(benchmark::State& state) { run(state, true, true); }
+void BM_Send128LinesAt115200XonXoff(benchmark::State& state) { run(state, false, true); }
+void BM_FloorReceive128LinesAt115200(benchmark::State& state) { run(state, true, false); }
+void BM_FloorSend128LinesAt115200(benchmark::State& state) { run(state, false, false); }
 
-BENCHMARK(BM_Receive128LinesAt115200XonXoff)
-    ->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(BM_Send128LinesAt115200XonXoff)
-    ->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->Unit(benchmark::kSecond)->UseRealTime();
+#define KV_SERIAL_BENCH(fn) \
+  BENCHMARK(fn)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->Unit(benchmark::kSecond)->UseRealTime()
+KV_SERIAL_BENCH(BM_Receive128LinesAt115200XonXoff);
+KV_SERIAL_BENCH(BM_FloorReceive128LinesAt115200);
+KV_SERIAL_BENCH(BM_Send128LinesAt115200XonXoff);
+KV_SERIAL_BENCH(BM_FloorSend128LinesAt115200);
 
 }  // namespace
 

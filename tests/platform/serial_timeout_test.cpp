@@ -100,6 +100,22 @@ TEST_F(ReadTimeouts, QueuedBytesCompleteAtOnce) {
   EXPECT_TRUE(at_once);
 }
 
+// A slow stream is read from the line only every few tens of
+// milliseconds; a gap between those reads is no gap on the line, so a
+// steady trickle does not end an interval read early.
+TEST_F(ReadTimeouts, ATrickleShorterThanTheIntervalKeepsTheReadGoing) {
+  ASSERT_NE(h, nullptr);
+  std::vector<Step> script;
+  std::string sent;
+  for (int i = 0; i < 20; ++i) {
+    std::string chunk = std::string(1, static_cast<char>('a' + i)) + "\r\n";
+    script.push_back({5, chunk});
+    sent += chunk;
+  }
+  // Interval 40 ms real, no total: the read ends only once the line rests.
+  EXPECT_EQ(timed_read(pty, h, {4000, 0, 0, 0, 0}, 1000, script), sent);
+}
+
 // A reception read in blocks ends at the first short block, once the line
 // has been silent for the interval.
 TEST_F(ReadTimeouts, ReceptionInBlocksEndsWithAShortBlock) {
