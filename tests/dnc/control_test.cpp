@@ -32,23 +32,15 @@ namespace {
 using kvdnc::DncTest;
 using plat::Pilot;
 
-class ControlTest : public DncTest {
+class ControlTest : public kvdnc::DncServerTest {
  protected:
+  ControlTest() : DncServerTest(11, 0.01) {}
+
   void SetUp() override {
-    DncTest::SetUp();
+    DncServerTest::SetUp();
     plat::set_resource_dir(KV_SOURCE_DIR "/resources");
-    plat::set_time_scale(0.01);
     for (int i = 0; i < 6; i++) Globals->MessageTexts.Set(1113 + i, ("S" + std::to_string(1113 + i)).c_str());
     Globals->MessageTexts.Set(1141, "Cancel the transfer?");
-  }
-  void TearDown() override {
-    if (master_) {
-      SetDncEvent(kStopServer);
-      plat::wait_for_single(master_.get(), INFINITE);
-    }
-    ControlWindow = nullptr;
-    plat::set_time_scale(1.0);
-    DncTest::TearDown();
   }
   // A row list of n rows with COM numbers, named "M<i>".
   static TMultiDncRecord* Rows(int n) {
@@ -63,7 +55,6 @@ class ControlTest : public DncTest {
     }
     return first;
   }
-  plat::ThreadHandle master_;
 };
 
 TEST_F(ControlTest, PagesRowsAndStatusTexts) {
@@ -124,30 +115,11 @@ TEST_F(ControlTest, PagesRowsAndStatusTexts) {
 
 class ControlServerTest : public ControlTest {
  protected:
-  void OnePort(const std::function<void(TMultiDncRecord&)>& adjust = {}) {
-    TMultiDncTable t("KELVMD32.DBF", 1, 0);
-    t.Create((Root() + "/alt/KELVMD32.DBF").c_str());
-    std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
-    ASSERT_TRUE(r);
-    r->Clear();
-    r->Number[1] = 0;
-    r->SetListA(kPropComNumber, 11);
-    r->SetListA(kPropProtocol, kProtoStandard);
-    r->SetListB(kPropFileMode, 0);
-    r->Number[kPropMachineId] = machineId_;
-    r->Number[kPropBaud] = 16;
-    r->Number[kPropDataBits] = 3;
-    r->Number[kPropNulFilter] = 1;
-    r->Number[kPropStorageMode] = 1;
-    r->Number[kPropReadTimeout] = 200;
-    r->SetText(kPropDisplayName, "Mill one");
-    if (adjust) adjust(*r);
-    ASSERT_EQ(t.Update(r.get()), 1);
+  void OnePort(const Adjust& adjust = {}) {
+    DncServerTest::OnePort(kProtoStandard, [](TMultiDncRecord& r) { r.Number[kPropReadTimeout] = 200; }, adjust);
   }
   void Start(TDncControll& w) {
-    ControlWindow = &w;
-    master_ = StartDncServer();
-    ASSERT_TRUE(WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1; }));
+    ASSERT_NO_FATAL_FAILURE(StartServer(&w));
     w.SelectPort(0);
   }
 };
@@ -172,11 +144,9 @@ TEST_F(ControlServerTest, CancelAskedAndAnsweredDropsTheReception) {
   ASSERT_TRUE(p.click(602));
   ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1; }));
   EXPECT_EQ(w.StatusOf(0), 4);
-  EXPECT_EQ(DncTest::Rows(DbPath("KELVFILE.DBF")).size(), 0u);
-  EXPECT_EQ(DncTest::Rows(DbPath("KELVDNCF.DBF")).size(), 0u);
-  SetDncEvent(kStopServer);
-  plat::wait_for_single(master_.get(), INFINITE);
-  master_.reset();
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 0u);
+  EXPECT_EQ(RowCount("KELVDNCF.DBF"), 0u);
+  StopServer();
   w.Destroy();
 }
 
@@ -197,11 +167,9 @@ TEST_F(ControlServerTest, ReceiveNewNamesTheNextReception) {
   ASSERT_TRUE(p.click(603));
   EXPECT_EQ(w.StatusOf(0), 6);
   m.Send("%\r\nG1 X1\r\nM30\r\n%");  // no program id of its own
-  ASSERT_TRUE(WaitFor([this] { return DncTest::Rows(DbPath("KELVFILE.DBF")).size() == 1; }));
+  ASSERT_TRUE(WaitFor([this] { return RowCount("KELVFILE.DBF") == 1; }));
   EXPECT_EQ(DncTest::Rows(DbPath("KELVFILE.DBF"))[0][2], "SHAFT-2");
-  SetDncEvent(kStopServer);
-  plat::wait_for_single(master_.get(), INFINITE);
-  master_.reset();
+  StopServer();
   w.Destroy();
 }
 
@@ -230,8 +198,6 @@ class TransferTest : public ControlServerTest {
  protected:
   void SetUp() override {
     ControlServerTest::SetUp();
-    Globals->LogTexts.Set(1, "Sent %s %s %s");
-    Globals->LogTexts.Set(2, "Cancelled %s %s %s");
     CreateTable<TJobTable01>(kJobFile);
     CreateTable<TJobTable02>(kJobLineFile);
     SetProgramChooser(ChooseProgram);
@@ -255,15 +221,9 @@ class TransferTest : public ControlServerTest {
   void StandardPort(const std::function<void(TMultiDncRecord&)>& adjust = {}) {
     OnePort([&](TMultiDncRecord& r) {
       r.Number[kPropReadTimeout] = 5;
-      r.Number[kPropFlow] = 1;
-      r.SetText(kPropIdTrigger, "40");
-      r.SetText(kPropIdEndTrigger, "41");
-      r.SetText(kPropRequestTrigger, "82");
-      r.SetText(kPropRequestEndTrigger, "47");
+      StandardTexts(r);
       r.SetText(kPropJobTrigger, "74");
       r.SetText(kPropJobEndTrigger, "47");
-      r.SetText(kPropBeforeFile, "37,13,10");
-      r.SetText(kPropAfterFile, "37");
       if (adjust) adjust(r);
     });
   }
@@ -335,9 +295,7 @@ class TransferTest : public ControlServerTest {
     return *window_;
   }
   void Stop(TDncControll& w) {
-    SetDncEvent(kStopServer);
-    plat::wait_for_single(master_.get(), INFINITE);
-    master_.reset();
+    StopServer();
     w.Destroy();
   }
 
@@ -433,9 +391,9 @@ TEST_F(TransferTest, ReceiveStoresTheNextReceptionAsTheChosenProgram) {
   ASSERT_TRUE(WaitFor([&] {
     return kvdb::ReadFileBytes(Root() + "/mach1/P" + std::to_string(id) + ".NC") == text;
   }));
-  EXPECT_EQ(DncTest::Rows(DbPath("KELVFILE.DBF")).size(), 1u) << "stored over the chosen program";
-  ASSERT_EQ(DncTest::Rows(DbPath("KELVBACK.DBF")).size(), 1u);
-  EXPECT_EQ(DncTest::Rows(DbPath("KELVDNCF.DBF")).size(), 0u);
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 1u) << "stored over the chosen program";
+  ASSERT_EQ(RowCount("KELVBACK.DBF"), 1u);
+  EXPECT_EQ(RowCount("KELVDNCF.DBF"), 0u);
   ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1 && Ports[0]->NameForReception == 0; }));
   Stop(w);
 }

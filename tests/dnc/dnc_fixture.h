@@ -1,12 +1,15 @@
 // Shared set-up of the DNC server tests: a scratch database with the
 // program tables, counters, system log and one machine; the server's
-// directories under the scratch root; port rows built in memory.
+// directories under the scratch root; port rows built in memory; and the
+// server run over one port row against a simulated machine.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +18,9 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/syslog.h"
 #include "dnc/dncport.h"
+#include "dnc/server.h"
 #include "platform/serial.h"
+#include "platform/sync.h"
 #include "tests/dbmodel/db_fixture.h"
 #include "tests/dbmodel/layout_peer.h"
 #include "tests/sim/machine_sim.h"
@@ -141,6 +146,123 @@ class DncTest : public kvdb::DbTest {
   }
 
   long machineId_ = 0;
+};
+
+// A control window that only keeps the statuses the server shows.
+class StatusView : public TDncControlView {
+ public:
+  void SetPorts(TMultiDncRecord*) override {}
+  void SetPortStatus(int, int status) override {
+    std::lock_guard<std::mutex> g(lock_);
+    seen_.push_back(status);
+  }
+  void UpdatePortPanel() override {}
+  void SetItemText(int, const char*) override {}
+  void ShowItem(int, bool) override {}
+  void ReportPortFailure(int, const char*) override {}
+  bool Saw(int status) {
+    std::lock_guard<std::mutex> g(lock_);
+    return std::find(seen_.begin(), seen_.end(), status) != seen_.end();
+  }
+  int Last() {
+    std::lock_guard<std::mutex> g(lock_);
+    return seen_.empty() ? 0 : seen_.back();
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> g(lock_);
+    seen_.clear();
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<int> seen_;
+};
+
+// The server run over one port row of the port table: the master thread
+// with its port threads against a machine simulated on the row's COM
+// number. Time runs faster by the fixture's scale, so line gaps and
+// time-outs pass quickly.
+class DncServerTest : public DncTest {
+ protected:
+  using Adjust = std::function<void(TMultiDncRecord&)>;
+
+  DncServerTest(int com, double timeScale) : com_(com), timeScale_(timeScale) {}
+
+  void SetUp() override {
+    DncTest::SetUp();
+    plat::set_time_scale(timeScale_);
+    Globals->LogTexts.Set(1, "Sent %s %s %s");
+    Globals->LogTexts.Set(2, "Cancelled %s %s %s");
+  }
+  void TearDown() override {
+    StopServer();
+    ControlWindow = nullptr;
+    plat::set_time_scale(1.0);
+    DncTest::TearDown();
+  }
+
+  // The only row of the port table: the fixture's COM number, the protocol
+  // and the settings every server test starts from; then the fixture's own
+  // settings and the test's changes, in that order.
+  void OnePort(int protocol, const Adjust& defaults = {}, const Adjust& adjust = {}) {
+    TMultiDncTable t("KELVMD32.DBF", 1, 0);
+    t.Create((Root() + "/alt/KELVMD32.DBF").c_str());
+    std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
+    ASSERT_TRUE(r);
+    r->Clear();  // nothing left from an earlier set-up
+    r->Number[1] = 0;
+    r->SetListA(kPropComNumber, com_);
+    r->SetListA(kPropProtocol, protocol);
+    r->SetListB(kPropFileMode, 0);
+    r->Number[kPropMachineId] = machineId_;
+    r->Number[kPropMachineType] = 7;
+    r->Number[kPropBaud] = 16;
+    r->Number[kPropDataBits] = 3;
+    r->Number[kPropNulFilter] = 1;
+    r->Number[kPropStorageMode] = 1;
+    r->Number[kPropReadTimeout] = 5;
+    r->SetText(kPropDisplayName, "Mill one");
+    if (defaults) defaults(*r);
+    if (adjust) adjust(*r);
+    ASSERT_EQ(t.Update(r.get()), 1);
+  }
+  // The standard protocol's texts: program ids "(" ... ")", requests
+  // "R" ... "/", start text "%" CR LF, end text "%"; software flow.
+  static void StandardTexts(TMultiDncRecord& r) {
+    r.Number[kPropFlow] = 1;
+    r.SetText(kPropIdTrigger, "40");
+    r.SetText(kPropIdEndTrigger, "41");
+    r.SetText(kPropRequestTrigger, "82");
+    r.SetText(kPropRequestEndTrigger, "47");
+    r.SetText(kPropBeforeFile, "37,13,10");
+    r.SetText(kPropAfterFile, "37");
+  }
+
+  // Starts the server showing its statuses in view (the fixture's own when
+  // none) and waits for the port to poll.
+  void StartServer(TDncControlView* view = nullptr) {
+    ControlWindow = view ? view : &view_;  // a server that ended let go of its window
+    master_ = StartDncServer();
+    ASSERT_TRUE(Polling());
+  }
+  void StopServer() {
+    if (!master_) return;
+    SetDncEvent(kStopServer);
+    plat::wait_for_single(master_.get(), INFINITE);
+    master_.reset();
+  }
+  // The port listens for the machine again.
+  virtual bool Polling() {
+    return WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1; });
+  }
+  std::size_t RowCount(const char* table) { return Rows(DbPath(table)).size(); }
+
+  StatusView view_;
+  plat::ThreadHandle master_;
+
+ private:
+  const int com_;
+  const double timeScale_;
 };
 
 }  // namespace kvdnc

@@ -21,12 +21,24 @@ const std::string kAck(1, H::kAck), kNak(1, H::kNak), kEtx(1, H::kEtx), kEot(1, 
 
 class HeidenhainTest : public kvdnc::ProtocolServerTest {
  protected:
-  void Start(int type = kProtoHeidenhain, const std::function<void(TMultiDncRecord&)>& adjust = {}) {
-    OnePort(type, [&](TMultiDncRecord& r) {
-      r.Number[kPropReadTimeout] = 100;
-      if (adjust) adjust(r);
-    });
+  void Start(int type = kProtoHeidenhain, const Adjust& adjust = {}) {
+    OnePort(type, [](TMultiDncRecord& r) { r.Number[kPropReadTimeout] = 100; }, adjust);
     StartServer();
+  }
+  // PROG7 in the index, the server started, the control's request for it
+  // acknowledged and its first block out and good; that block in *first.
+  void SendUnderWay(H& c, std::string* first = nullptr) {
+    AddProgram(100, "PROG7", kProgram);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    c.Request("PROG7");
+    ASSERT_EQ(c.Bytes(1), kAck);
+    const std::string block = c.Next();
+    ASSERT_TRUE(H::GoodBlock(block));
+    if (first) *first = block;
+  }
+  // PROG9 announced and its lines acknowledged, with no end block yet.
+  static void OutputUnended(H& c, const std::vector<std::string>& lines) {
+    ASSERT_EQ(c.Output("PROG9", lines, false), std::string(lines.size() + 1, H::kAck));
   }
   // The text of the received program stored under that program id.
   std::string Stored(const char* desc) {
@@ -63,12 +75,8 @@ TEST_F(HeidenhainTest, RequestedProgramGoesOutBlockByBlock) {
 TEST_F(HeidenhainTest, ThreeNaksResendTheBlockAndTheFourthEndsTheSend) {
   sim::Machine m(kCom);
   H c(m);
-  AddProgram(100, "PROG7", kProgram);
-  Start();
-  c.Request("PROG7");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  const std::string first = c.Next();
-  ASSERT_TRUE(H::GoodBlock(first));
+  std::string first;
+  ASSERT_NO_FATAL_FAILURE(SendUnderWay(c, &first));
   for (int i = 0; i < 3; i++) {
     c.Send(kNak);
     EXPECT_EQ(c.Next(), first) << "resend " << i + 1;
@@ -132,7 +140,7 @@ TEST_F(HeidenhainTest, ThirdBadCopyFailsTheReceptionKeptAsFailed) {
   sim::Machine m(kCom);
   H c(m);
   Start();
-  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM"}, false), kAck + kAck);
+  ASSERT_NO_FATAL_FAILURE(OutputUnended(c, {"0 BEGIN PGM PROG9 MM"}));
   for (const std::string& answer : {kNak, kNak, kEtx}) {
     c.Send(c.Block("1 L X+5", H::kStx, 0x7F));
     EXPECT_EQ(c.Bytes(1), answer);
@@ -146,23 +154,19 @@ TEST_F(HeidenhainTest, ThirdBadCopyFailsTheReceptionKeptAsFailed) {
 TEST_F(HeidenhainTest, SilentControlEndsTheExchange) {
   sim::Machine m(kCom);
   H c(m);
-  AddProgram(100, "PROG7", kProgram);
-  Start();
   // A send: the first block gets no answer.
-  c.Request("PROG7");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  ASSERT_TRUE(H::GoodBlock(c.Next()));
+  ASSERT_NO_FATAL_FAILURE(SendUnderWay(c));
   EXPECT_TRUE(Released()) << "the program's lock goes with the exchange";
   EXPECT_EQ(SentCount(100), 0);
 
   // A reception: two blocks, then nothing.
-  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5"}, false), kAck + kAck + kAck);
+  ASSERT_NO_FATAL_FAILURE(OutputUnended(c, {"0 BEGIN PGM PROG9 MM", "1 L X+5"}));
   ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
   EXPECT_EQ(FailedBytes(), "0 BEGIN PGM PROG9 MM\r\n1 L X+5");
   EXPECT_TRUE(Polling());
 
   // Half a block, then nothing.
-  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck + kAck);
+  ASSERT_NO_FATAL_FAILURE(OutputUnended(c, {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}));
   c.Send("\x02" "2 L Y+");
   ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 2; }));
   EXPECT_TRUE(Polling());
@@ -173,7 +177,7 @@ TEST_F(HeidenhainTest, LineDroppedMidReceptionKeepsWhatCameAsFailed) {
   auto m = std::make_unique<sim::Machine>(kCom);
   H c(*m);
   Start();
-  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck + kAck);
+  ASSERT_NO_FATAL_FAILURE(OutputUnended(c, {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}));
   m.reset();  // the cable is pulled
   ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
   EXPECT_EQ(FailedBytes(), "0 BEGIN PGM PROG9 MM\r\n1 L X+5 R0 FMAX");
@@ -185,7 +189,7 @@ TEST_F(HeidenhainTest, ServerStopMidReceptionKeepsWhatCameAsFailed) {
   sim::Machine m(kCom);
   H c(m);
   Start();
-  ASSERT_EQ(c.Output("PROG9", {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}, false), kAck + kAck + kAck);
+  ASSERT_NO_FATAL_FAILURE(OutputUnended(c, {"0 BEGIN PGM PROG9 MM", "1 L X+5 R0 FMAX"}));
   StopServer();
   EXPECT_EQ(FailedBytes(), "0 BEGIN PGM PROG9 MM\r\n1 L X+5 R0 FMAX");
 }
@@ -213,11 +217,7 @@ TEST_F(HeidenhainTest, RefusedBlocksAreAnsweredWithEot) {
 TEST_F(HeidenhainTest, CancelEndsTheSend) {
   sim::Machine m(kCom);
   H c(m);
-  AddProgram(100, "PROG7", kProgram);
-  Start();
-  c.Request("PROG7");
-  ASSERT_EQ(c.Bytes(1), kAck);
-  ASSERT_TRUE(H::GoodBlock(c.Next()));
+  ASSERT_NO_FATAL_FAILURE(SendUnderWay(c));
   ASSERT_TRUE(Ports[0]->SignalCancel());
   EXPECT_EQ(c.Next(), kEtx);
   EXPECT_TRUE(Released());

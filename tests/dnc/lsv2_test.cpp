@@ -4,16 +4,14 @@
 // seconds.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <functional>
-#include <mutex>
-#include <thread>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "dnc/lsv2_dripfeed.h"
 #include "dnc/lsv2_telegram.h"
 #include "dnc/lsv2_threads.h"
-#include "dnc/server.h"
 #include "dnc_fixture.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
@@ -22,39 +20,9 @@
 
 namespace {
 
-using kvdnc::DncTest;
 using sim::Lsv2Control;
 
 constexpr int kCom = 21;
-
-class Statuses : public TDncControlView {
- public:
-  void SetPorts(TMultiDncRecord*) override {}
-  void SetPortStatus(int, int status) override {
-    std::lock_guard<std::mutex> g(lock_);
-    seen_.push_back(status);
-  }
-  void UpdatePortPanel() override {}
-  void SetItemText(int, const char*) override {}
-  void ShowItem(int, bool) override {}
-  void ReportPortFailure(int, const char*) override {}
-  bool Saw(int status) {
-    std::lock_guard<std::mutex> g(lock_);
-    return std::find(seen_.begin(), seen_.end(), status) != seen_.end();
-  }
-  int Last() {
-    std::lock_guard<std::mutex> g(lock_);
-    return seen_.empty() ? 0 : seen_.back();
-  }
-  void Clear() {
-    std::lock_guard<std::mutex> g(lock_);
-    seen_.clear();
-  }
-
- private:
-  std::mutex lock_;
-  std::vector<int> seen_;
-};
 
 // A program of `lines` lines "G1 X<i> Y<i>" between "%" with a title and
 // "M30".
@@ -73,67 +41,33 @@ std::string ProgramOfSize(std::size_t size) {
   return p + "(" + std::string(room, 'C') + ")\r\n" + end;
 }
 
-class Lsv2Test : public DncTest {
+class Lsv2Test : public kvdnc::DncServerTest {
  protected:
+  Lsv2Test() : DncServerTest(kCom, 0.05) {}
+
   void SetUp() override {
-    DncTest::SetUp();
-    plat::set_time_scale(0.05);
+    DncServerTest::SetUp();
     Globals->MessageTexts.Set(1830, "Not from here");
-    ControlWindow = &view_;
   }
   void TearDown() override {
-    StopServer();
-    ControlWindow = nullptr;
-    plat::set_time_scale(1.0);
+    DncServerTest::TearDown();
     plat::clear_message_box_log();
-    DncTest::TearDown();
   }
 
-  void OnePort(const std::function<void(TMultiDncRecord&)>& adjust = {}) {
-    TMultiDncTable t("KELVMD32.DBF", 1, 0);
-    t.Create((Root() + "/alt/KELVMD32.DBF").c_str());
-    std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
-    ASSERT_TRUE(r);
-    r->Clear();
-    r->Number[1] = 0;
-    r->SetListA(kPropComNumber, kCom);
-    r->SetListA(kPropProtocol, kProtoLsv2);
-    r->SetListB(kPropFileMode, 0);
-    r->Number[kPropMachineId] = machineId_;
-    r->Number[kPropMachineType] = 7;
-    r->Number[kPropBaud] = 16;
-    r->Number[kPropDataBits] = 3;
-    r->Number[kPropStorageMode] = 1;
-    r->Number[kPropReadTimeout] = 40;
-    r->Number[kPropFlow] = 0;
-    r->SetText(kPropDisplayName, "Lathe two");
-    if (adjust) adjust(*r);
-    ASSERT_EQ(t.Update(r.get()), 1);
-  }
-  void StartServer() {
-    ControlWindow = &view_;
-    master_ = StartDncServer();
-    ASSERT_TRUE(Polling());
-  }
-  void StopServer() {
-    if (!master_) return;
-    SetDncEvent(kStopServer);
-    plat::wait_for_single(master_.get(), INFINITE);
-    master_.reset();
-  }
-  static bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
+  void OnePort(const Adjust& adjust = {}) {
+    DncServerTest::OnePort(
+        kProtoLsv2,
+        [](TMultiDncRecord& r) {
+          r.Number[kPropNulFilter] = 0;
+          r.Number[kPropReadTimeout] = 40;
+          r.SetText(kPropDisplayName, "Lathe two");
+        },
+        adjust);
   }
   // The port listens for the control again.
-  bool Polling() {
+  bool Polling() override {
     return WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1 && Ports[0]->SendRequest(); });
   }
-  std::size_t RowCount(const char* table) { return Rows(DbPath(table)).size(); }
 
   // A program of the machine in the index under `desc`.
   void AddProgram(const std::string& desc, const std::string& text) {
@@ -157,9 +91,6 @@ class Lsv2Test : public DncTest {
     DbContext->lock_attempts = -1;
     return ok;
   }
-
-  Statuses view_;
-  plat::ThreadHandle master_;
 };
 
 // The lines a drip feed delivered, without part headers, part ends and

@@ -3,7 +3,9 @@
 // files' bytes between the start and end texts.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "dnc/raw_ascii.h"
 #include "tests/dnc/protocol_server.h"
@@ -13,36 +15,24 @@ namespace {
 
 class RawAsciiTest : public kvdnc::ProtocolServerTest {
  protected:
-  void Start(const std::function<void(TMultiDncRecord&)>& adjust = {}) {
-    OnePort(kProtoRaw, [&](TMultiDncRecord& r) {
-      r.SetText(kPropBeforeFile, "2*37,13,10");
-      r.SetText(kPropAfterFile, "37");
-      // Neither triggers nor line ends of the row touch a raw reception.
-      r.SetText(kPropStartTrigger, "37");
-      r.SetText(kPropReceiveLineEnd, "13,10");
-      r.SetText(kPropRemoveList, "32");
-      if (adjust) adjust(r);
-    });
+  void Start(const Adjust& adjust = {}) {
+    OnePort(
+        kProtoRaw,
+        [](TMultiDncRecord& r) {
+          r.SetText(kPropBeforeFile, "2*37,13,10");
+          r.SetText(kPropAfterFile, "37");
+          // Neither triggers nor line ends of the row touch a raw reception.
+          r.SetText(kPropStartTrigger, "37");
+          r.SetText(kPropReceiveLineEnd, "13,10");
+          r.SetText(kPropRemoveList, "32");
+        },
+        adjust);
     StartServer();
   }
   void SendFromWindow(long id) {
     Ports[0]->SendProgramId = id;
     CurrentPortIndex = 0;
-    ControlWindow = &view_;
     SetDncEvent(kSendRequest);
-  }
-  class View : public TDncControlView {
-   public:
-    void SetPorts(TMultiDncRecord*) override {}
-    void SetPortStatus(int, int) override {}
-    void UpdatePortPanel() override {}
-    void SetItemText(int, const char*) override {}
-    void ShowItem(int, bool) override {}
-    void ReportPortFailure(int, const char*) override {}
-  } view_;
-  void TearDown() override {
-    ProtocolServerTest::TearDown();
-    ControlWindow = nullptr;
   }
 };
 
@@ -75,12 +65,7 @@ TEST_F(RawAsciiTest, ProgramGoesOutAsItsFileBetweenStartAndEndText) {
   Start();
   SendFromWindow(100);
   const std::string expected = "%%\r\n" + program + "%";
-  std::string got;
-  ASSERT_TRUE(WaitFor([&] {
-    got += m.Received(1);
-    return got.size() >= expected.size();
-  }));
-  EXPECT_EQ(got, expected);
+  ASSERT_EQ(Collect(m, expected.size()), expected);
   EXPECT_EQ(m.Received(50), "");
   ASSERT_TRUE(WaitFor([&] { return SentCount(100) == 1; }));
   EXPECT_TRUE(Polling());

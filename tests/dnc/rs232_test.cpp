@@ -4,106 +4,26 @@
 // after a short quiet line.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <string>
 
 #include "dnc/dnclog.h"
 #include "dnc/rs232.h"
-#include "dnc/server.h"
 #include "dnc_fixture.h"
 #include "tests/sim/machine_sim.h"
 
 namespace {
 
-using kvdnc::DncTest;
-
-class StatusView : public TDncControlView {
- public:
-  void SetPorts(TMultiDncRecord*) override {}
-  void SetPortStatus(int, int status) override {
-    std::lock_guard<std::mutex> g(lock);
-    statuses.push_back(status);
-  }
-  void UpdatePortPanel() override {}
-  void SetItemText(int, const char*) override {}
-  void ShowItem(int, bool) override {}
-  void ReportPortFailure(int, const char*) override {}
-  bool Saw(int status) {
-    std::lock_guard<std::mutex> g(lock);
-    return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
-  }
-  std::mutex lock;
-  std::vector<int> statuses;
-};
-
 const std::string kProgram = "%\r\n(PROG7)\r\nG1 X10\r\nM30\r\n%";
 
-class Rs232Test : public DncTest {
+class Rs232Test : public kvdnc::DncServerTest {
  protected:
-  void SetUp() override {
-    DncTest::SetUp();
-    plat::set_time_scale(0.01);
-    Globals->LogTexts.Set(1, "Sent %s %s %s");
-    Globals->LogTexts.Set(2, "Cancelled %s %s %s");
-    ControlWindow = &view_;
-  }
-  void TearDown() override {
-    StopServer();
-    ControlWindow = nullptr;
-    plat::set_time_scale(1.0);
-    DncTest::TearDown();
-  }
+  Rs232Test() : DncServerTest(11, 0.01) {}
 
-  // One port on COM 11, program ids in "(" ")", requests "R" ... "/",
-  // start text "%" CR LF, end text "%"; adjust changes the row further.
-  void OnePort(const std::function<void(TMultiDncRecord&)>& adjust = {}) {
-    TMultiDncTable t("KELVMD32.DBF", 1, 0);
-    t.Create((Root() + "/alt/KELVMD32.DBF").c_str());
-    std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
-    ASSERT_TRUE(r);
-    r->Clear();  // nothing left from an earlier set-up
-    r->Number[1] = 0;
-    r->SetListA(kPropComNumber, 11);
-    r->SetListA(kPropProtocol, kProtoStandard);
-    r->SetListB(kPropFileMode, 0);
-    r->Number[kPropMachineId] = machineId_;
-    r->Number[kPropMachineType] = 7;
-    r->Number[kPropBaud] = 16;
-    r->Number[kPropDataBits] = 3;
-    r->Number[kPropNulFilter] = 1;
-    r->Number[kPropStorageMode] = 1;
-    r->Number[kPropReadTimeout] = 5;
-    r->Number[kPropFlow] = 1;
-    r->SetText(kPropIdTrigger, "40");
-    r->SetText(kPropIdEndTrigger, "41");
-    r->SetText(kPropRequestTrigger, "82");
-    r->SetText(kPropRequestEndTrigger, "47");
-    r->SetText(kPropBeforeFile, "37,13,10");
-    r->SetText(kPropAfterFile, "37");
-    r->SetText(kPropDisplayName, "Mill one");
-    if (adjust) adjust(*r);
-    ASSERT_EQ(t.Update(r.get()), 1);
-  }
-
-  void StartServer() {
-    ControlWindow = &view_;  // a server that ended let go of its window
-    master_ = StartDncServer();
-    ASSERT_TRUE(WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1; }));
-  }
-  void StopServer() {
-    if (!master_) return;
-    SetDncEvent(kStopServer);
-    plat::wait_for_single(master_.get(), INFINITE);
-    master_.reset();
-  }
-  bool Polling() {
-    return WaitFor([] { return Ports[0] && Ports[0]->Polling == 1; });
-  }
-  std::size_t RowCount(const char* table) { return Rows(DbPath(table)).size(); }
+  // One port on COM 11 with the standard texts; adjust changes the row
+  // further.
+  void OnePort(const Adjust& adjust = {}) { DncServerTest::OnePort(kProtoStandard, StandardTexts, adjust); }
   // A program of the machine in the index, as a reception would leave it.
   void StoreProgram(sim::Machine& m, const std::string& text) {
     const std::size_t before = RowCount("KELVFILE.DBF");
@@ -111,9 +31,6 @@ class Rs232Test : public DncTest {
     ASSERT_TRUE(WaitFor([&] { return RowCount("KELVFILE.DBF") == before + 1; }));
     ASSERT_TRUE(Polling());
   }
-
-  StatusView view_;
-  plat::ThreadHandle master_;
 };
 
 TEST_F(Rs232Test, ReceivedProgramIsStoredByteForByte) {

@@ -214,14 +214,6 @@ class ServerTest : public DncTest {
     }
   }
 
-  static bool WaitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 4000; i++) {
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-  }
-
   plat::ThreadHandle Start() { return master_ = StartDncServer(); }
   void Stop(const plat::ThreadHandle& master) {
     master_.reset();
