@@ -247,6 +247,7 @@ int accept(DbRelation* r) {
 // Positions on the first (dir 1) or last (dir -1) qualifying record.
 int relate_end(DbRelation* r, int dir) {
   DbDataFile* d = r->top.data;
+  DbBatchReads batch(d);  // a sorted set or a scan reads many records in order
   r->top.slave_tag = data_tag_selected(d);
   if (!r->initialised) {
     int rc = prepare(r);
@@ -405,6 +406,7 @@ int relate_skip(DbRelation* r, long n) {
   if (!r->initialised) return -1;
   int dir = n < 0 ? -1 : 1;
   long steps = n < 0 ? -n : n;
+  DbBatchReads batch(r->top.data);  // records the query passes over come in batches
   while (steps > 0) {
     int rc = advance(r, dir);
     if (rc != 0) return rc;
