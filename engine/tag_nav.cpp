@@ -56,9 +56,13 @@ bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
       if (block_pointer(b, i) <= 0) return false;  // every key belongs to a record
   }
   // The keys of a block keep the tag's order: walks rely on it to end.
-  unsigned key_len = unsigned(t->header.key_len);
-  for (int i = 1; i < n; i++)
-    if (t->compare(block_key(b, i - 1), block_key(b, i), key_len) > 0) return false;
+  // Checked once per image read in: the cache remembers it.
+  if (!b->ordered) {
+    unsigned key_len = unsigned(t->header.key_len);
+    for (int i = 1; i < n; i++)
+      if (t->compare(block_key(b, i - 1), block_key(b, i), key_len) > 0) return false;
+    block_mark_ordered(b);
+  }
   if (!t->context->index_option_c || !parent) return true;
   unsigned len = unsigned(t->header.key_len);
   int pn = block_keys(parent);

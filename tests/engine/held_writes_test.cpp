@@ -7,9 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <sstream>
 
 #include "engine/lock.h"
 #include "index_fixture.h"
@@ -31,13 +29,7 @@ std::string name_for(long id, int version) {
   return text;
 }
 
-std::vector<std::string> sorted_lines(const std::string& s) {
-  std::vector<std::string> v;
-  std::istringstream in(s);
-  for (std::string l; std::getline(in, l);) v.push_back(l);
-  std::sort(v.begin(), v.end());
-  return v;
-}
+using kvtest::sorted_lines;
 
 struct HeldWrites : IndexTest {
   void TearDown() override {
