@@ -87,7 +87,10 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
   for (;;) {
     if (tag_eof(t)) return data_go_eof(d);
     long n = tag_recno(t);
-    long count = data_count_held(d);
+    // A key within the count last found needs no fresh one: records only
+    // go with a pack, which rebuilds the index, and the refresh that sees
+    // that forgets the count. A key past it is checked against the file.
+    long count = n >= 1 && d->held_for > 0 && n <= d->count_held ? d->count_held : data_count_held(d);
     if (count < 0) return -1;
     if (n > count && !data_count_cacheable(d)) {
       d->header.num_recs = -1;
@@ -113,8 +116,11 @@ int write_current(DbDataFile* d) {
 }
 
 int refresh(DbDataFile* d) {
-  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
-    if (index_refresh(x) < 0) return -1;
+  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
+    int changed = index_refresh(x);
+    if (changed < 0) return -1;
+    if (changed > 0) d->held_for = 0;  // another station's pack comes with a new index
+  }
   return 0;
 }
 
