@@ -54,7 +54,7 @@ struct DbBlock {
   long number;  // -1 when the buffer holds no block
   int changed;
   int cur;
-  int ordered;  // the keys are known to keep the tag's order
+  int checked;  // the image passed the checks that need only it (counts, pointers, key order)
   unsigned char* image;
 };
 
@@ -131,7 +131,7 @@ void block_free(DbBlock* b);
 int block_flush(DbBlock* b);
 int block_read(DbBlock* b, long number);  // 0, 1 cut off by the file's end, -1
 // Remembers with the cached image that its keys were found in order.
-void block_mark_ordered(DbBlock* b);
+void block_mark_checked(DbBlock* b);
 void block_insert(DbBlock* b, const void* key, long pointer);
 void block_remove(DbBlock* b);
 int block_seek(DbBlock* b, const void* key, unsigned len);
