@@ -154,10 +154,16 @@ int data_go(DbDataFile* d, long n) {
   if (int rc = flush_current(d)) return rc;
   bool locked = data_record_locked(d, n);
   if (!locked) {
-    data_unlock_file(d);
-    data_unlock_append(d);
-    data_unlock_records(d);
-    if (c->error_code < 0) return -1;
+    if (d->file_locked || d->append_locked || d->n_locks > 0) {
+      data_unlock_file(d);
+      data_unlock_append(d);
+      data_unlock_records(d);
+      if (c->error_code < 0) return -1;
+    } else {
+      // Nothing to give back; only what the record locks' release forgets.
+      d->rec_num_old = -1;
+      d->memo_numbers_current = 0;
+    }
     if (c->read_lock && n >= 1) {
       int rc = data_lock_record(d, n);
       if (rc != 0) return rc;
