@@ -90,6 +90,7 @@ struct DbDataFile {
   unsigned ahead_writes;
   long last_read;  // the record data_go read last (0 none)
   int batch_depth;
+  int writing_depth;  // DbTableWriting scopes open on this table
 };
 
 // Lets one operation that moves through many records (a query, a sort)

@@ -442,6 +442,7 @@ int data_flush(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
+  DbTableWriting writing(d);
   // The records are all written: now the count that takes them in.
   if (d->count_pending) {
     if (data_header_write(d) < 0) return -1;

@@ -26,6 +26,7 @@ enum : int {
   DB_MDX_FILTER_AT = 762,
   DB_UNIQUE_KEEP_FIRST = 25,  // unique action: drop later duplicates silently
   DB_INDEX_LOCK_BYTE = 1999999999,
+  DB_INDEX_WRITING_BYTE = 1999999998,  // held while a table's held writes go out
   DB_MDX_MAX_KEY = 256,  // longest key; work buffers hold twice that
 };
 

@@ -5,6 +5,26 @@
 
 #include "engine/data.h"
 
+#include <vector>
+
+struct DbIndexFile;
+
+// While one lives, the table's held writes go out under the writing byte of
+// its index files: a reader that finds no key waits for that byte and looks
+// again when the index changed meanwhile, so it never takes a half-written
+// index for a missing key. Only the outermost scope of a table locks.
+class DbTableWriting {
+ public:
+  explicit DbTableWriting(DbDataFile* d);
+  ~DbTableWriting();
+  DbTableWriting(const DbTableWriting&) = delete;
+  DbTableWriting& operator=(const DbTableWriting&) = delete;
+
+ private:
+  DbDataFile* d_;
+  std::vector<DbIndexFile*> locked_;
+};
+
 int index_data_open(DbDataFile* d);  // the production index when the header flags one
 int index_data_create(DbDataFile* d, const DbTagInfo* tags);
 int index_data_close(DbDataFile* d);

@@ -8,6 +8,7 @@
 #include "engine/convert.h"
 #include "engine/expr.h"
 #include "engine/index.h"
+#include "engine/index_data.h"
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 
@@ -345,6 +346,7 @@ int index_unlock(DbIndexFile* x) {
   if (!x->locked) return 0;
   // Records held back by the data file go out before the keys that lead to
   // them; while they cannot, the keys wait too.
+  DbTableWriting writing(x->data);
   if (file_holds_writes(&x->data->file) && file_write_back(&x->data->file) < 0) return -1;
   int rc = index_flush(x);
   if (rc == 0) rc = file_release_writes(&x->file);

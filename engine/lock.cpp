@@ -98,6 +98,7 @@ int data_unlock_file(DbDataFile* d) {
   // The count of this stretch's appends, and every record held back, go out
   // before anyone else may read or append, even with an error pending: the
   // writes were reported done. The records go first, the header last.
+  DbTableWriting writing(d);
   int saved = code_error_set(c, 0);
   int rc = 0;
   if (d->count_pending) {
