@@ -435,10 +435,26 @@ int build_for(const BNode& root, DbRelateNode* node) {
   }
   flag_free(&node->bitmap);
   node->bitmap = f;
+  node->range_tag = nullptr;
+  if (root.comb == 0 && !root.invert && !root.keep_blank_dates && !tag_descending(root.tag)) {
+    node->range_tag = root.tag;
+    node->range_lo = root.lo.set ? root.lo.key : std::string();
+    node->range_hi = root.hi.set ? root.hi.key : std::string();
+    node->range_hi_incl = root.hi.incl;
+  }
   return 0;
 }
 
 }  // namespace
+
+int bitmap_past_range(const DbRelateNode* node, const unsigned char* key) {
+  if (!node->range_tag || node->range_hi.empty() || !key) return 0;
+  Bound hi;
+  hi.set = true;
+  hi.key = node->range_hi;
+  hi.incl = node->range_hi_incl;
+  return above(node->range_tag, key, hi) ? 1 : 0;
+}
 
 int query_bitmap_build(DbQueryParts* q) {
   Builder b{q};

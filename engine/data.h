@@ -81,7 +81,33 @@ struct DbDataFile {
   long held_for;  // the stated count count_held was found for (0 none)
   long count_held;  // records the file holds of that count
   int count_pending;  // appended under a whole-file lock: the count goes out at flush
+  // Records read ahead in one go for moves in record order: valid while the
+  // file is locked by us or one operation runs (batch_depth), and only as
+  // long as this handle wrote nothing since (the file's write count).
+  char* ahead;
+  long ahead_first;
+  long ahead_n;
+  unsigned ahead_writes;
+  long last_read;  // the record data_go read last (0 none)
+  int batch_depth;
+  int writing_depth;  // DbTableWriting scopes open on this table
 };
+
+// Lets one operation that moves through many records (a query, a sort)
+// read them in batches even while the file is not locked: what it reads is
+// as fresh as the operation's start.
+class DbBatchReads {
+ public:
+  explicit DbBatchReads(DbDataFile* d);
+  ~DbBatchReads();
+  DbBatchReads(const DbBatchReads&) = delete;
+  DbBatchReads& operator=(const DbBatchReads&) = delete;
+
+ private:
+  DbDataFile* d_;
+};
+
+void data_read_ahead_forget(DbDataFile* d);
 
 // One field of a layout to create; an array ends with a null name.
 struct DbFieldInfo {

@@ -24,6 +24,8 @@ void data_discard(DbDataFile* d) {
   if (list_contains(&c->data_list, d)) list_remove(&c->data_list, d);
   mem_free(d->record);
   mem_free(d->old_record);
+  mem_free(d->ahead);
+  d->ahead = nullptr;
   mem_free(d->fields);
   mem_free(d->memos);
   mem_free(d->locks);

@@ -80,6 +80,7 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   long kept = copy_down(d, count, first, last, pack);
   if (kept < 0) return -1;
   d->header.num_recs = kept;
+  d->held_for = 0;  // the held count is found again
   // The count goes to the header before the file shrinks under it.
   if (data_header_write(d) < 0) return -1;
   if (file_len_set(&d->file, data_record_pos(d, kept + 1) + 1) < 0) return -1;

@@ -40,7 +40,73 @@ void keep_memo_numbers(DbDataFile* d, long n, int memos) {
   code_error_set(c, saved);
 }
 
+// Records read ahead: the file locked by us (nobody else changes them) or
+// one operation running, and not while each read must follow a record lock.
+bool batch_usable(DbDataFile* d) {
+  if (d->file_locked || d->file.exclusive) return true;
+  return d->batch_depth > 0 && !d->context->read_lock;
+}
+
+bool ahead_holds(DbDataFile* d, long n) {
+  return d->ahead_n > 0 && n >= d->ahead_first && n < d->ahead_first + d->ahead_n &&
+         d->ahead_writes == d->file.writes && batch_usable(d);
+}
+
+constexpr unsigned kAheadBytes = 64 * 1024;
+
+// Record n into the record buffer; the bytes read. Moves in record order
+// read a batch of records around it in one go.
+unsigned read_record(DbDataFile* d, long n) {
+  unsigned w = d->record_width;
+  if (ahead_holds(d, n)) {
+    std::memcpy(d->record, d->ahead + size_t(n - d->ahead_first) * w, w);
+    d->last_read = n;
+    return w;
+  }
+  long prev = d->last_read;
+  d->last_read = n;
+  bool forward = n == prev + 1, backward = n == prev - 1;
+  if ((!forward && !backward) || prev < 1 || !batch_usable(d))
+    return file_read(&d->file, data_record_pos(d, n), d->record, w);
+  long k = long(kAheadBytes / w);
+  if (k < 2) return file_read(&d->file, data_record_pos(d, n), d->record, w);
+  if (!d->ahead) {
+    d->ahead = static_cast<char*>(mem_alloc(size_t(k) * w));
+    if (!d->ahead) return file_read(&d->file, data_record_pos(d, n), d->record, w);
+  }
+  // Only records within the count the last move checked: bytes past it are
+  // nobody's record yet.
+  long bound = d->held_for > 0 && d->count_held > n ? d->count_held : n;
+  long first = forward ? n : (n - k + 1 > 1 ? n - k + 1 : 1);
+  long last = forward ? (n + k - 1 < bound ? n + k - 1 : bound) : n;
+  d->ahead_n = 0;
+  unsigned got = file_read(&d->file, data_record_pos(d, first), d->ahead, unsigned(last - first + 1) * w);
+  if (d->context->error_code < 0) return 0;
+  d->ahead_first = first;
+  d->ahead_n = long(got / w);
+  d->ahead_writes = d->file.writes;
+  if (!ahead_holds(d, n)) {
+    d->ahead_n = 0;
+    return file_read(&d->file, data_record_pos(d, n), d->record, w);
+  }
+  std::memcpy(d->record, d->ahead + size_t(n - first) * w, w);
+  return w;
+}
+
 }  // namespace
+
+void data_read_ahead_forget(DbDataFile* d) {
+  d->ahead_n = 0;
+  d->last_read = 0;
+}
+
+DbBatchReads::DbBatchReads(DbDataFile* d) : d_(d) {
+  if (d_->batch_depth++ == 0 && !d_->file_locked) data_read_ahead_forget(d_);
+}
+
+DbBatchReads::~DbBatchReads() {
+  if (--d_->batch_depth == 0 && !d_->file_locked) data_read_ahead_forget(d_);
+}
 
 long data_reccount(DbDataFile* d) {
   DbLock lock(d->context);
@@ -88,10 +154,16 @@ int data_go(DbDataFile* d, long n) {
   if (int rc = flush_current(d)) return rc;
   bool locked = data_record_locked(d, n);
   if (!locked) {
-    data_unlock_file(d);
-    data_unlock_append(d);
-    data_unlock_records(d);
-    if (c->error_code < 0) return -1;
+    if (d->file_locked || d->append_locked || d->n_locks > 0) {
+      data_unlock_file(d);
+      data_unlock_append(d);
+      data_unlock_records(d);
+      if (c->error_code < 0) return -1;
+    } else {
+      // Nothing to give back; only what the record locks' release forgets.
+      d->rec_num_old = -1;
+      d->memo_numbers_current = 0;
+    }
     if (c->read_lock && n >= 1) {
       int rc = data_lock_record(d, n);
       if (rc != 0) return rc;
@@ -101,7 +173,7 @@ int data_go(DbDataFile* d, long n) {
   c->activity_bits |= 1;
   memos_unread(d);
   unsigned got = 0;
-  if (n >= 1) got = file_read(&d->file, data_record_pos(d, n), d->record, d->record_width);
+  if (n >= 1) got = read_record(d, n);
   if (c->error_code < 0) return -1;
   d->record_changed = 0;
   if (n < 1 || got != d->record_width) {
@@ -166,6 +238,8 @@ int data_skip(DbDataFile* d, long n) {
   c->activity_bits |= 2;
   if (d->tag_selected) return index_data_skip(d, n);
   long target = d->rec_num + n;
+  // Records read ahead lay within the count when they were read.
+  if (ahead_holds(d, target)) return data_go(d, target);
   // Only records within the stated count are read: bytes beyond it (a torn
   // append of another station) are never taken for a record; nor is a
   // record the file does not hold taken for one.
@@ -368,6 +442,7 @@ int data_flush(DbDataFile* d) {
   DbLock lock(d->context);
   if (d->context->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
+  DbTableWriting writing(d);
   // The records are all written: now the count that takes them in.
   if (d->count_pending) {
     if (data_header_write(d) < 0) return -1;

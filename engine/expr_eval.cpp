@@ -9,18 +9,20 @@ namespace {
 
 // The work buffer must hold every offset the layout fixed; a named
 // calculation may have moved its results up by calc_base.
-bool work_ready(DbExpr* e) {
+char* work_ready(DbExpr* e) {
     DB_ENGINE* c = e->ctx;
     unsigned need = unsigned(e->work_size + e->calc_base) + 1;
-    return c->expr_buf.grow(c, need) != nullptr;
+    return c->expr_buf.grow(c, need);
 }
 
 int run(DbExpr* e, int first, int count, char** result) {
     DB_ENGINE* c = e->ctx;
-    if (c->error_code < 0 || !work_ready(e)) return -1;
+    if (c->error_code < 0) return -1;
+    char* work = work_ready(e);
+    if (!work) return -1;
     ExprEval ev;
     ev.expr = e;
-    ev.work = c->expr_buf.data();
+    ev.work = work;
     ev.constants = e->constants.data();
     expr_eval_ops(ev, e, first, count);
     if (result) *result = ev.stack[0];

@@ -1,12 +1,16 @@
 // Low-level files of the engine: create and open under the context's share,
 // overwrite and read-only rules, positional reads and writes, length and
-// flush. No block cache: every access goes to the system at once.
+// flush. Every access goes to the system at once, except writes held while
+// the file's owner locks out every other station.
 #include "engine/file.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "engine/convert.h"
 #include "engine/engine.h"
@@ -25,7 +29,6 @@ int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int dispos
   std::memset(f, 0, sizeof *f);
   f->handle = -1;
   f->context = c;
-  f->cached_len = -1;
   int access = c->read_only == 1 ? DBOS_READ : DBOS_READ_WRITE;
   intptr_t h = dbos_open(name, access, c->exclusive, disposition);
   if (h == -1) {
@@ -58,6 +61,140 @@ int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int dispos
 
 }  // namespace
 
+// Held writes as extents that neither overlap nor touch, by offset.
+struct DbHeldWrites {
+  std::map<long, std::string> extents;
+  size_t bytes = 0;
+};
+
+namespace {
+
+// Held bytes beyond this go out at once (still under the lock), so a long
+// locked stretch does not grow without bound.
+constexpr size_t kHeldLimit = size_t(64) << 20;
+
+long extent_end(const std::map<long, std::string>::iterator& it) {
+  return it->first + long(it->second.size());
+}
+
+void hold(DbHeldWrites* h, long off, const char* src, unsigned n) {
+  auto& m = h->extents;
+  long end = off + long(n);
+  auto it = m.upper_bound(off);
+  if (it != m.begin() && extent_end(std::prev(it)) >= off) --it;
+  if (it == m.end() || it->first > end) {
+    m.emplace_hint(it, off, std::string(src, n));
+    h->bytes += n;
+    return;
+  }
+  auto next = std::next(it);
+  if (it->first <= off && (next == m.end() || next->first > end)) {
+    // The usual case: inside or at the end of one extent (appends, rewrites).
+    std::string& s = it->second;
+    size_t need = size_t(end - it->first);
+    if (need > s.size()) {
+      h->bytes += need - s.size();
+      s.resize(need);
+    }
+    std::memcpy(&s[size_t(off - it->first)], src, n);
+    return;
+  }
+  long start = it->first < off ? it->first : off;
+  long last = end;
+  auto stop = it;
+  for (; stop != m.end() && stop->first <= end; ++stop)
+    if (extent_end(stop) > last) last = extent_end(stop);
+  std::string merged(size_t(last - start), '\0');
+  for (auto k = it; k != stop; ++k) {
+    std::memcpy(&merged[size_t(k->first - start)], k->second.data(), k->second.size());
+    h->bytes -= k->second.size();
+  }
+  std::memcpy(&merged[size_t(off - start)], src, n);
+  m.erase(it, stop);
+  h->bytes += merged.size();
+  m.emplace(start, std::move(merged));
+}
+
+long held_end(const DbHeldWrites* h) {
+  if (h->extents.empty()) return 0;
+  auto last = std::prev(h->extents.end());
+  return last->first + long(last->second.size());
+}
+
+// Reads from disk with the held writes laid over; bytes between the disk's
+// end and a held extent beyond it read as zeros, as they will be written.
+long read_over_held(DbFile* f, long off, char* buf, unsigned n) {
+  auto& m = f->held->extents;
+  long end = off + long(n);
+  auto it = m.upper_bound(off);
+  if (it != m.begin() && extent_end(std::prev(it)) > off) --it;
+  if (it != m.end() && it->first <= off && extent_end(it) >= end) {
+    std::memcpy(buf, it->second.data() + (off - it->first), n);
+    return long(n);
+  }
+  long got = dbos_read(f->handle, off, buf, n);
+  if (got < 0 || got > long(n)) return -1;
+  long have = off + got;
+  for (; it != m.end() && it->first < end; ++it) {
+    long from = it->first > off ? it->first : off;
+    long to = extent_end(it) < end ? extent_end(it) : end;
+    if (to <= from) continue;
+    if (from > have) std::memset(buf + (have - off), 0, size_t(from - have));
+    std::memcpy(buf + (from - off), it->second.data() + (from - it->first), size_t(to - from));
+    if (to > have) have = to;
+  }
+  return have - off;
+}
+
+}  // namespace
+
+void file_hold_writes(DbFile* f, long tail) {
+  if (f->handle == -1 || f->read_only || !f->context || f->context->flush_writes) return;
+  f->write_behind = 1;
+  f->held_tail = tail;
+}
+
+int file_holds_writes(const DbFile* f) { return f->held && !f->held->extents.empty(); }
+
+int file_write_back(DbFile* f) {
+  DbHeldWrites* h = f->held;
+  if (!h || h->extents.empty()) return 0;
+  DbLock lock(f->context);
+  long disk = dbos_length(f->handle);
+  if (disk < 0) return report(f, e_write);
+  // Lengthening writes first (a full disk refuses those before anything in
+  // place has changed), then the rest, the headers last of all.
+  std::vector<long> order;
+  order.reserve(h->extents.size());
+  for (auto it = h->extents.begin(); it != h->extents.end(); ++it)
+    if (extent_end(it) > disk && it->first >= f->held_tail) order.push_back(it->first);
+  for (auto it = h->extents.begin(); it != h->extents.end(); ++it)
+    if (extent_end(it) <= disk && it->first >= f->held_tail) order.push_back(it->first);
+  for (auto it = h->extents.rbegin(); it != h->extents.rend(); ++it)
+    if (it->first < f->held_tail) order.push_back(it->first);
+  for (long at : order) {
+    auto it = h->extents.find(at);
+    const std::string& s = it->second;
+    if (dbos_write(f->handle, at, s.data(), unsigned(s.size())) != long(s.size()))
+      return report(f, e_write);
+    h->bytes -= s.size();
+    h->extents.erase(it);
+  }
+  return 0;
+}
+
+int file_release_writes(DbFile* f) {
+  if (file_write_back(f) < 0) return -1;
+  f->write_behind = 0;
+  return 0;
+}
+
+void file_drop_writes(DbFile* f) {
+  delete f->held;
+  f->held = nullptr;
+  f->write_behind = 0;
+}
+
 int file_create(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy) {
   return open_as(f, c, name, keep_copy,
                  c && c->safety ? DBOS_CREATE_NEW : DBOS_CREATE_ALWAYS);
@@ -70,6 +207,13 @@ int file_open(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy) {
 int file_close(DbFile* f) {
   DB_ENGINE* c = f->context;
   DbLock lock(c);
+  if (f->handle != -1 && file_holds_writes(f)) {
+    // Held writes still go out; a failure is reported, the close goes on.
+    int saved = code_error_set(c, 0);
+    file_write_back(f);
+    if (saved < 0) code_error_set(c, saved);
+  }
+  file_drop_writes(f);
   if (f->handle != -1) {
     if (dbos_close(f->handle) != 0 && c) {
       int saved = code_error_set(c, 0);
@@ -96,6 +240,7 @@ long file_len(DbFile* f) {
   if (f->handle == -1) return 0;
   long n = dbos_length(f->handle);
   if (n < 0) return report(f, e_len);
+  if (f->held && held_end(f->held) > n) n = held_end(f->held);
   return n;
 }
 
@@ -106,6 +251,8 @@ int file_len_set(DbFile* f, long n) {
   if (f->read_only)
     return code_error(c, e_parm, "Attempt to change file length of a read-only file");
   if (c->error_code >= 1 && c->error_code <= 199) return -1;
+  if (file_write_back(f) < 0) return -1;
+  f->writes++;
   if (dbos_set_length(f->handle, n) != 0) return report(f, e_len_set);
   return 0;
 }
@@ -114,7 +261,8 @@ unsigned file_read(DbFile* f, long offset, void* buf, unsigned n) {
   DB_ENGINE* c = f->context;
   DbLock lock(c);
   if (c->error_code < 0) return 0;
-  long got = dbos_read(f->handle, offset, buf, n);
+  long got = file_holds_writes(f) ? read_over_held(f, offset, static_cast<char*>(buf), n)
+                                  : dbos_read(f->handle, offset, buf, n);
   if (got < 0 || got > static_cast<long>(n)) {
     report(f, e_read);
     return 0;
@@ -137,6 +285,12 @@ int file_write(DbFile* f, long offset, const void* buf, unsigned n) {
   if (c->error_code < 0) return -1;
   if (f->read_only) return code_error(c, e_parm, "Attempt to write to a read-only file");
   if (n == 0) return 0;
+  f->writes++;
+  if (f->write_behind) {
+    if (!f->held) f->held = new DbHeldWrites;
+    hold(f->held, offset, static_cast<const char*>(buf), n);
+    return f->held->bytes > kHeldLimit ? file_write_back(f) : 0;
+  }
   if (dbos_write(f->handle, offset, buf, n) != static_cast<long>(n)) return report(f, e_write);
   if (c->flush_writes) return file_flush(f, 0);
   return 0;
@@ -145,6 +299,7 @@ int file_write(DbFile* f, long offset, const void* buf, unsigned n) {
 int file_flush(DbFile* f, int) {
   DbLock lock(f->context);
   if (f->handle == -1 || f->read_only) return 0;
+  if (file_write_back(f) < 0) return -1;
   if (dbos_flush(f->handle) != 0) return report(f, e_opt_flush);
   return 0;
 }
@@ -245,6 +400,16 @@ int file_replace(DbFile* target, DbFile* source) {
   if (c->error_code < 0) return -1;
   if (target->read_only || source->read_only)
     return code_error(c, e_parm, "Attempt to replace to a read-only file");
+  if (file_write_back(target) < 0 || file_write_back(source) < 0) return -1;
+  // The copy goes straight to disk: held, it would leave the file empty
+  // for other stations until the lock ends.
+  int held = target->write_behind;
+  target->write_behind = 0;
+  struct Restore {
+    DbFile* f;
+    int on;
+    ~Restore() { f->write_behind = on; }
+  } restore{target, held};
   // The target is replaced in place (other stations hold it open), so its
   // old contents go to a backup beside it first: a write that fails half
   // way is then undone instead of leaving a partial file. An old backup

@@ -1,18 +1,22 @@
 // The engine's low-level file: create and open with the context's share and
 // overwrite rules, reads and writes at offsets, length, flush, temporary files,
 // replacing one file by another, and sequential reader and writer buffers.
-// Every file works unbuffered: each read and write goes to the system at once.
+// A file works unbuffered (each read and write goes to the system at once)
+// except while its owner holds it locked against every other station: then
+// writes may be held in memory and go out together when the lock ends.
 #pragma once
 
 #include <cstdint>
 
 struct DB_ENGINE;
 
+struct DbHeldWrites;
+
 struct DbFile {
-  long cache_pos;
-  long cached_len;  // -1 when not known
-  int cache_kind;   // 0 none, 1 data, 2 index, 3 memo
-  int write_behind;
+  DbHeldWrites* held;  // writes not on disk yet (only while holding)
+  long held_tail;      // held writes before this offset (the headers) go out last
+  unsigned writes;     // counts writes through this handle: cached reads compare it
+  int write_behind;    // writes are held until write-back
   int buffered;
   char* name;
   DB_ENGINE* context;
@@ -42,6 +46,21 @@ int file_remove(const char* name);
 int file_rename(const char* old_name, const char* new_name);
 // Buffering through the block cache is not built: these only record the wish.
 void file_set_read_buffer(DbFile* f, int on);
+
+// Holding writes: only for a file no other station may read or write until
+// the holder's lock ends. Reads through this handle see the held writes.
+// Write-back sends them in an order that keeps the file readable: those
+// that lengthen the file, then the others in place, the ones before `tail`
+// (the headers that take the rest in) last. A failed write-back keeps what
+// did not go out, so a later write-back can still deliver it.
+void file_hold_writes(DbFile* f, long tail);
+int file_write_back(DbFile* f);
+// Write-back, then writes go to the system at once again; on failure the
+// writes stay held.
+int file_release_writes(DbFile* f);
+// Forgets held writes (a file closed after a failed write-back).
+void file_drop_writes(DbFile* f);
+int file_holds_writes(const DbFile* f);  // 1 when writes wait for write-back
 
 struct DbSeqRead {
   DbFile* file;

@@ -26,6 +26,7 @@ enum : int {
   DB_MDX_FILTER_AT = 762,
   DB_UNIQUE_KEEP_FIRST = 25,  // unique action: drop later duplicates silently
   DB_INDEX_LOCK_BYTE = 1999999999,
+  DB_INDEX_WRITING_BYTE = 1999999998,  // held while a table's held writes go out
   DB_MDX_MAX_KEY = 256,  // longest key; work buffers hold twice that
 };
 
@@ -54,6 +55,7 @@ struct DbBlock {
   long number;  // -1 when the buffer holds no block
   int changed;
   int cur;
+  int checked;  // the image passed the checks that need only it (counts, pointers, key order)
   unsigned char* image;
 };
 
@@ -129,6 +131,8 @@ DbBlock* block_alloc(DbTag* t, long number);
 void block_free(DbBlock* b);
 int block_flush(DbBlock* b);
 int block_read(DbBlock* b, long number);  // 0, 1 cut off by the file's end, -1
+// Remembers with the cached image that its keys were found in order.
+void block_mark_checked(DbBlock* b);
 void block_insert(DbBlock* b, const void* key, long pointer);
 void block_remove(DbBlock* b);
 int block_seek(DbBlock* b, const void* key, unsigned len);

@@ -40,6 +40,7 @@ DbBlock* block_alloc(DbTag* t, long number) {
   }
   b->tag = t;
   b->number = number;
+  b->checked = 1;  // a new block is filled by us
   b->image = reinterpret_cast<unsigned char*>(b + 1);
   return b;
 }
@@ -57,6 +58,7 @@ constexpr long kCacheSlots = 4096;
 struct CacheSlot {
   long number;
   unsigned generation;  // 0: empty
+  int checked;          // the image passed the block checks (or we wrote it)
 };
 
 size_t slot_size(const DbIndexFile* x) { return sizeof(CacheSlot) + size_t(x->block_size); }
@@ -70,11 +72,12 @@ CacheSlot* cache_slot(DbIndexFile* x, long number) {
   return reinterpret_cast<CacheSlot*>(x->block_cache + size_t(number % kCacheSlots) * slot_size(x));
 }
 
-void cache_store(DbIndexFile* x, long number, const unsigned char* image) {
+void cache_store(DbIndexFile* x, long number, const unsigned char* image, int checked) {
   CacheSlot* s = cache_slot(x, number);
   if (!s) return;
   s->number = number;
   s->generation = x->cache_generation;
+  s->checked = checked;
   std::memcpy(s + 1, image, size_t(x->block_size));
 }
 
@@ -92,7 +95,8 @@ int block_flush(DbBlock* b) {
   if (!b->changed || b->number < 0) return 0;
   DbIndexFile* x = b->tag->index;
   if (file_write(&x->file, b->number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
-  cache_store(x, b->number, b->image);
+  // Our own changes keep a checked block sound; a block read in is checked first.
+  cache_store(x, b->number, b->image, b->checked);
   b->changed = 0;
   return 0;
 }
@@ -107,16 +111,26 @@ int block_read(DbBlock* b, long number) {
     b->number = number;
     b->cur = 0;
     b->changed = 0;
+    b->checked = s->checked;
     return 0;
   }
+  b->checked = 0;
   unsigned got = file_read(&x->file, number * 512, b->image, unsigned(x->block_size));
   if (x->context->error_code < 0) return -1;
   if (got != unsigned(x->block_size)) return 1;
-  cache_store(x, number, b->image);
+  cache_store(x, number, b->image, 0);
   b->number = number;
   b->cur = 0;
   b->changed = 0;
   return 0;
+}
+
+void block_mark_checked(DbBlock* b) {
+  b->checked = 1;
+  DbIndexFile* x = b->tag->index;
+  if (!x->block_cache || b->changed) return;
+  CacheSlot* s = cache_slot(x, b->number);
+  if (s && s->number == b->number && s->generation == x->cache_generation) s->checked = 1;
 }
 
 void block_insert(DbBlock* b, const void* key, long pointer) {

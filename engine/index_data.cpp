@@ -87,7 +87,10 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
   for (;;) {
     if (tag_eof(t)) return data_go_eof(d);
     long n = tag_recno(t);
-    long count = data_count_held(d);
+    // A key within the count last found needs no fresh one: records only
+    // go with a pack, which rebuilds the index, and the refresh that sees
+    // that forgets the count. A key past it is checked against the file.
+    long count = n >= 1 && d->held_for > 0 && n <= d->count_held ? d->count_held : data_count_held(d);
     if (count < 0) return -1;
     if (n > count && !data_count_cacheable(d)) {
       d->header.num_recs = -1;
@@ -113,8 +116,11 @@ int write_current(DbDataFile* d) {
 }
 
 int refresh(DbDataFile* d) {
-  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
-    if (index_refresh(x) < 0) return -1;
+  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
+    int changed = index_refresh(x);
+    if (changed < 0) return -1;
+    if (changed > 0) d->held_for = 0;  // another station's pack comes with a new index
+  }
   return 0;
 }
 
@@ -176,7 +182,7 @@ DbTag* index_data_tag_find(DbDataFile* d, const char* name) {
 
 namespace {
 
-int seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
+int seek_once(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
   DB_ENGINE* c = d->context;
   if (int rc = write_current(d)) return rc;
   if (refresh(d) < 0) return -1;
@@ -203,6 +209,58 @@ int seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
 
 }  // namespace
 
+namespace {
+
+// After a seek found nothing: waits for another station's write-back of the
+// index to end and tells whether the index changed since the seek began.
+bool changed_under_seek(DbDataFile* d, DbIndexFile* x) {
+  DB_ENGINE* c = d->context;
+  if (x->locked || x->file.exclusive || x->file.read_only || data_file_locked(d)) return false;
+  int saved = code_error_set(c, 0);
+  bool changed = false;
+  DbEndlessLocks endless;  // the byte is held only while writes go out
+  if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) {
+    file_unlock(&x->file, DB_INDEX_WRITING_BYTE, 1);
+    changed = index_refresh(x) > 0;
+    if (changed) d->held_for = 0;
+  }
+  code_error_set(c, saved);
+  return changed;
+}
+
+int seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
+  for (int tries = 0;; tries++) {
+    int rc = seek_once(d, t, key, len);
+    if ((rc != DB_AFTER && rc != DB_EOF) || tries == 3 || !changed_under_seek(d, t->index)) return rc;
+  }
+}
+
+}  // namespace
+
+DbTableWriting::DbTableWriting(DbDataFile* d) : d_(d) {
+  if (d_->writing_depth++ > 0) return;
+  bool holding = d_->file.write_behind != 0;
+  for (DbIndexFile* x = first_index(d_); x; x = next_index(d_, x)) holding |= x->file.write_behind != 0;
+  if (!holding) return;
+  DB_ENGINE* c = d_->context;
+  int saved = code_error_set(c, 0);
+  DbEndlessLocks endless;  // readers hold the byte only for a moment
+  for (DbIndexFile* x = first_index(d_); x; x = next_index(d_, x))
+    if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) locked_.push_back(x);
+  code_error_set(c, 0);
+  code_error_set(c, saved);
+}
+
+DbTableWriting::~DbTableWriting() {
+  if (--d_->writing_depth > 0 || locked_.empty()) return;
+  DB_ENGINE* c = d_->context;
+  int saved = code_error_set(c, 0);
+  for (DbIndexFile* x : locked_) file_unlock(&x->file, DB_INDEX_WRITING_BYTE, 1);
+  code_error_set(c, 0);
+  code_error_set(c, saved);
+}
+
+
 int index_data_seek(DbDataFile* d, const char* text, int len) {
   DbTag* t = seek_tag(d);
   if (!t) return DB_NO_TAG;
@@ -217,6 +275,10 @@ int index_data_seek(DbDataFile* d, const char* text, int len) {
     t->value_to_key(key, text, len);
   }
   return seek_key(d, t, key, use);
+}
+
+int index_data_seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
+  return seek_key(d, t, key, len);
 }
 
 int index_data_seek_double(DbDataFile* d, double value) {

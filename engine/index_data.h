@@ -5,6 +5,26 @@
 
 #include "engine/data.h"
 
+#include <vector>
+
+struct DbIndexFile;
+
+// While one lives, the table's held writes go out under the writing byte of
+// its index files: a reader that finds no key waits for that byte and looks
+// again when the index changed meanwhile, so it never takes a half-written
+// index for a missing key. Only the outermost scope of a table locks.
+class DbTableWriting {
+ public:
+  explicit DbTableWriting(DbDataFile* d);
+  ~DbTableWriting();
+  DbTableWriting(const DbTableWriting&) = delete;
+  DbTableWriting& operator=(const DbTableWriting&) = delete;
+
+ private:
+  DbDataFile* d_;
+  std::vector<DbIndexFile*> locked_;
+};
+
 int index_data_open(DbDataFile* d);  // the production index when the header flags one
 int index_data_create(DbDataFile* d, const DbTagInfo* tags);
 int index_data_close(DbDataFile* d);
@@ -14,6 +34,8 @@ int index_data_unlock(DbDataFile* d);
 DbTag* index_data_tag_find(DbDataFile* d, const char* name);
 int index_data_seek(DbDataFile* d, const char* text, int len);
 int index_data_seek_double(DbDataFile* d, double value);
+// Seeks a key image of the tag (len bytes of it) and goes to its record.
+int index_data_seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len);
 // Tag order: top, bottom and skip when a tag is selected.
 int index_data_top(DbDataFile* d);
 int index_data_bottom(DbDataFile* d);

@@ -8,6 +8,7 @@
 #include "engine/convert.h"
 #include "engine/expr.h"
 #include "engine/index.h"
+#include "engine/index_data.h"
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 
@@ -130,6 +131,16 @@ int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
     }
   }
   return 0;
+}
+
+// Held index writes before this offset (the file header, the tag table and
+// the tag headers at the front) go out after the blocks they lead to.
+long held_tail(DbIndexFile* x) {
+  long tail = DB_MDX_TAG_TABLE + DB_MDX_MAX_TAGS * DB_MDX_TAG_ENTRY;
+  for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+       t = static_cast<DbTag*>(list_next(&x->tags, t)))
+    if (t->header_pos < 65536 && t->header_pos + 512 > tail) tail = t->header_pos + 512;
+  return tail;
 }
 
 }  // namespace
@@ -306,7 +317,7 @@ int index_flush(DbIndexFile* x) {
     }
     if (tag_flush(t) < 0) return -1;
   }
-  return 0;
+  return file_write_back(&x->file);
 }
 
 int index_lock(DbIndexFile* x) {
@@ -323,6 +334,9 @@ int index_lock(DbIndexFile* x) {
     return -1;
   }
   x->locked = 1;
+  // No other station changes or reads the blocks until the unlock: changed
+  // blocks wait in memory and go out together, the headers last.
+  file_hold_writes(&x->file, held_tail(x));
   return 0;
 }
 
@@ -330,7 +344,15 @@ int index_unlock(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
   DbLock lock(c);
   if (!x->locked) return 0;
+  // Records held back by the data file go out before the keys that lead to
+  // them; while they cannot, the keys wait too.
+  DbTableWriting writing(x->data);
+  if (file_holds_writes(&x->data->file) && file_write_back(&x->data->file) < 0) return -1;
   int rc = index_flush(x);
+  if (rc == 0) rc = file_release_writes(&x->file);
+  // Held blocks that did not go out keep the lock, so they still can.
+  if (rc < 0 && file_holds_writes(&x->file)) return -1;
+  x->file.write_behind = 0;
   x->locked = 0;
   if (file_unlock(&x->file, DB_INDEX_LOCK_BYTE, 1) < 0) rc = -1;
   return rc;
@@ -398,8 +420,32 @@ int index_close(DbIndexFile* x) {
   int rc = 0;
   DbDataFile* d = x->data;
   if (d->record_changed && d->rec_num > 0 && data_flush(d) < 0) rc = -1;
+  if (file_holds_writes(&d->file) && d->file_locked) {
+    // One more try for the records held back; failing that, they never
+    // reach the disk, and their keys must not either.
+    int saved = code_error_set(c, 0);
+    data_unlock_file(d);
+    if (saved < 0) code_error_set(c, saved);
+  }
+  if (file_holds_writes(&d->file)) {
+    file_drop_writes(&x->file);
+    x->header_changed = 0;
+    for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+         t = static_cast<DbTag*>(list_next(&x->tags, t))) {
+      mdx_drop_buffers(t);
+      t->header_changed = t->version_changed = t->filter_flag_changed = 0;
+    }
+    rc = -1;
+  }
   if (index_flush(x) < 0) rc = -1;
   if (index_unlock(x) < 0) rc = -1;
+  if (file_holds_writes(&x->file)) {
+    int saved = code_error_set(c, 0);
+    if (file_write_back(&x->file) < 0) rc = -1;
+    file_drop_writes(&x->file);
+    if (saved < 0) code_error_set(c, saved);
+    else if (rc < 0 && c->error_code >= 0) code_error_ex(c, e_write, "File Name:", x->file.name, nullptr);
+  }
   if (d->tag_selected && d->tag_selected->index == x) d->tag_selected = nullptr;
   discard(x);
   return c->error_code < 0 ? -1 : rc;

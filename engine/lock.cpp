@@ -92,19 +92,30 @@ int data_unlock_append(DbDataFile* d) {
 }
 
 int data_unlock_file(DbDataFile* d) {
-  DbLock lock(d->context);
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
   if (!d->file_locked) return 0;
+  // The count of this stretch's appends, and every record held back, go out
+  // before anyone else may read or append, even with an error pending: the
+  // writes were reported done. The records go first, the header last.
+  DbTableWriting writing(d);
+  int saved = code_error_set(c, 0);
   int rc = 0;
   if (d->count_pending) {
-    // The count of this stretch's appends goes out before anyone else may
-    // append, even with an error pending: the records are on disk already.
-    int saved = code_error_set(d->context, 0);
     if (data_header_write(d) < 0) rc = -1;
-    if (saved != 0) code_error_set(d->context, saved);
-    d->count_pending = 0;
+    else d->count_pending = 0;
   }
+  if (rc == 0 && file_release_writes(&d->file) < 0) rc = -1;
+  if (rc < 0) {
+    // Nothing is lost: the lock stays, so the held writes can still go out
+    // (a later unlock or flush) with no other station in between.
+    if (saved < 0) code_error_set(c, saved);
+    return -1;
+  }
+  if (saved != 0) code_error_set(c, saved);
   d->file_locked = 0;
   d->header.num_recs = -1;
+  data_read_ahead_forget(d);
   return file_unlock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0 ? -1 : rc;
 }
 
@@ -218,7 +229,12 @@ int data_lock_file(DbDataFile* d) {
   if (data_file_locked(d)) return 0;
   if (release_all(d) < 0) return -1;
   int rc = file_lock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN);
-  if (rc == 0) d->file_locked = 1;
+  if (rc == 0) {
+    d->file_locked = 1;
+    // Nobody else reads or writes the records now: they may wait in memory.
+    data_read_ahead_forget(d);
+    file_hold_writes(&d->file, long(d->header.header_len));
+  }
   return rc;
 }
 

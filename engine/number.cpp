@@ -7,7 +7,52 @@
 
 #include "engine/convert.h"
 
+namespace {
+
+// Plain field texts (blanks, a sign, at most 15 digits with a point among
+// them) are read without strtod: both the digits and the power of ten are
+// exact doubles, so one division rounds just as strtod does. Anything else
+// goes to strtod. False when the text is not that plain.
+bool plain_number(const char* text, int len, double* out) {
+  static const double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  int i = 0;
+  while (i < len && text[i] == ' ') i++;
+  bool negative = false;
+  if (i < len && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long long digits = 0;
+  int count = 0, decimals = 0;
+  bool point = false, any = false;
+  for (; i < len && text[i]; i++) {
+    char ch = text[i];
+    if (ch == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (ch < '0' || ch > '9') break;
+    any = true;
+    if (digits == 0 && ch == '0') {
+      if (point) decimals++;
+      continue;
+    }
+    if (++count > 15) return false;
+    digits = digits * 10 + (ch - '0');
+    if (point) decimals++;
+  }
+  if (!any || decimals > 15) return false;
+  for (; i < len && text[i]; i++)
+    if (text[i] != ' ') return false;
+  double v = double(digits) / kTens[decimals];
+  *out = negative ? -v : v;
+  return true;
+}
+
+}  // namespace
+
 double str_to_double(const char* text, int len) {
+  if (len > 49) len = 49;
+  double quick;
+  if (len >= 0 && plain_number(text, len, &quick)) return quick;
   char buf[50];
   if (len < 0 || len > 49) len = 49;
   int n = 0;
@@ -74,7 +119,10 @@ void double_to_fixed(double value, char* buf, int width, int decimals) {
     return;
   }
   char digits[400];
-  std::snprintf(digits, sizeof digits, "%.*f", decimals, std::fabs(value));
+  // Rounded as printf's %.*f would, without formatted printing.
+  auto done = std::to_chars(digits, digits + sizeof digits - 1, std::fabs(value),
+                            std::chars_format::fixed, decimals);
+  *done.ptr = 0;
   char* dot = std::strchr(digits, '.');
   int int_len = dot ? static_cast<int>(dot - digits) : static_cast<int>(std::strlen(digits));
   const char* int_digits = digits;

@@ -99,7 +99,9 @@ void* mem_pool_alloc(DB_ENGINE* c, DbMemPool** pool, int first_count, unsigned u
   return mem_pool_take(*pool, c);
 }
 
-void* mem_pool_take(DbMemPool* p, DB_ENGINE* c) {
+namespace {
+
+void* take(DbMemPool* p, DB_ENGINE* c, bool clear) {
   if (!p || (c && c->error_code < 0)) return nullptr;
   std::lock_guard<std::mutex> g(pools_mutex);
   if (!p->free_units.last) {
@@ -115,9 +117,15 @@ void* mem_pool_take(DbMemPool* p, DB_ENGINE* c) {
   }
   void* u = list_first(&p->free_units);
   list_remove(&p->free_units, u);
-  std::memset(u, 0, p->unit_size);
+  std::memset(u, 0, clear ? p->unit_size : sizeof(DbNode));
   return u;
 }
+
+}  // namespace
+
+void* mem_pool_take(DbMemPool* p, DB_ENGINE* c) { return take(p, c, true); }
+
+void* mem_pool_take_uncleared(DbMemPool* p, DB_ENGINE* c) { return take(p, c, false); }
 
 void mem_pool_give(DbMemPool* p, void* unit) {
   if (!p || !unit) return;

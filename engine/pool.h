@@ -53,6 +53,9 @@ DbMemPool* mem_pool_create(DB_ENGINE* c, int first_count, unsigned unit_size, in
 void* mem_pool_alloc(DB_ENGINE* c, DbMemPool** pool, int first_count, unsigned unit_size,
                      int expand_count, int is_private);
 void* mem_pool_take(DbMemPool* pool, DB_ENGINE* c);
+// The same without clearing the unit: for large units whose user writes
+// every byte it reads (a sort's entries), so untouched memory stays untouched.
+void* mem_pool_take_uncleared(DbMemPool* p, DB_ENGINE* c);
 void mem_pool_give(DbMemPool* pool, void* unit);
 void mem_pool_release(DbMemPool* pool);
 void mem_pool_release_all();

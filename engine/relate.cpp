@@ -36,6 +36,7 @@ void unlock_tree(DbRelateNode* node) {
 void relate_free_bitmaps(DbRelateNode* node) {
   flag_free(&node->bitmap);
   node->bitmap = DbFlags{};
+  node->range_tag = nullptr;
   for (DbRelateNode* s : node->slaves) relate_free_bitmaps(s);
 }
 

@@ -40,6 +40,12 @@ struct DbRelateNode {
   DbRelateNode* master = nullptr;
   std::vector<DbRelateNode*> slaves;
   DbFlags bitmap{};
+  // When the bitmap came from one key range of one ascending tag: that tag
+  // and the range's bounds (empty when open), so a walk by the tag starts
+  // at the range and ends past it instead of testing every key.
+  DbTag* range_tag = nullptr;
+  std::string range_lo, range_hi;
+  bool range_hi_incl = true;
   DbRelation* relation = nullptr;
   DB_ENGINE* context = nullptr;
 };
@@ -88,6 +94,8 @@ int relate_free(DbRelation* r, int close_files);
 // Shared by the relation files.
 void relate_reset(DbRelation* r);
 void relate_free_bitmaps(DbRelateNode* node);
+// 1 when the key of the node's range tag lies past the range's upper bound.
+int bitmap_past_range(const DbRelateNode* node, const unsigned char* key);
 int relate_read_node(DbRelateNode* node);
 int relate_read_nodes(DbRelateNode* node);
 void relate_blank_node(DbRelateNode* node);

@@ -7,6 +7,7 @@
 #include "engine/lock.h"
 #include "engine/query.h"
 #include "engine/index.h"
+#include "engine/index_data.h"
 #include "engine/relate.h"
 
 namespace {
@@ -141,13 +142,25 @@ int master_step(DbRelation* r, int dir, bool from_end) {
   bool by_tag = data_tag_selected(d) != nullptr;
   int rc;
   if (!bm->bits || by_tag) {
-    rc = from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
+    DbTag* t = data_tag_selected(d);
+    // The bitmap's one key range on this very tag: forward walks start at
+    // its first key and end past its last.
+    bool ranged = bm->bits && t && r->top.range_tag == t;
+    if (from_end && dir > 0 && ranged && !r->top.range_lo.empty()) {
+      const std::string& lo = r->top.range_lo;
+      rc = index_data_seek_key(d, t, reinterpret_cast<const unsigned char*>(lo.data()),
+                               unsigned(lo.size()));
+      if (rc == DB_AFTER) rc = 0;
+    } else {
+      rc = from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
+    }
     if (rc != 0 || !bm->bits || bitmap_test(bm, data_recno(d))) return rc;
     // On through the tag itself: a record is read only when its bit passes.
-    DbTag* t = data_tag_selected(d);
     for (;;) {
       long moved = tag_skip(t, dir);
       if (code_error_get(d->context) < 0) return -1;
+      if (moved == dir && dir > 0 && ranged && bitmap_past_range(&r->top, tag_key(t)))
+        return data_go_eof(d);
       if (moved != dir) {
         if (dir > 0) return data_go_eof(d);
         long first = tag_recno(t);
@@ -247,6 +260,7 @@ int accept(DbRelation* r) {
 // Positions on the first (dir 1) or last (dir -1) qualifying record.
 int relate_end(DbRelation* r, int dir) {
   DbDataFile* d = r->top.data;
+  DbBatchReads batch(d);  // a sorted set or a scan reads many records in order
   r->top.slave_tag = data_tag_selected(d);
   if (!r->initialised) {
     int rc = prepare(r);
@@ -405,6 +419,7 @@ int relate_skip(DbRelation* r, long n) {
   if (!r->initialised) return -1;
   int dir = n < 0 ? -1 : 1;
   long steps = n < 0 ? -n : n;
+  DbBatchReads batch(r->top.data);  // records the query passes over come in batches
   while (steps > 0) {
     int rc = advance(r, dir);
     if (rc != 0) return rc;

@@ -46,7 +46,7 @@ bool remember_unit(DbSort* s, char* unit) {
 // A unit from the pool, or null when memory is exhausted (no error left pending).
 char* take_unit(DbSort* s) {
   DB_ENGINE* c = s->context;
-  auto* unit = static_cast<char*>(mem_pool_take(s->units, c));
+  auto* unit = static_cast<char*>(mem_pool_take_uncleared(s->units, c));
   if (!unit) {
     if (c->error_code == e_memory) c->error_code = 0;
     return nullptr;
@@ -61,9 +61,16 @@ char* take_unit(DbSort* s) {
 // Makes room for more entries; false when the pointer array is full.
 bool grow(DbSort* s) {
   if (!s->may_grow || s->slots >= s->pointer_capacity) return false;
-  if (char* unit = take_unit(s)) {
-    for (long i = 0; i < s->per_unit && s->slots < s->pointer_capacity; i++)
-      s->pointers[s->slots++] = unit + 8 + i * long(s->entry_len);
+  if (!s->unit_cur || s->unit_taken >= s->per_unit) {
+    s->unit_cur = take_unit(s);
+    s->unit_taken = 0;
+  }
+  if (s->unit_cur) {
+    // Entries as many as there are already (a small sort touches little of
+    // its memory), up to the rest of the unit.
+    long want = s->slots > 1024 ? s->slots : 1024;
+    for (long i = 0; i < want && s->unit_taken < s->per_unit && s->slots < s->pointer_capacity; i++)
+      s->pointers[s->slots++] = s->unit_cur + 8 + s->unit_taken++ * long(s->entry_len);
     return true;
   }
   // No unit to be had: the unused tail of the pointer array becomes entry space.

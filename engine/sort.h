@@ -44,6 +44,8 @@ struct DbSort {
   int unit_count;
   int unit_list_cap;
   long per_unit;
+  char* unit_cur;   // the unit entries are being carved from
+  long unit_taken;  // entries carved from it so far
   long per_run_buffer;
   unsigned run_buffer_size;
   unsigned sort_len;

@@ -39,26 +39,30 @@ bool block_number_ok(DbIndexFile* x, long number) {
 }
 
 // Does the freshly read block fit under its parent (the stack's bottom)? The
-// entry count and the child pointers are always checked, so nothing is read
-// outside the block and no descent leaves the file; the keys are checked
-// against the parent when the block check is on.
+// entry count and the child pointers are checked, so nothing is read outside
+// the block and no descent leaves the file, and the keys must keep the tag's
+// order (walks rely on it to end): once per image read in, which the block
+// cache remembers. The keys are checked against the parent when the block
+// check is on.
 bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
   int n = block_keys(b);
-  if (n < 0 || n > t->header.keys_max) return false;
-  bool leaf = block_is_leaf(b);
-  if (!leaf) {
-    if (n == 0) return false;  // a branch always separates two children at least
-    for (int i = 0; i <= n; i++)
-      if (!block_number_ok(t->index, block_pointer(b, i))) return false;
-  } else {
-    if (n == 0 && parent) return false;  // only the root of an empty tag is an empty leaf
-    for (int i = 0; i < n; i++)
-      if (block_pointer(b, i) <= 0) return false;  // every key belongs to a record
+  if (!b->checked) {
+    if (n < 0 || n > t->header.keys_max) return false;
+    if (!block_is_leaf(b)) {
+      if (n == 0) return false;  // a branch always separates two children at least
+      for (int i = 0; i <= n; i++)
+        if (!block_number_ok(t->index, block_pointer(b, i))) return false;
+    } else {
+      for (int i = 0; i < n; i++)
+        if (block_pointer(b, i) <= 0) return false;  // every key belongs to a record
+    }
+    unsigned key_len = unsigned(t->header.key_len);
+    for (int i = 1; i < n; i++)
+      if (t->compare(block_key(b, i - 1), block_key(b, i), key_len) > 0) return false;
+    block_mark_checked(b);
   }
-  // The keys of a block keep the tag's order: walks rely on it to end.
-  unsigned key_len = unsigned(t->header.key_len);
-  for (int i = 1; i < n; i++)
-    if (t->compare(block_key(b, i - 1), block_key(b, i), key_len) > 0) return false;
+  bool leaf = block_is_leaf(b);
+  if (leaf && n == 0 && parent) return false;  // only the root of an empty tag is an empty leaf
   if (!t->context->index_option_c || !parent) return true;
   unsigned len = unsigned(t->header.key_len);
   int pn = block_keys(parent);

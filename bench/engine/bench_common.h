@@ -4,10 +4,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kvbench {
 
@@ -35,6 +38,37 @@ inline void print_row(int width, const char* what, double engine, double sqlite)
 
 inline void print_header(int width, const char* title) {
   std::printf("%-*s %10s %10s %8s\n", width, title, "engine s", "sqlite s", "ratio");
+}
+
+// Argument n as a count, or the default.
+inline long arg_count(int argc, char** argv, int n, long fallback) {
+  return argc > n ? std::atol(argv[n]) : fallback;
+}
+
+inline double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  size_t m = v.size() / 2;
+  return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+// Figures of repeated runs: medians of both times, the median ratio and the
+// spread of the ratios over the runs.
+struct Figure {
+  std::vector<double> engine, sqlite;
+  void add(double e, double s) {
+    engine.push_back(e);
+    sqlite.push_back(s);
+  }
+};
+
+inline void print_figure(int width, const char* what, const Figure& f) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < f.engine.size(); i++)
+    ratios.push_back(f.sqlite[i] > 0 ? f.engine[i] / f.sqlite[i] : 0.0);
+  auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
+  std::printf("%-*s %10.3f %10.3f %8.2f  (runs %.2f-%.2f)\n", width, what, median(f.engine),
+              median(f.sqlite), median(ratios), ratios.empty() ? 0 : *lo, ratios.empty() ? 0 : *hi);
 }
 
 }  // namespace kvbench

@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/convert.h"
 
@@ -47,6 +52,28 @@ TEST(Numbers, TextToNumber) {
   EXPECT_EQ(log2_floor(1), 0);
   EXPECT_EQ(log2_floor(1024), 10);
   EXPECT_EQ(log2_floor(1023), 9);
+}
+
+// Field texts read without strtod give strtod's very double: plain ones,
+// edge ones, and random values of every width and number of decimals.
+TEST(Numbers, TextToNumberAgreesWithStrtod) {
+  std::vector<std::string> texts = {"0", "-0", "-0.00", "  .5", "1.", "-.25", "+7", "  0.000000000000001",
+                                    "0.0000000000000001", "123456789012345", "1234567890123456",
+                                    "999999999999999.", "0.1", "  -12.30  ", "1e5", "1.2.3", "-", " ",
+                                    "\t5", "12 34", "00000000000000000012"};
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 20000; i++) {
+    int decimals = int(rng() % 10);
+    double v = double(int64_t(rng() % 2000000000001ULL) - 1000000000000LL) / std::pow(10.0, decimals);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%20.*f", decimals, v);
+    texts.push_back(buf);
+  }
+  for (const std::string& t : texts) {
+    double want = std::strtod(t.c_str(), nullptr);
+    double got = str_to_double(t.c_str(), int(t.size()));
+    EXPECT_EQ(std::memcmp(&want, &got, sizeof want), 0) << "'" << t << "'";
+  }
 }
 
 std::string hex(const unsigned char* p) {

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,15 @@ inline const DbTagInfo kPartTags[] = {
     {"QTY", "QTY", nullptr, 0, 1},
     {"DUE", "DUE", ".NOT. DELETED()", 0, 0},
     {nullptr, nullptr, nullptr, 0, 0}};
+
+// The lines of a dump, sorted: tags compared whatever order equal keys took.
+inline std::vector<std::string> sorted_lines(const std::string& s) {
+  std::vector<std::string> v;
+  std::istringstream in(s);
+  for (std::string l; std::getline(in, l);) v.push_back(l);
+  std::sort(v.begin(), v.end());
+  return v;
+}
 
 struct IndexTest : ::testing::Test {
   ScratchDir dir;

@@ -133,6 +133,26 @@ TEST_F(QueryTest, SelectedTagGivesTheOrder) {
   }
 }
 
+// A walk by the very tag the bitmap's range came from starts at the range
+// and stops past it: it still gives what the walk without the optimiser
+// gives, at the range's edges too, forward and back.
+TEST_F(QueryTest, WalkByTheRangesOwnTagGivesWhatTheFullWalkGives) {
+  for (const char* tag_name : {"CUST", "NAME", "PRICE", "DUE", "DUETEXT", "UPNAME", "NAME4"}) {
+    data_tag_select(d, data_tag_find(d, tag_name));
+    for (const auto& c : kFilters) {
+      bool bitmap = false;
+      std::vector<long> plain = run(c.text, nullptr, false, &bitmap);
+      EXPECT_EQ(run(c.text, nullptr, true, &bitmap), plain) << c.text << " by " << tag_name;
+      DbRelation* r = relation(c.text);
+      relate_skip_enable(r, 1);
+      EXPECT_EQ(walk_back(r), plain) << c.text << " by " << tag_name << " backward";
+      relate_free(r, 0);
+    }
+  }
+  data_tag_select(d, nullptr);
+  ctx.optimise_off = 0;
+}
+
 TEST_F(QueryTest, SortedResultsFollowTheKey) {
   using Less = std::function<bool(const ProgRow&, const ProgRow&)>;
   struct Sort {

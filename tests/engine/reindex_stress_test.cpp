@@ -28,13 +28,7 @@ std::chrono::seconds stress_time() {
   return std::chrono::seconds(env ? std::atoi(env) : 3);
 }
 
-std::vector<std::string> lines(const std::string& s) {
-  std::vector<std::string> v;
-  std::istringstream in(s);
-  for (std::string l; std::getline(in, l);) v.push_back(l);
-  std::sort(v.begin(), v.end());
-  return v;
-}
+using kvtest::sorted_lines;
 
 // Appends until the time is up; the number of appends, or -1 after a failure.
 long appender(DB_ENGINE* c, const std::string& name, Clock::time_point end, std::string* why) {
@@ -91,11 +85,11 @@ struct ReindexStress : IndexTest {
     data_tag_select(d, id);
     for (long n : {1L, appends / 2, appends}) EXPECT_EQ(data_seek_double(d, double(n)), 0) << n;
     std::vector<std::vector<std::string>> kept;
-    for (const char* t : {"ID", "NAME", "QTY"}) kept.push_back(lines(our_dump(tag(t))));
+    for (const char* t : {"ID", "NAME", "QTY"}) kept.push_back(sorted_lines(our_dump(tag(t))));
     ASSERT_EQ(data_reindex(d), 0);
     int i = 0;
     for (const char* t : {"ID", "NAME", "QTY"}) {
-      std::vector<std::string> fresh = lines(our_dump(tag(t)));
+      std::vector<std::string> fresh = sorted_lines(our_dump(tag(t)));
       EXPECT_EQ(fresh.size(), size_t(appends)) << t;
       EXPECT_EQ(kept[size_t(i++)], fresh) << t;
     }
