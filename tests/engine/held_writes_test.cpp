@@ -38,7 +38,9 @@ struct HeldWrites : IndexTest {
   }
 
   void reopen() {
-    if (d) ASSERT_EQ(data_close(d), 0);
+    if (d) {
+      ASSERT_EQ(data_close(d), 0);
+    }
     d = data_open(&c, name.c_str());
     ASSERT_NE(d, nullptr) << code_error_get(&c);
   }

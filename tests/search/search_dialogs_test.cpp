@@ -449,7 +449,9 @@ class CombinedTest : public SearchTest {
       Pilot p(d);
       act(p, dlg);
       if (d.HasEnded()) return;
-      if (filter) EXPECT_TRUE(dlg.BuildFilter(*filter));
+      if (filter) {
+        EXPECT_TRUE(dlg.BuildFilter(*filter));
+      }
       p.click(IDOK);
     });
     TCombinedSearch dlg(nullptr, false);
