@@ -81,7 +81,7 @@ TEST_F(Turnaround, AnswerReachesAWaitingReadOrCommEventWaitAtOnce) {
       ASSERT_EQ(n, 1u);
       EXPECT_EQ(answer, static_cast<char>('A' + i % 26));
     }
-    EXPECT_LT(median_ms(turns), 8.0);
+    EXPECT_LT(median_ms(turns), 10.0);  // streamed input waits 16 ms or more
   }
 }
 
