@@ -257,10 +257,12 @@ DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
   } else if (r->kind == CommRequest::kWrite) {
     // A paced line that had nothing to send owes the time it stood idle,
     // up to one tick: that much goes out at once, so a short answer does
-    // not wait for the next tick, and a long one still leaves no sooner
-    // than the line carries it.
-    if (writes_.empty() && paced_by_baud_locked())
-      next_slot_ = std::max(next_slot_, now - static_cast<long>(pace_batch_locked() - 1) * char_time_locked());
+    // not wait for the next tick. A long write after a long pause starts
+    // on the tick grid, as a stream does: sending its first part at once
+    // would cost a write of its own.
+    const std::size_t batch = pace_batch_locked();
+    if (writes_.empty() && paced_by_baud_locked() && (r->n <= batch || next_slot_ + 4 * kPaceTick >= now))
+      next_slot_ = std::max(next_slot_, now - static_cast<long>(batch - 1) * char_time_locked());
     writes_.push_back(r);
   } else if (history_ & mask_) {
     *r->mask_out = history_ & mask_;
