@@ -7,7 +7,8 @@
 //
 // Input is read in blocks as it arrives (a line that streams small blocks
 // is read on a timer instead, every 16 to 64 ms as the waiting read needs,
-// so a slow stream costs few wake-ups) and decoded from the tty's marked
+// so a slow stream costs few wake-ups; input after a quiet spell or in
+// answer to our output is taken at once) and decoded from the tty's marked
 // form (0xFF 0xFF data 0xFF, 0xFF 0x00 c parity error on c, 0xFF 0x00
 // 0x00 break). With output XON/XOFF on, XON and XOFF are taken out on
 // arrival and the line is read whatever the receive queue holds, so a machine's
@@ -20,7 +21,8 @@
 // at again when it should have drained; on one that cannot (a
 // pseudo-terminal reports 0) bytes go out no sooner than the configured
 // baud would carry them, 32 ms worth per wake-up, so the device never
-// holds bytes the line has not had time to send.
+// holds bytes the line has not had time to send. A line that stood idle
+// sends at once what its idle time (up to one tick) would have carried.
 //
 // Completions are signalled once the port lock is released, and the
 // poller signals those of a whole round together.
@@ -253,6 +255,14 @@ DWORD CommPort::submit(const Req& r, OVERLAPPED* ov, DWORD* done) {
   if (r->kind == CommRequest::kRead) {
     reads_.push_back(r);
   } else if (r->kind == CommRequest::kWrite) {
+    // A paced line that had nothing to send owes the time it stood idle,
+    // up to one tick: that much goes out at once, so a short answer does
+    // not wait for the next tick. A long write after a long pause starts
+    // on the tick grid, as a stream does: sending its first part at once
+    // would cost a write of its own.
+    const std::size_t batch = pace_batch_locked();
+    if (writes_.empty() && paced_by_baud_locked() && (r->n <= batch || next_slot_ + 4 * kPaceTick >= now))
+      next_slot_ = std::max(next_slot_, now - static_cast<long>(batch - 1) * char_time_locked());
     writes_.push_back(r);
   } else if (history_ & mask_) {
     *r->mask_out = history_ & mask_;
@@ -468,6 +478,7 @@ void CommPort::serve_writes_locked(Clock::time_point now) {
     }
     long w = line_->write(r.wdata.data() + r.done, chunk);
     if (w < 0) return line_failed_locked();
+    if (w > 0) tx_at_ = now;
     if (paced_by_baud_locked()) next_slot_ += w * char_time_locked();
     r.done += static_cast<DWORD>(w);
     if (static_cast<std::size_t>(w) < chunk) tx_blocked_ = true;
@@ -513,8 +524,13 @@ CommPort::Clock::time_point CommPort::next_deadline_locked(Clock::time_point now
   const auto ct = char_time_locked();
   if (paced_by_baud_locked()) {
     // Wake when a tick's worth of bytes (or the rest of the write) is due.
-    std::size_t batch = std::min<std::size_t>(pace_batch_locked(), std::max<DWORD>(1, writes_.front()->n - writes_.front()->done));
-    return std::min(next, on_grid(next_slot_ + static_cast<long>(batch - 1) * ct));
+    const CommRequest& w = *writes_.front();
+    std::size_t batch = std::min<std::size_t>(pace_batch_locked(), std::max<DWORD>(1, w.n - w.done));
+    auto due = next_slot_ + static_cast<long>(batch - 1) * ct;
+    // A lone write of less than a tick (a block of a protocol that waits
+    // for every answer) goes when the line is free, not on the grid.
+    if (writes_.size() == 1 && w.n <= pace_batch_locked()) return std::min(next, due);
+    return std::min(next, on_grid(due));
   }
   // Look again when the device queue should be down to a quarter.
   std::size_t window = std::max<std::size_t>(kPaceBytes, std::chrono::milliseconds(1000 / 64) / ct);
@@ -567,13 +583,20 @@ void CommPort::on_ready(std::uint32_t events) {
 
 // While input keeps coming in small blocks the line is read on a timer
 // and left unwatched; once a read finds it quiet it is watched again.
+// Input on a line that was quiet, or that answers what we sent since the
+// last input, is handed over at once and the line stays watched: a
+// protocol that acknowledges every block pays no rest per turn. Only a
+// stream (input again within a rest, nothing sent in between) rests.
 void CommPort::gather_input_locked(Clock::time_point now) {
+  const bool was_resting = rx_resting_;
+  const auto last_input = rx_input_at_;
   std::size_t before = rx_taken_;
   take_input_locked(now);
   std::size_t got = rx_taken_ - before;
   const auto since = now - rx_gathered_;
   rx_gathered_ = now;
-  rx_resting_ = got > 0 && got < kRxRestBelow && !dead_;
+  const bool streaming = (was_resting || now - last_input < kRxRest) && tx_at_ < last_input;
+  rx_resting_ = got > 0 && got < kRxRestBelow && !dead_ && streaming;
   if (!rx_resting_) return;
   // Rest until the waiting read could be filled at the rate this block
   // came in; a comm-event wait or a read that returns at the first byte
@@ -636,6 +659,7 @@ void CommPort::take_input_locked(Clock::time_point now) {
     }
     if (r == 0) break;
     rx_taken_ += static_cast<std::size_t>(r);
+    rx_input_at_ = now;
     decode_locked(buf, static_cast<std::size_t>(r), now);
     if (static_cast<std::size_t>(r) < want) break;
   }

@@ -119,6 +119,8 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   Clock::time_point rx_rest_until_{};  // then, read on a timer
   Clock::time_point rx_gathered_{};    // when input was last gathered
   std::size_t rx_taken_ = 0;           // bytes read from the line so far
+  Clock::time_point rx_input_at_{};    // when input last came off the line
+  Clock::time_point tx_at_{};          // when output last went to the line
   bool stop_ = false;
   bool dead_ = false;
   bool reports_out_queue_ = true;
