@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -168,6 +169,13 @@ inline std::string ReadFileBytes(const std::string& path) {
 inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
+}
+
+// Writes beside the name and renames: a process waiting for the file to
+// appear never reads it half written.
+inline void PublishFileBytes(const std::string& path, const std::string& bytes) {
+  WriteFileBytes(path + ".part", bytes);
+  std::rename((path + ".part").c_str(), path.c_str());
 }
 
 }  // namespace kvdb

@@ -55,7 +55,7 @@ TEST(StationHelper, HoldsAProgramOpenUntilToldToClose) {
   TChildFrame* slot = nullptr;
   auto* f = new TChildFrame(nullptr, &slot, std::atol(std::getenv(kIdVar)), 0);
   ASSERT_TRUE(f->Create());
-  kvdb::WriteFileBytes(dir + "/ready", f->Program() ? "1" : "0");
+  kvdb::PublishFileBytes(dir + "/ready", f->Program() ? "1" : "0");
   WaitFor(dir + "/quit", 60);
   EXPECT_TRUE(f->CanClose());
   f->Destroy();

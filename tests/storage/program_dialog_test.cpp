@@ -57,7 +57,7 @@ TEST(ProgramRowHolder, HoldsTheRowUntilToldToLetGo) {
   {
     TcbFileTable t("KELVFILE.DBF", 0, 0);
     long n = t.LockById(std::atol(std::getenv(kHoldId)));
-    kvdb::WriteFileBytes(dir + "/ready", n > 0 ? "1" : "0");
+    kvdb::PublishFileBytes(dir + "/ready", n > 0 ? "1" : "0");
     WaitFor(dir + "/quit", 60);
   }
   Globals = nullptr;
