@@ -137,7 +137,9 @@ struct FaultSweep : ::testing::Test {
       ASSERT_EQ(append(d, r), 0);
       if (r.deleted) data_delete(d);
     }
-    if (packed) ASSERT_EQ(data_pack(d), 0);
+    if (packed) {
+      ASSERT_EQ(data_pack(d), 0);
+    }
     ASSERT_EQ(data_close(d), 0);
   }
 
@@ -178,8 +180,9 @@ struct FaultSweep : ::testing::Test {
     DbDataFile* d = data_open(&c, name.c_str());
     ASSERT_NE(d, nullptr) << code_error_get(&c);
     std::vector<Row> rows = rows_of(d);
-    if (!open || !open->rows_torn)
+    if (!open || !open->rows_torn) {
       EXPECT_NE(std::find(states.begin(), states.end(), rows), states.end()) << ::testing::PrintToString(rows);
+    }
     if (open) {
       EXPECT_EQ(data_close(d), 0);
       return;
@@ -195,8 +198,9 @@ struct FaultSweep : ::testing::Test {
   }
 
   // Runs the operation once; false when it or the write-back failed.
-  bool run_once(const Operation& op) {
+  bool run_once(const Operation& op, int lock_attempts = 0) {
     QuietEngine c;
+    if (lock_attempts) c.lock_attempts = lock_attempts;
     DbDataFile* d = data_open(&c, name.c_str());
     EXPECT_NE(d, nullptr);
     if (!d) return false;
@@ -208,15 +212,26 @@ struct FaultSweep : ::testing::Test {
     return ok && code_error_get(&c) >= 0;
   }
 
+  // The rows the table is built from and the rows it then holds: the
+  // memo compression starts from a packed table.
+  struct Start {
+    std::vector<Row> seed, before;
+    bool packed;
+  };
+  static Start start_of(const Operation& op) {
+    Start s;
+    op.seed(s.seed);
+    s.packed = std::string(op.name) == "memo replacement";
+    for (const Row& r : s.seed)
+      if (!s.packed || !r.deleted) s.before.push_back(r);
+    return s;
+  }
+
+  void sweep_named(const char* name);
+
   void sweep(const Operation& op) {
     SCOPED_TRACE(std::string(op.name) + (op.locked ? " locked" : ""));
-    std::vector<Row> seed;
-    op.seed(seed);
-    // The memo compression starts from a packed table.
-    bool packed = std::string(op.name) == "memo replacement";
-    std::vector<Row> before;
-    for (const Row& r : seed)
-      if (!packed || !r.deleted) before.push_back(r);
+    auto [seed, before, packed] = start_of(op);
     std::vector<std::vector<Row>> states{before};
     for (const auto& step : op.steps) {
       states.push_back(states.back());
@@ -303,29 +318,37 @@ std::vector<Operation> operations() {
   return ops;
 }
 
-TEST_F(FaultSweep, Append) {
-  for (const Operation& op : operations())
-    if (std::string(op.name) == "append") sweep(op);
+// Another station holds the table locked: every operation is refused,
+// says so, and leaves the table as it was.
+TEST_F(FaultSweep, LockRefusedLeavesTheTable) {
+  for (const Operation& op : operations()) {
+    SCOPED_TRACE(std::string(op.name) + (op.locked ? " locked" : ""));
+    auto [seed, before, packed] = start_of(op);
+    build(seed, packed);
+    QuietEngine other;
+    DbDataFile* o = data_open(&other, name.c_str());
+    ASSERT_NE(o, nullptr);
+    ASSERT_EQ(data_lock_file(o), 0);
+    ASSERT_EQ(data_lock_index(o), 0);
+    EXPECT_FALSE(run_once(op, 1));
+    EXPECT_EQ(data_close(o), 0);
+    expect_whole({before}, "refused");
+  }
 }
 
-TEST_F(FaultSweep, Rewrite) {
+void FaultSweep::sweep_named(const char* name) {
   for (const Operation& op : operations())
-    if (std::string(op.name) == "rewrite") sweep(op);
+    if (std::string(op.name) == name) sweep(op);
 }
 
-TEST_F(FaultSweep, Reindex) {
-  for (const Operation& op : operations())
-    if (std::string(op.name) == "reindex") sweep(op);
-}
+TEST_F(FaultSweep, Append) { sweep_named("append"); }
 
-TEST_F(FaultSweep, Pack) {
-  for (const Operation& op : operations())
-    if (std::string(op.name) == "pack") sweep(op);
-}
+TEST_F(FaultSweep, Rewrite) { sweep_named("rewrite"); }
 
-TEST_F(FaultSweep, MemoReplacement) {
-  for (const Operation& op : operations())
-    if (std::string(op.name) == "memo replacement") sweep(op);
-}
+TEST_F(FaultSweep, Reindex) { sweep_named("reindex"); }
+
+TEST_F(FaultSweep, Pack) { sweep_named("pack"); }
+
+TEST_F(FaultSweep, MemoReplacement) { sweep_named("memo replacement"); }
 
 }  // namespace
