@@ -378,7 +378,16 @@ int index_data_append(DbDataFile* d) {
     d->rec_num = 0;
     return rc < 0 ? -1 : rc;
   }
-  return unlock_indexes(taken);
+  std::vector<DbIndexFile*> held = taken;
+  if (unlock_indexes(taken) == 0) return 0;
+  // The keys did not reach the disk and stay held; the caller writes no
+  // record for them, so they come out before the index goes out later.
+  for (size_t j = tags.size(); j-- > 0;) undo(c, tag_remove, tags[j], keys[j], d->rec_num);
+  int saved = code_error_set(c, 0);
+  unlock_indexes(held);
+  code_error_set(c, saved);
+  d->rec_num = 0;
+  return -1;
 }
 
 void index_data_append_undo(DbDataFile* d) {
@@ -448,9 +457,22 @@ int index_data_write(DbDataFile* d, long n) {
       undo(c, tag_add, tags[i], olds[i], n);
     }
   }
+  std::vector<DbIndexFile*> held = taken;
   int saved = code_error_set(c, 0);
   int unlocked = unlock_indexes(taken);
-  code_error_set(c, saved);
+  if (rc == 0 && unlocked != 0) {
+    // The new keys did not reach the disk and stay held; the caller keeps
+    // the old record, so its old keys go back before the index goes out.
+    int failure = code_error_set(c, 0);
+    for (size_t j = tags.size(); j-- > 0;) {
+      undo(c, tag_remove, tags[j], news[j], n);
+      undo(c, tag_add, tags[j], olds[j], n);
+    }
+    unlock_indexes(held);
+    code_error_set(c, failure);
+  } else {
+    code_error_set(c, saved);
+  }
   d->rec_num_old = -1;
   if (rc != 0) return rc < 0 ? -1 : rc;
   return unlocked;

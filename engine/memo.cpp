@@ -314,12 +314,17 @@ int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) 
       rc = chain.take(needed, &at, &grows);
       if (rc == 0) rc = memo_file_write_entry(m, at, text, len);
       if (rc == 0 && grows) rc = file_len_set(&m->file, pos_of(m, at + needed));
-      if (rc == 0 && old_blocks) {
-        FreeChain after(m);
-        rc = after.begin();
-        if (rc == 0) rc = after.give_back(*block, old_blocks);
+      if (rc == 0) {
+        long old = *block;
+        // From here the record must lead to the new text: handing the old
+        // run back overwrites its front, even when that fails half way.
+        *block = at;
+        if (old_blocks) {
+          FreeChain after(m);
+          rc = after.begin();
+          if (rc == 0) rc = after.give_back(old, old_blocks);
+        }
       }
-      if (rc == 0) *block = at;
     }
   }
   if (took) memo_file_unlock(m);
@@ -452,8 +457,10 @@ int memo_field_write(DbField* f) {
   long block = block_number(f);
   long old = block;
   rc = memo_file_write(&d->memo_file, &block, m->text, m->len);
-  if (rc != 0) return rc;
+  // A new place is taken even after a failure: the old one may be half
+  // handed back already, and the next write finds the new one.
   if (block != old) put_block_number(field_ptr(f), block);
+  if (rc != 0) return rc;
   m->changed = 0;
   return 0;
 }

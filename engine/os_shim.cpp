@@ -1,6 +1,7 @@
 // The engine's seam to the platform layer (files, locks, clock, OEM table).
 #include "engine/os_shim.h"
 
+#include <atomic>
 #include <new>
 
 #include "platform/clock.h"
@@ -16,7 +17,11 @@ plat::File* file_of(intptr_t h) { return reinterpret_cast<plat::File*>(h); }
 plat::File closed_file;
 plat::File& use(intptr_t h) { return h == -1 ? closed_file : *file_of(h); }
 
+std::atomic<DbosWriteWatch> write_watch{nullptr};
+
 }  // namespace
+
+void dbos_watch_writes(DbosWriteWatch watch) { write_watch.store(watch); }
 
 intptr_t dbos_open(const char* name, int access, int share_none, int disposition) {
   plat::Disposition disp = disposition == DBOS_CREATE_NEW      ? plat::Disposition::create_new
@@ -43,6 +48,8 @@ long dbos_read(intptr_t h, long offset, void* buf, unsigned n) {
 }
 
 long dbos_write(intptr_t h, long offset, const void* buf, unsigned n) {
+  if (DbosWriteWatch watch = write_watch.load(std::memory_order_relaxed); watch && h != -1)
+    watch(file_of(h)->dos_path().c_str(), n);
   return static_cast<long>(plat::write_at(use(h), offset, buf, n));
 }
 

@@ -17,6 +17,12 @@ long dbos_length(intptr_t h);                      // -1 on error
 int dbos_set_length(intptr_t h, long n);
 int dbos_flush(intptr_t h);
 
+// For tests: told of every write about to go to the file layer, with the
+// path the file was opened under and the byte count (a fault sweep counts
+// a clean run's writes with it). Null turns it off.
+using DbosWriteWatch = void (*)(const char* path, unsigned n);
+void dbos_watch_writes(DbosWriteWatch watch);
+
 enum { DBOS_LOCK_OK = 0, DBOS_LOCK_VIOLATION = 33, DBOS_LOCK_ERROR = -1 };
 int dbos_lock(intptr_t h, long offset, long len);
 int dbos_unlock(intptr_t h, long offset, long len);
