@@ -581,7 +581,7 @@ void HeiPollThread(void* arg) {
 
   // Not polling before the exchange can start: whoever sees the port
   // polling may send, and the exchange's end makes it poll again.
-  port.Polling = 0;
+  port.StopPolling();
   if (!stopped) {
     std::lock_guard<std::mutex> g(s->EndLock);
     DrainEvents(port);

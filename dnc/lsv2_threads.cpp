@@ -624,7 +624,7 @@ void Lsv2PollingThread(void* arg) {
   plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
   Set(port, kWaitStopped);
   if (port.StopEvent.wait(5000) == WAIT_OBJECT_0) {
-    port.Polling = 0;
+    port.StopPolling();
     return;
   }
 
@@ -678,7 +678,7 @@ void Lsv2PollingThread(void* arg) {
   }
   port.WaitOverlapped.hEvent = nullptr;
   port.CloseSendRequestEvent();
-  port.Polling = 0;
+  port.StopPolling();
   if (outcome == Character) Set(port, kWaitEnq);
   Log(port, "LSV2 : Polling Stopped");
 }

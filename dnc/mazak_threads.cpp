@@ -179,7 +179,7 @@ void MazakPollThread(void* arg) {
   }
   port.WaitOverlapped.hEvent = nullptr;
   port.CloseSendRequestEvent();
-  port.Polling = 0;
+  port.StopPolling();
   if (!stopped) {
     if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, 6);
     PostPortRequest(&port, kRequestReceive);

@@ -210,7 +210,7 @@ void RawPollThread(void* arg) {
 
   port.WaitOverlapped.hEvent = nullptr;
   port.CloseSendRequestEvent();
-  port.Polling = 0;
+  port.StopPolling();
   if (!cancelled) {
     SetDncPortStatus(port, 6);
     PostPortRequest(&port, kRequestReceive);
@@ -220,16 +220,7 @@ void RawPollThread(void* arg) {
 
 void RawReadThread(void* arg) {
   TDncPort& port = *static_cast<TDncPort*>(arg);
-  port.TransferFile.reset();
-  port.TransferFile = std::make_unique<TMyFile>(port.TransferPath.c_str());
-  port.ReceiveFailed = 0;
-  if (!port.TransferFile->Open(0)) {
-    Log(port, ("Cannot create " + port.TransferPath).c_str());
-    port.TransferFile.reset();
-    plat::purge_comm(port.ComHandle, PURGE_RXCLEAR);
-    PostPortRequest(&port, kRequestPoll);
-    return;
-  }
+  if (!OpenTransferFile(port)) return;
   plat::set_comm_mask(port.ComHandle, EV_BREAK);
   plat::Event readEvent(true, false);
   port.ReadOverlapped.hEvent = &readEvent;

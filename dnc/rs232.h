@@ -49,6 +49,9 @@ void Rs232CheckParseThread(void* port);
 
 // Shared by the protocol threads.
 void SetDncPortStatus(TDncPort& port, int status);
+// Opens the port's receive file for a reception; when it cannot be
+// created the port is logged and sent back to polling, and false comes back.
+bool OpenTransferFile(TDncPort& port);
 // Flushes and closes the receive file; a failed flush marks the reception.
 void CloseTransferFile(TDncPort& port);
 // Keeps the reception as a failed transfer unless the row discards them;

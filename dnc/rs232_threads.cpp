@@ -143,18 +143,21 @@ void Rs232PollThread(void* arg) {
   Log(port, "Polling Stopped");
 }
 
-void Rs232ReadThread(void* arg) {
-  TDncPort& port = *static_cast<TDncPort*>(arg);
+bool OpenTransferFile(TDncPort& port) {
   port.TransferFile.reset();
   port.TransferFile = std::make_unique<TMyFile>(port.TransferPath.c_str());
   port.ReceiveFailed = 0;
-  if (!port.TransferFile->Open(0)) {
-    Log(port, ("Cannot create " + port.TransferPath).c_str());
-    port.TransferFile.reset();
-    plat::purge_comm(port.ComHandle, PURGE_RXCLEAR);
-    PostPortRequest(&port, kRequestPoll);
-    return;
-  }
+  if (port.TransferFile->Open(0)) return true;
+  Log(port, ("Cannot create " + port.TransferPath).c_str());
+  port.TransferFile.reset();
+  plat::purge_comm(port.ComHandle, PURGE_RXCLEAR);
+  PostPortRequest(&port, kRequestPoll);
+  return false;
+}
+
+void Rs232ReadThread(void* arg) {
+  TDncPort& port = *static_cast<TDncPort*>(arg);
+  if (!OpenTransferFile(port)) return;
   plat::set_comm_mask(port.ComHandle, EV_RING);
   plat::Event readEvent(true, false);
   port.ReadOverlapped.hEvent = &readEvent;
