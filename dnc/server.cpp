@@ -12,6 +12,7 @@
 #include "dnc/raw_ascii.h"
 #include "dnc/rs232.h"
 #include "platform/msgbox.h"
+#include "platform/sync.h"
 #include "platform/ui/window.h"
 #include "platform/winmsg.h"
 
@@ -329,10 +330,23 @@ void PostPortRequest(TDncPort* port, int code) {
   Events[kScanRequests].set();
 }
 
+constexpr double kSlotHandOverMs = 250;
+
 void StartPortThread(TDncPort* port, const TDncThreadRole& role) {
   if (!port || !role.Entry || role.Slot < 0) return;
   const int slot = SlotOf(*port, role.Slot);
   if (slot < 0 || slot >= kThreadSlots) return;
+  // A thread that asked for its successor as its last act (a write thread
+  // asking for the poll, a job's poll asking for the next send) may not have
+  // left the slot yet: give it a moment, in real time whatever the clock's
+  // scale, rather than lose the request. A thread that keeps its slot for
+  // good is waited for that long only.
+  plat::ThreadHandle busy;
+  {
+    std::lock_guard<std::mutex> g(port->SlotLock);
+    busy = port->Threads[slot];
+  }
+  if (busy) plat::wait_for_single(busy.get(), static_cast<DWORD>(kSlotHandOverMs / plat::time_scale()));
   std::lock_guard<std::mutex> g(port->SlotLock);
   if (port->Threads[slot]) return;
   auto* start = new ThreadStart{port, role.Entry, slot};

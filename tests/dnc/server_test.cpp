@@ -6,6 +6,7 @@
 // polling); the real ones replace them in the table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -123,11 +124,21 @@ void TestParse(void* arg) {
   Running--;
 }
 
+// Sends that ask for another send as their last act, like a job's
+// programs, and linger a moment before they leave their slot.
+std::atomic<int> ChainedSends{0};
+
 void TestWrite(void* arg) {
   auto* port = static_cast<TDncPort*>(arg);
   Running++;
   Started(port->OmitLines ? "write-omit" : "write", port);
-  PostPortRequest(port, kRequestPoll);
+  if (ChainedSends > 0) {
+    ChainedSends--;
+    PostPortRequest(port, kRequestSend);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  } else {
+    PostPortRequest(port, kRequestPoll);
+  }
   Running--;
 }
 
@@ -284,6 +295,25 @@ TEST_F(ServerTest, StartDispatchAndStop) {
     return view.texts.size() >= 4;
   }));
   EXPECT_EQ(view.texts[0], "400=Program : ?");
+  Stop(master);
+}
+
+// The request reaches the master while the thread that made it still
+// holds the slot it asks for: it is served once the slot is free.
+TEST_F(ServerTest, ARequestForASlotStillBeingLeftIsNotLost) {
+  sim::Machine m1(11);
+  PortTable({{11, 0}});
+  auto master = Start();
+  ASSERT_TRUE(WaitFor([] { return Pollers == 1; }));
+  ChainedSends = 2;
+  Ports[0]->PushRequest(kRequestSend);
+  SetDncEvent(kScanRequests);
+  auto writes = [] {
+    std::lock_guard<std::mutex> g(StartedLock);
+    return std::count(StartedRoles.begin(), StartedRoles.end(), "write 0");
+  };
+  ASSERT_TRUE(WaitFor([&] { return writes() == 3 && Pollers == 1; }));
+  ChainedSends = 0;
   Stop(master);
 }
 
