@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "appcore/globals.h"
+#include "bench/dnc/bench_station.h"
 #include "dbmodel/dncport.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -45,18 +46,8 @@ std::string ProgramText(std::size_t bytes) {
 void BM_EveryPortRequestsAProgram(benchmark::State& state) {
   const char* env = std::getenv("KV_DNC_BENCH_BYTES");
   const std::size_t size = env ? std::strtoul(env, nullptr, 10) : (1u << 20);
-  const auto root = std::filesystem::temp_directory_path() / ("kvdncbench_" + std::to_string(getpid()));
-  std::filesystem::remove_all(root);
-  for (const char* d : {"db", "alt", "local", "temp", "progs"}) std::filesystem::create_directories(root / d);
-  auto* g = new TGlobals;
-  Globals = g;
-  g->DatabaseDir = (root / "db").string() + "\\";
-  g->AlternateDir = (root / "alt").string() + "\\";
-  g->LocalDir = (root / "local").string() + "\\";
-  g->TempDir = (root / "temp").string() + "\\";
-  DbContext->report_create_errors = 0;
-  DbContext->report_open_errors = 0;
-  DbContext->lock_attempts = -1;
+  kvbench::TBenchStation station("kvdncbench_");
+  const auto& root = station.root;
 
   const std::string program = ProgramText(size);
   std::ofstream((root / "progs" / "BIG").string(), std::ios::binary) << program;
@@ -162,9 +153,6 @@ void BM_EveryPortRequestsAProgram(benchmark::State& state) {
     state.counters["bytes_per_port"] = static_cast<double>(expected.size());
   }
   machines.clear();
-  Globals = nullptr;
-  delete g;
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "appcore/globals.h"
+#include "bench/dnc/bench_station.h"
 #include "dbmodel/dncport.h"
 #include "dbmodel/engine_context.h"
 #include "dnc/dncport.h"
@@ -36,18 +37,8 @@ std::string ProgramText(std::size_t bytes) {
 void BM_HeidenhainSendAt115200(benchmark::State& state) {
   const char* env = std::getenv("KV_HEI_BENCH_BYTES");
   const std::size_t size = env ? std::strtoul(env, nullptr, 10) : (32u << 10);
-  const auto root = std::filesystem::temp_directory_path() / ("kvheibench_" + std::to_string(getpid()));
-  std::filesystem::remove_all(root);
-  for (const char* d : {"db", "alt", "local", "temp", "progs"}) std::filesystem::create_directories(root / d);
-  auto* g = new TGlobals;
-  Globals = g;
-  g->DatabaseDir = (root / "db").string() + "\\";
-  g->AlternateDir = (root / "alt").string() + "\\";
-  g->LocalDir = (root / "local").string() + "\\";
-  g->TempDir = (root / "temp").string() + "\\";
-  DbContext->report_create_errors = 0;
-  DbContext->report_open_errors = 0;
-  DbContext->lock_attempts = -1;
+  kvbench::TBenchStation station("kvheibench_");
+  const auto& root = station.root;
 
   const std::string program = ProgramText(size);
   std::ofstream((root / "progs" / "BIG").string(), std::ios::binary) << program;
@@ -102,9 +93,6 @@ void BM_HeidenhainSendAt115200(benchmark::State& state) {
     state.counters["text_pct_of_line"] = 100.0 * static_cast<double>(program.size()) / wall / line;
   }
   machine.reset();
-  Globals = nullptr;
-  delete g;
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace
