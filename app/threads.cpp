@@ -2,6 +2,7 @@
 #include "app/threads.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ Workers& W() {
   return w;
 }
 
+// Counts taken by each transfer watcher (0 new, 1 failed).
+std::atomic<std::size_t> g_transferCounts[2];
+
 // The record count of a transfer table (deleted rows included), or -1
 // when it does not open.
 long CountRecords(const char* fileName) {
@@ -42,15 +46,17 @@ long CountRecords(const char* fileName) {
   return n;
 }
 
-void WatchTransfers(const char* fileName, const char* text) {
+void WatchTransfers(const char* fileName, const char* text, std::atomic<std::size_t>& counts) {
   // Until the table first opens its count is unknown; the first count it
   // gives is the base, so an unreadable table never raises a false alarm
   // and is looked at again at the next poll.
   long last = CountRecords(fileName);
+  counts++;
   for (;;) {
     DWORD ms = static_cast<DWORD>(std::max(Globals->NotifyInterval, 0)) * 60000;
     if (!WorkerSleep(std::max<DWORD>(ms, 1000))) return;
     long now = CountRecords(fileName);
+    counts++;
     if (now < 0) continue;
     if (last < 0) {
       last = now;
@@ -135,6 +141,12 @@ void DatabaseWatchdogThread(void*) {
   }
 }
 
-void DncTransferWatchThread(void*) { WatchTransfers("KELVDNCT.DBF", "New DNC transfer has occured!"); }
+void DncTransferWatchThread(void*) {
+  WatchTransfers("KELVDNCT.DBF", "New DNC transfer has occured!", g_transferCounts[0]);
+}
 
-void DncFailedTransferWatchThread(void*) { WatchTransfers("KELVDNCF.DBF", "Failed DNC transfer has occured!"); }
+void DncFailedTransferWatchThread(void*) {
+  WatchTransfers("KELVDNCF.DBF", "Failed DNC transfer has occured!", g_transferCounts[1]);
+}
+
+std::size_t TransferCountsTaken(bool failed) { return g_transferCounts[failed ? 1 : 0]; }

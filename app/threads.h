@@ -30,3 +30,6 @@ std::size_t RunningWorkers();
 // The transfer watchers are started once per process: the start-up that
 // runs again after connecting to another database finds them running.
 bool StartTransferWatchers();
+// How many counts the new (or failed) transfer watcher has taken since the
+// program started; a count taken after a change has seen it.
+std::size_t TransferCountsTaken(bool failed);

@@ -39,6 +39,12 @@ class ThreadsTest : public StationTest {
     r.NCID = id;
     ASSERT_EQ(t.Append(&r), 1);
   }
+  // Waits until the watcher has taken n more counts than `from`: after two,
+  // it has seen what was there before the first and acted on it.
+  static bool WaitForCounts(bool failed, std::size_t from, std::size_t n) {
+    for (int i = 0; i < 2000 && TransferCountsTaken(failed) < from + n; ++i) std::this_thread::sleep_for(5ms);
+    return TransferCountsTaken(failed) >= from + n;
+  }
   // Waits until the message box log holds n boxes, or gives up.
   static bool WaitForBoxes(plat::UiDriver& driver, size_t n) {
     for (int i = 0; i < 400 && driver.message_boxes().size() < n; ++i) std::this_thread::sleep_for(5ms);
@@ -52,13 +58,16 @@ TEST_F(ThreadsTest, EachGrowthOfATransferTableIsToldOnce) {
   driver.expect_message_box(IDOK, "Failed DNC transfer has occured!");
   ASSERT_TRUE(StartTransferWatchers());
   EXPECT_FALSE(StartTransferWatchers()) << "one pair per process";
-  std::this_thread::sleep_for(300ms);
+  // Both have their base before anything grows, however late they start.
+  ASSERT_TRUE(WaitForCounts(false, TransferCountsTaken(false), 2));
+  ASSERT_TRUE(WaitForCounts(true, TransferCountsTaken(true), 2));
   EXPECT_TRUE(driver.message_boxes().empty()) << "nothing grew yet";
   AddTransfer("KELVDNCT.DBF", 1);
   ASSERT_TRUE(WaitForBoxes(driver, 1));
   AddTransfer("KELVDNCF.DBF", 1);
   ASSERT_TRUE(WaitForBoxes(driver, 2));
-  std::this_thread::sleep_for(40ms);
+  ASSERT_TRUE(WaitForCounts(false, TransferCountsTaken(false), 2));
+  ASSERT_TRUE(WaitForCounts(true, TransferCountsTaken(true), 2));
   EXPECT_EQ(driver.message_boxes().size(), 2u) << "a count seen once is not told again";
   EXPECT_EQ(driver.message_boxes()[0].caption, "Notification");
   StopWorkers();
@@ -71,8 +80,9 @@ TEST_F(ThreadsTest, TableThatDoesNotOpenIsRetriedAndGivesNoFalseAlarm) {
   fs::remove(Cfg() / "DB31" / "KELVDNCT.DBT");
   plat::GTestUiDriver driver;
   driver.expect_message_box(IDOK, "New DNC transfer has occured!");
+  std::size_t from = TransferCountsTaken(false);
   ASSERT_TRUE(StartWorker(DncTransferWatchThread, 20480, nullptr));
-  std::this_thread::sleep_for(30ms);
+  ASSERT_TRUE(WaitForCounts(false, from, 3)) << "the missing table is looked at again";
   // The table comes back with a row: that is its first count, no alarm.
   {
     std::lock_guard<std::recursive_mutex> hold(Globals->WatchLock);
@@ -80,7 +90,7 @@ TEST_F(ThreadsTest, TableThatDoesNotOpenIsRetriedAndGivesNoFalseAlarm) {
     t.Create((Globals->DatabaseDir + "KELVDNCT.DBF").c_str());
     AddTransfer("KELVDNCT.DBF", 1);
   }
-  std::this_thread::sleep_for(40ms);
+  ASSERT_TRUE(WaitForCounts(false, TransferCountsTaken(false), 2));
   EXPECT_TRUE(driver.message_boxes().empty());
   AddTransfer("KELVDNCT.DBF", 2);
   ASSERT_TRUE(WaitForBoxes(driver, 1)) << "the watcher kept watching";
