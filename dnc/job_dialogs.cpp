@@ -49,6 +49,16 @@ bool Stored(TWindow* owner, long result) {
 
 void Beep() { MessageBeep(0xFFFFFFFF); }
 
+// Deletes the job's row, then its program lines; 0 when a step failed.
+int DeleteJobAndLines(long jobId) {
+  {
+    TJobTable01 jobs;
+    if (!jobs.DeleteJob(jobId)) return 0;
+  }
+  TJobTable02 lines;
+  return lines.DeleteJobLines(jobId);
+}
+
 }  // namespace
 
 // ---- job maintenance ----------------------------------------------------------------
@@ -232,15 +242,7 @@ void TJobMaintainDlg::CmRemoveProgram() {
 void TJobMaintainDlg::CmDeleteJob() {
   if (JobId == 0) return;
   if (ShowMessage(this, kMsgDeleteJob, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  int deleted;
-  {
-    TJobTable01 jobs;
-    deleted = jobs.DeleteJob(JobId);
-  }
-  if (deleted) {
-    TJobTable02 lines;
-    deleted = lines.DeleteJobLines(JobId);
-  }
+  int deleted = DeleteJobAndLines(JobId);
   Stored(this, deleted);
   EvMachineSelected();
 }
@@ -402,15 +404,7 @@ void TCreateJobDlg::CmModify() {
 void TCreateJobDlg::CmDelete() {
   if (JobId == 0) return;
   if (ShowMessage(this, kMsgDeleteJob, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  int deleted;
-  {
-    TJobTable01 jobs;
-    deleted = jobs.DeleteJob(JobId);
-  }
-  if (deleted) {
-    TJobTable02 lines;
-    deleted = lines.DeleteJobLines(JobId);
-  }
+  int deleted = DeleteJobAndLines(JobId);
   if (!Stored(this, deleted)) return;
   int i = JobCombo->GetSelIndex();
   if (i >= 0) JobCombo->DeleteString(i);
