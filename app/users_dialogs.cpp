@@ -43,6 +43,13 @@ bool Stored(TWindow* owner, long result) {
   return result != 0;
 }
 
+// Fills a combo box with the account types' names and ids.
+void FillTypes(TComboBox& combo) {
+  TAccountTable t(kTypes, 0, 1);
+  TControlLines lines(combo);
+  t.FillList(&lines);
+}
+
 }  // namespace
 
 int ShowMessage(TWindow* owner, int messageId, UINT flags) {
@@ -75,11 +82,7 @@ void TUserManagement::SetupWindow() {
   SetCaptionText(740);
   SetItemTexts(200, 741, 6);
   SetItemTexts(107, 747, 3);
-  {
-    TAccountTable t(kTypes, 0, 1);
-    TControlLines lines(*TypeCombo);
-    t.FillList(&lines);
-  }
+  FillTypes(*TypeCombo);
   EvTypeSelected();
   RefillUsers();
   EvUserSelected();
@@ -185,11 +188,7 @@ void TUserManagement::CmAccountTypes() {
     TUserAccounts dlg(this);
     dlg.Execute();
   }
-  {
-    TAccountTable t(kTypes, 0, 1);
-    TControlLines lines(*TypeCombo);
-    t.FillList(&lines);
-  }
+  FillTypes(*TypeCombo);
   EvTypeSelected();
 }
 
@@ -210,11 +209,7 @@ TUserAccounts::TUserAccounts(TWindow* parent) : TLangDlg(parent, 30) {
 
 void TUserAccounts::SetupWindow() {
   TLangDlg::SetupWindow();
-  {
-    TAccountTable t(kTypes, 0, 1);
-    TControlLines lines(*TypeCombo);
-    t.FillList(&lines);
-  }
+  FillTypes(*TypeCombo);
   EvTypeSelected();
 }
 
@@ -256,11 +251,7 @@ void TUserAccounts::CmEditTypes() {
     TUserAccountType dlg(this);
     dlg.Execute();
   }
-  {
-    TAccountTable t(kTypes, 0, 1);
-    TControlLines lines(*TypeCombo);
-    t.FillList(&lines);
-  }
+  FillTypes(*TypeCombo);
   EvTypeSelected();
 }
 
