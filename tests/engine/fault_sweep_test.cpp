@@ -79,7 +79,7 @@ struct OpenFault {
   const char* file;  // a DOS pattern
   bool rows_torn;
 };
-const std::vector<OpenFault> kOpenFaults = {};
+const std::vector<OpenFault> kOpenFaults = {};  // none at present
 
 const OpenFault* open_fault(const std::string& op, bool locked, const std::string& file) {
   for (const OpenFault& f : kOpenFaults)
