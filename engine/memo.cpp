@@ -587,14 +587,16 @@ int memo_compress(DbDataFile* d) {
     code_error_set(c, saved);
     return rc < 0 ? -1 : rc;
   }
+  // Only the block numbers are written: nothing needs reading again once
+  // the old memo file is gone.
   for (long r = 1; rc == 0 && r <= count; r++) {
     long pos = data_record_pos(d, r);
-    if (file_read_all(&d->file, pos, d->old_record, d->record_width) < 0) rc = -1;
     for (int i = 0; rc == 0 && i < d->n_memos; i++) {
       DbField* f = d->memos[i].field;
-      put_block_number(d->old_record + f->offset, numbers[(r - 1) * d->n_memos + i]);
+      char digits[10];
+      put_block_number(digits, numbers[(r - 1) * d->n_memos + i]);
+      if (file_write(&d->file, pos + f->offset, digits, sizeof digits) < 0) rc = -1;
     }
-    if (rc == 0 && file_write(&d->file, pos, d->old_record, d->record_width) < 0) rc = -1;
   }
   mem_free(numbers);
   d->n_memo_frees = 0;  // blocks of the memo file that is gone
