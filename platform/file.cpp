@@ -313,21 +313,21 @@ int64_t write_loop(int fd, int64_t offset, const void* buffer, size_t n, bool po
 
 // ---- write faults ----------------------------------------------------------
 
-struct WriteFault {
+struct IoFault {
   std::mutex mutex;
   std::string pattern;
   int64_t left = 0;
   int error = 0;
   bool once = false;
 };
-WriteFault g_fault;
+IoFault g_fault;
 std::atomic<bool> g_fault_on{false};
 // The same for reads: a read that reaches the limit fails whole.
-WriteFault g_read_fault;
+IoFault g_read_fault;
 std::atomic<bool> g_read_fault_on{false};
 
 // How many of n bytes may pass before the fault strikes.
-size_t fault_allows(const File::Impl& f, size_t n, int& error, WriteFault& fault, std::atomic<bool>& on) {
+size_t fault_allows(const File::Impl& f, size_t n, int& error, IoFault& fault, std::atomic<bool>& on) {
   std::lock_guard<std::mutex> lock(fault.mutex);
   std::string_view path = f.dos;
   size_t slash = path.find_last_of("/\\");
@@ -362,22 +362,26 @@ int64_t checked_write(File::Impl& f, int64_t offset, const void* buffer, size_t 
 
 }  // namespace
 
+namespace {
+
+void arm(IoFault& fault, std::atomic<bool>& on, std::string_view pattern, int64_t after_bytes, int error,
+         bool once) {
+  std::lock_guard<std::mutex> lock(fault.mutex);
+  fault.once = once;
+  fault.pattern = std::string(pattern);
+  fault.left = after_bytes < 0 ? 0 : after_bytes;
+  fault.error = error;
+  on.store(!pattern.empty(), std::memory_order_relaxed);
+}
+
+}  // namespace
+
 void set_write_fault(std::string_view pattern, int64_t after_bytes, int error, bool once) {
-  std::lock_guard<std::mutex> lock(g_fault.mutex);
-  g_fault.once = once;
-  g_fault.pattern = std::string(pattern);
-  g_fault.left = after_bytes < 0 ? 0 : after_bytes;
-  g_fault.error = error;
-  g_fault_on.store(!pattern.empty(), std::memory_order_relaxed);
+  arm(g_fault, g_fault_on, pattern, after_bytes, error, once);
 }
 
 void set_read_fault(std::string_view pattern, int64_t after_bytes, int error, bool once) {
-  std::lock_guard<std::mutex> lock(g_read_fault.mutex);
-  g_read_fault.once = once;
-  g_read_fault.pattern = std::string(pattern);
-  g_read_fault.left = after_bytes < 0 ? 0 : after_bytes;
-  g_read_fault.error = error;
-  g_read_fault_on.store(!pattern.empty(), std::memory_order_relaxed);
+  arm(g_read_fault, g_read_fault_on, pattern, after_bytes, error, once);
 }
 
 int64_t read_at(File& file, int64_t offset, void* buffer, size_t n) {

@@ -169,6 +169,12 @@ struct FaultSweep : ::testing::Test {
   void expect_whole(const std::vector<std::vector<Row>>& states, const std::string& where,
                     const OpenFault* open = nullptr) {
     SCOPED_TRACE(where);
+    // No work file or backup is left behind.
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(name).parent_path()))
+      files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"SWEEP.DBF", "SWEEP.DBT", "SWEEP.MDX"}));
     QuietEngine c;
     DbDataFile* d = data_open(&c, name.c_str());
     ASSERT_NE(d, nullptr) << code_error_get(&c);
