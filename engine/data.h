@@ -20,6 +20,10 @@ struct DbMemoEntry {
   unsigned len;
   unsigned capacity;
   DbField* field;
+  // The text went to new blocks for a change whose record is not written
+  // yet: the stored record still leads to `replaced` (0 none).
+  int rewritten;
+  long replaced;
 };
 
 struct DbField {
@@ -91,6 +95,11 @@ struct DbDataFile {
   long last_read;  // the record data_go read last (0 none)
   int batch_depth;
   int writing_depth;  // DbTableWriting scopes open on this table
+  // Memo blocks given up by records written but not yet on disk (held
+  // under the lock): they go back to the free chain after the write-back.
+  long* memo_frees;
+  int n_memo_frees;
+  int memo_frees_capacity;
 };
 
 // Lets one operation that moves through many records (a query, a sort)

@@ -29,6 +29,7 @@ void data_discard(DbDataFile* d) {
   mem_free(d->fields);
   mem_free(d->memos);
   mem_free(d->locks);
+  mem_free(d->memo_frees);
   mem_pool_give(c->data_pool, d);
 }
 

@@ -1,7 +1,10 @@
-// Pack and range removal: live records are copied down in place through a
-// sequential reader and writer, then the file is cut after the new end.
+// Pack and range removal: the records kept are copied through a sequential
+// reader and writer into a work file, which then replaces the table.
 #include <cstring>
+#include <utility>
 
+#include "engine/bytes.h"
+#include "engine/convert.h"
 #include "engine/data.h"
 #include "engine/lock.h"
 
@@ -32,31 +35,59 @@ struct CopyBuffers {
   }
 };
 
-// Moves records down: with pack every live record from 1 on, otherwise the
-// records after `last` to `first`. Returns the new count or -1.
-long copy_down(DbDataFile* d, long count, long first, long last, bool pack) {
+// Writes the table as it is to be into the work file: the header with the
+// new count, the descriptors, the records kept (with pack the live ones,
+// otherwise all but first..last) and the end mark. Returns the count or -1.
+long write_kept(DbDataFile* d, DbFile* to, long count, long first, long last, bool pack) {
   DB_ENGINE* c = d->context;
+  unsigned head_len = d->header.header_len;
+  auto* head = static_cast<unsigned char*>(mem_alloc_err(c, head_len));
+  if (!head) return -1;
+  int rc = file_read_all(&d->file, 0, head, head_len);
   CopyBuffers bufs(c, d->record_width);
-  long from = pack ? 1 : last + 1;
-  long to = pack ? 1 : first;
   DbSeqRead r;
   DbSeqWrite w;
-  seq_read_init(&r, &d->file, data_record_pos(d, from), bufs.a, bufs.size);
-  seq_write_init(&w, &d->file, data_record_pos(d, to), bufs.b, bufs.size);
+  seq_read_init(&r, &d->file, data_record_pos(d, 1), bufs.a, bufs.size);
+  seq_write_init(&w, to, data_record_pos(d, 1), bufs.b, bufs.size);
   char* rec = d->old_record;
   d->rec_num_old = -1;
-  long kept = to - 1;
-  for (long i = from; i <= count; i++) {
-    if (seq_read_all(&r, rec, d->record_width) < 0) return -1;
-    if (pack && rec[0] != ' ') continue;
-    if (seq_write(&w, rec, d->record_width) < 0) return -1;
-    kept++;
+  long kept = 0;
+  for (long i = 1; rc == 0 && i <= count; i++) {
+    if (seq_read_all(&r, rec, d->record_width) < 0) rc = -1;
+    else if (pack ? rec[0] != ' ' : i >= first && i <= last) continue;
+    else if (seq_write(&w, rec, d->record_width) < 0) rc = -1;
+    else kept++;
   }
   const char end = 0x1A;
-  if (seq_write(&w, &end, 1) < 0 || seq_write_flush(&w) < 0) return -1;
-  return kept;
+  if (rc == 0 && (seq_write(&w, &end, 1) < 0 || seq_write_flush(&w) < 0)) rc = -1;
+  if (rc == 0) {
+    date_stamp(head + 1);
+    le_put32(head + 4, static_cast<uint32_t>(kept));
+    rc = file_write(to, 0, head, head_len);
+  }
+  mem_free(head);
+  return rc < 0 ? -1 : kept;
 }
 
+// Rebuilds every index over the records of `table` in place of the data
+// file's own: the work file holds the same layout.
+int reindex_over(DbDataFile* d, DbFile* table, long count) {
+  std::swap(d->file, *table);
+  d->header.num_recs = count;
+  d->held_for = 0;
+  data_read_ahead_forget(d);
+  int rc = data_reindex(d);
+  std::swap(d->file, *table);
+  d->held_for = 0;
+  data_read_ahead_forget(d);
+  return rc;
+}
+
+// The table is built afresh in a work file and its indexes over that; only
+// then does the work file replace the table (which keeps a copy of the old
+// one until the copy is complete). A failure anywhere leaves the old
+// records, and their index is rebuilt over them again: the index may have
+// been replaced already.
 int compact(DbDataFile* d, long first, long last, bool pack) {
   DB_ENGINE* c = d->context;
   DbLock lock(c);
@@ -64,6 +95,8 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   int rc = data_lock_file(d);
   if (rc != 0) return rc;
   if (data_flush(d) < 0) return -1;
+  // Writes this lock held back go out first: they were reported done.
+  if (file_write_back(&d->file) < 0) return -1;
   // Only the records the file holds: a count beyond them is repaired here.
   long count = data_count_held(d);
   if (count < 0) return -1;
@@ -77,18 +110,42 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   if (flen < 0) return -1;
   if (flen < data_record_pos(d, count + 1))
     return code_error_ex(c, e_read, "File Name:", d->file.name, nullptr);
-  long kept = copy_down(d, count, first, last, pack);
-  if (kept < 0) return -1;
-  d->header.num_recs = kept;
-  d->held_for = 0;  // the held count is found again
-  // The count goes to the header before the file shrinks under it.
-  if (data_header_write(d) < 0) return -1;
-  if (file_len_set(&d->file, data_record_pos(d, kept + 1) + 1) < 0) return -1;
+
+  char work_name[1100];
+  str_copy_max(work_name, d->file.name, sizeof work_name);
+  if (file_name_ext(work_name, sizeof work_name, "DB~", 1) != 0)
+    return code_error_ex(c, e_create, "File Name:", work_name, nullptr);
+  DbFile work;
+  int saved_safety = c->safety, saved_exclusive = c->exclusive;
+  c->safety = 0;
+  c->exclusive = 1;
+  rc = file_create(&work, c, work_name, 1);
+  c->safety = saved_safety;
+  c->exclusive = saved_exclusive;
+  if (rc != 0) return rc < 0 ? -1 : rc;
+  work.remove_on_close = 1;
+
   d->rec_num = -1;
   std::memset(d->record, ' ', d->record_width);
   d->record_changed = 0;
-  d->eof = d->bof = kept == 0;
-  return data_reindex(d);
+  long kept = write_kept(d, &work, count, first, last, pack);
+  rc = kept < 0 ? -1 : reindex_over(d, &work, kept);
+  if (rc == 0) rc = file_replace(&d->file, &work);  // closes and removes the work file
+  d->held_for = 0;  // the held count is found again
+  if (rc == 0) {
+    d->header.num_recs = data_count_cacheable(d) ? kept : -1;
+    d->eof = d->bof = kept == 0;
+    return 0;
+  }
+  // The old records stay: the indexes follow them again. The first
+  // failure is the one reported.
+  int failure = code_error_set(c, 0);
+  if (work.handle != -1) file_close(&work);
+  code_error_set(c, 0);
+  d->header.num_recs = data_count_cacheable(d) ? count : -1;
+  if (kept >= 0) data_reindex(d);
+  code_error_set(c, failure);
+  return rc < 0 ? -1 : rc;
 }
 
 }  // namespace

@@ -25,21 +25,6 @@ int flush_current(DbDataFile* d) {
   return 0;
 }
 
-// A record write that failed after some of its memos were written: those
-// memos' old blocks may be reused already, so the stored record takes their
-// new block numbers (and nothing else). A pending error stays as it was.
-void keep_memo_numbers(DbDataFile* d, long n, int memos) {
-  DB_ENGINE* c = d->context;
-  int saved = code_error_set(c, 0);
-  for (int i = 0; i < memos; i++) {
-    DbField* f = d->memos[i].field;
-    if (d->memos[i].changed) continue;
-    file_write(&d->file, data_record_pos(d, n) + f->offset, d->record + f->offset, f->len);
-    code_error_set(c, 0);
-  }
-  code_error_set(c, saved);
-}
-
 // Records read ahead: the file locked by us (nobody else changes them) or
 // one operation running, and not while each read must follow a record lock.
 bool batch_usable(DbDataFile* d) {
@@ -91,6 +76,24 @@ unsigned read_record(DbDataFile* d, long n) {
   }
   std::memcpy(d->record, d->ahead + size_t(n - first) * w, w);
   return w;
+}
+
+// An append whose count did not reach the header, or reached it torn (a
+// drive that stopped half way through it): the header gets back the count
+// it stated, and the record goes from the file again, so that no station
+// and no later open counts a record that has no keys. A pending error stays.
+void take_back_append(DbDataFile* d, long count, long stated) {
+  DB_ENGINE* c = d->context;
+  int saved = code_error_set(c, 0);
+  unsigned char b[4];
+  le_put32(b, static_cast<uint32_t>(stated));
+  file_write(&d->file, 4, b, 4);
+  code_error_set(c, 0);
+  long pos = data_record_pos(d, count + 1);
+  const char end = 0x1A;
+  if (file_len_set(&d->file, pos) == 0) file_write(&d->file, pos, &end, 1);
+  code_error_set(c, 0);
+  code_error_set(c, saved);
 }
 
 }  // namespace
@@ -311,28 +314,25 @@ int data_write(DbDataFile* d, long n) {
   if (rc != 0) return rc;
   rc = index_data_write(d, n);
   if (rc != 0) return rc;
-  int written = 0;
   for (int i = 0; i < d->n_memos; i++) {
     if (!d->memos[i].changed) continue;
     rc = memo_field_write(d->memos[i].field);
     if (rc != 0) {
-      // The keys already follow the new values: give the stored record its keys back.
+      // The keys already follow the new values: give the stored record its
+      // keys back. Its memos are untouched: new texts went to new blocks.
       index_data_write_undo(d, n);
-      keep_memo_numbers(d, n, i);
       return rc;
     }
-    written = i + 1;
   }
   d->record_changed = 0;
   d->header_changed = 1;
   c->activity_bits |= 32;
   if (file_write(&d->file, data_record_pos(d, n), d->record, d->record_width) < 0) {
     index_data_write_undo(d, n);
-    keep_memo_numbers(d, n, written);
     d->record_changed = 1;
     return -1;
   }
-  return 0;
+  return d->n_memos ? memo_record_written(d) : 0;
 }
 
 int data_append_start(DbDataFile* d, int detach) {
@@ -375,6 +375,8 @@ int data_append(DbDataFile* d) {
     if (took_append) data_unlock_append(d);
     return -1;
   }
+  // The count the header states now, for a failed append to put back.
+  long stated = d->header.num_recs >= 0 ? d->header.num_recs : d->count_seen;
   rc = data_lock_record(d, count + 1);
   if (rc != 0) {
     if (took_append) data_unlock_append(d);
@@ -413,7 +415,7 @@ int data_append(DbDataFile* d) {
     // Under a whole-file lock nobody else appends: the header is written
     // once for the locked stretch, when the file is flushed or unlocked.
     if (data_file_locked(d)) d->count_pending = 1;
-    else rc = data_header_write(d);
+    else if ((rc = data_header_write(d)) != 0) take_back_append(d, count, stated);
   }
   if (rc != 0) {
     // The keys went in first; a record that was never written keeps none.

@@ -112,11 +112,14 @@ int data_unlock_file(DbDataFile* d) {
     if (saved < 0) code_error_set(c, saved);
     return -1;
   }
+  // The records are on disk: the memo blocks they left go back now.
+  if (memo_frees_release(d) < 0) rc = -1;
   if (saved != 0) code_error_set(c, saved);
   d->file_locked = 0;
   d->header.num_recs = -1;
   data_read_ahead_forget(d);
-  return file_unlock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0 ? -1 : rc;
+  if (file_unlock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0) rc = -1;
+  return rc;
 }
 
 int data_unlock_index(DbDataFile* d) { return index_data_unlock(d); }

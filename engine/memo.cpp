@@ -70,21 +70,22 @@ class FreeChain {
       cur = next;
     }
     if (!at_end(cur) && cur < start + count) return damaged(m_, "memo free chain");
-    if (prev != 0 && prev + prev_count == start) {
-      prev_count += count;
-    } else {
-      if (write_run(prev, start, prev_count) < 0) return -1;
-      if (prev == 0) first_ = start;
-      prev = start;
-      prev_count = count;
-    }
-    if (!at_end(cur) && prev + prev_count == cur) {
+    bool joins_prev = prev != 0 && prev + prev_count == start;
+    long head = joins_prev ? prev : start;
+    long head_count = joins_prev ? prev_count + count : count;
+    if (!at_end(cur) && head + head_count == cur) {
       long next, n;
       if (read_run(cur, &next, &n) < 0) return -1;
-      prev_count += n;
+      head_count += n;
       cur = next;
     }
-    return write_run(prev, cur, prev_count);
+    // The run's own head first, then the link that leads to it: a failure
+    // in between leaves the blocks unused, never a chain through a text.
+    if (write_run(head, cur, head_count) < 0) return -1;
+    if (joins_prev) return 0;
+    if (write_run(prev, start, prev_count) < 0) return -1;
+    if (prev == 0) first_ = start;
+    return 0;
   }
 
   // First fit in block order; *at_file_end tells that the file must grow.
@@ -356,6 +357,9 @@ int memo_numbers_refresh(DbDataFile* d) {
     for (int i = 0; i < d->n_memos; i++) {
       DbField* f = d->memos[i].field;
       std::memcpy(d->record + f->offset, d->old_record + f->offset, f->len);
+      // Blocks written for an unsaved change are left behind unused.
+      d->memos[i].rewritten = 0;
+      d->memos[i].replaced = 0;
     }
   }
   d->memo_numbers_current = 1;
@@ -455,17 +459,73 @@ int memo_field_write(DbField* f) {
   int rc = memo_numbers_refresh(d);
   if (rc != 0) return rc;
   long block = block_number(f);
-  long old = block;
-  rc = memo_file_write(&d->memo_file, &block, m->text, m->len);
-  // A new place is taken even after a failure: the old one may be half
-  // handed back already, and the next write finds the new one.
-  if (block != old) put_block_number(field_ptr(f), block);
-  if (rc != 0) return rc;
+  // The text goes to blocks of its own: the stored record leads to the old
+  // ones until the record itself is written, and they go back only after
+  // that, so a failure on the way leaves the old text whole.
+  long fresh = 0;
+  if (m->len > 0) rc = memo_file_write(&d->memo_file, &fresh, m->text, m->len);
+  if (rc != 0) return rc < 0 ? -1 : rc;
+  if (m->rewritten) {
+    // Written for this change before: no stored record leads there.
+    if (block > 0) rc = memo_file_write(&d->memo_file, &block, nullptr, 0);
+  } else {
+    m->rewritten = 1;
+    m->replaced = block;
+  }
+  put_block_number(field_ptr(f), fresh);
   m->changed = 0;
-  return 0;
+  return rc;
+}
+
+namespace {
+
+void note_free(DbDataFile* d, long block) {
+  if (block <= 0) return;
+  if (d->n_memo_frees == d->memo_frees_capacity) {
+    int cap = d->memo_frees_capacity ? d->memo_frees_capacity * 2 : 8;
+    auto* p = static_cast<long*>(mem_alloc(sizeof(long) * static_cast<size_t>(cap)));
+    if (!p) return;  // the blocks stay unused: nothing is lost
+    if (d->n_memo_frees) std::memcpy(p, d->memo_frees, sizeof(long) * static_cast<size_t>(d->n_memo_frees));
+    mem_free(d->memo_frees);
+    d->memo_frees = p;
+    d->memo_frees_capacity = cap;
+  }
+  d->memo_frees[d->n_memo_frees++] = block;
+}
+
+}  // namespace
+
+int memo_record_written(DbDataFile* d) {
+  DbLock lock(d->context);
+  for (int i = 0; i < d->n_memos; i++) {
+    DbMemoEntry* m = &d->memos[i];
+    if (!m->rewritten) continue;
+    note_free(d, m->replaced);
+    m->rewritten = 0;
+    m->replaced = 0;
+  }
+  return memo_frees_release(d);
+}
+
+int memo_frees_release(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  DbLock lock(c);
+  if (d->n_memo_frees == 0 || file_holds_writes(&d->file)) return 0;
+  if (c->error_code < 0) return -1;
+  int rc = 0;
+  for (int i = 0; i < d->n_memo_frees && rc == 0; i++) {
+    long block = d->memo_frees[i];
+    rc = memo_file_write(&d->memo_file, &block, nullptr, 0);
+  }
+  // A give-back that failed half way is not tried again: its blocks may be
+  // in the chain already. Unused blocks are the worst that is left.
+  d->n_memo_frees = 0;
+  return rc < 0 ? -1 : rc;
 }
 
 void memo_field_reset(DbField* f) {
+  f->memo->rewritten = 0;
+  f->memo->replaced = 0;
   f->memo->len = 0;
   f->memo->needs_read = 1;
   f->memo->changed = 0;
@@ -480,6 +540,8 @@ void memo_field_free(DbField* f) {
   m->len = 0;
   m->needs_read = 1;
   m->changed = 0;
+  m->rewritten = 0;
+  m->replaced = 0;
 }
 
 int memo_compress(DbDataFile* d) {
@@ -525,16 +587,19 @@ int memo_compress(DbDataFile* d) {
     code_error_set(c, saved);
     return rc < 0 ? -1 : rc;
   }
+  // Only the block numbers are written: nothing needs reading again once
+  // the old memo file is gone.
   for (long r = 1; rc == 0 && r <= count; r++) {
     long pos = data_record_pos(d, r);
-    if (file_read_all(&d->file, pos, d->old_record, d->record_width) < 0) rc = -1;
     for (int i = 0; rc == 0 && i < d->n_memos; i++) {
       DbField* f = d->memos[i].field;
-      put_block_number(d->old_record + f->offset, numbers[(r - 1) * d->n_memos + i]);
+      char digits[10];
+      put_block_number(digits, numbers[(r - 1) * d->n_memos + i]);
+      if (file_write(&d->file, pos + f->offset, digits, sizeof digits) < 0) rc = -1;
     }
-    if (rc == 0 && file_write(&d->file, pos, d->old_record, d->record_width) < 0) rc = -1;
   }
   mem_free(numbers);
+  d->n_memo_frees = 0;  // blocks of the memo file that is gone
   d->rec_num_old = -1;
   d->memo_numbers_current = 0;
   for (int i = 0; i < d->n_memos; i++) memo_field_reset(d->memos[i].field);

@@ -22,4 +22,10 @@ int memo_field_write(DbField* f);
 void memo_field_reset(DbField* f);
 void memo_field_free(DbField* f);
 int memo_numbers_refresh(DbDataFile* d);
+// The current record was written (or held for the write-back): the blocks
+// its memos moved away from go back once the record is on disk.
+int memo_record_written(DbDataFile* d);
+// Hands back the blocks of records now on disk; nothing while the data
+// file still holds writes.
+int memo_frees_release(DbDataFile* d);
 int memo_compress(DbDataFile* d);

@@ -18,10 +18,12 @@ plat::File closed_file;
 plat::File& use(intptr_t h) { return h == -1 ? closed_file : *file_of(h); }
 
 std::atomic<DbosWriteWatch> write_watch{nullptr};
+std::atomic<DbosWriteWatch> read_watch{nullptr};
 
 }  // namespace
 
 void dbos_watch_writes(DbosWriteWatch watch) { write_watch.store(watch); }
+void dbos_watch_reads(DbosWriteWatch watch) { read_watch.store(watch); }
 
 intptr_t dbos_open(const char* name, int access, int share_none, int disposition) {
   plat::Disposition disp = disposition == DBOS_CREATE_NEW      ? plat::Disposition::create_new
@@ -44,6 +46,8 @@ int dbos_close(intptr_t h) {
 }
 
 long dbos_read(intptr_t h, long offset, void* buf, unsigned n) {
+  if (DbosWriteWatch watch = read_watch.load(std::memory_order_relaxed); watch && h != -1)
+    watch(file_of(h)->dos_path().c_str(), n);
   return static_cast<long>(plat::read_at(use(h), offset, buf, n));
 }
 

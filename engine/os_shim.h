@@ -22,6 +22,8 @@ int dbos_flush(intptr_t h);
 // a clean run's writes with it). Null turns it off.
 using DbosWriteWatch = void (*)(const char* path, unsigned n);
 void dbos_watch_writes(DbosWriteWatch watch);
+// The same for reads.
+void dbos_watch_reads(DbosWriteWatch watch);
 
 enum { DBOS_LOCK_OK = 0, DBOS_LOCK_VIOLATION = 33, DBOS_LOCK_ERROR = -1 };
 int dbos_lock(intptr_t h, long offset, long len);

@@ -313,38 +313,48 @@ int64_t write_loop(int fd, int64_t offset, const void* buffer, size_t n, bool po
 
 // ---- write faults ----------------------------------------------------------
 
-struct WriteFault {
+struct IoFault {
   std::mutex mutex;
   std::string pattern;
   int64_t left = 0;
   int error = 0;
   bool once = false;
 };
-WriteFault g_fault;
+IoFault g_fault;
 std::atomic<bool> g_fault_on{false};
+// The same for reads: a read that reaches the limit fails whole.
+IoFault g_read_fault;
+std::atomic<bool> g_read_fault_on{false};
 
-// How many of n bytes may go to the file before the fault strikes.
-size_t fault_allows(const File::Impl& f, size_t n, int& error) {
-  std::lock_guard<std::mutex> lock(g_fault.mutex);
+// How many of n bytes may pass before the fault strikes.
+size_t fault_allows(const File::Impl& f, size_t n, int& error, IoFault& fault, std::atomic<bool>& on) {
+  std::lock_guard<std::mutex> lock(fault.mutex);
   std::string_view path = f.dos;
   size_t slash = path.find_last_of("/\\");
   if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
-  if (g_fault.pattern.empty() || !match_pattern(g_fault.pattern, path)) return n;
-  size_t allowed = g_fault.left < int64_t(n) ? size_t(g_fault.left) : n;
-  g_fault.left -= int64_t(allowed);
-  error = g_fault.error;
-  if (allowed < n && g_fault.once) {
-    g_fault.pattern.clear();
-    g_fault_on.store(false, std::memory_order_relaxed);
+  if (fault.pattern.empty() || !match_pattern(fault.pattern, path)) return n;
+  size_t allowed = fault.left < int64_t(n) ? size_t(fault.left) : n;
+  fault.left -= int64_t(allowed);
+  error = fault.error;
+  if (allowed < n && fault.once) {
+    fault.pattern.clear();
+    on.store(false, std::memory_order_relaxed);
   }
   return allowed;
+}
+
+int64_t checked_read(File::Impl& f, int64_t offset, void* buffer, size_t n, bool positional) {
+  if (!g_read_fault_on.load(std::memory_order_relaxed)) return read_loop(f.fd, offset, buffer, n, positional);
+  int error = 0;
+  if (fault_allows(f, n, error, g_read_fault, g_read_fault_on) < n) return fail_io(error);
+  return read_loop(f.fd, offset, buffer, n, positional);
 }
 
 // write_loop behind the fault check, which costs one atomic load when off.
 int64_t checked_write(File::Impl& f, int64_t offset, const void* buffer, size_t n, bool positional) {
   if (!g_fault_on.load(std::memory_order_relaxed)) return write_loop(f.fd, offset, buffer, n, positional);
   int error = 0;
-  size_t allowed = fault_allows(f, n, error);
+  size_t allowed = fault_allows(f, n, error, g_fault, g_fault_on);
   if (allowed == n) return write_loop(f.fd, offset, buffer, n, positional);
   if (allowed > 0 && write_loop(f.fd, offset, buffer, allowed, positional) < 0) return -1;
   return fail_io(error);
@@ -352,20 +362,33 @@ int64_t checked_write(File::Impl& f, int64_t offset, const void* buffer, size_t 
 
 }  // namespace
 
+namespace {
+
+void arm(IoFault& fault, std::atomic<bool>& on, std::string_view pattern, int64_t after_bytes, int error,
+         bool once) {
+  std::lock_guard<std::mutex> lock(fault.mutex);
+  fault.once = once;
+  fault.pattern = std::string(pattern);
+  fault.left = after_bytes < 0 ? 0 : after_bytes;
+  fault.error = error;
+  on.store(!pattern.empty(), std::memory_order_relaxed);
+}
+
+}  // namespace
+
 void set_write_fault(std::string_view pattern, int64_t after_bytes, int error, bool once) {
-  std::lock_guard<std::mutex> lock(g_fault.mutex);
-  g_fault.once = once;
-  g_fault.pattern = std::string(pattern);
-  g_fault.left = after_bytes < 0 ? 0 : after_bytes;
-  g_fault.error = error;
-  g_fault_on.store(!pattern.empty(), std::memory_order_relaxed);
+  arm(g_fault, g_fault_on, pattern, after_bytes, error, once);
+}
+
+void set_read_fault(std::string_view pattern, int64_t after_bytes, int error, bool once) {
+  arm(g_read_fault, g_read_fault_on, pattern, after_bytes, error, once);
 }
 
 int64_t read_at(File& file, int64_t offset, void* buffer, size_t n) {
   File::Impl* f = open_impl(file);
   if (!f) return -1;
   if (offset < 0) return fail_io(error_invalid_argument);
-  return read_loop(f->fd, offset, buffer, n, true);
+  return checked_read(*f, offset, buffer, n, true);
 }
 
 int64_t write_at(File& file, int64_t offset, const void* buffer, size_t n) {
@@ -379,7 +402,7 @@ int64_t write_at(File& file, int64_t offset, const void* buffer, size_t n) {
 int64_t read(File& file, void* buffer, size_t n) {
   File::Impl* f = open_impl(file);
   if (!f) return -1;
-  return read_loop(f->fd, 0, buffer, n, false);
+  return checked_read(*f, 0, buffer, n, false);
 }
 
 int64_t write(File& file, const void* buffer, size_t n) {

@@ -38,6 +38,7 @@ inline constexpr int error_lock_violation = EAGAIN;   // byte range locked by an
 inline constexpr int error_not_locked = ENOLCK;       // unlock of a range this handle does not hold
 inline constexpr int error_invalid_handle = EBADF;    // closed or never opened handle
 inline constexpr int error_invalid_argument = EINVAL;
+inline constexpr int error_io = EIO;                 // the device failed a read or write
 
 // The calling thread's error of its last failed call (like GetLastError).
 int last_error();
@@ -136,6 +137,10 @@ bool flush(File& file);
 // An empty pattern turns it off (the default).
 void set_write_fault(std::string_view pattern, int64_t after_bytes, int error = error_disk_full,
                      bool once = false);
+// The same for reads: the read that would pass the limit fails whole with
+// error (a drive or a network share that stops answering).
+void set_read_fault(std::string_view pattern, int64_t after_bytes, int error = error_io,
+                    bool once = false);
 
 // ---- byte-range locks --------------------------------------------------------
 

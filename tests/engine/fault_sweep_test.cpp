@@ -3,7 +3,8 @@
 // The operation, or the write-back at unlock or close, must report the
 // failure, and the reopened table must hold its rows either all as before
 // or all as after, every memo readable, and every tag just as a fresh
-// rebuild makes it.
+// rebuild makes it. Each read of the operation is failed in turn too: the
+// table is then as before or, where the call reports success, as after.
 // Covers: engine/data_record.cpp, engine/data_pack.cpp, engine/memo.cpp,
 // engine/index_rebuild.cpp, engine/tag_maint.cpp, engine/os_shim.cpp.
 #include <gtest/gtest.h>
@@ -79,18 +80,7 @@ struct OpenFault {
   const char* file;  // a DOS pattern
   bool rows_torn;
 };
-const OpenFault kOpenFaults[] = {
-    // The record goes to disk, its count in the header does not: reopened,
-    // the record is counted from the file's length but has no keys.
-    {"append", false, "SWEEP.DBF", false},
-    // The write-back at the unlock hands the old memo blocks back before
-    // the record leads to the new ones: the old text is damaged.
-    {"rewrite", true, "SWEEP.DBT", true},
-    // The records are moved down in place before the index is rebuilt: a
-    // failure after that leaves the old index over the packed records.
-    {"pack", false, "*.*", false},
-    {"pack", true, "*.*", false},
-};
+const std::vector<OpenFault> kOpenFaults = {};  // none at present
 
 const OpenFault* open_fault(const std::string& op, bool locked, const std::string& file) {
   for (const OpenFault& f : kOpenFaults)
@@ -107,7 +97,10 @@ struct FaultSweep : ::testing::Test {
 
   void TearDown() override {
     plat::set_write_fault("", 0);
+    plat::set_read_fault("", 0);
     dbos_watch_writes(nullptr);
+    dbos_watch_reads(nullptr);
+    g_writes = nullptr;
   }
 
 
@@ -176,6 +169,12 @@ struct FaultSweep : ::testing::Test {
   void expect_whole(const std::vector<std::vector<Row>>& states, const std::string& where,
                     const OpenFault* open = nullptr) {
     SCOPED_TRACE(where);
+    // No work file or backup is left behind.
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(name).parent_path()))
+      files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"SWEEP.DBF", "SWEEP.DBT", "SWEEP.MDX"}));
     QuietEngine c;
     DbDataFile* d = data_open(&c, name.c_str());
     ASSERT_NE(d, nullptr) << code_error_get(&c);
@@ -198,12 +197,14 @@ struct FaultSweep : ::testing::Test {
   }
 
   // Runs the operation once; false when it or the write-back failed.
-  bool run_once(const Operation& op, int lock_attempts = 0) {
+  // `opened` runs once the table is open.
+  bool run_once(const Operation& op, int lock_attempts = 0, const std::function<void()>& opened = {}) {
     QuietEngine c;
     if (lock_attempts) c.lock_attempts = lock_attempts;
     DbDataFile* d = data_open(&c, name.c_str());
     EXPECT_NE(d, nullptr);
     if (!d) return false;
+    if (opened) opened();
     bool ok = true;
     if (op.locked) ok = data_lock_file(d) == 0 && data_lock_index(d) == 0;
     ok = ok && op.run(d) == 0;
@@ -229,16 +230,55 @@ struct FaultSweep : ::testing::Test {
 
   void sweep_named(const char* name);
 
-  void sweep(const Operation& op) {
-    SCOPED_TRACE(std::string(op.name) + (op.locked ? " locked" : ""));
-    auto [seed, before, packed] = start_of(op);
-    std::vector<std::vector<Row>> states{before};
+  // The states the table may be left in: before, after each step, after.
+  static std::vector<std::vector<Row>> states_of(const Operation& op) {
+    std::vector<std::vector<Row>> states{start_of(op).before};
     for (const auto& step : op.steps) {
       states.push_back(states.back());
       step(states.back());
     }
     // Under the lock the whole operation is one.
     if (op.locked && states.size() > 2) states.erase(states.begin() + 1, states.end() - 1);
+    return states;
+  }
+
+  void sweep_reads(const Operation& op) {
+    SCOPED_TRACE(std::string(op.name) + (op.locked ? " locked" : "") + ", reads");
+    auto [seed, before, packed] = start_of(op);
+    std::vector<std::vector<Row>> states = states_of(op);
+    build(seed, packed);
+    std::vector<Write> reads;
+    bool clean = run_once(op, 0, [&] {
+      g_writes = &reads;
+      dbos_watch_reads(watch);
+    });
+    dbos_watch_reads(nullptr);
+    g_writes = nullptr;
+    ASSERT_TRUE(clean);
+    // Each read failed in turn; the reads after it work again.
+    std::map<std::string, int64_t> got;
+    int refused = 0;
+    for (size_t k = 0; k < reads.size(); k++) {
+      const Write& r = reads[k];
+      int64_t at = got[r.file];
+      got[r.file] += r.n;
+      if (r.n == 0) continue;
+      std::string where = "read cut " + std::to_string(k) + " in " + r.file + " at " + std::to_string(at);
+      build(seed, packed);
+      bool ok = run_once(op, 0, [&] { plat::set_read_fault(r.file, at, plat::error_io, true); });
+      plat::set_read_fault("", 0);
+      if (ok) expect_whole({states.back()}, where + ", reported done");
+      else expect_whole(states, where);
+      if (HasFatalFailure()) return;
+      refused += !ok;
+    }
+    EXPECT_GT(refused, 0) << "no failed read reached the caller";
+  }
+
+  void sweep(const Operation& op) {
+    SCOPED_TRACE(std::string(op.name) + (op.locked ? " locked" : ""));
+    auto [seed, before, packed] = start_of(op);
+    std::vector<std::vector<Row>> states = states_of(op);
     const std::vector<Row>& after = states.back();
 
     // The clean run, its writes counted.
@@ -350,5 +390,9 @@ TEST_F(FaultSweep, Reindex) { sweep_named("reindex"); }
 TEST_F(FaultSweep, Pack) { sweep_named("pack"); }
 
 TEST_F(FaultSweep, MemoReplacement) { sweep_named("memo replacement"); }
+
+TEST_F(FaultSweep, Reads) {
+  for (const Operation& op : operations()) sweep_reads(op);
+}
 
 }  // namespace

@@ -128,8 +128,7 @@ TEST_F(FullDisk, FailedRewriteKeepsEveryMemoReadable) {
   ASSERT_EQ(data_close(d), 0);
   d = nullptr;
 
-  // The first memo shrinks in place (its leading blocks go back to the free
-  // chain); the second does not fit on the disk.
+  // The first memo's new text fits; the second does not fit on the disk.
   int rc = in_full_disk([&] {
     kvtest::QuietEngine here;
     DbDataFile* f = data_open(&here, name.c_str());
@@ -145,9 +144,9 @@ TEST_F(FullDisk, FailedRewriteKeepsEveryMemoReadable) {
   d = data_open(&c, name.c_str());
   ASSERT_NE(d, nullptr);
   ASSERT_EQ(data_go(d, 1), 0);
-  // Its old blocks are gone: the stored record must point at the new text.
+  // The record was not written: it leads to both old texts, still whole.
   DbField* first = data_field_at(d, 2);
-  EXPECT_EQ(std::string(memo_field_ptr(first), memo_field_len(first)), "short");
+  EXPECT_EQ(std::string(memo_field_ptr(first), memo_field_len(first)), long_text);
   DbField* second = data_field_at(d, 3);
   EXPECT_EQ(std::string(memo_field_ptr(second), memo_field_len(second)), "b");
 }

@@ -107,30 +107,34 @@ TEST_F(Memos, SizesRoundTrip) {
 TEST_F(Memos, BlocksAreReusedThroughTheFreeChain) {
   append(text_of(1500));  // blocks 1-3
   append(text_of(100));   // block 4
-  // A shorter text stays at the end of its run and frees the leading blocks.
+  // A rewritten text goes to blocks of its own (the old text stays whole
+  // until the record leads away from it); then the old run is given back.
   rewrite(1, text_of(600));
-  EXPECT_EQ(block_of(note()), 2);
+  EXPECT_EQ(block_of(note()), 5);
   auto b = kvtest::read_bytes(memo_name);
   EXPECT_EQ(b[0], 1) << "block 1 heads the chain";
-  EXPECT_EQ(b[512 + 4], 1) << "a run of one block";
-  // Freeing blocks 2-3 merges them with block 1; a text of two blocks reuses them.
+  EXPECT_EQ(b[512 + 4], 3) << "a run of three blocks";
+  EXPECT_EQ(b.size(), 7 * 512u);
+  // An empty text frees its blocks: the chain is 1-3, then 5-6.
   rewrite(1, "");
   EXPECT_EQ(std::string(field_ptr(note()), 10), std::string(10, ' '));
   append(text_of(900));
-  EXPECT_EQ(block_of(note()), 2) << "the last blocks of the merged run 1-3";
+  EXPECT_EQ(block_of(note()), 2) << "the last blocks of the first run that fits";
   append(text_of(10));
   EXPECT_EQ(block_of(note()), 1);
   append(text_of(10));
-  EXPECT_EQ(block_of(note()), 5) << "nothing free left: the end of the file";
-  EXPECT_EQ(kvtest::read_bytes(memo_name).size(), 6 * 512u);
+  EXPECT_EQ(block_of(note()), 6);
   EXPECT_EQ(read(2), text_of(100));
   EXPECT_EQ(read(3), text_of(900));
-  // A longer text moves to new blocks and the old run is given back.
+  // Nothing free fits three blocks: the end of the file.
   rewrite(4, text_of(1100));
-  EXPECT_EQ(block_of(note()), 6);
+  EXPECT_EQ(block_of(note()), 7);
   EXPECT_EQ(read(4), text_of(1100));
+  EXPECT_EQ(kvtest::read_bytes(memo_name).size(), 10 * 512u);
   append(text_of(5));
-  EXPECT_EQ(block_of(note()), 1);
+  EXPECT_EQ(block_of(note()), 1) << "record 4's old block";
+  append(text_of(5));
+  EXPECT_EQ(block_of(note()), 5);
 }
 
 TEST_F(Memos, DetachedAppendCopiesTheTexts) {

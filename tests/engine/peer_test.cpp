@@ -94,8 +94,9 @@ std::vector<Expected> expected_rows() {
   return rows;
 }
 
-// Rewrites after the appends: one memo grows into new blocks, one shrinks in
-// place, so the readers also meet blocks reused through the free chain.
+// Rewrites after the appends: one memo grows, one shrinks, each into new
+// blocks with its old ones handed back, so the readers also meet the free
+// chain's runs beside the texts.
 const std::pair<long, size_t> kRewrites[] = {{4, 1200}, {6, 20}};
 
 std::vector<Expected> final_rows() {
