@@ -46,9 +46,9 @@ int expr_eval(DbExpr* expr, char** result) {
     return expr->result_len;
 }
 
-// Only the query code calls this, per record and with the context lock held.
 int expr_eval_part(DbExpr* expr, int op_index, char** result) {
     if (!expr) return -1;
+    DbLock lock(expr->ctx);
     if (op_index < 0 || op_index >= int(expr->ops.size())) return -1;
     int size = expr->ops[size_t(op_index)].sub_size;
     run(expr, op_index - size + 1, size, result);
