@@ -150,9 +150,12 @@ long data_record_pos(DbDataFile* d, long n) {
   return static_cast<long>(d->header.header_len) + (n - 1) * static_cast<long>(d->record_width);
 }
 
-int data_go(DbDataFile* d, long n) {
+namespace {
+
+// data_go with the context lock held already: a skip through many records
+// takes the lock once, not once more for every record.
+int go_held(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
   if (c->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
   bool locked = data_record_locked(d, n);
@@ -193,6 +196,13 @@ int data_go(DbDataFile* d, long n) {
     d->memo_numbers_current = 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int data_go(DbDataFile* d, long n) {
+  DbLock lock(d->context);
+  return go_held(d, n);
 }
 
 int data_go_eof(DbDataFile* d) {
@@ -242,13 +252,13 @@ int data_skip(DbDataFile* d, long n) {
   if (d->tag_selected) return index_data_skip(d, n);
   long target = d->rec_num + n;
   // Records read ahead lay within the count when they were read.
-  if (ahead_holds(d, target)) return data_go(d, target);
+  if (ahead_holds(d, target)) return go_held(d, target);
   // Only records within the stated count are read: bytes beyond it (a torn
   // append of another station) are never taken for a record; nor is a
   // record the file does not hold taken for one.
   long count = data_count_held(d);
   if (count < 0) return -1;
-  if (target >= 1 && target <= count) return data_go(d, target);
+  if (target >= 1 && target <= count) return go_held(d, target);
   if (count == 0) {
     data_go_eof(d);
     d->bof = 1;

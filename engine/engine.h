@@ -106,7 +106,7 @@ struct DbEngineState {
 };
 
 struct DB_ENGINE : DbEngineState {
-  std::recursive_mutex mutex;
+  DbEngineMutex mutex;
   int lock_depth = 0;  // how often the owning thread holds the mutex
 };
 

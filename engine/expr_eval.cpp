@@ -24,6 +24,7 @@ int run(DbExpr* e, int first, int count, char** result) {
     ev.expr = e;
     ev.work = work;
     ev.constants = e->constants.data();
+    ev.stack[0] = nullptr;  // no result until an operation leaves one
     expr_eval_ops(ev, e, first, count);
     if (result) *result = ev.stack[0];
     return c->error_code < 0 ? -1 : 0;

@@ -37,6 +37,19 @@ int compare(ExprEval& ev, char** a) {
     return cmp < 0 ? -1 : cmp > 0 ? 1 : 0;
 }
 
+// Equality alone: numbers, dates and logicals are 8 bytes or fewer, read
+// whole rather than handed to memcmp.
+bool same(ExprEval& ev, char** a) {
+    size_t n = size_t(ev.op->position);
+    if (n == 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a[0], 8);
+        std::memcpy(&y, a[1], 8);
+        return x == y;
+    }
+    return std::memcmp(a[0], a[1], n) == 0;
+}
+
 void put_logical(ExprEval& ev, bool v) {
     expr_put_l(ev.slot(), v);
     ev.push(ev.slot());
@@ -68,8 +81,8 @@ void r_concat_adjacent(ExprEval& ev) {
 void r_concat_nul(ExprEval& ev) { concat_pad(ev, '\0'); }
 void r_concat_blank(ExprEval& ev) { concat_pad(ev, ' '); }
 
-void r_eq(ExprEval& ev) { put_logical(ev, compare(ev, ev.pop(2)) == 0); }
-void r_ne(ExprEval& ev) { put_logical(ev, compare(ev, ev.pop(2)) != 0); }
+void r_eq(ExprEval& ev) { put_logical(ev, same(ev, ev.pop(2))); }
+void r_ne(ExprEval& ev) { put_logical(ev, !same(ev, ev.pop(2))); }
 void r_lt_c(ExprEval& ev) { put_logical(ev, less_c(ev)); }
 void r_ge_c(ExprEval& ev) { put_logical(ev, !less_c(ev)); }
 void r_gt_c(ExprEval& ev) { put_logical(ev, greater_c(ev)); }

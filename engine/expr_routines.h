@@ -16,7 +16,7 @@ struct ExprEval {
     const DbExprOp* op = nullptr;
     char* work = nullptr;
     const char* constants = nullptr;
-    char* stack[kExprValueStack] = {};
+    char* stack[kExprValueStack];    // filled by the operations before they are read
     int sp = 0;
 
     char* slot() const { return work + op->result_offset; }

@@ -122,7 +122,13 @@ int build_tag(DbIndexFile* x, DbTag* t, DbSeqWrite* w, long* next, char* read_bu
   if (count < 0) return -1;
   DbSort s;
   if (sort_init(&s, c, unsigned(t->header.key_len), 0) < 0) return -1;
-  s.compare = t->compare;
+  // Ascending character and numeric tags keep the orders the sort knows.
+  int order = DB_SORT_ORDER_OTHER;
+  if (!(t->header.key_format & 0x08)) {
+    if (t->header.key_type == 'C') order = DB_SORT_ORDER_BYTES;
+    if (t->header.key_type == 'N') order = DB_SORT_ORDER_PACKED;
+  }
+  sort_set_compare(&s, t->compare, order);
   DbSeqRead r;
   seq_read_init(&r, &d->file, long(d->header.header_len), read_buf,
                 unsigned(c->sort_buffer < 1024 ? 1024 : c->sort_buffer));

@@ -16,33 +16,44 @@ namespace {
 bool plain_number(const char* text, int len, double* out) {
   static const double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  int i = 0;
-  while (i < len && text[i] == ' ') i++;
+  const char* p = text;
+  const char* end = text + len;
+  while (p < end && *p == ' ') p++;
   bool negative = false;
-  if (i < len && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+  // The usual field text: blanks, then digits to its end.
+  const char* first = p;
+  unsigned long long whole = 0;
+  for (unsigned d; p < end && (d = unsigned(static_cast<unsigned char>(*p)) - '0') <= 9; p++)
+    whole = whole * 10 + d;
+  if (p == end && p > first && p - first <= 15) {
+    double v = double(whole);
+    *out = negative ? -v : v;
+    return true;
+  }
+  p = first;
   long long digits = 0;
   int count = 0, decimals = 0;
   bool point = false, any = false;
-  for (; i < len && text[i]; i++) {
-    char ch = text[i];
-    if (ch == '.' && !point) {
+  for (; p < end; p++) {
+    unsigned d = unsigned(static_cast<unsigned char>(*p)) - '0';
+    if (d <= 9) {
+      any = true;
+      decimals += point;
+      if (digits == 0 && d == 0) continue;  // leading zeros count for nothing
+      if (++count > 15) return false;
+      digits = digits * 10 + d;
+    } else if (*p == '.' && !point) {
       point = true;
-      continue;
+    } else {
+      break;
     }
-    if (ch < '0' || ch > '9') break;
-    any = true;
-    if (digits == 0 && ch == '0') {
-      if (point) decimals++;
-      continue;
-    }
-    if (++count > 15) return false;
-    digits = digits * 10 + (ch - '0');
-    if (point) decimals++;
   }
   if (!any || decimals > 15) return false;
-  for (; i < len && text[i]; i++)
-    if (text[i] != ' ') return false;
-  double v = double(digits) / kTens[decimals];
+  for (; p < end && *p; p++)
+    if (*p != ' ') return false;
+  // Most field texts are whole numbers: no division to wait for.
+  double v = decimals ? double(digits) / kTens[decimals] : double(digits);
   *out = negative ? -v : v;
   return true;
 }

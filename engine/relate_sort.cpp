@@ -68,8 +68,8 @@ int relate_build_sort(DbRelation* r) {
     return -1;
   r->sort_active = 1;
   switch (expr_type(r->sort_expr)) {
-    case 'D': case 'd': r->sort.compare = compare_dates; break;
-    case 'N': case 'n': r->sort.compare = compare_numbers; break;
+    case 'D': case 'd': sort_set_compare(&r->sort, compare_dates, DB_SORT_ORDER_OTHER); break;
+    case 'N': case 'n': sort_set_compare(&r->sort, compare_numbers, DB_SORT_ORDER_PACKED); break;
     default: break;
   }
   std::vector<int32_t> info(k);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/convert.h"
 #include "engine/engine.h"
 
 namespace {
@@ -85,7 +86,77 @@ bool grow(DbSort* s) {
   return true;
 }
 
+// An entry with the leading part of its key as a number whose order is the
+// key order: most comparisons then touch neither the entry nor the compare
+// routine.
+struct Keyed {
+  uint64_t prefix;
+  uint32_t seq;
+  char* entry;
+};
+
+// Eight key bytes from `at` on, big-endian: ordered as memcmp orders them.
+uint64_t bytes_prefix(const char* key, unsigned at, unsigned len) {
+  unsigned char b[8] = {};
+  std::memcpy(b, key + at, len - at < 8 ? len - at : 8);
+  uint64_t v = 0;
+  for (unsigned char x : b) v = v << 8 | x;
+  return v;
+}
+
+// A packed number as sign, exponent and its first twelve digits, ordered
+// as packed_compare orders the keys.
+uint64_t packed_prefix(const char* key) {
+  auto* k = reinterpret_cast<const unsigned char*>(key);
+  int digits = (k[1] >> 2) & 0x1F;
+  uint64_t v = digits ? k[0] : 0;
+  for (int i = 2; i < 8; i++) v = v << 8 | k[i];
+  constexpr uint64_t kLow = (uint64_t(1) << 56) - 1;
+  return (k[1] & 0x80) ? ~v & kLow : (uint64_t(1) << 56) | v;
+}
+
+// Sorts by prefixes; false when there is no promise about the compare
+// routine's order or no memory for the prefixes.
+bool sort_by_prefix(DbSort* s) {
+  int order = s->compare == s->order_compare ? s->key_order : DB_SORT_ORDER_OTHER;
+  if (order == DB_SORT_ORDER_OTHER || s->count < 2) return false;
+  if (order == DB_SORT_ORDER_PACKED && s->sort_len < DB_PACKED_LEN) return false;
+  auto* keyed = static_cast<Keyed*>(mem_alloc(sizeof(Keyed) * size_t(s->count)));
+  if (!keyed) return false;
+  char** p = s->pointers;
+  long n = s->count;
+  bool exact;
+  if (order == DB_SORT_ORDER_BYTES) {
+    // Bytes every key shares tell nothing: the prefix starts after them.
+    unsigned at = s->sort_len;
+    for (long i = 1; i < n && at > 0; i++) {
+      unsigned k = 0;
+      while (k < at && p[i][k] == p[0][k]) k++;
+      at = k;
+    }
+    for (long i = 0; i < n; i++) keyed[i] = {bytes_prefix(p[i], at, s->sort_len), seq_of(s, p[i]), p[i]};
+    exact = s->sort_len - at <= 8;
+  } else {
+    unsigned char rest = 0;  // digits past the prefix
+    for (long i = 0; i < n; i++) {
+      keyed[i] = {packed_prefix(p[i]), seq_of(s, p[i]), p[i]};
+      for (int k = 8; k < DB_PACKED_LEN; k++) rest |= static_cast<unsigned char>(p[i][k]);
+    }
+    exact = rest == 0;
+  }
+  // Equal prefixes of keys the prefix holds whole: equal keys, in sequence order.
+  std::sort(keyed, keyed + n, [s, exact](const Keyed& a, const Keyed& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (exact) return a.seq < b.seq;
+    return entry_compare(s, a.entry, b.entry) < 0;
+  });
+  for (long i = 0; i < n; i++) p[i] = keyed[i].entry;
+  mem_free(keyed);
+  return true;
+}
+
 void sort_memory(DbSort* s) {
+  if (sort_by_prefix(s)) return;
   std::sort(s->pointers, s->pointers + s->count,
             [s](const char* a, const char* b) { return entry_compare(s, a, b) < 0; });
 }
@@ -197,6 +268,12 @@ int start_merge(DbSort* s) {
 
 int sort_compare_bytes(const void* a, const void* b, unsigned len) { return std::memcmp(a, b, len); }
 
+void sort_set_compare(DbSort* s, DbSortCompare compare, int key_order) {
+  s->compare = compare;
+  s->order_compare = compare;
+  s->key_order = key_order;
+}
+
 int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len) {
   std::memset(static_cast<void*>(s), 0, sizeof *s);
   s->file.handle = -1;
@@ -207,7 +284,7 @@ int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len) {
   s->info_len = info_len;
   s->info_offset = sort_len + 4;
   s->entry_len = sort_len + 4 + info_len;
-  s->compare = sort_compare_bytes;
+  sort_set_compare(s, sort_compare_bytes, DB_SORT_ORDER_BYTES);
   s->may_grow = 1;
   unsigned memory = unsigned(c->sort_memory);
   s->per_unit = long(memory > 8 ? (memory - 8) / s->entry_len : 0);

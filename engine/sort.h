@@ -55,8 +55,17 @@ struct DbSort {
   int may_grow;
   int reading;
   DbSortCompare compare;
+  // What the in-memory sort may assume of `compare` (DbSortOrder); it holds
+  // only while compare is still order_compare.
+  int key_order;
+  DbSortCompare order_compare;
   DB_ENGINE* context;
 };
+
+// Orders a compare routine may promise. Bytes: as memcmp over the sort
+// length. Packed: as packed_compare over numeric keys made by the key
+// routines (nothing but zeros past their digits).
+enum DbSortOrder { DB_SORT_ORDER_OTHER = 0, DB_SORT_ORDER_BYTES = 1, DB_SORT_ORDER_PACKED = 2 };
 
 int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len);
 int sort_put(DbSort* s, uint32_t seq, const void* key, const void* info);
@@ -64,6 +73,8 @@ int sort_get_init(DbSort* s);
 // 0 an entry, 1 all delivered (the state is then freed), -1 error.
 int sort_get(DbSort* s, uint32_t* seq, char** key, char** info);
 void sort_free(DbSort* s);
+// Sets the compare routine and the order it keeps (sort_init sets memcmp, bytes).
+void sort_set_compare(DbSort* s, DbSortCompare compare, int key_order);
 
 // The default order: bytes over the sort length.
 int sort_compare_bytes(const void* a, const void* b, unsigned len);

@@ -31,11 +31,14 @@ DbPendingError::DbPendingError(const DbPendingError& other) : id_(g_next_id.fetc
 }
 
 DbPendingError& DbPendingError::operator=(int code) {
-  if (int* p = slot(id_, code != 0)) *p = code;
+  if (int* p = slot(id_, code != 0)) {
+    if ((*p == 0) != (code == 0)) pending_.fetch_add(code ? 1 : -1, std::memory_order_relaxed);
+    *p = code;
+  }
   return *this;
 }
 
-DbPendingError::operator int() const {
+int DbPendingError::stored() const {
   const int* p = slot(id_, false);
   return p ? *p : 0;
 }
@@ -74,6 +77,7 @@ DbWorkBuffer::DbWorkBuffer(const DbWorkBuffer&) : id_(g_next_id.fetch_add(1)) {}
 
 char* DbWorkBuffer::grow(DB_ENGINE* c, unsigned size) {
   Buffer* b = buffer(id_, true);
+  if (b->data && size <= b->size) return b->data;
   if (mem_grow(c, &b->data, &b->size, size) < 0) return nullptr;
   return b->data;
 }

@@ -5,7 +5,9 @@
 // hands back must not be overwritten by another thread's call.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 
 // The pending error; reads and writes look like a plain int.
 class DbPendingError {
@@ -14,10 +16,16 @@ class DbPendingError {
   DbPendingError(const DbPendingError& other);
   DbPendingError& operator=(const DbPendingError& other) { return *this = static_cast<int>(other); }
   DbPendingError& operator=(int code);
-  operator int() const;
+  // Read before and after nearly every step: while no thread has an error
+  // pending, that needs no look into the thread's codes.
+  operator int() const { return pending_.load(std::memory_order_relaxed) ? stored() : 0; }
 
  private:
+  int stored() const;
   uint64_t id_;  // never reused, so a context made at a freed one's address starts clean
+  // Threads whose code is not 0. A thread's own changes are seen by itself
+  // in order, so a count of 0 means its own code is 0.
+  std::atomic<int> pending_{0};
 };
 
 struct DB_ENGINE;
@@ -42,4 +50,48 @@ class DbWorkBuffer {
 
  private:
   uint64_t id_;
+};
+
+// The context's lock: recursive, and cheap to take again for the thread that
+// holds it, since every public call made from inside another takes it once
+// more (a query step runs through a dozen of them).
+class DbEngineMutex {
+ public:
+  void lock() {
+    const void* me = self();
+    if (owner_.load(std::memory_order_relaxed) == me) {
+      ++depth_;
+      return;
+    }
+    mutex_.lock();
+    owner_.store(me, std::memory_order_relaxed);
+    depth_ = 1;
+  }
+  bool try_lock() {
+    const void* me = self();
+    if (owner_.load(std::memory_order_relaxed) == me) {
+      ++depth_;
+      return true;
+    }
+    if (!mutex_.try_lock()) return false;
+    owner_.store(me, std::memory_order_relaxed);
+    depth_ = 1;
+    return true;
+  }
+  void unlock() {
+    if (--depth_ > 0) return;
+    owner_.store(nullptr, std::memory_order_relaxed);
+    mutex_.unlock();
+  }
+
+ private:
+  // Only the holder writes owner_, so no other thread ever reads its own
+  // mark there.
+  static const void* self() {
+    static thread_local char mark;
+    return &mark;
+  }
+  std::mutex mutex_;
+  std::atomic<const void*> owner_{nullptr};
+  int depth_ = 0;  // only the holder touches it
 };

@@ -139,3 +139,15 @@ TEST(EngineError, PendingErrorBelongsToItsThread) {
   code_error_set(&c, 0);
   EXPECT_EQ(code_error_get(&c), 0);
 }
+
+// A thread that ends with its error still pending leaves the other threads'
+// calls as they were.
+TEST(EngineError, ThreadEndingWithAnErrorLeavesOthersClean) {
+  kvtest::QuietEngine c;
+  std::thread other([&] { EXPECT_EQ(code_error(&c, -120, "Writing to File"), -120); });
+  other.join();
+  EXPECT_EQ(code_error_get(&c), 0);
+  ASSERT_EQ(code_error(&c, -60, "Opening File"), -60);
+  EXPECT_EQ(code_error_set(&c, 0), -60);
+  EXPECT_EQ(code_error_get(&c), 0);
+}

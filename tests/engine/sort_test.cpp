@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "engine/convert.h"
 #include "engine/engine.h"
 #include "engine/sort.h"
 
@@ -113,6 +115,83 @@ TEST(Sort, CustomCompareOrdersDescending) {
     ASSERT_EQ(std::string(key, 4), want);
   }
   EXPECT_EQ(expect, -1);
+}
+
+// Sorts keys under a compare routine with the order it promises and checks
+// the result against std::stable_sort by that routine.
+void expect_sorted_as(const std::vector<std::string>& keys, DbSortCompare compare, int order,
+                      const char* what) {
+  DbEngine ctx;
+  unsigned len = unsigned(keys[0].size());
+  DbSort s;
+  ASSERT_EQ(sort_init(&s, &ctx, len, 0), 0);
+  sort_set_compare(&s, compare, order);
+  std::vector<uint32_t> seqs(keys.size());
+  std::mt19937 rng(3);
+  for (size_t i = 0; i < keys.size(); i++) {
+    seqs[i] = uint32_t(rng());
+    ASSERT_EQ(sort_put(&s, seqs[i], keys[i].data(), nullptr), 0);
+  }
+  ASSERT_EQ(sort_get_init(&s), 0);
+  std::vector<size_t> want(keys.size());
+  for (size_t i = 0; i < want.size(); i++) want[i] = i;
+  std::stable_sort(want.begin(), want.end(), [&](size_t a, size_t b) {
+    int r = compare(keys[a].data(), keys[b].data(), len);
+    return r != 0 ? r < 0 : seqs[a] < seqs[b];
+  });
+  size_t i = 0;
+  uint32_t seq;
+  char* key;
+  while (sort_get(&s, &seq, &key, nullptr) == 0) {
+    ASSERT_LT(i, want.size()) << what;
+    ASSERT_EQ(seq, seqs[want[i]]) << what << " at " << i;
+    ASSERT_EQ(std::string(key, len), keys[want[i]]) << what << " at " << i;
+    i++;
+  }
+  EXPECT_EQ(i, keys.size()) << what;
+}
+
+int packed_order(const void* a, const void* b, unsigned) {
+  return packed_compare(static_cast<const unsigned char*>(a), static_cast<const unsigned char*>(b));
+}
+
+// Keys that differ only far along, repeat often or share long beginnings,
+// and numbers of every sign, size and precision, with a key routine's zero.
+TEST(Sort, PromisedOrdersSortAsTheirCompareRoutines) {
+  std::mt19937 rng(11);
+  std::vector<std::string> shared_start, late_difference;
+  for (int i = 0; i < 3000; i++) {
+    shared_start.push_back("PART-" + std::to_string(100000 + rng() % 900) + "   ");
+    std::string k(32, 'Q');
+    k[20] = char('A' + rng() % 5);
+    k[31] = char('A' + rng() % 3);
+    late_difference.push_back(k);
+  }
+  expect_sorted_as(shared_start, sort_compare_bytes, DB_SORT_ORDER_BYTES, "shared start");
+  expect_sorted_as(late_difference, sort_compare_bytes, DB_SORT_ORDER_BYTES, "late difference");
+  expect_sorted_as(std::vector<std::string>(50, "SAME"), sort_compare_bytes, DB_SORT_ORDER_BYTES,
+                   "all equal");
+
+  std::vector<std::string> numbers;
+  const char* texts[] = {"0", "-0", "0.000", "  12", "-12", "12.5", "-12.5", "1e0", "99999999999999",
+                         "123456789012.345678", "-123456789012.345679", ".0001", "-.0001", "7"};
+  unsigned char key[DB_PACKED_LEN];
+  for (const char* t : texts) {
+    packed_from_str(key, t, int(std::strlen(t)));
+    numbers.emplace_back(reinterpret_cast<char*>(key), DB_PACKED_LEN);
+  }
+  for (int i = 0; i < 4000; i++) {
+    double v = double(int64_t(rng() % 2000001) - 1000000) / std::pow(10.0, double(rng() % 8));
+    if (i % 3 == 0) v = double(int64_t(rng() % 21) - 10);  // many equal keys
+    if (i % 7 == 0) v *= 1e9 + double(rng() % 1000);       // more digits than the prefix holds
+    packed_from_double(key, v);
+    numbers.emplace_back(reinterpret_cast<char*>(key), DB_PACKED_LEN);
+  }
+  expect_sorted_as(numbers, packed_order, DB_SORT_ORDER_PACKED, "numbers");
+  numbers.resize(size_t(std::size(texts)) + 1000);
+  for (std::string& n : numbers)
+    if (n[8] || n[9] || n[10] || n[11]) n = numbers[0];
+  expect_sorted_as(numbers, packed_order, DB_SORT_ORDER_PACKED, "numbers the prefix holds");
 }
 
 TEST(Sort, TooLittleMemoryFails) {

@@ -54,4 +54,35 @@ TEST(EngineThreads, ResultsHandedOutStayTheCallingThreads) {
   EXPECT_EQ(data_close(theirs), 0);
 }
 
+// The context lock taken again by its holder (as public calls made inside
+// others do) keeps other threads out until the last level is given back.
+TEST(EngineThreads, ContextLockNestsAndKeepsOthersOut) {
+  kvtest::QuietEngine c;
+  auto other_gets_in = [&c] {
+    bool got = false;
+    std::thread t([&] {
+      got = c.mutex.try_lock();
+      if (got) c.mutex.unlock();
+    });
+    t.join();
+    return got;
+  };
+  {
+    DbLock outer(&c);
+    {
+      DbLock inner(&c);
+      EXPECT_TRUE(c.mutex.try_lock());  // the holder itself gets in again
+      c.mutex.unlock();
+      EXPECT_FALSE(other_gets_in());
+      {
+        DbUnlocked waiting(&c);  // a wait between lock tries lets others in
+        EXPECT_TRUE(other_gets_in());
+      }
+      EXPECT_FALSE(other_gets_in());
+    }
+    EXPECT_FALSE(other_gets_in());
+  }
+  EXPECT_TRUE(other_gets_in());
+}
+
 }  // namespace
