@@ -303,6 +303,7 @@ int index_flush(DbIndexFile* x) {
     if (file_write(&x->file, 0, x->header, DB_MDX_HEADER_LEN) < 0) return -1;
     x->header_changed = 0;
   }
+  if (index_flush_blocks(x) < 0) return -1;
   for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
        t = static_cast<DbTag*>(list_next(&x->tags, t))) {
     if (t->version_changed) {
