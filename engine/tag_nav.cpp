@@ -293,9 +293,30 @@ int step_leaf(DbTag* t, int dir) {
   }
 }
 
+// Keeps the blocks of the stack from the root down for as long as the seek
+// for `key` passes through them (each already fits under its parent), and
+// gives the rest to the spares. rc is the result of the last block seek.
+void keep_common_path(DbTag* t, const void* key, unsigned len, int* rc) {
+  auto* b = static_cast<DbBlock*>(list_first(&t->stack));
+  if (!b || b->number != t->header.root) {
+    tag_unposition(t);
+    return;
+  }
+  for (;;) {
+    *rc = block_seek(b, key, len);
+    auto* next = static_cast<DbBlock*>(list_next(&t->stack, b));
+    if (!next) return;
+    if (block_is_leaf(b) || next->number != block_pointer(b, b->cur) ||
+        (t->context->index_option_c && !fits(t, next, b)))
+      break;
+    b = next;
+  }
+  while (bottom(t) != b) to_spares(t, bottom(t));
+}
+
 int seek_once(DbTag* t, const void* key, unsigned len) {
-  tag_unposition(t);
   int rc = 0;
+  keep_common_path(t, key, len, &rc);
   for (;;) {
     int d = tag_down(t);
     if (d == 1) break;
