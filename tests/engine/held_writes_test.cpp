@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "engine/lock.h"
 #include "index_fixture.h"
@@ -261,6 +262,58 @@ TEST_F(HeldWrites, WalksInRecordOrderSeeAnotherStationsChanges) {
   EXPECT_EQ(back, 501);
   EXPECT_TRUE(own_seen);
   ASSERT_EQ(data_unlock(d), 0);
+}
+
+// Walks in a tag's order under the lock keep pieces of the file in memory:
+// they serve our own rewrites and appends at once and never outlive the
+// lock, so another station's changes between two locks are seen.
+TEST_F(HeldWrites, LockedWalksInTagOrderSeeOwnAndOtherStationsChanges) {
+  create(kTags);
+  for (long id = 1; id <= 500; id++) ASSERT_EQ(append_id(id), 0);
+  ASSERT_EQ(data_flush(d), 0);
+  data_tag_select(d, tag("NAME"));
+  // Record number to name, as a locked walk in name order finds them.
+  auto walk = [&] {
+    EXPECT_EQ(data_lock_file(d), 0);
+    EXPECT_EQ(data_lock_index(d), 0);
+    std::map<long, std::string> seen;
+    for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) seen[data_recno(d)] = str(2);
+    EXPECT_EQ(data_unlock(d), 0);
+    return seen;
+  };
+  auto first = walk();
+  ASSERT_EQ(first.size(), 500u);
+  EXPECT_EQ(first[250], name_for(250, 1));
+  {
+    QuietEngine other;
+    DbDataFile* o = data_open(&other, name.c_str());
+    ASSERT_NE(o, nullptr);
+    ASSERT_EQ(data_go(o, 250), 0);
+    field_assign(data_field_at(o, 2), "AAA-OTHER");
+    ASSERT_EQ(data_append_start(o, 0), 0);
+    data_blank(o);
+    field_assign_long(data_field_at(o, 1), 501);
+    field_assign(data_field_at(o, 2), "ZZZ-NEW");
+    ASSERT_EQ(data_append(o), 0);
+    ASSERT_EQ(data_close(o), 0);
+  }
+  auto second = walk();
+  ASSERT_EQ(second.size(), 501u);
+  EXPECT_EQ(second[250], "AAA-OTHER");
+  EXPECT_EQ(second[501], "ZZZ-NEW");
+  // Our own rewrite and append under the lock, read back by the same walk.
+  ASSERT_EQ(data_lock_file(d), 0);
+  ASSERT_EQ(data_lock_index(d), 0);
+  ASSERT_EQ(data_go(d, 100), 0);
+  field_assign(data_field_at(d, 2), "MMM-OWN");
+  ASSERT_EQ(append_id(502), 0);
+  std::map<long, std::string> third;
+  for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1)) third[data_recno(d)] = str(2);
+  ASSERT_EQ(data_unlock(d), 0);
+  ASSERT_EQ(third.size(), 502u);
+  EXPECT_EQ(third[100], "MMM-OWN");
+  EXPECT_EQ(third[502], name_for(502, 1));
+  EXPECT_EQ(third[250], "AAA-OTHER");
 }
 
 }  // namespace
