@@ -95,8 +95,12 @@ int block_flush(DbBlock* b) {
   if (!b->changed || b->number < 0) return 0;
   DbIndexFile* x = b->tag->index;
   if (file_write(&x->file, b->number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
-  // Our own changes keep a checked block sound; a block read in is checked first.
-  cache_store(x, b->number, b->image, b->checked);
+  // The buffer holds the block now; an older image of it goes. The buffer's
+  // image is kept when the buffer is taken for another block.
+  if (x->block_cache) {
+    CacheSlot* s = cache_slot(x, b->number);
+    if (s && s->number == b->number) s->generation = 0;
+  }
   b->changed = 0;
   return 0;
 }
@@ -104,6 +108,8 @@ int block_flush(DbBlock* b) {
 int block_read(DbBlock* b, long number) {
   DbIndexFile* x = b->tag->index;
   if (block_flush(b) < 0) return -1;
+  // Our own changes keep a checked block sound; a block read in is checked first.
+  if (b->number >= 0 && b->number != number) cache_store(x, b->number, b->image, b->checked);
   b->number = -1;
   CacheSlot* s = cache_slot(x, number);
   if (s && s->number == number && s->generation == x->cache_generation) {
