@@ -46,6 +46,22 @@ struct HeldWrites : IndexTest {
     ASSERT_NE(d, nullptr) << code_error_get(&c);
   }
 
+  // Another station (an engine of its own) renames record `rec` and appends
+  // record `id` named `text`.
+  void other_station_writes(long rec, const char* rename, long id, const char* text) {
+    QuietEngine other;
+    DbDataFile* o = data_open(&other, name.c_str());
+    ASSERT_NE(o, nullptr);
+    ASSERT_EQ(data_go(o, rec), 0);
+    field_assign(data_field_at(o, 2), rename);
+    ASSERT_EQ(data_append_start(o, 0), 0);
+    data_blank(o);
+    field_assign_long(data_field_at(o, 1), id);
+    field_assign(data_field_at(o, 2), text);
+    ASSERT_EQ(data_append(o), 0);
+    ASSERT_EQ(data_close(o), 0);
+  }
+
   int append_id(long id, int version = 1) { return append({id, name_for(id, version), double(id % 50), ""}); }
 
   // Every id 1..n there once, found by its tag with its own name, and each
@@ -234,19 +250,7 @@ TEST_F(HeldWrites, WalksInRecordOrderSeeAnotherStationsChanges) {
   auto locked = walk();
   ASSERT_EQ(data_unlock(d), 0);
   EXPECT_EQ(locked.first, 500);
-  {
-    QuietEngine other;
-    DbDataFile* o = data_open(&other, name.c_str());
-    ASSERT_NE(o, nullptr);
-    ASSERT_EQ(data_go(o, 250), 0);
-    field_assign(data_field_at(o, 2), "XYZ");
-    ASSERT_EQ(data_append_start(o, 0), 0);
-    data_blank(o);
-    field_assign_long(data_field_at(o, 1), 501);
-    field_assign(data_field_at(o, 2), "NEW");
-    ASSERT_EQ(data_append(o), 0);
-    ASSERT_EQ(data_close(o), 0);
-  }
+  other_station_writes(250, "XYZ", 501, "NEW");
   auto after = walk();
   EXPECT_EQ(after.first, 501);
   EXPECT_EQ(after.second.substr(249 * 3, 3), "XYZ");
@@ -284,19 +288,7 @@ TEST_F(HeldWrites, LockedWalksInTagOrderSeeOwnAndOtherStationsChanges) {
   auto first = walk();
   ASSERT_EQ(first.size(), 500u);
   EXPECT_EQ(first[250], name_for(250, 1));
-  {
-    QuietEngine other;
-    DbDataFile* o = data_open(&other, name.c_str());
-    ASSERT_NE(o, nullptr);
-    ASSERT_EQ(data_go(o, 250), 0);
-    field_assign(data_field_at(o, 2), "AAA-OTHER");
-    ASSERT_EQ(data_append_start(o, 0), 0);
-    data_blank(o);
-    field_assign_long(data_field_at(o, 1), 501);
-    field_assign(data_field_at(o, 2), "ZZZ-NEW");
-    ASSERT_EQ(data_append(o), 0);
-    ASSERT_EQ(data_close(o), 0);
-  }
+  other_station_writes(250, "AAA-OTHER", 501, "ZZZ-NEW");
   auto second = walk();
   ASSERT_EQ(second.size(), 501u);
   EXPECT_EQ(second[250], "AAA-OTHER");
