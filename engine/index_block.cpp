@@ -45,12 +45,6 @@ DbBlock* block_alloc(DbTag* t, long number) {
   return b;
 }
 
-void block_free(DbBlock* b) {
-  if (!b) return;
-  block_flush(b);
-  mem_pool_give(b->tag->index->block_pool, b);
-}
-
 namespace {
 
 constexpr long kCacheSlots = 4096;
@@ -82,6 +76,16 @@ void cache_store(DbIndexFile* x, long number, const unsigned char* image, int ch
 }
 
 }  // namespace
+
+void block_free(DbBlock* b) {
+  if (!b) return;
+  DbIndexFile* x = b->tag->index;
+  block_flush(b);
+  // A written (or unchanged) block's image stays in the cache for a later read.
+  if (!b->changed && b->number >= 0) cache_store(x, b->number, b->image, b->checked);
+  b->number = -1;
+  mem_pool_give(x->block_pool, b);
+}
 
 void index_cache_forget(DbIndexFile* x) {
   if (++x->cache_generation == 0) {

@@ -20,3 +20,6 @@ int mdx_record_key(DbTag* t, unsigned char* key);
 void spare_add_front(DbTag* t, DbBlock* b);
 // Writes the changed blocks of every tag, in file order.
 int index_flush_blocks(DbIndexFile* x);
+// Bytes of blocks an index file keeps in memory besides its tags' paths
+// (tests make it small to see blocks leave and come back).
+extern long g_index_resident_bytes;

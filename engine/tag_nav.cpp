@@ -13,16 +13,17 @@
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 
+long g_index_resident_bytes = 32L << 20;
+
 namespace {
 
 constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock decides
 // Blocks kept besides the stack. They are checked against the file at every
 // movement (index_refresh), so keeping many costs nothing in safety: an
-// index file keeps up to kResidentBytes of them, shared out among its tags,
-// found by number through a hash. Without the hash a tag keeps only
-// kMaxSpares, searched in turn.
+// index file keeps up to g_index_resident_bytes of them, shared out among
+// its tags, found by number through a hash. Without the hash a tag keeps
+// only kMaxSpares, searched in turn.
 constexpr int kMaxSpares = 48;
-constexpr long kResidentBytes = 32L << 20;
 constexpr int kSpareBucketBits = 13;
 constexpr int kRestart = -2;     // internal: the descent must start again
 // Every branch has two children at least, so a tree of 32-bit block numbers
@@ -102,8 +103,23 @@ DbBlock* spare_pop_least_recent(DbTag* t) {
 int spare_limit(DbTag* t) {
   if (!t->spare_hash) return kMaxSpares;
   long tags = t->index->tags.count > 0 ? t->index->tags.count : 1;
-  long n = kResidentBytes / t->index->block_size / tags;
+  long n = g_index_resident_bytes / t->index->block_size / tags;
   return n > kMaxSpares ? int(n) : kMaxSpares;
+}
+
+// Spares over the limit (new blocks of splits, a path given back) go, the
+// least recent first, written when they changed.
+int trim_spares(DbTag* t) {
+  int limit = spare_limit(t);
+  while (t->spares.count > limit) {
+    DbBlock* b = spare_pop_least_recent(t);
+    if (block_flush(b) < 0) {
+      spare_add_back(t, b);
+      return -1;
+    }
+    block_free(b);
+  }
+  return 0;
 }
 
 void to_spares(DbTag* t, DbBlock* b) {
@@ -176,6 +192,7 @@ int tag_down(DbTag* t) {
     if (read_root_number(t) < 0) return -1;
     number = t->header.root;
   }
+  if (trim_spares(t) < 0) return -1;
   // A block already on the path, or a path deeper than any tree, is a loop.
   if (t->stack.count >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
   for (auto* s = static_cast<DbBlock*>(list_first(&t->stack)); s;

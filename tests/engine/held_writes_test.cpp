@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "engine/index_internal.h"
 #include "engine/lock.h"
 #include "index_fixture.h"
 #include "platform/file.h"
@@ -266,6 +267,30 @@ TEST_F(HeldWrites, WalksInRecordOrderSeeAnotherStationsChanges) {
   EXPECT_EQ(back, 501);
   EXPECT_TRUE(own_seen);
   ASSERT_EQ(data_unlock(d), 0);
+}
+
+// A long locked stretch with the fewest blocks kept in memory: changed
+// blocks leave for the file and come back again and again, and the tags end
+// up just as a rebuild makes them.
+TEST_F(HeldWrites, BlocksLeavingMemoryUnderALongLockComeBackIntact) {
+  struct Restore {
+    long was = g_index_resident_bytes;
+    ~Restore() { g_index_resident_bytes = was; }
+  } restore;
+  g_index_resident_bytes = 0;
+  create(kTags);
+  constexpr long kRows = 4000;
+  ASSERT_EQ(data_lock_file(d), 0);
+  ASSERT_EQ(data_lock_index(d), 0);
+  for (long id = 1; id <= kRows; id++) ASSERT_EQ(append_id(id), 0);
+  for (long id = 7; id <= kRows; id += 7) {
+    ASSERT_EQ(data_go(d, id), 0);
+    field_assign(data_field_at(d, 2), name_for(id, 2).c_str());
+  }
+  ASSERT_EQ(data_flush(d), 0);
+  ASSERT_EQ(data_unlock(d), 0);
+  reopen();
+  expect_table(kRows);
 }
 
 // Walks in a tag's order under the lock keep pieces of the file in memory:
