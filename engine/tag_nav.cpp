@@ -13,7 +13,7 @@
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 
-long g_index_resident_bytes = 32L << 20;
+long g_index_resident_bytes = 64L << 20;
 
 namespace {
 
