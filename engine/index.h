@@ -75,6 +75,7 @@ struct DbTag {
   DbList stack;   // root first, the current (bottom) block last
   DbList spares;  // off the stack, most recent first
   DbBlock** spare_hash;  // buckets finding the spares by block number (null: searched in turn)
+  int spare_max;         // spares kept at most while the hash is there
   int blocks_dirty;      // some block of the stack or the spares changed since the last flush
   DbTagHeader header;
   long header_pos;

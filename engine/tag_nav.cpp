@@ -42,6 +42,11 @@ bool spare_hash_ready(DbTag* t) {
   if (t->spare_hash) return true;
   t->spare_hash = static_cast<DbBlock**>(mem_alloc(sizeof(DbBlock*) << kSpareBucketBits));
   if (!t->spare_hash) return false;
+  // The tag's share of the blocks kept, worked out once (a tag's file and
+  // its number of tags stay as they are while it is open).
+  long tags = t->index->tags.count > 0 ? t->index->tags.count : 1;
+  long n = g_index_resident_bytes / t->index->block_size / tags;
+  t->spare_max = n > kMaxSpares ? int(n) : kMaxSpares;
   for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
        s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
     if (s->number < 0) continue;
@@ -100,12 +105,7 @@ DbBlock* spare_pop_least_recent(DbTag* t) {
   return b;
 }
 
-int spare_limit(DbTag* t) {
-  if (!t->spare_hash) return kMaxSpares;
-  long tags = t->index->tags.count > 0 ? t->index->tags.count : 1;
-  long n = g_index_resident_bytes / t->index->block_size / tags;
-  return n > kMaxSpares ? int(n) : kMaxSpares;
-}
+int spare_limit(DbTag* t) { return t->spare_hash ? t->spare_max : kMaxSpares; }
 
 // Spares over the limit (new blocks of splits, a path given back) go, the
 // least recent first, written when they changed.
