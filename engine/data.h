@@ -11,6 +11,7 @@ struct DbDataFile;
 struct DbField;
 struct DbIndex;
 struct DbTag;
+struct DbRecordPieces;
 
 // One memo field's text as loaded for the current record.
 struct DbMemoEntry {
@@ -93,6 +94,7 @@ struct DbDataFile {
   long ahead_n;
   unsigned ahead_writes;
   long last_read;  // the record data_go read last (0 none)
+  DbRecordPieces* pieces;  // records read for moves out of record order, as long as ahead is
   int batch_depth;
   int writing_depth;  // DbTableWriting scopes open on this table
   // Memo blocks given up by records written but not yet on disk (held
@@ -117,6 +119,7 @@ class DbBatchReads {
 };
 
 void data_read_ahead_forget(DbDataFile* d);
+void data_read_ahead_free(DbDataFile* d);
 
 // One field of a layout to create; an array ends with a null name.
 struct DbFieldInfo {

@@ -24,8 +24,7 @@ void data_discard(DbDataFile* d) {
   if (list_contains(&c->data_list, d)) list_remove(&c->data_list, d);
   mem_free(d->record);
   mem_free(d->old_record);
-  mem_free(d->ahead);
-  d->ahead = nullptr;
+  data_read_ahead_free(d);
   mem_free(d->fields);
   mem_free(d->memos);
   mem_free(d->locks);

@@ -1,6 +1,10 @@
 // Record access: positioning, the record buffer, writing a record, appends
 // and flushing. Records are read and written whole at their fixed offsets.
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "engine/bytes.h"
 #include "engine/convert.h"
@@ -39,6 +43,88 @@ bool ahead_holds(DbDataFile* d, long n) {
 
 constexpr unsigned kAheadBytes = 64 * 1024;
 
+}  // namespace
+
+// Records read for moves out of record order (a walk in a tag's order) on
+// the same terms as the records read ahead: pieces of whole records, about
+// a memory page each, up to kPieceBytes of them. A piece is good for the
+// epoch and the file's write count it was read at.
+struct DbRecordPieces {
+  long per_piece = 0;
+  size_t piece_bytes = 0;
+  long slots = 0;
+  unsigned epoch = 1;
+  std::vector<long> first;  // first record a slot holds (0 none)
+  std::vector<long> count;
+  std::vector<unsigned> writes, epochs;
+  std::unique_ptr<char[]> bytes;
+};
+
+namespace {
+
+constexpr size_t kPieceBytes = size_t(32) << 20;
+
+// Pieces for the records the file holds (as many as fit in kPieceBytes),
+// made anew when the file has outgrown them.
+DbRecordPieces* pieces_of(DbDataFile* d, long n) {
+  size_t w = d->record_width;
+  long per_piece = w >= 4096 ? 1 : long(4096 / w);
+  long records = d->count_held > n ? d->count_held : n;
+  long want = records / per_piece + 1;
+  long most = long(kPieceBytes / (size_t(per_piece) * w));
+  if (want > most) want = most;
+  if (want < 1) want = 1;
+  if (d->pieces && d->pieces->slots >= want) return d->pieces;
+  delete d->pieces;
+  d->pieces = nullptr;
+  auto* p = new (std::nothrow) DbRecordPieces;
+  if (!p) return nullptr;
+  p->per_piece = per_piece;
+  p->piece_bytes = size_t(per_piece) * w;
+  // Room to grow: a file read while it is appended to.
+  p->slots = want * 2 < most ? want * 2 : most;
+  try {
+    p->first.assign(size_t(p->slots), 0);
+    p->count.assign(size_t(p->slots), 0);
+    p->writes.assign(size_t(p->slots), 0);
+    p->epochs.assign(size_t(p->slots), 0);
+    p->bytes.reset(new char[size_t(p->slots) * p->piece_bytes]);
+  } catch (const std::bad_alloc&) {
+    delete p;
+    return nullptr;
+  }
+  d->pieces = p;
+  return p;
+}
+
+// Record n from its piece, read whole when it is not held; 0 when the piece
+// cannot serve (the caller reads the record alone).
+unsigned read_from_piece(DbDataFile* d, long n) {
+  DbRecordPieces* p = pieces_of(d, n);
+  if (!p) return 0;
+  unsigned w = d->record_width;
+  long piece = (n - 1) / p->per_piece;
+  size_t slot = size_t(piece % p->slots);
+  char* at = p->bytes.get() + slot * p->piece_bytes;
+  long first = piece * p->per_piece + 1;
+  bool held = p->first[slot] == first && p->epochs[slot] == p->epoch && p->writes[slot] == d->file.writes;
+  if (!held || n >= first + p->count[slot]) {
+    // As for records read ahead: only records within the count last checked.
+    long bound = d->held_for > 0 && d->count_held > n ? d->count_held : n;
+    long last = first + p->per_piece - 1 < bound ? first + p->per_piece - 1 : bound;
+    p->first[slot] = 0;
+    unsigned got = file_read(&d->file, data_record_pos(d, first), at, unsigned(last - first + 1) * w);
+    if (d->context->error_code < 0) return 0;
+    p->first[slot] = first;
+    p->count[slot] = long(got / w);
+    p->epochs[slot] = p->epoch;
+    p->writes[slot] = d->file.writes;
+    if (n >= first + p->count[slot]) return 0;
+  }
+  std::memcpy(d->record, at + size_t(n - first) * w, w);
+  return w;
+}
+
 // Record n into the record buffer; the bytes read. Moves in record order
 // read a batch of records around it in one go.
 unsigned read_record(DbDataFile* d, long n) {
@@ -51,8 +137,13 @@ unsigned read_record(DbDataFile* d, long n) {
   long prev = d->last_read;
   d->last_read = n;
   bool forward = n == prev + 1, backward = n == prev - 1;
-  if ((!forward && !backward) || prev < 1 || !batch_usable(d))
+  if (!batch_usable(d)) return file_read(&d->file, data_record_pos(d, n), d->record, w);
+  if (!forward && !backward) {
+    unsigned got = read_from_piece(d, n);
+    if (got || d->context->error_code < 0) return got;
     return file_read(&d->file, data_record_pos(d, n), d->record, w);
+  }
+  if (prev < 1) return file_read(&d->file, data_record_pos(d, n), d->record, w);
   long k = long(kAheadBytes / w);
   if (k < 2) return file_read(&d->file, data_record_pos(d, n), d->record, w);
   if (!d->ahead) {
@@ -101,6 +192,18 @@ void take_back_append(DbDataFile* d, long count, long stated) {
 void data_read_ahead_forget(DbDataFile* d) {
   d->ahead_n = 0;
   d->last_read = 0;
+  if (d->pieces && ++d->pieces->epoch == 0) {
+    // Wrapped: old pieces could pass for new ones.
+    std::fill(d->pieces->first.begin(), d->pieces->first.end(), 0);
+    d->pieces->epoch = 1;
+  }
+}
+
+void data_read_ahead_free(DbDataFile* d) {
+  mem_free(d->ahead);
+  d->ahead = nullptr;
+  delete d->pieces;
+  d->pieces = nullptr;
 }
 
 DbBatchReads::DbBatchReads(DbDataFile* d) : d_(d) {

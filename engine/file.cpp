@@ -104,6 +104,21 @@ void hold(DbHeldWrites* h, long off, const char* src, unsigned n) {
   auto stop = it;
   for (; stop != m.end() && stop->first <= end; ++stop)
     if (extent_end(stop) > last) last = extent_end(stop);
+  if (it->first <= off) {
+    // The first extent grows in place and takes in the ones the write
+    // reaches: writes in rising order never copy what is held already.
+    std::string& s = it->second;
+    h->bytes -= s.size();
+    s.resize(size_t(last - start));
+    for (auto k = std::next(it); k != stop; ++k) {
+      std::memcpy(&s[size_t(k->first - start)], k->second.data(), k->second.size());
+      h->bytes -= k->second.size();
+    }
+    std::memcpy(&s[size_t(off - start)], src, n);
+    h->bytes += s.size();
+    m.erase(std::next(it), stop);
+    return;
+  }
   std::string merged(size_t(last - start), '\0');
   for (auto k = it; k != stop; ++k) {
     std::memcpy(&merged[size_t(k->first - start)], k->second.data(), k->second.size());

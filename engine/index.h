@@ -57,6 +57,7 @@ struct DbBlock {
   int cur;
   int checked;  // the image passed the checks that need only it (counts, pointers, key order)
   unsigned char* image;
+  DbBlock* hash_next;  // the next spare of the tag in the same bucket
 };
 
 struct DbTag {
@@ -72,7 +73,10 @@ struct DbTag {
   char name[11];
   int filter_flag;
   DbList stack;   // root first, the current (bottom) block last
-  DbList spares;
+  DbList spares;  // off the stack, most recent first
+  DbBlock** spare_hash;  // buckets finding the spares by block number (null: searched in turn)
+  int spare_max;         // spares kept at most while the hash is there
+  int blocks_dirty;      // some block of the stack or the spares changed since the last flush
   DbTagHeader header;
   long header_pos;
   int header_changed;

@@ -45,12 +45,6 @@ DbBlock* block_alloc(DbTag* t, long number) {
   return b;
 }
 
-void block_free(DbBlock* b) {
-  if (!b) return;
-  block_flush(b);
-  mem_pool_give(b->tag->index->block_pool, b);
-}
-
 namespace {
 
 constexpr long kCacheSlots = 4096;
@@ -83,6 +77,16 @@ void cache_store(DbIndexFile* x, long number, const unsigned char* image, int ch
 
 }  // namespace
 
+void block_free(DbBlock* b) {
+  if (!b) return;
+  DbIndexFile* x = b->tag->index;
+  block_flush(b);
+  // A written (or unchanged) block's image stays in the cache for a later read.
+  if (!b->changed && b->number >= 0) cache_store(x, b->number, b->image, b->checked);
+  b->number = -1;
+  mem_pool_give(x->block_pool, b);
+}
+
 void index_cache_forget(DbIndexFile* x) {
   if (++x->cache_generation == 0) {
     // Wrapped: old slots could pass for new ones.
@@ -95,8 +99,12 @@ int block_flush(DbBlock* b) {
   if (!b->changed || b->number < 0) return 0;
   DbIndexFile* x = b->tag->index;
   if (file_write(&x->file, b->number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
-  // Our own changes keep a checked block sound; a block read in is checked first.
-  cache_store(x, b->number, b->image, b->checked);
+  // The buffer holds the block now; an older image of it goes. The buffer's
+  // image is kept when the buffer is taken for another block.
+  if (x->block_cache) {
+    CacheSlot* s = cache_slot(x, b->number);
+    if (s && s->number == b->number) s->generation = 0;
+  }
   b->changed = 0;
   return 0;
 }
@@ -104,6 +112,8 @@ int block_flush(DbBlock* b) {
 int block_read(DbBlock* b, long number) {
   DbIndexFile* x = b->tag->index;
   if (block_flush(b) < 0) return -1;
+  // Our own changes keep a checked block sound; a block read in is checked first.
+  if (b->number >= 0 && b->number != number) cache_store(x, b->number, b->image, b->checked);
   b->number = -1;
   CacheSlot* s = cache_slot(x, number);
   if (s && s->number == number && s->generation == x->cache_generation) {

@@ -66,6 +66,40 @@ int old_record_key(DbDataFile* d, DbTag* t, Key* k) {
   return rc;
 }
 
+// The tags of every index of the table with room for a key each: inline
+// for the usual few tags, so an append allocates nothing.
+class TagKeys {
+ public:
+  explicit TagKeys(DbDataFile* d) {
+    for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) n_ += size_t(x->tags.count);
+    if (n_ > kInline) {
+      heap_tags_.resize(n_);
+      heap_keys_.resize(n_);
+      tags_ = heap_tags_.data();
+      keys_ = heap_keys_.data();
+    }
+    size_t i = 0;
+    for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
+      for (DbTag* t = first_tag(x); t && i < n_; t = next_tag(x, t)) tags_[i++] = t;
+    n_ = i;
+  }
+  TagKeys(const TagKeys&) = delete;
+  TagKeys& operator=(const TagKeys&) = delete;
+  size_t size() const { return n_; }
+  DbTag* tag(size_t i) const { return tags_[i]; }
+  Key& key(size_t i) { return keys_[i]; }
+
+ private:
+  static constexpr size_t kInline = 8;
+  DbTag* inline_tags_[kInline];
+  Key inline_keys_[kInline];
+  std::vector<DbTag*> heap_tags_;
+  std::vector<Key> heap_keys_;
+  size_t n_ = 0;
+  DbTag** tags_ = inline_tags_;
+  Key* keys_ = inline_keys_;
+};
+
 // Quiet step used while undoing: a pending error waits outside.
 void undo(DB_ENGINE* c, int (*op)(DbTag*, const void*, long), DbTag* t, const Key& k, long n) {
   int saved = code_error_set(c, 0);
@@ -357,21 +391,21 @@ int index_data_append(DbDataFile* d) {
     unlock_indexes(taken);
     return rc;
   }
-  std::vector<DbTag*> tags = all_tags(d);
-  std::vector<Key> keys(tags.size());
+  TagKeys tk(d);
   size_t i = 0;
-  for (; i < tags.size(); i++) {
-    rc = record_key(tags[i], &keys[i]);
-    if (rc == 0 && keys[i].in) rc = tag_add(tags[i], keys[i].bytes, d->rec_num);
+  for (; i < tk.size(); i++) {
+    Key& k = tk.key(i);
+    rc = record_key(tk.tag(i), &k);
+    if (rc == 0 && k.in) rc = tag_add(tk.tag(i), k.bytes, d->rec_num);
     if (rc == DB_UNIQUE_KEEP_FIRST) {
       // The first record keeps the key; this one goes without it in this tag only.
-      keys[i].in = false;
+      k.in = false;
       rc = 0;
     }
     if (rc != 0) break;
   }
   if (rc != 0) {
-    while (i-- > 0) undo(c, tag_remove, tags[i], keys[i], d->rec_num);
+    while (i-- > 0) undo(c, tag_remove, tk.tag(i), tk.key(i), d->rec_num);
     int saved = code_error_set(c, 0);
     unlock_indexes(taken);
     code_error_set(c, saved);
@@ -382,7 +416,7 @@ int index_data_append(DbDataFile* d) {
   if (unlock_indexes(taken) == 0) return 0;
   // The keys did not reach the disk and stay held; the caller writes no
   // record for them, so they come out before the index goes out later.
-  for (size_t j = tags.size(); j-- > 0;) undo(c, tag_remove, tags[j], keys[j], d->rec_num);
+  for (size_t j = tk.size(); j-- > 0;) undo(c, tag_remove, tk.tag(j), tk.key(j), d->rec_num);
   int saved = code_error_set(c, 0);
   unlock_indexes(held);
   code_error_set(c, saved);

@@ -143,6 +143,15 @@ long held_tail(DbIndexFile* x) {
   return tail;
 }
 
+// Anything index_flush would write: most movements have nothing to flush.
+bool has_pending_changes(DbIndexFile* x) {
+  if (x->header_changed || file_holds_writes(&x->file)) return true;
+  for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+       t = static_cast<DbTag*>(list_next(&x->tags, t)))
+    if (t->blocks_dirty || t->header_changed || t->version_changed || t->filter_flag_changed) return true;
+  return false;
+}
+
 }  // namespace
 
 DbIndexFile* index_open(DbDataFile* d, const char* name) {
@@ -303,6 +312,7 @@ int index_flush(DbIndexFile* x) {
     if (file_write(&x->file, 0, x->header, DB_MDX_HEADER_LEN) < 0) return -1;
     x->header_changed = 0;
   }
+  if (index_flush_blocks(x) < 0) return -1;
   for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
        t = static_cast<DbTag*>(list_next(&x->tags, t))) {
     if (t->version_changed) {
@@ -364,7 +374,7 @@ int index_refresh(DbIndexFile* x) {
   if (c->error_code < 0) return -1;
   if (x->locked || x->file.exclusive) return 0;
   // Our own pending changes go out first, so the comparison sees only others'.
-  if (index_flush(x) < 0) return -1;
+  if (has_pending_changes(x) && index_flush(x) < 0) return -1;
   // The file header and every tag's version and filter flag, in one read
   // while the tag headers lie at the front, as they always do in a file
   // this engine wrote.

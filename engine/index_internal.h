@@ -15,3 +15,11 @@ void mdx_drop_buffers(DbTag* t);
 // The key of the data file's current record for this tag in `key`;
 // blank dates key the same whichever way the date was made.
 int mdx_record_key(DbTag* t, unsigned char* key);
+
+// Puts a block that leaves the stack (or a new one) in front of the spares.
+void spare_add_front(DbTag* t, DbBlock* b);
+// Writes the changed blocks of every tag, in file order.
+int index_flush_blocks(DbIndexFile* x);
+// Bytes of blocks an index file keeps in memory besides its tags' paths
+// (tests make it small to see blocks leave and come back).
+extern long g_index_resident_bytes;

@@ -1,6 +1,7 @@
 // Numbers as fixed-width texts, and the packed decimal keys of numeric tags.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -247,8 +248,29 @@ int packed_compare(const unsigned char* a, const unsigned char* b) {
   } else {
     int n = ((digits_a > digits_b ? digits_a : digits_b) + 1) / 2;
     if (n > 10) n = 10;
-    int c = std::memcmp(a + 2, b + 2, n);
-    r = c < 0 ? -1 : c > 0 ? 1 : 0;
+    // The digit bytes as big-endian words, the bytes past the n that count
+    // masked off: index seeks compare keys all the time.
+    auto word = [](const unsigned char* p) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      return __builtin_bswap64(w);
+    };
+    uint64_t x = word(a + 2), y = word(b + 2);
+    if (n < 8) {
+      uint64_t mask = n > 0 ? ~uint64_t(0) << (8 * (8 - n)) : 0;
+      x &= mask;
+      y &= mask;
+    }
+    if (x != y) {
+      r = x < y ? -1 : 1;
+    } else {
+      for (int i = 10; i < n + 2; i++) {
+        if (a[i] != b[i]) {
+          r = a[i] < b[i] ? -1 : 1;
+          break;
+        }
+      }
+    }
   }
   return sign_a ? -r : r;
 }

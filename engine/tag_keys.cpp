@@ -5,6 +5,7 @@
 
 #include "engine/convert.h"
 #include "engine/expr.h"
+#include "engine/expr_table.h"
 #include "engine/index_internal.h"
 
 namespace {
@@ -107,6 +108,23 @@ void mdx_header_encode(const DbTagHeader* h, unsigned char* p) {
 }
 
 int mdx_record_key(DbTag* t, unsigned char* key) {
+  // A key that is one character or number field comes straight from the
+  // record, as the evaluation would make it.
+  const DbExpr* e = t->expr;
+  if (e->ops.size() == 1 && !e->trim) {
+    const DbExprOp& op = e->ops[0];
+    int len = t->header.key_len;
+    if (op.row == kRowFieldC && e->result_type == 'C' && op.length == len) {
+      if (t->context->error_code < 0) return -1;
+      std::memcpy(key, op.file->record + op.position, size_t(len));
+      return len;
+    }
+    if (op.row == kRowFieldN && e->result_type == 'N' && len == DB_PACKED_LEN) {
+      if (t->context->error_code < 0) return -1;
+      packed_from_str(key, op.file->record + op.position, op.length);
+      return len;
+    }
+  }
   char* k = nullptr;
   int len = expr_key_eval(t->expr, &k);
   if (len < 0) return -1;

@@ -19,7 +19,7 @@ void set_keys(DbBlock* b, int n) { le_put32(b->image, uint32_t(n)); }
 // Leaves the stack for the spares; the blocks stay cached until flushed.
 void pop_block(DbTag* t, DbBlock* b) {
   list_remove(&t->stack, b);
-  list_add_before(&t->spares, list_first(&t->spares), b);
+  spare_add_front(t, b);
 }
 
 // The version moves once per flush (index_flush), however many keys changed,
@@ -27,6 +27,7 @@ void pop_block(DbTag* t, DbBlock* b) {
 void mark_changed(DbTag* t) {
   t->index->header_changed = 1;
   t->version_changed = 1;
+  t->blocks_dirty = 1;
 }
 
 int write_root_pointer(DbTag* t) {
@@ -76,10 +77,8 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
   if (leaf) std::memcpy(sep, block_key(nb, block_keys(nb) - 1), size_t(t->header.key_len));
   else std::memcpy(sep, lower_last, size_t(t->header.key_len));
   *new_number = number;
-  int rc = block_flush(nb);
-  nb->number = -1;
-  mem_pool_give(x->block_pool, nb);
-  return rc;
+  spare_add_front(t, nb);  // written with the others at the flush
+  return 0;
 }
 
 // Inserts at the current position of the bottom block, splitting upward.
@@ -114,10 +113,7 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
     std::memcpy(entry_of(r, 0) + 4, sep, size_t(t->header.key_len));
     le_put32(entry_of(r, 1), uint32_t(old_number));
     r->changed = 1;
-    int rc = block_flush(r);
-    r->number = -1;
-    mem_pool_give(x->block_pool, r);
-    if (rc < 0) return -1;
+    spare_add_front(t, r);
     t->header.root = number;
     t->header_changed = 1;
     return 0;
@@ -193,13 +189,43 @@ int remove_current(DbTag* t) {
   }
 }
 
+bool held_by_us(DbTag* t) { return t->index->locked || t->index->file.exclusive; }
+
+// While the index is ours alone, the path left by the last key added stays
+// current: a key that a seek from the root would lead down the same path is
+// placed in its leaf without the descent. 0 or DB_AFTER as tag_seek gives,
+// -2 when the key leaves the path (the caller seeks).
+int seek_on_path(DbTag* t, const unsigned char* key) {
+  DbBlock* leaf = bottom(t);
+  if (!leaf || !held_by_us(t) || !block_is_leaf(leaf)) return -2;
+  unsigned len = unsigned(t->header.key_len);
+  bool rightmost = true;
+  // Each branch takes the first entry whose key is not below the key.
+  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b != leaf;
+       b = static_cast<DbBlock*>(list_next(&t->stack, b))) {
+    if (b->cur > 0 && t->compare(block_key(b, b->cur - 1), key, len) >= 0) return -2;
+    if (b->cur < block_keys(b)) {
+      rightmost = false;
+      if (t->compare(block_key(b, b->cur), key, len) < 0) return -2;
+    }
+  }
+  int rc = block_seek(leaf, key, len);
+  // Past the leaf's keys the seek goes on to the next leaf, which only the
+  // rightmost leaf has not.
+  if (leaf->cur >= block_keys(leaf) && block_keys(leaf) > 0 && !rightmost) return -2;
+  t->context->activity_bits |= 8;
+  t->equal_leaves = 0;
+  return rc;
+}
+
 }  // namespace
 
 int tag_add(DbTag* t, const void* key, long recno) {
   DB_ENGINE* c = t->context;
   DbLock lock(c);
   if (c->error_code < 0) return -1;
-  int rc = tag_seek(t, key, unsigned(t->header.key_len));
+  int rc = seek_on_path(t, static_cast<const unsigned char*>(key));
+  if (rc == -2) rc = tag_seek(t, key, unsigned(t->header.key_len));
   if (rc < 0) return -1;
   if (rc == 0 && t->header.unique_flag) {
     if (t->unique_action == e_unique)
@@ -213,7 +239,10 @@ int tag_add(DbTag* t, const void* key, long recno) {
   }
   mark_changed(t);
   rc = insert_up(t, static_cast<const unsigned char*>(key), recno);
-  tag_unposition(t);
+  // The tag stays on the new key while the path is whole (no split) and
+  // the index ours, for the next key added.
+  DbBlock* b = bottom(t);
+  if (rc < 0 || !b || !block_is_leaf(b) || !held_by_us(t)) tag_unposition(t);
   return rc < 0 ? -1 : 0;
 }
 

@@ -5,18 +5,26 @@
 // movement again from the root only when the file shows another station's
 // change; otherwise the movement is repeated once under the index lock, where
 // a block that still does not fit is damage and reported at once.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/convert.h"
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 
+long g_index_resident_bytes = 64L << 20;
+
 namespace {
 
 constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock decides
-// Valid blocks kept besides the stack. They are checked against the file at
-// every movement (index_refresh), so keeping many costs nothing in safety.
+// Blocks kept besides the stack. They are checked against the file at every
+// movement (index_refresh), so keeping many costs nothing in safety: an
+// index file keeps up to g_index_resident_bytes of them, shared out among
+// its tags, found by number through a hash. Without the hash a tag keeps
+// only kMaxSpares, searched in turn.
 constexpr int kMaxSpares = 48;
+constexpr int kSpareBucketBits = 13;
 constexpr int kRestart = -2;     // internal: the descent must start again
 // Every branch has two children at least, so a tree of 32-bit block numbers
 // is never deeper than this.
@@ -26,9 +34,97 @@ DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); 
 
 bool is_locked(DbTag* t) { return t->index->locked || t->index->file.exclusive; }
 
+DbBlock*& spare_bucket(DbTag* t, long number) {
+  return t->spare_hash[(uint32_t(number) * 2654435761u) >> (32 - kSpareBucketBits)];
+}
+
+bool spare_hash_ready(DbTag* t) {
+  if (t->spare_hash) return true;
+  t->spare_hash = static_cast<DbBlock**>(mem_alloc(sizeof(DbBlock*) << kSpareBucketBits));
+  if (!t->spare_hash) return false;
+  // The tag's share of the blocks kept, worked out once (a tag's file and
+  // its number of tags stay as they are while it is open).
+  long tags = t->index->tags.count > 0 ? t->index->tags.count : 1;
+  long n = g_index_resident_bytes / t->index->block_size / tags;
+  t->spare_max = n > kMaxSpares ? int(n) : kMaxSpares;
+  for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
+       s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
+    if (s->number < 0) continue;
+    DbBlock*& head = spare_bucket(t, s->number);
+    s->hash_next = head;
+    head = s;
+  }
+  return true;
+}
+
+// Spares with a block number are in the hash under that number; it does not
+// change while they are spares.
+void spare_link(DbTag* t, DbBlock* b) {
+  if (b->number < 0 || !spare_hash_ready(t)) return;
+  DbBlock*& head = spare_bucket(t, b->number);
+  b->hash_next = head;
+  head = b;
+}
+
+void spare_unlink(DbTag* t, DbBlock* b) {
+  if (b->number < 0 || !t->spare_hash) return;
+  for (DbBlock** p = &spare_bucket(t, b->number); *p; p = &(*p)->hash_next) {
+    if (*p == b) {
+      *p = b->hash_next;
+      return;
+    }
+  }
+}
+
+DbBlock* spare_find(DbTag* t, long number) {
+  if (t->spare_hash) {
+    for (DbBlock* s = spare_bucket(t, number); s; s = s->hash_next)
+      if (s->number == number) return s;
+    return nullptr;
+  }
+  for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
+       s = static_cast<DbBlock*>(list_next(&t->spares, s)))
+    if (s->number == number) return s;
+  return nullptr;
+}
+
+void spare_take(DbTag* t, DbBlock* b) {
+  spare_unlink(t, b);
+  list_remove(&t->spares, b);
+}
+
+// At the back: the first to be reused.
+void spare_add_back(DbTag* t, DbBlock* b) {
+  spare_link(t, b);
+  list_add(&t->spares, b);
+}
+
+DbBlock* spare_pop_least_recent(DbTag* t) {
+  auto* b = static_cast<DbBlock*>(list_last(&t->spares));
+  if (b) spare_take(t, b);
+  return b;
+}
+
+int spare_limit(DbTag* t) { return t->spare_hash ? t->spare_max : kMaxSpares; }
+
+// Spares over the limit (new blocks of splits, a path given back) go, the
+// least recent first, written when they changed.
+int trim_spares(DbTag* t) {
+  int limit = spare_limit(t);
+  while (t->spares.count > limit) {
+    DbBlock* b = spare_pop_least_recent(t);
+    if (block_flush(b) < 0) {
+      spare_add_back(t, b);
+      return -1;
+    }
+    block_free(b);
+  }
+  return 0;
+}
+
 void to_spares(DbTag* t, DbBlock* b) {
   list_remove(&t->stack, b);
-  list_add_before(&t->spares, list_first(&t->spares), b);  // most recent first
+  spare_add_front(t, b);
 }
 
 // A block number that can hold a block of this file: behind the file header
@@ -96,44 +192,35 @@ int tag_down(DbTag* t) {
     if (read_root_number(t) < 0) return -1;
     number = t->header.root;
   }
+  if (trim_spares(t) < 0) return -1;
   // A block already on the path, or a path deeper than any tree, is a loop.
   if (t->stack.count >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
   for (auto* s = static_cast<DbBlock*>(list_first(&t->stack)); s;
        s = static_cast<DbBlock*>(list_next(&t->stack, s)))
     if (s->number == number) return 2;
-  for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
-       s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
-    if (s->number == number) {
-      s->cur = 0;
-      if (!fits(t, s, parent)) return 2;
-      list_remove(&t->spares, s);
-      list_add(&t->stack, s);
-      return 0;
-    }
+  if (DbBlock* s = spare_find(t, number)) {
+    s->cur = 0;
+    if (!fits(t, s, parent)) return 2;
+    spare_take(t, s);
+    list_add(&t->stack, s);
+    return 0;
   }
-  DbBlock* b = static_cast<DbBlock*>(list_pop(&t->spares));  // the least recent
+  // A new buffer while the spares are few, else the least recent one (its
+  // block written first when it changed).
+  DbBlock* b = t->spares.count >= spare_limit(t) ? spare_pop_least_recent(t) : nullptr;
   if (!b) {
     b = block_alloc(t, -1);
     if (!b) return -1;
   }
   int got = block_read(b, number);
   if (got != 0) {
-    list_add(&t->spares, b);
+    spare_add_back(t, b);
     return got < 0 ? -1 : 2;  // a block cut off by the file's end does not fit
   }
   if (!fits(t, b, parent)) {
     b->number = -1;
-    list_add(&t->spares, b);
+    spare_add_back(t, b);
     return 2;
-  }
-  // Keep only a few other blocks cached.
-  int kept = 0;
-  for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
-       s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
-    if (s->number < 0) continue;
-    if (kept++ < kMaxSpares) continue;
-    if (block_flush(s) < 0) return -1;
-    s->number = -1;
   }
   list_add(&t->stack, b);
   b->cur = 0;
@@ -223,9 +310,30 @@ int step_leaf(DbTag* t, int dir) {
   }
 }
 
+// Keeps the blocks of the stack from the root down for as long as the seek
+// for `key` passes through them (each already fits under its parent), and
+// gives the rest to the spares. rc is the result of the last block seek.
+void keep_common_path(DbTag* t, const void* key, unsigned len, int* rc) {
+  auto* b = static_cast<DbBlock*>(list_first(&t->stack));
+  if (!b || b->number != t->header.root) {
+    tag_unposition(t);
+    return;
+  }
+  for (;;) {
+    *rc = block_seek(b, key, len);
+    auto* next = static_cast<DbBlock*>(list_next(&t->stack, b));
+    if (!next) return;
+    if (block_is_leaf(b) || next->number != block_pointer(b, b->cur) ||
+        (t->context->index_option_c && !fits(t, next, b)))
+      break;
+    b = next;
+  }
+  while (bottom(t) != b) to_spares(t, bottom(t));
+}
+
 int seek_once(DbTag* t, const void* key, unsigned len) {
-  tag_unposition(t);
   int rc = 0;
+  keep_common_path(t, key, len, &rc);
   for (;;) {
     int d = tag_down(t);
     if (d == 1) break;
@@ -254,7 +362,14 @@ int seek_once(DbTag* t, const void* key, unsigned len) {
 
 }  // namespace
 
+void spare_add_front(DbTag* t, DbBlock* b) {
+  spare_link(t, b);
+  list_add_before(&t->spares, list_first(&t->spares), b);
+}
+
 void mdx_drop_buffers(DbTag* t) {
+  if (t->spare_hash) std::memset(t->spare_hash, 0, sizeof(DbBlock*) << kSpareBucketBits);
+  t->blocks_dirty = 0;
   while (auto* b = static_cast<DbBlock*>(list_pop(&t->stack))) {
     b->number = -1;
     b->changed = 0;
@@ -423,15 +538,52 @@ double tag_position(DbTag* t) {
   return pos;
 }
 
+namespace {
+
+void collect_changed(DbTag* t, std::vector<DbBlock*>* changed) {
+  if (!t->blocks_dirty) return;
+  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b;
+       b = static_cast<DbBlock*>(list_next(&t->stack, b)))
+    if (b->changed && b->number >= 0) changed->push_back(b);
+  for (auto* b = static_cast<DbBlock*>(list_first(&t->spares)); b;
+       b = static_cast<DbBlock*>(list_next(&t->spares, b)))
+    if (b->changed && b->number >= 0) changed->push_back(b);
+}
+
+// Writes the blocks in file order: held writes then join into few pieces
+// without copying what is held already.
+int flush_in_order(std::vector<DbBlock*>& changed) {
+  std::sort(changed.begin(), changed.end(),
+            [](const DbBlock* a, const DbBlock* b) { return a->number < b->number; });
+  for (DbBlock* b : changed)
+    if (block_flush(b) < 0) return -1;
+  return 0;
+}
+
+}  // namespace
+
+int index_flush_blocks(DbIndexFile* x) {
+  std::vector<DbBlock*> changed;
+  for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+       t = static_cast<DbTag*>(list_next(&x->tags, t)))
+    collect_changed(t, &changed);
+  if (changed.empty()) return 0;
+  if (flush_in_order(changed) < 0) return -1;
+  for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+       t = static_cast<DbTag*>(list_next(&x->tags, t)))
+    t->blocks_dirty = 0;
+  return 0;
+}
+
 int tag_flush(DbTag* t) {
   DB_ENGINE* c = t->context;
   DbLock lock(c);
-  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b;
-       b = static_cast<DbBlock*>(list_next(&t->stack, b)))
-    if (block_flush(b) < 0) return -1;
-  for (auto* b = static_cast<DbBlock*>(list_first(&t->spares)); b;
-       b = static_cast<DbBlock*>(list_next(&t->spares, b)))
-    if (block_flush(b) < 0) return -1;
+  if (t->blocks_dirty) {
+    std::vector<DbBlock*> changed;
+    collect_changed(t, &changed);
+    if (flush_in_order(changed) < 0) return -1;
+    t->blocks_dirty = 0;
+  }
   if (t->header_changed) {
     unsigned char r[4];
     le_put32(r, uint32_t(t->header.root));
@@ -444,5 +596,7 @@ int tag_flush(DbTag* t) {
 int tag_release(DbTag* t) {
   int rc = tag_flush(t);
   mdx_drop_buffers(t);
+  mem_free(t->spare_hash);
+  t->spare_hash = nullptr;
   return rc;
 }
