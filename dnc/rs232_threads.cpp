@@ -5,6 +5,7 @@
 
 #include "appcore/globals.h"
 #include "dbmodel/job.h"
+#include "dnc/block_sender.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -163,7 +164,7 @@ void Rs232ReadThread(void* arg) {
   port.ReadOverlapped.hEvent = &readEvent;
   port.OpenCancelEvent();
 
-  const DWORD block = Globals && Globals->ReadBlockSize > 0 ? static_cast<DWORD>(Globals->ReadBlockSize) : 1024;
+  const DWORD block = DncReadBlock(port);
   std::unique_ptr<unsigned char[]> buf(new unsigned char[block + 200]);
   port.BytesReceived = 0;
   port.BytesSent = 0;

@@ -6,14 +6,16 @@
 // layer's poller). Reported: the server's CPU as a share of one core, the
 // bytes per second moved, the bytes lost (sent but never received), which
 // must be 0, and the server's context switches a second. Receiving: the
-// machines send, 1024-byte reads as the read threads do. Sending:
-// 1000-byte blocks as the write threads do.
+// machines send, and the server reads in blocks of half a second of line
+// time, as the DNC read threads do at this rate. Sending: blocks of the
+// same size, as the DNC write threads send them.
 //
 // The peer (Floor) carries the same load with no layer at all: one thread
 // reads or writes each line once per tick of the layer (64 ms receiving,
 // 32 ms sending, one read before each write as heeding XOFF needs) and
 // wakes the line's own thread through a bare futex once per block, where
-// the layer would complete a read or write. What it costs is the kernel's
+// the layer would complete a read or write (blocks of the same size as the
+// layer's side uses). What it costs is the kernel's
 // price for the pseudo-terminal calls and the thread wake-ups alone.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -46,6 +48,8 @@ constexpr DWORD kBaud = 115200;
 constexpr double kBytesPerSecond = kBaud / 10.0;
 constexpr auto kRun = std::chrono::milliseconds(3300);  // three runs: about 10 s a direction
 constexpr auto kMachineTick = std::chrono::milliseconds(4);
+// The DNC threads' block at 115200 baud: half a second of the line.
+constexpr DWORD kBlock = kBaud / 20;
 
 struct Usage {
   double cpu;
@@ -183,11 +187,11 @@ unsigned long long serve_through_layer(const Lines& lines, bool server_receives,
       plat::Event ev(true);
       plat::OVERLAPPED ov;
       ov.hEvent = &ev;
-      std::vector<char> buf(1024, 'N');
+      std::vector<char> buf(kBlock, 'N');
       while (!stop.load(std::memory_order_relaxed)) {
         DWORD n = 0;
-        BOOL ok = server_receives ? plat::read_comm(h, buf.data(), 1024, &n, &ov)
-                                  : plat::write_comm(h, buf.data(), 1000, &n, &ov);
+        BOOL ok = server_receives ? plat::read_comm(h, buf.data(), kBlock, &n, &ov)
+                                  : plat::write_comm(h, buf.data(), kBlock, &n, &ov);
         if (!ok) {
           plat::Waitable* handles[] = {&ev, &stop_event};
           // A reader's last block would wait for the read time-out.
@@ -214,7 +218,7 @@ void futex_wake(std::atomic<int>& word) {
 unsigned long long serve_floor(const Lines& lines, bool server_receives, std::atomic<bool>& stop,
                                const std::function<void()>& run_for) {
   const std::size_t n = lines.slaves.size();
-  const std::size_t block = server_receives ? 1024 : 1000;
+  const std::size_t block = kBlock;
   const auto tick = std::chrono::milliseconds(server_receives ? 64 : 32);
   std::vector<std::atomic<int>> words(n);
   std::atomic<bool> quit{false};
