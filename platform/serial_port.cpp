@@ -71,12 +71,15 @@ constexpr std::size_t kRxRestBelow = 2048;
 constexpr auto kCtsPoll = std::chrono::milliseconds(10);
 
 // Wake-ups that pace a line or read rested input are put on a common
-// grid, so the poller serves all such ports in one round.
+// grid, so the poller serves all such ports in one round. Streams use a
+// grid as coarse as their period (a paced line's tick, a long rest): all
+// such ports then fall into step and share one round, instead of being
+// spread over the finer grid's rounds.
 constexpr auto kGrid = std::chrono::milliseconds(16);
 
-CommPort::Clock::time_point on_grid(CommPort::Clock::time_point t) {
-  auto ticks = (t.time_since_epoch() + kGrid - CommPort::Clock::duration(1)) / kGrid;
-  return CommPort::Clock::time_point(ticks * std::chrono::duration_cast<CommPort::Clock::duration>(kGrid));
+CommPort::Clock::time_point on_grid(CommPort::Clock::time_point t, CommPort::Clock::duration grid = kGrid) {
+  auto ticks = (t.time_since_epoch() + grid - CommPort::Clock::duration(1)) / grid;
+  return CommPort::Clock::time_point(ticks * grid);
 }
 
 CommPort::Clock::duration scaled(unsigned long long ms) {
@@ -530,7 +533,9 @@ CommPort::Clock::time_point CommPort::next_deadline_locked(Clock::time_point now
     // A lone write of less than a tick (a block of a protocol that waits
     // for every answer) goes when the line is free, not on the grid.
     if (writes_.size() == 1 && w.n <= pace_batch_locked()) return std::min(next, due);
-    return std::min(next, on_grid(due));
+    // Late by up to a tick on the tick's grid: the wake-up then sends
+    // what has fallen due, so the line keeps its rate.
+    return std::min(next, on_grid(due, kPaceTick));
   }
   // Look again when the device queue should be down to a quarter.
   std::size_t window = std::max<std::size_t>(kPaceBytes, std::chrono::milliseconds(1000 / 64) / ct);
@@ -613,7 +618,9 @@ void CommPort::gather_input_locked(Clock::time_point now) {
     auto fill = span * static_cast<long>(std::min<std::size_t>(need, 1u << 20)) / static_cast<long>(got);
     rest = std::clamp<Clock::duration>(fill, kRxRest, kRxRestLong);
   }
-  rx_rest_until_ = on_grid(now + rest);
+  // A long rest ends on its own grid, half a rest to one and a half on:
+  // a rest as long as asked on average.
+  rx_rest_until_ = rest >= kRxRestLong ? on_grid(now + rest / 2, kRxRestLong) : on_grid(now + rest);
 }
 
 void CommPort::on_deadline() {
