@@ -196,3 +196,13 @@ void TBlockSender::Count(DWORD n) {
     SetDncEvent(kRefreshPanel);
   }
 }
+
+void AwaitDrained(TDncPort& port) {
+  for (;;) {
+    port.StopEvent.wait(1000);
+    DWORD errors = 0;
+    plat::COMSTAT st;
+    plat::clear_comm_error(port.ComHandle, &errors, &st);
+    if (st.cbOutQue == 0 || port.StopEvent.is_set()) break;
+  }
+}

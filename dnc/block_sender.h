@@ -58,6 +58,10 @@ class TBlockSender {
   plat::Event writeEvent_{true, false};
 };
 
+// After a send: a second at a time until the line has sent all, or the
+// server stops.
+void AwaitDrained(TDncPort& port);
+
 // Bytes a send hands the line in one write: about half a second of line
 // time, at least 1000 bytes, at most 8 KB. Every block costs the port's
 // thread a wake-up and a look at the flow state, so a fast line sends

@@ -57,33 +57,12 @@ TSendRules RawRules(const TDncPort& port) {
 void RawPollThread(void* arg) {
   TDncPort& port = *static_cast<TDncPort*>(arg);
   plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_TXABORT);
-  if (port.JobPrograms) {
-    port.OpenCancelEvent();
-    SetDncPortStatus(port, 2);
-    SetDncEvent(kRefreshPanel);
-    plat::Waitable* waits[] = {port.Cancel(), &port.StopEvent};
-    DWORD w = plat::wait_for_multiple(waits, 2, false, static_cast<DWORD>(port.Setting(kPropAnswerDelay) * 1000));
-    port.CloseCancelEvent();
-    if (w == WAIT_TIMEOUT) {
-      PostPortRequest(&port, kRequestSend);
-      return;
-    }
-    if (w == WAIT_OBJECT_0 + 1) return;
-    port.FreeBufferList();
-  }
+  if (AwaitJobTurn(port)) return;
 
   plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
   plat::Event waitEvent(false, false);
   port.WaitOverlapped.hEvent = &waitEvent;
-  port.OpenSendRequestEvent();
-  port.Polling = 1;
-  port.BytesReceived = 0;
-  port.BytesSent = 0;
-  port.BytesTotal = 0;
-  SetDncEvent(kRefreshPanel);
-  Log(port, "RAW Polling Started");
-  port.ProgramRecord.reset();
-  port.ProgramTable.reset();
+  BeginPolling(port, "RAW Polling Started");
 
   bool cancelled = false;
   for (;;) {
@@ -281,15 +260,7 @@ void RawWriteThread(void* arg) {
   plat::close(file);
 
   plat::escape_comm_function(port.ComHandle, SETXON);
-  if (end == End::Done) {
-    for (;;) {
-      port.StopEvent.wait(1000);
-      DWORD errors = 0;
-      plat::COMSTAT st;
-      plat::clear_comm_error(port.ComHandle, &errors, &st);
-      if (st.cbOutQue == 0 || port.StopEvent.is_set()) break;
-    }
-  }
+  if (end == End::Done) AwaitDrained(port);
   if (database && Globals) {
     const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : "";
     const char* machine = port.ProgramRecord ? port.ProgramRecord->MACHINE : port.Text(kPropName);

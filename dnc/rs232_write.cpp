@@ -295,13 +295,7 @@ void WriteThread(TDncPort& port, Kind kind) {
   plat::escape_comm_function(port.ComHandle, SETXON);
   if (end == End::Done) {
     Log(port, "Sleeping 1 Second");
-    for (;;) {
-      port.StopEvent.wait(1000);
-      DWORD errors = 0;
-      plat::COMSTAT st;
-      plat::clear_comm_error(port.ComHandle, &errors, &st);
-      if (st.cbOutQue == 0 || port.StopEvent.is_set()) break;
-    }
+    AwaitDrained(port);
   }
   if (database && Globals && !wait) {
     const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : (port.Pending() ? port.Pending() : "");
