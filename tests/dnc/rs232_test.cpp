@@ -126,6 +126,26 @@ TEST_F(Rs232Test, XoffHoldsTheSendAndXonResumesItWithoutLoss) {
   ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
 }
 
+TEST_F(Rs232Test, HoldInTheMiddleOfABlockShowsLongBeforeTheWriteTimesOut) {
+  sim::Machine m(11);
+  OnePort([](TMultiDncRecord& r) { r.Number[kPropBaud] = 16; });  // 115200: blocks of half a second
+  StartServer();
+  const std::string program = LongProgram(600);
+  StoreProgram(m, program);
+  m.Send("R PROG7/\r\n");
+  std::string got = Collect(m, 1000);  // inside the first block of the program
+  m.Send("\x13");
+  got += m.Received(50);
+  // The held block's write ends by its time-out only after some seconds.
+  ASSERT_TRUE(WaitFor([&] { return view_.Saw(36); }, 3000));
+  EXPECT_EQ(m.Received(300), "") << "nothing is sent while held";
+  m.Send("\x11");
+  const std::string expected = Framed(program);
+  got += Collect(m, expected.size() - got.size());
+  EXPECT_EQ(got, expected);
+  ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
+}
+
 TEST_F(Rs232Test, BreakCountEndsTheSendAsCancelled) {
   sim::Machine m(11);
   OnePort([](TMultiDncRecord& r) {
