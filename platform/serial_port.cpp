@@ -674,14 +674,37 @@ void CommPort::take_input_locked(Clock::time_point now) {
   serve_reads_locked(now);
 }
 
+namespace {
+
+// Whether any of the n bytes is 0xFF or, with flow, XON or XOFF: eight
+// bytes at a time, as a word holds a byte of value c exactly when the
+// word XOR c repeated holds a zero byte.
+bool holds_special(const unsigned char* p, std::size_t n, bool flow, unsigned char xon, unsigned char xoff) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  auto zero_byte = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+  const std::uint64_t on = kOnes * xon, off = kOnes * xoff;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    if (zero_byte(~w) || (flow && (zero_byte(w ^ on) || zero_byte(w ^ off)))) return true;
+  }
+  for (; i < n; ++i)
+    if (p[i] == 0xFF || (flow && (p[i] == xon || p[i] == xoff))) return true;
+  return false;
+}
+
+}  // namespace
+
 void CommPort::decode_locked(const unsigned char* in, std::size_t n, Clock::time_point now) {
-  unsigned char* out = input_scratch().decoded;
-  std::size_t k = 0;
-  // Most input is plain data: runs without a mark or flow byte are copied
-  // whole.
   const bool flow = dcb_.fOutX;
   const auto xon = static_cast<unsigned char>(dcb_.XonChar);
   const auto xoff = static_cast<unsigned char>(dcb_.XoffChar);
+  // Most blocks are plain data from end to end: handed over as they came.
+  if (mark_state_ == 0 && !holds_special(in, n, flow, xon, xoff)) return deliver_locked(in, n, now);
+  unsigned char* out = input_scratch().decoded;
+  std::size_t k = 0;
+  // Runs without a mark or flow byte are copied whole.
   auto plain = [&](unsigned char c) { return c != 0xFF && (!flow || (c != xon && c != xoff)); };
   auto data = [&](unsigned char c) {
     if (dcb_.fOutX) {
