@@ -679,7 +679,7 @@ namespace {
 // Whether any of the n bytes is 0xFF or, with flow, XON or XOFF: eight
 // bytes at a time, as a word holds a byte of value c exactly when the
 // word XOR c repeated holds a zero byte.
-bool holds_special(const unsigned char* p, std::size_t n, bool flow, unsigned char xon, unsigned char xoff) {
+bool needs_decoding(const unsigned char* p, std::size_t n, bool flow, unsigned char xon, unsigned char xoff) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
   auto zero_byte = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
   const std::uint64_t on = kOnes * xon, off = kOnes * xoff;
@@ -701,7 +701,7 @@ void CommPort::decode_locked(const unsigned char* in, std::size_t n, Clock::time
   const auto xon = static_cast<unsigned char>(dcb_.XonChar);
   const auto xoff = static_cast<unsigned char>(dcb_.XoffChar);
   // Most blocks are plain data from end to end: handed over as they came.
-  if (mark_state_ == 0 && !holds_special(in, n, flow, xon, xoff)) return deliver_locked(in, n, now);
+  if (mark_state_ == 0 && !needs_decoding(in, n, flow, xon, xoff)) return deliver_locked(in, n, now);
   unsigned char* out = input_scratch().decoded;
   std::size_t k = 0;
   // Runs without a mark or flow byte are copied whole.
