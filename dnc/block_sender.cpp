@@ -32,7 +32,7 @@ DWORD DrainMs(const TDncPort& port, DWORD queued) {
 // most half a second on), with room for the layer's pacing. Line time
 // passes in real time whatever the time scale of the waits.
 DWORD WriteWaitMs(const TDncPort& port, DWORD queued) {
-  const double real = std::min<DWORD>(DrainMs(port, queued), 500) + 100;
+  const double real = DrainMs(port, queued) + 100.0;
   return static_cast<DWORD>(std::max(1.0, real / plat::time_scale()));
 }
 
