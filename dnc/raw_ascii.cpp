@@ -6,8 +6,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "appcore/globals.h"
+#include "dnc/block_sender.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -38,143 +40,29 @@ void Received(TDncPort& port, const unsigned char* buf, DWORD n) {
   SetDncEvent(kRefreshPanel);
 }
 
-enum class End { Done, Cancelled, BreakCount, XoffLimit, WriteError };
+using End = SendEnd;
 
-// Writes blocks whole under the machine's flow control and the operator's
-// cancel.
-class RawSender {
- public:
-  explicit RawSender(TDncPort& port) : port_(port) {
-    flow_ = port.Setting(kPropFlow);
-    breakCount_ = port.Setting(kPropBreakCount);
-    xoffLimit_ = port.Setting(kPropXoffLimit);
-    port.WriteOverlapped.hEvent = &writeEvent_;
-  }
-  ~RawSender() { port_.WriteOverlapped.hEvent = nullptr; }
-
-  End Send(const std::string& block) {
-    std::size_t off = 0;
-    // A write that takes part of the block is followed by one for the rest.
-    while (off < block.size()) {
-      if (End e = FlowWait(); e != End::Done) return e;
-      DWORD n = 0;
-      const DWORD size = static_cast<DWORD>(block.size() - off);
-      if (!plat::write_comm(port_.ComHandle, block.data() + off, size, &n, &port_.WriteOverlapped)) {
-        if (plat::last_comm_error() != ERROR_IO_PENDING) {
-          Count(n);
-          Log(port_, "Error in writting to port");
-          return End::WriteError;
-        }
-        plat::Waitable* waits[] = {&writeEvent_, &port_.StopEvent, port_.Cancel()};
-        if (plat::wait_for_multiple(waits, 3, false, INFINITE) != WAIT_OBJECT_0) {
-          Log(port_, "Writting Cancelled");
-          PurgeAll(port_);
-          plat::get_overlapped_result(port_.ComHandle, &port_.WriteOverlapped, &n, TRUE);
-          Count(n);
-          return End::Cancelled;
-        }
-        if (!plat::get_overlapped_result(port_.ComHandle, &port_.WriteOverlapped, &n, TRUE)) {
-          Count(n);
-          Log(port_, "Write error detected");
-          return End::WriteError;
-        }
-      }
-      Count(n);
-      off += n;
-    }
-    return End::Done;
-  }
-
- private:
-  bool Cancelled(DWORD ms) {
-    plat::Waitable* waits[] = {&port_.StopEvent, port_.Cancel()};
-    if (plat::wait_for_multiple(waits, 2, false, ms) == WAIT_TIMEOUT) return false;
-    PurgeAll(port_);
-    port_.StopEvent.wait(500);
-    plat::escape_comm_function(port_.ComHandle, SETXON);
-    return true;
-  }
-
-  End FlowWait() {
-    bool waited = false;
-    long xoffWaits = 0;
-    for (;;) {
-      DWORD errors = 0, modem = 0;
-      plat::COMSTAT st;
-      plat::clear_comm_error(port_.ComHandle, &errors, &st);
-      plat::get_comm_modem_status(port_.ComHandle, &modem);
-      const bool ctsHeld = (flow_ == 2 || flow_ == 3) && !(modem & MS_CTS_ON);
-      if (breakCount_ > 0 && st.cbInQue > static_cast<DWORD>(breakCount_)) {
-        Log(port_, "Incoming data > BreakCount");
-        plat::purge_comm(port_.ComHandle, PURGE_TXABORT | PURGE_TXCLEAR);
-        return End::BreakCount;
-      }
-      if (ctsHeld || st.fXoffHold) {
-        if (!waited) SetDncPortStatus(port_, 36);
-        waited = true;
-        if (Cancelled(20)) return End::Cancelled;
-        if (st.fXoffHold && xoffLimit_ > 0 && ++xoffWaits / 3000 >= xoffLimit_) {
-          PurgeAll(port_);
-          port_.StopEvent.wait(500);
-          plat::escape_comm_function(port_.ComHandle, SETXON);
-          return End::XoffLimit;
-        }
-        continue;
-      }
-      if (st.cbOutQue == 0) break;
-      if (Cancelled(2)) return End::Cancelled;
-    }
-    if (waited) SetDncPortStatus(port_, 5);
-    return End::Done;
-  }
-
-  void Count(DWORD n) {
-    port_.BytesSent += n;
-    sinceRefresh_ += n;
-    if (sinceRefresh_ > 256) {
-      sinceRefresh_ = 0;
-      SetDncEvent(kRefreshPanel);
-    }
-  }
-
-  TDncPort& port_;
-  long flow_ = 0, breakCount_ = 0, xoffLimit_ = 0;
-  uint32_t sinceRefresh_ = 0;
-  plat::Event writeEvent_{true, false};
-};
+// The raw sender logs no XOFF waits.
+TSendRules RawRules(const TDncPort& port) {
+  TSendRules rules;
+  rules.breakCount = port.Setting(kPropBreakCount);
+  rules.xoffLimit = port.Setting(kPropXoffLimit);
+  rules.logsXoffWaits = false;
+  rules.logsXoffLimit = false;
+  return rules;
+}
 
 }  // namespace
 
 void RawPollThread(void* arg) {
   TDncPort& port = *static_cast<TDncPort*>(arg);
   plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_TXABORT);
-  if (port.JobPrograms) {
-    port.OpenCancelEvent();
-    SetDncPortStatus(port, 2);
-    SetDncEvent(kRefreshPanel);
-    plat::Waitable* waits[] = {port.Cancel(), &port.StopEvent};
-    DWORD w = plat::wait_for_multiple(waits, 2, false, static_cast<DWORD>(port.Setting(kPropAnswerDelay) * 1000));
-    port.CloseCancelEvent();
-    if (w == WAIT_TIMEOUT) {
-      PostPortRequest(&port, kRequestSend);
-      return;
-    }
-    if (w == WAIT_OBJECT_0 + 1) return;
-    port.FreeBufferList();
-  }
+  if (AwaitJobTurn(port)) return;
 
   plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
   plat::Event waitEvent(false, false);
   port.WaitOverlapped.hEvent = &waitEvent;
-  port.OpenSendRequestEvent();
-  port.Polling = 1;
-  port.BytesReceived = 0;
-  port.BytesSent = 0;
-  port.BytesTotal = 0;
-  SetDncEvent(kRefreshPanel);
-  Log(port, "RAW Polling Started");
-  port.ProgramRecord.reset();
-  port.ProgramTable.reset();
+  BeginPolling(port, "RAW Polling Started");
 
   bool cancelled = false;
   for (;;) {
@@ -226,7 +114,7 @@ void RawReadThread(void* arg) {
   port.ReadOverlapped.hEvent = &readEvent;
   port.OpenCancelEvent();
 
-  const DWORD block = Globals && Globals->ReadBlockSize > 0 ? static_cast<DWORD>(Globals->ReadBlockSize) : 1024;
+  const DWORD block = DncReadBlock(port);
   std::unique_ptr<unsigned char[]> buf(new unsigned char[block + 200]);
   port.BytesReceived = 0;
   port.BytesSent = 0;
@@ -352,18 +240,18 @@ void RawWriteThread(void* arg) {
 
   End end = End::Done;
   {
-    RawSender sender(port);
+    TBlockSender sender(port, RawRules(port));
     std::string block = port.StartTrigger;
-    char chunk[kRawChunk];
+    std::vector<char> chunk(DncSendBlock(port));
     for (;;) {
-      const int64_t got = plat::read(file, chunk, sizeof chunk);
+      const int64_t got = plat::read(file, chunk.data(), chunk.size());
       if (got < 0) {
         Log(port, "Program file could not be read");
         end = End::WriteError;
         break;
       }
       if (got == 0) block += port.EndTrigger;
-      block.append(chunk, static_cast<std::size_t>(got));
+      block.append(chunk.data(), static_cast<std::size_t>(got));
       if (!block.empty()) end = sender.Send(block);
       block.clear();
       if (got == 0 || end != End::Done) break;
@@ -372,15 +260,7 @@ void RawWriteThread(void* arg) {
   plat::close(file);
 
   plat::escape_comm_function(port.ComHandle, SETXON);
-  if (end == End::Done) {
-    for (;;) {
-      port.StopEvent.wait(1000);
-      DWORD errors = 0;
-      plat::COMSTAT st;
-      plat::clear_comm_error(port.ComHandle, &errors, &st);
-      if (st.cbOutQue == 0 || port.StopEvent.is_set()) break;
-    }
-  }
+  if (end == End::Done) AwaitDrained(port);
   if (database && Globals) {
     const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : "";
     const char* machine = port.ProgramRecord ? port.ProgramRecord->MACHINE : port.Text(kPropName);

@@ -13,6 +13,3 @@ void RawPollThread(void* port);
 void RawReadThread(void* port);
 void RawParseThread(void* port);
 void RawWriteThread(void* port);
-
-// Bytes of the program file read per block sent.
-constexpr std::size_t kRawChunk = 256;

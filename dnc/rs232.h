@@ -49,6 +49,14 @@ void Rs232CheckParseThread(void* port);
 
 // Shared by the protocol threads.
 void SetDncPortStatus(TDncPort& port, int status);
+// A poll thread's start on a port with a job's programs still to send: the
+// answer delay, cut short by a cancel (the job's programs are dropped) or
+// a stop. True when the thread is done: the next program's send is
+// requested or the server stops.
+bool AwaitJobTurn(TDncPort& port);
+// Polling from here on: the send-request event opens and the transfer
+// counters clear; the log line says which protocol polls.
+void BeginPolling(TDncPort& port, const char* log);
 // Opens the port's receive file for a reception; when it cannot be
 // created the port is logged and sent back to polling, and false comes back.
 bool OpenTransferFile(TDncPort& port);

@@ -5,6 +5,7 @@
 
 #include "appcore/globals.h"
 #include "dbmodel/job.h"
+#include "dnc/block_sender.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -62,23 +63,40 @@ void SetDncPortStatus(TDncPort& port, int status) {
   if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, status);
 }
 
+bool AwaitJobTurn(TDncPort& port) {
+  if (!port.JobPrograms) return false;
+  port.OpenCancelEvent();
+  SetDncPortStatus(port, 2);
+  SetDncEvent(kRefreshPanel);
+  plat::Waitable* waits[] = {port.Cancel(), &port.StopEvent};
+  DWORD w = plat::wait_for_multiple(waits, 2, false, static_cast<DWORD>(port.Setting(kPropAnswerDelay) * 1000));
+  port.CloseCancelEvent();
+  if (w == WAIT_TIMEOUT) {
+    port.StopPolling();
+    PostPortRequest(&port, kRequestSend);
+    return true;
+  }
+  if (w == WAIT_OBJECT_0 + 1) return true;
+  port.FreeBufferList();
+  return false;
+}
+
+void BeginPolling(TDncPort& port, const char* log) {
+  port.OpenSendRequestEvent();
+  // Polling only once a send request can reach the thread.
+  port.Polling = 1;
+  port.BytesReceived = 0;
+  port.BytesSent = 0;
+  port.BytesTotal = 0;
+  SetDncEvent(kRefreshPanel);
+  Log(port, log);
+  port.ProgramRecord.reset();
+  port.ProgramTable.reset();
+}
+
 void Rs232PollThread(void* arg) {
   TDncPort& port = *static_cast<TDncPort*>(arg);
-  if (port.JobPrograms) {
-    port.OpenCancelEvent();
-    SetDncPortStatus(port, 2);
-    SetDncEvent(kRefreshPanel);
-    plat::Waitable* waits[] = {port.Cancel(), &port.StopEvent};
-    DWORD w = plat::wait_for_multiple(waits, 2, false, static_cast<DWORD>(port.Setting(kPropAnswerDelay) * 1000));
-    port.CloseCancelEvent();
-    if (w == WAIT_TIMEOUT) {
-      port.StopPolling();
-      PostPortRequest(&port, kRequestSend);
-      return;
-    }
-    if (w == WAIT_OBJECT_0 + 1) return;
-    port.FreeBufferList();
-  }
+  if (AwaitJobTurn(port)) return;
 
   plat::set_comm_mask(port.ComHandle, EV_RING);
   plat::purge_comm(port.ComHandle, PURGE_TXCLEAR);
@@ -87,16 +105,7 @@ void Rs232PollThread(void* arg) {
 
   plat::Event waitEvent(false, false);
   port.WaitOverlapped.hEvent = &waitEvent;
-  port.OpenSendRequestEvent();
-  // Polling only once a send request can reach the thread.
-  port.Polling = 1;
-  port.BytesReceived = 0;
-  port.BytesSent = 0;
-  port.BytesTotal = 0;
-  SetDncEvent(kRefreshPanel);
-  Log(port, "Polling Started");
-  port.ProgramRecord.reset();
-  port.ProgramTable.reset();
+  BeginPolling(port, "Polling Started");
 
   bool cancelled = false;
   for (;;) {
@@ -163,7 +172,7 @@ void Rs232ReadThread(void* arg) {
   port.ReadOverlapped.hEvent = &readEvent;
   port.OpenCancelEvent();
 
-  const DWORD block = Globals && Globals->ReadBlockSize > 0 ? static_cast<DWORD>(Globals->ReadBlockSize) : 1024;
+  const DWORD block = DncReadBlock(port);
   std::unique_ptr<unsigned char[]> buf(new unsigned char[block + 200]);
   port.BytesReceived = 0;
   port.BytesSent = 0;

@@ -13,6 +13,7 @@
 
 #include "appcore/globals.h"
 #include "dbmodel/job.h"
+#include "dnc/block_sender.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -23,9 +24,7 @@
 
 namespace {
 
-enum class End { Done, Cancelled, BreakCount, XoffLimit, WriteError };
-
-constexpr std::size_t kBlockSize = 1000;
+using End = SendEnd;
 
 // The standard write, the one that omits listed lines, and the one that
 // pauses on the lines holding the wait text (type 7).
@@ -41,150 +40,20 @@ bool Holds(const std::string& line, const std::string& text) {
   return !text.empty() && line.find(text) != std::string::npos;
 }
 
-class Sender {
- public:
-  Sender(TDncPort& port, Kind kind) : port_(port), omit_(kind == Kind::Omit), wait_(kind == Kind::Wait) {
-    flow_ = port.Setting(kPropFlow);
-    // On a checking port these two hold the block numbering of the check.
-    if (port.Protocol() != kProtoStandardCheck) {
-      breakCount_ = port.Setting(kPropBreakCount);
-      xoffLimit_ = kind == Kind::Standard ? port.Setting(kPropXoffLimit) : 0;
-    }
-    refreshEvery_ = omit_ ? 100 : wait_ ? 128 : 256;
-    port.WriteOverlapped.hEvent = &writeEvent_;
+TSendRules RulesOf(const TDncPort& port, Kind kind) {
+  TSendRules rules;
+  // On a checking port these two hold the block numbering of the check.
+  if (port.Protocol() != kProtoStandardCheck) {
+    rules.breakCount = port.Setting(kPropBreakCount);
+    rules.xoffLimit = kind == Kind::Standard ? port.Setting(kPropXoffLimit) : 0;
   }
-  ~Sender() { port_.WriteOverlapped.hEvent = nullptr; }
-
-  // True when the operator cancelled or the server stops; the line is
-  // then purged and released from XOFF.
-  bool Cancelled(DWORD ms) {
-    plat::Waitable* waits[2] = {&port_.StopEvent, port_.Cancel()};
-    DWORD w = plat::wait_for_multiple(waits, port_.Cancel() ? 2 : 1, false, ms);
-    if (w == WAIT_TIMEOUT) return false;
-    PurgeAll(port_);
-    port_.StopEvent.wait(500);
-    plat::escape_comm_function(port_.ComHandle, SETXON);
-    return true;
-  }
-
-  DWORD DrainMs(DWORD queued) const {
-    const DWORD baud = port_.Dcb.BaudRate ? port_.Dcb.BaudRate : 9600;
-    const DWORD ms = static_cast<DWORD>(queued * 10ull * 1000 / baud);
-    return ms < 2 ? 2 : ms > 500 ? 500 : ms;
-  }
-
-  End FlowWait() {
-    bool waited = false;
-    long xoffWaits = 0;
-    End result = End::Done;
-    for (;;) {
-      DWORD errors = 0, modem = 0;
-      plat::COMSTAT st;
-      plat::clear_comm_error(port_.ComHandle, &errors, &st);
-      plat::get_comm_modem_status(port_.ComHandle, &modem);
-      if (!wait_ && (flow_ == 2 || flow_ == 3) && !(modem & MS_CTS_ON)) {
-        if (!waited) {
-          SetDncPortStatus(port_, 36);
-          waited = true;
-          plat::sleep_ms(20);
-        } else if (Cancelled(30)) {
-          result = End::Cancelled;
-          break;
-        }
-        continue;
-      }
-      if (breakCount_ > 0 && st.cbInQue > static_cast<DWORD>(breakCount_)) {
-        Log(port_, "Incoming data > BreakCount");
-        plat::purge_comm(port_.ComHandle, PURGE_TXABORT | PURGE_TXCLEAR);
-        result = End::BreakCount;
-        break;
-      }
-      if (st.fXoffHold) {
-        if (!waited) {
-          SetDncPortStatus(port_, 36);
-          waited = true;
-        }
-        xoffWaits++;
-        if (Cancelled(20)) {
-          result = End::Cancelled;
-          break;
-        }
-        if (!omit_) Log(port_, st.cbOutQue == 0 ? "XOFF : CS.cbOutQue = 0" : "XOFF : CS.cbOutQue <> 0");
-        if (xoffLimit_ > 0 && xoffWaits / 3000 >= xoffLimit_) {
-          Log(port_, "XOFF limit reached");
-          PurgeAll(port_);
-          port_.StopEvent.wait(500);
-          plat::escape_comm_function(port_.ComHandle, SETXON);
-          result = End::XoffLimit;
-          break;
-        }
-        continue;
-      }
-      if (st.cbOutQue == 0) break;
-      // Wait about as long as the queued bytes take on the line (at least
-      // 2 ms); a cancel or stop ends the wait at once.
-      if (Cancelled(wait_ ? 20 : DrainMs(st.cbOutQue))) {
-        result = End::Cancelled;
-        break;
-      }
-    }
-    if (waited && result == End::Done) SetDncPortStatus(port_, 5);
-    return result;
-  }
-
-  // Sends the block whole: what a write leaves is written again after
-  // the next flow wait.
-  End Send(const std::string& block) {
-    std::size_t off = 0;
-    while (off < block.size()) {
-      End e = FlowWait();
-      if (e != End::Done) return e;
-      if (long delay = port_.Setting(kPropBlockDelay); delay > 0) plat::sleep_ms(static_cast<DWORD>(delay));
-      DWORD n = 0;
-      const DWORD size = static_cast<DWORD>(block.size() - off);
-      if (!plat::write_comm(port_.ComHandle, block.data() + off, size, &n, &port_.WriteOverlapped)) {
-        if (plat::last_comm_error() != ERROR_IO_PENDING) {
-          Count(n);
-          Log(port_, "Error in writting to port");
-          return End::WriteError;
-        }
-        plat::Waitable* waits[3] = {&writeEvent_, &port_.StopEvent, port_.Cancel()};
-        DWORD w = plat::wait_for_multiple(waits, port_.Cancel() ? 3 : 2, false, INFINITE);
-        if (w != WAIT_OBJECT_0) {
-          Log(port_, "Writting Cancelled");
-          PurgeAll(port_);
-          plat::get_overlapped_result(port_.ComHandle, &port_.WriteOverlapped, &n, TRUE);
-          Count(n);
-          return End::Cancelled;
-        }
-        if (!plat::get_overlapped_result(port_.ComHandle, &port_.WriteOverlapped, &n, TRUE)) {
-          Count(n);
-          Log(port_, "Write error detected");
-          return End::WriteError;
-        }
-      }
-      Count(n);
-      off += n;
-    }
-    return End::Done;
-  }
-
-  void Count(DWORD n) {
-    port_.BytesSent += n;
-    sinceRefresh_ += n;
-    if (sinceRefresh_ > refreshEvery_) {
-      sinceRefresh_ = 0;
-      SetDncEvent(kRefreshPanel);
-    }
-  }
-
- private:
-  TDncPort& port_;
-  bool omit_, wait_;
-  long flow_ = 0, breakCount_ = 0, xoffLimit_ = 0;
-  uint32_t sinceRefresh_ = 0, refreshEvery_ = 256;
-  plat::Event writeEvent_{true, false};
-};
+  rules.blockDelayMs = port.Setting(kPropBlockDelay);
+  rules.heedsCts = kind != Kind::Wait;
+  rules.drainsByTicks = kind == Kind::Wait;
+  rules.logsXoffWaits = kind != Kind::Omit;
+  rules.refreshEvery = kind == Kind::Omit ? 100 : kind == Kind::Wait ? 128 : 256;
+  return rules;
+}
 
 // The lines of the program that go out, by the rules of the port.
 class LineSource {
@@ -254,7 +123,7 @@ class LineSource {
 // Type 7: a line holding the wait text is held back, the machine gets the
 // end text (or nothing) and a pause, then the line, after the start text
 // when the row asks for it.
-End Pause(TDncPort& port, Sender& sender, const std::string& block) {
+End Pause(TDncPort& port, TBlockSender& sender, const std::string& block) {
   Log(port, "Waiting-1");
   Log(port, block.c_str());
   End end = End::Done;
@@ -337,7 +206,7 @@ void WriteThread(TDncPort& port, Kind kind) {
   if (port.Setting(kPropStartInXoff) && flow != 1 && flow != 3)
     Log(port, "Start in XOFF without software flow control: no XON can release the line");
 
-  Sender sender(port, kind);
+  TBlockSender sender(port, RulesOf(port, kind));
   LineSource source(port, kind);
   End end = End::Done;
 
@@ -395,23 +264,25 @@ void WriteThread(TDncPort& port, Kind kind) {
   // many ports off the processor. Pauses and block delays work on single
   // lines, as the row asks.
   const bool together = !wait && port.Setting(kPropBlockDelay) <= 0;
+  const std::size_t blockSize = DncSendBlock(port);
   std::string blocks;
   while (end == End::Done && source.Next(*file, line)) {
+    if (together) {
+      if (!blocks.empty() && blocks.size() + line.size() + port.LineEnd.size() > blockSize) {
+        end = sender.Send(blocks);
+        blocks.clear();
+      }
+      blocks += line;
+      blocks += port.LineEnd;
+      continue;
+    }
     std::string block = line + port.LineEnd;
     if (wait && Holds(block, port.Text(kPropWaitText)) && (port.Setting(kPropPauseFirst) || waitSeen)) {
       end = Pause(port, sender, block);
       continue;
     }
     if (wait && Holds(block, port.Text(kPropWaitText))) waitSeen = true;
-    if (!together) {
-      end = sender.Send(block);
-      continue;
-    }
-    if (!blocks.empty() && blocks.size() + block.size() > kBlockSize) {
-      end = sender.Send(blocks);
-      blocks.clear();
-    }
-    blocks += block;
+    end = sender.Send(block);
   }
   if (end == End::Done && !blocks.empty()) end = sender.Send(blocks);
   if (end == End::Done) {
@@ -424,13 +295,7 @@ void WriteThread(TDncPort& port, Kind kind) {
   plat::escape_comm_function(port.ComHandle, SETXON);
   if (end == End::Done) {
     Log(port, "Sleeping 1 Second");
-    for (;;) {
-      port.StopEvent.wait(1000);
-      DWORD errors = 0;
-      plat::COMSTAT st;
-      plat::clear_comm_error(port.ComHandle, &errors, &st);
-      if (st.cbOutQue == 0 || port.StopEvent.is_set()) break;
-    }
+    AwaitDrained(port);
   }
   if (database && Globals && !wait) {
     const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : (port.Pending() ? port.Pending() : "");

@@ -71,12 +71,15 @@ constexpr std::size_t kRxRestBelow = 2048;
 constexpr auto kCtsPoll = std::chrono::milliseconds(10);
 
 // Wake-ups that pace a line or read rested input are put on a common
-// grid, so the poller serves all such ports in one round.
+// grid, so the poller serves all such ports in one round. Streams use a
+// grid as coarse as their period (a paced line's tick, a long rest): all
+// such ports then fall into step and share one round, instead of being
+// spread over the finer grid's rounds.
 constexpr auto kGrid = std::chrono::milliseconds(16);
 
-CommPort::Clock::time_point on_grid(CommPort::Clock::time_point t) {
-  auto ticks = (t.time_since_epoch() + kGrid - CommPort::Clock::duration(1)) / kGrid;
-  return CommPort::Clock::time_point(ticks * std::chrono::duration_cast<CommPort::Clock::duration>(kGrid));
+CommPort::Clock::time_point on_grid(CommPort::Clock::time_point t, CommPort::Clock::duration grid = kGrid) {
+  auto ticks = (t.time_since_epoch() + grid - CommPort::Clock::duration(1)) / grid;
+  return CommPort::Clock::time_point(ticks * grid);
 }
 
 CommPort::Clock::duration scaled(unsigned long long ms) {
@@ -530,7 +533,9 @@ CommPort::Clock::time_point CommPort::next_deadline_locked(Clock::time_point now
     // A lone write of less than a tick (a block of a protocol that waits
     // for every answer) goes when the line is free, not on the grid.
     if (writes_.size() == 1 && w.n <= pace_batch_locked()) return std::min(next, due);
-    return std::min(next, on_grid(due));
+    // Late by up to a tick on the tick's grid: the wake-up then sends
+    // what has fallen due, so the line keeps its rate.
+    return std::min(next, on_grid(due, kPaceTick));
   }
   // Look again when the device queue should be down to a quarter.
   std::size_t window = std::max<std::size_t>(kPaceBytes, std::chrono::milliseconds(1000 / 64) / ct);
@@ -613,7 +618,9 @@ void CommPort::gather_input_locked(Clock::time_point now) {
     auto fill = span * static_cast<long>(std::min<std::size_t>(need, 1u << 20)) / static_cast<long>(got);
     rest = std::clamp<Clock::duration>(fill, kRxRest, kRxRestLong);
   }
-  rx_rest_until_ = on_grid(now + rest);
+  // A long rest ends on its own grid, half a rest to one and a half on:
+  // a rest as long as asked on average.
+  rx_rest_until_ = rest >= kRxRestLong ? on_grid(now + rest / 2, kRxRestLong) : on_grid(now + rest);
 }
 
 void CommPort::on_deadline() {
@@ -667,14 +674,37 @@ void CommPort::take_input_locked(Clock::time_point now) {
   serve_reads_locked(now);
 }
 
+namespace {
+
+// Whether any of the n bytes is 0xFF or, with flow, XON or XOFF: eight
+// bytes at a time, as a word holds a byte of value c exactly when the
+// word XOR c repeated holds a zero byte.
+bool needs_decoding(const unsigned char* p, std::size_t n, bool flow, unsigned char xon, unsigned char xoff) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  auto zero_byte = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+  const std::uint64_t on = kOnes * xon, off = kOnes * xoff;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    if (zero_byte(~w) || (flow && (zero_byte(w ^ on) || zero_byte(w ^ off)))) return true;
+  }
+  for (; i < n; ++i)
+    if (p[i] == 0xFF || (flow && (p[i] == xon || p[i] == xoff))) return true;
+  return false;
+}
+
+}  // namespace
+
 void CommPort::decode_locked(const unsigned char* in, std::size_t n, Clock::time_point now) {
-  unsigned char* out = input_scratch().decoded;
-  std::size_t k = 0;
-  // Most input is plain data: runs without a mark or flow byte are copied
-  // whole.
   const bool flow = dcb_.fOutX;
   const auto xon = static_cast<unsigned char>(dcb_.XonChar);
   const auto xoff = static_cast<unsigned char>(dcb_.XoffChar);
+  // Most blocks are plain data from end to end: handed over as they came.
+  if (mark_state_ == 0 && !needs_decoding(in, n, flow, xon, xoff)) return deliver_locked(in, n, now);
+  unsigned char* out = input_scratch().decoded;
+  std::size_t k = 0;
+  // Runs without a mark or flow byte are copied whole.
   auto plain = [&](unsigned char c) { return c != 0xFF && (!flow || (c != xon && c != xoff)); };
   auto data = [&](unsigned char c) {
     if (dcb_.fOutX) {

@@ -6,14 +6,16 @@
 // layer's poller). Reported: the server's CPU as a share of one core, the
 // bytes per second moved, the bytes lost (sent but never received), which
 // must be 0, and the server's context switches a second. Receiving: the
-// machines send, 1024-byte reads as the read threads do. Sending:
-// 1000-byte blocks as the write threads do.
+// machines send, and the server reads in blocks of half a second of line
+// time, as the DNC read threads do at this rate. Sending: blocks of the
+// same size, as the DNC write threads send them.
 //
 // The peer (Floor) carries the same load with no layer at all: one thread
 // reads or writes each line once per tick of the layer (64 ms receiving,
 // 32 ms sending, one read before each write as heeding XOFF needs) and
 // wakes the line's own thread through a bare futex once per block, where
-// the layer would complete a read or write. What it costs is the kernel's
+// the layer would complete a read or write (blocks of the same size as the
+// layer's side uses). What it costs is the kernel's
 // price for the pseudo-terminal calls and the thread wake-ups alone.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -21,6 +23,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -29,6 +32,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -46,6 +50,8 @@ constexpr DWORD kBaud = 115200;
 constexpr double kBytesPerSecond = kBaud / 10.0;
 constexpr auto kRun = std::chrono::milliseconds(3300);  // three runs: about 10 s a direction
 constexpr auto kMachineTick = std::chrono::milliseconds(4);
+// The DNC threads' block at 115200 baud: half a second of the line.
+constexpr DWORD kBlock = kBaud / 20;
 
 struct Usage {
   double cpu;
@@ -116,6 +122,22 @@ bool write_full(int fd, const void* p, std::size_t n) {
   _exit(write_full(report, totals, sizeof totals) ? 0 : 1);
 }
 
+// The machines run in a process of their own started from this program
+// (`--machines`), not in a fork of it: a fork would leave the server's
+// memory shared copy-on-write, and the server would pay a page copy and a
+// flush of every processor's TLB for each page it first writes after it,
+// a cost no DNC server has. The descriptors are inherited.
+pid_t spawn_machines(const std::vector<int>& masters, bool send, int stop, int report) {
+  std::vector<std::string> args = {"bench_serial", "--machines", send ? "1" : "0", std::to_string(stop),
+                                   std::to_string(report)};
+  for (int m : masters) args.push_back(std::to_string(m));
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  return posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
 // The lines: masters for the machines, and either the layer's ports or
 // (for the floor) the raw slave sides.
 struct Lines {
@@ -183,11 +205,11 @@ unsigned long long serve_through_layer(const Lines& lines, bool server_receives,
       plat::Event ev(true);
       plat::OVERLAPPED ov;
       ov.hEvent = &ev;
-      std::vector<char> buf(1024, 'N');
+      std::vector<char> buf(kBlock, 'N');
       while (!stop.load(std::memory_order_relaxed)) {
         DWORD n = 0;
-        BOOL ok = server_receives ? plat::read_comm(h, buf.data(), 1024, &n, &ov)
-                                  : plat::write_comm(h, buf.data(), 1000, &n, &ov);
+        BOOL ok = server_receives ? plat::read_comm(h, buf.data(), kBlock, &n, &ov)
+                                  : plat::write_comm(h, buf.data(), kBlock, &n, &ov);
         if (!ok) {
           plat::Waitable* handles[] = {&ev, &stop_event};
           // A reader's last block would wait for the read time-out.
@@ -214,7 +236,7 @@ void futex_wake(std::atomic<int>& word) {
 unsigned long long serve_floor(const Lines& lines, bool server_receives, std::atomic<bool>& stop,
                                const std::function<void()>& run_for) {
   const std::size_t n = lines.slaves.size();
-  const std::size_t block = server_receives ? 1024 : 1000;
+  const std::size_t block = kBlock;
   const auto tick = std::chrono::milliseconds(server_receives ? 64 : 32);
   std::vector<std::atomic<int>> words(n);
   std::atomic<bool> quit{false};
@@ -266,8 +288,8 @@ void run(benchmark::State& state, bool server_receives, bool through_layer) {
     for (int fd : lines.slaves) tcflush(fd, TCIOFLUSH);
     int stop_pipe[2], report_pipe[2];
     if (pipe(stop_pipe) != 0 || pipe(report_pipe) != 0) return state.SkipWithError("pipe failed");
-    pid_t child = fork();
-    if (child == 0) machines(lines.masters, server_receives, stop_pipe[0], report_pipe[1]);
+    pid_t child = spawn_machines(lines.masters, server_receives, stop_pipe[0], report_pipe[1]);
+    if (child < 0) return state.SkipWithError("machines did not start");
 
     std::atomic<bool> stop{false};
     auto run_for = [&] {
@@ -321,4 +343,15 @@ KV_SERIAL_BENCH(BM_FloorSend128LinesAt115200);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc >= 5 && std::string(argv[1]) == "--machines") {
+    std::vector<int> masters;
+    for (int i = 5; i < argc; ++i) masters.push_back(std::atoi(argv[i]));
+    machines(masters, std::string(argv[2]) == "1", std::atoi(argv[3]), std::atoi(argv[4]));
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -31,6 +31,7 @@ class Rs232Test : public kvdnc::DncServerTest {
     ASSERT_TRUE(WaitFor([&] { return RowCount("KELVFILE.DBF") == before + 1; }));
     ASSERT_TRUE(Polling());
   }
+  void HoldAndRelease(long baud, int lines, std::size_t before, int wait_ms);
 };
 
 TEST_F(Rs232Test, ReceivedProgramIsStoredByteForByte) {
@@ -107,23 +108,37 @@ std::string LongProgram(int lines) {
   return p + "M30\r\n%";
 }
 
-TEST_F(Rs232Test, XoffHoldsTheSendAndXonResumesItWithoutLoss) {
+// A request for a program of `lines` lines at the baud index, held by
+// XOFF once `before` bytes came and released after a while: status 36
+// shows within wait_ms, nothing goes out while held, and the whole
+// program arrives and counts as sent.
+void Rs232Test::HoldAndRelease(long baud, int lines, std::size_t before, int wait_ms) {
   sim::Machine m(11);
-  OnePort([](TMultiDncRecord& r) { r.Number[kPropBaud] = 12; });  // 9600: the send takes a while
+  OnePort([baud](TMultiDncRecord& r) { r.Number[kPropBaud] = baud; });
   StartServer();
-  const std::string program = LongProgram(300);
+  const std::string program = LongProgram(lines);
   StoreProgram(m, program);
   m.Send("R PROG7/\r\n");
-  std::string got = Collect(m, 500);
+  std::string got = Collect(m, before);
   m.Send("\x13");
   got += m.Received(50);  // what was under way when the XOFF left
-  ASSERT_TRUE(WaitFor([&] { return view_.Saw(36); }));
+  ASSERT_TRUE(WaitFor([&] { return view_.Saw(36); }, wait_ms));
   EXPECT_EQ(m.Received(300), "") << "nothing is sent while held";
   m.Send("\x11");
   const std::string expected = Framed(program);
   got += Collect(m, expected.size() - got.size());
   EXPECT_EQ(got, expected);
   ASSERT_TRUE(WaitFor([&] { return SentCount(3) == 1; }));
+}
+
+TEST_F(Rs232Test, XoffHoldsTheSendAndXonResumesItWithoutLoss) {
+  HoldAndRelease(12, 300, 500, 20000);  // 9600: the send takes a while
+}
+
+TEST_F(Rs232Test, HoldInTheMiddleOfABlockShowsLongBeforeTheWriteTimesOut) {
+  // 115200: blocks of half a second, the XOFF comes inside the first; the
+  // held block's write would end by its time-out only after some seconds.
+  HoldAndRelease(16, 600, 1000, 3000);
 }
 
 TEST_F(Rs232Test, BreakCountEndsTheSendAsCancelled) {

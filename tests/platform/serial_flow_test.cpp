@@ -189,6 +189,10 @@ TEST(LineErrors, ParityErrorsAndBreaksAreReportedAndMarkedBytesDecoded) {
       {0, std::string("AB\xFF\x00" "CD", 6), "ABCD", CE_RXPARITY},
       {1, std::string("x\xFF\xFFy", 4), "x\xFFy", 0},
       {1, std::string("x\xFF\x00\x00y", 5), "xy", CE_BREAK},
+      // Marks past the first eight bytes of a block, and a plain block.
+      {1, std::string("01234567\xFF\xFF" "89ABCDEF", 18), "01234567\xFF" "89ABCDEF", 0},
+      {1, std::string("0123456789\xFF\x00" "CDEFGH", 18), "0123456789#DEFGH", CE_RXPARITY},
+      {1, "0123456789ABCDEFGHIJ", "0123456789ABCDEFGHIJ", 0},
   };
   for (const auto& c : cases) {
     plat::DCB dcb;
