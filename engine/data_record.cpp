@@ -30,14 +30,13 @@ int flush_current(DbDataFile* d) {
 // new block numbers (and nothing else). A pending error stays as it was.
 void keep_memo_numbers(DbDataFile* d, long n, int memos) {
   DB_ENGINE* c = d->context;
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   for (int i = 0; i < memos; i++) {
     DbField* f = d->memos[i].field;
     if (d->memos[i].changed) continue;
     file_write(&d->file, data_record_pos(d, n) + f->offset, d->record + f->offset, f->len);
     code_error_set(c, 0);
   }
-  code_error_set(c, saved);
 }
 
 // Records read ahead: the file locked by us (nobody else changes them) or
@@ -144,6 +143,8 @@ int data_load_stored(DbDataFile* d) {
 }
 
 long data_record_pos(DbDataFile* d, long n) {
+  DbAssertLocked(d->context);
+  assert(n >= 1 && d->record_width > 0);  // records count from 1
   return static_cast<long>(d->header.header_len) + (n - 1) * static_cast<long>(d->record_width);
 }
 
@@ -423,9 +424,8 @@ int data_append(DbDataFile* d) {
   if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
   if (took_append) {
     // The lock goes even after a failure; the failure is what the caller sees.
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c, DbQuietError::if_any);
     data_unlock_append(d);
-    if (saved != 0) code_error_set(c, saved);
   }
   return rc;
 }

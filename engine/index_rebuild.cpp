@@ -341,9 +341,8 @@ int index_rebuild(DbIndexFile* x) {
     rc = rebuild_into(x, &work);
     if (rc == 0) rc = file_replace(&x->file, &work);  // closes and removes the work file
     if (work.handle != -1) {
-      int err = code_error_set(c, 0);
+      DbQuietError quiet(c);
       file_close(&work);
-      code_error_set(c, err);
     }
   } else {
     rc = -1;
@@ -361,7 +360,7 @@ int index_rebuild(DbIndexFile* x) {
     if (x->production && mark_fields(x) < 0) rc = -1;
   } else {
     // The old file stays; re-read what it says.
-    int err = code_error_set(c, 0);
+    DbQuietError quiet(c);
     if (file_read_all(&x->file, 0, x->header, DB_MDX_HEADER_LEN) == 0) {
       for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
            t = static_cast<DbTag*>(list_next(&x->tags, t))) {
@@ -371,12 +370,10 @@ int index_rebuild(DbIndexFile* x) {
         tag_routines_set(t, t->header.key_type);
       }
     }
-    code_error_set(c, err);
   }
   if (took) {
-    int err = code_error_set(c, 0);
+    DbQuietError quiet(c, DbQuietError::if_any);
     index_unlock(x);
-    if (err) code_error_set(c, err);
   }
   if (rc < 0) return -1;
   return rc;
