@@ -149,6 +149,7 @@ long read_over_held(DbFile* f, long off, char* buf, unsigned n) {
 }  // namespace
 
 void file_hold_writes(DbFile* f, long tail) {
+  DbAssertLocked(f->context);
   if (f->handle == -1 || f->read_only || !f->context || f->context->flush_writes) return;
   f->write_behind = 1;
   f->held_tail = tail;
@@ -157,6 +158,7 @@ void file_hold_writes(DbFile* f, long tail) {
 int file_holds_writes(const DbFile* f) { return f->held && !f->held->extents.empty(); }
 
 int file_write_back(DbFile* f) {
+  DbAssertLocked(f->context);  // the held writes are read before the lock below
   DbHeldWrites* h = f->held;
   if (!h || h->extents.empty()) return 0;
   DbLock lock(f->context);
@@ -184,12 +186,14 @@ int file_write_back(DbFile* f) {
 }
 
 int file_release_writes(DbFile* f) {
+  DbAssertLocked(f->context);
   if (file_write_back(f) < 0) return -1;
   f->write_behind = 0;
   return 0;
 }
 
 void file_drop_writes(DbFile* f) {
+  DbAssertLocked(f->context);
   delete f->held;
   f->held = nullptr;
   f->write_behind = 0;

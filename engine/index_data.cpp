@@ -28,6 +28,7 @@ std::vector<DbTag*> all_tags(DbDataFile* d) {
 
 // Locks the index files not locked yet; *taken lists them for the release.
 int lock_indexes(DbDataFile* d, std::vector<DbIndexFile*>* taken) {
+  DbAssertLocked(d->context);  // the keys change between this and the unlock
   for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
     if (x->locked || x->file.exclusive) continue;
     int rc = index_lock(x);
