@@ -1,7 +1,8 @@
 // The table engine's one context: settings, the pending error, the open data
 // files, the pools and the shared work buffers. Every public engine function
-// takes the context's recursive lock for its duration (DbLock), because the
-// program calls the engine from several threads.
+// (engine_api.h names them) takes the context's recursive lock for its
+// duration (DbLock), because the program calls the engine from several
+// threads; the functions inside rely on it (DbAssertLocked).
 #pragma once
 
 #include <atomic>
@@ -218,8 +219,6 @@ class DbQuietError {
   DbQuietError(const DbQuietError&) = delete;
   DbQuietError& operator=(const DbQuietError&) = delete;
 
-  // The code taken aside at the start.
-  int saved() const { return saved_; }
   // Ends the stretch now by the given rule; the guard's own end does nothing more.
   void finish(Restore when) {
     if (done_) return;
@@ -236,9 +235,9 @@ class DbQuietError {
   bool done_ = false;
 };
 
-// Gives one setting of the context another value for a scope (a file made
-// without the safety question, a tag looked up without its error) and puts
-// the old value back at the scope's end.
+// Gives one setting of the context another value for a scope (a work file
+// made without the safety question or an error box) and puts the old value
+// back at the scope's end.
 class DbSettingFor {
  public:
   DbSettingFor(int& setting, int value) : setting_(setting), old_(setting) { setting_ = value; }
