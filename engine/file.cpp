@@ -410,12 +410,11 @@ int file_replace(DbFile* target, DbFile* source) {
   std::string backup_name = name_of(target);
   backup_name += '~';
   DbFile backup;
-  int saved_safety = c->safety, saved_report = c->report_create_errors;
-  c->safety = 1;
-  c->report_create_errors = 1;
-  int rc = file_create(&backup, c, backup_name.c_str(), 1);
-  c->safety = saved_safety;
-  c->report_create_errors = saved_report;
+  int rc;
+  {
+    DbSettingFor safety(c->safety, 1), report_it(c->report_create_errors, 1);
+    rc = file_create(&backup, c, backup_name.c_str(), 1);
+  }
   if (rc != 0) return -1;
   if (copy_over(&backup, target) < 0 || file_flush(&backup, 0) < 0) {
     backup.remove_on_close = 1;

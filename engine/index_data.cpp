@@ -170,11 +170,11 @@ int index_data_unlock(DbDataFile* d) {
 
 DbTag* index_data_tag_find(DbDataFile* d, const char* name) {
   DB_ENGINE* c = d->context;
-  int saved = c->report_tag_errors;
-  c->report_tag_errors = 0;
   DbTag* found = nullptr;
-  for (DbIndexFile* x = first_index(d); x && !found; x = next_index(d, x)) found = index_tag(x, name);
-  c->report_tag_errors = saved;
+  {
+    DbSettingFor quiet(c->report_tag_errors, 0);  // one report below, not one per index file
+    for (DbIndexFile* x = first_index(d); x && !found; x = next_index(d, x)) found = index_tag(x, name);
+  }
   if (!found && c->report_tag_errors) code_error(c, e_tag_name, name);
   return found;
 }

@@ -328,14 +328,13 @@ int index_rebuild(DbIndexFile* x) {
   char work_name[1100];
   std::strcpy(work_name, x->file.name);
   DbFile work;
-  int saved_safety = c->safety, saved_exclusive = c->exclusive;
-  c->safety = 0;
-  c->exclusive = 1;
-  int created = file_name_ext(work_name, sizeof work_name, "MD~", 1) == 0
-                    ? file_create(&work, c, work_name, 1)
-                    : code_error_ex(c, e_create, "File Name:", work_name, nullptr);
-  c->safety = saved_safety;
-  c->exclusive = saved_exclusive;
+  int created;
+  {
+    DbSettingFor safety(c->safety, 0), exclusive(c->exclusive, 1);
+    created = file_name_ext(work_name, sizeof work_name, "MD~", 1) == 0
+                  ? file_create(&work, c, work_name, 1)
+                  : code_error_ex(c, e_create, "File Name:", work_name, nullptr);
+  }
   if (created == 0) {
     work.remove_on_close = 1;
     rc = rebuild_into(x, &work);
