@@ -3,7 +3,7 @@
 #include "dbmodel/autoimp.h"
 
 #include "dbmodel/layout_rebuild.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "dbmodel/changecrit.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/query_walk.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 enum { fID = 1, fTYPE, fNAME };

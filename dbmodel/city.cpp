@@ -4,7 +4,7 @@
 
 #include "dbmodel/city.h"
 #include "dbmodel/query_walk.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 enum { fID = 1, fNAME, fZIP, fCOUNTRY };

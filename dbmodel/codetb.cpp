@@ -7,9 +7,7 @@
 
 #include "appcore/globals.h"
 #include "dbmodel/query_walk.h"
-#include "engine/dbstr.h"
-#include "engine/lock.h"
-#include "engine/memo.h"
+#include "engine/engine_api.h"
 
 namespace {
 

@@ -13,9 +13,7 @@
 #include "dbmodel/engine_context.h"
 #include "dbmodel/list_lines.h"
 #include "dbmodel/text_helpers.h"
-#include "engine/data.h"
-#include "engine/dbstr.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 // A row handed out by a table. Records are deleted through this base, so
 // the derived classes' destructors run.

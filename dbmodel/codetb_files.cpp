@@ -9,7 +9,7 @@
 
 #include "appcore/globals.h"
 #include "dbmodel/codetb.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 

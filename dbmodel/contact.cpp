@@ -4,7 +4,7 @@
 #include "dbmodel/contact.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/query_walk.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 enum { fID = 1, fCOMPANY, fTITLE, fFNAME, fLNAME, fDPHONE, fLPHONE, fDFAX, fHPHONE, fMEMO };

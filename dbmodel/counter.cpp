@@ -7,8 +7,7 @@
 
 #include <mutex>
 
-#include "engine/fieldinfo.h"
-#include "engine/lock.h"
+#include "engine/engine_api.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "dbmodel/customer.h"
 #include "dbmodel/cycle.h"
 #include "dbmodel/query_walk.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 enum { fID = 1, fCONN = 2, fNAME = 3 };

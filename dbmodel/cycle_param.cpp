@@ -4,7 +4,7 @@
 #include "dbmodel/counter.h"
 #include "dbmodel/cycle.h"
 #include "dbmodel/query_walk.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 enum { fOWNER = 1, fPNUMBER, fFLAG, fDECI, fAUTO, fCODE, fHINT, fID };

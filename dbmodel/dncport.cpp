@@ -6,8 +6,7 @@
 
 #include "dbmodel/dncport.h"
 #include "dbmodel/layout_rebuild.h"
-#include "engine/fieldinfo.h"
-#include "engine/lock.h"
+#include "engine/engine_api.h"
 #include "platform/msgbox.h"
 
 namespace {

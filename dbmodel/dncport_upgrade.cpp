@@ -7,7 +7,7 @@
 
 #include "dbmodel/dncport.h"
 #include "dbmodel/layout_rebuild.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 void DncFieldAdd(FieldInfoList& fields, int n, bool upgrade);
 

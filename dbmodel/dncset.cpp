@@ -7,7 +7,7 @@
 
 #include "dbmodel/layout_rebuild.h"
 #include "dbmodel/query_walk.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 int TTramox01Table::Create(const char* fullPath) {
   if (!fullPath) return 1;

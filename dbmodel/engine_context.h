@@ -2,6 +2,6 @@
 // runs and kept until the process ends; every table works on it.
 #pragma once
 
-#include "engine/engine.h"
+#include "engine/engine_api.h"
 
 extern DbEngine* DbContext;

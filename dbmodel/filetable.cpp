@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-#include "engine/fieldinfo.h"
-#include "engine/lock.h"
+#include "engine/engine_api.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "dbmodel/filetable.h"
 #include "dbmodel/layout_rebuild.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "dbmodel/layout_rebuild.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 int TcbIdAndNameTable::Create(const char* fullPath) {
   if (!fullPath) return 1;

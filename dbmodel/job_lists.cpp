@@ -8,7 +8,7 @@
 #include "dbmodel/job.h"
 #include "dbmodel/layout_rebuild.h"
 #include "dbmodel/query_walk.h"
-#include "engine/relate.h"
+#include "engine/engine_api.h"
 
 namespace {
 

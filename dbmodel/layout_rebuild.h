@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dbmodel/codetb.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace layout {
 

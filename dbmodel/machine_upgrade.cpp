@@ -6,7 +6,7 @@
 
 #include "dbmodel/layout_rebuild.h"
 #include "dbmodel/machine.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 int TcbMachTable::Upgrade() {
   if (!Open()) return 0;

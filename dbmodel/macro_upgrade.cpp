@@ -3,7 +3,7 @@
 // and MEMOSTR; live rows are carried, deleted rows are left out.
 #include "dbmodel/layout_rebuild.h"
 #include "dbmodel/macro.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 void MacroLayout(FieldInfoList& fields, TagInfoList& tags);
 

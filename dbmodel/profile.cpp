@@ -9,7 +9,7 @@
 #include "dbmodel/counter.h"
 #include "dbmodel/layout_rebuild.h"
 #include "dbmodel/query_walk.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/query_walk.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 enum { fID = 1, fNAME = 2, fCUST = 3 };

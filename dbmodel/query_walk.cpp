@@ -1,7 +1,7 @@
 // The relation behind every query of the table classes.
 #include "dbmodel/query_walk.h"
 
-#include "engine/relate.h"
+#include "engine/engine_api.h"
 
 TQueryWalk::TQueryWalk(DbDataFile* data) : rel_(data ? relate_init(data) : nullptr) {}
 

@@ -3,7 +3,7 @@
 // data file stays open) when the walk object goes.
 #pragma once
 
-#include "engine/data.h"
+#include "engine/engine_api.h"
 
 struct DbRelation;
 

@@ -3,8 +3,7 @@
 #include "dbmodel/counter.h"
 #include "dbmodel/query_walk.h"
 #include "dbmodel/syslog.h"
-#include "engine/convert.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 enum { fID = 1, fTYPE, fSTAT, fTEXT, fDATE };

@@ -7,7 +7,7 @@
 
 #include "dbmodel/counter.h"
 #include "dbmodel/layout_rebuild.h"
-#include "engine/fieldinfo.h"
+#include "engine/engine_api.h"
 
 namespace {
 

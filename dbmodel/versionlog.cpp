@@ -6,9 +6,7 @@
 #include "dbmodel/counter.h"
 #include "dbmodel/syslog.h"
 #include "dbmodel/versionlog.h"
-#include "engine/convert.h"
-#include "engine/fieldinfo.h"
-#include "engine/relate.h"
+#include "engine/engine_api.h"
 #include "platform/clock.h"
 
 namespace {

@@ -35,16 +35,14 @@ void data_discard(DbDataFile* d) {
 // Reports a damaged data file, closes it and gives null.
 DbDataFile* refuse(DbDataFile* d, const char* name, const char* why) {
   code_error_ex(d->context, e_data_name, name, why, nullptr);
-  int saved = code_error_set(d->context, 0);
+  DbQuietError quiet(d->context);
   data_discard(d);
-  code_error_set(d->context, saved);
   return nullptr;
 }
 
 DbDataFile* fail(DbDataFile* d) {
-  int saved = code_error_set(d->context, 0);
+  DbQuietError quiet(d->context);
   data_discard(d);
-  code_error_set(d->context, saved);
   return nullptr;
 }
 

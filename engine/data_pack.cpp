@@ -116,12 +116,11 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   if (file_name_ext(work_name, sizeof work_name, "DB~", 1) != 0)
     return code_error_ex(c, e_create, "File Name:", work_name, nullptr);
   DbFile work;
-  int saved_safety = c->safety, saved_exclusive = c->exclusive;
-  c->safety = 0;
-  c->exclusive = 1;
-  rc = file_create(&work, c, work_name, 1);
-  c->safety = saved_safety;
-  c->exclusive = saved_exclusive;
+  {
+    DbSettingFor noSafety(c->safety, 0);
+    DbSettingFor exclusive(c->exclusive, 1);
+    rc = file_create(&work, c, work_name, 1);
+  }
   if (rc != 0) return rc < 0 ? -1 : rc;
   work.remove_on_close = 1;
 
@@ -139,12 +138,11 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   }
   // The old records stay: the indexes follow them again. The first
   // failure is the one reported.
-  int failure = code_error_set(c, 0);
+  DbQuietError quiet(c);
   if (work.handle != -1) file_close(&work);
   code_error_set(c, 0);
   d->header.num_recs = data_count_cacheable(d) ? count : -1;
   if (kept >= 0) data_reindex(d);
-  code_error_set(c, failure);
   return rc < 0 ? -1 : rc;
 }
 

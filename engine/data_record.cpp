@@ -175,7 +175,7 @@ unsigned read_record(DbDataFile* d, long n) {
 // and no later open counts a record that has no keys. A pending error stays.
 void take_back_append(DbDataFile* d, long count, long stated) {
   DB_ENGINE* c = d->context;
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   unsigned char b[4];
   le_put32(b, static_cast<uint32_t>(stated));
   file_write(&d->file, 4, b, 4);
@@ -183,8 +183,6 @@ void take_back_append(DbDataFile* d, long count, long stated) {
   long pos = data_record_pos(d, count + 1);
   const char end = 0x1A;
   if (file_len_set(&d->file, pos) == 0) file_write(&d->file, pos, &end, 1);
-  code_error_set(c, 0);
-  code_error_set(c, saved);
 }
 
 }  // namespace
@@ -250,6 +248,8 @@ int data_load_stored(DbDataFile* d) {
 }
 
 long data_record_pos(DbDataFile* d, long n) {
+  DbAssertLocked(d->context);
+  assert(n >= 1 && d->record_width > 0);  // records count from 1
   return static_cast<long>(d->header.header_len) + (n - 1) * static_cast<long>(d->record_width);
 }
 
@@ -538,9 +538,8 @@ int data_append(DbDataFile* d) {
   if (!data_count_cacheable(d) || took_append) d->header.num_recs = -1;
   if (took_append) {
     // The lock goes even after a failure; the failure is what the caller sees.
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c, DbQuietError::if_any);
     data_unlock_append(d);
-    if (saved != 0) code_error_set(c, saved);
   }
   return rc;
 }

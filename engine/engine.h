@@ -1,10 +1,14 @@
 // The table engine's one context: settings, the pending error, the open data
 // files, the pools and the shared work buffers. Every public engine function
-// takes the context's recursive lock for its duration (DbLock), because the
-// program calls the engine from several threads.
+// (engine_api.h names them) takes the context's recursive lock for its
+// duration (DbLock), because the program calls the engine from several
+// threads; the functions inside rely on it (DbAssertLocked).
 #pragma once
 
+#include <atomic>
+#include <cassert>
 #include <mutex>
+#include <thread>
 
 #include "engine/thread_state.h"
 #include "engine/pool.h"
@@ -108,6 +112,7 @@ struct DbEngineState {
 struct DB_ENGINE : DbEngineState {
   DbEngineMutex mutex;
   int lock_depth = 0;  // how often the owning thread holds the mutex
+  std::atomic<std::thread::id> lock_owner{};  // the thread holding it; none while free
 };
 
 // The program's one context; its constructor runs code_init.
@@ -125,12 +130,12 @@ class DbLock {
   explicit DbLock(DB_ENGINE* c) : c_(c) {
     if (c_) {
       c_->mutex.lock();
-      c_->lock_depth++;
+      if (c_->lock_depth++ == 0) c_->lock_owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
     }
   }
   ~DbLock() {
     if (c_) {
-      c_->lock_depth--;
+      if (--c_->lock_depth == 0) c_->lock_owner.store(std::thread::id(), std::memory_order_relaxed);
       c_->mutex.unlock();
     }
   }
@@ -147,14 +152,14 @@ class DbUnlocked {
  public:
   explicit DbUnlocked(DB_ENGINE* c) : c_(c), depth_(c ? c->lock_depth : 0) {
     for (int i = 0; i < depth_; i++) {
-      c_->lock_depth--;
+      if (--c_->lock_depth == 0) c_->lock_owner.store(std::thread::id(), std::memory_order_relaxed);
       c_->mutex.unlock();
     }
   }
   ~DbUnlocked() {
     for (int i = 0; i < depth_; i++) {
       c_->mutex.lock();
-      c_->lock_depth++;
+      if (c_->lock_depth++ == 0) c_->lock_owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
     }
   }
   DbUnlocked(const DbUnlocked&) = delete;
@@ -164,6 +169,18 @@ class DbUnlocked {
   DB_ENGINE* c_;
   int depth_;
 };
+
+// True when the calling thread holds the context's lock (a null context
+// holds nothing and needs nothing).
+inline bool DbLockHeld(const DB_ENGINE* c) {
+  return !c || c->lock_owner.load(std::memory_order_relaxed) == std::this_thread::get_id();
+}
+
+// For functions inside the engine that work on shared state (index blocks,
+// the block cache, held writes, record positions) and rely on the public
+// call that reached them holding the context's lock. Checked in builds with
+// asserts (the test build); a no-op otherwise.
+#define DbAssertLocked(c) assert(DbLockHeld(c) && "engine state used without the context's lock")
 
 enum : int { DB_INITIALISED = 21121 };
 
@@ -183,6 +200,55 @@ int code_error_ex(DB_ENGINE* c, int code, const char* text1, const char* text2,
 [[noreturn]] void code_error_severe(int code, const char* text);
 [[noreturn]] void code_exit(DB_ENGINE* c);
 void code_exit_test(DB_ENGINE* c);  // ends the program when an error is pending
+
+// A quiet stretch of engine work (clean-up, an undo, a lock given back) that
+// must run whatever error is pending and must not bury it: the pending code
+// is taken aside and cleared, and comes back when the guard ends. What the
+// stretch itself left behind is dropped, or kept where the rule says so.
+class DbQuietError {
+ public:
+  enum Restore {
+    always,    // the code taken aside comes back; the stretch's own is dropped
+    if_any,    // it comes back if it was not 0; else the stretch's code stays
+    if_error,  // only an error (< 0) comes back; else the stretch's code stays
+    never,     // the code pending at the end stays
+  };
+  explicit DbQuietError(DB_ENGINE* c, Restore when = always)
+      : c_(c), when_(when), saved_(code_error_set(c, 0)) {}
+  ~DbQuietError() { finish(when_); }
+  DbQuietError(const DbQuietError&) = delete;
+  DbQuietError& operator=(const DbQuietError&) = delete;
+
+  // Ends the stretch now by the given rule; the guard's own end does nothing more.
+  void finish(Restore when) {
+    if (done_) return;
+    done_ = true;
+    if (when == always || (when == if_any && saved_ != 0) || (when == if_error && saved_ < 0))
+      code_error_set(c_, saved_);
+  }
+  void finish() { finish(when_); }
+
+ private:
+  DB_ENGINE* c_;
+  Restore when_;
+  int saved_;
+  bool done_ = false;
+};
+
+// Gives one setting of the context another value for a scope (a work file
+// made without the safety question or an error box) and puts the old value
+// back at the scope's end.
+class DbSettingFor {
+ public:
+  DbSettingFor(int& setting, int value) : setting_(setting), old_(setting) { setting_ = value; }
+  ~DbSettingFor() { setting_ = old_; }
+  DbSettingFor(const DbSettingFor&) = delete;
+  DbSettingFor& operator=(const DbSettingFor&) = delete;
+
+ private:
+  int& setting_;
+  int old_;
+};
 
 // Message composition, exposed so the texts can be checked byte for byte.
 // Result fits in 257 characters.

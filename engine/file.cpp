@@ -164,6 +164,7 @@ long read_over_held(DbFile* f, long off, char* buf, unsigned n) {
 }  // namespace
 
 void file_hold_writes(DbFile* f, long tail) {
+  DbAssertLocked(f->context);
   if (f->handle == -1 || f->read_only || !f->context || f->context->flush_writes) return;
   f->write_behind = 1;
   f->held_tail = tail;
@@ -172,6 +173,7 @@ void file_hold_writes(DbFile* f, long tail) {
 int file_holds_writes(const DbFile* f) { return f->held && !f->held->extents.empty(); }
 
 int file_write_back(DbFile* f) {
+  DbAssertLocked(f->context);  // the held writes are read before the lock below
   DbHeldWrites* h = f->held;
   if (!h || h->extents.empty()) return 0;
   DbLock lock(f->context);
@@ -199,12 +201,14 @@ int file_write_back(DbFile* f) {
 }
 
 int file_release_writes(DbFile* f) {
+  DbAssertLocked(f->context);
   if (file_write_back(f) < 0) return -1;
   f->write_behind = 0;
   return 0;
 }
 
 void file_drop_writes(DbFile* f) {
+  DbAssertLocked(f->context);
   delete f->held;
   f->held = nullptr;
   f->write_behind = 0;
@@ -224,16 +228,14 @@ int file_close(DbFile* f) {
   DbLock lock(c);
   if (f->handle != -1 && file_holds_writes(f)) {
     // Held writes still go out; a failure is reported, the close goes on.
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c, DbQuietError::if_error);
     file_write_back(f);
-    if (saved < 0) code_error_set(c, saved);
   }
   file_drop_writes(f);
   if (f->handle != -1) {
     if (dbos_close(f->handle) != 0 && c) {
-      int saved = code_error_set(c, 0);
+      DbQuietError quiet(c, DbQuietError::if_error);
       report(f, e_close);
-      if (saved < 0) code_error_set(c, saved);
     }
     f->handle = -1;
     if (f->remove_on_close && f->name) file_remove(f->name);
@@ -322,10 +324,8 @@ int file_flush(DbFile* f, int) {
 int file_flush_keep_error(DbFile* f) {
   DB_ENGINE* c = f->context;
   DbLock lock(c);
-  int saved = code_error_set(c, 0);
-  int rc = file_flush(f, 0);
-  if (saved != 0) code_error_set(c, saved);
-  return rc;
+  DbQuietError quiet(c, DbQuietError::if_any);
+  return file_flush(f, 0);
 }
 
 void file_set_read_buffer(DbFile* f, int) {
@@ -344,8 +344,6 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
   if (c->error_code < 0) return -1;
   char own[16];
   char* name = name_buf ? name_buf : own;
-  int saved_exclusive = c->exclusive, saved_report = c->report_create_errors;
-  int saved_safety = c->safety;
   int rc = DB_NO_CREATE;
   // Names are drawn from a counter that starts at the clock, so no name is
   // tried twice and nobody waits for the clock to move on; a name another
@@ -355,13 +353,9 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
     long n = next_name.fetch_add(1) % 10000;
     if (n < 0) n += 10000;
     std::snprintf(name, 16, "TEMP%04ld.TMP", n);
-    c->exclusive = 1;
-    c->report_create_errors = 0;
-    c->safety = 1;  // a temporary file never replaces an existing one
+    DbSettingFor exclusive(c->exclusive, 1), no_report(c->report_create_errors, 0);
+    DbSettingFor safety(c->safety, 1);  // a temporary file never replaces an existing one
     rc = file_create(f, c, name, name_buf == nullptr);
-    c->exclusive = saved_exclusive;
-    c->report_create_errors = saved_report;
-    c->safety = saved_safety;
     if (rc == DB_NO_CREATE) c->error_code = 0;
   }
   if (rc < 0) return -1;
@@ -402,9 +396,8 @@ int copy_over(DbFile* to, DbFile* from) {
 
 // Closes a file without letting its close disturb the pending error.
 void close_keep_error(DbFile* f) {
-  int saved = code_error_set(f->context, 0);
+  DbQuietError quiet(f->context);
   file_close(f);
-  code_error_set(f->context, saved);
 }
 
 }  // namespace
@@ -432,12 +425,11 @@ int file_replace(DbFile* target, DbFile* source) {
   std::string backup_name = name_of(target);
   backup_name += '~';
   DbFile backup;
-  int saved_safety = c->safety, saved_report = c->report_create_errors;
-  c->safety = 1;
-  c->report_create_errors = 1;
-  int rc = file_create(&backup, c, backup_name.c_str(), 1);
-  c->safety = saved_safety;
-  c->report_create_errors = saved_report;
+  int rc;
+  {
+    DbSettingFor safety(c->safety, 1), report_it(c->report_create_errors, 1);
+    rc = file_create(&backup, c, backup_name.c_str(), 1);
+  }
   if (rc != 0) return -1;
   if (copy_over(&backup, target) < 0 || file_flush(&backup, 0) < 0) {
     backup.remove_on_close = 1;
@@ -452,16 +444,15 @@ int file_replace(DbFile* target, DbFile* source) {
     return c->error_code < 0 ? -1 : 0;
   }
   // Put the old contents back; the first error stays the one reported.
-  int failure = code_error_set(c, 0);
+  DbQuietError quiet(c);
   if (copy_over(target, &backup) == 0) {
     backup.remove_on_close = 1;
     close_keep_error(&backup);
   } else {
     code_error_set(c, 0);
     code_error_ex(c, e_write, "Old Contents Kept In", "File Name:", backup.name);
-    failure = c->error_code;
+    quiet.finish(DbQuietError::never);
     close_keep_error(&backup);
   }
-  code_error_set(c, failure);
   return -1;
 }

@@ -33,6 +33,7 @@ int block_last_position(const DbBlock* b) {
 DbBlock* block_alloc(DbTag* t, long number) {
   DbIndexFile* x = t->index;
   DB_ENGINE* c = t->context;
+  DbAssertLocked(c);
   auto* b = static_cast<DbBlock*>(mem_pool_take(x->block_pool, c));
   if (!b) {
     code_error(c, e_memory, "b_alloc()");
@@ -88,6 +89,7 @@ void block_free(DbBlock* b) {
 }
 
 void index_cache_forget(DbIndexFile* x) {
+  DbAssertLocked(x->context);
   if (++x->cache_generation == 0) {
     // Wrapped: old slots could pass for new ones.
     if (x->block_cache) std::memset(x->block_cache, 0, size_t(kCacheSlots) * slot_size(x));
@@ -98,6 +100,7 @@ void index_cache_forget(DbIndexFile* x) {
 int block_flush(DbBlock* b) {
   if (!b->changed || b->number < 0) return 0;
   DbIndexFile* x = b->tag->index;
+  DbAssertLocked(x->context);
   if (file_write(&x->file, b->number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
   // The buffer holds the block now; an older image of it goes. The buffer's
   // image is kept when the buffer is taken for another block.
@@ -111,6 +114,7 @@ int block_flush(DbBlock* b) {
 
 int block_read(DbBlock* b, long number) {
   DbIndexFile* x = b->tag->index;
+  DbAssertLocked(x->context);
   if (block_flush(b) < 0) return -1;
   // Our own changes keep a checked block sound; a block read in is checked first.
   if (b->number >= 0 && b->number != number) cache_store(x, b->number, b->image, b->checked);
@@ -138,6 +142,7 @@ int block_read(DbBlock* b, long number) {
 void block_mark_checked(DbBlock* b) {
   b->checked = 1;
   DbIndexFile* x = b->tag->index;
+  DbAssertLocked(x->context);
   if (!x->block_cache || b->changed) return;
   CacheSlot* s = cache_slot(x, b->number);
   if (s && s->number == b->number && s->generation == x->cache_generation) s->checked = 1;
@@ -146,6 +151,11 @@ void block_mark_checked(DbBlock* b) {
 void block_insert(DbBlock* b, const void* key, long pointer) {
   int n = block_keys(b);
   int group = b->tag->header.group_len;
+  // The key fits its entry, the position is within the block's entries, and
+  // the block has room for one more (its count, the entries and the pointer after them).
+  assert(b->tag->header.key_len >= 1 && b->tag->header.key_len + 4 <= group);
+  assert(b->cur >= 0 && b->cur <= n);
+  assert(8 + size_t(n + 1) * size_t(group) + 4 <= size_t(b->tag->index->block_size));
   unsigned char* at = entry(b, b->cur);
   // The entry after the last key (a branch's last pointer) moves up too.
   std::memmove(at + group, at, size_t(n + 1 - b->cur) * size_t(group) - size_t(group) + 4);
@@ -159,6 +169,7 @@ void block_insert(DbBlock* b, const void* key, long pointer) {
 void block_remove(DbBlock* b) {
   int n = block_keys(b);
   int group = b->tag->header.group_len;
+  assert(n >= 1 && b->cur >= 0 && b->cur <= n);  // a branch may drop its last pointer (cur == n)
   unsigned char* last = entry(b, n - 1);
   if (b->cur < n) {
     // Later entries and the pointer after them move down one group.
@@ -201,6 +212,7 @@ int block_skip(DbBlock* b, int n) {
 }
 
 long index_block_take(DbIndexFile* x) {
+  DbAssertLocked(x->context);
   unsigned char* h = x->header;
   long head = long(le_get32(h + 36));
   x->header_changed = 1;
@@ -224,6 +236,8 @@ long index_block_take(DbIndexFile* x) {
 }
 
 int index_block_give(DbIndexFile* x, long number) {
+  DbAssertLocked(x->context);
+  assert(number >= 1);  // block 0 holds the file header
   unsigned char link[4];
   std::memcpy(link, x->header + 36, 4);
   if (CacheSlot* s = cache_slot(x, number); s && s->number == number) s->generation = 0;

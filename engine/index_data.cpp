@@ -28,6 +28,7 @@ std::vector<DbTag*> all_tags(DbDataFile* d) {
 
 // Locks the index files not locked yet; *taken lists them for the release.
 int lock_indexes(DbDataFile* d, std::vector<DbIndexFile*>* taken) {
+  DbAssertLocked(d->context);  // the keys change between this and the unlock
   for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
     if (x->locked || x->file.exclusive) continue;
     int rc = index_lock(x);
@@ -102,10 +103,8 @@ class TagKeys {
 
 // Quiet step used while undoing: a pending error waits outside.
 void undo(DB_ENGINE* c, int (*op)(DbTag*, const void*, long), DbTag* t, const Key& k, long n) {
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   if (k.in) op(t, k.bytes, n);
-  code_error_set(c, 0);
-  code_error_set(c, saved);
 }
 
 DbTag* seek_tag(DbDataFile* d) {
@@ -205,11 +204,11 @@ int index_data_unlock(DbDataFile* d) {
 
 DbTag* index_data_tag_find(DbDataFile* d, const char* name) {
   DB_ENGINE* c = d->context;
-  int saved = c->report_tag_errors;
-  c->report_tag_errors = 0;
   DbTag* found = nullptr;
-  for (DbIndexFile* x = first_index(d); x && !found; x = next_index(d, x)) found = index_tag(x, name);
-  c->report_tag_errors = saved;
+  {
+    DbSettingFor quiet(c->report_tag_errors, 0);  // one report below, not one per index file
+    for (DbIndexFile* x = first_index(d); x && !found; x = next_index(d, x)) found = index_tag(x, name);
+  }
   if (!found && c->report_tag_errors) code_error(c, e_tag_name, name);
   return found;
 }
@@ -250,7 +249,7 @@ namespace {
 bool changed_under_seek(DbDataFile* d, DbIndexFile* x) {
   DB_ENGINE* c = d->context;
   if (x->locked || x->file.exclusive || x->file.read_only || data_file_locked(d)) return false;
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   bool changed = false;
   DbEndlessLocks endless;  // the byte is held only while writes go out
   if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) {
@@ -258,7 +257,6 @@ bool changed_under_seek(DbDataFile* d, DbIndexFile* x) {
     changed = index_refresh(x) > 0;
     if (changed) d->held_for = 0;
   }
-  code_error_set(c, saved);
   return changed;
 }
 
@@ -277,21 +275,17 @@ DbTableWriting::DbTableWriting(DbDataFile* d) : d_(d) {
   for (DbIndexFile* x = first_index(d_); x; x = next_index(d_, x)) holding |= x->file.write_behind != 0;
   if (!holding) return;
   DB_ENGINE* c = d_->context;
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   DbEndlessLocks endless;  // readers hold the byte only for a moment
   for (DbIndexFile* x = first_index(d_); x; x = next_index(d_, x))
     if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) locked_.push_back(x);
-  code_error_set(c, 0);
-  code_error_set(c, saved);
 }
 
 DbTableWriting::~DbTableWriting() {
   if (--d_->writing_depth > 0 || locked_.empty()) return;
   DB_ENGINE* c = d_->context;
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   for (DbIndexFile* x : locked_) file_unlock(&x->file, DB_INDEX_WRITING_BYTE, 1);
-  code_error_set(c, 0);
-  code_error_set(c, saved);
 }
 
 
@@ -406,9 +400,8 @@ int index_data_append(DbDataFile* d) {
   }
   if (rc != 0) {
     while (i-- > 0) undo(c, tag_remove, tk.tag(i), tk.key(i), d->rec_num);
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c);
     unlock_indexes(taken);
-    code_error_set(c, saved);
     d->rec_num = 0;
     return rc < 0 ? -1 : rc;
   }
@@ -417,9 +410,8 @@ int index_data_append(DbDataFile* d) {
   // The keys did not reach the disk and stay held; the caller writes no
   // record for them, so they come out before the index goes out later.
   for (size_t j = tk.size(); j-- > 0;) undo(c, tag_remove, tk.tag(j), tk.key(j), d->rec_num);
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   unlock_indexes(held);
-  code_error_set(c, saved);
   d->rec_num = 0;
   return -1;
 }
@@ -427,7 +419,7 @@ int index_data_append(DbDataFile* d) {
 void index_data_append_undo(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   if (!first_index(d)) return;
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   std::vector<DbIndexFile*> taken;
   if (lock_indexes(d, &taken) == 0) {
     for (DbTag* t : all_tags(d)) {
@@ -437,7 +429,6 @@ void index_data_append_undo(DbDataFile* d) {
     }
   }
   unlock_indexes(taken);
-  code_error_set(c, saved);
 }
 
 int index_data_write(DbDataFile* d, long n) {
@@ -492,20 +483,18 @@ int index_data_write(DbDataFile* d, long n) {
     }
   }
   std::vector<DbIndexFile*> held = taken;
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   int unlocked = unlock_indexes(taken);
   if (rc == 0 && unlocked != 0) {
     // The new keys did not reach the disk and stay held; the caller keeps
     // the old record, so its old keys go back before the index goes out.
-    int failure = code_error_set(c, 0);
+    quiet.finish(DbQuietError::never);
+    DbQuietError undoing(c);
     for (size_t j = tags.size(); j-- > 0;) {
       undo(c, tag_remove, tags[j], news[j], n);
       undo(c, tag_add, tags[j], olds[j], n);
     }
     unlock_indexes(held);
-    code_error_set(c, failure);
-  } else {
-    code_error_set(c, saved);
   }
   d->rec_num_old = -1;
   if (rc != 0) return rc < 0 ? -1 : rc;
@@ -515,7 +504,7 @@ int index_data_write(DbDataFile* d, long n) {
 void index_data_write_undo(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
   if (!first_index(d)) return;
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c);
   std::vector<DbIndexFile*> taken;
   if (file_read_all(&d->file, data_record_pos(d, n), d->old_record, d->record_width) == 0 &&
       std::memcmp(d->old_record, d->record, d->record_width) != 0 &&
@@ -535,7 +524,6 @@ void index_data_write_undo(DbDataFile* d, long n) {
   }
   unlock_indexes(taken);
   d->rec_num_old = -1;
-  code_error_set(c, saved);
 }
 
 int index_data_reindex(DbDataFile* d) {

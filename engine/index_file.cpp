@@ -237,10 +237,10 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
   list_add(&d->indexes, x);
   // A failed create leaves no file behind that could pass for an index.
   auto fail = [&]() -> DbIndexFile* {
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c);
     discard(x);
     file_remove(path);
-    code_error_set(c, saved);
+    quiet.finish();
     unlock_data();
     return nullptr;
   };
@@ -338,9 +338,8 @@ int index_lock(DbIndexFile* x) {
   int rc = file_lock(&x->file, DB_INDEX_LOCK_BYTE, 1);
   if (rc != 0) return rc;
   if (index_refresh(x) < 0) {
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c);
     file_unlock(&x->file, DB_INDEX_LOCK_BYTE, 1);
-    code_error_set(c, saved);
     return -1;
   }
   x->locked = 1;
@@ -433,9 +432,8 @@ int index_close(DbIndexFile* x) {
   if (file_holds_writes(&d->file) && d->file_locked) {
     // One more try for the records held back; failing that, they never
     // reach the disk, and their keys must not either.
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c, DbQuietError::if_error);
     data_unlock_file(d);
-    if (saved < 0) code_error_set(c, saved);
   }
   if (file_holds_writes(&d->file)) {
     file_drop_writes(&x->file);
@@ -450,11 +448,11 @@ int index_close(DbIndexFile* x) {
   if (index_flush(x) < 0) rc = -1;
   if (index_unlock(x) < 0) rc = -1;
   if (file_holds_writes(&x->file)) {
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c, DbQuietError::if_error);
     if (file_write_back(&x->file) < 0) rc = -1;
     file_drop_writes(&x->file);
-    if (saved < 0) code_error_set(c, saved);
-    else if (rc < 0 && c->error_code >= 0) code_error_ex(c, e_write, "File Name:", x->file.name, nullptr);
+    quiet.finish();  // a pending error stays the one reported
+    if (rc < 0 && c->error_code >= 0) code_error_ex(c, e_write, "File Name:", x->file.name, nullptr);
   }
   if (d->tag_selected && d->tag_selected->index == x) d->tag_selected = nullptr;
   discard(x);

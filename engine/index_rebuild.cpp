@@ -334,22 +334,20 @@ int index_rebuild(DbIndexFile* x) {
   char work_name[1100];
   std::strcpy(work_name, x->file.name);
   DbFile work;
-  int saved_safety = c->safety, saved_exclusive = c->exclusive;
-  c->safety = 0;
-  c->exclusive = 1;
-  int created = file_name_ext(work_name, sizeof work_name, "MD~", 1) == 0
-                    ? file_create(&work, c, work_name, 1)
-                    : code_error_ex(c, e_create, "File Name:", work_name, nullptr);
-  c->safety = saved_safety;
-  c->exclusive = saved_exclusive;
+  int created;
+  {
+    DbSettingFor safety(c->safety, 0), exclusive(c->exclusive, 1);
+    created = file_name_ext(work_name, sizeof work_name, "MD~", 1) == 0
+                  ? file_create(&work, c, work_name, 1)
+                  : code_error_ex(c, e_create, "File Name:", work_name, nullptr);
+  }
   if (created == 0) {
     work.remove_on_close = 1;
     rc = rebuild_into(x, &work);
     if (rc == 0) rc = file_replace(&x->file, &work);  // closes and removes the work file
     if (work.handle != -1) {
-      int err = code_error_set(c, 0);
+      DbQuietError quiet(c);
       file_close(&work);
-      code_error_set(c, err);
     }
   } else {
     rc = -1;
@@ -367,7 +365,7 @@ int index_rebuild(DbIndexFile* x) {
     if (x->production && mark_fields(x) < 0) rc = -1;
   } else {
     // The old file stays; re-read what it says.
-    int err = code_error_set(c, 0);
+    DbQuietError quiet(c);
     if (file_read_all(&x->file, 0, x->header, DB_MDX_HEADER_LEN) == 0) {
       for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
            t = static_cast<DbTag*>(list_next(&x->tags, t))) {
@@ -377,12 +375,10 @@ int index_rebuild(DbIndexFile* x) {
         tag_routines_set(t, t->header.key_type);
       }
     }
-    code_error_set(c, err);
   }
   if (took) {
-    int err = code_error_set(c, 0);
+    DbQuietError quiet(c, DbQuietError::if_any);
     index_unlock(x);
-    if (err) code_error_set(c, err);
   }
   if (rc < 0) return -1;
   return rc;

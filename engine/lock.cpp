@@ -99,7 +99,7 @@ int data_unlock_file(DbDataFile* d) {
   // before anyone else may read or append, even with an error pending: the
   // writes were reported done. The records go first, the header last.
   DbTableWriting writing(d);
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c, DbQuietError::if_any);
   int rc = 0;
   if (d->count_pending) {
     if (data_header_write(d) < 0) rc = -1;
@@ -109,12 +109,12 @@ int data_unlock_file(DbDataFile* d) {
   if (rc < 0) {
     // Nothing is lost: the lock stays, so the held writes can still go out
     // (a later unlock or flush) with no other station in between.
-    if (saved < 0) code_error_set(c, saved);
+    quiet.finish(DbQuietError::if_error);
     return -1;
   }
   // The records are on disk: the memo blocks they left go back now.
   if (memo_frees_release(d) < 0) rc = -1;
-  if (saved != 0) code_error_set(c, saved);
+  quiet.finish();
   d->file_locked = 0;
   d->header.num_recs = -1;
   data_read_ahead_forget(d);

@@ -197,12 +197,8 @@ int memo_file_create(DbMemoFile* m, DB_ENGINE* c, DbDataFile* d, const char* nam
     str_copy_max(path, d->file.name, sizeof path);
     if (file_name_ext(path, sizeof path, "TMP", 1) != 0)
       return code_error_ex(c, e_create, "File Name:", path, nullptr);
-    int safety = c->safety, report = c->report_create_errors;
-    c->safety = 0;
-    c->report_create_errors = 0;
+    DbSettingFor safety(c->safety, 0), no_report(c->report_create_errors, 0);
     rc = file_create(&m->file, c, path, 1);
-    c->safety = safety;
-    c->report_create_errors = report;
     if (rc == DB_NO_CREATE) {
       c->error_code = 0;
       return code_error_ex(c, e_create, "File Name:", path, nullptr);
@@ -582,9 +578,8 @@ int memo_compress(DbDataFile* d) {
   if (rc == 0) rc = file_replace(&d->memo_file.file, &tmp.file);
   if (rc != 0) {
     mem_free(numbers);
-    int saved = code_error_set(c, 0);
+    DbQuietError quiet(c);
     file_close(&tmp.file);
-    code_error_set(c, saved);
     return rc < 0 ? -1 : rc;
   }
   // Only the block numbers are written: nothing needs reading again once

@@ -211,7 +211,7 @@ int relate_free(DbRelation* r, int close_files) {
   DB_ENGINE* c = r->top.context;
   DbLock lock(c);
   // Clean-up runs even with an error pending; the error is put back after.
-  int saved = code_error_set(c, 0);
+  DbQuietError quiet(c, DbQuietError::if_error);
   relate_unlock(r);
   relate_reset(r);
   std::vector<DbDataFile*> files{r->top.data};
@@ -220,7 +220,6 @@ int relate_free(DbRelation* r, int close_files) {
   if (close_files)
     for (DbDataFile* d : files)
       if (d) data_close(d);
-  int now = code_error_get(c);
-  code_error_set(c, saved < 0 ? saved : now);
+  quiet.finish();
   return code_error_get(c) < 0 ? -1 : 0;
 }

@@ -130,6 +130,7 @@ int mdx_record_key(DbTag* t, unsigned char* key) {
   if (len < 0) return -1;
   if (len != t->header.key_len)
     return code_error_ex(t->context, e_index, "File Name:", t->index->file.name, nullptr);
+  assert(len <= DB_MDX_MAX_KEY);  // callers' key buffers hold the longest key an index may have
   std::memcpy(key, k, size_t(len));
   if (t->header.key_type == 'D') {
     double v = date_of(key);

@@ -60,6 +60,7 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
     set_keys(nb, half - 1);
   }
   unsigned char lower_last[512];
+  assert(t->header.key_len <= int(sizeof lower_last) && half >= 1 && half < n);
   std::memcpy(lower_last, entry_of(b, half - 1) + 4, size_t(t->header.key_len));
   // The upper half (with a branch's last pointer) closes up to the front.
   size_t upper = size_t(n - half) * size_t(group) + 4;
@@ -85,6 +86,8 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
 int insert_up(DbTag* t, const unsigned char* key, long pointer) {
   DbIndexFile* x = t->index;
   unsigned char k[512], sep[512];
+  DbAssertLocked(t->context);
+  assert(t->header.key_len >= 1 && t->header.key_len <= int(sizeof k));
   std::memcpy(k, key, size_t(t->header.key_len));
   long p = pointer;
   for (;;) {
@@ -153,6 +156,7 @@ int remove_current(DbTag* t) {
       continue;  // the parent's entry for it goes next
     }
     unsigned char last[512];
+    assert(t->header.key_len <= int(sizeof last) && n >= 1);
     bool was_last = leaf ? b->cur == n - 1 : b->cur == n;
     if (was_last && n > 1) std::memcpy(last, block_key(b, n - 2 + (leaf ? 0 : 1)), size_t(t->header.key_len));
     if (!leaf && b->cur == n && n >= 1) std::memcpy(last, block_key(b, n - 1), size_t(t->header.key_len));

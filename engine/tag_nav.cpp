@@ -183,10 +183,12 @@ int read_root_number(DbTag* t) {
 
 // 0 descended, 1 already on a leaf, 2 the block does not fit (restart), -1 error.
 int tag_down(DbTag* t) {
+  DbAssertLocked(t->context);
   DbBlock* parent = bottom(t);
   long number;
   if (parent) {
     if (block_is_leaf(parent)) return 1;
+    assert(parent->cur >= 0 && parent->cur <= block_keys(parent));  // a branch's entries and its last pointer
     number = block_pointer(parent, parent->cur);
   } else {
     if (read_root_number(t) < 0) return -1;
@@ -270,9 +272,8 @@ class Moving {
     if (--x_->nav_depth > 0 || !x_->probe_locked) return;
     x_->probe_locked = 0;
     x_->locked = 0;
-    int saved = code_error_set(x_->context, 0);
+    DbQuietError quiet(x_->context);
     file_unlock(&x_->file, DB_INDEX_LOCK_BYTE, 1);
-    code_error_set(x_->context, saved);
   }
   Moving(const Moving&) = delete;
   Moving& operator=(const Moving&) = delete;
@@ -446,6 +447,7 @@ long tag_skip(DbTag* t, long n) {
   int restarts = 0;
   unsigned char last[DB_MDX_MAX_KEY];
   unsigned len = unsigned(t->header.key_len);
+  assert(len <= sizeof last);
   while (moved < want) {
     DbBlock* leaf = bottom(t);
     int keys = block_keys(leaf);

@@ -8,7 +8,7 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
 #include "dbmodel/text_helpers.h"
-#include "engine/data.h"
+#include "engine/engine_api.h"
 #include "platform/ui/ctlcolor.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "dbmodel/filetable.h"
-#include "engine/lock.h"
+#include "engine/engine_api.h"
 
 class TFilingLock {
  public:

@@ -2,7 +2,7 @@
 // the seam of the program search.
 #include "storage/program_lock.h"
 
-#include "engine/data.h"
+#include "engine/engine_api.h"
 
 long CanLockProgram(long programId, int lockedView) {
   // The table closes when it goes out of scope, which releases the lock:

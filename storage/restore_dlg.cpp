@@ -12,7 +12,7 @@
 #include "dbmodel/customer.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
-#include "engine/lock.h"
+#include "engine/engine_api.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"

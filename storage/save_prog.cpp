@@ -14,7 +14,7 @@
 #include "dbmodel/filetable.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
-#include "engine/lock.h"
+#include "engine/engine_api.h"
 #include "platform/msgbox.h"
 #include "storage/filing_lock.h"
 

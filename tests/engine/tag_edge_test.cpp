@@ -141,7 +141,10 @@ TEST_F(TagEdges, ABlockThatDoesNotFitItsParentIsReported) {
   std::memcpy(bad, code(999).data(), 10);
   DbFile* f = &t->index->file;
   ASSERT_EQ(file_write(f, leaf_block * 512 + 8 + 16 * (keys - 1) + 4, bad, 10), 0);
-  index_cache_forget(t->index);  // read from the file as it is now, as a fresh open would
+  {
+    DbLock hold(&c);  // the cache is the engine's inside: touched under the lock only
+    index_cache_forget(t->index);  // read from the file as it is now, as a fresh open would
+  }
   struct Case {
     bool locked;
   } cases[] = {{true}, {false}};  // at once either way: nothing else changes the file

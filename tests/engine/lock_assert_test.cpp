@@ -1,0 +1,74 @@
+// The engine's internal functions work on shared state (block images, the
+// block cache, record positions) and rely on the public call that reached
+// them holding the context's lock: in the test build, reaching one without
+// the lock, or while another thread holds it, stops the program at once.
+// Covers: engine/engine.h (DbLock, DbUnlocked, DbAssertLocked), engine/index_block.cpp,
+// engine/data_record.cpp (record positions)
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "index_fixture.h"
+
+namespace {
+
+using kvtest::IndexTest;
+
+struct LockAsserts : IndexTest {
+  void SetUp() override {
+    create();
+    ASSERT_EQ(append({1, "SPINDLE", 2, "20240101"}), 0);
+    ASSERT_EQ(append({2, "CHUCK", 1, ""}), 0);
+  }
+  DbIndexFile* index() { return tag("ID")->index; }
+};
+
+TEST_F(LockAsserts, LockIsHeldThroughNestingAndGivenAwayWhileWaiting) {
+  EXPECT_FALSE(DbLockHeld(&c));
+  {
+    DbLock outer(&c);
+    {
+      DbLock inner(&c);
+      EXPECT_TRUE(DbLockHeld(&c));
+    }
+    EXPECT_TRUE(DbLockHeld(&c)) << "the outer hold is still there";
+    {
+      DbUnlocked waiting(&c);
+      EXPECT_FALSE(DbLockHeld(&c));
+      bool seen_by_other = false;
+      std::thread other([&] {
+        DbLock lock(&c);
+        seen_by_other = DbLockHeld(&c);
+      });
+      other.join();
+      EXPECT_TRUE(seen_by_other) << "another thread gets in while this one waits";
+    }
+    EXPECT_TRUE(DbLockHeld(&c)) << "taken back after the wait";
+    EXPECT_EQ(data_record_pos(d, 2) - data_record_pos(d, 1), long(data_record_width(d)));
+  }
+  EXPECT_FALSE(DbLockHeld(&c));
+}
+
+#ifndef NDEBUG
+TEST_F(LockAsserts, InternalFunctionsStopTheTestBuildWithoutTheLock) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  DbIndexFile* x = index();
+  EXPECT_DEATH(data_record_pos(d, 1), "without the context's lock");
+  EXPECT_DEATH(index_cache_forget(x), "without the context's lock");
+  // Held by this thread: another thread is refused all the same.
+  EXPECT_DEATH(
+      {
+        DbLock lock(&c);
+        std::thread([x] { index_block_take(x); }).join();
+      },
+      "without the context's lock");
+}
+
+TEST_F(LockAsserts, RecordPositionsCountFromOne) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  DbLock lock(&c);
+  EXPECT_DEATH(data_record_pos(d, 0), "n >= 1");
+}
+#endif
+
+}  // namespace
