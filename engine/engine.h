@@ -146,11 +146,19 @@ class DbLock {
   DB_ENGINE* c_;
 };
 
+// True when the calling thread holds the context's lock (a null context
+// holds nothing and needs nothing).
+inline bool DbLockHeld(const DB_ENGINE* c) {
+  return !c || c->lock_owner.load(std::memory_order_relaxed) == std::this_thread::get_id();
+}
+
 // Lets other threads into the engine while this one waits between lock
 // tries, so a thread of this process that holds the lock can release it.
+// A thread that does not hold it has nothing to give away (the depth it
+// would read is another thread's).
 class DbUnlocked {
  public:
-  explicit DbUnlocked(DB_ENGINE* c) : c_(c), depth_(c ? c->lock_depth : 0) {
+  explicit DbUnlocked(DB_ENGINE* c) : c_(c), depth_(c && DbLockHeld(c) ? c->lock_depth : 0) {
     for (int i = 0; i < depth_; i++) {
       if (--c_->lock_depth == 0) c_->lock_owner.store(std::thread::id(), std::memory_order_relaxed);
       c_->mutex.unlock();
@@ -169,12 +177,6 @@ class DbUnlocked {
   DB_ENGINE* c_;
   int depth_;
 };
-
-// True when the calling thread holds the context's lock (a null context
-// holds nothing and needs nothing).
-inline bool DbLockHeld(const DB_ENGINE* c) {
-  return !c || c->lock_owner.load(std::memory_order_relaxed) == std::this_thread::get_id();
-}
 
 // For functions inside the engine that work on shared state (index blocks,
 // the block cache, held writes, record positions) and rely on the public

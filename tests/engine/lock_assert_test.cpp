@@ -49,6 +49,16 @@ TEST_F(LockAsserts, LockIsHeldThroughNestingAndGivenAwayWhileWaiting) {
   EXPECT_FALSE(DbLockHeld(&c));
 }
 
+TEST_F(LockAsserts, AWaitOutsideTheLockLeavesAnotherThreadsHoldAlone) {
+  DbLock held(&c);
+  std::thread other([&] {
+    DbUnlocked waiting(&c);  // holds nothing, so gives nothing away
+  });
+  other.join();
+  EXPECT_TRUE(DbLockHeld(&c));
+  EXPECT_EQ(c.lock_depth, 1);
+}
+
 #ifndef NDEBUG
 TEST_F(LockAsserts, InternalFunctionsStopTheTestBuildWithoutTheLock) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
