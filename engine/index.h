@@ -102,6 +102,10 @@ struct DbIndexFile {
   int nav_depth;     // movements running on this index (the outermost releases a probe lock)
   unsigned char* refresh_buf;  // the file's front as the last check read it
   unsigned refresh_size;
+  // The front mapped (os_shim's view), so the check costs no read where the
+  // file system lets every process share one cache; 0 while there is none.
+  intptr_t front_view;
+  int front_view_refused;  // not on such a file system: reads only
   // Images of blocks as last read or written, valid for one generation: the
   // generation moves whenever the file may have changed under us (another
   // station's change seen, a restart, a rebuild).

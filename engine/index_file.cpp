@@ -11,6 +11,7 @@
 #include "engine/index_data.h"
 #include "engine/index_internal.h"
 #include "engine/lock.h"
+#include "engine/os_shim.h"
 
 namespace {
 
@@ -56,6 +57,9 @@ void discard(DbIndexFile* x) {
   mem_free(x->refresh_buf);
   x->refresh_buf = nullptr;
   x->refresh_size = 0;
+  dbos_view_close(x->front_view);
+  x->front_view = 0;
+  x->front_view_refused = 0;
   if (x->file.handle != -1) file_close(&x->file);
   if (list_contains(&x->data->indexes, x)) list_remove(&x->data->indexes, x);
   mem_pool_give(c->index_pool, x);
@@ -367,6 +371,47 @@ int index_unlock(DbIndexFile* x) {
   return rc;
 }
 
+namespace {
+
+struct FrontCopy {
+  DbIndexFile* x;
+  unsigned char* front;
+  long span;
+};
+
+// Copies what the check compares (the file header, each tag's version and
+// filter flag) to the same places of the check's buffer.
+void copy_front(const unsigned char* bytes, void* arg) {
+  auto* f = static_cast<FrontCopy*>(arg);
+  std::memcpy(f->front, bytes, DB_MDX_HEADER_LEN);
+  for (auto* t = static_cast<DbTag*>(list_first(&f->x->tags)); t;
+       t = static_cast<DbTag*>(list_next(&f->x->tags, t))) {
+    if (t->header_pos + 247 > f->span) continue;
+    f->front[t->header_pos + 20] = bytes[t->header_pos + 20];
+    f->front[t->header_pos + 246] = bytes[t->header_pos + 246];
+  }
+}
+
+// The front through the view: false when there is none as long as the span,
+// or the file shrank under it (the caller reads, and sees the file as it is).
+bool front_from_view(DbIndexFile* x, unsigned char* front, long span) {
+  if (!x->front_view || dbos_view_size(x->front_view) < span) return false;
+  FrontCopy copy{x, front, span};
+  return dbos_view_read(x->front_view, copy_front, &copy) == 0;
+}
+
+// Maps the front once a read found the file holding all of it; a view too
+// short (tags added since) is made anew.
+void map_front(DbIndexFile* x, long span) {
+  if (x->front_view_refused || x->file.handle == -1) return;
+  if (x->front_view && dbos_view_size(x->front_view) >= span) return;
+  dbos_view_close(x->front_view);
+  x->front_view = dbos_view_open(x->file.handle, span);
+  if (!x->front_view) x->front_view_refused = 1;
+}
+
+}  // namespace
+
 int index_refresh(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
   DbLock lock(c);
@@ -390,8 +435,12 @@ int index_refresh(DbIndexFile* x) {
     x->refresh_size = unsigned(span);
   }
   unsigned char* front = x->refresh_buf;
-  unsigned got = file_read(&x->file, 0, front, unsigned(span));
-  if (c->error_code < 0) return -1;
+  unsigned got = unsigned(span);
+  if (!front_from_view(x, front, span)) {
+    got = file_read(&x->file, 0, front, unsigned(span));
+    if (c->error_code < 0) return -1;
+    if (got == unsigned(span)) map_front(x, span);
+  }
   if (got < unsigned(DB_MDX_TAG_TABLE)) return 0;  // an index still being created
   if (got != unsigned(span)) return code_error_ex(c, e_read, "File Name:", x->file.name, nullptr);
   const unsigned char* h = front;

@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "platform/file_view.h"
 #include "platform/oem.h"
 #include "platform/sync.h"
 
@@ -33,6 +34,9 @@ intptr_t dbos_open(const char* name, int access, int share_none, int disposition
       name, access == DBOS_READ ? plat::Access::read : plat::Access::read_write,
       share_none ? plat::Share::none : plat::Share::read_write, disp);
   if (!f.is_open()) return -1;
+  // Tables are read record by record; where we own the file, those reads
+  // need not stamp its access time each time.
+  plat::keep_access_time(f);
   auto* p = new (std::nothrow) plat::File(std::move(f));
   return p ? reinterpret_cast<intptr_t>(p) : -1;
 }
@@ -55,6 +59,27 @@ long dbos_write(intptr_t h, long offset, const void* buf, unsigned n) {
   if (DbosWriteWatch watch = write_watch.load(std::memory_order_relaxed); watch && h != -1)
     watch(file_of(h)->dos_path().c_str(), n);
   return static_cast<long>(plat::write_at(use(h), offset, buf, n));
+}
+
+intptr_t dbos_view_open(intptr_t h, long n) {
+  if (h == -1 || n <= 0 || !plat::local_file_system(*file_of(h))) return 0;
+  auto* v = new (std::nothrow) plat::FileView;
+  if (!v) return 0;
+  if (!v->map(*file_of(h), static_cast<size_t>(n))) {
+    delete v;
+    return 0;
+  }
+  return reinterpret_cast<intptr_t>(v);
+}
+
+void dbos_view_close(intptr_t v) { delete reinterpret_cast<plat::FileView*>(v); }
+
+long dbos_view_size(intptr_t v) {
+  return v ? static_cast<long>(reinterpret_cast<plat::FileView*>(v)->size()) : 0;
+}
+
+int dbos_view_read(intptr_t v, void (*fn)(const unsigned char*, void*), void* arg) {
+  return v && reinterpret_cast<plat::FileView*>(v)->read(fn, arg) ? 0 : -1;
 }
 
 long dbos_length(intptr_t h) { return static_cast<long>(plat::length(use(h))); }

@@ -17,6 +17,17 @@ long dbos_length(intptr_t h);                      // -1 on error
 int dbos_set_length(intptr_t h, long n);
 int dbos_flush(intptr_t h);
 
+// A view of a file's first n bytes, shared with every process of this
+// machine that uses the file (reads through it are system-call free and see
+// each write at once). 0 where the file system is not local, or the system
+// refuses.
+intptr_t dbos_view_open(intptr_t h, long n);
+void dbos_view_close(intptr_t v);
+long dbos_view_size(intptr_t v);
+// Runs fn over the view's bytes: 0, or -1 when the file no longer holds
+// them (it shrank; fn stopped part way).
+int dbos_view_read(intptr_t v, void (*fn)(const unsigned char* bytes, void* arg), void* arg);
+
 // For tests: told of every write about to go to the file layer, with the
 // path the file was opened under and the byte count (a fault sweep counts
 // a clean run's writes with it). Null turns it off.

@@ -444,6 +444,15 @@ bool set_length(File& file, int64_t n) {
   return true;
 }
 
+bool keep_access_time(File& file) {
+  File::Impl* f = open_impl(file);
+  if (!f) return false;
+  int flags = ::fcntl(f->fd, F_GETFL);
+  if (flags < 0) return fail(errno);
+  if (::fcntl(f->fd, F_SETFL, flags | O_NOATIME) != 0) return fail(errno);
+  return true;
+}
+
 bool flush(File& file) {
   File::Impl* f = open_impl(file);
   if (!f) return false;

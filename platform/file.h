@@ -126,6 +126,10 @@ int64_t length(File& file);
 bool set_length(File& file, int64_t n);
 // Writes the file's data through to the disk (FlushFileBuffers).
 bool flush(File& file);
+// Reads through the handle leave the file's access time as it is, sparing
+// the system its bookkeeping on every read. Only the file's owner may ask
+// this: for anyone else it is false and the handle stays as it was.
+bool keep_access_time(File& file);
 
 // ---- write faults, for tests -------------------------------------------------
 

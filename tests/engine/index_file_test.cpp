@@ -198,3 +198,40 @@ TEST_F(IndexFile, BlankDatesSortLastAndAreFound) {
 }
 
 }  // namespace
+
+namespace {
+
+// An unlocked reader checks the index front for others' changes through a
+// mapping of it. Another program cutting the file under that mapping (as a
+// rewrite of the whole file does) must not bring the reader down, and once
+// the file is whole again the reader sees the next change at once.
+TEST_F(IndexFile, AFrontCutUnderAReaderIsSurvived) {
+  const DbTagInfo tags[] = {{"CODE", "CODE", nullptr, 20, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+  create(tags, kCodeFields);
+  for (const char* code : {"A", "B", "C"}) append_code(code);
+  ASSERT_EQ(data_close(d), 0);
+  d = data_open(&c, name.c_str());
+  ASSERT_NE(d, nullptr);
+  data_tag_select(d, tag("CODE"));
+  ASSERT_EQ(data_top(d), 0);
+  ASSERT_EQ(data_skip(d, 1), 0);  // the front is mapped by now
+  auto whole = read_bytes(mdx);
+  std::filesystem::resize_file(mdx, 0);
+  data_skip(d, 1);  // whatever it finds, it comes back
+  code_error_set(&c, 0);
+  write_bytes(mdx, whole);
+
+  kvtest::QuietEngine other;
+  DbDataFile* o = data_open(&other, name.c_str());
+  ASSERT_NE(o, nullptr);
+  ASSERT_EQ(data_append_start(o, 0), 0);
+  data_blank(o);
+  field_assign(data_field_at(o, 1), "AB");
+  ASSERT_EQ(data_append(o), 0);
+  ASSERT_EQ(data_close(o), 0);
+  EXPECT_EQ(data_seek(d, "AB"), 0);
+  EXPECT_EQ(data_recno(d), 4);
+  EXPECT_EQ(walk(tag("CODE"), false), (std::vector<long>{1, 4, 2, 3}));
+}
+
+}  // namespace

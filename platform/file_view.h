@@ -1,0 +1,49 @@
+// A read-only view of the first bytes of an open file, mapped into memory.
+//
+// The view shares the page cache with every read and write of the file on
+// this machine, so it shows another process's write the moment that write
+// returns, as a read would, without a system call. That holds only where the
+// file system keeps one cache for all of a file's users: on a network file
+// system each machine caches apart, so local() says no there and callers keep
+// reading through the handle.
+//
+// A file that another process shrinks below the view does not bring the
+// process down: read() then fails, and the caller reads through the handle,
+// which sees the file as it is.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/file.h"
+
+namespace plat {
+
+// True when the file lies on a file system whose cache every process of
+// this machine shares (ext2/3/4, XFS, Btrfs, tmpfs and the like).
+bool local_file_system(File& file);
+
+class FileView {
+ public:
+  FileView() = default;
+  ~FileView();
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+
+  // Maps bytes [0, n) of the file; false (and no view) when the system
+  // refuses. The file must hold n bytes now.
+  bool map(File& file, size_t n);
+  void unmap();
+  bool mapped() const { return base_ != nullptr; }
+  size_t size() const { return size_; }
+
+  // Runs fn over the mapped bytes. False when the file no longer holds the
+  // bytes fn touched (fn stopped part way); fn must then leave nothing that
+  // needs undoing, and may run again.
+  bool read(void (*fn)(const unsigned char* bytes, void* arg), void* arg) const;
+
+ private:
+  unsigned char* base_ = nullptr;
+  size_t size_ = 0;
+};
+
+}  // namespace plat
