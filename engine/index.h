@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "engine/bytes.h"
 #include "engine/data.h"
 #include "engine/engine.h"
 #include "engine/file.h"
@@ -145,11 +146,17 @@ void block_insert(DbBlock* b, const void* key, long pointer);
 void block_remove(DbBlock* b);
 int block_seek(DbBlock* b, const void* key, unsigned len);
 int block_skip(DbBlock* b, int n);
-int block_is_leaf(const DbBlock* b);
+// The entries of a block: a count, then groups of a pointer and a key.
+// Inline: every descent and every key compared goes through them.
+inline int block_keys(const DbBlock* b) { return int(le_get32(b->image)); }
+inline unsigned char* block_entry(const DbBlock* b, int i) {
+  return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
+}
+inline unsigned char* block_key(const DbBlock* b, int i) { return block_entry(b, i) + 4; }
+inline long block_pointer(const DbBlock* b, int i) { return long(le_get32(block_entry(b, i))); }
+// A leaf keeps a zero pointer after its last entry; a branch keeps its last child there.
+inline int block_is_leaf(const DbBlock* b) { return block_pointer(b, block_keys(b)) == 0; }
 int block_last_position(const DbBlock* b);
-int block_keys(const DbBlock* b);
-unsigned char* block_key(const DbBlock* b, int i);
-long block_pointer(const DbBlock* b, int i);
 // Block numbers in the file: the free list first, else the end of the file.
 long index_block_take(DbIndexFile* x);
 int index_block_give(DbIndexFile* x, long number);

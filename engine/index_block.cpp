@@ -8,22 +8,11 @@
 
 namespace {
 
-
-
-unsigned char* entry(const DbBlock* b, int i) {
-  return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
-}
+unsigned char* entry(const DbBlock* b, int i) { return block_entry(b, i); }
 
 void set_keys(DbBlock* b, int n) { le_put32(b->image, uint32_t(n)); }
 
 }  // namespace
-
-int block_keys(const DbBlock* b) { return int(le_get32(b->image)); }
-unsigned char* block_key(const DbBlock* b, int i) { return entry(b, i) + 4; }
-long block_pointer(const DbBlock* b, int i) { return long(le_get32(entry(b, i))); }
-
-// A leaf keeps a zero pointer after its last entry; a branch keeps its last child there.
-int block_is_leaf(const DbBlock* b) { return block_pointer(b, block_keys(b)) == 0; }
 
 int block_last_position(const DbBlock* b) {
   int n = block_keys(b);
