@@ -37,6 +37,10 @@ void relate_free_bitmaps(DbRelateNode* node) {
   flag_free(&node->bitmap);
   node->bitmap = DbFlags{};
   node->range_tag = nullptr;
+  node->range_recs.clear();
+  node->range_listed = false;
+  node->range_at = -1;
+  node->hint_dir = 0;
   for (DbRelateNode* s : node->slaves) relate_free_bitmaps(s);
 }
 
