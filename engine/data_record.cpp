@@ -317,7 +317,8 @@ int data_go_toward(DbDataFile* d, long n, long next) {
   // together; a record far from it is read alone.
   long per_page = d->record_width >= 4096 ? 1 : long(4096 / d->record_width);
   long gap = next > n ? next - n : n - next;
-  return go_held(d, n, next < 1 || gap >= per_page, true);
+  bool alone = next == 0 || (next > 0 && gap >= per_page);
+  return go_held(d, n, alone, true);
 }
 
 int data_go_eof(DbDataFile* d) {

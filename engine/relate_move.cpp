@@ -22,10 +22,10 @@ int go_existing(DbDataFile* d, long n) {
   return data_go(d, n);
 }
 
-// Goes to record n of a walk that rises (or falls) through record numbers
-// and wants record `next` after it (0 none). A record within the count
-// checked when the walk began needs no fresh count: records go only with a
-// pack, which truncates the file, so a record gone reads short (5).
+// Goes to record n of a walk over a bitmap that wants record `next` after
+// it (0 none, -1 not known). A record within the count checked when the
+// bitmap was built needs no fresh count: records go only with a pack, which
+// truncates the file, so a record gone reads short (5).
 int go_walk(DbDataFile* d, long n, long next) {
   if (n >= 1 && d->held_for > 0 && n <= d->count_held) return data_go_toward(d, n, next);
   return go_existing(d, n);
@@ -199,36 +199,35 @@ int master_step(DbRelation* r, int dir, bool from_end) {
       rc = list_step(&r->top, dir, from_end);
       if (rc != 1) return rc;
     }
+    if (!bm->bits) return from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
+    // Through the tag itself: a record is read only when its bit passes.
     if (from_end && dir > 0 && ranged && !r->top.range_lo.empty()) {
       const std::string& lo = r->top.range_lo;
-      rc = index_data_seek_key(d, t, reinterpret_cast<const unsigned char*>(lo.data()),
-                               unsigned(lo.size()));
-      if (rc == DB_AFTER) rc = 0;
+      rc = index_data_tag_seek(d, reinterpret_cast<const unsigned char*>(lo.data()), unsigned(lo.size()));
     } else {
-      rc = from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
+      rc = from_end ? index_data_tag_end(d, dir) : index_data_tag_skip(d, dir);
     }
-    if (rc != 0 || !bm->bits || bitmap_test(bm, data_recno(d))) return rc;
-    // On through the tag itself: a record is read only when its bit passes.
-    for (;;) {
-      long moved = tag_skip(t, dir);
-      if (code_error_get(d->context) < 0) return -1;
-      if (moved == dir && dir > 0 && ranged && bitmap_past_range(&r->top, tag_key(t)))
-        return data_go_eof(d);
-      if (moved != dir) {
-        if (dir > 0) return data_go_eof(d);
-        long first = tag_recno(t);
-        rc = first > 0 ? go_existing(d, first) : DB_NO_RECORD;
-        if (rc < 0) return rc;
-        if (rc != 0) data_go_eof(d);
-        d->bof = 1;
-        return DB_BOF;
-      }
+    while (rc == 0) {
+      if (dir > 0 && ranged && bitmap_past_range(&r->top, tag_key(t))) return data_go_eof(d);
       long rec = tag_recno(t);
       if (rec > 0 && bitmap_test(bm, rec)) {
-        rc = go_existing(d, rec);
+        // Where the next record lies is not known: the read takes its piece.
+        rc = go_walk(d, rec, -1);
         if (rc != DB_NO_RECORD) return rc;
       }
+      long moved = tag_skip(t, dir);
+      if (code_error_get(d->context) < 0) return -1;
+      if (moved != dir) rc = dir > 0 ? DB_EOF : DB_BOF;
     }
+    if (rc < 0) return rc;
+    if (rc == DB_EOF) return data_go_eof(d);
+    // Before the first key: the walk rests on the tag's first record.
+    long first = tag_recno(t);
+    rc = first > 0 ? go_existing(d, first) : DB_NO_RECORD;
+    if (rc < 0) return rc;
+    if (rc != 0) data_go_eof(d);
+    d->bof = 1;
+    return DB_BOF;
   }
   // Record order over the bitmap: jump to the next record whose bit passes.
   long from;
