@@ -58,9 +58,9 @@ DbRelation* relate_init(DbDataFile* data) {
   r->top.relation = r;
   r->top.context = c;
   r->sort.file.handle = -1;
-  // Other stations may have appended since the file was opened.
+  // Other stations may have appended since the file was opened: the count
+  // is read afresh when the relation first moves.
   if (!data_count_cacheable(data)) data->header.num_recs = -1;
-  data_reccount(data);
   return r;
 }
 

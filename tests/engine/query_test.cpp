@@ -419,4 +419,40 @@ TEST(Bitmap, TestAndNextOverInvertedSets) {
   EXPECT_EQ(code_options(), 36);
 }
 
+// Long sparse sets, where the search passes over whole bytes and runs of
+// them: every answer equals a step-by-step search, both ways, inverted too.
+TEST(Bitmap, NextOverLongSparseSetsMatchesAStepwiseSearch) {
+  kvtest::QuietEngine ctx;
+  unsigned long x = 7;
+  for (unsigned long size : {1ul, 63ul, 64ul, 65ul, 200ul, 1000ul, 1029ul}) {
+    for (int density : {0, 1, 30}) {
+      DbFlags f{};
+      ASSERT_EQ(flag_init(&f, &ctx, size), 0);
+      for (unsigned long i = 1; i <= size; i++) {
+        x = x * 1103515245ul + 12345ul;
+        if (long((x >> 16) % 1000) < density) flag_set(&f, i);
+      }
+      if (density == 1) flag_set(&f, size);  // the very last record
+      for (bool inverted : {false, true}) {
+        if (inverted) flag_invert(&f);
+        long max = static_cast<long>(size);
+        for (long from = 0; from <= max + 1; from++) {
+          for (int dir : {1, -1}) {
+            long want = 0;
+            for (long r = from + dir; r >= 1 && r <= max; r += dir)
+              if (bitmap_test(&f, r)) {
+                want = (r - from) * dir;
+                break;
+              }
+            ASSERT_EQ(bitmap_next(&f, from, dir), want)
+                << "size " << size << " density " << density << " inverted " << inverted
+                << " from " << from << " dir " << dir;
+          }
+        }
+      }
+      flag_free(&f);
+    }
+  }
+}
+
 }  // namespace
