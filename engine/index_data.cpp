@@ -305,10 +305,6 @@ int index_data_seek(DbDataFile* d, const char* text, int len) {
   return seek_key(d, t, key, use);
 }
 
-int index_data_seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
-  return seek_key(d, t, key, len);
-}
-
 int index_data_seek_double(DbDataFile* d, double value) {
   DbTag* t = seek_tag(d);
   if (!t) return DB_NO_TAG;

@@ -34,8 +34,6 @@ int index_data_unlock(DbDataFile* d);
 DbTag* index_data_tag_find(DbDataFile* d, const char* name);
 int index_data_seek(DbDataFile* d, const char* text, int len);
 int index_data_seek_double(DbDataFile* d, double value);
-// Seeks a key image of the tag (len bytes of it) and goes to its record.
-int index_data_seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len);
 // Tag order: top, bottom and skip when a tag is selected.
 int index_data_top(DbDataFile* d);
 int index_data_bottom(DbDataFile* d);
