@@ -338,15 +338,20 @@ int position_of(DbTag* t, const Bound& b, double open_end, double* at) {
   return 0;
 }
 
-// Sets the bits of the records whose keys lie in the range.
-int walk_inside(DbTag* t, const BNode& n, DbFlags* f) {
+// Sets the bits of the records whose keys lie in the range; `order` (when
+// given) gets their record numbers in the tag's order.
+int walk_inside(DbTag* t, const BNode& n, DbFlags* f, std::vector<long>* order) {
   int rc = n.lo.set ? tag_seek(t, n.lo.key.data(), static_cast<unsigned>(n.lo.key.size()))
                     : tag_top(t);
   if (rc < 0) return -1;
   while (!tag_eof(t)) {
     const unsigned char* key = tag_key(t);
     if (!key || above(t, key, n.hi)) break;
-    if (!below(t, key, n.lo)) set_bit(f, tag_recno(t));
+    if (!below(t, key, n.lo)) {
+      long rec = tag_recno(t);
+      set_bit(f, rec);
+      if (order && rec >= 1 && static_cast<unsigned long>(rec) <= f->max_index) order->push_back(rec);
+    }
     if (tag_skip(t, 1) != 1) break;
   }
   if (n.keep_blank_dates) {
@@ -385,22 +390,26 @@ int walk_outside(DbTag* t, const BNode& n, DbFlags* f) {
 }
 
 // A range that covers half of the tag or more is walked the other way
-// round: the keys outside it are set and the set is inverted.
-int walk_leaf(const BNode& n, DbFlags* f) {
+// round: the keys outside it are set and the set is inverted. Only a range
+// walked itself fills `order`; *listed tells whether it was.
+int walk_leaf(const BNode& n, DbFlags* f, std::vector<long>* order, bool* listed) {
   DbTag* t = n.tag;
   if (index_refresh(t->index) < 0) return -1;
   double from = 0, to = 1;
   if (position_of(t, n.lo, 0.0, &from) < 0 || position_of(t, n.hi, 1.0, &to) < 0) return -1;
   bool outside = to - from >= 0.5;
-  if ((outside ? walk_outside(t, n, f) : walk_inside(t, n, f)) < 0) return -1;
+  if (order) order->clear();
+  if ((outside ? walk_outside(t, n, f) : walk_inside(t, n, f, order)) < 0) return -1;
   if (outside != n.invert) flag_invert(f);
+  if (listed) *listed = order && !outside && !n.invert;
   return t->context->error_code < 0 ? -1 : 0;
 }
 
-int eval(const BNode& n, DbFlags* f, DB_ENGINE* c, unsigned long count) {
+int eval(const BNode& n, DbFlags* f, DB_ENGINE* c, unsigned long count,
+         std::vector<long>* order = nullptr, bool* listed = nullptr) {
   if (n.comb == 0) {
     if (flag_init(f, c, count) < 0) return -1;
-    return walk_leaf(n, f);
+    return walk_leaf(n, f, order, listed);
   }
   if (eval(n.kids[0], f, c, count) < 0) return -1;
   for (size_t i = 1; i < n.kids.size(); i++) {
@@ -423,12 +432,21 @@ namespace {
 // Builds the bitmap of one node from the branch that selects its records.
 int build_for(const BNode& root, DbRelateNode* node) {
   DB_ENGINE* c = node->context;
-  long count = data_reccount(node->data);
+  // The count as it is now, and the records the file holds of it: walks
+  // over the bitmap read records within it without asking again.
+  long count = data_count_held(node->data);
   if (count < 0) return -1;
   if (count == 0) return 0;
   DbFlags f{};
-  if (eval(root, &f, c, static_cast<unsigned long>(count)) < 0) {
+  bool ranged = root.comb == 0 && !root.invert && !root.keep_blank_dates && !tag_descending(root.tag);
+  bool listed = false;
+  node->range_listed = false;
+  node->range_at = -1;
+  node->hint_dir = 0;
+  if (eval(root, &f, c, static_cast<unsigned long>(count), ranged ? &node->range_recs : nullptr,
+           &listed) < 0) {
     flag_free(&f);
+    node->range_recs.clear();
     // No memory or an unreadable tag: the filter alone decides.
     if (c->error_code == e_memory) code_error_set(c, 0);
     return -1;
@@ -436,11 +454,12 @@ int build_for(const BNode& root, DbRelateNode* node) {
   flag_free(&node->bitmap);
   node->bitmap = f;
   node->range_tag = nullptr;
-  if (root.comb == 0 && !root.invert && !root.keep_blank_dates && !tag_descending(root.tag)) {
+  if (ranged) {
     node->range_tag = root.tag;
     node->range_lo = root.lo.set ? root.lo.key : std::string();
     node->range_hi = root.hi.set ? root.hi.key : std::string();
     node->range_hi_incl = root.hi.incl;
+    node->range_listed = listed;
   }
   return 0;
 }

@@ -150,6 +150,11 @@ int data_top(DbDataFile* d);
 int data_bottom(DbDataFile* d);
 int data_go(DbDataFile* d, long n);
 int data_skip(DbDataFile* d, long n);
+// data_go for a walk that wants record `next` after n (0 none, -1 not
+// known): tells the reads whether the records around n are worth reading
+// with it. A record the file no longer holds (cut by another station) gives
+// 5, no error.
+int data_go_toward(DbDataFile* d, long n, long next);
 int data_go_eof(DbDataFile* d);
 int data_eof(DbDataFile* d);
 int data_bof(DbDataFile* d);

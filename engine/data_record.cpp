@@ -126,8 +126,9 @@ unsigned read_from_piece(DbDataFile* d, long n) {
 }
 
 // Record n into the record buffer; the bytes read. Moves in record order
-// read a batch of records around it in one go.
-unsigned read_record(DbDataFile* d, long n) {
+// read a batch of records around it in one go, unless the caller knows the
+// records it wants next lie elsewhere (alone).
+unsigned read_record(DbDataFile* d, long n, bool alone) {
   unsigned w = d->record_width;
   if (ahead_holds(d, n)) {
     std::memcpy(d->record, d->ahead + size_t(n - d->ahead_first) * w, w);
@@ -137,7 +138,7 @@ unsigned read_record(DbDataFile* d, long n) {
   long prev = d->last_read;
   d->last_read = n;
   bool forward = n == prev + 1, backward = n == prev - 1;
-  if (!batch_usable(d)) return file_read(&d->file, data_record_pos(d, n), d->record, w);
+  if (alone || !batch_usable(d)) return file_read(&d->file, data_record_pos(d, n), d->record, w);
   if (!forward && !backward) {
     unsigned got = read_from_piece(d, n);
     if (got || d->context->error_code < 0) return got;
@@ -257,7 +258,9 @@ namespace {
 
 // data_go with the context lock held already: a skip through many records
 // takes the lock once, not once more for every record.
-int go_held(DbDataFile* d, long n) {
+// A walk that did not ask for the count (data_go_toward) takes a record the
+// file no longer holds for one gone, not for a read error.
+int go_held(DbDataFile* d, long n, bool alone = false, bool may_be_gone = false) {
   DB_ENGINE* c = d->context;
   if (c->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
@@ -282,13 +285,13 @@ int go_held(DbDataFile* d, long n) {
   c->activity_bits |= 1;
   memos_unread(d);
   unsigned got = 0;
-  if (n >= 1) got = read_record(d, n);
+  if (n >= 1) got = read_record(d, n, alone);
   if (c->error_code < 0) return -1;
   d->record_changed = 0;
   if (n < 1 || got != d->record_width) {
     blank_buffer(d);
     d->rec_num = -1;
-    if (!c->report_read_errors) return DB_NO_RECORD;
+    if (!c->report_read_errors || may_be_gone) return DB_NO_RECORD;
     return code_error_ex(c, e_read, "File Name:", d->file.name, nullptr);
   }
   d->rec_num = n;
@@ -306,6 +309,16 @@ int go_held(DbDataFile* d, long n) {
 int data_go(DbDataFile* d, long n) {
   DbLock lock(d->context);
   return go_held(d, n);
+}
+
+int data_go_toward(DbDataFile* d, long n, long next) {
+  DbLock lock(d->context);
+  // Records that share a memory page with the next one wanted are read
+  // together; a record far from it is read alone.
+  long per_page = d->record_width >= 4096 ? 1 : long(4096 / d->record_width);
+  long gap = next > n ? next - n : n - next;
+  bool alone = next == 0 || (next > 0 && gap >= per_page);
+  return go_held(d, n, alone, true);
 }
 
 int data_go_eof(DbDataFile* d) {

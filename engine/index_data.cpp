@@ -305,10 +305,6 @@ int index_data_seek(DbDataFile* d, const char* text, int len) {
   return seek_key(d, t, key, use);
 }
 
-int index_data_seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
-  return seek_key(d, t, key, len);
-}
-
 int index_data_seek_double(DbDataFile* d, double value) {
   DbTag* t = seek_tag(d);
   if (!t) return DB_NO_TAG;
@@ -373,6 +369,43 @@ int index_data_skip(DbDataFile* d, long n) {
     d->bof = 1;
     return DB_BOF;
   }
+  return 0;
+}
+
+int index_data_tag_end(DbDataFile* d, int dir) {
+  DbTag* t = d->tag_selected;
+  if (int rc = write_current(d)) return rc;
+  if (refresh(d) < 0 || (dir > 0 ? tag_top(t) : tag_bottom(t)) < 0) return -1;
+  return tag_eof(t) ? DB_EOF : 0;
+}
+
+int index_data_tag_seek(DbDataFile* d, const unsigned char* key, unsigned len) {
+  DbTag* t = d->tag_selected;
+  if (int rc = write_current(d)) return rc;
+  if (refresh(d) < 0 || tag_seek(t, key, len) < 0) return -1;
+  return tag_eof(t) ? DB_EOF : 0;
+}
+
+int index_data_tag_skip(DbDataFile* d, int dir) {
+  DbTag* t = d->tag_selected;
+  if (int rc = write_current(d)) return rc;
+  if (refresh(d) < 0) return -1;
+  if (d->eof) {
+    if (dir > 0) return DB_EOF;
+    if (tag_bottom(t) < 0) return -1;
+    return tag_eof(t) ? DB_BOF : 0;  // the last key is the first step back
+  }
+  if (tag_recno(t) != d->rec_num) {
+    // As for a skip: the record's key, found again, is where the walk is.
+    Key k;
+    if (mdx_record_key(t, k.bytes) < 0) return -1;
+    int rc = tag_go(t, k.bytes, d->rec_num);
+    if (rc < 0) return -1;
+    if (rc != 0 && dir > 0) return tag_eof(t) ? DB_EOF : 0;  // already on the next key
+  }
+  long moved = tag_skip(t, dir);
+  if (d->context->error_code < 0) return -1;
+  if (moved != dir) return dir > 0 ? DB_EOF : DB_BOF;
   return 0;
 }
 

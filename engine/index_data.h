@@ -34,12 +34,18 @@ int index_data_unlock(DbDataFile* d);
 DbTag* index_data_tag_find(DbDataFile* d, const char* name);
 int index_data_seek(DbDataFile* d, const char* text, int len);
 int index_data_seek_double(DbDataFile* d, double value);
-// Seeks a key image of the tag (len bytes of it) and goes to its record.
-int index_data_seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len);
 // Tag order: top, bottom and skip when a tag is selected.
 int index_data_top(DbDataFile* d);
 int index_data_bottom(DbDataFile* d);
 int index_data_skip(DbDataFile* d, long n);
+// The selected tag alone, for a walk that tests record numbers before it
+// reads a record: positioned at its first (dir 1) or last (dir -1) key, on
+// a key image (len bytes of it), or one key on from the current record.
+// The index is refreshed first, as for every move. 0 on a key, 3 past the
+// end (or an empty tag), 4 before the start; the record is not read.
+int index_data_tag_end(DbDataFile* d, int dir);
+int index_data_tag_seek(DbDataFile* d, const unsigned char* key, unsigned len);
+int index_data_tag_skip(DbDataFile* d, int dir);
 // Keys of the record just placed at d->rec_num by an append: 0, 20 or an error,
 // with every tag as before on failure.
 int index_data_append(DbDataFile* d);

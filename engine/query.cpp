@@ -4,6 +4,7 @@
 #include "engine/query.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -147,17 +148,38 @@ long bitmap_next(DbFlags* bitmap, long recno, int direction) {
     long r = recno + step;
     return r >= 1 ? step * (r - recno) : 0;
   }
-  // Bytes in which no record passes are passed over whole.
+  // Bytes (and runs of eight bytes) in which no record passes are passed
+  // over whole: a sparse set is mostly such runs.
+  const unsigned char* bits = bitmap->bits;
   unsigned char none = bitmap->inverted ? 0xFF : 0x00;
+  uint64_t none8 = bitmap->inverted ? ~uint64_t(0) : 0;
+  long last_byte = max / 8;
   long r = recno + step;
   if (r < 1 && step > 0) r = 1;
   if (r > max && step < 0) r = max;
   while (r >= 1 && r <= max) {
-    if (r % 8 == (step > 0 ? 0 : 7) && bitmap->bits[r / 8] == none) {
-      r += 8 * step;
+    long b = r / 8;
+    if (step > 0 && r % 8 == 0 && b + 7 <= last_byte) {
+      uint64_t w;
+      std::memcpy(&w, bits + b, 8);
+      if (w == none8) {
+        r += 64;
+        continue;
+      }
+    } else if (step < 0 && r % 8 == 7 && b >= 7) {
+      uint64_t w;
+      std::memcpy(&w, bits + b - 7, 8);
+      if (w == none8) {
+        r -= 64;
+        continue;
+      }
+    }
+    if (bits[b] == none) {
+      r = step > 0 ? (b + 1) * 8 : b * 8 - 1;
       continue;
     }
-    if (bitmap_test(bitmap, r)) return (r - recno) * step;
+    int set = (bits[b] >> (r % 8)) & 1;
+    if (set != bitmap->inverted) return (r - recno) * step;
     r += step;
   }
   return 0;

@@ -37,6 +37,10 @@ void relate_free_bitmaps(DbRelateNode* node) {
   flag_free(&node->bitmap);
   node->bitmap = DbFlags{};
   node->range_tag = nullptr;
+  node->range_recs.clear();
+  node->range_listed = false;
+  node->range_at = -1;
+  node->hint_dir = 0;
   for (DbRelateNode* s : node->slaves) relate_free_bitmaps(s);
 }
 
@@ -54,9 +58,9 @@ DbRelation* relate_init(DbDataFile* data) {
   r->top.relation = r;
   r->top.context = c;
   r->sort.file.handle = -1;
-  // Other stations may have appended since the file was opened.
+  // Other stations may have appended since the file was opened: the count
+  // is read afresh when the relation first moves.
   if (!data_count_cacheable(data)) data->header.num_recs = -1;
-  data_reccount(data);
   return r;
 }
 

@@ -46,6 +46,17 @@ struct DbRelateNode {
   DbTag* range_tag = nullptr;
   std::string range_lo, range_hi;
   bool range_hi_incl = true;
+  // The records of that range in the tag's order, taken in the same walk
+  // that set their bits (only when the walk went through the range itself),
+  // and the entry of the current record: a walk by the tag then goes from
+  // entry to entry, each record read afresh and tested by the filter.
+  std::vector<long> range_recs;
+  bool range_listed = false;
+  long range_at = -1;
+  // The record-order walk over the bitmap: the record after `hint_from`
+  // found while looking ahead, so the next step need not search again.
+  long hint_from = 0, hint_next = 0;
+  int hint_dir = 0;
   DbRelation* relation = nullptr;
   DB_ENGINE* context = nullptr;
 };

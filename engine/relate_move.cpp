@@ -22,6 +22,53 @@ int go_existing(DbDataFile* d, long n) {
   return data_go(d, n);
 }
 
+// Goes to record n of a walk over a bitmap that wants record `next` after
+// it (0 none, -1 not known). A record within the count checked when the
+// bitmap was built needs no fresh count: records go only with a pack, which
+// truncates the file, so a record gone reads short (5).
+int go_walk(DbDataFile* d, long n, long next) {
+  if (n >= 1 && d->held_for > 0 && n <= d->count_held) return data_go_toward(d, n, next);
+  return go_existing(d, n);
+}
+
+// The walk by the selected tag over the records its range listed: from the
+// current entry (or an end) to the next whose record still exists. 0, 3 or
+// 4, or 1 when the current record stands elsewhere (the tag takes over).
+int list_step(DbRelateNode* top, int dir, bool from_end) {
+  DbDataFile* d = top->data;
+  const std::vector<long>& recs = top->range_recs;
+  long size = static_cast<long>(recs.size());
+  long at;
+  if (from_end) {
+    at = dir > 0 ? -1 : size;
+  } else {
+    at = top->range_at;
+    bool here = at >= 0 && at < size && !data_eof(d) && data_recno(d) == recs[size_t(at)];
+    bool past = at == size && data_eof(d);
+    if (!here && !past) return 1;
+  }
+  for (at += dir; at >= 0 && at < size; at += dir) {
+    long next = at + dir >= 0 && at + dir < size ? recs[size_t(at + dir)] : 0;
+    int rc = go_walk(d, recs[size_t(at)], next);
+    if (rc == DB_NO_RECORD) continue;  // packed or cut by another station since
+    if (rc == 0) top->range_at = at;
+    return rc;
+  }
+  if (dir > 0) {
+    top->range_at = size;
+    data_go_eof(d);
+    return DB_EOF;
+  }
+  // Nothing before the range passes: the tag's first record, as a walk
+  // through the whole tag would have ended.
+  top->range_at = -1;
+  int rc = data_top(d);
+  if (rc < 0) return rc;
+  if (rc != 0) data_go_eof(d);
+  d->bof = 1;
+  return DB_BOF;
+}
+
 void clear_reads(DbRelateNode* node) {
   for (DbRelateNode* s : node->slaves) {
     s->read = 0;
@@ -146,51 +193,69 @@ int master_step(DbRelation* r, int dir, bool from_end) {
     // The bitmap's one key range on this very tag: forward walks start at
     // its first key and end past its last.
     bool ranged = bm->bits && t && r->top.range_tag == t;
+    if (ranged && r->top.range_listed) {
+      // The range's records were listed in the tag's order as their bits
+      // were set: the walk goes through them without the tag.
+      rc = list_step(&r->top, dir, from_end);
+      if (rc != 1) return rc;
+    }
+    if (!bm->bits) return from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
+    // Through the tag itself: a record is read only when its bit passes.
     if (from_end && dir > 0 && ranged && !r->top.range_lo.empty()) {
       const std::string& lo = r->top.range_lo;
-      rc = index_data_seek_key(d, t, reinterpret_cast<const unsigned char*>(lo.data()),
-                               unsigned(lo.size()));
-      if (rc == DB_AFTER) rc = 0;
+      rc = index_data_tag_seek(d, reinterpret_cast<const unsigned char*>(lo.data()), unsigned(lo.size()));
     } else {
-      rc = from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
+      rc = from_end ? index_data_tag_end(d, dir) : index_data_tag_skip(d, dir);
     }
-    if (rc != 0 || !bm->bits || bitmap_test(bm, data_recno(d))) return rc;
-    // On through the tag itself: a record is read only when its bit passes.
-    for (;;) {
-      long moved = tag_skip(t, dir);
-      if (code_error_get(d->context) < 0) return -1;
-      if (moved == dir && dir > 0 && ranged && bitmap_past_range(&r->top, tag_key(t)))
-        return data_go_eof(d);
-      if (moved != dir) {
-        if (dir > 0) return data_go_eof(d);
-        long first = tag_recno(t);
-        rc = first > 0 ? go_existing(d, first) : DB_NO_RECORD;
-        if (rc < 0) return rc;
-        if (rc != 0) data_go_eof(d);
-        d->bof = 1;
-        return DB_BOF;
-      }
+    while (rc == 0) {
+      if (dir > 0 && ranged && bitmap_past_range(&r->top, tag_key(t))) return data_go_eof(d);
       long rec = tag_recno(t);
       if (rec > 0 && bitmap_test(bm, rec)) {
-        rc = go_existing(d, rec);
+        // Where the next record lies is not known: the read takes its piece.
+        rc = go_walk(d, rec, -1);
         if (rc != DB_NO_RECORD) return rc;
       }
+      long moved = tag_skip(t, dir);
+      if (code_error_get(d->context) < 0) return -1;
+      if (moved != dir) rc = dir > 0 ? DB_EOF : DB_BOF;
     }
+    if (rc < 0) return rc;
+    if (rc == DB_EOF) return data_go_eof(d);
+    // Before the first key: the walk rests on the tag's first record.
+    long first = tag_recno(t);
+    rc = first > 0 ? go_existing(d, first) : DB_NO_RECORD;
+    if (rc < 0) return rc;
+    if (rc != 0) data_go_eof(d);
+    d->bof = 1;
+    return DB_BOF;
   }
   // Record order over the bitmap: jump to the next record whose bit passes.
   long from;
   if (from_end) from = dir > 0 ? 0 : static_cast<long>(bm->max_index) + 1;
   else from = data_recno(d);
   if (!from_end && data_eof(d) && dir < 0) from = static_cast<long>(bm->max_index) + 1;
-  long dist = bitmap_next(bm, from, dir);
-  if (dist == 0) {
+  DbRelateNode* top = &r->top;
+  long target;
+  if (top->hint_dir == dir && top->hint_from == from) {
+    target = top->hint_next;
+  } else {
+    long dist = bitmap_next(bm, from, dir);
+    target = dist == 0 ? 0 : from + dist * dir;
+  }
+  if (target == 0) {
     if (dir > 0) {
       data_go_eof(d);
       return DB_EOF;
     }
     return DB_BOF;
   }
-  rc = go_existing(d, from + dist * dir);
+  // The record after it, found now: it tells the read whether records
+  // around this one are wanted, and saves the next step the search.
+  long after = bitmap_next(bm, target, dir);
+  top->hint_dir = dir;
+  top->hint_from = target;
+  top->hint_next = after == 0 ? 0 : target + after * dir;
+  rc = go_walk(d, target, top->hint_next);
   if (rc == DB_NO_RECORD) {  // packed or cut by another station since
     data_go_eof(d);
     return dir > 0 ? DB_EOF : DB_BOF;

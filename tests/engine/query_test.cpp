@@ -2,12 +2,15 @@
 // the rows a relation delivers equal the rows for which the filter is true,
 // with the bitmap optimiser on and off, in record order and sorted.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
 
 #include "engine/index.h"
 #include "engine/index_data.h"
+#include "engine/lock.h"
 #include "engine/query.h"
 #include "tests/engine/relate_fixture.h"
 
@@ -34,6 +37,16 @@ class QueryTest : public RelateTest {
   void TearDown() override {
     index_data_close(d);
     RelateTest::TearDown();
+  }
+
+  // With the tag selected (none for ""), the rows a walk without the
+  // optimiser delivers, in its order; the optimiser is on again after.
+  std::vector<long> plain_walk(const char* filter, const char* tag) {
+    data_tag_select(d, *tag ? data_tag_find(d, tag) : nullptr);
+    bool bitmap = false;
+    std::vector<long> order = run(filter, nullptr, false, &bitmap);
+    ctx.optimise_off = 0;
+    return order;
   }
 
   // The rows delivered, and whether a bitmap was built for them.
@@ -251,6 +264,144 @@ TEST_F(QueryTest, ANewTopSeesLaterAppends) {
   relate_free(r, 0);
 }
 
+// Another station changes the table while a walk is under way: in record
+// order and by the tag the filter's range comes from, what is delivered is
+// read as it is now and passes the filter now.
+TEST_F(QueryTest, WalksSeeOtherStationsChangesMidQuery) {
+  const char* f = "CUST = 5";
+  std::vector<long> want = expected(f);
+  ASSERT_GE(want.size(), 6u);
+  // The last three records of the filter go with a range removal (another
+  // station's cut of the table's end); of the others, one changes to
+  // another customer and one is marked deleted (still a match: the filter
+  // does not ask).
+  long cut = want[want.size() - 3];
+  for (const char* tag : {"", "CUST"}) {
+    SCOPED_TRACE(*tag ? "by its tag" : "in record order");
+    std::vector<long> order = plain_walk(f, tag);
+    std::vector<long> kept;
+    for (size_t i = 1; i < order.size(); i++)
+      if (order[i] < cut) kept.push_back(order[i]);
+    ASSERT_GE(kept.size(), 2u);
+    long changed = kept[0], deleted = kept[1];
+    // Through handle h: the changed record's customer and the other's mark.
+    auto edit = [&](DbDataFile* h, long cust, bool mark) {
+      ASSERT_EQ(data_go(h, changed), 0);
+      field_assign_long(data_field_at(h, 1), cust);
+      ASSERT_EQ(data_go(h, deleted), 0);
+      if (mark) data_delete(h);
+      else data_recall(h);
+      ASSERT_EQ(data_flush(h), 0);
+    };
+    DbRelation* r = relation(f);
+    ASSERT_EQ(relate_top(r), 0);
+    ASSERT_EQ(data_recno(d), order[0]);
+    DbDataFile* other = data_open(&ctx, dir.file("PROGS.DBF").c_str());
+    ASSERT_NE(other, nullptr);
+    edit(other, 6, true);
+    ASSERT_EQ(data_remove_range(other, cut, 1000000), 0);
+    ASSERT_EQ(data_close(other), 0);
+    std::vector<long> got{order[0]};
+    int rc;
+    while ((rc = relate_skip(r, 1)) == 0) {
+      got.push_back(data_recno(d));
+      EXPECT_EQ(field_long(data_field_at(d, 1)), 5) << data_recno(d);
+    }
+    EXPECT_EQ(rc, DB_EOF);
+    std::vector<long> left{order[0]};
+    for (long n : kept)
+      if (n != changed) left.push_back(n);
+    EXPECT_EQ(got, left);
+    EXPECT_EQ(code_error_get(&ctx), 0);
+    relate_free(r, 0);
+    // The table as it was, for the next pass.
+    data_tag_select(d, nullptr);
+    edit(d, 5, false);
+    for (size_t i = size_t(data_reccount(d)); i < rows.size(); i++) append(rows[i]);
+    ASSERT_EQ(expected(f), want);
+  }
+}
+
+// A record another process appends while a walk is under way is not taken
+// for one of the walk's (its bits were found before it came); the walk's own
+// records are still delivered, whole, and the next walk from the top has it.
+TEST_F(QueryTest, AnAppendByAnotherProcessMidQuery) {
+  const char* f = "CUST = 5";
+  std::vector<long> want = expected(f);
+  ASSERT_GE(want.size(), 2u);
+  for (const char* tag : {"", "CUST"}) {
+    SCOPED_TRACE(*tag ? "by its tag" : "in record order");
+    std::vector<long> order = plain_walk(f, tag);
+    DbRelation* r = relation(f);
+    ASSERT_EQ(relate_top(r), 0);
+    ASSERT_EQ(data_flush(d), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      kvtest::QuietEngine c;
+      DbDataFile* o = data_open(&c, dir.file("PROGS.DBF").c_str());
+      bool ok = o && data_append_start(o, 0) == 0;
+      if (ok) {
+        field_assign_long(data_field_at(o, 1), 5);
+        field_assign(data_field_at(o, 2), "LATE");
+        ok = data_append(o) == 0 && data_close(o) == 0;
+      }
+      _exit(ok ? 0 : 1);
+    }
+    ASSERT_GT(pid, 0);
+    int status = -1;
+    waitpid(pid, &status, 0);
+    ASSERT_EQ(status, 0);
+    std::vector<long> got{data_recno(d)};
+    int rc;
+    while ((rc = relate_skip(r, 1)) == 0) got.push_back(data_recno(d));
+    EXPECT_EQ(rc, DB_EOF);
+    EXPECT_EQ(got, order);
+    long late = static_cast<long>(rows.size()) + 1;
+    std::vector<long> again = walk(r);
+    EXPECT_EQ(std::count(again.begin(), again.end(), late), 1);
+    EXPECT_EQ(again.size(), want.size() + 1);
+    relate_free(r, 0);
+    data_tag_select(d, nullptr);
+    ASSERT_EQ(data_remove_range(d, late, late), 0);
+    ASSERT_EQ(data_unlock(d), 0);
+  }
+}
+
+// A walk by the tag goes on from wherever the data file was moved meanwhile.
+TEST_F(QueryTest, AWalkByTheTagGoesOnFromAMovedRecord) {
+  const char* f = "CUST = 5";
+  std::vector<long> want = expected(f);
+  ASSERT_GE(want.size(), 3u);
+  data_tag_select(d, data_tag_find(d, "CUST"));
+  std::vector<long> in_order = expected("CUST >= 4 .AND. CUST <= 6");
+  std::stable_sort(in_order.begin(), in_order.end(), [&](long a, long b) {
+    return rows[size_t(a - 1)].cust < rows[size_t(b - 1)].cust;
+  });
+  DbRelation* r = relation(f);
+  std::vector<long> all = walk(r);
+  ASSERT_EQ(all.size(), want.size());
+  ASSERT_EQ(relate_top(r), 0);
+  // Onto a record before the range: the whole range follows.
+  long before = *std::find_if(in_order.begin(), in_order.end(),
+                              [&](long n) { return rows[size_t(n - 1)].cust == 4; });
+  ASSERT_EQ(data_go(d, before), 0);
+  std::vector<long> got;
+  while (relate_skip(r, 1) == 0) got.push_back(data_recno(d));
+  EXPECT_EQ(got, all);
+  // Onto the range's second record: the rest of it follows.
+  ASSERT_EQ(data_go(d, all[1]), 0);
+  got.clear();
+  while (relate_skip(r, 1) == 0) got.push_back(data_recno(d));
+  EXPECT_EQ(got, std::vector<long>(all.begin() + 2, all.end()));
+  // Onto a record past it: nothing follows.
+  long after = *std::find_if(in_order.begin(), in_order.end(),
+                             [&](long n) { return rows[size_t(n - 1)].cust == 6; });
+  ASSERT_EQ(data_go(d, after), 0);
+  EXPECT_EQ(relate_skip(r, 1), DB_EOF);
+  relate_free(r, 0);
+  data_tag_select(d, nullptr);
+}
+
 TEST(Bitmap, TestAndNextOverInvertedSets) {
   kvtest::QuietEngine ctx;
   DbFlags f{};
@@ -271,6 +422,42 @@ TEST(Bitmap, TestAndNextOverInvertedSets) {
   DbFlags none{};
   EXPECT_TRUE(bitmap_test(&none, 12345));
   EXPECT_EQ(code_options(), 36);
+}
+
+// Long sparse sets, where the search passes over whole bytes and runs of
+// them: every answer equals a step-by-step search, both ways, inverted too.
+TEST(Bitmap, NextOverLongSparseSetsMatchesAStepwiseSearch) {
+  kvtest::QuietEngine ctx;
+  unsigned long x = 7;
+  for (unsigned long size : {1ul, 63ul, 64ul, 65ul, 200ul, 1000ul, 1029ul}) {
+    for (int density : {0, 1, 30}) {
+      DbFlags f{};
+      ASSERT_EQ(flag_init(&f, &ctx, size), 0);
+      for (unsigned long i = 1; i <= size; i++) {
+        x = x * 1103515245ul + 12345ul;
+        if (long((x >> 16) % 1000) < density) flag_set(&f, i);
+      }
+      if (density == 1) flag_set(&f, size);  // the very last record
+      for (bool inverted : {false, true}) {
+        if (inverted) flag_invert(&f);
+        long max = static_cast<long>(size);
+        for (long from = 0; from <= max + 1; from++) {
+          for (int dir : {1, -1}) {
+            long want = 0;
+            for (long r = from + dir; r >= 1 && r <= max; r += dir)
+              if (bitmap_test(&f, r)) {
+                want = (r - from) * dir;
+                break;
+              }
+            ASSERT_EQ(bitmap_next(&f, from, dir), want)
+                << "size " << size << " density " << density << " inverted " << inverted
+                << " from " << from << " dir " << dir;
+          }
+        }
+      }
+      flag_free(&f);
+    }
+  }
 }
 
 }  // namespace
