@@ -254,7 +254,7 @@ std::string sha1(const ScratchDir& dir, const std::string& text) {
 
 TEST(Peers, RealWorldDbase4TableWithMemos) {
   ScratchDir dir;
-  const std::string base = std::string(KV_SHARED_FIXTURES_DIR) + "/dbase4-realworld/";
+  const std::string base = std::string(KV_FIXTURES_DIR) + "/dbase4-realworld/";
   std::ifstream dump(base + "dbase_8b.dump.txt");
   ASSERT_TRUE(dump) << "fixture missing";
   std::vector<std::vector<std::string>> want;

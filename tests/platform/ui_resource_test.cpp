@@ -92,8 +92,8 @@ TEST(UiResources, TemplateAtTheEdgesOfItsRangeGivesPixelsWithoutOverflow) {
 // A damaged template file seen in the field: refused with its line, no
 // arithmetic on its coordinates.
 TEST(UiResources, DamagedTemplateFileIsRefused) {
-  std::ifstream in(std::string(KV_SHARED_FIXTURES_DIR) + "/damaged-dialog.dlg", std::ios::binary);
-  if (!in) GTEST_SKIP() << "shared fixture damaged-dialog.dlg is absent";
+  std::ifstream in(std::string(KV_FIXTURES_DIR) + "/damaged-dialog.dlg", std::ios::binary);
+  ASSERT_TRUE(in) << "fixture damaged-dialog.dlg missing";
   std::stringstream text;
   text << in.rdbuf();
   auto r = plat::parse_dialog_templates(text.str(), "damaged-dialog.dlg");
