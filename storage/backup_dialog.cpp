@@ -11,6 +11,7 @@
 #include "dbmodel/text_helpers.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
+#include "resources/dialogs/program.h"
 #include "storage/log_common.h"
 #include "storage/program_dialog.h"
 #include "storage/program_ops.h"
@@ -40,9 +41,9 @@ TBackupWithLog::TBackupWithLog(TWindow* parent, TcbFileRecord* list, TResId resI
 void TBackupWithLog::SetupWindow() {
   TOpenWithLog::SetupWindow();
   SetCaptionText(896);
-  SetItemText(107, 897);
-  SetItemTexts(112, 1020, 3);
-  for (int id : {132, 108, 109, 110, 119})
+  SetItemText(IDC_PROGRAM_OPEN, 897);
+  SetItemTexts(IDC_PROGRAM_SAVE_INFO, 1020, 3);
+  for (int id : {IDC_PROGRAM_SEND, IDC_PROGRAM_LOCKED, IDC_PROGRAM_UNLOCK, IDC_PROGRAM_LOCK, IDC_PROGRAM_NEW_SEARCH})
     if (TWindow* w = ChildWithId(id)) w->ShowWindow(SW_HIDE);
 }
 

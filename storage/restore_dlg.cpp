@@ -17,6 +17,7 @@
 #include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "resources/dialogs/restore.h"
 #include "storage/filing_lock.h"
 #include "storage/log_common.h"
 #include "storage/save_prog.h"
@@ -83,47 +84,47 @@ int Box(int messageId, UINT flags, int captionId = 0) {
 
 DEFINE_RESPONSE_TABLE1(TKeptProgramsDlg, TLangDlg)
   EV_WM_CTLCOLOR,
-  EV_BN_CLICKED(104, CmSaveInfo),
-  EV_BN_CLICKED(115, CmRestore),
-  EV_BN_CLICKED(116, CmDelete),
-  EV_BN_CLICKED(109, CmCustomerBox),
-  EV_BN_CLICKED(110, CmProjectBox),
-  EV_BN_CLICKED(118, ShowFileCodes),
-  EV_BN_CLICKED(119, ShowFileCodes),
-  EV_BN_CLICKED(120, ShowFileCodes),
-  EV_LBN_SELCHANGE(101, EvSelChange),
-  EV_CBN_SELCHANGE(105, EvMachineChange),
-  EV_CBN_SELCHANGE(107, EvCustomerChange),
-  EV_CBN_SELCHANGE(108, EvProjectChange),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_SAVE, CmSaveInfo),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_RESTORE, CmRestore),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_DELETE, CmDelete),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_CUSTOMER_BOX, CmCustomerBox),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_PROJECT_BOX, CmProjectBox),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_HEX, ShowFileCodes),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_DEC, ShowFileCodes),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_NORMAL, ShowFileCodes),
+  EV_LBN_SELCHANGE(IDC_KEPT_PROGRAMS_LIST, EvSelChange),
+  EV_CBN_SELCHANGE(IDC_KEPT_PROGRAMS_MACHINE, EvMachineChange),
+  EV_CBN_SELCHANGE(IDC_KEPT_PROGRAMS_CUSTOMER, EvCustomerChange),
+  EV_CBN_SELCHANGE(IDC_KEPT_PROGRAMS_PROJECT, EvProjectChange),
 END_RESPONSE_TABLE;
 
 TKeptProgramsDlg::TKeptProgramsDlg(TWindow* parent, TcbFileRecord* records, const TKeptTableKind& kind)
-    : TLangDlg(parent, 123),
+    : TLangDlg(parent, IDD_KEPT_PROGRAMS),
       Record(records),
       ColumnOrder(Globals->SearchMode),
       Kind(kind),
       NavyBrush(RGB(0, 0, 128)),
       TealBrush(RGB(0, 192, 192)),
       ListFont("COURIER", 8, 0, 0, 0, 400) {
-  ProgramList = new TListBox(this, 101);
-  View = new TEdit(this, 102, kViewLimit);
-  CustomerCombo = new TComboBox(this, 107, 51);
-  ProjectCombo = new TComboBox(this, 108, 51);
-  MachineCombo = new TComboBox(this, 105, 51);
-  DescEdit = new TEdit(this, 111, 41);
-  ProgramIdEdit = new TEdit(this, 112, 51);
-  DrawingEdit = new TEdit(this, 114, 26);
-  PartEdit = new TEdit(this, 113, 26);
-  CustomerBox = new TCheckBox(this, 109);
-  ProjectBox = new TCheckBox(this, 110);
-  SizeText = new TStatic(this, 210, 51);
-  DateText = new TStatic(this, 211, 51);
-  DeleteButton = new TButton(this, 116);
+  ProgramList = new TListBox(this, IDC_KEPT_PROGRAMS_LIST);
+  View = new TEdit(this, IDC_KEPT_PROGRAMS_VIEW, kViewLimit);
+  CustomerCombo = new TComboBox(this, IDC_KEPT_PROGRAMS_CUSTOMER, 51);
+  ProjectCombo = new TComboBox(this, IDC_KEPT_PROGRAMS_PROJECT, 51);
+  MachineCombo = new TComboBox(this, IDC_KEPT_PROGRAMS_MACHINE, 51);
+  DescEdit = new TEdit(this, IDC_KEPT_PROGRAMS_PROGRAM_ID, 41);
+  ProgramIdEdit = new TEdit(this, IDC_KEPT_PROGRAMS_DESCRIPTION, 51);
+  DrawingEdit = new TEdit(this, IDC_KEPT_PROGRAMS_DRAWING, 26);
+  PartEdit = new TEdit(this, IDC_KEPT_PROGRAMS_PART, 26);
+  CustomerBox = new TCheckBox(this, IDC_KEPT_PROGRAMS_CUSTOMER_BOX);
+  ProjectBox = new TCheckBox(this, IDC_KEPT_PROGRAMS_PROJECT_BOX);
+  SizeText = new TStatic(this, IDC_KEPT_PROGRAMS_SIZE, 51);
+  DateText = new TStatic(this, IDC_KEPT_PROGRAMS_SAVED, 51);
+  DeleteButton = new TButton(this, IDC_KEPT_PROGRAMS_DELETE);
   if (Kind.CodeViews) {
     ViewFont = new TFont("COURIER", 8, 0, 0, 0, 400);
-    HexButton = new TRadioButton(this, 118);
-    DecButton = new TRadioButton(this, 119);
-    TextButton = new TRadioButton(this, 120);
+    HexButton = new TRadioButton(this, IDC_KEPT_PROGRAMS_HEX);
+    DecButton = new TRadioButton(this, IDC_KEPT_PROGRAMS_DEC);
+    TextButton = new TRadioButton(this, IDC_KEPT_PROGRAMS_NORMAL);
   }
   if (ColumnOrder < 1 || ColumnOrder > 4) ColumnOrder = 1;
 }
@@ -142,7 +143,24 @@ void TKeptProgramsDlg::SetupWindow() {
     TextButton->Check();
   }
   SetCaptionText(Kind.CaptionTextId);
-  const int controls[] = {200, 201, 202, 203, 204, 205, 206, 207, 208, 209, 104, 115, 116, 109, 110, 118, 119, 120};
+  const int controls[] = {IDC_KEPT_PROGRAMS_ASSOCIATIONS,
+                          IDC_KEPT_PROGRAMS_MACHINE_LABEL,
+                          IDC_KEPT_PROGRAMS_PROGRAM_ID_LABEL,
+                          IDC_KEPT_PROGRAMS_DESCRIPTION_LABEL,
+                          IDC_KEPT_PROGRAMS_PART_LABEL,
+                          IDC_KEPT_PROGRAMS_DRAWING_LABEL,
+                          IDC_KEPT_PROGRAMS_FILE_GROUP,
+                          IDC_KEPT_PROGRAMS_SIZE_LABEL,
+                          IDC_KEPT_PROGRAMS_SIZE_UNIT,
+                          IDC_KEPT_PROGRAMS_SAVED_LABEL,
+                          IDC_KEPT_PROGRAMS_SAVE,
+                          IDC_KEPT_PROGRAMS_RESTORE,
+                          IDC_KEPT_PROGRAMS_DELETE,
+                          IDC_KEPT_PROGRAMS_CUSTOMER_BOX,
+                          IDC_KEPT_PROGRAMS_PROJECT_BOX,
+                          IDC_KEPT_PROGRAMS_HEX,
+                          IDC_KEPT_PROGRAMS_DEC,
+                          IDC_KEPT_PROGRAMS_NORMAL};
   for (int i = 0; i < 18; i++) SetItemText(controls[i], 259 + i);
   if (ViewFont) View->SetWindowFont(*ViewFont, false);
 
