@@ -9,6 +9,7 @@
 #include "platform/ui/filedlg.h"
 #include "platform/file.h"
 #include "platform/path.h"
+#include "resources/dialogs/compare.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -54,12 +55,12 @@ TEST_F(DocCommandsTest, CompareShowsTheStoredFilesOfBothProgramsUnderTheirNames)
   // Typed but not saved: the stored text is compared.
   Type(f, "N5 M0\r\n");
   std::vector<std::string> left, right;
-  driver.expect_dialog(50, [&](TDialog& d) {
+  driver.expect_dialog(IDD_COMPARE, [&](TDialog& d) {
     plat::Pilot p(d);
-    EXPECT_EQ(p.text(101), "PRG1");
-    EXPECT_EQ(p.text(102), "PRG2");
-    left = Items(d, 103);
-    right = Items(d, 104);
+    EXPECT_EQ(p.text(IDC_COMPARE_NEW_TITLE), "PRG1");
+    EXPECT_EQ(p.text(IDC_COMPARE_OLD_TITLE), "PRG2");
+    left = Items(d, IDC_COMPARE_NEW_LIST);
+    right = Items(d, IDC_COMPARE_OLD_LIST);
     d.CmCancel();
   });
   Command(f, 555);
