@@ -9,6 +9,7 @@
 #include "dnc/setup_fields.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
+#include "resources/dialogs/dncsetup.h"
 
 const char* const kFloppySetupFile = "A:\\KELVMD32.DBF";
 
@@ -53,9 +54,9 @@ bool PrepareSetupDisk(TWindow* owner) {
 // ---- export ---------------------------------------------------------------------
 
 TSaveDncSetup::TSaveDncSetup(TWindow* parent, const TMultiDncRecord* record)
-    : TDialog(parent, 306), Record(record) {
-  NameEdit = new TEdit(this, 101, 95);
-  SetupList = new TListBox(this, 102);
+    : TDialog(parent, IDD_SAVE_SETUP), Record(record) {
+  NameEdit = new TEdit(this, IDC_SAVE_SETUP_NAME, 95);
+  SetupList = new TListBox(this, IDC_SAVE_SETUP_LIST);
 }
 
 void TSaveDncSetup::SetupWindow() {
@@ -104,10 +105,12 @@ void TSaveDncSetup::CmOk() {
 // ---- import ---------------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TLoadDncSetup, TDialog)
-  EV_LBN_DBLCLK(101, EvListDblClk),
+  EV_LBN_DBLCLK(IDC_LOAD_SETUP_LIST, EvListDblClk),
 END_RESPONSE_TABLE;
 
-TLoadDncSetup::TLoadDncSetup(TWindow* parent) : TDialog(parent, 307) { SetupList = new TListBox(this, 101); }
+  TLoadDncSetup::TLoadDncSetup(TWindow* parent) : TDialog(parent, IDD_LOAD_SETUP) {
+    SetupList = new TListBox(this, IDC_LOAD_SETUP_LIST);
+  }
 
 void TLoadDncSetup::SetupWindow() {
   TDialog::SetupWindow();

@@ -16,6 +16,7 @@
 #include "dnc/setup_reception.h"
 #include "dnc/setup_transmission.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/dncsetup.h"
 
 namespace {
 const char* kPortFile = "KELVMD32.DBF";
@@ -43,52 +44,52 @@ const char* const kNamingTexts[8] = {"Start- and End-trigger", "Reserved Program
 const char* const kMazakTexts[8] = {"T1", "M1", "T2", "M2", "T32", "M32", "T+", "M+"};
 
 DEFINE_RESPONSE_TABLE1(TMultiDncSetup, TLangDlg)
-  EV_BN_CLICKED(108, CmReceptionSetup),
-  EV_BN_CLICKED(109, CmTransferParams),
-  EV_BN_CLICKED(110, CmResNumberProtocol),
-  EV_BN_CLICKED(122, CmAddDirectory),
-  EV_BN_CLICKED(125, CmLoadSetup),
-  EV_BN_CLICKED(126, CmSaveSetup),
-  EV_BN_CLICKED(127, CmCheckProtocol),
-  EV_BN_CLICKED(128, CmRemoveDirectory),
-  EV_BN_CLICKED(111, EvFlagClicked),
-  EV_BN_CLICKED(112, EvFlagClicked),
-  EV_BN_CLICKED(119, EvRunOnFilenames),
-  EV_CBN_SELCHANGE(101, EvMachineSelChange),
-  EV_CBN_SELCHANGE(102, EvPortSelChange),
-  EV_CBN_SELCHANGE(103, EvBaudSelChange),
-  EV_CBN_SELCHANGE(104, EvDataBitsSelChange),
-  EV_CBN_SELCHANGE(105, EvStopBitsSelChange),
-  EV_CBN_SELCHANGE(106, EvParitySelChange),
-  EV_CBN_SELCHANGE(107, EvFlowSelChange),
-  EV_CBN_SELCHANGE(117, EvNamingSelChange),
-  EV_CBN_SELCHANGE(123, EvProtocolSelChange),
-  EV_CBN_SELCHANGE(124, EvMazakTypeSelChange),
-  EV_LBN_SELCHANGE(121, EvDirectorySelChange),
-  EV_LBN_DBLCLK(121, EvDirectoryDblClk),
-  EV_EN_KILLFOCUS(115, EvPortTextKillFocus),
-  EV_EN_KILLFOCUS(113, EvComNumberKillFocus),
-  EV_EN_KILLFOCUS(118, EvExtensionKillFocus),
+  EV_BN_CLICKED(IDC_DNC_SETUP_RECEPTION, CmReceptionSetup),
+  EV_BN_CLICKED(IDC_DNC_SETUP_TRANSMISSION, CmTransferParams),
+  EV_BN_CLICKED(IDC_DNC_SETUP_NAMING_SETUP, CmResNumberProtocol),
+  EV_BN_CLICKED(IDC_DNC_SETUP_ADD_DIRECTORY, CmAddDirectory),
+  EV_BN_CLICKED(IDC_DNC_SETUP_IMPORT, CmLoadSetup),
+  EV_BN_CLICKED(IDC_DNC_SETUP_EXPORT, CmSaveSetup),
+  EV_BN_CLICKED(IDC_DNC_SETUP_PROTOCOL_SETUP, CmCheckProtocol),
+  EV_BN_CLICKED(IDC_DNC_SETUP_REMOVE_DIRECTORY, CmRemoveDirectory),
+  EV_BN_CLICKED(IDC_DNC_SETUP_PARITY_CHECK, EvFlagClicked),
+  EV_BN_CLICKED(IDC_DNC_SETUP_UNIX_LINK, EvFlagClicked),
+  EV_BN_CLICKED(IDC_DNC_SETUP_FILENAMES, EvRunOnFilenames),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_MACHINE, EvMachineSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_PORT, EvPortSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_BAUD, EvBaudSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_DATA_BITS, EvDataBitsSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_STOP_BITS, EvStopBitsSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_PARITY, EvParitySelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_FLOW, EvFlowSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_NAMING, EvNamingSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_PROTOCOL, EvProtocolSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_MAZAK, EvMazakTypeSelChange),
+  EV_LBN_SELCHANGE(IDC_DNC_SETUP_DIRECTORIES, EvDirectorySelChange),
+  EV_LBN_DBLCLK(IDC_DNC_SETUP_DIRECTORIES, EvDirectoryDblClk),
+  EV_EN_KILLFOCUS(IDC_DNC_SETUP_PORT_TEXT, EvPortTextKillFocus),
+  EV_EN_KILLFOCUS(IDC_DNC_SETUP_COM, EvComNumberKillFocus),
+  EV_EN_KILLFOCUS(IDC_DNC_SETUP_EXTENSION, EvExtensionKillFocus),
 END_RESPONSE_TABLE;
 
-TMultiDncSetup::TMultiDncSetup(TWindow* parent) : TLangDlg(parent, 102) {
-  MachineCombo = new TComboBox(this, 101);
-  PortCombo = new TComboBox(this, 102);
-  BaudCombo = new TComboBox(this, 103);
-  DataBitsCombo = new TComboBox(this, 104);
-  StopBitsCombo = new TComboBox(this, 105);
-  ParityCombo = new TComboBox(this, 106);
-  FlowCombo = new TComboBox(this, 107);
-  NamingCombo = new TComboBox(this, 117);
-  ProtocolCombo = new TComboBox(this, 123);
-  MazakCombo = new TComboBox(this, 124);
-  PortTextEdit = new TEdit(this, 115, 25);
-  ComEdit = new TEdit(this, 113, 3);
-  ExtensionEdit = new TEdit(this, 118, 5);
-  ParityCheckBox = new TCheckBox(this, 111);
-  UnixLinkBox = new TCheckBox(this, 112);
-  FilenamesBox = new TCheckBox(this, 119);
-  DirectoryList = new TListBox(this, 121);
+TMultiDncSetup::TMultiDncSetup(TWindow* parent) : TLangDlg(parent, IDD_DNC_SETUP) {
+  MachineCombo = new TComboBox(this, IDC_DNC_SETUP_MACHINE);
+  PortCombo = new TComboBox(this, IDC_DNC_SETUP_PORT);
+  BaudCombo = new TComboBox(this, IDC_DNC_SETUP_BAUD);
+  DataBitsCombo = new TComboBox(this, IDC_DNC_SETUP_DATA_BITS);
+  StopBitsCombo = new TComboBox(this, IDC_DNC_SETUP_STOP_BITS);
+  ParityCombo = new TComboBox(this, IDC_DNC_SETUP_PARITY);
+  FlowCombo = new TComboBox(this, IDC_DNC_SETUP_FLOW);
+  NamingCombo = new TComboBox(this, IDC_DNC_SETUP_NAMING);
+  ProtocolCombo = new TComboBox(this, IDC_DNC_SETUP_PROTOCOL);
+  MazakCombo = new TComboBox(this, IDC_DNC_SETUP_MAZAK);
+  PortTextEdit = new TEdit(this, IDC_DNC_SETUP_PORT_TEXT, 25);
+  ComEdit = new TEdit(this, IDC_DNC_SETUP_COM, 3);
+  ExtensionEdit = new TEdit(this, IDC_DNC_SETUP_EXTENSION, 5);
+  ParityCheckBox = new TCheckBox(this, IDC_DNC_SETUP_PARITY_CHECK);
+  UnixLinkBox = new TCheckBox(this, IDC_DNC_SETUP_UNIX_LINK);
+  FilenamesBox = new TCheckBox(this, IDC_DNC_SETUP_FILENAMES);
+  DirectoryList = new TListBox(this, IDC_DNC_SETUP_DIRECTORIES);
 }
 
 TMultiDncSetup::~TMultiDncSetup() { FreeRecordList(Rows); }
@@ -186,15 +187,17 @@ void TMultiDncSetup::ShowMachine() {
 
 void TMultiDncSetup::ShowFileNameLayout() {
   bool files = Current && Current->Number[79] != 0;
-  ShowIds({101, 202}, !files);
-  ShowIds({204, 122, 128, 118, 121}, files);
+  ShowIds({IDC_DNC_SETUP_MACHINE, IDC_DNC_SETUP_MACHINE_LABEL}, !files);
+  ShowIds({IDC_DNC_SETUP_EXTENSION_LABEL, IDC_DNC_SETUP_ADD_DIRECTORY, IDC_DNC_SETUP_REMOVE_DIRECTORY,
+           IDC_DNC_SETUP_EXTENSION, IDC_DNC_SETUP_DIRECTORIES},
+          files);
 }
 
 void TMultiDncSetup::ShowResNumberButton() {
   if (!Current) return;
   long p = Current->Number[69], n = Current->Number[33];
   bool show = ((p == 0 || p == 7 || p == 9) && (n == 1 || n == 2 || n == 3 || n == 8)) || p == 1;
-  ShowIds({110}, show);
+  ShowIds({IDC_DNC_SETUP_NAMING_SETUP}, show);
 }
 
 void TMultiDncSetup::EvProtocolSelChange() {
@@ -206,14 +209,16 @@ void TMultiDncSetup::EvProtocolSelChange() {
     ProtocolCombo->SetSelIndex(0);
   }
   Current->Number[69] = p;
-  ShowIds({127}, p == 0 || p == 4 || p == 7 || p == 9);
+  ShowIds({IDC_DNC_SETUP_PROTOCOL_SETUP}, p == 0 || p == 4 || p == 7 || p == 9);
   ShowResNumberButton();
   if (p == 1) {
-    ShowIds({124, 207}, true);
-    ShowIds({117, 108, 109, 206}, false);
+    ShowIds({IDC_DNC_SETUP_MAZAK, IDC_DNC_SETUP_MAZAK_LABEL}, true);
+    ShowIds({IDC_DNC_SETUP_NAMING, IDC_DNC_SETUP_RECEPTION, IDC_DNC_SETUP_TRANSMISSION, IDC_DNC_SETUP_NAMING_LABEL},
+            false);
   } else {
-    ShowIds({117, 108, 109, 206}, !(p == 2 || p == 3 || p == 8));
-    ShowIds({124, 207}, false);
+    ShowIds({IDC_DNC_SETUP_NAMING, IDC_DNC_SETUP_RECEPTION, IDC_DNC_SETUP_TRANSMISSION, IDC_DNC_SETUP_NAMING_LABEL},
+            !(p == IDCANCEL || p == 3 || p == 8));
+    ShowIds({IDC_DNC_SETUP_MAZAK, IDC_DNC_SETUP_MAZAK_LABEL}, false);
   }
 }
 
@@ -325,7 +330,7 @@ void TMultiDncSetup::EvExtensionKillFocus() {
 }
 
 void TMultiDncSetup::EvDirectorySelChange() {
-  if (TWindow* w = ChildWithId(128)) w->EnableWindow(true);
+  if (TWindow* w = ChildWithId(IDC_DNC_SETUP_REMOVE_DIRECTORY)) w->EnableWindow(true);
 }
 
 void TMultiDncSetup::CmRemoveDirectory() {
@@ -334,7 +339,7 @@ void TMultiDncSetup::CmRemoveDirectory() {
     DirectoryList->DeleteString(i);
     Dirty = true;
   }
-  if (TWindow* w = ChildWithId(128)) w->EnableWindow(false);
+  if (TWindow* w = ChildWithId(IDC_DNC_SETUP_REMOVE_DIRECTORY)) w->EnableWindow(false);
 }
 
 void TMultiDncSetup::CmAddDirectory() {
@@ -388,7 +393,7 @@ void TMultiDncSetup::CmOk() {
 void TMultiDncSetup::CmReceptionSetup() {
   if (!Current) return;
   {
-    TReceptionSetup dlg(this, 103, Current);
+    TReceptionSetup dlg(this, IDD_RECEPTION, Current);
     dlg.Execute();
   }
   SavePort();
@@ -398,7 +403,7 @@ void TMultiDncSetup::CmReceptionSetup() {
 void TMultiDncSetup::CmTransferParams() {
   if (!Current) return;
   {
-    TMultiDncTrnParam dlg(this, 104, Current);
+    TMultiDncTrnParam dlg(this, IDD_TRANSMISSION, Current);
     dlg.Execute();
   }
   SavePort();
@@ -453,7 +458,8 @@ void TMultiDncSetup::CmLoadSetup() {
 }
 
 HBRUSH TMultiDncSetup::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
-  for (int id : {200, 203, 205, 208}) {
+  for (int id : {IDC_DNC_SETUP_PORT_GROUP, IDC_DNC_SETUP_MODE_GROUP, IDC_DNC_SETUP_PROTOCOL_GROUP,
+                 IDC_DNC_SETUP_SETTINGS_GROUP}) {
     TWindow* w = ChildWithId(id);
     if (w && w->GetHandle() == control) {
       dc.SetTextColor(RGB(128, 0, 0));

@@ -9,6 +9,7 @@
 
 #include "dnc/setup_fields.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/dncsetup.h"
 
 namespace {
 // The row keeps the stop string in 20 bytes and the reserved number as a
@@ -22,19 +23,19 @@ UINT Checked(long v) { return v ? BST_CHECKED : BST_UNCHECKED; }
 // ---- advanced RS-232 ------------------------------------------------------------
 
 TStdRs232Setup::TStdRs232Setup(TWindow* parent, TMultiDncRecord* record)
-    : TLangDlg(parent, 114), Record(record) {
-  WaitDc2Box = new TCheckBox(this, 101);
-  ReplyDc4Box = new TCheckBox(this, 102);
-  WaitXonBox = new TCheckBox(this, 103);
-  StopStringEdit = new TEdit(this, 107, 40);
-  StopCountEdit = new TEdit(this, 108, 2);
+    : TLangDlg(parent, IDD_RS232), Record(record) {
+  WaitDc2Box = new TCheckBox(this, IDC_RS232_WAIT_DC2);
+  ReplyDc4Box = new TCheckBox(this, IDC_RS232_REPLY_DC4);
+  WaitXonBox = new TCheckBox(this, IDC_RS232_WAIT_XON);
+  StopStringEdit = new TEdit(this, IDC_RS232_STOP_TEXT, 40);
+  StopCountEdit = new TEdit(this, IDC_RS232_STOP_COUNT, 2);
 }
 
 void TStdRs232Setup::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(755);
-  SetItemTexts(101, 756, 6);
-  SetItemText(109, 762);
+  SetItemTexts(IDC_RS232_WAIT_DC2, 756, 6);
+  SetItemText(IDC_RS232_STOP_COUNT_UNIT, 762);
   if (!Record) {
     Destroy(IDCANCEL);
     return;
@@ -62,14 +63,14 @@ void TStdRs232Setup::CmOk() {
 // ---- program check --------------------------------------------------------------
 
 TCheckProtSetup::TCheckProtSetup(TWindow* parent, TMultiDncRecord* record)
-    : TDialog(parent, 101), Record(record) {
-  StartLineEdit = new TEdit(this, 100, 3);
-  IntervalEdit = new TEdit(this, 101, 3);
-  FirstTextEdit = new TEdit(this, 102, 30);
-  LastTextEdit = new TEdit(this, 103, 30);
-  NotifyEdit = new TEdit(this, 104, 3);
-  HasNBox = new TCheckBox(this, 105);
-  LeaveOutEdit = new TEdit(this, 106, 30);
+    : TDialog(parent, IDD_CHECK), Record(record) {
+  StartLineEdit = new TEdit(this, IDC_CHECK_START, 3);
+  IntervalEdit = new TEdit(this, IDC_CHECK_STEP, 3);
+  FirstTextEdit = new TEdit(this, IDC_CHECK_FIRST_TEXT, 30);
+  LastTextEdit = new TEdit(this, IDC_CHECK_LAST_TEXT, 30);
+  NotifyEdit = new TEdit(this, IDC_CHECK_NOTIFY, 3);
+  HasNBox = new TCheckBox(this, IDC_CHECK_HAS_N);
+  LeaveOutEdit = new TEdit(this, IDC_CHECK_LEAVE_OUT, 30);
 }
 
 void TCheckProtSetup::SetupWindow() {
@@ -112,14 +113,14 @@ std::string LeadingZeroLine(int width) {
 }
 
 DEFINE_RESPONSE_TABLE1(TResNumberProtocolDlg, TLangDlg)
-  EV_BN_CLICKED(103, EvFormatClicked),
+  EV_BN_CLICKED(IDC_RESERVED_NUMBER_FORMAT, EvFormatClicked),
 END_RESPONSE_TABLE;
 
 TResNumberProtocolDlg::TResNumberProtocolDlg(TWindow* parent, TMultiDncRecord* record)
-    : TLangDlg(parent, 107), Record(record) {
-  NumberEdit = new TEdit(this, 101, 16);
-  FormatList = new TListBox(this, 102);
-  FormatBox = new TCheckBox(this, 103);
+    : TLangDlg(parent, IDD_RESERVED_NUMBER), Record(record) {
+  NumberEdit = new TEdit(this, IDC_RESERVED_NUMBER_VALUE, 16);
+  FormatList = new TListBox(this, IDC_RESERVED_NUMBER_FORMATS);
+  FormatBox = new TCheckBox(this, IDC_RESERVED_NUMBER_FORMAT);
 }
 
 void TResNumberProtocolDlg::SetupWindow() {

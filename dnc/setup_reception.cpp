@@ -8,6 +8,7 @@
 #include "dnc/setup_fields.h"
 #include "dnc/setup_transmission.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/dncsetup.h"
 
 namespace {
 UINT Checked(bool v) { return v ? BST_CHECKED : BST_UNCHECKED; }
@@ -21,21 +22,21 @@ void EnableIds(TWindow& dlg, std::initializer_list<int> ids, bool enable) {
 // ---- reception ------------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TReceptionSetup, TLangDlg)
-  EV_BN_CLICKED(110, CmFastReceive),
-  EV_BN_CLICKED(111, CmRemoteRequests),
-  EV_BN_CLICKED(112, CmReplacements),
-  EV_BN_CLICKED(113, CmDefineScripts),
-  EV_BN_CLICKED(114, CmResetRequests),
+  EV_BN_CLICKED(IDC_RECEPTION_FAST_RECEIVE, CmFastReceive),
+  EV_BN_CLICKED(IDC_RECEPTION_REMOTE_REQUESTS, CmRemoteRequests),
+  EV_BN_CLICKED(IDC_RECEPTION_REPLACEMENTS, CmReplacements),
+  EV_BN_CLICKED(IDC_RECEPTION_SCRIPTS, CmDefineScripts),
+  EV_BN_CLICKED(IDC_RECEPTION_RESET_REQUESTS, CmResetRequests),
 END_RESPONSE_TABLE;
 
 TReceptionSetup::TReceptionSetup(TWindow* parent, TResId resId, TMultiDncRecord* record)
     : TLangDlg(parent, resId), Record(record) {
-  TimeoutEdit = new TEdit(this, 101, 4);
-  CrLfEdit = new TEdit(this, 102, 100);
-  TriggerEdit = new TEdit(this, 103, 4);
-  EotEdit = new TEdit(this, 104, 100);
-  FilterEdit = new TEdit(this, 105, 100);
-  for (int i = 0; i < 3; i++) FilterRadios[i] = new TRadioButton(this, 106 + i);
+  TimeoutEdit = new TEdit(this, IDC_RECEPTION_TIMEOUT, 4);
+  CrLfEdit = new TEdit(this, IDC_RECEPTION_CRLF, 100);
+  TriggerEdit = new TEdit(this, IDC_RECEPTION_TRIGGER, 4);
+  EotEdit = new TEdit(this, IDC_RECEPTION_EOT, 100);
+  FilterEdit = new TEdit(this, IDC_RECEPTION_FILTER, 100);
+  for (int i = 0; i < 3; i++) FilterRadios[i] = new TRadioButton(this, IDC_RECEPTION_KEEP_ALL + i);
 }
 
 void TReceptionSetup::SetupWindow() {
@@ -45,7 +46,7 @@ void TReceptionSetup::SetupWindow() {
     return;
   }
   ShowNumber(TimeoutEdit, Record->Number[8]);
-  EnableIds(*this, {114}, false);
+  EnableIds(*this, {IDC_RECEPTION_RESET_REQUESTS}, false);
   TimeoutEdit->SetValidator(new TRangeValidator(0, 900));
   for (TEdit* e : {CrLfEdit, EotEdit, FilterEdit}) e->SetValidator(new TFilterValidator("0-9,"));
   TriggerEdit->SetValidator(new TFilterValidator("0-9"));
@@ -56,9 +57,9 @@ void TReceptionSetup::SetupWindow() {
   for (int i = 0; i < 3; i++) FilterRadios[i]->SetCheck(Checked(Record->Number[34] == i + 1));
   long naming = Record->Number[33];
   // The ID-script editor is offered only for script naming.
-  if (TWindow* scripts = ChildWithId(113)) scripts->ShowWindow(naming == 2 ? SW_SHOW : SW_HIDE);
-  if (naming == 3) EnableIds(*this, {110}, false);
-  if (TWindow* ascii = ChildWithId(109)) ascii->ShowWindow(SW_HIDE);
+  if (TWindow* scripts = ChildWithId(IDC_RECEPTION_SCRIPTS)) scripts->ShowWindow(naming == 2 ? SW_SHOW : SW_HIDE);
+  if (naming == 3) EnableIds(*this, {IDC_RECEPTION_FAST_RECEIVE}, false);
+  if (TWindow* ascii = ChildWithId(IDC_RECEPTION_ASCII_TABLE)) ascii->ShowWindow(SW_HIDE);
 }
 
 void TReceptionSetup::CmDefineScripts() {
@@ -96,11 +97,11 @@ TCodesPreviewDlg::TCodesPreviewDlg(TWindow* parent, TResId resId, TMultiDncRecor
     : TLangDlg(parent, resId), Record(record) {}
 
 void TCodesPreviewDlg::ShowPreview(const TEdit* edit) {
-  SetDlgItemText(110, CodesPreview(edit->GetText()).c_str());
+  SetDlgItemText(IDC_CODES_PREVIEW, CodesPreview(edit->GetText()).c_str());
 }
 
 HBRUSH TCodesPreviewDlg::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
-  TWindow* preview = ChildWithId(110);
+  TWindow* preview = ChildWithId(IDC_CODES_PREVIEW);
   if (ctlType != WM_CTLCOLORSTATIC || !preview || control != preview->GetHandle()) return nullptr;
   dc.SetTextColor(RGB(0, 255, 0));
   dc.SetBkColor(RGB(0, 0, 0));
@@ -110,25 +111,25 @@ HBRUSH TCodesPreviewDlg::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
 // ---- fast receive ---------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TFastReceiveSetup, TLangDlg)
-  EV_BN_CLICKED(108, CmReturnStatements),
-  EV_EN_SETFOCUS(101, EvIdStart),
-  EV_EN_CHANGE(101, EvIdStart),
-  EV_EN_SETFOCUS(102, EvIdEnd),
-  EV_EN_CHANGE(102, EvIdEnd),
-  EV_EN_SETFOCUS(103, EvNumberStart),
-  EV_EN_CHANGE(103, EvNumberStart),
-  EV_EN_SETFOCUS(104, EvNumberEnd),
-  EV_EN_CHANGE(104, EvNumberEnd),
+  EV_BN_CLICKED(IDC_FAST_RECEIVE_RETURN_STATEMENTS, CmReturnStatements),
+  EV_EN_SETFOCUS(IDC_FAST_RECEIVE_ID_START, EvIdStart),
+  EV_EN_CHANGE(IDC_FAST_RECEIVE_ID_START, EvIdStart),
+  EV_EN_SETFOCUS(IDC_FAST_RECEIVE_ID_END, EvIdEnd),
+  EV_EN_CHANGE(IDC_FAST_RECEIVE_ID_END, EvIdEnd),
+  EV_EN_SETFOCUS(IDC_FAST_RECEIVE_NUMBER_START, EvNumberStart),
+  EV_EN_CHANGE(IDC_FAST_RECEIVE_NUMBER_START, EvNumberStart),
+  EV_EN_SETFOCUS(IDC_FAST_RECEIVE_NUMBER_END, EvNumberEnd),
+  EV_EN_CHANGE(IDC_FAST_RECEIVE_NUMBER_END, EvNumberEnd),
 END_RESPONSE_TABLE;
 
 TFastReceiveSetup::TFastReceiveSetup(TWindow* parent, TMultiDncRecord* record)
-    : TCodesPreviewDlg(parent, 105, record) {
-  IdStartEdit = new TEdit(this, 101, 200);
-  IdEndEdit = new TEdit(this, 102, 50);
-  NumberStartEdit = new TEdit(this, 103, 200);
-  NumberEndEdit = new TEdit(this, 104, 50);
-  for (int i = 0; i < 3; i++) SaveRadios[i] = new TRadioButton(this, 105 + i);
-  MishapsBox = new TCheckBox(this, 109);
+    : TCodesPreviewDlg(parent, IDD_FAST_RECEIVE, record) {
+  IdStartEdit = new TEdit(this, IDC_FAST_RECEIVE_ID_START, 200);
+  IdEndEdit = new TEdit(this, IDC_FAST_RECEIVE_ID_END, 50);
+  NumberStartEdit = new TEdit(this, IDC_FAST_RECEIVE_NUMBER_START, 200);
+  NumberEndEdit = new TEdit(this, IDC_FAST_RECEIVE_NUMBER_END, 50);
+  for (int i = 0; i < 3; i++) SaveRadios[i] = new TRadioButton(this, IDC_FAST_RECEIVE_OVERWRITE + i);
+  MishapsBox = new TCheckBox(this, IDC_FAST_RECEIVE_MISHAPS);
 }
 
 void TFastReceiveSetup::SetupWindow() {
@@ -141,7 +142,10 @@ void TFastReceiveSetup::SetupWindow() {
     e->SetValidator(new TFilterValidator("0-9,"));
   ShowProperty(IdStartEdit, Record, 12);
   ShowProperty(IdEndEdit, Record, 27);
-  EnableIds(*this, {203, 204, 205, 103, 104}, true);
+  EnableIds(*this,
+            {IDC_FAST_RECEIVE_NUMBER_GROUP, IDC_FAST_RECEIVE_NUMBER_START_LABEL, IDC_FAST_RECEIVE_NUMBER_END_LABEL,
+             IDC_FAST_RECEIVE_NUMBER_START, IDC_FAST_RECEIVE_NUMBER_END},
+            true);
   ShowProperty(NumberStartEdit, Record, 158);
   ShowProperty(NumberEndEdit, Record, 159);
   if (Record->Number[33] != 0) EnableIds(*this, {102, 202}, false);
@@ -172,35 +176,35 @@ void TFastReceiveSetup::CmReturnStatements() {
 // ---- remote requests ------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TRemoteRequestSetup, TLangDlg)
-  EV_CHILD_NOTIFY_AND_ID(101, EN_SETFOCUS, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(101, EN_CHANGE, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(102, EN_SETFOCUS, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(102, EN_CHANGE, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(103, EN_SETFOCUS, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(103, EN_CHANGE, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(104, EN_SETFOCUS, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(104, EN_CHANGE, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(105, EN_SETFOCUS, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(105, EN_CHANGE, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(107, EN_SETFOCUS, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(107, EN_CHANGE, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(108, EN_SETFOCUS, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(108, EN_CHANGE, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(109, EN_SETFOCUS, EvEdit),
-  EV_CHILD_NOTIFY_AND_ID(109, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_PROGRAM_TRIGGER, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_PROGRAM_TRIGGER, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_PROGRAM_END, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_PROGRAM_END, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_JOB_TRIGGER, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_JOB_TRIGGER, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_JOB_END, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_JOB_END, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_DELAY, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_DELAY, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_RESTART_TRIGGER, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_RESTART_TRIGGER, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_RESTART_END, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_RESTART_END, EN_CHANGE, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_LINE_TRIGGER, EN_SETFOCUS, EvEdit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_REMOTE_LINE_TRIGGER, EN_CHANGE, EvEdit),
 END_RESPONSE_TABLE;
 
 TRemoteRequestSetup::TRemoteRequestSetup(TWindow* parent, TMultiDncRecord* record)
-    : TCodesPreviewDlg(parent, 106, record) {
-  TriggerEdit = new TEdit(this, 101, 200);
-  EndEdit = new TEdit(this, 102, 50);
-  JobTriggerEdit = new TEdit(this, 103, 100);
-  JobEndEdit = new TEdit(this, 104, 50);
-  DelayEdit = new TEdit(this, 105, 4);
-  SearchTypeBox = new TCheckBox(this, 106);
-  RestartEdit = new TEdit(this, 107, 50);
-  RestartEndEdit = new TEdit(this, 108, 50);
-  RestartLineEdit = new TEdit(this, 109, 50);
+    : TCodesPreviewDlg(parent, IDD_REMOTE, record) {
+  TriggerEdit = new TEdit(this, IDC_REMOTE_PROGRAM_TRIGGER, 200);
+  EndEdit = new TEdit(this, IDC_REMOTE_PROGRAM_END, 50);
+  JobTriggerEdit = new TEdit(this, IDC_REMOTE_JOB_TRIGGER, 100);
+  JobEndEdit = new TEdit(this, IDC_REMOTE_JOB_END, 50);
+  DelayEdit = new TEdit(this, IDC_REMOTE_DELAY, 4);
+  SearchTypeBox = new TCheckBox(this, IDC_REMOTE_SEARCH_TYPE);
+  RestartEdit = new TEdit(this, IDC_REMOTE_RESTART_TRIGGER, 50);
+  RestartEndEdit = new TEdit(this, IDC_REMOTE_RESTART_END, 50);
+  RestartLineEdit = new TEdit(this, IDC_REMOTE_LINE_TRIGGER, 50);
 }
 
 void TRemoteRequestSetup::SetupWindow() {
@@ -209,7 +213,10 @@ void TRemoteRequestSetup::SetupWindow() {
     Destroy(IDCANCEL);
     return;
   }
-  EnableIds(*this, {107, 108, 109, 208, 209, 210, 211}, false);
+  EnableIds(*this,
+            {IDC_REMOTE_RESTART_TRIGGER, IDC_REMOTE_RESTART_END, IDC_REMOTE_LINE_TRIGGER, IDC_REMOTE_RESTART_GROUP,
+             IDC_REMOTE_RESTART_TRIGGER_LABEL, IDC_REMOTE_RESTART_END_LABEL, IDC_REMOTE_LINE_TRIGGER_LABEL},
+            false);
   if (Record->Number[33] != 0) EnableIds(*this, {102, 202}, false);
   for (TEdit* e : {TriggerEdit, EndEdit, JobTriggerEdit, JobEndEdit, RestartEdit, RestartEndEdit, RestartLineEdit})
     e->SetValidator(new TFilterValidator("0-9,"));
@@ -243,8 +250,9 @@ void TRemoteRequestSetup::CmOk() {
 
 // ---- return statements ----------------------------------------------------------
 
-TMdncReturnStat::TMdncReturnStat(TWindow* parent, TMultiDncRecord* record) : TDialog(parent, 111), Record(record) {
-  for (int i = 0; i < 4; i++) Texts[i] = new TEdit(this, 101 + i, 1000);
+TMdncReturnStat::TMdncReturnStat(TWindow* parent, TMultiDncRecord* record)
+    : TDialog(parent, IDD_RETURN_STAT), Record(record) {
+  for (int i = 0; i < 4; i++) Texts[i] = new TEdit(this, IDC_RETURN_STAT_NOT_FOUND + i, 1000);
 }
 
 void TMdncReturnStat::SetupWindow() {
