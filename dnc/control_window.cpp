@@ -142,8 +142,8 @@ void TDncControll::SetPorts(TMultiDncRecord* rows) {
   for (TcbRecord* r = rows; r; r = r->next) {
     auto* row = static_cast<TMultiDncRecord*>(r);
     // The master numbers only the rows with a COM number.
-    if (row->GetListA(66) == 0) continue;
-    const char* n = row->GetValue(37);
+    if (row->GetListA(kPropComNumber) == 0) continue;
+    const char* n = row->GetValue(kPropDisplayName);
     names.push_back(n ? n : "");
     fileModes.push_back(row->GetListB(kPropFileMode) != 0);
   }
@@ -370,7 +370,7 @@ void TDncControll::CmCancelTransfer() {
   TDncPort* port = PortAt(CurrentPortIndex);
   if (!port) return;
   const std::string text = Globals ? Globals->GetMessageText(1141) : std::string();
-  if (MessageBox(text.c_str(), port->Text(37), MB_YESNO | MB_ICONQUESTION) == IDNO) return;
+  if (MessageBox(text.c_str(), port->Text(kPropDisplayName), MB_YESNO | MB_ICONQUESTION) == IDNO) return;
   SetPortStatus(port->PortIndex, 4);
   port->NameForReception = 0;
   port->SignalCancel();

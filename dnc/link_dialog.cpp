@@ -283,7 +283,7 @@ void TDncLinkDlg::CmEditPort() {
   if (TestRunning() || !selected_) return;
   TDncSetupDlg dlg(this, selected_.get());
   if (dlg.Execute() != IDOK) return;
-  const long id = selected_->Number[1];
+  const long id = selected_->Number[kPropId];
   TMultiDncTable table(kPortTable, 1, 0);
   if (table.Update(selected_.get()) != 1) Tell(kMsgPortsNotWritten);
   FillPorts(id);
@@ -305,9 +305,9 @@ void TDncLinkDlg::CmNewPort() {
   TDncSetupDlg dlg(this, row.get());
   const bool ok = dlg.Execute() == IDOK;
   TMultiDncTable table(kPortTable, 1, 0);
-  if (!ok) table.DeleteById(row->Number[1]);
+  if (!ok) table.DeleteById(row->Number[kPropId]);
   else if (table.Update(row.get()) != 1) Tell(kMsgPortsNotWritten);
-  FillPorts(ok ? row->Number[1] : -1);
+  FillPorts(ok ? row->Number[kPropId] : -1);
 }
 
 void TDncLinkDlg::CmDeletePort() {
@@ -316,7 +316,7 @@ void TDncLinkDlg::CmDeletePort() {
   if (::MessageBox(GetHandle(), text.c_str(), Caption().c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   {
     TMultiDncTable table(kPortTable, 1, 0);
-    table.DeleteById(selected_->Number[1]);
+    table.DeleteById(selected_->Number[kPropId]);
   }
   FillPorts(-1);
 }

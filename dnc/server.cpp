@@ -280,7 +280,7 @@ bool OpenPorts(TMultiDncRecord* rows) {
     const long com = row->GetListA(kPropComNumber);
     if (com == 0) continue;
     if (PortCount == kMaxPorts) {
-      DncLog(("More than 128 ports: row " + std::to_string(row->Number[1]) + " not served").c_str(),
+      DncLog(("More than 128 ports: row " + std::to_string(row->Number[kPropId]) + " not served").c_str(),
              static_cast<int>(com));
       continue;
     }

@@ -29,7 +29,7 @@ void Prepare(TDialog& dlg, TListBox* list) {
 unsigned NameFieldWidth() {
   TMultiDncTable t(kFloppySetupFile, 0, 0);
   if (!t.Open()) return 0;
-  DbField* f = data_field_at(t.Data(), 62);
+  DbField* f = data_field_at(t.Data(), kPropSetupName);
   unsigned w = f ? field_len(f) : 0;
   t.Close();
   return w;
@@ -68,7 +68,7 @@ void TSaveDncSetup::SetupWindow() {
   }
   TMultiDncTable t(kFloppySetupFile, 0, 0);
   TControlLines lines(*SetupList);
-  t.FillListFromField(&lines, 62);
+  t.FillListFromField(&lines, kPropSetupName);
   SetupList->SetSelIndex(0);
 }
 
@@ -89,7 +89,7 @@ void TSaveDncSetup::CmOk() {
   if (width == 0 || !TextFits(this, NameEdit, name, width)) return;
   TMultiDncRecord copy;
   CopyPortRecord(*Record, copy);
-  copy.SetText(62, name.c_str());
+  copy.SetText(kPropSetupName, name.c_str());
   int ok;
   {
     TMultiDncTable t(kFloppySetupFile, 0, 0);

@@ -43,14 +43,14 @@ void TDncSetupDlg::SetupWindow() {
   FillCombo(ParityCombo, kParityTexts, 5);
   if (TWindow* chooser = ChildWithId(IDC_PORT_SETUP_PICK_MACHINE)) chooser->EnableWindow(false);
   if (!Record) return;
-  ComCombo->SetSelIndex(static_cast<int>(Record->Number[66] - 1));
-  SelectBaud(BaudCombo, Record->Number[3]);
-  StopBitsCombo->SetSelIndex(static_cast<int>(Record->Number[5]));
-  FlowCombo->SetSelIndex(static_cast<int>(Record->Number[7]));
-  DataBitsCombo->SetSelIndex(static_cast<int>(Record->Number[4]));
-  ParityCombo->SetSelIndex(static_cast<int>(Record->Number[6]));
-  ShowProperty(NameEdit, Record, 2);
-  ShowProperty(MachineEdit, Record, 37);
+  ComCombo->SetSelIndex(static_cast<int>(Record->Number[kPropComNumber] - 1));
+  SelectBaud(BaudCombo, Record->Number[kPropBaud]);
+  StopBitsCombo->SetSelIndex(static_cast<int>(Record->Number[kPropStopBits]));
+  FlowCombo->SetSelIndex(static_cast<int>(Record->Number[kPropFlow]));
+  DataBitsCombo->SetSelIndex(static_cast<int>(Record->Number[kPropDataBits]));
+  ParityCombo->SetSelIndex(static_cast<int>(Record->Number[kPropParity]));
+  ShowProperty(NameEdit, Record, kPropName);
+  ShowProperty(MachineEdit, Record, kPropDisplayName);
 }
 
 void TDncSetupDlg::CmSaveExit() {
@@ -59,14 +59,14 @@ void TDncSetupDlg::CmSaveExit() {
     auto take = [&](TComboBox* c, int n) {
       if (c->GetSelIndex() >= 0) Record->Number[n] = c->GetSelIndex();
     };
-    if (SelectedBaud(BaudCombo) >= 0) Record->Number[3] = SelectedBaud(BaudCombo);
+    if (SelectedBaud(BaudCombo) >= 0) Record->Number[kPropBaud] = SelectedBaud(BaudCombo);
     take(StopBitsCombo, 5);
     take(FlowCombo, 7);
     take(DataBitsCombo, 4);
     take(ParityCombo, 6);
-    Record->SetText(2, EditText(NameEdit, 29).c_str());
-    Record->SetText(37, EditText(MachineEdit, 29).c_str());
-    if (ComCombo->GetSelIndex() >= 0) Record->Number[66] = ComCombo->GetSelIndex() + 1;
+    Record->SetText(kPropName, EditText(NameEdit, 29).c_str());
+    Record->SetText(kPropDisplayName, EditText(MachineEdit, 29).c_str());
+    if (ComCombo->GetSelIndex() >= 0) Record->Number[kPropComNumber] = ComCombo->GetSelIndex() + 1;
   }
   Destroy(IDOK);
 }

@@ -107,7 +107,7 @@ void TMultiDncSetup::SetupWindow() {
     Rows = t.LoadAllDetached(1);
   }
   for (auto* r = Rows; r; r = static_cast<TMultiDncRecord*>(r->next))
-    PortsOffered = std::max<int>(PortsOffered, std::min<long>(r->Number[1] + 1, kMostPorts));
+    PortsOffered = std::max<int>(PortsOffered, std::min<long>(r->Number[kPropId] + 1, kMostPorts));
   for (int i = 1; i <= PortsOffered; i++) PortCombo->AddString(FormatText("PORT #%d", i).c_str());
   DirectoryList->SetHorizontalExtent(1000);
   PortCombo->SetSelIndex(0);
@@ -143,50 +143,51 @@ void TMultiDncSetup::EvPortSelChange() {
   long id = PortCombo->GetSelIndex();
   Current = nullptr;
   for (auto* r = Rows; r; r = static_cast<TMultiDncRecord*>(r->next))
-    if (r->Number[1] == id) {
+    if (r->Number[kPropId] == id) {
       Current = r;
       break;
     }
   if (!Current) return;
-  SelectBaud(BaudCombo, Current->Number[3]);
-  DataBitsCombo->SetSelIndex(static_cast<int>(Current->Number[4]));
-  StopBitsCombo->SetSelIndex(static_cast<int>(Current->Number[5]));
-  ParityCombo->SetSelIndex(static_cast<int>(Current->Number[6]));
-  FlowCombo->SetSelIndex(static_cast<int>(Current->Number[7]));
+  SelectBaud(BaudCombo, Current->Number[kPropBaud]);
+  DataBitsCombo->SetSelIndex(static_cast<int>(Current->Number[kPropDataBits]));
+  StopBitsCombo->SetSelIndex(static_cast<int>(Current->Number[kPropStopBits]));
+  ParityCombo->SetSelIndex(static_cast<int>(Current->Number[kPropParity]));
+  FlowCombo->SetSelIndex(static_cast<int>(Current->Number[kPropFlow]));
   ShowMachine();
   PortTextEdit->SetWindowText("");
-  if (const char* t = Current->GetValue(37); t && *t) PortTextEdit->SetWindowText(t);
-  UnixLinkBox->SetCheck(Current->Number[76] ? BST_CHECKED : BST_UNCHECKED);
-  FilenamesBox->SetCheck(Current->Number[79] ? BST_CHECKED : BST_UNCHECKED);
-  ParityCheckBox->SetCheck(Current->Number[77] ? BST_CHECKED : BST_UNCHECKED);
+  if (const char* t = Current->GetValue(kPropDisplayName); t && *t) PortTextEdit->SetWindowText(t);
+  UnixLinkBox->SetCheck(Current->Number[kPropUnixLink] ? BST_CHECKED : BST_UNCHECKED);
+  FilenamesBox->SetCheck(Current->Number[kPropFileMode] ? BST_CHECKED : BST_UNCHECKED);
+  ParityCheckBox->SetCheck(Current->Number[kPropParityCheck] ? BST_CHECKED : BST_UNCHECKED);
   ExtensionEdit->SetWindowText("NC");
-  if (const char* t = Current->GetValue(61); t && *t) ExtensionEdit->SetWindowText(t);
+  if (const char* t = Current->GetValue(kPropExtension); t && *t) ExtensionEdit->SetWindowText(t);
   ShowFileNameLayout();
-  ComEdit->SetWindowText(FormatText("%ld", Current->Number[66]).c_str());
-  ProtocolCombo->SetSelIndex(static_cast<int>(Current->Number[69]));
+  ComEdit->SetWindowText(FormatText("%ld", Current->Number[kPropComNumber]).c_str());
+  ProtocolCombo->SetSelIndex(static_cast<int>(Current->Number[kPropProtocol]));
   EvProtocolSelChange();
-  NamingCombo->SetSelIndex(static_cast<int>(Current->Number[33]));
+  NamingCombo->SetSelIndex(static_cast<int>(Current->Number[kPropNamingMode]));
   EvNamingSelChange();
-  MazakCombo->SetSelIndex(static_cast<int>(Current->Number[68]));
+  MazakCombo->SetSelIndex(static_cast<int>(Current->Number[kPropMazakType]));
   EvMazakTypeSelChange();
   DirectoryList->ClearList();
   for (int k = 0; k < kDirectories; k++)
-    if (const char* t = Current->GetValue(86 + k); t && *t) DirectoryList->AddString(t);
+    if (const char* t = Current->GetValue(kPropFirstDirectory + k); t && *t) DirectoryList->AddString(t);
 }
 
 void TMultiDncSetup::ShowMachine() {
-  std::string marker = FormatText("@@%ld", Current->Number[24]);
+  std::string marker = FormatText("@@%ld", Current->Number[kPropMachineId]);
   int found = -1;
   for (int i = 0; i < MachineCombo->GetCount() && found < 0; i++) {
     std::string line = MachineCombo->GetString(i);
-    if (line.find(marker) != std::string::npos && ListLineId(line.c_str()) == Current->Number[24]) found = i;
+    if (line.find(marker) != std::string::npos && ListLineId(line.c_str()) == Current->Number[kPropMachineId])
+      found = i;
   }
   // A port without a machine shows none rather than the last port's.
   MachineCombo->SetSelIndex(found);
 }
 
 void TMultiDncSetup::ShowFileNameLayout() {
-  bool files = Current && Current->Number[79] != 0;
+  bool files = Current && Current->Number[kPropFileMode] != 0;
   ShowIds({IDC_DNC_SETUP_MACHINE, IDC_DNC_SETUP_MACHINE_LABEL}, !files);
   ShowIds({IDC_DNC_SETUP_EXTENSION_LABEL, IDC_DNC_SETUP_ADD_DIRECTORY, IDC_DNC_SETUP_REMOVE_DIRECTORY,
            IDC_DNC_SETUP_EXTENSION, IDC_DNC_SETUP_DIRECTORIES},
@@ -195,7 +196,7 @@ void TMultiDncSetup::ShowFileNameLayout() {
 
 void TMultiDncSetup::ShowResNumberButton() {
   if (!Current) return;
-  long p = Current->Number[69], n = Current->Number[33];
+  long p = Current->Number[kPropProtocol], n = Current->Number[kPropNamingMode];
   bool show = ((p == 0 || p == 7 || p == 9) && (n == 1 || n == 2 || n == 3 || n == 8)) || p == 1;
   ShowIds({IDC_DNC_SETUP_NAMING_SETUP}, show);
 }
@@ -208,7 +209,7 @@ void TMultiDncSetup::EvProtocolSelChange() {
     p = 0;
     ProtocolCombo->SetSelIndex(0);
   }
-  Current->Number[69] = p;
+  Current->Number[kPropProtocol] = p;
   ShowIds({IDC_DNC_SETUP_PROTOCOL_SETUP}, p == 0 || p == 4 || p == 7 || p == 9);
   ShowResNumberButton();
   if (p == 1) {
@@ -229,7 +230,7 @@ void TMultiDncSetup::EvNamingSelChange() {
     n = 0;
     NamingCombo->SetSelIndex(0);
   }
-  Current->Number[33] = n;
+  Current->Number[kPropNamingMode] = n;
   Dirty = true;
   ShowResNumberButton();
 }
@@ -237,7 +238,7 @@ void TMultiDncSetup::EvNamingSelChange() {
 void TMultiDncSetup::EvMazakTypeSelChange() {
   if (!Current) return;
   int m = MazakCombo->GetSelIndex();
-  if (m >= 0) Current->Number[68] = m;
+  if (m >= 0) Current->Number[kPropMazakType] = m;
   Dirty = true;
 }
 
@@ -248,7 +249,7 @@ void TMultiDncSetup::EvMachineSelChange() {
   std::string line = MachineCombo->GetString(i).substr(0, 240);
   if (line.find("@@") == std::string::npos) return;
   long id = ListLineId(line.c_str());
-  Current->Number[24] = id;
+  Current->Number[kPropMachineId] = id;
   if (id == 0) {
     Dirty = true;
     return;
@@ -257,17 +258,17 @@ void TMultiDncSetup::EvMachineSelChange() {
   std::unique_ptr<TcbMachRecord> m(t.FindById(id));
   t.Close();
   if (!m) return;
-  Current->Number[24] = m->ID;
-  Current->Number[25] = m->TYPE;
-  Current->SetText(2, m->NAME);
-  Current->SetText(26, m->PATH);
+  Current->Number[kPropMachineId] = m->ID;
+  Current->Number[kPropMachineType] = m->TYPE;
+  Current->SetText(kPropName, m->NAME);
+  Current->SetText(kPropMachineDir, m->PATH);
   Dirty = true;
 }
 
 void TMultiDncSetup::EvBaudSelChange() {
   if (!Current) return;
   long b = SelectedBaud(BaudCombo);
-  if (b >= 0) Current->Number[3] = b;
+  if (b >= 0) Current->Number[kPropBaud] = b;
   Dirty = true;
 }
 
@@ -280,15 +281,15 @@ void TMultiDncSetup::ComboToProperty(TComboBox* combo, int n) {
 
 void TMultiDncSetup::EvFlagClicked() {
   if (!Current) return;
-  Current->Number[76] = UnixLinkBox->GetCheck() == BST_CHECKED;
-  Current->Number[77] = ParityCheckBox->GetCheck() == BST_CHECKED;
+  Current->Number[kPropUnixLink] = UnixLinkBox->GetCheck() == BST_CHECKED;
+  Current->Number[kPropParityCheck] = ParityCheckBox->GetCheck() == BST_CHECKED;
   Dirty = true;
 }
 
 void TMultiDncSetup::EvRunOnFilenames() {
   if (!Current) return;
-  Current->Number[79] = FilenamesBox->GetCheck() == BST_CHECKED;
-  const char* ext = Current->GetValue(61);
+  Current->Number[kPropFileMode] = FilenamesBox->GetCheck() == BST_CHECKED;
+  const char* ext = Current->GetValue(kPropExtension);
   ExtensionEdit->SetWindowText(ext && *ext ? ext : "NC");
   ShowFileNameLayout();
   Dirty = true;
@@ -301,7 +302,7 @@ void TMultiDncSetup::EvPortTextKillFocus() {
     TakeFocusBack(PortTextEdit);
     return;
   }
-  Current->SetText(37, text.substr(0, 24).c_str());
+  Current->SetText(kPropDisplayName, text.substr(0, 24).c_str());
   Dirty = true;
 }
 
@@ -325,7 +326,7 @@ void TMultiDncSetup::EvComNumberKillFocus() {
 
 void TMultiDncSetup::EvExtensionKillFocus() {
   if (!Current) return;
-  Current->SetText(61, ExtensionEdit->GetText().substr(0, 3).c_str());
+  Current->SetText(kPropExtension, ExtensionEdit->GetText().substr(0, 3).c_str());
   Dirty = true;
 }
 
@@ -367,17 +368,17 @@ bool TMultiDncSetup::SavePort() {
 }
 
 void TMultiDncSetup::TakeEdits() {
-  Current->Number[35] = 1;
+  Current->Number[kPropConfigured] = 1;
   // The port text and extension as they stand now, even when the edit
   // never lost the focus before OK or Export.
   std::string text = PortTextEdit->GetText();
-  if (!text.empty()) Current->SetText(37, text.substr(0, 24).c_str());
-  if (ExtensionEdit->IsWindowVisible()) Current->SetText(61, ExtensionEdit->GetText().substr(0, 3).c_str());
-  Current->Number[66] = LeadingNumber(ComEdit->GetText(), 2);
+  if (!text.empty()) Current->SetText(kPropDisplayName, text.substr(0, 24).c_str());
+  if (ExtensionEdit->IsWindowVisible()) Current->SetText(kPropExtension, ExtensionEdit->GetText().substr(0, 3).c_str());
+  Current->Number[kPropComNumber] = LeadingNumber(ComEdit->GetText(), 2);
   for (int k = 0; k < kDirectories; k++) {
     std::string dir = k < DirectoryList->GetCount() ? DirectoryList->GetString(k) : std::string();
     std::transform(dir.begin(), dir.end(), dir.begin(), [](unsigned char c) { return std::toupper(c); });
-    Current->SetText(86 + k, dir.c_str());
+    Current->SetText(kPropFirstDirectory + k, dir.c_str());
   }
 }
 
@@ -425,7 +426,7 @@ void TMultiDncSetup::CmCheckProtocol() {
 
 void TMultiDncSetup::CmResNumberProtocol() {
   if (!Current) return;
-  long p = Current->Number[69], n = Current->Number[33];
+  long p = Current->Number[kPropProtocol], n = Current->Number[kPropNamingMode];
   if ((p == 0 && (n == 1 || n == 3)) || p == 1) {
     TResNumberProtocolDlg dlg(this, Current);
     dlg.Execute();
@@ -449,9 +450,9 @@ void TMultiDncSetup::CmLoadSetup() {
   TLoadDncSetup dlg(this);
   if (dlg.Execute() != IDOK || !dlg.Loaded) return;
   // The loaded settings take the place of the shown port, under its id.
-  long id = Current->Number[1];
+  long id = Current->Number[kPropId];
   CopyPortRecord(*dlg.Loaded, *Current);
-  Current->Number[1] = id;
+  Current->Number[kPropId] = id;
   Dirty = false;
   EvPortSelChange();
   Dirty = true;

@@ -41,22 +41,22 @@ void TStdRs232Setup::SetupWindow() {
     return;
   }
   StopCountEdit->SetValidator(new TFilterValidator("0-9"));
-  WaitDc2Box->SetCheck(Checked(Record->Number[146]));
-  ReplyDc4Box->SetCheck(Checked(Record->Number[147]));
-  WaitXonBox->SetCheck(Checked(Record->Number[148]));
+  WaitDc2Box->SetCheck(Checked(Record->Number[kPropWaitDc2]));
+  ReplyDc4Box->SetCheck(Checked(Record->Number[kPropAnswerDc4]));
+  WaitXonBox->SetCheck(Checked(Record->Number[kPropStartInXoff]));
   StopStringEdit->SetWindowText(Record->Short156);
-  ShowNumber(StopCountEdit, Record->Number[157]);
+  ShowNumber(StopCountEdit, Record->Number[kPropSkipOccurrence]);
 }
 
 void TStdRs232Setup::CmOk() {
   if (!Record || !CanClose()) return;
   std::string stop = TrimText(EditText(StopStringEdit, 39));
   if (!TextFits(this, StopStringEdit, stop, kStopStringMost)) return;
-  Record->Number[146] = WaitDc2Box->GetCheck() == BST_CHECKED;
-  Record->Number[147] = ReplyDc4Box->GetCheck() == BST_CHECKED;
-  Record->Number[148] = WaitXonBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropWaitDc2] = WaitDc2Box->GetCheck() == BST_CHECKED;
+  Record->Number[kPropAnswerDc4] = ReplyDc4Box->GetCheck() == BST_CHECKED;
+  Record->Number[kPropStartInXoff] = WaitXonBox->GetCheck() == BST_CHECKED;
   CopyCut(Record->Short156, sizeof Record->Short156, stop.c_str());
-  Record->Number[157] = LeadingNumber(StopCountEdit->GetText(), 2);
+  Record->Number[kPropSkipOccurrence] = LeadingNumber(StopCountEdit->GetText(), 2);
   TLangDlg::CmOk();
 }
 
@@ -81,24 +81,24 @@ void TCheckProtSetup::SetupWindow() {
     return;
   }
   for (TEdit* e : {StartLineEdit, IntervalEdit, NotifyEdit}) e->SetValidator(new TFilterValidator("0-9"));
-  ShowNumber(StartLineEdit, Record->Number[70]);
-  ShowNumber(IntervalEdit, Record->Number[71]);
-  ShowNumber(NotifyEdit, Record->Number[72]);
-  ShowProperty(FirstTextEdit, Record, 63);
-  ShowProperty(LastTextEdit, Record, 64);
-  ShowProperty(LeaveOutEdit, Record, 65);
-  HasNBox->SetCheck(Checked(Record->Number[85]));
+  ShowNumber(StartLineEdit, Record->Number[kPropBreakCount]);
+  ShowNumber(IntervalEdit, Record->Number[kPropXoffLimit]);
+  ShowNumber(NotifyEdit, Record->Number[kPropFlashCount]);
+  ShowProperty(FirstTextEdit, Record, kPropFirstLineText);
+  ShowProperty(LastTextEdit, Record, kPropResetText);
+  ShowProperty(LeaveOutEdit, Record, kPropIgnoreText);
+  HasNBox->SetCheck(Checked(Record->Number[kPropBlockLetter]));
 }
 
 void TCheckProtSetup::CmOk() {
   if (!Record || !CanClose()) return;
-  Record->Number[70] = LeadingNumber(StartLineEdit->GetText(), 3);
-  Record->Number[71] = LeadingNumber(IntervalEdit->GetText(), 3);
-  Record->Number[72] = LeadingNumber(NotifyEdit->GetText(), 3);
-  Record->SetText(63, EditText(FirstTextEdit, 30).c_str());
-  Record->SetText(64, EditText(LastTextEdit, 30).c_str());
-  Record->SetText(65, EditText(LeaveOutEdit, 30).c_str());
-  Record->Number[85] = HasNBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropBreakCount] = LeadingNumber(StartLineEdit->GetText(), 3);
+  Record->Number[kPropXoffLimit] = LeadingNumber(IntervalEdit->GetText(), 3);
+  Record->Number[kPropFlashCount] = LeadingNumber(NotifyEdit->GetText(), 3);
+  Record->SetText(kPropFirstLineText, EditText(FirstTextEdit, 30).c_str());
+  Record->SetText(kPropResetText, EditText(LastTextEdit, 30).c_str());
+  Record->SetText(kPropIgnoreText, EditText(LeaveOutEdit, 30).c_str());
+  Record->Number[kPropBlockLetter] = HasNBox->GetCheck() == BST_CHECKED;
   TDialog::CmOk();
 }
 
@@ -130,15 +130,15 @@ void TResNumberProtocolDlg::SetupWindow() {
     return;
   }
   NumberEdit->SetValidator(new TFilterValidator("0-9"));
-  ShowNumber(NumberEdit, Record->Number[67]);
+  ShowNumber(NumberEdit, Record->Number[kPropReservedNumber]);
   for (int w = 4; w <= 16; w++) FormatList->AddString(LeadingZeroLine(w).c_str());
-  FormatList->SetSelIndex(static_cast<int>(Record->Number[164]));
-  if (Record->Number[163] == 0)
+  FormatList->SetSelIndex(static_cast<int>(Record->Number[kPropZeroPadIndex]));
+  if (Record->Number[kPropZeroPad] == 0)
     FormatList->EnableWindow(false);
   else
     FormatBox->SetCheck(BST_CHECKED);
   // A Mazak port takes the number without a format.
-  if (Record->Number[69] == 1) {
+  if (Record->Number[kPropProtocol] == 1) {
     FormatList->EnableWindow(false);
     FormatBox->EnableWindow(false);
   }
@@ -165,8 +165,8 @@ void TResNumberProtocolDlg::CmOk() {
     NumberEdit->SetFocus();
     return;
   }
-  Record->Number[67] = static_cast<long>(std::stoll(significant));
-  Record->Number[163] = FormatBox->GetCheck() == BST_CHECKED;
-  if (FormatList->GetSelIndex() >= 0) Record->Number[164] = FormatList->GetSelIndex();
+  Record->Number[kPropReservedNumber] = static_cast<long>(std::stoll(significant));
+  Record->Number[kPropZeroPad] = FormatBox->GetCheck() == BST_CHECKED;
+  if (FormatList->GetSelIndex() >= 0) Record->Number[kPropZeroPadIndex] = FormatList->GetSelIndex();
   TLangDlg::CmOk();
 }

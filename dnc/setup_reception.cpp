@@ -45,17 +45,17 @@ void TReceptionSetup::SetupWindow() {
     Destroy(IDCANCEL);
     return;
   }
-  ShowNumber(TimeoutEdit, Record->Number[8]);
+  ShowNumber(TimeoutEdit, Record->Number[kPropReadTimeout]);
   EnableIds(*this, {IDC_RECEPTION_RESET_REQUESTS}, false);
   TimeoutEdit->SetValidator(new TRangeValidator(0, 900));
   for (TEdit* e : {CrLfEdit, EotEdit, FilterEdit}) e->SetValidator(new TFilterValidator("0-9,"));
   TriggerEdit->SetValidator(new TFilterValidator("0-9"));
-  ShowProperty(CrLfEdit, Record, 9);
-  ShowProperty(TriggerEdit, Record, 11);
-  ShowProperty(EotEdit, Record, 36);
-  ShowProperty(FilterEdit, Record, 10);
-  for (int i = 0; i < 3; i++) FilterRadios[i]->SetCheck(Checked(Record->Number[34] == i + 1));
-  long naming = Record->Number[33];
+  ShowProperty(CrLfEdit, Record, kPropReceiveLineEnd);
+  ShowProperty(TriggerEdit, Record, kPropStartTrigger);
+  ShowProperty(EotEdit, Record, kPropEndTrigger);
+  ShowProperty(FilterEdit, Record, kPropRemoveList);
+  for (int i = 0; i < 3; i++) FilterRadios[i]->SetCheck(Checked(Record->Number[kPropNulFilter] == i + 1));
+  long naming = Record->Number[kPropNamingMode];
   // The ID-script editor is offered only for script naming.
   if (TWindow* scripts = ChildWithId(IDC_RECEPTION_SCRIPTS)) scripts->ShowWindow(naming == 2 ? SW_SHOW : SW_HIDE);
   if (naming == 3) EnableIds(*this, {IDC_RECEPTION_FAST_RECEIVE}, false);
@@ -63,23 +63,23 @@ void TReceptionSetup::SetupWindow() {
 }
 
 void TReceptionSetup::CmDefineScripts() {
-  if (Record && Record->Number[33] == 2) TDefineScript(this).Execute();
+  if (Record && Record->Number[kPropNamingMode] == 2) TDefineScript(this).Execute();
 }
 
 void TReceptionSetup::CmOk() {
   if (!Record || !CanClose()) return;
-  Record->Number[8] = LeadingNumber(TimeoutEdit->GetText(), 3);
-  Record->SetText(9, EditText(CrLfEdit, 99).c_str());
-  Record->SetText(11, EditText(TriggerEdit, 3).c_str());
-  Record->SetText(36, EditText(EotEdit, 99).c_str());
-  Record->SetText(10, EditText(FilterEdit, 99).c_str());
+  Record->Number[kPropReadTimeout] = LeadingNumber(TimeoutEdit->GetText(), 3);
+  Record->SetText(kPropReceiveLineEnd, EditText(CrLfEdit, 99).c_str());
+  Record->SetText(kPropStartTrigger, EditText(TriggerEdit, 3).c_str());
+  Record->SetText(kPropEndTrigger, EditText(EotEdit, 99).c_str());
+  Record->SetText(kPropRemoveList, EditText(FilterEdit, 99).c_str());
   for (int i = 0; i < 3; i++)
-    if (FilterRadios[i]->GetCheck() == BST_CHECKED) Record->Number[34] = i + 1;
+    if (FilterRadios[i]->GetCheck() == BST_CHECKED) Record->Number[kPropNulFilter] = i + 1;
   TLangDlg::CmOk();
 }
 
 void TReceptionSetup::CmFastReceive() {
-  if (Record->Number[33] == 3) return;
+  if (Record->Number[kPropNamingMode] == 3) return;
   TFastReceiveSetup dlg(this, Record);
   dlg.Execute();
 }
@@ -140,31 +140,32 @@ void TFastReceiveSetup::SetupWindow() {
   }
   for (TEdit* e : {IdStartEdit, IdEndEdit, NumberStartEdit, NumberEndEdit})
     e->SetValidator(new TFilterValidator("0-9,"));
-  ShowProperty(IdStartEdit, Record, 12);
-  ShowProperty(IdEndEdit, Record, 27);
+  ShowProperty(IdStartEdit, Record, kPropIdTrigger);
+  ShowProperty(IdEndEdit, Record, kPropIdEndTrigger);
   EnableIds(*this,
             {IDC_FAST_RECEIVE_NUMBER_GROUP, IDC_FAST_RECEIVE_NUMBER_START_LABEL, IDC_FAST_RECEIVE_NUMBER_END_LABEL,
              IDC_FAST_RECEIVE_NUMBER_START, IDC_FAST_RECEIVE_NUMBER_END},
             true);
-  ShowProperty(NumberStartEdit, Record, 158);
-  ShowProperty(NumberEndEdit, Record, 159);
-  if (Record->Number[33] != 0) EnableIds(*this, {102, 202}, false);
-  long mode = Record->Number[29];
+  ShowProperty(NumberStartEdit, Record, kPropNumberTrigger);
+  ShowProperty(NumberEndEdit, Record, kPropNumberEndTrigger);
+  if (Record->Number[kPropNamingMode] != 0)
+    EnableIds(*this, {IDC_FAST_RECEIVE_ID_END, IDC_FAST_RECEIVE_ID_END_LABEL}, false);
+  long mode = Record->Number[kPropStorageMode];
   int radio = mode == 1 ? 0 : mode == 3 ? 2 : 1;
   for (int i = 0; i < 3; i++) SaveRadios[i]->SetCheck(Checked(i == radio));
-  MishapsBox->SetCheck(Checked(Record->Number[30] != 0));
+  MishapsBox->SetCheck(Checked(Record->Number[kPropDiscardFailed] != 0));
   ShowPreview(IdStartEdit);
 }
 
 void TFastReceiveSetup::CmOk() {
   if (!Record || !CanClose()) return;
-  Record->SetText(12, EditText(IdStartEdit, 199).c_str());
-  Record->SetText(27, EditText(IdEndEdit, 49).c_str());
-  Record->SetText(158, EditText(NumberStartEdit, 199).c_str());
-  Record->SetText(159, EditText(NumberEndEdit, 49).c_str());
+  Record->SetText(kPropIdTrigger, EditText(IdStartEdit, 199).c_str());
+  Record->SetText(kPropIdEndTrigger, EditText(IdEndEdit, 49).c_str());
+  Record->SetText(kPropNumberTrigger, EditText(NumberStartEdit, 199).c_str());
+  Record->SetText(kPropNumberEndTrigger, EditText(NumberEndEdit, 49).c_str());
   for (int i = 0; i < 3; i++)
-    if (SaveRadios[i]->GetCheck() == BST_CHECKED) Record->Number[29] = i + 1;
-  Record->Number[30] = MishapsBox->GetCheck() == BST_CHECKED;
+    if (SaveRadios[i]->GetCheck() == BST_CHECKED) Record->Number[kPropStorageMode] = i + 1;
+  Record->Number[kPropDiscardFailed] = MishapsBox->GetCheck() == BST_CHECKED;
   TLangDlg::CmOk();
 }
 
@@ -217,16 +218,19 @@ void TRemoteRequestSetup::SetupWindow() {
             {IDC_REMOTE_RESTART_TRIGGER, IDC_REMOTE_RESTART_END, IDC_REMOTE_LINE_TRIGGER, IDC_REMOTE_RESTART_GROUP,
              IDC_REMOTE_RESTART_TRIGGER_LABEL, IDC_REMOTE_RESTART_END_LABEL, IDC_REMOTE_LINE_TRIGGER_LABEL},
             false);
-  if (Record->Number[33] != 0) EnableIds(*this, {102, 202}, false);
+  if (Record->Number[kPropNamingMode] != 0)
+    EnableIds(*this, {IDC_REMOTE_PROGRAM_END, IDC_REMOTE_PROGRAM_END_LABEL}, false);
   for (TEdit* e : {TriggerEdit, EndEdit, JobTriggerEdit, JobEndEdit, RestartEdit, RestartEndEdit, RestartLineEdit})
     e->SetValidator(new TFilterValidator("0-9,"));
   DelayEdit->SetValidator(new TFilterValidator("0-9"));
-  const std::pair<TEdit*, int> texts[] = {{TriggerEdit, 13}, {EndEdit, 32},        {JobTriggerEdit, 56},
-                                          {JobEndEdit, 57},  {RestartEdit, 160},   {RestartEndEdit, 161},
-                                          {RestartLineEdit, 162}};
+  const std::pair<TEdit*, int> texts[] = {
+      {TriggerEdit, kPropRequestTrigger},        {EndEdit, kPropRequestEndTrigger},
+      {JobTriggerEdit, kPropJobTrigger},         {JobEndEdit, kPropJobEndTrigger},
+      {RestartEdit, kPropRestartTrigger},        {RestartEndEdit, kPropRestartEndTrigger},
+      {RestartLineEdit, kPropRestartLineTrigger}};
   for (auto [edit, n] : texts) ShowProperty(edit, Record, n);
-  ShowNumber(DelayEdit, Record->Number[14]);
-  SearchTypeBox->SetCheck(Checked(Record->Number[80] != 0));
+  ShowNumber(DelayEdit, Record->Number[kPropAnswerDelay]);
+  SearchTypeBox->SetCheck(Checked(Record->Number[kPropSearchOnType] != 0));
   ShowPreview(TriggerEdit);
 }
 
@@ -236,15 +240,15 @@ void TRemoteRequestSetup::EvEdit(UINT id) {
 
 void TRemoteRequestSetup::CmOk() {
   if (!Record || !CanClose()) return;
-  Record->SetText(13, EditText(TriggerEdit, 199).c_str());
-  Record->SetText(32, EditText(EndEdit, 49).c_str());
-  Record->SetText(56, EditText(JobTriggerEdit, 99).c_str());
-  Record->SetText(57, EditText(JobEndEdit, 59).c_str());
-  Record->SetText(160, EditText(RestartEdit, 49).c_str());
-  Record->SetText(161, EditText(RestartEndEdit, 49).c_str());
-  Record->SetText(162, EditText(RestartLineEdit, 49).c_str());
-  Record->Number[14] = LeadingNumber(DelayEdit->GetText(), 3);
-  Record->Number[80] = SearchTypeBox->GetCheck() == BST_CHECKED;
+  Record->SetText(kPropRequestTrigger, EditText(TriggerEdit, 199).c_str());
+  Record->SetText(kPropRequestEndTrigger, EditText(EndEdit, 49).c_str());
+  Record->SetText(kPropJobTrigger, EditText(JobTriggerEdit, 99).c_str());
+  Record->SetText(kPropJobEndTrigger, EditText(JobEndEdit, 59).c_str());
+  Record->SetText(kPropRestartTrigger, EditText(RestartEdit, 49).c_str());
+  Record->SetText(kPropRestartEndTrigger, EditText(RestartEndEdit, 49).c_str());
+  Record->SetText(kPropRestartLineTrigger, EditText(RestartLineEdit, 49).c_str());
+  Record->Number[kPropAnswerDelay] = LeadingNumber(DelayEdit->GetText(), 3);
+  Record->Number[kPropSearchOnType] = SearchTypeBox->GetCheck() == BST_CHECKED;
   TLangDlg::CmOk();
 }
 
@@ -262,12 +266,12 @@ void TMdncReturnStat::SetupWindow() {
     Destroy(IDCANCEL);
     return;
   }
-  for (int i = 0; i < 4; i++) ShowProperty(Texts[i], Record, 46 + i);
+  for (int i = 0; i < 4; i++) ShowProperty(Texts[i], Record, kPropFirstReturnStatement + i);
 }
 
 void TMdncReturnStat::CmOk() {
   if (!Record || !CanClose()) return;
-  for (int i = 0; i < 4; i++) Record->SetText(46 + i, Texts[i]->GetText().c_str());
+  for (int i = 0; i < 4; i++) Record->SetText(kPropFirstReturnStatement + i, Texts[i]->GetText().c_str());
   TDialog::CmOk();
 }
 

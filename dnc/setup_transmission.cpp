@@ -72,16 +72,20 @@ void TMultiDncTrnParam::SetupWindow() {
   HeaderEdit->SetReadOnly(true);
   TailEdit->SetReadOnly(true);
 
-  const std::pair<TEdit*, int> texts[] = {{CrLfEdit, 15},  {OmmitEdit, 16}, {StartFeedEdit, 17}, {EndFeedEdit, 18},
-                                          {BeforeEdit, 19}, {AfterEdit, 20}, {HeaderEdit, 21},    {TailEdit, 22},
-                                          {OnLinesEdit, 62}};
+  const std::pair<TEdit*, int> texts[] = {
+      {CrLfEdit, kPropLineEnd},      {OmmitEdit, kPropOmitCodes},   {StartFeedEdit, kPropFeedStart},
+      {EndFeedEdit, kPropFeedEnd},   {BeforeEdit, kPropBeforeFile}, {AfterEdit, kPropAfterFile},
+      {HeaderEdit, kPropHeaderFile}, {TailEdit, kPropTailFile},     {OnLinesEdit, kPropWaitText}};
   for (auto [edit, n] : texts) ShowProperty(edit, Record, n);
-  ShowNumber(DelayEdit, Record->Number[42]);
-  ShowNumber(BreakEdit, Record->Number[70]);
-  ShowNumber(XoffEdit, Record->Number[71]);
-  ShowNumber(LineDelayEdit, Record->Number[73]);
-  WhitespaceBox->SetCheck(Record->Number[23] ? BST_CHECKED : BST_UNCHECKED);
-  const std::pair<TCheckBox*, int> boxes[] = {{SendLineBox, 81}, {FirstOnlyBox, 82}, {EofBox, 83}, {SofBox, 84}};
+  ShowNumber(DelayEdit, Record->Number[kPropPauseSeconds]);
+  ShowNumber(BreakEdit, Record->Number[kPropBreakCount]);
+  ShowNumber(XoffEdit, Record->Number[kPropXoffLimit]);
+  ShowNumber(LineDelayEdit, Record->Number[kPropBlockDelay]);
+  WhitespaceBox->SetCheck(Record->Number[kPropSkipWhitespace] ? BST_CHECKED : BST_UNCHECKED);
+  const std::pair<TCheckBox*, int> boxes[] = {{SendLineBox, kPropSendPauseLine},
+                                              {FirstOnlyBox, kPropPauseFirst},
+                                              {EofBox, kPropEndBeforePause},
+                                              {SofBox, kPropStartAfterPause}};
   for (auto [box, n] : boxes) box->SetCheck(Record->Number[n] ? BST_CHECKED : BST_UNCHECKED);
   ShowFileButtons(HeaderEdit, IDC_TRANSMISSION_HEADER_SELECT, IDC_TRANSMISSION_HEADER_CLEAR);
   ShowFileButtons(TailEdit, IDC_TRANSMISSION_TAIL_SELECT, IDC_TRANSMISSION_TAIL_CLEAR);
@@ -115,21 +119,22 @@ void TMultiDncTrnParam::CmReplacements() { ShowReleasedSoon(this); }
 
 void TMultiDncTrnParam::CmOk() {
   if (!Record || !CanClose()) return;
-  const std::pair<TEdit*, int> texts[] = {{CrLfEdit, 15},   {OmmitEdit, 16}, {StartFeedEdit, 17},
-                                          {EndFeedEdit, 18}, {BeforeEdit, 19}, {AfterEdit, 20}};
+  const std::pair<TEdit*, int> texts[] = {{CrLfEdit, kPropLineEnd},        {OmmitEdit, kPropOmitCodes},
+                                          {StartFeedEdit, kPropFeedStart}, {EndFeedEdit, kPropFeedEnd},
+                                          {BeforeEdit, kPropBeforeFile},   {AfterEdit, kPropAfterFile}};
   for (auto [edit, n] : texts) Record->SetText(n, EditText(edit, 99).c_str());
-  Record->SetText(21, EditText(HeaderEdit, 199).c_str());
-  Record->SetText(22, EditText(TailEdit, 199).c_str());
-  Record->SetText(62, EditText(OnLinesEdit, 199).c_str());
-  Record->Number[42] = LeadingNumber(DelayEdit->GetText(), 3);
-  Record->Number[70] = LeadingNumber(BreakEdit->GetText(), 3);
-  Record->Number[71] = LeadingNumber(XoffEdit->GetText(), 3);
-  Record->Number[73] = LeadingNumber(LineDelayEdit->GetText(), 3);
-  Record->Number[23] = WhitespaceBox->GetCheck() == BST_CHECKED;
-  Record->Number[81] = SendLineBox->GetCheck() == BST_CHECKED;
-  Record->Number[82] = FirstOnlyBox->GetCheck() == BST_CHECKED;
-  Record->Number[83] = EofBox->GetCheck() == BST_CHECKED;
-  Record->Number[84] = SofBox->GetCheck() == BST_CHECKED;
+  Record->SetText(kPropHeaderFile, EditText(HeaderEdit, 199).c_str());
+  Record->SetText(kPropTailFile, EditText(TailEdit, 199).c_str());
+  Record->SetText(kPropWaitText, EditText(OnLinesEdit, 199).c_str());
+  Record->Number[kPropPauseSeconds] = LeadingNumber(DelayEdit->GetText(), 3);
+  Record->Number[kPropBreakCount] = LeadingNumber(BreakEdit->GetText(), 3);
+  Record->Number[kPropXoffLimit] = LeadingNumber(XoffEdit->GetText(), 3);
+  Record->Number[kPropBlockDelay] = LeadingNumber(LineDelayEdit->GetText(), 3);
+  Record->Number[kPropSkipWhitespace] = WhitespaceBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropSendPauseLine] = SendLineBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropPauseFirst] = FirstOnlyBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropEndBeforePause] = EofBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropStartAfterPause] = SofBox->GetCheck() == BST_CHECKED;
   TLangDlg::CmOk();
 }
 
@@ -152,19 +157,19 @@ void TLineOmmit::SetupWindow() {
     return;
   }
   for (int i = 0; i < 10; i++) {
-    ShowProperty(TextEdits[i], Record, 135 + i);
-    FirstBoxes[i]->SetCheck(Record->Number[125 + i] ? BST_CHECKED : BST_UNCHECKED);
+    ShowProperty(TextEdits[i], Record, kPropOmitText + i);
+    FirstBoxes[i]->SetCheck(Record->Number[kPropOmitFirst + i] ? BST_CHECKED : BST_UNCHECKED);
   }
-  ShowProperty(EndFeedEdit, Record, 145);
+  ShowProperty(EndFeedEdit, Record, kPropOmitFeed);
 }
 
 void TLineOmmit::CmOk() {
   if (!Record || !CanClose()) return;
   // Field 145 holds 49 characters; a longer text cannot come from a row.
   for (int i = 0; i < 10; i++) {
-    Record->SetText(135 + i, EditText(TextEdits[i], 10).c_str());
-    Record->Number[125 + i] = FirstBoxes[i]->GetCheck() == BST_CHECKED;
+    Record->SetText(kPropOmitText + i, EditText(TextEdits[i], 10).c_str());
+    Record->Number[kPropOmitFirst + i] = FirstBoxes[i]->GetCheck() == BST_CHECKED;
   }
-  Record->SetText(145, EditText(EndFeedEdit, 49).c_str());
+  Record->SetText(kPropOmitFeed, EditText(EndFeedEdit, 49).c_str());
   TDialog::CmOk();
 }

@@ -51,8 +51,8 @@ class ControlTest : public kvdnc::DncServerTest {
     TMultiDncRecord* last = nullptr;
     for (int i = 0; i < n; i++) {
       auto* r = new TMultiDncRecord;
-      r->SetListA(66, 20 + i);
-      r->SetText(37, ("M" + std::to_string(i)).c_str());
+      r->SetListA(kPropComNumber, 20 + i);
+      r->SetText(kPropDisplayName, ("M" + std::to_string(i)).c_str());
       if (last) last->next = r; else first = r;
       last = r;
     }

@@ -34,12 +34,12 @@ class LinkDialogTest : public kvdnc::DncDialogTest {
     TMultiDncTable t("KELVCOMM.DBF", 1, 0);
     ASSERT_EQ(t.Create((Root() + "/alt/KELVCOMM.DBF").c_str()), 1);
     Port(0, [](TMultiDncRecord& r) {
-      r.SetText(2, "Lathe link");
+      r.SetText(kPropName, "Lathe link");
       r.SetListA(kPropComNumber, kLatheCom);
       for (int n : {kPropBaud, kPropDataBits, kPropStopBits, kPropParity, kPropFlow}) r.Number[n] = 0;
     });
     Port(1, [this](TMultiDncRecord& r) {
-      r.SetText(2, "Mill link");
+      r.SetText(kPropName, "Mill link");
       r.SetText(kLinkDisplayName, "Mill one");
       r.SetListA(kPropComNumber, kMillCom);
       r.Number[kPropMachineId] = machineId_;
@@ -292,9 +292,9 @@ TEST_F(LinkDialogTest, PortsAreAddedEditedAndDeleted) {
     ASSERT_TRUE(p.click(IDC_DNC_LINK_ADD_PORT));
     ASSERT_EQ(p.lines(IDC_DNC_LINK_PORTS).size(), lines + 1);
     ASSERT_TRUE(dlg.SelectedPort());
-    const long id = dlg.SelectedPort()->Number[1];
+    const long id = dlg.SelectedPort()->Number[kPropId];
     EXPECT_EQ(p.text(IDC_DNC_LINK_PORT).substr(0, 7), "COMM-5:");
-    EXPECT_STREQ(Stored(id)->GetValue(2), "Grinder link");
+    EXPECT_STREQ(Stored(id)->GetValue(kPropName), "Grinder link");
     // Edited.
     driver.expect_dialog(IDD_PORT_SETUP, [](TDialog& s) {
       Pilot ps(s);

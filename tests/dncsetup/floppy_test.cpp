@@ -32,8 +32,8 @@ void Export(plat::UiDriver& driver, Pilot& p, const std::string& name,
 TEST_F(SetupTest, ExportCreatesTheSetupFileAndKeepsNamesApart) {
   {
     auto r = Port(0);
-    r->SetText(62, "G04");  // the port's own delay-line text
-    r->Number[69] = 7;
+    r->SetText(kPropSetupName, "G04");  // the port's own delay-line text
+    r->Number[kPropProtocol] = 7;
     StorePort(*r);
   }
   plat::GTestUiDriver driver;
@@ -77,10 +77,10 @@ TEST_F(SetupTest, ImportAppliesTheSetupUnderThePortsId) {
   {
     // A setup saved earlier from another station's port 9.
     TMultiDncRecord saved;
-    saved.SetText(62, "Heidenhain 530");
-    saved.SetText(37, "Mill right");
-    saved.Number[69] = 2;
-    saved.Number[3] = 13;
+    saved.SetText(kPropSetupName, "Heidenhain 530");
+    saved.SetText(kPropDisplayName, "Mill right");
+    saved.Number[kPropProtocol] = 2;
+    saved.Number[kPropBaud] = 13;
     plat::GTestUiDriver driver;
     driver.expect_message_box(IDOK, "Insert disk");
     driver.expect_dialog(IDD_SAVE_SETUP, [](TDialog& s) {

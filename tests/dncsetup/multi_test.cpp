@@ -19,7 +19,7 @@ TEST_F(SetupTest, ProtocolAndNamingDecideWhatIsShownAndReservedEntriesSnapBack) 
     Pilot p(d);
     auto& dlg = static_cast<TMultiDncSetup&>(d);
     ASSERT_NE(dlg.Current, nullptr);
-    EXPECT_EQ(dlg.Current->Number[1], 0);
+    EXPECT_EQ(dlg.Current->Number[kPropId], 0);
     EXPECT_EQ(p.lines(IDC_DNC_SETUP_PORT).size(), 64u);
     EXPECT_EQ(p.lines(IDC_DNC_SETUP_PORT)[0], "PORT #1");
     // Only the rates the server sets on a line are offered.
@@ -52,17 +52,17 @@ TEST_F(SetupTest, ProtocolAndNamingDecideWhatIsShownAndReservedEntriesSnapBack) 
       EXPECT_EQ(p.visible(IDC_DNC_SETUP_MAZAK_LABEL), c.mazak124) << c.protocol;
       EXPECT_EQ(p.visible(IDC_DNC_SETUP_PROTOCOL_SETUP), c.setup127) << c.protocol;
       EXPECT_EQ(p.visible(IDC_DNC_SETUP_NAMING_SETUP), c.resNo110) << c.protocol << "/" << c.naming;
-      EXPECT_EQ(dlg.Current->Number[69], c.protocol);
+      EXPECT_EQ(dlg.Current->Number[kPropProtocol], c.protocol);
     }
     for (int refused : {5, 6}) {
       p.select(IDC_DNC_SETUP_PROTOCOL, refused);
       EXPECT_EQ(p.selection(IDC_DNC_SETUP_PROTOCOL), 0);
-      EXPECT_EQ(dlg.Current->Number[69], 0);
+      EXPECT_EQ(dlg.Current->Number[kPropProtocol], 0);
     }
     for (int refused : {2, 4}) {
       p.select(IDC_DNC_SETUP_NAMING, refused);
       EXPECT_EQ(p.selection(IDC_DNC_SETUP_NAMING), 0);
-      EXPECT_EQ(dlg.Current->Number[33], 0);
+      EXPECT_EQ(dlg.Current->Number[kPropNamingMode], 0);
     }
     // A new slot runs on file names: the extension and directories show.
     EXPECT_TRUE(p.checked(IDC_DNC_SETUP_FILENAMES));
@@ -88,9 +88,9 @@ TEST_F(SetupTest, LeavingAPortAndOkWriteTheFieldsOfTheRow) {
   long mill = MachineId("MILL");
   {
     auto r = Port(1);
-    r->SetText(87, "D:\\B\\");
-    r->SetText(86, "D:\\A\\");
-    r->SetText(88, "D:\\C\\");
+    r->SetText(kPropFirstDirectory + 1, "D:\\B\\");
+    r->SetText(kPropFirstDirectory, "D:\\A\\");
+    r->SetText(kPropFirstDirectory + 2, "D:\\C\\");
     StorePort(*r);
   }
   plat::GTestUiDriver driver;
@@ -195,10 +195,10 @@ TEST_F(SetupTest, ProtocolSetupOpensTheDialogsOfItsProtocol) {
 
 TEST_F(SetupTest, LinkPortEditorShowsAndStoresTheComEntry) {
   TMultiDncRecord r;
-  r.Number[66] = 3;
-  r.Number[3] = 12;
-  r.SetText(2, "Link 1");
-  r.SetText(37, "LATHE");
+  r.Number[kPropComNumber] = 3;
+  r.Number[kPropBaud] = 12;
+  r.SetText(kPropName, "Link 1");
+  r.SetText(kPropDisplayName, "LATHE");
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_PORT_SETUP, [&](TDialog& d) {
     Pilot p(d);
@@ -225,18 +225,18 @@ TEST_F(SetupTest, LinkPortEditorShowsAndStoresTheComEntry) {
       q.click(IDOK);
     });
     p.click(IDC_PORT_SETUP_RECEPTION);
-    EXPECT_EQ(r.Number[66], 3);  // line settings wait for Save & Exit
+    EXPECT_EQ(r.Number[kPropComNumber], 3);  // line settings wait for Save & Exit
     p.press_enter();
     EXPECT_FALSE(d.HasEnded());
     p.click(IDC_PORT_SETUP_SAVE);
   });
   TDncSetupDlg dlg(nullptr, &r);
   EXPECT_EQ(dlg.Execute(), IDOK);
-  EXPECT_EQ(r.Number[66], 10);
-  EXPECT_EQ(r.Number[3], 16);
-  EXPECT_STREQ(r.GetValue(2), "Link 2");
-  EXPECT_EQ(r.Number[148], 1);
-  EXPECT_EQ(r.Number[8], 60);
+  EXPECT_EQ(r.Number[kPropComNumber], 10);
+  EXPECT_EQ(r.Number[kPropBaud], 16);
+  EXPECT_STREQ(r.GetValue(kPropName), "Link 2");
+  EXPECT_EQ(r.Number[kPropStartInXoff], 1);
+  EXPECT_EQ(r.Number[kPropReadTimeout], 60);
 }
 
 }  // namespace

@@ -59,12 +59,12 @@ TEST(SetupFields, LeadingZeroLinesPadFromFourToSixteenDigits) {
 
 TEST_F(SetupTest, TransmissionShowsAndStoresEveryField) {
   TMultiDncRecord r;
-  r.SetText(15, "13,10");
-  r.SetText(21, "C:\\HEAD.NC");
-  r.SetText(62, "M30");
-  r.Number[42] = 5;
-  r.Number[70] = 1234;  // a longer number than the edit takes is shown whole
-  r.Number[83] = 1;
+  r.SetText(kPropLineEnd, "13,10");
+  r.SetText(kPropHeaderFile, "C:\\HEAD.NC");
+  r.SetText(kPropWaitText, "M30");
+  r.Number[kPropPauseSeconds] = 5;
+  r.Number[kPropBreakCount] = 1234;  // a longer number than the edit takes is shown whole
+  r.Number[kPropEndBeforePause] = 1;
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_TRANSMISSION, [&](TDialog& d) {
     Pilot p(d);
@@ -111,27 +111,27 @@ TEST_F(SetupTest, TransmissionShowsAndStoresEveryField) {
   });
   TMultiDncTrnParam dlg(nullptr, IDD_TRANSMISSION, &r);
   EXPECT_EQ(dlg.Execute(), IDOK);
-  EXPECT_EQ(Text(r, 15), "13,10");
-  EXPECT_EQ(Text(r, 16), "37,");
-  EXPECT_EQ(Text(r, 19), "20*0");
-  EXPECT_EQ(Text(r, 21), "");
-  EXPECT_EQ(Text(r, 22), "C:\\NC\\TAIL.NC");
-  EXPECT_EQ(Text(r, 62), "M30");
-  EXPECT_EQ(r.Number[70], 123);
-  EXPECT_EQ(r.Number[71], 7);
-  EXPECT_EQ(r.Number[73], 250);
-  EXPECT_EQ(r.Number[23], 1);
-  EXPECT_EQ(r.Number[83], 0);
-  EXPECT_EQ(r.Number[82], 1);
-  EXPECT_EQ(Text(r, 135), "(MSG");
-  EXPECT_EQ(r.Number[125], 1);
-  EXPECT_EQ(Text(r, 145), "M30");
+  EXPECT_EQ(Text(r, kPropLineEnd), "13,10");
+  EXPECT_EQ(Text(r, kPropOmitCodes), "37,");
+  EXPECT_EQ(Text(r, kPropBeforeFile), "20*0");
+  EXPECT_EQ(Text(r, kPropHeaderFile), "");
+  EXPECT_EQ(Text(r, kPropTailFile), "C:\\NC\\TAIL.NC");
+  EXPECT_EQ(Text(r, kPropWaitText), "M30");
+  EXPECT_EQ(r.Number[kPropBreakCount], 123);
+  EXPECT_EQ(r.Number[kPropXoffLimit], 7);
+  EXPECT_EQ(r.Number[kPropBlockDelay], 250);
+  EXPECT_EQ(r.Number[kPropSkipWhitespace], 1);
+  EXPECT_EQ(r.Number[kPropEndBeforePause], 0);
+  EXPECT_EQ(r.Number[kPropPauseFirst], 1);
+  EXPECT_EQ(Text(r, kPropOmitText), "(MSG");
+  EXPECT_EQ(r.Number[kPropOmitFirst], 1);
+  EXPECT_EQ(Text(r, kPropOmitFeed), "M30");
 }
 
 TEST_F(SetupTest, InvalidValueThenCancelLeavesTheRowAsItWas) {
   TMultiDncRecord r;
-  r.SetText(15, "13,10");
-  r.Number[8] = 30;
+  r.SetText(kPropLineEnd, "13,10");
+  r.Number[kPropReadTimeout] = 30;
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_TRANSMISSION, [&](TDialog& d) {
     Pilot p(d);
@@ -160,17 +160,17 @@ TEST_F(SetupTest, InvalidValueThenCancelLeavesTheRowAsItWas) {
     TReceptionSetup dlg(nullptr, IDD_RECEPTION, &r);
     EXPECT_EQ(dlg.Execute(), IDCANCEL);
   }
-  EXPECT_EQ(Text(r, 15), "13,10");
-  EXPECT_EQ(r.Number[42], 0);
-  EXPECT_EQ(r.Number[8], 30);
-  EXPECT_EQ(Text(r, 9), "(null)");
+  EXPECT_EQ(Text(r, kPropLineEnd), "13,10");
+  EXPECT_EQ(r.Number[kPropPauseSeconds], 0);
+  EXPECT_EQ(r.Number[kPropReadTimeout], 30);
+  EXPECT_EQ(Text(r, kPropReceiveLineEnd), "(null)");
 }
 
 TEST_F(SetupTest, AdvancedRs232RefusesAStopStringTheRowCannotHold) {
   TMultiDncRecord r;
   std::strcpy(r.Short156, "OLD");
-  r.Number[147] = 1;
-  r.Number[157] = 2;
+  r.Number[kPropAnswerDc4] = 1;
+  r.Number[kPropSkipOccurrence] = 2;
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_RS232, [&](TDialog& d) {
     Pilot p(d);
@@ -183,7 +183,7 @@ TEST_F(SetupTest, AdvancedRs232RefusesAStopStringTheRowCannotHold) {
     p.click(IDOK);
     EXPECT_TRUE(p.focused(IDC_RS232_STOP_TEXT));
     EXPECT_STREQ(r.Short156, "OLD");
-    EXPECT_EQ(r.Number[146], 0);
+    EXPECT_EQ(r.Number[kPropWaitDc2], 0);
     p.set_text(IDC_RS232_STOP_TEXT, "  \tM30 STOP  ");
     p.set_text(IDC_RS232_STOP_COUNT, "3");
     p.click(IDOK);
@@ -191,14 +191,14 @@ TEST_F(SetupTest, AdvancedRs232RefusesAStopStringTheRowCannotHold) {
   TStdRs232Setup dlg(nullptr, &r);
   EXPECT_EQ(dlg.Execute(), IDOK);
   EXPECT_STREQ(r.Short156, "M30 STOP");
-  EXPECT_EQ(r.Number[146], 1);
-  EXPECT_EQ(r.Number[147], 1);
-  EXPECT_EQ(r.Number[157], 3);
+  EXPECT_EQ(r.Number[kPropWaitDc2], 1);
+  EXPECT_EQ(r.Number[kPropAnswerDc4], 1);
+  EXPECT_EQ(r.Number[kPropSkipOccurrence], 3);
 }
 
 TEST_F(SetupTest, ProgramCheckStoresNumbersTextsAndBox) {
   TMultiDncRecord r;
-  r.Number[70] = 10;
+  r.Number[kPropBreakCount] = 10;
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_CHECK, [&](TDialog& d) {
     Pilot p(d);
@@ -213,18 +213,18 @@ TEST_F(SetupTest, ProgramCheckStoresNumbersTextsAndBox) {
   });
   TCheckProtSetup dlg(nullptr, &r);
   EXPECT_EQ(dlg.Execute(), IDOK);
-  EXPECT_EQ(r.Number[70], 10);
-  EXPECT_EQ(r.Number[71], 5);
-  EXPECT_EQ(r.Number[72], 0);
-  EXPECT_EQ(Text(r, 63), "%");
-  EXPECT_EQ(Text(r, 64), "M30");
-  EXPECT_EQ(Text(r, 65), "(");
-  EXPECT_EQ(r.Number[85], 1);
+  EXPECT_EQ(r.Number[kPropBreakCount], 10);
+  EXPECT_EQ(r.Number[kPropXoffLimit], 5);
+  EXPECT_EQ(r.Number[kPropFlashCount], 0);
+  EXPECT_EQ(Text(r, kPropFirstLineText), "%");
+  EXPECT_EQ(Text(r, kPropResetText), "M30");
+  EXPECT_EQ(Text(r, kPropIgnoreText), "(");
+  EXPECT_EQ(r.Number[kPropBlockLetter], 1);
 }
 
 TEST_F(SetupTest, ReservedNumberFormatListAndRefusals) {
   TMultiDncRecord r;
-  r.Number[67] = 9000;
+  r.Number[kPropReservedNumber] = 9000;
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_RESERVED_NUMBER, [&](TDialog& d) {
     Pilot p(d);
@@ -244,7 +244,7 @@ TEST_F(SetupTest, ReservedNumberFormatListAndRefusals) {
     p.set_text(IDC_RESERVED_NUMBER_VALUE, "999999999999999");
     driver.expect_message_box(IDOK, "Value is not in the range 0 to 2147483647.");
     p.click(IDOK);
-    EXPECT_EQ(r.Number[67], 9000);
+    EXPECT_EQ(r.Number[kPropReservedNumber], 9000);
     p.set_text(IDC_RESERVED_NUMBER_VALUE, "2147483647");
     p.click(IDOK);
   });
@@ -252,11 +252,11 @@ TEST_F(SetupTest, ReservedNumberFormatListAndRefusals) {
     TResNumberProtocolDlg dlg(nullptr, &r);
     EXPECT_EQ(dlg.Execute(), IDOK);
   }
-  EXPECT_EQ(r.Number[67], 2147483647);
-  EXPECT_EQ(r.Number[163], 1);
-  EXPECT_EQ(r.Number[164], 12);
+  EXPECT_EQ(r.Number[kPropReservedNumber], 2147483647);
+  EXPECT_EQ(r.Number[kPropZeroPad], 1);
+  EXPECT_EQ(r.Number[kPropZeroPadIndex], 12);
   // A Mazak port takes no format: list and box are grey, OK still stores.
-  r.Number[69] = 1;
+  r.Number[kPropProtocol] = 1;
   driver.expect_dialog(IDD_RESERVED_NUMBER, [&](TDialog& d) {
     Pilot p(d);
     EXPECT_FALSE(p.enabled(IDC_RESERVED_NUMBER_FORMATS));
@@ -267,21 +267,21 @@ TEST_F(SetupTest, ReservedNumberFormatListAndRefusals) {
   });
   TResNumberProtocolDlg dlg(nullptr, &r);
   EXPECT_EQ(dlg.Execute(), IDOK);
-  EXPECT_EQ(r.Number[67], 77);
-  EXPECT_EQ(r.Number[163], 1);
-  EXPECT_EQ(r.Number[164], 12);
+  EXPECT_EQ(r.Number[kPropReservedNumber], 77);
+  EXPECT_EQ(r.Number[kPropZeroPad], 1);
+  EXPECT_EQ(r.Number[kPropZeroPadIndex], 12);
 }
 
 TEST_F(SetupTest, ReceptionStoresFieldsAndOffersByNamingMode) {
   TMultiDncRecord r;
-  r.Number[8] = 45;
+  r.Number[kPropReadTimeout] = 45;
   plat::GTestUiDriver driver;
   struct Case {
     long naming;
     bool fastEnabled, scriptsShown;
   } cases[] = {{0, true, false}, {2, true, true}, {3, false, false}};
   for (const Case& c : cases) {
-    r.Number[33] = c.naming;
+    r.Number[kPropNamingMode] = c.naming;
     driver.expect_dialog(IDD_RECEPTION, [&](TDialog& d) {
       Pilot p(d);
       EXPECT_EQ(p.enabled(IDC_RECEPTION_FAST_RECEIVE), c.fastEnabled) << c.naming;
@@ -305,7 +305,7 @@ TEST_F(SetupTest, ReceptionStoresFieldsAndOffersByNamingMode) {
     TReceptionSetup dlg(nullptr, IDD_RECEPTION, &r);
     dlg.Execute();
   }
-  r.Number[33] = 0;
+  r.Number[kPropNamingMode] = 0;
   driver.expect_dialog(IDD_RECEPTION, [&](TDialog& d) {
     Pilot p(d);
     EXPECT_EQ(p.text(IDC_RECEPTION_TIMEOUT), "45");
@@ -321,19 +321,19 @@ TEST_F(SetupTest, ReceptionStoresFieldsAndOffersByNamingMode) {
   });
   TReceptionSetup dlg(nullptr, IDD_RECEPTION, &r);
   EXPECT_EQ(dlg.Execute(), IDOK);
-  EXPECT_EQ(r.Number[8], 0);
-  EXPECT_EQ(Text(r, 9), "13");
-  EXPECT_EQ(Text(r, 11), "37");
-  EXPECT_EQ(Text(r, 36), "4");
-  EXPECT_EQ(Text(r, 10), "0,127");
-  EXPECT_EQ(r.Number[34], 2);
+  EXPECT_EQ(r.Number[kPropReadTimeout], 0);
+  EXPECT_EQ(Text(r, kPropReceiveLineEnd), "13");
+  EXPECT_EQ(Text(r, kPropStartTrigger), "37");
+  EXPECT_EQ(Text(r, kPropEndTrigger), "4");
+  EXPECT_EQ(Text(r, kPropRemoveList), "0,127");
+  EXPECT_EQ(r.Number[kPropNulFilter], 2);
 }
 
 TEST_F(SetupTest, FastReceivePreviewsAndStoresWithReturnStatements) {
   TMultiDncRecord r;
-  r.SetText(12, "13,10");
-  r.SetText(158, "78");
-  r.Number[33] = 1;
+  r.SetText(kPropIdTrigger, "13,10");
+  r.SetText(kPropNumberTrigger, "78");
+  r.Number[kPropNamingMode] = 1;
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_RECEPTION, [&](TDialog& d) {
     Pilot p(d);
@@ -369,18 +369,18 @@ TEST_F(SetupTest, FastReceivePreviewsAndStoresWithReturnStatements) {
   });
   TReceptionSetup dlg(nullptr, IDD_RECEPTION, &r);
   EXPECT_EQ(dlg.Execute(), IDCANCEL);
-  EXPECT_EQ(Text(r, 12), "13,10");
-  EXPECT_EQ(Text(r, 159), "65,66");
-  EXPECT_EQ(r.Number[29], 3);
-  EXPECT_EQ(r.Number[30], 1);
-  EXPECT_EQ(Text(r, 46), "PROGRAM NOT FOUND\r\nSORRY");
-  EXPECT_EQ(Text(r, 47), "");
+  EXPECT_EQ(Text(r, kPropIdTrigger), "13,10");
+  EXPECT_EQ(Text(r, kPropNumberEndTrigger), "65,66");
+  EXPECT_EQ(r.Number[kPropStorageMode], 3);
+  EXPECT_EQ(r.Number[kPropDiscardFailed], 1);
+  EXPECT_EQ(Text(r, kPropFirstReturnStatement), "PROGRAM NOT FOUND\r\nSORRY");
+  EXPECT_EQ(Text(r, kPropFirstReturnStatement + 1), "");
 }
 
 TEST_F(SetupTest, RemoteRequestsShowRestartFieldsGreyAndStoreTheRest) {
   TMultiDncRecord r;
-  r.SetText(160, "82,83");
-  r.Number[14] = 3;
+  r.SetText(kPropRestartTrigger, "82,83");
+  r.Number[kPropAnswerDelay] = 3;
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_REMOTE, [&](TDialog& d) {
     Pilot p(d);
@@ -400,12 +400,12 @@ TEST_F(SetupTest, RemoteRequestsShowRestartFieldsGreyAndStoreTheRest) {
   });
   TRemoteRequestSetup dlg(nullptr, &r);
   EXPECT_EQ(dlg.Execute(), IDOK);
-  EXPECT_EQ(Text(r, 13), "37,80");
-  EXPECT_EQ(Text(r, 32), "13");
-  EXPECT_EQ(Text(r, 56), "74");
-  EXPECT_EQ(Text(r, 57), "10");
-  EXPECT_EQ(Text(r, 160), "82,83");
-  EXPECT_EQ(r.Number[14], 12);
+  EXPECT_EQ(Text(r, kPropRequestTrigger), "37,80");
+  EXPECT_EQ(Text(r, kPropRequestEndTrigger), "13");
+  EXPECT_EQ(Text(r, kPropJobTrigger), "74");
+  EXPECT_EQ(Text(r, kPropJobEndTrigger), "10");
+  EXPECT_EQ(Text(r, kPropRestartTrigger), "82,83");
+  EXPECT_EQ(r.Number[kPropAnswerDelay], 12);
 }
 
 }  // namespace
