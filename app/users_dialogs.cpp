@@ -297,7 +297,7 @@ void TUserAccountType::CmAdd() {
   if (taken) {
     ShowMessage(this, kMsgTypeNameTaken);
   } else {
-    long id = NextCounterC13();
+    long id = NextAccountTypeId();
     TUserAccountTypeTable t(kTypes, 0, 1);
     TcbIdAndNameRecord r;
     r.ID = id;

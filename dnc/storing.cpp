@@ -161,7 +161,7 @@ int TDncPort::StoreReceived() {
   }
 
   Log(*this, std::string("Saving -> ") + (Pending() ? Pending() : ""));
-  long id = NextCounterA02();
+  long id = NextProgramId();
   if (id <= 0) {
     Log(*this, "No program id could be drawn");
     return StoreFailed();
@@ -182,7 +182,7 @@ int TDncPort::StoreTemporary() {
                : StoreFailed();
   }
   Log(*this, std::string("Temp. Storage -> ") + (Pending() ? Pending() : ""));
-  long id = NextCounterA16();
+  long id = NextTemporaryTransferId();
   if (id <= 0) {
     Log(*this, "No temporary-storage id could be drawn");
     return StoreFailed();
@@ -231,7 +231,7 @@ int TDncPort::BackupBeforeOverwrite() {
   r->next = nullptr;
   Log(*this, std::string("Backup -> ") + Pending());
   const std::string current = FilePathOf(*r);
-  long id = NextCounterA13();
+  long id = NextBackupId();
   if (id <= 0) {
     Log(*this, "No backup id could be drawn");
     return -1;
@@ -278,7 +278,7 @@ int TDncPort::StoreFailed() {
                ? 1
                : 0;
   }
-  long id = NextCounterA17();
+  long id = NextFailedTransferId();
   if (id <= 0) {
     Log(*this, "No failed-transfer id could be drawn; the reception stays in " + TransferPath);
     return 0;

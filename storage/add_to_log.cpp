@@ -162,7 +162,7 @@ void TAddToLog::ReasonChange(int which) {
 }
 
 long TAddToLog::StoreCopy() {
-  long copyId = NextCounterC08();
+  long copyId = NextStoredVersionId();
   if (copyId <= 0) {
     LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "no copy id");
     return 0;

@@ -63,7 +63,7 @@ void TLogTypes::EvListSelChange() {
 void TLogTypes::CmSave() {
   std::string name = TypedLogName(*NameEdit);
   if (name.empty()) return;
-  long id = NextCounterC06();
+  long id = NextLogTypeId();
   bool stored = false;
   if (id > 0) {
     TcbLogTypeTable t(kLogTypesFile, 0, 0);

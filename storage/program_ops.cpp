@@ -101,7 +101,7 @@ std::unique_ptr<TcbFileRecord> CopyOfRecord(const TcbFileRecord& r) {
 }
 
 long DrawProgramId() {
-  long id = NextCounterA02();
+  long id = NextProgramId();
   return id >= 1 && id <= kLargestFiledProgramId ? id : -1;
 }
 
@@ -240,7 +240,7 @@ void TOpenWithLog::CmDelete() {
     RemoveSelectedLine();
     return;
   }
-  long backupId = NextCounterA13();
+  long backupId = NextBackupId();
   if (backupId < 1 || backupId > kLargestFiledProgramId || Globals->BackupDir.size() >= sizeof Record->DIR) {
     LogMessage(kMsgNoId, MB_OK | MB_ICONSTOP);
     return;

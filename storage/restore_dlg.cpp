@@ -513,7 +513,7 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
     return false;
   }
   std::string target = RowFilePath(program);
-  long backupId = NextCounterA13();
+  long backupId = NextBackupId();
   if (backupId < 1 || backupId > kLargestFiledProgramId) {
     Box(kMsgNoBackup, MB_OK | MB_ICONSTOP);
     return false;
@@ -560,7 +560,7 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
     Box(kMsgNoMachine, MB_OK | MB_ICONSTOP);
     return false;
   }
-  long id = NextCounterA02();
+  long id = NextProgramId();
   if (id < 1 || id > kLargestFiledProgramId) {
     Box(kMsgNoId, MB_OK | MB_ICONSTOP);
     return false;

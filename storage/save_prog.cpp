@@ -195,7 +195,7 @@ bool TSaveProg::FileNew(const char* programId, const char* part, const char* dra
   if (!machine && Ask(kMsgUnknownMachine, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
 
   TcbFileRecord r;
-  long id = NextCounterA02();
+  long id = NextProgramId();
   if (id < 1 || id > kLargestFiledProgramId) {
     delete machine;
     Ask(id < 1 ? kMsgNoId : kMsgIdTooLarge, MB_OK | MB_ICONSTOP);

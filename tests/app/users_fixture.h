@@ -65,7 +65,7 @@ class UsersTest : public kvdb::DbTest {
     return t.FindLogin(login);
   }
   long AddType(const char* name, int32_t rights) {
-    long id = NextCounterC13();
+    long id = NextAccountTypeId();
     AddTypeRow(id, name);
     TAccountTable t("USER0001.DBF", 0, 1);
     t.SaveRights(id, rights, 0, 0);

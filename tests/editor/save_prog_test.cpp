@@ -176,7 +176,7 @@ TEST_F(SaveProgTest, ACustomerAndProjectCountOnlyWhileTheirListsAreShown) {
 
 TEST_F(SaveProgTest, RefusalsFileNothingAndLogNothing) {
   // An unknown machine asks first; No files nothing and draws no id.
-  long before = NextCounterA02();
+  long before = NextProgramId();
   Globals->EditMachineId = 99;
   driver.expect_dialog(IDD_SAVE_PROGRAM, [&](TDialog& d) {
     Pilot p(d);
@@ -186,7 +186,7 @@ TEST_F(SaveProgTest, RefusalsFileNothingAndLogNothing) {
     p.press_escape();
   });
   EXPECT_EQ(TSaveProg(nullptr).Execute(), IDCANCEL);
-  EXPECT_EQ(NextCounterA02(), before + 1);
+  EXPECT_EQ(NextProgramId(), before + 1);
   // An append the table refuses (the index file gone) says so.
   std::filesystem::remove(DbPath("KELVFILE.DBF"));
   std::filesystem::remove(DbPath("KELVFILE.MDX"));

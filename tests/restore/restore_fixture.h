@@ -98,7 +98,7 @@ class RestoreTest : public kvlogs::LogTest {
   }
 
   // The next program id the counter will hand out.
-  long PeekProgramId() { return NextCounterA02() + 1; }
+  long PeekProgramId() { return NextProgramId() + 1; }
 
   plat::GTestUiDriver driver;
   long mill = 0, lathe = 0;

@@ -96,7 +96,7 @@ class RestoreOverTest : public RestoreTest {
 };
 
 TEST_F(RestoreOverTest, YesKeepsABackupAndOverwritesTheProgramFile) {
-  long backupId = NextCounterA13() + 1;
+  long backupId = NextBackupId() + 1;
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
     p.set_text(IDC_KEPT_PROGRAMS_PROGRAM_ID, "O2100");
     driver.expect_message_box(IDNO, "exists already");

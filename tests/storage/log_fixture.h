@@ -83,7 +83,7 @@ class LogTest : public kvdb::DbTest {
   }
 
   long AddType(const char* name) {
-    long id = NextCounterC06();
+    long id = NextLogTypeId();
     TcbLogTypeTable t("LOG00001.DBF", 0, 0);
     TcbIdAndNameRecord r;
     r.ID = id;

@@ -450,7 +450,7 @@ TEST_F(ProgramDialogTest, DeleteMovesTheProgramToABackup) {
   Add("KELVFILE.DBF", 17, "O1700", "G1 X17\r\n", 9);
   Add("KELVFILE.DBF", 18, "O1800", "G1 X18\r\n");
   kvdb::WriteFileBytes(Root() + "/original", "G1 X17\r\n");
-  long backupId = NextCounterA13() + 1;
+  long backupId = NextBackupId() + 1;
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDNO, "Delete program O1700 of machine MILL1");
     p.click(IDC_PROGRAM_DELETE);
@@ -474,7 +474,7 @@ TEST_F(ProgramDialogTest, DeleteMovesTheProgramToABackup) {
 TEST_F(ProgramDialogTest, ADeleteWhoseFileCannotMoveKeepsTheProgram) {
   Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
   Globals->BackupDir = Root() + "/nowhere\\";
-  long backupId = NextCounterA13() + 1;
+  long backupId = NextBackupId() + 1;
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDYES, "Delete program");
     driver.expect_message_box(IDOK, "could not be moved");
