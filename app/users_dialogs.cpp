@@ -5,6 +5,7 @@
 #include "app/users_dialogs.h"
 
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/idname.h"
 #include "dbmodel/user_tables.h"
@@ -18,7 +19,6 @@ enum : int {
   kMsgDeleteUser = 1961,
   kMsgDeleteType = 1962,
   kMsgLastAdmin = 1963,
-  kMsgNotStored = 1967,
   kMsgTypeUsed = 177,
   kMsgTypeNameTaken = 218,
 };

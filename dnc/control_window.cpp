@@ -25,6 +25,10 @@ constexpr int kStatusStatic = IDC_DNC_CONTROL_STATUS1, kRowRadio = IDC_DNC_CONTR
 constexpr int kSend = IDC_DNC_CONTROL_SEND, kReceive = IDC_DNC_CONTROL_RECEIVE, kCancel = IDC_DNC_CONTROL_CANCEL,
               kReceiveNew = IDC_DNC_CONTROL_RECEIVE_NEW, kSendJob = IDC_DNC_CONTROL_SEND_JOB;
 constexpr UINT kCmDncStart = 25152, kCmDncStop = 25154;
+// The status texts of a port row ("Sending" ...), the server's state, and
+// the questions before a stop, a cancel and a reception over a program.
+constexpr int kMsgFirstStatus = 1113, kMsgServer = 291, kMsgStopServer = 1140, kMsgCancelTransfer = 1141;
+constexpr int kMsgReceiveAgain = 164;
 
 enum { kRed, kGreen, kBlue, kYellow, kMagenta };
 
@@ -113,7 +117,7 @@ DEFINE_RESPONSE_TABLE1(TDncControll, TLangDlg)
 END_RESPONSE_TABLE;
 
 TDncControll::TDncControll(TWindow* parent) : TLangDlg(parent, kTemplate) {
-  for (int i = 0; i < 6; i++) statusTexts_[i] = Globals ? Globals->GetMessageText(1113 + i) : std::string();
+  for (int i = 0; i < 6; i++) statusTexts_[i] = Globals ? Globals->GetMessageText(kMsgFirstStatus + i) : std::string();
   const COLORREF colours[5] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0), RGB(255, 0, 255)};
   for (int i = 0; i < 5; i++) brushes_[i] = std::make_unique<TBrush>(colours[i]);
   for (auto& s : statusCodes_) s = 0;
@@ -130,7 +134,7 @@ void TDncControll::SetupWindow() {
   SetItemTexts(IDC_DNC_CONTROL_SEND, 664, 4);
   SetItemTexts(IDC_DNC_CONTROL_RECEIVED_LABEL, 706, 5);
   TLangDlg::SetItemText(IDC_DNC_CONTROL_SEND_JOB, 689);
-  if (Globals) SetDlgItemText(IDC_DNC_CONTROL_STATE, Globals->GetMessageText(291).c_str());
+  if (Globals) SetDlgItemText(IDC_DNC_CONTROL_STATE, Globals->GetMessageText(kMsgServer).c_str());
   // The Unix link is not part of this station: its buttons stay hidden.
   for (int id : {IDC_DNC_CONTROL_UNIX_LINK1, IDC_DNC_CONTROL_UNIX_LINK2}) ::ShowWindow(GetDlgItem(id), SW_HIDE);
   ShowPage(0);
@@ -369,7 +373,7 @@ void TDncControll::CmJobMaintain() {
 void TDncControll::CmCancelTransfer() {
   TDncPort* port = PortAt(CurrentPortIndex);
   if (!port) return;
-  const std::string text = Globals ? Globals->GetMessageText(1141) : std::string();
+  const std::string text = Globals ? Globals->GetMessageText(kMsgCancelTransfer) : std::string();
   if (MessageBox(text.c_str(), port->Text(kPropDisplayName), MB_YESNO | MB_ICONQUESTION) == IDNO) return;
   SetPortStatus(port->PortIndex, 4);
   port->NameForReception = 0;
@@ -398,7 +402,7 @@ void TDncControll::CmOmit() {
 void TDncControll::EvClose() {
   for (int i = 0; i < PortCount; i++)
     if (Ports[i] && !Ports[i]->Polling) return;
-  const std::string text = Globals ? Globals->GetMessageText(1140) : std::string();
+  const std::string text = Globals ? Globals->GetMessageText(kMsgStopServer) : std::string();
   if (MessageBox(text.c_str(), "Kelvane", MB_YESNO | MB_ICONQUESTION) == IDNO) return;
   if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmDncStop);
 }
@@ -465,7 +469,8 @@ void TReceiveNew::CmOk() {
       std::string filter = "UPPER(DESC) = " + quoted + " .AND. MID = " + std::to_string(Globals->CurrentMachineId);
       if (TcbFileRecord* found = t.Select(filter.c_str(), "DESC")) {
         FreeRecordList(found);
-        if (MessageBox(Globals->GetMessageText(164).c_str(), "Kelvane", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        const std::string ask = Globals->GetMessageText(kMsgReceiveAgain);
+        if (MessageBox(ask.c_str(), "Kelvane", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
       }
     }
   }

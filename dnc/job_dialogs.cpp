@@ -9,6 +9,7 @@
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/filetable.h"
 #include "dbmodel/job.h"
 #include "dbmodel/machine.h"
@@ -23,7 +24,6 @@ enum : int {
   kMsgRemoveProgram = 202,
   kMsgDeleteJob = 203,
   kMsgRequestTaken = 206,
-  kMsgNotStored = 1967,
   kMsgRequestUnquotable = 1950,
 };
 

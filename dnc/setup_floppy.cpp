@@ -6,6 +6,7 @@
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dnc/setup_fields.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
@@ -16,7 +17,6 @@ const char* const kFloppySetupFile = "A:\\KELVMD32.DBF";
 namespace {
 constexpr int kCreateAttempts = 3;
 constexpr int kMsgNoSetupFile = 1947;
-constexpr int kMsgNotStored = 1967;
 
 HWND HandleOf(TWindow* w) { return w ? w->GetHandle() : nullptr; }
 

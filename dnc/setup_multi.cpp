@@ -9,6 +9,7 @@
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/machine.h"
 #include "dnc/setup_fields.h"
 #include "dnc/setup_floppy.h"
@@ -20,7 +21,6 @@
 
 namespace {
 const char* kPortFile = "KELVMD32.DBF";
-constexpr int kMsgNotStored = 1967;
 constexpr int kMsgNoPortTable = 1948;
 constexpr int kMostPorts = 100;  // the id field holds two digits
 

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/filetable.h"
 #include "dnc/dnclog.h"
@@ -26,6 +27,9 @@
 namespace {
 
 enum { kOverwrite = 1, kBackupOverwrite = 2, kTemporary = 3 };
+// The name prefix of a failed reception on a file port; the description of
+// a failed one.
+enum : int { kMsgFailedPrefix = 1136, kMsgFailedDescription = 309 };
 
 std::string Dir(const std::string TGlobals::*member) { return Globals ? Globals->*member : std::string(); }
 
@@ -168,7 +172,7 @@ int TDncPort::StoreReceived() {
   }
   auto r = NewRecord(*this, id, 'P', Text(kPropMachineDir), Pending());
   if (!PlaceAndAppend(*this, *r, "KELVFILE.DBF")) return StoreFailed();
-  if (Globals) Globals->WriteLog(29, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceivedNew, r->DESC, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 
@@ -189,7 +193,7 @@ int TDncPort::StoreTemporary() {
   }
   auto r = NewRecord(*this, id, 'T', Dir(&TGlobals::DncTempDir), Pending());
   if (!PlaceAndAppend(*this, *r, "KELVDNCT.DBF")) return StoreFailed();
-  if (Globals) Globals->WriteLog(26, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceivedTemporary, r->DESC, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 
@@ -247,7 +251,7 @@ int TDncPort::BackupBeforeOverwrite() {
     plat::delete_file(FilePathOf(*r));
     return -1;
   }
-  if (Globals) Globals->WriteLog(28, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceivedReplaced, r->DESC, r->MACHINE, Text(kPropDisplayName));
   std::string target = current;
   OverwritePath = std::make_unique<char[]>(target.size() + 1);
   std::memcpy(OverwritePath.get(), target.c_str(), target.size() + 1);
@@ -270,7 +274,7 @@ int TDncPort::StoreFailed() {
     std::time_t now = std::time(nullptr);
     std::tm t{};
     localtime_r(&now, &t);
-    std::string prefix = Globals ? Globals->GetMessageText(1136) : std::string();
+    std::string prefix = Globals ? Globals->GetMessageText(kMsgFailedPrefix) : std::string();
     char name[200];
     std::snprintf(name, sizeof name, "Port %ld (%d-%d-%d [%d;%d])", RowId(), t.tm_mday, t.tm_mon + 1,
                   t.tm_year + 1900, t.tm_hour, t.tm_min);
@@ -283,11 +287,12 @@ int TDncPort::StoreFailed() {
     Log(*this, "No failed-transfer id could be drawn; the reception stays in " + TransferPath);
     return 0;
   }
-  std::string desc = ParityError ? std::string("PARITY ERROR") : (Globals ? Globals->GetMessageText(309) : "");
+  std::string desc =
+      ParityError ? std::string("PARITY ERROR") : (Globals ? Globals->GetMessageText(kMsgFailedDescription) : "");
   ParityError = 0;
   auto r = NewRecord(*this, id, 'F', Dir(&TGlobals::DncFailDir), desc.c_str());
   if (!PlaceAndAppend(*this, *r, "KELVDNCF.DBF")) return 0;
-  if (Globals) Globals->WriteLog(25, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceiveFailed, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 

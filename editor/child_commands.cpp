@@ -6,6 +6,7 @@
 #include "app/frame_commands.h"
 #include "app/main_frame.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "editor/child_frame.h"
 #include "editor/nc_commands.h"
 #include "editor/nc_transforms.h"
@@ -306,7 +307,7 @@ bool TChildFrame::Save() {
     return false;
   }
   SetModified(false);
-  if (modified) Globals->WriteLog(24, Record->DESC, Record->MACHINE);
+  if (modified) Globals->WriteLog(kLogProgramSaved, Record->DESC, Record->MACHINE);
   return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/changecrit.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/idname.h"
@@ -19,7 +20,6 @@ enum : int {
   kMsgNoReason = 209,
   kMsgAddEntry = 186,
   kMsgNotReady = 197,
-  kMsgNotStored = 1970,
   kMsgNoCopy = 1971,
 };
 
@@ -256,7 +256,7 @@ void TAddToLog::CmAdd() {
   }
   if (!written) {
     if (entry.REVISION) DropCopy(entry.REVISION);
-    LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
     return;
   }
   WrittenCopy = entry.REVISION;

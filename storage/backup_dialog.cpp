@@ -6,6 +6,7 @@
 
 #include "app/frame_commands.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/text_helpers.h"
@@ -135,7 +136,7 @@ bool TBackupWithLog::RestoreNew(const TEntries& e) {
     return false;
   }
   // Written once the restore stands.
-  Globals->WriteLog(5, r->DESC, r->MACHINE);
+  Globals->WriteLog(kLogBackupRestored, r->DESC, r->MACHINE);
   return true;
 }
 

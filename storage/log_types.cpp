@@ -3,6 +3,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/changecrit.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/idname.h"
@@ -10,11 +11,10 @@
 #include "storage/log_common.h"
 
 namespace {
-enum : int { kMsgNotStored = 1970 };
 
 // A change the table refused is told, never passed over as done.
 void StoredOrTell(bool stored) {
-  if (!stored) LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+  if (!stored) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
 }
 }  // namespace
 

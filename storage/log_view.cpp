@@ -5,6 +5,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/idname.h"
 #include "dbmodel/versionlog.h"
 #include "platform/file.h"
@@ -20,7 +21,6 @@ enum : int {
   kMsgNotReady = 197,
   kMsgCurrentTitle = 204,
   kMsgStoredTitle = 205,
-  kMsgNotStored = 1970,
   kMsgCopyMissing = 1972,
   kMsgCurrentNotKept = 1973,
   kMsgRestoreFailed = 1974,
@@ -262,7 +262,7 @@ void TLogView::CmDelete() {
     deleted = log.DeleteById(id) != 0;
   }
   if (!deleted) {
-    LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
   } else if (copyId != 0) {
     TcbFileTable copies(kStoredCopiesFile, 0, 0);
     if (TcbFileRecord* row = copies.DeleteById(copyId)) {

@@ -211,7 +211,7 @@ void TOpenWithLog::CmSaveInfo() {
     LogMessage(kMsgNotSaved, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(21, Record->DESC, Record->MACHINE, saved->DESC, saved->MACHINE);
+  Globals->WriteLog(kLogProgramRenamed, Record->DESC, Record->MACHINE, saved->DESC, saved->MACHINE);
   delete Record;
   Record = saved.release();
   ProgramList->DeleteString(LineIndex);
@@ -236,7 +236,7 @@ void TOpenWithLog::CmDelete() {
       LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
       return;
     }
-    Globals->WriteLog(4, Record->DESC, Record->MACHINE);
+    Globals->WriteLog(kLogProgramDeleted, Record->DESC, Record->MACHINE);
     RemoveSelectedLine();
     return;
   }
@@ -266,7 +266,7 @@ void TOpenWithLog::CmDelete() {
     LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(4, Record->DESC, Record->MACHINE);
+  Globals->WriteLog(kLogProgramDeleted, Record->DESC, Record->MACHINE);
   RemoveSelectedLine();
 }
 
@@ -314,7 +314,7 @@ void TOpenWithLog::CmCopy() {
     LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(6, Record->DESC, Record->MACHINE, copy->DESC, copy->MACHINE);
+  Globals->WriteLog(kLogProgramCopied, Record->DESC, Record->MACHINE, copy->DESC, copy->MACHINE);
   delete Record;
   Record = copy.release();
   ProgramList->InsertString(FormatProgramListLine(Record).c_str(), LineIndex);
@@ -340,7 +340,7 @@ void TOpenWithLog::CmLock() {
     LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(22, Record->DESC, Record->MACHINE);
+  Globals->WriteLog(kLogProgramLocked, Record->DESC, Record->MACHINE);
   RemoveSelectedLine();
 }
 
@@ -374,6 +374,6 @@ void TOpenWithLog::CmUnlock() {
     LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(23, Record->DESC, Record->MACHINE);
+  Globals->WriteLog(kLogProgramUnlocked, Record->DESC, Record->MACHINE);
   RemoveSelectedLine();
 }

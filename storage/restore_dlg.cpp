@@ -8,6 +8,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/machine.h"
@@ -615,7 +616,7 @@ void TKeptProgramsDlg::CmDelete() {
   }
   std::string desc = DescEdit->GetText();
   std::string machine = SelectedLineText(*MachineCombo, 50);
-  RemoveCurrentLine([&] { Globals->WriteLog(12, desc.c_str(), machine.c_str()); });
+  RemoveCurrentLine([&] { Globals->WriteLog(kLogImportDeleted, desc.c_str(), machine.c_str()); });
 }
 
 HBRUSH TKeptProgramsDlg::EvCtlColor(HDC dc, HWND control, UINT ctlType) {

@@ -9,6 +9,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/filetable.h"
@@ -236,7 +237,7 @@ bool TSaveProg::FileNew(const char* programId, const char* part, const char* dra
     Ask(kMsgNotFiled, MB_OK | MB_ICONSTOP);
     return false;
   }
-  Globals->WriteLog(7, r.DESC, r.MACHINE);
+  Globals->WriteLog(kLogProgramCreated, r.DESC, r.MACHINE);
   Globals->CurrentProgramId = static_cast<int>(id);
   Globals->CurrentProgramDesc.Set(programId);
   return true;

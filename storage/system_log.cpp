@@ -5,13 +5,14 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/syslog.h"
 #include "resources/dialogs/logs.h"
 #include "storage/log_common.h"
 
 namespace {
 enum : int {
-  kMsgNotStored = 1970,
   kMsgDeleteSelected = 1975,
   kMsgDeleteShown = 1976,
 };
@@ -19,7 +20,11 @@ enum : int {
 // Event types by button, IDC_SYSTEM_LOG_CREATED on; "sent" lists types 1
 // and 2. Nothing in this system writes the events of the two configuration
 // buttons and "temporary restored", so those buttons are disabled.
-constexpr long kButtonTypes[] = {7, 4, 6, 21, 22, 23, 5, 12, 29, 28, 26, 25, 1, 0, 0, 0, 20};
+constexpr long kButtonTypes[] = {kLogProgramCreated,    kLogProgramDeleted,   kLogProgramCopied,    kLogProgramRenamed,
+                                 kLogProgramLocked,     kLogProgramUnlocked,  kLogBackupRestored,   kLogImportDeleted,
+                                 kLogReceivedNew,       kLogReceivedReplaced, kLogReceivedTemporary, kLogReceiveFailed,
+                                 kLogProgramSent,       0,                    0,                    0,
+                                 kLogMachineChanged};
 }  // namespace
 
 long SystemLogButtonType(int buttonId) {
@@ -71,7 +76,7 @@ void TLogDlg::EvEventFilter(UINT buttonId) {
   CurrentType = type;
   TwoTypes = buttonId == IDC_SYSTEM_LOG_SENT;
   if (TwoTypes) {
-    SecondType = 2;
+    SecondType = kLogProgramSentAgain;
     FillLogListTwoTypes();
   } else {
     FillLogList();
@@ -109,7 +114,7 @@ void TLogDlg::CmDelete() {
   int sel = LogList->GetSelIndex();
   if (sel < 0) return;
   if (LogMessage(kMsgDeleteSelected, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  if (!DeleteLines({LogList->GetString(sel)})) LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+  if (!DeleteLines({LogList->GetString(sel)})) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
   Refill();
 }
 
@@ -119,6 +124,6 @@ void TLogDlg::CmDeleteAll() {
   if (LogMessage(kMsgDeleteShown, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   std::vector<std::string> lines;
   for (int i = 0; i < n; i++) lines.push_back(LogList->GetString(i));
-  if (!DeleteLines(lines)) LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+  if (!DeleteLines(lines)) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
   Refill();
 }
