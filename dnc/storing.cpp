@@ -82,8 +82,6 @@ std::unique_ptr<TcbFileRecord> NewRecord(TDncPort& port, long id, char prefix, c
   return r;
 }
 
-std::string FilePathOf(const TcbFileRecord& r) { return std::string(r.DIR) + r.NAME + "." + r.EXT; }
-
 // The programs of the port's machine with that program id; the first one
 // or null. The name is quoted as a constant, never spliced into the filter.
 TcbFileRecord* FindOnMachine(TDncPort& port, const char* name) {
@@ -102,7 +100,7 @@ TcbFileRecord* FindOnMachine(TDncPort& port, const char* name) {
 // Copies the receive file to the row's file and then appends the row; a
 // failed copy or append leaves nothing behind. 1 when both happened.
 int PlaceAndAppend(TDncPort& port, TcbFileRecord& r, const char* table) {
-  const std::string target = FilePathOf(r);
+  const std::string target = r.FilePath();
   Log(port, port.TransferPath);
   Log(port, target);
   if (!Copy(port, port.TransferPath, target)) return 0;
@@ -234,7 +232,7 @@ int TDncPort::BackupBeforeOverwrite() {
   FreeRecordList(found->next);
   r->next = nullptr;
   Log(*this, std::string("Backup -> ") + Pending());
-  const std::string current = FilePathOf(*r);
+  const std::string current = r->FilePath();
   long id = NextBackupId();
   if (id <= 0) {
     Log(*this, "No backup id could be drawn");
@@ -244,11 +242,11 @@ int TDncPort::BackupBeforeOverwrite() {
   CopyCut(r->DIR, sizeof r->DIR, Dir(&TGlobals::BackupDir).c_str());
   CopyCut(r->NAME, sizeof r->NAME, ("B" + std::to_string(id)).c_str());
   CopyCut(r->EXT, sizeof r->EXT, "BAK");
-  if (!Copy(*this, current, FilePathOf(*r))) return -1;
+  if (!Copy(*this, current, r->FilePath())) return -1;
   TcbFileTable backups("KELVBACK.DBF", 0, 0);
   if (!backups.Append(r.get())) {
     Log(*this, "Cannot append to KELVBACK.DBF");
-    plat::delete_file(FilePathOf(*r));
+    plat::delete_file(r->FilePath());
     return -1;
   }
   if (Globals) Globals->WriteLog(kLogReceivedReplaced, r->DESC, r->MACHINE, Text(kPropDisplayName));
@@ -308,7 +306,7 @@ int TDncPort::CopyForSend(const char* tableName) {
     ProgramPath.reset();
     return 0;
   }
-  std::string path = FilePathOf(*ProgramRecord);
+  std::string path = ProgramRecord->FilePath();
   ProgramPath = std::make_unique<char[]>(path.size() + 1);
   std::memcpy(ProgramPath.get(), path.c_str(), path.size() + 1);
   SetPending(ProgramRecord->DESC);

@@ -371,7 +371,7 @@ bool TChildFrame::ChooseSecondText(std::string& path) {
     programs.Close();
     Globals->CurrentProgramId = 0;
     if (!r) return false;
-    path = std::string(r->DIR) + r->NAME + "." + r->EXT;
+    path = r->FilePath();
     return true;
   }
   if (!Globals->FileOpenDialog(this, nullptr, 0)) return false;

@@ -305,5 +305,5 @@ std::string TChildFrame::TempPath(const char* stem, const char* ext) const {
 
 std::string TChildFrame::ProgramPath() const {
   if (!Record) return {};
-  return std::string(Record->DIR) + Record->NAME + "." + Record->EXT;
+  return Record->FilePath();
 }

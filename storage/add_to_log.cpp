@@ -53,7 +53,7 @@ class RecordFieldsKept {
 void DropCopy(long copyId) {
   TcbFileTable t(kStoredCopiesFile, 0, 0);
   if (TcbFileRecord* row = t.DeleteById(copyId)) {
-    plat::delete_file(RowFilePath(*row));
+    plat::delete_file(row->FilePath());
     delete row;
   }
 }
@@ -178,13 +178,13 @@ long TAddToLog::StoreCopy() {
     LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "backup directory name too long");
     return 0;
   }
-  std::string source = RowFilePath(*Record);
+  std::string source = Record->FilePath();
   RecordFieldsKept kept(*Record);
   Record->NCID = copyId;
   CopyCut(Record->DIR, sizeof Record->DIR, Globals->BackupDir.c_str());
   CopyCut(Record->NAME, sizeof Record->NAME, name.c_str());
   CopyCut(Record->EXT, sizeof Record->EXT, "LOG");
-  std::string target = RowFilePath(*Record);
+  std::string target = Record->FilePath();
   if (!plat::copy_file(source, target, true)) {
     LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, plat::error_text(plat::last_error()));
     return 0;

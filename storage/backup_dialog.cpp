@@ -84,8 +84,8 @@ bool TBackupWithLog::RestoreOver(TcbFileRecord& program) {
     LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
     return false;
   }
-  std::string target = RowFilePath(program);
-  if (!plat::copy_file(RowFilePath(*Record), target, false)) {
+  std::string target = program.FilePath();
+  if (!plat::copy_file(Record->FilePath(), target, false)) {
     LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, target);
     return false;
   }
@@ -112,8 +112,8 @@ bool TBackupWithLog::RestoreNew(const TEntries& e) {
   CopyCut(r->DIR, sizeof r->DIR, machine->PATH);
   CopyCut(r->NAME, sizeof r->NAME, FormatText("P%ld", id).c_str());
   CopyCut(r->EXT, sizeof r->EXT, "NC");
-  std::string target = RowFilePath(*r);
-  if (!plat::copy_file(RowFilePath(*Record), target, true)) {
+  std::string target = r->FilePath();
+  if (!plat::copy_file(Record->FilePath(), target, true)) {
     LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, target);
     return false;
   }

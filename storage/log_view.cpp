@@ -158,7 +158,7 @@ std::string TLogView::CopyPath(long copyId, long* machineId) {
   TcbFileTable copies(kStoredCopiesFile, 0, 0);
   TcbFileRecord* row = copies.FindById(copyId);
   if (!row) return {};
-  std::string path = RowFilePath(*row);
+  std::string path = row->FilePath();
   if (machineId) *machineId = row->MID;
   delete row;
   copies.made = nullptr;
@@ -266,7 +266,7 @@ void TLogView::CmDelete() {
   } else if (copyId != 0) {
     TcbFileTable copies(kStoredCopiesFile, 0, 0);
     if (TcbFileRecord* row = copies.DeleteById(copyId)) {
-      plat::delete_file(RowFilePath(*row));
+      plat::delete_file(row->FilePath());
       delete row;
       copies.made = nullptr;
     }
@@ -288,7 +288,7 @@ void TLogView::CmRestoreVersion() {
     LogMessageWith(kMsgCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
     return;
   }
-  std::string program = RowFilePath(*Record);
+  std::string program = Record->FilePath();
   long keptCopy;
   {
     TAddToLog add(this, Record, IndexFile.c_str());
@@ -369,7 +369,7 @@ void TLogView::CmCompareWithCurrent() {
   std::string current = Globals->GetMessageText(kMsgCurrentTitle);
   std::string copy = Globals->GetMessageText(kMsgStoredTitle);
   ShowWindow(SW_HIDE);
-  run(this, RowFilePath(*Record).c_str(), stored.c_str(), current.c_str(), copy.c_str());
+  run(this, Record->FilePath().c_str(), stored.c_str(), current.c_str(), copy.c_str());
   ShowWindow(SW_SHOW);
 }
 

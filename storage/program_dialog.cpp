@@ -312,7 +312,7 @@ void TOpenWithLog::ShowFileInfo() {
     if (TWindow* w = ChildWithId(IDC_PROGRAM_COMPARE))
       w->ShowWindow(!Record->MAZAK && GetCompareRunner() ? SW_SHOW : SW_HIDE);
   }
-  std::string path = RowFilePath(*Record);
+  std::string path = Record->FilePath();
   plat::File f =
       plat::create_file(path, plat::Access::read, plat::Share::read_write, plat::Disposition::open_existing);
   if (!f.is_open()) {
@@ -565,14 +565,14 @@ void TOpenWithLog::CmViewLog() {
 
 void TOpenWithLog::TakeCompareProgram() {
   if (!Record) return;
-  ComparePath = RowFilePath(*Record);
+  ComparePath = Record->FilePath();
   CompareDesc = Record->DESC;
   CompareText->SetText(Record->DESC);
 }
 
 void TOpenWithLog::CmCompare() {
   if (!Record || !GetCompareRunner()) return;
-  BasePath = RowFilePath(*Record);
+  BasePath = Record->FilePath();
   BaseDesc = Record->DESC;
   ComparePath.clear();
   CompareDesc.clear();
@@ -625,7 +625,7 @@ void TOpenWithLog::CmStartCompare() {
 void TOpenWithLog::CmSend() {
   const TDncLinkRunner& link = GetDncLinkRunner();
   if (!Record || !link || Backups) return;
-  Globals->DncTransferFile.Set(RowFilePath(*Record).c_str());
+  Globals->DncTransferFile.Set(Record->FilePath().c_str());
   ShowWindow(SW_HIDE);
   link.Run(this, Record, Record->MID, false);
   ShowWindow(SW_SHOW);

@@ -189,7 +189,7 @@ void TOpenWithLog::CmSaveInfo() {
   // The file follows the program to its new machine's directory.
   std::string movedFrom, movedTo;
   if (machine && MachineId != Record->MID && std::strcmp(Record->DIR, machine->PATH) != 0) {
-    std::string from = RowFilePath(*Record);
+    std::string from = Record->FilePath();
     std::string to = std::string(machine->PATH) + Record->NAME + "." + Record->EXT;
     if (std::strlen(machine->PATH) < sizeof Record->DIR && plat::move_file(from, to)) {
       movedFrom = from;
@@ -250,7 +250,7 @@ void TOpenWithLog::CmDelete() {
   CopyCut(backup->NAME, sizeof backup->NAME, FormatText("B%ld", backupId).c_str());
   CopyCut(backup->EXT, sizeof backup->EXT, "BAK");
   CopyCut(backup->DIR, sizeof backup->DIR, Globals->BackupDir.c_str());
-  std::string from = RowFilePath(*Record), to = RowFilePath(*backup);
+  std::string from = Record->FilePath(), to = backup->FilePath();
   if (!AppendTo(kBackups, *backup)) {
     LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
     return;
@@ -294,11 +294,11 @@ void TOpenWithLog::CmCopy() {
     return;
   }
   std::unique_ptr<TcbFileRecord> copy = CopyOfRecord(*Record);
-  std::string from = RowFilePath(*Record);
+  std::string from = Record->FilePath();
   CopyCut(copy->DIR, sizeof copy->DIR, machine->PATH);
   CopyCut(copy->NAME, sizeof copy->NAME, FormatText("P%ld", id).c_str());
   CopyCut(copy->EXT, sizeof copy->EXT, "NC");
-  std::string to = RowFilePath(*copy);
+  std::string to = copy->FilePath();
   // An existing file of that name is never overwritten.
   if (!plat::copy_file(from, to, true)) {
     LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, to);

@@ -223,7 +223,7 @@ void TKeptProgramsDlg::EvSelChange() {
   LineIndex = index;
   Record = FindRow(Kind.TableFile, id).release();
   if (Record) {
-    std::string path = RowFilePath(*Record);
+    std::string path = Record->FilePath();
     plat::File f = plat::create_file(path, plat::Access::read, plat::Share::read_write,
                                      plat::Disposition::open_existing);
     if (f.is_open()) {
@@ -290,7 +290,7 @@ void TKeptProgramsDlg::ShowRecord() {
 
 std::string TKeptProgramsDlg::ReadView(size_t max) {
   if (!Record) return {};
-  plat::File f = plat::create_file(RowFilePath(*Record), plat::Access::read, plat::Share::read_write,
+  plat::File f = plat::create_file(Record->FilePath(), plat::Access::read, plat::Share::read_write,
                                    plat::Disposition::open_existing);
   if (!f.is_open()) return {};
   std::string bytes(max, '\0');
@@ -436,7 +436,7 @@ void TKeptProgramsDlg::CmSaveInfo() {
       machines.Close();
     }
     if (machine && std::strcmp(Record->DIR, machine->PATH) != 0) {
-      std::string from = RowFilePath(*Record);
+      std::string from = Record->FilePath();
       std::string to = std::string(machine->PATH) + Record->NAME + "." + Record->EXT;
       if (std::strlen(machine->PATH) < sizeof Record->DIR && plat::move_file(from, to)) {
         movedFrom = from;
@@ -513,7 +513,7 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
     Box(kMsgProgramOpen, MB_OK | MB_ICONSTOP);
     return false;
   }
-  std::string target = RowFilePath(program);
+  std::string target = program.FilePath();
   long backupId = NextBackupId();
   if (backupId < 1 || backupId > kLargestFiledProgramId) {
     Box(kMsgNoBackup, MB_OK | MB_ICONSTOP);
@@ -523,7 +523,7 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
   CopyCut(program.DIR, sizeof program.DIR, Globals->BackupDir.c_str());
   CopyCut(program.NAME, sizeof program.NAME, FormatText("B%ld", backupId).c_str());
   CopyCut(program.EXT, sizeof program.EXT, "BAK");
-  std::string backup = RowFilePath(program);
+  std::string backup = program.FilePath();
   if (Globals->BackupDir.size() >= sizeof program.DIR || !plat::copy_file(target, backup, true)) {
     Box(kMsgNoBackup, MB_OK | MB_ICONSTOP);
     return false;
@@ -536,7 +536,7 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
       return false;
     }
   }
-  if (!plat::copy_file(RowFilePath(*Record), target, false)) {
+  if (!plat::copy_file(Record->FilePath(), target, false)) {
     // The program is as it was: its backup goes again.
     TcbFileTable backups(kBackups, 0, 0);
     delete backups.DeleteById(backupId);
@@ -573,7 +573,7 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
   r.PROG = Record->PROG;
   r.MAZAK = Record->MAZAK;
   r.SENT = Record->SENT;
-  std::string from = RowFilePath(*Record);
+  std::string from = Record->FilePath();
   r.NCID = r.LONG1 = id;
   CopyCut(r.NAME, sizeof r.NAME, FormatText("P%ld", id).c_str());
   CopyCut(r.EXT, sizeof r.EXT, "NC");
@@ -588,7 +588,7 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
     Box(kMsgNotFiled, MB_OK | MB_ICONSTOP);
     return false;
   }
-  if (!plat::move_file(from, RowFilePath(r))) {
+  if (!plat::move_file(from, r.FilePath())) {
     TcbFileTable programs(kProgramIndex, 0, 0);
     delete programs.DeleteById(id);
     programs.Close();
@@ -609,7 +609,7 @@ void TKeptProgramsDlg::CmDelete() {
     delete kept.DeleteById(Record->NCID);
     kept.Close();
   }
-  plat::delete_file(RowFilePath(*Record));
+  plat::delete_file(Record->FilePath());
   if (!Kind.LogOnDelete) {
     RemoveCurrentLine();
     return;
