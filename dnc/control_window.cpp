@@ -72,10 +72,10 @@ void CopyText(char (&to)[N], const char* from) {
 bool ChooseProgramOf(TWindow* parent, TDncPort::THandOver& what) {
   const TProgramChooser& choose = GetProgramChooser();
   if (!choose) return false;
-  Globals->CurrentProgramId = 0;
-  if (choose(parent) != IDOK || Globals->CurrentProgramId == 0) return false;
+  const long id = choose(parent);
+  if (id == 0) return false;
   TcbFileTable programs("KELVFILE.DBF", 0, 0);
-  std::unique_ptr<TcbFileRecord> chosen(programs.FindById(Globals->CurrentProgramId));
+  std::unique_ptr<TcbFileRecord> chosen(programs.FindById(id));
   if (!chosen) return false;
   what.Name = TrimText(chosen->DESC);
   what.ProgramId = chosen->NCID;

@@ -277,11 +277,8 @@ void TChildFrame::CmOpen() {
     if (answer == IDYES && !Save()) return;
   }
   TEditorOpenScope keepLock;
-  Globals->CurrentProgramId = 0;
-  if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
-  long id = Globals->CurrentProgramId;
-  Globals->CurrentProgramId = 0;
-  if (!TakeProgram(id, true)) return;
+  const long id = choose(this);
+  if (id == 0 || !TakeProgram(id, true)) return;
   LoadedFile.clear();
   FillCombos();
 }
@@ -363,13 +360,12 @@ bool TChildFrame::ChooseSecondText(std::string& path) {
                       : IDNO;
   if (answer == IDCANCEL) return false;
   if (answer == IDYES) {
-    Globals->CurrentProgramId = 0;
-    if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return false;
+    const long id = choose(this);
+    if (id == 0) return false;
     TcbFileTable programs("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(programs.FindById(Globals->CurrentProgramId));
+    std::unique_ptr<TcbFileRecord> r(programs.FindById(id));
     programs.made = nullptr;
     programs.Close();
-    Globals->CurrentProgramId = 0;
     if (!r) return false;
     path = r->FilePath();
     return true;

@@ -169,10 +169,10 @@ void TChildFrame::CePictures(TCommandEnabler& ce) { ce.Enable(Record && (Globals
 void TChildFrame::CmCompare() {
   const TProgramChooser& choose = GetProgramChooser();
   if (!Record || !choose) return;
-  Globals->CurrentProgramId = 0;
-  if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
+  const long id = choose(this);
+  if (id == 0) return;
   TcbFileTable programs("KELVFILE.DBF", 0, 0);
-  std::unique_ptr<TcbFileRecord> other(programs.FindById(Globals->CurrentProgramId));
+  std::unique_ptr<TcbFileRecord> other(programs.FindById(id));
   programs.made = nullptr;
   if (!other) return;
   std::string mine = Record->FilePath(), theirs = other->FilePath();

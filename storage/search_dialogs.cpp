@@ -342,4 +342,12 @@ void TSelectCustomer::EvDblClk() {
   Destroy(IDOK);
 }
 
-int ChooseProgram(TWindow* parent) { return TOpenSearch(parent).Execute(); }
+long ChooseProgram(TWindow* parent) {
+  // The program dialog leaves the id it opened where the commands of the
+  // main frame look for it; the chooser takes it from there.
+  Globals->CurrentProgramId = 0;
+  const bool chosen = TOpenSearch(parent).Execute() == IDOK;
+  const long id = chosen ? Globals->CurrentProgramId : 0;
+  Globals->CurrentProgramId = 0;
+  return id;
+}

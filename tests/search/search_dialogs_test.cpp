@@ -276,11 +276,11 @@ TEST_F(SearchTest, OpenSearchHandsEveryResultToTheProgramDialog) {
     driver.expect_dialog(IDD_SELECT_MACHINE, [](TDialog& m) { Pilot(m).click(IDOK); });
     Pilot(d).click(IDC_SEARCH_MACHINE);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDOK);
+  EXPECT_EQ(ChooseProgram(nullptr), 1);
   // All, with the program dialog left without opening.
   answer = IDCANCEL;
   driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) { Pilot(d).click(IDC_SEARCH_ALL); });
-  EXPECT_EQ(ChooseProgram(nullptr), IDCANCEL);
+  EXPECT_EQ(ChooseProgram(nullptr), 0) << "nothing opened";
   // A text search; a customer without programs still opens the program
   // dialog, with an empty list.
   answer = IDOK;
@@ -292,7 +292,7 @@ TEST_F(SearchTest, OpenSearchHandsEveryResultToTheProgramDialog) {
     });
     Pilot(d).click(IDC_SEARCH_PROGRAM_ID);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDOK);
+  EXPECT_EQ(ChooseProgram(nullptr), 1);
   {
     TcbAdvCustTable c("KELVCUS2.DBF", 0, 0);
     ASSERT_GT(c.Add("ACME"), 0);
@@ -301,7 +301,7 @@ TEST_F(SearchTest, OpenSearchHandsEveryResultToTheProgramDialog) {
     driver.expect_dialog(IDD_SELECT_CUSTOMER, [](TDialog& c) { Pilot(c).click(IDOK); });
     Pilot(d).click(IDC_SEARCH_CUSTOMER);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDOK);
+  EXPECT_EQ(ChooseProgram(nullptr), 1);
   EXPECT_EQ(handed, (std::vector<std::vector<long>>{{1}, {1, 2}, {2}, {}}));
 }
 
@@ -327,7 +327,7 @@ TEST_F(SearchTest, ACancelledChooserRunsNoQuery) {
     EXPECT_FALSE(d.HasEnded());
     p.click(IDCANCEL);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDCANCEL);
+  EXPECT_EQ(ChooseProgram(nullptr), 0);
 }
 
 TEST_F(SearchTest, NewSearchStaysOpenUntilASearchFindsSomething) {
@@ -647,6 +647,7 @@ TEST_F(CombinedTest, OpenSearchHandsTheCombinedResultOn) {
   SetProgramListDialog([&](TWindow*, TcbFileRecord* list) {
     handed = Ids(list);
     FreeRecordList(list);
+    Globals->CurrentProgramId = 1;
     return IDOK;
   });
   Globals->SearchMode = 4;
@@ -659,7 +660,7 @@ TEST_F(CombinedTest, OpenSearchHandsTheCombinedResultOn) {
     });
     Pilot(d).click(IDC_SEARCH_COMBINED);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDOK);
+  EXPECT_EQ(ChooseProgram(nullptr), 1);
   EXPECT_EQ(handed, std::vector<long>{1});
   EXPECT_EQ(Globals->SearchMode, 1);
 }
