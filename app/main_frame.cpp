@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/logon.h"
+#include "app/menu_popup.h"
 #include "app/plugin_calls.h"
 #include "app/profile_dialog.h"
 #include "app/startup_dialogs.h"
@@ -37,20 +38,7 @@ constexpr int kCmHideAll = 9003, kCmShowAll = 9004, kCmAbout = 20501;
 constexpr int kCmMultiDncSetup = 24355, kCmDncStart = 25152, kCmDncConfigure = 25153;
 constexpr int kAboutDialog = IDD_ABOUT;
 
-// The MENUES text of an id, or null when it has none.
-const char* MenuText(int id) { return Globals->MenuTexts->Has(id) ? Globals->MenuTexts->Get(id) : nullptr; }
 
-// A popup from its menu resource, each item with its MENUES text when there is one.
-HMENU LoadPopup(int resId) {
-  HMENU popup = LoadMenu(nullptr, resId);
-  if (!popup) return CreatePopupMenu();
-  for (const plat::MenuItem& item : plat::menu_items(popup)) {
-    if (item.flags & (MF_SEPARATOR | MF_POPUP)) continue;
-    if (const char* text = MenuText(static_cast<int>(item.id)))
-      ModifyMenu(popup, item.id, MF_BYCOMMAND | MF_STRING | (item.flags & (MF_GRAYED | MF_CHECKED)), item.id, text);
-  }
-  return popup;
-}
 
 // A popup title from MENUES; none leaves the popup without a title.
 const char* Title(int id) {
