@@ -38,8 +38,6 @@ constexpr int kCmHideAll = 9003, kCmShowAll = 9004, kCmAbout = 20501;
 constexpr int kCmMultiDncSetup = 24355, kCmDncStart = 25152, kCmDncConfigure = 25153;
 constexpr int kAboutDialog = IDD_ABOUT;
 
-
-
 // A popup title from MENUES; none leaves the popup without a title.
 const char* Title(int id) {
   const char* t = MenuText(id);
