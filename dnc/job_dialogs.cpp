@@ -35,33 +35,15 @@ constexpr int kJobControls[] = {
     IDC_JOB_LISTS_REQUEST,        IDC_JOB_LISTS_NOTE,           IDC_JOB_LISTS_JOB_DESC_LABEL,
     IDC_JOB_LISTS_JOB_PART_LABEL, IDC_JOB_LISTS_JOB_TEXT_LABEL, IDC_JOB_LISTS_JOB_DRAWING_LABEL};
 // The controls that take the opener's font.
-constexpr int kFontControls[] = {IDCANCEL,
-                                 IDC_JOB_LISTS_MACHINES,
-                                 IDC_JOB_LISTS_JOB,
-                                 IDC_JOB_LISTS_CREATE_JOB,
-                                 IDC_JOB_LISTS_PROGRAMS,
-                                 IDC_JOB_LISTS_REMOVE,
-                                 IDC_JOB_LISTS_ADD,
-                                 IDC_JOB_LISTS_JOB_PROGRAMS,
-                                 IDC_JOB_LISTS_DELETE_JOB,
-                                 IDC_JOB_LISTS_SEND,
-                                 IDC_JOB_LISTS_NOTE,
-                                 IDC_JOB_LISTS_MACHINES_GROUP,
-                                 IDC_JOB_LISTS_PROGRAMS_GROUP,
-                                 IDC_JOB_LISTS_JOB_GROUP,
-                                 IDC_JOB_LISTS_REQUEST_LABEL,
-                                 IDC_JOB_LISTS_DESC_LABEL,
-                                 IDC_JOB_LISTS_PART_LABEL,
-                                 IDC_JOB_LISTS_TEXT_LABEL,
-                                 IDC_JOB_LISTS_DRAWING_LABEL,
-                                 IDC_JOB_LISTS_JOB_DESC_LABEL,
-                                 IDC_JOB_LISTS_JOB_PART_LABEL,
-                                 IDC_JOB_LISTS_JOB_TEXT_LABEL,
-                                 IDC_JOB_LISTS_JOB_DRAWING_LABEL,
-                                 IDC_JOB_LISTS_BY_DESC,
-                                 IDC_JOB_LISTS_BY_PART,
-                                 IDC_JOB_LISTS_BY_TEXT,
-                                 IDC_JOB_LISTS_BY_DRAWING};
+constexpr int kFontControls[] = {IDCANCEL, IDC_JOB_LISTS_MACHINES, IDC_JOB_LISTS_JOB, IDC_JOB_LISTS_CREATE_JOB,
+                                 IDC_JOB_LISTS_PROGRAMS, IDC_JOB_LISTS_REMOVE, IDC_JOB_LISTS_ADD,
+                                 IDC_JOB_LISTS_JOB_PROGRAMS, IDC_JOB_LISTS_DELETE_JOB, IDC_JOB_LISTS_SEND,
+                                 IDC_JOB_LISTS_NOTE, IDC_JOB_LISTS_MACHINES_GROUP, IDC_JOB_LISTS_PROGRAMS_GROUP,
+                                 IDC_JOB_LISTS_JOB_GROUP, IDC_JOB_LISTS_REQUEST_LABEL, IDC_JOB_LISTS_DESC_LABEL,
+                                 IDC_JOB_LISTS_PART_LABEL, IDC_JOB_LISTS_TEXT_LABEL, IDC_JOB_LISTS_DRAWING_LABEL,
+                                 IDC_JOB_LISTS_JOB_DESC_LABEL, IDC_JOB_LISTS_JOB_PART_LABEL,
+                                 IDC_JOB_LISTS_JOB_TEXT_LABEL, IDC_JOB_LISTS_JOB_DRAWING_LABEL, IDC_JOB_LISTS_BY_DESC,
+                                 IDC_JOB_LISTS_BY_PART, IDC_JOB_LISTS_BY_TEXT, IDC_JOB_LISTS_BY_DRAWING};
 
 std::string SelectedLine(const TListBox& list) {
   int i = list.GetSelIndex();

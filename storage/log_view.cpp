@@ -30,13 +30,8 @@ constexpr int kCmdOpenNamedProgram = 29000;
 constexpr int kCmdReloadProgram = 29001;
 
 // Controls hidden in compare mode, and those shown only in it.
-constexpr int kListModeControls[] = {IDCANCEL,
-                                     IDC_PROGRAM_LOG_DELETE,
-                                     IDC_PROGRAM_LOG_VIEW_ALL,
-                                     IDC_LOG_ENTRY_ADD,
-                                     IDC_PROGRAM_LOG_RESTORE,
-                                     IDC_PROGRAM_LOG_OPEN,
-                                     IDC_PROGRAM_LOG_COMPARE,
+constexpr int kListModeControls[] = {IDCANCEL, IDC_PROGRAM_LOG_DELETE, IDC_PROGRAM_LOG_VIEW_ALL, IDC_LOG_ENTRY_ADD,
+                                     IDC_PROGRAM_LOG_RESTORE, IDC_PROGRAM_LOG_OPEN, IDC_PROGRAM_LOG_COMPARE,
                                      IDC_PROGRAM_LOG_COMPARE_CURRENT};
 constexpr int kCompareModeControls[] = {IDC_PROGRAM_LOG_COMPARE_START,      IDC_PROGRAM_LOG_COMPARE_CANCEL,
                                         IDC_PROGRAM_LOG_COMPARE_THIS_LABEL, IDC_PROGRAM_LOG_COMPARE_TO_LABEL,

@@ -144,24 +144,13 @@ void TKeptProgramsDlg::SetupWindow() {
     TextButton->Check();
   }
   SetCaptionText(Kind.CaptionTextId);
-  const int controls[] = {IDC_KEPT_PROGRAMS_ASSOCIATIONS,
-                          IDC_KEPT_PROGRAMS_MACHINE_LABEL,
-                          IDC_KEPT_PROGRAMS_PROGRAM_ID_LABEL,
-                          IDC_KEPT_PROGRAMS_DESCRIPTION_LABEL,
-                          IDC_KEPT_PROGRAMS_PART_LABEL,
-                          IDC_KEPT_PROGRAMS_DRAWING_LABEL,
-                          IDC_KEPT_PROGRAMS_FILE_GROUP,
-                          IDC_KEPT_PROGRAMS_SIZE_LABEL,
-                          IDC_KEPT_PROGRAMS_SIZE_UNIT,
-                          IDC_KEPT_PROGRAMS_SAVED_LABEL,
-                          IDC_KEPT_PROGRAMS_SAVE,
-                          IDC_KEPT_PROGRAMS_RESTORE,
-                          IDC_KEPT_PROGRAMS_DELETE,
-                          IDC_KEPT_PROGRAMS_CUSTOMER_BOX,
-                          IDC_KEPT_PROGRAMS_PROJECT_BOX,
-                          IDC_KEPT_PROGRAMS_HEX,
-                          IDC_KEPT_PROGRAMS_DEC,
-                          IDC_KEPT_PROGRAMS_NORMAL};
+  const int controls[] = {IDC_KEPT_PROGRAMS_ASSOCIATIONS, IDC_KEPT_PROGRAMS_MACHINE_LABEL,
+                          IDC_KEPT_PROGRAMS_PROGRAM_ID_LABEL, IDC_KEPT_PROGRAMS_DESCRIPTION_LABEL,
+                          IDC_KEPT_PROGRAMS_PART_LABEL, IDC_KEPT_PROGRAMS_DRAWING_LABEL, IDC_KEPT_PROGRAMS_FILE_GROUP,
+                          IDC_KEPT_PROGRAMS_SIZE_LABEL, IDC_KEPT_PROGRAMS_SIZE_UNIT, IDC_KEPT_PROGRAMS_SAVED_LABEL,
+                          IDC_KEPT_PROGRAMS_SAVE, IDC_KEPT_PROGRAMS_RESTORE, IDC_KEPT_PROGRAMS_DELETE,
+                          IDC_KEPT_PROGRAMS_CUSTOMER_BOX, IDC_KEPT_PROGRAMS_PROJECT_BOX, IDC_KEPT_PROGRAMS_HEX,
+                          IDC_KEPT_PROGRAMS_DEC, IDC_KEPT_PROGRAMS_NORMAL};
   for (int i = 0; i < 18; i++) SetItemText(controls[i], 259 + i);
   if (ViewFont) View->SetWindowFont(*ViewFont, false);
 

@@ -100,7 +100,8 @@ bool control_id(const std::string& tok, long& v) {
 // The name code gives an id (IDC_PROGRAM_LIST): a C identifier.
 bool is_name(const std::string& tok) {
   if (tok.empty() || std::isdigit(static_cast<unsigned char>(tok[0]))) return false;
-  return std::all_of(tok.begin(), tok.end(), [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; });
+  return std::all_of(tok.begin(), tok.end(),
+                     [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; });
 }
 
 // Takes the optional name after an id out of the tokens.

@@ -74,11 +74,14 @@ end
   } bad[] = {
       {"dialog 1 IDD_A \"x\" 0 0 10 10\n edit 101 IDC_A \"\" 0 0 5 5\n edit 102 IDC_A \"\" 0 0 5 5\nend\n",
        "f.dlg:3: name IDC_A stands for 101 already, not 102"},
-      {"dialog 1 \"x\" 0 0 10 10\n edit 101 IDC_A \"\" 0 0 5 5\nend\ndialog 2 \"y\" 0 0 10 10\n edit 102 IDC_A \"\" 0 0 5 5\nend\n",
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 IDC_A \"\" 0 0 5 5\nend\n"
+       "dialog 2 \"y\" 0 0 10 10\n edit 102 IDC_A \"\" 0 0 5 5\nend\n",
        "f.dlg:5: name IDC_A stands for 101 already, not 102"},
-      {"dialog 1 IDC_A \"x\" 0 0 10 10\n edit 101 IDC_A \"\" 0 0 5 5\nend\n", "f.dlg:2: name IDC_A stands for 1 already"},
+      {"dialog 1 IDC_A \"x\" 0 0 10 10\n edit 101 IDC_A \"\" 0 0 5 5\nend\n",
+       "f.dlg:2: name IDC_A stands for 1 already"},
       {"dialog 1 \"x\" 0 0 10 10\n ltext -1 IDC_A \"\" 0 0 5 5\nend\n", "f.dlg:2: id -1 is for texts nobody addresses"},
-      {"dialog 1 \"x\" 0 0 10 10\n edit 101 1A \"\" 0 0 5 5\nend\n", "f.dlg:2: expected: edit <id> [<name>] \"<text>\""},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 1A \"\" 0 0 5 5\nend\n",
+       "f.dlg:2: expected: edit <id> [<name>] \"<text>\""},
       {"dialog 1 \"x\" 0 0 10 10\n edit IDC_A \"\" 0 0 5 5\nend\n", "f.dlg:2: expected: edit <id> [<name>]"},
       {"dialog 1 \"x\" 0 0 10 10\n edit 101 IDC_A IDC_B \"\" 0 0 5 5\nend\n", "f.dlg:2: expected: edit <id> [<name>]"},
       {"dialog IDD_A \"x\" 0 0 10 10\nend\n", "f.dlg:1: expected: dialog <id> [<name>]"},
