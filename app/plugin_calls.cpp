@@ -49,6 +49,13 @@ HeapText CallPrintHook(TWindow*) {
   return chosen;
 }
 
+void TellPluginLoadFailed(TWindow* owner, const char* dll) {
+  std::string text = std::string("Load of ") + dll + " failed";
+  std::string why = plat::last_plugin_error();
+  if (!why.empty()) text += "\r\n\r\n" + why;
+  ::MessageBox(owner ? owner->GetHandle() : nullptr, text.c_str(), "error", MB_OK);
+}
+
 void RunFileLoader(TWindow* owner) {
   HMODULE lib = LoadLibrary((Globals->HookDir + "MALDON.DLL").c_str());
   if (!lib) return;
