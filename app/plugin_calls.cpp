@@ -9,6 +9,7 @@
 #include "appcore/globals.h"
 #include "platform/path.h"
 #include "platform/plugin.h"
+#include "platform/sysinfo.h"
 #include "platform/ui/window.h"
 
 namespace {
@@ -55,6 +56,8 @@ void TellPluginLoadFailed(TWindow* owner, const char* dll) {
   if (!why.empty()) text += "\r\n\r\n" + why;
   ::MessageBox(owner ? owner->GetHandle() : nullptr, text.c_str(), "error", MB_OK);
 }
+
+std::string MemoFilePath() { return plat::system_directory() + "\\MEMOTEXT.TMP"; }
 
 void RunFileLoader(TWindow* owner) {
   HMODULE lib = LoadLibrary((Globals->HookDir + "MALDON.DLL").c_str());

@@ -92,11 +92,11 @@ bool WriteWhole(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-// The memo is edited as a file of this window's own in the temporary
-// directory, by the memo plug-in; it comes back whole, whatever its length.
+// The memo is edited by the memo plug-in in its file; it comes back whole,
+// whatever its length.
 void TChildFrame::CmMemorandum() {
   if (!Record) return;
-  std::string memo = TempPath("MEMOTEXT", "TMP");
+  std::string memo = MemoFilePath();
   bool ready;
   if (Record->MEMOSTR && *Record->MEMOSTR) {
     ready = WriteWhole(memo, Record->MEMOSTR);

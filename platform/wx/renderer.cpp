@@ -12,6 +12,7 @@
 
 #include "platform/ui/app_state.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/dirdlg.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/handles.h"
 #include "platform/ui/queue.h"
@@ -170,7 +171,7 @@ void Renderer::create_mirror(HWND h) {
   if (!snapshot(h, s)) return;
   TWindow* obj = window_object(h);
   // The common file dialogs are native dialogs of their own.
-  if (dynamic_cast<TOpenSaveDialog*>(obj)) return;
+  if (dynamic_cast<TOpenSaveDialog*>(obj) || dynamic_cast<TDirectoryDialog*>(obj)) return;
   bool topLevel = !(s.style & WS_CHILD);
   wxWindow* parent = nullptr;
   if (s.parent) {
