@@ -43,6 +43,10 @@ class EditorScreenTest : public kveditor::EditorTest {
   void SetUp() override {
     if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
     EditorTest::SetUp();
+    // The desktop, not this test's driver, runs the loops: attached anew
+    // over the driver each test makes.
+    plat::detach_desktop_renderer();
+    ASSERT_TRUE(plat::attach_desktop_renderer());
     std::string cfg = Globals->CfgDir;
     Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
     Globals->LoadMenuHints(44, 0);
