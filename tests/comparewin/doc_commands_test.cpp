@@ -7,6 +7,7 @@
 #include "app/plugin_calls.h"
 #include "editor/compare_dlg.h"
 #include "platform/plugin.h"
+#include "platform/sysinfo.h"
 #include "platform/ui/filedlg.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -124,6 +125,10 @@ class PluginCommandsTest : public DocCommandsTest {
     DocCommandsTest::SetUp();
     Globals->HookDir = "C:\\HOOKS\\";
     plat::set_plugin_dir(KV_HOOKS_DIR);
+    // The memo file lies in the system directory of drive C: one of this
+    // test's own, as tests run side by side.
+    plat::set_drive_root('C', Root() + "/c");
+    std::filesystem::create_directories(plat::to_native_path(plat::system_directory()));
     dump = Root() + "/block.txt";
     setenv("KV_HOOK_DUMP", dump.c_str(), 1);
     AddMillProgram(1, "N10 G0\r\nN20 X1\r\n");
@@ -131,6 +136,7 @@ class PluginCommandsTest : public DocCommandsTest {
   void TearDown() override {
     for (const char* v : {"KV_HOOK_DUMP", "KV_MEMO_FILE", "KV_MEMO_APPEND"}) unsetenv(v);
     plat::set_write_fault("", 0);
+    plat::set_drive_root('C', "");
     DocCommandsTest::TearDown();
   }
   std::vector<std::string> Block() {

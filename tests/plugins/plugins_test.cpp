@@ -9,6 +9,7 @@
 #include "app/plugin_calls.h"
 #include "platform/path.h"
 #include "platform/plugin.h"
+#include "platform/sysinfo.h"
 #include "platform/ui/dirdlg.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/plugin_services.h"
@@ -49,13 +50,17 @@ class PluginsTest : public kveditor::EditorTest {
     EditorTest::SetUp();
     Globals->HookDir = "C:\\HOOKS\\";
     plat::set_plugin_dir(KV_PLUGINS_DIR);
+    // The memo file lies in the system directory of drive C: one of this
+    // test's own, as tests run side by side.
+    plat::set_drive_root('C', Root() + "/c");
+    std::filesystem::create_directories(plat::to_native_path(plat::system_directory()));
     TPrintSetup setup;
     setup.OutputDir = Root() + "/print";
     plat::set_default_print_setup(setup);
   }
   void TearDown() override {
     plat::set_plugin_dir("");
-    std::remove(plat::to_native_path(MemoFilePath()).c_str());
+    plat::set_drive_root('C', "");
     EditorTest::TearDown();
   }
   void SetMemo(long id, const char* text) {
