@@ -83,7 +83,11 @@ struct DbTag {
   int header_changed;
   int filter_flag_changed;
   int version_changed;
-  long equal_leaves;  // leaves stepped onto since the key last changed (progress proof)
+  // The walk in progress: its direction, the leaves it stepped onto since
+  // the tag was last positioned, and how many it may meet (the file's blocks).
+  int walk_dir;
+  long walk_leaves;
+  long walk_cap;
 };
 
 struct DbIndexFile {
