@@ -231,6 +231,19 @@ long leaf_cap(DbTag* t) {
   return pages / x->blocks_per_page + 1;
 }
 
+// Counts a walk's step onto a leaf: 1 within what the file can hold, 0 past
+// it (a loop), -1.
+int count_leaf(DbTag* t, int dir) {
+  if (t->walk_dir != dir) {
+    t->walk_dir = dir;
+    t->walk_leaves = 0;
+  }
+  if (++t->walk_leaves <= t->walk_cap) return 1;
+  t->walk_cap = leaf_cap(t);  // the file may have grown meanwhile
+  if (t->walk_cap < 0) return -1;
+  return t->walk_leaves <= t->walk_cap ? 1 : 0;
+}
+
 int corrupt(DbTag* t) {
   return code_error_ex(t->context, e_index, "Corrupt index file", t->index->file.name, nullptr);
 }
@@ -238,8 +251,9 @@ int corrupt(DbTag* t) {
 // Decides what a block that does not fit means. Under the index lock nobody
 // else writes: it is damage (-310 at once). Unlocked, a file header or tag
 // version that moved means another station changed the index: drop what is
-// cached and start again. Otherwise take the index lock (waiting only while
-// another station holds it) and let the movement run once more under it.
+// cached and start again (0). Otherwise take the index lock (waiting only
+// while another station holds it) and let the movement run once more under
+// it: 1 when the file is still as the movement saw it.
 int tag_restart(DbTag* t, int* restarts) {
   DbIndexFile* x = t->index;
   if (is_locked(t)) return corrupt(t);
@@ -258,11 +272,12 @@ int tag_restart(DbTag* t, int* restarts) {
   if (rc == DB_LOCKED) return code_error_ex(t->context, e_lock, "File Name:", x->file.name, nullptr);
   if (rc != 0) return -1;
   x->probe_locked = 1;
-  if (index_refresh(x) < 0) return -1;
+  int changed = index_refresh(x);
+  if (changed < 0) return -1;
   x->locked = 1;
   mdx_drop_buffers(t);
   t->header.root = -1;
-  return 0;
+  return changed > 0 ? 0 : 1;
 }
 
 // Held by every movement: the outermost one gives back an index lock that was
@@ -467,22 +482,13 @@ long tag_skip(DbTag* t, long n) {
     long last_recno = block_pointer(leaf, at);
     int s = step_leaf(t, dir);
     if (s == 1) {
-      // Proof of progress, whatever the order of the keys: a walk in one
-      // direction meets each leaf once, so it cannot step onto more leaves
-      // than the file has blocks.
-      if (t->walk_dir != dir) {
-        t->walk_dir = dir;
-        t->walk_leaves = 0;
-      }
-      if (++t->walk_leaves > t->walk_cap) {
-        t->walk_cap = leaf_cap(t);  // the file may have grown meanwhile
-        if (t->walk_cap < 0) return -1;
-      }
-      if (t->walk_leaves <= t->walk_cap) {
+      int k = count_leaf(t, dir);
+      if (k < 0) return -1;
+      if (k > 0) {
         moved++;
         continue;
       }
-      s = 2;  // a loop: judged like a block that does not fit
+      s = 2;  // more leaves than the file holds: a loop, judged like a block that does not fit
     }
     if (s < 0) return -1;
     if (s == 0) {
@@ -490,7 +496,8 @@ long tag_skip(DbTag* t, long n) {
       if ((dir > 0 ? tag_bottom(t) : tag_top(t)) < 0) return -1;
       break;
     }
-    if (tag_restart(t, &restarts) < 0) return -1;
+    int unchanged = tag_restart(t, &restarts);
+    if (unchanged < 0) return -1;
     // Back to the very entry the step started from; when it is gone, the
     // next greater key already counts as a step forward.
     long walked = t->walk_leaves;
@@ -498,6 +505,15 @@ long tag_skip(DbTag* t, long n) {
     t->walk_dir = dir;
     t->walk_leaves = walked;
     if (rc < 0 || c->error_code < 0) return -1;
+    // Nothing changed since the step left that entry: it must be found
+    // again, where a seek can find it. Otherwise the tree is damaged (or
+    // out of any order a seek could follow) and the walk cannot go on.
+    if (unchanged && rc != 0) return corrupt(t);
+    // The way back counts as a step onto a leaf, so a walk that keeps
+    // coming back here ends.
+    int k = count_leaf(t, dir);
+    if (k < 0) return -1;
+    if (k == 0 && is_locked(t)) return corrupt(t);
     if (rc != 0 && dir > 0) {
       moved++;
       if (tag_eof(t)) break;
