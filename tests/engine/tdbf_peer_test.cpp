@@ -204,7 +204,7 @@ TEST_P(TdbfTables, WalkedAppendedAndRewrittenAsThePeersRead) {
   run(tdbf() + " create " + dir.path().string() + " people " + std::to_string(GetParam()) + " 300");
   std::string dbf = dir.file("people.dbf"), mdx = dir.file("people.mdx");
   QuietEngine c;
-  c.exclusive = 1;  // TDbf opens the files exclusively in between
+  c.exclusive = 1;  // ours alone: a block that did not fit would be -310 at once
   DbDataFile* d = data_open(&c, dbf.c_str());
   ASSERT_NE(d, nullptr) << code_error_get(&c);
   EXPECT_EQ(kvtest::read_bytes(dbf)[29], GetParam()) << "language driver";
@@ -237,7 +237,7 @@ TEST(TdbfAppends, ToATableOfOurs) {
                             {"BORN", "DTOS(BORN)", nullptr, 0, 0},
                             {nullptr, nullptr, nullptr, 0, 0}};
   QuietEngine c;
-  c.exclusive = 1;
+  c.exclusive = 1;  // as above
   DbDataFile* d = data_create(&c, dbf.c_str(), fields, tags);
   ASSERT_NE(d, nullptr) << code_error_get(&c);
   engine_append(d, 1, 300);
