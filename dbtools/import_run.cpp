@@ -39,7 +39,8 @@ std::string DirectoryOf(const std::string& path) {
   return sep == std::string::npos ? std::string() : path.substr(0, sep);
 }
 
-TImportRun::TImportRun(TWindow& owner, TProgramName naming) : owner_(owner), naming_(naming) {}
+TImportRun::TImportRun(TWindow& owner, TProgramName naming)
+    : owner_(owner), naming_(naming), index_(kProgramIndex, 0, 0) {}
 
 void TImportRun::SkipListed(const std::string& shown, const std::string& why) {
   ++skipped_;
@@ -87,17 +88,12 @@ TImportRun::TStep TImportRun::FileLocked(const std::string& source, const std::s
     Fail(shown, plat::error_text(plat::last_error()));
     return TStep::Failed;
   }
-  TcbFileTable index(kProgramIndex, 0, 0);
-  const bool appended = index.AppendBatch(&Record) == 1;
-  const bool closed = index.Close() != 0;
-  if (!appended) {
+  // The index stays open for the run; each append writes its row and
+  // keys before the append lock goes.
+  if (index_.AppendBatch(&Record) != 1) {
+    index_.Close();
     // No row names the copy: it goes again, the source stays.
     plat::delete_file(target);
-    Fail(shown, Globals->GetMessageText(kMsgImportNotFiled));
-    return TStep::Failed;
-  }
-  if (!closed) {
-    // The row may have reached the file: its program file stays.
     Fail(shown, Globals->GetMessageText(kMsgImportNotFiled));
     return TStep::Failed;
   }
@@ -106,6 +102,7 @@ TImportRun::TStep TImportRun::FileLocked(const std::string& source, const std::s
 }
 
 void TImportRun::Finish() {
+  index_.Close();
   if (skipped_ == 0 && failed_ == 0 && !stopped_) return;
   std::string text = FormatLogValues(Globals->GetMessageText(kMsgImportSummary),
                                      {std::to_string(imported_), std::to_string(skipped_), std::to_string(failed_)});

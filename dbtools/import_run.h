@@ -72,6 +72,7 @@ class TImportRun {
 
   TWindow& owner_;
   TProgramName naming_;
+  TcbFileTable index_;
   int imported_ = 0, skipped_ = 0, failed_ = 0;
   bool stopped_ = false;
   std::vector<std::string> listed_;

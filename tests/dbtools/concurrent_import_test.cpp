@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <set>
+#include <thread>
 
 #include "storage/save_prog.h"
 #include "tests/dbtools/import_fixture.h"
@@ -16,6 +18,16 @@ using kvimport::ImportTest;
 using plat::Pilot;
 
 constexpr int kFiles = 500;
+// The other station files one program each time the import has filed this
+// many more, so that neither starves the other of the filing lock.
+constexpr long kPace = 20;
+
+long ProgramRows() {
+  TcbFileTable t("KELVFILE.DBF", 0, 0);
+  long n = t.Open() ? data_reccount(t.Data()) : -1;
+  t.Close();
+  return n;
+}
 
 // The other station: files programs SAVED<n> through the save dialog until
 // the stop pipe closes, telling `ready` after the first; the number filed
@@ -24,9 +36,16 @@ int SaveUntilStopped(int ready, int stop, const std::string& out) {
   int saved = 0;
   bool failed = false;
   plat::UiDriver saver([&failed](const std::string&) { failed = true; });
-  for (;;) {
+  auto stopped = [stop] {
     pollfd p{stop, POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0) break;
+    return ::poll(&p, 1, 0) > 0;
+  };
+  for (long seen = -kPace; !stopped();) {
+    if (ProgramRows() < seen + kPace) {
+      // No signal tells of another station's rows: the count is polled.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
     std::string id = "SAVED" + std::to_string(saved);
     saver.expect_dialog(54, [&](TDialog& d) {
       Pilot pilot(d);
@@ -34,6 +53,7 @@ int SaveUntilStopped(int ready, int stop, const std::string& out) {
       pilot.click(IDOK);
     });
     if (TSaveProg(nullptr).Execute() != IDOK || failed) return 3;
+    seen = ProgramRows();
     if (++saved == 1 && ::write(ready, "r", 1) != 1) return 2;
   }
   kvdb::WriteFileBytes(out, std::to_string(saved));
