@@ -214,6 +214,41 @@ TEST_F(DirectoryImportTest, AnExistingTargetIsKeptAndTheSourceListed) {
   EXPECT_NE(boxes[0].text.find("A.NC: file exists"), std::string::npos) << boxes[0].text;
 }
 
+// Without a new id the run stops at once and says so: when the counter
+// file is gone, and when the next id would not fit "P" and seven digits.
+TEST_F(DirectoryImportTest, NoNewIdStopsTheRun) {
+  Write(Source("A.NC"), "G1\r\n");
+  Write(Source("B.NC"), "G2\r\n");
+  Write("TAPES/1.TAP", kvtape::TapeFile("", {kvtape::Block("1100")}));
+  auto lastId = [this](long id) {
+    DbDataFile* d = data_open(DbContext, DbPath("KELVINDX.DBF").c_str());
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(data_go(d, 1), 0);
+    FieldRef(d, 2).assignLong(id);
+    ASSERT_EQ(data_close(d), 0);
+  };
+  lastId(9999998);
+  // The last id that fits goes to the first file.
+  driver.expect_message_box(IDOK, "No new program id");
+  driver.expect_message_box(IDOK, "Imported: ");
+  ExpectMachine("MILL1");
+  RunPlain(kCmImportToMachine);
+  EXPECT_EQ(Programs().size(), 1u);
+  EXPECT_EQ(Programs()[0]["NAME"], "P9999999");
+  driver.expect_message_box(IDOK, "No new program id");
+  driver.expect_message_box(IDOK, "Imported: 0");
+  ExpectMachine("MILL1");
+  ExpectFile("K:\\TAPES\\1.TAP");
+  Run(kCmImportMazakT32);
+  fs::remove(DbPath("KELVINDX.DBF"));
+  driver.expect_message_box(IDOK, "No new program id");
+  driver.expect_message_box(IDOK, "Imported: 0");
+  ExpectMachine("MILL1");
+  RunPlain(kCmImportToMachine);
+  EXPECT_EQ(Programs().size(), 1u);
+  EXPECT_EQ(Names("MILL1"), std::vector<std::string>{"P9999999.NC"});
+}
+
 // A row that cannot be written takes its copy back: no file without a row.
 TEST_F(DirectoryImportTest, ARowThatCannotBeWrittenTakesItsCopyBack) {
   Write(Source("A.NC"), "G1\r\n");
