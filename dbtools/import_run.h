@@ -1,7 +1,7 @@
 // One run of a special import. Every source the command offers becomes a
 // new program of the chosen machine: a new program id, the file copied
 // into the machine's directory as DIR NAME.EXT, one row of the program
-// index built from the run's record. The id draw, the copy and the row of
+// index (open for the whole run) built from the run's record. The id draw, the copy and the row of
 // each file run under the import lock of this station and the program
 // index's filing lock, so an auto-import thread or another station files
 // between two files, never in the middle of one. A copy never replaces a
