@@ -81,7 +81,9 @@ bool MazakCheckBlock(const std::string& block, std::string* data = nullptr);
 std::string MazakBlockLine(const std::string& data);
 // The bytes sent for an image line: STX data ETX check EOT. The framing is
 // taken from the line's first character and its last two underscores, so
-// an underscore inside the data stays data. Empty for a line that is no
+// an underscore inside the data stays data. A 128-byte block holding CR,
+// LF or NUL stands in its line as 256 upper-case hex digits (as imports
+// write it) and is sent as its 128 bytes. Empty for a line that is no
 // block line.
 std::string MazakLineBlock(const std::string& line);
 // "[TAPEMARK-n]".

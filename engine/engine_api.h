@@ -59,6 +59,7 @@ using ::data_num_fields;
 using ::field_len;
 using ::field_long;
 using ::field_ptr;
+using ::field_type;
 
 // Locks: records, the whole table, and bytes of a table's file other
 // stations agree on.

@@ -296,6 +296,28 @@ TEST(Peers, PythonDbfTablesReadByEngine) {
   EXPECT_EQ(deleted, (std::vector<bool>{false, true, false}));
 }
 
+// dBASE III memo texts have no entry head: each runs to its 0x1A.
+TEST(Peers, PythonDbfDbase3MemosReadByEngine) {
+  ScratchDir dir;
+  int status = 0;
+  kvtest::run_command("/usr/bin/python3 " + kPeers + "dbf_write_memo.py " + dir.file("memo3.dbf"), &status);
+  ASSERT_EQ(status, 0);
+  QuietEngine c;
+  c.read_only = 1;
+  std::vector<bool> deleted;
+  auto rows = engine_rows(&c, dir.file("memo3.dbf"), &deleted);
+  std::string long_note;
+  for (int i = 0; i < 1500; i++) long_note += static_cast<char>(32 + i % 90);
+  const std::vector<std::vector<std::string>> want = {{"short", "first memo\r\nline two"},
+                                                      {"none", ""},
+                                                      {"long", long_note},
+                                                      {"gone", "deleted memo"},
+                                                      {"last", "at the end"}};
+  EXPECT_EQ(rows, want);
+  EXPECT_EQ(deleted, (std::vector<bool>{false, false, false, true, false}));
+  EXPECT_EQ(code_error_get(&c), 0);
+}
+
 std::string sha1(const ScratchDir& dir, const std::string& text) {
   std::string f = dir.file("memo.bin");
   kvtest::write_bytes(f, std::vector<unsigned char>(text.begin(), text.end()));
