@@ -42,6 +42,8 @@ void area_objects_destroy(DbReportArea* a);
 void area_destroy(DbReportArea* a);
 void group_destroy(DbReportGroup* g);
 void style_destroy(DbReportStyle* s);
+// Appends a style made for no report to the report's list.
+void style_link(DbReport* r, DbReportStyle* s);
 void groups_renumber(DbReport* r);
 // Drops the object from the report's output-field list; false when it
 // was not there.

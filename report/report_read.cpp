@@ -116,7 +116,8 @@ bool read_style(ItemReader& in, StyleRecord& rec) {
   std::string face;
   int16_t shorts[5];
   LOGFONT16& f = rec.font;
-  if (!in.text(rec.name, kStyleName) || !in.bytes(rgb, 3) || !in.u16(rec.point_size)) return false;
+  if (!in.text(rec.name, kStyleName) || rec.name.empty() || !in.bytes(rgb, 3) || !in.u16(rec.point_size))
+    return false;
   for (int16_t& v : shorts)
     if (!in.i16(v)) return false;
   if (!in.bytes(&f.lfItalic, 8) || !in.text(face, kFaceName)) return false;

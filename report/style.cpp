@@ -52,12 +52,14 @@ DbReportStyle* style_create(DbReport* r, const LOGFONT16* font, const char* name
     delete s;
     return nullptr;
   }
-  if (r) {
-    s->id = 600 + int(r->styles.size());
-    r->styles.push_back(s);
-    if (!r->current_style) r->current_style = s;
-  }
+  if (r) style_link(r, s);
   return s;
+}
+
+void style_link(DbReport* r, DbReportStyle* s) {
+  s->id = 600 + int(r->styles.size());
+  r->styles.push_back(s);
+  if (!r->current_style) r->current_style = s;
 }
 
 void style_destroy(DbReportStyle* s) {

@@ -3,6 +3,8 @@
 // the old one (its objects take the new one) or is passed over.
 #include <algorithm>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "report/file_records.h"
 
@@ -80,12 +82,21 @@ int style_retrieve(DbReport* r, const char* name, int replace) {
   std::set<std::string> names;
   for (StyleRecord& rec : records)
     if (!read_style(in, rec) || !names.insert(rec.name).second) return refuse(rec.name.c_str(), &in);
+  // The styles are all made before any goes in, so a failure changes nothing.
+  std::vector<std::pair<DbReportStyle*, DbReportStyle*>> made;  // old one or none, new one
   for (const StyleRecord& rec : records) {
     DbReportStyle* old_style = style_lookup(r, rec.name.c_str());
     if (old_style && !replace) continue;
-    DbReportStyle* s = style_from(old_style ? nullptr : r, rec);
-    if (!s) return refuse(rec.name.c_str());
+    DbReportStyle* s = style_from(nullptr, rec);
+    if (!s) {
+      for (auto& m : made) style_destroy(m.second);
+      return refuse(rec.name.c_str());
+    }
+    made.emplace_back(old_style, s);
+  }
+  for (auto [old_style, s] : made) {
     if (old_style) replace_style(r, old_style, s);
+    else style_link(r, s);
   }
   return 0;
 }

@@ -40,7 +40,9 @@ class ReportStation {
   }
 
   ScratchDir dir{"kv-fuzz-report"};
-  DbEngine ctx;
+  // Never destroyed: at exit the thread's work buffers it would give back
+  // are gone before the static objects.
+  DbEngine& ctx = *new DbEngine;
 };
 
 }  // namespace kvtest

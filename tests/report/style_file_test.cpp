@@ -54,11 +54,16 @@ TEST_F(StyleFileTest, ForeignAndDamagedStyleFilesChangeNothing) {
   std::string twice = good;
   twice[2] = 2;
   twice += good.substr(4);  // the same name again
+  // A second style without a name, after one the report takes.
+  std::string record = good.substr(4);
+  std::string unnamed = std::string("\x16\x26\x02\x00", 4) + std::string("\x05\x00\x00\x00Other\x00", 10) +
+            record.substr(15) + std::string(5, '\0') + record.substr(15);
   const std::pair<std::string, const char*> cases[] = {
       {"\x16\x27" + good.substr(2), "File is not a ZevoZezododo file."},
       {"\x17\x26" + good.substr(2), "File is not a ZevoZezododo file."},
       {good.substr(0, good.size() - 1), "Unable to retrieve style."},
       {twice, "Unable to retrieve style."},
+      {unnamed, "Unable to retrieve style."},
   };
   for (const auto& [bytes, text] : cases) {
     dir.write("BAD.CRS", bytes);
