@@ -1,7 +1,8 @@
 # Fuzz targets for the readers of files that users and other stations write:
 # configuration, language and text files (appcore), bitmaps, font records,
-# dialog and menu resources (the window model) and the compare library's
-# input, tape-import sources. Included by CMakeLists.txt of this folder; sanitize and KV_ROOT
+# dialog and menu resources (the window model), the compare library's
+# input, tape-import sources, and report, relation and style files (the
+# report engine). Included by CMakeLists.txt of this folder; sanitize and KV_ROOT
 # come from there.
 
 find_package(PkgConfig REQUIRED)
@@ -53,3 +54,12 @@ kv_reader_fuzz(dialog_fuzz kv_fuzz_ui)
 kv_reader_fuzz(menu_fuzz kv_fuzz_ui)
 kv_reader_fuzz(compare_fuzz kv_fuzz_telmix)
 kv_reader_fuzz(tape_fuzz kv_fuzz_tapes)
+
+# The report engine with the table engine under it.
+file(GLOB kv_fuzz_report_sources CONFIGURE_DEPENDS ${KV_ROOT}/engine/*.cpp ${KV_ROOT}/report/*.cpp)
+add_library(kv_fuzz_report STATIC ${kv_fuzz_report_sources})
+target_link_libraries(kv_fuzz_report PUBLIC kv_fuzz_ui)
+
+kv_reader_fuzz(report_fuzz kv_fuzz_report)
+kv_reader_fuzz(relation_fuzz kv_fuzz_report)
+kv_reader_fuzz(style_fuzz kv_fuzz_report)
