@@ -196,22 +196,6 @@ class NoiseTest : public kvdnc::DncTest {
     r.SetText(kPropFirstDirectory, (Root() + "/files/in/deep\\").c_str());
   }
 
-  // A program of the machine in the index with its file.
-  void AddProgram(long id, const std::string& desc, const std::string& text) {
-    const std::string dir = Root() + "/mach1\\";
-    kvdb::WriteFileBytes(Native(dir) + "P" + std::to_string(id) + ".NC", text);
-    TcbFileRecord r;
-    r.NCID = r.LONG1 = id;
-    CopyCut(r.NAME, sizeof r.NAME, ("P" + std::to_string(id)).c_str());
-    CopyCut(r.EXT, sizeof r.EXT, "NC");
-    CopyCut(r.DIR, sizeof r.DIR, dir.c_str());
-    CopyCut(r.DESC, sizeof r.DESC, desc.c_str());
-    r.MID = machineId_;
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    ASSERT_EQ(t.Append(&r), 1);
-    before_.insert(Native(dir) + "P" + std::to_string(id) + ".NC");
-  }
-
   // ---- the port log ----
 
   // The port log from the last exchange on: lines of every port, each
@@ -447,6 +431,48 @@ class NoiseTest : public kvdnc::DncTest {
     }
   }
 
+  // One exchange of a run: what the machine did, and what to check once
+  // the port polls again.
+  struct Turn {
+    sim::NoisyExchange x;
+    bool request = false;  // a program asked for: nothing is stored
+    std::function<void()> check;
+  };
+  using Exchange = std::function<Turn(int i, sim::NoisyLine& line, sim::NoiseSource& noise, bool damaged)>;
+
+  // kExchanges exchanges from the seed, taking the lines (port i on line
+  // i) in turn; after each the port must poll again, and a port on plain
+  // files (checkFiles: the second one) holds the program or nothing. Then
+  // the tables and the directories are checked.
+  void Run(const std::vector<sim::NoisyLine*>& lines, uint64_t seed, bool checkFiles, const Exchange& exchange) {
+    const Counts start = Now();
+    sim::NoiseSource noise(seed);
+    std::set<std::string> known = DirFiles();
+    std::vector<Done> done;
+    for (int i = 0; i < kExchanges; i++) {
+      const int port = i % static_cast<int>(lines.size());
+      sim::NoisyLine& line = *lines[port];
+      const bool onFiles = checkFiles && port == 1;
+      const bool damaged = noise.Chance(kDamaged);
+      ClearLog();
+      const int polls = view_.Polls(port), log = LogCount();
+      const auto failedBefore = FailedFiles();
+      const Turn t = exchange(i, line, noise, damaged);
+      SCOPED_TRACE(Seed(i) + ": " + t.x.Describe());
+      ASSERT_TRUE(AwaitIdle(port, line, t.x, polls, log)) << "the port hangs" << Tail(line.com());
+      EXPECT_TRUE(t.x.problem.empty());
+      if (t.check) t.check();
+      if (HasFatalFailure()) return;
+      if (onFiles) {
+        if (!t.request) CheckFilesStored(i, t.x, known);
+        CheckFailedKept(i, failedBefore);
+      }
+      done.push_back(Done{t.x, Now(), onFiles});
+    }
+    CheckTables(done, start);
+    CheckNothingOutside();
+  }
+
   // The file of the last failed transfer.
   std::string LastFailedBytes() {
     TcbFileTable t("KELVDNCF.DBF", 0, 0);
@@ -516,42 +542,26 @@ TEST_F(NoiseTest, StandardRs232) {
                                    StandardTexts(r);
                                    FileMode(r);
                                  }}));
-  const Counts start = Now();
-  sim::NoiseSource noise(kSeed);
-  std::set<std::string> known = DirFiles();
-  std::vector<Done> done;
-  for (int i = 0; i < kExchanges; i++) {
-    const bool onFiles = i % 2 == 1;
-    sim::NoisyLine& line = onFiles ? fileLine : dbLine;
-    const int port = onFiles ? 1 : 0;
+  Run({&dbLine, &fileLine}, kSeed, true, [&](int i, sim::NoisyLine& line, sim::NoiseSource& noise, bool damaged) {
+    const bool onFiles = &line == &fileLine;
     sim::NoisyStandardControl machine(line, noise);
-    const bool damaged = noise.Chance(kDamaged);
-    ClearLog();
-    const int polls = view_.Polls(port), log = LogCount();
-    const auto failedBefore = FailedFiles();
-    sim::NoisyExchange x;
-    std::string expected;
-    const bool request = i % 5 == 4;
-    if (request) {
+    Turn t;
+    if (i % 5 == 4) {
+      t.request = true;
       const bool climbs = onFiles && noise.Chance(30);
-      x = machine.Request(climbs ? "..\\..\\SECRET" : "REQ1", damaged);
-      if (x.damage.kind == sim::Damage::kNone && !climbs)
+      t.x = machine.Request(climbs ? "..\\..\\SECRET" : "REQ1", damaged);
+      std::string expected;
+      if (t.x.damage.kind == sim::Damage::kNone && !climbs)
         expected = onFiles ? "%\r\n%\r\nG1 X7\r\nM30\r\n%\r\n%" : "%\r\n%\r\nG1 X1\r\nM30\r\n%\r\n%";
+      // What the server sent, once it polls again.
+      t.check = [&line, expected] { EXPECT_EQ(line.Quiet(1), expected) << "what the machine got"; };
     } else {
       const std::string name = Name(onFiles ? "F" : "N", i, noise, onFiles);
-      x = machine.SendProgram(name, Body(i), damaged);
-      if (!SafeName(name)) x.mustStore = x.mayStore = false;
+      t.x = machine.SendProgram(name, Body(i), damaged);
+      if (!SafeName(name)) t.x.mustStore = t.x.mayStore = false;
     }
-    ASSERT_TRUE(AwaitIdle(port, line, x, polls, log)) << Seed(i) << ": " << x.Describe() << ": the port hangs" << Tail(line.com());
-    EXPECT_EQ(machine.Answer(), expected) << Seed(i) << ": " << x.Describe() << ": what the machine got" << Tail(line.com());
-    if (onFiles) {
-      if (!request) CheckFilesStored(i, x, known);
-      CheckFailedKept(i, failedBefore);
-    }
-    done.push_back(Done{x, Now(), onFiles});
-  }
-  CheckTables(done, start);
-  CheckNothingOutside();
+    return t;
+  });
 }
 
 // ---- raw ---------------------------------------------------------------------
@@ -560,49 +570,41 @@ TEST_F(NoiseTest, StandardRs232) {
 // as the error character), from twenty bytes on; nothing is ever stored
 // as a good transfer.
 TEST_F(NoiseTest, Raw) {
-  sim::NoisyLine line(53);
-  ASSERT_TRUE(line.ok());
+  sim::NoisyLine raw(53);
+  ASSERT_TRUE(raw.ok());
   ASSERT_NO_FATAL_FAILURE(Serve({[&](TMultiDncRecord& r) {
     r.SetListA(kPropComNumber, 53);
     r.SetListA(kPropProtocol, kProtoRaw);
     r.Number[kPropParity] = 2;
     r.SetListB(kPropParityCheck, 1);
   }}));
-  const Counts start = Now();
-  sim::NoiseSource noise(kSeed + 1);
-  std::vector<Done> done;
-  for (int i = 0; i < kExchanges; i++) {
-    sim::NoisyStandardControl machine(line, noise);
+  Run({&raw}, kSeed + 1, false, [&](int i, sim::NoisyLine& line, sim::NoiseSource& noise, bool damaged) {
     std::string data = sim::NoisyStandardControl::Program("R" + std::to_string(i), Body(i));
     // Every byte value now and then: a raw line carries anything.
     if (i % 7 == 0)
       for (int b = 0; b < 256; b++) data += static_cast<char>(b);
-    ClearLog();
-    const int polls = view_.Polls(0), log = LogCount();
-    sim::NoisyExchange x = machine.SendData(data, noise.Chance(kDamaged));
-    ASSERT_TRUE(AwaitIdle(0, line, x, polls, log)) << Seed(i) << ": " << x.Describe() << ": the port hangs" << Tail(line.com());
-    const Counts now = Now();
-    const std::size_t failedBefore = done.empty() ? start.failed : done.back().after.failed;
-    {
-      SCOPED_TRACE(Seed(i) + ": " + x.Describe());
+    const std::size_t failedBefore = Count("KELVDNCF.DBF");
+    Turn t;
+    t.x = sim::NoisyStandardControl(line, noise).SendData(data, damaged);
+    t.check = [this, failedBefore, x = t.x] {
+      const std::size_t failed = Count("KELVDNCF.DBF");
       if (x.hungUp) {
         // What was on its way when the cable went may be lost; what came
         // is kept as it came.
-        ASSERT_LE(now.failed, failedBefore + 1);
-        if (now.failed > failedBefore) {
+        ASSERT_LE(failed, failedBefore + 1);
+        if (failed > failedBefore) {
           const std::string kept = LastFailedBytes();
           EXPECT_EQ(kept, x.delivered.substr(0, kept.size()));
         }
       } else if (x.delivered.size() >= 20) {
-        ASSERT_EQ(now.failed, failedBefore + 1);
+        ASSERT_EQ(failed, failedBefore + 1);
         EXPECT_EQ(LastFailedBytes(), x.delivered);
       } else {
-        EXPECT_EQ(now.failed, failedBefore);
+        EXPECT_EQ(failed, failedBefore);
       }
-    }
-    done.push_back(Done{x, now, false});
-  }
-  CheckTables(done, start);
+    };
+    return t;
+  });
 }
 
 // ---- Heidenhain ------------------------------------------------------------------
@@ -625,42 +627,24 @@ TEST_F(NoiseTest, Heidenhain) {
                                    r.SetListA(kPropProtocol, kProtoHeidenhain);
                                    FileMode(r);
                                  }}));
-  const Counts start = Now();
-  sim::NoiseSource noise(kSeed + 2);
-  std::set<std::string> known = DirFiles();
-  std::vector<Done> done;
-  for (int i = 0; i < kExchanges; i++) {
-    const bool onFiles = i % 2 == 1;
-    sim::NoisyLine& line = onFiles ? fileLine : dbLine;
-    const int port = onFiles ? 1 : 0;
+  Run({&dbLine, &fileLine}, kSeed + 2, true, [&](int i, sim::NoisyLine& line, sim::NoiseSource& noise, bool damaged) {
+    const bool onFiles = &line == &fileLine;
     sim::NoisyHeidenhainControl machine(line, noise, kMachineWaitMs);
-    const bool damaged = noise.Chance(kDamaged);
-    ClearLog();
-    const int polls = view_.Polls(port), log = LogCount();
-    const auto failedBefore = FailedFiles();
-    const bool request = i % 4 == 3;
-    sim::NoisyExchange x;
-    std::string got;
-    if (request) {
-      x = machine.Request("REQ1", 4, damaged, &got);
+    Turn t;
+    if (i % 4 == 3) {
+      t.request = true;
+      auto got = std::make_shared<std::string>();
+      t.x = machine.Request("REQ1", 4, damaged, got.get());
+      if (t.x.damage.kind == sim::Damage::kNone)
+        t.check = [got, onFiles] {
+          EXPECT_EQ(*got, onFiles ? "%\r\nG1 X7\r\nM30\r\n%\r\n" : "%\r\nG1 X1\r\nM30\r\n%\r\n");
+        };
     } else {
-      const std::string name = Name(onFiles ? "F" : "H", i, noise, onFiles);
-      x = machine.Output(name, Body(i), damaged);
-      if (!SafeName(x.name)) x.mustStore = x.mayStore = false;
+      t.x = machine.Output(Name(onFiles ? "F" : "H", i, noise, onFiles), Body(i), damaged);
+      if (!SafeName(t.x.name)) t.x.mustStore = t.x.mayStore = false;
     }
-    ASSERT_TRUE(AwaitIdle(port, line, x, polls, log)) << Seed(i) << ": " << x.Describe() << ": the port hangs" << Tail(line.com());
-    EXPECT_TRUE(x.problem.empty()) << Seed(i) << ": " << x.Describe();
-    if (request && x.damage.kind == sim::Damage::kNone) {
-      EXPECT_EQ(got, onFiles ? "%\r\nG1 X7\r\nM30\r\n%\r\n" : "%\r\nG1 X1\r\nM30\r\n%\r\n") << Seed(i);
-    }
-    if (onFiles) {
-      if (!request) CheckFilesStored(i, x, known);
-      CheckFailedKept(i, failedBefore);
-    }
-    done.push_back(Done{x, Now(), onFiles});
-  }
-  CheckTables(done, start);
-  CheckNothingOutside();
+    return t;
+  });
 }
 
 // ---- LSV-2 -----------------------------------------------------------------------
@@ -669,8 +653,8 @@ TEST_F(NoiseTest, Heidenhain) {
 // transfer holds exactly the blocks the server acknowledged as they were on
 // the wire. Every fourth exchange asks for a program.
 TEST_F(NoiseTest, Lsv2) {
-  sim::NoisyLine line(56);
-  ASSERT_TRUE(line.ok());
+  sim::NoisyLine lsv2(56);
+  ASSERT_TRUE(lsv2.ok());
   const std::string requested = "%\r\nG1 X1 Y1\r\nG1 X2 Y2\r\nM30\r\n%\r\n";
   AddProgram(9001, "123", requested);
   ASSERT_NO_FATAL_FAILURE(Serve({[&](TMultiDncRecord& r) {
@@ -678,35 +662,24 @@ TEST_F(NoiseTest, Lsv2) {
     r.SetListA(kPropProtocol, kProtoLsv2);
     r.Number[kPropNulFilter] = 0;
   }}));
-  const Counts start = Now();
-  sim::NoiseSource noise(kSeed + 3);
-  std::vector<Done> done;
-  for (int i = 0; i < kExchanges; i++) {
+  Run({&lsv2}, kSeed + 3, false, [&](int i, sim::NoisyLine& line, sim::NoiseSource& noise, bool damaged) {
     sim::NoisyLsv2Control machine(line, noise, kMachineWaitMs);
-    const bool damaged = noise.Chance(kDamaged);
-    ClearLog();
-    const int polls = view_.Polls(0), log = LogCount();
-    const bool request = i % 4 == 3;
-    sim::NoisyExchange x;
-    std::string got;
-    if (request) {
-      x = machine.Request(123, 1, damaged, &got);
+    Turn t;
+    if (i % 4 == 3) {
+      t.request = true;
+      auto got = std::make_shared<std::string>();
+      t.x = machine.Request(123, 1, damaged, got.get());
+      if (t.x.damage.kind == sim::Damage::kNone) t.check = [got, requested] { EXPECT_EQ(*got, requested); };
     } else {
       std::string program;
       for (const auto& l : Body(i)) program += l + "\r\n";
       // Longer than one block now and then.
       if (i % 3 == 0)
         for (int k = 0; k < 30; k++) program += "G1 X" + std::to_string(k) + " Y" + std::to_string(i) + "\r\n";
-      x = machine.Upload(static_cast<unsigned long>(1000 + i), program, damaged);
+      t.x = machine.Upload(static_cast<unsigned long>(1000 + i), program, damaged);
     }
-    ASSERT_TRUE(AwaitIdle(0, line, x, polls, log)) << Seed(i) << ": " << x.Describe() << ": the port hangs" << Tail(line.com());
-    EXPECT_TRUE(x.problem.empty()) << Seed(i) << ": " << x.Describe();
-    if (request && x.damage.kind == sim::Damage::kNone) {
-      EXPECT_EQ(got, requested) << Seed(i);
-    }
-    done.push_back(Done{x, Now(), false});
-  }
-  CheckTables(done, start);
+    return t;
+  });
 }
 
 // ---- Mazak -------------------------------------------------------------------------
@@ -715,26 +688,19 @@ TEST_F(NoiseTest, Lsv2) {
 // changed or a control that stops is refused or kept as failed; a good
 // transfer holds exactly the blocks the port acknowledged.
 TEST_F(NoiseTest, Mazak) {
-  sim::NoisyLine line(57);
-  ASSERT_TRUE(line.ok());
+  sim::NoisyLine mazak(57);
+  ASSERT_TRUE(mazak.ok());
   ASSERT_NO_FATAL_FAILURE(Serve({[&](TMultiDncRecord& r) {
     r.SetListA(kPropComNumber, 57);
     r.SetListA(kPropProtocol, kProtoMazak);
     r.SetListA(kPropMazakType, kMazakT32);
   }}));
-  const Counts start = Now();
-  sim::NoiseSource noise(kSeed + 4);
-  std::vector<Done> done;
-  for (int i = 0; i < kExchanges; i++) {
-    sim::NoisyMazakControl machine(line, noise, kMachineWaitMs);
-    ClearLog();
-    const int polls = view_.Polls(0), log = LogCount();
-    sim::NoisyExchange x = machine.WriteTape(static_cast<unsigned>(1000 + i), Body(i), noise.Chance(kDamaged));
-    ASSERT_TRUE(AwaitIdle(0, line, x, polls, log)) << Seed(i) << ": " << x.Describe() << ": the port hangs" << Tail(line.com());
-    EXPECT_TRUE(x.problem.empty()) << Seed(i) << ": " << x.Describe();
-    done.push_back(Done{x, Now(), false});
-  }
-  CheckTables(done, start);
+  Run({&mazak}, kSeed + 4, false, [&](int i, sim::NoisyLine& line, sim::NoiseSource& noise, bool damaged) {
+    Turn t;
+    t.x = sim::NoisyMazakControl(line, noise, kMachineWaitMs).WriteTape(static_cast<unsigned>(1000 + i), Body(i),
+                                                                       damaged);
+    return t;
+  });
 }
 
 }  // namespace

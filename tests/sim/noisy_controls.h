@@ -148,16 +148,13 @@ class NoisyStandardControl {
     return x;
   }
 
-  // A request; the program comes back after the exchange (Answer()).
+  // A request; the program comes back after the exchange.
   NoisyExchange Request(const std::string& name, bool damaged) {
     NoisyExchange x;
     x.what = "request for " + name + " from COM " + std::to_string(line_.com());
     DamagedSends(line_, noise_, x, true, 0, damaged).Send("%\r\nR" + name + "/\r\n%");
     return x;
   }
-  // What the server sent since, once it is back to polling.
-  std::string Answer() { return line_.Quiet(1); }
-
  private:
   NoisyLine& line_;
   NoiseSource& noise_;
