@@ -204,7 +204,12 @@ TEST_F(HangUpTest, EveryProtocolOpensItsLineAgain) {
   {
     SCOPED_TRACE("Mazak");
     PullAndPlug(
-        kProtoMazak, [](TMultiDncRecord& r) { r.SetListA(kPropMazakType, kMazakT32); }, Line,
+        kProtoMazak,
+        [](TMultiDncRecord& r) {
+          r.SetListA(kPropMazakType, kMazakT32);
+          r.Number[kPropReadTimeout] = 100;
+        },
+        Line,
         [](sim::Machine& m) {
           sim::MazakControl c(m, kMazakT32);
           EXPECT_EQ(c.WriteBlock("30001A2B0000"), "p00\x04");

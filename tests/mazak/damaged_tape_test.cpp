@@ -71,7 +71,9 @@ class MazakDamageTest : public kvdnc::DncTest {
   std::unique_ptr<TDncPort> Port(sim::Machine& m) {
     auto* row = Row(1, m.com(), kProtoMazak);
     row->SetListA(kPropMazakType, kMazakT32);
-    row->Number[kPropReadTimeout] = 5;
+    // A second at the test's time scale: the control's first telegram may
+    // come late on a loaded machine.
+    row->Number[kPropReadTimeout] = 100;
     auto port = std::make_unique<TDncPort>(row);
     EXPECT_TRUE(port->OpenResult);
     return port;
