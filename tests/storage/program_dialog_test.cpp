@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/plugin_calls.h"
+#include "platform/path.h"
 #include "resources/dialogs/program.h"
 #include "resources/dialogs/search.h"
 #include "storage/dnc_link.h"
@@ -387,7 +389,7 @@ TEST_F(ProgramDialogTest, MemoIsWrittenForTheViewerAndShownOnlyWhenThereIsOne) {
     p.select(IDC_PROGRAM_LIST, 3);
     EXPECT_FALSE(p.visible(IDC_PROGRAM_MEMO));
   });
-  EXPECT_EQ(kvdb::ReadFileBytes(Root() + "/temp/MEMOTEXT.TMP"), "Clamp on the left side");
+  EXPECT_EQ(kvdb::ReadFileBytes(plat::to_native_path(MemoFilePath())), "Clamp on the left side");
 }
 
 // ---- Open -------------------------------------------------------------------
