@@ -231,7 +231,9 @@ DEFINE_RESPONSE_TABLE1(TReportCancelDlg, TDialog)
 END_RESPONSE_TABLE;
 
 TReportCancelDlg::TReportCancelDlg(TWindow* owner, DbReport* report, bool& abort)
-    : TDialog((add_cancel_template(), owner), IDD_REPORT_CANCEL), Report(report), Abort(abort) {}
+    : TDialog((add_cancel_template(), owner), IDD_REPORT_CANCEL), Report(report), Abort(abort) {
+  OwnedByParent = false;  // it lives on the printing loop's stack
+}
 
 void TReportCancelDlg::SetupWindow() {
   TDialog::SetupWindow();

@@ -171,9 +171,16 @@ TEST_F(OutputPrintTest, TheDocumentIsNamedByCaptionElseReportName) {
 
 TEST_F(OutputPrintTest, CancellingStopsAtThePageBoundaryAndKeepsWhatPrinted) {
   page_per_order();
-  bool disabled_meanwhile = false;
+  bool disabled_meanwhile = false, eater_meanwhile = false, waiting_meanwhile = false;
+  auto eater = [&] {
+    for (TWindow* w : owner.GetChildren())
+      if (w->ClassName() == "MouseEat" && w->GetHandle()) return true;
+    return false;
+  };
   owner.act = [&] {
     disabled_meanwhile = !owner.IsWindowEnabled();
+    eater_meanwhile = eater();
+    waiting_meanwhile = plat::current_cursor() == IDC_WAIT;
     for (TWindow* w : owner.GetChildren())
       if (auto* cancel = dynamic_cast<TReportCancelDlg*>(w); cancel && cancel->GetHandle()) {
         EXPECT_STREQ(cancel->GetCaption(), "ZevoZezododo 2.0");
@@ -183,6 +190,10 @@ TEST_F(OutputPrintTest, CancellingStopsAtThePageBoundaryAndKeepsWhatPrinted) {
   owner.PostMessage(Owner::kAct);
   std::string pdf = print();
   EXPECT_TRUE(disabled_meanwhile);
+  EXPECT_TRUE(eater_meanwhile) << "a mouse eater while pages are produced";
+  EXPECT_TRUE(waiting_meanwhile);
+  EXPECT_FALSE(eater());
+  EXPECT_EQ(plat::current_cursor(), IDC_ARROW);
   EXPECT_EQ(page_count(pdf), 1);
   EXPECT_EQ(owner.done, 1);
   EXPECT_TRUE(owner.IsWindowEnabled());
