@@ -99,13 +99,13 @@ TEST_F(ThreadsTest, TableThatDoesNotOpenIsRetriedAndGivesNoFalseAlarm) {
 
 TEST_F(ThreadsTest, WatcherHoldsNoLockWhileItsBoxIsOpen) {
   std::atomic<bool> boxOpen{false}, lockFree{false};
-  // Held open on a signal of the test's own: the layer's waits run on the
-  // fast clock, which would close the box before the lock is looked at.
+  // The box stays open until the check is done: a wait off the fast clock,
+  // which would close it within a millisecond.
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   plat::MessageBoxHandler old = plat::set_message_box_handler([&](HWND, const std::string&, const std::string&, UINT) {
     boxOpen = true;
-    released.wait_for(30s);
+    released.wait_for(5s);
     return IDOK;
   });
   ASSERT_TRUE(StartWorker(DncTransferWatchThread, 20480, nullptr));
