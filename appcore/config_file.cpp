@@ -1,5 +1,6 @@
 // Reading KELVA31.CFG at start-up and loading what depends on it.
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "appcore/myfile.h"
 #include "platform/file.h"
 
@@ -29,8 +30,8 @@ TGlobals::ConfigRead TGlobals::ReadConfig() {
   ClearLanguageTables();
   LoadAllLanguageFiles();
   LoadSyntax();
-  CaptionText.Set(GetMessageText(106));
-  CaptionText2.Set(GetMessageText(165));
-  ErrorCaptionText.Set(GetMessageText(284));
+  CaptionText.Set(GetMessageText(kMsgProgramCaption));
+  CaptionText2.Set(GetMessageText(kMsgLogonCaption));
+  ErrorCaptionText.Set(GetMessageText(kMsgErrorCaption));
   return ConfigRead::Read;
 }

@@ -5,10 +5,15 @@
 
 int LogValueCount(int type) {
   switch (type) {
-    case 1: case 2: case 3: case 26: case 27: case 28: case 29: return 3;
-    case 4: case 5: case 7: case 12: case 22: case 23: case 24: case 25: return 2;
-    case 6: case 21: return 4;
-    case 20: return 1;
+    // Types 3 and 27 have texts and values but nothing writes them.
+    case kLogProgramSent: case kLogProgramSentAgain: case 3: case kLogReceivedTemporary: case 27:
+    case kLogReceivedReplaced: case kLogReceivedNew:
+      return 3;
+    case kLogProgramDeleted: case kLogBackupRestored: case kLogProgramCreated: case kLogImportDeleted:
+    case kLogProgramLocked: case kLogProgramUnlocked: case kLogProgramSaved: case kLogReceiveFailed:
+      return 2;
+    case kLogProgramCopied: case kLogProgramRenamed: return 4;
+    case kLogMachineChanged: return 1;
     default: return -1;
   }
 }

@@ -15,6 +15,27 @@
 
 constexpr std::size_t kLogTextMax = 200;
 
+// The system log's event types: the TYPE of a LOG00000.DBF row and the id
+// of its LOGSTRS text. The values each takes follow the names.
+enum LogEvent : int {
+  kLogProgramSent = 1,         // program, machine, port: sent to a machine
+  kLogProgramSentAgain = 2,    // the same, at another point of the sending
+  kLogProgramDeleted = 4,      // program, machine
+  kLogBackupRestored = 5,      // program, machine
+  kLogProgramCopied = 6,       // program and machine, then those of the copy
+  kLogProgramCreated = 7,      // program, machine
+  kLogImportDeleted = 12,      // the two texts of a failed import
+  kLogMachineChanged = 20,     // machine
+  kLogProgramRenamed = 21,     // old program and machine, then the new ones
+  kLogProgramLocked = 22,      // program, machine
+  kLogProgramUnlocked = 23,    // program, machine
+  kLogProgramSaved = 24,       // program, machine: the editor saved it
+  kLogReceiveFailed = 25,      // machine, port
+  kLogReceivedTemporary = 26,  // program, machine, port: kept aside
+  kLogReceivedReplaced = 28,   // program, machine, port: replaced the stored one
+  kLogReceivedNew = 29,        // program, machine, port: a new program
+};
+
 // How many caller values an event type takes; -1 for a type that writes no
 // entry (0, 8 to 11, 13 to 19, 30 and higher).
 int LogValueCount(int type);

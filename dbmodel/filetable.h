@@ -33,6 +33,8 @@ class TcbFileRecord : public TcbRecord {
 
   // Replaces the memo text with a copy of `text` (null: none).
   void SetMemo(const char* text);
+  // "DIR NAME.EXT": the file the row stands for.
+  std::string FilePath() const { return std::string(DIR) + NAME + "." + EXT; }
 };
 
 // Search modes of the text searches.

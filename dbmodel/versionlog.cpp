@@ -116,7 +116,7 @@ void TLog00002Table::WriteRecord(const TLog00002Record* r) {
 int TLog00002Table::Add(TLog00002Record* record) {
   if (!record) return 0;
   if (!Open()) return 0;
-  long id = NextCounterC07();
+  long id = NextVersionLogId();
   if (id <= 0) {
     Close();
     return 0;

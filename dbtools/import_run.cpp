@@ -81,7 +81,7 @@ TImportRun::TStep TImportRun::FileLocked(const std::string& source, const std::s
   Record.NCID = Record.LONG1 = id;
   CopyCut(Record.NAME, sizeof Record.NAME,
           (naming_ == TProgramName::SevenDigits ? FormatText("P%07ld", id) : FormatText("P%ld", id)).c_str());
-  const std::string target = RowFilePath(Record);
+  const std::string target = Record.FilePath();
   // The id is new, so a file of that name belongs to nobody we know of:
   // it is kept, and this source counts as failed.
   if (!plat::copy_file(source, target, true)) {

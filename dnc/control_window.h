@@ -16,10 +16,11 @@
 #include "dnc/server.h"
 #include "platform/ui/button.h"
 #include "platform/ui/gdi_object.h"
+#include "resources/dialogs/dnccontrol.h"
 
 class TDncControll : public TLangDlg, public TDncControlView {
  public:
-  static constexpr int kTemplate = 1011;
+  static constexpr int kTemplate = IDD_DNC_CONTROL;
   static constexpr int kRows = 8;
   static constexpr int kPages = kMaxPorts / kRows;
 
@@ -76,7 +77,7 @@ class TDncControll : public TLangDlg, public TDncControlView {
 // Asks the name of the program the next reception becomes.
 class TReceiveNew : public TLangDlg {
  public:
-  static constexpr int kTemplate = 1012;
+  static constexpr int kTemplate = IDD_RECEIVE_NEW;
   explicit TReceiveNew(TWindow* parent) : TLangDlg(parent, kTemplate) {}
   void SetupWindow() override;
   void CmOk();

@@ -8,15 +8,16 @@
 
 #include "platform/ui/dialog.h"
 #include "platform/ui/listbox.h"
+#include "resources/dialogs/dncdebug.h"
 
 class TDncPort;
 
 // Dialog 1010 "DNC - Debugger": list box 101 and the button 102 "Clear".
 class TDncDebug : public TDialog {
  public:
-  static constexpr int kTemplate = 1010;
-  static constexpr int kList = 101;
-  static constexpr int kClear = 102;
+  static constexpr int kTemplate = IDD_DNC_DEBUG;
+  static constexpr int kList = IDC_DNC_DEBUG_LIST;
+  static constexpr int kClear = IDC_DNC_DEBUG_CLEAR;
 
   explicit TDncDebug(TWindow* parent);
   void SetupWindow() override;

@@ -42,51 +42,6 @@ enum {
 // Requests a port thread leaves for the master.
 enum { kRequestNone = 0, kRequestSend = 1, kRequestReceive = 2, kRequestPoll = 5, kRequestParse = 6 };
 
-// Properties of the port row the server reads.
-enum {
-  kPropName = 2,
-  kPropBaud = 3,
-  kPropDataBits = 4,
-  kPropStopBits = 5,
-  kPropParity = 6,
-  kPropFlow = 7,
-  kPropReadTimeout = 8,
-  kPropReceiveLineEnd = 9,
-  kPropRemoveList = 10,
-  kPropStartTrigger = 11,
-  kPropIdTrigger = 12,
-  kPropRequestTrigger = 13,
-  kPropAnswerDelay = 14,
-  kPropLineEnd = 15,
-  kPropOmitCodes = 16,
-  kPropFeedStart = 17,
-  kPropFeedEnd = 18,
-  kPropBeforeFile = 19,
-  kPropAfterFile = 20,
-  kPropMachineId = 24,
-  kPropMachineType = 25,
-  kPropMachineDir = 26,
-  kPropIdEndTrigger = 27,
-  kPropStorageMode = 29,
-  kPropRequestEndTrigger = 32,
-  kPropNamingMode = 33,
-  kPropNulFilter = 34,
-  kPropEndTrigger = 36,
-  kPropDisplayName = 37,
-  kPropJobTrigger = 56,
-  kPropJobEndTrigger = 57,
-  kPropExtension = 61,
-  kPropComNumber = 66,
-  kPropReservedNumber = 67,
-  kPropMazakType = 68,
-  kPropProtocol = 69,
-  kPropParityCheck = 77,
-  kPropFileMode = 79,
-  kPropFirstDirectory = 86,
-  kPropZeroPad = 163,
-  kPropZeroPadIndex = 164
-};
-
 // Thread slots of a port: standard and raw read, poll, write and parse;
 // four Mazak threads for each of the eight sub-types; six Heidenhain and
 // five LSV-2 threads; the read slot of the receive-only type.
@@ -121,7 +76,7 @@ class TDncPort {
   // Row settings.
   int ComNumber() const { return static_cast<int>(Record->GetListA(kPropComNumber)); }
   int Protocol() const { return static_cast<int>(Record->GetListA(kPropProtocol)); }
-  long RowId() const { return Record->Number[1]; }
+  long RowId() const { return Record->Number[kPropId]; }
   long Setting(int property) const { return Record->Number[property]; }
   const char* Text(int property) const {
     const char* t = Record->GetValue(property);

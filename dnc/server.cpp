@@ -15,6 +15,7 @@
 #include "platform/sync.h"
 #include "platform/ui/window.h"
 #include "platform/winmsg.h"
+#include "resources/dialogs/dnccontrol.h"
 
 TDncPort* Ports[kMaxPorts] = {};
 int PortCount = 0;
@@ -232,10 +233,10 @@ void ShowSelected() {
   if (!port) return;
   const std::string pending = port->PendingText();
   std::string program = std::string("Program : ") + (pending.empty() ? "?" : pending);
-  w->SetItemText(400, program.c_str());
-  w->SetItemText(500, std::to_string(port->BytesReceived.load()).c_str());
-  w->SetItemText(501, std::to_string(port->BytesSent.load()).c_str());
-  w->SetItemText(502, std::to_string(port->BytesTotal.load()).c_str());
+  w->SetItemText(IDC_DNC_CONTROL_PROGRAM, program.c_str());
+  w->SetItemText(IDC_DNC_CONTROL_RECEIVED, std::to_string(port->BytesReceived.load()).c_str());
+  w->SetItemText(IDC_DNC_CONTROL_SENT, std::to_string(port->BytesSent.load()).c_str());
+  w->SetItemText(IDC_DNC_CONTROL_TOTAL, std::to_string(port->BytesTotal.load()).c_str());
 }
 
 // A copy of a row for its port, so the rows the window shows stay valid
@@ -279,7 +280,7 @@ bool OpenPorts(TMultiDncRecord* rows) {
     const long com = row->GetListA(kPropComNumber);
     if (com == 0) continue;
     if (PortCount == kMaxPorts) {
-      DncLog(("More than 128 ports: row " + std::to_string(row->Number[1]) + " not served").c_str(),
+      DncLog(("More than 128 ports: row " + std::to_string(row->Number[kPropId]) + " not served").c_str(),
              static_cast<int>(com));
       continue;
     }
@@ -388,8 +389,8 @@ void DncServerThread(void*) {
   StartIdleThreads();
   CurrentPort = Ports[0];
   if (TDncControlView* w = ControlWindow.load(); w && Ports[0] && Ports[0]->Protocol() == kProtoStandard) {
-    w->ShowItem(600, true);
-    w->ShowItem(601, true);
+    w->ShowItem(IDC_DNC_CONTROL_SEND, true);
+    w->ShowItem(IDC_DNC_CONTROL_RECEIVE, true);
   }
 
   plat::Waitable* waits[kServerEvents];

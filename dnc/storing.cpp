@@ -17,6 +17,7 @@
 #include <string>
 
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/filetable.h"
 #include "dnc/dnclog.h"
@@ -26,6 +27,9 @@
 namespace {
 
 enum { kOverwrite = 1, kBackupOverwrite = 2, kTemporary = 3 };
+// The name prefix of a failed reception on a file port; the description of
+// a failed one.
+enum : int { kMsgFailedPrefix = 1136, kMsgFailedDescription = 309 };
 
 std::string Dir(const std::string TGlobals::*member) { return Globals ? Globals->*member : std::string(); }
 
@@ -78,8 +82,6 @@ std::unique_ptr<TcbFileRecord> NewRecord(TDncPort& port, long id, char prefix, c
   return r;
 }
 
-std::string FilePathOf(const TcbFileRecord& r) { return std::string(r.DIR) + r.NAME + "." + r.EXT; }
-
 // The programs of the port's machine with that program id; the first one
 // or null. The name is quoted as a constant, never spliced into the filter.
 TcbFileRecord* FindOnMachine(TDncPort& port, const char* name) {
@@ -98,7 +100,7 @@ TcbFileRecord* FindOnMachine(TDncPort& port, const char* name) {
 // Copies the receive file to the row's file and then appends the row; a
 // failed copy or append leaves nothing behind. 1 when both happened.
 int PlaceAndAppend(TDncPort& port, TcbFileRecord& r, const char* table) {
-  const std::string target = FilePathOf(r);
+  const std::string target = r.FilePath();
   Log(port, port.TransferPath);
   Log(port, target);
   if (!Copy(port, port.TransferPath, target)) return 0;
@@ -165,14 +167,14 @@ int TDncPort::StoreReceived() {
   }
 
   Log(*this, std::string("Saving -> ") + (Pending() ? Pending() : ""));
-  long id = NextCounterA02();
+  long id = NextProgramId();
   if (id <= 0) {
     Log(*this, "No program id could be drawn");
     return StoreFailed();
   }
   auto r = NewRecord(*this, id, 'P', Text(kPropMachineDir), Pending());
   if (!PlaceAndAppend(*this, *r, "KELVFILE.DBF")) return StoreFailed();
-  if (Globals) Globals->WriteLog(29, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceivedNew, r->DESC, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 
@@ -186,14 +188,14 @@ int TDncPort::StoreTemporary() {
                : StoreFailed();
   }
   Log(*this, std::string("Temp. Storage -> ") + (Pending() ? Pending() : ""));
-  long id = NextCounterA16();
+  long id = NextTemporaryTransferId();
   if (id <= 0) {
     Log(*this, "No temporary-storage id could be drawn");
     return StoreFailed();
   }
   auto r = NewRecord(*this, id, 'T', Dir(&TGlobals::DncTempDir), Pending());
   if (!PlaceAndAppend(*this, *r, "KELVDNCT.DBF")) return StoreFailed();
-  if (Globals) Globals->WriteLog(26, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceivedTemporary, r->DESC, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 
@@ -234,8 +236,8 @@ int TDncPort::BackupBeforeOverwrite() {
   FreeRecordList(found->next);
   r->next = nullptr;
   Log(*this, std::string("Backup -> ") + Pending());
-  const std::string current = FilePathOf(*r);
-  long id = NextCounterA13();
+  const std::string current = r->FilePath();
+  long id = NextBackupId();
   if (id <= 0) {
     Log(*this, "No backup id could be drawn");
     return -1;
@@ -244,14 +246,14 @@ int TDncPort::BackupBeforeOverwrite() {
   CopyCut(r->DIR, sizeof r->DIR, Dir(&TGlobals::BackupDir).c_str());
   CopyCut(r->NAME, sizeof r->NAME, ("B" + std::to_string(id)).c_str());
   CopyCut(r->EXT, sizeof r->EXT, "BAK");
-  if (!Copy(*this, current, FilePathOf(*r))) return -1;
+  if (!Copy(*this, current, r->FilePath())) return -1;
   TcbFileTable backups("KELVBACK.DBF", 0, 0);
   if (!backups.Append(r.get())) {
     Log(*this, "Cannot append to KELVBACK.DBF");
-    plat::delete_file(FilePathOf(*r));
+    plat::delete_file(r->FilePath());
     return -1;
   }
-  if (Globals) Globals->WriteLog(28, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceivedReplaced, r->DESC, r->MACHINE, Text(kPropDisplayName));
   std::string target = current;
   OverwritePath = std::make_unique<char[]>(target.size() + 1);
   std::memcpy(OverwritePath.get(), target.c_str(), target.size() + 1);
@@ -274,7 +276,7 @@ int TDncPort::StoreFailed() {
     std::time_t now = std::time(nullptr);
     std::tm t{};
     localtime_r(&now, &t);
-    std::string prefix = Globals ? Globals->GetMessageText(1136) : std::string();
+    std::string prefix = Globals ? Globals->GetMessageText(kMsgFailedPrefix) : std::string();
     char name[200];
     std::snprintf(name, sizeof name, "Port %ld (%d-%d-%d [%d;%d])", RowId(), t.tm_mday, t.tm_mon + 1,
                   t.tm_year + 1900, t.tm_hour, t.tm_min);
@@ -290,16 +292,17 @@ int TDncPort::StoreFailed() {
       }
     }
   }
-  long id = NextCounterA17();
+  long id = NextFailedTransferId();
   if (id <= 0) {
     Log(*this, "No failed-transfer id could be drawn; the reception stays in " + TransferPath);
     return 0;
   }
-  std::string desc = ParityError ? std::string("PARITY ERROR") : (Globals ? Globals->GetMessageText(309) : "");
+  std::string desc =
+      ParityError ? std::string("PARITY ERROR") : (Globals ? Globals->GetMessageText(kMsgFailedDescription) : "");
   ParityError = 0;
   auto r = NewRecord(*this, id, 'F', Dir(&TGlobals::DncFailDir), desc.c_str());
   if (!PlaceAndAppend(*this, *r, "KELVDNCF.DBF")) return 0;
-  if (Globals) Globals->WriteLog(25, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceiveFailed, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 
@@ -315,7 +318,7 @@ int TDncPort::CopyForSend(const char* tableName) {
     ProgramPath.reset();
     return 0;
   }
-  std::string path = FilePathOf(*ProgramRecord);
+  std::string path = ProgramRecord->FilePath();
   ProgramPath = std::make_unique<char[]>(path.size() + 1);
   std::memcpy(ProgramPath.get(), path.c_str(), path.size() + 1);
   SetPending(ProgramRecord->DESC);

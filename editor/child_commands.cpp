@@ -6,6 +6,7 @@
 #include "app/frame_commands.h"
 #include "app/main_frame.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "editor/child_frame.h"
 #include "editor/nc_commands.h"
 #include "editor/nc_transforms.h"
@@ -276,11 +277,8 @@ void TChildFrame::CmOpen() {
     if (answer == IDYES && !Save()) return;
   }
   TEditorOpenScope keepLock;
-  Globals->CurrentProgramId = 0;
-  if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
-  long id = Globals->CurrentProgramId;
-  Globals->CurrentProgramId = 0;
-  if (!TakeProgram(id, true)) return;
+  const long id = choose(this);
+  if (id == 0 || !TakeProgram(id, true)) return;
   LoadedFile.clear();
   FillCombos();
 }
@@ -306,7 +304,7 @@ bool TChildFrame::Save() {
     return false;
   }
   SetModified(false);
-  if (modified) Globals->WriteLog(24, Record->DESC, Record->MACHINE);
+  if (modified) Globals->WriteLog(kLogProgramSaved, Record->DESC, Record->MACHINE);
   return true;
 }
 
@@ -362,15 +360,14 @@ bool TChildFrame::ChooseSecondText(std::string& path) {
                       : IDNO;
   if (answer == IDCANCEL) return false;
   if (answer == IDYES) {
-    Globals->CurrentProgramId = 0;
-    if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return false;
+    const long id = choose(this);
+    if (id == 0) return false;
     TcbFileTable programs("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(programs.FindById(Globals->CurrentProgramId));
+    std::unique_ptr<TcbFileRecord> r(programs.FindById(id));
     programs.made = nullptr;
     programs.Close();
-    Globals->CurrentProgramId = 0;
     if (!r) return false;
-    path = std::string(r->DIR) + r->NAME + "." + r->EXT;
+    path = r->FilePath();
     return true;
   }
   if (!Globals->FileOpenDialog(this, nullptr, 0)) return false;

@@ -55,7 +55,7 @@ void BM_HeidenhainSendAt115200(benchmark::State& state) {
     t.Create((root / "alt" / "KELVMD32.DBF").string().c_str());
     std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
     r->Clear();
-    r->Number[1] = 0;
+    r->Number[kPropId] = 0;
     r->SetListA(kPropComNumber, kCom);
     r->SetListA(kPropProtocol, kProtoHeidenhain);
     r->SetListB(kPropFileMode, 1);

@@ -275,7 +275,7 @@ int number_of(TWindow& dlg, int id, int fallback) {
 }
 }  // namespace
 
-TPrintDialog::TPrintDialog(TWindow* parent, TPrintDialogData& data) : TDialog(parent, 1538), Data(data) {
+TPrintDialog::TPrintDialog(TWindow* parent, TPrintDialogData& data) : TDialog(parent, kTemplate), Data(data) {
   plat::ensure_templates();
 }
 
@@ -310,7 +310,7 @@ void TPrintDialog::CmOk() {
   TDialog::CmOk();
 }
 
-TPrintSetupDialog::TPrintSetupDialog(TWindow* parent, TPrintSetup& setup) : TDialog(parent, 1539), Data(setup) {
+TPrintSetupDialog::TPrintSetupDialog(TWindow* parent, TPrintSetup& setup) : TDialog(parent, kTemplate), Data(setup) {
   plat::ensure_templates();
 }
 

@@ -113,9 +113,11 @@ class TPrinter {
   int PageCount = 0;
 };
 
-// The dialog of TPrinter::Print (template 1538) and of the setup (1539).
+// The dialog of TPrinter::Print and of the setup, from the layer's own
+// templates.
 class TPrintDialog : public TDialog {
  public:
+  static constexpr int kTemplate = 1538;
   enum { IdAll = 1056, IdPages = 1058, IdFrom = 1152, IdTo = 1153, IdCopies = 1154 };
   TPrintDialog(TWindow* parent, TPrintDialogData& data);
   void SetupWindow() override;
@@ -127,6 +129,7 @@ class TPrintDialog : public TDialog {
 
 class TPrintSetupDialog : public TDialog {
  public:
+  static constexpr int kTemplate = 1539;
   enum { IdPortrait = 1056, IdLandscape = 1057, IdLetter = 1058, IdOutputDir = 1152, IdQueue = 1153 };
   TPrintSetupDialog(TWindow* parent, TPrintSetup& setup);
   void SetupWindow() override;

@@ -13,6 +13,7 @@
 #include "app/main_frame.h"
 #include "platform/ui/app_state.h"
 #include "platform/ui/gtest_driver.h"
+#include "resources/dialogs/users.h"
 #include "tests/app/station.h"
 
 namespace {
@@ -132,7 +133,7 @@ TEST_F(FrameCommandsTest, UsersOpenOnlyWithTheirRight) {
   frame->SendMessage(WM_COMMAND, 1206);
   EXPECT_TRUE(driver.dialogs_shown().empty()) << "refused without right 0x4000";
   Globals->RightsMask = 0x4000;
-  driver.expect_dialog(38, [](TDialog& d) { plat::Pilot(d).close_box(); });
+  driver.expect_dialog(IDD_USERS, [](TDialog& d) { plat::Pilot(d).close_box(); });
   frame->SendMessage(WM_COMMAND, 1206);
   EXPECT_EQ(driver.dialogs_shown().size(), 1u);
   frame->Destroy();

@@ -64,7 +64,7 @@ class DncTest : public kvdb::DbTest {
   // naming mode; every other setting zero or empty.
   TMultiDncRecord* Row(long id, int com, int protocol = kProtoStandard, int naming = 0) {
     auto* r = new TMultiDncRecord;
-    r->Number[1] = id;
+    r->Number[kPropId] = id;
     r->SetListA(kPropComNumber, com);
     r->SetListA(kPropProtocol, protocol);
     r->Number[kPropNamingMode] = naming;
@@ -226,7 +226,7 @@ class DncServerTest : public DncTest {
     std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
     ASSERT_TRUE(r);
     r->Clear();  // nothing left from an earlier set-up
-    r->Number[1] = 0;
+    r->Number[kPropId] = 0;
     r->SetListA(kPropComNumber, com_);
     r->SetListA(kPropProtocol, protocol);
     r->SetListB(kPropFileMode, 0);

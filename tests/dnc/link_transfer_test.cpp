@@ -26,7 +26,7 @@ constexpr int kCom = 31;
 // A link port on the simulated machine's COM number with software flow.
 std::unique_ptr<TMultiDncRecord> LinkRow(const std::function<void(TMultiDncRecord&)>& adjust = {}) {
   auto r = std::make_unique<TMultiDncRecord>();
-  r->Number[1] = 3;
+  r->Number[kPropId] = 3;
   r->SetListA(kPropComNumber, kCom);
   r->Number[kPropBaud] = 16;
   r->Number[kPropDataBits] = 3;

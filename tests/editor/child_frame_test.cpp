@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/path.h"
+#include "resources/dialogs/logs.h"
 #include "storage/dnc_link.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
@@ -109,7 +110,7 @@ TEST_F(ChildFrameTest, WithAlwaysDoLogSaveAsksForAnEntryAndTheRowStaysLockedThro
   AddMillProgram(40, "O40\r\n");
   TChildFrame* f = Open(40);
   Type(f, "N1\r\n");
-  driver.expect_dialog(61, [&](TDialog& d) {
+  driver.expect_dialog(IDD_ADD_TO_LOG, [&](TDialog& d) {
     EXPECT_EQ(CanLockProgram(40, 0), -1);
     d.CmCancel();
   });
@@ -223,10 +224,10 @@ TEST_F(ChildFrameTest, ASavedLogEntryResetsTheTransferCountThroughTheWindowsOwnL
   }
   TChildFrame* f = Open(40);
   Type(f, "N2\r\n");
-  driver.expect_dialog(61, [&](TDialog& d) {
+  driver.expect_dialog(IDD_ADD_TO_LOG, [&](TDialog& d) {
     plat::Pilot p(d);
-    p.select(119, 1);
-    p.select(113, 1);
+    p.select(IDC_LOG_ENTRY_MAIN_TYPE, 1);
+    p.select(IDC_LOG_ENTRY_REASON1, 1);
     driver.expect_message_box(IDYES, "Add this entry");
     EXPECT_TRUE(p.click(IDOK));
   });

@@ -4,6 +4,7 @@
 #include "editor/text_files.h"
 #include "platform/file.h"
 #include "platform/ui/filedlg.h"
+#include "resources/dialogs/editor.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -30,9 +31,9 @@ TEST_F(FileCommandsTest, SaveAsFilesTheTextAsANewProgramWithoutAskingForALogEntr
   Globals->CurrentMachineId = static_cast<int>(mill);
   TChildFrame* f = Open(0);
   Type(f, "O77\r\n");
-  driver.expect_dialog(54, [](TDialog& d) {
+  driver.expect_dialog(IDD_SAVE_PROGRAM, [](TDialog& d) {
     Pilot p(d);
-    p.set_text(101, "NEW ONE");
+    p.set_text(IDC_SAVE_PROGRAM_ID, "NEW ONE");
     p.click(IDOK);
   });
   Command(f, 103);  // Save without a program is Save As
@@ -53,9 +54,9 @@ TEST_F(FileCommandsTest, SaveAsIntoAProgramOpenElsewhereKeepsTheWindowsOwnProgra
   TChildFrame* other = Open(41, 1);
   TChildFrame* f = Open(40);
   Type(f, "N1\r\n");
-  driver.expect_dialog(54, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SAVE_PROGRAM, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(101, "PRG41");
+    p.set_text(IDC_SAVE_PROGRAM_ID, "PRG41");
     driver.expect_message_box(IDYES, "exists already");
     p.click(IDOK);
     driver.expect_message_box(IDOK, "open in an editor");

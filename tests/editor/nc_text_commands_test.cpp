@@ -5,6 +5,7 @@
 
 #include "editor/nc_line_options.h"
 #include "editor/user_prefs.h"
+#include "resources/dialogs/nctools.h"
 #include "tests/editor/editor_fixture.h"
 
 namespace {
@@ -48,8 +49,8 @@ TEST_F(NcTextCommandsTest, RenumberingRunsOnTheWindowsTextAndTheMacroCommandsSta
 
   driver.expect_dialog(TLineOptionDialog::kResourceId, [](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.text(107), "10");
-    p.set_text(104, "%");
+    EXPECT_EQ(p.text(IDC_LINE_NUMBERS_FIRST_NUMBER), "10");
+    p.set_text(IDC_LINE_NUMBERS_EXCLUSION, "%");
     p.click(IDOK);
   });
   Command(f, 301);

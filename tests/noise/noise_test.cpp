@@ -151,7 +151,7 @@ class NoiseTest : public kvdnc::DncTest {
         std::unique_ptr<TMultiDncRecord> r(t.FindById(static_cast<long>(i)));
         ASSERT_TRUE(r);
         r->Clear();
-        r->Number[1] = static_cast<long>(i);
+        r->Number[kPropId] = static_cast<long>(i);
         r->Number[kPropMachineId] = machineId_;
         r->Number[kPropMachineType] = 7;
         r->Number[kPropBaud] = 16;
