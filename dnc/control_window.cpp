@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kStatusStatic = 200, kRowRadio = 101, kPageButton = 300, kOmitCheck = 110;
 constexpr int kSend = 600, kReceive = 601, kCancel = 602, kReceiveNew = 603, kSendJob = 605;
+constexpr int kUnixLink1 = 700, kUnixLink2 = 701;
 constexpr UINT kCmDncStart = 25152, kCmDncStop = 25154;
 
 enum { kRed, kGreen, kBlue, kYellow, kMagenta };
@@ -101,8 +102,8 @@ DEFINE_RESPONSE_TABLE1(TDncControll, TLangDlg)
   EV_COMMAND(602, CmCancelTransfer),
   EV_COMMAND(603, CmReceiveNew),
   EV_COMMAND(110, CmOmit),
-  EV_COMMAND(700, CmUnixLink1),
-  EV_COMMAND(701, CmUnixLink2),
+  EV_COMMAND(kUnixLink1, CmUnixLink1),
+  EV_COMMAND(kUnixLink2, CmUnixLink2),
   EV_COMMAND(IDCANCEL, CmNothing),
   EV_WM_CLOSE,
   EV_WM_SIZE,

@@ -340,6 +340,12 @@ TEST_F(UnixSendTest, TheSecondListNarrowsTheChoiceAndAFailedCopySendsNothing) {
   ASSERT_NO_FATAL_FAILURE(StartServer(&w));
   w.SelectPort(0);
   Pilot p(w);
+  // Without its plug-ins the link says so.
+  plat::set_plugin_dir(Root());
+  driver.expect_message_box(IDOK, "(RCMD32) could not be loaded");
+  ASSERT_TRUE(p.click(kSendButton));
+  plat::set_plugin_dir(KV_PLUGINS_DIR);
+
   Choose("P1", {"P1"});
   driver.expect_dialog(IDD_UNIX_SELECT, [](TDialog& d) {
     EXPECT_EQ(d.GetText(), "Versions of P1");
