@@ -397,7 +397,9 @@ int TNCUnixLink::CopyFile(const char* user, const char* host, const std::string&
   }
   std::string dir = directory;
   if (dir.empty() || dir.back() != '/') dir += '/';
-  const std::string remote = std::string(user) + "@" + host + ":" + dir + fileName;
+  // An IPv6 address goes in brackets, so its colons do not end the host.
+  const std::string hostPart = std::strchr(host, ':') ? "[" + std::string(host) + "]" : std::string(host);
+  const std::string remote = std::string(user) + "@" + hostPart + ":" + dir + fileName;
   char error[KV_RCP_ERROR_SIZE] = {};
   const int result =
       WinsockRCP2 ? WinsockRCP2(remote.c_str(), localPath.c_str(), Config.Port, Pass(), error, sizeof error)

@@ -73,8 +73,9 @@ static char* source_command(const char* path) {
 static int read_some(struct rexec_conn* c, char* buffer, int size, char* error, int errorSize) {
   int n = rexec_read(c, buffer, size);
   if (n > 0) return n;
-  rexec_error(error, errorSize, n == KV_REMOTE_TIMEOUT ? "the host did not answer in time"
-                                                       : "the host ended the copy early");
+  rexec_error(error, errorSize, "%s",
+              n == 0 ? "the host ended the copy early"
+                     : n == KV_REMOTE_TIMEOUT ? "the host did not answer in time" : "the connection to the host broke");
   return n == KV_REMOTE_TIMEOUT ? n : KV_REMOTE_IO;
 }
 
@@ -146,20 +147,25 @@ static int receive_data(struct rexec_conn* c, int fd, long long size, char* erro
   return 0;
 }
 
+/* The sink's zero byte: go on, or well received. */
+static int send_zero(struct rexec_conn* c, char* error, int errorSize) {
+  static const char zero = 0;
+  if (rexec_write(c, &zero, 1) == 0) return 0;
+  rexec_error(error, errorSize, "the connection to the host broke");
+  return KV_REMOTE_IO;
+}
+
 /* The sink's side of one file, into fd. */
 static int sink(struct rexec_conn* c, int fd, char* error, int errorSize) {
-  static const char zero = 0;
-  if (rexec_write(c, &zero, 1) != 0) {
-    rexec_error(error, errorSize, "the connection broke");
-    return KV_REMOTE_IO;
-  }
-  char line[kControlLine];
+  int rc = send_zero(c, error, errorSize);
+  if (rc != 0) return rc;
+  char line[kControlLine + 1];  // the kind, then the line read after it
   long long size = -1;
   for (;;) {
     char kind = 0;
     int n = read_some(c, &kind, 1, error, errorSize);
     if (n < 0) return n;
-    int rc = read_line(c, line + 1, error, errorSize);
+    rc = read_line(c, line + 1, error, errorSize);
     if (rc != 0) return rc;
     line[0] = kind;
     if (kind == 1 || kind == 2) {
@@ -167,7 +173,8 @@ static int sink(struct rexec_conn* c, int fd, char* error, int errorSize) {
       return KV_REMOTE_REMOTE_ERROR;
     }
     if (kind == 'T') {  // times of the file: taken and passed over
-      if (rexec_write(c, &zero, 1) != 0) return KV_REMOTE_IO;
+      rc = send_zero(c, error, errorSize);
+      if (rc != 0) return rc;
       continue;
     }
     size = file_size(line);
@@ -177,10 +184,10 @@ static int sink(struct rexec_conn* c, int fd, char* error, int errorSize) {
     rexec_error(error, errorSize, "the host's answer is not rcp's");
     return KV_REMOTE_PROTOCOL;
   }
-  if (rexec_write(c, &zero, 1) != 0) return KV_REMOTE_IO;
-  int rc = receive_data(c, fd, size, error, errorSize);
+  rc = send_zero(c, error, errorSize);
+  if (rc == 0) rc = receive_data(c, fd, size, error, errorSize);
   if (rc == 0) rc = read_ack(c, error, errorSize);
-  if (rc == 0 && rexec_write(c, &zero, 1) != 0) rc = KV_REMOTE_IO;
+  if (rc == 0) rc = send_zero(c, error, errorSize);
   return rc;
 }
 

@@ -156,13 +156,13 @@ static int same_host(const struct sockaddr_storage* a, const struct sockaddr_sto
 }
 
 /* The server's error channel: only a connection from the host we talk to
-   is taken; anyone else's is closed. -1 when this one was not it. */
-static int accept_error_channel(int listening, int connected) {
-  struct sockaddr_storage peer, from;
-  socklen_t peerLen = sizeof peer, fromLen = sizeof from;
+   (peer) is taken; anyone else's is closed. -1 when this one was not it. */
+static int accept_error_channel(int listening, const struct sockaddr_storage* peer) {
+  struct sockaddr_storage from;
+  socklen_t fromLen = sizeof from;
   int fd = accept4(listening, (struct sockaddr*)&from, &fromLen, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (fd < 0) return -1;
-  if (getpeername(connected, (struct sockaddr*)&peer, &peerLen) != 0 || !same_host(&peer, &from)) {
+  if (!same_host(peer, &from)) {
     close(fd);
     return -1;
   }
@@ -184,8 +184,9 @@ static void read_refusal(int fd, long long deadline, char* error, int errorSize)
   rexec_error(error, errorSize, "%s", used ? text : "the host refused the command");
 }
 
-/* Waits for the server's answer byte and its error channel. */
-static int await_start(int out, int listening, int* err, char* error, int errorSize) {
+/* Waits for the server's answer byte and its error channel from peer. */
+static int await_start(int out, int listening, const struct sockaddr_storage* peer, int* err, char* error,
+                       int errorSize) {
   const long long deadline = now_ms() + rexec_timeout_ms();
   int answered = 0;
   while (!answered || *err < 0) {
@@ -212,7 +213,7 @@ static int await_start(int out, int listening, int* err, char* error, int errorS
       }
       answered = 1;
     }
-    if (*err < 0 && (p[1].revents & POLLIN)) *err = accept_error_channel(listening, out);
+    if (*err < 0 && (p[1].revents & POLLIN)) *err = accept_error_channel(listening, peer);
   }
   return 0;
 }
@@ -226,8 +227,12 @@ int rexec_open(const char* host, int port, const char* user, const char* passwor
   }
   int out = connect_host(host, port, error, errorSize);
   if (out < 0) return out;
+  /* The server's address, for its error channel: taken now, as a
+     connection it resets later has none. */
+  struct sockaddr_storage peer;
+  socklen_t peerLen = sizeof peer;
   int errPort = 0;
-  int listening = listen_beside(out, &errPort);
+  int listening = getpeername(out, (struct sockaddr*)&peer, &peerLen) == 0 ? listen_beside(out, &errPort) : -1;
   if (listening < 0) {
     rexec_error(error, errorSize, "no error channel: %s", strerror(errno));
     close(out);
@@ -244,7 +249,7 @@ int rexec_open(const char* host, int port, const char* user, const char* passwor
                                                           : "the connection broke while logging in");
   } else {
     int err = -1;
-    rc = await_start(out, listening, &err, error, errorSize);
+    rc = await_start(out, listening, &peer, &err, error, errorSize);
     c->err = err;
   }
   close(listening);
