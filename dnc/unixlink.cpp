@@ -101,6 +101,17 @@ std::string QuoteFor(Ctx ctx, const std::string& value) {
   }
 }
 
+// Inside backquotes the shell takes a backslash before \ ` and $ away
+// before it reads the command: those get one more.
+std::string EscapeForBackquote(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\' || c == '`' || c == '$') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 // Copies text, replacing what placeholder() recognises at a position (its
 // length and value) by the value quoted for the shell where it stands.
 // Quotes, backslashes, "$(" ... ")" and backquotes are followed, nested.
@@ -114,7 +125,10 @@ std::string FillForShell(const std::string& text, Placeholder&& placeholder) {
     std::size_t length = 0;
     std::string value;
     if (placeholder(text, i, length, value)) {
-      out += QuoteFor(top, value);
+      std::string quoted = QuoteFor(top, value);
+      for (Ctx level : stack)
+        if (level == Ctx::Backquote) quoted = EscapeForBackquote(quoted);
+      out += quoted;
       i += length - 1;
       continue;
     }

@@ -102,7 +102,8 @@ using UnixArguments = std::array<std::string, kUnixArguments>;
 
 // A command text with "%1" to "%5" replaced by the arguments, each quoted
 // for the host's POSIX shell by where it stands: outside quotes as '...';
-// inside '...' only ' is escaped; inside "..." $ ` " and \ are escaped.
+// inside '...' only ' is escaped; inside "..." $ ` " and \ are escaped;
+// inside backquotes \ ` and $ take one backslash more for each level.
 // Any other "%" stays as written.
 std::string FillUnixCommand(const std::string& command, const UnixArguments& args);
 // The command with the value, quoted as above, in place of its first "%s".

@@ -107,6 +107,9 @@ TEST(UnixLinkTexts, PlaceholdersAreQuotedForTheShellWhereTheyStand) {
       {"rec a-%3-b", "rec a-'plain'-b"},
       {"rec \"$(basename \"%3\")\"", "rec \"$(basename \"plain\")\""},
       {"rec `echo %3`", "rec `echo 'plain'`"},
+      // Inside backquotes \ ` and $ take one backslash more.
+      {"rec `echo %1`", "rec `echo 'it'\\\\''s'`"},
+      {"rec \"`echo \"%2\"`\"", "rec \"`echo \"\\\\\\$HOME \\\\\"x\\\\\" \\\\\\`id\\\\\\` \\\\\\\\\"`\""},
       {"rec \\'%3", "rec \\''plain'"},  // an escaped quote opens nothing
       {"rec %4 %6 %x 50% %", "rec '' %6 %x 50% %"},
   };

@@ -92,8 +92,14 @@ TEST_F(UnixHostTest, EveryTextArrivesAsOneArgumentInEachQuotingContext) {
       "two  blanks", "line1\nline2", "back\\slash $HOME", "'", "",
   };
   const std::string rec = Recorder();
-  const std::vector<std::string> commands = {rec + " %1", rec + " '%1'", rec + " \"%1\"",
-                                             rec + " x%1y", rec + " \"$(printf '%s' \"%1\")\""};
+  const std::vector<std::string> commands = {rec + " %1",
+                                             rec + " '%1'",
+                                             rec + " \"%1\"",
+                                             rec + " x%1y",
+                                             rec + " \"$(printf '%s' \"%1\")\"",
+                                             rec + " \"`printf '%s' %1`\"",
+                                             rec + " \"`printf '%s' '%1'`\"",
+                                             rec + " \"`printf '%s' \"%1\"`\""};
   auto link = Link();
   for (const auto& text : texts) {
     UnixArguments args;
