@@ -1,5 +1,5 @@
-// The system log viewer: event filters, time order, and deleting the
-// chosen entry or every entry shown.
+// The system log viewer: event filters, lines sorted by their text, and
+// deleting the chosen entry or every entry shown.
 #include "storage/system_log.h"
 #include "tests/storage/log_fixture.h"
 
@@ -12,7 +12,7 @@ class SystemLogTest : public LogTest {
  protected:
   void SetUp() override {
     LogTest::SetUp();
-    // In the order written; the days of the month run against it.
+    // Written in time order; the days of the month run against it.
     MakeFile("LOG00000.DBF",
              {{"ID", 'N', 10, 0}, {"TYPE", 'N', 10, 0}, {"STAT", 'N', 10, 0}, {"TEXT", 'C', 200, 0},
               {"DATE", 'D', 8, 0}},
@@ -46,16 +46,18 @@ class SystemLogTest : public LogTest {
   plat::GTestUiDriver driver;
 };
 
-TEST_F(SystemLogTest, EventButtonsListTheirTypesInTheOrderWritten) {
+TEST_F(SystemLogTest, EventButtonsListTheirTypesSortedByTheirLines) {
   Run([&](Pilot& p) {
     EXPECT_TRUE(p.lines(300).empty());
     p.click(302);  // nothing shown: nothing to delete, nothing asked
     for (int id : {114, 115, 116, 303, 304, 305, 306, 307}) EXPECT_FALSE(p.enabled(id)) << id;
+    // The line starts with the date, day first: 01/03 before 04/02
+    // before 05/01, whatever order they were written in.
     p.click(101);
-    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CREATED A", "CREATED B", "CREATED C"}));
-    EXPECT_EQ(p.lines(300)[0], "05/01-2026,        0 , CREATED A" + std::string(191, ' ') + ", @@1");
+    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CREATED C", "CREATED B", "CREATED A"}));
+    EXPECT_EQ(p.lines(300)[2], "05/01-2026,        0 , CREATED A" + std::string(191, ' ') + ", @@1");
     p.click(113);
-    EXPECT_EQ(Texts(p), (std::vector<std::string>{"SENT A", "CANCELLED"}));
+    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CANCELLED", "SENT A"}));
     // Editor saves (type 24) belong to no button.
     for (int id = 101; id <= 117; id++) {
       p.click(id);
@@ -72,7 +74,7 @@ TEST_F(SystemLogTest, DeleteAndDeleteAllAskFirstAndKeepTheFilterInForce) {
     driver.expect_message_box(IDNO, "Delete the selected system log entry");
     p.click(301);
     EXPECT_EQ(p.lines(300).size(), 2u);
-    p.select(300, 0);
+    p.select(300, 1);  // "SENT A" of 04/02 sorts after "CANCELLED" of 01/03
     driver.expect_message_box(IDYES);
     p.click(301);
     EXPECT_EQ(Texts(p), std::vector<std::string>{"CANCELLED"});
