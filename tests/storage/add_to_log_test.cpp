@@ -53,6 +53,10 @@ TEST_F(AddToLogTest, AnEntryKeepsAByteEqualCopyAndResetsTheTransferCount) {
     EXPECT_EQ(p.lines(119).size(), 3u);
     EXPECT_EQ(p.selection(119), 0);
     EXPECT_EQ(p.lines(113), std::vector<std::string>{""});
+    // The date, time and user the entry will carry, shown before it is made.
+    EXPECT_TRUE(std::regex_match(p.text(102), std::regex("\\d\\d/\\d\\d-\\d{4}"))) << p.text(102);
+    EXPECT_TRUE(std::regex_match(p.text(117), std::regex("\\d\\d:\\d\\d"))) << p.text(117);
+    EXPECT_EQ(p.text(116), "Ada Lovelace");
     PickReworkAndReason(p);
     p.select(115, 2);
     EXPECT_EQ(p.lines(114).size(), 3u);
