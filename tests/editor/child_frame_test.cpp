@@ -3,8 +3,11 @@
 // without changes, the version-log prompt, the close query, the font file,
 // the status texts and the token colours.
 #include <cstring>
+#include <fstream>
+#include <map>
 
 #include "platform/path.h"
+#include "platform/ui/dc.h"
 #include "storage/dnc_link.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
@@ -203,6 +206,28 @@ TEST(TokenColours, ByClassValueAndText) {
                {LTOK_COMMENT, 0, "(", 0}};
   for (const Case& c : cases) EXPECT_EQ(TClient::TokenColor(c.cls, c.value, c.text), c.want) << c.text;
   Globals = old;
+}
+
+// The demo station's syntax definition: NC comments in parentheses (and
+// after ";") are comments, so their numbers stay uncoloured; an address's
+// value is a number of its own.
+TEST_F(ChildFrameTest, TheDemoStationsSyntaxLeavesNumbersInCommentsUncoloured) {
+  std::ifstream cfg(KV_SOURCE_DIR "/resources/demo/KELVA31.CFG");
+  std::string line;
+  while (std::getline(cfg, line))
+    if (line.rfind("SYNTAXDEF=", 0) == 0) Globals->ApplyConfigLine(line.c_str());
+  ASSERT_FALSE(Globals->SyntaxDef.empty()) << "the demo station sets no syntax";
+  AddMillProgram(43, "O2001 (HEAD CH-40 OP10)\r\nX-40.0 ;BACK 25\r\n");
+  TChildFrame* f = Open(43);
+  std::map<std::string, COLORREF> colour;
+  for (const plat::DrawOp& op : plat::paint_window(*f->Edit()))
+    if (op.kind == plat::DrawOp::Text) colour[op.text] = op.textColor;
+  EXPECT_EQ(colour.count("(HEAD CH-40 OP10)"), 1u);
+  EXPECT_EQ(colour["(HEAD CH-40 OP10)"], 0u);
+  EXPECT_EQ(colour[";BACK 25"], 0u);
+  EXPECT_EQ(colour["-40.0"], 0x0000FFu);
+  EXPECT_EQ(colour["2001"], 0x0000FFu);
+  EXPECT_TRUE(Close(f));
 }
 
 }  // namespace
