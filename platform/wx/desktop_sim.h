@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/geometry.h"
@@ -74,6 +75,9 @@ TRect placed_rect(HWND control);
 std::string shown_text(HWND control);
 // The lines its real list shows.
 std::vector<std::string> shown_lines(HWND control);
+// The first and last lines a multi-line edit's view shows (from 0);
+// -1, -1 while it shows none (no view yet, or no size).
+std::pair<int, int> shown_line_range(HWND edit);
 // Whether its real window has the keyboard focus.
 bool shown_focus(HWND control);
 // Whether its real window shows a check mark (check, radio, push-like).

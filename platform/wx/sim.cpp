@@ -3,6 +3,7 @@
 // from the desktop to the model is the one a user's input takes.
 #include <gtk/gtk.h>
 
+#include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/uiaction.h>
 
@@ -334,6 +335,17 @@ std::vector<std::string> shown_lines(HWND control) {
   if (auto* c = dynamic_cast<wxItemContainerImmutable*>(widget(control)))
     for (unsigned i = 0; i < c->GetCount(); ++i) out.push_back(wx::from_wx(c->GetString(i)));
   return out;
+}
+
+std::pair<int, int> shown_line_range(HWND edit) {
+  auto* t = dynamic_cast<wxTextCtrl*>(widget(edit));
+  if (!t || !t->IsMultiLine() || !t->IsShownOnScreen()) return {-1, -1};
+  wxSize size = t->GetClientSize();
+  if (size.y <= 4) return {-1, -1};
+  long col = 0, first = -1, last = -1;
+  if (t->HitTest(wxPoint(2, 2), &col, &first) == wxTE_HT_UNKNOWN) return {-1, -1};
+  if (t->HitTest(wxPoint(2, size.y - 3), &col, &last) == wxTE_HT_UNKNOWN) return {-1, -1};
+  return {static_cast<int>(first), static_cast<int>(last)};
 }
 
 bool shown_focus(HWND control) {
