@@ -8,6 +8,9 @@
 
 #include "platform/path.h"
 #include "platform/ui/dc.h"
+#include "platform/ui/gadget_window.h"
+#include "platform/ui/gdi_bmp.h"
+#include "platform/ui/resource.h"
 #include "storage/dnc_link.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
@@ -39,6 +42,28 @@ TEST_F(ChildFrameTest, AWindowWithoutProgramOffersOnlyTheCommandsThatNeedNone) {
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
   EXPECT_EQ(slots[0], nullptr);
+}
+
+// Every button of an editor window's bars shows a picture, none its
+// number; the edit window's own command is grey while the control has
+// nothing to do for it.
+TEST_F(ChildFrameTest, EveryToolBarButtonHasItsPicture) {
+  plat::set_resource_dir(KV_BUILD_RESOURCES);
+  TChildFrame* f = Open(0);
+  std::vector<int> buttons;
+  for (TWindow* w : f->GetChildren()) {
+    auto* bar = dynamic_cast<TControlBar*>(w);
+    if (!bar) continue;
+    for (int i = 0; i < bar->GadgetCount(); ++i) {
+      auto* b = dynamic_cast<TButtonGadget*>(bar->GadgetAt(i));
+      if (!b) continue;
+      buttons.push_back(b->GetResId());
+      EXPECT_NE(plat::find_bitmap_resource(b->GetResId()), nullptr) << "bitmap " << b->GetResId();
+    }
+  }
+  EXPECT_EQ(buttons.size(), 20u);
+  EXPECT_FALSE(Enabled(f, 1031));
+  EXPECT_TRUE(Close(f));
 }
 
 TEST_F(ChildFrameTest, AProgramOpensWithItsRowLockedAndASecondWindowIsRefused) {
