@@ -174,7 +174,12 @@ void TChildFrame::CmDncSend() {
   TWindow* client = GetParentO();
   if (client) client->ShowWindow(SW_HIDE);
   ShowWindow(SW_HIDE);
+  // In debug mode a DNC monitor window stands beside the link for the
+  // time of the transfer.
+  std::shared_ptr<void> monitor;
+  if (Globals->DebugMode && link.OpenMonitor) monitor = link.OpenMonitor(this);
   const int answer = link.Run(this, Record.get(), Record->MID, true);
+  monitor.reset();
   if (!Globals->StartFileGiven) {
     if (client) client->ShowWindow(SW_SHOW);
     ShowWindow(SW_SHOW);

@@ -10,6 +10,7 @@
 #include "app/frame_commands.h"
 #include "app/threads.h"
 #include "dnc/control_window.h"
+#include "dnc/dnclog.h"
 #include "dnc/job_commands.h"
 #include "dnc/link_dialog.h"
 #include "dnc/server.h"
@@ -87,7 +88,8 @@ int main(int argc, char** argv) {
   SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
                       return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();
                     },
-                    [] { return TDncLinkDlg::ReceivePath(); }});
+                    [] { return TDncLinkDlg::ReceivePath(); },
+                    [](TWindow* parent) -> std::shared_ptr<void> { return OpenDncMonitor(parent); }});
   int rc = AppMain(argc, argv);
 #ifdef KV_HAVE_DESKTOP
   if (desktop) plat::detach_desktop_renderer();

@@ -354,4 +354,33 @@ TEST_F(ChildFrameTest, DncSendHandsTheTextToTheLinkAndTakesAReceivedProgram) {
   EXPECT_TRUE(Close(f));
 }
 
+// In debug mode a monitor window stands for the time of the transfer:
+// made before the link runs, gone once it ended. Without debug mode none.
+TEST_F(ChildFrameTest, DncSendInDebugModeHasAMonitorForTheTransfer) {
+  AddMillProgram(40, "O40\r\n");
+  TChildFrame* f = Open(40);
+  Globals->RightsMask = 0x40000;
+  std::vector<std::string> events;
+  SetDncLinkRunner({[&](TWindow*, const TcbFileRecord*, long, bool) {
+                      events.push_back("link");
+                      return IDCANCEL;
+                    },
+                    [&] { return Root() + "/RECDNC.TMP"; },
+                    [&](TWindow* parent) -> std::shared_ptr<void> {
+                      EXPECT_EQ(parent, f);
+                      events.push_back("monitor");
+                      return std::shared_ptr<void>(nullptr, [&](void*) { events.push_back("monitor gone"); });
+                    }});
+  for (int debug : {0, 1}) {
+    Globals->DebugMode = debug;
+    events.clear();
+    Command(f, 117);
+    const std::vector<std::string> want =
+        debug ? std::vector<std::string>{"monitor", "link", "monitor gone"} : std::vector<std::string>{"link"};
+    EXPECT_EQ(events, want);
+  }
+  SetDncLinkRunner({});
+  EXPECT_TRUE(Close(f));
+}
+
 }  // namespace
