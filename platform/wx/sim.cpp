@@ -332,9 +332,22 @@ std::string shown_text(HWND control) {
 
 std::vector<std::string> shown_lines(HWND control) {
   std::vector<std::string> out;
-  if (auto* c = dynamic_cast<wxItemContainerImmutable*>(widget(control)))
+  wxWindow* w = widget(control);
+  if (auto* c = dynamic_cast<wxItemContainerImmutable*>(w)) {
     for (unsigned i = 0; i < c->GetCount(); ++i) out.push_back(wx::from_wx(c->GetString(i)));
+  } else if (wx::Mirror* m = w ? wx::renderer()->mirror(control) : nullptr) {
+    wx::owner_list_texts(*m, out);
+  }
   return out;
+}
+
+int shown_widest_line(HWND control) {
+  auto* c = dynamic_cast<wxItemContainerImmutable*>(widget(control));
+  if (!c) return 0;
+  int widest = 0;
+  for (unsigned i = 0; i < c->GetCount(); ++i)
+    widest = std::max(widest, widget(control)->GetTextExtent(c->GetString(i)).x);
+  return widest;
 }
 
 std::pair<int, int> shown_line_range(HWND edit) {
