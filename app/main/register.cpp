@@ -3,6 +3,7 @@
 #include "app/main/register.h"
 
 #include "app/frame_commands.h"
+#include "dbtools/import_commands.h"
 #include "dnc/control_window.h"
 #include "dnc/dnclog.h"
 #include "dnc/job_commands.h"
@@ -44,6 +45,7 @@ void RegisterProgramCommands() {
   RegisterDncCommands();
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   RegisterRestoreCommands();
+  RegisterImportCommands();
   // The editor and the program dialog send through the DNC link.
   SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
                       return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();

@@ -345,7 +345,8 @@ TEST_F(ProgramDialogTest, SendHandsTheStoredFileToTheDncLink) {
                       receive = offerReceive;
                       return IDCANCEL;
                     },
-                    [] { return std::string(); }});
+                    [] { return std::string(); },
+                    {}});
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     ASSERT_TRUE(p.visible(132));
     p.click(132);
