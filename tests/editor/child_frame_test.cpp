@@ -336,7 +336,8 @@ TEST_F(ChildFrameTest, DncSendHandsTheTextToTheLinkAndTakesAReceivedProgram) {
                       sent = ReadFile(plat::to_native_path(Globals->DncTransferFile.c_str()));
                       return answer;
                     },
-                    [&] { return received; }});
+                    [&] { return received; },
+                    {}});
   EXPECT_FALSE(Enabled(f, 117)) << "no right";
   Globals->RightsMask = 0x40000;
   ASSERT_TRUE(Enabled(f, 117));
