@@ -236,10 +236,7 @@ class TLongTextDialog : public TDialog {
 
 TEST_F(DesktopTest, ALongTextSetBeforeItsDialogShowsOpensAtItsStart) {
   TWindow frame(nullptr, "Frame");
-  frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-  frame.Attr.W = 700;
-  frame.Attr.H = 500;
-  ASSERT_TRUE(frame.Create());
+  ASSERT_TRUE(rendertest::create_frame(frame));
   TLongTextDialog dlg(&frame);
   ASSERT_TRUE(dlg.Create());
   dlg.ShowWindow(SW_SHOW);
@@ -393,10 +390,7 @@ TEST_F(DesktopTest, SampleDialogLayout) {
   const plat::DialogTemplate* t = plat::find_dialog_template(900);
   ASSERT_NE(t, nullptr);
   TWindow frame(nullptr, "Frame");
-  frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-  frame.Attr.W = 700;
-  frame.Attr.H = 500;
-  ASSERT_TRUE(frame.Create());
+  ASSERT_TRUE(rendertest::create_frame(frame));
   TSampleDialog dlg(&frame);
   ASSERT_TRUE(dlg.Create());
   dlg.ShowWindow(SW_SHOW);

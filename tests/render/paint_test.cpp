@@ -104,10 +104,7 @@ uint32_t stripe(int i) { return (static_cast<uint32_t>(20 * i) << 16) | static_c
 
 TEST_F(DesktopTest, ControlColoursOwnerDrawnItemsAndOwnFonts) {
   TWindow frame(nullptr, "Frame");
-  frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-  frame.Attr.W = 700;
-  frame.Attr.H = 500;
-  ASSERT_TRUE(frame.Create());
+  ASSERT_TRUE(rendertest::create_frame(frame));
   TProfileDlg dlg(&frame);
   ASSERT_TRUE(dlg.Create());
   dlg.ShowWindow(SW_SHOW);

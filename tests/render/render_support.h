@@ -73,6 +73,14 @@ inline std::vector<uint32_t> pixels(const std::string& name, const TRect& r) {
   return out;
 }
 
+// A visible frame of its own for a test's modeless dialogs.
+inline bool create_frame(TWindow& frame) {
+  frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+  frame.Attr.W = 700;
+  frame.Attr.H = 500;
+  return frame.Create();
+}
+
 inline uint32_t pixel(const std::string& name, int x, int y) {
   std::vector<uint32_t> p = pixels(name, TRect(x, y, x + 1, y + 1));
   return p.empty() ? 0xFFFFFFFFu : p[0];
