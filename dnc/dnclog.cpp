@@ -71,6 +71,19 @@ void TDncDebug::CmClear() { list_->ClearList(); }
 
 void TDncDebug::AddLine(const std::string& line) { list_->AddString(line.c_str()); }
 
+std::shared_ptr<TDncDebug> OpenDncMonitor(TWindow* parent) {
+  auto* w = new TDncDebug(parent);
+  if (!w->Create()) {
+    delete w;
+    return nullptr;
+  }
+  w->ShowWindow(SW_SHOW);
+  return std::shared_ptr<TDncDebug>(w, [](TDncDebug* d) {
+    d->Destroy();
+    delete d;
+  });
+}
+
 void CreateDncDebugWindows(TWindow* parent) {
   if (!Globals || !Globals->DebugMode) return;
   for (int i = 0; i < 3; i++) {

@@ -4,6 +4,7 @@
 // them every call is one test and returns. Nothing is written to a file.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/ui/dialog.h"
@@ -29,6 +30,11 @@ class TDncDebug : public TDialog {
   TListBox* list_;
   DECLARE_RESPONSE_TABLE(TDncDebug);
 };
+
+// A monitor window of its own, shown over the parent, for a transfer
+// outside the server (the editor's send in debug mode); it is destroyed
+// when the last handle goes. Null when it could not be made.
+std::shared_ptr<TDncDebug> OpenDncMonitor(TWindow* parent);
 
 // Creates the three windows (port log, first trace, second trace) when the
 // debug flag is set; destroys them again. The log calls of other threads

@@ -95,6 +95,7 @@ DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_COMMAND_ENABLE(105, CeImport),
   EV_COMMAND_ENABLE(106, CeExport),
   EV_COMMAND_ENABLE(117, CeDncSend),
+  EV_COMMAND_ENABLE(1031, CeEditCommand1031),
   EV_COMMAND_ENABLE(550, CeProgramPresent),
   EV_COMMAND_ENABLE(551, CePictures),
   EV_COMMAND_ENABLE(552, CePictures),
@@ -174,7 +175,12 @@ void TChildFrame::CmDncSend() {
   TWindow* client = GetParentO();
   if (client) client->ShowWindow(SW_HIDE);
   ShowWindow(SW_HIDE);
+  // In debug mode a DNC monitor window stands beside the link for the
+  // time of the transfer.
+  std::shared_ptr<void> monitor;
+  if (Globals->DebugMode && link.OpenMonitor) monitor = link.OpenMonitor(this);
   const int answer = link.Run(this, Record.get(), Record->MID, true);
+  monitor.reset();
   if (!Globals->StartFileGiven) {
     if (client) client->ShowWindow(SW_SHOW);
     ShowWindow(SW_SHOW);
@@ -220,6 +226,9 @@ void TChildFrame::CeOpen(TCommandEnabler& ce) { ce.Enable(static_cast<bool>(GetP
 void TChildFrame::CeImport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask & kRightImport) != 0); }
 void TChildFrame::CeExport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask & kRightExport) != 0); }
 void TChildFrame::CeProgramPresent(TCommandEnabler& ce) { ce.Enable(Record != nullptr); }
+// The edit window's own command: grey while the control has nothing to do
+// for it.
+void TChildFrame::CeEditCommand1031(TCommandEnabler& ce) { ce.Enable(Client->SendMessage(LEM_CANDO, 1031) != 0); }
 void TChildFrame::CeDncSend(TCommandEnabler& ce) {
   ce.Enable(Record != nullptr && (Globals->RightsMask & kRightDncSend) != 0 && static_cast<bool>(GetDncLinkRunner()));
 }

@@ -93,6 +93,7 @@ class TChildFrame : public TDecoratedFrame {
   void CeExport(TCommandEnabler& ce);
   void CeProgramPresent(TCommandEnabler& ce);
   void CeDncSend(TCommandEnabler& ce);
+  void CeEditCommand1031(TCommandEnabler& ce);
   void CeCompare(TCommandEnabler& ce);
   void CePictures(TCommandEnabler& ce);
   void CeAlways(TCommandEnabler& ce) { ce.Enable(true); }

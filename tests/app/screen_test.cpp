@@ -101,6 +101,36 @@ std::string WaitForWindow(const XServer& x, const std::string& name, std::chrono
   return "";
 }
 
+bool WaitForWindowGone(const XServer& x, const std::string& name, std::chrono::seconds limit) {
+  auto until = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < until) {
+    if (FindWindow(x, name).empty()) return true;
+    std::this_thread::sleep_for(200ms);
+  }
+  return false;
+}
+
+// A popup menu of the program is a window of its own, named after the
+// program.
+constexpr const char* kMenuWindow = "kelvane";
+
+// Alt and the menu's letter on the window, until its popup shows (a
+// program still busy starting up takes the keys late or not at all), then
+// the item's key; true once the popup has gone again.
+bool ChooseFromMenu(const XServer& x, const std::string& window, const std::string& menuKey,
+                    const std::string& itemKey) {
+  auto until = std::chrono::steady_clock::now() + 60s;
+  bool open = false;
+  while (!open && std::chrono::steady_clock::now() < until) {
+    x.x("xdotool windowfocus --sync " + window);
+    x.x("xdotool key --clearmodifiers alt+" + menuKey);
+    open = !WaitForWindow(x, kMenuWindow, 5s).empty();
+  }
+  if (!open) return false;
+  x.x("xdotool key --clearmodifiers " + itemKey);
+  return WaitForWindowGone(x, kMenuWindow, 30s);
+}
+
 // Waits for the child to end; its exit code, or -1 when it did not end in time.
 int WaitForExit(pid_t pid, std::chrono::seconds limit) {
   auto until = std::chrono::steady_clock::now() + limit;
@@ -223,10 +253,7 @@ constexpr const char* kMainTitle = "KELVANE v3.56 (Build 2)";
 
 // File, Exit, Yes: the process must end with code 0.
 void ExitThroughTheMenu(const XServer& x, const std::string& main, pid_t pid) {
-  x.x("xdotool windowfocus --sync " + main);
-  x.x("xdotool key --clearmodifiers alt+f");
-  std::this_thread::sleep_for(700ms);
-  x.x("xdotool key 5");
+  ASSERT_TRUE(ChooseFromMenu(x, main, "f", "5"));
   std::string box = WaitForWindow(x, "Kelvane", 30s);
   ASSERT_FALSE(box.empty()) << "Exit asked nothing";
   // A plain Y answers Yes, as the box's button says.
@@ -258,10 +285,16 @@ class ProgramOnScreen : public ::testing::Test {
 };
 
 TEST_F(ProgramOnScreen, StartsOnTheDemoStationAndEndsThroughFileExitYes) {
-  std::this_thread::sleep_for(1500ms);  // its first paint
+  // Pictures of the screen until the window's first paint shows in one.
   std::string shot = (station->home() / "screen.png").string();
-  x.x("import -window root " + shot);
-  std::string spread = Shell("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
+  std::string spread;
+  auto until = std::chrono::steady_clock::now() + 60s;
+  do {
+    x.x("import -window root " + shot);
+    spread = Shell("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
+    if (!spread.empty() && std::stod(spread) > 0.05) break;
+    std::this_thread::sleep_for(300ms);
+  } while (std::chrono::steady_clock::now() < until);
   ASSERT_FALSE(spread.empty()) << "no screenshot";
   EXPECT_GT(std::stod(spread), 0.05) << "the screen is blank";
 
@@ -273,12 +306,7 @@ TEST_F(ProgramOnScreen, StartsOnTheDemoStationAndEndsThroughFileExitYes) {
 // until it closes; a line typed and saved is in the file and the save in
 // the system log (as python3-dbfread reads it).
 TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
-  std::this_thread::sleep_for(1000ms);
-
-  x.x("xdotool windowfocus --sync " + main);
-  x.x("xdotool key --clearmodifiers alt+f");
-  std::this_thread::sleep_for(700ms);
-  x.x("xdotool key 2");
+  ASSERT_TRUE(ChooseFromMenu(x, main, "f", "2"));
   std::string search = WaitForWindow(x, "Select Program by...", 30s);
   ASSERT_FALSE(search.empty()) << "File, Open showed no search";
   x.x("xdotool windowfocus --sync " + search);
@@ -302,17 +330,15 @@ TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
     if (!held) std::this_thread::sleep_for(300ms);
   }
   EXPECT_TRUE(held) << "no editor holds the program";
-  EXPECT_TRUE(FindWindow(x, "Open program...").empty()) << "the program dialog stayed open";
+  // The dialog goes from the screen once the editor is up.
+  EXPECT_TRUE(WaitForWindowGone(x, "Open program...", 30s)) << "the program dialog stayed open";
   // A line typed at the top, File, Save (item 2 of the editor's menu):
   // the program's file holds it and the system log the save.
   std::this_thread::sleep_for(500ms);
   x.x("xdotool windowfocus --sync " + main);
   x.x("xdotool type --delay 60 'G04 P1'");
   x.x("xdotool key --clearmodifiers Return");
-  std::this_thread::sleep_for(500ms);
-  x.x("xdotool key --clearmodifiers alt+f");
-  std::this_thread::sleep_for(700ms);
-  x.x("xdotool key 2");
+  ASSERT_TRUE(ChooseFromMenu(x, main, "f", "2"));
   until = std::chrono::steady_clock::now() + 30s;
   std::string text;
   while (std::chrono::steady_clock::now() < until) {
@@ -329,9 +355,7 @@ TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
     if (row.find("TYPE=24 ") != std::string::npos && row.find("CH-40 HEAD OP10") != std::string::npos) saved = true;
   EXPECT_TRUE(saved) << "no system log row of the save";
   // The editor's File menu closes it (item 0); the main window's Exit then.
-  x.x("xdotool key --clearmodifiers alt+f");
-  std::this_thread::sleep_for(700ms);
-  x.x("xdotool key 0");
+  ASSERT_TRUE(ChooseFromMenu(x, main, "f", "0"));
   until = std::chrono::steady_clock::now() + 30s;
   while (DemoRowLock(station->home(), id) < 0 && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(300ms);
