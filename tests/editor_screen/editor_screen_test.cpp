@@ -33,7 +33,7 @@ class TScriptedApp : public TheApp {
 class EditorScreenTest : public kveditor::EditorTest {
  protected:
   void SetUp() override {
-    if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
+    ASSERT_TRUE(rendertest::VirtualDisplay::get().ok()) << rendertest::VirtualDisplay::get().why();
     EditorTest::SetUp();
     std::string cfg = Globals->CfgDir;
     Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
