@@ -41,7 +41,7 @@ class TScriptedApp : public TheApp {
 class EditorScreenTest : public kveditor::EditorTest {
  protected:
   void SetUp() override {
-    if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
+    ASSERT_TRUE(rendertest::VirtualDisplay::get().ok()) << rendertest::VirtualDisplay::get().why();
     EditorTest::SetUp();
     // The desktop, not this test's driver, runs the loops: attached anew
     // over the driver each test makes.

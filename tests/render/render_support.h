@@ -103,7 +103,7 @@ inline int count_colour(const std::vector<uint32_t>& px, uint32_t rgb, int toler
 class DesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
+    ASSERT_TRUE(rendertest::VirtualDisplay::get().ok()) << rendertest::VirtualDisplay::get().why();
     plat::set_resource_dir(KV_FIXTURES_DIR "/ui");
   }
   void TearDown() override { desk::set_modal_hook(nullptr); }
