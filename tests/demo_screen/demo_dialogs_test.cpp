@@ -104,7 +104,7 @@ int RunScripted() {
 class DemoDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
+    ASSERT_TRUE(rendertest::VirtualDisplay::get().ok()) << rendertest::VirtualDisplay::get().why();
     home_ = fs::temp_directory_path() / ("kvdemo_" + std::to_string(getpid()));
     fs::remove_all(home_);
     fs::create_directories(home_);
