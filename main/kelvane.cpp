@@ -18,6 +18,7 @@
 #include "editor/child_frame.h"
 #include "editor/cycle_command.h"
 #include "editor/user_prefs.h"
+#include "masterdata/masterdata_commands.h"
 #include "masterdata/pick_dialogs.h"
 #include "platform/ui/resource.h"
 #include "storage/dnc_link.h"
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   RegisterRestoreCommands();
   RegisterImportCommands();
+  RegisterMasterDataCommands();
   // The editor and the program dialog send through the DNC link.
   SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
                       return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();

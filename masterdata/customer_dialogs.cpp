@@ -1,5 +1,6 @@
 #include "masterdata/customer_dialogs.h"
 
+#include <functional>
 #include <memory>
 
 #include "app/users_dialogs.h"
@@ -29,10 +30,6 @@ constexpr size_t kNameWidth = 40;
 // Field 6 of KELVCUS2.DBF is COMPANY.
 constexpr int kCompanyField = 6;
 
-bool Confirmed(TWindow* owner, int messageId) {
-  return ShowMessage(owner, messageId, MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
 void FillCustomerList(TListBox& list) {
   TcbAdvCustTable customers(kCustomerFile, 0, 0);
   TControlLines lines(list);
@@ -48,6 +45,42 @@ void FillProjectList(TListBox& list, long customer) {
   TcbProTable projects(kProjectFile, 0, 0);
   TControlLines lines(list);
   projects.FillListOfCustomer(&lines, customer);
+}
+
+// The typed name when it may be stored for row `self` (0: a new row): not
+// empty, quotable into a filter, and held by no other row (`holder` gives
+// the row holding a name, 0 for none). Empty after the user was told.
+std::string NameToStore(TWindow* owner, TEdit& edit, long self, int takenMessage,
+                        const std::function<long(const std::string&)>& holder) {
+  std::string name = TypedName(edit, kNameWidth);
+  if (name.empty()) {
+    MissingInput(edit);
+    return {};
+  }
+  if (!QuotableName(name, kNameWidth)) return {};
+  long held = holder(name);
+  if (held != 0 && held != self) {
+    ShowMessage(owner, takenMessage);
+    return {};
+  }
+  return name;
+}
+
+// Deletes the row of a customer or project once the user agrees, then
+// detaches its programs; false when the user said No.
+template <class Table>
+bool DeleteAndDetach(TWindow* owner, int question, const char* file, long id, int (TcbFileTable::*detach)(long)) {
+  if (!Confirmed(owner, question)) return false;
+  int deleted;
+  {
+    Table t(file, 0, 0);
+    deleted = t.DeleteById(id);
+  }
+  if (Stored(owner, deleted)) {
+    TcbFileTable programs(kProgramFile, 0, 0);
+    Stored(owner, (programs.*detach)(id));
+  }
+  return true;
 }
 
 }  // namespace
@@ -86,22 +119,10 @@ void TNewCustomer::EvCustomerChange() {
 }
 
 std::string TNewCustomer::NameToStore(long self) {
-  std::string name = TypedName(*NameEdit, kNameWidth);
-  if (name.empty()) {
-    MissingInput(*NameEdit);
-    return {};
-  }
-  if (!QuotableName(name, kNameWidth)) return {};
-  long holder;
-  {
+  return ::NameToStore(this, *NameEdit, self, kMsgCustomerNameTaken, [](const std::string& name) {
     TcbAdvCustTable customers(kCustomerFile, 0, 0);
-    holder = customers.FindByCompanyText(name.c_str());
-  }
-  if (holder != 0 && holder != self) {
-    ShowMessage(this, kMsgCustomerNameTaken);
-    return {};
-  }
-  return name;
+    return customers.FindByCompanyText(name.c_str());
+  });
 }
 
 void TNewCustomer::CmSave() {
@@ -132,18 +153,10 @@ void TNewCustomer::CmModify() {
 }
 
 void TNewCustomer::CmDelete() {
-  if (SelectedCustomer == 0) return;
-  if (!Confirmed(this, kMsgDeleteCustomer)) return;
-  int deleted;
-  {
-    TcbAdvCustTable customers(kCustomerFile, 0, 0);
-    deleted = customers.DeleteById(SelectedCustomer);
-  }
   // The projects stay; the programs lose the customer and its project.
-  if (Stored(this, deleted)) {
-    TcbFileTable programs(kProgramFile, 0, 0);
-    Stored(this, programs.DetachCustomer(SelectedCustomer));
-  }
+  if (SelectedCustomer == 0 || !DeleteAndDetach<TcbAdvCustTable>(this, kMsgDeleteCustomer, kCustomerFile,
+                                                                 SelectedCustomer, &TcbFileTable::DetachCustomer))
+    return;
   FillCustomers();
 }
 
@@ -184,22 +197,10 @@ void TNewProject::EvCustomerChange() {
 void TNewProject::EvProjectChange() { SelectedProject = SelectedLineId(*ProjectList); }
 
 std::string TNewProject::NameToStore(long self) {
-  std::string name = TypedName(*NameEdit, kNameWidth);
-  if (name.empty()) {
-    MissingInput(*NameEdit);
-    return {};
-  }
-  if (!QuotableName(name, kNameWidth)) return {};
-  long holder;
-  {
+  return ::NameToStore(this, *NameEdit, self, kMsgProjectNameTaken, [this](const std::string& name) {
     TcbProTable projects(kProjectFile, 0, 0);
-    holder = projects.FindByNameAndCustomer(name.c_str(), SelectedCustomer);
-  }
-  if (holder != 0 && holder != self) {
-    ShowMessage(this, kMsgProjectNameTaken);
-    return {};
-  }
-  return name;
+    return projects.FindByNameAndCustomer(name.c_str(), SelectedCustomer);
+  });
 }
 
 void TNewProject::CmSave() {
@@ -231,18 +232,10 @@ void TNewProject::CmModify() {
 }
 
 void TNewProject::CmDelete() {
-  if (SelectedProject == 0) return;
-  if (!Confirmed(this, kMsgDeleteProject)) return;
-  int deleted;
-  {
-    TcbProTable projects(kProjectFile, 0, 0);
-    deleted = projects.DeleteById(SelectedProject);
-  }
   // The programs keep their customer and lose the project.
-  if (Stored(this, deleted)) {
-    TcbFileTable programs(kProgramFile, 0, 0);
-    Stored(this, programs.DetachProject(SelectedProject));
-  }
+  if (SelectedProject == 0 || !DeleteAndDetach<TcbProTable>(this, kMsgDeleteProject, kProjectFile, SelectedProject,
+                                                            &TcbFileTable::DetachProject))
+    return;
   EvCustomerChange();
 }
 

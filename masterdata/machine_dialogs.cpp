@@ -56,10 +56,6 @@ class LiveLineCount : public TListLines {
   int count_ = -1;
 };
 
-bool Confirmed(TWindow* owner, int messageId) {
-  return ShowMessage(owner, messageId, MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
 }  // namespace
 
 // ---- machines ----------------------------------------------------------------

@@ -205,7 +205,7 @@ void TEditMacro::CmModify() {
 
 void TEditMacro::CmDelete() {
   if (SelectedMacro == 0) return;
-  if (ShowMessage(this, kMsgDeleteMacro, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (!Confirmed(this, kMsgDeleteMacro)) return;
   int at = MacroCombo->GetSelIndex();
   int deleted;
   {

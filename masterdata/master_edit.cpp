@@ -1,5 +1,6 @@
 #include "masterdata/master_edit.h"
 
+#include "app/users_dialogs.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/text_helpers.h"
 #include "platform/msgbox.h"
@@ -14,4 +15,8 @@ void MissingInput(TEdit& edit) {
 bool QuotableName(const std::string& name, size_t width) {
   std::string quoted;
   return QuoteSearchText(PadText(name.c_str(), width), quoted);
+}
+
+bool Confirmed(TWindow* owner, int messageId) {
+  return ShowMessage(owner, messageId, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }

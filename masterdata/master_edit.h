@@ -1,7 +1,7 @@
 // What the master-data dialogs share: the names typed into their edits,
-// the missing-input answer, the quoting check before a name goes into a
-// filter (the word to the user when a table refused a change is Stored,
-// app/users_dialogs.h).
+// the missing-input answer, the question before a delete and the quoting
+// check before a name goes into a filter. A change a table refused is
+// told by Stored (app/users_dialogs.h).
 #pragma once
 
 #include <string>
@@ -17,3 +17,6 @@ void MissingInput(TEdit& edit);
 // Whether the name can be written into a dBASE filter, padded to the
 // field's width as the filters compare it; the user is told when not.
 bool QuotableName(const std::string& name, size_t width);
+
+// Asks the MESSAGES text of the id in a Yes/No question box; true for Yes.
+bool Confirmed(TWindow* owner, int messageId);
