@@ -13,6 +13,7 @@
 #include "editor/child_frame.h"
 #include "editor/cycle_command.h"
 #include "editor/user_prefs.h"
+#include "masterdata/masterdata_commands.h"
 #include "masterdata/pick_dialogs.h"
 #include "storage/dnc_link.h"
 #include "storage/program_dialog.h"
@@ -46,6 +47,7 @@ void RegisterProgramCommands() {
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   RegisterRestoreCommands();
   RegisterImportCommands();
+  RegisterMasterDataCommands();
   // The editor and the program dialog send through the DNC link.
   SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
                       return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();
