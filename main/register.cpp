@@ -4,6 +4,7 @@
 
 #include "app/frame_commands.h"
 #include "dbtools/import_commands.h"
+#include "dbtools/program_set_commands.h"
 #include "dnc/control_window.h"
 #include "dnc/dnclog.h"
 #include "dnc/job_commands.h"
@@ -48,6 +49,7 @@ void RegisterProgramCommands() {
   RegisterRestoreCommands();
   RegisterImportCommands();
   RegisterMasterDataCommands();
+  RegisterProgramSetCommands();
   // The editor and the program dialog send through the DNC link.
   SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
                       return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();
