@@ -53,7 +53,11 @@ class DncTest : public kvdb::DbTest {
     texts.Set(29, "New %s %s %s by %s%s");
     Globals->UserFirstName.Set("A");
     Globals->UserLastName.Set("L");
-    Globals->MessageTexts.Set(309, "TRANSFER FAILED");
+    // The message texts as the station ships them.
+    const std::string cfgDir = Globals->CfgDir;
+    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
+    ASSERT_EQ(Globals->LoadMessages(44, 0), 1);
+    Globals->CfgDir = cfgDir;
   }
   void TearDown() override {
     plat::reset_comm_ports();
@@ -205,13 +209,17 @@ class DncServerTest : public DncTest {
   // and the settings every server test starts from; then the fixture's own
   // settings and the test's changes, in that order.
   void OnePort(int protocol, const Adjust& defaults = {}, const Adjust& adjust = {}) {
+    PortRow(0, com_, protocol, defaults, adjust);
+  }
+  // The same for the row of that id, on another COM number.
+  void PortRow(long id, int com, int protocol, const Adjust& defaults = {}, const Adjust& adjust = {}) {
     TMultiDncTable t("KELVMD32.DBF", 1, 0);
     t.Create((Root() + "/alt/KELVMD32.DBF").c_str());
-    std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
+    std::unique_ptr<TMultiDncRecord> r(t.FindById(id));
     ASSERT_TRUE(r);
     r->Clear();  // nothing left from an earlier set-up
-    r->Number[1] = 0;
-    r->SetListA(kPropComNumber, com_);
+    r->Number[1] = id;
+    r->SetListA(kPropComNumber, com);
     r->SetListA(kPropProtocol, protocol);
     r->SetListB(kPropFileMode, 0);
     r->Number[kPropMachineId] = machineId_;
