@@ -149,7 +149,10 @@ void MazakPollThread(void* arg) {
   port.Polling = 1;
   plat::set_comm_mask(port.ComHandle, EV_RING);
   if (type == kMazakM2 || type == kMazakTPlus || type == kMazakMPlus) ReleaseProgram(port, false);
-  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
+  // Stale input goes; output already handed to the line stays: the answer
+  // that closed the last exchange (the "p00" of the second rewind) may not
+  // have left yet, and the control waits for it.
+  plat::purge_comm(port.ComHandle, PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
   plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
   if (type == kMazakT32 || type == kMazakTPlus || type == kMazakMPlus) plat::sleep_ms(1000);
   plat::Event done(false, false);

@@ -37,10 +37,27 @@ class MazakControl {
   // What is left after the last answer, until the line is quiet.
   std::string Rest(int quiet_ms) { return pending_ + line_.Received(quiet_ms); }
 
+  // A command telegram whose answer is read later (a control busy with
+  // something else): Put, then Answer.
+  void Put(const std::string& text) { Write(text + kMazakEot); }
+  // The next answer up to its EOT, or what came within ms when none.
+  std::string Answer(int ms = 30000) {
+    for (int waited = 0; pending_.find(kMazakEot) == std::string::npos && waited < ms; waited += 20)
+      pending_ += line_.Received(20);
+    std::size_t eot = pending_.find(kMazakEot);
+    std::size_t end = eot == std::string::npos ? pending_.size() : eot + 1;
+    std::string answer = pending_.substr(0, end);
+    pending_.erase(0, end);
+    return answer;
+  }
+
  private:
-  std::string Exchange(const std::string& telegram) {
+  void Write(const std::string& telegram) {
     line_.Send(telegram);
     if (type_ == kMazakM2 && reading_) line_.Send("8");
+  }
+  std::string Exchange(const std::string& telegram) {
+    Write(telegram);
     while (pending_.find(kMazakEot) == std::string::npos) pending_ += line_.Received(20);
     std::size_t end = pending_.find(kMazakEot) + 1;
     std::string answer = pending_.substr(0, end);
