@@ -46,7 +46,7 @@ class ComMapTest : public kvdnc::DncServerTest {
     CreateDncDebugWindows(nullptr);
   }
   void TearDown() override {
-    StopServer();
+    // The windows go first: a server that ends only forgets them.
     DestroyDncDebugWindows();
     DncServerTest::TearDown();
   }
