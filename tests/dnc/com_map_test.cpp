@@ -59,6 +59,7 @@ class ComMapTest : public kvdnc::DncServerTest {
   static bool Logged(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
+  FailureView view_;  // outlives the server, which TearDown stops
 };
 
 TEST_F(ComMapTest, MappedPortCarriesAProgramAndBadDevicesSayWhy) {
@@ -82,10 +83,9 @@ TEST_F(ComMapTest, MappedPortCarriesAProgramAndBadDevicesSayWhy) {
 
   for (int com : {kMapped, kMissing, kPlainFile})
     PortRow(com - kMapped, com, kProtoStandard, StandardTexts);
-  FailureView view;
-  StartServer(&view);
+  StartServer(&view_);
 
-  const auto failures = view.Failures();
+  const auto failures = view_.Failures();
   ASSERT_EQ(failures.size(), 2u);
   EXPECT_EQ(failures[0], "Port 2:\r\nMachine : Mill one\r\n\r\nPort Initialization failure on COMM22\r\n\r\nCOM22 -> " +
                              missing + ": no such device");

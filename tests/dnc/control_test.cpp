@@ -134,11 +134,11 @@ TEST_F(ControlServerTest, CancelAskedAndAnsweredDropsTheReception) {
   Start(w);
   plat::set_time_scale(0.05);  // a line gap of half a second: a busy machine keeps the trickle going
   sim::Trickle t(m);
-  ASSERT_TRUE(WaitFor([] { return Ports[0]->Cancel() != nullptr && Ports[0]->BytesReceived > 20; }));
+  ASSERT_TRUE(WaitFor([] { return Ports[0]->CancelOpen() && Ports[0]->BytesReceived > 20; }));
   plat::GTestUiDriver driver;
   driver.expect_message_box(IDNO, "Cancel the transfer?");
   ASSERT_TRUE(p.click(602));
-  EXPECT_NE(Ports[0]->Cancel(), nullptr) << "No changes nothing";
+  EXPECT_TRUE(Ports[0]->CancelOpen()) << "No changes nothing";
   t.Stop();  // what comes after the cancel would be a reception of its own
   driver.expect_message_box(IDYES, "Cancel the transfer?");
   ASSERT_TRUE(p.click(602));

@@ -19,6 +19,7 @@
 #include "dbmodel/syslog.h"
 #include "dnc/dncport.h"
 #include "dnc/server.h"
+#include "engine/engine.h"
 #include "platform/serial.h"
 #include "platform/sync.h"
 #include "tests/dbmodel/db_fixture.h"
@@ -142,6 +143,22 @@ class DncTest : public kvdb::DbTest {
     std::vector<std::string> t;
     for (auto& r : Rows(DbPath("LOG00000.DBF"))) t.push_back(r[2]);
     return t;
+  }
+  // Whether another station could lock the program's row now (no send of
+  // ours holds it). The engine's lock is held while its retry setting is
+  // changed, so running port threads never see it half-way.
+  bool OtherStationCanLock(long ncid) {
+    DbLock engine(DbContext);
+    const int attempts = DbContext->lock_attempts;
+    DbContext->lock_attempts = 1;
+    bool ok;
+    {
+      TcbFileTable other("KELVFILE.DBF", 0, 0);
+      ok = other.LockById(ncid) > 0;
+    }
+    code_error_set(DbContext, 0);
+    DbContext->lock_attempts = attempts;
+    return ok;
   }
   long SentCount(long id) {
     TcbFileTable t("KELVFILE.DBF", 0, 0);
