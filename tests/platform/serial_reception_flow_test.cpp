@@ -72,19 +72,34 @@ TEST(InputFlow, ReaderStallsLoseNoByteOfALongReception) {
   const unsigned seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 rng(seed);
+  // One stall in each third, half a megabyte or more after the one before
+  // (by then the reader has drained the queue and sent XON), and early
+  // enough for the queue to fill behind it.
   std::vector<std::size_t> stalls;
-  for (int i = 0; i < 3; ++i) stalls.push_back(std::uniform_int_distribution<std::size_t>(0, text.size() - 1)(rng));
-  std::sort(stalls.begin(), stalls.end());
+  const std::size_t third = (text.size() - (1u << 20)) / 3, gap = 1u << 19;
+  for (std::size_t i = 0; i < 3; ++i)
+    stalls.push_back(i * third + gap + std::uniform_int_distribution<std::size_t>(0, third - gap - 1)(rng));
 
   sim::PacedSender machine(m, text, kLineRate, 32, seed);
   std::string got;
   got.reserve(text.size());
   std::vector<char> buf(65536);
   std::size_t stalled = 0;
+  DWORD errors = 0;
   auto progress = std::chrono::steady_clock::now();
   while (got.size() < text.size()) {
     if (stalled < stalls.size() && got.size() >= stalls[stalled]) {
       plat::sleep_ms(8000);
+      // A machine slowed by a loaded host may not have filled the queue
+      // yet: the reader stays away until the port has sent its XOFF.
+      ASSERT_TRUE(eventually(
+          [&] {
+            DWORD e = 0;
+            const bool sent = status(h, &e).fXoffSent != 0;
+            errors |= e;
+            return sent;
+          },
+          20000));
       ++stalled;
     }
     DWORD n = 0;
@@ -97,8 +112,9 @@ TEST(InputFlow, ReaderStallsLoseNoByteOfALongReception) {
   // The last stall's XON may still be under way.
   ASSERT_TRUE(eventually([&] { return Paired(machine.Flow()); }, 10000)) << machine.Flow();
   machine.Stop();
-  DWORD errors = 0;
-  status(h, &errors);
+  DWORD last = 0;
+  status(h, &last);
+  errors |= last;
   plat::close_comm(h);
 
   kvtest::ScratchDir dir("kv-flow");
