@@ -3,15 +3,16 @@ BUILD   ?= build
 RELEASE ?= build-release
 JOBS    ?= $(shell nproc)
 
-.PHONY: check demo deps configure build test bench clean
+.PHONY: check demo deps configure build test release bench clean
 
 check: deps build test
 	JOBS=$(JOBS) tools/run-fuzz
 	JOBS=$(JOBS) tools/run-tsan
 
-# Builds the program and starts it on the demo station under $(BUILD)/demo.
-demo: deps build
-	@tools/run-demo $(BUILD)
+# Builds the program as users run it (optimised, no sanitizers) and starts
+# it on the demo station under $(RELEASE)/demo.
+demo: deps release
+	@tools/run-demo $(RELEASE)
 
 deps:
 	@tools/install-deps deps/*.txt
@@ -25,10 +26,13 @@ build: configure
 test:
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
-# Benchmarks are built without sanitizers and run on demand only.
-bench: deps
+# The optimised build without sanitizers, for the demo and the benchmarks.
+release:
 	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_SANITIZE=OFF
 	cmake --build $(RELEASE) -j $(JOBS)
+
+# Benchmarks run on demand only.
+bench: deps release
 	@for b in $$(find $(RELEASE)/bench -type f -name 'bench_*' -perm -u+x | sort); do echo "== $$b"; "$$b" || exit 1; done
 
 clean:

@@ -62,7 +62,6 @@ class TMainFrame : public TCommandHostFrame {
   void CmHideAll();
   void CmShowAll();
   void CmAbout();
-  void CmDncConfigure() {}
 
   // The enablers: a command is enabled when the user's rights allow it
   // and the frame has a handler for it (commands of windows not built are

@@ -9,6 +9,7 @@
 #include "appcore/globals.h"
 #include "platform/path.h"
 #include "platform/plugin.h"
+#include "platform/sysinfo.h"
 #include "platform/ui/window.h"
 
 namespace {
@@ -48,6 +49,15 @@ HeapText CallPrintHook(TWindow*) {
   if (lib) FreeLibrary(lib);
   return chosen;
 }
+
+void TellPluginLoadFailed(TWindow* owner, const char* dll) {
+  std::string text = std::string("Load of ") + dll + " failed";
+  std::string why = plat::last_plugin_error();
+  if (!why.empty()) text += "\r\n\r\n" + why;
+  ::MessageBox(owner ? owner->GetHandle() : nullptr, text.c_str(), "error", MB_OK);
+}
+
+std::string MemoFilePath() { return plat::system_directory() + "\\MEMOTEXT.TMP"; }
 
 void RunFileLoader(TWindow* owner) {
   HMODULE lib = LoadLibrary((Globals->HookDir + "MALDON.DLL").c_str());

@@ -89,17 +89,54 @@ bool MazakCheckBlock(const std::string& block, std::string* data) {
   return true;
 }
 
+TMazakReceived MazakReceivedTelegram(std::string telegram) {
+  TMazakReceived r;
+  const bool block = telegram.find(kMazakStx) != std::string::npos;
+  std::string command;
+  MazakSplitCommand(telegram, command);
+  r.Code = MazakDecodeCommand(command);
+  if (r.Code == kMazakWriteBlock) {
+    // The image keeps a block as one text line: a line end or NUL in the
+    // data would come back as another block.
+    r.BlockOk = MazakCheckBlock(telegram, &r.Data) &&
+                r.Data.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+    if (!r.BlockOk) r.Data.clear();
+  } else if (block) {
+    r.BlockOk = false;
+  }
+  return r;
+}
+
 std::string MazakBlockLine(const std::string& data) { return "_" + data + "_" + MazakCheckText(data) + "_"; }
+
+namespace {
+constexpr std::size_t kTapeBlock = 128;
+
+// The bytes of a block that its image line holds as 256 upper-case hex
+// digits (a block with CR, LF or NUL, which would break the line); false
+// for data that is no such line.
+bool DecodeHexBlock(const std::string& digits, std::string& block) {
+  if (digits.size() != 2 * kTapeBlock) return false;
+  auto value = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; };
+  std::string bytes(kTapeBlock, '\0');
+  for (std::size_t i = 0; i < kTapeBlock; ++i) {
+    int high = value(digits[2 * i]), low = value(digits[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes[i] = static_cast<char>(high * 16 + low);
+  }
+  if (bytes.find_first_of(std::string("\r\n\0", 3)) == std::string::npos) return false;
+  block = std::move(bytes);
+  return true;
+}
+}  // namespace
 
 std::string MazakLineBlock(const std::string& line) {
   if (line.size() < 3 || line.front() != '_' || line.back() != '_') return {};
   std::size_t etx = line.rfind('_', line.size() - 2);
   if (etx == 0) return {};
-  std::string block = line;
-  block.front() = kMazakStx;
-  block[etx] = kMazakEtx;
-  block.back() = kMazakEot;
-  return block;
+  std::string data = line.substr(1, etx - 1);
+  DecodeHexBlock(data, data);
+  return kMazakStx + data + kMazakEtx + line.substr(etx + 1, line.size() - etx - 2) + kMazakEot;
 }
 
 std::string MazakTapeMarkLine(int number) { return "[TAPEMARK-" + std::to_string(number) + "]"; }
@@ -199,14 +236,14 @@ TMazakExchange::TMazakExchange(int t, bool sending) : type_(t), sending_(sending
 TMazakStep TMazakExchange::Step(int code, bool blockOk) {
   TMazakStep s;
   if (!sending_) {
+    if (!blockOk) {
+      s.Answer = codes_.Error;
+      s.Failed = true;
+      s.End = true;
+      return s;
+    }
     switch (code) {
       case kMazakWriteBlock:
-        if (!blockOk) {
-          s.Answer = codes_.Error;
-          s.Failed = true;
-          s.End = true;
-          break;
-        }
         s.StoreBlock = true;
         s.CountBytes = type_ != kMazakT2;
         s.Answer = codes_.Ack;

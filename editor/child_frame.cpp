@@ -16,6 +16,7 @@
 #include "dbmodel/project.h"
 #include "platform/ledit/protocol.h"
 #include "platform/msgbox.h"
+#include "platform/ui/mdi.h"
 #include "platform/ui/gadget_window.h"
 #include "platform/ui/menu.h"
 
@@ -167,7 +168,8 @@ void TChildFrame::SetupWindow() {
   Client->SetOptionLowNibble(10);
   Client->SetOptionBit2(true);
   if (const char* t = Globals->DialogTexts.Has(137) ? Globals->DialogTexts.Get(137) : nullptr) SetCaption(t);
-  SetWindowPos(nullptr, EditLeft, EditTop, EditRight - EditLeft, EditBottom - EditTop, SWP_SHOWWINDOW);
+  SetWindowPos(nullptr, plat::cascade_in_client(*this, TRect(EditLeft, EditTop, EditRight, EditBottom)),
+               SWP_SHOWWINDOW);
   if (OpenId != 0) {
     Globals->CurrentProgramId = static_cast<int>(OpenId);
     TakeProgram(OpenId, true);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/plugin_calls.h"
 #include "appcore/globals.h"
 #include "compare/telmix.h"
 #include "platform/path.h"
@@ -159,10 +160,16 @@ void TCompareDialog::SetupWindow() {
 
 bool TCompareDialog::RunCompare() {
   std::string path = (Globals ? Globals->HookDir : std::string()) + "TELMIX.DLL";
+  // A missing library is told; a window that closed without a word would
+  // look like a fault of the program.
   if (!Library) Library = LoadLibrary(path.c_str());
-  if (!Library) return false;
+  if (!Library) {
+    TellPluginLoadFailed(this, "TELMIX.DLL");
+    return false;
+  }
   auto compare = reinterpret_cast<kv_compare_fn>(GetProcAddress(Library, KV_COMPARE_ENTRY));
   if (!compare) {
+    TellPluginLoadFailed(this, "TELMIX.DLL");
     FreeLibrary(Library);
     Library = nullptr;
     return false;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/plugin_calls.h"
 #include "appcore/globals.h"
 #include "editor/child_frame.h"
 #include "editor/compare_dlg.h"
@@ -69,11 +70,6 @@ bool CallHook(const char* dll, TPluginBlock& block) {
   return entry != nullptr;
 }
 
-void TellLoadFailed(TWindow* owner, const char* dll) {
-  std::string text = std::string("Load of ") + dll + " failed";
-  ::MessageBox(owner->GetHandle(), text.c_str(), "error", MB_OK);
-}
-
 bool ReadWhole(const std::string& path, std::string& text) {
   plat::File f = plat::create_file(path, plat::Access::read, plat::Share::read, plat::Disposition::open_existing);
   if (!f.is_open()) return false;
@@ -96,11 +92,11 @@ bool WriteWhole(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-// The memo is edited as a file of this window's own in the temporary
-// directory, by the memo plug-in; it comes back whole, whatever its length.
+// The memo is edited by the memo plug-in in its file; it comes back whole,
+// whatever its length.
 void TChildFrame::CmMemorandum() {
   if (!Record) return;
-  std::string memo = TempPath("MEMOTEXT", "TMP");
+  std::string memo = MemoFilePath();
   bool ready;
   if (Record->MEMOSTR && *Record->MEMOSTR) {
     ready = WriteWhole(memo, Record->MEMOSTR);
@@ -117,7 +113,7 @@ void TChildFrame::CmMemorandum() {
   }
   HMODULE editor = LoadLibrary((Globals->HookDir + "RICHEDIT.DLL").c_str());
   if (!editor) {
-    TellLoadFailed(this, "RICHEDIT.DLL");
+    TellPluginLoadFailed(this, "RICHEDIT.DLL");
     return;
   }
   FreeLibrary(editor);
@@ -153,7 +149,7 @@ void TChildFrame::CmPictures() {
   // The plug-in finds its pictures by the directory in the block; the
   // process's current directory stays as it is.
   TPluginBlock block(Texts, Globals->PicturesDir);
-  if (!CallHook("ROSVAN.DLL", block)) TellLoadFailed(this, "ROSVAN.DLL");
+  if (!CallHook("ROSVAN.DLL", block)) TellPluginLoadFailed(this, "ROSVAN.DLL");
 }
 
 void TChildFrame::CmFormattedPrint() {
@@ -161,7 +157,7 @@ void TChildFrame::CmFormattedPrint() {
   TPluginBlock block(Texts, printFile);
   block.Data()[0] = static_cast<kv_word>(Client->SendMessage(LEM_GETLINECOUNT));
   if (!SaveToTemp(printFile)) return;
-  if (!CallHook("BRENTIX.DLL", block)) TellLoadFailed(this, "BRENTIX.DLL");
+  if (!CallHook("BRENTIX.DLL", block)) TellPluginLoadFailed(this, "BRENTIX.DLL");
 }
 
 void TChildFrame::CePictures(TCommandEnabler& ce) { ce.Enable(Record && (Globals->RightsMask & 0x20)); }

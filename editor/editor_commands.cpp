@@ -6,6 +6,7 @@
 #include "appcore/globals.h"
 #include "editor/child_frame.h"
 #include "editor/compare_dlg.h"
+#include "platform/ui/mdi.h"
 #include "storage/log_common.h"
 #include "storage/program_lock.h"
 
@@ -38,10 +39,11 @@ TChildFrame* OpenEditor(TFrameWindow& frame, long programId, TPlace::Kind place,
       child->ShowWindow(SW_SHOWNORMAL);
       break;
     case TPlace::Stored:
-      child->SetWindowPos(HWND_TOP, EditLeft, EditTop, EditRight - EditLeft, EditBottom - EditTop, SWP_SHOWWINDOW);
+      child->SetWindowPos(HWND_TOP, plat::cascade_in_client(*child, TRect(EditLeft, EditTop, EditRight, EditBottom)),
+                          SWP_SHOWWINDOW);
       break;
     case TPlace::Import:
-      child->SetWindowPos(HWND_TOP, 20, 60, 600, 420, SWP_SHOWWINDOW);
+      child->SetWindowPos(HWND_TOP, plat::cascade_in_client(*child, TRect(20, 60, 620, 480)), SWP_SHOWWINDOW);
       break;
   }
   return child;

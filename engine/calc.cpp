@@ -48,8 +48,9 @@ void calc_free(DbCalc* calc) {
   if (!calc) return;
   DB_ENGINE* c = calc->context;
   DbLock lock(c);
-  // Report totals belong to the report engine, which this program lacks;
-  // nothing else is ever attached.
+  // The total stays with the report engine, which frees it; it only loses
+  // the calculation it showed.
+  if (calc->total) static_cast<DbTotal*>(calc->total)->calc = nullptr;
   calc->total = nullptr;
   list_remove(&c->calc_list, calc);
   if (calc->expr) expr_free(calc->expr);
@@ -59,4 +60,29 @@ void calc_free(DbCalc* calc) {
 void calc_free_all(DB_ENGINE* c) {
   DbLock lock(c);
   while (c->calc_list.count > 0) calc_free(static_cast<DbCalc*>(list_last(&c->calc_list)));
+}
+
+int total_value(const DbTotal* t, double* value) {
+  *value = 0;
+  if (!t) return 0;
+  switch (t->type) {
+    case DB_TOTAL_SUM:
+      *value = t->sum;
+      return 1;
+    case DB_TOTAL_COUNT:
+      *value = double(t->count);
+      return 1;
+    case DB_TOTAL_AVERAGE:
+    case DB_TOTAL_MIN:
+    case DB_TOTAL_MAX:
+      // Nothing counted yet: no average, and the extremes still hold their
+      // starting values, which are no record's.
+      if (t->count <= 0) return 0;
+      *value = t->type == DB_TOTAL_AVERAGE ? t->sum / double(t->count)
+               : t->type == DB_TOTAL_MIN   ? t->minimum
+                                           : t->maximum;
+      return 1;
+    default:
+      return 0;
+  }
 }

@@ -52,8 +52,9 @@ void str_upper(char* text);
 void str_lower(char* text);
 int str_copy_max(char* target, const char* source, int size);
 int char_is_name(int c);
-// Adds or replaces the extension; -1 (name untouched) when the result would
-// not fit in size bytes.
+// Adds or replaces the extension, in the case of the name it goes on (the
+// rest of the name stays as given); -1 (name untouched) when the result
+// would not fit in size bytes.
 int file_name_ext(char* name, int size, const char* ext, int replace);
 int file_name_piece(char* result, int size, const char* name, int keep_dir, int keep_ext);
 

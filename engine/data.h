@@ -41,6 +41,9 @@ struct DbMemoFile {
   DbFile file;
   int block_size;
   int locked;
+  // A dBASE III memo file (its table's version 0x83): an entry is the
+  // text itself, ended by 0x1A.
+  int text_entries;
 };
 
 // The header copy: version, last update, cached record count (-1 unknown),

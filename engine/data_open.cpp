@@ -15,6 +15,9 @@ constexpr int kNameMax = 258;
 
 bool is_memo_type(int t) { return t == 'M' || t == 'G' || t == 'B'; }
 
+// Visual FoxPro's versions keep 263 bytes after the field terminator.
+bool has_backlink(unsigned version) { return version == 0x30 || version == 0x31 || version == 0x32; }
+
 // Frees what open built, without writing anything back.
 void data_discard(DbDataFile* d) {
   DB_ENGINE* c = d->context;
@@ -102,6 +105,16 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
   if (static_cast<unsigned>(n) * 32 >= desc_len) {
     mem_free(desc);
     return refuse(d, path, "Field descriptors are not terminated");
+  }
+  // The header ends with the terminator (a NUL after it is tolerated, as
+  // some writers put one there), or with Visual FoxPro's 263-byte backlink
+  // where the version says the file has one. A longer header would put the
+  // first record anywhere: refused.
+  unsigned needed = 32u * unsigned(n) + 33u;
+  unsigned slack = has_backlink(d->header.version) ? 264u : 1u;
+  if (d->header.header_len > needed + slack || long(d->header.header_len) > flen) {
+    mem_free(desc);
+    return refuse(d, path, "Header length disagrees with the fields");
   }
   d->n_fields = n;
   d->fields = static_cast<DbField*>(mem_alloc_err(c, sizeof(DbField) * (n ? n : 1)));

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cassert>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 
@@ -107,6 +108,13 @@ struct DbEngineState {
   int buffering_on;
   int internal_flag;
   int activity_bits;  // go 1, skip 2, append 16, record write 32
+  // The report engine's share: one report at a time, its totals (DbTotal
+  // records from the total pool) and the page number PAGENO reads.
+  int report_exists;
+  int no_default_style;  // a new report gets no "Plain Text" style
+  uint16_t page_no;
+  DbList total_list;
+  DbMemPool* total_pool;
 };
 
 struct DB_ENGINE : DbEngineState {
@@ -267,9 +275,41 @@ struct DbCalc {
   DbNode link;
   DB_ENGINE* context;
   DbExpr* expr;
-  void* total;  // report total attached to it, if any
+  void* total;  // the DbTotal attached to it, if any
   char name[20];
 };
+
+// A report total as the expressions see it: the report engine builds its
+// totals on this record and keeps them in the context's total list; a
+// calculation with a total attached reads the total's value (TOTAL).
+enum : int {
+  DB_TOTAL_MIN = 11,
+  DB_TOTAL_MAX = 12,
+  DB_TOTAL_COUNT = 13,
+  DB_TOTAL_AVERAGE = 14,
+  DB_TOTAL_SUM = 15,
+};
+
+struct DbTotal {
+  DbNode link;
+  DbCalc* calc;  // null once the calculation is freed
+  int type;
+  double sum;
+  double minimum;
+  double maximum;
+  long count;
+};
+
+// The value a total shows by its type: 1 with *value set, 0 when it has none
+// (an average, minimum or maximum over no record, or a type of no kind);
+// *value is then 0.
+int total_value(const DbTotal* t, double* value);
+
+// The build's option mask, 36 as stations have always reported it. Of its
+// bits only the index kind matters to a caller: bit 2 says index files are
+// .mdx (bit 0 would say .cdx, bit 1 .ntx, bit 3 .ndx).
+enum : int { DB_BUILD_CDX = 0x01, DB_BUILD_NTX = 0x02, DB_BUILD_MDX = 0x04, DB_BUILD_NDX = 0x08 };
+int code_options();
 
 DbCalc* calc_create(DB_ENGINE* c, DbExpr* expr, const char* name);
 DbCalc* calc_lookup(DB_ENGINE* c, const char* name, int len);

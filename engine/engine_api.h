@@ -13,6 +13,7 @@
 #include "engine/dbstr.h"      // FieldRef, FieldRefMemo, DateValue over the current record
 #include "engine/engine.h"     // DbEngine, its settings, statuses and error codes
 #include "engine/fieldinfo.h"  // FieldInfoList, TagInfoList: layouts for data_create
+#include "engine/index.h"      // a table's index files and tags by name (report files)
 #include "engine/lock.h"
 #include "engine/memo.h"
 #include "engine/relate.h"
@@ -59,6 +60,7 @@ using ::data_num_fields;
 using ::field_len;
 using ::field_long;
 using ::field_ptr;
+using ::field_type;
 
 // Locks: records, the whole table, and bytes of a table's file other
 // stations agree on.
@@ -83,5 +85,62 @@ using ::relate_unlock;
 // Dates.
 using ::date_format;
 using ::date_today;
+
+// What the report engine stands on: the context's errors and options,
+// lists and pools, aliases, index files and tags by name, expressions and
+// named calculations, totals, the relation tree, buffered files and names.
+using ::code_error;
+using ::code_error_ex;
+using ::code_options;
+using ::data_alias;
+using ::data_alias_set;
+using ::data_field_named;
+using ::data_find_by_alias;
+using ::data_tag_selected;
+using ::field_decimals;
+using ::field_name;
+using ::field_type;
+using ::index_open;
+using ::tag_name;
+using ::list_add;
+using ::list_add_after;
+using ::list_add_before;
+using ::list_first;
+using ::list_next;
+using ::list_remove;
+using ::mem_pool_alloc;
+using ::mem_pool_give;
+using ::mem_pool_release;
+using ::expr_double;
+using ::expr_eval;
+using ::expr_free;
+using ::expr_len;
+using ::expr_parse;
+using ::expr_source;
+using ::expr_true;
+using ::expr_type;
+using ::calc_create;
+using ::calc_free;
+using ::calc_free_all;
+using ::calc_lookup;
+using ::total_value;
+using ::relate_error_action_set;
+using ::relate_next;
+using ::relate_skip_enable;
+using ::file_close;
+using ::file_create;
+using ::file_len;
+using ::file_open;
+using ::file_remove;
+using ::seq_read;
+using ::seq_read_init;
+using ::seq_write;
+using ::seq_write_flush;
+using ::seq_write_init;
+using ::char_is_name;
+using ::file_name_ext;
+using ::file_name_piece;
+using ::str_copy_max;
+using ::str_upper;
 
 }  // namespace db_api

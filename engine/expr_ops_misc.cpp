@@ -1,6 +1,6 @@
-// Routines that read the data file rather than a value (DEL, DELETED,
-// RECCOUNT, RECNO), and the named calculations, which run a nested
-// evaluation in the same work buffer.
+// Routines that read the data file or the context rather than a value
+// (DEL, DELETED, RECCOUNT, RECNO, PAGENO), the named calculations, which run
+// a nested evaluation in the same work buffer, and report totals.
 #include "engine/data.h"
 #include "engine/expr_routines.h"
 
@@ -43,14 +43,16 @@ void r_calc(ExprEval& ev) {
     ev.push(out);
 }
 
-// Report totals and page numbers belong to report output, which this
-// program does not run: both read as 0.
+// A report total's value (0 while it has none) and the page number of the
+// report being produced.
 void r_total(ExprEval& ev) {
-    expr_put_d(ev.slot(), 0);
+    double v = 0;
+    total_value(static_cast<const DbTotal*>(ev.op->calc->total), &v);
+    expr_put_d(ev.slot(), v);
     ev.push(ev.slot());
 }
 
 void r_pageno(ExprEval& ev) {
-    expr_put_d(ev.slot(), 0);
+    expr_put_d(ev.slot(), double(ev.expr->ctx->page_no));
     ev.push(ev.slot());
 }

@@ -56,7 +56,7 @@ struct DbBlock {
   long number;  // -1 when the buffer holds no block
   int changed;
   int cur;
-  int checked;  // the image passed the checks that need only it (counts, pointers, key order)
+  int checked;  // the image passed the checks that need only it (entry count, pointers)
   unsigned char* image;
   DbBlock* hash_next;  // the next spare of the tag in the same bucket
 };
@@ -83,7 +83,11 @@ struct DbTag {
   int header_changed;
   int filter_flag_changed;
   int version_changed;
-  long equal_leaves;  // leaves stepped onto since the key last changed (progress proof)
+  // The walk in progress: its direction, the leaves it stepped onto since
+  // the tag was last positioned, and how many it may meet (the file's blocks).
+  int walk_dir;
+  long walk_leaves;
+  long walk_cap;
 };
 
 struct DbIndexFile {
@@ -140,7 +144,7 @@ DbBlock* block_alloc(DbTag* t, long number);
 void block_free(DbBlock* b);
 int block_flush(DbBlock* b);
 int block_read(DbBlock* b, long number);  // 0, 1 cut off by the file's end, -1
-// Remembers with the cached image that its keys were found in order.
+// Remembers with the cached image that it passed those checks.
 void block_mark_checked(DbBlock* b);
 void block_insert(DbBlock* b, const void* key, long pointer);
 void block_remove(DbBlock* b);

@@ -3,7 +3,9 @@
 #include "engine/bytes.h"
 #include "engine/memo.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "engine/convert.h"
 #include "engine/lock.h"
@@ -129,6 +131,41 @@ class FreeChain {
   long limit_ = 0;
 };
 
+// Makes the growable buffer hold n bytes and a terminator.
+int reserve(DB_ENGINE* c, char** buf, unsigned* cap, unsigned n) {
+  if (n + 1 <= *cap && *buf) return 0;
+  if (*cap > 0) mem_free(*buf);
+  *buf = static_cast<char*>(mem_alloc(n + 1));
+  if (!*buf) {
+    *cap = 0;
+    return code_error(c, e_memory, nullptr);
+  }
+  *cap = n + 1;
+  return 0;
+}
+
+// A dBASE III entry: the text up to its 0x1A (or the end of the file).
+int read_text_entry(DbMemoFile* m, long pos, long flen, char** buf, unsigned* cap, unsigned* len) {
+  if (pos >= flen) return damaged(m, "memo_file_read()");
+  std::string text;
+  char piece[512];
+  for (long at = pos; at < flen;) {
+    long n = std::min<long>(sizeof piece, flen - at);
+    if (file_read_all(&m->file, at, piece, static_cast<unsigned>(n)) < 0) return -1;
+    const char* end = static_cast<const char*>(std::memchr(piece, 0x1A, static_cast<size_t>(n)));
+    text.append(piece, end ? static_cast<size_t>(end - piece) : static_cast<size_t>(n));
+    if (end) break;
+    at += n;
+  }
+  if (text.size() >= 0xFFFFFFFFu) return damaged(m, "memo_file_read()");
+  unsigned n = static_cast<unsigned>(text.size());
+  if (int rc = reserve(m->file.context, buf, cap, n)) return rc;
+  std::memcpy(*buf, text.data(), n);
+  (*buf)[n] = 0;
+  *len = n;
+  return 0;
+}
+
 // Reads an entry into a growable buffer: capacity in *cap, text length in *len.
 int read_entry(DbMemoFile* m, long block, char** buf, unsigned* cap, unsigned* len) {
   DB_ENGINE* c = m->file.context;
@@ -138,6 +175,7 @@ int read_entry(DbMemoFile* m, long block, char** buf, unsigned* cap, unsigned* l
   long flen = file_len(&m->file);
   if (flen < 0) return -1;
   long pos = pos_of(m, block);
+  if (m->text_entries) return read_text_entry(m, pos, flen, buf, cap, len);
   if (pos + 8 > flen) return damaged(m, "memo_file_read()");
   unsigned char head[8];
   if (file_read_all(&m->file, pos, head, 8) < 0) return -1;
@@ -151,15 +189,7 @@ int read_entry(DbMemoFile* m, long block, char** buf, unsigned* cap, unsigned* l
           static_cast<unsigned long long>(flen))
     return damaged(m, "memo_file_read()");
   unsigned n = static_cast<unsigned>(entry_len - 8);
-  if (n + 1 > *cap || !*buf) {
-    if (*cap > 0) mem_free(*buf);
-    *buf = static_cast<char*>(mem_alloc(n + 1));
-    if (!*buf) {
-      *cap = 0;
-      return code_error(c, e_memory, nullptr);
-    }
-    *cap = n + 1;
-  }
+  if (int rc = reserve(c, buf, cap, n)) return rc;
   if (file_read_all(&m->file, pos + offset, *buf, n) < 0) return -1;
   (*buf)[n] = 0;
   *len = n;
@@ -237,6 +267,7 @@ int memo_file_open(DbMemoFile* m, DbDataFile* d, const char* name) {
   }
   m->block_size = static_cast<int>(le_get16(head + 20));
   if (m->block_size == 0) m->block_size = 512;  // older files leave it out
+  m->text_entries = d->header.version == 0x83;
   if (m->block_size < 8) return damaged(m, "Memo block size is invalid");
   return 0;
 }

@@ -59,6 +59,13 @@ struct DbRelateNode {
   int hint_dir = 0;
   DbRelation* relation = nullptr;
   DB_ENGINE* context = nullptr;
+  // Two settings a relation file keeps beside the match mode and the
+  // no-match action; nothing reads them, they are carried unchanged.
+  int setting_first = 0;
+  int setting_third = 0;
+  // The report engine's copy of this node's record: a group footer prints
+  // the values of the record before the break.
+  std::vector<char> report_record;
 };
 
 struct DbRelation {

@@ -54,6 +54,23 @@ int ext_start(const char* name, int len) {
   return -1;
 }
 
+// True when the letters of name[from, to) are lower case (at least one, none upper).
+bool lower_case_letters(const char* name, int from, int to) {
+  bool lower = false;
+  for (int i = from; i < to; i++) {
+    unsigned char ch = static_cast<unsigned char>(name[i]);
+    if (std::isupper(ch)) return false;
+    if (std::islower(ch)) lower = true;
+  }
+  return lower;
+}
+
+bool has_letters(const char* name, int from, int to) {
+  for (int i = from; i < to; i++)
+    if (std::isalpha(static_cast<unsigned char>(name[i]))) return true;
+  return false;
+}
+
 }  // namespace
 
 int file_name_ext(char* name, int size, const char* ext, int replace) {
@@ -62,17 +79,27 @@ int file_name_ext(char* name, int size, const char* ext, int replace) {
   int dot = ext_start(name, len);
   if (dot >= 0 && !replace) {
     name[len] = 0;
-    str_upper(name);
     return 0;
   }
   if (*ext == '.') ext++;
+  // The extension takes the case of the name it goes on (of the old
+  // extension when that has letters): tools where names differ by case look
+  // for "t.dbt" beside "t.dbf" and for "T.DBT" beside "T.DBF".
+  int from = dir_end(name, len), to = dot >= 0 ? dot : len;
+  if (dot >= 0 && has_letters(name, dot + 1, len)) {
+    from = dot + 1;
+    to = len;
+  }
+  bool lower = lower_case_letters(name, from, to);
   int at = dot >= 0 ? dot : len;
   int ext_len = static_cast<int>(std::strlen(ext));
   // A name that cannot take its extension is refused, never written past.
   if (at + 1 + ext_len + 1 > size) return -1;
   name[at] = '.';
-  std::memcpy(name + at + 1, ext, ext_len + 1);
-  str_upper(name);
+  for (int i = 0; i <= ext_len; i++) {
+    unsigned char ch = static_cast<unsigned char>(ext[i]);
+    name[at + 1 + i] = static_cast<char>(lower ? std::tolower(ch) : std::toupper(ch));
+  }
   return 0;
 }
 

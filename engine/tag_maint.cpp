@@ -218,8 +218,20 @@ int seek_on_path(DbTag* t, const unsigned char* key) {
   // rightmost leaf has not.
   if (leaf->cur >= block_keys(leaf) && block_keys(leaf) > 0 && !rightmost) return -2;
   t->context->activity_bits |= 8;
-  t->equal_leaves = 0;
+  t->walk_leaves = 0;
   return rc;
+}
+
+// Finds the entry of (key, recno) by walking the whole tag: in a tag whose
+// keys a peer keeps in another order (its collation, its order of numbers)
+// the seek can miss an entry that is there, and a key left behind would
+// stand for a record that no longer has it. 0 on the entry, DB_NO_RECORD, -1.
+int find_by_walking(DbTag* t, const void* key, long recno) {
+  if (tag_top(t) < 0) return -1;
+  unsigned len = unsigned(t->header.key_len);
+  for (bool more = !tag_eof(t); more; more = tag_skip(t, 1) == 1)
+    if (tag_recno(t) == recno && t->compare(tag_key(t), key, len) == 0) return 0;
+  return t->context->error_code < 0 ? -1 : DB_NO_RECORD;
 }
 
 }  // namespace
@@ -255,6 +267,7 @@ int tag_remove(DbTag* t, const void* key, long recno) {
   DbLock lock(c);
   if (c->error_code < 0) return -1;
   int rc = tag_go(t, key, recno);
+  if (rc > 0) rc = find_by_walking(t, key, recno);
   if (rc < 0) return -1;
   if (rc != 0) {
     tag_unposition(t);

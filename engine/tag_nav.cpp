@@ -136,10 +136,12 @@ bool block_number_ok(DbIndexFile* x, long number) {
 
 // Does the freshly read block fit under its parent (the stack's bottom)? The
 // entry count and the child pointers are checked, so nothing is read outside
-// the block and no descent leaves the file, and the keys must keep the tag's
-// order (walks rely on it to end): once per image read in, which the block
-// cache remembers. The keys are checked against the parent when the block
-// check is on.
+// the block and no descent leaves the file: once per image read in, which the
+// block cache remembers. The order of the keys is not judged: a peer may keep
+// them in its own order (another collation, another order of numbers), and
+// its blocks are walked as they stand; walks end by counting their steps. With
+// the block check on, a leaf must end with the key its parent's entry names,
+// which holds in every order.
 bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
   int n = block_keys(b);
   if (!b->checked) {
@@ -152,25 +154,14 @@ bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
       for (int i = 0; i < n; i++)
         if (block_pointer(b, i) <= 0) return false;  // every key belongs to a record
     }
-    unsigned key_len = unsigned(t->header.key_len);
-    for (int i = 1; i < n; i++)
-      if (t->compare(block_key(b, i - 1), block_key(b, i), key_len) > 0) return false;
     block_mark_checked(b);
   }
   bool leaf = block_is_leaf(b);
   if (leaf && n == 0 && parent) return false;  // only the root of an empty tag is an empty leaf
-  if (!t->context->index_option_c || !parent) return true;
-  unsigned len = unsigned(t->header.key_len);
+  if (!t->context->index_option_c || !parent || !leaf) return true;
   int pn = block_keys(parent);
-  if (leaf) {
-    if (parent->cur < pn) return t->compare(block_key(b, n - 1), block_key(parent, parent->cur), len) == 0;
-    return t->compare(block_key(b, 0), block_key(parent, pn - 1), len) >= 0;
-  }
-  if (parent->cur > 0 && t->compare(block_key(parent, parent->cur - 1), block_key(b, 0), len) > 0)
-    return false;
-  if (parent->cur < pn && t->compare(block_key(b, n - 1), block_key(parent, parent->cur), len) > 0)
-    return false;
-  return true;
+  if (parent->cur >= pn) return true;
+  return t->compare(block_key(b, n - 1), block_key(parent, parent->cur), unsigned(t->header.key_len)) == 0;
 }
 
 int read_root_number(DbTag* t) {
@@ -229,6 +220,30 @@ int tag_down(DbTag* t) {
   return 0;
 }
 
+// Leaves a walk in one direction can meet at most: the blocks of the file,
+// as its header and its length both allow. -1 on a failed read of the length.
+long leaf_cap(DbTag* t) {
+  DbIndexFile* x = t->index;
+  long pages = long(le_get32(x->header + 32));
+  long len = file_len(&x->file);
+  if (len < 0) return -1;
+  if (len / 512 + 1 < pages) pages = len / 512 + 1;
+  return pages / x->blocks_per_page + 1;
+}
+
+// Counts a walk's step onto a leaf: 1 within what the file can hold, 0 past
+// it (a loop), -1.
+int count_leaf(DbTag* t, int dir) {
+  if (t->walk_dir != dir) {
+    t->walk_dir = dir;
+    t->walk_leaves = 0;
+  }
+  if (++t->walk_leaves <= t->walk_cap) return 1;
+  t->walk_cap = leaf_cap(t);  // the file may have grown meanwhile
+  if (t->walk_cap < 0) return -1;
+  return t->walk_leaves <= t->walk_cap ? 1 : 0;
+}
+
 int corrupt(DbTag* t) {
   return code_error_ex(t->context, e_index, "Corrupt index file", t->index->file.name, nullptr);
 }
@@ -236,8 +251,9 @@ int corrupt(DbTag* t) {
 // Decides what a block that does not fit means. Under the index lock nobody
 // else writes: it is damage (-310 at once). Unlocked, a file header or tag
 // version that moved means another station changed the index: drop what is
-// cached and start again. Otherwise take the index lock (waiting only while
-// another station holds it) and let the movement run once more under it.
+// cached and start again (0). Otherwise take the index lock (waiting only
+// while another station holds it) and let the movement run once more under
+// it: 1 when the file is still as the movement saw it.
 int tag_restart(DbTag* t, int* restarts) {
   DbIndexFile* x = t->index;
   if (is_locked(t)) return corrupt(t);
@@ -256,11 +272,12 @@ int tag_restart(DbTag* t, int* restarts) {
   if (rc == DB_LOCKED) return code_error_ex(t->context, e_lock, "File Name:", x->file.name, nullptr);
   if (rc != 0) return -1;
   x->probe_locked = 1;
-  if (index_refresh(x) < 0) return -1;
+  int changed = index_refresh(x);
+  if (changed < 0) return -1;
   x->locked = 1;
   mdx_drop_buffers(t);
   t->header.root = -1;
-  return 0;
+  return changed > 0 ? 0 : 1;
 }
 
 // Held by every movement: the outermost one gives back an index lock that was
@@ -394,7 +411,7 @@ int tag_seek(DbTag* t, const void* key, unsigned len) {
   c->activity_bits |= 8;
   if (t->header.key_type != 'C' || len > unsigned(t->header.key_len)) len = unsigned(t->header.key_len);
   Moving moving(t);
-  t->equal_leaves = 0;
+  t->walk_leaves = 0;
   int restarts = 0;
   for (;;) {
     int rc = seek_once(t, key, len);
@@ -411,7 +428,7 @@ int edge(DbTag* t, bool last) {
   DbLock lock(c);
   if (c->error_code < 0) return -1;
   Moving moving(t);
-  t->equal_leaves = 0;
+  t->walk_leaves = 0;
   int restarts = 0;
   for (;;) {
     tag_unposition(t);
@@ -465,17 +482,13 @@ long tag_skip(DbTag* t, long n) {
     long last_recno = block_pointer(leaf, at);
     int s = step_leaf(t, dir);
     if (s == 1) {
-      // Proof of progress: the keys met must keep their order, and a run of
-      // equal keys cannot cross more leaves than the file has blocks.
-      DbBlock* now = bottom(t);
-      int order = now->cur < block_keys(now) ? t->compare(block_key(now, now->cur), last, len) * dir : -1;
-      long blocks = long(le_get32(t->index->header + 32)) / t->index->blocks_per_page;
-      if (order > 0) t->equal_leaves = 0;
-      if (order >= 0 && (order > 0 || ++t->equal_leaves <= blocks)) {
+      int k = count_leaf(t, dir);
+      if (k < 0) return -1;
+      if (k > 0) {
         moved++;
         continue;
       }
-      s = 2;  // out of order: judged like a block that does not fit
+      s = 2;  // more leaves than the file holds: a loop, judged like a block that does not fit
     }
     if (s < 0) return -1;
     if (s == 0) {
@@ -483,13 +496,24 @@ long tag_skip(DbTag* t, long n) {
       if ((dir > 0 ? tag_bottom(t) : tag_top(t)) < 0) return -1;
       break;
     }
-    if (tag_restart(t, &restarts) < 0) return -1;
+    int unchanged = tag_restart(t, &restarts);
+    if (unchanged < 0) return -1;
     // Back to the very entry the step started from; when it is gone, the
     // next greater key already counts as a step forward.
-    long equal = t->equal_leaves;
+    long walked = t->walk_leaves;
     int rc = dir > 0 ? tag_go(t, last, last_recno) : tag_seek(t, last, len);
-    t->equal_leaves = equal;
+    t->walk_dir = dir;
+    t->walk_leaves = walked;
     if (rc < 0 || c->error_code < 0) return -1;
+    // Nothing changed since the step left that entry: it must be found
+    // again, where a seek can find it. Otherwise the tree is damaged (or
+    // out of any order a seek could follow) and the walk cannot go on.
+    if (unchanged && rc != 0) return corrupt(t);
+    // The way back counts as a step onto a leaf, so a walk that keeps
+    // coming back here ends.
+    int k = count_leaf(t, dir);
+    if (k < 0) return -1;
+    if (k == 0 && is_locked(t)) return corrupt(t);
     if (rc != 0 && dir > 0) {
       moved++;
       if (tag_eof(t)) break;

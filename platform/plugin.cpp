@@ -7,8 +7,12 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <atomic>
 #include <mutex>
+
+#include "platform/path.h"
+#include "platform/sysinfo.h"
 
 namespace plat {
 namespace {
@@ -26,7 +30,24 @@ LRESULT host_send_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return send ? send(hwnd, msg, wp, lp) : 0;
 }
 
-const struct kv_plugin_host g_host = {sizeof(struct kv_plugin_host), &host_send_message};
+int host_native_path(const char* path, char* out, size_t outSize) {
+  std::string native = to_native_path(path ? path : "");
+  if (!out || native.size() >= outSize) return 0;
+  std::memcpy(out, native.c_str(), native.size() + 1);
+  return 1;
+}
+
+int host_system_directory(char* out, size_t outSize) {
+  std::string dir = system_directory();
+  if (!out || dir.size() >= outSize) return 0;
+  std::memcpy(out, dir.c_str(), dir.size() + 1);
+  return 1;
+}
+
+// The window services arrive when the window layer is linked in; the
+// table's pointer to them is set before any plug-in is loaded.
+struct kv_plugin_host g_host = {sizeof(struct kv_plugin_host), &host_send_message, &host_native_path, &host_system_directory,
+                               nullptr};
 
 // The entry of dir whose name equals file without regard to case.
 std::string find_nocase(const std::string& dir, const std::string& file) {
@@ -69,6 +90,11 @@ std::string last_plugin_error() { return t_error; }
 
 void set_plugin_message_sender(kv_send_message_fn send) { g_sender.store(send, std::memory_order_release); }
 
+void set_plugin_ui(const struct kv_plugin_ui* ui) {
+  std::lock_guard lock(g_mu);
+  g_host.ui = ui;
+}
+
 const struct kv_plugin_host* plugin_host_table() { return &g_host; }
 
 }  // namespace plat
@@ -94,6 +120,7 @@ HMODULE LoadLibrary(const char* dllPath) {
   // Fill in the host table before any entry point can run.
   if (void* slot = dlsym(lib, KV_PLUGIN_HOST_SYMBOL))
     *static_cast<const struct kv_plugin_host**>(slot) = plat::plugin_host_table();
+  if (void* attach = dlsym(lib, KV_PLUGIN_ATTACH_SYMBOL)) reinterpret_cast<kv_plugin_attach_fn>(attach)();
   plat::t_error.clear();
   return static_cast<HMODULE>(lib);
 }

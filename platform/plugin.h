@@ -26,6 +26,8 @@ std::string last_plugin_error();
 // it when it is linked in; without one (a program with no windows) every
 // message is answered with 0.
 void set_plugin_message_sender(kv_send_message_fn send);
+// The window layer registers its services for plug-ins (null: none).
+void set_plugin_ui(const struct kv_plugin_ui* ui);
 // The table handed to every plug-in.
 const struct kv_plugin_host* plugin_host_table();
 

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <memory>
 
+#include "app/plugin_calls.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
 #include "appcore/text_scan.h"
@@ -496,7 +497,7 @@ void TOpenWithLog::CmNewSearch() {
 
 void TOpenWithLog::CmMemo() {
   if (!Record || !Record->MEMOSTR || !*Record->MEMOSTR) return;
-  std::string memo = Globals->TempDir + "MEMOTEXT.TMP";
+  std::string memo = MemoFilePath();
   plat::File f = plat::create_file(memo, plat::Access::write, plat::Share::read, plat::Disposition::create_always);
   size_t n = std::strlen(Record->MEMOSTR);
   bool written = f.is_open() && plat::write(f, Record->MEMOSTR, n) == static_cast<int64_t>(n);

@@ -326,4 +326,11 @@ bool draw_list_item(HWND list, int index, TDC& dc, const TRect& rc, UINT state, 
   return true;
 }
 
+std::string shown_line_text(const std::string& line) {
+  size_t at = line.find("@@");
+  if (at == std::string::npos) return line;
+  size_t end = line.find_last_not_of(' ', at == 0 ? std::string::npos : at - 1);
+  return at == 0 || end == std::string::npos ? std::string() : line.substr(0, end + 1);
+}
+
 }  // namespace plat

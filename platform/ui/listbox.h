@@ -85,4 +85,10 @@ namespace plat {
 // without regard to case.
 int compare_lines(const std::string& a, const std::string& b);
 bool starts_with_nocase(const std::string& text, const std::string& prefix);
+// What a view shows of a list or combo line. A line that stands for a
+// record carries the record's id after "@@" (and maybe a second id after
+// "\xA3\xA3" or "$$"), padded out beyond the box's width: that data is the
+// program's, so a view shows the text before the first "@@" without the
+// padding. Other lines show as they are.
+std::string shown_line_text(const std::string& line);
 }  // namespace plat

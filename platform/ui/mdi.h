@@ -31,3 +31,11 @@ class TDecoratedMDIFrame : public TDecoratedFrame {
  public:
   TDecoratedMDIFrame(const char* title, TResId menuResId, TMDIClient& client, bool trackMenuSelection = false);
 };
+
+namespace plat {
+// Where a new MDI child that asks for `want` (client coordinates) goes:
+// down and right by a caption's height for each child already standing
+// there, then made smaller (or, down to a least size, moved) so that all of
+// it lies inside the client. A window that is no MDI child keeps want.
+TRect cascade_in_client(const TWindow& child, TRect want);
+}  // namespace plat

@@ -5,12 +5,23 @@
 
 namespace plat {
 
+namespace {
+std::atomic<void (*)()> g_waker{nullptr};
+}
+
+void set_queue_waker(void (*wake)()) { g_waker.store(wake); }
+
+void wake_ui_loop() {
+  if (void (*wake)() = g_waker.load()) wake();
+}
+
 void MessageQueue::post(QueuedMessage m) {
   {
     std::lock_guard lock(mu_);
     q_.push_back(std::move(m));
   }
   cv_.notify_all();
+  if (!on_ui_thread()) wake_ui_loop();
 }
 
 std::optional<QueuedMessage> MessageQueue::take() {

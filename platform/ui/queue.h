@@ -44,6 +44,10 @@ class MessageQueue {
 // The one queue of the process, and the thread that owns the windows: the
 // first thread that creates a window or runs a loop, until reset.
 MessageQueue& ui_queue();
+// Called after another thread posted to the queue, so that a loop asleep
+// in a desktop's event wait looks at the queue (null: nobody to wake).
+void set_queue_waker(void (*wake)());
+void wake_ui_loop();
 bool on_ui_thread();
 void claim_ui_thread();
 

@@ -13,6 +13,7 @@
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/ownerdraw.h"
+#include "platform/ui/plugin_services.h"
 #include "platform/ui/observer.h"
 #include "platform/ui/queue.h"
 
@@ -722,7 +723,9 @@ LRESULT PluginSendMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // The loader knows no windows; it is told here, in the object every
-// program with windows links, how a plug-in's message reaches one.
-const bool kPluginSenderSet = (plat::set_plugin_message_sender(&PluginSendMessage), true);
+// program with windows links, how a plug-in's message reaches one and
+// which window services it offers.
+const bool kPluginSenderSet =
+    (plat::set_plugin_message_sender(&PluginSendMessage), plat::register_plugin_services(), true);
 
 }  // namespace

@@ -4,6 +4,7 @@
 // show no icon on GTK 3 and want Alt). A box asked for on a worker thread
 // is shown by the UI thread while the worker waits for the answer, as the
 // model's boxes may come from any thread. File dialogs are the desktop's.
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
 
@@ -18,6 +19,7 @@
 
 #include "platform/msgbox.h"
 #include "platform/path.h"
+#include "platform/ui/dirdlg.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/queue.h"
 #include "platform/ui/window.h"
@@ -221,6 +223,13 @@ void remove_boxes() {
 }
 
 bool answer_file_dialog(TDialog& dlg) {
+  if (auto* dd = dynamic_cast<TDirectoryDialog*>(&dlg)) {
+    std::string start = dd->GetStart().empty() ? std::string() : to_native_path(dd->GetStart());
+    wxDirDialog box(owner_window(dlg.GetParent()), to_wx(dlg.GetText()), to_wx(start), wxDD_DIR_MUST_EXIST);
+    if (box.ShowModal() != wxID_OK) dlg.Destroy(IDCANCEL);
+    else dd->Choose(program_path(from_wx(box.GetPath())));
+    return true;
+  }
   auto* fd = dynamic_cast<TOpenSaveDialog*>(&dlg);
   if (!fd) return false;
   TOpenSaveDialog::TData& data = fd->GetData();

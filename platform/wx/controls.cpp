@@ -67,9 +67,10 @@ std::vector<std::string> list_lines(HWND h, bool combo) {
   return out;
 }
 
+// The lines as the user sees them: a record's ids stay the program's.
 wxArrayString to_wx_lines(const std::vector<std::string>& lines) {
   wxArrayString a;
-  for (const std::string& l : lines) a.Add(to_wx(l));
+  for (const std::string& l : lines) a.Add(to_wx(shown_line_text(l)));
   return a;
 }
 

@@ -3,8 +3,6 @@
 // wheel and the scroll bars go to the control as its window messages, so
 // it behaves on screen exactly as it does headless; the control's own
 // clipboard calls reach the desktop's clipboard through the renderer.
-#include <cairo.h>
-
 #include "platform/ledit/control.h"
 #include "platform/ui/accel.h"
 #include "platform/ui/dc.h"
@@ -80,14 +78,7 @@ void make_ledit(Renderer& r, Mirror& m, const Snapshot&, wxWindow* parent) {
     e.Skip();
     lay_out(box, p, h);
   });
-  p.text->Bind(wxEVT_PAINT, [h, t = p.text](wxPaintEvent&) {
-    wxPaintDC dc(t);
-    TWindow* obj = window_object(h);
-    if (!obj) return;
-    DrawRecord record = paint_window(*obj);
-    auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
-    if (cr) render_record(cr, record, 1.0);
-  });
+  p.text->Bind(wxEVT_PAINT, [h, t = p.text](wxPaintEvent&) { paint_from_model(t, h); });
   p.text->Bind(wxEVT_KEY_DOWN, [&r, h](wxKeyEvent& e) {
     UINT vk = vk_of(e.GetKeyCode());
     bool ctrlLetter = e.ControlDown() && e.GetKeyCode() >= 'A' && e.GetKeyCode() <= 'Z';

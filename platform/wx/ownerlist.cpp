@@ -37,6 +37,7 @@ class OwnerList : public wxVListBox {
     TClientDC record(h_);
     TRect rc(rect.x, rect.y, rect.x + rect.width, rect.y + rect.height);
     int index = static_cast<int>(n);
+    Renderer::ReadScope reading;
     if (!draw_list_item(h_, index, record, rc, list_item_state(h_, index))) return;
     replay(dc, rect, record.TakeRecord());
   }
@@ -65,6 +66,7 @@ class OwnerCombo : public wxOwnerDrawnComboBox {
     if (flags & wxODCB_PAINTING_SELECTED) state |= ODS_SELECTED;
     TClientDC record(h_);
     TRect rc(rect.x, rect.y, rect.x + rect.width, rect.y + rect.height);
+    Renderer::ReadScope reading;
     if (!draw_combo_item(h_, item, record, rc, state)) return;
     replay(dc, rect, record.TakeRecord());
   }

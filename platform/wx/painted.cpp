@@ -211,15 +211,7 @@ void make_mdi_child(Renderer& r, Mirror& m, wxWindow* parent) {
   auto drag = std::make_shared<ChildDrag>();
   outer->Bind(wxEVT_PAINT, [outer, h, drag](wxPaintEvent&) { paint_frame_of_child(outer, h, drag->what); });
   outer->Bind(wxEVT_ERASE_BACKGROUND, [](wxEraseEvent&) {});
-  inner->Bind(wxEVT_PAINT, [h, inner](wxPaintEvent&) {
-    wxPaintDC dc(inner);
-    TWindow* obj = window_object(h);
-    if (!obj) return;
-    DrawRecord record = paint_window(*obj);
-    if (record.empty()) return;
-    auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
-    if (cr) render_record(cr, record, 1.0);
-  });
+  inner->Bind(wxEVT_PAINT, [h, inner](wxPaintEvent&) { paint_from_model(inner, h); });
   outer->Bind(wxEVT_LEFT_DOWN, [&r, h, outer, drag](wxMouseEvent& e) {
     activate_child(r, h);
     TFrameWindow* f = mdi_child(h);
@@ -310,6 +302,20 @@ void make_mdi_child(Renderer& r, Mirror& m, wxWindow* parent) {
 
 }  // namespace
 
+void paint_from_model(wxWindow* w, HWND h) {
+  wxPaintDC dc(w);
+  TWindow* obj = window_object(h);
+  if (!obj) return;
+  DrawRecord record;
+  {
+    Renderer::ReadScope reading;
+    record = paint_window(*obj);
+  }
+  if (record.empty()) return;
+  auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
+  if (cr) render_record(cr, record, 1.0);
+}
+
 void place_mdi_child(Mirror& m) {
   TFrameWindow* f = mdi_child(m.hwnd);
   if (!f || !m.container || m.container == m.win) return;
@@ -352,15 +358,7 @@ void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   // The model reckons one pixel of border for a child window with one.
   long border = (s.style & WS_BORDER) ? wxBORDER_SIMPLE : wxBORDER_NONE;
   auto* p = new wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE | border);
-  p->Bind(wxEVT_PAINT, [h, p](wxPaintEvent&) {
-    wxPaintDC dc(p);
-    TWindow* obj = window_object(h);
-    if (!obj) return;
-    DrawRecord record = paint_window(*obj);
-    if (record.empty()) return;
-    auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
-    if (cr) render_record(cr, record, 1.0);
-  });
+  p->Bind(wxEVT_PAINT, [h, p](wxPaintEvent&) { paint_from_model(p, h); });
   if (dynamic_cast<TGadgetWindow*>(window_object(h))) {
     auto last = std::make_shared<int>(0);
     p->Bind(wxEVT_MOTION, [&r, h, last](wxMouseEvent& e) {

@@ -2,6 +2,7 @@
 // of the model, and the wait the model's loops use while a desktop runs.
 #include "platform/wx/renderer.h"
 
+#include <glib.h>
 #include <wx/clipbrd.h>
 #include <wx/evtloop.h>
 
@@ -11,6 +12,7 @@
 
 #include "platform/ui/app_state.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/dirdlg.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/handles.h"
 #include "platform/ui/queue.h"
@@ -26,6 +28,7 @@ class RendererApp : public wxApp {
 };
 
 Renderer* g_renderer = nullptr;
+constexpr int kSleepMs = 1000;
 wxGUIEventLoop* g_loop = nullptr;
 UiHost g_old_host;
 bool g_toolkit_started = false;
@@ -52,6 +55,14 @@ bool snapshot(HWND h, Snapshot& s) {
 
 Renderer::Renderer() = default;
 Renderer::~Renderer() = default;
+
+Renderer::ReadScope::ReadScope() : r_(g_renderer) {
+  if (r_) ++r_->syncing_;
+}
+
+Renderer::ReadScope::~ReadScope() {
+  if (r_) --r_->syncing_;
+}
 
 Renderer::HandlerScope::~HandlerScope() {
   r_.activity_ = true;
@@ -81,8 +92,11 @@ void Renderer::window_created(HWND h) {
 void Renderer::window_destroyed(HWND h) {
   if (!on_ui_thread()) {
     // Its real window goes when the UI thread next looks.
-    std::lock_guard lock(mu_);
-    destroyed_.push_back(h);
+    {
+      std::lock_guard lock(mu_);
+      destroyed_.push_back(h);
+    }
+    wake_ui_loop();
     return;
   }
   {
@@ -95,9 +109,13 @@ void Renderer::window_destroyed(HWND h) {
 }
 
 void Renderer::window_changed(HWND h) {
-  if (on_ui_thread() && syncing_) return;  // our own reads of the state
-  std::lock_guard lock(mu_);
-  dirty_.insert(h);
+  bool ui = on_ui_thread();
+  if (ui && syncing_) return;  // our own reads of the state
+  {
+    std::lock_guard lock(mu_);
+    dirty_.insert(h);
+  }
+  if (!ui) wake_ui_loop();
 }
 
 void Renderer::focus_changed(HWND h) {
@@ -110,8 +128,11 @@ void Renderer::focus_changed(HWND h) {
 void Renderer::clipboard_set(const std::string& text) {
   if (!on_ui_thread()) {
     // The desktop's clipboard is the UI thread's: it takes the text next.
-    std::lock_guard lock(mu_);
-    clipboardPending_ = text;
+    {
+      std::lock_guard lock(mu_);
+      clipboardPending_ = text;
+    }
+    wake_ui_loop();
     return;
   }
   if (wxTheClipboard->Open()) {
@@ -150,7 +171,7 @@ void Renderer::create_mirror(HWND h) {
   if (!snapshot(h, s)) return;
   TWindow* obj = window_object(h);
   // The common file dialogs are native dialogs of their own.
-  if (dynamic_cast<TOpenSaveDialog*>(obj)) return;
+  if (dynamic_cast<TOpenSaveDialog*>(obj) || dynamic_cast<TDirectoryDialog*>(obj)) return;
   bool topLevel = !(s.style & WS_CHILD);
   wxWindow* parent = nullptr;
   if (s.parent) {
@@ -271,9 +292,10 @@ void Renderer::flush(bool bury) {
 void Renderer::pump_once(int timeoutMs) {
   flush(true);
   // Menu bars and bars' gadgets change by calls that name no window: look
-  // now and then.
+  // before the loop goes to sleep, and now and then while a long command
+  // pumps.
   auto now = std::chrono::steady_clock::now();
-  if (now - lastMenuLook_ > std::chrono::milliseconds(100)) {
+  if (timeoutMs > 0 || now - lastMenuLook_ > std::chrono::milliseconds(100)) {
     lastMenuLook_ = now;
     for (auto& [h, m] : mirrors_) {
       if (m.topLevel) refresh_frame(*this, m);
@@ -297,8 +319,12 @@ void Renderer::pump_once(int timeoutMs) {
 bool Renderer::wait(const std::string&) {
   // Back to the loop when a message came, or when the user did something
   // (a click may have ended the dialog the loop runs for).
+  // The wait sleeps in the toolkit until an event comes: the user's, or a
+  // wake-up from another thread that posted a message or changed a window
+  // (wake_ui_loop). The time-out only bounds how late a bar's text that a
+  // thread set without a word shows.
   activity_ = false;
-  while (ui_queue().empty() && !activity_) pump_once(15);
+  while (ui_queue().empty() && !activity_) pump_once(kSleepMs);
   return true;
 }
 
@@ -375,6 +401,9 @@ bool attach_desktop_renderer(int argc, char** argv) {
   };
   g_old_host = set_ui_host(std::move(host));
   set_ui_observer(g_renderer);
+  // glib's wake-up may come from any thread, also between our look at the
+  // queue and the sleep (the sleep then returns at once).
+  set_queue_waker([] { g_main_context_wakeup(nullptr); });
   install_boxes();
   return true;
 }
@@ -382,6 +411,7 @@ bool attach_desktop_renderer(int argc, char** argv) {
 void detach_desktop_renderer() {
   using namespace plat::wx;
   if (!g_renderer) return;
+  set_queue_waker(nullptr);
   set_ui_observer(nullptr);
   remove_boxes();
   set_ui_host(std::move(g_old_host));

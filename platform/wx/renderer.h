@@ -97,6 +97,13 @@ class Renderer : public UiObserver {
     ~HandlerScope();
     Renderer& r_;
   };
+  // The renderer reads the model while it paints a window: what those
+  // reads report as changed is no news, or each paint would ask for the next.
+  struct ReadScope {
+    ReadScope();
+    ~ReadScope();
+    Renderer* r_;
+  };
   bool syncing() const { return syncing_ > 0; }
   bool in_handler() const { return handlerDepth_ > 0; }
   // Something the user did may have ended a loop's reason to wait.
@@ -154,6 +161,9 @@ void show_ledit(Renderer& r, Mirror& m, const Snapshot& s);
 // Windows of the program's own (frames' clients, bars, MDI children):
 // painted from the model's recorded drawing, pointer handed to bars.
 void make_painted(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
+// Paints a toolkit window (in its paint event) with what the model's
+// window draws.
+void paint_from_model(wxWindow* w, HWND h);
 // An MDI child's client area placed inside its border and caption.
 void place_mdi_child(Mirror& m);
 // A tool or status bar repainted when its gadgets changed.

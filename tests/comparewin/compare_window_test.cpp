@@ -209,15 +209,21 @@ TEST_F(CompareWindowTest, LegendStaticsGetTheirColours) {
   d->Destroy();
 }
 
-TEST_F(CompareWindowTest, MissingLibraryOrEntryClosesTheWindowAtOnce) {
-  for (const char* dir : {"", KV_NOENTRY_DIR}) {
-    SCOPED_TRACE(dir);
-    plat::set_plugin_dir(*dir ? dir : Root());
+TEST_F(CompareWindowTest, MissingLibraryOrEntryIsToldAndClosesTheWindow) {
+  const struct {
+    const char* dir;
+    const char* why;
+  } cases[] = {{"", "libtelmix.so not found"}, {KV_NOENTRY_DIR, "_COMPARE"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dir);
+    plat::set_plugin_dir(*c.dir ? c.dir : Root());
+    driver.expect_message_box(IDOK, "Load of TELMIX.DLL failed");
     TCompareDialog d(nullptr, newFile.c_str(), oldFile.c_str());
     d.Create();
     EXPECT_TRUE(d.HasEnded());
     EXPECT_EQ(d.GetResult(), IDCANCEL);
-    EXPECT_TRUE(driver.message_boxes().empty());
+    ASSERT_FALSE(driver.message_boxes().empty());
+    EXPECT_NE(driver.message_boxes().back().text.find(c.why), std::string::npos) << driver.message_boxes().back().text;
   }
 }
 

@@ -2,6 +2,13 @@
 // program opened into it, a line typed, the text saved from the File menu
 // and the window closed from it; the program's file and the system log
 // hold the change, and the program is free again.
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/appmain.h"
 #include "app/main_frame.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
@@ -13,6 +20,7 @@ class TScriptedApp : public TheApp {
  public:
   std::function<void(TMainFrame&)> Script;
   TMainFrame* Frame = nullptr;
+  bool CloseAfterScript = true;
 
  protected:
   TMainFrame* NewFrame(const char* title, TWindow* client) override {
@@ -24,7 +32,7 @@ class TScriptedApp : public TheApp {
       auto run = std::move(Script);
       Script = nullptr;
       run(*Frame);
-      Frame->PostMessage(WM_CLOSE);
+      if (CloseAfterScript) Frame->PostMessage(WM_CLOSE);
     }
     return more;
   }
@@ -35,6 +43,10 @@ class EditorScreenTest : public kveditor::EditorTest {
   void SetUp() override {
     if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
     EditorTest::SetUp();
+    // The desktop, not this test's driver, runs the loops: attached anew
+    // over the driver each test makes.
+    plat::detach_desktop_renderer();
+    ASSERT_TRUE(plat::attach_desktop_renderer());
     std::string cfg = Globals->CfgDir;
     Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
     Globals->LoadMenuHints(44, 0);
@@ -79,6 +91,69 @@ TEST_F(EditorScreenTest, AStoredProgramIsEditedSavedFromTheMenuAndClosed) {
   EXPECT_EQ(ReadFile(MachPath("P40.NC")), "O40\r\nG0 X0\r\nM30\r\n");
   EXPECT_EQ(PeerRows(DbPath("LOG00000.DBF"), "TYPE"), std::vector<std::string>{"TYPE=24"});
   EXPECT_EQ(CanLockProgram(40, 0), 1);
+}
+
+// CPU time the whole process used so far, in clock ticks (all threads).
+long CpuTicks() {
+  std::ifstream stat("/proc/self/stat");
+  std::string all((std::istreambuf_iterator<char>(stat)), {});
+  std::istringstream rest(all.substr(all.rfind(')') + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && rest >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) stime = std::stol(field);
+  }
+  return utime + stime;
+}
+
+TEST_F(EditorScreenTest, NewEditorsCascadeInsideTheClientAndTwoIdleOnesCostNothing) {
+  AddMillProgram(41, "O41\r\nG0 X0\r\n");
+  AddMillProgram(42, "O42\r\nG0 Y0\r\n");
+  AddMillProgram(43, "O43\r\nG0 Z0\r\n");
+  // Placed as a tall station left them: lower than the client reaches.
+  const int32_t bottom = EditBottom;
+  EditBottom = EditTop + 2000;
+  TScriptedApp app;
+  double percent = -1;
+  std::thread measure;
+  app.Script = [&](TMainFrame& frame) {
+    for (long id : {41L, 42L}) {
+      Globals->CurrentProgramId = static_cast<int>(id);
+      frame.SendMessage(WM_COMMAND, 9000);
+    }
+    ASSERT_TRUE(desk::run_until([&] { return frame.Children[1] && frame.Children[1]->IsWindowVisible(); }, 5s));
+    TWindow* client = frame.GetClientWindow();
+    TRect area = desk::screen_rect(client->GetHandle());
+    std::vector<TRect> placed;
+    for (TChildFrame* c : {frame.Children[0], frame.Children[1]}) {
+      ASSERT_TRUE(desk::run_until([&] { return desk::screen_rect(c->GetHandle()).Width() > 0; }, 3s));
+      TRect r = desk::screen_rect(c->GetHandle());
+      EXPECT_TRUE(r.left >= area.left && r.top >= area.top && r.right <= area.right && r.bottom <= area.bottom)
+          << r.left << "," << r.top << "," << r.right << "," << r.bottom << " in " << area.left << "," << area.top
+          << "," << area.right << "," << area.bottom;
+      placed.push_back(r);
+    }
+    EXPECT_NE(placed[0].left, placed[1].left) << "the second one cascades";
+    EXPECT_NE(placed[0].top, placed[1].top);
+    desk::run_for(500ms);
+    // Ten seconds of the program's own loop with nothing to do, measured
+    // from a thread that then ends the run.
+    // A check that failed above ends the run at once; from here the
+    // measuring thread ends it.
+    app.CloseAfterScript = false;
+    measure = std::thread([&frame, &percent] {
+      long before = CpuTicks();
+      std::this_thread::sleep_for(10s);
+      percent = 100.0 * static_cast<double>(CpuTicks() - before) / (10.0 * sysconf(_SC_CLK_TCK));
+      frame.PostMessage(WM_CLOSE);
+    });
+  };
+  app.Run();
+  if (measure.joinable()) measure.join();
+  EditBottom = bottom;
+  EXPECT_GE(percent, 0.0);
+  EXPECT_LT(percent, 2.0) << "an idle program with two editors";
 }
 
 }  // namespace

@@ -221,10 +221,18 @@ TEST(Dates, Pictures) {
 
 TEST(Texts, FileNamesAndCopies) {
   struct { const char* name; const char* ext; int replace; const char* out; } cases[] = {
-      {"kelvindx", "DBF", 0, "KELVINDX.DBF"},
-      {"kelvindx.dbf  ", "DBT", 0, "KELVINDX.DBF"},
-      {"kelvindx.dbf", ".DBT", 1, "KELVINDX.DBT"},
-      {"c:\\db.v2\\kelv", "DBF", 0, "C:\\DB.V2\\KELV.DBF"},
+      // Companions take the case of the table's name; the rest stays as given.
+      {"kelvindx", "DBF", 0, "kelvindx.dbf"},
+      {"KELVINDX", "DBF", 0, "KELVINDX.DBF"},
+      {"kelvindx.dbf  ", "DBT", 0, "kelvindx.dbf"},
+      {"kelvindx.dbf", ".DBT", 1, "kelvindx.dbt"},
+      {"KELVINDX.DBF", "MDX", 1, "KELVINDX.MDX"},
+      {"People.dbf", "DBT", 1, "People.dbt"},      // the extension decides
+      {"people.Dbf", "DBT", 1, "people.DBT"},      // mixed: upper, as DOS wrote
+      {"Kelv", "DBF", 0, "Kelv.DBF"},
+      {"t.1", "DBT", 1, "t.dbt"},                  // no letters in it: the name decides
+      {"c:\\DB.V2\\kelv", "DBF", 0, "c:\\DB.V2\\kelv.dbf"},
+      {"/tmp/Work/t", "MDX", 0, "/tmp/Work/t.mdx"},
   };
   for (const auto& c : cases) {
     char b[258];

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/index.h"
 #include "engine/lock.h"
+#include "engine/memo.h"
 #include "engine_fixture.h"
 
 namespace {
@@ -277,6 +281,20 @@ TEST_F(DataFiles, DamagedFilesAreRefused) {
       {"descriptors without terminator",
        with([&](auto& b) { b[header_len - 1] = 'X'; }), e_data_name},
       {"empty file", {}, e_data_name},
+      // A header length that the fields do not explain would put the first
+      // record anywhere: refused whether or not the file reaches that far.
+      {"header length 65,535", with([](auto& b) { b[8] = b[9] = 0xFF; }), e_data_name},
+      {"header length 65,535 in a long file", with([](auto& b) {
+         b[8] = b[9] = 0xFF;
+         b.resize(70000, 'x');
+       }),
+       e_data_name},
+      {"header length of one field more", with([](auto& b) { b[8] += 32; }), e_data_name},
+      {"a backlink without the version that has one", with([](auto& b) {
+         b[8] += 263 & 0xFF;
+         b[9] += 1;
+       }),
+       e_data_name},
   };
   for (const auto& k : cases) {
     kvtest::write_bytes(name, k.bytes);
@@ -319,6 +337,102 @@ TEST_F(DataFiles, DamagedFilesAreRefused) {
   EXPECT_EQ(data_pack(d), 0);
   EXPECT_EQ(data_reccount(d), 2);
   data_close(d);
+}
+
+// Headers other writers make: a NUL after the terminator, and Visual
+// FoxPro's 263-byte backlink. The records follow the stated length.
+TEST_F(DataFiles, HeaderLengthsOfOtherWriters) {
+  DbDataFile* d = create();
+  for (const char* n : {"a", "b", "c"}) append(d, n, 0);
+  data_close(d);
+  const auto good = kvtest::read_bytes(name);
+  const size_t header_len = 32 * 5 + 33;
+  struct Case {
+    const char* what;
+    unsigned char version;
+    size_t extra;  // bytes between the terminator and the first record
+    bool opens;
+  } cases[] = {
+      {"as we write it", 0x03, 0, true},
+      {"a NUL after the terminator", 0x03, 1, true},
+      {"two bytes after it", 0x03, 2, false},
+      {"Visual FoxPro's backlink", 0x30, 263, true},
+      {"its backlink and a NUL", 0x31, 264, true},
+      {"more than the backlink", 0x30, 265, false},
+  };
+  for (const auto& k : cases) {
+    auto b = good;
+    b[0] = k.version;
+    b.insert(b.begin() + long(header_len), k.extra, 0);
+    b[8] = static_cast<unsigned char>((header_len + k.extra) & 0xFF);
+    b[9] = static_cast<unsigned char>((header_len + k.extra) >> 8);
+    kvtest::write_bytes(name, b);
+    DbDataFile* f = data_open(&c, name.c_str());
+    EXPECT_EQ(f != nullptr, k.opens) << k.what;
+    if (!f) {
+      EXPECT_EQ(code_error_set(&c, 0), e_data_name) << k.what;
+      continue;
+    }
+    EXPECT_EQ(names(f), (std::vector<std::string>{"a", "b", "c"})) << k.what;
+    data_close(f);
+  }
+}
+
+// The memo file and the index beside a table take the case of its name, as
+// tools on systems where names differ by case look for them; files that
+// exist are found whatever their case, and nothing new appears beside them.
+TEST(TableNames, CompanionsTakeTheCaseOfTheTableName) {
+  const DbFieldInfo fields[] = {{"NAME", 'C', 10, 0}, {"NOTE", 'M', 0, 0}, {nullptr, 0, 0, 0}};
+  const DbTagInfo tags[] = {{"NAME", "NAME", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+  struct Case {
+    const char* create;
+    std::vector<std::string> files;    // table, memo file, index
+    std::vector<std::string> renamed;  // the same in another case, as another tool left them
+  } cases[] = {
+      {"t.dbf", {"t.dbf", "t.dbt", "t.mdx"}, {"T.DBF", "T.DBT", "t.MDX"}},
+      {"T.DBF", {"T.DBF", "T.DBT", "T.MDX"}, {"t.dbf", "t.dbt", "t.mdx"}},
+      {"people", {"people.dbf", "people.dbt", "people.mdx"}, {"people.dbf", "PEOPLE.DBT", "People.Mdx"}},
+      {"Parts.dbf", {"Parts.dbf", "Parts.dbt", "Parts.mdx"}, {"Parts.dbf", "PARTS.DBT", "parts.mdx"}},
+  };
+  auto set_of = [](const std::vector<std::string>& v) { return std::set<std::string>(v.begin(), v.end()); };
+  auto listing = [](const ScratchDir& dir) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename());
+    return names;
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.create);
+    ScratchDir dir;
+    QuietEngine c;
+    DbDataFile* d = data_create(&c, dir.file(k.create).c_str(), fields, tags);
+    ASSERT_NE(d, nullptr) << code_error_get(&c);
+    ASSERT_EQ(data_append_start(d, 0), 0);
+    data_blank(d);
+    field_assign(data_field_at(d, 1), "one");
+    memo_field_assign(data_field_at(d, 2), "first memo", 10);
+    ASSERT_EQ(data_append(d), 0);
+    ASSERT_EQ(data_close(d), 0);
+    EXPECT_EQ(listing(dir), set_of(k.files));
+
+    for (size_t i = 0; i < k.files.size(); i++)
+      std::filesystem::rename(dir.path() / k.files[i], dir.path() / k.renamed[i]);
+    ASSERT_EQ(listing(dir), set_of(k.renamed));
+    d = data_open(&c, dir.file(k.create).c_str());
+    ASSERT_NE(d, nullptr) << code_error_get(&c);
+    ASSERT_NE(data_tag_find(d, "NAME"), nullptr);
+    data_tag_select(d, data_tag_find(d, "NAME"));
+    ASSERT_EQ(data_append_start(d, 0), 0);
+    data_blank(d);
+    field_assign(data_field_at(d, 1), "two");
+    memo_field_assign(data_field_at(d, 2), "second memo", 11);
+    ASSERT_EQ(data_append(d), 0);
+    std::vector<std::string> memos;
+    for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1))
+      memos.emplace_back(memo_field_ptr(data_field_at(d, 2)), memo_field_len(data_field_at(d, 2)));
+    EXPECT_EQ(memos, (std::vector<std::string>{"first memo", "second memo"}));
+    EXPECT_EQ(data_close(d), 0);
+    EXPECT_EQ(listing(dir), set_of(k.renamed));
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // dates, logicals, record functions, and the logical and double views.
 #include "tests/engine/expr_fixture.h"
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -247,4 +248,36 @@ TEST_F(ExprTest, NamedCalculations) {
     calc_free_all(&ctx);
     EXPECT_EQ(ctx.calc_list.count, 0);
     EXPECT_EQ(calc_lookup(&ctx, "Q", 1), nullptr);
+}
+
+// A calculation with a report total attached reads the total's value by its
+// type (0 while there is none); PAGENO reads the context's page counter.
+TEST_F(ExprTest, TotalsAndPageNumber) {
+    DbCalc* calc = calc_create(&ctx, parse("QTY"), "RUN");
+    ASSERT_NE(calc, nullptr);
+    DbTotal total{};
+    total.calc = calc;
+    total.sum = 60;
+    total.count = 3;
+    total.minimum = 10;
+    total.maximum = 30;
+    calc->total = &total;
+    const std::pair<int, const char*> by_type[] = {{DB_TOTAL_MIN, "10"},     {DB_TOTAL_MAX, "30"},
+                                                   {DB_TOTAL_COUNT, "3"},    {DB_TOTAL_AVERAGE, "20"},
+                                                   {DB_TOTAL_SUM, "60"},     {7, "0"}};
+    for (auto [type, value] : by_type) {
+        total.type = type;
+        EXPECT_EQ(show("RUN()"), value) << type;
+    }
+    total.count = 0;
+    for (int type : {DB_TOTAL_MIN, DB_TOTAL_MAX, DB_TOTAL_AVERAGE}) {
+        total.type = type;
+        double v = 1;
+        EXPECT_EQ(total_value(&total, &v), 0) << type;
+        EXPECT_EQ(show("RUN()"), "0") << type;
+    }
+    ctx.page_no = 65535;
+    EXPECT_EQ(show("PAGENO() + 1"), "65536");
+    calc_free(calc);
+    EXPECT_EQ(total.calc, nullptr);  // the total no longer names the freed calculation
 }

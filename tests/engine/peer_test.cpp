@@ -1,6 +1,6 @@
 // Files written by the engine read to the same values by independent readers
-// from Debian's packages (Perl's XBase, python3-dbfread), and files those
-// tools write read to the same values by the engine.
+// from Debian's packages (Perl's XBase, python3-dbfread, LibreOffice), and
+// files those tools write read to the same values by the engine.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -181,6 +181,56 @@ TEST(Peers, EngineTablesReadByDbfread) {
   }
 }
 
+// LibreOffice looks for the memo file of "t.dbf" under "t.dbt": a table
+// created under a lower-case name shows every memo there, as dbfread reads it.
+TEST(Peers, LibreOfficeReadsEveryMemoOfATableNamedInLowerCase) {
+  ScratchDir dir;
+  QuietEngine c;
+  const DbFieldInfo fields[] = {{"ID", 'N', 6, 0}, {"NAME", 'C', 20, 0}, {"NOTE", 'M', 0, 0}, {nullptr, 0, 0, 0}};
+  const DbTagInfo tags[] = {{"ID", "ID", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
+  std::string name = dir.file("t.dbf");
+  DbDataFile* d = data_create(&c, name.c_str(), fields, tags);
+  ASSERT_NE(d, nullptr) << code_error_get(&c);
+  const size_t sizes[] = {1, 100, 504, 505, 1200, 3000, 0};
+  std::vector<std::string> notes;
+  for (int i = 0; i < 300; i++) {
+    notes.push_back(memo_text(sizes[i % 7], i));
+    ASSERT_EQ(data_append_start(d, 0), 0);
+    data_blank(d);
+    field_assign_long(data_field_at(d, 1), i + 1);
+    field_assign(data_field_at(d, 2), kvtest::numbered("row ", i + 1).c_str());
+    memo_field_assign(data_field_at(d, 3), notes.back().data(), static_cast<unsigned>(notes.back().size()));
+    ASSERT_EQ(data_append(d), 0);
+  }
+  ASSERT_EQ(data_close(d), 0);
+
+  int status = 0;
+  std::string out = kvtest::run_command(
+      "soffice -env:UserInstallation=file://" + dir.file("office") +
+          " --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1' --outdir " +
+          dir.file("csv") + " " + name + " 2>&1",
+      &status);
+  ASSERT_EQ(status, 0) << out;
+  auto office = parse(kvtest::run_command("/usr/bin/python3 " + kPeers + "csv_dump.py " + dir.file("csv/t.csv"), &status));
+  ASSERT_EQ(status, 0);
+  auto dbfread = parse(kvtest::run_command("/usr/bin/python3 " + kPeers + "dbfread_dump.py " + name, &status));
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(office.size(), notes.size());
+  ASSERT_EQ(dbfread.size(), notes.size());
+  for (size_t i = 0; i < notes.size(); i++) {
+    auto o = office[i].values;
+    const auto& r = dbfread[i].values;
+    ASSERT_LE(o.size(), 3u);
+    o.resize(3);  // a row's empty cells at its end are left out
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(std::atol(o[0].c_str()), std::atol(r[0].c_str())) << i;
+    EXPECT_EQ(o[1], r[1]) << i;
+    EXPECT_EQ(o[2], notes[i]) << "memo of row " << i + 1;
+    // dbfread's 8 bytes too many (above).
+    EXPECT_EQ(r[2].substr(0, o[2].size()), o[2]) << "memo of row " << i + 1;
+  }
+}
+
 std::vector<std::vector<std::string>> engine_rows(DB_ENGINE* c, const std::string& name,
                                                   std::vector<bool>* deleted) {
   std::vector<std::vector<std::string>> rows;
@@ -244,6 +294,28 @@ TEST(Peers, PythonDbfTablesReadByEngine) {
   };
   EXPECT_EQ(rows, want);
   EXPECT_EQ(deleted, (std::vector<bool>{false, true, false}));
+}
+
+// dBASE III memo texts have no entry head: each runs to its 0x1A.
+TEST(Peers, PythonDbfDbase3MemosReadByEngine) {
+  ScratchDir dir;
+  int status = 0;
+  kvtest::run_command("/usr/bin/python3 " + kPeers + "dbf_write_memo.py " + dir.file("memo3.dbf"), &status);
+  ASSERT_EQ(status, 0);
+  QuietEngine c;
+  c.read_only = 1;
+  std::vector<bool> deleted;
+  auto rows = engine_rows(&c, dir.file("memo3.dbf"), &deleted);
+  std::string long_note;
+  for (int i = 0; i < 1500; i++) long_note += static_cast<char>(32 + i % 90);
+  const std::vector<std::vector<std::string>> want = {{"short", "first memo\r\nline two"},
+                                                      {"none", ""},
+                                                      {"long", long_note},
+                                                      {"gone", "deleted memo"},
+                                                      {"last", "at the end"}};
+  EXPECT_EQ(rows, want);
+  EXPECT_EQ(deleted, (std::vector<bool>{false, false, false, true, false}));
+  EXPECT_EQ(code_error_get(&c), 0);
 }
 
 std::string sha1(const ScratchDir& dir, const std::string& text) {

@@ -163,6 +163,51 @@ TEST_F(TagEdges, ABlockThatDoesNotFitItsParentIsReported) {
   }
 }
 
+// A walk that must start again from the root finds the entry it left with a
+// seek. Where a damaged key leads that seek astray, the walk ends with the
+// error instead of going back to an earlier key of the leaf for ever.
+TEST_F(TagEdges, AWalkThatCannotFindItsPlaceAgainEndsWithTheError) {
+  for (int i = 0; i < 100; i++) add(code(i));
+  ASSERT_EQ(data_flush(d), 0);
+  DbTag* t = tag("CODE");
+  ASSERT_EQ(tag_top(t), 0);
+  long first = leaf(t)->number;
+  int keys = block_keys(leaf(t));
+  ASSERT_FALSE(block_is_leaf(root(t)));
+  long second = block_pointer(root(t), 1);
+  tag_release(t);
+  DbFile* f = &t->index->file;
+  auto put_key = [&](long block, int entry, const std::string& key) {
+    ASSERT_EQ(file_write(f, block * 512 + 8 + 16 * entry + 4, key.data(), 10), 0);
+  };
+  // The middle key of the first leaf out of place, where the seek for its
+  // last key looks first; the second leaf does not fit its parent.
+  put_key(first, (keys - 1) / 2, "zzzzzzzzzz");
+  unsigned char count[4];
+  ASSERT_EQ(file_read(f, second * 512, count, 4), 4u);
+  put_key(second, int(le_get32(count)) - 1, code(999));
+  {
+    DbLock hold(&c);
+    index_cache_forget(t->index);
+  }
+  for (bool locked : {false, true}) {
+    SCOPED_TRACE(locked ? "locked" : "unlocked");
+    if (locked) {
+      ASSERT_EQ(index_lock(t->index), 0);
+    }
+    long waits = code_yield_count();
+    ASSERT_EQ(tag_top(t), 0);
+    long steps = 0;
+    while (steps < 1000 && tag_skip(t, 1) == 1) steps++;
+    EXPECT_EQ(steps, keys - 1) << "the walk ends where the first leaf does";
+    EXPECT_EQ(code_error_set(&c, 0), e_index);
+    EXPECT_EQ(code_yield_count(), waits);
+    if (locked) {
+      ASSERT_EQ(index_unlock(t->index), 0);
+    }
+  }
+}
+
 // Keys whose records lie beyond the stated count: another station's append
 // that has its keys in but not yet its count. They are passed over like
 // missing records, and a walk that finds only such keys ends as at an end.

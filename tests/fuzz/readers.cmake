@@ -1,7 +1,8 @@
 # Fuzz targets for the readers of files that users and other stations write:
 # configuration, language and text files (appcore), bitmaps, font records,
-# dialog and menu resources (the window model) and the compare library's
-# input. Included by CMakeLists.txt of this folder; sanitize and KV_ROOT
+# dialog and menu resources (the window model), the compare library's
+# input, tape-import sources, and report, relation and style files (the
+# report engine). Included by CMakeLists.txt of this folder; sanitize and KV_ROOT
 # come from there.
 
 find_package(PkgConfig REQUIRED)
@@ -32,6 +33,12 @@ add_library(kv_fuzz_telmix STATIC ${kv_fuzz_telmix_sources})
 target_include_directories(kv_fuzz_telmix PUBLIC ${KV_ROOT})
 target_compile_options(kv_fuzz_telmix PUBLIC ${kv_fuzz_flags})
 
+# The tape conversions of the special imports with the tape emulation's
+# image lines and the VurErad import's hex form they share.
+add_library(kv_fuzz_tapes STATIC ${KV_ROOT}/dbtools/mazak_convert.cpp ${KV_ROOT}/dbtools/wc18_clean.cpp
+  ${KV_ROOT}/dbtools/work_file.cpp ${KV_ROOT}/dnc/mazak_tape.cpp ${KV_ROOT}/editor/vurerad.cpp)
+target_link_libraries(kv_fuzz_tapes PUBLIC kv_fuzz_os)
+
 function(kv_reader_fuzz name)
   add_executable(${name} ${name}.cpp)
   target_link_libraries(${name} PRIVATE ${ARGN})
@@ -46,3 +53,13 @@ kv_reader_fuzz(font_fuzz kv_fuzz_ui)
 kv_reader_fuzz(dialog_fuzz kv_fuzz_ui)
 kv_reader_fuzz(menu_fuzz kv_fuzz_ui)
 kv_reader_fuzz(compare_fuzz kv_fuzz_telmix)
+kv_reader_fuzz(tape_fuzz kv_fuzz_tapes)
+
+# The report engine with the table engine under it.
+file(GLOB kv_fuzz_report_sources CONFIGURE_DEPENDS ${KV_ROOT}/engine/*.cpp ${KV_ROOT}/report/*.cpp)
+add_library(kv_fuzz_report STATIC ${kv_fuzz_report_sources})
+target_link_libraries(kv_fuzz_report PUBLIC kv_fuzz_ui)
+
+kv_reader_fuzz(report_fuzz kv_fuzz_report)
+kv_reader_fuzz(relation_fuzz kv_fuzz_report)
+kv_reader_fuzz(style_fuzz kv_fuzz_report)

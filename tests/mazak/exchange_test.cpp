@@ -9,6 +9,7 @@
 #include "dnc/mazak_tape.h"
 #include "dnc/mazak_threads.h"
 #include "platform/sync.h"
+#include "tests/support/tape_text.h"
 #include "tests/dnc/dnc_fixture.h"
 #include "tests/sim/mazak_sim.h"
 
@@ -124,6 +125,34 @@ TEST_F(MazakExchangeTest, ProgramSentOnRequest) {
   EXPECT_EQ(control.Command("pD"), "p06" + kEot);  // TAPEMARK-1
   EXPECT_EQ(control.Command("p4"), "p04" + stx + "C" + etx + "00" + kEot);
   EXPECT_EQ(control.Command("p4"), "p06" + kEot);  // the end of the tape
+  s.join();
+  EXPECT_EQ(port->TakeRequest(), kRequestPoll);
+}
+
+// A block holding CR, LF and NUL stands in the program as 256 hex digits;
+// the control reads its 128 bytes.
+TEST_F(MazakExchangeTest, AHexLineIsSentAsItsBlock) {
+  sim::Machine m(38);
+  ASSERT_TRUE(m.ok());
+  std::string block(128, 'N');
+  block[1] = '\r';
+  block[2] = '\n';
+  block[3] = '\0';
+  const std::string digits = kvtape::Hex(block);
+  const std::string path = Root() + "/files/HEX.MZK";
+  WriteFileBytes(path, "[TAPEMARK-0]\r\n_" + digits + "_" + MazakCheckText(block) + "_\r\n_M30_" +
+                           MazakCheckText("M30") + "_\r\n");
+  auto port = Port(m, kMazakT32);
+  port->ProgramPath = std::make_unique<char[]>(path.size() + 1);
+  std::memcpy(port->ProgramPath.get(), path.c_str(), path.size() + 1);
+  sim::MazakControl control(m, kMazakT32);
+  control.SetReading(true);
+  std::thread s = Run(MazakSendThread, *port);
+  const std::string stx(1, kMazakStx), etx(1, kMazakEtx);
+  EXPECT_EQ(control.Command("q"), "q04" + kEot);
+  EXPECT_EQ(control.Command("p4"), "p04" + stx + block + etx + MazakCheckText(block) + kEot);
+  EXPECT_EQ(control.Command("p4"), "p04" + stx + "M30" + etx + MazakCheckText("M30") + kEot);
+  EXPECT_EQ(control.Command("p4"), "p06" + kEot);
   s.join();
   EXPECT_EQ(port->TakeRequest(), kRequestPoll);
 }

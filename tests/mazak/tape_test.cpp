@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dnc/mazak_tape.h"
+#include "tests/support/tape_text.h"
 
 namespace {
 
@@ -78,6 +79,35 @@ TEST(MazakTape, ImageLinesRoundTrip) {
   EXPECT_EQ(MazakBlockLine(std::string(128, 'Z')).size(), 133u);
   EXPECT_EQ(MazakLineBlock("[TAPEMARK-1]"), "");
   EXPECT_EQ(MazakLineBlock("__"), "");
+}
+
+// A block with CR, LF or NUL stands in its line as 256 hex digits (as the
+// imports write it) and goes out as its 128 bytes; hex digits that are no
+// such block stay data.
+TEST(MazakTape, HexLinesGoOutAsTheirBlocks) {
+  using kvtape::Hex;
+  std::string block(128, 'G');
+  block[3] = '\r';
+  block[4] = '\n';
+  block[127] = '\0';
+  block[9] = static_cast<char>(0xB1);
+  const std::string check = MazakCheckText(block);
+  EXPECT_EQ(MazakLineBlock("_" + Hex(block) + "_" + check + "_"), Block(block));
+  const std::string plainHex = Hex(std::string(128, 'G'));  // nothing that breaks a line
+  const std::string lower = "_" + std::string(256, 'a') + "_00_";
+  struct Case {
+    const char* name;
+    std::string line, data;
+  } asData[] = {
+      {"no CR, LF or NUL in it", "_" + plainHex + "_00_", plainHex},
+      {"lower-case digits", lower, std::string(256, 'a')},
+      {"255 digits", "_" + Hex(block).substr(1) + "_00_", Hex(block).substr(1)},
+      {"a digit that is none", "_" + Hex(block).substr(0, 255) + "G_00_", Hex(block).substr(0, 255) + "G"},
+  };
+  for (const Case& c : asData) {
+    std::string sent = MazakLineBlock(c.line);
+    EXPECT_EQ(sent, kStx + c.data + kEtx + "00" + kEot) << c.name;
+  }
 }
 
 TEST(MazakTape, HeaderNumbers) {

@@ -135,6 +135,19 @@ TEST_F(UiControls, DropDownListShowsItsSelectionAndSelectsByPrefix) {
   EXPECT_EQ(cb->GetText(), "");
 }
 
+TEST(UiListLines, AViewShowsARecordsLineWithoutItsIds) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"BRALK                    @@2000000000", "BRALK"},
+      {"VMC-1      @@5$$4", "VMC-1"},
+      {"Job 7 @@12\xA3\xA3" "40@\xA3" "3", "Job 7"},
+      {"  Indented @@1", "  Indented"},
+      {"@@3", ""},
+      {"No record here", "No record here"},
+      {"Trailing  ", "Trailing  "},
+      {"", ""}};
+  for (auto [line, shown] : cases) EXPECT_EQ(plat::shown_line_text(line), shown) << line;
+}
+
 TEST_F(UiControls, EditTypingFollowsStyleLimitAndReadOnly) {
   struct Case {
     const char* name;

@@ -5,6 +5,7 @@
 // template puts it, readable and without overlaps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -192,6 +193,29 @@ TEST_F(DesktopTest, ListLinesAndEscape) {
   });
   EXPECT_EQ(app.Run(), 0);
   EXPECT_EQ(app.Result, IDCANCEL);
+}
+
+TEST_F(DesktopTest, ARecordsLineShowsWithoutItsIdsWhichStayTheProgramsOwn) {
+  TSampleApp app;
+  on_dialog([&](TDialog& d) {
+    HWND list = GetDlgItem(d.GetHandle(), 110);
+    ::SendMessage(list, LB_RESETCONTENT, 0, 0);
+    for (const char* line : {"BRALK                 @@2000000000", "VMC-1      @@5$$4"})
+      ::SendMessage(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    auto shown = [&] {
+      std::vector<std::string> l = desk::shown_lines(list);
+      std::sort(l.begin(), l.end());
+      return l;
+    };
+    EXPECT_TRUE(desk::run_until([&] { return shown() == std::vector<std::string>{"BRALK", "VMC-1"}; }, 3s))
+        << ::testing::PrintToString(desk::shown_lines(list));
+    char text[64] = "";
+    ::SendMessage(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_NE(std::string(text).find("@@"), std::string::npos) << "the program reads its ids as before";
+    desk::press_escape();
+    desk::run_until([&] { return d.HasEnded(); }, 3s);
+  });
+  EXPECT_EQ(app.Run(), 0);
 }
 
 TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/plugin_calls.h"
+#include "platform/path.h"
 #include "storage/dnc_link.h"
 #include "storage/log_common.h"
 #include "storage/program_dialog.h"
@@ -374,7 +376,7 @@ TEST_F(ProgramDialogTest, MemoIsWrittenForTheViewerAndShownOnlyWhenThereIsOne) {
     p.select(101, 3);
     EXPECT_FALSE(p.visible(111));
   });
-  EXPECT_EQ(kvdb::ReadFileBytes(Root() + "/temp/MEMOTEXT.TMP"), "Clamp on the left side");
+  EXPECT_EQ(kvdb::ReadFileBytes(plat::to_native_path(MemoFilePath())), "Clamp on the left side");
 }
 
 // ---- Open -------------------------------------------------------------------
