@@ -56,7 +56,7 @@ TEST_F(ReportFileTest, SavedRetrievedAndSavedAgainIsByteEqual) {
   report = report_create(rel);
   ASSERT_NE(report, nullptr);
   build_layout(report);
-  ASSERT_EQ(report_save(report, dir.file("first").c_str(), 0), 0);
+  ASSERT_EQ(report_save(report, dir.file("FIRST").c_str(), 0), 0);
   EXPECT_EQ(report->name, "FIRST");
   EXPECT_TRUE(no_work_files());
   free_built();
