@@ -38,6 +38,21 @@ DWORD ExchangeTimeout(const TDncPort& port) {
   return s > 0 ? static_cast<DWORD>(s) * 1000 : 120000;
 }
 
+// Waits for the pending read, the stop or the cancel. The control's
+// silence is counted from the moment the port's own answer has left the
+// line: on a slow line a long answer may still be going out when the read
+// starts, and the control cannot reply before it has it all.
+DWORD WaitForControl(TDncPort& port, plat::Waitable* const* waits, DWORD count) {
+  for (;;) {
+    DWORD errors = 0;
+    plat::COMSTAT st{};
+    plat::clear_comm_error(port.ComHandle, &errors, &st);
+    if (st.cbOutQue == 0) return plat::wait_for_multiple(waits, count, false, ExchangeTimeout(port));
+    const DWORD w = plat::wait_for_multiple(waits, count, false, 100);
+    if (w != WAIT_TIMEOUT) return w;
+  }
+}
+
 // Collects one telegram byte by byte. A failed read adds nothing.
 Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
   const int type = TypeOf(port);
@@ -52,7 +67,7 @@ Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
     if (!ok && plat::last_comm_error() == ERROR_IO_PENDING) {
       plat::Event* cancel = port.Cancel();
       plat::Waitable* waits[] = {&done, &port.StopEvent, cancel};
-      DWORD w = plat::wait_for_multiple(waits, cancel ? 3 : 2, false, ExchangeTimeout(port));
+      DWORD w = WaitForControl(port, waits, cancel ? 3 : 2);
       if (w != WAIT_OBJECT_0) {
         plat::purge_comm(port.ComHandle, PURGE_RXABORT);
         plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);

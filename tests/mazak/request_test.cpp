@@ -40,6 +40,9 @@ TEST_F(MazakRequestTest, MissingProgramRequestIsAnsweredToTheLastRewind) {
   OnePort(kProtoMazak, {}, [](TMultiDncRecord& r) {
     r.SetListA(kPropMazakType, kMazakT32);
     r.SetListA(kPropReservedNumber, 4);
+    // A second at the test's time scale: a loaded machine may be slow to
+    // let the control reply.
+    r.Number[kPropReadTimeout] = 100;
   });
   StartServer();
   sim::MazakControl control(m, kMazakT32);
