@@ -41,14 +41,19 @@ DWORD ExchangeTimeout(const TDncPort& port) {
 // Waits for the pending read, the stop or the cancel. The control's
 // silence is counted from the moment the port's own answer has left the
 // line: on a slow line a long answer may still be going out when the read
-// starts, and the control cannot reply before it has it all.
+// starts, and the control cannot reply before it has it all. An answer
+// the control holds back (XOFF, CTS) longer than the time-out counts as
+// its silence.
 DWORD WaitForControl(TDncPort& port, plat::Waitable* const* waits, DWORD count) {
-  for (;;) {
+  constexpr DWORD kLook = 100;
+  const DWORD timeout = ExchangeTimeout(port);
+  for (DWORD held = 0;; held += kLook) {
     DWORD errors = 0;
     plat::COMSTAT st{};
     plat::clear_comm_error(port.ComHandle, &errors, &st);
-    if (st.cbOutQue == 0) return plat::wait_for_multiple(waits, count, false, ExchangeTimeout(port));
-    const DWORD w = plat::wait_for_multiple(waits, count, false, 100);
+    if (st.cbOutQue == 0) return plat::wait_for_multiple(waits, count, false, timeout);
+    if (held >= timeout) return plat::wait_for_multiple(waits, count, false, 0);
+    const DWORD w = plat::wait_for_multiple(waits, count, false, kLook);
     if (w != WAIT_TIMEOUT) return w;
   }
 }

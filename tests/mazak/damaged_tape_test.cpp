@@ -68,12 +68,12 @@ class MazakDamageTest : public kvdnc::DncTest {
     plat::set_time_scale(1.0);
     DncTest::TearDown();
   }
-  std::unique_ptr<TDncPort> Port(sim::Machine& m) {
+  // The time-out defaults to a second at the test's time scale: the
+  // control's first telegram may come late on a loaded machine.
+  std::unique_ptr<TDncPort> Port(sim::Machine& m, long timeout = 100) {
     auto* row = Row(1, m.com(), kProtoMazak);
     row->SetListA(kPropMazakType, kMazakT32);
-    // A second at the test's time scale: the control's first telegram may
-    // come late on a loaded machine.
-    row->Number[kPropReadTimeout] = 100;
+    row->Number[kPropReadTimeout] = timeout;
     auto port = std::make_unique<TDncPort>(row);
     EXPECT_TRUE(port->OpenResult);
     return port;
@@ -100,6 +100,32 @@ TEST_F(MazakDamageTest, SilentControlLeavesAFailedTransfer) {
   const std::string image = "_30001A2B0000_" + MazakCheckText("30001A2B0000") + "_\r\n_G1_X10_Y20_Z30_" +
                             MazakCheckText("G1_X10_Y20_Z30") + "_\r\n";
   EXPECT_EQ(kvdb::ReadFileBytes(Root() + "/dncfail/" + Rows(DbPath("KELVDNCF.DBF"))[0][4] + ".NC"), image);
+}
+
+// A line so slow that each answer takes longer to leave the port than the
+// port's time-out: the control cannot reply before it has the answer, so
+// its silence counts only from then. The tape comes whole, nothing is kept
+// as a failed transfer.
+TEST_F(MazakDamageTest, SlowAnswerIsNoSilentControl) {
+  sim::UartLines uart(40);  // four bytes take a second on the line
+  sim::Machine m(43);
+  ASSERT_TRUE(m.ok());
+  auto port = Port(m, 60);  // 600 ms at the test's time scale
+  sim::MazakControl control(m, kMazakT32);
+  std::thread t(MazakReceiveThread, port.get());
+  // A port that gave up leaves the control without answers: the first
+  // wrong one ends the tape.
+  const std::string ack = "p00" + kEot;
+  bool whole = control.WriteBlock("30001A2B0000") == ack;
+  whole = whole && control.WriteBlock("G1_X10") == ack;
+  whole = whole && control.Command("p2") == "p02" + kEot;
+  whole = whole && control.Command("pA") == ack;
+  whole = whole && control.Command("pA") == ack;
+  EXPECT_TRUE(whole) << "an answer went missing";
+  if (!whole) port->StopEvent.set();
+  t.join();
+  EXPECT_EQ(port->TakeRequest(), kRequestParse);
+  EXPECT_EQ(RowCount("KELVDNCF.DBF"), 0u) << "a whole tape was kept as a failed transfer";
 }
 
 // Noise without an EOT: the port does not collect it without end; the
