@@ -459,7 +459,9 @@ class NoiseTest : public kvdnc::DncTest {
       const auto failedBefore = FailedFiles();
       const Turn t = exchange(i, line, noise, damaged);
       SCOPED_TRACE(Seed(i) + ": " + t.x.Describe());
-      ASSERT_TRUE(AwaitIdle(port, line, t.x, polls, log)) << "the port hangs" << Tail(line.com());
+      ASSERT_TRUE(AwaitIdle(port, line, t.x, polls, log))
+          << "the port hangs: " << line.Unread() << " bytes unread, polling " << Ports[port]->Polling
+          << ", back to polling " << view_.Polls(port) - polls << " times" << Tail(line.com());
       EXPECT_TRUE(t.x.problem.empty());
       if (t.check) t.check();
       if (HasFatalFailure()) return;
