@@ -143,8 +143,10 @@ void RawReadThread(void* arg) {
       continue;
     }
     if (plat::last_comm_error() != ERROR_IO_PENDING) {
-      // What came before is kept; the failed read brings nothing.
+      // A line that hung up still hands over what it had queued: that is
+      // kept with what came before.
       TakeLineErrors(port);
+      Received(port, buf.get(), n);
       port.ReceiveFailed = 1;
       break;
     }

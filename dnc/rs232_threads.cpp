@@ -259,6 +259,8 @@ void Rs232ReadThread(void* arg) {
         Received(port, buf.get(), n);
         continue;
       }
+      // A line that hung up still hands over what it had queued.
+      Received(port, buf.get(), n);
       port.ReceiveFailed = 1;
       break;
     }
