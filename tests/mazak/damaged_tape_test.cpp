@@ -108,10 +108,12 @@ TEST_F(MazakDamageTest, SilentControlLeavesAFailedTransfer) {
 // its silence counts only from then. The tape comes whole, nothing is kept
 // as a failed transfer.
 TEST_F(MazakDamageTest, SlowAnswerIsNoSilentControl) {
-  sim::UartLines uart(40);  // four bytes take a second on the line
+  sim::UartLines uart(25);  // four bytes take 1.6 s on the line
   sim::Machine m(44);
   ASSERT_TRUE(m.ok());
-  auto port = Port(m, 60);  // 600 ms at the test's time scale
+  // 1.2 s at the test's time scale: room for a control slowed by a loaded
+  // machine or a sanitizer to reply.
+  auto port = Port(m, 120);
   sim::MazakControl control(m, kMazakT32);
   std::thread t(MazakReceiveThread, port.get());
   // A port that gave up leaves the control without answers: the first
