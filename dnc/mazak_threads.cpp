@@ -43,15 +43,18 @@ DWORD ExchangeTimeout(const TDncPort& port) {
 // line: on a slow line a long answer may still be going out when the read
 // starts, and the control cannot reply before it has it all. An answer
 // the control holds back (XOFF, CTS) longer than the time-out counts as
-// its silence.
+// its silence; one still going out, however slowly, does not.
 DWORD WaitForControl(TDncPort& port, plat::Waitable* const* waits, DWORD count) {
   constexpr DWORD kLook = 100;
   const DWORD timeout = ExchangeTimeout(port);
+  DWORD queued = 0;
   for (DWORD held = 0;; held += kLook) {
     DWORD errors = 0;
     plat::COMSTAT st{};
     plat::clear_comm_error(port.ComHandle, &errors, &st);
     if (st.cbOutQue == 0) return plat::wait_for_multiple(waits, count, false, timeout);
+    if (st.cbOutQue < queued) held = 0;  // the line took a byte: not held back
+    queued = st.cbOutQue;
     if (held >= timeout) return plat::wait_for_multiple(waits, count, false, 0);
     const DWORD w = plat::wait_for_multiple(waits, count, false, kLook);
     if (w != WAIT_TIMEOUT) return w;
