@@ -53,7 +53,7 @@ const StatusLook* LookOf(int code) {
 
 TDncPort* PortAt(int index) {
   // The master owns the slots; an index past the ports in use has none.
-  return index >= 0 && index < PortCount ? Ports[index] : nullptr;
+  return index >= 0 && index < PortCount ? static_cast<TDncPort*>(Ports[index]) : nullptr;
 }
 
 TDncControll* Control = nullptr;

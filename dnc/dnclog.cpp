@@ -153,6 +153,11 @@ void DncLog(const char* text, int comNumber) {
   AddTo(0, DncLogLine(text, comNumber));
 }
 
+void DncStationLog(const char* text) {
+  if (!text || !Any(0)) return;
+  AddTo(0, std::string("DNC : ") + text);
+}
+
 void DncTraceLog(const char* text, int comNumber) {
   if (!text || comNumber == 0 || !Any(1)) return;
   AddTo(1, DncLogLine(text, comNumber));

@@ -48,6 +48,8 @@ TDncDebug* DncDebugWindow(int which);  // 0 log, 1 trace, 2 second trace
 
 void DncPortLog(const char* text, const TDncPort* port);
 void DncLog(const char* text, int comNumber);
+// A line of the station, of no port: "DNC : text".
+void DncStationLog(const char* text);
 void DncTraceLog(const char* text, int comNumber);
 void DncTraceChar(unsigned char byte, int comNumber);
 void DncTraceBuffer(const char* text, int comNumber);

@@ -135,6 +135,13 @@ class PortLog {
     }
     return false;
   }
+  // Every line, for a failure's message.
+  std::string Text() const {
+    TListBox* l = DncDebugWindow(0)->List();
+    std::string out;
+    for (int i = 0; i < l->GetCount(); i++) out += "\n  " + l->GetString(i);
+    return out;
+  }
 };
 
 // The cable is pulled while the port polls and plugged in again: every
@@ -225,14 +232,18 @@ TEST_F(HangUpTest, EveryProtocolOpensItsLineAgain) {
 // rest of the reception.
 TEST_F(HangUpTest, RawReceptionKeepsTheBytesBeforeTheHangUp) {
   sim::NoisyLine line(kCom);
+  std::optional<PortLog> logged(std::in_place);
   OnePort(kProtoRaw);
   StartServer();
   const std::string data = "%\r\nG1 X1 Y1 Z1\r\nG1 X2 Y2 Z2\r\n";
   line.Send(data);
-  ASSERT_TRUE(WaitFor([&] { return line.Unread() == 0 && !Ports[0]->Polling; }));
+  ASSERT_TRUE(WaitFor([&] { return line.Unread() == 0 && !Ports[0]->Polling; })) << logged->Text();
   line.HangUp();
-  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; })) << logged->Text();
   EXPECT_EQ(FailedBytes(), data);
+  // The windows go before the server, whose end forgets them.
+  logged.reset();
+  StopServer();
 }
 
 // A line that hangs up before the read thread starts fails its read at
