@@ -122,24 +122,46 @@ class IdWalker {
   std::size_t Files() const { return files_.size(); }
 
  private:
-  // "constexpr int kA = 1, kB = 2;" anywhere; the message constants
-  // (kMsg...) are MESSAGES ids wherever they are used.
+  // Comments taken out of a declaration, line by line.
+  static std::string WithoutComments(const std::string& decl) {
+    std::stringstream in(decl);
+    std::string out;
+    for (std::string line; std::getline(in, line);) out += line.substr(0, line.find("//")) + "\n";
+    return out;
+  }
+
+  // "constexpr int kA = 1, kB = 2;" and "enum ... { kA = 1, kB = 2 }"
+  // anywhere; the message constants (kMsg...) are MESSAGES ids wherever
+  // they are used.
   void GatherConstants(const std::string& file, const std::string& text) {
     for (std::size_t at = 0; (at = text.find("constexpr int ", at)) != std::string::npos;) {
       at += 14;
       std::size_t end = text.find(';', at);
       if (end == std::string::npos) break;
-      std::stringstream decl(text.substr(at, end - at));
-      for (std::string item; std::getline(decl, item, ',');) {
-        const std::size_t eq = item.find('=');
-        if (eq == std::string::npos) continue;
-        std::string name = Trim(item.substr(0, eq)), value = Trim(item.substr(eq + 1));
-        if (const std::size_t c = value.find("//"); c != std::string::npos) value = Trim(value.substr(0, c));
-        if (!IsName(name) || !IsNumber(value)) continue;
-        constants_[name] = std::stoi(value);
-        fileConstants_[file][name] = std::stoi(value);
-        if (name.rfind("kMsg", 0) == 0) uses_.insert({"MESSAGES", std::stoi(value), file + ": " + name});
-      }
+      GatherItems(file, text.substr(at, end - at));
+    }
+    for (std::size_t at = 0; (at = text.find("enum", at)) != std::string::npos;) {
+      at += 4;
+      const std::size_t open = text.find('{', at), semi = text.find(';', at);
+      if (open == std::string::npos || (semi != std::string::npos && semi < open)) continue;
+      const std::size_t close = text.find('}', open);
+      if (close == std::string::npos) break;
+      GatherItems(file, WithoutComments(text.substr(open + 1, close - open - 1)));
+      at = close;
+    }
+  }
+
+  void GatherItems(const std::string& file, const std::string& items) {
+    std::stringstream decl(items);
+    for (std::string item; std::getline(decl, item, ',');) {
+      const std::size_t eq = item.find('=');
+      if (eq == std::string::npos) continue;
+      std::string name = Trim(item.substr(0, eq)), value = Trim(item.substr(eq + 1));
+      if (const std::size_t c = value.find("//"); c != std::string::npos) value = Trim(value.substr(0, c));
+      if (!IsName(name) || !IsNumber(value)) continue;
+      constants_[name] = std::stoi(value);
+      fileConstants_[file][name] = std::stoi(value);
+      if (name.rfind("kMsg", 0) == 0) uses_.insert({"MESSAGES", std::stoi(value), file + ": " + name});
     }
   }
 
