@@ -20,6 +20,7 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/macro.h"
 #include "dbmodel/profile.h"
+#include "dbmodel/setup_sheet.h"
 #include "dbmodel/project.h"
 #include "dbmodel/syslog.h"
 #include "dbmodel/user_tables.h"
@@ -126,6 +127,10 @@ int TGlobals::RebuildDatabase() {
   r.Make<TJobTable02>(kDatabase, kJobLineFile);
   r.Make<TcbAutoImpTable>(kAlternate, "AUTOIMP.DBF");
   r.Make<TSheetTypeTable>(kDatabase, "SS000001.DBF");
+  r.Make<TSheet02Table>(kDatabase, "SS000002.DBF");
+  r.Make<TSheet03Table>(kDatabase, "SS000003.DBF");
+  r.Make<TSheet04Table>(kDatabase, "SS000004.DBF");
+  r.Make<TSheet05Table>(kDatabase, "SS000005.DBF");
   r.Make<TcbCycleTable>(kDatabase, "KELVCYC3.DBF");
   r.Make<TcbParamTable>(kDatabase, "KELVCYC4.DBF");
   for (Dir dir : {kAlternate, kDatabase}) r.Make<TAccountTable>(dir, "USER0001.DBF");

@@ -78,6 +78,14 @@ int TCodeTB::Open() {
     failed_ = false;
     return 0;
   }
+  for (const char* name : repeatableTags_) {
+    DbTag* t = data_tag_find(data_, name);
+    if (t)
+      t->unique_action = DB_UNIQUE_KEEP_FIRST;
+    else
+      EngineFailed();  // a file without the tag has nothing to keep
+  }
+  failed_ = false;
   return 1;
 }
 

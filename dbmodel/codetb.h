@@ -162,6 +162,11 @@ class TCodeTB {
     return Close();
   }
 
+  // Tags of the table where a row may repeat another's key: the row is
+  // written and only that tag goes without the repeated key, as other
+  // stations keep such files. Set once by the table's constructor.
+  void AcceptRepeatedKeys(std::vector<const char*> tags) { repeatableTags_ = std::move(tags); }
+
   void SetCurrent(TcbRecord* r) { current_ = r; }
   // Hands the list to the caller: the table forgets it.
   TcbRecord* DetachList();
@@ -180,6 +185,7 @@ class TCodeTB {
   int lastError_ = 0;
   bool failed_ = false;  // an engine error since the last Open
   std::vector<std::pair<std::string, std::string>> asideCopies_;
+  std::vector<const char*> repeatableTags_;
 };
 
 // Closes every data file of the engine context and deletes the context.

@@ -49,9 +49,13 @@ class TcbMatyTable : public TcbIdAndNameTable {
  public:
   using TcbIdAndNameTable::TcbIdAndNameTable;
 };
+// Two sheet types may bear one name.
 class TSheetTypeTable : public TcbIdAndNameTable {
  public:
-  using TcbIdAndNameTable::TcbIdAndNameTable;
+  TSheetTypeTable(const char* fileName, int alternateDir, int localDir)
+      : TcbIdAndNameTable(fileName, alternateDir, localDir) {
+    AcceptRepeatedKeys({"NAME"});
+  }
 };
 class TcbLogTypeTable : public TcbIdAndNameTable {
  public:

@@ -20,16 +20,12 @@ long DigitsAfter(const char* p) {
 std::string ListLineText(std::string text) {
   for (size_t i = 0; i + 1 < text.size(); i++) {
     char c = text[i];
-    if ((c == '@' || c == '$' || c == '\xA3') && text[i + 1] == c) text[i + 1] = ' ';
+    if ((c == '@' || c == '$' || c == '\xA3' || c == '\xA7') && text[i + 1] == c) text[i + 1] = ' ';
   }
   return text;
 }
 
-long ListLineId(const char* line) {
-  if (!line) return 0;
-  const char* at = std::strstr(line, "@@");
-  return at ? DigitsAfter(at + 2) : 0;
-}
+long ListLineId(const char* line) { return ListLineMarkedId(line, "@@"); }
 
 long ListLineSecondId(const char* line) {
   if (!line) return 0;
@@ -38,4 +34,10 @@ long ListLineSecondId(const char* line) {
   const char* at = pound;
   if (!at || (dollar && dollar < at)) at = dollar;
   return at ? DigitsAfter(at + 2) : 0;
+}
+
+long ListLineMarkedId(const char* line, const char* marker) {
+  if (!line || !marker || !*marker) return 0;
+  const char* at = std::strstr(line, marker);
+  return at ? DigitsAfter(at + std::strlen(marker)) : 0;
 }

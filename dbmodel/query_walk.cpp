@@ -19,3 +19,14 @@ int TQueryWalk::Top(const char* filter, const char* sort) {
 }
 
 int TQueryWalk::Skip() { return rel_ ? relate_skip(rel_, 1) : -1; }
+
+void FillLinesByQuery(DbDataFile* data, const std::string& filter, TListLines* list,
+                      const std::function<std::string()>& line) {
+  TQueryWalk walk(data);
+  if (!walk.Valid() || !list) return;
+  int rc = walk.Top(filter.c_str(), nullptr);
+  if (rc < 0) return;
+  list->ClearLines();
+  for (; rc == 0; rc = walk.Skip())
+    if (!data_is_deleted(data)) list->AddLine(line().c_str());
+}

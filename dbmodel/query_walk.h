@@ -3,6 +3,10 @@
 // data file stays open) when the walk object goes.
 #pragma once
 
+#include <functional>
+#include <string>
+
+#include "dbmodel/list_lines.h"
 #include "engine/engine_api.h"
 
 struct DbRelation;
@@ -24,3 +28,9 @@ class TQueryWalk {
  private:
   DbRelation* rel_ = nullptr;
 };
+
+// Clears the list and adds the line `line` makes at each live row the
+// filter selects, in record order; a file that cannot be queried leaves
+// the list as it was. The data file stays open.
+void FillLinesByQuery(DbDataFile* data, const std::string& filter, TListLines* list,
+                      const std::function<std::string()>& line);

@@ -33,6 +33,12 @@ std::string Counters() {
   return s;
 }
 
+std::string Labels(int n) {
+  std::string s = "ID:N:10";
+  for (int i = 1; i <= n; i++) s += FormatText(" F%d:C:20", i);
+  return s;
+}
+
 std::string Tramox() {
   std::string s = "ID:N:10";
   for (int i = 1; i <= 64; i++) s += FormatText(" C%02d:C:60", i);
@@ -61,6 +67,10 @@ std::vector<Expected> EditorModeFiles() {
       {false, "KELVCOUN.DBF", kIdAndName, 2},
       {false, "KELVPOSI.DBF", kIdAndName, 2},
       {false, "SS000001.DBF", kIdAndName, 2},
+      {false, "SS000002.DBF", "ID:N:10 ID2:N:10 ID3:N:10 NAME:C:50", 4},
+      {false, "SS000003.DBF", Labels(26), 27},
+      {false, "SS000004.DBF", Labels(19), 20},
+      {false, "SS000005.DBF", "", 50},
       {false, "LOG00001.DBF", kIdAndName, 2},
       {false, "KELVCUS2.DBF",
        "ID:N:10 OWNER:N:10 CITY:N:10 COUNTRY:N:10 CATEGORY:N:1 COMPANY:C:40 ADDR1:C:40 ADDR2:C:40 "
@@ -156,6 +166,19 @@ TEST_F(RebuildTest, StationModeMakesTheServerPortFiles) {
   auto before = Snapshot();
   RunBoth();
   EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(RebuildTest, ASetupSheetTableThatCannotBeMadeFailsTheRun) {
+  for (const char* name : {"SS000002.DBF", "SS000005.DBF"}) {
+    SCOPED_TRACE(name);
+    RunBoth();
+    fs::remove(PathOf(false, name));
+    for (const char* ext : {"MDX", "DBT"}) fs::remove(PathOf(false, std::string(name).replace(9, 3, ext)));
+    fs::create_directory(PathOf(false, name));  // in the way of the file
+    EXPECT_EQ(Globals->RebuildDatabase(), 0);
+    fs::remove(PathOf(false, name));
+    EXPECT_EQ(Globals->RebuildDatabase(), 1);
+  }
 }
 
 // An old file made of the first `n` fields of the current layout (as the

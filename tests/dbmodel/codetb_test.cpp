@@ -81,6 +81,7 @@ TEST(ListLineTest, TypedMarkersCannotPoseAsIds) {
       {"A@@5", "A@ 5"},
       {"COST$$9", "COST$ 9"},
       {"X\xA3\xA3" "1", "X\xA3 1"},
+      {"OP\xA7\xA7" "7", "OP\xA7 7"},
       {"A@B$C", "A@B$C"},
       {"@@@", "@ @"},
   };
