@@ -15,10 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
 
@@ -31,6 +27,7 @@
 #include "resources/dialogs/program.h"
 #include "resources/dialogs/search.h"
 #include "tests/dbmodel/layout_peer.h"
+#include "tests/sim/sim_process.h"
 #include "main/register.h"
 #include "app/main_frame.h"
 #include "dnc/setup_commands.h"
@@ -323,34 +320,14 @@ class DemoStory : public DemoDialogs {
     fs::copy_file(KV_TELMIX_LIB, cfg / "CHOOKS" / fs::path(KV_TELMIX_LIB).filename(),
                   fs::copy_options::overwrite_existing);
     machine_ = home_ / "machines" / "VMC-1";
-    fs::create_directories(machine_);
-    const std::string line = (machine_ / "line").string();
-    const std::string program = KV_BUILD_RESOURCES "/demo/programs/PH200_OP10.NC";
-    const std::string log = (machine_ / "machine.log").string();
-    const std::string dir = machine_.string();
-    sim_ = fork();
-    ASSERT_GE(sim_, 0);
-    if (sim_ == 0) {
-      // Only what may run between fork and exec.
-      int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out >= 0) dup2(out, 1);
-      execl(KV_MACHINE_SIM_BIN, KV_MACHINE_SIM_BIN, "rs232", dir.c_str(), line.c_str(), program.c_str(),
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(line) && fs::file_size(line) > 0; }, 20s))
-        << "the simulated machine did not start";
-    std::ifstream in(line);
-    std::string device;
-    std::getline(in, device);
+    sim_ = std::make_unique<sim::SimProcess>(KV_MACHINE_SIM_BIN, "rs232", machine_.string(),
+                                             KV_BUILD_RESOURCES "/demo/programs/PH200_OP10.NC");
+    const std::string device = sim_->device();
+    ASSERT_FALSE(device.empty()) << "the simulated machine did not start: " << Read(machine_ / "machine.log");
     std::ofstream(cfg / "CFG" / "COMPORTS.CFG") << "COM" << kMachineCom << "=" << device << "\n";
   }
   void TearDown() override {
-    if (sim_ > 0) {
-      kill(sim_, SIGTERM);
-      int status = 0;
-      waitpid(sim_, &status, 0);
-    }
+    sim_.reset();
     DemoDialogs::TearDown();
   }
 
@@ -391,7 +368,7 @@ class DemoStory : public DemoDialogs {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
   }
-  std::string Read(const fs::path& p) {
+  static std::string Read(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
   }
@@ -419,7 +396,7 @@ class DemoStory : public DemoDialogs {
 
   static constexpr int kMachineCom = 3;
   fs::path machine_;
-  pid_t sim_ = -1;
+  std::unique_ptr<sim::SimProcess> sim_;
 };
 
 // The editor's commands of the story.

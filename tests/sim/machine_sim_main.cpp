@@ -10,7 +10,7 @@
 // does is written into <dir> and told on standard output.
 //
 // rs232: a machine with a tape punch and reader. What the station sends
-// is kept once the line has been quiet for a second (in <dir>/received-N.nc)
+// is kept once the line has been quiet for two seconds (in <dir>/received-N.nc)
 // and becomes the program in its memory. When the station opens the line
 // and sends nothing for a second and a half, it is waiting for a program:
 // the machine punches the one in its memory (the program file at the start).
@@ -99,7 +99,7 @@ void PlayRs232(sim::Machine& m, const std::string& dir, std::string memory) {
         lastByte = Clock::now();
       }
     }
-    if (!incoming.empty() && Clock::now() - lastByte > 1s) {
+    if (!incoming.empty() && Clock::now() - lastByte > 2s) {
       const std::string path = dir + "/received-" + std::to_string(++kept) + ".nc";
       memory = incoming;
       incoming.clear();
