@@ -404,6 +404,7 @@ enum EditorCommand : UINT {
   kCmSave = 103,
   kCmDncSend = 117,
   kCmCompare = 555,
+  kCmAddToLog = 556,
 };
 
 TEST_F(DemoStory, LogOnEditSaveWithALogEntryCompareSendAndReceiveBack) {
@@ -428,9 +429,10 @@ TEST_F(DemoStory, LogOnEditSaveWithALogEntryCompareSendAndReceiveBack) {
         desk::type_here(kEdit);
         desk::press_enter();
         ASSERT_TRUE(WaitFor([&] { return editor->IsModified(); }, 10s));
-        // Save: the station asks for the version-log entry first.
+        // Save, and the version-log entry of the saved version.
         editor->SendMessage(WM_COMMAND, kCmSave);
         EXPECT_FALSE(editor->IsModified());
+        editor->SendMessage(WM_COMMAND, kCmAddToLog);
         // Compare with the second operation of the same part.
         wanted = kOther;
         editor->SendMessage(WM_COMMAND, kCmCompare);
@@ -440,6 +442,7 @@ TEST_F(DemoStory, LogOnEditSaveWithALogEntryCompareSendAndReceiveBack) {
         EXPECT_TRUE(editor->IsModified()) << "the received text counts as changed";
         editor->SendMessage(WM_COMMAND, kCmSave);
         EXPECT_FALSE(editor->IsModified());
+        editor->SendMessage(WM_COMMAND, kCmAddToLog);
         editor->PostMessage(WM_CLOSE);
         WaitFor([&] { return frame.Children[0] == nullptr; }, 10s);
       },
