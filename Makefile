@@ -3,16 +3,20 @@ BUILD   ?= build
 RELEASE ?= build-release
 JOBS    ?= $(shell nproc)
 
-.PHONY: check demo deps configure build test release bench clean
+.PHONY: check demo demo-dnc deps configure build test release bench clean
 
 # Each phase timed; the times printed at the end (tools/run-check).
 check:
 	@BUILD=$(BUILD) JOBS=$(JOBS) tools/run-check
 
 # Builds the program as users run it (optimised, no sanitizers) and starts
-# it on the demo station under $(RELEASE)/demo.
+# it on the demo station under $(RELEASE)/demo, with simulated machines on
+# the demo's DNC ports; demo-dnc starts the same station as the DNC station.
 demo: deps release
 	@tools/run-demo $(RELEASE)
+
+demo-dnc: deps release
+	@tools/run-demo $(RELEASE) tramox
 
 deps:
 	@tools/install-deps deps/*.txt

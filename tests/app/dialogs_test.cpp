@@ -186,15 +186,28 @@ TEST(DemoStation, IndependentReaderSeesTheDemoDataAndEveryProgramFileExists) {
       "  text = open(path).read()\n"
       "  ok = (p['DIR'] == m['PATH'] and p['MAT'] == m['TYPE'] in types and p['CUST'] in customers and\n"
       "        projects[p['PROJECT']] == p['CUST'] and p['NAME'] == 'P%d' % p['NCID'] and\n"
-      "        text.startswith('%') and 'M30' in text and ('M06' in text or 'T0101' in text))\n"
+      "        ((text.startswith('%') and ('M06' in text or 'T0101' in text)) or\n"
+      "         (text.startswith('0 BEGIN PGM') and 'TOOL CALL' in text)) and 'M30' in text)\n"
       "  bad += not ok\n"
-      "print(len(types), len(customers), len(projects), len(machines), len(progs), bad)\n";
+      "print(len(types), len(customers), len(projects), len(machines), len(progs), bad)\n"
+      "ids = {r['DESC']: r['NCID'] for r in progs}\n"
+      "logtypes = {r['ID'] for r in dbfread.DBF(db + 'LOG00001.DBF')}\n"
+      "criteria = [r['TYPE'] in logtypes for r in dbfread.DBF(db + 'LOG00004.DBF')]\n"
+      "cycles = {r['ID']: r['CONN'] in types for r in dbfread.DBF(db + 'KELVCYC3.DBF')}\n"
+      "params = [r for r in dbfread.DBF(db + 'KELVCYC4.DBF') if r['FLAG'] & 1 and cycles.get(r['OWNER'])]\n"
+      "jobs = {r['ID']: r['MACH'] for r in dbfread.DBF(db + 'CJ000001.DBF')}\n"
+      "lines = [machines[jobs[r['JOB']]]['ID'] == [p['MID'] for p in progs if p['NCID'] == r['PROG']][0]\n"
+      "         for r in dbfread.DBF(db + 'CJ000002.DBF')]\n"
+      "print(len(logtypes), criteria.count(True), len(cycles), len(params), len(jobs), lines.count(True))\n";
   std::ofstream(home / "check.py") << script;
-  EXPECT_EQ(Shell("/usr/bin/python3 " + (home / "check.py").string() + " 2>&1"), "3 4 6 5 20 0\n");
+  // Every program with its machine, type, customer and project; log
+  // types with their criteria, cycles with their defined parameters, jobs
+  // whose programs belong to the job's machine.
+  EXPECT_EQ(Shell("/usr/bin/python3 " + (home / "check.py").string() + " 2>&1"), "3 4 6 5 21 0\n3 9 3 16 2 5\n");
   EXPECT_NE(Shell(run), "") << "a second run leaves the database alone";
   EXPECT_EQ(Shell("/usr/bin/python3 -c \"import dbfread; print(len(dbfread.DBF('" +
                   (home / "c/KELVACFG/DB31/KELVFILE.DBF").string() + "')))\""),
-            "20\n");
+            "21\n");
   std::error_code ec;
   fs::remove_all(home, ec);
 }

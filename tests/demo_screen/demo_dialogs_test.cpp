@@ -15,7 +15,19 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
+#include <chrono>
+
 #include "app/appmain.h"
+#include "appcore/log_text.h"
+#include "dnc/link_dialog.h"
+#include "resources/dialogs/compare.h"
+#include "resources/dialogs/dnclink.h"
+#include "resources/dialogs/logs.h"
+#include "resources/dialogs/program.h"
+#include "resources/dialogs/search.h"
+#include "tests/dbmodel/layout_peer.h"
+#include "tests/sim/sim_process.h"
 #include "main/register.h"
 #include "app/main_frame.h"
 #include "dnc/setup_commands.h"
@@ -71,9 +83,6 @@ enum CommandId : UINT {
   kCmConnectNetworkDrive = 401,
   kCmConnectNetworkPrinter = 402,
 };
-
-// The system log's event of a program created by a save.
-constexpr int kLogProgramSaved = 7;
 
 // The script the program runs once the start-up is done, then it closes.
 std::function<void(TMainFrame&)> g_script;
@@ -218,7 +227,7 @@ TEST_F(DemoDialogs, NoListOrComboShowsTheIdsOfItsLines) {
   Run(
       [&](TMainFrame& frame) {
         // An entry for the system log's list, as a save writes it.
-        Globals->WriteLog(kLogProgramSaved, "O1000 DEMO", "VMC-1");
+        Globals->WriteLog(kLogProgramCreated, "O1000 DEMO", "VMC-1");
         for (UINT id : kWalk) {
           if (!frame.IsCommandEnabled(id)) {
             skipped.push_back(id);
@@ -293,3 +302,252 @@ TEST_F(DemoDialogs, TheJobListsOpenWithoutAToolkitWarning) {
 }
 
 }  // namespace
+
+// ---- the demo story ----------------------------------------------------------
+
+// The story the README tells, on the demo station with its simulated
+// RS-232 machine (the standalone simulator, bound to COM3 through the
+// station's port map as tools/run-demo binds it): log on, open a program,
+// edit it, save it with its version-log entry, compare it with another,
+// send it to the machine and take it back. Every step is checked in the
+// tables as python3-dbfread reads them.
+class DemoStory : public DemoDialogs {
+ protected:
+  void SetUp() override {
+    DemoDialogs::SetUp();
+    if (HasFatalFailure()) return;
+    const fs::path cfg = home_ / "c" / "KELVACFG";
+    fs::copy_file(KV_TELMIX_LIB, cfg / "CHOOKS" / fs::path(KV_TELMIX_LIB).filename(),
+                  fs::copy_options::overwrite_existing);
+    machine_ = home_ / "machines" / "VMC-1";
+    sim_ = std::make_unique<sim::SimProcess>(KV_MACHINE_SIM_BIN, "rs232", machine_.string(),
+                                             KV_BUILD_RESOURCES "/demo/programs/PH200_OP10.NC");
+    const std::string device = sim_->device();
+    ASSERT_FALSE(device.empty()) << "the simulated machine did not start: " << Read(machine_ / "machine.log");
+    std::ofstream(cfg / "CFG" / "COMPORTS.CFG") << "COM" << kMachineCom << "=" << device << "\n";
+  }
+  void TearDown() override {
+    sim_.reset();
+    DemoDialogs::TearDown();
+  }
+
+  // Waits for a condition of the files, with the program's loop running.
+  static bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return desk::run_until(done, limit);
+  }
+  // The live rows of a table as the peer reads them ("FIELD=value ...").
+  std::vector<std::string> Rows(const std::string& table) {
+    return kvdb::PeerRows(home_.string(), (home_ / "c" / "KELVACFG" / "DB31" / table).string(), false);
+  }
+  std::vector<std::string> RowsWith(const std::string& table, const std::string& part) {
+    std::vector<std::string> out;
+    for (const std::string& r : Rows(table))
+      if (r.find(part) != std::string::npos) out.push_back(r);
+    return out;
+  }
+  // The value of a field in a peer row: up to the next " NAME=".
+  static std::string Field(const std::string& row, const std::string& name) {
+    const std::string key = name + "=";
+    std::size_t at = row.rfind(" " + key) != std::string::npos ? row.rfind(" " + key) + 1 : row.rfind(key, 0);
+    if (at == std::string::npos) return "<no " + name + ">";
+    at += key.size();
+    std::size_t end = at;
+    while (end < row.size()) {
+      std::size_t space = row.find(' ', end);
+      if (space == std::string::npos) return row.substr(at);
+      std::size_t eq = row.find('=', space);
+      std::size_t next = row.find(' ', space + 1);
+      if (eq != std::string::npos && (next == std::string::npos || eq < next)) return row.substr(at, space - at);
+      end = space + 1;
+    }
+    return row.substr(at);
+  }
+  std::string ProgramFile(const std::string& row) {
+    std::string dir = Field(row, "DIR");
+    std::string path = plat::to_native_path(dir + Field(row, "NAME") + "." + Field(row, "EXT"));
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+  static std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+
+  // A button of the DNC link as the user presses it. The link stands on
+  // screen while its owner, the editor, is hidden for the transfer: the
+  // driver's click, which asks whether every owner is visible, would not
+  // press it.
+  static bool Press(plat::Pilot& p, int id) {
+    TWindow* c = p.control(id);
+    if (!c || !p.visible(id) || !p.enabled(id)) return false;
+    c->SendMessage(BM_CLICK, 0, 0);
+    return true;
+  }
+
+  // The compare window's lines as it draws them: "<type>@@<text>", the
+  // type 0 for a line both texts have.
+  static std::vector<std::string> CompareLines(plat::Pilot& p, int id) {
+    std::vector<std::string> out;
+    auto* list = dynamic_cast<TListBox*>(p.control(id));
+    for (int i = 0; list && i < list->GetCount(); ++i)
+      if (const char* t = reinterpret_cast<const char*>(list->GetItemData(i))) out.push_back(t);
+    return out;
+  }
+
+  static constexpr int kMachineCom = 3;
+  fs::path machine_;
+  std::unique_ptr<sim::SimProcess> sim_;
+};
+
+// The editor's commands of the story.
+enum EditorCommand : UINT {
+  kCmSave = 103,
+  kCmDncSend = 117,
+  kCmCompare = 555,
+  kCmAddToLog = 556,
+};
+
+TEST_F(DemoStory, LogOnEditSaveWithALogEntryCompareSendAndReceiveBack) {
+  const std::string kProgram = "PH-200 HOUSING OP10", kOther = "PH-200 HOUSING OP20";
+  const std::string kEdit = "(CHECKED ON THE DEMO STATION)";
+  std::string wanted = kProgram;  // the line the program dialog picks
+  std::vector<std::string> newLines, oldLines;
+  int logEntries = 0, linkRuns = 0;
+  bool sent = false, received = false;
+  TChildFrame* editor = nullptr;
+  Run(
+      [&](TMainFrame& frame) {
+        // Open: File > Open, All, the program's line, Open.
+        frame.SendMessage(WM_COMMAND, kCmFileOpen);
+        editor = frame.Children[0];
+        ASSERT_NE(editor, nullptr) << "no editor opened";
+        ASSERT_TRUE(WaitFor([&] { return editor->IsWindowVisible(); }, 10s));
+        // Edit: a comment typed in as the second line.
+        editor->Edit()->SetFocus();
+        desk::press_key_here(VK_DOWN);
+        desk::press_key_here(VK_HOME);
+        desk::type_here(kEdit);
+        desk::press_enter();
+        ASSERT_TRUE(WaitFor([&] { return editor->IsModified(); }, 10s));
+        // Save, and the version-log entry of the saved version.
+        editor->SendMessage(WM_COMMAND, kCmSave);
+        EXPECT_FALSE(editor->IsModified());
+        editor->SendMessage(WM_COMMAND, kCmAddToLog);
+        // Compare with the second operation of the same part.
+        wanted = kOther;
+        editor->SendMessage(WM_COMMAND, kCmCompare);
+        // Send to the machine and take its program back.
+        editor->SendMessage(WM_COMMAND, kCmDncSend);
+        ASSERT_TRUE(received) << "nothing came back from the machine";
+        EXPECT_TRUE(editor->IsModified()) << "the received text counts as changed";
+        editor->SendMessage(WM_COMMAND, kCmSave);
+        EXPECT_FALSE(editor->IsModified());
+        editor->SendMessage(WM_COMMAND, kCmAddToLog);
+        editor->PostMessage(WM_CLOSE);
+        WaitFor([&] { return frame.Children[0] == nullptr; }, 10s);
+      },
+      [&](TDialog& d) {
+        if (LogOn(d)) return;
+        plat::Pilot p(d);
+        switch (d.GetTemplateId()) {
+          case IDD_SEARCH:
+            p.click(IDC_SEARCH_ALL);
+            break;
+          case IDD_PROGRAM: {
+            std::vector<std::string> lines = p.lines(IDC_PROGRAM_LIST);
+            for (size_t i = 0; i < lines.size(); ++i)
+              if (lines[i].find(wanted) != std::string::npos) p.select(IDC_PROGRAM_LIST, static_cast<int>(i));
+            p.click(IDC_PROGRAM_OPEN);
+            break;
+          }
+          case IDD_ADD_TO_LOG: {
+            ++logEntries;
+            std::vector<std::string> types = p.lines(IDC_LOG_ENTRY_MAIN_TYPE);
+            for (size_t i = 0; i < types.size(); ++i)
+              if (types[i].rfind("Change request", 0) == 0) p.select(IDC_LOG_ENTRY_MAIN_TYPE, static_cast<int>(i));
+            std::vector<std::string> reasons = p.lines(IDC_LOG_ENTRY_REASON1);
+            for (size_t i = 0; i < reasons.size(); ++i)
+              if (reasons[i].rfind("Feed and speed", 0) == 0) p.select(IDC_LOG_ENTRY_REASON1, static_cast<int>(i));
+            p.type(IDC_LOG_ENTRY_NOTE, logEntries == 1 ? "Comment added" : "Back from the machine");
+            p.click(IDOK);
+            EXPECT_TRUE(d.HasEnded()) << "the entry was not taken";
+            break;
+          }
+          case IDD_COMPARE:
+            ASSERT_TRUE(WaitFor([&] { return p.lines(IDC_COMPARE_NEW_LIST).size() > 10; }, 20s));
+            newLines = CompareLines(p, IDC_COMPARE_NEW_LIST);
+            oldLines = CompareLines(p, IDC_COMPARE_OLD_LIST);
+            break;
+          case IDD_DNC_LINK: {
+            ++linkRuns;
+            auto& link = static_cast<TDncLinkDlg&>(d);
+            EXPECT_EQ(p.text(IDC_DNC_LINK_PROGRAM), kProgram);
+            ASSERT_TRUE(Press(p, IDC_DNC_LINK_SEND));
+            ASSERT_TRUE(WaitFor([&] { return !link.TestRunning(); }, 60s)) << "the send did not end";
+            sent = true;
+            // The machine keeps the program once the line is quiet.
+            ASSERT_TRUE(WaitFor([&] { return fs::exists(machine_ / "received-1.nc"); }, 20s))
+                << Read(machine_ / "machine.log");
+            // Asked to receive, the machine punches the program it holds.
+            ASSERT_TRUE(Press(p, IDC_DNC_LINK_RECEIVE));
+            received = WaitFor([&] { return d.HasEnded(); }, 60s);
+            if (!received) {
+              Press(p, IDC_DNC_LINK_STOP);
+              WaitFor([&] { return !link.TestRunning(); }, 60s);
+            }
+            break;
+          }
+          default:
+            ADD_FAILURE() << "dialog " << d.GetTemplateId() << " was not part of the story";
+        }
+      });
+
+  // Logged on and opened: one editor on the program.
+  const std::vector<std::string> programs = RowsWith("KELVFILE.DBF", "DESC=" + kProgram + " ");
+  ASSERT_EQ(programs.size(), 1u) << ::testing::PrintToString(Rows("KELVFILE.DBF"));
+  const std::string ncid = Field(programs[0], "NCID");
+  // Edited and saved: the file holds the new line; the save is in the
+  // system log and the version log has the entry with its type, reason,
+  // note and user.
+  const std::string text = ProgramFile(programs[0]);
+  EXPECT_NE(text.find("%\r\n" + kEdit + "\r\nO1001"), std::string::npos) << text;
+  const std::vector<std::string> types = RowsWith("LOG00001.DBF", "NAME=Change request");
+  ASSERT_EQ(types.size(), 1u);
+  const std::vector<std::string> reasons = RowsWith("LOG00004.DBF", "NAME=Feed and speed");
+  ASSERT_EQ(reasons.size(), 1u);
+  const std::vector<std::string> entries = RowsWith("LOG00002.DBF", " PROGRAM=" + ncid + " ");
+  ASSERT_EQ(entries.size(), 2u) << ::testing::PrintToString(Rows("LOG00002.DBF"));
+  for (const std::string& e : entries) {
+    EXPECT_EQ(Field(e, "TYPE"), Field(types[0], "ID")) << e;
+    EXPECT_EQ(Field(e, "REASON01"), Field(reasons[0], "ID")) << e;
+    EXPECT_EQ(Field(e, "USERNAME"), "Demo Programmer") << e;
+  }
+  EXPECT_NE(entries[0].find("Comment added"), std::string::npos) << entries[0];
+  EXPECT_NE(entries[1].find("Back from the machine"), std::string::npos) << entries[1];
+  EXPECT_EQ(RowsWith("LOG00000.DBF", "TYPE=" + std::to_string(kLogProgramSaved) + " ").size(), 2u)
+      << ::testing::PrintToString(Rows("LOG00000.DBF"));
+  // Compared: the typed line is marked as a difference; the first line,
+  // "%", as common to both.
+  ASSERT_FALSE(newLines.empty());
+  ASSERT_FALSE(oldLines.empty());
+  EXPECT_EQ(newLines[0], "0@@%");
+  EXPECT_EQ(oldLines[0], "0@@%");
+  const auto typed = std::find_if(newLines.begin(), newLines.end(),
+                                  [&](const std::string& l) { return l.find(kEdit) != std::string::npos; });
+  ASSERT_NE(typed, newLines.end()) << ::testing::PrintToString(newLines);
+  EXPECT_NE(typed->rfind("0@@", 0), 0u) << *typed;
+  // Sent: the machine holds the edited program; the send is logged.
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(linkRuns, 1);
+  const std::string onMachine = Read(machine_ / "received-1.nc");
+  EXPECT_NE(onMachine.find(kEdit + "\r\nO1001"), std::string::npos) << onMachine;
+  const std::vector<std::string> sends = RowsWith("LOG00000.DBF", "TYPE=" + std::to_string(kLogProgramSent) + " ");
+  ASSERT_EQ(sends.size(), 1u) << ::testing::PrintToString(Rows("LOG00000.DBF"));
+  EXPECT_NE(sends[0].find(kProgram), std::string::npos) << sends[0];
+  // Received back and saved: the program is what the machine punched,
+  // from its first "%" to its last.
+  ASSERT_TRUE(received);
+  const std::string back = ProgramFile(programs[0]);
+  EXPECT_EQ(back, onMachine.substr(0, onMachine.rfind('%') + 1)) << back;
+  for (const std::string& b : boxes_) std::printf("box: %s\n", b.c_str());
+}

@@ -10,6 +10,7 @@
 #include "dnc/heidenhain.h"
 #include "tests/dnc/protocol_server.h"
 #include "tests/sim/heidenhain_sim.h"
+#include "tests/sim/sim_process.h"
 
 namespace {
 
@@ -245,6 +246,33 @@ TEST_F(HeidenhainTest, DirectoryListing) {
   c.Send(kEot);
   EXPECT_TRUE(Polling());
   EXPECT_EQ(c.Rest(50), "");
+}
+
+// The demo station's control, the simulator program, on the line: it asks
+// for its program once the server has opened the port, keeps it, and a few
+// seconds later sends it back, which replaces the stored program after a
+// backup of it.
+TEST_F(HeidenhainTest, TheDemoControlFetchesItsProgramAndSendsItBack) {
+  const std::string dir = Root() + "/control";
+  sim::SimProcess control(KV_MACHINE_SIM_BIN, "heidenhain", dir, "PROG7");
+  ASSERT_FALSE(control.device().empty()) << kvdb::ReadFileBytes(dir + "/machine.log");
+  plat::map_comm_port(kCom, control.device());
+  AddProgram(100, "PROG7", kProgram);
+  // The control runs in real time: the server's time-outs are scaled up to
+  // match.
+  Start(kProtoHeidenhain, [](TMultiDncRecord& r) {
+    r.Number[kPropStorageMode] = 2;
+    r.Number[kPropReadTimeout] = 1000;
+  });
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVBACK.DBF") == 1; }, 60000))
+      << kvdb::ReadFileBytes(dir + "/machine.log");
+  EXPECT_EQ(SentCount(100), 1);
+  EXPECT_EQ(kvdb::ReadFileBytes(dir + "/PROG7.H"), kProgram);
+  EXPECT_EQ(Stored("PROG7"), kProgram.substr(0, kProgram.size() - 2));
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 1u);
+  EXPECT_TRUE(WaitFor([&] {
+    return kvdb::ReadFileBytes(dir + "/machine.log").find("every block acknowledged") != std::string::npos;
+  }));
 }
 
 }  // namespace

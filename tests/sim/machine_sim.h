@@ -45,6 +45,18 @@ class Machine {
   Machine& operator=(const Machine&) = delete;
 
   bool ok() const { return master_ >= 0; }
+  // Lets go of the slave side, so that the master sees when the station
+  // opens and closes the line (a standalone machine waits on that).
+  void ReleaseSlave() {
+    if (slave_ >= 0) close(slave_);
+    slave_ = -1;
+  }
+  // Whether someone holds the slave side open (after ReleaseSlave: the
+  // station has the port open).
+  bool LineOpen() const {
+    pollfd p{master_, 0, 0};
+    return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
+  }
   int com() const { return com_; }
   const std::string& device() const { return path_; }
   // The control's end of the line.

@@ -6,24 +6,36 @@
 //
 //   kelvane-demo-db <resources dir> <home dir>
 //
+// Besides: log types with their change criteria, machine cycles with their
+// parameters, jobs, and the DNC ports (the DNC link's and the DNC
+// server's) on the COM numbers run-demo maps to its simulated machines.
+//
 // The program then runs with KELVANE_HOME=<home dir>. An existing demo
 // database is left alone (exit 0).
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "appcore/globals.h"
 #include "dbmodel/user_tables.h"
+#include "dbmodel/changecrit.h"
 #include "dbmodel/counter.h"
+#include "dbmodel/cycle.h"
+#include "dbmodel/dncport.h"
+#include "dbmodel/job.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/engine_context.h"
 #include "dbmodel/filetable.h"
 #include "dbmodel/idname.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
+#include "dnc/dncport.h"
+#include "dnc/link_transfer.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/ui/resource.h"
@@ -89,6 +101,43 @@ bool CopyInto(const std::string& nativeFrom, const std::string& dosTo) {
   return static_cast<bool>(out);
 }
 
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> out;
+  std::stringstream ss(s);
+  std::string f;
+  while (std::getline(ss, f, sep))
+    if (!Trim(f).empty()) out.push_back(Trim(f));
+  return out;
+}
+
+// The settings every demo port shares: 9600 baud, 8 data bits, no parity,
+// one stop bit, XON/XOFF, the machine's directory and type.
+void LineSettings(TMultiDncRecord& r, long com, const std::string& name, long machine, long type,
+                  const std::string& dir) {
+  r.SetText(kPropName, name.c_str());
+  r.SetText(kPropDisplayName, name.c_str());
+  r.SetListA(kPropComNumber, com);
+  r.Number[kPropMachineId] = machine;
+  r.Number[kPropMachineType] = type;
+  r.SetText(kPropMachineDir, dir.c_str());
+  r.Number[kPropBaud] = 12;
+  r.Number[kPropDataBits] = 3;
+  r.Number[kPropParity] = 0;
+  r.Number[kPropStopBits] = 0;
+  r.Number[kPropFlow] = 1;
+  r.Number[kPropReadTimeout] = 5;
+}
+
+bool StorePort(const char* table, long slot, const std::function<void(TMultiDncRecord&)>& fill) {
+  TMultiDncTable t(table, 1, 0);
+  std::unique_ptr<TMultiDncRecord> r(t.FindById(slot));
+  if (!r) return false;
+  r->Clear();
+  r->Number[kPropId] = slot;
+  fill(*r);
+  return t.Update(r.get()) == 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,6 +194,7 @@ int main(int argc, char** argv) {
     std::string path;
   };
   std::map<std::string, Machine> machines;
+  std::map<std::string, long> programIds;
 
   for (const auto& t : catalogue["machine types"]) {
     TcbMatyTable table("KELVMT.DBF", 0, 0);
@@ -202,8 +252,115 @@ int main(int argc, char** argv) {
     if (!CopyInto(demo + "/programs/" + p[0], m.path + r.NAME + ".NC")) return Fail("no program file " + p[0]);
     TcbFileTable table("KELVFILE.DBF", 0, 0);
     if (!table.Append(&r)) return Fail("program " + p[1]);
+    programIds[p[1]] = r.NCID;
     ++programs;
   }
+  // Log types, each with its change criteria.
+  for (const auto& l : catalogue["log types"]) {
+    if (l.size() < 2) return Fail("log type row without criteria: " + l[0]);
+    TcbIdAndNameRecord r;
+    r.ID = NextLogTypeId();
+    std::snprintf(r.NAME, sizeof r.NAME, "%s", l[0].c_str());
+    {
+      TcbLogTypeTable table("LOG00001.DBF", 0, 0);
+      if (r.ID <= 0 || !table.Add(&r)) return Fail("log type " + l[0]);
+    }
+    for (const std::string& c : Split(l[1], ';')) {
+      TcbLogChangeTable table("LOG00004.DBF", 0, 0);
+      if (table.Add(r.ID, c.c_str(), nullptr) <= 0) return Fail("change criterion " + c);
+    }
+  }
+
+  // Cycles of a machine type, their parameters "code=hint=decimals".
+  for (const auto& c : catalogue["cycles"]) {
+    if (c.size() < 3 || !types.count(c[1])) return Fail("cycle without a known machine type: " + c[0]);
+    long id;
+    {
+      TcbCycleTable table("KELVCYC3.DBF", 0, 0);
+      id = table.Add(types[c[1]], c[0].c_str());
+    }
+    TcbParamTable params("KELVCYC4.DBF", 0, 0);
+    if (id <= 0 || !params.Add(id)) return Fail("cycle " + c[0]);
+    TcbParamRecord* list = params.ReadOfOwner(id);
+    const std::vector<std::string> defined = Split(c[2], ';');
+    int n = 0;
+    for (TcbParamRecord* p = list; p && n < static_cast<int>(defined.size()); p = static_cast<TcbParamRecord*>(p->next), ++n) {
+      std::vector<std::string> f = Split(defined[n], '=');
+      if (f.size() != 3) {
+        FreeRecordList(list);
+        return Fail("cycle parameter not code=hint=decimals: " + defined[n]);
+      }
+      std::snprintf(p->CODE, sizeof p->CODE, "%s", f[0].c_str());
+      std::snprintf(p->HINT, sizeof p->HINT, "%s", f[1].c_str());
+      p->DECI = std::atol(f[2].c_str());
+      p->FLAG |= 0x1 | 0x2;  // defined, required
+      if (!params.Update(p)) {
+        FreeRecordList(list);
+        return Fail("cycle parameter " + defined[n]);
+      }
+    }
+    FreeRecordList(list);
+    if (n != static_cast<int>(defined.size())) return Fail("too many parameters for cycle " + c[0]);
+  }
+
+  // Jobs: a machine's programs sent as one.
+  for (const auto& j : catalogue["jobs"]) {
+    if (j.size() < 5 || !machines.count(j[1])) return Fail("job without a known machine: " + j[0]);
+    long id;
+    {
+      TJobTable01 table;
+      id = table.AppendJob(machines[j[1]].id, j[0].c_str(), j[2].c_str(), j[4].c_str());
+    }
+    if (id <= 0) return Fail("job " + j[0]);
+    for (const std::string& prog : Split(j[3], ';')) {
+      if (!programIds.count(prog)) return Fail("job program not in the demo: " + prog);
+      TJobTable02 lines;
+      if (lines.AppendJobLine(id, programIds[prog], programIds[prog]) <= 0) return Fail("job line " + prog);
+    }
+  }
+
+  // DNC ports: the link's ports (KELVCOMM.DBF) and the server's
+  // (KELVMD32.DBF), in the slots of their order.
+  {
+    TMultiDncTable server("KELVMD32.DBF", 1, 0);
+    if (!server.Create((Globals->AlternateDir + "KELVMD32.DBF").c_str())) return Fail("the DNC server's port table");
+  }
+  long linkSlot = 0, serverSlot = 0;
+  for (const auto& d : catalogue["dnc ports"]) {
+    if (d.size() < 4 || !machines.count(d[1])) return Fail("DNC port without a known machine: " + d[0]);
+    const Machine& m = machines[d[1]];
+    const long com = std::atol(d[3].c_str());
+    const bool heidenhain = d[2] == "heidenhain";
+    if (!heidenhain && d[2] != "rs232") return Fail("DNC port of an unknown kind: " + d[2]);
+    if (!heidenhain && !StorePort("KELVCOMM.DBF", linkSlot++, [&](TMultiDncRecord& r) {
+          LineSettings(r, com, d[0], m.id, m.type, m.path);
+          // What comes back starts and ends at "%", as the programs do.
+          r.Number[kLinkFilter] = 1;
+          r.SetText(kLinkStartTrigger, "37");
+          r.SetText(kLinkEndTrigger, "37");
+        }))
+      return Fail("DNC link port " + d[0]);
+    if (!StorePort("KELVMD32.DBF", serverSlot++, [&](TMultiDncRecord& r) {
+          LineSettings(r, com, d[0], m.id, m.type, m.path);
+          r.SetListA(kPropProtocol, heidenhain ? kProtoHeidenhain : kProtoStandard);
+          r.Number[kPropNulFilter] = 1;
+          // A program that comes back under its name replaces the stored
+          // one, which goes into the backups first.
+          r.Number[kPropStorageMode] = 2;
+          if (!heidenhain) {
+            // Program names "(" ... ")", requests "R" ... "/", each program
+            // between "%" CR LF and "%".
+            r.SetText(kPropIdTrigger, "40");
+            r.SetText(kPropIdEndTrigger, "41");
+            r.SetText(kPropRequestTrigger, "82");
+            r.SetText(kPropRequestEndTrigger, "47");
+            r.SetText(kPropBeforeFile, "37,13,10");
+            r.SetText(kPropAfterFile, "37");
+          }
+        }))
+      return Fail("DNC server port " + d[0]);
+  }
+
   std::printf("demo database made: %zu machine types, %zu customers, %zu projects, %zu machines, %d programs in %s\n",
               types.size(), customers.size(), projects.size(), machines.size(), programs,
               plat::to_native_path(root).c_str());
