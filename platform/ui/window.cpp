@@ -295,6 +295,9 @@ bool TWindow::IsWindowVisible() const {
     // Never hold a child's lock while taking its parent's.
     std::lock_guard lock(Ref->mu);
     if (!(Ref->style & WS_VISIBLE)) return false;
+    // A popup's parent is its owner: an owned window shows whether or
+    // not its owner does; only a child hides with its parent.
+    if (!(Ref->style & WS_CHILD)) return true;
     parent = Ref->parent;
   }
   if (!parent) return true;

@@ -68,4 +68,19 @@ TEST_F(UiFamily, ParentHearsItsControlsInOrder) {
   parent.Destroy();
 }
 
+TEST_F(UiFamily, AnOwnedPopupShowsWhileItsOwnerIsHiddenAndAChildDoesNot) {
+  TWindow owner(nullptr, "owner");
+  auto* child = new TWindow(&owner, "child");
+  auto* popup = new TWindow(&owner, "popup");
+  popup->Attr.Style = WS_POPUP | WS_VISIBLE;
+  ASSERT_TRUE(owner.Create());
+  owner.ShowWindow(SW_HIDE);
+  EXPECT_FALSE(owner.IsWindowVisible());
+  EXPECT_FALSE(child->IsWindowVisible());
+  EXPECT_TRUE(popup->IsWindowVisible());
+  popup->ShowWindow(SW_HIDE);
+  EXPECT_FALSE(popup->IsWindowVisible());
+  owner.Destroy();
+}
+
 }  // namespace
