@@ -5,6 +5,8 @@
 // threads; the functions inside rely on it (DbAssertLocked).
 #pragma once
 
+#include <string>
+
 #include <atomic>
 #include <cassert>
 #include <cstdint>
@@ -215,6 +217,27 @@ void code_exit_test(DB_ENGINE* c);  // ends the program when an error is pending
 // must run whatever error is pending and must not bury it: the pending code
 // is taken aside and cleared, and comes back when the guard ends. What the
 // stretch itself left behind is dropped, or kept where the rule says so.
+// While one lives, the errors of this thread are kept, not shown in a
+// box: a batch over many tables lists its failures once at the end. The
+// error code is set as always; the first error's text is kept.
+class DbErrorsKept {
+ public:
+  DbErrorsKept();
+  ~DbErrorsKept();
+  DbErrorsKept(const DbErrorsKept&) = delete;
+  DbErrorsKept& operator=(const DbErrorsKept&) = delete;
+
+  // The text the box would have shown for the first error; empty when none.
+  const std::string& First() const { return first_; }
+  void Clear() { first_.clear(); }
+  // Called by the error reporter: true when the error was kept.
+  static bool Keep(const char* text);
+
+ private:
+  std::string first_;
+  DbErrorsKept* outer_;
+};
+
 class DbQuietError {
  public:
   enum Restore {

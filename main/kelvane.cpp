@@ -10,6 +10,7 @@
 #include "app/frame_commands.h"
 #include "app/threads.h"
 #include "dbtools/import_commands.h"
+#include "dbtools/maintenance.h"
 #include "dnc/control_window.h"
 #include "dnc/job_commands.h"
 #include "dnc/link_dialog.h"
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   RegisterRestoreCommands();
   RegisterImportCommands();
+  RegisterMaintenanceCommands();
   // The editor and the program dialog send through the DNC link.
   SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
                       return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();
