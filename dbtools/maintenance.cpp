@@ -159,5 +159,7 @@ void RegisterMaintenanceCommands() {
   RegisterFrameCommand(kCmUpdateBackupPath, [](TFrameWindow& frame, UINT) { CmUpdateBackupPath(frame); });
   RegisterFrameCommand(kCmUpdateDncFailPath, [](TFrameWindow& frame, UINT) { CmUpdateDncFailPath(frame); });
   RegisterFrameCommand(kCmUpdateDncTempPath, [](TFrameWindow& frame, UINT) { CmUpdateDncTempPath(frame); });
+  RegisterFrameCommand(kCmUpdateOldCustomers, [](TFrameWindow& frame, UINT) { CmUpdateOldCustomers(frame); });
+  RegisterFrameCommand(kCmNameFilesByProgramId, [](TFrameWindow& frame, UINT) { CmNameFilesByProgramId(frame); });
   RegisterFrameCommand(kCmConvertLinefeeds, [](TFrameWindow& frame, UINT) { CmConvertLinefeeds(frame); });
 }

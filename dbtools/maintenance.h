@@ -17,6 +17,7 @@ class TFrameWindow;
 class TWindow;
 
 inline constexpr UINT kCmPack = 1208;
+inline constexpr UINT kCmNameFilesByProgramId = 1214;
 inline constexpr UINT kCmReindex = 1209;
 inline constexpr UINT kCmReplaceDrive = 7000;
 inline constexpr UINT kCmReplacePaths = 7001;
@@ -25,6 +26,7 @@ inline constexpr UINT kCmUpdateMachinePath = 7003;
 inline constexpr UINT kCmUpdateBackupPath = 7004;
 inline constexpr UINT kCmUpdateDncFailPath = 7005;
 inline constexpr UINT kCmUpdateDncTempPath = 7006;
+inline constexpr UINT kCmUpdateOldCustomers = 7007;
 inline constexpr UINT kCmConvertLinefeeds = 7008;
 
 // Message ids (MESSAGES texts) of the maintenance commands.
@@ -46,6 +48,17 @@ enum : int {
   kMsgLeadingZerosRefusedHeading = 1888,
   kMsgLinefeedsSummary = 1890,  // files converted
   kMsgLinefeedsNoPercentHeading = 1891,
+  kMsgOldCustomersMissing = 1892,  // file
+  kMsgOldCustomersSummary = 1893,  // added, already there
+  kMsgNameByIdProcessing = 1894,   // n, count
+  kMsgNameByIdSummary = 1895,      // files renamed
+  kMsgNameByIdListHeading = 1896,
+  kMsgNameByIdNotAName = 1897,
+  kMsgNameByIdInUse = 1898,
+  kMsgNameByIdNoFile = 1899,       // path
+  kMsgNameByIdTargetExists = 1920, // path
+  kMsgNameByIdNotWritten = 1921,
+  kMsgTableMissing = 1922,  // path
 };
 
 enum class TTableWork { Pack, Reindex };
@@ -81,6 +94,11 @@ void CmUpdateBackupPath(TFrameWindow& frame);
 void CmUpdateDncFailPath(TFrameWindow& frame);
 void CmUpdateDncTempPath(TFrameWindow& frame);
 void CmConvertLinefeeds(TFrameWindow& frame);
+void CmUpdateOldCustomers(TFrameWindow& frame);
+void CmNameFilesByProgramId(TFrameWindow& frame);
+// Why a DESC cannot name a file (a message id), 0 when it can: empty, a
+// path separator, ":", "..", a wildcard or a control character.
+int NameRefusal(const std::string& desc);
 
 // Fields of a program-index row (every program table shares the layout).
 inline constexpr int kProgramDescField = 2;

@@ -48,8 +48,9 @@ TRewriteResult RewriteTable(const std::string& path, int field, const TRowRule& 
     return r;
   }
   const std::size_t width = static_cast<std::size_t>(field_len(f));
-  int rc;
-  {
+  // Counting reads only: an editor's row lock does not stand in its way.
+  int rc = 0;
+  if (!countOnly) {
     DbBoundedLocks bounded(lockTries);
     rc = data_lock_file(d);
   }

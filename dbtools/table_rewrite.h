@@ -29,7 +29,7 @@ struct TRewriteResult {
   long tooLong = 0;   // rows left because the new text does not fit
 };
 
-// With countOnly the rule runs but nothing is written.
+// With countOnly the rule runs but nothing is written, and no lock is taken.
 TRewriteResult RewriteTable(const std::string& path, int field, const TRowRule& rule, bool countOnly = false,
                             int lockTries = kMaintenanceLockTries);
 

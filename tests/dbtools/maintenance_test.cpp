@@ -4,15 +4,11 @@
 // and a table another process holds end in the closing list, not in boxes
 // or an endless wait.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "dbtools/maintenance.h"
 #include "engine/engine_api.h"
 #include "appcore/log_text.h"
 #include "tests/dbtools/import_fixture.h"
+#include "tests/dbtools/lock_holder.h"
 
 namespace {
 
@@ -138,24 +134,12 @@ TEST_P(MaintenanceWork, DoesEveryTableOnceAndListsTheFileThatIsNoTable) {
 
 TEST_P(MaintenanceWork, PassesOverATableAnotherProcessHolds) {
   const WorkCase& w = GetParam();
-  const std::string fifo = Root() + "/release";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  FILE* holder = popen(("/usr/bin/python3 " KV_SOURCE_DIR "/tests/dbtools/peers/hold_table_lock.py '" +
-                        DbPath("KELVFILE.DBF") + "' '" + fifo + "'")
-                           .c_str(),
-                       "r");
-  ASSERT_NE(holder, nullptr);
-  char line[16] = {};
-  ASSERT_NE(fgets(line, sizeof line, holder), nullptr);
-  ASSERT_STREQ(line, "held\n");
-
+  kvimport::LockHolder holder(DbPath("KELVFILE.DBF"), Root() + "/release");
+  ASSERT_TRUE(holder.Held());
   std::vector<TTableResult> results =
       MaintainAllTables(*frame, {Globals->DatabaseDir, Globals->AlternateDir}, w.command == kCmPack ? TTableWork::Pack
-                                                                                           : TTableWork::Reindex);
-  int release = open(fifo.c_str(), O_WRONLY);
-  ASSERT_GE(release, 0);
-  close(release);
-  EXPECT_EQ(pclose(holder), 0);
+                                                                                                  : TTableWork::Reindex);
+  EXPECT_EQ(holder.Release(), 0);
 
   int busy = 0;
   for (const auto& r : results) {
