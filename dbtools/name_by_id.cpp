@@ -99,7 +99,13 @@ void CmNameFilesByProgramId(TFrameWindow& frame) {
       data_go(d, rec);
       const TProgramRow r = ReadRow(d);
       if (r.name == r.desc || NameRefusal(r.desc)) continue;  // changed meanwhile
-      const std::string cut = r.desc.substr(0, kNameWidth);
+      // NAME is stored without trailing blanks: the file's name must be too.
+      std::string cut = r.desc.substr(0, kNameWidth);
+      cut.erase(cut.find_last_not_of(' ') + 1);
+      if (cut.empty() || cut == r.name) {
+        if (cut.empty()) list(r, Globals->GetMessageText(kMsgNameByIdNotAName));
+        continue;
+      }
       const std::string from = FilePath(r, r.name), to = FilePath(r, cut);
       if (!plat::file_exists(from)) {
         list(r, FormatLogValues(Globals->GetMessageText(kMsgNameByIdNoFile), {from}));

@@ -4,6 +4,11 @@
 // and a table another process holds end in the closing list, not in boxes
 // or an endless wait.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
 #include "dbtools/maintenance.h"
 #include "engine/engine_api.h"
 #include "appcore/log_text.h"
@@ -79,6 +84,98 @@ class MaintenanceTest : public kvimport::ImportTest {
     return boxes.empty() ? std::string() : boxes.back().text;
   }
 };
+
+// A third station: looks the live programs up by their tag until stopped;
+// the number of lookups that missed goes to out. What the rebuild promises
+// is the state afterwards: a reader that meets a table in the middle of
+// one may miss a row for that moment, and only counts it.
+int ReadUntilStopped(int ready, int stop, const std::string& out) {
+  auto stopped = [stop] {
+    pollfd p{stop, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+  };
+  long missed = 0;
+  for (long round = 0; !stopped(); ++round) {
+    for (long id : {1L, 3L, 4L, 6L}) {
+      TcbFileTable t("KELVFILE.DBF", 0, 0);
+      TcbFileRecord* r = t.FindById(id);
+      missed += r == nullptr;
+      delete r;
+      code_error_set(DbContext, 0);
+    }
+    if (round == 0 && ::write(ready, "r", 1) != 1) return 2;
+  }
+  kvdb::WriteFileBytes(out, std::to_string(missed));
+  return 0;
+}
+
+TEST_F(MaintenanceTest, PackAndReindexWhileOneStationAppendsAndAnotherReads) {
+  int stop[2], ready[2];
+  ASSERT_EQ(::pipe(stop), 0);
+  ASSERT_EQ(::pipe(ready), 0);
+  const std::string count = Root() + "/appended";
+  // Another station: appends programs 1001, 1002, ... until the stop pipe
+  // closes, telling `ready` after the first; the number appended goes to
+  // the count file.
+  auto appendUntilStopped = [&]() -> int {
+    long appended = 0;
+    for (;;) {
+      pollfd p{stop[0], POLLIN, 0};
+      if (::poll(&p, 1, 0) > 0) break;
+      TcbFileTable t("KELVFILE.DBF", 0, 0);
+      TcbFileRecord r;
+      FillProgram(r, 1001 + appended, 0);
+      if (t.Append(&r) != 1) return 3;
+      if (++appended == 1 && ::write(ready[1], "a", 1) != 1) return 2;
+    }
+    kvdb::WriteFileBytes(count, std::to_string(appended));
+    return 0;
+  };
+  pid_t appender = ::fork();
+  if (appender == 0) {
+    ::close(stop[1]);
+    ::_exit(appendUntilStopped());
+  }
+  pid_t reader = ::fork();
+  if (reader == 0) {
+    ::close(stop[1]);
+    ::_exit(ReadUntilStopped(ready[1], stop[0], Root() + "/missed"));
+  }
+  ::close(stop[0]);
+  ::close(ready[1]);
+  char got[2];
+  ASSERT_EQ(::read(ready[0], got, 1), 1);
+  ASSERT_EQ(::read(ready[0], got + 1, 1), 1);
+
+  for (int round = 0; round < 3; ++round)
+    for (TTableWork work : {TTableWork::Pack, TTableWork::Reindex})
+      for (const auto& r : MaintainAllTables(*frame, {Globals->DatabaseDir}, work))
+        if (r.file.find("JUNK") == std::string::npos)
+          EXPECT_NE(r.outcome, TTableOutcome::Failed) << r.file << " " << r.why;
+
+  ::close(stop[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(appender, &status, 0), appender);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_EQ(::waitpid(reader, &status, 0), reader);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  RecordProperty("lookups_missed_meanwhile", kvtest::ScratchDir::read_file(Root() + "/missed"));
+  ::close(ready[0]);
+
+  const long appended = std::stol(kvtest::ScratchDir::read_file(count));
+  std::vector<long> live = {1, 3, 4, 6};
+  for (long i = 0; i < appended; ++i) live.push_back(1001 + i);
+  // The peers read every appended row; a quiet pack drops the deleted ones.
+  std::vector<long> peer = LiveIdsByPeer("KELVFILE.DBF");
+  EXPECT_EQ(std::set<long>(peer.begin(), peer.end()), std::set<long>(live.begin(), live.end()));
+  EXPECT_EQ(peer.size(), live.size());
+  ExpectFoundByTag(live);
+  MaintainAllTables(*frame, {Globals->DatabaseDir}, TTableWork::Pack);
+  auto [records, xlive] = XBaseRows("KELVFILE.DBF");
+  EXPECT_EQ(records, static_cast<int>(live.size()));
+  EXPECT_EQ(std::set<long>(xlive.begin(), xlive.end()), std::set<long>(live.begin(), live.end()));
+  ExpectFoundByTag(live);
+}
 
 struct WorkCase {
   const char* name;

@@ -22,7 +22,7 @@ class NameByIdTest : public kvimport::ImportTest {
   void SetUp() override {
     ImportTest::SetUp();
     RegisterMaintenanceCommands();
-    const char* descs[] = {"4711", "FLANGEPLATE", "FLANGEPLUG", "..\\X", "MISSING", "HELD", "P7", "DEL"};
+    const char* descs[] = {"4711", "FLANGEPLATE", "FLANGEPLUG", "..\\X", "MISSING", "HELD", "P7", "DEL", "SHAFT   X"};
     long id = 0;
     for (const char* desc : descs) {
       ++id;
@@ -35,6 +35,7 @@ class NameByIdTest : public kvimport::ImportTest {
       delete r;
     }
     std::filesystem::remove(MachPath("P5.NC"));
+    // Row 9's DESC cut to 8 ends in blanks: its file is named without them.
     TcbFileTable t("KELVFILE.DBF", 0, 0);
     delete t.DeleteById(8);
   }
@@ -48,7 +49,7 @@ TEST_F(NameByIdTest, EveryNameStillNamesItsFile) {
   // An editor of another process holds the row of program 6 (record 6).
   kvimport::LockHolder editor(DbPath("KELVFILE.DBF"), Root() + "/release", std::to_string(1999999999L - 6) + " 1");
   ASSERT_TRUE(editor.Held());
-  driver.expect_message_box(IDOK, FormatLogValues(Globals->GetMessageText(kMsgNameByIdSummary), {"2"}));
+  driver.expect_message_box(IDOK, FormatLogValues(Globals->GetMessageText(kMsgNameByIdSummary), {"3"}));
   Run(kCmNameFilesByProgramId);
   EXPECT_EQ(editor.Release(), 0);
 
@@ -59,7 +60,7 @@ TEST_F(NameByIdTest, EveryNameStillNamesItsFile) {
     EXPECT_TRUE(std::filesystem::exists(MachPath(row["NAME"] + ".NC"))) << row["NCID"] << " " << row["NAME"];
   }
   const std::map<long, std::string> expected = {{1, "4711"}, {2, "FLANGEPL"}, {3, "P3"}, {4, "P4"},
-                                                {5, "P5"},   {6, "P6"},       {7, "P7"}, {-8, "P8"}};
+                                                {5, "P5"},   {6, "P6"},       {7, "P7"}, {-8, "P8"}, {9, "SHAFT"}};
   EXPECT_EQ(names, expected);
   EXPECT_EQ(kvtest::ScratchDir::read_file(MachPath("FLANGEPL.NC")), "%\r\nN2\r\n");
   EXPECT_FALSE(std::filesystem::exists(MachPath("P1.NC")));
