@@ -1,9 +1,11 @@
-// The database maintenance commands of the main frame: packing and
-// reindexing every table of the database. They run under this station's
-// import lock, so no auto-import pass runs meanwhile, and take each table's
-// file lock with a bounded number of tries: a table another station holds
-// is passed over and reported busy, never waited on for ever. The command
-// ends with one list of the tables done, busy and failed.
+// The database maintenance commands of the main frame. Pack and reindex
+// run under this station's import lock, so no auto-import pass runs
+// meanwhile, and take each table's file lock with a bounded number of
+// tries: a table another station holds is passed over and reported busy,
+// never waited on for ever. The rewrites of stored directories and program
+// ids, the take-over of old customers, the line-end cleaning and the
+// renaming of program files each end with one list of what was done, what
+// was left as it was and why.
 #pragma once
 
 #include <optional>
