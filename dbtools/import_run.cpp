@@ -25,7 +25,7 @@ std::string ListedLine(const std::string& shown, const std::string& why) { retur
 
 int ImportMessage(TWindow& owner, int messageId, unsigned flags, const std::vector<std::string>& values) {
   std::string text = Globals->GetMessageText(messageId);
-  if (!values.empty()) text = FormatLogValues(text, values);
+  if (!values.empty()) text = FormatLogValues(text, std::vector<TFormatValue>(values.begin(), values.end()));
   return ::MessageBox(owner.GetHandle(), text.c_str(), Globals->CaptionText.c_str(), flags);
 }
 

@@ -69,7 +69,7 @@ void ShowSummary(TFrameWindow& frame, const std::vector<TRewriteResult>& results
                MB_OK | (trouble ? MB_ICONEXCLAMATION : MB_ICONINFORMATION));
 }
 
-bool Confirm(TFrameWindow& frame, int messageId, const std::vector<std::string>& values) {
+bool Confirm(TFrameWindow& frame, int messageId, const std::vector<TFormatValue>& values) {
   std::string text = FormatLogValues(Globals->GetMessageText(messageId), values);
   return ::MessageBox(frame.GetHandle(), text.c_str(), Globals->CaptionText.c_str(), MB_YESNO | MB_ICONQUESTION) ==
          IDYES;
