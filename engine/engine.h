@@ -5,12 +5,11 @@
 // threads; the functions inside rely on it (DbAssertLocked).
 #pragma once
 
-#include <string>
-
 #include <atomic>
 #include <cassert>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "engine/thread_state.h"
@@ -213,10 +212,6 @@ int code_error_ex(DB_ENGINE* c, int code, const char* text1, const char* text2,
 [[noreturn]] void code_exit(DB_ENGINE* c);
 void code_exit_test(DB_ENGINE* c);  // ends the program when an error is pending
 
-// A quiet stretch of engine work (clean-up, an undo, a lock given back) that
-// must run whatever error is pending and must not bury it: the pending code
-// is taken aside and cleared, and comes back when the guard ends. What the
-// stretch itself left behind is dropped, or kept where the rule says so.
 // While one lives, the errors of this thread are kept, not shown in a
 // box: a batch over many tables lists its failures once at the end. The
 // error code is set as always; the first error's text is kept.
@@ -238,6 +233,10 @@ class DbErrorsKept {
   DbErrorsKept* outer_;
 };
 
+// A quiet stretch of engine work (clean-up, an undo, a lock given back) that
+// must run whatever error is pending and must not bury it: the pending code
+// is taken aside and cleared, and comes back when the guard ends. What the
+// stretch itself left behind is dropped, or kept where the rule says so.
 class DbQuietError {
  public:
   enum Restore {
