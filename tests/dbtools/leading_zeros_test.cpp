@@ -92,6 +92,12 @@ TEST_F(LeadingZerosTest, PadsTheChosenMachinesDigitIdsAndListsThoseThatWouldMeet
   const std::vector<std::string> expected = {"00042", "12-A", "ABC", "0", "7", "0007", "42"};
   EXPECT_EQ(Descs("KELVFILE.DBF"), expected);
   EXPECT_EQ(Descs("KELVBACK.DBF"), expected);
+  for (const char* table : {"KELVFILE.DBF", "KELVBACK.DBF"}) {
+    std::vector<std::string> xbase;
+    for (const auto& row : XBaseTable(DbPath(table)))
+      if (!row.deleted) xbase.push_back(row["DESC"]);
+    EXPECT_EQ(xbase, expected) << table << ", as Perl's XBase reads it";
+  }
   auto boxes = driver.message_boxes();
   ASSERT_EQ(boxes.size(), 1u);
   const std::string& text = boxes[0].text;

@@ -4,6 +4,7 @@
 
 #include "appcore/log_text.h"
 #include "dbtools/maintenance.h"
+#include "platform/file.h"
 #include "tests/dbtools/import_fixture.h"
 
 namespace {
@@ -25,6 +26,12 @@ class OldCustomersTest : public kvimport::ImportTest {
       if (!row.deleted) out.push_back(row["COMPANY"]);
     return out;
   }
+  std::vector<std::string> XBaseCompanies() {
+    std::vector<std::string> out;
+    for (const auto& row : XBaseTable(DbPath("KELVCUS2.DBF"), {"ID", "F2", "F3", "F4", "CATEGORY", "COMPANY"}))
+      if (!row.deleted) out.push_back(row["COMPANY"]);
+    return out;
+  }
 };
 
 TEST_F(OldCustomersTest, AddsEveryLiveOldCustomerOnce) {
@@ -35,9 +42,16 @@ TEST_F(OldCustomersTest, AddsEveryLiveOldCustomerOnce) {
   driver.expect_message_box(IDOK, FormatLogValues(Globals->GetMessageText(kMsgOldCustomersSummary), {"3", "0"}));
   Run(kCmUpdateOldCustomers);
   EXPECT_EQ(Companies(), expected);
+  EXPECT_EQ(XBaseCompanies(), expected);
+  const std::string once = DbPath("KELVCUS2.ONCE");
+  ASSERT_TRUE(plat::copy_file(DbPath("KELVCUS2.DBF"), once, false));
   driver.expect_message_box(IDOK, FormatLogValues(Globals->GetMessageText(kMsgOldCustomersSummary), {"0", "3"}));
   Run(kCmUpdateOldCustomers);
   EXPECT_EQ(Companies(), expected);
+  // The second run leaves the file as the first left it, byte for byte.
+  int status = -1;
+  kvimport::RunCommand("cmp '" + once + "' '" + DbPath("KELVCUS2.DBF") + "'", &status);
+  EXPECT_EQ(status, 0);
   // New ids, all different.
   std::set<std::string> ids;
   for (const auto& row : PeerTable(DbPath("KELVCUS2.DBF"), {"ID"})) ids.insert(row["ID"]);

@@ -6,6 +6,7 @@
 
 #include "dbtools/maintenance.h"
 #include "dbtools/table_rewrite.h"
+#include "platform/file.h"
 #include "resources/dialogs/maintenance.h"
 #include "appcore/log_text.h"
 #include "tests/dbtools/import_fixture.h"
@@ -135,6 +136,8 @@ TEST_F(ReplaceTest, ReplaceDriveRewritesDrivePrefixesOfEveryTableInAnyCase) {
 }
 
 TEST_F(ReplaceTest, NothingChangesWithoutAYesOrWithTheSameDrive) {
+  for (const char* table : {"KELVFILE.DBF", "KELVDNCT.DBF"})
+    ASSERT_TRUE(plat::copy_file(DbPath(table), DbPath(table) + ".BEFORE", false));
   AnswerDrives("D", "E");
   driver.expect_message_box(IDNO);
   Run(kCmReplaceDrive);
@@ -145,6 +148,11 @@ TEST_F(ReplaceTest, NothingChangesWithoutAYesOrWithTheSameDrive) {
   EXPECT_EQ(Dirs("KELVFILE.DBF"),
             (std::vector<std::string>{"d:\\nc\\", "D:\\NC\\", "DNC\\", "D:\\NC\\MILL\\", "E:\\OTHER\\", "D:\\NC\\"}));
   EXPECT_EQ(driver.message_boxes().size(), 1u);  // the question answered No
+  for (const char* table : {"KELVFILE.DBF", "KELVDNCT.DBF"}) {
+    int status = -1;
+    kvimport::RunCommand("cmp '" + DbPath(table) + ".BEFORE' '" + DbPath(table) + "'", &status);
+    EXPECT_EQ(status, 0) << table << " changed";
+  }
 }
 
 TEST_F(ReplaceTest, ReplacePathsRewritesWholeValuesOnlyAndRefusesATextTooLong) {
@@ -168,6 +176,7 @@ TEST_F(ReplaceTest, ReplacePathsRewritesWholeValuesOnlyAndRefusesATextTooLong) {
   EXPECT_EQ(dirs[0], "D:\\CHOSEN\\CHOSEN\\");
   EXPECT_EQ(dirs[1], "D:\\CHOSEN\\MILL\\");
   EXPECT_EQ(dirs[2], "DNC\\");
+  EXPECT_EQ(XBaseDirs("KELVFILE.DBF"), dirs);
 }
 
 TEST_F(ReplaceTest, ATextLongerThanTheFieldIsCountedNotCut) {
