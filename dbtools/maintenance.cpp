@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <mutex>
+#include <utility>
 
 #include "app/frame_commands.h"
 #include "app/status_dlg.h"
@@ -150,16 +151,19 @@ void CmPack(TFrameWindow& frame) { RunMaintenance(frame, TTableWork::Pack); }
 void CmReindex(TFrameWindow& frame) { RunMaintenance(frame, TTableWork::Reindex); }
 
 void RegisterMaintenanceCommands() {
-  RegisterFrameCommand(kCmPack, [](TFrameWindow& frame, UINT) { CmPack(frame); });
-  RegisterFrameCommand(kCmReindex, [](TFrameWindow& frame, UINT) { CmReindex(frame); });
-  RegisterFrameCommand(kCmReplaceDrive, [](TFrameWindow& frame, UINT) { CmReplaceDrive(frame); });
-  RegisterFrameCommand(kCmReplacePaths, [](TFrameWindow& frame, UINT) { CmReplacePaths(frame); });
-  RegisterFrameCommand(kCmAddLeadingZeros, [](TFrameWindow& frame, UINT) { CmAddLeadingZeros(frame); });
-  RegisterFrameCommand(kCmUpdateMachinePath, [](TFrameWindow& frame, UINT) { CmUpdateMachinePath(frame); });
-  RegisterFrameCommand(kCmUpdateBackupPath, [](TFrameWindow& frame, UINT) { CmUpdateBackupPath(frame); });
-  RegisterFrameCommand(kCmUpdateDncFailPath, [](TFrameWindow& frame, UINT) { CmUpdateDncFailPath(frame); });
-  RegisterFrameCommand(kCmUpdateDncTempPath, [](TFrameWindow& frame, UINT) { CmUpdateDncTempPath(frame); });
-  RegisterFrameCommand(kCmUpdateOldCustomers, [](TFrameWindow& frame, UINT) { CmUpdateOldCustomers(frame); });
-  RegisterFrameCommand(kCmNameFilesByProgramId, [](TFrameWindow& frame, UINT) { CmNameFilesByProgramId(frame); });
-  RegisterFrameCommand(kCmConvertLinefeeds, [](TFrameWindow& frame, UINT) { CmConvertLinefeeds(frame); });
+  const std::pair<UINT, void (*)(TFrameWindow&)> commands[] = {
+      {kCmPack, CmPack},
+      {kCmReindex, CmReindex},
+      {kCmReplaceDrive, CmReplaceDrive},
+      {kCmReplacePaths, CmReplacePaths},
+      {kCmAddLeadingZeros, CmAddLeadingZeros},
+      {kCmUpdateMachinePath, CmUpdateMachinePath},
+      {kCmUpdateBackupPath, CmUpdateBackupPath},
+      {kCmUpdateDncFailPath, CmUpdateDncFailPath},
+      {kCmUpdateDncTempPath, CmUpdateDncTempPath},
+      {kCmUpdateOldCustomers, CmUpdateOldCustomers},
+      {kCmNameFilesByProgramId, CmNameFilesByProgramId},
+      {kCmConvertLinefeeds, CmConvertLinefeeds},
+  };
+  for (const auto& [id, run] : commands) RegisterFrameCommand(id, [run](TFrameWindow& frame, UINT) { run(frame); });
 }
