@@ -9,6 +9,7 @@
 #include <cassert>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "engine/thread_state.h"
@@ -210,6 +211,27 @@ int code_error_ex(DB_ENGINE* c, int code, const char* text1, const char* text2,
 [[noreturn]] void code_error_severe(int code, const char* text);
 [[noreturn]] void code_exit(DB_ENGINE* c);
 void code_exit_test(DB_ENGINE* c);  // ends the program when an error is pending
+
+// While one lives, the errors of this thread are kept, not shown in a
+// box: a batch over many tables lists its failures once at the end. The
+// error code is set as always; the first error's text is kept.
+class DbErrorsKept {
+ public:
+  DbErrorsKept();
+  ~DbErrorsKept();
+  DbErrorsKept(const DbErrorsKept&) = delete;
+  DbErrorsKept& operator=(const DbErrorsKept&) = delete;
+
+  // The text the box would have shown for the first error; empty when none.
+  const std::string& First() const { return first_; }
+  void Clear() { first_.clear(); }
+  // Called by the error reporter: true when the error was kept.
+  static bool Keep(const char* text);
+
+ private:
+  std::string first_;
+  DbErrorsKept* outer_;
+};
 
 // A quiet stretch of engine work (clean-up, an undo, a lock given back) that
 // must run whatever error is pending and must not bury it: the pending code

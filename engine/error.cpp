@@ -140,6 +140,19 @@ int code_error_set(DB_ENGINE* c, int code) {
   return old;
 }
 
+namespace {
+thread_local DbErrorsKept* errors_kept = nullptr;
+}  // namespace
+
+DbErrorsKept::DbErrorsKept() : outer_(errors_kept) { errors_kept = this; }
+DbErrorsKept::~DbErrorsKept() { errors_kept = outer_; }
+
+bool DbErrorsKept::Keep(const char* text) {
+  if (!errors_kept) return false;
+  if (errors_kept->first_.empty()) errors_kept->first_ = text;
+  return true;
+}
+
 int code_error(DB_ENGINE* c, int code, const char* text) {
   return code_error_ex(c, code, text, nullptr, nullptr);
 }
@@ -165,6 +178,7 @@ int code_error_ex(DB_ENGINE* c, int code, const char* text1, const char* text2,
   char text[kMessageMax];
   code_error_compose(text, code, text1, text2, text3);
   dbos_oem_to_ansi(text);
+  if (DbErrorsKept::Keep(text)) return code;
   UINT flags = MB_OK | MB_ICONSTOP;
   if (code == e_memory) flags |= kSystemModal;
   int shown;

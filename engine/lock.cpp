@@ -21,13 +21,18 @@ bool skips_locks(const DbFile* f) { return f->read_only || f->exclusive; }
 
 namespace {
 thread_local int endless_depth = 0;
+thread_local int bounded_tries = 0;  // 0: the context's attempts
 }  // namespace
 
 DbEndlessLocks::DbEndlessLocks() { endless_depth++; }
 DbEndlessLocks::~DbEndlessLocks() { endless_depth--; }
 
+DbBoundedLocks::DbBoundedLocks(int tries) : saved_(bounded_tries) { bounded_tries = tries > 1 ? tries : 1; }
+DbBoundedLocks::~DbBoundedLocks() { bounded_tries = saved_; }
+
 int file_lock(DbFile* f, long offset, long len) {
-  return file_lock_tries(f, offset, len, endless_depth > 0 ? -1 : f->context->lock_attempts);
+  if (endless_depth > 0) return file_lock_tries(f, offset, len, -1);
+  return file_lock_tries(f, offset, len, bounded_tries > 0 ? bounded_tries : f->context->lock_attempts);
 }
 
 // The tries are given here rather than changed in the context, which other

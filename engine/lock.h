@@ -24,6 +24,21 @@ class DbEndlessLocks {
   DbEndlessLocks& operator=(const DbEndlessLocks&) = delete;
 };
 
+// While one lives, every lock this thread tries with the context's
+// attempts is tried at most that many times instead (at least once): a
+// batch over many tables passes over one another station holds rather than
+// waiting on it for ever. Endless locks still win inside it.
+class DbBoundedLocks {
+ public:
+  explicit DbBoundedLocks(int tries);
+  ~DbBoundedLocks();
+  DbBoundedLocks(const DbBoundedLocks&) = delete;
+  DbBoundedLocks& operator=(const DbBoundedLocks&) = delete;
+
+ private:
+  int saved_;
+};
+
 int file_lock_tries(DbFile* f, long offset, long len, int tries);
 int file_unlock(DbFile* f, long offset, long len);
 

@@ -4,6 +4,7 @@
 
 #include "app/frame_commands.h"
 #include "dbtools/import_commands.h"
+#include "dbtools/maintenance.h"
 #include "dbtools/program_set_commands.h"
 #include "dnc/control_window.h"
 #include "dnc/dnclog.h"
@@ -48,6 +49,7 @@ void RegisterProgramCommands() {
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   RegisterRestoreCommands();
   RegisterImportCommands();
+  RegisterMaintenanceCommands();
   RegisterMasterDataCommands();
   RegisterProgramSetCommands();
   // The editor and the program dialog send through the DNC link.

@@ -137,13 +137,30 @@ class ImportTest : public kvlogs::LogTest {
   }
 
   // Every row of a table as python3-dbfread reads it, live rows first.
+  // dbfread reads a memo to the end of its last block: the zero bytes that
+  // fill it are not part of the text.
   std::vector<PeerRow> PeerTable(const std::string& path, const std::vector<std::string>& fields = kProgramFields) {
     int status = 0;
     std::string out = RunCommand(
         "/usr/bin/python3 " KV_SOURCE_DIR "/tests/engine/peers/dbfread_dump.py '" + path + "'", &status);
     EXPECT_EQ(status, 0) << out;
+    return DumpRows(out, 0, fields, "D", '\0');
+  }
+  std::vector<PeerRow> Programs() { return PeerTable(DbPath("KELVFILE.DBF")); }
+  // Every row of a table as Perl's XBase reads it, in record order; texts
+  // without their trailing blanks.
+  std::vector<PeerRow> XBaseTable(const std::string& path, const std::vector<std::string>& fields = kProgramFields) {
+    int status = 0;
+    std::string out =
+        RunCommand("/usr/bin/perl " KV_SOURCE_DIR "/tests/engine/peers/xbase_dump.pl '" + path + "'", &status);
+    EXPECT_EQ(status, 0) << out;
+    return DumpRows(out, out.find('\n') + 1, fields, "1", ' ');  // after the version line
+  }
+  // The lines of a peer's dump from `start`: the deleted mark, then each
+  // value hex-coded, tab-separated; `pad` is cut from the values' ends.
+  static std::vector<PeerRow> DumpRows(const std::string& out, std::size_t start,
+                                       const std::vector<std::string>& fields, const char* deletedMark, char pad) {
     std::vector<PeerRow> rows;
-    std::size_t start = 0;
     for (std::size_t nl; (nl = out.find('\n', start)) != std::string::npos; start = nl + 1) {
       std::string line = out.substr(start, nl - start);
       std::vector<std::string> cells;
@@ -152,20 +169,16 @@ class ImportTest : public kvlogs::LogTest {
         cells.push_back(line.substr(from, tab - from));
       cells.push_back(line.substr(from));
       PeerRow row;
-      row.deleted = cells[0] == "D";
-      // dbfread reads a memo to the end of its last block: the zero bytes
-      // that fill it are not part of the text.
+      row.deleted = cells[0] == deletedMark;
       for (std::size_t i = 0; i < fields.size() && i + 1 < cells.size(); ++i) {
         std::string value = Unhex(cells[i + 1]);
-        value.erase(value.find_last_not_of('\0') + 1);
+        value.erase(value.find_last_not_of(pad) + 1);
         row.values[fields[i]] = value;
       }
       rows.push_back(row);
     }
     return rows;
   }
-  std::vector<PeerRow> Programs() { return PeerTable(DbPath("KELVFILE.DBF")); }
-
   // The names in a directory (not recursing), sorted.
   std::vector<std::string> Names(const std::string& sub) const {
     std::vector<std::string> names;
