@@ -7,20 +7,13 @@
 #include "appcore/globals.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/project.h"
-#include "platform/clock.h"
 
 namespace {
 
-constexpr int kLeft = 30, kRight = TSheetPrint::kPageWidth - 30, kFrameTop = 100;
-constexpr int kFrameBottom = TSheetPrint::kPageHeight - 50;
+constexpr int kLeft = TSheetPrint::kLeft, kRight = TSheetPrint::kRight;
 constexpr int kTextX = 40, kHeadingY = 110, kHeadingRule = 130, kProgramY = 140, kProgramStep = 20;
 constexpr int kProgramRule = 280, kFirstField = 290, kFieldStep = 20;
 constexpr BYTE kCharSet = 1, kPitch = 1;
-
-int LineHeight(const TDC& dc) {
-  TEXTMETRIC tm{};
-  return dc.GetTextMetrics(tm) ? tm.tmHeight + tm.tmExternalLeading : 10;
-}
 
 // The name a look-up gives, empty for none; the copy is freed.
 std::string TakeName(char* copy) {
@@ -51,37 +44,17 @@ std::string SheetPrintLine(int printId, const std::vector<TFormatValue>& values)
 
 TSheetPrint::TSheetPrint(const TSheet05Record* sheet, const TcbFileRecord* program, std::string typeName,
                          const TSheet03Record* labels, std::array<std::string, 4> valueTexts)
-    : TPrintout("Setup sheet"),
+    : TFramedPrintout("Setup sheet", 1),
       Sheet(sheet),
       Program(program),
       TypeName(std::move(typeName)),
       Labels(labels),
-      ValueTexts(std::move(valueTexts)) {
-  SetBanding(false);
-}
-
-void TSheetPrint::GetDialogInfo(int& minPage, int& maxPage, int& selFromPage, int& selToPage) {
-  minPage = 1;
-  maxPage = Pages;
-  selFromPage = 1;
-  selToPage = Pages;
-}
+      ValueTexts(std::move(valueTexts)) {}
 
 void TSheetPrint::PrintPage(int page, TRect&, unsigned) {
   TDC& dc = *DC;
-  const int saved = dc.SaveDC();
-  dc.SetMapMode(MM_ANISOTROPIC);
-  dc.SetWindowExt({kPageWidth, kPageHeight});
-  dc.SetViewportExt(PageSize);
-  dc.IntersectClipRect(0, 0, kPageWidth, kPageHeight);
-
-  dc.MoveTo(kLeft, kFrameTop);
-  dc.LineTo(kLeft, kFrameBottom);
-  dc.LineTo(kRight, kFrameBottom);
-  dc.LineTo(kRight, kFrameTop);
-  dc.LineTo(kLeft, kFrameTop);
-  DrawTitle(dc);
-  DrawFooter(dc, page);
+  const int saved = BeginPage(dc);
+  DrawFrame(dc, page);
 
   TFont heading("ARIAL", 16, 0, 0, 0, FW_BOLD, kPitch, 0, 0, 0, kCharSet);
   dc.SelectObject(heading);
@@ -100,27 +73,6 @@ void TSheetPrint::PrintPage(int page, TRect&, unsigned) {
   if (page == 1 && Sheet) DrawFields(dc);
   dc.SetBkMode(bkMode);
   dc.RestoreDC(saved);
-}
-
-void TSheetPrint::DrawTitle(TDC& dc) {
-  TFont title("ARIAL", 24, 0, 0, 0, FW_BOLD, kPitch, 0, 0, 0, kCharSet);
-  dc.SelectObject(title);
-  dc.Rectangle(kLeft, 30, kRight, LineHeight(dc) + 42);
-  const int bkMode = dc.SetBkMode(TRANSPARENT);
-  const std::string text = Globals->GetMessageText(kMsgSheetTitle);
-  dc.TextOut((kPageWidth - dc.GetTextExtent(text.c_str()).cx) / 2, 40, text.c_str());
-  dc.SetBkMode(bkMode);
-  dc.RestoreFont();
-}
-
-void TSheetPrint::DrawFooter(TDC& dc, int page) {
-  const plat::SystemTime now = plat::local_time();
-  TFont footer("ARIAL", 12, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, kCharSet);
-  dc.SelectObject(footer);
-  Tabbed(dc, kLeft, kPageHeight - 40,
-         FormatLogValues(Globals->GetMessageText(kMsgSheetFooter),
-                         {page, Pages, now.day, now.month, now.year, now.hour, now.minute}));
-  dc.RestoreFont();
 }
 
 void TSheetPrint::DrawProgram(TDC& dc, int page) {

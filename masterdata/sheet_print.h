@@ -17,7 +17,7 @@
 #include "appcore/log_text.h"
 #include "dbmodel/filetable.h"
 #include "dbmodel/setup_sheet.h"
-#include "platform/ui/print.h"
+#include "app/framed_printout.h"
 
 // PRINTS texts of the sheet printout.
 enum : int {
@@ -36,32 +36,22 @@ enum : int {
   kPrintFlagOn = 17,
   kPrintFlagOff = 18,
 };
-enum : int {
-  kMsgSheetFooter = 343,  // page, pages, day, month, year, hour, minute
-  kMsgSheetTitle = 344,
-};
 
-class TSheetPrint : public TPrintout {
+// Always one page.
+class TSheetPrint : public TFramedPrintout {
  public:
-  static constexpr int kPageWidth = 748, kPageHeight = 1079;
-
   // The sheet, program and page-1 label row stay the caller's; valueTexts are
   // the texts page 1's choice combos show.
   TSheetPrint(const TSheet05Record* sheet, const TcbFileRecord* program, std::string typeName,
               const TSheet03Record* labels, std::array<std::string, 4> valueTexts);
 
-  void GetDialogInfo(int& minPage, int& maxPage, int& selFromPage, int& selToPage) override;
-  bool HasPage(int pageNumber) override { return pageNumber >= 1 && pageNumber <= Pages; }
   void PrintPage(int page, TRect& rect, unsigned flags) override;
 
  private:
-  void DrawTitle(TDC& dc);
-  void DrawFooter(TDC& dc, int page);
   void DrawProgram(TDC& dc, int page);
   void DrawFields(TDC& dc);
 
   const TSheet05Record* Sheet;
-  int Pages = 1;
   const TcbFileRecord* Program;
   std::string TypeName;
   const TSheet03Record* Labels;

@@ -1,10 +1,8 @@
 // The editor's "Setup Sheets" command: page 1 opens for the window's
 // program, showing its sheets, and a sheet added there belongs to it.
-#include "dbmodel/counter.h"
-#include "dbmodel/idname.h"
-#include "dbmodel/setup_sheet.h"
 #include "resources/dialogs/setup_sheet_pages.h"
 #include "tests/editor/editor_fixture.h"
+#include "tests/support/sheet_rows.h"
 
 namespace {
 
@@ -12,35 +10,11 @@ using kveditor::EditorTest;
 using plat::Pilot;
 
 TEST_F(EditorTest, SetupSheetsOpensPageOneForTheWindowsProgram) {
-  CreateTable<TSheetTypeTable>("SS000001.DBF");
-  CreateTable<TSheet02Table>("SS000002.DBF");
-  CreateTable<TSheet03Table>("SS000003.DBF");
-  CreateTable<TSheet04Table>("SS000004.DBF");
-  CreateTable<TSheet05Table>("SS000005.DBF");
-  const long type = NextSetupSheetTypeId();
-  {
-    TSheetTypeTable t("SS000001.DBF", 0, 0);
-    TcbIdAndNameRecord r;
-    r.ID = type;
-    CopyCut(r.NAME, sizeof r.NAME, "MILL");
-    ASSERT_NE(t.Add(&r), nullptr);
-    TSheet03Record l1;
-    l1.ID = type;
-    l1.SetLabel(0, "Clamping");
-    ASSERT_NE(TSheet03Table("SS000003.DBF", 0, 0).AppendLabels(&l1), nullptr);
-    TSheet04Record l2;
-    l2.ID = type;
-    ASSERT_NE(TSheet04Table("SS000004.DBF", 0, 0).AppendLabels(&l2), nullptr);
-  }
+  kvtest::CreateSheetTables([this](const char* file) { return DbPath(file); });
+  const long type = kvtest::AddSheetType("MILL", {"Clamping"});
   // Sheets of program 40 and of another program.
-  for (auto [key, name] : {std::pair{40L, "OP 10"}, std::pair{41L, "OTHER"}}) {
-    TSheet05Record r;
-    r.SetId(0, NextSetupSheetId());
-    r.SetId(1, type);
-    r.SetId(2, key);
-    r.SetName(name);
-    ASSERT_NE(TSheet05Table("SS000005.DBF", 0, 0).AppendSheet(&r), nullptr);
-  }
+  kvtest::AddSheet(type, 40, "OP 10");
+  kvtest::AddSheet(type, 41, "OTHER");
   AddMillProgram(40, "O40\r\nM30\r\n");
   TChildFrame* f = Open(40);
   EXPECT_TRUE(Enabled(f, 554));

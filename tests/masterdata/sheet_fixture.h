@@ -9,14 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "dbmodel/counter.h"
-#include "dbmodel/idname.h"
 #include "dbmodel/list_lines.h"
-#include "dbmodel/setup_sheet.h"
 #include "masterdata/setup_sheet_pages.h"
 #include "platform/ui/gtest_driver.h"
 #include "resources/dialogs/setup_sheet_pages.h"
 #include "tests/masterdata/master_fixture.h"
+#include "tests/support/sheet_rows.h"
 
 namespace kvsheets {
 
@@ -28,43 +26,15 @@ class SheetTest : public kvmaster::MasterTest {
  protected:
   void SetUp() override {
     MasterTest::SetUp();
-    CreateTable<TSheetTypeTable>("SS000001.DBF");
-    CreateTable<TSheet02Table>("SS000002.DBF");
-    CreateTable<TSheet03Table>("SS000003.DBF");
-    CreateTable<TSheet04Table>("SS000004.DBF");
-    CreateTable<TSheet05Table>("SS000005.DBF");
+    kvtest::CreateSheetTables([this](const char* file) { return DbPath(file); });
     Program.NCID = 40;
     Program.LONG1 = 42;
     std::snprintf(Program.DESC, sizeof Program.DESC, "%s", "P4711");
   }
 
-  // A type with its two label rows: labels1 page 1's 25 (missing ones
-  // empty), labels2 page 2's 19.
   long AddType(const char* name, const std::vector<std::string>& labels1 = {},
                const std::vector<std::string>& labels2 = {}) {
-    long id = NextSetupSheetTypeId();
-    {
-      TSheetTypeTable t("SS000001.DBF", 0, 0);
-      TcbIdAndNameRecord r;
-      r.ID = id;
-      std::snprintf(r.NAME, sizeof r.NAME, "%s", name);
-      EXPECT_NE(t.Add(&r), nullptr);
-    }
-    TSheet03Record l1;
-    l1.ID = id;
-    for (size_t n = 0; n < labels1.size(); ++n) l1.SetLabel(static_cast<int>(n), labels1[n].c_str());
-    TSheet04Record l2;
-    l2.ID = id;
-    for (size_t n = 0; n < labels2.size(); ++n) l2.SetLabel(static_cast<int>(n), labels2[n].c_str());
-    {
-      TSheet03Table t("SS000003.DBF", 0, 0);
-      EXPECT_NE(t.AppendLabels(&l1), nullptr);
-    }
-    {
-      TSheet04Table t("SS000004.DBF", 0, 0);
-      EXPECT_NE(t.AppendLabels(&l2), nullptr);
-    }
-    return id;
+    return kvtest::AddSheetType(name, labels1, labels2);
   }
   // Page-1 labels naming every field after its place ("Text 1" ..).
   static std::vector<std::string> AllLabels1() {
@@ -84,27 +54,10 @@ class SheetTest : public kvmaster::MasterTest {
     for (int k = 5; k <= 8; ++k) l.push_back("Choice " + std::to_string(k));
     return l;
   }
-  long AddValue(long type, int field, const char* name) {
-    TSheet02Record r;
-    r.ID = NextSetupSheetValueId();
-    r.ID2 = type;
-    r.ID3 = field;
-    std::snprintf(r.NAME, sizeof r.NAME, "%s", name);
-    TSheet02Table t("SS000002.DBF", 0, 0);
-    EXPECT_NE(t.AppendEntry(&r), nullptr);
-    return r.ID;
-  }
-  // A stored sheet of the test's program; fill sets its values.
+  long AddValue(long type, int field, const char* name) { return kvtest::AddSheetValue(type, field, name); }
+  // A stored sheet of the test's program.
   long AddSheet(long type, const char* name, const std::function<void(TSheet05Record&)>& fill = {}) {
-    TSheet05Record r;
-    r.SetId(0, NextSetupSheetId());
-    r.SetId(1, type);
-    r.SetId(2, Program.LONG1);
-    r.SetName(name);
-    if (fill) fill(r);
-    TSheet05Table t("SS000005.DBF", 0, 0);
-    EXPECT_NE(t.AppendSheet(&r), nullptr);
-    return r.ID1;
+    return kvtest::AddSheet(type, Program.LONG1, name, fill);
   }
 
   std::vector<std::string> Sheets(const std::string& fields = kSheetFields) {

@@ -250,7 +250,7 @@ TEST_F(SheetPrintTest, TheShippedTextsFitTheirValues) {
   }
   for (int id : {kPrintNone, kPrintFlagOn, kPrintFlagOff}) EXPECT_TRUE(Globals->PrintTexts.Has(id)) << id;
   std::string out;
-  EXPECT_TRUE(FormatChecked(Globals->GetMessageText(kMsgSheetFooter), {1, 1, 10, 12, 2026, 18, 30}, out));
+  EXPECT_TRUE(FormatChecked(Globals->GetMessageText(kMsgPrintFooter), {1, 1, 10, 12, 2026, 18, 30}, out));
 }
 
 }  // namespace
