@@ -188,7 +188,7 @@ TEST_F(EditorScreenTest, SetupSheetPagesShowTheirLabelledFields) {
       desk::run_for(500ms);
       if (d.GetTemplateId() == IDD_SETUP_PAGE1) {
         sheets = desk::shown_lines(GetDlgItem(h, IDC_PAGE1_SHEETS));
-        types.push_back(desk::shown_text(GetDlgItem(h, IDC_PAGE1_TYPE)));
+        types = desk::shown_lines(GetDlgItem(h, IDC_PAGE1_TYPE));
         EXPECT_TRUE(d.ChildWithId(IDC_PAGE1_TEXT1)->IsWindowVisible());
         EXPECT_FALSE(d.ChildWithId(IDC_PAGE1_TEXT4)->IsWindowVisible());
         EXPECT_GT(rendertest::screenshot("setup_page1.png"), 0.0);
