@@ -1,6 +1,7 @@
 // The text of a system log entry; the rules are in log_text.h.
 #include "appcore/log_text.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "appcore/globals.h"
@@ -40,6 +41,7 @@ TFormatValue::Kind KindOf(char type) {
   switch (type) {
     case 's': return TFormatValue::Text;
     case 'c': return TFormatValue::Char;
+    case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': return TFormatValue::Decimal;
     default: return TFormatValue::Integer;
   }
 }
@@ -55,11 +57,16 @@ bool Conversions(std::string_view f, std::vector<Conversion>& out) {
     while (i < f.size() && std::string_view("-0+ #").find(f[i]) != std::string_view::npos) c.flags += f[i++];
     c.width = Digits(f, i);
     if (i < f.size() && f[i] == '.') c.precision = Digits(f, ++i);
-    while (i < f.size() && (f[i] == 'l' || f[i] == 'h')) ++i;
-    if (i >= f.size() || std::string_view("scdiuxXo").find(f[i]) == std::string_view::npos) return false;
+    std::string length;
+    while (i < f.size() && (f[i] == 'l' || f[i] == 'h')) length += f[i++];
+    if (i >= f.size() || std::string_view("scdiuxXofFeEgG").find(f[i]) == std::string_view::npos) return false;
     c.type = f[i];
-    // Texts and characters take only "-".
-    if (KindOf(c.type) != TFormatValue::Integer && c.flags.find_first_not_of('-') != std::string::npos) return false;
+    const TFormatValue::Kind kind = KindOf(c.type);
+    // Texts and characters take only "-"; a decimal only "l" (it means
+    // nothing there).
+    if ((kind == TFormatValue::Text || kind == TFormatValue::Char) && c.flags.find_first_not_of('-') != std::string::npos)
+      return false;
+    if (kind == TFormatValue::Decimal && !length.empty() && length != "l") return false;
     c.end = i + 1;
     out.push_back(c);
   }
@@ -87,12 +94,22 @@ std::string Filled(const Conversion& c, const TFormatValue& v) {
     case TFormatValue::Char:
       return Padded(std::string(1, static_cast<char>(v.number)), c);
     case TFormatValue::Integer:
+    case TFormatValue::Decimal:
       break;
   }
   // The conversion is rebuilt from parts already checked, so printf sees
   // nothing the language file could smuggle in.
   std::string spec = "%" + c.flags + (c.width ? std::to_string(c.width) : "");
   if (c.precision) spec += "." + std::to_string(*c.precision);
+  if (v.kind == TFormatValue::Decimal) {
+    spec += c.type;
+    int n = std::snprintf(nullptr, 0, spec.c_str(), v.decimal);
+    if (n < 0) return {};
+    std::string out(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(out.data(), out.size(), spec.c_str(), v.decimal);
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+  }
   spec += "ll";
   spec += c.type;
   const bool isSigned = c.type == 'd' || c.type == 'i';
@@ -114,9 +131,12 @@ std::string TFormatValue::Plain() const {
   switch (kind) {
     case Text: return text;
     case Char: return std::string(1, static_cast<char>(number));
-    case Integer: break;
+    case Integer: return std::to_string(number);
+    case Decimal: break;
   }
-  return std::to_string(number);
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, decimal);
+  return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 
 bool FormatChecked(std::string_view format, const std::vector<TFormatValue>& values, std::string& out) {

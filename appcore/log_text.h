@@ -6,7 +6,8 @@
 // only when its conversions match the values one by one: %s a text, %c a
 // character (both with optional "-", width and precision), %d, %i, %u, %x,
 // %X or %o an integer (with flags "-0+ #", width, precision and a length
-// modifier); "%%" stands for "%". Any other text is written as it stands,
+// modifier), %f, %F, %e, %E, %g or %G a decimal (flags, width, precision,
+// "l" allowed); "%%" stands for "%". Any other text is written as it stands,
 // followed by the values separated by blanks.
 #pragma once
 
@@ -44,22 +45,26 @@ enum LogEvent : int {
 // entry (0, 8 to 11, 13 to 19, 30 and higher).
 int LogValueCount(int type);
 
-// One value for a checked format: a text, a character or an integer.
+// One value for a checked format: a text, a character, an integer or a
+// decimal.
 class TFormatValue {
  public:
-  enum Kind { Text, Char, Integer };
+  enum Kind { Text, Char, Integer, Decimal };
   TFormatValue(std::string text) : kind(Text), text(std::move(text)) {}  // NOLINT: values convert
   TFormatValue(const char* text) : kind(Text), text(text ? text : "") {}  // NOLINT
   TFormatValue(char c) : kind(Char), number(static_cast<unsigned char>(c)) {}  // NOLINT
   TFormatValue(int n) : kind(Integer), number(n) {}  // NOLINT
   TFormatValue(long n) : kind(Integer), number(n) {}  // NOLINT
   TFormatValue(long long n) : kind(Integer), number(n) {}  // NOLINT
+  TFormatValue(double d) : kind(Decimal), decimal(d) {}  // NOLINT
 
   Kind kind;
   std::string text;
   long long number = 0;
+  double decimal = 0.0;
 
-  // The value as the plain text after an unmatched format.
+  // The value as the plain text after an unmatched format (a decimal in
+  // its shortest exact form: 2.5, 1234567.125).
   std::string Plain() const;
 };
 

@@ -8,39 +8,30 @@
 
 #include <string>
 
+#include "app/framed_printout.h"
 #include "dbtools/program_sets.h"
-#include "platform/ui/print.h"
 
 enum : int {
   kMsgPrintCustomerBand = 115,
   kMsgPrintProjectBand = 116,
   kMsgPrintMachineBand = 117,
-  kMsgPrintFooter = 343,  // page, pages, day, month, year, hour, minute
-  kMsgPrintTitle = 344,
 };
 
-class TPrintListout : public TPrintout {
+class TPrintListout : public TFramedPrintout {
  public:
   static constexpr int kPerPage = 7;
-  // The logical page every page is drawn on.
-  static constexpr int kPageWidth = 748, kPageHeight = 1079;
 
   TPrintListout(int bandMessage, std::string name, TProgramList programs);
 
-  int PageCount() const { return Pages; }
-  void GetDialogInfo(int& minPage, int& maxPage, int& selFromPage, int& selToPage) override;
-  bool HasPage(int pageNumber) override { return pageNumber >= 1 && pageNumber <= Pages; }
   void PrintPage(int page, TRect& rect, unsigned flags) override;
 
  private:
-  void DrawHeading(TDC& dc);
-  void DrawFooter(TDC& dc, int page);
+  void DrawBand(TDC& dc);
   int DrawProgram(TDC& dc, const TcbFileRecord& program, int y);
 
   int BandMessage;
   std::string Name;
   TProgramList Programs;
-  int Pages;
 };
 
 class TPrintListCust : public TPrintListout {

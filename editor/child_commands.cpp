@@ -13,6 +13,7 @@
 #include "editor/text_files.h"
 #include "masterdata/assoc_dialog.h"
 #include "masterdata/macro_dialogs.h"
+#include "masterdata/setup_sheet_pages.h"
 #include "platform/file.h"
 #include "platform/ledit/protocol.h"
 #include "platform/msgbox.h"
@@ -91,6 +92,7 @@ DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_COMMAND(306, CmSaveAsMacro),
   EV_COMMAND(1227, CmInsertMacro),
   EV_COMMAND(115, CmAssociations),
+  EV_COMMAND(554, CmSetupSheets),
   EV_COMMAND(1230, CmImportMazakVurErad),
   EV_COMMAND(1231, CmNothing),
   EV_COMMAND(9800, CmFormattedPrint),
@@ -100,6 +102,7 @@ DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_COMMAND_ENABLE(105, CeImport),
   EV_COMMAND_ENABLE(106, CeExport),
   EV_COMMAND_ENABLE(115, CeProgramPresent),
+  EV_COMMAND_ENABLE(554, CeProgramPresent),
   EV_COMMAND_ENABLE(117, CeDncSend),
   EV_COMMAND_ENABLE(1031, CeEditCommand1031),
   EV_COMMAND_ENABLE(306, CeSaveAsMacro),
@@ -239,6 +242,11 @@ void TChildFrame::CmInsertMacro() {
 }
 
 void TChildFrame::CmAssociations() { TDisplayAssoc(this, Record.get()).Execute(); }
+
+// A sheet belongs to a program: a text without one has none.
+void TChildFrame::CmSetupSheets() {
+  if (Record) TSetupPage1(this, Record.get()).Execute();
+}
 
 // ---- enablers ----------------------------------------------------------------
 

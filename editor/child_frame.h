@@ -82,6 +82,7 @@ class TChildFrame : public TDecoratedFrame {
   void CmSaveAsMacro();
   void CmInsertMacro();
   void CmAssociations();
+  void CmSetupSheets();
   void CmCompare();
   void CmMemorandum();
   void CmPictures();

@@ -328,6 +328,9 @@ bool draw_list_item(HWND list, int index, TDC& dc, const TRect& rc, UINT state, 
 
 std::string shown_line_text(const std::string& line) {
   size_t at = line.find("@@");
+  // A setup sheet's line ends in "\xA7\xA7" and its id; the last one is
+  // the marker, whatever the name holds.
+  if (at == std::string::npos) at = line.rfind("\xA7\xA7");
   if (at == std::string::npos) return line;
   // The padding before the ids, and a comma that only parts the text
   // from them ("%-100s, @@%ld"), go with them.

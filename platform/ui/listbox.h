@@ -89,7 +89,8 @@ bool starts_with_nocase(const std::string& text, const std::string& prefix);
 // record carries the record's id after "@@" (and maybe a second id after
 // "\xA3\xA3" or "$$"), padded out beyond the box's width: that data is the
 // program's, so a view shows the text before the first "@@" without the
-// padding, and without a comma that only parts it from the ids. Other
+// padding, and without a comma that only parts it from the ids. A setup
+// sheet's line carries its id after the last "\xA7\xA7" instead. Other
 // lines show as they are.
 std::string shown_line_text(const std::string& line);
 }  // namespace plat

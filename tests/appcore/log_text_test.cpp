@@ -142,6 +142,15 @@ const FormatCase kFormatCases[] = {
     {"long_text_not_cut", "%s", {kLongValue}, kLongValue, true},
     {"long_plain_not_cut", "%d", {kLongValue}, "%d " + kLongValue, false},
     {"width_kept_within_bounds", "%99999d", {1}, std::string(999, ' ') + "1", true},
+    {"decimal_conversions", "[%2.4f|%8.3f|%-7.1f|%+.2e|%g|%lf|%05.1f]", {2.5, -1.25, 3.0, 1500.0, 0.5, 1.0, 2.3},
+     "[2.5000|  -1.250|3.0    |+1.50e+03|0.5|1.000000|002.3]", true},
+    {"label_and_decimal", "%-20s: %2.4f", {"Depth", 12.345}, "Depth               : 12.3450", true},
+    {"label_and_long", "%s : %ld", {"Tools", 12L}, "Tools : 12", true},
+    {"decimal_for_integer_written_plainly", "%d", {2.5}, "%d 2.5", false},
+    {"integer_for_decimal_written_plainly", "%f", {2}, "%f 2", false},
+    {"long_double_written_plainly", "%Lf", {2.5}, "%Lf 2.5", false},
+    {"short_decimal_written_plainly", "%hf", {2.5}, "%hf 2.5", false},
+    {"decimal_plain_form_is_exact", "%s", {"a", 1234567.125}, "%s a 1234567.125", false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Values, CheckedFormat, ::testing::ValuesIn(kFormatCases),

@@ -12,9 +12,11 @@
 #include "app/appmain.h"
 #include "app/main_frame.h"
 #include "resources/dialogs/masterdata.h"
+#include "resources/dialogs/setup_sheet_pages.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 #include "tests/render/render_support.h"
+#include "tests/support/sheet_rows.h"
 
 namespace {
 
@@ -152,6 +154,61 @@ TEST_F(EditorScreenTest, AMacroTravelsThroughTheDesktopsClipboard) {
   app.Run();
   EXPECT_EQ(savedClip.substr(0, 6), "G28 Z0");
   EXPECT_EQ(insertedClip, "G28 Z50");
+}
+
+// The setup sheets of a program on screen: page 1 shows the type and the
+// program's sheet by their names alone, only the labelled fields, and page
+// 2 opens from its button. Both pages are left in screenshots.
+TEST_F(EditorScreenTest, SetupSheetPagesShowTheirLabelledFields) {
+  kvtest::CreateSheetTables([this](const char* file) { return DbPath(file); });
+  const long type = kvtest::AddSheetType(
+      "MILLING",
+      {"Clamping", "Zero point", "Tool list", "", "", "Stock X", "Stock Y", "Stock Z", "", "", "Parts", "Cycle (min)",
+       "", "", "", "Deburred", "Measured", "", "", "", "", "Material", "Fixture"},
+      {"Coolant", "Remark", "", "", "", "Spindle hours", "", "", "", "", "Torque", "", "", "", "", "Vise"});
+  for (auto [field, name] : {std::pair{1, "C45"}, std::pair{1, "ALU 7075"}, std::pair{2, "VISE 125"},
+                             std::pair{5, "KURT DX6"}})
+    kvtest::AddSheetValue(type, field, name);
+  kvtest::AddSheet(type, 40, "OP 10", [](TSheet05Record& r) {
+    r.SetText(0, "Vise, jaws soft");
+    r.SetDecimal(0, 120.5);
+    r.SetInteger(0, 25);
+    r.SetFlag(0, 1);
+  });
+  AddMillProgram(40, "O40\r\nM30\r\n");
+  TScriptedApp app;
+  std::vector<std::string> sheets, types;
+  bool page2 = false, page2Ended = false;
+  app.Script = [&](TMainFrame& frame) {
+    Globals->CurrentProgramId = 40;
+    frame.PostMessage(WM_COMMAND, 9000);
+    ASSERT_TRUE(desk::run_until([&] { return frame.Children[0] && frame.Children[0]->IsWindowVisible(); }, 5s));
+    desk::set_modal_hook([&](TDialog& d) {
+      HWND h = d.GetHandle();
+      desk::run_for(500ms);
+      if (d.GetTemplateId() == IDD_SETUP_PAGE1) {
+        sheets = desk::shown_lines(GetDlgItem(h, IDC_PAGE1_SHEETS));
+        types = desk::shown_lines(GetDlgItem(h, IDC_PAGE1_TYPE));
+        EXPECT_TRUE(d.ChildWithId(IDC_PAGE1_TEXT1)->IsWindowVisible());
+        EXPECT_FALSE(d.ChildWithId(IDC_PAGE1_TEXT4)->IsWindowVisible());
+        EXPECT_GT(rendertest::screenshot("setup_page1.png"), 0.0);
+        ASSERT_TRUE(desk::click(GetDlgItem(h, IDC_PAGE1_PAGE2)));
+        EXPECT_TRUE(desk::run_until([&] { return page2Ended; }, 10s));
+      } else if (d.GetTemplateId() == IDD_SETUP_PAGE2) {
+        page2 = true;
+        EXPECT_GT(rendertest::screenshot("setup_page2.png"), 0.0);
+      }
+      desk::press_escape();
+      desk::run_until([&] { return d.HasEnded(); }, 3s);
+      if (d.GetTemplateId() == IDD_SETUP_PAGE2) page2Ended = d.HasEnded();
+    });
+    ASSERT_TRUE(desk::choose_menu(frame.GetHandle(), 554));
+    ASSERT_TRUE(desk::run_until([&] { return !sheets.empty(); }, 5s));
+  };
+  app.Run();
+  EXPECT_EQ(sheets, std::vector<std::string>{"OP 10"});
+  EXPECT_EQ(types, std::vector<std::string>{"MILLING"});
+  EXPECT_TRUE(page2);
 }
 
 // CPU time the whole process used so far, in clock ticks (all threads).

@@ -145,6 +145,8 @@ TEST(UiListLines, AViewShowsARecordsLineWithoutItsIds) {
       {"05/01-2026,        0 , CREATED A          , @@1", "05/01-2026,        0 , CREATED A"},
       {"P:01 - G81   ,DEPTH       @@9", "P:01 - G81   ,DEPTH"},
       {"@@3", ""},
+      {"OP 10      ,\xA7\xA7" "7", "OP 10"},
+      {"A\xA7\xA7" "5     ,\xA7\xA7" "12", "A\xA7\xA7" "5"},
       {"No record here", "No record here"},
       {"Trailing  ", "Trailing  "},
       {"", ""}};
