@@ -88,7 +88,7 @@ TEST_F(ListPrintoutTest, ASecondPageAloneShowsItsOwnPrograms) {
   const std::string pdf = Print("ACME", 2, 2, 2);
   EXPECT_EQ(PdfPages(pdf), 1);
   const std::string text = PdfText(pdf);
-  EXPECT_NE(text.find("Program list"), std::string::npos) << text;
+  EXPECT_NE(text.find("NC program documentation"), std::string::npos) << text;
   EXPECT_NE(text.find("Customer: ACME"), std::string::npos) << text;
   EXPECT_NE(text.find(": P08"), std::string::npos) << text;
   for (const char* other : {": P01", ": P07"}) EXPECT_EQ(text.find(other), std::string::npos) << other;

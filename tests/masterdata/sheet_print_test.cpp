@@ -138,7 +138,7 @@ TEST_F(SheetPrintTest, HeadingProgramBlockAndOneLinePerLabelledField) {
   EXPECT_EQ(index("Decimal 1 : 2.5000"), index("Text 3 : t3") + 1) << text;
   EXPECT_EQ(index("Choice 4 : (none)"), index("Text 1 : t1") + 22) << text;
   EXPECT_EQ(text.find("typed"), std::string::npos);
-  EXPECT_NE(text.find("Program list"), std::string::npos) << "the title";
+  EXPECT_NE(text.find("NC program documentation"), std::string::npos) << "the title";
   EXPECT_NE(text.find("Page 1 of 1"), std::string::npos) << "the footer";
 }
 
