@@ -9,6 +9,7 @@
 #include "app/appmain.h"
 #include "app/frame_commands.h"
 #include "app/threads.h"
+#include "dbtools/auto_import.h"
 #include "dbtools/import_commands.h"
 #include "dnc/control_window.h"
 #include "dnc/job_commands.h"
@@ -18,6 +19,7 @@
 #include "editor/child_frame.h"
 #include "editor/cycle_command.h"
 #include "editor/user_prefs.h"
+#include "masterdata/auto_import_dlg.h"
 #include "masterdata/pick_dialogs.h"
 #include "platform/ui/resource.h"
 #include "storage/dnc_link.h"
@@ -85,6 +87,9 @@ int main(int argc, char** argv) {
   SetDncServerProbe([] { return ControlWindow.load() != nullptr; });
   RegisterRestoreCommands();
   RegisterImportCommands();
+  RegisterAutoImportDefs();
+  // The main frame starts the watched-directory threads when configured.
+  SetAutoImportStarter(StartAutoImportThreads);
   // The editor and the program dialog send through the DNC link.
   SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
                       return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();

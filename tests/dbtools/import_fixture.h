@@ -5,7 +5,12 @@
 // would; the rows read back by python3-dbfread and the files by cmp.
 #pragma once
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -24,7 +29,9 @@
 #include "platform/plugin.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/handles.h"
+#include "resources/dialogs/editor.h"
 #include "resources/dialogs/masterdata.h"
+#include "storage/save_prog.h"
 #include "tests/storage/log_fixture.h"
 
 namespace kvimport {
@@ -224,5 +231,47 @@ class StatusTexts {
   plat::UiHost old_;
   std::vector<std::string> texts_;
 };
+
+// The rows of the program index, deleted ones included; -1 when it does
+// not open.
+inline long ProgramRows() {
+  TcbFileTable t("KELVFILE.DBF", 0, 0);
+  long n = t.Open() ? data_reccount(t.Data()) : -1;
+  t.Close();
+  return n;
+}
+
+// Another station, run in a child process: files programs SAVED<n>
+// through the save dialog until the stop pipe closes, telling `ready` after
+// the first; the number filed goes to `out`. It files one program each
+// time the other side has filed `pace` more, so neither starves the other
+// of the filing lock.
+inline int SaveUntilStopped(int ready, int stop, const std::string& out, long pace = 20) {
+  int saved = 0;
+  bool failed = false;
+  plat::UiDriver saver([&failed](const std::string&) { failed = true; });
+  auto stopped = [stop] {
+    pollfd p{stop, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+  };
+  for (long seen = -pace; !stopped();) {
+    if (ProgramRows() < seen + pace) {
+      // No signal tells of another station's rows: the count is polled.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
+    std::string id = "SAVED" + std::to_string(saved);
+    saver.expect_dialog(IDD_SAVE_PROGRAM, [&](TDialog& d) {
+      plat::Pilot pilot(d);
+      pilot.set_text(IDC_SAVE_PROGRAM_ID, id);
+      pilot.click(IDOK);
+    });
+    if (TSaveProg(nullptr).Execute() != IDOK || failed) return 3;
+    seen = ProgramRows();
+    if (++saved == 1 && ::write(ready, "r", 1) != 1) return 2;
+  }
+  kvdb::WriteFileBytes(out, std::to_string(saved));
+  return 0;
+}
 
 }  // namespace kvimport
