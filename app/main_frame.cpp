@@ -5,6 +5,7 @@
 
 #include "app/logon.h"
 #include "app/menu_popup.h"
+#include "app/net_connect.h"
 #include "app/plugin_calls.h"
 #include "app/profile_dialog.h"
 #include "app/startup_dialogs.h"
@@ -173,6 +174,8 @@ void TheApp::InitMainWindow() {
 DEFINE_RESPONSE_TABLE1(TMainFrame, TCommandHostFrame)
   EV_GATED_COMMAND(116, CmExit),
   EV_GATED_COMMAND(400, CmConnectDatabase),
+  EV_GATED_COMMAND(401, CmConnectNetworkDrive),
+  EV_GATED_COMMAND(402, CmConnectNetworkPrinter),
   EV_GATED_COMMAND(403, CmRunCHook),
   EV_GATED_COMMAND(1206, CmUsers),
   EV_GATED_COMMAND(7201, CmJobs7201),
@@ -341,6 +344,11 @@ void TMainFrame::CmDatabaseLost() {
   std::string text = FormatWithText(format, Globals->CheckPath.c_str());
   MessageBox(text.c_str(), Globals->ErrorCaptionText.c_str(), MB_OK | MB_ICONSTOP);
 }
+
+// The system's connection dialogs; what they did is not looked at here.
+void TMainFrame::CmConnectNetworkDrive() { TConnectDriveDialog(this).Execute(); }
+
+void TMainFrame::CmConnectNetworkPrinter() { TConnectPrinterDialog(this).Execute(); }
 
 void TMainFrame::CmHideAll() {
   ShowWindow(SW_HIDE);

@@ -59,6 +59,8 @@ class TMainFrame : public TCommandHostFrame {
 
   void CmExit();
   void CmConnectDatabase();
+  void CmConnectNetworkDrive();
+  void CmConnectNetworkPrinter();
   void CmDatabaseLost();
   void CmRunCHook() {}
   void CmUsers();

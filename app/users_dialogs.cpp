@@ -38,12 +38,6 @@ bool TypeHasAllRights(long typeId) {
   return t.LoadRights(typeId, r1, r2, r3) && r1 == kAllRights;
 }
 
-// A change the table refused is told, not passed over.
-bool Stored(TWindow* owner, long result) {
-  if (!result) ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP);
-  return result != 0;
-}
-
 // Fills a combo box with the account types' names and ids.
 void FillTypes(TComboBox& combo) {
   TAccountTable t(kTypes, 0, 1);
@@ -56,6 +50,11 @@ void FillTypes(TComboBox& combo) {
 int ShowMessage(TWindow* owner, int messageId, UINT flags) {
   std::string text = Globals->GetMessageText(messageId);
   return ::MessageBox(owner ? owner->GetHandle() : nullptr, text.c_str(), Globals->CaptionText.c_str(), flags);
+}
+
+bool Stored(TWindow* owner, long result) {
+  if (!result) ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP);
+  return result != 0;
 }
 
 // ---- users ------------------------------------------------------------------------

@@ -17,6 +17,10 @@ std::string WithBackslash(std::string dir) {
 TGlobals::TGlobals()
     : MenuHints(std::make_unique<TextTable>(kMenuTableSize)),
       MenuTexts(std::make_unique<TextTable>(kMenuTableSize)) {
+  // Messages added since the first 2000 are numbered from 2000 on; a
+  // language file that stops below 2000 loads as before.
+  constexpr std::size_t kMessageTableSize = 4000;
+  MessageTexts = TextTable(kMessageTableSize);
   FrameHooks.reserve(kHookSlots);
   EditorHooks.reserve(kHookSlots);
   ComputerName = plat::computer_name().substr(0, 15);

@@ -3,14 +3,18 @@
 // last name, cut to the 200 characters of the log's TEXT field.
 //
 // The language file is outside the program, so its text is used as a format
-// only when its conversions are exactly one %s (with optional "-", width and
-// precision) per value; "%%" stands for "%". Any other text is written as it
-// stands, followed by the values separated by blanks.
+// only when its conversions match the values one by one: %s a text, %c a
+// character (both with optional "-", width and precision), %d, %i, %u, %x,
+// %X or %o an integer (with flags "-0+ #", width, precision and a length
+// modifier); "%%" stands for "%". Any other text is written as it stands,
+// followed by the values separated by blanks.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 constexpr std::size_t kLogTextMax = 200;
@@ -41,5 +45,28 @@ enum LogEvent : int {
 // entry (0, 8 to 11, 13 to 19, 31 and higher).
 int LogValueCount(int type);
 
-// Fills `format` with `values`; see above.
-std::string FormatLogValues(std::string_view format, const std::vector<std::string>& values);
+// One value for a checked format: a text, a character or an integer.
+class TFormatValue {
+ public:
+  enum Kind { Text, Char, Integer };
+  TFormatValue(std::string text) : kind(Text), text(std::move(text)) {}  // NOLINT: values convert
+  TFormatValue(const char* text) : kind(Text), text(text ? text : "") {}  // NOLINT
+  TFormatValue(char c) : kind(Char), number(static_cast<unsigned char>(c)) {}  // NOLINT
+  TFormatValue(int n) : kind(Integer), number(n) {}  // NOLINT
+  TFormatValue(long n) : kind(Integer), number(n) {}  // NOLINT
+  TFormatValue(long long n) : kind(Integer), number(n) {}  // NOLINT
+
+  Kind kind;
+  std::string text;
+  long long number = 0;
+
+  // The value as the plain text after an unmatched format.
+  std::string Plain() const;
+};
+
+// Fills `format` with `values` into `out`; false (out untouched) when the
+// conversions do not match the values.
+bool FormatChecked(std::string_view format, const std::vector<TFormatValue>& values, std::string& out);
+// Fills `format` with `values`, or writes it as it stands with the values
+// after it; see above. Nothing is cut.
+std::string FormatLogValues(std::string_view format, const std::vector<TFormatValue>& values);

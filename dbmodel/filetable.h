@@ -64,6 +64,8 @@ class TcbFileTable : public TCodeTB {
 
   // Queries: the result list belongs to the caller (FreeRecordList).
   TcbFileRecord* Select(const char* filter, const char* sort);
+  // Whether the last query failed (null then means "not read", not "none").
+  bool SelectFailed() const { return selectFailed_; }
   TcbFileRecord* SelectByDesc(char* text, int mode);
   TcbFileRecord* SelectByPart(char* text, int mode);
   TcbFileRecord* SelectByDraw(char* text, int mode);
@@ -89,6 +91,8 @@ class TcbFileTable : public TCodeTB {
   TcbFileRecord* made = nullptr;  // the record made last / the list handed out
 
  private:
+  bool selectFailed_ = false;
+
   void WriteRow(const TcbFileRecord* r);
   TcbFileRecord* SelectText(char* text, int mode, const char* field, int width);
   void FillByMachine(long machineId, TListLines* list, int kind);

@@ -25,18 +25,8 @@ std::string ListedLine(const std::string& shown, const std::string& why) { retur
 
 int ImportMessage(TWindow& owner, int messageId, unsigned flags, const std::vector<std::string>& values) {
   std::string text = Globals->GetMessageText(messageId);
-  if (!values.empty()) text = FormatLogValues(text, values);
+  if (!values.empty()) text = FormatLogValues(text, std::vector<TFormatValue>(values.begin(), values.end()));
   return ::MessageBox(owner.GetHandle(), text.c_str(), Globals->CaptionText.c_str(), flags);
-}
-
-std::string JoinPath(const std::string& dir, const std::string& name) {
-  if (dir.empty() || dir.back() == '\\' || dir.back() == '/') return dir + name;
-  return dir + "\\" + name;
-}
-
-std::string DirectoryOf(const std::string& path) {
-  std::size_t sep = path.find_last_of("\\/");
-  return sep == std::string::npos ? std::string() : path.substr(0, sep);
 }
 
 TImportRun::TImportRun(TWindow& owner, TProgramName naming)

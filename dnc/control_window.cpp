@@ -11,6 +11,7 @@
 #include "dnc/dnclog.h"
 #include "dnc/job_dialogs.h"
 #include "dnc/jobfile.h"
+#include "dnc/rs232.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"
@@ -52,7 +53,7 @@ const StatusLook* LookOf(int code) {
 
 TDncPort* PortAt(int index) {
   // The master owns the slots; an index past the ports in use has none.
-  return index >= 0 && index < PortCount ? Ports[index] : nullptr;
+  return index >= 0 && index < PortCount ? static_cast<TDncPort*>(Ports[index]) : nullptr;
 }
 
 TDncControll* Control = nullptr;
@@ -110,6 +111,8 @@ DEFINE_RESPONSE_TABLE1(TDncControll, TLangDlg)
   EV_COMMAND(IDC_DNC_CONTROL_CANCEL, CmCancelTransfer),
   EV_COMMAND(IDC_DNC_CONTROL_RECEIVE_NEW, CmReceiveNew),
   EV_COMMAND(IDC_DNC_CONTROL_OMIT, CmOmit),
+  EV_COMMAND(IDC_DNC_CONTROL_UNIX_LINK1, CmUnixLink1),
+  EV_COMMAND(IDC_DNC_CONTROL_UNIX_LINK2, CmUnixLink2),
   EV_COMMAND(IDCANCEL, CmNothing),
   EV_WM_CLOSE,
   EV_WM_SIZE,
@@ -135,14 +138,13 @@ void TDncControll::SetupWindow() {
   SetItemTexts(IDC_DNC_CONTROL_RECEIVED_LABEL, 706, 5);
   TLangDlg::SetItemText(IDC_DNC_CONTROL_SEND_JOB, 689);
   if (Globals) SetDlgItemText(IDC_DNC_CONTROL_STATE, Globals->GetMessageText(kMsgServer).c_str());
-  // The Unix link is not part of this station: its buttons stay hidden.
-  for (int id : {IDC_DNC_CONTROL_UNIX_LINK1, IDC_DNC_CONTROL_UNIX_LINK2}) ::ShowWindow(GetDlgItem(id), SW_HIDE);
+  SetupUnixLink();
   ShowPage(0);
 }
 
 void TDncControll::SetPorts(TMultiDncRecord* rows) {
   std::vector<std::string> names;
-  std::vector<bool> fileModes;
+  std::vector<bool> fileModes, unixLinks;
   for (TcbRecord* r = rows; r; r = r->next) {
     auto* row = static_cast<TMultiDncRecord*>(r);
     // The master numbers only the rows with a COM number.
@@ -150,12 +152,14 @@ void TDncControll::SetPorts(TMultiDncRecord* rows) {
     const char* n = row->GetValue(kPropDisplayName);
     names.push_back(n ? n : "");
     fileModes.push_back(row->GetListB(kPropFileMode) != 0);
+    unixLinks.push_back(row->Number[kPropUnixLink] != 0);
   }
   const int count = static_cast<int>(names.size());
   {
     std::lock_guard<std::mutex> g(namesLock_);
     names_ = std::move(names);
     fileModes_ = std::move(fileModes);
+    unixLinks_ = std::move(unixLinks);
   }
   for (int p = 0; p < kPages; p++)
     ::ShowWindow(GetDlgItem(kPageButton + p), count > kRows && p * kRows < count ? SW_SHOW : SW_HIDE);
@@ -201,15 +205,18 @@ void TDncControll::ShowPage(int page) {
 }
 
 void TDncControll::EnableTransferButtons(int index) {
-  bool fileMode = false;
+  bool fileMode = false, unixLink = false;
   {
     std::lock_guard<std::mutex> g(namesLock_);
     fileMode = index >= 0 && index < static_cast<int>(fileModes_.size()) && fileModes_[index];
+    unixLink = index >= 0 && index < static_cast<int>(unixLinks_.size()) && unixLinks_[index];
   }
   // A program of the database is chosen through the program search; a
-  // station without it offers Send and Receive on plain files only.
+  // station without it offers Send and Receive on plain files only, and
+  // Send on a port that sends from the Unix host.
   const bool canChoose = fileMode || static_cast<bool>(GetProgramChooser());
-  for (int id : {kSend, kReceive}) ::EnableWindow(GetDlgItem(id), canChoose);
+  ::EnableWindow(GetDlgItem(kSend), canChoose || unixLink);
+  ::EnableWindow(GetDlgItem(kReceive), canChoose);
 }
 
 void TDncControll::SelectPort(int index) {
@@ -302,6 +309,10 @@ bool TDncControll::HandOver(TDncPort& port, TDncPort::THandOver& what, bool send
 void TDncControll::CmSend() {
   TDncPort* port = PortAt(CurrentPortIndex);
   if (!port || !Globals) return;
+  if (port->Setting(kPropUnixLink)) {
+    UnixLinkSend(*port);
+    return;
+  }
   TDncPort::THandOver what;
   if (port->FileMode()) {
     if (!*port->FileDialogPath) CopyText(port->FileDialogPath, port->Text(kPropFirstDirectory));

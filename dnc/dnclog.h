@@ -4,6 +4,7 @@
 // them every call is one test and returns. Nothing is written to a file.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/ui/dialog.h"
@@ -30,6 +31,11 @@ class TDncDebug : public TDialog {
   DECLARE_RESPONSE_TABLE(TDncDebug);
 };
 
+// A monitor window of its own, shown over the parent, for a transfer
+// outside the server (the editor's send in debug mode); it is destroyed
+// when the last handle goes. Null when it could not be made.
+std::shared_ptr<TDncDebug> OpenDncMonitor(TWindow* parent);
+
 // Creates the three windows (port log, first trace, second trace) when the
 // debug flag is set; destroys them again. The log calls of other threads
 // never see a window half gone: the pointers change under the log's lock.
@@ -42,6 +48,8 @@ TDncDebug* DncDebugWindow(int which);  // 0 log, 1 trace, 2 second trace
 
 void DncPortLog(const char* text, const TDncPort* port);
 void DncLog(const char* text, int comNumber);
+// A line of the station, of no port: "DNC : text".
+void DncStationLog(const char* text);
 void DncTraceLog(const char* text, int comNumber);
 void DncTraceChar(unsigned char byte, int comNumber);
 void DncTraceBuffer(const char* text, int comNumber);

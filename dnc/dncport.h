@@ -142,6 +142,10 @@ class TDncPort {
   void CloseCancelEvent();
   bool SignalCancel();
   plat::Event* Cancel() const { return CancelEvent.get(); }
+  // Whether the events exist now, for other threads than the one that
+  // opens and closes them (the window, the tests).
+  bool SendRequestOpen() const;
+  bool CancelOpen() const;
 
   // Requests for the master, served in the order they were left.
   void PushRequest(int code);
@@ -174,6 +178,9 @@ class TDncPort {
   std::unique_ptr<char[]> ProgramPath;
   std::string TransferPath;
   std::unique_ptr<char[]> OverwritePath;
+  // The program id and machine name of that program, for the log line
+  // written once the reception has replaced it.
+  std::string OverwriteDesc, OverwriteMachine;
   char FileDialogPath[300] = {};
   std::unique_ptr<TMyFile> TransferFile;
   std::unique_ptr<TMyFile> TempFile;
@@ -188,6 +195,8 @@ class TDncPort {
   uint32_t TransferStart = 0;
   std::atomic<int> Polling{0};
   int OpenResult = 0;
+  // Why the last OpenPort failed, in words (the device and its error).
+  std::string OpenError;
   int ReceptionTriggered = 0;
   int ReceptionEnded = 0;
   // Set when received bytes could not be written to the receive file: the
@@ -215,7 +224,7 @@ class TDncPort {
   std::string codes_[58];
   mutable std::mutex pendingLock_;
   std::unique_ptr<char[]> PendingProgram;
-  std::mutex eventLock_;
+  mutable std::mutex eventLock_;
   std::shared_ptr<plat::Event> SendRequestEvent;
   std::shared_ptr<plat::Event> CancelEvent;
   std::mutex requestLock_;

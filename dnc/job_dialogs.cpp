@@ -55,11 +55,6 @@ std::string SelectedLine(const TComboBox& combo) {
   return i < 0 ? std::string() : combo.GetString(i);
 }
 
-bool Stored(TWindow* owner, long result) {
-  if (!result) ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP);
-  return result != 0;
-}
-
 void Beep() { MessageBeep(0xFFFFFFFF); }
 
 // Deletes the job's row, then its program lines; 0 when a step failed.

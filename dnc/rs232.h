@@ -35,6 +35,9 @@ bool LineGone(unsigned long error);
 // opens, as when the cable or adapter is back; false when the server stops
 // meanwhile.
 bool ReopenLine(TDncPort& port);
+// Whether a line that is gone still holds bytes it took before it went:
+// they are a reception to keep, not to drop with the old line.
+bool InputLeftOnLine(TDncPort& port);
 // Polling reads the line's error state to learn of queued bytes and
 // breaks; errors (a break among them) that came with those bytes are kept
 // for the reception they start.

@@ -17,8 +17,8 @@
 #include "platform/winmsg.h"
 #include "resources/dialogs/dnccontrol.h"
 
-TDncPort* Ports[kMaxPorts] = {};
-int PortCount = 0;
+TPortSlot Ports[kMaxPorts];
+std::atomic<int> PortCount{0};
 std::atomic<TDncControlView*> ControlWindow{nullptr};
 std::atomic<int> CurrentPortIndex{0};
 TDncPort* CurrentPort = nullptr;
@@ -214,7 +214,7 @@ void ScanRequests() {
 
 TDncPort* SelectedPort() {
   int i = CurrentPortIndex.load();
-  CurrentPort = i >= 0 && i < kMaxPorts ? Ports[i] : nullptr;
+  CurrentPort = i >= 0 && i < kMaxPorts ? static_cast<TDncPort*>(Ports[i]) : nullptr;
   return CurrentPort;
 }
 
@@ -286,12 +286,12 @@ bool OpenPorts(TMultiDncRecord* rows) {
     }
     auto* port = new TDncPort(CopyRow(*row));
     if (!port->OpenResult) {
-      char text[300];
       const char* name = row->GetValue(kPropDisplayName);
-      std::snprintf(text, sizeof text, "Port %d:\r\nMachine : %s\r\n\r\nPort Initialization failure on COMM%ld",
-                    PortCount + 1, name ? name : "", com);
+      std::string text = "Port " + std::to_string(PortCount + 1) + ":\r\nMachine : " + (name ? name : "") +
+                         "\r\n\r\nPort Initialization failure on COMM" + std::to_string(com);
+      if (!port->OpenError.empty()) text += "\r\n\r\n" + port->OpenError;
       DncPortLog("Port Initialization failure", port);
-      if (TDncControlView* w = ControlWindow.load()) w->ReportPortFailure(PortCount, text);
+      if (TDncControlView* w = ControlWindow.load()) w->ReportPortFailure(PortCount, text.c_str());
       delete port;
       continue;
     }
@@ -385,6 +385,10 @@ void DncServerThread(void*) {
     return;
   }
   if (TDncControlView* w = ControlWindow.load()) w->SetPorts(rows);
+  // A line of the port map that named no port leaves its port on the
+  // default device: say so before the ports open.
+  if (Globals)
+    for (const std::string& problem : Globals->ComPortMapProblems) DncStationLog(problem.c_str());
   OpenPorts(rows);
   StartIdleThreads();
   CurrentPort = Ports[0];

@@ -8,12 +8,21 @@
 // asked is kept as a failed transfer rather than lost. Names from the
 // machine are quoted in filters and never used as paths outside the
 // program directories.
+//
+// A store runs whole (look-up, backup, file copy, row change) under the
+// station-wide filing lock that the editor's Save As takes, and one store
+// of this program at a time: two ports, an editor and another station
+// never file one program id twice for one machine, and the second of two
+// receptions of one id finds the first one's program and backs it up in
+// turn.
 #include "dnc/storing.h"
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "appcore/globals.h"
@@ -23,13 +32,46 @@
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "platform/file.h"
+#include "storage/filing_lock.h"
 
 namespace {
 
-enum { kOverwrite = 1, kBackupOverwrite = 2, kTemporary = 3 };
+// Storage modes of a port row. A row whose mode was never chosen shows
+// "Backup and Overwrite" in the setup and is stored so.
+enum { kStoreAsNew = 1, kBackupOverwrite = 2, kTemporary = 3 };
+
+bool BacksUp(long mode) { return mode != kStoreAsNew && mode != kTemporary; }
+
 // The name prefix of a failed reception on a file port; the description of
 // a failed one.
 enum : int { kMsgFailedPrefix = 1136, kMsgFailedDescription = 309 };
+
+// The filing lock, taken by the outermost store of a thread only (a store
+// that falls back on another one keeps it).
+thread_local int t_filingDepth = 0;
+std::mutex g_storeLock;
+
+class Filing {
+ public:
+  explicit Filing(TDncPort& port) {
+    if (t_filingDepth++ > 0) return;
+    outer_ = std::unique_lock<std::mutex>(g_storeLock);
+    lock_.emplace();
+    // Without the program index there is nothing another station could
+    // file over: the store goes on, and fails on its own where it must.
+    if (!lock_->IsHeld()) DncPortLog("KELVFILE.DBF cannot be locked for filing", &port);
+  }
+  ~Filing() {
+    --t_filingDepth;
+    lock_.reset();
+  }
+  Filing(const Filing&) = delete;
+  Filing& operator=(const Filing&) = delete;
+
+ private:
+  std::unique_lock<std::mutex> outer_;
+  std::optional<TFilingLock> lock_;
+};
 
 std::string Dir(const std::string TGlobals::*member) { return Globals ? Globals->*member : std::string(); }
 
@@ -125,6 +167,7 @@ bool IsSafeProgramFileName(const char* name) {
 }
 
 int TDncPort::StoreTransfer() {
+  Filing filing(*this);
   if (Setting(kPropStorageMode) == kTemporary) return StoreTemporary();
   if (!FileMode()) return StoreReceived();
   CloseReceiveFile(*this);
@@ -138,6 +181,7 @@ int TDncPort::StoreTransfer() {
 }
 
 int TDncPort::StoreReceived() {
+  Filing filing(*this);
   CloseReceiveFile(*this);
   if (Setting(kPropStorageMode) == kTemporary) return StoreTemporary();
 
@@ -163,6 +207,7 @@ int TDncPort::StoreReceived() {
   if (backup > 0) {
     Log(*this, std::string("Saving -> ") + (Pending() ? Pending() : ""));
     if (!Copy(*this, TransferPath, OverwritePath.get())) return StoreFailed();
+    if (Globals) Globals->WriteLog(kLogReceivedReplaced, OverwriteDesc.c_str(), OverwriteMachine.c_str(), Text(kPropDisplayName));
     return 1;
   }
 
@@ -179,6 +224,7 @@ int TDncPort::StoreReceived() {
 }
 
 int TDncPort::StoreTemporary() {
+  Filing filing(*this);
   CloseReceiveFile(*this);
   if (FileMode()) {
     std::string name = SafeName(*this, Pending());
@@ -203,6 +249,7 @@ int TDncPort::StoreTemporary() {
 // there is nothing to overwrite, -1 when the backup failed (the program is
 // then left as it is and the reception kept elsewhere).
 int TDncPort::BackupBeforeOverwrite() {
+  Filing filing(*this);
   OverwritePath.reset();
   if (FileMode()) {
     std::string source, base;
@@ -229,7 +276,7 @@ int TDncPort::BackupBeforeOverwrite() {
     }
   }
 
-  if (Setting(kPropStorageMode) != kBackupOverwrite || !Pending()) return 0;
+  if (!BacksUp(Setting(kPropStorageMode)) || !Pending()) return 0;
   TcbFileRecord* found = FindOnMachine(*this, Pending());
   if (!found) return 0;
   std::unique_ptr<TcbFileRecord> r(static_cast<TcbFileRecord*>(found));
@@ -253,7 +300,9 @@ int TDncPort::BackupBeforeOverwrite() {
     plat::delete_file(r->FilePath());
     return -1;
   }
-  if (Globals) Globals->WriteLog(kLogReceivedReplaced, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  // The log says so once the reception has replaced the program.
+  OverwriteDesc = r->DESC;
+  OverwriteMachine = r->MACHINE;
   std::string target = current;
   OverwritePath = std::make_unique<char[]>(target.size() + 1);
   std::memcpy(OverwritePath.get(), target.c_str(), target.size() + 1);
@@ -261,6 +310,7 @@ int TDncPort::BackupBeforeOverwrite() {
 }
 
 int TDncPort::StoreFailed() {
+  Filing filing(*this);
   CloseReceiveFile(*this);
   plat::File f = plat::create_file(TransferPath, plat::Access::read, plat::Share::read_write,
                                    plat::Disposition::open_existing);

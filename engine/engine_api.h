@@ -143,4 +143,18 @@ using ::file_name_piece;
 using ::str_copy_max;
 using ::str_upper;
 
+// Page production: the record buffers it keeps and puts back for group
+// footers (memos read again then), memo texts, dates from julian days, and
+// the fields of the table a report writes.
+using ::data_record;
+using ::data_record_width;
+using ::date_from_julian;
+using ::field_assign;
+using ::field_assign_char;
+using ::field_assign_double;
+using ::field_assign_long;
+using ::memo_field_len;
+using ::memo_field_ptr;
+using ::memo_field_reset;
+
 }  // namespace db_api

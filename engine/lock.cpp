@@ -21,13 +21,19 @@ bool skips_locks(const DbFile* f) { return f->read_only || f->exclusive; }
 
 namespace {
 thread_local int endless_depth = 0;
+thread_local int single_try_depth = 0;
 }  // namespace
 
 DbEndlessLocks::DbEndlessLocks() { endless_depth++; }
 DbEndlessLocks::~DbEndlessLocks() { endless_depth--; }
+DbSingleTryLocks::DbSingleTryLocks() { single_try_depth++; }
+DbSingleTryLocks::~DbSingleTryLocks() { single_try_depth--; }
 
 int file_lock(DbFile* f, long offset, long len) {
-  return file_lock_tries(f, offset, len, endless_depth > 0 ? -1 : f->context->lock_attempts);
+  // The engine's own short-lived bytes wait without end even inside a
+  // single-try scope: only the caller's locks are tried once.
+  int tries = endless_depth > 0 ? -1 : single_try_depth > 0 ? 1 : f->context->lock_attempts;
+  return file_lock_tries(f, offset, len, tries);
 }
 
 // The tries are given here rather than changed in the context, which other

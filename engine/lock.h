@@ -24,6 +24,17 @@ class DbEndlessLocks {
   DbEndlessLocks& operator=(const DbEndlessLocks&) = delete;
 };
 
+// While one lives (and no endless one inside it), every lock this thread
+// tries is tried once: a background check that must not wait on a row a
+// user holds open.
+class DbSingleTryLocks {
+ public:
+  DbSingleTryLocks();
+  ~DbSingleTryLocks();
+  DbSingleTryLocks(const DbSingleTryLocks&) = delete;
+  DbSingleTryLocks& operator=(const DbSingleTryLocks&) = delete;
+};
+
 int file_lock_tries(DbFile* f, long offset, long len, int tries);
 int file_unlock(DbFile* f, long offset, long len);
 

@@ -21,7 +21,7 @@ enum : int {
   kTextCaption = 565,
   kTextFirstLabel = 566,   // labels 200-211
   kTextFirstButton = 578,  // controls 111-118
-  kMsgConfirmDelete = 1870,
+  kMsgConfirmDelete = 2000,
 };
 constexpr int kLabelCount = 12, kButtonCount = 8;
 constexpr std::size_t kMachineNameMax = 24;

@@ -122,6 +122,13 @@ void TAddToLog::SetupWindow() {
   SetItemText(IDC_LOG_ENTRY_ADD, 634);
   SetItemText(IDOK, 701);
   ChildWithId(IDC_LOG_ENTRY_ADD)->ShowWindow(SW_HIDE);
+  // The date, time and user the entry will carry, so the boxes beside
+  // their labels are not left blank.
+  TLog00002Record stamp;
+  TLog00002Table::StampNow(&stamp);
+  DateStatic->SetText(stamp.DATE);
+  TimeStatic->SetText(stamp.TIME);
+  UserStatic->SetText(stamp.USERNAME);
   FillMainTypeCombo(*MainTypeCombo);
   for (TComboBox* box : ReasonCombos) {
     box->ClearList();

@@ -253,7 +253,9 @@ void TSearchButtons::CmAll() {
   {
     TWaitCursor wait(*this, true);
     TcbFileTable table(TableName(), 0, 0);
-    list = front_ == OpenFront ? table.Select("NCID > 0", "DESC") : table.ReadAll(1);
+    // The program dialog's new search lists as File, Open did: by program
+    // id, not in the order the rows were written.
+    list = front_ != BackupFront ? table.Select("NCID > 0", "DESC") : table.ReadAll(1);
     table.made = nullptr;
   }
   ShowResults(list);

@@ -16,6 +16,7 @@ struct TPrintSetup {
   std::string OutputDir;            // where the PDF files go (DOS or native path)
   std::string Queue;                // `lp -d` destination; empty: file only
   std::string QueueCommand = "lp";  // the program that takes the file
+  std::string ListCommand = "lpstat";  // the program that names the printers (`-e`)
   int PaperWidthMm = 210;           // A4
   int PaperHeightMm = 297;
   bool Landscape = false;
@@ -33,8 +34,11 @@ class TPrintDC : public TDC {
   void AbortDoc();
   const std::vector<plat::DrawRecord>& Pages() const { return PageList; }
   const std::string& DocName() const { return Name; }
+  // The printer the pages are for.
+  const TPrintSetup& Setup() const { return SetupData; }
 
  private:
+  TPrintSetup SetupData;
   std::vector<plat::DrawRecord> PageList;
   std::string Name;
   bool InPage = false;
@@ -141,6 +145,10 @@ namespace plat {
 // override the defaults (output under the base directory, no queue).
 void set_default_print_setup(const TPrintSetup& setup);
 TPrintSetup default_print_setup();
+// The printers the system's print service knows, by the names a print
+// queue takes (`lpstat -e` of the default setup's ListCommand), sorted;
+// empty with a reason when the service cannot say.
+std::vector<std::string> printer_names(std::string& error);
 // Writes pages as a PDF file; false with a reason when it cannot.
 bool write_pdf(const std::string& nativePath, const std::vector<DrawRecord>& pages, const TPrintSetup& setup,
                std::string& error);

@@ -102,7 +102,7 @@ TEST_F(FrameCommandsTest, EveryCommandFollowsItsRightAndItsHandlerRefusesWithout
       StandIn(c.id);
     }
   }
-  EXPECT_EQ(own, (std::vector<UINT>{116, 400, 403, 1206, 7201, 9001, 9002, 9003, 9004, 20501}));
+  EXPECT_EQ(own, (std::vector<UINT>{116, 400, 401, 402, 403, 1206, 7201, 9001, 9002, 9003, 9004, 20501}));
 
   std::vector<uint32_t> masks = {0, 0xFFFFFFFF};
   for (int b = 0; b < 32; ++b) {

@@ -199,15 +199,15 @@ TEST_F(PluginCommandsTest, PicturesAndPrintHandTheirPlugInsTheProgramsBlock) {
   driver.expect_message_box(IDOK, "Load of BRENTIX.DLL failed");
   Command(f, 9800);
   EXPECT_FALSE(std::filesystem::exists(dump));
-  // Rights, and a window without program; the later dialogs stay grey.
+  // Rights, and a window without program; the DNC send and the setup sheets stay grey.
   Globals->RightsMask = 0;
   EXPECT_FALSE(Enabled(f, 551));
   EXPECT_TRUE(Enabled(f, 550));
   TChildFrame* none = Open(0, 1);
   for (UINT id : {550u, 551u, 9800u}) EXPECT_FALSE(Enabled(none, id)) << id;
   Globals->RightsMask = 0xFFFFFFFF;
-  for (UINT id : {115u, 117u, 554u}) EXPECT_FALSE(Enabled(f, id)) << id;
-  EXPECT_TRUE(Enabled(f, 552));
+  for (UINT id : {117u, 554u}) EXPECT_FALSE(Enabled(f, id)) << id;
+  for (UINT id : {115u, 552u}) EXPECT_TRUE(Enabled(f, id)) << id;
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
 }

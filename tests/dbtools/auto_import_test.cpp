@@ -4,13 +4,9 @@
 // process, and threads stopped in the middle of a pass.
 #include "dbtools/auto_import.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <functional>
-
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -18,17 +14,17 @@
 #include "dbmodel/syslog.h"
 #include "platform/sync.h"
 #include "storage/program_lock.h"
-#include "tests/dbtools/import_fixture.h"
+#include "tests/dbtools/program_db_fixture.h"
 
 namespace {
 
-using kvimport::ImportTest;
+using kvimport::ProgramDbTest;
 using kvimport::RunCommand;
 
-class AutoImportTest : public ImportTest {
+class AutoImportTest : public ProgramDbTest {
  protected:
   void SetUp() override {
-    ImportTest::SetUp();
+    ProgramDbTest::SetUp();
     CreateTable<TcbFileTable>("KELVAUTO.DBF");
     std::filesystem::create_directories(Native("MEMO"));
     std::filesystem::create_directories(Native("DROP"));
@@ -42,6 +38,7 @@ class AutoImportTest : public ImportTest {
     def.PROJECT = 4;
     def.REPLACE = def.BACKUP = 0;
     watch.settle = std::chrono::milliseconds(0);
+    Globals->LoadLogTexts(44, 0);
   }
 
   // Two passes: the first look and the one that takes what settled.
@@ -283,6 +280,7 @@ TEST_F(AutoImportTest, FilesThatCannotBeTakenNowWaitInPlace) {
   struct Case {
     const char* name;
     std::function<void()> hinder, release;
+    long logged;  // system-log entries, however many passes it waits
   };
   plat::File writer;
   std::string file;
@@ -293,15 +291,15 @@ TEST_F(AutoImportTest, FilesThatCannotBeTakenNowWaitInPlace) {
                                     plat::Disposition::open_existing);
          ASSERT_TRUE(writer.is_open());
        },
-       [&] { plat::close(writer); }},
-      {"the machine is not there", [&] { def.MACHINE = 999; }, [&] { def.MACHINE = mill; }},
-      {"the copy fails (no such directory)", [&] { def.MACHINE = 7; }, [&] { def.MACHINE = mill; }},
+       [&] { plat::close(writer); }, 0},
+      {"the machine is not there", [&] { def.MACHINE = 999; }, [&] { def.MACHINE = mill; }, 1},
+      {"the copy fails (no such directory)", [&] { def.MACHINE = 7; }, [&] { def.MACHINE = mill; }, 1},
       {"the row is refused (the engine tells of each refused write)",
        [&] {
          plat::set_write_fault("KELVFILE.DBF", 0);
          for (int attempt = 0; attempt < 2; ++attempt) driver.expect_message_box(IDOK, "Error #");
        },
-       [] { plat::set_write_fault("", 0); }},
+       [] { plat::set_write_fault("", 0); }, 1},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -318,11 +316,157 @@ TEST_F(AutoImportTest, FilesThatCannotBeTakenNowWaitInPlace) {
     EXPECT_TRUE(Dropped(file));
     EXPECT_EQ(Names("MILL1"), filesBefore) << "no file without its row";
     c.release();
-    EXPECT_LE(LogEntries() - logged, 1) << "one entry for the file, not one every pass";
+    EXPECT_EQ(LogEntries() - logged, c.logged) << "one entry for the file, not one every pass";
     EXPECT_EQ(RunAutoImportPass(def, watch).imported, 1);
     EXPECT_FALSE(Dropped(file));
   }
   EXPECT_EQ(Programs().size(), std::size(cases));
+}
+
+TEST_F(AutoImportTest, AReplaceWaitsWhileAnEditorHoldsTheProgram) {
+  // The station's lock attempts stay at their default, without end: the
+  // check must answer at once all the same, not wait for the editor.
+  ASSERT_EQ(DbContext->lock_attempts, -1);
+  def.REPLACE = 1;
+  long old = FileProgram("HELD", "old\r\n");
+  auto editor = std::make_unique<TProgramLockTable>();
+  ASSERT_GT(editor->LockById(old), 0);
+  Drop("HELD.NC", "new\r\n");
+  long logged = LogEntries();
+  EXPECT_EQ(Passes().waiting, 1);
+  EXPECT_EQ(RunAutoImportPass(def, watch).waiting, 1);
+  EXPECT_EQ(LogEntries() - logged, 1) << "the wait is logged once, not at every pass";
+  auto entries = PeerRows(DbPath("LOG00000.DBF"), "TEXT");
+  ASSERT_FALSE(entries.empty());
+  EXPECT_NE(entries.back().find("HELD.NC in place: program is open in an editor"), std::string::npos) << entries.back();
+  EXPECT_TRUE(Dropped("HELD.NC"));
+  EXPECT_EQ(Read(Native("MILL1/P" + std::to_string(old) + ".NC")), "old\r\n");
+  editor.reset();
+  EXPECT_EQ(RunAutoImportPass(def, watch).replaced, 1);
+  EXPECT_EQ(Read(Native("MILL1/P" + std::to_string(old) + ".NC")), "new\r\n");
+  EXPECT_FALSE(Dropped("HELD.NC"));
+}
+
+TEST_F(AutoImportTest, AFileWrittenSlowlyByAnotherProcessIsImportedOnceWhole) {
+  // The thread's own settling time: two seconds of the same size and time.
+  watch.settle = std::chrono::milliseconds(2000);
+  const std::string path = Native("DROP/SLOW.NC");
+  std::string expected;
+  for (int i = 0; i < 60; ++i) expected += std::string(1024, static_cast<char>('A' + i % 26));
+  // Another program writes 1 KB every 50 ms for three seconds.
+  std::atomic<bool> writing{true};
+  std::thread writer([&] {
+    RunCommand("/usr/bin/python3 -c \"import time\nwith open('" + path +
+               "', 'wb') as f:\n  for i in range(60):\n    f.write(bytes([65 + i % 26]) * 1024); f.flush(); "
+               "time.sleep(0.05)\"");
+    writing = false;
+  });
+  int imported = 0, passes = 0;
+  // Passes a short interval apart, as a thread with a short TIMEOUT runs
+  // them, while the file grows and until it has been taken. The bound only
+  // ends a broken run.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while ((writing || Dropped("SLOW.NC")) && std::chrono::steady_clock::now() < giveUp) {
+    imported += RunAutoImportPass(def, watch).imported;
+    ++passes;
+    plat::sleep_ms(100);
+  }
+  writer.join();
+  EXPECT_GT(passes, 20) << "passes ran while the file was being written";
+  EXPECT_EQ(imported, 1);
+  EXPECT_FALSE(Dropped("SLOW.NC"));
+  auto rows = Programs();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["DESC"], "SLOW");
+  EXPECT_EQ(Read(Native("MILL1/" + rows[0]["NAME"] + ".NC")), expected);
+}
+
+// ---- threads -------------------------------------------------------------------
+
+// A definition over the drop directory as its own thread owns it.
+TcbAutoImpRecord* ThreadDefinition(const TcbAutoImpRecord& def) {
+  auto* d = new TcbAutoImpRecord;
+  std::memcpy(d->PATH, def.PATH, sizeof def.PATH);
+  std::memcpy(d->EXT, def.EXT, sizeof def.EXT);
+  std::memcpy(d->MACH, def.MACH, sizeof def.MACH);
+  d->MACHINE = def.MACHINE;
+  d->REPLACE = d->BACKUP = 0;
+  d->TIMEOUT = 0;
+  return d;
+}
+
+struct FiledRows {
+  std::size_t imported = 0, saved = 0;
+};
+
+// No NCID twice, no Program-ID twice on one machine, every imported row's
+// file in the machine's directory.
+FiledRows CheckRows(const std::vector<kvimport::PeerRow>& rows,
+                    const std::function<std::string(const std::string&)>& native) {
+  std::set<std::string> descs, ncids;
+  FiledRows n;
+  for (const auto& r : rows) {
+    EXPECT_TRUE(descs.insert(r["DESC"] + "@" + r["MID"]).second) << "twice on one machine: " << r["DESC"];
+    EXPECT_TRUE(ncids.insert(r["NCID"]).second) << "NCID twice: " << r["NCID"];
+    if (r["DESC"].rfind("SAVED", 0) == 0) {
+      ++n.saved;
+      continue;
+    }
+    ++n.imported;
+    EXPECT_TRUE(std::filesystem::exists(native("MILL1/" + r["NAME"] + ".NC"))) << r["NAME"];
+  }
+  return n;
+}
+
+TEST_F(AutoImportTest, TwoDefinitionsOverOneDirectoryBesideAStationSavingFileEachProgramOnce) {
+  // 200 files, and 50 of their ids a second time in another case: one of
+  // each pair is a program, the other a failed import, whichever thread
+  // meets them.
+  constexpr int kFiles = 200, kTwice = 50;
+  for (int i = 0; i < kFiles; ++i) Drop("F" + std::to_string(i) + ".NC", "N" + std::to_string(i) + "\r\n");
+  for (int i = 0; i < kTwice; ++i) Drop("f" + std::to_string(i) + ".nc", "n" + std::to_string(i) + "\r\n");
+  kvimport::TSavingStation station(mill, Native("saved.txt"), 10);
+  ASSERT_TRUE(station.Running());
+
+  plat::set_time_scale(0.001);
+  for (int t = 0; t < 2; ++t) ASSERT_TRUE(StartWorker(AutoImportThread, 20480, ThreadDefinition(def)));
+  // No signal tells of a directory emptied by another thread: it is
+  // looked at. The bound only ends a broken run.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (!Names("DROP").empty() && std::chrono::steady_clock::now() < giveUp) plat::sleep_ms(20);
+  StopWorkers();
+  plat::set_time_scale(1.0);
+  EXPECT_EQ(RunningWorkers(), 0u);
+  const int saved = station.Stop();
+  ASSERT_GE(saved, 1);
+
+  EXPECT_TRUE(Names("DROP").empty());
+  FiledRows n = CheckRows(Programs(), [this](const std::string& s) { return Native(s); });
+  EXPECT_EQ(n.imported, static_cast<std::size_t>(kFiles));
+  EXPECT_EQ(n.saved, static_cast<std::size_t>(saved));
+  auto kept = Kept();
+  EXPECT_EQ(kept.size(), static_cast<std::size_t>(kTwice));
+  std::set<std::string> keptIds;
+  for (const auto& r : kept) keptIds.insert(r["NCID"]);
+  EXPECT_EQ(keptIds.size(), kept.size()) << "failed imports draw their own ids, each once";
+}
+
+TEST_F(AutoImportTest, AThreadStoppedInTheMiddleOfAPassEndsBetweenTwoFiles) {
+  constexpr int kFiles = 500;
+  for (int i = 0; i < kFiles; ++i) Drop("F" + std::to_string(i) + ".NC", "N" + std::to_string(i) + "\r\n");
+  plat::set_time_scale(0.001);
+  ASSERT_TRUE(StartWorker(AutoImportThread, 20480, ThreadDefinition(def)));
+  // The thread's settling time is two (unscaled) seconds; the stop comes
+  // as soon as the first file has gone, long before the pass's last.
+  while (Names("DROP").size() == static_cast<std::size_t>(kFiles)) plat::sleep_ms(20);
+  StopWorkers();
+  plat::set_time_scale(1.0);
+  EXPECT_EQ(RunningWorkers(), 0u);
+  std::size_t left = Names("DROP").size();
+  EXPECT_GT(left, 0u) << "the stop came before the pass's end";
+  FiledRows n = CheckRows(Programs(), [this](const std::string& s) { return Native(s); });
+  EXPECT_EQ(n.imported + left, static_cast<std::size_t>(kFiles)) << "each file filed or in place";
+  EXPECT_TRUE(Kept().empty());
 }
 
 }  // namespace

@@ -326,8 +326,10 @@ TEST_F(LinkTransferTest, AMissingSendFileOrPortIsTold) {
   auto row = LinkRow();
   TLinkTransfer t(*row);
   std::string text, caption;
+  const std::string device = Root() + "/no-such-tty";
+  plat::map_comm_port(kCom, device);
   EXPECT_FALSE(t.Open(&text, &caption));  // no machine on the port
-  EXPECT_EQ(text, "Opening of port failed");
+  EXPECT_EQ(text, "Opening of port failed\r\n\r\nCOM" + std::to_string(kCom) + " -> " + device + ": no such device");
   EXPECT_EQ(caption, "Fatal Error");
   sim::Machine m(kCom);
   ASSERT_TRUE(t.Open(&text, &caption));

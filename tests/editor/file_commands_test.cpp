@@ -87,11 +87,17 @@ TEST_F(FileCommandsTest, ImportLoadsAFileAndExportWritesOneWithoutChangingTheWin
   EXPECT_EQ(ReadFile(out), "M30\r\nG1 X5\r\n");
   EXPECT_TRUE(Enabled(f, 103));
   EXPECT_EQ(f->GetText(), in);
-  // A file that cannot be read: told, the text as it was.
+  // A file that cannot be read: told, the text as it was. Neither that nor
+  // a cancelled choice makes the changed text look saved (Save stays on,
+  // closing asks).
   ChooseFile(Root() + "/MISSING.NC");
   driver.expect_message_box(IDOK, "could not be read");
   Command(f, 105);
   EXPECT_EQ(Text(f), "M30\r\nG1 X5\r\n");
+  EXPECT_TRUE(Enabled(f, 103));
+  driver.expect_dialog("TFileOpenDialog", [](TDialog& d) { d.CloseWindow(IDCANCEL); });
+  Command(f, 105);
+  EXPECT_TRUE(Enabled(f, 103));
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
 }

@@ -307,9 +307,11 @@ TEST_F(LeditControl, RawPrintWritesEveryLineToPagesOfAPdf) {
   driver.expect_dialog(TPrintSetupDialog::kTemplate, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
   ::SendMessage(h, WM_COMMAND, LEC_PRINTSETUP, 0);
   driver.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+  driver.expect_message_box(IDOK, "Untitled was printed to " + box.dir());
   ::SendMessage(h, WM_COMMAND, LEC_RAWPRINT, 0);
   std::string pdf = ctl->Printer().LastFile();
   ASSERT_TRUE(std::filesystem::exists(pdf)) << ctl->Printer().GetErrorText();
+  EXPECT_NE(driver.message_boxes().back().text.find(pdf), std::string::npos);
   EXPECT_GE(ctl->Printer().LastPageCount(), 2);
   std::string raw = run("pdftotext -layout '" + pdf + "' -"), out;
   for (char c : raw)  // the tab's width in spaces is the reader's guess

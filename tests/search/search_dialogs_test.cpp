@@ -330,7 +330,7 @@ TEST_F(SearchTest, ACancelledChooserRunsNoQuery) {
   EXPECT_EQ(ChooseProgram(nullptr), 0);
 }
 
-TEST_F(SearchTest, NewSearchStaysOpenUntilASearchFindsSomething) {
+TEST_F(SearchTest, NewSearchStaysOpenUntilASearchFindsSomethingAndListsAsOpenDoes) {
   driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
     Pilot p(d);
     p.click(IDC_SEARCH_ALL);  // nothing in the index yet
@@ -344,7 +344,20 @@ TEST_F(SearchTest, NewSearchStaysOpenUntilASearchFindsSomething) {
   });
   TNewSearch search(nullptr);
   EXPECT_EQ(search.Execute(), IDOK);
-  EXPECT_EQ(Ids(search.ResultList), (std::vector<long>{1, 2, 4}));
+  // By program id, as File, Open's All lists them, whatever order the
+  // rows were written in.
+  std::vector<long> listed;
+  for (auto* r = search.ResultList; r; r = static_cast<TcbFileRecord*>(r->next)) listed.push_back(r->NCID);
+  EXPECT_EQ(listed, (std::vector<long>{2, 1, 4}));
+  std::vector<long> opened;
+  SetProgramListDialog([&](TWindow*, TcbFileRecord* list) {
+    for (auto* r = list; r; r = static_cast<TcbFileRecord*>(r->next)) opened.push_back(r->NCID);
+    FreeRecordList(list);
+    return IDCANCEL;
+  });
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) { Pilot(d).click(IDC_SEARCH_ALL); });
+  EXPECT_EQ(ChooseProgram(nullptr), 0) << "the program dialog was left: no program chosen";
+  EXPECT_EQ(opened, listed);
 }
 
 TEST_F(SearchTest, BackupSearchStaysSilentOnNothingAndComesBackForANewSearch) {

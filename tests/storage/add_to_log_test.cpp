@@ -54,6 +54,10 @@ TEST_F(AddToLogTest, AnEntryKeepsAByteEqualCopyAndResetsTheTransferCount) {
     EXPECT_EQ(p.lines(IDC_LOG_ENTRY_MAIN_TYPE).size(), 3u);
     EXPECT_EQ(p.selection(IDC_LOG_ENTRY_MAIN_TYPE), 0);
     EXPECT_EQ(p.lines(IDC_LOG_ENTRY_REASON1), std::vector<std::string>{""});
+    // The date, time and user the entry will carry, shown before it is made.
+    EXPECT_TRUE(std::regex_match(p.text(IDC_LOG_ENTRY_DATE), std::regex("\\d\\d/\\d\\d-\\d{4}"))) << p.text(IDC_LOG_ENTRY_DATE);
+    EXPECT_TRUE(std::regex_match(p.text(IDC_LOG_ENTRY_TIME), std::regex("\\d\\d:\\d\\d"))) << p.text(IDC_LOG_ENTRY_TIME);
+    EXPECT_EQ(p.text(IDC_LOG_ENTRY_USER), "Ada Lovelace");
     PickReworkAndReason(p);
     p.select(IDC_LOG_ENTRY_REASON3, 2);
     EXPECT_EQ(p.lines(IDC_LOG_ENTRY_REASON2).size(), 3u);

@@ -358,7 +358,8 @@ TEST_F(ProgramDialogTest, SendHandsTheStoredFileToTheDncLink) {
                       receive = offerReceive;
                       return IDCANCEL;
                     },
-                    [] { return std::string(); }});
+                    [] { return std::string(); },
+                    {}});
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     ASSERT_TRUE(p.visible(IDC_PROGRAM_SEND));
     p.click(IDC_PROGRAM_SEND);

@@ -1,5 +1,5 @@
-// The system log viewer: event filters, time order, and deleting the
-// chosen entry or every entry shown.
+// The system log viewer: event filters, lines sorted by their text, and
+// deleting the chosen entry or every entry shown.
 #include "resources/dialogs/logs.h"
 #include "storage/system_log.h"
 #include "tests/storage/log_fixture.h"
@@ -13,7 +13,7 @@ class SystemLogTest : public LogTest {
  protected:
   void SetUp() override {
     LogTest::SetUp();
-    // In the order written; the days of the month run against it.
+    // Written in time order; the days of the month run against it.
     MakeFile("LOG00000.DBF",
              {{"ID", 'N', 10, 0}, {"TYPE", 'N', 10, 0}, {"STAT", 'N', 10, 0}, {"TEXT", 'C', 200, 0},
               {"DATE", 'D', 8, 0}},
@@ -47,7 +47,7 @@ class SystemLogTest : public LogTest {
   plat::GTestUiDriver driver;
 };
 
-TEST_F(SystemLogTest, EventButtonsListTheirTypesInTheOrderWritten) {
+TEST_F(SystemLogTest, EventButtonsListTheirTypesSortedByTheirLines) {
   Run([&](Pilot& p) {
     EXPECT_TRUE(p.lines(IDC_SYSTEM_LOG_LIST).empty());
     p.click(IDC_SYSTEM_LOG_DELETE_ALL);  // nothing shown: nothing to delete, nothing asked
@@ -55,11 +55,13 @@ TEST_F(SystemLogTest, EventButtonsListTheirTypesInTheOrderWritten) {
                    IDC_SYSTEM_LOG_PRINT, IDC_SYSTEM_LOG_PRINT_ALL, IDC_SYSTEM_LOG_DUMP, IDC_SYSTEM_LOG_DUMP_ALL,
                    IDC_SYSTEM_LOG_VIEW_ALL})
       EXPECT_FALSE(p.enabled(id)) << id;
+    // The line starts with the date, day first: 01/03 before 04/02
+    // before 05/01, whatever order they were written in.
     p.click(IDC_SYSTEM_LOG_CREATED);
-    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CREATED A", "CREATED B", "CREATED C"}));
-    EXPECT_EQ(p.lines(IDC_SYSTEM_LOG_LIST)[0], "05/01-2026,        0 , CREATED A" + std::string(191, ' ') + ", @@1");
+    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CREATED C", "CREATED B", "CREATED A"}));
+    EXPECT_EQ(p.lines(IDC_SYSTEM_LOG_LIST)[2], "05/01-2026,        0 , CREATED A" + std::string(191, ' ') + ", @@1");
     p.click(IDC_SYSTEM_LOG_SENT);
-    EXPECT_EQ(Texts(p), (std::vector<std::string>{"SENT A", "CANCELLED"}));
+    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CANCELLED", "SENT A"}));
     // Editor saves (type 24) belong to no button.
     for (int id = IDC_SYSTEM_LOG_CREATED; id <= IDC_SYSTEM_LOG_MACHINE_CHANGED; id++) {
       p.click(id);
@@ -76,7 +78,7 @@ TEST_F(SystemLogTest, DeleteAndDeleteAllAskFirstAndKeepTheFilterInForce) {
     driver.expect_message_box(IDNO, "Delete the selected system log entry");
     p.click(IDC_SYSTEM_LOG_DELETE);
     EXPECT_EQ(p.lines(IDC_SYSTEM_LOG_LIST).size(), 2u);
-    p.select(IDC_SYSTEM_LOG_LIST, 0);
+    p.select(IDC_SYSTEM_LOG_LIST, 1);  // "SENT A" of 04/02 sorts after "CANCELLED" of 01/03
     driver.expect_message_box(IDYES);
     p.click(IDC_SYSTEM_LOG_DELETE);
     EXPECT_EQ(Texts(p), std::vector<std::string>{"CANCELLED"});
