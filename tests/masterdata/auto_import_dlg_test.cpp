@@ -10,19 +10,16 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
 #include "resources/dialogs/autoimport.h"
-#include "tests/storage/log_fixture.h"
+#include "tests/masterdata/master_fixture.h"
 
 namespace {
 
 using plat::Pilot;
 
-class AutoImportDefTest : public kvlogs::LogTest {
+class AutoImportDefTest : public kvmaster::MasterTest {
  protected:
   void SetUp() override {
-    LogTest::SetUp();
-    CreateTable<TcbMachTable>("KELVMA.DBF");
-    CreateTable<TcbAdvCustTable>("KELVCUS2.DBF");
-    CreateTable<TcbProTable>("KELVPRO.DBF");
+    MasterTest::SetUp();
     TcbAutoImpTable defs("AUTOIMP.DBF", 1, 0);
     std::filesystem::create_directories(Root() + "/alt");
     defs.Create((Root() + "/alt/AUTOIMP.DBF").c_str());
@@ -37,15 +34,6 @@ class AutoImportDefTest : public kvlogs::LogTest {
     EXPECT_TRUE(t.Add(name, 1, name, "K:\\NC\\", 0));
     EXPECT_EQ(t.ExistsByName(name), id);
     return id;
-  }
-  long AddCustomer(const char* company) {
-    TcbAdvCustTable t("KELVCUS2.DBF", 0, 0);
-    return t.Add(company);
-  }
-  long AddProject(const char* name, long customer) {
-    TcbProTable t("KELVPRO.DBF", 0, 0);
-    std::unique_ptr<TcbProRecord> r(t.Add(name, customer));
-    return r ? r->ID : 0;
   }
   std::vector<std::unique_ptr<TcbAutoImpRecord>> Rows() {
     TcbAutoImpTable t("AUTOIMP.DBF", 1, 0);
