@@ -253,8 +253,9 @@ void TMainFrame::SetupWindow() {
     TMultiDncTable ports("KELVMD32.DBF", 1, 0);
     ports.Upgrade();
   }
-  // The automatic import threads of AUTOIMPORTEDIT / AUTOIMPORTDNC come with
-  // the import work; until then no definition is run.
+  // Once per process: the threads run until the program ends, whatever
+  // database the station connects to later.
+  if (Globals->AutoImportEdit) StartAutoImports();
 }
 
 bool TMainFrame::IdleAction(long idleCount) {

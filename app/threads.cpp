@@ -33,6 +33,8 @@ Workers& W() {
   return w;
 }
 
+int (*g_autoImportStarter)() = nullptr;
+
 // Counts taken by each transfer watcher (0 new, 1 failed).
 std::atomic<std::size_t> g_transferCounts[2];
 
@@ -89,6 +91,8 @@ bool StartWorker(plat::ThreadEntry entry, std::size_t stackSize, void* arg) {
 
 bool WorkerSleep(unsigned long ms) { return W().stop.wait(static_cast<DWORD>(ms)) == WAIT_TIMEOUT; }
 
+bool WorkersStopping() { return W().stop.wait(0) != WAIT_TIMEOUT; }
+
 void StopWorkers() {
   Workers& w = W();
   std::vector<plat::ThreadHandle> threads;
@@ -116,6 +120,10 @@ std::size_t RunningWorkers() {
   return static_cast<std::size_t>(std::count_if(w.threads.begin(), w.threads.end(),
                                                 [](const plat::ThreadHandle& t) { return !t->finished(); }));
 }
+
+void SetAutoImportStarter(int (*starter)()) { g_autoImportStarter = starter; }
+
+int StartAutoImports() { return g_autoImportStarter ? g_autoImportStarter() : 0; }
 
 bool StartTransferWatchers() {
   {

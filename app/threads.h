@@ -21,11 +21,20 @@ bool StartWorker(plat::ThreadEntry entry, std::size_t stackSize, void* arg);
 // Sleeps ms (scaled by the layer's time scale); false when the workers are
 // being stopped, and the thread should end.
 bool WorkerSleep(unsigned long ms);
+// True once the workers are being stopped: a worker in the middle of
+// its work ends at the next point where it can.
+bool WorkersStopping();
 // Tells every worker to end and waits for each; the UI thread keeps
 // answering while it waits, so a worker inside a message box can finish.
 void StopWorkers();
 // Workers started and not yet ended.
 std::size_t RunningWorkers();
+
+// The auto-import threads belong to the batch tools above this layer,
+// which hand the main frame their starter; the frame's set-up calls it once
+// when AUTOIMPORTEDIT is not 0. Without one no definition runs.
+void SetAutoImportStarter(int (*starter)());
+int StartAutoImports();
 
 // The transfer watchers are started once per process: the start-up that
 // runs again after connecting to another database finds them running.

@@ -14,6 +14,7 @@ int LogValueCount(int type) {
       return 3;
     case kLogProgramDeleted: case kLogBackupRestored: case kLogProgramCreated: case kLogImportDeleted:
     case kLogProgramLocked: case kLogProgramUnlocked: case kLogProgramSaved: case kLogReceiveFailed:
+    case kLogAutoImportWaiting:
       return 2;
     case kLogProgramCopied: case kLogProgramRenamed: return 4;
     case kLogMachineChanged: return 1;

@@ -39,10 +39,11 @@ enum LogEvent : int {
   kLogReceivedTemporary = 26,  // program, machine, port: kept aside
   kLogReceivedReplaced = 28,   // program, machine, port: replaced the stored one
   kLogReceivedNew = 29,        // program, machine, port: a new program
+  kLogAutoImportWaiting = 30,  // file, why: a watched file left for a later pass
 };
 
 // How many caller values an event type takes; -1 for a type that writes no
-// entry (0, 8 to 11, 13 to 19, 30 and higher).
+// entry (0, 8 to 11, 13 to 19, 31 and higher).
 int LogValueCount(int type);
 
 // One value for a checked format: a text, a character, an integer or a

@@ -2,6 +2,9 @@
 // layout, finds, list lines, changes and the layout upgrade.
 #include "dbmodel/autoimp.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "dbmodel/layout_rebuild.h"
 #include "engine/engine_api.h"
 
@@ -13,6 +16,17 @@ enum {
 };
 
 }  // namespace
+
+int AutoImportExpandWidth(const char* exwith) {
+  constexpr int kLargest = 40;
+  if (!exwith) return 0;
+  std::size_t n = std::strlen(exwith);
+  if (n < 1 || n > 2) return 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if (exwith[i] < '0' || exwith[i] > '9') return 0;
+  int width = std::atoi(exwith);
+  return width >= 1 && width <= kLargest ? width : 0;
+}
 
 int TcbAutoImpTable::Create(const char* fullPath) {
   if (!fullPath) return 1;

@@ -25,6 +25,10 @@ class TcbAutoImpRecord : public TcbRecord {
   int REPLACE = 1, RUN = 1, BACKUP = 1, EXPAND = 0, MINDESC = 0;
 };
 
+// EXWITH as the digit count the program id is filled up to: one or two
+// digits, 1 to 40; 0 for anything else (never a format).
+int AutoImportExpandWidth(const char* exwith);
+
 class TcbAutoImpTable : public TCodeTB {
  public:
   TcbAutoImpTable(const char* fileName, int alternateDir, int localDir)

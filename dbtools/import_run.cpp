@@ -29,16 +29,6 @@ int ImportMessage(TWindow& owner, int messageId, unsigned flags, const std::vect
   return ::MessageBox(owner.GetHandle(), text.c_str(), Globals->CaptionText.c_str(), flags);
 }
 
-std::string JoinPath(const std::string& dir, const std::string& name) {
-  if (dir.empty() || dir.back() == '\\' || dir.back() == '/') return dir + name;
-  return dir + "\\" + name;
-}
-
-std::string DirectoryOf(const std::string& path) {
-  std::size_t sep = path.find_last_of("\\/");
-  return sep == std::string::npos ? std::string() : path.substr(0, sep);
-}
-
 TImportRun::TImportRun(TWindow& owner, TProgramName naming)
     : owner_(owner), naming_(naming), index_(kProgramIndex, 0, 0) {}
 

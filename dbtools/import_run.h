@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dbmodel/filetable.h"
+#include "dbtools/import_names.h"
 
 class TWindow;
 
@@ -82,11 +83,6 @@ class TImportRun {
 // owner, titled with the program's caption; the answer.
 int ImportMessage(TWindow& owner, int messageId, unsigned flags, const std::vector<std::string>& values = {});
 
-// "dir\name", with one separator between them.
-std::string JoinPath(const std::string& dir, const std::string& name);
-// The directory part of a path (without its last separator); empty when
-// the path has none.
-std::string DirectoryOf(const std::string& path);
 
 // The run's own work file in the temporary directory, made under a name no
 // other run holds (a file left by an earlier run is never taken), removed

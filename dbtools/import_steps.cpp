@@ -28,16 +28,6 @@ bool PickImportMachine(TWindow& owner, TcbFileRecord& record) {
   return true;
 }
 
-std::string NameBase(const std::string& fileName) { return fileName.substr(0, fileName.find('.')); }
-
-long LeadingNumber(const char* text) {
-  // Stored program numbers are 32-bit: a longer run of digits saturates
-  // as the stations' atol does.
-  long long n = std::strtoll(text, nullptr, 10);
-  if (n > INT32_MAX) return INT32_MAX;
-  if (n < INT32_MIN) return INT32_MIN;
-  return static_cast<long>(n);
-}
 
 long Wc18ProgramNumber(const std::string& fileName) {
   const char* text = fileName.c_str();

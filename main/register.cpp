@@ -3,6 +3,8 @@
 #include "main/register.h"
 
 #include "app/frame_commands.h"
+#include "app/threads.h"
+#include "dbtools/auto_import.h"
 #include "dbtools/import_commands.h"
 #include "dbtools/maintenance.h"
 #include "dbtools/program_set_commands.h"
@@ -15,6 +17,7 @@
 #include "editor/child_frame.h"
 #include "editor/cycle_command.h"
 #include "editor/user_prefs.h"
+#include "masterdata/auto_import_dlg.h"
 #include "masterdata/masterdata_commands.h"
 #include "masterdata/pick_dialogs.h"
 #include "storage/dnc_link.h"
@@ -52,6 +55,9 @@ void RegisterProgramCommands() {
   RegisterMaintenanceCommands();
   RegisterMasterDataCommands();
   RegisterProgramSetCommands();
+  RegisterAutoImportDefs();
+  // The main frame starts the watched-directory threads when configured.
+  SetAutoImportStarter(StartAutoImportThreads);
   // The editor and the program dialog send through the DNC link.
   SetDncLinkRunner({[](TWindow* parent, const TcbFileRecord* program, long machineId, bool offerReceive) {
                       return TDncLinkDlg(parent, program, machineId, offerReceive).Execute();

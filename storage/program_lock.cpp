@@ -8,6 +8,9 @@ long CanLockProgram(long programId, int lockedView) {
   // The table closes when it goes out of scope, which releases the lock:
   // the test leaves nothing behind.
   TcbFileTable table(lockedView ? "KELVLOCK.DBF" : "KELVFILE.DBF", 0, 0);
+  // A question about now: a row held by an editor answers at once, however
+  // long the station's lock attempts would wait (without end by default).
+  DbBoundedLocks once(1);
   return table.LockById(programId);
 }
 

@@ -13,7 +13,8 @@ class TWindow;
 
 // Locks the program's row in KELVFILE.DBF (KELVLOCK.DBF for the view of
 // locked programs) and lets it go again: the row's record number, or -1
-// when the file will not open, the id is missing or the row is taken.
+// when the file will not open, the id is missing or the row is taken. The
+// row is tried once: the check never waits for an editor.
 long CanLockProgram(long programId, int lockedView);
 
 // The program index as an editor window holds it: open, with the row of

@@ -19,6 +19,7 @@
 #include <tuple>
 #include <vector>
 
+#include "appcore/globals.h"
 #include "appcore/language.h"
 #include "appcore/text_table.h"
 #include "tests/support/scratch_dir.h"
@@ -242,8 +243,8 @@ class IdWalker {
 };
 
 // The English texts of a language file, read as the program reads it.
-TextTable ReadTable(const fs::path& file, LanguageEscape esc) {
-  TextTable table(2000);
+TextTable ReadTable(const fs::path& file, LanguageEscape esc, std::size_t size = TGlobals::kTextTableSize) {
+  TextTable table(size);
   LanguageBlockReader reader(table, kEnglish, esc);
   std::ifstream in(file, std::ios::binary);
   for (std::string line; std::getline(in, line);) {
@@ -256,7 +257,7 @@ TextTable ReadTable(const fs::path& file, LanguageEscape esc) {
 // The uses whose id has no text in the files of `dir`.
 std::vector<Use> Missing(const std::set<Use>& uses, const fs::path& dir) {
   std::map<std::string, TextTable> tables;
-  tables.emplace("MESSAGES", ReadTable(dir / "MESSAGES.CFG", LanguageEscape::CrLf));
+  tables.emplace("MESSAGES", ReadTable(dir / "MESSAGES.CFG", LanguageEscape::CrLf, TGlobals().MessageTexts.Size()));
   tables.emplace("DIALOGS", ReadTable(dir / "DIALOGS.CFG", LanguageEscape::None));
   tables.emplace("LOGSTRS", ReadTable(dir / "LOGSTRS.CFG", LanguageEscape::None));
   std::vector<Use> missing;

@@ -1,11 +1,14 @@
-// Shared set-up of the special import tests: the log tests' scratch
-// database with the program index, machines, customers and projects; the
-// scratch root as drive K: so that paths read as the stations write them;
-// a main frame with the import commands; the choosers answered as a user
-// would; the rows read back by python3-dbfread and the files by cmp.
+// Shared set-up of the special import tests: the scratch program database
+// (program_db_fixture.h) with a main frame holding the import commands and
+// the choosers answered as a user would.
 #pragma once
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -24,61 +27,18 @@
 #include "platform/plugin.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/handles.h"
+#include "resources/dialogs/editor.h"
 #include "resources/dialogs/masterdata.h"
+#include "storage/save_prog.h"
+#include "tests/dbtools/program_db_fixture.h"
 #include "tests/storage/log_fixture.h"
 
 namespace kvimport {
 
-// One row of a table as python3-dbfread reads it.
-struct PeerRow {
-  bool deleted = false;
-  std::map<std::string, std::string> values;
-  const std::string& operator[](const std::string& field) const { return values.at(field); }
-};
-
-inline const std::vector<std::string> kProgramFields = {
-    "NCID", "DESC", "DIR", "NAME", "EXT", "PART", "DRAW", "CUST", "MID", "MAT",
-    "PROJECT", "MACHINE", "CHAR3", "LONG1", "MEMOSTR", "LOCK", "PROG", "MAZAK", "SENT"};
-
-// Runs a command line; its standard output, the exit status in *status.
-inline std::string RunCommand(const std::string& cmd, int* status = nullptr) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int rc = pclose(p);
-  if (status) *status = rc;
-  return out;
-}
-
-inline std::string Unhex(const std::string& hex) {
-  if (hex == "-") return "";
-  std::string out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return out;
-}
-
-class ImportTest : public kvlogs::LogTest {
+class ImportTest : public ProgramDbTest {
  protected:
   void SetUp() override {
-    LogTest::SetUp();
-    CreateTable<TcbMachTable>("KELVMA.DBF");
-    CreateTable<TcbAdvCustTable>("KELVCUS2.DBF");
-    CreateTable<TcbProTable>("KELVPRO.DBF");
-    plat::set_drive_root('K', Root());
-    for (const char* d : {"MILL1", "LATHE", "TEMP", "SRC"}) std::filesystem::create_directories(Root() + "/" + d);
-    Globals->TempDir = "K:\\TEMP\\";
-    Globals->LastDir = "K:\\SRC\\";
-    {
-      TcbMachTable t("KELVMA.DBF", 0, 0);
-      EXPECT_TRUE(t.Add("MILL1", 5, "mill", "K:\\MILL1\\", 0));
-      EXPECT_TRUE(t.Add("LATHE", 6, "lathe", "K:\\LATHE\\", 0));
-      EXPECT_TRUE(t.Add("NOWHERE", 7, "gone", "K:\\MISSING\\", 0));
-      mill = t.ExistsByName("MILL1");
-      lathe = t.ExistsByName("LATHE");
-    }
+    ProgramDbTest::SetUp();
     plat::set_plugin_dir(KV_TEST_PLUGIN_DIR);
     RegisterImportCommands();
     frame = new TCommandHostFrame(nullptr, "Kelvane", nullptr);
@@ -89,17 +49,8 @@ class ImportTest : public kvlogs::LogTest {
     delete frame;
     for (UINT id = kCmImportToMachine; id <= kCmImportWc18200; ++id) RegisterFrameCommand(id, nullptr);
     plat::set_plugin_dir("");
-    plat::set_write_fault("", 0);
-    plat::set_read_fault("", 0);
-    plat::reset_drive_table();
-    LogTest::TearDown();
+    ProgramDbTest::TearDown();
   }
-
-  std::string Native(const std::string& sub) const { return Root() + "/" + sub; }
-  void Write(const std::string& sub, const std::string& bytes) const {
-    kvtest::ScratchDir::write_file(Native(sub), bytes);
-  }
-
   // Runs a command as the menu does.
   void Run(UINT command) { frame->SendMessage(WM_COMMAND, command); }
 
@@ -125,71 +76,7 @@ class ImportTest : public kvlogs::LogTest {
     driver.expect_dialog("TFileOpenDialog", [](TDialog& d) { d.CmCancel(); });
   }
 
-  // The next program id the counter will hand out.
-  long PeekProgramId() {
-    long next = NextProgramId() + 1;
-    return next;
-  }
-  // Draws ids until the next one is `id`.
-  void NextProgramIdIs(long id) {
-    while (NextProgramId() < id - 1) {
-    }
-  }
-
-  // Every row of a table as python3-dbfread reads it, live rows first.
-  // dbfread reads a memo to the end of its last block: the zero bytes that
-  // fill it are not part of the text.
-  std::vector<PeerRow> PeerTable(const std::string& path, const std::vector<std::string>& fields = kProgramFields) {
-    int status = 0;
-    std::string out = RunCommand(
-        "/usr/bin/python3 " KV_SOURCE_DIR "/tests/engine/peers/dbfread_dump.py '" + path + "'", &status);
-    EXPECT_EQ(status, 0) << out;
-    return DumpRows(out, 0, fields, "D", '\0');
-  }
-  std::vector<PeerRow> Programs() { return PeerTable(DbPath("KELVFILE.DBF")); }
-  // Every row of a table as Perl's XBase reads it, in record order; texts
-  // without their trailing blanks.
-  std::vector<PeerRow> XBaseTable(const std::string& path, const std::vector<std::string>& fields = kProgramFields) {
-    int status = 0;
-    std::string out =
-        RunCommand("/usr/bin/perl " KV_SOURCE_DIR "/tests/engine/peers/xbase_dump.pl '" + path + "'", &status);
-    EXPECT_EQ(status, 0) << out;
-    return DumpRows(out, out.find('\n') + 1, fields, "1", ' ');  // after the version line
-  }
-  // The lines of a peer's dump from `start`: the deleted mark, then each
-  // value hex-coded, tab-separated; `pad` is cut from the values' ends.
-  static std::vector<PeerRow> DumpRows(const std::string& out, std::size_t start,
-                                       const std::vector<std::string>& fields, const char* deletedMark, char pad) {
-    std::vector<PeerRow> rows;
-    for (std::size_t nl; (nl = out.find('\n', start)) != std::string::npos; start = nl + 1) {
-      std::string line = out.substr(start, nl - start);
-      std::vector<std::string> cells;
-      std::size_t from = 0;
-      for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
-        cells.push_back(line.substr(from, tab - from));
-      cells.push_back(line.substr(from));
-      PeerRow row;
-      row.deleted = cells[0] == deletedMark;
-      for (std::size_t i = 0; i < fields.size() && i + 1 < cells.size(); ++i) {
-        std::string value = Unhex(cells[i + 1]);
-        value.erase(value.find_last_not_of(pad) + 1);
-        row.values[fields[i]] = value;
-      }
-      rows.push_back(row);
-    }
-    return rows;
-  }
-  // The names in a directory (not recursing), sorted.
-  std::vector<std::string> Names(const std::string& sub) const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(Native(sub))) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  plat::GTestUiDriver driver;
   TCommandHostFrame* frame = nullptr;
-  long mill = 0, lathe = 0;
 };
 
 // Every text the status window shows, in order (a repeat of the same text

@@ -94,6 +94,24 @@ TEST_F(Locks, EndlessAttemptsWaitUntilGranted) {
   release.join();
 }
 
+TEST_F(Locks, ASingleTryScopeAnswersAtOnceWhateverTheAttempts) {
+  ASSERT_EQ(data_lock_record(a, 4), 0);
+  c.lock_attempts = -1;
+  {
+    DbBoundedLocks once(1);
+    EXPECT_EQ(data_lock_record(b, 4), DB_LOCKED) << "refused at once, not waited for";
+    EXPECT_EQ(code_error_get(&c), 0);
+    EXPECT_EQ(data_lock_record(b, 5), 0) << "a free row is still taken";
+  }
+  EXPECT_EQ(c.lock_attempts, -1) << "the setting is left alone";
+  data_unlock(b);
+  // Outside the scope the setting holds again: the wait lasts until the
+  // row is let go (the other thread's unlock is the signal).
+  std::thread release([&] { data_unlock(a); });
+  EXPECT_EQ(data_lock_record(b, 4), 0);
+  release.join();
+}
+
 TEST_F(Locks, ReadOnlyHandlesTakeNoLocks) {
   QuietEngine ro;
   ro.read_only = 1;

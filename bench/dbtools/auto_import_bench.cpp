@@ -1,0 +1,130 @@
+// 5,000 small NC files dropped at once and taken in by one auto-import pass
+// (a row each in the program index, the files in the machine's directory,
+// the sources removed), beside cp copying the same files in the same run.
+// Both outputs are compared with the dropped files (a difference fails the
+// run). Goal: the pass within three times cp's median, its rows included.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "bench/dnc/bench_station.h"
+#include "bench/outputs.h"
+#include "dbmodel/counter.h"
+#include "dbmodel/filetable.h"
+#include "dbmodel/machine.h"
+#include "dbmodel/text_helpers.h"
+#include "dbtools/auto_import.h"
+#include "platform/path.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kFiles = 5000;
+
+std::string Text(int i) { return "%\r\nO" + std::to_string(i) + "\r\nG0 X" + std::to_string(i) + " Y1\r\nM30\r\n%\r\n"; }
+
+void Drop(const fs::path& dir) {
+  fs::create_directories(dir);
+  for (int i = 0; i < kFiles; ++i) std::ofstream(dir / ("F" + std::to_string(i) + ".NC"), std::ios::binary) << Text(i);
+}
+
+// A fresh database with one machine and a definition over the drop directory.
+struct TScene {
+  kvbench::TBenchStation station{"kv_bench_autoimp"};
+  TcbAutoImpRecord def;
+  TScene() {
+    TcbCounterTable c("KELVINDX.DBF", 0, 0);
+    c.Create((station.root / "db" / "KELVINDX.DBF").c_str());
+    c.EnsureRecords();
+    for (const char* t : {"KELVFILE.DBF", "KELVAUTO.DBF", "KELVBACK.DBF"}) {
+      TcbFileTable f(t, 0, 0);
+      f.Create((station.root / "db" / t).c_str());
+    }
+    TcbMachTable m("KELVMA.DBF", 0, 0);
+    m.Create((station.root / "db" / "KELVMA.DBF").c_str());
+    m.Add("MILL", 1, "mill", (station.root / "progs").string().append("\\").c_str(), 0);
+    def.MACHINE = m.ExistsByName("MILL");
+    CopyCut(def.PATH, sizeof def.PATH, ((station.root / "drop").string() + "\\").c_str());
+    CopyCut(def.EXT, sizeof def.EXT, "NC");
+    CopyCut(def.MACH, sizeof def.MACH, "MILL");
+    Globals->BackupDir = (station.root / "temp").string() + "\\";
+  }
+};
+
+// Every row's file holds the text of the source its Program-ID names.
+bool SameAsDropped() {
+  TcbFileTable t("KELVFILE.DBF", 0, 0);
+  TcbFileRecord* rows = t.ReadAll(1);
+  int n = 0;
+  bool same = true;
+  for (TcbRecord* r = rows; r; r = r->next, ++n) {
+    auto* f = static_cast<TcbFileRecord*>(r);
+    std::ifstream in(plat::to_native_path(f->FilePath()), std::ios::binary);
+    std::string got((std::istreambuf_iterator<char>(in)), {});
+    if (got != Text(std::atoi(f->DESC + 1))) same = false;
+  }
+  FreeRecordList(rows);
+  return same && n == kFiles;
+}
+
+void BM_AutoImportPass(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto scene = std::make_unique<TScene>();
+    Drop(scene->station.root / "drop");
+    TAutoImportWatch watch;
+    watch.settle = std::chrono::milliseconds(0);
+    RunAutoImportPass(scene->def, watch);  // the first look
+    state.ResumeTiming();
+    TAutoImportCounts n = RunAutoImportPass(scene->def, watch);
+    state.PauseTiming();
+    if (n.imported != kFiles) state.SkipWithError("not every file was imported");
+    if (!SameAsDropped()) state.SkipWithError("the copies differ");
+    scene.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kFiles);
+}
+
+void BM_CpSameFiles(benchmark::State& state) {
+  const fs::path root = fs::temp_directory_path() / ("kv_bench_cp" + std::to_string(getpid()));
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(root);
+    Drop(root / "drop");
+    fs::create_directories(root / "progs");
+    const std::string cmd = "cp " + (root / "drop").string() + "/*.NC " + (root / "progs").string() + "/";
+    state.ResumeTiming();
+    if (std::system(cmd.c_str()) != 0) state.SkipWithError("cp failed");
+    state.PauseTiming();
+    if (std::system(("diff -rq " + (root / "drop").string() + " " + (root / "progs").string()).c_str()) != 0)
+      state.SkipWithError("the copies differ");
+    state.ResumeTiming();
+  }
+  fs::remove_all(root);
+  state.SetItemsProcessed(state.iterations() * kFiles);
+}
+
+BENCHMARK(BM_AutoImportPass)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_CpSameFiles)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  kvbench::MedianReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  double ours = 0, peer = 0;
+  for (const auto& [name, s] : reporter.seconds) {
+    if (name.rfind("BM_AutoImportPass", 0) == 0) ours = s;
+    if (name.rfind("BM_CpSameFiles", 0) == 0) peer = s;
+  }
+  if (ours > 0 && peer > 0)
+    std::printf("\n%d files: one pass %.1f us a file, cp %.1f us a file, ratio %.2f\n", kFiles, ours / kFiles * 1e6,
+                peer / kFiles * 1e6, ours / peer);
+  return kvbench::verdict();
+}

@@ -1,0 +1,390 @@
+// The auto-import threads and their passes (see auto_import.h). Order of
+// each file: settled, not held by a writer, machine known, Program-ID
+// derived, then under the filing lock the duplicate check, the id draw,
+// the copy and the row; the source and its memo go last.
+#include "dbtools/auto_import.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "app/threads.h"
+#include "appcore/globals.h"
+#include "appcore/log_text.h"
+#include "appcore/myfile.h"
+#include "dbmodel/counter.h"
+#include "dbmodel/filetable.h"
+#include "dbmodel/machine.h"
+#include "dbmodel/query_walk.h"
+#include "dbmodel/text_helpers.h"
+#include "dbtools/import_names.h"
+#include "platform/file.h"
+#include "storage/filing_lock.h"
+#include "storage/program_lock.h"
+#include "storage/program_ops.h"
+
+namespace {
+
+constexpr std::size_t kThreadStack = 20480;
+constexpr unsigned long kIntervalUnitMs = 10000;
+// TIMEOUT 0 still rests between passes, so an idle directory costs nothing.
+constexpr unsigned long kShortestRestMs = 1000;
+constexpr int kParenthesisLines = 50;
+constexpr std::size_t kDescWidth = 40;
+constexpr std::size_t kChar3Width = 50;
+
+constexpr const char* kProgramIndex = "KELVFILE.DBF";
+constexpr const char* kFailedImports = "KELVAUTO.DBF";
+constexpr const char* kBackups = "KELVBACK.DBF";
+
+// Why a file waits; the system log gets each reason once per file.
+constexpr const char* kWhyNoMachine = "machine has no program directory";
+constexpr const char* kWhyNoFilingLock = "program index is being filed into";
+constexpr const char* kWhyIndexUnread = "program index could not be searched";
+constexpr const char* kWhyNoId = "no program id could be drawn";
+constexpr const char* kWhyInUse = "program is open in an editor";
+constexpr const char* kWhyBackup = "backup copy failed";
+constexpr const char* kWhyBackupRow = "backup row not written";
+constexpr const char* kWhyMemo = "memo file could not be read";
+constexpr const char* kWhyRow = "row not written";
+constexpr const char* kWhySourceKept = "imported, but could not be removed";
+
+struct TFileSeen {
+  std::string name;
+  int64_t size = 0;
+  int64_t written = 0;
+};
+
+std::string UpperText(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::vector<TFileSeen> MatchingFiles(const TcbAutoImpRecord& def) {
+  std::string mask = def.FILEMASK[0] ? def.FILEMASK : "*";
+  std::string pattern = JoinPath(def.PATH, mask + "." + def.EXT);
+  std::vector<TFileSeen> files;
+  plat::FindHandle h;
+  plat::FindData d;
+  if (!plat::find_first(pattern, h, d)) return files;
+  do {
+    // Ordinary files only. A name holding a backslash would lead out of
+    // the directory once the path is read: it is never taken.
+    if (d.attributes & (plat::attr_directory | plat::attr_hidden | plat::attr_system)) continue;
+    if (d.name.find('\\') != std::string::npos) continue;
+    files.push_back({d.name, d.size, d.last_write});
+  } while (plat::find_next(h, d));
+  plat::find_close(h);
+  return files;
+}
+
+// A file is taken once a look at least `settle` after the first saw the
+// same size and time; a change starts the wait again.
+bool Settled(TAutoImportWatch& watch, const TFileSeen& f) {
+  auto now = std::chrono::steady_clock::now();
+  auto it = watch.looks.find(f.name);
+  if (it == watch.looks.end() || it->second.size != f.size || it->second.written != f.written) {
+    watch.looks[f.name] = {f.size, f.written, now};
+    return false;
+  }
+  return now - it->second.since >= watch.settle;
+}
+
+// Another handle of ours writing it, or one that denies sharing.
+bool HeldByWriter(const std::string& source) {
+  plat::File f = plat::create_file(source, plat::Access::read, plat::Share::none, plat::Disposition::open_existing);
+  return !f.is_open();
+}
+
+// The text of the first parenthesis in the file's first lines; none when
+// no line holds both "(" and ")".
+std::optional<std::string> ParenthesisId(const std::string& source) {
+  TMyFile file(source.c_str());
+  if (!file.Open(1)) return std::nullopt;
+  std::string id;
+  for (int n = 0; n < kParenthesisLines; ++n) {
+    const char* line = file.ReadLineInPlace(0);
+    if (!line) break;
+    const char* open = std::strchr(line, '(');
+    const char* close = std::strchr(line, ')');
+    if (!open || !close) continue;
+    const char* end = close > open ? close : open + 1 + std::strlen(open + 1);
+    id.assign(open + 1, end);
+    if (id.size() > kDescWidth) id.resize(kDescWidth);
+    file.Close();
+    return id;
+  }
+  file.Close();
+  return std::nullopt;
+}
+
+// The memo file's whole text; false when it is there but cannot be read.
+bool ReadWhole(const std::string& path, std::string& text) {
+  plat::File f = plat::create_file(path, plat::Access::read, plat::Share::read, plat::Disposition::open_existing);
+  if (!f.is_open()) return false;
+  int64_t n = plat::length(f);
+  if (n < 0) return false;
+  text.resize(static_cast<std::size_t>(n));
+  int64_t got = n ? plat::read(f, text.data(), text.size()) : 0;
+  if (got != n) return false;
+  // A NUL would end the memo text early; it reads as the text files' 0xA7.
+  std::replace(text.begin(), text.end(), '\0', static_cast<char>(TMyFile::kNulSubstitute));
+  return plat::close(f);
+}
+
+bool ReadFirstLine(const std::string& path, std::string& line) {
+  TMyFile file(path.c_str());
+  if (!file.Open(1)) return false;
+  const char* first = file.ReadLineInPlace(0);
+  line = first ? first : "";
+  if (line.size() > kChar3Width) line.resize(kChar3Width);
+  bool ok = !file.Failed();
+  file.Close();
+  return ok;
+}
+
+// 1 when a program of the (quoted, padded, upper-case) id is on the
+// machine, 0 when none is, -1 when the index could not be searched.
+int ProgramIdOnMachine(const std::string& quoted, long machineId) {
+  TcbFileTable t(kProgramIndex, 0, 0);
+  if (!t.Open()) return -1;
+  int rc;
+  {
+    TQueryWalk walk(t.Data());
+    std::string filter = "UPPER(DESC) = " + quoted + FormatText(" .AND. MID = %ld", machineId);
+    rc = walk.Valid() ? walk.Top(filter.c_str(), nullptr) : -1;
+  }
+  bool closed = t.Close() != 0;
+  if (rc < 0 || !closed) return -1;
+  return rc == 0 ? 1 : 0;
+}
+
+bool AppendRow(const char* table, TcbFileRecord& r) {
+  TcbFileTable t(table, 0, 0);
+  bool ok = t.AppendBatch(&r) == 1;
+  return t.Close() != 0 && ok;
+}
+
+class TPass {
+ public:
+  TPass(const TcbAutoImpRecord& def, TAutoImportWatch& watch, TAutoImportCounts& counts)
+      : def_(def), watch_(watch), counts_(counts) {}
+
+  void File(const TFileSeen& f);
+
+ private:
+  void Wait(const std::string& why);
+  void Filed(int& counter);
+  void FileNewOrKept(const std::string& id, bool fits, bool exists);
+  void ReplaceExisting(const std::string& id);
+  bool FillMemo(TcbFileRecord& r);
+
+  const TcbAutoImpRecord& def_;
+  TAutoImportWatch& watch_;
+  TAutoImportCounts& counts_;
+  std::string name_, source_, machineDir_, memoPath_;
+};
+
+void TPass::Wait(const std::string& why) {
+  ++counts_.waiting;
+  if (watch_.reported.insert(source_ + '\n' + why).second && Globals)
+    Globals->WriteLog(kLogAutoImportWaiting, source_.c_str(), why.c_str());
+}
+
+void TPass::Filed(int& counter) {
+  ++counter;
+  watch_.looks.erase(name_);
+  std::erase_if(watch_.reported, [&](const std::string& k) { return k.starts_with(source_ + '\n'); });
+  if (!plat::delete_file(source_)) {
+    // Never filed twice: the name is passed over while it stays.
+    watch_.kept.insert(name_);
+    Wait(kWhySourceKept);
+    --counts_.waiting;
+  }
+}
+
+void TPass::File(const TFileSeen& f) {
+  name_ = f.name;
+  source_ = JoinPath(def_.PATH, f.name);
+  if (watch_.kept.count(f.name)) return;
+  if (!Settled(watch_, f) || HeldByWriter(source_)) {
+    ++counts_.waiting;
+    return;
+  }
+  {
+    TcbMachTable machines("KELVMA.DBF", 0, 0);
+    std::unique_ptr<char[]> dir(machines.GetPath(def_.MACHINE));
+    if (!dir || !dir[0]) return Wait(kWhyNoMachine);
+    machineDir_ = dir.get();
+  }
+  memoPath_.clear();
+  if (def_.MEPA[0]) memoPath_ = JoinPath(def_.MEPA, NameBase(f.name) + "." + def_.MEMO);
+
+  std::string id = UpperText(AutoImportProgramId(def_, f.name, source_));
+  // An id that no filter can hold or DESC cannot keep whole is never cut
+  // into another program's id: it goes the failed-import way.
+  std::string quoted;
+  bool fits = !id.empty() && id.size() <= kDescWidth && QuoteFilterText(PadText(id.c_str(), kDescWidth), quoted);
+
+  TFilingLock filing;
+  if (!filing.IsHeld()) return Wait(kWhyNoFilingLock);
+  int exists = fits ? ProgramIdOnMachine(quoted, def_.MACHINE) : 0;
+  if (exists < 0) return Wait(kWhyIndexUnread);
+  if (exists && def_.REPLACE) return ReplaceExisting(id);
+  FileNewOrKept(id, fits, exists == 1);
+}
+
+bool TPass::FillMemo(TcbFileRecord& r) {
+  r.SetMemo(nullptr);
+  r.CHAR3[0] = 0;
+  if (memoPath_.empty() || !plat::file_exists(memoPath_)) {
+    memoPath_.clear();
+    return true;
+  }
+  std::string text;
+  if (def_.MINDESC) {
+    if (!ReadFirstLine(memoPath_, text)) return false;
+    CopyCut(r.CHAR3, sizeof r.CHAR3, text.c_str());
+    return true;
+  }
+  if (!ReadWhole(memoPath_, text)) return false;
+  r.SetMemo(text.c_str());
+  return true;
+}
+
+void TPass::FileNewOrKept(const std::string& id, bool fits, bool exists) {
+  const bool isNew = fits && !exists;
+  TcbFileRecord r;
+  if (!FillMemo(r)) return Wait(kWhyMemo);
+  long ncid = isNew ? DrawProgramId() : NextImportKeptId();
+  if (ncid < 1) return Wait(kWhyNoId);
+  r.NCID = r.LONG1 = ncid;
+  CopyCut(r.DESC, sizeof r.DESC, id.c_str());
+  CopyCut(r.DIR, sizeof r.DIR, isNew ? machineDir_.c_str() : Globals->BackupDir.c_str());
+  CopyCut(r.NAME, sizeof r.NAME, FormatText("P%ld", ncid).c_str());
+  CopyCut(r.EXT, sizeof r.EXT, "NC");
+  r.CUST = def_.CUSTOMER;
+  r.PROJECT = def_.PROJECT;
+  r.MID = def_.MACHINE;
+  CopyCut(r.MACHINE, sizeof r.MACHINE, def_.MACH);
+  const std::string target = r.FilePath();
+  // The id is new, so a file of its name belongs to nobody we know of: it
+  // stays, and this source waits.
+  if (!plat::copy_file(source_, target, true)) return Wait(plat::error_text(plat::last_error()));
+  if (!AppendRow(isNew ? kProgramIndex : kFailedImports, r)) {
+    // No row names the copy: it goes again, the source stays.
+    plat::delete_file(target);
+    return Wait(kWhyRow);
+  }
+  if (!memoPath_.empty()) plat::delete_file(memoPath_);
+  Filed(isNew ? counts_.imported : counts_.kept);
+}
+
+void TPass::ReplaceExisting(const std::string& id) {
+  std::unique_ptr<TcbFileRecord> program;
+  {
+    TcbFileTable t(kProgramIndex, 0, 0);
+    TcbFileRecord* found = t.SelectByDescAndMachine(id.c_str(), def_.MACHINE);
+    t.made = nullptr;
+    if (!found) return Wait(kWhyIndexUnread);
+    FreeRecordList(found->next);
+    found->next = nullptr;
+    program.reset(found);
+  }
+  // An editor holding the program would save its own text over this one.
+  if (CanLockProgram(program->NCID, 0) < 1) return Wait(kWhyInUse);
+  const std::string current = program->FilePath();
+  if (def_.BACKUP) {
+    // The old text is kept before it is replaced, or nothing is replaced.
+    long backupId = NextBackupId();
+    if (backupId < 1) return Wait(kWhyNoId);
+    std::unique_ptr<TcbFileRecord> backup = CopyOfRecord(*program);
+    backup->NCID = backupId;
+    CopyCut(backup->NAME, sizeof backup->NAME, FormatText("B%ld", backupId).c_str());
+    CopyCut(backup->EXT, sizeof backup->EXT, "BAK");
+    CopyCut(backup->DIR, sizeof backup->DIR, Globals->BackupDir.c_str());
+    if (!plat::copy_file(current, backup->FilePath(), false)) return Wait(kWhyBackup);
+    if (!AppendRow(kBackups, *backup)) {
+      plat::delete_file(backup->FilePath());
+      return Wait(kWhyBackupRow);
+    }
+  }
+  if (!plat::copy_file(source_, current, false)) return Wait(plat::error_text(plat::last_error()));
+  Filed(counts_.replaced);
+}
+
+struct TThreadDef {
+  std::unique_ptr<TcbAutoImpRecord> def;
+};
+
+}  // namespace
+
+
+std::string AutoImportProgramId(const TcbAutoImpRecord& def, const std::string& name, const std::string& source) {
+  if (def.PROGID[0]) return def.PROGID;
+  if (def.METHOD == 0) {
+    if (int width = def.EXPAND ? AutoImportExpandWidth(def.EXWITH) : 0)
+      return FormatText("%0*ld", width, LeadingNumber(name.c_str()));
+    return NameBase(name);
+  }
+  return ParenthesisId(source).value_or(NameBase(name));
+}
+
+TAutoImportCounts RunAutoImportPass(const TcbAutoImpRecord& def, TAutoImportWatch& watch) {
+  TAutoImportCounts counts;
+  // The whole pass under the import lock: the switch to another database
+  // waits for the pass, so no file goes to a directory half changed.
+  std::lock_guard imports(Globals->ImportLock);
+  std::vector<TFileSeen> files = MatchingFiles(def);
+  TPass pass(def, watch, counts);
+  std::set<std::string> present;
+  bool stopped = false;
+  for (const TFileSeen& f : files) {
+    if (WorkersStopping()) {
+      stopped = true;
+      break;
+    }
+    present.insert(f.name);
+    pass.File(f);
+  }
+  if (!stopped) {
+    // Files gone meanwhile are forgotten.
+    std::erase_if(watch.looks, [&](const auto& e) { return !present.count(e.first); });
+    std::erase_if(watch.kept, [&](const std::string& n) { return !present.count(n); });
+  }
+  return counts;
+}
+
+void AutoImportThread(void* arg) {
+  std::unique_ptr<TcbAutoImpRecord> def(static_cast<TcbAutoImpRecord*>(arg));
+  def->next = def->prev = nullptr;
+  TAutoImportWatch watch;
+  unsigned long rest = std::max<unsigned long>(static_cast<unsigned long>(std::max<long>(def->TIMEOUT, 0)) * kIntervalUnitMs,
+                                               kShortestRestMs);
+  while (WorkerSleep(rest)) RunAutoImportPass(*def, watch);
+}
+
+int StartAutoImportThreads() {
+  TcbRecord* list;
+  {
+    TcbAutoImpTable defs("AUTOIMP.DBF", 1, 0);
+    list = defs.LoadAllDetached();
+    defs.made = nullptr;
+  }
+  int started = 0;
+  while (list) {
+    auto* def = static_cast<TcbAutoImpRecord*>(list);
+    list = list->next;
+    def->next = def->prev = nullptr;
+    if (def->RUN && StartWorker(AutoImportThread, kThreadStack, def)) {
+      ++started;
+      continue;
+    }
+    delete def;
+  }
+  return started;
+}
