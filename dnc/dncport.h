@@ -236,10 +236,15 @@ class TDncPort {
 // keeps the device's rate (-1).
 long DncBaudRate(long index);
 
+// What a line is opened for: a port of the server, or the operator's
+// transfer over the link, which has flow and time-outs of its own.
+enum class TLineUse { Port, Link };
+
 // The line settings of a row over the device's current ones, and the
-// time-outs. False, with the reason, when the row asks for a rate the
-// server cannot drive.
-bool BuildPortSettings(const TMultiDncRecord& row, plat::DCB& dcb, plat::COMMTIMEOUTS& timeouts,
+// time-outs, for the one place both uses build them. False, with the
+// reason, when a port's row asks for a rate the server cannot drive (the
+// link keeps the device's rate then).
+bool BuildLineSettings(const TMultiDncRecord& row, TLineUse use, plat::DCB& dcb, plat::COMMTIMEOUTS& timeouts,
                        std::string* reason);
 
 // The bytes of a code list ("13,10") or of a repetition list ("5*0,13").

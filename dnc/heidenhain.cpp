@@ -217,7 +217,7 @@ void SettleLine(TDncPort& port, Session& s) {
     port.ResetPort();
     if (port.ComHandle) Log(port, "Line opened again");
   } else {
-    if (BuildPortSettings(*port.Record, port.Dcb, port.Timeouts, nullptr)) {
+    if (BuildLineSettings(*port.Record, TLineUse::Port, port.Dcb, port.Timeouts, nullptr)) {
       plat::set_comm_timeouts(port.ComHandle, &port.Timeouts);
       plat::set_comm_state(port.ComHandle, &port.Dcb);
     }

@@ -189,66 +189,12 @@ bool TLinkTransfer::Open(std::string* text, std::string* caption) {
 
   plat::DCB dcb;
   plat::get_comm_state(com_, &dcb);
-  // The rates below 300 are not driven: the port keeps the rate it has.
-  if (const long baud = DncBaudRate(row_.Number[kPropBaud]); baud > 0) dcb.BaudRate = static_cast<DWORD>(baud);
-  dcb.fBinary = 1;
-  dcb.fParity = 1;
-  const auto software = [&dcb] {
-    dcb.fOutX = 1;
-    dcb.fInX = 1;
-    dcb.XonChar = 17;
-    dcb.XoffChar = 19;
-    dcb.XonLim = 100;
-    dcb.XoffLim = 100;
-    dcb.fTXContinueOnXoff = 0;
-  };
-  dcb.fOutxDsrFlow = 0;
-  switch (row_.Number[kPropFlow]) {
-    case 1:
-      dcb.fOutxCtsFlow = 0;
-      software();
-      dcb.fRtsControl = RTS_CONTROL_ENABLE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    case 2:
-      dcb.fOutxCtsFlow = 1;
-      dcb.fOutX = 0;
-      dcb.fInX = 0;
-      dcb.XonChar = 17;
-      dcb.XoffChar = 19;
-      dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    case 3:
-      dcb.fOutxCtsFlow = 1;
-      software();
-      dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    default:
-      dcb.fOutxCtsFlow = 0;
-      dcb.fOutX = 0;
-      dcb.fInX = 0;
-      dcb.fRtsControl = RTS_CONTROL_DISABLE;
-      dcb.fDtrControl = DTR_CONTROL_DISABLE;
-      break;
-  }
-  dcb.Parity = static_cast<BYTE>(row_.Number[kPropParity]);
-  dcb.ErrorChar = '#';
-  dcb.fErrorChar = 1;
-  dcb.fAbortOnError = 0;
-  dcb.StopBits = row_.Number[kPropStopBits] == 0 ? ONESTOPBIT : TWOSTOPBITS;
-  dcb.ByteSize = static_cast<BYTE>(row_.Number[kPropDataBits] + 5);
+  plat::COMMTIMEOUTS t;
+  BuildLineSettings(row_, TLineUse::Link, dcb, t, nullptr);
 
   if (!plat::setup_comm(com_, 2048, 2048)) return fail("SetupComm failed", "Fatal Error");
   DWORD errors = 0;
   plat::clear_comm_error(com_, &errors, nullptr);
-  plat::COMMTIMEOUTS t;
-  t.ReadIntervalTimeout = 4000;
-  t.ReadTotalTimeoutMultiplier = 100;
-  t.ReadTotalTimeoutConstant = static_cast<DWORD>(row_.Number[kPropReadTimeout]) * 1000;
-  t.WriteTotalTimeoutMultiplier = 100;
-  t.WriteTotalTimeoutConstant = 10000;
   if (!plat::set_comm_timeouts(com_, &t)) return fail("SetupCommTimeOuts failed", "Fatal Error");
   if (!plat::set_comm_state(com_, &dcb))
     return fail("SetCommState failed", "Error = " + std::to_string(plat::last_comm_error()));
