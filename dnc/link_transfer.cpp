@@ -428,17 +428,8 @@ TLinkTransfer::End TLinkTransfer::Send(const std::string& path, bool delay, bool
         last = true;
       }
       if (Holds(block, pauseText)) {
-        if (!row_.Number[kLinkPauseFirst] && !pauseSeen) {
-          pauseSeen = true;
-        } else {
-          if (row_.Number[kLinkEndBeforePause] && !endText.empty()) end = Write(endText);
-          for (long s = 0; end == End::Completed && s < row_.Number[kLinkPauseSeconds]; s++) {
-            if (StopIn(1000)) end = Cancel();
-            Progress();
-          }
-          if (end != End::Completed) break;
-          if (row_.Number[kLinkStartAfterPause]) block = startText + block;
-        }
+        end = Pause(block, pauseSeen, startText, endText);
+        if (end != End::Completed) break;
       }
       end = Write(block);
       if (last) break;
@@ -446,6 +437,30 @@ TLinkTransfer::End TLinkTransfer::Send(const std::string& path, bool delay, bool
     }
   }
 
+  return Drain(end);
+}
+
+// The line holding the pause text: the first one goes through unless the
+// row pauses there too; otherwise the end text (when the row says so), the
+// pause, and the start text before the line (when the row says so).
+TLinkTransfer::End TLinkTransfer::Pause(std::string& block, bool& pauseSeen, const std::string& startText,
+                                        const std::string& endText) {
+  if (!row_.Number[kLinkPauseFirst] && !pauseSeen) {
+    pauseSeen = true;
+    return End::Completed;
+  }
+  End end = End::Completed;
+  if (row_.Number[kLinkEndBeforePause] && !endText.empty()) end = Write(endText);
+  for (long s = 0; end == End::Completed && s < row_.Number[kLinkPauseSeconds]; s++) {
+    if (StopIn(1000)) end = Cancel();
+    Progress();
+  }
+  if (end == End::Completed && row_.Number[kLinkStartAfterPause]) block = startText + block;
+  return end;
+}
+
+// After a send: the line sends what it holds, unless the operator stopped.
+TLinkTransfer::End TLinkTransfer::Drain(End end) {
   Progress();
   plat::sleep_ms(5000);
   plat::escape_comm_function(com_, SETXON);
