@@ -28,7 +28,8 @@ std::string DncCodeBytes(const char* text, bool repeats) {
   return out;
 }
 
-TDncPort::TDncPort(TMultiDncRecord* record) : Record(record) {
+TDncPort::TDncPort(TMultiDncRecord* record) {
+  Record = record;
   for (int i = 0; i < kHandOffEvents; i++) HandOff.push_back(std::make_unique<plat::Event>(false, false));
   ReadTimeoutSeconds = Setting(kPropReadTimeout);
   ConvertCodeLists();

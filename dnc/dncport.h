@@ -4,10 +4,11 @@
 // strings converted once from the row's code lists.
 //
 // The master thread builds and frees the ports; a protocol thread gets its
-// port as its one argument. Fields that the control window reads while a
-// thread writes them are atomics; the thread slots, the request queue and
-// the events that threads create and close are behind small locks, so the
-// master never starts into a slot or sets an event that is going away.
+// port as its one argument. The fields fall in three groups by owner: the
+// settings (read-only while the port runs), the hand-over state (events,
+// atomics, and what small locks guard, so the master never starts into a
+// slot or sets an event that is going away) and the transfer in progress
+// (owned by the thread that runs it).
 #pragma once
 
 #include <atomic>
@@ -57,7 +58,108 @@ enum {
   kThreadSlots
 };
 
-class TDncPort {
+// The row and what is built from it when the port opens: read-only while
+// the port runs, but for the line itself (handle and state), which only the
+// thread running the port's transfer changes (a line opened again after it
+// was gone; the Heidenhain exchange switching flow control).
+struct TPortSettings {
+  TMultiDncRecord* Record = nullptr;  // owned by the port
+  int PortIndex = 0;
+  plat::HCOMM ComHandle = nullptr;
+  plat::DCB Dcb;
+  plat::COMMTIMEOUTS Timeouts;
+  long ReadTimeoutSeconds = 0;
+  int OpenResult = 0;
+  // Why the last OpenPort failed, in words (the device and its error).
+  std::string OpenError;
+  // The receive file of the port.
+  std::string TransferPath;
+  // The texts a send frames a program with, and its line end.
+  std::string LineEnd;
+  std::string StartTrigger, EndTrigger;
+
+ protected:
+  std::string codes_[58];  // the row's code lists as bytes
+};
+
+// Hand-over between the master, the control window and the port's threads:
+// each field is safe to touch from any of them by itself (events, atomics)
+// or under the lock named beside it.
+struct TPortHandOver {
+  // Thread slots: a role's thread is started only into an empty slot and
+  // empties it when it ends; both under SlotLock.
+  std::mutex SlotLock;
+  plat::ThreadHandle Threads[kThreadSlots];
+  // Every thread started for the port, so the shutdown can wait for all
+  // (under SlotLock).
+  std::vector<plat::ThreadHandle> Started;
+  // Manual-reset: once set, every thread of the port sees it.
+  plat::Event StopEvent{true, false};
+  // Made with the port, set and waited on by its threads.
+  std::vector<std::unique_ptr<plat::Event>> HandOff;
+  // Set under the pending lock (see HandOver), read anywhere.
+  std::atomic<int> Polling{0};
+  // The window's choice for the next send.
+  std::atomic<int> OmitLines{0};
+
+ protected:
+  mutable std::mutex pendingLock_;
+  std::unique_ptr<char[]> PendingProgram;  // under pendingLock_
+  mutable std::mutex eventLock_;
+  std::shared_ptr<plat::Event> SendRequestEvent;  // under eventLock_
+  std::shared_ptr<plat::Event> CancelEvent;       // under eventLock_
+  std::mutex requestLock_;
+  std::deque<int> requests_;  // under requestLock_
+};
+
+// The transfer in progress: owned by the port thread that runs it. The
+// master starts the port's threads one after another (poll, read, parse,
+// write), so it passes from one to the next; what the window hands over
+// for a send comes in through HandOver while the port polls. The byte
+// counters are atomics: the window shows them.
+struct TPortTransfer {
+  plat::OVERLAPPED ReadOverlapped, WaitOverlapped, WriteOverlapped;
+  std::atomic<uint32_t> BytesSent{0}, BytesReceived{0}, BytesTotal{0};
+  uint32_t TransferStart = 0;
+  // The program to send and its database row, under the lock CopyForSend
+  // places.
+  std::unique_ptr<char[]> ProgramPath;
+  std::unique_ptr<TcbFileRecord> ProgramRecord;
+  std::unique_ptr<TcbFileTable> ProgramTable;
+  long SendProgramId = 0;
+  // A job's programs still to send, the first next (owned).
+  long JobId = 0;
+  TcbRecord* JobPrograms = nullptr;
+  // The program a reception replaces, and its id and machine name for the
+  // log line written once it is replaced.
+  std::unique_ptr<char[]> OverwritePath;
+  std::string OverwriteDesc, OverwriteMachine;
+  std::unique_ptr<TMyFile> TransferFile;
+  std::unique_ptr<TMyFile> TempFile;
+  // The reception's filter state.
+  int ReceptionTriggered = 0;
+  int ReceptionEnded = 0;
+  uint32_t LineEndSkip = 0;
+  int ParityError = 0;
+  // Set when received bytes could not be written to the receive file: the
+  // reception is then not complete and must not be stored as a program.
+  int ReceiveFailed = 0;
+  // The reception reached the port's end trigger. A program that came
+  // without it (the line fell silent first) is incomplete: it is kept as a
+  // failed transfer, not stored.
+  int EndTriggerSeen = 0;
+  // Line errors (parity, framing, overrun) that the poll thread read off
+  // the line with the first bytes of a reception: they belong to it, and
+  // the read thread takes them over.
+  DWORD LineErrorsWhilePolling = 0;
+  // Naming: the state of the dialog modes across receptions, a reserved
+  // number seen, and a name the window gave the next reception.
+  uint32_t DialogState = 0;
+  int ReservedNumberSeen = 0;
+  int NameForReception = 0;
+};
+
+class TDncPort : public TPortSettings, public TPortHandOver, public TPortTransfer {
  public:
   static constexpr int kHandOffEvents = 33;
   static constexpr int kDirectories = 15;
@@ -151,84 +253,14 @@ class TDncPort {
   void PushRequest(int code);
   int TakeRequest();
 
-  // Line and its settings.
-  plat::DCB Dcb;
-  plat::COMMTIMEOUTS Timeouts;
-  TMultiDncRecord* Record = nullptr;
-  plat::OVERLAPPED ReadOverlapped, WaitOverlapped, WriteOverlapped;
-  std::unique_ptr<plat::Event> Lsv2WaitEvent;
-  long ReadTimeoutSeconds = 0;
-  plat::HCOMM ComHandle = nullptr;
-  DWORD CommEventMask = 0;
-
-  // Thread slots: a role's thread is started only into an empty slot and
-  // empties it when it ends; both under SlotLock.
-  std::mutex SlotLock;
-  plat::ThreadHandle Threads[kThreadSlots];
-  // Every thread started for the port, so the shutdown can wait for all.
-  std::vector<plat::ThreadHandle> Started;
-
-  // Manual-reset: once set, every thread of the port sees it.
-  plat::Event StopEvent{true, false};
-  std::vector<std::unique_ptr<plat::Event>> HandOff;
-  plat::CriticalSection Locks[5];
-
-  std::atomic<uint32_t> BytesSent{0}, BytesReceived{0}, BytesTotal{0};
-  uint32_t DialogState = 0;
-  std::unique_ptr<char[]> ProgramPath;
-  std::string TransferPath;
-  std::unique_ptr<char[]> OverwritePath;
-  // The program id and machine name of that program, for the log line
-  // written once the reception has replaced it.
-  std::string OverwriteDesc, OverwriteMachine;
+  // The folder the window's file chooser last showed for the port (the
+  // window's own).
   char FileDialogPath[300] = {};
-  std::unique_ptr<TMyFile> TransferFile;
-  std::unique_ptr<TMyFile> TempFile;
-  long JobId = 0;
-  std::unique_ptr<TcbFileRecord> ProgramRecord;
-  std::unique_ptr<TcbFileTable> ProgramTable;
-  long SendProgramId = 0;
-  std::atomic<int> OmitLines{0};
-  int ParityError = 0;
-  std::string LineEnd;
-  uint32_t LineEndSkip = 0;
-  uint32_t TransferStart = 0;
-  std::atomic<int> Polling{0};
-  int OpenResult = 0;
-  // Why the last OpenPort failed, in words (the device and its error).
-  std::string OpenError;
-  int ReceptionTriggered = 0;
-  int ReceptionEnded = 0;
-  // Set when received bytes could not be written to the receive file: the
-  // reception is then not complete and must not be stored as a program.
-  int ReceiveFailed = 0;
-  // The reception reached the port's end trigger. A program that came
-  // without it (the line fell silent first) is incomplete: it is kept as a
-  // failed transfer, not stored.
-  int EndTriggerSeen = 0;
-  // Line errors (parity, framing, overrun) that the poll thread read off
-  // the line with the first bytes of a reception: they belong to it, and
-  // the read thread takes them over.
-  DWORD LineErrorsWhilePolling = 0;
-  int PortIndex = 0;
-  std::string StartTrigger, EndTrigger;
-  int ReservedNumberSeen = 0;
-  int NameForReception = 0;
-  TcbRecord* JobPrograms = nullptr;
 
  private:
   void ConvertCodeLists();
   void TakeMachine();
   void BuildSendTexts();
-
-  std::string codes_[58];
-  mutable std::mutex pendingLock_;
-  std::unique_ptr<char[]> PendingProgram;
-  mutable std::mutex eventLock_;
-  std::shared_ptr<plat::Event> SendRequestEvent;
-  std::shared_ptr<plat::Event> CancelEvent;
-  std::mutex requestLock_;
-  std::deque<int> requests_;
 };
 
 // The bits per second of a baud index, or 0 for an index the line is not
@@ -236,10 +268,15 @@ class TDncPort {
 // keeps the device's rate (-1).
 long DncBaudRate(long index);
 
+// What a line is opened for: a port of the server, or the operator's
+// transfer over the link, which has flow and time-outs of its own.
+enum class TLineUse { Port, Link };
+
 // The line settings of a row over the device's current ones, and the
-// time-outs. False, with the reason, when the row asks for a rate the
-// server cannot drive.
-bool BuildPortSettings(const TMultiDncRecord& row, plat::DCB& dcb, plat::COMMTIMEOUTS& timeouts,
+// time-outs, for the one place both uses build them. False, with the
+// reason, when a port's row asks for a rate the server cannot drive (the
+// link keeps the device's rate then).
+bool BuildLineSettings(const TMultiDncRecord& row, TLineUse use, plat::DCB& dcb, plat::COMMTIMEOUTS& timeouts,
                        std::string* reason);
 
 // The bytes of a code list ("13,10") or of a repetition list ("5*0,13").

@@ -15,11 +15,69 @@ long DncBaudRate(long index) {
   return -1;
 }
 
-bool BuildPortSettings(const TMultiDncRecord& row, plat::DCB& dcb, plat::COMMTIMEOUTS& t,
+namespace {
+
+// Flow control of a line. A port of the block protocols or the raw type
+// takes every byte as data, so it has no XON/XOFF on input (and none on
+// output with hardware flow); the link's hardware flow is hardware only.
+void SetFlow(plat::DCB& dcb, long flow, bool link, long type) {
+  if (flow < 0 || flow > 3) {
+    // A port keeps the device's flow; the link runs without any.
+    if (!link) return;
+    flow = 0;
+  }
+  const bool noXonXoff = !link && (type == kProtoHeidenhain || type == kProtoLsv2 || type == kProtoRaw);
+  const bool software = flow == 1 || flow == 3, hardware = flow == 2 || flow == 3;
+  if (link || flow != 0) dcb.fOutxDsrFlow = 0;
+  dcb.fOutxCtsFlow = hardware ? 1 : 0;
+  dcb.fRtsControl = flow == 0 ? RTS_CONTROL_DISABLE : hardware ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+  dcb.fDtrControl = flow == 0 ? DTR_CONTROL_DISABLE : DTR_CONTROL_ENABLE;
+  if (flow == 0 || (flow == 2 && link)) {
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+  } else {
+    dcb.fOutX = flow == 1 || !noXonXoff ? 1 : 0;
+    dcb.fInX = noXonXoff ? 0 : 1;
+  }
+  if (flow == 2 && !link && (type == kProtoHeidenhain || type == kProtoLsv2)) {
+    dcb.XonChar = static_cast<char>(255);
+    dcb.XoffChar = static_cast<char>(254);
+  } else if (flow != 0 && (flow != 3 || link)) {
+    dcb.XonChar = 17;
+    dcb.XoffChar = 19;
+  }
+  if (software) {
+    dcb.XonLim = 100;
+    dcb.XoffLim = 100;
+    dcb.fTXContinueOnXoff = 0;
+  }
+}
+
+void SetTimeouts(plat::COMMTIMEOUTS& t, const TMultiDncRecord& row, bool link, long type) {
+  t.ReadTotalTimeoutConstant = static_cast<DWORD>(row.Number[kPropReadTimeout]) * 1000;
+  if (link) {
+    t.ReadIntervalTimeout = 4000;
+    t.ReadTotalTimeoutMultiplier = 100;
+    t.WriteTotalTimeoutMultiplier = 100;
+    t.WriteTotalTimeoutConstant = 10000;
+    return;
+  }
+  const bool slow = type == kProtoMazak || type == kProtoHeidenhain;
+  t.ReadIntervalTimeout = 10000;
+  t.ReadTotalTimeoutMultiplier = slow ? 10000 : 10;
+  t.WriteTotalTimeoutMultiplier = slow ? 10000 : 100;
+  t.WriteTotalTimeoutConstant = 20000;
+}
+
+}  // namespace
+
+bool BuildLineSettings(const TMultiDncRecord& row, TLineUse use, plat::DCB& dcb, plat::COMMTIMEOUTS& t,
                        std::string* reason) {
+  const bool link = use == TLineUse::Link;
   const long type = row.GetListA(kPropProtocol);
   const long baud = DncBaudRate(row.Number[kPropBaud]);
-  if (baud == 0) {
+  // The link keeps the device's rate where a port refuses to run.
+  if (baud == 0 && !link) {
     if (reason) *reason = "Baud index " + std::to_string(row.Number[kPropBaud]) + " not supported";
     return false;
   }
@@ -27,72 +85,17 @@ bool BuildPortSettings(const TMultiDncRecord& row, plat::DCB& dcb, plat::COMMTIM
   dcb.fBinary = 1;
   dcb.fParity = 1;
   dcb.ErrorChar = '#';
-  dcb.fErrorChar = type == kProtoMazak ? 0 : 1;
+  dcb.fErrorChar = !link && type == kProtoMazak ? 0 : 1;
   dcb.fAbortOnError = 0;
-  dcb.EofChar = static_cast<char>(0xFE);
-  dcb.EvtChar = 0;
-
-  const bool noXonXoff = type == kProtoHeidenhain || type == kProtoLsv2 || type == kProtoRaw;
-  switch (row.Number[kPropFlow]) {
-    case 0:
-      dcb.fOutxCtsFlow = 0;
-      dcb.fOutX = 0;
-      dcb.fInX = 0;
-      dcb.fRtsControl = RTS_CONTROL_DISABLE;
-      dcb.fDtrControl = DTR_CONTROL_DISABLE;
-      break;
-    case 1:
-      dcb.fOutxCtsFlow = 0;
-      dcb.fOutxDsrFlow = 0;
-      dcb.fOutX = 1;
-      dcb.fInX = noXonXoff ? 0 : 1;
-      dcb.XonChar = 17;
-      dcb.XoffChar = 19;
-      dcb.XonLim = 100;
-      dcb.XoffLim = 100;
-      dcb.fTXContinueOnXoff = 0;
-      dcb.fRtsControl = RTS_CONTROL_ENABLE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    case 2:
-      dcb.fOutxCtsFlow = 1;
-      dcb.fOutxDsrFlow = 0;
-      dcb.fOutX = noXonXoff ? 0 : 1;
-      dcb.fInX = noXonXoff ? 0 : 1;
-      if (type == kProtoHeidenhain || type == kProtoLsv2) {
-        dcb.XonChar = static_cast<char>(255);
-        dcb.XoffChar = static_cast<char>(254);
-      } else {
-        dcb.XonChar = 17;
-        dcb.XoffChar = 19;
-      }
-      dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    case 3:
-      dcb.fOutxCtsFlow = 1;
-      dcb.fOutxDsrFlow = 0;
-      dcb.fOutX = noXonXoff ? 0 : 1;
-      dcb.fInX = noXonXoff ? 0 : 1;
-      dcb.XonLim = 100;
-      dcb.XoffLim = 100;
-      dcb.fTXContinueOnXoff = 0;
-      dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    default:
-      break;
+  if (!link) {
+    dcb.EofChar = static_cast<char>(0xFE);
+    dcb.EvtChar = 0;
   }
+  SetFlow(dcb, row.Number[kPropFlow], link, type);
   dcb.Parity = static_cast<BYTE>(row.Number[kPropParity]);
   dcb.StopBits = row.Number[kPropStopBits] != 0 ? TWOSTOPBITS : ONESTOPBIT;
   dcb.ByteSize = static_cast<BYTE>(row.Number[kPropDataBits] + 5);
-
-  const bool slow = type == kProtoMazak || type == kProtoHeidenhain;
-  t.ReadIntervalTimeout = 10000;
-  t.ReadTotalTimeoutMultiplier = slow ? 10000 : 10;
-  t.ReadTotalTimeoutConstant = static_cast<DWORD>(row.Number[kPropReadTimeout]) * 1000;
-  t.WriteTotalTimeoutMultiplier = slow ? 10000 : 100;
-  t.WriteTotalTimeoutConstant = 20000;
+  SetTimeouts(t, row, link, type);
   return true;
 }
 
@@ -111,7 +114,7 @@ int TDncPort::OpenPort() {
 
   plat::get_comm_state(ComHandle, &Dcb);
   std::string reason;
-  bool ok = BuildPortSettings(*Record, Dcb, Timeouts, &reason);
+  bool ok = BuildLineSettings(*Record, TLineUse::Port, Dcb, Timeouts, &reason);
   if (ok) {
     plat::setup_comm(ComHandle, 16384, 16384);
     if (!plat::set_comm_timeouts(ComHandle, &Timeouts)) {

@@ -217,7 +217,7 @@ void SettleLine(TDncPort& port, Session& s) {
     port.ResetPort();
     if (port.ComHandle) Log(port, "Line opened again");
   } else {
-    if (BuildPortSettings(*port.Record, port.Dcb, port.Timeouts, nullptr)) {
+    if (BuildLineSettings(*port.Record, TLineUse::Port, port.Dcb, port.Timeouts, nullptr)) {
       plat::set_comm_timeouts(port.ComHandle, &port.Timeouts);
       plat::set_comm_state(port.ComHandle, &port.Dcb);
     }
@@ -516,6 +516,113 @@ const char* Name(unsigned char c) {
   }
 }
 
+// A block the read thread took: a line of the program coming in, or
+// the command of a new exchange.
+void OnBlock(TDncPort& port, Session& s, int state) {
+  std::string text;
+  bool good;
+  {
+    std::lock_guard<std::mutex> g(s.BlockLock);
+    text = s.BlockText;
+    good = s.BlockGood;
+  }
+  if (state == kHeiSend) {
+    Log(port, "HEI : Should not occur");
+    Set(port, ArmWaitStx);
+    return;
+  }
+  if (!good) {
+    // The control sends a block again on NAK; the third bad copy
+    // ends the exchange.
+    if (++s.BadCopies >= 3) {
+      Log(port, "HEI : Third bad block: exchange ended");
+      Abort(port, s);
+    } else {
+      Log(port, "HEI : Block check wrong");
+      Set(port, AnswerNak);
+    }
+    return;
+  }
+  s.BadCopies = 0;
+  if (state == kHeiRead) {
+    Log(port, "HEI : Saving");
+    if (HeiSaveBlock(port, s, text)) {
+      Set(port, AnswerAck);
+    } else {
+      Log(port, "HEI : Reception could not be written");
+      Abort(port, s);
+    }
+    return;
+  }
+  Log(port, "HEI (NONE) : Parsing");
+  DncTraceBuffer(text.c_str(), port.ComNumber());
+  std::string name;
+  switch (HeiParseCommand(text, &name)) {
+    case THeiCommand::Request:
+      Log(port, "HEI : REQUEST");
+      Set(port, HeiSendProgram(port, s, name) ? AnswerAck : AnswerEot);
+      break;
+    case THeiCommand::Announce:
+      Log(port, "HEI : RECEIVE");
+      Set(port, HeiReceiveProgram(port, s, name) ? AnswerAck : AnswerEot);
+      break;
+    case THeiCommand::None:
+      // Neither a request nor an announcement: refused like a program
+      // that is not there.
+      Log(port, "HEI : Block without a command");
+      Set(port, AnswerEot);
+      break;
+  }
+}
+
+// What the wait thread waits for: an answer to a sent block, the start
+// of the control's next block (or its end of the exchange), or the EOT
+// that ends a listing.
+enum class WaitFor { Ack, Stx, Eot };
+
+// Hands on a byte the wait thread read; false when it was none it waits
+// for.
+bool TakeWaitByte(TDncPort& port, Session& s, WaitFor mode, unsigned char c) {
+  if (mode == WaitFor::Ack) {
+    if (c == kHeiAck) {
+      Log(port, "HEI 1: ACK Received");
+      Set(port, AckReceived);
+    } else if (c == kHeiNak) {
+      Log(port, "HEI 1: NAK Received");
+      Set(port, NakReceived);
+    } else if (c == kHeiEtx || c == kHeiEot) {
+      Log(port, std::string("HEI 1: ") + Name(c) + " Received");
+      Set(port, AnswerEnd);
+    } else {
+      return false;
+    }
+  } else if (mode == WaitFor::Stx) {
+    if (c == kHeiStx || c == kHeiSoh) {
+      Log(port, std::string("HEI 3: ") + Name(c) + " Received");
+      s.StartByte = c;
+      Set(port, BlockStart);
+    } else if (c == kHeiEot) {
+      Log(port, "HEI 3: EOT Received");
+      Set(port, EotWhileIdle);
+    } else if (c == kHeiEtx) {
+      Log(port, "HEI 3: ETX Received");
+      Set(port, EtxWhileIdle);
+    } else if (c == kHeiDc3) {
+      Log(port, "HEI 3: DC3 Received");
+      Set(port, ListStart);
+    } else {
+      Log(port, "HEI : Buffer something");
+      Log(port, "HEI : Buffer = " + std::to_string(c));
+      return false;
+    }
+  } else {
+    Log(port, "HEI 3: EOT Received On Wait");
+    // The listing is over: the exchange ends and the port polls again.
+    Set(port, EotWhileIdle);
+  }
+  return true;
+}
+
 }  // namespace
 
 void HeiPollThread(void* arg) {
@@ -597,19 +704,19 @@ void HeiWaitThread(void* arg) {
   std::shared_ptr<Session> s = SessionOf(port);
   Log(port, "HEI : Wait Thread Started");
   Line line(port, *s);
-  enum { Ack, Stx, Eot } mode = Stx;
+  WaitFor mode = WaitFor::Stx;
   plat::Waitable* waits[] = {&port.StopEvent, &Ev(port, ArmWaitAck), &Ev(port, ArmWaitStx), &Ev(port, ArmWaitEot)};
   for (;;) {
     const DWORD w = plat::wait_for_multiple(waits, 4, false, INFINITE);
     if (w == WAIT_OBJECT_0) break;
     if (w == WAIT_OBJECT_0 + 1) {
-      mode = Ack;
+      mode = WaitFor::Ack;
       Log(port, "HEI : Wait For ACK");
     } else if (w == WAIT_OBJECT_0 + 2) {
-      mode = Stx;
+      mode = WaitFor::Stx;
       Log(port, "HEI : Wait For STX");
     } else {
-      mode = Eot;
+      mode = WaitFor::Eot;
       Log(port, "HEI : Wait For EOT");
     }
     if (!BeginRead(*s, s->WaitBusy)) continue;
@@ -630,44 +737,7 @@ void HeiWaitThread(void* arg) {
         break;
       }
       DncTraceChar(c, port.ComNumber());
-      done = true;
-      if (mode == Ack) {
-        if (c == kHeiAck) {
-          Log(port, "HEI 1: ACK Received");
-          Set(port, AckReceived);
-        } else if (c == kHeiNak) {
-          Log(port, "HEI 1: NAK Received");
-          Set(port, NakReceived);
-        } else if (c == kHeiEtx || c == kHeiEot) {
-          Log(port, std::string("HEI 1: ") + Name(c) + " Received");
-          Set(port, AnswerEnd);
-        } else {
-          done = false;
-        }
-      } else if (mode == Stx) {
-        if (c == kHeiStx || c == kHeiSoh) {
-          Log(port, std::string("HEI 3: ") + Name(c) + " Received");
-          s->StartByte = c;
-          Set(port, BlockStart);
-        } else if (c == kHeiEot) {
-          Log(port, "HEI 3: EOT Received");
-          Set(port, EotWhileIdle);
-        } else if (c == kHeiEtx) {
-          Log(port, "HEI 3: ETX Received");
-          Set(port, EtxWhileIdle);
-        } else if (c == kHeiDc3) {
-          Log(port, "HEI 3: DC3 Received");
-          Set(port, ListStart);
-        } else {
-          Log(port, "HEI : Buffer something");
-          Log(port, "HEI : Buffer = " + std::to_string(c));
-          done = false;
-        }
-      } else {
-        Log(port, "HEI 3: EOT Received On Wait");
-        // The listing is over: the exchange ends and the port polls again.
-        Set(port, EotWhileIdle);
-      }
+      done = TakeWaitByte(port, *s, mode, c);
     }
     EndRead(*s, s->WaitBusy);
     if (stop) break;
@@ -745,60 +815,7 @@ void HeiParsThread(void* arg) {
     const char* stateName = state == kHeiSend ? "SEND" : state == kHeiRead ? "READ" : "NONE";
     if (w == WAIT_OBJECT_0 + 1) {
       Log(port, "Pars Event-1");
-      std::string text;
-      bool good;
-      {
-        std::lock_guard<std::mutex> g(s->BlockLock);
-        text = s->BlockText;
-        good = s->BlockGood;
-      }
-      if (state == kHeiSend) {
-        Log(port, "HEI : Should not occur");
-        Set(port, ArmWaitStx);
-        continue;
-      }
-      if (!good) {
-        // The control sends a block again on NAK; the third bad copy
-        // ends the exchange.
-        if (++s->BadCopies >= 3) {
-          Log(port, "HEI : Third bad block: exchange ended");
-          Abort(port, *s);
-        } else {
-          Log(port, "HEI : Block check wrong");
-          Set(port, AnswerNak);
-        }
-        continue;
-      }
-      s->BadCopies = 0;
-      if (state == kHeiRead) {
-        Log(port, "HEI : Saving");
-        if (HeiSaveBlock(port, *s, text)) {
-          Set(port, AnswerAck);
-        } else {
-          Log(port, "HEI : Reception could not be written");
-          Abort(port, *s);
-        }
-        continue;
-      }
-      Log(port, "HEI (NONE) : Parsing");
-      DncTraceBuffer(text.c_str(), port.ComNumber());
-      std::string name;
-      switch (HeiParseCommand(text, &name)) {
-        case THeiCommand::Request:
-          Log(port, "HEI : REQUEST");
-          Set(port, HeiSendProgram(port, *s, name) ? AnswerAck : AnswerEot);
-          break;
-        case THeiCommand::Announce:
-          Log(port, "HEI : RECEIVE");
-          Set(port, HeiReceiveProgram(port, *s, name) ? AnswerAck : AnswerEot);
-          break;
-        case THeiCommand::None:
-          // Neither a request nor an announcement: refused like a program
-          // that is not there.
-          Log(port, "HEI : Block without a command");
-          Set(port, AnswerEot);
-          break;
-      }
+      OnBlock(port, *s, state);
     } else if (w == WAIT_OBJECT_0 + 2) {
       Log(port, std::string("HeiParsThread WAIT_OBJECT_0+2 Stat = ") + stateName);
       EndExchange(port, *s);

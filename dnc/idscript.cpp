@@ -1,6 +1,7 @@
 #include "dnc/idscript.h"
 
 #include <cstdlib>
+#include <optional>
 
 namespace idscript {
 
@@ -150,6 +151,15 @@ class Runner {
   }
 
   std::string Do(const Step& s) {
+    if (std::optional<std::string> done = DoWithoutLine(s)) return *done;
+    const std::string* line = Line();
+    if (!line) return "past the end of the text";
+    return DoOnLine(s, *line);
+  }
+
+  // The functions that do not read the current line; nothing when the step
+  // is none of them.
+  std::optional<std::string> DoWithoutLine(const Step& s) {
     const std::string& a = s.argument;
     const char code = static_cast<char>(s.number);
     switch (s.function) {
@@ -181,12 +191,14 @@ class Runner {
           return true;
         });
       case kFindLineWithOneOf: return FindLine([&](const std::string& l) { return l.find_first_of(a) != std::string::npos; });
-      default: break;
+      default: return std::nullopt;
     }
-    // The rest read the current line from the position on.
-    const std::string* line = Line();
-    if (!line) return "past the end of the text";
-    const std::string& l = *line;
+  }
+
+  // The functions that read the current line from the position on.
+  std::string DoOnLine(const Step& s, const std::string& l) {
+    const std::string& a = s.argument;
+    const char code = static_cast<char>(s.number);
     switch (s.function) {
       case kMoveToPosition: {
         const std::size_t p = s.number > 0 ? static_cast<std::size_t>(s.number - 1) : 0;

@@ -189,66 +189,12 @@ bool TLinkTransfer::Open(std::string* text, std::string* caption) {
 
   plat::DCB dcb;
   plat::get_comm_state(com_, &dcb);
-  // The rates below 300 are not driven: the port keeps the rate it has.
-  if (const long baud = DncBaudRate(row_.Number[kPropBaud]); baud > 0) dcb.BaudRate = static_cast<DWORD>(baud);
-  dcb.fBinary = 1;
-  dcb.fParity = 1;
-  const auto software = [&dcb] {
-    dcb.fOutX = 1;
-    dcb.fInX = 1;
-    dcb.XonChar = 17;
-    dcb.XoffChar = 19;
-    dcb.XonLim = 100;
-    dcb.XoffLim = 100;
-    dcb.fTXContinueOnXoff = 0;
-  };
-  dcb.fOutxDsrFlow = 0;
-  switch (row_.Number[kPropFlow]) {
-    case 1:
-      dcb.fOutxCtsFlow = 0;
-      software();
-      dcb.fRtsControl = RTS_CONTROL_ENABLE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    case 2:
-      dcb.fOutxCtsFlow = 1;
-      dcb.fOutX = 0;
-      dcb.fInX = 0;
-      dcb.XonChar = 17;
-      dcb.XoffChar = 19;
-      dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    case 3:
-      dcb.fOutxCtsFlow = 1;
-      software();
-      dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;
-      break;
-    default:
-      dcb.fOutxCtsFlow = 0;
-      dcb.fOutX = 0;
-      dcb.fInX = 0;
-      dcb.fRtsControl = RTS_CONTROL_DISABLE;
-      dcb.fDtrControl = DTR_CONTROL_DISABLE;
-      break;
-  }
-  dcb.Parity = static_cast<BYTE>(row_.Number[kPropParity]);
-  dcb.ErrorChar = '#';
-  dcb.fErrorChar = 1;
-  dcb.fAbortOnError = 0;
-  dcb.StopBits = row_.Number[kPropStopBits] == 0 ? ONESTOPBIT : TWOSTOPBITS;
-  dcb.ByteSize = static_cast<BYTE>(row_.Number[kPropDataBits] + 5);
+  plat::COMMTIMEOUTS t;
+  BuildLineSettings(row_, TLineUse::Link, dcb, t, nullptr);
 
   if (!plat::setup_comm(com_, 2048, 2048)) return fail("SetupComm failed", "Fatal Error");
   DWORD errors = 0;
   plat::clear_comm_error(com_, &errors, nullptr);
-  plat::COMMTIMEOUTS t;
-  t.ReadIntervalTimeout = 4000;
-  t.ReadTotalTimeoutMultiplier = 100;
-  t.ReadTotalTimeoutConstant = static_cast<DWORD>(row_.Number[kPropReadTimeout]) * 1000;
-  t.WriteTotalTimeoutMultiplier = 100;
-  t.WriteTotalTimeoutConstant = 10000;
   if (!plat::set_comm_timeouts(com_, &t)) return fail("SetupCommTimeOuts failed", "Fatal Error");
   if (!plat::set_comm_state(com_, &dcb))
     return fail("SetCommState failed", "Error = " + std::to_string(plat::last_comm_error()));
@@ -482,17 +428,8 @@ TLinkTransfer::End TLinkTransfer::Send(const std::string& path, bool delay, bool
         last = true;
       }
       if (Holds(block, pauseText)) {
-        if (!row_.Number[kLinkPauseFirst] && !pauseSeen) {
-          pauseSeen = true;
-        } else {
-          if (row_.Number[kLinkEndBeforePause] && !endText.empty()) end = Write(endText);
-          for (long s = 0; end == End::Completed && s < row_.Number[kLinkPauseSeconds]; s++) {
-            if (StopIn(1000)) end = Cancel();
-            Progress();
-          }
-          if (end != End::Completed) break;
-          if (row_.Number[kLinkStartAfterPause]) block = startText + block;
-        }
+        end = Pause(block, pauseSeen, startText, endText);
+        if (end != End::Completed) break;
       }
       end = Write(block);
       if (last) break;
@@ -500,6 +437,30 @@ TLinkTransfer::End TLinkTransfer::Send(const std::string& path, bool delay, bool
     }
   }
 
+  return Drain(end);
+}
+
+// The line holding the pause text: the first one goes through unless the
+// row pauses there too; otherwise the end text (when the row says so), the
+// pause, and the start text before the line (when the row says so).
+TLinkTransfer::End TLinkTransfer::Pause(std::string& block, bool& pauseSeen, const std::string& startText,
+                                        const std::string& endText) {
+  if (!row_.Number[kLinkPauseFirst] && !pauseSeen) {
+    pauseSeen = true;
+    return End::Completed;
+  }
+  End end = End::Completed;
+  if (row_.Number[kLinkEndBeforePause] && !endText.empty()) end = Write(endText);
+  for (long s = 0; end == End::Completed && s < row_.Number[kLinkPauseSeconds]; s++) {
+    if (StopIn(1000)) end = Cancel();
+    Progress();
+  }
+  if (end == End::Completed && row_.Number[kLinkStartAfterPause]) block = startText + block;
+  return end;
+}
+
+// After a send: the line sends what it holds, unless the operator stopped.
+TLinkTransfer::End TLinkTransfer::Drain(End end) {
   Progress();
   plat::sleep_ms(5000);
   plat::escape_comm_function(com_, SETXON);

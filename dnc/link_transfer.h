@@ -112,6 +112,8 @@ class TLinkTransfer {
   End Cancel();
   bool StopIn(DWORD ms) { return Stop.wait(ms) == WAIT_OBJECT_0; }
   End WaitDc2();
+  End Pause(std::string& block, bool& pauseSeen, const std::string& startText, const std::string& endText);
+  End Drain(End end);
   void Progress();
 
   TMultiDncRecord row_;

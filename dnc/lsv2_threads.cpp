@@ -467,6 +467,54 @@ void SendBlock(TDncPort& port, TLsv2Session& s) {
   WriteTelegram(port, s, Lsv2Frame(b.Text));
 }
 
+// The control goes on with its ENQ: the state moves on and the answer
+// thread takes the line.
+void HandOn(TDncPort& port, TLsv2Session& s, const char* log, int next, int event) {
+  Log(port, log);
+  s.State = next;
+  Set(port, event);
+}
+
+void OpenReception(TDncPort& port, TLsv2Session& s) {
+  Log(port, "LSV2 : Send LSV2_MACHINESENDING");
+  CloseTransferFile(port);
+  port.TransferFile = std::make_unique<TMyFile>(port.TransferPath.c_str());
+  if (!port.TransferFile->Open(0)) {
+    port.TransferFile.reset();
+    return EndTransfer(port, s, "The receive file could not be created: " + port.TransferPath);
+  }
+  s.ReceiveFailed = false;
+  port.ReceiveFailed = 0;
+  port.BytesReceived = 0;
+  port.TransferStart = plat::tick_count();
+  s.State = kLsv2ServerReady;
+  Set(port, kAnswerEnq);
+}
+
+void Clear(TDncPort& port, TLsv2Session& s, int state) {
+  Log(port, "LSV2 : Send CLEARING");
+  if (port.StopEvent.wait(2000) == WAIT_OBJECT_0) return;
+  // A reception the control broke off is kept as a failed transfer.
+  if (port.TransferFile && port.TransferFile->WriteOpen)
+    EndTransfer(port, s, "The control cleared the line during a reception");
+  else if (state == kLsv2Reset)
+    EndTransfer(port, s, "Reset by the control", false);
+  else
+    PostPortRequest(&port, kRequestPoll);
+}
+
+void AnswerProgramRequest(TDncPort& port, TLsv2Session& s) {
+  Log(port, "LSV2 : Send LSV2_PROGRAMREQUEST2");
+  if (s.Prepared) {
+    Log(port, "LSV2 : Send PROGRAM WAS FOUND");
+    WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::Found, s.Number));
+  } else {
+    Log(port, "LSV2 : Send PROGRAM WAS NOT FOUND");
+    s.State = kLsv2Closing;
+    WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::NotFound));
+  }
+}
+
 void RunStep(TDncPort& port, TLsv2Session& s) {
   const int state = s.State;
   char text[32];
@@ -482,67 +530,27 @@ void RunStep(TDncPort& port, TLsv2Session& s) {
       Set(port, kAnswerEnq);
       break;
     case kLsv2FirstBlockRequest:
-      Log(port, "LSV2 : Send LSV2_FIRSTBLOCKREQUEST1");
-      s.State = kLsv2FirstBlock;
-      Set(port, kAnswerEnq);
-      break;
+      return HandOn(port, s, "LSV2 : Send LSV2_FIRSTBLOCKREQUEST1", kLsv2FirstBlock, kAnswerEnq);
     case kLsv2MachineSending:
-      Log(port, "LSV2 : Send LSV2_MACHINESENDING");
-      CloseTransferFile(port);
-      port.TransferFile = std::make_unique<TMyFile>(port.TransferPath.c_str());
-      if (!port.TransferFile->Open(0)) {
-        port.TransferFile.reset();
-        return EndTransfer(port, s, "The receive file could not be created: " + port.TransferPath);
-      }
-      s.ReceiveFailed = false;
-      port.ReceiveFailed = 0;
-      port.BytesReceived = 0;
-      port.TransferStart = plat::tick_count();
-      s.State = kLsv2ServerReady;
-      Set(port, kAnswerEnq);
-      break;
+      return OpenReception(port, s);
     case kLsv2NextBlockRequest:
-      Log(port, "LSV2 : Send LSV2_NEXTBLOCKREQUEST1");
-      s.State = kLsv2NextBlock;
-      Set(port, kAnswerEnq);
-      break;
+      return HandOn(port, s, "LSV2 : Send LSV2_NEXTBLOCKREQUEST1", kLsv2NextBlock, kAnswerEnq);
     case kLsv2Clearing:
     case kLsv2Reset:
-      Log(port, "LSV2 : Send CLEARING");
-      if (port.StopEvent.wait(2000) == WAIT_OBJECT_0) return;
-      // A reception the control broke off is kept as a failed transfer.
-      if (port.TransferFile && port.TransferFile->WriteOpen)
-        EndTransfer(port, s, "The control cleared the line during a reception");
-      else if (state == kLsv2Reset)
-        EndTransfer(port, s, "Reset by the control", false);
-      else
-        PostPortRequest(&port, kRequestPoll);
-      break;
+      return Clear(port, s, state);
     case kLsv2ServerReady:
       Log(port, "LSV2 : Send LSV2_TRAMOXREADY");
       WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::Ready, s.Number));
       break;
     case kLsv2ReceiveNext:
-      Log(port, "LSV2 : Send LSV2_REQUESTNEXTBLOCK1");
-      s.State = kLsv2RequestNext;
-      Set(port, kAnswerEnq);
-      break;
+      return HandOn(port, s, "LSV2 : Send LSV2_REQUESTNEXTBLOCK1", kLsv2RequestNext, kAnswerEnq);
     case kLsv2RequestNext:
       Log(port, "LSV2 : Send LSV2_REQUESTNEXTBLOCK2");
       s.State = kLsv2ReceiveNext;
       WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::NextBlock));
       break;
     case kLsv2ProgramAnswer:
-      Log(port, "LSV2 : Send LSV2_PROGRAMREQUEST2");
-      if (s.Prepared) {
-        Log(port, "LSV2 : Send PROGRAM WAS FOUND");
-        WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::Found, s.Number));
-      } else {
-        Log(port, "LSV2 : Send PROGRAM WAS NOT FOUND");
-        s.State = kLsv2Closing;
-        WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::NotFound));
-      }
-      break;
+      return AnswerProgramRequest(port, s);
     case kLsv2FirstBlock:
       Log(port, "LSV2 : Send LSV2_FIRSTBLOCKREQUEST2");
       SendBlock(port, s);
@@ -552,30 +560,21 @@ void RunStep(TDncPort& port, TLsv2Session& s) {
       SendBlock(port, s);
       break;
     case kLsv2DripStart:
-      Log(port, "LSV2 : Send LSV2_DF_STARTBLOCK1");
       s.EnqSince = Now();
-      s.State = kLsv2DripAnnounce;
-      Set(port, kAnswerEnqWait);
-      break;
+      return HandOn(port, s, "LSV2 : Send LSV2_DF_STARTBLOCK1", kLsv2DripAnnounce, kAnswerEnqWait);
     case kLsv2DripAnnounce:
       Log(port, "LSV2 : Send LSV2_DF_STARTBLOCK2");
       WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::DripAnnounce, s.Source.PartNumber() - 1));
       break;
     case kLsv2DripEnd:
-      Log(port, "LSV2 : Send LSV2_DF_ENDBLOCK3");
-      s.State = kLsv2DripEndTelegram;
-      Set(port, kAnswerEnq);
-      break;
+      return HandOn(port, s, "LSV2 : Send LSV2_DF_ENDBLOCK3", kLsv2DripEndTelegram, kAnswerEnq);
     case kLsv2DripEndTelegram:
       Log(port, "LSV2 : Send LSV2_DF_ENDBLOCK4");
       s.State = kLsv2Closing;
       WriteTelegram(port, s, Lsv2FormatTelegram(TLsv2Kind::Finished));
       break;
     case kLsv2Wait:
-      Log(port, "LSV2 : Send LSV2_WAIT");
-      s.State = kLsv2Idle;
-      Set(port, kWaitEnq);
-      break;
+      return HandOn(port, s, "LSV2 : Send LSV2_WAIT", kLsv2Idle, kWaitEnq);
     default:
       // Nothing to send: the server waits for the control's next telegram
       // rather than for nothing at all.

@@ -234,58 +234,64 @@ bool MazakTelegramComplete(int t, bool sending, std::string& telegram) {
 TMazakExchange::TMazakExchange(int t, bool sending) : type_(t), sending_(sending) { MazakInitCodes(t, codes_); }
 
 TMazakStep TMazakExchange::Step(int code, bool blockOk) {
+  if (sending_) return SendStep(code);
+  if (blockOk) return ReceiveStep(code);
   TMazakStep s;
-  if (!sending_) {
-    if (!blockOk) {
-      s.Answer = codes_.Error;
-      s.Failed = true;
-      s.End = true;
-      return s;
-    }
-    switch (code) {
-      case kMazakWriteBlock:
-        s.StoreBlock = true;
-        s.CountBytes = type_ != kMazakT2;
+  s.Answer = codes_.Error;
+  s.Failed = true;
+  s.End = true;
+  return s;
+}
+
+TMazakStep TMazakExchange::ReceiveStep(int code) {
+  TMazakStep s;
+  switch (code) {
+    case kMazakWriteBlock:
+      s.StoreBlock = true;
+      s.CountBytes = type_ != kMazakT2;
+      s.Answer = codes_.Ack;
+      break;
+    case kMazakReadStatus:
+      rewinds_ = 0;
+      if (type_ == kMazakT2 || type_ == kMazakT32 || type_ == kMazakM32) marks_ = 0;
+      s.Answer = codes_.Status;
+      break;
+    case kMazakWriteEmpty:
+    case kMazakLoadPoint:
+    case kMazakLoadDelete:
+    case kMazakDeleteRec:
+      s.Answer = codes_.Ack;
+      break;
+    case kMazakWriteMark:
+      s.MarkLine = marks_;
+      if (type_ == kMazakT2) {
         s.Answer = codes_.Ack;
-        break;
-      case kMazakReadStatus:
-        rewinds_ = 0;
-        if (type_ == kMazakT2 || type_ == kMazakT32 || type_ == kMazakM32) marks_ = 0;
-        s.Answer = codes_.Status;
-        break;
-      case kMazakWriteEmpty:
-      case kMazakLoadPoint:
-      case kMazakLoadDelete:
-      case kMazakDeleteRec:
-        s.Answer = codes_.Ack;
-        break;
-      case kMazakWriteMark:
-        s.MarkLine = marks_;
-        if (type_ == kMazakT2) {
-          s.Answer = codes_.Ack;
-        } else {
-          ++marks_;
-          s.Answer = codes_.Mark;
-        }
-        break;
-      case kMazakReadBlock:
-        s.Answer = codes_.Error;
-        break;
-      case kMazakRewind:
-        s.Answer = codes_.Ack;
-        if (++rewinds_ >= 2) {
-          s.PauseMs = 1000;
-          s.End = true;
-        }
-        break;
-      case kMazakSearch:
+      } else {
+        ++marks_;
         s.Answer = codes_.Mark;
-        break;
-      default:
-        break;
-    }
-    return s;
+      }
+      break;
+    case kMazakReadBlock:
+      s.Answer = codes_.Error;
+      break;
+    case kMazakRewind:
+      s.Answer = codes_.Ack;
+      if (++rewinds_ >= 2) {
+        s.PauseMs = 1000;
+        s.End = true;
+      }
+      break;
+    case kMazakSearch:
+      s.Answer = codes_.Mark;
+      break;
+    default:
+      break;
   }
+  return s;
+}
+
+TMazakStep TMazakExchange::SendStep(int code) {
+  TMazakStep s;
   const bool m2 = type_ == kMazakM2;
   const char* ok = m2 ? "p00" : "p04";
   switch (code) {

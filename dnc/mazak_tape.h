@@ -145,6 +145,9 @@ class TMazakExchange {
   int Rewinds() const { return rewinds_; }
 
  private:
+  TMazakStep ReceiveStep(int code);
+  TMazakStep SendStep(int code);
+
   int type_;
   bool sending_;
   TMazakCodes codes_;

@@ -252,6 +252,47 @@ void MazakPollThread(void* arg) {
   Log(port, "T3-Polling Stopped");
 }
 
+// A telegram the control sent during a reception: its block goes to the
+// tape image; what the exchange answers comes back. A block that cannot be
+// written ends the reception with the control told.
+TMazakStep TakeTelegram(TDncPort& port, int type, TMazakExchange& exchange, const std::string& telegram) {
+  Log(port, "R-T3-EOT Received");
+  if (type == kMazakM2) plat::sleep_ms(50);
+  const std::size_t bytes = telegram.size();
+  const TMazakReceived got = MazakReceivedTelegram(telegram);
+  const int code = got.Code;
+  if (code > 0) DncTraceLog(MazakCommandName(code), port.ComNumber());
+  const std::string& data = got.Data;
+  TMazakStep step = exchange.Step(code, got.BlockOk);
+  if (step.Failed) Log(port, "R-T3-Block check failed: reception ended");
+  if (step.StoreBlock) {
+    if (!AppendLine(port, MazakBlockLine(data))) {
+      // The tape would be incomplete: the control is told and nothing is
+      // filed.
+      Log(port, "R-T3-Tape image not written: reception ended");
+      TMazakCodes codes;
+      MazakInitCodes(type, codes);
+      step = TMazakStep{};
+      step.Answer = codes.Error;
+      step.Failed = step.End = true;
+    } else if (!port.Pending()) {
+      if (auto number = MazakHeaderNumber(type, data)) port.SetPending(std::to_string(*number));
+    }
+    if (step.CountBytes) {
+      port.BytesReceived += static_cast<uint32_t>(bytes);
+      SetDncEvent(kRefreshPanel);
+    }
+  }
+  if (step.MarkLine >= 0 && !AppendLine(port, MazakTapeMarkLine(step.MarkLine))) {
+    Log(port, "R-T3-Tape image not written: reception ended");
+    TMazakCodes codes;
+    MazakInitCodes(type, codes);
+    step.Answer = codes.Error;
+    step.Failed = step.End = true;
+  }
+  return step;
+}
+
 void MazakReceiveThread(void* arg) {
   auto& port = *static_cast<TDncPort*>(arg);
   const int type = TypeOf(port);
@@ -285,40 +326,7 @@ void MazakReceiveThread(void* arg) {
       cutOff = read == Read::Silent || read == Read::LineFailed;
       break;
     }
-    Log(port, "R-T3-EOT Received");
-    if (type == kMazakM2) plat::sleep_ms(50);
-    const std::size_t bytes = telegram.size();
-    const TMazakReceived got = MazakReceivedTelegram(telegram);
-    const int code = got.Code;
-    if (code > 0) DncTraceLog(MazakCommandName(code), port.ComNumber());
-    const std::string& data = got.Data;
-    TMazakStep step = exchange.Step(code, got.BlockOk);
-    if (step.Failed) Log(port, "R-T3-Block check failed: reception ended");
-    if (step.StoreBlock) {
-      if (!AppendLine(port, MazakBlockLine(data))) {
-        // The tape would be incomplete: the control is told and nothing is
-        // filed.
-        Log(port, "R-T3-Tape image not written: reception ended");
-        TMazakCodes codes;
-        MazakInitCodes(type, codes);
-        step = TMazakStep{};
-        step.Answer = codes.Error;
-        step.Failed = step.End = true;
-      } else if (!port.Pending()) {
-        if (auto number = MazakHeaderNumber(type, data)) port.SetPending(std::to_string(*number));
-      }
-      if (step.CountBytes) {
-        port.BytesReceived += static_cast<uint32_t>(bytes);
-        SetDncEvent(kRefreshPanel);
-      }
-    }
-    if (step.MarkLine >= 0 && !AppendLine(port, MazakTapeMarkLine(step.MarkLine))) {
-      Log(port, "R-T3-Tape image not written: reception ended");
-      TMazakCodes codes;
-      MazakInitCodes(type, codes);
-      step.Answer = codes.Error;
-      step.Failed = step.End = true;
-    }
+    TMazakStep step = TakeTelegram(port, type, exchange, telegram);
     if (step.PauseMs) plat::sleep_ms(step.PauseMs);
     Answer(port, step, false);
     if (step.End) {
@@ -380,23 +388,41 @@ void MazakParseThread(void* arg) {
   PostPortRequest(&port, sendFollows ? kRequestSend : kRequestPoll);
 }
 
-void MazakSendThread(void* arg) {
-  auto& port = *static_cast<TDncPort*>(arg);
-  const int type = TypeOf(port);
-  if (!MazakActiveType(type) || type == kMazakT2) return;
-  Log(port, "T3-Sending Started");
-  plat::set_comm_mask(port.ComHandle, EV_RING);
+// Answers the control's command of a send, with the next block of the
+// tape when it asked for one; at the end of the tape the step ends.
+void AnswerStep(TDncPort& port, int type, TMazakStep& step) {
+  std::string block;
+  if (step.SendBlock) {
+    block = NextBlock(port);
+    if (block.empty()) {
+      // The end of the tape: the control reads a tape mark, and the
+      // program has been sent whole.
+      step.Answer = type == kMazakM2 ? "p02" : "p06";
+      step.Eot = true;
+      step.SendBlock = false;
+      step.End = true;
+    }
+  }
+  if (step.PauseMs) plat::sleep_ms(step.PauseMs);
+  Answer(port, step, true);
+  if (step.SendBlock) {
+    DncTraceBuffer(block.c_str(), port.ComNumber());
+    WriteBytes(port, block, "S-T3-2-Data Block sent", "S-T3-4-Should not occour!");
+  }
+}
+
+// The program to send: locked in the database, or the file the port was
+// given; its file opened as the tape image. False when it cannot be sent.
+bool OpenProgramToSend(TDncPort& port) {
   if (!port.FileMode()) {
     Log(port, "T3-Send : Placing Lock");
     if (!port.CopyForSend(nullptr)) {
       Log(port, "T3-Send : Lock failed");
-      PostPortRequest(&port, kRequestPoll);
-      return;
+      return false;
     }
     Log(port, "T3-Send-Lock was placed");
   } else if (!port.ProgramPath) {
-    PostPortRequest(&port, kRequestPoll);
-    return;
+    return false;
   } else {
     port.SetPending(port.ProgramPath.get());
   }
@@ -406,8 +432,7 @@ void MazakSendThread(void* arg) {
     port.TransferFile.reset();
     Log(port, "T3-Send : File open failed");
     ReleaseProgram(port, false);
-    PostPortRequest(&port, kRequestPoll);
-    return;
+    return false;
   }
   {
     plat::File f = plat::create_file(port.ProgramPath.get(), plat::Access::read, plat::Share::read_write,
@@ -416,6 +441,19 @@ void MazakSendThread(void* arg) {
       port.BytesTotal = static_cast<uint32_t>(plat::length(f));
       plat::close(f);
     }
+  }
+  return true;
+}
+
+void MazakSendThread(void* arg) {
+  auto& port = *static_cast<TDncPort*>(arg);
+  const int type = TypeOf(port);
+  if (!MazakActiveType(type) || type == kMazakT2) return;
+  Log(port, "T3-Sending Started");
+  plat::set_comm_mask(port.ComHandle, EV_RING);
+  if (!OpenProgramToSend(port)) {
+    PostPortRequest(&port, kRequestPoll);
+    return;
   }
   port.OpenCancelEvent();
   TMazakExchange exchange(type, true);
@@ -430,24 +468,7 @@ void MazakSendThread(void* arg) {
     if (code == kMazakRewind && type == kMazakM2)
       DncTraceLog(("***** REWINDS = " + std::to_string(exchange.Rewinds()) + " *****").c_str(), port.ComNumber());
     if (step.Search >= 0) SeekTapeMark(port, step.Search);
-    std::string block;
-    if (step.SendBlock) {
-      block = NextBlock(port);
-      if (block.empty()) {
-        // The end of the tape: the control reads a tape mark, and the
-        // program has been sent whole.
-        step.Answer = type == kMazakM2 ? "p02" : "p06";
-        step.Eot = true;
-        step.SendBlock = false;
-        step.End = true;
-      }
-    }
-    if (step.PauseMs) plat::sleep_ms(step.PauseMs);
-    Answer(port, step, true);
-    if (step.SendBlock) {
-      DncTraceBuffer(block.c_str(), port.ComNumber());
-      WriteBytes(port, block, "S-T3-2-Data Block sent", "S-T3-4-Should not occour!");
-    }
+    AnswerStep(port, type, step);
     if (step.End) {
       completed = true;
       if (type == kMazakM2) {

@@ -22,24 +22,6 @@ namespace {
 
 void Log(TDncPort& port, const char* text) { DncPortLog(text, &port); }
 
-void PurgeAll(TDncPort& port) {
-  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
-}
-
-// Reads and clears the line's error state; any error marks the reception.
-void TakeLineErrors(TDncPort& port) {
-  DWORD errors = 0;
-  plat::COMSTAT st;
-  plat::clear_comm_error(port.ComHandle, &errors, &st);
-  if (errors) port.ParityError = 1;
-}
-
-void Received(TDncPort& port, const unsigned char* buf, DWORD n) {
-  if (n) port.WriteReceived(buf, n);
-  port.BytesReceived += n;
-  SetDncEvent(kRefreshPanel);
-}
-
 using End = SendEnd;
 
 // The raw sender logs no XOFF waits.
@@ -115,81 +97,19 @@ void RawPollThread(void* arg) {
   Log(port, "RAW Polling Stopped");
 }
 
-void RawReadThread(void* arg) {
-  TDncPort& port = *static_cast<TDncPort*>(arg);
-  if (!OpenTransferFile(port)) return;
-  plat::set_comm_mask(port.ComHandle, EV_BREAK);
-  plat::Event readEvent(true, false);
-  port.ReadOverlapped.hEvent = &readEvent;
-  port.OpenCancelEvent();
-
-  const DWORD block = DncReadBlock(port);
-  std::unique_ptr<unsigned char[]> buf(new unsigned char[block + 200]);
-  port.BytesReceived = 0;
-  port.BytesSent = 0;
-  port.BytesTotal = 0;
-  TakePollLineErrors(port);
-  Log(port, "RAW Reading Started");
-  port.TransferStart = plat::tick_count();
-
-  int request = kRequestParse;
-  bool stopped = false;
-  for (;;) {
-    readEvent.reset();
-    DWORD n = 0;
-    if (plat::read_comm(port.ComHandle, buf.get(), block, &n, &port.ReadOverlapped)) {
-      TakeLineErrors(port);
-      Received(port, buf.get(), n);
-      if (n < block) break;
-      continue;
-    }
-    if (plat::last_comm_error() != ERROR_IO_PENDING) {
-      // A line that hung up fails the read at once, yet the read may
-      // have taken the bytes queued before it: those are kept too.
-      TakeLineErrors(port);
-      Received(port, buf.get(), n);
-      port.ReceiveFailed = 1;
-      break;
-    }
-    plat::Waitable* waits[] = {&readEvent, &port.StopEvent, port.Cancel()};
-    const DWORD w = plat::wait_for_multiple(waits, 3, false, INFINITE);
-    if (w == WAIT_OBJECT_0) {
-      const BOOL ok = plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
-      TakeLineErrors(port);
-      // What the read took before the line failed is kept too.
-      Received(port, buf.get(), n);
-      if (!ok) {
-        port.ReceiveFailed = 1;
-        break;
-      }
-      if (n < block) break;
-      continue;
-    }
-    // Stop or cancel: end the read, and take what it still brought.
-    plat::purge_comm(port.ComHandle, PURGE_RXABORT);
-    plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
-    if (w == WAIT_OBJECT_0 + 1) {
-      Received(port, buf.get(), n);
-      stopped = true;
-    } else {
-      Log(port, "Reading Cancelled");
-      PurgeAll(port);
-      request = kRequestPoll;
-    }
-    break;
-  }
-
-  port.ReadOverlapped.hEvent = nullptr;
-  port.CloseCancelEvent();
-  CloseTransferFile(port);
-  Log(port, "Reading Stopped");
-  if (stopped) {
-    // The master serves no more requests: keep what came here.
+TReadHooks RawReadHooks() {
+  TReadHooks hooks;
+  hooks.CommMask = EV_BREAK;
+  hooks.StartLog = "RAW Reading Started";
+  // The master serves no more requests: keep what came here.
+  hooks.KeepStopped = [](TDncPort& port) {
+    DncPortLog("Reading Stopped", &port);
     port.StoreFailed();
-    return;
-  }
-  PostPortRequest(&port, request);
+  };
+  return hooks;
 }
+
+void RawReadThread(void* arg) { RunReception(*static_cast<TDncPort*>(arg), RawReadHooks()); }
 
 void RawParseThread(void* arg) {
   TDncPort& port = *static_cast<TDncPort*>(arg);
@@ -213,84 +133,55 @@ void RawParseThread(void* arg) {
   PostPortRequest(&port, kRequestPoll);
 }
 
-void RawWriteThread(void* arg) {
-  TDncPort& port = *static_cast<TDncPort*>(arg);
-  plat::set_comm_mask(port.ComHandle, EV_RING);
-  port.BytesSent = 0;
-  Log(port, "RAW Writting Started");
-  PurgeAll(port);
+namespace {
 
-  const bool database = !port.FileMode();
-  auto release = [&port] {
-    port.ProgramTable.reset();
-    port.ProgramRecord.reset();
-    port.SendProgramId = 0;
-  };
-  if (database) {
-    Log(port, "Placing Lock");
-    if (!port.CopyForSend("KELVFILE.DBF")) {
-      Log(port, "Program could not be locked");
-      release();
-      PostPortRequest(&port, kRequestPoll);
-      return;
-    }
-    Log(port, "Lock was placed");
+// A program goes out as its file's bytes in chunks of the send block, the
+// start text before the first and the end text after the last.
+class TRawSend : public TSendHooks {
+ public:
+  TRawSend() {
+    StartLog = "RAW Writting Started";
+    StopLog = "Writting Stopped";
   }
-  plat::File file;
-  if (port.ProgramPath)
-    file = plat::create_file(port.ProgramPath.get(), plat::Access::read, plat::Share::read_write,
-                             plat::Disposition::open_existing);
-  if (!file.is_open()) {
-    Log(port, "Program file could not be opened");
-    if (database) release();
-    PostPortRequest(&port, kRequestPoll);
-    return;
-  }
-  port.BytesTotal = static_cast<uint32_t>(plat::length(file));
-  port.OpenCancelEvent();
-  port.TransferStart = plat::tick_count();
 
-  End end = End::Done;
-  {
-    TBlockSender sender(port, RawRules(port));
+  bool OpenProgram(TDncPort& port) override {
+    if (port.ProgramPath)
+      file_ = plat::create_file(port.ProgramPath.get(), plat::Access::read, plat::Share::read_write,
+                                plat::Disposition::open_existing);
+    if (!file_.is_open()) return false;
+    port.BytesTotal = static_cast<uint32_t>(plat::length(file_));
+    return true;
+  }
+
+  void CloseProgram() override { plat::close(file_); }
+
+  TSendRules Rules(const TDncPort& port) const override { return RawRules(port); }
+
+  SendEnd Send(TDncPort& port, TBlockSender& sender) override {
+    port.TransferStart = plat::tick_count();
     std::string block = port.StartTrigger;
     std::vector<char> chunk(DncSendBlock(port));
     for (;;) {
-      const int64_t got = plat::read(file, chunk.data(), chunk.size());
+      const int64_t got = plat::read(file_, chunk.data(), chunk.size());
       if (got < 0) {
-        Log(port, "Program file could not be read");
-        end = End::WriteError;
-        break;
+        DncPortLog("Program file could not be read", &port);
+        return End::WriteError;
       }
       if (got == 0) block += port.EndTrigger;
       block.append(chunk.data(), static_cast<std::size_t>(got));
-      if (!block.empty()) end = sender.Send(block);
+      const End end = block.empty() ? End::Done : sender.Send(block);
       block.clear();
-      if (got == 0 || end != End::Done) break;
+      if (got == 0 || end != End::Done) return end;
     }
   }
-  plat::close(file);
 
-  plat::escape_comm_function(port.ComHandle, SETXON);
-  if (end == End::Done) AwaitDrained(port);
-  if (database && Globals) {
-    const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : "";
-    const char* machine = port.ProgramRecord ? port.ProgramRecord->MACHINE : port.Text(kPropName);
-    Globals->WriteLog(end == End::Done ? 1 : 2, desc, machine, port.Text(kPropDisplayName));
-  }
-  if (end != End::BreakCount) plat::purge_comm(port.ComHandle, PURGE_RXCLEAR);
-  if (database) {
-    Log(port, "Removing Lock");
-    // Only a program that went out whole counts as sent.
-    if (end == End::Done && port.ProgramTable) port.ProgramTable->IncrementSent(port.SendProgramId);
-    release();
-    port.ProgramPath.reset();
-  }
-  port.CloseCancelEvent();
-  if (end == End::Done)
-    port.StopEvent.wait(port.JobPrograms ? 1000 : 10000);
-  else
-    port.FreeBufferList();
-  PostPortRequest(&port, kRequestPoll);
-  Log(port, "Writting Stopped");
+ private:
+  plat::File file_;
+};
+
+}  // namespace
+
+void RawWriteThread(void* arg) {
+  TRawSend hooks;
+  RunSend(*static_cast<TDncPort*>(arg), hooks);
 }

@@ -7,9 +7,13 @@
 
 #include <cstddef>
 
+#include "dnc/port_threads.h"
+
 class TDncPort;
 
 void RawPollThread(void* port);
 void RawReadThread(void* port);
 void RawParseThread(void* port);
 void RawWriteThread(void* port);
+// The raw protocol's hooks of the read loop.
+TReadHooks RawReadHooks();

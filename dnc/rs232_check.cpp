@@ -95,7 +95,6 @@ void FlashDtr(TDncPort& port) {
 
 void Rs232CheckParseThread(void* arg) {
   TDncPort& port = *static_cast<TDncPort*>(arg);
-  std::lock_guard<plat::CriticalSection> held(port.Locks[0]);
   CloseTransferFile(port);
   port.ReservedNumberSeen = 0;
   Log(port, "Checking Program");

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "appcore/globals.h"
-#include "dbmodel/job.h"
 #include "dnc/block_sender.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
@@ -31,10 +30,6 @@ using End = SendEnd;
 enum class Kind { Standard, Omit, Wait };
 
 void Log(TDncPort& port, const char* text) { DncPortLog(text, &port); }
-
-void PurgeAll(TDncPort& port) {
-  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
-}
 
 bool Holds(const std::string& line, const std::string& text) {
   return !text.empty() && line.find(text) != std::string::npos;
@@ -146,71 +141,57 @@ End Pause(TDncPort& port, TBlockSender& sender, const std::string& block) {
   return end;
 }
 
-void TakeJobProgram(TDncPort& port) {
-  auto* first = static_cast<TJobRecord02*>(port.JobPrograms);
-  if (!first) return;
-  port.SendProgramId = first->PROG;
-  port.JobPrograms = first->next;
-  first->next = nullptr;
-  delete first;
-  if (!port.JobPrograms) port.JobId = 0;
-  Log(port, ("Job program " + std::to_string(port.SendProgramId)).c_str());
-}
-
-void WriteThread(TDncPort& port, Kind kind) {
-  const bool omit = kind == Kind::Omit, wait = kind == Kind::Wait;
-  if (kind == Kind::Standard) plat::set_comm_mask(port.ComHandle, EV_RING);
-  port.BytesSent = 0;
-  Log(port, omit ? "Writting With Ommit Started" : wait ? "Writting (With wait) Started" : "Writting Started");
-  if (!wait) PurgeAll(port);
-
-  const bool database = !port.FileMode();
-  // The sending port's own row says whether it sends over the link.
-  const bool locked = database && !port.Setting(kPropUnixLink);
-  // A program that cannot be sent is passed over: the rest of a job still
-  // goes out, one program per turn of the poll thread.
-  auto back = [&port] {
-    port.ProgramTable.reset();
-    port.ProgramRecord.reset();
-    port.SendProgramId = 0;
-    PostPortRequest(&port, kRequestPoll);
-  };
-  // Every write variant takes the job's next program: a job left in the
-  // port would otherwise be offered again and again.
-  if (database) TakeJobProgram(port);
-  if (locked) {
-    Log(port, "Placing Lock");
-    if (!port.CopyForSend("KELVFILE.DBF")) {
-      Log(port, "Program could not be locked");
-      back();
-      return;
-    }
-    Log(port, "Lock was placed");
+// The standard write and its two variants as hooks of the send loop.
+class TRs232Send : public TSendHooks {
+ public:
+  explicit TRs232Send(Kind kind) : kind_(kind), omit_(kind == Kind::Omit), wait_(kind == Kind::Wait) {
+    StartLog = omit_ ? "Writting With Ommit Started" : wait_ ? "Writting (With wait) Started" : "Writting Started";
+    StopLog = wait_ ? "Writting (With wait) Stopped" : "Writting Stopped";
+    SetsRingMask = kind == Kind::Standard;
+    PurgesFirst = !wait_;
+    TakesJobProgram = true;
+    LinkSendsUnlocked = true;
+    LogsSend = !wait_;
+    NamesPending = true;
+    LogsWaits = true;
+    RestsAfterSend = !omit_;
+    ClearsOmitLines = omit_;
   }
-  std::unique_ptr<TMyFile> file;
-  if (port.ProgramPath) {
+
+  bool OpenProgram(TDncPort& port) override {
+    if (!port.ProgramPath) return false;
     plat::File f = plat::create_file(port.ProgramPath.get(), plat::Access::read, plat::Share::read_write,
                                      plat::Disposition::open_existing);
     port.BytesTotal = f.is_open() ? static_cast<uint32_t>(plat::length(f)) : 0;
-    file = std::make_unique<TMyFile>(port.ProgramPath.get());
-    if (!file->Open(1)) file.reset();
-  }
-  if (!file) {
-    Log(port, "Program file could not be opened");
-    back();
-    return;
+    file_ = std::make_unique<TMyFile>(port.ProgramPath.get());
+    if (file_->Open(1)) return true;
+    file_.reset();
+    return false;
   }
 
-  port.OpenCancelEvent();
-  const long flow = port.Setting(kPropFlow);
-  if (port.Setting(kPropStartInXoff) && flow != 1 && flow != 3)
-    Log(port, "Start in XOFF without software flow control: no XON can release the line");
+  void CloseProgram() override { file_.reset(); }
 
-  TBlockSender sender(port, RulesOf(port, kind));
-  LineSource source(port, kind);
-  End end = End::Done;
+  TSendRules Rules(const TDncPort& port) const override { return RulesOf(port, kind_); }
 
-  if (!wait && port.Setting(kPropWaitDc2)) {
+  SendEnd Send(TDncPort& port, TBlockSender& sender) override {
+    const long flow = port.Setting(kPropFlow);
+    if (port.Setting(kPropStartInXoff) && flow != 1 && flow != 3)
+      Log(port, "Start in XOFF without software flow control: no XON can release the line");
+    End end = End::Done;
+    if (!wait_ && port.Setting(kPropWaitDc2)) end = AwaitDc2(port, sender);
+    if (end == End::Done && !wait_ && port.Setting(kPropStartInXoff))
+      plat::escape_comm_function(port.ComHandle, SETXOFF);
+    port.TransferStart = plat::tick_count();
+    if (end == End::Done) end = SendHeader(port, sender);
+    if (end == End::Done) end = SendLines(port, sender);
+    if (end == End::Done) end = SendTrailer(port, sender);
+    return end;
+  }
+
+ private:
+  // The machine asks for the program with DC2 and may want DC4 back.
+  static End AwaitDc2(TDncPort& port, TBlockSender& sender) {
+    End end = End::Done;
     plat::Event readEvent(true, false);
     port.ReadOverlapped.hEvent = &readEvent;
     for (;;) {
@@ -238,13 +219,12 @@ void WriteThread(TDncPort& port, Kind kind) {
       end = sender.Send(std::string(1, '\x14'));
       plat::sleep_ms(20);
     }
+    return end;
   }
-  if (end == End::Done && !wait && port.Setting(kPropStartInXoff)) plat::escape_comm_function(port.ComHandle, SETXOFF);
-  port.TransferStart = plat::tick_count();
 
-  if (end == End::Done) {
+  End SendHeader(TDncPort& port, TBlockSender& sender) const {
     std::string header;
-    if (kind != Kind::Standard) {
+    if (kind_ != Kind::Standard) {
       header = port.StartTrigger;
     } else if (!port.StartTrigger.empty() || port.Setting(kPropNamingMode) == 3) {
       header = port.StartTrigger;
@@ -255,75 +235,59 @@ void WriteThread(TDncPort& port, Kind kind) {
         header += '\0';
       }
     }
-    if (!header.empty()) end = sender.Send(header);
-  }
-  std::string line;
-  bool waitSeen = false;
-  // Short lines go out together in blocks of up to the block size: one
-  // write and one flow wait per block, not per line, keeps a server of
-  // many ports off the processor. Pauses and block delays work on single
-  // lines, as the row asks.
-  const bool together = !wait && port.Setting(kPropBlockDelay) <= 0;
-  const std::size_t blockSize = DncSendBlock(port);
-  std::string blocks;
-  while (end == End::Done && source.Next(*file, line)) {
-    if (together) {
-      if (!blocks.empty() && blocks.size() + line.size() + port.LineEnd.size() > blockSize) {
-        end = sender.Send(blocks);
-        blocks.clear();
-      }
-      blocks += line;
-      blocks += port.LineEnd;
-      continue;
-    }
-    std::string block = line + port.LineEnd;
-    if (wait && Holds(block, port.Text(kPropWaitText)) && (port.Setting(kPropPauseFirst) || waitSeen)) {
-      end = Pause(port, sender, block);
-      continue;
-    }
-    if (wait && Holds(block, port.Text(kPropWaitText))) waitSeen = true;
-    end = sender.Send(block);
-  }
-  if (end == End::Done && !blocks.empty()) end = sender.Send(blocks);
-  if (end == End::Done) {
-    std::string trailer;
-    if (omit && *port.Text(kPropOmitFeed)) trailer = std::string(port.Text(kPropOmitFeed)) + port.LineEnd;
-    trailer += port.EndTrigger;
-    if (!trailer.empty()) end = sender.Send(trailer);
+    return header.empty() ? End::Done : sender.Send(header);
   }
 
-  plat::escape_comm_function(port.ComHandle, SETXON);
-  if (end == End::Done) {
-    Log(port, "Sleeping 1 Second");
-    AwaitDrained(port);
-  }
-  if (database && Globals && !wait) {
-    const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : (port.Pending() ? port.Pending() : "");
-    const char* machine = port.ProgramRecord ? port.ProgramRecord->MACHINE : port.Text(kPropName);
-    Globals->WriteLog(end == End::Done ? 1 : 2, desc, machine, port.Text(kPropDisplayName));
-  }
-  if (end != End::BreakCount) plat::purge_comm(port.ComHandle, PURGE_RXCLEAR);
-  if (locked) {
-    Log(port, "Removing Lock");
-    if (end == End::Done && port.ProgramTable) port.ProgramTable->IncrementSent(port.SendProgramId);
-    port.ProgramTable.reset();
-    port.ProgramRecord.reset();
-    port.SendProgramId = 0;
-    port.ProgramPath.reset();
-  }
-  file.reset();
-  port.CloseCancelEvent();
-  if (omit) port.OmitLines = 0;
-  if (end == End::Done) {
-    if (kind != Kind::Omit) {
-      Log(port, "Sleeping 10 seconds");
-      port.StopEvent.wait(port.JobPrograms ? 1000 : 10000);
+  End SendLines(TDncPort& port, TBlockSender& sender) {
+    LineSource source(port, kind_);
+    std::string line;
+    bool waitSeen = false;
+    // Short lines go out together in blocks of up to the block size: one
+    // write and one flow wait per block, not per line, keeps a server of
+    // many ports off the processor. Pauses and block delays work on single
+    // lines, as the row asks.
+    const bool together = !wait_ && port.Setting(kPropBlockDelay) <= 0;
+    const std::size_t blockSize = DncSendBlock(port);
+    std::string blocks;
+    End end = End::Done;
+    while (end == End::Done && source.Next(*file_, line)) {
+      if (together) {
+        if (!blocks.empty() && blocks.size() + line.size() + port.LineEnd.size() > blockSize) {
+          end = sender.Send(blocks);
+          blocks.clear();
+        }
+        blocks += line;
+        blocks += port.LineEnd;
+        continue;
+      }
+      std::string block = line + port.LineEnd;
+      const bool holdsWait = wait_ && Holds(block, port.Text(kPropWaitText));
+      if (holdsWait && (port.Setting(kPropPauseFirst) || waitSeen)) {
+        end = Pause(port, sender, block);
+        continue;
+      }
+      if (holdsWait) waitSeen = true;
+      end = sender.Send(block);
     }
-  } else {
-    port.FreeBufferList();
+    if (end == End::Done && !blocks.empty()) end = sender.Send(blocks);
+    return end;
   }
-  PostPortRequest(&port, kRequestPoll);
-  Log(port, wait ? "Writting (With wait) Stopped" : "Writting Stopped");
+
+  End SendTrailer(TDncPort& port, TBlockSender& sender) const {
+    std::string trailer;
+    if (omit_ && *port.Text(kPropOmitFeed)) trailer = std::string(port.Text(kPropOmitFeed)) + port.LineEnd;
+    trailer += port.EndTrigger;
+    return trailer.empty() ? End::Done : sender.Send(trailer);
+  }
+
+  Kind kind_;
+  bool omit_, wait_;
+  std::unique_ptr<TMyFile> file_;
+};
+
+void WriteThread(TDncPort& port, Kind kind) {
+  TRs232Send hooks(kind);
+  RunSend(port, hooks);
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/syslog.h"
 #include "dnc/dncport.h"
+#include "dnc/raw_ascii.h"
+#include "dnc/rs232.h"
 #include "dnc/server.h"
 #include "engine/engine.h"
 #include "platform/serial.h"
@@ -87,18 +89,15 @@ class DncTest : public kvdb::DbTest {
   // naming and the storing.
   std::unique_ptr<TDncPort> OfflinePort(TMultiDncRecord* row) { return std::make_unique<TDncPort>(row); }
 
-  // Opens the port's receive file as a read thread does at its start.
+  // The reception's path as a read thread takes it, without the line: the
+  // receive file opens and the protocol's reception starts; each block goes
+  // through the filter into the file.
   static void BeginReception(TDncPort& port) {
-    port.TransferFile = std::make_unique<TMyFile>(port.TransferPath.c_str());
-    ASSERT_TRUE(port.TransferFile->Open(0));
-    port.ReceptionTriggered = port.Codes(kPropStartTrigger).empty() ? 1 : 0;
-    port.ReceptionEnded = 0;
-    port.LineEndSkip = 0;
-    port.BytesReceived = 0;
+    ASSERT_TRUE(OpenTransferFile(port));
+    StartReceiving(port, port.Protocol() == kProtoRaw ? RawReadHooks() : Rs232ReadHooks());
   }
   static void Receive(TDncPort& port, const std::string& block) {
-    port.WriteReceived(reinterpret_cast<const unsigned char*>(block.data()), block.size());
-    port.BytesReceived += static_cast<uint32_t>(block.size());
+    ReceiveBlock(port, reinterpret_cast<const unsigned char*>(block.data()), static_cast<DWORD>(block.size()));
   }
   static std::string Native(const std::string& dosPath) {
     std::string s = dosPath;

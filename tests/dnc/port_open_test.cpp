@@ -114,6 +114,68 @@ TEST_F(PortOpenTest, SettingsFromPortRows) {
   }
 }
 
+// The link's line is built by the same function with flow and time-outs of
+// its own: hardware flow without XON/XOFF, a rate below 300 left as it is,
+// the block protocols' rules not applied. What the link does not set keeps
+// the device's value.
+TEST_F(PortOpenTest, LinkSettingsFromTheSameRows) {
+  struct Case {
+    const char* what;
+    int protocol, baud, flow;
+    DWORD rate, outCts, outX, inX, dsr;
+    int xon, xoff;
+    WORD xonLim;
+    DWORD continueOnXoff, rts, dtr;
+  };
+  const Case cases[] = {
+      {"no flow", 0, 12, 0, 9600, 0, 0, 0, 0, 1, 2, 1, 1, RTS_CONTROL_DISABLE, DTR_CONTROL_DISABLE},
+      {"software flow, Heidenhain row: both ways", 2, 12, 1, 9600, 0, 1, 1, 0, 17, 19, 100, 0, RTS_CONTROL_ENABLE,
+       DTR_CONTROL_ENABLE},
+      {"hardware flow: no XON/XOFF", 0, 16, 2, 115200, 1, 0, 0, 0, 17, 19, 1, 1, RTS_CONTROL_HANDSHAKE,
+       DTR_CONTROL_ENABLE},
+      {"both, LSV-2 row: 17/19", 3, 13, 3, 19200, 1, 1, 1, 0, 17, 19, 100, 0, RTS_CONTROL_HANDSHAKE,
+       DTR_CONTROL_ENABLE},
+      {"unknown flow: none; rate below 300 kept", 1, 3, 7, 4321, 0, 0, 0, 0, 1, 2, 1, 1, RTS_CONTROL_DISABLE,
+       DTR_CONTROL_DISABLE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<TMultiDncRecord> row(Row(1, 5, c.protocol));  // no port takes it
+    row->Number[kPropBaud] = c.baud;
+    row->Number[kPropFlow] = c.flow;
+    row->Number[kPropReadTimeout] = 7;
+    plat::DCB d;
+    d.BaudRate = 4321;
+    d.fOutxDsrFlow = 1;
+    d.XonChar = 1;
+    d.XoffChar = 2;
+    d.XonLim = 1;
+    d.fTXContinueOnXoff = 1;
+    d.EofChar = 'x';
+    plat::COMMTIMEOUTS t;
+    ASSERT_TRUE(BuildLineSettings(*row, TLineUse::Link, d, t, nullptr));
+    EXPECT_EQ(d.BaudRate, c.rate);
+    EXPECT_EQ(d.fOutxCtsFlow, c.outCts);
+    EXPECT_EQ(d.fOutX, c.outX);
+    EXPECT_EQ(d.fInX, c.inX);
+    EXPECT_EQ(d.fOutxDsrFlow, c.dsr);
+    EXPECT_EQ(static_cast<unsigned char>(d.XonChar), c.xon);
+    EXPECT_EQ(static_cast<unsigned char>(d.XoffChar), c.xoff);
+    EXPECT_EQ(d.XonLim, c.xonLim);
+    EXPECT_EQ(d.fTXContinueOnXoff, c.continueOnXoff);
+    EXPECT_EQ(d.fRtsControl, c.rts);
+    EXPECT_EQ(d.fDtrControl, c.dtr);
+    EXPECT_EQ(d.fErrorChar, 1u);
+    EXPECT_EQ(d.ErrorChar, '#');
+    EXPECT_EQ(d.EofChar, 'x');
+    EXPECT_EQ(t.ReadIntervalTimeout, 4000u);
+    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 100u);
+    EXPECT_EQ(t.ReadTotalTimeoutConstant, 7000u);
+    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 100u);
+    EXPECT_EQ(t.WriteTotalTimeoutConstant, 10000u);
+  }
+}
+
 TEST_F(PortOpenTest, IndexPastTheTableKeepsTheDeviceRate) {
   sim::Machine m(5);
   plat::HCOMM h = plat::open_comm("\\\\.\\COM5");

@@ -94,6 +94,58 @@ TEST_F(ReceptionTest, BlocksAfterTheEndAreDropped) {
   EXPECT_EQ(ReadFileBytes(Native(port->TransferPath)), "G1\r\nG2%");
 }
 
+// A whole reception without a line: bytes fed to the reception path, then
+// the end the parse thread gives it. A named program that reached its end
+// is stored; one that did not, or that came with line errors the row
+// checks for, is kept as a failed transfer.
+TEST_F(ReceptionTest, FedBytesAreFilteredParsedAndStored) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> blocks;
+    bool lineErrors;
+    const char* programs;  // descriptions in the program table
+    const char* failed;    // and among the failed transfers
+    std::string stored;    // the receive file
+  };
+  const std::string program = "%\r\n(PART7)\r\nG1 X1 Y2\r\nM30\r\n%";
+  const Case cases[] = {
+      {"a named program with its end", {"junk %\r\n(PART7)\r\nG1 X1", " Y2\r\nM30\r\n%tail"}, false, "PART7", "",
+       program},
+      {"the end never came", {"%\r\n(PART7)\r\nG1 X1 Y2\r\n", "M30\r\n"}, false, "", "TRANSFER FAILED",
+       "%\r\n(PART7)\r\nG1 X1 Y2\r\nM30\r\n"},
+      {"line errors with the first bytes", {program}, true, "", "PARITY ERROR", program},
+  };
+  long id = 10;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto before = Rows(DbPath("KELVFILE.DBF")).size();
+    const auto failedBefore = Rows(DbPath("KELVDNCF.DBF")).size();
+    auto* row = Row(++id, 0);
+    row->SetText(kPropStartTrigger, "37");
+    row->SetText(kPropEndTrigger, "37");
+    row->SetText(kPropIdTrigger, "40");
+    row->SetText(kPropIdEndTrigger, "41");
+    row->Number[kPropParityCheck] = 1;
+    auto port = OfflinePort(row);
+    if (c.lineErrors) KeepPollLineErrors(*port, CE_RXPARITY);
+    BeginReception(*port);
+    for (const auto& b : c.blocks) Receive(*port, b);
+    CloseTransferFile(*port);
+    EXPECT_EQ(ReadFileBytes(Native(port->TransferPath)), c.stored);
+    EXPECT_FALSE(Rs232FinishReception(*port)) << "nothing to send";
+    const auto programs = Rows(DbPath("KELVFILE.DBF"));
+    const auto failed = Rows(DbPath("KELVDNCF.DBF"));
+    ASSERT_EQ(programs.size(), before + (*c.programs ? 1 : 0));
+    ASSERT_EQ(failed.size(), failedBefore + (*c.failed ? 1 : 0));
+    if (*c.programs) {
+      EXPECT_EQ(programs.back()[2], c.programs);
+    }
+    if (*c.failed) {
+      EXPECT_EQ(failed.back()[2], c.failed);
+    }
+  }
+}
+
 TEST_F(ReceptionTest, BytesWithoutAReceiveFileAreReportedNotStored) {
   auto port = OfflinePort(Row(4, 0));
   Receive(*port, "G1\r\n");

@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     plat::DCB dcb;
     plat::COMMTIMEOUTS timeouts;
     std::string reason;
-    BuildPortSettings(port, dcb, timeouts, &reason);
+    BuildLineSettings(port, TLineUse::Port, dcb, timeouts, &reason);
   }
   // The export dialog's list of names.
   Lines names;
