@@ -141,18 +141,18 @@ struct DbTagInfo {
   int descending;
 };
 
-DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* fields,
-                        const DbTagInfo* tags);
-DbDataFile* data_open(DB_ENGINE* c, const char* name);
-int data_close(DbDataFile* d);
+DbDataFile* data_create_in(DB_ENGINE* c, const char* name, const DbFieldInfo* fields,
+                           const DbTagInfo* tags);
+DbDataFile* data_open_in(DB_ENGINE* c, const char* name);
+int data_close_in(DbDataFile* d);
 const char* data_alias(DbDataFile* d);
-void data_alias_set(DbDataFile* d, const char* name);
+void data_alias_set_in(DbDataFile* d, const char* name);
 
 // Positioning: 0, 3 end of file, 4 beginning of file, 5 record not read.
-int data_top(DbDataFile* d);
-int data_bottom(DbDataFile* d);
-int data_go(DbDataFile* d, long n);
-int data_skip(DbDataFile* d, long n);
+int data_top_in(DbDataFile* d);
+int data_bottom_in(DbDataFile* d);
+int data_go_in(DbDataFile* d, long n);
+int data_skip_in(DbDataFile* d, long n);
 // data_go for a walk that wants record `next` after n (0 none, -1 not
 // known): tells the reads whether the records around n are worth reading
 // with it. A record the file no longer holds (cut by another station) gives
@@ -162,7 +162,7 @@ int data_go_eof(DbDataFile* d);
 int data_eof(DbDataFile* d);
 int data_bof(DbDataFile* d);
 long data_recno(DbDataFile* d);
-long data_reccount(DbDataFile* d);
+long data_reccount_in(DbDataFile* d);
 // The count that moves go by: the stated count, but only records the file
 // holds (a torn copy may state more). -1 on error.
 long data_count_held(DbDataFile* d);
@@ -181,31 +181,27 @@ int data_is_deleted(DbDataFile* d);
 int data_changed(DbDataFile* d, int flag);  // returns the old flag
 
 // Writing.
-int data_write(DbDataFile* d, long n);
-int data_append_start(DbDataFile* d, int detach_memos);
-int data_append(DbDataFile* d);
-int data_append_blank(DbDataFile* d);
-int data_flush(DbDataFile* d);
+int data_write_in(DbDataFile* d, long n);
+int data_append_start_in(DbDataFile* d, int detach_memos);
+int data_append_in(DbDataFile* d);
+int data_append_blank_in(DbDataFile* d);
+int data_flush_in(DbDataFile* d);
 int data_flush_all(DB_ENGINE* c);
 int data_header_write(DbDataFile* d);
 
 // Maintenance.
-int data_pack(DbDataFile* d);
-int data_remove_range(DbDataFile* d, long first, long last);
-int data_reindex(DbDataFile* d);
+int data_pack_in(DbDataFile* d);
+int data_remove_range_in(DbDataFile* d, long first, long last);
 
 // Fields.
 int data_num_fields(DbDataFile* d);
 DbField* data_field_at(DbDataFile* d, int n);
-DbField* data_field_named(DbDataFile* d, const char* name);
+DbField* data_field_named_in(DbDataFile* d, const char* name);
 int data_field_find(DbDataFile* d, const char* name);
 
-// Tags (positioning in key order arrives with the index code).
-DbTag* data_tag_find(DbDataFile* d, const char* name);
+// The selected tag (none: record order).
 void data_tag_select(DbDataFile* d, DbTag* tag);
 DbTag* data_tag_selected(DbDataFile* d);
-int data_seek(DbDataFile* d, const char* text);
-int data_seek_double(DbDataFile* d, double value);
 
 // Field access inside the record buffer.
 char* field_ptr(DbField* f);
@@ -220,7 +216,7 @@ void field_assign(DbField* f, const char* text);
 void field_assign_char(DbField* f, int ch);
 int field_char(DbField* f);
 unsigned field_copy(DbField* f, char* buf, unsigned size);
-char* field_str(DbField* f);
+char* field_str_in(DbField* f);
 void field_assign_long(DbField* f, long value);
 long field_long(DbField* f);
 void field_assign_double(DbField* f, double value);

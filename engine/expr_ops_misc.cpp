@@ -15,7 +15,7 @@ void r_deleted(ExprEval& ev) {
 }
 
 void r_reccount(ExprEval& ev) {
-    expr_put_d(ev.slot(), double(data_reccount(ev.op->file)));
+    expr_put_d(ev.slot(), double(data_reccount_in(ev.op->file)));
     ev.push(ev.slot());
 }
 

@@ -122,7 +122,7 @@ struct DbIndexFile {
 void index_cache_forget(DbIndexFile* x);
 
 // Index files.
-DbIndexFile* index_open(DbDataFile* d, const char* name);
+DbIndexFile* index_open_in(DbDataFile* d, const char* name);
 DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* tags);
 int index_close(DbIndexFile* x);
 int index_flush(DbIndexFile* x);

@@ -130,7 +130,7 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
       count = data_count_held(d);
       if (count < 0) return -1;
     }
-    if (n >= 1 && n <= count) return data_go(d, n);
+    if (n >= 1 && n <= count) return data_go_in(d, n);
     if (tag_skip(t, dir) != dir) {
       // Nothing counted lies that way: an end, as for an empty file.
       int rc = data_go_eof(d);
@@ -144,7 +144,7 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
 
 // Writes the current record when it changed (without forcing anything to disk).
 int write_current(DbDataFile* d) {
-  if (d->record_changed && d->rec_num > 0) return data_write(d, d->rec_num);
+  if (d->record_changed && d->rec_num > 0) return data_write_in(d, d->rec_num);
   return 0;
 }
 
@@ -162,7 +162,7 @@ int refresh(DbDataFile* d) {
 int index_data_open(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   if (!d->has_mdx || !c->auto_open) return 0;
-  return index_open(d, nullptr) ? 0 : -1;
+  return index_open_in(d, nullptr) ? 0 : -1;
 }
 
 int index_data_create(DbDataFile* d, const DbTagInfo* tags) {
@@ -253,7 +253,7 @@ bool changed_under_seek(DbDataFile* d, DbIndexFile* x) {
   bool changed = false;
   DbEndlessLocks endless;  // the byte is held only while writes go out
   if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) {
-    file_unlock(&x->file, DB_INDEX_WRITING_BYTE, 1);
+    file_unlock_in(&x->file, DB_INDEX_WRITING_BYTE, 1);
     changed = index_refresh(x) > 0;
     if (changed) d->held_for = 0;
   }
@@ -285,7 +285,7 @@ DbTableWriting::~DbTableWriting() {
   if (--d_->writing_depth > 0 || locked_.empty()) return;
   DB_ENGINE* c = d_->context;
   DbQuietError quiet(c);
-  for (DbIndexFile* x : locked_) file_unlock(&x->file, DB_INDEX_WRITING_BYTE, 1);
+  for (DbIndexFile* x : locked_) file_unlock_in(&x->file, DB_INDEX_WRITING_BYTE, 1);
 }
 
 
@@ -561,7 +561,7 @@ void index_data_write_undo(DbDataFile* d, long n) {
 
 int index_data_reindex(DbDataFile* d) {
   if (!first_index(d)) return 0;
-  int rc = data_lock_file(d);
+  int rc = data_lock_file_in(d);
   if (rc != 0) return rc;
   rc = index_data_lock(d);
   if (rc != 0) return rc;

@@ -60,7 +60,7 @@ void discard(DbIndexFile* x) {
   dbos_view_close(x->front_view);
   x->front_view = 0;
   x->front_view_refused = 0;
-  if (x->file.handle != -1) file_close(&x->file);
+  if (x->file.handle != -1) file_close_in(&x->file);
   if (list_contains(&x->data->indexes, x)) list_remove(&x->data->indexes, x);
   mem_pool_give(c->index_pool, x);
 }
@@ -112,7 +112,7 @@ int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
   std::memcpy(text, block + 24, DB_MDX_EXPR_LEN);
   text[DB_MDX_EXPR_LEN] = 0;
   str_trim_len(text, int(std::strlen(text)));
-  t->expr = expr_parse(x->data, text);
+  t->expr = expr_parse_in(x->data, text);
   if (!t->expr) return -1;
   // The key layout must agree with the expression and fit the blocks.
   const DbTagHeader& h = t->header;
@@ -129,7 +129,7 @@ int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
     str_trim_len(text, int(std::strlen(text)));
     if (text[0]) {
       t->filter_flag = block[246];
-      t->filter = expr_parse(x->data, text);
+      t->filter = expr_parse_in(x->data, text);
       if (!t->filter) return -1;
       if (!filter_is_logical(t)) return -1;
     }
@@ -158,10 +158,9 @@ bool has_pending_changes(DbIndexFile* x) {
 
 }  // namespace
 
-DbIndexFile* index_open(DbDataFile* d, const char* name) {
-  if (!d) return nullptr;
+DbIndexFile* index_open_in(DbDataFile* d, const char* name) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return nullptr;
   char path[1024];
   if (!index_name(d, name, path, sizeof path)) {
@@ -170,7 +169,7 @@ DbIndexFile* index_open(DbDataFile* d, const char* name) {
   }
   DbIndexFile* x = new_index(d);
   if (!x) return nullptr;
-  if (file_open(&x->file, c, path, 1) != 0) {
+  if (file_open_in(&x->file, c, path, 1) != 0) {
     mem_pool_give(c->index_pool, x);
     return nullptr;
   }
@@ -213,11 +212,11 @@ DbIndexFile* index_open(DbDataFile* d, const char* name) {
 DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs) {
   if (!d) return nullptr;
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return nullptr;
   if (c->error_code > 0) c->error_code = 0;
   bool was_locked = data_file_locked(d);
-  int rc = data_lock_file(d);
+  int rc = data_lock_file_in(d);
   if (rc != 0) return nullptr;
   auto unlock_data = [&] {
     if (!was_locked) data_unlock_file(d);
@@ -233,7 +232,7 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
     unlock_data();
     return nullptr;
   }
-  if (file_create(&x->file, c, path, 1) != 0) {
+  if (file_create_in(&x->file, c, path, 1) != 0) {
     mem_pool_give(c->index_pool, x);
     unlock_data();
     return nullptr;
@@ -285,10 +284,10 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
       t->header.unique_flag = 0x4000;
     }
     if (defs[n].descending) t->header.key_format |= 0x08;
-    t->expr = expr_parse(d, defs[n].expression);
+    t->expr = expr_parse_in(d, defs[n].expression);
     if (!t->expr) return fail();
     if (defs[n].filter && defs[n].filter[0]) {
-      t->filter = expr_parse(d, defs[n].filter);
+      t->filter = expr_parse_in(d, defs[n].filter);
       if (!t->filter) return fail();
       if (!filter_is_logical(t)) return fail();
     }
@@ -310,7 +309,7 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
 
 int index_flush(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (x->header_changed) {
     if (file_write(&x->file, 0, x->header, DB_MDX_HEADER_LEN) < 0) return -1;
@@ -336,14 +335,14 @@ int index_flush(DbIndexFile* x) {
 
 int index_lock(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (x->locked) return 0;
   int rc = file_lock(&x->file, DB_INDEX_LOCK_BYTE, 1);
   if (rc != 0) return rc;
   if (index_refresh(x) < 0) {
     DbQuietError quiet(c);
-    file_unlock(&x->file, DB_INDEX_LOCK_BYTE, 1);
+    file_unlock_in(&x->file, DB_INDEX_LOCK_BYTE, 1);
     return -1;
   }
   x->locked = 1;
@@ -355,7 +354,7 @@ int index_lock(DbIndexFile* x) {
 
 int index_unlock(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (!x->locked) return 0;
   // Records held back by the data file go out before the keys that lead to
   // them; while they cannot, the keys wait too.
@@ -367,7 +366,7 @@ int index_unlock(DbIndexFile* x) {
   if (rc < 0 && file_holds_writes(&x->file)) return -1;
   x->file.write_behind = 0;
   x->locked = 0;
-  if (file_unlock(&x->file, DB_INDEX_LOCK_BYTE, 1) < 0) rc = -1;
+  if (file_unlock_in(&x->file, DB_INDEX_LOCK_BYTE, 1) < 0) rc = -1;
   return rc;
 }
 
@@ -414,7 +413,7 @@ void map_front(DbIndexFile* x, long span) {
 
 int index_refresh(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (x->locked || x->file.exclusive) return 0;
   // Our own pending changes go out first, so the comparison sees only others'.
@@ -473,11 +472,11 @@ int index_refresh(DbIndexFile* x) {
 int index_close(DbIndexFile* x) {
   if (!x) return -1;
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   DbEndlessLocks endless;
   int rc = 0;
   DbDataFile* d = x->data;
-  if (d->record_changed && d->rec_num > 0 && data_flush(d) < 0) rc = -1;
+  if (d->record_changed && d->rec_num > 0 && data_flush_in(d) < 0) rc = -1;
   if (file_holds_writes(&d->file) && d->file_locked) {
     // One more try for the records held back; failing that, they never
     // reach the disk, and their keys must not either.
@@ -510,7 +509,7 @@ int index_close(DbIndexFile* x) {
 
 DbTag* index_tag(DbIndexFile* x, const char* name) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   char want[11];
   str_copy_max(want, name, sizeof want);
   str_trim_len(want, int(std::strlen(want)));

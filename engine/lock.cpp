@@ -27,14 +27,14 @@ DbEndlessLocks::DbEndlessLocks() { endless_depth++; }
 DbEndlessLocks::~DbEndlessLocks() { endless_depth--; }
 
 int file_lock(DbFile* f, long offset, long len) {
-  return file_lock_tries(f, offset, len, endless_depth > 0 ? -1 : f->context->lock_attempts);
+  return file_lock_tries_in(f, offset, len, endless_depth > 0 ? -1 : f->context->lock_attempts);
 }
 
 // The tries are given here rather than changed in the context, which other
 // threads read while this one waits.
-int file_lock_tries(DbFile* f, long offset, long len, int tries) {
+int file_lock_tries_in(DbFile* f, long offset, long len, int tries) {
   DB_ENGINE* c = f->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (skips_locks(f)) return 0;
   if (tries == 0) tries = 1;
   for (;;) {
@@ -49,8 +49,8 @@ int file_lock_tries(DbFile* f, long offset, long len, int tries) {
   }
 }
 
-int file_unlock(DbFile* f, long offset, long len) {
-  DbLock lock(f->context);
+int file_unlock_in(DbFile* f, long offset, long len) {
+  DbAssertLocked(f->context);
   if (skips_locks(f)) return 0;
   if (dbos_unlock(f->handle, offset, len) != 0)
     return code_error_ex(f->context, e_unlock, "File Name:", f->name, nullptr);
@@ -72,11 +72,11 @@ int data_count_cacheable(DbDataFile* d) {
 }
 
 int data_unlock_records(DbDataFile* d) {
-  DbLock lock(d->context);
+  DbAssertLocked(d->context);
   int rc = 0;
   long* list = lock_list(d);
   for (int i = 0; i < d->n_locks; i++)
-    if (file_unlock(&d->file, DB_LOCK_RECORD_BASE - list[i], 1) < 0) rc = -1;
+    if (file_unlock_in(&d->file, DB_LOCK_RECORD_BASE - list[i], 1) < 0) rc = -1;
   d->n_locks = 0;
   d->rec_num_old = -1;
   d->memo_numbers_current = 0;
@@ -84,16 +84,16 @@ int data_unlock_records(DbDataFile* d) {
 }
 
 int data_unlock_append(DbDataFile* d) {
-  DbLock lock(d->context);
+  DbAssertLocked(d->context);
   if (!d->append_locked) return 0;
   d->append_locked = 0;
   d->header.num_recs = -1;
-  return file_unlock(&d->file, DB_LOCK_APPEND, 1) < 0 ? -1 : 0;
+  return file_unlock_in(&d->file, DB_LOCK_APPEND, 1) < 0 ? -1 : 0;
 }
 
 int data_unlock_file(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (!d->file_locked) return 0;
   // The count of this stretch's appends, and every record held back, go out
   // before anyone else may read or append, even with an error pending: the
@@ -118,7 +118,7 @@ int data_unlock_file(DbDataFile* d) {
   d->file_locked = 0;
   d->header.num_recs = -1;
   data_read_ahead_forget(d);
-  if (file_unlock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0) rc = -1;
+  if (file_unlock_in(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0) rc = -1;
   return rc;
 }
 
@@ -138,17 +138,17 @@ int release_all(DbDataFile* d) {
 
 }  // namespace
 
-int data_unlock(DbDataFile* d) {
-  DbLock lock(d->context);
+int data_unlock_in(DbDataFile* d) {
+  DbAssertLocked(d->context);
   int rc = 0;
-  if (d->file.handle != -1 && d->context->error_code >= 0 && data_flush(d) < 0) rc = -1;
+  if (d->file.handle != -1 && d->context->error_code >= 0 && data_flush_in(d) < 0) rc = -1;
   if (release_all(d) < 0) rc = -1;
   return rc;
 }
 
-int data_lock_record(DbDataFile* d, long n) {
+int data_lock_record_in(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (n < 1) return code_error(c, e_parm, "data_lock_record()");
   if (data_record_locked(d, n)) return 0;
@@ -157,10 +157,10 @@ int data_lock_record(DbDataFile* d, long n) {
   int rc = file_lock(&d->file, DB_LOCK_RECORD_BASE, 1);
   if (rc != 0) return rc;
   rc = file_lock(&d->file, DB_LOCK_RECORD_BASE - n, 1);
-  int gate = file_unlock(&d->file, DB_LOCK_RECORD_BASE, 1);
+  int gate = file_unlock_in(&d->file, DB_LOCK_RECORD_BASE, 1);
   if (rc != 0) return rc;
   if (gate != 0) {
-    file_unlock(&d->file, DB_LOCK_RECORD_BASE - n, 1);
+    file_unlock_in(&d->file, DB_LOCK_RECORD_BASE - n, 1);
     return gate;
   }
   lock_list(d)[0] = n;
@@ -168,12 +168,11 @@ int data_lock_record(DbDataFile* d, long n) {
   return 0;
 }
 
-int data_lock_group(DbDataFile* d, const long* records, int count) {
+int data_lock_group_in(DbDataFile* d, const long* records, int count) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
-  if (c->error_code < 0) return -1;
+  DbAssertLocked(c);
   if (data_file_locked(d)) return 0;
-  if (data_unlock(d) < 0) return -1;
+  if (data_unlock_in(d) < 0) return -1;
   if (count > lock_capacity(d)) {
     auto* grown = static_cast<long*>(mem_alloc(sizeof(long) * count));
     if (!grown) {
@@ -187,7 +186,7 @@ int data_lock_group(DbDataFile* d, const long* records, int count) {
     d->locks_capacity = count;
   }
   int attempts = c->lock_attempts;
-  int rc = file_lock_tries(&d->file, DB_LOCK_RECORD_BASE, 1, 1);
+  int rc = file_lock_tries_in(&d->file, DB_LOCK_RECORD_BASE, 1, 1);
   if (rc != 0) return rc;
   long* list = lock_list(d);
   for (;;) {
@@ -198,25 +197,25 @@ int data_lock_group(DbDataFile* d, const long* records, int count) {
         rc = code_error(c, e_parm, "data_lock_group()");
         break;
       }
-      rc = file_lock_tries(&d->file, DB_LOCK_RECORD_BASE - records[i], 1, 1);
+      rc = file_lock_tries_in(&d->file, DB_LOCK_RECORD_BASE - records[i], 1, 1);
       if (rc != 0) break;
       list[d->n_locks++] = records[i];
     }
     if (rc == 0) break;
-    for (int i = 0; i < d->n_locks; i++) file_unlock(&d->file, DB_LOCK_RECORD_BASE - list[i], 1);
+    for (int i = 0; i < d->n_locks; i++) file_unlock_in(&d->file, DB_LOCK_RECORD_BASE - list[i], 1);
     d->n_locks = 0;
     if (rc != DB_LOCKED || attempts == 0) break;
     if (attempts > 0) attempts--;
     DbUnlocked wait(c);
     code_yield();
   }
-  file_unlock(&d->file, DB_LOCK_RECORD_BASE, 1);
+  file_unlock_in(&d->file, DB_LOCK_RECORD_BASE, 1);
   return rc;
 }
 
 int data_lock_append(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (data_count_cacheable(d)) return 0;
   data_unlock_records(d);
@@ -225,9 +224,9 @@ int data_lock_append(DbDataFile* d) {
   return rc;
 }
 
-int data_lock_file(DbDataFile* d) {
+int data_lock_file_in(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (data_file_locked(d)) return 0;
   if (release_all(d) < 0) return -1;
@@ -241,8 +240,3 @@ int data_lock_file(DbDataFile* d) {
   return rc;
 }
 
-int data_lock_index(DbDataFile* d) {
-  DbLock lock(d->context);
-  if (d->context->error_code < 0) return -1;
-  return index_data_lock(d);
-}

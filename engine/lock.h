@@ -24,15 +24,14 @@ class DbEndlessLocks {
   DbEndlessLocks& operator=(const DbEndlessLocks&) = delete;
 };
 
-int file_lock_tries(DbFile* f, long offset, long len, int tries);
-int file_unlock(DbFile* f, long offset, long len);
+int file_lock_tries_in(DbFile* f, long offset, long len, int tries);
+int file_unlock_in(DbFile* f, long offset, long len);
 
-int data_lock_record(DbDataFile* d, long n);
-int data_lock_group(DbDataFile* d, const long* records, int count);
+int data_lock_record_in(DbDataFile* d, long n);
+int data_lock_group_in(DbDataFile* d, const long* records, int count);
 int data_lock_append(DbDataFile* d);
-int data_lock_file(DbDataFile* d);
-int data_lock_index(DbDataFile* d);
-int data_unlock(DbDataFile* d);
+int data_lock_file_in(DbDataFile* d);
+int data_unlock_in(DbDataFile* d);
 int data_unlock_records(DbDataFile* d);
 int data_unlock_append(DbDataFile* d);
 int data_unlock_file(DbDataFile* d);
