@@ -148,7 +148,10 @@ bool SeekById(DbDataFile* d, const char* tag, int field, long value) {
       data_tag_select(d, t);
       int rc = data_seek_double(d, static_cast<double>(value));
       ClearError();
-      return rc == 0;
+      // A damaged index may point at another row: only a row that holds
+      // the id is taken; past such a key the rows themselves are searched.
+      if (rc != DB_SUCCESS) return false;
+      if (OldLong(d, field) == value) return true;
     }
   }
   ClearError();

@@ -238,6 +238,14 @@ class TDncPort {
   // Set when received bytes could not be written to the receive file: the
   // reception is then not complete and must not be stored as a program.
   int ReceiveFailed = 0;
+  // The reception reached the port's end trigger. A program that came
+  // without it (the line fell silent first) is incomplete: it is kept as a
+  // failed transfer, not stored.
+  int EndTriggerSeen = 0;
+  // Line errors (parity, framing, overrun) that the poll thread read off
+  // the line with the first bytes of a reception: they belong to it, and
+  // the read thread takes them over.
+  DWORD LineErrorsWhilePolling = 0;
   int PortIndex = 0;
   std::string StartTrigger, EndTrigger;
   int ReservedNumberSeen = 0;

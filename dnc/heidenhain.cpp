@@ -215,6 +215,7 @@ void SetXonXoff(TDncPort& port, bool on) {
 void SettleLine(TDncPort& port, Session& s) {
   if (s.LineFailed.exchange(false) || !port.ComHandle) {
     port.ResetPort();
+    if (port.ComHandle) Log(port, "Line opened again");
   } else {
     if (BuildPortSettings(*port.Record, port.Dcb, port.Timeouts, nullptr)) {
       plat::set_comm_timeouts(port.ComHandle, &port.Timeouts);
@@ -541,11 +542,10 @@ void HeiPollThread(void* arg) {
   for (;;) {
     if (!port.ComHandle) {
       // A line that went away is opened again every second.
-      if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) {
+      if (!ReopenLine(port)) {
         stopped = true;
         break;
       }
-      port.OpenPort();
       KeepFramingBytes(port, *s);
       continue;
     }
@@ -558,11 +558,10 @@ void HeiPollThread(void* arg) {
     if (plat::wait_comm_event(port.ComHandle, &mask, &ov)) continue;
     if (plat::last_comm_error() != ERROR_IO_PENDING) {
       Log(port, "HEI : Line failed");
-      if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) {
+      if (!ReopenLine(port)) {
         stopped = true;
         break;
       }
-      port.ResetPort();
       KeepFramingBytes(port, *s);
       continue;
     }

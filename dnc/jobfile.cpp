@@ -10,9 +10,12 @@
 
 namespace {
 
-// Appends the whole file; false when it does not open (the caller skips
-// it) or a block could not be written (`writeFailed`).
+// Appends the whole file; false when it is no file or does not open (the
+// caller skips it). A directory or a device (a pipe, "/dev/zero") is no
+// program: reading it could block or never end. `writeFailed` is set when
+// a block could not be written.
 bool CopyInto(plat::File& out, const std::string& from, bool& writeFailed) {
+  if (!plat::file_exists(from)) return false;
   plat::File in = plat::create_file(from, plat::Access::read, plat::Share::read, plat::Disposition::open_existing);
   if (!in.is_open()) return false;
   std::vector<char> buf(50000);

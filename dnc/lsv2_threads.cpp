@@ -99,8 +99,6 @@ DWORD Left(uint64_t deadline) {
   return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
 }
 
-bool LineGone(DWORD error) { return error == ERROR_INVALID_HANDLE || error == ERROR_GEN_FAILURE; }
-
 enum class Got { Byte, Timeout, Stopped, LineFailed };
 
 // One byte from the line, waiting until the deadline at most.
@@ -637,7 +635,6 @@ void Lsv2PollingThread(void* arg) {
   Log(port, "LSV2 : Polling Started");
   port.WaitOverlapped.hEvent = &done;
   enum { Character, Stopped } outcome = Character;
-  bool lineReported = false;
   for (;;) {
     DWORD errors = 0, mask = 0, n = 0;
     plat::COMSTAT st;
@@ -649,11 +646,10 @@ void Lsv2PollingThread(void* arg) {
     plat::Waitable* waits[] = {&done, &port.StopEvent, port.SendRequest()};
     if (plat::last_comm_error() != ERROR_IO_PENDING) {
       if (!LineGone(plat::last_comm_error())) break;
-      // A line that is gone gives no character: look again now and then
-      // rather than spin.
-      if (!lineReported) Log(port, "LSV2 : The line failed");
-      lineReported = true;
-      if (plat::wait_for_multiple(waits + 1, 1, false, Lsv2TimeoutMs(port)) == WAIT_OBJECT_0) {
+      // A line that is gone gives no character: it is opened again, as when
+      // the cable is back.
+      Log(port, "LSV2 : The line failed");
+      if (!ReopenLine(port)) {
         outcome = Stopped;
         break;
       }

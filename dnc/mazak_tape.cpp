@@ -89,6 +89,24 @@ bool MazakCheckBlock(const std::string& block, std::string* data) {
   return true;
 }
 
+TMazakReceived MazakReceivedTelegram(std::string telegram) {
+  TMazakReceived r;
+  const bool block = telegram.find(kMazakStx) != std::string::npos;
+  std::string command;
+  MazakSplitCommand(telegram, command);
+  r.Code = MazakDecodeCommand(command);
+  if (r.Code == kMazakWriteBlock) {
+    // The image keeps a block as one text line: a line end or NUL in the
+    // data would come back as another block.
+    r.BlockOk = MazakCheckBlock(telegram, &r.Data) &&
+                r.Data.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+    if (!r.BlockOk) r.Data.clear();
+  } else if (block) {
+    r.BlockOk = false;
+  }
+  return r;
+}
+
 std::string MazakBlockLine(const std::string& data) { return "_" + data + "_" + MazakCheckText(data) + "_"; }
 
 namespace {
@@ -218,14 +236,14 @@ TMazakExchange::TMazakExchange(int t, bool sending) : type_(t), sending_(sending
 TMazakStep TMazakExchange::Step(int code, bool blockOk) {
   TMazakStep s;
   if (!sending_) {
+    if (!blockOk) {
+      s.Answer = codes_.Error;
+      s.Failed = true;
+      s.End = true;
+      return s;
+    }
     switch (code) {
       case kMazakWriteBlock:
-        if (!blockOk) {
-          s.Answer = codes_.Error;
-          s.Failed = true;
-          s.End = true;
-          break;
-        }
         s.StoreBlock = true;
         s.CountBytes = type_ != kMazakT2;
         s.Answer = codes_.Ack;

@@ -99,6 +99,21 @@ std::optional<uint32_t> MazakHeaderNumber(int controlType, const std::string& da
 // nothing when the tape does not hold it.
 std::optional<std::string> MazakRequestName(int controlType, const std::vector<std::string>& lines);
 
+// A telegram the receiving side took: its command code, and whether its
+// block (when it has one) is good: framed, its check right, its data fit
+// for a line of the tape image (no CR, LF or NUL), and sent with the write
+// command. A block with any other command means the telegram was damaged.
+struct TMazakReceived {
+  int Code = -1;
+  bool BlockOk = true;
+  std::string Data;  // the written block's data
+};
+TMazakReceived MazakReceivedTelegram(std::string telegram);
+
+// Longer than any telegram a control sends: bytes without an EOT that run
+// past it are noise.
+constexpr std::size_t kMazakLongestTelegram = 16384;
+
 // Whether the collected bytes form a complete telegram. On M2 the
 // receiving side drops a first byte other than "q" or "p" and the sending
 // side needs an EOT followed by EOT, STX, "8", "0", "4" or "C" (a
@@ -123,7 +138,8 @@ struct TMazakStep {
 class TMazakExchange {
  public:
   TMazakExchange(int controlType, bool sending);
-  // blockOk: the check of a written block (receiving only).
+  // blockOk: the telegram's block is good (receiving only); a damaged
+  // telegram is answered with the error code and ends the exchange.
   TMazakStep Step(int code, bool blockOk = true);
   int Marks() const { return marks_; }
   int Rewinds() const { return rewinds_; }

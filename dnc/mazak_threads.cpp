@@ -6,6 +6,7 @@
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/mazak_tape.h"
+#include "dnc/rs232.h"
 #include "dnc/server.h"
 #include "dnc/storing.h"
 #include "platform/clock.h"
@@ -25,7 +26,17 @@ void Log(const TDncPort& port, const std::string& text) {
   DncPortLog(tagged.c_str(), &port);
 }
 
-enum class Read { Telegram, Stopped, Cancelled };
+// Silent: the control sent nothing for the port's time-out; Garbage: bytes
+// without an end ran past any telegram's length; LineFailed: the line is
+// gone.
+enum class Read { Telegram, Stopped, Cancelled, Silent, Garbage, LineFailed };
+
+// Time-out of a control that falls silent during an exchange: the row's
+// read time-out, or two minutes.
+DWORD ExchangeTimeout(const TDncPort& port) {
+  const long s = port.Setting(kPropReadTimeout);
+  return s > 0 ? static_cast<DWORD>(s) * 1000 : 120000;
+}
 
 // Collects one telegram byte by byte. A failed read adds nothing.
 Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
@@ -41,21 +52,30 @@ Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
     if (!ok && plat::last_comm_error() == ERROR_IO_PENDING) {
       plat::Event* cancel = port.Cancel();
       plat::Waitable* waits[] = {&done, &port.StopEvent, cancel};
-      DWORD w = plat::wait_for_multiple(waits, cancel ? 3 : 2, false, INFINITE);
+      DWORD w = plat::wait_for_multiple(waits, cancel ? 3 : 2, false, ExchangeTimeout(port));
       if (w != WAIT_OBJECT_0) {
         plat::purge_comm(port.ComHandle, PURGE_RXABORT);
         plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
-        result = w == WAIT_OBJECT_0 + 1 ? Read::Stopped : Read::Cancelled;
-        break;
+        if (w == WAIT_TIMEOUT && n == 1) {
+          ok = TRUE;  // the byte came as the wait ended
+        } else {
+          result = w == WAIT_TIMEOUT ? Read::Silent : w == WAIT_OBJECT_0 + 1 ? Read::Stopped : Read::Cancelled;
+          break;
+        }
+      } else {
+        ok = plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
       }
-      ok = plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
     }
     if (!ok) {
       Log(port, sending ? "S-T3-1-Should not occour!" : "R-T3-1-Should not occour!");
       // A line that is gone gives no further byte: end rather than spin.
       const DWORD error = plat::last_comm_error();
-      if (error == ERROR_INVALID_HANDLE || error == ERROR_GEN_FAILURE || port.StopEvent.is_set()) {
+      if (port.StopEvent.is_set()) {
         result = Read::Stopped;
+        break;
+      }
+      if (LineGone(error)) {
+        result = Read::LineFailed;
         break;
       }
       continue;
@@ -64,8 +84,15 @@ Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
     telegram.push_back(static_cast<char>(byte));
     DncTraceBuffer(telegram.c_str(), port.ComNumber());
     if (MazakTelegramComplete(type, sending, telegram)) break;
+    if (telegram.size() > kMazakLongestTelegram) {
+      result = Read::Garbage;
+      break;
+    }
   }
   port.ReadOverlapped.hEvent = nullptr;
+  if (result == Read::Silent) Log(port, "T3-Control silent: exchange ended");
+  if (result == Read::Garbage) Log(port, "T3-Telegram without an end: exchange ended");
+  if (result == Read::LineFailed) Log(port, "T3-Line failed: exchange ended");
   return result;
 }
 
@@ -161,9 +188,21 @@ void MazakPollThread(void* arg) {
   bool stopped = false;
   DWORD mask = 0, n = 0, errors = 0;
   plat::COMSTAT st;
-  plat::clear_comm_error(port.ComHandle, &errors, &st);
-  if (st.cbInQue == 0 && !plat::wait_comm_event(port.ComHandle, &mask, &port.WaitOverlapped) &&
-      plat::last_comm_error() == ERROR_IO_PENDING) {
+  bool pending = false;
+  for (;;) {
+    plat::clear_comm_error(port.ComHandle, &errors, &st);
+    if (st.cbInQue > 0 || plat::wait_comm_event(port.ComHandle, &mask, &port.WaitOverlapped)) break;
+    const DWORD error = plat::last_comm_error();
+    pending = error == ERROR_IO_PENDING;
+    if (pending || !LineGone(error)) break;
+    // A line that hung up brings no telegram: it is opened again before
+    // polling goes on.
+    if (!ReopenLine(port)) {
+      stopped = true;
+      break;
+    }
+  }
+  if (pending) {
     plat::Waitable* waits[] = {&done, &port.StopEvent, port.SendRequest()};
     DWORD w = plat::wait_for_multiple(waits, 3, false, INFINITE);
     if (w != WAIT_OBJECT_0) {
@@ -204,19 +243,30 @@ void MazakReceiveThread(void* arg) {
   port.TransferStart = plat::tick_count();
   TMazakExchange exchange(type, false);
   bool byRewind = false;
-  std::string telegram, command;
+  // The control fell silent or the line failed with part of a tape taken:
+  // what came is kept as a failed transfer.
+  bool cutOff = false;
+  std::string telegram;
   for (;;) {
     Log(port, "R-T3-Read Started");
-    if (ReadTelegram(port, false, telegram) != Read::Telegram) break;
+    const Read read = ReadTelegram(port, false, telegram);
+    if (read == Read::Garbage) {
+      // The control waits for an answer: it is told the tape failed.
+      Answer(port, exchange.Step(-1, false), false);
+      break;
+    }
+    if (read != Read::Telegram) {
+      cutOff = read == Read::Silent || read == Read::LineFailed;
+      break;
+    }
     Log(port, "R-T3-EOT Received");
     if (type == kMazakM2) plat::sleep_ms(50);
     const std::size_t bytes = telegram.size();
-    MazakSplitCommand(telegram, command);
-    const int code = MazakDecodeCommand(command);
+    const TMazakReceived got = MazakReceivedTelegram(telegram);
+    const int code = got.Code;
     if (code > 0) DncTraceLog(MazakCommandName(code), port.ComNumber());
-    std::string data;
-    const bool blockOk = code != kMazakWriteBlock || MazakCheckBlock(telegram, &data);
-    TMazakStep step = exchange.Step(code, blockOk);
+    const std::string& data = got.Data;
+    TMazakStep step = exchange.Step(code, got.BlockOk);
     if (step.Failed) Log(port, "R-T3-Block check failed: reception ended");
     if (step.StoreBlock) {
       if (!AppendLine(port, MazakBlockLine(data))) {
@@ -253,6 +303,7 @@ void MazakReceiveThread(void* arg) {
   CloseImage(port);
   port.CloseCancelEvent();
   Log(port, "T3-Reading Stopped");
+  if (cutOff && imageOk) port.StoreFailed();
   if (type == kMazakT2) {
     ReleaseProgram(port, false);
     PostPortRequest(&port, kRequestPoll);

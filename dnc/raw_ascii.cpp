@@ -70,11 +70,19 @@ void RawPollThread(void* arg) {
     DWORD errors = 0;
     plat::COMSTAT st;
     plat::clear_comm_error(port.ComHandle, &errors, &st);
+    KeepPollLineErrors(port, errors);
     if (st.cbInQue > 0) break;
     DWORD mask = 0;
     if (plat::wait_comm_event(port.ComHandle, &mask, &port.WaitOverlapped)) break;
-    if (plat::last_comm_error() != ERROR_IO_PENDING) {
-      // A dead line is tried again after a second, not in a loop.
+    const DWORD error = plat::last_comm_error();
+    if (error != ERROR_IO_PENDING) {
+      // A line that hung up is opened again; one that fails otherwise is
+      // tried again after a second, not in a loop.
+      if (LineGone(error)) {
+        if (ReopenLine(port)) continue;
+        cancelled = true;
+        break;
+      }
       if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) cancelled = true;
       break;
     }
@@ -119,7 +127,7 @@ void RawReadThread(void* arg) {
   port.BytesReceived = 0;
   port.BytesSent = 0;
   port.BytesTotal = 0;
-  port.ParityError = 0;
+  TakePollLineErrors(port);
   Log(port, "RAW Reading Started");
   port.TransferStart = plat::tick_count();
 
@@ -145,11 +153,12 @@ void RawReadThread(void* arg) {
     if (w == WAIT_OBJECT_0) {
       const BOOL ok = plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
       TakeLineErrors(port);
+      // What the read took before the line failed is kept too.
+      Received(port, buf.get(), n);
       if (!ok) {
         port.ReceiveFailed = 1;
         break;
       }
-      Received(port, buf.get(), n);
       if (n < block) break;
       continue;
     }

@@ -63,25 +63,35 @@ void TDncPort::WriteReceived(const unsigned char* bytes, std::size_t count) {
   }
 
   std::size_t start = 0;
+  bool startsHere = false;
   const std::string& startTrigger = Codes(kPropStartTrigger);
   if (!startTrigger.empty() && !ReceptionTriggered) {
     const void* hit = std::memchr(bytes, static_cast<unsigned char>(startTrigger[0]), count);
     if (!hit) return;
     ReceptionTriggered = 1;
+    startsHere = true;
     DncLog("Reception Trigged", ComNumber());
     start = static_cast<const unsigned char*>(hit) - bytes;
   }
 
   std::size_t end = count;
   const std::string& endTrigger = Codes(kPropEndTrigger);
-  // The first block of a reception is never cut: it may start with the same
-  // byte that ends the program.
-  if (!endTrigger.empty() && BytesReceived != 0) {
-    const void* hit = std::memchr(bytes + start, static_cast<unsigned char>(endTrigger[0]), count - start);
+  if (!endTrigger.empty()) {
+    // Past the start trigger, and past the first byte of a reception
+    // without one: the byte that opens a program may be the one that ends
+    // it.
+    const std::size_t from = startsHere ? start + 1 : BytesReceived == 0 ? 1 : start;
+    const void* hit =
+        from < count ? std::memchr(bytes + from, static_cast<unsigned char>(endTrigger[0]), count - from) : nullptr;
     if (hit) {
-      end = static_cast<const unsigned char*>(hit) - bytes + 1;
-      ReceptionEnded = 1;
-      DncLog("End Of Reception Trigged", ComNumber());
+      EndTriggerSeen = 1;
+      // The first block of a reception is never cut: it may start with the
+      // same byte that ends the program.
+      if (BytesReceived != 0) {
+        end = static_cast<const unsigned char*>(hit) - bytes + 1;
+        ReceptionEnded = 1;
+        DncLog("End Of Reception Trigged", ComNumber());
+      }
     }
   }
 

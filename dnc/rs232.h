@@ -57,6 +57,19 @@ bool AwaitJobTurn(TDncPort& port);
 // Polling from here on: the send-request event opens and the transfer
 // counters clear; the log line says which protocol polls.
 void BeginPolling(TDncPort& port, const char* log);
+// Whether a comm call's error means the line itself is gone (hung up,
+// device unplugged, handle closed).
+bool LineGone(unsigned long error);
+// A line that is gone is closed and opened again once a second until it
+// opens, as when the cable or adapter is back; false when the server stops
+// meanwhile.
+bool ReopenLine(TDncPort& port);
+// Polling reads the line's error state to learn of queued bytes and
+// breaks; errors (a break among them) that came with those bytes are kept
+// for the reception they start.
+void KeepPollLineErrors(TDncPort& port, unsigned long errors);
+// A read thread's start: the errors kept while polling mark the reception.
+void TakePollLineErrors(TDncPort& port);
 // Opens the port's receive file for a reception; when it cannot be
 // created the port is logged and sent back to polling, and false comes back.
 bool OpenTransferFile(TDncPort& port);
@@ -65,6 +78,9 @@ void CloseTransferFile(TDncPort& port);
 // Keeps the reception as a failed transfer unless the row discards them;
 // true when something was kept.
 bool KeepFailed(TDncPort& port);
+// A reception on a port with an end trigger that never reached it is an
+// incomplete program: kept as a failed transfer (true), not to be stored.
+bool KeepIfIncomplete(TDncPort& port);
 
 // Reads the receive file for a program to store or a program request
 // (and job requests when asked).

@@ -118,7 +118,7 @@ void Rs232CheckParseThread(void* arg) {
   Log(port, "Program was OK!");
   bool send = false;
   if (port.NameForReception) {
-    port.StoreTransfer();
+    if (!KeepIfIncomplete(port)) port.StoreTransfer();
     port.NameForReception = 0;
   } else {
     int result = ParseReception(port, false);

@@ -52,6 +52,13 @@ bool KeepFailed(TDncPort& port) {
   return port.StoreFailed() != 0;
 }
 
+bool KeepIfIncomplete(TDncPort& port) {
+  if (port.Codes(kPropEndTrigger).empty() || port.EndTriggerSeen) return false;
+  Log(port, "The program came without its end: kept as a failed transfer");
+  KeepFailed(port);
+  return true;
+}
+
 void CloseTransferFile(TDncPort& port) {
   if (!port.TransferFile) return;
   if (!port.TransferFile->FlushBuffer()) port.ReceiveFailed = 1;
@@ -81,10 +88,39 @@ bool AwaitJobTurn(TDncPort& port) {
   return false;
 }
 
+void KeepPollLineErrors(TDncPort& port, unsigned long errors) {
+  port.LineErrorsWhilePolling |= static_cast<DWORD>(errors);
+}
+
+void TakePollLineErrors(TDncPort& port) {
+  port.ParityError = port.LineErrorsWhilePolling ? 1 : 0;
+  if (port.LineErrorsWhilePolling) Log(port, "Line errors with the first bytes");
+  port.LineErrorsWhilePolling = 0;
+}
+
+bool LineGone(unsigned long error) { return error == ERROR_INVALID_HANDLE || error == ERROR_GEN_FAILURE; }
+
+bool ReopenLine(TDncPort& port) {
+  Log(port, "Line failed: opening it again");
+  for (;;) {
+    if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) return false;
+    port.ResetPort();
+    if (port.ComHandle) {
+      // What the old line had, errors and all, went with it.
+      port.LineErrorsWhilePolling = 0;
+      Log(port, "Line opened again");
+      return true;
+    }
+  }
+}
+
 void BeginPolling(TDncPort& port, const char* log) {
   port.OpenSendRequestEvent();
   // Polling only once a send request can reach the thread.
   port.Polling = 1;
+  // Errors of bytes queued already are still on the line: the loop reads
+  // them with the bytes.
+  port.LineErrorsWhilePolling = 0;
   port.BytesReceived = 0;
   port.BytesSent = 0;
   port.BytesTotal = 0;
@@ -113,14 +149,23 @@ void Rs232PollThread(void* arg) {
     DWORD errors = 0;
     plat::COMSTAT st;
     plat::clear_comm_error(port.ComHandle, &errors, &st);
+    KeepPollLineErrors(port, errors);
     if (st.cbInQue > 0) break;
     Log(port, "RS232 (Poll) : WaitCommEvent intinated");
     DWORD mask = 0;
     if (plat::wait_comm_event(port.ComHandle, &mask, &port.WaitOverlapped)) continue;
-    if (plat::last_comm_error() != ERROR_IO_PENDING) {
-      // A line that fails keeps failing: give it a second before the read
-      // thread tries, so a dead line does not spin.
+    const DWORD error = plat::last_comm_error();
+    if (error != ERROR_IO_PENDING) {
       Log(port, "RS232 (Poll) : WaitCommEvent failed");
+      // A line that hung up brings no reception: it is opened again and
+      // polled anew.
+      if (LineGone(error)) {
+        if (ReopenLine(port)) continue;
+        cancelled = true;
+        break;
+      }
+      // A line that fails otherwise keeps failing: give it a second before
+      // the read thread tries, so it does not spin.
       if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) cancelled = true;
       break;
     }
@@ -133,8 +178,13 @@ void Rs232PollThread(void* arg) {
     }
     DWORD n = 0;
     plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, FALSE);
-    if (mask & EV_BREAK || (plat::clear_comm_error(port.ComHandle, &errors, &st), errors & CE_BREAK)) {
+    plat::clear_comm_error(port.ComHandle, &errors, &st);
+    KeepPollLineErrors(port, errors);
+    if (mask & EV_BREAK || errors & CE_BREAK) {
       Log(port, "RS232 (Poll) : Break detected");
+      // A break on an idle line is no reception; one among the bytes of a
+      // reception damaged it.
+      if (st.cbInQue == 0) port.LineErrorsWhilePolling = 0;
       plat::clear_comm_break(port.ComHandle);
       continue;
     }
@@ -179,8 +229,9 @@ void Rs232ReadThread(void* arg) {
   port.BytesTotal = 0;
   port.ReceptionTriggered = port.Codes(kPropStartTrigger).empty() ? 1 : 0;
   port.ReceptionEnded = 0;
+  port.EndTriggerSeen = 0;
   port.LineEndSkip = 0;
-  port.ParityError = 0;
+  TakePollLineErrors(port);
   Log(port, "Reading Started");
   port.TransferStart = plat::tick_count();
 
@@ -300,6 +351,7 @@ int ParseReception(TDncPort& port, bool jobs) {
     if (!line) break;
     if (!port.ReservedNumberSeen && port.ExtractProgramName(line.get())) {
       in.reset();
+      if (KeepIfIncomplete(port)) return kParseNothing;
       port.StoreReceived();
       return kParseStored;
     }
@@ -332,7 +384,7 @@ void Rs232ParseThread(void* arg) {
   if (port.NameForReception) {
     if (port.ReceiveFailed)
       KeepFailed(port);
-    else
+    else if (!KeepIfIncomplete(port))
       port.StoreTransfer();
     port.NameForReception = 0;
   } else if (port.ParityError || port.ReceiveFailed) {

@@ -115,7 +115,11 @@ bool IsSafeProgramFileName(const char* name) {
   if (!name || !*name) return false;
   std::string s(name);
   if (s == "." || s.find("..") != std::string::npos) return false;
-  return s.find_first_of("\\/:") == std::string::npos;
+  // Control characters are noise on the line, and the directories are
+  // shared with stations that cannot name a file with <>"|?*.
+  for (unsigned char c : s)
+    if (c < 0x20 || c == 0x7F) return false;
+  return s.find_first_of("\\/:<>\"|?*") == std::string::npos;
 }
 
 int TDncPort::StoreTransfer() {
@@ -274,9 +278,17 @@ int TDncPort::StoreFailed() {
     char name[200];
     std::snprintf(name, sizeof name, "Port %ld (%d-%d-%d [%d;%d])", RowId(), t.tm_mday, t.tm_mon + 1,
                   t.tm_year + 1900, t.tm_hour, t.tm_min);
-    return Copy(*this, TransferPath, Dir(&TGlobals::DncFailDir) + WithExtension(prefix + name, Text(kPropExtension)))
-               ? 1
-               : 0;
+    // Failures within one minute share the name: a later one is numbered
+    // rather than put over the earlier.
+    for (int n = 1;; n++) {
+      const std::string numbered = prefix + name + (n > 1 ? " (" + std::to_string(n) + ")" : std::string());
+      const std::string target = Dir(&TGlobals::DncFailDir) + WithExtension(numbered, Text(kPropExtension));
+      if (plat::copy_file(TransferPath, target, true)) return 1;
+      if (plat::last_error() != plat::error_exists) {
+        Log(*this, "Copy " + TransferPath + " -> " + target + " failed: " + plat::error_text(plat::last_error()));
+        return 0;
+      }
+    }
   }
   long id = NextCounterA17();
   if (id <= 0) {

@@ -9,5 +9,6 @@ class TDncPort;
 int PrepareToSend(TDncPort* port);
 
 // True when a name from a machine can be used as a file name inside a
-// program directory: not empty, no "..", no separators, no drive.
+// program directory: not empty, no "..", no separators, no drive, no
+// control characters and none of <>"|?*.
 bool IsSafeProgramFileName(const char* name);

@@ -200,4 +200,18 @@ using ::seq_read_init;
 using ::seq_write_init;
 using ::total_value;
 
+// Page production: the record buffers it keeps and puts back for group
+// footers (memos read again then), memo texts, dates from julian days, and
+// the fields of the table a report writes.
+using ::data_record;
+using ::data_record_width;
+using ::date_from_julian;
+using ::field_assign;
+using ::field_assign_char;
+using ::field_assign_double;
+using ::field_assign_long;
+using ::memo_field_len;
+using ::memo_field_ptr;
+using ::memo_field_reset;
+
 }  // namespace db_api

@@ -112,6 +112,7 @@ int obj_display_once_set(DbReportObject* o, const char* text) {
     expr_free(o->display_once);
     o->display_once = nullptr;
     o->once_value.clear();
+    o->once_seen = false;
     return 0;
   }
   if (report_pending(c)) return -1;
@@ -120,6 +121,7 @@ int obj_display_once_set(DbReportObject* o, const char* text) {
   expr_free(o->display_once);
   o->display_once = e;
   o->once_value.clear();
+  o->once_seen = false;
   return 0;
 }
 

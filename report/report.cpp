@@ -116,6 +116,8 @@ void report_destroy(DbReport* r, int free_relation, int close_files,
   DbLock lock(c);
   // Clean-up runs whatever error is pending; a pending one stays.
   DbQuietError quiet(c, DbQuietError::if_error);
+  // The preview and an output under way go first: they show this layout.
+  r->run.reset();
   report_unregister(r);
   c->report_exists = 0;
   group_destroy(r->page_group);

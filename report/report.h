@@ -131,6 +131,17 @@ int total_free(DbReportTotal* total);
 int total_reset(DbReportTotal* total);
 int total_evaluate(DbReportTotal* total);
 
+// Output. report_output produces the whole report into the preview (the
+// to-screen flag set) or onto the printer; report_data_file writes it as a
+// dBASE table with one record for each footer of the output group;
+// report_page_next produces the next page on a context (2 when the report
+// is finished, 0 when pages follow, -1 on error). When the preview closes
+// or printing ends, the parent window is posted WM_REPORT_DONE (0, 0).
+enum : UINT { WM_REPORT_DONE = 2024 };
+int report_output(DbReport* report);
+int report_data_file(DbReport* report);
+int report_page_next(DbReport* report, HDC dc);
+
 // Files. Each save writes a file beside the target and puts it in the
 // target's place only when complete.
 int report_save(DbReport* report, const char* name, int full_path);

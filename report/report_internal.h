@@ -54,5 +54,12 @@ bool output_field_forget(DbReportObject* o);
 void report_destroy(DbReport* r, int free_relation, int close_files,
                     const std::vector<DbCalc*>* keep);
 
+// Steps forward through the relation from the current record and calls
+// visit on each record after it: 1 goes on, 0 stops there (the record
+// belongs to what follows), -1 fails. Then steps back to the record it
+// started from, also when the walk ran past the last record. 0, or -1
+// after an error; the relation must allow backward skipping.
+int relation_walk_ahead(DbRelation* rel, const std::function<int()>& visit);
+
 // The context's calculations in list order.
 std::vector<DbCalc*> context_calcs(DB_ENGINE* c);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,9 +22,11 @@
 #include "engine/engine_api.h"
 #include "platform/global_memory.h"
 #include "platform/ui/gdi_types.h"
+#include "platform/ui/geometry.h"
 #include "platform/wintypes.h"
 
 class TPrintDC;
+struct ReportRun;
 struct DbReport;
 struct DbReportArea;
 struct DbReportGroup;
@@ -95,6 +98,7 @@ struct DbReportObject {
   int32_t display_width = 0;  // in characters
   DbExpr* display_once = nullptr;  // printed only when its value changes
   std::string once_value;
+  bool once_seen = false;  // once_value holds the value last printed
   DbReportArea* area = nullptr;
   DbReportObject* parent = nullptr;
   std::vector<DbReportObject*> children;
@@ -124,6 +128,10 @@ struct DbReportObject {
   int out_decimals = 0;
   double last_value = 0;
   std::string last_text;
+  // While pages are produced: the place in the area in device units, and
+  // whether last_text holds the value read ahead to its group's last record.
+  TRect device;
+  bool ahead = false;
 };
 
 struct DbReportArea {
@@ -136,6 +144,7 @@ struct DbReportArea {
   int setting_second = 0;  // carried unchanged
   std::vector<DbReportObject*> objects;  // the tree's top level, in drawing order
   DbReport* report = nullptr;
+  int32_t device_height = 0;  // while pages are produced
 };
 
 struct DbReportGroup {
@@ -191,4 +200,10 @@ struct DbReport {
   // The device page and margins as page production computes them.
   int32_t page_width_device = 0, page_height_device = 0;
   int32_t offset_left = 0, offset_right = 0, offset_top = 0, offset_bottom = 0;
+  // Output under way (report_output, report_data_file, report_page_next):
+  // the producer's state and the preview's windows.
+  struct RunEnd {
+    void operator()(ReportRun* run) const;
+  };
+  std::unique_ptr<ReportRun, RunEnd> run;
 };

@@ -83,28 +83,35 @@ int compute_ahead(DbReportTotal* t) {
   if (!rel->skip_backward)
     return report_fail(c, e_result, "A look-ahead total needs backward skipping in its relation.");
   if (add_if_counted(t) < 0) return -1;
-  long moved = 0;
-  int rc = 0;
-  for (;;) {
-    rc = relate_skip(rel, 1);
-    if (rc != 0) break;
-    moved++;
+  int rc = relation_walk_ahead(rel, [t] {
     if (t->reset) {
       int changed = reset_changed(t, false);
-      if (changed < 0) return -1;
-      if (changed) break;
+      if (changed != 0) return changed < 0 ? -1 : 0;
     }
-    if (add_if_counted(t) < 0) return -1;
-  }
+    return add_if_counted(t) < 0 ? -1 : 1;
+  });
   if (rc < 0) return -1;
-  // Past the last record the walk stands one step beyond it.
-  long back = rc == 0 ? moved : moved + 1;
-  if (back > 0 && relate_skip(rel, -back) < 0) return -1;
   t->computed_ahead = 1;
   return 0;
 }
 
 }  // namespace
+
+int relation_walk_ahead(DbRelation* rel, const std::function<int()>& visit) {
+  long moved = 0;
+  int rc = 0, seen = 1;
+  while (seen == 1) {
+    rc = relate_skip(rel, 1);
+    if (rc != 0) break;
+    moved++;
+    seen = visit();
+  }
+  if (rc < 0 || seen < 0) return -1;
+  // Past the last record the walk stands one step beyond it.
+  long back = rc == 0 ? moved : moved + 1;
+  if (back > 0 && relate_skip(rel, -back) < 0) return -1;
+  return 0;
+}
 
 DbReportTotal* total_create(DbReport* r, const char* name, const char* expr, int type, const char* reset) {
   if (!r) return nullptr;

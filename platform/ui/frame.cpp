@@ -202,13 +202,17 @@ void TFrameWindow::InitMenuPopup(HMENU popup) {
 
 bool TFrameWindow::ChooseMenuCommand(UINT id) {
   HMENU bar = GetMenu();
-  // The popup of the bar that holds the command opens first.
+  // The popup of the bar that holds the command opens first; a command
+  // on the bar itself is asked alone.
   HMENU top = nullptr;
   int n = GetMenuItemCount(bar);
-  for (int i = 0; i < n && !top; ++i)
+  for (int i = 0; i < n && !top; ++i) {
     if (HMENU p = GetSubMenu(bar, i); p && plat::menu_holding(p, id)) top = p;
+    else if (!p && GetMenuItemID(bar, i) == id) top = bar;
+  }
   if (!top) return false;
-  InitMenuPopup(top);
+  if (top == bar) EnableMenuItem(bar, id, MF_BYCOMMAND | (IsCommandEnabled(id) ? MF_ENABLED : MF_GRAYED));
+  else InitMenuPopup(top);
   UINT state = GetMenuState(top, id, MF_BYCOMMAND);
   if (state == static_cast<UINT>(-1) || (state & (MF_GRAYED | MF_DISABLED))) return false;
   MenuSelect(id);
@@ -249,7 +253,8 @@ LRESULT TFrameWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 // ---- MDI ----
 
 void TFrameWindow::JoinMdiFrame() {
-  if (MdiFrame) return;
+  // A pop-up frame belongs to its owner, it is no MDI child of it.
+  if (MdiFrame || (Attr.Style & WS_POPUP)) return;
   TWindow* p = GetParentO();
   TFrameWindow* frame = dynamic_cast<TFrameWindow*>(p);
   if (!frame && p) {

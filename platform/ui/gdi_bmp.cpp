@@ -49,8 +49,11 @@ bool parse_dib(const uint8_t* data, size_t size, Image& out, std::string& error)
     return error = "bitmap size " + std::to_string(width) + " x " + std::to_string(height) + " is out of range", false;
   size_t colours = bits <= 8 ? (used ? used : (1u << bits)) : 0;
   if (colours > 256) return error = "palette of " + std::to_string(colours) + " colours", false;
+  // Above 8 bits a colours-used count gives a palette the pixels do not
+  // index; it still stands between the header and the bits.
+  size_t unused = bits > 8 ? used : 0;
   size_t palAt = hsize + (compression == 3 && hsize == 40 ? 12 : 0);
-  size_t bitsAt = palAt + colours * entry;
+  size_t bitsAt = palAt + (colours + unused) * entry;
   size_t stride = ((size_t(width) * bits + 31) / 32) * 4;
   if (bitsAt > size || (size - bitsAt) / stride < size_t(height)) return error = "bitmap pixels are cut short", false;
   std::vector<uint32_t> pal(colours);

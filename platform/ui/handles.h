@@ -30,6 +30,13 @@ struct ControlColors {
   bool fromParent = false;   // the parent answered with a brush
 };
 
+// A scroll bar's range and thumb (capture.h).
+struct ScrollBarState {
+  int min = 0;
+  int max = 0;
+  int pos = 0;
+};
+
 struct WindowData {
   std::recursive_mutex mu;
   HWND hwnd = nullptr;
@@ -46,6 +53,7 @@ struct WindowData {
   bool hasBkgnd = false;       // SetBkgndColor: the colour the window is erased with
   COLORREF bkgnd = 0;
   ControlColors colors;        // as last painted
+  ScrollBarState scroll[2];    // SB_HORZ, SB_VERT
 };
 
 using WindowRef = std::shared_ptr<WindowData>;

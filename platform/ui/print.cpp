@@ -115,7 +115,8 @@ int dots(int mm, int dpi) { return static_cast<int>(std::lround(mm / 25.4 * dpi)
 
 TPrintDC::TPrintDC(const TPrintSetup& s)
     : TDC(dots(s.Landscape ? s.PaperHeightMm : s.PaperWidthMm, s.Dpi),
-          dots(s.Landscape ? s.PaperWidthMm : s.PaperHeightMm, s.Dpi), s.Dpi, s.Dpi) {}
+          dots(s.Landscape ? s.PaperWidthMm : s.PaperHeightMm, s.Dpi), s.Dpi, s.Dpi),
+      SetupData(s) {}
 
 int TPrintDC::StartDoc(const char* name) {
   Name = name ? name : "";

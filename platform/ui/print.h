@@ -33,8 +33,11 @@ class TPrintDC : public TDC {
   void AbortDoc();
   const std::vector<plat::DrawRecord>& Pages() const { return PageList; }
   const std::string& DocName() const { return Name; }
+  // The printer the pages are for.
+  const TPrintSetup& Setup() const { return SetupData; }
 
  private:
+  TPrintSetup SetupData;
   std::vector<plat::DrawRecord> PageList;
   std::string Name;
   bool InPage = false;

@@ -4,6 +4,7 @@
 // without moving the program's current directory; shutdown ends them all.
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "app/threads.h"
@@ -98,10 +99,13 @@ TEST_F(ThreadsTest, TableThatDoesNotOpenIsRetriedAndGivesNoFalseAlarm) {
 
 TEST_F(ThreadsTest, WatcherHoldsNoLockWhileItsBoxIsOpen) {
   std::atomic<bool> boxOpen{false}, lockFree{false};
-  plat::Event release(true, false);
+  // The box stays open until the check is done: a wait off the fast clock,
+  // which would close it within a millisecond.
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
   plat::MessageBoxHandler old = plat::set_message_box_handler([&](HWND, const std::string&, const std::string&, UINT) {
     boxOpen = true;
-    release.wait(5000);
+    released.wait_for(5s);
     return IDOK;
   });
   ASSERT_TRUE(StartWorker(DncTransferWatchThread, 20480, nullptr));
@@ -117,7 +121,7 @@ TEST_F(ThreadsTest, WatcherHoldsNoLockWhileItsBoxIsOpen) {
     lockFree = lock.owns_lock();
   });
   other.join();
-  release.set();
+  release.set_value();
   EXPECT_TRUE(lockFree);
   StopWorkers();
   plat::set_message_box_handler(old);

@@ -133,6 +133,22 @@ class DncTest : public kvdb::DbTest {
     }
     return out + "%";
   }
+  // A program of the machine: its row with that id and program id, and its
+  // file "P<id>.NC" in the machine's directory.
+  void AddProgram(long id, const std::string& desc, const std::string& text) {
+    const std::string dir = Root() + "/mach1\\";
+    kvdb::WriteFileBytes(Native(dir) + "P" + std::to_string(id) + ".NC", text);
+    TcbFileRecord r;
+    r.NCID = r.LONG1 = id;
+    CopyCut(r.NAME, sizeof r.NAME, ("P" + std::to_string(id)).c_str());
+    CopyCut(r.EXT, sizeof r.EXT, "NC");
+    CopyCut(r.DIR, sizeof r.DIR, dir.c_str());
+    CopyCut(r.DESC, sizeof r.DESC, desc.c_str());
+    CopyCut(r.MACHINE, sizeof r.MACHINE, "MILL1");
+    r.MID = machineId_;
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    ASSERT_EQ(t.Append(&r), 1);
+  }
   // The type of every system-log entry in order.
   std::vector<std::string> LogTypes() {
     std::vector<std::string> t;

@@ -1,6 +1,7 @@
 // Program names, program requests and job requests by naming mode, the
 // rewrite of the DECKEL modes and job send files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "dnc/jobfile.h"
 #include "dnc_fixture.h"
@@ -165,6 +166,20 @@ TEST_F(NamingTest, JobSendFile) {
   EXPECT_EQ(path, Globals->TempDir + "PORT0003.DSF");
   EXPECT_EQ(ReadFileBytes(Native(path)), "HEAD\r\nG1\r\nG2\r\nM30\r\nTAIL\r\n");
   EXPECT_TRUE(BuildJobSendFile(port.get(), (dir + "/nojob.txt").c_str()).empty());
+}
+
+// A "#" line takes a file only: a directory or a pipe named in a job file is
+// skipped like a missing file, never read (a pipe would block the build
+// for good).
+TEST_F(NamingTest, JobSendFileTakesFilesOnly) {
+  auto port = OfflinePort(Row(3, 0));
+  const std::string dir = Root() + "/files";
+  WriteFileBytes(dir + "/A.NC", "G1\r\n");
+  ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0600), 0);
+  WriteFileBytes(dir + "/job.txt", "#" + dir + "/pipe\r\n#" + dir + "/sub\r\n#" + dir + "/A.NC\r\nM30\r\n");
+  const std::string path = BuildJobSendFile(port.get(), (dir + "/job.txt").c_str());
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(ReadFileBytes(Native(path)), "G1\r\nM30\r\n");
 }
 
 }  // namespace

@@ -425,4 +425,42 @@ TEST_F(FrameMdiTest, ChildBarsHostControlsAndStandAtTheSide) {
   EXPECT_EQ(side.top, tops[1]->GetWindowRect().bottom);
 }
 
+// A pop-up frame with commands on its bar itself (as a report's preview
+// has): owned by the frame, no MDI child of it; its commands are chosen
+// while their enabler allows.
+class BarFrame : public TFrameWindow {
+ public:
+  explicit BarFrame(TWindow* owner) : TFrameWindow(owner, "Pop-up") {
+    Attr.Style = WS_POPUP | WS_VISIBLE | WS_CAPTION;
+    HMENU bar = CreateMenu();
+    AppendMenu(bar, MF_STRING, 111, "&Next");
+    AppendMenu(bar, MF_STRING, 444, "&Close");
+    AssignMenu(bar);
+  }
+  void CmNext() { ++Nexts; }
+  void CeNext(TCommandEnabler& ce) { ce.Enable(More); }
+  int Nexts = 0;
+  bool More = true;
+  DECLARE_RESPONSE_TABLE(BarFrame);
+};
+
+DEFINE_RESPONSE_TABLE1(BarFrame, TFrameWindow)
+  EV_COMMAND(111, CmNext),
+  EV_COMMAND_ENABLE(111, CeNext),
+END_RESPONSE_TABLE;
+
+TEST_F(FrameMdiTest, APopUpFrameChoosesTheCommandsOnItsBar) {
+  auto* pop = new BarFrame(main_);
+  ASSERT_TRUE(pop->Create());
+  EXPECT_TRUE(main_->GetMDIChildren().empty());
+  EXPECT_EQ(pop->GetMDIFrame(), nullptr);
+  EXPECT_TRUE(pop->ChooseMenuCommand(111));
+  EXPECT_EQ(pop->Nexts, 1);
+  pop->More = false;
+  EXPECT_FALSE(pop->ChooseMenuCommand(111));
+  EXPECT_TRUE(grey(pop->GetMenu(), 111));
+  EXPECT_FALSE(pop->ChooseMenuCommand(444)) << "no handler";
+  EXPECT_EQ(pop->Nexts, 1);
+}
+
 }  // namespace

@@ -111,6 +111,21 @@ TEST_F(GdiBmp, PixelsPastAShortPaletteAreBlack) {
   }
 }
 
+// Above 8 bits a colours-used count still puts a palette (that no pixel
+// indexes) between the header and the bits.
+TEST_F(GdiBmp, APaletteAbove8BitsIsSkipped) {
+  auto b = bmp(1, 1, 24, 0, 2 * 4 + 4);
+  b[14 + 32] = 2;  // colours used
+  b[54 + 8] = 0x11;  // blue, green, red of the one pixel, after the palette
+  b[54 + 9] = 0x22;
+  b[54 + 10] = 0x33;
+  std::string path = dir_ + "/palette24.bmp";
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+  TDib dib(path.c_str());
+  ASSERT_TRUE(dib.IsOK()) << dib.Error();
+  EXPECT_EQ(dib.Pixels()->px[0], 0x332211u);
+}
+
 TEST_F(GdiBmp, BitmapsDrawAtTheirSize) {
   auto b = bmp(2, 2, 24, 0, 16);
   std::string path = dir_ + "/logo.bmp";

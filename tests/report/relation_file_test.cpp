@@ -46,7 +46,7 @@ TEST_F(RelationFileTest, SavedWithoutPathsAndRetrievedFromADataDirectory) {
 
   rel = relate_retrieve(&ctx, dir.file("ORD").c_str(), 1, dir.file("data").c_str());
   ASSERT_NE(rel, nullptr) << code_error_get(&ctx);
-  EXPECT_NE(std::string(rel->top.data->file.name).find("/DATA/"), std::string::npos);
+  EXPECT_NE(std::string(rel->top.data->file.name).find("/data/"), std::string::npos);
   EXPECT_EQ(walk(rel), (std::vector<std::pair<long, std::string>>{{2, "ACME"}, {3, "ACME"}, {4, "BOLT"}, {5, "BOLT"}}));
   // The tables open already are taken as they are.
   DbRelation* again = relate_retrieve(&ctx, dir.file("ORD").c_str(), 0, nullptr);
