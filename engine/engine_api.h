@@ -202,7 +202,8 @@ using ::total_value;
 
 // Page production: the record buffers it keeps and puts back for group
 // footers (memos read again then), memo texts, dates from julian days, and
-// the fields of the table a report writes.
+// the fields of the table a report writes. A memo text is read from its file
+// when first asked for: the report reads it under its own hold (DbLock).
 using ::data_record;
 using ::data_record_width;
 using ::date_from_julian;
