@@ -5,9 +5,9 @@ JOBS    ?= $(shell nproc)
 
 .PHONY: check demo deps configure build test release bench clean
 
-check: deps build test
-	JOBS=$(JOBS) tools/run-fuzz
-	JOBS=$(JOBS) tools/run-tsan
+# Each phase timed; the times printed at the end (tools/run-check).
+check:
+	@BUILD=$(BUILD) JOBS=$(JOBS) tools/run-check
 
 # Builds the program as users run it (optimised, no sanitizers) and starts
 # it on the demo station under $(RELEASE)/demo.

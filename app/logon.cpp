@@ -8,6 +8,7 @@
 #include "appcore/globals.h"
 #include "dbmodel/user_tables.h"
 #include "appcore/text_scan.h"
+#include "resources/dialogs/logon.h"
 
 namespace {
 
@@ -30,20 +31,20 @@ bool IsProfileAdministrator(const char* login) {
 
 DEFINE_RESPONSE_TABLE1(TLogon, TLangDlg)
   EV_COMMAND(IDOK, CheckLogon),
-  EV_CBN_SELCHANGE(101, EvUserSelected),
+  EV_CBN_SELCHANGE(IDC_LOGON_USER, EvUserSelected),
 END_RESPONSE_TABLE;
 
-TLogon::TLogon(TWindow* parent) : TLangDlg(parent, 2) {
-  UserCombo = new TNameIdComboBox(this, 101, 200);
-  PasswordEdit = new TEdit(this, 102, 9);
-  SelectDbCheck = new TCheckBox(this, 103);
+TLogon::TLogon(TWindow* parent) : TLangDlg(parent, IDD_LOGON) {
+  UserCombo = new TNameIdComboBox(this, IDC_LOGON_USER, 200);
+  PasswordEdit = new TEdit(this, IDC_LOGON_PASSWORD, 9);
+  SelectDbCheck = new TCheckBox(this, IDC_LOGON_SELECT_DB);
 }
 
 void TLogon::SetupWindow() {
   TLangDlg::SetupWindow();
   if (!AllowDbChoice) SelectDbCheck->ShowWindow(SW_HIDE);
-  SetItemTexts(200, 149, 2);
-  SetItemText(103, 151);
+  SetItemTexts(IDC_LOGON_USER_LABEL, 149, 2);
+  SetItemText(IDC_LOGON_SELECT_DB, 151);
   {
     TUserInfoTable t(kUsers, 0, 1);
     TControlLines lines(*UserCombo);
@@ -124,17 +125,17 @@ DEFINE_RESPONSE_TABLE1(TNewPassword, TDialog)
   EV_COMMAND(IDOK, CmOk),
 END_RESPONSE_TABLE;
 
-TNewPassword::TNewPassword(TWindow* parent) : TDialog(parent, 10) {
-  NewPasswordEdit = new TEdit(this, 101, 9);
-  VerifyEdit = new TEdit(this, 102, 9);
+TNewPassword::TNewPassword(TWindow* parent) : TDialog(parent, IDD_NEW_PASSWORD) {
+  NewPasswordEdit = new TEdit(this, IDC_NEW_PASSWORD, 9);
+  VerifyEdit = new TEdit(this, IDC_NEW_PASSWORD_VERIFY, 9);
 }
 
 void TNewPassword::SetupWindow() {
   TDialog::SetupWindow();
   CentreOnScreen(*this);
   if (const char* t = DialogText(145)) SetCaption(t);
-  if (const char* t = DialogText(146)) SetDlgItemText(200, t);
-  if (const char* t = DialogText(147)) SetDlgItemText(201, t);
+  if (const char* t = DialogText(146)) SetDlgItemText(IDC_NEW_PASSWORD_LABEL, t);
+  if (const char* t = DialogText(147)) SetDlgItemText(IDC_NEW_PASSWORD_VERIFY_LABEL, t);
 }
 
 void TNewPassword::ClearBoth() {

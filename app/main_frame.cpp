@@ -4,6 +4,8 @@
 #include <string>
 
 #include "app/logon.h"
+#include "app/menu_popup.h"
+#include "app/net_connect.h"
 #include "app/plugin_calls.h"
 #include "app/profile_dialog.h"
 #include "app/startup_dialogs.h"
@@ -20,6 +22,7 @@
 #include "platform/ui/button.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/menu.h"
+#include "resources/dialogs/main.h"
 
 const char* const kVersionText = "v3.56 (Build 2)";
 
@@ -34,22 +37,7 @@ constexpr int kCmNew = 101, kCmOpen = 102, kCmBackups = 107, kCmExit = 116;
 constexpr int kCmConnectDatabase = 400, kCmMachines = 1204, kCmCreateJobFile = 1229;
 constexpr int kCmHideAll = 9003, kCmShowAll = 9004, kCmAbout = 20501;
 constexpr int kCmMultiDncSetup = 24355, kCmDncStart = 25152, kCmDncConfigure = 25153;
-constexpr int kAboutDialog = 2000;
-
-// The MENUES text of an id, or null when it has none.
-const char* MenuText(int id) { return Globals->MenuTexts->Has(id) ? Globals->MenuTexts->Get(id) : nullptr; }
-
-// A popup from its menu resource, each item with its MENUES text when there is one.
-HMENU LoadPopup(int resId) {
-  HMENU popup = LoadMenu(nullptr, resId);
-  if (!popup) return CreatePopupMenu();
-  for (const plat::MenuItem& item : plat::menu_items(popup)) {
-    if (item.flags & (MF_SEPARATOR | MF_POPUP)) continue;
-    if (const char* text = MenuText(static_cast<int>(item.id)))
-      ModifyMenu(popup, item.id, MF_BYCOMMAND | MF_STRING | (item.flags & (MF_GRAYED | MF_CHECKED)), item.id, text);
-  }
-  return popup;
-}
+constexpr int kAboutDialog = IDD_ABOUT;
 
 // A popup title from MENUES; none leaves the popup without a title.
 const char* Title(int id) {
@@ -123,7 +111,8 @@ void TheApp::InitMainWindow() {
   auto* client = new TMainClient;
   if (Globals->DebugMode && !station) {
     static const char* const kTexts[] = {"Loader", "Net DB", "3", "4", "5", "6"};
-    for (int i = 0; i < 6; ++i) new TButton(client, 7900 + i, kTexts[i], 10, 10 + 24 * i, 100, 20);
+    for (int i = 0; i < 6; ++i)
+      new TButton(client, TMainClient::kDebugButtons + i, kTexts[i], 10, 10 + 24 * i, 100, 20);
   }
 
   TMainFrame* frame = NewFrame("Kelvane V3.56", client);
@@ -185,6 +174,8 @@ void TheApp::InitMainWindow() {
 DEFINE_RESPONSE_TABLE1(TMainFrame, TCommandHostFrame)
   EV_GATED_COMMAND(116, CmExit),
   EV_GATED_COMMAND(400, CmConnectDatabase),
+  EV_GATED_COMMAND(401, CmConnectNetworkDrive),
+  EV_GATED_COMMAND(402, CmConnectNetworkPrinter),
   EV_GATED_COMMAND(403, CmRunCHook),
   EV_GATED_COMMAND(1206, CmUsers),
   EV_GATED_COMMAND(7201, CmJobs7201),
@@ -353,6 +344,11 @@ void TMainFrame::CmDatabaseLost() {
   MessageBox(text.c_str(), Globals->ErrorCaptionText.c_str(), MB_OK | MB_ICONSTOP);
 }
 
+// The system's connection dialogs; what they did is not looked at here.
+void TMainFrame::CmConnectNetworkDrive() { TConnectDriveDialog(this).Execute(); }
+
+void TMainFrame::CmConnectNetworkPrinter() { TConnectPrinterDialog(this).Execute(); }
+
 void TMainFrame::CmHideAll() {
   ShowWindow(SW_HIDE);
   for (TFrameWindow* child : GetMDIChildren()) child->ShowWindow(SW_HIDE);
@@ -373,12 +369,12 @@ void TMainFrame::CmAbout() {
 DEFINE_RESPONSE_TABLE1(TMainClient, TMDIClient)
   EV_WM_SIZE,
   EV_COMMAND(25500, Cm25500),
-  EV_COMMAND(7900, CmLoadFile),
-  EV_COMMAND(7901, CmNothing),
-  EV_COMMAND(7902, CmNothing),
-  EV_COMMAND(7903, CmNothing),
-  EV_COMMAND(7904, CmNothing),
-  EV_COMMAND(7905, CmNothing),
+  EV_COMMAND(kDebugButtons, CmLoadFile),
+  EV_COMMAND(kDebugButtons + 1, CmNothing),
+  EV_COMMAND(kDebugButtons + 2, CmNothing),
+  EV_COMMAND(kDebugButtons + 3, CmNothing),
+  EV_COMMAND(kDebugButtons + 4, CmNothing),
+  EV_COMMAND(kDebugButtons + 5, CmNothing),
 END_RESPONSE_TABLE;
 
 TMainClient::TMainClient() = default;
@@ -446,7 +442,7 @@ void TMainClient::Paint(TDC& dc, bool, TRect&) {
 
 void TMainClient::Cm25500() {
   if (List) return;
-  List = new TListBox(this, 100, 0, 0, 300, 500);
+  List = new TListBox(this, kLoaderList, 0, 0, 300, 500);
   List->Attr.Style &= ~static_cast<UINT>(LBS_SORT);
   List->Create();
   List->ShowWindow(SW_SHOW);

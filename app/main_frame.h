@@ -20,6 +20,11 @@ extern const char* const kVersionText;
 
 class TMainClient : public TMDIClient {
  public:
+  // The client's own controls: the loader list and, on a debug station,
+  // six buttons in a column from kDebugButtons on.
+  static constexpr int kLoaderList = 100;
+  static constexpr int kDebugButtons = 7900;
+
   TMainClient();
   ~TMainClient() override;
 
@@ -54,6 +59,8 @@ class TMainFrame : public TCommandHostFrame {
 
   void CmExit();
   void CmConnectDatabase();
+  void CmConnectNetworkDrive();
+  void CmConnectNetworkPrinter();
   void CmDatabaseLost();
   void CmRunCHook() {}
   void CmUsers();

@@ -2,21 +2,22 @@
 #include "app/netlogon.h"
 
 #include "dbmodel/text_helpers.h"
+#include "resources/dialogs/netlogon.h"
 
 DEFINE_RESPONSE_TABLE1(TGetNetLogin, TLangDlg)
   EV_COMMAND(IDOK, CmOk),
 END_RESPONSE_TABLE;
 
 TGetNetLogin::TGetNetLogin(TWindow* parent, char* userBuffer, char* passwordBuffer)
-    : TLangDlg(parent, 17), UserBuffer(userBuffer), PasswordBuffer(passwordBuffer) {
-  UserEdit = new TEdit(this, 101, 40);
-  PasswordEdit = new TEdit(this, 102, 40);
+    : TLangDlg(parent, IDD_NET_LOGON), UserBuffer(userBuffer), PasswordBuffer(passwordBuffer) {
+  UserEdit = new TEdit(this, IDC_NET_LOGON_USER, 40);
+  PasswordEdit = new TEdit(this, IDC_NET_LOGON_PASSWORD, 40);
 }
 
 void TGetNetLogin::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(1030);
-  SetItemTexts(200, 1031, 2);
+  SetItemTexts(IDC_NET_LOGON_USER_LABEL, 1031, 2);
 }
 
 void TGetNetLogin::CmOk() {

@@ -9,14 +9,17 @@
 #include "dbmodel/profile.h"
 #include "platform/ui/ctlcolor.h"
 #include "appcore/text_scan.h"
+#include "resources/dialogs/profile.h"
 
 namespace {
 
 constexpr int kMsgProfileNotStored = 1966;
 const char* kProfiles = "KELVDATA.DBF";
 
-// Directory buttons 300-307 and the edits they fill.
-constexpr int kSlotEdits[8] = {103, 107, 111, 112, 115, 116, 120, 123};
+// The directory buttons and the edits they fill.
+constexpr int kSlotEdits[8] = {IDC_SELECT_DB_DATABASE, IDC_SELECT_DB_BACKUP, IDC_SELECT_DB_PICTURES,
+                               IDC_SELECT_DB_VIDEO,    IDC_SELECT_DB_IMPORT, IDC_SELECT_DB_EXPORT,
+                               IDC_SELECT_DB_DNC_FAIL, IDC_SELECT_DB_DNC_TEMP};
 
 std::string WithSlash(std::string s) {
   if (s.empty() || s.back() != '\\') s += '\\';
@@ -33,43 +36,43 @@ std::string WithoutSlash(std::string s) {
 DEFINE_RESPONSE_TABLE1(TSelectDb, TLangDlg)
   EV_WM_CTLCOLOR,
   EV_COMMAND(IDOK, ConnectProfile),
-  EV_LBN_DBLCLK(101, ConnectProfile),
-  EV_LBN_SELCHANGE(101, FillFields),
-  EV_BN_CLICKED(104, CmAddProfile),
-  EV_BN_CLICKED(105, CmDeleteProfile),
-  EV_BN_CLICKED(109, CmModifyProfile),
-  EV_BN_CLICKED(113, CmNewProfile),
-  EV_BN_CLICKED(114, CmCancelNew),
-  EV_BN_CLICKED(110, CmSetAutoProfile),
-  EV_BN_CLICKED(117, CmOption117),
-  EV_BN_CLICKED(118, CmOption118),
-  EV_COMMAND_AND_ID(300, SetSlotText),
-  EV_COMMAND_AND_ID(301, SetSlotText),
-  EV_COMMAND_AND_ID(302, SetSlotText),
-  EV_COMMAND_AND_ID(303, SetSlotText),
-  EV_COMMAND_AND_ID(304, SetSlotText),
-  EV_COMMAND_AND_ID(305, SetSlotText),
-  EV_COMMAND_AND_ID(306, SetSlotText),
-  EV_COMMAND_AND_ID(307, SetSlotText),
+  EV_LBN_DBLCLK(IDC_SELECT_DB_PROFILES, ConnectProfile),
+  EV_LBN_SELCHANGE(IDC_SELECT_DB_PROFILES, FillFields),
+  EV_BN_CLICKED(IDC_SELECT_DB_APPEND, CmAddProfile),
+  EV_BN_CLICKED(IDC_SELECT_DB_DELETE, CmDeleteProfile),
+  EV_BN_CLICKED(IDC_SELECT_DB_MODIFY, CmModifyProfile),
+  EV_BN_CLICKED(IDC_SELECT_DB_NEW, CmNewProfile),
+  EV_BN_CLICKED(IDC_SELECT_DB_CANCEL_NEW, CmCancelNew),
+  EV_BN_CLICKED(IDC_SELECT_DB_DEFAULT, CmSetAutoProfile),
+  EV_BN_CLICKED(IDC_SELECT_DB_NETWARE, CmOption117),
+  EV_BN_CLICKED(IDC_SELECT_DB_LAN_MANAGER, CmOption118),
+  EV_COMMAND_AND_ID(IDC_SELECT_DB_DATABASE_BROWSE, SetSlotText),
+  EV_COMMAND_AND_ID(IDC_SELECT_DB_BACKUP_BROWSE, SetSlotText),
+  EV_COMMAND_AND_ID(IDC_SELECT_DB_PICTURES_BROWSE, SetSlotText),
+  EV_COMMAND_AND_ID(IDC_SELECT_DB_VIDEO_BROWSE, SetSlotText),
+  EV_COMMAND_AND_ID(IDC_SELECT_DB_IMPORT_BROWSE, SetSlotText),
+  EV_COMMAND_AND_ID(IDC_SELECT_DB_EXPORT_BROWSE, SetSlotText),
+  EV_COMMAND_AND_ID(IDC_SELECT_DB_DNC_FAIL_BROWSE, SetSlotText),
+  EV_COMMAND_AND_ID(IDC_SELECT_DB_DNC_TEMP_BROWSE, SetSlotText),
 END_RESPONSE_TABLE;
 
-TSelectDb::TSelectDb(TWindow* parent) : TLangDlg(parent, 3) {
-  NameEdit = new TEdit(this, 102, 40);
-  DatabaseEdit = new TEdit(this, 103, 200);
-  BackupEdit = new TEdit(this, 107, 200);
-  PicturesEdit = new TEdit(this, 111, 200);
-  VideoEdit = new TEdit(this, 112, 200);
-  ImportEdit = new TEdit(this, 115, 200);
-  ExportEdit = new TEdit(this, 116, 200);
-  DncFailEdit = new TEdit(this, 120, 200);
-  DncTempEdit = new TEdit(this, 123, 200);
-  ServerEdit = new TEdit(this, 119, 25);
-  ShareEdit = new TEdit(this, 122, 25);
-  DriveEdit = new TEdit(this, 125, 2);
-  ProfileList = new TListBox(this, 101);
-  DefaultCheck = new TCheckBox(this, 110);
-  NetWareRadio = new TRadioButton(this, 117);
-  LanManagerRadio = new TRadioButton(this, 118);
+TSelectDb::TSelectDb(TWindow* parent) : TLangDlg(parent, IDD_SELECT_DB) {
+  NameEdit = new TEdit(this, IDC_SELECT_DB_NAME, 40);
+  DatabaseEdit = new TEdit(this, IDC_SELECT_DB_DATABASE, 200);
+  BackupEdit = new TEdit(this, IDC_SELECT_DB_BACKUP, 200);
+  PicturesEdit = new TEdit(this, IDC_SELECT_DB_PICTURES, 200);
+  VideoEdit = new TEdit(this, IDC_SELECT_DB_VIDEO, 200);
+  ImportEdit = new TEdit(this, IDC_SELECT_DB_IMPORT, 200);
+  ExportEdit = new TEdit(this, IDC_SELECT_DB_EXPORT, 200);
+  DncFailEdit = new TEdit(this, IDC_SELECT_DB_DNC_FAIL, 200);
+  DncTempEdit = new TEdit(this, IDC_SELECT_DB_DNC_TEMP, 200);
+  ServerEdit = new TEdit(this, IDC_SELECT_DB_SERVER, 25);
+  ShareEdit = new TEdit(this, IDC_SELECT_DB_SHARE, 25);
+  DriveEdit = new TEdit(this, IDC_SELECT_DB_DRIVE, 2);
+  ProfileList = new TListBox(this, IDC_SELECT_DB_PROFILES);
+  DefaultCheck = new TCheckBox(this, IDC_SELECT_DB_DEFAULT);
+  NetWareRadio = new TRadioButton(this, IDC_SELECT_DB_NETWARE);
+  LanManagerRadio = new TRadioButton(this, IDC_SELECT_DB_LAN_MANAGER);
 }
 
 TSelectDb::~TSelectDb() = default;
@@ -77,20 +80,21 @@ TSelectDb::~TSelectDb() = default;
 void TSelectDb::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(224);
-  SetItemTexts(200, 225, 2);
-  SetItemTexts(300, 227, 8);
-  SetItemTexts(210, 1040, 3);
-  for (auto [control, text] : {std::pair{1, 235}, {110, 236}, {114, 647}, {104, 237}, {109, 238},
-                               {105, 239}, {106, 240}, {113, 242}})
+  SetItemTexts(IDC_SELECT_DB_DIRS_GROUP, 225, 2);
+  SetItemTexts(IDC_SELECT_DB_DATABASE_BROWSE, 227, 8);
+  SetItemTexts(IDC_SELECT_DB_SERVER_LABEL, 1040, 3);
+  for (auto [control, text] : {std::pair{IDOK, 235}, {IDC_SELECT_DB_DEFAULT, 236}, {IDC_SELECT_DB_CANCEL_NEW, 647},
+                               {IDC_SELECT_DB_APPEND, 237}, {IDC_SELECT_DB_MODIFY, 238}, {IDC_SELECT_DB_DELETE, 239},
+                               {IDC_SELECT_DB_NETWORK_GROUP, 240}, {IDC_SELECT_DB_NEW, 242}})
     SetItemText(control, text);
   SelectedId = 0;
   ListBrush = std::make_unique<TBrush>(RGB(0, 128, 128));
   FillList();
   FillFields();
   if (!Globals->SuperUserLogon) {
-    for (int id = 102; id <= 125; id++)
+    for (int id = IDC_SELECT_DB_NAME; id <= IDC_SELECT_DB_DRIVE; id++)
       if (TWindow* c = ChildWithId(id)) c->EnableWindow(false);
-    for (int id = 300; id <= 307; id++)
+    for (int id = IDC_SELECT_DB_DATABASE_BROWSE; id <= IDC_SELECT_DB_DNC_TEMP_BROWSE; id++)
       if (TWindow* c = ChildWithId(id)) c->EnableWindow(false);
   }
   if (!Globals->NetLogonMode) {
@@ -115,8 +119,8 @@ void TSelectDb::SetShown(std::initializer_list<int> ids, bool shown) {
 }
 
 void TSelectDb::FillFields() {
-  SetShown({104}, false);
-  SetShown({105, 109, 1, 113}, true);
+  SetShown({IDC_SELECT_DB_APPEND}, false);
+  SetShown({IDC_SELECT_DB_DELETE, IDC_SELECT_DB_MODIFY, IDOK, IDC_SELECT_DB_NEW}, true);
   NameEdit->SetReadOnly(true);
   SelectedId = 0;
   int sel = ProfileList->GetSelIndex();
@@ -151,31 +155,31 @@ void TSelectDb::FillFields() {
 
 void TSelectDb::CmOption117() {
   if (NetWareRadio->GetCheck() != BST_CHECKED) return;
-  SetItemText(210, 1043);
-  SetItemText(211, 1044);
-  SetShown({212, 125}, false);
+  SetItemText(IDC_SELECT_DB_SERVER_LABEL, 1043);
+  SetItemText(IDC_SELECT_DB_SHARE_LABEL, 1044);
+  SetShown({IDC_SELECT_DB_DRIVE_LABEL, IDC_SELECT_DB_DRIVE}, false);
 }
 
 void TSelectDb::CmOption118() {
   if (LanManagerRadio->GetCheck() != BST_CHECKED) return;
-  SetItemText(210, 1040);
-  SetItemText(211, 1041);
-  SetShown({212, 125}, true);
+  SetItemText(IDC_SELECT_DB_SERVER_LABEL, 1040);
+  SetItemText(IDC_SELECT_DB_SHARE_LABEL, 1041);
+  SetShown({IDC_SELECT_DB_DRIVE_LABEL, IDC_SELECT_DB_DRIVE}, true);
 }
 
 void TSelectDb::CmNewProfile() {
   for (TEdit* e : {NameEdit, DatabaseEdit, BackupEdit, PicturesEdit, VideoEdit, ImportEdit, ExportEdit,
                    DncFailEdit, DncTempEdit, ServerEdit, ShareEdit, DriveEdit})
     e->SetWindowText("");
-  SetShown({104, 114}, true);
-  SetShown({113, 105, 109, 1}, false);
+  SetShown({IDC_SELECT_DB_APPEND, IDC_SELECT_DB_CANCEL_NEW}, true);
+  SetShown({IDC_SELECT_DB_NEW, IDC_SELECT_DB_DELETE, IDC_SELECT_DB_MODIFY, IDOK}, false);
   NameEdit->SetReadOnly(false);
   NameEdit->SetFocus();
 }
 
 void TSelectDb::CmCancelNew() {
-  SetShown({104, 114}, false);
-  SetShown({113, 105, 109, 1}, true);
+  SetShown({IDC_SELECT_DB_APPEND, IDC_SELECT_DB_CANCEL_NEW}, false);
+  SetShown({IDC_SELECT_DB_NEW, IDC_SELECT_DB_DELETE, IDC_SELECT_DB_MODIFY, IDOK}, true);
   NameEdit->SetReadOnly(true);
   FillFields();
 }
@@ -250,10 +254,10 @@ void TSelectDb::CmSetAutoProfile() {
 }
 
 void TSelectDb::SetSlotText(UINT buttonId) {
-  if (buttonId < 300 || buttonId > 307) return;
+  if (buttonId < IDC_SELECT_DB_DATABASE_BROWSE || buttonId > IDC_SELECT_DB_DNC_TEMP_BROWSE) return;
   HeapText dir = CallPrintHook(this);
   if (!dir.IsSet()) return;
-  SetDlgItemText(kSlotEdits[buttonId - 300], dir.get());
+  SetDlgItemText(kSlotEdits[buttonId - IDC_SELECT_DB_DATABASE_BROWSE], dir.get());
 }
 
 void TSelectDb::CmCancel() { Destroy(IDCANCEL); }

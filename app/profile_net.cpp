@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -73,6 +74,22 @@ std::string NetShareDirectory(const std::string& server, const std::string& shar
   std::error_code ec;
   if (shareDir.empty() || !fs::is_directory(shareDir, ec)) return {};
   return shareDir.string();
+}
+
+std::vector<std::string> NetShares() {
+  std::vector<std::string> shares;
+  std::error_code ec;
+  for (const auto& server : fs::directory_iterator(fs::path(plat::base_directory()) / "net", ec)) {
+    std::error_code inner;
+    if (!server.is_directory(inner) || !PlainName(server.path().filename().string())) continue;
+    for (const auto& share : fs::directory_iterator(server.path(), inner)) {
+      std::error_code kind;
+      if (share.is_directory(kind) && PlainName(share.path().filename().string()))
+        shares.push_back("\\\\" + server.path().filename().string() + "\\" + share.path().filename().string());
+    }
+  }
+  std::sort(shares.begin(), shares.end());
+  return shares;
 }
 
 int NetGetConnection(const std::string& local, std::string& remote) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Results as the connection calls of the original system return them.
 constexpr int kNetOk = 0;
@@ -15,6 +16,8 @@ constexpr int kNetBadNetName = 67;
 constexpr int kNetAlreadyAssigned = 85;
 constexpr int kNetNotConnected = 2250;
 
+// Every share there is ("\\SERVER\SHARE"), sorted.
+std::vector<std::string> NetShares();
 // The native directory of a share; empty when it does not exist.
 std::string NetShareDirectory(const std::string& server, const std::string& share);
 // The remote name ("\\SERVER\SHARE") a drive ("X:") is connected to.

@@ -7,11 +7,12 @@
 
 #include "platform/ui/dialog.h"
 #include "platform/ui/static.h"
+#include "resources/dialogs/main.h"
 
 class TShowStatusDlg : public TDialog {
  public:
-  static constexpr int kResourceId = 12;
-  static constexpr int kTextId = 101;
+  static constexpr int kResourceId = IDD_STATUS;
+  static constexpr int kTextId = IDC_STATUS_TEXT;
   static constexpr int kTextLimit = 100;
 
   explicit TShowStatusDlg(TWindow* parent);

@@ -5,10 +5,12 @@
 #include "app/users_dialogs.h"
 
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/idname.h"
 #include "dbmodel/user_tables.h"
 #include "appcore/text_scan.h"
+#include "resources/dialogs/users.h"
 
 namespace {
 
@@ -17,7 +19,6 @@ enum : int {
   kMsgDeleteUser = 1961,
   kMsgDeleteType = 1962,
   kMsgLastAdmin = 1963,
-  kMsgNotStored = 1967,
   kMsgTypeUsed = 177,
   kMsgTypeNameTaken = 218,
 };
@@ -37,12 +38,6 @@ bool TypeHasAllRights(long typeId) {
   return t.LoadRights(typeId, r1, r2, r3) && r1 == kAllRights;
 }
 
-// A change the table refused is told, not passed over.
-bool Stored(TWindow* owner, long result) {
-  if (!result) ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP);
-  return result != 0;
-}
-
 // Fills a combo box with the account types' names and ids.
 void FillTypes(TComboBox& combo) {
   TAccountTable t(kTypes, 0, 1);
@@ -57,31 +52,36 @@ int ShowMessage(TWindow* owner, int messageId, UINT flags) {
   return ::MessageBox(owner ? owner->GetHandle() : nullptr, text.c_str(), Globals->CaptionText.c_str(), flags);
 }
 
+bool Stored(TWindow* owner, long result) {
+  if (!result) ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP);
+  return result != 0;
+}
+
 // ---- users ------------------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TUserManagement, TLangDlg)
-  EV_BN_CLICKED(107, CmAddUser),
-  EV_BN_CLICKED(108, CmModifyUser),
-  EV_BN_CLICKED(109, CmDeleteUser),
-  EV_BN_CLICKED(110, CmAccountTypes),
-  EV_CBN_SELCHANGE(101, EvTypeSelected),
-  EV_LBN_SELCHANGE(102, EvUserSelected),
+  EV_BN_CLICKED(IDC_USERS_ADD, CmAddUser),
+  EV_BN_CLICKED(IDC_USERS_MODIFY, CmModifyUser),
+  EV_BN_CLICKED(IDC_USERS_DELETE, CmDeleteUser),
+  EV_BN_CLICKED(IDC_USERS_ACCOUNT_TYPES, CmAccountTypes),
+  EV_CBN_SELCHANGE(IDC_USERS_TYPE, EvTypeSelected),
+  EV_LBN_SELCHANGE(IDC_USERS_LIST, EvUserSelected),
 END_RESPONSE_TABLE;
 
-TUserManagement::TUserManagement(TWindow* parent) : TLangDlg(parent, 38) {
-  TypeCombo = new TComboBox(this, 101, 250);
-  UserList = new TListBox(this, 102);
-  LoginEdit = new TEdit(this, 103, 9);
-  UserPasswordEdit = new TEdit(this, 104, 9);
-  FirstNameEdit = new TEdit(this, 105, 30);
-  LastNameEdit = new TEdit(this, 106, 30);
+TUserManagement::TUserManagement(TWindow* parent) : TLangDlg(parent, IDD_USERS) {
+  TypeCombo = new TComboBox(this, IDC_USERS_TYPE, 250);
+  UserList = new TListBox(this, IDC_USERS_LIST);
+  LoginEdit = new TEdit(this, IDC_USERS_LOGIN, 9);
+  UserPasswordEdit = new TEdit(this, IDC_USERS_PASSWORD, 9);
+  FirstNameEdit = new TEdit(this, IDC_USERS_FIRST_NAME, 30);
+  LastNameEdit = new TEdit(this, IDC_USERS_LAST_NAME, 30);
 }
 
 void TUserManagement::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(740);
-  SetItemTexts(200, 741, 6);
-  SetItemTexts(107, 747, 3);
+  SetItemTexts(IDC_USERS_TYPE_LABEL, 741, 6);
+  SetItemTexts(IDC_USERS_ADD, 747, 3);
   FillTypes(*TypeCombo);
   EvTypeSelected();
   RefillUsers();
@@ -195,16 +195,16 @@ void TUserManagement::CmAccountTypes() {
 // ---- rights of a type --------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TUserAccounts, TLangDlg)
-  EV_CBN_SELCHANGE(101, EvTypeSelected),
-  EV_BN_CLICKED(102, CmEditTypes),
-  EV_BN_CLICKED(103, CmGrantAll),
-  EV_BN_CLICKED(104, CmClearAll),
-  EV_BN_CLICKED(105, CmSaveRights),
+  EV_CBN_SELCHANGE(IDC_ACCOUNT_TYPES_TYPE, EvTypeSelected),
+  EV_BN_CLICKED(IDC_ACCOUNT_TYPES_EDIT_TYPES, CmEditTypes),
+  EV_BN_CLICKED(IDC_ACCOUNT_TYPES_GRANT_ALL, CmGrantAll),
+  EV_BN_CLICKED(IDC_ACCOUNT_TYPES_CLEAR_ALL, CmClearAll),
+  EV_BN_CLICKED(IDC_ACCOUNT_TYPES_SAVE, CmSaveRights),
 END_RESPONSE_TABLE;
 
-TUserAccounts::TUserAccounts(TWindow* parent) : TLangDlg(parent, 30) {
-  TypeCombo = new TComboBox(this, 101, 250);
-  for (int i = 0; i < 32; i++) RightBoxes[i] = new TCheckBox(this, 300 + i);
+TUserAccounts::TUserAccounts(TWindow* parent) : TLangDlg(parent, IDD_ACCOUNT_TYPES) {
+  TypeCombo = new TComboBox(this, IDC_ACCOUNT_TYPES_TYPE, 250);
+  for (int i = 0; i < 32; i++) RightBoxes[i] = new TCheckBox(this, IDC_ACCOUNT_TYPES_RIGHT0 + i);
 }
 
 void TUserAccounts::SetupWindow() {
@@ -258,21 +258,21 @@ void TUserAccounts::CmEditTypes() {
 // ---- the list of types -----------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TUserAccountType, TLangDlg)
-  EV_BN_CLICKED(101, CmAdd),
-  EV_BN_CLICKED(102, CmRename),
-  EV_BN_CLICKED(103, CmDelete),
-  EV_LBN_SELCHANGE(105, EvTypeSelected),
+  EV_BN_CLICKED(IDC_TYPES_ADD, CmAdd),
+  EV_BN_CLICKED(IDC_TYPES_RENAME, CmRename),
+  EV_BN_CLICKED(IDC_TYPES_DELETE, CmDelete),
+  EV_LBN_SELCHANGE(IDC_TYPES_LIST, EvTypeSelected),
 END_RESPONSE_TABLE;
 
-TUserAccountType::TUserAccountType(TWindow* parent) : TLangDlg(parent, 18) {
-  TypeList = new TListBox(this, 105);
-  TypeNameEdit = new TEdit(this, 104, 50);
+TUserAccountType::TUserAccountType(TWindow* parent) : TLangDlg(parent, IDD_TYPES) {
+  TypeList = new TListBox(this, IDC_TYPES_LIST);
+  TypeNameEdit = new TEdit(this, IDC_TYPES_NAME, 50);
 }
 
 void TUserAccountType::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(703);
-  SetItemTexts(101, 747, 3);
+  SetItemTexts(IDC_TYPES_ADD, 747, 3);
   TUserAccountTypeTable t(kTypes, 0, 1);
   TControlLines lines(*TypeList);
   t.FillListWide(&lines);
@@ -296,7 +296,7 @@ void TUserAccountType::CmAdd() {
   if (taken) {
     ShowMessage(this, kMsgTypeNameTaken);
   } else {
-    long id = NextCounterC13();
+    long id = NextAccountTypeId();
     TUserAccountTypeTable t(kTypes, 0, 1);
     TcbIdAndNameRecord r;
     r.ID = id;

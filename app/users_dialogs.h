@@ -13,6 +13,8 @@
 // Shows a MESSAGES text in an information box titled with the program's
 // caption; the answer.
 int ShowMessage(TWindow* owner, int messageId, UINT flags = MB_OK | MB_ICONINFORMATION);
+// A change the table refused is told, not passed over; the result.
+bool Stored(TWindow* owner, long result);
 
 class TUserManagement : public TLangDlg {
  public:

@@ -1,7 +1,9 @@
 // Reading KELVA31.CFG at start-up and loading what depends on it.
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "appcore/myfile.h"
 #include "platform/file.h"
+#include "platform/serial.h"
 
 void TGlobals::SetupFileData() {
   FileData.Flags = kFileDialogFlags;
@@ -26,11 +28,24 @@ TGlobals::ConfigRead TGlobals::ReadConfig() {
   f.Close();
 
   SetupFileData();
+  LoadComPortMap();
   ClearLanguageTables();
   LoadAllLanguageFiles();
   LoadSyntax();
-  CaptionText.Set(GetMessageText(106));
-  CaptionText2.Set(GetMessageText(165));
-  ErrorCaptionText.Set(GetMessageText(284));
+  CaptionText.Set(GetMessageText(kMsgProgramCaption));
+  CaptionText2.Set(GetMessageText(kMsgLogonCaption));
+  ErrorCaptionText.Set(GetMessageText(kMsgErrorCaption));
   return ConfigRead::Read;
+}
+
+void TGlobals::LoadComPortMap() {
+  ComPortMapProblems.clear();
+  const std::string path = CfgDir + "COMPORTS.CFG";
+  plat::File f = plat::create_file(path, plat::Access::read, plat::Share::read_write, plat::Disposition::open_existing);
+  if (!f.is_open()) return;  // no map: every port is its /dev/ttyS device
+  std::string text;
+  char buf[4096];
+  for (int64_t n; (n = plat::read(f, buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+  plat::close(f);
+  for (const std::string& problem : plat::map_comm_ports(text)) ComPortMapProblems.push_back("COMPORTS.CFG " + problem);
 }

@@ -85,6 +85,13 @@ class TGlobals {
 
   void LoadSyntax();
 
+  // The station's port map, COMPORTS.CFG in the configuration directory:
+  // which device each COM port is ("COM3=/dev/serial/by-id/..."); a port
+  // it does not name is /dev/ttyS<n-1>. Read with the configuration; the
+  // lines it could not use are kept for the DNC log.
+  void LoadComPortMap();
+  std::vector<std::string> ComPortMapProblems;
+
   // The TEXT of a system log entry of this type with these caller values
   // (texts; those the type does not take are ignored), or nothing when the
   // type writes no entry. The writer above the table layer stores it.

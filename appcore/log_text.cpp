@@ -1,14 +1,21 @@
 // The text of a system log entry; the rules are in log_text.h.
 #include "appcore/log_text.h"
 
+#include <cstdio>
+
 #include "appcore/globals.h"
 
 int LogValueCount(int type) {
   switch (type) {
-    case 1: case 2: case 3: case 26: case 27: case 28: case 29: return 3;
-    case 4: case 5: case 7: case 12: case 22: case 23: case 24: case 25: return 2;
-    case 6: case 21: return 4;
-    case 20: return 1;
+    // Types 3 and 27 have texts and values but nothing writes them.
+    case kLogProgramSent: case kLogProgramSentAgain: case 3: case kLogReceivedTemporary: case 27:
+    case kLogReceivedReplaced: case kLogReceivedNew:
+      return 3;
+    case kLogProgramDeleted: case kLogBackupRestored: case kLogProgramCreated: case kLogImportDeleted:
+    case kLogProgramLocked: case kLogProgramUnlocked: case kLogProgramSaved: case kLogReceiveFailed:
+      return 2;
+    case kLogProgramCopied: case kLogProgramRenamed: return 4;
+    case kLogMachineChanged: return 1;
     default: return -1;
   }
 }
@@ -16,10 +23,11 @@ int LogValueCount(int type) {
 namespace {
 
 struct Conversion {
-  std::size_t start = 0, end = 0;  // the "%...s" text
-  bool left = false;
+  std::size_t start = 0, end = 0;  // the "%..." text
+  std::string flags;
   std::size_t width = 0;
   std::optional<std::size_t> precision;
+  char type = 's';
 };
 
 std::size_t Digits(std::string_view f, std::size_t& i) {
@@ -28,17 +36,30 @@ std::size_t Digits(std::string_view f, std::size_t& i) {
   return v;
 }
 
-// The %s conversions of a format; false when it holds any other one.
-bool StringConversions(std::string_view f, std::vector<Conversion>& out) {
+TFormatValue::Kind KindOf(char type) {
+  switch (type) {
+    case 's': return TFormatValue::Text;
+    case 'c': return TFormatValue::Char;
+    default: return TFormatValue::Integer;
+  }
+}
+
+// The conversions of a format; false when it holds one this formatter
+// does not take.
+bool Conversions(std::string_view f, std::vector<Conversion>& out) {
   for (std::size_t i = 0; i < f.size(); ++i) {
     if (f[i] != '%') continue;
     Conversion c;
     c.start = i++;
     if (i < f.size() && f[i] == '%') continue;
-    while (i < f.size() && f[i] == '-') c.left = true, ++i;
+    while (i < f.size() && std::string_view("-0+ #").find(f[i]) != std::string_view::npos) c.flags += f[i++];
     c.width = Digits(f, i);
     if (i < f.size() && f[i] == '.') c.precision = Digits(f, ++i);
-    if (i >= f.size() || f[i] != 's') return false;
+    while (i < f.size() && (f[i] == 'l' || f[i] == 'h')) ++i;
+    if (i >= f.size() || std::string_view("scdiuxXo").find(f[i]) == std::string_view::npos) return false;
+    c.type = f[i];
+    // Texts and characters take only "-".
+    if (KindOf(c.type) != TFormatValue::Integer && c.flags.find_first_not_of('-') != std::string::npos) return false;
     c.end = i + 1;
     out.push_back(c);
   }
@@ -54,27 +75,72 @@ std::string Unescape(std::string_view f) {
   return s;
 }
 
+std::string Padded(const std::string& v, const Conversion& c) {
+  std::string pad(v.size() < c.width ? c.width - v.size() : 0, ' ');
+  return c.flags.empty() ? pad + v : v + pad;
+}
+
+std::string Filled(const Conversion& c, const TFormatValue& v) {
+  switch (v.kind) {
+    case TFormatValue::Text:
+      return Padded(v.text.substr(0, c.precision.value_or(std::string::npos)), c);
+    case TFormatValue::Char:
+      return Padded(std::string(1, static_cast<char>(v.number)), c);
+    case TFormatValue::Integer:
+      break;
+  }
+  // The conversion is rebuilt from parts already checked, so printf sees
+  // nothing the language file could smuggle in.
+  std::string spec = "%" + c.flags + (c.width ? std::to_string(c.width) : "");
+  if (c.precision) spec += "." + std::to_string(*c.precision);
+  spec += "ll";
+  spec += c.type;
+  const bool isSigned = c.type == 'd' || c.type == 'i';
+  const unsigned long long u = static_cast<unsigned long long>(v.number);
+  int n = isSigned ? std::snprintf(nullptr, 0, spec.c_str(), v.number) : std::snprintf(nullptr, 0, spec.c_str(), u);
+  if (n < 0) return {};
+  std::string out(static_cast<std::size_t>(n) + 1, '\0');
+  if (isSigned)
+    std::snprintf(out.data(), out.size(), spec.c_str(), v.number);
+  else
+    std::snprintf(out.data(), out.size(), spec.c_str(), u);
+  out.resize(static_cast<std::size_t>(n));
+  return out;
+}
+
 }  // namespace
 
-std::string FormatLogValues(std::string_view format, const std::vector<std::string>& values) {
-  std::vector<Conversion> convs;
-  std::string out;
-  if (!StringConversions(format, convs) || convs.size() != values.size()) {
-    out.assign(format);
-    for (const auto& v : values) out += " " + v;
-  } else {
-    std::size_t at = 0;
-    for (std::size_t n = 0; n < convs.size(); ++n) {
-      const Conversion& c = convs[n];
-      out += Unescape(format.substr(at, c.start - at));
-      std::string v = values[n].substr(0, c.precision.value_or(std::string::npos));
-      std::string pad(v.size() < c.width ? c.width - v.size() : 0, ' ');
-      out += c.left ? v + pad : pad + v;
-      at = c.end;
-    }
-    out += Unescape(format.substr(at));
+std::string TFormatValue::Plain() const {
+  switch (kind) {
+    case Text: return text;
+    case Char: return std::string(1, static_cast<char>(number));
+    case Integer: break;
   }
-  if (out.size() > kLogTextMax) out.resize(kLogTextMax);
+  return std::to_string(number);
+}
+
+bool FormatChecked(std::string_view format, const std::vector<TFormatValue>& values, std::string& out) {
+  std::vector<Conversion> convs;
+  if (!Conversions(format, convs) || convs.size() != values.size()) return false;
+  for (std::size_t n = 0; n < convs.size(); ++n)
+    if (KindOf(convs[n].type) != values[n].kind) return false;
+  std::string text;
+  std::size_t at = 0;
+  for (std::size_t n = 0; n < convs.size(); ++n) {
+    text += Unescape(format.substr(at, convs[n].start - at));
+    text += Filled(convs[n], values[n]);
+    at = convs[n].end;
+  }
+  text += Unescape(format.substr(at));
+  out = std::move(text);
+  return true;
+}
+
+std::string FormatLogValues(std::string_view format, const std::vector<TFormatValue>& values) {
+  std::string out;
+  if (FormatChecked(format, values, out)) return out;
+  out.assign(format);
+  for (const auto& v : values) out += " " + v.Plain();
   return out;
 }
 
@@ -84,11 +150,13 @@ std::optional<std::string> TGlobals::FormatLogText(int type, const char* value1,
   int n = LogValueCount(type);
   if (n < 0) return std::nullopt;
   const char* given[4] = {value1, value2, value3, value4};
-  std::vector<std::string> values;
+  std::vector<TFormatValue> values;
   for (int i = 0; i < n; ++i) values.emplace_back(given[i] ? given[i] : "");
   std::string first, last;
   GetUserName(first, last);
-  values.push_back(first);
-  values.push_back(last);
-  return FormatLogValues(LogTexts.Get(type), values);
+  values.emplace_back(first);
+  values.emplace_back(last);
+  std::string text = FormatLogValues(LogTexts.Get(type), values);
+  if (text.size() > kLogTextMax) text.resize(kLogTextMax);
+  return text;
 }

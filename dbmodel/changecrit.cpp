@@ -88,7 +88,7 @@ void TcbLogChangeTable::Fill(const std::vector<TListLines*>& lists, long type, b
 
 long TcbLogChangeTable::Add(long type, const char* name, TListLines* list) {
   if (!Open()) return 0;
-  long id = NextCounterC12();
+  long id = NextChangeCriterionId();
   if (id <= 0) {
     Close();
     return 0;

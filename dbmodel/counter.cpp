@@ -133,6 +133,6 @@ long NextCounterA(int n) { return Draw(1, n); }
 long NextCounterB(int n) { return Draw(2, n); }
 long NextCounterC(int n) { return Draw(3, n); }
 
-int ResetCounterA13() { return Reset(13); }
-int ResetCounterA16() { return Reset(16); }
-int ResetCounterA17() { return Reset(17); }
+int ResetBackupIds() { return Reset(13); }
+int ResetTemporaryTransferIds() { return Reset(16); }
+int ResetFailedTransferIds() { return Reset(17); }

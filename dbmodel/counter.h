@@ -35,33 +35,43 @@ long NextCounterA(int n);
 long NextCounterB(int n);
 long NextCounterC(int n);
 
-#define KV_COUNTER_WRAPPER(row, nn) \
-  inline long NextCounter##row##nn() { return NextCounter##row(1##nn - 100); }
-KV_COUNTER_WRAPPER(A, 01) KV_COUNTER_WRAPPER(A, 02) KV_COUNTER_WRAPPER(A, 03)
-KV_COUNTER_WRAPPER(A, 04) KV_COUNTER_WRAPPER(A, 05) KV_COUNTER_WRAPPER(A, 06)
-KV_COUNTER_WRAPPER(A, 07) KV_COUNTER_WRAPPER(A, 08) KV_COUNTER_WRAPPER(A, 09)
-KV_COUNTER_WRAPPER(A, 10) KV_COUNTER_WRAPPER(A, 11) KV_COUNTER_WRAPPER(A, 12)
-KV_COUNTER_WRAPPER(A, 13) KV_COUNTER_WRAPPER(A, 14) KV_COUNTER_WRAPPER(A, 15)
-KV_COUNTER_WRAPPER(A, 16) KV_COUNTER_WRAPPER(A, 17) KV_COUNTER_WRAPPER(A, 18)
-KV_COUNTER_WRAPPER(A, 19)
-KV_COUNTER_WRAPPER(B, 01) KV_COUNTER_WRAPPER(B, 02) KV_COUNTER_WRAPPER(B, 03)
-KV_COUNTER_WRAPPER(B, 04) KV_COUNTER_WRAPPER(B, 05) KV_COUNTER_WRAPPER(B, 06)
-KV_COUNTER_WRAPPER(B, 07) KV_COUNTER_WRAPPER(B, 08) KV_COUNTER_WRAPPER(B, 09)
-KV_COUNTER_WRAPPER(B, 10) KV_COUNTER_WRAPPER(B, 11) KV_COUNTER_WRAPPER(B, 12)
-KV_COUNTER_WRAPPER(B, 13) KV_COUNTER_WRAPPER(B, 14) KV_COUNTER_WRAPPER(B, 15)
-KV_COUNTER_WRAPPER(B, 16) KV_COUNTER_WRAPPER(B, 17) KV_COUNTER_WRAPPER(B, 18)
-KV_COUNTER_WRAPPER(B, 19) KV_COUNTER_WRAPPER(B, 20) KV_COUNTER_WRAPPER(B, 21)
-KV_COUNTER_WRAPPER(B, 22) KV_COUNTER_WRAPPER(B, 23) KV_COUNTER_WRAPPER(B, 24)
-KV_COUNTER_WRAPPER(B, 25)
-KV_COUNTER_WRAPPER(C, 01) KV_COUNTER_WRAPPER(C, 02) KV_COUNTER_WRAPPER(C, 03)
-KV_COUNTER_WRAPPER(C, 04) KV_COUNTER_WRAPPER(C, 05) KV_COUNTER_WRAPPER(C, 06)
-KV_COUNTER_WRAPPER(C, 07) KV_COUNTER_WRAPPER(C, 08) KV_COUNTER_WRAPPER(C, 09)
-KV_COUNTER_WRAPPER(C, 10) KV_COUNTER_WRAPPER(C, 11) KV_COUNTER_WRAPPER(C, 12)
-KV_COUNTER_WRAPPER(C, 13) KV_COUNTER_WRAPPER(C, 14) KV_COUNTER_WRAPPER(C, 15)
-KV_COUNTER_WRAPPER(C, 16)
-#undef KV_COUNTER_WRAPPER
+// The counters by what they count (row and field of KELVINDX.DBF).
+inline long NextCustomerId() { return NextCounterA(1); }
+// Program ids (NCID) and the program file names "P<id>".
+inline long NextProgramId() { return NextCounterA(2); }
+inline long NextPortRowId() { return NextCounterA(3); }
+inline long NextProjectId() { return NextCounterA(4); }
+inline long NextMachineId() { return NextCounterA(5); }
+inline long NextMachineTypeId() { return NextCounterA(6); }
+inline long NextCycleId() { return NextCounterA(7); }
+inline long NextCycleParamId() { return NextCounterA(8); }
+inline long NextMacroId() { return NextCounterA(9); }
+// Rows of KELVBACK.DBF and the backup file names "B<id>".
+inline long NextBackupId() { return NextCounterA(13); }
+inline long NextProfileId() { return NextCounterA(14); }
+// Rows of KELVDNCT.DBF and the file names "T<id>" of receptions kept aside.
+inline long NextTemporaryTransferId() { return NextCounterA(16); }
+// Rows of KELVDNCF.DBF: receptions that failed.
+inline long NextFailedTransferId() { return NextCounterA(17); }
+inline long NextSetupSheetTypeId() { return NextCounterB(20); }
+inline long NextSetupSheetValueId() { return NextCounterB(21); }
+inline long NextSetupSheetId() { return NextCounterB(24); }
+inline long NextSystemLogId() { return NextCounterC(1); }
+inline long NextDriveRowId() { return NextCounterC(3); }
+inline long NextAutoImportId() { return NextCounterC(4); }
+// Rows of KELVAUTO.DBF: programs an import set aside.
+inline long NextImportKeptId() { return NextCounterC(5); }
+inline long NextLogTypeId() { return NextCounterC(6); }
+inline long NextVersionLogId() { return NextCounterC(7); }
+// Rows of LOG00003.DBF and the stored version files "L<id>".
+inline long NextStoredVersionId() { return NextCounterC(8); }
+inline long NextJobListId() { return NextCounterC(9); }
+inline long NextJobLineId() { return NextCounterC(10); }
+inline long NextChangeCriterionId() { return NextCounterC(12); }
+inline long NextAccountTypeId() { return NextCounterC(13); }
+inline long NextUserId() { return NextCounterC(14); }
 
-// Counters 13, 16 and 17 of row 1 back to 0.
-int ResetCounterA13();
-int ResetCounterA16();
-int ResetCounterA17();
+// The backup, temporary-transfer and failed-transfer counters back to 0.
+int ResetBackupIds();
+int ResetTemporaryTransferIds();
+int ResetFailedTransferIds();

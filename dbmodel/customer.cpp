@@ -163,7 +163,7 @@ TcbAdvCustRecord* TcbAdvCustTable::Query(const char* filter, const char* sort, i
 long TcbAdvCustTable::Add(const char* company) {
   if (!company) return 0;
   if (!Open()) return 0;
-  long id = NextCounterA01();
+  long id = NextCustomerId();
   if (id <= 0) {
     Close();
     return 0;

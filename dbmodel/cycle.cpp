@@ -63,7 +63,7 @@ void TcbCycleTable::FillList(long machine, TListLines* list) {
 
 long TcbCycleTable::Add(long machine, const char* name) {
   if (!Open()) return 0;
-  long id = NextCounterA07();
+  long id = NextCycleId();
   if (id <= 0) {
     Close();
     return 0;

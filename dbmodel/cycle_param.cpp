@@ -63,7 +63,7 @@ int TcbParamTable::Add(long cycle) {
   if (!Open()) return 0;
   bool ok = true;
   for (int n = 1; ok && n <= kParameters; n++) {
-    long id = NextCounterA08();
+    long id = NextCycleParamId();
     ok = id > 0 && BeginAppend();
     if (!ok) break;
     PutLong(fOWNER, cycle);
@@ -143,7 +143,7 @@ int TcbParamTable::AppendCopy(long cycle, TcbParamRecord* list) {
     if (ok) {
       r->OWNER = cycle;
       // The unique ID tag would refuse a taken id and lose the parameter.
-      if (r->ID == 0 || SeekNumber("ID", static_cast<double>(r->ID))) r->ID = NextCounterA08();
+      if (r->ID == 0 || SeekNumber("ID", static_cast<double>(r->ID))) r->ID = NextCycleParamId();
       ok = r->ID > 0 && BeginAppend();
       if (ok) {
         WriteRow(r);

@@ -17,6 +17,100 @@
 
 #include "dbmodel/codetb.h"
 
+// The properties by name: Number[kPropBaud], SetText(kPropDisplayName, ...).
+// What the DNC server, the port setup dialogs and the link test read and
+// write; a number with no name here has no reader.
+enum {
+  kPropId = 1,
+  kPropName = 2,
+  kPropBaud = 3,
+  kPropDataBits = 4,
+  kPropStopBits = 5,
+  kPropParity = 6,
+  kPropFlow = 7,
+  kPropReadTimeout = 8,
+  kPropReceiveLineEnd = 9,
+  kPropRemoveList = 10,
+  kPropStartTrigger = 11,
+  kPropIdTrigger = 12,
+  kPropRequestTrigger = 13,
+  kPropAnswerDelay = 14,
+  kPropLineEnd = 15,
+  kPropOmitCodes = 16,
+  kPropFeedStart = 17,
+  kPropFeedEnd = 18,
+  kPropBeforeFile = 19,
+  kPropAfterFile = 20,
+  kPropHeaderFile = 21,
+  kPropTailFile = 22,
+  kPropSkipWhitespace = 23,
+  kPropMachineId = 24,
+  kPropMachineType = 25,
+  kPropMachineDir = 26,
+  kPropIdEndTrigger = 27,
+  // Written as 1 whatever the row holds (also 31 and kPropConfigured).
+  kPropAlwaysOne = 28,
+  kPropStorageMode = 29,
+  kPropDiscardFailed = 30,
+  kPropRequestEndTrigger = 32,
+  kPropNamingMode = 33,
+  kPropNulFilter = 34,
+  // Set on every save of the port setup.
+  kPropConfigured = 35,
+  kPropEndTrigger = 36,
+  kPropDisplayName = 37,
+  kPropPauseSeconds = 42,
+  // The four return statements (not found, id missing, in use, received):
+  // memo texts from here on.
+  kPropFirstReturnStatement = 46,
+  kPropJobTrigger = 56,
+  kPropJobEndTrigger = 57,
+  kPropExtension = 61,
+  // The text a delayed send waits on; on a floppy setup, its name.
+  kPropWaitText = 62,
+  kPropSetupName = 62,
+  kPropFirstLineText = 63,
+  kPropResetText = 64,
+  kPropIgnoreText = 65,
+  kPropComNumber = 66,
+  kPropReservedNumber = 67,
+  kPropMazakType = 68,
+  kPropProtocol = 69,
+  // Break count when sending; on a checking port (type 9) the first block
+  // number of the check.
+  kPropBreakCount = 70,
+  // XOFF limit in minutes when sending; on a checking port the block
+  // increment.
+  kPropXoffLimit = 71,
+  kPropFlashCount = 72,
+  kPropBlockDelay = 73,
+  kPropUnixLink = 76,
+  kPropParityCheck = 77,
+  kPropFileMode = 79,
+  kPropSearchOnType = 80,
+  kPropSendPauseLine = 81,
+  kPropPauseFirst = 82,
+  kPropEndBeforePause = 83,
+  kPropStartAfterPause = 84,
+  kPropBlockLetter = 85,
+  kPropFirstDirectory = 86,
+  kPropOmitFirst = 125,
+  kPropOmitText = 135,
+  kPropOmitFeed = 145,
+  kPropWaitDc2 = 146,
+  kPropAnswerDc4 = 147,
+  kPropStartInXoff = 148,
+  kPropSkipText = 156,
+  kPropSkipOccurrence = 157,
+  kPropNumberTrigger = 158,
+  kPropNumberEndTrigger = 159,
+  kPropRestartTrigger = 160,
+  kPropRestartEndTrigger = 161,
+  kPropRestartLineTrigger = 162,
+  kPropZeroPad = 163,
+  kPropZeroPadIndex = 164
+};
+
 class TMultiDncRecord : public TcbRecord {
  public:
   static constexpr int kProperties = 168;

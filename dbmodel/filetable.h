@@ -33,6 +33,8 @@ class TcbFileRecord : public TcbRecord {
 
   // Replaces the memo text with a copy of `text` (null: none).
   void SetMemo(const char* text);
+  // "DIR NAME.EXT": the file the row stands for.
+  std::string FilePath() const { return std::string(DIR) + NAME + "." + EXT; }
 };
 
 // Search modes of the text searches.
@@ -62,6 +64,8 @@ class TcbFileTable : public TCodeTB {
 
   // Queries: the result list belongs to the caller (FreeRecordList).
   TcbFileRecord* Select(const char* filter, const char* sort);
+  // Whether the last query failed (null then means "not read", not "none").
+  bool SelectFailed() const { return selectFailed_; }
   TcbFileRecord* SelectByDesc(char* text, int mode);
   TcbFileRecord* SelectByPart(char* text, int mode);
   TcbFileRecord* SelectByDraw(char* text, int mode);
@@ -87,6 +91,8 @@ class TcbFileTable : public TCodeTB {
   TcbFileRecord* made = nullptr;  // the record made last / the list handed out
 
  private:
+  bool selectFailed_ = false;
+
   void WriteRow(const TcbFileRecord* r);
   TcbFileRecord* SelectText(char* text, int mode, const char* field, int width);
   void FillByMachine(long machineId, TListLines* list, int kind);

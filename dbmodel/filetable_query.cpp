@@ -19,6 +19,7 @@ enum { fNCID = 1, fDESC = 2, fPART = 6, fDRAW = 7, fCUST = 8, fPROJECT = 11, fCH
 }  // namespace
 
 TcbFileRecord* TcbFileTable::Select(const char* filter, const char* sort) {
+  selectFailed_ = true;
   if (!Open()) return nullptr;
   // The result is built apart from any list the table already holds.
   TcbRecord* keptFirst = nullptr;
@@ -46,6 +47,7 @@ TcbFileRecord* TcbFileTable::Select(const char* filter, const char* sort) {
     return nullptr;
   }
   Close();
+  selectFailed_ = false;
   made = static_cast<TcbFileRecord*>(result);
   return made;
 }

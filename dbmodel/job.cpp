@@ -76,7 +76,7 @@ void TJobTable01::WriteJob(long machineId, const char* name, const char* part, c
 }
 
 long TJobTable01::AppendJob(long machineId, const char* name, const char* part, const char* note) {
-  long id = NextCounterC09();
+  long id = NextJobListId();
   if (id <= 0 || !Open()) return 0;
   bool ok = AppendAndClose([&] {
     PutLong(fID, id);
@@ -138,7 +138,7 @@ int TJobTable02::FindById(long id) {
 }
 
 long TJobTable02::AppendJobLine(long jobId, long programId, long programNumber) {
-  long id = NextCounterC10();
+  long id = NextJobLineId();
   if (id <= 0 || jobId == 0 || !Open()) return 0;
   bool ok = AppendAndClose([&] {
     PutLong(lID, id);

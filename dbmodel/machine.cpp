@@ -156,7 +156,7 @@ int TcbMachTable::Add(const char* name, long typeId, const char* desc, const cha
   TcbMachRecord r;
   // Drawn before the append: the counter file is never locked while this
   // file holds its append lock.
-  r.ID = NextCounterA05();
+  r.ID = NextMachineId();
   if (r.ID < 0) {
     Close();
     return 0;

@@ -101,7 +101,7 @@ TcbMacroRecord* TcbMacroTable::Add(const char* name, const char* text, long mach
     return nullptr;
   }
   TcbMacroRecord* r = made;
-  r->ID = NextCounterA09();
+  r->ID = NextMacroId();
   r->CONN = machineId;
   TrimCopy(r->NAME, name);
   r->text = HeapCopy(text);

@@ -225,7 +225,7 @@ int TcbDataTable::Add(const char* name, const char* database, const char* backup
   if (!Open()) return 0;
   // The id is drawn first: the counter file and this file are never locked
   // together, so a draw cannot wait for this station's own append.
-  long id = NextCounterA14();
+  long id = NextProfileId();
   if (id < 0) {
     Close();
     return 0;

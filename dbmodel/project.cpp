@@ -39,7 +39,7 @@ int TcbProTable::ReadRecord() {
 TcbProRecord* TcbProTable::Add(const char* name, long customer) {
   if (!name || customer == 0) return nullptr;
   if (!Open()) return nullptr;
-  long id = NextCounterA04();
+  long id = NextProjectId();
   if (id <= 0) {
     Close();
     return nullptr;

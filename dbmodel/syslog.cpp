@@ -59,7 +59,7 @@ int TLogTable::Append(TLogRecord* record) {
   if (!record) return 0;
   // No id is drawn for a file that does not open.
   if (!Open()) return 0;
-  long id = NextCounterC01();
+  long id = NextSystemLogId();
   if (id <= 0) {
     Close();
     return 0;

@@ -189,7 +189,7 @@ long TUserInfoTable::AddUser(long typeId, const char* name, const char* password
                              const char* firstName, const char* lastName) {
   // The id is drawn before this file is opened: the two files are never
   // locked together.
-  long id = NextCounterC14();
+  long id = NextUserId();
   if (id <= 0 || !Open()) return 0;
   bool ok = AppendAndClose([&] {
     PutLong(uID, id);

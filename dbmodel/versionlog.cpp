@@ -116,20 +116,27 @@ void TLog00002Table::WriteRecord(const TLog00002Record* r) {
 int TLog00002Table::Add(TLog00002Record* record) {
   if (!record) return 0;
   if (!Open()) return 0;
-  long id = NextCounterC07();
+  long id = NextVersionLogId();
   if (id <= 0) {
     Close();
     return 0;
   }
   record->ID = id;
+  StampNow(record);
+  bool ok = AppendAndClose([&] { WriteRecord(record); });
+  return ok ? 1 : 0;
+}
+
+void TLog00002Table::StampNow(TLog00002Record* record) {
   std::string first, last;
   if (Globals) Globals->GetUserName(first, last);
   std::string user = Globals ? first + " " + last : std::string();
   CopyCut(record->USERNAME, sizeof record->USERNAME, user.c_str());
   plat::SystemTime now = plat::local_time();
   std::snprintf(record->TIME, sizeof record->TIME, "%02d:%02d", now.hour, now.minute);
-  bool ok = AppendAndClose([&] { WriteRecord(record); });
-  return ok ? 1 : 0;
+  char today[9] = {};
+  date_today(today);
+  date_format(today, record->DATE, "DD/MM-CCYY");
 }
 
 int TLog00002Table::SeekId(long id) {

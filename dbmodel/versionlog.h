@@ -48,6 +48,9 @@ class TLog00002Table : public TCodeTB {
   // Appends the record with a new id, the logged-on user and the time; 1,
   // or 0 when no row was written. The caller keeps the record.
   int Add(TLog00002Record* record);
+  // What an entry made now carries: today's date ("DD/MM-CCYY"), the time
+  // and the logged-on user, as Add writes them.
+  static void StampNow(TLog00002Record* record);
   int SeekId(long id);
   TLog00002Record* FindById(long id);
   int DeleteById(long id);

@@ -25,7 +25,7 @@ std::string ListedLine(const std::string& shown, const std::string& why) { retur
 
 int ImportMessage(TWindow& owner, int messageId, unsigned flags, const std::vector<std::string>& values) {
   std::string text = Globals->GetMessageText(messageId);
-  if (!values.empty()) text = FormatLogValues(text, values);
+  if (!values.empty()) text = FormatLogValues(text, std::vector<TFormatValue>(values.begin(), values.end()));
   return ::MessageBox(owner.GetHandle(), text.c_str(), Globals->CaptionText.c_str(), flags);
 }
 
@@ -81,7 +81,7 @@ TImportRun::TStep TImportRun::FileLocked(const std::string& source, const std::s
   Record.NCID = Record.LONG1 = id;
   CopyCut(Record.NAME, sizeof Record.NAME,
           (naming_ == TProgramName::SevenDigits ? FormatText("P%07ld", id) : FormatText("P%ld", id)).c_str());
-  const std::string target = RowFilePath(Record);
+  const std::string target = Record.FilePath();
   // The id is new, so a file of that name belongs to nobody we know of:
   // it is kept, and this source counts as failed.
   if (!plat::copy_file(source, target, true)) {

@@ -11,17 +11,25 @@
 #include "dnc/dnclog.h"
 #include "dnc/job_dialogs.h"
 #include "dnc/jobfile.h"
+#include "dnc/rs232.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "resources/dialogs/dnccontrol.h"
 #include "storage/program_lock.h"
 
 namespace {
 
-constexpr int kStatusStatic = 200, kRowRadio = 101, kPageButton = 300, kOmitCheck = 110;
-constexpr int kSend = 600, kReceive = 601, kCancel = 602, kReceiveNew = 603, kSendJob = 605;
+constexpr int kStatusStatic = IDC_DNC_CONTROL_STATUS1, kRowRadio = IDC_DNC_CONTROL_ROW1,
+              kPageButton = IDC_DNC_CONTROL_PAGE1, kOmitCheck = IDC_DNC_CONTROL_OMIT;
+constexpr int kSend = IDC_DNC_CONTROL_SEND, kReceive = IDC_DNC_CONTROL_RECEIVE, kCancel = IDC_DNC_CONTROL_CANCEL,
+              kReceiveNew = IDC_DNC_CONTROL_RECEIVE_NEW, kSendJob = IDC_DNC_CONTROL_SEND_JOB;
 constexpr UINT kCmDncStart = 25152, kCmDncStop = 25154;
+// The status texts of a port row ("Sending" ...), the server's state, and
+// the questions before a stop, a cancel and a reception over a program.
+constexpr int kMsgFirstStatus = 1113, kMsgServer = 291, kMsgStopServer = 1140, kMsgCancelTransfer = 1141;
+constexpr int kMsgReceiveAgain = 164;
 
 enum { kRed, kGreen, kBlue, kYellow, kMagenta };
 
@@ -45,7 +53,7 @@ const StatusLook* LookOf(int code) {
 
 TDncPort* PortAt(int index) {
   // The master owns the slots; an index past the ports in use has none.
-  return index >= 0 && index < PortCount ? Ports[index] : nullptr;
+  return index >= 0 && index < PortCount ? static_cast<TDncPort*>(Ports[index]) : nullptr;
 }
 
 TDncControll* Control = nullptr;
@@ -65,10 +73,10 @@ void CopyText(char (&to)[N], const char* from) {
 bool ChooseProgramOf(TWindow* parent, TDncPort::THandOver& what) {
   const TProgramChooser& choose = GetProgramChooser();
   if (!choose) return false;
-  Globals->CurrentProgramId = 0;
-  if (choose(parent) != IDOK || Globals->CurrentProgramId == 0) return false;
+  const long id = choose(parent);
+  if (id == 0) return false;
   TcbFileTable programs("KELVFILE.DBF", 0, 0);
-  std::unique_ptr<TcbFileRecord> chosen(programs.FindById(Globals->CurrentProgramId));
+  std::unique_ptr<TcbFileRecord> chosen(programs.FindById(id));
   if (!chosen) return false;
   what.Name = TrimText(chosen->DESC);
   what.ProgramId = chosen->NCID;
@@ -85,21 +93,26 @@ namespace {
 }  // namespace
 
 DEFINE_RESPONSE_TABLE1(TDncControll, TLangDlg)
-  EV_COMMAND_AND_ID(101, CmRow), EV_COMMAND_AND_ID(102, CmRow), EV_COMMAND_AND_ID(103, CmRow),
-  EV_COMMAND_AND_ID(104, CmRow), EV_COMMAND_AND_ID(105, CmRow), EV_COMMAND_AND_ID(106, CmRow),
-  EV_COMMAND_AND_ID(107, CmRow), EV_COMMAND_AND_ID(108, CmRow),
-  EV_COMMAND_AND_ID(300, CmPage), EV_COMMAND_AND_ID(301, CmPage), EV_COMMAND_AND_ID(302, CmPage),
-  EV_COMMAND_AND_ID(303, CmPage), EV_COMMAND_AND_ID(304, CmPage), EV_COMMAND_AND_ID(305, CmPage),
-  EV_COMMAND_AND_ID(306, CmPage), EV_COMMAND_AND_ID(307, CmPage), EV_COMMAND_AND_ID(308, CmPage),
-  EV_COMMAND_AND_ID(309, CmPage), EV_COMMAND_AND_ID(310, CmPage), EV_COMMAND_AND_ID(311, CmPage),
-  EV_COMMAND_AND_ID(312, CmPage), EV_COMMAND_AND_ID(313, CmPage), EV_COMMAND_AND_ID(314, CmPage),
-  EV_COMMAND_AND_ID(315, CmPage),
-  EV_COMMAND(600, CmSend),
-  EV_COMMAND(601, CmReceiveTarget),
-  EV_COMMAND(605, CmJobMaintain),
-  EV_COMMAND(602, CmCancelTransfer),
-  EV_COMMAND(603, CmReceiveNew),
-  EV_COMMAND(110, CmOmit),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_ROW1, CmRow), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_ROW2, CmRow),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_ROW3, CmRow), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_ROW4, CmRow),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_ROW5, CmRow), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_ROW6, CmRow),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_ROW7, CmRow), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_ROW8, CmRow),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE1, CmPage), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE2, CmPage),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE3, CmPage), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE4, CmPage),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE5, CmPage), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE6, CmPage),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE7, CmPage), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE8, CmPage),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE9, CmPage), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE10, CmPage),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE11, CmPage), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE12, CmPage),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE13, CmPage), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE14, CmPage),
+  EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE15, CmPage), EV_COMMAND_AND_ID(IDC_DNC_CONTROL_PAGE16, CmPage),
+  EV_COMMAND(IDC_DNC_CONTROL_SEND, CmSend),
+  EV_COMMAND(IDC_DNC_CONTROL_RECEIVE, CmReceiveTarget),
+  EV_COMMAND(IDC_DNC_CONTROL_SEND_JOB, CmJobMaintain),
+  EV_COMMAND(IDC_DNC_CONTROL_CANCEL, CmCancelTransfer),
+  EV_COMMAND(IDC_DNC_CONTROL_RECEIVE_NEW, CmReceiveNew),
+  EV_COMMAND(IDC_DNC_CONTROL_OMIT, CmOmit),
+  EV_COMMAND(IDC_DNC_CONTROL_UNIX_LINK1, CmUnixLink1),
+  EV_COMMAND(IDC_DNC_CONTROL_UNIX_LINK2, CmUnixLink2),
   EV_COMMAND(IDCANCEL, CmNothing),
   EV_WM_CLOSE,
   EV_WM_SIZE,
@@ -107,7 +120,7 @@ DEFINE_RESPONSE_TABLE1(TDncControll, TLangDlg)
 END_RESPONSE_TABLE;
 
 TDncControll::TDncControll(TWindow* parent) : TLangDlg(parent, kTemplate) {
-  for (int i = 0; i < 6; i++) statusTexts_[i] = Globals ? Globals->GetMessageText(1113 + i) : std::string();
+  for (int i = 0; i < 6; i++) statusTexts_[i] = Globals ? Globals->GetMessageText(kMsgFirstStatus + i) : std::string();
   const COLORREF colours[5] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0), RGB(255, 0, 255)};
   for (int i = 0; i < 5; i++) brushes_[i] = std::make_unique<TBrush>(colours[i]);
   for (auto& s : statusCodes_) s = 0;
@@ -121,31 +134,32 @@ TDncControll::~TDncControll() {
 void TDncControll::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaption("Tramox 3.56 (1)");
-  SetItemTexts(600, 664, 4);
-  SetItemTexts(401, 706, 5);
-  TLangDlg::SetItemText(605, 689);
-  if (Globals) SetDlgItemText(109, Globals->GetMessageText(291).c_str());
-  // The Unix link is not part of this station: its buttons stay hidden.
-  for (int id : {700, 701}) ::ShowWindow(GetDlgItem(id), SW_HIDE);
+  SetItemTexts(IDC_DNC_CONTROL_SEND, 664, 4);
+  SetItemTexts(IDC_DNC_CONTROL_RECEIVED_LABEL, 706, 5);
+  TLangDlg::SetItemText(IDC_DNC_CONTROL_SEND_JOB, 689);
+  if (Globals) SetDlgItemText(IDC_DNC_CONTROL_STATE, Globals->GetMessageText(kMsgServer).c_str());
+  SetupUnixLink();
   ShowPage(0);
 }
 
 void TDncControll::SetPorts(TMultiDncRecord* rows) {
   std::vector<std::string> names;
-  std::vector<bool> fileModes;
+  std::vector<bool> fileModes, unixLinks;
   for (TcbRecord* r = rows; r; r = r->next) {
     auto* row = static_cast<TMultiDncRecord*>(r);
     // The master numbers only the rows with a COM number.
-    if (row->GetListA(66) == 0) continue;
-    const char* n = row->GetValue(37);
+    if (row->GetListA(kPropComNumber) == 0) continue;
+    const char* n = row->GetValue(kPropDisplayName);
     names.push_back(n ? n : "");
     fileModes.push_back(row->GetListB(kPropFileMode) != 0);
+    unixLinks.push_back(row->Number[kPropUnixLink] != 0);
   }
   const int count = static_cast<int>(names.size());
   {
     std::lock_guard<std::mutex> g(namesLock_);
     names_ = std::move(names);
     fileModes_ = std::move(fileModes);
+    unixLinks_ = std::move(unixLinks);
   }
   for (int p = 0; p < kPages; p++)
     ::ShowWindow(GetDlgItem(kPageButton + p), count > kRows && p * kRows < count ? SW_SHOW : SW_HIDE);
@@ -191,15 +205,18 @@ void TDncControll::ShowPage(int page) {
 }
 
 void TDncControll::EnableTransferButtons(int index) {
-  bool fileMode = false;
+  bool fileMode = false, unixLink = false;
   {
     std::lock_guard<std::mutex> g(namesLock_);
     fileMode = index >= 0 && index < static_cast<int>(fileModes_.size()) && fileModes_[index];
+    unixLink = index >= 0 && index < static_cast<int>(unixLinks_.size()) && unixLinks_[index];
   }
   // A program of the database is chosen through the program search; a
-  // station without it offers Send and Receive on plain files only.
+  // station without it offers Send and Receive on plain files only, and
+  // Send on a port that sends from the Unix host.
   const bool canChoose = fileMode || static_cast<bool>(GetProgramChooser());
-  for (int id : {kSend, kReceive}) ::EnableWindow(GetDlgItem(id), canChoose);
+  ::EnableWindow(GetDlgItem(kSend), canChoose || unixLink);
+  ::EnableWindow(GetDlgItem(kReceive), canChoose);
 }
 
 void TDncControll::SelectPort(int index) {
@@ -229,11 +246,11 @@ void TDncControll::UpdatePortPanel() {
   // through the master's port-selected handling, which reads it safely.
   const unsigned long received = port->BytesReceived, sent = port->BytesSent, total = port->BytesTotal;
   std::snprintf(text, sizeof text, "%lu", received);
-  SetDlgItemText(500, text);
+  SetDlgItemText(IDC_DNC_CONTROL_RECEIVED, text);
   std::snprintf(text, sizeof text, "%lu", sent);
-  SetDlgItemText(501, text);
+  SetDlgItemText(IDC_DNC_CONTROL_SENT, text);
   std::snprintf(text, sizeof text, "%lu", total);
-  SetDlgItemText(502, text);
+  SetDlgItemText(IDC_DNC_CONTROL_TOTAL, text);
   const unsigned long bytes = sent ? sent : received;
   unsigned long seconds = 0, rate = 0;
   if (bytes) {
@@ -242,11 +259,11 @@ void TDncControll::UpdatePortPanel() {
     rate = elapsed ? bytes * 100 / elapsed * 100 : 0;
   }
   std::snprintf(text, sizeof text, "%02lu.%02lu.%02lu", seconds / 3600, (seconds / 60) % 60, seconds % 60);
-  SetDlgItemText(503, text);
+  SetDlgItemText(IDC_DNC_CONTROL_TIME, text);
   std::snprintf(text, sizeof text, "%lu", rate);
-  SetDlgItemText(504, text);
+  SetDlgItemText(IDC_DNC_CONTROL_RATE, text);
   const std::string pending = port->PendingText();
-  SetDlgItemText(400, ("Program : " + (pending.empty() ? std::string("?") : pending)).c_str());
+  SetDlgItemText(IDC_DNC_CONTROL_PROGRAM, ("Program : " + (pending.empty() ? std::string("?") : pending)).c_str());
 }
 
 void TDncControll::SetItemText(int id, const char* text) { SetDlgItemText(id, text ? text : ""); }
@@ -255,7 +272,7 @@ void TDncControll::ShowItem(int id, bool show) { ::ShowWindow(GetDlgItem(id), sh
 
 void TDncControll::ReportPortFailure(int, const char* text) {
   // The server runs on without the port; the operator reads why.
-  if (text) SetDlgItemText(109, text);
+  if (text) SetDlgItemText(IDC_DNC_CONTROL_STATE, text);
 }
 
 void TDncControll::CmRow(UINT id) {
@@ -285,13 +302,17 @@ bool TDncControll::HandOver(TDncPort& port, TDncPort::THandOver& what, bool send
     SetPortStatus(port.PortIndex, 6);
     SetDncEvent(kRefreshPanel);
   }
-  SetDlgItemText(400, ("Program : " + what.Name).c_str());
+  SetDlgItemText(IDC_DNC_CONTROL_PROGRAM, ("Program : " + what.Name).c_str());
   return true;
 }
 
 void TDncControll::CmSend() {
   TDncPort* port = PortAt(CurrentPortIndex);
   if (!port || !Globals) return;
+  if (port->Setting(kPropUnixLink)) {
+    UnixLinkSend(*port);
+    return;
+  }
   TDncPort::THandOver what;
   if (port->FileMode()) {
     if (!*port->FileDialogPath) CopyText(port->FileDialogPath, port->Text(kPropFirstDirectory));
@@ -363,8 +384,8 @@ void TDncControll::CmJobMaintain() {
 void TDncControll::CmCancelTransfer() {
   TDncPort* port = PortAt(CurrentPortIndex);
   if (!port) return;
-  const std::string text = Globals ? Globals->GetMessageText(1141) : std::string();
-  if (MessageBox(text.c_str(), port->Text(37), MB_YESNO | MB_ICONQUESTION) == IDNO) return;
+  const std::string text = Globals ? Globals->GetMessageText(kMsgCancelTransfer) : std::string();
+  if (MessageBox(text.c_str(), port->Text(kPropDisplayName), MB_YESNO | MB_ICONQUESTION) == IDNO) return;
   SetPortStatus(port->PortIndex, 4);
   port->NameForReception = 0;
   port->SignalCancel();
@@ -392,7 +413,7 @@ void TDncControll::CmOmit() {
 void TDncControll::EvClose() {
   for (int i = 0; i < PortCount; i++)
     if (Ports[i] && !Ports[i]->Polling) return;
-  const std::string text = Globals ? Globals->GetMessageText(1140) : std::string();
+  const std::string text = Globals ? Globals->GetMessageText(kMsgStopServer) : std::string();
   if (MessageBox(text.c_str(), "Kelvane", MB_YESNO | MB_ICONQUESTION) == IDNO) return;
   if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmDncStop);
 }
@@ -409,7 +430,7 @@ HBRUSH TDncControll::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
   const int id = ::GetDlgCtrlID(control);
   auto stock = [](int which) { return static_cast<HBRUSH>(GetStockObject(which)); };
   auto brush = [this](int i) { return static_cast<HBRUSH>(brushes_[i]->GetHandle()); };
-  if (id == 109) {
+  if (id == IDC_DNC_CONTROL_STATE) {
     SetTextColor(dc, RGB(0, 255, 0));
     SetBkColor(dc, RGB(0, 0, 0));
     return stock(BLACK_BRUSH);
@@ -421,12 +442,12 @@ HBRUSH TDncControll::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
     if (!l || l->brush < 0) return stock(l && l->code == 4 ? LTGRAY_BRUSH : WHITE_BRUSH);
     return brush(l->brush);
   }
-  if (id >= 500 && id <= 504) {
+  if (id >= IDC_DNC_CONTROL_RECEIVED && id <= IDC_DNC_CONTROL_RATE) {
     SetTextColor(dc, RGB(255, 255, 0));
     SetBkColor(dc, RGB(0, 0, 255));
     return brush(kBlue);
   }
-  if (id == 400) {
+  if (id == IDC_DNC_CONTROL_PROGRAM) {
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkColor(dc, RGB(255, 255, 255));
     return stock(WHITE_BRUSH);
@@ -441,15 +462,15 @@ END_RESPONSE_TABLE;
 void TReceiveNew::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(644);
-  SetItemText(645, 200);
-  SetItemText(102, 102);
+  SetItemText(IDC_RECEIVE_NEW_PROGRAM_LABEL, 200);
+  SetItemText(IDC_RECEIVE_NEW_NAME_ONLY, 102);
 }
 
 void TReceiveNew::CmOk() {
   char text[41] = {};
-  GetDlgItemText(101, text, sizeof text);
+  GetDlgItemText(IDC_RECEIVE_NEW_PROGRAM, text, sizeof text);
   if (!*text) return;
-  if (!Checked(*this, 102) && Globals) {
+  if (!Checked(*this, IDC_RECEIVE_NEW_NAME_ONLY) && Globals) {
     // A program of that id on the machine: ask before a second one is made.
     std::string key = PadText(text, 40);
     UpperInPlace(key.data());
@@ -459,7 +480,8 @@ void TReceiveNew::CmOk() {
       std::string filter = "UPPER(DESC) = " + quoted + " .AND. MID = " + std::to_string(Globals->CurrentMachineId);
       if (TcbFileRecord* found = t.Select(filter.c_str(), "DESC")) {
         FreeRecordList(found);
-        if (MessageBox(Globals->GetMessageText(164).c_str(), "Kelvane", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        const std::string ask = Globals->GetMessageText(kMsgReceiveAgain);
+        if (MessageBox(ask.c_str(), "Kelvane", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
       }
     }
   }

@@ -16,10 +16,11 @@
 #include "dnc/server.h"
 #include "platform/ui/button.h"
 #include "platform/ui/gdi_object.h"
+#include "resources/dialogs/dnccontrol.h"
 
 class TDncControll : public TLangDlg, public TDncControlView {
  public:
-  static constexpr int kTemplate = 1011;
+  static constexpr int kTemplate = IDD_DNC_CONTROL;
   static constexpr int kRows = 8;
   static constexpr int kPages = kMaxPorts / kRows;
 
@@ -48,6 +49,11 @@ class TDncControll : public TLangDlg, public TDncControlView {
   void CmCancelTransfer();
   void CmReceiveNew();
   void CmOmit();
+  // The Unix-link buttons: the Unix link's command sets 2 and 1.
+  void CmUnixLink1() { UnixLinkTransfer(1); }
+  void CmUnixLink2() { UnixLinkTransfer(0); }
+  // Runs the Unix link's command set of setIndex (0: set 1).
+  void UnixLinkTransfer(int setIndex);
   void CmNothing() {}
   void EvClose() override;
   // Minimised, the server's debug windows go out of sight with it.
@@ -61,11 +67,17 @@ class TDncControll : public TLangDlg, public TDncControlView {
   // a send, asks the master to start it. False when the port is busy.
   bool HandOver(TDncPort& port, TDncPort::THandOver& what, bool send);
   std::string RowName(int index);
+  // Labels and shows the command-set buttons the Unix link configures.
+  void SetupUnixLink();
+  // Send on a port of the Unix link: a file chosen on the host, copied
+  // into the temporary directory, is handed to the port.
+  void UnixLinkSend(TDncPort& port);
 
   std::atomic<int> statusCodes_[kMaxPorts] = {};
   std::mutex namesLock_;
   std::vector<std::string> names_;  // display names of the ports, by index
   std::vector<bool> fileModes_;      // the ports that work on plain files
+  std::vector<bool> unixLinks_;      // the ports that send from the Unix host
   std::atomic<int> page_{0};
   int selectedRow_ = 0;
   std::string statusTexts_[6];
@@ -76,7 +88,7 @@ class TDncControll : public TLangDlg, public TDncControlView {
 // Asks the name of the program the next reception becomes.
 class TReceiveNew : public TLangDlg {
  public:
-  static constexpr int kTemplate = 1012;
+  static constexpr int kTemplate = IDD_RECEIVE_NEW;
   explicit TReceiveNew(TWindow* parent) : TLangDlg(parent, kTemplate) {}
   void SetupWindow() override;
   void CmOk();

@@ -71,6 +71,19 @@ void TDncDebug::CmClear() { list_->ClearList(); }
 
 void TDncDebug::AddLine(const std::string& line) { list_->AddString(line.c_str()); }
 
+std::shared_ptr<TDncDebug> OpenDncMonitor(TWindow* parent) {
+  auto* w = new TDncDebug(parent);
+  if (!w->Create()) {
+    delete w;
+    return nullptr;
+  }
+  w->ShowWindow(SW_SHOW);
+  return std::shared_ptr<TDncDebug>(w, [](TDncDebug* d) {
+    d->Destroy();
+    delete d;
+  });
+}
+
 void CreateDncDebugWindows(TWindow* parent) {
   if (!Globals || !Globals->DebugMode) return;
   for (int i = 0; i < 3; i++) {
@@ -138,6 +151,11 @@ void DncPortLog(const char* text, const TDncPort* port) {
 void DncLog(const char* text, int comNumber) {
   if (!text || comNumber == 0 || !Any(0)) return;
   AddTo(0, DncLogLine(text, comNumber));
+}
+
+void DncStationLog(const char* text) {
+  if (!text || !Any(0)) return;
+  AddTo(0, std::string("DNC : ") + text);
 }
 
 void DncTraceLog(const char* text, int comNumber) {

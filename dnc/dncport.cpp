@@ -144,6 +144,16 @@ bool TDncPort::SignalSendRequest() {
   return true;
 }
 
+bool TDncPort::SendRequestOpen() const {
+  std::lock_guard<std::mutex> g(eventLock_);
+  return SendRequestEvent != nullptr;
+}
+
+bool TDncPort::CancelOpen() const {
+  std::lock_guard<std::mutex> g(eventLock_);
+  return CancelEvent != nullptr;
+}
+
 void TDncPort::OpenCancelEvent() {
   std::lock_guard<std::mutex> g(eventLock_);
   CancelEvent = std::make_shared<plat::Event>(false, false);

@@ -42,51 +42,6 @@ enum {
 // Requests a port thread leaves for the master.
 enum { kRequestNone = 0, kRequestSend = 1, kRequestReceive = 2, kRequestPoll = 5, kRequestParse = 6 };
 
-// Properties of the port row the server reads.
-enum {
-  kPropName = 2,
-  kPropBaud = 3,
-  kPropDataBits = 4,
-  kPropStopBits = 5,
-  kPropParity = 6,
-  kPropFlow = 7,
-  kPropReadTimeout = 8,
-  kPropReceiveLineEnd = 9,
-  kPropRemoveList = 10,
-  kPropStartTrigger = 11,
-  kPropIdTrigger = 12,
-  kPropRequestTrigger = 13,
-  kPropAnswerDelay = 14,
-  kPropLineEnd = 15,
-  kPropOmitCodes = 16,
-  kPropFeedStart = 17,
-  kPropFeedEnd = 18,
-  kPropBeforeFile = 19,
-  kPropAfterFile = 20,
-  kPropMachineId = 24,
-  kPropMachineType = 25,
-  kPropMachineDir = 26,
-  kPropIdEndTrigger = 27,
-  kPropStorageMode = 29,
-  kPropRequestEndTrigger = 32,
-  kPropNamingMode = 33,
-  kPropNulFilter = 34,
-  kPropEndTrigger = 36,
-  kPropDisplayName = 37,
-  kPropJobTrigger = 56,
-  kPropJobEndTrigger = 57,
-  kPropExtension = 61,
-  kPropComNumber = 66,
-  kPropReservedNumber = 67,
-  kPropMazakType = 68,
-  kPropProtocol = 69,
-  kPropParityCheck = 77,
-  kPropFileMode = 79,
-  kPropFirstDirectory = 86,
-  kPropZeroPad = 163,
-  kPropZeroPadIndex = 164
-};
-
 // Thread slots of a port: standard and raw read, poll, write and parse;
 // four Mazak threads for each of the eight sub-types; six Heidenhain and
 // five LSV-2 threads; the read slot of the receive-only type.
@@ -121,7 +76,7 @@ class TDncPort {
   // Row settings.
   int ComNumber() const { return static_cast<int>(Record->GetListA(kPropComNumber)); }
   int Protocol() const { return static_cast<int>(Record->GetListA(kPropProtocol)); }
-  long RowId() const { return Record->Number[1]; }
+  long RowId() const { return Record->Number[kPropId]; }
   long Setting(int property) const { return Record->Number[property]; }
   const char* Text(int property) const {
     const char* t = Record->GetValue(property);
@@ -187,6 +142,10 @@ class TDncPort {
   void CloseCancelEvent();
   bool SignalCancel();
   plat::Event* Cancel() const { return CancelEvent.get(); }
+  // Whether the events exist now, for other threads than the one that
+  // opens and closes them (the window, the tests).
+  bool SendRequestOpen() const;
+  bool CancelOpen() const;
 
   // Requests for the master, served in the order they were left.
   void PushRequest(int code);
@@ -219,6 +178,9 @@ class TDncPort {
   std::unique_ptr<char[]> ProgramPath;
   std::string TransferPath;
   std::unique_ptr<char[]> OverwritePath;
+  // The program id and machine name of that program, for the log line
+  // written once the reception has replaced it.
+  std::string OverwriteDesc, OverwriteMachine;
   char FileDialogPath[300] = {};
   std::unique_ptr<TMyFile> TransferFile;
   std::unique_ptr<TMyFile> TempFile;
@@ -233,6 +195,8 @@ class TDncPort {
   uint32_t TransferStart = 0;
   std::atomic<int> Polling{0};
   int OpenResult = 0;
+  // Why the last OpenPort failed, in words (the device and its error).
+  std::string OpenError;
   int ReceptionTriggered = 0;
   int ReceptionEnded = 0;
   // Set when received bytes could not be written to the receive file: the
@@ -260,7 +224,7 @@ class TDncPort {
   std::string codes_[58];
   mutable std::mutex pendingLock_;
   std::unique_ptr<char[]> PendingProgram;
-  std::mutex eventLock_;
+  mutable std::mutex eventLock_;
   std::shared_ptr<plat::Event> SendRequestEvent;
   std::shared_ptr<plat::Event> CancelEvent;
   std::mutex requestLock_;

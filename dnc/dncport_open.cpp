@@ -102,7 +102,12 @@ int TDncPort::OpenPort() {
   ComHandle = plat::open_comm(name);
   DncPortLog(std::to_string(Setting(kPropBaud)).c_str(), this);
   OpenResult = 0;
-  if (!ComHandle) return 0;
+  OpenError.clear();
+  if (!ComHandle) {
+    OpenError = plat::last_comm_open_error();
+    DncPortLog(OpenError.c_str(), this);
+    return 0;
+  }
 
   plat::get_comm_state(ComHandle, &Dcb);
   std::string reason;
@@ -118,6 +123,7 @@ int TDncPort::OpenPort() {
     }
   }
   if (!ok) {
+    OpenError = reason;
     DncPortLog(reason.c_str(), this);
     plat::close_comm(ComHandle);
     ComHandle = nullptr;

@@ -7,6 +7,7 @@
 #include "appcore/text_scan.h"
 #include "platform/msgbox.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/dnclink.h"
 
 namespace {
 
@@ -35,18 +36,18 @@ bool WriteIdScript(const std::string& path, const std::vector<std::string>& line
 
 DEFINE_RESPONSE_TABLE1(TDefineScript, TLangDlg)
   EV_COMMAND(IDOK, CmOk),
-  EV_BN_CLICKED(106, CmInsert),
-  EV_BN_CLICKED(107, CmAppend),
-  EV_BN_CLICKED(108, DeleteLine),
-  EV_BN_CLICKED(109, CmSave),
-  EV_LBN_DBLCLK(102, CmInsert),
-  EV_LBN_DBLCLK(103, DeleteLine),
+  EV_BN_CLICKED(IDC_ID_SCRIPT_INSERT, CmInsert),
+  EV_BN_CLICKED(IDC_ID_SCRIPT_APPEND, CmAppend),
+  EV_BN_CLICKED(IDC_ID_SCRIPT_REMOVE, DeleteLine),
+  EV_BN_CLICKED(IDC_ID_SCRIPT_SAVE, CmSave),
+  EV_LBN_DBLCLK(IDC_ID_SCRIPT_FUNCTIONS, CmInsert),
+  EV_LBN_DBLCLK(IDC_ID_SCRIPT_LINES, DeleteLine),
 END_RESPONSE_TABLE;
 
 TDefineScript::TDefineScript(TWindow* parent)
     : TLangDlg(parent, kTemplate), font_("FIXEDSYS", 0, 0, 0, 0, FW_NORMAL) {
-  Functions = new TListBox(this, 102);
-  Script = new TListBox(this, 103);
+  Functions = new TListBox(this, IDC_ID_SCRIPT_FUNCTIONS);
+  Script = new TListBox(this, IDC_ID_SCRIPT_LINES);
 }
 
 void TDefineScript::SetupWindow() {
@@ -55,7 +56,7 @@ void TDefineScript::SetupWindow() {
   Functions->SetWindowFont(font_, false);
   Script->SetWindowFont(font_, false);
   // Scripts are not kept under names: the buttons for that stay grey.
-  for (int id : {104, 105}) ::EnableWindow(GetDlgItem(id), FALSE);
+  for (int id : {IDC_ID_SCRIPT_ADD, IDC_ID_SCRIPT_SAVE_AS}) ::EnableWindow(GetDlgItem(id), FALSE);
 }
 
 void TDefineScript::CmInsert() {
@@ -120,12 +121,12 @@ END_RESPONSE_TABLE;
 
 TGetAnswer::TGetAnswer(TWindow* parent, const char* prompt, idscript::ArgKind kind, std::string* answer)
     : TLangDlg(parent, kTemplate), prompt_(prompt ? prompt : ""), kind_(kind), answer_(answer) {
-  Edit = new TEdit(this, 101, static_cast<UINT>(idscript::MaxArgumentLength(kind) + 1));
+  Edit = new TEdit(this, IDC_SCRIPT_ARGUMENT_VALUE, static_cast<UINT>(idscript::MaxArgumentLength(kind) + 1));
 }
 
 void TGetAnswer::SetupWindow() {
   TLangDlg::SetupWindow();
-  SetDlgItemText(200, prompt_.c_str());
+  SetDlgItemText(IDC_SCRIPT_ARGUMENT_PROMPT, prompt_.c_str());
   if (kind_ == idscript::ArgKind::Number || kind_ == idscript::ArgKind::CharCode)
     Edit->SetValidator(new TFilterValidator("0-9"));
 }

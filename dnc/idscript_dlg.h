@@ -11,10 +11,11 @@
 #include "platform/ui/edit.h"
 #include "platform/ui/gdi_object.h"
 #include "platform/ui/listbox.h"
+#include "resources/dialogs/dnclink.h"
 
 class TDefineScript : public TLangDlg {
  public:
-  static constexpr int kTemplate = 113;
+  static constexpr int kTemplate = IDD_ID_SCRIPT;
 
   explicit TDefineScript(TWindow* parent);
 
@@ -42,7 +43,7 @@ class TDefineScript : public TLangDlg {
 
 class TGetAnswer : public TLangDlg {
  public:
-  static constexpr int kTemplate = 115;
+  static constexpr int kTemplate = IDD_SCRIPT_ARGUMENT;
 
   // The answer is left in *answer on OK (at most 9 characters).
   TGetAnswer(TWindow* parent, const char* prompt, idscript::ArgKind kind, std::string* answer);

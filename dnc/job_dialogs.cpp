@@ -9,11 +9,13 @@
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/filetable.h"
 #include "dbmodel/job.h"
 #include "dbmodel/machine.h"
 #include "platform/msgbox.h"
 #include "appcore/text_scan.h"
+#include "resources/dialogs/jobs.h"
 
 namespace {
 
@@ -22,15 +24,26 @@ enum : int {
   kMsgRemoveProgram = 202,
   kMsgDeleteJob = 203,
   kMsgRequestTaken = 206,
-  kMsgNotStored = 1967,
   kMsgRequestUnquotable = 1950,
 };
 
 // Hidden while the machine has no job.
-constexpr int kJobControls[] = {203, 105, 106, 107, 108, 115, 116, 117, 118, 119, 120, 209, 210, 211, 212};
+constexpr int kJobControls[] = {
+    IDC_JOB_LISTS_REQUEST_LABEL,  IDC_JOB_LISTS_REMOVE,         IDC_JOB_LISTS_ADD,
+    IDC_JOB_LISTS_JOB_PROGRAMS,   IDC_JOB_LISTS_DELETE_JOB,     IDC_JOB_LISTS_JOB_DESC,
+    IDC_JOB_LISTS_JOB_PART,       IDC_JOB_LISTS_JOB_TEXT,       IDC_JOB_LISTS_JOB_DRAWING,
+    IDC_JOB_LISTS_REQUEST,        IDC_JOB_LISTS_NOTE,           IDC_JOB_LISTS_JOB_DESC_LABEL,
+    IDC_JOB_LISTS_JOB_PART_LABEL, IDC_JOB_LISTS_JOB_TEXT_LABEL, IDC_JOB_LISTS_JOB_DRAWING_LABEL};
 // The controls that take the opener's font.
-constexpr int kFontControls[] = {2,   101, 102, 103, 104, 105, 106, 107, 108, 109, 120, 200, 201, 202, 203,
-                                 205, 206, 207, 208, 209, 210, 211, 212, 300, 301, 302, 303};
+constexpr int kFontControls[] = {IDCANCEL, IDC_JOB_LISTS_MACHINES, IDC_JOB_LISTS_JOB, IDC_JOB_LISTS_CREATE_JOB,
+                                 IDC_JOB_LISTS_PROGRAMS, IDC_JOB_LISTS_REMOVE, IDC_JOB_LISTS_ADD,
+                                 IDC_JOB_LISTS_JOB_PROGRAMS, IDC_JOB_LISTS_DELETE_JOB, IDC_JOB_LISTS_SEND,
+                                 IDC_JOB_LISTS_NOTE, IDC_JOB_LISTS_MACHINES_GROUP, IDC_JOB_LISTS_PROGRAMS_GROUP,
+                                 IDC_JOB_LISTS_JOB_GROUP, IDC_JOB_LISTS_REQUEST_LABEL, IDC_JOB_LISTS_DESC_LABEL,
+                                 IDC_JOB_LISTS_PART_LABEL, IDC_JOB_LISTS_TEXT_LABEL, IDC_JOB_LISTS_DRAWING_LABEL,
+                                 IDC_JOB_LISTS_JOB_DESC_LABEL, IDC_JOB_LISTS_JOB_PART_LABEL,
+                                 IDC_JOB_LISTS_JOB_TEXT_LABEL, IDC_JOB_LISTS_JOB_DRAWING_LABEL, IDC_JOB_LISTS_BY_DESC,
+                                 IDC_JOB_LISTS_BY_PART, IDC_JOB_LISTS_BY_TEXT, IDC_JOB_LISTS_BY_DRAWING};
 
 std::string SelectedLine(const TListBox& list) {
   int i = list.GetSelIndex();
@@ -40,11 +53,6 @@ std::string SelectedLine(const TListBox& list) {
 std::string SelectedLine(const TComboBox& combo) {
   int i = combo.GetSelIndex();
   return i < 0 ? std::string() : combo.GetString(i);
-}
-
-bool Stored(TWindow* owner, long result) {
-  if (!result) ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP);
-  return result != 0;
 }
 
 void Beep() { MessageBeep(0xFFFFFFFF); }
@@ -64,45 +72,45 @@ int DeleteJobAndLines(long jobId) {
 // ---- job maintenance ----------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TJobMaintainDlg, TLangDlg)
-  EV_LBN_SELCHANGE(101, EvMachineSelected),
-  EV_CBN_SELCHANGE(102, EvJobSelected),
-  EV_BN_CLICKED(103, CmCreateJob),
-  EV_LBN_SELCHANGE(104, EvProgramSelected),
-  EV_LBN_DBLCLK(104, CmAddProgram),
-  EV_BN_CLICKED(105, CmRemoveProgram),
-  EV_BN_CLICKED(106, CmAddProgram),
-  EV_LBN_SELCHANGE(107, EvJobProgramSelected),
-  EV_LBN_DBLCLK(107, CmRemoveProgram),
-  EV_BN_CLICKED(108, CmDeleteJob),
-  EV_BN_CLICKED(109, CmSend),
-  EV_EN_KILLFOCUS(120, EvNoteKillFocus),
-  EV_BN_CLICKED(300, CmSortByDesc),
-  EV_BN_CLICKED(301, CmSortByPart),
-  EV_BN_CLICKED(302, CmSortByChar3),
-  EV_BN_CLICKED(303, CmSortByDraw),
+  EV_LBN_SELCHANGE(IDC_JOB_LISTS_MACHINES, EvMachineSelected),
+  EV_CBN_SELCHANGE(IDC_JOB_LISTS_JOB, EvJobSelected),
+  EV_BN_CLICKED(IDC_JOB_LISTS_CREATE_JOB, CmCreateJob),
+  EV_LBN_SELCHANGE(IDC_JOB_LISTS_PROGRAMS, EvProgramSelected),
+  EV_LBN_DBLCLK(IDC_JOB_LISTS_PROGRAMS, CmAddProgram),
+  EV_BN_CLICKED(IDC_JOB_LISTS_REMOVE, CmRemoveProgram),
+  EV_BN_CLICKED(IDC_JOB_LISTS_ADD, CmAddProgram),
+  EV_LBN_SELCHANGE(IDC_JOB_LISTS_JOB_PROGRAMS, EvJobProgramSelected),
+  EV_LBN_DBLCLK(IDC_JOB_LISTS_JOB_PROGRAMS, CmRemoveProgram),
+  EV_BN_CLICKED(IDC_JOB_LISTS_DELETE_JOB, CmDeleteJob),
+  EV_BN_CLICKED(IDC_JOB_LISTS_SEND, CmSend),
+  EV_EN_KILLFOCUS(IDC_JOB_LISTS_NOTE, EvNoteKillFocus),
+  EV_BN_CLICKED(IDC_JOB_LISTS_BY_DESC, CmSortByDesc),
+  EV_BN_CLICKED(IDC_JOB_LISTS_BY_PART, CmSortByPart),
+  EV_BN_CLICKED(IDC_JOB_LISTS_BY_TEXT, CmSortByChar3),
+  EV_BN_CLICKED(IDC_JOB_LISTS_BY_DRAWING, CmSortByDraw),
 END_RESPONSE_TABLE;
 
 TJobMaintainDlg::TJobMaintainDlg(TWindow* parent, TFont* font, int sendMode)
-    : TLangDlg(parent, 58), Font(font), SendMode(sendMode) {
-  MachineList = new TListBox(this, 101);
-  JobCombo = new TComboBox(this, 102, 200);
-  ProgramList = new TListBox(this, 104);
-  JobProgramList = new TListBox(this, 107);
-  NoteEdit = new TEdit(this, 120, 2000);
-  for (int i = 0; i < 4; i++) SortButtons[i] = new TRadioButton(this, 300 + i);
+    : TLangDlg(parent, IDD_JOB_LISTS), Font(font), SendMode(sendMode) {
+  MachineList = new TListBox(this, IDC_JOB_LISTS_MACHINES);
+  JobCombo = new TComboBox(this, IDC_JOB_LISTS_JOB, 200);
+  ProgramList = new TListBox(this, IDC_JOB_LISTS_PROGRAMS);
+  JobProgramList = new TListBox(this, IDC_JOB_LISTS_JOB_PROGRAMS);
+  NoteEdit = new TEdit(this, IDC_JOB_LISTS_NOTE, 2000);
+  for (int i = 0; i < 4; i++) SortButtons[i] = new TRadioButton(this, IDC_JOB_LISTS_BY_DESC + i);
 }
 
 void TJobMaintainDlg::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(940);
-  SetItemText(109, 954);
-  if (!SendMode) ::ShowWindow(GetDlgItem(109), SW_HIDE);
-  SetItemTexts(300, 949, 4);
-  SetItemTexts(200, 941, 4);
-  SetItemTexts(205, 945, 4);
-  SetItemTexts(209, 945, 4);
-  SetItemText(208, 956);
-  SetItemText(212, 956);
+  SetItemText(IDC_JOB_LISTS_SEND, 954);
+  if (!SendMode) ::ShowWindow(GetDlgItem(IDC_JOB_LISTS_SEND), SW_HIDE);
+  SetItemTexts(IDC_JOB_LISTS_BY_DESC, 949, 4);
+  SetItemTexts(IDC_JOB_LISTS_MACHINES_GROUP, 941, 4);
+  SetItemTexts(IDC_JOB_LISTS_DESC_LABEL, 945, 4);
+  SetItemTexts(IDC_JOB_LISTS_JOB_DESC_LABEL, 945, 4);
+  SetItemText(IDC_JOB_LISTS_DRAWING_LABEL, 956);
+  SetItemText(IDC_JOB_LISTS_JOB_DRAWING_LABEL, 956);
   ProgramList->SetHorizontalExtent(760);
   if (Font)
     for (int id : kFontControls) SendDlgItemMessage(id, WM_SETFONT, reinterpret_cast<WPARAM>(HFONT(*Font)), 1);
@@ -168,7 +176,7 @@ void TJobMaintainDlg::EvJobSelected() {
     job.reset(jobs.ReadJob(JobId));
   }
   // A job deleted elsewhere since the list was filled shows as unknown.
-  SetDlgItemText(119, job ? job->PART : "?");
+  SetDlgItemText(IDC_JOB_LISTS_REQUEST, job ? job->PART : "?");
   NoteEdit->SetWindowText(!job ? "" : job->MEMO ? job->MEMO : "?");
   NoteEdit->ClearModify();
   {
@@ -195,12 +203,12 @@ void TJobMaintainDlg::EvProgramSelected() {
   std::string line = SelectedLine(*ProgramList);
   ProgramId = line.empty() ? 0 : ListLineId(line.c_str());
   ProgramNumber = line.empty() ? 0 : ListLineSecondId(line.c_str());
-  ShowProgram(ProgramId, 111);
+  ShowProgram(ProgramId, IDC_JOB_LISTS_DESC);
 }
 
 void TJobMaintainDlg::EvJobProgramSelected() {
   std::string line = SelectedLine(*JobProgramList);
-  ShowProgram(line.empty() ? 0 : JobLineProgramId(line.c_str()), 115);
+  ShowProgram(line.empty() ? 0 : JobLineProgramId(line.c_str()), IDC_JOB_LISTS_JOB_DESC);
 }
 
 void TJobMaintainDlg::CmAddProgram() {
@@ -218,7 +226,7 @@ void TJobMaintainDlg::CmAddProgram() {
   }
   if (!Stored(this, lineId)) return;
   char shown[61] = {};
-  GetDlgItemText(111, shown, sizeof shown);
+  GetDlgItemText(IDC_JOB_LISTS_DESC, shown, sizeof shown);
   std::string desc = JobLineText(shown);
   JobProgramList->AddString(
       FormatText("%-100s@@%ld\xA3\xA3%ld@\xA3%ld", desc.c_str(), lineId, ProgramId, ProgramNumber).c_str());
@@ -279,13 +287,13 @@ void TJobMaintainDlg::CmCreateJob() {
 HBRUSH TJobMaintainDlg::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
   if (ctlType != WM_CTLCOLORSTATIC || !control) return nullptr;
   int id = GetDlgCtrlID(control);
-  if (id >= 111 && id <= 119) {
+  if (id >= IDC_JOB_LISTS_DESC && id <= IDC_JOB_LISTS_REQUEST) {
     dc.SetTextColor(RGB(255, 255, 0));
     dc.SetBkColor(RGB(0, 0, 0));
     return static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   }
-  if (id >= 200 && id <= 212) {
-    dc.SetTextColor(id <= 202 ? RGB(0, 0, 192) : RGB(128, 0, 0));
+  if (id >= IDC_JOB_LISTS_MACHINES_GROUP && id <= IDC_JOB_LISTS_JOB_DRAWING_LABEL) {
+    dc.SetTextColor(id <= IDC_JOB_LISTS_JOB_GROUP ? RGB(0, 0, 192) : RGB(128, 0, 0));
     dc.SetBkColor(RGB(192, 192, 192));
     return LightGrey;
   }
@@ -295,26 +303,26 @@ HBRUSH TJobMaintainDlg::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
 // ---- create job ---------------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TCreateJobDlg, TLangDlg)
-  EV_CBN_SELCHANGE(102, EvMachineSelected),
-  EV_CBN_SELCHANGE(108, EvJobSelected),
-  EV_BN_CLICKED(105, CmAppend),
-  EV_BN_CLICKED(106, CmModify),
-  EV_BN_CLICKED(107, CmDelete),
+  EV_CBN_SELCHANGE(IDC_CREATE_JOBS_MACHINE, EvMachineSelected),
+  EV_CBN_SELCHANGE(IDC_CREATE_JOBS_JOB, EvJobSelected),
+  EV_BN_CLICKED(IDC_CREATE_JOBS_APPEND, CmAppend),
+  EV_BN_CLICKED(IDC_CREATE_JOBS_MODIFY, CmModify),
+  EV_BN_CLICKED(IDC_CREATE_JOBS_DELETE, CmDelete),
 END_RESPONSE_TABLE;
 
-TCreateJobDlg::TCreateJobDlg(TWindow* parent) : TLangDlg(parent, 57) {
-  MachineCombo = new TComboBox(this, 102, 250);
-  JobCombo = new TComboBox(this, 108, 250);
-  NameEdit = new TEdit(this, 101, 40);
-  RequestEdit = new TEdit(this, 103, 25);
-  NoteEdit = new TEdit(this, 104, 2000);
+TCreateJobDlg::TCreateJobDlg(TWindow* parent) : TLangDlg(parent, IDD_CREATE_JOBS) {
+  MachineCombo = new TComboBox(this, IDC_CREATE_JOBS_MACHINE, 250);
+  JobCombo = new TComboBox(this, IDC_CREATE_JOBS_JOB, 250);
+  NameEdit = new TEdit(this, IDC_CREATE_JOBS_NAME, 40);
+  RequestEdit = new TEdit(this, IDC_CREATE_JOBS_REQUEST, 25);
+  NoteEdit = new TEdit(this, IDC_CREATE_JOBS_NOTE, 2000);
 }
 
 void TCreateJobDlg::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(930);
-  SetItemTexts(105, 0, 3);
-  SetItemTexts(200, 931, 5);
+  SetItemTexts(IDC_CREATE_JOBS_APPEND, 0, 3);
+  SetItemTexts(IDC_CREATE_JOBS_MACHINE_LABEL, 931, 5);
   {
     TcbMachTable machines("KELVMA.DBF", 0, 0);
     TControlLines lines(*MachineCombo);

@@ -8,6 +8,7 @@
 #include "appcore/myfile.h"
 #include "dnc/job_dialogs.h"
 #include "platform/msgbox.h"
+#include "resources/dialogs/jobs.h"
 
 namespace {
 
@@ -22,28 +23,28 @@ void ShowFileMessage(TWindow* owner, int id, const std::string& file) {
 }  // namespace
 
 DEFINE_RESPONSE_TABLE1(TMakeJobFileDlg, TLangDlg)
-  EV_LBN_SELCHANGE(103, EvLineSelected),
-  EV_BN_CLICKED(102, CmReplaceLine),
-  EV_BN_CLICKED(104, CmInsertText),
-  EV_BN_CLICKED(105, CmRemoveLine),
-  EV_BN_CLICKED(106, CmSave),
-  EV_BN_CLICKED(107, CmAddFile),
+  EV_LBN_SELCHANGE(IDC_JOB_FILE_LINES, EvLineSelected),
+  EV_BN_CLICKED(IDC_JOB_FILE_REPLACE, CmReplaceLine),
+  EV_BN_CLICKED(IDC_JOB_FILE_INSERT, CmInsertText),
+  EV_BN_CLICKED(IDC_JOB_FILE_REMOVE, CmRemoveLine),
+  EV_BN_CLICKED(IDC_JOB_FILE_SAVE, CmSave),
+  EV_BN_CLICKED(IDC_JOB_FILE_ADD_FILE, CmAddFile),
 END_RESPONSE_TABLE;
 
 TMakeJobFileDlg::TMakeJobFileDlg(TWindow* parent, const char* fileName)
-    : TLangDlg(parent, 35), FileName(fileName ? fileName : "") {
-  LineEdit = new TEdit(this, 101, 100);
-  LineList = new TListBox(this, 103);
-  TextEdit = new TEdit(this, 108, 2000);
+    : TLangDlg(parent, IDD_JOB_FILE), FileName(fileName ? fileName : "") {
+  LineEdit = new TEdit(this, IDC_JOB_FILE_LINE, 100);
+  LineList = new TListBox(this, IDC_JOB_FILE_LINES);
+  TextEdit = new TEdit(this, IDC_JOB_FILE_TEXT, 2000);
 }
 
 void TMakeJobFileDlg::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(1050);
-  SetItemText(200, 1051);
-  SetItemText(201, 1052);
-  SetItemText(106, 1053);
-  SetItemText(107, 1054);
+  SetItemText(IDC_JOB_FILE_LINE_LABEL, 1051);
+  SetItemText(IDC_JOB_FILE_TEXT_LABEL, 1052);
+  SetItemText(IDC_JOB_FILE_SAVE, 1053);
+  SetItemText(IDC_JOB_FILE_ADD_FILE, 1054);
   if (!FileName.empty()) ReadFile();
 }
 
@@ -71,7 +72,8 @@ void TMakeJobFileDlg::EvLineSelected() {
   // An include line is only removed and added again, never edited.
   bool include = !line.empty() && line[0] == '#';
   LineEdit->SetWindowText(include ? "" : line.c_str());
-  for (int id : {101, 102, 200}) ::EnableWindow(GetDlgItem(id), !include);
+  for (int id : {IDC_JOB_FILE_LINE, IDC_JOB_FILE_REPLACE, IDC_JOB_FILE_LINE_LABEL})
+    ::EnableWindow(GetDlgItem(id), !include);
 }
 
 void TMakeJobFileDlg::CmReplaceLine() {

@@ -11,12 +11,16 @@
 #include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "resources/dialogs/dnclink.h"
 
 namespace {
 
-constexpr int kPortList = 101, kPortLine = 103, kProgramText = 400;
-constexpr int kExit = 600, kSend = 601, kReceive = 602, kStop = 603, kSetup = 604, kAdd = 605, kDelete = 606;
-constexpr int kDelayCheck = 607, kFilterCheck = 608, kProgressBar = 700;
+constexpr int kPortList = IDC_DNC_LINK_PORTS, kPortLine = IDC_DNC_LINK_PORT, kProgramText = IDC_DNC_LINK_PROGRAM;
+constexpr int kExit = IDC_DNC_LINK_EXIT, kSend = IDC_DNC_LINK_SEND, kReceive = IDC_DNC_LINK_RECEIVE,
+              kStop = IDC_DNC_LINK_STOP, kSetup = IDC_DNC_LINK_SETUP, kAdd = IDC_DNC_LINK_ADD_PORT,
+              kDelete = IDC_DNC_LINK_DELETE_PORT;
+constexpr int kDelayCheck = IDC_DNC_LINK_DELAY, kFilterCheck = IDC_DNC_LINK_FILTER,
+              kProgressBar = IDC_DNC_LINK_PROGRESS;
 constexpr int kMsgNoProgram = 176, kMsgDeletePort = 179, kMsgStopTest = 1141;
 constexpr int kMsgReceiveFileNotCreated = 1842, kMsgNothingReceived = 1843, kMsgSendFileNotOpened = 1844,
               kMsgInputLimit = 1845, kMsgXoffTimeout = 1846, kMsgLineFailed = 1847,
@@ -240,25 +244,25 @@ void TDncLinkDlg::ResetTestUi() {
   ::ShowWindow(GetDlgItem(kProgressBar), SW_HIDE);
   EnableIdle(true);
   for (int id : {500, 501, 502, 504}) SetDlgItemText(id, "0");
-  SetDlgItemText(503, "00.00.00");
+  SetDlgItemText(IDC_DNC_LINK_TIME, "00.00.00");
 }
 
 void TDncLinkDlg::ShowProgress() {
   if (!transfer_) return;
   const TLinkTransfer& t = *transfer_;
   const uint32_t sent = t.BytesSent, received = t.BytesReceived, size = t.FileSize;
-  SetDlgItemText(500, std::to_string(received).c_str());
-  SetDlgItemText(501, std::to_string(sent).c_str());
-  SetDlgItemText(502, std::to_string(size).c_str());
+  SetDlgItemText(IDC_DNC_LINK_RECEIVED, std::to_string(received).c_str());
+  SetDlgItemText(IDC_DNC_LINK_SENT, std::to_string(sent).c_str());
+  SetDlgItemText(IDC_DNC_LINK_TOTAL, std::to_string(size).c_str());
   const uint32_t ms = plat::tick_count() - t.StartTick;
   const uint32_t s = ms / 1000;
   char time[40];
   std::snprintf(time, sizeof time, "%02lu.%02lu.%02lu", static_cast<unsigned long>(s / 3600),
                 static_cast<unsigned long>(s / 60 % 60), static_cast<unsigned long>(s % 60));
-  SetDlgItemText(503, time);
+  SetDlgItemText(IDC_DNC_LINK_TIME, time);
   const uint64_t bytes = running_ == kSending ? sent : received;
   const uint64_t rate = ms == 0 ? 0 : bytes * 100 / ms * 100;
-  SetDlgItemText(504, std::to_string(rate).c_str());
+  SetDlgItemText(IDC_DNC_LINK_RATE, std::to_string(rate).c_str());
   if (running_ == kSending && size > 0) {
     const int percent = static_cast<int>(std::min<uint64_t>(100, static_cast<uint64_t>(sent) * 100 / size));
     if (percent > shownPercent_) {
@@ -279,7 +283,7 @@ void TDncLinkDlg::CmEditPort() {
   if (TestRunning() || !selected_) return;
   TDncSetupDlg dlg(this, selected_.get());
   if (dlg.Execute() != IDOK) return;
-  const long id = selected_->Number[1];
+  const long id = selected_->Number[kPropId];
   TMultiDncTable table(kPortTable, 1, 0);
   if (table.Update(selected_.get()) != 1) Tell(kMsgPortsNotWritten);
   FillPorts(id);
@@ -301,9 +305,9 @@ void TDncLinkDlg::CmNewPort() {
   TDncSetupDlg dlg(this, row.get());
   const bool ok = dlg.Execute() == IDOK;
   TMultiDncTable table(kPortTable, 1, 0);
-  if (!ok) table.DeleteById(row->Number[1]);
+  if (!ok) table.DeleteById(row->Number[kPropId]);
   else if (table.Update(row.get()) != 1) Tell(kMsgPortsNotWritten);
-  FillPorts(ok ? row->Number[1] : -1);
+  FillPorts(ok ? row->Number[kPropId] : -1);
 }
 
 void TDncLinkDlg::CmDeletePort() {
@@ -312,7 +316,7 @@ void TDncLinkDlg::CmDeletePort() {
   if (::MessageBox(GetHandle(), text.c_str(), Caption().c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   {
     TMultiDncTable table(kPortTable, 1, 0);
-    table.DeleteById(selected_->Number[1]);
+    table.DeleteById(selected_->Number[kPropId]);
   }
   FillPorts(-1);
 }
@@ -321,7 +325,7 @@ HBRUSH TDncLinkDlg::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
   if (ctlType != CTLCOLOR_STATIC || !control) return nullptr;
   const int id = ::GetDlgCtrlID(control);
   const auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  if (id >= 500 && id <= 504 && TestRunning()) {
+  if (id >= IDC_DNC_LINK_RECEIVED && id <= IDC_DNC_LINK_RATE && TestRunning()) {
     SetTextColor(dc, running_ == kSending ? RGB(0, 255, 0) : RGB(255, 255, 0));
     SetBkColor(dc, RGB(0, 0, 0));
     return black;

@@ -19,10 +19,11 @@
 #include "platform/thread.h"
 #include "platform/ui/gdi_object.h"
 #include "platform/ui/listbox.h"
+#include "resources/dialogs/dnclink.h"
 
 class TDncLinkDlg : public TLangDlg {
  public:
-  static constexpr int kTemplate = 41;
+  static constexpr int kTemplate = IDD_DNC_LINK;
   // Adding, editing and deleting link ports.
   static constexpr uint32_t kRightLinkPorts = 0x80000;
 

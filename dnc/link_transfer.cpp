@@ -185,7 +185,7 @@ bool TLinkTransfer::Open(std::string* text, std::string* caption) {
   char name[40];
   std::snprintf(name, sizeof name, "\\\\.\\COM%ld", row_.GetListA(kPropComNumber));
   com_ = plat::open_comm(name);
-  if (!com_) return fail("Opening of port failed", "Fatal Error");
+  if (!com_) return fail("Opening of port failed\r\n\r\n" + plat::last_comm_open_error(), "Fatal Error");
 
   plat::DCB dcb;
   plat::get_comm_state(com_, &dcb);

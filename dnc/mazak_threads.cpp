@@ -38,6 +38,29 @@ DWORD ExchangeTimeout(const TDncPort& port) {
   return s > 0 ? static_cast<DWORD>(s) * 1000 : 120000;
 }
 
+// Waits for the pending read, the stop or the cancel. The control's
+// silence is counted from the moment the port's own answer has left the
+// line: on a slow line a long answer may still be going out when the read
+// starts, and the control cannot reply before it has it all. An answer
+// the control holds back (XOFF, CTS) longer than the time-out counts as
+// its silence; one still going out, however slowly, does not.
+DWORD WaitForControl(TDncPort& port, plat::Waitable* const* waits, DWORD count) {
+  constexpr DWORD kLook = 100;
+  const DWORD timeout = ExchangeTimeout(port);
+  DWORD queued = 0;
+  for (DWORD held = 0;; held += kLook) {
+    DWORD errors = 0;
+    plat::COMSTAT st{};
+    plat::clear_comm_error(port.ComHandle, &errors, &st);
+    if (st.cbOutQue == 0) return plat::wait_for_multiple(waits, count, false, timeout);
+    if (st.cbOutQue < queued) held = 0;  // the line took a byte: not held back
+    queued = st.cbOutQue;
+    if (held >= timeout) return plat::wait_for_multiple(waits, count, false, 0);
+    const DWORD w = plat::wait_for_multiple(waits, count, false, kLook);
+    if (w != WAIT_TIMEOUT) return w;
+  }
+}
+
 // Collects one telegram byte by byte. A failed read adds nothing.
 Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
   const int type = TypeOf(port);
@@ -52,7 +75,7 @@ Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
     if (!ok && plat::last_comm_error() == ERROR_IO_PENDING) {
       plat::Event* cancel = port.Cancel();
       plat::Waitable* waits[] = {&done, &port.StopEvent, cancel};
-      DWORD w = plat::wait_for_multiple(waits, cancel ? 3 : 2, false, ExchangeTimeout(port));
+      DWORD w = WaitForControl(port, waits, cancel ? 3 : 2);
       if (w != WAIT_OBJECT_0) {
         plat::purge_comm(port.ComHandle, PURGE_RXABORT);
         plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
@@ -176,7 +199,10 @@ void MazakPollThread(void* arg) {
   port.Polling = 1;
   plat::set_comm_mask(port.ComHandle, EV_RING);
   if (type == kMazakM2 || type == kMazakTPlus || type == kMazakMPlus) ReleaseProgram(port, false);
-  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
+  // Stale input goes; output already handed to the line stays: the answer
+  // that closed the last exchange (the "p00" of the second rewind) may not
+  // have left yet, and the control waits for it.
+  plat::purge_comm(port.ComHandle, PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT);
   plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
   if (type == kMazakT32 || type == kMazakTPlus || type == kMazakMPlus) plat::sleep_ms(1000);
   plat::Event done(false, false);

@@ -79,6 +79,7 @@ void RawPollThread(void* arg) {
       // A line that hung up is opened again; one that fails otherwise is
       // tried again after a second, not in a loop.
       if (LineGone(error)) {
+        if (InputLeftOnLine(port)) break;
         if (ReopenLine(port)) continue;
         cancelled = true;
         break;
@@ -143,8 +144,10 @@ void RawReadThread(void* arg) {
       continue;
     }
     if (plat::last_comm_error() != ERROR_IO_PENDING) {
-      // What came before is kept; the failed read brings nothing.
+      // A line that hung up fails the read at once, yet the read may
+      // have taken the bytes queued before it: those are kept too.
       TakeLineErrors(port);
+      Received(port, buf.get(), n);
       port.ReceiveFailed = 1;
       break;
     }

@@ -6,38 +6,9 @@
 // request for the master.
 #pragma once
 
-class TDncPort;
+#include "dbmodel/dncport.h"
 
-// Row properties of the standard protocol's sending and checking.
-enum {
-  kPropDiscardFailed = 30,
-  kPropPauseSeconds = 42,
-  kPropWaitText = 62,
-  kPropFirstLineText = 63,
-  kPropResetText = 64,
-  kPropIgnoreText = 65,
-  // Break count when sending; on a checking port (type 9) the first block
-  // number of the check.
-  kPropBreakCount = 70,
-  // XOFF limit in minutes when sending; on a checking port the block
-  // increment.
-  kPropXoffLimit = 71,
-  kPropFlashCount = 72,
-  kPropBlockDelay = 73,
-  kPropUnixLink = 76,
-  kPropPauseFirst = 82,
-  kPropEndBeforePause = 83,
-  kPropStartAfterPause = 84,
-  kPropBlockLetter = 85,
-  kPropOmitFirst = 125,
-  kPropOmitText = 135,
-  kPropOmitFeed = 145,
-  kPropWaitDc2 = 146,
-  kPropAnswerDc4 = 147,
-  kPropStartInXoff = 148,
-  kPropSkipText = 156,
-  kPropSkipOccurrence = 157
-};
+class TDncPort;
 
 void Rs232PollThread(void* port);
 void Rs232ReadThread(void* port);
@@ -64,6 +35,9 @@ bool LineGone(unsigned long error);
 // opens, as when the cable or adapter is back; false when the server stops
 // meanwhile.
 bool ReopenLine(TDncPort& port);
+// Whether a line that is gone still holds bytes it took before it went:
+// they are a reception to keep, not to drop with the old line.
+bool InputLeftOnLine(TDncPort& port);
 // Polling reads the line's error state to learn of queued bytes and
 // breaks; errors (a break among them) that came with those bytes are kept
 // for the reception they start.

@@ -100,6 +100,14 @@ void TakePollLineErrors(TDncPort& port) {
 
 bool LineGone(unsigned long error) { return error == ERROR_INVALID_HANDLE || error == ERROR_GEN_FAILURE; }
 
+bool InputLeftOnLine(TDncPort& port) {
+  DWORD errors = 0;
+  plat::COMSTAT st;
+  if (!plat::clear_comm_error(port.ComHandle, &errors, &st)) return false;
+  KeepPollLineErrors(port, errors);
+  return st.cbInQue > 0;
+}
+
 bool ReopenLine(TDncPort& port) {
   Log(port, "Line failed: opening it again");
   for (;;) {
@@ -157,9 +165,10 @@ void Rs232PollThread(void* arg) {
     const DWORD error = plat::last_comm_error();
     if (error != ERROR_IO_PENDING) {
       Log(port, "RS232 (Poll) : WaitCommEvent failed");
-      // A line that hung up brings no reception: it is opened again and
-      // polled anew.
+      // A line that hung up is opened again and polled anew; bytes it
+      // took before it went are received first.
       if (LineGone(error)) {
+        if (InputLeftOnLine(port)) break;
         if (ReopenLine(port)) continue;
         cancelled = true;
         break;
@@ -253,12 +262,11 @@ void Rs232ReadThread(void* arg) {
     if (plat::last_comm_error() != ERROR_IO_PENDING) {
       Log(port, "GetLastError() != ERROR_IO_PENDING");
       DWORD errors = CheckLineErrors(port, 0);
-      // A parity error lets the reading go on; a line that failed ends it,
-      // and what came is kept as failed, not as a program.
-      if (errors && !(errors & CE_IOE)) {
-        Received(port, buf.get(), n);
-        continue;
-      }
+      // What the read took before it failed is kept. A parity error lets
+      // the reading go on; a line that failed ends it, and what came is
+      // kept as failed, not as a program.
+      Received(port, buf.get(), n);
+      if (errors && !(errors & CE_IOE)) continue;
       port.ReceiveFailed = 1;
       break;
     }

@@ -15,9 +15,10 @@
 #include "platform/sync.h"
 #include "platform/ui/window.h"
 #include "platform/winmsg.h"
+#include "resources/dialogs/dnccontrol.h"
 
-TDncPort* Ports[kMaxPorts] = {};
-int PortCount = 0;
+TPortSlot Ports[kMaxPorts];
+std::atomic<int> PortCount{0};
 std::atomic<TDncControlView*> ControlWindow{nullptr};
 std::atomic<int> CurrentPortIndex{0};
 TDncPort* CurrentPort = nullptr;
@@ -213,7 +214,7 @@ void ScanRequests() {
 
 TDncPort* SelectedPort() {
   int i = CurrentPortIndex.load();
-  CurrentPort = i >= 0 && i < kMaxPorts ? Ports[i] : nullptr;
+  CurrentPort = i >= 0 && i < kMaxPorts ? static_cast<TDncPort*>(Ports[i]) : nullptr;
   return CurrentPort;
 }
 
@@ -232,10 +233,10 @@ void ShowSelected() {
   if (!port) return;
   const std::string pending = port->PendingText();
   std::string program = std::string("Program : ") + (pending.empty() ? "?" : pending);
-  w->SetItemText(400, program.c_str());
-  w->SetItemText(500, std::to_string(port->BytesReceived.load()).c_str());
-  w->SetItemText(501, std::to_string(port->BytesSent.load()).c_str());
-  w->SetItemText(502, std::to_string(port->BytesTotal.load()).c_str());
+  w->SetItemText(IDC_DNC_CONTROL_PROGRAM, program.c_str());
+  w->SetItemText(IDC_DNC_CONTROL_RECEIVED, std::to_string(port->BytesReceived.load()).c_str());
+  w->SetItemText(IDC_DNC_CONTROL_SENT, std::to_string(port->BytesSent.load()).c_str());
+  w->SetItemText(IDC_DNC_CONTROL_TOTAL, std::to_string(port->BytesTotal.load()).c_str());
 }
 
 // A copy of a row for its port, so the rows the window shows stay valid
@@ -279,18 +280,18 @@ bool OpenPorts(TMultiDncRecord* rows) {
     const long com = row->GetListA(kPropComNumber);
     if (com == 0) continue;
     if (PortCount == kMaxPorts) {
-      DncLog(("More than 128 ports: row " + std::to_string(row->Number[1]) + " not served").c_str(),
+      DncLog(("More than 128 ports: row " + std::to_string(row->Number[kPropId]) + " not served").c_str(),
              static_cast<int>(com));
       continue;
     }
     auto* port = new TDncPort(CopyRow(*row));
     if (!port->OpenResult) {
-      char text[300];
       const char* name = row->GetValue(kPropDisplayName);
-      std::snprintf(text, sizeof text, "Port %d:\r\nMachine : %s\r\n\r\nPort Initialization failure on COMM%ld",
-                    PortCount + 1, name ? name : "", com);
+      std::string text = "Port " + std::to_string(PortCount + 1) + ":\r\nMachine : " + (name ? name : "") +
+                         "\r\n\r\nPort Initialization failure on COMM" + std::to_string(com);
+      if (!port->OpenError.empty()) text += "\r\n\r\n" + port->OpenError;
       DncPortLog("Port Initialization failure", port);
-      if (TDncControlView* w = ControlWindow.load()) w->ReportPortFailure(PortCount, text);
+      if (TDncControlView* w = ControlWindow.load()) w->ReportPortFailure(PortCount, text.c_str());
       delete port;
       continue;
     }
@@ -384,12 +385,16 @@ void DncServerThread(void*) {
     return;
   }
   if (TDncControlView* w = ControlWindow.load()) w->SetPorts(rows);
+  // A line of the port map that named no port leaves its port on the
+  // default device: say so before the ports open.
+  if (Globals)
+    for (const std::string& problem : Globals->ComPortMapProblems) DncStationLog(problem.c_str());
   OpenPorts(rows);
   StartIdleThreads();
   CurrentPort = Ports[0];
   if (TDncControlView* w = ControlWindow.load(); w && Ports[0] && Ports[0]->Protocol() == kProtoStandard) {
-    w->ShowItem(600, true);
-    w->ShowItem(601, true);
+    w->ShowItem(IDC_DNC_CONTROL_SEND, true);
+    w->ShowItem(IDC_DNC_CONTROL_RECEIVE, true);
   }
 
   plat::Waitable* waits[kServerEvents];

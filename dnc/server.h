@@ -57,8 +57,23 @@ constexpr int kMaxPorts = 128;
 constexpr std::size_t kMasterStack = 40960;
 constexpr std::size_t kPortStack = 20480;
 
-extern TDncPort* Ports[kMaxPorts];
-extern int PortCount;
+// A slot of the master's port array: the master fills and empties it,
+// the control window and the port threads read it from their own threads.
+class TPortSlot {
+ public:
+  TPortSlot& operator=(TDncPort* port) {
+    port_.store(port);
+    return *this;
+  }
+  operator TDncPort*() const { return port_.load(); }
+  TDncPort* operator->() const { return port_.load(); }
+
+ private:
+  std::atomic<TDncPort*> port_{nullptr};
+};
+
+extern TPortSlot Ports[kMaxPorts];
+extern std::atomic<int> PortCount;
 extern std::atomic<TDncControlView*> ControlWindow;
 extern std::atomic<int> CurrentPortIndex;
 extern TDncPort* CurrentPort;

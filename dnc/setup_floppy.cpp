@@ -6,16 +6,17 @@
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dnc/setup_fields.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
+#include "resources/dialogs/dncsetup.h"
 
 const char* const kFloppySetupFile = "A:\\KELVMD32.DBF";
 
 namespace {
 constexpr int kCreateAttempts = 3;
 constexpr int kMsgNoSetupFile = 1947;
-constexpr int kMsgNotStored = 1967;
 
 HWND HandleOf(TWindow* w) { return w ? w->GetHandle() : nullptr; }
 
@@ -28,7 +29,7 @@ void Prepare(TDialog& dlg, TListBox* list) {
 unsigned NameFieldWidth() {
   TMultiDncTable t(kFloppySetupFile, 0, 0);
   if (!t.Open()) return 0;
-  DbField* f = data_field_at(t.Data(), 62);
+  DbField* f = data_field_at(t.Data(), kPropSetupName);
   unsigned w = f ? field_len(f) : 0;
   t.Close();
   return w;
@@ -53,9 +54,9 @@ bool PrepareSetupDisk(TWindow* owner) {
 // ---- export ---------------------------------------------------------------------
 
 TSaveDncSetup::TSaveDncSetup(TWindow* parent, const TMultiDncRecord* record)
-    : TDialog(parent, 306), Record(record) {
-  NameEdit = new TEdit(this, 101, 95);
-  SetupList = new TListBox(this, 102);
+    : TDialog(parent, IDD_SAVE_SETUP), Record(record) {
+  NameEdit = new TEdit(this, IDC_SAVE_SETUP_NAME, 95);
+  SetupList = new TListBox(this, IDC_SAVE_SETUP_LIST);
 }
 
 void TSaveDncSetup::SetupWindow() {
@@ -67,7 +68,7 @@ void TSaveDncSetup::SetupWindow() {
   }
   TMultiDncTable t(kFloppySetupFile, 0, 0);
   TControlLines lines(*SetupList);
-  t.FillListFromField(&lines, 62);
+  t.FillListFromField(&lines, kPropSetupName);
   SetupList->SetSelIndex(0);
 }
 
@@ -88,7 +89,7 @@ void TSaveDncSetup::CmOk() {
   if (width == 0 || !TextFits(this, NameEdit, name, width)) return;
   TMultiDncRecord copy;
   CopyPortRecord(*Record, copy);
-  copy.SetText(62, name.c_str());
+  copy.SetText(kPropSetupName, name.c_str());
   int ok;
   {
     TMultiDncTable t(kFloppySetupFile, 0, 0);
@@ -104,10 +105,12 @@ void TSaveDncSetup::CmOk() {
 // ---- import ---------------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TLoadDncSetup, TDialog)
-  EV_LBN_DBLCLK(101, EvListDblClk),
+  EV_LBN_DBLCLK(IDC_LOAD_SETUP_LIST, EvListDblClk),
 END_RESPONSE_TABLE;
 
-TLoadDncSetup::TLoadDncSetup(TWindow* parent) : TDialog(parent, 307) { SetupList = new TListBox(this, 101); }
+  TLoadDncSetup::TLoadDncSetup(TWindow* parent) : TDialog(parent, IDD_LOAD_SETUP) {
+    SetupList = new TListBox(this, IDC_LOAD_SETUP_LIST);
+  }
 
 void TLoadDncSetup::SetupWindow() {
   TDialog::SetupWindow();

@@ -7,48 +7,50 @@
 #include "dnc/setup_protocol.h"
 #include "dnc/setup_reception.h"
 #include "dnc/setup_transmission.h"
+#include "resources/dialogs/dncsetup.h"
 
 DEFINE_RESPONSE_TABLE1(TDncSetupDlg, TLangDlg)
-  EV_BN_CLICKED(400, CmSaveExit),
-  EV_BN_CLICKED(401, CmImport),
-  EV_BN_CLICKED(402, CmExport),
-  EV_BN_CLICKED(403, CmTransferParams),
-  EV_BN_CLICKED(404, CmReceptionSetup),
-  EV_BN_CLICKED(406, CmRs232Setup),
+  EV_BN_CLICKED(IDC_PORT_SETUP_SAVE, CmSaveExit),
+  EV_BN_CLICKED(IDC_PORT_SETUP_IMPORT, CmImport),
+  EV_BN_CLICKED(IDC_PORT_SETUP_EXPORT, CmExport),
+  EV_BN_CLICKED(IDC_PORT_SETUP_TRANSMISSION, CmTransferParams),
+  EV_BN_CLICKED(IDC_PORT_SETUP_RECEPTION, CmReceptionSetup),
+  EV_BN_CLICKED(IDC_PORT_SETUP_START_STOP, CmRs232Setup),
 END_RESPONSE_TABLE;
 
-TDncSetupDlg::TDncSetupDlg(TWindow* parent, TMultiDncRecord* record) : TLangDlg(parent, 42), Record(record) {
-  ComCombo = new TComboBox(this, 102);
-  BaudCombo = new TComboBox(this, 105);
-  StopBitsCombo = new TComboBox(this, 106);
-  FlowCombo = new TComboBox(this, 107);
-  DataBitsCombo = new TComboBox(this, 108);
-  ParityCombo = new TComboBox(this, 109);
-  NameEdit = new TEdit(this, 101, 30);
-  MachineEdit = new TEdit(this, 103, 30);
-}
+  TDncSetupDlg::TDncSetupDlg(TWindow* parent, TMultiDncRecord* record)
+      : TLangDlg(parent, IDD_PORT_SETUP), Record(record) {
+    ComCombo = new TComboBox(this, IDC_PORT_SETUP_COM);
+    BaudCombo = new TComboBox(this, IDC_PORT_SETUP_BAUD);
+    StopBitsCombo = new TComboBox(this, IDC_PORT_SETUP_STOP_BITS);
+    FlowCombo = new TComboBox(this, IDC_PORT_SETUP_FLOW);
+    DataBitsCombo = new TComboBox(this, IDC_PORT_SETUP_DATA_BITS);
+    ParityCombo = new TComboBox(this, IDC_PORT_SETUP_PARITY);
+    NameEdit = new TEdit(this, IDC_PORT_SETUP_NAME, 30);
+    MachineEdit = new TEdit(this, IDC_PORT_SETUP_MACHINE, 30);
+  }
 
 void TDncSetupDlg::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(719);
-  SetItemTexts(200, 720, 7);
-  SetItemTexts(400, 727, 7);
+  SetItemTexts(IDC_PORT_SETUP_NAME_LABEL, 720, 7);
+  SetItemTexts(IDC_PORT_SETUP_SAVE, 727, 7);
   for (int i = 1; i <= kComPorts; i++) ComCombo->AddString(FormatText("COMM-%02d", i).c_str());
   FillBaudCombo(BaudCombo);
   FillCombo(DataBitsCombo, kDataBitTexts, 4);
   FillCombo(StopBitsCombo, kStopBitTexts, 2);
   FillCombo(FlowCombo, kFlowTexts, 4);
   FillCombo(ParityCombo, kParityTexts, 5);
-  if (TWindow* chooser = ChildWithId(405)) chooser->EnableWindow(false);
+  if (TWindow* chooser = ChildWithId(IDC_PORT_SETUP_PICK_MACHINE)) chooser->EnableWindow(false);
   if (!Record) return;
-  ComCombo->SetSelIndex(static_cast<int>(Record->Number[66] - 1));
-  SelectBaud(BaudCombo, Record->Number[3]);
-  StopBitsCombo->SetSelIndex(static_cast<int>(Record->Number[5]));
-  FlowCombo->SetSelIndex(static_cast<int>(Record->Number[7]));
-  DataBitsCombo->SetSelIndex(static_cast<int>(Record->Number[4]));
-  ParityCombo->SetSelIndex(static_cast<int>(Record->Number[6]));
-  ShowProperty(NameEdit, Record, 2);
-  ShowProperty(MachineEdit, Record, 37);
+  ComCombo->SetSelIndex(static_cast<int>(Record->Number[kPropComNumber] - 1));
+  SelectBaud(BaudCombo, Record->Number[kPropBaud]);
+  StopBitsCombo->SetSelIndex(static_cast<int>(Record->Number[kPropStopBits]));
+  FlowCombo->SetSelIndex(static_cast<int>(Record->Number[kPropFlow]));
+  DataBitsCombo->SetSelIndex(static_cast<int>(Record->Number[kPropDataBits]));
+  ParityCombo->SetSelIndex(static_cast<int>(Record->Number[kPropParity]));
+  ShowProperty(NameEdit, Record, kPropName);
+  ShowProperty(MachineEdit, Record, kPropDisplayName);
 }
 
 void TDncSetupDlg::CmSaveExit() {
@@ -57,25 +59,25 @@ void TDncSetupDlg::CmSaveExit() {
     auto take = [&](TComboBox* c, int n) {
       if (c->GetSelIndex() >= 0) Record->Number[n] = c->GetSelIndex();
     };
-    if (SelectedBaud(BaudCombo) >= 0) Record->Number[3] = SelectedBaud(BaudCombo);
+    if (SelectedBaud(BaudCombo) >= 0) Record->Number[kPropBaud] = SelectedBaud(BaudCombo);
     take(StopBitsCombo, 5);
     take(FlowCombo, 7);
     take(DataBitsCombo, 4);
     take(ParityCombo, 6);
-    Record->SetText(2, EditText(NameEdit, 29).c_str());
-    Record->SetText(37, EditText(MachineEdit, 29).c_str());
-    if (ComCombo->GetSelIndex() >= 0) Record->Number[66] = ComCombo->GetSelIndex() + 1;
+    Record->SetText(kPropName, EditText(NameEdit, 29).c_str());
+    Record->SetText(kPropDisplayName, EditText(MachineEdit, 29).c_str());
+    if (ComCombo->GetSelIndex() >= 0) Record->Number[kPropComNumber] = ComCombo->GetSelIndex() + 1;
   }
   Destroy(IDOK);
 }
 
 void TDncSetupDlg::CmTransferParams() {
-  TMultiDncTrnParam dlg(this, 44, Record);
+  TMultiDncTrnParam dlg(this, IDD_TRANSMISSION_LINK, Record);
   dlg.Execute();
 }
 
 void TDncSetupDlg::CmReceptionSetup() {
-  TReceptionSetup dlg(this, 43, Record);
+  TReceptionSetup dlg(this, IDD_RECEPTION_LINK, Record);
   dlg.Execute();
 }
 

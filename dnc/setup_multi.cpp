@@ -9,6 +9,7 @@
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/machine.h"
 #include "dnc/setup_fields.h"
 #include "dnc/setup_floppy.h"
@@ -16,10 +17,10 @@
 #include "dnc/setup_reception.h"
 #include "dnc/setup_transmission.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/dncsetup.h"
 
 namespace {
 const char* kPortFile = "KELVMD32.DBF";
-constexpr int kMsgNotStored = 1967;
 constexpr int kMsgNoPortTable = 1948;
 constexpr int kMostPorts = 100;  // the id field holds two digits
 
@@ -43,52 +44,52 @@ const char* const kNamingTexts[8] = {"Start- and End-trigger", "Reserved Program
 const char* const kMazakTexts[8] = {"T1", "M1", "T2", "M2", "T32", "M32", "T+", "M+"};
 
 DEFINE_RESPONSE_TABLE1(TMultiDncSetup, TLangDlg)
-  EV_BN_CLICKED(108, CmReceptionSetup),
-  EV_BN_CLICKED(109, CmTransferParams),
-  EV_BN_CLICKED(110, CmResNumberProtocol),
-  EV_BN_CLICKED(122, CmAddDirectory),
-  EV_BN_CLICKED(125, CmLoadSetup),
-  EV_BN_CLICKED(126, CmSaveSetup),
-  EV_BN_CLICKED(127, CmCheckProtocol),
-  EV_BN_CLICKED(128, CmRemoveDirectory),
-  EV_BN_CLICKED(111, EvFlagClicked),
-  EV_BN_CLICKED(112, EvFlagClicked),
-  EV_BN_CLICKED(119, EvRunOnFilenames),
-  EV_CBN_SELCHANGE(101, EvMachineSelChange),
-  EV_CBN_SELCHANGE(102, EvPortSelChange),
-  EV_CBN_SELCHANGE(103, EvBaudSelChange),
-  EV_CBN_SELCHANGE(104, EvDataBitsSelChange),
-  EV_CBN_SELCHANGE(105, EvStopBitsSelChange),
-  EV_CBN_SELCHANGE(106, EvParitySelChange),
-  EV_CBN_SELCHANGE(107, EvFlowSelChange),
-  EV_CBN_SELCHANGE(117, EvNamingSelChange),
-  EV_CBN_SELCHANGE(123, EvProtocolSelChange),
-  EV_CBN_SELCHANGE(124, EvMazakTypeSelChange),
-  EV_LBN_SELCHANGE(121, EvDirectorySelChange),
-  EV_LBN_DBLCLK(121, EvDirectoryDblClk),
-  EV_EN_KILLFOCUS(115, EvPortTextKillFocus),
-  EV_EN_KILLFOCUS(113, EvComNumberKillFocus),
-  EV_EN_KILLFOCUS(118, EvExtensionKillFocus),
+  EV_BN_CLICKED(IDC_DNC_SETUP_RECEPTION, CmReceptionSetup),
+  EV_BN_CLICKED(IDC_DNC_SETUP_TRANSMISSION, CmTransferParams),
+  EV_BN_CLICKED(IDC_DNC_SETUP_NAMING_SETUP, CmResNumberProtocol),
+  EV_BN_CLICKED(IDC_DNC_SETUP_ADD_DIRECTORY, CmAddDirectory),
+  EV_BN_CLICKED(IDC_DNC_SETUP_IMPORT, CmLoadSetup),
+  EV_BN_CLICKED(IDC_DNC_SETUP_EXPORT, CmSaveSetup),
+  EV_BN_CLICKED(IDC_DNC_SETUP_PROTOCOL_SETUP, CmCheckProtocol),
+  EV_BN_CLICKED(IDC_DNC_SETUP_REMOVE_DIRECTORY, CmRemoveDirectory),
+  EV_BN_CLICKED(IDC_DNC_SETUP_PARITY_CHECK, EvFlagClicked),
+  EV_BN_CLICKED(IDC_DNC_SETUP_UNIX_LINK, EvFlagClicked),
+  EV_BN_CLICKED(IDC_DNC_SETUP_FILENAMES, EvRunOnFilenames),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_MACHINE, EvMachineSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_PORT, EvPortSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_BAUD, EvBaudSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_DATA_BITS, EvDataBitsSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_STOP_BITS, EvStopBitsSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_PARITY, EvParitySelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_FLOW, EvFlowSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_NAMING, EvNamingSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_PROTOCOL, EvProtocolSelChange),
+  EV_CBN_SELCHANGE(IDC_DNC_SETUP_MAZAK, EvMazakTypeSelChange),
+  EV_LBN_SELCHANGE(IDC_DNC_SETUP_DIRECTORIES, EvDirectorySelChange),
+  EV_LBN_DBLCLK(IDC_DNC_SETUP_DIRECTORIES, EvDirectoryDblClk),
+  EV_EN_KILLFOCUS(IDC_DNC_SETUP_PORT_TEXT, EvPortTextKillFocus),
+  EV_EN_KILLFOCUS(IDC_DNC_SETUP_COM, EvComNumberKillFocus),
+  EV_EN_KILLFOCUS(IDC_DNC_SETUP_EXTENSION, EvExtensionKillFocus),
 END_RESPONSE_TABLE;
 
-TMultiDncSetup::TMultiDncSetup(TWindow* parent) : TLangDlg(parent, 102) {
-  MachineCombo = new TComboBox(this, 101);
-  PortCombo = new TComboBox(this, 102);
-  BaudCombo = new TComboBox(this, 103);
-  DataBitsCombo = new TComboBox(this, 104);
-  StopBitsCombo = new TComboBox(this, 105);
-  ParityCombo = new TComboBox(this, 106);
-  FlowCombo = new TComboBox(this, 107);
-  NamingCombo = new TComboBox(this, 117);
-  ProtocolCombo = new TComboBox(this, 123);
-  MazakCombo = new TComboBox(this, 124);
-  PortTextEdit = new TEdit(this, 115, 25);
-  ComEdit = new TEdit(this, 113, 3);
-  ExtensionEdit = new TEdit(this, 118, 5);
-  ParityCheckBox = new TCheckBox(this, 111);
-  UnixLinkBox = new TCheckBox(this, 112);
-  FilenamesBox = new TCheckBox(this, 119);
-  DirectoryList = new TListBox(this, 121);
+TMultiDncSetup::TMultiDncSetup(TWindow* parent) : TLangDlg(parent, IDD_DNC_SETUP) {
+  MachineCombo = new TComboBox(this, IDC_DNC_SETUP_MACHINE);
+  PortCombo = new TComboBox(this, IDC_DNC_SETUP_PORT);
+  BaudCombo = new TComboBox(this, IDC_DNC_SETUP_BAUD);
+  DataBitsCombo = new TComboBox(this, IDC_DNC_SETUP_DATA_BITS);
+  StopBitsCombo = new TComboBox(this, IDC_DNC_SETUP_STOP_BITS);
+  ParityCombo = new TComboBox(this, IDC_DNC_SETUP_PARITY);
+  FlowCombo = new TComboBox(this, IDC_DNC_SETUP_FLOW);
+  NamingCombo = new TComboBox(this, IDC_DNC_SETUP_NAMING);
+  ProtocolCombo = new TComboBox(this, IDC_DNC_SETUP_PROTOCOL);
+  MazakCombo = new TComboBox(this, IDC_DNC_SETUP_MAZAK);
+  PortTextEdit = new TEdit(this, IDC_DNC_SETUP_PORT_TEXT, 25);
+  ComEdit = new TEdit(this, IDC_DNC_SETUP_COM, 3);
+  ExtensionEdit = new TEdit(this, IDC_DNC_SETUP_EXTENSION, 5);
+  ParityCheckBox = new TCheckBox(this, IDC_DNC_SETUP_PARITY_CHECK);
+  UnixLinkBox = new TCheckBox(this, IDC_DNC_SETUP_UNIX_LINK);
+  FilenamesBox = new TCheckBox(this, IDC_DNC_SETUP_FILENAMES);
+  DirectoryList = new TListBox(this, IDC_DNC_SETUP_DIRECTORIES);
 }
 
 TMultiDncSetup::~TMultiDncSetup() { FreeRecordList(Rows); }
@@ -106,7 +107,7 @@ void TMultiDncSetup::SetupWindow() {
     Rows = t.LoadAllDetached(1);
   }
   for (auto* r = Rows; r; r = static_cast<TMultiDncRecord*>(r->next))
-    PortsOffered = std::max<int>(PortsOffered, std::min<long>(r->Number[1] + 1, kMostPorts));
+    PortsOffered = std::max<int>(PortsOffered, std::min<long>(r->Number[kPropId] + 1, kMostPorts));
   for (int i = 1; i <= PortsOffered; i++) PortCombo->AddString(FormatText("PORT #%d", i).c_str());
   DirectoryList->SetHorizontalExtent(1000);
   PortCombo->SetSelIndex(0);
@@ -142,59 +143,62 @@ void TMultiDncSetup::EvPortSelChange() {
   long id = PortCombo->GetSelIndex();
   Current = nullptr;
   for (auto* r = Rows; r; r = static_cast<TMultiDncRecord*>(r->next))
-    if (r->Number[1] == id) {
+    if (r->Number[kPropId] == id) {
       Current = r;
       break;
     }
   if (!Current) return;
-  SelectBaud(BaudCombo, Current->Number[3]);
-  DataBitsCombo->SetSelIndex(static_cast<int>(Current->Number[4]));
-  StopBitsCombo->SetSelIndex(static_cast<int>(Current->Number[5]));
-  ParityCombo->SetSelIndex(static_cast<int>(Current->Number[6]));
-  FlowCombo->SetSelIndex(static_cast<int>(Current->Number[7]));
+  SelectBaud(BaudCombo, Current->Number[kPropBaud]);
+  DataBitsCombo->SetSelIndex(static_cast<int>(Current->Number[kPropDataBits]));
+  StopBitsCombo->SetSelIndex(static_cast<int>(Current->Number[kPropStopBits]));
+  ParityCombo->SetSelIndex(static_cast<int>(Current->Number[kPropParity]));
+  FlowCombo->SetSelIndex(static_cast<int>(Current->Number[kPropFlow]));
   ShowMachine();
   PortTextEdit->SetWindowText("");
-  if (const char* t = Current->GetValue(37); t && *t) PortTextEdit->SetWindowText(t);
-  UnixLinkBox->SetCheck(Current->Number[76] ? BST_CHECKED : BST_UNCHECKED);
-  FilenamesBox->SetCheck(Current->Number[79] ? BST_CHECKED : BST_UNCHECKED);
-  ParityCheckBox->SetCheck(Current->Number[77] ? BST_CHECKED : BST_UNCHECKED);
+  if (const char* t = Current->GetValue(kPropDisplayName); t && *t) PortTextEdit->SetWindowText(t);
+  UnixLinkBox->SetCheck(Current->Number[kPropUnixLink] ? BST_CHECKED : BST_UNCHECKED);
+  FilenamesBox->SetCheck(Current->Number[kPropFileMode] ? BST_CHECKED : BST_UNCHECKED);
+  ParityCheckBox->SetCheck(Current->Number[kPropParityCheck] ? BST_CHECKED : BST_UNCHECKED);
   ExtensionEdit->SetWindowText("NC");
-  if (const char* t = Current->GetValue(61); t && *t) ExtensionEdit->SetWindowText(t);
+  if (const char* t = Current->GetValue(kPropExtension); t && *t) ExtensionEdit->SetWindowText(t);
   ShowFileNameLayout();
-  ComEdit->SetWindowText(FormatText("%ld", Current->Number[66]).c_str());
-  ProtocolCombo->SetSelIndex(static_cast<int>(Current->Number[69]));
+  ComEdit->SetWindowText(FormatText("%ld", Current->Number[kPropComNumber]).c_str());
+  ProtocolCombo->SetSelIndex(static_cast<int>(Current->Number[kPropProtocol]));
   EvProtocolSelChange();
-  NamingCombo->SetSelIndex(static_cast<int>(Current->Number[33]));
+  NamingCombo->SetSelIndex(static_cast<int>(Current->Number[kPropNamingMode]));
   EvNamingSelChange();
-  MazakCombo->SetSelIndex(static_cast<int>(Current->Number[68]));
+  MazakCombo->SetSelIndex(static_cast<int>(Current->Number[kPropMazakType]));
   EvMazakTypeSelChange();
   DirectoryList->ClearList();
   for (int k = 0; k < kDirectories; k++)
-    if (const char* t = Current->GetValue(86 + k); t && *t) DirectoryList->AddString(t);
+    if (const char* t = Current->GetValue(kPropFirstDirectory + k); t && *t) DirectoryList->AddString(t);
 }
 
 void TMultiDncSetup::ShowMachine() {
-  std::string marker = FormatText("@@%ld", Current->Number[24]);
+  std::string marker = FormatText("@@%ld", Current->Number[kPropMachineId]);
   int found = -1;
   for (int i = 0; i < MachineCombo->GetCount() && found < 0; i++) {
     std::string line = MachineCombo->GetString(i);
-    if (line.find(marker) != std::string::npos && ListLineId(line.c_str()) == Current->Number[24]) found = i;
+    if (line.find(marker) != std::string::npos && ListLineId(line.c_str()) == Current->Number[kPropMachineId])
+      found = i;
   }
   // A port without a machine shows none rather than the last port's.
   MachineCombo->SetSelIndex(found);
 }
 
 void TMultiDncSetup::ShowFileNameLayout() {
-  bool files = Current && Current->Number[79] != 0;
-  ShowIds({101, 202}, !files);
-  ShowIds({204, 122, 128, 118, 121}, files);
+  bool files = Current && Current->Number[kPropFileMode] != 0;
+  ShowIds({IDC_DNC_SETUP_MACHINE, IDC_DNC_SETUP_MACHINE_LABEL}, !files);
+  ShowIds({IDC_DNC_SETUP_EXTENSION_LABEL, IDC_DNC_SETUP_ADD_DIRECTORY, IDC_DNC_SETUP_REMOVE_DIRECTORY,
+           IDC_DNC_SETUP_EXTENSION, IDC_DNC_SETUP_DIRECTORIES},
+          files);
 }
 
 void TMultiDncSetup::ShowResNumberButton() {
   if (!Current) return;
-  long p = Current->Number[69], n = Current->Number[33];
+  long p = Current->Number[kPropProtocol], n = Current->Number[kPropNamingMode];
   bool show = ((p == 0 || p == 7 || p == 9) && (n == 1 || n == 2 || n == 3 || n == 8)) || p == 1;
-  ShowIds({110}, show);
+  ShowIds({IDC_DNC_SETUP_NAMING_SETUP}, show);
 }
 
 void TMultiDncSetup::EvProtocolSelChange() {
@@ -205,15 +209,17 @@ void TMultiDncSetup::EvProtocolSelChange() {
     p = 0;
     ProtocolCombo->SetSelIndex(0);
   }
-  Current->Number[69] = p;
-  ShowIds({127}, p == 0 || p == 4 || p == 7 || p == 9);
+  Current->Number[kPropProtocol] = p;
+  ShowIds({IDC_DNC_SETUP_PROTOCOL_SETUP}, p == 0 || p == 4 || p == 7 || p == 9);
   ShowResNumberButton();
   if (p == 1) {
-    ShowIds({124, 207}, true);
-    ShowIds({117, 108, 109, 206}, false);
+    ShowIds({IDC_DNC_SETUP_MAZAK, IDC_DNC_SETUP_MAZAK_LABEL}, true);
+    ShowIds({IDC_DNC_SETUP_NAMING, IDC_DNC_SETUP_RECEPTION, IDC_DNC_SETUP_TRANSMISSION, IDC_DNC_SETUP_NAMING_LABEL},
+            false);
   } else {
-    ShowIds({117, 108, 109, 206}, !(p == 2 || p == 3 || p == 8));
-    ShowIds({124, 207}, false);
+    ShowIds({IDC_DNC_SETUP_NAMING, IDC_DNC_SETUP_RECEPTION, IDC_DNC_SETUP_TRANSMISSION, IDC_DNC_SETUP_NAMING_LABEL},
+            !(p == IDCANCEL || p == 3 || p == 8));
+    ShowIds({IDC_DNC_SETUP_MAZAK, IDC_DNC_SETUP_MAZAK_LABEL}, false);
   }
 }
 
@@ -224,7 +230,7 @@ void TMultiDncSetup::EvNamingSelChange() {
     n = 0;
     NamingCombo->SetSelIndex(0);
   }
-  Current->Number[33] = n;
+  Current->Number[kPropNamingMode] = n;
   Dirty = true;
   ShowResNumberButton();
 }
@@ -232,7 +238,7 @@ void TMultiDncSetup::EvNamingSelChange() {
 void TMultiDncSetup::EvMazakTypeSelChange() {
   if (!Current) return;
   int m = MazakCombo->GetSelIndex();
-  if (m >= 0) Current->Number[68] = m;
+  if (m >= 0) Current->Number[kPropMazakType] = m;
   Dirty = true;
 }
 
@@ -243,7 +249,7 @@ void TMultiDncSetup::EvMachineSelChange() {
   std::string line = MachineCombo->GetString(i).substr(0, 240);
   if (line.find("@@") == std::string::npos) return;
   long id = ListLineId(line.c_str());
-  Current->Number[24] = id;
+  Current->Number[kPropMachineId] = id;
   if (id == 0) {
     Dirty = true;
     return;
@@ -252,17 +258,17 @@ void TMultiDncSetup::EvMachineSelChange() {
   std::unique_ptr<TcbMachRecord> m(t.FindById(id));
   t.Close();
   if (!m) return;
-  Current->Number[24] = m->ID;
-  Current->Number[25] = m->TYPE;
-  Current->SetText(2, m->NAME);
-  Current->SetText(26, m->PATH);
+  Current->Number[kPropMachineId] = m->ID;
+  Current->Number[kPropMachineType] = m->TYPE;
+  Current->SetText(kPropName, m->NAME);
+  Current->SetText(kPropMachineDir, m->PATH);
   Dirty = true;
 }
 
 void TMultiDncSetup::EvBaudSelChange() {
   if (!Current) return;
   long b = SelectedBaud(BaudCombo);
-  if (b >= 0) Current->Number[3] = b;
+  if (b >= 0) Current->Number[kPropBaud] = b;
   Dirty = true;
 }
 
@@ -275,15 +281,15 @@ void TMultiDncSetup::ComboToProperty(TComboBox* combo, int n) {
 
 void TMultiDncSetup::EvFlagClicked() {
   if (!Current) return;
-  Current->Number[76] = UnixLinkBox->GetCheck() == BST_CHECKED;
-  Current->Number[77] = ParityCheckBox->GetCheck() == BST_CHECKED;
+  Current->Number[kPropUnixLink] = UnixLinkBox->GetCheck() == BST_CHECKED;
+  Current->Number[kPropParityCheck] = ParityCheckBox->GetCheck() == BST_CHECKED;
   Dirty = true;
 }
 
 void TMultiDncSetup::EvRunOnFilenames() {
   if (!Current) return;
-  Current->Number[79] = FilenamesBox->GetCheck() == BST_CHECKED;
-  const char* ext = Current->GetValue(61);
+  Current->Number[kPropFileMode] = FilenamesBox->GetCheck() == BST_CHECKED;
+  const char* ext = Current->GetValue(kPropExtension);
   ExtensionEdit->SetWindowText(ext && *ext ? ext : "NC");
   ShowFileNameLayout();
   Dirty = true;
@@ -296,7 +302,7 @@ void TMultiDncSetup::EvPortTextKillFocus() {
     TakeFocusBack(PortTextEdit);
     return;
   }
-  Current->SetText(37, text.substr(0, 24).c_str());
+  Current->SetText(kPropDisplayName, text.substr(0, 24).c_str());
   Dirty = true;
 }
 
@@ -320,12 +326,12 @@ void TMultiDncSetup::EvComNumberKillFocus() {
 
 void TMultiDncSetup::EvExtensionKillFocus() {
   if (!Current) return;
-  Current->SetText(61, ExtensionEdit->GetText().substr(0, 3).c_str());
+  Current->SetText(kPropExtension, ExtensionEdit->GetText().substr(0, 3).c_str());
   Dirty = true;
 }
 
 void TMultiDncSetup::EvDirectorySelChange() {
-  if (TWindow* w = ChildWithId(128)) w->EnableWindow(true);
+  if (TWindow* w = ChildWithId(IDC_DNC_SETUP_REMOVE_DIRECTORY)) w->EnableWindow(true);
 }
 
 void TMultiDncSetup::CmRemoveDirectory() {
@@ -334,7 +340,7 @@ void TMultiDncSetup::CmRemoveDirectory() {
     DirectoryList->DeleteString(i);
     Dirty = true;
   }
-  if (TWindow* w = ChildWithId(128)) w->EnableWindow(false);
+  if (TWindow* w = ChildWithId(IDC_DNC_SETUP_REMOVE_DIRECTORY)) w->EnableWindow(false);
 }
 
 void TMultiDncSetup::CmAddDirectory() {
@@ -362,17 +368,17 @@ bool TMultiDncSetup::SavePort() {
 }
 
 void TMultiDncSetup::TakeEdits() {
-  Current->Number[35] = 1;
+  Current->Number[kPropConfigured] = 1;
   // The port text and extension as they stand now, even when the edit
   // never lost the focus before OK or Export.
   std::string text = PortTextEdit->GetText();
-  if (!text.empty()) Current->SetText(37, text.substr(0, 24).c_str());
-  if (ExtensionEdit->IsWindowVisible()) Current->SetText(61, ExtensionEdit->GetText().substr(0, 3).c_str());
-  Current->Number[66] = LeadingNumber(ComEdit->GetText(), 2);
+  if (!text.empty()) Current->SetText(kPropDisplayName, text.substr(0, 24).c_str());
+  if (ExtensionEdit->IsWindowVisible()) Current->SetText(kPropExtension, ExtensionEdit->GetText().substr(0, 3).c_str());
+  Current->Number[kPropComNumber] = LeadingNumber(ComEdit->GetText(), 2);
   for (int k = 0; k < kDirectories; k++) {
     std::string dir = k < DirectoryList->GetCount() ? DirectoryList->GetString(k) : std::string();
     std::transform(dir.begin(), dir.end(), dir.begin(), [](unsigned char c) { return std::toupper(c); });
-    Current->SetText(86 + k, dir.c_str());
+    Current->SetText(kPropFirstDirectory + k, dir.c_str());
   }
 }
 
@@ -388,7 +394,7 @@ void TMultiDncSetup::CmOk() {
 void TMultiDncSetup::CmReceptionSetup() {
   if (!Current) return;
   {
-    TReceptionSetup dlg(this, 103, Current);
+    TReceptionSetup dlg(this, IDD_RECEPTION, Current);
     dlg.Execute();
   }
   SavePort();
@@ -398,7 +404,7 @@ void TMultiDncSetup::CmReceptionSetup() {
 void TMultiDncSetup::CmTransferParams() {
   if (!Current) return;
   {
-    TMultiDncTrnParam dlg(this, 104, Current);
+    TMultiDncTrnParam dlg(this, IDD_TRANSMISSION, Current);
     dlg.Execute();
   }
   SavePort();
@@ -420,7 +426,7 @@ void TMultiDncSetup::CmCheckProtocol() {
 
 void TMultiDncSetup::CmResNumberProtocol() {
   if (!Current) return;
-  long p = Current->Number[69], n = Current->Number[33];
+  long p = Current->Number[kPropProtocol], n = Current->Number[kPropNamingMode];
   if ((p == 0 && (n == 1 || n == 3)) || p == 1) {
     TResNumberProtocolDlg dlg(this, Current);
     dlg.Execute();
@@ -444,16 +450,17 @@ void TMultiDncSetup::CmLoadSetup() {
   TLoadDncSetup dlg(this);
   if (dlg.Execute() != IDOK || !dlg.Loaded) return;
   // The loaded settings take the place of the shown port, under its id.
-  long id = Current->Number[1];
+  long id = Current->Number[kPropId];
   CopyPortRecord(*dlg.Loaded, *Current);
-  Current->Number[1] = id;
+  Current->Number[kPropId] = id;
   Dirty = false;
   EvPortSelChange();
   Dirty = true;
 }
 
 HBRUSH TMultiDncSetup::EvCtlColor(TDC& dc, HWND control, UINT ctlType) {
-  for (int id : {200, 203, 205, 208}) {
+  for (int id : {IDC_DNC_SETUP_PORT_GROUP, IDC_DNC_SETUP_MODE_GROUP, IDC_DNC_SETUP_PROTOCOL_GROUP,
+                 IDC_DNC_SETUP_SETTINGS_GROUP}) {
     TWindow* w = ChildWithId(id);
     if (w && w->GetHandle() == control) {
       dc.SetTextColor(RGB(128, 0, 0));

@@ -9,6 +9,7 @@
 
 #include "dnc/setup_fields.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/dncsetup.h"
 
 namespace {
 // The row keeps the stop string in 20 bytes and the reserved number as a
@@ -22,54 +23,54 @@ UINT Checked(long v) { return v ? BST_CHECKED : BST_UNCHECKED; }
 // ---- advanced RS-232 ------------------------------------------------------------
 
 TStdRs232Setup::TStdRs232Setup(TWindow* parent, TMultiDncRecord* record)
-    : TLangDlg(parent, 114), Record(record) {
-  WaitDc2Box = new TCheckBox(this, 101);
-  ReplyDc4Box = new TCheckBox(this, 102);
-  WaitXonBox = new TCheckBox(this, 103);
-  StopStringEdit = new TEdit(this, 107, 40);
-  StopCountEdit = new TEdit(this, 108, 2);
+    : TLangDlg(parent, IDD_RS232), Record(record) {
+  WaitDc2Box = new TCheckBox(this, IDC_RS232_WAIT_DC2);
+  ReplyDc4Box = new TCheckBox(this, IDC_RS232_REPLY_DC4);
+  WaitXonBox = new TCheckBox(this, IDC_RS232_WAIT_XON);
+  StopStringEdit = new TEdit(this, IDC_RS232_STOP_TEXT, 40);
+  StopCountEdit = new TEdit(this, IDC_RS232_STOP_COUNT, 2);
 }
 
 void TStdRs232Setup::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(755);
-  SetItemTexts(101, 756, 6);
-  SetItemText(109, 762);
+  SetItemTexts(IDC_RS232_WAIT_DC2, 756, 6);
+  SetItemText(IDC_RS232_STOP_COUNT_UNIT, 762);
   if (!Record) {
     Destroy(IDCANCEL);
     return;
   }
   StopCountEdit->SetValidator(new TFilterValidator("0-9"));
-  WaitDc2Box->SetCheck(Checked(Record->Number[146]));
-  ReplyDc4Box->SetCheck(Checked(Record->Number[147]));
-  WaitXonBox->SetCheck(Checked(Record->Number[148]));
+  WaitDc2Box->SetCheck(Checked(Record->Number[kPropWaitDc2]));
+  ReplyDc4Box->SetCheck(Checked(Record->Number[kPropAnswerDc4]));
+  WaitXonBox->SetCheck(Checked(Record->Number[kPropStartInXoff]));
   StopStringEdit->SetWindowText(Record->Short156);
-  ShowNumber(StopCountEdit, Record->Number[157]);
+  ShowNumber(StopCountEdit, Record->Number[kPropSkipOccurrence]);
 }
 
 void TStdRs232Setup::CmOk() {
   if (!Record || !CanClose()) return;
   std::string stop = TrimText(EditText(StopStringEdit, 39));
   if (!TextFits(this, StopStringEdit, stop, kStopStringMost)) return;
-  Record->Number[146] = WaitDc2Box->GetCheck() == BST_CHECKED;
-  Record->Number[147] = ReplyDc4Box->GetCheck() == BST_CHECKED;
-  Record->Number[148] = WaitXonBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropWaitDc2] = WaitDc2Box->GetCheck() == BST_CHECKED;
+  Record->Number[kPropAnswerDc4] = ReplyDc4Box->GetCheck() == BST_CHECKED;
+  Record->Number[kPropStartInXoff] = WaitXonBox->GetCheck() == BST_CHECKED;
   CopyCut(Record->Short156, sizeof Record->Short156, stop.c_str());
-  Record->Number[157] = LeadingNumber(StopCountEdit->GetText(), 2);
+  Record->Number[kPropSkipOccurrence] = LeadingNumber(StopCountEdit->GetText(), 2);
   TLangDlg::CmOk();
 }
 
 // ---- program check --------------------------------------------------------------
 
 TCheckProtSetup::TCheckProtSetup(TWindow* parent, TMultiDncRecord* record)
-    : TDialog(parent, 101), Record(record) {
-  StartLineEdit = new TEdit(this, 100, 3);
-  IntervalEdit = new TEdit(this, 101, 3);
-  FirstTextEdit = new TEdit(this, 102, 30);
-  LastTextEdit = new TEdit(this, 103, 30);
-  NotifyEdit = new TEdit(this, 104, 3);
-  HasNBox = new TCheckBox(this, 105);
-  LeaveOutEdit = new TEdit(this, 106, 30);
+    : TDialog(parent, IDD_CHECK), Record(record) {
+  StartLineEdit = new TEdit(this, IDC_CHECK_START, 3);
+  IntervalEdit = new TEdit(this, IDC_CHECK_STEP, 3);
+  FirstTextEdit = new TEdit(this, IDC_CHECK_FIRST_TEXT, 30);
+  LastTextEdit = new TEdit(this, IDC_CHECK_LAST_TEXT, 30);
+  NotifyEdit = new TEdit(this, IDC_CHECK_NOTIFY, 3);
+  HasNBox = new TCheckBox(this, IDC_CHECK_HAS_N);
+  LeaveOutEdit = new TEdit(this, IDC_CHECK_LEAVE_OUT, 30);
 }
 
 void TCheckProtSetup::SetupWindow() {
@@ -80,24 +81,24 @@ void TCheckProtSetup::SetupWindow() {
     return;
   }
   for (TEdit* e : {StartLineEdit, IntervalEdit, NotifyEdit}) e->SetValidator(new TFilterValidator("0-9"));
-  ShowNumber(StartLineEdit, Record->Number[70]);
-  ShowNumber(IntervalEdit, Record->Number[71]);
-  ShowNumber(NotifyEdit, Record->Number[72]);
-  ShowProperty(FirstTextEdit, Record, 63);
-  ShowProperty(LastTextEdit, Record, 64);
-  ShowProperty(LeaveOutEdit, Record, 65);
-  HasNBox->SetCheck(Checked(Record->Number[85]));
+  ShowNumber(StartLineEdit, Record->Number[kPropBreakCount]);
+  ShowNumber(IntervalEdit, Record->Number[kPropXoffLimit]);
+  ShowNumber(NotifyEdit, Record->Number[kPropFlashCount]);
+  ShowProperty(FirstTextEdit, Record, kPropFirstLineText);
+  ShowProperty(LastTextEdit, Record, kPropResetText);
+  ShowProperty(LeaveOutEdit, Record, kPropIgnoreText);
+  HasNBox->SetCheck(Checked(Record->Number[kPropBlockLetter]));
 }
 
 void TCheckProtSetup::CmOk() {
   if (!Record || !CanClose()) return;
-  Record->Number[70] = LeadingNumber(StartLineEdit->GetText(), 3);
-  Record->Number[71] = LeadingNumber(IntervalEdit->GetText(), 3);
-  Record->Number[72] = LeadingNumber(NotifyEdit->GetText(), 3);
-  Record->SetText(63, EditText(FirstTextEdit, 30).c_str());
-  Record->SetText(64, EditText(LastTextEdit, 30).c_str());
-  Record->SetText(65, EditText(LeaveOutEdit, 30).c_str());
-  Record->Number[85] = HasNBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropBreakCount] = LeadingNumber(StartLineEdit->GetText(), 3);
+  Record->Number[kPropXoffLimit] = LeadingNumber(IntervalEdit->GetText(), 3);
+  Record->Number[kPropFlashCount] = LeadingNumber(NotifyEdit->GetText(), 3);
+  Record->SetText(kPropFirstLineText, EditText(FirstTextEdit, 30).c_str());
+  Record->SetText(kPropResetText, EditText(LastTextEdit, 30).c_str());
+  Record->SetText(kPropIgnoreText, EditText(LeaveOutEdit, 30).c_str());
+  Record->Number[kPropBlockLetter] = HasNBox->GetCheck() == BST_CHECKED;
   TDialog::CmOk();
 }
 
@@ -112,14 +113,14 @@ std::string LeadingZeroLine(int width) {
 }
 
 DEFINE_RESPONSE_TABLE1(TResNumberProtocolDlg, TLangDlg)
-  EV_BN_CLICKED(103, EvFormatClicked),
+  EV_BN_CLICKED(IDC_RESERVED_NUMBER_FORMAT, EvFormatClicked),
 END_RESPONSE_TABLE;
 
 TResNumberProtocolDlg::TResNumberProtocolDlg(TWindow* parent, TMultiDncRecord* record)
-    : TLangDlg(parent, 107), Record(record) {
-  NumberEdit = new TEdit(this, 101, 16);
-  FormatList = new TListBox(this, 102);
-  FormatBox = new TCheckBox(this, 103);
+    : TLangDlg(parent, IDD_RESERVED_NUMBER), Record(record) {
+  NumberEdit = new TEdit(this, IDC_RESERVED_NUMBER_VALUE, 16);
+  FormatList = new TListBox(this, IDC_RESERVED_NUMBER_FORMATS);
+  FormatBox = new TCheckBox(this, IDC_RESERVED_NUMBER_FORMAT);
 }
 
 void TResNumberProtocolDlg::SetupWindow() {
@@ -129,15 +130,15 @@ void TResNumberProtocolDlg::SetupWindow() {
     return;
   }
   NumberEdit->SetValidator(new TFilterValidator("0-9"));
-  ShowNumber(NumberEdit, Record->Number[67]);
+  ShowNumber(NumberEdit, Record->Number[kPropReservedNumber]);
   for (int w = 4; w <= 16; w++) FormatList->AddString(LeadingZeroLine(w).c_str());
-  FormatList->SetSelIndex(static_cast<int>(Record->Number[164]));
-  if (Record->Number[163] == 0)
+  FormatList->SetSelIndex(static_cast<int>(Record->Number[kPropZeroPadIndex]));
+  if (Record->Number[kPropZeroPad] == 0)
     FormatList->EnableWindow(false);
   else
     FormatBox->SetCheck(BST_CHECKED);
   // A Mazak port takes the number without a format.
-  if (Record->Number[69] == 1) {
+  if (Record->Number[kPropProtocol] == 1) {
     FormatList->EnableWindow(false);
     FormatBox->EnableWindow(false);
   }
@@ -164,8 +165,8 @@ void TResNumberProtocolDlg::CmOk() {
     NumberEdit->SetFocus();
     return;
   }
-  Record->Number[67] = static_cast<long>(std::stoll(significant));
-  Record->Number[163] = FormatBox->GetCheck() == BST_CHECKED;
-  if (FormatList->GetSelIndex() >= 0) Record->Number[164] = FormatList->GetSelIndex();
+  Record->Number[kPropReservedNumber] = static_cast<long>(std::stoll(significant));
+  Record->Number[kPropZeroPad] = FormatBox->GetCheck() == BST_CHECKED;
+  if (FormatList->GetSelIndex() >= 0) Record->Number[kPropZeroPadIndex] = FormatList->GetSelIndex();
   TLangDlg::CmOk();
 }

@@ -6,6 +6,7 @@
 #include "dnc/setup_fields.h"
 #include "platform/msgbox.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/dncsetup.h"
 
 void ShowReleasedSoon(TWindow* owner) {
   ::MessageBox(owner ? owner->GetHandle() : nullptr, "To be released soon...", "Notice...",
@@ -13,42 +14,53 @@ void ShowReleasedSoon(TWindow* owner) {
 }
 
 DEFINE_RESPONSE_TABLE1(TMultiDncTrnParam, TLangDlg)
-  EV_BN_CLICKED(114, CmSelectHeader),
-  EV_BN_CLICKED(115, CmSelectTail),
-  EV_BN_CLICKED(121, CmClearHeader),
-  EV_BN_CLICKED(122, CmClearTail),
-  EV_BN_CLICKED(106, CmLineOmmit),
-  EV_BN_CLICKED(107, CmReplacements),
+  EV_BN_CLICKED(IDC_TRANSMISSION_HEADER_SELECT, CmSelectHeader),
+  EV_BN_CLICKED(IDC_TRANSMISSION_TAIL_SELECT, CmSelectTail),
+  EV_BN_CLICKED(IDC_TRANSMISSION_HEADER_CLEAR, CmClearHeader),
+  EV_BN_CLICKED(IDC_TRANSMISSION_TAIL_CLEAR, CmClearTail),
+  EV_BN_CLICKED(IDC_TRANSMISSION_LINE_OMIT, CmLineOmmit),
+  EV_BN_CLICKED(IDC_TRANSMISSION_REPLACEMENTS, CmReplacements),
 END_RESPONSE_TABLE;
 
 TMultiDncTrnParam::TMultiDncTrnParam(TWindow* parent, TResId resId, TMultiDncRecord* record)
     : TLangDlg(parent, resId), Record(record) {
-  CrLfEdit = new TEdit(this, 109, 100);
-  OmmitEdit = new TEdit(this, 110, 100);
-  WhitespaceBox = new TCheckBox(this, 120);
-  StartFeedEdit = new TEdit(this, 111, 100);
-  BeforeEdit = new TEdit(this, 112, 100);
-  HeaderEdit = new TEdit(this, 116, 200);
-  TailEdit = new TEdit(this, 117, 200);
-  AfterEdit = new TEdit(this, 113, 100);
-  EndFeedEdit = new TEdit(this, 119, 100);
-  BreakEdit = new TEdit(this, 124, 4);
-  XoffEdit = new TEdit(this, 125, 3);
-  DelayEdit = new TEdit(this, 123, 4);
-  OnLinesEdit = new TEdit(this, 102, 20);
-  EofBox = new TCheckBox(this, 103);
-  SofBox = new TCheckBox(this, 105);
-  FirstOnlyBox = new TCheckBox(this, 101);
-  SendLineBox = new TCheckBox(this, 104);
-  LineDelayEdit = new TEdit(this, 108, 4);
+  CrLfEdit = new TEdit(this, IDC_TRANSMISSION_CRLF, 100);
+  OmmitEdit = new TEdit(this, IDC_TRANSMISSION_OMIT, 100);
+  WhitespaceBox = new TCheckBox(this, IDC_TRANSMISSION_WHITESPACE);
+  StartFeedEdit = new TEdit(this, IDC_TRANSMISSION_START_FEED, 100);
+  BeforeEdit = new TEdit(this, IDC_TRANSMISSION_BEFORE, 100);
+  HeaderEdit = new TEdit(this, IDC_TRANSMISSION_HEADER, 200);
+  TailEdit = new TEdit(this, IDC_TRANSMISSION_TAIL, 200);
+  AfterEdit = new TEdit(this, IDC_TRANSMISSION_AFTER, 100);
+  EndFeedEdit = new TEdit(this, IDC_TRANSMISSION_END_FEED, 100);
+  BreakEdit = new TEdit(this, IDC_TRANSMISSION_BREAK, 4);
+  XoffEdit = new TEdit(this, IDC_TRANSMISSION_XOFF, 3);
+  DelayEdit = new TEdit(this, IDC_TRANSMISSION_DELAY, 4);
+  OnLinesEdit = new TEdit(this, IDC_TRANSMISSION_ON_LINES, 20);
+  EofBox = new TCheckBox(this, IDC_TRANSMISSION_EOF);
+  SofBox = new TCheckBox(this, IDC_TRANSMISSION_SOF);
+  FirstOnlyBox = new TCheckBox(this, IDC_TRANSMISSION_FIRST_ONLY);
+  SendLineBox = new TCheckBox(this, IDC_TRANSMISSION_SEND_LINE);
+  LineDelayEdit = new TEdit(this, IDC_TRANSMISSION_LINE_DELAY, 4);
 }
 
 void TMultiDncTrnParam::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(765);
-  SetItemTexts(200, 766, 20);
-  const int ids[][2] = {{120, 786}, {103, 787}, {105, 788}, {101, 789}, {104, 790}, {106, 791}, {107, 792},
-                        {114, 793}, {115, 793}, {121, 794}, {122, 794}, {220, 795}, {221, 796}};
+  SetItemTexts(IDC_TRANSMISSION_CRLF_LABEL, 766, 20);
+  const int ids[][2] = {{IDC_TRANSMISSION_WHITESPACE, 786},
+                        {IDC_TRANSMISSION_EOF, 787},
+                        {IDC_TRANSMISSION_SOF, 788},
+                        {IDC_TRANSMISSION_FIRST_ONLY, 789},
+                        {IDC_TRANSMISSION_SEND_LINE, 790},
+                        {IDC_TRANSMISSION_LINE_OMIT, 791},
+                        {IDC_TRANSMISSION_REPLACEMENTS, 792},
+                        {IDC_TRANSMISSION_HEADER_SELECT, 793},
+                        {IDC_TRANSMISSION_TAIL_SELECT, 793},
+                        {IDC_TRANSMISSION_HEADER_CLEAR, 794},
+                        {IDC_TRANSMISSION_TAIL_CLEAR, 794},
+                        {IDC_TRANSMISSION_FILES_GROUP, 795},
+                        {IDC_TRANSMISSION_LINE_DELAY_GROUP, 796}};
   for (auto [control, text] : ids) SetItemText(control, text);
   if (!Record) {
     Destroy(IDCANCEL);
@@ -60,20 +72,24 @@ void TMultiDncTrnParam::SetupWindow() {
   HeaderEdit->SetReadOnly(true);
   TailEdit->SetReadOnly(true);
 
-  const std::pair<TEdit*, int> texts[] = {{CrLfEdit, 15},  {OmmitEdit, 16}, {StartFeedEdit, 17}, {EndFeedEdit, 18},
-                                          {BeforeEdit, 19}, {AfterEdit, 20}, {HeaderEdit, 21},    {TailEdit, 22},
-                                          {OnLinesEdit, 62}};
+  const std::pair<TEdit*, int> texts[] = {
+      {CrLfEdit, kPropLineEnd},      {OmmitEdit, kPropOmitCodes},   {StartFeedEdit, kPropFeedStart},
+      {EndFeedEdit, kPropFeedEnd},   {BeforeEdit, kPropBeforeFile}, {AfterEdit, kPropAfterFile},
+      {HeaderEdit, kPropHeaderFile}, {TailEdit, kPropTailFile},     {OnLinesEdit, kPropWaitText}};
   for (auto [edit, n] : texts) ShowProperty(edit, Record, n);
-  ShowNumber(DelayEdit, Record->Number[42]);
-  ShowNumber(BreakEdit, Record->Number[70]);
-  ShowNumber(XoffEdit, Record->Number[71]);
-  ShowNumber(LineDelayEdit, Record->Number[73]);
-  WhitespaceBox->SetCheck(Record->Number[23] ? BST_CHECKED : BST_UNCHECKED);
-  const std::pair<TCheckBox*, int> boxes[] = {{SendLineBox, 81}, {FirstOnlyBox, 82}, {EofBox, 83}, {SofBox, 84}};
+  ShowNumber(DelayEdit, Record->Number[kPropPauseSeconds]);
+  ShowNumber(BreakEdit, Record->Number[kPropBreakCount]);
+  ShowNumber(XoffEdit, Record->Number[kPropXoffLimit]);
+  ShowNumber(LineDelayEdit, Record->Number[kPropBlockDelay]);
+  WhitespaceBox->SetCheck(Record->Number[kPropSkipWhitespace] ? BST_CHECKED : BST_UNCHECKED);
+  const std::pair<TCheckBox*, int> boxes[] = {{SendLineBox, kPropSendPauseLine},
+                                              {FirstOnlyBox, kPropPauseFirst},
+                                              {EofBox, kPropEndBeforePause},
+                                              {SofBox, kPropStartAfterPause}};
   for (auto [box, n] : boxes) box->SetCheck(Record->Number[n] ? BST_CHECKED : BST_UNCHECKED);
-  ShowFileButtons(HeaderEdit, 114, 121);
-  ShowFileButtons(TailEdit, 115, 122);
-  for (int hidden : {107, 118})
+  ShowFileButtons(HeaderEdit, IDC_TRANSMISSION_HEADER_SELECT, IDC_TRANSMISSION_HEADER_CLEAR);
+  ShowFileButtons(TailEdit, IDC_TRANSMISSION_TAIL_SELECT, IDC_TRANSMISSION_TAIL_CLEAR);
+  for (int hidden : {IDC_TRANSMISSION_REPLACEMENTS, IDC_TRANSMISSION_ASCII_TABLE})
     if (TWindow* w = ChildWithId(hidden)) w->ShowWindow(SW_HIDE);
 }
 
@@ -95,7 +111,7 @@ void TMultiDncTrnParam::ClearFile(TEdit* edit, int selectId, int clearId) {
 }
 
 void TMultiDncTrnParam::CmLineOmmit() {
-  TLineOmmit dlg(this, 37, Record);
+  TLineOmmit dlg(this, IDD_LINE_OMIT, Record);
   dlg.Execute();
 }
 
@@ -103,21 +119,22 @@ void TMultiDncTrnParam::CmReplacements() { ShowReleasedSoon(this); }
 
 void TMultiDncTrnParam::CmOk() {
   if (!Record || !CanClose()) return;
-  const std::pair<TEdit*, int> texts[] = {{CrLfEdit, 15},   {OmmitEdit, 16}, {StartFeedEdit, 17},
-                                          {EndFeedEdit, 18}, {BeforeEdit, 19}, {AfterEdit, 20}};
+  const std::pair<TEdit*, int> texts[] = {{CrLfEdit, kPropLineEnd},        {OmmitEdit, kPropOmitCodes},
+                                          {StartFeedEdit, kPropFeedStart}, {EndFeedEdit, kPropFeedEnd},
+                                          {BeforeEdit, kPropBeforeFile},   {AfterEdit, kPropAfterFile}};
   for (auto [edit, n] : texts) Record->SetText(n, EditText(edit, 99).c_str());
-  Record->SetText(21, EditText(HeaderEdit, 199).c_str());
-  Record->SetText(22, EditText(TailEdit, 199).c_str());
-  Record->SetText(62, EditText(OnLinesEdit, 199).c_str());
-  Record->Number[42] = LeadingNumber(DelayEdit->GetText(), 3);
-  Record->Number[70] = LeadingNumber(BreakEdit->GetText(), 3);
-  Record->Number[71] = LeadingNumber(XoffEdit->GetText(), 3);
-  Record->Number[73] = LeadingNumber(LineDelayEdit->GetText(), 3);
-  Record->Number[23] = WhitespaceBox->GetCheck() == BST_CHECKED;
-  Record->Number[81] = SendLineBox->GetCheck() == BST_CHECKED;
-  Record->Number[82] = FirstOnlyBox->GetCheck() == BST_CHECKED;
-  Record->Number[83] = EofBox->GetCheck() == BST_CHECKED;
-  Record->Number[84] = SofBox->GetCheck() == BST_CHECKED;
+  Record->SetText(kPropHeaderFile, EditText(HeaderEdit, 199).c_str());
+  Record->SetText(kPropTailFile, EditText(TailEdit, 199).c_str());
+  Record->SetText(kPropWaitText, EditText(OnLinesEdit, 199).c_str());
+  Record->Number[kPropPauseSeconds] = LeadingNumber(DelayEdit->GetText(), 3);
+  Record->Number[kPropBreakCount] = LeadingNumber(BreakEdit->GetText(), 3);
+  Record->Number[kPropXoffLimit] = LeadingNumber(XoffEdit->GetText(), 3);
+  Record->Number[kPropBlockDelay] = LeadingNumber(LineDelayEdit->GetText(), 3);
+  Record->Number[kPropSkipWhitespace] = WhitespaceBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropSendPauseLine] = SendLineBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropPauseFirst] = FirstOnlyBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropEndBeforePause] = EofBox->GetCheck() == BST_CHECKED;
+  Record->Number[kPropStartAfterPause] = SofBox->GetCheck() == BST_CHECKED;
   TLangDlg::CmOk();
 }
 
@@ -126,10 +143,10 @@ void TMultiDncTrnParam::CmOk() {
 TLineOmmit::TLineOmmit(TWindow* parent, TResId resId, TMultiDncRecord* record)
     : TDialog(parent, resId), Record(record) {
   for (int i = 0; i < 10; i++) {
-    TextEdits[i] = new TEdit(this, 101 + i, 10);
-    FirstBoxes[i] = new TCheckBox(this, 111 + i);
+    TextEdits[i] = new TEdit(this, IDC_LINE_OMIT_TEXT1 + i, 10);
+    FirstBoxes[i] = new TCheckBox(this, IDC_LINE_OMIT_FIRST1 + i);
   }
-  EndFeedEdit = new TEdit(this, 122, 40);
+  EndFeedEdit = new TEdit(this, IDC_LINE_OMIT_END_FEED, 40);
 }
 
 void TLineOmmit::SetupWindow() {
@@ -140,19 +157,19 @@ void TLineOmmit::SetupWindow() {
     return;
   }
   for (int i = 0; i < 10; i++) {
-    ShowProperty(TextEdits[i], Record, 135 + i);
-    FirstBoxes[i]->SetCheck(Record->Number[125 + i] ? BST_CHECKED : BST_UNCHECKED);
+    ShowProperty(TextEdits[i], Record, kPropOmitText + i);
+    FirstBoxes[i]->SetCheck(Record->Number[kPropOmitFirst + i] ? BST_CHECKED : BST_UNCHECKED);
   }
-  ShowProperty(EndFeedEdit, Record, 145);
+  ShowProperty(EndFeedEdit, Record, kPropOmitFeed);
 }
 
 void TLineOmmit::CmOk() {
   if (!Record || !CanClose()) return;
   // Field 145 holds 49 characters; a longer text cannot come from a row.
   for (int i = 0; i < 10; i++) {
-    Record->SetText(135 + i, EditText(TextEdits[i], 10).c_str());
-    Record->Number[125 + i] = FirstBoxes[i]->GetCheck() == BST_CHECKED;
+    Record->SetText(kPropOmitText + i, EditText(TextEdits[i], 10).c_str());
+    Record->Number[kPropOmitFirst + i] = FirstBoxes[i]->GetCheck() == BST_CHECKED;
   }
-  Record->SetText(145, EditText(EndFeedEdit, 49).c_str());
+  Record->SetText(kPropOmitFeed, EditText(EndFeedEdit, 49).c_str());
   TDialog::CmOk();
 }

@@ -8,24 +8,70 @@
 // asked is kept as a failed transfer rather than lost. Names from the
 // machine are quoted in filters and never used as paths outside the
 // program directories.
+//
+// A store runs whole (look-up, backup, file copy, row change) under the
+// station-wide filing lock that the editor's Save As takes, and one store
+// of this program at a time: two ports, an editor and another station
+// never file one program id twice for one machine, and the second of two
+// receptions of one id finds the first one's program and backs it up in
+// turn.
 #include "dnc/storing.h"
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/filetable.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "platform/file.h"
+#include "storage/filing_lock.h"
 
 namespace {
 
-enum { kOverwrite = 1, kBackupOverwrite = 2, kTemporary = 3 };
+// Storage modes of a port row. A row whose mode was never chosen shows
+// "Backup and Overwrite" in the setup and is stored so.
+enum { kStoreAsNew = 1, kBackupOverwrite = 2, kTemporary = 3 };
+
+bool BacksUp(long mode) { return mode != kStoreAsNew && mode != kTemporary; }
+
+// The name prefix of a failed reception on a file port; the description of
+// a failed one.
+enum : int { kMsgFailedPrefix = 1136, kMsgFailedDescription = 309 };
+
+// The filing lock, taken by the outermost store of a thread only (a store
+// that falls back on another one keeps it).
+thread_local int t_filingDepth = 0;
+std::mutex g_storeLock;
+
+class Filing {
+ public:
+  explicit Filing(TDncPort& port) {
+    if (t_filingDepth++ > 0) return;
+    outer_ = std::unique_lock<std::mutex>(g_storeLock);
+    lock_.emplace();
+    // Without the program index there is nothing another station could
+    // file over: the store goes on, and fails on its own where it must.
+    if (!lock_->IsHeld()) DncPortLog("KELVFILE.DBF cannot be locked for filing", &port);
+  }
+  ~Filing() {
+    --t_filingDepth;
+    lock_.reset();
+  }
+  Filing(const Filing&) = delete;
+  Filing& operator=(const Filing&) = delete;
+
+ private:
+  std::unique_lock<std::mutex> outer_;
+  std::optional<TFilingLock> lock_;
+};
 
 std::string Dir(const std::string TGlobals::*member) { return Globals ? Globals->*member : std::string(); }
 
@@ -78,8 +124,6 @@ std::unique_ptr<TcbFileRecord> NewRecord(TDncPort& port, long id, char prefix, c
   return r;
 }
 
-std::string FilePathOf(const TcbFileRecord& r) { return std::string(r.DIR) + r.NAME + "." + r.EXT; }
-
 // The programs of the port's machine with that program id; the first one
 // or null. The name is quoted as a constant, never spliced into the filter.
 TcbFileRecord* FindOnMachine(TDncPort& port, const char* name) {
@@ -98,7 +142,7 @@ TcbFileRecord* FindOnMachine(TDncPort& port, const char* name) {
 // Copies the receive file to the row's file and then appends the row; a
 // failed copy or append leaves nothing behind. 1 when both happened.
 int PlaceAndAppend(TDncPort& port, TcbFileRecord& r, const char* table) {
-  const std::string target = FilePathOf(r);
+  const std::string target = r.FilePath();
   Log(port, port.TransferPath);
   Log(port, target);
   if (!Copy(port, port.TransferPath, target)) return 0;
@@ -123,6 +167,7 @@ bool IsSafeProgramFileName(const char* name) {
 }
 
 int TDncPort::StoreTransfer() {
+  Filing filing(*this);
   if (Setting(kPropStorageMode) == kTemporary) return StoreTemporary();
   if (!FileMode()) return StoreReceived();
   CloseReceiveFile(*this);
@@ -136,6 +181,7 @@ int TDncPort::StoreTransfer() {
 }
 
 int TDncPort::StoreReceived() {
+  Filing filing(*this);
   CloseReceiveFile(*this);
   if (Setting(kPropStorageMode) == kTemporary) return StoreTemporary();
 
@@ -161,22 +207,24 @@ int TDncPort::StoreReceived() {
   if (backup > 0) {
     Log(*this, std::string("Saving -> ") + (Pending() ? Pending() : ""));
     if (!Copy(*this, TransferPath, OverwritePath.get())) return StoreFailed();
+    if (Globals) Globals->WriteLog(kLogReceivedReplaced, OverwriteDesc.c_str(), OverwriteMachine.c_str(), Text(kPropDisplayName));
     return 1;
   }
 
   Log(*this, std::string("Saving -> ") + (Pending() ? Pending() : ""));
-  long id = NextCounterA02();
+  long id = NextProgramId();
   if (id <= 0) {
     Log(*this, "No program id could be drawn");
     return StoreFailed();
   }
   auto r = NewRecord(*this, id, 'P', Text(kPropMachineDir), Pending());
   if (!PlaceAndAppend(*this, *r, "KELVFILE.DBF")) return StoreFailed();
-  if (Globals) Globals->WriteLog(29, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceivedNew, r->DESC, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 
 int TDncPort::StoreTemporary() {
+  Filing filing(*this);
   CloseReceiveFile(*this);
   if (FileMode()) {
     std::string name = SafeName(*this, Pending());
@@ -186,14 +234,14 @@ int TDncPort::StoreTemporary() {
                : StoreFailed();
   }
   Log(*this, std::string("Temp. Storage -> ") + (Pending() ? Pending() : ""));
-  long id = NextCounterA16();
+  long id = NextTemporaryTransferId();
   if (id <= 0) {
     Log(*this, "No temporary-storage id could be drawn");
     return StoreFailed();
   }
   auto r = NewRecord(*this, id, 'T', Dir(&TGlobals::DncTempDir), Pending());
   if (!PlaceAndAppend(*this, *r, "KELVDNCT.DBF")) return StoreFailed();
-  if (Globals) Globals->WriteLog(26, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceivedTemporary, r->DESC, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 
@@ -201,6 +249,7 @@ int TDncPort::StoreTemporary() {
 // there is nothing to overwrite, -1 when the backup failed (the program is
 // then left as it is and the reception kept elsewhere).
 int TDncPort::BackupBeforeOverwrite() {
+  Filing filing(*this);
   OverwritePath.reset();
   if (FileMode()) {
     std::string source, base;
@@ -227,15 +276,15 @@ int TDncPort::BackupBeforeOverwrite() {
     }
   }
 
-  if (Setting(kPropStorageMode) != kBackupOverwrite || !Pending()) return 0;
+  if (!BacksUp(Setting(kPropStorageMode)) || !Pending()) return 0;
   TcbFileRecord* found = FindOnMachine(*this, Pending());
   if (!found) return 0;
   std::unique_ptr<TcbFileRecord> r(static_cast<TcbFileRecord*>(found));
   FreeRecordList(found->next);
   r->next = nullptr;
   Log(*this, std::string("Backup -> ") + Pending());
-  const std::string current = FilePathOf(*r);
-  long id = NextCounterA13();
+  const std::string current = r->FilePath();
+  long id = NextBackupId();
   if (id <= 0) {
     Log(*this, "No backup id could be drawn");
     return -1;
@@ -244,14 +293,16 @@ int TDncPort::BackupBeforeOverwrite() {
   CopyCut(r->DIR, sizeof r->DIR, Dir(&TGlobals::BackupDir).c_str());
   CopyCut(r->NAME, sizeof r->NAME, ("B" + std::to_string(id)).c_str());
   CopyCut(r->EXT, sizeof r->EXT, "BAK");
-  if (!Copy(*this, current, FilePathOf(*r))) return -1;
+  if (!Copy(*this, current, r->FilePath())) return -1;
   TcbFileTable backups("KELVBACK.DBF", 0, 0);
   if (!backups.Append(r.get())) {
     Log(*this, "Cannot append to KELVBACK.DBF");
-    plat::delete_file(FilePathOf(*r));
+    plat::delete_file(r->FilePath());
     return -1;
   }
-  if (Globals) Globals->WriteLog(28, r->DESC, r->MACHINE, Text(kPropDisplayName));
+  // The log says so once the reception has replaced the program.
+  OverwriteDesc = r->DESC;
+  OverwriteMachine = r->MACHINE;
   std::string target = current;
   OverwritePath = std::make_unique<char[]>(target.size() + 1);
   std::memcpy(OverwritePath.get(), target.c_str(), target.size() + 1);
@@ -259,6 +310,7 @@ int TDncPort::BackupBeforeOverwrite() {
 }
 
 int TDncPort::StoreFailed() {
+  Filing filing(*this);
   CloseReceiveFile(*this);
   plat::File f = plat::create_file(TransferPath, plat::Access::read, plat::Share::read_write,
                                    plat::Disposition::open_existing);
@@ -274,7 +326,7 @@ int TDncPort::StoreFailed() {
     std::time_t now = std::time(nullptr);
     std::tm t{};
     localtime_r(&now, &t);
-    std::string prefix = Globals ? Globals->GetMessageText(1136) : std::string();
+    std::string prefix = Globals ? Globals->GetMessageText(kMsgFailedPrefix) : std::string();
     char name[200];
     std::snprintf(name, sizeof name, "Port %ld (%d-%d-%d [%d;%d])", RowId(), t.tm_mday, t.tm_mon + 1,
                   t.tm_year + 1900, t.tm_hour, t.tm_min);
@@ -290,16 +342,17 @@ int TDncPort::StoreFailed() {
       }
     }
   }
-  long id = NextCounterA17();
+  long id = NextFailedTransferId();
   if (id <= 0) {
     Log(*this, "No failed-transfer id could be drawn; the reception stays in " + TransferPath);
     return 0;
   }
-  std::string desc = ParityError ? std::string("PARITY ERROR") : (Globals ? Globals->GetMessageText(309) : "");
+  std::string desc =
+      ParityError ? std::string("PARITY ERROR") : (Globals ? Globals->GetMessageText(kMsgFailedDescription) : "");
   ParityError = 0;
   auto r = NewRecord(*this, id, 'F', Dir(&TGlobals::DncFailDir), desc.c_str());
   if (!PlaceAndAppend(*this, *r, "KELVDNCF.DBF")) return 0;
-  if (Globals) Globals->WriteLog(25, r->MACHINE, Text(kPropDisplayName));
+  if (Globals) Globals->WriteLog(kLogReceiveFailed, r->MACHINE, Text(kPropDisplayName));
   return 1;
 }
 
@@ -315,7 +368,7 @@ int TDncPort::CopyForSend(const char* tableName) {
     ProgramPath.reset();
     return 0;
   }
-  std::string path = FilePathOf(*ProgramRecord);
+  std::string path = ProgramRecord->FilePath();
   ProgramPath = std::make_unique<char[]>(path.size() + 1);
   std::memcpy(ProgramPath.get(), path.c_str(), path.size() + 1);
   SetPending(ProgramRecord->DESC);

@@ -6,10 +6,13 @@
 #include "app/frame_commands.h"
 #include "app/main_frame.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "editor/child_frame.h"
 #include "editor/nc_commands.h"
 #include "editor/nc_transforms.h"
 #include "editor/text_files.h"
+#include "masterdata/assoc_dialog.h"
+#include "masterdata/macro_dialogs.h"
 #include "platform/file.h"
 #include "platform/ledit/protocol.h"
 #include "platform/msgbox.h"
@@ -85,6 +88,9 @@ DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_COMMAND(1226, CmInsertCycle),
   EV_COMMAND(1031, CmEditCommand1031),
   EV_COMMAND(1228, CmInsertBlock),
+  EV_COMMAND(306, CmSaveAsMacro),
+  EV_COMMAND(1227, CmInsertMacro),
+  EV_COMMAND(115, CmAssociations),
   EV_COMMAND(1230, CmImportMazakVurErad),
   EV_COMMAND(1231, CmNothing),
   EV_COMMAND(9800, CmFormattedPrint),
@@ -93,7 +99,10 @@ DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_COMMAND_ENABLE(103, CeSave),
   EV_COMMAND_ENABLE(105, CeImport),
   EV_COMMAND_ENABLE(106, CeExport),
+  EV_COMMAND_ENABLE(115, CeProgramPresent),
   EV_COMMAND_ENABLE(117, CeDncSend),
+  EV_COMMAND_ENABLE(1031, CeEditCommand1031),
+  EV_COMMAND_ENABLE(306, CeSaveAsMacro),
   EV_COMMAND_ENABLE(550, CeProgramPresent),
   EV_COMMAND_ENABLE(551, CePictures),
   EV_COMMAND_ENABLE(552, CePictures),
@@ -173,7 +182,12 @@ void TChildFrame::CmDncSend() {
   TWindow* client = GetParentO();
   if (client) client->ShowWindow(SW_HIDE);
   ShowWindow(SW_HIDE);
+  // In debug mode a DNC monitor window stands beside the link for the
+  // time of the transfer.
+  std::shared_ptr<void> monitor;
+  if (Globals->DebugMode && link.OpenMonitor) monitor = link.OpenMonitor(this);
   const int answer = link.Run(this, Record.get(), Record->MID, true);
+  monitor.reset();
   if (!Globals->StartFileGiven) {
     if (client) client->ShowWindow(SW_SHOW);
     ShowWindow(SW_SHOW);
@@ -191,8 +205,6 @@ void TChildFrame::CmReviewLog() {
 }
 
 // ---- NC text commands ---------------------------------------------------------
-// Save As Macro (306) and Insert macro (1227) need the macro dialogs of the
-// master data; until those exist the two have no handler and stay grey.
 
 void TChildFrame::RunTransform(NcTransform transform) {
   // The rewritten text is not the program's file any more: as after an
@@ -212,6 +224,22 @@ void TChildFrame::CmInsertCycle() {
 
 void TChildFrame::CmInsertBlock() { InsertCycleText(Client); }
 
+// Macros travel on the clipboard: the selection goes to the save dialog,
+// and the text the user confirmed comes back to the caret.
+void TChildFrame::CmSaveAsMacro() {
+  if (!CopySelectionForMacro(Client)) return;
+  TNewMacro(this, MachId).Execute();
+  RefillMacroBox(MacroCombo, MachId);
+}
+
+void TChildFrame::CmInsertMacro() {
+  std::string text;
+  if (!MacroCombo || !ReadMacroOfBoxLine(MacroCombo->GetText(), text)) return;
+  if (TInsertMacro(this, text.c_str()).Execute() == IDOK) PasteMacro(Client);
+}
+
+void TChildFrame::CmAssociations() { TDisplayAssoc(this, Record.get()).Execute(); }
+
 // ---- enablers ----------------------------------------------------------------
 
 void TChildFrame::CeSave(TCommandEnabler& ce) { ce.Enable(IsModified()); }
@@ -219,6 +247,12 @@ void TChildFrame::CeOpen(TCommandEnabler& ce) { ce.Enable(static_cast<bool>(GetP
 void TChildFrame::CeImport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask & kRightImport) != 0); }
 void TChildFrame::CeExport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask & kRightExport) != 0); }
 void TChildFrame::CeProgramPresent(TCommandEnabler& ce) { ce.Enable(Record != nullptr); }
+// The edit window's own command: grey while the control has nothing to do
+// for it.
+void TChildFrame::CeEditCommand1031(TCommandEnabler& ce) { ce.Enable(Client->SendMessage(LEM_CANDO, 1031) != 0); }
+void TChildFrame::CeSaveAsMacro(TCommandEnabler& ce) {
+  ce.Enable(Record != nullptr && Client->SendMessage(LEM_HASSEL, 0, 0) > 0);
+}
 void TChildFrame::CeDncSend(TCommandEnabler& ce) {
   ce.Enable(Record != nullptr && (Globals->RightsMask & kRightDncSend) != 0 && static_cast<bool>(GetDncLinkRunner()));
 }
@@ -276,11 +310,8 @@ void TChildFrame::CmOpen() {
     if (answer == IDYES && !Save()) return;
   }
   TEditorOpenScope keepLock;
-  Globals->CurrentProgramId = 0;
-  if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
-  long id = Globals->CurrentProgramId;
-  Globals->CurrentProgramId = 0;
-  if (!TakeProgram(id, true)) return;
+  const long id = choose(this);
+  if (id == 0 || !TakeProgram(id, true)) return;
   LoadedFile.clear();
   FillCombos();
 }
@@ -306,7 +337,7 @@ bool TChildFrame::Save() {
     return false;
   }
   SetModified(false);
-  if (modified) Globals->WriteLog(24, Record->DESC, Record->MACHINE);
+  if (modified) Globals->WriteLog(kLogProgramSaved, Record->DESC, Record->MACHINE);
   return true;
 }
 
@@ -362,15 +393,14 @@ bool TChildFrame::ChooseSecondText(std::string& path) {
                       : IDNO;
   if (answer == IDCANCEL) return false;
   if (answer == IDYES) {
-    Globals->CurrentProgramId = 0;
-    if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return false;
+    const long id = choose(this);
+    if (id == 0) return false;
     TcbFileTable programs("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(programs.FindById(Globals->CurrentProgramId));
+    std::unique_ptr<TcbFileRecord> r(programs.FindById(id));
     programs.made = nullptr;
     programs.Close();
-    Globals->CurrentProgramId = 0;
     if (!r) return false;
-    path = std::string(r->DIR) + r->NAME + "." + r->EXT;
+    path = r->FilePath();
     return true;
   }
   if (!Globals->FileOpenDialog(this, nullptr, 0)) return false;

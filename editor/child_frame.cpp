@@ -6,6 +6,7 @@
 
 #include "app/appmain.h"
 #include "app/main_frame.h"
+#include "app/menu_popup.h"
 #include "app/users_lines.h"
 #include "appcore/display_flags.h"
 #include "appcore/globals.h"
@@ -23,22 +24,6 @@
 namespace {
 
 constexpr int kMsgSaveFirst = 121, kMsgProgramInUse = 225, kMsgProgramMissing = 1989;
-
-const char* MenuText(int id) {
-  return Globals->MenuTexts && Globals->MenuTexts->Has(id) ? Globals->MenuTexts->Get(id) : nullptr;
-}
-
-// A popup from its resource with every item that has a MENUES text re-titled.
-HMENU LoadPopup(int resId) {
-  HMENU popup = LoadMenu(nullptr, resId);
-  if (!popup) return CreatePopupMenu();
-  for (const plat::MenuItem& item : plat::menu_items(popup)) {
-    if (item.flags & (MF_SEPARATOR | MF_POPUP)) continue;
-    if (const char* text = MenuText(static_cast<int>(item.id)))
-      ModifyMenu(popup, item.id, MF_BYCOMMAND | MF_STRING | (item.flags & (MF_GRAYED | MF_CHECKED)), item.id, text);
-  }
-  return popup;
-}
 
 const char* PopupTitle(int id, const char* fallback) {
   const char* t = MenuText(id);
@@ -307,5 +292,5 @@ std::string TChildFrame::TempPath(const char* stem, const char* ext) const {
 
 std::string TChildFrame::ProgramPath() const {
   if (!Record) return {};
-  return std::string(Record->DIR) + Record->NAME + "." + Record->EXT;
+  return Record->FilePath();
 }

@@ -79,6 +79,9 @@ class TChildFrame : public TDecoratedFrame {
   void CmAxisValues();
   void CmInsertCycle();
   void CmInsertBlock();
+  void CmSaveAsMacro();
+  void CmInsertMacro();
+  void CmAssociations();
   void CmCompare();
   void CmMemorandum();
   void CmPictures();
@@ -93,6 +96,8 @@ class TChildFrame : public TDecoratedFrame {
   void CeExport(TCommandEnabler& ce);
   void CeProgramPresent(TCommandEnabler& ce);
   void CeDncSend(TCommandEnabler& ce);
+  void CeEditCommand1031(TCommandEnabler& ce);
+  void CeSaveAsMacro(TCommandEnabler& ce);
   void CeCompare(TCommandEnabler& ce);
   void CePictures(TCommandEnabler& ce);
   void CeAlways(TCommandEnabler& ce) { ce.Enable(true); }

@@ -12,6 +12,7 @@
 #include "platform/ui/gdi_object.h"
 #include "platform/ui/ownerdraw.h"
 #include "platform/winmsg.h"
+#include "resources/dialogs/compare.h"
 
 namespace {
 
@@ -114,18 +115,18 @@ const COLORREF TCompareDialog::kLegendColors[kLegendStatics] = {0x000000, 0x00FF
                                                                 0xFFFF00, 0x00FFFF, 0xC0C0C0};
 
 DEFINE_RESPONSE_TABLE1(TCompareDialog, TLangDlg)
-  EV_LBN_DBLCLK(103, EvNewDblClk),
-  EV_LBN_DBLCLK(104, EvOldDblClk),
-  EV_BN_CLICKED(105, EvSynchronize),
+  EV_LBN_DBLCLK(IDC_COMPARE_NEW_LIST, EvNewDblClk),
+  EV_LBN_DBLCLK(IDC_COMPARE_OLD_LIST, EvOldDblClk),
+  EV_BN_CLICKED(IDC_COMPARE_SYNCHRONIZE, EvSynchronize),
   EV_WM_CTLCOLOR,
 END_RESPONSE_TABLE;
 
 TCompareDialog::TCompareDialog(TWindow* parent, const char* fileA, const char* fileB, const char* title1,
                                const char* title2)
-    : TLangDlg(parent, 50),
-      NewList(new TFileDisplayList(this, 103)),
-      OldList(new TFileDisplayList(this, 104)),
-      SyncBox(new TCheckBox(this, 105)),
+    : TLangDlg(parent, IDD_COMPARE),
+      NewList(new TFileDisplayList(this, IDC_COMPARE_NEW_LIST)),
+      OldList(new TFileDisplayList(this, IDC_COMPARE_OLD_LIST)),
+      SyncBox(new TCheckBox(this, IDC_COMPARE_SYNCHRONIZE)),
       FileA(fileA ? fileA : ""),
       FileB(fileB ? fileB : ""),
       Title1(title1 ? title1 : ""),
@@ -146,15 +147,15 @@ TCompareDialog::~TCompareDialog() {
 void TCompareDialog::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(1010);
-  SetItemText(105, 1016);
-  SetItemTexts(200, 1011, 5);
+  SetItemText(IDC_COMPARE_SYNCHRONIZE, 1016);
+  SetItemTexts(IDC_COMPARE_LEGEND, 1011, 5);
   NewList->Partner = OldList;
   OldList->Partner = NewList;
   NewList->SetHorizontalExtent(1200);
   OldList->SetHorizontalExtent(1200);
   SyncBox->Check();
-  if (HasTitle1) SetDlgItemText(101, Title1.c_str());
-  if (HasTitle2) SetDlgItemText(102, Title2.c_str());
+  if (HasTitle1) SetDlgItemText(IDC_COMPARE_NEW_TITLE, Title1.c_str());
+  if (HasTitle2) SetDlgItemText(IDC_COMPARE_OLD_TITLE, Title2.c_str());
   if (!RunCompare()) Destroy(IDCANCEL);
 }
 
@@ -200,7 +201,9 @@ void TCompareDialog::EvSynchronize() {
 
 HBRUSH TCompareDialog::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
   int id = ::GetDlgCtrlID(control);
-  if (ctlType == CTLCOLOR_STATIC && id >= 300 && id < 300 + kLegendStatics) return LegendBrushes[id - 300];
+  if (ctlType == CTLCOLOR_STATIC && id >= IDC_COMPARE_UNCHANGED_COLOR &&
+      id < IDC_COMPARE_UNCHANGED_COLOR + kLegendStatics)
+    return LegendBrushes[id - IDC_COMPARE_UNCHANGED_COLOR];
   return TLangDlg::EvCtlColor(dc, control, ctlType);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/file.h"
 #include "platform/msgbox.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/nctools.h"
 
 const char* const kFloppyCycles = "A:\\KELVCYC3.DBF";
 const char* const kFloppyParams = "A:\\KELVCYC4.DBF";
@@ -42,7 +43,9 @@ constexpr size_t kNameField = 50;
 constexpr double kAutoMax = 99999.9999;
 constexpr double kAutoMin = -9999.9999;
 
-const int kFlagIds[8] = {104, 105, 106, 107, 108, 109, 123, 124};
+const int kFlagIds[8] = {IDC_CYCLES_REQUIRED,     IDC_CYCLES_LINE_BREAK,    IDC_CYCLES_PLUS_SIGN,
+                         IDC_CYCLES_NEGATIVE,     IDC_CYCLES_BLANK,         IDC_CYCLES_AUTOMATIC,
+                         IDC_CYCLES_ALPHANUMERIC, IDC_CYCLES_ALWAYS_ADDRESS};
 const long kFlagBits[8] = {0x2, 0x4, 0x8, 0x10, 0x20, 0x40, 0x80, 0x100};
 constexpr int kAutoBox = 5;
 
@@ -80,34 +83,34 @@ bool ParseAuto(std::string text, double& value) {
 // ---- the cycles editor ---------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TEditCycles, TLangDlg)
-  EV_BN_CLICKED(115, CmModifyParam),
-  EV_BN_CLICKED(116, CmDeleteCycle),
-  EV_BN_CLICKED(117, CmClearParam),
-  EV_BN_CLICKED(118, CmTestCycle),
-  EV_BN_CLICKED(119, CmNewCycle),
-  EV_BN_CLICKED(121, CmImportCycles),
-  EV_BN_CLICKED(122, CmExportCycles),
-  EV_CHILD_NOTIFY_AND_ID(104, BN_CLICKED, CmFlagBit),
-  EV_CHILD_NOTIFY_AND_ID(105, BN_CLICKED, CmFlagBit),
-  EV_CHILD_NOTIFY_AND_ID(106, BN_CLICKED, CmFlagBit),
-  EV_CHILD_NOTIFY_AND_ID(107, BN_CLICKED, CmFlagBit),
-  EV_CHILD_NOTIFY_AND_ID(108, BN_CLICKED, CmFlagBit),
-  EV_CHILD_NOTIFY_AND_ID(109, BN_CLICKED, CmFlagBit),
-  EV_CHILD_NOTIFY_AND_ID(123, BN_CLICKED, CmFlagBit),
-  EV_CHILD_NOTIFY_AND_ID(124, BN_CLICKED, CmFlagBit),
-  EV_CBN_SELCHANGE(101, EvCycleSelChange),
-  EV_LBN_SELCHANGE(103, EvParamSelChange),
+  EV_BN_CLICKED(IDC_CYCLES_MODIFY, CmModifyParam),
+  EV_BN_CLICKED(IDC_CYCLES_DELETE_CYCLE, CmDeleteCycle),
+  EV_BN_CLICKED(IDC_CYCLES_CLEAR, CmClearParam),
+  EV_BN_CLICKED(IDC_CYCLES_TEST, CmTestCycle),
+  EV_BN_CLICKED(IDC_CYCLES_NEW, CmNewCycle),
+  EV_BN_CLICKED(IDC_CYCLES_IMPORT, CmImportCycles),
+  EV_BN_CLICKED(IDC_CYCLES_EXPORT, CmExportCycles),
+  EV_CHILD_NOTIFY_AND_ID(IDC_CYCLES_REQUIRED, BN_CLICKED, CmFlagBit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_CYCLES_LINE_BREAK, BN_CLICKED, CmFlagBit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_CYCLES_PLUS_SIGN, BN_CLICKED, CmFlagBit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_CYCLES_NEGATIVE, BN_CLICKED, CmFlagBit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_CYCLES_BLANK, BN_CLICKED, CmFlagBit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_CYCLES_AUTOMATIC, BN_CLICKED, CmFlagBit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_CYCLES_ALPHANUMERIC, BN_CLICKED, CmFlagBit),
+  EV_CHILD_NOTIFY_AND_ID(IDC_CYCLES_ALWAYS_ADDRESS, BN_CLICKED, CmFlagBit),
+  EV_CBN_SELCHANGE(IDC_CYCLES_CYCLE, EvCycleSelChange),
+  EV_LBN_SELCHANGE(IDC_CYCLES_PARAMS, EvParamSelChange),
 END_RESPONSE_TABLE;
 
 TEditCycles::TEditCycles(TWindow* parent, long machineType)
     : TLangDlg(parent, kResourceId), MachineType(machineType) {
-  CycleBox = new TComboBox(this, 101, 151);
-  ParamList = new TListBox(this, 103);
-  NameEdit = new TEdit(this, 102, kNameField + 1);
-  CodeEdit = new TEdit(this, 113, 26);
-  HintEdit = new TEdit(this, 112, 101);
-  AutoEdit = new TEdit(this, 110, 13);
-  DeciEdit = new TEdit(this, 111, 3);
+  CycleBox = new TComboBox(this, IDC_CYCLES_CYCLE, 151);
+  ParamList = new TListBox(this, IDC_CYCLES_PARAMS);
+  NameEdit = new TEdit(this, IDC_CYCLES_NAME, kNameField + 1);
+  CodeEdit = new TEdit(this, IDC_CYCLES_CODE, 26);
+  HintEdit = new TEdit(this, IDC_CYCLES_HINT, 101);
+  AutoEdit = new TEdit(this, IDC_CYCLES_AUTO_VALUE, 13);
+  DeciEdit = new TEdit(this, IDC_CYCLES_DECIMALS, 3);
   DeciEdit->SetValidator(new TFilterValidator("0-9"));
   for (int i = 0; i < 8; i++) FlagBoxes[i] = new TCheckBox(this, kFlagIds[i]);
 }
@@ -118,10 +121,14 @@ void TEditCycles::SetupWindow() {
   TLangDlg::SetupWindow();
   ParamList->SendMessage(LB_SETHORIZONTALEXTENT, 1000);
   SetCaptionText(429);
-  static const int kTexts[][2] = {{200, 430}, {119, 431}, {201, 432}, {204, 433}, {205, 434}, {117, 435},
-                                  {115, 436}, {116, 437}, {104, 438}, {105, 439}, {106, 440}, {107, 441},
-                                  {108, 442}, {109, 443}, {203, 444}, {118, 445}, {121, 446}, {122, 447},
-                                  {123, 527}, {124, 640}};
+  static const int kTexts[][2] = {
+      {IDC_CYCLES_CYCLE_LABEL, 430},  {IDC_CYCLES_NEW, 431},           {IDC_CYCLES_NAME_LABEL, 432},
+      {IDC_CYCLES_CODE_LABEL, 433},   {IDC_CYCLES_HINT_LABEL, 434},    {IDC_CYCLES_CLEAR, 435},
+      {IDC_CYCLES_MODIFY, 436},       {IDC_CYCLES_DELETE_CYCLE, 437},  {IDC_CYCLES_REQUIRED, 438},
+      {IDC_CYCLES_LINE_BREAK, 439},   {IDC_CYCLES_PLUS_SIGN, 440},     {IDC_CYCLES_NEGATIVE, 441},
+      {IDC_CYCLES_BLANK, 442},        {IDC_CYCLES_AUTOMATIC, 443},     {IDC_CYCLES_DECIMALS_LABEL, 444},
+      {IDC_CYCLES_TEST, 445},         {IDC_CYCLES_IMPORT, 446},        {IDC_CYCLES_EXPORT, 447},
+      {IDC_CYCLES_ALPHANUMERIC, 527}, {IDC_CYCLES_ALWAYS_ADDRESS, 640}};
   for (const auto& t : kTexts) SetItemText(t[0], t[1]);
   RefillCycles();
   EvCycleSelChange();
@@ -351,13 +358,13 @@ END_RESPONSE_TABLE;
 
 TCycleImport::TCycleImport(TWindow* parent, long machineType)
     : TLangDlg(parent, kResourceId), MachineType(machineType) {
-  FloppyList = new TListBox(this, 101);
+  FloppyList = new TListBox(this, IDC_CYCLE_IMPORT_LIST);
 }
 
 void TCycleImport::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(422);
-  SetItemText(200, 423);
+  SetItemText(IDC_CYCLE_IMPORT_LIST_LABEL, 423);
   SetItemText(IDOK, 424);
   SetItemText(IDCANCEL, 425);
   // Exported cycles carry no machine type.
@@ -408,15 +415,15 @@ END_RESPONSE_TABLE;
 
 TCycleExport::TCycleExport(TWindow* parent, const TcbCycleRecord* cycle)
     : TLangDlg(parent, kResourceId), Cycle(cycle) {
-  NameEdit = new TEdit(this, 101, kNameField + 1);
-  FloppyList = new TListBox(this, 102);
+  NameEdit = new TEdit(this, IDC_CYCLE_EXPORT_NAME, kNameField + 1);
+  FloppyList = new TListBox(this, IDC_CYCLE_EXPORT_LIST);
 }
 
 void TCycleExport::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(417);
-  SetItemText(200, 418);
-  SetItemText(201, 419);
+  SetItemText(IDC_CYCLE_EXPORT_NAME_LABEL, 418);
+  SetItemText(IDC_CYCLE_EXPORT_LIST_LABEL, 419);
   SetItemText(IDOK, 420);
   SetItemText(IDCANCEL, 421);
   if (plat::file_exists(kFloppyCycles)) {

@@ -13,10 +13,11 @@
 #include "platform/ui/combobox.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/listbox.h"
+#include "resources/dialogs/nctools.h"
 
 class TEditCycles : public TLangDlg {
  public:
-  static constexpr int kResourceId = 9;
+  static constexpr int kResourceId = IDD_CYCLES;
 
   TEditCycles(TWindow* parent, long machineType);
   ~TEditCycles() override;
@@ -58,7 +59,7 @@ class TEditCycles : public TLangDlg {
 // parameters, into the database under the machine type.
 class TCycleImport : public TLangDlg {
  public:
-  static constexpr int kResourceId = 317;
+  static constexpr int kResourceId = IDD_CYCLE_IMPORT;
   TCycleImport(TWindow* parent, long machineType);
   void SetupWindow() override;
   void CopyCyclesFromFloppy();
@@ -72,7 +73,7 @@ class TCycleImport : public TLangDlg {
 // Copies one cycle, with its parameters, under a new name to the floppy.
 class TCycleExport : public TLangDlg {
  public:
-  static constexpr int kResourceId = 316;
+  static constexpr int kResourceId = IDD_CYCLE_EXPORT;
   // The record stays the caller's.
   TCycleExport(TWindow* parent, const TcbCycleRecord* cycle);
   void SetupWindow() override;

@@ -15,6 +15,7 @@
 #include "platform/ui/edit.h"
 #include "platform/ui/gdi_object.h"
 #include "platform/ui/static.h"
+#include "resources/dialogs/nctools.h"
 
 // Parameter flag bits.
 enum : long {
@@ -37,7 +38,7 @@ std::string FormatDecimals(double value, long decimals, bool plus = false);
 
 class TCycleRun : public TLangDlg {
  public:
-  static constexpr int kResourceId = 4;
+  static constexpr int kResourceId = IDD_CYCLE;
   static constexpr int kSlots = 15;
   enum Mode { InsertMode = 0, TestMode = 1 };
 

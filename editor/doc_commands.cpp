@@ -27,8 +27,6 @@ std::string WithPath(int messageId, const std::string& value) {
   return format.substr(0, at) + value + format.substr(at + 2);
 }
 
-std::string FilePath(const TcbFileRecord& r) { return std::string(r.DIR) + r.NAME + "." + r.EXT; }
-
 constexpr uint32_t kRightEditMemo = 0x10;
 constexpr int kMsgMemoNotStored = 1910, kMsgMemoHasNul = 1911;
 
@@ -167,13 +165,13 @@ void TChildFrame::CePictures(TCommandEnabler& ce) { ce.Enable(Record && (Globals
 void TChildFrame::CmCompare() {
   const TProgramChooser& choose = GetProgramChooser();
   if (!Record || !choose) return;
-  Globals->CurrentProgramId = 0;
-  if (choose(this) != IDOK || Globals->CurrentProgramId == 0) return;
+  const long id = choose(this);
+  if (id == 0) return;
   TcbFileTable programs("KELVFILE.DBF", 0, 0);
-  std::unique_ptr<TcbFileRecord> other(programs.FindById(Globals->CurrentProgramId));
+  std::unique_ptr<TcbFileRecord> other(programs.FindById(id));
   programs.made = nullptr;
   if (!other) return;
-  std::string mine = FilePath(*Record), theirs = FilePath(*other);
+  std::string mine = Record->FilePath(), theirs = other->FilePath();
   std::string myTitle = Record->DESC, theirTitle = other->DESC;
   TCompareDialog dlg(this, mine.c_str(), theirs.c_str(), myTitle.c_str(), theirTitle.c_str());
   dlg.Execute();

@@ -78,9 +78,8 @@ void CmFileOpen(TFrameWindow& frame, UINT) {
   const TProgramChooser& choose = GetProgramChooser();
   if (!HasFreeSlot(frame) || !choose) return;
   TEditorOpenScope keepLock;
-  Globals->CurrentProgramId = 0;
-  if (choose(&frame) != IDOK || Globals->CurrentProgramId == 0) return;
-  OpenEditor(frame, Globals->CurrentProgramId, TPlace::Stored);
+  const long id = choose(&frame);
+  if (id != 0) OpenEditor(frame, id, TPlace::Stored);
 }
 
 void CmOpenEditorWindow(TFrameWindow& frame, UINT) {

@@ -7,6 +7,7 @@
 #include "appcore/globals.h"
 #include "editor/user_prefs.h"
 #include "platform/ui/validator.h"
+#include "resources/dialogs/nctools.h"
 
 namespace {
 const char* const kFormats[] = {"N1", "N01", "N001", "N0001", "N00001", "N000001", "N0000001"};
@@ -15,18 +16,18 @@ constexpr int kNumberChars = 6;
 }  // namespace
 
 DEFINE_RESPONSE_TABLE1(TLineOptionDialog, TLangDlg)
-  EV_CBN_SELCHANGE(101, EvFormatChange),
-  EV_CBN_SELCHANGE(102, EvIntervalChange),
+  EV_CBN_SELCHANGE(IDC_LINE_NUMBERS_FORMAT, EvFormatChange),
+  EV_CBN_SELCHANGE(IDC_LINE_NUMBERS_INTERVAL, EvIntervalChange),
 END_RESPONSE_TABLE;
 
 TLineOptionDialog::TLineOptionDialog(TWindow* parent) : TLangDlg(parent, kResourceId) {
-  FormatList = new TComboBox(this, 101);
-  IntervalList = new TComboBox(this, 102);
-  PrecedingBox = new TCheckBox(this, 103);
-  ExclusionEdit = new TEdit(this, 104, TUserPreferences::kExclusionMax + 1);
-  StartNumberEdit = new TEdit(this, 107, kNumberChars + 1);
-  StartLineEdit = new TEdit(this, 105, kNumberChars + 1);
-  RestartEdit = new TEdit(this, 106, kNumberChars + 1);
+  FormatList = new TComboBox(this, IDC_LINE_NUMBERS_FORMAT);
+  IntervalList = new TComboBox(this, IDC_LINE_NUMBERS_INTERVAL);
+  PrecedingBox = new TCheckBox(this, IDC_LINE_NUMBERS_PRECEDING_N);
+  ExclusionEdit = new TEdit(this, IDC_LINE_NUMBERS_EXCLUSION, TUserPreferences::kExclusionMax + 1);
+  StartNumberEdit = new TEdit(this, IDC_LINE_NUMBERS_FIRST_NUMBER, kNumberChars + 1);
+  StartLineEdit = new TEdit(this, IDC_LINE_NUMBERS_FIRST_LINE, kNumberChars + 1);
+  RestartEdit = new TEdit(this, IDC_LINE_NUMBERS_RESTART, kNumberChars + 1);
   StartNumberEdit->SetValidator(new TRangeValidator(0, 500000));
   StartLineEdit->SetValidator(new TRangeValidator(1, 500000));
   RestartEdit->SetValidator(new TRangeValidator(-1, 500000));
@@ -35,8 +36,8 @@ TLineOptionDialog::TLineOptionDialog(TWindow* parent) : TLangDlg(parent, kResour
 void TLineOptionDialog::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(83);
-  SetItemTexts(200, 84, 6);
-  SetItemText(103, 90);
+  SetItemTexts(IDC_LINE_NUMBERS_FORMAT_GROUP, 84, 6);
+  SetItemText(IDC_LINE_NUMBERS_PRECEDING_N, 90);
   TUserPreferences& p = *UserPreferences;
   p.Load();
   for (const char* f : kFormats) FormatList->AddString(f);

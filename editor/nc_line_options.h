@@ -8,10 +8,11 @@
 #include "platform/ui/button.h"
 #include "platform/ui/combobox.h"
 #include "platform/ui/edit.h"
+#include "resources/dialogs/nctools.h"
 
 class TLineOptionDialog : public TLangDlg {
  public:
-  static constexpr int kResourceId = 8;
+  static constexpr int kResourceId = IDD_LINE_NUMBERS;
 
   explicit TLineOptionDialog(TWindow* parent);
 

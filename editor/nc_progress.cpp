@@ -4,6 +4,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/control.h"
+#include "resources/dialogs/nctools.h"
 
 HWND CreateProgressBar(HWND parent, HINSTANCE instance, int x, int y, int width, int height) {
   HWND bar = CreateWindowEx(0, "msctls_progress32", nullptr, WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
@@ -17,7 +18,7 @@ ProgressDialog::ProgressDialog(TWindow* parent, const char* caption)
 
 void ProgressDialog::SetupWindow() {
   TDialog::SetupWindow();
-  if (HWND s = GetDlgItem(100)) ::ShowWindow(s, SW_HIDE);
+  if (HWND s = GetDlgItem(IDC_PROGRESS_TEXT)) ::ShowWindow(s, SW_HIDE);
   TRect r = GetClientRect();
   bar_ = CreateProgressBar(GetHandle(), nullptr, 4, 10, r.Width() - 8, 20);
   if (caption_) SetCaption(caption_);

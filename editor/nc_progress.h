@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/ui/dialog.h"
+#include "resources/dialogs/nctools.h"
 
 class TApplication;
 
@@ -14,7 +15,7 @@ HWND CreateProgressBar(HWND parent, HINSTANCE instance, int x, int y, int width,
 
 class ProgressDialog : public TDialog {
  public:
-  static constexpr int kResourceId = 100;
+  static constexpr int kResourceId = IDD_PROGRESS;
   static constexpr int kBarId = 110;
 
   // caption: replaces the template's caption; null keeps it.

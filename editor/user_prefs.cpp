@@ -15,6 +15,7 @@ void InitUserPreferences() {
 }
 
 namespace {
+constexpr int kMsgPreferencesNotSaved = 1990;
 // Made once, never freed: it lives as long as the process.
 const bool kMade = (InitUserPreferences(), true);
 
@@ -77,7 +78,7 @@ bool SaveUserPreferences(TWindow* owner) {
   InitUserPreferences();
   std::string reason;
   if (UserPreferences->Save(&reason)) return true;
-  std::string text = Globals->GetMessageText(1990);
+  std::string text = Globals->GetMessageText(kMsgPreferencesNotSaved);
   size_t at = text.find("%s");
   if (at != std::string::npos) text.replace(at, 2, UserPreferencesPath() + "\r\n" + reason);
   ::MessageBox(owner ? owner->GetHandle() : GetFocus(), text.c_str(), Globals->CaptionText.c_str(),

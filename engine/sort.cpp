@@ -10,6 +10,11 @@
 
 namespace {
 
+// Entries the pointer array has room for at first, and the size of a unit
+// of entry memory.
+constexpr long kFirstPointers = 4096;
+constexpr unsigned kUnitBytes = 1u << 20;
+
 uint32_t seq_of(const DbSort* s, const char* e) {
   uint32_t v;
   std::memcpy(&v, e + s->sort_len, 4);
@@ -59,9 +64,23 @@ char* take_unit(DbSort* s) {
   return unit;
 }
 
+// Doubles the pointer array, up to its limit; false at the limit or when
+// the memory cannot be had.
+bool widen(DbSort* s) {
+  if (s->pointer_capacity >= s->pointer_limit) return false;
+  long cap = std::min(s->pointer_limit, s->pointer_capacity * 2);
+  auto* p = static_cast<char**>(mem_alloc(sizeof(char*) * size_t(cap)));
+  if (!p) return false;
+  std::memcpy(p, s->pointers, sizeof(char*) * size_t(s->slots));
+  mem_free(s->pointers);
+  s->pointers = p;
+  s->pointer_capacity = cap;
+  return true;
+}
+
 // Makes room for more entries; false when the pointer array is full.
 bool grow(DbSort* s) {
-  if (!s->may_grow || s->slots >= s->pointer_capacity) return false;
+  if (!s->may_grow || (s->slots >= s->pointer_capacity && !widen(s))) return false;
   if (!s->unit_cur || s->unit_taken >= s->per_unit) {
     s->unit_cur = take_unit(s);
     s->unit_taken = 0;
@@ -287,16 +306,22 @@ int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len) {
   sort_set_compare(s, sort_compare_bytes, DB_SORT_ORDER_BYTES);
   s->may_grow = 1;
   unsigned memory = unsigned(c->sort_memory);
-  s->per_unit = long(memory > 8 ? (memory - 8) / s->entry_len : 0);
-  s->pointer_capacity = long(memory / 4);
+  // Entries and merge buffers come in units taken as they are needed; the
+  // pointer array's limit bounds the whole.
+  unsigned unit = std::min(memory, kUnitBytes);
+  s->per_unit = long(unit > 8 ? (unit - 8) / s->entry_len : 0);
+  // The pointer array starts small and doubles as entries come: a sort of
+  // a few keys neither takes nor maps the room a large one may need.
+  s->pointer_limit = long(memory / 4);
+  s->pointer_capacity = std::min(s->pointer_limit, kFirstPointers);
   s->writer_buf = static_cast<char*>(mem_alloc(size_t(c->sort_buffer)));
   if (!s->writer_buf) return out_of_memory(s);
   while (!(s->pointers = static_cast<char**>(mem_alloc(sizeof(char*) * size_t(s->pointer_capacity))))) {
-    s->pointer_capacity /= 2;
+    s->pointer_limit = s->pointer_capacity /= 2;
     if (s->pointer_capacity < 256) return out_of_memory(s);
   }
   if (s->pointer_capacity < 256 || s->per_unit < 1) return out_of_memory(s);
-  s->units = mem_pool_create(c, 1, memory, 1, 1);
+  s->units = mem_pool_create(c, 1, unit, 1, 1);
   if (!s->units) return out_of_memory(s);
   return 0;
 }

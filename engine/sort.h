@@ -39,6 +39,7 @@ struct DbSort {
   long count;
   long slots;
   long pointer_capacity;
+  long pointer_limit;  // what the pointer array may grow to
   DbMemPool* units;
   char** unit_list;
   int unit_count;

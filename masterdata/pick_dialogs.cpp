@@ -10,6 +10,7 @@
 #include "dbmodel/text_helpers.h"
 #include "engine/engine_api.h"
 #include "platform/ui/ctlcolor.h"
+#include "resources/dialogs/masterdata.h"
 
 namespace {
 const char* const kMachineFile = "KELVMA.DBF";
@@ -31,15 +32,15 @@ std::string SelectedLine(const Control& c, size_t limit) {
 // ---- machine ---------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TMachineDialog, TLangDlg)
-  EV_LBN_SELCHANGE(101, EvMachineChange),
-  EV_LBN_DBLCLK(101, EvMachineDblClk),
+  EV_LBN_SELCHANGE(IDC_SELECT_MACHINE_LIST, EvMachineChange),
+  EV_LBN_DBLCLK(IDC_SELECT_MACHINE_LIST, EvMachineDblClk),
   EV_WM_CTLCOLOR,
 END_RESPONSE_TABLE;
 
 TMachineDialog::TMachineDialog(TWindow* parent, int32_t* machineId)
-    : TLangDlg(parent, 1), MachineId(machineId) {
-  MachineList = new TListBox(this, 101);
-  Description = new TStatic(this, 102, 60);
+    : TLangDlg(parent, IDD_SELECT_MACHINE), MachineId(machineId) {
+  MachineList = new TListBox(this, IDC_SELECT_MACHINE_LIST);
+  Description = new TStatic(this, IDC_SELECT_MACHINE_CHOICE, 60);
 }
 
 void TMachineDialog::SetupWindow() {
@@ -84,7 +85,7 @@ void TMachineDialog::EvMachineChange() {
 }
 
 HBRUSH TMachineDialog::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
-  if (ctlType != CTLCOLOR_STATIC || !control || GetDlgCtrlID(control) != 102) return nullptr;
+  if (ctlType != CTLCOLOR_STATIC || !control || GetDlgCtrlID(control) != IDC_SELECT_MACHINE_CHOICE) return nullptr;
   SetTextColor(dc, RGB(0, 255, 0));
   SetBkColor(dc, RGB(0, 0, 0));
   return static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -101,20 +102,20 @@ int ChooseMachine(TWindow* parent, int* machineId) {
 
 DEFINE_RESPONSE_TABLE1(TSelectProject, TLangDlg)
   EV_BN_CLICKED(IDOK, CmOk),
-  EV_CBN_SELCHANGE(101, EvCustomerChange),
-  EV_LBN_DBLCLK(102, CmOk),
+  EV_CBN_SELCHANGE(IDC_SELECT_PROJECT_CUSTOMER, EvCustomerChange),
+  EV_LBN_DBLCLK(IDC_SELECT_PROJECT_PROJECTS, CmOk),
 END_RESPONSE_TABLE;
 
-TSelectProject::TSelectProject(TWindow* parent) : TLangDlg(parent, 28) {
-  CustomerCombo = new TComboBox(this, 101, 300);
-  ProjectList = new TListBox(this, 102);
+TSelectProject::TSelectProject(TWindow* parent) : TLangDlg(parent, IDD_SELECT_PROJECT) {
+  CustomerCombo = new TComboBox(this, IDC_SELECT_PROJECT_CUSTOMER, 300);
+  ProjectList = new TListBox(this, IDC_SELECT_PROJECT_PROJECTS);
   Globals->ChosenProjectId = 0;
 }
 
 void TSelectProject::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(641);
-  SetItemTexts(200, 642, 2);
+  SetItemTexts(IDC_SELECT_PROJECT_CUSTOMER_LABEL, 642, 2);
   {
     TcbAdvCustTable customers(kCustomerFile, 0, 0);
     TControlLines lines(*CustomerCombo);

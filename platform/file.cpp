@@ -20,6 +20,7 @@
 
 #include "platform/file_internal.h"
 #include "platform/path.h"
+#include "platform/sync.h"
 
 namespace plat {
 
@@ -350,8 +351,37 @@ int64_t checked_read(File::Impl& f, int64_t offset, void* buffer, size_t n, bool
   return read_loop(f.fd, offset, buffer, n, positional);
 }
 
-// write_loop behind the fault check, which costs one atomic load when off.
+// Write stalls: the writes that reach the next mark wait first.
+struct WriteStalls {
+  std::mutex mutex;
+  std::string pattern;
+  std::vector<int64_t> at;
+  int64_t written = 0;
+  unsigned long ms = 0;
+};
+WriteStalls g_stalls;
+std::atomic<bool> g_stalls_on{false};
+
+void stall_if_due(const File::Impl& f, size_t n) {
+  unsigned long ms = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_stalls.mutex);
+    std::string_view path = f.dos;
+    size_t slash = path.find_last_of("/\\");
+    if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
+    if (g_stalls.pattern.empty() || !match_pattern(g_stalls.pattern, path)) return;
+    g_stalls.written += int64_t(n);
+    if (g_stalls.at.empty() || g_stalls.written < g_stalls.at.front()) return;
+    while (!g_stalls.at.empty() && g_stalls.at.front() <= g_stalls.written) g_stalls.at.erase(g_stalls.at.begin());
+    ms = g_stalls.ms;
+  }
+  sleep_ms(ms);
+}
+
+// write_loop behind the fault and stall checks, which cost two atomic
+// loads when off.
 int64_t checked_write(File::Impl& f, int64_t offset, const void* buffer, size_t n, bool positional) {
+  if (g_stalls_on.load(std::memory_order_relaxed)) stall_if_due(f, n);
   if (!g_fault_on.load(std::memory_order_relaxed)) return write_loop(f.fd, offset, buffer, n, positional);
   int error = 0;
   size_t allowed = fault_allows(f, n, error, g_fault, g_fault_on);
@@ -382,6 +412,15 @@ void set_write_fault(std::string_view pattern, int64_t after_bytes, int error, b
 
 void set_read_fault(std::string_view pattern, int64_t after_bytes, int error, bool once) {
   arm(g_read_fault, g_read_fault_on, pattern, after_bytes, error, once);
+}
+
+void set_write_stalls(std::string_view pattern, std::vector<int64_t> at, unsigned long ms) {
+  std::lock_guard<std::mutex> lock(g_stalls.mutex);
+  g_stalls.pattern = std::string(pattern);
+  g_stalls.at = std::move(at);
+  g_stalls.written = 0;
+  g_stalls.ms = ms;
+  g_stalls_on.store(!pattern.empty(), std::memory_order_relaxed);
 }
 
 int64_t read_at(File& file, int64_t offset, void* buffer, size_t n) {

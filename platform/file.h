@@ -146,6 +146,13 @@ void set_write_fault(std::string_view pattern, int64_t after_bytes, int error = 
 void set_read_fault(std::string_view pattern, int64_t after_bytes, int error = error_io,
                     bool once = false);
 
+// Makes the writes to files whose name matches the DOS pattern wait ms
+// milliseconds (on the time scale of the threads layer) before they go,
+// each time another `at` of the byte counts (from now, in rising order) is
+// reached: a disk or network share that stops answering for a while. An
+// empty pattern turns it off.
+void set_write_stalls(std::string_view pattern, std::vector<int64_t> at, unsigned long ms);
+
 // ---- byte-range locks --------------------------------------------------------
 
 // Locks n bytes at offset for this handle alone (LockFile): refused with

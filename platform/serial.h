@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/sync.h"
 #include "platform/wintypes.h"
@@ -212,6 +214,12 @@ using SerialLineFactory = std::function<std::unique_ptr<SerialLine>(const std::s
 // Port table: COM number -> device path (default /dev/ttyS<n-1>), and the
 // line factory used to open it (default: the termios line).
 void map_comm_port(int com, const std::string& device);
+// Maps the ports a station's port map names: one line per port,
+// "COM3=/dev/serial/by-id/usb-FTDI_..." (blanks around either part do not
+// count); empty lines and lines starting with ';' or '#' say nothing. The
+// lines that name no port or no device are returned, each as
+// "line N: ...", for the caller to report.
+std::vector<std::string> map_comm_ports(std::string_view text);
 void set_comm_line_factory(SerialLineFactory factory);  // empty: default
 void reset_comm_ports();
 std::string comm_device(int com);
@@ -273,5 +281,8 @@ BOOL escape_comm_function(HCOMM h, DWORD function);
 
 // The error of the calling thread's last failed comm call.
 DWORD last_comm_error();
+// Why the calling thread's last open_comm failed, in words, with the port
+// and its device: "COM3 -> /dev/ttyUSB0: no such device".
+std::string last_comm_open_error();
 
 }  // namespace plat

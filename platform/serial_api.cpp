@@ -7,15 +7,19 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string_view>
+#include <vector>
 
 #include "platform/serial.h"
 #include "platform/serial_port.h"
+#include "platform/serial_termios.h"
 
 namespace plat {
 
 namespace {
 
 thread_local DWORD t_last_error = 0;
+thread_local std::string t_open_error;
 
 struct Tables {
   std::mutex m;
@@ -97,9 +101,47 @@ std::string comm_device(int com) {
 
 DWORD last_comm_error() { return t_last_error; }
 
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+std::vector<std::string> map_comm_ports(std::string_view text) {
+  std::vector<std::string> refused;
+  int number = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = trimmed(text.substr(at, end - at));
+    at = end + 1;
+    ++number;
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    const std::size_t eq = line.find('=');
+    const std::string name(trimmed(line.substr(0, std::min(eq, line.size()))));
+    const std::string device(eq == std::string_view::npos ? std::string_view() : trimmed(line.substr(eq + 1)));
+    const int com = com_number(name.c_str());
+    if (com == 0 || device.empty()) {
+      refused.push_back("line " + std::to_string(number) + ": \"" + std::string(line) +
+                        "\" is not COMn=device");
+      continue;
+    }
+    map_comm_port(com, device);
+  }
+  return refused;
+}
+
+std::string last_comm_open_error() { return t_open_error; }
+
 HCOMM open_comm(const char* name) {
+  t_open_error.clear();
   int com = com_number(name);
   if (com == 0) {
+    t_open_error = std::string(name ? name : "") + ": not the name of a comm port";
     fail(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
@@ -109,6 +151,7 @@ HCOMM open_comm(const char* name) {
   {
     std::lock_guard<std::mutex> g(t.m);
     if (t.open_coms.count(com)) {
+      t_open_error = "COM" + std::to_string(com) + ": already open in this program";
       fail(ERROR_ACCESS_DENIED);
       return nullptr;
     }
@@ -120,15 +163,20 @@ HCOMM open_comm(const char* name) {
     t.open_coms.erase(com);
   };
   DWORD error = ERROR_FILE_NOT_FOUND;
+  take_comm_open_error();
   std::unique_ptr<SerialLine> line = factory ? factory(device, &error) : open_termios_line(device, &error);
   if (!line) {
     release();
+    std::string why = take_comm_open_error();
+    if (why.empty()) why = device + ": cannot be opened (error " + std::to_string(error) + ")";
+    t_open_error = "COM" + std::to_string(com) + " -> " + why;
     fail(error);
     return nullptr;
   }
   auto port = std::make_shared<CommPort>(std::move(line));
   if (!port->start()) {
     release();
+    t_open_error = "COM" + std::to_string(com) + " -> " + device + ": cannot be watched for input";
     fail(ERROR_GEN_FAILURE);
     return nullptr;
   }

@@ -11,10 +11,20 @@
 // answer to our output is taken at once) and decoded from the tty's marked
 // form (0xFF 0xFF data 0xFF, 0xFF 0x00 c parity error on c, 0xFF 0x00
 // 0x00 break). With output XON/XOFF on, XON and XOFF are taken out on
-// arrival and the line is read whatever the receive queue holds, so a machine's
-// XOFF is never missed; bytes that find the queue full are counted as a
-// receive overrun (CE_RXOVER). Without it a full queue leaves the line
-// unread and the kernel holds the rest.
+// arrival.
+//
+// A read never takes more from the line than the receive queue can keep:
+// what does not fit stays with the kernel. With input XON/XOFF on, the
+// line is read up to the XOFF point first and the XOFF goes out at once,
+// while the queue still has XoffLim bytes of room; past its 64 KiB the
+// queue then has room for what the kernel held by that moment and what the
+// machine sends before it stops, so a machine that heeds the XOFF loses
+// nothing however long the reader stalls. XON goes out when the reader
+// has drained the queue to XonLim. Only a queue full to the last byte (a
+// machine that ignores the XOFF, or no input flow control) is still read
+// while output XON/XOFF is on, so that the machine's own XOFF is never
+// missed; the bytes that find no room are lost and counted as a receive
+// overrun (CE_RXOVER).
 //
 // Output with XON/XOFF is paced so that an XOFF stops it at once: on a
 // device that reports its output queue the queue is kept short and looked
@@ -51,6 +61,14 @@ namespace {
 
 // Received bytes the port holds for readers.
 constexpr std::size_t kRxCapacity = 64 * 1024;
+// Room past the queue while input XON/XOFF is on: what the kernel may hold
+// when the XOFF goes (a tty buffers up to 64 KiB besides its 4 KiB line
+// buffer) and what the machine sends until it stops. Memory that is never
+// used is never touched.
+constexpr std::size_t kRxSlack = 96 * 1024;
+// Input is not left to rest this close to the XOFF point: the XOFF must go
+// while the queue still has its room.
+constexpr std::size_t kRxRestHeadroom = 4096;
 // Bytes read from the line at a time.
 constexpr std::size_t kReadBlock = 16 * 1024;
 // A device that reports its output queue is given at most this much (or
@@ -67,6 +85,11 @@ constexpr auto kPaceTick = std::chrono::milliseconds(32);
 constexpr auto kRxRest = std::chrono::milliseconds(16);
 constexpr auto kRxRestLong = std::chrono::milliseconds(64);
 constexpr std::size_t kRxRestBelow = 2048;
+// A stream faster than any serial line (a pseudo-terminal fed by a
+// program, a device server's bursts) rests a millisecond only: a longer
+// rest would leave it waiting in the kernel's full buffer.
+constexpr double kRxFastStream = 256.0 * 1024;  // bytes a second
+constexpr auto kRxRestFast = std::chrono::milliseconds(1);
 // How often a transmission held by CTS looks at the line again.
 constexpr auto kCtsPoll = std::chrono::milliseconds(10);
 
@@ -134,27 +157,27 @@ struct CommRequest : Completion {
 
 std::size_t RxRing::push(const unsigned char* p, std::size_t n) {
   n = std::min(n, room());
-  std::size_t tail = (head_ + size_) % buf_.size();
-  std::size_t first = std::min(n, buf_.size() - tail);
-  std::memcpy(buf_.data() + tail, p, first);
-  std::memcpy(buf_.data(), p + first, n - first);
+  std::size_t tail = (head_ + size_) % capacity_;
+  std::size_t first = std::min(n, capacity_ - tail);
+  std::memcpy(buf_.get() + tail, p, first);
+  std::memcpy(buf_.get(), p + first, n - first);
   size_ += n;
   return n;
 }
 
 std::size_t RxRing::pop(unsigned char* p, std::size_t n) {
   n = std::min(n, size_);
-  std::size_t first = std::min(n, buf_.size() - head_);
-  std::memcpy(p, buf_.data() + head_, first);
-  std::memcpy(p + first, buf_.data(), n - first);
-  head_ = (head_ + n) % buf_.size();
+  std::size_t first = std::min(n, capacity_ - head_);
+  std::memcpy(p, buf_.get() + head_, first);
+  std::memcpy(p + first, buf_.get(), n - first);
+  head_ = (head_ + n) % capacity_;
   size_ -= n;
   return n;
 }
 
 CommPort::CommPort(std::unique_ptr<SerialLine> line)
     : line_(std::move(line)),
-      rxq_(kRxCapacity) {
+      rxq_(kRxCapacity + kRxSlack) {
   line_->current(dcb_);
 }
 
@@ -557,7 +580,7 @@ void CommPort::settle_locked(Clock::time_point now) {
     if (armed_ != kUnwatched) SerialPoller::instance().watch(poll_id_, fd_, 0);
     armed_ = kUnwatched;
   } else {
-    if ((dcb_.fOutX || rxq_.room() > 0) && !rx_resting_) want |= EPOLLIN;
+    if ((dcb_.fOutX || rx_room_locked() > 0) && !rx_resting_) want |= EPOLLIN;
     if (tx_blocked_) want |= EPOLLOUT;
     if (want && want != armed_) {
       SerialPoller::instance().watch(poll_id_, fd_, want | EPOLLONESHOT);
@@ -601,8 +624,15 @@ void CommPort::gather_input_locked(Clock::time_point now) {
   const auto since = now - rx_gathered_;
   rx_gathered_ = now;
   const bool streaming = (was_resting || now - last_input < kRxRest) && tx_at_ < last_input;
-  rx_resting_ = got > 0 && got < kRxRestBelow && !dead_ && streaming;
+  // Near the XOFF point the line is watched, so the XOFF goes in time.
+  const bool near_xoff = dcb_.fInX && !xoff_sent_ && rxq_.size() + kRxRestHeadroom >= xoff_point_locked();
+  const bool fast = static_cast<double>(got) > kRxFastStream * std::chrono::duration<double>(since).count();
+  rx_resting_ = got > 0 && got < kRxRestBelow && !dead_ && streaming && !near_xoff;
   if (!rx_resting_) return;
+  if (fast) {
+    rx_rest_until_ = now + kRxRestFast;
+    return;
+  }
   // Rest until the waiting read could be filled at the rate this block
   // came in; a comm-event wait or a read that returns at the first byte
   // wants the shortest rest.
@@ -655,10 +685,23 @@ InputScratch& input_scratch() {
 void CommPort::take_input_locked(Clock::time_point now) {
   unsigned char* buf = input_scratch().raw;
   while (!dead_) {
-    // Without output XON/XOFF there is nothing to watch for in the input,
-    // so a full queue leaves it with the kernel.
-    std::size_t want = dcb_.fOutX ? kReadBlock : std::min(kReadBlock, rxq_.room());
-    if (want == 0) break;
+    // No more than the queue keeps (a 0xFF held from the last block may
+    // decode to one byte more), and with input flow no further than the
+    // XOFF point before the XOFF has gone.
+    std::size_t room = rx_room_locked();
+    if (room > 0 && mark_state_ != 0) --room;
+    std::size_t want = std::min(kReadBlock, room);
+    if (dcb_.fInX && !xoff_sent_ && want > 0) {
+      const std::size_t point = xoff_point_locked();
+      want = std::min(want, rxq_.size() < point ? point - rxq_.size() : std::size_t{1});
+    }
+    // A full queue leaves the input with the kernel, unless output
+    // XON/XOFF needs the machine's XOFF seen: then what finds no room is
+    // lost (CE_RXOVER).
+    if (want == 0) {
+      if (!dcb_.fOutX) break;
+      want = kReadBlock;
+    }
     long r = line_->read(buf, want);
     if (r < 0) {
       line_failed_locked();
@@ -668,6 +711,9 @@ void CommPort::take_input_locked(Clock::time_point now) {
     rx_taken_ += static_cast<std::size_t>(r);
     rx_input_at_ = now;
     decode_locked(buf, static_cast<std::size_t>(r), now);
+    // The XOFF leaves before anything more is read.
+    input_flow_locked();
+    if (pending_flow_char_ >= 0) send_flow_char_locked();
     if (static_cast<std::size_t>(r) < want) break;
   }
   input_flow_locked();
@@ -776,7 +822,10 @@ void CommPort::deliver_locked(const unsigned char* p, std::size_t n, Clock::time
       n -= take;
     }
   }
-  if (n && rxq_.push(p, n) < n) errors_ |= CE_RXOVER;
+  if (n) {
+    const std::size_t kept = rxq_.push(p, std::min(n, rx_room_locked()));
+    if (kept < n) errors_ |= CE_RXOVER;
+  }
   raise_locked(EV_RXCHAR);
 }
 
@@ -791,18 +840,29 @@ void CommPort::raise_locked(DWORD ev) {
   }
 }
 
-// Receive-side XON/XOFF: ask the other end to pause when the queue is
-// nearly full and to go on once it has drained.
+// Receive-side XON/XOFF: ask the other end to pause when the queue has
+// only XoffLim bytes of room left and to go on once it has drained to
+// XonLim.
 void CommPort::input_flow_locked() {
   if (!dcb_.fInX) return;
-  std::size_t xoff_at = kRxCapacity - std::min<std::size_t>(dcb_.XoffLim, kRxCapacity / 2);
-  if (!xoff_sent_ && rxq_.size() >= xoff_at) {
+  if (!xoff_sent_ && rxq_.size() >= xoff_point_locked()) {
     xoff_sent_ = true;
     pending_flow_char_ = static_cast<unsigned char>(dcb_.XoffChar);
   } else if (xoff_sent_ && rxq_.size() <= dcb_.XonLim) {
     xoff_sent_ = false;
     pending_flow_char_ = static_cast<unsigned char>(dcb_.XonChar);
   }
+}
+
+std::size_t CommPort::xoff_point_locked() const {
+  return kRxCapacity - std::min<std::size_t>(dcb_.XoffLim, kRxCapacity / 2);
+}
+
+// Room in the receive queue: its 64 KiB, and with input flow the room
+// kept for what comes after the XOFF.
+std::size_t CommPort::rx_room_locked() const {
+  const std::size_t limit = kRxCapacity + (dcb_.fInX ? kRxSlack : 0);
+  return rxq_.size() < limit ? limit - rxq_.size() : 0;
 }
 
 // The line is gone (hang-up, device unplugged): everything waiting on it

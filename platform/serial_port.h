@@ -16,20 +16,22 @@ namespace plat {
 
 struct CommRequest;
 
-// The received bytes: a ring of fixed capacity.
+// The received bytes: a ring of fixed capacity. Its memory is left as the
+// system gives it, so pages the queue never fills are never touched.
 class RxRing {
  public:
-  explicit RxRing(std::size_t capacity) : buf_(capacity) {}
+  explicit RxRing(std::size_t capacity) : buf_(new unsigned char[capacity]), capacity_(capacity) {}
   std::size_t size() const { return size_; }
-  std::size_t room() const { return buf_.size() - size_; }
-  std::size_t capacity() const { return buf_.size(); }
+  std::size_t room() const { return capacity_ - size_; }
+  std::size_t capacity() const { return capacity_; }
   // Both move up to n bytes and return how many moved.
   std::size_t push(const unsigned char* p, std::size_t n);
   std::size_t pop(unsigned char* p, std::size_t n);
   void clear() { head_ = size_ = 0; }
 
  private:
-  std::vector<unsigned char> buf_;
+  std::unique_ptr<unsigned char[]> buf_;
+  std::size_t capacity_;
   std::size_t head_ = 0;
   std::size_t size_ = 0;
 };
@@ -100,6 +102,8 @@ class CommPort : public PollClient, public std::enable_shared_from_this<CommPort
   void deliver_locked(const unsigned char* p, std::size_t n, Clock::time_point now);
   void raise_locked(DWORD ev);
   void input_flow_locked();
+  std::size_t rx_room_locked() const;
+  std::size_t xoff_point_locked() const;
   void line_failed_locked();
   bool held_locked();
   bool paced_by_baud_locked() const;

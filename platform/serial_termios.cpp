@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "platform/serial.h"
@@ -279,31 +280,51 @@ void dcb_to_termios(const DCB& dcb, termios& t) {
 }
 
 std::unique_ptr<SerialLine> open_termios_line(const std::string& device, DWORD* error) {
-  struct stat st;
-  if (stat(device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
-    if (error) *error = ERROR_FILE_NOT_FOUND;
-    return nullptr;
-  }
-  // The lock comes first: opening a tty can already raise its modem lines.
-  std::string lock_file;
-  if (take_lock_file(device, &lock_file) == LockResult::kBusy) {
-    if (error) *error = ERROR_ACCESS_DENIED;
-    return nullptr;
-  }
-  auto fail = [&](DWORD e, int fd) -> std::unique_ptr<SerialLine> {
-    if (fd >= 0) close(fd);
-    drop_lock_file(lock_file);
+  auto refuse = [&](DWORD e, const std::string& why) -> std::unique_ptr<SerialLine> {
     if (error) *error = e;
+    set_comm_open_error(device + ": " + why);
     return nullptr;
   };
+  struct stat st;
+  if (stat(device.c_str(), &st) != 0) {
+    if (errno == EACCES) return refuse(ERROR_ACCESS_DENIED, "no permission to reach the device");
+    return refuse(ERROR_FILE_NOT_FOUND, "no such device");
+  }
+  if (!S_ISCHR(st.st_mode)) return refuse(ERROR_FILE_NOT_FOUND, "not a terminal device");
+  // The lock comes first: opening a tty can already raise its modem lines.
+  std::string lock_file;
+  if (take_lock_file(device, &lock_file) == LockResult::kBusy)
+    return refuse(ERROR_ACCESS_DENIED, "in use by another program (" + lock_dir() + "/" + lock_file_name(device) + ")");
+  auto fail = [&](DWORD e, int fd, const std::string& why) -> std::unique_ptr<SerialLine> {
+    if (fd >= 0) close(fd);
+    drop_lock_file(lock_file);
+    return refuse(e, why);
+  };
   int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return fail((errno == EBUSY || errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND,
-                -1);
-  if (!isatty(fd)) return fail(ERROR_FILE_NOT_FOUND, fd);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(ERROR_ACCESS_DENIED, fd);
+  if (fd < 0) {
+    const int e = errno;
+    if (e == EACCES || e == EPERM)
+      return fail(ERROR_ACCESS_DENIED, -1, "permission denied (the user needs the group that owns the device, "
+                                           "usually dialout)");
+    if (e == EBUSY) return fail(ERROR_ACCESS_DENIED, -1, "in use by another program");
+    return fail(ERROR_FILE_NOT_FOUND, -1, std::strerror(e));
+  }
+  if (!isatty(fd)) return fail(ERROR_FILE_NOT_FOUND, fd, "not a terminal device");
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(ERROR_ACCESS_DENIED, fd, "in use by another program");
   ioctl(fd, TIOCEXCL);
   return std::make_unique<TermiosLine>(fd, lock_file);
+}
+
+namespace {
+thread_local std::string t_open_error;
+}
+
+void set_comm_open_error(std::string text) { t_open_error = std::move(text); }
+
+std::string take_comm_open_error() {
+  std::string text;
+  text.swap(t_open_error);
+  return text;
 }
 
 }  // namespace plat

@@ -5,6 +5,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/changecrit.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/idname.h"
@@ -12,13 +13,13 @@
 #include "platform/file.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/gdi_object.h"
+#include "resources/dialogs/logs.h"
 
 namespace {
 enum : int {
   kMsgNoReason = 209,
   kMsgAddEntry = 186,
   kMsgNotReady = 197,
-  kMsgNotStored = 1970,
   kMsgNoCopy = 1971,
 };
 
@@ -52,7 +53,7 @@ class RecordFieldsKept {
 void DropCopy(long copyId) {
   TcbFileTable t(kStoredCopiesFile, 0, 0);
   if (TcbFileRecord* row = t.DeleteById(copyId)) {
-    plat::delete_file(RowFilePath(*row));
+    plat::delete_file(row->FilePath());
     delete row;
   }
 }
@@ -89,38 +90,45 @@ HBRUSH LogStaticColor(HDC dc, COLORREF text) {
 DEFINE_RESPONSE_TABLE1(TAddToLog, TLangDlg)
   EV_WM_CTLCOLOR,
   EV_COMMAND(IDOK, CmAdd),
-  EV_BN_CLICKED(107, CmAdd),
-  EV_CBN_SELCHANGE(119, EvMainTypeChange),
-  EV_CBN_SELCHANGE(113, EvReason1Change),
-  EV_CBN_SELCHANGE(114, EvReason2Change),
-  EV_CBN_SELCHANGE(115, EvReason3Change),
+  EV_BN_CLICKED(IDC_LOG_ENTRY_ADD, CmAdd),
+  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_MAIN_TYPE, EvMainTypeChange),
+  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON1, EvReason1Change),
+  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON2, EvReason2Change),
+  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON3, EvReason3Change),
 END_RESPONSE_TABLE;
 
 TAddToLog::TAddToLog(TWindow* parent, TcbFileRecord* record, const char* indexFile)
-    : TLangDlg(parent, 61), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
-  MainTypeCombo = new TComboBox(this, 119, 261);
-  for (int i = 0; i < 3; i++) ReasonCombos[i] = new TComboBox(this, 113 + i);
-  NoteEdit = new TEdit(this, 103, 4001);
-  EventEdit = new TEdit(this, 112, 51);
-  DateStatic = new TStatic(this, 102, 15);
-  UserStatic = new TStatic(this, 116, 50);
-  TimeStatic = new TStatic(this, 117, 10);
+    : TLangDlg(parent, IDD_ADD_TO_LOG), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
+  MainTypeCombo = new TComboBox(this, IDC_LOG_ENTRY_MAIN_TYPE, 261);
+  for (int i = 0; i < 3; i++) ReasonCombos[i] = new TComboBox(this, IDC_LOG_ENTRY_REASON1 + i);
+  NoteEdit = new TEdit(this, IDC_LOG_ENTRY_NOTE, 4001);
+  EventEdit = new TEdit(this, IDC_LOG_ENTRY_EVENT, 51);
+  DateStatic = new TStatic(this, IDC_LOG_ENTRY_DATE, 15);
+  UserStatic = new TStatic(this, IDC_LOG_ENTRY_USER, 50);
+  TimeStatic = new TStatic(this, IDC_LOG_ENTRY_TIME, 10);
   Note.reserve(4100);
 }
 
 void TAddToLog::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(627);
-  SetItemText(202, 630);
-  SetItemText(204, 632);
-  SetItemText(205, 639);
-  SetItemText(208, 801);
-  SetItemText(203, 631);
-  SetItemText(207, 910);
-  SetItemText(206, 702);
-  SetItemText(107, 634);
+  SetItemText(IDC_LOG_ENTRY_EVENT_LABEL, 630);
+  SetItemText(IDC_LOG_ENTRY_NOTE_LABEL, 632);
+  SetItemText(IDC_LOG_ENTRY_REASONS_GROUP, 639);
+  SetItemText(IDC_LOG_ENTRY_MAIN_TYPE_LABEL, 801);
+  SetItemText(IDC_LOG_ENTRY_DATE_LABEL, 631);
+  SetItemText(IDC_LOG_ENTRY_TIME_LABEL, 910);
+  SetItemText(IDC_LOG_ENTRY_USER_LABEL, 702);
+  SetItemText(IDC_LOG_ENTRY_ADD, 634);
   SetItemText(IDOK, 701);
-  ChildWithId(107)->ShowWindow(SW_HIDE);
+  ChildWithId(IDC_LOG_ENTRY_ADD)->ShowWindow(SW_HIDE);
+  // The date, time and user the entry will carry, so the boxes beside
+  // their labels are not left blank.
+  TLog00002Record stamp;
+  TLog00002Table::StampNow(&stamp);
+  DateStatic->SetText(stamp.DATE);
+  TimeStatic->SetText(stamp.TIME);
+  UserStatic->SetText(stamp.USERNAME);
   FillMainTypeCombo(*MainTypeCombo);
   for (TComboBox* box : ReasonCombos) {
     box->ClearList();
@@ -161,7 +169,7 @@ void TAddToLog::ReasonChange(int which) {
 }
 
 long TAddToLog::StoreCopy() {
-  long copyId = NextCounterC08();
+  long copyId = NextStoredVersionId();
   if (copyId <= 0) {
     LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "no copy id");
     return 0;
@@ -177,13 +185,13 @@ long TAddToLog::StoreCopy() {
     LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "backup directory name too long");
     return 0;
   }
-  std::string source = RowFilePath(*Record);
+  std::string source = Record->FilePath();
   RecordFieldsKept kept(*Record);
   Record->NCID = copyId;
   CopyCut(Record->DIR, sizeof Record->DIR, Globals->BackupDir.c_str());
   CopyCut(Record->NAME, sizeof Record->NAME, name.c_str());
   CopyCut(Record->EXT, sizeof Record->EXT, "LOG");
-  std::string target = RowFilePath(*Record);
+  std::string target = Record->FilePath();
   if (!plat::copy_file(source, target, true)) {
     LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, plat::error_text(plat::last_error()));
     return 0;
@@ -255,7 +263,7 @@ void TAddToLog::CmAdd() {
   }
   if (!written) {
     if (entry.REVISION) DropCopy(entry.REVISION);
-    LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
     return;
   }
   WrittenCopy = entry.REVISION;

@@ -6,11 +6,13 @@
 
 #include "app/frame_commands.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/text_helpers.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
+#include "resources/dialogs/program.h"
 #include "storage/log_common.h"
 #include "storage/program_dialog.h"
 #include "storage/program_ops.h"
@@ -40,9 +42,9 @@ TBackupWithLog::TBackupWithLog(TWindow* parent, TcbFileRecord* list, TResId resI
 void TBackupWithLog::SetupWindow() {
   TOpenWithLog::SetupWindow();
   SetCaptionText(896);
-  SetItemText(107, 897);
-  SetItemTexts(112, 1020, 3);
-  for (int id : {132, 108, 109, 110, 119})
+  SetItemText(IDC_PROGRAM_OPEN, 897);
+  SetItemTexts(IDC_PROGRAM_SAVE_INFO, 1020, 3);
+  for (int id : {IDC_PROGRAM_SEND, IDC_PROGRAM_LOCKED, IDC_PROGRAM_UNLOCK, IDC_PROGRAM_LOCK, IDC_PROGRAM_NEW_SEARCH})
     if (TWindow* w = ChildWithId(id)) w->ShowWindow(SW_HIDE);
 }
 
@@ -82,8 +84,8 @@ bool TBackupWithLog::RestoreOver(TcbFileRecord& program) {
     LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
     return false;
   }
-  std::string target = RowFilePath(program);
-  if (!plat::copy_file(RowFilePath(*Record), target, false)) {
+  std::string target = program.FilePath();
+  if (!plat::copy_file(Record->FilePath(), target, false)) {
     LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, target);
     return false;
   }
@@ -110,8 +112,8 @@ bool TBackupWithLog::RestoreNew(const TEntries& e) {
   CopyCut(r->DIR, sizeof r->DIR, machine->PATH);
   CopyCut(r->NAME, sizeof r->NAME, FormatText("P%ld", id).c_str());
   CopyCut(r->EXT, sizeof r->EXT, "NC");
-  std::string target = RowFilePath(*r);
-  if (!plat::copy_file(RowFilePath(*Record), target, true)) {
+  std::string target = r->FilePath();
+  if (!plat::copy_file(Record->FilePath(), target, true)) {
     LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, target);
     return false;
   }
@@ -134,7 +136,7 @@ bool TBackupWithLog::RestoreNew(const TEntries& e) {
     return false;
   }
   // Written once the restore stands.
-  Globals->WriteLog(5, r->DESC, r->MACHINE);
+  Globals->WriteLog(kLogBackupRestored, r->DESC, r->MACHINE);
   return true;
 }
 

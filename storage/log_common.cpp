@@ -33,9 +33,7 @@ int LogMessageWith(int messageId, UINT flags, const std::string& value) {
   return ::MessageBox(::GetFocus(), text.c_str(), Globals->CaptionText.c_str(), flags);
 }
 
-std::string RowFilePath(const TcbFileRecord& row) {
-  return std::string(row.DIR) + row.NAME + "." + row.EXT;
-}
+
 
 std::string SelectedLineText(const TComboBox& combo, size_t max) {
   int i = combo.GetSelIndex();

@@ -28,8 +28,7 @@ inline constexpr uint32_t kRightRestoreVersions = 0x20000;
 int LogMessage(int messageId, UINT flags);
 int LogMessageWith(int messageId, UINT flags, const std::string& value);
 
-// "DIR NAME.EXT" of a program-index row: the file it stands for.
-std::string RowFilePath(const TcbFileRecord& row);
+
 
 // Selects the line whose number after "@@" is exactly id (12 is not 123);
 // false, with the selection left alone, when no line has it.

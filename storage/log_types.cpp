@@ -3,17 +3,18 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/changecrit.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/idname.h"
+#include "resources/dialogs/logs.h"
 #include "storage/log_common.h"
 
 namespace {
-enum : int { kMsgNotStored = 1970 };
 
 // A change the table refused is told, never passed over as done.
 void StoredOrTell(bool stored) {
-  if (!stored) LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+  if (!stored) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
 }
 }  // namespace
 
@@ -28,23 +29,23 @@ std::string TypedLogName(const TEdit& edit) {
 // ---- log types ----------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TLogTypes, TLangDlg)
-  EV_BN_CLICKED(101, CmSave),
-  EV_BN_CLICKED(102, CmModify),
-  EV_BN_CLICKED(103, CmDelete),
-  EV_LBN_SELCHANGE(105, EvListSelChange),
-  EV_LBN_DBLCLK(105, EvListDblClk),
+  EV_BN_CLICKED(IDC_LOG_TYPES_SAVE, CmSave),
+  EV_BN_CLICKED(IDC_LOG_TYPES_MODIFY, CmModify),
+  EV_BN_CLICKED(IDC_LOG_TYPES_DELETE, CmDelete),
+  EV_LBN_SELCHANGE(IDC_LOG_TYPES_LIST, EvListSelChange),
+  EV_LBN_DBLCLK(IDC_LOG_TYPES_LIST, EvListDblClk),
 END_RESPONSE_TABLE;
 
-TLogTypes::TLogTypes(TWindow* parent) : TLangDlg(parent, 31) {
-  NameEdit = new TEdit(this, 104, 51);
-  TypeList = new TListBox(this, 105);
+TLogTypes::TLogTypes(TWindow* parent) : TLangDlg(parent, IDD_LOG_TYPES) {
+  NameEdit = new TEdit(this, IDC_LOG_TYPES_NAME, 51);
+  TypeList = new TListBox(this, IDC_LOG_TYPES_LIST);
 }
 
 void TLogTypes::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(621);
-  SetItemTexts(200, 622, 2);
-  SetItemTexts(101, 624, 3);
+  SetItemTexts(IDC_LOG_TYPES_NAME_LABEL, 622, 2);
+  SetItemTexts(IDC_LOG_TYPES_SAVE, 624, 3);
   FillList();
 }
 
@@ -62,7 +63,7 @@ void TLogTypes::EvListSelChange() {
 void TLogTypes::CmSave() {
   std::string name = TypedLogName(*NameEdit);
   if (name.empty()) return;
-  long id = NextCounterC06();
+  long id = NextLogTypeId();
   bool stored = false;
   if (id > 0) {
     TcbLogTypeTable t(kLogTypesFile, 0, 0);
@@ -105,30 +106,30 @@ void TLogTypes::CmDelete() {
 // ---- change criteria --------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TLogChgTypes, TLangDlg)
-  EV_BN_CLICKED(102, CmNewType),
-  EV_BN_CLICKED(105, CmSave),
-  EV_BN_CLICKED(106, CmModify),
-  EV_BN_CLICKED(107, CmDelete),
-  EV_CBN_SELCHANGE(101, EvMainTypeChange),
-  EV_LBN_SELCHANGE(104, EvCriterionSelChange),
-  EV_LBN_DBLCLK(104, EvCriterionDblClk),
+  EV_BN_CLICKED(IDC_CHANGE_CRITERIA_NEW_TYPE, CmNewType),
+  EV_BN_CLICKED(IDC_CHANGE_CRITERIA_SAVE, CmSave),
+  EV_BN_CLICKED(IDC_CHANGE_CRITERIA_MODIFY, CmModify),
+  EV_BN_CLICKED(IDC_CHANGE_CRITERIA_DELETE, CmDelete),
+  EV_CBN_SELCHANGE(IDC_CHANGE_CRITERIA_TYPE, EvMainTypeChange),
+  EV_LBN_SELCHANGE(IDC_CHANGE_CRITERIA_LIST, EvCriterionSelChange),
+  EV_LBN_DBLCLK(IDC_CHANGE_CRITERIA_LIST, EvCriterionDblClk),
 END_RESPONSE_TABLE;
 
-TLogChgTypes::TLogChgTypes(TWindow* parent) : TLangDlg(parent, 45) {
-  NameEdit = new TEdit(this, 103, 51);
-  MainTypeCombo = new TComboBox(this, 101, 151);
-  CriteriaList = new TListBox(this, 104);
+TLogChgTypes::TLogChgTypes(TWindow* parent) : TLangDlg(parent, IDD_CHANGE_CRITERIA) {
+  NameEdit = new TEdit(this, IDC_CHANGE_CRITERIA_NAME, 51);
+  MainTypeCombo = new TComboBox(this, IDC_CHANGE_CRITERIA_TYPE, 151);
+  CriteriaList = new TListBox(this, IDC_CHANGE_CRITERIA_LIST);
 }
 
 void TLogChgTypes::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(800);
-  SetItemTexts(200, 801, 2);
-  SetItemText(102, 803);
-  SetItemTexts(105, 804, 3);
+  SetItemTexts(IDC_CHANGE_CRITERIA_TYPE_LABEL, 801, 2);
+  SetItemText(IDC_CHANGE_CRITERIA_NEW_TYPE, 803);
+  SetItemTexts(IDC_CHANGE_CRITERIA_SAVE, 804, 3);
   FillMainTypes();
   EvMainTypeChange();
-  if (!(Globals->RightsMask & kRightLogTypes)) ChildWithId(102)->ShowWindow(SW_HIDE);
+  if (!(Globals->RightsMask & kRightLogTypes)) ChildWithId(IDC_CHANGE_CRITERIA_NEW_TYPE)->ShowWindow(SW_HIDE);
 }
 
 void TLogChgTypes::FillMainTypes() {

@@ -5,9 +5,11 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/idname.h"
 #include "dbmodel/versionlog.h"
 #include "platform/file.h"
+#include "resources/dialogs/logs.h"
 #include "storage/add_to_log.h"
 #include "platform/ui/ctlcolor.h"
 
@@ -19,7 +21,6 @@ enum : int {
   kMsgNotReady = 197,
   kMsgCurrentTitle = 204,
   kMsgStoredTitle = 205,
-  kMsgNotStored = 1970,
   kMsgCopyMissing = 1972,
   kMsgCurrentNotKept = 1973,
   kMsgRestoreFailed = 1974,
@@ -29,51 +30,74 @@ constexpr int kCmdOpenNamedProgram = 29000;
 constexpr int kCmdReloadProgram = 29001;
 
 // Controls hidden in compare mode, and those shown only in it.
-constexpr int kListModeControls[] = {IDCANCEL, 104, 106, 107, 108, 109, 110, 125};
-constexpr int kCompareModeControls[] = {118, 120, 121, 122, 123, 124};
+constexpr int kListModeControls[] = {IDCANCEL, IDC_PROGRAM_LOG_DELETE, IDC_PROGRAM_LOG_VIEW_ALL, IDC_LOG_ENTRY_ADD,
+                                     IDC_PROGRAM_LOG_RESTORE, IDC_PROGRAM_LOG_OPEN, IDC_PROGRAM_LOG_COMPARE,
+                                     IDC_PROGRAM_LOG_COMPARE_CURRENT};
+constexpr int kCompareModeControls[] = {IDC_PROGRAM_LOG_COMPARE_START,      IDC_PROGRAM_LOG_COMPARE_CANCEL,
+                                        IDC_PROGRAM_LOG_COMPARE_THIS_LABEL, IDC_PROGRAM_LOG_COMPARE_TO_LABEL,
+                                        IDC_PROGRAM_LOG_COMPARE_BASE,       IDC_PROGRAM_LOG_COMPARE_OTHER};
 }  // namespace
 
 DEFINE_RESPONSE_TABLE1(TLogView, TLangDlg)
   EV_WM_CTLCOLOR,
-  EV_BN_CLICKED(104, CmDelete),
-  EV_BN_CLICKED(106, CmViewAll),
-  EV_BN_CLICKED(108, CmRestoreVersion),
-  EV_BN_CLICKED(109, CmOpenVersion),
-  EV_BN_CLICKED(110, CmBeginCompare),
-  EV_BN_CLICKED(118, CmCompareVersions),
-  EV_BN_CLICKED(120, CmCancelCompare),
-  EV_BN_CLICKED(125, CmCompareWithCurrent),
-  EV_LBN_SELCHANGE(101, ShowSelectedEntry),
-  EV_CBN_SELCHANGE(105, EvViewTypeChange),
-  EV_CBN_SELCHANGE(119, EvMainTypeChange),
-  EV_CBN_SELCHANGE(113, EvReason1Change),
-  EV_CBN_SELCHANGE(114, EvReason2Change),
-  EV_CBN_SELCHANGE(115, EvReason3Change),
+  EV_BN_CLICKED(IDC_PROGRAM_LOG_DELETE, CmDelete),
+  EV_BN_CLICKED(IDC_PROGRAM_LOG_VIEW_ALL, CmViewAll),
+  EV_BN_CLICKED(IDC_PROGRAM_LOG_RESTORE, CmRestoreVersion),
+  EV_BN_CLICKED(IDC_PROGRAM_LOG_OPEN, CmOpenVersion),
+  EV_BN_CLICKED(IDC_PROGRAM_LOG_COMPARE, CmBeginCompare),
+  EV_BN_CLICKED(IDC_PROGRAM_LOG_COMPARE_START, CmCompareVersions),
+  EV_BN_CLICKED(IDC_PROGRAM_LOG_COMPARE_CANCEL, CmCancelCompare),
+  EV_BN_CLICKED(IDC_PROGRAM_LOG_COMPARE_CURRENT, CmCompareWithCurrent),
+  EV_LBN_SELCHANGE(IDC_PROGRAM_LOG_ENTRIES, ShowSelectedEntry),
+  EV_CBN_SELCHANGE(IDC_PROGRAM_LOG_VIEW_TYPE, EvViewTypeChange),
+  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_MAIN_TYPE, EvMainTypeChange),
+  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON1, EvReason1Change),
+  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON2, EvReason2Change),
+  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON3, EvReason3Change),
 END_RESPONSE_TABLE;
 
 TLogView::TLogView(TWindow* parent, TcbFileRecord* record, const char* indexFile)
-    : TLangDlg(parent, 32), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
-  EntryList = new TListBox(this, 101);
-  ViewTypeCombo = new TComboBox(this, 105, 261);
-  MainTypeCombo = new TComboBox(this, 119, 261);
-  for (int i = 0; i < 3; i++) ReasonCombos[i] = new TComboBox(this, 113 + i);
-  NoteEdit = new TEdit(this, 103, 4001);
-  EventEdit = new TEdit(this, 112, 51);
-  DateStatic = new TStatic(this, 102, 15);
-  UserStatic = new TStatic(this, 116, 50);
-  TimeStatic = new TStatic(this, 117, 10);
+    : TLangDlg(parent, IDD_PROGRAM_LOG), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
+  EntryList = new TListBox(this, IDC_PROGRAM_LOG_ENTRIES);
+  ViewTypeCombo = new TComboBox(this, IDC_PROGRAM_LOG_VIEW_TYPE, 261);
+  MainTypeCombo = new TComboBox(this, IDC_LOG_ENTRY_MAIN_TYPE, 261);
+  for (int i = 0; i < 3; i++) ReasonCombos[i] = new TComboBox(this, IDC_LOG_ENTRY_REASON1 + i);
+  NoteEdit = new TEdit(this, IDC_LOG_ENTRY_NOTE, 4001);
+  EventEdit = new TEdit(this, IDC_LOG_ENTRY_EVENT, 51);
+  DateStatic = new TStatic(this, IDC_LOG_ENTRY_DATE, 15);
+  UserStatic = new TStatic(this, IDC_LOG_ENTRY_USER, 50);
+  TimeStatic = new TStatic(this, IDC_LOG_ENTRY_TIME, 10);
 }
 
 void TLogView::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(627);
   const std::pair<int, int> texts[] = {
-      {200, 628}, {201, 629}, {202, 630}, {204, 632}, {205, 639}, {208, 801}, {203, 631}, {207, 910},
-      {206, 702}, {209, 926}, {210, 927}, {106, 633}, {107, 634}, {108, 635}, {109, 636}, {110, 637},
-      {104, 638}, {125, 924}, {118, 920}, {120, 921}, {121, 922}, {122, 923},
+      {IDC_PROGRAM_LOG_VIEW_TYPE_LABEL, 628},
+      {IDC_PROGRAM_LOG_ENTRIES_LABEL, 629},
+      {IDC_LOG_ENTRY_EVENT_LABEL, 630},
+      {IDC_LOG_ENTRY_NOTE_LABEL, 632},
+      {IDC_LOG_ENTRY_REASONS_GROUP, 639},
+      {IDC_LOG_ENTRY_MAIN_TYPE_LABEL, 801},
+      {IDC_LOG_ENTRY_DATE_LABEL, 631},
+      {IDC_LOG_ENTRY_TIME_LABEL, 910},
+      {IDC_LOG_ENTRY_USER_LABEL, 702},
+      {IDC_PROGRAM_LOG_SENT_LABEL, 926},
+      {IDC_PROGRAM_LOG_SENT_UNIT, 927},
+      {IDC_PROGRAM_LOG_VIEW_ALL, 633},
+      {IDC_LOG_ENTRY_ADD, 634},
+      {IDC_PROGRAM_LOG_RESTORE, 635},
+      {IDC_PROGRAM_LOG_OPEN, 636},
+      {IDC_PROGRAM_LOG_COMPARE, 637},
+      {IDC_PROGRAM_LOG_DELETE, 638},
+      {IDC_PROGRAM_LOG_COMPARE_CURRENT, 924},
+      {IDC_PROGRAM_LOG_COMPARE_START, 920},
+      {IDC_PROGRAM_LOG_COMPARE_CANCEL, 921},
+      {IDC_PROGRAM_LOG_COMPARE_THIS_LABEL, 922},
+      {IDC_PROGRAM_LOG_COMPARE_TO_LABEL, 923},
   };
   for (auto [control, text] : texts) SetItemText(control, text);
-  ShowControl(107, false);
+  ShowControl(IDC_LOG_ENTRY_ADD, false);
   {
     TcbLogTypeTable t(kLogTypesFile, 0, 0);
     TControlLines lines(*ViewTypeCombo);
@@ -87,12 +111,13 @@ void TLogView::SetupWindow() {
   }
   CmViewAll();
   Ready = 1;
-  if (!(Globals->RightsMask & kRightDeleteVersions)) ShowControl(104, false);
-  if (!(Globals->RightsMask & kRightRestoreVersions)) ShowControl(108, false);
+  if (!(Globals->RightsMask & kRightDeleteVersions)) ShowControl(IDC_PROGRAM_LOG_DELETE, false);
+  if (!(Globals->RightsMask & kRightRestoreVersions)) ShowControl(IDC_PROGRAM_LOG_RESTORE, false);
   // The compare window comes with the editor; without it there is
   // nothing these buttons could open.
   if (!GetCompareRunner())
-    for (int id : {110, 118, 125}) ChildWithId(id)->EnableWindow(false);
+    for (int id : {IDC_PROGRAM_LOG_COMPARE, IDC_PROGRAM_LOG_COMPARE_START, IDC_PROGRAM_LOG_COMPARE_CURRENT})
+      ChildWithId(id)->EnableWindow(false);
 }
 
 void TLogView::ShowControl(int id, bool show) {
@@ -128,7 +153,7 @@ std::string TLogView::CopyPath(long copyId, long* machineId) {
   TcbFileTable copies(kStoredCopiesFile, 0, 0);
   TcbFileRecord* row = copies.FindById(copyId);
   if (!row) return {};
-  std::string path = RowFilePath(*row);
+  std::string path = row->FilePath();
   if (machineId) *machineId = row->MID;
   delete row;
   copies.made = nullptr;
@@ -162,11 +187,11 @@ void TLogView::ShowSelectedEntry() {
   DateStatic->SetText(entry->DATE);
   UserStatic->SetText(entry->USERNAME);
   TimeStatic->SetText(entry->TIME);
-  SetDlgItemText(126, std::to_string(entry->SEND).c_str());
+  SetDlgItemText(IDC_PROGRAM_LOG_SENT, std::to_string(entry->SEND).c_str());
   CurrentCopy = entry->REVISION;
   if (CompareMode) {
     SecondCopyPath = CopyPath(CurrentCopy);
-    SetDlgItemText(124, SecondCopyPath.empty() ? "" : EntryTitle().c_str());
+    SetDlgItemText(IDC_PROGRAM_LOG_COMPARE_OTHER, SecondCopyPath.empty() ? "" : EntryTitle().c_str());
   }
   FillReasonCombos(ReasonCombos, entry->TYPE);
   SelectLineById(*ViewTypeCombo, entry->TYPE);
@@ -232,11 +257,11 @@ void TLogView::CmDelete() {
     deleted = log.DeleteById(id) != 0;
   }
   if (!deleted) {
-    LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
   } else if (copyId != 0) {
     TcbFileTable copies(kStoredCopiesFile, 0, 0);
     if (TcbFileRecord* row = copies.DeleteById(copyId)) {
-      plat::delete_file(RowFilePath(*row));
+      plat::delete_file(row->FilePath());
       delete row;
       copies.made = nullptr;
     }
@@ -258,7 +283,7 @@ void TLogView::CmRestoreVersion() {
     LogMessageWith(kMsgCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
     return;
   }
-  std::string program = RowFilePath(*Record);
+  std::string program = Record->FilePath();
   long keptCopy;
   {
     TAddToLog add(this, Record, IndexFile.c_str());
@@ -295,8 +320,8 @@ void TLogView::CmOpenVersion() {
 
 void TLogView::CmBeginCompare() {
   if (!Record || CurrentCopy == 0) return;
-  SetDlgItemText(123, EntryTitle().c_str());
-  SetDlgItemText(124, "");
+  SetDlgItemText(IDC_PROGRAM_LOG_COMPARE_BASE, EntryTitle().c_str());
+  SetDlgItemText(IDC_PROGRAM_LOG_COMPARE_OTHER, "");
   std::string stored = CopyPath(CurrentCopy);
   if (stored.empty()) return;
   FirstCopyPath = stored;
@@ -322,9 +347,11 @@ void TLogView::CmCancelCompare() { LeaveCompareMode(); }
 
 void TLogView::LeaveCompareMode() {
   CompareMode = 0;
-  for (int id : {IDCANCEL, 106, 109, 110, 125}) ShowControl(id, true);
-  ShowControl(104, Globals->RightsMask & kRightDeleteVersions);
-  ShowControl(108, Globals->RightsMask & kRightRestoreVersions);
+  for (int id : {IDCANCEL, IDC_PROGRAM_LOG_VIEW_ALL, IDC_PROGRAM_LOG_OPEN, IDC_PROGRAM_LOG_COMPARE,
+                 IDC_PROGRAM_LOG_COMPARE_CURRENT})
+    ShowControl(id, true);
+  ShowControl(IDC_PROGRAM_LOG_DELETE, Globals->RightsMask & kRightDeleteVersions);
+  ShowControl(IDC_PROGRAM_LOG_RESTORE, Globals->RightsMask & kRightRestoreVersions);
   for (int id : kCompareModeControls) ShowControl(id, false);
   FirstCopyPath.clear();
   SecondCopyPath.clear();
@@ -337,14 +364,15 @@ void TLogView::CmCompareWithCurrent() {
   std::string current = Globals->GetMessageText(kMsgCurrentTitle);
   std::string copy = Globals->GetMessageText(kMsgStoredTitle);
   ShowWindow(SW_HIDE);
-  run(this, RowFilePath(*Record).c_str(), stored.c_str(), current.c_str(), copy.c_str());
+  run(this, Record->FilePath().c_str(), stored.c_str(), current.c_str(), copy.c_str());
   ShowWindow(SW_SHOW);
 }
 
 HBRUSH TLogView::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
   if (ctlType != CTLCOLOR_STATIC) return nullptr;
-  if (control && control == GetDlgItem(126)) return LogStaticColor(dc, RGB(0, 255, 0));
-  for (int id : {102, 116, 117, 123, 124})
+  if (control && control == GetDlgItem(IDC_PROGRAM_LOG_SENT)) return LogStaticColor(dc, RGB(0, 255, 0));
+  for (int id : {IDC_LOG_ENTRY_DATE, IDC_LOG_ENTRY_USER, IDC_LOG_ENTRY_TIME, IDC_PROGRAM_LOG_COMPARE_BASE,
+                 IDC_PROGRAM_LOG_COMPARE_OTHER})
     if (control && control == GetDlgItem(id)) return LogStaticColor(dc, RGB(255, 255, 0));
   return nullptr;
 }

@@ -24,6 +24,7 @@
 #include "platform/plugin.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "resources/dialogs/program.h"
 #include "storage/dnc_link.h"
 #include "storage/log_common.h"
 #include "storage/log_view.h"
@@ -41,7 +42,7 @@ enum : int {
 
 constexpr int kFirstProgramLine = 2;
 constexpr size_t kViewBytes = 24990;
-constexpr int kInfoFirst = 200;
+constexpr int kInfoFirst = IDC_PROGRAM_SIZE;
 
 // Rights bits of the logged-on user.
 constexpr uint32_t kRightDelete = 0x04;
@@ -92,28 +93,28 @@ std::string ProgramFileView(const std::string& bytes) {
 
 DEFINE_RESPONSE_TABLE1(TOpenWithLog, TLangDlg)
   EV_WM_CTLCOLOR,
-  EV_LBN_SELCHANGE(101, ShowFileInfo),
-  EV_LBN_DBLCLK(101, EvListDblClk),
-  EV_CBN_SELCHANGE(103, EvMachineChange),
-  EV_BN_CLICKED(107, CmOpen),
-  EV_BN_CLICKED(108, CmLockedView),
-  EV_BN_CLICKED(109, CmUnlock),
-  EV_BN_CLICKED(110, CmLock),
-  EV_BN_CLICKED(111, CmMemo),
-  EV_BN_CLICKED(112, CmSaveInfo),
-  EV_BN_CLICKED(113, CmCopy),
-  EV_BN_CLICKED(114, CmDelete),
-  EV_BN_CLICKED(115, CmViewLog),
-  EV_CBN_SELCHANGE(117, EvCustomerChange),
-  EV_CBN_SELCHANGE(118, EvProjectChange),
-  EV_BN_CLICKED(119, CmNewSearch),
-  EV_BN_CLICKED(120, CmCustomerBox),
-  EV_BN_CLICKED(121, CmProjectBox),
-  EV_BN_CLICKED(122, CmCompare),
-  EV_BN_CLICKED(128, CmStartCompare),
-  EV_BN_CLICKED(129, CmLeaveCompare),
-  EV_BN_CLICKED(130, CmNewSearch),
-  EV_BN_CLICKED(132, CmSend),
+  EV_LBN_SELCHANGE(IDC_PROGRAM_LIST, ShowFileInfo),
+  EV_LBN_DBLCLK(IDC_PROGRAM_LIST, EvListDblClk),
+  EV_CBN_SELCHANGE(IDC_PROGRAM_MACHINE, EvMachineChange),
+  EV_BN_CLICKED(IDC_PROGRAM_OPEN, CmOpen),
+  EV_BN_CLICKED(IDC_PROGRAM_LOCKED, CmLockedView),
+  EV_BN_CLICKED(IDC_PROGRAM_UNLOCK, CmUnlock),
+  EV_BN_CLICKED(IDC_PROGRAM_LOCK, CmLock),
+  EV_BN_CLICKED(IDC_PROGRAM_MEMO, CmMemo),
+  EV_BN_CLICKED(IDC_PROGRAM_SAVE_INFO, CmSaveInfo),
+  EV_BN_CLICKED(IDC_PROGRAM_COPY, CmCopy),
+  EV_BN_CLICKED(IDC_PROGRAM_DELETE, CmDelete),
+  EV_BN_CLICKED(IDC_PROGRAM_VIEW_LOG, CmViewLog),
+  EV_CBN_SELCHANGE(IDC_PROGRAM_CUSTOMER, EvCustomerChange),
+  EV_CBN_SELCHANGE(IDC_PROGRAM_PROJECT, EvProjectChange),
+  EV_BN_CLICKED(IDC_PROGRAM_NEW_SEARCH, CmNewSearch),
+  EV_BN_CLICKED(IDC_PROGRAM_CUSTOMER_BOX, CmCustomerBox),
+  EV_BN_CLICKED(IDC_PROGRAM_PROJECT_BOX, CmProjectBox),
+  EV_BN_CLICKED(IDC_PROGRAM_COMPARE, CmCompare),
+  EV_BN_CLICKED(IDC_PROGRAM_COMPARE_START, CmStartCompare),
+  EV_BN_CLICKED(IDC_PROGRAM_COMPARE_CANCEL, CmLeaveCompare),
+  EV_BN_CLICKED(IDC_PROGRAM_COMPARE_SEARCH, CmNewSearch),
+  EV_BN_CLICKED(IDC_PROGRAM_SEND, CmSend),
 END_RESPONSE_TABLE;
 
 TOpenWithLog::TOpenWithLog(TWindow* parent, TcbFileRecord* list, TResId resId)
@@ -130,23 +131,23 @@ TOpenWithLog::TOpenWithLog(TWindow* parent, TcbFileRecord* list, TResId resId, b
 }
 
 void TOpenWithLog::Init(TcbFileRecord*) {
-  ProgramList = new TListBox(this, 101);
-  ProgramText = new TEdit(this, 102, 30000);
-  MachineCombo = new TNameIdComboBox(this, 103, 200);
-  CustomerCombo = new TNameIdComboBox(this, 117, 200);
-  ProjectCombo = new TNameIdComboBox(this, 118, 200);
-  ProgramIdEdit = new TEdit(this, 104, 40);
-  DescriptionEdit = new TEdit(this, 105, 50);
-  PartEdit = new TEdit(this, 106, 25);
-  DrawingEdit = new TEdit(this, 116, 25);
-  LogTextEdit = new TEdit(this, 209, 5000);
-  LockedBox = new TCheckBox(this, 108);
-  CustomerBox = new TCheckBox(this, 120);
-  ProjectBox = new TCheckBox(this, 121);
-  SentText = new TStatic(this, 133, 100);
+  ProgramList = new TListBox(this, IDC_PROGRAM_LIST);
+  ProgramText = new TEdit(this, IDC_PROGRAM_TEXT, 30000);
+  MachineCombo = new TNameIdComboBox(this, IDC_PROGRAM_MACHINE, 200);
+  CustomerCombo = new TNameIdComboBox(this, IDC_PROGRAM_CUSTOMER, 200);
+  ProjectCombo = new TNameIdComboBox(this, IDC_PROGRAM_PROJECT, 200);
+  ProgramIdEdit = new TEdit(this, IDC_PROGRAM_ID, 40);
+  DescriptionEdit = new TEdit(this, IDC_PROGRAM_DESCRIPTION, 50);
+  PartEdit = new TEdit(this, IDC_PROGRAM_PART, 25);
+  DrawingEdit = new TEdit(this, IDC_PROGRAM_DRAWING, 25);
+  LogTextEdit = new TEdit(this, IDC_PROGRAM_LOG_NOTE, 5000);
+  LockedBox = new TCheckBox(this, IDC_PROGRAM_LOCKED);
+  CustomerBox = new TCheckBox(this, IDC_PROGRAM_CUSTOMER_BOX);
+  ProjectBox = new TCheckBox(this, IDC_PROGRAM_PROJECT_BOX);
+  SentText = new TStatic(this, IDC_PROGRAM_SENT, 100);
   for (int i = 0; i < 9; i++) InfoTexts[i] = new TStatic(this, kInfoFirst + i, 100);
-  BaseText = new TStatic(this, 126, 100);
-  CompareText = new TStatic(this, 127, 100);
+  BaseText = new TStatic(this, IDC_PROGRAM_COMPARE_BASE, 100);
+  CompareText = new TStatic(this, IDC_PROGRAM_COMPARE_OTHER, 100);
 }
 
 TOpenWithLog::~TOpenWithLog() {
@@ -168,47 +169,55 @@ void TOpenWithLog::ShowButtonsByRights() {
   auto show = [&](int id, bool on) {
     if (TWindow* w = ChildWithId(id)) w->ShowWindow(on ? SW_SHOW : SW_HIDE);
   };
-  show(2, true);
-  show(107, true);
+  show(IDCANCEL, true);
+  show(IDC_PROGRAM_OPEN, true);
   if (!Backups) {
-    show(108, Has(kRightLock));
-    show(110, Has(kRightLock) && !LockedView);
-    show(109, Has(kRightLock) && LockedView);
-    show(111, Has(kRightSaveInfo));
-    show(115, true);
-    show(119, true);
-    show(120, true);
-    show(121, true);
+    show(IDC_PROGRAM_LOCKED, Has(kRightLock));
+    show(IDC_PROGRAM_LOCK, Has(kRightLock) && !LockedView);
+    show(IDC_PROGRAM_UNLOCK, Has(kRightLock) && LockedView);
+    show(IDC_PROGRAM_MEMO, Has(kRightSaveInfo));
+    show(IDC_PROGRAM_VIEW_LOG, true);
+    show(IDC_PROGRAM_NEW_SEARCH, true);
+    show(IDC_PROGRAM_CUSTOMER_BOX, true);
+    show(IDC_PROGRAM_PROJECT_BOX, true);
   }
-  show(112, Has(kRightSaveInfo));
-  show(113, Has(kRightCopy));
-  show(114, Has(kRightDelete));
-  show(122, GetCompareRunner() != nullptr);
-  show(132, !Backups && static_cast<bool>(GetDncLinkRunner()));
+  show(IDC_PROGRAM_SAVE_INFO, Has(kRightSaveInfo));
+  show(IDC_PROGRAM_COPY, Has(kRightCopy));
+  show(IDC_PROGRAM_DELETE, Has(kRightDelete));
+  show(IDC_PROGRAM_COMPARE, GetCompareRunner() != nullptr);
+  show(IDC_PROGRAM_SEND, !Backups && static_cast<bool>(GetDncLinkRunner()));
 }
 
 void TOpenWithLog::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(668);
-  SetItemTexts(302, 671, 6);
-  SetItemTexts(107, 677, 9);
-  SetItemText(308, 690);
-  SetItemText(309, 691);
-  SetItemText(120, 54);
-  SetItemText(121, 55);
-  SetItemText(310, 80);
-  SetItemText(119, 692);
-  SetItemText(122, 898);
-  SetItemTexts(128, 901, 4);
-  SetItemText(124, 922);
-  SetItemText(125, 923);
-  SetItemText(132, 925);
-  SetItemText(311, 929);
+  SetItemTexts(IDC_PROGRAM_ASSOCIATIONS, 671, 6);
+  SetItemTexts(IDC_PROGRAM_OPEN, 677, 9);
+  SetItemText(IDC_PROGRAM_SIZE_LABEL, 690);
+  SetItemText(IDC_PROGRAM_SAVED_LABEL, 691);
+  SetItemText(IDC_PROGRAM_CUSTOMER_BOX, 54);
+  SetItemText(IDC_PROGRAM_PROJECT_BOX, 55);
+  SetItemText(IDC_PROGRAM_DRAWING_LABEL, 80);
+  SetItemText(IDC_PROGRAM_NEW_SEARCH, 692);
+  SetItemText(IDC_PROGRAM_COMPARE, 898);
+  SetItemTexts(IDC_PROGRAM_COMPARE_START, 901, 4);
+  SetItemText(IDC_PROGRAM_COMPARE_THIS_LABEL, 922);
+  SetItemText(IDC_PROGRAM_COMPARE_TO_LABEL, 923);
+  SetItemText(IDC_PROGRAM_SEND, 925);
+  SetItemText(IDC_PROGRAM_SENT_LABEL, 929);
   ShowButtonsByRights();
 
-  const int fixed[] = {101, 102, 103, 104, 105, 106, 116, 209, 117, 118, 108, 2,   107, 109, 110, 111,
-                       112, 113, 114, 115, 119, 122, 123, 126, 127, 128, 129, 130, 131, 132, 133, 302,
-                       307, 311, 200, 201, 202, 203, 204, 205, 206, 207, 208};
+  const int fixed[] = {IDC_PROGRAM_LIST, IDC_PROGRAM_TEXT, IDC_PROGRAM_MACHINE, IDC_PROGRAM_ID, IDC_PROGRAM_DESCRIPTION,
+                       IDC_PROGRAM_PART, IDC_PROGRAM_DRAWING, IDC_PROGRAM_LOG_NOTE, IDC_PROGRAM_CUSTOMER,
+                       IDC_PROGRAM_PROJECT, IDC_PROGRAM_LOCKED, IDCANCEL, IDC_PROGRAM_OPEN, IDC_PROGRAM_UNLOCK,
+                       IDC_PROGRAM_LOCK, IDC_PROGRAM_MEMO, IDC_PROGRAM_SAVE_INFO, IDC_PROGRAM_COPY, IDC_PROGRAM_DELETE,
+                       IDC_PROGRAM_VIEW_LOG, IDC_PROGRAM_NEW_SEARCH, IDC_PROGRAM_COMPARE, IDC_PROGRAM_COMPARE_GROUP,
+                       IDC_PROGRAM_COMPARE_BASE, IDC_PROGRAM_COMPARE_OTHER, IDC_PROGRAM_COMPARE_START,
+                       IDC_PROGRAM_COMPARE_CANCEL, IDC_PROGRAM_COMPARE_SEARCH, IDC_PROGRAM_COMPARE_OLD_VERSIONS,
+                       IDC_PROGRAM_SEND, IDC_PROGRAM_SENT, IDC_PROGRAM_ASSOCIATIONS, IDC_PROGRAM_LOG_GROUP,
+                       IDC_PROGRAM_SENT_LABEL, IDC_PROGRAM_SIZE, IDC_PROGRAM_SAVED, IDC_PROGRAM_LOG_REASON1,
+                       IDC_PROGRAM_LOG_REASON2, IDC_PROGRAM_LOG_REASON3, IDC_PROGRAM_LOG_TYPE, IDC_PROGRAM_LOG_DATE,
+                       IDC_PROGRAM_LOG_TIME, IDC_PROGRAM_LOG_USER};
   for (int id : fixed)
     if (TWindow* w = ChildWithId(id)) w->SetWindowFont(FixedFont, false);
 
@@ -269,10 +278,10 @@ void TOpenWithLog::ShowFileInfo() {
   if (!Record) return;
   if (!CompareMode && !Backups) {
     // A Mazak program is no text to compare (Send is not offered here).
-    if (TWindow* w = ChildWithId(122))
+    if (TWindow* w = ChildWithId(IDC_PROGRAM_COMPARE))
       w->ShowWindow(!Record->MAZAK && GetCompareRunner() ? SW_SHOW : SW_HIDE);
   }
-  std::string path = RowFilePath(*Record);
+  std::string path = Record->FilePath();
   plat::File f =
       plat::create_file(path, plat::Access::read, plat::Share::read_write, plat::Disposition::open_existing);
   if (!f.is_open()) {
@@ -293,7 +302,7 @@ void TOpenWithLog::ShowFileInfo() {
     InfoTexts[1]->SetText(plat::last_write_time(path, when) ? LocalFileTime(when).c_str() : "?");
   }
   if (!CompareMode) {
-    if (TWindow* memo = ChildWithId(111))
+    if (TWindow* memo = ChildWithId(IDC_PROGRAM_MEMO))
       memo->ShowWindow(Has(kRightSaveInfo) && Record->MEMOSTR && *Record->MEMOSTR ? SW_SHOW : SW_HIDE);
   }
   ShowDetails();
@@ -464,8 +473,8 @@ void TOpenWithLog::CmOpen() {
 
 void TOpenWithLog::CmLockedView() {
   LockedView = LockedBox->GetCheck() == BST_CHECKED;
-  if (TWindow* w = ChildWithId(110)) w->ShowWindow(LockedView ? SW_HIDE : SW_SHOW);
-  if (TWindow* w = ChildWithId(109)) w->ShowWindow(LockedView ? SW_SHOW : SW_HIDE);
+  if (TWindow* w = ChildWithId(IDC_PROGRAM_LOCK)) w->ShowWindow(LockedView ? SW_HIDE : SW_SHOW);
+  if (TWindow* w = ChildWithId(IDC_PROGRAM_UNLOCK)) w->ShowWindow(LockedView ? SW_SHOW : SW_HIDE);
   CmNewSearch();
 }
 
@@ -485,8 +494,8 @@ void TOpenWithLog::CmNewSearch() {
     if (LockedView) {
       LockedBox->Uncheck();
       LockedView = false;
-      if (TWindow* w = ChildWithId(110)) w->ShowWindow(Has(kRightLock) ? SW_SHOW : SW_HIDE);
-      if (TWindow* w = ChildWithId(109)) w->ShowWindow(SW_HIDE);
+      if (TWindow* w = ChildWithId(IDC_PROGRAM_LOCK)) w->ShowWindow(Has(kRightLock) ? SW_SHOW : SW_HIDE);
+      if (TWindow* w = ChildWithId(IDC_PROGRAM_UNLOCK)) w->ShowWindow(SW_HIDE);
     }
     return;
   }
@@ -525,22 +534,31 @@ void TOpenWithLog::CmViewLog() {
 
 void TOpenWithLog::TakeCompareProgram() {
   if (!Record) return;
-  ComparePath = RowFilePath(*Record);
+  ComparePath = Record->FilePath();
   CompareDesc = Record->DESC;
   CompareText->SetText(Record->DESC);
 }
 
 void TOpenWithLog::CmCompare() {
   if (!Record || !GetCompareRunner()) return;
-  BasePath = RowFilePath(*Record);
+  BasePath = Record->FilePath();
   BaseDesc = Record->DESC;
   ComparePath.clear();
   CompareDesc.clear();
-  std::vector<int> hide = {2, 107, 108, 109, 110, 111, 112, 113, 114, 115, 119, 120, 121, 122, 132};
-  std::vector<int> show = {123, 124, 125, 126, 127, 128, 129, 130};
+  std::vector<int> hide = {IDCANCEL, IDC_PROGRAM_OPEN, IDC_PROGRAM_LOCKED, IDC_PROGRAM_UNLOCK, IDC_PROGRAM_LOCK,
+                           IDC_PROGRAM_MEMO, IDC_PROGRAM_SAVE_INFO, IDC_PROGRAM_COPY, IDC_PROGRAM_DELETE,
+                           IDC_PROGRAM_VIEW_LOG, IDC_PROGRAM_NEW_SEARCH, IDC_PROGRAM_CUSTOMER_BOX,
+                           IDC_PROGRAM_PROJECT_BOX, IDC_PROGRAM_COMPARE, IDC_PROGRAM_SEND};
+  std::vector<int> show = {IDC_PROGRAM_COMPARE_GROUP,  IDC_PROGRAM_COMPARE_THIS_LABEL, IDC_PROGRAM_COMPARE_TO_LABEL,
+                           IDC_PROGRAM_COMPARE_BASE,   IDC_PROGRAM_COMPARE_OTHER,      IDC_PROGRAM_COMPARE_START,
+                           IDC_PROGRAM_COMPARE_CANCEL, IDC_PROGRAM_COMPARE_SEARCH};
   if (Backups) {
-    hide = {2, 107, 108, 109, 110, 111, 112, 113, 114, 121, 122};
-    show = {123, 124, 125, 126, 127, 128, 129, 131};
+    hide = {IDCANCEL,           IDC_PROGRAM_OPEN,        IDC_PROGRAM_LOCKED,    IDC_PROGRAM_UNLOCK,
+            IDC_PROGRAM_LOCK,   IDC_PROGRAM_MEMO,        IDC_PROGRAM_SAVE_INFO, IDC_PROGRAM_COPY,
+            IDC_PROGRAM_DELETE, IDC_PROGRAM_PROJECT_BOX, IDC_PROGRAM_COMPARE};
+    show = {IDC_PROGRAM_COMPARE_GROUP,  IDC_PROGRAM_COMPARE_THIS_LABEL,  IDC_PROGRAM_COMPARE_TO_LABEL,
+            IDC_PROGRAM_COMPARE_BASE,   IDC_PROGRAM_COMPARE_OTHER,       IDC_PROGRAM_COMPARE_START,
+            IDC_PROGRAM_COMPARE_CANCEL, IDC_PROGRAM_COMPARE_OLD_VERSIONS};
   }
   for (int id : hide)
     if (TWindow* w = ChildWithId(id)) w->ShowWindow(SW_HIDE);
@@ -565,7 +583,7 @@ void TOpenWithLog::CmStartCompare() {
 void TOpenWithLog::CmSend() {
   const TDncLinkRunner& link = GetDncLinkRunner();
   if (!Record || !link || Backups) return;
-  Globals->DncTransferFile.Set(RowFilePath(*Record).c_str());
+  Globals->DncTransferFile.Set(Record->FilePath().c_str());
   ShowWindow(SW_HIDE);
   link.Run(this, Record, Record->MID, false);
   ShowWindow(SW_SHOW);
@@ -575,10 +593,10 @@ void TOpenWithLog::CmLeaveCompare() {
   ShowButtonsByRights();
   if (Backups) {
     // Memo and the project box come back with the next selection.
-    for (int id : {111, 121})
+    for (int id : {IDC_PROGRAM_MEMO, IDC_PROGRAM_PROJECT_BOX})
       if (TWindow* w = ChildWithId(id)) w->ShowWindow(SW_HIDE);
   }
-  for (int id = 123; id <= 131; id++)
+  for (int id = IDC_PROGRAM_COMPARE_GROUP; id <= IDC_PROGRAM_COMPARE_OLD_VERSIONS; id++)
     if (TWindow* w = ChildWithId(id)) w->ShowWindow(SW_HIDE);
   BaseText->SetText("");
   CompareText->SetText("");
@@ -592,24 +610,26 @@ void TOpenWithLog::CmLeaveCompare() {
 HBRUSH TOpenWithLog::EvCtlColor(HDC dc, HWND control, UINT ctlType) {
   int id = control ? ::GetDlgCtrlID(control) : 0;
   if (ctlType == CTLCOLOR_STATIC &&
-      (id == 126 || id == 127 || (id == 133 && !Backups) || (id >= 200 && id <= 208))) {
+      (id == IDC_PROGRAM_COMPARE_BASE || id == IDC_PROGRAM_COMPARE_OTHER || (id == IDC_PROGRAM_SENT && !Backups) ||
+       (id >= IDC_PROGRAM_SIZE && id <= IDC_PROGRAM_LOG_USER))) {
     SetTextColor(dc, RGB(0xFF, 0xFF, 0));
     SetBkColor(dc, RGB(0, 0, 0));
     return static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   }
   // The two views are read-only and so may ask as statics do; they keep
   // their colours whichever way they ask.
-  if (id == 209) {
+  if (id == IDC_PROGRAM_LOG_NOTE) {
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkColor(dc, RGB(0, 0xC0, 0xC0));
     return TealBrush;
   }
-  if (id == 102) {
+  if (id == IDC_PROGRAM_TEXT) {
     SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
     SetBkColor(dc, RGB(0, 0, 0x80));
     return NavyBrush;
   }
-  if ((id == 123 || id == 302 || id == 307) && !(Backups && ctlType == CTLCOLOR_STATIC)) {
+  if ((id == IDC_PROGRAM_COMPARE_GROUP || id == IDC_PROGRAM_ASSOCIATIONS || id == IDC_PROGRAM_LOG_GROUP) &&
+      !(Backups && ctlType == CTLCOLOR_STATIC)) {
     SetTextColor(dc, RGB(0, 0, 0xC0));
   }
   return nullptr;

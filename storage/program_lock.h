@@ -47,9 +47,8 @@ bool KeepsProgramLock();
 
 // The program search dialog belongs to the storage dialogs. It registers
 // itself here; until it does, the commands that would run it have no
-// handler. It runs modally over the parent and, when the user chose a
-// program whose row could be locked, leaves its id in CurrentProgramId and
-// answers IDOK.
-using TProgramChooser = std::function<int(TWindow* parent)>;
+// handler. It runs modally over the parent and answers the id of the
+// program the user chose and whose row could be locked; 0 when none.
+using TProgramChooser = std::function<long(TWindow* parent)>;
 void SetProgramChooser(TProgramChooser chooser);
 const TProgramChooser& GetProgramChooser();

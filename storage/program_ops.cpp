@@ -101,7 +101,7 @@ std::unique_ptr<TcbFileRecord> CopyOfRecord(const TcbFileRecord& r) {
 }
 
 long DrawProgramId() {
-  long id = NextCounterA02();
+  long id = NextProgramId();
   return id >= 1 && id <= kLargestFiledProgramId ? id : -1;
 }
 
@@ -189,7 +189,7 @@ void TOpenWithLog::CmSaveInfo() {
   // The file follows the program to its new machine's directory.
   std::string movedFrom, movedTo;
   if (machine && MachineId != Record->MID && std::strcmp(Record->DIR, machine->PATH) != 0) {
-    std::string from = RowFilePath(*Record);
+    std::string from = Record->FilePath();
     std::string to = std::string(machine->PATH) + Record->NAME + "." + Record->EXT;
     if (std::strlen(machine->PATH) < sizeof Record->DIR && plat::move_file(from, to)) {
       movedFrom = from;
@@ -211,7 +211,7 @@ void TOpenWithLog::CmSaveInfo() {
     LogMessage(kMsgNotSaved, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(21, Record->DESC, Record->MACHINE, saved->DESC, saved->MACHINE);
+  Globals->WriteLog(kLogProgramRenamed, Record->DESC, Record->MACHINE, saved->DESC, saved->MACHINE);
   delete Record;
   Record = saved.release();
   ProgramList->DeleteString(LineIndex);
@@ -236,11 +236,11 @@ void TOpenWithLog::CmDelete() {
       LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
       return;
     }
-    Globals->WriteLog(4, Record->DESC, Record->MACHINE);
+    Globals->WriteLog(kLogProgramDeleted, Record->DESC, Record->MACHINE);
     RemoveSelectedLine();
     return;
   }
-  long backupId = NextCounterA13();
+  long backupId = NextBackupId();
   if (backupId < 1 || backupId > kLargestFiledProgramId || Globals->BackupDir.size() >= sizeof Record->DIR) {
     LogMessage(kMsgNoId, MB_OK | MB_ICONSTOP);
     return;
@@ -250,7 +250,7 @@ void TOpenWithLog::CmDelete() {
   CopyCut(backup->NAME, sizeof backup->NAME, FormatText("B%ld", backupId).c_str());
   CopyCut(backup->EXT, sizeof backup->EXT, "BAK");
   CopyCut(backup->DIR, sizeof backup->DIR, Globals->BackupDir.c_str());
-  std::string from = RowFilePath(*Record), to = RowFilePath(*backup);
+  std::string from = Record->FilePath(), to = backup->FilePath();
   if (!AppendTo(kBackups, *backup)) {
     LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
     return;
@@ -266,7 +266,7 @@ void TOpenWithLog::CmDelete() {
     LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(4, Record->DESC, Record->MACHINE);
+  Globals->WriteLog(kLogProgramDeleted, Record->DESC, Record->MACHINE);
   RemoveSelectedLine();
 }
 
@@ -294,11 +294,11 @@ void TOpenWithLog::CmCopy() {
     return;
   }
   std::unique_ptr<TcbFileRecord> copy = CopyOfRecord(*Record);
-  std::string from = RowFilePath(*Record);
+  std::string from = Record->FilePath();
   CopyCut(copy->DIR, sizeof copy->DIR, machine->PATH);
   CopyCut(copy->NAME, sizeof copy->NAME, FormatText("P%ld", id).c_str());
   CopyCut(copy->EXT, sizeof copy->EXT, "NC");
-  std::string to = RowFilePath(*copy);
+  std::string to = copy->FilePath();
   // An existing file of that name is never overwritten.
   if (!plat::copy_file(from, to, true)) {
     LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, to);
@@ -314,7 +314,7 @@ void TOpenWithLog::CmCopy() {
     LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(6, Record->DESC, Record->MACHINE, copy->DESC, copy->MACHINE);
+  Globals->WriteLog(kLogProgramCopied, Record->DESC, Record->MACHINE, copy->DESC, copy->MACHINE);
   delete Record;
   Record = copy.release();
   ProgramList->InsertString(FormatProgramListLine(Record).c_str(), LineIndex);
@@ -340,7 +340,7 @@ void TOpenWithLog::CmLock() {
     LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(22, Record->DESC, Record->MACHINE);
+  Globals->WriteLog(kLogProgramLocked, Record->DESC, Record->MACHINE);
   RemoveSelectedLine();
 }
 
@@ -374,6 +374,6 @@ void TOpenWithLog::CmUnlock() {
     LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
-  Globals->WriteLog(23, Record->DESC, Record->MACHINE);
+  Globals->WriteLog(kLogProgramUnlocked, Record->DESC, Record->MACHINE);
   RemoveSelectedLine();
 }

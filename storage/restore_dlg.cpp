@@ -8,6 +8,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/machine.h"
@@ -17,6 +18,7 @@
 #include "platform/msgbox.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "resources/dialogs/restore.h"
 #include "storage/filing_lock.h"
 #include "storage/log_common.h"
 #include "storage/save_prog.h"
@@ -83,47 +85,47 @@ int Box(int messageId, UINT flags, int captionId = 0) {
 
 DEFINE_RESPONSE_TABLE1(TKeptProgramsDlg, TLangDlg)
   EV_WM_CTLCOLOR,
-  EV_BN_CLICKED(104, CmSaveInfo),
-  EV_BN_CLICKED(115, CmRestore),
-  EV_BN_CLICKED(116, CmDelete),
-  EV_BN_CLICKED(109, CmCustomerBox),
-  EV_BN_CLICKED(110, CmProjectBox),
-  EV_BN_CLICKED(118, ShowFileCodes),
-  EV_BN_CLICKED(119, ShowFileCodes),
-  EV_BN_CLICKED(120, ShowFileCodes),
-  EV_LBN_SELCHANGE(101, EvSelChange),
-  EV_CBN_SELCHANGE(105, EvMachineChange),
-  EV_CBN_SELCHANGE(107, EvCustomerChange),
-  EV_CBN_SELCHANGE(108, EvProjectChange),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_SAVE, CmSaveInfo),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_RESTORE, CmRestore),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_DELETE, CmDelete),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_CUSTOMER_BOX, CmCustomerBox),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_PROJECT_BOX, CmProjectBox),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_HEX, ShowFileCodes),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_DEC, ShowFileCodes),
+  EV_BN_CLICKED(IDC_KEPT_PROGRAMS_NORMAL, ShowFileCodes),
+  EV_LBN_SELCHANGE(IDC_KEPT_PROGRAMS_LIST, EvSelChange),
+  EV_CBN_SELCHANGE(IDC_KEPT_PROGRAMS_MACHINE, EvMachineChange),
+  EV_CBN_SELCHANGE(IDC_KEPT_PROGRAMS_CUSTOMER, EvCustomerChange),
+  EV_CBN_SELCHANGE(IDC_KEPT_PROGRAMS_PROJECT, EvProjectChange),
 END_RESPONSE_TABLE;
 
 TKeptProgramsDlg::TKeptProgramsDlg(TWindow* parent, TcbFileRecord* records, const TKeptTableKind& kind)
-    : TLangDlg(parent, 123),
+    : TLangDlg(parent, IDD_KEPT_PROGRAMS),
       Record(records),
       ColumnOrder(Globals->SearchMode),
       Kind(kind),
       NavyBrush(RGB(0, 0, 128)),
       TealBrush(RGB(0, 192, 192)),
       ListFont("COURIER", 8, 0, 0, 0, 400) {
-  ProgramList = new TListBox(this, 101);
-  View = new TEdit(this, 102, kViewLimit);
-  CustomerCombo = new TComboBox(this, 107, 51);
-  ProjectCombo = new TComboBox(this, 108, 51);
-  MachineCombo = new TComboBox(this, 105, 51);
-  DescEdit = new TEdit(this, 111, 41);
-  ProgramIdEdit = new TEdit(this, 112, 51);
-  DrawingEdit = new TEdit(this, 114, 26);
-  PartEdit = new TEdit(this, 113, 26);
-  CustomerBox = new TCheckBox(this, 109);
-  ProjectBox = new TCheckBox(this, 110);
-  SizeText = new TStatic(this, 210, 51);
-  DateText = new TStatic(this, 211, 51);
-  DeleteButton = new TButton(this, 116);
+  ProgramList = new TListBox(this, IDC_KEPT_PROGRAMS_LIST);
+  View = new TEdit(this, IDC_KEPT_PROGRAMS_VIEW, kViewLimit);
+  CustomerCombo = new TComboBox(this, IDC_KEPT_PROGRAMS_CUSTOMER, 51);
+  ProjectCombo = new TComboBox(this, IDC_KEPT_PROGRAMS_PROJECT, 51);
+  MachineCombo = new TComboBox(this, IDC_KEPT_PROGRAMS_MACHINE, 51);
+  DescEdit = new TEdit(this, IDC_KEPT_PROGRAMS_PROGRAM_ID, 41);
+  ProgramIdEdit = new TEdit(this, IDC_KEPT_PROGRAMS_DESCRIPTION, 51);
+  DrawingEdit = new TEdit(this, IDC_KEPT_PROGRAMS_DRAWING, 26);
+  PartEdit = new TEdit(this, IDC_KEPT_PROGRAMS_PART, 26);
+  CustomerBox = new TCheckBox(this, IDC_KEPT_PROGRAMS_CUSTOMER_BOX);
+  ProjectBox = new TCheckBox(this, IDC_KEPT_PROGRAMS_PROJECT_BOX);
+  SizeText = new TStatic(this, IDC_KEPT_PROGRAMS_SIZE, 51);
+  DateText = new TStatic(this, IDC_KEPT_PROGRAMS_SAVED, 51);
+  DeleteButton = new TButton(this, IDC_KEPT_PROGRAMS_DELETE);
   if (Kind.CodeViews) {
     ViewFont = new TFont("COURIER", 8, 0, 0, 0, 400);
-    HexButton = new TRadioButton(this, 118);
-    DecButton = new TRadioButton(this, 119);
-    TextButton = new TRadioButton(this, 120);
+    HexButton = new TRadioButton(this, IDC_KEPT_PROGRAMS_HEX);
+    DecButton = new TRadioButton(this, IDC_KEPT_PROGRAMS_DEC);
+    TextButton = new TRadioButton(this, IDC_KEPT_PROGRAMS_NORMAL);
   }
   if (ColumnOrder < 1 || ColumnOrder > 4) ColumnOrder = 1;
 }
@@ -142,7 +144,13 @@ void TKeptProgramsDlg::SetupWindow() {
     TextButton->Check();
   }
   SetCaptionText(Kind.CaptionTextId);
-  const int controls[] = {200, 201, 202, 203, 204, 205, 206, 207, 208, 209, 104, 115, 116, 109, 110, 118, 119, 120};
+  const int controls[] = {IDC_KEPT_PROGRAMS_ASSOCIATIONS, IDC_KEPT_PROGRAMS_MACHINE_LABEL,
+                          IDC_KEPT_PROGRAMS_PROGRAM_ID_LABEL, IDC_KEPT_PROGRAMS_DESCRIPTION_LABEL,
+                          IDC_KEPT_PROGRAMS_PART_LABEL, IDC_KEPT_PROGRAMS_DRAWING_LABEL, IDC_KEPT_PROGRAMS_FILE_GROUP,
+                          IDC_KEPT_PROGRAMS_SIZE_LABEL, IDC_KEPT_PROGRAMS_SIZE_UNIT, IDC_KEPT_PROGRAMS_SAVED_LABEL,
+                          IDC_KEPT_PROGRAMS_SAVE, IDC_KEPT_PROGRAMS_RESTORE, IDC_KEPT_PROGRAMS_DELETE,
+                          IDC_KEPT_PROGRAMS_CUSTOMER_BOX, IDC_KEPT_PROGRAMS_PROJECT_BOX, IDC_KEPT_PROGRAMS_HEX,
+                          IDC_KEPT_PROGRAMS_DEC, IDC_KEPT_PROGRAMS_NORMAL};
   for (int i = 0; i < 18; i++) SetItemText(controls[i], 259 + i);
   if (ViewFont) View->SetWindowFont(*ViewFont, false);
 
@@ -204,7 +212,7 @@ void TKeptProgramsDlg::EvSelChange() {
   LineIndex = index;
   Record = FindRow(Kind.TableFile, id).release();
   if (Record) {
-    std::string path = RowFilePath(*Record);
+    std::string path = Record->FilePath();
     plat::File f = plat::create_file(path, plat::Access::read, plat::Share::read_write,
                                      plat::Disposition::open_existing);
     if (f.is_open()) {
@@ -271,7 +279,7 @@ void TKeptProgramsDlg::ShowRecord() {
 
 std::string TKeptProgramsDlg::ReadView(size_t max) {
   if (!Record) return {};
-  plat::File f = plat::create_file(RowFilePath(*Record), plat::Access::read, plat::Share::read_write,
+  plat::File f = plat::create_file(Record->FilePath(), plat::Access::read, plat::Share::read_write,
                                    plat::Disposition::open_existing);
   if (!f.is_open()) return {};
   std::string bytes(max, '\0');
@@ -417,7 +425,7 @@ void TKeptProgramsDlg::CmSaveInfo() {
       machines.Close();
     }
     if (machine && std::strcmp(Record->DIR, machine->PATH) != 0) {
-      std::string from = RowFilePath(*Record);
+      std::string from = Record->FilePath();
       std::string to = std::string(machine->PATH) + Record->NAME + "." + Record->EXT;
       if (std::strlen(machine->PATH) < sizeof Record->DIR && plat::move_file(from, to)) {
         movedFrom = from;
@@ -494,8 +502,8 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
     Box(kMsgProgramOpen, MB_OK | MB_ICONSTOP);
     return false;
   }
-  std::string target = RowFilePath(program);
-  long backupId = NextCounterA13();
+  std::string target = program.FilePath();
+  long backupId = NextBackupId();
   if (backupId < 1 || backupId > kLargestFiledProgramId) {
     Box(kMsgNoBackup, MB_OK | MB_ICONSTOP);
     return false;
@@ -504,7 +512,7 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
   CopyCut(program.DIR, sizeof program.DIR, Globals->BackupDir.c_str());
   CopyCut(program.NAME, sizeof program.NAME, FormatText("B%ld", backupId).c_str());
   CopyCut(program.EXT, sizeof program.EXT, "BAK");
-  std::string backup = RowFilePath(program);
+  std::string backup = program.FilePath();
   if (Globals->BackupDir.size() >= sizeof program.DIR || !plat::copy_file(target, backup, true)) {
     Box(kMsgNoBackup, MB_OK | MB_ICONSTOP);
     return false;
@@ -517,7 +525,7 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
       return false;
     }
   }
-  if (!plat::copy_file(RowFilePath(*Record), target, false)) {
+  if (!plat::copy_file(Record->FilePath(), target, false)) {
     // The program is as it was: its backup goes again.
     TcbFileTable backups(kBackups, 0, 0);
     delete backups.DeleteById(backupId);
@@ -542,7 +550,7 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
     Box(kMsgNoMachine, MB_OK | MB_ICONSTOP);
     return false;
   }
-  long id = NextCounterA02();
+  long id = NextProgramId();
   if (id < 1 || id > kLargestFiledProgramId) {
     Box(kMsgNoId, MB_OK | MB_ICONSTOP);
     return false;
@@ -554,7 +562,7 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
   r.PROG = Record->PROG;
   r.MAZAK = Record->MAZAK;
   r.SENT = Record->SENT;
-  std::string from = RowFilePath(*Record);
+  std::string from = Record->FilePath();
   r.NCID = r.LONG1 = id;
   CopyCut(r.NAME, sizeof r.NAME, FormatText("P%ld", id).c_str());
   CopyCut(r.EXT, sizeof r.EXT, "NC");
@@ -569,7 +577,7 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
     Box(kMsgNotFiled, MB_OK | MB_ICONSTOP);
     return false;
   }
-  if (!plat::move_file(from, RowFilePath(r))) {
+  if (!plat::move_file(from, r.FilePath())) {
     TcbFileTable programs(kProgramIndex, 0, 0);
     delete programs.DeleteById(id);
     programs.Close();
@@ -590,14 +598,14 @@ void TKeptProgramsDlg::CmDelete() {
     delete kept.DeleteById(Record->NCID);
     kept.Close();
   }
-  plat::delete_file(RowFilePath(*Record));
+  plat::delete_file(Record->FilePath());
   if (!Kind.LogOnDelete) {
     RemoveCurrentLine();
     return;
   }
   std::string desc = DescEdit->GetText();
   std::string machine = SelectedLineText(*MachineCombo, 50);
-  RemoveCurrentLine([&] { Globals->WriteLog(12, desc.c_str(), machine.c_str()); });
+  RemoveCurrentLine([&] { Globals->WriteLog(kLogImportDeleted, desc.c_str(), machine.c_str()); });
 }
 
 HBRUSH TKeptProgramsDlg::EvCtlColor(HDC dc, HWND control, UINT ctlType) {

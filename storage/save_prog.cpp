@@ -9,6 +9,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/filetable.h"
@@ -16,6 +17,7 @@
 #include "dbmodel/project.h"
 #include "engine/engine_api.h"
 #include "platform/msgbox.h"
+#include "resources/dialogs/editor.h"
 #include "storage/filing_lock.h"
 
 namespace {
@@ -38,30 +40,30 @@ std::string EditText(TEdit& edit, size_t max) {
 
 DEFINE_RESPONSE_TABLE1(TSaveProg, TLangDlg)
   EV_BN_CLICKED(IDOK, CmOk),
-  EV_BN_CLICKED(105, EvCustomerCheck),
-  EV_BN_CLICKED(107, EvProjectCheck),
-  EV_CBN_SELCHANGE(106, EvCustomerChange),
-  EV_CBN_SELCHANGE(108, EvProjectChange),
+  EV_BN_CLICKED(IDC_SAVE_PROGRAM_CUSTOMER_BOX, EvCustomerCheck),
+  EV_BN_CLICKED(IDC_SAVE_PROGRAM_PROJECT_BOX, EvProjectCheck),
+  EV_CBN_SELCHANGE(IDC_SAVE_PROGRAM_CUSTOMER, EvCustomerChange),
+  EV_CBN_SELCHANGE(IDC_SAVE_PROGRAM_PROJECT, EvProjectChange),
 END_RESPONSE_TABLE;
 
-TSaveProg::TSaveProg(TWindow* parent) : TLangDlg(parent, 54) {
-  CustomerCombo = new TComboBox(this, 106, 50);
-  ProjectCombo = new TComboBox(this, 108, 50);
-  ProgramIdEdit = new TEdit(this, 101, 40);
-  PartEdit = new TEdit(this, 103, 25);
-  DrawingEdit = new TEdit(this, 104, 25);
-  DescriptionEdit = new TEdit(this, 102, 50);
-  CustomerCheck = new TCheckBox(this, 105);
-  ProjectCheck = new TCheckBox(this, 107);
+TSaveProg::TSaveProg(TWindow* parent) : TLangDlg(parent, IDD_SAVE_PROGRAM) {
+  CustomerCombo = new TComboBox(this, IDC_SAVE_PROGRAM_CUSTOMER, 50);
+  ProjectCombo = new TComboBox(this, IDC_SAVE_PROGRAM_PROJECT, 50);
+  ProgramIdEdit = new TEdit(this, IDC_SAVE_PROGRAM_ID, 40);
+  PartEdit = new TEdit(this, IDC_SAVE_PROGRAM_PART, 25);
+  DrawingEdit = new TEdit(this, IDC_SAVE_PROGRAM_DRAWING, 25);
+  DescriptionEdit = new TEdit(this, IDC_SAVE_PROGRAM_DESCRIPTION, 50);
+  CustomerCheck = new TCheckBox(this, IDC_SAVE_PROGRAM_CUSTOMER_BOX);
+  ProjectCheck = new TCheckBox(this, IDC_SAVE_PROGRAM_PROJECT_BOX);
 }
 
 void TSaveProg::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(52);
   SetItemText(IDOK, 53);
-  SetItemText(105, 54);
-  SetItemText(107, 55);
-  SetItemTexts(200, 56, 4);
+  SetItemText(IDC_SAVE_PROGRAM_CUSTOMER_BOX, 54);
+  SetItemText(IDC_SAVE_PROGRAM_PROJECT_BOX, 55);
+  SetItemTexts(IDC_SAVE_PROGRAM_ID_LABEL, 56, 4);
   {
     TcbAdvCustTable customers("KELVCUS2.DBF", 0, 0);
     TControlLines<TComboBox> lines(*CustomerCombo);
@@ -194,7 +196,7 @@ bool TSaveProg::FileNew(const char* programId, const char* part, const char* dra
   if (!machine && Ask(kMsgUnknownMachine, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
 
   TcbFileRecord r;
-  long id = NextCounterA02();
+  long id = NextProgramId();
   if (id < 1 || id > kLargestFiledProgramId) {
     delete machine;
     Ask(id < 1 ? kMsgNoId : kMsgIdTooLarge, MB_OK | MB_ICONSTOP);
@@ -235,7 +237,7 @@ bool TSaveProg::FileNew(const char* programId, const char* part, const char* dra
     Ask(kMsgNotFiled, MB_OK | MB_ICONSTOP);
     return false;
   }
-  Globals->WriteLog(7, r.DESC, r.MACHINE);
+  Globals->WriteLog(kLogProgramCreated, r.DESC, r.MACHINE);
   Globals->CurrentProgramId = static_cast<int>(id);
   Globals->CurrentProgramDesc.Set(programId);
   return true;

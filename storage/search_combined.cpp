@@ -9,6 +9,7 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
 #include "dbmodel/text_helpers.h"
+#include "resources/dialogs/search.h"
 
 namespace {
 
@@ -36,29 +37,30 @@ std::string UpperText(const TEdit& edit, size_t limit) {
 
 DEFINE_RESPONSE_TABLE1(TCombinedSearch, TDialog)
   EV_COMMAND(IDOK, CmSearch),
-  EV_BN_CLICKED(104, CmCustomerBox),
-  EV_BN_CLICKED(105, CmProjectBox),
-  EV_BN_CLICKED(106, CmMachineBox),
-  EV_CBN_SELCHANGE(101, EvCustomerChange),
-  EV_CBN_SELCHANGE(102, EvProjectChange),
-  EV_CBN_SELCHANGE(103, EvMachineChange),
+  EV_BN_CLICKED(IDC_COMBINED_SEARCH_CUSTOMER_BOX, CmCustomerBox),
+  EV_BN_CLICKED(IDC_COMBINED_SEARCH_PROJECT_BOX, CmProjectBox),
+  EV_BN_CLICKED(IDC_COMBINED_SEARCH_MACHINE_BOX, CmMachineBox),
+  EV_CBN_SELCHANGE(IDC_COMBINED_SEARCH_CUSTOMER, EvCustomerChange),
+  EV_CBN_SELCHANGE(IDC_COMBINED_SEARCH_PROJECT, EvProjectChange),
+  EV_CBN_SELCHANGE(IDC_COMBINED_SEARCH_MACHINE, EvMachineChange),
 END_RESPONSE_TABLE;
 
-TCombinedSearch::TCombinedSearch(TWindow* parent, bool backupMode) : TDialog(parent, 13), BackupMode(backupMode) {
-  CustomerBox = new TCheckBox(this, 104);
-  ProjectBox = new TCheckBox(this, 105);
-  MachineBox = new TCheckBox(this, 106);
-  InclusiveButton = new TRadioButton(this, 110);
-  ExclusiveButton = new TRadioButton(this, 111);
-  ExactButton = new TRadioButton(this, 112);
-  ProgramIdEdit = new TEdit(this, 107, 40);
-  PartEdit = new TEdit(this, 108, 25);
-  DrawingEdit = new TEdit(this, 109, 25);
-  DescriptionEdit = new TEdit(this, 113, 50);
-  CustomerCombo = new TComboBox(this, 101, 200);
-  ProjectCombo = new TComboBox(this, 102, 200);
-  MachineCombo = new TComboBox(this, 103, 200);
-}
+  TCombinedSearch::TCombinedSearch(TWindow* parent, bool backupMode)
+      : TDialog(parent, IDD_COMBINED_SEARCH), BackupMode(backupMode) {
+    CustomerBox = new TCheckBox(this, IDC_COMBINED_SEARCH_CUSTOMER_BOX);
+    ProjectBox = new TCheckBox(this, IDC_COMBINED_SEARCH_PROJECT_BOX);
+    MachineBox = new TCheckBox(this, IDC_COMBINED_SEARCH_MACHINE_BOX);
+    InclusiveButton = new TRadioButton(this, IDC_COMBINED_SEARCH_INCLUSIVE);
+    ExclusiveButton = new TRadioButton(this, IDC_COMBINED_SEARCH_EXCLUSIVE);
+    ExactButton = new TRadioButton(this, IDC_COMBINED_SEARCH_EXACT);
+    ProgramIdEdit = new TEdit(this, IDC_COMBINED_SEARCH_PROGRAM_ID, 40);
+    PartEdit = new TEdit(this, IDC_COMBINED_SEARCH_PART, 25);
+    DrawingEdit = new TEdit(this, IDC_COMBINED_SEARCH_DRAWING, 25);
+    DescriptionEdit = new TEdit(this, IDC_COMBINED_SEARCH_DESCRIPTION, 50);
+    CustomerCombo = new TComboBox(this, IDC_COMBINED_SEARCH_CUSTOMER, 200);
+    ProjectCombo = new TComboBox(this, IDC_COMBINED_SEARCH_PROJECT, 200);
+    MachineCombo = new TComboBox(this, IDC_COMBINED_SEARCH_MACHINE, 200);
+  }
 
 // A list nobody took goes with the dialog.
 TCombinedSearch::~TCombinedSearch() { FreeRecordList(ResultList); }
@@ -77,8 +79,12 @@ void TCombinedSearch::SetupWindow() {
   if (const char* t = DialogText(70)) SetCaption(t);
   static const struct {
     int control, text;
-  } texts[] = {{104, 71}, {105, 72}, {106, 73}, {110, 74}, {111, 75}, {112, 76}, {200, 77},
-               {201, 78}, {202, 79}, {203, 80}, {204, 81}, {1, 82}};
+  } texts[] = {{IDC_COMBINED_SEARCH_CUSTOMER_BOX, 71},     {IDC_COMBINED_SEARCH_PROJECT_BOX, 72},
+               {IDC_COMBINED_SEARCH_MACHINE_BOX, 73},      {IDC_COMBINED_SEARCH_INCLUSIVE, 74},
+               {IDC_COMBINED_SEARCH_EXCLUSIVE, 75},        {IDC_COMBINED_SEARCH_EXACT, 76},
+               {IDC_COMBINED_SEARCH_PROGRAM_ID_LABEL, 77}, {IDC_COMBINED_SEARCH_DESCRIPTION_LABEL, 78},
+               {IDC_COMBINED_SEARCH_PART_LABEL, 79},       {IDC_COMBINED_SEARCH_DRAWING_LABEL, 80},
+               {IDC_COMBINED_SEARCH_METHOD_GROUP, 81},     {IDOK, 82}};
   for (const auto& t : texts)
     if (const char* s = DialogText(t.text)) SetDlgItemText(t.control, s);
   ProjectBox->ShowWindow(SW_HIDE);

@@ -8,6 +8,7 @@
 #include "appcore/globals.h"
 #include "dbmodel/customer.h"
 #include "masterdata/pick_dialogs.h"
+#include "resources/dialogs/search.h"
 #include "storage/search_combined.h"
 
 namespace {
@@ -57,16 +58,16 @@ const TResultDialog& GetBackupListDialog() { return BackupListDialog(); }
 // ---- text search -----------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TFindByDesc, TLangDlg)
-  EV_BN_CLICKED(105, CmSearch),
+  EV_BN_CLICKED(IDC_FIND_BY_SEARCH, CmSearch),
   EV_COMMAND(IDCANCEL, CmCancel),
 END_RESPONSE_TABLE;
 
 TFindByDesc::TFindByDesc(TWindow* parent, int searchField, bool backupMode)
-    : TLangDlg(parent, 48), SearchField(searchField), BackupMode(backupMode) {
-  TextEdit = new TEdit(this, 101, 41);
-  ExactButton = new TRadioButton(this, 102);
-  StartsButton = new TRadioButton(this, 103);
-  PartOfButton = new TRadioButton(this, 104);
+    : TLangDlg(parent, IDD_FIND_BY), SearchField(searchField), BackupMode(backupMode) {
+  TextEdit = new TEdit(this, IDC_FIND_BY_TEXT, 41);
+  ExactButton = new TRadioButton(this, IDC_FIND_BY_EXACT);
+  StartsButton = new TRadioButton(this, IDC_FIND_BY_STARTS);
+  PartOfButton = new TRadioButton(this, IDC_FIND_BY_PART_OF);
 }
 
 TFindByDesc::~TFindByDesc() { FreeRecordList(ResultList); }
@@ -85,8 +86,8 @@ void TFindByDesc::SetupWindow() {
       break;
   }
   SetCaptionText(138);
-  SetItemTexts(102, 142, 3);
-  SetItemText(105, 82);
+  SetItemTexts(IDC_FIND_BY_EXACT, 142, 3);
+  SetItemText(IDC_FIND_BY_SEARCH, 82);
   switch (SearchField) {
     case kFieldPart:
       Globals->SearchMode = 3;
@@ -169,23 +170,23 @@ TcbFileRecord* TFindByDesc::TakeResults() {
 // ---- the nine buttons ------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TSearchButtons, TLangDlg)
-  EV_BN_CLICKED(102, CmByPartNumber),
-  EV_BN_CLICKED(103, CmByMachine),
-  EV_BN_CLICKED(104, CmByCustomer),
-  EV_BN_CLICKED(105, CmAll),
-  EV_BN_CLICKED(106, CmByDrawingNumber),
-  EV_BN_CLICKED(107, CmByProgramId),
-  EV_BN_CLICKED(108, CmByProject),
-  EV_BN_CLICKED(109, CmCombinedSearch),
-  EV_BN_CLICKED(110, CmByDescription),
+  EV_BN_CLICKED(IDC_SEARCH_PART, CmByPartNumber),
+  EV_BN_CLICKED(IDC_SEARCH_MACHINE, CmByMachine),
+  EV_BN_CLICKED(IDC_SEARCH_CUSTOMER, CmByCustomer),
+  EV_BN_CLICKED(IDC_SEARCH_ALL, CmAll),
+  EV_BN_CLICKED(IDC_SEARCH_DRAWING, CmByDrawingNumber),
+  EV_BN_CLICKED(IDC_SEARCH_PROGRAM_ID, CmByProgramId),
+  EV_BN_CLICKED(IDC_SEARCH_PROJECT, CmByProject),
+  EV_BN_CLICKED(IDC_SEARCH_COMBINED, CmCombinedSearch),
+  EV_BN_CLICKED(IDC_SEARCH_DESCRIPTION, CmByDescription),
 END_RESPONSE_TABLE;
 
-TSearchButtons::TSearchButtons(TWindow* parent, Front front) : TLangDlg(parent, 53), front_(front) {}
+TSearchButtons::TSearchButtons(TWindow* parent, Front front) : TLangDlg(parent, IDD_SEARCH), front_(front) {}
 
 void TSearchButtons::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(60);
-  SetItemTexts(102, 61, 9);
+  SetItemTexts(IDC_SEARCH_PART, 61, 9);
 }
 
 // A window over a hidden one is hidden with it: what the open and backup
@@ -252,7 +253,9 @@ void TSearchButtons::CmAll() {
   {
     TWaitCursor wait(*this, true);
     TcbFileTable table(TableName(), 0, 0);
-    list = front_ == OpenFront ? table.Select("NCID > 0", "DESC") : table.ReadAll(1);
+    // The program dialog's new search lists as File, Open did: by program
+    // id, not in the order the rows were written.
+    list = front_ != BackupFront ? table.Select("NCID > 0", "DESC") : table.ReadAll(1);
     table.made = nullptr;
   }
   ShowResults(list);
@@ -304,13 +307,13 @@ void TOpenBackup::ShowResults(TcbFileRecord* list) {
 // ---- customer --------------------------------------------------------------
 
 DEFINE_RESPONSE_TABLE1(TSelectCustomer, TDialog)
-  EV_LBN_SELCHANGE(101, EvSelChange),
-  EV_LBN_DBLCLK(101, EvDblClk),
+  EV_LBN_SELCHANGE(IDC_SELECT_CUSTOMER_LIST, EvSelChange),
+  EV_LBN_DBLCLK(IDC_SELECT_CUSTOMER_LIST, EvDblClk),
 END_RESPONSE_TABLE;
 
-TSelectCustomer::TSelectCustomer(TWindow* parent) : TDialog(parent, 24) {
+TSelectCustomer::TSelectCustomer(TWindow* parent) : TDialog(parent, IDD_SELECT_CUSTOMER) {
   Globals->ChosenCustomerId = 0;
-  CustomerList = new TListBox(this, 101);
+  CustomerList = new TListBox(this, IDC_SELECT_CUSTOMER_LIST);
 }
 
 void TSelectCustomer::SetupWindow() {
@@ -341,4 +344,12 @@ void TSelectCustomer::EvDblClk() {
   Destroy(IDOK);
 }
 
-int ChooseProgram(TWindow* parent) { return TOpenSearch(parent).Execute(); }
+long ChooseProgram(TWindow* parent) {
+  // The program dialog leaves the id it opened where the commands of the
+  // main frame look for it; the chooser takes it from there.
+  Globals->CurrentProgramId = 0;
+  const bool chosen = TOpenSearch(parent).Execute() == IDOK;
+  const long id = chosen ? Globals->CurrentProgramId : 0;
+  Globals->CurrentProgramId = 0;
+  return id;
+}

@@ -137,5 +137,5 @@ class TSelectCustomer : public TDialog {
 };
 
 // The program chooser of the Open commands: the search over the program
-// index, then the program dialog.
-int ChooseProgram(TWindow* parent);
+// index, then the program dialog. The chosen program's id; 0 when none.
+long ChooseProgram(TWindow* parent);

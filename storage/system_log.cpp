@@ -5,68 +5,78 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/syslog.h"
+#include "resources/dialogs/logs.h"
 #include "storage/log_common.h"
 
 namespace {
 enum : int {
-  kMsgNotStored = 1970,
   kMsgDeleteSelected = 1975,
   kMsgDeleteShown = 1976,
 };
 
-// Event types by button 101-117; 113 lists types 1 and 2. Nothing in this
-// system writes the events of 114-116, so those buttons are disabled.
-constexpr long kButtonTypes[] = {7, 4, 6, 21, 22, 23, 5, 12, 29, 28, 26, 25, 1, 0, 0, 0, 20};
+// Event types by button, IDC_SYSTEM_LOG_CREATED on; "sent" lists types 1
+// and 2. Nothing in this system writes the events of the two configuration
+// buttons and "temporary restored", so those buttons are disabled.
+constexpr long kButtonTypes[] = {kLogProgramCreated,    kLogProgramDeleted,   kLogProgramCopied,    kLogProgramRenamed,
+                                 kLogProgramLocked,     kLogProgramUnlocked,  kLogBackupRestored,   kLogImportDeleted,
+                                 kLogReceivedNew,       kLogReceivedReplaced, kLogReceivedTemporary, kLogReceiveFailed,
+                                 kLogProgramSent,       0,                    0,                    0,
+                                 kLogMachineChanged};
 }  // namespace
 
 long SystemLogButtonType(int buttonId) {
-  if (buttonId < 101 || buttonId > 117) return 0;
-  return kButtonTypes[buttonId - 101];
+  if (buttonId < IDC_SYSTEM_LOG_CREATED || buttonId > IDC_SYSTEM_LOG_MACHINE_CHANGED) return 0;
+  return kButtonTypes[buttonId - IDC_SYSTEM_LOG_CREATED];
 }
 
 DEFINE_RESPONSE_TABLE1(TLogDlg, TLangDlg)
-  EV_CHILD_NOTIFY_AND_ID(101, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(102, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(103, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(104, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(105, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(106, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(107, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(108, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(109, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(110, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(111, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(112, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(113, BN_CLICKED, EvEventFilter),
-  EV_CHILD_NOTIFY_AND_ID(117, BN_CLICKED, EvEventFilter),
-  EV_BN_CLICKED(301, CmDelete),
-  EV_BN_CLICKED(302, CmDeleteAll),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_CREATED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_DELETED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_COPIED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_RENAMED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_LOCKED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_UNLOCKED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_BACKUP_RESTORED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_BACKUP_DELETED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_RECEIVED_NEW, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_RECEIVED_OVERWRITE, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_RECEIVED_TEMPORARY, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_RECEIVE_FAILED, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_SENT, BN_CLICKED, EvEventFilter),
+  EV_CHILD_NOTIFY_AND_ID(IDC_SYSTEM_LOG_MACHINE_CHANGED, BN_CLICKED, EvEventFilter),
+  EV_BN_CLICKED(IDC_SYSTEM_LOG_DELETE, CmDelete),
+  EV_BN_CLICKED(IDC_SYSTEM_LOG_DELETE_ALL, CmDeleteAll),
 END_RESPONSE_TABLE;
 
-TLogDlg::TLogDlg(TWindow* parent) : TLangDlg(parent, 25) {
-  LogList = new TListBox(this, 300);
+TLogDlg::TLogDlg(TWindow* parent) : TLangDlg(parent, IDD_SYSTEM_LOG) {
+  LogList = new TListBox(this, IDC_SYSTEM_LOG_LIST);
   ListFont = std::make_unique<TFont>("COURIER", 10, 0, 0, 0, FW_NORMAL);
 }
 
 void TLogDlg::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(586);
-  SetItemTexts(100, 587, 18);
-  SetItemTexts(301, 605, 7);
+  SetItemTexts(IDC_SYSTEM_LOG_EVENTS, 587, 18);
+  SetItemTexts(IDC_SYSTEM_LOG_DELETE, 605, 7);
   LogList->SetHorizontalExtent(1750);
   LogList->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(*ListFont)), TRUE);
   // No events of their own, and print and dump have nothing behind them.
-  for (int id : {114, 115, 116, 303, 304, 305, 306, 307}) ChildWithId(id)->EnableWindow(false);
+  for (int id : {IDC_SYSTEM_LOG_CONFIG_CHANGED, IDC_SYSTEM_LOG_DNC_CONFIG_CHANGED, IDC_SYSTEM_LOG_TEMPORARY_RESTORED,
+                 IDC_SYSTEM_LOG_PRINT, IDC_SYSTEM_LOG_PRINT_ALL, IDC_SYSTEM_LOG_DUMP, IDC_SYSTEM_LOG_DUMP_ALL,
+                 IDC_SYSTEM_LOG_VIEW_ALL})
+    ChildWithId(id)->EnableWindow(false);
 }
 
 void TLogDlg::EvEventFilter(UINT buttonId) {
   long type = SystemLogButtonType(static_cast<int>(buttonId));
   if (type == 0) return;
   CurrentType = type;
-  TwoTypes = buttonId == 113;
+  TwoTypes = buttonId == IDC_SYSTEM_LOG_SENT;
   if (TwoTypes) {
-    SecondType = 2;
+    SecondType = kLogProgramSentAgain;
     FillLogListTwoTypes();
   } else {
     FillLogList();
@@ -104,7 +114,7 @@ void TLogDlg::CmDelete() {
   int sel = LogList->GetSelIndex();
   if (sel < 0) return;
   if (LogMessage(kMsgDeleteSelected, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  if (!DeleteLines({LogList->GetString(sel)})) LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+  if (!DeleteLines({LogList->GetString(sel)})) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
   Refill();
 }
 
@@ -114,6 +124,6 @@ void TLogDlg::CmDeleteAll() {
   if (LogMessage(kMsgDeleteShown, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   std::vector<std::string> lines;
   for (int i = 0; i < n; i++) lines.push_back(LogList->GetString(i));
-  if (!DeleteLines(lines)) LogMessage(kMsgNotStored, MB_OK | MB_ICONSTOP);
+  if (!DeleteLines(lines)) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
   Refill();
 }

@@ -1,6 +1,7 @@
 // The system log viewer: the entries of one event type (two for the
-// transfers to machines), in the order they were written, and deletion of
-// the chosen entry or of every entry shown, each after a question.
+// transfers to machines), sorted by their lines (the date text leads, day
+// first), and deletion of the chosen entry or of every entry shown, each
+// after a question.
 #pragma once
 
 #include <memory>

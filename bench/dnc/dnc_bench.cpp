@@ -75,7 +75,7 @@ void BM_EveryPortRequestsAProgram(benchmark::State& state) {
       if (!r) break;
       machines.push_back(std::make_unique<sim::Machine>(100 + i));
       r->Clear();
-      r->Number[1] = i;
+      r->Number[kPropId] = i;
       r->SetListA(kPropComNumber, 100 + i);
       r->SetListA(kPropProtocol, kProtoStandard);
       r->SetListB(kPropFileMode, 1);

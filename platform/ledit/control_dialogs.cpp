@@ -328,5 +328,10 @@ void LEditControl::RawPrint() {
   EnsureFont();
   std::string title = Name.empty() ? std::string("Untitled") : Name;
   RawPrintout printout(*Text, FontHandle, TabWidth, title);
-  Printer().Print(this, printout, true);
+  TPrinter& printer = Printer();
+  if (!printer.Print(this, printout, true) || printer.LastFile().empty()) return;
+  // The pages go to a file first: the user is told where it is.
+  std::string done = title + " was printed to " + printer.LastFile();
+  if (!printer.GetSetup().Queue.empty()) done += " and handed to the print queue " + printer.GetSetup().Queue;
+  ::MessageBox(GetHandle(), done.c_str(), "Raw print", MB_OK | MB_ICONINFORMATION);
 }

@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <thread>
+#include <utility>
 
 #include "platform/file.h"
 #include "platform/path.h"
@@ -211,6 +215,34 @@ size_t Document::replace_all(const std::string& what, const std::string& with, b
 
 namespace {
 
+// The file a save replaces, held open across the rename: the rename then
+// only takes its name, and the storage of a large old text is given back
+// when the last handle closes, on a thread of its own rather than while
+// the user waits for the save.
+class ReplacedFile {
+ public:
+  ReplacedFile(const std::string& native, bool replacing)
+      : fd_(replacing ? ::open(native.c_str(), O_RDONLY | O_CLOEXEC) : -1) {}
+  ReplacedFile(const ReplacedFile&) = delete;
+  ReplacedFile& operator=(const ReplacedFile&) = delete;
+  ~ReplacedFile() { close_now(); }
+  void close_now() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+  }
+  void close_later() {
+    if (fd_ < 0) return;
+    int fd = std::exchange(fd_, -1);
+    try {
+      std::thread([fd] { ::close(fd); }).detach();
+    } catch (...) {
+      ::close(fd);
+    }
+  }
+
+ private:
+  int fd_;
+};
+
 IoResult failure(const std::string& what, const std::string& path, int error) {
   IoResult r;
   r.ok = false;
@@ -277,10 +309,16 @@ IoResult Document::save(const std::string& dosPath) const {
   std::string target = to_native_path(dosPath);
   struct stat st;
   if (ok && ::stat(target.c_str(), &st) == 0) ::chmod(native.c_str(), st.st_mode & 07777);  // keep its permissions
+  ReplacedFile replaced(target, ok);
   if (ok && ::rename(native.c_str(), target.c_str()) != 0) {
-    ok = false;
-    err = errno;
+    // A file system that will not replace an open file gets it closed.
+    replaced.close_now();
+    if (::rename(native.c_str(), target.c_str()) != 0) {
+      ok = false;
+      err = errno;
+    }
   }
+  if (ok) replaced.close_later();
   if (!ok) {
     delete_file(tmpPath);
     return failure("Cannot write", dosPath, err);

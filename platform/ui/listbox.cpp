@@ -329,8 +329,19 @@ bool draw_list_item(HWND list, int index, TDC& dc, const TRect& rc, UINT state, 
 std::string shown_line_text(const std::string& line) {
   size_t at = line.find("@@");
   if (at == std::string::npos) return line;
-  size_t end = line.find_last_not_of(' ', at == 0 ? std::string::npos : at - 1);
-  return at == 0 || end == std::string::npos ? std::string() : line.substr(0, end + 1);
+  // The padding before the ids, and a comma that only parts the text
+  // from them ("%-100s, @@%ld"), go with them.
+  std::string text = line.substr(0, at);
+  auto trim = [&text] {
+    size_t end = text.find_last_not_of(' ');
+    text.resize(end == std::string::npos ? 0 : end + 1);
+  };
+  trim();
+  if (!text.empty() && text.back() == ',') {
+    text.pop_back();
+    trim();
+  }
+  return text;
 }
 
 }  // namespace plat

@@ -89,6 +89,7 @@ bool starts_with_nocase(const std::string& text, const std::string& prefix);
 // record carries the record's id after "@@" (and maybe a second id after
 // "\xA3\xA3" or "$$"), padded out beyond the box's width: that data is the
 // program's, so a view shows the text before the first "@@" without the
-// padding. Other lines show as they are.
+// padding, and without a comma that only parts it from the ids. Other
+// lines show as they are.
 std::string shown_line_text(const std::string& line);
 }  // namespace plat

@@ -1,10 +1,14 @@
 // TPrinter, TPrintout and the print DC: pages to a PDF, the PDF to the queue.
 #include "platform/ui/print.h"
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -46,6 +50,53 @@ bool hand_to_queue(const TPrintSetup& setup, const std::string& title, const std
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
     return error = "the print queue " + setup.Queue + " refused " + file, false;
+  return true;
+}
+
+// The lines a program writes, run without a shell; false with a reason
+// when it cannot be run or fails.
+bool output_lines(const std::vector<std::string>& args, std::vector<std::string>& lines, std::string& error) {
+  int fds[2];
+  if (pipe(fds) != 0) return error = "no pipe for " + args[0], false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  posix_spawn_file_actions_addclose(&actions, fds[1]);
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv;
+  for (auto& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(fds[1]);
+  if (rc != 0) {
+    ::close(fds[0]);
+    return error = "cannot run " + args[0], false;
+  }
+  std::string text;
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::read(fds[0], buf, sizeof buf);
+    if (n > 0) text.append(buf, static_cast<size_t>(n));
+    else if (n == 0 || errno != EINTR) break;
+  }
+  ::close(fds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return error = "lost " + args[0], false;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return error = args[0] + " found no print service", false;
+  size_t start = 0;
+  for (size_t nl; start < text.size(); start = nl + 1) {
+    nl = text.find('\n', start);
+    if (nl == std::string::npos) nl = text.size();
+    std::string line = text.substr(start, nl - start);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
   return true;
 }
 
@@ -103,6 +154,15 @@ TPrintSetup default_print_setup() {
   s.OutputDir = dir && *dir ? dir : base_directory() + "/print";
   if (const char* q = std::getenv("KV_PRINT_QUEUE")) s.Queue = q;
   return s;
+}
+
+std::vector<std::string> printer_names(std::string& error) {
+  std::vector<std::string> names;
+  error.clear();
+  if (!output_lines({default_print_setup().ListCommand, "-e"}, names, error)) return {};
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return names;
 }
 
 }  // namespace plat
@@ -275,7 +335,7 @@ int number_of(TWindow& dlg, int id, int fallback) {
 }
 }  // namespace
 
-TPrintDialog::TPrintDialog(TWindow* parent, TPrintDialogData& data) : TDialog(parent, 1538), Data(data) {
+TPrintDialog::TPrintDialog(TWindow* parent, TPrintDialogData& data) : TDialog(parent, kTemplate), Data(data) {
   plat::ensure_templates();
 }
 
@@ -310,7 +370,7 @@ void TPrintDialog::CmOk() {
   TDialog::CmOk();
 }
 
-TPrintSetupDialog::TPrintSetupDialog(TWindow* parent, TPrintSetup& setup) : TDialog(parent, 1539), Data(setup) {
+TPrintSetupDialog::TPrintSetupDialog(TWindow* parent, TPrintSetup& setup) : TDialog(parent, kTemplate), Data(setup) {
   plat::ensure_templates();
 }
 

@@ -16,6 +16,7 @@ struct TPrintSetup {
   std::string OutputDir;            // where the PDF files go (DOS or native path)
   std::string Queue;                // `lp -d` destination; empty: file only
   std::string QueueCommand = "lp";  // the program that takes the file
+  std::string ListCommand = "lpstat";  // the program that names the printers (`-e`)
   int PaperWidthMm = 210;           // A4
   int PaperHeightMm = 297;
   bool Landscape = false;
@@ -113,9 +114,11 @@ class TPrinter {
   int PageCount = 0;
 };
 
-// The dialog of TPrinter::Print (template 1538) and of the setup (1539).
+// The dialog of TPrinter::Print and of the setup, from the layer's own
+// templates.
 class TPrintDialog : public TDialog {
  public:
+  static constexpr int kTemplate = 1538;
   enum { IdAll = 1056, IdPages = 1058, IdFrom = 1152, IdTo = 1153, IdCopies = 1154 };
   TPrintDialog(TWindow* parent, TPrintDialogData& data);
   void SetupWindow() override;
@@ -127,6 +130,7 @@ class TPrintDialog : public TDialog {
 
 class TPrintSetupDialog : public TDialog {
  public:
+  static constexpr int kTemplate = 1539;
   enum { IdPortrait = 1056, IdLandscape = 1057, IdLetter = 1058, IdOutputDir = 1152, IdQueue = 1153 };
   TPrintSetupDialog(TWindow* parent, TPrintSetup& setup);
   void SetupWindow() override;
@@ -141,6 +145,10 @@ namespace plat {
 // override the defaults (output under the base directory, no queue).
 void set_default_print_setup(const TPrintSetup& setup);
 TPrintSetup default_print_setup();
+// The printers the system's print service knows, by the names a print
+// queue takes (`lpstat -e` of the default setup's ListCommand), sorted;
+// empty with a reason when the service cannot say.
+std::vector<std::string> printer_names(std::string& error);
 // Writes pages as a PDF file; false with a reason when it cannot.
 bool write_pdf(const std::string& nativePath, const std::vector<DrawRecord>& pages, const TPrintSetup& setup,
                std::string& error);

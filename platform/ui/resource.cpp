@@ -83,6 +83,44 @@ bool number(const std::string& tok, long& v) {
 bool number_in(const std::string& tok, long lo, long hi, long& v) { return number(tok, v) && v >= lo && v <= hi; }
 constexpr long kIdMin = INT32_MIN, kIdMax = INT32_MAX;
 
+// A control's id: a number, or the name of a standard button id.
+bool control_id(const std::string& tok, long& v) {
+  static const std::unordered_map<std::string, long> standard = {
+      {"IDOK", IDOK},   {"IDCANCEL", IDCANCEL}, {"IDABORT", IDABORT}, {"IDRETRY", IDRETRY},
+      {"IDIGNORE", IDIGNORE}, {"IDYES", IDYES}, {"IDNO", IDNO},
+  };
+  auto it = standard.find(tok);
+  if (it != standard.end()) {
+    v = it->second;
+    return true;
+  }
+  return number_in(tok, kIdMin, kIdMax, v);
+}
+
+// The name code gives an id (IDC_PROGRAM_LIST): a C identifier.
+bool is_name(const std::string& tok) {
+  if (tok.empty() || std::isdigit(static_cast<unsigned char>(tok[0]))) return false;
+  return std::all_of(tok.begin(), tok.end(),
+                     [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; });
+}
+
+// Takes the optional name after an id out of the tokens.
+void take_name(std::vector<std::string>& t, size_t at, std::string& name) {
+  if (at >= t.size() || !is_name(t[at])) return;
+  name = t[at];
+  t.erase(t.begin() + static_cast<long>(at));
+}
+
+// A name stands for one id in a whole file: the header written from the
+// file gives it that one value.
+bool name_once(std::map<std::string, long>& names, const std::string& name, long id, std::string& err) {
+  if (name.empty()) return true;
+  auto [it, fresh] = names.emplace(name, id);
+  if (fresh || it->second == id) return true;
+  err = "name " + name + " stands for " + std::to_string(it->second) + " already, not " + std::to_string(id);
+  return false;
+}
+
 // style := term ('|' term)*, term := NAME | number | not NAME
 bool parse_style(const std::vector<std::string>& t, size_t i, UINT base, UINT& out, std::string& err) {
   out = base;
@@ -312,6 +350,7 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
   std::string line;
   int lineNo = 0;
   DialogTemplate* open = nullptr;
+  std::map<std::string, long> names;  // name -> id, for the whole file
   auto fail = [&](const std::string& what) {
     r.error = sourceName + ":" + std::to_string(lineNo) + ": " + what;
     r.dialogs.clear();
@@ -327,10 +366,15 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     long id = 0;
     if (kw == "dialog") {
       if (open) return fail("dialog inside a dialog (missing end)");
-      if (t.size() < 7 || !number(t[1], id) || !is_text(t[2])) return fail("expected: dialog <id> \"<caption>\" x y cx cy");
+      std::string name;
+      take_name(t, 2, name);
+      if (t.size() < 7 || !number(t[1], id) || !is_text(t[2]))
+        return fail("expected: dialog <id> [<name>] \"<caption>\" x y cx cy");
       if (id < INT_MIN || id > INT_MAX) return fail("dialog id " + t[1] + " is out of range");
+      if (!name_once(names, name, id, err)) return fail(err);
       DialogTemplate d;
       d.id = static_cast<int>(id);
+      d.name = name;
       d.caption = t[2].substr(1);
       int g[4];
       if (!four_numbers(t, 3, g, err)) return fail(err);
@@ -363,16 +407,17 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     }
     ControlTemplate c;
     size_t at;
+    auto k = kinds().find(kw);
+    if (kw != "control" && k == kinds().end()) return fail("unknown statement '" + kw + "'");
+    take_name(t, 2, c.name);
     if (kw == "control") {
-      if (t.size() < 8 || !number_in(t[1], kIdMin, kIdMax, id) || !is_text(t[2]) || !is_text(t[3]))
-        return fail("expected: control <id> \"<text>\" \"<class>\" x y cx cy [style]");
+      if (t.size() < 8 || !control_id(t[1], id) || !is_text(t[2]) || !is_text(t[3]))
+        return fail("expected: control <id> [<name>] \"<text>\" \"<class>\" x y cx cy [style]");
       c.className = t[3].substr(1);
       at = 4;
     } else {
-      auto k = kinds().find(kw);
-      if (k == kinds().end()) return fail("unknown statement '" + kw + "'");
-      if (t.size() < 7 || !number_in(t[1], kIdMin, kIdMax, id) || !is_text(t[2]))
-        return fail("expected: " + kw + " <id> \"<text>\" x y cx cy [style]");
+      if (t.size() < 7 || !control_id(t[1], id) || !is_text(t[2]))
+        return fail("expected: " + kw + " <id> [<name>] \"<text>\" x y cx cy [style]");
       c.className = k->second.className;
       c.style = k->second.style;
       at = 3;
@@ -388,6 +433,8 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     if (!parse_style(t, at + 4, c.style | WS_CHILD | WS_VISIBLE, style, err)) return fail(err);
     c.style = style;
     if (c.id != -1 && open->control(c.id)) return fail("control id " + std::to_string(c.id) + " used twice");
+    if (c.id == -1 && !c.name.empty()) return fail("id -1 is for texts nobody addresses; " + c.name + " needs an id");
+    if (!name_once(names, c.name, c.id, err)) return fail(err);
     open->controls.push_back(std::move(c));
   }
   if (open) return fail("dialog " + std::to_string(open->id) + " has no end");

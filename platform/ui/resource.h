@@ -2,13 +2,18 @@
 //
 // Format, one statement a line, '#' starts a comment:
 //
-//   dialog <id> "<caption>" <x> <y> <cx> <cy>
+//   dialog <id> [<name>] "<caption>" <x> <y> <cx> <cy>
 //     style <style>            (default WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME)
 //     exstyle <style>
 //     font "<face>" <points>   (default "MS Sans Serif" 8)
-//     <kind> <id> "<text>" <x> <y> <cx> <cy> [<style>]
-//     control <id> "<text>" "<class>" <x> <y> <cx> <cy> [<style>]
+//     <kind> <id> [<name>] "<text>" <x> <y> <cx> <cy> [<style>]
+//     control <id> [<name>] "<text>" "<class>" <x> <y> <cx> <cy> [<style>]
 //   end
+//
+// A control's id is a number or a standard button id (IDOK, IDCANCEL, ...).
+// The name (IDD_PROGRAM, IDC_PROGRAM_LIST) is what code calls the id: the
+// build writes one header of names per file (tools/dialog-ids). A name
+// stands for one id in the whole file; -1 (texts nobody addresses) has none.
 //
 // Geometry is in dialog units from -32768 to 32767 (a quarter of the
 // font's average character width, an eighth of its height). A style is names or numbers joined by
@@ -30,6 +35,7 @@ namespace plat {
 
 struct ControlTemplate {
   int id = 0;
+  std::string name;       // IDC_..., or empty
   std::string kind;       // as written ("edit"), or "control"
   std::string className;  // "EDIT", "BUTTON", ...
   std::string text;
@@ -40,6 +46,7 @@ struct ControlTemplate {
 
 struct DialogTemplate {
   int id = 0;
+  std::string name;  // IDD_..., or empty
   std::string caption;
   UINT style = 0;
   UINT exStyle = 0;

@@ -311,8 +311,10 @@ void show_colors(Mirror& m) {
   std::string key = custom ? std::to_string(c.text) + "/" + std::to_string(fill) : std::string();
   if (key == m.shownColors) return;
   m.shownColors = key;
-  m.win->SetForegroundColour(custom ? colour(c.text) : wxNullColour);
-  m.win->SetBackgroundColour(custom ? colour(fill) : wxNullColour);
+  restyle(m, [&] {
+    m.win->SetForegroundColour(custom ? colour(c.text) : wxNullColour);
+    m.win->SetBackgroundColour(custom ? colour(fill) : wxNullColour);
+  });
   m.win->Refresh();
 }
 
@@ -325,7 +327,7 @@ void show_font(Mirror& m) {
   }
   if (f == m.shownFont) return;
   m.shownFont = f;
-  m.win->SetFont(f ? wx_font(f) : font_for(m.hwnd));
+  restyle(m, [&] { m.win->SetFont(f ? wx_font(f) : font_for(m.hwnd)); });
   if (auto* v = dynamic_cast<wxVListBox*>(m.win)) v->RefreshAll();
   else m.win->Refresh();
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/geometry.h"
@@ -72,8 +73,14 @@ TRect screen_rect(HWND window);
 TRect placed_rect(HWND control);
 // The text its real window shows, in the program's code page.
 std::string shown_text(HWND control);
-// The lines its real list shows.
+// The lines its real list shows; of an owner-drawn list, the texts the
+// program draws for each item.
 std::vector<std::string> shown_lines(HWND control);
+// The width its widest line takes in the font it shows (0 without lines).
+int shown_widest_line(HWND control);
+// The first and last lines a multi-line edit's view shows (from 0);
+// -1, -1 while it shows none (no view yet, or no size).
+std::pair<int, int> shown_line_range(HWND edit);
 // Whether its real window has the keyboard focus.
 bool shown_focus(HWND control);
 // Whether its real window shows a check mark (check, radio, push-like).

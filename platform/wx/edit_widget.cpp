@@ -100,6 +100,18 @@ void make_edit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   m.win = t;
 }
 
+void restyle(Mirror& m, const std::function<void()>& change) {
+  auto* t = dynamic_cast<wxTextCtrl*>(m.win);
+  if (!t || !t->IsMultiLine()) {
+    change();
+    return;
+  }
+  long pos = t->GetInsertionPoint();
+  change();
+  t->SetInsertionPoint(pos);
+  t->ShowPosition(pos);
+}
+
 void show_edit(Renderer&, Mirror& m, const Snapshot& s) {
   auto* t = static_cast<wxTextCtrl*>(m.win);
   bool ml = s.style & ES_MULTILINE;

@@ -10,6 +10,8 @@
 #include <wx/vlbox.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/ui/combobox.h"
 #include "platform/ui/dc.h"
@@ -133,6 +135,25 @@ void make_owner_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent
     });
   });
   m.win = l;
+}
+
+bool owner_list_texts(Mirror& m, std::vector<std::string>& out) {
+  auto* l = dynamic_cast<OwnerList*>(m.win);
+  if (!l) return false;
+  out.clear();
+  int width = std::max(1, l->GetClientSize().x);
+  int height = static_cast<int>(std::max<LRESULT>(1, ::SendMessage(m.hwnd, LB_GETITEMHEIGHT, 0, 0)));
+  int count = static_cast<int>(std::max<LRESULT>(0, ::SendMessage(m.hwnd, LB_GETCOUNT, 0, 0)));
+  for (int i = 0; i < count; ++i) {
+    TClientDC record(m.hwnd);
+    Renderer::ReadScope reading;
+    std::string line;
+    if (draw_list_item(m.hwnd, i, record, TRect(0, 0, width, height), list_item_state(m.hwnd, i)))
+      for (const DrawOp& op : record.TakeRecord())
+        if (op.kind == DrawOp::Text) line += op.text;
+    out.push_back(line);
+  }
+  return true;
 }
 
 bool show_owner_list(Mirror& m) {

@@ -22,12 +22,24 @@
 namespace plat::wx {
 namespace {
 
+Renderer* g_renderer = nullptr;
+
 class RendererApp : public wxApp {
  public:
   bool OnInit() override { return true; }
+  // The user acts on what the program holds now. A click or key that came
+  // while the program was busy changing a window (a list refilled after a
+  // search) would otherwise be taken by the toolkit against what it still
+  // shows from before, and the change shown after it would undo the
+  // user's pick: the changes go to the screen first.
+  int FilterEvent(wxEvent& e) override {
+    wxEventType t = e.GetEventType();
+    bool input = t == wxEVT_LEFT_DOWN || t == wxEVT_LEFT_DCLICK || t == wxEVT_RIGHT_DOWN ||
+                 t == wxEVT_MIDDLE_DOWN || t == wxEVT_CHAR_HOOK || t == wxEVT_MOUSEWHEEL;
+    if (input && g_renderer && !g_renderer->syncing()) g_renderer->flush(false);
+    return Event_Skip;
+  }
 };
-
-Renderer* g_renderer = nullptr;
 constexpr int kSleepMs = 1000;
 wxGUIEventLoop* g_loop = nullptr;
 UiHost g_old_host;
@@ -304,7 +316,14 @@ void Renderer::pump_once(int timeoutMs) {
   }
   if (g_loop) {
     if (g_loop->Pending()) {
-      for (int i = 0; i < 64 && g_loop->Pending(); ++i) g_loop->Dispatch();
+      // One action of the user at a time, as a message loop takes them:
+      // once a handler of the program ran, the program's own loop sees the
+      // outcome (a dialog that ended, a list it then refills) before the
+      // next click or key is taken.
+      bool acted = activity_;
+      activity_ = false;
+      for (int i = 0; i < 64 && g_loop->Pending() && !activity_; ++i) g_loop->Dispatch();
+      activity_ = activity_ || acted;
     } else {
       g_loop->DispatchTimeout(timeoutMs);
     }

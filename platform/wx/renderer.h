@@ -153,8 +153,15 @@ void make_edit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
 void make_owner_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent,
                      const std::shared_ptr<bool>& chosen);
 bool show_owner_list(Mirror& m);
+// What the program draws of each item of an owner-drawn list: the texts
+// of the item's drawing, in order. False for a mirror that is none.
+bool owner_list_texts(Mirror& m, std::vector<std::string>& out);
 void make_owner_combo(Renderer& r, Mirror& m, wxWindow* parent);
 void show_edit(Renderer& r, Mirror& m, const Snapshot& s);
+// Runs a change of a control's font or colours. A multi-line edit's
+// toolkit view puts its whole text in anew for it and so ends at the
+// text's end: its caret and view go back to where they were.
+void restyle(Mirror& m, const std::function<void()>& change);
 // The large-text edit control (ledit_widget.cpp).
 void make_ledit(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent);
 void show_ledit(Renderer& r, Mirror& m, const Snapshot& s);

@@ -3,6 +3,7 @@
 // from the desktop to the model is the one a user's input takes.
 #include <gtk/gtk.h>
 
+#include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/uiaction.h>
 
@@ -331,9 +332,33 @@ std::string shown_text(HWND control) {
 
 std::vector<std::string> shown_lines(HWND control) {
   std::vector<std::string> out;
-  if (auto* c = dynamic_cast<wxItemContainerImmutable*>(widget(control)))
+  wxWindow* w = widget(control);
+  if (auto* c = dynamic_cast<wxItemContainerImmutable*>(w)) {
     for (unsigned i = 0; i < c->GetCount(); ++i) out.push_back(wx::from_wx(c->GetString(i)));
+  } else if (wx::Mirror* m = w ? wx::renderer()->mirror(control) : nullptr) {
+    wx::owner_list_texts(*m, out);
+  }
   return out;
+}
+
+int shown_widest_line(HWND control) {
+  auto* c = dynamic_cast<wxItemContainerImmutable*>(widget(control));
+  if (!c) return 0;
+  int widest = 0;
+  for (unsigned i = 0; i < c->GetCount(); ++i)
+    widest = std::max(widest, widget(control)->GetTextExtent(c->GetString(i)).x);
+  return widest;
+}
+
+std::pair<int, int> shown_line_range(HWND edit) {
+  auto* t = dynamic_cast<wxTextCtrl*>(widget(edit));
+  if (!t || !t->IsMultiLine() || !t->IsShownOnScreen()) return {-1, -1};
+  wxSize size = t->GetClientSize();
+  if (size.y <= 4) return {-1, -1};
+  long col = 0, first = -1, last = -1;
+  if (t->HitTest(wxPoint(2, 2), &col, &first) == wxTE_HT_UNKNOWN) return {-1, -1};
+  if (t->HitTest(wxPoint(2, size.y - 3), &col, &last) == wxTE_HT_UNKNOWN) return {-1, -1};
+  return {static_cast<int>(first), static_cast<int>(last)};
 }
 
 bool shown_focus(HWND control) {

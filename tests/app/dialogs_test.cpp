@@ -20,15 +20,20 @@ namespace {
 namespace fs = std::filesystem;
 using station::StationTest;
 
+// The test's own templates: three texts, OK and a Cancel button of id 2;
+// and a dialog whose second button is no Cancel button.
+constexpr int kTextsDialog = 9910, kNoCancelDialog = 9911;
+constexpr int kFirstText = 101, kSecondText = 102, kThirdText = 103, kOtherButton = 3, kNoControl = 999;
+
 class TTextsDlg : public TLangDlg {
  public:
   TTextsDlg(int resId) : TLangDlg(nullptr, resId) {}
   void SetupWindow() override {
     TLangDlg::SetupWindow();
-    SetItemTexts(101, 300, 3);
+    SetItemTexts(kFirstText, 300, 3);
     SetCaptionText(2000);
     SetCaptionText(-1);
-    SetItemText(999, 300);
+    SetItemText(kNoControl, 300);
   }
 };
 
@@ -55,24 +60,24 @@ TEST_F(DialogsTest, LanguageDialogCentresAndTakesTextsThatExist) {
   Globals->DialogTexts.Set(302, "Third");
   Globals->DialogTexts.Set(647, "Cancel");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(9910, [](TDialog& d) {
+  driver.expect_dialog(kTextsDialog, [](TDialog& d) {
     plat::Pilot p(d);
-    EXPECT_EQ(p.text(101), "First");
-    EXPECT_EQ(p.text(102), "two") << "no text 301: the resource's text stays";
-    EXPECT_EQ(p.text(103), "Third");
-    EXPECT_EQ(p.text(2), "Cancel");
+    EXPECT_EQ(p.text(kFirstText), "First");
+    EXPECT_EQ(p.text(kSecondText), "two") << "no text 301: the resource's text stays";
+    EXPECT_EQ(p.text(kThirdText), "Third");
+    EXPECT_EQ(p.text(IDCANCEL), "Cancel");
     EXPECT_EQ(d.GetText(), "Resource caption");
     TRect r = d.GetWindowRect();
     EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - r.Width()) / 2);
     EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - r.Height()) / 2);
     p.click(IDOK);
   });
-  driver.expect_dialog(9911, [](TDialog& d) {
-    EXPECT_EQ(plat::Pilot(d).text(3), "Abbrechen") << "only control 2 is the Cancel button";
+  driver.expect_dialog(kNoCancelDialog, [](TDialog& d) {
+    EXPECT_EQ(plat::Pilot(d).text(kOtherButton), "Abbrechen") << "only control 2 is the Cancel button";
     plat::Pilot(d).click(IDOK);
   });
-  EXPECT_EQ(TTextsDlg(9910).Execute(), IDOK);
-  EXPECT_EQ(TTextsDlg(9911).Execute(), IDOK);
+  EXPECT_EQ(TTextsDlg(kTextsDialog).Execute(), IDOK);
+  EXPECT_EQ(TTextsDlg(kNoCancelDialog).Execute(), IDOK);
 }
 
 HWND ParentOf(HWND h) {
@@ -161,7 +166,7 @@ std::string Shell(const std::string& command) {
 
 TEST(DemoStation, IndependentReaderSeesTheDemoDataAndEveryProgramFileExists) {
   if (Shell("/usr/bin/python3 -c 'import dbfread' 2>&1 && echo ok").find("ok") == std::string::npos)
-    GTEST_SKIP() << "python3-dbfread is not installed";
+    FAIL() << "python3-dbfread is not installed (deps/dbmodel.txt)";
   fs::path home = fs::temp_directory_path() / ("kvdemo_" + std::to_string(getpid()));
   fs::remove_all(home);
   std::string run = "'" KV_DEMO_DB_BIN "' '" KV_BUILD_RESOURCES "' '" + home.string() + "'";

@@ -13,6 +13,7 @@
 #include "app/main_frame.h"
 #include "platform/ui/app_state.h"
 #include "platform/ui/gtest_driver.h"
+#include "resources/dialogs/users.h"
 #include "tests/app/station.h"
 
 namespace {
@@ -101,7 +102,7 @@ TEST_F(FrameCommandsTest, EveryCommandFollowsItsRightAndItsHandlerRefusesWithout
       StandIn(c.id);
     }
   }
-  EXPECT_EQ(own, (std::vector<UINT>{116, 400, 403, 1206, 7201, 9001, 9002, 9003, 9004, 20501}));
+  EXPECT_EQ(own, (std::vector<UINT>{116, 400, 401, 402, 403, 1206, 7201, 9001, 9002, 9003, 9004, 20501}));
 
   std::vector<uint32_t> masks = {0, 0xFFFFFFFF};
   for (int b = 0; b < 32; ++b) {
@@ -132,7 +133,7 @@ TEST_F(FrameCommandsTest, UsersOpenOnlyWithTheirRight) {
   frame->SendMessage(WM_COMMAND, 1206);
   EXPECT_TRUE(driver.dialogs_shown().empty()) << "refused without right 0x4000";
   Globals->RightsMask = 0x4000;
-  driver.expect_dialog(38, [](TDialog& d) { plat::Pilot(d).close_box(); });
+  driver.expect_dialog(IDD_USERS, [](TDialog& d) { plat::Pilot(d).close_box(); });
   frame->SendMessage(WM_COMMAND, 1206);
   EXPECT_EQ(driver.dialogs_shown().size(), 1u);
   frame->Destroy();

@@ -2,6 +2,7 @@
 // global state, the refusals, the automatic logon with the configured
 // default user, and the password stored for other stations to read.
 #include "app/logon.h"
+#include "resources/dialogs/logon.h"
 #include "tests/app/users_fixture.h"
 
 namespace {
@@ -20,7 +21,7 @@ class LogonTest : public UsersTest {
   }
   // The logon list's line of a login (sorted: ADAL, BRALK, GHOST, TWELK).
   static int LineOf(Pilot& p, const std::string& login) {
-    auto lines = p.lines(101);
+    auto lines = p.lines(IDC_LOGON_USER);
     for (size_t i = 0; i < lines.size(); i++)
       if (lines[i].rfind(login + " ", 0) == 0) return static_cast<int>(i);
     return -1;
@@ -34,33 +35,33 @@ class LogonTest : public UsersTest {
 
 TEST_F(LogonTest, BuiltInAdministratorMustChangeTheInitialPassword) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(2, [&](TDialog& d) {
+  driver.expect_dialog(IDD_LOGON, [&](TDialog& d) {
     Pilot p(d);
-    ASSERT_EQ(p.lines(101).size(), 4u);
-    EXPECT_EQ(p.lines(101)[0].substr(0, 5), "ADAL ");
-    p.select(101, LineOf(p, "BRALK"));
-    p.type(102, "bralk");
-    p.click(103);
+    ASSERT_EQ(p.lines(IDC_LOGON_USER).size(), 4u);
+    EXPECT_EQ(p.lines(IDC_LOGON_USER)[0].substr(0, 5), "ADAL ");
+    p.select(IDC_LOGON_USER, LineOf(p, "BRALK"));
+    p.type(IDC_LOGON_PASSWORD, "bralk");
+    p.click(IDC_LOGON_SELECT_DB);
     driver.expect_message_box(IDOK, "initial password");
-    driver.expect_dialog(10, [&](TDialog& c) {
+    driver.expect_dialog(IDD_NEW_PASSWORD, [&](TDialog& c) {
       Pilot q(c);
       EXPECT_EQ(c.GetText(), "Change of password");
       struct Case {
         const char *first, *second, *box;
       } refused[] = {{"ABC", "ABC", "at least 4"}, {"ABCD", "ABCE", "not the same"}};
       for (const Case& r : refused) {
-        q.type(101, r.first);
-        q.type(102, r.second);
+        q.type(IDC_NEW_PASSWORD, r.first);
+        q.type(IDC_NEW_PASSWORD_VERIFY, r.second);
         driver.expect_message_box(IDOK, r.box);
         q.click(IDOK);
-        EXPECT_EQ(q.text(101), "");
-        EXPECT_EQ(q.text(102), "");
-        EXPECT_TRUE(q.focused(101));
+        EXPECT_EQ(q.text(IDC_NEW_PASSWORD), "");
+        EXPECT_EQ(q.text(IDC_NEW_PASSWORD_VERIFY), "");
+        EXPECT_TRUE(q.focused(IDC_NEW_PASSWORD));
       }
-      q.type(101, "abcd");
+      q.type(IDC_NEW_PASSWORD, "abcd");
       q.click(IDOK);  // the second is still empty
-      EXPECT_TRUE(q.focused(102));
-      q.type(102, "ABCD");
+      EXPECT_TRUE(q.focused(IDC_NEW_PASSWORD_VERIFY));
+      q.type(IDC_NEW_PASSWORD_VERIFY, "ABCD");
       q.click(IDOK);
     });
     p.click(IDOK);
@@ -89,16 +90,16 @@ TEST_F(LogonTest, OrdinaryUsersGetTheirTypesRightsAndAFailedTryTellsNothing) {
   for (const Case& c : cases) {
     Globals->NetLogonMode = 1;
     plat::GTestUiDriver driver;
-    driver.expect_dialog(2, [&](TDialog& d) {
+    driver.expect_dialog(IDD_LOGON, [&](TDialog& d) {
       Pilot p(d);
-      p.select(101, LineOf(p, c.login));
+      p.select(IDC_LOGON_USER, LineOf(p, c.login));
       p.click(IDOK);  // no password: the focus goes there, nothing else
-      EXPECT_TRUE(p.focused(102));
-      p.type(102, "WRONG");
+      EXPECT_TRUE(p.focused(IDC_LOGON_PASSWORD));
+      p.type(IDC_LOGON_PASSWORD, "WRONG");
       driver.expect_message_box(IDOK, "Unknown user or wrong password");
       p.click(IDOK);
-      EXPECT_EQ(p.text(102), "");
-      p.type(102, c.password);
+      EXPECT_EQ(p.text(IDC_LOGON_PASSWORD), "");
+      p.type(IDC_LOGON_PASSWORD, c.password);
       p.click(IDOK);
     });
     EXPECT_EQ(RunLogon(), IDOK) << c.login;
@@ -111,10 +112,10 @@ TEST_F(LogonTest, OrdinaryUsersGetTheirTypesRightsAndAFailedTryTellsNothing) {
 
 TEST_F(LogonTest, CancelLeavesTheLogonAsItWas) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(2, [&](TDialog& d) {
+  driver.expect_dialog(IDD_LOGON, [&](TDialog& d) {
     Pilot p(d);
-    p.select(101, LineOf(p, "ADAL"));
-    p.type(102, "SECRE");
+    p.select(IDC_LOGON_USER, LineOf(p, "ADAL"));
+    p.type(IDC_LOGON_PASSWORD, "SECRE");
     driver.expect_message_box(IDOK, "Unknown user or wrong password");
     p.click(IDOK);
     p.click(IDCANCEL);
@@ -141,7 +142,7 @@ TEST_F(LogonTest, AutomaticLogonTakesOnlyTheExactDefaultUser) {
     Globals->DefPassword.Set(c.password);
     plat::GTestUiDriver driver;
     if (c.box) driver.expect_message_box(IDOK, c.box);
-    if (!c.loggedOn) driver.expect_dialog(2, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
+    if (!c.loggedOn) driver.expect_dialog(IDD_LOGON, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
     EXPECT_EQ(RunLogon(), c.loggedOn ? IDOK : IDCANCEL) << c.user;
     EXPECT_EQ(driver.dialogs_shown().empty(), c.loggedOn) << c.user;
     EXPECT_EQ(driver.message_boxes().size(), c.box ? 1u : 0u) << c.user;
@@ -152,9 +153,9 @@ TEST_F(LogonTest, AutomaticLogonTakesOnlyTheExactDefaultUser) {
 TEST_F(LogonTest, NetworkLogonHidesTheDatabaseChoice) {
   Globals->NetLogon = 1;
   plat::GTestUiDriver driver;
-  driver.expect_dialog(2, [](TDialog& d) {
+  driver.expect_dialog(IDD_LOGON, [](TDialog& d) {
     Pilot p(d);
-    EXPECT_FALSE(p.visible(103));
+    EXPECT_FALSE(p.visible(IDC_LOGON_SELECT_DB));
     p.click(IDCANCEL);
   });
   RunLogon();
@@ -163,10 +164,10 @@ TEST_F(LogonTest, NetworkLogonHidesTheDatabaseChoice) {
 TEST_F(LogonTest, PasswordChangeThatIsNotStoredDoesNotEndWithOk) {
   Globals->UserId = 4711;  // no such user
   plat::GTestUiDriver driver;
-  driver.expect_dialog(10, [&](TDialog& d) {
+  driver.expect_dialog(IDD_NEW_PASSWORD, [&](TDialog& d) {
     Pilot p(d);
-    p.type(101, "NEWPW");
-    p.type(102, "NEWPW");
+    p.type(IDC_NEW_PASSWORD, "NEWPW");
+    p.type(IDC_NEW_PASSWORD_VERIFY, "NEWPW");
     driver.expect_message_box(IDOK, "could not be stored");
     p.click(IDOK);
     EXPECT_FALSE(static_cast<TNewPassword&>(d).HasEnded());

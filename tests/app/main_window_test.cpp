@@ -94,8 +94,8 @@ TEST_F(MainWindowTest, WithoutNetLogonTheLogonComesFirstAndAnEmptyDatabaseAsksFo
   RunLogonDialog = station::RunLogonStub;
   RunProfileDialog = station::RunProfileStub;
   plat::GTestUiDriver driver;
-  driver.expect_dialog(9901, [](TDialog& d) { plat::Pilot(d).click(IDOK); });
-  driver.expect_dialog(9902, [](TDialog& d) {
+  driver.expect_dialog(station::kLogonStub, [](TDialog& d) { plat::Pilot(d).click(IDOK); });
+  driver.expect_dialog(station::kProfileStub, [](TDialog& d) {
     // The database is made only after the profile was chosen.
     EXPECT_FALSE(plat::file_exists(Globals->DatabaseDir + "KELVFILE.DBF"));
     plat::Pilot(d).click(IDOK);
@@ -114,8 +114,8 @@ TEST_F(MainWindowTest, WithNetLogonTheProfileAndDatabaseComeBeforeTheLogon) {
   RunLogonDialog = station::RunLogonStub;
   RunProfileDialog = station::RunProfileStub;
   plat::GTestUiDriver driver;
-  driver.expect_dialog(9902, [](TDialog& d) { plat::Pilot(d).click(IDOK); });
-  driver.expect_dialog(9901, [](TDialog& d) {
+  driver.expect_dialog(station::kProfileStub, [](TDialog& d) { plat::Pilot(d).click(IDOK); });
+  driver.expect_dialog(station::kLogonStub, [](TDialog& d) {
     EXPECT_TRUE(plat::file_exists(Globals->DatabaseDir + "KELVFILE.DBF"));
     plat::Pilot(d).click(IDOK);
   });
@@ -133,8 +133,8 @@ TEST_F(MainWindowTest, CancelledLogonEndsTheProgram) {
     RunLogonDialog = station::RunLogonStub;
     RunProfileDialog = station::RunProfileStub;
     plat::GTestUiDriver driver;
-    if (net) driver.expect_dialog(9902, [](TDialog& d) { plat::Pilot(d).click(IDOK); });
-    driver.expect_dialog(9901, [](TDialog& d) { plat::Pilot(d).click(IDCANCEL); });
+    if (net) driver.expect_dialog(station::kProfileStub, [](TDialog& d) { plat::Pilot(d).click(IDOK); });
+    driver.expect_dialog(station::kLogonStub, [](TDialog& d) { plat::Pilot(d).click(IDCANCEL); });
     bool scripted = false;
     RunApp([&](TRecordingFrame&) { scripted = true; });
     EXPECT_FALSE(scripted) << "the frame closed during the start-up";
@@ -187,8 +187,8 @@ TEST_F(MainWindowTest, ConnectingAgainRunsTheStartupAgainWithoutASecondPairOfWat
   AddMachineType();
   RunProfileDialog = station::RunProfileStub;
   plat::GTestUiDriver driver;
-  driver.expect_dialog(9902, [](TDialog& d) { plat::Pilot(d).click(IDOK); });
-  driver.expect_dialog(9902, [](TDialog& d) {
+  driver.expect_dialog(station::kProfileStub, [](TDialog& d) { plat::Pilot(d).click(IDOK); });
+  driver.expect_dialog(station::kProfileStub, [](TDialog& d) {
     EXPECT_FALSE(Globals->DefUser.IsSet());
     EXPECT_FALSE(Globals->DefPassword.IsSet());
     plat::Pilot(d).click(IDOK);
@@ -421,7 +421,7 @@ TEST_F(BuiltWindowTest, CommandsFromOutsideHideShowAndTheLoaderListIsMadeOnce) {
       client->SendMessage(WM_COMMAND, 25500);
       auto* list = Globals->LoaderListBox;
       ASSERT_NE(list, nullptr);
-      EXPECT_EQ(client->ChildWithId(100), list);
+      EXPECT_EQ(client->ChildWithId(TMainClient::kLoaderList), list);
       EXPECT_EQ(list->GetStyle() & LBS_SORT, 0u);
       client->SendMessage(WM_COMMAND, 25500);
       EXPECT_EQ(Globals->LoaderListBox, list) << "later calls make no second list";

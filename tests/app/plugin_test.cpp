@@ -56,17 +56,17 @@ TEST_F(PluginTest, FileLoaderGetsItsBlockAndItsAnswerIsShown) {
   ASSERT_TRUE(frame->Create());
   frame->ShowWindow(SW_SHOW);
   TWindow* client = static_cast<TFrameWindow*>(frame)->GetClientWindow();
-  ASSERT_NE(client->ChildWithId(7900), nullptr) << "the debug buttons";
+  ASSERT_NE(client->ChildWithId(TMainClient::kDebugButtons), nullptr) << "the debug buttons";
   plat::GTestUiDriver driver;
   driver.expect_message_box(IDOK, "C:\\KELVACFG\\IMPORT\\|Open file...|File to open|44");
-  ASSERT_TRUE(plat::Pilot(*client).click(7900));
+  ASSERT_TRUE(plat::Pilot(*client).click(TMainClient::kDebugButtons));
   driver.pump();
   ASSERT_EQ(driver.message_boxes().size(), 1u);
   EXPECT_EQ(driver.message_boxes()[0].caption, "Filename");
   EXPECT_EQ(Globals->LastDir, plat::get_current_directory());
 
   plat::set_plugin_dir((Cfg() / "CHOOKS").string());
-  plat::Pilot(*client).click(7900);
+  plat::Pilot(*client).click(TMainClient::kDebugButtons);
   driver.pump();
   EXPECT_EQ(driver.message_boxes().size(), 1u) << "a missing loader ends the command silently";
   frame->Destroy();

@@ -11,6 +11,8 @@
 #include "dbmodel/profile.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "resources/dialogs/netlogon.h"
+#include "resources/dialogs/profile.h"
 #include "tests/app/users_fixture.h"
 #include "platform/ui/ctlcolor.h"
 
@@ -20,7 +22,9 @@ using kvusers::UsersTest;
 using plat::Pilot;
 namespace fs = std::filesystem;
 
-constexpr int kDirEdits[8] = {103, 107, 111, 112, 115, 116, 120, 123};
+constexpr int kDirEdits[8] = {IDC_SELECT_DB_DATABASE, IDC_SELECT_DB_BACKUP,  IDC_SELECT_DB_PICTURES,
+                              IDC_SELECT_DB_VIDEO,    IDC_SELECT_DB_IMPORT,  IDC_SELECT_DB_EXPORT,
+                              IDC_SELECT_DB_DNC_FAIL, IDC_SELECT_DB_DNC_TEMP};
 
 class ProfileTest : public UsersTest {
  protected:
@@ -51,7 +55,7 @@ class ProfileTest : public UsersTest {
     return 0;
   }
   static int LineOf(Pilot& p, const std::string& name) {
-    auto lines = p.lines(101);
+    auto lines = p.lines(IDC_SELECT_DB_PROFILES);
     for (size_t i = 0; i < lines.size(); i++)
       if (lines[i].rfind(name, 0) == 0) return static_cast<int>(i);
     return -1;
@@ -102,9 +106,9 @@ TEST_F(ProfileTest, WithoutAnAutomaticProfileTheDialogStaysAndCancelConnectsNoth
     t.SetAutoProfile(4711);
   }
   plat::GTestUiDriver driver;
-  driver.expect_dialog(3, [](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_DB, [](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.text(102), "Local Database");
+    EXPECT_EQ(p.text(IDC_SELECT_DB_NAME), "Local Database");
     p.click(IDCANCEL);
   });
   EXPECT_EQ(Run(), IDCANCEL);
@@ -113,43 +117,45 @@ TEST_F(ProfileTest, WithoutAnAutomaticProfileTheDialogStaysAndCancelConnectsNoth
 
 TEST_F(ProfileTest, NewProfileModeAddsWithTheStoredDirectoryForms) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(3, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_DB, [&](TDialog& d) {
     Pilot p(d);
     auto browsing = [&] {
-      for (int id : {1, 113, 105, 109}) EXPECT_TRUE(p.visible(id)) << id;
-      EXPECT_FALSE(p.visible(104));
-      EXPECT_TRUE(p.control(102)->GetStyle() & ES_READONLY);
+      for (int id : {IDOK, IDC_SELECT_DB_NEW, IDC_SELECT_DB_DELETE, IDC_SELECT_DB_MODIFY})
+        EXPECT_TRUE(p.visible(id)) << id;
+      EXPECT_FALSE(p.visible(IDC_SELECT_DB_APPEND));
+      EXPECT_TRUE(p.control(IDC_SELECT_DB_NAME)->GetStyle() & ES_READONLY);
     };
     browsing();
-    EXPECT_FALSE(p.visible(114));
-    p.click(113);
-    for (int id : {104, 114}) EXPECT_TRUE(p.visible(id)) << id;
-    for (int id : {1, 113, 105, 109}) EXPECT_FALSE(p.visible(id)) << id;
-    EXPECT_TRUE(p.focused(102));
-    EXPECT_EQ(p.text(103), "");
-    p.click(114);
+    EXPECT_FALSE(p.visible(IDC_SELECT_DB_CANCEL_NEW));
+    p.click(IDC_SELECT_DB_NEW);
+    for (int id : {IDC_SELECT_DB_APPEND, IDC_SELECT_DB_CANCEL_NEW}) EXPECT_TRUE(p.visible(id)) << id;
+    for (int id : {IDOK, IDC_SELECT_DB_NEW, IDC_SELECT_DB_DELETE, IDC_SELECT_DB_MODIFY})
+      EXPECT_FALSE(p.visible(id)) << id;
+    EXPECT_TRUE(p.focused(IDC_SELECT_DB_NAME));
+    EXPECT_EQ(p.text(IDC_SELECT_DB_DATABASE), "");
+    p.click(IDC_SELECT_DB_CANCEL_NEW);
     browsing();
-    EXPECT_EQ(p.text(103), Default("DB31\\"));
+    EXPECT_EQ(p.text(IDC_SELECT_DB_DATABASE), Default("DB31\\"));
 
-    p.click(113);
-    p.type(102, "Plant 2");
+    p.click(IDC_SELECT_DB_NEW);
+    p.type(IDC_SELECT_DB_NAME, "Plant 2");
     // Every directory must be given, in order; the focus shows the first gap.
     const char* dirs[8] = {"N:\\DB", "N:\\BAK", "N:\\PIC\\", "N:\\VID\\", "N:\\IMP\\", "N:\\EXP", "N:\\FAIL", "N:\\TMP"};
     for (int i = 0; i < 8; i++) {
-      p.click(104);
+      p.click(IDC_SELECT_DB_APPEND);
       EXPECT_TRUE(p.focused(kDirEdits[i])) << i;
       p.set_text(kDirEdits[i], dirs[i]);
     }
-    p.click(118);
-    p.type(119, "srv1");
-    p.click(104);
-    ASSERT_EQ(p.lines(101).size(), 2u);
+    p.click(IDC_SELECT_DB_LAN_MANAGER);
+    p.type(IDC_SELECT_DB_SERVER, "srv1");
+    p.click(IDC_SELECT_DB_APPEND);
+    ASSERT_EQ(p.lines(IDC_SELECT_DB_PROFILES).size(), 2u);
     browsing();
-    p.select(101, LineOf(p, "PLANT 2"));
-    EXPECT_EQ(p.text(107), "N:\\BAK\\");
-    EXPECT_EQ(p.text(115), "N:\\IMP");
-    EXPECT_EQ(p.text(119), "SRV1");
-    EXPECT_FALSE(p.checked(110));
+    p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "PLANT 2"));
+    EXPECT_EQ(p.text(IDC_SELECT_DB_BACKUP), "N:\\BAK\\");
+    EXPECT_EQ(p.text(IDC_SELECT_DB_IMPORT), "N:\\IMP");
+    EXPECT_EQ(p.text(IDC_SELECT_DB_SERVER), "SRV1");
+    EXPECT_FALSE(p.checked(IDC_SELECT_DB_DEFAULT));
     p.click(IDOK);  // Lan-Manager without share and drive: nothing to attach
   });
   EXPECT_EQ(Run(), IDOK);
@@ -171,24 +177,24 @@ TEST_F(ProfileTest, NewProfileModeAddsWithTheStoredDirectoryForms) {
 TEST_F(ProfileTest, DefaultMarkMovesButStaysAndLocalProfileIsNotDeleted) {
   long plant = AddProfile("PLANT", "C:\\PLANT\\");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(3, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_DB, [&](TDialog& d) {
     Pilot p(d);
-    ASSERT_EQ(p.lines(101).size(), 2u);
-    p.select(101, LineOf(p, "Local Database"));
-    EXPECT_TRUE(p.checked(110));
-    p.click(110);
-    EXPECT_TRUE(p.checked(110));
-    p.click(105);
-    EXPECT_EQ(p.lines(101).size(), 2u);
-    p.select(101, LineOf(p, "PLANT"));
-    EXPECT_FALSE(p.checked(110));
-    p.click(110);
-    EXPECT_TRUE(p.checked(110));
-    p.select(101, LineOf(p, "Local Database"));
-    EXPECT_FALSE(p.checked(110));
-    p.select(101, LineOf(p, "PLANT"));
-    p.click(105);
-    EXPECT_EQ(p.lines(101).size(), 1u);
+    ASSERT_EQ(p.lines(IDC_SELECT_DB_PROFILES).size(), 2u);
+    p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "Local Database"));
+    EXPECT_TRUE(p.checked(IDC_SELECT_DB_DEFAULT));
+    p.click(IDC_SELECT_DB_DEFAULT);
+    EXPECT_TRUE(p.checked(IDC_SELECT_DB_DEFAULT));
+    p.click(IDC_SELECT_DB_DELETE);
+    EXPECT_EQ(p.lines(IDC_SELECT_DB_PROFILES).size(), 2u);
+    p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "PLANT"));
+    EXPECT_FALSE(p.checked(IDC_SELECT_DB_DEFAULT));
+    p.click(IDC_SELECT_DB_DEFAULT);
+    EXPECT_TRUE(p.checked(IDC_SELECT_DB_DEFAULT));
+    p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "Local Database"));
+    EXPECT_FALSE(p.checked(IDC_SELECT_DB_DEFAULT));
+    p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "PLANT"));
+    p.click(IDC_SELECT_DB_DELETE);
+    EXPECT_EQ(p.lines(IDC_SELECT_DB_PROFILES).size(), 1u);
     p.click(IDCANCEL);
   });
   Run();
@@ -206,33 +212,34 @@ TEST_F(ProfileTest, OtherUsersMayOnlyPickAndSeeRedTextsOnDarkCyan) {
   for (int admin : {0, 1}) {
     Globals->SuperUserLogon = admin;
     plat::GTestUiDriver driver;
-    driver.expect_dialog(3, [&](TDialog& d) {
+    driver.expect_dialog(IDD_SELECT_DB, [&](TDialog& d) {
       Pilot p(d);
-      for (int id = 102; id <= 125; id++) {
+      for (int id = IDC_SELECT_DB_NAME; id <= IDC_SELECT_DB_DRIVE; id++) {
         if (p.control(id)) {
           EXPECT_EQ(p.enabled(id), admin == 1) << id;
         }
       }
-      for (int id = 300; id <= 307; id++) EXPECT_EQ(p.enabled(id), admin == 1) << id;
-      for (int id : {101, 1, 2}) EXPECT_TRUE(p.enabled(id)) << id;
+      for (int id = IDC_SELECT_DB_DATABASE_BROWSE; id <= IDC_SELECT_DB_DNC_TEMP_BROWSE; id++)
+        EXPECT_EQ(p.enabled(id), admin == 1) << id;
+      for (int id : {IDC_SELECT_DB_PROFILES, IDOK, IDCANCEL}) EXPECT_TRUE(p.enabled(id)) << id;
       // The colours a paint of each control asks its dialog for.
       TClientDC dc(d.GetHandle());
-      plat::ControlColors edit = plat::ask_control_colors(p.control(103)->GetHandle(), dc);
+      plat::ControlColors edit = plat::ask_control_colors(p.control(IDC_SELECT_DB_DATABASE)->GetHandle(), dc);
       EXPECT_EQ(edit.text, admin ? RGB(0, 0, 0) : RGB(255, 0, 0));
       EXPECT_EQ(edit.back, RGB(255, 255, 255));
       EXPECT_TRUE(edit.fromParent);
-      plat::ControlColors list = plat::ask_control_colors(p.control(101)->GetHandle(), dc);
+      plat::ControlColors list = plat::ask_control_colors(p.control(IDC_SELECT_DB_PROFILES)->GetHandle(), dc);
       EXPECT_EQ(list.text, admin ? RGB(0, 0, 0) : RGB(255, 255, 255));
       EXPECT_EQ(list.back, admin ? RGB(255, 255, 255) : RGB(0, 128, 128));
       EXPECT_EQ(list.brush, admin ? RGB(255, 255, 255) : RGB(0, 128, 128));
-      EXPECT_FALSE(plat::ask_control_colors(p.control(1)->GetHandle(), dc).fromParent);
+      EXPECT_FALSE(plat::ask_control_colors(p.control(IDOK)->GetHandle(), dc).fromParent);
       // Without the print plug-in a directory button changes nothing.
       if (admin) {
-        std::string before = p.text(103);
-        p.click(300);
-        EXPECT_EQ(p.text(103), before);
+        std::string before = p.text(IDC_SELECT_DB_DATABASE);
+        p.click(IDC_SELECT_DB_DATABASE_BROWSE);
+        EXPECT_EQ(p.text(IDC_SELECT_DB_DATABASE), before);
       }
-      p.double_click(101, 0);
+      p.double_click(IDC_SELECT_DB_PROFILES, 0);
     });
     EXPECT_EQ(Run(), IDOK);
   }
@@ -257,20 +264,20 @@ class NetworkProfileTest : public ProfileTest {
 TEST_F(NetworkProfileTest, RefusedShareAsksForALogonAndCancelKeepsTheDatabase) {
   AddProfile("PLANT", "N:\\DB\\", 0, "SRV1", "DATA", "N");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(3, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_DB, [&](TDialog& d) {
     Pilot p(d);
-    p.select(101, LineOf(p, "PLANT"));
+    p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "PLANT"));
     driver.expect_message_box(IDOK, "Access denied to : \\\\SRV1\\DATA !");
-    driver.expect_dialog(17, [](TDialog& n) { Pilot(n).click(IDCANCEL); });
+    driver.expect_dialog(IDD_NET_LOGON, [](TDialog& n) { Pilot(n).click(IDCANCEL); });
     p.click(IDOK);
     EXPECT_FALSE(static_cast<TSelectDb&>(d).HasEnded());
     EXPECT_EQ(Globals->DatabaseDir, dbBefore_);
     // The share appears while the user types the logon: the retry connects.
     driver.expect_message_box(IDOK, "Access denied");
-    driver.expect_dialog(17, [&](TDialog& n) {
+    driver.expect_dialog(IDD_NET_LOGON, [&](TDialog& n) {
       fs::create_directories(Root() + "/net/srv1/data/DB");
       Pilot q(n);
-      q.type(101, "operator");
+      q.type(IDC_NET_LOGON_USER, "operator");
       q.click(IDOK);
     });
     p.click(IDOK);
@@ -289,10 +296,10 @@ TEST_F(NetworkProfileTest, NetWareCommandsRunWithoutAShellAndAMissingProgramIsRe
   AddProfile("NETWARE", "C:\\NW\\", 1, "kv-no-such-program x", ("touch " + made).c_str());
   plat::clear_process_log();
   plat::GTestUiDriver driver;
-  driver.expect_dialog(3, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_DB, [&](TDialog& d) {
     Pilot p(d);
-    p.select(101, LineOf(p, "NETWARE"));
-    EXPECT_FALSE(p.visible(125));  // NetWare: two command lines, no drive
+    p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "NETWARE"));
+    EXPECT_FALSE(p.visible(IDC_SELECT_DB_DRIVE));  // NetWare: two command lines, no drive
     driver.expect_message_box(IDOK, "kv-no-such-program not found");
     p.click(IDOK);
   });
@@ -311,11 +318,11 @@ TEST_F(ProfileTest, ChangeMadeByAnotherProcessIsSeenByTheNextConnect) {
   int status = InChild([&] {
     bool failed = false;
     plat::UiDriver driver([&](const std::string&) { failed = true; });
-    driver.expect_dialog(3, [&](TDialog& d) {
+    driver.expect_dialog(IDD_SELECT_DB, [&](TDialog& d) {
       Pilot p(d);
-      p.select(101, LineOf(p, "PLANT"));
-      p.set_text(103, "C:\\SECOND");
-      p.click(109);
+      p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "PLANT"));
+      p.set_text(IDC_SELECT_DB_DATABASE, "C:\\SECOND");
+      p.click(IDC_SELECT_DB_MODIFY);
       p.click(IDCANCEL);
     });
     TSelectDb dlg(nullptr);
@@ -324,9 +331,9 @@ TEST_F(ProfileTest, ChangeMadeByAnotherProcessIsSeenByTheNextConnect) {
   });
   ASSERT_EQ(status, 0);
   plat::GTestUiDriver driver;
-  driver.expect_dialog(3, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_DB, [&](TDialog& d) {
     Pilot p(d);
-    p.select(101, LineOf(p, "PLANT"));
+    p.select(IDC_SELECT_DB_PROFILES, LineOf(p, "PLANT"));
     EXPECT_EQ(static_cast<TSelectDb&>(d).SelectedId, plant);
     p.click(IDOK);
   });
@@ -338,7 +345,7 @@ TEST_F(ProfileTest, NetworkLogonHandsBackAtMost39Characters) {
   char user[TGetNetLogin::kBufferSize] = "x";
   char password[TGetNetLogin::kBufferSize] = "y";
   plat::GTestUiDriver driver;
-  driver.expect_dialog(17, [](TDialog& d) { Pilot(d).click(IDOK); });
+  driver.expect_dialog(IDD_NET_LOGON, [](TDialog& d) { Pilot(d).click(IDOK); });
   {
     TGetNetLogin dlg(nullptr, user, password);
     EXPECT_EQ(dlg.Execute(), IDOK);
@@ -346,10 +353,10 @@ TEST_F(ProfileTest, NetworkLogonHandsBackAtMost39Characters) {
   EXPECT_STREQ(user, "");
   EXPECT_STREQ(password, "");
   std::string longName(45, 'u');
-  driver.expect_dialog(17, [&](TDialog& d) {
+  driver.expect_dialog(IDD_NET_LOGON, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(101, longName);
-    p.type(102, "pw");
+    p.set_text(IDC_NET_LOGON_USER, longName);
+    p.type(IDC_NET_LOGON_PASSWORD, "pw");
     p.click(IDOK);
   });
   TGetNetLogin dlg(nullptr, user, password);

@@ -36,8 +36,10 @@ inline const char* const kLayout[] = {"LOCAL", "DB31", "CHOOKS", "TEMPLATE", "TE
 
 inline const char* const kConfig = "LANGUAGE=44\nTOOLBARS=1\nSTATUSBAR=1\n";
 
-inline int RunLogonStub(TWindow* parent) { return TDialog(parent, 9901).Execute(); }
-inline int RunProfileStub(TWindow* parent) { return TDialog(parent, 9902).Execute(); }
+// Stand-in templates of the logon and the profile choice (added in SetUp).
+constexpr int kLogonStub = 9901, kProfileStub = 9902;
+inline int RunLogonStub(TWindow* parent) { return TDialog(parent, kLogonStub).Execute(); }
+inline int RunProfileStub(TWindow* parent) { return TDialog(parent, kProfileStub).Execute(); }
 
 class StationTest : public ::testing::Test {
  protected:

@@ -4,7 +4,9 @@
 // without moving the program's current directory; shutdown ends them all.
 #include <atomic>
 #include <chrono>
-#include <future>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "app/threads.h"
@@ -98,33 +100,50 @@ TEST_F(ThreadsTest, TableThatDoesNotOpenIsRetriedAndGivesNoFalseAlarm) {
 }
 
 TEST_F(ThreadsTest, WatcherHoldsNoLockWhileItsBoxIsOpen) {
-  std::atomic<bool> boxOpen{false}, lockFree{false};
-  // The box stays open until the check is done: a wait off the fast clock,
-  // which would close it within a millisecond.
-  std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
+  // The box stays open until the test closes it: a real wait, not one of
+  // the layer's, which the time scale would cut short.
+  std::mutex mu;
+  std::condition_variable cv;
+  bool open = false, closed = false;
   plat::MessageBoxHandler old = plat::set_message_box_handler([&](HWND, const std::string&, const std::string&, UINT) {
-    boxOpen = true;
-    released.wait_for(5s);
+    std::unique_lock<std::mutex> lock(mu);
+    open = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return closed; });
     return IDOK;
   });
+  // However the test ends, the box closes, the watcher ends, and only then
+  // does the handler that points at this frame go.
+  struct Closer {
+    std::function<void()> run;
+    ~Closer() { run(); }
+  } closer{[&] {
+    {
+      std::lock_guard<std::mutex> lock(mu);
+      closed = true;
+    }
+    cv.notify_all();
+    StopWorkers();
+    plat::set_message_box_handler(old);
+  }};
+  const std::size_t from = TransferCountsTaken(false);
   ASSERT_TRUE(StartWorker(DncTransferWatchThread, 20480, nullptr));
-  // A transfer added before the watcher's first count only moves its base:
-  // add more until one is noticed, however late the thread starts.
-  for (long id = 1; id <= 40 && !boxOpen; ++id) {
-    AddTransfer("KELVDNCT.DBF", id);
-    for (int i = 0; i < 100 && !boxOpen; ++i) std::this_thread::sleep_for(5ms);
+  // After its first count the watcher has its base; the next row is news.
+  ASSERT_TRUE(WaitForCounts(false, from, 1));
+  AddTransfer("KELVDNCT.DBF", 1);
+  {
+    std::unique_lock<std::mutex> lock(mu);
+    ASSERT_TRUE(cv.wait_for(lock, 60s, [&] { return open; })) << "the watcher never told of the new transfer";
   }
-  ASSERT_TRUE(boxOpen);
+  // The watcher now sits in its box, which stays open while another
+  // thread tries the lock.
+  bool lockFree = false;
   std::thread other([&] {
     std::unique_lock<std::recursive_mutex> lock(Globals->WatchLock, std::try_to_lock);
     lockFree = lock.owns_lock();
   });
   other.join();
-  release.set_value();
-  EXPECT_TRUE(lockFree);
-  StopWorkers();
-  plat::set_message_box_handler(old);
+  EXPECT_TRUE(lockFree) << "the watcher holds its lock while its box is open";
 }
 
 // A window standing in for the main frame: records the watchdog's command.

@@ -14,21 +14,16 @@
 #include "dbmodel/user_tables.h"
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/handles.h"
-#include "platform/ui/resource.h"
 #include "tests/dbmodel/db_fixture.h"
 #include "tests/dbmodel/layout_peer.h"
+#include "tests/support/dialog_fixture.h"
 
 namespace kvusers {
 
-class UsersTest : public kvdb::DbTest {
+class UsersTest : public kvtest::DialogTest<kvdb::DbTest> {
  protected:
   void SetUp() override {
-    DbTest::SetUp();
-    plat::set_resource_dir(KV_SOURCE_DIR "/resources/dialogs");
-    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
-    Globals->LoadMessages(44, 0);
-    Globals->LoadDialogTexts(44, 0);
-    Globals->CaptionText.Set("Kelvane");
+    DialogTest::SetUp();
     Globals->CaptionText2.Set("Logon");
     Globals->ErrorCaptionText.Set("Error");
     Globals->BaseDir = Root() + "\\";
@@ -65,7 +60,7 @@ class UsersTest : public kvdb::DbTest {
     return t.FindLogin(login);
   }
   long AddType(const char* name, int32_t rights) {
-    long id = NextCounterC13();
+    long id = NextAccountTypeId();
     AddTypeRow(id, name);
     TAccountTable t("USER0001.DBF", 0, 1);
     t.SaveRights(id, rights, 0, 0);

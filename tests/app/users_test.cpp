@@ -5,6 +5,7 @@
 
 #include "app/users_dialogs.h"
 #include "dbmodel/idname.h"
+#include "resources/dialogs/users.h"
 #include "tests/app/users_fixture.h"
 
 namespace {
@@ -39,25 +40,25 @@ TEST_F(UsersTest, NewFilesHoldExactlyTheBuiltInTypeAndUserInBothDirectories) {
 TEST_F(UsersTest, RightsDialogStoresGrantAllAndClearAllAndShowsTheBits) {
   long type = AddType("OPERATORS", 0x80000005);
   plat::GTestUiDriver driver;
-  driver.expect_dialog(30, [&](TDialog& d) {
+  driver.expect_dialog(IDD_ACCOUNT_TYPES, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TUserAccounts&>(d);
     // Types are sorted: ADMINISTRATORS, OPERATORS.
-    ASSERT_EQ(p.lines(101).size(), 2u);
+    ASSERT_EQ(p.lines(IDC_ACCOUNT_TYPES_TYPE).size(), 2u);
     EXPECT_TRUE(std::all_of(dlg.RightBoxes.begin(), dlg.RightBoxes.end(),
                             [](TCheckBox* b) { return b->GetCheck() == BST_CHECKED; }));
-    p.select(101, 1);
+    p.select(IDC_ACCOUNT_TYPES_TYPE, 1);
     EXPECT_EQ(dlg.SelectedTypeId, type);
-    for (int i = 0; i < 32; i++) EXPECT_EQ(p.checked(300 + i), i == 0 || i == 2 || i == 31) << i;
-    p.click(103);
-    p.click(105);
+    for (int i = 0; i < 32; i++) EXPECT_EQ(p.checked(IDC_ACCOUNT_TYPES_RIGHT0 + i), i == 0 || i == 2 || i == 31) << i;
+    p.click(IDC_ACCOUNT_TYPES_GRANT_ALL);
+    p.click(IDC_ACCOUNT_TYPES_SAVE);
     EXPECT_TRUE(Has(PeerRows(LocalPath("USER0001.DBF")), "NAME=OPERATORS UR1=-1 UR2=0 UR3=0"));
-    p.click(104);
-    p.click(300 + 14);  // "Users" only
-    p.click(105);
+    p.click(IDC_ACCOUNT_TYPES_CLEAR_ALL);
+    p.click(IDC_ACCOUNT_TYPES_RIGHT0 + 14);  // "Users" only
+    p.click(IDC_ACCOUNT_TYPES_SAVE);
     EXPECT_TRUE(Has(PeerRows(LocalPath("USER0001.DBF")), "NAME=OPERATORS UR1=16384 UR2=0 UR3=0"));
-    p.click(104);
-    p.click(105);
+    p.click(IDC_ACCOUNT_TYPES_CLEAR_ALL);
+    p.click(IDC_ACCOUNT_TYPES_SAVE);
     EXPECT_TRUE(Has(PeerRows(LocalPath("USER0001.DBF")), "NAME=OPERATORS UR1=0 UR2=0 UR3=0"));
     p.click(IDCANCEL);
   });
@@ -70,25 +71,25 @@ TEST_F(UsersTest, TheOnlyUsersWithEveryRightKeepThem) {
   plat::GTestUiDriver driver;
   // The administrators' type may not lose a right while its users are the
   // only ones holding all of them; BRALK may not be deleted or moved.
-  driver.expect_dialog(38, [&](TDialog& d) {
+  driver.expect_dialog(IDD_USERS, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TUserManagement&>(d);
-    ASSERT_EQ(p.lines(101).size(), 2u);
+    ASSERT_EQ(p.lines(IDC_USERS_TYPE).size(), 2u);
     EXPECT_EQ(dlg.SelectedUserId, kAdminUserId);
-    EXPECT_EQ(p.text(103), "BRALK");
+    EXPECT_EQ(p.text(IDC_USERS_LOGIN), "BRALK");
     driver.expect_message_box(IDOK, "last user holding every right");
-    p.click(109);
-    p.select(101, 1);  // OPERATORS: modify would move BRALK there
+    p.click(IDC_USERS_DELETE);
+    p.select(IDC_USERS_TYPE, 1);  // OPERATORS: modify would move BRALK there
     EXPECT_EQ(dlg.SelectedTypeId, operators);
     EXPECT_EQ(dlg.SelectedUserId, 0);
-    driver.expect_dialog(30, [&](TDialog& r) {
+    driver.expect_dialog(IDD_ACCOUNT_TYPES, [&](TDialog& r) {
       Pilot q(r);
-      q.click(104);
+      q.click(IDC_ACCOUNT_TYPES_CLEAR_ALL);
       driver.expect_message_box(IDOK, "last user holding every right");
-      q.click(105);
+      q.click(IDC_ACCOUNT_TYPES_SAVE);
       q.click(IDCANCEL);
     });
-    p.click(110);
+    p.click(IDC_USERS_ACCOUNT_TYPES);
     p.click(IDCANCEL);
   });
   TUserManagement dlg(nullptr);
@@ -100,66 +101,66 @@ TEST_F(UsersTest, TheOnlyUsersWithEveryRightKeepThem) {
 TEST_F(UsersTest, UserManagementAddsChecksModifiesAndDeletesAfterAsking) {
   long operators = AddType("OPERATORS", 0x4000);
   plat::GTestUiDriver driver;
-  driver.expect_dialog(38, [&](TDialog& d) {
+  driver.expect_dialog(IDD_USERS, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TUserManagement&>(d);
-    p.select(101, 1);
+    p.select(IDC_USERS_TYPE, 1);
     ASSERT_EQ(dlg.SelectedTypeId, operators);
-    EXPECT_TRUE(p.lines(102).empty());
+    EXPECT_TRUE(p.lines(IDC_USERS_LIST).empty());
     // Length tests in order, each with the focus on the field and no row.
     struct Case {
       const char *login, *password, *first, *last;
       int focus;
     } cases[] = {
-        {"ABC", "SECRET", "Ada", "Lovelace", 103},
-        {"ADAL", "ABC", "Ada", "Lovelace", 104},
-        {"ADAL", "SECRET", "", "Lovelace", 105},
-        {"ADAL", "SECRET", "Ada", "  ", 106},
+        {"ABC", "SECRET", "Ada", "Lovelace", IDC_USERS_LOGIN},
+        {"ADAL", "ABC", "Ada", "Lovelace", IDC_USERS_PASSWORD},
+        {"ADAL", "SECRET", "", "Lovelace", IDC_USERS_FIRST_NAME},
+        {"ADAL", "SECRET", "Ada", "  ", IDC_USERS_LAST_NAME},
     };
     for (const Case& c : cases) {
-      p.set_text(103, c.login);
-      p.set_text(104, c.password);
-      p.set_text(105, c.first);
-      p.set_text(106, c.last);
-      p.click(107);
+      p.set_text(IDC_USERS_LOGIN, c.login);
+      p.set_text(IDC_USERS_PASSWORD, c.password);
+      p.set_text(IDC_USERS_FIRST_NAME, c.first);
+      p.set_text(IDC_USERS_LAST_NAME, c.last);
+      p.click(IDC_USERS_ADD);
       EXPECT_TRUE(p.focused(c.focus)) << c.focus;
-      EXPECT_TRUE(p.lines(102).empty());
+      EXPECT_TRUE(p.lines(IDC_USERS_LIST).empty());
     }
-    p.set_text(106, "Lovelace");
-    p.set_text(103, "");
-    p.type(103, "adal");  // the edit makes capitals
-    p.click(107);
-    ASSERT_EQ(p.lines(102).size(), 1u);
-    EXPECT_EQ(p.lines(102)[0].substr(0, 12), "Ada Lovelace");
+    p.set_text(IDC_USERS_LAST_NAME, "Lovelace");
+    p.set_text(IDC_USERS_LOGIN, "");
+    p.type(IDC_USERS_LOGIN, "adal");  // the edit makes capitals
+    p.click(IDC_USERS_ADD);
+    ASSERT_EQ(p.lines(IDC_USERS_LIST).size(), 1u);
+    EXPECT_EQ(p.lines(IDC_USERS_LIST)[0].substr(0, 12), "Ada Lovelace");
     // The same login in other letters is refused, for a new user as for a
     // renamed one.
-    p.set_text(103, "Bralk");
+    p.set_text(IDC_USERS_LOGIN, "Bralk");
     driver.expect_message_box(IDOK, "login name exists");
-    p.click(107);
-    EXPECT_EQ(p.lines(102).size(), 1u);
-    p.select(102, 0);
-    EXPECT_EQ(p.text(103), "ADAL");
-    p.set_text(103, "BRALK");
+    p.click(IDC_USERS_ADD);
+    EXPECT_EQ(p.lines(IDC_USERS_LIST).size(), 1u);
+    p.select(IDC_USERS_LIST, 0);
+    EXPECT_EQ(p.text(IDC_USERS_LOGIN), "ADAL");
+    p.set_text(IDC_USERS_LOGIN, "BRALK");
     driver.expect_message_box(IDOK, "login name exists");
-    p.click(108);
-    p.set_text(103, "ADAL");
-    p.set_text(105, "Augusta");
-    p.click(108);
-    ASSERT_EQ(p.lines(102).size(), 1u);
-    EXPECT_EQ(p.lines(102)[0].substr(0, 16), "Augusta Lovelace");
+    p.click(IDC_USERS_MODIFY);
+    p.set_text(IDC_USERS_LOGIN, "ADAL");
+    p.set_text(IDC_USERS_FIRST_NAME, "Augusta");
+    p.click(IDC_USERS_MODIFY);
+    ASSERT_EQ(p.lines(IDC_USERS_LIST).size(), 1u);
+    EXPECT_EQ(p.lines(IDC_USERS_LIST)[0].substr(0, 16), "Augusta Lovelace");
     // Another type shows its own users, the first one selected.
-    p.select(101, 0);
-    EXPECT_EQ(p.text(103), "BRALK");
-    p.select(101, 1);
+    p.select(IDC_USERS_TYPE, 0);
+    EXPECT_EQ(p.text(IDC_USERS_LOGIN), "BRALK");
+    p.select(IDC_USERS_TYPE, 1);
     // Delete asks; No keeps the user, Yes removes it.
-    ASSERT_EQ(p.text(103), "ADAL");
+    ASSERT_EQ(p.text(IDC_USERS_LOGIN), "ADAL");
     driver.expect_message_box(IDNO, "Delete the selected user");
-    p.click(109);
-    EXPECT_EQ(p.lines(102).size(), 1u);
+    p.click(IDC_USERS_DELETE);
+    EXPECT_EQ(p.lines(IDC_USERS_LIST).size(), 1u);
     driver.expect_message_box(IDYES, "Delete the selected user");
-    p.click(109);
-    EXPECT_TRUE(p.lines(102).empty());
-    EXPECT_EQ(p.text(103), "");
+    p.click(IDC_USERS_DELETE);
+    EXPECT_TRUE(p.lines(IDC_USERS_LIST).empty());
+    EXPECT_EQ(p.text(IDC_USERS_LOGIN), "");
     p.click(IDCANCEL);
   });
   TUserManagement dlg(nullptr);
@@ -175,23 +176,23 @@ TEST_F(UsersTest, RefusedWritesAreToldAndLeaveNoRow) {
   // Without the id counters no id can be drawn for a new user or type.
   std::filesystem::remove(DbPath("KELVINDX.DBF"));
   plat::GTestUiDriver driver;
-  driver.expect_dialog(38, [&](TDialog& d) {
+  driver.expect_dialog(IDD_USERS, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(103, "ADAL");
-    p.set_text(104, "SECRET");
-    p.set_text(105, "Ada");
-    p.set_text(106, "Lovelace");
+    p.set_text(IDC_USERS_LOGIN, "ADAL");
+    p.set_text(IDC_USERS_PASSWORD, "SECRET");
+    p.set_text(IDC_USERS_FIRST_NAME, "Ada");
+    p.set_text(IDC_USERS_LAST_NAME, "Lovelace");
     driver.expect_message_box(IDOK, "could not be stored");
-    p.click(107);
-    EXPECT_EQ(p.lines(102).size(), 1u);
+    p.click(IDC_USERS_ADD);
+    EXPECT_EQ(p.lines(IDC_USERS_LIST).size(), 1u);
     p.click(IDCANCEL);
   });
-  driver.expect_dialog(18, [&](TDialog& d) {
+  driver.expect_dialog(IDD_TYPES, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(104, "SETTERS");
+    p.set_text(IDC_TYPES_NAME, "SETTERS");
     driver.expect_message_box(IDOK, "could not be stored");
-    p.click(101);
-    EXPECT_EQ(p.lines(105).size(), 1u);
+    p.click(IDC_TYPES_ADD);
+    EXPECT_EQ(p.lines(IDC_TYPES_LIST).size(), 1u);
     p.click(IDCANCEL);
   });
   TUserManagement users(nullptr);
@@ -204,42 +205,42 @@ TEST_F(UsersTest, RefusedWritesAreToldAndLeaveNoRow) {
 
 TEST_F(UsersTest, TypeListRefusesTakenNamesAndTypesInUse) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(18, [&](TDialog& d) {
+  driver.expect_dialog(IDD_TYPES, [&](TDialog& d) {
     Pilot p(d);
     EXPECT_EQ(d.GetText(), "Account types");
-    ASSERT_EQ(p.lines(105).size(), 1u);
-    p.set_text(104, "Operators");
-    p.click(101);
-    EXPECT_EQ(p.text(104), "");
-    ASSERT_EQ(p.lines(105).size(), 2u);
+    ASSERT_EQ(p.lines(IDC_TYPES_LIST).size(), 1u);
+    p.set_text(IDC_TYPES_NAME, "Operators");
+    p.click(IDC_TYPES_ADD);
+    EXPECT_EQ(p.text(IDC_TYPES_NAME), "");
+    ASSERT_EQ(p.lines(IDC_TYPES_LIST).size(), 2u);
     for (const char* taken : {"OPERATORS", "administrators"}) {
-      p.set_text(104, taken);
+      p.set_text(IDC_TYPES_NAME, taken);
       driver.expect_message_box(IDOK, "name exists already");
-      p.click(101);
+      p.click(IDC_TYPES_ADD);
     }
-    EXPECT_EQ(p.lines(105).size(), 2u);
+    EXPECT_EQ(p.lines(IDC_TYPES_LIST).size(), 2u);
     // Renaming into another type's name is refused too.
-    p.select(105, 1);
-    EXPECT_EQ(p.text(104), "Operators");
-    p.set_text(104, "Administrators");
+    p.select(IDC_TYPES_LIST, 1);
+    EXPECT_EQ(p.text(IDC_TYPES_NAME), "Operators");
+    p.set_text(IDC_TYPES_NAME, "Administrators");
     driver.expect_message_box(IDOK, "name exists already");
-    p.click(102);
-    p.set_text(104, "Setters");
-    p.click(102);
-    EXPECT_EQ(p.lines(105)[1].substr(0, 7), "Setters");
+    p.click(IDC_TYPES_RENAME);
+    p.set_text(IDC_TYPES_NAME, "Setters");
+    p.click(IDC_TYPES_RENAME);
+    EXPECT_EQ(p.lines(IDC_TYPES_LIST)[1].substr(0, 7), "Setters");
     // The administrators' type still has BRALK.
-    p.select(105, 0);
+    p.select(IDC_TYPES_LIST, 0);
     driver.expect_message_box(IDOK, "cannot be deleted");
-    p.click(103);
-    EXPECT_EQ(p.lines(105).size(), 2u);
-    p.select(105, 1);
+    p.click(IDC_TYPES_DELETE);
+    EXPECT_EQ(p.lines(IDC_TYPES_LIST).size(), 2u);
+    p.select(IDC_TYPES_LIST, 1);
     driver.expect_message_box(IDYES, "Delete the selected account type");
-    p.click(103);
-    EXPECT_EQ(p.lines(105).size(), 1u);
+    p.click(IDC_TYPES_DELETE);
+    EXPECT_EQ(p.lines(IDC_TYPES_LIST).size(), 1u);
     // The name of a deleted type can be taken again.
-    p.set_text(104, "SETTERS");
-    p.click(101);
-    EXPECT_EQ(p.lines(105).size(), 2u);
+    p.set_text(IDC_TYPES_NAME, "SETTERS");
+    p.click(IDC_TYPES_ADD);
+    EXPECT_EQ(p.lines(IDC_TYPES_LIST).size(), 2u);
     p.click(IDCANCEL);
   });
   TUserAccountType dlg(nullptr);

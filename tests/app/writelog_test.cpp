@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/syslog.h"
 #include "tests/dbmodel/db_fixture.h"
@@ -70,8 +71,8 @@ TEST_F(WriteLogTest, TypesAndTexts) {
 TEST_F(WriteLogTest, LongTextIsCutAndIdsFollowTheCounter) {
   Globals->LogTexts.Set(7, "Created %s on %s by %s %s");
   std::string longName(300, 'D');
-  Globals->WriteLog(7, longName.c_str(), "MILL");
-  Globals->WriteLog(7, "P2", "MILL");
+  Globals->WriteLog(kLogProgramCreated, longName.c_str(), "MILL");
+  Globals->WriteLog(kLogProgramCreated, "P2", "MILL");
   auto rows = Rows(DbPath("LOG00000.DBF"));
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][4], ("Created " + longName).substr(0, 200));
@@ -84,7 +85,8 @@ TEST_F(WriteLogTest, TransferThreadsWriteAtTheSameTime) {
   std::vector<std::thread> threads;
   for (int k = 0; k < 3; k++)
     threads.emplace_back([k] {
-      for (int i = 0; i < 10; i++) Globals->WriteLog(29, FormatText("P%d.%d", k, i).c_str(), "MILL", "COM1");
+      for (int i = 0; i < 10; i++)
+        Globals->WriteLog(kLogReceivedNew, FormatText("P%d.%d", k, i).c_str(), "MILL", "COM1");
     });
   for (auto& t : threads) t.join();
   auto rows = Rows(DbPath("LOG00000.DBF"));
@@ -101,7 +103,7 @@ TEST_F(WriteLogTest, TransferThreadsWriteAtTheSameTime) {
 TEST_F(WriteLogTest, MissingLogFileWritesNothing) {
   std::filesystem::remove(DbPath("LOG00000.DBF"));
   Globals->LogTexts.Set(7, "Created %s on %s by %s %s");
-  Globals->WriteLog(7, "P", "M");
+  Globals->WriteLog(kLogProgramCreated, "P", "M");
   EXPECT_FALSE(std::filesystem::exists(DbPath("LOG00000.DBF")));
 }
 

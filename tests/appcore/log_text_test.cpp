@@ -6,8 +6,10 @@
 #include <optional>
 #include <thread>
 #include <string>
+#include <vector>
 
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 
 namespace {
 
@@ -92,5 +94,57 @@ TEST(LogTextUser, ALogonDuringAnEntryGivesOneWholeName) {
   logon.join();
   EXPECT_EQ(bad, 0);
 }
+
+}  // namespace
+
+namespace {
+
+// The checked formatter as the print-outs and exports use it: characters
+// and integers beside texts; a text whose conversions do not fit its values
+// stands as it is with the values after it, and nothing is cut.
+struct FormatCase {
+  const char* name;
+  const char* format;
+  std::vector<TFormatValue> values;
+  std::string want;
+  bool matches;
+};
+
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
+class CheckedFormat : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(CheckedFormat, FillsOrWritesPlainly) {
+  const FormatCase& c = GetParam();
+  EXPECT_EQ(FormatLogValues(c.format, c.values), c.want);
+  std::string out = "untouched";
+  EXPECT_EQ(FormatChecked(c.format, c.values, out), c.matches);
+  EXPECT_EQ(out, c.matches ? c.want : "untouched");
+}
+
+const std::string kLongValue(400, 'V');
+
+const FormatCase kFormatCases[] = {
+    {"directory_with_character", "%s%cExport %s", {"K:\\EXP\\", '\\', "ACME"}, "K:\\EXP\\\\Export ACME", true},
+    {"footer_seven_integers", "Page %d of %d\t%02d.%02d.%04d %02d:%02d", {2, 3, 5, 7, 2026L, 9, 4},
+     "Page 2 of 3\t05.07.2026 09:04", true},
+    {"integer_flags_and_length", "[%-4ld|%+i|%5.3d|%x|%X|%o|%lu]", {7L, 3, 42, 255, 255, 8, 5L},
+     "[7   |+3|  042|ff|FF|10|5]", true},
+    {"negative_integer", "%d", {-12}, "-12", true},
+    {"character_width", "[%3c|%-3c]", {'a', 'b'}, "[  a|b  ]", true},
+    {"text_for_integer_written_plainly", "Page %d", {"two"}, "Page %d two", false},
+    {"integer_for_text_written_plainly", "Name %s", {5}, "Name %s 5", false},
+    {"character_for_text_written_plainly", "%s%s%s", {"K:\\", '\\', "A"}, "%s%s%s K:\\ \\ A", false},
+    {"too_few_conversions_written_plainly", "Page %d of %d", {1, 2, 3}, "Page %d of %d 1 2 3", false},
+    {"star_width_written_plainly", "%*d", {4}, "%*d 4", false},
+    {"pointer_written_plainly", "%p", {4}, "%p 4", false},
+    {"zero_flag_on_text_written_plainly", "%05s", {"ab"}, "%05s ab", false},
+    {"long_text_not_cut", "%s", {kLongValue}, kLongValue, true},
+    {"long_plain_not_cut", "%d", {kLongValue}, "%d " + kLongValue, false},
+    {"width_kept_within_bounds", "%99999d", {1}, std::string(999, ' ') + "1", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Values, CheckedFormat, ::testing::ValuesIn(kFormatCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/ui/dc.h"
 #include "platform/ui/gdi_object.h"
 #include "platform/ui/ownerdraw.h"
+#include "resources/dialogs/compare.h"
 #include "storage/log_common.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -78,11 +79,11 @@ TEST_F(CompareWindowTest, BothSidesAreFilledLineAgainstLineWithTextsAndTitles) {
   EXPECT_EQ(right[1], "1@@N20 X10");
   plat::Pilot p(*d);
   EXPECT_STREQ(d->GetCaption(), "Program compare");
-  EXPECT_EQ(p.text(101), "Program : 12 (new)");
-  EXPECT_EQ(p.text(102), "Program : ?") << "no title leaves the template's";
-  EXPECT_EQ(p.text(105), "Synchronize ?");
-  EXPECT_EQ(p.text(200), "Legend");
-  EXPECT_EQ(p.text(204), "Inserted line");
+  EXPECT_EQ(p.text(IDC_COMPARE_NEW_TITLE), "Program : 12 (new)");
+  EXPECT_EQ(p.text(IDC_COMPARE_OLD_TITLE), "Program : ?") << "no title leaves the template's";
+  EXPECT_EQ(p.text(IDC_COMPARE_SYNCHRONIZE), "Synchronize ?");
+  EXPECT_EQ(p.text(IDC_COMPARE_LEGEND), "Legend");
+  EXPECT_EQ(p.text(IDC_COMPARE_INSERTED_LABEL), "Inserted line");
   EXPECT_EQ(d->NewList->GetHorizontalExtent(), 1200);
   EXPECT_EQ(d->OldList->GetHorizontalExtent(), 1200);
   EXPECT_TRUE(d->SyncBox->GetCheck() == BST_CHECKED);
@@ -170,23 +171,23 @@ TEST_F(CompareWindowTest, ScrollingMovesThePartnerOnlyWhileSynchronised) {
   EXPECT_EQ(d->NewList->GetTopIndex(), 12);
   // Unchecked: one list scrolls alone, and a double click aligns the other
   // to the clicked one, top line and selection.
-  ASSERT_TRUE(pilot.click(105));
-  EXPECT_FALSE(pilot.checked(105));
+  ASSERT_TRUE(pilot.click(IDC_COMPARE_SYNCHRONIZE));
+  EXPECT_FALSE(pilot.checked(IDC_COMPARE_SYNCHRONIZE));
   ScrollTo(d->NewList, 40);
   EXPECT_EQ(d->OldList->GetTopIndex(), 12);
-  ASSERT_TRUE(pilot.double_click(103, 45));
+  ASSERT_TRUE(pilot.double_click(IDC_COMPARE_NEW_LIST, 45));
   EXPECT_EQ(d->OldList->GetTopIndex(), 40);
   EXPECT_EQ(d->OldList->GetSelIndex(), 45);
   ScrollTo(d->OldList, 70);
-  ASSERT_TRUE(pilot.double_click(104, 72));
+  ASSERT_TRUE(pilot.double_click(IDC_COMPARE_OLD_LIST, 72));
   EXPECT_EQ(d->NewList->GetTopIndex(), 70);
   EXPECT_EQ(d->NewList->GetSelIndex(), 72);
   ScrollTo(d->NewList, 5);
   // Checked again: the old list is realigned to the new one; a double
   // click then changes nothing on the other side.
-  ASSERT_TRUE(pilot.click(105));
+  ASSERT_TRUE(pilot.click(IDC_COMPARE_SYNCHRONIZE));
   EXPECT_EQ(d->OldList->GetTopIndex(), 5);
-  ASSERT_TRUE(pilot.double_click(103, 9));
+  ASSERT_TRUE(pilot.double_click(IDC_COMPARE_NEW_LIST, 9));
   EXPECT_EQ(d->OldList->GetSelIndex(), 72);
   ScrollTo(d->NewList, 50);
   EXPECT_EQ(d->OldList->GetTopIndex(), 50);
@@ -197,14 +198,14 @@ TEST_F(CompareWindowTest, LegendStaticsGetTheirColours) {
   auto d = Open();
   const COLORREF expected[] = {0x000000, 0x00FFFF, 0x00FF00, 0xFFFF00, 0x00FFFF, 0xC0C0C0};
   for (int i = 0; i < 6; ++i) {
-    HWND h = d->GetDlgItem(300 + i);
+    HWND h = d->GetDlgItem(IDC_COMPARE_UNCHANGED_COLOR + i);
     ASSERT_TRUE(h);
     UpdateWindow(h);
-    EXPECT_EQ(plat::control_colors(h).brush, expected[i]) << 300 + i;
+    EXPECT_EQ(plat::control_colors(h).brush, expected[i]) << i;
   }
   // Other statics keep the dialog's colours.
-  UpdateWindow(d->GetDlgItem(201));
-  EXPECT_EQ(plat::control_colors(d->GetDlgItem(201)).brush,
+  UpdateWindow(d->GetDlgItem(IDC_COMPARE_UNCHANGED_LABEL));
+  EXPECT_EQ(plat::control_colors(d->GetDlgItem(IDC_COMPARE_UNCHANGED_LABEL)).brush,
             plat::default_control_colors(WM_CTLCOLORSTATIC).brush);
   d->Destroy();
 }
@@ -249,12 +250,12 @@ TEST_F(CompareWindowTest, EachWindowLoadsAndFreesTheLibraryAndTheVersionLogOpens
   ASSERT_TRUE(GetCompareRunner());
   for (int round = 0; round < 2; ++round) {
     std::vector<std::string> lines;
-    driver.expect_dialog(50, [&](TDialog& dlg) {
+    driver.expect_dialog(IDD_COMPARE, [&](TDialog& dlg) {
       plat::Pilot p(dlg);
-      lines = Items(static_cast<TFileDisplayList*>(dlg.ChildWithId(103)));
+      lines = Items(static_cast<TFileDisplayList*>(dlg.ChildWithId(IDC_COMPARE_NEW_LIST)));
       EXPECT_TRUE(Loaded());
-      EXPECT_EQ(p.text(101), "Version 2");
-      EXPECT_EQ(p.text(102), "Version 1");
+      EXPECT_EQ(p.text(IDC_COMPARE_NEW_TITLE), "Version 2");
+      EXPECT_EQ(p.text(IDC_COMPARE_OLD_TITLE), "Version 1");
       p.press_escape();
     });
     GetCompareRunner()(nullptr, newFile.c_str(), oldFile.c_str(), "Version 2", "Version 1");

@@ -11,6 +11,7 @@
 #include "platform/ui/filedlg.h"
 #include "platform/file.h"
 #include "platform/path.h"
+#include "resources/dialogs/compare.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -49,19 +50,18 @@ TEST_F(DocCommandsTest, CompareShowsTheStoredFilesOfBothProgramsUnderTheirNames)
   int asked = 0;
   SetProgramChooser([&](TWindow*) {
     ++asked;
-    Globals->CurrentProgramId = 2;
-    return IDOK;
+    return 2L;
   });
   EXPECT_TRUE(Enabled(f, 555));
   // Typed but not saved: the stored text is compared.
   Type(f, "N5 M0\r\n");
   std::vector<std::string> left, right;
-  driver.expect_dialog(50, [&](TDialog& d) {
+  driver.expect_dialog(IDD_COMPARE, [&](TDialog& d) {
     plat::Pilot p(d);
-    EXPECT_EQ(p.text(101), "PRG1");
-    EXPECT_EQ(p.text(102), "PRG2");
-    left = Items(d, 103);
-    right = Items(d, 104);
+    EXPECT_EQ(p.text(IDC_COMPARE_NEW_TITLE), "PRG1");
+    EXPECT_EQ(p.text(IDC_COMPARE_OLD_TITLE), "PRG2");
+    left = Items(d, IDC_COMPARE_NEW_LIST);
+    right = Items(d, IDC_COMPARE_OLD_LIST);
     d.CmCancel();
   });
   Command(f, 555);
@@ -70,15 +70,14 @@ TEST_F(DocCommandsTest, CompareShowsTheStoredFilesOfBothProgramsUnderTheirNames)
   EXPECT_EQ(left[0], "0@@N10 G0");
   EXPECT_EQ(right[0], "0@@N10 G0");
   EXPECT_EQ(std::count(left.begin(), left.end(), "0@@N5 M0"), 0);
-  // A cancelled or empty choice, an unknown program, or a window without
-  // program: no compare window.
-  for (auto [answer, id] : std::vector<std::pair<int, long>>{{IDCANCEL, 2}, {IDOK, 0}, {IDOK, 99}}) {
-    SetProgramChooser([answer, id](TWindow*) {
-      Globals->CurrentProgramId = id;
-      return answer;
-    });
+  // No choice, an unknown program, or a window without program: no
+  // compare window; a program id left over from elsewhere is not taken.
+  Globals->CurrentProgramId = 2;
+  for (long id : {0L, 99L}) {
+    SetProgramChooser([id](TWindow*) { return id; });
     Command(f, 555);
   }
+  Globals->CurrentProgramId = 0;
   TChildFrame* empty = Open(0, 1);
   Command(empty, 555);
   EXPECT_EQ(driver.dialogs_shown().size(), 1u);
@@ -200,15 +199,15 @@ TEST_F(PluginCommandsTest, PicturesAndPrintHandTheirPlugInsTheProgramsBlock) {
   driver.expect_message_box(IDOK, "Load of BRENTIX.DLL failed");
   Command(f, 9800);
   EXPECT_FALSE(std::filesystem::exists(dump));
-  // Rights, and a window without program; the later dialogs stay grey.
+  // Rights, and a window without program; the DNC send and the setup sheets stay grey.
   Globals->RightsMask = 0;
   EXPECT_FALSE(Enabled(f, 551));
   EXPECT_TRUE(Enabled(f, 550));
   TChildFrame* none = Open(0, 1);
   for (UINT id : {550u, 551u, 9800u}) EXPECT_FALSE(Enabled(none, id)) << id;
   Globals->RightsMask = 0xFFFFFFFF;
-  for (UINT id : {115u, 117u, 554u}) EXPECT_FALSE(Enabled(f, id)) << id;
-  EXPECT_TRUE(Enabled(f, 552));
+  for (UINT id : {117u, 554u}) EXPECT_FALSE(Enabled(f, id)) << id;
+  for (UINT id : {115u, 552u}) EXPECT_TRUE(Enabled(f, id)) << id;
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
 }

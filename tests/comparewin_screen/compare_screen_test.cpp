@@ -34,7 +34,7 @@ class TCompareApp : public TApplication {
 class CompareScreenTest : public kveditor::EditorTest {
  protected:
   void SetUp() override {
-    if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
+    ASSERT_TRUE(rendertest::VirtualDisplay::get().ok()) << rendertest::VirtualDisplay::get().why();
     EditorTest::SetUp();
     Globals->HookDir = "C:\\HOOKS\\";
     plat::set_plugin_dir(KV_TELMIX_DIR);

@@ -34,13 +34,13 @@ TEST_F(CounterTest, FreshInitialisedFileStartsAtThree) {
   TcbCounterTable t("KELVINDX.DBF", 0, 0);
   t.EnsureRecords();
   EXPECT_EQ(CounterRows().size(), 5u);
-  EXPECT_EQ(NextCounterA02(), 3);
-  EXPECT_EQ(NextCounterA02(), 4);
-  EXPECT_EQ(NextCounterB20(), 3);
-  EXPECT_EQ(NextCounterC07(), 3);
-  EXPECT_EQ(NextCounterA19(), 3);
-  EXPECT_EQ(NextCounterB25(), 3);
-  EXPECT_EQ(NextCounterC16(), 3);
+  EXPECT_EQ(NextProgramId(), 3);
+  EXPECT_EQ(NextProgramId(), 4);
+  EXPECT_EQ(NextSetupSheetTypeId(), 3);
+  EXPECT_EQ(NextVersionLogId(), 3);
+  EXPECT_EQ(NextCounterA(19), 3);
+  EXPECT_EQ(NextCounterB(25), 3);
+  EXPECT_EQ(NextCounterC(16), 3);
   auto rows = CounterRows();
   EXPECT_EQ(rows[0][2], "4");  // the value stored is the value returned
   EXPECT_EQ(rows[0][1], "2");
@@ -103,7 +103,7 @@ TEST_F(CounterTest, EnsureRecordsFillsUpToFiveRows) {
 }
 
 TEST_F(CounterTest, MissingFileFailsTheDraw) {
-  EXPECT_EQ(NextCounterA01(), -1);
+  EXPECT_EQ(NextCustomerId(), -1);
   EXPECT_FALSE(std::filesystem::exists(DbPath("KELVINDX.DBF")));
 }
 
@@ -111,9 +111,9 @@ TEST_F(CounterTest, ResetSetsTheCounterToZero) {
   CreateCounters();
   TcbCounterTable t("KELVINDX.DBF", 0, 0);
   t.EnsureRecords();
-  NextCounterA13();
-  EXPECT_EQ(ResetCounterA13(), 1);
-  EXPECT_EQ(NextCounterA13(), 1);
+  NextBackupId();
+  EXPECT_EQ(ResetBackupIds(), 1);
+  EXPECT_EQ(NextBackupId(), 1);
 }
 
 TEST_F(CounterTest, ThreadsNeverShareAnId) {
@@ -124,7 +124,7 @@ TEST_F(CounterTest, ThreadsNeverShareAnId) {
   std::vector<std::thread> threads;
   for (auto& ids : got)
     threads.emplace_back([&ids] {
-      for (int i = 0; i < 100; i++) ids.push_back(NextCounterA02());
+      for (int i = 0; i < 100; i++) ids.push_back(NextProgramId());
     });
   for (auto& t : threads) t.join();
   std::set<long> all;
@@ -144,7 +144,7 @@ TEST_F(CounterTest, TwoProcessesNeverShareAnId) {
   auto draw = [](const std::string& out) {
     return [out] {
       std::string ids;
-      for (int i = 0; i < 1000; i++) ids += std::to_string(NextCounterA02()) + "\n";
+      for (int i = 0; i < 1000; i++) ids += std::to_string(NextProgramId()) + "\n";
       kvdb::WriteFileBytes(out, ids);
       return 0;
     };

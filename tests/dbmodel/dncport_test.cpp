@@ -99,19 +99,19 @@ TEST_F(DncPortTest, CreateMakesSixtyFourDefaultSlots) {
   for (size_t i = 0; i < rows.size(); i++) EXPECT_EQ(rows[i][1], std::to_string(i));
   auto r = Find(63);
   ASSERT_NE(r, nullptr);
-  EXPECT_STREQ(r->GetValue(2), "No Machine selected");
-  EXPECT_STREQ(r->GetValue(9), "13,10");
-  EXPECT_STREQ(r->GetValue(15), "13,10");
-  EXPECT_STREQ(r->GetValue(10), "");
+  EXPECT_STREQ(r->GetValue(kPropName), "No Machine selected");
+  EXPECT_STREQ(r->GetValue(kPropReceiveLineEnd), "13,10");
+  EXPECT_STREQ(r->GetValue(kPropLineEnd), "13,10");
+  EXPECT_STREQ(r->GetValue(kPropRemoveList), "");
   struct {
     int n;
     long v;
   } numbers[] = {{3, 10}, {4, 2}, {5, 1}, {6, 2}, {7, 1}, {8, 10}, {14, 5}, {28, 1},
                  {29, 2}, {31, 1}, {34, 2}, {35, 1}, {42, 10}, {66, 0}, {69, 0}};
   for (const auto& c : numbers) EXPECT_EQ(r->Number[c.n], c.v) << c.n;
-  EXPECT_EQ(r->GetListB(76), 0);
-  EXPECT_EQ(r->GetListB(77), 1);
-  EXPECT_EQ(r->GetListB(79), 1);
+  EXPECT_EQ(r->GetListB(kPropUnixLink), 0);
+  EXPECT_EQ(r->GetListB(kPropParityCheck), 1);
+  EXPECT_EQ(r->GetListB(kPropFileMode), 1);
 }
 
 TEST_F(DncPortTest, CreateFillsUpAShortFile) {
@@ -145,28 +145,28 @@ TEST_F(DncPortTest, PropertiesSurviveWriteAndRead) {
   auto r = Find(4);
   ASSERT_NE(r, nullptr);
   std::string dir(200, 'D');
-  r->SetText(86, dir.c_str());
-  r->SetText(46, "G01 X10  ");
-  r->SetText(62, "SETUP ONE");
-  r->Number[28] = 5;  // always written as 1
-  r->Number[164] = 12345;
-  r->SetListA(70, 99);
-  r->SetListB(84, 1);
-  r->Number[163] = 1;
+  r->SetText(kPropFirstDirectory, dir.c_str());
+  r->SetText(kPropFirstReturnStatement, "G01 X10  ");
+  r->SetText(kPropWaitText, "SETUP ONE");
+  r->Number[kPropAlwaysOne] = 5;  // always written as 1
+  r->Number[kPropZeroPadIndex] = 12345;
+  r->SetListA(kPropBreakCount, 99);
+  r->SetListB(kPropStartAfterPause, 1);
+  r->Number[kPropZeroPad] = 1;
   CopyCut(r->Short156, sizeof r->Short156, "ABCDEFGHIJKLMNOPQRS");
   TMultiDncTable t("KELVMD32.DBF", 0, 0);
   ASSERT_EQ(t.Update(r.get()), 1);
 
   auto back = Find(4);
   ASSERT_NE(back, nullptr);
-  EXPECT_EQ(back->GetValue(86), dir);
-  EXPECT_STREQ(back->GetValue(46), "G01 X10");
-  EXPECT_STREQ(back->GetValue(62), "SETUP ONE");
-  EXPECT_EQ(back->Number[28], 1);
-  EXPECT_EQ(back->Number[164], 12345);
-  EXPECT_EQ(back->GetListA(70), 99);
-  EXPECT_EQ(back->GetListB(84), 1);
-  EXPECT_EQ(back->Number[163], 1);
+  EXPECT_EQ(back->GetValue(kPropFirstDirectory), dir);
+  EXPECT_STREQ(back->GetValue(kPropFirstReturnStatement), "G01 X10");
+  EXPECT_STREQ(back->GetValue(kPropWaitText), "SETUP ONE");
+  EXPECT_EQ(back->Number[kPropAlwaysOne], 1);
+  EXPECT_EQ(back->Number[kPropZeroPadIndex], 12345);
+  EXPECT_EQ(back->GetListA(kPropBreakCount), 99);
+  EXPECT_EQ(back->GetListB(kPropStartAfterPause), 1);
+  EXPECT_EQ(back->Number[kPropZeroPad], 1);
   EXPECT_STREQ(back->Short156, "ABCDEFGHIJKLMNOPQRS");
 
   // A longer stored text of property 156 reads back cut to 19 characters.
@@ -178,7 +178,7 @@ TEST_F(DncPortTest, PropertiesSurviveWriteAndRead) {
 
   // A missing id writes nothing and still answers 1.
   std::string before = kvdb::ReadFileBytes(Path());
-  r->Number[1] = 88;
+  r->Number[kPropId] = 88;
   EXPECT_EQ(t.Update(r.get()), 1);
   EXPECT_EQ(kvdb::ReadFileBytes(Path()), before);
   EXPECT_EQ(t.Update(nullptr), 0);
@@ -202,12 +202,12 @@ TEST_F(DncPortTest, SetTextAndAccessors) {
     else
       EXPECT_EQ(r.GetValue(c.n), nullptr);
   }
-  r.SetListA(65, 3);
-  r.SetListB(86, 1);
-  EXPECT_EQ(r.GetListA(65), 0);
-  EXPECT_EQ(r.GetListB(86), 0);
+  r.SetListA(kPropIgnoreText, 3);
+  r.SetListB(kPropFirstDirectory, 1);
+  EXPECT_EQ(r.GetListA(kPropIgnoreText), 0);
+  EXPECT_EQ(r.GetListB(kPropFirstDirectory), 0);
   r.Clear();
-  EXPECT_EQ(r.GetValue(2), nullptr);
+  EXPECT_EQ(r.GetValue(kPropName), nullptr);
 }
 
 TEST_F(DncPortTest, AddedPortsGetFreeIds) {
@@ -217,16 +217,16 @@ TEST_F(DncPortTest, AddedPortsGetFreeIds) {
   std::vector<long> ids;
   for (int i = 0; i < 37; i++) {
     TMultiDncRecord r;
-    r.SetText(2, "NEW");
+    r.SetText(kPropName, "NEW");
     if (!t.Append(&r)) break;
-    ids.push_back(r.Number[1]);
+    ids.push_back(r.Number[kPropId]);
   }
   // 64-99: a deleted slot keeps its id; the two-digit field holds no more.
   ASSERT_EQ(ids.size(), 36u);
   EXPECT_EQ(ids.front(), 64);
   EXPECT_EQ(ids.back(), 99);
   EXPECT_EQ(Rows(Path()).size(), 100u);
-  EXPECT_STREQ(Find(99)->GetValue(2), "NEW");
+  EXPECT_STREQ(Find(99)->GetValue(kPropName), "NEW");
   EXPECT_EQ(t.Append(nullptr), 0);
 }
 
@@ -235,9 +235,9 @@ TEST_F(DncPortTest, ListLines) {
   {
     TMultiDncTable t("KELVMD32.DBF", 0, 0);
     auto r = Find(3);
-    r->SetText(2, "M1");
-    r->Number[24] = 7;
-    r->SetText(62, "SAVED");
+    r->SetText(kPropName, "M1");
+    r->Number[kPropMachineId] = 7;
+    r->SetText(kPropWaitText, "SAVED");
     t.Update(r.get());
     t.DeleteById(0);
   }
@@ -320,7 +320,7 @@ TEST_F(DncPortTest, OlderLayoutsAreUpgradedWithEveryRow) {
     DbDataFile* d = data_open(DbContext, Path().c_str());
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(data_num_fields(d), 168);
-    DbField* dir = data_field_at(d, 86);
+    DbField* dir = data_field_at(d, kPropFirstDirectory);
     EXPECT_EQ(field_len(dir), 200u);  // a full directory fits
     if (n < 86) {
       EXPECT_STREQ(field_name(dir), "DIR0");
@@ -331,25 +331,25 @@ TEST_F(DncPortTest, OlderLayoutsAreUpgradedWithEveryRow) {
     ASSERT_EQ(rows.size(), 2u);
     auto r = Find(2);
     ASSERT_NE(r, nullptr);
-    EXPECT_STREQ(r->GetValue(2), "MACHINE 2");
-    EXPECT_EQ(r->Number[3], 7);
-    EXPECT_STREQ(r->GetValue(36), "27,13");
-    EXPECT_EQ(r->Number[28], 1);
+    EXPECT_STREQ(r->GetValue(kPropName), "MACHINE 2");
+    EXPECT_EQ(r->Number[kPropBaud], 7);
+    EXPECT_STREQ(r->GetValue(kPropEndTrigger), "27,13");
+    EXPECT_EQ(r->Number[kPropAlwaysOne], 1);
     if (n > 45) {
-      EXPECT_STREQ(r->GetValue(46), "memo of the port");
+      EXPECT_STREQ(r->GetValue(kPropFirstReturnStatement), "memo of the port");
     }
     if (n > 65) {
-      EXPECT_EQ(r->GetListA(66), 3);
-      EXPECT_EQ(r->GetListB(80), 1);
+      EXPECT_EQ(r->GetListA(kPropComNumber), 3);
+      EXPECT_EQ(r->GetListB(kPropSearchOnType), 1);
     }
-    EXPECT_EQ(r->Number[125], 0);
-    EXPECT_EQ(r->Number[163], 0);
+    EXPECT_EQ(r->Number[kPropOmitFirst], 0);
+    EXPECT_EQ(r->Number[kPropZeroPad], 0);
     EXPECT_EQ(Find(1), nullptr);  // the deleted row is left out
 
     std::string dir200(200, 'P');
-    r->SetText(86, dir200.c_str());
+    r->SetText(kPropFirstDirectory, dir200.c_str());
     t.Update(r.get());
-    EXPECT_EQ(Find(2)->GetValue(86), dir200);
+    EXPECT_EQ(Find(2)->GetValue(kPropFirstDirectory), dir200);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "resources/dialogs/editor.h"
 #include "storage/save_prog.h"
 #include "tests/dbtools/import_fixture.h"
 
@@ -47,9 +48,9 @@ int SaveUntilStopped(int ready, int stop, const std::string& out) {
       continue;
     }
     std::string id = "SAVED" + std::to_string(saved);
-    saver.expect_dialog(54, [&](TDialog& d) {
+    saver.expect_dialog(IDD_SAVE_PROGRAM, [&](TDialog& d) {
       Pilot pilot(d);
-      pilot.set_text(101, id);
+      pilot.set_text(IDC_SAVE_PROGRAM_ID, id);
       pilot.click(IDOK);
     });
     if (TSaveProg(nullptr).Execute() != IDOK || failed) return 3;

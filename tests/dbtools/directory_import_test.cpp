@@ -5,6 +5,8 @@
 #include <set>
 
 #include "dbtools/tape_conversions.h"
+#include "resources/dialogs/masterdata.h"
+#include "resources/dialogs/search.h"
 #include "tests/dbtools/import_fixture.h"
 #include "tests/support/tape_text.h"
 
@@ -104,17 +106,17 @@ TEST_F(DirectoryImportTest, CustomerAndProjectImportsFileTheirIds) {
   }
   Write(Source("A.NC"), "G1\r\n");
   // 6001: the customer chosen; 6002: the project and its customer.
-  driver.expect_dialog(24, [](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_CUSTOMER, [](TDialog& d) {
     Pilot p(d);
-    p.select(101, 0);  // ACME (sorted)
+    p.select(IDC_SELECT_CUSTOMER_LIST, 0);  // ACME (sorted)
     p.click(IDOK);
   });
   ExpectMachine("MILL1");
   RunPlain(kCmImportToCustomer);
-  driver.expect_dialog(28, [](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_PROJECT, [](TDialog& d) {
     Pilot p(d);
-    p.select(101, 1);  // OTHER
-    p.select(102, 0);
+    p.select(IDC_SELECT_PROJECT_CUSTOMER, 1);  // OTHER
+    p.select(IDC_SELECT_PROJECT_PROJECTS, 0);
     p.click(IDOK);
   });
   ExpectMachine("LATHE");

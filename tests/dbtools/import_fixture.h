@@ -24,6 +24,7 @@
 #include "platform/plugin.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/handles.h"
+#include "resources/dialogs/masterdata.h"
 #include "tests/storage/log_fixture.h"
 
 namespace kvimport {
@@ -104,11 +105,11 @@ class ImportTest : public kvlogs::LogTest {
 
   // The machine chooser, answered with the machine of that name.
   void ExpectMachine(const std::string& name) {
-    driver.expect_dialog(1, [name](TDialog& d) {
+    driver.expect_dialog(IDD_SELECT_MACHINE, [name](TDialog& d) {
       plat::Pilot p(d);
-      auto lines = p.lines(101);
+      auto lines = p.lines(IDC_SELECT_MACHINE_LIST);
       for (std::size_t i = 0; i < lines.size(); ++i)
-        if (lines[i].rfind(name + " ", 0) == 0) p.select(101, static_cast<int>(i));
+        if (lines[i].rfind(name + " ", 0) == 0) p.select(IDC_SELECT_MACHINE_LIST, static_cast<int>(i));
       p.click(IDOK);
     });
   }
@@ -126,12 +127,12 @@ class ImportTest : public kvlogs::LogTest {
 
   // The next program id the counter will hand out.
   long PeekProgramId() {
-    long next = NextCounterA02() + 1;
+    long next = NextProgramId() + 1;
     return next;
   }
   // Draws ids until the next one is `id`.
   void NextProgramIdIs(long id) {
-    while (NextCounterA02() < id - 1) {
+    while (NextProgramId() < id - 1) {
     }
   }
 

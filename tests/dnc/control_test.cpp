@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include <chrono>
 #include <functional>
@@ -21,6 +22,9 @@
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/resource.h"
+#include "resources/dialogs/dnccontrol.h"
+#include "resources/dialogs/jobs.h"
+#include "resources/dialogs/search.h"
 #include "storage/program_lock.h"
 #include "storage/search_dialogs.h"
 #include "tests/sim/machine_sim.h"
@@ -48,8 +52,8 @@ class ControlTest : public kvdnc::DncServerTest {
     TMultiDncRecord* last = nullptr;
     for (int i = 0; i < n; i++) {
       auto* r = new TMultiDncRecord;
-      r->SetListA(66, 20 + i);
-      r->SetText(37, ("M" + std::to_string(i)).c_str());
+      r->SetListA(kPropComNumber, 20 + i);
+      r->SetText(kPropDisplayName, ("M" + std::to_string(i)).c_str());
       if (last) last->next = r; else first = r;
       last = r;
     }
@@ -65,51 +69,51 @@ TEST_F(ControlTest, PagesRowsAndStatusTexts) {
   TMultiDncRecord* nine = Rows(9);
   w.SetPorts(nine);
   FreeRecordList(nine);  // the window keeps only the names
-  EXPECT_TRUE(p.visible(300));
-  EXPECT_TRUE(p.visible(301));
-  EXPECT_FALSE(p.visible(302));
-  EXPECT_EQ(p.text(101), " &A. M0");
-  EXPECT_TRUE(p.visible(108));
+  EXPECT_TRUE(p.visible(IDC_DNC_CONTROL_PAGE1));
+  EXPECT_TRUE(p.visible(IDC_DNC_CONTROL_PAGE2));
+  EXPECT_FALSE(p.visible(IDC_DNC_CONTROL_PAGE3));
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_ROW1), " &A. M0");
+  EXPECT_TRUE(p.visible(IDC_DNC_CONTROL_ROW8));
 
   // A status for a port of another page is kept and shown with its page.
   w.SetPortStatus(8, 6);
   w.SetPortStatus(1, 36);
-  EXPECT_EQ(p.text(201), "S1113");
-  EXPECT_EQ(p.text(200), "");
-  ASSERT_TRUE(p.click(301));
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_STATUS2), "S1113");
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_STATUS1), "");
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_PAGE2));
   EXPECT_EQ(w.Page(), 1);
-  EXPECT_EQ(p.text(101), " &A. M8");
-  EXPECT_EQ(p.text(200), "S1115");
-  EXPECT_FALSE(p.visible(102)) << "the second page has one port";
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_ROW1), " &A. M8");
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_STATUS1), "S1115");
+  EXPECT_FALSE(p.visible(IDC_DNC_CONTROL_ROW2)) << "the second page has one port";
   EXPECT_EQ(CurrentPortIndex.load(), 8);
   // A code outside the table leaves the row's text.
   w.SetPortStatus(8, 3);
-  EXPECT_EQ(p.text(200), "S1115");
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_STATUS1), "S1115");
 
   // All 128 ports can be reached.
   TMultiDncRecord* all = Rows(128);
   w.SetPorts(all);
   FreeRecordList(all);
-  EXPECT_TRUE(p.visible(315));
-  ASSERT_TRUE(p.click(315));
-  EXPECT_EQ(p.text(108), " &H. M127");
-  ASSERT_TRUE(p.click(108));
+  EXPECT_TRUE(p.visible(IDC_DNC_CONTROL_PAGE16));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_PAGE16));
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_ROW8), " &H. M127");
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_ROW8));
   EXPECT_EQ(CurrentPortIndex.load(), 127);
   w.SetPortStatus(127, 11);
   EXPECT_EQ(w.StatusOf(127), 11);
-  EXPECT_EQ(p.text(207), "S1117");
-  EXPECT_FALSE(p.enabled(600)) << "no program search on this station";
-  EXPECT_FALSE(p.enabled(601));
-  EXPECT_TRUE(p.enabled(605));
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_STATUS8), "S1117");
+  EXPECT_FALSE(p.enabled(IDC_DNC_CONTROL_SEND)) << "no program search on this station";
+  EXPECT_FALSE(p.enabled(IDC_DNC_CONTROL_RECEIVE));
+  EXPECT_TRUE(p.enabled(IDC_DNC_CONTROL_SEND_JOB));
   // A port on plain files chooses them in the file dialogs.
   TMultiDncRecord* files = Rows(2);
   static_cast<TMultiDncRecord*>(files->next)->SetListB(kPropFileMode, 1);
-  ASSERT_TRUE(p.click(300));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_PAGE1));
   w.SetPorts(files);
   FreeRecordList(files);
-  ASSERT_TRUE(p.click(102));
-  EXPECT_TRUE(p.enabled(600));
-  EXPECT_TRUE(p.enabled(601));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_ROW2));
+  EXPECT_TRUE(p.enabled(IDC_DNC_CONTROL_SEND));
+  EXPECT_TRUE(p.enabled(IDC_DNC_CONTROL_RECEIVE));
   w.Destroy();
 }
 
@@ -134,14 +138,14 @@ TEST_F(ControlServerTest, CancelAskedAndAnsweredDropsTheReception) {
   Start(w);
   plat::set_time_scale(0.05);  // a line gap of half a second: a busy machine keeps the trickle going
   sim::Trickle t(m);
-  ASSERT_TRUE(WaitFor([] { return Ports[0]->Cancel() != nullptr && Ports[0]->BytesReceived > 20; }));
+  ASSERT_TRUE(WaitFor([] { return Ports[0]->CancelOpen() && Ports[0]->BytesReceived > 20; }));
   plat::GTestUiDriver driver;
   driver.expect_message_box(IDNO, "Cancel the transfer?");
-  ASSERT_TRUE(p.click(602));
-  EXPECT_NE(Ports[0]->Cancel(), nullptr) << "No changes nothing";
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_CANCEL));
+  EXPECT_TRUE(Ports[0]->CancelOpen()) << "No changes nothing";
   t.Stop();  // what comes after the cancel would be a reception of its own
   driver.expect_message_box(IDYES, "Cancel the transfer?");
-  ASSERT_TRUE(p.click(602));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_CANCEL));
   ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1; }));
   EXPECT_EQ(w.StatusOf(0), 4);
   EXPECT_EQ(RowCount("KELVFILE.DBF"), 0u);
@@ -161,10 +165,10 @@ TEST_F(ControlServerTest, ReceiveNewNamesTheNextReception) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(TReceiveNew::kTemplate, [](TDialog& d) {
     Pilot q(d);
-    q.type(101, "SHAFT-2");
+    q.type(IDC_RECEIVE_NEW_PROGRAM, "SHAFT-2");
     q.click(IDOK);
   });
-  ASSERT_TRUE(p.click(603));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_RECEIVE_NEW));
   EXPECT_EQ(w.StatusOf(0), 6);
   m.Send("%\r\nG1 X1\r\nM30\r\n%");  // no program id of its own
   ASSERT_TRUE(WaitFor([this] { return RowCount("KELVFILE.DBF") == 1; }));
@@ -257,7 +261,9 @@ class TransferTest : public ControlServerTest {
     std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
     std::string filter = "--gtest_filter=OtherStation.*";
     std::vector<std::string> env;
-    for (char** e = environ; *e; e++) env.emplace_back(*e);
+    // A sharded run's settings would leave the child's one test out.
+    for (char** e = environ; *e; e++)
+      if (std::strncmp(*e, "GTEST_TOTAL_SHARDS=", 19) && std::strncmp(*e, "GTEST_SHARD_INDEX=", 18)) env.emplace_back(*e);
     env.push_back("KV_STATION_DB=" + Globals->DatabaseDir);
     env.push_back("KV_STATION_ANSWER=" + answer);
     env.push_back("KV_STATION_PROGRAM=" + std::to_string(id));
@@ -273,18 +279,18 @@ class TransferTest : public ControlServerTest {
   }
   // Send Job: the job dialog with the machine's first job chosen and sent.
   void SendJobOfFirstMachine(Pilot& window) {
-    driver.expect_dialog(58, [](TDialog& d) {
+    driver.expect_dialog(IDD_JOB_LISTS, [](TDialog& d) {
       Pilot q(d);
-      q.select(101, 0);
-      q.click(109);
+      q.select(IDC_JOB_LISTS_MACHINES, 0);
+      q.click(IDC_JOB_LISTS_SEND);
     });
-    EXPECT_TRUE(window.click(605));
+    EXPECT_TRUE(window.click(IDC_DNC_CONTROL_SEND_JOB));
   }
   // The search dialog's "All" button: every program goes to the result
   // dialog, which opens pick_.
   void ChooseInSearch(const std::string& name) {
     pick_ = name;
-    driver.expect_dialog(53, [](TDialog& d) { Pilot(d).click(105); });
+    driver.expect_dialog(IDD_SEARCH, [](TDialog& d) { Pilot(d).click(IDC_SEARCH_ALL); });
   }
   // The control window over a started server, its port selected.
   TDncControll& Window() {
@@ -319,10 +325,10 @@ TEST_F(TransferTest, SendTakesTheChosenProgramUnderItsLockToTheMachine) {
   Seed("OTHER", "%\r\nG0\r\n%");
   TDncControll& w = Window();
   Pilot p(w);
-  ASSERT_TRUE(p.enabled(600));
+  ASSERT_TRUE(p.enabled(IDC_DNC_CONTROL_SEND));
   ChooseInSearch("SHAFT");
-  ASSERT_TRUE(p.click(600));
-  EXPECT_EQ(p.text(400), "Program : SHAFT");
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_PROGRAM), "Program : SHAFT");
   std::string got = Collect(m, 300);
   m.Send("\x13");  // held: the program is being sent
   got += m.Received(50);
@@ -346,26 +352,26 @@ TEST_F(TransferTest, CancelledChoiceAndCancelledSendSendNothingMoreAndFreeThePro
   TDncControll& w = Window();
   Pilot p(w);
   // The search left without a program: nothing is handed to the port.
-  driver.expect_dialog(53, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
-  ASSERT_TRUE(p.click(600));
+  driver.expect_dialog(IDD_SEARCH, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
   ChooseInSearch("NO SUCH PROGRAM");
-  ASSERT_TRUE(p.click(601));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_RECEIVE));
   EXPECT_EQ(Ports[0]->PendingText(), "");
   EXPECT_EQ(Ports[0]->NameForReception, 0);
   EXPECT_EQ(m.Received(100), "");
   EXPECT_EQ(Ports[0]->Polling, 1);
 
   ChooseInSearch("SHAFT");
-  ASSERT_TRUE(p.click(600));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
   Collect(m, 200);
   m.Send("\x13");
   ASSERT_TRUE(WaitFor([&] { return w.StatusOf(0) == 36; }));
   // Receive and Receive new are not taken while the port sends.
   ChooseInSearch("SHAFT");
-  ASSERT_TRUE(p.click(601));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_RECEIVE));
   EXPECT_EQ(Ports[0]->NameForReception, 0);
   driver.expect_message_box(IDYES, "Cancel the transfer?");
-  ASSERT_TRUE(p.click(602));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_CANCEL));
   ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1; }));
   m.Send("\x11");
   EXPECT_EQ(SentCount(id), 0);
@@ -383,9 +389,9 @@ TEST_F(TransferTest, ReceiveStoresTheNextReceptionAsTheChosenProgram) {
   TDncControll& w = Window();
   Pilot p(w);
   ChooseInSearch("SHAFT");
-  ASSERT_TRUE(p.click(601));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_RECEIVE));
   EXPECT_EQ(w.StatusOf(0), 6);
-  EXPECT_EQ(p.text(400), "Program : SHAFT");
+  EXPECT_EQ(p.text(IDC_DNC_CONTROL_PROGRAM), "Program : SHAFT");
   const std::string text = "%\r\nG1 X99\r\nM30\r\n%";  // no program id of its own
   m.Send(text);
   ASSERT_TRUE(WaitFor([&] {
@@ -415,8 +421,8 @@ TEST_F(TransferTest, SendJobSendsEachProgramOfTheJobInOrder) {
   EXPECT_EQ(Ports[0]->JobPrograms, nullptr);
   EXPECT_EQ(m.Received(100), "") << "the job is sent once";
   // The job dialog left without a job sends nothing.
-  driver.expect_dialog(58, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
-  ASSERT_TRUE(p.click(605));
+  driver.expect_dialog(IDD_JOB_LISTS, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND_JOB));
   EXPECT_EQ(m.Received(100), "");
   Stop(w);
 }
@@ -433,7 +439,7 @@ TEST_F(TransferTest, CancelBetweenTheProgramsOfAJobDropsTheRest) {
   EXPECT_EQ(Collect(m, Framed(a).size()), Framed(a));
   ASSERT_TRUE(WaitFor([&] { return w.StatusOf(0) == 2; })) << "the job waits for its next program";
   driver.expect_message_box(IDYES, "Cancel the transfer?");
-  ASSERT_TRUE(p.click(602));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_CANCEL));
   ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1; }));
   EXPECT_EQ(Ports[0]->JobPrograms, nullptr);
   EXPECT_EQ(m.Received(300), "");
@@ -486,12 +492,12 @@ TEST_F(TransferTest, FilePortsSendAChosenFileAndAJobFile) {
                          [path](TDialog& d) { static_cast<TOpenSaveDialog&>(d).Choose(path.c_str()); });
   };
   choose(dir + "ONE.NC");
-  ASSERT_TRUE(p.click(600));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
   const std::string one = "%\r\nG1 X1\r\nM30\r\n%";
   EXPECT_EQ(Collect(m, one.size()), one);
   ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1; }));
   choose(dir + "JOB.TXT");
-  ASSERT_TRUE(p.click(605));
+  ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND_JOB));
   const std::string job = "%\r\nG1 X1\r\nM30\r\nG1 X2\r\nM02\r\n%";
   EXPECT_EQ(Collect(m, job.size()), job);
   ASSERT_TRUE(WaitFor([] { return Ports[0]->Polling == 1; }));

@@ -3,20 +3,10 @@
 #pragma once
 
 #include "dnc_fixture.h"
-#include "platform/ui/resource.h"
+#include "tests/support/dialog_fixture.h"
 
 namespace kvdnc {
 
-class DncDialogTest : public DncTest {
- protected:
-  void SetUp() override {
-    DncTest::SetUp();
-    plat::set_resource_dir(KV_SOURCE_DIR "/resources/dialogs");
-    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
-    Globals->LoadMessages(44, 0);
-    Globals->LoadDialogTexts(44, 0);
-    Globals->CaptionText.Set("Kelvane");
-  }
-};
+class DncDialogTest : public kvtest::DialogTest<DncTest> {};
 
 }  // namespace kvdnc

@@ -19,6 +19,7 @@
 #include "dbmodel/syslog.h"
 #include "dnc/dncport.h"
 #include "dnc/server.h"
+#include "engine/engine.h"
 #include "platform/serial.h"
 #include "platform/sync.h"
 #include "tests/dbmodel/db_fixture.h"
@@ -53,7 +54,11 @@ class DncTest : public kvdb::DbTest {
     texts.Set(29, "New %s %s %s by %s%s");
     Globals->UserFirstName.Set("A");
     Globals->UserLastName.Set("L");
-    Globals->MessageTexts.Set(309, "TRANSFER FAILED");
+    // The message texts as the station ships them.
+    const std::string cfgDir = Globals->CfgDir;
+    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
+    ASSERT_EQ(Globals->LoadMessages(44, 0), 1);
+    Globals->CfgDir = cfgDir;
   }
   void TearDown() override {
     plat::reset_comm_ports();
@@ -64,7 +69,7 @@ class DncTest : public kvdb::DbTest {
   // naming mode; every other setting zero or empty.
   TMultiDncRecord* Row(long id, int com, int protocol = kProtoStandard, int naming = 0) {
     auto* r = new TMultiDncRecord;
-    r->Number[1] = id;
+    r->Number[kPropId] = id;
     r->SetListA(kPropComNumber, com);
     r->SetListA(kPropProtocol, protocol);
     r->Number[kPropNamingMode] = naming;
@@ -155,6 +160,22 @@ class DncTest : public kvdb::DbTest {
     for (auto& r : Rows(DbPath("LOG00000.DBF"))) t.push_back(r[2]);
     return t;
   }
+  // Whether another station could lock the program's row now (no send of
+  // ours holds it). The engine's lock is held while its retry setting is
+  // changed, so running port threads never see it half-way.
+  bool OtherStationCanLock(long ncid) {
+    DbLock engine(DbContext);
+    const int attempts = DbContext->lock_attempts;
+    DbContext->lock_attempts = 1;
+    bool ok;
+    {
+      TcbFileTable other("KELVFILE.DBF", 0, 0);
+      ok = other.LockById(ncid) > 0;
+    }
+    code_error_set(DbContext, 0);
+    DbContext->lock_attempts = attempts;
+    return ok;
+  }
   long SentCount(long id) {
     TcbFileTable t("KELVFILE.DBF", 0, 0);
     std::unique_ptr<TcbFileRecord> r(t.FindById(id));
@@ -221,13 +242,17 @@ class DncServerTest : public DncTest {
   // and the settings every server test starts from; then the fixture's own
   // settings and the test's changes, in that order.
   void OnePort(int protocol, const Adjust& defaults = {}, const Adjust& adjust = {}) {
+    PortRow(0, com_, protocol, defaults, adjust);
+  }
+  // The same for the row of that id, on another COM number.
+  void PortRow(long id, int com, int protocol, const Adjust& defaults = {}, const Adjust& adjust = {}) {
     TMultiDncTable t("KELVMD32.DBF", 1, 0);
     t.Create((Root() + "/alt/KELVMD32.DBF").c_str());
-    std::unique_ptr<TMultiDncRecord> r(t.FindById(0));
+    std::unique_ptr<TMultiDncRecord> r(t.FindById(id));
     ASSERT_TRUE(r);
     r->Clear();  // nothing left from an earlier set-up
-    r->Number[1] = 0;
-    r->SetListA(kPropComNumber, com_);
+    r->Number[kPropId] = id;
+    r->SetListA(kPropComNumber, com);
     r->SetListA(kPropProtocol, protocol);
     r->SetListB(kPropFileMode, 0);
     r->Number[kPropMachineId] = machineId_;

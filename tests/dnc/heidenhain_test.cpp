@@ -49,8 +49,9 @@ class HeidenhainTest : public kvdnc::ProtocolServerTest {
     r->next = nullptr;
     return kvdb::ReadFileBytes(Native(std::string(r->DIR) + r->NAME + "." + r->EXT));
   }
+  // The send let the program's row go and the port polls again.
   bool Released() {
-    return WaitFor([] { return Ports[0] && Ports[0]->Polling == 1 && !Ports[0]->ProgramTable; });
+    return WaitFor([this] { return Ports[0] && Ports[0]->Polling == 1 && OtherStationCanLock(100); });
   }
 };
 

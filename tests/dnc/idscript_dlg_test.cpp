@@ -7,6 +7,7 @@
 #include "dnc/idscript_dlg.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/gtest_driver.h"
+#include "resources/dialogs/dnclink.h"
 
 namespace {
 
@@ -22,32 +23,33 @@ TEST_F(IdScriptDialogTest, LinesGoBeforeTheSelectedLineOrToTheEnd) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(TDefineScript::kTemplate, [&](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.lines(102).size(), 24u);
-    EXPECT_FALSE(p.enabled(104)) << "scripts are not kept under names";
-    EXPECT_FALSE(p.enabled(105));
-    EXPECT_EQ(p.lines(102)[10], "LEFT__ZEROPAD_NUMERIC_ID  (NUMBER)");
-    p.select(102, kResetToTop);
-    p.click(106);
+    EXPECT_EQ(p.lines(IDC_ID_SCRIPT_FUNCTIONS).size(), 24u);
+    EXPECT_FALSE(p.enabled(IDC_ID_SCRIPT_ADD)) << "scripts are not kept under names";
+    EXPECT_FALSE(p.enabled(IDC_ID_SCRIPT_SAVE_AS));
+    EXPECT_EQ(p.lines(IDC_ID_SCRIPT_FUNCTIONS)[10], "LEFT__ZEROPAD_NUMERIC_ID  (NUMBER)");
+    p.select(IDC_ID_SCRIPT_FUNCTIONS, kResetToTop);
+    p.click(IDC_ID_SCRIPT_INSERT);
     // Nothing selected in the script: insert puts the line first, append last.
-    p.select(102, kNextLine);
-    p.click(106);
-    p.select(102, kRightTrim);
-    p.click(107);
-    EXPECT_EQ(p.lines(103), (Lines{"NEXTLINE();", "RESET_TO_TOP();", "RIGHT_TRIM_ID();"}));
-    p.select(103, 1);
-    p.select(102, kLeftTrim);
-    p.click(106);
-    EXPECT_EQ(p.lines(103), (Lines{"NEXTLINE();", "LEFT_TRIM_ID();", "RESET_TO_TOP();", "RIGHT_TRIM_ID();"}));
-    p.double_click(102, kNextLine);  // a double click inserts
-    EXPECT_EQ(p.lines(103).size(), 5u);
+    p.select(IDC_ID_SCRIPT_FUNCTIONS, kNextLine);
+    p.click(IDC_ID_SCRIPT_INSERT);
+    p.select(IDC_ID_SCRIPT_FUNCTIONS, kRightTrim);
+    p.click(IDC_ID_SCRIPT_APPEND);
+    EXPECT_EQ(p.lines(IDC_ID_SCRIPT_LINES), (Lines{"NEXTLINE();", "RESET_TO_TOP();", "RIGHT_TRIM_ID();"}));
+    p.select(IDC_ID_SCRIPT_LINES, 1);
+    p.select(IDC_ID_SCRIPT_FUNCTIONS, kLeftTrim);
+    p.click(IDC_ID_SCRIPT_INSERT);
+    EXPECT_EQ(p.lines(IDC_ID_SCRIPT_LINES),
+              (Lines{"NEXTLINE();", "LEFT_TRIM_ID();", "RESET_TO_TOP();", "RIGHT_TRIM_ID();"}));
+    p.double_click(IDC_ID_SCRIPT_FUNCTIONS, kNextLine);  // a double click inserts
+    EXPECT_EQ(p.lines(IDC_ID_SCRIPT_LINES).size(), 5u);
     // Removing the last line selects the new last one.
-    p.select(103, 4);
-    p.click(108);
-    EXPECT_EQ(p.lines(103).size(), 4u);
-    EXPECT_EQ(p.selection(103), 3);
-    p.double_click(103, 0);
-    EXPECT_EQ(p.lines(103).front(), "LEFT_TRIM_ID();");
-    EXPECT_EQ(p.selection(103), 0);
+    p.select(IDC_ID_SCRIPT_LINES, 4);
+    p.click(IDC_ID_SCRIPT_REMOVE);
+    EXPECT_EQ(p.lines(IDC_ID_SCRIPT_LINES).size(), 4u);
+    EXPECT_EQ(p.selection(IDC_ID_SCRIPT_LINES), 3);
+    p.double_click(IDC_ID_SCRIPT_LINES, 0);
+    EXPECT_EQ(p.lines(IDC_ID_SCRIPT_LINES).front(), "LEFT_TRIM_ID();");
+    EXPECT_EQ(p.selection(IDC_ID_SCRIPT_LINES), 0);
     p.click(IDOK);
   });
   TDefineScript dlg(nullptr);
@@ -63,35 +65,36 @@ TEST_F(IdScriptDialogTest, ArgumentsAreAskedAndThoseThatWouldBreakTheLineRefused
         Pilot pa(a);
         answer(pa);
       });
-      p.select(102, function);
-      p.click(107);
+      p.select(IDC_ID_SCRIPT_FUNCTIONS, function);
+      p.click(IDC_ID_SCRIPT_APPEND);
     };
     add(kSkipLines, [](Pilot& a) {
-      EXPECT_EQ(a.text(200), "SKIPLINES                 (NUMBER)");
-      a.type(101, "12a3");  // digits only
+      EXPECT_EQ(a.text(IDC_SCRIPT_ARGUMENT_PROMPT), "SKIPLINES                 (NUMBER)");
+      a.type(IDC_SCRIPT_ARGUMENT_VALUE, "12a3");  // digits only
       a.click(IDOK);
     });
     add(kUntilChar, [](Pilot& a) {
-      a.type(101, "654");  // two digits at most: 65 is 'A'
+      a.type(IDC_SCRIPT_ARGUMENT_VALUE, "654");  // two digits at most: 65 is 'A'
       a.click(IDOK);
     });
     driver.expect_message_box(IDOK, "cannot be used");
     add(kUntilString, [](Pilot& a) {
-      a.set_text(101, "a);B(");
+      a.set_text(IDC_SCRIPT_ARGUMENT_VALUE, "a);B(");
       a.click(IDOK);
-      EXPECT_TRUE(a.visible(101)) << "the question stays open";
-      a.set_text(101, "END X");
+      EXPECT_TRUE(a.visible(IDC_SCRIPT_ARGUMENT_VALUE)) << "the question stays open";
+      a.set_text(IDC_SCRIPT_ARGUMENT_VALUE, "END X");
       a.click(IDOK);
     });
     add(kSkipLines, [](Pilot& a) { a.click(IDCANCEL); });
     add(kSkipLines, [](Pilot& a) { a.click(IDOK); });  // empty: nothing added
     driver.expect_message_box(IDYES, "Set it True");
-    p.select(102, kNoSpaces);
-    p.click(107);
+    p.select(IDC_ID_SCRIPT_FUNCTIONS, kNoSpaces);
+    p.click(IDC_ID_SCRIPT_APPEND);
     driver.expect_message_box(IDNO, "Set it True");
-    p.click(107);
-    EXPECT_EQ(p.lines(103), (Lines{"SKIPLINES(123);", "ADD_TO_ID_UNTIL_CHAR(65);", "ADD_TO_ID_UNTIL_STRING(END X);",
-                                   "NO_SPACES(TRUE);", "NO_SPACES(FALSE);"}));
+    p.click(IDC_ID_SCRIPT_APPEND);
+    EXPECT_EQ(p.lines(IDC_ID_SCRIPT_LINES),
+              (Lines{"SKIPLINES(123);", "ADD_TO_ID_UNTIL_CHAR(65);", "ADD_TO_ID_UNTIL_STRING(END X);",
+                     "NO_SPACES(TRUE);", "NO_SPACES(FALSE);"}));
     p.click(IDCANCEL);
   });
   TDefineScript dlg(nullptr);
@@ -103,21 +106,21 @@ TEST_F(IdScriptDialogTest, RunWritesTheScriptToTheChosenFile) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(TDefineScript::kTemplate, [&](TDialog& d) {
     Pilot p(d);
-    p.click(109);  // an empty script asks for no file
-    p.select(102, kNextLine);
-    p.click(107);
-    p.select(102, kRightTrim);
-    p.click(107);
+    p.click(IDC_ID_SCRIPT_SAVE);  // an empty script asks for no file
+    p.select(IDC_ID_SCRIPT_FUNCTIONS, kNextLine);
+    p.click(IDC_ID_SCRIPT_APPEND);
+    p.select(IDC_ID_SCRIPT_FUNCTIONS, kRightTrim);
+    p.click(IDC_ID_SCRIPT_APPEND);
     driver.expect_dialog("TFileSaveDialog", [](TDialog& f) { f.CmCancel(); });
-    p.click(109);
+    p.click(IDC_ID_SCRIPT_SAVE);
     EXPECT_FALSE(std::filesystem::exists(path));
     driver.expect_dialog("TFileSaveDialog", [&](TDialog& f) { static_cast<TOpenSaveDialog&>(f).Choose(path); });
-    p.click(109);
+    p.click(IDC_ID_SCRIPT_SAVE);
     EXPECT_EQ(kvdb::ReadFileBytes(path), "NEXTLINE();\r\nRIGHT_TRIM_ID();");
     driver.expect_dialog("TFileSaveDialog",
                          [&](TDialog& f) { static_cast<TOpenSaveDialog&>(f).Choose(Root() + "/gone/SHOP.SCR"); });
     driver.expect_message_box(IDOK, "could not be written");
-    p.click(109);
+    p.click(IDC_ID_SCRIPT_SAVE);
     p.click(IDOK);
   });
   TDefineScript dlg(nullptr);

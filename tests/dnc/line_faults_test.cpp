@@ -12,6 +12,7 @@
 
 #include "dnc/dnclog.h"
 #include "dnc/mazak_tape.h"
+#include "dnc/raw_ascii.h"
 #include "dnc/rs232.h"
 #include "dnc/storing.h"
 #include "platform/ui/resource.h"
@@ -134,6 +135,13 @@ class PortLog {
     }
     return false;
   }
+  // Every line, for a failure's message.
+  std::string Text() const {
+    TListBox* l = DncDebugWindow(0)->List();
+    std::string out;
+    for (int i = 0; i < l->GetCount(); i++) out += "\n  " + l->GetString(i);
+    return out;
+  }
 };
 
 // The cable is pulled while the port polls and plugged in again: every
@@ -224,14 +232,52 @@ TEST_F(HangUpTest, EveryProtocolOpensItsLineAgain) {
 // rest of the reception.
 TEST_F(HangUpTest, RawReceptionKeepsTheBytesBeforeTheHangUp) {
   sim::NoisyLine line(kCom);
+  std::optional<PortLog> logged(std::in_place);
   OnePort(kProtoRaw);
   StartServer();
   const std::string data = "%\r\nG1 X1 Y1 Z1\r\nG1 X2 Y2 Z2\r\n";
   line.Send(data);
-  ASSERT_TRUE(WaitFor([&] { return line.Unread() == 0 && !Ports[0]->Polling; }));
+  ASSERT_TRUE(WaitFor([&] { return line.Unread() == 0 && !Ports[0]->Polling; })) << logged->Text();
   line.HangUp();
-  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return RowCount("KELVDNCF.DBF") == 1; })) << logged->Text();
   EXPECT_EQ(FailedBytes(), data);
+  // The windows go before the server, whose end forgets them.
+  logged.reset();
+  StopServer();
+}
+
+// A line that hangs up before the read thread starts fails its read at
+// once; the bytes the port took before the hang-up still reach the
+// reception, which ends as failed.
+TEST_F(EndTriggerTest, ReadOnALineThatHungUpKeepsTheQueuedBytes) {
+  constexpr int kLineCom = 22;
+  const struct {
+    const char* name;
+    int protocol;
+    void (*read)(void*);
+  } cases[] = {{"raw", kProtoRaw, RawReadThread}, {"standard", kProtoStandard, Rs232ReadThread}};
+  const std::string data = "%\r\nG1 X1 Y1\r\nG1 X2 Y2\r\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::NoisyLine line(kLineCom);
+    auto port = OfflinePort(Row(1, kLineCom, c.protocol));
+    ASSERT_TRUE(port->ComHandle);  // the port opens its line
+    DWORD errors = 0;
+    auto queued = [&] {
+      DWORD e = 0;
+      plat::COMSTAT st;
+      plat::clear_comm_error(port->ComHandle, &e, &st);
+      errors |= e;
+      return st.cbInQue;
+    };
+    line.Send(data);
+    ASSERT_TRUE(WaitFor([&] { return queued() == data.size(); }));
+    line.HangUp();
+    ASSERT_TRUE(WaitFor([&] { return queued() && (errors & CE_IOE); }));
+    c.read(port.get());
+    EXPECT_EQ(port->ReceiveFailed, 1);
+    EXPECT_EQ(kvdb::ReadFileBytes(Native(port->TransferPath)), data);
+  }
 }
 
 // Failed transfers of a port on plain files are named by the minute:

@@ -13,6 +13,8 @@
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/gtest_driver.h"
+#include "resources/dialogs/dnclink.h"
+#include "resources/dialogs/dncsetup.h"
 #include "tests/sim/machine_sim.h"
 
 namespace {
@@ -32,12 +34,12 @@ class LinkDialogTest : public kvdnc::DncDialogTest {
     TMultiDncTable t("KELVCOMM.DBF", 1, 0);
     ASSERT_EQ(t.Create((Root() + "/alt/KELVCOMM.DBF").c_str()), 1);
     Port(0, [](TMultiDncRecord& r) {
-      r.SetText(2, "Lathe link");
+      r.SetText(kPropName, "Lathe link");
       r.SetListA(kPropComNumber, kLatheCom);
       for (int n : {kPropBaud, kPropDataBits, kPropStopBits, kPropParity, kPropFlow}) r.Number[n] = 0;
     });
     Port(1, [this](TMultiDncRecord& r) {
-      r.SetText(2, "Mill link");
+      r.SetText(kPropName, "Mill link");
       r.SetText(kLinkDisplayName, "Mill one");
       r.SetListA(kPropComNumber, kMillCom);
       r.Number[kPropMachineId] = machineId_;
@@ -95,18 +97,19 @@ TEST_F(LinkDialogTest, ShowsTheProgramThePreselectedPortAndWhatTheUserMayDo) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(TDncLinkDlg::kTemplate, [](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.text(400), "PROG7");
-    EXPECT_EQ(p.selection(101), 1) << "the line of the program's machine";
-    EXPECT_EQ(p.text(103), "COMM-31: 9600 baud, 8-NONE-1 , Flow : SOFTWARE");
-    EXPECT_FALSE(p.visible(602)) << "no receiving offered";
-    EXPECT_FALSE(p.visible(603));
-    for (int id : {604, 605, 606}) EXPECT_TRUE(p.visible(id));
-    for (int id : {500, 501, 502, 504}) EXPECT_EQ(p.text(id), "0");
-    EXPECT_EQ(p.text(503), "00.00.00");
-    EXPECT_EQ(p.text(600), "&0. Exit");
-    p.select(101, 0);
-    EXPECT_EQ(p.text(103), "COMM-32: 50 baud, 5-NONE-1 , Flow : NONE");
-    p.click(600);
+    EXPECT_EQ(p.text(IDC_DNC_LINK_PROGRAM), "PROG7");
+    EXPECT_EQ(p.selection(IDC_DNC_LINK_PORTS), 1) << "the line of the program's machine";
+    EXPECT_EQ(p.text(IDC_DNC_LINK_PORT), "COMM-31: 9600 baud, 8-NONE-1 , Flow : SOFTWARE");
+    EXPECT_FALSE(p.visible(IDC_DNC_LINK_RECEIVE)) << "no receiving offered";
+    EXPECT_FALSE(p.visible(IDC_DNC_LINK_STOP));
+    for (int id : {IDC_DNC_LINK_SETUP, IDC_DNC_LINK_ADD_PORT, IDC_DNC_LINK_DELETE_PORT}) EXPECT_TRUE(p.visible(id));
+    for (int id : {IDC_DNC_LINK_RECEIVED, IDC_DNC_LINK_SENT, IDC_DNC_LINK_TOTAL, IDC_DNC_LINK_RATE})
+      EXPECT_EQ(p.text(id), "0");
+    EXPECT_EQ(p.text(IDC_DNC_LINK_TIME), "00.00.00");
+    EXPECT_EQ(p.text(IDC_DNC_LINK_EXIT), "&0. Exit");
+    p.select(IDC_DNC_LINK_PORTS, 0);
+    EXPECT_EQ(p.text(IDC_DNC_LINK_PORT), "COMM-32: 50 baud, 5-NONE-1 , Flow : NONE");
+    p.click(IDC_DNC_LINK_EXIT);
   });
   TDncLinkDlg dlg(nullptr, &program_, machineId_, false);
   EXPECT_EQ(dlg.Execute(), IDCANCEL);
@@ -114,10 +117,10 @@ TEST_F(LinkDialogTest, ShowsTheProgramThePreselectedPortAndWhatTheUserMayDo) {
   Globals->RightsMask = 0;
   driver.expect_dialog(TDncLinkDlg::kTemplate, [](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.text(400), "No program");
-    EXPECT_EQ(p.selection(101), 0);
-    EXPECT_TRUE(p.visible(602));
-    for (int id : {604, 605, 606}) EXPECT_FALSE(p.visible(id));
+    EXPECT_EQ(p.text(IDC_DNC_LINK_PROGRAM), "No program");
+    EXPECT_EQ(p.selection(IDC_DNC_LINK_PORTS), 0);
+    EXPECT_TRUE(p.visible(IDC_DNC_LINK_RECEIVE));
+    for (int id : {IDC_DNC_LINK_SETUP, IDC_DNC_LINK_ADD_PORT, IDC_DNC_LINK_DELETE_PORT}) EXPECT_FALSE(p.visible(id));
     p.press_escape();
   });
   TDncLinkDlg bare(nullptr, nullptr, 0, true);
@@ -131,15 +134,15 @@ TEST_F(LinkDialogTest, AReceptionThatEndsByItselfClosesWithOkOverTheReceivedFile
   driver.expect_dialog(TDncLinkDlg::kTemplate, [&](TDialog& d) {
     auto& dlg = static_cast<TDncLinkDlg&>(d);
     Pilot p(d);
-    ASSERT_TRUE(p.click(602));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_RECEIVE));
     {
       TClientDC dc(d.GetHandle());
-      EXPECT_EQ(plat::ask_control_colors(p.control(500)->GetHandle(), dc).text, RGB(255, 255, 0))
+      EXPECT_EQ(plat::ask_control_colors(p.control(IDC_DNC_LINK_RECEIVED)->GetHandle(), dc).text, RGB(255, 255, 0))
           << "yellow counters while receiving";
     }
-    EXPECT_TRUE(p.visible(603));
-    EXPECT_FALSE(p.enabled(600));
-    EXPECT_FALSE(p.enabled(101));
+    EXPECT_TRUE(p.visible(IDC_DNC_LINK_STOP));
+    EXPECT_FALSE(p.enabled(IDC_DNC_LINK_EXIT));
+    EXPECT_FALSE(p.enabled(IDC_DNC_LINK_PORTS));
     d.PostMessage(WM_CLOSE);
     driver.pump();
     EXPECT_FALSE(d.HasEnded()) << "no closing while a test runs";
@@ -160,33 +163,33 @@ TEST_F(LinkDialogTest, AFailedReceptionIsToldAndNeverEndsWithOk) {
     Pilot p(d);
     // Nothing between the triggers: no program to hand over.
     driver.expect_message_box(IDOK, "Nothing was received");
-    ASSERT_TRUE(p.click(602));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_RECEIVE));
     m.Send("noise without a start\r\n");
     ASSERT_TRUE(WaitIdle(driver, dlg));
     EXPECT_FALSE(d.HasEnded());
-    EXPECT_TRUE(p.enabled(602));
+    EXPECT_TRUE(p.enabled(IDC_DNC_LINK_RECEIVE));
     // A receive file that cannot be created.
     Globals->TempDir = Root() + "/gone\\";
     driver.expect_message_box(IDOK, "could not be created");
-    ASSERT_TRUE(p.click(602));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_RECEIVE));
     ASSERT_TRUE(WaitIdle(driver, dlg));
     EXPECT_FALSE(d.HasEnded());
     // A disk that fills while the program comes in.
     Globals->TempDir = Root() + "/temp\\";
     plat::set_write_fault("RECDNC.TMP", 5);
     driver.expect_message_box(IDOK, "could not be written");
-    ASSERT_TRUE(p.click(602));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_RECEIVE));
     m.Send("%\r\nO7\r\nG1 X10\r\nM30\r\n%\r\n");
     ASSERT_TRUE(WaitIdle(driver, dlg));
     plat::set_write_fault("", 0);
     EXPECT_FALSE(d.HasEnded());
     // Stopped by the user.
-    ASSERT_TRUE(p.click(602));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_RECEIVE));
     driver.expect_message_box(IDYES, "Cancel the transfer");
-    ASSERT_TRUE(p.click(603));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_STOP));
     ASSERT_TRUE(WaitIdle(driver, dlg));
     EXPECT_FALSE(d.HasEnded());
-    p.click(600);
+    p.click(IDC_DNC_LINK_EXIT);
   });
   TDncLinkDlg dlg(nullptr, &program_, machineId_, true);
   EXPECT_EQ(dlg.Execute(), IDCANCEL);
@@ -205,37 +208,37 @@ TEST_F(LinkDialogTest, SendsTheFileAndLogsOnlyACompletedSendAsSent) {
     };
     EXPECT_EQ(colours(103).text, RGB(0, 0, 192));
     EXPECT_EQ(colours(400).text, RGB(0, 255, 0));
-    EXPECT_EQ(colours(400).back, RGB(0, 0, 0));
-    ASSERT_TRUE(p.click(601));
-    EXPECT_TRUE(p.visible(700)) << "the progress bar shows while sending";
-    EXPECT_EQ(colours(501).text, RGB(0, 255, 0)) << "green counters while sending";
-    EXPECT_EQ(colours(501).back, RGB(0, 0, 0));
+    EXPECT_EQ(colours(IDC_DNC_LINK_PROGRAM).back, RGB(0, 0, 0));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_SEND));
+    EXPECT_TRUE(p.visible(IDC_DNC_LINK_PROGRESS)) << "the progress bar shows while sending";
+    EXPECT_EQ(colours(IDC_DNC_LINK_SENT).text, RGB(0, 255, 0)) << "green counters while sending";
+    EXPECT_EQ(colours(IDC_DNC_LINK_SENT).back, RGB(0, 0, 0));
     ASSERT_TRUE(WaitIdle(driver, dlg));
     got = m.Received(20);
-    EXPECT_FALSE(p.visible(700));
-    EXPECT_EQ(p.text(501), "0") << "counters back to zero";
+    EXPECT_FALSE(p.visible(IDC_DNC_LINK_PROGRESS));
+    EXPECT_EQ(p.text(IDC_DNC_LINK_SENT), "0") << "counters back to zero";
 
     // Held by XOFF until the port's time-out: not sent, and said so.
     Port(1, [](TMultiDncRecord& r) {
       r.Number[kLinkStartInXoff] = 1;
       r.Number[kLinkXoffMinutes] = 1;
     });
-    p.select(101, 1);
+    p.select(IDC_DNC_LINK_PORTS, 1);
     driver.expect_message_box(IDOK, "XOFF");
-    ASSERT_TRUE(p.click(601));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_SEND));
     ASSERT_TRUE(WaitIdle(driver, dlg));
 
     // Stopped during the hold: the user is asked first.
     Port(1, [](TMultiDncRecord& r) { r.Number[kLinkXoffMinutes] = 0; });
-    p.select(101, 1);
-    ASSERT_TRUE(p.click(601));
+    p.select(IDC_DNC_LINK_PORTS, 1);
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_SEND));
     driver.expect_message_box(IDNO, "Cancel the transfer");
-    ASSERT_TRUE(p.click(603));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_STOP));
     EXPECT_TRUE(dlg.TestRunning());
     driver.expect_message_box(IDYES, "Cancel the transfer");
-    ASSERT_TRUE(p.click(603));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_STOP));
     ASSERT_TRUE(WaitIdle(driver, dlg));
-    p.click(600);
+    p.click(IDC_DNC_LINK_EXIT);
   });
   TDncLinkDlg dlg(nullptr, &program_, machineId_, false);
   EXPECT_EQ(dlg.Execute(), IDCANCEL);
@@ -254,15 +257,15 @@ TEST_F(LinkDialogTest, APortThatDoesNotOpenAndAMissingSendFileAreTold) {
     Pilot p(d);
     driver.expect_message_box(IDOK, "Opening of port failed");
     driver.expect_message_box(IDOK, "Initialization of Commport failed");
-    ASSERT_TRUE(p.click(601));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_SEND));
     EXPECT_FALSE(dlg.TestRunning());
     sim::Machine m(kMillCom);
-    p.select(101, 1);
+    p.select(IDC_DNC_LINK_PORTS, 1);
     Globals->DncTransferFile.Set((Root() + "/temp/GONE.RF1").c_str());
     driver.expect_message_box(IDOK, "could not be opened");
-    ASSERT_TRUE(p.click(601));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_SEND));
     ASSERT_TRUE(WaitIdle(driver, dlg));
-    p.click(600);
+    p.click(IDC_DNC_LINK_EXIT);
   });
   TDncLinkDlg dlg(nullptr, nullptr, 0, false);
   EXPECT_EQ(dlg.Execute(), IDCANCEL);
@@ -274,42 +277,42 @@ TEST_F(LinkDialogTest, PortsAreAddedEditedAndDeleted) {
   driver.expect_dialog(TDncLinkDlg::kTemplate, [&](TDialog& d) {
     auto& dlg = static_cast<TDncLinkDlg&>(d);
     Pilot p(d);
-    const std::size_t lines = p.lines(101).size();
+    const std::size_t lines = p.lines(IDC_DNC_LINK_PORTS).size();
     // A new port whose setup is cancelled is not kept.
-    driver.expect_dialog(42, [](TDialog& s) { Pilot(s).click(IDCANCEL); });
-    ASSERT_TRUE(p.click(605));
-    EXPECT_EQ(p.lines(101).size(), lines);
+    driver.expect_dialog(IDD_PORT_SETUP, [](TDialog& s) { Pilot(s).click(IDCANCEL); });
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_ADD_PORT));
+    EXPECT_EQ(p.lines(IDC_DNC_LINK_PORTS).size(), lines);
     // One saved with 400 is.
-    driver.expect_dialog(42, [](TDialog& s) {
+    driver.expect_dialog(IDD_PORT_SETUP, [](TDialog& s) {
       Pilot ps(s);
-      ps.set_text(101, "Grinder link");
-      ps.select(102, 4);
-      ps.click(400);
+      ps.set_text(IDC_PORT_SETUP_NAME, "Grinder link");
+      ps.select(IDC_PORT_SETUP_COM, 4);
+      ps.click(IDC_PORT_SETUP_SAVE);
     });
-    ASSERT_TRUE(p.click(605));
-    ASSERT_EQ(p.lines(101).size(), lines + 1);
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_ADD_PORT));
+    ASSERT_EQ(p.lines(IDC_DNC_LINK_PORTS).size(), lines + 1);
     ASSERT_TRUE(dlg.SelectedPort());
-    const long id = dlg.SelectedPort()->Number[1];
-    EXPECT_EQ(p.text(103).substr(0, 7), "COMM-5:");
-    EXPECT_STREQ(Stored(id)->GetValue(2), "Grinder link");
+    const long id = dlg.SelectedPort()->Number[kPropId];
+    EXPECT_EQ(p.text(IDC_DNC_LINK_PORT).substr(0, 7), "COMM-5:");
+    EXPECT_STREQ(Stored(id)->GetValue(kPropName), "Grinder link");
     // Edited.
-    driver.expect_dialog(42, [](TDialog& s) {
+    driver.expect_dialog(IDD_PORT_SETUP, [](TDialog& s) {
       Pilot ps(s);
-      ps.select(102, 5);
-      ps.click(400);
+      ps.select(IDC_PORT_SETUP_COM, 5);
+      ps.click(IDC_PORT_SETUP_SAVE);
     });
-    ASSERT_TRUE(p.click(604));
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_SETUP));
     EXPECT_EQ(Stored(id)->GetListA(kPropComNumber), 6);
-    EXPECT_EQ(p.text(103).substr(0, 7), "COMM-6:");
+    EXPECT_EQ(p.text(IDC_DNC_LINK_PORT).substr(0, 7), "COMM-6:");
     // Deleted after the question.
     driver.expect_message_box(IDNO, "Delete this port");
-    ASSERT_TRUE(p.click(606));
-    EXPECT_EQ(p.lines(101).size(), lines + 1);
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_DELETE_PORT));
+    EXPECT_EQ(p.lines(IDC_DNC_LINK_PORTS).size(), lines + 1);
     driver.expect_message_box(IDYES, "Delete this port");
-    ASSERT_TRUE(p.click(606));
-    EXPECT_EQ(p.lines(101).size(), lines);
-    for (const std::string& l : p.lines(101)) EXPECT_NE(ListLineId(l.c_str()), id);
-    p.click(600);
+    ASSERT_TRUE(p.click(IDC_DNC_LINK_DELETE_PORT));
+    EXPECT_EQ(p.lines(IDC_DNC_LINK_PORTS).size(), lines);
+    for (const std::string& l : p.lines(IDC_DNC_LINK_PORTS)) EXPECT_NE(ListLineId(l.c_str()), id);
+    p.click(IDC_DNC_LINK_EXIT);
   });
   TDncLinkDlg dlg(nullptr, &program_, machineId_, true);
   EXPECT_EQ(dlg.Execute(), IDCANCEL);

@@ -26,7 +26,7 @@ constexpr int kCom = 31;
 // A link port on the simulated machine's COM number with software flow.
 std::unique_ptr<TMultiDncRecord> LinkRow(const std::function<void(TMultiDncRecord&)>& adjust = {}) {
   auto r = std::make_unique<TMultiDncRecord>();
-  r->Number[1] = 3;
+  r->Number[kPropId] = 3;
   r->SetListA(kPropComNumber, kCom);
   r->Number[kPropBaud] = 16;
   r->Number[kPropDataBits] = 3;
@@ -326,8 +326,10 @@ TEST_F(LinkTransferTest, AMissingSendFileOrPortIsTold) {
   auto row = LinkRow();
   TLinkTransfer t(*row);
   std::string text, caption;
+  const std::string device = Root() + "/no-such-tty";
+  plat::map_comm_port(kCom, device);
   EXPECT_FALSE(t.Open(&text, &caption));  // no machine on the port
-  EXPECT_EQ(text, "Opening of port failed");
+  EXPECT_EQ(text, "Opening of port failed\r\n\r\nCOM" + std::to_string(kCom) + " -> " + device + ": no such device");
   EXPECT_EQ(caption, "Fatal Error");
   sim::Machine m(kCom);
   ASSERT_TRUE(t.Open(&text, &caption));

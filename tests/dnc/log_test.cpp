@@ -70,6 +70,23 @@ TEST_F(DncLogTest, LinesGoToTheirWindows) {
   EXPECT_TRUE(Lines(1).empty());
 }
 
+// The editor's monitor: a window of template 1010 of its own, shown while
+// its handle lives; the server's windows are not touched.
+TEST_F(DncLogTest, AMonitorOfItsOwnLivesAsLongAsItsHandle) {
+  HWND shown = nullptr;
+  {
+    std::shared_ptr<TDncDebug> monitor = OpenDncMonitor(nullptr);
+    ASSERT_NE(monitor, nullptr);
+    shown = monitor->GetHandle();
+    EXPECT_TRUE(::IsWindow(shown));
+    EXPECT_TRUE(monitor->IsWindowVisible());
+    EXPECT_EQ(monitor->GetCaption(), std::string("DNC - Debugger"));
+    EXPECT_EQ(monitor->List()->GetHorizontalExtent(), 3000);
+    EXPECT_EQ(DncDebugWindow(0), nullptr);
+  }
+  EXPECT_FALSE(::IsWindow(shown));
+}
+
 TEST_F(DncLogTest, WindowsGoWhileThreadsWrite) {
   Globals->DebugMode = 1;
   CreateDncDebugWindows(nullptr);

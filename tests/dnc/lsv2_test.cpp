@@ -66,7 +66,7 @@ class Lsv2Test : public kvdnc::DncServerTest {
   }
   // The port listens for the control again.
   bool Polling() override {
-    return WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1 && Ports[0]->SendRequest(); });
+    return WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1 && Ports[0]->SendRequestOpen(); });
   }
 
   // A program of the machine in the index under `desc`.
@@ -83,14 +83,7 @@ class Lsv2Test : public kvdnc::DncServerTest {
     return {0, ""};
   }
   // Another station may lock the program: no send holds it.
-  bool Unlocked(long ncid) {
-    DbContext->lock_attempts = 1;
-    TcbFileTable other("KELVFILE.DBF", 0, 0);
-    const bool ok = other.LockById(ncid) > 0;
-    code_error_set(DbContext, 0);
-    DbContext->lock_attempts = -1;
-    return ok;
-  }
+  bool Unlocked(long ncid) { return OtherStationCanLock(ncid); }
 };
 
 // The lines a drip feed delivered, without part headers, part ends and

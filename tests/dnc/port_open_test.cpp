@@ -173,16 +173,20 @@ TEST_F(PortOpenTest, SettingsTheDeviceRefusesLeaveThePortClosed) {
   EXPECT_EQ(LogLines().back(), "COMM-5 : Line settings refused by the device");
 }
 
+// The log shows the baud index line, then why the device did not open.
 TEST_F(PortOpenTest, MissingOrBusyDevice) {
+  const std::string gone = Root() + "/no-such-tty";
+  plat::map_comm_port(9, gone);
   TDncPort missing(Row(1, 9));
   EXPECT_EQ(missing.OpenResult, 0);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"COMM-9 : 12"});
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"COMM-9 : 12", "COMM-9 : COM9 -> " + gone + ": no such device"}));
 
   sim::Machine m(5);
   TDncPort first(Row(1, 5));
   ASSERT_EQ(first.OpenResult, 1);
   TDncPort second(Row(2, 5));
   EXPECT_EQ(second.OpenResult, 0);
+  EXPECT_EQ(second.OpenError, "COM5: already open in this program");
   // Reset opens again; on a closed handle it only opens.
   first.ResetPort();
   EXPECT_EQ(first.OpenResult, 1);

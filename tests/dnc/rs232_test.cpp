@@ -79,7 +79,7 @@ TEST_F(Rs232Test, CancelDuringReadDropsTheReception) {
   StartServer();
   plat::set_time_scale(0.05);  // a line gap of half a second: a busy machine keeps the trickle going
   sim::Trickle t(m);
-  ASSERT_TRUE(WaitFor([] { return Ports[0]->Cancel() != nullptr && Ports[0]->BytesReceived > 20; }));
+  ASSERT_TRUE(WaitFor([] { return Ports[0]->CancelOpen() && Ports[0]->BytesReceived > 20; }));
   t.Stop();  // what comes after the cancel would be a reception of its own
   ASSERT_TRUE(Ports[0]->SignalCancel());
   ASSERT_TRUE(WaitFor([&] { return view_.Saw(4); }));
@@ -172,7 +172,7 @@ TEST_F(Rs232Test, Dc2IsAwaitedAndAnsweredWithDc4) {
   // Only the write thread sets a total; its cancel event opens after that.
   // A DC2 sent while the read thread still runs would be read as text.
   ASSERT_TRUE(WaitFor([] {
-    return Ports[0]->BytesTotal > 0 && Ports[0]->Cancel() != nullptr && Ports[0]->Polling == 0;
+    return Ports[0]->BytesTotal > 0 && Ports[0]->CancelOpen() && Ports[0]->Polling == 0;
   }));
   EXPECT_EQ(m.Received(200), "") << "nothing before the DC2";
   m.Send("\x12");

@@ -4,6 +4,7 @@
 #include "dnc/setup_commands.h"
 #include "dnc/setup_multi.h"
 #include "platform/plugin.h"
+#include "resources/dialogs/dncsetup.h"
 #include "tests/dncsetup/setup_fixture.h"
 
 namespace {
@@ -18,7 +19,7 @@ TEST_F(SetupTest, TheToolBarCommandOpensTheDncSetup) {
   frame->Create();
   Globals->RightsMask = CommandRights(kCmMultiDncSetup);  // the right the command needs
   plat::GTestUiDriver driver;
-  driver.expect_dialog(102, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
+  driver.expect_dialog(IDD_DNC_SETUP, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
   EXPECT_TRUE(frame->RouteCommand(kCmMultiDncSetup));
   EXPECT_EQ(driver.dialogs_shown(), std::vector<std::string>{"102 TMultiDncSetup"});
   RegisterFrameCommand(kCmMultiDncSetup, nullptr);
@@ -29,18 +30,18 @@ TEST_F(SetupTest, TheToolBarCommandOpensTheDncSetup) {
 TEST_F(SetupTest, DirectoryListTakesAtMostFifteenAndWritesThemInOrder) {
   plat::set_plugin_dir(KV_TEST_PLUGIN_DIR);
   plat::GTestUiDriver driver;
-  driver.expect_dialog(102, [&](TDialog& d) {
+  driver.expect_dialog(IDD_DNC_SETUP, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(115, "Files");
+    p.set_text(IDC_DNC_SETUP_PORT_TEXT, "Files");
     for (int i = 0; i < 16; i++) {
       Globals->LastDir = "D:\\NC" + std::to_string(i) + "\\";
-      p.click(122);
+      p.click(IDC_DNC_SETUP_ADD_DIRECTORY);
     }
-    auto dirs = p.lines(121);
+    auto dirs = p.lines(IDC_DNC_SETUP_DIRECTORIES);
     ASSERT_EQ(dirs.size(), 15u);
     EXPECT_EQ(dirs[14], "D:\\NC14\\CHOSEN\\");
-    p.select(121, 0);
-    p.click(128);
+    p.select(IDC_DNC_SETUP_DIRECTORIES, 0);
+    p.click(IDC_DNC_SETUP_REMOVE_DIRECTORY);
     p.click(IDOK);
   });
   TMultiDncSetup dlg(nullptr);
@@ -58,7 +59,7 @@ TEST_F(SetupTest, APortTableThatCannotBeReadIsToldAndNothingIsWritten) {
   std::filesystem::remove(AltPath("KELVMD32.DBF"));
   plat::GTestUiDriver driver;
   driver.expect_message_box(IDOK, "cannot be opened");
-  driver.expect_dialog(102, [](TDialog& d) {
+  driver.expect_dialog(IDD_DNC_SETUP, [](TDialog& d) {
     auto& dlg = static_cast<TMultiDncSetup&>(d);
     EXPECT_EQ(dlg.Current, nullptr);
     Pilot(d).click(IDOK);

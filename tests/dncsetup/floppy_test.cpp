@@ -2,6 +2,7 @@
 // with the drive mapped onto a scratch directory.
 #include "dnc/setup_floppy.h"
 #include "dnc/setup_multi.h"
+#include "resources/dialogs/dncsetup.h"
 #include "tests/dncsetup/setup_fixture.h"
 
 namespace {
@@ -12,53 +13,53 @@ using plat::Pilot;
 void Export(plat::UiDriver& driver, Pilot& p, const std::string& name,
             const std::vector<std::string>& listed, const char* refusal = nullptr) {
   driver.expect_message_box(IDOK, "Insert disk into drive A:");
-  driver.expect_dialog(306, [&, name, listed, refusal](TDialog& s) {
+  driver.expect_dialog(IDD_SAVE_SETUP, [&, name, listed, refusal](TDialog& s) {
     Pilot q(s);
-    EXPECT_EQ(q.lines(102), listed);
-    q.set_text(101, name);
+    EXPECT_EQ(q.lines(IDC_SAVE_SETUP_LIST), listed);
+    q.set_text(IDC_SAVE_SETUP_NAME, name);
     if (refusal) {
       driver.expect_message_box(IDOK, refusal);
       q.click(IDOK);
-      EXPECT_TRUE(q.focused(101));
+      EXPECT_TRUE(q.focused(IDC_SAVE_SETUP_NAME));
       q.click(IDCANCEL);
     } else {
       q.click(IDOK);
     }
   });
-  p.click(126);
+  p.click(IDC_DNC_SETUP_EXPORT);
 }
 
 TEST_F(SetupTest, ExportCreatesTheSetupFileAndKeepsNamesApart) {
   {
     auto r = Port(0);
-    r->SetText(62, "G04");  // the port's own delay-line text
-    r->Number[69] = 7;
+    r->SetText(kPropSetupName, "G04");  // the port's own delay-line text
+    r->Number[kPropProtocol] = 7;
     StorePort(*r);
   }
   plat::GTestUiDriver driver;
-  driver.expect_dialog(102, [&](TDialog& d) {
+  driver.expect_dialog(IDD_DNC_SETUP, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(115, "Lathe");
+    p.set_text(IDC_DNC_SETUP_PORT_TEXT, "Lathe");
     Export(driver, p, "Lathe Fanuc", {});
     Export(driver, p, "Lathe Fanuc", {"Lathe Fanuc"}, "Cannot save to duplicate name!");
     Export(driver, p, "LATHE FANUC", {"Lathe Fanuc"});
     Export(driver, p, std::string(95, 'N').substr(0, 94), {"Lathe Fanuc", "LATHE FANUC"});
     // The export dialog beeps at an empty name and stays.
     driver.expect_message_box(IDOK, "Insert disk");
-    driver.expect_dialog(306, [](TDialog& s) {
+    driver.expect_dialog(IDD_SAVE_SETUP, [](TDialog& s) {
       Pilot q(s);
-      q.set_text(101, "   ");
+      q.set_text(IDC_SAVE_SETUP_NAME, "   ");
       q.click(IDOK);
-      EXPECT_TRUE(q.focused(101));
+      EXPECT_TRUE(q.focused(IDC_SAVE_SETUP_NAME));
       q.click(IDCANCEL);
     });
-    p.click(126);
+    p.click(IDC_DNC_SETUP_EXPORT);
     // The port's transmission settings still show its own text.
-    driver.expect_dialog(104, [](TDialog& t) {
-      EXPECT_EQ(Pilot(t).text(102), "G04");
+    driver.expect_dialog(IDD_TRANSMISSION, [](TDialog& t) {
+      EXPECT_EQ(Pilot(t).text(IDC_TRANSMISSION_ON_LINES), "G04");
       Pilot(t).click(IDCANCEL);
     });
-    p.click(109);
+    p.click(IDC_DNC_SETUP_TRANSMISSION);
     p.click(IDOK);
   });
   TMultiDncSetup dlg(nullptr);
@@ -76,36 +77,36 @@ TEST_F(SetupTest, ImportAppliesTheSetupUnderThePortsId) {
   {
     // A setup saved earlier from another station's port 9.
     TMultiDncRecord saved;
-    saved.SetText(62, "Heidenhain 530");
-    saved.SetText(37, "Mill right");
-    saved.Number[69] = 2;
-    saved.Number[3] = 13;
+    saved.SetText(kPropSetupName, "Heidenhain 530");
+    saved.SetText(kPropDisplayName, "Mill right");
+    saved.Number[kPropProtocol] = 2;
+    saved.Number[kPropBaud] = 13;
     plat::GTestUiDriver driver;
     driver.expect_message_box(IDOK, "Insert disk");
-    driver.expect_dialog(306, [](TDialog& s) {
+    driver.expect_dialog(IDD_SAVE_SETUP, [](TDialog& s) {
       Pilot q(s);
-      q.set_text(101, "Heidenhain 530");
+      q.set_text(IDC_SAVE_SETUP_NAME, "Heidenhain 530");
       q.click(IDOK);
     });
     TSaveDncSetup dlg(nullptr, &saved);
     EXPECT_EQ(dlg.Execute(), IDOK);
   }
   plat::GTestUiDriver driver;
-  driver.expect_dialog(102, [&](TDialog& d) {
+  driver.expect_dialog(IDD_DNC_SETUP, [&](TDialog& d) {
     Pilot p(d);
-    p.select(102, 4);
+    p.select(IDC_DNC_SETUP_PORT, 4);
     driver.expect_message_box(IDOK, "Insert disk");
-    driver.expect_dialog(307, [](TDialog& l) {
+    driver.expect_dialog(IDD_LOAD_SETUP, [](TDialog& l) {
       Pilot q(l);
-      auto lines = q.lines(101);
+      auto lines = q.lines(IDC_LOAD_SETUP_LIST);
       ASSERT_EQ(lines.size(), 1u);
       EXPECT_EQ(lines[0], std::string("Heidenhain 530") + std::string(116, ' ') + "@@0");
       q.click(IDOK);  // nothing selected: nothing happens
-      q.double_click(101, 0);
+      q.double_click(IDC_LOAD_SETUP_LIST, 0);
     });
-    p.click(125);
-    EXPECT_EQ(p.text(115), "Mill right");
-    EXPECT_FALSE(p.visible(117));  // Heidenhain
+    p.click(IDC_DNC_SETUP_IMPORT);
+    EXPECT_EQ(p.text(IDC_DNC_SETUP_PORT_TEXT), "Mill right");
+    EXPECT_FALSE(p.visible(IDC_DNC_SETUP_NAMING));  // Heidenhain
     p.click(IDOK);
   });
   TMultiDncSetup dlg(nullptr);

@@ -3,8 +3,15 @@
 // without changes, the version-log prompt, the close query, the font file,
 // the status texts and the token colours.
 #include <cstring>
+#include <fstream>
+#include <map>
 
 #include "platform/path.h"
+#include "platform/ui/dc.h"
+#include "platform/ui/gadget_window.h"
+#include "platform/ui/gdi_bmp.h"
+#include "platform/ui/resource.h"
+#include "resources/dialogs/logs.h"
 #include "storage/dnc_link.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
@@ -36,6 +43,28 @@ TEST_F(ChildFrameTest, AWindowWithoutProgramOffersOnlyTheCommandsThatNeedNone) {
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
   EXPECT_EQ(slots[0], nullptr);
+}
+
+// Every button of an editor window's bars shows a picture, none its
+// number; the edit window's own command is grey while the control has
+// nothing to do for it.
+TEST_F(ChildFrameTest, EveryToolBarButtonHasItsPicture) {
+  plat::set_resource_dir(KV_BUILD_RESOURCES);
+  TChildFrame* f = Open(0);
+  std::vector<int> buttons;
+  for (TWindow* w : f->GetChildren()) {
+    auto* bar = dynamic_cast<TControlBar*>(w);
+    if (!bar) continue;
+    for (int i = 0; i < bar->GadgetCount(); ++i) {
+      auto* b = dynamic_cast<TButtonGadget*>(bar->GadgetAt(i));
+      if (!b) continue;
+      buttons.push_back(b->GetResId());
+      EXPECT_NE(plat::find_bitmap_resource(b->GetResId()), nullptr) << "bitmap " << b->GetResId();
+    }
+  }
+  EXPECT_EQ(buttons.size(), 20u);
+  EXPECT_FALSE(Enabled(f, 1031));
+  EXPECT_TRUE(Close(f));
 }
 
 TEST_F(ChildFrameTest, AProgramOpensWithItsRowLockedAndASecondWindowIsRefused) {
@@ -109,7 +138,7 @@ TEST_F(ChildFrameTest, WithAlwaysDoLogSaveAsksForAnEntryAndTheRowStaysLockedThro
   AddMillProgram(40, "O40\r\n");
   TChildFrame* f = Open(40);
   Type(f, "N1\r\n");
-  driver.expect_dialog(61, [&](TDialog& d) {
+  driver.expect_dialog(IDD_ADD_TO_LOG, [&](TDialog& d) {
     EXPECT_EQ(CanLockProgram(40, 0), -1);
     d.CmCancel();
   });
@@ -205,6 +234,28 @@ TEST(TokenColours, ByClassValueAndText) {
   Globals = old;
 }
 
+// The demo station's syntax definition: NC comments in parentheses (and
+// after ";") are comments, so their numbers stay uncoloured; an address's
+// value is a number of its own.
+TEST_F(ChildFrameTest, TheDemoStationsSyntaxLeavesNumbersInCommentsUncoloured) {
+  std::ifstream cfg(KV_SOURCE_DIR "/resources/demo/KELVA31.CFG");
+  std::string line;
+  while (std::getline(cfg, line))
+    if (line.rfind("SYNTAXDEF=", 0) == 0) Globals->ApplyConfigLine(line.c_str());
+  ASSERT_FALSE(Globals->SyntaxDef.empty()) << "the demo station sets no syntax";
+  AddMillProgram(43, "O2001 (HEAD CH-40 OP10)\r\nX-40.0 ;BACK 25\r\n");
+  TChildFrame* f = Open(43);
+  std::map<std::string, COLORREF> colour;
+  for (const plat::DrawOp& op : plat::paint_window(*f->Edit()))
+    if (op.kind == plat::DrawOp::Text) colour[op.text] = op.textColor;
+  EXPECT_EQ(colour.count("(HEAD CH-40 OP10)"), 1u);
+  EXPECT_EQ(colour["(HEAD CH-40 OP10)"], 0u);
+  EXPECT_EQ(colour[";BACK 25"], 0u);
+  EXPECT_EQ(colour["-40.0"], 0x0000FFu);
+  EXPECT_EQ(colour["2001"], 0x0000FFu);
+  EXPECT_TRUE(Close(f));
+}
+
 }  // namespace
 
 namespace {
@@ -223,10 +274,10 @@ TEST_F(ChildFrameTest, ASavedLogEntryResetsTheTransferCountThroughTheWindowsOwnL
   }
   TChildFrame* f = Open(40);
   Type(f, "N2\r\n");
-  driver.expect_dialog(61, [&](TDialog& d) {
+  driver.expect_dialog(IDD_ADD_TO_LOG, [&](TDialog& d) {
     plat::Pilot p(d);
-    p.select(119, 1);
-    p.select(113, 1);
+    p.select(IDC_LOG_ENTRY_MAIN_TYPE, 1);
+    p.select(IDC_LOG_ENTRY_REASON1, 1);
     driver.expect_message_box(IDYES, "Add this entry");
     EXPECT_TRUE(p.click(IDOK));
   });
@@ -286,7 +337,8 @@ TEST_F(ChildFrameTest, DncSendHandsTheTextToTheLinkAndTakesAReceivedProgram) {
                       sent = ReadFile(plat::to_native_path(Globals->DncTransferFile.c_str()));
                       return answer;
                     },
-                    [&] { return received; }});
+                    [&] { return received; },
+                    {}});
   EXPECT_FALSE(Enabled(f, 117)) << "no right";
   Globals->RightsMask = 0x40000;
   ASSERT_TRUE(Enabled(f, 117));
@@ -301,6 +353,35 @@ TEST_F(ChildFrameTest, DncSendHandsTheTextToTheLinkAndTakesAReceivedProgram) {
   EXPECT_TRUE(Enabled(f, 103)) << "a received text is not the stored file";
   SetDncLinkRunner({});
   driver.expect_message_box(IDNO, "changed");
+  EXPECT_TRUE(Close(f));
+}
+
+// In debug mode a monitor window stands for the time of the transfer:
+// made before the link runs, gone once it ended. Without debug mode none.
+TEST_F(ChildFrameTest, DncSendInDebugModeHasAMonitorForTheTransfer) {
+  AddMillProgram(40, "O40\r\n");
+  TChildFrame* f = Open(40);
+  Globals->RightsMask = 0x40000;
+  std::vector<std::string> events;
+  SetDncLinkRunner({[&](TWindow*, const TcbFileRecord*, long, bool) {
+                      events.push_back("link");
+                      return IDCANCEL;
+                    },
+                    [&] { return Root() + "/RECDNC.TMP"; },
+                    [&](TWindow* parent) -> std::shared_ptr<void> {
+                      EXPECT_EQ(parent, f);
+                      events.push_back("monitor");
+                      return std::shared_ptr<void>(nullptr, [&](void*) { events.push_back("monitor gone"); });
+                    }});
+  for (int debug : {0, 1}) {
+    Globals->DebugMode = debug;
+    events.clear();
+    Command(f, 117);
+    const std::vector<std::string> want =
+        debug ? std::vector<std::string>{"monitor", "link", "monitor gone"} : std::vector<std::string>{"link"};
+    EXPECT_EQ(events, want);
+  }
+  SetDncLinkRunner({});
   EXPECT_TRUE(Close(f));
 }
 

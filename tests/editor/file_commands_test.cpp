@@ -4,6 +4,7 @@
 #include "editor/text_files.h"
 #include "platform/file.h"
 #include "platform/ui/filedlg.h"
+#include "resources/dialogs/editor.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -30,9 +31,9 @@ TEST_F(FileCommandsTest, SaveAsFilesTheTextAsANewProgramWithoutAskingForALogEntr
   Globals->CurrentMachineId = static_cast<int>(mill);
   TChildFrame* f = Open(0);
   Type(f, "O77\r\n");
-  driver.expect_dialog(54, [](TDialog& d) {
+  driver.expect_dialog(IDD_SAVE_PROGRAM, [](TDialog& d) {
     Pilot p(d);
-    p.set_text(101, "NEW ONE");
+    p.set_text(IDC_SAVE_PROGRAM_ID, "NEW ONE");
     p.click(IDOK);
   });
   Command(f, 103);  // Save without a program is Save As
@@ -53,9 +54,9 @@ TEST_F(FileCommandsTest, SaveAsIntoAProgramOpenElsewhereKeepsTheWindowsOwnProgra
   TChildFrame* other = Open(41, 1);
   TChildFrame* f = Open(40);
   Type(f, "N1\r\n");
-  driver.expect_dialog(54, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SAVE_PROGRAM, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(101, "PRG41");
+    p.set_text(IDC_SAVE_PROGRAM_ID, "PRG41");
     driver.expect_message_box(IDYES, "exists already");
     p.click(IDOK);
     driver.expect_message_box(IDOK, "open in an editor");
@@ -86,11 +87,17 @@ TEST_F(FileCommandsTest, ImportLoadsAFileAndExportWritesOneWithoutChangingTheWin
   EXPECT_EQ(ReadFile(out), "M30\r\nG1 X5\r\n");
   EXPECT_TRUE(Enabled(f, 103));
   EXPECT_EQ(f->GetText(), in);
-  // A file that cannot be read: told, the text as it was.
+  // A file that cannot be read: told, the text as it was. Neither that nor
+  // a cancelled choice makes the changed text look saved (Save stays on,
+  // closing asks).
   ChooseFile(Root() + "/MISSING.NC");
   driver.expect_message_box(IDOK, "could not be read");
   Command(f, 105);
   EXPECT_EQ(Text(f), "M30\r\nG1 X5\r\n");
+  EXPECT_TRUE(Enabled(f, 103));
+  driver.expect_dialog("TFileOpenDialog", [](TDialog& d) { d.CloseWindow(IDCANCEL); });
+  Command(f, 105);
+  EXPECT_TRUE(Enabled(f, 103));
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
 }

@@ -76,7 +76,7 @@ TEST_F(FrameCommandsTest, FourWindowsAtMostAndNoHandlerWithoutTheirDialogs) {
   driver.pump();
   // New and Import need the machine chooser, Open the program search.
   for (UINT id : {101u, 110u, 102u}) EXPECT_FALSE(HasFrameCommand(id)) << id;
-  SetProgramChooser([](TWindow*) { return IDCANCEL; });
+  SetProgramChooser([](TWindow*) { return 0L; });
   RegisterEditorCommands();
   EXPECT_TRUE(HasFrameCommand(102));
   EXPECT_TRUE(first->IsCommandEnabled(102));

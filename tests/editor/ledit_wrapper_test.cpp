@@ -13,6 +13,9 @@ using namespace ledittest;
 
 namespace {
 
+// Ids of the edits the tests put on their parent window.
+constexpr int kEditId = 5, kSecondEdit = 6, kOtherEdit = 7, kColouredEdit = 9, kForwardingEdit = 42;
+
 struct Msg {
   UINT msg;
   WPARAM wp;
@@ -46,7 +49,7 @@ class LeditWrapper : public ::testing::Test {
 };
 
 TEST_F(LeditWrapper, SetupSendsTheStoredOptionsInTheirOrder) {
-  auto* e = new Spy<TLEdit>(&parent, 5, "", 0, 0, 300, 100);
+  auto* e = new Spy<TLEdit>(&parent, kEditId, "", 0, 0, 300, 100);
   e->SetOptionBit4(true);
   e->SetOptionBit(256, true);
   e->SetTypingMode(1);
@@ -70,11 +73,11 @@ TEST_F(LeditWrapper, SetupSendsTheStoredOptionsInTheirOrder) {
   EXPECT_EQ(std::vector<Msg>(e->Seen.begin(), e->Seen.begin() + want.size()), want);
   EXPECT_EQ(e->Seen[want.size()].msg, LEM_SETSEL);
   EXPECT_EQ(e->Seen.size(), want.size() + 1);
-  EXPECT_EQ(parent.count(5, 2100), 1);  // set-up done
+  EXPECT_EQ(parent.count(kEditId, 2100), 1);  // set-up done
   EXPECT_EQ(e->IsOvertype(), true);
 
   // A -1 value takes the control's own; the table of "1X" made one entry.
-  auto* f = new Spy<TLEdit>(&parent, 6, "", 0, 0, 300, 100);
+  auto* f = new Spy<TLEdit>(&parent, kSecondEdit, "", 0, 0, 300, 100);
   ASSERT_TRUE(f->Create());
   EXPECT_EQ(std::count(f->Seen.begin(), f->Seen.end(), Msg{LEM_GETVALUE32, 0, 0}), 1);
   EXPECT_EQ(std::count_if(f->Seen.begin(), f->Seen.end(), [](const Msg& m) { return m.msg == LEM_SETCHARTABLE; }), 0);
@@ -82,7 +85,7 @@ TEST_F(LeditWrapper, SetupSendsTheStoredOptionsInTheirOrder) {
 }
 
 TEST_F(LeditWrapper, SettersStoreBeforeCreationAndSendAfter) {
-  auto* e = new Spy<TLEdit>(&parent, 5, "", 0, 0, 300, 100);
+  auto* e = new Spy<TLEdit>(&parent, kEditId, "", 0, 0, 300, 100);
   UINT base = e->Attr.Style;
   EXPECT_EQ(base & 0x50030000u, 0x50030000u);
   e->SetReadOnly(true);
@@ -158,14 +161,14 @@ TEST_F(LeditWrapper, CharacterClassStringsMakeTheirEntries) {
 }
 
 TEST_F(LeditWrapper, NotificationsReachTheParentAsIdAndCode) {
-  auto* e = new TLEdit(&parent, 42, "", 0, 0, 300, 100);
+  auto* e = new TLEdit(&parent, kForwardingEdit, "", 0, 0, 300, 100);
   ASSERT_TRUE(e->Create());
   HWND h = e->GetHandle();
   parent.Notes.clear();
   type(h, "N1");
-  EXPECT_EQ(parent.count(42, 0x300), 2);
+  EXPECT_EQ(parent.count(kForwardingEdit, 0x300), 2);
   key(h, VK_INSERT);
-  EXPECT_EQ(parent.count(42, 801), 1);
+  EXPECT_EQ(parent.count(kForwardingEdit, 801), 1);
   EXPECT_EQ(e->GetTypingMode(), 1);
   struct Case {
     UINT code, forwarded;
@@ -174,7 +177,8 @@ TEST_F(LeditWrapper, NotificationsReachTheParentAsIdAndCode) {
   for (const Case& c : cases) {
     parent.Notes.clear();
     ::SendMessage(h, WM_COMMAND, MAKEWPARAM(1000, c.code), reinterpret_cast<LPARAM>(h));
-    EXPECT_EQ(parent.Notes, (std::vector<std::pair<int, int>>{{42, static_cast<int>(c.forwarded)}})) << c.code;
+    EXPECT_EQ(parent.Notes, (std::vector<std::pair<int, int>>{{kForwardingEdit, static_cast<int>(c.forwarded)}}))
+        << c.code;
   }
   parent.Notes.clear();
   ::SendMessage(h, WM_COMMAND, MAKEWPARAM(1000, 2049), reinterpret_cast<LPARAM>(h));
@@ -200,7 +204,7 @@ class Coloured : public TLEdit {
 };
 
 TEST_F(LeditWrapper, TokenAndNormalColoursComeFromTheWrapper) {
-  auto* e = new Coloured(&parent, 9, "", 0, 0, 300, 40);
+  auto* e = new Coloured(&parent, kColouredEdit, "", 0, 0, 300, 40);
   e->SetCharTable("0 3Z", 0);
   e->SetNormalColors(true, 0x808080, 0xFFFFFF);
   ASSERT_TRUE(e->Create());
@@ -216,11 +220,11 @@ TEST_F(LeditWrapper, TokenAndNormalColoursComeFromTheWrapper) {
   bool filled = false;  // the symbol's background was applied
   for (const plat::DrawOp& op : rec) filled |= op.kind == plat::DrawOp::FillRect && op.brushColor == 0x00FFFF;
   EXPECT_TRUE(filled);
-  EXPECT_GE(parent.count(9, 30001), 1);
+  EXPECT_GE(parent.count(kColouredEdit, 30001), 1);
 }
 
 TEST_F(LeditWrapper, TextOperationsByLineNumberAndHandles) {
-  auto* e = new TLEdit(&parent, 5, "", 0, 0, 300, 100);
+  auto* e = new TLEdit(&parent, kEditId, "", 0, 0, 300, 100);
   ASSERT_TRUE(e->Create());
   ::SendMessage(*e, LEM_SETALLTEXT, 1, reinterpret_cast<LPARAM>("N1\r\nN2\r\nN3"));
   EXPECT_EQ(e->GetLine(2), "N2");
@@ -255,7 +259,7 @@ TEST_F(LeditWrapper, TextOperationsByLineNumberAndHandles) {
 }
 
 TEST_F(LeditWrapper, StandardCommandsMapToTheControlsNumbers) {
-  auto* e = new Spy<TLEdit>(&parent, 5, "", 0, 0, 300, 100);
+  auto* e = new Spy<TLEdit>(&parent, kEditId, "", 0, 0, 300, 100);
   ASSERT_TRUE(e->Create());
   type(*e, "ab");
   EXPECT_EQ(TLEdit::ControlCommandOf(24326), 1033u);
@@ -276,7 +280,7 @@ TEST_F(LeditWrapper, StandardCommandsMapToTheControlsNumbers) {
 }
 
 TEST_F(LeditWrapper, FileWrapperKeepsItsName) {
-  auto* f = new Spy<TLEditFile>(&parent, 5, "", 0, 0, 300, 100);
+  auto* f = new Spy<TLEditFile>(&parent, kEditId, "", 0, 0, 300, 100);
   EXPECT_TRUE(f->Attr.Style & 1);
   EXPECT_TRUE(f->SetFileName("C:\\NC\\P12.NC"));
   EXPECT_FALSE(f->SetFileName(std::string(255, 'A').c_str()));
@@ -289,13 +293,13 @@ TEST_F(LeditWrapper, FileWrapperKeepsItsName) {
   f->SetFileName("D:\\X.NC");
   EXPECT_EQ(f->GetFileName(), "D:\\X.NC");
 
-  auto* g = new Spy<TLEditFile>(&parent, 6, "", 0, 0, 300, 100);
+  auto* g = new Spy<TLEditFile>(&parent, kSecondEdit, "", 0, 0, 300, 100);
   ASSERT_TRUE(g->Create());
   EXPECT_EQ(std::count_if(g->Seen.begin(), g->Seen.end(), [](const Msg& m) { return m.msg == LEM_DEFFILENAME; }), 1);
 
   auto* group = new TLEditGroup(&parent);
   ASSERT_TRUE(group->Create());
-  auto* m = new TLEdit(&parent, 7, "", 0, 0, 10, 10);
+  auto* m = new TLEdit(&parent, kOtherEdit, "", 0, 0, 10, 10);
   m->SetGroup(group);
   ASSERT_TRUE(m->Create());
   EXPECT_EQ(m->GetGroupAnswer(), 1);
@@ -401,7 +405,7 @@ class Backdrop : public TLEdit {
 };
 
 TEST_F(LeditWrapper, MemoryPaintingHandsTheControlABackgroundBitmap) {
-  auto* e = new Backdrop(&parent, 5, "", 0, 0, 120, 40);
+  auto* e = new Backdrop(&parent, kEditId, "", 0, 0, 120, 40);
   ASSERT_TRUE(e->Create());
   plat::DrawRecord plain = plat::paint_window(*e);
   auto isBlit = [](const plat::DrawOp& op) { return op.kind == plat::DrawOp::Blit; };
@@ -423,7 +427,7 @@ namespace {
 TEST_F(LeditWrapper, StreamsKeepTheOptionsAndAFileWrapperReopensItsText) {
   FileSandbox box;
   FileSandbox::put(box.c("P7.NC"), "N1\r\nN2 G01\r\n");
-  auto* a = new TLEditFile(&parent, 5, "", 0, 0, 300, 100);
+  auto* a = new TLEditFile(&parent, kEditId, "", 0, 0, 300, 100);
   a->SetOptionBit(512, true);
   a->SetWidthValue(3);
   a->SetValue78(9);

@@ -1,10 +1,11 @@
 // The NC text commands as the editor window's menu runs them: renumbering
 // of a program's text through its options dialog, block numbers away
-// again, and the commands that stay grey without their dialogs.
+// again, and when the macro commands are offered.
 #include <filesystem>
 
 #include "editor/nc_line_options.h"
 #include "editor/user_prefs.h"
+#include "resources/dialogs/nctools.h"
 #include "tests/editor/editor_fixture.h"
 
 namespace {
@@ -26,19 +27,19 @@ class NcTextCommandsTest : public EditorTest {
   }
 };
 
-TEST_F(NcTextCommandsTest, RenumberingRunsOnTheWindowsTextAndTheMacroCommandsStayGrey) {
+TEST_F(NcTextCommandsTest, RenumberingRunsOnTheWindowsTextAndSaveAsMacroWaitsForASelection) {
   const std::string original = "%\r\nG0 X1\r\nN7 G1";
   AddMillProgram(40, original);
   TChildFrame* f = Open(40);
   ASSERT_NE(f->Program(), nullptr);
   ASSERT_EQ(Text(f), original);
 
-  // A program and a selection: Save As Macro would be offered by its rule,
-  // but without the macro dialogs it and Insert macro have no handler.
+  // Save As Macro needs a program and a selection; Insert macro is
+  // always offered.
+  EXPECT_FALSE(Enabled(f, 306));
   f->Edit()->SetSelection(1, 1, 2, 1);
   ASSERT_GT(f->Edit()->SendMessage(LEM_HASSEL, 0, 0), 0);
-  for (UINT id : {306u, 1227u}) EXPECT_FALSE(Enabled(f, id)) << id;
-  for (UINT id : {301u, 302u, 304u, 305u, 307u, 1226u, 1228u}) EXPECT_TRUE(Enabled(f, id)) << id;
+  for (UINT id : {301u, 302u, 304u, 305u, 306u, 307u, 1226u, 1227u, 1228u}) EXPECT_TRUE(Enabled(f, id)) << id;
 
   // Cancelling the options leaves the text as it was.
   driver.expect_dialog(TLineOptionDialog::kResourceId, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
@@ -48,8 +49,8 @@ TEST_F(NcTextCommandsTest, RenumberingRunsOnTheWindowsTextAndTheMacroCommandsSta
 
   driver.expect_dialog(TLineOptionDialog::kResourceId, [](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.text(107), "10");
-    p.set_text(104, "%");
+    EXPECT_EQ(p.text(IDC_LINE_NUMBERS_FIRST_NUMBER), "10");
+    p.set_text(IDC_LINE_NUMBERS_EXCLUSION, "%");
     p.click(IDOK);
   });
   Command(f, 301);

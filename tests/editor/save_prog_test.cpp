@@ -1,6 +1,7 @@
 // Filing a text as a program: the new row and its log entry, the program
 // handed back for a Program-ID the machine has already, Program-IDs with
 // quotes, customers and projects, and the refusals that file nothing.
+#include "resources/dialogs/editor.h"
 #include "storage/program_lock.h"
 #include "storage/save_prog.h"
 #include "tests/editor/editor_fixture.h"
@@ -15,7 +16,7 @@ const char* kRowFields = "NCID LONG1 NAME EXT DESC CHAR3 PART DRAW CUST PROJECT 
 class SaveProgTest : public EditorTest {
  protected:
   int Run(const std::function<void(Pilot&, TSaveProg&)>& answer) {
-    driver.expect_dialog(54, [&](TDialog& d) {
+    driver.expect_dialog(IDD_SAVE_PROGRAM, [&](TDialog& d) {
       Pilot p(d);
       answer(p, static_cast<TSaveProg&>(d));
     });
@@ -29,12 +30,14 @@ TEST_F(SaveProgTest, ANewProgramGetsItsRowInTheMachinesDirectoryAndOneLogEntry) 
   int result = Run([](Pilot& p, TSaveProg& d) {
     EXPECT_EQ(d.GetCaption(), std::string("Save As..."));
     // No customer in the database: neither check box nor list is shown.
-    for (int id : {105, 106, 107, 108}) EXPECT_FALSE(p.visible(id)) << id;
-    EXPECT_FALSE(p.visible(109));
-    p.set_text(101, "  SHAFT 12");
-    p.set_text(102, "FIRST OP");
-    p.set_text(103, "P-1");
-    p.set_text(104, "D-2");
+    for (int id : {IDC_SAVE_PROGRAM_CUSTOMER_BOX, IDC_SAVE_PROGRAM_CUSTOMER, IDC_SAVE_PROGRAM_PROJECT_BOX,
+                   IDC_SAVE_PROGRAM_PROJECT})
+      EXPECT_FALSE(p.visible(id)) << id;
+    EXPECT_FALSE(p.visible(IDC_SAVE_PROGRAM_NUMBER_LABEL));
+    p.set_text(IDC_SAVE_PROGRAM_ID, "  SHAFT 12");
+    p.set_text(IDC_SAVE_PROGRAM_DESCRIPTION, "FIRST OP");
+    p.set_text(IDC_SAVE_PROGRAM_PART, "P-1");
+    p.set_text(IDC_SAVE_PROGRAM_DRAWING, "D-2");
     EXPECT_TRUE(p.click(IDOK));
   });
   ASSERT_EQ(result, IDOK);
@@ -56,7 +59,7 @@ TEST_F(SaveProgTest, ANewProgramGetsItsRowInTheMachinesDirectoryAndOneLogEntry) 
 TEST_F(SaveProgTest, AnEmptyProgramIdBeepsAndStays) {
   int result = Run([&](Pilot& p, TSaveProg&) {
     EXPECT_TRUE(p.click(IDOK));
-    EXPECT_TRUE(p.focused(101));
+    EXPECT_TRUE(p.focused(IDC_SAVE_PROGRAM_ID));
     p.press_escape();
   });
   EXPECT_EQ(result, IDCANCEL);
@@ -74,12 +77,12 @@ TEST_F(SaveProgTest, TheSameProgramIdOnTheSameMachineIsHandedBackOnlyWhenTheUser
     SCOPED_TRACE(c.typed);
     Globals->CurrentProgramId = 0;
     int result = Run([&](Pilot& p, TSaveProg&) {
-      p.set_text(101, c.typed);
-      p.set_text(102, "NOT STORED");
+      p.set_text(IDC_SAVE_PROGRAM_ID, c.typed);
+      p.set_text(IDC_SAVE_PROGRAM_DESCRIPTION, "NOT STORED");
       driver.expect_message_box(c.answer, "exists already");
       p.click(IDOK);
       if (c.answer == IDNO) {
-        EXPECT_EQ(p.text(102), "NOT STORED");  // the entries are kept
+        EXPECT_EQ(p.text(IDC_SAVE_PROGRAM_DESCRIPTION), "NOT STORED");  // the entries are kept
         p.press_escape();
       }
     });
@@ -95,13 +98,13 @@ TEST_F(SaveProgTest, ProgramIdsWithQuotesAreCheckedAndStoredAsTyped) {
   for (const char* typed : {"O'BRIEN", "SAY \"HI\" O'K", "[A] 'B'"}) {
     SCOPED_TRACE(typed);
     ASSERT_EQ(Run([&](Pilot& p, TSaveProg&) {
-                p.set_text(101, typed);
+                p.set_text(IDC_SAVE_PROGRAM_ID, typed);
                 p.click(IDOK);
               }),
               IDOK);
     // The same again finds the first one.
     ASSERT_EQ(Run([&](Pilot& p, TSaveProg&) {
-                p.set_text(101, typed);
+                p.set_text(IDC_SAVE_PROGRAM_ID, typed);
                 driver.expect_message_box(IDYES, "exists already");
                 p.click(IDOK);
               }),
@@ -111,7 +114,7 @@ TEST_F(SaveProgTest, ProgramIdsWithQuotesAreCheckedAndStoredAsTyped) {
             (std::vector<std::string>{"DESC=O'BRIEN", "DESC=SAY \"HI\" O'K", "DESC=[A] 'B'"}));
   // All three delimiters at once cannot stand in a filter: refused, nothing filed.
   Run([&](Pilot& p, TSaveProg&) {
-    p.set_text(101, "'\"[");
+    p.set_text(IDC_SAVE_PROGRAM_ID, "'\"[");
     driver.expect_message_box(IDOK);
     p.click(IDOK);
     p.press_escape();
@@ -135,33 +138,33 @@ TEST_F(SaveProgTest, ACustomerAndProjectCountOnlyWhileTheirListsAreShown) {
   }
   // Untouched: the preselected customer is not stored.
   ASSERT_EQ(Run([&](Pilot& p, TSaveProg& d) {
-              EXPECT_TRUE(p.visible(105));
-              EXPECT_FALSE(p.visible(106));
+              EXPECT_TRUE(p.visible(IDC_SAVE_PROGRAM_CUSTOMER_BOX));
+              EXPECT_FALSE(p.visible(IDC_SAVE_PROGRAM_CUSTOMER));
               EXPECT_EQ(d.CustomerId, acme);
-              p.set_text(101, "A");
+              p.set_text(IDC_SAVE_PROGRAM_ID, "A");
               p.click(IDOK);
             }),
             IDOK);
   ASSERT_EQ(Run([&](Pilot& p, TSaveProg& d) {
-              p.click(105);
-              EXPECT_TRUE(p.visible(106));
-              EXPECT_TRUE(p.visible(107));
-              EXPECT_FALSE(p.visible(108));
-              p.click(107);
-              EXPECT_TRUE(p.visible(108));
+              p.click(IDC_SAVE_PROGRAM_CUSTOMER_BOX);
+              EXPECT_TRUE(p.visible(IDC_SAVE_PROGRAM_CUSTOMER));
+              EXPECT_TRUE(p.visible(IDC_SAVE_PROGRAM_PROJECT_BOX));
+              EXPECT_FALSE(p.visible(IDC_SAVE_PROGRAM_PROJECT));
+              p.click(IDC_SAVE_PROGRAM_PROJECT_BOX);
+              EXPECT_TRUE(p.visible(IDC_SAVE_PROGRAM_PROJECT));
               EXPECT_EQ(d.ProjectId, gear);
-              p.set_text(101, "B");
+              p.set_text(IDC_SAVE_PROGRAM_ID, "B");
               p.click(IDOK);
             }),
             IDOK);
   // A customer without projects hides the project box.
   ASSERT_EQ(Run([&](Pilot& p, TSaveProg& d) {
-              p.click(105);
-              p.select(106, 1);
+              p.click(IDC_SAVE_PROGRAM_CUSTOMER_BOX);
+              p.select(IDC_SAVE_PROGRAM_CUSTOMER, 1);
               EXPECT_EQ(d.CustomerId, bolt);
-              EXPECT_FALSE(p.visible(107));
+              EXPECT_FALSE(p.visible(IDC_SAVE_PROGRAM_PROJECT_BOX));
               EXPECT_EQ(d.ProjectId, 0);
-              p.set_text(101, "C");
+              p.set_text(IDC_SAVE_PROGRAM_ID, "C");
               p.click(IDOK);
             }),
             IDOK);
@@ -173,22 +176,22 @@ TEST_F(SaveProgTest, ACustomerAndProjectCountOnlyWhileTheirListsAreShown) {
 
 TEST_F(SaveProgTest, RefusalsFileNothingAndLogNothing) {
   // An unknown machine asks first; No files nothing and draws no id.
-  long before = NextCounterA02();
+  long before = NextProgramId();
   Globals->EditMachineId = 99;
-  driver.expect_dialog(54, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SAVE_PROGRAM, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(101, "X");
+    p.set_text(IDC_SAVE_PROGRAM_ID, "X");
     driver.expect_message_box(IDNO, "not in the database");
     p.click(IDOK);
     p.press_escape();
   });
   EXPECT_EQ(TSaveProg(nullptr).Execute(), IDCANCEL);
-  EXPECT_EQ(NextCounterA02(), before + 1);
+  EXPECT_EQ(NextProgramId(), before + 1);
   // An append the table refuses (the index file gone) says so.
   std::filesystem::remove(DbPath("KELVFILE.DBF"));
   std::filesystem::remove(DbPath("KELVFILE.MDX"));
   int result = Run([&](Pilot& p, TSaveProg&) {
-    p.set_text(101, "Y");
+    p.set_text(IDC_SAVE_PROGRAM_ID, "Y");
     driver.expect_message_box(IDOK, "could not be filed");
     p.click(IDOK);
     p.press_escape();

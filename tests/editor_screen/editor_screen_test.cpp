@@ -4,12 +4,14 @@
 // hold the change, and the program is free again.
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "app/appmain.h"
 #include "app/main_frame.h"
+#include "resources/dialogs/masterdata.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 #include "tests/render/render_support.h"
@@ -41,7 +43,7 @@ class TScriptedApp : public TheApp {
 class EditorScreenTest : public kveditor::EditorTest {
  protected:
   void SetUp() override {
-    if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
+    ASSERT_TRUE(rendertest::VirtualDisplay::get().ok()) << rendertest::VirtualDisplay::get().why();
     EditorTest::SetUp();
     // The desktop, not this test's driver, runs the loops: attached anew
     // over the driver each test makes.
@@ -91,6 +93,65 @@ TEST_F(EditorScreenTest, AStoredProgramIsEditedSavedFromTheMenuAndClosed) {
   EXPECT_EQ(ReadFile(MachPath("P40.NC")), "O40\r\nG0 X0\r\nM30\r\n");
   EXPECT_EQ(PeerRows(DbPath("LOG00000.DBF"), "TYPE"), std::vector<std::string>{"TYPE=24"});
   EXPECT_EQ(CanLockProgram(40, 0), 1);
+}
+
+// What another X client reads from the desktop's clipboard. The program
+// owns the clipboard and answers the request from its loop, so the loop
+// runs while the client reads.
+std::string SystemClipboard() {
+  std::string out;
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    out = rendertest::run("timeout 5 xclip -o -selection clipboard 2>/dev/null");
+    done = true;
+  });
+  desk::run_until([&] { return done.load(); }, 6s);
+  reader.join();
+  return out;
+}
+
+TEST_F(EditorScreenTest, AMacroTravelsThroughTheDesktopsClipboard) {
+  ASSERT_EQ(std::system("command -v xclip >/dev/null"), 0) << "xclip is not installed (deps/ui-render.txt)";
+  AddMillProgram(40, "O40\r\nG28 Z0\r\nM30\r\n");
+  TScriptedApp app;
+  std::string savedClip, insertedClip;
+  app.Script = [&](TMainFrame& frame) {
+    Globals->CurrentProgramId = 40;
+    frame.PostMessage(WM_COMMAND, 9000);
+    ASSERT_TRUE(desk::run_until([&] { return frame.Children[0] && frame.Children[0]->IsWindowVisible(); }, 5s));
+    TChildFrame* child = frame.Children[0];
+    desk::set_modal_hook([&](TDialog& d) {
+      HWND h = d.GetHandle();
+      desk::run_for(300ms);
+      if (d.GetTemplateId() == IDD_NEW_MACRO) {
+        // The selection arrived through the clipboard.
+        EXPECT_EQ(desk::shown_text(GetDlgItem(h, IDC_NEW_MACRO_TEXT)).find("G28 Z0"), 0u);
+        savedClip = SystemClipboard();
+        ASSERT_TRUE(desk::type(GetDlgItem(h, IDC_NEW_MACRO_NAME), "PARK"));
+        ASSERT_TRUE(desk::click(GetDlgItem(h, IDC_NEW_MACRO_SAVE)));
+      } else if (d.GetTemplateId() == IDD_INSERT_MACRO) {
+        // The user changes the text before it goes in.
+        ASSERT_TRUE(desk::click(GetDlgItem(h, IDC_INSERT_MACRO_TEXT)));
+        desk::press_ctrl('a');
+        desk::type_here("G28 Z50");
+        ASSERT_TRUE(desk::run_until([&] { return d.ChildWithId(IDC_INSERT_MACRO_TEXT)->GetText() == "G28 Z50"; }, 3s));
+        ASSERT_TRUE(desk::click(GetDlgItem(h, IDC_INSERT_MACRO_INSERT)));
+      }
+      desk::run_until([&] { return d.HasEnded(); }, 3s);
+    });
+    child->Edit()->SetSelection(2, 0, 3, 0);
+    child->PostMessage(WM_COMMAND, 306);
+    ASSERT_TRUE(desk::run_until([&] { return child->MacroBox()->GetCount() == 1; }, 5s));
+    child->Edit()->SetSelection(4, 0, 4, 0);
+    child->PostMessage(WM_COMMAND, 1227);
+    ASSERT_TRUE(desk::run_until([&] { return Text(child) == "O40\r\nG28 Z0\r\nM30\r\nG28 Z50"; }, 5s)) << Text(child);
+    insertedClip = SystemClipboard();
+    // Closing asks about the changed text: not saved.
+    desk::answer_box_later(500ms, 'n');
+  };
+  app.Run();
+  EXPECT_EQ(savedClip.substr(0, 6), "G28 Z0");
+  EXPECT_EQ(insertedClip, "G28 Z50");
 }
 
 // CPU time the whole process used so far, in clock ticks (all threads).

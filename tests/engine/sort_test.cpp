@@ -76,6 +76,8 @@ TEST(Sort, OrdersByKeyThenSequenceInMemoryAndAcrossRuns) {
       {2048, 5000, 40, true},     // many small runs
       {4096, 20000, 5000, true},  // runs with few repeats
       {2048, 1500, 3, true},      // equal keys spread over runs
+      {65536, 20000, 15000, true},       // grown to its limit over many units, then runs
+      {1 << 20, 30000, 20000, false},    // grown several times, still in memory
   };
   for (const Case& c : cases) {
     DbEngine ctx;

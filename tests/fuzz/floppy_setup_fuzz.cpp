@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       loaded.reset(t.FindById(id));
     }
     if (!loaded) continue;
-    if (loaded->Number[1] != id) std::abort();
+    if (loaded->Number[kPropId] != id) std::abort();
     TMultiDncRecord port;
     CopyPortRecord(*loaded, port);
     for (int p = 1; p <= TMultiDncRecord::kProperties; p++) {

@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   auto* row = new TMultiDncRecord;
-  row->Number[1] = 7;
+  row->Number[kPropId] = 7;
   TDncPort port(row);  // COM 0: no line is opened
   const std::string sendFile = BuildJobSendFile(&port, jobPath.c_str());
   if (sendFile.empty()) std::abort();

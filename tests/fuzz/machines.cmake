@@ -15,8 +15,11 @@ list(FILTER kv_fuzz_dnc_sources EXCLUDE REGEX
   "/dnc/(control_window|idscript_dlg|job_commands|job_dialogs|job_file_dlg|link_dialog|setup_(commands|floppy|link|multi|protocol|reception|transmission))\\.cpp$")
 # The system log writer of the application, which the storing calls.
 list(APPEND kv_fuzz_dnc_sources ${KV_ROOT}/app/globals_log.cpp)
+# The port log names the controls of its debug window.
+include(${KV_ROOT}/resources/dialog_ids.cmake)
+kv_dialog_ids(kv_fuzz_ui ${sanitize})
 add_library(kv_fuzz_dnc STATIC ${kv_fuzz_dnc_sources})
-target_link_libraries(kv_fuzz_dnc PUBLIC kv_fuzz_dbmodel kv_fuzz_ui)
+target_link_libraries(kv_fuzz_dnc PUBLIC kv_fuzz_dbmodel kv_fuzz_ui dialog_ids)
 
 foreach(t lsv2_telegram_fuzz heidenhain_block_fuzz mazak_tape_fuzz reception_fuzz request_fuzz idscript_fuzz
           jobfile_fuzz floppy_setup_fuzz)

@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int k = 0; k < (data[5] & 3); k++) s.lineEnd += static_cast<char>(data[4] + k);
 
   auto* row = new TMultiDncRecord;
-  row->Number[1] = 1;
+  row->Number[kPropId] = 1;
   row->SetListA(kPropProtocol, s.raw ? kProtoRaw : kProtoStandard);
   row->Number[kPropNulFilter] = s.nul;
   row->Number[kPropNamingMode] = s.okuma ? 3 : 0;

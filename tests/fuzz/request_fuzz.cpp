@@ -33,7 +33,7 @@ enum { kMaxMode = 9 };
 
 TMultiDncRecord* Row(const uint8_t* h, const kvfuzz::DncStation& st) {
   auto* r = new TMultiDncRecord;
-  r->Number[1] = 1;
+  r->Number[kPropId] = 1;
   r->SetListA(kPropProtocol, kProtoStandard);
   r->Number[kPropNamingMode] = h[0] % (kMaxMode + 1);
   r->SetListB(kPropFileMode, h[1] & 1);

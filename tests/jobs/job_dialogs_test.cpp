@@ -7,6 +7,7 @@
 #include "dnc/job_commands.h"
 #include "dnc/job_dialogs.h"
 #include "platform/msgbox.h"
+#include "resources/dialogs/jobs.h"
 #include "tests/jobs/job_fixture.h"
 
 namespace {
@@ -34,31 +35,35 @@ class JobMaintainTest : public JobDialogTest {
 
 TEST_F(JobMaintainTest, MachineWithoutJobsHidesTheJobPart) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(58, [&](TDialog& d) {
+  driver.expect_dialog(IDD_JOB_LISTS, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TJobMaintainDlg&>(d);
-    EXPECT_FALSE(p.visible(109));  // no send outside send mode
-    EXPECT_EQ(p.text(109), "Send...");
-    EXPECT_EQ(p.text(203), "Request ID (DNC)");
-    EXPECT_EQ(p.text(208), "Drawing no. :");
-    EXPECT_EQ(p.text(212), "Drawing no. :");
-    EXPECT_TRUE(p.checked(300));
+    EXPECT_FALSE(p.visible(IDC_JOB_LISTS_SEND));  // no send outside send mode
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_SEND), "Send...");
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_REQUEST_LABEL), "Request ID (DNC)");
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_DRAWING_LABEL), "Drawing no. :");
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_JOB_DRAWING_LABEL), "Drawing no. :");
+    EXPECT_TRUE(p.checked(IDC_JOB_LISTS_BY_DESC));
     EXPECT_EQ(dlg.ProgramList->GetHorizontalExtent(), 760);
-    ASSERT_EQ(p.lines(101).size(), 2u);
-    p.select(101, kLathe);
+    ASSERT_EQ(p.lines(IDC_JOB_LISTS_MACHINES).size(), 2u);
+    p.select(IDC_JOB_LISTS_MACHINES, kLathe);
     EXPECT_EQ(dlg.MachineId, lathe);
-    EXPECT_TRUE(p.lines(102).empty());
+    EXPECT_TRUE(p.lines(IDC_JOB_LISTS_JOB).empty());
     EXPECT_EQ(dlg.JobId, 0);
-    for (int id : {105, 106, 107, 108, 119, 120}) EXPECT_FALSE(p.visible(id)) << id;
-    EXPECT_FALSE(p.click(106));  // nothing to add to
-    EXPECT_TRUE(p.lines(104).empty());
+    for (int id : {IDC_JOB_LISTS_REMOVE, IDC_JOB_LISTS_ADD, IDC_JOB_LISTS_JOB_PROGRAMS, IDC_JOB_LISTS_DELETE_JOB,
+                   IDC_JOB_LISTS_REQUEST, IDC_JOB_LISTS_NOTE})
+      EXPECT_FALSE(p.visible(id)) << id;
+    EXPECT_FALSE(p.click(IDC_JOB_LISTS_ADD));  // nothing to add to
+    EXPECT_TRUE(p.lines(IDC_JOB_LISTS_PROGRAMS).empty());
     EXPECT_EQ(dlg.ProgramId, 0);
-    EXPECT_EQ(p.text(111), "?");
-    p.select(101, kMill);
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_DESC), "?");
+    p.select(IDC_JOB_LISTS_MACHINES, kMill);
     EXPECT_EQ(dlg.JobId, job);
-    for (int id : {105, 106, 107, 108, 119, 120}) EXPECT_TRUE(p.visible(id)) << id;
-    EXPECT_EQ(p.text(119), "FL1");
-    EXPECT_EQ(p.text(120), "");  // a job without a note
+    for (int id : {IDC_JOB_LISTS_REMOVE, IDC_JOB_LISTS_ADD, IDC_JOB_LISTS_JOB_PROGRAMS, IDC_JOB_LISTS_DELETE_JOB,
+                   IDC_JOB_LISTS_REQUEST, IDC_JOB_LISTS_NOTE})
+      EXPECT_TRUE(p.visible(id)) << id;
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_REQUEST), "FL1");
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_NOTE), "");  // a job without a note
     TClientDC dc(d.GetHandle());
     struct Colour {
       int id;
@@ -72,7 +77,7 @@ TEST_F(JobMaintainTest, MachineWithoutJobsHidesTheJobPart) {
       EXPECT_EQ(dc.GetTextColor(), c.text) << c.id;
       EXPECT_EQ(dc.GetBkColor(), c.back) << c.id;
     }
-    EXPECT_EQ(dlg.EvCtlColor(dc, p.control(101)->GetHandle(), WM_CTLCOLORLISTBOX), nullptr);
+    EXPECT_EQ(dlg.EvCtlColor(dc, p.control(IDC_JOB_LISTS_MACHINES)->GetHandle(), WM_CTLCOLORLISTBOX), nullptr);
     p.click(IDCANCEL);
   });
   TFont font("FIXEDSYS", 0, 0, 0, 0, 400);
@@ -82,49 +87,49 @@ TEST_F(JobMaintainTest, MachineWithoutJobsHidesTheJobPart) {
 
 TEST_F(JobMaintainTest, ProgramsMoveIntoAndOutOfTheJob) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(58, [&](TDialog& d) {
+  driver.expect_dialog(IDD_JOB_LISTS, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TJobMaintainDlg&>(d);
-    p.select(101, kMill);
-    ASSERT_EQ(p.lines(104).size(), 2u);  // by description: OP1, OP2
-    ASSERT_EQ(p.lines(107).size(), 1u);
-    EXPECT_EQ(p.text(115), "FLANGE OP2");
-    EXPECT_EQ(p.text(116), "F-101");
+    p.select(IDC_JOB_LISTS_MACHINES, kMill);
+    ASSERT_EQ(p.lines(IDC_JOB_LISTS_PROGRAMS).size(), 2u);  // by description: OP1, OP2
+    ASSERT_EQ(p.lines(IDC_JOB_LISTS_JOB_PROGRAMS).size(), 1u);
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_JOB_DESC), "FLANGE OP2");
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_JOB_PART), "F-101");
     // Program 12 joins a job holding program 123.
-    p.select(104, 0);
+    p.select(IDC_JOB_LISTS_PROGRAMS, 0);
     EXPECT_EQ(dlg.ProgramId, 100);
     EXPECT_EQ(dlg.ProgramNumber, 12);
-    EXPECT_EQ(p.text(112), "F-100");
-    p.click(106);
-    ASSERT_EQ(p.lines(107).size(), 2u);
-    std::string added = p.lines(107)[1];
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_PART), "F-100");
+    p.click(IDC_JOB_LISTS_ADD);
+    ASSERT_EQ(p.lines(IDC_JOB_LISTS_JOB_PROGRAMS).size(), 2u);
+    std::string added = p.lines(IDC_JOB_LISTS_JOB_PROGRAMS)[1];
     EXPECT_EQ(added.substr(0, 10), "FLANGE OP1");
     EXPECT_EQ(JobLineProgramId(added.c_str()), 100);
     EXPECT_EQ(JobLineProgramNumber(added.c_str()), 12);
     // The same program again, by button or double click: refused.
     driver.expect_message_box(IDOK, "holds this program already");
-    p.click(106);
+    p.click(IDC_JOB_LISTS_ADD);
     driver.expect_message_box(IDOK, "holds this program already");
-    p.double_click(104, 0);
-    EXPECT_EQ(p.lines(107).size(), 2u);
+    p.double_click(IDC_JOB_LISTS_PROGRAMS, 0);
+    EXPECT_EQ(p.lines(IDC_JOB_LISTS_JOB_PROGRAMS).size(), 2u);
     // A line picked in the job's list only shows details; ">>" still adds
     // the machine's program.
-    p.select(104, 1);
-    p.select(107, 1);
-    EXPECT_EQ(p.text(115), "FLANGE OP1");
+    p.select(IDC_JOB_LISTS_PROGRAMS, 1);
+    p.select(IDC_JOB_LISTS_JOB_PROGRAMS, 1);
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_JOB_DESC), "FLANGE OP1");
     driver.expect_message_box(IDOK, "holds this program already");
-    p.click(106);
+    p.click(IDC_JOB_LISTS_ADD);
 
     // Removing asks first; No keeps the line.
-    p.select(107, 0);
+    p.select(IDC_JOB_LISTS_JOB_PROGRAMS, 0);
     driver.expect_message_box(IDNO, "Remove the selected program");
-    p.click(105);
-    EXPECT_EQ(p.lines(107).size(), 2u);
+    p.click(IDC_JOB_LISTS_REMOVE);
+    EXPECT_EQ(p.lines(IDC_JOB_LISTS_JOB_PROGRAMS).size(), 2u);
     driver.expect_message_box(IDYES, "Remove the selected program");
-    p.double_click(107, 0);
-    ASSERT_EQ(p.lines(107).size(), 1u);
-    EXPECT_EQ(p.selection(107), 0);
-    EXPECT_EQ(p.text(115), "FLANGE OP1");
+    p.double_click(IDC_JOB_LISTS_JOB_PROGRAMS, 0);
+    ASSERT_EQ(p.lines(IDC_JOB_LISTS_JOB_PROGRAMS).size(), 1u);
+    EXPECT_EQ(p.selection(IDC_JOB_LISTS_JOB_PROGRAMS), 0);
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_JOB_DESC), "FLANGE OP1");
     p.click(IDCANCEL);
   });
   TJobMaintainDlg dlg(nullptr, nullptr, 0);
@@ -140,22 +145,22 @@ TEST_F(JobMaintainTest, RadioButtonsSortTheMachinesPrograms) {
   AddProgram(201, "B-DESC", 2, bore, "A-PART");
   AddProgram(202, "C-DESC", 3, bore, "B-PART");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(58, [&](TDialog& d) {
+  driver.expect_dialog(IDD_JOB_LISTS, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TJobMaintainDlg&>(d);
-    p.select(101, 2);
+    p.select(IDC_JOB_LISTS_MACHINES, 2);
     ASSERT_EQ(dlg.MachineId, bore);
     auto ids = [&] {
       std::vector<long> v;
-      for (const auto& l : p.lines(104)) v.push_back(ListLineId(l.c_str()));
+      for (const auto& l : p.lines(IDC_JOB_LISTS_PROGRAMS)) v.push_back(ListLineId(l.c_str()));
       return v;
     };
     EXPECT_EQ(ids(), (std::vector<long>{200, 201, 202}));
-    EXPECT_EQ(p.text(111), "A-DESC");
-    p.click(301);
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_DESC), "A-DESC");
+    p.click(IDC_JOB_LISTS_BY_PART);
     EXPECT_EQ(ids(), (std::vector<long>{201, 202, 200}));
-    EXPECT_EQ(p.text(111), "B-DESC");  // the new first line's details
-    p.select(101, 2);                   // a new machine choice keeps the order
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_DESC), "B-DESC");  // the new first line's details
+    p.select(IDC_JOB_LISTS_MACHINES, 2);                   // a new machine choice keeps the order
     EXPECT_EQ(ids(), (std::vector<long>{201, 202, 200}));
     p.click(IDCANCEL);
   });
@@ -165,16 +170,16 @@ TEST_F(JobMaintainTest, RadioButtonsSortTheMachinesPrograms) {
 
 TEST_F(JobMaintainTest, NoteIsStoredWhenTheFieldLosesTheFocusAndDeleteAsksFirst) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(58, [&](TDialog& d) {
+  driver.expect_dialog(IDD_JOB_LISTS, [&](TDialog& d) {
     Pilot p(d);
-    p.select(101, kMill);
-    p.focus(120);
-    p.focus(101);  // unchanged: nothing written
-    p.type(120, "clamp at 40 mm");
-    p.focus(101);
+    p.select(IDC_JOB_LISTS_MACHINES, kMill);
+    p.focus(IDC_JOB_LISTS_NOTE);
+    p.focus(IDC_JOB_LISTS_MACHINES);  // unchanged: nothing written
+    p.type(IDC_JOB_LISTS_NOTE, "clamp at 40 mm");
+    p.focus(IDC_JOB_LISTS_MACHINES);
     driver.expect_message_box(IDNO, "Delete the selected job");
-    p.click(108);
-    EXPECT_EQ(p.lines(102).size(), 1u);
+    p.click(IDC_JOB_LISTS_DELETE_JOB);
+    EXPECT_EQ(p.lines(IDC_JOB_LISTS_JOB).size(), 1u);
     {
       TJobTable01 jobs;
       std::unique_ptr<TJobRecord01> r(jobs.ReadJob(job));
@@ -182,9 +187,9 @@ TEST_F(JobMaintainTest, NoteIsStoredWhenTheFieldLosesTheFocusAndDeleteAsksFirst)
       EXPECT_STREQ(r->MEMO, "clamp at 40 mm");
     }
     driver.expect_message_box(IDYES, "Delete the selected job");
-    p.click(108);
-    EXPECT_TRUE(p.lines(102).empty());
-    EXPECT_FALSE(p.visible(120));
+    p.click(IDC_JOB_LISTS_DELETE_JOB);
+    EXPECT_TRUE(p.lines(IDC_JOB_LISTS_JOB).empty());
+    EXPECT_FALSE(p.visible(IDC_JOB_LISTS_NOTE));
     p.click(IDCANCEL);
   });
   TJobMaintainDlg dlg(nullptr, nullptr, 0);
@@ -196,14 +201,14 @@ TEST_F(JobMaintainTest, NoteIsStoredWhenTheFieldLosesTheFocusAndDeleteAsksFirst)
 TEST_F(JobMaintainTest, SendModeHandsTheChosenJobBack) {
   Globals->SelectedId = 0;
   plat::GTestUiDriver driver;
-  driver.expect_dialog(58, [&](TDialog& d) {
+  driver.expect_dialog(IDD_JOB_LISTS, [&](TDialog& d) {
     Pilot p(d);
-    EXPECT_TRUE(p.visible(109));
-    p.select(101, kLathe);
-    p.click(109);  // no job: nothing happens
+    EXPECT_TRUE(p.visible(IDC_JOB_LISTS_SEND));
+    p.select(IDC_JOB_LISTS_MACHINES, kLathe);
+    p.click(IDC_JOB_LISTS_SEND);  // no job: nothing happens
     EXPECT_FALSE(static_cast<TDialog&>(d).HasEnded());
-    p.select(101, kMill);
-    p.click(109);
+    p.select(IDC_JOB_LISTS_MACHINES, kMill);
+    p.click(IDC_JOB_LISTS_SEND);
   });
   TJobMaintainDlg dlg(nullptr, nullptr, 1);
   EXPECT_EQ(dlg.Execute(), IDOK);
@@ -214,66 +219,66 @@ TEST_F(JobMaintainTest, CreateJobChecksNamesAndRequestIds) {
   TJobTable01 jobs;
   long other = jobs.AppendJob(mill, "Shaft", "SH1", "old note");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(57, [&](TDialog& d) {
+  driver.expect_dialog(IDD_CREATE_JOBS, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TCreateJobDlg&>(d);
-    EXPECT_EQ(p.text(105), "&Append");
-    p.select(102, kMill);
+    EXPECT_EQ(p.text(IDC_CREATE_JOBS_APPEND), "&Append");
+    p.select(IDC_CREATE_JOBS_MACHINE, kMill);
     ASSERT_EQ(dlg.MachineId, mill);
-    ASSERT_EQ(p.lines(108).size(), 2u);
+    ASSERT_EQ(p.lines(IDC_CREATE_JOBS_JOB).size(), 2u);
     EXPECT_EQ(dlg.JobId, job);
-    EXPECT_EQ(p.text(101), "Flange");
-    EXPECT_EQ(p.text(103), "FL1");
+    EXPECT_EQ(p.text(IDC_CREATE_JOBS_NAME), "Flange");
+    EXPECT_EQ(p.text(IDC_CREATE_JOBS_REQUEST), "FL1");
 
     // Empty name, then empty request id: a beep, the focus, no row.
     struct Case {
       const char *name, *request;
       int focus;
-    } cases[] = {{"  ", "NEW", 101}, {"New", "", 103}};
+    } cases[] = {{"  ", "NEW", IDC_CREATE_JOBS_NAME}, {"New", "", IDC_CREATE_JOBS_REQUEST}};
     for (const Case& c : cases) {
       int beeps = plat::beep_count();
-      p.set_text(101, c.name);
-      p.set_text(103, c.request);
-      p.click(105);
+      p.set_text(IDC_CREATE_JOBS_NAME, c.name);
+      p.set_text(IDC_CREATE_JOBS_REQUEST, c.request);
+      p.click(IDC_CREATE_JOBS_APPEND);
       EXPECT_EQ(plat::beep_count(), beeps + 1);
       EXPECT_TRUE(p.focused(c.focus)) << c.focus;
     }
-    p.set_text(101, "New");
-    p.set_text(103, "SH1");
+    p.set_text(IDC_CREATE_JOBS_NAME, "New");
+    p.set_text(IDC_CREATE_JOBS_REQUEST, "SH1");
     driver.expect_message_box(IDOK, "has this request ID");
-    p.click(105);
-    p.set_text(103, "it's \"x\" [y]");
+    p.click(IDC_CREATE_JOBS_APPEND);
+    p.set_text(IDC_CREATE_JOBS_REQUEST, "it's \"x\" [y]");
     driver.expect_message_box(IDOK, "may not hold");
-    p.click(105);
-    EXPECT_EQ(p.lines(108).size(), 2u);
-    p.set_text(103, "NEW1");
-    p.set_text(104, "note");
-    p.click(105);
-    EXPECT_EQ(p.lines(108).size(), 3u);
+    p.click(IDC_CREATE_JOBS_APPEND);
+    EXPECT_EQ(p.lines(IDC_CREATE_JOBS_JOB).size(), 2u);
+    p.set_text(IDC_CREATE_JOBS_REQUEST, "NEW1");
+    p.set_text(IDC_CREATE_JOBS_NOTE, "note");
+    p.click(IDC_CREATE_JOBS_APPEND);
+    EXPECT_EQ(p.lines(IDC_CREATE_JOBS_JOB).size(), 3u);
 
     // Modify: untouched request id, its own id typed again, another's id.
-    p.select(108, 1);
+    p.select(IDC_CREATE_JOBS_JOB, 1);
     ASSERT_EQ(dlg.JobId, other);
-    EXPECT_EQ(p.text(104), "old note");
-    p.set_text(101, "Shaft long");
-    p.click(106);
-    p.select(108, 1);
-    EXPECT_EQ(p.text(101), "Shaft long");
-    p.set_text(103, "");
-    p.type(103, "SH1");
-    p.click(106);  // the job's own request id is no duplicate
-    p.select(108, 1);
-    p.set_text(103, "");
-    p.type(103, "FL1");
+    EXPECT_EQ(p.text(IDC_CREATE_JOBS_NOTE), "old note");
+    p.set_text(IDC_CREATE_JOBS_NAME, "Shaft long");
+    p.click(IDC_CREATE_JOBS_MODIFY);
+    p.select(IDC_CREATE_JOBS_JOB, 1);
+    EXPECT_EQ(p.text(IDC_CREATE_JOBS_NAME), "Shaft long");
+    p.set_text(IDC_CREATE_JOBS_REQUEST, "");
+    p.type(IDC_CREATE_JOBS_REQUEST, "SH1");
+    p.click(IDC_CREATE_JOBS_MODIFY);  // the job's own request id is no duplicate
+    p.select(IDC_CREATE_JOBS_JOB, 1);
+    p.set_text(IDC_CREATE_JOBS_REQUEST, "");
+    p.type(IDC_CREATE_JOBS_REQUEST, "FL1");
     driver.expect_message_box(IDOK, "has this request ID");
-    p.click(106);
+    p.click(IDC_CREATE_JOBS_MODIFY);
 
     driver.expect_message_box(IDYES, "Delete the selected job");
-    p.select(108, 0);
-    p.click(107);
-    EXPECT_EQ(p.lines(108).size(), 2u);
-    EXPECT_EQ(p.selection(108), 0);
-    EXPECT_EQ(p.text(101), "Shaft long");
+    p.select(IDC_CREATE_JOBS_JOB, 0);
+    p.click(IDC_CREATE_JOBS_DELETE);
+    EXPECT_EQ(p.lines(IDC_CREATE_JOBS_JOB).size(), 2u);
+    EXPECT_EQ(p.selection(IDC_CREATE_JOBS_JOB), 0);
+    EXPECT_EQ(p.text(IDC_CREATE_JOBS_NAME), "Shaft long");
     p.click(IDCANCEL);
   });
   TCreateJobDlg dlg(nullptr);
@@ -287,22 +292,22 @@ TEST_F(JobMaintainTest, CreateJobChecksNamesAndRequestIds) {
 
 TEST_F(JobMaintainTest, PlusButtonCreatesAJobAndRefillsTheList) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(58, [&](TDialog& d) {
+  driver.expect_dialog(IDD_JOB_LISTS, [&](TDialog& d) {
     Pilot p(d);
-    p.select(101, kLathe);
-    EXPECT_FALSE(p.visible(120));
-    driver.expect_dialog(57, [&](TDialog& c) {
+    p.select(IDC_JOB_LISTS_MACHINES, kLathe);
+    EXPECT_FALSE(p.visible(IDC_JOB_LISTS_NOTE));
+    driver.expect_dialog(IDD_CREATE_JOBS, [&](TDialog& c) {
       Pilot q(c);
-      q.select(102, kLathe);
-      q.set_text(101, "Turning");
-      q.set_text(103, "T1");
-      q.click(105);
+      q.select(IDC_CREATE_JOBS_MACHINE, kLathe);
+      q.set_text(IDC_CREATE_JOBS_NAME, "Turning");
+      q.set_text(IDC_CREATE_JOBS_REQUEST, "T1");
+      q.click(IDC_CREATE_JOBS_APPEND);
       q.click(IDCANCEL);
     });
-    p.click(103);
-    ASSERT_EQ(p.lines(102).size(), 1u);
-    EXPECT_TRUE(p.visible(120));
-    EXPECT_EQ(p.text(119), "T1");
+    p.click(IDC_JOB_LISTS_CREATE_JOB);
+    ASSERT_EQ(p.lines(IDC_JOB_LISTS_JOB).size(), 1u);
+    EXPECT_TRUE(p.visible(IDC_JOB_LISTS_NOTE));
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_REQUEST), "T1");
     p.click(IDCANCEL);
   });
   TJobMaintainDlg dlg(nullptr, nullptr, 0);
@@ -325,7 +330,7 @@ TEST_F(JobDialogTest, DatabaseCreationMakesBothJobFilesAndCommandsAreRegistered)
     frame.Create();
     plat::GTestUiDriver driver;
     driver.expect_dialog("TFileOpenDialog", [](TDialog& f) { f.CmCancel(); });
-    driver.expect_dialog(35, [](TDialog& d) {
+    driver.expect_dialog(IDD_JOB_FILE, [](TDialog& d) {
       EXPECT_TRUE(static_cast<TMakeJobFileDlg&>(d).FileName.empty());
       Pilot(d).click(IDCANCEL);
     });

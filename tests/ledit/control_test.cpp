@@ -304,12 +304,14 @@ TEST_F(LeditControl, RawPrintWritesEveryLineToPagesOfAPdf) {
   for (int i = 1; i <= 150; ++i) text += "N" + std::to_string(i) + "\tG01 X" + std::to_string(i) + "\r\n";
   ::SendMessage(h, LEM_SETALLTEXT, 1, reinterpret_cast<LPARAM>(text.c_str()));
   plat::GTestUiDriver driver;
-  driver.expect_dialog(1539, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+  driver.expect_dialog(TPrintSetupDialog::kTemplate, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
   ::SendMessage(h, WM_COMMAND, LEC_PRINTSETUP, 0);
-  driver.expect_dialog(1538, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+  driver.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+  driver.expect_message_box(IDOK, "Untitled was printed to " + box.dir());
   ::SendMessage(h, WM_COMMAND, LEC_RAWPRINT, 0);
   std::string pdf = ctl->Printer().LastFile();
   ASSERT_TRUE(std::filesystem::exists(pdf)) << ctl->Printer().GetErrorText();
+  EXPECT_NE(driver.message_boxes().back().text.find(pdf), std::string::npos);
   EXPECT_GE(ctl->Printer().LastPageCount(), 2);
   std::string raw = run("pdftotext -layout '" + pdf + "' -"), out;
   for (char c : raw)  // the tab's width in spaces is the reader's guess

@@ -167,6 +167,19 @@ TEST(LeditDocument, LoadAndSaveKeepBytesAndFailWithoutLoss) {
   ASSERT_TRUE(d.save("C:\\P1.NC").ok);
   EXPECT_EQ(slurp(box.c("P1.NC")), "(NEW)\r\n%\r\nN1 G0 X0\r\nM30\r\n");
   EXPECT_EQ(std::filesystem::status(box.c("P1.NC")).permissions(), std::filesystem::perms(0640));
+
+  // A reader of the old file keeps its text; the name has the new one, and
+  // a save straight after replaces it again.
+  std::ifstream reader(box.c("P1.NC"), std::ios::binary);
+  d.insert(0, std::string("(TWO)\r\n"));
+  ASSERT_TRUE(d.save("C:\\P1.NC").ok);
+  d.erase(0, 7);
+  d.insert(0, std::string("(3)\r\n"));
+  ASSERT_TRUE(d.save("C:\\P1.NC").ok);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), "(NEW)\r\n%\r\nN1 G0 X0\r\nM30\r\n");
+  EXPECT_EQ(slurp(box.c("P1.NC")), "(3)\r\n(NEW)\r\n%\r\nN1 G0 X0\r\nM30\r\n");
+  EXPECT_EQ(std::filesystem::status(box.c("P1.NC")).permissions(), std::filesystem::perms(0640));
+  EXPECT_FALSE(std::filesystem::exists(box.c("P1.NC~kv")));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "dbmodel/customer.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
+#include "resources/dialogs/masterdata.h"
 #include "tests/storage/log_fixture.h"
 
 namespace {
@@ -39,11 +40,11 @@ TEST_F(PickTest, CancelLeavesTheFirstMachineChosenAndDoubleClickTakesTheOneClick
   long lathe = AddMachine("LATHE", 7, "turning centre", "C:\\NC\\LATHE\\   ");
   long mill = AddMachine("DMU50", 5, "five-axis mill", "C:\\NC\\DMU\\");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(1, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_MACHINE, [&](TDialog& d) {
     Pilot p(d);
-    ASSERT_EQ(p.lines(101).size(), 2u);
-    EXPECT_EQ(p.selection(101), 0);
-    EXPECT_EQ(p.text(102), "five-axis mill");
+    ASSERT_EQ(p.lines(IDC_SELECT_MACHINE_LIST).size(), 2u);
+    EXPECT_EQ(p.selection(IDC_SELECT_MACHINE_LIST), 0);
+    EXPECT_EQ(p.text(IDC_SELECT_MACHINE_CHOICE), "five-axis mill");
     p.click(IDCANCEL);
   });
   int32_t id = 0;
@@ -53,9 +54,9 @@ TEST_F(PickTest, CancelLeavesTheFirstMachineChosenAndDoubleClickTakesTheOneClick
   EXPECT_EQ(Globals->ChosenMachineType, 5);
   EXPECT_STREQ(Globals->ChosenMachineName.get(), "DMU50");
 
-  driver.expect_dialog(1, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_MACHINE, [&](TDialog& d) {
     Pilot p(d);
-    p.double_click(101, 1);
+    p.double_click(IDC_SELECT_MACHINE_LIST, 1);
   });
   EXPECT_EQ(TMachineDialog(nullptr, &id).Execute(), IDOK);
   EXPECT_EQ(id, lathe);
@@ -69,14 +70,14 @@ TEST_F(PickTest, AMachineDeletedByAnotherStationChangesNothingWhenSelected) {
   long mill = AddMachine("DMU50", 5, "five-axis mill", "C:\\NC\\DMU\\");
   long lathe = AddMachine("LATHE", 7, "turning centre", "C:\\NC\\LATHE\\");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(1, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_MACHINE, [&](TDialog& d) {
     Pilot p(d);
     {
       TcbMachTable t("KELVMA.DBF", 0, 0);
       ASSERT_TRUE(t.DeleteById(lathe));
     }
-    p.select(101, 1);
-    EXPECT_EQ(p.text(102), "five-axis mill");
+    p.select(IDC_SELECT_MACHINE_LIST, 1);
+    EXPECT_EQ(p.text(IDC_SELECT_MACHINE_CHOICE), "five-axis mill");
     p.click(IDOK);
   });
   int32_t id = 0;
@@ -105,25 +106,25 @@ TEST_F(PickTest, TheProjectListFollowsTheCustomerAndOkNeedsAProject) {
   }
   Globals->ChosenProjectId = 99;
   plat::GTestUiDriver driver;
-  driver.expect_dialog(28, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_PROJECT, [&](TDialog& d) {
     Pilot p(d);
     EXPECT_EQ(Globals->ChosenProjectId, 0);
-    ASSERT_EQ(p.lines(101).size(), 2u);
-    EXPECT_TRUE(p.visible(102));
-    EXPECT_EQ(p.lines(102).size(), 2u);
-    p.select(101, 1);  // ZENITH has no project
-    EXPECT_FALSE(p.visible(102));
+    ASSERT_EQ(p.lines(IDC_SELECT_PROJECT_CUSTOMER).size(), 2u);
+    EXPECT_TRUE(p.visible(IDC_SELECT_PROJECT_PROJECTS));
+    EXPECT_EQ(p.lines(IDC_SELECT_PROJECT_PROJECTS).size(), 2u);
+    p.select(IDC_SELECT_PROJECT_CUSTOMER, 1);  // ZENITH has no project
+    EXPECT_FALSE(p.visible(IDC_SELECT_PROJECT_PROJECTS));
     p.click(IDOK);
     EXPECT_FALSE(d.HasEnded());
-    p.select(101, 0);
-    EXPECT_TRUE(p.visible(102));
-    p.double_click(102, 1);  // sorted: AXLE, GEARBOX
+    p.select(IDC_SELECT_PROJECT_CUSTOMER, 0);
+    EXPECT_TRUE(p.visible(IDC_SELECT_PROJECT_PROJECTS));
+    p.double_click(IDC_SELECT_PROJECT_PROJECTS, 1);  // sorted: AXLE, GEARBOX
   });
   EXPECT_EQ(TSelectProject(nullptr).Execute(), IDOK);
   EXPECT_EQ(Globals->ChosenProjectId, gear);
   EXPECT_STREQ(Globals->ChosenProjectName.get(), "GEARBOX");
 
-  driver.expect_dialog(28, [&](TDialog& d) { Pilot(d).click(IDCANCEL); });
+  driver.expect_dialog(IDD_SELECT_PROJECT, [&](TDialog& d) { Pilot(d).click(IDCANCEL); });
   EXPECT_EQ(TSelectProject(nullptr).Execute(), IDCANCEL);
   EXPECT_EQ(Globals->ChosenProjectId, 0);
 }

@@ -4,6 +4,7 @@
 // exchange, and the part of a tape that came is kept as a failed transfer.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "dnc/mazak_tape.h"
@@ -68,12 +69,12 @@ class MazakDamageTest : public kvdnc::DncTest {
     plat::set_time_scale(1.0);
     DncTest::TearDown();
   }
-  std::unique_ptr<TDncPort> Port(sim::Machine& m) {
+  // The time-out defaults to a second at the test's time scale: the
+  // control's first telegram may come late on a loaded machine.
+  std::unique_ptr<TDncPort> Port(sim::Machine& m, long timeout = 100) {
     auto* row = Row(1, m.com(), kProtoMazak);
     row->SetListA(kPropMazakType, kMazakT32);
-    // A second at the test's time scale: the control's first telegram may
-    // come late on a loaded machine.
-    row->Number[kPropReadTimeout] = 100;
+    row->Number[kPropReadTimeout] = timeout;
     auto port = std::make_unique<TDncPort>(row);
     EXPECT_TRUE(port->OpenResult);
     return port;
@@ -102,6 +103,34 @@ TEST_F(MazakDamageTest, SilentControlLeavesAFailedTransfer) {
   EXPECT_EQ(kvdb::ReadFileBytes(Root() + "/dncfail/" + Rows(DbPath("KELVDNCF.DBF"))[0][4] + ".NC"), image);
 }
 
+// A line so slow that each answer takes longer to leave the port than the
+// port's time-out: the control cannot reply before it has the answer, so
+// its silence counts only from then. The tape comes whole, nothing is kept
+// as a failed transfer.
+TEST_F(MazakDamageTest, SlowAnswerIsNoSilentControl) {
+  sim::UartLines uart(25);  // four bytes take 1.6 s on the line
+  sim::Machine m(44);
+  ASSERT_TRUE(m.ok());
+  // 1.2 s at the test's time scale: room for a control slowed by a loaded
+  // machine or a sanitizer to reply.
+  auto port = Port(m, 120);
+  sim::MazakControl control(m, kMazakT32);
+  std::thread t(MazakReceiveThread, port.get());
+  // A port that gave up leaves the control without answers: the first
+  // wrong one ends the tape.
+  const std::string ack = "p00" + kEot;
+  bool whole = control.WriteBlock("30001A2B0000") == ack;
+  whole = whole && control.WriteBlock("G1_X10") == ack;
+  whole = whole && control.Command("p2") == "p02" + kEot;
+  whole = whole && control.Command("pA") == ack;
+  whole = whole && control.Command("pA") == ack;
+  EXPECT_TRUE(whole) << "an answer went missing";
+  if (!whole) port->StopEvent.set();
+  t.join();
+  EXPECT_EQ(port->TakeRequest(), kRequestParse);
+  EXPECT_EQ(RowCount("KELVDNCF.DBF"), 0u) << "a whole tape was kept as a failed transfer";
+}
+
 // Noise without an EOT: the port does not collect it without end; the
 // control is told the tape failed.
 TEST_F(MazakDamageTest, TelegramWithoutEndIsRefused) {
@@ -110,7 +139,12 @@ TEST_F(MazakDamageTest, TelegramWithoutEndIsRefused) {
   auto port = Port(m);
   std::thread t(MazakReceiveThread, port.get());
   m.Send(std::string(kMazakLongestTelegram + 10, '5'));
-  EXPECT_EQ(m.Received(2000).substr(0, 6), "P9401" + kEot);
+  // The port takes the bytes one by one: a loaded machine may need some
+  // seconds before it answers.
+  std::string answer;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (answer.find(kEot) == std::string::npos && std::chrono::steady_clock::now() < end) answer += m.Received(100);
+  EXPECT_EQ(answer.substr(0, 6), "P9401" + kEot);
   t.join();
   EXPECT_EQ(port->TakeRequest(), kRequestPoll);
   EXPECT_EQ(RowCount("KELVFILE.DBF"), 0u);

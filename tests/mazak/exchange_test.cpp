@@ -186,13 +186,13 @@ TEST_F(MazakExchangeTest, PollingStartsTheReceptionAndStops) {
   ASSERT_TRUE(m.ok());
   auto port = Port(m, kMazakT2);
   std::thread t = Run(MazakPollThread, *port);
-  while (!port->SendRequest()) std::this_thread::yield();
+  while (!port->SendRequestOpen()) std::this_thread::yield();
   m.Send("q");
   t.join();
   EXPECT_EQ(port->TakeRequest(), kRequestReceive);
   // A stop closes the line and leaves no request; T1 has no threads.
   std::thread u = Run(MazakPollThread, *port);
-  while (!port->SendRequest()) std::this_thread::yield();
+  while (!port->SendRequestOpen()) std::this_thread::yield();
   port->StopEvent.set();
   u.join();
   EXPECT_EQ(port->TakeRequest(), kRequestNone);

@@ -9,12 +9,16 @@
 #include "editor/cycle_edit.h"
 #include "editor/cycle_run.h"
 #include "platform/path.h"
+#include "resources/dialogs/nctools.h"
 #include "tests/nctools/nc_fixture.h"
 
 namespace {
 
 using kvnc::NcTest;
 using plat::Pilot;
+
+// The Save button of other cycle dialogs: this one has none.
+constexpr int kSaveButton = 114;
 
 bool Has(const std::vector<std::string>& rows, const std::string& part) {
   return std::any_of(rows.begin(), rows.end(), [&](const std::string& r) { return r.find(part) != std::string::npos; });
@@ -48,8 +52,8 @@ class CycleEdit : public NcTest {
   void MakeCycle(plat::UiDriver& driver, long type, const char* name) {
     driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
       Pilot p(d);
-      p.set_text(102, name);
-      p.click(119);
+      p.set_text(IDC_CYCLES_NAME, name);
+      p.click(IDC_CYCLES_NEW);
       p.click(IDCANCEL);
     });
     TEditCycles dlg(nullptr, type);
@@ -64,38 +68,40 @@ TEST_F(CycleEdit, DefinesParametersOfACycleOfTheMachinesType) {
     Pilot p(d);
     auto& dlg = static_cast<TEditCycles&>(d);
     EXPECT_EQ(dlg.MachineType, 4);
-    EXPECT_TRUE(p.lines(101).empty());
-    p.set_text(102, "DRILL 81");
-    p.click(119);
-    EXPECT_EQ(p.text(102), "");
-    ASSERT_EQ(p.lines(101).size(), 1u);
-    ASSERT_EQ(p.lines(103).size(), 15u);
-    EXPECT_EQ(p.lines(103)[1].substr(0, 20), "P:02 - (undefined)  ");
-    p.set_text(102, "DRILL 81");
+    EXPECT_TRUE(p.lines(IDC_CYCLES_CYCLE).empty());
+    p.set_text(IDC_CYCLES_NAME, "DRILL 81");
+    p.click(IDC_CYCLES_NEW);
+    EXPECT_EQ(p.text(IDC_CYCLES_NAME), "");
+    ASSERT_EQ(p.lines(IDC_CYCLES_CYCLE).size(), 1u);
+    ASSERT_EQ(p.lines(IDC_CYCLES_PARAMS).size(), 15u);
+    EXPECT_EQ(p.lines(IDC_CYCLES_PARAMS)[1].substr(0, 20), "P:02 - (undefined)  ");
+    p.set_text(IDC_CYCLES_NAME, "DRILL 81");
     driver.expect_message_box(IDOK, "exists for this machine type");
-    p.click(119);
+    p.click(IDC_CYCLES_NEW);
 
-    p.select(103, 1);
-    p.set_text(113, "Z");
-    p.set_text(112, "Depth");
-    p.set_text(111, "3");
-    p.click(104);
-    p.click(108);
-    p.click(109);
-    EXPECT_TRUE(p.visible(110));
-    p.set_text(110, "-12,5");
+    p.select(IDC_CYCLES_PARAMS, 1);
+    p.set_text(IDC_CYCLES_CODE, "Z");
+    p.set_text(IDC_CYCLES_HINT, "Depth");
+    p.set_text(IDC_CYCLES_DECIMALS, "3");
+    p.click(IDC_CYCLES_REQUIRED);
+    p.click(IDC_CYCLES_BLANK);
+    p.click(IDC_CYCLES_AUTOMATIC);
+    EXPECT_TRUE(p.visible(IDC_CYCLES_AUTO_VALUE));
+    p.set_text(IDC_CYCLES_AUTO_VALUE, "-12,5");
     // A repeated notice of a box does not move its bit again.
-    d.SendMessage(WM_COMMAND, MAKEWPARAM(106, BN_CLICKED), reinterpret_cast<LPARAM>(d.GetDlgItem(106)));
+    d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_CYCLES_PLUS_SIGN, BN_CLICKED),
+                  reinterpret_cast<LPARAM>(d.GetDlgItem(IDC_CYCLES_PLUS_SIGN)));
     EXPECT_EQ(dlg.Param->FLAG & 0x8, 0);
-    p.click(106);
-    d.SendMessage(WM_COMMAND, MAKEWPARAM(106, BN_CLICKED), reinterpret_cast<LPARAM>(d.GetDlgItem(106)));
+    p.click(IDC_CYCLES_PLUS_SIGN);
+    d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_CYCLES_PLUS_SIGN, BN_CLICKED),
+                  reinterpret_cast<LPARAM>(d.GetDlgItem(IDC_CYCLES_PLUS_SIGN)));
     EXPECT_EQ(dlg.Param->FLAG, 0x2 | 0x20 | 0x40 | 0x8);
-    p.click(115);
-    EXPECT_EQ(p.selection(103), 1);
-    EXPECT_EQ(p.lines(103)[1].substr(0, 14), "P:02 - Z      ");
-    EXPECT_EQ(p.text(110), "-12.500");
-    p.click(107);  // in memory only: Cancel loses it
-    EXPECT_FALSE(p.visible(114));  // no Save button: Modify stores
+    p.click(IDC_CYCLES_MODIFY);
+    EXPECT_EQ(p.selection(IDC_CYCLES_PARAMS), 1);
+    EXPECT_EQ(p.lines(IDC_CYCLES_PARAMS)[1].substr(0, 14), "P:02 - Z      ");
+    EXPECT_EQ(p.text(IDC_CYCLES_AUTO_VALUE), "-12.500");
+    p.click(IDC_CYCLES_NEGATIVE);  // in memory only: Cancel loses it
+    EXPECT_FALSE(p.visible(kSaveButton));  // no Save button: Modify stores
     p.click(IDCANCEL);
   });
   RunMachineCycles(nullptr, machine_);
@@ -114,37 +120,37 @@ TEST_F(CycleEdit, TextsThatDoNotFitTheirFieldsAreRefused) {
   auto before = PeerRows(DbPath("KELVCYC4.DBF"));
   driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    p.select(103, 0);
+    p.select(IDC_CYCLES_PARAMS, 0);
     struct Case {
       int edit;
       std::string text;
       const char* message;
     } cases[] = {
-        {113, std::string(26, 'X'), "address"},
-        {112, std::string(26, 'h'), "hint"},
-        {110, "123456", "automatic value"},
-        {110, "12x", "automatic value"},
+        {IDC_CYCLES_CODE, std::string(26, 'X'), "address"},
+        {IDC_CYCLES_HINT, std::string(26, 'h'), "hint"},
+        {IDC_CYCLES_AUTO_VALUE, "123456", "automatic value"},
+        {IDC_CYCLES_AUTO_VALUE, "12x", "automatic value"},
     };
-    p.click(109);
+    p.click(IDC_CYCLES_AUTOMATIC);
     for (const Case& c : cases) {
-      p.set_text(113, "X");
-      p.set_text(112, "ok");
-      p.set_text(110, "1");
+      p.set_text(IDC_CYCLES_CODE, "X");
+      p.set_text(IDC_CYCLES_HINT, "ok");
+      p.set_text(IDC_CYCLES_AUTO_VALUE, "1");
       p.set_text(c.edit, c.text);
       driver.expect_message_box(IDOK, c.message);
-      p.click(115);
+      p.click(IDC_CYCLES_MODIFY);
       EXPECT_TRUE(p.focused(c.edit)) << c.text;
     }
-    p.set_text(113, "");
-    p.set_text(110, "1");
-    p.click(115);  // an empty address: focus and a beep
-    EXPECT_TRUE(p.focused(113));
+    p.set_text(IDC_CYCLES_CODE, "");
+    p.set_text(IDC_CYCLES_AUTO_VALUE, "1");
+    p.click(IDC_CYCLES_MODIFY);  // an empty address: focus and a beep
+    EXPECT_TRUE(p.focused(IDC_CYCLES_CODE));
     // Unchecked, the automatic value is not looked at and stored as 0.
-    p.click(109);
-    p.set_text(113, std::string(25, 'A'));
-    p.set_text(112, std::string(25, 'b'));
-    p.set_text(110, "garbage");
-    p.click(115);
+    p.click(IDC_CYCLES_AUTOMATIC);
+    p.set_text(IDC_CYCLES_CODE, std::string(25, 'A'));
+    p.set_text(IDC_CYCLES_HINT, std::string(25, 'b'));
+    p.set_text(IDC_CYCLES_AUTO_VALUE, "garbage");
+    p.click(IDC_CYCLES_MODIFY);
     p.click(IDCANCEL);
   });
   TEditCycles dlg(nullptr, 4);
@@ -162,38 +168,38 @@ TEST_F(CycleEdit, ClearAndDeleteAskFirst) {
   MakeCycle(driver, 9, "TAP");  // another type may use the name
   driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    ASSERT_EQ(p.lines(101).size(), 2u);
-    p.select(101, 0);
-    p.select(103, 2);
-    p.set_text(113, "G84");
-    p.click(109);
-    p.click(115);
+    ASSERT_EQ(p.lines(IDC_CYCLES_CYCLE).size(), 2u);
+    p.select(IDC_CYCLES_CYCLE, 0);
+    p.select(IDC_CYCLES_PARAMS, 2);
+    p.set_text(IDC_CYCLES_CODE, "G84");
+    p.click(IDC_CYCLES_AUTOMATIC);
+    p.click(IDC_CYCLES_MODIFY);
     driver.expect_message_box(IDNO, "Clear the definition");
-    p.click(117);
+    p.click(IDC_CYCLES_CLEAR);
     driver.expect_message_box(IDYES, "Clear the definition");
-    p.click(117);
-    EXPECT_EQ(p.selection(103), 0);
-    EXPECT_EQ(p.lines(103)[2].substr(0, 18), "P:03 - (undefined)");
+    p.click(IDC_CYCLES_CLEAR);
+    EXPECT_EQ(p.selection(IDC_CYCLES_PARAMS), 0);
+    EXPECT_EQ(p.lines(IDC_CYCLES_PARAMS)[2].substr(0, 18), "P:03 - (undefined)");
     driver.expect_message_box(IDNO, "Delete this cycle");
-    p.click(116);
-    EXPECT_EQ(p.lines(101).size(), 2u);
+    p.click(IDC_CYCLES_DELETE_CYCLE);
+    EXPECT_EQ(p.lines(IDC_CYCLES_CYCLE).size(), 2u);
     driver.expect_message_box(IDYES, "Delete this cycle");
-    p.click(116);
-    EXPECT_EQ(p.lines(101).size(), 1u);
+    p.click(IDC_CYCLES_DELETE_CYCLE);
+    EXPECT_EQ(p.lines(IDC_CYCLES_CYCLE).size(), 1u);
     // The last cycle goes: the other boxes clear, the automatic-value box
     // keeps its state.
-    p.select(103, 0);
-    p.click(104);
-    p.click(109);
+    p.select(IDC_CYCLES_PARAMS, 0);
+    p.click(IDC_CYCLES_REQUIRED);
+    p.click(IDC_CYCLES_AUTOMATIC);
     driver.expect_message_box(IDYES, "Delete this cycle");
-    p.click(116);
-    EXPECT_TRUE(p.lines(101).empty());
-    EXPECT_TRUE(p.lines(103).empty());
-    EXPECT_FALSE(p.checked(104));
-    EXPECT_TRUE(p.checked(109));
-    EXPECT_EQ(p.text(113), "");
-    p.click(104);  // no parameter left to change
-    p.click(115);
+    p.click(IDC_CYCLES_DELETE_CYCLE);
+    EXPECT_TRUE(p.lines(IDC_CYCLES_CYCLE).empty());
+    EXPECT_TRUE(p.lines(IDC_CYCLES_PARAMS).empty());
+    EXPECT_FALSE(p.checked(IDC_CYCLES_REQUIRED));
+    EXPECT_TRUE(p.checked(IDC_CYCLES_AUTOMATIC));
+    EXPECT_EQ(p.text(IDC_CYCLES_CODE), "");
+    p.click(IDC_CYCLES_REQUIRED);  // no parameter left to change
+    p.click(IDC_CYCLES_MODIFY);
     p.click(IDCANCEL);
   });
   TEditCycles dlg(nullptr, 4);
@@ -213,36 +219,36 @@ TEST_F(CycleEdit, CyclesTravelByFloppyToAnotherMachineType) {
   // No disk in the drive: nothing to import, and an export is refused.
   driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    p.select(103, 0);
-    p.set_text(113, "X");
-    p.click(115);
+    p.select(IDC_CYCLES_PARAMS, 0);
+    p.set_text(IDC_CYCLES_CODE, "X");
+    p.click(IDC_CYCLES_MODIFY);
     driver.expect_dialog(TCycleImport::kResourceId, [&](TDialog& i) {
       Pilot q(i);
-      EXPECT_TRUE(q.lines(101).empty());
+      EXPECT_TRUE(q.lines(IDC_CYCLE_IMPORT_LIST).empty());
       q.click(IDOK);  // no selection: nothing happens
       EXPECT_FALSE(i.HasEnded());
       q.click(IDCANCEL);
     });
-    p.click(121);
+    p.click(IDC_CYCLES_IMPORT);
     driver.expect_dialog(TCycleExport::kResourceId, [&](TDialog& e) {
       Pilot q(e);
       q.click(IDOK);  // no name
-      EXPECT_TRUE(q.focused(101));
-      q.set_text(101, "DRILL 4");
+      EXPECT_TRUE(q.focused(IDC_CYCLE_EXPORT_NAME));
+      q.set_text(IDC_CYCLE_EXPORT_NAME, "DRILL 4");
       driver.expect_message_box(IDOK, "could not be stored");
       q.click(IDOK);
       EXPECT_FALSE(e.HasEnded());
       std::filesystem::create_directories(FloppyPath(""));
       q.click(IDOK);
     });
-    p.click(122);
+    p.click(IDC_CYCLES_EXPORT);
     driver.expect_dialog(TCycleExport::kResourceId, [&](TDialog& e) {
       Pilot q(e);
-      EXPECT_EQ(q.lines(102).size(), 1u);
-      q.set_text(101, "DRILL 4");
+      EXPECT_EQ(q.lines(IDC_CYCLE_EXPORT_LIST).size(), 1u);
+      q.set_text(IDC_CYCLE_EXPORT_NAME, "DRILL 4");
       q.click(IDOK);
     });
-    p.click(122);
+    p.click(IDC_CYCLES_EXPORT);
     p.click(IDCANCEL);
   });
   TEditCycles dlg(nullptr, 4);
@@ -255,16 +261,16 @@ TEST_F(CycleEdit, CyclesTravelByFloppyToAnotherMachineType) {
 
   driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    EXPECT_TRUE(p.lines(101).empty());
+    EXPECT_TRUE(p.lines(IDC_CYCLES_CYCLE).empty());
     driver.expect_dialog(TCycleImport::kResourceId, [&](TDialog& i) {
       Pilot q(i);
-      EXPECT_EQ(q.lines(101).size(), 2u);
-      q.select(101, 1);
+      EXPECT_EQ(q.lines(IDC_CYCLE_IMPORT_LIST).size(), 2u);
+      q.select(IDC_CYCLE_IMPORT_LIST, 1);
       q.click(IDOK);
     });
-    p.click(121);
-    ASSERT_EQ(p.lines(101).size(), 1u);
-    EXPECT_EQ(p.lines(103)[0].substr(0, 8), "P:01 - X");
+    p.click(IDC_CYCLES_IMPORT);
+    ASSERT_EQ(p.lines(IDC_CYCLES_CYCLE).size(), 1u);
+    EXPECT_EQ(p.lines(IDC_CYCLES_PARAMS)[0].substr(0, 8), "P:01 - X");
     p.click(IDCANCEL);
   });
   TEditCycles other(nullptr, 7);
@@ -281,19 +287,19 @@ TEST_F(CycleEdit, TestButtonRunsTheFillInWithoutInsert) {
   MakeCycle(driver, 4, "FACE");
   driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    p.select(103, 0);
-    p.set_text(113, "G0");
-    p.click(124);
-    p.click(115);
+    p.select(IDC_CYCLES_PARAMS, 0);
+    p.set_text(IDC_CYCLES_CODE, "G0");
+    p.click(IDC_CYCLES_ALWAYS_ADDRESS);
+    p.click(IDC_CYCLES_MODIFY);
     driver.expect_dialog(TCycleRun::kResourceId, [&](TDialog& r) {
       Pilot q(r);
-      EXPECT_FALSE(q.visible(400));
-      EXPECT_EQ(q.text(125), "G0");
+      EXPECT_FALSE(q.visible(IDC_CYCLE_INSERT));
+      EXPECT_EQ(q.text(IDC_CYCLE_LABEL1), "G0");
       driver.expect_message_box(IDOK, "G0");
-      q.click(401);
+      q.click(IDC_CYCLE_TEST);
       q.click(IDCANCEL);
     });
-    p.click(118);
+    p.click(IDC_CYCLES_TEST);
     p.click(IDCANCEL);
   });
   TEditCycles dlg(nullptr, 4);

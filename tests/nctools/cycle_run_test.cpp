@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "editor/cycle_run.h"
+#include "resources/dialogs/nctools.h"
 #include "tests/nctools/nc_fixture.h"
 
 namespace {
@@ -52,8 +53,8 @@ class CycleRun : public NcTest {
     driver.expect_dialog(TCycleRun::kResourceId, [&](TDialog& d) {
       Pilot p(d);
       for (size_t i = 0; i < values.size(); i++)
-        if (!values[i].empty()) p.type(101 + static_cast<int>(i), values[i]);
-      p.click(400);
+        if (!values[i].empty()) p.type(IDC_CYCLE_FIELD1 + static_cast<int>(i), values[i]);
+      p.click(IDC_CYCLE_INSERT);
     });
     TCycleRun run(nullptr, Params(slots), TCycleRun::InsertMode);
     EXPECT_EQ(run.Execute(), IDOK);
@@ -100,19 +101,19 @@ TEST_F(CycleRun, ControlsFollowTheFlags) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(TCycleRun::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    EXPECT_TRUE(p.visible(101));
-    EXPECT_TRUE(p.visible(200));   // required marker
-    EXPECT_FALSE(p.visible(201));  // optional
-    EXPECT_FALSE(p.visible(103));  // undefined: field, label, marker hidden
-    EXPECT_FALSE(p.visible(127));
-    EXPECT_EQ(p.text(125), "Z");
-    EXPECT_EQ(p.text(102), "5.50");  // auto value, formatted with its decimals
-    p.type(101, "1a-");
-    EXPECT_EQ(p.text(101), "1");  // no letters, no minus without the flag
-    p.focus(101);
-    EXPECT_EQ(p.text(300), "Depth");
-    p.focus(102);
-    EXPECT_EQ(p.text(101), "1.000");  // formatted on leaving
+    EXPECT_TRUE(p.visible(IDC_CYCLE_FIELD1));
+    EXPECT_TRUE(p.visible(IDC_CYCLE_MARKER1));   // required marker
+    EXPECT_FALSE(p.visible(IDC_CYCLE_MARKER2));  // optional
+    EXPECT_FALSE(p.visible(IDC_CYCLE_FIELD3));  // undefined: field, label, marker hidden
+    EXPECT_FALSE(p.visible(IDC_CYCLE_LABEL3));
+    EXPECT_EQ(p.text(IDC_CYCLE_LABEL1), "Z");
+    EXPECT_EQ(p.text(IDC_CYCLE_FIELD2), "5.50");  // auto value, formatted with its decimals
+    p.type(IDC_CYCLE_FIELD1, "1a-");
+    EXPECT_EQ(p.text(IDC_CYCLE_FIELD1), "1");  // no letters, no minus without the flag
+    p.focus(IDC_CYCLE_FIELD1);
+    EXPECT_EQ(p.text(IDC_CYCLE_HINT), "Depth");
+    p.focus(IDC_CYCLE_FIELD2);
+    EXPECT_EQ(p.text(IDC_CYCLE_FIELD1), "1.000");  // formatted on leaving
     p.click(IDCANCEL);
   });
   TCycleRun run(nullptr, Params({{"Z", kParamDefined | kParamRequired, 3, 0, "Depth"},
@@ -127,14 +128,14 @@ TEST_F(CycleRun, AMissingRequiredValueIsAskedForNotFilledIn) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(TCycleRun::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    p.type(101, "10");
+    p.type(IDC_CYCLE_FIELD1, "10");
     driver.expect_message_box(IDOK, "value of F");
-    p.click(400);
+    p.click(IDC_CYCLE_INSERT);
     EXPECT_FALSE(d.HasEnded());
-    EXPECT_TRUE(p.focused(102));
+    EXPECT_TRUE(p.focused(IDC_CYCLE_FIELD2));
     EXPECT_STREQ(Globals->CycleText.get(), "old");
-    p.type(102, "5");
-    p.click(400);
+    p.type(IDC_CYCLE_FIELD2, "5");
+    p.click(IDC_CYCLE_INSERT);
   });
   TCycleRun run(nullptr, Params({{"X", kParamDefined}, {"F", kParamDefined | kParamRequired, 0}}),
                 TCycleRun::InsertMode);
@@ -161,9 +162,9 @@ TEST_F(CycleRun, StayingOpenInsertsOnEveryPressAndTestOnlyShows) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(TCycleRun::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    p.type(101, "2");
-    p.click(400);
-    p.click(400);
+    p.type(IDC_CYCLE_FIELD1, "2");
+    p.click(IDC_CYCLE_INSERT);
+    p.click(IDC_CYCLE_INSERT);
     EXPECT_FALSE(d.HasEnded());
     p.click(IDCANCEL);
   });
@@ -174,10 +175,10 @@ TEST_F(CycleRun, StayingOpenInsertsOnEveryPressAndTestOnlyShows) {
   Globals->CycleText.Clear();
   driver.expect_dialog(TCycleRun::kResourceId, [&](TDialog& d) {
     Pilot p(d);
-    EXPECT_FALSE(p.visible(400));
-    p.type(101, "3");
+    EXPECT_FALSE(p.visible(IDC_CYCLE_INSERT));
+    p.type(IDC_CYCLE_FIELD1, "3");
     driver.expect_message_box(IDOK, "X3.000");
-    p.click(401);
+    p.click(IDC_CYCLE_TEST);
     p.click(IDCANCEL);
   });
   TCycleRun test(&editor, Params({{"X", kParamDefined}}), TCycleRun::TestMode);

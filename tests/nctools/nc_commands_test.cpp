@@ -11,6 +11,7 @@
 #include "editor/nc_commands.h"
 #include "editor/nc_transforms.h"
 #include "platform/ui/application.h"
+#include "resources/dialogs/nctools.h"
 #include "tests/ledit/ledit_support.h"
 #include "tests/nctools/nc_fixture.h"
 
@@ -18,6 +19,9 @@ namespace {
 
 using kvnc::NcTest;
 using plat::Pilot;
+
+// Controls the test puts on its frame.
+constexpr int kEditId = 5, kComboId = 9;
 
 std::string Ranges(const std::vector<std::string>& lines) {
   TAxisRanges r;
@@ -61,7 +65,7 @@ class NcCommands : public NcTest {
     NcTest::SetUp();
     ASSERT_TRUE(frame.Create());
     frame.ShowWindow(SW_SHOW);
-    edit = new TLEdit(&frame, 5, "", 0, 0, 300, 100);
+    edit = new TLEdit(&frame, kEditId, "", 0, 0, 300, 100);
     ASSERT_TRUE(edit->Create());
   }
   void TearDown() override {
@@ -141,9 +145,9 @@ TEST_F(NcCommands, CyclesGoInAtTheCaretWhichThenStandsAfterThem) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(TCycleRun::kResourceId, [](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.text(125), "G81");
-    p.type(102, "-5");
-    p.click(400);
+    EXPECT_EQ(p.text(IDC_CYCLE_LABEL1), "G81");
+    p.type(IDC_CYCLE_FIELD2, "-5");
+    p.click(IDC_CYCLE_INSERT);
   });
   InsertCycle(&frame, edit, "DRILL                    @@" + std::to_string(id));
   EXPECT_EQ(Text(), "N10\r\nG81\r\nZ-5.0N30");
@@ -194,7 +198,7 @@ TEST_F(NcCommands, MacrosGoThroughTheClipboard) {
   EXPECT_EQ(edit->GetSelection().endLine, 3u);
   EXPECT_EQ(edit->GetSelection().startCol, 0u);
 
-  auto* box = new TComboBox(&frame, 9, 0, 0, 100, 100, CBS_DROPDOWNLIST, 0);
+  auto* box = new TComboBox(&frame, kComboId, 0, 0, 100, 100, CBS_DROPDOWNLIST, 0);
   ASSERT_TRUE(box->Create());
   Globals->DisplayFlags = 0;
   RefillMacroBox(box, 7);

@@ -10,22 +10,17 @@
 #include "editor/user_prefs.h"
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/handles.h"
-#include "platform/ui/resource.h"
 #include "tests/dbmodel/db_fixture.h"
 #include "tests/dbmodel/layout_peer.h"
+#include "tests/support/dialog_fixture.h"
 #include <vector>
 
 namespace kvnc {
 
-class NcTest : public kvdb::DbTest {
+class NcTest : public kvtest::DialogTest<kvdb::DbTest> {
  protected:
   void SetUp() override {
-    DbTest::SetUp();
-    plat::set_resource_dir(KV_SOURCE_DIR "/resources/dialogs");
-    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
-    Globals->LoadMessages(44, 0);
-    Globals->LoadDialogTexts(44, 0);
-    Globals->CaptionText.Set("Kelvane");
+    DialogTest::SetUp();
     std::filesystem::create_directories(Root() + "/cfg");
     std::filesystem::create_directories(Root() + "/tmp");
     Globals->CfgDir = Root() + "/cfg\\";

@@ -7,6 +7,7 @@
 #include "editor/nc_progress.h"
 #include "editor/nc_transforms.h"
 #include "platform/ui/application.h"
+#include "resources/dialogs/nctools.h"
 #include "tests/nctools/nc_fixture.h"
 
 namespace {
@@ -215,28 +216,28 @@ TEST_F(Transforms, RenumberOptionsComeFromTheDialogAndItsFile) {
   // No preference file: the defaults.
   driver.expect_dialog(TLineOptionDialog::kResourceId, [&driver](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.text(107), "10");
-    EXPECT_EQ(p.text(105), "1");
-    EXPECT_EQ(p.text(106), "-1");
-    EXPECT_EQ(p.selection(101), 0);
-    EXPECT_EQ(p.selection(102), 1);
-    EXPECT_TRUE(p.checked(103));
-    EXPECT_EQ(p.lines(101).back(), "N0000001");
-    p.select(101, 2);
-    p.set_text(104, "%(");
-    p.set_text(107, "");
+    EXPECT_EQ(p.text(IDC_LINE_NUMBERS_FIRST_NUMBER), "10");
+    EXPECT_EQ(p.text(IDC_LINE_NUMBERS_FIRST_LINE), "1");
+    EXPECT_EQ(p.text(IDC_LINE_NUMBERS_RESTART), "-1");
+    EXPECT_EQ(p.selection(IDC_LINE_NUMBERS_FORMAT), 0);
+    EXPECT_EQ(p.selection(IDC_LINE_NUMBERS_INTERVAL), 1);
+    EXPECT_TRUE(p.checked(IDC_LINE_NUMBERS_PRECEDING_N));
+    EXPECT_EQ(p.lines(IDC_LINE_NUMBERS_FORMAT).back(), "N0000001");
+    p.select(IDC_LINE_NUMBERS_FORMAT, 2);
+    p.set_text(IDC_LINE_NUMBERS_EXCLUSION, "%(");
+    p.set_text(IDC_LINE_NUMBERS_FIRST_NUMBER, "");
     p.click(IDOK);  // an empty start number keeps the dialog open
     EXPECT_FALSE(d.HasEnded());
-    EXPECT_TRUE(p.focused(107));
-    p.set_text(107, "500001");
+    EXPECT_TRUE(p.focused(IDC_LINE_NUMBERS_FIRST_NUMBER));
+    p.set_text(IDC_LINE_NUMBERS_FIRST_NUMBER, "500001");
     driver.expect_message_box(IDOK);
     p.click(IDOK);  // out of range
     EXPECT_FALSE(d.HasEnded());
-    p.set_text(107, "100");
-    p.set_text(106, "");
+    p.set_text(IDC_LINE_NUMBERS_FIRST_NUMBER, "100");
+    p.set_text(IDC_LINE_NUMBERS_RESTART, "");
     p.click(IDOK);
-    EXPECT_TRUE(p.focused(106));
-    p.set_text(106, "100");
+    EXPECT_TRUE(p.focused(IDC_LINE_NUMBERS_RESTART));
+    p.set_text(IDC_LINE_NUMBERS_RESTART, "100");
     p.click(IDOK);
   });
   ASSERT_EQ(RenumberLines(nullptr, path.c_str(), TmpPath("out.nc").c_str(), nullptr), 1);
@@ -261,8 +262,8 @@ TEST_F(Transforms, RenumberOptionsComeFromTheDialogAndItsFile) {
   // Cancel: the changed list choice stays in memory, nothing is written or run.
   driver.expect_dialog(TLineOptionDialog::kResourceId, [](TDialog& d) {
     Pilot p(d);
-    EXPECT_EQ(p.text(104), "%(");
-    p.select(101, 5);
+    EXPECT_EQ(p.text(IDC_LINE_NUMBERS_EXCLUSION), "%(");
+    p.select(IDC_LINE_NUMBERS_FORMAT, 5);
     p.click(IDCANCEL);
   });
   EXPECT_EQ(RenumberLines(nullptr, path.c_str(), TmpPath("out3.nc").c_str(), nullptr), 0);

@@ -151,7 +151,7 @@ class NoiseTest : public kvdnc::DncTest {
         std::unique_ptr<TMultiDncRecord> r(t.FindById(static_cast<long>(i)));
         ASSERT_TRUE(r);
         r->Clear();
-        r->Number[1] = static_cast<long>(i);
+        r->Number[kPropId] = static_cast<long>(i);
         r->Number[kPropMachineId] = machineId_;
         r->Number[kPropMachineType] = 7;
         r->Number[kPropBaud] = 16;
@@ -203,7 +203,11 @@ class NoiseTest : public kvdnc::DncTest {
   int LogCount() const { return DncDebugWindow(0)->List()->GetCount(); }
   // A new exchange starts with empty debug windows: the traces of every
   // byte would grow without end.
+  // The last exchange's lines stay for a failure's message.
   void ClearLog() {
+    TListBox* l = DncDebugWindow(0)->List();
+    lastExchange_.clear();
+    for (int i = 0; i < l->GetCount(); i++) lastExchange_ += "\n  " + l->GetString(i);
     for (int w = 0; w < 3; w++)
       if (TDncDebug* d = DncDebugWindow(w)) d->CmClear();
   }
@@ -459,7 +463,10 @@ class NoiseTest : public kvdnc::DncTest {
       const auto failedBefore = FailedFiles();
       const Turn t = exchange(i, line, noise, damaged);
       SCOPED_TRACE(Seed(i) + ": " + t.x.Describe());
-      ASSERT_TRUE(AwaitIdle(port, line, t.x, polls, log)) << "the port hangs" << Tail(line.com());
+      ASSERT_TRUE(AwaitIdle(port, line, t.x, polls, log))
+          << "the port hangs: " << line.Unread() << " bytes unread, polling " << Ports[port]->Polling
+          << ", back to polling " << view_.Polls(port) - polls << " times" << Tail(line.com())
+          << "\nthe exchange before:" << lastExchange_;
       EXPECT_TRUE(t.x.problem.empty());
       if (t.check) t.check();
       if (HasFatalFailure()) return;
@@ -521,6 +528,7 @@ class NoiseTest : public kvdnc::DncTest {
   // The machines send the marked form of their lines.
   std::unique_ptr<sim::NoiseLines> marks_;
   std::set<std::string> before_;
+  std::string lastExchange_;
 };
 
 // ---- standard RS-232 -----------------------------------------------------------

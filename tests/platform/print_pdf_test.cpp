@@ -88,7 +88,7 @@ class PrintTest : public uitest::UiTest {
 
 TEST_F(PrintTest, TwoPagesReadBackInOrderWithTheirFonts) {
   plat::GTestUiDriver ui;
-  ui.expect_dialog(1538, [](TDialog& d) {
+  ui.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) {
     plat::Pilot p(d);
     EXPECT_TRUE(p.checked(TPrintDialog::IdPages));
     EXPECT_EQ(p.text(TPrintDialog::IdFrom), "1");
@@ -146,7 +146,7 @@ TEST_F(PrintTest, TwoPagesReadBackInOrderWithTheirFonts) {
 
 TEST_F(PrintTest, PageRangeAndCancel) {
   plat::GTestUiDriver ui;
-  ui.expect_dialog(1538, [](TDialog& d) {
+  ui.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) {
     plat::Pilot p(d);
     p.set_text(TPrintDialog::IdFrom, "2");
     p.click(IDOK);
@@ -159,7 +159,7 @@ TEST_F(PrintTest, PageRangeAndCancel) {
   EXPECT_NE(text.find("page 2"), std::string::npos);
 
   // A range beyond the document is refused in the dialog, which stays open.
-  ui.expect_dialog(1538, [](TDialog& d) {
+  ui.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) {
     plat::Pilot p(d);
     p.click(TPrintDialog::IdPages);
     p.set_text(TPrintDialog::IdTo, "5");
@@ -234,7 +234,7 @@ TEST_F(PrintTest, DcDrivenByItsCaller) {
 
 TEST_F(PrintTest, SetupDialogChangesTheSetup) {
   plat::GTestUiDriver ui;
-  ui.expect_dialog(1539, [&](TDialog& d) {
+  ui.expect_dialog(TPrintSetupDialog::kTemplate, [&](TDialog& d) {
     plat::Pilot p(d);
     EXPECT_EQ(p.text(TPrintSetupDialog::IdOutputDir), dir_);
     p.click(TPrintSetupDialog::IdLandscape);

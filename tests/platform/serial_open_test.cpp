@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/serial.h"
 #include "platform/serial_termios.h"
@@ -69,6 +71,69 @@ TEST(CommOpen, MissingDeviceAndBusyPortFail) {
   h = plat::open_comm("\\\\.\\COM3");
   ASSERT_NE(h, nullptr);
   EXPECT_TRUE(plat::close_comm(h));
+}
+
+// Why an open failed, in words, with the port and its device.
+TEST(CommOpen, OpenErrorsSayWhy) {
+  char tmpl[] = "/tmp/kv_openXXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  std::ofstream(dir + "/plain") << "not a tty";
+  Pty pty(3);
+  plat::HCOMM busy = plat::open_comm("COM3");
+  ASSERT_NE(busy, nullptr);
+  struct Case {
+    const char* name;
+    std::string device;  // mapped to COM9 when set
+    DWORD error;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"COM9", dir + "/missing", ERROR_FILE_NOT_FOUND, "COM9 -> " + dir + "/missing: no such device"},
+      {"COM9", dir + "/plain", ERROR_FILE_NOT_FOUND, "COM9 -> " + dir + "/plain: not a terminal device"},
+      {"COM9", dir, ERROR_FILE_NOT_FOUND, "COM9 -> " + dir + ": not a terminal device"},
+      {"COM9", "/dev/null", ERROR_FILE_NOT_FOUND, "COM9 -> /dev/null: not a terminal device"},
+      {"COM3", "", ERROR_ACCESS_DENIED, "COM3: already open in this program"},
+      {"LPT1", "", ERROR_FILE_NOT_FOUND, "LPT1: not the name of a comm port"},
+  };
+  for (const auto& c : cases) {
+    if (!c.device.empty()) plat::map_comm_port(9, c.device);
+    EXPECT_EQ(plat::open_comm(c.name), nullptr) << c.text;
+    EXPECT_EQ(plat::last_comm_error(), c.error) << c.text;
+    EXPECT_EQ(plat::last_comm_open_error(), c.text);
+  }
+  plat::close_comm(busy);
+  std::filesystem::remove_all(dir);
+}
+
+// The station's port map: one "COMn=device" line a port.
+TEST(CommOpen, PortMapLinesMapPorts) {
+  const std::string text =
+      "; the station's ports\r\n"
+      "COM1=/dev/ttyS4\r\n"
+      "  com2 =  /dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0  \n"
+      "\n"
+      "# a multiport card\n"
+      "\\\\.\\COM12=/dev/ttyMI0\n"
+      "COM3 /dev/ttyUSB0\n"
+      "COM0=/dev/ttyS9\n"
+      "COM5=\n"
+      "LPT1=/dev/lp0\n"
+      "COM7=/dev/ttyS1";
+  const std::vector<std::string> refused = plat::map_comm_ports(text);
+  EXPECT_EQ(plat::comm_device(1), "/dev/ttyS4");
+  EXPECT_EQ(plat::comm_device(2), "/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
+  EXPECT_EQ(plat::comm_device(12), "/dev/ttyMI0");
+  EXPECT_EQ(plat::comm_device(7), "/dev/ttyS1");
+  EXPECT_EQ(plat::comm_device(3), "/dev/ttyS2") << "a refused line leaves the default";
+  EXPECT_EQ(plat::comm_device(5), "/dev/ttyS4");
+  EXPECT_EQ(refused, (std::vector<std::string>{
+                         "line 7: \"COM3 /dev/ttyUSB0\" is not COMn=device",
+                         "line 8: \"COM0=/dev/ttyS9\" is not COMn=device",
+                         "line 9: \"COM5=\" is not COMn=device",
+                         "line 10: \"LPT1=/dev/lp0\" is not COMn=device",
+                     }));
+  plat::reset_comm_ports();
 }
 
 // Programs that follow the UUCP convention (root's among them, which the

@@ -38,7 +38,7 @@ TEST(DamagedResources, DialogNumbersMustFitWhereTheyGo) {
       {"dialog 1 \"\" 0 0 10 10\n font \"Arial\" 40000\nend\n", "f:2: font size 40000 is out of range (1 to 999 points)"},
       {"dialog 4294967297 \"\" 0 0 10 10\nend\n", "f:1: dialog id 4294967297 is out of range"},
       {"dialog 1 \"\" 0 0 10 10\n edit 4294967297 \"\" 0 0 5 5\nend\n",
-       "f:2: expected: edit <id> \"<text>\" x y cx cy [style]"},
+       "f:2: expected: edit <id> [<name>] \"<text>\" x y cx cy [style]"},
       {"dialog 1 \"\" 0 0 10 10\n style 0x1FFFFFFFF\nend\n", "f:2: style 0x1FFFFFFFF does not fit in 32 bits"},
       {"dialog 1 \"\" 0 0 10 10\n style 0xFFFFFFFF\nend\n", ""},
   };

@@ -41,6 +41,58 @@ end
   EXPECT_EQ(d.to_pixels(110, 4, 60, 12), TRect(165, 6, 255, 25));
 }
 
+// Names are what code calls the ids; a standard button keeps its own name.
+TEST(UiResources, TemplateNamesItsIdsOncePerFile) {
+  auto r = plat::parse_dialog_templates(R"(dialog 46 IDD_PROGRAM "Open" 0 0 100 50
+  listbox 101 IDC_PROGRAM_LIST "" 0 0 50 40
+  ltext -1 "plain" 0 0 5 5
+  edit 102 "" 0 0 5 5
+  pushbutton IDCANCEL "Cancel" 60 30 30 14
+end
+dialog 47 "Backup" 0 0 100 50
+  listbox 101 IDC_PROGRAM_LIST "" 0 0 50 40
+  defpushbutton IDOK IDC_BACKUP_OK "OK" 60 30 30 14
+end
+)",
+                                        "program.dlg");
+  ASSERT_EQ(r.error, "");
+  ASSERT_EQ(r.dialogs.size(), 2u);
+  const plat::DialogTemplate& d = r.dialogs[0];
+  EXPECT_EQ(d.name, "IDD_PROGRAM");
+  EXPECT_EQ(d.control(101)->name, "IDC_PROGRAM_LIST");
+  EXPECT_EQ(d.control(101)->text, "");
+  EXPECT_EQ(d.control(102)->name, "");
+  EXPECT_EQ(d.control(IDCANCEL)->text, "Cancel");
+  EXPECT_EQ(d.control(IDCANCEL)->name, "");
+  EXPECT_EQ(r.dialogs[1].name, "");
+  EXPECT_EQ(r.dialogs[1].control(101)->name, "IDC_PROGRAM_LIST");  // the same control in both
+  EXPECT_EQ(r.dialogs[1].control(IDOK)->name, "IDC_BACKUP_OK");
+
+  struct Case {
+    const char* text;
+    const char* error;
+  } bad[] = {
+      {"dialog 1 IDD_A \"x\" 0 0 10 10\n edit 101 IDC_A \"\" 0 0 5 5\n edit 102 IDC_A \"\" 0 0 5 5\nend\n",
+       "f.dlg:3: name IDC_A stands for 101 already, not 102"},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 IDC_A \"\" 0 0 5 5\nend\n"
+       "dialog 2 \"y\" 0 0 10 10\n edit 102 IDC_A \"\" 0 0 5 5\nend\n",
+       "f.dlg:5: name IDC_A stands for 101 already, not 102"},
+      {"dialog 1 IDC_A \"x\" 0 0 10 10\n edit 101 IDC_A \"\" 0 0 5 5\nend\n",
+       "f.dlg:2: name IDC_A stands for 1 already"},
+      {"dialog 1 \"x\" 0 0 10 10\n ltext -1 IDC_A \"\" 0 0 5 5\nend\n", "f.dlg:2: id -1 is for texts nobody addresses"},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 1A \"\" 0 0 5 5\nend\n",
+       "f.dlg:2: expected: edit <id> [<name>] \"<text>\""},
+      {"dialog 1 \"x\" 0 0 10 10\n edit IDC_A \"\" 0 0 5 5\nend\n", "f.dlg:2: expected: edit <id> [<name>]"},
+      {"dialog 1 \"x\" 0 0 10 10\n edit 101 IDC_A IDC_B \"\" 0 0 5 5\nend\n", "f.dlg:2: expected: edit <id> [<name>]"},
+      {"dialog IDD_A \"x\" 0 0 10 10\nend\n", "f.dlg:1: expected: dialog <id> [<name>]"},
+  };
+  for (const Case& c : bad) {
+    auto e = plat::parse_dialog_templates(c.text, "f.dlg");
+    EXPECT_NE(e.error.find(c.error), std::string::npos) << c.text << " -> " << e.error;
+    EXPECT_TRUE(e.dialogs.empty());
+  }
+}
+
 TEST(UiResources, BadTemplatesAreRefusedWithTheirLine) {
   struct Case {
     const char* text;

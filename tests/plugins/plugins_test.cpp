@@ -89,7 +89,7 @@ TEST_F(PluginsTest, FormattedPrintGivesPagesWithTheProgramsNameAndPageNumbers) {
   AddMillProgram(1, text);
   Globals->PrintTexts.Set(20, "Seite");
   TChildFrame* f = Open(1);
-  driver.expect_dialog(1538, [](TDialog& d) { d.CmOk(); });
+  driver.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) { d.CmOk(); });
   driver.expect_message_box(IDOK, "PRG1 was printed to ");
   Command(f, 9800);
   std::string box = driver.message_boxes().back().text;
@@ -111,7 +111,7 @@ TEST_F(PluginsTest, FormattedPrintGivesPagesWithTheProgramsNameAndPageNumbers) {
   EXPECT_EQ(read.front(), "PRG1 Seite 1 of " + std::to_string(pages));
   EXPECT_EQ(body, lines);
   // Cancelled in the print dialog: nothing printed, nothing told.
-  driver.expect_dialog(1538, [](TDialog& d) { d.CmCancel(); });
+  driver.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) { d.CmCancel(); });
   Command(f, 9800);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Root() + "/print"), {}), 1);
 }

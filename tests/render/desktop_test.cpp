@@ -15,6 +15,7 @@
 #include "platform/ui/button.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/edit.h"
+#include "platform/ui/gdi_object.h"
 #include "platform/ui/listbox.h"
 #include "platform/ui/observer.h"
 #include "platform/ui/static.h"
@@ -218,6 +219,41 @@ TEST_F(DesktopTest, ARecordsLineShowsWithoutItsIdsWhichStayTheProgramsOwn) {
   EXPECT_EQ(app.Run(), 0);
 }
 
+// A long text given to a view before its dialog shows, in a font of its
+// own (a program's preview), opens at its start, where the caret is.
+class TLongTextDialog : public TDialog {
+ public:
+  explicit TLongTextDialog(TWindow* parent) : TDialog(parent, 900) {}
+  void SetupWindow() override {
+    TDialog::SetupWindow();
+    std::string text;
+    for (int i = 1; i <= 100; ++i) text += "N" + std::to_string(i) + " G01 X" + std::to_string(i) + "\r\n";
+    SetDlgItemText(106, text.c_str());
+    SendDlgItemMessage(106, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(Fixed)), FALSE);
+  }
+  TFont Fixed{"FIXEDSYS", 12, 0, 0, 0, 400};
+};
+
+TEST_F(DesktopTest, ALongTextSetBeforeItsDialogShowsOpensAtItsStart) {
+  TWindow frame(nullptr, "Frame");
+  ASSERT_TRUE(rendertest::create_frame(frame));
+  TLongTextDialog dlg(&frame);
+  ASSERT_TRUE(dlg.Create());
+  dlg.ShowWindow(SW_SHOW);
+  HWND view = GetDlgItem(dlg.GetHandle(), 106);
+  // Laid out: the view shows a few lines; the first of them is line 0.
+  std::pair<int, int> shown;
+  EXPECT_TRUE(desk::run_until(
+      [&] {
+        shown = desk::shown_line_range(view);
+        return shown.first >= 0 && shown.second >= shown.first + 2;
+      },
+      5s));
+  EXPECT_EQ(shown.first, 0) << "lines " << shown.first << " to " << shown.second << " shown";
+  dlg.Destroy();
+  frame.Destroy();
+}
+
 TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {
   TSampleApp app;
   on_dialog([&](TDialog& d) {
@@ -354,10 +390,7 @@ TEST_F(DesktopTest, SampleDialogLayout) {
   const plat::DialogTemplate* t = plat::find_dialog_template(900);
   ASSERT_NE(t, nullptr);
   TWindow frame(nullptr, "Frame");
-  frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-  frame.Attr.W = 700;
-  frame.Attr.H = 500;
-  ASSERT_TRUE(frame.Create());
+  ASSERT_TRUE(rendertest::create_frame(frame));
   TSampleDialog dlg(&frame);
   ASSERT_TRUE(dlg.Create());
   dlg.ShowWindow(SW_SHOW);

@@ -104,53 +104,61 @@ uint32_t stripe(int i) { return (static_cast<uint32_t>(20 * i) << 16) | static_c
 
 TEST_F(DesktopTest, ControlColoursOwnerDrawnItemsAndOwnFonts) {
   TWindow frame(nullptr, "Frame");
-  frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-  frame.Attr.W = 700;
-  frame.Attr.H = 500;
-  ASSERT_TRUE(frame.Create());
+  ASSERT_TRUE(rendertest::create_frame(frame));
   TProfileDlg dlg(&frame);
   ASSERT_TRUE(dlg.Create());
   dlg.ShowWindow(SW_SHOW);
-  desk::run_for(500ms);
   HWND h = dlg.GetHandle();
-  rendertest::screenshot("paint_colours.png");
-
-  // An edit's text in red (the other edit's is selected), the list's empty
-  // part in teal.
-  TRect edit = desk::screen_rect(GetDlgItem(h, 102));
-  std::vector<uint32_t> editPx = rendertest::pixels("paint_colours.png", edit);
-  EXPECT_GT(rendertest::count_colour(editPx, 0xFF0000, 60), 5);
-  TRect list = desk::screen_rect(GetDlgItem(h, 110));
-  std::vector<uint32_t> listPx = rendertest::pixels(
-      "paint_colours.png", TRect(list.left + 4, list.bottom - 12, list.right - 20, list.bottom - 4));
-  EXPECT_GT(rendertest::count_colour(listPx, 0x008080, 12), static_cast<int>(listPx.size()) / 2);
-
+  const std::string shot = "paint_colours.png";
+  // What each control shows once painted; the picture is taken again
+  // until all of it has been (a loaded machine paints late). Places are
+  // read anew each time, as the desktop may still move the dialog.
+  auto at = [&](int id) { return desk::screen_rect(GetDlgItem(h, id)); };
+  // An edit's text in red (the other edit's is selected).
+  auto redText = [&] { return rendertest::count_colour(rendertest::pixels(shot, at(102)), 0xFF0000, 60) > 5; };
+  // The list's empty part in teal.
+  auto tealList = [&] {
+    TRect list = at(110);
+    std::vector<uint32_t> px =
+        rendertest::pixels(shot, TRect(list.left + 4, list.bottom - 12, list.right - 20, list.bottom - 4));
+    return rendertest::count_colour(px, 0x008080, 12) > static_cast<int>(px.size()) / 2;
+  };
   // A static in yellow on black.
-  std::vector<uint32_t> staticPx = rendertest::pixels("paint_colours.png", desk::screen_rect(GetDlgItem(h, 200)));
-  EXPECT_GT(rendertest::count_colour(staticPx, 0x000000, 8), static_cast<int>(staticPx.size()) / 2);
-  EXPECT_GT(rendertest::count_colour(staticPx, 0xFFFF00, 60), 5);
-
-  // Each owner-drawn row in its item's colour.
-  TRect drawn = desk::screen_rect(GetDlgItem(h, 111));
-  int x = drawn.left + 30;
-  for (int row = 0; row < 3; ++row)
-    EXPECT_EQ(rendertest::pixel("paint_colours.png", x, drawn.top + 12 + 24 * row), stripe(row)) << row;
+  auto yellowOnBlack = [&] {
+    std::vector<uint32_t> px = rendertest::pixels(shot, at(200));
+    return rendertest::count_colour(px, 0x000000, 8) > static_cast<int>(px.size()) / 2 &&
+           rendertest::count_colour(px, 0xFFFF00, 60) > 5;
+  };
+  // Each owner-drawn row in its item's colour, from the first shown on.
+  auto rows = [&](int first, int count) {
+    TRect drawn = at(111);
+    for (int row = 0; row < count; ++row)
+      if (rendertest::pixel(shot, drawn.left + 30, drawn.top + 12 + 24 * row) != stripe(first + row)) return false;
+    return true;
+  };
   // The combo box's field shows its selected item as the program draws it.
-  TRect field = desk::screen_rect(GetDlgItem(h, 112));
-  std::vector<uint32_t> fieldPx = rendertest::pixels(
-      "paint_colours.png", TRect(field.left + 4, field.top + 4, field.left + 40, field.bottom - 4));
-  EXPECT_GT(rendertest::count_colour(fieldPx, stripe(3), 4), static_cast<int>(fieldPx.size()) / 2);
+  auto comboField = [&] {
+    TRect field = at(112);
+    std::vector<uint32_t> px =
+        rendertest::pixels(shot, TRect(field.left + 4, field.top + 4, field.left + 40, field.bottom - 4));
+    return rendertest::count_colour(px, stripe(3), 4) > static_cast<int>(px.size()) / 2;
+  };
+  ASSERT_TRUE(desk::run_until([&] { return at(111).Height() > 0; }, 10s));
+  EXPECT_TRUE(rendertest::screen_until(
+      shot, [&] { return redText() && tealList() && yellowOnBlack() && rows(0, 3) && comboField(); }));
+  EXPECT_TRUE(redText());
+  EXPECT_TRUE(tealList());
+  EXPECT_TRUE(yellowOnBlack());
+  EXPECT_TRUE(rows(0, 3));
+  EXPECT_TRUE(comboField());
   // Scrolled by the program, the rows show the later items.
   dlg.Stripes->SetTopIndex(4);
-  desk::run_for(400ms);
-  rendertest::screenshot("paint_scrolled.png");
-  for (int row = 0; row < 2; ++row)
-    EXPECT_EQ(rendertest::pixel("paint_scrolled.png", x, drawn.top + 12 + 24 * row), stripe(4 + row)) << row;
+  EXPECT_TRUE(rendertest::screen_until(shot, [&] { return rows(4, 2); }));
 
   // The user picks a row and scrolls with the keys: the list's selection,
   // top index and scroll message follow, as a partner list expects.
   dlg.Stripes->SetTopIndex(0);
-  desk::run_for(200ms);
+  EXPECT_TRUE(rendertest::screen_until(shot, [&] { return rows(0, 2); }));
   ASSERT_TRUE(desk::click_at(GetDlgItem(h, 111), 30, 24 + 12));
   ASSERT_TRUE(desk::run_until([&] { return dlg.Stripes->GetSelIndex() == 1; }, 3s));
   desk::press_key_here(VK_END);

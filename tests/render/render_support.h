@@ -48,6 +48,15 @@ inline double screenshot(const std::string& name) {
   }
 }
 
+// Takes pictures of the screen, the display running in between, until
+// check (reading the picture taken as name) holds for one; false when the
+// time ran out first. The painting a check looks for can come late on a
+// loaded machine.
+inline bool screen_until(const std::string& name, const std::function<bool()>& check,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+  return plat::desktop::run_until([&] { return screenshot(name) >= 0 && check(); }, timeout);
+}
+
 // The colours (0xRRGGBB) of a rectangle of a screenshot, row by row.
 inline std::vector<uint32_t> pixels(const std::string& name, const TRect& r) {
   std::vector<uint32_t> out;
@@ -62,6 +71,14 @@ inline std::vector<uint32_t> pixels(const std::string& name, const TRect& r) {
     at += 9;
   }
   return out;
+}
+
+// A visible frame of its own for a test's modeless dialogs.
+inline bool create_frame(TWindow& frame) {
+  frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+  frame.Attr.W = 700;
+  frame.Attr.H = 500;
+  return frame.Create();
 }
 
 inline uint32_t pixel(const std::string& name, int x, int y) {
@@ -86,7 +103,7 @@ inline int count_colour(const std::vector<uint32_t>& px, uint32_t rgb, int toler
 class DesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!rendertest::VirtualDisplay::get().ok()) GTEST_SKIP() << rendertest::VirtualDisplay::get().why();
+    ASSERT_TRUE(rendertest::VirtualDisplay::get().ok()) << rendertest::VirtualDisplay::get().why();
     plat::set_resource_dir(KV_FIXTURES_DIR "/ui");
   }
   void TearDown() override { desk::set_modal_hook(nullptr); }

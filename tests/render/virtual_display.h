@@ -1,5 +1,6 @@
 // A private X server (Xvfb) for the screen tests: started once per test
-// process, stopped when the process ends. Without Xvfb the tests skip.
+// process, stopped when the process ends. Without Xvfb (which make check
+// installs) the tests fail.
 #pragma once
 
 #include <fcntl.h>

@@ -417,10 +417,10 @@ TEST_F(ModelTest, ReportSettersAndPageGeometry) {
 
 TEST_F(ModelTest, PrinterSetupGivesTheReportItsPrinter) {
   plat::GTestUiDriver driver;
-  driver.expect_dialog(1539, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDCANCEL, 0); });
+  driver.expect_dialog(TPrintSetupDialog::kTemplate, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDCANCEL, 0); });
   EXPECT_EQ(report_printer_setup(report), 0);
   EXPECT_EQ(report->printer_dc, nullptr);
-  driver.expect_dialog(1539, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+  driver.expect_dialog(TPrintSetupDialog::kTemplate, [](TDialog& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
   EXPECT_EQ(report_printer_setup(report), 1);
   ASSERT_NE(report->own_printer_dc, nullptr);
   HDC chosen = report->own_printer_dc->GetHDC();

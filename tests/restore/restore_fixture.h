@@ -12,6 +12,7 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
 #include "platform/file.h"
+#include "resources/dialogs/restore.h"
 #include "storage/restore_dlg.h"
 #include "tests/storage/log_fixture.h"
 
@@ -82,7 +83,7 @@ class RestoreTest : public kvlogs::LogTest {
       rows = t.ReadAll(1);
     }
     if (!rows) return false;
-    driver.expect_dialog(123, [&](TDialog& d) {
+    driver.expect_dialog(IDD_KEPT_PROGRAMS, [&](TDialog& d) {
       plat::Pilot p(d);
       answer(p, static_cast<TKeptProgramsDlg&>(d));
       p.press_escape();
@@ -97,7 +98,7 @@ class RestoreTest : public kvlogs::LogTest {
   }
 
   // The next program id the counter will hand out.
-  long PeekProgramId() { return NextCounterA02() + 1; }
+  long PeekProgramId() { return NextProgramId() + 1; }
 
   plat::GTestUiDriver driver;
   long mill = 0, lathe = 0;

@@ -2,6 +2,7 @@
 // tables as another reader sees them, the files where the rows say.
 #include <filesystem>
 
+#include "resources/dialogs/restore.h"
 #include "tests/restore/restore_fixture.h"
 
 namespace {
@@ -17,13 +18,13 @@ TEST_F(RestoreTest, RestoreAsNewProgramFilesItInTheMachineDirectory) {
   AddKept("KELVDNCF.DBF", 22, "O2200", mill, "B");
   long id = PeekProgramId();
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
-    p.set_text(111, "O2100X  ");
-    p.set_text(112, "FLANGE  ");
-    p.select(105, 1);  // MILL1 (the list is sorted)
-    EXPECT_TRUE(p.click(115));
+    p.set_text(IDC_KEPT_PROGRAMS_PROGRAM_ID, "O2100X  ");
+    p.set_text(IDC_KEPT_PROGRAMS_DESCRIPTION, "FLANGE  ");
+    p.select(IDC_KEPT_PROGRAMS_MACHINE, 1);  // MILL1 (the list is sorted)
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_RESTORE));
     // The line went, the next row took its place.
-    EXPECT_EQ(p.lines(101).size(), 3u);
-    EXPECT_EQ(p.text(111), "O2200");
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 3u);
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "O2200");
   }));
   std::string target = PathIn("mill1", "P" + Id(id) + ".NC");
   EXPECT_EQ(kvdb::ReadFileBytes(target), "G1 X5\r\n");
@@ -46,11 +47,11 @@ TEST_F(RestoreTest, RestoreAsNewTakesTheRowBackWhenTheFileCannotMove) {
   AddKept("KELVDNCF.DBF", 21, "O2100", mill, "G1\r\n");
   long id = PeekProgramId();
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
-    p.select(105, 2);  // NOWHERE
+    p.select(IDC_KEPT_PROGRAMS_MACHINE, 2);  // NOWHERE
     driver.expect_message_box(IDOK, "could not be moved");
-    EXPECT_TRUE(p.click(115));
-    EXPECT_EQ(p.lines(101).size(), 3u);
-    EXPECT_EQ(p.text(111), "O2100");
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_RESTORE));
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 3u);
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "O2100");
   }));
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("kept", "F21.NC")), "G1\r\n");
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID"), std::vector<std::string>{"* NCID=-" + Id(id)});
@@ -63,9 +64,9 @@ TEST_F(RestoreTest, RestoreAsNewMovesNothingWhenTheRowIsRefused) {
     plat::set_write_fault("KELVFILE.DBF", 0);
     driver.expect_message_box(IDOK, "Error #");  // the engine's own report of the write
     driver.expect_message_box(IDOK, "could not be filed");
-    EXPECT_TRUE(p.click(115));
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_RESTORE));
     plat::set_write_fault("", 0);
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 3u);
   }));
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("kept", "F31.NC")), "G2\r\n");
   EXPECT_TRUE(fs::is_empty(Root() + "/mill1"));
@@ -95,17 +96,17 @@ class RestoreOverTest : public RestoreTest {
 };
 
 TEST_F(RestoreOverTest, YesKeepsABackupAndOverwritesTheProgramFile) {
-  long backupId = NextCounterA13() + 1;
+  long backupId = NextBackupId() + 1;
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
-    p.set_text(111, "O2100");
+    p.set_text(IDC_KEPT_PROGRAMS_PROGRAM_ID, "O2100");
     driver.expect_message_box(IDNO, "exists already");
-    EXPECT_TRUE(p.click(115));
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_RESTORE));
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 3u);
     EXPECT_EQ(kvdb::ReadFileBytes(PathIn("mill1", "P50.NC")), "OLD\r\n");
     driver.expect_message_box(IDYES, "exists already");
-    EXPECT_TRUE(p.click(115));
-    EXPECT_EQ(p.lines(101).size(), 2u);
-    EXPECT_EQ(p.text(111), "");
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_RESTORE));
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 2u);
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "");
   }));
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("mill1", "P50.NC")), "NEW\r\n");
   EXPECT_EQ(kvdb::ReadFileBytes(BackupPath("B" + Id(backupId) + ".BAK")), "OLD\r\n");
@@ -123,8 +124,8 @@ TEST_F(RestoreOverTest, AProgramOpenInAnEditorIsNotOverwritten) {
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
     driver.expect_message_box(IDYES, "exists already");
     driver.expect_message_box(IDOK, "open in an editor");
-    EXPECT_TRUE(p.click(115));
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_RESTORE));
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 3u);
   }));
   editor.Close();
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("mill1", "P50.NC")), "OLD\r\n");
@@ -138,8 +139,8 @@ TEST_F(RestoreOverTest, AFailedCopyLeavesTheProgramAndTakesTheBackupBack) {
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
     driver.expect_message_box(IDYES, "exists already");
     driver.expect_message_box(IDOK, "could not be copied");
-    EXPECT_TRUE(p.click(115));
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_RESTORE));
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 3u);
   }));
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("mill1", "P50.NC")), "OLD\r\n");
   for (const std::string& row : PeerRows(DbPath("KELVBACK.DBF"), "NCID")) EXPECT_EQ(row[0], '*') << row;
@@ -151,18 +152,18 @@ TEST_F(RestoreTest, SaveStoresTheFieldsAndMovesTheFileWithANewMachine) {
   AddKept("KELVDNCF.DBF", 21, "O2100", mill, "G1\r\n");
   AddKept("KELVDNCF.DBF", 22, "O2200", lathe, "G2\r\n", "LATHE");
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
-    p.set_text(111, "O2101   ");
-    p.set_text(113, "P-77");
-    p.select(105, 0);  // LATHE
-    EXPECT_TRUE(p.click(104));
-    EXPECT_EQ(p.lines(101)[2].substr(0, 31), "LATHE                - O2101   ");
-    EXPECT_EQ(p.selection(101), 2);
+    p.set_text(IDC_KEPT_PROGRAMS_PROGRAM_ID, "O2101   ");
+    p.set_text(IDC_KEPT_PROGRAMS_PART, "P-77");
+    p.select(IDC_KEPT_PROGRAMS_MACHINE, 0);  // LATHE
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_SAVE));
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST)[2].substr(0, 31), "LATHE                - O2101   ");
+    EXPECT_EQ(p.selection(IDC_KEPT_PROGRAMS_LIST), 2);
     // Again with the same machine: nothing moves.
-    EXPECT_TRUE(p.click(104));
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_SAVE));
     // A Program-ID another kept row of that machine has is refused.
-    p.set_text(111, "O2200");
+    p.set_text(IDC_KEPT_PROGRAMS_PROGRAM_ID, "O2200");
     driver.expect_message_box(IDOK, "has this Program ID");
-    EXPECT_TRUE(p.click(104));
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_SAVE));
   }));
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("lathe", "F21.NC")), "G1\r\n");
   EXPECT_FALSE(fs::exists(PathIn("kept", "F21.NC")));
@@ -176,10 +177,10 @@ TEST_F(RestoreTest, SaveKeepsTheOldDirectoryWhenTheFileCannotMove) {
   kvdb::WriteFileBytes(PathIn("lathe", "F21.NC"), "IN THE WAY");
   AddKept("KELVDNCF.DBF", 21, "O2100", mill, "G1\r\n");
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
-    p.select(105, 0);  // LATHE
-    p.set_text(114, "D-2");
+    p.select(IDC_KEPT_PROGRAMS_MACHINE, 0);  // LATHE
+    p.set_text(IDC_KEPT_PROGRAMS_DRAWING, "D-2");
     driver.expect_message_box(IDOK, "could not be moved");
-    EXPECT_TRUE(p.click(104));
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_SAVE));
   }));
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("kept", "F21.NC")), "G1\r\n");
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("lathe", "F21.NC")), "IN THE WAY");
@@ -191,16 +192,17 @@ TEST_F(RestoreTest, DeleteAsksThenRetiresTheRowAndItsFile) {
   AddKept("KELVDNCF.DBF", 21, "O2100", mill, "G1\r\n");
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg& d) {
     driver.expect_message_box(IDNO, "Delete this kept program");
-    EXPECT_TRUE(p.click(116));
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_DELETE));
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 3u);
     driver.expect_message_box(IDYES, "Delete this kept program");
-    EXPECT_TRUE(p.click(116));
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_DELETE));
     // Only the header and the underline are left, and nothing is current.
-    EXPECT_EQ(p.lines(101).size(), 2u);
+    EXPECT_EQ(p.lines(IDC_KEPT_PROGRAMS_LIST).size(), 2u);
     EXPECT_EQ(d.Record, nullptr);
-    EXPECT_EQ(p.text(111), "");
-    EXPECT_EQ(p.text(210), "?");
-    for (int button : {104, 115, 116}) EXPECT_TRUE(p.click(button));
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_SIZE), "?");
+    for (int button : {IDC_KEPT_PROGRAMS_SAVE, IDC_KEPT_PROGRAMS_RESTORE, IDC_KEPT_PROGRAMS_DELETE})
+      EXPECT_TRUE(p.click(button));
   }));
   EXPECT_EQ(driver.message_boxes().size(), 2u);
   EXPECT_FALSE(fs::exists(PathIn("kept", "F21.NC")));
@@ -214,8 +216,8 @@ TEST_F(RestoreTest, DeletingAFailedImportIsLoggedAndAMissingFileDoesNotStopIt) {
   AddKept("KELVAUTO.DBF", 42, "O4200", mill, "N2");
   ASSERT_TRUE(Run<TFailedImports>("KELVAUTO.DBF", [&](Pilot& p, TKeptProgramsDlg&) {
     driver.expect_message_box(IDYES);
-    EXPECT_TRUE(p.click(116));
-    EXPECT_EQ(p.text(111), "O4200");
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_DELETE));
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "O4200");
   }));
   EXPECT_EQ(PeerRows(DbPath("KELVAUTO.DBF"), "NCID"),
             (std::vector<std::string>{"NCID=42", "* NCID=-41"}));

@@ -1,6 +1,7 @@
 // The kept-program dialogs' list, details, file views and colours.
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "resources/dialogs/restore.h"
 #include "tests/restore/restore_fixture.h"
 
 namespace {
@@ -14,30 +15,30 @@ TEST_F(RestoreTest, ListHasTheHeaderAndUnderlineThenOneLinePerRowAndShowsTheFirs
   AddKept("KELVDNCF.DBF", 22, "O2200", lathe, "", "LATHE");
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg& d) {
     EXPECT_EQ(d.GetText(), std::string("Failed DNC transfers"));
-    std::vector<std::string> lines = p.lines(101);
+    std::vector<std::string> lines = p.lines(IDC_KEPT_PROGRAMS_LIST);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].substr(0, 23), "Machine              - ");
     EXPECT_EQ(lines[0].substr(23, 11), "Description");  // order 4: description first
     EXPECT_EQ(lines[1], std::string(395, '_'));
     EXPECT_EQ(lines[2].substr(lines[2].size() - 11), "@0000000021");
-    EXPECT_EQ(p.selection(101), 2);
-    EXPECT_EQ(p.text(111), "O2100");
-    EXPECT_EQ(p.text(112), "RECEIVED");
-    EXPECT_EQ(p.text(113), "PART-1");
-    EXPECT_EQ(p.text(114), "DRW-1");
-    EXPECT_EQ(p.text(210), "7");
-    EXPECT_NE(p.text(211), "?");
-    EXPECT_EQ(p.text(102), "G0 X1\r\n");
+    EXPECT_EQ(p.selection(IDC_KEPT_PROGRAMS_LIST), 2);
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "O2100");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_DESCRIPTION), "RECEIVED");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PART), "PART-1");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_DRAWING), "DRW-1");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_SIZE), "7");
+    EXPECT_NE(p.text(IDC_KEPT_PROGRAMS_SAVED), "?");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), "G0 X1\r\n");
     EXPECT_EQ(d.MachineId, mill);
     EXPECT_EQ(d.MachineTypeId, 5);
     // The header and the underline stand for no row: the first row is taken.
-    p.select(101, 3);
-    EXPECT_EQ(p.text(111), "O2200");
-    EXPECT_EQ(p.text(210), "0");
-    EXPECT_EQ(p.text(102), "");
-    p.select(101, 1);
-    EXPECT_EQ(p.selection(101), 2);
-    EXPECT_EQ(p.text(111), "O2100");
+    p.select(IDC_KEPT_PROGRAMS_LIST, 3);
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "O2200");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_SIZE), "0");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), "");
+    p.select(IDC_KEPT_PROGRAMS_LIST, 1);
+    EXPECT_EQ(p.selection(IDC_KEPT_PROGRAMS_LIST), 2);
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "O2100");
   }));
 }
 
@@ -47,25 +48,26 @@ TEST_F(RestoreTest, FileViewsShowTextHexadecimalAndDecimal) {
   AddKept("KELVDNCF.DBF", 22, "BIG", mill, std::string(25000, 'x').c_str());
   AddKept("KELVDNCF.DBF", 23, "GONE", mill, nullptr);
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg&) {
-    for (int id : {118, 119, 120}) EXPECT_TRUE(p.visible(id)) << id;
-    EXPECT_TRUE(p.checked(120));
-    EXPECT_EQ(p.text(102), "A\xA7\x80");
-    EXPECT_TRUE(p.click(118));
-    EXPECT_EQ(p.text(102), "41, 00, 80, \r\n");
-    EXPECT_TRUE(p.click(119));
-    EXPECT_EQ(p.text(102), "065, 000, 128, \r\n");
+    for (int id : {IDC_KEPT_PROGRAMS_HEX, IDC_KEPT_PROGRAMS_DEC, IDC_KEPT_PROGRAMS_NORMAL})
+      EXPECT_TRUE(p.visible(id)) << id;
+    EXPECT_TRUE(p.checked(IDC_KEPT_PROGRAMS_NORMAL));
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), "A\xA7\x80");
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_HEX));
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), "41, 00, 80, \r\n");
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_DEC));
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), "065, 000, 128, \r\n");
     // The chosen view stays for the next row; the text view holds 24,990.
-    p.select(101, 3);
-    EXPECT_EQ(p.text(210), "25000");
-    EXPECT_EQ(p.text(102).size(), 1000u * 32);
-    EXPECT_TRUE(p.click(120));
-    EXPECT_EQ(p.text(102), std::string(24990, 'x'));
+    p.select(IDC_KEPT_PROGRAMS_LIST, 3);
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_SIZE), "25000");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW).size(), 1000u * 32);
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_NORMAL));
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), std::string(24990, 'x'));
     // A row whose file is missing.
-    p.select(101, 4);
-    EXPECT_EQ(p.text(111), "GONE");
-    EXPECT_EQ(p.text(210), "?");
-    EXPECT_EQ(p.text(211), "?");
-    EXPECT_EQ(p.text(102), "");
+    p.select(IDC_KEPT_PROGRAMS_LIST, 4);
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_PROGRAM_ID), "GONE");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_SIZE), "?");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_SAVED), "?");
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), "");
   }));
 }
 
@@ -75,13 +77,14 @@ TEST_F(RestoreTest, TemporaryTransfersAndFailedImportsShowTheTextViewOnly) {
   AddKept("KELVAUTO.DBF", 41, "O4100", mill, "N2");
   ASSERT_TRUE(Run<TRestoreDncTemp>("KELVDNCT.DBF", [&](Pilot& p, TKeptProgramsDlg& d) {
     EXPECT_EQ(d.GetText(), std::string("New DNC transfers"));
-    for (int id : {118, 119, 120}) EXPECT_FALSE(p.visible(id)) << id;
-    EXPECT_EQ(p.text(102), "N1\xA7");
+    for (int id : {IDC_KEPT_PROGRAMS_HEX, IDC_KEPT_PROGRAMS_DEC, IDC_KEPT_PROGRAMS_NORMAL})
+      EXPECT_FALSE(p.visible(id)) << id;
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), "N1\xA7");
   }));
   ASSERT_TRUE(Run<TFailedImports>("KELVAUTO.DBF", [&](Pilot& p, TKeptProgramsDlg& d) {
     EXPECT_EQ(d.GetText(), std::string("Failed imports"));
-    EXPECT_FALSE(p.visible(118));
-    EXPECT_EQ(p.text(102), "N2");
+    EXPECT_FALSE(p.visible(IDC_KEPT_PROGRAMS_HEX));
+    EXPECT_EQ(p.text(IDC_KEPT_PROGRAMS_VIEW), "N2");
   }));
   // An empty table opens no dialog.
   EXPECT_FALSE(Run<TRestoreDncFail>("KELVDNCF.DBF", [](Pilot&, TKeptProgramsDlg&) {}));
@@ -103,30 +106,30 @@ TEST_F(RestoreTest, CustomerAndProjectFollowTheRowAndTheBoxes) {
   AddKept("KELVDNCF.DBF", 22, "WITHPROJ", mill, "B", "MILL1", acme, gear);
   AddKept("KELVDNCF.DBF", 23, "NOPROJ", mill, "C", "MILL1", bolt, 0);
   ASSERT_TRUE(RunFail([&](Pilot& p, TKeptProgramsDlg& d) {
-    EXPECT_FALSE(p.checked(109));
-    EXPECT_TRUE(p.visible(109));
-    EXPECT_FALSE(p.visible(107));
-    EXPECT_FALSE(p.visible(108));
-    EXPECT_FALSE(p.visible(110));
-    p.select(101, 3);
-    EXPECT_TRUE(p.checked(109));
-    EXPECT_TRUE(p.visible(107));
-    EXPECT_TRUE(p.checked(110));
-    EXPECT_TRUE(p.visible(108));
+    EXPECT_FALSE(p.checked(IDC_KEPT_PROGRAMS_CUSTOMER_BOX));
+    EXPECT_TRUE(p.visible(IDC_KEPT_PROGRAMS_CUSTOMER_BOX));
+    EXPECT_FALSE(p.visible(IDC_KEPT_PROGRAMS_CUSTOMER));
+    EXPECT_FALSE(p.visible(IDC_KEPT_PROGRAMS_PROJECT));
+    EXPECT_FALSE(p.visible(IDC_KEPT_PROGRAMS_PROJECT_BOX));
+    p.select(IDC_KEPT_PROGRAMS_LIST, 3);
+    EXPECT_TRUE(p.checked(IDC_KEPT_PROGRAMS_CUSTOMER_BOX));
+    EXPECT_TRUE(p.visible(IDC_KEPT_PROGRAMS_CUSTOMER));
+    EXPECT_TRUE(p.checked(IDC_KEPT_PROGRAMS_PROJECT_BOX));
+    EXPECT_TRUE(p.visible(IDC_KEPT_PROGRAMS_PROJECT));
     EXPECT_EQ(d.CustomerId, acme);
     EXPECT_EQ(d.ProjectId, gear);
     // A customer without projects: no project box or list.
-    p.select(101, 4);
+    p.select(IDC_KEPT_PROGRAMS_LIST, 4);
     EXPECT_EQ(d.CustomerId, bolt);
-    EXPECT_FALSE(p.visible(110));
-    EXPECT_FALSE(p.visible(108));
+    EXPECT_FALSE(p.visible(IDC_KEPT_PROGRAMS_PROJECT_BOX));
+    EXPECT_FALSE(p.visible(IDC_KEPT_PROGRAMS_PROJECT));
     // Unchecking drops the customer; checking takes the one shown.
-    EXPECT_TRUE(p.click(109));
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_CUSTOMER_BOX));
     EXPECT_EQ(d.CustomerId, 0);
-    EXPECT_FALSE(p.visible(107));
-    EXPECT_TRUE(p.click(109));
+    EXPECT_FALSE(p.visible(IDC_KEPT_PROGRAMS_CUSTOMER));
+    EXPECT_TRUE(p.click(IDC_KEPT_PROGRAMS_CUSTOMER_BOX));
     EXPECT_EQ(d.CustomerId, bolt);
-    EXPECT_TRUE(p.visible(107));
+    EXPECT_TRUE(p.visible(IDC_KEPT_PROGRAMS_CUSTOMER));
   }));
 }
 
@@ -153,7 +156,7 @@ TEST_F(RestoreTest, ControlColours) {
       EXPECT_EQ(got.brush, c.brush) << c.id;
     }
     EXPECT_EQ(colors(101).brush, RGB(255, 255, 255));
-    EXPECT_FALSE(colors(111).fromParent);
+    EXPECT_FALSE(colors(IDC_KEPT_PROGRAMS_PROGRAM_ID).fromParent);
   }));
 }
 

@@ -4,6 +4,8 @@
 // the customer chooser.
 #include "storage/search_dialogs.h"
 
+#include "resources/dialogs/masterdata.h"
+#include "resources/dialogs/search.h"
 #include "storage/search_combined.h"
 
 #include <algorithm>
@@ -107,12 +109,12 @@ class SearchTest : public kvlogs::LogTest {
   // One text search as the user runs it; the ids it found. A search that
   // finds nothing says so and stays open for another try.
   std::vector<long> FindBy(int field, const std::string& text, int mode, bool nothing) {
-    driver.expect_dialog(48, [&](TDialog& d) {
+    driver.expect_dialog(IDD_FIND_BY, [&](TDialog& d) {
       Pilot p(d);
-      p.set_text(101, text);
-      p.click(102 + mode);
+      p.set_text(IDC_FIND_BY_TEXT, text);
+      p.click(IDC_FIND_BY_EXACT + mode);
       if (nothing) driver.expect_message_box(IDOK, "No program matches");
-      p.click(105);
+      p.click(IDC_FIND_BY_SEARCH);
       EXPECT_EQ(d.HasEnded(), !nothing);
       if (!d.HasEnded()) p.click(IDCANCEL);
     });
@@ -167,12 +169,12 @@ TEST_F(SearchTest, TextSearchesFindWhatAPlainScanFinds) {
 
 TEST_F(SearchTest, ATextWithEveryQuoteIsRefusedAndTheDialogStaysOpen) {
   SeedAll();
-  driver.expect_dialog(48, [&](TDialog& d) {
+  driver.expect_dialog(IDD_FIND_BY, [&](TDialog& d) {
     Pilot p(d);
-    p.set_text(101, "O'\"[1]");
+    p.set_text(IDC_FIND_BY_TEXT, "O'\"[1]");
     driver.expect_message_box(IDOK, "cannot be searched");
     driver.expect_message_box(IDOK, "No program matches");
-    p.click(105);
+    p.click(IDC_FIND_BY_SEARCH);
     EXPECT_FALSE(d.HasEnded());
     p.click(IDCANCEL);
   });
@@ -184,16 +186,16 @@ TEST_F(SearchTest, ATextWithEveryQuoteIsRefusedAndTheDialogStaysOpen) {
 TEST_F(SearchTest, TheMatchKindAndTheTextsAreRemembered) {
   SeedAll();
   Globals->DefaultSearch = 7;  // unknown: starting with
-  driver.expect_dialog(48, [&](TDialog& d) {
+  driver.expect_dialog(IDD_FIND_BY, [&](TDialog& d) {
     Pilot p(d);
-    EXPECT_TRUE(p.checked(103));
-    EXPECT_FALSE(p.checked(102));
-    EXPECT_EQ(p.text(101), "");
-    p.click(105);  // an empty text searches nothing
+    EXPECT_TRUE(p.checked(IDC_FIND_BY_STARTS));
+    EXPECT_FALSE(p.checked(IDC_FIND_BY_EXACT));
+    EXPECT_EQ(p.text(IDC_FIND_BY_TEXT), "");
+    p.click(IDC_FIND_BY_SEARCH);  // an empty text searches nothing
     EXPECT_FALSE(d.HasEnded());
-    p.set_text(101, "AB-100");
-    p.click(102);
-    p.click(105);
+    p.set_text(IDC_FIND_BY_TEXT, "AB-100");
+    p.click(IDC_FIND_BY_EXACT);
+    p.click(IDC_FIND_BY_SEARCH);
   });
   EXPECT_EQ(TFindByDesc(nullptr, kFieldPart, false).Execute(), IDOK);
   EXPECT_EQ(Globals->DefaultSearch, 1);
@@ -202,13 +204,13 @@ TEST_F(SearchTest, TheMatchKindAndTheTextsAreRemembered) {
 
   // Without KEEPTEXTSEARCH the edit starts empty; the exact kind holds for
   // every field. A text is remembered even when it finds nothing.
-  driver.expect_dialog(48, [&](TDialog& d) {
+  driver.expect_dialog(IDD_FIND_BY, [&](TDialog& d) {
     Pilot p(d);
-    EXPECT_TRUE(p.checked(102));
-    EXPECT_EQ(p.text(101), "");
-    p.set_text(101, "NOTHING");
+    EXPECT_TRUE(p.checked(IDC_FIND_BY_EXACT));
+    EXPECT_EQ(p.text(IDC_FIND_BY_TEXT), "");
+    p.set_text(IDC_FIND_BY_TEXT, "NOTHING");
     driver.expect_message_box(IDOK, "No program matches");
-    p.click(105);
+    p.click(IDC_FIND_BY_SEARCH);
     p.click(IDCANCEL);
   });
   EXPECT_EQ(TFindByDesc(nullptr, kFieldDrawing, false).Execute(), IDCANCEL);
@@ -216,9 +218,9 @@ TEST_F(SearchTest, TheMatchKindAndTheTextsAreRemembered) {
 
   Globals->KeepTextSearch = 1;
   for (int field : {kFieldPart, kFieldDrawing, kFieldProgramId}) {
-    driver.expect_dialog(48, [&](TDialog& d) {
+    driver.expect_dialog(IDD_FIND_BY, [&](TDialog& d) {
       Pilot p(d);
-      EXPECT_EQ(p.text(101), field == kFieldPart ? "AB-100" : field == kFieldDrawing ? "NOTHING" : "");
+      EXPECT_EQ(p.text(IDC_FIND_BY_TEXT), field == kFieldPart ? "AB-100" : field == kFieldDrawing ? "NOTHING" : "");
       p.click(IDCANCEL);
     });
     EXPECT_EQ(TFindByDesc(nullptr, field, false).Execute(), IDCANCEL);
@@ -233,12 +235,12 @@ TEST_F(SearchTest, TheSearchKindFollowsTheButtonAlsoWhenTheTextSearchIsCancelled
   struct Case {
     int button;
     int kind;
-  } cases[] = {{110, 4}, {107, 1}, {102, 3}, {106, 2}};
+  } cases[] = {{IDC_SEARCH_DESCRIPTION, 4}, {IDC_SEARCH_PROGRAM_ID, 1}, {IDC_SEARCH_PART, 3}, {IDC_SEARCH_DRAWING, 2}};
   for (const Case& c : cases) {
     Globals->SearchMode = 9;
-    driver.expect_dialog(53, [&](TDialog& d) {
+    driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
       Pilot p(d);
-      driver.expect_dialog(48, [&](TDialog& f) {
+      driver.expect_dialog(IDD_FIND_BY, [&](TDialog& f) {
         EXPECT_FALSE(d.IsWindowVisible());
         Pilot(f).click(IDCANCEL);
       });
@@ -270,36 +272,36 @@ TEST_F(SearchTest, OpenSearchHandsEveryResultToTheProgramDialog) {
     return answer;
   });
   // By machine: the chooser first, then the programs of that machine.
-  driver.expect_dialog(53, [&](TDialog& d) {
-    driver.expect_dialog(1, [](TDialog& m) { Pilot(m).click(IDOK); });
-    Pilot(d).click(103);
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
+    driver.expect_dialog(IDD_SELECT_MACHINE, [](TDialog& m) { Pilot(m).click(IDOK); });
+    Pilot(d).click(IDC_SEARCH_MACHINE);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDOK);
+  EXPECT_EQ(ChooseProgram(nullptr), 1);
   // All, with the program dialog left without opening.
   answer = IDCANCEL;
-  driver.expect_dialog(53, [&](TDialog& d) { Pilot(d).click(105); });
-  EXPECT_EQ(ChooseProgram(nullptr), IDCANCEL);
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) { Pilot(d).click(IDC_SEARCH_ALL); });
+  EXPECT_EQ(ChooseProgram(nullptr), 0) << "nothing opened";
   // A text search; a customer without programs still opens the program
   // dialog, with an empty list.
   answer = IDOK;
-  driver.expect_dialog(53, [&](TDialog& d) {
-    driver.expect_dialog(48, [](TDialog& f) {
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
+    driver.expect_dialog(IDD_FIND_BY, [](TDialog& f) {
       Pilot p(f);
-      p.set_text(101, "O'");
-      p.click(105);
+      p.set_text(IDC_FIND_BY_TEXT, "O'");
+      p.click(IDC_FIND_BY_SEARCH);
     });
-    Pilot(d).click(107);
+    Pilot(d).click(IDC_SEARCH_PROGRAM_ID);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDOK);
+  EXPECT_EQ(ChooseProgram(nullptr), 1);
   {
     TcbAdvCustTable c("KELVCUS2.DBF", 0, 0);
     ASSERT_GT(c.Add("ACME"), 0);
   }
-  driver.expect_dialog(53, [&](TDialog& d) {
-    driver.expect_dialog(24, [](TDialog& c) { Pilot(c).click(IDOK); });
-    Pilot(d).click(104);
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
+    driver.expect_dialog(IDD_SELECT_CUSTOMER, [](TDialog& c) { Pilot(c).click(IDOK); });
+    Pilot(d).click(IDC_SEARCH_CUSTOMER);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDOK);
+  EXPECT_EQ(ChooseProgram(nullptr), 1);
   EXPECT_EQ(handed, (std::vector<std::vector<long>>{{1}, {1, 2}, {2}, {}}));
 }
 
@@ -313,36 +315,49 @@ TEST_F(SearchTest, ACancelledChooserRunsNoQuery) {
     TcbMachTable t("KELVMA.DBF", 0, 0);
     ASSERT_TRUE(t.Add("DMU50", 5, "mill", "C:\\NC\\", 0));
   }
-  driver.expect_dialog(53, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
     Pilot p(d);
-    driver.expect_dialog(1, [](TDialog& m) { Pilot(m).click(IDCANCEL); });
-    p.click(103);
-    driver.expect_dialog(28, [](TDialog& s) { Pilot(s).click(IDCANCEL); });
-    p.click(108);
+    driver.expect_dialog(IDD_SELECT_MACHINE, [](TDialog& m) { Pilot(m).click(IDCANCEL); });
+    p.click(IDC_SEARCH_MACHINE);
+    driver.expect_dialog(IDD_SELECT_PROJECT, [](TDialog& s) { Pilot(s).click(IDCANCEL); });
+    p.click(IDC_SEARCH_PROJECT);
     // No customer at all: said, and nothing searched.
     driver.expect_message_box(IDOK, "no customer");
-    p.click(104);
+    p.click(IDC_SEARCH_CUSTOMER);
     EXPECT_FALSE(d.HasEnded());
     p.click(IDCANCEL);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDCANCEL);
+  EXPECT_EQ(ChooseProgram(nullptr), 0);
 }
 
-TEST_F(SearchTest, NewSearchStaysOpenUntilASearchFindsSomething) {
-  driver.expect_dialog(53, [&](TDialog& d) {
+TEST_F(SearchTest, NewSearchStaysOpenUntilASearchFindsSomethingAndListsAsOpenDoes) {
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
     Pilot p(d);
-    p.click(105);  // nothing in the index yet
+    p.click(IDC_SEARCH_ALL);  // nothing in the index yet
     EXPECT_FALSE(d.HasEnded());
     SeedAll();
     {
       TcbFileTable t("KELVFILE.DBF", 0, 0);
       delete t.DeleteById(3);
     }
-    p.click(105);
+    p.click(IDC_SEARCH_ALL);
   });
   TNewSearch search(nullptr);
   EXPECT_EQ(search.Execute(), IDOK);
-  EXPECT_EQ(Ids(search.ResultList), (std::vector<long>{1, 2, 4}));
+  // By program id, as File, Open's All lists them, whatever order the
+  // rows were written in.
+  std::vector<long> listed;
+  for (auto* r = search.ResultList; r; r = static_cast<TcbFileRecord*>(r->next)) listed.push_back(r->NCID);
+  EXPECT_EQ(listed, (std::vector<long>{2, 1, 4}));
+  std::vector<long> opened;
+  SetProgramListDialog([&](TWindow*, TcbFileRecord* list) {
+    for (auto* r = list; r; r = static_cast<TcbFileRecord*>(r->next)) opened.push_back(r->NCID);
+    FreeRecordList(list);
+    return IDCANCEL;
+  });
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) { Pilot(d).click(IDC_SEARCH_ALL); });
+  EXPECT_EQ(ChooseProgram(nullptr), 0) << "the program dialog was left: no program chosen";
+  EXPECT_EQ(opened, listed);
 }
 
 TEST_F(SearchTest, BackupSearchStaysSilentOnNothingAndComesBackForANewSearch) {
@@ -358,17 +373,17 @@ TEST_F(SearchTest, BackupSearchStaysSilentOnNothingAndComesBackForANewSearch) {
     FreeRecordList(list);
     return ++shown == 1 ? int(kNewSearch) : IDCANCEL;
   });
-  driver.expect_dialog(53, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
     Pilot p(d);
-    driver.expect_dialog(1, [](TDialog& m) { Pilot(m).click(IDOK); });
-    p.click(103);  // no backup of that machine: no message, still open
+    driver.expect_dialog(IDD_SELECT_MACHINE, [](TDialog& m) { Pilot(m).click(IDOK); });
+    p.click(IDC_SEARCH_MACHINE);  // no backup of that machine: no message, still open
     EXPECT_FALSE(d.HasEnded());
     EXPECT_TRUE(d.IsWindowVisible());
     AddProgram("KELVBACK.DBF", {7, "O7", "", "", ""}, mill);
-    p.click(105);  // the backup dialog asks for a new search
+    p.click(IDC_SEARCH_ALL);  // the backup dialog asks for a new search
     EXPECT_FALSE(d.HasEnded());
     EXPECT_TRUE(d.IsWindowVisible());
-    p.click(105);
+    p.click(IDC_SEARCH_ALL);
   });
   EXPECT_EQ(TOpenBackup(nullptr).Execute(), IDOK);
   EXPECT_EQ(shown, 2);
@@ -382,26 +397,26 @@ TEST_F(SearchTest, CustomerChooserTakesTheSelectedLine) {
     acme = c.Add("ACME");
   }
   Globals->ChosenCustomerId = 55;
-  driver.expect_dialog(24, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_CUSTOMER, [&](TDialog& d) {
     EXPECT_EQ(Globals->ChosenCustomerId, acme);  // the first name, before any click
     Pilot(d).click(IDOK);
   });
   EXPECT_EQ(TSelectCustomer(nullptr).Execute(), IDOK);
   EXPECT_EQ(Globals->ChosenCustomerId, acme);
 
-  driver.expect_dialog(24, [&](TDialog& d) { Pilot(d).double_click(101, 1); });
+  driver.expect_dialog(IDD_SELECT_CUSTOMER, [&](TDialog& d) { Pilot(d).double_click(IDC_SELECT_CUSTOMER_LIST, 1); });
   EXPECT_EQ(TSelectCustomer(nullptr).Execute(), IDOK);
   EXPECT_EQ(Globals->ChosenCustomerId, zenith);
 
-  driver.expect_dialog(24, [&](TDialog& d) {
+  driver.expect_dialog(IDD_SELECT_CUSTOMER, [&](TDialog& d) {
     Pilot p(d);
-    p.select(101, 1);
+    p.select(IDC_SELECT_CUSTOMER_LIST, 1);
     p.click(IDCANCEL);
   });
   EXPECT_EQ(TSelectCustomer(nullptr).Execute(), IDCANCEL);
   EXPECT_EQ(Globals->ChosenCustomerId, zenith);
 
-  driver.expect_dialog(24, [&](TDialog& d) { Pilot(d).click(IDCANCEL); });
+  driver.expect_dialog(IDD_SELECT_CUSTOMER, [&](TDialog& d) { Pilot(d).click(IDCANCEL); });
   {
     TSelectCustomer dlg(nullptr);
     EXPECT_EQ(Globals->ChosenCustomerId, 0);
@@ -444,7 +459,7 @@ class CombinedTest : public SearchTest {
   // Runs the dialog with the answer; the filter it built and its result.
   int Run(const std::function<void(Pilot&, TCombinedSearch&)>& act, std::string* filter = nullptr,
           std::vector<long>* found = nullptr) {
-    driver.expect_dialog(13, [&](TDialog& d) {
+    driver.expect_dialog(IDD_COMBINED_SEARCH, [&](TDialog& d) {
       auto& dlg = static_cast<TCombinedSearch&>(d);
       Pilot p(d);
       act(p, dlg);
@@ -469,40 +484,40 @@ TEST_F(CombinedTest, FiltersAsTheCriteriaStand) {
   const std::string blanks37(37, ' '), blanks39(39, ' ');
   std::string filter;
   // At once: the first machine, customer and project by name, exact.
-  Run([](Pilot& p, TCombinedSearch&) { EXPECT_TRUE(p.visible(102)); }, &filter);
+  Run([](Pilot& p, TCombinedSearch&) { EXPECT_TRUE(p.visible(IDC_COMBINED_SEARCH_PROJECT)); }, &filter);
   EXPECT_EQ(filter, "MID = " + std::to_string(mill) + " .AND. CUST = " + std::to_string(acme) +
                         " .AND. PROJECT = " + std::to_string(axle));
   Run([](Pilot& p, TCombinedSearch&) {
-        p.click(110);
-        p.click(105);  // project off
+        p.click(IDC_COMBINED_SEARCH_INCLUSIVE);
+        p.click(IDC_COMBINED_SEARCH_PROJECT_BOX);  // project off
       }, &filter);
   EXPECT_EQ(filter, "MID = " + std::to_string(mill) + " .OR. CUST = " + std::to_string(acme));
   Run([](Pilot& p, TCombinedSearch&) {
-        p.click(111);
-        p.click(104);
-        p.click(106);
-        p.set_text(113, "abc");
+        p.click(IDC_COMBINED_SEARCH_EXCLUSIVE);
+        p.click(IDC_COMBINED_SEARCH_CUSTOMER_BOX);
+        p.click(IDC_COMBINED_SEARCH_MACHINE_BOX);
+        p.set_text(IDC_COMBINED_SEARCH_DESCRIPTION, "abc");
       }, &filter);
   EXPECT_EQ(filter, "'ABC' $ UPPER(CHAR3)");
   Run([](Pilot& p, TCombinedSearch&) {
-        p.click(104);
-        p.click(106);
-        p.set_text(107, "abc");
+        p.click(IDC_COMBINED_SEARCH_CUSTOMER_BOX);
+        p.click(IDC_COMBINED_SEARCH_MACHINE_BOX);
+        p.set_text(IDC_COMBINED_SEARCH_PROGRAM_ID, "abc");
       }, &filter);
   EXPECT_EQ(filter, "UPPER(DESC) = 'ABC" + blanks37 + "'");
   Run([](Pilot& p, TCombinedSearch&) {
-        p.click(105);
-        p.click(106);
-        p.set_text(107, "x");
+        p.click(IDC_COMBINED_SEARCH_PROJECT_BOX);
+        p.click(IDC_COMBINED_SEARCH_MACHINE_BOX);
+        p.set_text(IDC_COMBINED_SEARCH_PROGRAM_ID, "x");
       }, &filter);
   EXPECT_EQ(filter, "CUST = " + std::to_string(acme) + " .AND. UPPER(DESC) = 'X" + blanks39 + "'");
   // Quotes of the user's text choose the delimiter.
   Run([](Pilot& p, TCombinedSearch&) {
-        p.click(104);
-        p.click(106);
-        p.click(111);
-        p.set_text(107, "O'1");
-        p.set_text(109, "\"[");
+        p.click(IDC_COMBINED_SEARCH_CUSTOMER_BOX);
+        p.click(IDC_COMBINED_SEARCH_MACHINE_BOX);
+        p.click(IDC_COMBINED_SEARCH_EXCLUSIVE);
+        p.set_text(IDC_COMBINED_SEARCH_PROGRAM_ID, "O'1");
+        p.set_text(IDC_COMBINED_SEARCH_DRAWING, "\"[");
       }, &filter);
   EXPECT_EQ(filter, "\"O'1\" $ UPPER(DESC) .AND. '\"[' $ UPPER(DRAW)");
 }
@@ -511,23 +526,23 @@ TEST_F(CombinedTest, ResultsAreThoseOfAPlainScan) {
   SeedLinked();
   struct Case {
     const char* name;
-    int method;        // 110 inclusive, 111 exclusive, 112 exact
+    int method;        // the search method's radio button
     int machine;       // combo line, -1 box off
     int customer;      // combo line, -1 box off
     int project;       // combo line, -1 box off
     const char* texts[4];  // program id, part, description, drawing
     std::vector<long> expected;
   } cases[] = {
-      {"machine only", 112, 0, -1, -1, {"", "", "", ""}, {1, 3}},
-      {"exclusive all", 111, 0, 0, -1, {"", "AB-10", "", ""}, {1}},
-      {"inclusive machine or part", 110, 1, -1, -1, {"", "XAB", "", ""}, {2, 3, 4}},
-      {"inclusive quote", 110, -1, -1, -1, {"O'1", "", "", ""}, {2, 4}},
-      {"exact quote", 112, -1, -1, -1, {"o'1", "", "", ""}, {2}},
-      {"customer and project", 112, -1, 0, 1, {"", "", "", ""}, {2}},
-      {"inclusive texts", 110, -1, -1, -1, {"", "AB-1000", "", "[3]"}, {2, 3}},
-      {"exclusive quotes", 111, -1, -1, -1, {"", "", "'LEFT'", "D["}, {3}},
-      {"nothing chosen", 111, -1, -1, -1, {"", "", "", ""}, {1, 2, 3, 4}},
-      {"other customer", 112, -1, 1, -1, {"", "", "", ""}, {3}},
+      {"machine only", IDC_COMBINED_SEARCH_EXACT, 0, -1, -1, {"", "", "", ""}, {1, 3}},
+      {"exclusive all", IDC_COMBINED_SEARCH_EXCLUSIVE, 0, 0, -1, {"", "AB-10", "", ""}, {1}},
+      {"inclusive machine or part", IDC_COMBINED_SEARCH_INCLUSIVE, 1, -1, -1, {"", "XAB", "", ""}, {2, 3, 4}},
+      {"inclusive quote", IDC_COMBINED_SEARCH_INCLUSIVE, -1, -1, -1, {"O'1", "", "", ""}, {2, 4}},
+      {"exact quote", IDC_COMBINED_SEARCH_EXACT, -1, -1, -1, {"o'1", "", "", ""}, {2}},
+      {"customer and project", IDC_COMBINED_SEARCH_EXACT, -1, 0, 1, {"", "", "", ""}, {2}},
+      {"inclusive texts", IDC_COMBINED_SEARCH_INCLUSIVE, -1, -1, -1, {"", "AB-1000", "", "[3]"}, {2, 3}},
+      {"exclusive quotes", IDC_COMBINED_SEARCH_EXCLUSIVE, -1, -1, -1, {"", "", "'LEFT'", "D["}, {3}},
+      {"nothing chosen", IDC_COMBINED_SEARCH_EXCLUSIVE, -1, -1, -1, {"", "", "", ""}, {1, 2, 3, 4}},
+      {"other customer", IDC_COMBINED_SEARCH_EXACT, -1, 1, -1, {"", "", "", ""}, {3}},
   };
   const long machines[] = {mill, lathe};  // sorted by name
   const long customers[] = {acme, zenith};
@@ -554,9 +569,9 @@ TEST_F(CombinedTest, ResultsAreThoseOfAPlainScan) {
           terms.push_back(c.method == 112 ? value == text + std::string(widths[i] - text.size(), ' ')
                                           : value.find(text) != std::string::npos);
         }
-        bool hit = terms.empty() ||
-                   (c.method == 110 ? std::find(terms.begin(), terms.end(), true) != terms.end()
-                                    : std::find(terms.begin(), terms.end(), false) == terms.end());
+        bool hit = terms.empty() || (c.method == IDC_COMBINED_SEARCH_INCLUSIVE
+                                         ? std::find(terms.begin(), terms.end(), true) != terms.end()
+                                         : std::find(terms.begin(), terms.end(), false) == terms.end());
         if (hit) scanned.push_back(r->NCID);
       }
       FreeRecordList(all);
@@ -567,18 +582,19 @@ TEST_F(CombinedTest, ResultsAreThoseOfAPlainScan) {
     int rc = Run([&](Pilot& p, TCombinedSearch&) {
       p.click(c.method);
       if (c.machine < 0) {
-        p.click(106);
+        p.click(IDC_COMBINED_SEARCH_MACHINE_BOX);
       } else {
-        p.select(103, c.machine);
+        p.select(IDC_COMBINED_SEARCH_MACHINE, c.machine);
       }
       if (c.customer < 0) {
-        p.click(104);
+        p.click(IDC_COMBINED_SEARCH_CUSTOMER_BOX);
       } else {
-        p.select(101, c.customer);
-        if (c.project < 0 && p.checked(105)) p.click(105);
-        if (c.project >= 0) p.select(102, c.project);
+        p.select(IDC_COMBINED_SEARCH_CUSTOMER, c.customer);
+        if (c.project < 0 && p.checked(IDC_COMBINED_SEARCH_PROJECT_BOX)) p.click(IDC_COMBINED_SEARCH_PROJECT_BOX);
+        if (c.project >= 0) p.select(IDC_COMBINED_SEARCH_PROJECT, c.project);
       }
-      const int edits[4] = {107, 108, 113, 109};
+      const int edits[4] = {IDC_COMBINED_SEARCH_PROGRAM_ID, IDC_COMBINED_SEARCH_PART, IDC_COMBINED_SEARCH_DESCRIPTION,
+                            IDC_COMBINED_SEARCH_DRAWING};
       for (int i = 0; i < 4; i++) p.set_text(edits[i], c.texts[i]);
     }, nullptr, &found);
     EXPECT_EQ(rc, c.expected.empty() ? IDCANCEL : IDOK);
@@ -589,21 +605,21 @@ TEST_F(CombinedTest, ResultsAreThoseOfAPlainScan) {
 TEST_F(CombinedTest, TheBoxesFollowTheCustomer) {
   std::string filter;
   int rc = Run([&](Pilot& p, TCombinedSearch& d) {
-    p.click(104);  // customer off: the project goes off with it
-    EXPECT_FALSE(p.checked(105));
-    EXPECT_FALSE(p.visible(105));
-    EXPECT_FALSE(p.visible(102));
-    p.click(104);  // on again: the project box is back, but off
-    EXPECT_TRUE(p.visible(105));
-    EXPECT_FALSE(p.checked(105));
-    p.click(105);
-    EXPECT_TRUE(p.visible(102));
-    p.select(101, 1);  // ZENITH has no project: off and hidden
-    EXPECT_FALSE(p.checked(105));
-    EXPECT_FALSE(p.visible(105));
-    EXPECT_FALSE(p.visible(102));
+    p.click(IDC_COMBINED_SEARCH_CUSTOMER_BOX);  // customer off: the project goes off with it
+    EXPECT_FALSE(p.checked(IDC_COMBINED_SEARCH_PROJECT_BOX));
+    EXPECT_FALSE(p.visible(IDC_COMBINED_SEARCH_PROJECT_BOX));
+    EXPECT_FALSE(p.visible(IDC_COMBINED_SEARCH_PROJECT));
+    p.click(IDC_COMBINED_SEARCH_CUSTOMER_BOX);  // on again: the project box is back, but off
+    EXPECT_TRUE(p.visible(IDC_COMBINED_SEARCH_PROJECT_BOX));
+    EXPECT_FALSE(p.checked(IDC_COMBINED_SEARCH_PROJECT_BOX));
+    p.click(IDC_COMBINED_SEARCH_PROJECT_BOX);
+    EXPECT_TRUE(p.visible(IDC_COMBINED_SEARCH_PROJECT));
+    p.select(IDC_COMBINED_SEARCH_CUSTOMER, 1);  // ZENITH has no project: off and hidden
+    EXPECT_FALSE(p.checked(IDC_COMBINED_SEARCH_PROJECT_BOX));
+    EXPECT_FALSE(p.visible(IDC_COMBINED_SEARCH_PROJECT_BOX));
+    EXPECT_FALSE(p.visible(IDC_COMBINED_SEARCH_PROJECT));
     EXPECT_EQ(d.ProjectId, axle);  // stale, and not used
-    p.click(106);
+    p.click(IDC_COMBINED_SEARCH_MACHINE_BOX);
   }, &filter);
   EXPECT_EQ(filter, "CUST = " + std::to_string(zenith));
   EXPECT_EQ(rc, IDCANCEL);  // nothing matched: closed as if cancelled
@@ -627,9 +643,13 @@ TEST_F(CombinedTest, WithoutMachinesItEndsAtOnceAndWithoutCustomersItHidesThem) 
     ASSERT_TRUE(c.DeleteById(zenith));
   }
   std::string filter;
-  Run([](Pilot& p, TCombinedSearch&) {
-    for (int id : {104, 101, 105, 102}) EXPECT_FALSE(p.visible(id)) << id;
-  }, &filter);
+  Run(
+      [](Pilot& p, TCombinedSearch&) {
+        for (int id : {IDC_COMBINED_SEARCH_CUSTOMER_BOX, IDC_COMBINED_SEARCH_CUSTOMER, IDC_COMBINED_SEARCH_PROJECT_BOX,
+                       IDC_COMBINED_SEARCH_PROJECT})
+          EXPECT_FALSE(p.visible(id)) << id;
+      },
+      &filter);
   EXPECT_EQ(filter.rfind("MID = ", 0), 0u);
   EXPECT_EQ(filter.find("CUST"), std::string::npos);
 }
@@ -640,19 +660,20 @@ TEST_F(CombinedTest, OpenSearchHandsTheCombinedResultOn) {
   SetProgramListDialog([&](TWindow*, TcbFileRecord* list) {
     handed = Ids(list);
     FreeRecordList(list);
+    Globals->CurrentProgramId = 1;
     return IDOK;
   });
   Globals->SearchMode = 4;
-  driver.expect_dialog(53, [&](TDialog& d) {
-    driver.expect_dialog(13, [&](TDialog& c) {
+  driver.expect_dialog(IDD_SEARCH, [&](TDialog& d) {
+    driver.expect_dialog(IDD_COMBINED_SEARCH, [&](TDialog& c) {
       EXPECT_FALSE(d.IsWindowVisible());
       Pilot p(c);
-      p.click(105);  // machine DMU50 and customer ACME
+      p.click(IDC_COMBINED_SEARCH_PROJECT_BOX);  // machine DMU50 and customer ACME
       p.click(IDOK);
     });
-    Pilot(d).click(109);
+    Pilot(d).click(IDC_SEARCH_COMBINED);
   });
-  EXPECT_EQ(ChooseProgram(nullptr), IDOK);
+  EXPECT_EQ(ChooseProgram(nullptr), 1);
   EXPECT_EQ(handed, std::vector<long>{1});
   EXPECT_EQ(Globals->SearchMode, 1);
 }

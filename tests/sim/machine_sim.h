@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <chrono>
@@ -46,6 +47,8 @@ class Machine {
   bool ok() const { return master_ >= 0; }
   int com() const { return com_; }
   const std::string& device() const { return path_; }
+  // The control's end of the line.
+  int master() const { return master_; }
 
   // Writes the bytes as the control's output.
   void Send(const std::string& bytes) {
@@ -163,6 +166,91 @@ class DtrRecorder {
     std::shared_ptr<State> st_;
   };
   std::shared_ptr<State> state_;
+};
+
+// What a pseudo-terminal hides: a UART's transmit side. While it lives,
+// every port opens its termios line through a wrapper that holds written
+// bytes in a device queue and hands them to the line at the baud, as a
+// UART sends them; the queue counts as the device's output queue and a
+// transmit purge throws away what it still holds, as on a real port.
+class UartLines {
+ public:
+  explicit UartLines(unsigned baud) {
+    plat::set_comm_line_factory([baud](const std::string& device, DWORD* error) -> std::unique_ptr<plat::SerialLine> {
+      auto line = plat::open_termios_line(device, error);
+      if (!line) return nullptr;
+      return std::make_unique<Line>(std::move(line), baud);
+    });
+  }
+  ~UartLines() { plat::set_comm_line_factory({}); }
+  UartLines(const UartLines&) = delete;
+  UartLines& operator=(const UartLines&) = delete;
+
+ private:
+  class Line : public plat::SerialLine {
+   public:
+    Line(std::unique_ptr<plat::SerialLine> inner, unsigned baud)
+        : inner_(std::move(inner)), byte_time_(std::chrono::microseconds(10000000 / baud)) {
+      sender_ = std::thread([this] { Send(); });
+    }
+    ~Line() override {
+      {
+        std::lock_guard<std::mutex> g(lock_);
+        quit_ = true;
+      }
+      wake_.notify_all();
+      sender_.join();
+    }
+    int fd() const override { return inner_->fd(); }
+    bool configure(const plat::DCB& dcb) override { return inner_->configure(dcb); }
+    void current(plat::DCB& dcb) override { inner_->current(dcb); }
+    long read(unsigned char* buf, std::size_t n) override { return inner_->read(buf, n); }
+    long write(const unsigned char* buf, std::size_t n) override {
+      {
+        std::lock_guard<std::mutex> g(lock_);
+        queue_.append(reinterpret_cast<const char*>(buf), n);
+      }
+      wake_.notify_all();
+      return static_cast<long>(n);
+    }
+    DWORD modem_status() override { return inner_->modem_status(); }
+    bool set_dtr(bool on) override { return inner_->set_dtr(on); }
+    bool set_rts(bool on) override { return inner_->set_rts(on); }
+    DWORD out_queue() override {
+      std::lock_guard<std::mutex> g(lock_);
+      return static_cast<DWORD>(queue_.size());
+    }
+    bool reports_out_queue() const override { return true; }
+    void flush_input() override { inner_->flush_input(); }
+    void flush_output() override {
+      std::lock_guard<std::mutex> g(lock_);
+      queue_.clear();
+    }
+
+   private:
+    // One byte a byte time, as the shift register sends them.
+    void Send() {
+      std::unique_lock<std::mutex> g(lock_);
+      for (;;) {
+        wake_.wait(g, [this] { return quit_ || !queue_.empty(); });
+        if (quit_) return;
+        wake_.wait_for(g, byte_time_, [this] { return quit_; });
+        if (quit_) return;
+        if (queue_.empty()) continue;  // purged meanwhile
+        const unsigned char c = static_cast<unsigned char>(queue_.front());
+        queue_.erase(0, 1);
+        inner_->write(&c, 1);
+      }
+    }
+
+    std::unique_ptr<plat::SerialLine> inner_;
+    std::chrono::microseconds byte_time_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::string queue_;
+    bool quit_ = false;
+    std::thread sender_;
+  };
 };
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 // cannot be written.
 #include <regex>
 
+#include "resources/dialogs/logs.h"
 #include "storage/add_to_log.h"
 #include "tests/storage/log_fixture.h"
 
@@ -25,7 +26,7 @@ class AddToLogTest : public LogTest {
   // Runs the dialog for the record; the answer picks type and reasons.
   int Run(TcbFileRecord& record, const std::function<void(Pilot&, TAddToLog&)>& answer,
           const char* indexFile = "KELVFILE.DBF") {
-    driver.expect_dialog(61, [&](TDialog& d) {
+    driver.expect_dialog(IDD_ADD_TO_LOG, [&](TDialog& d) {
       Pilot p(d);
       answer(p, static_cast<TAddToLog&>(d));
     });
@@ -34,8 +35,8 @@ class AddToLogTest : public LogTest {
   }
   // Main type REWORK (the empty line sorts first) and the first reason.
   static void PickReworkAndReason(Pilot& p) {
-    p.select(119, 1);
-    p.select(113, 1);
+    p.select(IDC_LOG_ENTRY_MAIN_TYPE, 1);
+    p.select(IDC_LOG_ENTRY_REASON1, 1);
   }
 
   plat::GTestUiDriver driver;
@@ -49,16 +50,20 @@ TEST_F(AddToLogTest, AnEntryKeepsAByteEqualCopyAndResetsTheTransferCount) {
   FillProgram(record, 40, 12, 5);
   int result = Run(record, [&](Pilot& p, TAddToLog& d) {
     EXPECT_EQ(d.GetCaption(), std::string("Add to / Review program log"));
-    EXPECT_FALSE(p.visible(107));
-    EXPECT_EQ(p.lines(119).size(), 3u);
-    EXPECT_EQ(p.selection(119), 0);
-    EXPECT_EQ(p.lines(113), std::vector<std::string>{""});
+    EXPECT_FALSE(p.visible(IDC_LOG_ENTRY_ADD));
+    EXPECT_EQ(p.lines(IDC_LOG_ENTRY_MAIN_TYPE).size(), 3u);
+    EXPECT_EQ(p.selection(IDC_LOG_ENTRY_MAIN_TYPE), 0);
+    EXPECT_EQ(p.lines(IDC_LOG_ENTRY_REASON1), std::vector<std::string>{""});
+    // The date, time and user the entry will carry, shown before it is made.
+    EXPECT_TRUE(std::regex_match(p.text(IDC_LOG_ENTRY_DATE), std::regex("\\d\\d/\\d\\d-\\d{4}"))) << p.text(IDC_LOG_ENTRY_DATE);
+    EXPECT_TRUE(std::regex_match(p.text(IDC_LOG_ENTRY_TIME), std::regex("\\d\\d:\\d\\d"))) << p.text(IDC_LOG_ENTRY_TIME);
+    EXPECT_EQ(p.text(IDC_LOG_ENTRY_USER), "Ada Lovelace");
     PickReworkAndReason(p);
-    p.select(115, 2);
-    EXPECT_EQ(p.lines(114).size(), 3u);
+    p.select(IDC_LOG_ENTRY_REASON3, 2);
+    EXPECT_EQ(p.lines(IDC_LOG_ENTRY_REASON2).size(), 3u);
     EXPECT_EQ(d.ReasonIds[0], reason);
     EXPECT_EQ(d.ReasonIds[2], reason2);
-    p.set_text(103, "A note nobody typed");  // not modified by the user: not stored
+    p.set_text(IDC_LOG_ENTRY_NOTE, "A note nobody typed");  // not modified by the user: not stored
     driver.expect_message_box(IDYES, "Add this entry");
     EXPECT_TRUE(p.click(IDOK));
   });
@@ -101,14 +106,14 @@ TEST_F(AddToLogTest, TypedTextsAreStoredAndEmptyTypedTextFallsBackToTheTypeName)
     Run(record, [&](Pilot& p, TAddToLog&) {
       PickReworkAndReason(p);
       if (!c.event.empty()) {
-        p.type(112, c.event);
+        p.type(IDC_LOG_ENTRY_EVENT, c.event);
       } else {
         // Typed and taken back again: modified, but empty.
-        auto* e = static_cast<TEdit*>(p.control(112));
+        auto* e = static_cast<TEdit*>(p.control(IDC_LOG_ENTRY_EVENT));
         e->SetWindowText("");
         e->SendMessage(EM_SETMODIFY, TRUE);
       }
-      if (!c.note.empty()) p.type(103, c.note);
+      if (!c.note.empty()) p.type(IDC_LOG_ENTRY_NOTE, c.note);
       driver.expect_message_box(IDYES);
       p.click(IDOK);
     });
@@ -128,14 +133,14 @@ TEST_F(AddToLogTest, WithoutAReasonOrWithoutConsentNothingIsWritten) {
     p.click(IDOK);
     // Reasons chosen, then another main type: they are gone.
     PickReworkAndReason(p);
-    p.select(119, 2);
+    p.select(IDC_LOG_ENTRY_MAIN_TYPE, 2);
     EXPECT_EQ(d.MainType, other);
     EXPECT_EQ(d.ReasonIds[0], 0);
     driver.expect_message_box(IDOK, "at least one reason");
     p.click(IDOK);
     // The empty main type empties the reasons.
-    p.select(119, 0);
-    EXPECT_TRUE(p.lines(113).empty());
+    p.select(IDC_LOG_ENTRY_MAIN_TYPE, 0);
+    EXPECT_TRUE(p.lines(IDC_LOG_ENTRY_REASON1).empty());
     PickReworkAndReason(p);
     driver.expect_message_box(IDNO, "Add this entry");
     p.click(IDOK);

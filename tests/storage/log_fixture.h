@@ -17,21 +17,16 @@
 #include "dbmodel/versionlog.h"
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/handles.h"
-#include "platform/ui/resource.h"
 #include "tests/dbmodel/db_fixture.h"
 #include "tests/dbmodel/layout_peer.h"
+#include "tests/support/dialog_fixture.h"
 
 namespace kvlogs {
 
-class LogTest : public kvdb::DbTest {
+class LogTest : public kvtest::DialogTest<kvdb::DbTest> {
  protected:
   void SetUp() override {
-    DbTest::SetUp();
-    plat::set_resource_dir(KV_SOURCE_DIR "/resources/dialogs");
-    Globals->CfgDir = KV_SOURCE_DIR "/resources/lang/";
-    Globals->LoadMessages(44, 0);
-    Globals->LoadDialogTexts(44, 0);
-    Globals->CaptionText.Set("Kelvane");
+    DialogTest::SetUp();
     Globals->SetUserName("Ada", "Lovelace");
     Globals->RightsMask = 0xFFFFFFFF;
     std::filesystem::create_directories(Root() + "/backup");
@@ -83,7 +78,7 @@ class LogTest : public kvdb::DbTest {
   }
 
   long AddType(const char* name) {
-    long id = NextCounterC06();
+    long id = NextLogTypeId();
     TcbLogTypeTable t("LOG00001.DBF", 0, 0);
     TcbIdAndNameRecord r;
     r.ID = id;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "resources/dialogs/logs.h"
 #include "tests/storage/log_fixture.h"
 
 namespace {
@@ -15,43 +16,44 @@ TEST_F(LogTest, LogTypesAreSavedTrimmedRenamedAndDeletedWithoutLeavingATarget) {
   long kept = AddType("SETUP");
   long crit = AddCriterion(kept, "NEW TOOL");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(31, [&](TDialog& d) {
+  driver.expect_dialog(IDD_LOG_TYPES, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TLogTypes&>(d);
     EXPECT_EQ(d.GetCaption(), std::string("Log types"));
-    ASSERT_EQ(p.lines(105).size(), 1u);
+    ASSERT_EQ(p.lines(IDC_LOG_TYPES_LIST).size(), 1u);
     EXPECT_EQ(dlg.SelectedId, 0) << "the fill selects a line but chooses nothing";
     // Nothing typed, or nothing chosen: no change.
-    p.click(101);
-    p.set_text(104, "X");
-    p.click(102);
-    p.click(103);
-    EXPECT_EQ(p.lines(105).size(), 1u);
+    p.click(IDC_LOG_TYPES_SAVE);
+    p.set_text(IDC_LOG_TYPES_NAME, "X");
+    p.click(IDC_LOG_TYPES_MODIFY);
+    p.click(IDC_LOG_TYPES_DELETE);
+    EXPECT_EQ(p.lines(IDC_LOG_TYPES_LIST).size(), 1u);
     // Blanks around go, a long name is cut to 49 characters.
-    p.set_text(104, "  \tMILLING  ");
-    p.click(101);
-    p.set_text(104, std::string(60, 'Q'));
-    p.click(101);
-    ASSERT_EQ(p.lines(105).size(), 3u);
-    EXPECT_EQ(p.lines(105)[0].substr(0, 8), "MILLING ");
+    p.set_text(IDC_LOG_TYPES_NAME, "  \tMILLING  ");
+    p.click(IDC_LOG_TYPES_SAVE);
+    p.set_text(IDC_LOG_TYPES_NAME, std::string(60, 'Q'));
+    p.click(IDC_LOG_TYPES_SAVE);
+    ASSERT_EQ(p.lines(IDC_LOG_TYPES_LIST).size(), 3u);
+    EXPECT_EQ(p.lines(IDC_LOG_TYPES_LIST)[0].substr(0, 8), "MILLING ");
     // A name taken already is refused by the table, and the user told.
-    p.set_text(104, "SETUP");
+    p.set_text(IDC_LOG_TYPES_NAME, "SETUP");
     driver.expect_message_box(IDOK, "could not be stored");
-    p.click(101);
-    EXPECT_EQ(p.lines(105).size(), 3u);
-    p.select(105, 0);
+    p.click(IDC_LOG_TYPES_SAVE);
+    EXPECT_EQ(p.lines(IDC_LOG_TYPES_LIST).size(), 3u);
+    p.select(IDC_LOG_TYPES_LIST, 0);
     long milling = dlg.SelectedId;
-    EXPECT_EQ(p.lines(105)[0], std::string("MILLING") + std::string(163, ' ') + "@@" + std::to_string(milling));
-    p.set_text(104, "TURNING");
-    p.click(102);
-    EXPECT_EQ(p.lines(105)[2].substr(0, 8), "TURNING ");
+    EXPECT_EQ(p.lines(IDC_LOG_TYPES_LIST)[0],
+              std::string("MILLING") + std::string(163, ' ') + "@@" + std::to_string(milling));
+    p.set_text(IDC_LOG_TYPES_NAME, "TURNING");
+    p.click(IDC_LOG_TYPES_MODIFY);
+    EXPECT_EQ(p.lines(IDC_LOG_TYPES_LIST)[2].substr(0, 8), "TURNING ");
     // A deleted type is no longer the one Modify rewrites.
-    p.select(105, 1);
+    p.select(IDC_LOG_TYPES_LIST, 1);
     ASSERT_EQ(dlg.SelectedId, kept);
-    p.click(103);
+    p.click(IDC_LOG_TYPES_DELETE);
     EXPECT_EQ(dlg.SelectedId, 0);
-    p.set_text(104, "GHOST");
-    p.click(102);
+    p.set_text(IDC_LOG_TYPES_NAME, "GHOST");
+    p.click(IDC_LOG_TYPES_MODIFY);
     p.close_box();
   });
   TLogTypes dlg(nullptr);
@@ -74,43 +76,43 @@ TEST_F(LogTest, ChangeCriteriaFollowTheMainTypeAndSaveActsOnTheNewLine) {
   long b1 = AddCriterion(b, "B ONE");
   AddCriterion(b, "B TWO");
   plat::GTestUiDriver driver;
-  driver.expect_dialog(45, [&](TDialog& d) {
+  driver.expect_dialog(IDD_CHANGE_CRITERIA, [&](TDialog& d) {
     Pilot p(d);
     auto& dlg = static_cast<TLogChgTypes&>(d);
     EXPECT_EQ(d.GetCaption(), std::string("Log : Change Criteria"));
-    EXPECT_TRUE(p.visible(102));
+    EXPECT_TRUE(p.visible(IDC_CHANGE_CRITERIA_NEW_TYPE));
     ASSERT_EQ(dlg.MainType, a);
-    ASSERT_EQ(p.lines(104).size(), 1u);
-    EXPECT_EQ(p.lines(104)[0], "A ONE" + std::string(95, ' ') + ", @@" + std::to_string(a1));
+    ASSERT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST).size(), 1u);
+    EXPECT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST)[0], "A ONE" + std::string(95, ' ') + ", @@" + std::to_string(a1));
     EXPECT_EQ(dlg.SelectedCriterion, a1);
-    p.select(101, 1);
+    p.select(IDC_CHANGE_CRITERIA_TYPE, 1);
     EXPECT_EQ(dlg.MainType, b);
-    EXPECT_EQ(p.lines(104).size(), 2u);
+    EXPECT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST).size(), 2u);
     EXPECT_EQ(dlg.SelectedCriterion, b1);
     // The saved criterion is shown selected and is the one Modify renames.
-    p.set_text(103, "A NEW ONE");
-    p.click(105);
-    ASSERT_EQ(p.lines(104).size(), 3u);
-    EXPECT_EQ(p.lines(104)[p.selection(104)].substr(0, 9), "A NEW ONE");
+    p.set_text(IDC_CHANGE_CRITERIA_NAME, "A NEW ONE");
+    p.click(IDC_CHANGE_CRITERIA_SAVE);
+    ASSERT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST).size(), 3u);
+    EXPECT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST)[p.selection(IDC_CHANGE_CRITERIA_LIST)].substr(0, 9), "A NEW ONE");
     long made = dlg.SelectedCriterion;
     EXPECT_NE(made, b1);
-    p.set_text(103, "B ZERO");
-    p.click(106);
-    EXPECT_EQ(p.lines(104)[0].substr(0, 6), "B ONE ");
-    p.select(104, 1);
+    p.set_text(IDC_CHANGE_CRITERIA_NAME, "B ZERO");
+    p.click(IDC_CHANGE_CRITERIA_MODIFY);
+    EXPECT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST)[0].substr(0, 6), "B ONE ");
+    p.select(IDC_CHANGE_CRITERIA_LIST, 1);
     EXPECT_EQ(dlg.SelectedCriterion, b1 + 1);
-    p.click(107);
-    EXPECT_EQ(p.lines(104).size(), 2u);
+    p.click(IDC_CHANGE_CRITERIA_DELETE);
+    EXPECT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST).size(), 2u);
     // "New Type..." opens the log types and shows them afterwards.
-    driver.expect_dialog(31, [&](TDialog& t) {
+    driver.expect_dialog(IDD_LOG_TYPES, [&](TDialog& t) {
       Pilot q(t);
-      q.set_text(104, "AAA FIRST");
-      q.click(101);
+      q.set_text(IDC_LOG_TYPES_NAME, "AAA FIRST");
+      q.click(IDC_LOG_TYPES_SAVE);
       q.close_box();
     });
-    p.click(102);
-    EXPECT_EQ(p.lines(101).size(), 3u);
-    EXPECT_TRUE(p.lines(104).empty());
+    p.click(IDC_CHANGE_CRITERIA_NEW_TYPE);
+    EXPECT_EQ(p.lines(IDC_CHANGE_CRITERIA_TYPE).size(), 3u);
+    EXPECT_TRUE(p.lines(IDC_CHANGE_CRITERIA_LIST).empty());
     p.click(IDCANCEL);
   });
   TLogChgTypes dlg(nullptr);
@@ -125,14 +127,14 @@ TEST_F(LogTest, ChangeCriteriaFollowTheMainTypeAndSaveActsOnTheNewLine) {
 TEST_F(LogTest, ChangeCriteriaWithoutTypesOrRightStillWork) {
   Globals->RightsMask = 0;
   plat::GTestUiDriver driver;
-  driver.expect_dialog(45, [&](TDialog& d) {
+  driver.expect_dialog(IDD_CHANGE_CRITERIA, [&](TDialog& d) {
     Pilot p(d);
-    EXPECT_FALSE(p.visible(102));
-    EXPECT_TRUE(p.lines(101).empty());
-    EXPECT_TRUE(p.lines(104).empty());
-    p.set_text(103, "LOOSE");
-    p.click(105);
-    EXPECT_EQ(p.lines(104).size(), 1u);
+    EXPECT_FALSE(p.visible(IDC_CHANGE_CRITERIA_NEW_TYPE));
+    EXPECT_TRUE(p.lines(IDC_CHANGE_CRITERIA_TYPE).empty());
+    EXPECT_TRUE(p.lines(IDC_CHANGE_CRITERIA_LIST).empty());
+    p.set_text(IDC_CHANGE_CRITERIA_NAME, "LOOSE");
+    p.click(IDC_CHANGE_CRITERIA_SAVE);
+    EXPECT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST).size(), 1u);
     p.click(IDCANCEL);
   });
   TLogChgTypes dlg(nullptr);

@@ -1,5 +1,6 @@
 // The version log viewer: lists, the chosen entry, delete with the copy,
 // restore, open and the compare modes.
+#include "resources/dialogs/logs.h"
 #include "storage/log_view.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/gdi_object.h"
@@ -84,7 +85,7 @@ class LogViewTest : public LogTest {
   }
 
   int Run(const std::function<void(Pilot&, TLogView&)>& answer) {
-    driver.expect_dialog(32, [&](TDialog& d) {
+    driver.expect_dialog(IDD_PROGRAM_LOG, [&](TDialog& d) {
       Pilot p(d);
       answer(p, static_cast<TLogView&>(d));
     });
@@ -95,7 +96,7 @@ class LogViewTest : public LogTest {
   }
   // The line of the list that shows the entry's text.
   static int LineOf(Pilot& p, const std::string& text) {
-    std::vector<std::string> lines = p.lines(101);
+    std::vector<std::string> lines = p.lines(IDC_PROGRAM_LOG_ENTRIES);
     for (size_t i = 0; i < lines.size(); i++)
       if (lines[i].find(", " + text + " ") != std::string::npos) return static_cast<int>(i);
     return -1;
@@ -115,46 +116,47 @@ class LogViewTest : public LogTest {
 TEST_F(LogViewTest, EntriesAreListedNewestFirstAndTheChosenOneIsShownWithWholeIdReasons) {
   Run([&](Pilot& p, TLogView& d) {
     EXPECT_EQ(d.GetCaption(), std::string("Add to / Review program log"));
-    std::vector<std::string> lines = p.lines(101);
+    std::vector<std::string> lines = p.lines(IDC_PROGRAM_LOG_ENTRIES);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(LineOf(p, "THIRD"), 0);
     EXPECT_EQ(LineOf(p, "FIRST"), 2);
     EXPECT_EQ(lines[0].substr(12), ", THIRD" + std::string(195, ' ') + "@@" + std::to_string(third));
     // Nothing is shown until a line is chosen; the compare window is not
     // there, so its buttons are off.
-    EXPECT_EQ(p.text(112), "");
+    EXPECT_EQ(p.text(IDC_LOG_ENTRY_EVENT), "");
     EXPECT_EQ(d.CurrentCopy, 0);
-    EXPECT_FALSE(p.visible(107));
-    EXPECT_FALSE(p.enabled(110));
-    EXPECT_FALSE(p.enabled(125));
-    p.select(101, 0);
-    EXPECT_EQ(p.text(112), "THIRD");
-    EXPECT_EQ(p.text(116), "Ada Lovelace");
-    EXPECT_EQ(p.text(126), "0");
+    EXPECT_FALSE(p.visible(IDC_LOG_ENTRY_ADD));
+    EXPECT_FALSE(p.enabled(IDC_PROGRAM_LOG_COMPARE));
+    EXPECT_FALSE(p.enabled(IDC_PROGRAM_LOG_COMPARE_CURRENT));
+    p.select(IDC_PROGRAM_LOG_ENTRIES, 0);
+    EXPECT_EQ(p.text(IDC_LOG_ENTRY_EVENT), "THIRD");
+    EXPECT_EQ(p.text(IDC_LOG_ENTRY_USER), "Ada Lovelace");
+    EXPECT_EQ(p.text(IDC_PROGRAM_LOG_SENT), "0");
     EXPECT_EQ(d.CurrentCopy, 103);
-    EXPECT_EQ(SelectedId(p, 105), rework);
-    EXPECT_EQ(SelectedId(p, 119), rework);
-    EXPECT_EQ(SelectedId(p, 113), 12);
-    EXPECT_EQ(SelectedId(p, 114), 0);
-    p.select(101, 2);
-    EXPECT_EQ(SelectedId(p, 113), 123);
+    EXPECT_EQ(SelectedId(p, IDC_PROGRAM_LOG_VIEW_TYPE), rework);
+    EXPECT_EQ(SelectedId(p, IDC_LOG_ENTRY_MAIN_TYPE), rework);
+    EXPECT_EQ(SelectedId(p, IDC_LOG_ENTRY_REASON1), 12);
+    EXPECT_EQ(SelectedId(p, IDC_LOG_ENTRY_REASON2), 0);
+    p.select(IDC_PROGRAM_LOG_ENTRIES, 2);
+    EXPECT_EQ(SelectedId(p, IDC_LOG_ENTRY_REASON1), 123);
     // Sunken fields in yellow, the count in green, on black.
     TClientDC dc(d.GetHandle());
-    for (int id : {102, 116, 117, 123, 124, 126}) {
+    for (int id : {IDC_LOG_ENTRY_DATE, IDC_LOG_ENTRY_USER, IDC_LOG_ENTRY_TIME, IDC_PROGRAM_LOG_COMPARE_BASE,
+                   IDC_PROGRAM_LOG_COMPARE_OTHER, IDC_PROGRAM_LOG_SENT}) {
       plat::ControlColors c = plat::ask_control_colors(p.control(id)->GetHandle(), dc);
-      EXPECT_EQ(c.text, id == 126 ? RGB(0, 255, 0) : RGB(255, 255, 0)) << id;
+      EXPECT_EQ(c.text, id == IDC_PROGRAM_LOG_SENT ? RGB(0, 255, 0) : RGB(255, 255, 0)) << id;
       EXPECT_EQ(c.back, RGB(0, 0, 0)) << id;
       EXPECT_EQ(c.brush, RGB(0, 0, 0)) << id;
     }
-    EXPECT_FALSE(plat::ask_control_colors(p.control(112)->GetHandle(), dc).fromParent);
+    EXPECT_FALSE(plat::ask_control_colors(p.control(IDC_LOG_ENTRY_EVENT)->GetHandle(), dc).fromParent);
     // One type, then all again.
-    p.select(105, 1);
-    EXPECT_EQ(SelectedId(p, 105), setup);
-    ASSERT_EQ(p.lines(101).size(), 1u);
-    EXPECT_EQ(p.text(112), "SECOND");
+    p.select(IDC_PROGRAM_LOG_VIEW_TYPE, 1);
+    EXPECT_EQ(SelectedId(p, IDC_PROGRAM_LOG_VIEW_TYPE), setup);
+    ASSERT_EQ(p.lines(IDC_PROGRAM_LOG_ENTRIES).size(), 1u);
+    EXPECT_EQ(p.text(IDC_LOG_ENTRY_EVENT), "SECOND");
     EXPECT_EQ(d.CurrentCopy, 0);
-    p.click(106);
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    p.click(IDC_PROGRAM_LOG_VIEW_ALL);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LOG_ENTRIES).size(), 3u);
     p.click(IDCANCEL);
   });
 }
@@ -163,20 +165,20 @@ TEST_F(LogViewTest, DeleteTakesTheEntryOfTheChosenLineWithItsCopy) {
   std::filesystem::remove(BackupPath("L101.LOG"));
   Run([&](Pilot& p, TLogView& d) {
     driver.expect_message_box(IDNO, "Delete the selected log entry");
-    p.click(104);
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    p.click(IDC_PROGRAM_LOG_DELETE);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LOG_ENTRIES).size(), 3u);
     // FIRST is shown, but after View All the chosen line is THIRD: the
     // copy that goes is THIRD's.
-    p.select(101, LineOf(p, "FIRST"));
-    p.click(106);
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "FIRST"));
+    p.click(IDC_PROGRAM_LOG_VIEW_ALL);
     driver.expect_message_box(IDYES);
-    p.click(104);
-    EXPECT_EQ(p.lines(101).size(), 2u);
+    p.click(IDC_PROGRAM_LOG_DELETE);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LOG_ENTRIES).size(), 2u);
     EXPECT_EQ(d.CurrentCopy, 101);
     // An entry whose copy file is gone still gives its copy row up.
-    p.select(101, LineOf(p, "FIRST"));
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "FIRST"));
     driver.expect_message_box(IDYES);
-    p.click(104);
+    p.click(IDC_PROGRAM_LOG_DELETE);
     EXPECT_EQ(d.CurrentCopy, 0);
     p.click(IDCANCEL);
   });
@@ -189,20 +191,20 @@ TEST_F(LogViewTest, DeleteTakesTheEntryOfTheChosenLineWithItsCopy) {
 
 TEST_F(LogViewTest, RestoreKeepsTheCurrentFileAsANewVersionThenCopiesAndTellsTheEditor) {
   Run([&](Pilot& p, TLogView&) {
-    p.select(101, LineOf(p, "FIRST"));
-    driver.expect_dialog(61, [&](TDialog& a) {
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "FIRST"));
+    driver.expect_dialog(IDD_ADD_TO_LOG, [&](TDialog& a) {
       Pilot q(a);
-      q.select(119, 1);
-      q.select(113, 1);
+      q.select(IDC_LOG_ENTRY_MAIN_TYPE, 1);
+      q.select(IDC_LOG_ENTRY_REASON1, 1);
       q.click(IDOK);
     });
     // Boxes are answered in the order they come, the entry's first.
     driver.expect_message_box(IDYES, "Add this entry");
     driver.expect_message_box(IDYES, "Restore the stored version");
     driver.expect_message_box(IDYES, "will be overwritten");
-    p.click(108);
+    p.click(IDC_PROGRAM_LOG_RESTORE);
     // The list is not refilled.
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LOG_ENTRIES).size(), 3u);
     p.click(IDCANCEL);
   });
   EXPECT_TRUE(SameFile(MachPath("P30.NC"), BackupPath("L101.LOG")));
@@ -214,17 +216,17 @@ TEST_F(LogViewTest, RestoreKeepsTheCurrentFileAsANewVersionThenCopiesAndTellsThe
 TEST_F(LogViewTest, ARestoreThatCannotKeepOrCopyIsToldAndPostsNothing) {
   auto restore = [&](const std::vector<std::string>& boxes) {
     Run([&](Pilot& p, TLogView&) {
-      p.select(101, LineOf(p, "FIRST"));
-      driver.expect_dialog(61, [&](TDialog& a) {
+      p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "FIRST"));
+      driver.expect_dialog(IDD_ADD_TO_LOG, [&](TDialog& a) {
         Pilot q(a);
-        q.select(119, 1);
-        q.select(113, 1);
+        q.select(IDC_LOG_ENTRY_MAIN_TYPE, 1);
+        q.select(IDC_LOG_ENTRY_REASON1, 1);
         q.click(IDOK);
       });
       driver.expect_message_box(IDYES, "Add this entry");
       driver.expect_message_box(IDOK, "could not be kept as a stored copy");
       for (const std::string& box : boxes) driver.expect_message_box(box.empty() ? IDYES : IDOK, box);
-      p.click(108);
+      p.click(IDC_PROGRAM_LOG_RESTORE);
       p.click(IDCANCEL);
     });
   };
@@ -240,9 +242,9 @@ TEST_F(LogViewTest, ARestoreThatCannotKeepOrCopyIsToldAndPostsNothing) {
   // A cancelled entry restores nothing.
   CopyCut(program.DIR, sizeof program.DIR, (Root() + "/mach\\").c_str());
   Run([&](Pilot& p, TLogView&) {
-    p.select(101, LineOf(p, "FIRST"));
-    driver.expect_dialog(61, [&](TDialog& a) { Pilot(a).click(IDCANCEL); });
-    p.click(108);
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "FIRST"));
+    driver.expect_dialog(IDD_ADD_TO_LOG, [&](TDialog& a) { Pilot(a).click(IDCANCEL); });
+    p.click(IDC_PROGRAM_LOG_RESTORE);
     p.click(IDCANCEL);
   });
   EXPECT_EQ(kvdb::ReadFileBytes(MachPath("P30.NC")), "NEW TEXT\r\n");
@@ -253,11 +255,11 @@ TEST_F(LogViewTest, OpenHandsTheStoredCopyToTheMainWindow) {
   Globals->MainWnd = probe.GetHandle();
   Globals->CurrentProgramId = 77;
   Run([&](Pilot& p, TLogView&) {
-    p.select(101, LineOf(p, "SECOND"));  // no copy: nothing happens
-    p.click(109);
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "SECOND"));  // no copy: nothing happens
+    p.click(IDC_PROGRAM_LOG_OPEN);
     EXPECT_EQ(Globals->CurrentProgramId, 77);
-    p.select(101, LineOf(p, "FIRST"));
-    p.click(109);
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "FIRST"));
+    p.click(IDC_PROGRAM_LOG_OPEN);
     p.click(IDCANCEL);
   });
   Globals->MainWnd = nullptr;
@@ -271,28 +273,34 @@ TEST_F(LogViewTest, CompareModeComparesTwoCopiesAndCompareWithCurrentTheProgramF
   SetCompareRunner(FakeCompare);
   Globals->RightsMask = ~kRightRestoreVersions;
   Run([&](Pilot& p, TLogView& d) {
-    EXPECT_FALSE(p.visible(108));
-    p.click(110);
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_LOG_RESTORE));
+    p.click(IDC_PROGRAM_LOG_COMPARE);
     EXPECT_EQ(d.CompareMode, 0) << "no entry shown yet";
-    p.select(101, LineOf(p, "FIRST"));
-    EXPECT_TRUE(p.click(110));
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "FIRST"));
+    EXPECT_TRUE(p.click(IDC_PROGRAM_LOG_COMPARE));
     EXPECT_EQ(d.CompareMode, 1);
-    for (int id : {IDCANCEL, 104, 106, 109, 110, 125}) EXPECT_FALSE(p.visible(id)) << id;
-    for (int id : {118, 120, 121, 122, 123, 124}) EXPECT_TRUE(p.visible(id)) << id;
-    EXPECT_EQ(p.text(123), p.text(117) + " - FIRST");
-    p.select(101, LineOf(p, "SECOND"));
-    EXPECT_EQ(p.text(124), "");
-    p.click(118);
+    for (int id : {IDCANCEL, IDC_PROGRAM_LOG_DELETE, IDC_PROGRAM_LOG_VIEW_ALL, IDC_PROGRAM_LOG_OPEN,
+                   IDC_PROGRAM_LOG_COMPARE, IDC_PROGRAM_LOG_COMPARE_CURRENT})
+      EXPECT_FALSE(p.visible(id)) << id;
+    for (int id : {IDC_PROGRAM_LOG_COMPARE_START, IDC_PROGRAM_LOG_COMPARE_CANCEL, IDC_PROGRAM_LOG_COMPARE_THIS_LABEL,
+                   IDC_PROGRAM_LOG_COMPARE_TO_LABEL, IDC_PROGRAM_LOG_COMPARE_BASE, IDC_PROGRAM_LOG_COMPARE_OTHER})
+      EXPECT_TRUE(p.visible(id)) << id;
+    EXPECT_EQ(p.text(IDC_PROGRAM_LOG_COMPARE_BASE), p.text(IDC_LOG_ENTRY_TIME) + " - FIRST");
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "SECOND"));
+    EXPECT_EQ(p.text(IDC_PROGRAM_LOG_COMPARE_OTHER), "");
+    p.click(IDC_PROGRAM_LOG_COMPARE_START);
     EXPECT_TRUE(compareCalls.empty());
-    p.select(101, LineOf(p, "THIRD"));
-    EXPECT_EQ(p.text(124), p.text(117) + " - THIRD");
-    p.click(118);
-    p.click(120);
+    p.select(IDC_PROGRAM_LOG_ENTRIES, LineOf(p, "THIRD"));
+    EXPECT_EQ(p.text(IDC_PROGRAM_LOG_COMPARE_OTHER), p.text(IDC_LOG_ENTRY_TIME) + " - THIRD");
+    p.click(IDC_PROGRAM_LOG_COMPARE_START);
+    p.click(IDC_PROGRAM_LOG_COMPARE_CANCEL);
     EXPECT_EQ(d.CompareMode, 0);
-    for (int id : {IDCANCEL, 104, 106, 109, 110, 125}) EXPECT_TRUE(p.visible(id)) << id;
-    EXPECT_FALSE(p.visible(108));
-    EXPECT_FALSE(p.visible(118));
-    p.click(125);
+    for (int id : {IDCANCEL, IDC_PROGRAM_LOG_DELETE, IDC_PROGRAM_LOG_VIEW_ALL, IDC_PROGRAM_LOG_OPEN,
+                   IDC_PROGRAM_LOG_COMPARE, IDC_PROGRAM_LOG_COMPARE_CURRENT})
+      EXPECT_TRUE(p.visible(id)) << id;
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_LOG_RESTORE));
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_LOG_COMPARE_START));
+    p.click(IDC_PROGRAM_LOG_COMPARE_CURRENT);
     p.click(IDCANCEL);
   });
   std::string backup = Root() + "/backup\\";

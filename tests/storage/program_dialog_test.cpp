@@ -14,6 +14,8 @@
 
 #include "app/plugin_calls.h"
 #include "platform/path.h"
+#include "resources/dialogs/program.h"
+#include "resources/dialogs/search.h"
 #include "storage/dnc_link.h"
 #include "storage/log_common.h"
 #include "storage/program_dialog.h"
@@ -110,7 +112,7 @@ class ProgramDialogTest : public kvrestore::RestoreTest {
   // it (a dialog that ended itself keeps its answer). The answer.
   template <class Dialog = TOpenWithLog>
   int Run(TcbFileRecord* rows, const std::function<void(Pilot&, TOpenWithLog&)>& act) {
-    driver.expect_dialog(46, [&](TDialog& d) {
+    driver.expect_dialog(IDD_PROGRAM, [&](TDialog& d) {
       Pilot p(d);
       act(p, static_cast<TOpenWithLog&>(d));
       p.press_escape();
@@ -131,8 +133,8 @@ class ProgramDialogTest : public kvrestore::RestoreTest {
 TEST_F(ProgramDialogTest, TheComboSelectsTheWholeIdAndKeepsTheName) {
   TDialog dlg(nullptr, 46);
   long bound = -1;
-  auto* combo = new TNameIdComboBox(&dlg, 103, 300, &bound);
-  driver.expect_dialog(46, [&](TDialog& d) {
+  auto* combo = new TNameIdComboBox(&dlg, IDC_PROGRAM_MACHINE, 300, &bound);
+  driver.expect_dialog(IDD_PROGRAM, [&](TDialog& d) {
     std::string longName(130, 'N');
     for (const std::string& line : {std::string("B-MILL") + std::string(94, ' ') + " @@123$$4",
                                     std::string("A-MILL   @@12$$5"), longName + "@@7", std::string("NO ID")})
@@ -165,38 +167,39 @@ TEST_F(ProgramDialogTest, ListsHeaderUnderlineAndProgramsAndShowsTheFile) {
   Add("KELVFILE.DBF", 18, "O1800", "G0\r\n");
   fs::remove(PathIn("mill1", "P18.NC"));
   Run(All("KELVFILE.DBF"), [&](Pilot& p, TOpenWithLog& d) {
-    std::vector<std::string> lines = p.lines(101);
+    std::vector<std::string> lines = p.lines(IDC_PROGRAM_LIST);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], ProgramListHeader());
     EXPECT_EQ(lines[0].substr(0, 33), "Machine" + std::string(13, ' ') + " - Program ID");
     EXPECT_EQ(lines[1], std::string(395, '_'));
     EXPECT_EQ(lines[2].substr(lines[2].size() - 4), "@@17");
     EXPECT_EQ(lines[3].substr(lines[3].size() - 4), "@@18");
-    EXPECT_EQ(p.selection(101), 2);
-    EXPECT_EQ(p.text(102), std::string("G1 X1\r\n\xA7M30\r\n"));
-    EXPECT_EQ(p.text(200), "13 Bytes");
-    EXPECT_EQ(p.text(104), "O1700");
-    EXPECT_EQ(p.text(105), "FLANGE");
+    EXPECT_EQ(p.selection(IDC_PROGRAM_LIST), 2);
+    EXPECT_EQ(p.text(IDC_PROGRAM_TEXT), std::string("G1 X1\r\n\xA7M30\r\n"));
+    EXPECT_EQ(p.text(IDC_PROGRAM_SIZE), "13 Bytes");
+    EXPECT_EQ(p.text(IDC_PROGRAM_ID), "O1700");
+    EXPECT_EQ(p.text(IDC_PROGRAM_DESCRIPTION), "FLANGE");
     EXPECT_EQ(d.MachineId, mill);
     // The header and the underline are no programs: the first one shows.
-    p.select(101, 0);
-    EXPECT_EQ(p.selection(101), 2);
-    p.select(101, 3);
-    EXPECT_EQ(p.text(102), "ERROR OPENING " + Dir("mill1") + "P18.NC");
-    EXPECT_EQ(p.text(200), "?");
-    EXPECT_EQ(p.text(201), "?");
+    p.select(IDC_PROGRAM_LIST, 0);
+    EXPECT_EQ(p.selection(IDC_PROGRAM_LIST), 2);
+    p.select(IDC_PROGRAM_LIST, 3);
+    EXPECT_EQ(p.text(IDC_PROGRAM_TEXT), "ERROR OPENING " + Dir("mill1") + "P18.NC");
+    EXPECT_EQ(p.text(IDC_PROGRAM_SIZE), "?");
+    EXPECT_EQ(p.text(IDC_PROGRAM_SAVED), "?");
     // No locked program: the view switches straight back, the list stays.
-    p.click(108);
-    EXPECT_FALSE(p.checked(108));
-    EXPECT_EQ(p.lines(101), lines);
+    p.click(IDC_PROGRAM_LOCKED);
+    EXPECT_FALSE(p.checked(IDC_PROGRAM_LOCKED));
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST), lines);
   });
 }
 
 TEST_F(ProgramDialogTest, AnEmptyResultSelectsNothingAndTheButtonsDoNothing) {
   Run(nullptr, [&](Pilot& p, TOpenWithLog& d) {
-    EXPECT_EQ(p.lines(101).size(), 2u);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 2u);
     EXPECT_EQ(d.Record, nullptr);
-    for (int button : {107, 112, 113, 114, 110}) p.click(button);
+    for (int button : {IDC_PROGRAM_OPEN, IDC_PROGRAM_SAVE_INFO, IDC_PROGRAM_COPY, IDC_PROGRAM_DELETE, IDC_PROGRAM_LOCK})
+      p.click(button);
   });
   EXPECT_TRUE(driver.message_boxes().empty());
 }
@@ -215,10 +218,10 @@ TEST_F(ProgramDialogTest, TheLastVersionLogEntryIsShown) {
     ASSERT_EQ(log.Add(&r), 1);
   }
   Run(All("KELVFILE.DBF"), [&](Pilot& p, TOpenWithLog&) {
-    EXPECT_EQ(p.text(202), "Tool changed");
-    EXPECT_EQ(p.text(205), "Correction");
-    EXPECT_EQ(p.text(208), "Ada Lovelace");
-    EXPECT_EQ(p.text(209), "feed lowered");
+    EXPECT_EQ(p.text(IDC_PROGRAM_LOG_REASON1), "Tool changed");
+    EXPECT_EQ(p.text(IDC_PROGRAM_LOG_TYPE), "Correction");
+    EXPECT_EQ(p.text(IDC_PROGRAM_LOG_USER), "Ada Lovelace");
+    EXPECT_EQ(p.text(IDC_PROGRAM_LOG_NOTE), "feed lowered");
   });
 }
 
@@ -244,23 +247,23 @@ TEST_F(ProgramDialogTest, CustomerAndProjectFollowTheProgramAndTheBoxes) {
   }
   Add("KELVFILE.DBF", 18, "O1800", "G1\r\n");
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog& d) {
-    EXPECT_TRUE(p.checked(120));
-    EXPECT_TRUE(p.visible(117));
+    EXPECT_TRUE(p.checked(IDC_PROGRAM_CUSTOMER_BOX));
+    EXPECT_TRUE(p.visible(IDC_PROGRAM_CUSTOMER));
     EXPECT_EQ(d.CustomerCombo->GetSelectedId(), customer);
-    EXPECT_TRUE(p.checked(121));
-    EXPECT_TRUE(p.visible(118));
+    EXPECT_TRUE(p.checked(IDC_PROGRAM_PROJECT_BOX));
+    EXPECT_TRUE(p.visible(IDC_PROGRAM_PROJECT));
     EXPECT_EQ(d.ProjectCombo->GetSelectedId(), project);
     // A program of no customer shows none.
-    p.select(101, 3);
-    EXPECT_FALSE(p.checked(120));
-    EXPECT_TRUE(p.visible(120));
-    EXPECT_FALSE(p.visible(117));
-    EXPECT_FALSE(p.visible(118));
+    p.select(IDC_PROGRAM_LIST, 3);
+    EXPECT_FALSE(p.checked(IDC_PROGRAM_CUSTOMER_BOX));
+    EXPECT_TRUE(p.visible(IDC_PROGRAM_CUSTOMER_BOX));
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_CUSTOMER));
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_PROJECT));
     // Unchecking the customer box files the program under none.
-    p.select(101, 2);
-    p.click(120);
-    EXPECT_FALSE(p.visible(117));
-    p.click(112);
+    p.select(IDC_PROGRAM_LIST, 2);
+    p.click(IDC_PROGRAM_CUSTOMER_BOX);
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_CUSTOMER));
+    p.click(IDC_PROGRAM_SAVE_INFO);
   });
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID CUST PROJECT"),
             (std::vector<std::string>{"NCID=17 CUST=0 PROJECT=0", "NCID=18 CUST=0 PROJECT=0"}));
@@ -272,10 +275,20 @@ TEST_F(ProgramDialogTest, TheButtonsFollowTheRights) {
     uint32_t rights;
     std::vector<int> shown, hidden;
   } cases[] = {
-      {0xFFFFFFFF, {107, 108, 110, 112, 113, 114, 115}, {109, 132}},
-      {0x04, {107, 114, 115}, {108, 109, 110, 111, 112, 113}},
-      {0x08 | 0x40, {108, 110, 112}, {109, 113, 114}},
-      {0x40000000, {113}, {108, 110, 112, 114}},
+      {0xFFFFFFFF,
+       {IDC_PROGRAM_OPEN, IDC_PROGRAM_LOCKED, IDC_PROGRAM_LOCK, IDC_PROGRAM_SAVE_INFO, IDC_PROGRAM_COPY,
+        IDC_PROGRAM_DELETE, IDC_PROGRAM_VIEW_LOG},
+       {IDC_PROGRAM_UNLOCK, IDC_PROGRAM_SEND}},
+      {0x04,
+       {IDC_PROGRAM_OPEN, IDC_PROGRAM_DELETE, IDC_PROGRAM_VIEW_LOG},
+       {IDC_PROGRAM_LOCKED, IDC_PROGRAM_UNLOCK, IDC_PROGRAM_LOCK, IDC_PROGRAM_MEMO, IDC_PROGRAM_SAVE_INFO,
+        IDC_PROGRAM_COPY}},
+      {0x08 | 0x40,
+       {IDC_PROGRAM_LOCKED, IDC_PROGRAM_LOCK, IDC_PROGRAM_SAVE_INFO},
+       {IDC_PROGRAM_UNLOCK, IDC_PROGRAM_COPY, IDC_PROGRAM_DELETE}},
+      {0x40000000,
+       {IDC_PROGRAM_COPY},
+       {IDC_PROGRAM_LOCKED, IDC_PROGRAM_LOCK, IDC_PROGRAM_SAVE_INFO, IDC_PROGRAM_DELETE}},
   };
   for (const Case& c : cases) {
     Globals->RightsMask = c.rights;
@@ -295,11 +308,11 @@ TEST_F(ProgramDialogTest, NewSearchReplacesTheList) {
     one = t.FindById(18);
   }
   Run(one, [&](Pilot& p, TOpenWithLog&) {
-    EXPECT_EQ(p.lines(101).size(), 3u);
-    driver.expect_dialog(53, [](TDialog& search) { Pilot(search).click(105); });  // All
-    p.click(119);
-    EXPECT_EQ(p.lines(101).size(), 4u);
-    EXPECT_EQ(p.text(104), "O1700");
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 3u);
+    driver.expect_dialog(IDD_SEARCH, [](TDialog& search) { Pilot(search).click(IDC_PROGRAM_DESCRIPTION); });  // All
+    p.click(IDC_PROGRAM_NEW_SEARCH);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 4u);
+    EXPECT_EQ(p.text(IDC_PROGRAM_ID), "O1700");
   });
 }
 
@@ -316,17 +329,17 @@ TEST_F(ProgramDialogTest, CompareModePicksTheSecondProgramAndRunsTheCompareWindo
   SetCompareRunner(RecordCompare);
   g_compared.clear();
   int rc = RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
-    p.click(122);
-    EXPECT_FALSE(p.visible(107));
-    EXPECT_TRUE(p.visible(128));
-    EXPECT_EQ(p.text(126), "O1700");
-    p.select(101, 3);
-    EXPECT_EQ(p.text(127), "O1800");
-    p.double_click(101, 3);  // picks, never opens
-    p.click(128);
-    EXPECT_TRUE(p.visible(107));
-    EXPECT_FALSE(p.visible(128));
-    EXPECT_EQ(p.text(126), "");
+    p.click(IDC_PROGRAM_COMPARE);
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_OPEN));
+    EXPECT_TRUE(p.visible(IDC_PROGRAM_COMPARE_START));
+    EXPECT_EQ(p.text(IDC_PROGRAM_COMPARE_BASE), "O1700");
+    p.select(IDC_PROGRAM_LIST, 3);
+    EXPECT_EQ(p.text(IDC_PROGRAM_COMPARE_OTHER), "O1800");
+    p.double_click(IDC_PROGRAM_LIST, 3);  // picks, never opens
+    p.click(IDC_PROGRAM_COMPARE_START);
+    EXPECT_TRUE(p.visible(IDC_PROGRAM_OPEN));
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_COMPARE_START));
+    EXPECT_EQ(p.text(IDC_PROGRAM_COMPARE_BASE), "");
   });
   SetCompareRunner(nullptr);
   EXPECT_EQ(rc, IDCANCEL);
@@ -335,7 +348,7 @@ TEST_F(ProgramDialogTest, CompareModePicksTheSecondProgramAndRunsTheCompareWindo
 
 TEST_F(ProgramDialogTest, SendHandsTheStoredFileToTheDncLink) {
   Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
-  RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) { EXPECT_FALSE(p.visible(132)) << "no link"; });
+  RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) { EXPECT_FALSE(p.visible(IDC_PROGRAM_SEND)) << "no link"; });
   std::string file;
   long ncid = 0;
   bool receive = true;
@@ -345,10 +358,11 @@ TEST_F(ProgramDialogTest, SendHandsTheStoredFileToTheDncLink) {
                       receive = offerReceive;
                       return IDCANCEL;
                     },
-                    [] { return std::string(); }});
+                    [] { return std::string(); },
+                    {}});
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
-    ASSERT_TRUE(p.visible(132));
-    p.click(132);
+    ASSERT_TRUE(p.visible(IDC_PROGRAM_SEND));
+    p.click(IDC_PROGRAM_SEND);
   });
   SetDncLinkRunner({});
   EXPECT_EQ(file, Dir("mill1") + "P17.NC");
@@ -369,12 +383,12 @@ TEST_F(ProgramDialogTest, MemoIsWrittenForTheViewerAndShownOnlyWhenThereIsOne) {
   Globals->TempDir = Root() + "/temp\\";
   Globals->HookDir = Root() + "/nohooks\\";
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
-    EXPECT_TRUE(p.visible(111));
+    EXPECT_TRUE(p.visible(IDC_PROGRAM_MEMO));
     driver.expect_message_box(IDOK, "could not be loaded");
-    p.click(111);
-    EXPECT_TRUE(p.visible(111));
-    p.select(101, 3);
-    EXPECT_FALSE(p.visible(111));
+    p.click(IDC_PROGRAM_MEMO);
+    EXPECT_TRUE(p.visible(IDC_PROGRAM_MEMO));
+    p.select(IDC_PROGRAM_LIST, 3);
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_MEMO));
   });
   EXPECT_EQ(kvdb::ReadFileBytes(plat::to_native_path(MemoFilePath())), "Clamp on the left side");
 }
@@ -386,7 +400,7 @@ TEST_F(ProgramDialogTest, OpenHandsTheRowLockToTheEditor) {
   Globals->CurrentProgramId = 0;
   {
     TEditorOpenScope scope;
-    EXPECT_EQ(RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) { p.click(107); }), IDOK);
+    EXPECT_EQ(RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) { p.click(IDC_PROGRAM_OPEN); }), IDOK);
     EXPECT_EQ(Globals->CurrentProgramId, 17);
     // Until an editor takes it, nobody else gets the row.
     EXPECT_EQ(CanLockProgram(17, 0), -1);
@@ -396,7 +410,7 @@ TEST_F(ProgramDialogTest, OpenHandsTheRowLockToTheEditor) {
   }
   EXPECT_EQ(CanLockProgram(17, 0), 1);
   // A chooser that opens no editor keeps nothing.
-  EXPECT_EQ(RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) { p.double_click(101, 2); }), IDOK);
+  EXPECT_EQ(RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) { p.double_click(IDC_PROGRAM_LIST, 2); }), IDOK);
   EXPECT_EQ(CanLockProgram(17, 0), 1);
 }
 
@@ -421,8 +435,8 @@ TEST_F(ProgramDialogTest, OpenOfARowLockedByAnotherProcessIsRefused) {
   EXPECT_EQ(RunOn("KELVFILE.DBF",
                   [&](Pilot& p, TOpenWithLog&) {
                     driver.expect_message_box(IDOK, "open in an editor");
-                    p.click(107);
-                    EXPECT_EQ(p.selection(101), 2);
+                    p.click(IDC_PROGRAM_OPEN);
+                    EXPECT_EQ(p.selection(IDC_PROGRAM_LIST), 2);
                   }),
             IDCANCEL);
   EXPECT_EQ(Globals->CurrentProgramId, 0);
@@ -439,15 +453,15 @@ TEST_F(ProgramDialogTest, DeleteMovesTheProgramToABackup) {
   Add("KELVFILE.DBF", 17, "O1700", "G1 X17\r\n", 9);
   Add("KELVFILE.DBF", 18, "O1800", "G1 X18\r\n");
   kvdb::WriteFileBytes(Root() + "/original", "G1 X17\r\n");
-  long backupId = NextCounterA13() + 1;
+  long backupId = NextBackupId() + 1;
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDNO, "Delete program O1700 of machine MILL1");
-    p.click(114);
-    EXPECT_EQ(p.lines(101).size(), 4u);
+    p.click(IDC_PROGRAM_DELETE);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 4u);
     driver.expect_message_box(IDYES, "Delete program O1700");
-    p.click(114);
-    EXPECT_EQ(p.lines(101).size(), 3u);
-    EXPECT_EQ(p.text(104), "O1800");
+    p.click(IDC_PROGRAM_DELETE);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 3u);
+    EXPECT_EQ(p.text(IDC_PROGRAM_ID), "O1800");
   });
   std::string bak = BackupPath("B" + Id(backupId) + ".BAK");
   EXPECT_TRUE(SameFile(bak, Root() + "/original"));
@@ -463,12 +477,12 @@ TEST_F(ProgramDialogTest, DeleteMovesTheProgramToABackup) {
 TEST_F(ProgramDialogTest, ADeleteWhoseFileCannotMoveKeepsTheProgram) {
   Add("KELVFILE.DBF", 17, "O1700", "G1\r\n");
   Globals->BackupDir = Root() + "/nowhere\\";
-  long backupId = NextCounterA13() + 1;
+  long backupId = NextBackupId() + 1;
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDYES, "Delete program");
     driver.expect_message_box(IDOK, "could not be moved");
-    p.click(114);
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    p.click(IDC_PROGRAM_DELETE);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 3u);
   });
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("mill1", "P17.NC")), "G1\r\n");
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID"), std::vector<std::string>{"NCID=17"});
@@ -484,9 +498,9 @@ TEST_F(ProgramDialogTest, ADeleteRefusedByTheBackupsChangesNothing) {
     driver.expect_message_box(IDYES, "Delete program");
     driver.expect_message_box(IDOK, "Error #");
     driver.expect_message_box(IDOK, "could not be written to its new table");
-    p.click(114);
+    p.click(IDC_PROGRAM_DELETE);
     plat::set_write_fault("", 0);
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 3u);
   });
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("mill1", "P17.NC")), "G1\r\n");
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID"), std::vector<std::string>{"NCID=17"});
@@ -499,13 +513,13 @@ TEST_F(ProgramDialogTest, AProgramOpenInAnEditorIsNeitherDeletedNorChanged) {
   ASSERT_EQ(editor->LockById(17), 1);
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDOK, "in use");
-    p.click(114);
+    p.click(IDC_PROGRAM_DELETE);
     // Nor are its data changed under the editor, which would write its
     // own copy back.
-    p.set_text(104, "O1750");
-    p.select(103, 0);  // LATHE
+    p.set_text(IDC_PROGRAM_ID, "O1750");
+    p.select(IDC_PROGRAM_MACHINE, 0);  // LATHE
     driver.expect_message_box(IDOK, "in use");
-    p.click(112);
+    p.click(IDC_PROGRAM_SAVE_INFO);
   });
   editor.reset();
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID DESC MID"), std::vector<std::string>{"NCID=17 DESC=O1700 MID=" + Id(mill)});
@@ -520,22 +534,23 @@ TEST_F(ProgramDialogTest, CopyFilesANewProgramAndNeverOverwritesAFile) {
   kvdb::WriteFileBytes(PathIn("lathe", "P" + Id(id) + ".NC"), "SOMEONE ELSE\r\n");
   kvdb::WriteFileBytes(Root() + "/other", "SOMEONE ELSE\r\n");
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
-    p.select(103, 0);  // LATHE
-    p.set_text(104, "O1700'COPY");
+    p.select(IDC_PROGRAM_MACHINE, 0);  // LATHE
+    p.set_text(IDC_PROGRAM_ID, "O1700'COPY");
     driver.expect_message_box(IDYES, "Copy program O1700 of machine MILL1");
     driver.expect_message_box(IDOK, "could not be copied");
-    p.click(113);
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    p.click(IDC_PROGRAM_COPY);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 3u);
     // The next try draws the next id, whose name is free.
     driver.expect_message_box(IDYES, "Copy program");
-    p.click(113);
-    EXPECT_EQ(p.lines(101).size(), 4u);
-    EXPECT_EQ(p.lines(101)[2].substr(p.lines(101)[2].size() - Id(id + 1).size() - 2), "@@" + Id(id + 1));
+    p.click(IDC_PROGRAM_COPY);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 4u);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST)[2].substr(p.lines(IDC_PROGRAM_LIST)[2].size() - Id(id + 1).size() - 2),
+              "@@" + Id(id + 1));
     // The same program id on the same machine is refused (the quote in it
     // is no end of the filter's text).
     driver.expect_message_box(IDYES, "Copy program");
     driver.expect_message_box(IDOK, "has this Program ID already");
-    p.click(113);
+    p.click(IDC_PROGRAM_COPY);
   });
   EXPECT_TRUE(SameFile(PathIn("lathe", "P" + Id(id) + ".NC"), Root() + "/other"));
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("lathe", "P" + Id(id + 1) + ".NC")), "G1 X17\r\n");
@@ -555,15 +570,15 @@ TEST_F(ProgramDialogTest, SaveInfoMovesTheFileWithTheMachine) {
   Add("KELVFILE.DBF", 18, "O1800", "G1 X18\r\n");
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     // Its own id on its own machine is no duplicate; another's is.
-    p.set_text(104, "O1800");
+    p.set_text(IDC_PROGRAM_ID, "O1800");
     driver.expect_message_box(IDOK, "has this Program ID already");
-    p.click(112);
-    p.set_text(104, "O1750");
-    p.set_text(105, "NEW FLANGE");
-    p.select(103, 0);  // LATHE
-    p.click(112);
-    EXPECT_EQ(p.lines(101).size(), 4u);
-    EXPECT_NE(p.lines(101)[2].find("O1750"), std::string::npos);
+    p.click(IDC_PROGRAM_SAVE_INFO);
+    p.set_text(IDC_PROGRAM_ID, "O1750");
+    p.set_text(IDC_PROGRAM_DESCRIPTION, "NEW FLANGE");
+    p.select(IDC_PROGRAM_MACHINE, 0);  // LATHE
+    p.click(IDC_PROGRAM_SAVE_INFO);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 4u);
+    EXPECT_NE(p.lines(IDC_PROGRAM_LIST)[2].find("O1750"), std::string::npos);
   });
   EXPECT_FALSE(fs::exists(PathIn("mill1", "P17.NC")));
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("lathe", "P17.NC")), "G1 X17\r\n");
@@ -581,8 +596,8 @@ TEST_F(ProgramDialogTest, SaveInfoMovesTheFileWithTheMachine) {
 TEST_F(ProgramDialogTest, LockAndUnlockMoveTheRowAndUnlockRefusesADuplicate) {
   Add("KELVFILE.DBF", 17, "O1700", "G1\r\n", 9);
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
-    p.click(110);
-    EXPECT_EQ(p.lines(101).size(), 2u);
+    p.click(IDC_PROGRAM_LOCK);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 2u);
   });
   EXPECT_EQ(PeerRows(DbPath("KELVLOCK.DBF"), "NCID LONG1 DESC"), std::vector<std::string>{"NCID=17 LONG1=9 DESC=O1700"});
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID"), std::vector<std::string>{"* NCID=-17"});
@@ -591,16 +606,16 @@ TEST_F(ProgramDialogTest, LockAndUnlockMoveTheRowAndUnlockRefusesADuplicate) {
   Add("KELVFILE.DBF", 30, "o1700", "OTHER\r\n");
   long id = PeekProgramId();
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
-    p.click(108);  // the locked programs
-    EXPECT_TRUE(p.visible(109));
-    EXPECT_FALSE(p.visible(110));
-    EXPECT_EQ(p.text(104), "O1700");
+    p.click(IDC_PROGRAM_LOCKED);  // the locked programs
+    EXPECT_TRUE(p.visible(IDC_PROGRAM_UNLOCK));
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_LOCK));
+    EXPECT_EQ(p.text(IDC_PROGRAM_ID), "O1700");
     // A locked program is not handed to an editor.
     driver.expect_message_box(IDOK, "unlock it first");
-    p.click(107);
+    p.click(IDC_PROGRAM_OPEN);
     driver.expect_message_box(IDOK, "has this Program ID already");
-    p.click(109);
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    p.click(IDC_PROGRAM_UNLOCK);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 3u);
   });
   EXPECT_EQ(PeerRows(DbPath("KELVLOCK.DBF"), "NCID"), std::vector<std::string>{"NCID=17"});
   {
@@ -608,9 +623,9 @@ TEST_F(ProgramDialogTest, LockAndUnlockMoveTheRowAndUnlockRefusesADuplicate) {
     delete t.DeleteById(30);
   }
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
-    p.click(108);
-    p.click(109);
-    EXPECT_EQ(p.lines(101).size(), 2u);
+    p.click(IDC_PROGRAM_LOCKED);
+    p.click(IDC_PROGRAM_UNLOCK);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 2u);
   });
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID LONG1 NAME"),
             (std::vector<std::string>{"NCID=" + Id(id) + " LONG1=9 NAME=P17", "* NCID=-17 LONG1=9 NAME=P17",
@@ -626,9 +641,9 @@ TEST_F(ProgramDialogTest, ALockRefusedByTheLockedTableKeepsTheProgram) {
     plat::set_write_fault("KELVLOCK.DBF", 0);
     driver.expect_message_box(IDOK, "Error #");
     driver.expect_message_box(IDOK, "could not be written to its new table");
-    p.click(110);
+    p.click(IDC_PROGRAM_LOCK);
     plat::set_write_fault("", 0);
-    EXPECT_EQ(p.lines(101).size(), 3u);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 3u);
   });
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID"), std::vector<std::string>{"NCID=17"});
   EXPECT_TRUE(Log().empty());
@@ -640,18 +655,18 @@ TEST_F(ProgramDialogTest, RestoreFilesTheBackupAsANewProgramWithItsLog) {
   Add("KELVFILE.DBF", 17, "O1700", "G1 X17\r\n", 9);
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDYES, "Delete program");
-    p.click(114);
+    p.click(IDC_PROGRAM_DELETE);
   });
   long id = PeekProgramId();
   std::vector<std::string> backups = PeerRows(DbPath("KELVBACK.DBF"), "NAME");
   ASSERT_EQ(backups.size(), 1u);
   std::string bak = BackupPath(backups[0].substr(5) + ".BAK");
   int rc = Run<TBackupWithLog>(All("KELVBACK.DBF"), [&](Pilot& p, TOpenWithLog&) {
-    EXPECT_FALSE(p.visible(108));
-    EXPECT_FALSE(p.visible(119));
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_LOCKED));
+    EXPECT_FALSE(p.visible(IDC_PROGRAM_NEW_SEARCH));
     driver.expect_message_box(IDYES, "Restore the backup of program O1700 of machine MILL1");
-    p.click(107);
-    EXPECT_EQ(p.lines(101).size(), 2u);
+    p.click(IDC_PROGRAM_OPEN);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 2u);
   });
   EXPECT_EQ(rc, IDCANCEL);
   EXPECT_TRUE(SameFile(PathIn("mill1", "P" + Id(id) + ".NC"), bak));
@@ -666,7 +681,7 @@ TEST_F(ProgramDialogTest, RestoreOverAnExistingProgramReplacesOnlyItsFile) {
   Add("KELVFILE.DBF", 17, "O1700", "NEW\r\n");
   RunOn("KELVFILE.DBF", [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDYES, "Delete program");
-    p.click(114);
+    p.click(IDC_PROGRAM_DELETE);
   });
   Add("KELVFILE.DBF", 40, "O1700", "OLD\r\n");
   std::vector<std::string> before = PeerRows(DbPath("KELVFILE.DBF"));
@@ -674,8 +689,8 @@ TEST_F(ProgramDialogTest, RestoreOverAnExistingProgramReplacesOnlyItsFile) {
   Run<TBackupWithLog>(All("KELVBACK.DBF"), [&](Pilot& p, TOpenWithLog&) {
     driver.expect_message_box(IDYES, "Restore the backup");
     driver.expect_message_box(IDYES, "exists already");
-    p.click(107);
-    EXPECT_EQ(p.lines(101).size(), 2u);
+    p.click(IDC_PROGRAM_OPEN);
+    EXPECT_EQ(p.lines(IDC_PROGRAM_LIST).size(), 2u);
   });
   EXPECT_EQ(kvdb::ReadFileBytes(PathIn("mill1", "P40.NC")), "NEW\r\n");
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF")), before);

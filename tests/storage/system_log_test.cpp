@@ -1,5 +1,6 @@
-// The system log viewer: event filters, time order, and deleting the
-// chosen entry or every entry shown.
+// The system log viewer: event filters, lines sorted by their text, and
+// deleting the chosen entry or every entry shown.
+#include "resources/dialogs/logs.h"
 #include "storage/system_log.h"
 #include "tests/storage/log_fixture.h"
 
@@ -12,7 +13,7 @@ class SystemLogTest : public LogTest {
  protected:
   void SetUp() override {
     LogTest::SetUp();
-    // In the order written; the days of the month run against it.
+    // Written in time order; the days of the month run against it.
     MakeFile("LOG00000.DBF",
              {{"ID", 'N', 10, 0}, {"TYPE", 'N', 10, 0}, {"STAT", 'N', 10, 0}, {"TEXT", 'C', 200, 0},
               {"DATE", 'D', 8, 0}},
@@ -25,7 +26,7 @@ class SystemLogTest : public LogTest {
              {{"ID", "ID", nullptr, 20, 0}});
   }
   int Run(const std::function<void(Pilot&)>& answer) {
-    driver.expect_dialog(25, [&](TDialog& d) {
+    driver.expect_dialog(IDD_SYSTEM_LOG, [&](TDialog& d) {
       Pilot p(d);
       answer(p);
     });
@@ -35,7 +36,7 @@ class SystemLogTest : public LogTest {
   // The text of each line, as shown.
   static std::vector<std::string> Texts(Pilot& p) {
     std::vector<std::string> out;
-    for (const std::string& line : p.lines(300)) {
+    for (const std::string& line : p.lines(IDC_SYSTEM_LOG_LIST)) {
       size_t start = line.find(" , ") + 3;
       std::string text = line.substr(start, line.rfind(", @@") - start);
       out.push_back(text.substr(0, text.find_last_not_of(' ') + 1));
@@ -46,18 +47,23 @@ class SystemLogTest : public LogTest {
   plat::GTestUiDriver driver;
 };
 
-TEST_F(SystemLogTest, EventButtonsListTheirTypesInTheOrderWritten) {
+TEST_F(SystemLogTest, EventButtonsListTheirTypesSortedByTheirLines) {
   Run([&](Pilot& p) {
-    EXPECT_TRUE(p.lines(300).empty());
-    p.click(302);  // nothing shown: nothing to delete, nothing asked
-    for (int id : {114, 115, 116, 303, 304, 305, 306, 307}) EXPECT_FALSE(p.enabled(id)) << id;
-    p.click(101);
-    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CREATED A", "CREATED B", "CREATED C"}));
-    EXPECT_EQ(p.lines(300)[0], "05/01-2026,        0 , CREATED A" + std::string(191, ' ') + ", @@1");
-    p.click(113);
-    EXPECT_EQ(Texts(p), (std::vector<std::string>{"SENT A", "CANCELLED"}));
+    EXPECT_TRUE(p.lines(IDC_SYSTEM_LOG_LIST).empty());
+    p.click(IDC_SYSTEM_LOG_DELETE_ALL);  // nothing shown: nothing to delete, nothing asked
+    for (int id : {IDC_SYSTEM_LOG_CONFIG_CHANGED, IDC_SYSTEM_LOG_DNC_CONFIG_CHANGED, IDC_SYSTEM_LOG_TEMPORARY_RESTORED,
+                   IDC_SYSTEM_LOG_PRINT, IDC_SYSTEM_LOG_PRINT_ALL, IDC_SYSTEM_LOG_DUMP, IDC_SYSTEM_LOG_DUMP_ALL,
+                   IDC_SYSTEM_LOG_VIEW_ALL})
+      EXPECT_FALSE(p.enabled(id)) << id;
+    // The line starts with the date, day first: 01/03 before 04/02
+    // before 05/01, whatever order they were written in.
+    p.click(IDC_SYSTEM_LOG_CREATED);
+    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CREATED C", "CREATED B", "CREATED A"}));
+    EXPECT_EQ(p.lines(IDC_SYSTEM_LOG_LIST)[2], "05/01-2026,        0 , CREATED A" + std::string(191, ' ') + ", @@1");
+    p.click(IDC_SYSTEM_LOG_SENT);
+    EXPECT_EQ(Texts(p), (std::vector<std::string>{"CANCELLED", "SENT A"}));
     // Editor saves (type 24) belong to no button.
-    for (int id = 101; id <= 117; id++) {
+    for (int id = IDC_SYSTEM_LOG_CREATED; id <= IDC_SYSTEM_LOG_MACHINE_CHANGED; id++) {
       p.click(id);
       for (const std::string& text : Texts(p)) EXPECT_NE(text, "SAVED") << id;
     }
@@ -67,22 +73,22 @@ TEST_F(SystemLogTest, EventButtonsListTheirTypesInTheOrderWritten) {
 
 TEST_F(SystemLogTest, DeleteAndDeleteAllAskFirstAndKeepTheFilterInForce) {
   Run([&](Pilot& p) {
-    p.click(113);
-    p.select(300, 0);
+    p.click(IDC_SYSTEM_LOG_SENT);
+    p.select(IDC_SYSTEM_LOG_LIST, 0);
     driver.expect_message_box(IDNO, "Delete the selected system log entry");
-    p.click(301);
-    EXPECT_EQ(p.lines(300).size(), 2u);
-    p.select(300, 0);
+    p.click(IDC_SYSTEM_LOG_DELETE);
+    EXPECT_EQ(p.lines(IDC_SYSTEM_LOG_LIST).size(), 2u);
+    p.select(IDC_SYSTEM_LOG_LIST, 1);  // "SENT A" of 04/02 sorts after "CANCELLED" of 01/03
     driver.expect_message_box(IDYES);
-    p.click(301);
+    p.click(IDC_SYSTEM_LOG_DELETE);
     EXPECT_EQ(Texts(p), std::vector<std::string>{"CANCELLED"});
-    p.click(101);
+    p.click(IDC_SYSTEM_LOG_CREATED);
     driver.expect_message_box(IDNO, "Delete every system log entry shown");
-    p.click(302);
-    EXPECT_EQ(p.lines(300).size(), 3u);
+    p.click(IDC_SYSTEM_LOG_DELETE_ALL);
+    EXPECT_EQ(p.lines(IDC_SYSTEM_LOG_LIST).size(), 3u);
     driver.expect_message_box(IDYES);
-    p.click(302);
-    EXPECT_TRUE(p.lines(300).empty());
+    p.click(IDC_SYSTEM_LOG_DELETE_ALL);
+    EXPECT_TRUE(p.lines(IDC_SYSTEM_LOG_LIST).empty());
     p.close_box();
   });
   EXPECT_EQ(PeerRows(DbPath("LOG00000.DBF"), "ID TYPE"),

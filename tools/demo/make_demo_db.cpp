@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
   for (const auto& t : catalogue["machine types"]) {
     TcbMatyTable table("KELVMT.DBF", 0, 0);
     TcbIdAndNameRecord r;
-    r.ID = NextCounterA06();
+    r.ID = NextMachineTypeId();
     std::snprintf(r.NAME, sizeof r.NAME, "%s", t[0].c_str());
     if (r.ID <= 0 || !table.Add(&r)) return Fail("machine type " + t[0]);
     types[t[0]] = r.ID;
@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
       return Fail("program row with an unknown machine, customer or project: " + p[0]);
     const Machine& m = machines[p[2]];
     TcbFileRecord r;
-    r.NCID = NextCounterA02();
+    r.NCID = NextProgramId();
     if (r.NCID <= 0) return Fail("no program id");
     r.LONG1 = r.NCID;
     r.CUST = customers[p[3]];

@@ -1,0 +1,94 @@
+// What the benchmarks against a peer share: the check that both made the
+// same output, a reporter that keeps each benchmark's median, and the exit
+// code. A figure is worth nothing when the two did different work, so a
+// difference fails the run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace kvbench {
+
+inline int& output_failures() {
+  static int n = 0;
+  return n;
+}
+
+// Prints "<what>: outputs equal" (unless quiet), or where the two first
+// differ (and counts a failure).
+inline bool same_bytes(const std::string& what, std::string_view ours, std::string_view peer, bool quiet = false) {
+  if (ours == peer) {
+    if (!quiet) std::printf("%s: outputs equal (%zu bytes)\n", what.c_str(), ours.size());
+    return true;
+  }
+  size_t at = 0;
+  while (at < ours.size() && at < peer.size() && ours[at] == peer[at]) ++at;
+  auto around = [at](std::string_view s) {
+    size_t from = at > 20 ? at - 20 : 0;
+    return std::string(s.substr(from, 40));
+  };
+  std::printf("%s: OUTPUTS DIFFER at byte %zu (ours %zu bytes, peer %zu)\n  ours: \"%s\"\n  peer: \"%s\"\n",
+              what.c_str(), at, ours.size(), peer.size(), around(ours).c_str(), around(peer).c_str());
+  ++output_failures();
+  return false;
+}
+
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool same_files(const std::string& what, const std::string& ours, const std::string& peer, bool quiet = false) {
+  return same_bytes(what, read_file(ours), read_file(peer), quiet);
+}
+
+// The same lines: equal bytes but for a line end after the last line,
+// which a text written line by line may leave out.
+inline bool same_lines(const std::string& what, std::string_view ours, std::string_view peer) {
+  auto body = [](std::string_view s) {
+    if (!s.empty() && s.back() == '\n') s.remove_suffix(1);
+    if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
+    return s;
+  };
+  return same_bytes(what, body(ours), body(peer));
+}
+
+// Records a failure found otherwise (a run that did not complete).
+inline void fail(const std::string& what) {
+  std::printf("%s: FAILED\n", what.c_str());
+  ++output_failures();
+}
+
+// The exit code of a benchmark program: 1 when any output differed.
+inline int verdict() { return output_failures() ? 1 : 0; }
+
+// Keeps the median real time (seconds) of each benchmark, by its name
+// without the aggregate's suffix; a run that reported an error counts as a
+// failure.
+class MedianReporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> seconds;
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& run : runs) {
+      if (run.error_occurred) {
+        fail(run.benchmark_name() + " (" + run.error_message + ")");
+        continue;
+      }
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type == Run::RT_Aggregate && !median) continue;
+      // A single run stands for its median when there are no aggregates.
+      if (median || !seconds.count(run.run_name.str()))
+        seconds[run.run_name.str()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+}  // namespace kvbench
