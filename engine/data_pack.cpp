@@ -1,5 +1,6 @@
 // Pack and range removal: the records kept are copied through a sequential
-// reader and writer into a work file, which then replaces the table.
+// reader and writer into a work file, which then replaces the table; and
+// compressing the memo file.
 #include <cstring>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "engine/data.h"
 #include "engine/index_data.h"
 #include "engine/lock.h"
+#include "engine/memo.h"
 
 namespace {
 
@@ -152,4 +154,12 @@ int data_pack_in(DbDataFile* d) { return compact(d, 0, 0, true); }
 
 int data_remove_range_in(DbDataFile* d, long first, long last) {
   return compact(d, first, last, false);
+}
+
+int memo_compress_in(DbDataFile* d) {
+  DbAssertLocked(d->context);
+  if (!d->n_memos || d->memo_file.file.handle == -1) return 0;
+  if (data_flush_in(d) < 0) return -1;
+  if (int rc = data_lock_file_in(d)) return rc;
+  return memo_file_compress(d);
 }

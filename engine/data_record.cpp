@@ -213,47 +213,6 @@ DbBatchReads::~DbBatchReads() {
   if (--d_->batch_depth == 0 && !d_->file_locked) data_read_ahead_forget(d_);
 }
 
-long data_reccount_in(DbDataFile* d) {
-  DbAssertLocked(d->context);
-  if (d->context->error_code < 0) return -1;
-  if (d->header.num_recs >= 0) return d->header.num_recs;
-  unsigned char b[4];
-  if (file_read(&d->file, 4, b, 4) != 4) return -1;
-  long n = static_cast<long>(le_get32(b));
-  d->count_seen = n;
-  if (data_count_cacheable(d)) d->header.num_recs = n;
-  return n;
-}
-
-long data_count_held(DbDataFile* d) {
-  DbAssertLocked(d->context);
-  long count = data_reccount_in(d);
-  if (count <= 0) return count;
-  if (count == d->held_for && d->count_held == count) return count;
-  long len = file_len_in(&d->file);
-  if (len < 0) return -1;
-  long body = len - static_cast<long>(d->header.header_len);
-  long held = body > 0 ? body / static_cast<long>(d->record_width) : 0;
-  d->held_for = count;
-  d->count_held = held < count ? held : count;
-  return d->count_held;
-}
-
-int data_load_stored(DbDataFile* d) {
-  DbAssertLocked(d->context);
-  if (int rc = data_lock_record_in(d, d->rec_num)) return rc;
-  if (file_read_all(&d->file, data_record_pos(d, d->rec_num), d->old_record, d->record_width) < 0)
-    return -1;
-  d->rec_num_old = d->rec_num;
-  return 0;
-}
-
-long data_record_pos(DbDataFile* d, long n) {
-  DbAssertLocked(d->context);
-  assert(n >= 1 && d->record_width > 0);  // records count from 1
-  return static_cast<long>(d->header.header_len) + (n - 1) * static_cast<long>(d->record_width);
-}
-
 namespace {
 
 // Goes to record n. A walk that did not ask for the count (data_go_toward)
@@ -388,7 +347,6 @@ int data_skip_in(DbDataFile* d, long n) {
 
 int data_eof(DbDataFile* d) { return d->eof; }
 int data_bof(DbDataFile* d) { return d->bof; }
-long data_recno(DbDataFile* d) { return d->rec_num; }
 
 char* data_record(DbDataFile* d) { return d->record; }
 unsigned data_record_width(DbDataFile* d) { return d->record_width; }

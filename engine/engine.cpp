@@ -106,13 +106,3 @@ int code_buffering_start(DB_ENGINE* c) {
   return 0;
 }
 
-DbDataFile* data_find_by_alias_in(DB_ENGINE* c, const char* name) {
-  DbAssertLocked(c);
-  char want[11];
-  str_copy_max(want, name, sizeof want);
-  str_upper(want);
-  for (auto* d = static_cast<DbDataFile*>(list_first(&c->data_list)); d;
-       d = static_cast<DbDataFile*>(list_next(&c->data_list, d)))
-    if (std::strcmp(d->alias, want) == 0) return d;
-  return nullptr;
-}

@@ -261,7 +261,6 @@ DB_ENGINE* code_alloc(int initialise);
 int code_init_undo_in(DB_ENGINE* c);
 int code_close_all_in(DB_ENGINE* c);
 int code_buffering_start(DB_ENGINE* c);
-DbDataFile* data_find_by_alias_in(DB_ENGINE* c, const char* name);
 
 int code_error_get(DB_ENGINE* c);
 int code_error_set(DB_ENGINE* c, int code);

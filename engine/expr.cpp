@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/expr_parse.h"
 
 namespace {

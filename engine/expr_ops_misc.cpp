@@ -1,7 +1,7 @@
 // Routines that read the data file or the context rather than a value
 // (DEL, DELETED, RECCOUNT, RECNO, PAGENO), the named calculations, which run
 // a nested evaluation in the same work buffer, and report totals.
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/expr_routines.h"
 
 void r_del(ExprEval& ev) {

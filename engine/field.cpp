@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "engine/convert.h"
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/memo.h"
 
 int data_num_fields(DbDataFile* d) { return d->n_fields; }

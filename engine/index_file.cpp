@@ -8,7 +8,6 @@
 #include "engine/convert.h"
 #include "engine/expr.h"
 #include "engine/index.h"
-#include "engine/index_data.h"
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 #include "engine/os_shim.h"
@@ -209,32 +208,23 @@ DbIndexFile* index_open_in(DbDataFile* d, const char* name) {
   return x;
 }
 
-DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs) {
+DbIndexFile* index_file_create(DbDataFile* d, const char* name, const DbTagInfo* defs) {
   if (!d) return nullptr;
   DB_ENGINE* c = d->context;
   DbAssertLocked(c);
   if (c->error_code < 0) return nullptr;
   if (c->error_code > 0) c->error_code = 0;
-  bool was_locked = data_file_locked(d);
-  int rc = data_lock_file_in(d);
-  if (rc != 0) return nullptr;
-  auto unlock_data = [&] {
-    if (!was_locked) data_unlock_file(d);
-  };
   char path[1024];
   if (!index_name(d, name, path, sizeof path)) {
     code_error_ex(c, e_create, "File Name:", name ? name : "", nullptr);
-    unlock_data();
     return nullptr;
   }
   DbIndexFile* x = new_index(d);
   if (!x) {
-    unlock_data();
     return nullptr;
   }
   if (file_create_in(&x->file, c, path, 1) != 0) {
     mem_pool_give(c->index_pool, x);
-    unlock_data();
     return nullptr;
   }
   list_add(&d->indexes, x);
@@ -244,7 +234,6 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
     discard(x);
     file_remove(path);
     quiet.finish();
-    unlock_data();
     return nullptr;
   };
   unsigned char* h = x->header;
@@ -293,7 +282,7 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
     }
   }
   le_put16(h + 28, unsigned(n));
-  rc = index_rebuild(x);
+  int rc = index_rebuild(x);
   if (rc != 0) {
     if (rc > 0) c->error_code = DB_UNIQUE;
     return fail();
@@ -303,7 +292,6 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
     unsigned char one = 1;
     if (file_write(&d->file, 28, &one, 1) < 0) return fail();
   }
-  unlock_data();
   return x;
 }
 
@@ -368,6 +356,40 @@ int index_unlock(DbIndexFile* x) {
   x->locked = 0;
   if (file_unlock_in(&x->file, DB_INDEX_LOCK_BYTE, 1) < 0) rc = -1;
   return rc;
+}
+
+int index_data_lock(DbDataFile* d) {
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x)) {
+    int rc = index_lock(x);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+int index_data_unlock(DbDataFile* d) {
+  int rc = 0;
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
+    if (index_unlock(x) < 0) rc = -1;
+  return rc;
+}
+
+DbTableWriting::DbTableWriting(DbDataFile* d) : d_(d) {
+  if (d_->writing_depth++ > 0) return;
+  bool holding = d_->file.write_behind != 0;
+  for (DbIndexFile* x = index_first(d_); x; x = index_next(d_, x)) holding |= x->file.write_behind != 0;
+  if (!holding) return;
+  DB_ENGINE* c = d_->context;
+  DbQuietError quiet(c);
+  DbEndlessLocks endless;  // readers hold the byte only for a moment
+  for (DbIndexFile* x = index_first(d_); x; x = index_next(d_, x))
+    if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) locked_.push_back(x);
+}
+
+DbTableWriting::~DbTableWriting() {
+  if (--d_->writing_depth > 0 || locked_.empty()) return;
+  DB_ENGINE* c = d_->context;
+  DbQuietError quiet(c);
+  for (DbIndexFile* x : locked_) file_unlock_in(&x->file, DB_INDEX_WRITING_BYTE, 1);
 }
 
 namespace {
@@ -469,20 +491,15 @@ int index_refresh(DbIndexFile* x) {
   return changed;
 }
 
-int index_close(DbIndexFile* x) {
+int index_file_close(DbIndexFile* x) {
   if (!x) return -1;
   DB_ENGINE* c = x->context;
   DbAssertLocked(c);
   DbEndlessLocks endless;
   int rc = 0;
   DbDataFile* d = x->data;
-  if (d->record_changed && d->rec_num > 0 && data_flush_in(d) < 0) rc = -1;
-  if (file_holds_writes(&d->file) && d->file_locked) {
-    // One more try for the records held back; failing that, they never
-    // reach the disk, and their keys must not either.
-    DbQuietError quiet(c, DbQuietError::if_error);
-    data_unlock_file(d);
-  }
+  // Records the data file could not write back: their keys must not reach
+  // the disk either.
   if (file_holds_writes(&d->file)) {
     file_drop_writes(&x->file);
     x->header_changed = 0;

@@ -572,13 +572,10 @@ void memo_field_free(DbField* f) {
   m->replaced = 0;
 }
 
-int memo_compress_in(DbDataFile* d) {
+int memo_file_compress(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   DbAssertLocked(c);
-  if (!d->n_memos || d->memo_file.file.handle == -1) return 0;
-  if (data_flush_in(d) < 0) return -1;
-  int rc = data_lock_file_in(d);
-  if (rc == 0) rc = memo_file_lock(&d->memo_file);
+  int rc = memo_file_lock(&d->memo_file);
   if (rc != 0) return rc;
   long count = data_count_held(d);
   if (count < 0) return -1;

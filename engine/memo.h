@@ -2,7 +2,7 @@
 // with a chain of free runs. Format notes in dbt_format.md.
 #pragma once
 
-#include "engine/data.h"
+#include "engine/table.h"
 
 int memo_file_create(DbMemoFile* m, DB_ENGINE* c, DbDataFile* d, const char* name);
 int memo_file_open(DbMemoFile* m, DbDataFile* d, const char* name);
@@ -28,4 +28,7 @@ int memo_record_written(DbDataFile* d);
 // Hands back the blocks of records now on disk; nothing while the data
 // file still holds writes.
 int memo_frees_release(DbDataFile* d);
-int memo_compress_in(DbDataFile* d);
+// Rewrites the memo file with only the texts the records lead to; the
+// records are flushed and the data file locked whole by the caller
+// (memo_compress_in, data.h).
+int memo_file_compress(DbDataFile* d);

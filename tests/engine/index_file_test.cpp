@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "engine/index_data.h"
 #include "index_fixture.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "engine/data.h"
 #include "engine/engine_api.h"
 #include "engine/index.h"
+#include "engine/index_data.h"
 #include "engine/lock.h"
 #include "engine_fixture.h"
 
