@@ -220,9 +220,7 @@ DbIndexFile* index_file_create(DbDataFile* d, const char* name, const DbTagInfo*
     return nullptr;
   }
   DbIndexFile* x = new_index(d);
-  if (!x) {
-    return nullptr;
-  }
+  if (!x) return nullptr;
   if (file_create_in(&x->file, c, path, 1) != 0) {
     mem_pool_give(c->index_pool, x);
     return nullptr;
