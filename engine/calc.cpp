@@ -13,8 +13,8 @@ constexpr int kCalcExpand = 5;
 constexpr int kCalcNameMax = 19;
 }  // namespace
 
-DbCalc* calc_create(DB_ENGINE* c, DbExpr* expr, const char* name) {
-  DbLock lock(c);
+DbCalc* calc_create_in(DB_ENGINE* c, DbExpr* expr, const char* name) {
+  DbAssertLocked(c);
   auto* calc = static_cast<DbCalc*>(
       mem_pool_alloc(c, &c->calc_pool, kCalcFirst, sizeof(DbCalc), kCalcExpand, 0));
   if (!calc) {
@@ -32,8 +32,8 @@ DbCalc* calc_create(DB_ENGINE* c, DbExpr* expr, const char* name) {
   return calc;
 }
 
-DbCalc* calc_lookup(DB_ENGINE* c, const char* name, int len) {
-  DbLock lock(c);
+DbCalc* calc_lookup_in(DB_ENGINE* c, const char* name, int len) {
+  DbAssertLocked(c);
   char want[kCalcNameMax + 1] = {};
   if (len > kCalcNameMax) len = kCalcNameMax;
   for (int i = 0; i < len && name[i]; ++i)
@@ -44,10 +44,9 @@ DbCalc* calc_lookup(DB_ENGINE* c, const char* name, int len) {
   return nullptr;
 }
 
-void calc_free(DbCalc* calc) {
-  if (!calc) return;
+void calc_free_in(DbCalc* calc) {
   DB_ENGINE* c = calc->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   // The total stays with the report engine, which frees it; it only loses
   // the calculation it showed.
   if (calc->total) static_cast<DbTotal*>(calc->total)->calc = nullptr;
@@ -57,9 +56,9 @@ void calc_free(DbCalc* calc) {
   mem_pool_give(c->calc_pool, calc);
 }
 
-void calc_free_all(DB_ENGINE* c) {
-  DbLock lock(c);
-  while (c->calc_list.count > 0) calc_free(static_cast<DbCalc*>(list_last(&c->calc_list)));
+void calc_free_all_in(DB_ENGINE* c) {
+  DbAssertLocked(c);
+  while (c->calc_list.count > 0) calc_free_in(static_cast<DbCalc*>(list_last(&c->calc_list)));
 }
 
 int total_value(const DbTotal* t, double* value) {

@@ -23,7 +23,7 @@ void data_discard(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   for (int i = 0; i < d->n_memos; i++) memo_field_free(d->memos[i].field);
   if (d->memo_file.file.handle != -1) memo_file_close(&d->memo_file);
-  if (d->file.handle != -1 || d->file.name) file_close(&d->file);
+  if (d->file.handle != -1 || d->file.name) file_close_in(&d->file);
   if (list_contains(&c->data_list, d)) list_remove(&c->data_list, d);
   mem_free(d->record);
   mem_free(d->old_record);
@@ -51,10 +51,8 @@ DbDataFile* fail(DbDataFile* d) {
 
 }  // namespace
 
-DbDataFile* data_open(DB_ENGINE* c, const char* name) {
-  if (!c || !name) return nullptr;
-  DbLock lock(c);
-  if (c->error_code < 0) return nullptr;
+DbDataFile* data_open_in(DB_ENGINE* c, const char* name) {
+  DbAssertLocked(c);
   auto* d = static_cast<DbDataFile*>(mem_pool_alloc(c, &c->data_pool, c->first_data,
                                                     sizeof(DbDataFile), c->expand_data, 0));
   if (!d) {
@@ -72,7 +70,7 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
   }
   std::strcpy(path, name);
   file_name_ext(path, sizeof path, "DBF", 0);
-  if (file_open(&d->file, c, path, 1) != 0) {
+  if (file_open_in(&d->file, c, path, 1) != 0) {
     mem_pool_give(c->data_pool, d);
     return nullptr;
   }
@@ -80,7 +78,7 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
   file_name_piece(d->alias, sizeof d->alias, path, 0, 0);
 
   unsigned char head[32];
-  long flen = file_len(&d->file);
+  long flen = file_len_in(&d->file);
   if (flen < 0) return fail(d);
   if (flen < 32 || file_read(&d->file, 0, head, 32) != 32)
     return c->error_code < 0 ? fail(d) : refuse(d, path, "Header is truncated");
@@ -183,11 +181,9 @@ DbDataFile* data_open(DB_ENGINE* c, const char* name) {
   return d;
 }
 
-DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* fields,
-                        const DbTagInfo* tags) {
-  if (!c || !name || !fields) return nullptr;
-  DbLock lock(c);
-  if (c->error_code < 0) return nullptr;
+DbDataFile* data_create_in(DB_ENGINE* c, const char* name, const DbFieldInfo* fields,
+                           const DbTagInfo* tags) {
+  DbAssertLocked(c);
   char path[kNameMax];
   if (std::strlen(name) >= sizeof path) {
     code_error_ex(c, e_create, "File Name:", name, nullptr);
@@ -224,7 +220,7 @@ DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* field
     return nullptr;
   }
   DbFile f;
-  if (file_create(&f, c, path, 0) != 0) return nullptr;
+  if (file_create_in(&f, c, path, 0) != 0) return nullptr;
   char buf[2048];
   DbSeqWrite w;
   seq_write_init(&w, &f, 0, buf, sizeof buf);
@@ -233,7 +229,7 @@ DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* field
   date_stamp(head + 1);
   le_put16(head + 8, static_cast<unsigned>(32 * n + 33));
   le_put16(head + 10, static_cast<unsigned>(width));
-  seq_write(&w, head, 32);
+  seq_write_in(&w, head, 32);
   for (int i = 0; i < n; i++) {
     unsigned char desc[32] = {};
     char fname[11] = {};
@@ -259,13 +255,13 @@ DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* field
       desc[16] = static_cast<unsigned char>(len & 0xFF);
       desc[17] = static_cast<unsigned char>(len >> 8);
     }
-    seq_write(&w, desc, 32);
+    seq_write_in(&w, desc, 32);
   }
   const unsigned char end[2] = {0x0D, 0x1A};
-  seq_write(&w, end, 2);
-  seq_write_flush(&w);
+  seq_write_in(&w, end, 2);
+  seq_write_flush_in(&w);
   int failed = c->error_code < 0;
-  file_close(&f);
+  file_close_in(&f);
   if (failed) return nullptr;
 
   if (memo) {
@@ -277,20 +273,19 @@ DbDataFile* data_create(DB_ENGINE* c, const char* name, const DbFieldInfo* field
     }
     DbMemoFile m;
     if (memo_file_create(&m, c, nullptr, memo_name) != 0) return nullptr;
-    memo_file_close(&m);
+    if (memo_file_close(&m) < 0) return nullptr;
   }
-  DbDataFile* d = data_open(c, path);
+  DbDataFile* d = data_open_in(c, path);
   if (d && index_data_create(d, tags) != 0) {
-    data_close(d);  // keeps the pending error or status
+    data_close_in(d);  // keeps the pending error or status
     return nullptr;
   }
   return d;
 }
 
-int data_close(DbDataFile* d) {
-  if (!d) return -1;
+int data_close_in(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   int last = code_error_set(c, 0);
   auto take = [&] {
     if (c->error_code < 0) last = code_error_set(c, 0);
@@ -300,7 +295,7 @@ int data_close(DbDataFile* d) {
   int status = 0;
   if (d->file.handle != -1) {
     if (d->record_changed && d->rec_num > 0) {
-      int rc = data_write(d, d->rec_num);
+      int rc = data_write_in(d, d->rec_num);
       if (c->error_code == e_unique) d->record_changed = 0;
       if (rc > 0) status = rc;  // e.g. the record lock was refused: not written
       take();
@@ -313,7 +308,7 @@ int data_close(DbDataFile* d) {
       take();
     }
     d->record_changed = 0;
-    data_unlock(d);
+    data_unlock_in(d);
     take();
     index_data_close(d);
     take();
@@ -326,16 +321,16 @@ int data_close(DbDataFile* d) {
 
 const char* data_alias(DbDataFile* d) { return d->alias; }
 
-void data_alias_set(DbDataFile* d, const char* name) {
-  DbLock lock(d->context);
+void data_alias_set_in(DbDataFile* d, const char* name) {
+  DbAssertLocked(d->context);
   str_copy_max(d->alias, name, sizeof d->alias);
   str_upper(d->alias);
 }
 
 int data_header_write(DbDataFile* d) {
-  DbLock lock(d->context);
+  DbAssertLocked(d->context);
   if (d->context->error_code < 0) return -1;
-  long count = data_reccount(d);
+  long count = data_reccount_in(d);
   if (count < 0) return -1;
   unsigned char head[10];
   head[0] = d->header.version;

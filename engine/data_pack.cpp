@@ -1,12 +1,15 @@
 // Pack and range removal: the records kept are copied through a sequential
-// reader and writer into a work file, which then replaces the table.
+// reader and writer into a work file, which then replaces the table; and
+// compressing the memo file.
 #include <cstring>
 #include <utility>
 
 #include "engine/bytes.h"
 #include "engine/convert.h"
 #include "engine/data.h"
+#include "engine/index_data.h"
 #include "engine/lock.h"
+#include "engine/memo.h"
 
 namespace {
 
@@ -55,11 +58,11 @@ long write_kept(DbDataFile* d, DbFile* to, long count, long first, long last, bo
   for (long i = 1; rc == 0 && i <= count; i++) {
     if (seq_read_all(&r, rec, d->record_width) < 0) rc = -1;
     else if (pack ? rec[0] != ' ' : i >= first && i <= last) continue;
-    else if (seq_write(&w, rec, d->record_width) < 0) rc = -1;
+    else if (seq_write_in(&w, rec, d->record_width) < 0) rc = -1;
     else kept++;
   }
   const char end = 0x1A;
-  if (rc == 0 && (seq_write(&w, &end, 1) < 0 || seq_write_flush(&w) < 0)) rc = -1;
+  if (rc == 0 && (seq_write_in(&w, &end, 1) < 0 || seq_write_flush_in(&w) < 0)) rc = -1;
   if (rc == 0) {
     date_stamp(head + 1);
     le_put32(head + 4, static_cast<uint32_t>(kept));
@@ -76,7 +79,7 @@ int reindex_over(DbDataFile* d, DbFile* table, long count) {
   d->header.num_recs = count;
   d->held_for = 0;
   data_read_ahead_forget(d);
-  int rc = data_reindex(d);
+  int rc = index_data_reindex(d);
   std::swap(d->file, *table);
   d->held_for = 0;
   data_read_ahead_forget(d);
@@ -90,11 +93,10 @@ int reindex_over(DbDataFile* d, DbFile* table, long count) {
 // been replaced already.
 int compact(DbDataFile* d, long first, long last, bool pack) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
-  if (c->error_code < 0) return -1;
-  int rc = data_lock_file(d);
+  DbAssertLocked(c);
+  int rc = data_lock_file_in(d);
   if (rc != 0) return rc;
-  if (data_flush(d) < 0) return -1;
+  if (data_flush_in(d) < 0) return -1;
   // Writes this lock held back go out first: they were reported done.
   if (file_write_back(&d->file) < 0) return -1;
   // Only the records the file holds: a count beyond them is repaired here.
@@ -106,7 +108,7 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
     if (first > count || last < first) return 0;
   }
   // Every record must be readable before any is moved.
-  long flen = file_len(&d->file);
+  long flen = file_len_in(&d->file);
   if (flen < 0) return -1;
   if (flen < data_record_pos(d, count + 1))
     return code_error_ex(c, e_read, "File Name:", d->file.name, nullptr);
@@ -119,7 +121,7 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   {
     DbSettingFor noSafety(c->safety, 0);
     DbSettingFor exclusive(c->exclusive, 1);
-    rc = file_create(&work, c, work_name, 1);
+    rc = file_create_in(&work, c, work_name, 1);
   }
   if (rc != 0) return rc < 0 ? -1 : rc;
   work.remove_on_close = 1;
@@ -139,17 +141,25 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   // The old records stay: the indexes follow them again. The first
   // failure is the one reported.
   DbQuietError quiet(c);
-  if (work.handle != -1) file_close(&work);
+  if (work.handle != -1) file_close_in(&work);
   code_error_set(c, 0);
   d->header.num_recs = data_count_cacheable(d) ? count : -1;
-  if (kept >= 0) data_reindex(d);
+  if (kept >= 0) index_data_reindex(d);
   return rc < 0 ? -1 : rc;
 }
 
 }  // namespace
 
-int data_pack(DbDataFile* d) { return compact(d, 0, 0, true); }
+int data_pack_in(DbDataFile* d) { return compact(d, 0, 0, true); }
 
-int data_remove_range(DbDataFile* d, long first, long last) {
+int data_remove_range_in(DbDataFile* d, long first, long last) {
   return compact(d, first, last, false);
+}
+
+int memo_compress_in(DbDataFile* d) {
+  DbAssertLocked(d->context);
+  if (!d->n_memos || d->memo_file.file.handle == -1) return 0;
+  if (data_flush_in(d) < 0) return -1;
+  if (int rc = data_lock_file_in(d)) return rc;
+  return memo_file_compress(d);
 }

@@ -25,7 +25,7 @@ void memos_unread(DbDataFile* d) {
 
 // Writes the current record when it changed.
 int flush_current(DbDataFile* d) {
-  if (d->record_changed && d->rec_num > 0) return data_write(d, d->rec_num);
+  if (d->record_changed && d->rec_num > 0) return data_write_in(d, d->rec_num);
   return 0;
 }
 
@@ -213,55 +213,13 @@ DbBatchReads::~DbBatchReads() {
   if (--d_->batch_depth == 0 && !d_->file_locked) data_read_ahead_forget(d_);
 }
 
-long data_reccount(DbDataFile* d) {
-  DbLock lock(d->context);
-  if (d->context->error_code < 0) return -1;
-  if (d->header.num_recs >= 0) return d->header.num_recs;
-  unsigned char b[4];
-  if (file_read(&d->file, 4, b, 4) != 4) return -1;
-  long n = static_cast<long>(le_get32(b));
-  d->count_seen = n;
-  if (data_count_cacheable(d)) d->header.num_recs = n;
-  return n;
-}
-
-long data_count_held(DbDataFile* d) {
-  DbLock lock(d->context);
-  long count = data_reccount(d);
-  if (count <= 0) return count;
-  if (count == d->held_for && d->count_held == count) return count;
-  long len = file_len(&d->file);
-  if (len < 0) return -1;
-  long body = len - static_cast<long>(d->header.header_len);
-  long held = body > 0 ? body / static_cast<long>(d->record_width) : 0;
-  d->held_for = count;
-  d->count_held = held < count ? held : count;
-  return d->count_held;
-}
-
-int data_load_stored(DbDataFile* d) {
-  DbLock lock(d->context);
-  if (int rc = data_lock_record(d, d->rec_num)) return rc;
-  if (file_read_all(&d->file, data_record_pos(d, d->rec_num), d->old_record, d->record_width) < 0)
-    return -1;
-  d->rec_num_old = d->rec_num;
-  return 0;
-}
-
-long data_record_pos(DbDataFile* d, long n) {
-  DbAssertLocked(d->context);
-  assert(n >= 1 && d->record_width > 0);  // records count from 1
-  return static_cast<long>(d->header.header_len) + (n - 1) * static_cast<long>(d->record_width);
-}
-
 namespace {
 
-// data_go with the context lock held already: a skip through many records
-// takes the lock once, not once more for every record.
-// A walk that did not ask for the count (data_go_toward) takes a record the
-// file no longer holds for one gone, not for a read error.
-int go_held(DbDataFile* d, long n, bool alone = false, bool may_be_gone = false) {
+// Goes to record n. A walk that did not ask for the count (data_go_toward)
+// takes a record the file no longer holds for one gone, not for a read error.
+int go_to(DbDataFile* d, long n, bool alone = false, bool may_be_gone = false) {
   DB_ENGINE* c = d->context;
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
   bool locked = data_record_locked(d, n);
@@ -277,7 +235,7 @@ int go_held(DbDataFile* d, long n, bool alone = false, bool may_be_gone = false)
       d->memo_numbers_current = 0;
     }
     if (c->read_lock && n >= 1) {
-      int rc = data_lock_record(d, n);
+      int rc = data_lock_record_in(d, n);
       if (rc != 0) return rc;
       locked = true;
     }
@@ -306,23 +264,19 @@ int go_held(DbDataFile* d, long n, bool alone = false, bool may_be_gone = false)
 
 }  // namespace
 
-int data_go(DbDataFile* d, long n) {
-  DbLock lock(d->context);
-  return go_held(d, n);
-}
+int data_go_in(DbDataFile* d, long n) { return go_to(d, n); }
 
 int data_go_toward(DbDataFile* d, long n, long next) {
-  DbLock lock(d->context);
   // Records that share a memory page with the next one wanted are read
   // together; a record far from it is read alone.
   long per_page = d->record_width >= 4096 ? 1 : long(4096 / d->record_width);
   long gap = next > n ? next - n : n - next;
   bool alone = next == 0 || (next > 0 && gap >= per_page);
-  return go_held(d, n, alone, true);
+  return go_to(d, n, alone, true);
 }
 
 int data_go_eof(DbDataFile* d) {
-  DbLock lock(d->context);
+  DbAssertLocked(d->context);
   if (d->context->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
   long count = data_count_held(d);
@@ -336,29 +290,29 @@ int data_go_eof(DbDataFile* d) {
   return DB_EOF;
 }
 
-int data_top(DbDataFile* d) {
-  DbLock lock(d->context);
+int data_top_in(DbDataFile* d) {
+  DbAssertLocked(d->context);
   if (d->context->error_code < 0) return -1;
   if (d->tag_selected) return index_data_top(d);
   long count = data_count_held(d);
   if (count < 0) return -1;
   if (count == 0) return data_go_eof(d);
-  return data_go(d, 1);
+  return go_to(d, 1);
 }
 
-int data_bottom(DbDataFile* d) {
-  DbLock lock(d->context);
+int data_bottom_in(DbDataFile* d) {
+  DbAssertLocked(d->context);
   if (d->context->error_code < 0) return -1;
   if (d->tag_selected) return index_data_bottom(d);
   long count = data_count_held(d);
   if (count < 0) return -1;
   if (count == 0) return data_go_eof(d);
-  return data_go(d, count);
+  return go_to(d, count);
 }
 
-int data_skip(DbDataFile* d, long n) {
+int data_skip_in(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (d->rec_num < 1) {
     if (!c->report_skip_errors) return -1;
@@ -368,13 +322,13 @@ int data_skip(DbDataFile* d, long n) {
   if (d->tag_selected) return index_data_skip(d, n);
   long target = d->rec_num + n;
   // Records read ahead lay within the count when they were read.
-  if (ahead_holds(d, target)) return go_held(d, target);
+  if (ahead_holds(d, target)) return go_to(d, target);
   // Only records within the stated count are read: bytes beyond it (a torn
   // append of another station) are never taken for a record; nor is a
   // record the file does not hold taken for one.
   long count = data_count_held(d);
   if (count < 0) return -1;
-  if (target >= 1 && target <= count) return go_held(d, target);
+  if (target >= 1 && target <= count) return go_to(d, target);
   if (count == 0) {
     data_go_eof(d);
     d->bof = 1;
@@ -382,7 +336,7 @@ int data_skip(DbDataFile* d, long n) {
   }
   if (target < 1) {
     int eof = d->eof;
-    int rc = data_go(d, 1);
+    int rc = go_to(d, 1);
     if (rc != 0) return rc;
     d->eof = eof;
     d->bof = 1;
@@ -393,7 +347,6 @@ int data_skip(DbDataFile* d, long n) {
 
 int data_eof(DbDataFile* d) { return d->eof; }
 int data_bof(DbDataFile* d) { return d->bof; }
-long data_recno(DbDataFile* d) { return d->rec_num; }
 
 char* data_record(DbDataFile* d) { return d->record; }
 unsigned data_record_width(DbDataFile* d) { return d->record_width; }
@@ -425,9 +378,9 @@ int data_changed(DbDataFile* d, int flag) {
   return old;
 }
 
-int data_write(DbDataFile* d, long n) {
+int data_write_in(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (n < 1) return code_error(c, e_parm, "data_write()");
   if (d->n_memos) {
@@ -436,7 +389,7 @@ int data_write(DbDataFile* d, long n) {
   }
   // Index keys are kept by the index code; the record lock comes first so a
   // refused lock leaves the memo file untouched.
-  int rc = data_lock_record(d, n);
+  int rc = data_lock_record_in(d, n);
   if (rc != 0) return rc;
   rc = index_data_write(d, n);
   if (rc != 0) return rc;
@@ -461,9 +414,9 @@ int data_write(DbDataFile* d, long n) {
   return d->n_memos ? memo_record_written(d) : 0;
 }
 
-int data_append_start(DbDataFile* d, int detach) {
+int data_append_start_in(DbDataFile* d, int detach) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
   memos_unread(d);
@@ -480,14 +433,14 @@ int data_append_start(DbDataFile* d, int detach) {
     DbField* f = d->memos[i].field;
     std::memset(d->record + f->offset, ' ', f->len);
   }
-  if (!data_file_locked(d)) data_unlock(d);
+  if (!data_file_locked(d)) data_unlock_in(d);
   d->rec_num = 0;
   return c->error_code < 0 ? -1 : 0;
 }
 
-int data_append(DbDataFile* d) {
+int data_append_in(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   bool had_append = d->append_locked;
   int rc = data_lock_append(d);
@@ -503,7 +456,7 @@ int data_append(DbDataFile* d) {
   }
   // The count the header states now, for a failed append to put back.
   long stated = d->header.num_recs >= 0 ? d->header.num_recs : d->count_seen;
-  rc = data_lock_record(d, count + 1);
+  rc = data_lock_record_in(d, count + 1);
   if (rc != 0) {
     if (took_append) data_unlock_append(d);
     return rc;
@@ -557,16 +510,16 @@ int data_append(DbDataFile* d) {
   return rc;
 }
 
-int data_append_blank(DbDataFile* d) {
-  DbLock lock(d->context);
-  int rc = data_append_start(d, 0);
+int data_append_blank_in(DbDataFile* d) {
+  DbAssertLocked(d->context);
+  int rc = data_append_start_in(d, 0);
   if (rc != 0) return rc;
   blank_buffer(d);
-  return data_append(d);
+  return data_append_in(d);
 }
 
-int data_flush(DbDataFile* d) {
-  DbLock lock(d->context);
+int data_flush_in(DbDataFile* d) {
+  DbAssertLocked(d->context);
   if (d->context->error_code < 0) return -1;
   if (int rc = flush_current(d)) return rc;
   DbTableWriting writing(d);
@@ -581,10 +534,10 @@ int data_flush(DbDataFile* d) {
 }
 
 int data_flush_all(DB_ENGINE* c) {
-  DbLock lock(c);
+  DbAssertLocked(c);
   int rc = 0;
   for (auto* d = static_cast<DbDataFile*>(list_first(&c->data_list)); d;
        d = static_cast<DbDataFile*>(list_next(&c->data_list, d)))
-    if (data_flush(d) < 0) rc = -1;
+    if (data_flush_in(d) < 0) rc = -1;
   return rc;
 }

@@ -5,9 +5,8 @@
 #include <new>
 
 #include "engine/convert.h"
-#include "engine/data.h"
-#include "engine/lock.h"
-#include "engine/memo.h"
+#include "engine/engine_api.h"
+#include "engine/index_data.h"
 
 void code_init(DB_ENGINE* c) {
   if (!c) return;
@@ -66,10 +65,9 @@ DB_ENGINE* code_alloc(int initialise) {
   return c;
 }
 
-int code_init_undo(DB_ENGINE* c) {
-  if (!c) return -1;
-  DbLock lock(c);
-  code_close_all(c);
+int code_init_undo_in(DB_ENGINE* c) {
+  DbAssertLocked(c);
+  code_close_all_in(c);
   mem_pool_release(c->data_pool);
   mem_pool_release(c->index_pool);
   mem_pool_release(c->tag_pool);
@@ -81,14 +79,13 @@ int code_init_undo(DB_ENGINE* c) {
   return c->error_code;
 }
 
-int code_close_all(DB_ENGINE* c) {
-  if (!c) return -1;
-  DbLock lock(c);
+int code_close_all_in(DB_ENGINE* c) {
+  DbAssertLocked(c);
   int rc = 0;
   DbDataFile* next = nullptr;
   for (auto* d = static_cast<DbDataFile*>(list_first(&c->data_list)); d; d = next) {
     next = static_cast<DbDataFile*>(list_next(&c->data_list, d));
-    if (data_close(d) < 0) rc = -1;
+    if (data_close_in(d) < 0) rc = -1;
   }
   if (c->error_code < 0) rc = -1;
   return rc;
@@ -97,27 +94,15 @@ int code_close_all(DB_ENGINE* c) {
 int code_buffering_start(DB_ENGINE* c) {
   // The block cache is not built: files are locked whole as the cache would
   // need, and every read and write still goes straight to the system.
-  if (!c) return -1;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   for (auto* d = static_cast<DbDataFile*>(list_first(&c->data_list)); d;
        d = static_cast<DbDataFile*>(list_next(&c->data_list, d))) {
-    int rc = data_lock_file(d);
-    if (rc == 0) rc = data_lock_index(d);
+    int rc = data_lock_file_in(d);
+    if (rc == 0) rc = index_data_lock(d);
     if (rc == 0 && d->memo_file.file.handle != -1) rc = memo_file_lock(&d->memo_file);
     if (rc != 0) return rc;
   }
   return 0;
 }
 
-DbDataFile* data_find_by_alias(DB_ENGINE* c, const char* name) {
-  if (!c || !name) return nullptr;
-  DbLock lock(c);
-  char want[11];
-  str_copy_max(want, name, sizeof want);
-  str_upper(want);
-  for (auto* d = static_cast<DbDataFile*>(list_first(&c->data_list)); d;
-       d = static_cast<DbDataFile*>(list_next(&c->data_list, d)))
-    if (std::strcmp(d->alias, want) == 0) return d;
-  return nullptr;
-}

@@ -1,8 +1,8 @@
 // The table engine's one context: settings, the pending error, the open data
-// files, the pools and the shared work buffers. Every public engine function
-// (engine_api.h names them) takes the context's recursive lock for its
-// duration (DbLock), because the program calls the engine from several
-// threads; the functions inside rely on it (DbAssertLocked).
+// files, the pools and the shared work buffers, and the lock that keeps the
+// program's threads apart in it. A public engine function (engine_api.h
+// names them) holds the lock for its call through DbCall; the functions
+// inside rely on it (DbAssertLocked) and never take it again.
 #pragma once
 
 #include <atomic>
@@ -119,9 +119,10 @@ struct DbEngineState {
 };
 
 struct DB_ENGINE : DbEngineState {
-  DbEngineMutex mutex;
-  int lock_depth = 0;  // how often the owning thread holds the mutex
+  // The context's lock: a plain mutex, which no thread takes twice.
+  std::mutex mutex;
   std::atomic<std::thread::id> lock_owner{};  // the thread holding it; none while free
+  int in_call = 0;  // 1 while a public call runs on the holding thread (only the holder touches it)
 };
 
 // The program's one context; its constructor runs code_init.
@@ -133,74 +134,134 @@ class DbEngine : public DB_ENGINE {
   DbEngine& operator=(const DbEngine&) = delete;
 };
 
-// Holds the context's lock for one public engine call; a null context holds nothing.
-class DbLock {
- public:
-  explicit DbLock(DB_ENGINE* c) : c_(c) {
-    if (c_) {
-      c_->mutex.lock();
-      if (c_->lock_depth++ == 0) c_->lock_owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
-    }
-  }
-  ~DbLock() {
-    if (c_) {
-      if (--c_->lock_depth == 0) c_->lock_owner.store(std::thread::id(), std::memory_order_relaxed);
-      c_->mutex.unlock();
-    }
-  }
-  DbLock(const DbLock&) = delete;
-  DbLock& operator=(const DbLock&) = delete;
-
- private:
-  DB_ENGINE* c_;
-};
-
 // True when the calling thread holds the context's lock (a null context
 // holds nothing and needs nothing).
 inline bool DbLockHeld(const DB_ENGINE* c) {
   return !c || c->lock_owner.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
-// Lets other threads into the engine while this one waits between lock
-// tries, so a thread of this process that holds the lock can release it.
-// A thread that does not hold it has nothing to give away (the depth it
-// would read is another thread's).
+namespace db_lock_detail {
+
+// Takes the lock unless this thread holds it already; true when it took it.
+inline bool take(DB_ENGINE* c) {
+  if (DbLockHeld(c)) return false;
+  c->mutex.lock();
+  c->lock_owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  return true;
+}
+
+inline void give(DB_ENGINE* c) {
+  c->lock_owner.store(std::thread::id(), std::memory_order_relaxed);
+  c->mutex.unlock();
+}
+
+}  // namespace db_lock_detail
+
+// The entry of every public engine function (engine_api.h names them): holds
+// the context's lock for the call and checks the pending error once. A call
+// that refuses (the default) does no work while an error is pending; one
+// that runs (a close, an unlock, a setting) works whatever is pending. A null
+// context holds nothing: a call that runs goes ahead, one that refuses does not.
+//
+// A call made while its thread holds the context through a DbLock joins that
+// hold. A call made inside another call is a fault of the engine, whose
+// inside calls the _in forms and never a public function: the test build
+// stops there.
+class DbCall {
+ public:
+  enum OnError { refuse, run };
+  explicit DbCall(DB_ENGINE* c, OnError on_error = refuse) : c_(c) {
+    if (!c_) {
+      ok_ = on_error == run;
+      return;
+    }
+    assert(!(DbLockHeld(c_) && c_->in_call) && "engine call made inside another engine call");
+    took_ = db_lock_detail::take(c_);
+    outer_ = c_->in_call;
+    c_->in_call = 1;
+    ok_ = on_error == run || c_->error_code >= 0;
+  }
+  ~DbCall() {
+    if (!c_) return;
+    c_->in_call = outer_;
+    if (took_) db_lock_detail::give(c_);
+  }
+  DbCall(const DbCall&) = delete;
+  DbCall& operator=(const DbCall&) = delete;
+
+  // The call may do its work.
+  explicit operator bool() const { return ok_; }
+
+ private:
+  DB_ENGINE* c_;
+  bool took_ = false;
+  int outer_ = 0;
+  bool ok_ = false;
+};
+
+// A hold over several public calls, for code above the engine that needs
+// them as one step or reads the context between them (the report engine,
+// tests reaching the engine's inside). Holds of one thread nest; the
+// outermost takes the lock. Taken inside a public call it is the same fault
+// as a call made there. A null context holds nothing.
+class DbLock {
+ public:
+  explicit DbLock(DB_ENGINE* c) : c_(c) {
+    if (!c_) return;
+    assert(!(DbLockHeld(c_) && c_->in_call) && "engine lock taken inside an engine call");
+    took_ = db_lock_detail::take(c_);
+  }
+  ~DbLock() {
+    if (c_ && took_) db_lock_detail::give(c_);
+  }
+  DbLock(const DbLock&) = delete;
+  DbLock& operator=(const DbLock&) = delete;
+
+ private:
+  DB_ENGINE* c_;
+  bool took_ = false;
+};
+
+// Lets other threads into the engine while this one waits (between lock
+// tries, for the user's answer to an error box): the lock is given up for
+// the scope and taken back at its end, with the call or hold it served.
+// Code run meanwhile on this thread (a box's message loop) may make public
+// calls of its own. A thread that does not hold the lock has nothing to
+// give away.
 class DbUnlocked {
  public:
-  explicit DbUnlocked(DB_ENGINE* c) : c_(c), depth_(c && DbLockHeld(c) ? c->lock_depth : 0) {
-    for (int i = 0; i < depth_; i++) {
-      if (--c_->lock_depth == 0) c_->lock_owner.store(std::thread::id(), std::memory_order_relaxed);
-      c_->mutex.unlock();
-    }
+  explicit DbUnlocked(DB_ENGINE* c) : c_(c && DbLockHeld(c) ? c : nullptr) {
+    if (!c_) return;
+    in_call_ = c_->in_call;
+    c_->in_call = 0;
+    db_lock_detail::give(c_);
   }
   ~DbUnlocked() {
-    for (int i = 0; i < depth_; i++) {
-      c_->mutex.lock();
-      if (c_->lock_depth++ == 0) c_->lock_owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
-    }
+    if (!c_) return;
+    db_lock_detail::take(c_);
+    c_->in_call = in_call_;
   }
   DbUnlocked(const DbUnlocked&) = delete;
   DbUnlocked& operator=(const DbUnlocked&) = delete;
 
  private:
   DB_ENGINE* c_;
-  int depth_;
+  int in_call_ = 0;
 };
 
-// For functions inside the engine that work on shared state (index blocks,
-// the block cache, held writes, record positions) and rely on the public
-// call that reached them holding the context's lock. Checked in builds with
-// asserts (the test build); a no-op otherwise.
+// For the functions inside the engine: they work on shared state (index
+// blocks, the block cache, held writes, record positions) and rely on the
+// public call that reached them holding the context's lock. Checked in
+// builds with asserts (the test build); a no-op otherwise.
 #define DbAssertLocked(c) assert(DbLockHeld(c) && "engine state used without the context's lock")
 
 enum : int { DB_INITIALISED = 21121 };
 
 void code_init(DB_ENGINE* c);
 DB_ENGINE* code_alloc(int initialise);
-int code_init_undo(DB_ENGINE* c);
-int code_close_all(DB_ENGINE* c);
+int code_init_undo_in(DB_ENGINE* c);
+int code_close_all_in(DB_ENGINE* c);
 int code_buffering_start(DB_ENGINE* c);
-DbDataFile* data_find_by_alias(DB_ENGINE* c, const char* name);
 
 int code_error_get(DB_ENGINE* c);
 int code_error_set(DB_ENGINE* c, int code);
@@ -333,7 +394,7 @@ int total_value(const DbTotal* t, double* value);
 enum : int { DB_BUILD_CDX = 0x01, DB_BUILD_NTX = 0x02, DB_BUILD_MDX = 0x04, DB_BUILD_NDX = 0x08 };
 int code_options();
 
-DbCalc* calc_create(DB_ENGINE* c, DbExpr* expr, const char* name);
-DbCalc* calc_lookup(DB_ENGINE* c, const char* name, int len);
-void calc_free(DbCalc* calc);
-void calc_free_all(DB_ENGINE* c);
+DbCalc* calc_create_in(DB_ENGINE* c, DbExpr* expr, const char* name);
+DbCalc* calc_lookup_in(DB_ENGINE* c, const char* name, int len);
+void calc_free_in(DbCalc* calc);
+void calc_free_all_in(DB_ENGINE* c);

@@ -126,15 +126,15 @@ const char* error_text_of(int code) {
   return nullptr;
 }
 
+// The pending error is the calling thread's own: reading and setting it
+// needs no lock, inside a call or outside one.
 int code_error_get(DB_ENGINE* c) {
   if (!c) return -1;
-  DbLock lock(c);
   return c->error_code;
 }
 
 int code_error_set(DB_ENGINE* c, int code) {
   if (!c) return -1;
-  DbLock lock(c);
   int old = c->error_code;
   c->error_code = code;
   return old;
@@ -172,9 +172,17 @@ void code_error_compose(char* out, int code, const char* text1, const char* text
 int code_error_ex(DB_ENGINE* c, int code, const char* text1, const char* text2,
                   const char* text3) {
   if (!c) return code;
-  DbLock lock(c);
   c->error_code = code;
-  if (c->silent_errors) return code;
+  // Reported from inside a call, or by code above the engine that holds
+  // nothing (a layout list): the setting is read under the lock either way.
+  bool silent;
+  if (DbLockHeld(c)) {
+    silent = c->silent_errors != 0;
+  } else {
+    DbLock hold(c);
+    silent = c->silent_errors != 0;
+  }
+  if (silent) return code;
   char text[kMessageMax];
   code_error_compose(text, code, text1, text2, text3);
   dbos_oem_to_ansi(text);

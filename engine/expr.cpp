@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/expr_parse.h"
 
 namespace {
@@ -44,10 +44,9 @@ DbExpr* parse(DB_ENGINE* c, DbDataFile* data, const char* text) {
 
 }  // namespace
 
-DbExpr* expr_parse(DbDataFile* data, const char* text) {
-    if (!data || !data->context || !text) return nullptr;
+DbExpr* expr_parse_in(DbDataFile* data, const char* text) {
     DB_ENGINE* c = data->context;
-    DbLock lock(c);
+    DbAssertLocked(c);
     if (c->error_code < 0) return nullptr;
     try {
         return parse(c, data, text);

@@ -50,7 +50,7 @@ struct DbExpr {
 };
 
 // Parsing (fields named without an alias belong to `data`).
-DbExpr* expr_parse(DbDataFile* data, const char* text);
+DbExpr* expr_parse_in(DbDataFile* data, const char* text);
 void expr_free(DbExpr* expr);
 const char* expr_source(const DbExpr* expr);
 int expr_len(const DbExpr* expr);
@@ -61,10 +61,10 @@ int expr_type(const DbExpr* expr);
 void expr_numeric_to_double(DbExpr* expr);
 
 // Evaluation; results live in the context's work buffers until the next call.
-int expr_eval(DbExpr* expr, char** result);
+int expr_eval_in(DbExpr* expr, char** result);
 int expr_eval_part(DbExpr* expr, int op_index, char** result);
-int expr_true(DbExpr* expr);
-double expr_double(DbExpr* expr);
+int expr_true_in(DbExpr* expr);
+double expr_double_in(DbExpr* expr);
 int expr_key(DbExpr* expr, char** value, int length, int type);
-int expr_key_eval(DbExpr* expr, char** key);
+int expr_key_eval_in(DbExpr* expr, char** key);
 int expr_key_len(const DbExpr* expr);

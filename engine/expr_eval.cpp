@@ -40,26 +40,24 @@ int expr_eval_ops(ExprEval& ev, DbExpr* expr, int first, int count) {
     return 0;
 }
 
-int expr_eval(DbExpr* expr, char** result) {
-    if (!expr) return -1;
-    DbLock lock(expr->ctx);
+int expr_eval_in(DbExpr* expr, char** result) {
+    DbAssertLocked(expr->ctx);
     if (run(expr, 0, int(expr->ops.size()), result) < 0) return -1;
     return expr->result_len;
 }
 
 int expr_eval_part(DbExpr* expr, int op_index, char** result) {
     if (!expr) return -1;
-    DbLock lock(expr->ctx);
+    DbAssertLocked(expr->ctx);
     if (op_index < 0 || op_index >= int(expr->ops.size())) return -1;
     int size = expr->ops[size_t(op_index)].sub_size;
     run(expr, op_index - size + 1, size, result);
     return expr->ctx->error_code;
 }
 
-int expr_true(DbExpr* expr) {
-    if (!expr) return -1;
+int expr_true_in(DbExpr* expr) {
     DB_ENGINE* c = expr->ctx;
-    DbLock lock(c);
+    DbAssertLocked(c);
     char* value = nullptr;
     if (run(expr, 0, int(expr->ops.size()), &value) < 0) return c->error_code < 0 ? c->error_code : -1;
     if (expr->result_type != 'L')
@@ -69,9 +67,8 @@ int expr_true(DbExpr* expr) {
     return v;
 }
 
-double expr_double(DbExpr* expr) {
-    if (!expr) return 0;
-    DbLock lock(expr->ctx);
+double expr_double_in(DbExpr* expr) {
+    DbAssertLocked(expr->ctx);
     char* value = nullptr;
     if (run(expr, 0, int(expr->ops.size()), &value) < 0) return 0;
     switch (expr->result_type) {

@@ -37,7 +37,7 @@ int key_size(int length, int type) {
 int expr_key(DbExpr* expr, char** value, int length, int type) {
     if (!expr || !value || !*value || length < 0) return -1;
     DB_ENGINE* c = expr->ctx;
-    DbLock lock(c);
+    DbAssertLocked(c);
     int size = key_size(length, type);
     char* key = c->key_buf.grow(c, unsigned(size) + 1);
     if (!key) return -1;
@@ -78,10 +78,9 @@ int expr_key(DbExpr* expr, char** value, int length, int type) {
     return size;
 }
 
-int expr_key_eval(DbExpr* expr, char** key) {
-    if (!expr || !key) return -1;
-    DbLock lock(expr->ctx);
-    int len = expr_eval(expr, key);
+int expr_key_eval_in(DbExpr* expr, char** key) {
+    DbAssertLocked(expr->ctx);
+    int len = expr_eval_in(expr, key);
     if (len < 0) return -1;
     return expr_key(expr, key, len, expr->result_type);
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "engine/convert.h"
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/expr_parse.h"
 
 namespace {

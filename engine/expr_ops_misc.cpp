@@ -1,7 +1,7 @@
 // Routines that read the data file or the context rather than a value
 // (DEL, DELETED, RECCOUNT, RECNO, PAGENO), the named calculations, which run
 // a nested evaluation in the same work buffer, and report totals.
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/expr_routines.h"
 
 void r_del(ExprEval& ev) {
@@ -15,7 +15,7 @@ void r_deleted(ExprEval& ev) {
 }
 
 void r_reccount(ExprEval& ev) {
-    expr_put_d(ev.slot(), double(data_reccount(ev.op->file)));
+    expr_put_d(ev.slot(), double(data_reccount_in(ev.op->file)));
     ev.push(ev.slot());
 }
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "engine/convert.h"
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/expr_parse.h"
 
 namespace {
@@ -106,7 +106,7 @@ int parse_function(ExprParse& p, const char* name, int name_len) {
     }
     DbCalc* calc = nullptr;
     if (row < 0) {
-        calc = calc_lookup(p.ctx, name, name_len);
+        calc = calc_lookup_in(p.ctx, name, name_len);
         if (!calc) return p.fail(e_unrec_function, ident.c_str());
         row = calc->total ? kRowTotal : kRowCalc;
     }
@@ -177,7 +177,7 @@ int parse_field(ExprParse& p, const char* name, int name_len) {
         char alias[11] = {};
         int n = name_len < 10 ? name_len : 10;
         for (int i = 0; i < n; ++i) alias[i] = upper(name[i]);
-        file = data_find_by_alias(p.ctx, alias);
+        file = data_find_by_alias_in(p.ctx, alias);
         if (!file) return p.fail(e_data_name_expr, alias);
         p.pos += 2;
         skip_controls(p);
@@ -189,7 +189,7 @@ int parse_field(ExprParse& p, const char* name, int name_len) {
     if (name_len == 0 || name_len > 10) return p.fail(e_unrec_value);
     char fname[11] = {};
     std::memcpy(fname, name, size_t(name_len));
-    DbField* f = data_field_named(file, fname);
+    DbField* f = data_field_named_in(file, fname);
     if (!f) return e_field_name;
     int row;
     switch (f->type) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/convert.h"
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/expr.h"
 
 struct ExprParse {

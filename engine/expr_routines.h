@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "engine/convert.h"
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/expr.h"
 
 // One evaluation: the value stack holds pointers to values in the work

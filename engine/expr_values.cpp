@@ -1,7 +1,7 @@
 // Value readers (fields of the current record, constants) and the logical
 // operators of the function table.
 #include "engine/convert.h"
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/memo.h"
 #include "engine/expr_routines.h"
 

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "engine/convert.h"
-#include "engine/data.h"
+#include "engine/table.h"
 #include "engine/memo.h"
 
 int data_num_fields(DbDataFile* d) { return d->n_fields; }
@@ -13,7 +13,7 @@ DbField* data_field_at(DbDataFile* d, int n) {
 }
 
 int data_field_find(DbDataFile* d, const char* name) {
-  DbLock lock(d->context);
+  DbAssertLocked(d->context);
   char want[256];
   str_copy_max(want, name, sizeof want);
   int len = static_cast<int>(std::strlen(want));
@@ -25,7 +25,7 @@ int data_field_find(DbDataFile* d, const char* name) {
   return -1;
 }
 
-DbField* data_field_named(DbDataFile* d, const char* name) {
+DbField* data_field_named_in(DbDataFile* d, const char* name) {
   int n = data_field_find(d, name);
   return n > 0 ? &d->fields[n - 1] : nullptr;
 }
@@ -71,9 +71,9 @@ unsigned field_copy(DbField* f, char* buf, unsigned size) {
   return n;
 }
 
-char* field_str(DbField* f) {
+char* field_str_in(DbField* f) {
   DB_ENGINE* c = f->data->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (f->memo) return memo_field_ptr(f);
   char* text = c->field_buf.grow(c, f->len + 1);
   if (!text) return nullptr;

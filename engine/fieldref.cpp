@@ -1,10 +1,11 @@
-// Field views over the current record of an open data file, and dates.
+// Field views over the current record of an open data file, and dates. A
+// memo text is read from its file when first asked for: those reads are
+// public calls (DbCall), the rest reads the record buffer only.
 #include <cstring>
 
 #include "engine/convert.h"
-#include "engine/data.h"
 #include "engine/dbstr.h"
-#include "engine/memo.h"
+#include "engine/engine_api.h"
 
 DateValue::DateValue() {
   std::memset(buf_, ' ', 8);
@@ -48,16 +49,28 @@ void FieldRefMemo::changed() {
   field_->data->record_changed = 1;
 }
 
-unsigned FieldRefMemo::len() { return field_ ? memo_field_len(field_) : 0; }
-char* FieldRefMemo::ptr() { return field_ ? memo_field_ptr(field_) : nullptr; }
+unsigned FieldRefMemo::len() {
+  if (!field_) return 0;
+  DbCall call(field_->data->context, DbCall::run);
+  return memo_field_len(field_);
+}
+
+char* FieldRefMemo::ptr() {
+  if (!field_) return nullptr;
+  DbCall call(field_->data->context, DbCall::run);
+  return memo_field_ptr(field_);
+}
 
 char* FieldRefMemo::str() {
   if (!field_) return DbStr::str();
-  return field_->memo ? memo_field_ptr(field_) : field_str(field_);
+  if (!field_->memo) return field_str(field_);
+  DbCall call(field_->data->context, DbCall::run);
+  return memo_field_ptr(field_);
 }
 
 int FieldRefMemo::setLen(unsigned n) {
   if (!field_ || !field_->memo) return -1;
+  DbCall call(field_->data->context, DbCall::run);
   // Load the stored text first: growing keeps what stands before the change,
   // so insert and replace work on the real memo.
   memo_field_len(field_);

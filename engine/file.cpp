@@ -23,8 +23,7 @@ const char* name_of(const DbFile* f) { return f->name ? f->name : "Unknown Name"
 int report(DbFile* f, int code) { return code_error_ex(f->context, code, "File Name:", name_of(f), nullptr); }
 
 int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int disposition) {
-  if (!c) return -1;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   std::memset(f, 0, sizeof *f);
   f->handle = -1;
@@ -173,10 +172,9 @@ void file_hold_writes(DbFile* f, long tail) {
 int file_holds_writes(const DbFile* f) { return f->held && !f->held->extents.empty(); }
 
 int file_write_back(DbFile* f) {
-  DbAssertLocked(f->context);  // the held writes are read before the lock below
+  DbAssertLocked(f->context);
   DbHeldWrites* h = f->held;
   if (!h || h->extents.empty()) return 0;
-  DbLock lock(f->context);
   long disk = dbos_length(f->handle);
   if (disk < 0) return report(f, e_write);
   // Lengthening writes first (a full disk refuses those before anything in
@@ -214,18 +212,18 @@ void file_drop_writes(DbFile* f) {
   f->write_behind = 0;
 }
 
-int file_create(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy) {
+int file_create_in(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy) {
   return open_as(f, c, name, keep_copy,
                  c && c->safety ? DBOS_CREATE_NEW : DBOS_CREATE_ALWAYS);
 }
 
-int file_open(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy) {
+int file_open_in(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy) {
   return open_as(f, c, name, keep_copy, DBOS_OPEN_EXISTING);
 }
 
-int file_close(DbFile* f) {
+int file_close_in(DbFile* f) {
   DB_ENGINE* c = f->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (f->handle != -1 && file_holds_writes(f)) {
     // Held writes still go out; a failure is reported, the close goes on.
     DbQuietError quiet(c, DbQuietError::if_error);
@@ -252,8 +250,8 @@ long u_filelength(intptr_t handle) {
   return n;
 }
 
-long file_len(DbFile* f) {
-  DbLock lock(f->context);
+long file_len_in(DbFile* f) {
+  DbAssertLocked(f->context);
   if (f->handle == -1) return 0;
   long n = dbos_length(f->handle);
   if (n < 0) return report(f, e_len);
@@ -263,7 +261,7 @@ long file_len(DbFile* f) {
 
 int file_len_set(DbFile* f, long n) {
   DB_ENGINE* c = f->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (f->read_only)
     return code_error(c, e_parm, "Attempt to change file length of a read-only file");
@@ -276,7 +274,7 @@ int file_len_set(DbFile* f, long n) {
 
 unsigned file_read(DbFile* f, long offset, void* buf, unsigned n) {
   DB_ENGINE* c = f->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return 0;
   long got = file_holds_writes(f) ? read_over_held(f, offset, static_cast<char*>(buf), n)
                                   : dbos_read(f->handle, offset, buf, n);
@@ -288,7 +286,7 @@ unsigned file_read(DbFile* f, long offset, void* buf, unsigned n) {
 }
 
 int file_read_all(DbFile* f, long offset, void* buf, unsigned n) {
-  DbLock lock(f->context);
+  DbAssertLocked(f->context);
   if (f->context->error_code < 0) return -1;
   unsigned got = file_read(f, offset, buf, n);
   if (f->context->error_code < 0) return -1;
@@ -298,7 +296,7 @@ int file_read_all(DbFile* f, long offset, void* buf, unsigned n) {
 
 int file_write(DbFile* f, long offset, const void* buf, unsigned n) {
   DB_ENGINE* c = f->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (f->read_only) return code_error(c, e_parm, "Attempt to write to a read-only file");
   if (n == 0) return 0;
@@ -314,7 +312,7 @@ int file_write(DbFile* f, long offset, const void* buf, unsigned n) {
 }
 
 int file_flush(DbFile* f, int) {
-  DbLock lock(f->context);
+  DbAssertLocked(f->context);
   if (f->handle == -1 || f->read_only) return 0;
   if (file_write_back(f) < 0) return -1;
   if (dbos_flush(f->handle) != 0) return report(f, e_opt_flush);
@@ -323,7 +321,7 @@ int file_flush(DbFile* f, int) {
 
 int file_flush_keep_error(DbFile* f) {
   DB_ENGINE* c = f->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   DbQuietError quiet(c, DbQuietError::if_any);
   return file_flush(f, 0);
 }
@@ -340,7 +338,7 @@ int file_rename(const char* old_name, const char* new_name) {
 
 int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
   if (!c) return -1;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   char own[16];
   char* name = name_buf ? name_buf : own;
@@ -355,7 +353,7 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
     std::snprintf(name, 16, "TEMP%04ld.TMP", n);
     DbSettingFor exclusive(c->exclusive, 1), no_report(c->report_create_errors, 0);
     DbSettingFor safety(c->safety, 1);  // a temporary file never replaces an existing one
-    rc = file_create(f, c, name, name_buf == nullptr);
+    rc = file_create_in(f, c, name, name_buf == nullptr);
     if (rc == DB_NO_CREATE) c->error_code = 0;
   }
   if (rc < 0) return -1;
@@ -397,14 +395,14 @@ int copy_over(DbFile* to, DbFile* from) {
 // Closes a file without letting its close disturb the pending error.
 void close_keep_error(DbFile* f) {
   DbQuietError quiet(f->context);
-  file_close(f);
+  file_close_in(f);
 }
 
 }  // namespace
 
 int file_replace(DbFile* target, DbFile* source) {
   DB_ENGINE* c = target->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (target->read_only || source->read_only)
     return code_error(c, e_parm, "Attempt to replace to a read-only file");
@@ -428,7 +426,7 @@ int file_replace(DbFile* target, DbFile* source) {
   int rc;
   {
     DbSettingFor safety(c->safety, 1), report_it(c->report_create_errors, 1);
-    rc = file_create(&backup, c, backup_name.c_str(), 1);
+    rc = file_create_in(&backup, c, backup_name.c_str(), 1);
   }
   if (rc != 0) return -1;
   if (copy_over(&backup, target) < 0 || file_flush(&backup, 0) < 0) {
@@ -440,7 +438,7 @@ int file_replace(DbFile* target, DbFile* source) {
     backup.remove_on_close = 1;
     close_keep_error(&backup);
     source->remove_on_close = 1;
-    file_close(source);
+    file_close_in(source);
     return c->error_code < 0 ? -1 : 0;
   }
   // Put the old contents back; the first error stays the one reported.

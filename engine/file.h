@@ -29,11 +29,11 @@ struct DbFile {
   int on_disk;
 };
 
-int file_create(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy);
-int file_open(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy);
-int file_close(DbFile* f);
+int file_create_in(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy);
+int file_open_in(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy);
+int file_close_in(DbFile* f);
 long u_filelength(intptr_t handle);
-long file_len(DbFile* f);
+long file_len_in(DbFile* f);
 int file_len_set(DbFile* f, long n);
 unsigned file_read(DbFile* f, long offset, void* buf, unsigned n);
 int file_read_all(DbFile* f, long offset, void* buf, unsigned n);  // short read is -70
@@ -82,9 +82,9 @@ struct DbSeqWrite {
 };
 
 int seq_read_init(DbSeqRead* r, DbFile* f, long pos, char* buf, unsigned size);
-unsigned seq_read(DbSeqRead* r, void* buf, unsigned n);
+unsigned seq_read_in(DbSeqRead* r, void* buf, unsigned n);
 int seq_read_all(DbSeqRead* r, void* buf, unsigned n);  // short read is -70
 int seq_write_init(DbSeqWrite* w, DbFile* f, long pos, char* buf, unsigned size);
-int seq_write(DbSeqWrite* w, const void* buf, unsigned n);
-int seq_write_flush(DbSeqWrite* w);
+int seq_write_in(DbSeqWrite* w, const void* buf, unsigned n);
+int seq_write_flush_in(DbSeqWrite* w);
 int seq_write_fill(DbSeqWrite* w, long n, int byte);

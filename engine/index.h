@@ -1,133 +1,51 @@
 // Production index files (.MDX): up to 47 tags, each a B-tree of keys made
 // from a key expression, optionally filtered, unique or descending. This
-// header holds the in-memory index, tag and block records, the file-level
-// operations (open, create, rebuild, flush, lock, close), the block buffers,
-// and tag navigation and key maintenance. The file layout is described in
+// header holds the file-level operations (open, create, rebuild, flush,
+// lock, close) and tag navigation and key maintenance; the records and the
+// block buffers are in block.h. The file layout is described in
 // mdx_format.md beside this file.
 #pragma once
 
-#include <cstdint>
+#include <vector>
 
-#include "engine/bytes.h"
-#include "engine/data.h"
-#include "engine/engine.h"
-#include "engine/file.h"
-#include "engine/pool.h"
+#include "engine/block.h"
+#include "engine/table.h"
 
-struct DbExpr;
-struct DbIndexFile;
-struct DbTag;
+// While one lives, the table's held writes go out under the writing byte of
+// its index files: a reader that finds no key waits for that byte and looks
+// again when the index changed meanwhile, so it never takes a half-written
+// index for a missing key. Only the outermost scope of a table locks.
+class DbTableWriting {
+ public:
+  explicit DbTableWriting(DbDataFile* d);
+  ~DbTableWriting();
+  DbTableWriting(const DbTableWriting&) = delete;
+  DbTableWriting& operator=(const DbTableWriting&) = delete;
 
-enum : int {
-  DB_MDX_HEADER_LEN = 48,
-  DB_MDX_TAG_TABLE = 544,
-  DB_MDX_TAG_ENTRY = 32,
-  DB_MDX_MAX_TAGS = 47,
-  DB_MDX_EXPR_LEN = 220,
-  DB_MDX_FILTER_AT = 762,
-  DB_UNIQUE_KEEP_FIRST = 25,  // unique action: drop later duplicates silently
-  DB_INDEX_LOCK_BYTE = 1999999999,
-  DB_INDEX_WRITING_BYTE = 1999999998,  // held while a table's held writes go out
-  DB_MDX_MAX_KEY = 256,  // longest key; work buffers hold twice that
+ private:
+  DbDataFile* d_;
+  std::vector<DbIndexFile*> locked_;
 };
 
-using DbKeyCompare = int (*)(const void* a, const void* b, unsigned len);
-// Text (date or number) to key; the key goes to `key`, which holds 12 bytes at least.
-using DbValueToKey = void (*)(unsigned char* key, const char* text, int len);
-using DbDoubleToKey = void (*)(unsigned char* key, double value);
+// The table's index files in turn.
+inline DbIndexFile* index_first(DbDataFile* d) { return static_cast<DbIndexFile*>(list_first(&d->indexes)); }
+inline DbIndexFile* index_next(DbDataFile* d, DbIndexFile* x) {
+  return static_cast<DbIndexFile*>(list_next(&d->indexes, x));
+}
 
-// The decoded 24 bytes at the start of a tag's header block.
-struct DbTagHeader {
-  long root;  // -1 when not read yet
-  unsigned char key_format;
-  unsigned char key_type;
-  int key_len;
-  int keys_max;
-  int date_flag;
-  int group_len;
-  unsigned char version;
-  int unique_flag;
-};
-
-// One block buffer; the block image follows the record.
-struct DbBlock {
-  DbNode link;
-  DbTag* tag;
-  long number;  // -1 when the buffer holds no block
-  int changed;
-  int cur;
-  int checked;  // the image passed the checks that need only it (entry count, pointers)
-  unsigned char* image;
-  DbBlock* hash_next;  // the next spare of the tag in the same bucket
-};
-
-struct DbTag {
-  DbNode link;
-  DbExpr* expr;
-  DbExpr* filter;
-  int unique_action;  // 20, 25 or -340; kept while the tag is not unique too
-  DbIndexFile* index;
-  DbKeyCompare compare;
-  DbValueToKey value_to_key;
-  DbDoubleToKey double_to_key;
-  DB_ENGINE* context;
-  char name[11];
-  int filter_flag;
-  DbList stack;   // root first, the current (bottom) block last
-  DbList spares;  // off the stack, most recent first
-  DbBlock** spare_hash;  // buckets finding the spares by block number (null: searched in turn)
-  int spare_max;         // spares kept at most while the hash is there
-  int blocks_dirty;      // some block of the stack or the spares changed since the last flush
-  DbTagHeader header;
-  long header_pos;
-  int header_changed;
-  int filter_flag_changed;
-  int version_changed;
-  // The walk in progress: its direction, the leaves it stepped onto since
-  // the tag was last positioned, and how many it may meet (the file's blocks).
-  int walk_dir;
-  long walk_leaves;
-  long walk_cap;
-};
-
-struct DbIndexFile {
-  DbNode link;
-  DbFile file;
-  DbDataFile* data;
-  DB_ENGINE* context;
-  DbList tags;
-  unsigned char header[DB_MDX_HEADER_LEN];
-  int locked;
-  int header_changed;
-  DbMemPool* block_pool;
-  int block_size;
-  int blocks_per_page;
-  int production;
-  int probe_locked;  // locked only to tell damage from another station's writing
-  int nav_depth;     // movements running on this index (the outermost releases a probe lock)
-  unsigned char* refresh_buf;  // the file's front as the last check read it
-  unsigned refresh_size;
-  // The front mapped (os_shim's view), so the check costs no read where the
-  // file system lets every process share one cache; 0 while there is none.
-  intptr_t front_view;
-  int front_view_refused;  // not on such a file system: reads only
-  // Images of blocks as last read or written, valid for one generation: the
-  // generation moves whenever the file may have changed under us (another
-  // station's change seen, a restart, a rebuild).
-  unsigned char* block_cache;
-  unsigned cache_generation;
-};
-
-// Forgets every cached block image of the index file.
-void index_cache_forget(DbIndexFile* x);
-
-// Index files.
-DbIndexFile* index_open(DbDataFile* d, const char* name);
-DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* tags);
-int index_close(DbIndexFile* x);
+// Index files. Creating and closing one takes the table's records into
+// account (index_create and index_close, index_data.h); these do the index
+// file's part: the data file is locked whole by the caller for a create,
+// and its records are flushed and written back before a close.
+DbIndexFile* index_open_in(DbDataFile* d, const char* name);
+DbIndexFile* index_file_create(DbDataFile* d, const char* name, const DbTagInfo* tags);
+int index_file_close(DbIndexFile* x);
 int index_flush(DbIndexFile* x);
 int index_lock(DbIndexFile* x);
 int index_unlock(DbIndexFile* x);
+// Every index file of the table.
+int index_data_lock(DbDataFile* d);
+int index_data_unlock(DbDataFile* d);
 DbTag* index_tag(DbIndexFile* x, const char* name);
 int index_rebuild(DbIndexFile* x);
 // Notices another station's changes (header and tag versions) while the index
@@ -138,32 +56,6 @@ const char* tag_name(DbTag* t);
 int tag_key_type(DbTag* t);
 int tag_unique(DbTag* t);
 int tag_descending(DbTag* t);
-
-// Block buffers and the blocks' entries.
-DbBlock* block_alloc(DbTag* t, long number);
-void block_free(DbBlock* b);
-int block_flush(DbBlock* b);
-int block_read(DbBlock* b, long number);  // 0, 1 cut off by the file's end, -1
-// Remembers with the cached image that it passed those checks.
-void block_mark_checked(DbBlock* b);
-void block_insert(DbBlock* b, const void* key, long pointer);
-void block_remove(DbBlock* b);
-int block_seek(DbBlock* b, const void* key, unsigned len);
-int block_skip(DbBlock* b, int n);
-// The entries of a block: a count, then groups of a pointer and a key.
-// Inline: every descent and every key compared goes through them.
-inline int block_keys(const DbBlock* b) { return int(le_get32(b->image)); }
-inline unsigned char* block_entry(const DbBlock* b, int i) {
-  return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
-}
-inline unsigned char* block_key(const DbBlock* b, int i) { return block_entry(b, i) + 4; }
-inline long block_pointer(const DbBlock* b, int i) { return long(le_get32(block_entry(b, i))); }
-// A leaf keeps a zero pointer after its last entry; a branch keeps its last child there.
-inline int block_is_leaf(const DbBlock* b) { return block_pointer(b, block_keys(b)) == 0; }
-int block_last_position(const DbBlock* b);
-// Block numbers in the file: the free list first, else the end of the file.
-long index_block_take(DbIndexFile* x);
-int index_block_give(DbIndexFile* x, long number);
 
 // Navigation.
 int tag_seek(DbTag* t, const void* key, unsigned len);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/bytes.h"
-#include "engine/index.h"
+#include "engine/block.h"
 
 namespace {
 

@@ -12,16 +12,12 @@
 
 namespace {
 
-DbIndexFile* first_index(DbDataFile* d) { return static_cast<DbIndexFile*>(list_first(&d->indexes)); }
-DbIndexFile* next_index(DbDataFile* d, DbIndexFile* x) {
-  return static_cast<DbIndexFile*>(list_next(&d->indexes, x));
-}
 DbTag* first_tag(DbIndexFile* x) { return static_cast<DbTag*>(list_first(&x->tags)); }
 DbTag* next_tag(DbIndexFile* x, DbTag* t) { return static_cast<DbTag*>(list_next(&x->tags, t)); }
 
 std::vector<DbTag*> all_tags(DbDataFile* d) {
   std::vector<DbTag*> v;
-  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
     for (DbTag* t = first_tag(x); t; t = next_tag(x, t)) v.push_back(t);
   return v;
 }
@@ -29,7 +25,7 @@ std::vector<DbTag*> all_tags(DbDataFile* d) {
 // Locks the index files not locked yet; *taken lists them for the release.
 int lock_indexes(DbDataFile* d, std::vector<DbIndexFile*>* taken) {
   DbAssertLocked(d->context);  // the keys change between this and the unlock
-  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x)) {
     if (x->locked || x->file.exclusive) continue;
     int rc = index_lock(x);
     if (rc != 0) return rc;
@@ -72,7 +68,7 @@ int old_record_key(DbDataFile* d, DbTag* t, Key* k) {
 class TagKeys {
  public:
   explicit TagKeys(DbDataFile* d) {
-    for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) n_ += size_t(x->tags.count);
+    for (DbIndexFile* x = index_first(d); x; x = index_next(d, x)) n_ += size_t(x->tags.count);
     if (n_ > kInline) {
       heap_tags_.resize(n_);
       heap_keys_.resize(n_);
@@ -80,7 +76,7 @@ class TagKeys {
       keys_ = heap_keys_.data();
     }
     size_t i = 0;
-    for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
+    for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
       for (DbTag* t = first_tag(x); t && i < n_; t = next_tag(x, t)) tags_[i++] = t;
     n_ = i;
   }
@@ -109,7 +105,7 @@ void undo(DB_ENGINE* c, int (*op)(DbTag*, const void*, long), DbTag* t, const Ke
 
 DbTag* seek_tag(DbDataFile* d) {
   if (d->tag_selected) return d->tag_selected;
-  DbIndexFile* x = first_index(d);
+  DbIndexFile* x = index_first(d);
   return x ? first_tag(x) : nullptr;
 }
 
@@ -130,7 +126,7 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
       count = data_count_held(d);
       if (count < 0) return -1;
     }
-    if (n >= 1 && n <= count) return data_go(d, n);
+    if (n >= 1 && n <= count) return data_go_in(d, n);
     if (tag_skip(t, dir) != dir) {
       // Nothing counted lies that way: an end, as for an empty file.
       int rc = data_go_eof(d);
@@ -144,12 +140,12 @@ int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
 
 // Writes the current record when it changed (without forcing anything to disk).
 int write_current(DbDataFile* d) {
-  if (d->record_changed && d->rec_num > 0) return data_write(d, d->rec_num);
+  if (d->record_changed && d->rec_num > 0) return data_write_in(d, d->rec_num);
   return 0;
 }
 
 int refresh(DbDataFile* d) {
-  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x)) {
     int changed = index_refresh(x);
     if (changed < 0) return -1;
     if (changed > 0) d->held_for = 0;  // another station's pack comes with a new index
@@ -162,7 +158,7 @@ int refresh(DbDataFile* d) {
 int index_data_open(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   if (!d->has_mdx || !c->auto_open) return 0;
-  return index_open(d, nullptr) ? 0 : -1;
+  return index_open_in(d, nullptr) ? 0 : -1;
 }
 
 int index_data_create(DbDataFile* d, const DbTagInfo* tags) {
@@ -172,33 +168,51 @@ int index_data_create(DbDataFile* d, const DbTagInfo* tags) {
   return rc > 0 ? rc : -1;
 }
 
+DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* tags) {
+  if (!d) return nullptr;
+  DB_ENGINE* c = d->context;
+  DbAssertLocked(c);
+  if (c->error_code < 0) return nullptr;
+  if (c->error_code > 0) c->error_code = 0;
+  bool was_locked = data_file_locked(d);
+  if (data_lock_file_in(d) != 0) return nullptr;
+  DbIndexFile* x = index_file_create(d, name, tags);
+  if (!was_locked) data_unlock_file(d);
+  return x;
+}
+
+int index_close(DbIndexFile* x) {
+  if (!x) return -1;
+  DB_ENGINE* c = x->context;
+  DbAssertLocked(c);
+  int rc = 0;
+  {
+    DbEndlessLocks endless;
+    DbDataFile* d = x->data;
+    if (d->record_changed && d->rec_num > 0 && data_flush_in(d) < 0) rc = -1;
+    if (file_holds_writes(&d->file) && d->file_locked) {
+      // One more try for the records held back; failing that, they never
+      // reach the disk, and their keys must not either.
+      DbQuietError quiet(c, DbQuietError::if_error);
+      data_unlock_file(d);
+    }
+  }
+  if (index_file_close(x) < 0) rc = -1;
+  return c->error_code < 0 ? -1 : rc;
+}
+
 int index_data_close(DbDataFile* d) {
   int rc = 0;
   d->tag_selected = nullptr;
-  while (DbIndexFile* x = first_index(d))
+  while (DbIndexFile* x = index_first(d))
     if (index_close(x) < 0) rc = -1;
   return rc;
 }
 
 int index_data_flush(DbDataFile* d) {
   int rc = 0;
-  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
     if (index_flush(x) < 0) rc = -1;
-  return rc;
-}
-
-int index_data_lock(DbDataFile* d) {
-  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x)) {
-    int rc = index_lock(x);
-    if (rc != 0) return rc;
-  }
-  return 0;
-}
-
-int index_data_unlock(DbDataFile* d) {
-  int rc = 0;
-  for (DbIndexFile* x = first_index(d); x; x = next_index(d, x))
-    if (index_unlock(x) < 0) rc = -1;
   return rc;
 }
 
@@ -207,7 +221,7 @@ DbTag* index_data_tag_find(DbDataFile* d, const char* name) {
   DbTag* found = nullptr;
   {
     DbSettingFor quiet(c->report_tag_errors, 0);  // one report below, not one per index file
-    for (DbIndexFile* x = first_index(d); x && !found; x = next_index(d, x)) found = index_tag(x, name);
+    for (DbIndexFile* x = index_first(d); x && !found; x = index_next(d, x)) found = index_tag(x, name);
   }
   if (!found && c->report_tag_errors) code_error(c, e_tag_name, name);
   return found;
@@ -253,7 +267,7 @@ bool changed_under_seek(DbDataFile* d, DbIndexFile* x) {
   bool changed = false;
   DbEndlessLocks endless;  // the byte is held only while writes go out
   if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) {
-    file_unlock(&x->file, DB_INDEX_WRITING_BYTE, 1);
+    file_unlock_in(&x->file, DB_INDEX_WRITING_BYTE, 1);
     changed = index_refresh(x) > 0;
     if (changed) d->held_for = 0;
   }
@@ -268,26 +282,6 @@ int seek_key(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
 }
 
 }  // namespace
-
-DbTableWriting::DbTableWriting(DbDataFile* d) : d_(d) {
-  if (d_->writing_depth++ > 0) return;
-  bool holding = d_->file.write_behind != 0;
-  for (DbIndexFile* x = first_index(d_); x; x = next_index(d_, x)) holding |= x->file.write_behind != 0;
-  if (!holding) return;
-  DB_ENGINE* c = d_->context;
-  DbQuietError quiet(c);
-  DbEndlessLocks endless;  // readers hold the byte only for a moment
-  for (DbIndexFile* x = first_index(d_); x; x = next_index(d_, x))
-    if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) locked_.push_back(x);
-}
-
-DbTableWriting::~DbTableWriting() {
-  if (--d_->writing_depth > 0 || locked_.empty()) return;
-  DB_ENGINE* c = d_->context;
-  DbQuietError quiet(c);
-  for (DbIndexFile* x : locked_) file_unlock(&x->file, DB_INDEX_WRITING_BYTE, 1);
-}
-
 
 int index_data_seek(DbDataFile* d, const char* text, int len) {
   DbTag* t = seek_tag(d);
@@ -411,7 +405,7 @@ int index_data_tag_skip(DbDataFile* d, int dir) {
 
 int index_data_append(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  if (!first_index(d)) return 0;
+  if (!index_first(d)) return 0;
   std::vector<DbIndexFile*> taken;
   int rc = lock_indexes(d, &taken);
   if (rc != 0) {
@@ -451,7 +445,7 @@ int index_data_append(DbDataFile* d) {
 
 void index_data_append_undo(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  if (!first_index(d)) return;
+  if (!index_first(d)) return;
   DbQuietError quiet(c);
   std::vector<DbIndexFile*> taken;
   if (lock_indexes(d, &taken) == 0) {
@@ -466,7 +460,7 @@ void index_data_append_undo(DbDataFile* d) {
 
 int index_data_write(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
-  if (!first_index(d)) return 0;
+  if (!index_first(d)) return 0;
   if (file_read_all(&d->file, data_record_pos(d, n), d->old_record, d->record_width) < 0) return -1;
   d->rec_num_old = n;
   if (std::memcmp(d->old_record, d->record, d->record_width) == 0) return 0;
@@ -536,7 +530,7 @@ int index_data_write(DbDataFile* d, long n) {
 
 void index_data_write_undo(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
-  if (!first_index(d)) return;
+  if (!index_first(d)) return;
   DbQuietError quiet(c);
   std::vector<DbIndexFile*> taken;
   if (file_read_all(&d->file, data_record_pos(d, n), d->old_record, d->record_width) == 0 &&
@@ -560,11 +554,11 @@ void index_data_write_undo(DbDataFile* d, long n) {
 }
 
 int index_data_reindex(DbDataFile* d) {
-  if (!first_index(d)) return 0;
-  int rc = data_lock_file(d);
+  if (!index_first(d)) return 0;
+  int rc = data_lock_file_in(d);
   if (rc != 0) return rc;
   rc = index_data_lock(d);
   if (rc != 0) return rc;
-  for (DbIndexFile* x = first_index(d); x && rc == 0; x = next_index(d, x)) rc = index_rebuild(x);
+  for (DbIndexFile* x = index_first(d); x && rc == 0; x = index_next(d, x)) rc = index_rebuild(x);
   return rc < 0 ? -1 : rc;
 }

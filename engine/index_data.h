@@ -4,33 +4,16 @@
 #pragma once
 
 #include "engine/data.h"
-
-#include <vector>
-
-struct DbIndexFile;
-
-// While one lives, the table's held writes go out under the writing byte of
-// its index files: a reader that finds no key waits for that byte and looks
-// again when the index changed meanwhile, so it never takes a half-written
-// index for a missing key. Only the outermost scope of a table locks.
-class DbTableWriting {
- public:
-  explicit DbTableWriting(DbDataFile* d);
-  ~DbTableWriting();
-  DbTableWriting(const DbTableWriting&) = delete;
-  DbTableWriting& operator=(const DbTableWriting&) = delete;
-
- private:
-  DbDataFile* d_;
-  std::vector<DbIndexFile*> locked_;
-};
+#include "engine/index.h"
 
 int index_data_open(DbDataFile* d);  // the production index when the header flags one
 int index_data_create(DbDataFile* d, const DbTagInfo* tags);
 int index_data_close(DbDataFile* d);
+// An index file of the table made (its data file locked whole meanwhile) or
+// closed (the table's records flushed and written back first).
+DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* tags);
+int index_close(DbIndexFile* x);
 int index_data_flush(DbDataFile* d);
-int index_data_lock(DbDataFile* d);
-int index_data_unlock(DbDataFile* d);
 DbTag* index_data_tag_find(DbDataFile* d, const char* name);
 int index_data_seek(DbDataFile* d, const char* text, int len);
 int index_data_seek_double(DbDataFile* d, double value);

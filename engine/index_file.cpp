@@ -8,7 +8,6 @@
 #include "engine/convert.h"
 #include "engine/expr.h"
 #include "engine/index.h"
-#include "engine/index_data.h"
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 #include "engine/os_shim.h"
@@ -60,7 +59,7 @@ void discard(DbIndexFile* x) {
   dbos_view_close(x->front_view);
   x->front_view = 0;
   x->front_view_refused = 0;
-  if (x->file.handle != -1) file_close(&x->file);
+  if (x->file.handle != -1) file_close_in(&x->file);
   if (list_contains(&x->data->indexes, x)) list_remove(&x->data->indexes, x);
   mem_pool_give(c->index_pool, x);
 }
@@ -112,7 +111,7 @@ int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
   std::memcpy(text, block + 24, DB_MDX_EXPR_LEN);
   text[DB_MDX_EXPR_LEN] = 0;
   str_trim_len(text, int(std::strlen(text)));
-  t->expr = expr_parse(x->data, text);
+  t->expr = expr_parse_in(x->data, text);
   if (!t->expr) return -1;
   // The key layout must agree with the expression and fit the blocks.
   const DbTagHeader& h = t->header;
@@ -129,7 +128,7 @@ int init_tag_from_entry(DbIndexFile* x, const unsigned char* entry) {
     str_trim_len(text, int(std::strlen(text)));
     if (text[0]) {
       t->filter_flag = block[246];
-      t->filter = expr_parse(x->data, text);
+      t->filter = expr_parse_in(x->data, text);
       if (!t->filter) return -1;
       if (!filter_is_logical(t)) return -1;
     }
@@ -158,10 +157,9 @@ bool has_pending_changes(DbIndexFile* x) {
 
 }  // namespace
 
-DbIndexFile* index_open(DbDataFile* d, const char* name) {
-  if (!d) return nullptr;
+DbIndexFile* index_open_in(DbDataFile* d, const char* name) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return nullptr;
   char path[1024];
   if (!index_name(d, name, path, sizeof path)) {
@@ -170,7 +168,7 @@ DbIndexFile* index_open(DbDataFile* d, const char* name) {
   }
   DbIndexFile* x = new_index(d);
   if (!x) return nullptr;
-  if (file_open(&x->file, c, path, 1) != 0) {
+  if (file_open_in(&x->file, c, path, 1) != 0) {
     mem_pool_give(c->index_pool, x);
     return nullptr;
   }
@@ -210,32 +208,21 @@ DbIndexFile* index_open(DbDataFile* d, const char* name) {
   return x;
 }
 
-DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs) {
+DbIndexFile* index_file_create(DbDataFile* d, const char* name, const DbTagInfo* defs) {
   if (!d) return nullptr;
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return nullptr;
   if (c->error_code > 0) c->error_code = 0;
-  bool was_locked = data_file_locked(d);
-  int rc = data_lock_file(d);
-  if (rc != 0) return nullptr;
-  auto unlock_data = [&] {
-    if (!was_locked) data_unlock_file(d);
-  };
   char path[1024];
   if (!index_name(d, name, path, sizeof path)) {
     code_error_ex(c, e_create, "File Name:", name ? name : "", nullptr);
-    unlock_data();
     return nullptr;
   }
   DbIndexFile* x = new_index(d);
-  if (!x) {
-    unlock_data();
-    return nullptr;
-  }
-  if (file_create(&x->file, c, path, 1) != 0) {
+  if (!x) return nullptr;
+  if (file_create_in(&x->file, c, path, 1) != 0) {
     mem_pool_give(c->index_pool, x);
-    unlock_data();
     return nullptr;
   }
   list_add(&d->indexes, x);
@@ -245,7 +232,6 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
     discard(x);
     file_remove(path);
     quiet.finish();
-    unlock_data();
     return nullptr;
   };
   unsigned char* h = x->header;
@@ -285,16 +271,16 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
       t->header.unique_flag = 0x4000;
     }
     if (defs[n].descending) t->header.key_format |= 0x08;
-    t->expr = expr_parse(d, defs[n].expression);
+    t->expr = expr_parse_in(d, defs[n].expression);
     if (!t->expr) return fail();
     if (defs[n].filter && defs[n].filter[0]) {
-      t->filter = expr_parse(d, defs[n].filter);
+      t->filter = expr_parse_in(d, defs[n].filter);
       if (!t->filter) return fail();
       if (!filter_is_logical(t)) return fail();
     }
   }
   le_put16(h + 28, unsigned(n));
-  rc = index_rebuild(x);
+  int rc = index_rebuild(x);
   if (rc != 0) {
     if (rc > 0) c->error_code = DB_UNIQUE;
     return fail();
@@ -304,13 +290,12 @@ DbIndexFile* index_create(DbDataFile* d, const char* name, const DbTagInfo* defs
     unsigned char one = 1;
     if (file_write(&d->file, 28, &one, 1) < 0) return fail();
   }
-  unlock_data();
   return x;
 }
 
 int index_flush(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (x->header_changed) {
     if (file_write(&x->file, 0, x->header, DB_MDX_HEADER_LEN) < 0) return -1;
@@ -336,14 +321,14 @@ int index_flush(DbIndexFile* x) {
 
 int index_lock(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (x->locked) return 0;
   int rc = file_lock(&x->file, DB_INDEX_LOCK_BYTE, 1);
   if (rc != 0) return rc;
   if (index_refresh(x) < 0) {
     DbQuietError quiet(c);
-    file_unlock(&x->file, DB_INDEX_LOCK_BYTE, 1);
+    file_unlock_in(&x->file, DB_INDEX_LOCK_BYTE, 1);
     return -1;
   }
   x->locked = 1;
@@ -355,7 +340,7 @@ int index_lock(DbIndexFile* x) {
 
 int index_unlock(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (!x->locked) return 0;
   // Records held back by the data file go out before the keys that lead to
   // them; while they cannot, the keys wait too.
@@ -367,8 +352,42 @@ int index_unlock(DbIndexFile* x) {
   if (rc < 0 && file_holds_writes(&x->file)) return -1;
   x->file.write_behind = 0;
   x->locked = 0;
-  if (file_unlock(&x->file, DB_INDEX_LOCK_BYTE, 1) < 0) rc = -1;
+  if (file_unlock_in(&x->file, DB_INDEX_LOCK_BYTE, 1) < 0) rc = -1;
   return rc;
+}
+
+int index_data_lock(DbDataFile* d) {
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x)) {
+    int rc = index_lock(x);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+int index_data_unlock(DbDataFile* d) {
+  int rc = 0;
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
+    if (index_unlock(x) < 0) rc = -1;
+  return rc;
+}
+
+DbTableWriting::DbTableWriting(DbDataFile* d) : d_(d) {
+  if (d_->writing_depth++ > 0) return;
+  bool holding = d_->file.write_behind != 0;
+  for (DbIndexFile* x = index_first(d_); x; x = index_next(d_, x)) holding |= x->file.write_behind != 0;
+  if (!holding) return;
+  DB_ENGINE* c = d_->context;
+  DbQuietError quiet(c);
+  DbEndlessLocks endless;  // readers hold the byte only for a moment
+  for (DbIndexFile* x = index_first(d_); x; x = index_next(d_, x))
+    if (file_lock(&x->file, DB_INDEX_WRITING_BYTE, 1) == 0) locked_.push_back(x);
+}
+
+DbTableWriting::~DbTableWriting() {
+  if (--d_->writing_depth > 0 || locked_.empty()) return;
+  DB_ENGINE* c = d_->context;
+  DbQuietError quiet(c);
+  for (DbIndexFile* x : locked_) file_unlock_in(&x->file, DB_INDEX_WRITING_BYTE, 1);
 }
 
 namespace {
@@ -414,7 +433,7 @@ void map_front(DbIndexFile* x, long span) {
 
 int index_refresh(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (x->locked || x->file.exclusive) return 0;
   // Our own pending changes go out first, so the comparison sees only others'.
@@ -470,20 +489,15 @@ int index_refresh(DbIndexFile* x) {
   return changed;
 }
 
-int index_close(DbIndexFile* x) {
+int index_file_close(DbIndexFile* x) {
   if (!x) return -1;
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   DbEndlessLocks endless;
   int rc = 0;
   DbDataFile* d = x->data;
-  if (d->record_changed && d->rec_num > 0 && data_flush(d) < 0) rc = -1;
-  if (file_holds_writes(&d->file) && d->file_locked) {
-    // One more try for the records held back; failing that, they never
-    // reach the disk, and their keys must not either.
-    DbQuietError quiet(c, DbQuietError::if_error);
-    data_unlock_file(d);
-  }
+  // Records the data file could not write back: their keys must not reach
+  // the disk either.
   if (file_holds_writes(&d->file)) {
     file_drop_writes(&x->file);
     x->header_changed = 0;
@@ -510,7 +524,7 @@ int index_close(DbIndexFile* x) {
 
 DbTag* index_tag(DbIndexFile* x, const char* name) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   char want[11];
   str_copy_max(want, name, sizeof want);
   str_trim_len(want, int(std::strlen(want)));

@@ -44,7 +44,7 @@ long write_level(Builder& b, size_t l) {
     std::memset(slot(b, lv, keys) + 4, 0, size_t(b.t->header.group_len) - 4);
   le_put32(lv.image.data(), uint32_t(keys));
   long number = b.next;
-  if (seq_write(b.w, lv.image.data(), unsigned(lv.image.size())) < 0) return -1;
+  if (seq_write_in(b.w, lv.image.data(), unsigned(lv.image.size())) < 0) return -1;
   b.next += b.x->blocks_per_page;
   return number;
 }
@@ -141,7 +141,7 @@ int build_tag(DbIndexFile* x, DbTag* t, DbSeqWrite* w, long* next, char* read_bu
     }
     d->rec_num = n;
     if (t->filter) {
-      int pass = expr_true(t->filter);
+      int pass = expr_true_in(t->filter);
       if (pass < 0) {
         sort_free(&s);
         return -1;
@@ -306,7 +306,7 @@ int rebuild_into(DbIndexFile* x, DbFile* work) {
     int rc = build_tag(x, t, &w, &next, read_buf.data());
     if (rc != 0) return rc;
   }
-  if (seq_write_flush(&w) < 0) return -1;
+  if (seq_write_flush_in(&w) < 0) return -1;
   if (write_front(x, work, next) < 0) return -1;
   return file_len_set(work, next * 512);
 }
@@ -315,7 +315,7 @@ int rebuild_into(DbIndexFile* x, DbFile* work) {
 
 int index_rebuild(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   DbDataFile* d = x->data;
   bool took = !x->locked;
@@ -338,7 +338,7 @@ int index_rebuild(DbIndexFile* x) {
   {
     DbSettingFor safety(c->safety, 0), exclusive(c->exclusive, 1);
     created = file_name_ext(work_name, sizeof work_name, "MD~", 1) == 0
-                  ? file_create(&work, c, work_name, 1)
+                  ? file_create_in(&work, c, work_name, 1)
                   : code_error_ex(c, e_create, "File Name:", work_name, nullptr);
   }
   if (created == 0) {
@@ -347,7 +347,7 @@ int index_rebuild(DbIndexFile* x) {
     if (rc == 0) rc = file_replace(&x->file, &work);  // closes and removes the work file
     if (work.handle != -1) {
       DbQuietError quiet(c);
-      file_close(&work);
+      file_close_in(&work);
     }
   } else {
     rc = -1;

@@ -1,8 +1,11 @@
-// Byte-range locks on shared data files: records, appends and whole files,
-// at offsets far beyond any data, retried by the context's lock attempts.
+// Byte-range locks on shared files at offsets far beyond any data, retried
+// by the context's lock attempts: the places of record, append and whole-file
+// locks of data files, and taking and giving up a range. What a lock means
+// to a table is the record operations' (data.h).
 #pragma once
 
-#include "engine/data.h"
+#include "engine/engine.h"
+#include "engine/file.h"
 
 enum : long {
   DB_LOCK_RECORD_BASE = 1999999999L,  // record n at base - n; the base byte is the gate
@@ -39,19 +42,5 @@ class DbBoundedLocks {
   int saved_;
 };
 
-int file_lock_tries(DbFile* f, long offset, long len, int tries);
-int file_unlock(DbFile* f, long offset, long len);
-
-int data_lock_record(DbDataFile* d, long n);
-int data_lock_group(DbDataFile* d, const long* records, int count);
-int data_lock_append(DbDataFile* d);
-int data_lock_file(DbDataFile* d);
-int data_lock_index(DbDataFile* d);
-int data_unlock(DbDataFile* d);
-int data_unlock_records(DbDataFile* d);
-int data_unlock_append(DbDataFile* d);
-int data_unlock_file(DbDataFile* d);
-int data_unlock_index(DbDataFile* d);
-int data_record_locked(DbDataFile* d, long n);
-int data_file_locked(DbDataFile* d);
-int data_count_cacheable(DbDataFile* d);
+int file_lock_tries_in(DbFile* f, long offset, long len, int tries);
+int file_unlock_in(DbFile* f, long offset, long len);

@@ -28,7 +28,7 @@ class FreeChain {
   explicit FreeChain(DbMemoFile* m) : m_(m) {}
 
   int begin() {
-    flen_ = file_len(&m_->file);
+    flen_ = file_len_in(&m_->file);
     if (flen_ < 0) return -1;
     unsigned char b[4];
     if (file_read_all(&m_->file, 0, b, 4) < 0) return -1;
@@ -172,7 +172,7 @@ int read_entry(DbMemoFile* m, long block, char** buf, unsigned* cap, unsigned* l
   *len = 0;
   if (block <= 0) return 0;
   if (m->file.handle == -1) return code_error(c, e_open, "Memo file is not open");
-  long flen = file_len(&m->file);
+  long flen = file_len_in(&m->file);
   if (flen < 0) return -1;
   long pos = pos_of(m, block);
   if (m->text_entries) return read_text_entry(m, pos, flen, buf, cap, len);
@@ -211,7 +211,7 @@ void put_block_number(char* p, long block) {
 
 int memo_file_create(DbMemoFile* m, DB_ENGINE* c, DbDataFile* d, const char* name) {
   if (!c) return -1;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   int block_size = c->memo_block_size;
   char path[258];
@@ -220,7 +220,7 @@ int memo_file_create(DbMemoFile* m, DB_ENGINE* c, DbDataFile* d, const char* nam
   m->file.handle = -1;
   if (name) {
     str_copy_max(path, name, sizeof path);
-    rc = file_create(&m->file, c, path, 1);
+    rc = file_create_in(&m->file, c, path, 1);
   } else {
     if (!d) return code_error(c, e_parm, "memo_file_create()");
     if (d->memo_file.block_size > 0) block_size = d->memo_file.block_size;
@@ -228,7 +228,7 @@ int memo_file_create(DbMemoFile* m, DB_ENGINE* c, DbDataFile* d, const char* nam
     if (file_name_ext(path, sizeof path, "TMP", 1) != 0)
       return code_error_ex(c, e_create, "File Name:", path, nullptr);
     DbSettingFor safety(c->safety, 0), no_report(c->report_create_errors, 0);
-    rc = file_create(&m->file, c, path, 1);
+    rc = file_create_in(&m->file, c, path, 1);
     if (rc == DB_NO_CREATE) {
       c->error_code = 0;
       return code_error_ex(c, e_create, "File Name:", path, nullptr);
@@ -246,7 +246,7 @@ int memo_file_create(DbMemoFile* m, DB_ENGINE* c, DbDataFile* d, const char* nam
   le_put16(head + 20, static_cast<unsigned>(block_size));
   if (file_write(&m->file, 0, head, sizeof head) < 0) {
     m->file.remove_on_close = 1;
-    file_close(&m->file);
+    file_close_in(&m->file);
     return -1;
   }
   return 0;
@@ -254,10 +254,10 @@ int memo_file_create(DbMemoFile* m, DB_ENGINE* c, DbDataFile* d, const char* nam
 
 int memo_file_open(DbMemoFile* m, DbDataFile* d, const char* name) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   std::memset(m, 0, sizeof *m);
   m->file.handle = -1;
-  int rc = file_open(&m->file, c, name, 1);
+  int rc = file_open_in(&m->file, c, name, 1);
   if (rc != 0) return rc;
   file_set_read_buffer(&m->file, c->read_buffering);
   unsigned char head[24];
@@ -274,15 +274,15 @@ int memo_file_open(DbMemoFile* m, DbDataFile* d, const char* name) {
 
 int memo_file_close(DbMemoFile* m) {
   if (m->file.handle == -1) return 0;
-  DbLock lock(m->file.context);
+  DbAssertLocked(m->file.context);
   memo_file_unlock(m);
-  int rc = file_close(&m->file);
+  int rc = file_close_in(&m->file);
   m->locked = 0;
   return rc;
 }
 
 int memo_file_read(DbMemoFile* m, long block, char** buf, unsigned* size) {
-  DbLock lock(m->file.context);
+  DbAssertLocked(m->file.context);
   if (m->file.context->error_code < 0) return -1;
   unsigned cap = *buf ? *size + 1 : 0;
   unsigned len = 0;
@@ -292,7 +292,7 @@ int memo_file_read(DbMemoFile* m, long block, char** buf, unsigned* size) {
 }
 
 int memo_file_write_entry(DbMemoFile* m, long block, const char* text, unsigned len) {
-  DbLock lock(m->file.context);
+  DbAssertLocked(m->file.context);
   unsigned char head[8];
   head[0] = head[1] = 0xFF;
   le_put16(head + 2, 8);
@@ -303,7 +303,7 @@ int memo_file_write_entry(DbMemoFile* m, long block, const char* text, unsigned 
 
 int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) {
   DB_ENGINE* c = m->file.context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (m->file.handle == -1) return code_error(c, e_open, "Memo file is not open");
   // The free chain is shared by every station: walk it under the memo lock.
@@ -314,7 +314,7 @@ int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) 
   rc = chain.begin();
   long old_blocks = 0;
   if (rc == 0 && *block > 0) {
-    long flen = file_len(&m->file);
+    long flen = file_len_in(&m->file);
     unsigned char head[8];
     if (flen >= pos_of(m, *block) + 8 && file_read(&m->file, pos_of(m, *block), head, 8) == 8 &&
         head[0] == 0xFF && head[1] == 0xFF) {
@@ -362,8 +362,8 @@ int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) 
 int memo_file_lock(DbMemoFile* m) {
   if (m->locked || m->file.handle == -1) return 0;
   DB_ENGINE* c = m->file.context;
-  DbLock lock(c);
-  int rc = file_lock_tries(&m->file, DB_LOCK_RECORD_BASE, 2, -1);
+  DbAssertLocked(c);
+  int rc = file_lock_tries_in(&m->file, DB_LOCK_RECORD_BASE, 2, -1);
   if (rc != 0) return rc;
   m->locked = 1;
   return file_flush(&m->file, 0);
@@ -371,13 +371,13 @@ int memo_file_lock(DbMemoFile* m) {
 
 int memo_file_unlock(DbMemoFile* m) {
   if (!m->locked || m->file.handle == -1) return 0;
-  DbLock lock(m->file.context);
+  DbAssertLocked(m->file.context);
   m->locked = 0;
-  return file_unlock(&m->file, DB_LOCK_RECORD_BASE, 2);
+  return file_unlock_in(&m->file, DB_LOCK_RECORD_BASE, 2);
 }
 
 int memo_numbers_refresh(DbDataFile* d) {
-  DbLock lock(d->context);
+  DbAssertLocked(d->context);
   if (d->memo_numbers_current) return 0;
   if (d->rec_num >= 1) {
     if (int rc = data_load_stored(d)) return rc;
@@ -397,7 +397,7 @@ int memo_field_read(DbField* f) {
   DbMemoEntry* m = f->memo;
   DbDataFile* d = f->data;
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   m->changed = 0;
   m->len = 0;
@@ -436,7 +436,7 @@ char* memo_field_ptr(DbField* f) {
 int memo_field_set_len(DbField* f, unsigned len) {
   DbMemoEntry* m = f->memo;
   DB_ENGINE* c = f->data->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (len + 1 > m->capacity) {
     // Growing keeps the text so far; the new part starts out as NULs rather
     // than whatever the heap held, so it can never reach the file.
@@ -459,7 +459,8 @@ int memo_field_set_len(DbField* f, unsigned len) {
   return 0;
 }
 
-int memo_field_assign(DbField* f, const char* text, unsigned len) {
+int memo_field_assign_in(DbField* f, const char* text, unsigned len) {
+  DbAssertLocked(f->data->context);
   if (!f->memo) {
     field_assign_n(f, text, len);
     return 0;
@@ -482,7 +483,7 @@ int memo_field_assign(DbField* f, const char* text, unsigned len) {
 int memo_field_write(DbField* f) {
   DbMemoEntry* m = f->memo;
   DbDataFile* d = f->data;
-  DbLock lock(d->context);
+  DbAssertLocked(d->context);
   int rc = memo_numbers_refresh(d);
   if (rc != 0) return rc;
   long block = block_number(f);
@@ -523,7 +524,7 @@ void note_free(DbDataFile* d, long block) {
 }  // namespace
 
 int memo_record_written(DbDataFile* d) {
-  DbLock lock(d->context);
+  DbAssertLocked(d->context);
   for (int i = 0; i < d->n_memos; i++) {
     DbMemoEntry* m = &d->memos[i];
     if (!m->rewritten) continue;
@@ -536,7 +537,7 @@ int memo_record_written(DbDataFile* d) {
 
 int memo_frees_release(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (d->n_memo_frees == 0 || file_holds_writes(&d->file)) return 0;
   if (c->error_code < 0) return -1;
   int rc = 0;
@@ -571,14 +572,10 @@ void memo_field_free(DbField* f) {
   m->replaced = 0;
 }
 
-int memo_compress(DbDataFile* d) {
+int memo_file_compress(DbDataFile* d) {
   DB_ENGINE* c = d->context;
-  DbLock lock(c);
-  if (c->error_code < 0) return -1;
-  if (!d->n_memos || d->memo_file.file.handle == -1) return 0;
-  if (data_flush(d) < 0) return -1;
-  int rc = data_lock_file(d);
-  if (rc == 0) rc = memo_file_lock(&d->memo_file);
+  DbAssertLocked(c);
+  int rc = memo_file_lock(&d->memo_file);
   if (rc != 0) return rc;
   long count = data_count_held(d);
   if (count < 0) return -1;
@@ -610,7 +607,7 @@ int memo_compress(DbDataFile* d) {
   if (rc != 0) {
     mem_free(numbers);
     DbQuietError quiet(c);
-    file_close(&tmp.file);
+    file_close_in(&tmp.file);
     return rc < 0 ? -1 : rc;
   }
   // Only the block numbers are written: nothing needs reading again once

@@ -27,7 +27,7 @@ void free_node_tree(DbRelateNode* node, std::vector<DbDataFile*>& files) {
 
 
 void unlock_tree(DbRelateNode* node) {
-  if (node->data) data_unlock(node->data);
+  if (node->data) data_unlock_in(node->data);
   for (DbRelateNode* s : node->slaves) unlock_tree(s);
 }
 
@@ -44,11 +44,9 @@ void relate_free_bitmaps(DbRelateNode* node) {
   for (DbRelateNode* s : node->slaves) relate_free_bitmaps(s);
 }
 
-DbRelation* relate_init(DbDataFile* data) {
-  if (!data) return nullptr;
+DbRelation* relate_init_in(DbDataFile* data) {
   DB_ENGINE* c = data->context;
-  DbLock lock(c);
-  if (c->error_code < 0) return nullptr;
+  DbAssertLocked(c);
   auto* r = new (std::nothrow) DbRelation;
   if (!r) {
     code_error(c, e_memory, nullptr);
@@ -64,13 +62,11 @@ DbRelation* relate_init(DbDataFile* data) {
   return r;
 }
 
-DbRelateNode* relate_create_slave(DbRelateNode* master, DbDataFile* slave, const char* text,
-                                  DbTag* tag) {
-  if (!master || !slave || !text) return nullptr;
+DbRelateNode* relate_create_slave_in(DbRelateNode* master, DbDataFile* slave, const char* text,
+                                     DbTag* tag) {
   DB_ENGINE* c = master->context;
-  DbLock lock(c);
-  if (c->error_code < 0) return nullptr;
-  DbExpr* e = expr_parse(master->data, text);
+  DbAssertLocked(c);
+  DbExpr* e = expr_parse_in(master->data, text);
   if (!e) return nullptr;
   int key_len = expr_key_len(e);
   if (tag) {
@@ -104,9 +100,8 @@ DbRelateNode* relate_create_slave(DbRelateNode* master, DbDataFile* slave, const
   return node;
 }
 
-int relate_match_set(DbRelateNode* node, int mode) {
-  if (!node) return -1;
-  DbLock lock(node->context);
+int relate_match_set_in(DbRelateNode* node, int mode) {
+  DbAssertLocked(node->context);
   int old = node->match_mode;
   if (mode != DB_RELATE_EXACT && mode != DB_RELATE_SCAN && mode != DB_RELATE_APPROX)
     return old;
@@ -117,34 +112,30 @@ int relate_match_set(DbRelateNode* node, int mode) {
   return old;
 }
 
-int relate_error_action_set(DbRelateNode* node, int action) {
-  if (!node) return -1;
-  DbLock lock(node->context);
+int relate_error_action_set_in(DbRelateNode* node, int action) {
+  DbAssertLocked(node->context);
   int old = node->error_action;
   if (action == DB_RELATE_BLANK || action == DB_RELATE_SKIP || action == DB_RELATE_TERMINATE)
     node->error_action = action;
   return old;
 }
 
-int relate_query_set(DbRelation* r, const char* text) {
-  if (!r) return -1;
-  DbLock lock(r->top.context);
+int relate_query_set_in(DbRelation* r, const char* text) {
+  DbAssertLocked(r->top.context);
   relate_reset(r);
   r->query_text = text ? text : "";
   return 0;
 }
 
-int relate_sort_set(DbRelation* r, const char* text) {
-  if (!r) return -1;
-  DbLock lock(r->top.context);
+int relate_sort_set_in(DbRelation* r, const char* text) {
+  DbAssertLocked(r->top.context);
   relate_reset(r);
   r->sort_text = text ? text : "";
   return 0;
 }
 
-int relate_skip_enable(DbRelation* r, int flag) {
-  if (!r) return -1;
-  DbLock lock(r->top.context);
+int relate_skip_enable_in(DbRelation* r, int flag) {
+  DbAssertLocked(r->top.context);
   if (r->skip_backward != (flag != 0)) relate_reset(r);
   r->skip_backward = flag != 0;
   return 0;
@@ -200,9 +191,8 @@ int relate_next(DbRelateNode** node) {
   return 2;
 }
 
-int relate_unlock(DbRelation* r) {
-  if (!r) return -1;
-  DbLock lock(r->top.context);
+int relate_unlock_in(DbRelation* r) {
+  DbAssertLocked(r->top.context);
   if (r->locked) {
     unlock_tree(&r->top);
     r->locked = 0;
@@ -210,20 +200,19 @@ int relate_unlock(DbRelation* r) {
   return 0;
 }
 
-int relate_free(DbRelation* r, int close_files) {
-  if (!r) return -1;
+int relate_free_in(DbRelation* r, int close_files) {
   DB_ENGINE* c = r->top.context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   // Clean-up runs even with an error pending; the error is put back after.
   DbQuietError quiet(c, DbQuietError::if_error);
-  relate_unlock(r);
+  relate_unlock_in(r);
   relate_reset(r);
   std::vector<DbDataFile*> files{r->top.data};
   free_node_tree(&r->top, files);
   delete r;
   if (close_files)
     for (DbDataFile* d : files)
-      if (d) data_close(d);
+      if (d) data_close_in(d);
   quiet.finish();
   return code_error_get(c) < 0 ? -1 : 0;
 }

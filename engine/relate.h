@@ -91,23 +91,23 @@ struct DbRelation {
   int moving_back = 0;  // the current move goes backward: scans start at their last match
 };
 
-DbRelation* relate_init(DbDataFile* data);
-DbRelateNode* relate_create_slave(DbRelateNode* master, DbDataFile* slave, const char* expr,
-                                  DbTag* tag);
-int relate_match_set(DbRelateNode* node, int mode);
-int relate_error_action_set(DbRelateNode* node, int action);
-int relate_query_set(DbRelation* r, const char* text);
-int relate_sort_set(DbRelation* r, const char* text);
-int relate_skip_enable(DbRelation* r, int flag);
+DbRelation* relate_init_in(DbDataFile* data);
+DbRelateNode* relate_create_slave_in(DbRelateNode* master, DbDataFile* slave, const char* expr,
+                                     DbTag* tag);
+int relate_match_set_in(DbRelateNode* node, int mode);
+int relate_error_action_set_in(DbRelateNode* node, int action);
+int relate_query_set_in(DbRelation* r, const char* text);
+int relate_sort_set_in(DbRelation* r, const char* text);
+int relate_skip_enable_in(DbRelation* r, int flag);
 
-int relate_top(DbRelation* r);
-int relate_bottom(DbRelation* r);
-int relate_skip(DbRelation* r, long n);
+int relate_top_in(DbRelation* r);
+int relate_bottom_in(DbRelation* r);
+int relate_skip_in(DbRelation* r, long n);
 int relate_eof(DbRelateNode* node);
 int relate_next(DbRelateNode** node);
 
-int relate_unlock(DbRelation* r);
-int relate_free(DbRelation* r, int close_files);
+int relate_unlock_in(DbRelation* r);
+int relate_free_in(DbRelation* r, int close_files);
 
 // Shared by the relation files.
 void relate_reset(DbRelation* r);

@@ -19,7 +19,7 @@ int go_existing(DbDataFile* d, long n) {
   long count = data_count_held(d);
   if (count < 0) return -1;
   if (n < 1 || n > count) return DB_NO_RECORD;
-  return data_go(d, n);
+  return data_go_in(d, n);
 }
 
 // Goes to record n of a walk over a bitmap that wants record `next` after
@@ -62,7 +62,7 @@ int list_step(DbRelateNode* top, int dir, bool from_end) {
   // Nothing before the range passes: the tag's first record, as a walk
   // through the whole tag would have ended.
   top->range_at = -1;
-  int rc = data_top(d);
+  int rc = data_top_in(d);
   if (rc < 0) return rc;
   if (rc != 0) data_go_eof(d);
   d->bof = 1;
@@ -112,7 +112,7 @@ bool scan_key_holds(DbRelateNode* node) {
 }
 
 int lock_all(DbRelateNode* node) {
-  int rc = data_lock_file(node->data);
+  int rc = data_lock_file_in(node->data);
   if (rc != 0) return rc;
   for (DbRelateNode* s : node->slaves)
     if ((rc = lock_all(s)) != 0) return rc;
@@ -120,7 +120,7 @@ int lock_all(DbRelateNode* node) {
 }
 
 void unlock_all(DbRelateNode* node) {
-  data_unlock(node->data);
+  data_unlock_in(node->data);
   for (DbRelateNode* s : node->slaves) unlock_all(s);
 }
 
@@ -153,7 +153,7 @@ int prepare(DbRelation* r) {
     if (rc != 0) return rc;
   }
   if (!r->query_text.empty()) {
-    DbExpr* e = expr_parse(r->top.data, r->query_text.c_str());
+    DbExpr* e = expr_parse_in(r->top.data, r->query_text.c_str());
     if (!e) return -1;
     if (expr_type(e) != 'L') {
       expr_free(e);
@@ -199,7 +199,7 @@ int master_step(DbRelation* r, int dir, bool from_end) {
       rc = list_step(&r->top, dir, from_end);
       if (rc != 1) return rc;
     }
-    if (!bm->bits) return from_end ? (dir > 0 ? data_top(d) : data_bottom(d)) : data_skip(d, dir);
+    if (!bm->bits) return from_end ? (dir > 0 ? data_top_in(d) : data_bottom_in(d)) : data_skip_in(d, dir);
     // Through the tag itself: a record is read only when its bit passes.
     if (from_end && dir > 0 && ranged && !r->top.range_lo.empty()) {
       const std::string& lo = r->top.range_lo;
@@ -355,7 +355,7 @@ int relate_end(DbRelation* r, int dir) {
   if (rc != 0) return rc;
   rc = accept(r);
   if (rc < 0 || rc == DB_RELATE_END) return rc;
-  if (rc == 0) return relate_skip(r, dir);
+  if (rc == 0) return relate_skip_in(r, dir);
   return 0;
 }
 
@@ -374,7 +374,7 @@ int relate_read_node(DbRelateNode* node) {
   DbDataFile* s = node->data;
   if (node->slave_tag) {
     char* key = nullptr;
-    int len = expr_key_eval(node->master_expr, &key);
+    int len = expr_key_eval_in(node->master_expr, &key);
     if (len < 0) return -1;
     if (len > node->key_len) len = node->key_len;
     if (node->match_mode == DB_RELATE_SCAN) node->scan_key.assign(key, static_cast<size_t>(len));
@@ -414,7 +414,7 @@ int relate_read_node(DbRelateNode* node) {
     }
     return no_match(node);
   }
-  double v = expr_double(node->master_expr);
+  double v = expr_double_in(node->master_expr);
   if (node->context->error_code < 0) return -1;
   long rec = std::isfinite(v) && std::fabs(v) < 2.0e9 ? static_cast<long>(v) : 0;
   int rc = go_existing(s, rec);
@@ -454,20 +454,16 @@ int relate_read_nodes(DbRelateNode* node) {
   return 0;
 }
 
-int relate_top(DbRelation* r) {
-  if (!r) return -1;
+int relate_top_in(DbRelation* r) {
   DB_ENGINE* c = r->top.context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (r->state == 'y' && !r->skip_backward) relate_reset(r);
   return relate_end(r, 1);
 }
 
-int relate_bottom(DbRelation* r) {
-  if (!r) return -1;
-  DB_ENGINE* c = r->top.context;
-  DbLock lock(c);
-  if (c->error_code < 0) return -1;
+int relate_bottom_in(DbRelation* r) {
+  DbAssertLocked(r->top.context);
   if (!r->skip_backward) {
     relate_reset(r);
     r->skip_backward = 1;
@@ -475,10 +471,9 @@ int relate_bottom(DbRelation* r) {
   return relate_end(r, -1);
 }
 
-int relate_skip(DbRelation* r, long n) {
-  if (!r) return -1;
+int relate_skip_in(DbRelation* r, long n) {
   DB_ENGINE* c = r->top.context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (n < 0 && !r->skip_backward) return -1;
   if (!r->initialised) return -1;

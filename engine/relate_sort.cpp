@@ -55,7 +55,7 @@ void list_participants(DbRelation* r, DbRelateNode* node) {
 
 int relate_build_sort(DbRelation* r) {
   DB_ENGINE* c = r->top.context;
-  r->sort_expr = expr_parse(r->top.data, r->sort_text.c_str());
+  r->sort_expr = expr_parse_in(r->top.data, r->sort_text.c_str());
   if (!r->sort_expr) return -1;
   r->state = 'x';
   collect(r, &r->top, false);
@@ -74,16 +74,16 @@ int relate_build_sort(DbRelation* r) {
   }
   std::vector<int32_t> info(k);
   uint32_t seq = 0;
-  int rc = relate_top(r);
+  int rc = relate_top_in(r);
   while (rc == 0) {
     for (size_t i = 0; i < k; i++) {
       DbDataFile* d = r->sort_nodes[i]->data;
       info[i] = data_eof(d) || data_recno(d) < 1 ? 0 : static_cast<int32_t>(data_recno(d));
     }
     char* key = nullptr;
-    if (expr_key_eval(r->sort_expr, &key) < 0) return -1;
+    if (expr_key_eval_in(r->sort_expr, &key) < 0) return -1;
     if (sort_put(&r->sort, ++seq, key, info.data()) < 0) return -1;
-    rc = relate_skip(r, 1);
+    rc = relate_skip_in(r, 1);
   }
   if (rc != DB_EOF) return rc;
   r->sort_count = seq;
@@ -133,8 +133,8 @@ int relate_sort_read(DbRelation* r, long n) {
   for (size_t i = 0; i < k; i++) {
     DbRelateNode* node = r->sort_nodes[i];
     long rec = recs[i];
-    long count = data_reccount(node->data);
-    int rc = rec >= 1 && rec <= count ? data_go(node->data, rec) : data_go_eof(node->data);
+    long count = data_reccount_in(node->data);
+    int rc = rec >= 1 && rec <= count ? data_go_in(node->data, rec) : data_go_eof(node->data);
     if (rc < 0) return rc;
     node->read = 1;
   }

@@ -23,9 +23,9 @@ int seq_read_init(DbSeqRead* r, DbFile* f, long pos, char* buf, unsigned size) {
   return 0;
 }
 
-unsigned seq_read(DbSeqRead* r, void* out, unsigned n) {
+unsigned seq_read_in(DbSeqRead* r, void* out, unsigned n) {
   DB_ENGINE* c = r->file->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   char* dst = static_cast<char*>(out);
   if (!r->buffer) {
     unsigned got = file_read(r->file, r->pos, dst, n);
@@ -51,8 +51,8 @@ unsigned seq_read(DbSeqRead* r, void* out, unsigned n) {
 }
 
 int seq_read_all(DbSeqRead* r, void* out, unsigned n) {
-  DbLock lock(r->file->context);
-  unsigned got = seq_read(r, out, n);
+  DbAssertLocked(r->file->context);
+  unsigned got = seq_read_in(r, out, n);
   if (r->file->context->error_code < 0) return -1;
   if (got != n)
     return code_error_ex(r->file->context, e_read, "File Name:", r->file->name, nullptr);
@@ -73,8 +73,8 @@ int seq_write_init(DbSeqWrite* w, DbFile* f, long pos, char* buf, unsigned size)
   return 0;
 }
 
-int seq_write(DbSeqWrite* w, const void* in, unsigned n) {
-  DbLock lock(w->file->context);
+int seq_write_in(DbSeqWrite* w, const void* in, unsigned n) {
+  DbAssertLocked(w->file->context);
   const char* src = static_cast<const char*>(in);
   if (!w->buffer) {
     if (file_write(w->file, w->pos, src, n) < 0) return -1;
@@ -82,7 +82,7 @@ int seq_write(DbSeqWrite* w, const void* in, unsigned n) {
     return 0;
   }
   while (n > 0) {
-    if (w->avail == 0 && seq_write_flush(w) < 0) return -1;
+    if (w->avail == 0 && seq_write_flush_in(w) < 0) return -1;
     unsigned k = n < w->avail ? n : w->avail;
     std::memcpy(w->buffer + (w->working - w->avail), src, k);
     w->avail -= k;
@@ -92,8 +92,8 @@ int seq_write(DbSeqWrite* w, const void* in, unsigned n) {
   return 0;
 }
 
-int seq_write_flush(DbSeqWrite* w) {
-  DbLock lock(w->file->context);
+int seq_write_flush_in(DbSeqWrite* w) {
+  DbAssertLocked(w->file->context);
   if (!w->buffer) return 0;
   unsigned n = w->working - w->avail;
   if (file_write(w->file, w->pos, w->buffer, n) < 0) return -1;
@@ -107,7 +107,7 @@ int seq_write_fill(DbSeqWrite* w, long n, int byte) {
   std::memset(piece, byte, sizeof piece);
   while (n > 0) {
     unsigned k = n < 512 ? static_cast<unsigned>(n) : 512u;
-    if (seq_write(w, piece, k) < 0) return -1;
+    if (seq_write_in(w, piece, k) < 0) return -1;
     n -= k;
   }
   return 0;

@@ -204,7 +204,7 @@ int spill(DbSort* s) {
   }
   if (note_run_start(s, s->writer.pos + long(s->writer.working - s->writer.avail)) < 0) return -1;
   for (long i = 0; i < s->count; i++)
-    if (seq_write(&s->writer, s->pointers[i], s->entry_len) < 0) return -1;
+    if (seq_write_in(&s->writer, s->pointers[i], s->entry_len) < 0) return -1;
   s->runs_written++;
   s->run_starts[s->runs_written] = s->writer.pos + long(s->writer.working - s->writer.avail);
   s->count = 0;
@@ -246,7 +246,7 @@ void place_run(DbSort* s, int i) {
 int start_merge(DbSort* s) {
   DB_ENGINE* c = s->context;
   if (s->count > 0 && spill(s) < 0) return -1;
-  if (seq_write_flush(&s->writer) < 0) return -1;
+  if (seq_write_flush_in(&s->writer) < 0) return -1;
   mem_free(s->pointers);
   s->pointers = nullptr;
   mem_free(s->writer_buf);
@@ -297,7 +297,7 @@ int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len) {
   std::memset(static_cast<void*>(s), 0, sizeof *s);
   s->file.handle = -1;
   s->context = c;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   s->sort_len = sort_len;
   s->info_len = info_len;
@@ -328,7 +328,7 @@ int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len) {
 
 int sort_put(DbSort* s, uint32_t seq, const void* key, const void* info) {
   DB_ENGINE* c = s->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (s->count == s->slots) grow(s);
   if (s->count == s->slots && spill(s) < 0) return -1;
@@ -340,7 +340,7 @@ int sort_put(DbSort* s, uint32_t seq, const void* key, const void* info) {
 }
 
 int sort_get_init(DbSort* s) {
-  DbLock lock(s->context);
+  DbAssertLocked(s->context);
   if (s->context->error_code < 0) return -1;
   s->reading = 1;
   if (s->runs_written == 0) {
@@ -353,7 +353,7 @@ int sort_get_init(DbSort* s) {
 
 int sort_get(DbSort* s, uint32_t* seq, char** key, char** info) {
   DB_ENGINE* c = s->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   char* e = nullptr;
   if (s->runs_written == 0) {
@@ -398,8 +398,8 @@ int sort_get(DbSort* s, uint32_t* seq, char** key, char** info) {
 void sort_free(DbSort* s) {
   DB_ENGINE* c = s->context;
   if (!c) return;
-  DbLock lock(c);
-  if (s->has_file) file_close(&s->file);
+  DbAssertLocked(c);
+  if (s->has_file) file_close_in(&s->file);
   mem_free(s->writer_buf);
   mem_free(s->pointers);
   mem_free(s->runs);

@@ -126,7 +126,7 @@ int mdx_record_key(DbTag* t, unsigned char* key) {
     }
   }
   char* k = nullptr;
-  int len = expr_key_eval(t->expr, &k);
+  int len = expr_key_eval_in(t->expr, &k);
   if (len < 0) return -1;
   if (len != t->header.key_len)
     return code_error_ex(t->context, e_index, "File Name:", t->index->file.name, nullptr);
@@ -141,7 +141,7 @@ int mdx_record_key(DbTag* t, unsigned char* key) {
 
 int tag_key_of_record(DbTag* t, unsigned char** key) {
   DB_ENGINE* c = t->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (!c->key_buf.grow(c, unsigned(t->header.key_len) + 1)) return -1;
   // expr_key_eval builds into the same buffer, so take the key out through a copy.
@@ -157,5 +157,5 @@ int tag_key_of_record(DbTag* t, unsigned char** key) {
 
 int tag_filter_passes(DbTag* t) {
   if (!t->filter) return 1;
-  return expr_true(t->filter) > 0 ? 1 : 0;
+  return expr_true_in(t->filter) > 0 ? 1 : 0;
 }

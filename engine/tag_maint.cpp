@@ -238,7 +238,7 @@ int find_by_walking(DbTag* t, const void* key, long recno) {
 
 int tag_add(DbTag* t, const void* key, long recno) {
   DB_ENGINE* c = t->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   int rc = seek_on_path(t, static_cast<const unsigned char*>(key));
   if (rc == -2) rc = tag_seek(t, key, unsigned(t->header.key_len));
@@ -264,7 +264,7 @@ int tag_add(DbTag* t, const void* key, long recno) {
 
 int tag_remove(DbTag* t, const void* key, long recno) {
   DB_ENGINE* c = t->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   int rc = tag_go(t, key, recno);
   if (rc > 0) rc = find_by_walking(t, key, recno);
@@ -280,7 +280,7 @@ int tag_remove(DbTag* t, const void* key, long recno) {
 }
 
 int tag_add_record(DbTag* t, long recno) {
-  DbLock lock(t->context);
+  DbAssertLocked(t->context);
   int pass = tag_filter_passes(t);
   if (pass <= 0) return pass < 0 ? -1 : 0;
   unsigned char key[512];
@@ -289,7 +289,7 @@ int tag_add_record(DbTag* t, long recno) {
 }
 
 int tag_remove_record(DbTag* t, long recno) {
-  DbLock lock(t->context);
+  DbAssertLocked(t->context);
   unsigned char key[512];
   if (mdx_record_key(t, key) < 0) return -1;
   return tag_remove(t, key, recno);

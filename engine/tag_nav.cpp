@@ -225,7 +225,7 @@ int tag_down(DbTag* t) {
 long leaf_cap(DbTag* t) {
   DbIndexFile* x = t->index;
   long pages = long(le_get32(x->header + 32));
-  long len = file_len(&x->file);
+  long len = file_len_in(&x->file);
   if (len < 0) return -1;
   if (len / 512 + 1 < pages) pages = len / 512 + 1;
   return pages / x->blocks_per_page + 1;
@@ -290,7 +290,7 @@ class Moving {
     x_->probe_locked = 0;
     x_->locked = 0;
     DbQuietError quiet(x_->context);
-    file_unlock(&x_->file, DB_INDEX_LOCK_BYTE, 1);
+    file_unlock_in(&x_->file, DB_INDEX_LOCK_BYTE, 1);
   }
   Moving(const Moving&) = delete;
   Moving& operator=(const Moving&) = delete;
@@ -406,7 +406,7 @@ void tag_unposition(DbTag* t) {
 
 int tag_seek(DbTag* t, const void* key, unsigned len) {
   DB_ENGINE* c = t->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   c->activity_bits |= 8;
   if (t->header.key_type != 'C' || len > unsigned(t->header.key_len)) len = unsigned(t->header.key_len);
@@ -425,7 +425,7 @@ namespace {
 
 int edge(DbTag* t, bool last) {
   DB_ENGINE* c = t->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   Moving moving(t);
   t->walk_leaves = 0;
@@ -453,7 +453,7 @@ int tag_past_end(DbTag* t) {
 
 long tag_skip(DbTag* t, long n) {
   DB_ENGINE* c = t->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   c->activity_bits |= 4;
   Moving moving(t);
@@ -524,7 +524,7 @@ long tag_skip(DbTag* t, long n) {
 
 int tag_go(DbTag* t, const void* key, long recno) {
   DB_ENGINE* c = t->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   Moving moving(t);
   int rc = tag_seek(t, key, unsigned(t->header.key_len));
   if (rc != 0) return rc;
@@ -603,7 +603,7 @@ int index_flush_blocks(DbIndexFile* x) {
 
 int tag_flush(DbTag* t) {
   DB_ENGINE* c = t->context;
-  DbLock lock(c);
+  DbAssertLocked(c);
   if (t->blocks_dirty) {
     std::vector<DbBlock*> changed;
     collect_changed(t, &changed);

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 // The pending error; reads and writes look like a plain int.
 class DbPendingError {
@@ -50,48 +49,4 @@ class DbWorkBuffer {
 
  private:
   uint64_t id_;
-};
-
-// The context's lock: recursive, and cheap to take again for the thread that
-// holds it, since every public call made from inside another takes it once
-// more (a query step runs through a dozen of them).
-class DbEngineMutex {
- public:
-  void lock() {
-    const void* me = self();
-    if (owner_.load(std::memory_order_relaxed) == me) {
-      ++depth_;
-      return;
-    }
-    mutex_.lock();
-    owner_.store(me, std::memory_order_relaxed);
-    depth_ = 1;
-  }
-  bool try_lock() {
-    const void* me = self();
-    if (owner_.load(std::memory_order_relaxed) == me) {
-      ++depth_;
-      return true;
-    }
-    if (!mutex_.try_lock()) return false;
-    owner_.store(me, std::memory_order_relaxed);
-    depth_ = 1;
-    return true;
-  }
-  void unlock() {
-    if (--depth_ > 0) return;
-    owner_.store(nullptr, std::memory_order_relaxed);
-    mutex_.unlock();
-  }
-
- private:
-  // Only the holder writes owner_, so no other thread ever reads its own
-  // mark there.
-  static const void* self() {
-    static thread_local char mark;
-    return &mark;
-  }
-  std::mutex mutex_;
-  std::atomic<const void*> owner_{nullptr};
-  int depth_ = 0;  // only the holder touches it
 };

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/lock.h"
 
 namespace {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/relate.h"
 
 namespace {

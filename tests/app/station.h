@@ -19,6 +19,7 @@
 #include "appcore/globals.h"
 #include "dbmodel/engine_context.h"
 #include "engine/engine.h"
+#include "engine/engine_api.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
 #include "platform/path.h"

@@ -9,6 +9,7 @@
 
 #include "damaged_walk.h"
 #include "engine/convert.h"
+#include "engine/engine_api.h"
 #include "engine_fixture.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/index.h"
 #include "engine/memo.h"
 
@@ -68,7 +69,7 @@ inline Outcome exercise(DB_ENGINE* c, const std::string& dbf) {
   o.opened = true;
   // The records the file holds: a damaged count may state millions more,
   // which the engine passes over as torn without reading them one by one.
-  long count = data_count_held(d);
+  long count = (DbLock(c), data_count_held(d));
   take_error(c, &o);
   long cap = walk_cap(d, count);
   take_error(c, &o);
@@ -77,7 +78,7 @@ inline Outcome exercise(DB_ENGINE* c, const std::string& dbf) {
     if (data_go(d, n) == 0) {
       for (int i = 1; i <= data_num_fields(d); i++) {
         DbField* f = data_field_at(d, i);
-        if (f->memo) memo_field_read(f);
+        if (f->memo) (DbLock(c), memo_field_read(f));
         field_str(f);
         take_error(c, &o);
       }

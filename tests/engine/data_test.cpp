@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/index.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
@@ -87,7 +88,10 @@ TEST_F(DataFiles, CreateWritesTheHeaderAndDescriptors) {
   EXPECT_EQ(data_record_width(d), record_len);
   EXPECT_STREQ(data_alias(d), "PARTS");
   EXPECT_EQ(data_find_by_alias(&c, "parts"), d);
-  EXPECT_EQ(data_field_find(d, "qty  "), 2);
+  {
+    DbLock hold(&c);
+    EXPECT_EQ(data_field_find(d, "qty  "), 2);
+  }
   EXPECT_EQ(field_type(data_field_named(d, "QTY")), 'N');
   EXPECT_EQ(data_field_named(d, "nope"), nullptr);
   EXPECT_EQ(code_error_set(&c, 0), e_field_name);
@@ -428,7 +432,7 @@ TEST(TableNames, CompanionsTakeTheCaseOfTheTableName) {
     ASSERT_EQ(data_append(d), 0);
     std::vector<std::string> memos;
     for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1))
-      memos.emplace_back(memo_field_ptr(data_field_at(d, 2)), memo_field_len(data_field_at(d, 2)));
+      memos.emplace_back(FieldRefMemo(data_field_at(d, 2)).ptr(), FieldRefMemo(data_field_at(d, 2)).len());
     EXPECT_EQ(memos, (std::vector<std::string>{"first memo", "second memo"}));
     EXPECT_EQ(data_close(d), 0);
     EXPECT_EQ(listing(dir), set_of(k.renamed));

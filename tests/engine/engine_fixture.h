@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/engine_api.h"
 
 namespace kvtest {
 

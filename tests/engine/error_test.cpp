@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engine/engine.h"
+#include "engine/engine_api.h"
 #include "platform/msgbox.h"
 #include "engine_fixture.h"
 

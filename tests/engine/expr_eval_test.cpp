@@ -203,6 +203,7 @@ TEST_F(ExprTest, PartOfAnExpression) {
     DbExpr* e = parse("QTY > 3 * 4 .AND. NAME = 'AB' + 'C'");
     ASSERT_NE(e, nullptr);
     // Postfix: QTY 3 4 * > NAME 'AB' 'C' + = .AND.
+    DbLock hold(&ctx);
     char* v = nullptr;
     ASSERT_EQ(expr_eval_part(e, 3, &v), 0);
     EXPECT_EQ(render(v, 8, 'n'), "12");

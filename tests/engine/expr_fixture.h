@@ -12,6 +12,7 @@
 
 #include "engine/convert.h"
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/expr.h"
 #include "engine/memo.h"
 

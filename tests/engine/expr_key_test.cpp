@@ -129,6 +129,7 @@ TEST_F(ExprTest, KeyOfAGivenValue) {
     ASSERT_NE(e, nullptr);
     char text[] = "  -12.5";
     char* v = text;
+    DbLock hold(&ctx);
     ASSERT_EQ(expr_key(e, &v, 7, 'N'), DB_PACKED_LEN);
     EXPECT_EQ(std::string(v, DB_PACKED_LEN), packed("-12.5"));
     char date[] = "20240229";

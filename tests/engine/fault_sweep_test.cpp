@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/index.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
@@ -143,7 +144,7 @@ struct FaultSweep : ::testing::Test {
       std::string nm = field_str(data_field_at(d, 2));
       nm.erase(nm.find_last_not_of(' ') + 1);
       DbField* m = data_field_at(d, 3);
-      rows.push_back({field_long(data_field_at(d, 1)), nm, std::string(memo_field_ptr(m), memo_field_len(m)),
+      rows.push_back({field_long(data_field_at(d, 1)), nm, std::string(FieldRefMemo(m).ptr(), FieldRefMemo(m).len()),
                       data_is_deleted(d) != 0});
     }
     return rows;
@@ -152,6 +153,8 @@ struct FaultSweep : ::testing::Test {
   // "hex key|record" lines of a tag in its order.
   static std::string dump(DbTag* t) {
     std::string out;
+    if (!t) return out;
+    DbLock hold(t->context);  // the tag walk is the engine's inside
     if (!t || tag_top(t) != 0 || tag_eof(t)) return out;
     do {
       char hex[3];

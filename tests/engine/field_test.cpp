@@ -6,6 +6,7 @@
 
 #include "engine/data.h"
 #include "engine/dbstr.h"
+#include "engine/engine_api.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_api.h"
 #include "engine/file.h"
 #include "engine_fixture.h"
 #include "platform/path.h"
@@ -24,6 +25,7 @@ std::vector<unsigned char> pattern(size_t n) {
 TEST(FileLayer, CreateHonoursSafetyAndReports) {
   ScratchDir dir;
   QuietEngine c;
+  DbLock hold(&c);  // the file layer is the engine's inside
   std::string name = dir.file("A.BIN");
   DbFile f;
   ASSERT_EQ(file_create(&f, &c, name.c_str(), 1), 0);
@@ -56,6 +58,7 @@ TEST(FileLayer, CreateHonoursSafetyAndReports) {
 TEST(FileLayer, SequentialReaderAlignsToKilobytes) {
   ScratchDir dir;
   QuietEngine c;
+  DbLock hold(&c);  // the file layer is the engine's inside
   auto data = pattern(20000);
   kvtest::write_bytes(dir.file("S.BIN"), data);
   DbFile f;
@@ -96,6 +99,7 @@ TEST(FileLayer, SequentialReaderAlignsToKilobytes) {
 TEST(FileLayer, SequentialWriterAcrossBufferEdges) {
   ScratchDir dir;
   QuietEngine c;
+  DbLock hold(&c);  // the file layer is the engine's inside
   auto data = pattern(9000);
   for (unsigned size : {0u, 1024u, 3000u}) {
     std::string name = dir.file(kvtest::numbered("W", size));
@@ -127,6 +131,7 @@ TEST(FileLayer, SequentialWriterAcrossBufferEdges) {
 TEST(FileLayer, TemporaryFilesAndReplace) {
   ScratchDir dir;
   QuietEngine c;
+  DbLock hold(&c);  // the file layer is the engine's inside
   std::string before = plat::get_current_directory();
   ASSERT_TRUE(plat::set_drive_root('K', dir.path().string()));
   ASSERT_TRUE(plat::set_current_directory("K:\\"));

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "engine/engine_api.h"
 #include "engine/memo.h"
 #include "tests/engine/index_fixture.h"
 
@@ -146,9 +147,9 @@ TEST_F(FullDisk, FailedRewriteKeepsEveryMemoReadable) {
   ASSERT_EQ(data_go(d, 1), 0);
   // The record was not written: it leads to both old texts, still whole.
   DbField* first = data_field_at(d, 2);
-  EXPECT_EQ(std::string(memo_field_ptr(first), memo_field_len(first)), long_text);
+  EXPECT_EQ(std::string(FieldRefMemo(first).ptr(), FieldRefMemo(first).len()), long_text);
   DbField* second = data_field_at(d, 3);
-  EXPECT_EQ(std::string(memo_field_ptr(second), memo_field_len(second)), "b");
+  EXPECT_EQ(std::string(FieldRefMemo(second).ptr(), FieldRefMemo(second).len()), "b");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "engine/engine_api.h"
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 #include "index_fixture.h"

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "engine/index_data.h"
 #include "index_fixture.h"
 
 namespace {
@@ -102,7 +103,7 @@ TEST_F(IndexFile, DamagedHeadersAreRefused) {
   create(nullptr, kCodeFields);
   append_code("A");
   const DbTagInfo tags[] = {{"CODE", "CODE", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
-  ASSERT_NE(index_create(d, nullptr, tags), nullptr);
+  ASSERT_NE((DbLock(&c), index_create(d, nullptr, tags)), nullptr);
   ASSERT_EQ(data_close(d), 0);
   d = nullptr;
   auto good = read_bytes(mdx);
@@ -139,14 +140,14 @@ TEST_F(IndexFile, UniqueActionsOnRebuild) {
     for (const char* code : {"B", "A", "B", "C", "A"}) append_code(code);
     const DbTagInfo tags[] = {{"CODE", "CODE", nullptr, k.action, 0},
                               {nullptr, nullptr, nullptr, 0, 0}};
-    DbIndexFile* x = index_create(d, nullptr, tags);
+    DbIndexFile* x = (DbLock(&c), index_create(d, nullptr, tags));
     EXPECT_EQ(code_error_set(&c, 0), k.status);
     if (k.kept.empty()) {
       EXPECT_EQ(x, nullptr);
       EXPECT_FALSE(std::filesystem::exists(mdx)) << "no half-made index is left";
     } else {
       ASSERT_NE(x, nullptr);
-      EXPECT_EQ(walk(index_tag(x, "CODE"), false), k.kept);
+      EXPECT_EQ(walk((DbLock(&c), index_tag(x, "CODE")), false), k.kept);
     }
     data_close(d);
     d = nullptr;

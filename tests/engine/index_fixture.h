@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/index.h"
 #include "engine_fixture.h"
 
@@ -78,6 +79,7 @@ struct IndexTest : ::testing::Test {
 
   // Record numbers in tag order, walked forward or backward with tag_skip.
   std::vector<long> walk(DbTag* t, bool backward) {
+    DbLock hold(&c);  // the tag walk is the engine's inside
     std::vector<long> v;
     if ((backward ? tag_bottom(t) : tag_top(t)) != 0) return {-1};
     if (tag_eof(t)) return v;
@@ -90,6 +92,7 @@ struct IndexTest : ::testing::Test {
 
   // "hex key|record" lines of a tag in its order, as we walk it.
   std::string our_dump(DbTag* t) {
+    DbLock hold(&c);
     std::string out;
     if (tag_top(t) != 0 || tag_eof(t)) return out;
     do {

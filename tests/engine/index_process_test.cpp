@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "engine/engine_api.h"
 #include "engine/lock.h"
 #include "index_fixture.h"
 

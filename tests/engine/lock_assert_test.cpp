@@ -1,13 +1,16 @@
 // The engine's internal functions work on shared state (block images, the
 // block cache, record positions) and rely on the public call that reached
 // them holding the context's lock: in the test build, reaching one without
-// the lock, or while another thread holds it, stops the program at once.
-// Covers: engine/engine.h (DbLock, DbUnlocked, DbAssertLocked), engine/index_block.cpp,
+// the lock, or while another thread holds it, stops the program at once; so
+// does a public call (or a hold) made inside another public call, since the
+// lock is taken once, at the engine's surface.
+// Covers: engine/engine.h (DbCall, DbLock, DbUnlocked, DbAssertLocked), engine/index_block.cpp,
 // engine/data_record.cpp (record positions)
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "engine/os_shim.h"
 #include "index_fixture.h"
 
 namespace {
@@ -56,7 +59,12 @@ TEST_F(LockAsserts, AWaitOutsideTheLockLeavesAnotherThreadsHoldAlone) {
   });
   other.join();
   EXPECT_TRUE(DbLockHeld(&c));
-  EXPECT_EQ(c.lock_depth, 1);
+  bool other_got_in = true;
+  std::thread([&] {
+    other_got_in = c.mutex.try_lock();
+    if (other_got_in) c.mutex.unlock();
+  }).join();
+  EXPECT_FALSE(other_got_in) << "the hold is still this thread's";
 }
 
 #ifndef NDEBUG
@@ -72,6 +80,41 @@ TEST_F(LockAsserts, InternalFunctionsStopTheTestBuildWithoutTheLock) {
         std::thread([x] { index_block_take(x); }).join();
       },
       "without the context's lock");
+}
+
+// A file-layer watch runs inside the public call that reads: the engine's
+// lock is held there, so whatever it tries on the engine is a re-entry.
+DbDataFile* g_table = nullptr;
+void (*g_reenter)() = nullptr;
+void reenter_on_read(const char*, unsigned) {
+  if (g_reenter) g_reenter();
+}
+
+TEST_F(LockAsserts, AnEngineCallInsideAnotherStopsTheTestBuild) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  g_table = d;
+  struct Case {
+    const char* what;
+    void (*reenter)();
+    const char* message;
+  };
+  const Case cases[] = {
+      {"a public call", [] { data_reccount(g_table); }, "engine call made inside another engine call"},
+      {"a hold", [] { DbLock again(g_table->context); }, "engine lock taken inside an engine call"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    EXPECT_DEATH(
+        {
+          g_reenter = k.reenter;
+          dbos_watch_reads(reenter_on_read);
+          data_go(g_table, 2);
+        },
+        k.message);
+  }
+  // The same calls made one after the other are sound.
+  EXPECT_EQ(data_go(d, 2), 0);
+  EXPECT_EQ(data_reccount(d), 2);
 }
 
 TEST_F(LockAsserts, RecordPositionsCountFromOne) {

@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/index.h"
+#include "engine/index_data.h"
 #include "engine/lock.h"
 #include "engine_fixture.h"
 
@@ -62,11 +64,11 @@ TEST_F(Locks, TwoHandlesOfOneProcessConflict) {
   ASSERT_EQ(data_lock_file(b), 0);
   EXPECT_TRUE(data_record_locked(b, 3));
   EXPECT_EQ(data_lock_record(a, 3), DB_LOCKED);
-  EXPECT_EQ(data_lock_append(a), DB_LOCKED);
+  EXPECT_EQ((DbLock(&c), data_lock_append(a)), DB_LOCKED);
   EXPECT_EQ(data_append_blank(a), DB_LOCKED);
   data_unlock(b);
-  EXPECT_EQ(data_lock_append(a), 0);
-  EXPECT_EQ(data_lock_append(b), DB_LOCKED);
+  EXPECT_EQ((DbLock(&c), data_lock_append(a)), 0);
+  EXPECT_EQ((DbLock(&c), data_lock_append(b)), DB_LOCKED);
 }
 
 TEST_F(Locks, GroupLocksAllOrNone) {
@@ -132,7 +134,7 @@ TEST_F(Locks, ALockOfAnotherProcessRefusesOurs) {
     QuietEngine own;
     DbDataFile* d = data_open(&own, name.c_str());
     // The append lock first: taking it releases record locks.
-    char ok = d && data_lock_append(d) == 0 && data_lock_record(d, 8) == 0 ? 'y' : 'n';
+    char ok = d && (DbLock(&own), data_lock_append(d)) == 0 && data_lock_record(d, 8) == 0 ? 'y' : 'n';
     (void)!write(to_parent[1], &ok, 1);
     char go;
     (void)!read(to_child[0], &go, 1);
@@ -171,7 +173,10 @@ TEST_F(Locks, ClosingAnIndexWaitsWithoutChangingOtherThreadsAttempts) {
   // Closing the index writes the changed record first and waits for its lock
   // as long as it takes; the other threads keep their own number of tries.
   auto* x = static_cast<DbIndexFile*>(list_first(&p->indexes));
-  std::thread closer([x] { index_close(x); });
+  std::thread closer([this, x] {
+    DbLock hold(&c);
+    index_close(x);
+  });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   int seen;
   {

@@ -12,6 +12,7 @@ using kvtest::IndexTest;
 using PeerIndex = IndexTest;
 
 TEST_F(PeerIndex, ReadsAppendedAndRebuiltTags) {
+  DbLock hold(&c);  // the tag layer is the engine's inside
   create();
   // Enough records for several levels: splits of leaves and branches.
   for (long i = 0; i < 3000; i++) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/memo.h"
 #include "engine_fixture.h"
 #include "platform/file.h"
@@ -68,7 +69,7 @@ struct MemoReplace : ::testing::Test {
     for (size_t i = 0; i < texts.size(); i++) {
       ASSERT_EQ(data_go(d, static_cast<long>(i) + 1), 0) << when;
       DbField* f = data_field_at(d, 2);
-      EXPECT_EQ(std::string(memo_field_ptr(f), memo_field_len(f)), texts[i]) << when << " " << i;
+      EXPECT_EQ(std::string(FieldRefMemo(f).ptr(), FieldRefMemo(f).len()), texts[i]) << when << " " << i;
     }
   }
 };

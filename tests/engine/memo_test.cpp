@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/memo.h"
 #include "engine_fixture.h"
 
@@ -59,7 +60,8 @@ struct Memos : ::testing::Test {
   std::string read(long rec, int field = 2) {
     EXPECT_EQ(data_go(d, rec), 0);
     DbField* f = data_field_at(d, field);
-    return std::string(memo_field_ptr(f), memo_field_len(f));
+    DbLock hold(&c);
+    return std::string(FieldRefMemo(f).ptr(), FieldRefMemo(f).len());
   }
 
   void rewrite(long rec, const std::string& text) {
@@ -200,8 +202,9 @@ TEST_F(Memos, DamagedEntriesAndPointers) {
     d = data_open(&c, name.c_str());
     ASSERT_NE(d, nullptr) << k.what;
     ASSERT_EQ(data_go(d, 1), 0);
+    DbLock hold(&c);
     EXPECT_EQ(memo_field_read(note()), k.want) << k.what;
-    EXPECT_EQ(std::string(memo_field_ptr(note()), memo_field_len(note())), k.text) << k.what;
+    EXPECT_EQ(std::string(FieldRefMemo(note()).ptr(), FieldRefMemo(note()).len()), k.text) << k.what;
     code_error_set(&c, 0);
     EXPECT_EQ(data_close(d), 0);
     d = nullptr;
@@ -227,15 +230,16 @@ namespace {
 TEST_F(Memos, GrowingKeepsTheTextAndFillsTheRestWithNuls) {
   append("N10 G00");
   ASSERT_EQ(data_go(d, 1), 0);
+  DbLock hold(&c);
   ASSERT_EQ(memo_field_len(note()), 7u);
   ASSERT_EQ(memo_field_set_len(note(), 600), 0);
-  std::string grown(memo_field_ptr(note()), memo_field_len(note()));
+  std::string grown(FieldRefMemo(note()).ptr(), FieldRefMemo(note()).len());
   EXPECT_EQ(grown.substr(0, 7), "N10 G00");
   EXPECT_EQ(grown.substr(7), std::string(593, '\0'));
   ASSERT_EQ(memo_field_set_len(note(), 3), 0);
-  EXPECT_EQ(std::string(memo_field_ptr(note()), memo_field_len(note())), "N10");
+  EXPECT_EQ(std::string(FieldRefMemo(note()).ptr(), FieldRefMemo(note()).len()), "N10");
   ASSERT_EQ(memo_field_set_len(note(), 5), 0);
-  EXPECT_EQ(std::string(memo_field_ptr(note()), memo_field_len(note())), std::string("N10\0\0", 5));
+  EXPECT_EQ(std::string(FieldRefMemo(note()).ptr(), FieldRefMemo(note()).len()), std::string("N10\0\0", 5));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/memo.h"
 #include "engine_fixture.h"
 
@@ -242,7 +243,7 @@ std::vector<std::vector<std::string>> engine_rows(DB_ENGINE* c, const std::strin
     for (int f = 1; f <= data_num_fields(d); f++) {
       DbField* fld = data_field_at(d, f);
       if (field_type(fld) == 'M')
-        row.emplace_back(memo_field_ptr(fld), memo_field_len(fld));
+        row.emplace_back(FieldRefMemo(fld).ptr(), FieldRefMemo(fld).len());
       else
         row.push_back(trim(field_str(fld)));
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/engine_api.h"
 #include "engine/pool.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/engine_api.h"
 #include "engine/index.h"
 #include "engine/index_data.h"
 #include "engine/lock.h"
@@ -31,11 +32,12 @@ class QueryTest : public RelateTest {
                                      {"UPNAME", "UPPER(NAME)", nullptr, 0, 0},
                                      {"NAME4", "SUBSTR(NAME,1,4)", nullptr, 0, 0},
                                      {nullptr, nullptr, nullptr, 0, 0}};
+    DbLock hold(&ctx);
     ASSERT_NE(index_create(d, nullptr, tags), nullptr) << code_error_get(&ctx);
   }
 
   void TearDown() override {
-    index_data_close(d);
+    (DbLock(&ctx), index_data_close(d));
     RelateTest::TearDown();
   }
 

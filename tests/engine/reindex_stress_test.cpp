@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/engine_api.h"
 #include "engine/lock.h"
 #include "index_fixture.h"
 

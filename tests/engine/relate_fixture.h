@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/expr.h"
 #include "engine/relate.h"
 #include "tests/engine/engine_fixture.h"

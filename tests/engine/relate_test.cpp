@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "engine/dbstr.h"
+#include "engine/engine_api.h"
 #include "engine/fieldinfo.h"
 #include "engine/index.h"
 #include "engine/index_data.h"
@@ -274,12 +275,13 @@ class RelateTagTest : public RelateTest {
     static const DbTagInfo tags[] = {{"PROG", "PROG", nullptr, 0, 0},
                                      {"QTY", "QTY", nullptr, 0, 0},
                                      {nullptr, nullptr, nullptr, 0, 0}};
+    DbLock hold(&ctx);
     ASSERT_NE(index_create(jobs, nullptr, tags), nullptr) << code_error_get(&ctx);
     by_prog = index_tag(static_cast<DbIndexFile*>(list_first(&jobs->indexes)), "PROG");
     ASSERT_NE(by_prog, nullptr);
   }
   void TearDown() override {
-    index_data_close(jobs);
+    (DbLock(&ctx), index_data_close(jobs));
     RelateTest::TearDown();
   }
 

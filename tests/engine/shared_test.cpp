@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
 #include "engine_fixture.h"
@@ -136,7 +137,7 @@ TEST(SharedTable, TwoProcessesLoseNothing) {
     ASSERT_EQ(data_go(d, r), 0);
     std::string name = trimmed(data_field_at(d, 1));
     long ver = field_long(data_field_at(d, 2));
-    std::string note(memo_field_ptr(data_field_at(d, 4)), memo_field_len(data_field_at(d, 4)));
+    std::string note(FieldRefMemo(data_field_at(d, 4)).ptr(), FieldRefMemo(data_field_at(d, 4)).len());
     EXPECT_EQ(note, note_for(name, ver)) << name << " version " << ver;
     EXPECT_TRUE(names.insert(name).second) << name << " twice";
     notes[name] = note;

@@ -11,6 +11,7 @@
 
 #include "engine/convert.h"
 #include "engine/engine.h"
+#include "engine/engine_api.h"
 #include "engine/sort.h"
 
 namespace {
@@ -24,6 +25,7 @@ struct Entry {
 // Sorts `in` with the engine at the given sort memory and returns what it delivers.
 std::vector<Entry> engine_sort(DbEngine& ctx, const std::vector<Entry>& in, unsigned key_len,
                                unsigned info_len, int* runs = nullptr) {
+  DbLock hold(&ctx);  // the sort is the engine's inside
   DbSort s;
   EXPECT_EQ(sort_init(&s, &ctx, key_len, info_len), 0);
   for (const Entry& e : in) EXPECT_EQ(sort_put(&s, e.seq, e.key.data(), e.info.data()), 0);
@@ -59,6 +61,7 @@ std::vector<Entry> random_entries(size_t n, unsigned key_len, int distinct, unsi
 
 TEST(Sort, NoEntriesEndsAtOnce) {
   DbEngine ctx;
+  DbLock hold(&ctx);  // the sort is the engine's inside
   EXPECT_TRUE(engine_sort(ctx, {}, 8, 0).empty());
 }
 
@@ -78,6 +81,7 @@ TEST(Sort, OrdersByKeyThenSequenceInMemoryAndAcrossRuns) {
   };
   for (const Case& c : cases) {
     DbEngine ctx;
+    DbLock hold(&ctx);
     ctx.sort_memory = c.sort_memory;
     auto in = random_entries(c.count, 10, c.distinct, unsigned(c.count));
     int runs = 0;
@@ -99,6 +103,7 @@ TEST(Sort, OrdersByKeyThenSequenceInMemoryAndAcrossRuns) {
 
 TEST(Sort, CustomCompareOrdersDescending) {
   DbEngine ctx;
+  DbLock hold(&ctx);  // the sort is the engine's inside
   ctx.sort_memory = 2048;
   DbSort s;
   ASSERT_EQ(sort_init(&s, &ctx, 4, 0), 0);
@@ -124,6 +129,7 @@ TEST(Sort, CustomCompareOrdersDescending) {
 void expect_sorted_as(const std::vector<std::string>& keys, DbSortCompare compare, int order,
                       const char* what) {
   DbEngine ctx;
+  DbLock hold(&ctx);  // the sort is the engine's inside
   unsigned len = unsigned(keys[0].size());
   DbSort s;
   ASSERT_EQ(sort_init(&s, &ctx, len, 0), 0);
@@ -198,6 +204,7 @@ TEST(Sort, PromisedOrdersSortAsTheirCompareRoutines) {
 
 TEST(Sort, TooLittleMemoryFails) {
   DbEngine ctx;
+  DbLock hold(&ctx);  // the sort is the engine's inside
   ctx.silent_errors = 1;
   ctx.sort_memory = 512;  // fewer than 256 pointers
   DbSort s;

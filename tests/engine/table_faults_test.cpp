@@ -3,6 +3,7 @@
 // end of the file.
 #include <gtest/gtest.h>
 
+#include "engine/engine_api.h"
 #include "engine/lock.h"
 #include "index_fixture.h"
 

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engine/convert.h"
+#include "engine/engine_api.h"
 #include "index_fixture.h"
 
 namespace {
@@ -39,6 +40,7 @@ struct TagEdges : IndexTest {
 };
 
 TEST_F(TagEdges, FullLeafSplitsIntoLowerAndUpperHalves) {
+  DbLock hold(&c);  // the tag layer is the engine's inside
   for (int i = 0; i < 63; i++) add(code(i * 2));
   DbTag* t = tag("CODE");
   ASSERT_EQ(tag_top(t), 0);
@@ -55,6 +57,7 @@ TEST_F(TagEdges, FullLeafSplitsIntoLowerAndUpperHalves) {
 }
 
 TEST_F(TagEdges, SkipsSeeksAndGoesAtTheEnds) {
+  DbLock hold(&c);  // the tag layer is the engine's inside
   for (int i = 0; i < 200; i++) add(code(i));
   DbTag* t = tag("CODE");
   ASSERT_EQ(tag_seek(t, code(198).data(), 10), 0);
@@ -87,6 +90,7 @@ TEST_F(TagEdges, SkipsSeeksAndGoesAtTheEnds) {
 }
 
 TEST_F(TagEdges, RemovingEveryKeyFreesBlocksForReuse) {
+  DbLock hold(&c);  // the tag layer is the engine's inside
   const int n = 600;
   for (int i = 0; i < n; i++) add(code(i), 200);
   ASSERT_EQ(data_flush(d), 0);
@@ -128,6 +132,7 @@ TEST_F(TagEdges, RemovingEveryKeyFreesBlocksForReuse) {
 }
 
 TEST_F(TagEdges, ABlockThatDoesNotFitItsParentIsReported) {
+  DbLock hold(&c);  // the tag layer is the engine's inside
   for (int i = 0; i < 100; i++) add(code(i));
   ASSERT_EQ(data_flush(d), 0);
   DbTag* t = tag("CODE");
@@ -167,6 +172,7 @@ TEST_F(TagEdges, ABlockThatDoesNotFitItsParentIsReported) {
 // seek. Where a damaged key leads that seek astray, the walk ends with the
 // error instead of going back to an earlier key of the leaf for ever.
 TEST_F(TagEdges, AWalkThatCannotFindItsPlaceAgainEndsWithTheError) {
+  DbLock hold(&c);  // the tag layer is the engine's inside
   for (int i = 0; i < 100; i++) add(code(i));
   ASSERT_EQ(data_flush(d), 0);
   DbTag* t = tag("CODE");
@@ -212,6 +218,7 @@ TEST_F(TagEdges, AWalkThatCannotFindItsPlaceAgainEndsWithTheError) {
 // that has its keys in but not yet its count. They are passed over like
 // missing records, and a walk that finds only such keys ends as at an end.
 TEST_F(IndexTest, KeysOfUnfinishedAppendsAreEnds) {
+  DbLock hold(&c);  // the tag layer is the engine's inside
   create();
   auto set_count = [&](unsigned char n) {
     ASSERT_EQ(data_close(d), 0);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/index.h"
 #include "engine/memo.h"
 #include "engine_fixture.h"
@@ -146,7 +147,7 @@ std::vector<std::string> engine_rows(DbDataFile* d) {
     std::string row = std::to_string(data_recno(d));
     for (const char* f : {"ID", "NAME", "PRICE", "BORN"}) row += "|" + value(d, f);
     DbField* notes = data_field_named(d, "NOTES");
-    row += "|" + std::string(memo_field_ptr(notes), memo_field_len(notes));
+    row += "|" + std::string(FieldRefMemo(notes).ptr(), FieldRefMemo(notes).len());
     v.push_back(row);
   }
   return v;
@@ -337,7 +338,7 @@ TEST_P(PeerWrittenFixtures, EveryTagWalksAsPerlReadsIt) {
     char ok = *field_str(data_field_named(d, "OK"));
     row += ok && std::strchr("TtYy", ok) ? "T|" : ok && std::strchr("FfNn", ok) ? "F|" : "?|";
     DbField* notes = data_field_named(d, "NOTES");
-    std::string memo(memo_field_ptr(notes), memo_field_len(notes));
+    std::string memo(FieldRefMemo(notes).ptr(), FieldRefMemo(notes).len());
     kvtest::write_bytes(dir.file(kvtest::numbered("memo.", n)), std::vector<unsigned char>(memo.begin(), memo.end()));
     got.push_back(row + std::to_string(memo.size()) + ":");
   }

@@ -21,6 +21,7 @@
 
 #include "../engine/damaged_walk.h"
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/memo.h"
 
 namespace {

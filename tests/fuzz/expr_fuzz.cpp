@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "engine/data.h"
+#include "engine/engine_api.h"
 #include "engine/expr.h"
 #include "engine/memo.h"
 
