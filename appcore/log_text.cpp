@@ -9,7 +9,7 @@
 int LogValueCount(int type) {
   switch (type) {
     // Types 3 and 27 have texts and values but nothing writes them.
-    case kLogProgramSent: case kLogProgramSentAgain: case 3: case kLogReceivedTemporary: case 27:
+    case kLogProgramSent: case kLogSendCancelled: case 3: case kLogReceivedTemporary: case 27:
     case kLogReceivedReplaced: case kLogReceivedNew:
       return 3;
     case kLogProgramDeleted: case kLogBackupRestored: case kLogProgramCreated: case kLogImportDeleted:

@@ -24,7 +24,7 @@ constexpr std::size_t kLogTextMax = 200;
 // of its LOGSTRS text. The values each takes follow the names.
 enum LogEvent : int {
   kLogProgramSent = 1,         // program, machine, port: sent to a machine
-  kLogProgramSentAgain = 2,    // the same, at another point of the sending
+  kLogSendCancelled = 2,       // program, machine, port: a sending cancelled
   kLogProgramDeleted = 4,      // program, machine
   kLogBackupRestored = 5,      // program, machine
   kLogProgramCopied = 6,       // program and machine, then those of the copy

@@ -4,6 +4,7 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/log_text.h"
 #include "dnc/setup_fields.h"
 #include "dnc/setup_link.h"
 #include "platform/clock.h"
@@ -189,7 +190,7 @@ void TDncLinkDlg::SendThread(void* arg) {
     // completed one counts as sent.
     if (Globals) {
       const char* port = d->selected_->GetValue(kLinkDisplayName);
-      Globals->WriteLog(end == TLinkTransfer::End::Completed ? 1 : 2,
+      Globals->WriteLog(end == TLinkTransfer::End::Completed ? kLogProgramSent : kLogSendCancelled,
                         d->haveProgram_ ? d->programDesc_.c_str() : d->sendPath_.c_str(), d->programMachine_.c_str(),
                         port ? port : "");
     }

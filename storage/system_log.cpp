@@ -76,7 +76,7 @@ void TLogDlg::EvEventFilter(UINT buttonId) {
   CurrentType = type;
   TwoTypes = buttonId == IDC_SYSTEM_LOG_SENT;
   if (TwoTypes) {
-    SecondType = kLogProgramSentAgain;
+    SecondType = kLogSendCancelled;
     FillLogListTwoTypes();
   } else {
     FillLogList();
