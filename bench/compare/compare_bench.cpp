@@ -2,7 +2,9 @@
 // one run: NC programs of 100,000 and 1,000,000 lines differing in scattered
 // places (two generators), and the hard pairs: identical files of one line
 // repeated, the same with 20 edits, files with no line in common, and 20,000
-// lines of 8 KB. diff runs as an external process, as a user would run it.
+// lines of 8 KB. diff runs as an external process, as a user would run it,
+// with -H (--speed-large-files), which is meant for large files with
+// scattered small changes and makes it faster on them.
 //
 // Printed at the end, per pair: the median times and their ratio, the peak
 // memory of each and the number of lines each tool kept unchanged. Memory is
@@ -213,7 +215,7 @@ bool RunDiff(const Pair& pair, const std::string& out, struct rusage* usage) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const char* argv[] = {"diff", pair.oldFile.c_str(), pair.newFile.c_str(), nullptr};
+  const char* argv[] = {"diff", "-H", pair.oldFile.c_str(), pair.newFile.c_str(), nullptr};
   pid_t pid;
   const int rc = posix_spawnp(&pid, "diff", &actions, nullptr, const_cast<char**>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
