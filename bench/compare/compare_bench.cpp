@@ -2,7 +2,9 @@
 // one run: NC programs of 100,000 and 1,000,000 lines differing in scattered
 // places (two generators), and the hard pairs: identical files of one line
 // repeated, the same with 20 edits, files with no line in common, and 20,000
-// lines of 8 KB. diff runs as an external process, as a user would run it.
+// lines of 8 KB. diff runs as an external process, as a user would run it,
+// with -H (--speed-large-files), which is meant for large files with
+// scattered small changes and makes it faster on them.
 //
 // Printed at the end, per pair: the median times and their ratio, the peak
 // memory of each and the number of lines each tool kept unchanged. Memory is
@@ -11,6 +13,15 @@
 // peak: diff's from its own process, the library's as the growth of the
 // peak over the resident size before the call. The host stub keeps no item
 // texts, so the library's figure is what the library itself holds.
+//
+// The two cannot list the same steps (the library links unique lines and
+// shows a moved block as deleted and inserted; diff keeps a longest common
+// subsequence), so their outputs are compared by what they say: after the
+// timed runs, each pair is compared once more with the item texts kept.
+// The library's old side must be the old file and its new side the new
+// file, line for line, with both texts of every unchanged step equal; the
+// old file with diff's commands applied must be the same new file. Any
+// difference fails the run.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -28,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/outputs.h"
 #include "compare/telmix.h"
 #include "platform/plugin_abi.h"
 
@@ -47,10 +59,33 @@ struct Pair {
 std::vector<Pair> g_pairs;
 long g_sameItems = 0;
 
-// Host stub: counts the unchanged steps on the old side and keeps nothing.
+// The lines each side of a comparison shows, '\n' after each; the
+// placeholders of the side without a line are left out.
+struct Shown {
+  std::string oldSide, newSide;
+  std::string lastSame;      // old text of the unchanged step being added
+  long unequalSame = 0;      // unchanged steps whose two texts differ
+
+  void Add(bool oldList, const char* item) {
+    const int type = item[0] - '0';
+    const char* text = item + 3;  // after "%d@@"
+    if (oldList) {
+      if (type != 3) oldSide.append(text).push_back('\n');
+      if (type == 0) lastSame = text;
+    } else {
+      if (type != 2) newSide.append(text).push_back('\n');
+      if (type == 0 && lastSame != text) ++unequalSame;
+    }
+  }
+};
+Shown* g_shown = nullptr;  // set while a comparison is checked
+
+// Host stub: counts the unchanged steps on the old side; keeps the texts
+// only while a comparison is checked.
 LRESULT CountItem(HWND hwnd, UINT, WPARAM, LPARAM lparam) {
   const char* text = reinterpret_cast<const char*>(lparam);
   if (hwnd == reinterpret_cast<HWND>(1) && text[0] == '0') ++g_sameItems;
+  if (g_shown) g_shown->Add(hwnd == reinterpret_cast<HWND>(1), text);
   return 0;
 }
 struct kv_plugin_host g_host{sizeof(struct kv_plugin_host), &CountItem};
@@ -180,7 +215,7 @@ bool RunDiff(const Pair& pair, const std::string& out, struct rusage* usage) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const char* argv[] = {"diff", pair.oldFile.c_str(), pair.newFile.c_str(), nullptr};
+  const char* argv[] = {"diff", "-H", pair.oldFile.c_str(), pair.newFile.c_str(), nullptr};
   pid_t pid;
   const int rc = posix_spawnp(&pid, "diff", &actions, nullptr, const_cast<char**>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -196,6 +231,71 @@ long DiffUnchanged(const Pair& pair, const std::string& out) {
   long removed = 0;
   for (std::string line; std::getline(in, line);) removed += line.compare(0, 2, "< ") == 0;
   return pair.oldLines - removed;
+}
+
+// A file's lines as the library reads them: each without its LF or CR LF,
+// '\n' after each.
+std::string LinesOf(std::string_view bytes) {
+  std::string lines;
+  lines.reserve(bytes.size());
+  for (std::size_t at = 0; at < bytes.size();) {
+    std::size_t lf = bytes.find('\n', at);
+    if (lf == std::string_view::npos) lf = bytes.size();
+    std::string_view line = bytes.substr(at, lf - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.append(line).push_back('\n');
+    at = lf + 1;
+  }
+  return lines;
+}
+
+// The old file's lines with diff's normal output applied ("<from>[,<to>]
+// a|c|d ..." commands, "< " lines taken out, "> " lines put in): the new
+// file as diff describes it, in the form of LinesOf. False when the script
+// does not fit the old file.
+bool Patched(std::string_view oldLines, std::string_view script, std::string& out) {
+  std::vector<std::string_view> old;
+  for (std::size_t at = 0, lf; (lf = oldLines.find('\n', at)) != std::string_view::npos; at = lf + 1)
+    old.push_back(oldLines.substr(at, lf - at));
+  out.clear();
+  std::size_t next = 0;  // the old line to copy next, from 0
+  std::size_t taken = 0;  // the old line the next "< " line takes out
+  auto copyTo = [&](std::size_t end) {
+    for (; next < end && next < old.size(); ++next) out.append(old[next]).push_back('\n');
+    return next == end;
+  };
+  const std::string scriptLines = LinesOf(script);
+  std::string_view rest = scriptLines;
+  for (std::size_t lf; (lf = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(lf + 1)) {
+    std::string_view line = rest.substr(0, lf);
+    if (line.starts_with("> ")) {
+      out.append(line.substr(2)).push_back('\n');
+    } else if (line.starts_with("< ")) {
+      if (taken >= next || old[taken] != line.substr(2)) return false;
+      ++taken;
+    } else if (line != "---" && !line.starts_with("\\")) {
+      if (taken != next) return false;  // fewer "< " lines than the command takes out
+      char* end = nullptr;
+      const std::string command(line);
+      const long from = std::strtol(command.c_str(), &end, 10);
+      long to = from;
+      if (*end == ',') to = std::strtol(end + 1, &end, 10);
+      const char op = *end;
+      if (op == 'a') {
+        if (!copyTo(static_cast<std::size_t>(to))) return false;
+        taken = next;
+      } else if ((op == 'c' || op == 'd') && from >= 1 && to >= from && static_cast<std::size_t>(to) <= old.size()) {
+        if (!copyTo(static_cast<std::size_t>(from - 1))) return false;
+        taken = next;
+        next = static_cast<std::size_t>(to);  // the lines taken out, each met as a "< " line
+      } else {
+        return false;
+      }
+    }
+  }
+  if (taken != next) return false;
+  copyTo(old.size());
+  return true;
 }
 
 int Compare(kv_compare_fn compare, const Pair& pair) {
@@ -271,7 +371,10 @@ class KeepingReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& run : runs) {
-      if (run.error_occurred) continue;
+      if (run.error_occurred) {
+        kvbench::fail(run.benchmark_name() + " (" + run.error_message + ")");
+        continue;
+      }
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
       Result& r = results[run.run_name.function_name];
       r.ms = run.GetAdjustedRealTime();
@@ -281,6 +384,30 @@ class KeepingReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
   }
 };
+
+// One more comparison of the pair by each, checked as the top of this file
+// says.
+void CheckOutputs(kv_compare_fn compare, const Pair& pair, const std::string& diffOut) {
+  Shown shown;
+  g_shown = &shown;
+  const int done = Compare(compare, pair);
+  g_shown = nullptr;
+  struct rusage usage {};
+  if (done != 1 || !RunDiff(pair, diffOut, &usage)) {
+    kvbench::fail(pair.name + ": a comparison did not complete");
+    return;
+  }
+  if (shown.unequalSame) kvbench::fail(pair.name + ": unchanged steps with unequal texts");
+  const std::string oldLines = LinesOf(kvbench::read_file(pair.oldFile));
+  kvbench::same_bytes(pair.name + ", old file as the library shows it", shown.oldSide, oldLines);
+  std::string patched;
+  if (!Patched(oldLines, kvbench::read_file(diffOut), patched)) {
+    kvbench::fail(pair.name + ": diff's output does not fit the old file");
+    return;
+  }
+  kvbench::same_bytes(pair.name + ", new file as the library shows it and as diff makes it", shown.newSide, patched);
+  kvbench::same_bytes(pair.name + ", new file as diff makes it", patched, LinesOf(kvbench::read_file(pair.newFile)));
+}
 
 }  // namespace
 
@@ -311,6 +438,10 @@ int main(int argc, char** argv) {
   }
   KeepingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\n");
+  for (const Pair& pair : g_pairs)
+    if (reporter.results.count("telmix/" + pair.name) && reporter.results.count("gnu_diff/" + pair.name))
+      CheckOutputs(compare, pair, diffOut);
 
   std::printf("\n%-22s %10s %10s %6s %10s %10s %6s %12s %12s\n", "pair", "telmix ms", "diff ms", "ratio",
               "telmix MB", "diff MB", "ratio", "telmix same", "diff same");
@@ -320,6 +451,7 @@ int main(int argc, char** argv) {
     if (t.ms <= 0 || d.ms <= 0) continue;  // filtered out
     const long lib = PeakKb(self, "--peak-telmix", pair, diffOut);
     const long peer = PeakKb(self, "--peak-diff", pair, diffOut);
+    if (lib < 0 || peer < 0) kvbench::fail(pair.name + ": a memory run did not complete");
     std::printf("%-22s %10.1f %10.1f %6.2f %10.1f %10.1f %6.2f %12.0f %12.0f\n", pair.name.c_str(), t.ms, d.ms,
                 t.ms / d.ms, lib / 1024.0, peer / 1024.0, peer > 0 ? static_cast<double>(lib) / peer : 0.0,
                 t.unchanged, d.unchanged);
@@ -327,5 +459,5 @@ int main(int argc, char** argv) {
   std::error_code ec;
   fs::remove_all(dir, ec);
   benchmark::Shutdown();
-  return 0;
+  return kvbench::verdict();
 }
