@@ -187,6 +187,7 @@ class TPass {
   TAutoImportWatch& watch_;
   TAutoImportCounts& counts_;
   std::string name_, source_, machineDir_, memoPath_;
+  bool machineLooked_ = false;
 };
 
 void TPass::Wait(const std::string& why) {
@@ -215,12 +216,14 @@ void TPass::File(const TFileSeen& f) {
     ++counts_.waiting;
     return;
   }
-  {
+  if (!machineLooked_) {
+    // Once a pass: the machine's directory does not change between files.
     TcbMachTable machines("KELVMA.DBF", 0, 0);
     std::unique_ptr<char[]> dir(machines.GetPath(def_.MACHINE));
-    if (!dir || !dir[0]) return Wait(kWhyNoMachine);
-    machineDir_ = dir.get();
+    machineDir_ = dir ? dir.get() : "";
+    machineLooked_ = true;
   }
+  if (machineDir_.empty()) return Wait(kWhyNoMachine);
   memoPath_.clear();
   if (def_.MEPA[0]) memoPath_ = JoinPath(def_.MEPA, NameBase(f.name) + "." + def_.MEMO);
 

@@ -40,6 +40,7 @@ int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int dispos
   }
   f->handle = h;
   f->on_disk = 1;
+  f->unsynced = disposition != DBOS_OPEN_EXISTING;
   f->exclusive = c->exclusive;
   f->read_only = c->read_only == 1;
   if (keep_copy) {
@@ -268,6 +269,7 @@ int file_len_set(DbFile* f, long n) {
   if (c->error_code >= 1 && c->error_code <= 199) return -1;
   if (file_write_back(f) < 0) return -1;
   f->writes++;
+  f->unsynced = 1;
   if (dbos_set_length(f->handle, n) != 0) return report(f, e_len_set);
   return 0;
 }
@@ -301,6 +303,7 @@ int file_write(DbFile* f, long offset, const void* buf, unsigned n) {
   if (f->read_only) return code_error(c, e_parm, "Attempt to write to a read-only file");
   if (n == 0) return 0;
   f->writes++;
+  f->unsynced = 1;
   if (f->write_behind) {
     if (!f->held) f->held = new DbHeldWrites;
     hold(f->held, offset, static_cast<const char*>(buf), n);
@@ -315,7 +318,11 @@ int file_flush(DbFile* f, int) {
   DbAssertLocked(f->context);
   if (f->handle == -1 || f->read_only) return 0;
   if (file_write_back(f) < 0) return -1;
+  // A handle that wrote nothing has nothing of its own to bring to the disk:
+  // tables only read (or opened to lock) close without waiting on the disk.
+  if (!f->unsynced) return 0;
   if (dbos_flush(f->handle) != 0) return report(f, e_opt_flush);
+  f->unsynced = 0;
   return 0;
 }
 

@@ -27,6 +27,7 @@ struct DbFile {
   int name_owned;
   int write_behind_allowed;
   int on_disk;
+  int unsynced;  // written or created since the last flush reached the disk
 };
 
 int file_create_in(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy);

@@ -1,6 +1,7 @@
 // Block buffers of an index file and the entries inside a block: a count,
 // then fixed-size groups of a 4-byte pointer and a key. Block numbers count
 // 512-byte units; freed blocks form a list linked through their offset 4.
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/bytes.h"
@@ -45,15 +46,24 @@ struct CacheSlot {
   int checked;          // the image passed the block checks (or we wrote it)
 };
 
-size_t slot_size(const DbIndexFile* x) { return sizeof(CacheSlot) + size_t(x->block_size); }
+// The slots' headers come first, then their images: only the headers are
+// cleared, so a table opened for a few lookups does not pay for zeroing
+// images it never reads.
+size_t headers_size() { return size_t(kCacheSlots) * sizeof(CacheSlot); }
 
 CacheSlot* cache_slot(DbIndexFile* x, long number) {
   if (!x->block_cache) {
-    x->block_cache = static_cast<unsigned char*>(mem_alloc(size_t(kCacheSlots) * slot_size(x)));
+    x->block_cache = static_cast<unsigned char*>(std::malloc(headers_size() + size_t(kCacheSlots) * size_t(x->block_size)));
     if (!x->block_cache) return nullptr;  // no cache: every block comes from the file
+    std::memset(x->block_cache, 0, headers_size());
     if (x->cache_generation == 0) x->cache_generation = 1;
   }
-  return reinterpret_cast<CacheSlot*>(x->block_cache + size_t(number % kCacheSlots) * slot_size(x));
+  return reinterpret_cast<CacheSlot*>(x->block_cache) + number % kCacheSlots;
+}
+
+unsigned char* slot_image(DbIndexFile* x, const CacheSlot* s) {
+  long i = s - reinterpret_cast<CacheSlot*>(x->block_cache);
+  return x->block_cache + headers_size() + size_t(i) * size_t(x->block_size);
 }
 
 void cache_store(DbIndexFile* x, long number, const unsigned char* image, int checked) {
@@ -62,7 +72,7 @@ void cache_store(DbIndexFile* x, long number, const unsigned char* image, int ch
   s->number = number;
   s->generation = x->cache_generation;
   s->checked = checked;
-  std::memcpy(s + 1, image, size_t(x->block_size));
+  std::memcpy(slot_image(x, s), image, size_t(x->block_size));
 }
 
 }  // namespace
@@ -81,7 +91,7 @@ void index_cache_forget(DbIndexFile* x) {
   DbAssertLocked(x->context);
   if (++x->cache_generation == 0) {
     // Wrapped: old slots could pass for new ones.
-    if (x->block_cache) std::memset(x->block_cache, 0, size_t(kCacheSlots) * slot_size(x));
+    if (x->block_cache) std::memset(x->block_cache, 0, headers_size());
     x->cache_generation = 1;
   }
 }
@@ -110,7 +120,7 @@ int block_read(DbBlock* b, long number) {
   b->number = -1;
   CacheSlot* s = cache_slot(x, number);
   if (s && s->number == number && s->generation == x->cache_generation) {
-    std::memcpy(b->image, s + 1, size_t(x->block_size));
+    std::memcpy(b->image, slot_image(x, s), size_t(x->block_size));
     b->number = number;
     b->cur = 0;
     b->changed = 0;
