@@ -23,6 +23,10 @@ class DbBatchReads {
   DbDataFile* d_;
 };
 
+// Record n as the file holds it, copied from the records read ahead or the
+// pieces when they hold it fresh and the file is ours alone: 1, else 0 (the
+// caller reads the file).
+int data_stored_copy(DbDataFile* d, long n, char* out);
 void data_read_ahead_forget(DbDataFile* d);
 void data_read_ahead_free(DbDataFile* d);
 

@@ -170,6 +170,31 @@ unsigned read_record(DbDataFile* d, long n, bool alone) {
   return w;
 }
 
+// What this handle just wrote to record n, laid into the records read ahead
+// and the pieces that held it fresh before the write: a walk that rewrites
+// the records it passes keeps reading from memory. `before` is the file's
+// write count just before the write, which was the only one since.
+void keep_read_copies(DbDataFile* d, long n, unsigned before) {
+  unsigned w = d->record_width;
+  if (d->ahead_n > 0 && d->ahead_writes == before && n >= d->ahead_first && n < d->ahead_first + d->ahead_n) {
+    std::memcpy(d->ahead + size_t(n - d->ahead_first) * w, d->record, w);
+    d->ahead_writes = d->file.writes;
+  } else if (d->ahead_writes == before) {
+    d->ahead_writes = d->file.writes;  // the write lay outside what it holds
+  }
+  DbRecordPieces* p = d->pieces;
+  if (!p || p->per_piece < 1) return;
+  long piece = (n - 1) / p->per_piece;
+  size_t slot = size_t(piece % p->slots);
+  long first = piece * p->per_piece + 1;
+  if (p->first[slot] == first && p->epochs[slot] == p->epoch && p->writes[slot] == before) {
+    if (n < first + p->count[slot]) {
+      std::memcpy(p->bytes.get() + slot * p->piece_bytes + size_t(n - first) * w, d->record, w);
+      p->writes[slot] = d->file.writes;
+    }
+  }
+}
+
 // An append whose count did not reach the header, or reached it torn (a
 // drive that stopped half way through it): the header gets back the count
 // it stated, and the record goes from the file again, so that no station
@@ -187,6 +212,27 @@ void take_back_append(DbDataFile* d, long count, long stated) {
 }
 
 }  // namespace
+
+int data_stored_copy(DbDataFile* d, long n, char* out) {
+  // Only while nobody else can write: an operation's batch may be older
+  // than another station's change.
+  if (!d->file_locked && !d->file.exclusive) return 0;
+  unsigned w = d->record_width;
+  if (ahead_holds(d, n)) {
+    std::memcpy(out, d->ahead + size_t(n - d->ahead_first) * w, w);
+    return 1;
+  }
+  DbRecordPieces* p = d->pieces;
+  if (!p || p->per_piece < 1 || n < 1 || !batch_usable(d)) return 0;
+  long piece = (n - 1) / p->per_piece;
+  size_t slot = size_t(piece % p->slots);
+  long first = piece * p->per_piece + 1;
+  if (p->first[slot] != first || p->epochs[slot] != p->epoch || p->writes[slot] != d->file.writes ||
+      n >= first + p->count[slot])
+    return 0;
+  std::memcpy(out, p->bytes.get() + slot * p->piece_bytes + size_t(n - first) * w, w);
+  return 1;
+}
 
 void data_read_ahead_forget(DbDataFile* d) {
   d->ahead_n = 0;
@@ -406,11 +452,13 @@ int data_write_in(DbDataFile* d, long n) {
   d->record_changed = 0;
   d->header_changed = 1;
   c->activity_bits |= 32;
+  unsigned before = d->file.writes;
   if (file_write(&d->file, data_record_pos(d, n), d->record, d->record_width) < 0) {
     index_data_write_undo(d, n);
     d->record_changed = 1;
     return -1;
   }
+  if (d->file.writes == before + 1) keep_read_copies(d, n, before);
   return d->n_memos ? memo_record_written(d) : 0;
 }
 

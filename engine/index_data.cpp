@@ -461,7 +461,9 @@ void index_data_append_undo(DbDataFile* d) {
 int index_data_write(DbDataFile* d, long n) {
   DB_ENGINE* c = d->context;
   if (!index_first(d)) return 0;
-  if (file_read_all(&d->file, data_record_pos(d, n), d->old_record, d->record_width) < 0) return -1;
+  if (!data_stored_copy(d, n, d->old_record) &&
+      file_read_all(&d->file, data_record_pos(d, n), d->old_record, d->record_width) < 0)
+    return -1;
   d->rec_num_old = n;
   if (std::memcmp(d->old_record, d->record, d->record_width) == 0) return 0;
   std::vector<DbTag*> tags = all_tags(d);

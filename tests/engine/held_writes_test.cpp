@@ -334,4 +334,44 @@ TEST_F(HeldWrites, LockedWalksInTagOrderSeeOwnAndOtherStationsChanges) {
   EXPECT_EQ(third[250], "AAA-OTHER");
 }
 
+// A locked walk that rewrites records as it passes, in record order and in
+// a tag's order: walking back over them reads every rewrite at once, the
+// keys follow, and after the unlock another station finds them all.
+TEST_F(HeldWrites, RewritesOnALockedWalkAreReadBackAndReachOtherStations) {
+  create(kTags);
+  constexpr long kRows = 3000;
+  for (long id = 1; id <= kRows; id++) ASSERT_EQ(append_id(id), 0);
+  ASSERT_EQ(data_flush(d), 0);
+  for (const char* order : {"", "ID"}) {
+    SCOPED_TRACE(order);
+    data_tag_select(d, *order ? tag(order) : nullptr);
+    const char* mark = *order ? "TAG" : "REC";
+    ASSERT_EQ(data_lock_file(d), 0);
+    ASSERT_EQ(data_lock_index(d), 0);
+    long passed = 0;
+    for (int rc = data_top(d); rc == 0; rc = data_skip(d, 1), passed++)
+      if (data_recno(d) % 3 == 0) field_assign(data_field_at(d, 2), (mark + name_for(data_recno(d), 3)).c_str());
+    ASSERT_EQ(passed, kRows);
+    long back = 0, marked = 0;
+    for (int rc = data_bottom(d); rc == 0; rc = data_skip(d, -1), back++) {
+      bool ours = str(2).substr(0, 3) == mark;
+      EXPECT_EQ(ours, data_recno(d) % 3 == 0) << data_recno(d);
+      marked += ours;
+    }
+    EXPECT_EQ(back, kRows);
+    EXPECT_EQ(marked, kRows / 3);
+    ASSERT_EQ(data_unlock(d), 0);
+    QuietEngine other;
+    DbDataFile* o = data_open(&other, name.c_str());
+    ASSERT_NE(o, nullptr);
+    data_tag_select(o, data_tag_find(o, "NAME"));
+    for (long id = 3; id <= kRows; id += 3) {
+      std::string want = mark + name_for(id, 3);
+      ASSERT_EQ(data_seek(o, want.c_str()), 0) << id;
+      EXPECT_EQ(data_recno(o), id);
+    }
+    ASSERT_EQ(data_close(o), 0);
+  }
+}
+
 }  // namespace
