@@ -146,20 +146,6 @@ class PluginCommandsTest : public DocCommandsTest {
       else line += c;
     return lines;
   }
-  void SetMemo(long id, const char* text) {
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
-    t.made = nullptr;
-    ASSERT_TRUE(r);
-    r->SetMemo(text);
-    ASSERT_EQ(t.Update(r.get()), 1);
-  }
-  std::string Memo(long id) {
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
-    t.made = nullptr;
-    return r && r->MEMOSTR ? r->MEMOSTR : "<none>";
-  }
   static std::string MemoFile(TChildFrame*) { return plat::to_native_path(MemoFilePath()); }
   // The memo editor adds more to the memo file of the window.
   void EditMemo(TChildFrame* f, const char* more) {

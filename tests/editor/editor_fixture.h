@@ -93,6 +93,22 @@ class EditorTest : public kvlogs::LogTest {
     r.MAZAK = mazak;
     ASSERT_EQ(t.Append(&r), 1);
   }
+  // The memo of the program id, written and read through the program index.
+  void SetMemo(long id, const char* text) {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
+    t.made = nullptr;
+    ASSERT_TRUE(r);
+    r->SetMemo(text);
+    ASSERT_EQ(t.Update(r.get()), 1);
+  }
+  // The memo of the program id; "<none>" for a program without one.
+  std::string Memo(long id) {
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
+    t.made = nullptr;
+    return r && r->MEMOSTR ? r->MEMOSTR : "<none>";
+  }
 
   plat::GTestUiDriver driver;
   TChildFrame* slots[4] = {};

@@ -63,20 +63,6 @@ class PluginsTest : public kveditor::EditorTest {
     plat::set_drive_root('C', "");
     EditorTest::TearDown();
   }
-  void SetMemo(long id, const char* text) {
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
-    t.made = nullptr;
-    ASSERT_TRUE(r);
-    r->SetMemo(text);
-    ASSERT_EQ(t.Update(r.get()), 1);
-  }
-  std::string Memo(long id) {
-    TcbFileTable t("KELVFILE.DBF", 0, 0);
-    std::unique_ptr<TcbFileRecord> r(t.FindById(id));
-    t.made = nullptr;
-    return r && r->MEMOSTR ? r->MEMOSTR : "<none>";
-  }
 };
 
 TEST_F(PluginsTest, FormattedPrintGivesPagesWithTheProgramsNameAndPageNumbers) {
