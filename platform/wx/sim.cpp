@@ -6,6 +6,7 @@
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/uiaction.h>
+#include <wx/vlbox.h>
 
 #include <chrono>
 #include <memory>
@@ -339,6 +340,13 @@ std::vector<std::string> shown_lines(HWND control) {
     wx::owner_list_texts(*m, out);
   }
   return out;
+}
+
+int shown_selection(HWND control) {
+  wxWindow* w = widget(control);
+  if (auto* v = dynamic_cast<wxVListBox*>(w)) return v->GetSelection();
+  if (auto* c = dynamic_cast<wxItemContainerImmutable*>(w)) return c->GetSelection();
+  return -1;
 }
 
 int shown_widest_line(HWND control) {
