@@ -162,6 +162,17 @@ void show_static(Mirror& m, const Snapshot& s) {
   }
 }
 
+// The list shows the model's selection, or none, whatever line the
+// toolkit chose by itself.
+void show_list_selection(wxListBox* l, HWND h) {
+  int sel = static_cast<int>(::SendMessage(h, LB_GETCURSEL, 0, 0));
+  if (sel >= 0 && sel < static_cast<int>(l->GetCount())) {
+    if (l->GetSelection() != sel) l->SetSelection(sel);
+  } else if (l->GetSelection() != wxNOT_FOUND) {
+    l->DeselectAll();
+  }
+}
+
 void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   HWND h = m.hwnd;
   // The toolkit puts its cursor (and so the selection) on the first line
@@ -184,10 +195,22 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
     *chosen = false;
   });
   if (m.win) return;
-  l->Bind(wxEVT_LISTBOX, [&r, h, chosen](wxCommandEvent& e) {
+  // The toolkit selects its first line as the focus comes (after the
+  // focus event), and tells of it only when that line differs from the
+  // last it told of: the model's selection is shown again once it has.
+  auto* box = static_cast<wxListBox*>(l);
+  box->Bind(wxEVT_SET_FOCUS, [box, h](wxFocusEvent& e) {
+    e.Skip();
+    box->CallAfter([box, h] {
+      if (window_object(h)) show_list_selection(box, h);
+    });
+  });
+  l->Bind(wxEVT_LISTBOX, [&r, h, box, chosen](wxCommandEvent& e) {
     Renderer::HandlerScope scope(r);
     if (!*chosen) {
-      r.window_changed(h);  // show the model's selection again
+      // Shown again at once, also while the renderer itself moves the
+      // focus (when a change would not be looked at).
+      show_list_selection(box, h);
       return;
     }
     if (auto* lb = dynamic_cast<TListBox*>(window_object(h))) lb->UserSelect(e.GetSelection());
@@ -215,12 +238,7 @@ void show_list(Mirror& m) {
     m.shownItems = std::move(lines);
     m.shownTop = -1;
   }
-  int sel = static_cast<int>(::SendMessage(m.hwnd, LB_GETCURSEL, 0, 0));
-  if (sel >= 0 && sel < static_cast<int>(l->GetCount())) {
-    if (l->GetSelection() != sel) l->SetSelection(sel);
-  } else if (l->GetSelection() != wxNOT_FOUND) {
-    l->DeselectAll();
-  }
+  show_list_selection(l, m.hwnd);
   int top = static_cast<int>(::SendMessage(m.hwnd, LB_GETTOPINDEX, 0, 0));
   if (top != m.shownTop && top >= 0 && top < static_cast<int>(l->GetCount())) {
     l->SetFirstItem(top);

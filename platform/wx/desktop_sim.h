@@ -76,6 +76,8 @@ std::string shown_text(HWND control);
 // The lines its real list shows; of an owner-drawn list, the texts the
 // program draws for each item.
 std::vector<std::string> shown_lines(HWND control);
+// The line its real list or combo box shows as selected; -1 for none.
+int shown_selection(HWND control);
 // The width its widest line takes in the font it shows (0 without lines).
 int shown_widest_line(HWND control);
 // The first and last lines a multi-line edit's view shows (from 0);

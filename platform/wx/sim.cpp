@@ -6,6 +6,7 @@
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/uiaction.h>
+#include <wx/vlbox.h>
 
 #include <chrono>
 #include <memory>
@@ -65,9 +66,33 @@ void run_for(std::chrono::milliseconds time) {
   while (Clock::now() < end) step();
 }
 
+namespace {
+
+// The display shows the widget: mapped, in a window the X server has
+// mapped too. Until then the toolkit does not know where it is on the
+// screen, and a click there lands elsewhere.
+bool on_display(wxWindow* w) {
+  auto* g = static_cast<GtkWidget*>(w->GetHandle());
+  if (!g || !gtk_widget_get_mapped(g)) return false;
+  GdkWindow* gw = gtk_widget_get_window(g);
+  return gw && gdk_window_is_viewable(gw);
+}
+
+// The shown widget of a window, once the display shows it too (a window
+// the program has just shown may not be there yet); null when the window
+// is not shown.
+wxWindow* displayed(HWND h) {
+  wxWindow* w = widget(h);
+  if (!w || !w->IsShownOnScreen()) return nullptr;
+  if (!run_until([&] { return (w = widget(h)) && on_display(w); }, std::chrono::seconds(30))) return nullptr;
+  return w;
+}
+
+}  // namespace
+
 bool click_at(HWND control, int x, int y) {
-  wxWindow* w = widget(control);
-  if (!w || !w->IsShownOnScreen()) return false;
+  wxWindow* w = displayed(control);
+  if (!w) return false;
   wxUIActionSimulator sim;
   wxRect r = w->GetScreenRect();
   sim.MouseMove(r.x + x, r.y + y);
@@ -291,8 +316,8 @@ void press_tab(bool shift) {
 }
 
 bool drag(HWND window, int x, int y, int dx, int dy) {
-  wxWindow* w = widget(window);
-  if (!w || !w->IsShownOnScreen()) return false;
+  wxWindow* w = displayed(window);
+  if (!w) return false;
   wxRect r = w->GetScreenRect();
   wxUIActionSimulator sim;
   sim.MouseMove(r.x + x, r.y + y);
@@ -339,6 +364,13 @@ std::vector<std::string> shown_lines(HWND control) {
     wx::owner_list_texts(*m, out);
   }
   return out;
+}
+
+int shown_selection(HWND control) {
+  wxWindow* w = widget(control);
+  if (auto* v = dynamic_cast<wxVListBox*>(w)) return v->GetSelection();
+  if (auto* c = dynamic_cast<wxItemContainerImmutable*>(w)) return c->GetSelection();
+  return -1;
 }
 
 int shown_widest_line(HWND control) {

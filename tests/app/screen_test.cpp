@@ -112,6 +112,20 @@ bool WaitForWindowGone(const XServer& x, const std::string& name, std::chrono::s
   return true;
 }
 
+// How many pixels of a picture of the screen, taken now, are (about)
+// pure red.
+int RedPixels(const XServer& x, const std::string& shot) {
+  x.x("import -window root " + shot);
+  std::string n = Shell("convert " + shot +
+                        " -fuzz 10% -fill black +opaque '#FF0000' -fill white -opaque '#FF0000'"
+                        " -format '%[fx:mean*w*h]' info: 2>/dev/null");
+  try {
+    return n.empty() ? 0 : static_cast<int>(std::stod(n));
+  } catch (...) {
+    return 0;
+  }
+}
+
 // A popup menu of the program is a window of its own, named after the
 // program.
 constexpr const char* kMenuWindow = "kelvane";
@@ -316,7 +330,8 @@ TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
   x.x("xdotool key --clearmodifiers alt+a");  // All
   std::string programs = WaitForWindow(x, "Open program...", 30s);
   ASSERT_FALSE(programs.empty()) << "the search showed no program dialog";
-  std::this_thread::sleep_for(500ms);
+  // Enter goes to the dialog's default button (Open), whenever the
+  // program reads the key.
   x.x("xdotool windowfocus --sync " + programs);
   x.x("xdotool key --clearmodifiers Return");
   // The first program by Program-ID of the demo station: an editor holds
@@ -336,9 +351,19 @@ TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
   // The dialog takes the row before it closes: it goes once the desktop
   // has taken its window down.
   EXPECT_TRUE(WaitForWindowGone(x, "Open program...", 30s)) << "the program dialog stayed open";
+  // The editor opens after the dialog has gone, and takes the keys from
+  // when it shows (it has the focus as it comes on screen): its text shows,
+  // the G words in the demo station's red.
+  const std::string shot = (station->home() / "editor.png").string();
+  until = std::chrono::steady_clock::now() + 60s;
+  bool shown = false;
+  while (!shown && std::chrono::steady_clock::now() < until) {
+    shown = RedPixels(x, shot) > 200;
+    if (!shown) std::this_thread::sleep_for(300ms);
+  }
+  ASSERT_TRUE(shown) << "the editor never showed the program";
   // A line typed at the top, File, Save (item 2 of the editor's menu):
   // the program's file holds it and the system log the save.
-  std::this_thread::sleep_for(500ms);
   x.x("xdotool windowfocus --sync " + main);
   x.x("xdotool type --delay 60 'G04 P1'");
   x.x("xdotool key --clearmodifiers Return");
@@ -352,11 +377,16 @@ TEST_F(ProgramOnScreen, FileOpenSearchesAndOpensTheChosenProgramInAnEditor) {
     std::this_thread::sleep_for(300ms);
   }
   EXPECT_EQ(text.substr(0, 9), "G04 P1\r\n%") << "the saved file does not start with the typed line";
-  std::vector<std::string> log =
-      kvdb::PeerRows(station->home().string(), (station->home() / "c" / "KELVACFG" / "DB31" / "LOG00000.DBF").string());
+  // The log row follows the file.
   bool saved = false;
-  for (const std::string& row : log)
-    if (row.find("TYPE=24 ") != std::string::npos && row.find("CH-40 HEAD OP10") != std::string::npos) saved = true;
+  until = std::chrono::steady_clock::now() + 30s;
+  while (!saved && std::chrono::steady_clock::now() < until) {
+    std::vector<std::string> log = kvdb::PeerRows(
+        station->home().string(), (station->home() / "c" / "KELVACFG" / "DB31" / "LOG00000.DBF").string());
+    for (const std::string& row : log)
+      if (row.find("TYPE=24 ") != std::string::npos && row.find("CH-40 HEAD OP10") != std::string::npos) saved = true;
+    if (!saved) std::this_thread::sleep_for(300ms);
+  }
   EXPECT_TRUE(saved) << "no system log row of the save";
   // The editor's File menu closes it (item 0); the main window's Exit then.
   ASSERT_TRUE(ChooseFromMenu(x, main, "f", "0"));

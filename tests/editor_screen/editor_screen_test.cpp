@@ -70,7 +70,6 @@ TEST_F(EditorScreenTest, AStoredProgramIsEditedSavedFromTheMenuAndClosed) {
   TScriptedApp app;
   bool closed = false;
   app.Script = [&](TMainFrame& frame) {
-    desk::run_for(300ms);
     // As the program search hands it over.
     Globals->CurrentProgramId = 40;
     frame.PostMessage(WM_COMMAND, 9000);

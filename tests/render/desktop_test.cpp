@@ -196,6 +196,71 @@ TEST_F(DesktopTest, ListLinesAndEscape) {
   EXPECT_EQ(app.Result, IDCANCEL);
 }
 
+// A list that takes the focus with no line chosen shows none chosen, and
+// OK then takes no line, as the user saw: the focus from the program, and
+// again after the program refilled the list. A line the program chose is
+// the one shown when the list takes the focus.
+TEST_F(DesktopTest, AListTakingTheFocusShowsTheChoiceItHasAndNoOther) {
+  TSampleApp app;
+  on_dialog([&](TDialog& d) {
+    auto& dlg = static_cast<TSampleDialog&>(d);
+    HWND h = dlg.GetHandle();
+    HWND list = GetDlgItem(h, 110);
+    desk::run_for(300ms);
+    const std::string shot = "list_focus.png";
+    // The right part of the first line (no text there) in the colour of
+    // the list's empty part below its lines: not painted as selected.
+    auto firstLinePlain = [&] {
+      TRect r = desk::screen_rect(list);
+      uint32_t empty = rendertest::pixel(shot, r.left + r.Width() / 2, r.bottom - 6);
+      std::vector<uint32_t> px =
+          rendertest::pixels(shot, TRect(r.left + r.Width() / 2, r.top + 4, r.right - 24, r.top + 8));
+      return !px.empty() && rendertest::count_colour(px, empty, 8) == static_cast<int>(px.size());
+    };
+    auto focusOnList = [&] {
+      ASSERT_TRUE(desk::click(GetDlgItem(h, 101)));
+      ASSERT_TRUE(desk::run_until([&] { return desk::shown_focus(GetDlgItem(h, 101)); }, 5s));
+      dlg.List->SetFocus();
+      ASSERT_TRUE(desk::run_until([&] { return desk::shown_focus(list); }, 5s));
+      desk::run_for(200ms);
+    };
+
+    focusOnList();
+    EXPECT_EQ(desk::shown_selection(list), -1);
+    EXPECT_EQ(dlg.List->GetSelIndex(), -1);
+    EXPECT_GT(rendertest::screenshot(shot), 0.0);
+    EXPECT_TRUE(firstLinePlain()) << "the first line shows as chosen";
+
+    // Refilled by the program, the list is new to the toolkit's cursor.
+    dlg.List->ClearList();
+    for (const char* line : {"P30 lathe", "P31 mill", "P32 grinder"}) dlg.List->AddString(line);
+    ASSERT_TRUE(desk::run_until([&] { return desk::shown_lines(list).size() == 3; }, 5s));
+    focusOnList();
+    EXPECT_EQ(desk::shown_selection(list), -1);
+    EXPECT_GT(rendertest::screenshot(shot), 0.0);
+    EXPECT_TRUE(firstLinePlain()) << "the first line of the new lines shows as chosen";
+
+    // The program's choice is the one shown.
+    dlg.List->SetSelIndex(1);
+    focusOnList();
+    EXPECT_EQ(desk::shown_selection(list), 1);
+    EXPECT_GT(rendertest::screenshot(shot), 0.0);
+    EXPECT_TRUE(firstLinePlain());
+    dlg.List->SetSelIndex(-1);
+    ASSERT_TRUE(desk::run_until([&] { return desk::shown_selection(list) == -1; }, 5s));
+    focusOnList();
+    EXPECT_EQ(desk::shown_selection(list), -1);
+
+    // OK takes no line, as none shows.
+    ASSERT_TRUE(desk::click(GetDlgItem(h, IDOK)));
+    desk::run_until([&] { return dlg.HasEnded(); }, 3s);
+    EXPECT_EQ(dlg.List->GetSelIndex(), -1);
+    EXPECT_TRUE(dlg.Events.empty()) << ::testing::PrintToString(dlg.Events);
+  });
+  EXPECT_EQ(app.Run(), 0);
+  EXPECT_EQ(app.Result, IDOK);
+}
+
 TEST_F(DesktopTest, ARecordsLineShowsWithoutItsIdsWhichStayTheProgramsOwn) {
   TSampleApp app;
   on_dialog([&](TDialog& d) {
@@ -294,7 +359,7 @@ TEST_F(DesktopTest, BoxesAndClipboardAreTheDesktops) {
 }
 
 // The dialog stays where the desktop showed it when keys come; Tab into a
-// list box selects nothing.
+// list box selects nothing, nor shows a line selected.
 TEST_F(DesktopTest, DialogKeepsItsPlaceAndTabIntoAListChoosesNothing) {
   TSampleApp app;
   on_dialog([&](TDialog& d) {
@@ -322,6 +387,7 @@ TEST_F(DesktopTest, DialogKeepsItsPlaceAndTabIntoAListChoosesNothing) {
     EXPECT_EQ(::GetFocus(), GetDlgItem(h, 110));
     EXPECT_TRUE(dlg.Events.empty()) << dlg.Events.front();
     EXPECT_EQ(dlg.List->GetSelIndex(), -1);
+    EXPECT_EQ(desk::shown_selection(GetDlgItem(h, 110)), -1) << "a line shows as chosen";
     // Shift+Tab goes back past the group's other button, by the template's tab stops.
     desk::press_tab(true);
     ASSERT_TRUE(desk::run_until([&] { return ::GetFocus() == GetDlgItem(h, 122); }, 3s)) << GetDlgCtrlID(::GetFocus());

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,11 +35,32 @@ inline std::string run(const std::string& command) {
   return out;
 }
 
-// Takes a picture of the whole screen into the test's temporary
-// directory; the spread of its grey levels (0 for a blank screen), or -1
-// when no picture could be taken.
+// Where this test process keeps its pictures: a directory of its own, as
+// other runs of the same test (another build, another developer) take
+// pictures of the same names at the same time. It goes when every test of
+// the process passed, and stays to be looked at when one failed.
+class ScreenDir : public ::testing::Environment {
+ public:
+  static const std::string& path() {
+    static const std::string dir = [] {
+      std::string d = ::testing::TempDir() + "kelvane-screens-" + std::to_string(getpid()) + "/";
+      std::filesystem::create_directories(d);
+      return d;
+    }();
+    return dir;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!::testing::UnitTest::GetInstance()->Failed()) std::filesystem::remove_all(path(), ec);
+  }
+};
+inline ::testing::Environment* const kScreenDir = ::testing::AddGlobalTestEnvironment(new ScreenDir);
+
+// Takes a picture of the whole screen into the test's own directory; the
+// spread of its grey levels (0 for a blank screen), or -1 when no picture
+// could be taken.
 inline double screenshot(const std::string& name) {
-  std::string shot = ::testing::TempDir() + name;
+  std::string shot = ScreenDir::path() + name;
   std::remove(shot.c_str());
   run("import -window root " + shot + " 2>/dev/null");
   std::string spread = run("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
@@ -61,7 +84,7 @@ inline bool screen_until(const std::string& name, const std::function<bool()>& c
 inline std::vector<uint32_t> pixels(const std::string& name, const TRect& r) {
   std::vector<uint32_t> out;
   if (r.Width() <= 0 || r.Height() <= 0) return out;
-  std::string shot = ::testing::TempDir() + name;
+  std::string shot = ScreenDir::path() + name;
   std::string text = run("convert " + shot + " -crop " + std::to_string(r.Width()) + "x" + std::to_string(r.Height()) +
                          "+" + std::to_string(r.left) + "+" + std::to_string(r.top) + " +repage txt:- 2>/dev/null");
   // Lines "x,y: (r,g,b)  #RRGGBB  name" after a header line.
