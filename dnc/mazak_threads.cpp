@@ -38,24 +38,40 @@ DWORD ExchangeTimeout(const TDncPort& port) {
   return s > 0 ? static_cast<DWORD>(s) * 1000 : 120000;
 }
 
+// Milliseconds on the clock the line's time-outs run by.
+uint64_t Now() { return static_cast<uint64_t>(static_cast<double>(plat::tick_count64()) / plat::time_scale()); }
+
+// How long the control has kept silent, or held the port's answer back,
+// since its last byte. The line's own time-outs end a read empty now and
+// then; the read is issued again, and the count goes on across it.
+struct TControlWait {
+  DWORD Held = 0;
+  DWORD Queued = 0;
+  uint64_t SilentUntil = 0;  // 0: the answer is still going out
+};
+
 // Waits for the pending read, the stop or the cancel. The control's
 // silence is counted from the moment the port's own answer has left the
 // line: on a slow line a long answer may still be going out when the read
 // starts, and the control cannot reply before it has it all. An answer
 // the control holds back (XOFF, CTS) longer than the time-out counts as
 // its silence; one still going out, however slowly, does not.
-DWORD WaitForControl(TDncPort& port, plat::Waitable* const* waits, DWORD count) {
+DWORD WaitForControl(TDncPort& port, plat::Waitable* const* waits, DWORD count, TControlWait& wait) {
   constexpr DWORD kLook = 100;
   const DWORD timeout = ExchangeTimeout(port);
-  DWORD queued = 0;
-  for (DWORD held = 0;; held += kLook) {
+  for (;; wait.Held += kLook) {
     DWORD errors = 0;
     plat::COMSTAT st{};
     plat::clear_comm_error(port.ComHandle, &errors, &st);
-    if (st.cbOutQue == 0) return plat::wait_for_multiple(waits, count, false, timeout);
-    if (st.cbOutQue < queued) held = 0;  // the line took a byte: not held back
-    queued = st.cbOutQue;
-    if (held >= timeout) return plat::wait_for_multiple(waits, count, false, 0);
+    if (st.cbOutQue == 0) {
+      if (!wait.SilentUntil) wait.SilentUntil = Now() + timeout;
+      const uint64_t now = Now();
+      const DWORD left = now >= wait.SilentUntil ? 0 : static_cast<DWORD>(wait.SilentUntil - now);
+      return plat::wait_for_multiple(waits, count, false, left);
+    }
+    if (st.cbOutQue < wait.Queued) wait.Held = 0;  // the line took a byte: not held back
+    wait.Queued = st.cbOutQue;
+    if (wait.Held >= timeout) return plat::wait_for_multiple(waits, count, false, 0);
     const DWORD w = plat::wait_for_multiple(waits, count, false, kLook);
     if (w != WAIT_TIMEOUT) return w;
   }
@@ -68,6 +84,7 @@ Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
   port.ReadOverlapped.hEvent = &done;
   telegram.clear();
   Read result = Read::Telegram;
+  TControlWait wait;
   for (;;) {
     unsigned char byte = 0;
     DWORD n = 0;
@@ -75,7 +92,7 @@ Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
     if (!ok && plat::last_comm_error() == ERROR_IO_PENDING) {
       plat::Event* cancel = port.Cancel();
       plat::Waitable* waits[] = {&done, &port.StopEvent, cancel};
-      DWORD w = WaitForControl(port, waits, cancel ? 3 : 2);
+      DWORD w = WaitForControl(port, waits, cancel ? 3 : 2, wait);
       if (w != WAIT_OBJECT_0) {
         plat::purge_comm(port.ComHandle, PURGE_RXABORT);
         plat::get_overlapped_result(port.ComHandle, &port.ReadOverlapped, &n, TRUE);
@@ -104,6 +121,7 @@ Read ReadTelegram(TDncPort& port, bool sending, std::string& telegram) {
       continue;
     }
     if (n == 0) continue;
+    wait = TControlWait{};
     telegram.push_back(static_cast<char>(byte));
     DncTraceBuffer(telegram.c_str(), port.ComNumber());
     if (MazakTelegramComplete(type, sending, telegram)) break;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dnc/block_sender.h"
+#include "platform/serial.h"
 #include "platform/wintypes.h"
 
 class TDncPort;
@@ -46,6 +47,29 @@ bool KeepFailed(TDncPort& port);
 // A reception on a port with an end trigger that never reached it is an
 // incomplete program: kept as a failed transfer (true), not to be stored.
 bool KeepIfIncomplete(TDncPort& port);
+
+// What a protocol's poll thread does its own way; the loop around the line
+// (the bytes queued before a wait, the wait for the line's event, the stop
+// and the send request, the line that goes and comes back) is the same.
+enum class PollStep { Again, Receive, Cancelled };
+struct TPollHooks {
+  DWORD WaitMask = EV_RXCHAR;  // the events the line reports while polling
+  const char* StartLog = "";
+  const char* StopLog = "";
+  const char* WaitLog = nullptr;  // before each wait (null: none)
+  const char* FailLog = nullptr;  // when the wait cannot start (null: none)
+  // An event the line reports at once starts the reception; without this
+  // the line's queue is asked again.
+  bool ReceivesOnImmediateEvent = false;
+  // The line made ready for polling once the job's turn is past (null:
+  // nothing).
+  void (*Prepare)(TDncPort& port) = nullptr;
+  // What the event the wait brought means.
+  PollStep (*Woken)(TDncPort& port, DWORD mask) = nullptr;
+};
+// A poll thread: waits for the line until bytes come (the master gets the
+// request to receive), the server stops or a send is requested.
+void RunPolling(TDncPort& port, const TPollHooks& hooks);
 
 // What a protocol's read thread does its own way; the loop around the line
 // (overlapped reads, the waits on the read, the stop and the cancel, the

@@ -36,65 +36,28 @@ TSendRules RawRules(const TDncPort& port) {
 
 }  // namespace
 
+namespace {
+
+PollStep RawWoken(TDncPort& port, DWORD mask) {
+  if (mask != 0) return PollStep::Receive;
+  // The mask changed under the wait: the write thread of a send the
+  // operator asked for, not the line.
+  if (port.SendRequest()->is_set() || port.StopEvent.is_set()) return PollStep::Cancelled;
+  return PollStep::Again;
+}
+
+}  // namespace
+
 void RawPollThread(void* arg) {
   TDncPort& port = *static_cast<TDncPort*>(arg);
   plat::purge_comm(port.ComHandle, PURGE_TXCLEAR | PURGE_TXABORT);
-  if (AwaitJobTurn(port)) return;
-
-  plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
-  plat::Event waitEvent(false, false);
-  port.WaitOverlapped.hEvent = &waitEvent;
-  BeginPolling(port, "RAW Polling Started");
-
-  bool cancelled = false;
-  for (;;) {
-    // Bytes queued before the wait began raise no event: ask for them.
-    DWORD errors = 0;
-    plat::COMSTAT st;
-    plat::clear_comm_error(port.ComHandle, &errors, &st);
-    KeepPollLineErrors(port, errors);
-    if (st.cbInQue > 0) break;
-    DWORD mask = 0;
-    if (plat::wait_comm_event(port.ComHandle, &mask, &port.WaitOverlapped)) break;
-    const DWORD error = plat::last_comm_error();
-    if (error != ERROR_IO_PENDING) {
-      // A line that hung up is opened again; one that fails otherwise is
-      // tried again after a second, not in a loop.
-      if (LineGone(error)) {
-        if (InputLeftOnLine(port)) break;
-        if (ReopenLine(port)) continue;
-        cancelled = true;
-        break;
-      }
-      if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) cancelled = true;
-      break;
-    }
-    plat::Waitable* waits[] = {&waitEvent, &port.StopEvent, port.SendRequest()};
-    DWORD n = 0;
-    if (plat::wait_for_multiple(waits, 3, false, INFINITE) != WAIT_OBJECT_0) {
-      plat::set_comm_mask(port.ComHandle, EV_RXCHAR);
-      plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, TRUE);
-      cancelled = true;
-      break;
-    }
-    plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, FALSE);
-    if (mask != 0) break;
-    // The mask changed under the wait: the write thread of a send the
-    // operator asked for, not the line.
-    if (port.SendRequest()->is_set() || port.StopEvent.is_set()) {
-      cancelled = true;
-      break;
-    }
-  }
-
-  port.WaitOverlapped.hEvent = nullptr;
-  port.CloseSendRequestEvent();
-  port.StopPolling();
-  if (!cancelled) {
-    SetDncPortStatus(port, 6);
-    PostPortRequest(&port, kRequestReceive);
-  }
-  Log(port, "RAW Polling Stopped");
+  TPollHooks hooks;
+  hooks.WaitMask = EV_RXCHAR;
+  hooks.StartLog = "RAW Polling Started";
+  hooks.StopLog = "RAW Polling Stopped";
+  hooks.ReceivesOnImmediateEvent = true;
+  hooks.Woken = RawWoken;
+  RunPolling(port, hooks);
 }
 
 TReadHooks RawReadHooks() {

@@ -17,87 +17,43 @@ namespace {
 
 void Log(TDncPort& port, const char* text) { DncPortLog(text, &port); }
 
-// Ends a pending comm-event wait and collects it, so the record's event
-// may go.
-void EndWait(TDncPort& port) {
-  DWORD n = 0;
-  plat::set_comm_mask(port.ComHandle, EV_RXCHAR | EV_BREAK);
-  plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, TRUE);
+// The line reports bytes and breaks while polling; the transmit side is
+// cleared of what an ended send left.
+void PreparePolling(TDncPort& port) {
+  plat::set_comm_mask(port.ComHandle, EV_RING);
+  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR);
+  plat::purge_comm(port.ComHandle, PURGE_TXABORT);
+}
+
+PollStep Woken(TDncPort& port, DWORD mask) {
+  DWORD errors = 0;
+  plat::COMSTAT st;
+  plat::clear_comm_error(port.ComHandle, &errors, &st);
+  KeepPollLineErrors(port, errors);
+  if (mask & EV_BREAK || errors & CE_BREAK) {
+    Log(port, "RS232 (Poll) : Break detected");
+    // A break on an idle line is no reception; one among the bytes of a
+    // reception damaged it.
+    if (st.cbInQue == 0) port.LineErrorsWhilePolling = 0;
+    plat::clear_comm_break(port.ComHandle);
+    return PollStep::Again;
+  }
+  // A mask of none: it was changed under the wait.
+  return mask == 0 ? PollStep::Again : PollStep::Receive;
 }
 
 }  // namespace
 
 void Rs232PollThread(void* arg) {
-  TDncPort& port = *static_cast<TDncPort*>(arg);
-  if (AwaitJobTurn(port)) return;
-
-  plat::set_comm_mask(port.ComHandle, EV_RING);
-  plat::purge_comm(port.ComHandle, PURGE_TXCLEAR);
-  plat::purge_comm(port.ComHandle, PURGE_TXABORT);
-  plat::set_comm_mask(port.ComHandle, EV_RXCHAR | EV_BREAK);
-
-  plat::Event waitEvent(false, false);
-  port.WaitOverlapped.hEvent = &waitEvent;
-  BeginPolling(port, "Polling Started");
-
-  bool cancelled = false;
-  for (;;) {
-    // Bytes queued before the wait began raise no event: ask for them.
-    DWORD errors = 0;
-    plat::COMSTAT st;
-    plat::clear_comm_error(port.ComHandle, &errors, &st);
-    KeepPollLineErrors(port, errors);
-    if (st.cbInQue > 0) break;
-    Log(port, "RS232 (Poll) : WaitCommEvent intinated");
-    DWORD mask = 0;
-    if (plat::wait_comm_event(port.ComHandle, &mask, &port.WaitOverlapped)) continue;
-    const DWORD error = plat::last_comm_error();
-    if (error != ERROR_IO_PENDING) {
-      Log(port, "RS232 (Poll) : WaitCommEvent failed");
-      // A line that hung up is opened again and polled anew; bytes it
-      // took before it went are received first.
-      if (LineGone(error)) {
-        if (InputLeftOnLine(port)) break;
-        if (ReopenLine(port)) continue;
-        cancelled = true;
-        break;
-      }
-      // A line that fails otherwise keeps failing: give it a second before
-      // the read thread tries, so it does not spin.
-      if (port.StopEvent.wait(1000) == WAIT_OBJECT_0) cancelled = true;
-      break;
-    }
-    plat::Waitable* waits[] = {&waitEvent, &port.StopEvent, port.SendRequest()};
-    DWORD w = plat::wait_for_multiple(waits, 3, false, INFINITE);
-    if (w != WAIT_OBJECT_0) {
-      EndWait(port);
-      cancelled = true;
-      break;
-    }
-    DWORD n = 0;
-    plat::get_overlapped_result(port.ComHandle, &port.WaitOverlapped, &n, FALSE);
-    plat::clear_comm_error(port.ComHandle, &errors, &st);
-    KeepPollLineErrors(port, errors);
-    if (mask & EV_BREAK || errors & CE_BREAK) {
-      Log(port, "RS232 (Poll) : Break detected");
-      // A break on an idle line is no reception; one among the bytes of a
-      // reception damaged it.
-      if (st.cbInQue == 0) port.LineErrorsWhilePolling = 0;
-      plat::clear_comm_break(port.ComHandle);
-      continue;
-    }
-    if (mask == 0) continue;  // the mask was changed under the wait
-    break;
-  }
-
-  port.WaitOverlapped.hEvent = nullptr;
-  port.CloseSendRequestEvent();
-  port.StopPolling();
-  if (!cancelled) {
-    SetDncPortStatus(port, 6);
-    PostPortRequest(&port, kRequestReceive);
-  }
-  Log(port, "Polling Stopped");
+  TPollHooks hooks;
+  hooks.WaitMask = EV_RXCHAR | EV_BREAK;
+  hooks.StartLog = "Polling Started";
+  hooks.StopLog = "Polling Stopped";
+  hooks.WaitLog = "RS232 (Poll) : WaitCommEvent intinated";
+  hooks.FailLog = "RS232 (Poll) : WaitCommEvent failed";
+  hooks.Prepare = PreparePolling;
+  hooks.Woken = Woken;
+  RunPolling(*static_cast<TDncPort*>(arg), hooks);
 }
 
 namespace {

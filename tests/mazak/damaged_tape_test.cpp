@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "dnc/mazak_tape.h"
@@ -101,6 +102,34 @@ TEST_F(MazakDamageTest, SilentControlLeavesAFailedTransfer) {
   const std::string image = "_30001A2B0000_" + MazakCheckText("30001A2B0000") + "_\r\n_G1_X10_Y20_Z30_" +
                             MazakCheckText("G1_X10_Y20_Z30") + "_\r\n";
   EXPECT_EQ(kvdb::ReadFileBytes(Root() + "/dncfail/" + Rows(DbPath("KELVDNCF.DBF"))[0][4] + ".NC"), image);
+}
+
+// A port without a read time-out of its own gives the control two
+// minutes, while the line ends each of its reads empty after ten seconds:
+// the control's silence counts on across those reads, and the exchange
+// ends with what came kept as failed.
+TEST_F(MazakDamageTest, SilenceCountsAcrossEmptyReads) {
+  sim::Machine m(44);
+  ASSERT_TRUE(m.ok());
+  auto port = Port(m, 0);
+  sim::MazakControl control(m, kMazakT32);
+  std::promise<void> ended;
+  std::future<void> end = ended.get_future();
+  std::thread t([&] {
+    MazakReceiveThread(port.get());
+    ended.set_value();
+  });
+  EXPECT_EQ(control.WriteBlock("30001A2B0000"), "p00" + kEot);
+  EXPECT_EQ(control.WriteBlock("G1_X10_Y20_Z30"), "p00" + kEot);  // and nothing more
+  // Far beyond the 1.2 s the silence takes at the test's time scale.
+  const bool done = end.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  EXPECT_TRUE(done) << "the port waits for a silent control without end";
+  if (!done) port->StopEvent.set();
+  t.join();
+  if (!done) return;
+  EXPECT_EQ(port->TakeRequest(), kRequestPoll);
+  EXPECT_EQ(RowCount("KELVDNCF.DBF"), 1u);
+  EXPECT_EQ(RowCount("KELVFILE.DBF"), 0u);
 }
 
 // A line so slow that each answer takes longer to leave the port than the

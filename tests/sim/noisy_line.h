@@ -161,10 +161,15 @@ class NoisyLine {
   }
 
   // The cable is pulled: the server's line hangs up. A new line takes the
-  // COM number at once, as an adapter plugged in again.
+  // COM number at once, as an adapter plugged in again. It does so before
+  // the old one goes: the pseudo-terminal freed first would be the next
+  // one any process opens, and a port opening its line again in between
+  // would find another test's line under its COM number.
   void HangUp() {
-    Unplug();
+    const int oldMaster = master_, oldSlave = slave_;
     Plug();
+    if (oldMaster >= 0) close(oldMaster);
+    if (oldSlave >= 0) close(oldSlave);
   }
 
  private:
