@@ -8,6 +8,7 @@
 // one unique tag NCID. A deleted row also has NCID and MID negated.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "dbmodel/codetb.h"
@@ -75,6 +76,10 @@ class TcbFileTable : public TCodeTB {
   TcbFileRecord* SelectByProject(long projectId);
   TcbFileRecord* SelectByMachine(long machineId);
   int DescExistsOnMachine(char* text, long machineId);
+  // Every Program-ID (DESC upper-cased, trailing blanks cut) of the
+  // machine's rows, as the duplicate check above compares them; false
+  // when the index could not be read.
+  bool UpperDescsOfMachine(long machineId, std::set<std::string>& descs);
   int AnyProgramOfMachine(long machineId);
   int DetachCustomer(long customerId);
   int DetachProject(long projectId);

@@ -111,6 +111,27 @@ int TcbFileTable::DescExistsOnMachine(char* text, long machineId) {
   return 1;
 }
 
+bool TcbFileTable::UpperDescsOfMachine(long machineId, std::set<std::string>& descs) {
+  descs.clear();
+  if (!Open()) return false;
+  int rc;
+  {
+    TQueryWalk walk(Data());
+    rc = walk.Valid() ? walk.Top(FormatText("MID = %ld", machineId).c_str(), nullptr) : -1;
+    std::string desc;
+    while (rc == 0) {
+      FieldRef field(Data(), fDESC);
+      desc.assign(field.ptr(), field.len());
+      while (!desc.empty() && desc.back() == ' ') desc.pop_back();
+      UpperInPlace(desc.data());
+      descs.insert(desc.c_str());
+      rc = walk.Skip();
+    }
+  }
+  bool ok = rc == DB_EOF && !EngineFailed();
+  return Close() && ok;
+}
+
 int TcbFileTable::AnyProgramOfMachine(long machineId) {
   if (!Open()) return 0;
   int rc;

@@ -2,6 +2,20 @@
 // each file: settled, not held by a writer, machine known, Program-ID
 // derived, then under the filing lock the duplicate check, the id draw,
 // the copy and the row; the source and its memo go last.
+//
+// The filing lock is kept over consecutive files for a short while. What
+// each file's check needs (the Program-IDs of the machine's programs, the
+// names in its directory) is read once when the lock is taken and stays
+// true while it is held, since every station's duplicate check and filing
+// run under it (a new program's file is made under it too; a name another
+// program makes in its own time is still never overwritten, the copy
+// refusing an existing file). The pass adds its own rows and files as it
+// goes and reads afresh whenever it takes the lock again. A station
+// waiting for the lock tries again at the turn of each second (the
+// engine's wait): in the first tenth of every second the pass takes the
+// lock for one file at a time and searches the program index as it
+// stands, so such a station finds the lock free between two files as
+// often as it ever did.
 #include "dbtools/auto_import.h"
 
 #include <algorithm>
@@ -22,7 +36,9 @@
 #include "dbmodel/query_walk.h"
 #include "dbmodel/text_helpers.h"
 #include "dbtools/import_names.h"
+#include "platform/clock.h"
 #include "platform/file.h"
+#include "platform/path.h"
 #include "storage/filing_lock.h"
 #include "storage/program_lock.h"
 #include "storage/program_ops.h"
@@ -36,6 +52,8 @@ constexpr unsigned long kShortestRestMs = 1000;
 constexpr int kParenthesisLines = 50;
 constexpr std::size_t kDescWidth = 40;
 constexpr std::size_t kChar3Width = 50;
+// The stations' turn at the start of every second.
+constexpr int kStationsTurnMs = 100;
 
 constexpr const char* kProgramIndex = "KELVFILE.DBF";
 constexpr const char* kFailedImports = "KELVAUTO.DBF";
@@ -163,6 +181,14 @@ int ProgramIdOnMachine(const std::string& quoted, long machineId) {
   return rc == 0 ? 1 : 0;
 }
 
+bool StationsTurn() { return plat::local_time().milliseconds < kStationsTurnMs; }
+
+// An id as the machine's ids are kept: a DESC's trailing blanks are its padding.
+std::string IdKey(std::string id) {
+  while (!id.empty() && id.back() == ' ') id.pop_back();
+  return id;
+}
+
 bool AppendRow(const char* table, TcbFileRecord& r) {
   TcbFileTable t(table, 0, 0);
   bool ok = t.AppendBatch(&r) == 1;
@@ -175,8 +201,14 @@ class TPass {
       : def_(def), watch_(watch), counts_(counts) {}
 
   void File(const TFileSeen& f);
+  // After each file: in the stations' turn the lock goes at once.
+  void FileDone() {
+    if (oneFile_) LetFilingGo();
+  }
 
  private:
+  const char* TakeFiling();
+  void LetFilingGo();
   void Wait(const std::string& why);
   void Filed(int& counter);
   void FileNewOrKept(const std::string& id, bool fits, bool exists);
@@ -188,7 +220,41 @@ class TPass {
   TAutoImportCounts& counts_;
   std::string name_, source_, machineDir_, memoPath_;
   bool machineLooked_ = false;
+  // Read under the filing lock while it is held.
+  std::optional<TFilingLock> filing_;
+  bool oneFile_ = false;  // held for this file only: nothing read ahead
+  std::chrono::steady_clock::time_point filingSince_;
+  std::set<std::string> idsOnMachine_;
+  std::optional<plat::KnownDirectory> machineNames_;
 };
+
+// Null with the filing lock held and what the checks need read under it,
+// else why the file waits.
+const char* TPass::TakeFiling() {
+  const bool turn = StationsTurn();
+  if (filing_ && !turn && std::chrono::steady_clock::now() - filingSince_ < watch_.filingHold) return nullptr;
+  LetFilingGo();
+  filing_.emplace();
+  if (!filing_->IsHeld()) {
+    filing_.reset();
+    return kWhyNoFilingLock;
+  }
+  oneFile_ = turn;
+  if (oneFile_) return nullptr;
+  TcbFileTable programs(kProgramIndex, 0, 0);
+  if (!programs.UpperDescsOfMachine(def_.MACHINE, idsOnMachine_)) {
+    filing_.reset();
+    return kWhyIndexUnread;
+  }
+  machineNames_.emplace(machineDir_);
+  filingSince_ = std::chrono::steady_clock::now();
+  return nullptr;
+}
+
+void TPass::LetFilingGo() {
+  machineNames_.reset();
+  filing_.reset();
+}
 
 void TPass::Wait(const std::string& why) {
   ++counts_.waiting;
@@ -233,12 +299,12 @@ void TPass::File(const TFileSeen& f) {
   std::string quoted;
   bool fits = !id.empty() && id.size() <= kDescWidth && QuoteFilterText(PadText(id.c_str(), kDescWidth), quoted);
 
-  TFilingLock filing;
-  if (!filing.IsHeld()) return Wait(kWhyNoFilingLock);
-  int exists = fits ? ProgramIdOnMachine(quoted, def_.MACHINE) : 0;
+  if (const char* why = TakeFiling()) return Wait(why);
+  int exists = 0;
+  if (fits) exists = oneFile_ ? ProgramIdOnMachine(quoted, def_.MACHINE) : idsOnMachine_.count(IdKey(id));
   if (exists < 0) return Wait(kWhyIndexUnread);
   if (exists && def_.REPLACE) return ReplaceExisting(id);
-  FileNewOrKept(id, fits, exists == 1);
+  FileNewOrKept(id, fits, exists);
 }
 
 bool TPass::FillMemo(TcbFileRecord& r) {
@@ -278,11 +344,13 @@ void TPass::FileNewOrKept(const std::string& id, bool fits, bool exists) {
   // The id is new, so a file of its name belongs to nobody we know of: it
   // stays, and this source waits.
   if (!plat::copy_file(source_, target, true)) return Wait(plat::error_text(plat::last_error()));
+  if (isNew && machineNames_) machineNames_->add(r.NAME + std::string(".") + r.EXT);
   if (!AppendRow(isNew ? kProgramIndex : kFailedImports, r)) {
     // No row names the copy: it goes again, the source stays.
     plat::delete_file(target);
     return Wait(kWhyRow);
   }
+  if (isNew && !oneFile_) idsOnMachine_.insert(IdKey(id));
   if (!memoPath_.empty()) plat::delete_file(memoPath_);
   Filed(isNew ? counts_.imported : counts_.kept);
 }
@@ -353,6 +421,7 @@ TAutoImportCounts RunAutoImportPass(const TcbAutoImpRecord& def, TAutoImportWatc
     }
     present.insert(f.name);
     pass.File(f);
+    pass.FileDone();
   }
   if (!stopped) {
     // Files gone meanwhile are forgotten.

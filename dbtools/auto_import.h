@@ -20,7 +20,9 @@
 // once. A pass holds the station's import lock (the switch to another
 // database waits for it), and each file's duplicate check, id draw and
 // append hold the program index's filing lock, so neither a second
-// definition nor another station files the same Program-ID twice.
+// definition nor another station files the same Program-ID twice; the lock
+// is kept over consecutive files for a moment at most (filingHold), and
+// never in the first tenth of a second, when waiting stations try again.
 #pragma once
 
 #include <chrono>
@@ -45,6 +47,8 @@ struct TAutoImportWatch {
   std::set<std::string> kept;
   // How long a file must keep its size and time before it is taken.
   std::chrono::milliseconds settle{2000};
+  // How long the filing lock is kept over consecutive files at most.
+  std::chrono::milliseconds filingHold{500};
 };
 
 // What one pass did, for the thread's callers and tests.

@@ -53,6 +53,15 @@ bool equal_nocase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string upper_text(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = upper(c);
+  return out;
+}
+
+// The directory whose names this thread keeps, if any.
+thread_local KnownDirectory* known_directory = nullptr;
+
 int drive_index(char d) {
   d = upper(d);
   return (d >= 'A' && d <= 'Z') ? d - 'A' : -1;
@@ -139,7 +148,9 @@ std::string resolve_components(const std::string& root, const std::vector<std::s
     // Not there under this name: look for the same name in another case.
     // Several candidates: the first in byte order, so the choice is stable.
     std::string found;
-    if (DIR* d = ::opendir(cur.c_str())) {
+    if (known_directory && known_directory->listed() && known_directory->native() == cur) {
+      found = known_directory->find(c);
+    } else if (DIR* d = ::opendir(cur.c_str())) {
       while (dirent* e = ::readdir(d)) {
         std::string_view n = e->d_name;
         if (equal_nocase(n, c) && (found.empty() || n < found)) found = n;
@@ -154,6 +165,34 @@ std::string resolve_components(const std::string& root, const std::vector<std::s
     }
   }
   return cur.empty() ? "/" : cur;
+}
+
+KnownDirectory::KnownDirectory(std::string_view dos_dir) : native_(to_native_path(dos_dir)), outer_(known_directory) {
+  refresh();
+  known_directory = this;
+}
+
+KnownDirectory::~KnownDirectory() { known_directory = outer_; }
+
+bool KnownDirectory::refresh() {
+  names_.clear();
+  listed_ = false;
+  DIR* d = ::opendir(native_.c_str());
+  if (!d) return false;
+  while (dirent* e = ::readdir(d)) add(e->d_name);
+  ::closedir(d);
+  listed_ = true;
+  return true;
+}
+
+std::string KnownDirectory::find(std::string_view name) const {
+  auto it = names_.find(upper_text(name));
+  return it == names_.end() ? std::string() : it->second;
+}
+
+void KnownDirectory::add(std::string_view name) {
+  auto [it, added] = names_.try_emplace(upper_text(name), name);
+  if (!added && name < it->second) it->second = name;
 }
 
 std::string to_native_path(std::string_view dos_path) {

@@ -25,6 +25,7 @@
 // All functions are thread-safe.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,40 @@ std::string full_dos_path(std::string_view dos_path);
 
 // True for "X:\..." and "\..." and native "/..." paths.
 bool is_absolute_path(std::string_view dos_path);
+
+// ---- a directory one thread keeps the names of ------------------------------
+
+// For a thread that creates many files in one directory: its names are read
+// once, and the thread adds each file it creates there. While the object
+// lives, mapping a path on this thread looks a name of that directory that
+// is missing under its exact spelling up in this list instead of reading
+// the directory again. Names another process adds meanwhile are seen after
+// the next refresh(); a create still refuses a name that exists exactly.
+class KnownDirectory {
+ public:
+  explicit KnownDirectory(std::string_view dos_dir);
+  ~KnownDirectory();
+  KnownDirectory(const KnownDirectory&) = delete;
+  KnownDirectory& operator=(const KnownDirectory&) = delete;
+
+  // Reads the names again; false (and the list unused) when the directory
+  // cannot be read.
+  bool refresh();
+  bool listed() const { return listed_; }
+  // The name on disk equal to `name` without regard to case (the first in
+  // byte order of several); empty when there is none.
+  std::string find(std::string_view name) const;
+  // A file the thread created in the directory.
+  void add(std::string_view name);
+
+  const std::string& native() const { return native_; }
+
+ private:
+  std::string native_;
+  std::map<std::string, std::string> names_;  // upper-case name -> name on disk
+  bool listed_ = false;
+  KnownDirectory* outer_;
+};
 
 // ---- drive table ----------------------------------------------------------
 

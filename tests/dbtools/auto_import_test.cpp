@@ -7,12 +7,14 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <set>
 #include <thread>
 
 #include "app/threads.h"
 #include "dbmodel/syslog.h"
 #include "platform/sync.h"
+#include "storage/filing_lock.h"
 #include "storage/program_lock.h"
 #include "tests/dbtools/program_db_fixture.h"
 
@@ -449,6 +451,53 @@ TEST_F(AutoImportTest, TwoDefinitionsOverOneDirectoryBesideAStationSavingFileEac
   std::set<std::string> keptIds;
   for (const auto& r : kept) keptIds.insert(r["NCID"]);
   EXPECT_EQ(keptIds.size(), kept.size()) << "failed imports draw their own ids, each once";
+}
+
+TEST_F(AutoImportTest, AProgramRenamedByAnotherStationInTheMiddleOfAPassIsNotFiledTwice) {
+  // The pass lets the filing lock go after short runs of files. A station
+  // that takes it meanwhile and renames a program to the Program-ID of a
+  // file still waiting: the pass must find that id taken. The time scale
+  // makes the station's wait for the lock try without pause.
+  constexpr std::size_t kFiles = 300;
+  const long seed = FileProgram("SEED", "seed\r\n");
+  for (std::size_t i = 0; i < kFiles; ++i) Drop("F" + std::to_string(i) + ".NC", "N" + std::to_string(i) + "\r\n");
+  watch.filingHold = std::chrono::milliseconds(5);
+  RunAutoImportPass(def, watch);  // the first look
+  std::string renamedTo;
+  std::thread station([&] {
+    while (renamedTo.empty()) {
+      {
+        TFilingLock filing;
+        ASSERT_TRUE(filing.IsHeld());
+        auto left = Names("DROP");
+        if (left.empty()) return;  // the whole pass went by while it waited
+        if (left.size() < kFiles) {
+          std::string id = *left.rbegin();
+          id.resize(id.find('.'));
+          TcbFileTable t("KELVFILE.DBF", 0, 0);
+          std::unique_ptr<TcbFileRecord> r(t.FindById(seed));
+          t.made = nullptr;
+          ASSERT_NE(r, nullptr);
+          CopyCut(r->DESC, sizeof r->DESC, id.c_str());
+          ASSERT_EQ(t.Update(r.get()), 1);
+          renamedTo = id;
+        }
+      }
+      plat::sleep_ms(1000);  // the pass's turn
+    }
+  });
+  plat::set_time_scale(0.001);
+  TAutoImportCounts counts = RunAutoImportPass(def, watch);
+  station.join();
+  plat::set_time_scale(1.0);
+  ASSERT_FALSE(renamedTo.empty()) << "the station had its turn in the middle of the pass";
+  EXPECT_EQ(counts.imported, static_cast<int>(kFiles) - 1);
+  EXPECT_EQ(counts.kept, 1);
+  auto kept = Kept();
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0]["DESC"], renamedTo);
+  FiledRows n = CheckRows(Programs(), [this](const std::string& s) { return Native(s); });
+  EXPECT_EQ(n.imported, kFiles);  // the renamed program and the files filed
 }
 
 TEST_F(AutoImportTest, AThreadStoppedInTheMiddleOfAPassEndsBetweenTwoFiles) {

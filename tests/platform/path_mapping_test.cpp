@@ -2,6 +2,8 @@
 // trailing separators and the layer's own current directory.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/sysinfo.h"
@@ -57,6 +59,49 @@ TEST_F(PathMapping, ExactNameWinsOverOtherCase) {
   EXPECT_EQ(plat::to_native_path("C:\\NC\\P17.NC"), box.c("NC/P17.NC"));
   // Neither matches exactly: the first in byte order, every time.
   EXPECT_EQ(plat::to_native_path("C:\\NC\\P17.nc"), box.c("NC/P17.NC"));
+}
+
+TEST_F(PathMapping, AKnownDirectoryAnswersFromItsListUntilRefreshed) {
+  FileSandbox::put(box.c("NC/p17.nc"), "lower");
+  std::string seenElsewhere;
+  {
+    plat::KnownDirectory nc("C:\\NC\\");
+    ASSERT_TRUE(nc.listed());
+    EXPECT_EQ(nc.native(), box.c("NC"));
+    EXPECT_EQ(nc.find("P17.nc"), "P17.NC") << "the first in byte order, as the directory read gives";
+    EXPECT_EQ(nc.find("P18.NC"), "");
+    // Mapping on this thread answers from the list as the read did.
+    struct Case {
+      const char* dos;
+      const char* native;  // below C:\NC
+    } cases[] = {
+        {"C:\\NC\\P17.NC", "P17.NC"},  // exact names go first, as ever
+        {"C:\\NC\\p17.nc", "p17.nc"},
+        {"C:\\NC\\P17.nc", "P17.NC"},
+        {"C:\\NC\\P18.NC", "P18.NC"},  // missing: kept as given
+    };
+    for (const Case& c : cases) EXPECT_EQ(plat::to_native_path(c.dos), box.c("NC/") + c.native) << c.dos;
+
+    // A name another process adds is seen after the next refresh; another
+    // thread reads the directory as before.
+    FileSandbox::put(box.c("NC/q1.nc"), "theirs");
+    EXPECT_EQ(plat::to_native_path("C:\\NC\\Q1.NC"), box.c("NC/Q1.NC"));
+    std::thread([&] { seenElsewhere = plat::to_native_path("C:\\NC\\Q1.NC"); }).join();
+    EXPECT_EQ(seenElsewhere, box.c("NC/q1.nc"));
+    ASSERT_TRUE(nc.refresh());
+    EXPECT_EQ(plat::to_native_path("C:\\NC\\Q1.NC"), box.c("NC/q1.nc"));
+
+    // A name the thread adds itself is found at once.
+    nc.add("Q2.NC");
+    EXPECT_EQ(plat::to_native_path("C:\\NC\\q2.nc"), box.c("NC/Q2.NC"));
+
+    // Paths into other directories are read from the disk.
+    FileSandbox::put(box.c("OTHER/r1.nc"), "x");
+    EXPECT_EQ(plat::to_native_path("C:\\OTHER\\R1.NC"), box.c("OTHER/r1.nc"));
+  }
+  // Once it goes, the directory is read again.
+  EXPECT_EQ(plat::to_native_path("C:\\NC\\q2.nc"), box.c("NC/q2.nc"));
+  EXPECT_FALSE(plat::KnownDirectory("C:\\NOWHERE\\").listed());
 }
 
 TEST_F(PathMapping, FullDosPath) {
