@@ -42,6 +42,7 @@ TEST(ReplacedPath, ChangesOnlyTheWholeDirectory) {
   const std::pair<const char*, const char*> cases[] = {
       {"D:\\NC\\", "E:\\NC\\"}, {"d:\\nc\\", "E:\\NC\\"}, {"D:\\NC\\MILL\\", nullptr},
       {"D:\\NC", nullptr},      {"D:\\NCX\\", nullptr},   {"X:\\D:\\NC\\", nullptr},
+      {"D:\\NC\\ ", nullptr},  {"", nullptr},
   };
   for (const auto& [text, expected] : cases) {
     auto got = ReplacedPath(text, from, to);
@@ -51,6 +52,11 @@ TEST(ReplacedPath, ChangesOnlyTheWholeDirectory) {
       EXPECT_FALSE(got) << text;
     }
   }
+  // Only ASCII letters fold: bytes above 127 match only themselves.
+  const std::string accented = DirectoryKey("d:\\\xe9t\xe9");
+  EXPECT_EQ(accented, "D:\\\xe9T\xe9\\");
+  EXPECT_EQ(ReplacedPath("d:\\\xe9t\xe9\\", accented, to).value_or("(none)"), to);
+  EXPECT_FALSE(ReplacedPath("D:\\\xc9T\xc9\\", accented, to));
 }
 
 class ReplaceTest : public kvimport::ImportTest {
