@@ -66,6 +66,10 @@ struct DbHeldWrites {
   std::map<long, std::string> extents;
   size_t bytes = 0;
   long disk = -1;  // the file's length on disk when last asked (-1 unknown)
+  // The memory of the last long run sent, for the run that goes on where it
+  // ended: it grows without being copied again and again.
+  std::string spare;
+  long spare_at = -1;
 };
 
 namespace {
@@ -89,7 +93,10 @@ std::map<long, std::string>::iterator hold(DbHeldWrites* h, long off, const char
   if (it != m.begin() && extent_end(std::prev(it)) >= off) --it;
   if (it == m.end() || it->first > end) {
     h->bytes += n;
-    return m.emplace_hint(it, off, std::string(src, n));
+    if (off != h->spare_at) return m.emplace_hint(it, off, std::string(src, n));
+    h->spare.assign(src, n);
+    h->spare_at = -1;
+    return m.emplace_hint(it, off, std::move(h->spare));
   }
   auto next = std::next(it);
   if (it->first <= off && (next == m.end() || next->first > end)) {
@@ -152,6 +159,8 @@ int send_long_run(DbFile* f, std::map<long, std::string>::iterator it) {
   if (h->disk < 0 || held_end(h) > h->disk) return 0;
   if (dbos_write(f->handle, it->first, s.data(), unsigned(s.size())) != long(s.size())) return report(f, e_write);
   h->bytes -= s.size();
+  h->spare_at = extent_end(it);
+  h->spare = std::move(it->second);
   h->extents.erase(it);
   return 0;
 }

@@ -97,6 +97,15 @@ class TagKeys {
   Key* keys_ = inline_keys_;
 };
 
+// 1 when no tag's key can differ between old_record and record (only
+// fields no tag reads changed): nothing to make, compare or lock.
+bool keys_unchanged(DbDataFile* d) {
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
+    for (DbTag* t = first_tag(x); t; t = next_tag(x, t))
+      if (!mdx_key_unchanged(t, d->old_record, d->record)) return false;
+  return true;
+}
+
 // Quiet step used while undoing: a pending error waits outside.
 void undo(DB_ENGINE* c, int (*op)(DbTag*, const void*, long), DbTag* t, const Key& k, long n) {
   DbQuietError quiet(c);
@@ -466,6 +475,10 @@ int index_data_write(DbDataFile* d, long n) {
     return -1;
   d->rec_num_old = n;
   if (std::memcmp(d->old_record, d->record, d->record_width) == 0) return 0;
+  if (keys_unchanged(d)) {
+    d->rec_num_old = -1;
+    return 0;
+  }
   // Room for both keys of every tag without allocating: this runs for every
   // record a walk rewrites.
   TagKeys olds(d), news(d);
@@ -475,8 +488,7 @@ int index_data_write(DbDataFile* d, long n) {
   size_t i = 0;
   for (; i < news.size(); i++) {
     DbTag* t = news.tag(i);
-    // A field no tag reads changed: no key to make or compare.
-    if (mdx_key_unchanged(t, d->old_record, d->record)) continue;
+    if (mdx_key_unchanged(t, d->old_record, d->record)) continue;  // no key to make or compare
     if (record_key(t, &news.key(i)) < 0 || old_record_key(d, t, &olds.key(i)) < 0) {
       rc = -1;
       break;
