@@ -164,9 +164,8 @@ unsigned read_record(DbDataFile* d, long n, bool alone) {
     if (!d->ahead) return file_read(&d->file, data_record_pos(d, n), d->record, w);
   }
   // Only records within the count the last move checked: bytes past it are
-  // nobody's record yet.
-  // Forward, the records since a run of writes that stopped shortly before
-  // come along, so the run can go on in the new batch.
+  // nobody's record yet. Forward, the records since a run of our writes
+  // that stopped shortly before come along, so the run can go on.
   long bound = d->held_for > 0 && d->count_held > n ? d->count_held : n;
   long first = forward ? join_from(d, n) : (n - k + 1 > 1 ? n - k + 1 : 1);
   long last = forward ? (first + k - 1 < bound ? first + k - 1 : bound) : n;
