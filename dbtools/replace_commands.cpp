@@ -1,5 +1,6 @@
 // Replace drive and replace paths: the directories every table stores move
 // to another drive or directory.
+#include <array>
 #include <cctype>
 #include <initializer_list>
 
@@ -21,7 +22,15 @@
 
 namespace {
 
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+// ASCII letters folded to upper case, every other byte as it is (the
+// directories' bytes above 127 are not letters of any one code page).
+constexpr auto kUpper = [] {
+  std::array<char, 256> t{};
+  for (int i = 0; i < 256; ++i) t[std::size_t(i)] = static_cast<char>(i >= 'a' && i <= 'z' ? i - 'a' + 'A' : i);
+  return t;
+}();
+
+char Upper(char c) { return kUpper[static_cast<unsigned char>(c)]; }
 
 // Asks for the old and the new drive letter.
 class TReplaceDrive : public TDialog {
@@ -91,9 +100,10 @@ std::string DirectoryKey(std::string dir) {
 }
 
 std::optional<std::string> ReplacedPath(const std::string& text, const std::string& from, const std::string& to) {
-  std::string key = text;
-  for (char& c : key) c = Upper(c);
-  if (key != from) return std::nullopt;
+  // Runs once per row of every table: compared in place, no folded copy.
+  if (text.size() != from.size()) return std::nullopt;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (kUpper[static_cast<unsigned char>(text[i])] != from[i]) return std::nullopt;
   return to;
 }
 

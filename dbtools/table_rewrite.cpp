@@ -58,16 +58,22 @@ TRewriteResult RewriteTable(const std::string& path, int field, const TRowRule& 
     r.outcome = TTableOutcome::Busy;
   } else if (rc == 0) {
     data_tag_select(d, nullptr);  // record order: a rewritten key moves no row
+    std::string text;  // one buffer for every row's text: no allocation per row
+    text.reserve(width);
     for (rc = data_top(d); rc == 0; rc = data_skip(d, 1)) {
       if (data_is_deleted(d)) continue;
-      std::optional<std::string> value = rule(d, RowText(d, field));
+      const char* bytes = field_ptr(f);
+      std::size_t len = width;
+      while (len > 0 && bytes[len - 1] == ' ') --len;
+      text.assign(bytes, len);
+      std::optional<std::string> value = rule(d, text);
       if (!value) continue;
       if (value->size() > width) {
         ++r.tooLong;
         continue;
       }
       ++r.changed;
-      if (!countOnly) FieldRef(d, field).assign(value->c_str());
+      if (!countOnly) field_assign(f, value->c_str());
     }
     if (rc >= 0 && code_error_get(DbContext) >= 0) r.outcome = TTableOutcome::Done;
   }

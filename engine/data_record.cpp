@@ -42,6 +42,18 @@ bool ahead_holds(DbDataFile* d, long n) {
 }
 
 constexpr unsigned kAheadBytes = 64 * 1024;
+// Unchanged records between two written ones that go out with them: the
+// system writes whole pages anyway.
+constexpr unsigned kJoinBytes = 4096;
+
+// The first record a write of record n may join: under the file lock, the
+// record after the last one this handle wrote, when nothing was written
+// since and it lies shortly before n; else n itself.
+long join_from(DbDataFile* d, long n) {
+  long from = d->run_next;
+  if (!d->file_locked || !d->file.write_behind || d->run_writes != d->file.writes || from < 1 || from >= n) return n;
+  return size_t(n - from) * d->record_width <= kJoinBytes ? from : n;
+}
 
 }  // namespace
 
@@ -152,10 +164,11 @@ unsigned read_record(DbDataFile* d, long n, bool alone) {
     if (!d->ahead) return file_read(&d->file, data_record_pos(d, n), d->record, w);
   }
   // Only records within the count the last move checked: bytes past it are
-  // nobody's record yet.
+  // nobody's record yet. Forward, the records since a run of our writes
+  // that stopped shortly before come along, so the run can go on.
   long bound = d->held_for > 0 && d->count_held > n ? d->count_held : n;
-  long first = forward ? n : (n - k + 1 > 1 ? n - k + 1 : 1);
-  long last = forward ? (n + k - 1 < bound ? n + k - 1 : bound) : n;
+  long first = forward ? join_from(d, n) : (n - k + 1 > 1 ? n - k + 1 : 1);
+  long last = forward ? (first + k - 1 < bound ? first + k - 1 : bound) : n;
   d->ahead_n = 0;
   unsigned got = file_read(&d->file, data_record_pos(d, first), d->ahead, unsigned(last - first + 1) * w);
   if (d->context->error_code < 0) return 0;
@@ -193,6 +206,16 @@ void keep_read_copies(DbDataFile* d, long n, unsigned before) {
       p->writes[slot] = d->file.writes;
     }
   }
+}
+
+// Where a write of record n starts. Under the file lock a record written
+// shortly before it and the unchanged records between them (fresh in the
+// records read ahead, so written as the file holds them) go with it in one
+// piece: a walk that rewrites records near one another leaves one run of
+// held bytes instead of a piece per record.
+long run_start(DbDataFile* d, long n) {
+  long from = join_from(d, n);
+  return from < n && ahead_holds(d, from) && ahead_holds(d, n) ? from : n;
 }
 
 // An append whose count did not reach the header, or reached it torn (a
@@ -452,13 +475,25 @@ int data_write_in(DbDataFile* d, long n) {
   d->record_changed = 0;
   d->header_changed = 1;
   c->activity_bits |= 32;
-  unsigned before = d->file.writes;
-  if (file_write(&d->file, data_record_pos(d, n), d->record, d->record_width) < 0) {
+  unsigned before = d->file.writes, w = d->record_width;
+  long from = run_start(d, n);
+  const char* bytes = d->record;
+  if (from < n) {
+    char* at = d->ahead + size_t(from - d->ahead_first) * w;
+    std::memcpy(at + size_t(n - from) * w, d->record, w);
+    bytes = at;
+  }
+  if (file_write(&d->file, data_record_pos(d, from), bytes, unsigned(n - from + 1) * w) < 0) {
+    if (from < n) d->ahead_n = 0;  // it holds the record the file does not
     index_data_write_undo(d, n);
     d->record_changed = 1;
     return -1;
   }
-  if (d->file.writes == before + 1) keep_read_copies(d, n, before);
+  if (d->file.writes == before + 1) {
+    keep_read_copies(d, n, before);
+    d->run_next = n + 1;
+    d->run_writes = d->file.writes;
+  }
   return d->n_memos ? memo_record_written(d) : 0;
 }
 

@@ -65,6 +65,11 @@ int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int dispos
 struct DbHeldWrites {
   std::map<long, std::string> extents;
   size_t bytes = 0;
+  long disk = -1;  // the file's length on disk when last asked (-1 unknown)
+  // The memory of the last long run sent, for the run that goes on where it
+  // ended: it grows without being copied again and again.
+  std::string spare;
+  long spare_at = -1;
 };
 
 namespace {
@@ -72,32 +77,39 @@ namespace {
 // Held bytes beyond this go out at once (still under the lock), so a long
 // locked stretch does not grow without bound.
 constexpr size_t kHeldLimit = size_t(64) << 20;
+// A run of held bytes this long that only overwrites the file goes out at
+// once: holding it saves no write, and its memory is better used again.
+constexpr size_t kRunBytes = size_t(1) << 20;
 
 long extent_end(const std::map<long, std::string>::iterator& it) {
   return it->first + long(it->second.size());
 }
 
-void hold(DbHeldWrites* h, long off, const char* src, unsigned n) {
+// Lays the write into the held extents; the extent that holds it now.
+std::map<long, std::string>::iterator hold(DbHeldWrites* h, long off, const char* src, unsigned n) {
   auto& m = h->extents;
   long end = off + long(n);
   auto it = m.upper_bound(off);
   if (it != m.begin() && extent_end(std::prev(it)) >= off) --it;
   if (it == m.end() || it->first > end) {
-    m.emplace_hint(it, off, std::string(src, n));
     h->bytes += n;
-    return;
+    if (off != h->spare_at) return m.emplace_hint(it, off, std::string(src, n));
+    h->spare.assign(src, n);
+    h->spare_at = -1;
+    return m.emplace_hint(it, off, std::move(h->spare));
   }
   auto next = std::next(it);
   if (it->first <= off && (next == m.end() || next->first > end)) {
     // The usual case: inside or at the end of one extent (appends, rewrites).
     std::string& s = it->second;
-    size_t need = size_t(end - it->first);
-    if (need > s.size()) {
-      h->bytes += need - s.size();
-      s.resize(need);
+    size_t at = size_t(off - it->first);
+    size_t inside = s.size() - at < n ? s.size() - at : n;
+    std::memcpy(&s[at], src, inside);
+    if (inside < n) {
+      s.append(src + inside, n - inside);
+      h->bytes += n - inside;
     }
-    std::memcpy(&s[size_t(off - it->first)], src, n);
-    return;
+    return it;
   }
   long start = it->first < off ? it->first : off;
   long last = end;
@@ -117,7 +129,7 @@ void hold(DbHeldWrites* h, long off, const char* src, unsigned n) {
     std::memcpy(&s[size_t(off - start)], src, n);
     h->bytes += s.size();
     m.erase(std::next(it), stop);
-    return;
+    return it;
   }
   std::string merged(size_t(last - start), '\0');
   for (auto k = it; k != stop; ++k) {
@@ -127,13 +139,30 @@ void hold(DbHeldWrites* h, long off, const char* src, unsigned n) {
   std::memcpy(&merged[size_t(off - start)], src, n);
   m.erase(it, stop);
   h->bytes += merged.size();
-  m.emplace(start, std::move(merged));
+  return m.emplace(start, std::move(merged)).first;
 }
 
 long held_end(const DbHeldWrites* h) {
   if (h->extents.empty()) return 0;
   auto last = std::prev(h->extents.end());
   return last->first + long(last->second.size());
+}
+
+// Sends the extent out now when it is a long run within the file's bytes
+// on disk, after the headers, and nothing held lengthens the file: the
+// order write-back keeps (lengthening writes first, headers last) holds.
+int send_long_run(DbFile* f, std::map<long, std::string>::iterator it) {
+  DbHeldWrites* h = f->held;
+  const std::string& s = it->second;
+  if (s.size() < kRunBytes || it->first < f->held_tail) return 0;
+  if (h->disk < 0) h->disk = dbos_length(f->handle);
+  if (h->disk < 0 || held_end(h) > h->disk) return 0;
+  if (dbos_write(f->handle, it->first, s.data(), unsigned(s.size())) != long(s.size())) return report(f, e_write);
+  h->bytes -= s.size();
+  h->spare_at = extent_end(it);
+  h->spare = std::move(it->second);
+  h->extents.erase(it);
+  return 0;
 }
 
 // Reads from disk with the held writes laid over; bytes between the disk's
@@ -176,6 +205,7 @@ int file_write_back(DbFile* f) {
   DbAssertLocked(f->context);
   DbHeldWrites* h = f->held;
   if (!h || h->extents.empty()) return 0;
+  h->disk = -1;  // lengthening writes go out
   long disk = dbos_length(f->handle);
   if (disk < 0) return report(f, e_write);
   // Lengthening writes first (a full disk refuses those before anything in
@@ -270,6 +300,7 @@ int file_len_set(DbFile* f, long n) {
   if (file_write_back(f) < 0) return -1;
   f->writes++;
   f->unsynced = 1;
+  if (f->held) f->held->disk = -1;
   if (dbos_set_length(f->handle, n) != 0) return report(f, e_len_set);
   return 0;
 }
@@ -306,9 +337,10 @@ int file_write(DbFile* f, long offset, const void* buf, unsigned n) {
   f->unsynced = 1;
   if (f->write_behind) {
     if (!f->held) f->held = new DbHeldWrites;
-    hold(f->held, offset, static_cast<const char*>(buf), n);
-    return f->held->bytes > kHeldLimit ? file_write_back(f) : 0;
+    auto it = hold(f->held, offset, static_cast<const char*>(buf), n);
+    return f->held->bytes > kHeldLimit ? file_write_back(f) : send_long_run(f, it);
   }
+  if (f->held) f->held->disk = -1;
   if (dbos_write(f->handle, offset, buf, n) != static_cast<long>(n)) return report(f, e_write);
   if (c->flush_writes) return file_flush(f, 0);
   return 0;

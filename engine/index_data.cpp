@@ -97,6 +97,15 @@ class TagKeys {
   Key* keys_ = inline_keys_;
 };
 
+// 1 when no tag's key can differ between old_record and record (only
+// fields no tag reads changed): nothing to make, compare or lock.
+bool keys_unchanged(DbDataFile* d) {
+  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
+    for (DbTag* t = first_tag(x); t; t = next_tag(x, t))
+      if (!mdx_key_unchanged(t, d->old_record, d->record)) return false;
+  return true;
+}
+
 // Quiet step used while undoing: a pending error waits outside.
 void undo(DB_ENGINE* c, int (*op)(DbTag*, const void*, long), DbTag* t, const Key& k, long n) {
   DbQuietError quiet(c);
@@ -466,21 +475,27 @@ int index_data_write(DbDataFile* d, long n) {
     return -1;
   d->rec_num_old = n;
   if (std::memcmp(d->old_record, d->record, d->record_width) == 0) return 0;
-  std::vector<DbTag*> tags = all_tags(d);
-  std::vector<Key> olds(tags.size()), news(tags.size());
+  if (keys_unchanged(d)) {
+    d->rec_num_old = -1;
+    return 0;
+  }
+  // Room for both keys of every tag without allocating: this runs for every
+  // record a walk rewrites.
+  TagKeys olds(d), news(d);
   std::vector<DbIndexFile*> taken;
   bool locked = false;
   int rc = 0;
   size_t i = 0;
-  for (; i < tags.size(); i++) {
-    DbTag* t = tags[i];
-    if (record_key(t, &news[i]) < 0 || old_record_key(d, t, &olds[i]) < 0) {
+  for (; i < news.size(); i++) {
+    DbTag* t = news.tag(i);
+    if (mdx_key_unchanged(t, d->old_record, d->record)) continue;  // no key to make or compare
+    if (record_key(t, &news.key(i)) < 0 || old_record_key(d, t, &olds.key(i)) < 0) {
       rc = -1;
       break;
     }
-    if (news[i].in == olds[i].in &&
-        (!news[i].in || t->compare(news[i].bytes, olds[i].bytes, unsigned(t->header.key_len)) == 0)) {
-      olds[i].in = news[i].in = false;  // nothing to change or undo here
+    if (news.key(i).in == olds.key(i).in &&
+        (!news.key(i).in || t->compare(news.key(i).bytes, olds.key(i).bytes, unsigned(t->header.key_len)) == 0)) {
+      olds.key(i).in = news.key(i).in = false;  // nothing to change or undo here
       continue;
     }
     if (!locked) {
@@ -488,27 +503,27 @@ int index_data_write(DbDataFile* d, long n) {
       if (rc != 0) break;
       locked = true;
     }
-    if (olds[i].in) {
-      rc = tag_remove(t, olds[i].bytes, n);
+    if (olds.key(i).in) {
+      rc = tag_remove(t, olds.key(i).bytes, n);
       if (rc == DB_NO_RECORD) rc = 0;  // not there: nothing to remove
       if (rc != 0) break;
     }
-    if (news[i].in) {
-      rc = tag_add(t, news[i].bytes, n);
+    if (news.key(i).in) {
+      rc = tag_add(t, news.key(i).bytes, n);
       if (rc == DB_UNIQUE_KEEP_FIRST) {
-        news[i].in = false;  // as on append: only this tag goes without the key
+        news.key(i).in = false;  // as on append: only this tag goes without the key
         rc = 0;
       }
       if (rc != 0) {
-        undo(c, tag_add, t, olds[i], n);
+        undo(c, tag_add, t, olds.key(i), n);
         break;
       }
     }
   }
-  if (rc != 0 && i < tags.size()) {
+  if (rc != 0 && i < news.size()) {
     while (i-- > 0) {
-      undo(c, tag_remove, tags[i], news[i], n);
-      undo(c, tag_add, tags[i], olds[i], n);
+      undo(c, tag_remove, news.tag(i), news.key(i), n);
+      undo(c, tag_add, news.tag(i), olds.key(i), n);
     }
   }
   std::vector<DbIndexFile*> held = taken;
@@ -519,9 +534,9 @@ int index_data_write(DbDataFile* d, long n) {
     // the old record, so its old keys go back before the index goes out.
     quiet.finish(DbQuietError::never);
     DbQuietError undoing(c);
-    for (size_t j = tags.size(); j-- > 0;) {
-      undo(c, tag_remove, tags[j], news[j], n);
-      undo(c, tag_add, tags[j], olds[j], n);
+    for (size_t j = news.size(); j-- > 0;) {
+      undo(c, tag_remove, news.tag(j), news.key(j), n);
+      undo(c, tag_add, news.tag(j), olds.key(j), n);
     }
     unlock_indexes(held);
   }

@@ -15,6 +15,10 @@ void mdx_drop_buffers(DbTag* t);
 // The key of the data file's current record for this tag in `key`;
 // blank dates key the same whichever way the date was made.
 int mdx_record_key(DbTag* t, unsigned char* key);
+// 1 when the tag's key is surely the same for both images of a record of
+// its data file without making either: a tag without a filter keyed on one
+// field whose bytes are equal. 0 says nothing (the keys are made and compared).
+int mdx_key_unchanged(const DbTag* t, const char* old_record, const char* new_record);
 
 // Puts a block that leaves the stack (or a new one) in front of the spares.
 void spare_add_front(DbTag* t, DbBlock* b);

@@ -102,6 +102,10 @@ struct DbDataFile {
   long last_read;  // the record data_go read last (0 none)
   DbRecordPieces* pieces;  // records read for moves out of record order, as long as ahead is
   int batch_depth;
+  // The record after the last one this handle wrote and the file's write
+  // count just after that write: a next write near it may join its run.
+  long run_next;
+  unsigned run_writes;
   int writing_depth;  // DbTableWriting scopes open on this table
   // Memo blocks given up by records written but not yet on disk (held
   // under the lock): they go back to the free chain after the write-back.

@@ -139,6 +139,17 @@ int mdx_record_key(DbTag* t, unsigned char* key) {
   return len;
 }
 
+int mdx_key_unchanged(const DbTag* t, const char* old_record, const char* new_record) {
+  if (t->filter) return 0;
+  const DbExpr* e = t->expr;
+  if (e->ops.size() != 1) return 0;
+  const DbExprOp& op = e->ops[0];
+  // Field readers of the table's own record (a memo's text lies elsewhere).
+  if (op.row < kRowFieldC || op.row > kRowFieldN || !op.field || op.file != t->index->data) return 0;
+  const DbField* f = op.field;
+  return std::memcmp(old_record + f->offset, new_record + f->offset, f->len) == 0 ? 1 : 0;
+}
+
 int tag_key_of_record(DbTag* t, unsigned char** key) {
   DB_ENGINE* c = t->context;
   DbAssertLocked(c);

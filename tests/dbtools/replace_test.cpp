@@ -42,6 +42,7 @@ TEST(ReplacedPath, ChangesOnlyTheWholeDirectory) {
   const std::pair<const char*, const char*> cases[] = {
       {"D:\\NC\\", "E:\\NC\\"}, {"d:\\nc\\", "E:\\NC\\"}, {"D:\\NC\\MILL\\", nullptr},
       {"D:\\NC", nullptr},      {"D:\\NCX\\", nullptr},   {"X:\\D:\\NC\\", nullptr},
+      {"D:\\NC\\ ", nullptr},  {"", nullptr},
   };
   for (const auto& [text, expected] : cases) {
     auto got = ReplacedPath(text, from, to);
@@ -51,6 +52,11 @@ TEST(ReplacedPath, ChangesOnlyTheWholeDirectory) {
       EXPECT_FALSE(got) << text;
     }
   }
+  // Only ASCII letters fold: bytes above 127 match only themselves.
+  const std::string accented = DirectoryKey("d:\\\xe9t\xe9");
+  EXPECT_EQ(accented, "D:\\\xe9T\xe9\\");
+  EXPECT_EQ(ReplacedPath("d:\\\xe9t\xe9\\", accented, to).value_or("(none)"), to);
+  EXPECT_FALSE(ReplacedPath("D:\\\xc9T\xc9\\", accented, to));
 }
 
 class ReplaceTest : public kvimport::ImportTest {
@@ -192,6 +198,45 @@ TEST_F(ReplaceTest, ATextLongerThanTheFieldIsCountedNotCut) {
   EXPECT_FALSE(RewriteTable(DbPath("NOSUCH.DBF"), 3, [](DbDataFile*, const std::string&) {
                  return std::optional<std::string>("X");
                }).present);
+}
+
+// A table of thousands of rows, every other group of five in the old
+// directory (some in lower case): the walk's writes go out in long runs,
+// and both peers read every row's directory as the rule alone makes it.
+TEST_F(ReplaceTest, AWalkOverThousandsOfRowsReadsBackWithThePeers) {
+  const std::string table = DbPath("KELVFILE.DBF");
+  {
+    DbDataFile* d = data_open(DbContext, table.c_str());
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(data_lock_file(d), 0);
+    const char* dirs[] = {"d:\\nc\\", "D:\\NC\\", "D:\\NC\\", "D:\\NC\\", "D:\\NC\\",
+                          "D:\\NC\\MILL\\", "DNC\\", "E:\\NC\\", "D:\\NCX\\", "E:\\OTHER\\"};
+    for (long n = 0; n < 4000; ++n) {  // 1.3 MB of records
+      ASSERT_EQ(data_append_start(d, 0), 0);
+      data_blank(d);
+      field_assign_long(data_field_at(d, 1), 101 + n);
+      field_assign(data_field_at(d, kProgramDirField), dirs[n % 10]);
+      ASSERT_EQ(data_append(d), 0);
+    }
+    ASSERT_EQ(data_close(d), 0);
+  }
+  const std::vector<std::string> before = Dirs("KELVFILE.DBF"), xbefore = XBaseDirs("KELVFILE.DBF");
+  const std::string from = DirectoryKey("D:\\NC"), to = DirectoryKey("E:\\NC");
+  TRewriteResult r = RewriteTable(table, kProgramDirField, [&](DbDataFile*, const std::string& text) {
+    return ReplacedPath(text, from, to);
+  });
+  ASSERT_EQ(r.outcome, TTableOutcome::Done) << r.why;
+  EXPECT_EQ(r.changed, 2 + 2000);
+  // dbfread lists the deleted row (id 6) last, XBase in its place.
+  auto expected = [&](const std::vector<std::string>& dirs, std::size_t deleted) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < dirs.size(); ++i)
+      out.push_back(i == deleted ? dirs[i] : ReplacedPath(dirs[i], from, to).value_or(dirs[i]));
+    return out;
+  };
+  ASSERT_EQ(before.size(), 4006u);
+  EXPECT_EQ(Dirs("KELVFILE.DBF"), expected(before, before.size() - 1));
+  EXPECT_EQ(XBaseDirs("KELVFILE.DBF"), expected(xbefore, 5));
 }
 
 }  // namespace
