@@ -89,6 +89,23 @@ class MedianReporter : public benchmark::ConsoleReporter {
     }
     ConsoleReporter::ReportRuns(runs);
   }
+
+  // The median in seconds of the benchmark of that name (the run's name up
+  // to its first "/"); 0 when it did not run (filtered out or failed).
+  double median(std::string_view name) const {
+    for (const auto& [run, s] : seconds)
+      if (run.size() >= name.size() && run.compare(0, name.size(), name) == 0 &&
+          (run.size() == name.size() || run[name.size()] == '/'))
+        return s;
+    return 0;
+  }
+
+  // Runs every benchmark the command line selects, reporting through this.
+  void run(int& argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks(this);
+    benchmark::Shutdown();
+  }
 };
 
 }  // namespace kvbench

@@ -114,15 +114,9 @@ BENCHMARK(BM_CpSameFiles)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetit
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   kvbench::MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  double ours = 0, peer = 0;
-  for (const auto& [name, s] : reporter.seconds) {
-    if (name.rfind("BM_AutoImportPass", 0) == 0) ours = s;
-    if (name.rfind("BM_CpSameFiles", 0) == 0) peer = s;
-  }
+  reporter.run(argc, argv);
+  const double ours = reporter.median("BM_AutoImportPass"), peer = reporter.median("BM_CpSameFiles");
   if (ours > 0 && peer > 0)
     std::printf("\n%d files: one pass %.1f us a file, cp %.1f us a file, ratio %.2f\n", kFiles, ours / kFiles * 1e6,
                 peer / kFiles * 1e6, ours / peer);

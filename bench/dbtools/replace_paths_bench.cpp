@@ -218,15 +218,9 @@ BENCHMARK(BM_ReplacePathsSqlite)->Unit(benchmark::kMillisecond)->Iterations(1)->
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   kvbench::MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  double ours = 0, peer = 0;
-  for (const auto& [name, seconds] : reporter.seconds) {
-    if (name.rfind("BM_ReplacePaths/", 0) == 0) ours = seconds;
-    if (name.rfind("BM_ReplacePathsSqlite/", 0) == 0) peer = seconds;
-  }
+  reporter.run(argc, argv);
+  const double ours = reporter.median("BM_ReplacePaths"), peer = reporter.median("BM_ReplacePathsSqlite");
   if (ours > 0 && peer > 0)
     std::printf("\nreplace paths, %ld rows: ours %.3f s, SQLite %.3f s, ratio %.2f\n", TheStation().rows, ours, peer,
                 ours / peer);

@@ -106,10 +106,8 @@ BENCHMARK(BM_RemoveSpacesTr)->Unit(benchmark::kMillisecond)->Iterations(1)->Repe
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   kvbench::MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  reporter.run(argc, argv);
   std::printf("\n%-16s %10s %10s %8s\n", "100 MB program", "ours s", "peer s", "ratio");
   struct Pair {
     const char *what, *tool, *ours, *peer, *oursOut, *peerOut;
@@ -118,11 +116,7 @@ int main(int argc, char** argv) {
   for (const Pair& p :
        {Pair{"renumber", "mawk", "BM_Renumber", "BM_RenumberAwk", "renumbered.nc", "renumbered_awk.nc", true},
         Pair{"remove spaces", "tr", "BM_RemoveSpaces", "BM_RemoveSpacesTr", "compact.nc", "compact_tr.nc", false}}) {
-    double a = 0, b = 0;
-    for (const auto& [name, s] : reporter.seconds) {
-      if (name.rfind(std::string(p.ours) + "/", 0) == 0) a = s;
-      if (name.rfind(std::string(p.peer) + "/", 0) == 0) b = s;
-    }
+    const double a = reporter.median(p.ours), b = reporter.median(p.peer);
     if (a <= 0 || b <= 0) continue;  // filtered out
     std::printf("%-16s %10.3f %10.3f %8.2f\n", p.what, a, b, a / b);
     const std::string what = std::string(p.what) + " against " + p.tool;
