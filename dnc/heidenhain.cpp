@@ -19,6 +19,7 @@
 #include "dbmodel/filetable.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
+#include "dnc/port_exchange.h"
 #include "dnc/rs232.h"
 #include "dnc/server.h"
 #include "dnc/storing.h"
@@ -229,46 +230,56 @@ void SettleLine(TDncPort& port, Session& s) {
 
 enum class Io { Done, Stopped, TimedOut, Failed, Interrupted };
 
+// The exchange time-out of a read or a write, on the steady clock.
+class HeiDeadline : public TExchangeDeadline {
+ public:
+  // No deadline when ms is 0.
+  void Start(DWORD ms) {
+    infinite_ = ms == 0;
+    if (!infinite_) deadline_ = Clock::now() + plat::scaled_ms(ms);
+  }
+  bool Expired() const override { return !infinite_ && Clock::now() >= deadline_; }
+  // The rest of the time in the layer's (unscaled) milliseconds.
+  DWORD Remaining() const override {
+    if (infinite_) return INFINITE;
+    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline_ - Clock::now()).count();
+    if (left <= 0) return 0;
+    return static_cast<DWORD>(static_cast<double>(left) / 1000.0 / plat::time_scale()) + 1;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  bool infinite_ = true;
+  Clock::time_point deadline_;
+};
+
 // One thread's line access: its own overlapped record and event.
 class Line {
  public:
   Line(TDncPort& port, Session& s) : port_(port), s_(s) { ov_.hEvent = &event_; }
 
   // Reads one byte; no time-out when timeoutMs is 0. Empty reads (the
-  // line's own time-outs) and reads aborted by a purge are issued again.
+  // line's own time-outs) and reads aborted by a purge are issued again;
+  // an ending exchange (the session going idle) interrupts the read.
   Io ReadByte(unsigned char& c, DWORD timeoutMs) {
-    Deadline(timeoutMs);
-    for (;;) {
-      if (!port_.ComHandle) return Io::Failed;
-      event_.reset();
-      DWORD n = 0;
-      if (plat::read_comm(port_.ComHandle, &c, 1, &n, &ov_)) {
-        if (n == 1) return Io::Done;
-        if (Expired()) return Io::TimedOut;
-        continue;
-      }
-      if (plat::last_comm_error() != ERROR_IO_PENDING) return Io::Failed;
-      plat::Waitable* waits[] = {&event_, &port_.StopEvent, &s_.Idle};
-      const DWORD w = plat::wait_for_multiple(waits, 3, false, Remaining());
-      if (w == WAIT_OBJECT_0) {
-        const BOOL ok = plat::get_overlapped_result(port_.ComHandle, &ov_, &n, TRUE);
-        if (ok && n == 1) return Io::Done;
-        if (!ok && plat::last_comm_error() != ERROR_OPERATION_ABORTED) return Io::Failed;
-        if (Expired()) return Io::TimedOut;
-        continue;
-      }
-      plat::purge_comm(port_.ComHandle, PURGE_RXABORT);
-      const BOOL ok = plat::get_overlapped_result(port_.ComHandle, &ov_, &n, TRUE);
-      if (w == WAIT_OBJECT_0 + 1) return Io::Stopped;
-      if (w == WAIT_OBJECT_0 + 2) return Io::Interrupted;
-      return ok && n == 1 ? Io::Done : Io::TimedOut;
+    deadline_.Start(timeoutMs);
+    TExchangeReadRules rules;
+    rules.Interrupt = &s_.Idle;
+    rules.ReissuesAbortedRead = true;
+    switch (ReadExchangeByte(port_, ov_, event_, c, deadline_, rules)) {
+      case ExchangeRead::Byte: return Io::Done;
+      case ExchangeRead::TimedOut: return Io::TimedOut;
+      case ExchangeRead::Stopped: return Io::Stopped;
+      case ExchangeRead::Interrupted: return Io::Interrupted;
+      case ExchangeRead::LineFailed: break;
     }
+    return Io::Failed;
   }
 
   // Writes every byte; a write that takes longer than the exchange
   // time-out ends as timed out.
   Io Write(const std::string& bytes) {
-    Deadline(ExchangeTimeout(port_));
+    deadline_.Start(ExchangeTimeout(port_));
     std::size_t off = 0;
     while (off < bytes.size()) {
       if (!port_.ComHandle) return Io::Failed;
@@ -278,7 +289,7 @@ class Line {
       if (!plat::write_comm(port_.ComHandle, bytes.data() + off, size, &n, &ov_)) {
         if (plat::last_comm_error() != ERROR_IO_PENDING) return Io::Failed;
         plat::Waitable* waits[] = {&event_, &port_.StopEvent};
-        const DWORD w = plat::wait_for_multiple(waits, 2, false, Remaining());
+        const DWORD w = plat::wait_for_multiple(waits, 2, false, deadline_.Remaining());
         if (w != WAIT_OBJECT_0) {
           plat::purge_comm(port_.ComHandle, PURGE_TXABORT);
           plat::get_overlapped_result(port_.ComHandle, &ov_, &n, TRUE);
@@ -287,32 +298,17 @@ class Line {
         if (!plat::get_overlapped_result(port_.ComHandle, &ov_, &n, TRUE)) return Io::Failed;
       }
       off += n;
-      if (off < bytes.size() && Expired()) return Io::TimedOut;
+      if (off < bytes.size() && deadline_.Expired()) return Io::TimedOut;
     }
     return Io::Done;
   }
 
  private:
-  using Clock = std::chrono::steady_clock;
-  void Deadline(DWORD ms) {
-    infinite_ = ms == 0;
-    if (!infinite_) deadline_ = Clock::now() + plat::scaled_ms(ms);
-  }
-  bool Expired() const { return !infinite_ && Clock::now() >= deadline_; }
-  // The rest of the time in the layer's (unscaled) milliseconds.
-  DWORD Remaining() const {
-    if (infinite_) return INFINITE;
-    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline_ - Clock::now()).count();
-    if (left <= 0) return 0;
-    return static_cast<DWORD>(static_cast<double>(left) / 1000.0 / plat::time_scale()) + 1;
-  }
-
   TDncPort& port_;
   Session& s_;
   plat::Event event_{true, false};
   plat::OVERLAPPED ov_;
-  bool infinite_ = true;
-  Clock::time_point deadline_;
+  HeiDeadline deadline_;
 };
 
 // A reader takes up work only while an exchange runs; an ending exchange

@@ -14,6 +14,7 @@
 #include "dnc/dncport.h"
 #include "dnc/lsv2_dripfeed.h"
 #include "dnc/lsv2_telegram.h"
+#include "dnc/port_exchange.h"
 #include "dnc/rs232.h"
 #include "dnc/server.h"
 #include "dnc/storing.h"
@@ -101,31 +102,36 @@ DWORD Left(uint64_t deadline) {
 
 enum class Got { Byte, Timeout, Stopped, LineFailed };
 
-// One byte from the line, waiting until the deadline at most.
+// The deadline of a wait for the control, on the clock above.
+class Lsv2Deadline : public TExchangeDeadline {
+ public:
+  explicit Lsv2Deadline(uint64_t at) : at_(at) {}
+  bool Expired() const override { return Left(at_) == 0; }
+  DWORD Remaining() const override { return Left(at_); }
+
+ private:
+  uint64_t at_;
+};
+
+// One byte from the line, waiting until the deadline at most. A stop is
+// seen between bytes: a byte that came with it is still taken.
 Got ReadByte(TDncPort& port, char& byte, uint64_t deadline) {
   plat::Event done(true, false);
   plat::OVERLAPPED ov;
   ov.hEvent = &done;
-  for (;;) {
-    if (port.StopEvent.is_set()) return Got::Stopped;
-    DWORD n = 0;
-    BOOL ok = plat::read_comm(port.ComHandle, &byte, 1, &n, &ov);
-    if (!ok) {
-      if (plat::last_comm_error() != ERROR_IO_PENDING) return Got::LineFailed;
-      plat::Waitable* waits[] = {&done, &port.StopEvent};
-      const DWORD w = plat::wait_for_multiple(waits, 2, false, Left(deadline));
-      if (w != WAIT_OBJECT_0) {
-        plat::purge_comm(port.ComHandle, PURGE_RXABORT);
-        plat::get_overlapped_result(port.ComHandle, &ov, &n, TRUE);
-        if (n == 1) return Got::Byte;
-        return w == WAIT_OBJECT_0 + 1 ? Got::Stopped : Got::Timeout;
-      }
-      if (!plat::get_overlapped_result(port.ComHandle, &ov, &n, TRUE))
-        return port.StopEvent.is_set() ? Got::Stopped : Got::LineFailed;
-    }
-    if (n == 1) return Got::Byte;
-    if (Left(deadline) == 0) return Got::Timeout;
+  TExchangeReadRules rules;
+  rules.StopsBetweenBytes = true;
+  unsigned char c = 0;
+  const ExchangeRead got = ReadExchangeByte(port, ov, done, c, Lsv2Deadline(deadline), rules);
+  if (got == ExchangeRead::Byte) byte = static_cast<char>(c);
+  switch (got) {
+    case ExchangeRead::Byte: return Got::Byte;
+    case ExchangeRead::TimedOut: return Got::Timeout;
+    case ExchangeRead::Stopped: return Got::Stopped;
+    case ExchangeRead::Interrupted:
+    case ExchangeRead::LineFailed: break;
   }
+  return Got::LineFailed;
 }
 
 bool WriteBytes(TDncPort& port, const std::string& bytes) {
