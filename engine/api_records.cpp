@@ -1,5 +1,7 @@
 // Public calls on records and fields: moving, seeking, reading and writing.
 // Each takes the lock and checks the pending error at its entry (DbCall).
+#include <functional>
+
 #include "engine/engine_api.h"
 #include "engine/index_data.h"
 
@@ -33,14 +35,27 @@ DbTag* data_tag_find(DbDataFile* d, const char* name) {
   return call ? index_data_tag_find(d, name) : nullptr;
 }
 
+namespace {
+
+// A seek that finds nothing while another station may be rebuilding the
+// index is looked at once more under its lock (index_lookup_confirmed).
+// Only a seek that merely reads runs twice: one that first writes the
+// changed current record runs once, as it always did.
+int seek_confirmed(DbDataFile* d, const std::function<int()>& seek) {
+  if (d->record_changed) return seek();
+  return index_lookup_confirmed(&d, 1, [&](bool) { return seek(); });
+}
+
+}  // namespace
+
 int data_seek(DbDataFile* d, const char* text) {
   DbCall call(d->context);
-  return call ? index_data_seek(d, text, -1) : -1;
+  return call ? seek_confirmed(d, [&] { return index_data_seek(d, text, -1); }) : -1;
 }
 
 int data_seek_double(DbDataFile* d, double value) {
   DbCall call(d->context);
-  return call ? index_data_seek_double(d, value) : -1;
+  return call ? seek_confirmed(d, [&] { return index_data_seek_double(d, value); }) : -1;
 }
 
 int data_write(DbDataFile* d, long n) {

@@ -1,6 +1,8 @@
 // Public calls on relations. Each takes the context's lock and checks the
 // pending error at its entry (DbCall); settings and clean-up go on whatever
 // is pending.
+#include <vector>
+
 #include "engine/engine_api.h"
 
 DbRelation* relate_init(DbDataFile* data) {
@@ -46,16 +48,39 @@ int relate_skip_enable(DbRelation* r, int flag) {
   return relate_skip_enable_in(r, flag);
 }
 
+namespace {
+
+void tables_of(DbRelateNode* node, std::vector<DbDataFile*>* out) {
+  out->push_back(node->data);
+  for (DbRelateNode* s : node->slaves) tables_of(s, out);
+}
+
+// Going to an end that finds no record, or fails, while another station may
+// be rebuilding an index of the relation's tables is done once more under
+// their index locks (index_lookup_confirmed), from a fresh start: what was
+// built from the rebuild's half-written files (bitmaps, a sorted set) is
+// thrown away first.
+int end_confirmed(DbRelation* r, int (*to_end)(DbRelation*)) {
+  std::vector<DbDataFile*> tables;
+  tables_of(&r->top, &tables);
+  return index_lookup_confirmed(tables.data(), tables.size(), [&](bool again) {
+    if (again) relate_reset(r);
+    return to_end(r);
+  });
+}
+
+}  // namespace
+
 int relate_top(DbRelation* r) {
   if (!r) return -1;
   DbCall call(r->top.context);
-  return call ? relate_top_in(r) : -1;
+  return call ? end_confirmed(r, relate_top_in) : -1;
 }
 
 int relate_bottom(DbRelation* r) {
   if (!r) return -1;
   DbCall call(r->top.context);
-  return call ? relate_bottom_in(r) : -1;
+  return call ? end_confirmed(r, relate_bottom_in) : -1;
 }
 
 int relate_skip(DbRelation* r, long n) {

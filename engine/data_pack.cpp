@@ -7,6 +7,7 @@
 #include "engine/bytes.h"
 #include "engine/convert.h"
 #include "engine/data.h"
+#include "engine/index.h"
 #include "engine/index_data.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
@@ -130,8 +131,13 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   std::memset(d->record, ' ', d->record_width);
   d->record_changed = 0;
   long kept = write_kept(d, &work, count, first, last, pack);
-  rc = kept < 0 ? -1 : reindex_over(d, &work, kept);
-  if (rc == 0) rc = file_replace(&d->file, &work);  // closes and removes the work file
+  {
+    // From the index's replacement to the table's, the two do not agree:
+    // readers that meet them so wait for the writing byte.
+    DbTableWriting writing(d);
+    rc = kept < 0 ? -1 : reindex_over(d, &work, kept);
+    if (rc == 0) rc = file_replace(&d->file, &work);  // closes and removes the work file
+  }
   d->held_for = 0;  // the held count is found again
   if (rc == 0) {
     d->header.num_recs = data_count_cacheable(d) ? kept : -1;

@@ -343,8 +343,18 @@ int index_rebuild(DbIndexFile* x) {
   }
   if (created == 0) {
     work.remove_on_close = 1;
+    // The new file carries the tags' versions moved on, so that a station
+    // reading it sees at once that its cached blocks are gone (the unlock
+    // moves them on once more).
+    for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
+         t = static_cast<DbTag*>(list_next(&x->tags, t)))
+      t->header.version++;
     rc = rebuild_into(x, &work);
-    if (rc == 0) rc = file_replace(&x->file, &work);  // closes and removes the work file
+    if (rc == 0) {
+      // Readers that meet the file half copied wait for the writing byte.
+      DbTableWriting writing(d);
+      rc = file_replace(&x->file, &work);  // closes and removes the work file
+    }
     if (work.handle != -1) {
       DbQuietError quiet(c);
       file_close_in(&work);

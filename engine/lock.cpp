@@ -29,6 +29,21 @@ int file_lock(DbFile* f, long offset, long len) {
   return file_lock_tries_in(f, offset, len, bounded_tries > 0 ? bounded_tries : f->context->lock_attempts);
 }
 
+// The reader waits in short steps, the time of as many tries in all: the
+// rebuild it waits for usually ends within a try, and the answer should not
+// wait on the clock's next second after it.
+int file_lock_to_confirm(DbFile* f, long offset, long len) {
+  int tries = endless_depth > 0 ? -1 : bounded_tries > 0 ? bounded_tries : DB_CONFIRM_LOCK_TRIES;
+  long steps = tries < 0 ? -1 : long(tries - 1) * DB_YIELD_STEPS_PER_SECOND;
+  for (;;) {
+    int rc = file_lock_tries_in(f, offset, len, 1);
+    if (rc != DB_LOCKED || steps == 0) return rc;
+    if (steps > 0) steps--;
+    DbUnlocked wait(f->context);
+    code_yield_step();
+  }
+}
+
 // The tries are given here rather than changed in the context, which other
 // threads read while this one waits.
 int file_lock_tries_in(DbFile* f, long offset, long len, int tries) {

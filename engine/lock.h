@@ -43,4 +43,10 @@ class DbBoundedLocks {
 };
 
 int file_lock_tries_in(DbFile* f, long offset, long len, int tries);
+// A lock that a reader holding none takes only to confirm what it found
+// without one (waiting out another station's rebuild): tried for as long as
+// the thread's bound of tries says (DbBoundedLocks), else for
+// DB_CONFIRM_LOCK_TRIES, even while the context's attempts are endless.
+enum : int { DB_CONFIRM_LOCK_TRIES = 30 };
+int file_lock_to_confirm(DbFile* f, long offset, long len);
 int file_unlock_in(DbFile* f, long offset, long len);

@@ -97,7 +97,16 @@ void FileView::unmap() {
 bool FileView::read(void (*fn)(const unsigned char*, void*), void* arg) const {
   if (!base_) return false;
   sigjmp_buf guard;
-  if (sigsetjmp(guard, 0) != 0) return false;  // the file shrank under the view
+  if (sigsetjmp(guard, 0) != 0) {
+    // The file shrank under the view. A handler run by a wrapper (as the
+    // thread sanitizer's) may leave the signal blocked, and the next
+    // access that meets it would end the process: it is unblocked here.
+    sigset_t bus;
+    sigemptyset(&bus);
+    sigaddset(&bus, SIGBUS);
+    pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
+    return false;
+  }
   t_guard = &guard;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   fn(base_, arg);
