@@ -38,7 +38,7 @@ DbTag* data_tag_find(DbDataFile* d, const char* name) {
 namespace {
 
 // A seek that finds nothing while another station may be rebuilding the
-// index is looked at once more under its lock (index_lookup_confirmed).
+// index is looked at again once the rebuild is done (index_lookup_confirmed).
 // Only a seek that merely reads runs twice: one that first writes the
 // changed current record runs once, as it always did.
 int seek_confirmed(DbDataFile* d, const std::function<int()>& seek) {

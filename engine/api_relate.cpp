@@ -56,8 +56,8 @@ void tables_of(DbRelateNode* node, std::vector<DbDataFile*>* out) {
 }
 
 // Going to an end that finds no record, or fails, while another station may
-// be rebuilding an index of the relation's tables is done once more under
-// their index locks (index_lookup_confirmed), from a fresh start: what was
+// be rebuilding an index of the relation's tables is done again once the
+// rebuild is done (index_lookup_confirmed), from a fresh start: what was
 // built from the rebuild's half-written files (bitmaps, a sorted set) is
 // thrown away first.
 int end_confirmed(DbRelation* r, int (*to_end)(DbRelation*)) {
