@@ -339,7 +339,7 @@ int index_lock(DbIndexFile* x) {
 }
 
 int index_unlock(DbIndexFile* x) {
-  DB_ENGINE* c = x->context;
+  [[maybe_unused]] DB_ENGINE* c = x->context;
   DbAssertLocked(c);
   if (!x->locked) return 0;
   // Records held back by the data file go out before the keys that lead to

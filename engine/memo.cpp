@@ -361,7 +361,7 @@ int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) 
 
 int memo_file_lock(DbMemoFile* m) {
   if (m->locked || m->file.handle == -1) return 0;
-  DB_ENGINE* c = m->file.context;
+  [[maybe_unused]] DB_ENGINE* c = m->file.context;
   DbAssertLocked(c);
   int rc = file_lock_tries_in(&m->file, DB_LOCK_RECORD_BASE, 2, -1);
   if (rc != 0) return rc;

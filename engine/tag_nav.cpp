@@ -690,7 +690,7 @@ int index_flush_blocks(DbIndexFile* x) {
 }
 
 int tag_flush(DbTag* t) {
-  DB_ENGINE* c = t->context;
+  [[maybe_unused]] DB_ENGINE* c = t->context;
   DbAssertLocked(c);
   if (t->blocks_dirty) {
     std::vector<DbBlock*> changed;
