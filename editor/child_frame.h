@@ -100,7 +100,7 @@ class TChildFrame : public TDecoratedFrame {
   void CeEditCommand1031(TCommandEnabler& ce);
   void CeSaveAsMacro(TCommandEnabler& ce);
   void CeCompare(TCommandEnabler& ce);
-  void CePictures(TCommandEnabler& ce);
+  void CeDocumentation(TCommandEnabler& ce);
   void CeAlways(TCommandEnabler& ce) { ce.Enable(true); }
   void CeNever(TCommandEnabler& ce) { ce.Enable(false); }
 
