@@ -153,8 +153,7 @@ void TChildFrame::SetupWindow() {
   Client->SetOptionLowNibble(10);
   Client->SetOptionBit2(true);
   if (const char* t = Globals->DialogTexts.Has(137) ? Globals->DialogTexts.Get(137) : nullptr) SetCaption(t);
-  SetWindowPos(nullptr, plat::cascade_in_client(*this, TRect(EditLeft, EditTop, EditRight, EditBottom)),
-               SWP_SHOWWINDOW);
+  SetWindowPos(nullptr, StoredPlace(), SWP_SHOWWINDOW);
   if (OpenId != 0) {
     Globals->CurrentProgramId = static_cast<int>(OpenId);
     TakeProgram(OpenId, true);
@@ -257,13 +256,21 @@ bool TChildFrame::CanClose() {
   if (Slot && *Slot == this) *Slot = nullptr;
   Slot = nullptr;
   if (TWindow* parent = GetParentO()) parent->SetFocus();
-  TRect r = GetWindowRect();
+  // In screen pixels, as the placement file keeps it; a minimised or
+  // maximised window leaves the place it is restored to.
+  TRect r = GetNormalRect();
   EditLeft = r.left;
   EditTop = r.top;
   EditRight = r.right;
   EditBottom = r.bottom;
   if (Globals->StartFileGiven && Globals->MainWnd) ::PostMessage(Globals->MainWnd, WM_CLOSE, 0, 0);
   return true;
+}
+
+TRect TChildFrame::StoredPlace() const {
+  // The placement is kept in screen pixels; the window stands in the
+  // client of the main window, which has its own origin.
+  return plat::cascade_in_client(*this, plat::screen_to_parent(*this, TRect(EditLeft, EditTop, EditRight, EditBottom)));
 }
 
 void TChildFrame::EvSize(UINT sizeType, const TSize& size) {

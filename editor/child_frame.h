@@ -112,6 +112,9 @@ class TChildFrame : public TDecoratedFrame {
   // The file that command 29000 is to load into this window; the main
   // frame names it when it builds the window.
   void SetRequestedFile(const char* path) { RequestedFile = path ? path : ""; }
+  // Where a new window goes: the stored editor placement, cascaded from
+  // the windows already there and kept inside the main window's client.
+  TRect StoredPlace() const;
 
   TClient* Edit() const { return Client; }
   const TcbFileRecord* Program() const { return Record.get(); }
