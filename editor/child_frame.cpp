@@ -275,8 +275,11 @@ TRect TChildFrame::StoredPlace() const {
 
 void TChildFrame::EvSize(UINT sizeType, const TSize& size) {
   TDecoratedFrame::EvSize(sizeType, size);
-  if (sizeType != SIZE_MAXIMIZED || !Globals->MainFrame) return;
-  // A maximised editor leaves the main window's bars uncovered.
+  // A maximised editor leaves the main window's bars uncovered. Inside the
+  // main window the window layer keeps a maximised child over the client,
+  // which lies between the bars already: placing it here as well would
+  // make the two place it in turn without end.
+  if (sizeType != SIZE_MAXIMIZED || !Globals->MainFrame || GetMDIFrame()) return;
   TWindow* main = Globals->MainFrame;
   TRect r = main->GetClientRect();
   r.top += 44;
