@@ -161,7 +161,10 @@ int try_reading(intptr_t h) {
 int data_reading_enter(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   DbAssertLocked(c);
-  if (d->reading_depth++ > 0 || d->rebuild_held || !needs_reading_guard(d)) return 0;
+  // An outer scope that needed no guard then (the table was locked) leaves
+  // an inner one that needs it now to take it.
+  d->reading_depth++;
+  if (d->reading_held || d->rebuild_held || !needs_reading_guard(d)) return 0;
   intptr_t h = d->file.handle;
   bool waiting = false;
   auto stop_waiting = [&] {
