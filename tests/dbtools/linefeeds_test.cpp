@@ -56,7 +56,7 @@ class LinefeedsTest : public kvimport::ImportTest {
   std::string Read(const std::string& sub) { return kvtest::ScratchDir::read_file(Native(sub)); }
   std::string PeerClean(const std::string& input, int* status) {
     Write("peer.in", input);
-    return kvimport::RunCommand("/usr/bin/python3 " KV_SOURCE_DIR "/tests/dbtools/peers/clean_linefeeds.py < '" +
+    return kvtest::run_command("/usr/bin/python3 " KV_SOURCE_DIR "/tests/dbtools/peers/clean_linefeeds.py < '" +
                                     Native("peer.in") + "'",
                                 status);
   }
