@@ -152,8 +152,9 @@ TEST_F(MaintenanceTest, PackAndReindexWhileOneStationAppendsAndAnotherReads) {
   for (int round = 0; round < 3; ++round)
     for (TTableWork work : {TTableWork::Pack, TTableWork::Reindex})
       for (const auto& r : MaintainAllTables(*frame, {Globals->DatabaseDir}, work))
-        if (r.file.find("JUNK") == std::string::npos)
+        if (r.file.find("JUNK") == std::string::npos) {
           EXPECT_NE(r.outcome, TTableOutcome::Failed) << r.file << " " << r.why;
+        }
 
   ::close(stop[1]);
   int status = 0;
