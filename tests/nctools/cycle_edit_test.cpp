@@ -255,7 +255,9 @@ TEST_F(CycleEdit, AModifyOfAParameterOfACycleDeletedElsewhereIsRefused) {
   EXPECT_EQ(Count(after, "* "), 15u);
   for (const std::string& r : after) {
     EXPECT_EQ(r.find("G84"), std::string::npos) << r;
-    if (r.rfind("* ", 0) == 0) EXPECT_NE(r.find("FLAG=0 "), std::string::npos) << r;
+    if (r.rfind("* ", 0) == 0) {
+      EXPECT_NE(r.find("FLAG=0 "), std::string::npos) << r;
+    }
   }
   EXPECT_EQ(Count(after, "CODE=G85"), 1u);
 }
