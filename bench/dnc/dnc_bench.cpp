@@ -20,6 +20,7 @@
 
 #include "appcore/globals.h"
 #include "bench/dnc/bench_station.h"
+#include "bench/outputs.h"
 #include "dbmodel/dncport.h"
 #include "dnc/dncport.h"
 #include "dnc/rs232.h"
@@ -99,7 +100,7 @@ void BM_EveryPortRequestsAProgram(benchmark::State& state) {
     for (int i = 0; i < 3000 && (PortCount < kPorts || !Ports[kPorts - 1] || !Ports[kPorts - 1]->Polling); i++)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (PortCount < kPorts) {
-      state.SkipWithError(("only " + std::to_string(PortCount) + " of " + std::to_string(kPorts) + " ports open").c_str());
+      kvbench::fail(state, ("only " + std::to_string(PortCount) + " of " + std::to_string(kPorts) + " ports open"));
       SetDncEvent(kStopServer);
       plat::wait_for_single(master.get(), INFINITE);
       break;
@@ -151,6 +152,10 @@ void BM_EveryPortRequestsAProgram(benchmark::State& state) {
     state.counters["bytes_after_xoff"] = static_cast<double>(afterXoff);
     state.counters["ports"] = kPorts;
     state.counters["bytes_per_port"] = static_cast<double>(expected.size());
+    // Every machine must hold the program's text as sent, byte for byte.
+    if (complete != kPorts)
+      kvbench::fail(state, std::to_string(kPorts - complete) + " of " + std::to_string(kPorts) +
+                               " machines did not receive the program whole");
   }
   machines.clear();
 }
@@ -158,4 +163,4 @@ void BM_EveryPortRequestsAProgram(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_EveryPortRequestsAProgram)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kvbench::main(argc, argv); }
