@@ -142,6 +142,10 @@ void TNewCustomer::CmModify() {
   if (SelectedCustomer == 0) return;
   std::string name = NameToStore(SelectedCustomer);
   if (name.empty()) return;
+  if (!RowStillThere<TcbAdvCustTable>(this, kCustomerFile, "ID", SelectedCustomer)) {
+    FillCustomers();
+    return;
+  }
   int renamed;
   {
     TcbAdvCustTable customers(kCustomerFile, 0, 0);
@@ -222,6 +226,10 @@ void TNewProject::CmModify() {
   std::string name = NameToStore(SelectedProject);
   if (name.empty()) return;
   NameEdit->SetText("");
+  if (!RowStillThere<TcbProTable>(this, kProjectFile, "ID", SelectedProject)) {
+    EvCustomerChange();
+    return;
+  }
   int renamed;
   {
     TcbProTable projects(kProjectFile, 0, 0);
