@@ -182,7 +182,14 @@ int ProgramIdOnMachine(const std::string& quoted, long machineId) {
   return rc == 0 ? 1 : 0;
 }
 
-bool StationsTurn() { return plat::local_time().milliseconds < kStationsTurnMs; }
+// The stations' turn, and the stretch before it: a run of files held then
+// would still be bringing its rows to the disk, the lock held, when the
+// turn begins, so files go one at a time there too.
+constexpr int kBeforeTurnMs = 150;
+bool StationsTurn() {
+  const int ms = plat::local_time().milliseconds;
+  return ms < kStationsTurnMs || ms >= 1000 - kBeforeTurnMs;
+}
 
 // An id as the machine's ids are kept: a DESC's trailing blanks are its padding.
 std::string IdKey(std::string id) {
