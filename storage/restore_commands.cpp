@@ -23,7 +23,7 @@ void Run(TFrameWindow& frame, const char* table) {
 }  // namespace
 
 void RegisterRestoreCommands() {
-  RegisterFrameCommand(108, [](TFrameWindow& f, UINT) { Run<TRestoreDncFail>(f, "KELVDNCF.DBF"); });
-  RegisterFrameCommand(109, [](TFrameWindow& f, UINT) { Run<TRestoreDncTemp>(f, "KELVDNCT.DBF"); });
-  RegisterFrameCommand(1211, [](TFrameWindow& f, UINT) { Run<TFailedImports>(f, "KELVAUTO.DBF"); });
+  RegisterFrameCommand(kCmFailedDncTransfers, [](TFrameWindow& f, UINT) { Run<TRestoreDncFail>(f, "KELVDNCF.DBF"); });
+  RegisterFrameCommand(kCmNewDncTransfers, [](TFrameWindow& f, UINT) { Run<TRestoreDncTemp>(f, "KELVDNCT.DBF"); });
+  RegisterFrameCommand(kCmFailedImports, [](TFrameWindow& f, UINT) { Run<TFailedImports>(f, "KELVAUTO.DBF"); });
 }
