@@ -7,6 +7,7 @@
 #include "app/main_frame.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "editor/child_frame.h"
 #include "editor/nc_commands.h"
 #include "editor/nc_transforms.h"
@@ -27,8 +28,6 @@
 
 namespace {
 
-constexpr int kMsgSaveFirst = 121, kMsgProgramOrFile = 1143, kMsgSaveFailed = 1982;
-constexpr int kMsgReadFailed = 1987, kMsgTempFailed = 1988;
 constexpr uint32_t kRightImport = 0x1, kRightExport = 0x2, kRightDncSend = 0x40000;
 
 int Box(TWindow* owner, const std::string& text, UINT flags) {
@@ -52,7 +51,7 @@ std::string ControlError(TLEdit& edit) {
 }
 
 void TellFileError(TWindow* owner, const TFileError& e) {
-  Box(owner, WithValue(e.Reading ? kMsgReadFailed : kMsgTempFailed, e.Path + "\r\n" + e.Reason),
+  Box(owner, WithValue(e.Reading ? kMsgFileNotRead : kMsgWorkFileNotWritten, e.Path + "\r\n" + e.Reason),
       MB_OK | MB_ICONSTOP);
 }
 
@@ -280,7 +279,7 @@ bool TChildFrame::LoadText(const std::string& path) {
   LRESULT r = Client->SendMessage(LEM_LOADFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
   SetCursor(nullptr, IDC_ARROW);
   if ((r & 0xFFFF) != 0) {
-    Box(this, WithValue(kMsgReadFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
+    Box(this, WithValue(kMsgFileNotRead, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
     return false;
   }
   SetModified(false);
@@ -293,7 +292,7 @@ bool TChildFrame::SaveToTemp(const std::string& path) {
   LRESULT r = Client->SendMessage(LEM_SAVEFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
   SetModified(modified);
   if (r == 0) return true;
-  Box(this, WithValue(kMsgTempFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
+  Box(this, WithValue(kMsgWorkFileNotWritten, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
   return false;
 }
 

@@ -10,6 +10,7 @@
 #include "app/users_lines.h"
 #include "appcore/display_flags.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/cycle.h"
 #include "dbmodel/machine.h"
@@ -22,8 +23,6 @@
 #include "platform/ui/menu.h"
 
 namespace {
-
-constexpr int kMsgSaveFirst = 121, kMsgProgramInUse = 225, kMsgProgramMissing = 1989;
 
 const char* PopupTitle(int id, const char* fallback) {
   const char* t = MenuText(id);
@@ -185,7 +184,7 @@ bool TChildFrame::TakeProgram(long id, bool loadText) {
   // was chosen is seen here.
   if (table->LockById(id) < 1) {
     table.reset();
-    Box(this, kMsgProgramInUse, MB_OK | MB_ICONINFORMATION);
+    Box(this, kMsgProgramOpenInEditor, MB_OK | MB_ICONINFORMATION);
     return false;
   }
   ReleaseProgram();

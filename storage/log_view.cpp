@@ -14,17 +14,6 @@
 #include "platform/ui/ctlcolor.h"
 
 namespace {
-enum : int {
-  kMsgRestore1 = 151,
-  kMsgRestore2 = 152,
-  kMsgDeleteEntry = 189,
-  kMsgNotReady = 197,
-  kMsgCurrentTitle = 204,
-  kMsgStoredTitle = 205,
-  kMsgCopyMissing = 1972,
-  kMsgCurrentNotKept = 1973,
-  kMsgRestoreFailed = 1974,
-};
 
 constexpr int kCmdOpenNamedProgram = 29000;
 constexpr int kCmdReloadProgram = 29001;
@@ -126,7 +115,7 @@ void TLogView::ShowControl(int id, bool show) {
 
 bool TLogView::CanClose() {
   if (!Ready) {
-    std::string text = Globals->GetMessageText(kMsgNotReady);
+    std::string text = Globals->GetMessageText(kMsgDialogNotReady);
     ::MessageBox(GetHandle(), text.c_str(), "Message", MB_OK);
   }
   return Ready && TLangDlg::CanClose();
@@ -241,7 +230,7 @@ void TLogView::CmViewAll() {
 void TLogView::CmDelete() {
   long id = SelectedLineId(*EntryList);
   if (id == 0) return;
-  if (LogMessage(kMsgDeleteEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgDeleteLogEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   // The copy that goes is the one of the entry deleted, read from its row:
   // the entry shown may be another one.
   long copyId = 0;
@@ -280,7 +269,7 @@ void TLogView::CmRestoreVersion() {
   std::string stored = CopyPath(CurrentCopy);
   if (stored.empty()) return;
   if (!plat::file_exists(stored)) {
-    LogMessageWith(kMsgCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
+    LogMessageWith(kMsgStoredCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
     return;
   }
   std::string program = Record->FilePath();
@@ -295,8 +284,8 @@ void TLogView::CmRestoreVersion() {
     LogMessage(kMsgCurrentNotKept, MB_OK | MB_ICONSTOP);
     return;
   }
-  if (LogMessage(kMsgRestore1, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  if (LogMessage(kMsgRestore2, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgRestoreStoredQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgRestoreOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   if (!plat::copy_file(stored, program, false)) {
     LogMessageWith(kMsgRestoreFailed, MB_OK | MB_ICONSTOP, plat::error_text(plat::last_error()));
     return;
@@ -309,7 +298,7 @@ void TLogView::CmOpenVersion() {
   std::string stored = CopyPath(CurrentCopy, &machineId);
   if (stored.empty()) return;
   if (!plat::file_exists(stored)) {
-    LogMessageWith(kMsgCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
+    LogMessageWith(kMsgStoredCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
     return;
   }
   Globals->CurrentProgramId = 0;
@@ -361,8 +350,8 @@ void TLogView::CmCompareWithCurrent() {
   TCompareRunner run = GetCompareRunner();
   std::string stored = CopyPath(CurrentCopy);
   if (stored.empty() || !run || !Record) return;
-  std::string current = Globals->GetMessageText(kMsgCurrentTitle);
-  std::string copy = Globals->GetMessageText(kMsgStoredTitle);
+  std::string current = Globals->GetMessageText(kMsgCompareCurrentTitle);
+  std::string copy = Globals->GetMessageText(kMsgCompareStoredTitle);
   ShowWindow(SW_HIDE);
   run(this, Record->FilePath().c_str(), stored.c_str(), current.c_str(), copy.c_str());
   ShowWindow(SW_SHOW);

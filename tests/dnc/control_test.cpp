@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/job.h"
 #include "dnc/control_window.h"
@@ -43,8 +44,9 @@ class ControlTest : public kvdnc::DncServerTest {
   void SetUp() override {
     DncServerTest::SetUp();
     plat::set_resource_dir(KV_SOURCE_DIR "/resources");
-    for (int i = 0; i < 6; i++) Globals->MessageTexts.Set(1113 + i, ("S" + std::to_string(1113 + i)).c_str());
-    Globals->MessageTexts.Set(1141, "Cancel the transfer?");
+    for (int i = 0; i < 6; i++)
+      Globals->MessageTexts.Set(kMsgPortSending + i, ("S" + std::to_string(kMsgPortSending + i)).c_str());
+    Globals->MessageTexts.Set(kMsgCancelTransfer, "Cancel the transfer?");
   }
   // A row list of n rows with COM numbers, named "M<i>".
   static TMultiDncRecord* Rows(int n) {
