@@ -16,22 +16,10 @@
 #include "platform/wintypes.h"
 
 #include "appcore/message_ids.h"
+#include "resources/menus/main.h"
 
 class TFrameWindow;
 class TWindow;
-
-inline constexpr UINT kCmPack = 1208;
-inline constexpr UINT kCmNameFilesByProgramId = 1214;
-inline constexpr UINT kCmReindex = 1209;
-inline constexpr UINT kCmReplaceDrive = 7000;
-inline constexpr UINT kCmReplacePaths = 7001;
-inline constexpr UINT kCmAddLeadingZeros = 7002;
-inline constexpr UINT kCmUpdateMachinePath = 7003;
-inline constexpr UINT kCmUpdateBackupPath = 7004;
-inline constexpr UINT kCmUpdateDncFailPath = 7005;
-inline constexpr UINT kCmUpdateDncTempPath = 7006;
-inline constexpr UINT kCmUpdateOldCustomers = 7007;
-inline constexpr UINT kCmConvertLinefeeds = 7008;
 
 enum class TTableWork { Pack, Reindex };
 enum class TTableOutcome { Done, Busy, Failed };

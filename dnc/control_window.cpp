@@ -18,6 +18,7 @@
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
 #include "resources/dialogs/dnccontrol.h"
+#include "resources/menus/main.h"
 #include "storage/program_lock.h"
 
 namespace {
@@ -26,7 +27,6 @@ constexpr int kStatusStatic = IDC_DNC_CONTROL_STATUS1, kRowRadio = IDC_DNC_CONTR
               kPageButton = IDC_DNC_CONTROL_PAGE1, kOmitCheck = IDC_DNC_CONTROL_OMIT;
 constexpr int kSend = IDC_DNC_CONTROL_SEND, kReceive = IDC_DNC_CONTROL_RECEIVE, kCancel = IDC_DNC_CONTROL_CANCEL,
               kReceiveNew = IDC_DNC_CONTROL_RECEIVE_NEW, kSendJob = IDC_DNC_CONTROL_SEND_JOB;
-constexpr UINT kCmDncStart = 25152, kCmDncStop = 25154;
 
 enum { kRed, kGreen, kBlue, kYellow, kMagenta };
 

@@ -10,6 +10,7 @@
 #include "appcore/message_ids.h"
 #include "platform/msgbox.h"
 #include "platform/ui/validator.h"
+#include "resources/menus/editor.h"
 
 namespace {
 
@@ -19,7 +20,6 @@ constexpr int kMarkerId = 200;
 constexpr int kHintId = 300;
 constexpr int kInsertId = 400;
 constexpr int kTestId = 401;
-constexpr int kCmInsertBlock = 1228;
 
 const char* CharsOf(long flag) {
   if (flag & kParamAlpha) return "0-9A-Za-z()/.,+-*@%&";

@@ -14,6 +14,7 @@
 #include "platform/file.h"
 #include "platform/msgbox.h"
 #include "resources/dialogs/program.h"
+#include "resources/menus/main.h"
 #include "storage/log_common.h"
 #include "storage/program_dialog.h"
 #include "storage/program_ops.h"
@@ -133,5 +134,5 @@ bool TBackupWithLog::RestoreNew(const TEntries& e) {
 void RegisterProgramDialogs() {
   SetProgramListDialog([](TWindow* parent, TcbFileRecord* list) { return TOpenWithLog(parent, list).Execute(); });
   SetBackupListDialog([](TWindow* parent, TcbFileRecord* list) { return TBackupWithLog(parent, list).Execute(); });
-  RegisterFrameCommand(107, [](TFrameWindow& frame, UINT) { TOpenBackup(&frame).Execute(); });
+  RegisterFrameCommand(kCmBackups, [](TFrameWindow& frame, UINT) { TOpenBackup(&frame).Execute(); });
 }

@@ -10,13 +10,13 @@
 #include "dbmodel/versionlog.h"
 #include "platform/file.h"
 #include "resources/dialogs/logs.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "storage/add_to_log.h"
 #include "platform/ui/ctlcolor.h"
 
 namespace {
 
-constexpr int kCmdOpenNamedProgram = 29000;
-constexpr int kCmdReloadProgram = 29001;
 
 // Controls hidden in compare mode, and those shown only in it.
 constexpr int kListModeControls[] = {IDCANCEL, IDC_PROGRAM_LOG_DELETE, IDC_PROGRAM_LOG_VIEW_ALL, IDC_LOG_ENTRY_ADD,
@@ -290,7 +290,7 @@ void TLogView::CmRestoreVersion() {
     LogMessageWith(kMsgRestoreFailed, MB_OK | MB_ICONSTOP, plat::error_text(plat::last_error()));
     return;
   }
-  if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmdReloadProgram, 0);
+  if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmReloadProgram, 0);
 }
 
 void TLogView::CmOpenVersion() {
@@ -304,7 +304,7 @@ void TLogView::CmOpenVersion() {
   Globals->CurrentProgramId = 0;
   Globals->StartFile.Set(stored.c_str());
   Globals->CurrentMachineId = static_cast<int>(machineId);
-  if (Globals->MainWnd) ::PostMessage(Globals->MainWnd, WM_COMMAND, kCmdOpenNamedProgram, 0);
+  if (Globals->MainWnd) ::PostMessage(Globals->MainWnd, WM_COMMAND, kCmOpenNamedProgram, 0);
 }
 
 void TLogView::CmBeginCompare() {

@@ -4,6 +4,7 @@
 
 #include "app/frame_commands.h"
 #include "dbmodel/filetable.h"
+#include "resources/menus/main.h"
 #include "storage/restore_dlg.h"
 
 namespace {
@@ -23,7 +24,7 @@ void Run(TFrameWindow& frame, const char* table) {
 }  // namespace
 
 void RegisterRestoreCommands() {
-  RegisterFrameCommand(108, [](TFrameWindow& f, UINT) { Run<TRestoreDncFail>(f, "KELVDNCF.DBF"); });
-  RegisterFrameCommand(109, [](TFrameWindow& f, UINT) { Run<TRestoreDncTemp>(f, "KELVDNCT.DBF"); });
-  RegisterFrameCommand(1211, [](TFrameWindow& f, UINT) { Run<TFailedImports>(f, "KELVAUTO.DBF"); });
+  RegisterFrameCommand(kCmFailedDncTransfers, [](TFrameWindow& f, UINT) { Run<TRestoreDncFail>(f, "KELVDNCF.DBF"); });
+  RegisterFrameCommand(kCmNewDncTransfers, [](TFrameWindow& f, UINT) { Run<TRestoreDncTemp>(f, "KELVDNCT.DBF"); });
+  RegisterFrameCommand(kCmFailedImports, [](TFrameWindow& f, UINT) { Run<TFailedImports>(f, "KELVAUTO.DBF"); });
 }
