@@ -73,7 +73,7 @@ enum MessageId : int {
   kMsgDeleteCustomer = 277,
   kMsgErrorCaption = 284,
   kMsgDncServerCaption = 291,
-  kMsgColumnMachine = 293,  // the line labels, shared with the print-out
+  kMsgColumnMachine = 293,  // 293-296: column titles of the kept programs, labels of the list file
   kMsgColumnProgramId = 294,
   kMsgColumnDrawingNo = 295,
   kMsgColumnPartNo = 296,
