@@ -34,7 +34,7 @@ void RunExport(TFrameWindow& frame, TProgramSet kind) {
   long id = 0;
   TProgramList programs;
   if (!ChooseAndSelect(frame, kind, id, programs)) return;
-  const TExportResult result = ExportPrograms(kind, ChosenProgramSetName(kind, id), programs);
+  const TExportResult result = ExportPrograms(kind, id, ChosenProgramSetName(kind, id), programs);
   if (!result.DirTextFits) {
     ImportMessage(frame, kMsgExportDirText, MB_OK | MB_ICONSTOP);
     return;

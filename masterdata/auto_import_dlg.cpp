@@ -12,6 +12,7 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/project.h"
 #include "dbmodel/text_helpers.h"
+#include "masterdata/master_edit.h"
 #include "platform/msgbox.h"
 #include "platform/ui/validator.h"
 #include "resources/dialogs/autoimport.h"
@@ -307,6 +308,12 @@ void TAutoImportDef::CmModify() {
   if (!current_) return;
   TEntries e;
   if (!ReadEntries(e)) return;
+  if (!RowStillThere<TcbAutoImpTable>(this, "AUTOIMP.DBF", "ID", current_->ID, 1)) {
+    current_.reset();
+    RefillDefinitions();
+    EvDefinitionSelected();
+    return;
+  }
   Store(e, *current_);
   {
     TcbAutoImpTable defs("AUTOIMP.DBF", 1, 0);

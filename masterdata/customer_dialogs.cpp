@@ -136,6 +136,10 @@ void TNewCustomer::CmModify() {
   if (SelectedCustomer == 0) return;
   std::string name = NameToStore(SelectedCustomer);
   if (name.empty()) return;
+  if (!RowStillThere<TcbAdvCustTable>(this, kCustomerFile, "ID", SelectedCustomer)) {
+    FillCustomers();
+    return;
+  }
   int renamed;
   {
     TcbAdvCustTable customers(kCustomerFile, 0, 0);
@@ -216,6 +220,10 @@ void TNewProject::CmModify() {
   std::string name = NameToStore(SelectedProject);
   if (name.empty()) return;
   NameEdit->SetText("");
+  if (!RowStillThere<TcbProTable>(this, kProjectFile, "ID", SelectedProject)) {
+    EvCustomerChange();
+    return;
+  }
   int renamed;
   {
     TcbProTable projects(kProjectFile, 0, 0);

@@ -16,6 +16,7 @@
 #include "dbmodel/text_helpers.h"
 #include "engine/engine_api.h"
 #include "masterdata/master_edit.h"
+#include "platform/file.h"
 #include "platform/ui/ctlcolor.h"
 #include "resources/dialogs/masterdata.h"
 #include "resources/dialogs/users.h"
@@ -183,6 +184,11 @@ void TEditMachine::CmModify() {
     }
   }
   NameEdit->SetText("");
+  // Nor is a machine another station deleted meanwhile changed, or logged.
+  if (!RowStillThere<TcbMachTable>(this, kMachineFile, "ID", SelectedMachine)) {
+    EvTypeChange();
+    return;
+  }
   const int mazak = MazakBox->GetCheck() == BST_CHECKED;
   int updated;
   {
@@ -222,8 +228,19 @@ void TEditMachine::CmDelete() {
 }
 
 void TEditMachine::CmSelectDirectory() {
+  // The choice starts in the machine's own directory while it exists; a
+  // choice given up leaves the next chooser's start where it was.
+  std::string shown = TrimText(DirText->GetText());
+  const std::string before = Globals->LastDir;
+  if (!shown.empty() && plat::directory_exists(shown)) {
+    if (shown.size() > 1 && shown.back() == '\\' && shown[shown.size() - 2] != ':') shown.pop_back();
+    Globals->LastDir = shown;
+  }
   HeapText chosen = CallPrintHook(this);
-  if (!chosen) return;
+  if (!chosen) {
+    Globals->LastDir = before;
+    return;
+  }
   // The plug-in hands a directory back without its final "\" (a root keeps it).
   std::string dir = chosen.get();
   if (dir.empty() || dir.back() != '\\') dir += "\\";
@@ -258,6 +275,7 @@ void TNewMachineTypeDialog::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(3);
   SetItemTexts(IDC_TYPES_ADD, 0, 3);
+  SetItemTexts(IDC_TYPES_LIST_LABEL, kTypeListLabelTexts, kTypeListLabelCount);
   FillTypes();
 }
 
@@ -307,6 +325,10 @@ void TNewMachineTypeDialog::CmModify() {
   if (id == 0) return;
   std::string name = NameToStore();
   if (name.empty() || NameTaken(name, id)) return;
+  if (!RowStillThere<TcbMatyTable>(this, kTypeFile, "ID", id)) {
+    FillTypes();
+    return;
+  }
   int renamed;
   {
     TcbMatyTable types(kTypeFile, 0, 0);

@@ -189,6 +189,10 @@ void TEditMacro::CmModify() {
     return;
   }
   if (!FitsMacro(this, text.size())) return;
+  if (!RowStillThere<TcbMacroTable>(this, kMacroFile, "ID", SelectedMacro)) {
+    EvMachineChange();
+    return;
+  }
   int updated;
   {
     TcbMacroTable macros(kMacroFile, 0, 0);

@@ -252,6 +252,10 @@ void TSetupPage1::Cm113() {
 void TSetupPage1::CmModify() {
   if (!HasSheet || Sheet->ID1 == 0) return;
   if (!ReadPage(*Sheet)) return;
+  if (!RowStillThere<TSheet05Table>(this, "SS000005.DBF", "ID1", Sheet->ID1)) {
+    EvTypeChange();
+    return;
+  }
   TSheet05Table sheets("SS000005.DBF", 0, 0);
   Stored(this, sheets.UpdateSheet(Sheet.get()));
 }

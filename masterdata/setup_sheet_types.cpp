@@ -53,6 +53,7 @@ void TSheetType::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(kSheetTypesCaption);
   SetItemTexts(IDC_TYPES_ADD, kFirstButtonText, 3);
+  SetItemTexts(IDC_TYPES_LIST_LABEL, kTypeListLabelTexts, kTypeListLabelCount);
   FillTypes();
 }
 
@@ -93,6 +94,10 @@ void TSheetType::CmModify() {
   if (id == 0) return;
   std::string name = TypedName(*NameEdit, kNameMax);
   NameEdit->SetText("");
+  if (!RowStillThere<TSheetTypeTable>(this, kTypeFile, "ID", id)) {
+    FillTypes();
+    return;
+  }
   int renamed;
   {
     TSheetTypeTable types(kTypeFile, 0, 0);
@@ -131,6 +136,7 @@ void TSheetComboData::SetupWindow() {
   TLangDlg::SetupWindow();
   SetCaptionText(kChoiceValuesCaption);
   SetItemTexts(IDC_TYPES_ADD, kFirstButtonText, 3);
+  SetItemTexts(IDC_TYPES_LIST_LABEL, kTypeListLabelTexts, kTypeListLabelCount);
   FillValues();
   if (TWindow* del = ChildWithId(IDC_TYPES_DELETE)) del->ShowWindow(SW_HIDE);
 }
@@ -164,6 +170,10 @@ void TSheetComboData::CmModify() {
   if (id == 0) return;
   std::string name = TypedName(*NameEdit, kNameMax);
   if (name.empty()) return;
+  if (!RowStillThere<TSheet02Table>(this, kValueFile, "ID", id)) {
+    FillValues();
+    return;
+  }
   int renamed = 0;
   {
     TSheet02Table values(kValueFile, 0, 0);

@@ -238,7 +238,7 @@ Step print_area(ReportRun& run, DbReportArea* a, Band& b) {
 // then goes in the flow), -1 after an error.
 int print_at_foot(ReportRun& run, Band& b) {
   std::vector<DbReportArea*> shown;
-  int32_t h = 0;
+  int64_t h = 0;  // many tall areas may add up beyond 32 bits
   for (DbReportArea* a : b.group->footers) {
     int s = suppressed(a);
     if (s < 0) return -1;
@@ -247,7 +247,7 @@ int print_at_foot(ReportRun& run, Band& b) {
     h += a->device_height;
   }
   if (shown.empty() || run.y + h > run.bottom) return 0;
-  run.y = run.bottom - h;
+  run.y = int32_t(run.bottom - h);
   for (DbReportArea* a : shown) {
     if (!draw_slice(run, a, 0, a->device_height, run.y)) return -1;
     run.y += a->device_height;
@@ -367,7 +367,7 @@ bool page_bottom(ReportRun& run) {
     run.bottom = kNoBottom;
     return true;
   }
-  int32_t h = 0;
+  int64_t h = 0;  // many tall areas may add up beyond 32 bits
   for (DbReportArea* a : r->page_group->footers) {
     int s = suppressed(a);
     if (s < 0) return false;
@@ -375,7 +375,9 @@ bool page_bottom(ReportRun& run) {
     run.page_footers.push_back(a);
     h += a->device_height;
   }
-  run.bottom = r->page_height_device - r->offset_bottom - h;
+  // Footers taller than the page leave no room: the bottom stays above the
+  // top, never wraps round.
+  run.bottom = int32_t(std::max<int64_t>(int64_t(r->page_height_device) - r->offset_bottom - h, -(int64_t(1) << 30)));
   return true;
 }
 

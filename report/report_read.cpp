@@ -17,6 +17,13 @@ constexpr long kGroupMinBytes = 30;
 constexpr long kAreaMinBytes = 17;
 constexpr int32_t kLayoutMax = 5000;
 constexpr int32_t kMarginMax = 32000;
+// Positions, sizes and the printable width, in thousandths of an inch: a
+// thousand inches is more than any sheet holds, and the sums the layout
+// makes of a few of them stay far inside 32 bits. A file value outside
+// 0..kExtentMax is damage, refused before anything computes with it.
+constexpr int32_t kExtentMax = 1000000;
+
+bool extent(int32_t v) { return v >= 0 && v <= kExtentMax; }
 
 const char* const kRetrieveReport = "Unable to retrieve report.";
 
@@ -47,7 +54,7 @@ bool read_calc(ItemReader& in, int version, CalcRecord& rec) {
 
 bool read_object(ItemReader& in, int version, ObjectRecord& rec, int32_t& children) {
   for (int32_t* v : {&rec.x, &rec.y, &rec.width, &rec.height, &rec.display_width})
-    if (!in.i32(*v)) return false;
+    if (!in.i32(*v) || !extent(*v)) return false;
   for (int* v : {&rec.marks[0], &rec.marks[1], &rec.justify, &rec.numeric_type, &rec.display_zero,
                  &rec.decimals, &rec.brackets, &rec.leading_zero})
     if (!in.u16(*v)) return false;
@@ -68,8 +75,8 @@ bool read_object(ItemReader& in, int version, ObjectRecord& rec, int32_t& childr
 bool read_area(ItemReader& in, int version, AreaRecord& rec, ReadErrors& errors, const char* failed,
                const char* group) {
   int header, count;
-  if (!in.text(rec.suppress, kText) || !in.i32(rec.height) || !in.u16(header) || !in.u16(rec.setting_second) ||
-      !in.u16(rec.page_break) || !in.u16(count) || !in.fits(count, kObjectMinBytes))
+  if (!in.text(rec.suppress, kText) || !in.i32(rec.height) || !extent(rec.height) || !in.u16(header) ||
+      !in.u16(rec.setting_second) || !in.u16(rec.page_break) || !in.u16(count) || !in.fits(count, kObjectMinBytes))
     return errors.fail(e_report_retrieve, failed, group, &in);
   std::vector<int64_t> pending{count};
   while (!pending.empty()) {
@@ -174,8 +181,13 @@ bool read_report(ItemReader& in, int version, ReportRecord& rec, ReadErrors& err
     if (rec.has_output && (!in.text(rec.output_group, kGroupName) || !in.text(rec.output_file, kFileName)))
       return failed();
   }
-  for (int32_t* margin : {&rec.top, &rec.bottom, &rec.left, &rec.right})
+  // A margin above kMarginMax is read as none, as the writer stores it; a
+  // negative one or a width out of range is damage.
+  for (int32_t* margin : {&rec.top, &rec.bottom, &rec.left, &rec.right}) {
+    if (*margin < 0) return failed();
     if (*margin > kMarginMax) *margin = 0;
+  }
+  if (!extent(rec.width)) return failed();
   for (int32_t& v : rec.layout_values)
     if (v < 0 || v > kLayoutMax) v = 0;
   return true;

@@ -166,6 +166,15 @@ bool LayoutBuild::group(DbReportGroup* g, const GroupRecord& rec, bool page) {
 }
 
 bool LayoutBuild::layout(const ReportRecord& rec) {
+  // The page first: an object is refused beyond the printable width, and
+  // the file's objects stand within its own width, not the default one.
+  // The reader has checked every value (margins 0..32000, width in range).
+  r_->width = rec.width;
+  r_->margin_top = rec.top;
+  r_->margin_bottom = rec.bottom;
+  r_->margin_left = rec.left;
+  r_->margin_right = rec.right;
+  r_->height = kPageHeight - rec.top - rec.bottom;
   for (const StyleRecord& style : rec.styles)
     if (!style_from(r_, style)) return fail("Unable to retrieve style.", style.name.c_str());
   if (!group(r_->page_group, rec.page_group, true)) return false;
@@ -187,12 +196,6 @@ bool LayoutBuild::layout(const ReportRecord& rec) {
   }
   r_->name = rec.name;
   if (!rec.caption.empty()) r_->caption = rec.caption;
-  r_->width = rec.width;
-  r_->margin_top = rec.top;
-  r_->margin_bottom = rec.bottom;
-  r_->margin_left = rec.left;
-  r_->margin_right = rec.right;
-  r_->height = kPageHeight - rec.top - rec.bottom;
   r_->currency = rec.currency;
   r_->separator = rec.separator;
   r_->decimal_point = rec.decimal_point;

@@ -194,6 +194,42 @@ TEST_F(ProgramExportTest, MachineExportRefreshesTheSameCopies) {
       SameFile(Native("EXPORT/Export machine LATHE/ID = 100 (2).NC"), Native("MILL1/P" + std::to_string(b) + ".NC")));
 }
 
+// Customers whose names lead to one path (trailing dots and blanks are
+// dropped from path parts, case is ignored) export into directories of
+// their own, the first by id under its name, the later ones numbered; a
+// second export of each refreshes its own directory, nothing is
+// overwritten.
+TEST_F(ProgramExportTest, NamesThatCollapseToOnePathGetDirectoriesOfTheirOwn) {
+  const std::string names[] = {". .", ".. ", "ACME", "acme.", "ACME.."};
+  std::vector<long> programs;
+  for (const std::string& name : names) {
+    long c = AddCustomer(name);
+    programs.push_back(AddProgram({"P1", "DMU50", "", "", "", c}, ("program of " + name + "\r\n").c_str()));
+  }
+  for (int round = 0; round < 2; round++) {
+    for (const std::string& name : names) {
+      ExpectCustomer(name);
+      Run(kCmExportProgramsForCustomer);
+    }
+  }
+  EXPECT_TRUE(driver.message_boxes().empty());
+  // ".. " is stored as "..", a name of dots alone, made "_".
+  EXPECT_EQ(Names("EXPORT"), (std::vector<std::string>{"Export customer", "Export customer ACME",
+                                                       "Export customer ACME.. (2)", "Export customer _",
+                                                       "Export customer acme. (2)"}));
+  const std::pair<std::string, long> copies[] = {
+      {"Export customer", programs[0]},      {"Export customer _", programs[1]},
+      {"Export customer ACME", programs[2]}, {"Export customer acme. (2)", programs[3]},
+      {"Export customer ACME.. (2)", programs[4]},
+  };
+  for (const auto& [dir, ncid] : copies) {
+    EXPECT_EQ(Names("EXPORT/" + dir), std::vector<std::string>{"Machine = DMU50, ID = P1.NC"}) << dir;
+    EXPECT_TRUE(SameFile(Native("EXPORT/" + dir + "/Machine = DMU50, ID = P1.NC"),
+                         Native("MILL1/P" + std::to_string(ncid) + ".NC")))
+        << dir;
+  }
+}
+
 // The directory texts are checked formats: one that does not take the
 // export directory, a backslash and a name exports nothing and says so;
 // a directory that cannot be made is told.

@@ -142,6 +142,9 @@ struct OldFileKnobs {
   int32_t child_count = 0;
   int32_t caption_length = -1;  // as stored, when set
   int declared_objects = 1;  // the count stored; one record follows
+  int32_t page[5] = {7000, 100, 200, 300, 400};  // width, top, bottom, left, right
+  int32_t area_height = 300;                     // the group's header area
+  int32_t object[5] = {10, 20, 1000, 200, 8};    // x, y, width, height, display width
 };
 
 // A report file of the given version over ORDERS alone: a total, a style,
@@ -170,7 +173,7 @@ inline std::string old_report_file(int version, const OldFileKnobs& k = {}) {
     w.text("An old report");
   }
   auto page = [&] {
-    for (int32_t v : {7000, 100, 200, 300, 400}) w.i32(v);
+    for (int32_t v : k.page) w.i32(v);
   };
   if (version >= 38) page();
   w.u16(1);  // the total
@@ -210,14 +213,13 @@ inline std::string old_report_file(int version, const OldFileKnobs& k = {}) {
     w.u16(with_area ? 1 : 0);  // header areas
     if (with_area) {
       w.text("");
-      w.i32(300);
+      w.i32(k.area_height);
       w.u16(1);
       w.u16(0);
       w.u16(1);
       w.u16(k.declared_objects);
       {
-        for (int32_t v : {10, 20, 1000, 200}) w.i32(v);
-        w.i32(8);
+        for (int32_t v : k.object) w.i32(v);
         for (int u = 0; u < 8; u++) w.u16(0);
         w.text("");
         w.text("");

@@ -112,6 +112,18 @@ TEST_F(OutputPageTest, AFooterAtTheFootEndsAtThePageFootersLine) {
   }
 }
 
+// Footers that add up beyond what 32 bits hold (each area at the height a
+// report file may give) leave no room on the page, and nothing wraps round.
+TEST_F(OutputPageTest, FootersTallerThanAnyPageAddUpWithoutWrappingRound) {
+  text(area(report_title_group(report), true), "Title");
+  for (int i = 0; i < 2000; i++) area(report_page_group(report), false, 1000000);
+  TPrintSetup fine = setup;
+  fine.Dpi = 1200;  // each area 1.2 million dots high
+  auto pages = produce(fine);
+  ASSERT_FALSE(pages.empty());
+  EXPECT_EQ(texts(pages).front().front(), "Title");
+}
+
 TEST_F(OutputPageTest, HeadersWithFlag3StandAgainOnEveryPageTheGroupGoesOn) {
   customers_and_orders();
   page_header_footer();

@@ -243,6 +243,80 @@ TEST_F(ReportFileTest, DamagedFilesAreRefusedAndLeaveNothingBehind) {
   }
 }
 
+// Every page value, area height and object place or size at its extremes,
+// in the new place of the page values and the old one: a value out of range
+// is refused with the reader's message before anything computes with it; a
+// margin above 32000 is read as none, as the writer stores it.
+TEST_F(ReportFileTest, PageValuesPlacesAndSizesOutOfRangeAreRefused) {
+  free_built_tables_closed();
+  enum Where { kPage, kArea, kObject };
+  struct Case {
+    Where where;
+    int index;  // page: width, top, bottom, left, right; object: x, y, width, height, display width
+    int32_t value;
+    const char* refused;  // nullptr: read, the value as `kept`
+    int32_t kept;
+  };
+  const char* const page = "Unable to retrieve report.";
+  const char* const area = "Unable to retrieve header area.";
+  const char* const object = "Unable to retrieve object.";
+  std::vector<Case> cases;
+  for (int i = 1; i <= 4; i++) {  // the margins
+    cases.push_back({kPage, i, -2147483392, page, 0});
+    cases.push_back({kPage, i, INT32_MIN, page, 0});
+    cases.push_back({kPage, i, -1, page, 0});
+    cases.push_back({kPage, i, 0, nullptr, 0});
+    cases.push_back({kPage, i, 32000, nullptr, 32000});
+    cases.push_back({kPage, i, 32001, nullptr, 0});
+    cases.push_back({kPage, i, INT32_MAX, nullptr, 0});
+  }
+  for (int32_t bad : {INT32_MIN, -1, 1000001, INT32_MAX}) {
+    cases.push_back({kPage, 0, bad, page, 0});
+    cases.push_back({kArea, 0, bad, area, 0});
+    for (int i = 0; i < 5; i++) cases.push_back({kObject, i, bad, object, 0});
+  }
+  cases.push_back({kPage, 0, 1000000, nullptr, 1000000});
+  cases.push_back({kArea, 0, 1000000, nullptr, 1000000});
+  for (int version : {38, 32}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "version " << version << " where " << c.where << " index " << c.index
+                                      << " value " << c.value);
+      OldFileKnobs k;
+      if (c.where == kPage) k.page[c.index] = c.value;
+      else if (c.where == kArea) k.area_height = c.value;
+      else k.object[c.index] = c.value;
+      dir.write("EXTREME.REP", old_report_file(version, k));
+      report = retrieve("EXTREME.REP");
+      if (c.refused) {
+        EXPECT_EQ(report, nullptr);
+        EXPECT_EQ(take_error(), -822);
+        EXPECT_TRUE(reported(c.refused));
+        expect_nothing_left(0);
+        continue;
+      }
+      ASSERT_NE(report, nullptr) << code_error_get(&ctx);
+      DbReport* r = report;
+      const int32_t pages[] = {r->width, r->margin_top, r->margin_bottom, r->margin_left, r->margin_right};
+      if (c.where == kPage) EXPECT_EQ(pages[c.index], c.kept);
+      if (c.where == kArea) EXPECT_EQ(group_header_first(report_groupLookup(r, "Customer"))->height, c.kept);
+      EXPECT_EQ(r->height, 11000 - r->margin_top - r->margin_bottom);
+      ASSERT_EQ(report_free(report, 1, 1), 0);
+      report = nullptr;
+      EXPECT_TRUE(boxes().empty());
+    }
+  }
+  // An object beyond the default width of a new report, within the file's.
+  OldFileKnobs wide;
+  wide.page[0] = 20000;
+  wide.object[0] = 15000;
+  dir.write("WIDE.REP", old_report_file(38, wide));
+  report = retrieve("WIDE.REP");
+  ASSERT_NE(report, nullptr) << code_error_get(&ctx);
+  EXPECT_EQ(area_obj_first(group_header_first(report_groupLookup(report, "Customer")))->x, 15000);
+  ASSERT_EQ(report_free(report, 1, 1), 0);
+  report = nullptr;
+}
+
 TEST_F(ReportFileTest, EveryTruncationIsRefusedCleanly) {
   report = report_create(rel);
   ASSERT_NE(report, nullptr);
