@@ -203,6 +203,7 @@ enum MessageId : int {
   kMsgDeleteMachineType = 1939,
   kMsgDeleteMacro = 1940,
   kMsgMacroTooLong = 1941,
+  kMsgRowDeletedMeanwhile = 1944,  // Modify of a master-data row another station deleted
   kMsgTextTooLong = 1946,
   kMsgNoSetupFile = 1947,
   kMsgNoPortTable = 1948,
