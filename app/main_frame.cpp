@@ -306,7 +306,9 @@ void TMainFrame::CmExit() {
 
 bool TMainFrame::OpensEditor(UINT id) {
   switch (id) {
-    case 101: case 102: case 110: case 1213: case 9000: case 29000: return true;
+    case kCmFileNew: case kCmFileOpen: case kCmFileImport: case kCmOpenEditorWindow: case kCmOpenEditor:
+    case kCmOpenNamedProgram:
+      return true;
     default: return false;
   }
 }
