@@ -156,8 +156,7 @@ void TChildFrame::SetupWindow() {
   Client->SetOptionLowNibble(10);
   Client->SetOptionBit2(true);
   if (const char* t = Globals->DialogTexts.Has(137) ? Globals->DialogTexts.Get(137) : nullptr) SetCaption(t);
-  SetWindowPos(nullptr, plat::cascade_in_client(*this, TRect(EditLeft, EditTop, EditRight, EditBottom)),
-               SWP_SHOWWINDOW);
+  SetWindowPos(nullptr, StoredPlace(), SWP_SHOWWINDOW);
   if (OpenId != 0) {
     Globals->CurrentProgramId = static_cast<int>(OpenId);
     TakeProgram(OpenId, true);
@@ -260,7 +259,9 @@ bool TChildFrame::CanClose() {
   if (Slot && *Slot == this) *Slot = nullptr;
   Slot = nullptr;
   if (TWindow* parent = GetParentO()) parent->SetFocus();
-  TRect r = GetWindowRect();
+  // In screen pixels, as the placement file keeps it; a minimised or
+  // maximised window leaves the place it is restored to.
+  TRect r = GetNormalRect();
   EditLeft = r.left;
   EditTop = r.top;
   EditRight = r.right;
@@ -269,10 +270,19 @@ bool TChildFrame::CanClose() {
   return true;
 }
 
+TRect TChildFrame::StoredPlace() const {
+  // The placement is kept in screen pixels; the window stands in the
+  // client of the main window, which has its own origin.
+  return plat::cascade_in_client(*this, plat::screen_to_parent(*this, TRect(EditLeft, EditTop, EditRight, EditBottom)));
+}
+
 void TChildFrame::EvSize(UINT sizeType, const TSize& size) {
   TDecoratedFrame::EvSize(sizeType, size);
-  if (sizeType != SIZE_MAXIMIZED || !Globals->MainFrame) return;
-  // A maximised editor leaves the main window's bars uncovered.
+  // A maximised editor leaves the main window's bars uncovered. Inside the
+  // main window the window layer keeps a maximised child over the client,
+  // which lies between the bars already: placing it here as well would
+  // make the two place it in turn without end.
+  if (sizeType != SIZE_MAXIMIZED || !Globals->MainFrame || GetMDIFrame()) return;
   TWindow* main = Globals->MainFrame;
   TRect r = main->GetClientRect();
   r.top += 44;

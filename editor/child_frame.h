@@ -100,7 +100,7 @@ class TChildFrame : public TDecoratedFrame {
   void CeEditCommand1031(TCommandEnabler& ce);
   void CeSaveAsMacro(TCommandEnabler& ce);
   void CeCompare(TCommandEnabler& ce);
-  void CePictures(TCommandEnabler& ce);
+  void CeDocumentation(TCommandEnabler& ce);
   void CeAlways(TCommandEnabler& ce) { ce.Enable(true); }
   void CeNever(TCommandEnabler& ce) { ce.Enable(false); }
 
@@ -112,6 +112,9 @@ class TChildFrame : public TDecoratedFrame {
   // The file that command 29000 is to load into this window; the main
   // frame names it when it builds the window.
   void SetRequestedFile(const char* path) { RequestedFile = path ? path : ""; }
+  // Where a new window goes: the stored editor placement, cascaded from
+  // the windows already there and kept inside the main window's client.
+  TRect StoredPlace() const;
 
   TClient* Edit() const { return Client; }
   const TcbFileRecord* Program() const { return Record.get(); }

@@ -26,7 +26,7 @@ std::string WithPath(int messageId, const std::string& value) {
   return format.substr(0, at) + value + format.substr(at + 2);
 }
 
-constexpr uint32_t kRightEditMemo = 0x10;
+constexpr uint32_t kRightEditMemo = 0x10, kRightDocumentation = 0x20;
 
 // The 18 words a picture or print plug-in is handed: the program's texts,
 // a directory or file (item 9), the import directory and eight print texts.
@@ -157,7 +157,10 @@ void TChildFrame::CmFormattedPrint() {
   if (!CallHook("BRENTIX.DLL", block)) TellPluginLoadFailed(this, "BRENTIX.DLL");
 }
 
-void TChildFrame::CePictures(TCommandEnabler& ce) { ce.Enable(Record && (Globals->RightsMask & 0x20)); }
+// Pictures, the tool lists and the setup sheets: the documentation right.
+void TChildFrame::CeDocumentation(TCommandEnabler& ce) {
+  ce.Enable(Record && (Globals->RightsMask & kRightDocumentation));
+}
 
 // The stored files are compared, not the window's text: unsaved changes
 // take no part.

@@ -41,8 +41,7 @@ TChildFrame* OpenEditor(TFrameWindow& frame, long programId, TPlace::Kind place,
       child->ShowWindow(SW_SHOWNORMAL);
       break;
     case TPlace::Stored:
-      child->SetWindowPos(HWND_TOP, plat::cascade_in_client(*child, TRect(EditLeft, EditTop, EditRight, EditBottom)),
-                          SWP_SHOWWINDOW);
+      child->SetWindowPos(HWND_TOP, child->StoredPlace(), SWP_SHOWWINDOW);
       break;
     case TPlace::Import:
       child->SetWindowPos(HWND_TOP, plat::cascade_in_client(*child, TRect(20, 60, 620, 480)), SWP_SHOWWINDOW);

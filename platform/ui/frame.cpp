@@ -324,6 +324,16 @@ void TFrameWindow::MDINext() {
   if (MdiChildren.size() > 1) MDIActivate(MdiChildren.front());
 }
 
+TRect TFrameWindow::GetNormalRect() const {
+  if (!IsMaximized() && !IsMinimized()) return GetWindowRect();
+  TRect r = RestoreRect;
+  if (TWindow* parent = GetParentO(); parent && (GetStyle() & WS_CHILD)) {
+    TPoint o = parent->ClientToScreen({0, 0});
+    r = TRect(r.left + o.x, r.top + o.y, r.right + o.x, r.bottom + o.y);
+  }
+  return r;
+}
+
 TWindow* TFrameWindow::MdiClientArea() const {
   if (!MdiFrame) return nullptr;
   return GetParentO();

@@ -68,6 +68,9 @@ class TFrameWindow : public TWindow {
   bool MDISysCommand(UINT sc);
   bool IsMaximized() const { return GetStyle() & WS_MAXIMIZE; }
   bool IsMinimized() const { return GetStyle() & WS_MINIMIZE; }
+  // Where the window stands when neither maximised nor minimised, in screen
+  // co-ordinates: its own place, or the one a restore gives it back.
+  TRect GetNormalRect() const;
   // The children from the bottom of the stack to the top (the active one).
   const std::vector<TFrameWindow*>& MDIStack() const { return MdiChildren; }
 

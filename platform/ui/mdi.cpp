@@ -54,4 +54,11 @@ TRect cascade_in_client(const TWindow& child, TRect want) {
   return r;
 }
 
+TRect screen_to_parent(const TWindow& child, TRect screen) {
+  TWindow* parent = child.GetParentO();
+  if (!parent || !parent->GetHandle() || !(child.GetStyle() & WS_CHILD)) return screen;
+  TPoint o = parent->ClientToScreen({0, 0});
+  return TRect(screen.left - o.x, screen.top - o.y, screen.right - o.x, screen.bottom - o.y);
+}
+
 }  // namespace plat

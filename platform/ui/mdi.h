@@ -38,4 +38,7 @@ namespace plat {
 // there, then made smaller (or, down to a least size, moved) so that all of
 // it lies inside the client. A window that is no MDI child keeps want.
 TRect cascade_in_client(const TWindow& child, TRect want);
+// A rectangle in screen co-ordinates as the client of the child's parent
+// sees it; a window without parent keeps it.
+TRect screen_to_parent(const TWindow& child, TRect screen);
 }  // namespace plat

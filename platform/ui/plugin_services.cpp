@@ -18,6 +18,8 @@
 #include "platform/msgbox.h"
 #include "platform/path.h"
 #include "platform/plugin.h"
+#include "platform/ui/app_state.h"
+#include "platform/ui/application.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/dirdlg.h"
 #include "platform/ui/filedlg.h"
@@ -297,10 +299,22 @@ class TPluginPrintout : public TPrintout {
 
 // ---- the services ----
 
-TWindow* owner_of(HWND owner) { return owner ? window_object(owner) : nullptr; }
+// Plug-ins name no owner (their parameter blocks carry no window): their
+// windows belong to the one the user works in, the top-level window that
+// holds the focus, else the main window, so they open over the program
+// and not at the screen's corner.
+TWindow* owner_of(HWND owner) {
+  if (owner) return window_object(owner);
+  TWindow* w = window_object(::GetFocus());
+  while (w && (w->GetStyle() & WS_CHILD) && w->GetParentO()) w = w->GetParentO();
+  if (w && w->GetHandle() && w->IsWindowVisible()) return w;
+  TApplication* a = app();
+  return a ? a->GetMainWindow() : nullptr;
+}
 
 int service_message_box(HWND owner, const char* text, const char* caption, UINT flags) {
-  return ::MessageBox(owner, text ? text : "", caption, flags);
+  TWindow* w = owner_of(owner);
+  return ::MessageBox(w ? w->GetHandle() : nullptr, text ? text : "", caption, flags);
 }
 
 int service_choose_directory(HWND owner, const char* title, const char* start, char* out, size_t outSize) {

@@ -46,6 +46,29 @@ TEST_F(ChildFrameTest, AWindowWithoutProgramOffersOnlyTheCommandsThatNeedNone) {
   EXPECT_EQ(slots[0], nullptr);
 }
 
+// Pictures, the tool lists and the setup sheets need the documentation
+// right (0x20) beside a program; the memo needs only the program.
+TEST_F(ChildFrameTest, TheDocumentationCommandsFollowTheDocumentationRight) {
+  AddMillProgram(40, "O40\r\n");
+  TChildFrame* f = Open(40);
+  TChildFrame* none = Open(0, 1);
+  const struct {
+    uint32_t mask;
+    bool granted;
+  } cases[] = {{0x0, false},  {0x10, false}, {0x1F, false},       {0x40, false},
+               {0x20, true},  {0x21, true},  {0xFFFFFFDF, false}, {0xFFFFFFFF, true}};
+  for (const auto& c : cases) {
+    Globals->RightsMask = c.mask;
+    for (UINT id : {551u, 552u, 553u, 554u}) {
+      EXPECT_EQ(Enabled(f, id), c.granted) << "command " << id << ", rights " << std::hex << c.mask;
+      EXPECT_FALSE(Enabled(none, id)) << "command " << id << " without a program, rights " << std::hex << c.mask;
+    }
+    EXPECT_TRUE(Enabled(f, 550)) << std::hex << c.mask;
+  }
+  EXPECT_TRUE(Close(none));
+  EXPECT_TRUE(Close(f));
+}
+
 // Every button of an editor window's bars shows a picture, none its
 // number; the edit window's own command is grey while the control has
 // nothing to do for it.

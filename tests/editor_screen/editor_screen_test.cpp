@@ -212,6 +212,44 @@ TEST_F(EditorScreenTest, SetupSheetPagesShowTheirLabelledFields) {
   EXPECT_TRUE(page2);
 }
 
+// A maximised window covers the client, between the main window's bars.
+// A window closed while minimised or maximised leaves the place it is
+// restored to, in screen pixels: the next one opens there, not as a
+// caption bar at the client's foot nor over the whole client.
+TEST_F(EditorScreenTest, AMinimisedOrMaximisedWindowLeavesItsNormalPlace) {
+  AddMillProgram(40, "O40\r\n");
+  const int32_t before[] = {EditLeft, EditTop, EditRight, EditBottom};
+  TScriptedApp app;
+  std::vector<std::pair<TRect, TRect>> normalAndLeft;
+  app.Script = [&](TMainFrame& frame) {
+    for (UINT state : {UINT(SC_MINIMIZE), UINT(SC_MAXIMIZE)}) {
+      Globals->CurrentProgramId = 40;
+      frame.SendMessage(WM_COMMAND, kCmOpenEditor);
+      TChildFrame* child = frame.Children[0];
+      ASSERT_NE(child, nullptr);
+      const TRect normal = child->GetWindowRect();
+      ASSERT_TRUE(child->MDISysCommand(state));
+      ASSERT_NE(child->GetWindowRect(), normal) << "state " << state;
+      if (state == SC_MAXIMIZE) {
+        // Over the client, between the main window's bars.
+        const TRect area = frame.GetClientWindow()->GetWindowRect(), client = child->GetClientRect();
+        const TPoint corner = child->ClientToScreen({0, 0});
+        EXPECT_EQ(TRect(corner.x, corner.y, corner.x + client.Width(), corner.y + client.Height()), area);
+      }
+      child->PostMessage(WM_CLOSE);
+      ASSERT_TRUE(desk::run_until([&] { return frame.Children[0] == nullptr; }, 10s));
+      normalAndLeft.emplace_back(normal, TRect(EditLeft, EditTop, EditRight, EditBottom));
+    }
+  };
+  app.Run();
+  EditLeft = before[0];
+  EditTop = before[1];
+  EditRight = before[2];
+  EditBottom = before[3];
+  ASSERT_EQ(normalAndLeft.size(), 2u);
+  for (const auto& [normal, left] : normalAndLeft) EXPECT_EQ(left, normal);
+}
+
 // CPU time the whole process used so far, in clock ticks (all threads).
 long CpuTicks() {
   std::ifstream stat("/proc/self/stat");

@@ -1,6 +1,7 @@
 // Overlapped operations waited together with events, comm events, purge,
 // close while other threads use the port, a dropped line, and a large
 // transfer, over pseudo-terminals.
+#include <atomic>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -179,6 +180,9 @@ TEST_F(Lifetime, CloseEndsSiblingsPendingIoAndReopenWorks) {
   plat::HCOMM old = h;
   BOOL result = TRUE;
   DWORD error = 0;
+  // The close must come while the sibling's read is pending, not before it
+  // starts: on a loaded machine a fixed pause is no guarantee of that.
+  std::atomic<bool> pending{false};
   std::thread sibling([&] {
     plat::Event ev(true);
     plat::OVERLAPPED ov;
@@ -186,10 +190,11 @@ TEST_F(Lifetime, CloseEndsSiblingsPendingIoAndReopenWorks) {
     char b[16];
     DWORD n = 0;
     plat::read_comm(old, b, sizeof b, &n, &ov);
+    pending = true;
     result = plat::get_overlapped_result(old, &ov, &n, TRUE);
     error = plat::last_comm_error();
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!pending) std::this_thread::yield();
   EXPECT_TRUE(plat::close_comm(h));
   sibling.join();
   EXPECT_FALSE(result);
