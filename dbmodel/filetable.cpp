@@ -107,17 +107,27 @@ TcbFileRecord* TcbFileTable::FindById(long id) {
 }
 
 long TcbFileTable::LockById(long id) {
-  TcbFileRecord* r = FindById(id);
-  if (!r) return -1;
-  delete r;
-  made = nullptr;
-  long n = data_recno(Data());
-  if (n < 1) return -1;
-  if (data_lock_record(Data(), n) != 0) {
-    EngineFailed();
-    return -1;
+  // Another station's pack between the seek and the lock renumbers the
+  // rows: once the lock keeps any further pack out, the row is sought
+  // again, and while it stands elsewhere now, the lock goes there.
+  long n = 0;
+  for (int tries = 0; tries < 4; tries++) {
+    TcbFileRecord* r = FindById(id);
+    if (!r) return -1;
+    delete r;
+    made = nullptr;
+    long at = data_recno(Data());
+    if (at < 1) return -1;
+    if (at == n) return n;
+    if (n > 0) data_unlock(Data());
+    n = at;
+    if (data_lock_record(Data(), n) != 0) {
+      EngineFailed();
+      return -1;
+    }
   }
-  return n;
+  data_unlock(Data());
+  return -1;
 }
 
 TcbFileRecord* TcbFileTable::ReadAll(int handOver) {

@@ -259,8 +259,8 @@ void TDncControll::UpdatePortPanel() {
   SetDlgItemText(IDC_DNC_CONTROL_TIME, text);
   std::snprintf(text, sizeof text, "%lu", rate);
   SetDlgItemText(IDC_DNC_CONTROL_RATE, text);
-  const std::string pending = port->PendingText();
-  SetDlgItemText(IDC_DNC_CONTROL_PROGRAM, ("Program : " + (pending.empty() ? std::string("?") : pending)).c_str());
+  const std::string shown = port->ShownProgram();
+  SetDlgItemText(IDC_DNC_CONTROL_PROGRAM, ("Program : " + (shown.empty() ? std::string("?") : shown)).c_str());
 }
 
 void TDncControll::SetItemText(int id, const char* text) { SetDlgItemText(id, text ? text : ""); }

@@ -84,22 +84,57 @@ void TDncPort::WriteLogLine(const char* text) {
   TransferFile->WriteLine(text);
 }
 
-void TDncPort::SetPending(const std::string& name) {
+void TDncPort::SetRequested(const std::string& name) {
   auto copy = std::make_unique<char[]>(name.size() + 1);
   std::memcpy(copy.get(), name.c_str(), name.size() + 1);
   std::lock_guard<std::mutex> g(pendingLock_);
-  PendingProgram.swap(copy);
+  requested_.swap(copy);
+  foundPath_.reset();
+  sendDescription_.reset();
 }
 
-void TDncPort::ClearPending() {
+std::string TDncPort::RequestedText() const {
+  std::lock_guard<std::mutex> g(pendingLock_);
+  return requested_ ? std::string(requested_.get()) : std::string();
+}
+
+// The found file and the row's description stand for the same request in
+// turn: each forgets the other, so the last one set is the one shown.
+void TDncPort::SetFoundPath(const std::string& path) {
+  std::lock_guard<std::mutex> g(pendingLock_);
+  foundPath_ = path;
+  sendDescription_.reset();
+}
+
+std::string TDncPort::FoundPath() const {
+  std::lock_guard<std::mutex> g(pendingLock_);
+  return foundPath_.value_or("");
+}
+
+void TDncPort::SetSendDescription(const std::string& desc) {
+  std::lock_guard<std::mutex> g(pendingLock_);
+  sendDescription_ = desc;
+  foundPath_.reset();
+}
+
+std::string TDncPort::SendDescription() const {
+  std::lock_guard<std::mutex> g(pendingLock_);
+  return sendDescription_.value_or("");
+}
+
+void TDncPort::ClearRequest() {
   std::unique_ptr<char[]> old;
   std::lock_guard<std::mutex> g(pendingLock_);
-  PendingProgram.swap(old);
+  requested_.swap(old);
+  foundPath_.reset();
+  sendDescription_.reset();
 }
 
-std::string TDncPort::PendingText() const {
+std::string TDncPort::ShownProgram() const {
   std::lock_guard<std::mutex> g(pendingLock_);
-  return PendingProgram ? std::string(PendingProgram.get()) : std::string();
+  if (sendDescription_) return *sendDescription_;
+  if (foundPath_) return *foundPath_;
+  return requested_ ? std::string(requested_.get()) : std::string();
 }
 
 bool TDncPort::HandOver(THandOver& what) {
@@ -115,7 +150,9 @@ bool TDncPort::HandOver(THandOver& what) {
   // name after a transfer from crossing this.
   std::lock_guard<std::mutex> g(pendingLock_);
   if (!Polling) return false;
-  PendingProgram.swap(name);
+  requested_.swap(name);
+  foundPath_.reset();
+  sendDescription_.reset();
   if (what.ProgramId) SendProgramId = what.ProgramId;
   if (path) ProgramPath.swap(path);
   if (what.JobPrograms) {

@@ -16,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,8 +104,13 @@ struct TPortHandOver {
   std::atomic<int> OmitLines{0};
 
  protected:
+  // What the port's transfer is about, in three parts (see TDncPort): the
+  // program id asked for or named, the file found for it, the Program-ID
+  // of the row being sent. All under pendingLock_.
   mutable std::mutex pendingLock_;
-  std::unique_ptr<char[]> PendingProgram;  // under pendingLock_
+  std::unique_ptr<char[]> requested_;
+  std::optional<std::string> foundPath_;
+  std::optional<std::string> sendDescription_;
   mutable std::mutex eventLock_;
   std::shared_ptr<plat::Event> SendRequestEvent;  // under eventLock_
   std::shared_ptr<plat::Event> CancelEvent;       // under eventLock_
@@ -206,15 +212,35 @@ class TDncPort : public TPortSettings, public TPortHandOver, public TPortTransfe
   int StoreFailed();
   int CopyForSend(const char* tableName);
 
-  // The pending program name: null when none. The window and the master
-  // change it and read it under the pending lock (PendingText); a port
-  // thread reads it directly only while it runs the port's transfer, when
-  // nobody else changes it.
-  const char* Pending() const { return PendingProgram.get(); }
-  void SetPending(const std::string& name);
-  void ClearPending();
-  // A copy of the pending name, empty when none.
-  std::string PendingText() const;
+  // What the transfer is about, in three fields, each with its owner. The
+  // window and the master change them and read them under the pending
+  // lock; a port thread reads them directly only while it runs the port's
+  // transfer, when nobody else changes them.
+  //
+  // The program id of the transfer: the one a machine asked for or named
+  // with the program it sent (the naming of the port's protocol threads),
+  // or the name, program or file the window gave the next transfer
+  // (HandOver). Null when none. A new one forgets the two below: they
+  // belonged to the one before.
+  const char* Requested() const { return requested_.get(); }
+  void SetRequested(const std::string& name);
+  // A copy of the requested id, empty when none.
+  std::string RequestedText() const;
+  // The file found for the requested id on a port on plain files, or the
+  // file a Mazak port on plain files sends: set by the lookup of programs
+  // to send (PrepareToSend) and the Mazak send.
+  void SetFoundPath(const std::string& path);
+  std::string FoundPath() const;
+  // The Program-ID (DESC) of the program row loaded to send: set by
+  // CopyForSend.
+  void SetSendDescription(const std::string& desc);
+  std::string SendDescription() const;
+  // All three gone: the port polls again, or the request found nothing.
+  void ClearRequest();
+  // The program as the panel shows it and a send names it (the Okuma
+  // header, the system log of a send without a row): the last of the
+  // three that was set, empty when none.
+  std::string ShownProgram() const;
   // What the control window hands to a polling port for the next send or
   // reception: the pending name and, for a send, the program or file and
   // the job. False, with nothing changed, when the port is not polling:

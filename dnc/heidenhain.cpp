@@ -390,7 +390,7 @@ void EndExchange(TDncPort& port, Session& s) {
   s.BadCopies = 0;
   s.Complete = false;
   port.ProgramPath.reset();
-  port.ClearPending();
+  port.ClearRequest();
   s.State = kHeiNone;
   if (state != kHeiNone) SetDncPortStatus(port, 4);
   SetDncEvent(kRefreshPanel);
@@ -411,7 +411,7 @@ void Abort(TDncPort& port, Session& s) {
 int HeiSendProgram(TDncPort& port, Session& s, const std::string& name) {
   s.State = kHeiSend;
   s.Complete = false;
-  port.SetPending(name);
+  port.SetRequested(name);
   Log(port, name);
   Log(port, "HEI : Program " + name + " being sent");
   if (!PrepareToSend(&port)) {
@@ -444,7 +444,7 @@ int HeiSendProgram(TDncPort& port, Session& s, const std::string& name) {
 
 int HeiReceiveProgram(TDncPort& port, Session& s, const std::string& name) {
   s.State = kHeiRead;
-  port.SetPending(name);
+  port.SetRequested(name);
   port.ReceiveFailed = 0;
   Log(port, "HEI : Program " + name + " being received");
   port.TransferFile.reset();

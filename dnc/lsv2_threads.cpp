@@ -288,10 +288,10 @@ void SetStatus(TDncPort& port, int status) {
 void TakeProgramNumber(TDncPort& port, TLsv2Session& s, const std::string& text) {
   if (auto n = Lsv2TelegramNumber(text)) {
     s.Number = *n;
-    port.SetPending(std::to_string(*n));
+    port.SetRequested(std::to_string(*n));
   } else {
     s.Number = 0;
-    port.ClearPending();
+    port.ClearRequest();
   }
 }
 
@@ -407,8 +407,8 @@ bool MakeDripFeedFile(TDncPort& port, TLsv2Session& s, bool& drip) {
   }
   Log(port, "LSV2 : Making Dripp-Feed File");
   const unsigned long first = s.Number + static_cast<unsigned long>(Globals ? Globals->Lsv2ResProgNo : 100000);
-  port.SetPending(std::to_string(first));
-  Log(port, port.Pending());
+  port.SetRequested(std::to_string(first));
+  Log(port, port.Requested());
   const std::string path = DripFeedPath(port);
   if (!Lsv2WriteDripFeedFile(port.ProgramPath.get(), path, first, Lsv2PartSize(limit))) {
     Log(port, "LSV2 : The drip-feed file could not be written: " + path);
@@ -426,17 +426,17 @@ int PrepareProgram(TDncPort& port, TLsv2Session& s) {
   s.Source.Close();
   if (s.Number > 500000) {
     s.Number -= 500000;
-    port.SetPending(std::to_string(s.Number));
+    port.SetRequested(std::to_string(s.Number));
   }
   auto fail = [&](const char* text) {
-    port.ClearPending();
+    port.ClearRequest();
     port.ProgramPath.reset();
     port.ProgramTable.reset();
     port.ProgramRecord.reset();
     Log(port, text);
     return 0;
   };
-  if (!port.Pending() || !PrepareToSend(&port)) return fail("LSV2 : Exit false #1");
+  if (!port.Requested() || !PrepareToSend(&port)) return fail("LSV2 : Exit false #1");
   if (!port.FileMode() && !port.CopyForSend(nullptr)) return fail("LSV2 : Exit false #2");
   {
     plat::File f = plat::create_file(port.ProgramPath.get(), plat::Access::read, plat::Share::read_write,
@@ -634,7 +634,7 @@ void Lsv2PollingThread(void* arg) {
   port.OpenSendRequestEvent();
   port.BytesReceived = port.BytesTotal = port.BytesSent = 0;
   port.ProgramPath.reset();
-  port.ClearPending();
+  port.ClearRequest();
   SetDncEvent(kRefreshPanel);
   Log(port, "LSV2 : Polling Started");
   port.WaitOverlapped.hEvent = &done;

@@ -293,8 +293,8 @@ TMazakStep TakeTelegram(TDncPort& port, int type, TMazakExchange& exchange, cons
       step = TMazakStep{};
       step.Answer = codes.Error;
       step.Failed = step.End = true;
-    } else if (!port.Pending()) {
-      if (auto number = MazakHeaderNumber(type, data)) port.SetPending(std::to_string(*number));
+    } else if (!port.Requested()) {
+      if (auto number = MazakHeaderNumber(type, data)) port.SetRequested(std::to_string(*number));
     }
     if (step.CountBytes) {
       port.BytesReceived += static_cast<uint32_t>(bytes);
@@ -372,11 +372,11 @@ void MazakParseThread(void* arg) {
   if (!MazakActiveType(type) || type == kMazakT2) return;
   Log(port, "T3-Parsing Started");
   bool sendFollows = false;
-  if (!port.Pending()) {
+  if (!port.Requested()) {
     port.StoreFailed();
   } else {
     const long reserved = port.Setting(kPropReservedNumber);
-    if (reserved == 0 || std::to_string(reserved) != port.Pending()) {
+    if (reserved == 0 || std::to_string(reserved) != port.Requested()) {
       port.StoreReceived();
       if (type == kMazakMPlus) port.NameForReception = 0;
     } else {
@@ -391,7 +391,7 @@ void MazakParseThread(void* arg) {
       } else {
         Log(port, "Requesting");
         Log(port, *name);
-        port.SetPending(*name);
+        port.SetRequested(*name);
         if (PrepareToSend(&port)) {
           sendFollows = true;
           if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, 11);
@@ -400,7 +400,7 @@ void MazakParseThread(void* arg) {
     }
   }
   port.BytesSent = port.BytesReceived = port.BytesTotal = 0;
-  if (!sendFollows) port.ClearPending();
+  if (!sendFollows) port.ClearRequest();
   SetDncEvent(kRefreshPanel);
   Log(port, "T3-Parsing Ended");
   PostPortRequest(&port, sendFollows ? kRequestSend : kRequestPoll);
@@ -442,7 +442,7 @@ bool OpenProgramToSend(TDncPort& port) {
   } else if (!port.ProgramPath) {
     return false;
   } else {
-    port.SetPending(port.ProgramPath.get());
+    port.SetFoundPath(port.ProgramPath.get());
   }
   CloseImage(port);
   port.TransferFile = std::make_unique<TMyFile>(port.ProgramPath.get());

@@ -101,18 +101,18 @@ int ReservedRule(TDncPort& port, const std::string& s, const std::string& trigge
       DncPortLog("Res Number Found", &port);
       DncPortLog(s.c_str(), &port);
     }
-    port.ClearPending();
+    port.ClearRequest();
     return 0;
   }
   if (fourDigits) {
-    port.SetPending(Padded(number, 4));
+    port.SetRequested(Padded(number, 4));
   } else if (port.Setting(kPropZeroPad)) {
     long index = port.Setting(kPropZeroPadIndex);
     if (index < 0) index = 0;
     if (index > 12) index = 12;
-    port.SetPending(Padded(number, 4 + static_cast<int>(index)));
+    port.SetRequested(Padded(number, 4 + static_cast<int>(index)));
   } else {
-    port.SetPending(Format("%ld", number));
+    port.SetRequested(Format("%ld", number));
   }
   return 1;
 }
@@ -168,21 +168,21 @@ int TDncPort::ExtractProgramName(const char* line) {
     case kModeTriggers2: {
       std::string name = Between(s, trigger, Codes(kPropIdEndTrigger));
       if (name.empty()) return 0;
-      SetPending(name);
+      SetRequested(name);
       return 1;
     }
     case kModeReserved:
       return ReservedRule(*this, s, trigger, false, true, true);
     case kModeOkuma: {
-      if (!Pending()) return 0;
-      long number = std::atol(Pending());
+      if (!Requested()) return 0;
+      long number = std::atol(Requested());
       return number == Setting(kPropReservedNumber) ? 0 : 1;
     }
     case kModeMulti: {
       if (trigger.empty()) return 0;
       std::size_t at = s.find(trigger[0]);
       if (at == std::string::npos) return 0;
-      SetPending(Digits(s, at));
+      SetRequested(Digits(s, at));
       return 1;
     }
     case kModeDialog4: {
@@ -212,7 +212,7 @@ int TDncPort::ExtractProgramName(const char* line) {
           }
         }
       }
-      SetPending(name);
+      SetRequested(name);
       RewriteForDialog(*this);
       DialogState = 0;
       return 1;
@@ -227,7 +227,7 @@ int TDncPort::ExtractProgramName(const char* line) {
         }
       }
       if (DialogState < 2) return 0;
-      SetPending(Padded(DialogState, 8));
+      SetRequested(Padded(DialogState, 8));
       RewriteForDialog(*this);
       DialogState = 0;
       return 1;
@@ -247,10 +247,10 @@ int RequestByMode(TDncPort& port, const std::string& s, long mode, const std::st
   switch (mode) {
     case kModeTriggers:
     case kModeTriggers2: {
-      if (mode == kModeTriggers) port.ClearPending();
+      if (mode == kModeTriggers) port.ClearRequest();
       std::string name = Between(s, trigger, endTrigger);
       if (name.empty()) return 0;
-      port.SetPending(name);
+      port.SetRequested(name);
       return 1;
     }
     case kModeReserved:
@@ -262,14 +262,14 @@ int RequestByMode(TDncPort& port, const std::string& s, long mode, const std::st
       if (at == std::string::npos || s.find("&HE") != std::string::npos) return 0;
       long number = 0;
       if (!LeadingNumber(s, at + 2, number)) return 0;
-      port.SetPending(Padded(number, 4));
+      port.SetRequested(Padded(number, 4));
       return 1;
     }
     case kModeMulti: {
       if (trigger.empty()) return 0;
       std::size_t at = s.find(trigger[0]);
       if (at == std::string::npos) return 0;
-      port.SetPending(Digits(s, at));
+      port.SetRequested(Digits(s, at));
       port.DialogState = 0;
       return 1;
     }
@@ -287,10 +287,10 @@ int RequestByMode(TDncPort& port, const std::string& s, long mode, const std::st
       std::size_t star = collected.find('_');
       if (star == std::string::npos) {
         if (!NumberOf(collected, number)) return 0;
-        port.SetPending(Padded(number, 8));
+        port.SetRequested(Padded(number, 8));
       } else {
         if (!LeadingNumber(collected, star + 1, number)) number = 0;
-        port.SetPending("0_" + std::to_string(number));
+        port.SetRequested("0_" + std::to_string(number));
       }
       port.DialogState = 0;
       return 1;
@@ -301,7 +301,7 @@ int RequestByMode(TDncPort& port, const std::string& s, long mode, const std::st
       if (at == std::string::npos) return 0;
       long number = 0;
       if (!NumberOf(Digits(s, at), number) || number == 0) return 0;
-      port.SetPending(Padded(number, 8));
+      port.SetRequested(Padded(number, 8));
       port.DialogState = 0;
       return 1;
     }
@@ -318,7 +318,7 @@ int TDncPort::ExtractProgramNumber(const char* line) {
   if (mode != kModeDialog4 && mode != kModeDialog11 && trigger.empty()) return 0;
   const std::string s = Body(line);
   if (mode == kModeOkuma) {
-    if (!Pending() || std::atol(Pending()) != Setting(kPropReservedNumber)) return 0;
+    if (!Requested() || std::atol(Requested()) != Setting(kPropReservedNumber)) return 0;
     return RequestByMode(*this, s, kModeTriggers, trigger, Codes(kPropRequestEndTrigger));
   }
   return RequestByMode(*this, s, mode, trigger, Codes(kPropRequestEndTrigger));
@@ -344,7 +344,7 @@ int TDncPort::CheckForJob(const char* line) {
       if (at == std::string::npos) return 0;
       long number = 0;
       if (!NumberOf(Digits(s, at), number)) return 0;
-      SetPending(Padded(number, 8));
+      SetRequested(Padded(number, 8));
       DialogState = 0;
       return 1;
     }

@@ -48,8 +48,8 @@ bool StartSend(TDncPort& port, TSendHooks& hooks, bool locked) {
 }
 
 void LogSend(TDncPort& port, const TSendHooks& hooks, SendEnd end) {
-  const char* pending = hooks.NamesPending && port.Pending() ? port.Pending() : "";
-  const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : pending;
+  const std::string shown = hooks.NamesPending ? port.ShownProgram() : std::string();
+  const char* desc = port.ProgramRecord ? port.ProgramRecord->DESC : shown.c_str();
   const char* machine = port.ProgramRecord ? port.ProgramRecord->MACHINE : port.Text(kPropName);
   Globals->WriteLog(end == SendEnd::Done ? 1 : 2, desc, machine, port.Text(kPropDisplayName));
 }

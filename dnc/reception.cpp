@@ -123,11 +123,11 @@ std::string Filtered(TDncPort& port, const unsigned char* bytes, std::size_t sta
 // In the Okuma naming mode the header "$name." names the program; the
 // program itself starts at the "%" after it.
 std::size_t TakeOkumaName(TDncPort& port, const std::string& kept) {
-  if (port.Setting(kPropNamingMode) != 3 || port.Pending()) return 0;
+  if (port.Setting(kPropNamingMode) != 3 || port.Requested()) return 0;
   std::size_t dollar = kept.find('$');
   std::size_t dot = dollar == std::string::npos ? std::string::npos : kept.find('.', dollar + 1);
   if (dot == std::string::npos) return 0;
-  port.SetPending(kept.substr(dollar + 1, dot - dollar - 1));
+  port.SetRequested(kept.substr(dollar + 1, dot - dollar - 1));
   std::size_t percent = kept.find('%', dot + 1);
   return percent != std::string::npos ? percent : 0;
 }

@@ -93,11 +93,11 @@ bool ServeJobRequest(TDncPort& port) {
   long jobId = 0;
   {
     TJobTable01 jobs;
-    jobId = FindJobByMachinePart(&jobs, port.Setting(kPropMachineId), port.PendingText().c_str());
+    jobId = FindJobByMachinePart(&jobs, port.Setting(kPropMachineId), port.RequestedText().c_str());
   }
   if (!jobId) {
     Log(port, "Job Not Found");
-    port.ClearPending();
+    port.ClearRequest();
     return false;
   }
   Log(port, "Job Found");
@@ -112,7 +112,7 @@ bool ServeJobRequest(TDncPort& port) {
     TcbRecord* programs = lines.LoadJob(jobId);
     if (!programs) {
       Log(port, "Job has no programs");
-      port.ClearPending();
+      port.ClearRequest();
       return false;
     }
     port.FreeBufferList();

@@ -230,7 +230,7 @@ class TRs232Send : public TSendHooks {
       header = port.StartTrigger;
       if (port.Setting(kPropNamingMode) == 3) {
         header += "$";
-        header += port.Pending() ? port.Pending() : "";
+        header += port.ShownProgram();
         header += ".MIN";
         header += '\0';
       }

@@ -192,7 +192,7 @@ void ServeRequest(TDncPort& port, int code) {
         port.TransferFile->Close();
         port.TransferFile.reset();
       }
-      port.ClearPending();
+      port.ClearRequest();
       StartPolling(port);
       break;
     case kRequestParse:
@@ -231,8 +231,8 @@ void ShowSelected() {
   if (!w) return;
   TDncPort* port = SelectedPort();
   if (!port) return;
-  const std::string pending = port->PendingText();
-  std::string program = std::string("Program : ") + (pending.empty() ? "?" : pending);
+  const std::string shown = port->ShownProgram();
+  std::string program = std::string("Program : ") + (shown.empty() ? "?" : shown);
   w->SetItemText(IDC_DNC_CONTROL_PROGRAM, program.c_str());
   w->SetItemText(IDC_DNC_CONTROL_RECEIVED, std::to_string(port->BytesReceived.load()).c_str());
   w->SetItemText(IDC_DNC_CONTROL_SENT, std::to_string(port->BytesSent.load()).c_str());

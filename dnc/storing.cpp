@@ -189,7 +189,7 @@ int TDncPort::StoreReceived() {
       if (!ProgramPath) return StoreFailed();
       target = ProgramPath.get();
     } else {
-      std::string name = SafeName(*this, Pending());
+      std::string name = SafeName(*this, Requested());
       const char* dir0 = Record->GetValue(kPropFirstDirectory);
       if (name.empty() || !dir0 || !*dir0) return StoreFailed();
       target = Join(dir0, WithExtension(name, Text(kPropExtension)));
@@ -202,19 +202,19 @@ int TDncPort::StoreReceived() {
   int backup = BackupBeforeOverwrite();
   if (backup < 0) return StoreFailed();
   if (backup > 0) {
-    Log(*this, std::string("Saving -> ") + (Pending() ? Pending() : ""));
+    Log(*this, std::string("Saving -> ") + (Requested() ? Requested() : ""));
     if (!Copy(*this, TransferPath, OverwritePath.get())) return StoreFailed();
     if (Globals) Globals->WriteLog(kLogReceivedReplaced, OverwriteDesc.c_str(), OverwriteMachine.c_str(), Text(kPropDisplayName));
     return 1;
   }
 
-  Log(*this, std::string("Saving -> ") + (Pending() ? Pending() : ""));
+  Log(*this, std::string("Saving -> ") + (Requested() ? Requested() : ""));
   long id = NextProgramId();
   if (id <= 0) {
     Log(*this, "No program id could be drawn");
     return StoreFailed();
   }
-  auto r = NewRecord(*this, id, 'P', Text(kPropMachineDir), Pending());
+  auto r = NewRecord(*this, id, 'P', Text(kPropMachineDir), Requested());
   if (!PlaceAndAppend(*this, *r, "KELVFILE.DBF")) return StoreFailed();
   if (Globals) Globals->WriteLog(kLogReceivedNew, r->DESC, r->MACHINE, Text(kPropDisplayName));
   return 1;
@@ -224,19 +224,19 @@ int TDncPort::StoreTemporary() {
   Filing filing(*this);
   CloseReceiveFile(*this);
   if (FileMode()) {
-    std::string name = SafeName(*this, Pending());
+    std::string name = SafeName(*this, Requested());
     if (name.empty()) return StoreFailed();
     return Copy(*this, TransferPath, Dir(&TGlobals::DncTempDir) + WithExtension(name, Text(kPropExtension)))
                ? 1
                : StoreFailed();
   }
-  Log(*this, std::string("Temp. Storage -> ") + (Pending() ? Pending() : ""));
+  Log(*this, std::string("Temp. Storage -> ") + (Requested() ? Requested() : ""));
   long id = NextTemporaryTransferId();
   if (id <= 0) {
     Log(*this, "No temporary-storage id could be drawn");
     return StoreFailed();
   }
-  auto r = NewRecord(*this, id, 'T', Dir(&TGlobals::DncTempDir), Pending());
+  auto r = NewRecord(*this, id, 'T', Dir(&TGlobals::DncTempDir), Requested());
   if (!PlaceAndAppend(*this, *r, "KELVDNCT.DBF")) return StoreFailed();
   if (Globals) Globals->WriteLog(kLogReceivedTemporary, r->DESC, r->MACHINE, Text(kPropDisplayName));
   return 1;
@@ -256,7 +256,7 @@ int TDncPort::BackupBeforeOverwrite() {
       std::size_t cut = source.find_last_of("\\/");
       base = cut == std::string::npos ? source : source.substr(cut + 1);
     } else {
-      base = SafeName(*this, Pending());
+      base = SafeName(*this, Requested());
       const char* dir0 = Record->GetValue(kPropFirstDirectory);
       if (base.empty() || !dir0 || !*dir0) return 0;
       source = Join(dir0, WithExtension(base, Text(kPropExtension)));
@@ -273,13 +273,13 @@ int TDncPort::BackupBeforeOverwrite() {
     }
   }
 
-  if (!BacksUp(Setting(kPropStorageMode)) || !Pending()) return 0;
-  TcbFileRecord* found = FindOnMachine(*this, Pending());
+  if (!BacksUp(Setting(kPropStorageMode)) || !Requested()) return 0;
+  TcbFileRecord* found = FindOnMachine(*this, Requested());
   if (!found) return 0;
   std::unique_ptr<TcbFileRecord> r(static_cast<TcbFileRecord*>(found));
   FreeRecordList(found->next);
   r->next = nullptr;
-  Log(*this, std::string("Backup -> ") + Pending());
+  Log(*this, std::string("Backup -> ") + Requested());
   const std::string current = r->FilePath();
   long id = NextBackupId();
   if (id <= 0) {
@@ -368,7 +368,7 @@ int TDncPort::CopyForSend(const char* tableName) {
   std::string path = ProgramRecord->FilePath();
   ProgramPath = std::make_unique<char[]>(path.size() + 1);
   std::memcpy(ProgramPath.get(), path.c_str(), path.size() + 1);
-  SetPending(ProgramRecord->DESC);
+  SetSendDescription(ProgramRecord->DESC);
   return ProgramTable->LockById(SendProgramId) > 0 ? 1 : 0;
 }
 
@@ -383,7 +383,7 @@ void Found(TDncPort& port, const std::string& path) {
   Log(port, "Found : " + path);
   port.ProgramPath = std::make_unique<char[]>(path.size() + 1);
   std::memcpy(port.ProgramPath.get(), path.c_str(), path.size() + 1);
-  port.SetPending(path);
+  port.SetFoundPath(path);
   plat::File f = plat::create_file(path, plat::Access::read, plat::Share::read_write, plat::Disposition::open_existing);
   port.BytesTotal = f.is_open() ? static_cast<uint32_t>(plat::length(f)) : 0;
   Log(port, "Returning...");
@@ -396,11 +396,11 @@ int PrepareToSend(TDncPort* port) {
   TDncPort& p = *port;
   p.ProgramPath.reset();
   if (!p.FileMode()) {
-    if (!p.Pending()) {
+    if (!p.Requested()) {
       Log(p, "PrepareToSend = false (1)");
       return 0;
     }
-    TcbFileRecord* found = FindOnMachine(p, p.Pending());
+    TcbFileRecord* found = FindOnMachine(p, p.Requested());
     if (!found) {
       Log(p, "PrepareToSend = false (2)");
       return 0;
@@ -411,7 +411,7 @@ int PrepareToSend(TDncPort* port) {
     return 1;
   }
 
-  std::string name = SafeName(p, p.Pending());
+  std::string name = SafeName(p, p.Requested());
   if (name.empty()) return 0;
   name = WithExtension(name, p.Text(kPropExtension));
   for (int i = 0; i < TDncPort::kDirectories; i++) {
@@ -437,6 +437,6 @@ int PrepareToSend(TDncPort* port) {
     plat::find_close(h);
   }
   p.ProgramPath.reset();
-  p.ClearPending();
+  p.ClearRequest();
   return 0;
 }

@@ -1,33 +1,44 @@
 // Public calls on records and fields: moving, seeking, reading and writing.
 // Each takes the lock and checks the pending error at its entry (DbCall).
-#include <functional>
-
 #include "engine/engine_api.h"
 #include "engine/index_data.h"
 
+// The moves and seeks read the table's files: while another station's
+// rebuild replaces them they wait for it (DbReading), so they meet them
+// whole, all old or all new.
 int data_top(DbDataFile* d) {
   DbCall call(d->context);
-  return call ? data_top_in(d) : -1;
+  if (!call) return -1;
+  DbReading reading(d);
+  return reading ? data_top_in(d) : -1;
 }
 
 int data_bottom(DbDataFile* d) {
   DbCall call(d->context);
-  return call ? data_bottom_in(d) : -1;
+  if (!call) return -1;
+  DbReading reading(d);
+  return reading ? data_bottom_in(d) : -1;
 }
 
 int data_go(DbDataFile* d, long n) {
   DbCall call(d->context);
-  return call ? data_go_in(d, n) : -1;
+  if (!call) return -1;
+  DbReading reading(d);
+  return reading ? data_go_in(d, n) : -1;
 }
 
 int data_skip(DbDataFile* d, long n) {
   DbCall call(d->context);
-  return call ? data_skip_in(d, n) : -1;
+  if (!call) return -1;
+  DbReading reading(d);
+  return reading ? data_skip_in(d, n) : -1;
 }
 
 long data_reccount(DbDataFile* d) {
   DbCall call(d->context);
-  return call ? data_reccount_in(d) : -1;
+  if (!call) return -1;
+  DbReading reading(d);
+  return reading ? data_reccount_in(d) : -1;
 }
 
 DbTag* data_tag_find(DbDataFile* d, const char* name) {
@@ -35,27 +46,18 @@ DbTag* data_tag_find(DbDataFile* d, const char* name) {
   return call ? index_data_tag_find(d, name) : nullptr;
 }
 
-namespace {
-
-// A seek that finds nothing while another station may be rebuilding the
-// index is looked at again once the rebuild is done (index_lookup_confirmed).
-// Only a seek that merely reads runs twice: one that first writes the
-// changed current record runs once, as it always did.
-int seek_confirmed(DbDataFile* d, const std::function<int()>& seek) {
-  if (d->record_changed) return seek();
-  return index_lookup_confirmed(&d, 1, [&](bool) { return seek(); });
-}
-
-}  // namespace
-
 int data_seek(DbDataFile* d, const char* text) {
   DbCall call(d->context);
-  return call ? seek_confirmed(d, [&] { return index_data_seek(d, text, -1); }) : -1;
+  if (!call) return -1;
+  DbReading reading(d);
+  return reading ? index_data_seek(d, text, -1) : -1;
 }
 
 int data_seek_double(DbDataFile* d, double value) {
   DbCall call(d->context);
-  return call ? seek_confirmed(d, [&] { return index_data_seek_double(d, value); }) : -1;
+  if (!call) return -1;
+  DbReading reading(d);
+  return reading ? index_data_seek_double(d, value) : -1;
 }
 
 int data_write(DbDataFile* d, long n) {

@@ -55,48 +55,73 @@ void tables_of(DbRelateNode* node, std::vector<DbDataFile*>* out) {
   for (DbRelateNode* s : node->slaves) tables_of(s, out);
 }
 
-// Going to an end that finds no record, or fails, while another station may
-// be rebuilding an index of the relation's tables is done again once the
-// rebuild is done (index_lookup_confirmed), from a fresh start: what was
-// built from the rebuild's half-written files (bitmaps, a sorted set) is
-// thrown away first.
-int end_confirmed(DbRelation* r, int (*to_end)(DbRelation*)) {
+// A walk holds its tables' reading guards (DbReading) from its top or
+// bottom until the relation is unlocked or freed: another station's
+// rebuild waits for it meanwhile, so no walk passes over or meets twice a
+// row that a pack renumbers, and a sorted set's record numbers stay those
+// of its rows. 0, or -1 with the error reported.
+int hold_reading(DbRelation* r) {
+  if (!r->reading.empty()) return 0;
   std::vector<DbDataFile*> tables;
   tables_of(&r->top, &tables);
-  return index_lookup_confirmed(tables.data(), tables.size(), [&](bool again) {
-    if (again) relate_reset(r);
-    return to_end(r);
-  });
+  for (DbDataFile* d : tables) {
+    if (data_reading_enter(d) != 0) {
+      relate_reading_release(r);
+      return -1;
+    }
+    r->reading.push_back(d);
+  }
+  return 0;
+}
+
+int walk_from_end(DbRelation* r, int (*to_end)(DbRelation*)) {
+  if (hold_reading(r) != 0) return -1;
+  return to_end(r);
 }
 
 }  // namespace
 
+void relate_reading_release(DbRelation* r) {
+  while (!r->reading.empty()) {
+    data_reading_leave(r->reading.back());
+    r->reading.pop_back();
+  }
+}
+
 int relate_top(DbRelation* r) {
   if (!r) return -1;
   DbCall call(r->top.context);
-  return call ? end_confirmed(r, relate_top_in) : -1;
+  return call ? walk_from_end(r, relate_top_in) : -1;
 }
 
 int relate_bottom(DbRelation* r) {
   if (!r) return -1;
   DbCall call(r->top.context);
-  return call ? end_confirmed(r, relate_bottom_in) : -1;
+  return call ? walk_from_end(r, relate_bottom_in) : -1;
 }
 
 int relate_skip(DbRelation* r, long n) {
   if (!r) return -1;
   DbCall call(r->top.context);
-  return call ? relate_skip_in(r, n) : -1;
+  if (!call) return -1;
+  // A walk whose start held no guard (its tables were locked then) takes
+  // one for the step.
+  std::vector<DbDataFile*> tables;
+  if (r->reading.empty()) tables_of(&r->top, &tables);
+  DbReading reading(tables.data(), tables.size());
+  return reading ? relate_skip_in(r, n) : -1;
 }
 
 int relate_unlock(DbRelation* r) {
   if (!r) return -1;
   DbCall call(r->top.context, DbCall::run);
+  relate_reading_release(r);
   return relate_unlock_in(r);
 }
 
 int relate_free(DbRelation* r, int close_files) {
   if (!r) return -1;
   DbCall call(r->top.context, DbCall::run);
+  relate_reading_release(r);
   return relate_free_in(r, close_files);
 }

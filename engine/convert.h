@@ -64,8 +64,4 @@ void* mem_alloc_retry(DB_ENGINE* c, size_t size);
 
 // The pause between lock tries: until the clock's second changes.
 void code_yield();
-// One of its short steps, for a wait that should end as soon as the lock is
-// free (a reader waiting out another station's rebuild).
-void code_yield_step();
-enum : int { DB_YIELD_STEPS_PER_SECOND = 25 };
 long code_yield_count();  // waits so far, in every thread

@@ -21,6 +21,7 @@ bool has_backlink(unsigned version) { return version == 0x30 || version == 0x31 
 // Frees what open built, without writing anything back.
 void data_discard(DbDataFile* d) {
   DB_ENGINE* c = d->context;
+  data_guards_drop(d);
   for (int i = 0; i < d->n_memos; i++) memo_field_free(d->memos[i].field);
   if (d->memo_file.file.handle != -1) memo_file_close(&d->memo_file);
   if (d->file.handle != -1 || d->file.name) file_close_in(&d->file);
@@ -49,6 +50,10 @@ DbDataFile* fail(DbDataFile* d) {
   return nullptr;
 }
 
+// Reads the header, the descriptors, the memo file and the index of a
+// table just opened; null (the table discarded) on a failure.
+DbDataFile* open_read(DB_ENGINE* c, DbDataFile* d, const char* path);
+
 }  // namespace
 
 DbDataFile* data_open_in(DB_ENGINE* c, const char* name) {
@@ -76,7 +81,17 @@ DbDataFile* data_open_in(DB_ENGINE* c, const char* name) {
   }
   list_add(&c->data_list, d);
   file_name_piece(d->alias, sizeof d->alias, path, 0, 0);
+  // Another station's pack may be copying the table over: the header and
+  // the index are read once it is done.
+  if (data_reading_enter(d) != 0) return fail(d);
+  DbDataFile* opened = open_read(c, d, path);
+  if (opened) data_reading_leave(opened);
+  return opened;
+}
 
+namespace {
+
+DbDataFile* open_read(DB_ENGINE* c, DbDataFile* d, const char* path) {
   unsigned char head[32];
   long flen = file_len_in(&d->file);
   if (flen < 0) return fail(d);
@@ -180,6 +195,8 @@ DbDataFile* data_open_in(DB_ENGINE* c, const char* name) {
   if (index_data_open(d) != 0) return fail(d);
   return d;
 }
+
+}  // namespace
 
 DbDataFile* data_create_in(DB_ENGINE* c, const char* name, const DbFieldInfo* fields,
                            const DbTagInfo* tags) {

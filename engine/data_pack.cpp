@@ -131,12 +131,20 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
   std::memset(d->record, ' ', d->record_width);
   d->record_changed = 0;
   long kept = write_kept(d, &work, count, first, last, pack);
-  {
+  if (kept >= 0) {
     // From the index's replacement to the table's, the two do not agree:
-    // readers that meet them so wait for the writing byte.
-    DbTableWriting writing(d);
-    rc = kept < 0 ? -1 : reindex_over(d, &work, kept);
+    // no reader without a lock may meet them until both are in place.
+    DbRebuilding rebuilding(d);
+    if (rebuilding.rc() != 0) {
+      // Readers stayed: nothing was replaced, the table stays as it was.
+      DbQuietError quiet(c, DbQuietError::if_error);
+      file_close_in(&work);
+      return rebuilding.rc() < 0 ? -1 : rebuilding.rc();
+    }
+    rc = reindex_over(d, &work, kept);
     if (rc == 0) rc = file_replace(&d->file, &work);  // closes and removes the work file
+  } else {
+    rc = -1;
   }
   d->held_for = 0;  // the held count is found again
   if (rc == 0) {

@@ -6,7 +6,6 @@
 // mdx_format.md beside this file.
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include "engine/block.h"
@@ -27,21 +26,6 @@ class DbTableWriting {
   DbDataFile* d_;
   std::vector<DbIndexFile*> locked_;
 };
-
-// A lookup by a reader that holds no lock on its tables meets their index
-// and records as other stations leave them: another station's pack or
-// reindex under way can make a live row look absent or a read fail. A
-// rebuild holds the index files' writing byte while it replaces its files
-// and leaves the index changed. So a result that finds nothing (rc < 0, or
-// a seek or walk that ended without its row: DB_AFTER, DB_EOF, DB_BOF) and
-// comes with an error, an index seen changing meanwhile, or the writing
-// byte held, is looked at again once the byte is free: the lookup runs
-// again (`again` set), a few times at most, and the last answer stands.
-// Errors are reported by the last run only. A hit costs nothing more, a
-// plain miss one look at the writing byte; a reader that holds a lock of
-// its own is left alone (no rebuild runs then).
-int index_lookup_confirmed(DbDataFile* const* tables, size_t count,
-                           const std::function<int(bool again)>& lookup);
 
 // The table's index files in turn.
 inline DbIndexFile* index_first(DbDataFile* d) { return static_cast<DbIndexFile*>(list_first(&d->indexes)); }

@@ -339,8 +339,7 @@ int index_lock(DbIndexFile* x) {
 }
 
 int index_unlock(DbIndexFile* x) {
-  DB_ENGINE* c = x->context;
-  DbAssertLocked(c);
+  DbAssertLocked(x->context);
   if (!x->locked) return 0;
   // Records held back by the data file go out before the keys that lead to
   // them; while they cannot, the keys wait too.

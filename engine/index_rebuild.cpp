@@ -351,9 +351,11 @@ int index_rebuild(DbIndexFile* x) {
       t->header.version++;
     rc = rebuild_into(x, &work);
     if (rc == 0) {
-      // Readers that meet the file half copied wait for the writing byte.
-      DbTableWriting writing(d);
-      rc = file_replace(&x->file, &work);  // closes and removes the work file
+      // No reader without a lock meets the file half copied; while readers
+      // stay, the old file stays.
+      DbRebuilding rebuilding(d);
+      rc = rebuilding.rc();
+      if (rc == 0) rc = file_replace(&x->file, &work);  // closes and removes the work file
     }
     if (work.handle != -1) {
       DbQuietError quiet(c);

@@ -1,7 +1,9 @@
 // Byte-range locks of shared files. Records lock at 1999999999 - n behind a
 // gate byte at 1999999999, appends at 2000000000, the whole file over
-// 1000000001 bytes from 1000000000: far beyond the data, so a lock only
-// ever blocks the same lock taken by another station.
+// 1000000001 bytes from 1000000000, the program's filing lock at
+// 2000000001, a rebuild's gate and readers' bytes from 2000000002: far
+// beyond the data, so a lock only ever blocks the same lock taken by
+// another station.
 #include "engine/lock.h"
 
 #include "engine/convert.h"
@@ -29,19 +31,10 @@ int file_lock(DbFile* f, long offset, long len) {
   return file_lock_tries_in(f, offset, len, bounded_tries > 0 ? bounded_tries : f->context->lock_attempts);
 }
 
-// The reader waits in short steps, the time of as many tries in all: the
-// rebuild it waits for usually ends within a try, and the answer should not
-// wait on the clock's next second after it.
-int file_lock_to_confirm(DbFile* f, long offset, long len) {
-  int tries = endless_depth > 0 ? -1 : bounded_tries > 0 ? bounded_tries : DB_CONFIRM_LOCK_TRIES;
-  long steps = tries < 0 ? -1 : long(tries - 1) * DB_YIELD_STEPS_PER_SECOND;
-  for (;;) {
-    int rc = file_lock_tries_in(f, offset, len, 1);
-    if (rc != DB_LOCKED || steps == 0) return rc;
-    if (steps > 0) steps--;
-    DbUnlocked wait(f->context);
-    code_yield_step();
-  }
+long guard_wait_seconds(DB_ENGINE* c, bool rebuilding) {
+  if (bounded_tries > 0) return bounded_tries;
+  if (rebuilding) return c->lock_attempts > 0 ? c->lock_attempts : DB_GUARD_WAIT_SECONDS;
+  return endless_depth > 0 ? -1 : DB_GUARD_WAIT_SECONDS;
 }
 
 // The tries are given here rather than changed in the context, which other

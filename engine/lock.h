@@ -12,6 +12,13 @@ enum : long {
   DB_LOCK_APPEND = 2000000000L,
   DB_LOCK_FILE = 1000000000L,
   DB_LOCK_FILE_LEN = 1000000001L,
+  // Past the whole-file lock, so none ever meets a lock of the records
+  // (the byte right after it is the program's filing lock): a rebuild's
+  // gate, the byte readers hold shared against a rebuild, and the one
+  // readers hold shared while they wait for a rebuild to end.
+  DB_LOCK_REBUILD_GATE = 2000000002L,
+  DB_LOCK_READING = 2000000003L,
+  DB_LOCK_READERS_WAITING = 2000000004L,
 };
 
 int file_lock(DbFile* f, long offset, long len);
@@ -43,10 +50,11 @@ class DbBoundedLocks {
 };
 
 int file_lock_tries_in(DbFile* f, long offset, long len, int tries);
-// A lock that a reader holding none takes only to confirm what it found
-// without one (waiting out another station's rebuild): tried for as long as
-// the thread's bound of tries says (DbBoundedLocks), else for
-// DB_CONFIRM_LOCK_TRIES, even while the context's attempts are endless.
-enum : int { DB_CONFIRM_LOCK_TRIES = 30 };
-int file_lock_to_confirm(DbFile* f, long offset, long len);
 int file_unlock_in(DbFile* f, long offset, long len);
+
+// How long, in seconds, a reader waits for another station's rebuild to
+// end (-1: without end, while locks are endless) and a rebuild waits for
+// readers to finish: the thread's bound of tries (DbBoundedLocks), else
+// for a rebuild the context's lock attempts, else DB_GUARD_WAIT_SECONDS.
+enum : int { DB_GUARD_WAIT_SECONDS = 30 };
+long guard_wait_seconds(DB_ENGINE* c, bool rebuilding);

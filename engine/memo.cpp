@@ -361,8 +361,7 @@ int memo_file_write(DbMemoFile* m, long* block, const char* text, unsigned len) 
 
 int memo_file_lock(DbMemoFile* m) {
   if (m->locked || m->file.handle == -1) return 0;
-  DB_ENGINE* c = m->file.context;
-  DbAssertLocked(c);
+  DbAssertLocked(m->file.context);
   int rc = file_lock_tries_in(&m->file, DB_LOCK_RECORD_BASE, 2, -1);
   if (rc != 0) return rc;
   m->locked = 1;
@@ -603,6 +602,10 @@ int memo_file_compress(DbDataFile* d) {
     }
   }
   if (cap) mem_free(text);
+  // From the memo file's replacement until the records' new block numbers
+  // are on disk, the two do not agree: no reader without a lock meets them.
+  DbRebuilding rebuilding(d);
+  if (rc == 0) rc = rebuilding.rc();
   if (rc == 0) rc = file_replace(&d->memo_file.file, &tmp.file);
   if (rc != 0) {
     mem_free(numbers);
@@ -622,6 +625,7 @@ int memo_file_compress(DbDataFile* d) {
     }
   }
   mem_free(numbers);
+  if (rc == 0) rc = file_write_back(&d->file);
   d->n_memo_frees = 0;  // blocks of the memo file that is gone
   d->rec_num_old = -1;
   d->memo_numbers_current = 0;

@@ -94,6 +94,17 @@ int dbos_lock(intptr_t h, long offset, long len) {
   return plat::last_error() == plat::error_lock_violation ? DBOS_LOCK_VIOLATION : DBOS_LOCK_ERROR;
 }
 
+int dbos_lock_shared(intptr_t h, long offset, long len) {
+  if (plat::lock_range_shared(use(h), static_cast<uint64_t>(offset), static_cast<uint64_t>(len)))
+    return DBOS_LOCK_OK;
+  return plat::last_error() == plat::error_lock_violation ? DBOS_LOCK_VIOLATION : DBOS_LOCK_ERROR;
+}
+
+int dbos_locked_elsewhere(intptr_t h, long offset, long len, bool shared_too) {
+  return plat::range_locked_elsewhere(use(h), static_cast<uint64_t>(offset), static_cast<uint64_t>(len),
+                                      shared_too);
+}
+
 int dbos_unlock(intptr_t h, long offset, long len) {
   return plat::unlock_range(use(h), static_cast<uint64_t>(offset),
                             static_cast<uint64_t>(len))

@@ -39,6 +39,11 @@ void dbos_watch_reads(DbosWriteWatch watch);
 enum { DBOS_LOCK_OK = 0, DBOS_LOCK_VIOLATION = 33, DBOS_LOCK_ERROR = -1 };
 int dbos_lock(intptr_t h, long offset, long len);
 int dbos_unlock(intptr_t h, long offset, long len);
+// A shared lock (beside other handles' shared locks), given back with
+// dbos_unlock; and whether another handle holds a lock over the range, an
+// exclusive one or (shared_too) any (1, 0 free, -1 error), taking nothing.
+int dbos_lock_shared(intptr_t h, long offset, long len);
+int dbos_locked_elsewhere(intptr_t h, long offset, long len, bool shared_too);
 
 int dbos_remove(const char* name);
 int dbos_rename(const char* old_name, const char* new_name);

@@ -89,7 +89,11 @@ struct DbRelation {
   int state = 0;  // 'x' building the sorted set, 'y' ready
   int skip_backward = 0;
   int moving_back = 0;  // the current move goes backward: scans start at their last match
+  std::vector<DbDataFile*> reading;  // tables whose reading guard the walk holds
 };
+
+// Gives back the reading guards a walk holds (its tables' rebuilds may go on).
+void relate_reading_release(DbRelation* r);
 
 DbRelation* relate_init_in(DbDataFile* data);
 DbRelateNode* relate_create_slave_in(DbRelateNode* master, DbDataFile* slave, const char* expr,

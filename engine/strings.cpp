@@ -143,17 +143,8 @@ std::atomic<long> yields{0};
 
 long code_yield_count() { return yields.load(); }
 
-namespace {
-constexpr int kYieldStepMs = 40;
-}  // namespace
-
 void code_yield() {
   yields++;
   long start = dbos_time_seconds();
-  for (int i = 0; i < DB_YIELD_STEPS_PER_SECOND && dbos_time_seconds() == start; i++) dbos_sleep_ms(kYieldStepMs);
-}
-
-void code_yield_step() {
-  yields++;
-  dbos_sleep_ms(kYieldStepMs);
+  for (int i = 0; i < 25 && dbos_time_seconds() == start; i++) dbos_sleep_ms(40);
 }

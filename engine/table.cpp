@@ -8,6 +8,7 @@
 #include "engine/convert.h"
 #include "engine/index.h"
 #include "engine/lock.h"
+#include "engine/os_shim.h"
 #include "engine/table.h"
 
 DbDataFile* data_find_by_alias_in(DB_ENGINE* c, const char* name) {
@@ -110,4 +111,160 @@ int data_lock_record_in(DbDataFile* d, long n) {
   data_locked_records(d)[0] = n;
   d->n_locks = 1;
   return 0;
+}
+
+namespace {
+
+// The steps of a wait on the other side of the guard: a rebuild's
+// replacement of a table's files, or a reader's lookup, usually ends
+// within a few of them.
+constexpr int kGuardStepMs = 2;
+constexpr long kGuardStepsPerSecond = 1000 / kGuardStepMs;
+
+// Nothing the table's handle holds keeps another station's rebuild out.
+bool needs_reading_guard(DbDataFile* d) {
+  if (d->file.handle == -1 || d->file.exclusive || d->file_locked) return false;
+  DbIndexFile* x = index_first(d);
+  if (!x) return true;
+  for (; x; x = index_next(d, x))
+    if (!x->locked && !x->file.exclusive) return true;
+  return false;
+}
+
+// Steps of kGuardStepMs in `seconds` (-1: without end).
+long steps_of(long seconds) { return seconds < 0 ? -1 : seconds * kGuardStepsPerSecond; }
+
+void step_wait(DB_ENGINE* c, long* steps) {
+  if (*steps > 0) --*steps;
+  DbUnlocked wait(c);
+  dbos_sleep_ms(kGuardStepMs);
+}
+
+int guard_error(DbDataFile* d) {
+  return code_error_ex(d->context, e_lock, "File Name:", d->file.name, nullptr);
+}
+
+// Takes the reading byte shared while no rebuild holds the gate: 0, 1 when
+// a rebuild holds either, -1 on an error.
+int try_reading(intptr_t h) {
+  int r = dbos_lock_shared(h, DB_LOCK_READING, 1);
+  if (r == DBOS_LOCK_VIOLATION) return 1;
+  if (r != DBOS_LOCK_OK) return -1;
+  int gate = dbos_locked_elsewhere(h, DB_LOCK_REBUILD_GATE, 1, false);
+  if (gate == 0) return 0;
+  dbos_unlock(h, DB_LOCK_READING, 1);
+  return gate < 0 ? -1 : 1;
+}
+
+}  // namespace
+
+int data_reading_enter(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  DbAssertLocked(c);
+  // An outer scope that needed no guard then (the table was locked) leaves
+  // an inner one that needs it now to take it.
+  d->reading_depth++;
+  if (d->reading_held || d->rebuild_held || !needs_reading_guard(d)) return 0;
+  intptr_t h = d->file.handle;
+  bool waiting = false;
+  auto stop_waiting = [&] {
+    if (waiting) dbos_unlock(h, DB_LOCK_READERS_WAITING, 1);
+    waiting = false;
+  };
+  for (long steps = steps_of(guard_wait_seconds(c, false));;) {
+    int r = try_reading(h);
+    if (r == 0) {
+      stop_waiting();
+      d->reading_held = 1;
+      d->guard_handle = h;
+      return 0;
+    }
+    if (r < 0 || steps == 0) {
+      stop_waiting();
+      d->reading_depth--;
+      return guard_error(d);
+    }
+    // Said while waiting: a rebuild that follows lets the waiting in first.
+    if (!waiting) waiting = dbos_lock_shared(h, DB_LOCK_READERS_WAITING, 1) == DBOS_LOCK_OK;
+    step_wait(c, &steps);
+  }
+}
+
+void data_reading_leave(DbDataFile* d) {
+  if (d->reading_depth <= 0 || --d->reading_depth > 0 || !d->reading_held) return;
+  d->reading_held = 0;
+  if (!d->rebuild_held) dbos_unlock(d->guard_handle, DB_LOCK_READING, 1);
+}
+
+int data_rebuild_enter(DbDataFile* d) {
+  DB_ENGINE* c = d->context;
+  DbAssertLocked(c);
+  if (d->rebuild_depth++ > 0) return 0;
+  if (d->file.handle == -1 || d->file.exclusive || d->file.read_only) return 0;
+  intptr_t h = d->file.handle;
+  // Readers still waiting for the last rebuild go first (for a moment at
+  // most): rebuilds one after the other do not starve them.
+  for (long steps = kGuardStepsPerSecond; steps > 0 && dbos_locked_elsewhere(h, DB_LOCK_READERS_WAITING, 1, true) == 1;)
+    step_wait(c, &steps);
+  // Only rebuilds take the gate, and each holds a lock that keeps others
+  // out: it is free at once but for a moment.
+  int rc = file_lock(&d->file, DB_LOCK_REBUILD_GATE, 1);
+  if (rc != 0) {
+    d->rebuild_depth--;
+    return rc;
+  }
+  // A walk of this very handle gives way: the rebuild renumbers its rows.
+  if (d->reading_held) dbos_unlock(h, DB_LOCK_READING, 1);
+  for (long steps = steps_of(guard_wait_seconds(c, true));;) {
+    int r = dbos_lock(h, DB_LOCK_READING, 1);
+    if (r == DBOS_LOCK_OK) break;
+    if (r != DBOS_LOCK_VIOLATION || steps == 0) {
+      if (d->reading_held && dbos_lock_shared(h, DB_LOCK_READING, 1) != DBOS_LOCK_OK) d->reading_held = 0;
+      file_unlock_in(&d->file, DB_LOCK_REBUILD_GATE, 1);
+      d->rebuild_depth--;
+      return r == DBOS_LOCK_VIOLATION ? DB_LOCKED : guard_error(d);
+    }
+    step_wait(c, &steps);
+  }
+  d->rebuild_held = 1;
+  d->guard_handle = h;
+  return 0;
+}
+
+void data_rebuild_leave(DbDataFile* d) {
+  if (d->rebuild_depth <= 0 || --d->rebuild_depth > 0 || !d->rebuild_held) return;
+  d->rebuild_held = 0;
+  intptr_t h = d->guard_handle;
+  dbos_unlock(h, DB_LOCK_READING, 1);
+  dbos_unlock(h, DB_LOCK_REBUILD_GATE, 1);
+  if (d->reading_held && dbos_lock_shared(h, DB_LOCK_READING, 1) != DBOS_LOCK_OK) d->reading_held = 0;
+}
+
+void data_guards_drop(DbDataFile* d) {
+  if (d->rebuild_held) {
+    d->rebuild_depth = 1;
+    data_rebuild_leave(d);
+  }
+  if (d->reading_held) {
+    d->reading_depth = 1;
+    data_reading_leave(d);
+  }
+  d->reading_depth = d->rebuild_depth = 0;
+}
+
+DbReading::DbReading(DbDataFile* const* tables, size_t count) : tables_(tables) {
+  if (count == 1) {
+    single_[0] = tables[0];
+    tables_ = single_;
+  }
+  for (; entered_ < count; entered_++) {
+    if (data_reading_enter(tables_[entered_]) != 0) {
+      ok_ = false;
+      break;
+    }
+  }
+}
+
+DbReading::~DbReading() {
+  while (entered_ > 0) data_reading_leave(tables_[--entered_]);
 }

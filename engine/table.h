@@ -107,6 +107,14 @@ struct DbDataFile {
   long run_next;
   unsigned run_writes;
   int writing_depth;  // DbTableWriting scopes open on this table
+  // The guards between readers holding no lock and a rebuild (DbReading,
+  // DbRebuilding): scopes open, whether the outermost one holds its bytes,
+  // and the handle it took them on (a pack swaps the file meanwhile).
+  int reading_depth;
+  int reading_held;
+  int rebuild_depth;
+  int rebuild_held;
+  intptr_t guard_handle;
   // Memo blocks given up by records written but not yet on disk (held
   // under the lock): they go back to the free chain after the write-back.
   long* memo_frees;
@@ -145,6 +153,55 @@ long data_count_held(DbDataFile* d);
 // Record locks: one record at a time (taking it gives up the others and
 // the index locks); a group or the whole file are the record operations'.
 inline long* data_locked_records(DbDataFile* d) { return d->locks ? d->locks : &d->lock_slot; }
+// Another station's rebuild (a pack, a reindex) replaces the table's files
+// in place while this one reads them: a reader that holds no lock of its
+// own could meet them half copied, or one replaced and the other not. A
+// reader holds the table's reading byte shared for the time of one lookup
+// or walk (DbReading); a rebuild replaces files only while it holds that
+// byte alone (DbRebuilding), and first closes the gate byte, so that new
+// readers wait for it rather than keeping it out. Both sides wait in short
+// steps for a bounded time: a reader then reports a lock error, a rebuild
+// DB_LOCKED, having replaced nothing. Scopes nest; a table opened
+// exclusively, or one whose own locks keep every rebuild out (its file
+// lock, or the lock of each of its index files), takes nothing.
+int data_reading_enter(DbDataFile* d);  // 0, or -1 with the error reported
+void data_reading_leave(DbDataFile* d);
+int data_rebuild_enter(DbDataFile* d);  // 0, DB_LOCKED, or -1
+void data_rebuild_leave(DbDataFile* d);
+// Drops whatever guard bytes the table holds (it is being closed).
+void data_guards_drop(DbDataFile* d);
+
+class DbReading {
+ public:
+  DbReading(DbDataFile* const* tables, size_t count);
+  explicit DbReading(DbDataFile* d) : DbReading(&d, 1) {}
+  ~DbReading();
+  DbReading(const DbReading&) = delete;
+  DbReading& operator=(const DbReading&) = delete;
+  explicit operator bool() const { return ok_; }
+
+ private:
+  DbDataFile* single_[1] = {nullptr};
+  DbDataFile* const* tables_;
+  size_t entered_ = 0;
+  bool ok_ = true;
+};
+
+class DbRebuilding {
+ public:
+  explicit DbRebuilding(DbDataFile* d) : d_(d), rc_(data_rebuild_enter(d)) {}
+  ~DbRebuilding() {
+    if (rc_ == 0) data_rebuild_leave(d_);
+  }
+  DbRebuilding(const DbRebuilding&) = delete;
+  DbRebuilding& operator=(const DbRebuilding&) = delete;
+  int rc() const { return rc_; }
+
+ private:
+  DbDataFile* d_;
+  int rc_;
+};
+
 int data_record_locked(DbDataFile* d, long n);
 int data_file_locked(DbDataFile* d);
 int data_count_cacheable(DbDataFile* d);

@@ -381,93 +381,6 @@ int seek_once(DbTag* t, const void* key, unsigned len) {
 
 }  // namespace
 
-namespace {
-
-constexpr int kConfirmRuns = 4;  // runs of a lookup in all, the first one included
-
-// Nothing the table's handle holds keeps another station's rebuild out.
-bool unguarded(DbDataFile* d) {
-  if (d->file_locked || d->append_locked || d->n_locks > 0 || d->file.exclusive) return false;
-  for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
-    if (x->locked) return false;
-  return true;
-}
-
-bool all_unguarded(DbDataFile* const* tables, size_t count) {
-  bool indexed = false;
-  for (size_t i = 0; i < count; i++) {
-    if (!unguarded(tables[i])) return false;
-    indexed |= index_first(tables[i]) != nullptr;
-  }
-  return indexed;
-}
-
-bool missed(int rc) { return rc < 0 || rc == DB_AFTER || rc == DB_EOF || rc == DB_BOF; }
-
-// The cache generations of the tables' index files together: they only
-// move, whenever an index was seen changing (or a movement restarted).
-uint64_t generations(DbDataFile* const* tables, size_t count) {
-  uint64_t sum = 0;
-  for (size_t i = 0; i < count; i++)
-    for (DbIndexFile* x = index_first(tables[i]); x; x = index_next(tables[i], x)) sum += x->cache_generation;
-  return sum;
-}
-
-// Takes and gives back the writing byte of every index file: tried once
-// (0 when none was held), or waited for as a reader confirming waits (0, or
-// DB_LOCKED when one stayed held); -1 on an error.
-int pass_writing_bytes(DbDataFile* const* tables, size_t count, bool once) {
-  for (size_t i = 0; i < count; i++) {
-    for (DbIndexFile* x = index_first(tables[i]); x; x = index_next(tables[i], x)) {
-      int rc = once ? file_lock_tries_in(&x->file, DB_INDEX_WRITING_BYTE, 1, 1)
-                    : file_lock_to_confirm(&x->file, DB_INDEX_WRITING_BYTE, 1);
-      if (rc != 0) return rc;
-      if (file_unlock_in(&x->file, DB_INDEX_WRITING_BYTE, 1) < 0) return -1;
-    }
-  }
-  return 0;
-}
-
-}  // namespace
-
-int index_lookup_confirmed(DbDataFile* const* tables, size_t count,
-                           const std::function<int(bool again)>& lookup) {
-  if (count == 0 || !all_unguarded(tables, count)) return lookup(false);
-  DB_ENGINE* c = tables[0]->context;
-  uint64_t before = generations(tables, count);
-  int rc;
-  {
-    DbErrorsKept kept;  // reported by the run that confirms it
-    rc = lookup(false);
-  }
-  for (int run = 2; missed(rc); run++) {
-    bool failed = rc < 0 || c->error_code < 0;
-    if (!all_unguarded(tables, count)) {
-      // The lookup took locks of its own (read locks): its answer stands.
-      if (!failed) return rc;
-      code_error_set(c, 0);
-      return lookup(true);
-    }
-    if (!failed && generations(tables, count) == before) {
-      // A plain miss stands: no index changed meanwhile, nobody replaces one now.
-      DbQuietError quiet(c);
-      DbErrorsKept kept;
-      if (pass_writing_bytes(tables, count, true) == 0) return rc;
-    }
-    if (c->error_code < 0) code_error_set(c, 0);
-    // The run again once the files are whole.
-    int waited = pass_writing_bytes(tables, count, false);
-    if (waited != 0 || run == kConfirmRuns) {
-      if (c->error_code < 0) code_error_set(c, 0);
-      return lookup(true);  // its errors are reported
-    }
-    before = generations(tables, count);
-    DbErrorsKept kept;
-    rc = lookup(true);
-  }
-  return rc;
-}
-
 void spare_add_front(DbTag* t, DbBlock* b) {
   spare_link(t, b);
   list_add_before(&t->spares, list_first(&t->spares), b);
@@ -690,8 +603,7 @@ int index_flush_blocks(DbIndexFile* x) {
 }
 
 int tag_flush(DbTag* t) {
-  DB_ENGINE* c = t->context;
-  DbAssertLocked(c);
+  DbAssertLocked(t->context);
   if (t->blocks_dirty) {
     std::vector<DbBlock*> changed;
     collect_changed(t, &changed);

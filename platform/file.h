@@ -164,6 +164,14 @@ bool lock_range(File& file, uint64_t offset, uint64_t n);
 // Releases a range locked by this handle; offset and n must match a
 // lock_range call exactly, else error_not_locked.
 bool unlock_range(File& file, uint64_t offset, uint64_t n);
+// A shared lock: held beside other handles' shared locks, refused (as
+// lock_range) while another handle holds an overlapping lock_range. Given
+// back with unlock_range. A handle opened for reading only may take it.
+bool lock_range_shared(File& file, uint64_t offset, uint64_t n);
+// Whether another handle holds a lock_range (with shared_too, or a
+// lock_range_shared) over any of the n bytes at offset: 1 held, 0 free,
+// -1 on an error. Takes nothing.
+int range_locked_elsewhere(File& file, uint64_t offset, uint64_t n, bool shared_too = false);
 
 // ---- whole files -----------------------------------------------------------
 

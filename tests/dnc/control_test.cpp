@@ -17,6 +17,7 @@
 #include "dbmodel/job.h"
 #include "dnc/control_window.h"
 #include "dnc/dnclog.h"
+#include "app/frame_commands.h"
 #include "dnc/rs232.h"
 #include "dnc_fixture.h"
 #include "platform/ui/driver.h"
@@ -177,6 +178,43 @@ TEST_F(ControlServerTest, ReceiveNewNamesTheNextReception) {
   EXPECT_EQ(DncTest::Rows(DbPath("KELVFILE.DBF"))[0][2], "SHAFT-2");
   StopServer();
   w.Destroy();
+}
+
+// The DNC start command puts the control window over the running server in
+// place of the station's main window; closing the control window (asked,
+// with every port polling) stops the server and brings the main window
+// back.
+TEST_F(ControlServerTest, StartHidesTheMainWindowBehindTheControlWindowAndStopBringsItBack) {
+  sim::Machine m(11);
+  OnePort();
+  RegisterDncCommands();
+  Globals->RightsMask = 0xFFFFFFFF;
+  Globals->MessageTexts.Set(1140, "Stop the DNC server?");
+  auto frame = std::make_unique<TCommandHostFrame>(nullptr, "Tramox", nullptr);
+  ASSERT_TRUE(frame->Create());
+  frame->ShowWindow(SW_SHOW);
+  frame->SendMessage(WM_COMMAND, 25152);
+  auto* w = dynamic_cast<TDncControll*>(ControlWindow.load());
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->IsWindowVisible());
+  EXPECT_FALSE(frame->IsWindowVisible());
+  ASSERT_TRUE(WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1; }));
+
+  plat::GTestUiDriver driver;
+  driver.expect_message_box(IDNO, "Stop the DNC server?");
+  w->SendMessage(WM_CLOSE);
+  plat::dispatch_all();
+  EXPECT_EQ(ControlWindow.load(), w) << "No keeps the server";
+  EXPECT_FALSE(frame->IsWindowVisible());
+  driver.expect_message_box(IDYES, "Stop the DNC server?");
+  w->SendMessage(WM_CLOSE);
+  plat::dispatch_all();
+  EXPECT_EQ(ControlWindow.load(), nullptr);
+  EXPECT_TRUE(frame->IsWindowVisible());
+  ASSERT_TRUE(WaitFor([] { return PortCount == 0; })) << "the server ends";
+  frame->Destroy();
+  RegisterFrameCommand(25152, {});
+  RegisterFrameCommand(25154, {});
 }
 
 // The other station of the lock checks: tries once to take the program's
@@ -358,7 +396,7 @@ TEST_F(TransferTest, CancelledChoiceAndCancelledSendSendNothingMoreAndFreeThePro
   ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
   ChooseInSearch("NO SUCH PROGRAM");
   ASSERT_TRUE(p.click(IDC_DNC_CONTROL_RECEIVE));
-  EXPECT_EQ(Ports[0]->PendingText(), "");
+  EXPECT_EQ(Ports[0]->RequestedText(), "");
   EXPECT_EQ(Ports[0]->NameForReception, 0);
   EXPECT_EQ(m.Received(100), "");
   EXPECT_EQ(Ports[0]->Polling, 1);
@@ -525,12 +563,12 @@ TEST_F(TransferTest, TheWindowHandsNothingToABusyPort) {
   ASSERT_NE(what.JobPrograms, nullptr);
   port->Polling = 0;
   EXPECT_FALSE(port->HandOver(what));
-  EXPECT_EQ(port->PendingText(), "");
+  EXPECT_EQ(port->RequestedText(), "");
   EXPECT_EQ(port->SendProgramId, 0);
   ASSERT_NE(what.JobPrograms, nullptr) << "the caller keeps what was not taken";
   port->Polling = 1;
   EXPECT_TRUE(port->HandOver(what));
-  EXPECT_EQ(port->PendingText(), "SHAFT");
+  EXPECT_EQ(port->RequestedText(), "SHAFT");
   EXPECT_EQ(port->SendProgramId, 7);
   EXPECT_EQ(what.JobPrograms, nullptr);
   EXPECT_NE(port->JobPrograms, nullptr);

@@ -180,6 +180,44 @@ TEST_F(LinkTransferTest, ReceptionEndsWhenTheLineFallsSilentAndKeepsTheFilteredB
   EXPECT_EQ(t.BytesReceived, 40u);
 }
 
+// A program punched as the machine holds it, longer than a read block, its
+// CR LF after the closing '%' included: the bytes after the end trigger's
+// byte go only when the row has an end trigger; without one, what the
+// machine sent is kept to the last byte.
+TEST_F(LinkTransferTest, ReceptionKeepsTheBytesAfterTheClosingPercentUnlessTheRowEndsThere) {
+  std::string punched = "%\r\n(PH-200 HOUSING OP10)\r\n";
+  for (int i = 0; punched.size() < 1367 - 10; i++)
+    punched += "N" + std::to_string(10 * i) + " G1 X" + std::to_string(i) + "\r\n";
+  punched.resize(1367 - 10, ' ');
+  punched += "\r\nM30\r\n%\r\n";
+  ASSERT_EQ(punched.size(), 1367u);
+  struct Case {
+    const char* name;
+    const char* endTrigger;
+    std::string kept;
+  } cases[] = {
+      {"no end trigger", "", punched},
+      {"end trigger '%'", "37", punched.substr(0, 1365)},
+  };
+  for (const Case& c : cases) {
+    sim::Machine m(kCom);
+    auto row = LinkRow([&](TMultiDncRecord& r) {
+      r.SetText(kLinkStartTrigger, "37");
+      r.SetText(kLinkEndTrigger, c.endTrigger);
+    });
+    TLinkTransfer t(*row);
+    ASSERT_TRUE(t.Open(nullptr, nullptr));
+    End end = End::LineError;
+    std::thread th([&] { end = t.Receive(File("RECDNC.TMP")); });
+    m.Send(punched);
+    th.join();
+    EXPECT_EQ(end, End::Completed) << c.name;
+    EXPECT_EQ(t.BytesReceived, 1367u) << c.name;
+    EXPECT_EQ(Read("RECDNC.TMP"), c.kept) << c.name;
+    EXPECT_EQ(t.BytesStored, c.kept.size()) << c.name;
+  }
+}
+
 TEST_F(LinkTransferTest, AReceiveFileThatCannotBeCreatedOrWrittenEndsTheReception) {
   sim::Machine m(kCom);
   auto row = LinkRow();

@@ -74,7 +74,7 @@ class Lsv2Test : public kvdnc::DncServerTest {
   void AddProgram(const std::string& desc, const std::string& text) {
     auto port = OfflinePort(Row(90, 0));
     kvdb::WriteFileBytes(Native(port->TransferPath), text);
-    port->SetPending(desc);
+    port->SetRequested(desc);
     ASSERT_EQ(port->StoreReceived(), 1);
   }
   // The row of the program, NCID and file.

@@ -96,9 +96,9 @@ TEST_F(NamingTest, LineToResult) {
                               : port->CheckForJob(line.c_str());
     EXPECT_EQ(r, c.result);
     if (c.pending)
-      EXPECT_STREQ(port->Pending() ? port->Pending() : "(none)", c.pending);
+      EXPECT_STREQ(port->Requested() ? port->Requested() : "(none)", c.pending);
     else
-      EXPECT_EQ(port->Pending(), nullptr);
+      EXPECT_EQ(port->Requested(), nullptr);
     EXPECT_EQ(port->DialogState, c.stateAfter);
   }
 }
@@ -107,7 +107,7 @@ TEST_F(NamingTest, LongDigitRunsAreKeptWhole) {
   auto port = OfflinePort(Configure(Row(1, 0, kProtoStandard, 5)));
   const std::string digits(300, '7');
   EXPECT_EQ(port->ExtractProgramName(("(" + digits + ")\r\n").c_str()), 1);
-  EXPECT_EQ(port->Pending(), digits);
+  EXPECT_EQ(port->Requested(), digits);
 }
 
 TEST_F(NamingTest, ZeroPaddingByIndex) {
@@ -121,7 +121,7 @@ TEST_F(NamingTest, ZeroPaddingByIndex) {
     row->Number[kPropZeroPadIndex] = c.index;
     auto port = OfflinePort(row);
     EXPECT_EQ(port->ExtractProgramName("(12)\r\n"), 1);
-    EXPECT_STREQ(port->Pending(), c.name);
+    EXPECT_STREQ(port->Requested(), c.name);
   }
 }
 
@@ -130,19 +130,19 @@ TEST_F(NamingTest, ReservedNumberMarksTheReception) {
   EXPECT_EQ(port->ExtractProgramName("(O9999)\r\n"), 0);
   EXPECT_EQ(port->ReservedNumberSeen, 1);
   EXPECT_EQ(port->ExtractProgramNumber("R 77\r\n"), 1);
-  EXPECT_STREQ(port->Pending(), "77");
+  EXPECT_STREQ(port->Requested(), "77");
 }
 
 TEST_F(NamingTest, OkumaNameFromTheHeader) {
   auto port = OfflinePort(Configure(Row(1, 0, kProtoStandard, 3)));
   EXPECT_EQ(port->ExtractProgramName("G1\r\n"), 0);
-  port->SetPending("1234");
+  port->SetRequested("1234");
   EXPECT_EQ(port->ExtractProgramName("G1\r\n"), 1);
   EXPECT_EQ(port->ExtractProgramNumber("R X/\r\n"), 0);
-  port->SetPending("9999");
+  port->SetRequested("9999");
   EXPECT_EQ(port->ExtractProgramName("G1\r\n"), 0);
   EXPECT_EQ(port->ExtractProgramNumber("R X1/\r\n"), 1);
-  EXPECT_STREQ(port->Pending(), "X1");
+  EXPECT_STREQ(port->Requested(), "X1");
 }
 
 TEST_F(NamingTest, DialogModesRewriteTheReceiveFile) {
@@ -150,7 +150,7 @@ TEST_F(NamingTest, DialogModesRewriteTheReceiveFile) {
   WriteFileBytes(Native(port->TransferPath), "%5\r\n?ASK\r\nANSWER\r\nG1\r\n?END\r\nX\r\n");
   EXPECT_EQ(port->ExtractProgramName("%5\r\n"), 0);
   EXPECT_EQ(port->ExtractProgramName("G1\r\n"), 1);
-  EXPECT_STREQ(port->Pending(), "00000005");
+  EXPECT_STREQ(port->Requested(), "00000005");
   EXPECT_EQ(ReadFileBytes(Native(port->TransferPath)), "%5\r\n?ASK\r\n0000\r\nG1\r\n?END\r\n0000");
 }
 

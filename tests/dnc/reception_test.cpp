@@ -67,8 +67,8 @@ TEST_F(ReceptionTest, OkumaHeaderNamesTheProgram) {
   Receive(*port, "$O1234.MIN%\r\nG1\r\n");
   Receive(*port, "$X.Y%second\r\n");
   port->TransferFile->Close();
-  ASSERT_NE(port->Pending(), nullptr);
-  EXPECT_STREQ(port->Pending(), "O1234");
+  ASSERT_NE(port->Requested(), nullptr);
+  EXPECT_STREQ(port->Requested(), "O1234");
   EXPECT_EQ(ReadFileBytes(Native(port->TransferPath)), "%\r\nG1\r\n$X.Y%second\r\n");
 }
 
@@ -77,7 +77,7 @@ TEST_F(ReceptionTest, OkumaHeaderWithoutPercentKeepsTheBlock) {
   BeginReception(*port);
   Receive(*port, "$P7.MIN\r\nG1\r\n");
   port->TransferFile->Close();
-  EXPECT_STREQ(port->Pending(), "P7");
+  EXPECT_STREQ(port->Requested(), "P7");
   EXPECT_EQ(ReadFileBytes(Native(port->TransferPath)), "$P7.MIN\r\nG1\r\n");
 }
 

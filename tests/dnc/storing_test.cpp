@@ -43,9 +43,9 @@ class StoringTest : public DncTest {
   void Received(TDncPort& port, const std::string& text, const char* name) {
     WriteFileBytes(Native(port.TransferPath), text);
     if (name)
-      port.SetPending(name);
+      port.SetRequested(name);
     else
-      port.ClearPending();
+      port.ClearRequest();
   }
   std::string MachineDir() { return Root() + "/mach1\\"; }
   std::string Bak() { return Globals->BackupDir; }
@@ -181,7 +181,7 @@ TEST_F(StoringTest, NamesThatLeaveTheDirectoryAreRefused) {
     EXPECT_FALSE(IsSafeProgramFileName(name));
     Received(*port, kProgram, name);
     EXPECT_EQ(port->StoreReceived(), 1);  // kept as a failed transfer
-    port->SetPending(name);
+    port->SetRequested(name);
     EXPECT_EQ(PrepareToSend(port.get()), 0);
   }
   EXPECT_FALSE(std::filesystem::exists(Root() + "/files/ESCAPE"));
@@ -196,15 +196,22 @@ TEST_F(StoringTest, PrepareToSendFromTheDatabase) {
   EXPECT_EQ(PrepareToSend(port.get()), 0);
   Received(*port, kProgram, "PART9");
   ASSERT_EQ(port->StoreReceived(), 1);
-  port->SetPending("part9");
+  port->SetRequested("part9");
   ASSERT_EQ(PrepareToSend(port.get()), 1);
   EXPECT_EQ(port->SendProgramId, 3);
-  port->SetPending("OTHER");
+  port->SetRequested("OTHER");
   EXPECT_EQ(PrepareToSend(port.get()), 0);
 
+  // The row loaded to send gives its Program-ID as the description; the
+  // id asked for stays as it was asked.
+  port->SetRequested("part9");
+  ASSERT_EQ(PrepareToSend(port.get()), 1);
   ASSERT_EQ(port->CopyForSend(nullptr), 1);
   EXPECT_STREQ(port->ProgramPath.get(), (MachineDir() + "P3.NC").c_str());
-  EXPECT_STREQ(port->Pending(), "PART9");
+  EXPECT_EQ(port->SendDescription(), "PART9");
+  EXPECT_STREQ(port->Requested(), "part9");
+  EXPECT_EQ(port->FoundPath(), "");
+  EXPECT_EQ(port->ShownProgram(), "PART9");
   {
     DbContext->lock_attempts = 1;  // another station tries once
     TcbFileTable other("KELVFILE.DBF", 0, 0);
@@ -235,13 +242,22 @@ TEST_F(StoringTest, PrepareToSendSearchesTheDirectories) {
   // Slot 2 empty: slot 3 is never searched.
   row->SetText(kPropFirstDirectory + 3, (Root() + "/other4").c_str());
   auto port = OfflinePort(row);
-  port->SetPending("A");
+  port->SetRequested("A");
   ASSERT_EQ(PrepareToSend(port.get()), 1);
   EXPECT_EQ(Native(port->ProgramPath.get()), Root() + "/files/sub/A.NC");
   EXPECT_EQ(port->BytesTotal, 4u);
-  port->SetPending("B");
+  // The request and the file found for it, each in its own field; the
+  // panel shows the file.
+  EXPECT_STREQ(port->Requested(), "A");
+  EXPECT_EQ(Native(port->FoundPath()), Root() + "/files/sub/A.NC");
+  EXPECT_EQ(port->ShownProgram(), port->FoundPath());
+  // A new request forgets the file found for the one before.
+  port->SetRequested("B");
+  EXPECT_EQ(port->FoundPath(), "");
+  EXPECT_EQ(port->ShownProgram(), "B");
   EXPECT_EQ(PrepareToSend(port.get()), 1);
-  port->SetPending("C");
+  EXPECT_EQ(Native(port->FoundPath()), Root() + "/files/d2/deep/B.NC");
+  port->SetRequested("C");
   EXPECT_EQ(PrepareToSend(port.get()), 0);
 }
 

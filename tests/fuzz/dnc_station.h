@@ -1,17 +1,29 @@
 // A DNC station for the fuzz targets that reach the database: the program,
 // temporary, failed and backup tables, id counters, system log, one machine
 // with one program "REQ1" and one job "JOB1" of it, search directories with
-// files, all in a scratch directory. Every run starts from the same files
-// (Restore), so a case found replays as it was found. Check() says whether
-// anything was written outside the station's directories.
+// files, all in a scratch directory. Every run ends with Restore, so the
+// next starts from the same files and a case found replays as it was
+// found; Restore also says whether anything was written outside the
+// station's directories. What does not depend on the input is made once:
+// the station, and the watch on its directories that names what a run
+// touched, so a run looks at that and not at every file.
 #pragma once
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "appcore/globals.h"
 #include "appcore/message_ids.h"
@@ -108,6 +120,9 @@ class DncStation {
     kvtest::ScratchDir::write_file(root_ + "/files/sub/REQ2.NC", "%\r\nG1 X3\r\n");
     for (const auto& e : std::filesystem::recursive_directory_iterator(base_.path()))
       if (e.is_regular_file()) snapshot_[e.path().string()] = kvtest::ScratchDir::read_file(e.path().string());
+    notify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (notify_ < 0) std::abort();
+    Watch(base_.path().string());
     code_error_set(DbContext, 0);
   }
 
@@ -115,41 +130,133 @@ class DncStation {
   long Machine() const { return machine_; }
   std::string Db(const std::string& name) const { return root_ + "/db/" + name; }
 
-  // Back to the files as they were made: new files go, changed ones are
-  // written again.
-  void Restore() {
-    std::set<std::string> seen;
-    for (auto it = std::filesystem::recursive_directory_iterator(base_.path());
-         it != std::filesystem::recursive_directory_iterator(); ++it) {
-      const std::string p = it->path().string();
-      if (it->is_directory() || snapshot_.count(p)) continue;
-      seen.insert(p);
-    }
-    for (const std::string& p : seen) std::filesystem::remove(p);
-    // A changed one is made anew, not rewritten in place: nothing may take
-    // it for the file it knew.
-    for (const auto& [p, bytes] : snapshot_) {
-      std::error_code ec;
-      const bool same = std::filesystem::file_size(p, ec) == bytes.size() && !ec;
-      if (same && kvtest::ScratchDir::read_file(p) == bytes) continue;
-      std::filesystem::remove(p);
-      kvtest::ScratchDir::write_file(p, bytes);
-    }
-    code_error_set(DbContext, 0);
-  }
+  // A file every run writes whole before it is read (Put): it stays from
+  // one run to the next, as making it anew each time costs more than the
+  // run.
+  void RunWrites(const std::string& path) { ownFiles_.insert(path); }
+  // Writes the bytes over the file and cuts it to their length; never
+  // through an empty file, which the file system would flush at its close.
+  static void Put(const std::string& path, const std::string& bytes) { Rewrite(path, bytes); }
 
-  // The first file or directory below the scratch directory that lies
-  // outside the station's directories, or empty.
-  std::string Outside() const {
-    for (auto it = std::filesystem::recursive_directory_iterator(base_.path());
-         it != std::filesystem::recursive_directory_iterator(); ++it) {
-      const std::string p = it->path().string();
-      if (!Inside(p)) return p;
+  // Back to the files as they were made: new files go, changed ones are
+  // written again. Returns the first file or directory below the scratch
+  // directory that lay outside the station's directories (empty when
+  // none). Every run ends with it: the file system's change events name
+  // what the run touched, and only that is looked at; when they fall
+  // short (the queue overflowed), the whole station is.
+  std::string Restore() {
+    std::set<std::string> touched;
+    if (!Touched(touched)) {
+      std::vector<Entry> all;
+      List(base_.path().string(), all);
+      for (const Entry& e : all) touched.insert(e.path);
+      for (const auto& kept : snapshot_) touched.insert(kept.first);
     }
-    return {};
+    std::string outside;
+    for (const std::string& p : touched) {
+      if (outside.empty() && !Inside(p) && Exists(p)) outside = p;
+      auto kept = snapshot_.find(p);
+      if (kept == snapshot_.end()) {
+        // A new file goes, but for one each run writes anew; a new
+        // directory stays, watched from now on.
+        if (!IsDirectory(p) && !ownFiles_.count(p)) std::remove(p.c_str());
+      } else if (!Holds(p, kept->second)) {
+        Rewrite(p, kept->second);
+      }
+    }
+    // The events of the restore itself are not the next run's.
+    std::set<std::string> own;
+    Touched(own);
+    code_error_set(DbContext, 0);
+    return outside;
   }
 
  private:
+  static bool Exists(const std::string& p) { return ::access(p.c_str(), F_OK) == 0; }
+  static bool IsDirectory(const std::string& p) {
+    struct stat st;
+    return ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  // Watches the directory and every one below it for changes.
+  void Watch(const std::string& dir) {
+    const int wd = inotify_add_watch(notify_, dir.c_str(),
+                                     IN_CREATE | IN_DELETE | IN_MODIFY | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB);
+    if (wd < 0) std::abort();
+    watched_[wd] = dir;
+    std::vector<Entry> below;
+    List(dir, below);
+    for (const Entry& e : below)
+      if (e.directory) Watch(e.path);
+  }
+  // The paths the file system reported changed since the last call. A new
+  // directory is watched, and what it holds counts as touched (it may have
+  // filled before the watch came). False when events were lost.
+  bool Touched(std::set<std::string>& touched) {
+    alignas(inotify_event) char buffer[64 * 1024];
+    bool complete = true;
+    for (;;) {
+      const ssize_t n = ::read(notify_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        if (e->mask & IN_Q_OVERFLOW) complete = false;
+        auto dir = watched_.find(e->wd);
+        if (dir == watched_.end() || e->len == 0) continue;
+        const std::string p = dir->second + "/" + e->name;
+        touched.insert(p);
+        if ((e->mask & (IN_CREATE | IN_MOVED_TO)) && (e->mask & IN_ISDIR)) {
+          Watch(p);
+          std::vector<Entry> below;
+          List(p, below);
+          for (const Entry& b : below) touched.insert(b.path);
+        }
+      }
+    }
+    return complete;
+  }
+  struct Entry {
+    std::string path;
+    bool directory;
+  };
+  // Everything below the directory, parents first. Plain directory reads:
+  // every run walks the station twice.
+  static void List(const std::string& dir, std::vector<Entry>& out) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (const dirent* e = readdir(d)) {
+      if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+      const std::string p = dir + "/" + e->d_name;
+      const bool directory = e->d_type == DT_DIR;
+      out.push_back({p, directory});
+      if (directory) List(p, out);
+    }
+    closedir(d);
+  }
+  // Writes the bytes over the file and cuts it to their length; never
+  // through an empty file, which the file system would flush at its close.
+  static void Rewrite(const std::string& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    if (fd < 0) std::abort();
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+      if (n <= 0) std::abort();
+      done += static_cast<std::size_t>(n);
+    }
+    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0) std::abort();
+  }
+  // Whether the file holds exactly the bytes: read in one go, as every run
+  // compares every file of the station.
+  static bool Holds(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    static std::string buffer;
+    buffer.resize(bytes.size() + 1);
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f);
+    std::fclose(f);
+    return n == bytes.size() && std::memcmp(buffer.data(), bytes.data(), n) == 0;
+  }
   bool Inside(const std::string& p) const {
     // The way down to the station.
     for (const char* up : {"a", "a/b", "a/b/station"})
@@ -162,6 +269,9 @@ class DncStation {
   }
 
   kvtest::ScratchDir base_;
+  int notify_ = -1;
+  std::map<int, std::string> watched_;
+  std::set<std::string> ownFiles_;
   std::string root_;
   std::unique_ptr<TGlobals> globals_;
   long machine_ = 0;

@@ -1,7 +1,7 @@
 // Fuzz target: port setups on a floppy, A:\KELVMD32.DBF, damaged by the
 // input and read as the setup dialogs read them: the import list (name and
-// id of every setup), each listed setup loaded by its id and taken over by
-// a port row, its code lists and line settings worked out as the server
+// id of every setup), the setup the user picks loaded by its id and taken
+// over by a port row, its code lists and line settings worked out as the server
 // works them out, and the export list of names. A damaged disk may give
 // fewer setups, never a setup under another id, a crash or a read without
 // end (the run's time limit catches that).
@@ -9,12 +9,20 @@
 // The input is a list of 4-byte damages as for damaged tables: byte 0
 // picks the file (low two bits: data, memo, index) and the kind (bits 2-3:
 // set a byte, flip bits, cut the file, put a 32-bit number); bytes 1-2 the
-// offset (modulo the file's length); byte 3 the value.
+// offset (modulo the file's length); byte 3 the value. The bytes after the
+// last whole damage pick the listed setup that is loaded (the first when
+// there are none): one a run, as the import dialog's OK loads one, for a
+// load costs more than all the rest of a run.
 // Covers: dbmodel/dncport.cpp (port table as the floppy holds it),
 // dnc/setup_fields.cpp (CopyPortRecord), dnc/dncport.cpp (code lists),
 // dnc/dncport_open.cpp (line settings)
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -85,6 +93,56 @@ struct Disk {
   }
 };
 
+// Writes the bytes over the file and cuts it to their length.
+void Rewrite(const std::string& path, const std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+  if (fd < 0) std::abort();
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n <= 0) std::abort();
+    done += static_cast<std::size_t>(n);
+  }
+  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0) std::abort();
+}
+
+// Whether the file holds exactly the bytes.
+bool Holds(const std::string& path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  static std::string buffer;
+  buffer.resize(bytes.size() + 1);
+  const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f);
+  std::fclose(f);
+  return n == bytes.size() && std::memcmp(buffer.data(), bytes.data(), n) == 0;
+}
+
+// Loads the setup of a list line by its id, as the import dialog's OK does,
+// and works out what a port takes of it.
+void LoadSetup(const std::string& line) {
+  const long id = ListLineId(line.substr(0, 299).c_str());
+  std::unique_ptr<TMultiDncRecord> loaded;
+  {
+    TMultiDncTable t(kFloppy, 0, 0);
+    loaded.reset(t.FindById(id));
+  }
+  if (!loaded) return;
+  if (loaded->Number[kPropId] != id) std::abort();
+  TMultiDncRecord port;
+  CopyPortRecord(*loaded, port);
+  for (int p = 1; p <= TMultiDncRecord::kProperties; p++) {
+    const char* text = port.GetValue(p);
+    if (text) {
+      DncCodeBytes(text, false);
+      DncCodeBytes(text, true);
+    }
+  }
+  plat::DCB dcb;
+  plat::COMMTIMEOUTS timeouts;
+  std::string reason;
+  BuildLineSettings(port, TLineUse::Port, dcb, timeouts, &reason);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -105,42 +163,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
     }
   }
+  // A file is written only when the disk does not hold these bytes
+  // already (most inputs leave most files as they were), and then over the
+  // one there: making files anew would cost more than reading them.
   for (int f = 0; f < 3; f++) {
     const std::string p = disk->dir.file(std::string("a/") + kNames[f]);
-    std::filesystem::remove(p);
-    if (!disk->files[f].empty()) kvtest::ScratchDir::write_file(p, files[f]);
+    if (disk->files[f].empty() || Holds(p, files[f])) continue;
+    Rewrite(p, files[f]);
   }
 
-  // The import dialog's list, and each setup loaded as its OK loads it.
+  // The import dialog's list, and the picked setup loaded as its OK loads
+  // it.
   Lines imported;
   {
     TMultiDncTable t(kFloppy, 0, 0);
     t.FillList(&imported);
   }
-  for (const std::string& line : imported.lines) {
-    if (line.find("@@") == std::string::npos) continue;
-    const long id = ListLineId(line.substr(0, 299).c_str());
-    std::unique_ptr<TMultiDncRecord> loaded;
-    {
-      TMultiDncTable t(kFloppy, 0, 0);
-      loaded.reset(t.FindById(id));
-    }
-    if (!loaded) continue;
-    if (loaded->Number[kPropId] != id) std::abort();
-    TMultiDncRecord port;
-    CopyPortRecord(*loaded, port);
-    for (int p = 1; p <= TMultiDncRecord::kProperties; p++) {
-      const char* text = port.GetValue(p);
-      if (text) {
-        DncCodeBytes(text, false);
-        DncCodeBytes(text, true);
-      }
-    }
-    plat::DCB dcb;
-    plat::COMMTIMEOUTS timeouts;
-    std::string reason;
-    BuildLineSettings(port, TLineUse::Port, dcb, timeouts, &reason);
-  }
+  std::vector<std::string> listed;
+  for (const std::string& line : imported.lines)
+    if (line.find("@@") != std::string::npos) listed.push_back(line);
+  std::size_t pick = 0;
+  for (size_t i = size - size % 4; i < size; i++) pick = pick * 256 + data[i];
+  if (!listed.empty()) LoadSetup(listed[pick % listed.size()]);
   // The export dialog's list of names.
   Lines names;
   {

@@ -179,6 +179,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (kvtest::ScratchDir::read_file(port.TransferPath) != expected) std::abort();
   if (!s.raw && (port.ReceptionEnded != 0) != model.ended) std::abort();
   if (!s.raw && (port.EndTriggerSeen != 0) != model.endSeen) std::abort();
-  if (s.okuma && !s.raw && port.PendingText() != model.pending) std::abort();
+  if (s.okuma && !s.raw && port.RequestedText() != model.pending) std::abort();
   return 0;
 }

@@ -46,7 +46,6 @@ TMultiDncRecord* Row(const uint8_t* h, const kvfuzz::DncStation& st) {
     if (h[2 + i]) r->SetText(triggers[i], std::to_string(h[2 + i]).c_str());
   r->Number[kPropZeroPadIndex] = h[8];
   r->Number[kPropReservedNumber] = h[9] | h[10] << 8;
-  r->Number[kPropMachineId] = st.Machine();
   r->Number[kPropMachineType] = 7;
   r->Number[kPropNulFilter] = 1;
   r->SetText(kPropDisplayName, "Mill one");
@@ -54,6 +53,28 @@ TMultiDncRecord* Row(const uint8_t* h, const kvfuzz::DncStation& st) {
   r->SetText(kPropFirstDirectory, (st.Root() + "/files\\").c_str());
   return r;
 }
+
+// The machine's directory and name as a port of the station's machine
+// takes them from the machine table when it is made.
+class TakenMachine {
+ public:
+  explicit TakenMachine(const kvfuzz::DncStation& st) : id_(st.Machine()) {
+    TMultiDncRecord* row = new TMultiDncRecord;
+    row->Number[kPropMachineId] = id_;
+    TDncPort port(row);
+    dir_ = port.Text(kPropMachineDir);
+    name_ = port.Text(kPropName);
+  }
+  void GiveTo(TDncPort& port) const {
+    port.Record->Number[kPropMachineId] = id_;
+    port.Record->SetText(kPropMachineDir, dir_.c_str());
+    port.Record->SetText(kPropName, name_.c_str());
+  }
+
+ private:
+  long id_;
+  std::string dir_, name_;
+};
 
 bool AllDigits(const std::string& s, std::size_t from = 0) {
   for (std::size_t i = from; i < s.size(); i++)
@@ -64,7 +85,7 @@ bool AllDigits(const std::string& s, std::size_t from = 0) {
 // What any name a line gives must be: text of one line, no longer than
 // the line and its padding, and of the mode's form.
 void CheckName(const TDncPort& port, long mode, const std::string& line, bool request) {
-  const std::string name = port.PendingText();
+  const std::string name = port.RequestedText();
   if (name.find('\n') != std::string::npos) std::abort();
   if (name.size() > line.size() + 16) std::abort();
   switch (mode) {
@@ -112,17 +133,15 @@ std::string Native(std::string p) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static kvfuzz::DncStation* station = new kvfuzz::DncStation;
   if (size < 11) return 0;
-  station->Restore();
   const std::string text(reinterpret_cast<const char*>(data + 11), size - 11);
   const long mode = data[0] % (kMaxMode + 1);
 
   // Line by line as the parse thread asks, every answer checked (the
   // names need no machine).
   {
-    TMultiDncRecord* row = Row(data, *station);
-    row->Number[kPropMachineId] = 0;
-    TDncPort port(row);
-    kvtest::ScratchDir::write_file(Native(port.TransferPath), text);
+    TDncPort port(Row(data, *station));
+    station->RunWrites(Native(port.TransferPath));
+    kvfuzz::DncStation::Put(Native(port.TransferPath), text);
     std::size_t at = 0;
     while (at < text.size()) {
       std::size_t nl = text.find('\n', at);
@@ -139,17 +158,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  // The whole reception as the parse thread parses it.
+  // The whole reception as the parse thread parses it, on a port of the
+  // station's machine. What the port takes of the machine when it is made
+  // does not depend on the input: it is read once, and every port is made
+  // without the machine and given it then, as it would have taken it.
+  static const TakenMachine machine(*station);
   TDncPort port(Row(data, *station));
-  kvtest::ScratchDir::write_file(Native(port.TransferPath), text);
+  machine.GiveTo(port);
+  kvfuzz::DncStation::Put(Native(port.TransferPath), text);
   const int result = ParseReception(port, true);
-  const std::string outside = station->Outside();
+  const int tableError = code_error_get(DbContext);
+  // The station as it was for the next run.
+  const std::string outside = station->Restore();
   if (!outside.empty()) {
     std::fprintf(stderr, "written outside the station: %s\n", outside.c_str());
     std::abort();
   }
-  if (code_error_get(DbContext) != 0) {
-    std::fprintf(stderr, "a table error is left: %d\n", code_error_get(DbContext));
+  if (tableError != 0) {
+    std::fprintf(stderr, "a table error is left: %d\n", tableError);
     std::abort();
   }
   if (result == kParseSend) {
@@ -160,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (path != root + "/FILES/REQ1.NC" && path != root + "/FILES/SUB/REQ2.NC") std::abort();
     } else if (port.JobId == 0) {
       // The only program of the machine.
-      if (port.SendProgramId != 1 || AsDesc(port.PendingText()) != "REQ1") std::abort();
+      if (port.SendProgramId != 1 || AsDesc(port.RequestedText()) != "REQ1") std::abort();
     } else if (!port.JobPrograms) {
       std::abort();
     }

@@ -86,6 +86,42 @@ TEST_F(JobMaintainTest, MachineWithoutJobsHidesTheJobPart) {
   EXPECT_EQ(dlg.Execute(), IDCANCEL);
 }
 
+// Each label names the field beside it: the Program-ID (DESC), the part
+// number, the description (CHAR3) and the drawing number, for the
+// machine's program and the job's; the sort buttons name the same fields.
+TEST_F(JobMaintainTest, LabelsNameTheFieldsTheyStandBy) {
+  AddProgram(102, "SHAFT 7", 55, mill, "S-7", "Shaft with keyway", "D-7");
+  TJobTable02 lines;
+  lines.AppendJobLine(job, 102, 55);
+  plat::GTestUiDriver driver;
+  driver.expect_dialog(IDD_JOB_LISTS, [&](TDialog& d) {
+    Pilot p(d);
+    p.select(IDC_JOB_LISTS_MACHINES, kMill);
+    p.select(IDC_JOB_LISTS_PROGRAMS, 2);  // by Program-ID: FLANGE OP1, FLANGE OP2, SHAFT 7
+    p.select(IDC_JOB_LISTS_JOB_PROGRAMS, 1);
+    struct Field {
+      int label, field;
+      const char *labelText, *value;
+    } fields[] = {{IDC_JOB_LISTS_DESC_LABEL, IDC_JOB_LISTS_DESC, "Program ID :", "SHAFT 7"},
+                  {IDC_JOB_LISTS_PART_LABEL, IDC_JOB_LISTS_PART, "Part no. :", "S-7"},
+                  {IDC_JOB_LISTS_TEXT_LABEL, IDC_JOB_LISTS_TEXT, "Description :", "Shaft with keyway"},
+                  {IDC_JOB_LISTS_DRAWING_LABEL, IDC_JOB_LISTS_DRAWING, "Drawing no. :", "D-7"},
+                  {IDC_JOB_LISTS_JOB_DESC_LABEL, IDC_JOB_LISTS_JOB_DESC, "Program ID :", "SHAFT 7"},
+                  {IDC_JOB_LISTS_JOB_PART_LABEL, IDC_JOB_LISTS_JOB_PART, "Part no. :", "S-7"},
+                  {IDC_JOB_LISTS_JOB_TEXT_LABEL, IDC_JOB_LISTS_JOB_TEXT, "Description :", "Shaft with keyway"},
+                  {IDC_JOB_LISTS_JOB_DRAWING_LABEL, IDC_JOB_LISTS_JOB_DRAWING, "Drawing no. :", "D-7"}};
+    for (const Field& f : fields) {
+      EXPECT_EQ(p.text(f.label), f.labelText) << f.label;
+      EXPECT_EQ(p.text(f.field), f.value) << f.labelText;
+    }
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_BY_DESC), "Program ID");
+    EXPECT_EQ(p.text(IDC_JOB_LISTS_BY_TEXT), "Description");
+    p.click(IDCANCEL);
+  });
+  TJobMaintainDlg dlg(nullptr, nullptr, 0);
+  dlg.Execute();
+}
+
 TEST_F(JobMaintainTest, ProgramsMoveIntoAndOutOfTheJob) {
   plat::GTestUiDriver driver;
   driver.expect_dialog(IDD_JOB_LISTS, [&](TDialog& d) {

@@ -46,12 +46,15 @@ class JobDialogTest : public kvtest::DialogTest<kvdb::DbTest> {
       if (std::strcmp(static_cast<TcbMachRecord*>(r)->NAME, name) == 0) id = static_cast<TcbMachRecord*>(r)->ID;
     return id;
   }
-  void AddProgram(long ncid, const char* desc, long prog, long machine, const char* part = "") {
+  void AddProgram(long ncid, const char* desc, long prog, long machine, const char* part = "",
+                  const char* char3 = "", const char* draw = "") {
     TcbFileTable t("KELVFILE.DBF", 0, 0);
     TcbFileRecord r;
     r.NCID = ncid;
     std::strcpy(r.DESC, desc);
     std::strcpy(r.PART, part);
+    std::strcpy(r.CHAR3, char3);
+    std::strcpy(r.DRAW, draw);
     r.PROG = prog;
     r.MID = machine;
     EXPECT_TRUE(t.Append(&r));

@@ -65,7 +65,7 @@ TEST_F(MazakExchangeTest, TapeReceivedAndFiled) {
   EXPECT_EQ(control.Command("pA"), "p00" + kEot);
   t.join();
   EXPECT_EQ(port->TakeRequest(), kRequestParse);
-  ASSERT_STREQ(port->Pending(), "6699");
+  ASSERT_STREQ(port->Requested(), "6699");
   const std::string image = "_30001A2B0000_" + MazakCheckText("30001A2B0000") + "_\r\n_G1_X10_" +
                             MazakCheckText("G1_X10") + "_\r\n_30009999_" + MazakCheckText("30009999") +
                             "_\r\n[TAPEMARK-0]";
@@ -87,7 +87,7 @@ TEST_F(MazakExchangeTest, BadCheckFailsTheReception) {
   EXPECT_EQ(control.WriteBlock("G1X11", "00"), "P9401" + kEot);
   t.join();
   EXPECT_EQ(port->TakeRequest(), kRequestPoll);
-  port->ClearPending();
+  port->ClearRequest();
   EXPECT_FALSE(std::filesystem::exists(Root() + "/files/G1X10.NC"));
 }
 

@@ -274,12 +274,18 @@ class NoiseTest : public kvdnc::DncTest {
     const int com = line.com();
     auto idle = [&] {
       if (line.Unread() != 0 || Ports[port]->Polling != 1) return false;
-      // Nothing went out: the port saw no exchange.
-      if (x.sent == 0) return true;
-      // Bytes still on their way when the cable went may be lost with it:
-      // the port may then have seen no exchange, only its line going.
+      // A cable pulled is seen by the port whatever went out before it:
+      // the port opens its line again. Until it has, the next exchange's
+      // first bytes would go to a line it has not opened, whose opening
+      // purge takes them, and the machine would wait for an answer that
+      // cannot come. Bytes still on their way when the cable went may be
+      // lost with it: the port may then have seen no exchange, only its
+      // line going.
       if (x.hungUp) {
         if (!Logged(com, "Line opened again", logBefore)) return false;
+      } else if (x.sent == 0) {
+        // Nothing went out: the port saw no exchange.
+        return true;
       } else if (view_.Polls(port) <= pollsBefore) {
         return false;
       }
@@ -678,7 +684,10 @@ TEST_F(NoiseTest, Lsv2) {
       t.request = true;
       auto got = std::make_shared<std::string>();
       t.x = machine.Request(123, 1, damaged, got.get());
-      if (t.x.damage.kind == sim::Damage::kNone) t.check = [got, requested] { EXPECT_EQ(*got, requested); };
+      if (t.x.damage.kind == sim::Damage::kNone)
+        t.check = [this, got, requested, com = line.com()] {
+          EXPECT_EQ(*got, requested) << Tail(com) << "\nthe exchange before:" << lastExchange_;
+        };
     } else {
       std::string program;
       for (const auto& l : Body(i)) program += l + "\r\n";

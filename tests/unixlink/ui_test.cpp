@@ -313,11 +313,11 @@ TEST_F(UnixSendTest, TheChosenFileIsCopiedIntoTheTemporaryDirectoryAndSent) {
   // Cancelled: nothing is copied, nothing handed over.
   Choose("../../x", {"../../x", "z"}, false);
   ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
-  EXPECT_EQ(Ports[0]->PendingText(), "");
+  EXPECT_EQ(Ports[0]->RequestedText(), "");
   // A single character is no choice.
   Choose("z", {"../../x", "z"});
   ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
-  EXPECT_EQ(Ports[0]->PendingText(), "");
+  EXPECT_EQ(Ports[0]->RequestedText(), "");
 
   Choose("../../x", {"../../x", "z"});
   ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
@@ -356,7 +356,7 @@ TEST_F(UnixSendTest, TheSecondListNarrowsTheChoiceAndAFailedCopySendsNothing) {
   ASSERT_TRUE(p.click(IDC_DNC_CONTROL_SEND));
   EXPECT_EQ(Records(), (Runs{{"P1"}}));
   EXPECT_NE(BoxTexts().back().find("P1.new"), std::string::npos) << BoxTexts().back();
-  EXPECT_EQ(Ports[0]->PendingText(), "");
+  EXPECT_EQ(Ports[0]->RequestedText(), "");
   EXPECT_FALSE(std::filesystem::exists(Root() + "/temp/" + std::to_string(kCom) + "_P1.new"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Root() + "/temp"), {}), 0);
   StopServer();
