@@ -27,6 +27,7 @@
 #include "resources/dialogs/dnccontrol.h"
 #include "resources/dialogs/jobs.h"
 #include "resources/dialogs/search.h"
+#include "resources/menus/main.h"
 #include "storage/program_lock.h"
 #include "storage/search_dialogs.h"
 #include "tests/sim/machine_sim.h"
@@ -189,11 +190,11 @@ TEST_F(ControlServerTest, StartHidesTheMainWindowBehindTheControlWindowAndStopBr
   OnePort();
   RegisterDncCommands();
   Globals->RightsMask = 0xFFFFFFFF;
-  Globals->MessageTexts.Set(1140, "Stop the DNC server?");
+  Globals->MessageTexts.Set(kMsgStopServer, "Stop the DNC server?");
   auto frame = std::make_unique<TCommandHostFrame>(nullptr, "Tramox", nullptr);
   ASSERT_TRUE(frame->Create());
   frame->ShowWindow(SW_SHOW);
-  frame->SendMessage(WM_COMMAND, 25152);
+  frame->SendMessage(WM_COMMAND, kCmDncStart);
   auto* w = dynamic_cast<TDncControll*>(ControlWindow.load());
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->IsWindowVisible());
@@ -213,8 +214,8 @@ TEST_F(ControlServerTest, StartHidesTheMainWindowBehindTheControlWindowAndStopBr
   EXPECT_TRUE(frame->IsWindowVisible());
   ASSERT_TRUE(WaitFor([] { return PortCount == 0; })) << "the server ends";
   frame->Destroy();
-  RegisterFrameCommand(25152, {});
-  RegisterFrameCommand(25154, {});
+  RegisterFrameCommand(kCmDncStart, {});
+  RegisterFrameCommand(kCmDncStop, {});
 }
 
 // The other station of the lock checks: tries once to take the program's
