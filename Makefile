@@ -22,7 +22,7 @@ deps:
 	@tools/install-deps deps/*.txt
 
 configure:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON -DKV_WERROR=ON
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -31,8 +31,9 @@ test:
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 # The optimised build without sanitizers, for the demo and the benchmarks.
+# Both builds fail on a compiler warning (KV_WERROR).
 release:
-	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_SANITIZE=OFF
+	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_SANITIZE=OFF -DKV_WERROR=ON
 	cmake --build $(RELEASE) -j $(JOBS)
 
 # Benchmarks run on demand only.

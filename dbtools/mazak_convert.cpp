@@ -7,8 +7,8 @@
 
 #include "dbtools/tape_conversions.h"
 #include "dbtools/work_file.h"
-#include "dnc/mazak_tape.h"
-#include "editor/vurerad.h"
+#include "formats/mazak_tape.h"
+#include "formats/vurerad.h"
 
 namespace {
 

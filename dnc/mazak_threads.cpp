@@ -5,7 +5,7 @@
 
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "dnc/rs232.h"
 #include "dnc/server.h"
 #include "dnc/storing.h"

@@ -9,7 +9,7 @@
 #include "appcore/message_ids.h"
 #include "editor/child_frame.h"
 #include "editor/compare_dlg.h"
-#include "editor/vurerad.h"
+#include "formats/vurerad.h"
 #include "platform/file.h"
 #include "platform/ledit/protocol.h"
 #include "platform/msgbox.h"

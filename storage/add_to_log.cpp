@@ -53,53 +53,21 @@ void DropCopy(long copyId) {
 }
 }  // namespace
 
-void FillReasonCombos(const std::array<TComboBox*, 3>& combos, long type) {
-  TControlLines a(*combos[0]), b(*combos[1]), c(*combos[2]);
-  TcbLogChangeTable t(kChangeCriteriaFile, 0, 0);
-  t.FillThreeLists(&a, &b, &c, type);
-  // A table that did not open leaves the boxes empty: each still gets its
-  // empty line.
-  for (TComboBox* box : combos) {
-    if (box->GetCount() == 0) box->AddString("");
-    box->SetSelIndex(0);
-  }
-}
-
-void FillMainTypeCombo(TComboBox& combo) {
-  {
-    TcbLogTypeTable t(kLogTypesFile, 0, 0);
-    TControlLines lines(combo);
-    t.FillList(&lines);
-  }
-  combo.AddString("");
-  combo.SetSelIndex(0);
-}
-
 HBRUSH LogStaticColor(HDC dc, COLORREF text) {
   SetTextColor(dc, text);
   SetBkColor(dc, RGB(0, 0, 0));
   return static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
 }
 
-DEFINE_RESPONSE_TABLE1(TAddToLog, TLangDlg)
+DEFINE_RESPONSE_TABLE1(TAddToLog, TLogEntryDlg)
   EV_WM_CTLCOLOR,
   EV_COMMAND(IDOK, CmAdd),
   EV_BN_CLICKED(IDC_LOG_ENTRY_ADD, CmAdd),
-  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_MAIN_TYPE, EvMainTypeChange),
-  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON1, EvReason1Change),
-  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON2, EvReason2Change),
-  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON3, EvReason3Change),
 END_RESPONSE_TABLE;
 
 TAddToLog::TAddToLog(TWindow* parent, TcbFileRecord* record, const char* indexFile)
-    : TLangDlg(parent, IDD_ADD_TO_LOG), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
-  MainTypeCombo = new TComboBox(this, IDC_LOG_ENTRY_MAIN_TYPE, 261);
-  for (int i = 0; i < 3; i++) ReasonCombos[i] = new TComboBox(this, IDC_LOG_ENTRY_REASON1 + i);
-  NoteEdit = new TEdit(this, IDC_LOG_ENTRY_NOTE, 4001);
-  EventEdit = new TEdit(this, IDC_LOG_ENTRY_EVENT, 51);
-  DateStatic = new TStatic(this, IDC_LOG_ENTRY_DATE, 15);
-  UserStatic = new TStatic(this, IDC_LOG_ENTRY_USER, 50);
-  TimeStatic = new TStatic(this, IDC_LOG_ENTRY_TIME, 10);
+    : TLogEntryDlg(parent, IDD_ADD_TO_LOG), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
+  MakeEntryBoxes();
   Note.reserve(4100);
 }
 
@@ -144,22 +112,6 @@ bool TAddToLog::CanClose() { return CheckReady() && TLangDlg::CanClose(); }
 
 void TAddToLog::EvClose() {
   if (CheckReady()) TLangDlg::EvClose();
-}
-
-void TAddToLog::EvMainTypeChange() {
-  MainType = 0;
-  ReasonIds = {};
-  std::string line = SelectedLineText(*MainTypeCombo, 299);
-  if (line.find("@@") == std::string::npos) {
-    for (TComboBox* box : ReasonCombos) box->ClearList();
-    return;
-  }
-  MainType = ListLineId(line.c_str());
-  FillReasonCombos(ReasonCombos, MainType);
-}
-
-void TAddToLog::ReasonChange(int which) {
-  ReasonIds[which] = ListLineId(SelectedLineText(*ReasonCombos[which], 299).c_str());
 }
 
 long TAddToLog::StoreCopy() {

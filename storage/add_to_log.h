@@ -18,18 +18,15 @@
 #include "platform/ui/dc.h"
 #include "platform/ui/edit.h"
 #include "storage/log_common.h"
+#include "storage/log_entry_dlg.h"
 
-class TAddToLog : public TLangDlg {
+class TAddToLog : public TLogEntryDlg {
  public:
   TAddToLog(TWindow* parent, TcbFileRecord* record, const char* indexFile = kProgramIndexFile);
 
   void SetupWindow() override;
   bool CanClose() override;
   void EvClose() override;
-  void EvMainTypeChange();
-  void EvReason1Change() { ReasonChange(0); }
-  void EvReason2Change() { ReasonChange(1); }
-  void EvReason3Change() { ReasonChange(2); }
   void CmAdd();
   // The ready flag; tells the user when the dialog is not ready to close.
   bool CheckReady();
@@ -39,21 +36,11 @@ class TAddToLog : public TLangDlg {
   // The copy id of the entry written last; 0 when it has no stored copy.
   long WrittenCopyId() const { return WrittenCopy; }
 
-  TComboBox* MainTypeCombo;
-  std::array<TComboBox*, 3> ReasonCombos;
-  TEdit* NoteEdit;
-  TEdit* EventEdit;
-  TStatic* DateStatic;
-  TStatic* UserStatic;
-  TStatic* TimeStatic;
-  long MainType = 0;
   TcbFileRecord* Record;
   std::string Note;
-  std::array<long, 3> ReasonIds{};
   int Ready = 0;
 
  private:
-  void ReasonChange(int which);
   // Stores the program file as a copy under a new copy id: the id, or 0
   // (the user told why) when no copy was kept.
   long StoreCopy();
@@ -66,11 +53,5 @@ class TAddToLog : public TLangDlg {
   DECLARE_RESPONSE_TABLE(TAddToLog);
 };
 
-// Fills the three reason combos with the criteria of a type and an empty
-// line each, the empty line selected.
-void FillReasonCombos(const std::array<TComboBox*, 3>& combos, long type);
-// The main-type combo: every log type and an empty line, the empty line
-// selected.
-void FillMainTypeCombo(TComboBox& combo);
 // The colours of the log dialogs' sunken statics.
 HBRUSH LogStaticColor(HDC dc, COLORREF text);

@@ -7,14 +7,17 @@
 #include "dbmodel/filetable.h"
 #include "engine/engine_api.h"
 
+// Not inlined: callers keep the lock in a std::optional, and g++ 12, given
+// these bodies inline, takes the destructor of a disengaged optional for one
+// that reads Held and the table before they were set.
 class TFilingLock {
  public:
-  TFilingLock() : Table("KELVFILE.DBF", 0, 0) {
+  [[gnu::noinline]] TFilingLock() : Table("KELVFILE.DBF", 0, 0) {
     if (!Table.Open()) return;
     // Another station holds it only for the moment of its own filing.
     Held = file_lock_tries(&Table.Data()->file, kByte, 1, -1) == 0;
   }
-  ~TFilingLock() {
+  [[gnu::noinline]] ~TFilingLock() {
     if (Held) file_unlock(&Table.Data()->file, kByte, 1);
     Table.Close();
   }

@@ -27,7 +27,7 @@ constexpr int kCompareModeControls[] = {IDC_PROGRAM_LOG_COMPARE_START,      IDC_
                                         IDC_PROGRAM_LOG_COMPARE_BASE,       IDC_PROGRAM_LOG_COMPARE_OTHER};
 }  // namespace
 
-DEFINE_RESPONSE_TABLE1(TLogView, TLangDlg)
+DEFINE_RESPONSE_TABLE1(TLogView, TLogEntryDlg)
   EV_WM_CTLCOLOR,
   EV_BN_CLICKED(IDC_PROGRAM_LOG_DELETE, CmDelete),
   EV_BN_CLICKED(IDC_PROGRAM_LOG_VIEW_ALL, CmViewAll),
@@ -39,23 +39,13 @@ DEFINE_RESPONSE_TABLE1(TLogView, TLangDlg)
   EV_BN_CLICKED(IDC_PROGRAM_LOG_COMPARE_CURRENT, CmCompareWithCurrent),
   EV_LBN_SELCHANGE(IDC_PROGRAM_LOG_ENTRIES, ShowSelectedEntry),
   EV_CBN_SELCHANGE(IDC_PROGRAM_LOG_VIEW_TYPE, EvViewTypeChange),
-  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_MAIN_TYPE, EvMainTypeChange),
-  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON1, EvReason1Change),
-  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON2, EvReason2Change),
-  EV_CBN_SELCHANGE(IDC_LOG_ENTRY_REASON3, EvReason3Change),
 END_RESPONSE_TABLE;
 
 TLogView::TLogView(TWindow* parent, TcbFileRecord* record, const char* indexFile)
-    : TLangDlg(parent, IDD_PROGRAM_LOG), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
+    : TLogEntryDlg(parent, IDD_PROGRAM_LOG), Record(record), IndexFile(indexFile ? indexFile : kProgramIndexFile) {
   EntryList = new TListBox(this, IDC_PROGRAM_LOG_ENTRIES);
   ViewTypeCombo = new TComboBox(this, IDC_PROGRAM_LOG_VIEW_TYPE, 261);
-  MainTypeCombo = new TComboBox(this, IDC_LOG_ENTRY_MAIN_TYPE, 261);
-  for (int i = 0; i < 3; i++) ReasonCombos[i] = new TComboBox(this, IDC_LOG_ENTRY_REASON1 + i);
-  NoteEdit = new TEdit(this, IDC_LOG_ENTRY_NOTE, 4001);
-  EventEdit = new TEdit(this, IDC_LOG_ENTRY_EVENT, 51);
-  DateStatic = new TStatic(this, IDC_LOG_ENTRY_DATE, 15);
-  UserStatic = new TStatic(this, IDC_LOG_ENTRY_USER, 50);
-  TimeStatic = new TStatic(this, IDC_LOG_ENTRY_TIME, 10);
+  MakeEntryBoxes();
 }
 
 void TLogView::SetupWindow() {
@@ -206,20 +196,6 @@ void TLogView::EvViewTypeChange() {
   FillReasonCombos(ReasonCombos, CurrentType);
   FillOfType();
   ShowSelectedEntry();
-}
-
-void TLogView::EvMainTypeChange() {
-  ReasonIds = {};
-  std::string line = SelectedLineText(*MainTypeCombo, 299);
-  if (line.find("@@") == std::string::npos) {
-    for (TComboBox* box : ReasonCombos) box->ClearList();
-    return;
-  }
-  FillReasonCombos(ReasonCombos, ListLineId(line.c_str()));
-}
-
-void TLogView::ReasonChange(int which) {
-  ReasonIds[which] = ListLineId(SelectedLineText(*ReasonCombos[which], 299).c_str());
 }
 
 void TLogView::CmViewAll() {

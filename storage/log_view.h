@@ -21,8 +21,9 @@
 #include "platform/ui/edit.h"
 #include "platform/ui/listbox.h"
 #include "storage/log_common.h"
+#include "storage/log_entry_dlg.h"
 
-class TLogView : public TLangDlg {
+class TLogView : public TLogEntryDlg {
  public:
   TLogView(TWindow* parent, TcbFileRecord* record, const char* indexFile = kProgramIndexFile);
 
@@ -31,10 +32,6 @@ class TLogView : public TLangDlg {
   void EvClose() override;
   void ShowSelectedEntry();
   void EvViewTypeChange();
-  void EvMainTypeChange();
-  void EvReason1Change() { ReasonChange(0); }
-  void EvReason2Change() { ReasonChange(1); }
-  void EvReason3Change() { ReasonChange(2); }
   void CmViewAll();
   void CmDelete();
   void CmRestoreVersion();
@@ -48,17 +45,9 @@ class TLogView : public TLangDlg {
 
   TListBox* EntryList;
   TComboBox* ViewTypeCombo;
-  TComboBox* MainTypeCombo;
-  std::array<TComboBox*, 3> ReasonCombos;
-  TEdit* NoteEdit;
-  TEdit* EventEdit;
-  TStatic* DateStatic;
-  TStatic* UserStatic;
-  TStatic* TimeStatic;
   long CurrentType = 0;
   long CurrentCopy = 0;
   TcbFileRecord* Record;
-  std::array<long, 3> ReasonIds{};
   int Ready = 0;
   int ViewAll = 1;
   int CompareMode = 0;
@@ -66,7 +55,6 @@ class TLogView : public TLangDlg {
   std::string SecondCopyPath;
 
  private:
-  void ReasonChange(int which);
   void FillAll();
   void FillOfType();
   void EnterCompareMode();

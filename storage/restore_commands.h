@@ -1,6 +1,15 @@
 // The main-frame commands that open the kept-program dialogs: failed DNC
-// transfers (108), new DNC transfers in temporary storage (109) and failed
-// imports (1211). The program registers them at start.
+// transfers, new DNC transfers in temporary storage and failed imports.
+// The program registers them at start. A command whose table holds no row
+// opens nothing and says nothing.
 #pragma once
+
+#include "platform/wintypes.h"
+
+enum RestoreCommand : UINT {
+  kCmFailedDncTransfers = 108,
+  kCmNewDncTransfers = 109,
+  kCmFailedImports = 1211,
+};
 
 void RegisterRestoreCommands();

@@ -88,7 +88,7 @@ LRESULT CountItem(HWND hwnd, UINT, WPARAM, LPARAM lparam) {
   if (g_shown) g_shown->Add(hwnd == reinterpret_cast<HWND>(1), text);
   return 0;
 }
-struct kv_plugin_host g_host{sizeof(struct kv_plugin_host), &CountItem};
+struct kv_plugin_host g_host{sizeof(struct kv_plugin_host), &CountItem, nullptr, nullptr, nullptr};
 
 kv_compare_fn LoadTelmix() {
   void* lib = dlopen(TELMIX_LIBRARY, RTLD_NOW | RTLD_LOCAL);

@@ -15,12 +15,13 @@
 #include "platform/ledit/document.h"
 #include "platform/ledit/protocol.h"
 #include "platform/ledit/tokenizer.h"
+#include "platform/ui/capture.h"  // the scroll codes (SB_...)
 #include "platform/ui/control.h"
 #include "platform/ui/gdi_types.h"
 
 class TPrinter;
 
-// Mouse and scroll messages the control takes (Windows values).
+// Mouse messages the control takes (Windows values).
 #ifndef WM_MOUSEMOVE
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -32,16 +33,6 @@ class TPrinter;
 #define MK_LBUTTON 0x0001
 #define MK_SHIFT 0x0004
 #define MK_CONTROL 0x0008
-#endif
-#ifndef SB_LINEUP
-#define SB_LINEUP 0
-#define SB_LINEDOWN 1
-#define SB_PAGEUP 2
-#define SB_PAGEDOWN 3
-#define SB_THUMBPOSITION 4
-#define SB_THUMBTRACK 5
-#define SB_TOP 6
-#define SB_BOTTOM 7
 #endif
 #ifndef WM_CTLCOLOR
 #define WM_CTLCOLOR 0x0019

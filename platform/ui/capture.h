@@ -8,7 +8,8 @@
 
 #include "platform/wintypes.h"
 
-#ifndef SB_LINEUP
+// The scroll codes of WM_VSCROLL and WM_HSCROLL (Windows values), also
+// the edit control's.
 #define SB_LINEUP 0
 #define SB_LINEDOWN 1
 #define SB_PAGEUP 2
@@ -17,7 +18,6 @@
 #define SB_THUMBTRACK 5
 #define SB_TOP 6
 #define SB_BOTTOM 7
-#endif
 #define SB_HORZ 0
 #define SB_VERT 1
 

@@ -22,12 +22,8 @@ namespace {
 // run the stack out; no usable menu comes near it.
 constexpr size_t kMaxPopupDepth = 32;
 
-bool number(const std::string& t, long& v) {
-  if (t.empty() || t[0] == '"') return false;
-  char* end;
-  v = std::strtol(t.c_str(), &end, 0);
-  return *end == 0 && v >= 0 && v <= 0xFFFF;
-}
+// Menu and accelerator ids and command ids are 16-bit.
+bool number(const std::string& t, long& v) { return resource_number(t, v) && v >= 0 && v <= 0xFFFF; }
 
 bool is_name(const std::string& t) {
   if (t.empty() || !(std::isalpha(static_cast<unsigned char>(t[0])) || t[0] == '_')) return false;
@@ -115,20 +111,9 @@ void load_locked(Store& s) {
   s.dir = dir;
   s.menus.clear();
   s.accels.clear();
-  if (dir.empty()) return;
-  std::error_code ec;
-  std::vector<std::filesystem::path> files;
-  for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-    if (it->is_regular_file() && it->path().extension() == ".mnu") files.push_back(it->path());
-  std::sort(files.begin(), files.end());
-  for (const auto& f : files) {
-    std::ifstream in(f);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string err;
-    if (!add_locked(s, ss.str(), f.string(), &err)) report_ui_error(err);
-  }
+  read_resource_files(dir, ".mnu", [&](const std::string& text, const std::string& name, std::string* error) {
+    return add_locked(s, text, name, error);
+  });
 }
 
 }  // namespace

@@ -70,17 +70,9 @@ const std::unordered_map<std::string, UINT>& names() {
 
 bool is_text(const std::string& tok) { return !tok.empty() && tok[0] == '"'; }
 
-bool number(const std::string& tok, long& v) {
-  if (tok.empty() || is_text(tok)) return false;
-  char* end = nullptr;
-  errno = 0;
-  v = std::strtol(tok.c_str(), &end, 0);
-  return *end == 0 && errno == 0;
-}
-
 // A number that must fit where it goes: a value cut to fit would name
 // another id or place without a word.
-bool number_in(const std::string& tok, long lo, long hi, long& v) { return number(tok, v) && v >= lo && v <= hi; }
+bool number_in(const std::string& tok, long lo, long hi, long& v) { return resource_number(tok, v) && v >= lo && v <= hi; }
 constexpr long kIdMin = INT32_MIN, kIdMax = INT32_MAX;
 
 // A control's id: a number, or the name of a standard button id.
@@ -142,7 +134,7 @@ bool parse_style(const std::vector<std::string>& t, size_t i, UINT base, UINT& o
     }
     long v;
     UINT bits;
-    if (number(t[i], v)) {
+    if (resource_number(t[i], v)) {
       if (v < INT32_MIN || v > long{UINT32_MAX}) {
         err = "style " + t[i] + " does not fit in 32 bits";
         return false;
@@ -178,7 +170,7 @@ bool four_numbers(const std::vector<std::string>& t, size_t at, int* v, std::str
   static const char* const what[] = {"x", "y", "width", "height"};
   for (int k = 0; k < 4; ++k) {
     long n;
-    if (at + k >= t.size() || !number(t[at + k], n)) {
+    if (at + k >= t.size() || !resource_number(t[at + k], n)) {
       err = "expected x, y, width and height";
       return false;
     }
@@ -224,25 +216,41 @@ bool add_locked(Store& s, const std::string& text, const std::string& sourceName
 
 void load_dir_locked(Store& s) {
   s.loaded = true;
-  std::string dir = s.dir;
-  if (dir.empty())
-    if (const char* env = std::getenv("KV_RESOURCE_DIR")) dir = env;
-  if (dir.empty()) return;
+  read_resource_files(s.dir, ".dlg", [&](const std::string& text, const std::string& name, std::string* error) {
+    return add_locked(s, text, name, error);
+  });
+}
+
+}  // namespace
+
+bool resource_number(const std::string& tok, long& v) {
+  if (tok.empty() || is_text(tok)) return false;
+  char* end = nullptr;
+  errno = 0;
+  v = std::strtol(tok.c_str(), &end, 0);
+  return *end == 0 && errno == 0;
+}
+
+void read_resource_files(const std::string& dir, const char* extension, const ResourceFileAdder& add) {
+  std::string from = dir;
+  if (from.empty())
+    if (const char* env = std::getenv("KV_RESOURCE_DIR")) from = env;
+  if (from.empty()) return;
+  // A directory that cannot be walked further ends the walk, never the program.
   std::error_code ec;
   std::vector<std::filesystem::path> files;
-  for (auto& e : std::filesystem::recursive_directory_iterator(dir, ec))
-    if (e.is_regular_file() && e.path().extension() == ".dlg") files.push_back(e.path());
+  for (auto it = std::filesystem::recursive_directory_iterator(from, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    if (it->is_regular_file() && it->path().extension() == extension) files.push_back(it->path());
   std::sort(files.begin(), files.end());
-  for (auto& f : files) {
+  for (const auto& f : files) {
     std::ifstream in(f, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     std::string err;
-    if (!add_locked(s, ss.str(), f.string(), &err)) report_ui_error(err);
+    if (!add(ss.str(), f.string(), &err)) report_ui_error(err);
   }
 }
-
-}  // namespace
 
 // Splits one line into tokens; quoted strings keep their quotes as a
 // marker and have their escapes resolved.
@@ -368,7 +376,7 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
       if (open) return fail("dialog inside a dialog (missing end)");
       std::string name;
       take_name(t, 2, name);
-      if (t.size() < 7 || !number(t[1], id) || !is_text(t[2]))
+      if (t.size() < 7 || !resource_number(t[1], id) || !is_text(t[2]))
         return fail("expected: dialog <id> [<name>] \"<caption>\" x y cx cy");
       if (id < INT_MIN || id > INT_MAX) return fail("dialog id " + t[1] + " is out of range");
       if (!name_once(names, name, id, err)) return fail(err);
@@ -398,7 +406,7 @@ ParseResult parse_dialog_templates(const std::string& text, const std::string& s
     }
     if (kw == "font") {
       long size;
-      if (t.size() != 3 || !is_text(t[1]) || !number(t[2], size) || size <= 0) return fail("expected: font \"<face>\" <points>");
+      if (t.size() != 3 || !is_text(t[1]) || !resource_number(t[2], size) || size <= 0) return fail("expected: font \"<face>\" <points>");
       if (size > kMaxFontPoints)
         return fail("font size " + t[2] + " is out of range (1 to " + std::to_string(kMaxFontPoints) + " points)");
       open->font = t[1].substr(1);

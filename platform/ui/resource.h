@@ -24,6 +24,7 @@
 // writes byte 0xA3, "\"" and "\\" a quote and a backslash, "\t" a tab.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,5 +87,15 @@ std::optional<UINT> style_value(const std::string& name);
 // texts that keep a leading '"' as marker, their escapes resolved. "#"
 // starts a comment. False with a reason for a broken text.
 bool tokenize_resource_line(const std::string& line, std::vector<std::string>& out, std::string& err);
+// A number token (decimal, or hex with 0x) that fits a long; false for a
+// text or anything else.
+bool resource_number(const std::string& tok, long& v);
+
+// Reads every file with that extension (".dlg") below the directory, or
+// below KV_RESOURCE_DIR when the directory is empty, in name order, and
+// hands each file's text and name to add; a file add refuses goes to
+// report_ui_error with add's reason.
+using ResourceFileAdder = std::function<bool(const std::string& text, const std::string& name, std::string* error)>;
+void read_resource_files(const std::string& dir, const char* extension, const ResourceFileAdder& add);
 
 }  // namespace plat

@@ -340,8 +340,8 @@ void repaint_if_bar_changed(Mirror& m) {
     const TRect& b = g->GetBounds();
     now += std::to_string(g->GetId()) + (g->GetEnabled() ? "+" : "-") + std::to_string(b.left) + "," +
            std::to_string(b.top) + "," + std::to_string(b.right) + "," + std::to_string(b.bottom);
-    if (auto* t = dynamic_cast<TTextGadget*>(g)) now += ":" + t->GetText();
-    if (auto* btn = dynamic_cast<TButtonGadget*>(g)) now += "s" + std::to_string(btn->GetButtonState());
+    if (auto* t = dynamic_cast<TTextGadget*>(g)) now.append(":").append(t->GetText());
+    if (auto* btn = dynamic_cast<TButtonGadget*>(g)) now.append("s").append(std::to_string(btn->GetButtonState()));
     now += "\n";
   }
   if (now == m.shownText) return;

@@ -15,6 +15,7 @@
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/observer.h"
 #include "tests/app/station.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -157,16 +158,8 @@ TEST(ToolBarBitmaps, EveryButtonOfBothStationsHasAnImage) {
   }
 }
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-  std::array<char, 512> buf;
-  while (p && fgets(buf.data(), buf.size(), p.get())) out += buf.data();
-  return out;
-}
-
 TEST(DemoStation, IndependentReaderSeesTheDemoDataAndEveryProgramFileExists) {
-  if (Shell("/usr/bin/python3 -c 'import dbfread' 2>&1 && echo ok").find("ok") == std::string::npos)
+  if (kvtest::run_command("/usr/bin/python3 -c 'import dbfread' 2>&1 && echo ok").find("ok") == std::string::npos)
     FAIL() << "python3-dbfread is not installed (deps/dbmodel.txt)";
   fs::path home = fs::temp_directory_path() / ("kvdemo_" + std::to_string(getpid()));
   fs::remove_all(home);
@@ -204,9 +197,9 @@ TEST(DemoStation, IndependentReaderSeesTheDemoDataAndEveryProgramFileExists) {
   // Every program with its machine, type, customer and project; log
   // types with their criteria, cycles with their defined parameters, jobs
   // whose programs belong to the job's machine.
-  EXPECT_EQ(Shell("/usr/bin/python3 " + (home / "check.py").string() + " 2>&1"), "3 4 6 5 21 0\n3 9 3 16 2 5\n");
-  EXPECT_NE(Shell(run), "") << "a second run leaves the database alone";
-  EXPECT_EQ(Shell("/usr/bin/python3 -c \"import dbfread; print(len(dbfread.DBF('" +
+  EXPECT_EQ(kvtest::run_command("/usr/bin/python3 " + (home / "check.py").string() + " 2>&1"), "3 4 6 5 21 0\n3 9 3 16 2 5\n");
+  EXPECT_NE(kvtest::run_command(run), "") << "a second run leaves the database alone";
+  EXPECT_EQ(kvtest::run_command("/usr/bin/python3 -c \"import dbfread; print(len(dbfread.DBF('" +
                   (home / "c/KELVACFG/DB31/KELVFILE.DBF").string() + "')))\""),
             "21\n");
   std::error_code ec;

@@ -21,20 +21,12 @@
 #include "dbmodel/filetable.h"
 #include "tests/dbmodel/layout_peer.h"
 #include "tests/app/station.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string Shell(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-  if (!p) return out;
-  std::array<char, 256> buf;
-  while (fgets(buf.data(), buf.size(), p.get())) out += buf.data();
-  return out;
-}
 
 // A private X server for this test, ended with it.
 class XServer {
@@ -68,14 +60,14 @@ class XServer {
     }
   }
   const std::string& display() const { return display_; }
-  std::string x(const std::string& command) const { return Shell("DISPLAY=" + display_ + " " + command + " 2>/dev/null"); }
+  std::string x(const std::string& command) const { return kvtest::run_command("DISPLAY=" + display_ + " " + command + " 2>/dev/null"); }
 
  private:
   pid_t pid_ = -1;
   std::string display_;
 };
 
-bool Have(const char* tool) { return !Shell(std::string("command -v ") + tool).empty(); }
+bool Have(const char* tool) { return !kvtest::run_command(std::string("command -v ") + tool).empty(); }
 
 // The visible window whose name is exactly name; 0 when there is none yet.
 std::string FindWindow(const XServer& x, const std::string& name) {
@@ -116,7 +108,7 @@ bool WaitForWindowGone(const XServer& x, const std::string& name, std::chrono::s
 // pure red.
 int RedPixels(const XServer& x, const std::string& shot) {
   x.x("import -window root " + shot);
-  std::string n = Shell("convert " + shot +
+  std::string n = kvtest::run_command("convert " + shot +
                         " -fuzz 10% -fill black +opaque '#FF0000' -fill white -opaque '#FF0000'"
                         " -format '%[fx:mean*w*h]' info: 2>/dev/null");
   try {
@@ -308,7 +300,7 @@ TEST_F(ProgramOnScreen, StartsOnTheDemoStationAndEndsThroughFileExitYes) {
   auto until = std::chrono::steady_clock::now() + 60s;
   do {
     x.x("import -window root " + shot);
-    spread = Shell("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
+    spread = kvtest::run_command("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
     if (!spread.empty() && std::stod(spread) > 0.05) break;
     std::this_thread::sleep_for(300ms);
   } while (std::chrono::steady_clock::now() < until);

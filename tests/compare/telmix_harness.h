@@ -64,7 +64,7 @@ class Library {
     hostSlot = static_cast<const struct kv_plugin_host**>(dlsym(handle, KV_PLUGIN_HOST_SYMBOL));
     if (hostSlot) *hostSlot = &host_;
   }
-  struct kv_plugin_host host_{sizeof(struct kv_plugin_host), &RecordMessage};
+  struct kv_plugin_host host_{sizeof(struct kv_plugin_host), &RecordMessage, nullptr, nullptr, nullptr};
 };
 
 // A scratch directory for one test.

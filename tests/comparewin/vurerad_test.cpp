@@ -7,7 +7,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "editor/vurerad.h"
+#include "formats/vurerad.h"
 
 namespace {
 

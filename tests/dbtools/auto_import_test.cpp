@@ -21,7 +21,6 @@
 namespace {
 
 using kvimport::ProgramDbTest;
-using kvimport::RunCommand;
 
 class AutoImportTest : public ProgramDbTest {
  protected:
@@ -53,7 +52,7 @@ class AutoImportTest : public ProgramDbTest {
   std::string Read(const std::string& native) const { return kvdb::ReadFileBytes(native); }
   bool SameFiles(const std::string& a, const std::string& b) {
     int status = -1;
-    RunCommand("cmp -s '" + a + "' '" + b + "'", &status);
+    kvtest::run_command("cmp -s '" + a + "' '" + b + "'", &status);
     return status == 0;
   }
   // A program of the mill filed the way a station files it.
@@ -358,7 +357,7 @@ TEST_F(AutoImportTest, AFileWrittenSlowlyByAnotherProcessIsImportedOnceWhole) {
   // Another program writes 1 KB every 50 ms for three seconds.
   std::atomic<bool> writing{true};
   std::thread writer([&] {
-    RunCommand("/usr/bin/python3 -c \"import time\nwith open('" + path +
+    kvtest::run_command("/usr/bin/python3 -c \"import time\nwith open('" + path +
                "', 'wb') as f:\n  for i in range(60):\n    f.write(bytes([65 + i % 26]) * 1024); f.flush(); "
                "time.sleep(0.05)\"");
     writing = false;

@@ -45,7 +45,7 @@ class DncTableImportTest : public ImportTest {
     fs::create_directories(Native("DNC"));
     Write("spec.json", spec);
     int status = 0;
-    std::string out = kvimport::RunCommand("/usr/bin/python3 " KV_SOURCE_DIR "/tests/dbtools/peers/dnc_table_write.py '" +
+    std::string out = kvtest::run_command("/usr/bin/python3 " KV_SOURCE_DIR "/tests/dbtools/peers/dnc_table_write.py '" +
                                                Native("DNC/" + name) + "' '" + Native("spec.json") + "' 2>&1",
                                            &status);
     ASSERT_EQ(status, 0) << out;

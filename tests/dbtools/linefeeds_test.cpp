@@ -56,7 +56,7 @@ class LinefeedsTest : public kvimport::ImportTest {
   std::string Read(const std::string& sub) { return kvtest::ScratchDir::read_file(Native(sub)); }
   std::string PeerClean(const std::string& input, int* status) {
     Write("peer.in", input);
-    return kvimport::RunCommand("/usr/bin/python3 " KV_SOURCE_DIR "/tests/dbtools/peers/clean_linefeeds.py < '" +
+    return kvtest::run_command("/usr/bin/python3 " KV_SOURCE_DIR "/tests/dbtools/peers/clean_linefeeds.py < '" +
                                     Native("peer.in") + "'",
                                 status);
   }
@@ -69,7 +69,9 @@ TEST_F(LinefeedsTest, EveryWayOfCleaningGivesTheSameText) {
     std::string one;
     whole.Feed(c.input, one);
     EXPECT_EQ(whole.Started(), !c.expected.empty());
-    if (!c.expected.empty()) EXPECT_EQ(one, c.expected);
+    if (!c.expected.empty()) {
+      EXPECT_EQ(one, c.expected);
+    }
 
     // Byte by byte: the state crosses every possible piece end.
     TLinefeedCleaner bytes;
@@ -81,7 +83,9 @@ TEST_F(LinefeedsTest, EveryWayOfCleaningGivesTheSameText) {
     int error = 0;
     TCleanOutcome got = CleanLinefeedsInFile(Native("src.nc"), Native("out.nc"), &error);
     EXPECT_EQ(got, c.expected.empty() ? TCleanOutcome::NoPercent : TCleanOutcome::Converted);
-    if (!c.expected.empty()) EXPECT_EQ(Read("out.nc"), one);
+    if (!c.expected.empty()) {
+      EXPECT_EQ(Read("out.nc"), one);
+    }
 
     int status = 0;
     std::string peer = PeerClean(c.input, &status);

@@ -51,12 +51,12 @@ class ListPrintoutTest : public kvsets::ProgramSetTest {
   }
 
   static int PdfPages(const std::string& pdf) {
-    std::string info = kvimport::RunCommand("pdfinfo '" + pdf + "'");
+    std::string info = kvtest::run_command("pdfinfo '" + pdf + "'");
     std::size_t at = info.find("Pages:");
     return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6);
   }
   static std::string PdfText(const std::string& pdf) {
-    return kvimport::RunCommand("pdftotext -layout '" + pdf + "' -");
+    return kvtest::run_command("pdftotext -layout '" + pdf + "' -");
   }
 };
 
@@ -102,7 +102,7 @@ TEST_F(ListPrintoutTest, ASecondPageAloneShowsItsOwnPrograms) {
 TEST_F(ListPrintoutTest, FrameBandAndRulesWhereThePagePutsThem) {
   AddPrograms("ACME", 7);
   const std::string pdf = Print("ACME", 0, 0, 1);
-  std::string pgm = kvimport::RunCommand("pdftoppm -r 72 -f 1 -l 1 -gray '" + pdf + "'");
+  std::string pgm = kvtest::run_command("pdftoppm -r 72 -f 1 -l 1 -gray '" + pdf + "'");
   int w = 0, h = 0, maxv = 0, n = 0;
   ASSERT_EQ(std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &w, &h, &maxv, &n), 3);
   const unsigned char* px = reinterpret_cast<const unsigned char*>(pgm.data()) + n + 1;

@@ -17,7 +17,6 @@
 
 namespace {
 
-using kvimport::RunCommand;
 
 class MaintenanceTest : public kvimport::ImportTest {
  protected:
@@ -47,7 +46,7 @@ class MaintenanceTest : public kvimport::ImportTest {
   // Record count and live NCIDs as Perl's XBase reads the file.
   std::pair<int, std::vector<long>> XBaseRows(const std::string& file) {
     int status = 0;
-    std::string out = RunCommand("/usr/bin/perl " KV_SOURCE_DIR "/tests/engine/peers/xbase_dump.pl '" +
+    std::string out = kvtest::run_command("/usr/bin/perl " KV_SOURCE_DIR "/tests/engine/peers/xbase_dump.pl '" +
                                      DbPath(file) + "'",
                                  &status);
     EXPECT_EQ(status, 0) << out;
@@ -152,8 +151,9 @@ TEST_F(MaintenanceTest, PackAndReindexWhileOneStationAppendsAndAnotherReads) {
   for (int round = 0; round < 3; ++round)
     for (TTableWork work : {TTableWork::Pack, TTableWork::Reindex})
       for (const auto& r : MaintainAllTables(*frame, {Globals->DatabaseDir}, work))
-        if (r.file.find("JUNK") == std::string::npos)
+        if (r.file.find("JUNK") == std::string::npos) {
           EXPECT_NE(r.outcome, TTableOutcome::Failed) << r.file << " " << r.why;
+        }
 
   ::close(stop[1]);
   int status = 0;

@@ -50,7 +50,7 @@ TEST_F(OldCustomersTest, AddsEveryLiveOldCustomerOnce) {
   EXPECT_EQ(Companies(), expected);
   // The second run leaves the file as the first left it, byte for byte.
   int status = -1;
-  kvimport::RunCommand("cmp '" + once + "' '" + DbPath("KELVCUS2.DBF") + "'", &status);
+  kvtest::run_command("cmp '" + once + "' '" + DbPath("KELVCUS2.DBF") + "'", &status);
   EXPECT_EQ(status, 0);
   // New ids, all different.
   std::set<std::string> ids;

@@ -29,6 +29,7 @@
 #include "resources/dialogs/editor.h"
 #include "storage/save_prog.h"
 #include "tests/storage/log_fixture.h"
+#include "tests/support/run_command.h"
 
 namespace kvimport {
 
@@ -42,19 +43,6 @@ struct PeerRow {
 inline const std::vector<std::string> kProgramFields = {
     "NCID", "DESC", "DIR", "NAME", "EXT", "PART", "DRAW", "CUST", "MID", "MAT",
     "PROJECT", "MACHINE", "CHAR3", "LONG1", "MEMOSTR", "LOCK", "PROG", "MAZAK", "SENT"};
-
-// Runs a command line; its standard output, the exit status in *status.
-inline std::string RunCommand(const std::string& cmd, int* status = nullptr) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int rc = pclose(p);
-  if (status) *status = rc;
-  return out;
-}
 
 inline std::string Unhex(const std::string& hex) {
   if (hex == "-") return "";
@@ -111,7 +99,7 @@ class ProgramDbTest : public kvlogs::LogTest {
   // fill it are not part of the text.
   std::vector<PeerRow> PeerTable(const std::string& path, const std::vector<std::string>& fields = kProgramFields) {
     int status = 0;
-    std::string out = RunCommand(
+    std::string out = kvtest::run_command(
         "/usr/bin/python3 " KV_SOURCE_DIR "/tests/engine/peers/dbfread_dump.py '" + path + "'", &status);
     EXPECT_EQ(status, 0) << out;
     return DumpRows(out, 0, fields, "D", '\0');
@@ -122,7 +110,7 @@ class ProgramDbTest : public kvlogs::LogTest {
   std::vector<PeerRow> XBaseTable(const std::string& path, const std::vector<std::string>& fields = kProgramFields) {
     int status = 0;
     std::string out =
-        RunCommand("/usr/bin/perl " KV_SOURCE_DIR "/tests/engine/peers/xbase_dump.pl '" + path + "'", &status);
+        kvtest::run_command("/usr/bin/perl " KV_SOURCE_DIR "/tests/engine/peers/xbase_dump.pl '" + path + "'", &status);
     EXPECT_EQ(status, 0) << out;
     return DumpRows(out, out.find('\n') + 1, fields, "1", ' ');  // after the version line
   }

@@ -97,7 +97,7 @@ class ReplaceTest : public kvimport::ImportTest {
   }
   // DIR of every row, in record order, as Perl's XBase reads it.
   std::vector<std::string> XBaseDirs(const std::string& table) {
-    std::string out = kvimport::RunCommand("/usr/bin/perl " KV_SOURCE_DIR "/tests/engine/peers/xbase_dump.pl '" +
+    std::string out = kvtest::run_command("/usr/bin/perl " KV_SOURCE_DIR "/tests/engine/peers/xbase_dump.pl '" +
                                            DbPath(table) + "'");
     std::vector<std::string> dirs;
     std::size_t start = out.find('\n') + 1;
@@ -156,7 +156,7 @@ TEST_F(ReplaceTest, NothingChangesWithoutAYesOrWithTheSameDrive) {
   EXPECT_EQ(driver.message_boxes().size(), 1u);  // the question answered No
   for (const char* table : {"KELVFILE.DBF", "KELVDNCT.DBF"}) {
     int status = -1;
-    kvimport::RunCommand("cmp '" + DbPath(table) + ".BEFORE' '" + DbPath(table) + "'", &status);
+    kvtest::run_command("cmp '" + DbPath(table) + ".BEFORE' '" + DbPath(table) + "'", &status);
     EXPECT_EQ(status, 0) << table << " changed";
   }
 }

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "dbtools/tape_conversions.h"
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "dnc/mazak_threads.h"
 #include "tests/support/tape_text.h"
 #include "tests/dnc/dnc_fixture.h"

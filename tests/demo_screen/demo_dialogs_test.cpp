@@ -255,6 +255,30 @@ TEST_F(DemoDialogs, NoListOrComboShowsTheIdsOfItsLines) {
   for (const std::string& b : boxes_) std::printf("box: %s\n", b.c_str());
 }
 
+// Every item of the menu bar runs for the demo user, who holds every
+// right: no command is left without its window. Run C-Hook alone stays
+// grey, for no C-Hook is installed.
+TEST_F(DemoDialogs, EveryMenuCommandRunsButRunCHook) {
+  constexpr UINT kCmRunCHook = 403;
+  std::vector<UINT> grey, items;
+  std::function<void(TMainFrame&, HMENU)> walk = [&](TMainFrame& frame, HMENU menu) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      if (HMENU sub = GetSubMenu(menu, i)) {
+        walk(frame, sub);
+        continue;
+      }
+      UINT id = GetMenuItemID(menu, i);
+      if (id == 0 || id == static_cast<UINT>(-1)) continue;  // separators
+      items.push_back(id);
+      if (!frame.IsCommandEnabled(id)) grey.push_back(id);
+    }
+  };
+  Run([&](TMainFrame& frame) { walk(frame, frame.GetMenu()); },
+      [&](TDialog& d) { LogOn(d); });
+  EXPECT_GT(items.size(), 30u) << "the whole bar was walked";
+  EXPECT_EQ(grey, std::vector<UINT>{kCmRunCHook});
+}
+
 // The job lists' dialog opens without a warning of the toolkit on the
 // program's standard error.
 TEST_F(DemoDialogs, TheJobListsOpenWithoutAToolkitWarning) {

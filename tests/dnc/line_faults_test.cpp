@@ -11,7 +11,7 @@
 #include <string>
 
 #include "dnc/dnclog.h"
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "dnc/raw_ascii.h"
 #include "dnc/rs232.h"
 #include "dnc/storing.h"

@@ -105,7 +105,7 @@ std::string SystemClipboard() {
   std::string out;
   std::atomic<bool> done{false};
   std::thread reader([&] {
-    out = rendertest::run("timeout 5 xclip -o -selection clipboard 2>/dev/null");
+    out = kvtest::run_command("timeout 5 xclip -o -selection clipboard 2>/dev/null");
     done = true;
   });
   desk::run_until([&] { return done.load(); }, 6s);

@@ -19,7 +19,7 @@ list(APPEND kv_fuzz_dnc_sources ${KV_ROOT}/app/globals_log.cpp)
 include(${KV_ROOT}/resources/dialog_ids.cmake)
 kv_dialog_ids(kv_fuzz_ui ${sanitize})
 add_library(kv_fuzz_dnc STATIC ${kv_fuzz_dnc_sources})
-target_link_libraries(kv_fuzz_dnc PUBLIC kv_fuzz_dbmodel kv_fuzz_ui dialog_ids)
+target_link_libraries(kv_fuzz_dnc PUBLIC kv_fuzz_dbmodel kv_fuzz_formats kv_fuzz_ui dialog_ids)
 
 foreach(t lsv2_telegram_fuzz heidenhain_block_fuzz mazak_tape_fuzz reception_fuzz request_fuzz idscript_fuzz
           jobfile_fuzz floppy_setup_fuzz)

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

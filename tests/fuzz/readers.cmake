@@ -33,11 +33,14 @@ add_library(kv_fuzz_telmix STATIC ${kv_fuzz_telmix_sources})
 target_include_directories(kv_fuzz_telmix PUBLIC ${KV_ROOT})
 target_compile_options(kv_fuzz_telmix PUBLIC ${kv_fuzz_flags})
 
-# The tape conversions of the special imports with the tape emulation's
-# image lines and the VurErad import's hex form they share.
+# The tape formats (the tape emulation's image lines, the VurErad import's
+# hex form), and the tape conversions of the special imports over them.
+file(GLOB kv_fuzz_formats_sources CONFIGURE_DEPENDS ${KV_ROOT}/formats/*.cpp)
+add_library(kv_fuzz_formats STATIC ${kv_fuzz_formats_sources})
+target_link_libraries(kv_fuzz_formats PUBLIC kv_fuzz_os)
 add_library(kv_fuzz_tapes STATIC ${KV_ROOT}/dbtools/mazak_convert.cpp ${KV_ROOT}/dbtools/wc18_clean.cpp
-  ${KV_ROOT}/dbtools/work_file.cpp ${KV_ROOT}/dnc/mazak_tape.cpp ${KV_ROOT}/editor/vurerad.cpp)
-target_link_libraries(kv_fuzz_tapes PUBLIC kv_fuzz_os)
+  ${KV_ROOT}/dbtools/work_file.cpp)
+target_link_libraries(kv_fuzz_tapes PUBLIC kv_fuzz_formats)
 
 function(kv_reader_fuzz name)
   add_executable(${name} ${name}.cpp)

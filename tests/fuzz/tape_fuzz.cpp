@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dbtools/tape_conversions.h"
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/tape_text.h"
 

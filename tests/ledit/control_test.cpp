@@ -14,6 +14,7 @@
 #include "platform/ui/print.h"
 #include "tests/ledit/ledit_support.h"
 #include "tests/platform/file_sandbox.h"
+#include "tests/support/run_command.h"
 
 using namespace ledittest;
 
@@ -289,14 +290,6 @@ TEST_F(LeditControl, PaintsOnlyVisibleLinesAndAsksForTokenColours) {
 
 namespace {
 
-std::string run(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-  char buf[256];
-  while (p && fgets(buf, sizeof buf, p.get())) out += buf;
-  return out;
-}
-
 TEST_F(LeditControl, RawPrintWritesEveryLineToPagesOfAPdf) {
   FileSandbox box;
   ctl->Printer().GetSetup().OutputDir = box.dir();
@@ -313,7 +306,7 @@ TEST_F(LeditControl, RawPrintWritesEveryLineToPagesOfAPdf) {
   ASSERT_TRUE(std::filesystem::exists(pdf)) << ctl->Printer().GetErrorText();
   EXPECT_NE(driver.message_boxes().back().text.find(pdf), std::string::npos);
   EXPECT_GE(ctl->Printer().LastPageCount(), 2);
-  std::string raw = run("pdftotext -layout '" + pdf + "' -"), out;
+  std::string raw = kvtest::run_command("pdftotext -layout '" + pdf + "' -"), out;
   for (char c : raw)  // the tab's width in spaces is the reader's guess
     if (!(c == ' ' && !out.empty() && out.back() == ' ')) out += c;
   size_t first = out.find("N1 G01 X1\n"), last = out.find("N150 G01 X150\n");

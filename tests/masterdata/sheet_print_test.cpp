@@ -9,21 +9,12 @@
 #include "masterdata/sheet_print.h"
 #include "platform/ui/print.h"
 #include "tests/masterdata/sheet_fixture.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
 using kvsheets::SheetTest;
 using plat::Pilot;
-
-// What a command writes, bytes and all.
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-  if (!p) return out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p.get())) > 0;) out.append(buf, n);
-  return out;
-}
 
 // The lines of a text, blanks at both ends off.
 std::vector<std::string> Lines(const std::string& text) {
@@ -77,10 +68,10 @@ class SheetPrintTest : public SheetTest {
     });
     Pdf = Globals->GetPrinter().LastFile();
     if (Pdf.empty() || Pdf == last) return "";
-    return RunCommand("pdftotext -layout '" + Pdf + "' -");
+    return kvtest::run_command("pdftotext -layout '" + Pdf + "' -");
   }
   int PdfPages() const {
-    std::string info = RunCommand("pdfinfo '" + Pdf + "'");
+    std::string info = kvtest::run_command("pdfinfo '" + Pdf + "'");
     size_t at = info.find("Pages:");
     return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6);
   }
@@ -203,7 +194,7 @@ TEST_F(SheetPrintTest, FrameAndTitleBoxWhereThePagePutsThem) {
   long type = AddType("MILL", AllLabels1());
   AddSheet(type, "OP 10");
   ASSERT_NE(Print(), "");
-  std::string pgm = RunCommand("pdftoppm -r 72 -f 1 -l 1 -gray '" + Pdf + "'");
+  std::string pgm = kvtest::run_command("pdftoppm -r 72 -f 1 -l 1 -gray '" + Pdf + "'");
   int w = 0, h = 0, maxv = 0, n = 0;
   ASSERT_EQ(std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &w, &h, &maxv, &n), 3);
   ASSERT_EQ(pgm.size(), static_cast<size_t>(n) + 1 + static_cast<size_t>(w) * h);

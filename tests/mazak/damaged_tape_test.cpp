@@ -8,7 +8,7 @@
 #include <future>
 #include <thread>
 
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "dnc/mazak_threads.h"
 #include "platform/sync.h"
 #include "tests/dnc/dnc_fixture.h"

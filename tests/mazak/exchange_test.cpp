@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "dnc/mazak_threads.h"
 #include "platform/sync.h"
 #include "tests/support/tape_text.h"

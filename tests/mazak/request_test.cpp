@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "tests/dnc/dnc_fixture.h"
 #include "tests/sim/mazak_sim.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "tests/support/tape_text.h"
 
 namespace {

@@ -30,10 +30,11 @@
 
 #include "appcore/message_ids.h"
 #include "dnc/dnclog.h"
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "platform/ui/resource.h"
 #include "tests/dnc/dnc_fixture.h"
 #include "tests/sim/noisy_controls.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -77,16 +78,6 @@ class CountingView : public TDncControlView {
   std::mutex lock_;
   std::map<int, int> polls_;
 };
-
-std::string RunCommand(const std::string& cmd, int* status) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  *status = pclose(p);
-  return out;
-}
 
 std::string Unhex(const std::string& hex) {
   std::string out;
@@ -328,7 +319,7 @@ class NoiseTest : public kvdnc::DncTest {
     std::vector<TableRow> rows;
     int status = 0;
     const std::string out =
-        RunCommand("/usr/bin/python3 " KV_SOURCE_DIR "/tests/engine/peers/dbfread_dump.py " + DbPath(table), &status);
+        kvtest::run_command("/usr/bin/python3 " KV_SOURCE_DIR "/tests/engine/peers/dbfread_dump.py " + DbPath(table), &status);
     EXPECT_EQ(status, 0) << "python3-dbfread on " << table;
     // Live rows come first, then deleted ones: file order is by NCID.
     std::istringstream in(out);

@@ -89,9 +89,9 @@ TRect XWindowRect(const std::string& title) {
     else if (std::strchr(".[]()*+?^$|\\{}", c)) pattern += std::string("\\") + c;
     else pattern += c;
   }
-  std::istringstream ids(rendertest::run("xdotool search --onlyvisible --name '" + pattern + "$' 2>/dev/null"));
+  std::istringstream ids(kvtest::run_command("xdotool search --onlyvisible --name '" + pattern + "$' 2>/dev/null"));
   for (std::string id; ids >> id;) {
-    std::istringstream geometry(rendertest::run("xdotool getwindowgeometry --shell " + id + " 2>/dev/null"));
+    std::istringstream geometry(kvtest::run_command("xdotool getwindowgeometry --shell " + id + " 2>/dev/null"));
     std::map<std::string, int> v;
     for (std::string line; std::getline(geometry, line);)
       if (size_t eq = line.find('='); eq != std::string::npos) v[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -52,7 +53,9 @@ TEST_F(GdiBmp, ReadsWhatAnIndependentWriterWrites) {
 
 // Builds a 40-byte-header bitmap file by hand.
 std::vector<uint8_t> bmp(int w, int h, int bits, uint32_t compression, size_t pixelBytes) {
-  std::vector<uint8_t> b(14 + 40);
+  // The pixels, 0x80 each, behind a header of zeros filled in below.
+  std::vector<uint8_t> b(14 + 40 + pixelBytes, 0x80);
+  std::fill_n(b.begin(), 14 + 40, 0);
   auto put32 = [&](size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
   };
@@ -65,7 +68,6 @@ std::vector<uint8_t> bmp(int w, int h, int bits, uint32_t compression, size_t pi
   b[26] = 1;
   b[28] = static_cast<uint8_t>(bits);
   put32(30, compression);
-  b.resize(b.size() + pixelBytes, 0x80);
   return b;
 }
 

@@ -17,18 +17,9 @@
 #include "platform/ui/print.h"
 #include "tests/support/scratch_dir.h"
 #include "ui_test_support.h"
+#include "tests/support/run_command.h"
 
 namespace {
-
-std::string run(const std::string& cmd) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(cmd.c_str(), "r"), pclose);
-  if (!p) return out;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p.get())) > 0) out.append(buf.data(), n);
-  return out;
-}
 
 // Two pages on the 748 x 1079 logical page the program's printouts use:
 // a title in ARIAL, a body line in TIMES ROMAN, a code line in COURIER, a
@@ -101,13 +92,13 @@ TEST_F(PrintTest, TwoPagesReadBackInOrderWithTheirFonts) {
   const std::string pdf = printer_.LastFile();
   ASSERT_TRUE(std::filesystem::exists(pdf));
   EXPECT_EQ(std::filesystem::path(pdf).parent_path(), dir_);
-  std::string info = run("pdfinfo '" + pdf + "'");
+  std::string info = kvtest::run_command("pdfinfo '" + pdf + "'");
   size_t at = info.find("Pages:");
   ASSERT_NE(at, std::string::npos) << info;
   EXPECT_EQ(std::atoi(info.c_str() + at + 6), 2) << info;
   EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
 
-  std::string text = run("pdftotext -layout '" + pdf + "' -");
+  std::string text = kvtest::run_command("pdftotext -layout '" + pdf + "' -");
   size_t p1 = text.find("Program listing page 1");
   size_t c1 = text.find("Velda works", p1);
   size_t n1 = text.find("N10 G00 X100 Y50", c1);
@@ -122,7 +113,7 @@ TEST_F(PrintTest, TwoPagesReadBackInOrderWithTheirFonts) {
 
   // Rendered by poppler: the grey band and the frame's left line where
   // the 748 x 1079 page puts them, white elsewhere.
-  std::string pgm = run("pdftoppm -r 72 -f 1 -l 1 -gray '" + pdf + "'");
+  std::string pgm = kvtest::run_command("pdftoppm -r 72 -f 1 -l 1 -gray '" + pdf + "'");
   int w = 0, h = 0, maxv = 0, n = 0;
   ASSERT_EQ(std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &w, &h, &maxv, &n), 3);
   const unsigned char* px = reinterpret_cast<const unsigned char*>(pgm.data()) + n + 1;
@@ -139,7 +130,7 @@ TEST_F(PrintTest, TwoPagesReadBackInOrderWithTheirFonts) {
   EXPECT_LT(darkest(30, 500), 128);
   EXPECT_EQ(darkest(60, 500), 255);
 
-  std::string fonts = run("pdffonts '" + pdf + "'");
+  std::string fonts = kvtest::run_command("pdffonts '" + pdf + "'");
   for (const char* f : {"LiberationSans-Bold", "LiberationSerif", "LiberationMono"})
     EXPECT_NE(fonts.find(f), std::string::npos) << f << "\n" << fonts;
 }
@@ -154,7 +145,7 @@ TEST_F(PrintTest, PageRangeAndCancel) {
   TwoPages out;
   ASSERT_TRUE(printer_.Print(nullptr, out, true));
   EXPECT_EQ(printer_.LastPageCount(), 1);
-  std::string text = run("pdftotext '" + printer_.LastFile() + "' -");
+  std::string text = kvtest::run_command("pdftotext '" + printer_.LastFile() + "' -");
   EXPECT_EQ(text.find("page 1"), std::string::npos);
   EXPECT_NE(text.find("page 2"), std::string::npos);
 
@@ -220,7 +211,7 @@ TEST_F(PrintTest, DcDrivenByItsCaller) {
   ASSERT_TRUE(printer_.Submit(nullptr, *dc));
   EXPECT_EQ(printer_.LastPageCount(), 3);
   EXPECT_EQ(std::filesystem::path(printer_.LastFile()).filename().string().rfind("Report-", 0), 0u);
-  std::string text = run("pdftotext '" + printer_.LastFile() + "' -");
+  std::string text = kvtest::run_command("pdftotext '" + printer_.LastFile() + "' -");
   EXPECT_LT(text.find("Report page 1"), text.find("Report page 3"));
 
   // An aborted document leaves nothing to print.

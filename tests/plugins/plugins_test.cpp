@@ -16,22 +16,14 @@
 #include "platform/ui/print.h"
 #include "resources/menus/editor.h"
 #include "tests/editor/editor_fixture.h"
+#include "tests/support/run_command.h"
 
 namespace {
-
-std::string Shell(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-  if (!p) return out;
-  char buf[512];
-  while (fgets(buf, sizeof buf, p.get())) out += buf;
-  return out;
-}
 
 // The lines of a PDF's text, blanks run together, empty lines left out.
 std::vector<std::string> PdfLines(const std::string& pdf) {
   std::vector<std::string> lines;
-  std::istringstream in(Shell("pdftotext -layout '" + pdf + "' - 2>&1"));
+  std::istringstream in(kvtest::run_command("pdftotext -layout '" + pdf + "' - 2>&1"));
   for (std::string line; std::getline(in, line);) {
     std::string squeezed;
     for (char c : line) {
@@ -127,7 +119,7 @@ TEST_F(PluginsTest, PicturesOfTheProgramAreListedAndShown) {
   Globals->PicturesDir = Root() + "/pics\\";
   Globals->RightsMask = 0x20;
   for (const char* name : {"PRG1.png", "prg1-clamping.PNG", "PRG10.png", "OTHER.png"})
-    ASSERT_EQ(Shell("convert -size 40x20 xc:red '" + Root() + "/pics/" + name + "' 2>&1"), "") << name;
+    ASSERT_EQ(kvtest::run_command("convert -size 40x20 xc:red '" + Root() + "/pics/" + name + "' 2>&1"), "") << name;
   AddMillProgram(1, "N10 G0\r\n");
   TChildFrame* f = Open(1);
   std::vector<std::string> listed;

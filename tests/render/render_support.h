@@ -20,20 +20,12 @@
 #include "platform/ui/resource.h"
 #include "platform/wx/desktop_sim.h"
 #include "tests/render/virtual_display.h"
+#include "tests/support/run_command.h"
 
 using namespace std::chrono_literals;
 namespace desk = plat::desktop;
 
 namespace rendertest {
-
-inline std::string run(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-  if (!p) return out;
-  std::array<char, 256> buf;
-  while (fgets(buf.data(), buf.size(), p.get())) out += buf.data();
-  return out;
-}
 
 // Where this test process keeps its pictures: a directory of its own, as
 // other runs of the same test (another build, another developer) take
@@ -62,8 +54,8 @@ inline ::testing::Environment* const kScreenDir = ::testing::AddGlobalTestEnviro
 inline double screenshot(const std::string& name) {
   std::string shot = ScreenDir::path() + name;
   std::remove(shot.c_str());
-  run("import -window root " + shot + " 2>/dev/null");
-  std::string spread = run("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
+  kvtest::run_command("import -window root " + shot + " 2>/dev/null");
+  std::string spread = kvtest::run_command("convert " + shot + " -format '%[fx:standard_deviation]' info: 2>/dev/null");
   try {
     return spread.empty() ? -1 : std::stod(spread);
   } catch (...) {
@@ -85,7 +77,7 @@ inline std::vector<uint32_t> pixels(const std::string& name, const TRect& r) {
   std::vector<uint32_t> out;
   if (r.Width() <= 0 || r.Height() <= 0) return out;
   std::string shot = ScreenDir::path() + name;
-  std::string text = run("convert " + shot + " -crop " + std::to_string(r.Width()) + "x" + std::to_string(r.Height()) +
+  std::string text = kvtest::run_command("convert " + shot + " -crop " + std::to_string(r.Width()) + "x" + std::to_string(r.Height()) +
                          "+" + std::to_string(r.left) + "+" + std::to_string(r.top) + " +repage txt:- 2>/dev/null");
   // Lines "x,y: (r,g,b)  #RRGGBB  name" after a header line.
   size_t at = 0;

@@ -12,6 +12,7 @@
 #include "platform/path.h"
 #include "report/bitmap_file.h"
 #include "tests/report/layout_fixture.h"
+#include "tests/support/run_command.h"
 
 namespace kvtest {
 namespace {
@@ -55,17 +56,9 @@ void expect_quadrants(HGLOBAL h, const Kind& k) {
 
 class BitmapFileTest : public LayoutTest {
  protected:
-  std::string shell(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    char buf[512];
-    size_t n;
-    while (p && (n = fread(buf, 1, sizeof buf, p.get())) > 0) out.append(buf, n);
-    return out;
-  }
   // ImageMagick's count of pixels that differ.
   std::string differing(const std::string& a, const std::string& b) {
-    return shell("/usr/bin/compare -metric AE '" + a + "' '" + b + "' null: 2>&1");
+    return kvtest::run_command("/usr/bin/compare -metric AE '" + a + "' '" + b + "' null: 2>&1");
   }
 };
 

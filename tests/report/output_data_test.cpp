@@ -45,7 +45,7 @@ class OutputDataTest : public OutputTest {
   }
 
   std::string read_back(const std::string& file) {
-    return shell("/usr/bin/python3 -c \"import dbfread, sys\n"
+    return kvtest::run_command("/usr/bin/python3 -c \"import dbfread, sys\n"
                  "for r in dbfread.DBF(sys.argv[1]): print('|'.join(str(v) for v in r.values()))\" '" +
                  file + "' 2>&1");
   }

@@ -16,6 +16,7 @@
 #include "platform/ui/print.h"
 #include "report/output_windows.h"
 #include "tests/report/report_fixture.h"
+#include "tests/support/run_command.h"
 
 namespace kvtest {
 
@@ -113,15 +114,6 @@ class OutputTest : public ReportTest {
       for (const auto& e : std::filesystem::directory_iterator(setup.OutputDir))
         if (e.path().extension() == ".pdf") out.push_back(e.path().string());
     std::sort(out.begin(), out.end());
-    return out;
-  }
-
-  static std::string shell(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while (p && (n = fread(buf, 1, sizeof buf, p.get())) > 0) out.append(buf, n);
     return out;
   }
 };

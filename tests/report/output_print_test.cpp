@@ -85,7 +85,7 @@ class OutputPrintTest : public OutputTest {
   }
 
   int page_count(const std::string& pdf) {
-    std::istringstream in(shell("pdfinfo '" + pdf + "' 2>&1"));
+    std::istringstream in(kvtest::run_command("pdfinfo '" + pdf + "' 2>&1"));
     for (std::string line; std::getline(in, line);)
       if (line.rfind("Pages:", 0) == 0) return std::stoi(line.substr(6));
     return -1;
@@ -93,7 +93,7 @@ class OutputPrintTest : public OutputTest {
 
   // The text of each page, as pdftotext lays it out.
   std::vector<std::string> pdf_pages(const std::string& pdf) {
-    std::string all = shell("pdftotext -layout '" + pdf + "' - 2>&1");
+    std::string all = kvtest::run_command("pdftotext -layout '" + pdf + "' - 2>&1");
     std::vector<std::string> pages;
     std::istringstream in(all);
     for (std::string page; std::getline(in, page, '\f');) pages.push_back(page);
@@ -102,7 +102,7 @@ class OutputPrintTest : public OutputTest {
 
   Raster raster(const std::string& pdf, int page = 1) {
     std::string base = dir.file("raster");
-    shell("pdftoppm -r 100 -singlefile -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
+    kvtest::run_command("pdftoppm -r 100 -singlefile -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
           pdf + "' '" + base + "' 2>&1");
     std::ifstream in(base + ".ppm", std::ios::binary);
     Raster r;

@@ -297,8 +297,12 @@ TEST_F(ReportFileTest, PageValuesPlacesAndSizesOutOfRangeAreRefused) {
       ASSERT_NE(report, nullptr) << code_error_get(&ctx);
       DbReport* r = report;
       const int32_t pages[] = {r->width, r->margin_top, r->margin_bottom, r->margin_left, r->margin_right};
-      if (c.where == kPage) EXPECT_EQ(pages[c.index], c.kept);
-      if (c.where == kArea) EXPECT_EQ(group_header_first(report_groupLookup(r, "Customer"))->height, c.kept);
+      if (c.where == kPage) {
+        EXPECT_EQ(pages[c.index], c.kept);
+      }
+      if (c.where == kArea) {
+        EXPECT_EQ(group_header_first(report_groupLookup(r, "Customer"))->height, c.kept);
+      }
       EXPECT_EQ(r->height, 11000 - r->margin_top - r->margin_bottom);
       ASSERT_EQ(report_free(report, 1, 1), 0);
       report = nullptr;

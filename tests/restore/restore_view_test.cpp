@@ -1,7 +1,9 @@
 // The kept-program dialogs' list, details, file views and colours.
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
+#include "app/frame_commands.h"
 #include "resources/dialogs/restore.h"
+#include "storage/restore_commands.h"
 #include "tests/restore/restore_fixture.h"
 
 namespace {
@@ -88,6 +90,45 @@ TEST_F(RestoreTest, TemporaryTransfersAndFailedImportsShowTheTextViewOnly) {
   }));
   // An empty table opens no dialog.
   EXPECT_FALSE(Run<TRestoreDncFail>("KELVDNCF.DBF", [](Pilot&, TKeptProgramsDlg&) {}));
+}
+
+// The menu commands open their dialog only on a table with rows; on an
+// empty one they open nothing and show no message.
+TEST_F(RestoreTest, MenuCommandsOpenNothingOnAnEmptyTable) {
+  struct Case {
+    UINT command;
+    const char* table;
+    const char* caption;
+  };
+  const Case cases[] = {{kCmFailedDncTransfers, "KELVDNCF.DBF", "Failed DNC transfers"},
+                        {kCmNewDncTransfers, "KELVDNCT.DBF", "New DNC transfers"},
+                        {kCmFailedImports, "KELVAUTO.DBF", "Failed imports"}};
+  RegisterRestoreCommands();
+  auto* frame = new TCommandHostFrame(nullptr, "Kelvane", nullptr);
+  frame->Create();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table);
+    plat::GTestUiDriver empty;
+    EXPECT_TRUE(frame->IsCommandEnabled(c.command));
+    frame->RouteCommand(c.command);
+    EXPECT_TRUE(empty.dialogs_shown().empty());
+    EXPECT_TRUE(empty.message_boxes().empty());
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table);
+    AddKept(c.table, 51, "O5100", mill, "N1");
+    plat::GTestUiDriver one;
+    std::string caption;
+    one.expect_dialog(IDD_KEPT_PROGRAMS, [&](TDialog& d) {
+      caption = d.GetText();
+      Pilot(d).press_escape();
+    });
+    frame->RouteCommand(c.command);
+    EXPECT_EQ(caption, c.caption);
+  }
+  for (const Case& c : cases) RegisterFrameCommand(c.command, nullptr);
+  frame->Destroy();
+  delete frame;
 }
 
 TEST_F(RestoreTest, CustomerAndProjectFollowTheRowAndTheBoxes) {

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 #include "tests/sim/machine_sim.h"
 
 namespace sim {

@@ -81,6 +81,8 @@ TEST_F(LogTest, ChangeCriteriaFollowTheMainTypeAndSaveActsOnTheNewLine) {
     auto& dlg = static_cast<TLogChgTypes&>(d);
     EXPECT_EQ(d.GetCaption(), std::string("Log : Change Criteria"));
     EXPECT_TRUE(p.visible(IDC_CHANGE_CRITERIA_NEW_TYPE));
+    // A button of the dialog, not an item of a numbered menu.
+    EXPECT_EQ(p.text(IDC_CHANGE_CRITERIA_NEW_TYPE), "&New Type...");
     ASSERT_EQ(dlg.MainType, a);
     ASSERT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST).size(), 1u);
     EXPECT_EQ(p.lines(IDC_CHANGE_CRITERIA_LIST)[0], "A ONE" + std::string(95, ' ') + ", @@" + std::to_string(a1));

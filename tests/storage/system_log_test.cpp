@@ -51,13 +51,21 @@ TEST_F(SystemLogTest, EventButtonsListTheirTypesSortedByTheirLines) {
   Run([&](Pilot& p) {
     EXPECT_TRUE(p.lines(IDC_SYSTEM_LOG_LIST).empty());
     p.click(IDC_SYSTEM_LOG_DELETE_ALL);  // nothing shown: nothing to delete, nothing asked
-    for (int id : {IDC_SYSTEM_LOG_CONFIG_CHANGED, IDC_SYSTEM_LOG_DNC_CONFIG_CHANGED, IDC_SYSTEM_LOG_TEMPORARY_RESTORED,
-                   IDC_SYSTEM_LOG_PRINT, IDC_SYSTEM_LOG_PRINT_ALL, IDC_SYSTEM_LOG_DUMP, IDC_SYSTEM_LOG_DUMP_ALL,
-                   IDC_SYSTEM_LOG_VIEW_ALL})
-      EXPECT_FALSE(p.enabled(id)) << id;
+    // Print, dump and view have no action, so they stay grey, a line
+    // chosen or not; so do the buttons of events no writer makes.
+    auto greyed = [&](const char* when) {
+      for (int id : {IDC_SYSTEM_LOG_CONFIG_CHANGED, IDC_SYSTEM_LOG_DNC_CONFIG_CHANGED,
+                     IDC_SYSTEM_LOG_TEMPORARY_RESTORED, IDC_SYSTEM_LOG_PRINT, IDC_SYSTEM_LOG_PRINT_ALL,
+                     IDC_SYSTEM_LOG_DUMP, IDC_SYSTEM_LOG_DUMP_ALL, IDC_SYSTEM_LOG_VIEW_ALL})
+        EXPECT_FALSE(p.enabled(id)) << id << " " << when;
+    };
+    greyed("with nothing listed");
     // The line starts with the date, day first: 01/03 before 04/02
     // before 05/01, whatever order they were written in.
     p.click(IDC_SYSTEM_LOG_CREATED);
+    p.select(IDC_SYSTEM_LOG_LIST, 0);
+    greyed("with a line chosen");
+    EXPECT_TRUE(p.enabled(IDC_SYSTEM_LOG_DELETE));
     EXPECT_EQ(Texts(p), (std::vector<std::string>{"CREATED C", "CREATED B", "CREATED A"}));
     EXPECT_EQ(p.lines(IDC_SYSTEM_LOG_LIST)[2], "05/01-2026,        0 , CREATED A" + std::string(191, ' ') + ", @@1");
     p.click(IDC_SYSTEM_LOG_SENT);

@@ -1,4 +1,4 @@
-#include "editor/vurerad.h"
+#include "formats/vurerad.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "dnc/mazak_tape.h"
+#include "formats/mazak_tape.h"
 
 #include <cstdio>
 
