@@ -259,7 +259,6 @@ TEST_F(DemoDialogs, NoListOrComboShowsTheIdsOfItsLines) {
 // right: no command is left without its window. Run C-Hook alone stays
 // grey, for no C-Hook is installed.
 TEST_F(DemoDialogs, EveryMenuCommandRunsButRunCHook) {
-  constexpr UINT kCmRunCHook = 403;
   std::vector<UINT> grey, items;
   std::function<void(TMainFrame&, HMENU)> walk = [&](TMainFrame& frame, HMENU menu) {
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
