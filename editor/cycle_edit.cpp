@@ -13,6 +13,7 @@
 #include "appcore/message_ids.h"
 #include "dbmodel/machine.h"
 #include "editor/cycle_run.h"
+#include "masterdata/master_edit.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
 #include "platform/ui/validator.h"
@@ -212,6 +213,16 @@ void TEditCycles::CmModifyParam() {
   r.DECI = std::atol(DeciEdit->GetText().c_str());
   CopyCut(r.CODE, sizeof r.CODE, code.c_str());
   CopyCut(r.HINT, sizeof r.HINT, hint.c_str());
+  // A parameter of a cycle another station deleted meanwhile is not brought
+  // back to life: the user is told and sees the cycles as they are now. The
+  // cycle's row is asked, as its Delete takes it first and then its parameters.
+  if (!RowStillThere<TcbCycleTable>(this, kCycles, "ID", Param->OWNER)) {
+    Param.reset();
+    ParamList->ClearList();
+    RefillCycles();
+    EvCycleSelChange();
+    return;
+  }
   {
     TcbParamTable t(kParams, 0, 0);
     if (!t.Update(&r)) {

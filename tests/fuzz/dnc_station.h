@@ -34,6 +34,7 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/syslog.h"
 #include "platform/msgbox.h"
+#include "tests/fuzz/memory_dir.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kvfuzz {
@@ -268,7 +269,7 @@ class DncStation {
     return false;
   }
 
-  kvtest::ScratchDir base_;
+  MemoryDir base_;
   int notify_ = -1;
   std::map<int, std::string> watched_;
   std::set<std::string> ownFiles_;
