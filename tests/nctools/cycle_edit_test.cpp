@@ -11,6 +11,7 @@
 #include "editor/cycle_run.h"
 #include "platform/path.h"
 #include "resources/dialogs/nctools.h"
+#include "resources/menus/main.h"
 #include "tests/nctools/nc_fixture.h"
 
 namespace {
@@ -358,14 +359,14 @@ TEST_F(CycleEdit, TestButtonRunsTheFillInWithoutInsert) {
 TEST_F(CycleEdit, FrameCommandChoosesTheMachineFirst) {
   SetMachineChooser({});
   RegisterCycleCommands();
-  EXPECT_FALSE(HasFrameCommand(1205));  // no chooser yet: grey
+  EXPECT_FALSE(HasFrameCommand(kCmMachineCycles));  // no chooser yet: grey
   int answer = 0;
   SetMachineChooser([&](TWindow*, long* id) {
     *id = machine_;
     return answer;
   });
   RegisterCycleCommands();
-  EXPECT_TRUE(HasFrameCommand(1205));
+  EXPECT_TRUE(HasFrameCommand(kCmMachineCycles));
   TWindow frame(nullptr, "Main");
   CmMachineCycles(frame);  // cancelled: no dialog
   answer = 1;
