@@ -252,8 +252,10 @@ const char* TPass::TakeFiling() {
 }
 
 void TPass::LetFilingGo() {
+  const bool held = filing_.has_value();
   machineNames_.reset();
   filing_.reset();
+  if (held && watch_.filingLetGo) watch_.filingLetGo();
 }
 
 void TPass::Wait(const std::string& why) {

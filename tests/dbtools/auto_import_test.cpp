@@ -453,42 +453,35 @@ TEST_F(AutoImportTest, TwoDefinitionsOverOneDirectoryBesideAStationSavingFileEac
 }
 
 TEST_F(AutoImportTest, AProgramRenamedByAnotherStationInTheMiddleOfAPassIsNotFiledTwice) {
-  // The pass lets the filing lock go after short runs of files. A station
-  // that takes it meanwhile and renames a program to the Program-ID of a
-  // file still waiting: the pass must find that id taken. The time scale
-  // makes the station's wait for the lock try without pause.
+  // The pass lets the filing lock go between files. A station that takes
+  // it there, once some files are filed, and renames a program to the
+  // Program-ID of a file still waiting: the pass must find that id taken.
+  // The station files on its own thread while the pass waits for it.
   constexpr std::size_t kFiles = 300;
   const long seed = FileProgram("SEED", "seed\r\n");
   for (std::size_t i = 0; i < kFiles; ++i) Drop("F" + std::to_string(i) + ".NC", "N" + std::to_string(i) + "\r\n");
-  watch.filingHold = std::chrono::milliseconds(5);
   RunAutoImportPass(def, watch);  // the first look
+  watch.filingHold = std::chrono::milliseconds(0);
   std::string renamedTo;
-  std::thread station([&] {
-    while (renamedTo.empty()) {
-      {
-        TFilingLock filing;
-        ASSERT_TRUE(filing.IsHeld());
-        auto left = Names("DROP");
-        if (left.empty()) return;  // the whole pass went by while it waited
-        if (left.size() < kFiles) {
-          std::string id = *left.rbegin();
-          id.resize(id.find('.'));
-          TcbFileTable t("KELVFILE.DBF", 0, 0);
-          std::unique_ptr<TcbFileRecord> r(t.FindById(seed));
-          t.made = nullptr;
-          ASSERT_NE(r, nullptr);
-          CopyCut(r->DESC, sizeof r->DESC, id.c_str());
-          ASSERT_EQ(t.Update(r.get()), 1);
-          renamedTo = id;
-        }
-      }
-      plat::sleep_ms(1000);  // the pass's turn
-    }
-  });
-  plat::set_time_scale(0.001);
+  auto station = [&] {
+    TFilingLock filing;
+    ASSERT_TRUE(filing.IsHeld());
+    auto left = Names("DROP");
+    ASSERT_FALSE(left.empty());
+    std::string id = *left.rbegin();
+    id.resize(id.find('.'));
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    std::unique_ptr<TcbFileRecord> r(t.FindById(seed));
+    t.made = nullptr;
+    ASSERT_NE(r, nullptr);
+    CopyCut(r->DESC, sizeof r->DESC, id.c_str());
+    ASSERT_EQ(t.Update(r.get()), 1);
+    renamedTo = id;
+  };
+  watch.filingLetGo = [&] {
+    if (renamedTo.empty() && Names("DROP").size() <= kFiles - 10) std::thread(station).join();
+  };
   TAutoImportCounts counts = RunAutoImportPass(def, watch);
-  station.join();
-  plat::set_time_scale(1.0);
   ASSERT_FALSE(renamedTo.empty()) << "the station had its turn in the middle of the pass";
   EXPECT_EQ(counts.imported, static_cast<int>(kFiles) - 1);
   EXPECT_EQ(counts.kept, 1);
