@@ -223,6 +223,9 @@ void HandOverSend() {
   TDncPort* port = SelectedPort();
   // Only a polling port takes a send: its poll thread ends on the event.
   if (!port || !port->SignalSendRequest()) return;
+  // The port sends from here on, though its poll thread may take a moment
+  // to end: until it polls again the window hands nothing more over.
+  port->StopPolling();
   PostPortRequest(port, kRequestSend);
 }
 

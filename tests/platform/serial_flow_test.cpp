@@ -38,7 +38,7 @@ std::string read_now(plat::HCOMM h) {
 TEST(SoftwareFlow, XoffHoldsAWriteAndXonResumesItWithNothingLost) {
   Pty pty(6);
   plat::HCOMM h = plat::open_comm("\\\\.\\COM6");
-  ASSERT_NE(h, nullptr);
+  ASSERT_NE(h, nullptr) << plat::last_comm_open_error();
   set_flow(h, 1, 0);
   write_all(pty.master, "\x13");
   ASSERT_TRUE(eventually([&] { return status(h).fXoffHold == 1; }));
