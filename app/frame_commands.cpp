@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "appcore/globals.h"
+#include "resources/menus/main.h"
 
 namespace {
 
@@ -40,7 +41,6 @@ LRESULT RunRegistered(TWindow* w, TEventInfo& ev) {
 
 const TResponseTableEntry kRegisteredEntry{TResponseTableEntry::Command, WM_COMMAND, 0, 0, &RunRegistered};
 
-constexpr UINT kCmRunCHook = 403, kCmMultiDncSetup = 24355, kCmDncStart = 25152;
 
 }  // namespace
 
@@ -59,24 +59,27 @@ bool HasFrameCommand(UINT id) {
 
 uint32_t CommandRights(UINT id) {
   switch (id) {
-    case 101: case 110: return 0x1;
-    case 107: case 1211: case 1212: return 0x80;
-    case 1208: case 1209: return 0x100;
-    case 1201: return 0x200;
-    case 1202: return 0x400;
-    case 1203: case 1204: return 0x800;
-    case 1205: return 0x1000;
-    case 1207: return 0x2000;
-    case 1206: return 0x4000;
-    case 7101: case 7102: return 0x8000;
+    case kCmFileNew: case kCmFileImport: return 0x1;
+    case kCmBackups: case kCmFailedImports: case kCmMain1212: return 0x80;
+    case kCmPack: case kCmReindex: return 0x100;
+    case kCmCustomers: return 0x200;
+    case kCmProjects: return 0x400;
+    case kCmMachineTypes: case kCmMachines: return 0x800;
+    case kCmMachineCycles: return 0x1000;
+    case kCmMacros: return 0x2000;
+    case kCmUsers: return 0x4000;
+    case kCmLogBaseTypes: case kCmLogChangeCriteria: return 0x8000;
     case kCmDncStart: return 0x100000;
-    case 108: return 0x400000;
-    case 109: return 0x800000;
+    case kCmFailedDncTransfers: return 0x400000;
+    case kCmNewDncTransfers: return 0x800000;
     case kCmMultiDncSetup: return 0x1000000;
-    case 7100: return 0x2000000;
-    case 1210: return 0x4000000;
-    case 5000: case 5001: case 5002: return 0x8000000;
-    case 5010: case 5011: case 5012: case 5020: case 5021: case 5022: return 0x10000000;
+    case kCmViewSystemLog: return 0x2000000;
+    case kCmAutoImportDefs: return 0x4000000;
+    case kCmExportProgramsForCustomer: case kCmExportProgramsForProject: case kCmExportProgramsForMachine:
+      return 0x8000000;
+    case kCmPrintProgramsForCustomer: case kCmPrintProgramsForProject: case kCmPrintProgramsForMachine:
+    case kCmListProgramsForCustomer: case kCmListProgramsForProject: case kCmListProgramsForMachine:
+      return 0x10000000;
     default: return 0;
   }
 }

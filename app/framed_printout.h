@@ -7,10 +7,7 @@
 
 #include "platform/ui/print.h"
 
-enum : int {
-  kMsgPrintFooter = 343,  // page, pages, day, month, year, hour, minute
-  kMsgPrintTitle = 344,
-};
+#include "appcore/message_ids.h"
 
 class TFramedPrintout : public TPrintout {
  public:

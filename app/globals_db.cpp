@@ -6,6 +6,7 @@
 // user instead of working on a half-made database.
 #include "app/status_dlg.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/autoimp.h"
 #include "dbmodel/changecrit.h"
 #include "dbmodel/contact.h"
@@ -79,8 +80,6 @@ struct Run {
   }
 };
 
-constexpr int kCheckingMessage = 125;
-
 }  // namespace
 
 int TGlobals::CreateDatabaseFiles() {
@@ -99,9 +98,10 @@ int TGlobals::CreateDatabaseFiles() {
 
 int TGlobals::RebuildDatabase() {
   DbContext->safety = 1;
-  if (!MessageTexts.Has(kCheckingMessage)) MessageTexts.Set(kCheckingMessage, GetMessageText(kCheckingMessage));
+  if (!MessageTexts.Has(kMsgCheckingDatabase))
+    MessageTexts.Set(kMsgCheckingDatabase, GetMessageText(kMsgCheckingDatabase));
   Run r;
-  r.text = MessageTexts.Get(kCheckingMessage);
+  r.text = MessageTexts.Get(kMsgCheckingDatabase);
   TStatusWindow status(r.text);
   r.status = &status;
   r.Make<TcbCounterTable>(kDatabase, "KELVINDX.DBF");

@@ -6,19 +6,12 @@
 
 #include "app/users_dialogs.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/user_tables.h"
 #include "appcore/text_scan.h"
 #include "resources/dialogs/logon.h"
 
 namespace {
-
-enum : int {
-  kMsgLogonRefused = 144,
-  kMsgChangeInitialPassword = 145,
-  kMsgPasswordTooShort = 155,
-  kMsgPasswordsDiffer = 187,
-  kMsgPasswordNotStored = 1964,
-};
 
 const char* kUsers = "USER0002.DBF";
 const char* kTypes = "USER0001.DBF";

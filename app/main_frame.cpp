@@ -23,6 +23,7 @@
 #include "platform/ui/dc.h"
 #include "platform/ui/menu.h"
 #include "resources/dialogs/main.h"
+#include "resources/menus/main.h"
 
 const char* const kVersionText = "v3.56 (Build 2)";
 
@@ -33,10 +34,6 @@ TControlBar* TheApp::ToolBar = nullptr;
 
 namespace {
 
-constexpr int kCmNew = 101, kCmOpen = 102, kCmBackups = 107, kCmExit = 116;
-constexpr int kCmConnectDatabase = 400, kCmMachines = 1204, kCmCreateJobFile = 1229;
-constexpr int kCmHideAll = 9003, kCmShowAll = 9004, kCmAbout = 20501;
-constexpr int kCmMultiDncSetup = 24355, kCmDncStart = 25152, kCmDncConfigure = 25153;
 constexpr int kAboutDialog = IDD_ABOUT;
 
 // A popup title from MENUES; none leaves the popup without a title.
@@ -67,36 +64,36 @@ long CountMachineTypes() {
 HMENU TheApp::BuildMenuBar() {
   TMenuDescr bar(CreateMenu(), 0, 0, 0, 0, 0, 0);
   if (!Globals->DncStationMode) {
-    bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2000), Title(1));
-    HMENU restore = LoadPopup(2010);
-    AppendIfNamed(restore, 1211, true);
+    bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuFile), Title(1));
+    HMENU restore = LoadPopup(kMenuRestore);
+    AppendIfNamed(restore, kCmFailedImports, true);
     bar.AppendPopup(TMenuDescr::FileGroup, restore, Title(8));
     // The job-file command belongs to the Jobs work, not to the File menu.
     bar.DeleteMenu(kCmCreateJobFile, MF_BYCOMMAND);
-    HMENU master = LoadPopup(2001);
-    AppendIfNamed(master, 1214, false);
+    HMENU master = LoadPopup(kMenuMasterData);
+    AppendIfNamed(master, kCmNameFilesByProgramId, false);
     bar.AppendPopup(TMenuDescr::FileGroup, master, Title(4));
-    HMENU extras = LoadPopup(2007);
+    HMENU extras = LoadPopup(kMenuExtras);
     AppendMenu(extras, MF_SEPARATOR, 0, nullptr);
-    AppendMenu(extras, MF_POPUP, reinterpret_cast<uintptr_t>(LoadPopup(2012)), Title(9));
-    AppendMenu(extras, MF_POPUP, reinterpret_cast<uintptr_t>(LoadPopup(2013)), Title(10));
-    AppendMenu(extras, MF_POPUP, reinterpret_cast<uintptr_t>(LoadPopup(2014)), Title(11));
-    AppendIfNamed(extras, 1210, true);
+    AppendMenu(extras, MF_POPUP, reinterpret_cast<uintptr_t>(LoadPopup(kMenuExportPrograms)), Title(9));
+    AppendMenu(extras, MF_POPUP, reinterpret_cast<uintptr_t>(LoadPopup(kMenuPrintListings)), Title(10));
+    AppendMenu(extras, MF_POPUP, reinterpret_cast<uintptr_t>(LoadPopup(kMenuListFiles)), Title(11));
+    AppendIfNamed(extras, kCmAutoImportDefs, true);
     bar.AppendPopup(TMenuDescr::FileGroup, extras, Title(7));
     if (Globals->FrameHookCount > 0) {
-      HMENU hooks = LoadPopup(2011);
+      HMENU hooks = LoadPopup(kMenuFrameHooks);
       for (int i = 0; i < Globals->FrameHookCount && i < static_cast<int>(Globals->FrameHooks.size()); ++i)
         if (const TSystemHook* h = Globals->FrameHooks[i].get())
           AppendMenu(hooks, MF_STRING, static_cast<uintptr_t>(h->CommandId), h->Entry.c_str());
       bar.AppendPopup(TMenuDescr::FileGroup, hooks, "&C-Hooks");
     }
-    bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2020), "&Jobs (DNC)");
+    bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuJobs), "&Jobs (DNC)");
     if (Globals->DebugMode && !Globals->EnableMassImport)
-      bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2015), "Special &Import");
-    if (Globals->DebugMode) bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2016), "Special &Options");
-    bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2018), "&Log");
+      bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuSpecialImport), "Special &Import");
+    if (Globals->DebugMode) bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuSpecialOptions), "Special &Options");
+    bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuLog), "&Log");
   }
-  HMENU help = LoadPopup(2050);
+  HMENU help = LoadPopup(kMenuHelp);
   if (const char* about = MenuText(3000))
     ModifyMenu(help, kCmAbout, MF_BYCOMMAND | MF_STRING, kCmAbout, about);
   bar.AppendPopup(TMenuDescr::HelpGroup, help, Title(3001));
@@ -140,9 +137,9 @@ void TheApp::InitMainWindow() {
       bar->Insert(*new TSeparatorGadget(8));
       bar->Insert(*new TButtonGadget(kCmDncStart, kCmDncStart));
     } else {
-      bar->Insert(*new TButtonGadget(1, kCmNew));
+      bar->Insert(*new TButtonGadget(1, kCmFileNew));
       bar->Insert(*new TSeparatorGadget(6));
-      bar->Insert(*new TButtonGadget(2, kCmOpen));
+      bar->Insert(*new TButtonGadget(2, kCmFileOpen));
       bar->Insert(*new TSeparatorGadget(8));
       bar->Insert(*new TButtonGadget(kCmBackups, kCmBackups));
       bar->Insert(*new TSeparatorGadget(8));
@@ -172,53 +169,53 @@ void TheApp::InitMainWindow() {
 // registered by their layers (frame_commands.h); the enablers below cover
 // them too.
 DEFINE_RESPONSE_TABLE1(TMainFrame, TCommandHostFrame)
-  EV_GATED_COMMAND(116, CmExit),
-  EV_GATED_COMMAND(400, CmConnectDatabase),
-  EV_GATED_COMMAND(401, CmConnectNetworkDrive),
-  EV_GATED_COMMAND(402, CmConnectNetworkPrinter),
-  EV_GATED_COMMAND(403, CmRunCHook),
-  EV_GATED_COMMAND(1206, CmUsers),
-  EV_GATED_COMMAND(7201, CmJobs7201),
-  EV_GATED_COMMAND(9001, Cm9001),
-  EV_GATED_COMMAND(9002, CmDatabaseLost),
-  EV_GATED_COMMAND(9003, CmHideAll),
-  EV_GATED_COMMAND(9004, CmShowAll),
-  EV_GATED_COMMAND(20501, CmAbout),
-  EV_COMMAND_ENABLE(101, CeFileNew),
-  EV_COMMAND_ENABLE(110, CeFileNew),
-  EV_COMMAND_ENABLE(107, CeBackups),
-  EV_COMMAND_ENABLE(108, CeFailedDncTransfers),
-  EV_COMMAND_ENABLE(109, CeNewDncTransfers),
-  EV_COMMAND_ENABLE(403, CeRunCHook),
-  EV_COMMAND_ENABLE(405, Ce405),
-  EV_COMMAND_ENABLE(24355, CeMultiDncSetup),
-  EV_COMMAND_ENABLE(25152, CeDncStart),
-  EV_COMMAND_ENABLE(1201, CeCustomers),
-  EV_COMMAND_ENABLE(1202, CeProjects),
-  EV_COMMAND_ENABLE(1203, CeMachineTypes),
-  EV_COMMAND_ENABLE(1204, CeMachines),
-  EV_COMMAND_ENABLE(1205, CeMachineCycles),
-  EV_COMMAND_ENABLE(1206, CeUsers),
-  EV_COMMAND_ENABLE(1207, CeMacros),
-  EV_COMMAND_ENABLE(1208, CePack),
-  EV_COMMAND_ENABLE(1209, CeReindex),
-  EV_COMMAND_ENABLE(1210, CeAutoImportDefs),
-  EV_COMMAND_ENABLE(1211, CeFailedImports),
-  EV_COMMAND_ENABLE(1212, Ce1212),
-  EV_COMMAND_ENABLE(1229, CeCreateJobFile),
-  EV_COMMAND_ENABLE(5000, CeExportPrograms),
-  EV_COMMAND_ENABLE(5001, CeExportPrograms),
-  EV_COMMAND_ENABLE(5002, CeExportPrograms),
-  EV_COMMAND_ENABLE(5010, CePrintListings),
-  EV_COMMAND_ENABLE(5011, CePrintListings),
-  EV_COMMAND_ENABLE(5012, CePrintListings),
-  EV_COMMAND_ENABLE(5020, CeListFiles),
-  EV_COMMAND_ENABLE(5021, CeListFiles),
-  EV_COMMAND_ENABLE(5022, CeListFiles),
-  EV_COMMAND_ENABLE(20501, CeAbout),
-  EV_COMMAND_ENABLE(7100, CeViewSystemLog),
-  EV_COMMAND_ENABLE(7101, CeLogBaseTypes),
-  EV_COMMAND_ENABLE(7102, CeLogChangeCriteria),
+  EV_GATED_COMMAND(kCmExit, CmExit),
+  EV_GATED_COMMAND(kCmConnectDatabase, CmConnectDatabase),
+  EV_GATED_COMMAND(kCmConnectNetworkDrive, CmConnectNetworkDrive),
+  EV_GATED_COMMAND(kCmConnectNetworkPrinter, CmConnectNetworkPrinter),
+  EV_GATED_COMMAND(kCmRunCHook, CmRunCHook),
+  EV_GATED_COMMAND(kCmUsers, CmUsers),
+  EV_GATED_COMMAND(kCmJobs7201, CmJobs7201),
+  EV_GATED_COMMAND(kCmMain9001, Cm9001),
+  EV_GATED_COMMAND(kCmDatabaseLost, CmDatabaseLost),
+  EV_GATED_COMMAND(kCmHideAll, CmHideAll),
+  EV_GATED_COMMAND(kCmShowAll, CmShowAll),
+  EV_GATED_COMMAND(kCmAbout, CmAbout),
+  EV_COMMAND_ENABLE(kCmFileNew, CeFileNew),
+  EV_COMMAND_ENABLE(kCmFileImport, CeFileNew),
+  EV_COMMAND_ENABLE(kCmBackups, CeBackups),
+  EV_COMMAND_ENABLE(kCmFailedDncTransfers, CeFailedDncTransfers),
+  EV_COMMAND_ENABLE(kCmNewDncTransfers, CeNewDncTransfers),
+  EV_COMMAND_ENABLE(kCmRunCHook, CeRunCHook),
+  EV_COMMAND_ENABLE(kCmMain405, Ce405),
+  EV_COMMAND_ENABLE(kCmMultiDncSetup, CeMultiDncSetup),
+  EV_COMMAND_ENABLE(kCmDncStart, CeDncStart),
+  EV_COMMAND_ENABLE(kCmCustomers, CeCustomers),
+  EV_COMMAND_ENABLE(kCmProjects, CeProjects),
+  EV_COMMAND_ENABLE(kCmMachineTypes, CeMachineTypes),
+  EV_COMMAND_ENABLE(kCmMachines, CeMachines),
+  EV_COMMAND_ENABLE(kCmMachineCycles, CeMachineCycles),
+  EV_COMMAND_ENABLE(kCmUsers, CeUsers),
+  EV_COMMAND_ENABLE(kCmMacros, CeMacros),
+  EV_COMMAND_ENABLE(kCmPack, CePack),
+  EV_COMMAND_ENABLE(kCmReindex, CeReindex),
+  EV_COMMAND_ENABLE(kCmAutoImportDefs, CeAutoImportDefs),
+  EV_COMMAND_ENABLE(kCmFailedImports, CeFailedImports),
+  EV_COMMAND_ENABLE(kCmMain1212, Ce1212),
+  EV_COMMAND_ENABLE(kCmCreateJobFile, CeCreateJobFile),
+  EV_COMMAND_ENABLE(kCmExportProgramsForCustomer, CeExportPrograms),
+  EV_COMMAND_ENABLE(kCmExportProgramsForProject, CeExportPrograms),
+  EV_COMMAND_ENABLE(kCmExportProgramsForMachine, CeExportPrograms),
+  EV_COMMAND_ENABLE(kCmPrintProgramsForCustomer, CePrintListings),
+  EV_COMMAND_ENABLE(kCmPrintProgramsForProject, CePrintListings),
+  EV_COMMAND_ENABLE(kCmPrintProgramsForMachine, CePrintListings),
+  EV_COMMAND_ENABLE(kCmListProgramsForCustomer, CeListFiles),
+  EV_COMMAND_ENABLE(kCmListProgramsForProject, CeListFiles),
+  EV_COMMAND_ENABLE(kCmListProgramsForMachine, CeListFiles),
+  EV_COMMAND_ENABLE(kCmAbout, CeAbout),
+  EV_COMMAND_ENABLE(kCmViewSystemLog, CeViewSystemLog),
+  EV_COMMAND_ENABLE(kCmLogBaseTypes, CeLogBaseTypes),
+  EV_COMMAND_ENABLE(kCmLogChangeCriteria, CeLogChangeCriteria),
 END_RESPONSE_TABLE;
 
 TMainFrame::TMainFrame(const char* title, TWindow* client)
@@ -309,7 +306,9 @@ void TMainFrame::CmExit() {
 
 bool TMainFrame::OpensEditor(UINT id) {
   switch (id) {
-    case 101: case 102: case 110: case 1213: case 9000: case 29000: return true;
+    case kCmFileNew: case kCmFileOpen: case kCmFileImport: case kCmOpenEditorWindow: case kCmOpenEditor:
+    case kCmOpenNamedProgram:
+      return true;
     default: return false;
   }
 }
@@ -369,7 +368,7 @@ void TMainFrame::CmAbout() {
 
 DEFINE_RESPONSE_TABLE1(TMainClient, TMDIClient)
   EV_WM_SIZE,
-  EV_COMMAND(25500, Cm25500),
+  EV_COMMAND(kCmShowClientList, Cm25500),
   EV_COMMAND(kDebugButtons, CmLoadFile),
   EV_COMMAND(kDebugButtons + 1, CmNothing),
   EV_COMMAND(kDebugButtons + 2, CmNothing),

@@ -72,7 +72,8 @@ void RunFileLoader(TWindow* owner) {
   static std::array<std::string, 8> texts;
   static kv_word block[9];
   texts[0] = Globals->LastDir;
-  for (int i = 0; i < 7; ++i) texts[i + 1] = LanguageText(Globals->DialogTexts, kMsgLoaderTexts + i, kLoaderTexts[i]);
+  for (int i = 0; i < 7; ++i)
+    texts[i + 1] = LanguageText(Globals->DialogTexts, kLoaderDialogTexts + i, kLoaderTexts[i]);
   for (int i = 0; i < 8; ++i) block[i] = reinterpret_cast<kv_word>(texts[i].c_str());
   block[8] = Globals->LanguageNo;
   const char* result = entry(block);

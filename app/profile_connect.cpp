@@ -9,12 +9,12 @@
 #include "app/profile_dialog.h"
 #include "app/profile_net.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/profile.h"
 #include "platform/process.h"
 
 namespace {
 
-constexpr int kMsgCommandNotStarted = 1965;
 const char* kProfiles = "KELVDATA.DBF";
 
 std::string Dir(std::string s) {

@@ -6,6 +6,7 @@
 #include "app/plugin_calls.h"
 #include "app/users_dialogs.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/profile.h"
 #include "platform/ui/ctlcolor.h"
 #include "appcore/text_scan.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr int kMsgProfileNotStored = 1966;
 const char* kProfiles = "KELVDATA.DBF";
 
 // The directory buttons and the edits they fill.

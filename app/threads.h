@@ -7,11 +7,10 @@
 #include <cstddef>
 
 #include "platform/thread.h"
+#include "resources/menus/main.h"
 
-// Command the watchdog posts to the main window when the database path
-// can no longer be reached.
-constexpr int kCmDatabaseLost = 9002;
-
+// The watchdog posts kCmDatabaseLost to the main window when the database
+// path can no longer be reached.
 void DatabaseWatchdogThread(void* arg);
 void DncTransferWatchThread(void* arg);
 void DncFailedTransferWatchThread(void* arg);

@@ -4,14 +4,11 @@
 
 #include <string>
 
+#include "appcore/message_ids.h"
 #include "appcore/text_table.h"
 
-constexpr int kMsgDatabaseFailed = 129;
-constexpr int kMsgReallyExit = 170;
-// Ids of our own, after the delivered texts.
-constexpr int kMsgDatabaseLost = 1980;
-constexpr int kMsgClientNotice = 1981;
-constexpr int kMsgLoaderTexts = 1990;  // 1990-1996: the file loader's seven dialog texts
+// The file loader's seven DIALOGS texts, 1990-1996.
+constexpr int kLoaderDialogTexts = 1990;
 
 // The table's text of the id, or fallback when it has none.
 inline std::string LanguageText(const TextTable& table, int id, const char* fallback) {

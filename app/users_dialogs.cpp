@@ -14,15 +14,6 @@
 
 namespace {
 
-enum : int {
-  kMsgLoginTaken = 1960,
-  kMsgDeleteUser = 1961,
-  kMsgDeleteType = 1962,
-  kMsgLastAdmin = 1963,
-  kMsgTypeUsed = 177,
-  kMsgTypeNameTaken = 218,
-};
-
 const char* kTypes = "USER0001.DBF";
 const char* kUsers = "USER0002.DBF";
 
@@ -53,7 +44,7 @@ int ShowMessage(TWindow* owner, int messageId, UINT flags) {
 }
 
 bool Stored(TWindow* owner, long result) {
-  if (!result) ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP);
+  if (!result) ShowMessage(owner, kMsgChangeNotStored, MB_OK | MB_ICONSTOP);
   return result != 0;
 }
 
@@ -294,7 +285,7 @@ void TUserAccountType::CmAdd() {
     taken = t.FindName(name.c_str(), 0) != 0;
   }
   if (taken) {
-    ShowMessage(this, kMsgTypeNameTaken);
+    ShowMessage(this, kMsgAccountTypeNameTaken);
   } else {
     long id = NextAccountTypeId();
     TUserAccountTypeTable t(kTypes, 0, 1);
@@ -314,7 +305,7 @@ void TUserAccountType::CmRename() {
   {
     TAccountTable t(kTypes, 0, 1);
     if (t.FindName(name.c_str(), id) != 0) {
-      ShowMessage(this, kMsgTypeNameTaken);
+      ShowMessage(this, kMsgAccountTypeNameTaken);
       return;
     }
   }
@@ -336,7 +327,7 @@ void TUserAccountType::CmDelete() {
     ShowMessage(this, kMsgTypeUsed);
     return;
   }
-  if (ShowMessage(this, kMsgDeleteType, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (ShowMessage(this, kMsgDeleteAccountType, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   TUserAccountTypeTable t(kTypes, 0, 1);
   if (!Stored(this, t.DeleteById(id))) return;
   TypeList->DeleteString(TypeList->GetSelIndex());

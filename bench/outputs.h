@@ -6,12 +6,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvbench {
 
@@ -65,6 +67,20 @@ inline void fail(const std::string& what) {
   ++output_failures();
 }
 
+// Fails the running benchmark: counted for the exit code at once, since a
+// repetition's error hides behind the aggregates of the others.
+inline void fail(benchmark::State& state, const std::string& what) {
+  fail(what);
+  state.SkipWithError(what.c_str());
+}
+
+// The fastest and the slowest repetition beside the median, for the
+// spread: BENCHMARK(...)->Apply(kvbench::spread).
+inline void spread(benchmark::internal::Benchmark* b) {
+  b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+      ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); });
+}
+
 // The exit code of a benchmark program: 1 when any output differed.
 inline int verdict() { return output_failures() ? 1 : 0; }
 
@@ -74,6 +90,8 @@ inline int verdict() { return output_failures() ? 1 : 0; }
 class MedianReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, double> seconds;
+  // The fastest and slowest repetition (benchmarks marked with_spread).
+  std::map<std::string, std::pair<double, double>> spread;
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& run : runs) {
@@ -81,11 +99,16 @@ class MedianReporter : public benchmark::ConsoleReporter {
         fail(run.benchmark_name() + " (" + run.error_message + ")");
         continue;
       }
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Aggregate && !median) continue;
+      const double s = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      const std::string name = run.run_name.str();
+      if (run.run_type == Run::RT_Aggregate) {
+        if (run.aggregate_name == "min") spread[name].first = s;
+        if (run.aggregate_name == "max") spread[name].second = s;
+        if (run.aggregate_name == "median") seconds[name] = s;
+        continue;
+      }
       // A single run stands for its median when there are no aggregates.
-      if (median || !seconds.count(run.run_name.str()))
-        seconds[run.run_name.str()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      if (!seconds.count(name)) seconds[name] = s;
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -100,6 +123,19 @@ class MedianReporter : public benchmark::ConsoleReporter {
     return 0;
   }
 
+  // "fastest-slowest" of the benchmark's repetitions, empty when unknown.
+  std::string range(std::string_view name, double scale = 1, const char* format = "%.3f") const {
+    for (const auto& [run, lohi] : spread)
+      if (run.size() >= name.size() && run.compare(0, name.size(), name) == 0 &&
+          (run.size() == name.size() || run[name.size()] == '/')) {
+        char text[96];
+        std::string both = std::string(format) + "-" + format;
+        std::snprintf(text, sizeof text, both.c_str(), lohi.first * scale, lohi.second * scale);
+        return text;
+      }
+    return "";
+  }
+
   // Runs every benchmark the command line selects, reporting through this.
   void run(int& argc, char** argv) {
     benchmark::Initialize(&argc, argv);
@@ -107,5 +143,13 @@ class MedianReporter : public benchmark::ConsoleReporter {
     benchmark::Shutdown();
   }
 };
+
+// The main of a benchmark program: its exit code is 1 when an output
+// differed or a run failed.
+inline int main(int argc, char** argv) {
+  MedianReporter reporter;
+  reporter.run(argc, argv);
+  return verdict();
+}
 
 }  // namespace kvbench

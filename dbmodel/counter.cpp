@@ -48,7 +48,7 @@ bool TcbCounterTable::GrowTo(long rows, bool zeroFirst) {
   return true;
 }
 
-long TcbCounterTable::Next(int row, int n) {
+long TcbCounterTable::Next(int row, int n, long step) {
   if (n < 1 || n > 25) return -1;
   std::lock_guard<std::mutex> serial(DrawMutex());
   if (!Open()) return -1;
@@ -71,7 +71,7 @@ long TcbCounterTable::Next(int row, int n) {
     Close();
     return -1;
   }
-  long value = FieldLong(n) + 1;
+  long value = FieldLong(n) + step;
   PutLong(n, value);
   if (data_write(d, row) != 0) {
     EngineFailed();
@@ -130,6 +130,10 @@ int Reset(int n) {
 }  // namespace
 
 long NextCounterA(int n) { return Draw(1, n); }
+long NextProgramIds(long count) {
+  TcbCounterTable t("KELVINDX.DBF", 0, 0);
+  return t.NextBlockA(2, count);
+}
 long NextCounterB(int n) { return Draw(2, n); }
 long NextCounterC(int n) { return Draw(3, n); }
 

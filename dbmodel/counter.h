@@ -18,13 +18,19 @@ class TcbCounterTable : public TCodeTB {
   long NextA(int n) { return Next(1, n); }
   long NextB(int n) { return Next(2, n); }
   long NextC(int n) { return Next(3, n); }
+  // Counter n of row 1 raised by count in one draw: the first of the count
+  // values handed out, -1 when the draw failed.
+  long NextBlockA(int n, long count) {
+    long last = count > 0 ? Next(1, n, count) : -1;
+    return last < 0 ? -1 : last - count + 1;
+  }
   // Sets counter n of row 1 to 0; 1, or 0 on failure.
   int ResetA(int n);
 
   int unused = -1;
 
  private:
-  long Next(int row, int n);
+  long Next(int row, int n, long count = 1);
   // Makes sure the file has at least `rows` rows, appending while it holds
   // the whole file; false on failure. Rows appended get F01 = 0 when
   // `zeroFirst`, else stay blank.
@@ -39,6 +45,9 @@ long NextCounterC(int n);
 inline long NextCustomerId() { return NextCounterA(1); }
 // Program ids (NCID) and the program file names "P<id>".
 inline long NextProgramId() { return NextCounterA(2); }
+// A block of count program ids drawn at once (a batch of imports brings
+// the counter to the disk once); the first of them, -1 on failure.
+long NextProgramIds(long count);
 inline long NextPortRowId() { return NextCounterA(3); }
 inline long NextProjectId() { return NextCounterA(4); }
 inline long NextMachineId() { return NextCounterA(5); }

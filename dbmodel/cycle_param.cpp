@@ -1,6 +1,7 @@
 // Cycle parameters: layout, reader, the 15 rows of a new cycle, updates,
 // the parameter list and the copy of a cycle's parameters to another file.
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/cycle.h"
 #include "dbmodel/query_walk.h"
@@ -9,7 +10,6 @@
 namespace {
 enum { fOWNER = 1, fPNUMBER, fFLAG, fDECI, fAUTO, fCODE, fHINT, fID };
 constexpr int kParameters = 15;
-constexpr int kUndefinedText = 1142;
 }
 
 int TcbParamTable::Create(const char* fullPath) {
@@ -97,7 +97,7 @@ void TcbParamTable::FillList(long cycle, TListLines* list) {
       EngineFailed();
       return;
     }
-    std::string undefined = Globals ? Globals->GetMessageText(kUndefinedText) : std::string();
+    std::string undefined = Globals ? Globals->GetMessageText(kMsgParamUndefined) : std::string();
     list->ClearLines();
     int rc = walk.Top(FormatText("OWNER = %ld", cycle).c_str(), nullptr);
     for (; rc == 0; rc = walk.Skip()) {

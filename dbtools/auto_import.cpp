@@ -42,6 +42,7 @@
 #include "storage/filing_lock.h"
 #include "storage/program_lock.h"
 #include "storage/program_ops.h"
+#include "storage/save_prog.h"
 
 namespace {
 
@@ -181,7 +182,14 @@ int ProgramIdOnMachine(const std::string& quoted, long machineId) {
   return rc == 0 ? 1 : 0;
 }
 
-bool StationsTurn() { return plat::local_time().milliseconds < kStationsTurnMs; }
+// The stations' turn, and the stretch before it: a run of files held then
+// would still be bringing its rows to the disk, the lock held, when the
+// turn begins, so files go one at a time there too.
+constexpr int kBeforeTurnMs = 150;
+bool StationsTurn() {
+  const int ms = plat::local_time().milliseconds;
+  return ms < kStationsTurnMs || ms >= 1000 - kBeforeTurnMs;
+}
 
 // An id as the machine's ids are kept: a DESC's trailing blanks are its padding.
 std::string IdKey(std::string id) {
@@ -195,23 +203,39 @@ bool AppendRow(const char* table, TcbFileRecord& r) {
   return t.Close() != 0 && ok;
 }
 
+// A new program copied while the filing lock is held, its row not yet
+// written (see TPass::Commit).
+struct TPending {
+  std::unique_ptr<TcbFileRecord> row;
+  std::string name, source, memo, target, id;
+};
+
 class TPass {
  public:
   TPass(const TcbAutoImpRecord& def, TAutoImportWatch& watch, TAutoImportCounts& counts)
       : def_(def), watch_(watch), counts_(counts) {}
+  ~TPass() { LetFilingGo(); }
 
-  void File(const TFileSeen& f);
+  // files: how many of the pass's files are still to come, this one
+  // included (the most ids a block draws).
+  void File(const TFileSeen& f, std::size_t files);
   // After each file: in the stations' turn the lock goes at once.
   void FileDone() {
     if (oneFile_) LetFilingGo();
   }
+  // At the end of the pass: the rows of what it copied, and the lock back.
+  void LetGo() { LetFilingGo(); }
 
  private:
   const char* TakeFiling();
   void LetFilingGo();
-  void Wait(const std::string& why);
-  void Filed(int& counter);
-  void FileNewOrKept(const std::string& id, bool fits, bool exists);
+  void Commit();
+  long NewProgramId(std::size_t files);
+  void Wait(const std::string& why) { Wait(source_, why); }
+  void Wait(const std::string& source, const std::string& why);
+  void Filed(int& counter) { Filed(counter, name_, source_); }
+  void Filed(int& counter, const std::string& name, const std::string& source);
+  void FileNewOrKept(const std::string& id, bool fits, bool exists, std::size_t files);
   void ReplaceExisting(const std::string& id);
   bool FillMemo(TcbFileRecord& r);
 
@@ -226,6 +250,10 @@ class TPass {
   std::chrono::steady_clock::time_point filingSince_;
   std::set<std::string> idsOnMachine_;
   std::optional<plat::KnownDirectory> machineNames_;
+  // New programs copied under this hold of the lock, filed at its end.
+  std::vector<TPending> pending_;
+  // Program ids drawn ahead in a block: [nextId_, endId_).
+  long nextId_ = 0, endId_ = 0;
 };
 
 // Null with the filing lock held and what the checks need read under it,
@@ -253,30 +281,115 @@ const char* TPass::TakeFiling() {
 
 void TPass::LetFilingGo() {
   const bool held = filing_.has_value();
+  // The rows go in while the lock still keeps other stations from filing
+  // the same ids.
+  Commit();
   machineNames_.reset();
   filing_.reset();
   if (held && watch_.filingLetGo) watch_.filingLetGo();
 }
 
-void TPass::Wait(const std::string& why) {
+void TPass::Wait(const std::string& source, const std::string& why) {
   ++counts_.waiting;
-  if (watch_.reported.insert(source_ + '\n' + why).second && Globals)
-    Globals->WriteLog(kLogAutoImportWaiting, source_.c_str(), why.c_str());
+  if (watch_.reported.insert(source + '\n' + why).second && Globals)
+    Globals->WriteLog(kLogAutoImportWaiting, source.c_str(), why.c_str());
 }
 
-void TPass::Filed(int& counter) {
+void TPass::Filed(int& counter, const std::string& name, const std::string& source) {
   ++counter;
-  watch_.looks.erase(name_);
-  std::erase_if(watch_.reported, [&](const std::string& k) { return k.starts_with(source_ + '\n'); });
-  if (!plat::delete_file(source_)) {
+  watch_.looks.erase(name);
+  std::erase_if(watch_.reported, [&](const std::string& k) { return k.starts_with(source + '\n'); });
+  if (!plat::delete_file(source)) {
     // Never filed twice: the name is passed over while it stays.
-    watch_.kept.insert(name_);
-    Wait(kWhySourceKept);
+    watch_.kept.insert(name);
+    Wait(source, kWhySourceKept);
     --counts_.waiting;
   }
 }
 
-void TPass::File(const TFileSeen& f) {
+// The new programs of this hold, filed in the order that keeps every
+// imported file safe on the disk whatever stops the pass:
+//   1. the copies (and the names in the machine's directory) are brought
+//      to the disk, before any row names them;
+//   2. their rows go into the program index under one lock of the whole
+//      table, which brings the table to the disk when it closes (no other
+//      station files meanwhile: the filing lock is still held);
+//   3. only then the sources and their memo files go.
+// The ids were drawn before the copies were made, and the counter was on
+// the disk at each draw. A stop anywhere leaves the source in place: at
+// worst a copy with no row (its id is never drawn again) or a row whose
+// source comes again and is taken as a duplicate; never a program known
+// only from memory.
+void TPass::Commit() {
+  if (pending_.empty()) return;
+  std::vector<TPending> batch = std::move(pending_);
+  pending_.clear();
+  std::vector<std::string> copies;
+  for (const TPending& p : batch) copies.push_back(p.target);
+  if (!plat::flush_files(copies, machineDir_)) {
+    const std::string why = plat::error_text(plat::last_error());
+    for (const TPending& p : batch) {
+      plat::delete_file(p.target);
+      if (!oneFile_) idsOnMachine_.erase(IdKey(p.id));
+      Wait(p.source, why);
+    }
+    return;
+  }
+  TcbFileTable programs(kProgramIndex, 0, 0);
+  // Under the lock of the whole table the rows are written together and
+  // the table goes to the disk once, at its close; without it (another
+  // station holds a row) each append brings the one before to the disk.
+  if (batch.size() > 1 && programs.Open()) data_lock_file(programs.Data());
+  std::vector<bool> appended(batch.size(), false);
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    appended[i] = programs.AppendBatch(batch[i].row.get()) == 1;
+    if (!appended[i]) {
+      // No row names the copy: it goes again, the source stays.
+      plat::delete_file(batch[i].target);
+      if (!oneFile_) idsOnMachine_.erase(IdKey(batch[i].id));
+      Wait(batch[i].source, kWhyRow);
+    }
+  }
+  if (programs.Close() == 0) {
+    // Not known to be on the disk: every source stays. A row that stands
+    // keeps its copy (its source, coming again, is taken as a duplicate);
+    // a copy no row names goes.
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      if (!appended[i]) continue;
+      TcbFileTable again(kProgramIndex, 0, 0);
+      std::unique_ptr<TcbFileRecord> row(again.FindById(batch[i].row->NCID));
+      again.made = nullptr;
+      if (!row) {
+        plat::delete_file(batch[i].target);
+        if (!oneFile_) idsOnMachine_.erase(IdKey(batch[i].id));
+      }
+      Wait(batch[i].source, kWhyRow);
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    if (!appended[i]) continue;
+    if (!batch[i].memo.empty()) plat::delete_file(batch[i].memo);
+    Filed(counts_.imported, batch[i].name, batch[i].source);
+  }
+}
+
+// A new program id, from a block drawn ahead for the files still to come
+// (one draw brings the counter to the disk once for them all); ids of a
+// block that the pass does not use are never handed out.
+long TPass::NewProgramId(std::size_t files) {
+  constexpr long kMostAhead = 256;
+  if (nextId_ >= endId_) {
+    const long count = std::clamp<long>(static_cast<long>(files), 1, kMostAhead);
+    const long first = NextProgramIds(count);
+    if (first < 1 || first > kLargestFiledProgramId) return -1;
+    nextId_ = first;
+    endId_ = std::min(first + count, kLargestFiledProgramId + 1);
+  }
+  return nextId_++;
+}
+
+void TPass::File(const TFileSeen& f, std::size_t files) {
   name_ = f.name;
   source_ = JoinPath(def_.PATH, f.name);
   if (watch_.kept.count(f.name)) return;
@@ -306,7 +419,7 @@ void TPass::File(const TFileSeen& f) {
   if (fits) exists = oneFile_ ? ProgramIdOnMachine(quoted, def_.MACHINE) : idsOnMachine_.count(IdKey(id));
   if (exists < 0) return Wait(kWhyIndexUnread);
   if (exists && def_.REPLACE) return ReplaceExisting(id);
-  FileNewOrKept(id, fits, exists);
+  FileNewOrKept(id, fits, exists, files);
 }
 
 bool TPass::FillMemo(TcbFileRecord& r) {
@@ -327,37 +440,57 @@ bool TPass::FillMemo(TcbFileRecord& r) {
   return true;
 }
 
-void TPass::FileNewOrKept(const std::string& id, bool fits, bool exists) {
+void TPass::FileNewOrKept(const std::string& id, bool fits, bool exists, std::size_t files) {
   const bool isNew = fits && !exists;
-  TcbFileRecord r;
-  if (!FillMemo(r)) return Wait(kWhyMemo);
-  long ncid = isNew ? DrawProgramId() : NextImportKeptId();
+  // A file set aside is filed at once, after the new programs before it.
+  if (!isNew) Commit();
+  auto r = std::make_unique<TcbFileRecord>();
+  if (!FillMemo(*r)) return Wait(kWhyMemo);
+  long ncid = isNew ? NewProgramId(files) : NextImportKeptId();
   if (ncid < 1) return Wait(kWhyNoId);
-  r.NCID = r.LONG1 = ncid;
-  CopyCut(r.DESC, sizeof r.DESC, id.c_str());
-  CopyCut(r.DIR, sizeof r.DIR, isNew ? machineDir_.c_str() : Globals->BackupDir.c_str());
-  CopyCut(r.NAME, sizeof r.NAME, FormatText("P%ld", ncid).c_str());
-  CopyCut(r.EXT, sizeof r.EXT, "NC");
-  r.CUST = def_.CUSTOMER;
-  r.PROJECT = def_.PROJECT;
-  r.MID = def_.MACHINE;
-  CopyCut(r.MACHINE, sizeof r.MACHINE, def_.MACH);
-  const std::string target = r.FilePath();
+  r->NCID = r->LONG1 = ncid;
+  CopyCut(r->DESC, sizeof r->DESC, id.c_str());
+  CopyCut(r->DIR, sizeof r->DIR, isNew ? machineDir_.c_str() : Globals->BackupDir.c_str());
+  CopyCut(r->NAME, sizeof r->NAME, FormatText("P%ld", ncid).c_str());
+  CopyCut(r->EXT, sizeof r->EXT, "NC");
+  r->CUST = def_.CUSTOMER;
+  r->PROJECT = def_.PROJECT;
+  r->MID = def_.MACHINE;
+  CopyCut(r->MACHINE, sizeof r->MACHINE, def_.MACH);
+  const std::string target = r->FilePath();
   // The id is new, so a file of its name belongs to nobody we know of: it
   // stays, and this source waits.
   if (!plat::copy_file(source_, target, true)) return Wait(plat::error_text(plat::last_error()));
-  if (isNew && machineNames_) machineNames_->add(r.NAME + std::string(".") + r.EXT);
-  if (!AppendRow(isNew ? kProgramIndex : kFailedImports, r)) {
+  if (isNew) {
+    if (machineNames_) machineNames_->add(r->NAME + std::string(".") + r->EXT);
+    if (!oneFile_) idsOnMachine_.insert(IdKey(id));
+    pending_.push_back({std::move(r), name_, source_, memoPath_, target, id});
+    return;
+  }
+  // Set aside: the copy on the disk before its row, the row before the
+  // source goes.
+  if (!plat::flush_files({target}, Globals->BackupDir)) {
+    const std::string why = plat::error_text(plat::last_error());
+    plat::delete_file(target);
+    return Wait(why);
+  }
+  TcbFileTable kept(kFailedImports, 0, 0);
+  if (kept.AppendBatch(r.get()) != 1) {
+    kept.Close();
     // No row names the copy: it goes again, the source stays.
     plat::delete_file(target);
     return Wait(kWhyRow);
   }
-  if (isNew && !oneFile_) idsOnMachine_.insert(IdKey(id));
+  // The row may stand but is not known to be on the disk: both stay.
+  if (kept.Close() == 0) return Wait(kWhyRow);
   if (!memoPath_.empty()) plat::delete_file(memoPath_);
-  Filed(isNew ? counts_.imported : counts_.kept);
+  Filed(counts_.kept);
 }
 
 void TPass::ReplaceExisting(const std::string& id) {
+  // The new programs before it are filed first, so its own steps keep
+  // their order.
+  Commit();
   std::unique_ptr<TcbFileRecord> program;
   {
     TcbFileTable t(kProgramIndex, 0, 0);
@@ -381,12 +514,19 @@ void TPass::ReplaceExisting(const std::string& id) {
     CopyCut(backup->EXT, sizeof backup->EXT, "BAK");
     CopyCut(backup->DIR, sizeof backup->DIR, Globals->BackupDir.c_str());
     if (!plat::copy_file(current, backup->FilePath(), false)) return Wait(kWhyBackup);
+    // The old text on the disk before its row names it.
+    if (!plat::flush_files({backup->FilePath()}, Globals->BackupDir)) {
+      plat::delete_file(backup->FilePath());
+      return Wait(kWhyBackup);
+    }
     if (!AppendRow(kBackups, *backup)) {
       plat::delete_file(backup->FilePath());
       return Wait(kWhyBackupRow);
     }
   }
   if (!plat::copy_file(source_, current, false)) return Wait(plat::error_text(plat::last_error()));
+  // The new text on the disk before the source goes.
+  if (!plat::flush_files({current}, program->DIR)) return Wait(plat::error_text(plat::last_error()));
   Filed(counts_.replaced);
 }
 
@@ -416,15 +556,17 @@ TAutoImportCounts RunAutoImportPass(const TcbAutoImpRecord& def, TAutoImportWatc
   TPass pass(def, watch, counts);
   std::set<std::string> present;
   bool stopped = false;
-  for (const TFileSeen& f : files) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const TFileSeen& f = files[i];
     if (WorkersStopping()) {
       stopped = true;
       break;
     }
     present.insert(f.name);
-    pass.File(f);
+    pass.File(f, files.size() - i);
     pass.FileDone();
   }
+  pass.LetGo();
   if (!stopped) {
     // Files gone meanwhile are forgotten.
     std::erase_if(watch.looks, [&](const auto& e) { return !present.count(e.first); });

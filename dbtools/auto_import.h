@@ -22,7 +22,9 @@
 // append hold the program index's filing lock, so neither a second
 // definition nor another station files the same Program-ID twice; the lock
 // is kept over consecutive files for a moment at most (filingHold), and
-// never in the first tenth of a second, when waiting stations try again.
+// never in the first tenth of a second, when waiting stations try again,
+// nor just before it. A file the pass counts as imported is on the disk,
+// copy and row, before its source is removed (see TPass::Commit).
 #pragma once
 
 #include <chrono>

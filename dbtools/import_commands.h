@@ -8,18 +8,9 @@
 #pragma once
 
 #include "platform/wintypes.h"
+#include "resources/menus/main.h"
 
 class TFrameWindow;
-
-inline constexpr UINT kCmImportToMachine = 6000;
-inline constexpr UINT kCmImportToCustomer = 6001;
-inline constexpr UINT kCmImportToProject = 6002;
-inline constexpr UINT kCmImportDncDatabase = 6003;
-inline constexpr UINT kCmImportMazakT32 = 6004;
-inline constexpr UINT kCmImportWc18 = 6005;
-inline constexpr UINT kCmImportWc18140 = 6006;
-inline constexpr UINT kCmImportMazakTPlus = 6007;
-inline constexpr UINT kCmImportWc18200 = 6008;
 
 void CmImportToMachine(TFrameWindow& frame);
 void CmImportToCustomer(TFrameWindow& frame);

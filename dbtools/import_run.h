@@ -18,26 +18,10 @@
 #include <vector>
 
 #include "dbmodel/filetable.h"
+#include "appcore/message_ids.h"
 #include "dbtools/import_names.h"
 
 class TWindow;
-
-// Message ids of the special imports (MESSAGES texts).
-enum : int {
-  kMsgImportNoMachineDir = 1850,
-  kMsgImportNoProgramId = 1851,
-  kMsgImportNoFilingLock = 1852,
-  kMsgImportNoWorkFile = 1853,
-  kMsgImportSummary = 1854,
-  kMsgImportListHeading = 1855,
-  kMsgImportListMore = 1856,
-  kMsgImportNotFiled = 1857,
-  kMsgImportNameRefused = 1858,
-  kMsgImportTableFields = 1859,
-  kMsgImportTableMemo = 1860,
-  kMsgImportTableRead = 1861,
-  kMsgImportMemoUnread = 1862,
-};
 
 // File names of the imported programs: "P" and the id, or "P" and the id
 // in seven digits (the tape imports).
@@ -82,7 +66,6 @@ class TImportRun {
 // A MESSAGES text filled with the values (one %s each) in a box over the
 // owner, titled with the program's caption; the answer.
 int ImportMessage(TWindow& owner, int messageId, unsigned flags, const std::vector<std::string>& values = {});
-
 
 // The run's own work file in the temporary directory, made under a name no
 // other run holds (a file left by an earlier run is never taken), removed

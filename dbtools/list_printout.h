@@ -9,13 +9,8 @@
 #include <string>
 
 #include "app/framed_printout.h"
+#include "appcore/message_ids.h"
 #include "dbtools/program_sets.h"
-
-enum : int {
-  kMsgPrintCustomerBand = 115,
-  kMsgPrintProjectBand = 116,
-  kMsgPrintMachineBand = 117,
-};
 
 class TPrintListout : public TFramedPrintout {
  public:

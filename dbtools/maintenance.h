@@ -15,53 +15,11 @@
 
 #include "platform/wintypes.h"
 
+#include "appcore/message_ids.h"
+#include "resources/menus/main.h"
+
 class TFrameWindow;
 class TWindow;
-
-inline constexpr UINT kCmPack = 1208;
-inline constexpr UINT kCmNameFilesByProgramId = 1214;
-inline constexpr UINT kCmReindex = 1209;
-inline constexpr UINT kCmReplaceDrive = 7000;
-inline constexpr UINT kCmReplacePaths = 7001;
-inline constexpr UINT kCmAddLeadingZeros = 7002;
-inline constexpr UINT kCmUpdateMachinePath = 7003;
-inline constexpr UINT kCmUpdateBackupPath = 7004;
-inline constexpr UINT kCmUpdateDncFailPath = 7005;
-inline constexpr UINT kCmUpdateDncTempPath = 7006;
-inline constexpr UINT kCmUpdateOldCustomers = 7007;
-inline constexpr UINT kCmConvertLinefeeds = 7008;
-
-// Message ids (MESSAGES texts) of the maintenance commands.
-enum : int {
-  kMsgPackStarting = 130,
-  kMsgReindexStarting = 131,
-  kMsgPackingTable = 132,    // n, count, file name
-  kMsgReindexingTable = 133,  // n, count, file name
-  kMsgMaintenanceSummary = 1880,  // done, busy, failed
-  kMsgMaintenanceBusyHeading = 1881,
-  kMsgMaintenanceFailedHeading = 1882,
-  kMsgMaintenanceNotATable = 1883,
-  kMsgReplaceDriveQuestion = 171,  // old letter, new letter
-  kMsgReplacePathsQuestion = 174,  // quote, old, quote, quote, new, quote
-  kMsgRewriteSummary = 1884,       // rows changed, rows too long
-  kMsgRewriteTooLongHeading = 1885,
-  kMsgSetDirectoryQuestion = 1886,  // rows, directory
-  kMsgSetDirectoryDone = 1887,      // rows changed, directory, files missing
-  kMsgLeadingZerosRefusedHeading = 1888,
-  kMsgLinefeedsSummary = 1890,  // files converted
-  kMsgLinefeedsNoPercentHeading = 1891,
-  kMsgOldCustomersMissing = 1892,  // file
-  kMsgOldCustomersSummary = 1893,  // added, already there
-  kMsgNameByIdProcessing = 1894,   // n, count
-  kMsgNameByIdSummary = 1895,      // files renamed
-  kMsgNameByIdListHeading = 1896,
-  kMsgNameByIdNotAName = 1897,
-  kMsgNameByIdInUse = 1898,
-  kMsgNameByIdNoFile = 1899,       // path
-  kMsgNameByIdTargetExists = 1920, // path
-  kMsgNameByIdNotWritten = 1921,
-  kMsgTableMissing = 1922,  // path
-};
 
 enum class TTableWork { Pack, Reindex };
 enum class TTableOutcome { Done, Busy, Failed };

@@ -13,16 +13,7 @@
 
 #include "dbtools/program_sets.h"
 
-enum : int {
-  kMsgExportCustomerDir = 109,  // export dir, "\", name: the run's directory
-  kMsgExportMachineWords = 110,
-  kMsgExportProjectDir = 111,
-  kMsgExportMachineDir = 112,
-  kMsgExportDirText = 1872,      // the directory text does not fit
-  kMsgExportTrouble = 1873,      // heading of what was not exported
-  kMsgExportNoSource = 1874,     // a program file is missing
-  kMsgExportNoDirectory = 1875,  // the run's directory cannot be made
-};
+#include "appcore/message_ids.h"
 
 struct TExportResult {
   bool DirTextFits = true;  // false: nothing was done

@@ -22,9 +22,9 @@ plat::File CreateBeside(const std::string& path, std::string& tempPath, int* err
 }  // namespace
 
 TProgramLabels TProgramLabels::FromMessages() {
-  return {Globals->GetMessageText(kMsgLabelProgramId), Globals->GetMessageText(kMsgLabelMachine),
-          Globals->GetMessageText(kMsgLabelDescription), Globals->GetMessageText(kMsgLabelDrawing),
-          Globals->GetMessageText(kMsgLabelPart), Globals->GetMessageText(kMsgLabelProgramFile)};
+  return {Globals->GetMessageText(kMsgColumnProgramId), Globals->GetMessageText(kMsgColumnMachine),
+          Globals->GetMessageText(kMsgLabelDescription), Globals->GetMessageText(kMsgColumnDrawingNo),
+          Globals->GetMessageText(kMsgColumnPartNo), Globals->GetMessageText(kMsgLabelProgramFile)};
 }
 
 std::string ProgramListLine(const TcbFileRecord& p, const TProgramLabels& l) {

@@ -10,18 +10,7 @@
 
 #include "dbtools/program_sets.h"
 
-enum : int {
-  kMsgListCustomerHeading = 118,  // the file-name words of each kind
-  kMsgListProjectHeading = 119,
-  kMsgListMachineHeading = 120,
-  kMsgLabelMachine = 293,  // the line labels, shared with the print-out
-  kMsgLabelProgramId = 294,
-  kMsgLabelDrawing = 295,
-  kMsgLabelPart = 296,
-  kMsgLabelProgramFile = 299,
-  kMsgLabelDescription = 300,
-  kMsgListNotWritten = 1871,  // file name, then the reason
-};
+#include "appcore/message_ids.h"
 
 // The six labels of a program's line, in line order.
 struct TProgramLabels {

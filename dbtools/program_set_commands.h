@@ -3,18 +3,9 @@
 #pragma once
 
 #include "platform/wintypes.h"
+#include "resources/menus/main.h"
 
 class TFrameWindow;
-
-inline constexpr UINT kCmExportProgramsForCustomer = 5000;
-inline constexpr UINT kCmExportProgramsForProject = 5001;
-inline constexpr UINT kCmExportProgramsForMachine = 5002;
-inline constexpr UINT kCmPrintProgramsForCustomer = 5010;
-inline constexpr UINT kCmPrintProgramsForProject = 5011;
-inline constexpr UINT kCmPrintProgramsForMachine = 5012;
-inline constexpr UINT kCmListProgramsForCustomer = 5020;
-inline constexpr UINT kCmListProgramsForProject = 5021;
-inline constexpr UINT kCmListProgramsForMachine = 5022;
 
 void CmListProgramsForCustomer(TFrameWindow& frame);
 void CmListProgramsForProject(TFrameWindow& frame);

@@ -12,17 +12,14 @@
 
 #include "dbmodel/filetable.h"
 
+#include "appcore/message_ids.h"
+
 class TWindow;
 
 enum class TProgramSet { Customer, Project, Machine };
 
 // The selection, owned by the command: each record is freed once.
 using TProgramList = std::vector<std::unique_ptr<TcbFileRecord>>;
-
-// Message ids shared by the list file, the export and the print-out.
-enum : int {
-  kMsgSetIndexUnread = 1870,  // the program index could not be read
-};
 
 // Runs the kind's chooser over the parent; the chosen id, or 0 when the
 // user did not end it with OK.

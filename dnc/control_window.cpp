@@ -5,6 +5,7 @@
 
 #include "app/frame_commands.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/filetable.h"
 #include "dbmodel/job.h"
@@ -17,6 +18,7 @@
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/dc.h"
 #include "resources/dialogs/dnccontrol.h"
+#include "resources/menus/main.h"
 #include "storage/program_lock.h"
 
 namespace {
@@ -25,11 +27,6 @@ constexpr int kStatusStatic = IDC_DNC_CONTROL_STATUS1, kRowRadio = IDC_DNC_CONTR
               kPageButton = IDC_DNC_CONTROL_PAGE1, kOmitCheck = IDC_DNC_CONTROL_OMIT;
 constexpr int kSend = IDC_DNC_CONTROL_SEND, kReceive = IDC_DNC_CONTROL_RECEIVE, kCancel = IDC_DNC_CONTROL_CANCEL,
               kReceiveNew = IDC_DNC_CONTROL_RECEIVE_NEW, kSendJob = IDC_DNC_CONTROL_SEND_JOB;
-constexpr UINT kCmDncStart = 25152, kCmDncStop = 25154;
-// The status texts of a port row ("Sending" ...), the server's state, and
-// the questions before a stop, a cancel and a reception over a program.
-constexpr int kMsgFirstStatus = 1113, kMsgServer = 291, kMsgStopServer = 1140, kMsgCancelTransfer = 1141;
-constexpr int kMsgReceiveAgain = 164;
 
 enum { kRed, kGreen, kBlue, kYellow, kMagenta };
 
@@ -120,7 +117,7 @@ DEFINE_RESPONSE_TABLE1(TDncControll, TLangDlg)
 END_RESPONSE_TABLE;
 
 TDncControll::TDncControll(TWindow* parent) : TLangDlg(parent, kTemplate) {
-  for (int i = 0; i < 6; i++) statusTexts_[i] = Globals ? Globals->GetMessageText(kMsgFirstStatus + i) : std::string();
+  for (int i = 0; i < 6; i++) statusTexts_[i] = Globals ? Globals->GetMessageText(kMsgPortSending + i) : std::string();
   const COLORREF colours[5] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0), RGB(255, 0, 255)};
   for (int i = 0; i < 5; i++) brushes_[i] = std::make_unique<TBrush>(colours[i]);
   for (auto& s : statusCodes_) s = 0;
@@ -137,7 +134,7 @@ void TDncControll::SetupWindow() {
   SetItemTexts(IDC_DNC_CONTROL_SEND, 664, 4);
   SetItemTexts(IDC_DNC_CONTROL_RECEIVED_LABEL, 706, 5);
   TLangDlg::SetItemText(IDC_DNC_CONTROL_SEND_JOB, 689);
-  if (Globals) SetDlgItemText(IDC_DNC_CONTROL_STATE, Globals->GetMessageText(kMsgServer).c_str());
+  if (Globals) SetDlgItemText(IDC_DNC_CONTROL_STATE, Globals->GetMessageText(kMsgDncServerCaption).c_str());
   SetupUnixLink();
   ShowPage(0);
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "appcore/myfile.h"
 #include "appcore/text_scan.h"
 #include "platform/msgbox.h"
@@ -10,8 +11,6 @@
 #include "resources/dialogs/dnclink.h"
 
 namespace {
-
-constexpr int kMsgArgumentRefused = 1840, kMsgScriptNotWritten = 1841;
 
 std::string Caption() { return Globals && Globals->CaptionText.c_str() ? Globals->CaptionText.c_str() : ""; }
 

@@ -5,11 +5,10 @@
 #include "app/frame_commands.h"
 #include "appcore/globals.h"
 #include "dnc/job_dialogs.h"
+#include "resources/menus/main.h"
 
 namespace {
 
-constexpr UINT kCmCreateJobFile = 1229;
-constexpr UINT kCmMaintainJobs = 7200;
 
 void MaintainJobs(TFrameWindow& frame, UINT) {
   TFont font("FIXEDSYS", 0, 0, 0, 0, 400);

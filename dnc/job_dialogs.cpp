@@ -19,14 +19,6 @@
 
 namespace {
 
-enum : int {
-  kMsgProgramInJob = 200,
-  kMsgRemoveProgram = 202,
-  kMsgDeleteJob = 203,
-  kMsgRequestTaken = 206,
-  kMsgRequestUnquotable = 1950,
-};
-
 // Hidden while the machine has no job.
 constexpr int kJobControls[] = {
     IDC_JOB_LISTS_REQUEST_LABEL,  IDC_JOB_LISTS_REMOVE,         IDC_JOB_LISTS_ADD,
@@ -235,7 +227,7 @@ void TJobMaintainDlg::CmAddProgram() {
 void TJobMaintainDlg::CmRemoveProgram() {
   std::string line = SelectedLine(*JobProgramList);
   if (line.find("@@") == std::string::npos) return;
-  if (ShowMessage(this, kMsgRemoveProgram, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (ShowMessage(this, kMsgRemoveJobProgram, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   int removed;
   {
     TJobTable02 lines;

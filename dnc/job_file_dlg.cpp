@@ -5,14 +5,13 @@
 
 #include "app/users_dialogs.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "appcore/myfile.h"
 #include "dnc/job_dialogs.h"
 #include "platform/msgbox.h"
 #include "resources/dialogs/jobs.h"
 
 namespace {
-
-enum : int { kMsgJobFileUnreadable = 1951, kMsgJobFileNotWritten = 1952 };
 
 void ShowFileMessage(TWindow* owner, int id, const std::string& file) {
   std::string text = Globals->GetMessageText(id) + "\r\n" + file;

@@ -5,6 +5,7 @@
 #include "app/users_lines.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "dnc/setup_fields.h"
 #include "dnc/setup_link.h"
 #include "platform/clock.h"
@@ -22,10 +23,6 @@ constexpr int kExit = IDC_DNC_LINK_EXIT, kSend = IDC_DNC_LINK_SEND, kReceive = I
               kDelete = IDC_DNC_LINK_DELETE_PORT;
 constexpr int kDelayCheck = IDC_DNC_LINK_DELAY, kFilterCheck = IDC_DNC_LINK_FILTER,
               kProgressBar = IDC_DNC_LINK_PROGRESS;
-constexpr int kMsgNoProgram = 176, kMsgDeletePort = 179, kMsgStopTest = 1141;
-constexpr int kMsgReceiveFileNotCreated = 1842, kMsgNothingReceived = 1843, kMsgSendFileNotOpened = 1844,
-              kMsgInputLimit = 1845, kMsgXoffTimeout = 1846, kMsgLineFailed = 1847,
-              kMsgReceiveFileNotWritten = 1848, kMsgPortsNotWritten = 1849;
 constexpr UINT kMsgTestProgress = WM_USER + 0x141, kMsgTestEnded = WM_USER + 0x142;
 
 const char* kPortTable = "KELVCOMM.DBF";
@@ -275,7 +272,7 @@ void TDncLinkDlg::ShowProgress() {
 
 void TDncLinkDlg::CmStopTest() {
   if (!TestRunning() || !transfer_) return;
-  const std::string text = Globals ? Globals->GetMessageText(kMsgStopTest) : std::string();
+  const std::string text = Globals ? Globals->GetMessageText(kMsgCancelTransfer) : std::string();
   if (::MessageBox(GetHandle(), text.c_str(), Caption().c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
     transfer_->Stop.set();
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
 #include "dnc/lsv2_dripfeed.h"
@@ -45,8 +46,6 @@ enum {
 // before the transfer is given up.
 constexpr int kRepeats = 3;
 constexpr unsigned long kDefaultTimeoutMs = 60000;
-// Message: a send request on an LSV-2 port.
-constexpr int kMsgSendRefused = 1830;
 
 // What the five threads of a port share beyond the port object.
 struct TLsv2Session {

@@ -1,8 +1,8 @@
-// Main-frame commands of the DNC port setup.
+// Main-frame commands of the DNC port setup: kCmMultiDncSetup (tool bar),
+// the DNC setup dialog.
 #pragma once
 
-// Command 24355 (tool bar): the DNC setup dialog.
-constexpr unsigned kCmMultiDncSetup = 24355;
+#include "resources/menus/main.h"
 
 // Registers the commands with the main frame; called once at start.
 void RegisterDncSetupCommands();

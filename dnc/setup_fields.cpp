@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "platform/msgbox.h"
 
 namespace {
 constexpr int kFirstDrivenBaud = 5;
-constexpr int kMsgTextTooLong = 1946;
 }  // namespace
 
 const char* const kBaudTexts[17] = {"50",   "75",   "110",  "134.5", "150",   "300",   "600",   "1200",  "1800",

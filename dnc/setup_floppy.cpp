@@ -16,7 +16,6 @@ const char* const kFloppySetupFile = "A:\\KELVMD32.DBF";
 
 namespace {
 constexpr int kCreateAttempts = 3;
-constexpr int kMsgNoSetupFile = 1947;
 
 HWND HandleOf(TWindow* w) { return w ? w->GetHandle() : nullptr; }
 
@@ -96,7 +95,7 @@ void TSaveDncSetup::CmOk() {
     ok = t.Append(&copy);
   }
   if (!ok) {
-    ShowMessage(this, kMsgNotStored, MB_OK | MB_ICONSTOP);
+    ShowMessage(this, kMsgChangeNotStored, MB_OK | MB_ICONSTOP);
     return;
   }
   TDialog::CmOk();

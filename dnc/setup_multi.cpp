@@ -21,7 +21,6 @@
 
 namespace {
 const char* kPortFile = "KELVMD32.DBF";
-constexpr int kMsgNoPortTable = 1948;
 constexpr int kMostPorts = 100;  // the id field holds two digits
 
 bool RefusedProtocol(int i) { return i == 5 || i == 6; }
@@ -360,7 +359,7 @@ bool TMultiDncSetup::SavePort() {
     ok = t.Update(Current);
   }
   if (!ok) {
-    ShowMessage(this, kMsgNotStored, MB_OK | MB_ICONSTOP);
+    ShowMessage(this, kMsgChangeNotStored, MB_OK | MB_ICONSTOP);
     return false;
   }
   Dirty = false;

@@ -27,6 +27,7 @@
 
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/filetable.h"
 #include "dnc/dnclog.h"
@@ -41,10 +42,6 @@ namespace {
 enum { kStoreAsNew = 1, kBackupOverwrite = 2, kTemporary = 3 };
 
 bool BacksUp(long mode) { return mode != kStoreAsNew && mode != kTemporary; }
-
-// The name prefix of a failed reception on a file port; the description of
-// a failed one.
-enum : int { kMsgFailedPrefix = 1136, kMsgFailedDescription = 309 };
 
 // The filing lock, taken by the outermost store of a thread only (a store
 // that falls back on another one keeps it).
@@ -326,7 +323,7 @@ int TDncPort::StoreFailed() {
     std::time_t now = std::time(nullptr);
     std::tm t{};
     localtime_r(&now, &t);
-    std::string prefix = Globals ? Globals->GetMessageText(kMsgFailedPrefix) : std::string();
+    std::string prefix = Globals ? Globals->GetMessageText(kMsgFailedTransferPrefix) : std::string();
     char name[200];
     std::snprintf(name, sizeof name, "Port %ld (%d-%d-%d [%d;%d])", RowId(), t.tm_mday, t.tm_mon + 1,
                   t.tm_year + 1900, t.tm_hour, t.tm_min);
@@ -348,7 +345,7 @@ int TDncPort::StoreFailed() {
     return 0;
   }
   std::string desc =
-      ParityError ? std::string("PARITY ERROR") : (Globals ? Globals->GetMessageText(kMsgFailedDescription) : "");
+      ParityError ? std::string("PARITY ERROR") : (Globals ? Globals->GetMessageText(kMsgTransferFailed) : "");
   ParityError = 0;
   auto r = NewRecord(*this, id, 'F', Dir(&TGlobals::DncFailDir), desc.c_str());
   if (!PlaceAndAppend(*this, *r, "KELVDNCF.DBF")) return 0;

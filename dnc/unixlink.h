@@ -24,26 +24,11 @@
 #include <string_view>
 
 #include "platform/remote_shell_abi.h"
+#include "appcore/message_ids.h"
 #include "platform/wintypes.h"
 
 class TListBox;
 class TWindow;
-
-// Messages of the Unix link.
-enum : int {
-  kMsgUnixNoHost = 500,
-  kMsgUnixCopyFailed = 501,
-  kMsgUnixCommandFailed = 502,
-  kMsgUnixNoRcmd = 503,
-  kMsgUnixNoRcp = 504,
-  kMsgUnixRcmdEntry = 505,
-  kMsgUnixRcpEntry = 506,
-  kMsgUnixNoConfig = 507,
-  kMsgUnixNoLogin = 508,
-  kMsgUnixOrdersTooLong = 509,
-  kMsgUnixNoFinalCommand = 510,
-  kMsgUnixChoiceTooLong = 511,
-};
 
 // Results of TNCUnixLink::Init.
 enum : int {

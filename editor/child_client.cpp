@@ -6,6 +6,7 @@
 #include "editor/child_frame.h"
 #include "editor/text_files.h"
 #include "platform/ledit/protocol.h"
+#include "resources/menus/editor.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ bool TClient::SaveFont() {
 
 void TClient::EvTextChanged() {
   TLEdit::EvTextChanged();
-  if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, 28000, 0);
+  if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmUpdateStatus, 0);
 }
 
 COLORREF TClient::TokenColor(uint16_t tokenClass, uint32_t value, const char* text) {

@@ -7,6 +7,7 @@
 #include "app/main_frame.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "editor/child_frame.h"
 #include "editor/nc_commands.h"
 #include "editor/nc_transforms.h"
@@ -19,6 +20,8 @@
 #include "platform/msgbox.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialog.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "storage/add_to_log.h"
 #include "storage/dnc_link.h"
 #include "storage/log_view.h"
@@ -27,8 +30,6 @@
 
 namespace {
 
-constexpr int kMsgSaveFirst = 121, kMsgProgramOrFile = 1143, kMsgSaveFailed = 1982;
-constexpr int kMsgReadFailed = 1987, kMsgTempFailed = 1988;
 constexpr uint32_t kRightImport = 0x1, kRightExport = 0x2, kRightDncSend = 0x40000;
 
 int Box(TWindow* owner, const std::string& text, UINT flags) {
@@ -52,7 +53,7 @@ std::string ControlError(TLEdit& edit) {
 }
 
 void TellFileError(TWindow* owner, const TFileError& e) {
-  Box(owner, WithValue(e.Reading ? kMsgReadFailed : kMsgTempFailed, e.Path + "\r\n" + e.Reason),
+  Box(owner, WithValue(e.Reading ? kMsgFileNotRead : kMsgWorkFileNotWritten, e.Path + "\r\n" + e.Reason),
       MB_OK | MB_ICONSTOP);
 }
 
@@ -60,63 +61,63 @@ void TellFileError(TWindow* owner, const TFileError& e) {
 
 DEFINE_RESPONSE_TABLE1(TChildFrame, TDecoratedFrame)
   EV_WM_SIZE,
-  EV_COMMAND(28000, EvUpdateStatus),
-  EV_COMMAND(29000, EvLoadNamedFile),
-  EV_COMMAND(29001, EvReloadProgram),
-  EV_COMMAND(101, CmNew),
-  EV_COMMAND(102, CmOpen),
-  EV_COMMAND(103, CmSave),
-  EV_COMMAND(104, CmSaveAs),
-  EV_COMMAND(105, CmImport),
-  EV_COMMAND(106, CmExport),
-  EV_COMMAND(111, CmAppendFile),
-  EV_COMMAND(112, CmInsertFile),
-  EV_COMMAND(117, CmDncSend),
-  EV_COMMAND(118, CmClose),
-  EV_COMMAND(301, CmInsertLineNumbers),
-  EV_COMMAND(302, CmRemoveLineNumbers),
-  EV_COMMAND(304, CmInsertSpaces),
-  EV_COMMAND(305, CmRemoveSpaces),
-  EV_COMMAND(307, CmAxisValues),
-  EV_COMMAND(550, CmMemorandum),
-  EV_COMMAND(551, CmPictures),
-  EV_COMMAND(552, CmNothing),
-  EV_COMMAND(553, CmNothing),
-  EV_COMMAND(555, CmCompare),
-  EV_COMMAND(556, CmAddToLog),
-  EV_COMMAND(557, CmReviewLog),
-  EV_COMMAND(558, CmNothing),
-  EV_COMMAND(1226, CmInsertCycle),
-  EV_COMMAND(1031, CmEditCommand1031),
-  EV_COMMAND(1228, CmInsertBlock),
-  EV_COMMAND(306, CmSaveAsMacro),
-  EV_COMMAND(1227, CmInsertMacro),
-  EV_COMMAND(115, CmAssociations),
-  EV_COMMAND(554, CmSetupSheets),
-  EV_COMMAND(1230, CmImportMazakVurErad),
-  EV_COMMAND(1231, CmNothing),
-  EV_COMMAND(9800, CmFormattedPrint),
-  EV_COMMAND(20501, CmAbout),
-  EV_COMMAND_ENABLE(102, CeOpen),
-  EV_COMMAND_ENABLE(103, CeSave),
-  EV_COMMAND_ENABLE(105, CeImport),
-  EV_COMMAND_ENABLE(106, CeExport),
-  EV_COMMAND_ENABLE(115, CeProgramPresent),
-  EV_COMMAND_ENABLE(117, CeDncSend),
-  EV_COMMAND_ENABLE(1031, CeEditCommand1031),
-  EV_COMMAND_ENABLE(306, CeSaveAsMacro),
-  EV_COMMAND_ENABLE(550, CeProgramPresent),
-  EV_COMMAND_ENABLE(551, CeDocumentation),
-  EV_COMMAND_ENABLE(552, CeDocumentation),
-  EV_COMMAND_ENABLE(553, CeDocumentation),
-  EV_COMMAND_ENABLE(554, CeDocumentation),
-  EV_COMMAND_ENABLE(555, CeCompare),
-  EV_COMMAND_ENABLE(556, CeProgramPresent),
-  EV_COMMAND_ENABLE(557, CeProgramPresent),
-  EV_COMMAND_ENABLE(1231, CeNever),
-  EV_COMMAND_ENABLE(1230, CeAlways),
-  EV_COMMAND_ENABLE(9800, CeProgramPresent),
-  EV_COMMAND_ENABLE(20501, CeAlways),
+  EV_COMMAND(kCmUpdateStatus, EvUpdateStatus),
+  EV_COMMAND(kCmOpenNamedProgram, EvLoadNamedFile),
+  EV_COMMAND(kCmReloadProgram, EvReloadProgram),
+  EV_COMMAND(kCmFileNew, CmNew),
+  EV_COMMAND(kCmFileOpen, CmOpen),
+  EV_COMMAND(kCmFileSave, CmSave),
+  EV_COMMAND(kCmFileSaveAs, CmSaveAs),
+  EV_COMMAND(kCmEditorImport, CmImport),
+  EV_COMMAND(kCmEditorExport, CmExport),
+  EV_COMMAND(kCmAppendFile, CmAppendFile),
+  EV_COMMAND(kCmInsertFile, CmInsertFile),
+  EV_COMMAND(kCmDncSend, CmDncSend),
+  EV_COMMAND(kCmCloseEditor, CmClose),
+  EV_COMMAND(kCmInsertLineNumbers, CmInsertLineNumbers),
+  EV_COMMAND(kCmRemoveLineNumbers, CmRemoveLineNumbers),
+  EV_COMMAND(kCmInsertSpaces, CmInsertSpaces),
+  EV_COMMAND(kCmRemoveSpaces, CmRemoveSpaces),
+  EV_COMMAND(kCmAxisValues, CmAxisValues),
+  EV_COMMAND(kCmMemorandum, CmMemorandum),
+  EV_COMMAND(kCmPictures, CmPictures),
+  EV_COMMAND(kCmToolDatabase, CmNothing),
+  EV_COMMAND(kCmToolLists, CmNothing),
+  EV_COMMAND(kCmCompare, CmCompare),
+  EV_COMMAND(kCmAddToLog, CmAddToLog),
+  EV_COMMAND(kCmReviewLog, CmReviewLog),
+  EV_COMMAND(kCmEditor558, CmNothing),
+  EV_COMMAND(kCmInsertCycle, CmInsertCycle),
+  EV_COMMAND(kCmEditCommand1031, CmEditCommand1031),
+  EV_COMMAND(kCmInsertBlock, CmInsertBlock),
+  EV_COMMAND(kCmSaveAsMacro, CmSaveAsMacro),
+  EV_COMMAND(kCmInsertMacro, CmInsertMacro),
+  EV_COMMAND(kCmAssociations, CmAssociations),
+  EV_COMMAND(kCmSetupSheets, CmSetupSheets),
+  EV_COMMAND(kCmImportMazakVurErad, CmImportMazakVurErad),
+  EV_COMMAND(kCmExportMazakVurErad, CmNothing),
+  EV_COMMAND(kCmFormattedPrint, CmFormattedPrint),
+  EV_COMMAND(kCmAbout, CmAbout),
+  EV_COMMAND_ENABLE(kCmFileOpen, CeOpen),
+  EV_COMMAND_ENABLE(kCmFileSave, CeSave),
+  EV_COMMAND_ENABLE(kCmEditorImport, CeImport),
+  EV_COMMAND_ENABLE(kCmEditorExport, CeExport),
+  EV_COMMAND_ENABLE(kCmAssociations, CeProgramPresent),
+  EV_COMMAND_ENABLE(kCmDncSend, CeDncSend),
+  EV_COMMAND_ENABLE(kCmEditCommand1031, CeEditCommand1031),
+  EV_COMMAND_ENABLE(kCmSaveAsMacro, CeSaveAsMacro),
+  EV_COMMAND_ENABLE(kCmMemorandum, CeProgramPresent),
+  EV_COMMAND_ENABLE(kCmPictures, CeDocumentation),
+  EV_COMMAND_ENABLE(kCmToolDatabase, CeDocumentation),
+  EV_COMMAND_ENABLE(kCmToolLists, CeDocumentation),
+  EV_COMMAND_ENABLE(kCmSetupSheets, CeDocumentation),
+  EV_COMMAND_ENABLE(kCmCompare, CeCompare),
+  EV_COMMAND_ENABLE(kCmAddToLog, CeProgramPresent),
+  EV_COMMAND_ENABLE(kCmReviewLog, CeProgramPresent),
+  EV_COMMAND_ENABLE(kCmExportMazakVurErad, CeNever),
+  EV_COMMAND_ENABLE(kCmImportMazakVurErad, CeAlways),
+  EV_COMMAND_ENABLE(kCmFormattedPrint, CeProgramPresent),
+  EV_COMMAND_ENABLE(kCmAbout, CeAlways),
 END_RESPONSE_TABLE;
 
 // ---- small commands ----------------------------------------------------------
@@ -157,12 +158,12 @@ void TChildFrame::EvReloadProgram() {
 void TChildFrame::CmNew() {
   // The frame's own New: a command posted to the frame would come back to
   // this window first while it is the active child.
-  if (auto* frame = dynamic_cast<TCommandHostFrame*>(GetMDIFrame())) frame->RunOwnCommand(101);
+  if (auto* frame = dynamic_cast<TCommandHostFrame*>(GetMDIFrame())) frame->RunOwnCommand(kCmFileNew);
 }
 
 void TChildFrame::CmClose() { PostMessage(WM_CLOSE); }
 
-void TChildFrame::CmEditCommand1031() { Client->PostMessage(WM_COMMAND, 1031, 0); }
+void TChildFrame::CmEditCommand1031() { Client->PostMessage(WM_COMMAND, kCmEditCommand1031, 0); }
 
 void TChildFrame::CmAbout() {
   TDialog about(this, 2000);
@@ -257,7 +258,9 @@ void TChildFrame::CeExport(TCommandEnabler& ce) { ce.Enable((Globals->RightsMask
 void TChildFrame::CeProgramPresent(TCommandEnabler& ce) { ce.Enable(Record != nullptr); }
 // The edit window's own command: grey while the control has nothing to do
 // for it.
-void TChildFrame::CeEditCommand1031(TCommandEnabler& ce) { ce.Enable(Client->SendMessage(LEM_CANDO, 1031) != 0); }
+void TChildFrame::CeEditCommand1031(TCommandEnabler& ce) {
+  ce.Enable(Client->SendMessage(LEM_CANDO, kCmEditCommand1031) != 0);
+}
 void TChildFrame::CeSaveAsMacro(TCommandEnabler& ce) {
   ce.Enable(Record != nullptr && Client->SendMessage(LEM_HASSEL, 0, 0) > 0);
 }
@@ -280,7 +283,7 @@ bool TChildFrame::LoadText(const std::string& path) {
   LRESULT r = Client->SendMessage(LEM_LOADFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
   SetCursor(nullptr, IDC_ARROW);
   if ((r & 0xFFFF) != 0) {
-    Box(this, WithValue(kMsgReadFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
+    Box(this, WithValue(kMsgFileNotRead, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
     return false;
   }
   SetModified(false);
@@ -293,7 +296,7 @@ bool TChildFrame::SaveToTemp(const std::string& path) {
   LRESULT r = Client->SendMessage(LEM_SAVEFILE, 0, reinterpret_cast<LPARAM>(path.c_str()));
   SetModified(modified);
   if (r == 0) return true;
-  Box(this, WithValue(kMsgTempFailed, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
+  Box(this, WithValue(kMsgWorkFileNotWritten, path + "\r\n" + ControlError(*Client)), MB_OK | MB_ICONSTOP);
   return false;
 }
 

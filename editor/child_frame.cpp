@@ -10,6 +10,7 @@
 #include "app/users_lines.h"
 #include "appcore/display_flags.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/cycle.h"
 #include "dbmodel/machine.h"
@@ -20,10 +21,10 @@
 #include "platform/ui/mdi.h"
 #include "platform/ui/gadget_window.h"
 #include "platform/ui/menu.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 
 namespace {
-
-constexpr int kMsgSaveFirst = 121, kMsgProgramInUse = 225, kMsgProgramMissing = 1989;
 
 const char* PopupTitle(int id, const char* fallback) {
   const char* t = MenuText(id);
@@ -54,7 +55,7 @@ TChildFrame::TChildFrame(TWindow* parent, TChildFrame** slot, long programId, in
       MachId(Globals->CurrentMachineId),
       FrameNo(frameNumber) {
   Attr.ExStyle = 0x40200 | ((Globals->DisplayFlags & kDisplayOnTop) ? 0x8 : 0);
-  SetAcceleratorTable(101);
+  SetAcceleratorTable(kAccelEditor);
   BuildMenus();
   if (Globals->DisplayFlags & kDisplayStatusBar) BuildStatusBar();
   if (Globals->DisplayFlags & kDisplayToolBar) BuildToolBars();
@@ -69,27 +70,27 @@ TChildFrame::~TChildFrame() {
 
 void TChildFrame::BuildMenus() {
   TMenuDescr bar(CreateMenu(), 0, 0, 0, 0, 0, 0);
-  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2002), PopupTitle(1, "&File"));
-  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2003), PopupTitle(2, "&Edit"));
-  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2023), PopupTitle(13, "&Print"));
-  HMENU lines = LoadPopup(2004);
-  if (const char* t = MenuText(307)) {
+  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuEditorFile), PopupTitle(1, "&File"));
+  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuEditorEdit), PopupTitle(2, "&Edit"));
+  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuEditorPrint), PopupTitle(13, "&Print"));
+  HMENU lines = LoadPopup(kMenuLineNumbers);
+  if (const char* t = MenuText(kCmAxisValues)) {
     AppendMenu(lines, MF_SEPARATOR, 0, nullptr);
-    AppendMenu(lines, MF_STRING, 307, t);
+    AppendMenu(lines, MF_STRING, kCmAxisValues, t);
   }
   bar.AppendPopup(TMenuDescr::FileGroup, lines, PopupTitle(3, "&Line numbers"));
-  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2008), PopupTitle(6, "&Documentation"));
-  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2022), PopupTitle(12, "&Log"));
-  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(2021), "&Mazak Files");
+  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuDocumentation), PopupTitle(6, "&Documentation"));
+  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuEditorLog), PopupTitle(12, "&Log"));
+  bar.AppendPopup(TMenuDescr::FileGroup, LoadPopup(kMenuMazakFiles), "&Mazak Files");
   if (Globals->EditorHookCount > 0) {
-    HMENU hooks = LoadPopup(2017);
+    HMENU hooks = LoadPopup(kMenuEditorHooks);
     for (int i = 0; i < Globals->EditorHookCount && i < static_cast<int>(Globals->EditorHooks.size()); ++i)
       if (const TSystemHook* h = Globals->EditorHooks[i].get())
         if (h->CommandId) AppendMenu(hooks, MF_STRING, static_cast<uintptr_t>(h->CommandId), h->Entry.c_str());
     bar.AppendPopup(TMenuDescr::FileGroup, hooks, "&C-Hooks");
   }
-  HMENU help = LoadPopup(2050);
-  if (const char* about = MenuText(3000)) ModifyMenu(help, 20501, MF_BYCOMMAND | MF_STRING, 20501, about);
+  HMENU help = LoadPopup(kMenuHelp);
+  if (const char* about = MenuText(3000)) ModifyMenu(help, kCmAbout, MF_BYCOMMAND | MF_STRING, kCmAbout, about);
   bar.AppendPopup(TMenuDescr::HelpGroup, help, PopupTitle(3001, "&Help"));
   TMenuDescr descr(bar.Release(), 0, 0, 0, 0, 0, 0);
   descr.SetGroupCount(TMenuDescr::FileGroup, GetMenuItemCount(descr) - 1);
@@ -120,9 +121,10 @@ void TChildFrame::BuildToolBars() {
     b->SetHintMode(hints);
     return b;
   };
-  Insert(*bar(TGadgetWindow::Horizontal, {{-4, 0}, {1, 101}, {-4, 0}, {2, 102}, {-4, 0}, {3, 103}, {-6, 0},
-                                          {1006, 9800}, {-6, 0}, {1031, 1031}, {-12, 0}, {550, 550}, {-6, 0},
-                                          {551, 551}, {-6, 0}, {115, 115}, {-12, 0}, {117, 117}}),
+  Insert(*bar(TGadgetWindow::Horizontal,
+              {{-4, 0}, {1, kCmFileNew}, {-4, 0}, {2, kCmFileOpen}, {-4, 0}, {3, kCmFileSave}, {-6, 0},
+               {1006, kCmFormattedPrint}, {-6, 0}, {1031, kCmEditCommand1031}, {-12, 0}, {550, kCmMemorandum},
+               {-6, 0}, {551, kCmPictures}, {-6, 0}, {115, kCmAssociations}, {-12, 0}, {117, kCmDncSend}}),
          Top);
   auto* second = new TControlBar(nullptr, TGadgetWindow::Horizontal);
   auto combo = [&](int id) {
@@ -134,16 +136,17 @@ void TChildFrame::BuildToolBars() {
   second->Insert(*new TSeparatorGadget(12));
   second->Insert(*new TControlGadget(*CycleCombo));
   second->Insert(*new TSeparatorGadget(6));
-  second->Insert(*new TButtonGadget(1226, 1226));
+  second->Insert(*new TButtonGadget(1226, kCmInsertCycle));
   second->Insert(*new TSeparatorGadget(12));
   second->Insert(*new TControlGadget(*MacroCombo));
   second->Insert(*new TSeparatorGadget(6));
-  second->Insert(*new TButtonGadget(1227, 1227));
+  second->Insert(*new TButtonGadget(1227, kCmInsertMacro));
   second->SetHintMode(hints);
   Insert(*second, Top);
-  Insert(*bar(TGadgetWindow::Vertical, {{-12, 0}, {401, 555}, {-4, 0}, {1011, 1011}, {-4, 0}, {1012, 1012},
-                                        {-6, 0}, {1013, 1013}, {-4, 0}, {1014, 1014}, {-4, 0}, {1015, 1015},
-                                        {-12, 0}, {1021, 1021}, {-4, 0}, {1022, 1022}, {-4, 0}, {1023, 1023}}),
+  Insert(*bar(TGadgetWindow::Vertical,
+              {{-12, 0}, {401, kCmCompare}, {-4, 0}, {1011, kCmEditUndo}, {-4, 0}, {1012, kCmEditRedo}, {-6, 0},
+               {1013, kCmEditCut}, {-4, 0}, {1014, kCmEditCopy}, {-4, 0}, {1015, kCmEditPaste}, {-12, 0},
+               {1021, kCmEditFind}, {-4, 0}, {1022, kCmEditFindNext}, {-4, 0}, {1023, kCmEditReplace}}),
          Left);
 }
 
@@ -184,7 +187,7 @@ bool TChildFrame::TakeProgram(long id, bool loadText) {
   // was chosen is seen here.
   if (table->LockById(id) < 1) {
     table.reset();
-    Box(this, kMsgProgramInUse, MB_OK | MB_ICONINFORMATION);
+    Box(this, kMsgProgramOpenInEditor, MB_OK | MB_ICONINFORMATION);
     return false;
   }
   ReleaseProgram();

@@ -3,9 +3,9 @@
 
 #include "app/frame_commands.h"
 #include "editor/cycle_edit.h"
+#include "resources/menus/main.h"
 
 namespace {
-constexpr UINT kCmMachineCycles = 1205;
 MachineChooser& Chooser() {
   static MachineChooser choose;
   return choose;

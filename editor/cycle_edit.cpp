@@ -10,8 +10,10 @@
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/machine.h"
 #include "editor/cycle_run.h"
+#include "masterdata/master_edit.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
 #include "platform/ui/validator.h"
@@ -24,17 +26,6 @@ namespace {
 
 const char* kCycles = "KELVCYC3.DBF";
 const char* kParams = "KELVCYC4.DBF";
-
-enum : int {
-  kMsgDeleteCycle = 122,
-  kMsgClearParam = 123,
-  kMsgNameTaken = 210,
-  kMsgUndefined = 1142,
-  kMsgCodeTooLong = 1931,
-  kMsgHintTooLong = 1932,
-  kMsgAutoInvalid = 1933,
-  kMsgNotStored = 1935,
-};
 
 constexpr size_t kCodeField = 25;
 constexpr size_t kHintField = 25;
@@ -55,11 +46,11 @@ std::string DefinedLine(const TcbParamRecord& r) {
 }
 
 std::string UndefinedLine(const TcbParamRecord& r) {
-  std::string blank = Globals->GetMessageText(kMsgUndefined);
+  std::string blank = Globals->GetMessageText(kMsgParamUndefined);
   return FormatText("P:%02ld - %-138s @@%ld", r.PNUMBER, blank.c_str(), r.ID);
 }
 
-void NotStored(TWindow* owner) { ShowMessage(owner, kMsgNotStored, MB_OK | MB_ICONSTOP); }
+void NotStored(TWindow* owner) { ShowMessage(owner, kMsgCycleNotStored, MB_OK | MB_ICONSTOP); }
 
 // The number of an automatic value: a comma counts as the point; false for
 // a text that is no number or does not fit the field.
@@ -201,16 +192,16 @@ void TEditCycles::CmModifyParam() {
     return;
   }
   if (code.size() > kCodeField) {
-    Refuse(CodeEdit, kMsgCodeTooLong);
+    Refuse(CodeEdit, kMsgCycleAddressTooLong);
     return;
   }
   if (hint.size() > kHintField) {
-    Refuse(HintEdit, kMsgHintTooLong);
+    Refuse(HintEdit, kMsgCycleHintTooLong);
     return;
   }
   double autoValue = 0;
   if (FlagBoxes[kAutoBox]->GetCheck() == BST_CHECKED && !ParseAuto(AutoEdit->GetText(), autoValue)) {
-    Refuse(AutoEdit, kMsgAutoInvalid);
+    Refuse(AutoEdit, kMsgCycleAutoInvalid);
     return;
   }
   TcbParamRecord r;
@@ -222,6 +213,16 @@ void TEditCycles::CmModifyParam() {
   r.DECI = std::atol(DeciEdit->GetText().c_str());
   CopyCut(r.CODE, sizeof r.CODE, code.c_str());
   CopyCut(r.HINT, sizeof r.HINT, hint.c_str());
+  // A parameter of a cycle another station deleted meanwhile is not brought
+  // back to life: the user is told and sees the cycles as they are now. The
+  // cycle's row is asked, as its Delete takes it first and then its parameters.
+  if (!RowStillThere<TcbCycleTable>(this, kCycles, "ID", Param->OWNER)) {
+    Param.reset();
+    ParamList->ClearList();
+    RefillCycles();
+    EvCycleSelChange();
+    return;
+  }
   {
     TcbParamTable t(kParams, 0, 0);
     if (!t.Update(&r)) {
@@ -302,7 +303,7 @@ void TEditCycles::CmNewCycle() {
   {
     TcbCycleTable t(kCycles, 0, 0);
     if (t.FindByConnAndName(MachineType, name.c_str())) {
-      ShowMessage(this, kMsgNameTaken, MB_OK | MB_ICONINFORMATION);
+      ShowMessage(this, kMsgCycleNameTaken, MB_OK | MB_ICONINFORMATION);
       return;
     }
   }

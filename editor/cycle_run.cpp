@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "platform/msgbox.h"
 #include "platform/ui/validator.h"
+#include "resources/menus/editor.h"
 
 namespace {
 
@@ -18,9 +20,6 @@ constexpr int kMarkerId = 200;
 constexpr int kHintId = 300;
 constexpr int kInsertId = 400;
 constexpr int kTestId = 401;
-constexpr int kMsgTestCaption = 124;
-constexpr int kMsgValueMissing = 1930;
-constexpr int kCmInsertBlock = 1228;
 
 const char* CharsOf(long flag) {
   if (flag & kParamAlpha) return "0-9A-Za-z()/.,+-*@%&";
@@ -145,7 +144,7 @@ bool TCycleRun::BuildText(std::string& text) {
         text += end;
       } else if (flag & kParamRequired) {
         // The address goes in by hand: a language text is no format.
-        std::string ask = Globals->GetMessageText(kMsgValueMissing);
+        std::string ask = Globals->GetMessageText(kMsgCycleValueMissing);
         if (size_t at = ask.find("%s"); at != std::string::npos) ask.replace(at, 2, r->CODE);
         ::MessageBox(GetHandle(), ask.c_str(), Globals->CaptionText.c_str(), MB_OK | MB_ICONINFORMATION);
         Fields[i]->SetFocus();
@@ -178,6 +177,6 @@ void TCycleRun::CmInsert() {
 void TCycleRun::CmTest() {
   std::string text;
   if (!BuildText(text)) return;
-  std::string caption = Globals->GetMessageText(kMsgTestCaption);
+  std::string caption = Globals->GetMessageText(kMsgCycleTextCaption);
   ::MessageBox(GetHandle(), text.c_str(), caption.c_str(), MB_OK);
 }

@@ -6,6 +6,7 @@
 
 #include "app/plugin_calls.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "editor/child_frame.h"
 #include "editor/compare_dlg.h"
 #include "formats/vurerad.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr int kMsgErrorCaption = 284, kMsgReadFailed = 1987, kMsgTempFailed = 1988;
-
 std::string WithPath(int messageId, const std::string& value) {
   std::string format = Globals->GetMessageText(messageId);
   size_t at = format.find("%s");
@@ -28,7 +27,6 @@ std::string WithPath(int messageId, const std::string& value) {
 }
 
 constexpr uint32_t kRightEditMemo = 0x10, kRightDocumentation = 0x20;
-constexpr int kMsgMemoNotStored = 1910, kMsgMemoHasNul = 1911;
 
 // The 18 words a picture or print plug-in is handed: the program's texts,
 // a directory or file (item 9), the import directory and eight print texts.
@@ -105,7 +103,8 @@ void TChildFrame::CmMemorandum() {
   }
   std::string caption = Globals->GetMessageText(kMsgErrorCaption);
   if (!ready) {
-    ::MessageBox(GetHandle(), WithPath(kMsgTempFailed, memo + "\r\n" + plat::error_text(plat::last_error())).c_str(),
+    ::MessageBox(GetHandle(),
+                 WithPath(kMsgWorkFileNotWritten, memo + "\r\n" + plat::error_text(plat::last_error())).c_str(),
                  caption.c_str(), MB_OK | MB_ICONHAND);
     return;
   }
@@ -118,7 +117,7 @@ void TChildFrame::CmMemorandum() {
   if (!(Globals->RightsMask & kRightEditMemo)) return;
   std::string text;
   if (!ReadWhole(memo, text)) {
-    ::MessageBox(GetHandle(), WithPath(kMsgReadFailed, memo + "\r\n" + plat::error_text(plat::last_error())).c_str(),
+    ::MessageBox(GetHandle(), WithPath(kMsgFileNotRead, memo + "\r\n" + plat::error_text(plat::last_error())).c_str(),
                  caption.c_str(), MB_OK | MB_ICONHAND);
     return;
   }
@@ -196,11 +195,11 @@ void TChildFrame::CmImportMazakVurErad() {
                    caption.c_str(), MB_OK | MB_ICONHAND);
       return;
     case TVurEradResult::ReadFailed:
-      ::MessageBox(GetHandle(), WithPath(kMsgReadFailed, source + "\r\n" + error).c_str(), caption.c_str(),
+      ::MessageBox(GetHandle(), WithPath(kMsgFileNotRead, source + "\r\n" + error).c_str(), caption.c_str(),
                    MB_OK | MB_ICONHAND);
       return;
     case TVurEradResult::WriteFailed:
-      ::MessageBox(GetHandle(), WithPath(kMsgTempFailed, result + "\r\n" + error).c_str(), caption.c_str(),
+      ::MessageBox(GetHandle(), WithPath(kMsgWorkFileNotWritten, result + "\r\n" + error).c_str(), caption.c_str(),
                    MB_OK | MB_ICONHAND);
       return;
   }

@@ -7,6 +7,8 @@
 #include "editor/child_frame.h"
 #include "editor/compare_dlg.h"
 #include "platform/ui/mdi.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "storage/log_common.h"
 #include "storage/program_lock.h"
 
@@ -70,7 +72,7 @@ void CmFileNew(TFrameWindow& frame, UINT) {
 void CmImport(TFrameWindow& frame, UINT) {
   if (!HasFreeSlot(frame) || !AskMachine(frame)) return;
   if (TChildFrame* child = OpenEditor(frame, Globals->CurrentProgramId, TPlace::Import))
-    child->PostMessage(WM_COMMAND, 105, 0);
+    child->PostMessage(WM_COMMAND, kCmEditorImport, 0);
 }
 
 void CmFileOpen(TFrameWindow& frame, UINT) {
@@ -83,7 +85,7 @@ void CmFileOpen(TFrameWindow& frame, UINT) {
 
 void CmOpenEditorWindow(TFrameWindow& frame, UINT) {
   if (TChildFrame* child = OpenEditor(frame, 0, TPlace::Import, Globals->StartFile.c_str()))
-    child->PostMessage(WM_COMMAND, 29000, 0);
+    child->PostMessage(WM_COMMAND, kCmOpenNamedProgram, 0);
 }
 
 void CmOpenEditor(TFrameWindow& frame, UINT) {
@@ -108,14 +110,14 @@ void OpenNamedRequest(TFrameWindow& frame) {
   }
   if (Globals->StartFile.empty()) return;
   if (TChildFrame* child = OpenEditor(frame, 0, TPlace::Normal, Globals->StartFile.c_str()))
-    child->PostMessage(WM_COMMAND, 29000, 0);
+    child->PostMessage(WM_COMMAND, kCmOpenNamedProgram, 0);
 }
 
 namespace {
 
 void RegisterMachineCommands() {
-  RegisterFrameCommand(101, g_machineChooser ? FrameCommand(CmFileNew) : FrameCommand());
-  RegisterFrameCommand(110, g_machineChooser ? FrameCommand(CmImport) : FrameCommand());
+  RegisterFrameCommand(kCmFileNew, g_machineChooser ? FrameCommand(CmFileNew) : FrameCommand());
+  RegisterFrameCommand(kCmFileImport, g_machineChooser ? FrameCommand(CmImport) : FrameCommand());
 }
 
 }  // namespace
@@ -127,10 +129,10 @@ void SetMachineChooser(TMachineChooser chooser) {
 
 void RegisterEditorCommands() {
   RegisterMachineCommands();
-  RegisterFrameCommand(102, GetProgramChooser() ? FrameCommand(CmFileOpen) : FrameCommand());
-  RegisterFrameCommand(1213, CmOpenEditorWindow);
-  RegisterFrameCommand(9000, CmOpenEditor);
-  RegisterFrameCommand(29000, CmOpenNamedProgram);
+  RegisterFrameCommand(kCmFileOpen, GetProgramChooser() ? FrameCommand(CmFileOpen) : FrameCommand());
+  RegisterFrameCommand(kCmOpenEditorWindow, CmOpenEditorWindow);
+  RegisterFrameCommand(kCmOpenEditor, CmOpenEditor);
+  RegisterFrameCommand(kCmOpenNamedProgram, CmOpenNamedProgram);
   // The version log compares stored copies in the editor's compare window.
   SetCompareRunner(RunCompareWindow);
 }

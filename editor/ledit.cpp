@@ -7,6 +7,7 @@
 
 #include "platform/ui/dc.h"
 #include "platform/ui/gdi_bmp.h"
+#include "resources/menus/editor.h"
 
 namespace {
 
@@ -462,22 +463,22 @@ LRESULT TLEdit::EvValue80(WPARAM wp, LPARAM) { return static_cast<unsigned short
 
 UINT TLEdit::ControlCommandOf(UINT id) {
   switch (id) {
-    case 24321: return 1011;
-    case 24322: return 1013;
-    case 24323: return 1014;
-    case 24324: return 1015;
-    case 24325: return 1016;
-    case 24326: return 1033;
-    case 24331: return 1001;
-    case 24332: return 1002;
-    case 24333: return 1004;
-    case 24334: return 1005;
-    case 24335: return 1003;
-    case 24337: return 1006;
-    case 24338: return 1007;
-    case 24351: return 1021;
-    case 24352: return 1023;
-    case 24353: return 1022;
+    case kCmStdEditUndo: return LEC_UNDO;
+    case kCmStdEditCut: return LEC_CUT;
+    case kCmStdEditCopy: return LEC_COPY;
+    case kCmStdEditPaste: return LEC_PASTE;
+    case kCmStdEditClear: return LEC_CLEAR;
+    case kCmStdEditClearAll: return LEC_CLEARALL;
+    case kCmStdFileNew: return LEC_NEW;
+    case kCmStdFileOpen: return LEC_OPEN;
+    case kCmStdFileSave: return LEC_SAVE;
+    case kCmStdFileSaveAs: return LEC_SAVEAS;
+    case kCmStdFileRevert: return LEC_REVERT;
+    case kCmStdFilePrint: return LEC_RAWPRINT;
+    case kCmStdFilePrintSetup: return LEC_PRINTSETUP;
+    case kCmStdEditFind: return LEC_FIND;
+    case kCmStdEditReplace: return LEC_REPLACE;
+    case kCmStdEditFindNext: return LEC_FINDNEXT;
     default: return 0;
   }
 }
@@ -488,17 +489,17 @@ void TLEdit::CeEditCommand(TCommandEnabler& ce) {
 
 void TLEdit::CmStandard(UINT id) {
   switch (id) {
-    case 24321: SendMessage(LEM_UNDO, 0, 0); break;
-    case 24322: SendMessage(WM_CUT, 0, 0); break;
-    case 24323: SendMessage(WM_COPY, 0, 0); break;
-    case 24324: SendMessage(WM_PASTE, 0, 0); break;
-    case 24325: SendMessage(WM_CLEAR, 0, 0); break;
-    case 24326: SendMessage(WM_CLEAR, 1, 0); break;
-    case 24351: SendMessage(WM_COMMAND, 1021, 0); break;
-    case 24353: SendMessage(WM_COMMAND, 1022, 0); break;
-    case 24352: SendMessage(WM_COMMAND, 1023, 0); break;
-    case 24337: SendMessage(WM_COMMAND, 1006, 0); break;
-    case 24338: SendMessage(WM_COMMAND, 1007, 0); break;
+    case kCmStdEditUndo: SendMessage(LEM_UNDO, 0, 0); break;
+    case kCmStdEditCut: SendMessage(WM_CUT, 0, 0); break;
+    case kCmStdEditCopy: SendMessage(WM_COPY, 0, 0); break;
+    case kCmStdEditPaste: SendMessage(WM_PASTE, 0, 0); break;
+    case kCmStdEditClear: SendMessage(WM_CLEAR, 0, 0); break;
+    case kCmStdEditClearAll: SendMessage(WM_CLEAR, 1, 0); break;
+    case kCmStdEditFind: SendMessage(WM_COMMAND, kCmEditFind, 0); break;
+    case kCmStdEditFindNext: SendMessage(WM_COMMAND, kCmEditFindNext, 0); break;
+    case kCmStdEditReplace: SendMessage(WM_COMMAND, kCmEditReplace, 0); break;
+    case kCmStdFilePrint: SendMessage(WM_COMMAND, kCmRawPrint, 0); break;
+    case kCmStdFilePrintSetup: SendMessage(WM_COMMAND, kCmPrintSetup, 0); break;
     default: break;
   }
 }
@@ -520,25 +521,29 @@ DEFINE_RESPONSE_TABLE1(TLEdit, LEditControl)
   EV_MESSAGE(LEM_QUERY49, EvQuery49),
   EV_MESSAGE(LEM_LINEHOOK, EvHook83),
   EV_MESSAGE(LEM_VALUE80, EvValue80),
-  EV_COMMAND_AND_ID(24321, CmStandard), EV_COMMAND_AND_ID(24322, CmStandard), EV_COMMAND_AND_ID(24323, CmStandard),
-  EV_COMMAND_AND_ID(24324, CmStandard), EV_COMMAND_AND_ID(24325, CmStandard), EV_COMMAND_AND_ID(24326, CmStandard),
-  EV_COMMAND_AND_ID(24337, CmStandard), EV_COMMAND_AND_ID(24338, CmStandard), EV_COMMAND_AND_ID(24351, CmStandard),
-  EV_COMMAND_AND_ID(24352, CmStandard), EV_COMMAND_AND_ID(24353, CmStandard),
-  EV_COMMAND_ENABLE(24321, CeEditCommand), EV_COMMAND_ENABLE(24322, CeEditCommand),
-  EV_COMMAND_ENABLE(24323, CeEditCommand), EV_COMMAND_ENABLE(24324, CeEditCommand),
-  EV_COMMAND_ENABLE(24325, CeEditCommand), EV_COMMAND_ENABLE(24326, CeEditCommand),
-  EV_COMMAND_ENABLE(24337, CeEditCommand), EV_COMMAND_ENABLE(24338, CeEditCommand),
-  EV_COMMAND_ENABLE(24351, CeEditCommand), EV_COMMAND_ENABLE(24352, CeEditCommand),
-  EV_COMMAND_ENABLE(24353, CeEditCommand), EV_COMMAND_ENABLE(24331, CeEditCommand),
-  EV_COMMAND_ENABLE(24332, CeEditCommand), EV_COMMAND_ENABLE(24333, CeEditCommand),
-  EV_COMMAND_ENABLE(24334, CeEditCommand), EV_COMMAND_ENABLE(24335, CeEditCommand),
-  EV_COMMAND_AND_ID(1006, CmOwn), EV_COMMAND_AND_ID(1007, CmOwn), EV_COMMAND_AND_ID(1011, CmOwn),
-  EV_COMMAND_AND_ID(1012, CmOwn), EV_COMMAND_AND_ID(1013, CmOwn), EV_COMMAND_AND_ID(1014, CmOwn),
-  EV_COMMAND_AND_ID(1015, CmOwn), EV_COMMAND_AND_ID(1016, CmOwn), EV_COMMAND_AND_ID(1017, CmOwn),
-  EV_COMMAND_AND_ID(1018, CmOwn), EV_COMMAND_AND_ID(1021, CmOwn), EV_COMMAND_AND_ID(1022, CmOwn),
-  EV_COMMAND_AND_ID(1023, CmOwn), EV_COMMAND_AND_ID(1024, CmOwn), EV_COMMAND_AND_ID(1026, CmOwn),
-  EV_COMMAND_AND_ID(1027, CmOwn), EV_COMMAND_AND_ID(1031, CmOwn), EV_COMMAND_AND_ID(1032, CmOwn),
-  EV_COMMAND_AND_ID(1033, CmOwn),
+  EV_COMMAND_AND_ID(kCmStdEditUndo, CmStandard), EV_COMMAND_AND_ID(kCmStdEditCut, CmStandard),
+  EV_COMMAND_AND_ID(kCmStdEditCopy, CmStandard), EV_COMMAND_AND_ID(kCmStdEditPaste, CmStandard),
+  EV_COMMAND_AND_ID(kCmStdEditClear, CmStandard), EV_COMMAND_AND_ID(kCmStdEditClearAll, CmStandard),
+  EV_COMMAND_AND_ID(kCmStdFilePrint, CmStandard), EV_COMMAND_AND_ID(kCmStdFilePrintSetup, CmStandard),
+  EV_COMMAND_AND_ID(kCmStdEditFind, CmStandard), EV_COMMAND_AND_ID(kCmStdEditReplace, CmStandard),
+  EV_COMMAND_AND_ID(kCmStdEditFindNext, CmStandard), EV_COMMAND_ENABLE(kCmStdEditUndo, CeEditCommand),
+  EV_COMMAND_ENABLE(kCmStdEditCut, CeEditCommand), EV_COMMAND_ENABLE(kCmStdEditCopy, CeEditCommand),
+  EV_COMMAND_ENABLE(kCmStdEditPaste, CeEditCommand), EV_COMMAND_ENABLE(kCmStdEditClear, CeEditCommand),
+  EV_COMMAND_ENABLE(kCmStdEditClearAll, CeEditCommand), EV_COMMAND_ENABLE(kCmStdFilePrint, CeEditCommand),
+  EV_COMMAND_ENABLE(kCmStdFilePrintSetup, CeEditCommand), EV_COMMAND_ENABLE(kCmStdEditFind, CeEditCommand),
+  EV_COMMAND_ENABLE(kCmStdEditReplace, CeEditCommand), EV_COMMAND_ENABLE(kCmStdEditFindNext, CeEditCommand),
+  EV_COMMAND_ENABLE(kCmStdFileNew, CeEditCommand), EV_COMMAND_ENABLE(kCmStdFileOpen, CeEditCommand),
+  EV_COMMAND_ENABLE(kCmStdFileSave, CeEditCommand), EV_COMMAND_ENABLE(kCmStdFileSaveAs, CeEditCommand),
+  EV_COMMAND_ENABLE(kCmStdFileRevert, CeEditCommand), EV_COMMAND_AND_ID(kCmRawPrint, CmOwn),
+  EV_COMMAND_AND_ID(kCmPrintSetup, CmOwn), EV_COMMAND_AND_ID(kCmEditUndo, CmOwn),
+  EV_COMMAND_AND_ID(kCmEditRedo, CmOwn), EV_COMMAND_AND_ID(kCmEditCut, CmOwn), EV_COMMAND_AND_ID(kCmEditCopy, CmOwn),
+  EV_COMMAND_AND_ID(kCmEditPaste, CmOwn), EV_COMMAND_AND_ID(kCmEditClear, CmOwn),
+  EV_COMMAND_AND_ID(kCmEditDuplicate, CmOwn), EV_COMMAND_AND_ID(kCmEditSelectAll, CmOwn),
+  EV_COMMAND_AND_ID(kCmEditFind, CmOwn), EV_COMMAND_AND_ID(kCmEditFindNext, CmOwn),
+  EV_COMMAND_AND_ID(kCmEditReplace, CmOwn), EV_COMMAND_AND_ID(kCmEditCommand1024, CmOwn),
+  EV_COMMAND_AND_ID(kCmEditCommand1026, CmOwn), EV_COMMAND_AND_ID(kCmEditCommand1027, CmOwn),
+  EV_COMMAND_AND_ID(kCmEditCommand1031, CmOwn), EV_COMMAND_AND_ID(kCmEditCommand1032, CmOwn),
+  EV_COMMAND_AND_ID(kCmEditClearAll, CmOwn),
 END_RESPONSE_TABLE;
 
 // ---- TLEditFile ------------------------------------------------------------------------------
@@ -586,18 +591,19 @@ LRESULT TLEditFile::EvSetFileName(WPARAM wp, LPARAM lp) {
 
 void TLEditFile::CmFile(UINT id) {
   switch (id) {
-    case 24335: SendMessage(WM_COMMAND, 1003, 0); break;
-    case 24333: SendMessage(WM_COMMAND, 1004, 0); break;
-    case 24334: SendMessage(WM_COMMAND, 1005, 0); break;
+    case kCmStdFileRevert: SendMessage(WM_COMMAND, LEC_REVERT, 0); break;
+    case kCmStdFileSave: SendMessage(WM_COMMAND, LEC_SAVE, 0); break;
+    case kCmStdFileSaveAs: SendMessage(WM_COMMAND, LEC_SAVEAS, 0); break;
     default: LEditControl::DefWindowProc(WM_COMMAND, id, 0); break;  // 1001-1005
   }
 }
 
 DEFINE_RESPONSE_TABLE1(TLEditFile, TLEdit)
   EV_MESSAGE(LEM_SETFILENAME, EvSetFileName),
-  EV_COMMAND_AND_ID(24333, CmFile), EV_COMMAND_AND_ID(24334, CmFile), EV_COMMAND_AND_ID(24335, CmFile),
-  EV_COMMAND_AND_ID(1001, CmFile), EV_COMMAND_AND_ID(1002, CmFile), EV_COMMAND_AND_ID(1003, CmFile),
-  EV_COMMAND_AND_ID(1004, CmFile), EV_COMMAND_AND_ID(1005, CmFile),
+  EV_COMMAND_AND_ID(kCmStdFileSave, CmFile), EV_COMMAND_AND_ID(kCmStdFileSaveAs, CmFile),
+  EV_COMMAND_AND_ID(kCmStdFileRevert, CmFile), EV_COMMAND_AND_ID(LEC_NEW, CmFile),
+  EV_COMMAND_AND_ID(LEC_OPEN, CmFile), EV_COMMAND_AND_ID(LEC_REVERT, CmFile), EV_COMMAND_AND_ID(LEC_SAVE, CmFile),
+  EV_COMMAND_AND_ID(LEC_SAVEAS, CmFile),
 END_RESPONSE_TABLE;
 
 // ---- streams ----------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "app/users_lines.h"
 #include "app/users_dialogs.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/cycle.h"
 #include "dbmodel/macro.h"
 #include "dbmodel/text_helpers.h"
@@ -22,7 +23,6 @@
 #include "platform/ui/winstyle.h"
 
 namespace {
-constexpr int kMsgTempFile = 1936;
 constexpr size_t kBoxText = 200;
 constexpr int kStatusEvery = 50;
 }  // namespace
@@ -40,11 +40,11 @@ int RunTransformPass(TWindow* frame, TLEdit* edit, long frameNo, NcTransform tra
   int replaced = 0;
   // A text that was not saved whole must not come back as the program.
   if (edit->SendMessage(LEM_SAVEFILE, 0, reinterpret_cast<LPARAM>(rf1.c_str())) != 0) {
-    ShowMessage(frame, kMsgTempFile, MB_OK | MB_ICONSTOP);
+    ShowMessage(frame, kMsgNcToolTempFile, MB_OK | MB_ICONSTOP);
   } else if (transform(frame, rf1.c_str(), rf2.c_str(), app)) {
     LRESULT rc = edit->SendMessage(LEM_LOADFILE, 0, reinterpret_cast<LPARAM>(rf2.c_str()));
     if ((rc & 0xFFFF) == 0) replaced = 1;
-    else ShowMessage(frame, kMsgTempFile, MB_OK | MB_ICONSTOP);
+    else ShowMessage(frame, kMsgNcToolTempFile, MB_OK | MB_ICONSTOP);
   }
   plat::delete_file(rf1);
   plat::delete_file(rf2);

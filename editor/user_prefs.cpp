@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "editor/text_files.h"
 #include "platform/msgbox.h"
 #include "platform/ui/window.h"
@@ -15,7 +16,6 @@ void InitUserPreferences() {
 }
 
 namespace {
-constexpr int kMsgPreferencesNotSaved = 1990;
 // Made once, never freed: it lives as long as the process.
 const bool kMade = (InitUserPreferences(), true);
 

@@ -113,6 +113,7 @@ struct DbIndexFile {
   // generation moves whenever the file may have changed under us (another
   // station's change seen, a restart, a rebuild).
   unsigned char* block_cache;
+  long cache_slots;  // of block_cache, a power of two
   unsigned cache_generation;
 };
 

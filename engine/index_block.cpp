@@ -38,7 +38,10 @@ DbBlock* block_alloc(DbTag* t, long number) {
 
 namespace {
 
+// At most this many images; a small index gets as many slots as it has
+// pages, more as it grows, so opening one for a few lookups stays cheap.
 constexpr long kCacheSlots = 4096;
+constexpr long kFirstSlots = 16;
 
 struct CacheSlot {
   long number;
@@ -49,21 +52,74 @@ struct CacheSlot {
 // The slots' headers come first, then their images: only the headers are
 // cleared, so a table opened for a few lookups does not pay for zeroing
 // images it never reads.
-size_t headers_size() { return size_t(kCacheSlots) * sizeof(CacheSlot); }
+size_t headers_size(long slots) { return size_t(slots) * sizeof(CacheSlot); }
 
-CacheSlot* cache_slot(DbIndexFile* x, long number) {
-  if (!x->block_cache) {
-    x->block_cache = static_cast<unsigned char*>(std::malloc(headers_size() + size_t(kCacheSlots) * size_t(x->block_size)));
-    if (!x->block_cache) return nullptr;  // no cache: every block comes from the file
-    std::memset(x->block_cache, 0, headers_size());
-    if (x->cache_generation == 0) x->cache_generation = 1;
+CacheSlot* slots_of(unsigned char* cache) { return reinterpret_cast<CacheSlot*>(cache); }
+
+long page_of(const DbIndexFile* x, long number) {
+  long page = number / (x->blocks_per_page > 0 ? x->blocks_per_page : 1);
+  return page < 0 ? -page : page;
+}
+
+// The slots for `pages` pages: a power of two, within the bounds.
+long slots_for(long pages) {
+  long n = kFirstSlots;
+  while (n < pages && n < kCacheSlots) n *= 2;
+  return n;
+}
+
+unsigned char* new_cache(const DbIndexFile* x, long slots) {
+  auto* cache = static_cast<unsigned char*>(std::malloc(headers_size(slots) + size_t(slots) * size_t(x->block_size)));
+  if (cache) std::memset(cache, 0, headers_size(slots));
+  return cache;
+}
+
+unsigned char* image_at(const DbIndexFile* x, unsigned char* cache, long slots, long i) {
+  return cache + headers_size(slots) + size_t(i) * size_t(x->block_size);
+}
+
+// The slot that holds (or would hold) the block's image; null while there is no cache.
+CacheSlot* cache_find(DbIndexFile* x, long number) {
+  if (!x->block_cache) return nullptr;
+  return slots_of(x->block_cache) + page_of(x, number) % x->cache_slots;
+}
+
+// Moves the current images into a cache of `slots` slots. Slots double, so
+// images in distinct slots stay in distinct slots; stale ones are left out.
+void grow_cache(DbIndexFile* x, long slots) {
+  unsigned char* grown = new_cache(x, slots);
+  if (!grown) return;  // keep the smaller cache
+  CacheSlot* from = slots_of(x->block_cache);
+  for (long i = 0; i < x->cache_slots; i++) {
+    if (from[i].generation == 0 || from[i].generation != x->cache_generation) continue;
+    long j = page_of(x, from[i].number) % slots;
+    slots_of(grown)[j] = from[i];
+    std::memcpy(image_at(x, grown, slots, j), image_at(x, x->block_cache, x->cache_slots, i), size_t(x->block_size));
   }
-  return reinterpret_cast<CacheSlot*>(x->block_cache) + number % kCacheSlots;
+  std::free(x->block_cache);
+  x->block_cache = grown;
+  x->cache_slots = slots;
+}
+
+// The slot to store the block's image in: the cache is made on first use,
+// sized to the index's pages, and grows when the index outgrows it.
+CacheSlot* cache_slot(DbIndexFile* x, long number) {
+  long page = page_of(x, number);
+  if (!x->block_cache) {
+    long pages = long(le_get32(x->header + 32)) / (x->blocks_per_page > 0 ? x->blocks_per_page : 1) + 1;
+    long slots = slots_for(page + 1 > pages ? page + 1 : pages);
+    x->block_cache = new_cache(x, slots);
+    if (!x->block_cache) return nullptr;  // no cache: every block comes from the file
+    x->cache_slots = slots;
+    if (x->cache_generation == 0) x->cache_generation = 1;
+  } else if (page >= x->cache_slots && x->cache_slots < kCacheSlots) {
+    grow_cache(x, slots_for(page + 1));
+  }
+  return cache_find(x, number);
 }
 
 unsigned char* slot_image(DbIndexFile* x, const CacheSlot* s) {
-  long i = s - reinterpret_cast<CacheSlot*>(x->block_cache);
-  return x->block_cache + headers_size() + size_t(i) * size_t(x->block_size);
+  return image_at(x, x->block_cache, x->cache_slots, s - slots_of(x->block_cache));
 }
 
 void cache_store(DbIndexFile* x, long number, const unsigned char* image, int checked) {
@@ -91,7 +147,7 @@ void index_cache_forget(DbIndexFile* x) {
   DbAssertLocked(x->context);
   if (++x->cache_generation == 0) {
     // Wrapped: old slots could pass for new ones.
-    if (x->block_cache) std::memset(x->block_cache, 0, headers_size());
+    if (x->block_cache) std::memset(x->block_cache, 0, headers_size(x->cache_slots));
     x->cache_generation = 1;
   }
 }
@@ -103,10 +159,7 @@ int block_flush(DbBlock* b) {
   if (file_write(&x->file, b->number * 512, b->image, unsigned(x->block_size)) < 0) return -1;
   // The buffer holds the block now; an older image of it goes. The buffer's
   // image is kept when the buffer is taken for another block.
-  if (x->block_cache) {
-    CacheSlot* s = cache_slot(x, b->number);
-    if (s && s->number == b->number) s->generation = 0;
-  }
+  if (CacheSlot* s = cache_find(x, b->number); s && s->number == b->number) s->generation = 0;
   b->changed = 0;
   return 0;
 }
@@ -118,7 +171,7 @@ int block_read(DbBlock* b, long number) {
   // Our own changes keep a checked block sound; a block read in is checked first.
   if (b->number >= 0 && b->number != number) cache_store(x, b->number, b->image, b->checked);
   b->number = -1;
-  CacheSlot* s = cache_slot(x, number);
+  CacheSlot* s = cache_find(x, number);
   if (s && s->number == number && s->generation == x->cache_generation) {
     std::memcpy(b->image, slot_image(x, s), size_t(x->block_size));
     b->number = number;
@@ -142,8 +195,8 @@ void block_mark_checked(DbBlock* b) {
   b->checked = 1;
   DbIndexFile* x = b->tag->index;
   DbAssertLocked(x->context);
-  if (!x->block_cache || b->changed) return;
-  CacheSlot* s = cache_slot(x, b->number);
+  if (b->changed) return;
+  CacheSlot* s = cache_find(x, b->number);
   if (s && s->number == b->number && s->generation == x->cache_generation) s->checked = 1;
 }
 
@@ -239,7 +292,7 @@ int index_block_give(DbIndexFile* x, long number) {
   assert(number >= 1);  // block 0 holds the file header
   unsigned char link[4];
   std::memcpy(link, x->header + 36, 4);
-  if (CacheSlot* s = cache_slot(x, number); s && s->number == number) s->generation = 0;
+  if (CacheSlot* s = cache_find(x, number); s && s->number == number) s->generation = 0;
   if (file_write(&x->file, number * 512 + 4, link, 4) < 0) return -1;
   le_put32(x->header + 36, uint32_t(number));
   x->header_changed = 1;

@@ -53,6 +53,7 @@ void discard(DbIndexFile* x) {
   x->block_pool = nullptr;
   mem_free(x->block_cache);
   x->block_cache = nullptr;
+  x->cache_slots = 0;
   mem_free(x->refresh_buf);
   x->refresh_buf = nullptr;
   x->refresh_size = 0;

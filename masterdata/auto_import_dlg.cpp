@@ -6,6 +6,7 @@
 #include "app/frame_commands.h"
 #include "app/plugin_calls.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/machine.h"
@@ -22,7 +23,6 @@ enum : int {
   kTextCaption = 565,
   kTextFirstLabel = 566,   // labels 200-211
   kTextFirstButton = 578,  // controls 111-118
-  kMsgConfirmDelete = 1927,
 };
 constexpr int kLabelCount = 12, kButtonCount = 8;
 constexpr std::size_t kMachineNameMax = 24;
@@ -325,7 +325,7 @@ void TAutoImportDef::CmModify() {
 
 void TAutoImportDef::CmDelete() {
   if (!current_) return;
-  if (::MessageBox(GetHandle(), Globals->GetMessageText(kMsgConfirmDelete).c_str(), Globals->CaptionText.c_str(),
+  if (::MessageBox(GetHandle(), Globals->GetMessageText(kMsgDeleteAutoImportDef).c_str(), Globals->CaptionText.c_str(),
                    MB_YESNO | MB_ICONQUESTION) != IDYES)
     return;
   current_.reset();

@@ -14,8 +14,7 @@
 #include "platform/ui/button.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/listbox.h"
-
-inline constexpr UINT kCmAutoImportDefs = 1210;
+#include "resources/menus/main.h"
 
 class TAutoImportDef : public TLangDlg {
  public:

@@ -5,6 +5,7 @@
 
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/filetable.h"
@@ -17,13 +18,6 @@ namespace {
 const char* const kCustomerFile = "KELVCUS2.DBF";
 const char* const kProjectFile = "KELVPRO.DBF";
 const char* const kProgramFile = "KELVFILE.DBF";
-
-enum : int {
-  kMsgProjectNameTaken = 108,
-  kMsgCustomerNameTaken = 135,
-  kMsgDeleteProject = 275,
-  kMsgDeleteCustomer = 277,
-};
 
 // COMPANY and project NAME are both 40 characters wide.
 constexpr size_t kNameWidth = 40;

@@ -7,6 +7,7 @@
 #include "app/users_lines.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/filetable.h"
@@ -25,19 +26,6 @@ namespace {
 const char* const kMachineFile = "KELVMA.DBF";
 const char* const kTypeFile = "KELVMT.DBF";
 const char* const kProgramFile = "KELVFILE.DBF";
-
-enum : int {
-  kMsgNoName = 160,
-  kMsgNoDescription = 161,
-  kMsgNoDirectory = 162,
-  kMsgMachineNameTaken = 163,
-  kMsgMachineHasPrograms = 211,
-  kMsgTypeNameTaken = 217,
-  kMsgTypeHasMachines = 336,
-  kMsgDirectoryTooLong = 1937,
-  kMsgDeleteMachine = 1938,
-  kMsgDeleteType = 1939,
-};
 
 // Field widths of KELVMA.DBF and KELVMT.DBF: what an edit may hold is
 // what the row can keep whole.
@@ -148,7 +136,10 @@ bool TEditMachine::ReadFields(std::string& name, std::string& desc, std::string&
   desc = TypedName(*DescEdit, kDescWidth);
   // The directory is whole or refused when chosen: never cut here.
   dir = TrimText(DirText->GetText());
-  int missing = name.empty() ? kMsgNoName : desc.empty() ? kMsgNoDescription : dir.empty() ? kMsgNoDirectory : 0;
+  int missing = name.empty()   ? kMsgMachineNameMissing
+                : desc.empty() ? kMsgMachineDescriptionMissing
+                : dir.empty()  ? kMsgMachineDirectoryMissing
+                               : 0;
   if (missing) ShowMessage(this, missing);
   return missing == 0;
 }
@@ -309,7 +300,7 @@ bool TNewMachineTypeDialog::NameTaken(const std::string& name, long self) {
   // The tag finds the first name that begins with the text: only the
   // whole name is the same name.
   bool taken = found && found->ID != self && TrimText(found->NAME) == name;
-  if (taken) ShowMessage(this, kMsgTypeNameTaken);
+  if (taken) ShowMessage(this, kMsgMachineTypeNameTaken);
   return taken;
 }
 
@@ -366,7 +357,7 @@ void TNewMachineTypeDialog::CmDelete() {
     ShowMessage(this, kMsgTypeHasMachines);
     return;
   }
-  if (!Confirmed(this, kMsgDeleteType)) return;
+  if (!Confirmed(this, kMsgDeleteMachineType)) return;
   int deleted;
   {
     TcbMatyTable types(kTypeFile, 0, 0);

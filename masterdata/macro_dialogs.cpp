@@ -5,6 +5,7 @@
 
 #include "app/users_dialogs.h"
 #include "app/users_lines.h"
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/macro.h"
@@ -17,12 +18,6 @@ namespace {
 
 const char* const kMachineFile = "KELVMA.DBF";
 const char* const kMacroFile = "KELVMACR.DBF";
-
-enum : int {
-  kMsgMacroNameTaken = 334,
-  kMsgDeleteMacro = 1940,
-  kMsgMacroTooLong = 1941,
-};
 
 constexpr size_t kMacroNameWidth = 30;
 

@@ -6,11 +6,9 @@
 
 #include <string>
 
+#include "appcore/message_ids.h"
 #include "dbmodel/codetb.h"
 #include "platform/ui/edit.h"
-
-// Told when Modify finds the row it shows deleted by another station.
-inline constexpr int kMsgRowDeletedMeanwhile = 1944;
 
 // The dialog texts of the two labels of the type-list template (above the
 // list, above the name edit) in the dialogs of machine types, sheet types

@@ -4,16 +4,9 @@
 #include "masterdata/customer_dialogs.h"
 #include "masterdata/machine_dialogs.h"
 #include "masterdata/macro_dialogs.h"
+#include "resources/menus/main.h"
 
 namespace {
-
-enum : UINT {
-  kCmCustomers = 1201,
-  kCmProjects = 1202,
-  kCmMachineTypes = 1203,
-  kCmMachines = 1204,
-  kCmMacros = 1207,
-};
 
 template <class Dialog>
 void Register(UINT id) {

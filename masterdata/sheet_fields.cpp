@@ -17,7 +17,7 @@ namespace {
 constexpr int kIntegerWidth = 10, kDecimalWidth = 12, kDecimalPlaces = 3;
 
 void TooLarge(TEdit& edit) {
-  const std::string text = FormatLogValues(Globals->GetMessageText(kMsgNumberTooLarge), {edit.GetText()});
+  const std::string text = FormatLogValues(Globals->GetMessageText(kMsgSheetNumberTooLarge), {edit.GetText()});
   TWindow* owner = edit.GetParentO();
   ::MessageBox(owner ? owner->GetHandle() : nullptr, text.c_str(), Globals->CaptionText.c_str(),
                MB_OK | MB_ICONINFORMATION);

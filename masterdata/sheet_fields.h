@@ -6,13 +6,8 @@
 #include <string>
 
 #include "platform/ui/combobox.h"
+#include "appcore/message_ids.h"
 #include "platform/ui/edit.h"
-
-// Messages of the setup-sheet pages (the MESSAGES table ends at 1999).
-enum : int {
-  kMsgDeleteSheet = 1925,     // sheet name
-  kMsgNumberTooLarge = 1926,  // the number as typed
-};
 
 // The number typed into an edit by the standard conversions (a text that
 // is not a number gives 0). False, after telling the user and focusing the

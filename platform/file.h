@@ -189,6 +189,13 @@ bool move_file(std::string_view from, std::string_view to);
 // (full disk) leaves the old target as it was and nobody finds half a copy. Refused with error_sharing_violation while another
 // handle writes to the target or denies writing.
 bool copy_file(std::string_view from, std::string_view to, bool fail_if_exists);
+// Brings the files' data to the disk, and the names in the directory
+// `dir` where they lie (empty: no directory). For several files with a
+// directory, the writes of all are started and then the directory's whole
+// file system is synced once, so a run of small files waits on the disk
+// once rather than once a file; otherwise each file is synced on its own,
+// then the directory. False on the first failure.
+bool flush_files(const std::vector<std::string>& paths, std::string_view dir);
 
 // Creates one directory; fails with error_exists when it is there.
 bool create_directory(std::string_view path);

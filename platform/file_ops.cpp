@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -192,6 +193,36 @@ bool move_file(std::string_view from, std::string_view to) {
 
 bool copy_file(std::string_view from, std::string_view to, bool fail_if_exists) {
   return copy_native(to_native_path(from), to_native_path(to), fail_if_exists);
+}
+
+bool flush_files(const std::vector<std::string>& paths, std::string_view dir) {
+  // A run of files: their writes started, then one sync of the directory's
+  // file system takes them all to the disk with the names (one flush of
+  // the disk's cache, not one a file). A single file is synced alone, and
+  // then its directory: the rest of the file system need not wait.
+  const bool together = !dir.empty() && paths.size() > 1;
+  int e = 0;
+  for (const std::string& p : paths) {
+    int fd = ::open(to_native_path(p).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      e = errno == ENOTDIR ? error_not_found : errno;
+      break;
+    }
+    if (together) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    else if (::fsync(fd) != 0) e = errno;
+    ::close(fd);
+    if (e) break;
+  }
+  if (!e && !dir.empty()) {
+    int fd = ::open(to_native_path(dir).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      e = errno == ENOTDIR ? error_not_found : errno;
+    } else {
+      if ((together ? ::syncfs(fd) : ::fsync(fd)) != 0) e = errno;
+      ::close(fd);
+    }
+  }
+  return e ? fail(e) : true;
 }
 
 bool create_directory(std::string_view path) {

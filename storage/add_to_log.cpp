@@ -16,12 +16,6 @@
 #include "resources/dialogs/logs.h"
 
 namespace {
-enum : int {
-  kMsgNoReason = 209,
-  kMsgAddEntry = 186,
-  kMsgNotReady = 197,
-  kMsgNoCopy = 1971,
-};
 
 // The fields of the opener's record that a stored copy changes, put back
 // when the copy is done.
@@ -108,7 +102,7 @@ void TAddToLog::SetupWindow() {
 
 bool TAddToLog::CheckReady() {
   if (!Ready) {
-    std::string text = Globals->GetMessageText(kMsgNotReady);
+    std::string text = Globals->GetMessageText(kMsgDialogNotReady);
     ::MessageBox(GetHandle(), text.c_str(), "Message", MB_OK);
   }
   return Ready != 0;
@@ -123,18 +117,18 @@ void TAddToLog::EvClose() {
 long TAddToLog::StoreCopy() {
   long copyId = NextStoredVersionId();
   if (copyId <= 0) {
-    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "no copy id");
+    LogMessageWith(kMsgLogCopyNotKept, MB_OK | MB_ICONEXCLAMATION, "no copy id");
     return 0;
   }
   // Eight characters hold the names of copy ids up to 9999999; a longer
   // one, cut, would name another copy.
   std::string name = "L" + std::to_string(copyId);
   if (name.size() >= sizeof Record->NAME) {
-    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "copy id too large");
+    LogMessageWith(kMsgLogCopyNotKept, MB_OK | MB_ICONEXCLAMATION, "copy id too large");
     return 0;
   }
   if (Globals->BackupDir.size() >= sizeof Record->DIR) {
-    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "backup directory name too long");
+    LogMessageWith(kMsgLogCopyNotKept, MB_OK | MB_ICONEXCLAMATION, "backup directory name too long");
     return 0;
   }
   std::string source = Record->FilePath();
@@ -145,13 +139,13 @@ long TAddToLog::StoreCopy() {
   CopyCut(Record->EXT, sizeof Record->EXT, "LOG");
   std::string target = Record->FilePath();
   if (!plat::copy_file(source, target, true)) {
-    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, plat::error_text(plat::last_error()));
+    LogMessageWith(kMsgLogCopyNotKept, MB_OK | MB_ICONEXCLAMATION, plat::error_text(plat::last_error()));
     return 0;
   }
   TcbFileTable copies(kStoredCopiesFile, 0, 0);
   if (!copies.Append(Record)) {
     plat::delete_file(target);
-    LogMessageWith(kMsgNoCopy, MB_OK | MB_ICONEXCLAMATION, "LOG00003.DBF");
+    LogMessageWith(kMsgLogCopyNotKept, MB_OK | MB_ICONEXCLAMATION, "LOG00003.DBF");
     return 0;
   }
   return copyId;
@@ -195,7 +189,7 @@ void TAddToLog::CmAdd() {
     LogMessage(kMsgNoReason, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  if (LogMessage(kMsgAddEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgAddLogEntryQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   TLog00002Record entry;
   Note = NoteEdit->GetText();
   if (Note.size() > 3999) Note.resize(3999);

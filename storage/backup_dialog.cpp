@@ -7,29 +7,20 @@
 #include "app/frame_commands.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/machine.h"
 #include "dbmodel/text_helpers.h"
 #include "platform/file.h"
 #include "platform/msgbox.h"
 #include "resources/dialogs/program.h"
+#include "resources/menus/main.h"
 #include "storage/log_common.h"
 #include "storage/program_dialog.h"
 #include "storage/program_ops.h"
 #include "storage/search_dialogs.h"
 
 namespace {
-
-enum : int {
-  kMsgExists = 149,
-  kMsgConfirmRestore = 182,
-  kMsgInUse = 225,
-  kMsgNoId = 1801,
-  kMsgNotAppended = 1802,
-  kMsgNotRetired = 1804,
-  kMsgNotCopied = 1805,
-  kMsgNoMachine = 1808,
-};
 
 constexpr const char* kProgramIndex = "KELVFILE.DBF";
 constexpr const char* kBackups = "KELVBACK.DBF";
@@ -54,7 +45,7 @@ void TBackupWithLog::CmOpen() {
     TakeCompareProgram();
     return;
   }
-  if (AskWith(kMsgConfirmRestore, Record->DESC, Record->MACHINE) != IDYES) return;
+  if (AskWith(kMsgRestoreBackupQuestion, Record->DESC, Record->MACHINE) != IDYES) return;
   TEntries e;
   if (!ReadEntries(e)) return;
   std::optional<TFilingLock> filing;
@@ -69,7 +60,7 @@ void TBackupWithLog::CmOpen() {
     std::unique_ptr<TcbFileRecord> program(same);
     FreeRecordList(program->next);
     program->next = nullptr;
-    if (LogMessage(kMsgExists, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (LogMessage(kMsgProgramIdExists, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (RestoreOver(*program)) RemoveSelectedLine();
     return;
   }
@@ -81,12 +72,12 @@ void TBackupWithLog::CmOpen() {
 bool TBackupWithLog::RestoreOver(TcbFileRecord& program) {
   TcbFileTable held(kProgramIndex, 0, 0);
   if (held.LockById(program.NCID) < 1) {
-    LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramOpenInEditor, MB_OK | MB_ICONINFORMATION);
     return false;
   }
   std::string target = program.FilePath();
   if (!plat::copy_file(Record->FilePath(), target, false)) {
-    LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, target);
+    LogMessageWith(kMsgProgramFileNotCopied, MB_OK | MB_ICONSTOP, target);
     return false;
   }
   // The program has the text now; a backup row that stays is only listed
@@ -100,12 +91,12 @@ bool TBackupWithLog::RestoreOver(TcbFileRecord& program) {
 bool TBackupWithLog::RestoreNew(const TEntries& e) {
   std::unique_ptr<TcbMachRecord> machine = FindMachine(MachineId);
   if (!machine || std::strlen(machine->PATH) >= sizeof Record->DIR) {
-    LogMessage(kMsgNoMachine, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgMachineGone, MB_OK | MB_ICONSTOP);
     return false;
   }
   long id = DrawProgramId();
   if (id < 1) {
-    LogMessage(kMsgNoId, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgIdNotDrawn, MB_OK | MB_ICONSTOP);
     return false;
   }
   std::unique_ptr<TcbFileRecord> r = CopyOfRecord(*Record);
@@ -114,7 +105,7 @@ bool TBackupWithLog::RestoreNew(const TEntries& e) {
   CopyCut(r->EXT, sizeof r->EXT, "NC");
   std::string target = r->FilePath();
   if (!plat::copy_file(Record->FilePath(), target, true)) {
-    LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, target);
+    LogMessageWith(kMsgProgramFileNotCopied, MB_OK | MB_ICONSTOP, target);
     return false;
   }
   r->NCID = id;
@@ -126,13 +117,13 @@ bool TBackupWithLog::RestoreNew(const TEntries& e) {
   }
   if (!appended) {
     plat::delete_file(target);
-    LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotAppended, MB_OK | MB_ICONSTOP);
     return false;
   }
   if (!RetireRow(kBackups, Record->NCID)) {
     RetireRow(kProgramIndex, id);
     plat::delete_file(target);
-    LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotRetired, MB_OK | MB_ICONSTOP);
     return false;
   }
   // Written once the restore stands.
@@ -143,5 +134,5 @@ bool TBackupWithLog::RestoreNew(const TEntries& e) {
 void RegisterProgramDialogs() {
   SetProgramListDialog([](TWindow* parent, TcbFileRecord* list) { return TOpenWithLog(parent, list).Execute(); });
   SetBackupListDialog([](TWindow* parent, TcbFileRecord* list) { return TBackupWithLog(parent, list).Execute(); });
-  RegisterFrameCommand(107, [](TFrameWindow& frame, UINT) { TOpenBackup(&frame).Execute(); });
+  RegisterFrameCommand(kCmBackups, [](TFrameWindow& frame, UINT) { TOpenBackup(&frame).Execute(); });
 }

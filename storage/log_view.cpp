@@ -10,24 +10,13 @@
 #include "dbmodel/versionlog.h"
 #include "platform/file.h"
 #include "resources/dialogs/logs.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "storage/add_to_log.h"
 #include "platform/ui/ctlcolor.h"
 
 namespace {
-enum : int {
-  kMsgRestore1 = 151,
-  kMsgRestore2 = 152,
-  kMsgDeleteEntry = 189,
-  kMsgNotReady = 197,
-  kMsgCurrentTitle = 204,
-  kMsgStoredTitle = 205,
-  kMsgCopyMissing = 1972,
-  kMsgCurrentNotKept = 1973,
-  kMsgRestoreFailed = 1974,
-};
 
-constexpr int kCmdOpenNamedProgram = 29000;
-constexpr int kCmdReloadProgram = 29001;
 
 // Controls hidden in compare mode, and those shown only in it.
 constexpr int kListModeControls[] = {IDCANCEL, IDC_PROGRAM_LOG_DELETE, IDC_PROGRAM_LOG_VIEW_ALL, IDC_LOG_ENTRY_ADD,
@@ -116,7 +105,7 @@ void TLogView::ShowControl(int id, bool show) {
 
 bool TLogView::CanClose() {
   if (!Ready) {
-    std::string text = Globals->GetMessageText(kMsgNotReady);
+    std::string text = Globals->GetMessageText(kMsgDialogNotReady);
     ::MessageBox(GetHandle(), text.c_str(), "Message", MB_OK);
   }
   return Ready && TLangDlg::CanClose();
@@ -217,7 +206,7 @@ void TLogView::CmViewAll() {
 void TLogView::CmDelete() {
   long id = SelectedLineId(*EntryList);
   if (id == 0) return;
-  if (LogMessage(kMsgDeleteEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgDeleteLogEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   // The copy that goes is the one of the entry deleted, read from its row:
   // the entry shown may be another one.
   long copyId = 0;
@@ -256,7 +245,7 @@ void TLogView::CmRestoreVersion() {
   std::string stored = CopyPath(CurrentCopy);
   if (stored.empty()) return;
   if (!plat::file_exists(stored)) {
-    LogMessageWith(kMsgCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
+    LogMessageWith(kMsgStoredCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
     return;
   }
   std::string program = Record->FilePath();
@@ -271,13 +260,13 @@ void TLogView::CmRestoreVersion() {
     LogMessage(kMsgCurrentNotKept, MB_OK | MB_ICONSTOP);
     return;
   }
-  if (LogMessage(kMsgRestore1, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  if (LogMessage(kMsgRestore2, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgRestoreStoredQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgRestoreOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   if (!plat::copy_file(stored, program, false)) {
     LogMessageWith(kMsgRestoreFailed, MB_OK | MB_ICONSTOP, plat::error_text(plat::last_error()));
     return;
   }
-  if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmdReloadProgram, 0);
+  if (TWindow* parent = GetParentO()) parent->PostMessage(WM_COMMAND, kCmReloadProgram, 0);
 }
 
 void TLogView::CmOpenVersion() {
@@ -285,13 +274,13 @@ void TLogView::CmOpenVersion() {
   std::string stored = CopyPath(CurrentCopy, &machineId);
   if (stored.empty()) return;
   if (!plat::file_exists(stored)) {
-    LogMessageWith(kMsgCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
+    LogMessageWith(kMsgStoredCopyMissing, MB_OK | MB_ICONEXCLAMATION, stored);
     return;
   }
   Globals->CurrentProgramId = 0;
   Globals->StartFile.Set(stored.c_str());
   Globals->CurrentMachineId = static_cast<int>(machineId);
-  if (Globals->MainWnd) ::PostMessage(Globals->MainWnd, WM_COMMAND, kCmdOpenNamedProgram, 0);
+  if (Globals->MainWnd) ::PostMessage(Globals->MainWnd, WM_COMMAND, kCmOpenNamedProgram, 0);
 }
 
 void TLogView::CmBeginCompare() {
@@ -337,8 +326,8 @@ void TLogView::CmCompareWithCurrent() {
   TCompareRunner run = GetCompareRunner();
   std::string stored = CopyPath(CurrentCopy);
   if (stored.empty() || !run || !Record) return;
-  std::string current = Globals->GetMessageText(kMsgCurrentTitle);
-  std::string copy = Globals->GetMessageText(kMsgStoredTitle);
+  std::string current = Globals->GetMessageText(kMsgCompareCurrentTitle);
+  std::string copy = Globals->GetMessageText(kMsgCompareStoredTitle);
   ShowWindow(SW_HIDE);
   run(this, Record->FilePath().c_str(), stored.c_str(), current.c_str(), copy.c_str());
   ShowWindow(SW_SHOW);

@@ -11,6 +11,7 @@
 #include "app/plugin_calls.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/changecrit.h"
 #include "dbmodel/customer.h"
@@ -32,13 +33,6 @@
 #include "storage/search_dialogs.h"
 
 namespace {
-
-enum : int {
-  kMsgInUse = 225,
-  kMsgLockedNotEditable = 1809,
-  kMsgMemoNotWritten = 1810,
-  kMsgNoMemoViewer = 1811,
-};
 
 constexpr int kFirstProgramLine = 2;
 constexpr size_t kViewBytes = 24990;
@@ -456,7 +450,7 @@ void TOpenWithLog::CmOpen() {
   }
   auto lock = std::make_unique<TProgramLockTable>(CurrentTable());
   if (lock->LockById(Record->NCID) < 1) {
-    LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramOpenInEditor, MB_OK | MB_ICONINFORMATION);
     return;
   }
   long id = Record->NCID;

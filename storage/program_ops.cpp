@@ -10,6 +10,7 @@
 
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/machine.h"
@@ -23,21 +24,6 @@
 #include "storage/save_prog.h"
 
 namespace {
-
-enum : int {
-  kMsgDuplicate = 347,
-  kMsgConfirmDelete = 180,
-  kMsgConfirmCopy = 181,
-  kMsgInUse = 1800,
-  kMsgNoId = 1801,
-  kMsgNotAppended = 1802,
-  kMsgNotMoved = 1803,
-  kMsgNotRetired = 1804,
-  kMsgNotCopied = 1805,
-  kMsgSaveNotMoved = 1806,
-  kMsgNotSaved = 1807,
-  kMsgNoMachine = 1808,
-};
 
 constexpr const char* kProgramIndex = "KELVFILE.DBF";
 constexpr const char* kLockedPrograms = "KELVLOCK.DBF";
@@ -54,7 +40,7 @@ bool TakeFilingLock(const char* table, std::optional<TFilingLock>& lock) {
   if (std::strcmp(table, kProgramIndex) != 0) return true;
   lock.emplace();
   if (lock->IsHeld()) return true;
-  LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
+  LogMessage(kMsgProgramNotAppended, MB_OK | MB_ICONSTOP);
   return false;
 }
 
@@ -174,14 +160,14 @@ void TOpenWithLog::CmSaveInfo() {
   std::optional<TFilingLock> filing;
   if (!TakeFilingLock(CurrentTable(), filing)) return;
   if (ProgramIdTaken(CurrentTable(), e.programId, MachineId, Record->NCID)) {
-    LogMessage(kMsgDuplicate, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramIdTaken, MB_OK | MB_ICONINFORMATION);
     return;
   }
   // An editor holding the program would write its own copy of the row
   // back over this one, and save its text where the file no longer is.
   TcbFileTable held(CurrentTable(), 0, 0);
   if (held.LockById(Record->NCID) < 1) {
-    LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramInUse, MB_OK | MB_ICONINFORMATION);
     return;
   }
   std::unique_ptr<TcbMachRecord> machine = FindMachine(MachineId);
@@ -195,7 +181,7 @@ void TOpenWithLog::CmSaveInfo() {
       movedFrom = from;
       movedTo = to;
     } else {
-      LogMessageWith(kMsgSaveNotMoved, MB_OK | MB_ICONEXCLAMATION, to);
+      LogMessageWith(kMsgProgramFileStays, MB_OK | MB_ICONEXCLAMATION, to);
     }
   }
   std::unique_ptr<TcbFileRecord> saved = CopyOfRecord(*Record);
@@ -208,7 +194,7 @@ void TOpenWithLog::CmSaveInfo() {
   if (!updated) {
     // The row still names the old place: the file goes back there.
     if (!movedTo.empty()) plat::move_file(movedTo, movedFrom);
-    LogMessage(kMsgNotSaved, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramDataNotSaved, MB_OK | MB_ICONSTOP);
     return;
   }
   Globals->WriteLog(kLogProgramRenamed, Record->DESC, Record->MACHINE, saved->DESC, saved->MACHINE);
@@ -226,14 +212,14 @@ void TOpenWithLog::CmDelete() {
   // an editor, here or on another station, is not deleted under it.
   TcbFileTable held(CurrentTable(), 0, 0);
   if (held.LockById(Record->NCID) < 1) {
-    LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramInUse, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  if (AskWith(kMsgConfirmDelete, Record->DESC, Record->MACHINE) != IDYES) return;
+  if (AskWith(kMsgDeleteProgramQuestion, Record->DESC, Record->MACHINE) != IDYES) return;
   if (Backups) {
     // A backup is retired alone; its file stays on disk.
     if (!RetireRow(held, Record->NCID)) {
-      LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
+      LogMessage(kMsgProgramNotRetired, MB_OK | MB_ICONSTOP);
       return;
     }
     Globals->WriteLog(kLogProgramDeleted, Record->DESC, Record->MACHINE);
@@ -242,7 +228,7 @@ void TOpenWithLog::CmDelete() {
   }
   long backupId = NextBackupId();
   if (backupId < 1 || backupId > kLargestFiledProgramId || Globals->BackupDir.size() >= sizeof Record->DIR) {
-    LogMessage(kMsgNoId, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgIdNotDrawn, MB_OK | MB_ICONSTOP);
     return;
   }
   std::unique_ptr<TcbFileRecord> backup = CopyOfRecord(*Record);
@@ -252,18 +238,18 @@ void TOpenWithLog::CmDelete() {
   CopyCut(backup->DIR, sizeof backup->DIR, Globals->BackupDir.c_str());
   std::string from = Record->FilePath(), to = backup->FilePath();
   if (!AppendTo(kBackups, *backup)) {
-    LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotAppended, MB_OK | MB_ICONSTOP);
     return;
   }
   if (!plat::move_file(from, to)) {
     RetireRow(kBackups, backupId);
-    LogMessageWith(kMsgNotMoved, MB_OK | MB_ICONSTOP, from);
+    LogMessageWith(kMsgProgramFileNotMoved, MB_OK | MB_ICONSTOP, from);
     return;
   }
   if (!RetireRow(held, Record->NCID)) {
     plat::move_file(to, from);
     RetireRow(kBackups, backupId);
-    LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
   Globals->WriteLog(kLogProgramDeleted, Record->DESC, Record->MACHINE);
@@ -274,23 +260,23 @@ void TOpenWithLog::CmDelete() {
 
 void TOpenWithLog::CmCopy() {
   if (!Record || (!Backups && Record->MAZAK)) return;
-  if (AskWith(kMsgConfirmCopy, Record->DESC, Record->MACHINE) != IDYES) return;
+  if (AskWith(kMsgCopyProgramQuestion, Record->DESC, Record->MACHINE) != IDYES) return;
   TEntries e;
   if (!ReadEntries(e)) return;
   std::optional<TFilingLock> filing;
   if (!TakeFilingLock(CurrentTable(), filing)) return;
   if (ProgramIdTaken(CurrentTable(), e.programId, MachineId, 0)) {
-    LogMessage(kMsgDuplicate, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramIdTaken, MB_OK | MB_ICONINFORMATION);
     return;
   }
   std::unique_ptr<TcbMachRecord> machine = FindMachine(MachineId);
   if (!machine || std::strlen(machine->PATH) >= sizeof Record->DIR) {
-    LogMessage(kMsgNoMachine, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgMachineGone, MB_OK | MB_ICONSTOP);
     return;
   }
   long id = DrawProgramId();
   if (id < 1) {
-    LogMessage(kMsgNoId, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgIdNotDrawn, MB_OK | MB_ICONSTOP);
     return;
   }
   std::unique_ptr<TcbFileRecord> copy = CopyOfRecord(*Record);
@@ -301,7 +287,7 @@ void TOpenWithLog::CmCopy() {
   std::string to = copy->FilePath();
   // An existing file of that name is never overwritten.
   if (!plat::copy_file(from, to, true)) {
-    LogMessageWith(kMsgNotCopied, MB_OK | MB_ICONSTOP, to);
+    LogMessageWith(kMsgProgramFileNotCopied, MB_OK | MB_ICONSTOP, to);
     return;
   }
   copy->NCID = copy->LONG1 = id;
@@ -311,7 +297,7 @@ void TOpenWithLog::CmCopy() {
   SetCursor(nullptr, IDC_ARROW);
   if (!appended) {
     plat::delete_file(to);
-    LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotAppended, MB_OK | MB_ICONSTOP);
     return;
   }
   Globals->WriteLog(kLogProgramCopied, Record->DESC, Record->MACHINE, copy->DESC, copy->MACHINE);
@@ -327,17 +313,17 @@ void TOpenWithLog::CmLock() {
   if (!Record || LockedView || Backups) return;
   TcbFileTable held(kProgramIndex, 0, 0);
   if (held.LockById(Record->NCID) < 1) {
-    LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramInUse, MB_OK | MB_ICONINFORMATION);
     return;
   }
   std::unique_ptr<TcbFileRecord> locked = CopyOfRecord(*Record);
   if (!AppendTo(kLockedPrograms, *locked)) {
-    LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotAppended, MB_OK | MB_ICONSTOP);
     return;
   }
   if (!RetireRow(held, Record->NCID)) {
     RetireRow(kLockedPrograms, Record->NCID);
-    LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
   Globals->WriteLog(kLogProgramLocked, Record->DESC, Record->MACHINE);
@@ -349,29 +335,29 @@ void TOpenWithLog::CmUnlock() {
   std::optional<TFilingLock> filing;
   if (!TakeFilingLock(kProgramIndex, filing)) return;
   if (ProgramIdTaken(kProgramIndex, Record->DESC, Record->MID, 0)) {
-    LogMessage(kMsgDuplicate, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramIdTaken, MB_OK | MB_ICONINFORMATION);
     return;
   }
   TcbFileTable held(kLockedPrograms, 0, 0);
   if (held.LockById(Record->NCID) < 1) {
-    LogMessage(kMsgInUse, MB_OK | MB_ICONINFORMATION);
+    LogMessage(kMsgProgramInUse, MB_OK | MB_ICONINFORMATION);
     return;
   }
   long id = DrawProgramId();
   if (id < 1) {
-    LogMessage(kMsgNoId, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgIdNotDrawn, MB_OK | MB_ICONSTOP);
     return;
   }
   // The file keeps its name: only the row's id is new.
   std::unique_ptr<TcbFileRecord> unlocked = CopyOfRecord(*Record);
   unlocked->NCID = id;
   if (!AppendTo(kProgramIndex, *unlocked)) {
-    LogMessage(kMsgNotAppended, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotAppended, MB_OK | MB_ICONSTOP);
     return;
   }
   if (!RetireRow(held, Record->NCID)) {
     RetireRow(kProgramIndex, id);
-    LogMessage(kMsgNotRetired, MB_OK | MB_ICONSTOP);
+    LogMessage(kMsgProgramNotRetired, MB_OK | MB_ICONSTOP);
     return;
   }
   Globals->WriteLog(kLogProgramUnlocked, Record->DESC, Record->MACHINE);

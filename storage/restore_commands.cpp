@@ -4,6 +4,7 @@
 
 #include "app/frame_commands.h"
 #include "dbmodel/filetable.h"
+#include "resources/menus/main.h"
 #include "storage/restore_dlg.h"
 
 namespace {

@@ -5,11 +5,6 @@
 #pragma once
 
 #include "platform/wintypes.h"
-
-enum RestoreCommand : UINT {
-  kCmFailedDncTransfers = 108,
-  kCmNewDncTransfers = 109,
-  kCmFailedImports = 1211,
-};
+#include "resources/menus/main.h"  // kCmFailedDncTransfers, kCmNewDncTransfers, kCmFailedImports
 
 void RegisterRestoreCommands();

@@ -9,6 +9,7 @@
 #include "app/users_lines.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/machine.h"
@@ -25,27 +26,6 @@
 #include "appcore/text_scan.h"
 
 namespace {
-
-enum : int {
-  kMsgExists = 149,
-  kMsgTitleMachine = 293,
-  kMsgTitleDesc = 294,
-  kMsgTitleDraw = 295,
-  kMsgTitlePart = 296,
-  kMsgTitleChar3 = 327,
-  kMsgDuplicateCaption = 346,
-  kMsgDuplicate = 347,
-  kMsgDeleteKept = 1900,
-  kMsgProgramOpen = 1901,
-  kMsgNoBackup = 1902,
-  kMsgNotCopied = 1903,
-  kMsgNotMoved = 1904,
-  kMsgNotFiled = 1905,
-  kMsgNoId = 1906,
-  kMsgNoMachine = 1907,
-  kMsgSaveNotMoved = 1908,
-  kMsgNotSaved = 1909,
-};
 
 constexpr const char* kProgramIndex = "KELVFILE.DBF";
 constexpr const char* kBackups = "KELVBACK.DBF";
@@ -176,8 +156,9 @@ void TKeptProgramsDlg::SetupWindow() {
   EvMachineChange();
 
   auto title = [](int id) { return Globals->GetMessageText(id); };
-  ProgramList->AddString(KeptHeaderLine(ColumnOrder, title(kMsgTitleMachine), title(kMsgTitleDesc),
-                                        title(kMsgTitleChar3), title(kMsgTitleDraw), title(kMsgTitlePart))
+  ProgramList->AddString(KeptHeaderLine(ColumnOrder, title(kMsgColumnMachine), title(kMsgColumnProgramId),
+                                        title(kMsgColumnDescription), title(kMsgColumnDrawingNo),
+                                        title(kMsgColumnPartNo))
                              .c_str());
   ProgramList->SetHorizontalExtent(1400);
   ProgramList->AddString(std::string(395, '_').c_str());
@@ -411,7 +392,7 @@ void TKeptProgramsDlg::CmSaveInfo() {
       if (static_cast<TcbFileRecord*>(r)->NCID != Record->NCID) taken = true;
     FreeRecordList(same);
     if (taken) {
-      Box(kMsgDuplicate, MB_OK | MB_ICONSTOP, kMsgDuplicateCaption);
+      Box(kMsgProgramIdTaken, MB_OK | MB_ICONSTOP, kMsgProgramIdTakenCaption);
       return;
     }
   }
@@ -432,7 +413,7 @@ void TKeptProgramsDlg::CmSaveInfo() {
         movedTo = to;
         CopyCut(Record->DIR, sizeof Record->DIR, machine->PATH);
       } else {
-        LogMessageWith(kMsgSaveNotMoved, MB_OK | MB_ICONEXCLAMATION, to);
+        LogMessageWith(kMsgKeptFileStays, MB_OK | MB_ICONEXCLAMATION, to);
       }
     }
   }
@@ -447,7 +428,7 @@ void TKeptProgramsDlg::CmSaveInfo() {
   if (!updated) {
     // The row still names the old place: the file goes back there.
     if (!movedTo.empty()) plat::move_file(movedTo, movedFrom);
-    Box(kMsgNotSaved, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptNotSaved, MB_OK | MB_ICONSTOP);
     EvSelChange();
     return;
   }
@@ -469,7 +450,7 @@ void TKeptProgramsDlg::CmRestore() {
   if (!ReadTexts(t)) return;
   TFilingLock filing;
   if (!filing.IsHeld()) {
-    Box(kMsgNotFiled, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptNotFiled, MB_OK | MB_ICONSTOP);
     return;
   }
   TcbFileRecord* same;
@@ -482,7 +463,7 @@ void TKeptProgramsDlg::CmRestore() {
     std::unique_ptr<TcbFileRecord> program(same);
     FreeRecordList(same->next);
     program->next = nullptr;
-    if (Box(kMsgExists, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (Box(kMsgProgramIdExists, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (!RestoreOver(*program)) return;
     TcbFileTable kept(Kind.TableFile, 0, 0);
     delete kept.DeleteById(Record->NCID);
@@ -499,13 +480,13 @@ void TKeptProgramsDlg::CmRestore() {
 bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
   TcbFileTable lock(kProgramIndex, 0, 0);
   if (lock.LockById(program.NCID) < 0) {
-    Box(kMsgProgramOpen, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptProgramOpen, MB_OK | MB_ICONSTOP);
     return false;
   }
   std::string target = program.FilePath();
   long backupId = NextBackupId();
   if (backupId < 1 || backupId > kLargestFiledProgramId) {
-    Box(kMsgNoBackup, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptNoBackup, MB_OK | MB_ICONSTOP);
     return false;
   }
   program.NCID = backupId;
@@ -514,14 +495,14 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
   CopyCut(program.EXT, sizeof program.EXT, "BAK");
   std::string backup = program.FilePath();
   if (Globals->BackupDir.size() >= sizeof program.DIR || !plat::copy_file(target, backup, true)) {
-    Box(kMsgNoBackup, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptNoBackup, MB_OK | MB_ICONSTOP);
     return false;
   }
   {
     TcbFileTable backups(kBackups, 0, 0);
     if (!backups.Append(&program)) {
       plat::delete_file(backup);
-      Box(kMsgNoBackup, MB_OK | MB_ICONSTOP);
+      Box(kMsgKeptNoBackup, MB_OK | MB_ICONSTOP);
       return false;
     }
   }
@@ -531,7 +512,7 @@ bool TKeptProgramsDlg::RestoreOver(TcbFileRecord& program) {
     delete backups.DeleteById(backupId);
     backups.Close();
     plat::delete_file(backup);
-    Box(kMsgNotCopied, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptNotCopied, MB_OK | MB_ICONSTOP);
     return false;
   }
   return true;
@@ -547,12 +528,12 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
     machines.Close();
   }
   if (!machine || std::strlen(machine->PATH) >= sizeof Record->DIR) {
-    Box(kMsgNoMachine, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptNoMachine, MB_OK | MB_ICONSTOP);
     return false;
   }
   long id = NextProgramId();
   if (id < 1 || id > kLargestFiledProgramId) {
-    Box(kMsgNoId, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptNoNumber, MB_OK | MB_ICONSTOP);
     return false;
   }
   TcbFileRecord r;
@@ -574,14 +555,14 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
     appended = programs.Append(&r);
   }
   if (!appended) {
-    Box(kMsgNotFiled, MB_OK | MB_ICONSTOP);
+    Box(kMsgKeptNotFiled, MB_OK | MB_ICONSTOP);
     return false;
   }
   if (!plat::move_file(from, r.FilePath())) {
     TcbFileTable programs(kProgramIndex, 0, 0);
     delete programs.DeleteById(id);
     programs.Close();
-    LogMessageWith(kMsgNotMoved, MB_OK | MB_ICONSTOP, from);
+    LogMessageWith(kMsgKeptNotMoved, MB_OK | MB_ICONSTOP, from);
     return false;
   }
   TcbFileTable kept(Kind.TableFile, 0, 0);
@@ -592,7 +573,7 @@ bool TKeptProgramsDlg::RestoreNew(const Texts& t) {
 
 void TKeptProgramsDlg::CmDelete() {
   if (!Record) return;
-  if (Box(kMsgDeleteKept, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (Box(kMsgDeleteKeptQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   {
     TcbFileTable kept(Kind.TableFile, 0, 0);
     delete kept.DeleteById(Record->NCID);

@@ -10,6 +10,7 @@
 #include "app/users_lines.h"
 #include "appcore/globals.h"
 #include "appcore/log_text.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/customer.h"
 #include "dbmodel/filetable.h"
@@ -21,9 +22,6 @@
 #include "storage/filing_lock.h"
 
 namespace {
-
-constexpr int kMsgCaption = 106, kMsgExists = 149;
-constexpr int kMsgNotFiled = 1983, kMsgNoId = 1984, kMsgIdTooLarge = 1985, kMsgUnknownMachine = 1986;
 
 int Ask(int messageId, UINT flags, int captionId = 0) {
   std::string caption = captionId ? Globals->GetMessageText(captionId) : Globals->CaptionText.c_str();
@@ -157,7 +155,7 @@ void TSaveProg::CmOk() {
 bool TSaveProg::File(const char* programId, const char* part, const char* drawing, const char* description) {
   TFilingLock lock;
   if (!lock.IsHeld()) {
-    Ask(kMsgNotFiled, MB_OK | MB_ICONSTOP);
+    Ask(kMsgSaveNotFiled, MB_OK | MB_ICONSTOP);
     return false;
   }
   // A Program-ID that cannot stand in the duplicate check's filter is
@@ -179,7 +177,7 @@ bool TSaveProg::File(const char* programId, const char* part, const char* drawin
 }
 
 bool TSaveProg::HandBackExisting(TcbFileRecord* found) {
-  if (Ask(kMsgExists, MB_YESNO | MB_ICONQUESTION, kMsgCaption) != IDYES) return false;
+  if (Ask(kMsgProgramIdExists, MB_YESNO | MB_ICONQUESTION, kMsgProgramCaption) != IDYES) return false;
   Globals->CurrentProgramId = static_cast<int>(found->NCID);
   Globals->CurrentProgramDesc.Set(found->DESC);
   return true;
@@ -193,13 +191,13 @@ bool TSaveProg::FileNew(const char* programId, const char* part, const char* dra
     machine = machines.FindById(Globals->EditMachineId);
     machines.Close();
   }
-  if (!machine && Ask(kMsgUnknownMachine, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+  if (!machine && Ask(kMsgSaveUnknownMachine, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
 
   TcbFileRecord r;
   long id = NextProgramId();
   if (id < 1 || id > kLargestFiledProgramId) {
     delete machine;
-    Ask(id < 1 ? kMsgNoId : kMsgIdTooLarge, MB_OK | MB_ICONSTOP);
+    Ask(id < 1 ? kMsgSaveNoNumber : kMsgSaveNumbersExhausted, MB_OK | MB_ICONSTOP);
     return false;
   }
   Globals->NewProgramId = static_cast<int>(id);
@@ -234,7 +232,7 @@ bool TSaveProg::FileNew(const char* programId, const char* part, const char* dra
   }
   SetCursor(nullptr, IDC_ARROW);
   if (!appended) {
-    Ask(kMsgNotFiled, MB_OK | MB_ICONSTOP);
+    Ask(kMsgSaveNotFiled, MB_OK | MB_ICONSTOP);
     return false;
   }
   Globals->WriteLog(kLogProgramCreated, r.DESC, r.MACHINE);

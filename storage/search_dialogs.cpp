@@ -6,18 +6,13 @@
 
 #include "app/users_lines.h"
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/customer.h"
 #include "masterdata/pick_dialogs.h"
 #include "resources/dialogs/search.h"
 #include "storage/search_combined.h"
 
 namespace {
-
-enum : int {
-  kMsgNoCustomer = 101,
-  kMsgCaption = 106,
-  kMsgNothingFound = 185,
-};
 
 TResultDialog& ProgramListDialog() {
   static TResultDialog dialog;
@@ -45,7 +40,7 @@ class TWaitCursor {
 
 int Inform(HWND owner, int messageId) {
   return ::MessageBox(owner, Globals->GetMessageText(messageId).c_str(),
-                      Globals->GetMessageText(kMsgCaption).c_str(), MB_OK | MB_ICONINFORMATION);
+                      Globals->GetMessageText(kMsgProgramCaption).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -148,7 +143,7 @@ void TFindByDesc::CmSearch() {
     table.made = nullptr;
   }
   if (!ResultList) {
-    Inform(GetHandle(), kMsgNothingFound);
+    Inform(GetHandle(), kMsgNoProgramMatches);
     TextEdit->SetFocus();
     return;
   }

@@ -12,10 +12,6 @@
 #include "storage/log_common.h"
 
 namespace {
-enum : int {
-  kMsgDeleteSelected = 1975,
-  kMsgDeleteShown = 1976,
-};
 
 // Event types by button, IDC_SYSTEM_LOG_CREATED on; "sent" lists types 1
 // and 2. Nothing in this system writes the events of the two configuration
@@ -113,7 +109,7 @@ bool TLogDlg::DeleteLines(const std::vector<std::string>& lines) {
 void TLogDlg::CmDelete() {
   int sel = LogList->GetSelIndex();
   if (sel < 0) return;
-  if (LogMessage(kMsgDeleteSelected, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgDeleteSystemLogEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   if (!DeleteLines({LogList->GetString(sel)})) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
   Refill();
 }
@@ -121,7 +117,7 @@ void TLogDlg::CmDelete() {
 void TLogDlg::CmDeleteAll() {
   int n = LogList->GetCount();
   if (n == 0) return;
-  if (LogMessage(kMsgDeleteShown, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (LogMessage(kMsgDeleteSystemLogShown, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   std::vector<std::string> lines;
   for (int i = 0; i < n; i++) lines.push_back(LogList->GetString(i));
   if (!DeleteLines(lines)) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);

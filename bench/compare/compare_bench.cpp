@@ -341,7 +341,7 @@ void BM_Telmix(benchmark::State& state, kv_compare_fn compare, const Pair* pair)
   for (auto _ : state) {
     g_sameItems = 0;
     if (Compare(compare, *pair) != 1) {
-      state.SkipWithError("_COMPARE failed");
+      kvbench::fail(state, "_COMPARE failed");
       return;
     }
     same = g_sameItems;
@@ -353,7 +353,7 @@ void BM_Diff(benchmark::State& state, std::string out, const Pair* pair) {
   struct rusage usage {};
   for (auto _ : state) {
     if (!RunDiff(*pair, out, &usage)) {
-      state.SkipWithError("diff failed");
+      kvbench::fail(state, "diff failed");
       return;
     }
   }

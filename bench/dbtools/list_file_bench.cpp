@@ -14,6 +14,8 @@
 
 #include "bench/dnc/bench_station.h"
 #include "dbtools/program_list_file.h"
+#include "bench/outputs.h"
+
 
 namespace {
 
@@ -68,7 +70,7 @@ bool WriteOurs(const Station& s) {
 void BM_ListFile(benchmark::State& state) {
   Station& s = TheStation();
   for (auto _ : state)
-    if (!WriteOurs(s)) state.SkipWithError("the list could not be written");
+    if (!WriteOurs(s)) kvbench::fail(state, "the list could not be written");
 }
 
 void BM_ListFilePythonDbfread(benchmark::State& state) {
@@ -78,14 +80,14 @@ void BM_ListFilePythonDbfread(benchmark::State& state) {
                           std::to_string(kMachine) + " '" + s.Peer() + "' '" + l.Desc + "' '" + l.Machine + "' '" +
                           l.Char3 + "' '" + l.Draw + "' '" + l.Part + "' '" + l.File + "'";
   for (auto _ : state)
-    if (std::system(cmd.c_str()) != 0) state.SkipWithError("the peer failed");
+    if (std::system(cmd.c_str()) != 0) kvbench::fail(state, "the peer failed");
   if (!WriteOurs(s) || std::system(("cmp -s '" + s.Ours() + "' '" + s.Peer() + "'").c_str()) != 0)
-    state.SkipWithError("the lists differ");
+    kvbench::fail(state, "the lists differ");
 }
 
-BENCHMARK(BM_ListFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_ListFilePythonDbfread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_ListFile)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_ListFilePythonDbfread)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime()->ReportAggregatesOnly(true);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kvbench::main(argc, argv); }

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "dbtools/tape_conversions.h"
+#include "bench/outputs.h"
+
 
 namespace {
 
@@ -48,7 +50,7 @@ int64_t Size() { return static_cast<int64_t>(std::filesystem::file_size(SourcePa
 void BM_Wc18Clean(benchmark::State& state) {
   const std::string& in = SourcePath();
   for (auto _ : state)
-    if (ConvertWc18File(in, Ours()) != TConversion::Taken) state.SkipWithError("cleaning failed");
+    if (ConvertWc18File(in, Ours()) != TConversion::Taken) kvbench::fail(state, "cleaning failed");
   state.SetBytesProcessed(Size() * state.iterations());
 }
 
@@ -56,16 +58,16 @@ void BM_Wc18TrDelete(benchmark::State& state) {
   const std::string& in = SourcePath();
   const std::string cmd = "LC_ALL=C tr -d '\\000-\\011\\013\\014\\016-\\037\\200-\\377' < " + in + " > " + Peer();
   for (auto _ : state)
-    if (std::system(cmd.c_str()) != 0) state.SkipWithError("tr failed");
+    if (std::system(cmd.c_str()) != 0) kvbench::fail(state, "tr failed");
   state.SetBytesProcessed(Size() * state.iterations());
   if (ConvertWc18File(in, Ours()) != TConversion::Taken ||
       std::system(("cmp -s " + Ours() + " " + Peer()).c_str()) != 0)
-    state.SkipWithError("the outputs differ");
+    kvbench::fail(state, "the outputs differ");
 }
 
-BENCHMARK(BM_Wc18Clean)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_Wc18TrDelete)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_Wc18Clean)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_Wc18TrDelete)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime()->ReportAggregatesOnly(true);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kvbench::main(argc, argv); }

@@ -94,7 +94,7 @@ void BM_HeidenhainSendAt115200(benchmark::State& state) {
     const bool complete = accepted && blocks == lines && received == program;
     state.counters["complete"] = complete ? 1 : 0;
     if (!kvbench::same_bytes("program received by the control against its file", received, program))
-      state.SkipWithError("the control received another text");
+      kvbench::fail(state, "the control received another text");
     state.counters["blocks"] = static_cast<double>(blocks);
     state.counters["wire_pct_of_line"] = 100.0 * static_cast<double>(wire) / wall / line;
     state.counters["text_pct_of_line"] = 100.0 * static_cast<double>(program.size()) / wall / line;

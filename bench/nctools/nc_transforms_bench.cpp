@@ -63,7 +63,7 @@ void BM_Renumber(benchmark::State& state) {
   plat::UiDriver driver([](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); std::abort(); });
   for (auto _ : state) {
     driver.expect_dialog(TLineOptionDialog::kResourceId, [](TDialog& d) { d.CmOk(); });
-    if (RenumberLines(nullptr, in.c_str(), out.c_str(), &app) != 1) state.SkipWithError("renumbering failed");
+    if (RenumberLines(nullptr, in.c_str(), out.c_str(), &app) != 1) kvbench::fail(state, "renumbering failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(in)) * state.iterations());
 }
@@ -76,7 +76,7 @@ void BM_RenumberAwk(benchmark::State& state) {
   std::string cmd = "LC_ALL=C mawk 'BEGIN{n=10} {print \"N\" n substr($0, index($0, \" \")); n+=2}' " + in + " > " +
                     Dir() + "/renumbered_awk.nc";
   for (auto _ : state)
-    if (std::system(cmd.c_str()) != 0) state.SkipWithError("awk failed");
+    if (std::system(cmd.c_str()) != 0) kvbench::fail(state, "awk failed");
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(in)) * state.iterations());
 }
 
@@ -86,7 +86,7 @@ void BM_RemoveSpaces(benchmark::State& state) {
   std::string out = Dir() + "/compact.nc";
   TApplication app("bench");
   for (auto _ : state)
-    if (RemoveSpaces(nullptr, in.c_str(), out.c_str(), &app) != 1) state.SkipWithError("removal failed");
+    if (RemoveSpaces(nullptr, in.c_str(), out.c_str(), &app) != 1) kvbench::fail(state, "removal failed");
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(in)) * state.iterations());
 }
 
@@ -94,7 +94,7 @@ void BM_RemoveSpacesTr(benchmark::State& state) {
   const std::string& in = ProgramPath();
   std::string cmd = "LC_ALL=C tr -d ' \\t' < " + in + " > " + Dir() + "/compact_tr.nc";
   for (auto _ : state)
-    if (std::system(cmd.c_str()) != 0) state.SkipWithError("tr failed");
+    if (std::system(cmd.c_str()) != 0) kvbench::fail(state, "tr failed");
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(in)) * state.iterations());
 }
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/outputs.h"
 #include "platform/ui/print.h"
 #include "report/report.h"
 
@@ -221,20 +222,20 @@ void BM_ReportToPdf(benchmark::State& state) {
   setup.PaperHeightMm = 279;
   plat::set_default_print_setup(setup);
   for (auto _ : state)
-    if (report_output(s.report) != 0) state.SkipWithError("printing failed");
+    if (report_output(s.report) != 0) kvbench::fail(state, "printing failed");
   std::string ours = LatestPdf();
   std::string peer = Dir() + "/groff.pdf";
   Shell("tbl " + GroffSource() + " | groff -Tpdf > " + peer);
   auto a = Amounts(ours), b = Amounts(peer);
   state.counters["pages"] = double(std::stoi(Shell("pdfinfo " + ours + " | awk '/^Pages:/ {print $2}'")));
-  if (a.size() < size_t(2 * kRows) || a != b) state.SkipWithError("the PDFs show different amounts");
+  if (a.size() < size_t(2 * kRows) || a != b) kvbench::fail(state, "the PDFs show different amounts");
 }
 
 void BM_GroffTblToPdf(benchmark::State& state) {
   std::string src = GroffSource();
   std::string cmd = "tbl " + src + " | groff -Tpdf > " + Dir() + "/groff.pdf";
   for (auto _ : state)
-    if (std::system(cmd.c_str()) != 0) state.SkipWithError("groff failed");
+    if (std::system(cmd.c_str()) != 0) kvbench::fail(state, "groff failed");
   state.counters["pages"] =
       double(std::stoi(Shell("pdfinfo " + Dir() + "/groff.pdf | awk '/^Pages:/ {print $2}'")));
 }
@@ -273,14 +274,14 @@ void BM_ReportToDataFile(benchmark::State& state) {
   report_output_file_set(s.report, out.c_str());
   for (auto _ : state) {
     std::filesystem::remove(out);
-    if (report_data_file(s.report) != 0) state.SkipWithError("generation failed");
+    if (report_data_file(s.report) != 0) kvbench::fail(state, "generation failed");
   }
   std::string peer = Dir() + "/peer.dbf";
   std::filesystem::remove(peer);
   std::ofstream(Dir() + "/write.py") << kPeerWriter;
   Shell("/usr/bin/python3 " + Dir() + "/write.py " + CsvSource() + " " + peer);
   std::string a = ReadBack(out), b = ReadBack(peer);
-  if (std::count(a.begin(), a.end(), '\n') != kRows || a != b) state.SkipWithError("the tables differ");
+  if (std::count(a.begin(), a.end(), '\n') != kRows || a != b) kvbench::fail(state, "the tables differ");
 }
 
 void BM_PythonDbfWrite(benchmark::State& state) {
@@ -289,15 +290,15 @@ void BM_PythonDbfWrite(benchmark::State& state) {
   std::string cmd = "/usr/bin/python3 " + Dir() + "/write.py " + CsvSource() + " " + peer;
   for (auto _ : state) {
     std::filesystem::remove(peer);
-    if (std::system(cmd.c_str()) != 0) state.SkipWithError("python3-dbf failed");
+    if (std::system(cmd.c_str()) != 0) kvbench::fail(state, "python3-dbf failed");
   }
 }
 
-BENCHMARK(BM_ReportToPdf)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_GroffTblToPdf)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_ReportToDataFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_PythonDbfWrite)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReportToPdf)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_GroffTblToPdf)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReportToDataFile)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
+BENCHMARK(BM_PythonDbfWrite)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kvbench::main(argc, argv); }

@@ -51,6 +51,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/outputs.h"
 #include "platform/serial.h"
 
 namespace {
@@ -434,7 +435,13 @@ void run(benchmark::State& state, bool server_receives, bool through_layer) {
                                        : static_cast<long long>(moved.bytes) - static_cast<long long>(report.received);
       state.counters["bytes_lost"] = static_cast<double>(lost);
       state.counters["xoff_holds"] = static_cast<double>(report.xoffs);
+      if (lost != 0) kvbench::fail(state, std::to_string(lost) + " bytes lost");
     }
+    // Every byte must arrive as sent, on both sides; a side that moved
+    // nothing proves nothing.
+    const unsigned long long wrong = server_receives ? moved.wrong : report.wrong;
+    if (wrong != 0) kvbench::fail(state, std::to_string(wrong) + " bytes received wrong");
+    if (moved.bytes == 0) kvbench::fail(state, "no byte moved");
   }
 }
 
@@ -444,7 +451,7 @@ void BM_FloorReceive128LinesAt115200(benchmark::State& state) { run(state, true,
 void BM_FloorSend128LinesAt115200(benchmark::State& state) { run(state, false, false); }
 
 #define KV_SERIAL_BENCH(fn) \
-  BENCHMARK(fn)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->Unit(benchmark::kSecond)->UseRealTime()
+  BENCHMARK(fn)->Apply(kvbench::spread)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->Unit(benchmark::kSecond)->UseRealTime()
 KV_SERIAL_BENCH(BM_Receive128LinesAt115200XonXoff);
 KV_SERIAL_BENCH(BM_FloorReceive128LinesAt115200);
 KV_SERIAL_BENCH(BM_Send128LinesAt115200XonXoff);
@@ -458,9 +465,5 @@ int main(int argc, char** argv) {
     for (int i = 5; i < argc; ++i) masters.push_back(std::atoi(argv[i]));
     machines(masters, std::string(argv[2]) == "1", std::atoi(argv[3]), std::atoi(argv[4]));
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return kvbench::main(argc, argv);
 }

@@ -268,8 +268,11 @@ IoResult Document::load(const std::string& dosPath) {
   if (size < 0) return failure("Cannot read", dosPath, last_error());
   GapBuffer<char> text;
   LineIndex lines;
-  // The text takes exactly the file's size: memory stays near the file's.
-  if (!text.try_reserve(static_cast<size_t>(size) + 1, true)) return failure("Not enough memory for", dosPath, ENOMEM);
+  // Room for edits is reserved beyond the file's size but left untouched,
+  // so the memory held stays the file's size, and the first keystrokes
+  // after opening do not wait for the whole text to be copied into a
+  // larger block.
+  if (!text.try_reserve(static_cast<size_t>(size) + 1)) return failure("Not enough memory for", dosPath, ENOMEM);
   std::vector<char> chunk(std::min<int64_t>(size + 1, 1 << 22));
   for (bool first = true;; first = false) {
     int64_t got = read_at(f, static_cast<int64_t>(text.size()), chunk.data(), chunk.size());

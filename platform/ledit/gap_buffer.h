@@ -110,9 +110,11 @@ class GapBuffer {
     gapLen_ = newGap;
     return true;
   }
-  // Gives back the slack of the gap beyond a small reserve.
+  // Gives back the slack of the gap beyond a reserve for edits (a
+  // sixteenth, as growth adds, so the next edits need no copy of it all;
+  // untouched, it holds no memory).
   void shrink() {
-    size_t keep = 1024;
+    size_t keep = size() / 16 + 1024;
     if (gapLen_ <= keep * 2) return;
     size_t want = size() + keep;
     std::unique_ptr<T[]> fresh(new (std::nothrow) T[want]);

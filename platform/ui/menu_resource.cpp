@@ -25,6 +25,53 @@ constexpr size_t kMaxPopupDepth = 32;
 // Menu and accelerator ids and command ids are 16-bit.
 bool number(const std::string& t, long& v) { return resource_number(t, v) && v >= 0 && v <= 0xFFFF; }
 
+bool is_name(const std::string& t) {
+  if (t.empty() || !(std::isalpha(static_cast<unsigned char>(t[0])) || t[0] == '_')) return false;
+  return std::all_of(t.begin(), t.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+}
+
+// Removes the optional name at position `at` of a statement.
+std::string take_name(std::vector<std::string>& t, size_t at) {
+  if (at >= t.size() || !is_name(t[at])) return {};
+  std::string name = t[at];
+  t.erase(t.begin() + static_cast<long>(at));
+  return name;
+}
+
+// The names of one file: each stands for one number of one kind, and a
+// command has one name. False with the reason otherwise.
+class FileNames {
+ public:
+  bool add(MenuResourceName::Kind kind, const std::string& name, long id, const std::string& source,
+           std::vector<MenuResourceName>& out, std::string& err) {
+    if (name.empty()) return true;
+    auto [it, fresh] = byName_.emplace(name, std::make_pair(kind, id));
+    if (!fresh && (it->second.first != kind || it->second.second != id)) {
+      err = "name " + name + " stands for " + std::to_string(it->second.second) + " already, not " + std::to_string(id);
+      return false;
+    }
+    if (kind == MenuResourceName::Command) {
+      auto [c, first] = commandName_.emplace(id, name);
+      if (!first && c->second != name) {
+        err = "command " + std::to_string(id) + " is named " + c->second + " already, not " + name;
+        return false;
+      }
+    }
+    if (fresh) out.push_back({kind, name, static_cast<int>(id), source});
+    return true;
+  }
+  bool command(const std::string& name, long& id) const {
+    auto it = byName_.find(name);
+    if (it == byName_.end() || it->second.first != MenuResourceName::Command) return false;
+    id = it->second.second;
+    return true;
+  }
+
+ private:
+  std::map<std::string, std::pair<MenuResourceName::Kind, long>> byName_;
+  std::map<long, std::string> commandName_;
+};
+
 struct Store {
   std::mutex mu;
   std::string dir;
@@ -114,10 +161,21 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
   // Open menus: the template's item list, then each popup's.
   std::vector<std::vector<MenuTemplate::Item>*> open;
   AccelTemplate* accel = nullptr;
+  bool commands = false;
+  std::string commandsSource;  // where an open commands block starts
+  FileNames names;
+  // Keys naming their command, resolved once every name of the file is known.
+  struct NamedKey {
+    size_t accel, entry;
+    std::string name;
+    int line;
+  };
+  std::vector<NamedKey> namedKeys;
   auto fail = [&](const std::string& what) {
     r.error = sourceName + ":" + std::to_string(lineNo) + ": " + what;
     r.menus.clear();
     r.accels.clear();
+    r.names.clear();
     return r;
   };
   while (std::getline(in, line)) {
@@ -126,11 +184,30 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
     std::string err;
     if (!tokenize_resource_line(line, t, err)) return fail(err);
     if (t.empty()) continue;
-    const std::string& kw = t[0];
+    const std::string kw = t[0];
     long id;
+    const std::string src = sourceName + ":" + std::to_string(lineNo);
+    if (commands) {
+      if (kw == "end" && t.size() == 1) {
+        commands = false;
+        commandsSource.clear();
+        continue;
+      }
+      if (kw != "command" || t.size() != 3 || !number(t[1], id) || !is_name(t[2]))
+        return fail("expected: command <command> <name>");
+      if (!names.add(MenuResourceName::Command, t[2], id, src, r.names, err)) return fail(err);
+      continue;
+    }
     if (open.empty() && !accel) {
+      if (kw == "commands" && t.size() == 1) {
+        commands = true;
+        commandsSource = src;
+        continue;
+      }
+      const std::string name = take_name(t, 2);
       if ((kw == "menu" || kw == "accelerators") && t.size() == 2 && number(t[1], id)) {
-        std::string src = sourceName + ":" + std::to_string(lineNo);
+        const auto kind = kw == "menu" ? MenuResourceName::Menu : MenuResourceName::Accelerators;
+        if (!names.add(kind, name, id, src, r.names, err)) return fail(err);
         if (kw == "menu") {
           r.menus.push_back({static_cast<int>(id), {}, src});
           open.push_back(&r.menus.back().items);
@@ -140,7 +217,7 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
         }
         continue;
       }
-      return fail("expected: menu <id> or accelerators <id>");
+      return fail("expected: menu <id>, accelerators <id> or commands");
     }
     if (kw == "end" && t.size() == 1) {
       if (accel) accel = nullptr;
@@ -149,9 +226,11 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
     }
     if (accel) {
       AccelEntry e;
-      if (kw != "key" || t.size() != 3 || !number(t[2], id) || !parse_key(t[1], e.virt, e.key))
+      const bool named = t.size() == 3 && is_name(t[2]);
+      if (kw != "key" || t.size() != 3 || !(named || number(t[2], id)) || !parse_key(t[1], e.virt, e.key))
         return fail("expected: key <keys> <command>");
-      e.cmd = static_cast<WORD>(id);
+      if (named) namedKeys.push_back({r.accels.size() - 1, accel->entries.size(), t[2], lineNo});
+      else e.cmd = static_cast<WORD>(id);
       accel->entries.push_back(e);
       continue;
     }
@@ -170,7 +249,9 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
       open.push_back(&open.back()->back().children);
       continue;
     }
+    const std::string name = kw == "item" ? take_name(t, 2) : std::string();
     if (kw == "item" && t.size() >= 3 && number(t[1], id) && t[2][0] == '"') {
+      if (!names.add(MenuResourceName::Command, name, id, src, r.names, err)) return fail(err);
       item.id = static_cast<UINT>(id);
       item.text = t[2].substr(1);
       for (size_t k = 3; k < t.size(); ++k) {
@@ -185,11 +266,21 @@ MenuParseResult parse_menu_resources(const std::string& text, const std::string&
   }
   // An unclosed block is reported where it starts.
   std::string unclosed;
-  if (accel) unclosed = accel->source + ": accelerators " + std::to_string(accel->id) + " have no end";
+  if (!commandsSource.empty()) unclosed = commandsSource + ": commands have no end";
+  else if (accel) unclosed = accel->source + ": accelerators " + std::to_string(accel->id) + " have no end";
   else if (!open.empty()) unclosed = r.menus.back().source + ": menu " + std::to_string(r.menus.back().id) + " has no end";
   if (!unclosed.empty()) {
     r = MenuParseResult{};
     r.error = unclosed;
+    return r;
+  }
+  for (const NamedKey& k : namedKeys) {
+    long cmd;
+    if (!names.command(k.name, cmd)) {
+      lineNo = k.line;
+      return fail("key names command " + k.name + ", which the file does not name");
+    }
+    r.accels[k.accel].entries[k.entry].cmd = static_cast<WORD>(cmd);
   }
   return r;
 }

@@ -3,16 +3,25 @@
 //
 // Format, one statement a line, '#' starts a comment:
 //
-//   menu <id>
-//     item <command> "<text>" [grayed] [checked]
+//   menu <id> [<name>]
+//     item <command> [<name>] "<text>" [grayed] [checked]
 //     separator
 //     popup "<text>"
 //       ... items, separators, popups (32 deep at most) ...
 //     end
 //   end
-//   accelerators <id>
+//   accelerators <id> [<name>]
 //     key <keys> <command>       keys: [Ctrl+][Shift+][Alt+]<key>
 //   end
+//   commands
+//     command <command> <name>   a command no item of the file carries
+//   end
+//
+// A name (letters, digits, '_') stands beside the number it names; the
+// build writes a header of them (tools/dialog-ids) and the program itself
+// reads only the numbers. In one file a name stands for one number and a
+// command has one name. A key's command is a number or a command name of
+// the same file.
 //
 // A key is a letter or digit (A, 7), F1 to F24, or one of Ins Del Home End
 // PgUp PgDn Left Right Up Down Esc Enter Tab Back Space. Texts are bytes of
@@ -52,9 +61,19 @@ struct AccelTemplate {
   std::string source;
 };
 
+// A name given beside a number in the file.
+struct MenuResourceName {
+  enum Kind { Menu, Accelerators, Command };
+  Kind kind = Command;
+  std::string name;
+  int id = 0;
+  std::string source;  // "file:line"
+};
+
 struct MenuParseResult {
   std::vector<MenuTemplate> menus;
   std::vector<AccelTemplate> accels;
+  std::vector<MenuResourceName> names;  // in the order of the file, each once
   std::string error;  // "file:line: what"
 };
 

@@ -8,6 +8,7 @@
 
 #include "app/lang_dlg.h"
 #include "app/status_dlg.h"
+#include "appcore/message_ids.h"
 #include "platform/ui/app_state.h"
 #include "platform/ui/filedlg.h"
 #include "platform/ui/gdi_bmp.h"
@@ -115,7 +116,7 @@ TEST_F(DialogsTest, DatabaseCheckShowsMessage125WithEachTableAndLeavesNoWindow) 
 
   Globals->MessageTexts.Clear();
   EXPECT_EQ(Globals->RebuildDatabase(), 1);
-  EXPECT_STREQ(Globals->MessageTexts.Get(125), "String with ID = 125 not present in MESSAGES.CFG");
+  EXPECT_STREQ(Globals->MessageTexts.Get(kMsgCheckingDatabase), "String with ID = 125 not present in MESSAGES.CFG");
 }
 
 TEST_F(DialogsTest, FileDialogsKeepTheChoiceAndItsDirectoryOnlyOnOk) {

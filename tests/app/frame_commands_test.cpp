@@ -14,6 +14,8 @@
 #include "platform/ui/app_state.h"
 #include "platform/ui/gtest_driver.h"
 #include "resources/dialogs/users.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "tests/app/station.h"
 
 namespace {
@@ -31,19 +33,23 @@ struct CommandRight {
 
 std::vector<CommandRight> EveryCommand() {
   std::vector<CommandRight> all = {
-      {101, 0x1},        {102, 0},          {107, 0x80},      {108, 0x400000},    {109, 0x800000},
-      {110, 0x1},        {116, 0},          {400, 0},         {401, 0},           {402, 0},
-      {403, kNever},     {405, 0},          {1201, 0x200},    {1202, 0x400},      {1203, 0x800},
-      {1204, 0x800},     {1205, 0x1000},    {1206, 0x4000},   {1207, 0x2000},     {1208, 0x100},
-      {1209, 0x100},     {1210, 0x4000000}, {1211, 0x80},     {1212, 0x80},       {1213, 0},
-      {1214, 0},         {1229, 0},         {5000, 0x8000000}, {5001, 0x8000000}, {5002, 0x8000000},
-      {5010, 0x10000000}, {5011, 0x10000000}, {5012, 0x10000000}, {5020, 0x10000000}, {5021, 0x10000000},
-      {5022, 0x10000000}, {7100, 0x2000000}, {7101, 0x8000},  {7102, 0x8000},     {7200, 0},
-      {7201, 0},         {9000, 0},         {9001, 0},        {9002, 0},          {9003, 0},
-      {9004, 0},         {20501, 0},        {24355, 0x1000000}, {25152, 0x100000}, {25153, 0},
-      {25154, 0},        {29000, 0}};
-  for (UINT id = 6000; id <= 6008; ++id) all.push_back({id, 0});
-  for (UINT id = 7000; id <= 7008; ++id) all.push_back({id, 0});
+      {kCmFileNew, 0x1}, {kCmFileOpen, 0}, {kCmBackups, 0x80}, {kCmFailedDncTransfers, 0x400000},
+      {kCmNewDncTransfers, 0x800000}, {kCmFileImport, 0x1}, {kCmExit, 0}, {kCmConnectDatabase, 0},
+      {kCmConnectNetworkDrive, 0}, {kCmConnectNetworkPrinter, 0}, {kCmRunCHook, kNever}, {kCmMain405, 0},
+      {kCmCustomers, 0x200}, {kCmProjects, 0x400}, {kCmMachineTypes, 0x800}, {kCmMachines, 0x800},
+      {kCmMachineCycles, 0x1000}, {kCmUsers, 0x4000}, {kCmMacros, 0x2000}, {kCmPack, 0x100}, {kCmReindex, 0x100},
+      {kCmAutoImportDefs, 0x4000000}, {kCmFailedImports, 0x80}, {kCmMain1212, 0x80}, {kCmOpenEditorWindow, 0},
+      {kCmNameFilesByProgramId, 0}, {kCmCreateJobFile, 0}, {kCmExportProgramsForCustomer, 0x8000000},
+      {kCmExportProgramsForProject, 0x8000000}, {kCmExportProgramsForMachine, 0x8000000},
+      {kCmPrintProgramsForCustomer, 0x10000000}, {kCmPrintProgramsForProject, 0x10000000},
+      {kCmPrintProgramsForMachine, 0x10000000}, {kCmListProgramsForCustomer, 0x10000000},
+      {kCmListProgramsForProject, 0x10000000}, {kCmListProgramsForMachine, 0x10000000}, {kCmViewSystemLog, 0x2000000},
+      {kCmLogBaseTypes, 0x8000}, {kCmLogChangeCriteria, 0x8000}, {kCmMaintainJobs, 0}, {kCmJobs7201, 0},
+      {kCmOpenEditor, 0}, {kCmMain9001, 0}, {kCmDatabaseLost, 0}, {kCmHideAll, 0}, {kCmShowAll, 0}, {kCmAbout, 0},
+      {kCmMultiDncSetup, 0x1000000}, {kCmDncStart, 0x100000}, {kCmDncConfigure, 0}, {kCmDncStop, 0},
+      {kCmOpenNamedProgram, 0}};
+  for (UINT id = kCmImportToMachine; id <= kCmImportWc18200; ++id) all.push_back({id, 0});
+  for (UINT id = kCmReplaceDrive; id <= kCmConvertLinefeeds; ++id) all.push_back({id, 0});
   for (UINT id = 8000; id <= 8019; ++id) all.push_back({id, 0});
   return all;
 }
@@ -85,7 +91,7 @@ TEST_F(FrameCommandsTest, EveryCommandFollowsItsRightAndItsHandlerRefusesWithout
   // Without a handler nothing is enabled, whatever the rights: the tool
   // bar's DNC-configure button, which has nothing to do, is grey.
   Globals->RightsMask = 0xFFFFFFFF;
-  EXPECT_FALSE(frame->IsCommandEnabled(25153));
+  EXPECT_FALSE(frame->IsCommandEnabled(kCmDncConfigure));
   for (const CommandRight& c : all) {
     if (!frame->HandlesCommand(c.id)) {
       EXPECT_FALSE(frame->IsCommandEnabled(c.id)) << c.id;
@@ -102,7 +108,9 @@ TEST_F(FrameCommandsTest, EveryCommandFollowsItsRightAndItsHandlerRefusesWithout
       StandIn(c.id);
     }
   }
-  EXPECT_EQ(own, (std::vector<UINT>{116, 400, 401, 402, 403, 1206, 7201, 9001, 9002, 9003, 9004, 20501}));
+  EXPECT_EQ(own, (std::vector<UINT>{kCmExit, kCmConnectDatabase, kCmConnectNetworkDrive, kCmConnectNetworkPrinter,
+                                    kCmRunCHook, kCmUsers, kCmJobs7201, kCmMain9001, kCmDatabaseLost, kCmHideAll,
+                                    kCmShowAll, kCmAbout}));
 
   std::vector<uint32_t> masks = {0, 0xFFFFFFFF};
   for (int b = 0; b < 32; ++b) {
@@ -130,11 +138,11 @@ TEST_F(FrameCommandsTest, UsersOpenOnlyWithTheirRight) {
   TMainFrame* frame = Build();
   plat::UiDriver& driver = driver_;
   Globals->RightsMask = ~0x4000u;
-  frame->SendMessage(WM_COMMAND, 1206);
+  frame->SendMessage(WM_COMMAND, kCmUsers);
   EXPECT_TRUE(driver.dialogs_shown().empty()) << "refused without right 0x4000";
   Globals->RightsMask = 0x4000;
   driver.expect_dialog(IDD_USERS, [](TDialog& d) { plat::Pilot(d).close_box(); });
-  frame->SendMessage(WM_COMMAND, 1206);
+  frame->SendMessage(WM_COMMAND, kCmUsers);
   EXPECT_EQ(driver.dialogs_shown().size(), 1u);
   frame->Destroy();
 }
@@ -156,16 +164,17 @@ TEST_F(FrameCommandsTest, DncStartAndPortSetupWaitWhileTheServerRuns) {
     EXPECT_TRUE(frame->IsCommandEnabled(id)) << id;
     frame->SendMessage(WM_COMMAND, id);
   }
-  EXPECT_EQ(ran_, (std::vector<UINT>{25152, 24355}));
+  EXPECT_EQ(ran_, (std::vector<UINT>{kCmDncStart, kCmMultiDncSetup}));
   // After the stop they follow the mask again.
   Globals->RightsMask = 0x200000;
-  EXPECT_FALSE(frame->IsCommandEnabled(25152)) << "0x200000 keeps the control window, it starts nothing";
+  EXPECT_FALSE(frame->IsCommandEnabled(kCmDncStart)) << "0x200000 keeps the control window, it starts nothing";
   frame->Destroy();
 }
 
 TEST_F(FrameCommandsTest, WithFourEditorsOpenNoCommandOpensAnother) {
   TMainFrame* frame = Build();
-  const std::vector<UINT> opening = {101, 102, 110, 1213, 9000, 29000};
+  const std::vector<UINT> opening = {kCmFileNew,          kCmFileOpen,   kCmFileImport,
+                                     kCmOpenEditorWindow, kCmOpenEditor, kCmOpenNamedProgram};
   for (UINT id : opening) StandIn(id);
   Globals->RightsMask = 0xFFFFFFFF;
   // The slots hold editors; their windows are not looked at.
@@ -174,7 +183,7 @@ TEST_F(FrameCommandsTest, WithFourEditorsOpenNoCommandOpensAnother) {
   EXPECT_EQ(frame->FreeChildSlot(), -1);
   for (UINT id : opening) frame->SendMessage(WM_COMMAND, id);
   EXPECT_TRUE(ran_.empty());
-  EXPECT_TRUE(frame->IsCommandEnabled(101)) << "the menus follow the rights only";
+  EXPECT_TRUE(frame->IsCommandEnabled(kCmFileNew)) << "the menus follow the rights only";
   // An editor closes: the first free slot is taken again.
   frame->Children[2] = nullptr;
   EXPECT_EQ(frame->FreeChildSlot(), 2);

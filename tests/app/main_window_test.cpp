@@ -12,6 +12,8 @@
 #include "platform/ui/gdi_bmp.h"
 #include "platform/ui/gtest_driver.h"
 #include "platform/ui/menu.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "tests/app/station.h"
 
 namespace {
@@ -35,8 +37,8 @@ class TRecordingFrame : public TMainFrame {
     }
     return true;
   }
-  void Cm1204() { Posted.push_back(1204); }
-  void Cm25152() { Posted.push_back(25152); }
+  void Cm1204() { Posted.push_back(kCmMachines); }
+  void Cm25152() { Posted.push_back(kCmDncStart); }
   std::vector<int> Posted;
   std::function<void(TRecordingFrame&)> Script;
   bool ScriptRan = false;
@@ -44,8 +46,8 @@ class TRecordingFrame : public TMainFrame {
 };
 
 DEFINE_RESPONSE_TABLE1(TRecordingFrame, TMainFrame)
-  EV_COMMAND(1204, Cm1204),
-  EV_COMMAND(25152, Cm25152),
+  EV_COMMAND(kCmMachines, Cm1204),
+  EV_COMMAND(kCmDncStart, Cm25152),
 END_RESPONSE_TABLE;
 
 class TTestApp : public TheApp {
@@ -104,7 +106,7 @@ TEST_F(MainWindowTest, WithoutNetLogonTheLogonComesFirstAndAnEmptyDatabaseAsksFo
   EXPECT_EQ(driver.dialogs_shown(), (std::vector<std::string>{"9901 TDialog", "9902 TDialog"}));
   EXPECT_TRUE(plat::file_exists(Globals->DatabaseDir + "KELVFILE.DBF"));
   EXPECT_EQ(Globals->NetLogonMode, 0);
-  EXPECT_EQ(posted, std::vector<int>{1204});
+  EXPECT_EQ(posted, std::vector<int>{kCmMachines});
 }
 
 TEST_F(MainWindowTest, WithNetLogonTheProfileAndDatabaseComeBeforeTheLogon) {
@@ -196,7 +198,7 @@ TEST_F(MainWindowTest, ConnectingAgainRunsTheStartupAgainWithoutASecondPairOfWat
   size_t afterFirst = 0, afterSecond = 0;
   RunApp([&](TRecordingFrame& f) {
     afterFirst = RunningWorkers();
-    f.SendMessage(WM_COMMAND, 400);
+    f.SendMessage(WM_COMMAND, kCmConnectDatabase);
     EXPECT_EQ(Globals->StartupDone, 0);
     f.Script = [&](TRecordingFrame& g) {
       afterSecond = RunningWorkers();
@@ -213,7 +215,7 @@ TEST_F(MainWindowTest, DncStationStartsTheServerWhenAutoTramoxIsSet) {
   WriteConfig(std::string(station::kConfig) + "AUTOTRAMOX=1\nAUTONOTIFYDNC=1\n");
   LoadGlobals(true);
   std::vector<int> posted = RunApp();
-  EXPECT_EQ(posted, std::vector<int>{25152}) << "no machines dialog on a DNC station";
+  EXPECT_EQ(posted, std::vector<int>{kCmDncStart}) << "no machines dialog on a DNC station";
   EXPECT_EQ(Globals->NetLogonMode, 0);
   EXPECT_EQ(RunningWorkers(), 0u) << "no transfer watchers on a DNC station";
 }
@@ -226,10 +228,10 @@ TEST_F(MainWindowTest, ExitAsksOnceAndOnlyYesCloses) {
   driver.expect_message_box(IDYES, "Do you really want to end Kelvane?");
   bool stillThere = false;
   RunApp([&](TRecordingFrame& f) {
-    ASSERT_TRUE(f.ChooseMenuCommand(116));
+    ASSERT_TRUE(f.ChooseMenuCommand(kCmExit));
     plat::dispatch_all();
     stillThere = f.IsWindow();
-    ASSERT_TRUE(f.ChooseMenuCommand(116));
+    ASSERT_TRUE(f.ChooseMenuCommand(kCmExit));
   });
   EXPECT_TRUE(stillThere);
   ASSERT_EQ(driver.message_boxes().size(), 2u);
@@ -296,9 +298,9 @@ TEST_F(BuiltWindowTest, MenuBarFollowsMenuesAndTheSettings) {
     for (UINT id : {1210u, 1211u, 1214u}) EXPECT_EQ(Holds(bar, id), c.optionalItems) << id;
     EXPECT_TRUE(Holds(bar, 5022));
     char text[64];
-    GetMenuString(bar, 20501, text, sizeof text, MF_BYCOMMAND);
+    GetMenuString(bar, kCmAbout, text, sizeof text, MF_BYCOMMAND);
     EXPECT_STREQ(text, "&About Kelvane...");
-    GetMenuString(bar, 116, text, sizeof text, MF_BYCOMMAND);
+    GetMenuString(bar, kCmExit, text, sizeof text, MF_BYCOMMAND);
     EXPECT_STREQ(text, "&5. Exit\tAltF4") << "the resource's text where MENUES has none";
     frame->Destroy();
     delete Globals;
@@ -313,14 +315,15 @@ TEST_F(BuiltWindowTest, ToolBarButtonsAndGreyedCommandsWithoutHandlers) {
   ASSERT_NE(TheApp::ToolBar, nullptr);
   std::vector<int> ids;
   for (int i = 0; i < TheApp::ToolBar->GadgetCount(); ++i) ids.push_back(TheApp::ToolBar->GadgetAt(i)->GetId());
-  EXPECT_EQ(ids, (std::vector<int>{101, 0, 102, 0, 107, 0, 25153, 0, 400}));
+  EXPECT_EQ(ids,
+            (std::vector<int>{kCmFileNew, 0, kCmFileOpen, 0, kCmBackups, 0, kCmDncConfigure, 0, kCmConnectDatabase}));
   EXPECT_EQ(static_cast<TButtonGadget*>(TheApp::ToolBar->GadgetAt(0))->GetResId(), 1);
   EXPECT_EQ(static_cast<TButtonGadget*>(TheApp::ToolBar->GadgetAt(2))->GetResId(), 2);
   Globals->RightsMask = 0xFFFFFFFF;
-  EXPECT_TRUE(frame->IsCommandEnabled(116));
-  EXPECT_TRUE(frame->IsCommandEnabled(400));
-  EXPECT_FALSE(frame->IsCommandEnabled(101)) << "the editor's windows are not there yet";
-  EXPECT_FALSE(frame->IsCommandEnabled(24355));
+  EXPECT_TRUE(frame->IsCommandEnabled(kCmExit));
+  EXPECT_TRUE(frame->IsCommandEnabled(kCmConnectDatabase));
+  EXPECT_FALSE(frame->IsCommandEnabled(kCmFileNew)) << "the editor's windows are not there yet";
+  EXPECT_FALSE(frame->IsCommandEnabled(kCmMultiDncSetup));
   EXPECT_NE(frame->GetStatusBar(), nullptr);
   EXPECT_EQ(frame->GetText(), std::string("KELVANE v3.56 (Build 2)"));
   EXPECT_EQ(Globals->MainWnd, frame->GetHandle());
@@ -333,25 +336,25 @@ TEST_F(BuiltWindowTest, CommandsRegisteredByUpperLayersAreEnabledAndRunAfterTheF
   TMainFrame* frame = Build(app);
   Globals->RightsMask = 0x1;
   std::vector<UINT> ran;
-  RegisterFrameCommand(101, [&](TFrameWindow& f, UINT id) {
+  RegisterFrameCommand(kCmFileNew, [&](TFrameWindow& f, UINT id) {
     EXPECT_EQ(&f, frame);
     ran.push_back(id);
   });
-  RegisterFrameCommand(116, [&](TFrameWindow&, UINT id) { ran.push_back(id); });
-  EXPECT_TRUE(frame->IsCommandEnabled(101));
-  EXPECT_TRUE(frame->RouteCommand(101));
-  EXPECT_EQ(ran, (std::vector<UINT>{101}));
+  RegisterFrameCommand(kCmExit, [&](TFrameWindow&, UINT id) { ran.push_back(id); });
+  EXPECT_TRUE(frame->IsCommandEnabled(kCmFileNew));
+  EXPECT_TRUE(frame->RouteCommand(kCmFileNew));
+  EXPECT_EQ(ran, (std::vector<UINT>{kCmFileNew}));
   // The frame's own handler comes first: Exit still asks.
   {
     plat::GTestUiDriver driver;
     driver.expect_message_box(IDNO, "Do you really want to end Kelvane?");
-    EXPECT_TRUE(frame->RouteCommand(116));
+    EXPECT_TRUE(frame->RouteCommand(kCmExit));
   }
-  EXPECT_EQ(ran, (std::vector<UINT>{101}));
-  RegisterFrameCommand(101, nullptr);
-  RegisterFrameCommand(116, nullptr);
-  EXPECT_FALSE(frame->IsCommandEnabled(101));
-  EXPECT_FALSE(frame->RouteCommand(101));
+  EXPECT_EQ(ran, (std::vector<UINT>{kCmFileNew}));
+  RegisterFrameCommand(kCmFileNew, nullptr);
+  RegisterFrameCommand(kCmExit, nullptr);
+  EXPECT_FALSE(frame->IsCommandEnabled(kCmFileNew));
+  EXPECT_FALSE(frame->RouteCommand(kCmFileNew));
   frame->Destroy();
 }
 
@@ -387,7 +390,7 @@ TEST_F(BuiltWindowTest, DncStationHasOnlyTheHelpMenuAndTheServerButtons) {
   EXPECT_EQ(Titles(frame->GetMenu()), std::vector<std::string>{"&Help"});
   std::vector<int> ids;
   for (int i = 0; i < TheApp::ToolBar->GadgetCount(); ++i) ids.push_back(TheApp::ToolBar->GadgetAt(i)->GetId());
-  EXPECT_EQ(ids, (std::vector<int>{24355, 0, 25152}));
+  EXPECT_EQ(ids, (std::vector<int>{kCmMultiDncSetup, 0, kCmDncStart}));
   EXPECT_EQ(frame->GetText(), std::string("TRAMOX v3.56 (Build 2)"));
   EXPECT_TRUE(plat::file_exists(Globals->AlternateDir + "KELVMD32.DBF"));
   frame->Destroy();
@@ -412,18 +415,18 @@ TEST_F(BuiltWindowTest, CommandsFromOutsideHideShowAndTheLoaderListIsMadeOnce) {
       TTestApp app;
       TMainFrame* frame = Build(app);
       frame->ShowWindow(SW_SHOW);
-      frame->SendMessage(WM_COMMAND, 9003);
+      frame->SendMessage(WM_COMMAND, kCmHideAll);
       EXPECT_FALSE(frame->IsWindowVisible());
-      frame->SendMessage(WM_COMMAND, 9004);
+      frame->SendMessage(WM_COMMAND, kCmShowAll);
       EXPECT_EQ(frame->IsWindowVisible(), !dnc) << "a DNC station's frame stays hidden";
 
       TWindow* client = frame->GetClientWindow();
-      client->SendMessage(WM_COMMAND, 25500);
+      client->SendMessage(WM_COMMAND, kCmShowClientList);
       auto* list = Globals->LoaderListBox;
       ASSERT_NE(list, nullptr);
       EXPECT_EQ(client->ChildWithId(TMainClient::kLoaderList), list);
       EXPECT_EQ(list->GetStyle() & LBS_SORT, 0u);
-      client->SendMessage(WM_COMMAND, 25500);
+      client->SendMessage(WM_COMMAND, kCmShowClientList);
       EXPECT_EQ(Globals->LoaderListBox, list) << "later calls make no second list";
       frame->Destroy();
     }

@@ -12,6 +12,7 @@
 #include "platform/file.h"
 #include "platform/path.h"
 #include "resources/dialogs/compare.h"
+#include "resources/menus/editor.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -46,13 +47,13 @@ TEST_F(DocCommandsTest, CompareShowsTheStoredFilesOfBothProgramsUnderTheirNames)
   AddMillProgram(2, "N10 G0\r\nN30 Y1\r\n");
   TChildFrame* f = Open(1);
   // Without the program search there is nothing to choose from.
-  EXPECT_FALSE(Enabled(f, 555));
+  EXPECT_FALSE(Enabled(f, kCmCompare));
   int asked = 0;
   SetProgramChooser([&](TWindow*) {
     ++asked;
     return 2L;
   });
-  EXPECT_TRUE(Enabled(f, 555));
+  EXPECT_TRUE(Enabled(f, kCmCompare));
   // Typed but not saved: the stored text is compared.
   Type(f, "N5 M0\r\n");
   std::vector<std::string> left, right;
@@ -64,7 +65,7 @@ TEST_F(DocCommandsTest, CompareShowsTheStoredFilesOfBothProgramsUnderTheirNames)
     right = Items(d, IDC_COMPARE_OLD_LIST);
     d.CmCancel();
   });
-  Command(f, 555);
+  Command(f, kCmCompare);
   EXPECT_EQ(asked, 1);
   ASSERT_FALSE(left.empty());
   EXPECT_EQ(left[0], "0@@N10 G0");
@@ -75,11 +76,11 @@ TEST_F(DocCommandsTest, CompareShowsTheStoredFilesOfBothProgramsUnderTheirNames)
   Globals->CurrentProgramId = 2;
   for (long id : {0L, 99L}) {
     SetProgramChooser([id](TWindow*) { return id; });
-    Command(f, 555);
+    Command(f, kCmCompare);
   }
   Globals->CurrentProgramId = 0;
   TChildFrame* empty = Open(0, 1);
-  Command(empty, 555);
+  Command(empty, kCmCompare);
   EXPECT_EQ(driver.dialogs_shown().size(), 1u);
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
@@ -93,20 +94,20 @@ TEST_F(DocCommandsTest, VurEradImportLoadsTheTapeTextWithoutAFileName) {
   kvdb::WriteFileBytes(Root() + "/PROG.VUR", image + mark + data);
   kvdb::WriteFileBytes(Root() + "/PLAIN.NC", image + data + mark);
   TChildFrame* f = Open(0);
-  EXPECT_TRUE(Enabled(f, 1230));
-  EXPECT_FALSE(Enabled(f, 1231));
+  EXPECT_TRUE(Enabled(f, kCmImportMazakVurErad));
+  EXPECT_FALSE(Enabled(f, kCmExportMazakVurErad));
   Type(f, "O1\r\n");
   // Not a tape image: told, the text as it was.
   ChooseFile(Root() + "/PLAIN.NC");
   driver.expect_message_box(IDOK, "not a Mazak VurErad program");
-  Command(f, 1230);
+  Command(f, kCmImportMazakVurErad);
   EXPECT_EQ(Text(f), "O1\r\n");
   // Cancelled: nothing changes.
   driver.expect_dialog("TFileOpenDialog", [](TDialog& d) { d.CmCancel(); });
-  Command(f, 1230);
+  Command(f, kCmImportMazakVurErad);
   EXPECT_EQ(Text(f), "O1\r\n");
   ChooseFile(Root() + "/PROG.VUR");
-  Command(f, 1230);
+  Command(f, kCmImportMazakVurErad);
   EXPECT_EQ(Text(f), "[TAPEMARK-0]\r\n_" + data + "_80_\r\n");
   EXPECT_EQ(f->FileName(), "");
   EXPECT_EQ(ReadFile(Root() + "/temp/MZIMPORT.TMP"), Text(f));
@@ -114,7 +115,7 @@ TEST_F(DocCommandsTest, VurEradImportLoadsTheTapeTextWithoutAFileName) {
   std::filesystem::remove_all(Root() + "/temp");
   ChooseFile(Root() + "/PROG.VUR");
   driver.expect_message_box(IDOK, "could not be written");
-  Command(f, 1230);
+  Command(f, kCmImportMazakVurErad);
   EXPECT_EQ(Text(f), "[TAPEMARK-0]\r\n_" + data + "_80_\r\n");
 }
 
@@ -163,15 +164,15 @@ TEST_F(PluginCommandsTest, PicturesAndPrintHandTheirPlugInsTheProgramsBlock) {
   Globals->RightsMask = 0x20;
   TChildFrame* f = Open(1);
   std::string cwd = std::filesystem::current_path().string();
-  ASSERT_TRUE(Enabled(f, 551));
-  Command(f, 551);
+  ASSERT_TRUE(Enabled(f, kCmPictures));
+  Command(f, kCmPictures);
   std::vector<std::string> expected = {"1", "PRG1", "", "", "", "", "", "DMU50", "C:\\PICS\\", "C:\\IMPORT\\",
                                        "null", "Part list", "null", "null", "null", "null", "null", "Page"};
   EXPECT_EQ(Block(), expected);
   EXPECT_EQ(std::filesystem::current_path().string(), cwd);
   // The print plug-in gets the line count and the file the text went to.
   Type(f, "N5 M0\r\n");
-  Command(f, 9800);
+  Command(f, kCmFormattedPrint);
   expected[0] = "4";
   expected[8] = Globals->TempDir + "TEMPFILE.PRN";
   EXPECT_EQ(Block(), expected);
@@ -181,20 +182,20 @@ TEST_F(PluginCommandsTest, PicturesAndPrintHandTheirPlugInsTheProgramsBlock) {
   plat::set_plugin_dir(Root());
   std::filesystem::remove(dump);
   driver.expect_message_box(IDOK, "Load of ROSVAN.DLL failed");
-  Command(f, 551);
+  Command(f, kCmPictures);
   driver.expect_message_box(IDOK, "Load of BRENTIX.DLL failed");
-  Command(f, 9800);
+  Command(f, kCmFormattedPrint);
   EXPECT_FALSE(std::filesystem::exists(dump));
   // Rights, and a window without program; the DNC send stays grey, the
   // setup sheets open for a program.
   Globals->RightsMask = 0;
-  EXPECT_FALSE(Enabled(f, 551));
-  EXPECT_TRUE(Enabled(f, 550));
+  EXPECT_FALSE(Enabled(f, kCmPictures));
+  EXPECT_TRUE(Enabled(f, kCmMemorandum));
   TChildFrame* none = Open(0, 1);
   for (UINT id : {550u, 551u, 9800u}) EXPECT_FALSE(Enabled(none, id)) << id;
   Globals->RightsMask = 0xFFFFFFFF;
-  EXPECT_FALSE(Enabled(f, 117));
-  EXPECT_FALSE(Enabled(none, 554));
+  EXPECT_FALSE(Enabled(f, kCmDncSend));
+  EXPECT_FALSE(Enabled(none, kCmSetupSheets));
   for (UINT id : {115u, 552u, 554u}) EXPECT_TRUE(Enabled(f, id)) << id;
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
@@ -211,7 +212,7 @@ TEST_F(PluginCommandsTest, MemoIsEditedWholeAndStoredOnlyWithTheRight) {
   SetMemo(3, "Kept");
   TChildFrame* f = Open(1);
   EditMemo(f, " side");
-  Command(f, 550);
+  Command(f, kCmMemorandum);
   EXPECT_EQ(Memo(1), "Clamp at the left side");
   EXPECT_EQ(ReadFile(MemoFile(f)), "Clamp at the left side");
   ASSERT_TRUE(f->Program());
@@ -220,13 +221,13 @@ TEST_F(PluginCommandsTest, MemoIsEditedWholeAndStoredOnlyWithTheRight) {
   EXPECT_EQ(CanLockProgram(1, 0), -1) << "the window holds its program again";
   TChildFrame* g = Open(2, 1);
   EditMemo(g, "!");
-  Command(g, 550);
+  Command(g, kCmMemorandum);
   EXPECT_TRUE(Memo(2) == longMemo + "!") << Memo(2).size();
   // Without the right the memo is shown but never stored.
   Globals->RightsMask = 0;
   TChildFrame* h = Open(3, 2);
   EditMemo(h, " changed");
-  Command(h, 550);
+  Command(h, kCmMemorandum);
   EXPECT_EQ(ReadFile(MemoFile(h)), "Kept changed");
   EXPECT_EQ(Memo(3), "Kept");
 }
@@ -237,26 +238,26 @@ TEST_F(PluginCommandsTest, ANewMemoStartsFromTheTemplateOrEmptyAndFailuresAreTol
   Globals->MemoTemplate = HeapText("MEMO.TPL");
   TChildFrame* f = Open(1);
   EditMemo(f, " vice");
-  Command(f, 550);
+  Command(f, kCmMemorandum);
   EXPECT_EQ(Memo(1), "Setup: vice");
   AddMillProgram(2, "N1\r\n");
   TChildFrame* g = Open(2, 1);
   Globals->MemoTemplate = HeapText();
   EditMemo(g, "First note");
-  Command(g, 550);
+  Command(g, kCmMemorandum);
   EXPECT_EQ(Memo(2), "First note");
   // A memo that cannot be written back is told; the old one stays.
   plat::set_write_fault("KELVFILE.DBT", 0);
   EditMemo(g, " lost?");
   driver.expect_message_box(IDOK, "KELVFILE.DBT");
   driver.expect_message_box(IDOK, "could not be stored");
-  Command(g, 550);
+  Command(g, kCmMemorandum);
   plat::set_write_fault("", 0);
   EXPECT_EQ(Memo(2), "First note");
   // Without the memo editor: told, nothing stored.
   plat::set_plugin_dir(Root());
   driver.expect_message_box(IDOK, "Load of RICHEDIT.DLL failed");
-  Command(g, 550);
+  Command(g, kCmMemorandum);
   EXPECT_EQ(Memo(2), "First note");
 }
 

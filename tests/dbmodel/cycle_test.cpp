@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 
+#include "appcore/message_ids.h"
 #include "db_fixture.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/cycle.h"
@@ -25,7 +26,7 @@ class CycleTest : public DbTest {
       if (*dir) std::filesystem::create_directories(DbPath("floppy"));
       p.Create(DbPath(std::string(dir) + "KELVCYC4.DBF").c_str());
     }
-    Globals->MessageTexts.Set(1142, "not defined");
+    Globals->MessageTexts.Set(kMsgParamUndefined, "not defined");
   }
   long NewCycle(long machine, const char* name) {
     TcbCycleTable t("KELVCYC3.DBF", 0, 0);

@@ -498,8 +498,10 @@ TEST_F(AutoImportTest, AThreadStoppedInTheMiddleOfAPassEndsBetweenTwoFiles) {
   plat::set_time_scale(0.001);
   ASSERT_TRUE(StartWorker(AutoImportThread, 20480, ThreadDefinition(def)));
   // The thread's settling time is two (unscaled) seconds; the stop comes
-  // as soon as the first file has gone, long before the pass's last.
-  while (Names("DROP").size() == static_cast<std::size_t>(kFiles)) plat::sleep_ms(20);
+  // as soon as the first copy is made, long before the pass's last (the
+  // sources of a held run of files go together, when its rows are in).
+  const std::size_t before = Names("MILL1").size();
+  while (Names("MILL1").size() == before) plat::sleep_ms(20);
   StopWorkers();
   plat::set_time_scale(1.0);
   EXPECT_EQ(RunningWorkers(), 0u);

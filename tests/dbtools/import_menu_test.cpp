@@ -5,12 +5,13 @@
 #include "dbtools/import_commands.h"
 #include "platform/ui/menu.h"
 #include "platform/ui/resource.h"
+#include "resources/menus/main.h"
 
 namespace {
 
 TEST(ImportMenu, HoldsTheImportsInOrderWithTheTapesInASubMenu) {
   plat::set_resource_dir(KV_SOURCE_DIR "/resources");
-  HMENU menu = LoadMenu(nullptr, 2015);
+  HMENU menu = LoadMenu(nullptr, kMenuSpecialImport);
   ASSERT_NE(menu, nullptr);
   auto items = plat::menu_items(menu);
   ASSERT_EQ(items.size(), 6u);

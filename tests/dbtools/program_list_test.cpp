@@ -4,6 +4,7 @@
 // dbtools/program_export.cpp, dbtools/program_set_commands.cpp
 #include <gtest/gtest.h>
 
+#include "appcore/message_ids.h"
 #include "dbtools/program_sets.h"
 #include "tests/dbtools/program_sets_fixture.h"
 
@@ -235,7 +236,7 @@ TEST_F(ProgramExportTest, NamesThatCollapseToOnePathGetDirectoriesOfTheirOwn) {
 TEST_F(ProgramExportTest, DirectoryTextAndDirectoryFailuresAreTold) {
   long c = AddCustomer("ACME");
   AddProgram({"A1", "DMU50", "", "", "", c});
-  Globals->MessageTexts.Set(109, "%s%sExport %s");
+  Globals->MessageTexts.Set(kMsgExportCustomerDir, "%s%sExport %s");
   ExpectCustomer("ACME");
   driver.expect_message_box(IDOK, "must take the export directory");
   Run(kCmExportProgramsForCustomer);

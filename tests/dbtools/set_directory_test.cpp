@@ -8,6 +8,7 @@
 #include "dbtools/maintenance.h"
 #include "platform/ui/menu.h"
 #include "platform/ui/resource.h"
+#include "resources/menus/main.h"
 #include "tests/dbtools/import_fixture.h"
 
 namespace {
@@ -70,7 +71,7 @@ TEST_F(SetDirectoryTest, DncFailPathSetsEveryRowInUpperCaseAndNoChangesNothing) 
 
 TEST(MaintenanceMenu, HoldsTheOptionsWithTheirSubMenus) {
   plat::set_resource_dir(KV_SOURCE_DIR "/resources");
-  HMENU menu = LoadMenu(nullptr, 2016);
+  HMENU menu = LoadMenu(nullptr, kMenuSpecialOptions);
   ASSERT_NE(menu, nullptr);
   auto items = plat::menu_items(menu);
   ASSERT_EQ(items.size(), 9u);

@@ -26,6 +26,8 @@
 #include "resources/dialogs/logs.h"
 #include "resources/dialogs/program.h"
 #include "resources/dialogs/search.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "tests/dbmodel/layout_peer.h"
 #include "tests/sim/sim_process.h"
 #include "main/register.h"
@@ -69,21 +71,6 @@ enum ControlId : int {
   kSearchAll = 105,
   kEventProgramCreated = 101,
 };
-// The main frame's commands the walk runs.
-enum CommandId : UINT {
-  kCmFileNew = 101,
-  kCmFileOpen = 102,
-  kCmBackups = 107,
-  kCmMachineCycles = 1205,
-  kCmUsers = 1206,
-  kCmViewSystemLog = 7100,
-  kCmLogBaseTypes = 7101,
-  kCmLogChangeCriteria = 7102,
-  kCmMaintainJobs = 7200,
-  kCmConnectNetworkDrive = 401,
-  kCmConnectNetworkPrinter = 402,
-};
-
 // The script the program runs once the start-up is done, then it closes.
 std::function<void(TMainFrame&)> g_script;
 
@@ -272,7 +259,6 @@ TEST_F(DemoDialogs, NoListOrComboShowsTheIdsOfItsLines) {
 // right: no command is left without its window. Run C-Hook alone stays
 // grey, for no C-Hook is installed.
 TEST_F(DemoDialogs, EveryMenuCommandRunsButRunCHook) {
-  constexpr UINT kCmRunCHook = 403;
   std::vector<UINT> grey, items;
   std::function<void(TMainFrame&, HMENU)> walk = [&](TMainFrame& frame, HMENU menu) {
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
@@ -423,14 +409,6 @@ class DemoStory : public DemoDialogs {
   std::unique_ptr<sim::SimProcess> sim_;
 };
 
-// The editor's commands of the story.
-enum EditorCommand : UINT {
-  kCmSave = 103,
-  kCmDncSend = 117,
-  kCmCompare = 555,
-  kCmAddToLog = 556,
-};
-
 TEST_F(DemoStory, LogOnEditSaveWithALogEntryCompareSendAndReceiveBack) {
   const std::string kProgram = "PH-200 HOUSING OP10", kOther = "PH-200 HOUSING OP20";
   const std::string kEdit = "(CHECKED ON THE DEMO STATION)";
@@ -454,7 +432,7 @@ TEST_F(DemoStory, LogOnEditSaveWithALogEntryCompareSendAndReceiveBack) {
         desk::press_enter();
         ASSERT_TRUE(WaitFor([&] { return editor->IsModified(); }, 10s));
         // Save, and the version-log entry of the saved version.
-        editor->SendMessage(WM_COMMAND, kCmSave);
+        editor->SendMessage(WM_COMMAND, kCmFileSave);
         EXPECT_FALSE(editor->IsModified());
         editor->SendMessage(WM_COMMAND, kCmAddToLog);
         // Compare with the second operation of the same part.
@@ -464,7 +442,7 @@ TEST_F(DemoStory, LogOnEditSaveWithALogEntryCompareSendAndReceiveBack) {
         editor->SendMessage(WM_COMMAND, kCmDncSend);
         ASSERT_TRUE(received) << "nothing came back from the machine";
         EXPECT_TRUE(editor->IsModified()) << "the received text counts as changed";
-        editor->SendMessage(WM_COMMAND, kCmSave);
+        editor->SendMessage(WM_COMMAND, kCmFileSave);
         EXPECT_FALSE(editor->IsModified());
         editor->SendMessage(WM_COMMAND, kCmAddToLog);
         editor->PostMessage(WM_CLOSE);

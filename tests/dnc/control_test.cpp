@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "appcore/message_ids.h"
 #include "appcore/text_scan.h"
 #include "dbmodel/job.h"
 #include "dnc/control_window.h"
@@ -26,6 +27,7 @@
 #include "resources/dialogs/dnccontrol.h"
 #include "resources/dialogs/jobs.h"
 #include "resources/dialogs/search.h"
+#include "resources/menus/main.h"
 #include "storage/program_lock.h"
 #include "storage/search_dialogs.h"
 #include "tests/sim/machine_sim.h"
@@ -44,8 +46,9 @@ class ControlTest : public kvdnc::DncServerTest {
   void SetUp() override {
     DncServerTest::SetUp();
     plat::set_resource_dir(KV_SOURCE_DIR "/resources");
-    for (int i = 0; i < 6; i++) Globals->MessageTexts.Set(1113 + i, ("S" + std::to_string(1113 + i)).c_str());
-    Globals->MessageTexts.Set(1141, "Cancel the transfer?");
+    for (int i = 0; i < 6; i++)
+      Globals->MessageTexts.Set(kMsgPortSending + i, ("S" + std::to_string(kMsgPortSending + i)).c_str());
+    Globals->MessageTexts.Set(kMsgCancelTransfer, "Cancel the transfer?");
   }
   // A row list of n rows with COM numbers, named "M<i>".
   static TMultiDncRecord* Rows(int n) {
@@ -187,11 +190,11 @@ TEST_F(ControlServerTest, StartHidesTheMainWindowBehindTheControlWindowAndStopBr
   OnePort();
   RegisterDncCommands();
   Globals->RightsMask = 0xFFFFFFFF;
-  Globals->MessageTexts.Set(1140, "Stop the DNC server?");
+  Globals->MessageTexts.Set(kMsgStopServer, "Stop the DNC server?");
   auto frame = std::make_unique<TCommandHostFrame>(nullptr, "Tramox", nullptr);
   ASSERT_TRUE(frame->Create());
   frame->ShowWindow(SW_SHOW);
-  frame->SendMessage(WM_COMMAND, 25152);
+  frame->SendMessage(WM_COMMAND, kCmDncStart);
   auto* w = dynamic_cast<TDncControll*>(ControlWindow.load());
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->IsWindowVisible());
@@ -211,8 +214,8 @@ TEST_F(ControlServerTest, StartHidesTheMainWindowBehindTheControlWindowAndStopBr
   EXPECT_TRUE(frame->IsWindowVisible());
   ASSERT_TRUE(WaitFor([] { return PortCount == 0; })) << "the server ends";
   frame->Destroy();
-  RegisterFrameCommand(25152, {});
-  RegisterFrameCommand(25154, {});
+  RegisterFrameCommand(kCmDncStart, {});
+  RegisterFrameCommand(kCmDncStop, {});
 }
 
 // The other station of the lock checks: tries once to take the program's

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "appcore/message_ids.h"
 #include "dnc/lsv2_dripfeed.h"
 #include "dnc/lsv2_telegram.h"
 #include "dnc/lsv2_threads.h"
@@ -47,7 +48,7 @@ class Lsv2Test : public kvdnc::DncServerTest {
 
   void SetUp() override {
     DncServerTest::SetUp();
-    Globals->MessageTexts.Set(1830, "Not from here");
+    Globals->MessageTexts.Set(kMsgSendRefused, "Not from here");
   }
   void TearDown() override {
     DncServerTest::TearDown();

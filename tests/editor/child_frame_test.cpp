@@ -12,6 +12,7 @@
 #include "platform/ui/gdi_bmp.h"
 #include "platform/ui/resource.h"
 #include "resources/dialogs/logs.h"
+#include "resources/menus/editor.h"
 #include "storage/dnc_link.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
@@ -36,10 +37,10 @@ TEST_F(ChildFrameTest, AWindowWithoutProgramOffersOnlyTheCommandsThatNeedNone) {
   for (UINT id : {103u, 106u, 556u, 557u, 550u, 115u, 117u, 306u, 9800u, 1231u, 551u, 554u, 102u})
     EXPECT_FALSE(Enabled(f, id)) << id;
   Type(f, "G0 X1\r\n");
-  EXPECT_TRUE(Enabled(f, 103));
+  EXPECT_TRUE(Enabled(f, kCmFileSave));
   Globals->RightsMask = 0x2;
-  EXPECT_FALSE(Enabled(f, 105));
-  EXPECT_TRUE(Enabled(f, 106));
+  EXPECT_FALSE(Enabled(f, kCmEditorImport));
+  EXPECT_TRUE(Enabled(f, kCmEditorExport));
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
   EXPECT_EQ(slots[0], nullptr);
@@ -86,7 +87,7 @@ TEST_F(ChildFrameTest, EveryToolBarButtonHasItsPicture) {
     }
   }
   EXPECT_EQ(buttons.size(), 20u);
-  EXPECT_FALSE(Enabled(f, 1031));
+  EXPECT_FALSE(Enabled(f, kCmEditCommand1031));
   EXPECT_TRUE(Close(f));
 }
 
@@ -98,8 +99,8 @@ TEST_F(ChildFrameTest, AProgramOpensWithItsRowLockedAndASecondWindowIsRefused) {
   EXPECT_EQ(Text(f), "O40\r\nG0 X0\r\n");
   EXPECT_EQ(f->MachineId(), mill);
   EXPECT_EQ(Globals->CurrentProgramId, 0);
-  EXPECT_FALSE(Enabled(f, 103));  // loading is no change
-  EXPECT_TRUE(Enabled(f, 556));
+  EXPECT_FALSE(Enabled(f, kCmFileSave));  // loading is no change
+  EXPECT_TRUE(Enabled(f, kCmAddToLog));
   EXPECT_EQ(CanLockProgram(40, 0), -1);
   EXPECT_GE(CanLockProgram(40, 1), -1);  // KELVLOCK.DBF has no such row
 
@@ -137,20 +138,20 @@ TEST_F(ChildFrameTest, AMazakProgramIsReadOnlyAndItsLockFieldIsNot) {
 TEST_F(ChildFrameTest, SaveWritesTheFileAndLogsOnlyAChangedText) {
   AddMillProgram(40, "O40\r\n");
   TChildFrame* f = Open(40);
-  Command(f, 103);  // unchanged: written, not logged, nothing asked
+  Command(f, kCmFileSave);  // unchanged: written, not logged, nothing asked
   EXPECT_TRUE(SaveLog().empty());
   f->Edit()->SetCaretPos(2, 0);
   Type(f, "M30\r\n");
-  Command(f, 103);
+  Command(f, kCmFileSave);
   EXPECT_EQ(ReadFile(MachPath("P40.NC")), "O40\r\nM30\r\n");
   EXPECT_EQ(SaveLog(), std::vector<std::string>{"TYPE=24"});
-  EXPECT_FALSE(Enabled(f, 103));
+  EXPECT_FALSE(Enabled(f, kCmFileSave));
   // A file that cannot be written: told, the text kept and still changed.
   Type(f, "X");
   std::filesystem::remove_all(Root() + "/mach");
   driver.expect_message_box(IDOK, "could not be saved");
-  Command(f, 103);
-  EXPECT_TRUE(Enabled(f, 103));
+  Command(f, kCmFileSave);
+  EXPECT_TRUE(Enabled(f, kCmFileSave));
   EXPECT_EQ(SaveLog().size(), 1u);
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
@@ -165,10 +166,10 @@ TEST_F(ChildFrameTest, WithAlwaysDoLogSaveAsksForAnEntryAndTheRowStaysLockedThro
     EXPECT_EQ(CanLockProgram(40, 0), -1);
     d.CmCancel();
   });
-  Command(f, 103);
+  Command(f, kCmFileSave);
   EXPECT_EQ(ReadFile(MachPath("P40.NC")), "O40\r\n");
   EXPECT_TRUE(SaveLog().empty());
-  EXPECT_TRUE(Enabled(f, 103));
+  EXPECT_TRUE(Enabled(f, kCmFileSave));
   EXPECT_EQ(CanLockProgram(40, 0), -1);
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
@@ -223,7 +224,7 @@ TEST_F(ChildFrameTest, ClosingWritesTheFontFileThatTheNextWindowReads) {
 TEST_F(ChildFrameTest, TheStatusLineFollowsTheCaretAndTheTempNamesTheWindow) {
   TChildFrame* f = Open(0, 2);
   Type(f, "G0\r\nG1 X2\r\n");
-  Command(f, 28000);
+  Command(f, kCmUpdateStatus);
   EXPECT_EQ(f->LineGadget()->GetText(), "Line : 3/3 (11 bytes)  ");
   EXPECT_EQ(f->PositionGadget()->GetText(), "Pos : 0");
   EXPECT_EQ(f->TempPath("CRNF", "AF1"), Globals->TempDir + "CRNF2.AF1");
@@ -235,7 +236,7 @@ TEST_F(ChildFrameTest, TheStatusLineFollowsTheCaretAndTheTempNamesTheWindow) {
   TChildFrame* g = Open(0);
   EXPECT_EQ(g->LineGadget(), nullptr);
   EXPECT_EQ(g->CycleBox(), nullptr);
-  Command(g, 28000);
+  Command(g, kCmUpdateStatus);
   EXPECT_TRUE(Close(g));
 }
 
@@ -304,12 +305,12 @@ TEST_F(ChildFrameTest, ASavedLogEntryResetsTheTransferCountThroughTheWindowsOwnL
     driver.expect_message_box(IDYES, "Add this entry");
     EXPECT_TRUE(p.click(IDOK));
   });
-  Command(f, 103);
+  Command(f, kCmFileSave);
   EXPECT_EQ(ReadFile(MachPath("P40.NC")), "N2\r\nO40\r\n");
   EXPECT_EQ(PeerRows(DbPath("KELVFILE.DBF"), "NCID SENT"), std::vector<std::string>{"NCID=40 SENT=0"});
   EXPECT_EQ(PeerRows(DbPath("LOG00002.DBF"), "PROGRAM SEND"), std::vector<std::string>{"PROGRAM=40 SEND=5"});
   EXPECT_EQ(CanLockProgram(40, 0), -1);
-  EXPECT_TRUE(Enabled(f, 557));
+  EXPECT_TRUE(Enabled(f, kCmReviewLog));
   EXPECT_TRUE(Close(f));
 }
 
@@ -347,7 +348,7 @@ TEST_F(ChildFrameTest, DncSendHandsTheTextToTheLinkAndTakesAReceivedProgram) {
   AddMillProgram(40, "O40\r\n");
   TChildFrame* f = Open(40);
   Globals->RightsMask = 0;
-  EXPECT_FALSE(Enabled(f, 117)) << "no link registered";
+  EXPECT_FALSE(Enabled(f, kCmDncSend)) << "no link registered";
   const std::string received = Root() + "/RECDNC.TMP";
   kvdb::WriteFileBytes(received, "O40\r\nFROM MACHINE\r\n");
   std::string sent;
@@ -362,18 +363,18 @@ TEST_F(ChildFrameTest, DncSendHandsTheTextToTheLinkAndTakesAReceivedProgram) {
                     },
                     [&] { return received; },
                     {}});
-  EXPECT_FALSE(Enabled(f, 117)) << "no right";
+  EXPECT_FALSE(Enabled(f, kCmDncSend)) << "no right";
   Globals->RightsMask = 0x40000;
-  ASSERT_TRUE(Enabled(f, 117));
+  ASSERT_TRUE(Enabled(f, kCmDncSend));
   Type(f, "N1\r\n");
-  Command(f, 117);
+  Command(f, kCmDncSend);
   EXPECT_EQ(sent, "N1\r\nO40\r\n") << "the unsaved text goes out";
   EXPECT_EQ(machine, mill);
   EXPECT_EQ(Text(f), "N1\r\nO40\r\n");
   answer = IDOK;
-  Command(f, 117);
+  Command(f, kCmDncSend);
   EXPECT_EQ(Text(f), "O40\r\nFROM MACHINE\r\n");
-  EXPECT_TRUE(Enabled(f, 103)) << "a received text is not the stored file";
+  EXPECT_TRUE(Enabled(f, kCmFileSave)) << "a received text is not the stored file";
   SetDncLinkRunner({});
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
@@ -399,7 +400,7 @@ TEST_F(ChildFrameTest, DncSendInDebugModeHasAMonitorForTheTransfer) {
   for (int debug : {0, 1}) {
     Globals->DebugMode = debug;
     events.clear();
-    Command(f, 117);
+    Command(f, kCmDncSend);
     const std::vector<std::string> want =
         debug ? std::vector<std::string>{"monitor", "link", "monitor gone"} : std::vector<std::string>{"link"};
     EXPECT_EQ(events, want);

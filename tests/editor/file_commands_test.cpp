@@ -5,6 +5,7 @@
 #include "platform/file.h"
 #include "platform/ui/filedlg.h"
 #include "resources/dialogs/editor.h"
+#include "resources/menus/editor.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -36,14 +37,14 @@ TEST_F(FileCommandsTest, SaveAsFilesTheTextAsANewProgramWithoutAskingForALogEntr
     p.set_text(IDC_SAVE_PROGRAM_ID, "NEW ONE");
     p.click(IDOK);
   });
-  Command(f, 103);  // Save without a program is Save As
+  Command(f, kCmFileSave);  // Save without a program is Save As
   ASSERT_NE(f->Program(), nullptr);
   long id = f->Program()->NCID;
   EXPECT_EQ(f->GetText(), "NEW ONE");
   EXPECT_EQ(ReadFile(MachPath("P" + std::to_string(id) + ".NC")), "O77\r\n");
   EXPECT_EQ(PeerRows(DbPath("LOG00000.DBF"), "TYPE"), (std::vector<std::string>{"TYPE=7", "TYPE=24"}));
   EXPECT_EQ(CanLockProgram(id, 0), -1);
-  EXPECT_FALSE(Enabled(f, 103));
+  EXPECT_FALSE(Enabled(f, kCmFileSave));
   EXPECT_TRUE(Close(f));
   EXPECT_GE(CanLockProgram(id, 0), 1);
 }
@@ -61,11 +62,11 @@ TEST_F(FileCommandsTest, SaveAsIntoAProgramOpenElsewhereKeepsTheWindowsOwnProgra
     p.click(IDOK);
     driver.expect_message_box(IDOK, "open in an editor");
   });
-  Command(f, 104);
+  Command(f, kCmFileSaveAs);
   EXPECT_EQ(f->Program()->NCID, 40);
   EXPECT_EQ(ReadFile(MachPath("P41.NC")), "O41\r\n");
   EXPECT_EQ(CanLockProgram(40, 0), -1);
-  EXPECT_TRUE(Enabled(f, 103));
+  EXPECT_TRUE(Enabled(f, kCmFileSave));
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
   EXPECT_TRUE(Close(other));
@@ -75,29 +76,29 @@ TEST_F(FileCommandsTest, ImportLoadsAFileAndExportWritesOneWithoutChangingTheWin
   std::string in = Plain("IN.NC", "G1 X5\r\n");
   TChildFrame* f = Open(0);
   ChooseFile(in);
-  Command(f, 105);
+  Command(f, kCmEditorImport);
   EXPECT_EQ(Text(f), "G1 X5\r\n");
   EXPECT_EQ(f->FileName(), in);
   EXPECT_EQ(f->GetText(), in);
-  EXPECT_FALSE(Enabled(f, 103));
+  EXPECT_FALSE(Enabled(f, kCmFileSave));
   Type(f, "M30\r\n");
   std::string out = Root() + "/OUT.NC";
   ChooseFile(out, true);
-  Command(f, 106);
+  Command(f, kCmEditorExport);
   EXPECT_EQ(ReadFile(out), "M30\r\nG1 X5\r\n");
-  EXPECT_TRUE(Enabled(f, 103));
+  EXPECT_TRUE(Enabled(f, kCmFileSave));
   EXPECT_EQ(f->GetText(), in);
   // A file that cannot be read: told, the text as it was. Neither that nor
   // a cancelled choice makes the changed text look saved (Save stays on,
   // closing asks).
   ChooseFile(Root() + "/MISSING.NC");
   driver.expect_message_box(IDOK, "could not be read");
-  Command(f, 105);
+  Command(f, kCmEditorImport);
   EXPECT_EQ(Text(f), "M30\r\nG1 X5\r\n");
-  EXPECT_TRUE(Enabled(f, 103));
+  EXPECT_TRUE(Enabled(f, kCmFileSave));
   driver.expect_dialog("TFileOpenDialog", [](TDialog& d) { d.CloseWindow(IDCANCEL); });
-  Command(f, 105);
-  EXPECT_TRUE(Enabled(f, 103));
+  Command(f, kCmEditorImport);
+  EXPECT_TRUE(Enabled(f, kCmFileSave));
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));
 }
@@ -108,7 +109,9 @@ TEST_F(FileCommandsTest, AppendAndInsertJoinTheTextsInTheWindowsScratchFiles) {
     UINT command;
     long caretLine;
     const char* want;
-  } cases[] = {{111, 2, "A\r\nB\r\nC\r\nT1\r\n"}, {112, 3, "A\r\nB\r\nT1\r\nC\r\n"}, {112, 1, "T1\r\nA\r\nB\r\nC\r\n"}};
+  } cases[] = {{kCmAppendFile, 2, "A\r\nB\r\nC\r\nT1\r\n"},
+               {kCmInsertFile, 3, "A\r\nB\r\nT1\r\nC\r\n"},
+               {kCmInsertFile, 1, "T1\r\nA\r\nB\r\nC\r\n"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.want);
     TChildFrame* f = Open(0, 3);
@@ -117,7 +120,7 @@ TEST_F(FileCommandsTest, AppendAndInsertJoinTheTextsInTheWindowsScratchFiles) {
     ChooseFile(piece);
     Command(f, c.command);
     EXPECT_EQ(Text(f), c.want);
-    EXPECT_TRUE(Enabled(f, 103));
+    EXPECT_TRUE(Enabled(f, kCmFileSave));
     EXPECT_TRUE(plat::file_exists(Globals->TempDir + "CRNF3.AF1"));
     driver.expect_message_box(IDNO, "changed");
     EXPECT_TRUE(Close(f));
@@ -129,16 +132,16 @@ TEST_F(FileCommandsTest, AnInsertThatCannotReadOrWriteLeavesTheTextUnchanged) {
   Type(f, "A\r\nB\r\n");
   ChooseFile(Root() + "/MISSING.NC");
   driver.expect_message_box(IDOK, "could not be read");
-  Command(f, 112);
+  Command(f, kCmInsertFile);
   EXPECT_EQ(Text(f), "A\r\nB\r\n");
   // A cancelled choice deletes the scratch file.
   driver.expect_dialog("TFileOpenDialog", [](TDialog& d) { d.CmCancel(); });
-  Command(f, 111);
+  Command(f, kCmAppendFile);
   EXPECT_FALSE(plat::file_exists(Globals->TempDir + "CRNF0.AF1"));
   // No temporary directory: the text cannot be put aside.
   std::filesystem::remove_all(Root() + "/temp");
   driver.expect_message_box(IDOK, "working file could not be written");
-  Command(f, 111);
+  Command(f, kCmAppendFile);
   EXPECT_EQ(Text(f), "A\r\nB\r\n");
   driver.expect_message_box(IDNO, "changed");
   EXPECT_TRUE(Close(f));

@@ -3,6 +3,8 @@
 // file without program, four windows at most, and the commands that need
 // dialogs not present stay without handler.
 #include "app/main_frame.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 
@@ -44,7 +46,7 @@ TEST_F(FrameCommandsTest, OpenNamedProgramOpensTheProgramAskedForAndNeverAStaleF
   kvdb::WriteFileBytes(copy, "OLD VERSION\r\n");
   Globals->CurrentProgramId = 40;
   Globals->StartFile.Set(stale.c_str());
-  frame->SendMessage(WM_COMMAND, 29000);
+  frame->SendMessage(WM_COMMAND, kCmOpenNamedProgram);
   driver.pump();
   ASSERT_NE(frame->Children[0], nullptr);
   ASSERT_NE(frame->Children[0]->Program(), nullptr);
@@ -52,22 +54,22 @@ TEST_F(FrameCommandsTest, OpenNamedProgramOpensTheProgramAskedForAndNeverAStaleF
   // A stored version asked for by its file: a window without program.
   Globals->CurrentProgramId = 0;
   Globals->StartFile.Set(copy.c_str());
-  frame->SendMessage(WM_COMMAND, 29000);
+  frame->SendMessage(WM_COMMAND, kCmOpenNamedProgram);
   Globals->StartFile.Set(stale.c_str());  // changed before the window loads
   driver.pump();
   ASSERT_NE(frame->Children[1], nullptr);
   EXPECT_EQ(frame->Children[1]->Program(), nullptr);
   EXPECT_EQ(Text(frame->Children[1]), "OLD VERSION\r\n");
   EXPECT_EQ(frame->Children[1]->GetText(), copy);
-  EXPECT_FALSE(Enabled(frame->Children[1], 103));
+  EXPECT_FALSE(Enabled(frame->Children[1], kCmFileSave));
 }
 
 TEST_F(FrameCommandsTest, FourWindowsAtMostAndNoHandlerWithoutTheirDialogs) {
   Globals->StartFile.Set((Root() + "/none.NC").c_str());
-  for (int i = 0; i < 4; i++) frame->SendMessage(WM_COMMAND, 1213);
+  for (int i = 0; i < 4; i++) frame->SendMessage(WM_COMMAND, kCmOpenEditorWindow);
   for (TChildFrame* c : frame->Children) ASSERT_NE(c, nullptr);
   TChildFrame* first = frame->Children[0];
-  frame->SendMessage(WM_COMMAND, 1213);
+  frame->SendMessage(WM_COMMAND, kCmOpenEditorWindow);
   EXPECT_EQ(frame->Children[0], first);
   driver.expect_message_box(IDOK, "could not be read");
   driver.expect_message_box(IDOK, "could not be read");
@@ -78,24 +80,24 @@ TEST_F(FrameCommandsTest, FourWindowsAtMostAndNoHandlerWithoutTheirDialogs) {
   for (UINT id : {101u, 110u, 102u}) EXPECT_FALSE(HasFrameCommand(id)) << id;
   SetProgramChooser([](TWindow*) { return 0L; });
   RegisterEditorCommands();
-  EXPECT_TRUE(HasFrameCommand(102));
-  EXPECT_TRUE(first->IsCommandEnabled(102));
+  EXPECT_TRUE(HasFrameCommand(kCmFileOpen));
+  EXPECT_TRUE(first->IsCommandEnabled(kCmFileOpen));
   SetProgramChooser(nullptr);
 }
 
 TEST_F(FrameCommandsTest, NewFromAnEditorRunsTheFramesNewOnce) {
   Globals->StartFile.Set((Root() + "/none.NC").c_str());
   driver.expect_message_box(IDOK, "could not be read");
-  frame->SendMessage(WM_COMMAND, 1213);
+  frame->SendMessage(WM_COMMAND, kCmOpenEditorWindow);
   driver.pump();
   ASSERT_NE(frame->Children[0], nullptr);
   int runs = 0;
-  RegisterFrameCommand(101, [&](TFrameWindow&, UINT) { ++runs; });
+  RegisterFrameCommand(kCmFileNew, [&](TFrameWindow&, UINT) { ++runs; });
   // The editor is the active child: the frame's chain reaches it first.
-  frame->Children[0]->SendMessage(WM_COMMAND, 101);
+  frame->Children[0]->SendMessage(WM_COMMAND, kCmFileNew);
   driver.pump();
   EXPECT_EQ(runs, 1);
-  RegisterFrameCommand(101, nullptr);
+  RegisterFrameCommand(kCmFileNew, nullptr);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/ui/dc.h"
 #include "platform/ui/enabler.h"
+#include "resources/menus/editor.h"
 #include "tests/ledit/ledit_support.h"
 
 using namespace ledittest;
@@ -262,20 +263,20 @@ TEST_F(LeditWrapper, StandardCommandsMapToTheControlsNumbers) {
   auto* e = new Spy<TLEdit>(&parent, kEditId, "", 0, 0, 300, 100);
   ASSERT_TRUE(e->Create());
   type(*e, "ab");
-  EXPECT_EQ(TLEdit::ControlCommandOf(24326), 1033u);
+  EXPECT_EQ(TLEdit::ControlCommandOf(kCmStdEditClearAll), LEC_CLEARALL);
   EXPECT_EQ(TLEdit::ControlCommandOf(24999), 0u);
   e->Seen.clear();
-  TCommandEnabler undo(24321), other(24999);
+  TCommandEnabler undo(kCmStdEditUndo), other(24999);
   e->CeEditCommand(undo);
   e->CeEditCommand(other);
   EXPECT_TRUE(undo.GetEnabled());
   EXPECT_FALSE(other.GetEnabled());
-  EXPECT_EQ(e->Seen, (std::vector<Msg>{{LEM_CANDO, 1011, 0}, {LEM_CANDO, 0, 0}}));
-  ::SendMessage(*e, WM_COMMAND, 24321, 0);  // undo
+  EXPECT_EQ(e->Seen, (std::vector<Msg>{{LEM_CANDO, LEC_UNDO, 0}, {LEM_CANDO, 0, 0}}));
+  ::SendMessage(*e, WM_COMMAND, kCmStdEditUndo, 0);
   EXPECT_EQ(all_text(*e), "");
-  ::SendMessage(*e, WM_COMMAND, 1012, 0);   // redo, passed on as it is
+  ::SendMessage(*e, WM_COMMAND, kCmEditRedo, 0);  // passed on as it is
   EXPECT_EQ(all_text(*e), "ab");
-  ::SendMessage(*e, WM_COMMAND, 24326, 0);  // clear all
+  ::SendMessage(*e, WM_COMMAND, kCmStdEditClearAll, 0);
   EXPECT_EQ(all_text(*e), "");
 }
 

@@ -6,6 +6,7 @@
 #include "editor/nc_line_options.h"
 #include "editor/user_prefs.h"
 #include "resources/dialogs/nctools.h"
+#include "resources/menus/editor.h"
 #include "tests/editor/editor_fixture.h"
 
 namespace {
@@ -36,16 +37,16 @@ TEST_F(NcTextCommandsTest, RenumberingRunsOnTheWindowsTextAndSaveAsMacroWaitsFor
 
   // Save As Macro needs a program and a selection; Insert macro is
   // always offered.
-  EXPECT_FALSE(Enabled(f, 306));
+  EXPECT_FALSE(Enabled(f, kCmSaveAsMacro));
   f->Edit()->SetSelection(1, 1, 2, 1);
   ASSERT_GT(f->Edit()->SendMessage(LEM_HASSEL, 0, 0), 0);
   for (UINT id : {301u, 302u, 304u, 305u, 306u, 307u, 1226u, 1227u, 1228u}) EXPECT_TRUE(Enabled(f, id)) << id;
 
   // Cancelling the options leaves the text as it was.
   driver.expect_dialog(TLineOptionDialog::kResourceId, [](TDialog& d) { Pilot(d).click(IDCANCEL); });
-  Command(f, 301);
+  Command(f, kCmInsertLineNumbers);
   EXPECT_EQ(Text(f), original);
-  EXPECT_FALSE(Enabled(f, 103));
+  EXPECT_FALSE(Enabled(f, kCmFileSave));
 
   driver.expect_dialog(TLineOptionDialog::kResourceId, [](TDialog& d) {
     Pilot p(d);
@@ -53,16 +54,16 @@ TEST_F(NcTextCommandsTest, RenumberingRunsOnTheWindowsTextAndSaveAsMacroWaitsFor
     p.set_text(IDC_LINE_NUMBERS_EXCLUSION, "%");
     p.click(IDOK);
   });
-  Command(f, 301);
+  Command(f, kCmInsertLineNumbers);
   EXPECT_EQ(Text(f), "%\r\nN10 G0 X1\r\nN12 G1");
-  EXPECT_TRUE(Enabled(f, 103));  // the rewritten text is a change to save
+  EXPECT_TRUE(Enabled(f, kCmFileSave));  // the rewritten text is a change to save
   // The pass goes through the window's own scratch files and leaves none;
   // the program's file is written only by Save.
   EXPECT_FALSE(std::filesystem::exists(f->TempPath("CRNF", "RF1")));
   EXPECT_FALSE(std::filesystem::exists(f->TempPath("CRNF", "RF2")));
   EXPECT_EQ(ReadFile(MachPath("P40.NC")), original);
 
-  Command(f, 302);
+  Command(f, kCmRemoveLineNumbers);
   EXPECT_EQ(Text(f), "%\r\nG0 X1\r\nG1");
 
   driver.expect_message_box(IDNO, "changed");

@@ -13,6 +13,8 @@
 #include "app/main_frame.h"
 #include "resources/dialogs/masterdata.h"
 #include "resources/dialogs/setup_sheet_pages.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "storage/program_lock.h"
 #include "tests/editor/editor_fixture.h"
 #include "tests/render/render_support.h"
@@ -72,21 +74,21 @@ TEST_F(EditorScreenTest, AStoredProgramIsEditedSavedFromTheMenuAndClosed) {
   app.Script = [&](TMainFrame& frame) {
     // As the program search hands it over.
     Globals->CurrentProgramId = 40;
-    frame.PostMessage(WM_COMMAND, 9000);
+    frame.PostMessage(WM_COMMAND, kCmOpenEditor);
     ASSERT_TRUE(desk::run_until([&] { return frame.Children[0] && frame.Children[0]->IsWindowVisible(); }, 5s));
     TChildFrame* child = frame.Children[0];
-    EXPECT_FALSE(child->IsCommandEnabled(103));
+    EXPECT_FALSE(child->IsCommandEnabled(kCmFileSave));
     HWND edit = child->Edit()->GetHandle();
     // The click of typing puts the caret at the end of the text.
     ASSERT_TRUE(desk::type(edit, "M30"));
     desk::press_enter();
     ASSERT_TRUE(desk::run_until([&] { return Text(child) == "O40\r\nG0 X0\r\nM30\r\n"; }, 3s)) << Text(child);
     EXPECT_GT(rendertest::screenshot("editor_window.png"), 0.0);
-    EXPECT_TRUE(desk::menu_item_enabled(frame.GetHandle(), 103));
-    ASSERT_TRUE(desk::choose_menu(frame.GetHandle(), 103));
+    EXPECT_TRUE(desk::menu_item_enabled(frame.GetHandle(), kCmFileSave));
+    ASSERT_TRUE(desk::choose_menu(frame.GetHandle(), kCmFileSave));
     ASSERT_TRUE(desk::run_until([&] { return ReadFile(MachPath("P40.NC")) == "O40\r\nG0 X0\r\nM30\r\n"; }, 3s));
     EXPECT_EQ(CanLockProgram(40, 0), -1);
-    ASSERT_TRUE(desk::choose_menu(frame.GetHandle(), 118));
+    ASSERT_TRUE(desk::choose_menu(frame.GetHandle(), kCmCloseEditor));
     closed = desk::run_until([&] { return frame.Children[0] == nullptr; }, 3s);
   };
   app.Run();
@@ -118,7 +120,7 @@ TEST_F(EditorScreenTest, AMacroTravelsThroughTheDesktopsClipboard) {
   std::string savedClip, insertedClip;
   app.Script = [&](TMainFrame& frame) {
     Globals->CurrentProgramId = 40;
-    frame.PostMessage(WM_COMMAND, 9000);
+    frame.PostMessage(WM_COMMAND, kCmOpenEditor);
     ASSERT_TRUE(desk::run_until([&] { return frame.Children[0] && frame.Children[0]->IsWindowVisible(); }, 5s));
     TChildFrame* child = frame.Children[0];
     desk::set_modal_hook([&](TDialog& d) {
@@ -141,10 +143,10 @@ TEST_F(EditorScreenTest, AMacroTravelsThroughTheDesktopsClipboard) {
       desk::run_until([&] { return d.HasEnded(); }, 3s);
     });
     child->Edit()->SetSelection(2, 0, 3, 0);
-    child->PostMessage(WM_COMMAND, 306);
+    child->PostMessage(WM_COMMAND, kCmSaveAsMacro);
     ASSERT_TRUE(desk::run_until([&] { return child->MacroBox()->GetCount() == 1; }, 5s));
     child->Edit()->SetSelection(4, 0, 4, 0);
-    child->PostMessage(WM_COMMAND, 1227);
+    child->PostMessage(WM_COMMAND, kCmInsertMacro);
     ASSERT_TRUE(desk::run_until([&] { return Text(child) == "O40\r\nG28 Z0\r\nM30\r\nG28 Z50"; }, 5s)) << Text(child);
     insertedClip = SystemClipboard();
     // Closing asks about the changed text: not saved.
@@ -180,7 +182,7 @@ TEST_F(EditorScreenTest, SetupSheetPagesShowTheirLabelledFields) {
   bool page2 = false, page2Ended = false;
   app.Script = [&](TMainFrame& frame) {
     Globals->CurrentProgramId = 40;
-    frame.PostMessage(WM_COMMAND, 9000);
+    frame.PostMessage(WM_COMMAND, kCmOpenEditor);
     ASSERT_TRUE(desk::run_until([&] { return frame.Children[0] && frame.Children[0]->IsWindowVisible(); }, 5s));
     desk::set_modal_hook([&](TDialog& d) {
       HWND h = d.GetHandle();
@@ -201,7 +203,7 @@ TEST_F(EditorScreenTest, SetupSheetPagesShowTheirLabelledFields) {
       desk::run_until([&] { return d.HasEnded(); }, 3s);
       if (d.GetTemplateId() == IDD_SETUP_PAGE2) page2Ended = d.HasEnded();
     });
-    ASSERT_TRUE(desk::choose_menu(frame.GetHandle(), 554));
+    ASSERT_TRUE(desk::choose_menu(frame.GetHandle(), kCmSetupSheets));
     ASSERT_TRUE(desk::run_until([&] { return !sheets.empty(); }, 5s));
   };
   app.Run();
@@ -222,7 +224,7 @@ TEST_F(EditorScreenTest, AMinimisedOrMaximisedWindowLeavesItsNormalPlace) {
   app.Script = [&](TMainFrame& frame) {
     for (UINT state : {UINT(SC_MINIMIZE), UINT(SC_MAXIMIZE)}) {
       Globals->CurrentProgramId = 40;
-      frame.SendMessage(WM_COMMAND, 9000);
+      frame.SendMessage(WM_COMMAND, kCmOpenEditor);
       TChildFrame* child = frame.Children[0];
       ASSERT_NE(child, nullptr);
       const TRect normal = child->GetWindowRect();
@@ -275,7 +277,7 @@ TEST_F(EditorScreenTest, NewEditorsCascadeInsideTheClientAndTwoIdleOnesCostNothi
   app.Script = [&](TMainFrame& frame) {
     for (long id : {41L, 42L}) {
       Globals->CurrentProgramId = static_cast<int>(id);
-      frame.SendMessage(WM_COMMAND, 9000);
+      frame.SendMessage(WM_COMMAND, kCmOpenEditor);
     }
     ASSERT_TRUE(desk::run_until([&] { return frame.Children[1] && frame.Children[1]->IsWindowVisible(); }, 5s));
     TWindow* client = frame.GetClientWindow();

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "appcore/globals.h"
+#include "appcore/message_ids.h"
 #include "dbmodel/counter.h"
 #include "dbmodel/engine_context.h"
 #include "dbmodel/filetable.h"
@@ -33,6 +34,7 @@
 #include "dbmodel/machine.h"
 #include "dbmodel/syslog.h"
 #include "platform/msgbox.h"
+#include "tests/fuzz/memory_dir.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kvfuzz {
@@ -63,7 +65,7 @@ class DncStation {
     Globals->LogTexts.Set(26, "Temp %s %s %s by %s%s");
     Globals->LogTexts.Set(28, "Backup %s %s %s by %s%s");
     Globals->LogTexts.Set(29, "New %s %s %s by %s%s");
-    Globals->MessageTexts.Set(309, "TRANSFER FAILED");
+    Globals->MessageTexts.Set(kMsgTransferFailed, "TRANSFER FAILED");
     DbEngine* c = DbContext;
     c->silent_errors = 1;
     c->report_create_errors = 0;
@@ -267,7 +269,7 @@ class DncStation {
     return false;
   }
 
-  kvtest::ScratchDir base_;
+  MemoryDir base_;
   int notify_ = -1;
   std::map<int, std::string> watched_;
   std::set<std::string> ownFiles_;

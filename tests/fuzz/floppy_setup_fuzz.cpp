@@ -36,7 +36,7 @@
 #include "dnc/setup_fields.h"
 #include "platform/msgbox.h"
 #include "platform/path.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/fuzz/memory_dir.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ class Lines : public TListLines {
 };
 
 struct Disk {
-  kvtest::ScratchDir dir{"kv-fuzz-floppy"};
+  kvfuzz::MemoryDir dir{"kv-fuzz-floppy"};
   TGlobals globals;
   std::string files[3];
 

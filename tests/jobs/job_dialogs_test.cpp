@@ -8,6 +8,7 @@
 #include "dnc/job_dialogs.h"
 #include "platform/msgbox.h"
 #include "resources/dialogs/jobs.h"
+#include "resources/menus/main.h"
 #include "tests/jobs/job_fixture.h"
 
 namespace {
@@ -356,10 +357,10 @@ TEST_F(JobDialogTest, DatabaseCreationMakesBothJobFilesAndCommandsAreRegistered)
   EXPECT_EQ(Globals->RebuildDatabase(), 1);
   EXPECT_EQ(kvdb::PeerLayout(Root(), DbPath(kJobFile)), "ID:N:10 MACH:N:10 NAME:C:40 PART:C:25 MEMO:M:10 | 0");
   EXPECT_EQ(kvdb::PeerLayout(Root(), DbPath(kJobLineFile)), "ID:N:10 JOB:N:10 PROG:N:10 PROGNR:N:10 | 0");
-  EXPECT_FALSE(HasFrameCommand(7200));
+  EXPECT_FALSE(HasFrameCommand(kCmMaintainJobs));
   RegisterJobCommands();
-  EXPECT_TRUE(HasFrameCommand(7200));
-  EXPECT_TRUE(HasFrameCommand(1229));
+  EXPECT_TRUE(HasFrameCommand(kCmMaintainJobs));
+  EXPECT_TRUE(HasFrameCommand(kCmCreateJobFile));
   // A cancelled file choice opens the editor on a new file.
   {
     TCommandHostFrame frame(nullptr, "frame", nullptr);
@@ -370,10 +371,10 @@ TEST_F(JobDialogTest, DatabaseCreationMakesBothJobFilesAndCommandsAreRegistered)
       EXPECT_TRUE(static_cast<TMakeJobFileDlg&>(d).FileName.empty());
       Pilot(d).click(IDCANCEL);
     });
-    EXPECT_TRUE(frame.RouteCommand(1229));
+    EXPECT_TRUE(frame.RouteCommand(kCmCreateJobFile));
   }
-  RegisterFrameCommand(7200, nullptr);
-  RegisterFrameCommand(1229, nullptr);
+  RegisterFrameCommand(kCmMaintainJobs, nullptr);
+  RegisterFrameCommand(kCmCreateJobFile, nullptr);
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 
 #include "dbmodel/machine.h"
 #include "app/frame_commands.h"
+#include "app/users_lines.h"
 #include "editor/cycle_command.h"
 #include "editor/cycle_edit.h"
 #include "editor/cycle_run.h"
 #include "platform/path.h"
 #include "resources/dialogs/nctools.h"
+#include "resources/menus/main.h"
 #include "tests/nctools/nc_fixture.h"
 
 namespace {
@@ -213,6 +215,54 @@ TEST_F(CycleEdit, ClearAndDeleteAskFirst) {
   EXPECT_FALSE(Has(params, "G84"));
 }
 
+// Another station deletes the cycle while its parameter is edited here:
+// Modify is refused with a message, the deleted rows stay as they were and
+// the dialog shows the cycles that are left.
+TEST_F(CycleEdit, AModifyOfAParameterOfACycleDeletedElsewhereIsRefused) {
+  plat::GTestUiDriver driver;
+  MakeCycle(driver, 4, "TAP");
+  MakeCycle(driver, 4, "BORE");
+  const auto before = PeerRows(DbPath("KELVCYC4.DBF"));
+  driver.expect_dialog(TEditCycles::kResourceId, [&](TDialog& d) {
+    Pilot p(d);
+    ASSERT_EQ(p.lines(IDC_CYCLES_CYCLE).size(), 2u);
+    p.select(IDC_CYCLES_CYCLE, 1);
+    p.select(IDC_CYCLES_PARAMS, 2);
+    p.set_text(IDC_CYCLES_CODE, "G84");
+    p.click(IDC_CYCLES_REQUIRED);
+    {
+      // As the other station's Delete does it.
+      const long cycle = SelectedLineId(*static_cast<TEditCycles&>(d).CycleBox);
+      TcbCycleTable cycles("KELVCYC3.DBF", 0, 0);
+      ASSERT_NE(cycles.DeleteById(cycle), 0);
+      TcbParamTable params("KELVCYC4.DBF", 0, 0);
+      ASSERT_NE(params.DeleteOfOwner(cycle), 0);
+    }
+    const size_t boxes = driver.message_boxes().size();
+    driver.expect_message_box(IDOK, "deleted at another station");
+    p.click(IDC_CYCLES_MODIFY);
+    EXPECT_EQ(driver.message_boxes().size(), boxes + 1);
+    ASSERT_EQ(p.lines(IDC_CYCLES_CYCLE).size(), 1u);
+    EXPECT_EQ(p.lines(IDC_CYCLES_PARAMS).size(), 15u);
+    // The parameter shown now is the cycle left's, and Modify stores it.
+    p.set_text(IDC_CYCLES_CODE, "G85");
+    p.click(IDC_CYCLES_MODIFY);
+    p.click(IDCANCEL);
+  });
+  TEditCycles dlg(nullptr, 4);
+  dlg.Execute();
+  const auto after = PeerRows(DbPath("KELVCYC4.DBF"));
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_EQ(Count(after, "* "), 15u);
+  for (const std::string& r : after) {
+    EXPECT_EQ(r.find("G84"), std::string::npos) << r;
+    if (r.rfind("* ", 0) == 0) {
+      EXPECT_NE(r.find("FLAG=0 "), std::string::npos) << r;
+    }
+  }
+  EXPECT_EQ(Count(after, "CODE=G85"), 1u);
+}
+
 TEST_F(CycleEdit, CyclesTravelByFloppyToAnotherMachineType) {
   plat::GTestUiDriver driver;
   MakeCycle(driver, 4, "DRILL");
@@ -309,14 +359,14 @@ TEST_F(CycleEdit, TestButtonRunsTheFillInWithoutInsert) {
 TEST_F(CycleEdit, FrameCommandChoosesTheMachineFirst) {
   SetMachineChooser({});
   RegisterCycleCommands();
-  EXPECT_FALSE(HasFrameCommand(1205));  // no chooser yet: grey
+  EXPECT_FALSE(HasFrameCommand(kCmMachineCycles));  // no chooser yet: grey
   int answer = 0;
   SetMachineChooser([&](TWindow*, long* id) {
     *id = machine_;
     return answer;
   });
   RegisterCycleCommands();
-  EXPECT_TRUE(HasFrameCommand(1205));
+  EXPECT_TRUE(HasFrameCommand(kCmMachineCycles));
   TWindow frame(nullptr, "Main");
   CmMachineCycles(frame);  // cancelled: no dialog
   answer = 1;

@@ -4,6 +4,7 @@
 
 #include "editor/cycle_run.h"
 #include "resources/dialogs/nctools.h"
+#include "resources/menus/editor.h"
 #include "tests/nctools/nc_fixture.h"
 
 namespace {
@@ -148,7 +149,7 @@ class TEditorStandIn : public TWindow {
  public:
   TEditorStandIn() : TWindow(nullptr, "Editor") { Attr.Style = WS_OVERLAPPEDWINDOW; }
   LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-    if (msg == WM_COMMAND && LOWORD(wp) == 1228) Inserted.push_back(Globals->CycleText.get());
+    if (msg == WM_COMMAND && LOWORD(wp) == kCmInsertBlock) Inserted.push_back(Globals->CycleText.get());
     return TWindow::DefWindowProc(msg, wp, lp);
   }
   std::vector<std::string> Inserted;

@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "appcore/message_ids.h"
 #include "dnc/dnclog.h"
 #include "formats/mazak_tape.h"
 #include "platform/ui/resource.h"
@@ -102,7 +103,7 @@ class NoiseTest : public kvdnc::DncTest {
     plat::set_time_scale(kTimeScale);
     Globals->LogTexts.Set(1, "Sent %s %s %s");
     Globals->LogTexts.Set(2, "Cancelled %s %s %s");
-    Globals->MessageTexts.Set(1136, "Failed ");
+    Globals->MessageTexts.Set(kMsgFailedTransferPrefix, "Failed ");
     plat::set_resource_dir(KV_SOURCE_DIR "/resources");
     Globals->DebugMode = 1;
     CreateDncDebugWindows(nullptr);

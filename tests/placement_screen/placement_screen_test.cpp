@@ -33,6 +33,8 @@
 #include "platform/ui/resource.h"
 #include "resources/dialogs/program.h"
 #include "resources/dialogs/search.h"
+#include "resources/menus/editor.h"
+#include "resources/menus/main.h"
 #include "tests/render/render_support.h"
 
 namespace {
@@ -41,7 +43,6 @@ namespace fs = std::filesystem;
 
 enum DialogId : int { kDlgLogon = 2 };
 enum ControlId : int { kLogonUser = 101, kLogonPassword = 102 };
-enum CommandId : UINT { kCmFileOpen = 102, kCmMemorandum = 550, kCmFormattedPrint = 9800, kCmOpenEditor = 9000 };
 
 const std::string kFirst = "PH-200 HOUSING OP10", kSecond = "PH-200 HOUSING OP20";
 // Far enough for an editor that runs on a slow machine.

@@ -54,8 +54,15 @@ TEST_F(MenuTest, BadResourceFilesNameTheLine) {
       {"menu 1\n  item 5 \"A\" bold\nend\n", "t:2: unknown item option 'bold'"},
       {"accelerators 2\n  key Meta+Q 5\nend\n", "t:2: expected: key <keys> <command>"},
       {"accelerators 2\n  key F2 5\n", "t:1: accelerators 2 have no end"},
-      {"item 5 \"A\"\n", "t:1: expected: menu <id> or accelerators <id>"},
-      {"menu 99999999\nend\n", "t:1: expected: menu <id> or accelerators <id>"},
+      {"item 5 \"A\"\n", "t:1: expected: menu <id>, accelerators <id> or commands"},
+      {"menu 99999999\nend\n", "t:1: expected: menu <id>, accelerators <id> or commands"},
+      // Names: one number each, one name for a command, keys by a name of the file.
+      {"menu 1 kMenuA\n  item 5 kCmA \"A\"\n  item 6 kCmA \"B\"\nend\n", "t:3: name kCmA stands for 5 already, not 6"},
+      {"menu 1\n  item 5 kCmA \"A\"\n  item 5 kCmB \"B\"\nend\n", "t:3: command 5 is named kCmA already, not kCmB"},
+      {"menu 1 kCmA\n  item 1 kCmA \"A\"\nend\n", "t:2: name kCmA stands for 1 already, not 1"},
+      {"commands\n  command 5 kCmA\n  command 5\nend\n", "t:3: expected: command <command> <name>"},
+      {"commands\n  command 5 kCmA\n", "t:1: commands have no end"},
+      {"accelerators 2\n  key F2 kCmA\nend\n", "t:2: key names command kCmA, which the file does not name"},
   };
   for (const Case& c : cases) {
     plat::MenuParseResult r = plat::parse_menu_resources(c.text, "t");
@@ -74,6 +81,38 @@ TEST_F(MenuTest, BadResourceFilesNameTheLine) {
     EXPECT_EQ(LoadAccelerators(nullptr, 7003), nullptr);
   }
   EXPECT_EQ(errors, (std::vector<std::string>{"menu resource 7002 is missing", "accelerator table 7003 is missing"}));
+}
+
+// The names beside the numbers are for the build's header: the program
+// reads the same menus and keys with them as without them.
+TEST_F(MenuTest, NamesBesideTheNumbersChangeNothingShown) {
+  const char* named =
+      "menu 1 kMenuFile\n  item 5 kCmOpen \"&Open\\tF2\" grayed\n  separator\n  popup \"&More\"\n"
+      "    item 6 kCmMore \"M\"\n  end\nend\n"
+      "commands\n  command 9 kCmHidden\nend\n"
+      "accelerators 2 kAccelMain\n  key F2 kCmOpen\n  key F3 kCmHidden\n  key F4 6\nend\n";
+  const char* bare =
+      "menu 1\n  item 5 \"&Open\\tF2\" grayed\n  separator\n  popup \"&More\"\n"
+      "    item 6 \"M\"\n  end\nend\n"
+      "accelerators 2\n  key F2 5\n  key F3 9\n  key F4 6\nend\n";
+  plat::MenuParseResult a = plat::parse_menu_resources(named, "named"), b = plat::parse_menu_resources(bare, "bare");
+  ASSERT_EQ(a.error, "");
+  ASSERT_EQ(a.menus.size(), 1u);
+  ASSERT_EQ(a.menus[0].items.size(), 3u);
+  EXPECT_EQ(a.menus[0].items[0].id, 5u);
+  EXPECT_EQ(a.menus[0].items[0].text, "&Open\tF2");
+  EXPECT_EQ(a.menus[0].items[0].flags, b.menus[0].items[0].flags);
+  EXPECT_EQ(a.menus[0].items[2].children[0].id, 6u);
+  ASSERT_EQ(a.accels.size(), 1u);
+  ASSERT_EQ(a.accels[0].entries.size(), b.accels[0].entries.size());
+  for (size_t i = 0; i < a.accels[0].entries.size(); ++i) {
+    EXPECT_EQ(a.accels[0].entries[i].cmd, b.accels[0].entries[i].cmd) << i;
+    EXPECT_EQ(a.accels[0].entries[i].key, b.accels[0].entries[i].key) << i;
+  }
+  std::vector<std::string> names;
+  for (const auto& n : a.names) names.push_back(n.name + "=" + std::to_string(n.id));
+  EXPECT_EQ(names, (std::vector<std::string>{"kMenuFile=1", "kCmOpen=5", "kCmMore=6", "kCmHidden=9", "kAccelMain=2"}));
+  EXPECT_TRUE(b.names.empty());
 }
 
 TEST_F(MenuTest, TheProgramsMenusAndKeys) {

@@ -14,6 +14,7 @@
 #include "platform/ui/filedlg.h"
 #include "platform/ui/plugin_services.h"
 #include "platform/ui/print.h"
+#include "resources/menus/editor.h"
 #include "tests/editor/editor_fixture.h"
 #include "tests/support/run_command.h"
 
@@ -69,7 +70,7 @@ TEST_F(PluginsTest, FormattedPrintGivesPagesWithTheProgramsNameAndPageNumbers) {
   TChildFrame* f = Open(1);
   driver.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) { d.CmOk(); });
   driver.expect_message_box(IDOK, "PRG1 was printed to ");
-  Command(f, 9800);
+  Command(f, kCmFormattedPrint);
   std::string box = driver.message_boxes().back().text;
   std::string pdf = box.substr(box.find(" to ") + 4);
   ASSERT_TRUE(std::filesystem::exists(pdf)) << box;
@@ -90,7 +91,7 @@ TEST_F(PluginsTest, FormattedPrintGivesPagesWithTheProgramsNameAndPageNumbers) {
   EXPECT_EQ(body, lines);
   // Cancelled in the print dialog: nothing printed, nothing told.
   driver.expect_dialog(TPrintDialog::kTemplate, [](TDialog& d) { d.CmCancel(); });
-  Command(f, 9800);
+  Command(f, kCmFormattedPrint);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Root() + "/print"), {}), 1);
 }
 
@@ -128,14 +129,14 @@ TEST_F(PluginsTest, PicturesOfTheProgramAreListedAndShown) {
     problem = static_cast<TPictureViewer&>(d).Problem();
     d.CmCancel();
   });
-  Command(f, 551);
+  Command(f, kCmPictures);
   EXPECT_EQ(listed, (std::vector<std::string>{"prg1-clamping.PNG", "PRG1.png"}));
   EXPECT_EQ(problem, "") << "the first picture is shown";
   // A program without pictures: told.
   AddMillProgram(2, "N10 G0\r\n");
   TChildFrame* g = Open(2, 1);
   driver.expect_message_box(IDOK, "There are no pictures of PRG2");
-  Command(g, 551);
+  Command(g, kCmPictures);
 }
 
 TEST_F(PluginsTest, MemoEditorTextIsReadBackAfterItCloses) {
@@ -150,7 +151,7 @@ TEST_F(PluginsTest, MemoEditorTextIsReadBackAfterItCloses) {
     p.set_text(TTextFileDialog::kEditId, "Clamp at the left side\r\nTorque 40 Nm");
     d.CmOk();
   });
-  Command(f, 550);
+  Command(f, kCmMemorandum);
   EXPECT_EQ(shown, "Clamp at the left");
   EXPECT_EQ(Memo(1), "Clamp at the left side\r\nTorque 40 Nm");
   // Cancelled: the memo stays.
@@ -158,7 +159,7 @@ TEST_F(PluginsTest, MemoEditorTextIsReadBackAfterItCloses) {
     plat::Pilot(d).set_text(TTextFileDialog::kEditId, "lost");
     d.CmCancel();
   });
-  Command(f, 550);
+  Command(f, kCmMemorandum);
   EXPECT_EQ(Memo(1), "Clamp at the left side\r\nTorque 40 Nm");
 }
 

@@ -1,6 +1,7 @@
 // The version log viewer: lists, the chosen entry, delete with the copy,
 // restore, open and the compare modes.
 #include "resources/dialogs/logs.h"
+#include "resources/menus/main.h"
 #include "storage/log_view.h"
 #include "platform/ui/ctlcolor.h"
 #include "platform/ui/gdi_object.h"
@@ -21,8 +22,8 @@ class Probe : public TWindow {
   DECLARE_RESPONSE_TABLE(Probe);
 };
 DEFINE_RESPONSE_TABLE1(Probe, TWindow)
-  EV_COMMAND(29001, CmReload),
-  EV_COMMAND(29000, CmOpen),
+  EV_COMMAND(kCmReloadProgram, CmReload),
+  EV_COMMAND(kCmOpenNamedProgram, CmOpen),
 END_RESPONSE_TABLE;
 
 struct CompareCall {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/frame_commands.h"
+#include "resources/menus/main.h"
 #include "storage/storage_commands.h"
 #include "tests/storage/log_fixture.h"
 
@@ -22,7 +23,7 @@ TEST_F(StorageCommandsTest, LogDialogsOpenOnlyWithTheirRight) {
     UINT id;
     uint32_t right;
     int dialog;
-  } cases[] = {{7100, 0x2000000, 25}, {7101, 0x8000, 31}, {7102, 0x8000, 45}};
+  } cases[] = {{kCmViewSystemLog, 0x2000000, 25}, {kCmLogBaseTypes, 0x8000, 31}, {kCmLogChangeCriteria, 0x8000, 45}};
   TCommandHostFrame host(nullptr, "Kelvane", nullptr);
   TCommandHostFrame* frame = &host;
   ASSERT_TRUE(frame->Create());
