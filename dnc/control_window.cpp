@@ -54,6 +54,8 @@ TDncPort* PortAt(int index) {
 }
 
 TDncControll* Control = nullptr;
+// The master thread the start command began, so its end can be waited for.
+plat::ThreadHandle Master;
 
 // A directory for a dialog's start: one that does not fit is not cut (it
 // would name another place); the dialog then starts where it last was.
@@ -498,7 +500,8 @@ void RegisterDncCommands() {
     Control = w;
     ControlWindow = w;
     if (Globals && Globals->DebugMode) CreateDncDebugWindows(&frame);
-    if (!StartDncServer()) {
+    Master = StartDncServer();
+    if (!Master) {
       ControlWindow = nullptr;
       Control = nullptr;
       w->Destroy();
@@ -522,3 +525,5 @@ void RegisterDncCommands() {
     frame.ShowWindow(SW_SHOW);
   });
 }
+
+plat::ThreadHandle StartedDncMaster() { return Master; }

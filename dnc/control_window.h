@@ -100,3 +100,6 @@ class TReceiveNew : public TLangDlg {
 
 // Commands 25152 (DNC start) and 25154 (DNC stop) of the main frame.
 void RegisterDncCommands();
+// The master thread the last DNC start began (null before one); it ends
+// after the server has let go of every port and window.
+plat::ThreadHandle StartedDncMaster();

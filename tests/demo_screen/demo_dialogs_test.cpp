@@ -42,6 +42,7 @@
 #include "platform/ui/listbox.h"
 #include "platform/ui/resource.h"
 #include "tests/render/render_support.h"
+#include "tests/support/scripted_app.h"
 
 namespace {
 
@@ -71,31 +72,8 @@ enum ControlId : int {
   kSearchAll = 105,
   kEventProgramCreated = 101,
 };
-// The script the program runs once the start-up is done, then it closes.
-std::function<void(TMainFrame&)> g_script;
-
-class TScriptedApp : public TheApp {
- protected:
-  TMainFrame* NewFrame(const char* title, TWindow* client) override { return frame_ = new TMainFrame(title, client); }
-  bool IdleAction(long idleCount) override {
-    bool more = TheApp::IdleAction(idleCount);
-    if (g_script && Globals && Globals->StartupDone) {
-      auto run = std::move(g_script);
-      g_script = nullptr;
-      run(*frame_);
-      frame_->PostMessage(WM_CLOSE);
-    }
-    return more;
-  }
-
- private:
-  TMainFrame* frame_ = nullptr;
-};
-
-int RunScripted() {
-  TScriptedApp app;
-  return app.Run();
-}
+using kvtest::g_script;
+using kvtest::RunScripted;
 
 class DemoDialogs : public ::testing::Test {
  protected:

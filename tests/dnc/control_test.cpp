@@ -213,6 +213,9 @@ TEST_F(ControlServerTest, StartHidesTheMainWindowBehindTheControlWindowAndStopBr
   EXPECT_EQ(ControlWindow.load(), nullptr);
   EXPECT_TRUE(frame->IsWindowVisible());
   ASSERT_TRUE(WaitFor([] { return PortCount == 0; })) << "the server ends";
+  // Its last steps still read the station's globals: wait until it is gone.
+  ASSERT_TRUE(StartedDncMaster());
+  plat::wait_for_single(StartedDncMaster().get(), INFINITE);
   frame->Destroy();
   RegisterFrameCommand(kCmDncStart, {});
   RegisterFrameCommand(kCmDncStop, {});

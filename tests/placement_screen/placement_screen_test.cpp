@@ -36,6 +36,7 @@
 #include "resources/menus/editor.h"
 #include "resources/menus/main.h"
 #include "tests/render/render_support.h"
+#include "tests/support/scripted_app.h"
 
 namespace {
 
@@ -50,30 +51,8 @@ constexpr auto kPatience = 30s;
 // The caption of the active editor window.
 constexpr uint32_t kActiveCaption = 0x000080;
 
-std::function<void(TMainFrame&)> g_script;
-
-class TScriptedApp : public TheApp {
- protected:
-  TMainFrame* NewFrame(const char* title, TWindow* client) override { return frame_ = new TMainFrame(title, client); }
-  bool IdleAction(long idleCount) override {
-    bool more = TheApp::IdleAction(idleCount);
-    if (g_script && Globals && Globals->StartupDone) {
-      auto run = std::move(g_script);
-      g_script = nullptr;
-      run(*frame_);
-      frame_->PostMessage(WM_CLOSE);
-    }
-    return more;
-  }
-
- private:
-  TMainFrame* frame_ = nullptr;
-};
-
-int RunScripted() {
-  TScriptedApp app;
-  return app.Run();
-}
+using kvtest::g_script;
+using kvtest::RunScripted;
 
 std::string Show(const TRect& r) {
   return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right) + "," +
