@@ -280,11 +280,13 @@ const char* TPass::TakeFiling() {
 }
 
 void TPass::LetFilingGo() {
+  const bool held = filing_.has_value();
   // The rows go in while the lock still keeps other stations from filing
   // the same ids.
   Commit();
   machineNames_.reset();
   filing_.reset();
+  if (held && watch_.filingLetGo) watch_.filingLetGo();
 }
 
 void TPass::Wait(const std::string& source, const std::string& why) {

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -51,6 +52,9 @@ struct TAutoImportWatch {
   std::chrono::milliseconds settle{2000};
   // How long the filing lock is kept over consecutive files at most.
   std::chrono::milliseconds filingHold{500};
+  // Called each time a pass lets the filing lock go between two files: the
+  // moment another station may file (tests stand one there).
+  std::function<void()> filingLetGo;
 };
 
 // What one pass did, for the thread's callers and tests.

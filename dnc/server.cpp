@@ -103,6 +103,7 @@ TDncProtocolThreads Lsv2() {
   // The standard write slot is free on this port: a send request is
   // refused there while the port keeps polling.
   t.Send = t.SendOmit = TDncThreadRole{Lsv2SendRefusedThread, kSlotWrite};
+  t.SendEndsPoll = false;
   return t;
 }
 
@@ -223,6 +224,10 @@ void HandOverSend() {
   TDncPort* port = SelectedPort();
   // Only a polling port takes a send: its poll thread ends on the event.
   if (!port || !port->SignalSendRequest()) return;
+  // The port sends from here on, though its poll thread may take a moment
+  // to end: until it polls again the window hands nothing more over.
+  const TDncProtocolThreads* t = ThreadsOf(*port);
+  if (t && t->SendEndsPoll) port->StopPolling();
   PostPortRequest(port, kRequestSend);
 }
 

@@ -49,6 +49,9 @@ struct TDncThreadRole {
 // Mazak slots count from the sub-type's first slot.
 struct TDncProtocolThreads {
   bool Served = false;
+  // The poll thread ends when a send is handed over (not on LSV2, which
+  // refuses it and keeps polling).
+  bool SendEndsPoll = true;
   TDncThreadRole Startup[6];
   TDncThreadRole Poll, Send, SendOmit, Receive, Parse;
 };

@@ -137,8 +137,11 @@ class TermiosLine : public SerialLine {
   }
   ~TermiosLine() override {
     ioctl(fd_, TIOCNXCL);  // the exclusive mark outlives us when others hold the tty open
+    // A pseudo-terminal's name passes to the next one opened once it is
+    // closed: its lock goes first, so that one never finds ours.
+    if (pty_) drop_lock_file(lock_file_);
     close(fd_);
-    drop_lock_file(lock_file_);
+    if (!pty_) drop_lock_file(lock_file_);
   }
 
   int fd() const override { return fd_; }

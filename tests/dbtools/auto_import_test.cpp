@@ -13,6 +13,7 @@
 
 #include "app/threads.h"
 #include "dbmodel/syslog.h"
+#include "platform/clock.h"
 #include "platform/sync.h"
 #include "storage/filing_lock.h"
 #include "storage/program_lock.h"
@@ -453,42 +454,45 @@ TEST_F(AutoImportTest, TwoDefinitionsOverOneDirectoryBesideAStationSavingFileEac
 }
 
 TEST_F(AutoImportTest, AProgramRenamedByAnotherStationInTheMiddleOfAPassIsNotFiledTwice) {
-  // The pass lets the filing lock go after short runs of files. A station
-  // that takes it meanwhile and renames a program to the Program-ID of a
-  // file still waiting: the pass must find that id taken. The time scale
-  // makes the station's wait for the lock try without pause.
+  // The pass lets the filing lock go between files. A station that takes
+  // it there, once some files are filed, renames a program to the
+  // Program-ID of the file the pass is about to take: the pass must find
+  // that id taken. The station files on its own thread while the pass
+  // waits for it.
   constexpr std::size_t kFiles = 300;
   const long seed = FileProgram("SEED", "seed\r\n");
   for (std::size_t i = 0; i < kFiles; ++i) Drop("F" + std::to_string(i) + ".NC", "N" + std::to_string(i) + "\r\n");
-  watch.filingHold = std::chrono::milliseconds(5);
   RunAutoImportPass(def, watch);  // the first look
+  watch.filingHold = std::chrono::milliseconds(0);
   std::string renamedTo;
-  std::thread station([&] {
-    while (renamedTo.empty()) {
-      {
-        TFilingLock filing;
-        ASSERT_TRUE(filing.IsHeld());
-        auto left = Names("DROP");
-        if (left.empty()) return;  // the whole pass went by while it waited
-        if (left.size() < kFiles) {
-          std::string id = *left.rbegin();
-          id.resize(id.find('.'));
-          TcbFileTable t("KELVFILE.DBF", 0, 0);
-          std::unique_ptr<TcbFileRecord> r(t.FindById(seed));
-          t.made = nullptr;
-          ASSERT_NE(r, nullptr);
-          CopyCut(r->DESC, sizeof r->DESC, id.c_str());
-          ASSERT_EQ(t.Update(r.get()), 1);
-          renamedTo = id;
-        }
-      }
-      plat::sleep_ms(1000);  // the pass's turn
-    }
-  });
-  plat::set_time_scale(0.001);
+  auto station = [&] {
+    TFilingLock filing;
+    ASSERT_TRUE(filing.IsHeld());
+    // The pass goes through the directory in its listed order, each file
+    // gone once filed: the first one listed is the one it takes next.
+    plat::FindHandle h;
+    plat::FindData d;
+    ASSERT_TRUE(plat::find_first(Native("DROP/*.NC"), h, d));
+    plat::find_close(h);
+    std::string id = d.name.substr(0, d.name.find('.'));
+    TcbFileTable t("KELVFILE.DBF", 0, 0);
+    std::unique_ptr<TcbFileRecord> r(t.FindById(seed));
+    t.made = nullptr;
+    ASSERT_NE(r, nullptr);
+    CopyCut(r->DESC, sizeof r->DESC, id.c_str());
+    ASSERT_EQ(t.Update(r.get()), 1);
+    renamedTo = id;
+  };
+  watch.filingLetGo = [&] {
+    if (!renamedTo.empty() || Names("DROP").size() > kFiles - 10) return;
+    // Well out of the stations' turn (the first tenth of each second, when
+    // the pass looks an id up afresh for one file alone): the ids the pass
+    // reads as it takes the lock again must hold the new one.
+    const int ms = plat::local_time().milliseconds;
+    if (ms < 200 || ms > 800) return;
+    std::thread(station).join();
+  };
   TAutoImportCounts counts = RunAutoImportPass(def, watch);
-  station.join();
-  plat::set_time_scale(1.0);
   ASSERT_FALSE(renamedTo.empty()) << "the station had its turn in the middle of the pass";
   EXPECT_EQ(counts.imported, static_cast<int>(kFiles) - 1);
   EXPECT_EQ(counts.kept, 1);
