@@ -91,7 +91,7 @@ class TReceiveNew : public TLangDlg {
   static constexpr int kTemplate = IDD_RECEIVE_NEW;
   explicit TReceiveNew(TWindow* parent) : TLangDlg(parent, kTemplate) {}
   void SetupWindow() override;
-  void CmOk();
+  void CmOk() override;
   std::string Name;
 
  private:

@@ -22,7 +22,7 @@ class TSaveProg : public TLangDlg {
   explicit TSaveProg(TWindow* parent);
 
   void SetupWindow() override;
-  void CmOk();
+  void CmOk() override;
   void EvCustomerCheck();
   void EvProjectCheck();
   void EvCustomerChange();
