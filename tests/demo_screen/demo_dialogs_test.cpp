@@ -84,31 +84,17 @@ class DemoDialogs : public ::testing::Test {
     fs::create_directories(home_);
     std::string make = "'" KV_DEMO_DB_BIN "' '" KV_BUILD_RESOURCES "' '" + home_.string() + "' >/dev/null";
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
-    ASSERT_EQ(chdir(home_.c_str()), 0);
-    setenv("KELVANE_HOME", home_.c_str(), 1);
-    plat::set_base_directory(home_.string());
-    plat::reset_drive_table();
-    plat::set_resource_dir(KV_BUILD_RESOURCES);
-    static bool registered = false;
-    if (!registered) RegisterProgramCommands();
-    registered = true;
+    kvtest::EnterStation(home_, KV_BUILD_RESOURCES);
+    ASSERT_TRUE(fs::equivalent(fs::current_path(), home_));
     // Boxes are answered with their first button and kept for the report.
     oldBoxes_ = plat::set_message_box_handler([this](HWND, const std::string& text, const std::string&, UINT flags) {
       boxes_.push_back(text);
       return plat::default_message_box_answer(flags);
     });
-    SetAppRunner(RunScripted);
   }
   void TearDown() override {
-    desk::set_modal_hook(nullptr);
-    SetAppRunner(nullptr);
-    g_script = nullptr;
     plat::set_message_box_handler(oldBoxes_);
-    // Out of the station before it goes, so no later shell starts in a
-    // directory that is gone.
-    std::error_code ec;
-    fs::current_path(fs::temp_directory_path(), ec);
-    fs::remove_all(home_, ec);
+    kvtest::LeaveStation(home_);
   }
 
   // Every list and combo box among the controls, read back from the

@@ -98,28 +98,16 @@ class PlacementScreen : public ::testing::Test {
     fs::create_directories(hooks);
     for (const char* lib : {"libbrentix.so", "librichedit.so"})
       fs::copy_file(fs::path(KV_PLUGINS_DIR) / lib, hooks / lib, fs::copy_options::overwrite_existing);
-    ASSERT_EQ(chdir(home_.c_str()), 0);
-    setenv("KELVANE_HOME", home_.c_str(), 1);
-    plat::set_base_directory(home_.string());
-    plat::reset_drive_table();
-    plat::set_resource_dir(KV_BUILD_RESOURCES);
-    static bool registered = false;
-    if (!registered) RegisterProgramCommands();
-    registered = true;
+    kvtest::EnterStation(home_, KV_BUILD_RESOURCES);
+    ASSERT_TRUE(fs::equivalent(fs::current_path(), home_));
     oldBoxes_ = plat::set_message_box_handler([this](HWND, const std::string& text, const std::string&, UINT flags) {
       boxes_.push_back(text);
       return plat::default_message_box_answer(flags);
     });
-    SetAppRunner(RunScripted);
   }
   void TearDown() override {
-    desk::set_modal_hook(nullptr);
-    SetAppRunner(nullptr);
-    g_script = nullptr;
     plat::set_message_box_handler(oldBoxes_);
-    std::error_code ec;
-    fs::current_path(fs::temp_directory_path(), ec);
-    fs::remove_all(home_, ec);
+    kvtest::LeaveStation(home_);
   }
 
   // One start of the program on the station: logged on as the demo user,
