@@ -137,7 +137,7 @@ class DncStation {
   void RunWrites(const std::string& path) { ownFiles_.insert(path); }
   // Writes the bytes over the file and cuts it to their length; never
   // through an empty file, which the file system would flush at its close.
-  static void Put(const std::string& path, const std::string& bytes) { Rewrite(path, bytes); }
+  static void Put(const std::string& path, const std::string& bytes) { kvfuzz::Rewrite(path, bytes); }
 
   // Back to the files as they were made: new files go, changed ones are
   // written again. Returns the first file or directory below the scratch
@@ -162,7 +162,7 @@ class DncStation {
         // directory stays, watched from now on.
         if (!IsDirectory(p) && !ownFiles_.count(p)) std::remove(p.c_str());
       } else if (!Holds(p, kept->second)) {
-        Rewrite(p, kept->second);
+        kvfuzz::Rewrite(p, kept->second);
       }
     }
     // The events of the restore itself are not the next run's.
@@ -233,19 +233,6 @@ class DncStation {
       if (directory) List(p, out);
     }
     closedir(d);
-  }
-  // Writes the bytes over the file and cuts it to their length; never
-  // through an empty file, which the file system would flush at its close.
-  static void Rewrite(const std::string& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    if (fd < 0) std::abort();
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-      if (n <= 0) std::abort();
-      done += static_cast<std::size_t>(n);
-    }
-    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0) std::abort();
   }
   // Whether the file holds exactly the bytes: read in one go, as every run
   // compares every file of the station.

@@ -93,19 +93,6 @@ struct Disk {
   }
 };
 
-// Writes the bytes over the file and cuts it to their length.
-void Rewrite(const std::string& path, const std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-  if (fd < 0) std::abort();
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n <= 0) std::abort();
-    done += static_cast<std::size_t>(n);
-  }
-  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0) std::abort();
-}
-
 // Whether the file holds exactly the bytes.
 bool Holds(const std::string& path, const std::string& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -169,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int f = 0; f < 3; f++) {
     const std::string p = disk->dir.file(std::string("a/") + kNames[f]);
     if (disk->files[f].empty() || Holds(p, files[f])) continue;
-    Rewrite(p, files[f]);
+    kvfuzz::Rewrite(p, files[f]);
   }
 
   // The import dialog's list, and the picked setup loaded as its OK loads

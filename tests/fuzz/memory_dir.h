@@ -5,6 +5,7 @@
 // process ends, as the targets keep theirs to the end.
 #pragma once
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -52,5 +53,19 @@ class MemoryDir {
   }
   std::filesystem::path path_;
 };
+
+// Writes the bytes over the file and cuts it to their length; never
+// through an empty file, which the file system would flush at its close.
+inline void Rewrite(const std::string& path, const std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+  if (fd < 0) std::abort();
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n <= 0) std::abort();
+    done += static_cast<std::size_t>(n);
+  }
+  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0) std::abort();
+}
 
 }  // namespace kvfuzz
