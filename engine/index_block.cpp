@@ -178,9 +178,11 @@ int block_read(DbBlock* b, long number) {
     b->cur = 0;
     b->changed = 0;
     b->checked = s->checked;
+    b->fits_parent = 0;
     return 0;
   }
   b->checked = 0;
+  b->fits_parent = 0;
   unsigned got = file_read(&x->file, number * 512, b->image, unsigned(x->block_size));
   if (x->context->error_code < 0) return -1;
   if (got != unsigned(x->block_size)) return 1;
@@ -235,12 +237,72 @@ void block_remove(DbBlock* b) {
   b->changed = 1;
 }
 
-int block_seek(DbBlock* b, const void* key, unsigned len) {
-  DbTag* t = b->tag;
+namespace {
+
+// A packed number taken apart once, to be compared with many stored keys in
+// the order packed_compare gives: sign, exponent, then the digits that
+// count in either, so bytes past them do not matter.
+struct PackedKey {
+  int sign;
+  int digits;
+  int exponent;
+  uint64_t word;  // digit bytes 2..9, big-endian
+  const unsigned char* bytes;
+};
+
+uint64_t digit_word(const unsigned char* p) {
+  uint64_t w;
+  std::memcpy(&w, p + 2, 8);
+  return __builtin_bswap64(w);
+}
+
+PackedKey packed_key(const unsigned char* p) {
+  int digits = (p[1] >> 2) & 0x1F;
+  return {p[1] & 0x80, digits, digits ? p[0] : 0, digit_word(p), p};
+}
+
+// As packed_compare(a, b) with b taken apart.
+inline int packed_order(const unsigned char* a, const PackedKey& b) {
+  int sign = a[1] & 0x80;
+  if (sign != b.sign) return sign ? -1 : 1;
+  int digits = (a[1] >> 2) & 0x1F;
+  int exponent = digits ? a[0] : 0;
+  int r = 0;
+  if (exponent != b.exponent) {
+    r = exponent < b.exponent ? -1 : 1;
+  } else {
+    int n = ((digits > b.digits ? digits : b.digits) + 1) / 2;
+    if (n > 10) n = 10;
+    uint64_t x = digit_word(a), y = b.word;
+    if (n < 8) {
+      uint64_t mask = n > 0 ? ~uint64_t(0) << (8 * (8 - n)) : 0;
+      x &= mask;
+      y &= mask;
+    }
+    if (x != y) {
+      r = x < y ? -1 : 1;
+    } else {
+      for (int i = 10; i < n + 2; i++) {
+        if (a[i] != b.bytes[i]) {
+          r = a[i] < b.bytes[i] ? -1 : 1;
+          break;
+        }
+      }
+    }
+  }
+  return sign ? -r : r;
+}
+
+// The binary search of a block's keys: cur goes to the first key not below
+// `key` (the count when there is none); 0 when that key equals it.
+template <class Compare>
+int seek_in(DbBlock* b, Compare compare) {
+  const unsigned char* first = block_key(b, 0);
+  size_t group = size_t(b->tag->header.group_len);
   int low = -1, high = block_keys(b), result = 1;
   while (low < high - 1) {
     int middle = (low + high) / 2;
-    int r = t->compare(block_key(b, middle), key, len);
+    int r = compare(first + size_t(middle) * group);
     if (r < 0) {
       low = middle;
     } else {
@@ -250,6 +312,29 @@ int block_seek(DbBlock* b, const void* key, unsigned len) {
   }
   b->cur = high;
   return result == 0 ? 0 : DB_AFTER;
+}
+
+}  // namespace
+
+int block_seek(DbBlock* b, const void* key, unsigned len) {
+  DbTag* t = b->tag;
+  auto k = static_cast<const unsigned char*>(key);
+  switch (t->key_order) {
+    case DB_ORDER_BYTES:
+      return seek_in(b, [k, len](const unsigned char* a) { return std::memcmp(a, k, len); });
+    case DB_ORDER_BYTES_DESC:
+      return seek_in(b, [k, len](const unsigned char* a) { return std::memcmp(k, a, len); });
+    case DB_ORDER_PACKED: {
+      PackedKey p = packed_key(k);
+      return seek_in(b, [&p](const unsigned char* a) { return packed_order(a, p); });
+    }
+    case DB_ORDER_PACKED_DESC: {
+      PackedKey p = packed_key(k);
+      return seek_in(b, [&p](const unsigned char* a) { return -packed_order(a, p); });
+    }
+    default:
+      return seek_in(b, [t, k, len](const unsigned char* a) { return t->compare(a, k, len); });
+  }
 }
 
 int block_skip(DbBlock* b, int n) {

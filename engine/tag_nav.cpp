@@ -22,10 +22,9 @@ constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock 
 // Blocks kept besides the stack. They are checked against the file at every
 // movement (index_refresh), so keeping many costs nothing in safety: an
 // index file keeps up to g_index_resident_bytes of them, shared out among
-// its tags, found by number through a hash. Without the hash a tag keeps
+// its tags, found by number through a table. Without the table a tag keeps
 // only kMaxSpares, searched in turn.
 constexpr int kMaxSpares = 48;
-constexpr int kSpareBucketBits = 13;
 constexpr int kRestart = -2;     // internal: the descent must start again
 // Every branch has two children at least, so a tree of 32-bit block numbers
 // is never deeper than this.
@@ -35,14 +34,39 @@ DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); 
 
 bool is_locked(DbTag* t) { return t->index->locked || t->index->file.exclusive; }
 
-DbBlock*& spare_bucket(DbTag* t, long number) {
-  return t->spare_hash[(uint32_t(number) * 2654435761u) >> (32 - kSpareBucketBits)];
+// The spares with a block number, found by it: open addressing over a
+// table of (number, block) pairs, so a lookup reads the table and then only
+// the block it finds, never other spares' buffers on the way.
+uint64_t spare_home(long number, long slots) {
+  return (uint64_t(number) * 0x9E3779B97F4A7C15u) >> 17 & uint64_t(slots - 1);
 }
 
-bool spare_hash_ready(DbTag* t) {
-  if (t->spare_hash) return true;
-  t->spare_hash = static_cast<DbBlock**>(mem_alloc(sizeof(DbBlock*) << kSpareBucketBits));
-  if (!t->spare_hash) return false;
+void spare_put(DbSpareSlot* table, long slots, DbBlock* b) {
+  uint64_t i = spare_home(b->number, slots);
+  while (table[i].block) i = (i + 1) & uint64_t(slots - 1);
+  table[i].number = b->number;
+  table[i].block = b;
+}
+
+// Room for one more entry at a load of a half at most; false when the
+// table cannot grow (the spares are then searched in turn).
+bool spare_table_room(DbTag* t) {
+  if (t->spare_table && (t->spare_used + 1) * 2 <= t->spare_slots) return true;
+  long slots = t->spare_slots ? t->spare_slots * 2 : 64;
+  auto* grown = static_cast<DbSpareSlot*>(mem_alloc(sizeof(DbSpareSlot) * size_t(slots)));
+  if (!grown) return t->spare_table != nullptr && t->spare_used < t->spare_slots - 1;
+  std::memset(grown, 0, sizeof(DbSpareSlot) * size_t(slots));
+  for (long i = 0; i < t->spare_slots; i++)
+    if (t->spare_table[i].block) spare_put(grown, slots, t->spare_table[i].block);
+  mem_free(t->spare_table);
+  t->spare_table = grown;
+  t->spare_slots = slots;
+  return true;
+}
+
+bool spare_table_ready(DbTag* t) {
+  if (t->spare_table) return true;
+  if (!spare_table_room(t)) return false;
   // The tag's share of the blocks kept, worked out once (a tag's file and
   // its number of tags stay as they are while it is open).
   long tags = t->index->tags.count > 0 ? t->index->tags.count : 1;
@@ -51,36 +75,60 @@ bool spare_hash_ready(DbTag* t) {
   for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
        s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
     if (s->number < 0) continue;
-    DbBlock*& head = spare_bucket(t, s->number);
-    s->hash_next = head;
-    head = s;
+    if (!spare_table_room(t)) {
+      // Half filled: the spares are searched in turn instead.
+      mem_free(t->spare_table);
+      t->spare_table = nullptr;
+      t->spare_slots = t->spare_used = 0;
+      return false;
+    }
+    spare_put(t->spare_table, t->spare_slots, s);
+    t->spare_used++;
   }
   return true;
 }
 
-// Spares with a block number are in the hash under that number; it does not
-// change while they are spares.
+// Spares with a block number are in the table under that number; it does
+// not change while they are spares.
 void spare_link(DbTag* t, DbBlock* b) {
-  if (b->number < 0 || !spare_hash_ready(t)) return;
-  DbBlock*& head = spare_bucket(t, b->number);
-  b->hash_next = head;
-  head = b;
+  if (b->number < 0 || !spare_table_ready(t)) return;
+  if (!spare_table_room(t)) {
+    mem_free(t->spare_table);  // no room and none to be had: searched in turn from now on
+    t->spare_table = nullptr;
+    t->spare_slots = t->spare_used = 0;
+    return;
+  }
+  spare_put(t->spare_table, t->spare_slots, b);
+  t->spare_used++;
 }
 
 void spare_unlink(DbTag* t, DbBlock* b) {
-  if (b->number < 0 || !t->spare_hash) return;
-  for (DbBlock** p = &spare_bucket(t, b->number); *p; p = &(*p)->hash_next) {
-    if (*p == b) {
-      *p = b->hash_next;
-      return;
+  if (b->number < 0 || !t->spare_table) return;
+  DbSpareSlot* table = t->spare_table;
+  uint64_t mask = uint64_t(t->spare_slots - 1);
+  uint64_t i = spare_home(b->number, t->spare_slots);
+  while (table[i].block && table[i].block != b) i = (i + 1) & mask;
+  if (!table[i].block) return;
+  // Later entries of the run move back into the gap when their home allows,
+  // so every entry stays reachable from its home.
+  uint64_t gap = i;
+  for (uint64_t j = (i + 1) & mask; table[j].block; j = (j + 1) & mask) {
+    uint64_t home = spare_home(table[j].number, t->spare_slots);
+    if (((j - home) & mask) >= ((j - gap) & mask)) {
+      table[gap] = table[j];
+      gap = j;
     }
   }
+  table[gap].block = nullptr;
+  table[gap].number = 0;
+  t->spare_used--;
 }
 
 DbBlock* spare_find(DbTag* t, long number) {
-  if (t->spare_hash) {
-    for (DbBlock* s = spare_bucket(t, number); s; s = s->hash_next)
-      if (s->number == number) return s;
+  if (DbSpareSlot* table = t->spare_table) {
+    uint64_t mask = uint64_t(t->spare_slots - 1);
+    for (uint64_t i = spare_home(number, t->spare_slots); table[i].block; i = (i + 1) & mask)
+      if (table[i].number == number) return table[i].block;
     return nullptr;
   }
   for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
@@ -106,7 +154,7 @@ DbBlock* spare_pop_least_recent(DbTag* t) {
   return b;
 }
 
-int spare_limit(DbTag* t) { return t->spare_hash ? t->spare_max : kMaxSpares; }
+int spare_limit(DbTag* t) { return t->spare_table ? t->spare_max : kMaxSpares; }
 
 // Spares over the limit (new blocks of splits, a path given back) go, the
 // least recent first, written when they changed.
@@ -162,7 +210,11 @@ bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
   if (!t->context->index_option_c || !parent || !leaf) return true;
   int pn = block_keys(parent);
   if (parent->cur >= pn) return true;
-  return t->compare(block_key(b, n - 1), block_key(parent, parent->cur), unsigned(t->header.key_len)) == 0;
+  // Under our lock nobody else changes the tree: a leaf found fitting once
+  // fits until another image of it comes in.
+  if (b->fits_parent && is_locked(t)) return true;
+  b->fits_parent = t->compare(block_key(b, n - 1), block_key(parent, parent->cur), unsigned(t->header.key_len)) == 0;
+  return b->fits_parent != 0;
 }
 
 int read_root_number(DbTag* t) {
@@ -387,7 +439,8 @@ void spare_add_front(DbTag* t, DbBlock* b) {
 }
 
 void mdx_drop_buffers(DbTag* t) {
-  if (t->spare_hash) std::memset(t->spare_hash, 0, sizeof(DbBlock*) << kSpareBucketBits);
+  if (t->spare_table) std::memset(t->spare_table, 0, sizeof(DbSpareSlot) * size_t(t->spare_slots));
+  t->spare_used = 0;
   t->blocks_dirty = 0;
   while (auto* b = static_cast<DbBlock*>(list_pop(&t->stack))) {
     b->number = -1;
@@ -622,7 +675,8 @@ int tag_flush(DbTag* t) {
 int tag_release(DbTag* t) {
   int rc = tag_flush(t);
   mdx_drop_buffers(t);
-  mem_free(t->spare_hash);
-  t->spare_hash = nullptr;
+  mem_free(t->spare_table);
+  t->spare_table = nullptr;
+  t->spare_slots = t->spare_used = 0;
   return rc;
 }
