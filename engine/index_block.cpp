@@ -247,7 +247,7 @@ struct PackedKey {
   int digits;
   int exponent;
   uint64_t word;  // digit bytes 2..9, big-endian
-  const unsigned char* bytes;
+  unsigned tail;  // digit bytes 10 and 11
 };
 
 uint64_t digit_word(const unsigned char* p) {
@@ -258,43 +258,50 @@ uint64_t digit_word(const unsigned char* p) {
 
 PackedKey packed_key(const unsigned char* p) {
   int digits = (p[1] >> 2) & 0x1F;
-  return {p[1] & 0x80, digits, digits ? p[0] : 0, digit_word(p), p};
+  return {p[1] & 0x80, digits, digits ? p[0] : 0, digit_word(p), unsigned(p[10]) << 8 | p[11]};
 }
 
-// As packed_compare(a, b) with b taken apart.
+// The digit bytes that count for a number of digits (the larger of the two
+// keys'): the word's mask and the mask of the last two bytes.
+struct DigitMasks {
+  uint64_t word;
+  unsigned tail;
+};
+
+constexpr DigitMasks digit_masks(int digits) {
+  int bytes = (digits + 1) / 2 > 10 ? 10 : (digits + 1) / 2;
+  uint64_t word = bytes >= 8 ? ~uint64_t(0) : bytes > 0 ? ~uint64_t(0) << (8 * (8 - bytes)) : 0;
+  return {word, bytes >= 10 ? 0xFFFFu : bytes == 9 ? 0xFF00u : 0u};
+}
+
+struct DigitMaskTable {
+  DigitMasks by_digits[32];
+  constexpr DigitMaskTable() : by_digits{} {
+    for (int i = 0; i < 32; i++) by_digits[i] = digit_masks(i);
+  }
+};
+
+constexpr DigitMaskTable kDigitMasks;
+
+// As packed_compare(a, b) with b taken apart. The parts are compared
+// without jumps: a block's binary search could not foretell them.
 inline int packed_order(const unsigned char* a, const PackedKey& b) {
   int sign = a[1] & 0x80;
   if (sign != b.sign) return sign ? -1 : 1;
   int digits = (a[1] >> 2) & 0x1F;
+  const DigitMasks& m = kDigitMasks.by_digits[digits > b.digits ? digits : b.digits];
   int exponent = digits ? a[0] : 0;
-  int r = 0;
-  if (exponent != b.exponent) {
-    r = exponent < b.exponent ? -1 : 1;
-  } else {
-    int n = ((digits > b.digits ? digits : b.digits) + 1) / 2;
-    if (n > 10) n = 10;
-    uint64_t x = digit_word(a), y = b.word;
-    if (n < 8) {
-      uint64_t mask = n > 0 ? ~uint64_t(0) << (8 * (8 - n)) : 0;
-      x &= mask;
-      y &= mask;
-    }
-    if (x != y) {
-      r = x < y ? -1 : 1;
-    } else {
-      for (int i = 10; i < n + 2; i++) {
-        if (a[i] != b.bytes[i]) {
-          r = a[i] < b.bytes[i] ? -1 : 1;
-          break;
-        }
-      }
-    }
-  }
+  uint64_t x = digit_word(a) & m.word, y = b.word & m.word;
+  unsigned tx = (unsigned(a[10]) << 8 | a[11]) & m.tail, ty = b.tail & m.tail;
+  bool below = (exponent < b.exponent) | ((exponent == b.exponent) & ((x < y) | ((x == y) & (tx < ty))));
+  bool equal = (exponent == b.exponent) & (x == y) & (tx == ty);
+  int r = below ? -1 : int(!equal);
   return sign ? -r : r;
 }
 
 // The binary search of a block's keys: cur goes to the first key not below
-// `key` (the count when there is none); 0 when that key equals it.
+// `key` (the count when there is none); 0 when that key equals it. The
+// bounds move by selection, not by jumps, for the same reason.
 template <class Compare>
 int seek_in(DbBlock* b, Compare compare) {
   const unsigned char* first = block_key(b, 0);
@@ -303,12 +310,10 @@ int seek_in(DbBlock* b, Compare compare) {
   while (low < high - 1) {
     int middle = (low + high) / 2;
     int r = compare(first + size_t(middle) * group);
-    if (r < 0) {
-      low = middle;
-    } else {
-      high = middle;
-      result = r;
-    }
+    bool below = r < 0;
+    low = below ? middle : low;
+    high = below ? high : middle;
+    result = below ? result : r;
   }
   b->cur = high;
   return result == 0 ? 0 : DB_AFTER;
@@ -325,11 +330,11 @@ int block_seek(DbBlock* b, const void* key, unsigned len) {
     case DB_ORDER_BYTES_DESC:
       return seek_in(b, [k, len](const unsigned char* a) { return std::memcmp(k, a, len); });
     case DB_ORDER_PACKED: {
-      PackedKey p = packed_key(k);
+      const PackedKey p = packed_key(k);
       return seek_in(b, [&p](const unsigned char* a) { return packed_order(a, p); });
     }
     case DB_ORDER_PACKED_DESC: {
-      PackedKey p = packed_key(k);
+      const PackedKey p = packed_key(k);
       return seek_in(b, [&p](const unsigned char* a) { return -packed_order(a, p); });
     }
     default:

@@ -6,6 +6,7 @@
 // change; otherwise the movement is repeated once under the index lock, where
 // a block that still does not fit is damage and reported at once.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -30,7 +31,18 @@ constexpr int kRestart = -2;     // internal: the descent must start again
 // is never deeper than this.
 constexpr int kMaxDepth = 34;
 
-DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
+// Read straight from the list (a block's link comes first): every movement asks for them.
+static_assert(offsetof(DbBlock, link) == 0);
+DbBlock* bottom(DbTag* t) { return reinterpret_cast<DbBlock*>(t->stack.last); }
+
+bool on_stack(DbTag* t, long number) {
+  DbNode* last = t->stack.last;
+  if (!last) return false;
+  for (DbNode* n = last->next;; n = n->next) {
+    if (reinterpret_cast<DbBlock*>(n)->number == number) return true;
+    if (n == last) return false;
+  }
+}
 
 bool is_locked(DbTag* t) { return t->index->locked || t->index->file.exclusive; }
 
@@ -192,6 +204,9 @@ bool block_number_ok(DbIndexFile* x, long number) {
 // the block check on, a leaf must end with the key its parent's entry names,
 // which holds in every order.
 bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
+  // Under our lock nobody else changes the tree: a leaf found fitting once
+  // (and sound) fits until another image of it comes in.
+  if (b->fits_parent && parent && is_locked(t)) return true;
   int n = block_keys(b);
   if (!b->checked) {
     if (n < 0 || n > t->header.keys_max) return false;
@@ -210,9 +225,6 @@ bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
   if (!t->context->index_option_c || !parent || !leaf) return true;
   int pn = block_keys(parent);
   if (parent->cur >= pn) return true;
-  // Under our lock nobody else changes the tree: a leaf found fitting once
-  // fits until another image of it comes in.
-  if (b->fits_parent && is_locked(t)) return true;
   b->fits_parent = t->compare(block_key(b, n - 1), block_key(parent, parent->cur), unsigned(t->header.key_len)) == 0;
   return b->fits_parent != 0;
 }
@@ -241,9 +253,7 @@ int tag_down(DbTag* t) {
   if (trim_spares(t) < 0) return -1;
   // A block already on the path, or a path deeper than any tree, is a loop.
   if (t->stack.count >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
-  for (auto* s = static_cast<DbBlock*>(list_first(&t->stack)); s;
-       s = static_cast<DbBlock*>(list_next(&t->stack, s)))
-    if (s->number == number) return 2;
+  if (on_stack(t, number)) return 2;
   if (DbBlock* s = spare_find(t, number)) {
     s->cur = 0;
     if (!fits(t, s, parent)) return 2;
