@@ -94,7 +94,7 @@ struct DbTag {
   DbSpareSlot* spare_table;  // the spares by block number (null: searched in turn)
   long spare_slots;          // of spare_table, a power of two
   long spare_used;
-  int spare_max;             // spares kept at most while the table is there
+  int spare_max;             // its share of the file's spares (more while the others keep less)
   int blocks_dirty;      // some block of the stack or the spares changed since the last flush
   DbTagHeader header;
   long header_pos;

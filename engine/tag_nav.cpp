@@ -22,9 +22,9 @@ namespace {
 constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock decides
 // Blocks kept besides the stack. They are checked against the file at every
 // movement (index_refresh), so keeping many costs nothing in safety: an
-// index file keeps up to g_index_resident_bytes of them, shared out among
-// its tags, found by number through a table. Without the table a tag keeps
-// only kMaxSpares, searched in turn.
+// index file keeps up to g_index_resident_bytes of them among its tags,
+// found by number through a table. Without the table a tag keeps only
+// kMaxSpares, searched in turn.
 constexpr int kMaxSpares = 48;
 constexpr int kRestart = -2;     // internal: the descent must start again
 // Every branch has two children at least, so a tree of 32-bit block numbers
@@ -168,17 +168,61 @@ DbBlock* spare_pop_least_recent(DbTag* t) {
 
 int spare_limit(DbTag* t) { return t->spare_table ? t->spare_max : kMaxSpares; }
 
+// The blocks the file's tags keep as spares together, at most the resident
+// bytes' worth: a tag in use may take more than its share while the others
+// keep less (one tag sought over a large file).
+long spare_budget(DbTag* t) { return g_index_resident_bytes / t->index->block_size; }
+
+long spares_total(DbIndexFile* x) {
+  long n = 0;
+  for (auto* u = static_cast<DbTag*>(list_first(&x->tags)); u; u = static_cast<DbTag*>(list_next(&x->tags, u)))
+    n += u->spares.count;
+  return n;
+}
+
+// The tag keeping the most spares beyond the least any tag keeps; null when none does.
+DbTag* fullest_spares(DbIndexFile* x) {
+  DbTag* most = nullptr;
+  for (auto* u = static_cast<DbTag*>(list_first(&x->tags)); u; u = static_cast<DbTag*>(list_next(&x->tags, u)))
+    if (u->spares.count > kMaxSpares && (!most || u->spares.count > most->spares.count)) most = u;
+  return most;
+}
+
+// A tag over its share takes a spare of its own for the next block once the
+// file's spares have used up the budget.
+bool spares_full(DbTag* t) {
+  if (t->spares.count < spare_limit(t)) return false;
+  return !t->spare_table || spares_total(t->index) >= spare_budget(t);
+}
+
+// The least recent spare of `t` goes, written first when it changed.
+int drop_least_recent(DbTag* t) {
+  DbBlock* b = spare_pop_least_recent(t);
+  if (block_flush(b) < 0) {
+    spare_add_back(t, b);
+    return -1;
+  }
+  block_free(b);
+  return 0;
+}
+
 // Spares over the limit (new blocks of splits, a path given back) go, the
-// least recent first, written when they changed.
+// least recent first: the tag's own over its share while the file's spares
+// exceed the budget, those of the tag keeping most, and always its own
+// beyond kMaxSpares while it has no table to find them.
 int trim_spares(DbTag* t) {
   int limit = spare_limit(t);
-  while (t->spares.count > limit) {
-    DbBlock* b = spare_pop_least_recent(t);
-    if (block_flush(b) < 0) {
-      spare_add_back(t, b);
-      return -1;
-    }
-    block_free(b);
+  if (t->spares.count <= limit) return 0;
+  if (!t->spare_table) {
+    while (t->spares.count > limit)
+      if (drop_least_recent(t) < 0) return -1;
+    return 0;
+  }
+  long budget = spare_budget(t);
+  for (long total = spares_total(t->index); total > budget; total--) {
+    DbTag* from = fullest_spares(t->index);
+    if (!from) break;
+    if (drop_least_recent(from) < 0) return -1;
   }
   return 0;
 }
@@ -263,7 +307,7 @@ int tag_down(DbTag* t) {
   }
   // A new buffer while the spares are few, else the least recent one (its
   // block written first when it changed).
-  DbBlock* b = t->spares.count >= spare_limit(t) ? spare_pop_least_recent(t) : nullptr;
+  DbBlock* b = spares_full(t) ? spare_pop_least_recent(t) : nullptr;
   if (!b) {
     b = block_alloc(t, -1);
     if (!b) return -1;
