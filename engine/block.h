@@ -95,6 +95,7 @@ struct DbTag {
   long spare_slots;          // of spare_table, a power of two
   long spare_used;
   int spare_max;             // its share of the file's spares (more while the others keep less)
+  unsigned long used_at;     // the file's tag_moves when a block of it was last sought
   int blocks_dirty;      // some block of the stack or the spares changed since the last flush
   DbTagHeader header;
   long header_pos;
@@ -135,6 +136,7 @@ struct DbIndexFile {
   unsigned char* block_cache;
   long cache_slots;  // of block_cache, a power of two
   unsigned cache_generation;
+  unsigned long tag_moves;  // descents into a block by any of the tags, for the tags' used_at
 };
 
 // Forgets every cached block image of the index file.

@@ -180,12 +180,14 @@ long spares_total(DbIndexFile* x) {
   return n;
 }
 
-// The tag keeping the most spares beyond the least any tag keeps; null when none does.
-DbTag* fullest_spares(DbIndexFile* x) {
-  DbTag* most = nullptr;
-  for (auto* u = static_cast<DbTag*>(list_first(&x->tags)); u; u = static_cast<DbTag*>(list_next(&x->tags, u)))
-    if (u->spares.count > kMaxSpares && (!most || u->spares.count > most->spares.count)) most = u;
-  return most;
+// Where a spare goes to make room for `t`: the tag used longest ago among
+// the others that keep more than the least any tag keeps, else `t` itself.
+DbTag* spare_victim(DbTag* t) {
+  DbTag* oldest = nullptr;
+  for (auto* u = static_cast<DbTag*>(list_first(&t->index->tags)); u;
+       u = static_cast<DbTag*>(list_next(&t->index->tags, u)))
+    if (u != t && u->spares.count > kMaxSpares && (!oldest || u->used_at < oldest->used_at)) oldest = u;
+  return oldest ? oldest : t;
 }
 
 // A tag over its share takes a spare of its own for the next block once the
@@ -207,9 +209,9 @@ int drop_least_recent(DbTag* t) {
 }
 
 // Spares over the limit (new blocks of splits, a path given back) go, the
-// least recent first: the tag's own over its share while the file's spares
-// exceed the budget, those of the tag keeping most, and always its own
-// beyond kMaxSpares while it has no table to find them.
+// least recent first: while the file's spares exceed the budget, those of
+// the tag used longest ago, and always the tag's own beyond kMaxSpares
+// while it has no table to find them.
 int trim_spares(DbTag* t) {
   int limit = spare_limit(t);
   if (t->spares.count <= limit) return 0;
@@ -220,8 +222,8 @@ int trim_spares(DbTag* t) {
   }
   long budget = spare_budget(t);
   for (long total = spares_total(t->index); total > budget; total--) {
-    DbTag* from = fullest_spares(t->index);
-    if (!from) break;
+    DbTag* from = spare_victim(t);
+    if (from == t && t->spares.count <= limit) break;  // a tag keeps its share at least
     if (drop_least_recent(from) < 0) return -1;
   }
   return 0;
@@ -294,6 +296,7 @@ int tag_down(DbTag* t) {
     if (read_root_number(t) < 0) return -1;
     number = t->header.root;
   }
+  t->used_at = ++t->index->tag_moves;
   if (trim_spares(t) < 0) return -1;
   // A block already on the path, or a path deeper than any tree, is a loop.
   if (t->stack.count >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
