@@ -4,9 +4,12 @@
 #include "engine/query.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <new>
+
+#include "engine/convert.h"
 
 namespace {
 
@@ -45,6 +48,148 @@ int depth(const DbRelateNode* n) {
 
 void add_once(std::vector<DbRelateNode*>& set, DbRelateNode* n) {
   if (std::find(set.begin(), set.end(), n) == set.end()) set.push_back(n);
+}
+
+// The comparisons of two numbers: the overloads after those of text.
+constexpr int kRowEqN = kRowEqC + 2, kRowNeN = kRowNe2C + 1, kRowGeN = kRowGeC + 1,
+              kRowLeN = kRowLeC + 1, kRowGtN = kRowGtC + 1, kRowLtN = kRowLtC + 1;
+
+// The side of a comparison one operation gives, when it is a field of
+// the record or a constant of the kind the comparison takes.
+bool side_of(const DbExpr* e, int at, int kind, DbQuerySide* side) {
+  const DbExprOp& op = e->ops[static_cast<size_t>(at)];
+  if (op.sub_size != 1) return false;
+  const bool number = kind == 'n';
+  if ((number ? op.row == kRowFieldNDouble : (op.row == kRowFieldC || op.row == kRowFieldCCopy))) {
+    if (!op.file || !op.field) return false;
+    side->file = op.file;
+    side->offset = op.position;
+    side->len = number ? static_cast<int>(op.field->len) : op.length;
+    return true;
+  }
+  if (op.row != (number ? kRowConstN : kRowConstC)) return false;
+  side->fixed = e->constants.data() + op.position;
+  side->len = op.length;
+  if (number) std::memcpy(&side->value, side->fixed, sizeof side->value);
+  return true;
+}
+
+// The usual text of a whole number field: blanks, then digits to its end
+// (at most 15, so the value is exact). False for any other text, which is
+// read the long way.
+bool plain_whole(const char* p, int len, uint64_t* out) {
+  if (len > 49) return false;  // read as its first 49 characters
+  int i = 0;
+  while (i < len && p[i] == ' ') i++;
+  if (i == len || len - i > 15) return false;
+  uint64_t v = 0;
+  for (; i < len; i++) {
+    unsigned d = unsigned(static_cast<unsigned char>(p[i])) - '0';
+    if (d > 9) return false;
+    v = v * 10 + d;
+  }
+  *out = v;
+  return true;
+}
+
+// A side's number as the expression reads it.
+double side_number(const DbQuerySide& s) {
+  if (s.fixed) return s.value;
+  const char* p = s.file->record + s.offset;
+  uint64_t v;
+  return plain_whole(p, s.len, &v) ? static_cast<double>(v) : str_to_double(p, s.len);
+}
+
+template <typename T>
+bool ordered(int compare, T x, T y) {
+  switch (compare) {
+    case 'g': return x >= y;
+    case 'l': return x <= y;
+    case '>': return x > y;
+    default: return x < y;
+  }
+}
+
+// Numbers compare as doubles, equality bit for bit.
+bool number_passes(const DbQueryTest& t) {
+  double x = side_number(t.side[0]), y = side_number(t.side[1]);
+  if (t.compare == '=' || t.compare == '#') {
+    uint64_t a, b;
+    std::memcpy(&a, &x, 8);
+    std::memcpy(&b, &y, 8);
+    return (a == b) == (t.compare == '=');
+  }
+  return ordered(t.compare, x, y);
+}
+
+// A field against a whole constant: a field text of digits alone is a
+// whole number too, compared without doubles (both are exact, and neither
+// is a negative zero).
+bool whole_passes(const DbQueryTest& t) {
+  const DbQuerySide& f = t.side[t.field_side];
+  uint64_t v;
+  if (!plain_whole(f.file->record + f.offset, f.len, &v)) return number_passes(t);
+  if (t.compare == '=') return v == t.whole;
+  if (t.compare == '#') return v != t.whole;
+  return t.field_side == 0 ? ordered(t.compare, v, t.whole) : ordered(t.compare, t.whole, v);
+}
+
+const char* side_bytes(const DbQuerySide& s) { return s.fixed ? s.fixed : s.file->record + s.offset; }
+
+bool text_passes(const DbQueryTest& t) {
+  int cmp = std::memcmp(side_bytes(t.side[0]), side_bytes(t.side[1]), static_cast<size_t>(t.length));
+  switch (t.compare) {
+    case '=': return cmp == 0;
+    case '#': return cmp != 0;
+    case '<': return cmp ? cmp < 0 : t.equal_prefix != 0;
+    case 'g': return !(cmp ? cmp < 0 : t.equal_prefix != 0);
+    case '>': return cmp ? cmp > 0 : t.equal_prefix != 0;
+    default: return !(cmp ? cmp > 0 : t.equal_prefix != 0);
+  }
+}
+
+// A part "field <compare> constant" (or the other way round, or two
+// fields) of numbers or of text, tested without the expression.
+DbQueryTest test_of(const DbExpr* e, int last) {
+  DbQueryTest t;
+  const DbExprOp& op = e->ops[static_cast<size_t>(last)];
+  if (op.param_count != 2) return t;
+  int kind = 0, compare = 0;
+  switch (op.row) {
+    case kRowEqN: kind = 'n', compare = '='; break;
+    case kRowNeN: kind = 'n', compare = '#'; break;
+    case kRowGeN: kind = 'n', compare = 'g'; break;
+    case kRowLeN: kind = 'n', compare = 'l'; break;
+    case kRowGtN: kind = 'n', compare = '>'; break;
+    case kRowLtN: kind = 'n', compare = '<'; break;
+    case kRowEqC: kind = 'C', compare = '='; break;
+    case kRowNe1C: case kRowNe2C: kind = 'C', compare = '#'; break;
+    case kRowGeC: kind = 'C', compare = 'g'; break;
+    case kRowLeC: kind = 'C', compare = 'l'; break;
+    case kRowGtC: kind = 'C', compare = '>'; break;
+    case kRowLtC: kind = 'C', compare = '<'; break;
+    default: return t;
+  }
+  if (kind == 'n' && op.position != 8) return t;
+  std::vector<int> ends = operands(e, last);
+  if (!side_of(e, ends[0], kind, &t.side[0]) || !side_of(e, ends[1], kind, &t.side[1])) return t;
+  t.compare = compare;
+  t.length = op.position;
+  t.equal_prefix = op.equal_prefix;
+  t.passes = kind == 'C' ? text_passes : number_passes;
+  if (kind == 'n') {
+    // One field and one whole constant from 0 below 10^15.
+    int k = t.side[0].fixed ? 1 : 0;
+    double v = t.side[1 - k].value;
+    bool whole = !t.side[k].fixed && t.side[1 - k].fixed && v >= 0 && v < 1e15 &&
+                 v == std::floor(v) && !std::signbit(v);
+    if (whole) {
+      t.field_side = k;
+      t.whole = static_cast<uint64_t>(v);
+      t.passes = whole_passes;
+    }
+  }
+  return t;
 }
 
 }  // namespace
@@ -113,17 +258,26 @@ int query_parts_order(DbQueryParts* q) {
       });
   q->parts = std::move(parts);
   q->nodes = std::move(nodes);
+  q->tests.clear();
+  for (int last : q->parts) q->tests.push_back(test_of(q->expr, last));
   return 0;
 }
 
 int query_parts_eval(DbQueryParts* q) {
   DB_ENGINE* c = q->relation->top.context;
+  DbAssertLocked(c);
+  if (c->error_code < 0) return -1;
+  bool tested = q->tests.size() == q->parts.size();
   for (size_t i = 0; i < q->parts.size(); i++) {
     for (DbRelateNode* n : q->nodes[i]) {
       if (n->read || !n->master) continue;
       int rc = relate_read_node(n);
       if (rc == DB_RELATE_101) return 0;
       if (rc != 0) return rc;
+    }
+    if (tested && q->tests[i].passes) {
+      if (!q->tests[i].passes(q->tests[i])) return 0;
+      continue;
     }
     char* value = nullptr;
     if (expr_eval_part(q->expr, q->parts[i], &value) != 0 || !value) return -1;

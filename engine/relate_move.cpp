@@ -26,10 +26,7 @@ int go_existing(DbDataFile* d, long n) {
 // it (0 none, -1 not known). A record within the count checked when the
 // bitmap was built needs no fresh count: records go only with a pack, which
 // truncates the file, so a record gone reads short (5).
-int go_walk(DbDataFile* d, long n, long next) {
-  if (n >= 1 && d->held_for > 0 && n <= d->count_held) return data_go_toward(d, n, next);
-  return go_existing(d, n);
-}
+int go_walk(DbDataFile* d, long n, long next) { return relate_go_record(d, n, next); }
 
 // The walk by the selected tag over the records its range listed: from the
 // current entry (or an end) to the next whose record still exists. 0, 3 or
@@ -360,6 +357,11 @@ int relate_end(DbRelation* r, int dir) {
 }
 
 }  // namespace
+
+int relate_go_record(DbDataFile* d, long n, long next) {
+  if (n >= 1 && d->held_for > 0 && n <= d->count_held) return data_go_toward(d, n, next);
+  return go_existing(d, n);
+}
 
 void relate_blank_node(DbRelateNode* node) {
   data_go_eof(node->data);

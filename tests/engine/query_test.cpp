@@ -195,6 +195,34 @@ TEST_F(QueryTest, SortedResultsFollowTheKey) {
   }
 }
 
+// Number fields written by other programs need not hold the usual text:
+// leading zeros, a sign, a point, blanks on the right, stars, nothing. A
+// comparison of such a field with a constant (or with another field)
+// accepts exactly what evaluating the filter accepts.
+TEST_F(QueryTest, UnusualNumberTextsCompareAsTheFilterReadsThem) {
+  static const char* const kTexts[] = {"   5", "0005", "5   ", "+5  ", "-0  ", "  -5", "    ", "5.  ",
+                                       "****", " 5.0", "05  ", "-  5", "5 5 ", "1e1 ", "   0", "-005"};
+  {
+    DbLock hold(&ctx);
+    long k = 0;
+    for (const char* text : kTexts) {
+      k++;
+      ASSERT_EQ(data_go_in(d, k), 0);
+      field_assign(data_field_at(d, 1), text);  // CUST, tagged
+      field_assign(data_field_at(d, 6), text);  // MACH, no tag
+    }
+    ASSERT_EQ(data_flush_in(d), 0);
+  }
+  for (const char* f : {"MACH = 5", "MACH # 5", "MACH > 4", "MACH <= 5", "5 = MACH", "5 > MACH",
+                        "MACH = 0", "MACH >= 0", "MACH < 0", "MACH = -5", "MACH = 10", "MACH = 5.5",
+                        "MACH = CUST", "MACH < CUST", "CUST = 5", "CUST <= 0"}) {
+    std::vector<long> want = expected(f);
+    bool bitmap = false;
+    EXPECT_EQ(run(f, nullptr, true, &bitmap), want) << f;
+    EXPECT_EQ(run(f, nullptr, false, &bitmap), want) << f << " (optimiser off)";
+  }
+}
+
 // Where keys stand exactly for the compared values the bitmap holds exactly
 // the accepted records, whichever way its ranges were walked. (A number or
 // date range may also hold the records equal to an excluded bound: its keys
