@@ -4,6 +4,7 @@
 #include "engine/query.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -295,6 +296,24 @@ int bitmap_test(DbFlags* bitmap, long recno) {
   return bitmap->inverted ? !set : set;
 }
 
+namespace {
+
+// Bits 64w to 64w+63 of the set (bit r of byte r/8 is record r), read as
+// passing bits; bytes past the set's last read as zeros before the flip.
+uint64_t passing_word(const DbFlags* f, long w, size_t bytes) {
+  uint64_t word = 0;
+  size_t at = static_cast<size_t>(w) * 8;
+  if (at + 8 <= bytes) {
+    std::memcpy(&word, f->bits + at, 8);
+  } else if (at < bytes) {
+    std::memcpy(&word, f->bits + at, bytes - at);
+  }
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return f->inverted ? ~word : word;
+}
+
+}  // namespace
+
 long bitmap_next(DbFlags* bitmap, long recno, int direction) {
   long max = static_cast<long>(bitmap->max_index);
   int step = direction < 0 ? -1 : 1;
@@ -302,41 +321,35 @@ long bitmap_next(DbFlags* bitmap, long recno, int direction) {
     long r = recno + step;
     return r >= 1 ? step * (r - recno) : 0;
   }
-  // Bytes (and runs of eight bytes) in which no record passes are passed
-  // over whole: a sparse set is mostly such runs.
-  const unsigned char* bits = bitmap->bits;
-  unsigned char none = bitmap->inverted ? 0xFF : 0x00;
-  uint64_t none8 = bitmap->inverted ? ~uint64_t(0) : 0;
-  long last_byte = max / 8;
   long r = recno + step;
   if (r < 1 && step > 0) r = 1;
   if (r > max && step < 0) r = max;
-  while (r >= 1 && r <= max) {
-    long b = r / 8;
-    if (step > 0 && r % 8 == 0 && b + 7 <= last_byte) {
-      uint64_t w;
-      std::memcpy(&w, bits + b, 8);
-      if (w == none8) {
-        r += 64;
-        continue;
+  if (r < 1 || r > max) return 0;
+  // A word at a time: a sparse set is mostly words in which nothing passes.
+  size_t bytes = static_cast<size_t>(max / 8 + 1);
+  long w = r / 64;
+  int bit = static_cast<int>(r % 64);
+  if (step > 0) {
+    uint64_t word = passing_word(bitmap, w, bytes) & (~uint64_t(0) << bit);
+    for (;;) {
+      if (word) {
+        long found = w * 64 + std::countr_zero(word);
+        return found <= max ? found - recno : 0;
       }
-    } else if (step < 0 && r % 8 == 7 && b >= 7) {
-      uint64_t w;
-      std::memcpy(&w, bits + b - 7, 8);
-      if (w == none8) {
-        r -= 64;
-        continue;
-      }
+      if (++w * 64 > max) return 0;
+      word = passing_word(bitmap, w, bytes);
     }
-    if (bits[b] == none) {
-      r = step > 0 ? (b + 1) * 8 : b * 8 - 1;
-      continue;
-    }
-    int set = (bits[b] >> (r % 8)) & 1;
-    if (set != bitmap->inverted) return (r - recno) * step;
-    r += step;
   }
-  return 0;
+  uint64_t word = passing_word(bitmap, w, bytes);
+  if (bit < 63) word &= (uint64_t(1) << (bit + 1)) - 1;
+  for (;;) {
+    if (word) {
+      long found = w * 64 + 63 - std::countl_zero(word);
+      return found >= 1 ? recno - found : 0;  // bit 0 stands for no record
+    }
+    if (w-- == 0) return 0;
+    word = passing_word(bitmap, w, bytes);
+  }
 }
 
 int code_options() { return 36; }
