@@ -261,6 +261,8 @@ int query_parts_order(DbQueryParts* q) {
   q->nodes = std::move(nodes);
   q->tests.clear();
   for (int last : q->parts) q->tests.push_back(test_of(q->expr, last));
+  q->one_test = q->parts.size() == 1 && q->tests[0].passes &&
+                std::none_of(q->nodes[0].begin(), q->nodes[0].end(), [](auto* n) { return n->master; });
   return 0;
 }
 
@@ -268,6 +270,8 @@ int query_parts_eval(DbQueryParts* q) {
   DB_ENGINE* c = q->relation->top.context;
   DbAssertLocked(c);
   if (c->error_code < 0) return -1;
+  // The usual filter: one comparison on the master's own fields.
+  if (q->one_test) return q->tests[0].passes(q->tests[0]) ? 1 : 0;
   bool tested = q->tests.size() == q->parts.size();
   for (size_t i = 0; i < q->parts.size(); i++) {
     for (DbRelateNode* n : q->nodes[i]) {

@@ -37,6 +37,7 @@ struct DbQueryParts {
   std::vector<int> parts;                          // last operation of each part, in test order
   std::vector<std::vector<DbRelateNode*>> nodes;  // the nodes each part reads
   std::vector<DbQueryTest> tests;                  // one per part, in the same order
+  bool one_test = false;  // one part, tested on the master's record alone
 };
 
 DbQueryParts* query_parts_create(DbRelation* r, DbExpr* expr);
