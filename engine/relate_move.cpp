@@ -183,20 +183,20 @@ int prepare(DbRelation* r) {
 int master_step(DbRelation* r, int dir, bool from_end) {
   DbDataFile* d = r->top.data;
   DbFlags* bm = &r->top.bitmap;
-  bool by_tag = data_tag_selected(d) != nullptr;
+  // No bitmap: the file's own order, by its selected tag or record order.
+  if (!bm->bits) return from_end ? (dir > 0 ? data_top_in(d) : data_bottom_in(d)) : data_skip_in(d, dir);
+  DbTag* t = data_tag_selected(d);
   int rc;
-  if (!bm->bits || by_tag) {
-    DbTag* t = data_tag_selected(d);
+  if (t) {
     // The bitmap's one key range on this very tag: forward walks start at
     // its first key and end past its last.
-    bool ranged = bm->bits && t && r->top.range_tag == t;
+    bool ranged = r->top.range_tag == t;
     if (ranged && r->top.range_listed) {
       // The range's records were listed in the tag's order as their bits
       // were set: the walk goes through them without the tag.
       rc = list_step(&r->top, dir, from_end);
       if (rc != 1) return rc;
     }
-    if (!bm->bits) return from_end ? (dir > 0 ? data_top_in(d) : data_bottom_in(d)) : data_skip_in(d, dir);
     // Through the tag itself: a record is read only when its bit passes.
     if (from_end && dir > 0 && ranged && !r->top.range_lo.empty()) {
       const std::string& lo = r->top.range_lo;
