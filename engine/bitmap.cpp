@@ -304,8 +304,8 @@ struct Builder {
 };
 
 void set_bit(DbFlags* f, long rec) {
-  if (rec >= 1 && static_cast<unsigned long>(rec) <= f->max_index)
-    flag_set(f, static_cast<unsigned long>(rec));
+  if (f->bits && rec >= 1 && static_cast<unsigned long>(rec) <= f->max_index)
+    f->bits[rec / 8] |= static_cast<unsigned char>(1u << (rec % 8));
 }
 
 bool below(DbTag* t, const unsigned char* key, const Bound& lo) {
