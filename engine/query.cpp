@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "engine/convert.h"
 
@@ -149,12 +150,45 @@ bool text_passes(const DbQueryTest& t) {
   }
 }
 
+bool contains_passes(const DbQueryTest& t) {
+  std::string_view within(side_bytes(t.side[1]), static_cast<size_t>(t.side[1].len));
+  return within.find(std::string_view(side_bytes(t.side[0]), static_cast<size_t>(t.side[0].len))) !=
+         std::string_view::npos;
+}
+
+bool deleted_passes(const DbQueryTest& t) { return t.side[0].file->record[0] == '*'; }
+
+bool logical_passes(const DbQueryTest& t) {
+  char c = t.side[0].file->record[t.side[0].offset];
+  return c == 'Y' || c == 'y' || c == 'T' || c == 't';
+}
+
 // A part "field <compare> constant" (or the other way round, or two
-// fields) of numbers or of text, tested without the expression.
+// fields) of numbers or of text, a text search, a logical field or
+// DELETED(), any of them under .NOT., tested without the expression.
 DbQueryTest test_of(const DbExpr* e, int last) {
   DbQueryTest t;
   const DbExprOp& op = e->ops[static_cast<size_t>(last)];
+  if (op.row == kRowNot && op.param_count == 1 && last >= 1) {
+    t = test_of(e, last - 1);
+    if (!t.passes) return DbQueryTest{};
+    t.negate = !t.negate;
+    return t;
+  }
+  if ((op.row == kRowDeleted || op.row == kRowFieldL) && op.sub_size == 1) {
+    if (!op.file || (op.row == kRowFieldL && !op.field)) return t;
+    t.side[0].file = op.file;
+    t.side[0].offset = op.position;
+    t.passes = op.row == kRowDeleted ? deleted_passes : logical_passes;
+    return t;
+  }
   if (op.param_count != 2) return t;
+  if (op.row == kRowContains) {
+    std::vector<int> ends = operands(e, last);
+    if (!side_of(e, ends[0], 'C', &t.side[0]) || !side_of(e, ends[1], 'C', &t.side[1])) return t;
+    t.passes = contains_passes;
+    return t;
+  }
   int kind = 0, compare = 0;
   switch (op.row) {
     case kRowEqN: kind = 'n', compare = '='; break;
@@ -271,7 +305,7 @@ int query_parts_eval(DbQueryParts* q) {
   DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   // The usual filter: one comparison on the master's own fields.
-  if (q->one_test) return q->tests[0].passes(q->tests[0]) ? 1 : 0;
+  if (q->one_test) return q->tests[0].passes(q->tests[0]) != q->tests[0].negate ? 1 : 0;
   bool tested = q->tests.size() == q->parts.size();
   for (size_t i = 0; i < q->parts.size(); i++) {
     for (DbRelateNode* n : q->nodes[i]) {
@@ -281,7 +315,7 @@ int query_parts_eval(DbQueryParts* q) {
       if (rc != 0) return rc;
     }
     if (tested && q->tests[i].passes) {
-      if (!q->tests[i].passes(q->tests[i])) return 0;
+      if (q->tests[i].passes(q->tests[i]) == q->tests[i].negate) return 0;
       continue;
     }
     char* value = nullptr;

@@ -29,6 +29,7 @@ struct DbQueryTest {
   DbQuerySide side[2];
   int field_side = 0;  // whole numbers: the side that is a field
   uint64_t whole = 0;  // whole numbers: the constant
+  bool negate = false;  // under .NOT.
 };
 
 struct DbQueryParts {
