@@ -9,8 +9,8 @@
 
 #include "engine/relate.h"
 
-// One side of a comparison a part makes between a field and a constant:
-// the constant's bytes, or where the field lies in its file's record.
+// One side of a comparison a part makes (or the field a part tests): a
+// constant's bytes, or where the field lies in its file's record.
 struct DbQuerySide {
   const char* fixed = nullptr;
   DbDataFile* file = nullptr;
@@ -19,8 +19,10 @@ struct DbQuerySide {
   double value = 0;  // a numeric constant
 };
 
-// A part that compares a field with a constant, tested on the record's
-// bytes without running the expression. No routine: the part is evaluated.
+// A part that compares a field with a constant (or another field),
+// searches a text, tests a logical field or the deletion mark, tested on
+// the record's bytes without running the expression. No routine: the part
+// is evaluated.
 struct DbQueryTest {
   bool (*passes)(const DbQueryTest&) = nullptr;
   int compare = 0;  // what the operation asks: '=', '#', '<', 'l' (<=), '>', 'g' (>=)
