@@ -275,15 +275,22 @@ int query_parts_prepare(DbQueryParts* q) {
 
 int query_parts_order(DbQueryParts* q) {
   size_t n = q->parts.size();
+  std::vector<DbQueryTest> found;
+  for (int last : q->parts) found.push_back(test_of(q->expr, last));
   std::vector<size_t> idx(n);
   for (size_t i = 0; i < n; i++) idx[i] = i;
-  std::stable_sort(idx.begin(), idx.end(),
-                   [q](size_t a, size_t b) { return q->nodes[a].size() < q->nodes[b].size(); });
+  // Among parts reading as many files, those tested on the bytes go first.
+  std::stable_sort(idx.begin(), idx.end(), [&](size_t a, size_t b) {
+    size_t x = q->nodes[a].size(), y = q->nodes[b].size();
+    return x != y ? x < y : found[a].passes && !found[b].passes;
+  });
   std::vector<int> parts;
   std::vector<std::vector<DbRelateNode*>> nodes;
+  q->tests.clear();
   for (size_t i : idx) {
     parts.push_back(q->parts[i]);
     nodes.push_back(std::move(q->nodes[i]));
+    q->tests.push_back(found[i]);
   }
   // What an earlier part reads is read already when a later one runs.
   for (size_t i = 0; i < n; i++)
@@ -293,8 +300,6 @@ int query_parts_order(DbQueryParts* q) {
       });
   q->parts = std::move(parts);
   q->nodes = std::move(nodes);
-  q->tests.clear();
-  for (int last : q->parts) q->tests.push_back(test_of(q->expr, last));
   q->one_test = q->parts.size() == 1 && q->tests[0].passes &&
                 std::none_of(q->nodes[0].begin(), q->nodes[0].end(), [](auto* n) { return n->master; });
   return 0;
