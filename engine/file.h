@@ -62,6 +62,9 @@ int file_release_writes(DbFile* f);
 // Forgets held writes (a file closed after a failed write-back).
 void file_drop_writes(DbFile* f);
 int file_holds_writes(const DbFile* f);  // 1 when writes wait for write-back
+// 1 when reads of the file are served from a mapping of it (a local file
+// system): reading a record straight from it costs less than reading ahead.
+int file_reads_mapped(const DbFile* f);
 
 struct DbSeqRead {
   DbFile* file;
