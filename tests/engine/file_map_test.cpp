@@ -119,6 +119,7 @@ TEST_P(FileMapTest, ARewriteAnAppendBeyondTheMappingAndAPackShowAtTheNextRead) {
   for (long n : {kRows + 1, kRows + more / 2, kRows + more - 200, kRows + more})
     EXPECT_EQ(name_at(n), kvtest::numbered("a", n)) << n;
   EXPECT_EQ(name_at(kRows), name_of(kRows));
+  EXPECT_EQ(file_reads_mapped(&d->file), GetParam() ? 0 : 1);  // the mapping grew with the file
 
   // Packed down to the rows after the first 2000: the file shrinks far below.
   ASSERT_EQ(as_other_station(file, [](DbDataFile* o) {
