@@ -12,8 +12,10 @@
 
 #include "engine/engine_api.h"
 #include "engine/file.h"
+#include "engine/os_shim.h"
 #include "engine/table.h"
 #include "engine_fixture.h"
+#include "platform/file.h"
 #include "platform/file_view.h"
 
 namespace {
@@ -172,6 +174,30 @@ TEST_P(FileMapTest, AFileCutShortUnderTheReaderFailsOnlyTheRecordsItLost) {
       EXPECT_EQ(name_at(1), name_of(1));
     }
   }
+}
+
+std::string g_watched;  // the reads the watch was told of, "<file>:<bytes>;" each
+
+void watch_read(const char* path, unsigned n) {
+  std::string name = path;
+  g_watched += name.substr(name.find_last_of("/\\") + 1) + ":" + std::to_string(n) + ";";
+}
+
+// The tests' read watch and read faults reach reads the mapping serves too.
+TEST_P(FileMapTest, TheReadWatchAndInjectedReadFaultsSeeEveryRead) {
+  open_table("F.DBF");
+  g_watched.clear();
+  dbos_watch_reads(watch_read);
+  EXPECT_EQ(name_at(kRows / 3), name_of(kRows / 3));
+  dbos_watch_reads(nullptr);
+  EXPECT_NE(g_watched.find("F.DBF:" + std::to_string(d->record_width) + ";"), std::string::npos) << g_watched;
+
+  plat::set_read_fault("F.DBF", 0, plat::error_io, true);
+  EXPECT_NE(data_go(d, kRows / 2), 0);
+  EXPECT_EQ(c.error_code, e_read);
+  c.error_code = 0;
+  plat::set_read_fault("", 0);
+  EXPECT_EQ(name_at(kRows / 2), name_of(kRows / 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Reads, FileMapTest, ::testing::Values(false, true),
