@@ -4,6 +4,8 @@
 // A file works unbuffered (each read and write goes to the system at once)
 // except while its owner holds it locked against every other station: then
 // writes may be held in memory and go out together when the lock ends.
+// Tables, indexes and memo files on a local disk are read from a mapping
+// that shares the system's cache: unbuffered still, without a system call.
 #pragma once
 
 #include <cstdint>
