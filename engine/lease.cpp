@@ -14,7 +14,6 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -45,12 +44,14 @@ struct DbLease {
 
 namespace {
 
-// Never destroyed: the releaser may still wait on it while the process ends.
+// Never destroyed: the releaser may still wait on it while the process
+// ends (a std::thread still joinable is never destroyed either).
 struct Registry {
   std::mutex mutex;
   std::condition_variable wake;
   std::vector<DbLease*> leases;
-  bool running = false;
+  std::thread releaser;
+  bool quit = false;
   // When the releaser wakes next (kNever: not before it is woken). A lease
   // put down to end before that wakes it.
   std::atomic<int64_t> wake_at{kNever};
@@ -68,7 +69,7 @@ void release_down(DbLease* l) {
 
 void releaser_main(Registry* r) {
   std::unique_lock<std::mutex> lock(r->mutex);
-  for (;;) {
+  while (!r->quit) {
     // Said before the leases are looked at: one put down meanwhile either
     // is seen here or sees this and wakes the releaser.
     r->wake_at.store(kNever);
@@ -93,22 +94,32 @@ void releaser_main(Registry* r) {
   }
 }
 
-// A child of fork has no releaser, and the mutex may have been held by the
-// parent's at the fork: it starts afresh, with the same leases.
-void before_fork() { registry().mutex.lock(); }
-void after_fork_parent() { registry().mutex.unlock(); }
-void after_fork_child() {
+// A fork happens while the releaser is stopped: the child of a process
+// with threads may not start any (a sanitizer's rule), and the mutex is
+// free in both. The leases down are given back first; the parent's and
+// the child's next lease put down starts a releaser again.
+void before_fork() {
   Registry& r = registry();
-  new (&r.mutex) std::mutex();
-  new (&r.wake) std::condition_variable();
-  r.running = false;
+  std::unique_lock<std::mutex> lock(r.mutex);
+  for (DbLease* l : r.leases) release_down(l);
+  if (r.releaser.joinable()) {
+    r.quit = true;
+    r.wake.notify_one();
+    lock.unlock();
+    r.releaser.join();
+    lock.lock();
+    r.quit = false;
+  }
   r.wake_at.store(kNever);
+  lock.release();  // held across the fork
 }
+
+void after_fork() { registry().mutex.unlock(); }
 
 Registry& registry() {
   static Registry* r = [] {
     auto* made = new Registry;
-    pthread_atfork(before_fork, after_fork_parent, after_fork_child);
+    pthread_atfork(before_fork, after_fork, after_fork);
     return made;
   }();
   return *r;
@@ -116,9 +127,7 @@ Registry& registry() {
 
 // Under the registry's mutex.
 void start_releaser(Registry& r) {
-  if (r.running) return;
-  std::thread(releaser_main, &r).detach();
-  r.running = true;
+  if (!r.releaser.joinable()) r.releaser = std::thread(releaser_main, &r);
 }
 
 }  // namespace
