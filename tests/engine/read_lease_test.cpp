@@ -65,13 +65,15 @@ TEST(ReadLeaseTest, AReaderGoneIdleKeepsNoOtherStationsPackOut) {
   const std::string name = dir.file("LEASED.DBF");
   kvtest::QuietEngine c;
   make_table(&c, name);
-  DbDataFile* d = open_by_id(&c, name);
-  ASSERT_NE(d, nullptr);
-  ASSERT_EQ(seek_id(d, 40), 40);
-
+  // Forked before the lookup: a fork gives back the bytes kept so far.
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
+    ::close(go[1]);
+    char got;
+    if (::read(go[0], &got, 1) != 1) _exit(9);
     kvtest::QuietEngine other;
     DbDataFile* w = data_open(&other, name.c_str());
     if (!w) _exit(10);
@@ -81,6 +83,12 @@ TEST(ReadLeaseTest, AReaderGoneIdleKeepsNoOtherStationsPackOut) {
     if (rc != 0) _exit(rc == DB_LOCKED ? 12 : 13);
     _exit(data_close(w) == 0 ? 0 : 14);
   }
+  ::close(go[0]);
+  DbDataFile* d = open_by_id(&c, name);
+  EXPECT_NE(d, nullptr);
+  EXPECT_EQ(d ? seek_id(d, 40) : -1, 40);
+  EXPECT_EQ(::write(go[1], "g", 1), 1);
+  ::close(go[1]);
   int status = -1;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
