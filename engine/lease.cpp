@@ -55,6 +55,10 @@ struct Registry {
   // When the releaser wakes next (kNever: not before it is woken). A lease
   // put down to end before that wakes it.
   std::atomic<int64_t> wake_at{kNever};
+  // Off in a child of fork: a process forked from one with threads may
+  // start none of its own (a sanitizer's rule), so a lease there ends
+  // with its call.
+  std::atomic<bool> leasing{true};
 };
 
 Registry& registry();
@@ -94,10 +98,9 @@ void releaser_main(Registry* r) {
   }
 }
 
-// A fork happens while the releaser is stopped: the child of a process
-// with threads may not start any (a sanitizer's rule), and the mutex is
-// free in both. The leases down are given back first; the parent's and
-// the child's next lease put down starts a releaser again.
+// A fork happens while the releaser is stopped, with the mutex free in
+// both processes afterwards and the leases down given back: the parent's
+// next lease put down starts a releaser again.
 void before_fork() {
   Registry& r = registry();
   std::unique_lock<std::mutex> lock(r.mutex);
@@ -114,16 +117,26 @@ void before_fork() {
   lock.release();  // held across the fork
 }
 
-void after_fork() { registry().mutex.unlock(); }
+void after_fork_parent() { registry().mutex.unlock(); }
+
+void after_fork_child() {
+  Registry& r = registry();
+  r.leasing.store(false);
+  r.mutex.unlock();
+}
 
 Registry& registry() {
   static Registry* r = [] {
     auto* made = new Registry;
-    pthread_atfork(before_fork, after_fork, after_fork);
+    pthread_atfork(before_fork, after_fork_parent, after_fork_child);
     return made;
   }();
   return *r;
 }
+
+// Made at the program's start, so that every fork meets the handlers,
+// even one before any lease.
+const bool registry_made = (registry(), true);
 
 // Under the registry's mutex.
 void start_releaser(Registry& r) {
@@ -183,12 +196,12 @@ void lease_renew(DbLease* l) { l->end_ns.store(now_ns() + kLeaseNs); }
 
 void lease_put_down(DbLease* l) {
   int64_t end = l->end_ns.load(std::memory_order_relaxed);
-  if (now_ns() >= end) {
+  Registry& r = registry();
+  if (now_ns() >= end || !r.leasing.load(std::memory_order_relaxed)) {
     lease_give_back(l);
     return;
   }
   l->state.store(kDown);
-  Registry& r = registry();
   if (r.wake_at.load() <= end) return;
   std::lock_guard<std::mutex> lock(r.mutex);
   start_releaser(r);

@@ -4,7 +4,8 @@
 // for a call and puts it down after; a lease left down beyond its time is
 // given back by a releaser thread of the process, which sleeps while no
 // lease is down. The lease never outlives its time while down: another
-// station waiting for the byte waits no longer than that.
+// station waiting for the byte waits no longer than that. In a child of
+// fork a lease ends with its call, as it may start no thread there.
 #pragma once
 
 #include <cstdint>
