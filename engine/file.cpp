@@ -439,13 +439,15 @@ void close_keep_error(DbFile* f) {
 
 }  // namespace
 
-int file_replace(DbFile* target, DbFile* source) {
+namespace {
+
+// Replaces the target's contents in place (other stations hold it open) by
+// what `write_new` writes into it. Its old contents go to a backup beside it
+// first: a write that fails half way is then undone instead of leaving a
+// partial file. An old backup left by a failed restore is never overwritten.
+template <class WriteNew>
+int replace_in_place(DbFile* target, WriteNew&& write_new) {
   DB_ENGINE* c = target->context;
-  DbAssertLocked(c);
-  if (c->error_code < 0) return -1;
-  if (target->read_only || source->read_only)
-    return code_error(c, e_parm, "Attempt to replace to a read-only file");
-  if (file_write_back(target) < 0 || file_write_back(source) < 0) return -1;
   // The copy goes straight to disk: held, it would leave the file empty
   // for other stations until the lock ends.
   int held = target->write_behind;
@@ -455,10 +457,6 @@ int file_replace(DbFile* target, DbFile* source) {
     int on;
     ~Restore() { f->write_behind = on; }
   } restore{target, held};
-  // The target is replaced in place (other stations hold it open), so its
-  // old contents go to a backup beside it first: a write that fails half
-  // way is then undone instead of leaving a partial file. An old backup
-  // left by a failed restore is never overwritten.
   std::string backup_name = name_of(target);
   backup_name += '~';
   DbFile backup;
@@ -473,11 +471,9 @@ int file_replace(DbFile* target, DbFile* source) {
     close_keep_error(&backup);
     return -1;
   }
-  if (copy_over(target, source) == 0) {
+  if (write_new() == 0) {
     backup.remove_on_close = 1;
     close_keep_error(&backup);
-    source->remove_on_close = 1;
-    file_close_in(source);
     return c->error_code < 0 ? -1 : 0;
   }
   // Put the old contents back; the first error stays the one reported.
@@ -492,4 +488,37 @@ int file_replace(DbFile* target, DbFile* source) {
     close_keep_error(&backup);
   }
   return -1;
+}
+
+}  // namespace
+
+int file_replace(DbFile* target, DbFile* source) {
+  DB_ENGINE* c = target->context;
+  DbAssertLocked(c);
+  if (c->error_code < 0) return -1;
+  if (target->read_only || source->read_only)
+    return code_error(c, e_parm, "Attempt to replace to a read-only file");
+  if (file_write_back(target) < 0 || file_write_back(source) < 0) return -1;
+  return replace_in_place(target, [&] {
+    if (copy_over(target, source) < 0) return -1;
+    source->remove_on_close = 1;
+    file_close_in(source);
+    return 0;
+  });
+}
+
+int file_replace_with(DbFile* target, const void* image, long len) {
+  DB_ENGINE* c = target->context;
+  DbAssertLocked(c);
+  if (c->error_code < 0) return -1;
+  if (target->read_only) return code_error(c, e_parm, "Attempt to replace to a read-only file");
+  if (file_write_back(target) < 0) return -1;
+  return replace_in_place(target, [&] {
+    // Written over the old bytes, then cut: the blocks the file has are used again.
+    constexpr long kPiece = long(1) << 30;
+    const char* bytes = static_cast<const char*>(image);
+    for (long at = 0; at < len; at += kPiece)
+      if (file_write(target, at, bytes + at, unsigned(len - at < kPiece ? len - at : kPiece)) < 0) return -1;
+    return file_len_set(target, len);
+  });
 }

@@ -43,6 +43,8 @@ int file_flush(DbFile* f, int stop);
 int file_flush_keep_error(DbFile* f);
 int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close);
 int file_replace(DbFile* target, DbFile* source);
+// The same with contents held in memory (len bytes at image).
+int file_replace_with(DbFile* target, const void* image, long len);
 int file_remove(const char* name);
 int file_rename(const char* old_name, const char* new_name);
 // Buffering through the block cache is not built: these only record the wish.
