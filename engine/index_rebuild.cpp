@@ -329,8 +329,8 @@ long file_bytes_for(DbIndexFile* x, const std::vector<DbTag*>& tags, long count)
 }
 
 // Builds the whole new file: into `image` when given, else into `work`.
-int rebuild_into(DbIndexFile* x, const std::vector<DbTag*>& tags, long count, std::vector<unsigned char>* image,
-                 DbFile* work) {
+int rebuild_into(DbIndexFile* x, const std::vector<DbTag*>& tags, long count,
+                 std::vector<unsigned char>* image, DbFile* work) {
   long next = first_data_block(x, tags.size());
   size_t front_len = size_t(next) * 512;
   std::vector<char> write_buf(image ? 0 : 1u << 16);

@@ -233,12 +233,15 @@ TEST_F(IndexFile, RebuildKeepsEqualKeysInRecordOrderWhateverItsMemory) {
   auto order_by = [&](auto less) {
     std::vector<long> v(rows.size());
     for (size_t i = 0; i < v.size(); i++) v[i] = long(i) + 1;
-    std::stable_sort(v.begin(), v.end(), [&](long a, long b) { return less(rows[size_t(a - 1)], rows[size_t(b - 1)]); });
+    std::stable_sort(v.begin(), v.end(),
+                     [&](long a, long b) { return less(rows[size_t(a - 1)], rows[size_t(b - 1)]); });
     return v;
   };
   EXPECT_EQ(walk(tag("ID"), false), order_by([](const PartRow& a, const PartRow& b) { return a.id < b.id; }));
-  EXPECT_EQ(walk(tag("NAME"), false), order_by([](const PartRow& a, const PartRow& b) { return a.name < b.name; }));
-  EXPECT_EQ(walk(tag("QTY"), false), order_by([](const PartRow& a, const PartRow& b) { return a.qty < b.qty; }));
+  EXPECT_EQ(walk(tag("NAME"), false),
+            order_by([](const PartRow& a, const PartRow& b) { return a.name < b.name; }));
+  EXPECT_EQ(walk(tag("QTY"), false),
+            order_by([](const PartRow& a, const PartRow& b) { return a.qty < b.qty; }));
   EXPECT_EQ(walk(tag("QTYDOWN"), false),
             order_by([](const PartRow& a, const PartRow& b) { return a.qty > b.qty; }));
 }
