@@ -21,7 +21,7 @@ namespace {
 struct Level {
   std::vector<unsigned char> image;
   int count = 0;  // children (leaf: keys) in the buffer
-  std::vector<unsigned char> last_key;
+  std::vector<unsigned char> last_key;  // a branch's; a leaf's stands in its last slot
 };
 
 // Where the new file's blocks go, in the order written: the image in memory
@@ -90,7 +90,7 @@ int add_entry(Builder& b, size_t l, const unsigned char* key, long pointer) {
       sep.assign(slot(b, full, cap - 2) + 4, slot(b, full, cap - 2) + 4 + key_len);
       full.count = cap - 1;
     } else {
-      sep = full.last_key;
+      sep.assign(slot(b, full, cap - 1) + 4, slot(b, full, cap - 1) + 4 + key_len);
     }
     long number = write_level(b, l);
     if (number < 0) return -1;
@@ -103,7 +103,7 @@ int add_entry(Builder& b, size_t l, const unsigned char* key, long pointer) {
   le_put32(e, uint32_t(pointer));
   // A full branch's last child has room for its pointer only; its key goes up.
   if (lv.count < keys_max) std::memcpy(e + 4, key, key_len);
-  std::memcpy(lv.last_key.data(), key, key_len);
+  if (l > 0) std::memcpy(lv.last_key.data(), key, key_len);
   lv.count++;
   return 0;
 }
@@ -117,7 +117,12 @@ long finish(Builder& b) {
   }
   long written = write_level(b, 0);
   if (written < 0) return -1;
-  std::vector<unsigned char> key = b.levels[0].last_key;
+  Level& leaf = b.levels[0];
+  std::vector<unsigned char> key = leaf.last_key;
+  if (leaf.count > 0) {
+    const unsigned char* last = slot(b, leaf, leaf.count - 1) + 4;
+    key.assign(last, last + key.size());
+  }
   for (size_t l = 1; l < b.levels.size(); l++) {
     if (b.levels[l].count == 0) continue;
     if (add_entry(b, l, key.data(), written) < 0) return -1;
@@ -194,7 +199,7 @@ int emit_tag(DbIndexFile* x, DbTag* t, DbSort* s, Sink out, long* next) {
       if (t->unique_action == DB_UNIQUE) return DB_UNIQUE;
       continue;  // any other action keeps the first record of a key
     }
-    std::memcpy(prev.data(), kb, prev.size());
+    if (unique) std::memcpy(prev.data(), kb, prev.size());
     have_prev = true;
     if (add_entry(b, 0, kb, long(recno)) < 0) return -1;
   }

@@ -410,8 +410,6 @@ int sort_get(DbSort* s, uint32_t* seq, char** key, char** info) {
       sort_free(s);
       return 1;
     }
-    // In key order the entries lie scattered: the one a few steps on is fetched ahead.
-    if (s->next_read + 32 < s->count) __builtin_prefetch(s->pointers[s->next_read + 32]);
     e = s->pointers[s->next_read++];
   } else {
     if (s->live_runs == 0) {
