@@ -8,6 +8,7 @@
 
 #include <cassert>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -408,7 +409,11 @@ int rebuild_through_work_file(DbIndexFile* x, const std::vector<DbTag*>& tags, l
 
 int rebuild_in_memory(DbIndexFile* x, const std::vector<DbTag*>& tags, long count, long bytes) {
   std::vector<unsigned char> image;
-  image.reserve(size_t(bytes));
+  try {
+    image.reserve(size_t(bytes));  // the most the new file can take: it never grows past
+  } catch (const std::bad_alloc&) {
+    return rebuild_through_work_file(x, tags, count);  // memory is short: the disk holds it
+  }
   int rc = rebuild_into(x, tags, count, &image, nullptr);
   if (rc != 0) return rc;
   // No reader without a lock meets the file half written; while readers
