@@ -414,13 +414,20 @@ int rebuild_in_memory(DbIndexFile* x, const std::vector<DbTag*>& tags, long coun
   } catch (const std::bad_alloc&) {
     return rebuild_through_work_file(x, tags, count);  // memory is short: the disk holds it
   }
+  // The old index is copied aside first: the copy goes to the disk while
+  // the new one is made.
+  DbReplaceStep* step = file_replace_begin(&x->file);
+  if (!step) return -1;
   int rc = rebuild_into(x, tags, count, &image, nullptr);
-  if (rc != 0) return rc;
-  // No reader without a lock meets the file half written; while readers
-  // stay, the old file stays.
-  DbRebuilding rebuilding(x->data);
-  rc = rebuilding.rc();
-  return rc == 0 ? file_replace_with(&x->file, image.data(), long(image.size())) : rc;
+  if (rc == 0) {
+    // No reader without a lock meets the file half written; while readers
+    // stay, the old file stays.
+    DbRebuilding rebuilding(x->data);
+    rc = rebuilding.rc();
+    if (rc == 0) return file_replace_finish(step, image.data(), long(image.size()));
+  }
+  file_replace_drop(step);  // the pending failure stays the one reported
+  return rc;
 }
 
 }  // namespace
