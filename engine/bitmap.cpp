@@ -304,8 +304,8 @@ struct Builder {
 };
 
 void set_bit(DbFlags* f, long rec) {
-  if (rec >= 1 && static_cast<unsigned long>(rec) <= f->max_index)
-    flag_set(f, static_cast<unsigned long>(rec));
+  if (f->bits && rec >= 1 && static_cast<unsigned long>(rec) <= f->max_index)
+    f->bits[rec / 8] |= static_cast<unsigned char>(1u << (rec % 8));
 }
 
 bool below(DbTag* t, const unsigned char* key, const Bound& lo) {
@@ -339,15 +339,17 @@ int position_of(DbTag* t, const Bound& b, double open_end, double* at) {
 }
 
 // Sets the bits of the records whose keys lie in the range; `order` (when
-// given) gets their record numbers in the tag's order.
+// given) gets their record numbers in the tag's order. A set lower bound
+// was sought last: the tag stands there.
 int walk_inside(DbTag* t, const BNode& n, DbFlags* f, std::vector<long>* order) {
-  int rc = n.lo.set ? tag_seek(t, n.lo.key.data(), static_cast<unsigned>(n.lo.key.size()))
-                    : tag_top(t);
-  if (rc < 0) return -1;
+  if (!n.lo.set && tag_top(t) < 0) return -1;
+  // Keys ascend: once one is not below the range, none after it is.
+  bool past_lo = !n.lo.set;
   while (!tag_eof(t)) {
     const unsigned char* key = tag_key(t);
     if (!key || above(t, key, n.hi)) break;
-    if (!below(t, key, n.lo)) {
+    if (past_lo || !below(t, key, n.lo)) {
+      past_lo = true;
       long rec = tag_recno(t);
       set_bit(f, rec);
       if (order && rec >= 1 && static_cast<unsigned long>(rec) <= f->max_index) order->push_back(rec);
@@ -396,7 +398,8 @@ int walk_leaf(const BNode& n, DbFlags* f, std::vector<long>* order, bool* listed
   DbTag* t = n.tag;
   if (index_refresh(t->index) < 0) return -1;
   double from = 0, to = 1;
-  if (position_of(t, n.lo, 0.0, &from) < 0 || position_of(t, n.hi, 1.0, &to) < 0) return -1;
+  // The lower bound last: a walk inside the range starts where it stands.
+  if (position_of(t, n.hi, 1.0, &to) < 0 || position_of(t, n.lo, 0.0, &from) < 0) return -1;
   bool outside = to - from >= 0.5;
   if (order) order->clear();
   if ((outside ? walk_outside(t, n, f) : walk_inside(t, n, f, order)) < 0) return -1;

@@ -38,6 +38,7 @@ enum ExprRowNo : int {
     kRowUpper = 57, kRowDtos = 58, kRowDtoc = 60, kRowDtocJulian = 61,
     kRowTrim = 62, kRowLtrim = 63, kRowLeft = 64, kRowIif = 65,
     kRowStod = 69, kRowCtod = 70, kRowDate = 71, kRowDeleted = 78,
+    kRowContains = 51,
     kRowReccount = 79, kRowRecno = 80, kRowVal = 81,
     kRowCalc = 82, kRowTotal = 83, kRowPageno = 84,
     kRowCount = 85,

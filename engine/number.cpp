@@ -77,7 +77,32 @@ void str_to_double_p(const char* text, int len, double* result) {
   *result = str_to_double(text, len);
 }
 
+namespace {
+
+// Blanks, a sign and at most 18 digits (no overflow), read without strtol,
+// which would stop where this stops. False for any other text.
+bool plain_long(const char* text, int len, long* out) {
+  int i = 0;
+  while (i < len && text[i] == ' ') i++;
+  bool negative = false;
+  if (i < len && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  else if (i < len && unsigned(static_cast<unsigned char>(text[i])) - '0' > 9) return false;
+  long v = 0;
+  for (int digits = 0; i < len; i++) {
+    unsigned d = unsigned(static_cast<unsigned char>(text[i])) - '0';
+    if (d > 9) break;
+    if (++digits > 18) return false;
+    v = v * 10 + long(d);
+  }
+  *out = negative ? -v : v;
+  return true;
+}
+
+}  // namespace
+
 long str_to_long(const char* text, int len) {
+  long quick;
+  if (len >= 0 && len <= 127 && plain_long(text, len, &quick)) return quick;
   char buf[128];
   if (len < 0 || len > 127) len = 127;
   int n = 0;

@@ -4,15 +4,43 @@
 // tags whose keys the filter compares with constants.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "engine/relate.h"
+
+// One side of a comparison a part makes (or the field a part tests): a
+// constant's bytes, or where the field lies in its file's record.
+struct DbQuerySide {
+  const char* fixed = nullptr;
+  DbDataFile* file = nullptr;
+  int offset = 0;
+  int len = 0;
+  double value = 0;  // a numeric constant
+};
+
+// A part that compares a field with a constant (or another field),
+// searches a text, tests a logical field or the deletion mark, tested on
+// the record's bytes without running the expression. No routine: the part
+// is evaluated.
+struct DbQueryTest {
+  bool (*passes)(const DbQueryTest&) = nullptr;
+  int compare = 0;  // what the operation asks: '=', '#', '<', 'l' (<=), '>', 'g' (>=)
+  int length = 0;   // text: bytes compared
+  int equal_prefix = 0;
+  DbQuerySide side[2];
+  int field_side = 0;  // whole numbers: the side that is a field
+  uint64_t whole = 0;  // whole numbers: the constant
+  bool negate = false;  // under .NOT.
+};
 
 struct DbQueryParts {
   DbRelation* relation = nullptr;
   DbExpr* expr = nullptr;
   std::vector<int> parts;                          // last operation of each part, in test order
   std::vector<std::vector<DbRelateNode*>> nodes;  // the nodes each part reads
+  std::vector<DbQueryTest> tests;                  // one per part, in the same order
+  bool one_test = false;  // one part, tested on the master's record alone
 };
 
 DbQueryParts* query_parts_create(DbRelation* r, DbExpr* expr);

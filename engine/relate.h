@@ -118,6 +118,9 @@ void relate_reset(DbRelation* r);
 void relate_free_bitmaps(DbRelateNode* node);
 // 1 when the key of the node's range tag lies past the range's upper bound.
 int bitmap_past_range(const DbRelateNode* node, const unsigned char* key);
+// Goes to record n of a walk that wants record `next` after it (0 none,
+// -1 not known); 5 when the file no longer holds it.
+int relate_go_record(DbDataFile* d, long n, long next);
 int relate_read_node(DbRelateNode* node);
 int relate_read_nodes(DbRelateNode* node);
 void relate_blank_node(DbRelateNode* node);

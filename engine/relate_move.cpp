@@ -26,10 +26,7 @@ int go_existing(DbDataFile* d, long n) {
 // it (0 none, -1 not known). A record within the count checked when the
 // bitmap was built needs no fresh count: records go only with a pack, which
 // truncates the file, so a record gone reads short (5).
-int go_walk(DbDataFile* d, long n, long next) {
-  if (n >= 1 && d->held_for > 0 && n <= d->count_held) return data_go_toward(d, n, next);
-  return go_existing(d, n);
-}
+int go_walk(DbDataFile* d, long n, long next) { return relate_go_record(d, n, next); }
 
 // The walk by the selected tag over the records its range listed: from the
 // current entry (or an end) to the next whose record still exists. 0, 3 or
@@ -186,20 +183,20 @@ int prepare(DbRelation* r) {
 int master_step(DbRelation* r, int dir, bool from_end) {
   DbDataFile* d = r->top.data;
   DbFlags* bm = &r->top.bitmap;
-  bool by_tag = data_tag_selected(d) != nullptr;
+  // No bitmap: the file's own order, by its selected tag or record order.
+  if (!bm->bits) return from_end ? (dir > 0 ? data_top_in(d) : data_bottom_in(d)) : data_skip_in(d, dir);
+  DbTag* t = data_tag_selected(d);
   int rc;
-  if (!bm->bits || by_tag) {
-    DbTag* t = data_tag_selected(d);
+  if (t) {
     // The bitmap's one key range on this very tag: forward walks start at
     // its first key and end past its last.
-    bool ranged = bm->bits && t && r->top.range_tag == t;
+    bool ranged = r->top.range_tag == t;
     if (ranged && r->top.range_listed) {
       // The range's records were listed in the tag's order as their bits
       // were set: the walk goes through them without the tag.
       rc = list_step(&r->top, dir, from_end);
       if (rc != 1) return rc;
     }
-    if (!bm->bits) return from_end ? (dir > 0 ? data_top_in(d) : data_bottom_in(d)) : data_skip_in(d, dir);
     // Through the tag itself: a record is read only when its bit passes.
     if (from_end && dir > 0 && ranged && !r->top.range_lo.empty()) {
       const std::string& lo = r->top.range_lo;
@@ -311,6 +308,20 @@ int advance(DbRelation* r, int dir) {
   return DB_EOF;
 }
 
+// A walk of the master alone in its file's own order, the filter one
+// test of its record: what advance and accept do, without the nodes.
+int skip_filtered(DbRelation* r, int dir, long steps) {
+  r->moving_back = dir < 0;
+  while (steps > 0) {
+    int rc = data_skip_in(r->top.data, dir);
+    if (rc != 0) return rc;
+    rc = query_parts_eval(r->query);
+    if (rc < 0) return rc;
+    if (rc == 1) steps--;
+  }
+  return 0;
+}
+
 // Tests the current records: 1 they qualify, 0 not, 90 or an error.
 int accept(DbRelation* r) {
   if (r->query) {
@@ -360,6 +371,11 @@ int relate_end(DbRelation* r, int dir) {
 }
 
 }  // namespace
+
+int relate_go_record(DbDataFile* d, long n, long next) {
+  if (n >= 1 && d->held_for > 0 && n <= d->count_held) return data_go_toward(d, n, next);
+  return go_existing(d, n);
+}
 
 void relate_blank_node(DbRelateNode* node) {
   data_go_eof(node->data);
@@ -480,6 +496,8 @@ int relate_skip_in(DbRelation* r, long n) {
   int dir = n < 0 ? -1 : 1;
   long steps = n < 0 ? -n : n;
   DbBatchReads batch(r->top.data);  // records the query passes over come in batches
+  if (r->top.slaves.empty() && r->state != 'y' && !r->top.bitmap.bits && r->query && r->query->one_test)
+    return skip_filtered(r, dir, steps);
   while (steps > 0) {
     int rc = advance(r, dir);
     if (rc != 0) return rc;

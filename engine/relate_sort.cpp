@@ -133,8 +133,11 @@ int relate_sort_read(DbRelation* r, long n) {
   for (size_t i = 0; i < k; i++) {
     DbRelateNode* node = r->sort_nodes[i];
     long rec = recs[i];
-    long count = data_reccount_in(node->data);
-    int rc = rec >= 1 && rec <= count ? data_go_in(node->data, rec) : data_go_eof(node->data);
+    // Entries come in key order, their records scattered: each is read
+    // alone, within the count the build found (a record packed away since
+    // reads short and stands at the end).
+    int rc = rec >= 1 ? relate_go_record(node->data, rec, 0) : DB_NO_RECORD;
+    if (rc == DB_NO_RECORD) rc = data_go_eof(node->data);
     if (rc < 0) return rc;
     node->read = 1;
   }

@@ -54,6 +54,20 @@ TEST(Numbers, TextToNumber) {
   EXPECT_EQ(log2_floor(1023), 9);
 }
 
+// Whole numbers read without strtol give strtol's very value: signs,
+// blanks on either side, other white space, stray characters, a NUL inside,
+// more digits than a long holds.
+TEST(Numbers, TextToLongAgreesWithStrtol) {
+  const std::string texts[] = {"0", "-0", "+7", "   42", "42   ", "  -5  ", "-", "+", "    ", "", "12x4",
+                               "x12", "\t 9", " \n3", "+-5", "- 5", "007", std::string("12\0" "34", 5),
+                               "123456789012345678", "-123456789012345678", "1234567890123456789",
+                               "99999999999999999999", "-99999999999999999999", "00000000000000000000012"};
+  for (const std::string& t : texts) {
+    std::string copy = t.substr(0, t.find('\0'));
+    EXPECT_EQ(str_to_long(t.data(), int(t.size())), std::strtol(copy.c_str(), nullptr, 10)) << t;
+  }
+}
+
 // Field texts read without strtod give strtod's very double: plain ones,
 // edge ones, and random values of every width and number of decimals.
 TEST(Numbers, TextToNumberAgreesWithStrtod) {

@@ -108,6 +108,13 @@ const struct {
     {"MACH = 2 .AND. CUST > 8", true},
     {".T.", false},
     {".F.", false},
+    {"DONE", false},
+    {"'MILL' $ NAME .AND. .NOT. DONE", false},
+    {".NOT. 'ILL' $ NAME", false},
+    {"'' $ NAME", false},
+    {"NAME $ 'XXMILL1       XX'", false},
+    {".NOT. CUST = 5", false},
+    {".NOT. .NOT. NAME >= 'MILL3'", false},
 };
 
 TEST_F(QueryTest, DeliversExactlyTheRowsTheFilterAccepts) {
@@ -192,6 +199,42 @@ TEST_F(QueryTest, SortedResultsFollowTheKey) {
         EXPECT_EQ(run(f, s.text, optimise, &bitmap), want) << f << " by " << s.text;
       }
     }
+  }
+}
+
+// Number fields written by other programs need not hold the usual text:
+// leading zeros, a sign, a point, blanks on the right, stars, nothing. A
+// comparison of such a field with a constant (or with another field)
+// accepts exactly what evaluating the filter accepts; so does a test of
+// the deletion mark.
+TEST_F(QueryTest, UnusualNumberTextsCompareAsTheFilterReadsThem) {
+  static const char* const kTexts[] = {"   5", "0005", "5   ", "+5  ", "-0  ", "  -5", "    ", "5.  ",
+                                       "****", " 5.0", "05  ", "-  5", "5 5 ", "1e1 ", "   0", "-005"};
+  // PRICE is nine wide: texts of eight digits and more, blanks in front.
+  static const char* const kWide[] = {"        5", "000000005", "5        ", " 12345678", "123456789",
+                                      "1 2345678", "  1234567", "    -5   ", "  9999999", "   5:5555"};
+  {
+    DbLock hold(&ctx);
+    long k = 0;
+    for (const char* text : kTexts) {
+      k++;
+      ASSERT_EQ(data_go_in(d, k), 0);
+      field_assign(data_field_at(d, 1), text);  // CUST, tagged
+      field_assign(data_field_at(d, 6), text);  // MACH, no tag
+      field_assign(data_field_at(d, 5), kWide[size_t(k - 1) % std::size(kWide)]);
+      if (k % 3 == 0) data_delete(d);
+    }
+    ASSERT_EQ(data_flush_in(d), 0);
+  }
+  for (const char* f : {"MACH = 5", "MACH # 5", "MACH > 4", "MACH <= 5", "5 = MACH", "5 > MACH",
+                        "MACH = 0", "MACH >= 0", "MACH < 0", "MACH = -5", "MACH = 10", "MACH = 5.5",
+                        "MACH = CUST", "MACH < CUST", "CUST = 5", "CUST <= 0", "PRICE = 5",
+                        "PRICE = 12345678", "PRICE = 123456789", "PRICE >= 1234567", "PRICE < 5",
+                        "DELETED()", ".NOT. DELETED() .AND. MACH = 5", ".NOT. DELETED() .AND. CUST = 5"}) {
+    std::vector<long> want = expected(f);
+    bool bitmap = false;
+    EXPECT_EQ(run(f, nullptr, true, &bitmap), want) << f;
+    EXPECT_EQ(run(f, nullptr, false, &bitmap), want) << f << " (optimiser off)";
   }
 }
 
