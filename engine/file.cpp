@@ -533,15 +533,6 @@ int file_replace(DbFile* target, DbFile* source) {
   });
 }
 
-int file_replace_with(DbFile* target, const void* image, long len) {
-  DB_ENGINE* c = target->context;
-  DbAssertLocked(c);
-  if (c->error_code < 0) return -1;
-  if (target->read_only) return code_error(c, e_parm, "Attempt to replace to a read-only file");
-  if (file_write_back(target) < 0) return -1;
-  return replace_in_place(target, [&] { return write_image(target, image, len); });
-}
-
 struct DbReplaceStep {
   DbFile* target;
   DbFile backup;
@@ -559,11 +550,11 @@ DbReplaceStep* file_replace_begin(DbFile* target) {
   }
   if (file_write_back(target) < 0) return nullptr;
   auto* step = new (std::nothrow) DbReplaceStep{target, {}, {}, 0};
-  if (step) step->backup.handle = -1;
   if (!step) {
     code_error(c, e_memory, nullptr);
     return nullptr;
   }
+  step->backup.handle = -1;
   if (back_up(target, &step->backup) < 0) {
     delete step;
     return nullptr;
@@ -595,7 +586,8 @@ int file_replace_finish(DbReplaceStep* step, const void* image, long len) {
   DbFile* target = step->target;
   DbAssertLocked(target->context);
   int rc = target->context->error_code < 0 ? -1 : await_sync(step);
-  if (rc == 0) rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); });
+  if (rc == 0)
+    rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); });
   file_replace_drop(step);
   return rc;
 }
