@@ -5,6 +5,7 @@
 #include "engine/file.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -25,6 +26,16 @@ const char* name_of(const DbFile* f) { return f->name ? f->name : "Unknown Name"
 
 int report(DbFile* f, int code) { return code_error_ex(f->context, code, "File Name:", name_of(f), nullptr); }
 
+// Tables, their indexes and memo files are read from a mapping where the
+// system allows one; other files (temporary and work files) through the handle.
+bool read_through_map(const char* name) {
+  size_t n = std::strlen(name);
+  if (n < 4 || name[n - 4] != '.') return false;
+  char ext[4] = {};
+  for (int i = 0; i < 3; i++) ext[i] = char(std::toupper(static_cast<unsigned char>(name[n - 3 + i])));
+  return !std::strcmp(ext, "DBF") || !std::strcmp(ext, "MDX") || !std::strcmp(ext, "DBT");
+}
+
 int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int disposition) {
   DbAssertLocked(c);
   if (c->error_code < 0) return -1;
@@ -42,6 +53,7 @@ int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int dispos
     return c->error_code;
   }
   f->handle = h;
+  if (read_through_map(name)) dbos_map_reads(h);
   f->on_disk = 1;
   f->unsynced = disposition != DBOS_OPEN_EXISTING;
   f->exclusive = c->exclusive;
@@ -203,6 +215,8 @@ void file_hold_writes(DbFile* f, long tail) {
 }
 
 int file_holds_writes(const DbFile* f) { return f->held && !f->held->extents.empty(); }
+
+int file_reads_mapped(const DbFile* f) { return dbos_reads_mapped(f->handle); }
 
 int file_write_back(DbFile* f) {
   DbAssertLocked(f->context);

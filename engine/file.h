@@ -4,6 +4,8 @@
 // A file works unbuffered (each read and write goes to the system at once)
 // except while its owner holds it locked against every other station: then
 // writes may be held in memory and go out together when the lock ends.
+// Tables, indexes and memo files on a local disk are read from a mapping
+// that shares the system's cache: unbuffered still, without a system call.
 #pragma once
 
 #include <cstdint>
@@ -71,6 +73,9 @@ int file_release_writes(DbFile* f);
 // Forgets held writes (a file closed after a failed write-back).
 void file_drop_writes(DbFile* f);
 int file_holds_writes(const DbFile* f);  // 1 when writes wait for write-back
+// 1 when reads of the file are served from a mapping of it (a local file
+// system): reading a record straight from it costs less than reading ahead.
+int file_reads_mapped(const DbFile* f);
 
 struct DbSeqRead {
   DbFile* file;

@@ -12,7 +12,16 @@
 
 namespace {
 
-plat::File* file_of(intptr_t h) { return reinterpret_cast<plat::File*>(h); }
+// A handle: the file, and for a file read through a mapping, the mapping
+// and the file's length when last learned.
+struct Handle {
+  plat::File file;
+  plat::FileMap map;
+  long known = 0;
+};
+
+Handle* handle_of(intptr_t h) { return reinterpret_cast<Handle*>(h); }
+plat::File* file_of(intptr_t h) { return &handle_of(h)->file; }
 
 // A closed handle fails every call instead of reaching the system.
 plat::File closed_file;
@@ -20,6 +29,48 @@ plat::File& use(intptr_t h) { return h == -1 ? closed_file : *file_of(h); }
 
 std::atomic<DbosWriteWatch> write_watch{nullptr};
 std::atomic<DbosWriteWatch> read_watch{nullptr};
+
+// The mapping reaches this far for a file of n bytes: room to grow, so a
+// file appended to is not mapped anew each time.
+size_t map_span(long n) {
+  size_t page = plat::page_size();
+  size_t want = size_t(n) * 2 + (size_t(256) << 10);
+  return (want + page - 1) / page * page;
+}
+
+// The file holds n bytes (learned from the system or our own write): the
+// mapping follows when it no longer reaches past them.
+void learn_length(Handle& f, long n) {
+  f.known = n;
+  if (n >= 0 && size_t(n) + 2 * plat::page_size() > f.map.size() && !f.map.grow(map_span(n))) f.map.unmap();
+}
+
+// The read from the mapping; -1 when it cannot serve it (the handle reads).
+long read_mapped(Handle& f, long offset, void* buf, unsigned n) {
+  if (n == 0 || offset < 0 || plat::read_faults_armed()) return -1;
+  size_t page = plat::page_size();
+  // Only bytes known to be in the file, and the page after them too: reads
+  // near the end go to the handle, which tells a short read exactly.
+  size_t after = (size_t(offset) + n - 1) / page * page + page;
+  if (after >= size_t(f.known)) return -1;
+  if (f.map.copy(size_t(offset), buf, n)) return long(n);
+  // The file was cut short under the mapping.
+  long len = static_cast<long>(plat::length(f.file));
+  if (len >= 0) f.known = len;
+  return -1;
+}
+
+// What a read through the handle tells of the file's length.
+void learn_from_read(Handle& f, long offset, unsigned n, long got) {
+  if (got < 0) return;
+  long end = offset + got;
+  if (got == long(n) ? end <= f.known : got > 0 ? end == f.known : offset >= f.known) return;
+  if (got > 0 && got < long(n)) return learn_length(f, end);  // the file ends there
+  long len = static_cast<long>(plat::length(f.file));
+  if (len >= 0) learn_length(f, len);
+}
+
+bool mapped(intptr_t h) { return h != -1 && handle_of(h)->map.mapped(); }
 
 }  // namespace
 
@@ -37,28 +88,53 @@ intptr_t dbos_open(const char* name, int access, int share_none, int disposition
   // Tables are read record by record; where we own the file, those reads
   // need not stamp its access time each time.
   plat::keep_access_time(f);
-  auto* p = new (std::nothrow) plat::File(std::move(f));
-  return p ? reinterpret_cast<intptr_t>(p) : -1;
+  auto* p = new (std::nothrow) Handle;
+  if (!p) return -1;
+  p->file = std::move(f);
+  return reinterpret_cast<intptr_t>(p);
 }
 
 int dbos_close(intptr_t h) {
   if (h == -1) return -1;
-  plat::File* f = file_of(h);
-  bool ok = plat::close(*f);
+  Handle* f = handle_of(h);
+  f->map.unmap();
+  bool ok = plat::close(f->file);
   delete f;
   return ok ? 0 : -1;
 }
 
+int dbos_map_reads(intptr_t h) {
+  if (h == -1) return 0;
+  Handle& f = *handle_of(h);
+  if (f.map.mapped()) return 1;
+  if (!plat::local_file_system(f.file)) return 0;
+  long len = static_cast<long>(plat::length(f.file));
+  if (len < 0 || !f.map.map(f.file, map_span(len))) return 0;
+  f.known = len;
+  return 1;
+}
+
+int dbos_reads_mapped(intptr_t h) { return mapped(h); }
+
 long dbos_read(intptr_t h, long offset, void* buf, unsigned n) {
   if (DbosWriteWatch watch = read_watch.load(std::memory_order_relaxed); watch && h != -1)
     watch(file_of(h)->dos_path().c_str(), n);
-  return static_cast<long>(plat::read_at(use(h), offset, buf, n));
+  if (!mapped(h)) return static_cast<long>(plat::read_at(use(h), offset, buf, n));
+  Handle& f = *handle_of(h);
+  long got = read_mapped(f, offset, buf, n);
+  if (got >= 0) return got;
+  got = static_cast<long>(plat::read_at(f.file, offset, buf, n));
+  learn_from_read(f, offset, n, got);
+  return got;
 }
 
 long dbos_write(intptr_t h, long offset, const void* buf, unsigned n) {
   if (DbosWriteWatch watch = write_watch.load(std::memory_order_relaxed); watch && h != -1)
     watch(file_of(h)->dos_path().c_str(), n);
-  return static_cast<long>(plat::write_at(use(h), offset, buf, n));
+  long put = static_cast<long>(plat::write_at(use(h), offset, buf, n));
+  if (put > 0 && mapped(h) && offset + put > handle_of(h)->known)
+    learn_length(*handle_of(h), offset + put);
+  return put;
 }
 
 intptr_t dbos_view_open(intptr_t h, long n) {
@@ -82,9 +158,17 @@ int dbos_view_read(intptr_t v, void (*fn)(const unsigned char*, void*), void* ar
   return v && reinterpret_cast<plat::FileView*>(v)->read(fn, arg) ? 0 : -1;
 }
 
-long dbos_length(intptr_t h) { return static_cast<long>(plat::length(use(h))); }
+long dbos_length(intptr_t h) {
+  long n = static_cast<long>(plat::length(use(h)));
+  if (n >= 0 && mapped(h)) learn_length(*handle_of(h), n);
+  return n;
+}
 
-int dbos_set_length(intptr_t h, long n) { return plat::set_length(use(h), n) ? 0 : -1; }
+int dbos_set_length(intptr_t h, long n) {
+  if (!plat::set_length(use(h), n)) return -1;
+  if (mapped(h)) learn_length(*handle_of(h), n);
+  return 0;
+}
 
 int dbos_flush(intptr_t h) { return plat::flush(use(h)) ? 0 : -1; }
 

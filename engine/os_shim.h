@@ -17,6 +17,13 @@ long dbos_length(intptr_t h);                      // -1 on error
 int dbos_set_length(intptr_t h, long n);
 int dbos_flush(intptr_t h);
 
+// Reads of the file served from a mapping of it where the file system is
+// local (the mapping shares the page cache, so it shows every write of
+// this machine as a read would); elsewhere, and for bytes near the file's
+// end, reads go to the system as before. 1 when the mapping is in use.
+int dbos_map_reads(intptr_t h);
+int dbos_reads_mapped(intptr_t h);
+
 // A view of a file's first n bytes, shared with every process of this
 // machine that uses the file (reads through it are system-call free and see
 // each write at once). 0 where the file system is not local, or the system

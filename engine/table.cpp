@@ -7,6 +7,7 @@
 #include "engine/bytes.h"
 #include "engine/convert.h"
 #include "engine/index.h"
+#include "engine/lease.h"
 #include "engine/lock.h"
 #include "engine/os_shim.h"
 #include "engine/table.h"
@@ -156,6 +157,35 @@ int try_reading(intptr_t h) {
   return gate < 0 ? -1 : 1;
 }
 
+// Takes up the reading byte the table's lease still holds: true when it
+// may be read on without taking it again. A lease whose time is up goes
+// on only while no rebuild has closed the gate since.
+bool resume_lease(DbDataFile* d, intptr_t h) {
+  if (!d->lease) return false;
+  switch (lease_take_up(d->lease, h)) {
+    case DB_LEASE_NONE:
+      return false;
+    case DB_LEASE_STALE:
+      if (dbos_locked_elsewhere(h, DB_LOCK_REBUILD_GATE, 1, false) != 0) {
+        lease_give_back(d->lease);
+        return false;
+      }
+      lease_renew(d->lease);
+      break;
+    case DB_LEASE_FRESH:
+      break;
+  }
+  d->reading_held = 1;
+  d->guard_handle = h;
+  return true;
+}
+
+// Gives the byte a lease holds while no scope reads back at once.
+void drop_idle_lease(DbDataFile* d) {
+  if (d->lease && !d->reading_held && lease_take_up(d->lease, d->file.handle) != DB_LEASE_NONE)
+    lease_give_back(d->lease);
+}
+
 }  // namespace
 
 int data_reading_enter(DbDataFile* d) {
@@ -166,6 +196,7 @@ int data_reading_enter(DbDataFile* d) {
   d->reading_depth++;
   if (d->reading_held || d->rebuild_held || !needs_reading_guard(d)) return 0;
   intptr_t h = d->file.handle;
+  if (resume_lease(d, h)) return 0;
   bool waiting = false;
   auto stop_waiting = [&] {
     if (waiting) dbos_unlock(h, DB_LOCK_READERS_WAITING, 1);
@@ -175,6 +206,8 @@ int data_reading_enter(DbDataFile* d) {
     int r = try_reading(h);
     if (r == 0) {
       stop_waiting();
+      if (!d->lease) d->lease = lease_open(DB_LOCK_READING);
+      lease_hold(d->lease, h);
       d->reading_held = 1;
       d->guard_handle = h;
       return 0;
@@ -187,13 +220,22 @@ int data_reading_enter(DbDataFile* d) {
     // Said while waiting: a rebuild that follows lets the waiting in first.
     if (!waiting) waiting = dbos_lock_shared(h, DB_LOCK_READERS_WAITING, 1) == DBOS_LOCK_OK;
     step_wait(c, &steps);
+    // Another thread's scope took the byte for this handle meanwhile (this
+    // one's scope counts with it), or its rebuild holds it: taking it again
+    // on the same handle would be refused.
+    if (d->reading_held || d->rebuild_held) {
+      stop_waiting();
+      return 0;
+    }
   }
 }
 
 void data_reading_leave(DbDataFile* d) {
   if (d->reading_depth <= 0 || --d->reading_depth > 0 || !d->reading_held) return;
   d->reading_held = 0;
-  if (!d->rebuild_held) dbos_unlock(d->guard_handle, DB_LOCK_READING, 1);
+  // This handle's rebuild holds the byte alone now: the lease has none.
+  if (d->rebuild_held) lease_forget(d->lease);
+  else lease_put_down(d->lease);
 }
 
 int data_rebuild_enter(DbDataFile* d) {
@@ -214,8 +256,12 @@ int data_rebuild_enter(DbDataFile* d) {
     return rc;
   }
   // A walk of this very handle gives way: the rebuild renumbers its rows.
+  // Its lease, and those of other handles of this process not in use, give
+  // their byte back now rather than at their end.
+  drop_idle_lease(d);
   if (d->reading_held) dbos_unlock(h, DB_LOCK_READING, 1);
   for (long steps = steps_of(guard_wait_seconds(c, true));;) {
+    lease_give_back_idle();
     int r = dbos_lock(h, DB_LOCK_READING, 1);
     if (r == DBOS_LOCK_OK) break;
     if (r != DBOS_LOCK_VIOLATION || steps == 0) {
@@ -245,10 +291,10 @@ void data_guards_drop(DbDataFile* d) {
     d->rebuild_depth = 1;
     data_rebuild_leave(d);
   }
-  if (d->reading_held) {
-    d->reading_depth = 1;
-    data_reading_leave(d);
-  }
+  // The lease gives the byte back if it holds it, whatever the scopes.
+  lease_close(d->lease);
+  d->lease = nullptr;
+  d->reading_held = 0;
   d->reading_depth = d->rebuild_depth = 0;
 }
 

@@ -15,6 +15,7 @@ struct DbField;
 struct DbIndex;
 struct DbTag;
 struct DbRecordPieces;
+struct DbLease;
 
 // One memo field's text as loaded for the current record.
 struct DbMemoEntry {
@@ -109,12 +110,15 @@ struct DbDataFile {
   int writing_depth;  // DbTableWriting scopes open on this table
   // The guards between readers holding no lock and a rebuild (DbReading,
   // DbRebuilding): scopes open, whether the outermost one holds its bytes,
-  // and the handle it took them on (a pack swaps the file meanwhile).
+  // and the handle it took them on (a pack swaps the file meanwhile). The
+  // reading byte stays held for a moment after the outermost scope ends
+  // (lease), so that lookups close by one another take it only once.
   int reading_depth;
   int reading_held;
   int rebuild_depth;
   int rebuild_held;
   intptr_t guard_handle;
+  DbLease* lease;  // null until the reading byte was first taken
   // Memo blocks given up by records written but not yet on disk (held
   // under the lock): they go back to the free chain after the write-back.
   long* memo_frees;
@@ -163,7 +167,11 @@ inline long* data_locked_records(DbDataFile* d) { return d->locks ? d->locks : &
 // steps for a bounded time: a reader then reports a lock error, a rebuild
 // DB_LOCKED, having replaced nothing. Scopes nest; a table opened
 // exclusively, or one whose own locks keep every rebuild out (its file
-// lock, or the lock of each of its index files), takes nothing.
+// lock, or the lock of each of its index files), takes nothing. The
+// reading byte is kept for a short lease after a scope ends (lease.h): a
+// scope begun within it takes nothing, one begun later checks the gate
+// again, and a rebuild waits no longer than the lease for a reader gone
+// idle.
 int data_reading_enter(DbDataFile* d);  // 0, or -1 with the error reported
 void data_reading_leave(DbDataFile* d);
 int data_rebuild_enter(DbDataFile* d);  // 0, DB_LOCKED, or -1

@@ -414,6 +414,8 @@ void set_read_fault(std::string_view pattern, int64_t after_bytes, int error, bo
   arm(g_read_fault, g_read_fault_on, pattern, after_bytes, error, once);
 }
 
+bool read_faults_armed() { return g_read_fault_on.load(std::memory_order_relaxed); }
+
 void set_write_stalls(std::string_view pattern, std::vector<int64_t> at, unsigned long ms) {
   std::lock_guard<std::mutex> lock(g_stalls.mutex);
   g_stalls.pattern = std::string(pattern);

@@ -145,6 +145,9 @@ void set_write_fault(std::string_view pattern, int64_t after_bytes, int error = 
 // error (a drive or a network share that stops answering).
 void set_read_fault(std::string_view pattern, int64_t after_bytes, int error = error_io,
                     bool once = false);
+// True while a read fault is armed: reads served past the handle (from a
+// mapping) then go through it, so the fault strikes where it would.
+bool read_faults_armed();
 
 // Makes the writes to files whose name matches the DOS pattern wait ms
 // milliseconds (on the time scale of the threads layer) before they go,

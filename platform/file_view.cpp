@@ -5,8 +5,10 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 
 #include "platform/file_internal.h"
@@ -55,10 +57,36 @@ void install_handler() {
   sigaction(SIGBUS, &act, &g_before);
 }
 
+// Runs fn(arg) with a bus error it meets turned into a false return.
+// The handler is installed by whoever mapped the bytes fn reads.
+bool run_guarded(void (*fn)(void*), void* arg) {
+  sigjmp_buf guard;
+  if (sigsetjmp(guard, 0) != 0) {
+    // The file shrank under the mapping. A handler run by a wrapper (as the
+    // thread sanitizer's) may leave the signal blocked, and the next
+    // access that meets it would end the process: it is unblocked here.
+    sigset_t bus;
+    sigemptyset(&bus);
+    sigaddset(&bus, SIGBUS);
+    pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
+    return false;
+  }
+  t_guard = &guard;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  fn(arg);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  t_guard = nullptr;
+  return true;
+}
+
+std::atomic<bool> g_all_remote{false};
+
 }  // namespace
 
+void treat_file_systems_as_remote(bool on) { g_all_remote.store(on); }
+
 bool local_file_system(File& file) {
-  if (!file.is_open()) return false;
+  if (!file.is_open() || g_all_remote.load(std::memory_order_relaxed)) return false;
   struct statfs fs;
   if (fstatfs(file.impl()->fd, &fs) != 0) return false;
   switch (static_cast<unsigned long>(fs.f_type)) {
@@ -96,23 +124,69 @@ void FileView::unmap() {
 
 bool FileView::read(void (*fn)(const unsigned char*, void*), void* arg) const {
   if (!base_) return false;
-  sigjmp_buf guard;
-  if (sigsetjmp(guard, 0) != 0) {
-    // The file shrank under the view. A handler run by a wrapper (as the
-    // thread sanitizer's) may leave the signal blocked, and the next
-    // access that meets it would end the process: it is unblocked here.
-    sigset_t bus;
-    sigemptyset(&bus);
-    sigaddset(&bus, SIGBUS);
-    pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
-    return false;
-  }
-  t_guard = &guard;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  fn(base_, arg);
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  t_guard = nullptr;
+  struct Job {
+    void (*fn)(const unsigned char*, void*);
+    const unsigned char* bytes;
+    void* arg;
+  } job{fn, base_, arg};
+  return run_guarded([](void* p) {
+    auto* j = static_cast<Job*>(p);
+    j->fn(j->bytes, j->arg);
+  }, &job);
+}
+
+size_t page_size() {
+  static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return size;
+}
+
+FileMap::~FileMap() { unmap(); }
+
+bool FileMap::map(File& file, size_t n) {
+  unmap();
+  if (!file.is_open() || n == 0) return false;
+  std::call_once(g_installed, install_handler);
+  void* p = mmap(nullptr, n, PROT_READ, MAP_SHARED, file.impl()->fd, 0);
+  if (p == MAP_FAILED) return false;
+  base_ = static_cast<unsigned char*>(p);
+  size_ = n;
   return true;
+}
+
+bool FileMap::grow(size_t n) {
+  if (!base_ || n <= size_) return false;
+  void* p = mremap(base_, size_, n, MREMAP_MAYMOVE);
+  if (p == MAP_FAILED) return false;
+  base_ = static_cast<unsigned char*>(p);
+  size_ = n;
+  return true;
+}
+
+void FileMap::unmap() {
+  if (base_) munmap(base_, size_);
+  base_ = nullptr;
+  size_ = 0;
+}
+
+bool FileMap::copy(size_t offset, void* out, size_t n) const {
+  if (!base_ || n == 0 || offset > size_ || n > size_ - offset) return false;
+  size_t page = page_size();
+  size_t after = ((offset + n - 1) / page + 1) * page;  // the page after the bytes
+  if (after >= size_) return false;
+  struct Job {
+    const unsigned char* from;
+    void* to;
+    size_t n;
+    const volatile unsigned char* probe;
+  } job{base_ + offset, out, n, base_ + after};
+  return run_guarded([](void* p) {
+    auto* j = static_cast<Job*>(p);
+    std::memcpy(j->to, j->from, j->n);
+    // The page after is touched only once the bytes are copied: a file cut
+    // short meanwhile has lost that page, and the copy is not trusted.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    (void)*j->probe;
+  }, &job);
 }
 
 }  // namespace plat

@@ -21,6 +21,12 @@ namespace plat {
 // True when the file lies on a file system whose cache every process of
 // this machine shares (ext2/3/4, XFS, Btrfs, tmpfs and the like).
 bool local_file_system(File& file);
+// For tests: makes local_file_system() say no for every file, as on a
+// network share, so the paths that read through the handle stay tried.
+void treat_file_systems_as_remote(bool on);
+
+// The size of a memory page.
+size_t page_size();
 
 class FileView {
  public:
@@ -40,6 +46,38 @@ class FileView {
   // bytes fn touched (fn stopped part way); fn must then leave nothing that
   // needs undoing, and may run again.
   bool read(void (*fn)(const unsigned char* bytes, void* arg), void* arg) const;
+
+ private:
+  unsigned char* base_ = nullptr;
+  size_t size_ = 0;
+};
+
+// A read-only mapping of a whole file that may reach past its end, so the
+// file can grow under it without a new mapping each time. Pages past the end
+// of the file fault, so a read through it must prove the file still holds
+// its bytes: copy() does so by touching the page after them as well, as a
+// file cut short loses (and zeroes) at most the page its new end lies in.
+class FileMap {
+ public:
+  FileMap() = default;
+  ~FileMap();
+  FileMap(const FileMap&) = delete;
+  FileMap& operator=(const FileMap&) = delete;
+
+  // Maps bytes [0, n) of the file, past its end if need be; false (and no
+  // mapping) when the system refuses.
+  bool map(File& file, size_t n);
+  // The mapping reaches n bytes now (it may move); false leaves it as it was.
+  bool grow(size_t n);
+  void unmap();
+  bool mapped() const { return base_ != nullptr; }
+  size_t size() const { return size_; }
+
+  // Copies bytes [offset, offset + n) into out without a system call. False
+  // when the page after them lies outside the mapping, or the file no longer
+  // reaches into that page (it shrank or never did): out may then hold part
+  // of the bytes, and the caller reads through the handle instead.
+  bool copy(size_t offset, void* out, size_t n) const;
 
  private:
   unsigned char* base_ = nullptr;
