@@ -30,6 +30,15 @@ enum : int {
 };
 
 using DbKeyCompare = int (*)(const void* a, const void* b, unsigned len);
+// The order of a tag's keys as block seeks know it: character keys compare
+// as bytes, numeric ones as packed numbers; others go through the compare routine.
+enum DbKeyOrder : unsigned char {
+  DB_ORDER_ROUTINE,
+  DB_ORDER_BYTES,
+  DB_ORDER_BYTES_DESC,
+  DB_ORDER_PACKED,
+  DB_ORDER_PACKED_DESC,
+};
 // Text (date or number) to key; the key goes to `key`, which holds 12 bytes at least.
 using DbValueToKey = void (*)(unsigned char* key, const char* text, int len);
 using DbDoubleToKey = void (*)(unsigned char* key, double value);
@@ -55,8 +64,16 @@ struct DbBlock {
   int changed;
   int cur;
   int checked;  // the image passed the checks that need only it (entry count, pointers)
+  // A leaf's last key was found equal to its parent's entry for it. Only our
+  // own changes, which keep that so, touch the image until another is read.
+  int fits_parent;
   unsigned char* image;
-  DbBlock* hash_next;  // the next spare of the tag in the same bucket
+};
+
+// A spare block under its number (block null: the slot is free).
+struct DbSpareSlot {
+  long number;
+  DbBlock* block;
 };
 
 struct DbTag {
@@ -66,6 +83,7 @@ struct DbTag {
   int unique_action;  // 20, 25 or -340; kept while the tag is not unique too
   DbIndexFile* index;
   DbKeyCompare compare;
+  DbKeyOrder key_order;  // agrees with compare
   DbValueToKey value_to_key;
   DbDoubleToKey double_to_key;
   DB_ENGINE* context;
@@ -73,8 +91,11 @@ struct DbTag {
   int filter_flag;
   DbList stack;   // root first, the current (bottom) block last
   DbList spares;  // off the stack, most recent first
-  DbBlock** spare_hash;  // buckets finding the spares by block number (null: searched in turn)
-  int spare_max;         // spares kept at most while the hash is there
+  DbSpareSlot* spare_table;  // the spares by block number (null: searched in turn)
+  long spare_slots;          // of spare_table, a power of two
+  long spare_used;
+  int spare_max;             // its share of the file's spares (more while the others keep less)
+  unsigned long used_at;     // the file's tag_moves when a block of it was last sought
   int blocks_dirty;      // some block of the stack or the spares changed since the last flush
   DbTagHeader header;
   long header_pos;
@@ -115,6 +136,7 @@ struct DbIndexFile {
   unsigned char* block_cache;
   long cache_slots;  // of block_cache, a power of two
   unsigned cache_generation;
+  unsigned long tag_moves;  // descents into a block by any of the tags, for the tags' used_at
 };
 
 // Forgets every cached block image of the index file.

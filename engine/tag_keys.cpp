@@ -1,6 +1,7 @@
 // Key routines by key type (compare, text to key, double to key), the tag
 // header image, and the key of the current record.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/convert.h"
@@ -55,7 +56,27 @@ void date_double_key(unsigned char* key, double value) {
 }
 
 void num_text_key(unsigned char* key, const char* text, int len) { packed_from_str(key, text, len); }
-void num_double_key(unsigned char* key, double value) { packed_from_double(key, value); }
+// A whole number below 10^15 (an id, a count) packs from its digits as its
+// text would: no formatting on every seek.
+void num_double_key(unsigned char* key, double value) {
+  if (!(value != 0 && std::fabs(value) < 1e15 && value == std::trunc(value))) {
+    packed_from_double(key, value);
+    return;
+  }
+  uint64_t u = uint64_t(std::fabs(value));
+  unsigned char digits[16] = {};
+  int n = 0;
+  for (; u > 0; u /= 10) digits[n++] = static_cast<unsigned char>(u % 10);  // lowest first
+  int trailing = 0;
+  while (digits[trailing] == 0) trailing++;
+  std::memset(key, 0, DB_PACKED_LEN);
+  for (int k = 0; k < n; k++) {
+    unsigned char d = digits[n - 1 - k];
+    key[2 + k / 2] |= static_cast<unsigned char>(k % 2 ? d : d << 4);
+  }
+  key[0] = static_cast<unsigned char>(52 + n);
+  key[1] = static_cast<unsigned char>((value < 0 ? 0x80 : 0) | ((n - trailing) << 2) | 1);
+}
 
 }  // namespace
 
@@ -64,16 +85,19 @@ int tag_routines_set(DbTag* t, int key_type) {
   switch (key_type) {
     case 'C':
       t->compare = desc ? cmp_char_desc : cmp_char;
+      t->key_order = desc ? DB_ORDER_BYTES_DESC : DB_ORDER_BYTES;
       t->value_to_key = nullptr;
       t->double_to_key = nullptr;
       return 0;
     case 'D':
       t->compare = desc ? cmp_date_desc : cmp_date;
+      t->key_order = DB_ORDER_ROUTINE;
       t->value_to_key = date_text_key;
       t->double_to_key = date_double_key;
       return 0;
     case 'N':
       t->compare = desc ? cmp_num_desc : cmp_num;
+      t->key_order = desc ? DB_ORDER_PACKED_DESC : DB_ORDER_PACKED;
       t->value_to_key = num_text_key;
       t->double_to_key = num_double_key;
       return 0;

@@ -6,6 +6,7 @@
 // change; otherwise the movement is repeated once under the index lock, where
 // a block that still does not fit is damage and reported at once.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -21,28 +22,63 @@ namespace {
 constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock decides
 // Blocks kept besides the stack. They are checked against the file at every
 // movement (index_refresh), so keeping many costs nothing in safety: an
-// index file keeps up to g_index_resident_bytes of them, shared out among
-// its tags, found by number through a hash. Without the hash a tag keeps
-// only kMaxSpares, searched in turn.
+// index file keeps up to g_index_resident_bytes of them among its tags,
+// found by number through a table. Without the table a tag keeps only
+// kMaxSpares, searched in turn.
 constexpr int kMaxSpares = 48;
-constexpr int kSpareBucketBits = 13;
 constexpr int kRestart = -2;     // internal: the descent must start again
 // Every branch has two children at least, so a tree of 32-bit block numbers
 // is never deeper than this.
 constexpr int kMaxDepth = 34;
 
-DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
+// Read straight from the list (a block's link comes first): every movement asks for them.
+static_assert(offsetof(DbBlock, link) == 0);
+DbBlock* bottom(DbTag* t) { return reinterpret_cast<DbBlock*>(t->stack.last); }
+
+bool on_stack(DbTag* t, long number) {
+  DbNode* last = t->stack.last;
+  if (!last) return false;
+  for (DbNode* n = last->next;; n = n->next) {
+    if (reinterpret_cast<DbBlock*>(n)->number == number) return true;
+    if (n == last) return false;
+  }
+}
 
 bool is_locked(DbTag* t) { return t->index->locked || t->index->file.exclusive; }
 
-DbBlock*& spare_bucket(DbTag* t, long number) {
-  return t->spare_hash[(uint32_t(number) * 2654435761u) >> (32 - kSpareBucketBits)];
+// The spares with a block number, found by it: open addressing over a
+// table of (number, block) pairs, so a lookup reads the table and then only
+// the block it finds, never other spares' buffers on the way.
+uint64_t spare_home(long number, long slots) {
+  return (uint64_t(number) * 0x9E3779B97F4A7C15u) >> 17 & uint64_t(slots - 1);
 }
 
-bool spare_hash_ready(DbTag* t) {
-  if (t->spare_hash) return true;
-  t->spare_hash = static_cast<DbBlock**>(mem_alloc(sizeof(DbBlock*) << kSpareBucketBits));
-  if (!t->spare_hash) return false;
+void spare_put(DbSpareSlot* table, long slots, DbBlock* b) {
+  uint64_t i = spare_home(b->number, slots);
+  while (table[i].block) i = (i + 1) & uint64_t(slots - 1);
+  table[i].number = b->number;
+  table[i].block = b;
+}
+
+// Room for one more entry at a load of a half at most; false when the
+// table cannot grow (the spares are then searched in turn).
+bool spare_table_room(DbTag* t) {
+  if (t->spare_table && (t->spare_used + 1) * 2 <= t->spare_slots) return true;
+  long slots = t->spare_slots ? t->spare_slots * 2 : 64;
+  auto* grown = static_cast<DbSpareSlot*>(mem_alloc(sizeof(DbSpareSlot) * size_t(slots)));
+  if (!grown) return t->spare_table != nullptr && t->spare_used < t->spare_slots - 1;
+  std::memset(grown, 0, sizeof(DbSpareSlot) * size_t(slots));
+  for (long i = 0; i < t->spare_slots; i++)
+    if (t->spare_table[i].block) spare_put(grown, slots, t->spare_table[i].block);
+  mem_free(t->spare_table);
+  t->spare_table = grown;
+  t->spare_slots = slots;
+  return true;
+}
+
+bool spare_table_ready(DbTag* t) {
+  if (t->spare_table) return true;
+  if (!spare_table_room(t)) return false;
   // The tag's share of the blocks kept, worked out once (a tag's file and
   // its number of tags stay as they are while it is open).
   long tags = t->index->tags.count > 0 ? t->index->tags.count : 1;
@@ -51,36 +87,60 @@ bool spare_hash_ready(DbTag* t) {
   for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
        s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
     if (s->number < 0) continue;
-    DbBlock*& head = spare_bucket(t, s->number);
-    s->hash_next = head;
-    head = s;
+    if (!spare_table_room(t)) {
+      // Half filled: the spares are searched in turn instead.
+      mem_free(t->spare_table);
+      t->spare_table = nullptr;
+      t->spare_slots = t->spare_used = 0;
+      return false;
+    }
+    spare_put(t->spare_table, t->spare_slots, s);
+    t->spare_used++;
   }
   return true;
 }
 
-// Spares with a block number are in the hash under that number; it does not
-// change while they are spares.
+// Spares with a block number are in the table under that number; it does
+// not change while they are spares.
 void spare_link(DbTag* t, DbBlock* b) {
-  if (b->number < 0 || !spare_hash_ready(t)) return;
-  DbBlock*& head = spare_bucket(t, b->number);
-  b->hash_next = head;
-  head = b;
+  if (b->number < 0 || !spare_table_ready(t)) return;
+  if (!spare_table_room(t)) {
+    mem_free(t->spare_table);  // no room and none to be had: searched in turn from now on
+    t->spare_table = nullptr;
+    t->spare_slots = t->spare_used = 0;
+    return;
+  }
+  spare_put(t->spare_table, t->spare_slots, b);
+  t->spare_used++;
 }
 
 void spare_unlink(DbTag* t, DbBlock* b) {
-  if (b->number < 0 || !t->spare_hash) return;
-  for (DbBlock** p = &spare_bucket(t, b->number); *p; p = &(*p)->hash_next) {
-    if (*p == b) {
-      *p = b->hash_next;
-      return;
+  if (b->number < 0 || !t->spare_table) return;
+  DbSpareSlot* table = t->spare_table;
+  uint64_t mask = uint64_t(t->spare_slots - 1);
+  uint64_t i = spare_home(b->number, t->spare_slots);
+  while (table[i].block && table[i].block != b) i = (i + 1) & mask;
+  if (!table[i].block) return;
+  // Later entries of the run move back into the gap when their home allows,
+  // so every entry stays reachable from its home.
+  uint64_t gap = i;
+  for (uint64_t j = (i + 1) & mask; table[j].block; j = (j + 1) & mask) {
+    uint64_t home = spare_home(table[j].number, t->spare_slots);
+    if (((j - home) & mask) >= ((j - gap) & mask)) {
+      table[gap] = table[j];
+      gap = j;
     }
   }
+  table[gap].block = nullptr;
+  table[gap].number = 0;
+  t->spare_used--;
 }
 
 DbBlock* spare_find(DbTag* t, long number) {
-  if (t->spare_hash) {
-    for (DbBlock* s = spare_bucket(t, number); s; s = s->hash_next)
-      if (s->number == number) return s;
+  if (DbSpareSlot* table = t->spare_table) {
+    uint64_t mask = uint64_t(t->spare_slots - 1);
+    for (uint64_t i = spare_home(number, t->spare_slots); table[i].block; i = (i + 1) & mask)
+      if (table[i].number == number) return table[i].block;
     return nullptr;
   }
   for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
@@ -106,19 +166,65 @@ DbBlock* spare_pop_least_recent(DbTag* t) {
   return b;
 }
 
-int spare_limit(DbTag* t) { return t->spare_hash ? t->spare_max : kMaxSpares; }
+int spare_limit(DbTag* t) { return t->spare_table ? t->spare_max : kMaxSpares; }
+
+// The blocks the file's tags keep as spares together, at most the resident
+// bytes' worth: a tag in use may take more than its share while the others
+// keep less (one tag sought over a large file).
+long spare_budget(DbTag* t) { return g_index_resident_bytes / t->index->block_size; }
+
+long spares_total(DbIndexFile* x) {
+  long n = 0;
+  for (auto* u = static_cast<DbTag*>(list_first(&x->tags)); u; u = static_cast<DbTag*>(list_next(&x->tags, u)))
+    n += u->spares.count;
+  return n;
+}
+
+// Where a spare goes to make room for `t`: the tag used longest ago among
+// the others that keep more than the least any tag keeps, else `t` itself.
+DbTag* spare_victim(DbTag* t) {
+  DbTag* oldest = nullptr;
+  for (auto* u = static_cast<DbTag*>(list_first(&t->index->tags)); u;
+       u = static_cast<DbTag*>(list_next(&t->index->tags, u)))
+    if (u != t && u->spares.count > kMaxSpares && (!oldest || u->used_at < oldest->used_at)) oldest = u;
+  return oldest ? oldest : t;
+}
+
+// A tag over its share takes a spare of its own for the next block once the
+// file's spares have used up the budget.
+bool spares_full(DbTag* t) {
+  if (t->spares.count < spare_limit(t)) return false;
+  return !t->spare_table || spares_total(t->index) >= spare_budget(t);
+}
+
+// The least recent spare of `t` goes, written first when it changed.
+int drop_least_recent(DbTag* t) {
+  DbBlock* b = spare_pop_least_recent(t);
+  if (block_flush(b) < 0) {
+    spare_add_back(t, b);
+    return -1;
+  }
+  block_free(b);
+  return 0;
+}
 
 // Spares over the limit (new blocks of splits, a path given back) go, the
-// least recent first, written when they changed.
+// least recent first: while the file's spares exceed the budget, those of
+// the tag used longest ago, and always the tag's own beyond kMaxSpares
+// while it has no table to find them.
 int trim_spares(DbTag* t) {
   int limit = spare_limit(t);
-  while (t->spares.count > limit) {
-    DbBlock* b = spare_pop_least_recent(t);
-    if (block_flush(b) < 0) {
-      spare_add_back(t, b);
-      return -1;
-    }
-    block_free(b);
+  if (t->spares.count <= limit) return 0;
+  if (!t->spare_table) {
+    while (t->spares.count > limit)
+      if (drop_least_recent(t) < 0) return -1;
+    return 0;
+  }
+  long budget = spare_budget(t);
+  for (long total = spares_total(t->index); total > budget; total--) {
+    DbTag* from = spare_victim(t);
+    if (from == t && t->spares.count <= limit) break;  // a tag keeps its share at least
+    if (drop_least_recent(from) < 0) return -1;
   }
   return 0;
 }
@@ -144,6 +250,9 @@ bool block_number_ok(DbIndexFile* x, long number) {
 // the block check on, a leaf must end with the key its parent's entry names,
 // which holds in every order.
 bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
+  // Under our lock nobody else changes the tree: a leaf found fitting once
+  // (and sound) fits until another image of it comes in.
+  if (b->fits_parent && parent && is_locked(t)) return true;
   int n = block_keys(b);
   if (!b->checked) {
     if (n < 0 || n > t->header.keys_max) return false;
@@ -162,7 +271,8 @@ bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
   if (!t->context->index_option_c || !parent || !leaf) return true;
   int pn = block_keys(parent);
   if (parent->cur >= pn) return true;
-  return t->compare(block_key(b, n - 1), block_key(parent, parent->cur), unsigned(t->header.key_len)) == 0;
+  b->fits_parent = t->compare(block_key(b, n - 1), block_key(parent, parent->cur), unsigned(t->header.key_len)) == 0;
+  return b->fits_parent != 0;
 }
 
 int read_root_number(DbTag* t) {
@@ -186,12 +296,11 @@ int tag_down(DbTag* t) {
     if (read_root_number(t) < 0) return -1;
     number = t->header.root;
   }
+  t->used_at = ++t->index->tag_moves;
   if (trim_spares(t) < 0) return -1;
   // A block already on the path, or a path deeper than any tree, is a loop.
   if (t->stack.count >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
-  for (auto* s = static_cast<DbBlock*>(list_first(&t->stack)); s;
-       s = static_cast<DbBlock*>(list_next(&t->stack, s)))
-    if (s->number == number) return 2;
+  if (on_stack(t, number)) return 2;
   if (DbBlock* s = spare_find(t, number)) {
     s->cur = 0;
     if (!fits(t, s, parent)) return 2;
@@ -201,7 +310,7 @@ int tag_down(DbTag* t) {
   }
   // A new buffer while the spares are few, else the least recent one (its
   // block written first when it changed).
-  DbBlock* b = t->spares.count >= spare_limit(t) ? spare_pop_least_recent(t) : nullptr;
+  DbBlock* b = spares_full(t) ? spare_pop_least_recent(t) : nullptr;
   if (!b) {
     b = block_alloc(t, -1);
     if (!b) return -1;
@@ -387,7 +496,8 @@ void spare_add_front(DbTag* t, DbBlock* b) {
 }
 
 void mdx_drop_buffers(DbTag* t) {
-  if (t->spare_hash) std::memset(t->spare_hash, 0, sizeof(DbBlock*) << kSpareBucketBits);
+  if (t->spare_table) std::memset(t->spare_table, 0, sizeof(DbSpareSlot) * size_t(t->spare_slots));
+  t->spare_used = 0;
   t->blocks_dirty = 0;
   while (auto* b = static_cast<DbBlock*>(list_pop(&t->stack))) {
     b->number = -1;
@@ -622,7 +732,8 @@ int tag_flush(DbTag* t) {
 int tag_release(DbTag* t) {
   int rc = tag_flush(t);
   mdx_drop_buffers(t);
-  mem_free(t->spare_hash);
-  t->spare_hash = nullptr;
+  mem_free(t->spare_table);
+  t->spare_table = nullptr;
+  t->spare_slots = t->spare_used = 0;
   return rc;
 }

@@ -89,6 +89,41 @@ TEST_F(TagEdges, SkipsSeeksAndGoesAtTheEnds) {
   EXPECT_EQ(data_recno(d), 1);
 }
 
+// Under the index lock a leaf is judged against its parent once; every key
+// is still found where one leaf ends and the next begins, walks cross the
+// leaves both ways, and splits made under the same lock change nothing.
+TEST_F(TagEdges, LockedSeeksAndWalksCrossLeaves) {
+  DbLock hold(&c);  // the tag layer is the engine's inside
+  for (int i = 0; i < 400; i += 2) add(code(i));
+  DbTag* t = tag("CODE");
+  ASSERT_EQ(index_lock(t->index), 0);
+  auto check = [&](int step, int last) {
+    for (int pass = 0; pass < 2; pass++) {  // the second over leaves already judged
+      for (int i = 0; i <= last; i += step) {
+        ASSERT_EQ(tag_seek(t, code(i).data(), 10), 0) << i;
+        ASSERT_EQ(std::string(reinterpret_cast<char*>(tag_key(t)), 10), code(i));
+        // Between two keys: the next one, across a leaf's end too.
+        std::string between = code(i).substr(0, 4) + "A";
+        ASSERT_EQ(tag_seek(t, between.data(), unsigned(between.size())), DB_AFTER) << i;
+        if (i + step > last)
+          ASSERT_TRUE(tag_eof(t));
+        else
+          ASSERT_EQ(std::string(reinterpret_cast<char*>(tag_key(t)), 10), code(i + step)) << i;
+      }
+    }
+    std::vector<long> forward = walk(t, false), backward = walk(t, true);
+    ASSERT_EQ(forward.size(), size_t(last / step + 1));
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(forward, backward);
+  };
+  check(2, 398);
+  // Keys between the others split every leaf while the lock is held.
+  for (int i = 1; i < 400; i += 2) add(code(i));
+  check(1, 399);
+  ASSERT_EQ(index_unlock(t->index), 0);
+  check(1, 399);
+}
+
 TEST_F(TagEdges, RemovingEveryKeyFreesBlocksForReuse) {
   DbLock hold(&c);  // the tag layer is the engine's inside
   const int n = 600;
