@@ -10,7 +10,10 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "engine/convert.h"
@@ -451,15 +454,32 @@ void close_keep_error(DbFile* f) {
   file_close_in(f);
 }
 
-}  // namespace
-
-int file_replace(DbFile* target, DbFile* source) {
+// The target's contents go to a new backup beside it (an old backup left by
+// a failed restore is never overwritten). 0, or -1 with nothing left behind.
+int back_up(DbFile* target, DbFile* backup) {
   DB_ENGINE* c = target->context;
-  DbAssertLocked(c);
-  if (c->error_code < 0) return -1;
-  if (target->read_only || source->read_only)
-    return code_error(c, e_parm, "Attempt to replace to a read-only file");
-  if (file_write_back(target) < 0 || file_write_back(source) < 0) return -1;
+  std::string backup_name = name_of(target);
+  backup_name += '~';
+  int rc;
+  {
+    DbSettingFor safety(c->safety, 1), report_it(c->report_create_errors, 1);
+    rc = file_create_in(backup, c, backup_name.c_str(), 1);
+  }
+  if (rc != 0) return -1;
+  if (copy_over(backup, target) < 0) {
+    backup->remove_on_close = 1;
+    close_keep_error(backup);
+    return -1;
+  }
+  return 0;
+}
+
+// With the backup on disk, replaces the target's contents in place (other
+// stations hold it open) by what `write_new` writes into it; a write that
+// fails half way is undone from the backup instead of leaving a partial file.
+template <class WriteNew>
+int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new) {
+  DB_ENGINE* c = target->context;
   // The copy goes straight to disk: held, it would leave the file empty
   // for other stations until the lock ends.
   int held = target->write_behind;
@@ -469,41 +489,129 @@ int file_replace(DbFile* target, DbFile* source) {
     int on;
     ~Restore() { f->write_behind = on; }
   } restore{target, held};
-  // The target is replaced in place (other stations hold it open), so its
-  // old contents go to a backup beside it first: a write that fails half
-  // way is then undone instead of leaving a partial file. An old backup
-  // left by a failed restore is never overwritten.
-  std::string backup_name = name_of(target);
-  backup_name += '~';
-  DbFile backup;
-  int rc;
-  {
-    DbSettingFor safety(c->safety, 1), report_it(c->report_create_errors, 1);
-    rc = file_create_in(&backup, c, backup_name.c_str(), 1);
-  }
-  if (rc != 0) return -1;
-  if (copy_over(&backup, target) < 0 || file_flush(&backup, 0) < 0) {
-    backup.remove_on_close = 1;
-    close_keep_error(&backup);
-    return -1;
-  }
-  if (copy_over(target, source) == 0) {
-    backup.remove_on_close = 1;
-    close_keep_error(&backup);
-    source->remove_on_close = 1;
-    file_close_in(source);
+  if (write_new() == 0) {
+    backup->remove_on_close = 1;
+    close_keep_error(backup);
     return c->error_code < 0 ? -1 : 0;
   }
   // Put the old contents back; the first error stays the one reported.
   DbQuietError quiet(c);
-  if (copy_over(target, &backup) == 0) {
-    backup.remove_on_close = 1;
-    close_keep_error(&backup);
+  if (copy_over(target, backup) == 0) {
+    backup->remove_on_close = 1;
+    close_keep_error(backup);
   } else {
     code_error_set(c, 0);
-    code_error_ex(c, e_write, "Old Contents Kept In", "File Name:", backup.name);
+    code_error_ex(c, e_write, "Old Contents Kept In", "File Name:", backup->name);
     quiet.finish(DbQuietError::never);
-    close_keep_error(&backup);
+    close_keep_error(backup);
   }
   return -1;
+}
+
+template <class WriteNew>
+int replace_in_place(DbFile* target, WriteNew&& write_new) {
+  DbFile backup;
+  if (back_up(target, &backup) < 0) return -1;
+  if (file_flush(&backup, 0) < 0) {
+    backup.remove_on_close = 1;
+    close_keep_error(&backup);
+    return -1;
+  }
+  return replace_backed_up(target, &backup, write_new);
+}
+
+// Writes `len` bytes from `image` over the file from its start and cuts it
+// there: the blocks the file has are used again.
+int write_image(DbFile* target, const void* image, long len) {
+  constexpr long kPiece = long(1) << 30;
+  const char* bytes = static_cast<const char*>(image);
+  for (long at = 0; at < len; at += kPiece)
+    if (file_write(target, at, bytes + at, unsigned(len - at < kPiece ? len - at : kPiece)) < 0) return -1;
+  return file_len_set(target, len);
+}
+
+}  // namespace
+
+int file_replace(DbFile* target, DbFile* source) {
+  DB_ENGINE* c = target->context;
+  DbAssertLocked(c);
+  if (c->error_code < 0) return -1;
+  if (target->read_only || source->read_only)
+    return code_error(c, e_parm, "Attempt to replace to a read-only file");
+  if (file_write_back(target) < 0 || file_write_back(source) < 0) return -1;
+  return replace_in_place(target, [&] {
+    if (copy_over(target, source) < 0) return -1;
+    source->remove_on_close = 1;
+    file_close_in(source);
+    return 0;
+  });
+}
+
+struct DbReplaceStep {
+  DbFile* target;
+  DbFile backup;
+  std::thread sync;
+  int sync_rc;
+};
+
+DbReplaceStep* file_replace_begin(DbFile* target) {
+  DB_ENGINE* c = target->context;
+  DbAssertLocked(c);
+  if (c->error_code < 0) return nullptr;
+  if (target->read_only) {
+    code_error(c, e_parm, "Attempt to replace to a read-only file");
+    return nullptr;
+  }
+  if (file_write_back(target) < 0) return nullptr;
+  auto* step = new (std::nothrow) DbReplaceStep{target, {}, {}, 0};
+  if (!step) {
+    code_error(c, e_memory, nullptr);
+    return nullptr;
+  }
+  step->backup.handle = -1;
+  if (back_up(target, &step->backup) < 0) {
+    delete step;
+    return nullptr;
+  }
+  // The backup goes to the disk on a thread of its own, which touches
+  // nothing but its handle, while the caller makes the new contents.
+  intptr_t handle = step->backup.handle;
+  try {
+    step->sync = std::thread([step, handle] { step->sync_rc = dbos_flush(handle); });
+  } catch (const std::system_error&) {
+    step->sync_rc = dbos_flush(handle);
+  }
+  return step;
+}
+
+namespace {
+
+// Waits for the backup's way to the disk; 0, or -1 with the failure reported.
+int await_sync(DbReplaceStep* step) {
+  if (step->sync.joinable()) step->sync.join();
+  if (step->sync_rc != 0) return report(&step->backup, e_opt_flush);
+  step->backup.unsynced = 0;
+  return 0;
+}
+
+}  // namespace
+
+int file_replace_finish(DbReplaceStep* step, const void* image, long len) {
+  DbFile* target = step->target;
+  DbAssertLocked(target->context);
+  int rc = target->context->error_code < 0 ? -1 : await_sync(step);
+  if (rc == 0)
+    rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); });
+  file_replace_drop(step);
+  return rc;
+}
+
+void file_replace_drop(DbReplaceStep* step) {
+  if (!step) return;
+  if (step->sync.joinable()) step->sync.join();
+  if (step->backup.handle != -1) {
+    step->backup.remove_on_close = 1;
+    close_keep_error(&step->backup);
+  }
+  delete step;
 }

@@ -45,6 +45,15 @@ int file_flush(DbFile* f, int stop);
 int file_flush_keep_error(DbFile* f);
 int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close);
 int file_replace(DbFile* target, DbFile* source);
+// The same in two steps, with the new contents made in memory meanwhile:
+// begin copies the old contents aside and sends the copy to the disk while
+// the caller makes the new ones (null on a failure, reported); finish waits
+// for the copy, writes the `len` bytes at `image` over the file and ends the
+// step; drop ends a step whose new contents were not made.
+struct DbReplaceStep;
+DbReplaceStep* file_replace_begin(DbFile* target);
+int file_replace_finish(DbReplaceStep* step, const void* image, long len);
+void file_replace_drop(DbReplaceStep* step);
 int file_remove(const char* name);
 int file_rename(const char* old_name, const char* new_name);
 // Buffering through the block cache is not built: these only record the wish.

@@ -1,11 +1,14 @@
-// Rebuilding every tag of an index file from the data file: each tag's keys
-// are sorted and written bottom-up into completely filled blocks. The new
-// file is built in a work file beside the index and copied over the index
-// only when every tag was built, so a failed rebuild (a duplicate in a unique
-// tag, a bad record, a full disk) leaves the old index as it was.
+// Rebuilding every tag of an index file from the data file: the records are
+// read once, each tag's keys are sorted and written bottom-up into completely
+// filled blocks. The new file is built in memory (or, when too large to hold,
+// in a work file beside the index) and written over the index only when
+// every tag was built, so a failed rebuild (a duplicate in a unique tag, a
+// bad record, a full disk) leaves the old index as it was.
 #include <strings.h>
 
+#include <cassert>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,13 +22,25 @@ namespace {
 struct Level {
   std::vector<unsigned char> image;
   int count = 0;  // children (leaf: keys) in the buffer
-  std::vector<unsigned char> last_key;
+  std::vector<unsigned char> last_key;  // a branch's; a leaf's stands in its last slot
+};
+
+// Where the new file's blocks go, in the order written: the image in memory
+// when there is one, else the work file's writer.
+struct Sink {
+  std::vector<unsigned char>* image;
+  DbSeqWrite* w;
+  int put(const unsigned char* bytes, unsigned n) {
+    if (!image) return seq_write_in(w, bytes, n) < 0 ? -1 : 0;
+    image->insert(image->end(), bytes, bytes + n);
+    return 0;
+  }
 };
 
 struct Builder {
   DbIndexFile* x;
   DbTag* t;
-  DbSeqWrite* w;
+  Sink out;
   long next;  // block number of the next block written
   std::vector<Level> levels;
 };
@@ -44,7 +59,7 @@ long write_level(Builder& b, size_t l) {
     std::memset(slot(b, lv, keys) + 4, 0, size_t(b.t->header.group_len) - 4);
   le_put32(lv.image.data(), uint32_t(keys));
   long number = b.next;
-  if (seq_write_in(b.w, lv.image.data(), unsigned(lv.image.size())) < 0) return -1;
+  if (b.out.put(lv.image.data(), unsigned(lv.image.size())) < 0) return -1;
   b.next += b.x->blocks_per_page;
   return number;
 }
@@ -76,7 +91,7 @@ int add_entry(Builder& b, size_t l, const unsigned char* key, long pointer) {
       sep.assign(slot(b, full, cap - 2) + 4, slot(b, full, cap - 2) + 4 + key_len);
       full.count = cap - 1;
     } else {
-      sep = full.last_key;
+      sep.assign(slot(b, full, cap - 1) + 4, slot(b, full, cap - 1) + 4 + key_len);
     }
     long number = write_level(b, l);
     if (number < 0) return -1;
@@ -89,7 +104,7 @@ int add_entry(Builder& b, size_t l, const unsigned char* key, long pointer) {
   le_put32(e, uint32_t(pointer));
   // A full branch's last child has room for its pointer only; its key goes up.
   if (lv.count < keys_max) std::memcpy(e + 4, key, key_len);
-  std::memcpy(lv.last_key.data(), key, key_len);
+  if (l > 0) std::memcpy(lv.last_key.data(), key, key_len);
   lv.count++;
   return 0;
 }
@@ -103,7 +118,12 @@ long finish(Builder& b) {
   }
   long written = write_level(b, 0);
   if (written < 0) return -1;
-  std::vector<unsigned char> key = b.levels[0].last_key;
+  Level& leaf = b.levels[0];
+  std::vector<unsigned char> key = leaf.last_key;
+  if (leaf.count > 0) {
+    const unsigned char* last = slot(b, leaf, leaf.count - 1) + 4;
+    key.assign(last, last + key.size());
+  }
   for (size_t l = 1; l < b.levels.size(); l++) {
     if (b.levels[l].count == 0) continue;
     if (add_entry(b, l, key.data(), written) < 0) return -1;
@@ -114,81 +134,75 @@ long finish(Builder& b) {
   return written;
 }
 
-// Sorts the tag's keys and writes its blocks. 0, 20 (stopped on a duplicate) or -1.
-int build_tag(DbIndexFile* x, DbTag* t, DbSeqWrite* w, long* next, char* read_buf) {
+// Reads every record once and hands each tag its key. 0 or -1.
+int gather_keys(DbIndexFile* x, const std::vector<DbTag*>& tags, std::vector<DbSort>& sorts, long count) {
   DB_ENGINE* c = x->context;
   DbDataFile* d = x->data;
-  long count = data_count_held(d);  // no keys for records the file does not hold
-  if (count < 0) return -1;
-  DbSort s;
-  if (sort_init(&s, c, unsigned(t->header.key_len), 0) < 0) return -1;
-  // Ascending character and numeric tags keep the orders the sort knows.
-  int order = DB_SORT_ORDER_OTHER;
-  if (!(t->header.key_format & 0x08)) {
-    if (t->header.key_type == 'C') order = DB_SORT_ORDER_BYTES;
-    if (t->header.key_type == 'N') order = DB_SORT_ORDER_PACKED;
-  }
-  sort_set_compare(&s, t->compare, order);
-  DbSeqRead r;
-  seq_read_init(&r, &d->file, long(d->header.header_len), read_buf,
-                unsigned(c->sort_buffer < 1024 ? 1024 : c->sort_buffer));
-  std::vector<unsigned char> key(size_t(t->header.key_len) + 1);
-  t->filter_flag = 0;
-  for (long n = 1; n <= count; n++) {
-    if (seq_read_all(&r, d->record, d->record_width) < 0) {
-      sort_free(&s);
-      return -1;
+  for (size_t i = 0; i < tags.size(); i++) {
+    if (sort_init(&sorts[i], c, unsigned(tags[i]->header.key_len), 0) < 0) return -1;
+    // Ascending character and numeric tags keep the orders the sort knows.
+    DbTag* t = tags[i];
+    int order = DB_SORT_ORDER_OTHER;
+    if (!(t->header.key_format & 0x08)) {
+      if (t->header.key_type == 'C') order = DB_SORT_ORDER_BYTES;
+      if (t->header.key_type == 'N') order = DB_SORT_ORDER_PACKED;
     }
-    d->rec_num = n;
-    if (t->filter) {
-      int pass = expr_true_in(t->filter);
-      if (pass < 0) {
-        sort_free(&s);
-        return -1;
+    sort_set_compare(&sorts[i], t->compare, order);
+    t->filter_flag = 0;
+  }
+  // The records come in large pieces: one read brings in many.
+  constexpr unsigned kReadBytes = 1u << 20;
+  unsigned width = d->record_width;
+  long per_read = kReadBytes / width > 0 ? long(kReadBytes / width) : 1;
+  std::vector<char> piece(size_t(per_read) * width);
+  unsigned char key[DB_MDX_MAX_KEY + 1];
+  for (long first = 1; first <= count; first += per_read) {
+    long n_read = count - first + 1 < per_read ? count - first + 1 : per_read;
+    long at = long(d->header.header_len) + (first - 1) * long(width);
+    if (file_read_all(&d->file, at, piece.data(), unsigned(n_read) * width) < 0) return -1;
+    for (long j = 0; j < n_read; j++) {
+      std::memcpy(d->record, piece.data() + size_t(j) * width, width);
+      d->rec_num = first + j;
+      for (size_t i = 0; i < tags.size(); i++) {
+        DbTag* t = tags[i];
+        if (t->filter) {
+          int pass = expr_true_in(t->filter);
+          if (pass < 0) return -1;
+          if (!pass) continue;
+          t->filter_flag = 1;
+        }
+        if (mdx_record_key(t, key) < 0 || sort_put(&sorts[i], uint32_t(d->rec_num), key, nullptr) < 0)
+          return -1;
       }
-      if (!pass) continue;
-      t->filter_flag = 1;
-    }
-    if (mdx_record_key(t, key.data()) < 0 || sort_put(&s, uint32_t(n), key.data(), nullptr) < 0) {
-      sort_free(&s);
-      return -1;
     }
   }
-  if (sort_get_init(&s) < 0) {
-    sort_free(&s);
-    return -1;
-  }
-  Builder b{x, t, w, *next, {}};
+  return 0;
+}
+
+// Takes the tag's keys back in order and writes its blocks. 0, 20 (stopped
+// on a duplicate) or -1.
+int emit_tag(DbIndexFile* x, DbTag* t, DbSort* s, Sink out, long* next) {
+  DB_ENGINE* c = x->context;
+  if (sort_get_init(s) < 0) return -1;
+  Builder b{x, t, out, *next, {}};
   std::vector<unsigned char> prev(size_t(t->header.key_len));
   bool have_prev = false;
   bool unique = t->header.unique_flag != 0;
   for (;;) {
     uint32_t recno;
     char* k;
-    int rc = sort_get(&s, &recno, &k, nullptr);
+    int rc = sort_get(s, &recno, &k, nullptr);
     if (rc == 1) break;
-    if (rc < 0) {
-      sort_free(&s);
-      return -1;
-    }
+    if (rc < 0) return -1;
     auto* kb = reinterpret_cast<unsigned char*>(k);
     if (unique && have_prev && t->compare(prev.data(), kb, unsigned(t->header.key_len)) == 0) {
-      if (t->unique_action == e_unique) {
-        sort_free(&s);
-        return code_error_ex(c, e_unique, "Creating Tag", t->name, nullptr);
-      }
-      if (t->unique_action == DB_UNIQUE) {
-        sort_free(&s);
-        return DB_UNIQUE;
-      }
+      if (t->unique_action == e_unique) return code_error_ex(c, e_unique, "Creating Tag", t->name, nullptr);
+      if (t->unique_action == DB_UNIQUE) return DB_UNIQUE;
       continue;  // any other action keeps the first record of a key
     }
-    std::memcpy(prev.data(), kb, prev.size());
+    if (unique) std::memcpy(prev.data(), kb, prev.size());
     have_prev = true;
-    if (add_entry(b, 0, kb, long(recno)) < 0) {
-      sort_free(&s);
-      return -1;
-    }
+    if (add_entry(b, 0, kb, long(recno)) < 0) return -1;
   }
   long root = finish(b);
   if (root < 0) return -1;
@@ -218,8 +232,8 @@ int settle_layout(DbIndexFile* x, DbTag* t) {
   return tag_routines_set(t, type);
 }
 
-// Header, tag table and tag header blocks.
-int write_front(DbIndexFile* x, DbFile* out, long next) {
+// Header, tag table and tag header blocks, into the first `front_len` bytes.
+void write_front(DbIndexFile* x, unsigned char* out, size_t front_len, long next) {
   unsigned char* h = x->header;
   h[0] = 2;
   date_stamp(h + 1);
@@ -253,7 +267,7 @@ int write_front(DbIndexFile* x, DbFile* out, long next) {
       }
     }
   }
-  if (file_write(out, 0, front.data(), unsigned(front.size())) < 0) return -1;
+  std::memcpy(out, front.data(), front.size());
   std::vector<unsigned char> block(size_t(x->block_size), 0);
   i = 0;
   for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
@@ -268,9 +282,10 @@ int write_front(DbIndexFile* x, DbFile* out, long next) {
                    size_t(x->block_size - DB_MDX_FILTER_AT - 1));
     }
     t->header_pos = long(4 + i * x->blocks_per_page) * 512;
-    if (file_write(out, t->header_pos, block.data(), unsigned(block.size())) < 0) return -1;
+    assert(size_t(t->header_pos) + block.size() <= front_len);
+    std::memcpy(out + t->header_pos, block.data(), block.size());
   }
-  return 0;
+  (void)front_len;
 }
 
 // A production tag over exactly one field marks that field's descriptor.
@@ -289,26 +304,130 @@ int mark_fields(DbIndexFile* x) {
   return 0;
 }
 
-int rebuild_into(DbIndexFile* x, DbFile* work) {
-  DB_ENGINE* c = x->context;
-  int ntags = 0;
+// Key length, key type, block layout and key routines of every tag, from
+// its expression. 0 or -1.
+int settle_all(DbIndexFile* x, std::vector<DbTag*>& tags) {
   for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
        t = static_cast<DbTag*>(list_next(&x->tags, t))) {
     if (settle_layout(x, t) < 0) return -1;
-    ntags++;
+    tags.push_back(t);
   }
-  long next = 4 + long(ntags) * x->blocks_per_page;
-  std::vector<char> write_buf(16384), read_buf(size_t(c->sort_buffer < 1024 ? 1024 : c->sort_buffer));
+  return 0;
+}
+
+// Block number of the first data block: after the header and the tags' header blocks.
+long first_data_block(DbIndexFile* x, size_t ntags) { return 4 + long(ntags) * x->blocks_per_page; }
+
+// Bytes the new file takes for `count` records when no filter leaves any
+// out: every tag's leaves filled whole and the branches above them.
+long file_bytes_for(DbIndexFile* x, const std::vector<DbTag*>& tags, long count) {
+  long blocks = 0;
+  for (DbTag* t : tags) {
+    long per = t->header.keys_max;
+    long level = count / per + 1;
+    blocks += level;
+    while (level > 1) {
+      level = level / per + 1;
+      blocks += level;
+    }
+  }
+  return (first_data_block(x, tags.size()) + blocks * x->blocks_per_page) * 512;
+}
+
+// Builds the whole new file: into `image` when given, else into `work`.
+int rebuild_into(DbIndexFile* x, const std::vector<DbTag*>& tags, long count,
+                 std::vector<unsigned char>* image, DbFile* work) {
+  long next = first_data_block(x, tags.size());
+  size_t front_len = size_t(next) * 512;
+  std::vector<char> write_buf(image ? 0 : 1u << 16);
   DbSeqWrite w;
-  seq_write_init(&w, work, next * 512, write_buf.data(), unsigned(write_buf.size()));
-  for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
-       t = static_cast<DbTag*>(list_next(&x->tags, t))) {
-    int rc = build_tag(x, t, &w, &next, read_buf.data());
+  if (image) image->assign(front_len, 0);
+  else seq_write_init(&w, work, next * 512, write_buf.data(), unsigned(write_buf.size()));
+  Sink out{image, &w};
+  std::vector<DbSort> sorts(tags.size());
+  struct FreeSorts {
+    std::vector<DbSort>& sorts;
+    ~FreeSorts() {
+      for (DbSort& s : sorts) sort_free(&s);
+    }
+  } free_sorts{sorts};
+  if (gather_keys(x, tags, sorts, count) < 0) return -1;
+  for (size_t i = 0; i < tags.size(); i++) {
+    int rc = emit_tag(x, tags[i], &sorts[i], out, &next);
     if (rc != 0) return rc;
   }
+  if (image) {
+    write_front(x, image->data(), front_len, next);
+    return 0;
+  }
   if (seq_write_flush_in(&w) < 0) return -1;
-  if (write_front(x, work, next) < 0) return -1;
+  std::vector<unsigned char> front(front_len, 0);
+  write_front(x, front.data(), front_len, next);
+  if (file_write(work, 0, front.data(), unsigned(front_len)) < 0) return -1;
   return file_len_set(work, next * 512);
+}
+
+// A new file that needs no more memory than its tags' sorts may take (and
+// at most kImageBytes) is built in memory and written over the index in one
+// piece; a larger one goes through a work file.
+constexpr long kImageBytes = long(256) << 20;
+
+long image_limit(DbIndexFile* x, size_t ntags) {
+  long limit = long(x->context->sort_memory) * long(ntags);
+  return limit < kImageBytes ? limit : kImageBytes;
+}
+
+// Builds the new file in a work file beside the index and copies it over.
+int rebuild_through_work_file(DbIndexFile* x, const std::vector<DbTag*>& tags, long count) {
+  DB_ENGINE* c = x->context;
+  char work_name[1100];
+  std::strcpy(work_name, x->file.name);
+  DbFile work;
+  int rc;
+  {
+    DbSettingFor safety(c->safety, 0), exclusive(c->exclusive, 1);
+    rc = file_name_ext(work_name, sizeof work_name, "MD~", 1) == 0
+             ? file_create_in(&work, c, work_name, 1)
+             : code_error_ex(c, e_create, "File Name:", work_name, nullptr);
+  }
+  if (rc != 0) return -1;
+  work.remove_on_close = 1;
+  rc = rebuild_into(x, tags, count, nullptr, &work);
+  if (rc == 0) {
+    // No reader without a lock meets the file half copied; while readers
+    // stay, the old file stays.
+    DbRebuilding rebuilding(x->data);
+    rc = rebuilding.rc();
+    if (rc == 0) rc = file_replace(&x->file, &work);  // closes and removes the work file
+  }
+  if (work.handle != -1) {
+    DbQuietError quiet(c);
+    file_close_in(&work);
+  }
+  return rc;
+}
+
+int rebuild_in_memory(DbIndexFile* x, const std::vector<DbTag*>& tags, long count, long bytes) {
+  std::vector<unsigned char> image;
+  try {
+    image.reserve(size_t(bytes));  // the most the new file can take: it never grows past
+  } catch (const std::bad_alloc&) {
+    return rebuild_through_work_file(x, tags, count);  // memory is short: the disk holds it
+  }
+  // The old index is copied aside first: the copy goes to the disk while
+  // the new one is made.
+  DbReplaceStep* step = file_replace_begin(&x->file);
+  if (!step) return -1;
+  int rc = rebuild_into(x, tags, count, &image, nullptr);
+  if (rc == 0) {
+    // No reader without a lock meets the file half written; while readers
+    // stay, the old file stays.
+    DbRebuilding rebuilding(x->data);
+    rc = rebuilding.rc();
+    if (rc == 0) return file_replace_finish(step, image.data(), long(image.size()));
+  }
+  file_replace_drop(step);  // the pending failure stays the one reported
+  return rc;
 }
 
 }  // namespace
@@ -331,38 +450,21 @@ int index_rebuild(DbIndexFile* x) {
   std::vector<char> saved(d->record, d->record + d->record_width + 1);
   long saved_recno = d->rec_num;
 
-  char work_name[1100];
-  std::strcpy(work_name, x->file.name);
-  DbFile work;
-  int created;
-  {
-    DbSettingFor safety(c->safety, 0), exclusive(c->exclusive, 1);
-    created = file_name_ext(work_name, sizeof work_name, "MD~", 1) == 0
-                  ? file_create_in(&work, c, work_name, 1)
-                  : code_error_ex(c, e_create, "File Name:", work_name, nullptr);
+  std::vector<DbTag*> tags;
+  long count = -1;
+  rc = settle_all(x, tags);
+  if (rc == 0) {
+    count = data_count_held(d);  // no keys for records the file does not hold
+    if (count < 0) rc = -1;
   }
-  if (created == 0) {
-    work.remove_on_close = 1;
+  if (rc == 0) {
     // The new file carries the tags' versions moved on, so that a station
     // reading it sees at once that its cached blocks are gone (the unlock
     // moves them on once more).
-    for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t;
-         t = static_cast<DbTag*>(list_next(&x->tags, t)))
-      t->header.version++;
-    rc = rebuild_into(x, &work);
-    if (rc == 0) {
-      // No reader without a lock meets the file half copied; while readers
-      // stay, the old file stays.
-      DbRebuilding rebuilding(d);
-      rc = rebuilding.rc();
-      if (rc == 0) rc = file_replace(&x->file, &work);  // closes and removes the work file
-    }
-    if (work.handle != -1) {
-      DbQuietError quiet(c);
-      file_close_in(&work);
-    }
-  } else {
-    rc = -1;
+    for (DbTag* t : tags) t->header.version++;
+    long bytes = file_bytes_for(x, tags, count);
+    rc = bytes <= image_limit(x, tags.size()) ? rebuild_in_memory(x, tags, count, bytes)
+                              : rebuild_through_work_file(x, tags, count);
   }
   std::memcpy(d->record, saved.data(), saved.size());
   d->rec_num = saved_recno;

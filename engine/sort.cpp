@@ -3,7 +3,9 @@
 #include "engine/sort.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "engine/convert.h"
 #include "engine/engine.h"
@@ -110,7 +112,6 @@ bool grow(DbSort* s) {
 // routine.
 struct Keyed {
   uint64_t prefix;
-  uint32_t seq;
   char* entry;
 };
 
@@ -134,13 +135,43 @@ uint64_t packed_prefix(const char* key) {
   return (k[1] & 0x80) ? ~v & kLow : (uint64_t(1) << 56) | v;
 }
 
+// Stable sort by prefix, a byte at a time from the lowest; bytes that every
+// prefix shares take no pass. False when there is no memory for it.
+bool radix_by_prefix(Keyed* keyed, long n) {
+  auto* other = static_cast<Keyed*>(std::malloc(sizeof(Keyed) * size_t(n)));
+  if (!other) return false;
+  static_assert(sizeof(long) >= 8);
+  std::vector<long> counts(8 * 256, 0);
+  for (long i = 0; i < n; i++) {
+    uint64_t v = keyed[i].prefix;
+    for (int b = 0; b < 8; b++, v >>= 8) counts[size_t(b * 256) + (v & 255)]++;
+  }
+  Keyed* from = keyed;
+  Keyed* to = other;
+  for (int b = 0; b < 8; b++) {
+    long* count = &counts[size_t(b * 256)];
+    if (count[(from[0].prefix >> (8 * b)) & 255] == n) continue;
+    long at = 0;
+    for (int v = 0; v < 256; v++) {
+      long c = count[v];
+      count[v] = at;
+      at += c;
+    }
+    for (long i = 0; i < n; i++) to[count[(from[i].prefix >> (8 * b)) & 255]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != keyed) std::memcpy(keyed, from, sizeof(Keyed) * size_t(n));
+  std::free(other);
+  return true;
+}
+
 // Sorts by prefixes; false when there is no promise about the compare
 // routine's order or no memory for the prefixes.
 bool sort_by_prefix(DbSort* s) {
   int order = s->compare == s->order_compare ? s->key_order : DB_SORT_ORDER_OTHER;
   if (order == DB_SORT_ORDER_OTHER || s->count < 2) return false;
   if (order == DB_SORT_ORDER_PACKED && s->sort_len < DB_PACKED_LEN) return false;
-  auto* keyed = static_cast<Keyed*>(mem_alloc(sizeof(Keyed) * size_t(s->count)));
+  auto* keyed = static_cast<Keyed*>(std::malloc(sizeof(Keyed) * size_t(s->count)));
   if (!keyed) return false;
   char** p = s->pointers;
   long n = s->count;
@@ -149,28 +180,43 @@ bool sort_by_prefix(DbSort* s) {
     // Bytes every key shares tell nothing: the prefix starts after them.
     unsigned at = s->sort_len;
     for (long i = 1; i < n && at > 0; i++) {
+      if (std::memcmp(p[i], p[0], at) == 0) continue;
       unsigned k = 0;
-      while (k < at && p[i][k] == p[0][k]) k++;
+      while (p[i][k] == p[0][k]) k++;
       at = k;
     }
-    for (long i = 0; i < n; i++) keyed[i] = {bytes_prefix(p[i], at, s->sort_len), seq_of(s, p[i]), p[i]};
+    for (long i = 0; i < n; i++) keyed[i] = {bytes_prefix(p[i], at, s->sort_len), p[i]};
     exact = s->sort_len - at <= 8;
   } else {
     unsigned char rest = 0;  // digits past the prefix
     for (long i = 0; i < n; i++) {
-      keyed[i] = {packed_prefix(p[i]), seq_of(s, p[i]), p[i]};
+      keyed[i] = {packed_prefix(p[i]), p[i]};
       for (int k = 8; k < DB_PACKED_LEN; k++) rest |= static_cast<unsigned char>(p[i][k]);
     }
     exact = rest == 0;
   }
-  // Equal prefixes of keys the prefix holds whole: equal keys, in sequence order.
-  std::sort(keyed, keyed + n, [s, exact](const Keyed& a, const Keyed& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (exact) return a.seq < b.seq;
-    return entry_compare(s, a.entry, b.entry) < 0;
-  });
+  auto by_entry = [s](const Keyed& a, const Keyed& b) { return entry_compare(s, a.entry, b.entry) < 0; };
+  // Keys that came in key order (a tag over rising numbers) need no sort.
+  bool in_order = s->seq_rising;
+  for (long i = 1; i < n && in_order; i++) in_order = keyed[i - 1].prefix <= keyed[i].prefix;
+  if (s->seq_rising && (in_order || radix_by_prefix(keyed, n))) {
+    // Entries came in sequence order and stay so among equal prefixes;
+    // prefixes that do not hold their keys whole are settled by the keys.
+    if (!exact)
+      for (long i = 0, j; i < n; i = j) {
+        for (j = i + 1; j < n && keyed[j].prefix == keyed[i].prefix;) j++;
+        if (j - i > 1) std::sort(keyed + i, keyed + j, by_entry);
+      }
+  } else {
+    // Equal prefixes of keys the prefix holds whole: equal keys, in sequence order.
+    std::sort(keyed, keyed + n, [s, exact, &by_entry](const Keyed& a, const Keyed& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      if (exact) return seq_of(s, a.entry) < seq_of(s, b.entry);
+      return by_entry(a, b);
+    });
+  }
   for (long i = 0; i < n; i++) p[i] = keyed[i].entry;
-  mem_free(keyed);
+  std::free(keyed);
   return true;
 }
 
@@ -305,6 +351,7 @@ int sort_init(DbSort* s, DB_ENGINE* c, unsigned sort_len, unsigned info_len) {
   s->entry_len = sort_len + 4 + info_len;
   sort_set_compare(s, sort_compare_bytes, DB_SORT_ORDER_BYTES);
   s->may_grow = 1;
+  s->seq_rising = 1;
   unsigned memory = unsigned(c->sort_memory);
   // Entries and merge buffers come in units taken as they are needed; the
   // pointer array's limit bounds the whole.
@@ -333,6 +380,8 @@ int sort_put(DbSort* s, uint32_t seq, const void* key, const void* info) {
   if (s->count == s->slots) grow(s);
   if (s->count == s->slots && spill(s) < 0) return -1;
   char* e = s->pointers[s->count++];
+  if (seq < s->last_seq) s->seq_rising = 0;
+  s->last_seq = seq;
   std::memcpy(e, key, s->sort_len);
   std::memcpy(e + s->sort_len, &seq, 4);
   if (s->info_len) std::memcpy(e + s->info_offset, info, s->info_len);

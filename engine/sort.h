@@ -60,6 +60,10 @@ struct DbSort {
   // only while compare is still order_compare.
   int key_order;
   DbSortCompare order_compare;
+  // Sequence numbers came in rising order so far (a rebuild's record
+  // numbers): a stable sort by key then gives the order by number for free.
+  int seq_rising;
+  uint32_t last_seq;
   DB_ENGINE* context;
 };
 

@@ -342,6 +342,13 @@ std::vector<Operation> operations() {
                    {[](std::vector<Row>& r) { r[1] = {2, "ZULU", note_of(7, 900)}; }}});
     ops.push_back({"reindex", locked, [](std::vector<Row>& r) { r = three_rows(); },
                    [](DbDataFile* d) { return data_reindex(d); }, {}});
+    // With little memory the new index goes through a work file beside it.
+    ops.push_back({"reindex through a work file", locked, [](std::vector<Row>& r) { r = three_rows(); },
+                   [](DbDataFile* d) {
+                     DbSettingFor little(d->context->sort_memory, 2048);
+                     return data_reindex(d);
+                   },
+                   {}});
     ops.push_back({"pack", locked,
                    [](std::vector<Row>& r) {
                      r = three_rows();
@@ -389,6 +396,8 @@ TEST_F(FaultSweep, Append) { sweep_named("append"); }
 TEST_F(FaultSweep, Rewrite) { sweep_named("rewrite"); }
 
 TEST_F(FaultSweep, Reindex) { sweep_named("reindex"); }
+
+TEST_F(FaultSweep, ReindexThroughAWorkFile) { sweep_named("reindex through a work file"); }
 
 TEST_F(FaultSweep, Pack) { sweep_named("pack"); }
 

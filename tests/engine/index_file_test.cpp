@@ -12,6 +12,7 @@ namespace {
 
 using kvtest::IndexTest;
 using kvtest::PartRow;
+using kvtest::ScratchDir;
 using kvtest::read_bytes;
 using kvtest::write_bytes;
 
@@ -196,6 +197,53 @@ TEST_F(IndexFile, BlankDatesSortLastAndAreFound) {
   EXPECT_EQ(data_recno(d), 2);
   EXPECT_EQ(data_seek(d, "20000101"), DB_AFTER);
   EXPECT_EQ(data_recno(d), 2);
+}
+
+// A rebuild leaves equal keys in record order in every kind of tag (keys
+// already in order, bytes with long shared beginnings, numbers up and down),
+// and one with too little memory to hold the new file (its sorts spilled,
+// the file built beside the index) writes the very same bytes.
+TEST_F(IndexFile, RebuildKeepsEqualKeysInRecordOrderWhateverItsMemory) {
+  const DbTagInfo tags[] = {{"ID", "ID", nullptr, 20, 0},    {"NAME", "NAME", nullptr, 0, 0},
+                            {"QTY", "QTY", nullptr, 0, 0},   {"QTYDOWN", "QTY", nullptr, 0, 1},
+                            {nullptr, nullptr, nullptr, 0, 0}};
+  create(tags);
+  std::vector<PartRow> rows;
+  for (long i = 1; i <= 3000; i++)
+    rows.push_back({i, "PART-SPINDLE-HOUSING-" + std::to_string(i * 7919 % 37), double(i * 31 % 17) / 4, ""});
+  ASSERT_EQ(data_lock_file(d), 0);
+  for (const PartRow& r : rows) ASSERT_EQ(append(r), 0);
+  ASSERT_EQ(data_close(d), 0);
+  ScratchDir other;
+  for (const char* f : {"PARTS.DBF", "PARTS.MDX"}) write_bytes(other.file(f), read_bytes(dir.file(f)));
+
+  {
+    DbSettingFor little(c.sort_memory, 2048);
+    d = data_open(&c, other.file("PARTS.DBF").c_str());
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(data_reindex(d), 0);
+    ASSERT_EQ(data_close(d), 0);
+  }
+  d = data_open(&c, name.c_str());
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(data_reindex(d), 0);
+  ASSERT_EQ(data_unlock(d), 0);
+  EXPECT_EQ(read_bytes(other.file("PARTS.MDX")), read_bytes(mdx));
+
+  auto order_by = [&](auto less) {
+    std::vector<long> v(rows.size());
+    for (size_t i = 0; i < v.size(); i++) v[i] = long(i) + 1;
+    std::stable_sort(v.begin(), v.end(),
+                     [&](long a, long b) { return less(rows[size_t(a - 1)], rows[size_t(b - 1)]); });
+    return v;
+  };
+  EXPECT_EQ(walk(tag("ID"), false), order_by([](const PartRow& a, const PartRow& b) { return a.id < b.id; }));
+  EXPECT_EQ(walk(tag("NAME"), false),
+            order_by([](const PartRow& a, const PartRow& b) { return a.name < b.name; }));
+  EXPECT_EQ(walk(tag("QTY"), false),
+            order_by([](const PartRow& a, const PartRow& b) { return a.qty < b.qty; }));
+  EXPECT_EQ(walk(tag("QTYDOWN"), false),
+            order_by([](const PartRow& a, const PartRow& b) { return a.qty > b.qty; }));
 }
 
 }  // namespace

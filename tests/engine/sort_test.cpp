@@ -124,10 +124,8 @@ TEST(Sort, CustomCompareOrdersDescending) {
   EXPECT_EQ(expect, -1);
 }
 
-// Sorts keys under a compare routine with the order it promises and checks
-// the result against std::stable_sort by that routine.
 void expect_sorted_as(const std::vector<std::string>& keys, DbSortCompare compare, int order,
-                      const char* what) {
+                      const char* what, bool rising) {
   DbEngine ctx;
   DbLock hold(&ctx);  // the sort is the engine's inside
   unsigned len = unsigned(keys[0].size());
@@ -137,7 +135,7 @@ void expect_sorted_as(const std::vector<std::string>& keys, DbSortCompare compar
   std::vector<uint32_t> seqs(keys.size());
   std::mt19937 rng(3);
   for (size_t i = 0; i < keys.size(); i++) {
-    seqs[i] = uint32_t(rng());
+    seqs[i] = rising ? uint32_t(i) : uint32_t(rng());
     ASSERT_EQ(sort_put(&s, seqs[i], keys[i].data(), nullptr), 0);
   }
   ASSERT_EQ(sort_get_init(&s), 0);
@@ -157,6 +155,17 @@ void expect_sorted_as(const std::vector<std::string>& keys, DbSortCompare compar
     i++;
   }
   EXPECT_EQ(i, keys.size()) << what;
+}
+
+// Sorts keys under a compare routine with the order it promises and checks
+// the result against std::stable_sort by that routine: with shuffled
+// sequence numbers, and with rising ones as a rebuild hands in.
+void expect_sorted_as(const std::vector<std::string>& keys, DbSortCompare compare, int order,
+                      const char* what) {
+  for (bool rising : {false, true}) {
+    SCOPED_TRACE(rising ? "rising sequence numbers" : "shuffled sequence numbers");
+    expect_sorted_as(keys, compare, order, what, rising);
+  }
 }
 
 int packed_order(const void* a, const void* b, unsigned) {
