@@ -82,9 +82,10 @@ struct DbHeldWrites {
   size_t bytes = 0;
   long disk = -1;  // the file's length on disk when last asked (-1 unknown)
   // The memory of the last long run sent, for the run that goes on where it
-  // ended: it grows without being copied again and again.
+  // ended (an append starts on its last byte, the end-of-file mark): it
+  // grows without being copied again and again.
   std::string spare;
-  long spare_at = -1;
+  long spare_from = -1, spare_at = -1;
 };
 
 namespace {
@@ -108,9 +109,9 @@ std::map<long, std::string>::iterator hold(DbHeldWrites* h, long off, const char
   if (it != m.begin() && extent_end(std::prev(it)) >= off) --it;
   if (it == m.end() || it->first > end) {
     h->bytes += n;
-    if (off != h->spare_at) return m.emplace_hint(it, off, std::string(src, n));
+    if (off < h->spare_from || off > h->spare_at) return m.emplace_hint(it, off, std::string(src, n));
     h->spare.assign(src, n);
-    h->spare_at = -1;
+    h->spare_from = h->spare_at = -1;
     return m.emplace_hint(it, off, std::move(h->spare));
   }
   auto next = std::next(it);
@@ -182,6 +183,7 @@ int send_long_run(DbFile* f, std::map<long, std::string>::iterator it) {
   if (dbos_write(f->handle, it->first, s.data(), unsigned(s.size())) != long(s.size())) return report(f, e_write);
   if (end > h->disk) h->disk = end;
   h->bytes -= s.size();
+  h->spare_from = it->first;
   h->spare_at = extent_end(it);
   h->spare = std::move(it->second);
   h->extents.erase(it);
