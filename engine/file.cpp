@@ -82,9 +82,10 @@ struct DbHeldWrites {
   size_t bytes = 0;
   long disk = -1;  // the file's length on disk when last asked (-1 unknown)
   // The memory of the last long run sent, for the run that goes on where it
-  // ended: it grows without being copied again and again.
+  // ended (an append starts on its last byte, the end-of-file mark): it
+  // grows without being copied again and again.
   std::string spare;
-  long spare_at = -1;
+  long spare_from = -1, spare_at = -1;
 };
 
 namespace {
@@ -108,9 +109,9 @@ std::map<long, std::string>::iterator hold(DbHeldWrites* h, long off, const char
   if (it != m.begin() && extent_end(std::prev(it)) >= off) --it;
   if (it == m.end() || it->first > end) {
     h->bytes += n;
-    if (off != h->spare_at) return m.emplace_hint(it, off, std::string(src, n));
+    if (off < h->spare_from || off > h->spare_at) return m.emplace_hint(it, off, std::string(src, n));
     h->spare.assign(src, n);
-    h->spare_at = -1;
+    h->spare_from = h->spare_at = -1;
     return m.emplace_hint(it, off, std::move(h->spare));
   }
   auto next = std::next(it);
@@ -163,17 +164,26 @@ long held_end(const DbHeldWrites* h) {
   return last->first + long(last->second.size());
 }
 
-// Sends the extent out now when it is a long run within the file's bytes
-// on disk, after the headers, and nothing held lengthens the file: the
-// order write-back keeps (lengthening writes first, headers last) holds.
+// Sends the extent out now when it is a long run after the headers and the
+// order write-back keeps (lengthening writes first, headers last) holds: it
+// lies within the file's bytes on disk and nothing held lengthens the file,
+// or it is the only run that lengthens it and leaves no hole before it.
+// A long append thus goes out as it grows, in memory used again.
 int send_long_run(DbFile* f, std::map<long, std::string>::iterator it) {
   DbHeldWrites* h = f->held;
   const std::string& s = it->second;
   if (s.size() < kRunBytes || it->first < f->held_tail) return 0;
   if (h->disk < 0) h->disk = dbos_length(f->handle);
-  if (h->disk < 0 || held_end(h) > h->disk) return 0;
+  if (h->disk < 0) return 0;
+  long end = extent_end(it);
+  if (held_end(h) > h->disk) {
+    if (std::next(it) != h->extents.end() || it->first > h->disk) return 0;
+    if (it != h->extents.begin() && extent_end(std::prev(it)) > h->disk) return 0;
+  }
   if (dbos_write(f->handle, it->first, s.data(), unsigned(s.size())) != long(s.size())) return report(f, e_write);
+  if (end > h->disk) h->disk = end;
   h->bytes -= s.size();
+  h->spare_from = it->first;
   h->spare_at = extent_end(it);
   h->spare = std::move(it->second);
   h->extents.erase(it);

@@ -487,3 +487,50 @@ TEST_F(HeldWrites, ALongRunThatFailsGoesOutWholeLater) {
 }
 
 }  // namespace
+
+namespace {
+
+// A locked append longer than a megabyte: while the lock lasts another
+// process still reads the table as it was, whole; a write that fails part
+// way is reported, the append goes on once there is room again, and after
+// the unlock every record is there once.
+TEST_F(HeldWrites, ALongLockedAppendKeepsTheTableReadableAndWhole) {
+  constexpr long kBefore = 100, kRows = 12000;  // about 3 MB of records
+  make_table(kBefore);
+  ASSERT_EQ(data_lock_file(d), 0);
+  ASSERT_EQ(data_lock_index(d), 0);
+  for (long id = kBefore + 1; id <= kRows / 2; id++) ASSERT_EQ(append_id(id), 0);
+  pid_t kid = fork();
+  ASSERT_GE(kid, 0);
+  if (kid == 0) {
+    QuietEngine own;
+    DbDataFile* r = data_open(&own, name.c_str());
+    if (!r) _exit(10);
+    if (data_reccount(r) != kBefore) _exit(11);
+    data_tag_select(r, data_tag_find(r, "ID"));
+    for (long id = 1; id <= kBefore; id++)
+      if (data_seek_double(r, double(id)) != 0 || field_long(data_field_at(r, 1)) != id) _exit(12);
+    if (data_seek_double(r, double(kBefore + 1)) == 0) _exit(13);
+    _exit(data_close(r) == 0 ? 0 : 14);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(kid, &status, 0), kid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  plat::set_write_fault("PARTS.DBF", 200000);
+  long failures = 0;
+  for (long id = kRows / 2 + 1; id <= kRows; id++) {
+    if (append_id(id) == 0) continue;
+    EXPECT_EQ(code_error_get(&c), e_write);
+    EXPECT_EQ(failures++, 0) << "fails once, then there is room";
+    code_error_set(&c, 0);
+    plat::set_write_fault("", 0);
+    id--;  // the same record again
+  }
+  EXPECT_EQ(failures, 1);
+  ASSERT_EQ(data_unlock(d), 0);
+  reopen();
+  expect_table(kRows);
+}
+
+}  // namespace
