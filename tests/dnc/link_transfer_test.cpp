@@ -144,6 +144,13 @@ class LinkTransferTest : public DncTest {
       return end;
     }
   };
+  // A send empties the line's input as it starts; a machine's answer goes
+  // out once the send is past that (it has learnt the file's size), as an
+  // operator presses start on a line that is ready.
+  static void WaitPastPurge(const TLinkTransfer& t) {
+    for (int i = 0; i < 1000 && t.FileSize == 0; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_NE(t.FileSize, 0u) << "the send never started";
+  }
   std::unique_ptr<Running> StartSend(TLinkTransfer& t, const std::string& path, bool delay = false,
                                      bool extended = false) {
     auto r = std::make_unique<Running>();
@@ -307,6 +314,7 @@ TEST_F(LinkTransferTest, XonReleasesTheHoldAndAnXoffTimeOutEndsTheSend) {
   TLinkTransfer t(*row);
   ASSERT_TRUE(t.Open(nullptr, nullptr));
   auto run = StartSend(t, path);
+  WaitPastPurge(t);
   EXPECT_EQ(m.Received(50), "");
   m.Send("\x11");
   EXPECT_EQ(Collect(m, 8), "G1\r\nG2\r\n");
@@ -331,6 +339,7 @@ TEST_F(LinkTransferTest, AMachineSendingMoreThanTheInputLimitEndsTheSend) {
   TLinkTransfer t(*row);
   ASSERT_TRUE(t.Open(nullptr, nullptr));
   auto run = StartSend(t, path);
+  WaitPastPurge(t);
   EXPECT_EQ(m.Received(50), "") << "nothing before DC2";
   m.Send("\x12");
   EXPECT_EQ(Collect(m, 1), "\x14");
