@@ -586,6 +586,10 @@ DbReplaceStep* file_replace_begin(DbFile* target) {
   // The backup goes to the disk on a thread of its own, which touches
   // nothing but its handle, while the caller makes the new contents.
   intptr_t handle = step->backup.handle;
+  if (!dbos_may_start_threads()) {
+    step->sync_rc = dbos_flush(handle);
+    return step;
+  }
   try {
     step->sync = std::thread([step, handle] { step->sync_rc = dbos_flush(handle); });
   } catch (const std::system_error&) {

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <new>
 
+#include <pthread.h>
+
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/file_view.h"
@@ -219,5 +221,13 @@ void dbos_local_time(int* hour, int* minute, int* second) {
 }
 
 void dbos_sleep_ms(int ms) { plat::sleep_ms(static_cast<uint32_t>(ms)); }
+
+namespace {
+std::atomic<bool> forked_child{false};
+// Registered at the program's start, so that every fork meets it.
+const bool fork_watched = (pthread_atfork(nullptr, nullptr, [] { forked_child.store(true); }), true);
+}  // namespace
+
+bool dbos_may_start_threads() { return !forked_child.load(std::memory_order_relaxed); }
 
 void dbos_oem_to_ansi(char* text) { plat::oem_to_char(text, text); }

@@ -59,5 +59,9 @@ long dbos_time_seconds();  // wall clock, whole seconds
 void dbos_local_date(int* year, int* month, int* day);
 void dbos_local_time(int* hour, int* minute, int* second);
 void dbos_sleep_ms(int ms);
+// False in a child of fork: a process forked from one with threads may
+// start none of its own, so work the engine would hand to a thread is done
+// in place there.
+bool dbos_may_start_threads();
 
 void dbos_oem_to_ansi(char* text);
