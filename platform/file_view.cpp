@@ -103,17 +103,25 @@ bool local_file_system(File& file) {
   }
 }
 
+namespace {
+
+// Bytes [0, n) of the file mapped read-only and shared; null when refused.
+unsigned char* map_shared(File& file, size_t n) {
+  if (!file.is_open() || n == 0) return nullptr;
+  std::call_once(g_installed, install_handler);
+  void* p = mmap(nullptr, n, PROT_READ, MAP_SHARED, file.impl()->fd, 0);
+  return p == MAP_FAILED ? nullptr : static_cast<unsigned char*>(p);
+}
+
+}  // namespace
+
 FileView::~FileView() { unmap(); }
 
 bool FileView::map(File& file, size_t n) {
   unmap();
-  if (!file.is_open() || n == 0) return false;
-  std::call_once(g_installed, install_handler);
-  void* p = mmap(nullptr, n, PROT_READ, MAP_SHARED, file.impl()->fd, 0);
-  if (p == MAP_FAILED) return false;
-  base_ = static_cast<unsigned char*>(p);
-  size_ = n;
-  return true;
+  base_ = map_shared(file, n);
+  size_ = base_ ? n : 0;
+  return base_ != nullptr;
 }
 
 void FileView::unmap() {
@@ -144,13 +152,9 @@ FileMap::~FileMap() { unmap(); }
 
 bool FileMap::map(File& file, size_t n) {
   unmap();
-  if (!file.is_open() || n == 0) return false;
-  std::call_once(g_installed, install_handler);
-  void* p = mmap(nullptr, n, PROT_READ, MAP_SHARED, file.impl()->fd, 0);
-  if (p == MAP_FAILED) return false;
-  base_ = static_cast<unsigned char*>(p);
-  size_ = n;
-  return true;
+  base_ = map_shared(file, n);
+  size_ = base_ ? n : 0;
+  return base_ != nullptr;
 }
 
 bool FileMap::grow(size_t n) {
