@@ -220,8 +220,10 @@ int index_data_close(DbDataFile* d) {
 
 int index_data_flush(DbDataFile* d) {
   int rc = 0;
+  // To the disk with the table: an index left behind by a power cut would
+  // hide rows the table holds until it is rebuilt.
   for (DbIndexFile* x = index_first(d); x; x = index_next(d, x))
-    if (index_flush(x) < 0) rc = -1;
+    if (index_flush(x) < 0 || file_flush(&x->file, 0) < 0) rc = -1;
   return rc;
 }
 

@@ -5,8 +5,8 @@
 // row), indexes on name and quantity, a one-thread connection, a memory map
 // and a page cache that hold the whole table and its indexes, the appends
 // in one transaction with one prepared statement under its rollback
-// journal, and no sync to disk at the commit (the engine does not sync its
-// appends either).
+// journal, and no sync to disk at the commit (the engine's append is timed
+// with its unlock, which brings the table and its index to the disk).
 // Every run compares what both delivered: the name of the row each seek
 // found and the ids of the walk in name order must be equal, or the run
 // fails.
