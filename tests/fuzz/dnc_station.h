@@ -234,17 +234,6 @@ class DncStation {
     }
     closedir(d);
   }
-  // Whether the file holds exactly the bytes: read in one go, as every run
-  // compares every file of the station.
-  static bool Holds(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    static std::string buffer;
-    buffer.resize(bytes.size() + 1);
-    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f);
-    std::fclose(f);
-    return n == bytes.size() && std::memcmp(buffer.data(), bytes.data(), n) == 0;
-  }
   bool Inside(const std::string& p) const {
     // The way down to the station.
     for (const char* up : {"a", "a/b", "a/b/station"})

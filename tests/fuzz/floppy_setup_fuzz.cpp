@@ -93,17 +93,6 @@ struct Disk {
   }
 };
 
-// Whether the file holds exactly the bytes.
-bool Holds(const std::string& path, const std::string& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  static std::string buffer;
-  buffer.resize(bytes.size() + 1);
-  const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f);
-  std::fclose(f);
-  return n == bytes.size() && std::memcmp(buffer.data(), bytes.data(), n) == 0;
-}
-
 // Loads the setup of a list line by its id, as the import dialog's OK does,
 // and works out what a port takes of it.
 void LoadSetup(const std::string& line) {
@@ -155,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // one there: making files anew would cost more than reading them.
   for (int f = 0; f < 3; f++) {
     const std::string p = disk->dir.file(std::string("a/") + kNames[f]);
-    if (disk->files[f].empty() || Holds(p, files[f])) continue;
+    if (disk->files[f].empty() || kvfuzz::Holds(p, files[f])) continue;
     kvfuzz::Rewrite(p, files[f]);
   }
 

@@ -9,7 +9,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -66,6 +68,18 @@ inline void Rewrite(const std::string& path, const std::string& bytes) {
     done += static_cast<std::size_t>(n);
   }
   if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0) std::abort();
+}
+
+// Whether the file holds exactly the bytes: read in one go, as a run
+// compares every file it restores.
+inline bool Holds(const std::string& path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  static std::string buffer;
+  buffer.resize(bytes.size() + 1);
+  const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f);
+  std::fclose(f);
+  return n == bytes.size() && std::memcmp(buffer.data(), bytes.data(), n) == 0;
 }
 
 }  // namespace kvfuzz
