@@ -327,11 +327,9 @@ int go_to(DbDataFile* d, long n, bool alone = false, bool may_be_gone = false) {
   }
   d->rec_num = n;
   d->eof = d->bof = 0;
-  if (locked) {
-    std::memcpy(d->old_record, d->record, d->record_width);
-    d->rec_num_old = n;
-    d->memo_numbers_current = 1;
-  }
+  // Under a lock the memo numbers read are the stored ones. The stored
+  // record itself is read again by a write that needs it, not copied here.
+  if (locked) d->memo_numbers_current = 1;
   return 0;
 }
 

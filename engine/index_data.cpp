@@ -123,8 +123,8 @@ DbTag* seek_tag(DbDataFile* d) {
 // and passed over in direction dir.
 int go_current(DbDataFile* d, DbTag* t, int dir, long* passed) {
   for (;;) {
-    if (tag_eof(t)) return data_go_eof(d);
-    long n = tag_recno(t);
+    long n = tag_recno(t);  // -2 past the last key, or off a leaf
+    if (n < 0 && tag_eof(t)) return data_go_eof(d);
     // A key within the count last found needs no fresh one: records only
     // go with a pack, which rebuilds the index, and the refresh that sees
     // that forgets the count. A key past it is checked against the file.
@@ -247,7 +247,6 @@ int seek_once(DbDataFile* d, DbTag* t, const unsigned char* key, unsigned len) {
   int rc = tag_seek(t, key, len);
   if (rc < 0) return -1;
   for (;;) {
-    if (tag_eof(t)) return data_go_eof(d);
     int go = go_current(d, t, 1, nullptr);
     if (go != 0) return go;
     if (data_file_locked(d)) return rc;
