@@ -53,7 +53,7 @@ long read_mapped(Handle& f, long offset, void* buf, unsigned n) {
   size_t page = plat::page_size();
   // Only bytes known to be in the file, and the page after them too: reads
   // near the end go to the handle, which tells a short read exactly.
-  size_t after = (size_t(offset) + n - 1) / page * page + page;
+  size_t after = ((size_t(offset) + n - 1) | (page - 1)) + 1;  // pages are a power of two long
   if (after >= size_t(f.known)) return -1;
   if (f.map.copy(size_t(offset), buf, n)) return long(n);
   // The file was cut short under the mapping.

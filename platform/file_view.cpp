@@ -57,18 +57,23 @@ void install_handler() {
   sigaction(SIGBUS, &act, &g_before);
 }
 
+// After the jump out of the handler: the file shrank under the mapping. A
+// handler run by a wrapper (as the thread sanitizer's) may leave the signal
+// blocked, and the next access that meets it would end the process: it is
+// unblocked here.
+void bus_error_met() {
+  sigset_t bus;
+  sigemptyset(&bus);
+  sigaddset(&bus, SIGBUS);
+  pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
+}
+
 // Runs fn(arg) with a bus error it meets turned into a false return.
 // The handler is installed by whoever mapped the bytes fn reads.
 bool run_guarded(void (*fn)(void*), void* arg) {
   sigjmp_buf guard;
   if (sigsetjmp(guard, 0) != 0) {
-    // The file shrank under the mapping. A handler run by a wrapper (as the
-    // thread sanitizer's) may leave the signal blocked, and the next
-    // access that meets it would end the process: it is unblocked here.
-    sigset_t bus;
-    sigemptyset(&bus);
-    sigaddset(&bus, SIGBUS);
-    pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
+    bus_error_met();
     return false;
   }
   t_guard = &guard;
@@ -174,23 +179,27 @@ void FileMap::unmap() {
 
 bool FileMap::copy(size_t offset, void* out, size_t n) const {
   if (!base_ || n == 0 || offset > size_ || n > size_ - offset) return false;
-  size_t page = page_size();
-  size_t after = ((offset + n - 1) / page + 1) * page;  // the page after the bytes
+  // The page after the bytes; pages are a power of two bytes long.
+  size_t after = ((offset + n - 1) | (page_size() - 1)) + 1;
   if (after >= size_) return false;
-  struct Job {
-    const unsigned char* from;
-    void* to;
-    size_t n;
-    const volatile unsigned char* probe;
-  } job{base_ + offset, out, n, base_ + after};
-  return run_guarded([](void* p) {
-    auto* j = static_cast<Job*>(p);
-    std::memcpy(j->to, j->from, j->n);
-    // The page after is touched only once the bytes are copied: a file cut
-    // short meanwhile has lost that page, and the copy is not trusted.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    (void)*j->probe;
-  }, &job);
+  // The guard of run_guarded, laid out here: every record read comes this way.
+  const unsigned char* from = base_ + offset;
+  const volatile unsigned char* probe = base_ + after;
+  sigjmp_buf guard;
+  if (sigsetjmp(guard, 0) != 0) {
+    bus_error_met();
+    return false;
+  }
+  t_guard = &guard;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  std::memcpy(out, from, n);
+  // The page after is touched only once the bytes are copied: a file cut
+  // short meanwhile has lost that page, and the copy is not trusted.
+  std::atomic_thread_fence(std::memory_order_acquire);
+  (void)*probe;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  t_guard = nullptr;
+  return true;
 }
 
 }  // namespace plat
