@@ -140,6 +140,46 @@ void ltoa_width(long value, char* buf, int width) {
   }
 }
 
+namespace {
+
+constexpr uint64_t kPowersOfTen[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                     10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
+                                     100000000000ull, 1000000000000ull, 10000000000000ull,
+                                     100000000000000ull, 1000000000000000ull};
+
+// a * 10^decimals rounded to a whole number as %.*f rounds a (finite, not
+// negative) to at most 15 decimals, worked out in integers: a is m * 2^e
+// exactly, so m * 10^decimals is shifted and the bits shifted out round it,
+// to the nearest and a tie to even. False when the result does not fit 64
+// bits (the caller formats it the long way).
+bool scaled(double a, int decimals, uint64_t* out) {
+  uint64_t bits;
+  std::memcpy(&bits, &a, sizeof bits);
+  int biased = int(bits >> 52);
+  uint64_t m = bits & ((uint64_t(1) << 52) - 1);
+  int e = biased == 0 ? -1074 : biased - 1075;
+  if (biased != 0) m |= uint64_t(1) << 52;
+  unsigned __int128 x = static_cast<unsigned __int128>(m) * kPowersOfTen[decimals];  // below 2^103
+  unsigned __int128 q;
+  if (e >= 0) {
+    if (e > 24) return false;
+    q = x << e;
+  } else if (-e >= 104) {
+    q = 0;  // below half of a unit of the last place
+  } else {
+    int k = -e;
+    q = x >> k;
+    unsigned __int128 rest = x & ((static_cast<unsigned __int128>(1) << k) - 1);
+    unsigned __int128 half = static_cast<unsigned __int128>(1) << (k - 1);
+    if (rest > half || (rest == half && (q & 1))) q++;
+  }
+  if (q >> 64) return false;
+  *out = uint64_t(q);
+  return true;
+}
+
+}  // namespace
+
 void double_to_fixed(double value, char* buf, int width, int decimals) {
   if (width <= 0) return;
   std::memset(buf, '0', width);
@@ -155,16 +195,33 @@ void double_to_fixed(double value, char* buf, int width, int decimals) {
     std::memset(buf, '*', width);
     return;
   }
+  // The whole part's digits (none for zero) and the decimals, rounded as
+  // printf's %.*f would, without formatted printing.
   char digits[400];
-  // Rounded as printf's %.*f would, without formatted printing.
-  auto done = std::to_chars(digits, digits + sizeof digits - 1, std::fabs(value),
-                            std::chars_format::fixed, decimals);
-  *done.ptr = 0;
-  char* dot = std::strchr(digits, '.');
-  int int_len = dot ? static_cast<int>(dot - digits) : static_cast<int>(std::strlen(digits));
-  const char* int_digits = digits;
-  while (int_len > 0 && *int_digits == '0') { int_digits++; int_len--; }
-  bool all_zero = std::strspn(digits, "0.") == std::strlen(digits);
+  const char* int_digits;
+  const char* fraction = digits;
+  int int_len;
+  bool all_zero;
+  uint64_t q;
+  if (scaled(std::fabs(value), decimals, &q)) {
+    all_zero = q == 0;
+    for (int i = decimals - 1; i >= 0; i--, q /= 10) digits[i] = char('0' + q % 10);
+    char* end = digits + sizeof digits;
+    char* p = end;
+    for (; q; q /= 10) *--p = char('0' + q % 10);
+    int_digits = p;
+    int_len = static_cast<int>(end - p);
+  } else {
+    auto done = std::to_chars(digits, digits + sizeof digits - 1, std::fabs(value),
+                              std::chars_format::fixed, decimals);
+    *done.ptr = 0;
+    char* dot = std::strchr(digits, '.');
+    int_len = dot ? static_cast<int>(dot - digits) : static_cast<int>(std::strlen(digits));
+    int_digits = digits;
+    while (int_len > 0 && *int_digits == '0') { int_digits++; int_len--; }
+    all_zero = std::strspn(digits, "0.") == std::strlen(digits);
+    if (dot) fraction = dot + 1;
+  }
   bool negative = value < 0 && !all_zero;
   int need = (int_len == 0 ? 1 : int_len) + (negative ? 1 : 0);
   if (int_len > point || (negative && int_len + 1 > point)) {
@@ -183,7 +240,7 @@ void double_to_fixed(double value, char* buf, int width, int decimals) {
   }
   if (decimals > 0) {
     buf[point] = '.';
-    std::memcpy(buf + point + 1, dot + 1, decimals);
+    std::memcpy(buf + point + 1, fraction, decimals);
   }
 }
 
