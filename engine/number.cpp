@@ -252,28 +252,29 @@ int log2_floor(unsigned long value) {
 
 void packed_from_str(unsigned char* r, const char* text, int len) {
   std::memset(r, 0, DB_PACKED_LEN);
-  int i = 0;
-  auto at = [&](int k) { return k < len && text[k] ? text[k] : 0; };
+  // A NUL ends the text as its length does: no step below passes over one.
+  const char* p = text;
+  const char* end = text + (len > 0 ? len : 0);
   bool negative = false;
-  while (at(i) == ' ') i++;
-  if (at(i) == '-') { negative = true; i++; }
-  else if (at(i) == '+') i++;
-  while (at(i) == ' ' || at(i) == '0') i++;
+  while (p < end && *p == ' ') p++;
+  if (p < end && *p == '-') { negative = true; p++; }
+  else if (p < end && *p == '+') p++;
+  while (p < end && (*p == ' ' || *p == '0')) p++;
   int exponent = 52;
   bool point = false;
-  if (at(i) == '.') {
+  if (p < end && *p == '.') {
     point = true;
-    i++;
-    while (at(i) == '0') { exponent--; i++; }
+    for (p++; p < end && *p == '0'; p++) exponent--;
   }
   int n = 0, trailing = 0;
-  for (;; i++) {
-    char ch = static_cast<char>(at(i));
-    if (ch == '.' && !point) { point = true; continue; }
-    if (ch < '0' || ch > '9') break;
+  for (; p < end; p++) {
+    unsigned d = unsigned(static_cast<unsigned char>(*p)) - '0';
+    if (d > 9) {
+      if (*p == '.' && !point) { point = true; continue; }
+      break;
+    }
     if (!point) exponent++;
     if (n >= 20) continue;
-    int d = ch - '0';
     r[2 + n / 2] |= static_cast<unsigned char>(n % 2 ? d : d << 4);
     n++;
     trailing = d == 0 ? trailing + 1 : 0;

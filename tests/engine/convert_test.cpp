@@ -169,6 +169,22 @@ TEST(PackedDecimal, BytesForValues) {
     packed_from_str(p, c.text, static_cast<int>(std::strlen(c.text)));
     EXPECT_EQ(hex(p), c.bytes) << c.text;
   }
+  // Texts that end early: at the length given, at a NUL, at a stray
+  // character, at a second point; and more digits than a key holds.
+  struct { const char* text; int len; const char* bytes; } edges[] = {
+      {"12\0" "34", 5, "360912000000000000000000"}, {"12345", 3, "370D12300000000000000000"},
+      {"12x4", 4, "360912000000000000000000"},     {"1.2.3", 5, "350912000000000000000000"},
+      {".05", 3, "330550000000000000000000"},      {"-.5", 3, "348550000000000000000000"},
+      {"  - 5", 5, "358550000000000000000000"},    {"-0.00", 5, "320100000000000000000000"},
+      {" \0" "7", 3, "340100000000000000000000"},  {"7", 0, "340100000000000000000000"},
+      {"123456789012345678901234", 24, "4C4D12345678901234567890"},
+      {"0.000000000000000000001", 23, "200510000000000000000000"},
+  };
+  for (const auto& c : edges) {
+    unsigned char p[DB_PACKED_LEN];
+    packed_from_str(p, c.text, c.len);
+    EXPECT_EQ(hex(p), c.bytes) << c.text << " in " << c.len;
+  }
 }
 
 TEST(PackedDecimal, FromDoubleMatchesText) {
