@@ -1,13 +1,12 @@
 // Leases of a byte lock and the process's releaser. A lease's state moves
 // between its owner and the releaser by atomic exchanges only: the owner's
-// calls within a lease's time cost a coarse clock read and one exchange, no
-// system call. The releaser and whoever gives leases back for it hold the
+// calls within a lease's time cost a clock read and one exchange, no system
+// call. The releaser and whoever gives leases back for it hold the
 // registry's mutex while a lease is being released, and a lease leaves the
 // registry only under it, so none is touched once closed.
 #include "engine/lease.h"
 
 #include <pthread.h>
-#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,18 +28,6 @@ constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
 int64_t now_ns() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
-
-// The clock the owner's calls read, one per take up and one per put down:
-// the monotonic clock as of its last tick, which is never ahead of the
-// clock above and costs a fraction of its read. An end it sets comes no
-// later than the precise one would; one it finds not yet due may be due by
-// up to a tick, and then the releaser, which reads the precise clock, gives
-// the lease back as soon as it is down.
-int64_t owner_now_ns() {
-  timespec ts;
-  if (clock_gettime(CLOCK_MONOTONIC_COARSE, &ts) != 0) return now_ns();
-  return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
 }
 
 constexpr int64_t kLeaseNs = int64_t{DB_LEASE_MS} * 1000000;
@@ -196,24 +183,27 @@ DbLeaseHold lease_take_up(DbLease* l, intptr_t h) {
     l->state.store(kFree);
     return DB_LEASE_NONE;
   }
-  return owner_now_ns() < l->end_ns.load(std::memory_order_relaxed) ? DB_LEASE_FRESH : DB_LEASE_STALE;
+  return now_ns() < l->end_ns.load(std::memory_order_relaxed) ? DB_LEASE_FRESH : DB_LEASE_STALE;
 }
 
 void lease_hold(DbLease* l, intptr_t h) {
   l->handle = h;
-  l->end_ns.store(owner_now_ns() + kLeaseNs);
+  l->end_ns.store(now_ns() + kLeaseNs);
   l->state.store(kUp);
 }
 
-void lease_renew(DbLease* l) { l->end_ns.store(owner_now_ns() + kLeaseNs); }
+void lease_renew(DbLease* l) { l->end_ns.store(now_ns() + kLeaseNs); }
 
 void lease_put_down(DbLease* l) {
   int64_t end = l->end_ns.load(std::memory_order_relaxed);
   Registry& r = registry();
-  if (owner_now_ns() >= end || !r.leasing.load(std::memory_order_relaxed)) {
+  if (!r.leasing.load(std::memory_order_relaxed)) {
     lease_give_back(l);
     return;
   }
+  // No clock read here, one a call being enough: a lease whose time ran out
+  // during the call is put down as any other, and the releaser, due by then
+  // or woken below, gives it back at once.
   l->state.store(kDown);
   if (r.wake_at.load() <= end) return;
   std::lock_guard<std::mutex> lock(r.mutex);
