@@ -38,8 +38,11 @@ int write_root_pointer(DbTag* t) {
 
 // Splits the full block b (bottom of the stack) and inserts (key, pointer) at
 // its current entry. The lower half moves to a new block; its last key and
-// number are handed back for the parent.
-int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
+// number are handed back for the parent. A key added after the tag's last
+// key (`rightmost`: the path on the last entry of every block) moves every
+// entry to the new block instead, so keys added in order leave full blocks
+// behind them and the new key starts the upper block alone.
+int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer, bool rightmost,
                  unsigned char* sep, long* new_number) {
   DbIndexFile* x = t->index;
   int group = t->header.group_len;
@@ -50,7 +53,9 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
   DbBlock* nb = block_alloc(t, number);
   if (!nb) return -1;
   std::memset(nb->image, 0, size_t(x->block_size));
-  int half = (n + 1) / 2;
+  // A branch keeps two children at least: with every entry moved, the upper
+  // block is left its last pointer and gets the new entry.
+  int half = rightmost && b->cur == n && n >= 2 ? n : (n + 1) / 2;
   std::memcpy(entry_of(nb, 0), entry_of(b, 0), size_t(half) * size_t(group));
   if (leaf) {
     set_keys(nb, half);
@@ -60,7 +65,7 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
     set_keys(nb, half - 1);
   }
   unsigned char lower_last[512];
-  assert(t->header.key_len <= int(sizeof lower_last) && half >= 1 && half < n);
+  assert(t->header.key_len <= int(sizeof lower_last) && half >= 1 && half <= n);
   std::memcpy(lower_last, entry_of(b, half - 1) + 4, size_t(t->header.key_len));
   // The upper half (with a branch's last pointer) closes up to the front.
   size_t upper = size_t(n - half) * size_t(group) + 4;
@@ -82,6 +87,14 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
   return 0;
 }
 
+// Is every block of the path on its last entry, the leaf past its last key?
+bool on_rightmost_end(DbTag* t) {
+  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b;
+       b = static_cast<DbBlock*>(list_next(&t->stack, b)))
+    if (b->cur != block_keys(b)) return false;
+  return true;
+}
+
 // Inserts at the current position of the bottom block, splitting upward.
 int insert_up(DbTag* t, const unsigned char* key, long pointer) {
   DbIndexFile* x = t->index;
@@ -90,14 +103,16 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
   assert(t->header.key_len >= 1 && t->header.key_len <= int(sizeof k));
   std::memcpy(k, key, size_t(t->header.key_len));
   long p = pointer;
+  int rightmost = -1;  // asked at the first split: each split leaves its parent on the same entry
   for (;;) {
     DbBlock* b = bottom(t);
     if (block_keys(b) < t->header.keys_max) {
       block_insert(b, k, p);
       return 0;
     }
+    if (rightmost < 0) rightmost = on_rightmost_end(t);
     long new_number;
-    if (split_insert(t, b, k, p, sep, &new_number) < 0) return -1;
+    if (split_insert(t, b, k, p, rightmost > 0, sep, &new_number) < 0) return -1;
     bool root = b == list_first(&t->stack);
     long old_number = b->number;
     pop_block(t, b);
