@@ -8,19 +8,13 @@
 
 namespace {
 
-DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
+DbBlock* bottom(DbTag* t) { return tag_path_bottom(t); }
 
 unsigned char* entry_of(DbBlock* b, int i) {
   return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
 }
 
 void set_keys(DbBlock* b, int n) { le_put32(b->image, uint32_t(n)); }
-
-// Leaves the stack for the spares; the blocks stay cached until flushed.
-void pop_block(DbTag* t, DbBlock* b) {
-  list_remove(&t->stack, b);
-  spare_add_front(t, b);
-}
 
 // The version moves once per flush (index_flush), however many keys changed,
 // so other stations see every flushed change even after 256 of them.
@@ -36,7 +30,7 @@ int write_root_pointer(DbTag* t) {
   return file_write(&t->index->file, t->header_pos, r, 4);
 }
 
-// Splits the full block b (bottom of the stack) and inserts (key, pointer) at
+// Splits the full block b (bottom of the path) and inserts (key, pointer) at
 // its current entry. The lower half moves to a new block; its last key and
 // number are handed back for the parent. A key added after the tag's last
 // key (`rightmost`: the path on the last entry of every block) moves every
@@ -89,9 +83,8 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer, b
 
 // Is every block of the path on its last entry, the leaf past its last key?
 bool on_rightmost_end(DbTag* t) {
-  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b;
-       b = static_cast<DbBlock*>(list_next(&t->stack, b)))
-    if (b->cur != block_keys(b)) return false;
+  for (int level = 0; level < t->depth; level++)
+    if (t->path[level]->cur != block_keys(t->path[level])) return false;
   return true;
 }
 
@@ -113,9 +106,9 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
     if (rightmost < 0) rightmost = on_rightmost_end(t);
     long new_number;
     if (split_insert(t, b, k, p, rightmost > 0, sep, &new_number) < 0) return -1;
-    bool root = b == list_first(&t->stack);
+    bool root = t->depth == 1;
     long old_number = b->number;
-    pop_block(t, b);
+    tag_path_pop(t);  // the blocks stay cached until flushed
     if (!root) {
       std::memcpy(k, sep, size_t(t->header.key_len));
       p = new_number;
@@ -139,10 +132,10 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
 }
 
 // Writes the new last key of a subtree over the separator of the nearest
-// block, from `a` upward, whose current entry carries a key.
-void carry_last_key(DbTag* t, DbBlock* a, const unsigned char* key) {
-  for (; a;
-       a = static_cast<DbBlock*>(list_prev(&t->stack, a))) {
+// block of the path, from `level` upward, whose current entry carries a key.
+void carry_last_key(DbTag* t, int level, const unsigned char* key) {
+  for (; level >= 0; level--) {
+    DbBlock* a = t->path[level];
     if (a->cur < block_keys(a)) {
       std::memcpy(block_key(a, a->cur), key, size_t(t->header.key_len));
       a->changed = 1;
@@ -151,12 +144,11 @@ void carry_last_key(DbTag* t, DbBlock* a, const unsigned char* key) {
   }
 }
 
+// Gives the path's bottom block back to the file.
 int free_block(DbTag* t, DbBlock* b) {
+  assert(b == bottom(t));
   long number = b->number;
-  list_remove(&t->stack, b);
-  b->changed = 0;
-  b->number = -1;
-  list_add(&t->spares, b);
+  tag_path_free(t);
   return index_block_give(t->index, number);
 }
 
@@ -165,7 +157,7 @@ int remove_current(DbTag* t) {
     DbBlock* b = bottom(t);
     int n = block_keys(b);
     bool leaf = block_is_leaf(b);
-    bool root = b == list_first(&t->stack);
+    bool root = t->depth == 1;
     if (leaf && n == 1 && !root) {
       if (free_block(t, b) < 0) return -1;
       continue;  // the parent's entry for it goes next
@@ -189,7 +181,7 @@ int remove_current(DbTag* t) {
       DbBlock* parent = bottom(t);
       le_put32(entry_of(parent, parent->cur), uint32_t(child));
       parent->changed = 1;
-      if (was_last) carry_last_key(t, parent, last);  // the branch's last child went
+      if (was_last) carry_last_key(t, t->depth - 1, last);  // the branch's last child went
       return 0;
     }
     if (leaf && block_keys(b) == 0 && root) {
@@ -203,7 +195,7 @@ int remove_current(DbTag* t) {
       return 0;
     }
     if (was_last && block_keys(b) > 0)
-      carry_last_key(t, static_cast<DbBlock*>(list_prev(&t->stack, b)), last);
+      carry_last_key(t, t->depth - 2, last);
     return 0;
   }
 }
@@ -220,8 +212,8 @@ int seek_on_path(DbTag* t, const unsigned char* key) {
   unsigned len = unsigned(t->header.key_len);
   bool rightmost = true;
   // Each branch takes the first entry whose key is not below the key.
-  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b != leaf;
-       b = static_cast<DbBlock*>(list_next(&t->stack, b))) {
+  for (int level = 0; level + 1 < t->depth; level++) {
+    DbBlock* b = t->path[level];
     if (b->cur > 0 && t->compare(block_key(b, b->cur - 1), key, len) >= 0) return -2;
     if (b->cur < block_keys(b)) {
       rightmost = false;

@@ -35,8 +35,8 @@ struct TagEdges : IndexTest {
     field_assign_double(data_field_at(d, 2), qty);
     ASSERT_EQ(data_append(d), 0);
   }
-  DbBlock* root(DbTag* t) { return static_cast<DbBlock*>(list_first(&t->stack)); }
-  DbBlock* leaf(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
+  DbBlock* root(DbTag* t) { return t->path[0]; }
+  DbBlock* leaf(DbTag* t) { return t->path[t->depth - 1]; }
 };
 
 TEST_F(TagEdges, FullLeafSplitsIntoLowerAndUpperHalves) {
