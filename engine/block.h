@@ -72,6 +72,11 @@ struct DbBlock {
   int fits_parent;
   int on_path;  // one of the tag's path; else a spare
   int recent;   // on the path since the spares were last swept for one to give up
+  // The order prefixes of the keys (block_order): 1 made for this image, 0
+  // not yet (order_seeks counts the seeks since the image came or changed),
+  // -1 the keys do not allow them (the seeks compare the keys themselves).
+  int order_ready;
+  int order_seeks;
   unsigned char* image;
 };
 
@@ -157,6 +162,16 @@ int block_flush(DbBlock* b);
 int block_read(DbBlock* b, long number);  // 0, 1 cut off by the file's end, -1
 // Remembers with the cached image that it passed those checks.
 void block_mark_checked(DbBlock* b);
+// Our own change to the block's image: written at the next flush; the order
+// prefixes made from the image before are void.
+inline void block_changed(DbBlock* b) {
+  b->changed = 1;
+  b->order_ready = 0;
+  b->order_seeks = 0;
+}
+// Room behind each block image for its keys' order prefixes, 8 bytes a key:
+// enough for the blocks of keys of 12 bytes and more (numbers among them).
+inline int block_order_room(int block_size) { return block_size / 2; }
 void block_insert(DbBlock* b, const void* key, long pointer);
 void block_remove(DbBlock* b);
 int block_seek(DbBlock* b, const void* key, unsigned len);

@@ -66,7 +66,8 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer, b
   std::memmove(entry_of(b, 0), entry_of(b, half), upper);
   std::memset(entry_of(b, 0) + upper, 0, size_t(half) * size_t(group));
   set_keys(b, n - half);
-  b->changed = nb->changed = 1;
+  block_changed(b);
+  block_changed(nb);
   if (b->cur < half) {
     nb->cur = b->cur;
     block_insert(nb, key, pointer);
@@ -123,7 +124,7 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
     le_put32(entry_of(r, 0), uint32_t(new_number));
     std::memcpy(entry_of(r, 0) + 4, sep, size_t(t->header.key_len));
     le_put32(entry_of(r, 1), uint32_t(old_number));
-    r->changed = 1;
+    block_changed(r);
     spare_add_front(t, r);
     t->header.root = number;
     t->header_changed = 1;
@@ -138,7 +139,7 @@ void carry_last_key(DbTag* t, int level, const unsigned char* key) {
     DbBlock* a = t->path[level];
     if (a->cur < block_keys(a)) {
       std::memcpy(block_key(a, a->cur), key, size_t(t->header.key_len));
-      a->changed = 1;
+      block_changed(a);
       return;
     }
   }
@@ -180,7 +181,7 @@ int remove_current(DbTag* t) {
       if (free_block(t, b) < 0) return -1;
       DbBlock* parent = bottom(t);
       le_put32(entry_of(parent, parent->cur), uint32_t(child));
-      parent->changed = 1;
+      block_changed(parent);
       if (was_last) carry_last_key(t, t->depth - 1, last);  // the branch's last child went
       return 0;
     }
