@@ -309,10 +309,13 @@ int tag_down(DbTag* t) {
   if (DbBlock* s = spare_find(t, number)) {
     // Its record, its image and the order prefixes behind it asked for at
     // once: they then arrive while the record is read, not after it.
+    // The prefixes first: the search waits on them before it needs the keys.
     const char* at = reinterpret_cast<const char*>(s);
     size_t size = t->index->block_size;
-    for (size_t i = 0, end = sizeof(DbBlock) + size + size_t(block_order_room(int(size))); i < end; i += 64)
+    __builtin_prefetch(at);
+    for (size_t i = sizeof(DbBlock) + size, end = i + size_t(t->header.keys_max) * 8; i < end; i += 64)
       __builtin_prefetch(at + i);
+    for (size_t i = sizeof(DbBlock), end = i + size; i < end; i += 64) __builtin_prefetch(at + i);
     if (s->on_path) return 2;
     s->cur = 0;
     if (!fits(t, s, parent)) return 2;
