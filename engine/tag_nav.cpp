@@ -39,6 +39,9 @@ void path_push(DbTag* t, DbBlock* b) {
 
 bool is_locked(DbTag* t) { return t->index->locked || t->index->file.exclusive; }
 
+// What one buffer holds of the resident bytes: its block and the room for the block's order prefixes.
+long buffer_bytes(const DbTag* t) { return t->index->block_size + block_order_room(t->index->block_size); }
+
 // The buffers with a block number, found by it: open addressing over a
 // table of (number, block) pairs, so a lookup reads the table and then only
 // the block it finds, never other buffers on the way.
@@ -75,7 +78,7 @@ bool spare_table_ready(DbTag* t) {
   // The tag's share of the blocks kept, worked out once (a tag's file and
   // its number of tags stay as they are while it is open).
   long tags = t->index->tags.count > 0 ? t->index->tags.count : 1;
-  long n = g_index_resident_bytes / t->index->block_size / tags;
+  long n = g_index_resident_bytes / buffer_bytes(t) / tags;
   t->spare_max = n > kMaxSpares ? int(n) : kMaxSpares;
   for (auto* s = static_cast<DbBlock*>(list_first(&t->buffers)); s;
        s = static_cast<DbBlock*>(list_next(&t->buffers, s))) {
@@ -177,7 +180,7 @@ int spare_limit(DbTag* t) { return t->spare_table ? t->spare_max : kMaxSpares; }
 // The blocks the file's tags keep together, at most the resident bytes'
 // worth: a tag in use may take more than its share while the others keep
 // less (one tag sought over a large file).
-long spare_budget(DbTag* t) { return g_index_resident_bytes / t->index->block_size; }
+long spare_budget(DbTag* t) { return g_index_resident_bytes / buffer_bytes(t); }
 
 long spares_total(DbIndexFile* x) {
   long n = 0;
