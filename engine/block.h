@@ -27,6 +27,9 @@ enum : int {
   DB_INDEX_LOCK_BYTE = 1999999999,
   DB_INDEX_WRITING_BYTE = 1999999998,  // held while a table's held writes go out
   DB_MDX_MAX_KEY = 256,  // longest key; work buffers hold twice that
+  // Every branch has two children at least, so a tree of 32-bit block
+  // numbers is never deeper than this.
+  DB_TAG_MAX_DEPTH = 34,
 };
 
 using DbKeyCompare = int (*)(const void* a, const void* b, unsigned len);
@@ -58,7 +61,7 @@ struct DbTagHeader {
 
 // One block buffer; the block image follows the record.
 struct DbBlock {
-  DbNode link;
+  DbNode link;  // in the tag's buffers
   DbTag* tag;
   long number;  // -1 when the buffer holds no block
   int changed;
@@ -67,10 +70,17 @@ struct DbBlock {
   // A leaf's last key was found equal to its parent's entry for it. Only our
   // own changes, which keep that so, touch the image until another is read.
   int fits_parent;
+  int on_path;  // one of the tag's path; else a spare
+  int recent;   // on the path since the spares were last swept for one to give up
+  // The order prefixes of the keys (block_order): 1 made for this image, 0
+  // not yet (order_seeks counts the seeks since the image came or changed),
+  // -1 the keys do not allow them (the seeks compare the keys themselves).
+  int order_ready;
+  int order_seeks;
   unsigned char* image;
 };
 
-// A spare block under its number (block null: the slot is free).
+// A buffer under its block number (block null: the slot is free).
 struct DbSpareSlot {
   long number;
   DbBlock* block;
@@ -89,14 +99,17 @@ struct DbTag {
   DB_ENGINE* context;
   char name[11];
   int filter_flag;
-  DbList stack;   // root first, the current (bottom) block last
-  DbList spares;  // off the stack, most recent first
-  DbSpareSlot* spare_table;  // the spares by block number (null: searched in turn)
+  // The blocks from the root down to the current (bottom) one. They stay
+  // among the buffers, found by number like the spares.
+  DbBlock* path[DB_TAG_MAX_DEPTH];
+  int depth;
+  DbList buffers;  // every block buffer of the tag, on the path or spare; newest first
+  DbSpareSlot* spare_table;  // the buffers by block number (null: searched in turn)
   long spare_slots;          // of spare_table, a power of two
   long spare_used;
   int spare_max;             // its share of the file's spares (more while the others keep less)
   unsigned long used_at;     // the file's tag_moves when a block of it was last sought
-  int blocks_dirty;      // some block of the stack or the spares changed since the last flush
+  int blocks_dirty;      // some block of the buffers changed since the last flush
   DbTagHeader header;
   long header_pos;
   int header_changed;
@@ -149,6 +162,16 @@ int block_flush(DbBlock* b);
 int block_read(DbBlock* b, long number);  // 0, 1 cut off by the file's end, -1
 // Remembers with the cached image that it passed those checks.
 void block_mark_checked(DbBlock* b);
+// Our own change to the block's image: written at the next flush; the order
+// prefixes made from the image before are void.
+inline void block_changed(DbBlock* b) {
+  b->changed = 1;
+  b->order_ready = 0;
+  b->order_seeks = 0;
+}
+// Room behind each block image for its keys' order prefixes, 8 bytes a key:
+// enough for the blocks of keys of 12 bytes and more (numbers among them).
+inline int block_order_room(int block_size) { return block_size / 2; }
 void block_insert(DbBlock* b, const void* key, long pointer);
 void block_remove(DbBlock* b);
 int block_seek(DbBlock* b, const void* key, unsigned len);

@@ -179,10 +179,12 @@ int block_read(DbBlock* b, long number) {
     b->changed = 0;
     b->checked = s->checked;
     b->fits_parent = 0;
+    b->order_ready = b->order_seeks = 0;
     return 0;
   }
   b->checked = 0;
   b->fits_parent = 0;
+  b->order_ready = b->order_seeks = 0;
   unsigned got = file_read(&x->file, number * 512, b->image, unsigned(x->block_size));
   if (x->context->error_code < 0) return -1;
   if (got != unsigned(x->block_size)) return 1;
@@ -217,7 +219,7 @@ void block_insert(DbBlock* b, const void* key, long pointer) {
   le_put32(at, uint32_t(pointer));
   std::memcpy(at + 4, key, size_t(b->tag->header.key_len));
   set_keys(b, n + 1);
-  b->changed = 1;
+  block_changed(b);
 }
 
 void block_remove(DbBlock* b) {
@@ -234,7 +236,7 @@ void block_remove(DbBlock* b) {
   std::memset(last + 4, 0, size_t(group) - 4);
   std::memset(entry(b, n), 0, 4);
   set_keys(b, n - 1);
-  b->changed = 1;
+  block_changed(b);
 }
 
 namespace {
@@ -322,6 +324,73 @@ int seek_in(DbBlock* b, Compare compare) {
   return result == 0 ? 0 : DB_AFTER;
 }
 
+// Order prefixes of packed numbers: sign, exponent and the first digits as
+// one unsigned word (its magnitude bits flipped when negative), so a
+// block's search compares words and needs the key itself only where two
+// prefixes are equal. Exact only for keys whose bytes past their digits are
+// zero, as every key we make is; other keys are compared in full.
+constexpr uint64_t kPrefixMagnitude = (uint64_t(1) << 63) - 1;
+
+bool packed_clean(const unsigned char* k) {
+  int digits = (k[1] >> 2) & 0x1F;
+  int bytes = (digits + 1) / 2 > 10 ? 10 : (digits + 1) / 2;
+  for (int i = 2 + bytes; i < 12; i++)
+    if (k[i]) return false;
+  return true;
+}
+
+uint64_t packed_prefix(const unsigned char* k) {
+  uint64_t exponent = (k[1] >> 2) & 0x1F ? k[0] : 0;
+  uint64_t magnitude = exponent << 55 | digit_word(k) >> 9;
+  return k[1] & 0x80 ? ~magnitude & kPrefixMagnitude : uint64_t(1) << 63 | magnitude;
+}
+
+uint64_t* block_order(const DbBlock* b) { return reinterpret_cast<uint64_t*>(b->image + b->tag->index->block_size); }
+
+// The prefixes of a block of packed keys, made on its second seek since it
+// came or changed (a leaf that takes a key at every append never pays for
+// them). Only for keys that allow them, in order: a seek over them then
+// ends where the binary search over the keys does.
+bool order_usable(DbBlock* b) {
+  if (b->order_ready != 0) return b->order_ready > 0;
+  if (++b->order_seeks < 2) return false;
+  int n = block_keys(b);
+  b->order_ready = -1;
+  if (size_t(n) * 8 > size_t(block_order_room(b->tag->index->block_size))) return false;
+  uint64_t* order = block_order(b);
+  for (int i = 0; i < n; i++) {
+    const unsigned char* k = block_key(b, i);
+    if (!packed_clean(k)) return false;
+    if (i > 0 && packed_order(block_key(b, i - 1), packed_key(k)) > 0) return false;
+    order[i] = packed_prefix(k);
+  }
+  b->order_ready = 1;
+  return true;
+}
+
+// As seek_in over the prefixes: the first prefix not below the key's, then
+// past keys of an equal prefix that are still below.
+int seek_by_order(DbBlock* b, const unsigned char* k, const PackedKey& p) {
+  const uint64_t* order = block_order(b);
+  size_t n = size_t(block_keys(b));
+  for (size_t at = 0; at < n * 8; at += 64) __builtin_prefetch(reinterpret_cast<const char*>(order) + at);
+  uint64_t want = packed_prefix(k);
+  size_t i = 0;
+  if (n > 0) {
+    const uint64_t* base = order;
+    for (size_t len = n; len > 1;) {
+      size_t half = len / 2;
+      base += half & (0 - size_t(base[half] < want));
+      len -= half;
+    }
+    i = size_t(base - order) + size_t(*base < want);
+  }
+  int r = 1;
+  while (i < n && order[i] == want && (r = packed_order(block_key(b, i), p)) < 0) i++;
+  b->cur = int(i);
+  return i < n && order[i] == want && r == 0 ? 0 : DB_AFTER;
+}
+
 }  // namespace
 
 int block_seek(DbBlock* b, const void* key, unsigned len) {
@@ -334,6 +403,7 @@ int block_seek(DbBlock* b, const void* key, unsigned len) {
       return seek_in(b, [k, len](const unsigned char* a) { return std::memcmp(k, a, len); });
     case DB_ORDER_PACKED: {
       const PackedKey p = packed_key(k);
+      if (order_usable(b) && packed_clean(k)) return seek_by_order(b, k, p);
       return seek_in(b, [&p](const unsigned char* a) { return packed_order(a, p); });
     }
     case DB_ORDER_PACKED_DESC: {

@@ -82,7 +82,8 @@ DbTag* new_tag(DbIndexFile* x) {
 
 bool make_block_pool(DbIndexFile* x) {
   DB_ENGINE* c = x->context;
-  x->block_pool = mem_pool_create(c, c->first_blocks, unsigned(sizeof(DbBlock) + x->block_size),
+  x->block_pool = mem_pool_create(c, c->first_blocks,
+                                  unsigned(sizeof(DbBlock) + x->block_size + block_order_room(x->block_size)),
                                   c->expand_blocks, 1);
   if (!x->block_pool) code_error(c, e_memory, "b_alloc()");
   return x->block_pool != nullptr;

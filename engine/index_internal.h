@@ -20,8 +20,16 @@ int mdx_record_key(DbTag* t, unsigned char* key);
 // field whose bytes are equal. 0 says nothing (the keys are made and compared).
 int mdx_key_unchanged(const DbTag* t, const char* old_record, const char* new_record);
 
-// Puts a block that leaves the stack (or a new one) in front of the spares.
+// A new buffer (a block read, a split's new block) joins the tag's buffers
+// in front, found by its number.
 void spare_add_front(DbTag* t, DbBlock* b);
+// The path's bottom block leaves the path and stays a spare.
+void tag_path_pop(DbTag* t);
+// The path's bottom block leaves the path as a buffer without a block (its
+// block was given back to the file).
+void tag_path_free(DbTag* t);
+// The bottom block of the path, null when the tag is not positioned.
+inline DbBlock* tag_path_bottom(const DbTag* t) { return t->depth ? t->path[t->depth - 1] : nullptr; }
 // Writes the changed blocks of every tag, in file order.
 int index_flush_blocks(DbIndexFile* x);
 // Bytes of blocks an index file keeps in memory besides its tags' paths

@@ -8,19 +8,13 @@
 
 namespace {
 
-DbBlock* bottom(DbTag* t) { return static_cast<DbBlock*>(list_last(&t->stack)); }
+DbBlock* bottom(DbTag* t) { return tag_path_bottom(t); }
 
 unsigned char* entry_of(DbBlock* b, int i) {
   return b->image + 8 + size_t(i) * size_t(b->tag->header.group_len);
 }
 
 void set_keys(DbBlock* b, int n) { le_put32(b->image, uint32_t(n)); }
-
-// Leaves the stack for the spares; the blocks stay cached until flushed.
-void pop_block(DbTag* t, DbBlock* b) {
-  list_remove(&t->stack, b);
-  spare_add_front(t, b);
-}
 
 // The version moves once per flush (index_flush), however many keys changed,
 // so other stations see every flushed change even after 256 of them.
@@ -36,10 +30,13 @@ int write_root_pointer(DbTag* t) {
   return file_write(&t->index->file, t->header_pos, r, 4);
 }
 
-// Splits the full block b (bottom of the stack) and inserts (key, pointer) at
+// Splits the full block b (bottom of the path) and inserts (key, pointer) at
 // its current entry. The lower half moves to a new block; its last key and
-// number are handed back for the parent.
-int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
+// number are handed back for the parent. A key added after the tag's last
+// key (`rightmost`: the path on the last entry of every block) moves every
+// entry to the new block instead, so keys added in order leave full blocks
+// behind them and the new key starts the upper block alone.
+int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer, bool rightmost,
                  unsigned char* sep, long* new_number) {
   DbIndexFile* x = t->index;
   int group = t->header.group_len;
@@ -50,7 +47,9 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
   DbBlock* nb = block_alloc(t, number);
   if (!nb) return -1;
   std::memset(nb->image, 0, size_t(x->block_size));
-  int half = (n + 1) / 2;
+  // A branch keeps two children at least: with every entry moved, the upper
+  // block is left its last pointer and gets the new entry.
+  int half = rightmost && b->cur == n && n >= 2 ? n : (n + 1) / 2;
   std::memcpy(entry_of(nb, 0), entry_of(b, 0), size_t(half) * size_t(group));
   if (leaf) {
     set_keys(nb, half);
@@ -60,14 +59,15 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
     set_keys(nb, half - 1);
   }
   unsigned char lower_last[512];
-  assert(t->header.key_len <= int(sizeof lower_last) && half >= 1 && half < n);
+  assert(t->header.key_len <= int(sizeof lower_last) && half >= 1 && half <= n);
   std::memcpy(lower_last, entry_of(b, half - 1) + 4, size_t(t->header.key_len));
   // The upper half (with a branch's last pointer) closes up to the front.
   size_t upper = size_t(n - half) * size_t(group) + 4;
   std::memmove(entry_of(b, 0), entry_of(b, half), upper);
   std::memset(entry_of(b, 0) + upper, 0, size_t(half) * size_t(group));
   set_keys(b, n - half);
-  b->changed = nb->changed = 1;
+  block_changed(b);
+  block_changed(nb);
   if (b->cur < half) {
     nb->cur = b->cur;
     block_insert(nb, key, pointer);
@@ -82,6 +82,13 @@ int split_insert(DbTag* t, DbBlock* b, const unsigned char* key, long pointer,
   return 0;
 }
 
+// Is every block of the path on its last entry, the leaf past its last key?
+bool on_rightmost_end(DbTag* t) {
+  for (int level = 0; level < t->depth; level++)
+    if (t->path[level]->cur != block_keys(t->path[level])) return false;
+  return true;
+}
+
 // Inserts at the current position of the bottom block, splitting upward.
 int insert_up(DbTag* t, const unsigned char* key, long pointer) {
   DbIndexFile* x = t->index;
@@ -90,17 +97,19 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
   assert(t->header.key_len >= 1 && t->header.key_len <= int(sizeof k));
   std::memcpy(k, key, size_t(t->header.key_len));
   long p = pointer;
+  int rightmost = -1;  // asked at the first split: each split leaves its parent on the same entry
   for (;;) {
     DbBlock* b = bottom(t);
     if (block_keys(b) < t->header.keys_max) {
       block_insert(b, k, p);
       return 0;
     }
+    if (rightmost < 0) rightmost = on_rightmost_end(t);
     long new_number;
-    if (split_insert(t, b, k, p, sep, &new_number) < 0) return -1;
-    bool root = b == list_first(&t->stack);
+    if (split_insert(t, b, k, p, rightmost > 0, sep, &new_number) < 0) return -1;
+    bool root = t->depth == 1;
     long old_number = b->number;
-    pop_block(t, b);
+    tag_path_pop(t);  // the blocks stay cached until flushed
     if (!root) {
       std::memcpy(k, sep, size_t(t->header.key_len));
       p = new_number;
@@ -115,7 +124,7 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
     le_put32(entry_of(r, 0), uint32_t(new_number));
     std::memcpy(entry_of(r, 0) + 4, sep, size_t(t->header.key_len));
     le_put32(entry_of(r, 1), uint32_t(old_number));
-    r->changed = 1;
+    block_changed(r);
     spare_add_front(t, r);
     t->header.root = number;
     t->header_changed = 1;
@@ -124,24 +133,23 @@ int insert_up(DbTag* t, const unsigned char* key, long pointer) {
 }
 
 // Writes the new last key of a subtree over the separator of the nearest
-// block, from `a` upward, whose current entry carries a key.
-void carry_last_key(DbTag* t, DbBlock* a, const unsigned char* key) {
-  for (; a;
-       a = static_cast<DbBlock*>(list_prev(&t->stack, a))) {
+// block of the path, from `level` upward, whose current entry carries a key.
+void carry_last_key(DbTag* t, int level, const unsigned char* key) {
+  for (; level >= 0; level--) {
+    DbBlock* a = t->path[level];
     if (a->cur < block_keys(a)) {
       std::memcpy(block_key(a, a->cur), key, size_t(t->header.key_len));
-      a->changed = 1;
+      block_changed(a);
       return;
     }
   }
 }
 
+// Gives the path's bottom block back to the file.
 int free_block(DbTag* t, DbBlock* b) {
+  assert(b == bottom(t));
   long number = b->number;
-  list_remove(&t->stack, b);
-  b->changed = 0;
-  b->number = -1;
-  list_add(&t->spares, b);
+  tag_path_free(t);
   return index_block_give(t->index, number);
 }
 
@@ -150,7 +158,7 @@ int remove_current(DbTag* t) {
     DbBlock* b = bottom(t);
     int n = block_keys(b);
     bool leaf = block_is_leaf(b);
-    bool root = b == list_first(&t->stack);
+    bool root = t->depth == 1;
     if (leaf && n == 1 && !root) {
       if (free_block(t, b) < 0) return -1;
       continue;  // the parent's entry for it goes next
@@ -173,8 +181,8 @@ int remove_current(DbTag* t) {
       if (free_block(t, b) < 0) return -1;
       DbBlock* parent = bottom(t);
       le_put32(entry_of(parent, parent->cur), uint32_t(child));
-      parent->changed = 1;
-      if (was_last) carry_last_key(t, parent, last);  // the branch's last child went
+      block_changed(parent);
+      if (was_last) carry_last_key(t, t->depth - 1, last);  // the branch's last child went
       return 0;
     }
     if (leaf && block_keys(b) == 0 && root) {
@@ -188,7 +196,7 @@ int remove_current(DbTag* t) {
       return 0;
     }
     if (was_last && block_keys(b) > 0)
-      carry_last_key(t, static_cast<DbBlock*>(list_prev(&t->stack, b)), last);
+      carry_last_key(t, t->depth - 2, last);
     return 0;
   }
 }
@@ -205,8 +213,8 @@ int seek_on_path(DbTag* t, const unsigned char* key) {
   unsigned len = unsigned(t->header.key_len);
   bool rightmost = true;
   // Each branch takes the first entry whose key is not below the key.
-  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b != leaf;
-       b = static_cast<DbBlock*>(list_next(&t->stack, b))) {
+  for (int level = 0; level + 1 < t->depth; level++) {
+    DbBlock* b = t->path[level];
     if (b->cur > 0 && t->compare(block_key(b, b->cur - 1), key, len) >= 0) return -2;
     if (b->cur < block_keys(b)) {
       rightmost = false;

@@ -1,4 +1,4 @@
-// Moving within one tag: the stack of blocks from the root to the current
+// Moving within one tag: the path of blocks from the root to the current
 // leaf, descending with the check of each block against its parent, seek,
 // top, bottom, skip and go. Readers that do not hold the index lock may meet
 // a tree another station is changing. A block that does not fit starts the
@@ -20,35 +20,31 @@ long g_index_resident_bytes = 64L << 20;
 namespace {
 
 constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock decides
-// Blocks kept besides the stack. They are checked against the file at every
-// movement (index_refresh), so keeping many costs nothing in safety: an
-// index file keeps up to g_index_resident_bytes of them among its tags,
+// Spare blocks (buffers off the path). They are checked against the file at
+// every movement (index_refresh), so keeping many costs nothing in safety:
+// an index file keeps up to g_index_resident_bytes of them among its tags,
 // found by number through a table. Without the table a tag keeps only
 // kMaxSpares, searched in turn.
 constexpr int kMaxSpares = 48;
 constexpr int kRestart = -2;     // internal: the descent must start again
-// Every branch has two children at least, so a tree of 32-bit block numbers
-// is never deeper than this.
-constexpr int kMaxDepth = 34;
+constexpr int kMaxDepth = DB_TAG_MAX_DEPTH;
+static_assert(kMaxSpares > kMaxDepth, "a tag over its spares has some off its path to give up");
 
-// Read straight from the list (a block's link comes first): every movement asks for them.
-static_assert(offsetof(DbBlock, link) == 0);
-DbBlock* bottom(DbTag* t) { return reinterpret_cast<DbBlock*>(t->stack.last); }
+DbBlock* bottom(DbTag* t) { return t->depth ? t->path[t->depth - 1] : nullptr; }
 
-bool on_stack(DbTag* t, long number) {
-  DbNode* last = t->stack.last;
-  if (!last) return false;
-  for (DbNode* n = last->next;; n = n->next) {
-    if (reinterpret_cast<DbBlock*>(n)->number == number) return true;
-    if (n == last) return false;
-  }
+void path_push(DbTag* t, DbBlock* b) {
+  b->on_path = 1;
+  t->path[t->depth++] = b;
 }
 
 bool is_locked(DbTag* t) { return t->index->locked || t->index->file.exclusive; }
 
-// The spares with a block number, found by it: open addressing over a
+// What one buffer holds of the resident bytes: its block and the room for the block's order prefixes.
+long buffer_bytes(const DbTag* t) { return t->index->block_size + block_order_room(t->index->block_size); }
+
+// The buffers with a block number, found by it: open addressing over a
 // table of (number, block) pairs, so a lookup reads the table and then only
-// the block it finds, never other spares' buffers on the way.
+// the block it finds, never other buffers on the way.
 uint64_t spare_home(long number, long slots) {
   return (uint64_t(number) * 0x9E3779B97F4A7C15u) >> 17 & uint64_t(slots - 1);
 }
@@ -61,7 +57,7 @@ void spare_put(DbSpareSlot* table, long slots, DbBlock* b) {
 }
 
 // Room for one more entry at a load of a half at most; false when the
-// table cannot grow (the spares are then searched in turn).
+// table cannot grow (the buffers are then searched in turn).
 bool spare_table_room(DbTag* t) {
   if (t->spare_table && (t->spare_used + 1) * 2 <= t->spare_slots) return true;
   long slots = t->spare_slots ? t->spare_slots * 2 : 64;
@@ -82,13 +78,13 @@ bool spare_table_ready(DbTag* t) {
   // The tag's share of the blocks kept, worked out once (a tag's file and
   // its number of tags stay as they are while it is open).
   long tags = t->index->tags.count > 0 ? t->index->tags.count : 1;
-  long n = g_index_resident_bytes / t->index->block_size / tags;
+  long n = g_index_resident_bytes / buffer_bytes(t) / tags;
   t->spare_max = n > kMaxSpares ? int(n) : kMaxSpares;
-  for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
-       s = static_cast<DbBlock*>(list_next(&t->spares, s))) {
+  for (auto* s = static_cast<DbBlock*>(list_first(&t->buffers)); s;
+       s = static_cast<DbBlock*>(list_next(&t->buffers, s))) {
     if (s->number < 0) continue;
     if (!spare_table_room(t)) {
-      // Half filled: the spares are searched in turn instead.
+      // Half filled: the buffers are searched in turn instead.
       mem_free(t->spare_table);
       t->spare_table = nullptr;
       t->spare_slots = t->spare_used = 0;
@@ -100,8 +96,8 @@ bool spare_table_ready(DbTag* t) {
   return true;
 }
 
-// Spares with a block number are in the table under that number; it does
-// not change while they are spares.
+// Buffers with a block number are in the table under that number; it does
+// not change while they are there.
 void spare_link(DbTag* t, DbBlock* b) {
   if (b->number < 0 || !spare_table_ready(t)) return;
   if (!spare_table_room(t)) {
@@ -143,40 +139,53 @@ DbBlock* spare_find(DbTag* t, long number) {
       if (table[i].number == number) return table[i].block;
     return nullptr;
   }
-  for (auto* s = static_cast<DbBlock*>(list_first(&t->spares)); s;
-       s = static_cast<DbBlock*>(list_next(&t->spares, s)))
+  for (auto* s = static_cast<DbBlock*>(list_first(&t->buffers)); s;
+       s = static_cast<DbBlock*>(list_next(&t->buffers, s)))
     if (s->number == number) return s;
   return nullptr;
 }
 
 void spare_take(DbTag* t, DbBlock* b) {
   spare_unlink(t, b);
-  list_remove(&t->spares, b);
+  list_remove(&t->buffers, b);
 }
 
 // At the back: the first to be reused.
 void spare_add_back(DbTag* t, DbBlock* b) {
   spare_link(t, b);
-  list_add(&t->spares, b);
+  list_add(&t->buffers, b);
 }
 
+// The spare to give up next: from the back, one not on the path since the
+// last sweep; those that were, and the path's own, go to the front instead
+// (a second chance), so a path costs no list moves. Null when every
+// buffer is on the path.
 DbBlock* spare_pop_least_recent(DbTag* t) {
-  auto* b = static_cast<DbBlock*>(list_last(&t->spares));
-  if (b) spare_take(t, b);
-  return b;
+  for (long tries = 2 * t->buffers.count; tries > 0; tries--) {
+    auto* b = static_cast<DbBlock*>(list_last(&t->buffers));
+    if (!b) return nullptr;
+    if (!b->on_path && !b->recent) {
+      spare_take(t, b);
+      return b;
+    }
+    b->recent = 0;
+    list_remove(&t->buffers, b);
+    list_add_before(&t->buffers, list_first(&t->buffers), b);
+  }
+  return nullptr;
 }
 
 int spare_limit(DbTag* t) { return t->spare_table ? t->spare_max : kMaxSpares; }
 
-// The blocks the file's tags keep as spares together, at most the resident
-// bytes' worth: a tag in use may take more than its share while the others
-// keep less (one tag sought over a large file).
-long spare_budget(DbTag* t) { return g_index_resident_bytes / t->index->block_size; }
+// The blocks the file's tags keep together, at most the resident bytes'
+// worth: a tag in use may take more than its share while the others keep
+// less (one tag sought over a large file).
+long spare_budget(DbTag* t) { return g_index_resident_bytes / buffer_bytes(t); }
 
 long spares_total(DbIndexFile* x) {
   long n = 0;
   for (auto* u = static_cast<DbTag*>(list_first(&x->tags)); u; u = static_cast<DbTag*>(list_next(&x->tags, u)))
-    n += u->spares.count;
+    n += u->buffers.count;
   return n;
 }
 
@@ -186,20 +195,22 @@ DbTag* spare_victim(DbTag* t) {
   DbTag* oldest = nullptr;
   for (auto* u = static_cast<DbTag*>(list_first(&t->index->tags)); u;
        u = static_cast<DbTag*>(list_next(&t->index->tags, u)))
-    if (u != t && u->spares.count > kMaxSpares && (!oldest || u->used_at < oldest->used_at)) oldest = u;
+    if (u != t && u->buffers.count > kMaxSpares && (!oldest || u->used_at < oldest->used_at)) oldest = u;
   return oldest ? oldest : t;
 }
 
 // A tag over its share takes a spare of its own for the next block once the
-// file's spares have used up the budget.
+// file's buffers have used up the budget.
 bool spares_full(DbTag* t) {
-  if (t->spares.count < spare_limit(t)) return false;
+  if (t->buffers.count < spare_limit(t)) return false;
   return !t->spare_table || spares_total(t->index) >= spare_budget(t);
 }
 
-// The least recent spare of `t` goes, written first when it changed.
+// The least recent spare of `t` goes, written first when it changed: 0, 1
+// when there is none to give up, -1.
 int drop_least_recent(DbTag* t) {
   DbBlock* b = spare_pop_least_recent(t);
+  if (!b) return 1;
   if (block_flush(b) < 0) {
     spare_add_back(t, b);
     return -1;
@@ -209,29 +220,27 @@ int drop_least_recent(DbTag* t) {
 }
 
 // Spares over the limit (new blocks of splits, a path given back) go, the
-// least recent first: while the file's spares exceed the budget, those of
+// least recent first: while the file's buffers exceed the budget, those of
 // the tag used longest ago, and always the tag's own beyond kMaxSpares
 // while it has no table to find them.
 int trim_spares(DbTag* t) {
   int limit = spare_limit(t);
-  if (t->spares.count <= limit) return 0;
+  if (t->buffers.count <= limit) return 0;
   if (!t->spare_table) {
-    while (t->spares.count > limit)
-      if (drop_least_recent(t) < 0) return -1;
+    while (t->buffers.count > limit) {
+      int rc = drop_least_recent(t);
+      if (rc != 0) return rc < 0 ? -1 : 0;
+    }
     return 0;
   }
   long budget = spare_budget(t);
   for (long total = spares_total(t->index); total > budget; total--) {
     DbTag* from = spare_victim(t);
-    if (from == t && t->spares.count <= limit) break;  // a tag keeps its share at least
-    if (drop_least_recent(from) < 0) return -1;
+    if (from == t && t->buffers.count <= limit) break;  // a tag keeps its share at least
+    int rc = drop_least_recent(from);
+    if (rc != 0) return rc < 0 ? -1 : 0;
   }
   return 0;
-}
-
-void to_spares(DbTag* t, DbBlock* b) {
-  list_remove(&t->stack, b);
-  spare_add_front(t, b);
 }
 
 // A block number that can hold a block of this file: behind the file header
@@ -241,7 +250,7 @@ bool block_number_ok(DbIndexFile* x, long number) {
   return number >= 1 && number <= end - x->blocks_per_page;
 }
 
-// Does the freshly read block fit under its parent (the stack's bottom)? The
+// Does the freshly read block fit under its parent (the path's bottom)? The
 // entry count and the child pointers are checked, so nothing is read outside
 // the block and no descent leaves the file: once per image read in, which the
 // block cache remembers. The order of the keys is not judged: a peer may keep
@@ -299,18 +308,21 @@ int tag_down(DbTag* t) {
   t->used_at = ++t->index->tag_moves;
   if (trim_spares(t) < 0) return -1;
   // A block already on the path, or a path deeper than any tree, is a loop.
-  if (t->stack.count >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
-  if (on_stack(t, number)) return 2;
+  if (t->depth >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
   if (DbBlock* s = spare_find(t, number)) {
-    // Its record and image asked for at once: the checks and the list moves
-    // below then wait for memory once, not once per line they touch.
+    // Its record, its image and the order prefixes behind it asked for at
+    // once: they then arrive while the record is read, not after it.
+    // The prefixes first: the search waits on them before it needs the keys.
     const char* at = reinterpret_cast<const char*>(s);
-    for (size_t i = 0, end = sizeof(DbBlock) + size_t(t->index->block_size); i < end; i += 64)
+    size_t size = t->index->block_size;
+    __builtin_prefetch(at);
+    for (size_t i = sizeof(DbBlock) + size, end = i + size_t(t->header.keys_max) * 8; i < end; i += 64)
       __builtin_prefetch(at + i);
+    for (size_t i = sizeof(DbBlock), end = i + size; i < end; i += 64) __builtin_prefetch(at + i);
+    if (s->on_path) return 2;
     s->cur = 0;
     if (!fits(t, s, parent)) return 2;
-    spare_take(t, s);
-    list_add(&t->stack, s);
+    path_push(t, s);
     return 0;
   }
   // A new buffer while the spares are few, else the least recent one (its
@@ -330,7 +342,8 @@ int tag_down(DbTag* t) {
     spare_add_back(t, b);
     return 2;
   }
-  list_add(&t->stack, b);
+  spare_add_front(t, b);
+  path_push(t, b);
   b->cur = 0;
   return 0;
 }
@@ -429,11 +442,10 @@ int descend(DbTag* t, bool backward) {
   }
 }
 
-// Moves to the neighbouring leaf: 1 moved, 0 no neighbour (stack released), 2 restart, -1.
+// Moves to the neighbouring leaf: 1 moved, 0 no neighbour (path released), 2 restart, -1.
 int step_leaf(DbTag* t, int dir) {
   for (;;) {
-    DbBlock* leaf = bottom(t);
-    to_spares(t, leaf);
+    tag_path_pop(t);
     DbBlock* parent = bottom(t);
     if (!parent) return 0;
     if (dir > 0 ? parent->cur < block_keys(parent) : parent->cur > 0) {
@@ -443,25 +455,25 @@ int step_leaf(DbTag* t, int dir) {
   }
 }
 
-// Keeps the blocks of the stack from the root down for as long as the seek
+// Keeps the blocks of the path from the root down for as long as the seek
 // for `key` passes through them (each already fits under its parent), and
 // gives the rest to the spares. rc is the result of the last block seek.
 void keep_common_path(DbTag* t, const void* key, unsigned len, int* rc) {
-  auto* b = static_cast<DbBlock*>(list_first(&t->stack));
-  if (!b || b->number != t->header.root) {
+  if (!t->depth || t->path[0]->number != t->header.root) {
     tag_unposition(t);
     return;
   }
-  for (;;) {
+  int level = 0;
+  for (;; level++) {
+    DbBlock* b = t->path[level];
     *rc = block_seek(b, key, len);
-    auto* next = static_cast<DbBlock*>(list_next(&t->stack, b));
-    if (!next) return;
+    if (level + 1 == t->depth) return;
+    DbBlock* next = t->path[level + 1];
     if (block_is_leaf(b) || next->number != block_pointer(b, b->cur) ||
         (t->context->index_option_c && !fits(t, next, b)))
       break;
-    b = next;
   }
-  while (bottom(t) != b) to_spares(t, bottom(t));
+  while (t->depth > level + 1) tag_path_pop(t);
 }
 
 int seek_once(DbTag* t, const void* key, unsigned len) {
@@ -497,27 +509,39 @@ int seek_once(DbTag* t, const void* key, unsigned len) {
 
 void spare_add_front(DbTag* t, DbBlock* b) {
   spare_link(t, b);
-  list_add_before(&t->spares, list_first(&t->spares), b);
+  list_add_before(&t->buffers, list_first(&t->buffers), b);
+}
+
+void tag_path_pop(DbTag* t) {
+  DbBlock* b = t->path[--t->depth];
+  b->on_path = 0;
+  b->recent = 1;
+}
+
+void tag_path_free(DbTag* t) {
+  DbBlock* b = t->path[--t->depth];
+  b->on_path = 0;
+  spare_take(t, b);
+  b->changed = 0;
+  b->number = -1;
+  list_add(&t->buffers, b);
 }
 
 void mdx_drop_buffers(DbTag* t) {
   if (t->spare_table) std::memset(t->spare_table, 0, sizeof(DbSpareSlot) * size_t(t->spare_slots));
   t->spare_used = 0;
   t->blocks_dirty = 0;
-  while (auto* b = static_cast<DbBlock*>(list_pop(&t->stack))) {
+  t->depth = 0;
+  while (auto* b = static_cast<DbBlock*>(list_pop(&t->buffers))) {
     b->number = -1;
     b->changed = 0;
-    mem_pool_give(t->index->block_pool, b);
-  }
-  while (auto* b = static_cast<DbBlock*>(list_pop(&t->spares))) {
-    b->number = -1;
-    b->changed = 0;
+    b->on_path = 0;
     mem_pool_give(t->index->block_pool, b);
   }
 }
 
 void tag_unposition(DbTag* t) {
-  while (DbBlock* b = bottom(t)) to_spares(t, b);
+  while (t->depth) tag_path_pop(t);
 }
 
 int tag_seek(DbTag* t, const void* key, unsigned len) {
@@ -672,10 +696,10 @@ unsigned char* tag_key(DbTag* t) {
 
 double tag_position(DbTag* t) {
   double pos = 0.5;
-  for (auto* b = bottom(t); b; b = static_cast<DbBlock*>(list_prev(&t->stack, b))) {
+  for (int level = t->depth - 1; level >= 0; level--) {
+    DbBlock* b = t->path[level];
     int entries = block_keys(b) + (block_is_leaf(b) ? 0 : 1);
     pos = entries == 0 ? 0 : (b->cur + pos) / entries;
-    if (b == list_first(&t->stack)) break;
   }
   return pos;
 }
@@ -684,11 +708,8 @@ namespace {
 
 void collect_changed(DbTag* t, std::vector<DbBlock*>* changed) {
   if (!t->blocks_dirty) return;
-  for (auto* b = static_cast<DbBlock*>(list_first(&t->stack)); b;
-       b = static_cast<DbBlock*>(list_next(&t->stack, b)))
-    if (b->changed && b->number >= 0) changed->push_back(b);
-  for (auto* b = static_cast<DbBlock*>(list_first(&t->spares)); b;
-       b = static_cast<DbBlock*>(list_next(&t->spares, b)))
+  for (auto* b = static_cast<DbBlock*>(list_first(&t->buffers)); b;
+       b = static_cast<DbBlock*>(list_next(&t->buffers, b)))
     if (b->changed && b->number >= 0) changed->push_back(b);
 }
 
