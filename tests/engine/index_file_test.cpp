@@ -200,17 +200,23 @@ TEST_F(IndexFile, BlankDatesSortLastAndAreFound) {
 }
 
 // A rebuild leaves equal keys in record order in every kind of tag (keys
-// already in order, bytes with long shared beginnings, numbers up and down),
-// and one with too little memory to hold the new file (its sorts spilled,
-// the file built beside the index) writes the very same bytes.
+// already in order, bytes with long shared beginnings, numbers up and down,
+// below zero and with fractions, dates, filtered and evaluated keys), and one
+// with too little memory to hold the new file (its sorts spilled, the file
+// built beside the index) writes the very same bytes.
 TEST_F(IndexFile, RebuildKeepsEqualKeysInRecordOrderWhateverItsMemory) {
   const DbTagInfo tags[] = {{"ID", "ID", nullptr, 20, 0},    {"NAME", "NAME", nullptr, 0, 0},
                             {"QTY", "QTY", nullptr, 0, 0},   {"QTYDOWN", "QTY", nullptr, 0, 1},
+                            {"DUE", "DUE", nullptr, 0, 0},   {"QTYSOME", "QTY", "QTY > 1", 0, 0},
+                            {"UPNAME", "UPPER(LEFT(NAME, 12))", nullptr, 0, 0},
                             {nullptr, nullptr, nullptr, 0, 0}};
   create(tags);
   std::vector<PartRow> rows;
-  for (long i = 1; i <= 3000; i++)
-    rows.push_back({i, "PART-SPINDLE-HOUSING-" + std::to_string(i * 7919 % 37), double(i * 31 % 17) / 4, ""});
+  for (long i = 1; i <= 3000; i++) {
+    std::string due = i % 5 ? "2024" + std::to_string(10 + i % 3) + std::to_string(10 + i % 19) : "";
+    double qty = i % 7 ? double(i * 31 % 17) / 4 : -double(i % 2000) / 100;
+    rows.push_back({i, "Part-Spindle-Housing-" + std::to_string(i * 7919 % 37), qty, due});
+  }
   ASSERT_EQ(data_lock_file(d), 0);
   for (const PartRow& r : rows) ASSERT_EQ(append(r), 0);
   ASSERT_EQ(data_close(d), 0);
@@ -244,6 +250,10 @@ TEST_F(IndexFile, RebuildKeepsEqualKeysInRecordOrderWhateverItsMemory) {
             order_by([](const PartRow& a, const PartRow& b) { return a.qty < b.qty; }));
   EXPECT_EQ(walk(tag("QTYDOWN"), false),
             order_by([](const PartRow& a, const PartRow& b) { return a.qty > b.qty; }));
+  std::vector<long> some;
+  for (long n : order_by([](const PartRow& a, const PartRow& b) { return a.qty < b.qty; }))
+    if (rows[size_t(n - 1)].qty > 1) some.push_back(n);
+  EXPECT_EQ(walk(tag("QTYSOME"), false), some);
 }
 
 }  // namespace
