@@ -430,12 +430,12 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
 
 namespace {
 
-// Empties to and copies the whole of from into it, in pieces of the
-// context's copy size (smaller while memory is short).
-int copy_over(DbFile* to, DbFile* from) {
+// Empties to and copies the whole of from into it, in pieces of `piece`
+// bytes (the context's copy size when 0; smaller while memory is short).
+int copy_over(DbFile* to, DbFile* from, unsigned piece = 0) {
   DB_ENGINE* c = to->context;
   if (file_len_set(to, 0) < 0) return -1;
-  unsigned size = static_cast<unsigned>(c->copy_size);
+  unsigned size = piece ? piece : static_cast<unsigned>(c->copy_size);
   char* buf = nullptr;
   while (!(buf = static_cast<char*>(mem_alloc(size)))) {
     if (size <= 2048 + 100) {
@@ -476,7 +476,10 @@ int back_up(DbFile* target, DbFile* backup) {
     rc = file_create_in(backup, c, backup_name.c_str(), 1);
   }
   if (rc != 0) return -1;
-  if (copy_over(backup, target) < 0) {
+  // Large pieces: the copy is on the way of every rebuild.
+  constexpr unsigned kBackupPiece = 1u << 20;
+  unsigned piece = unsigned(c->copy_size) > kBackupPiece ? unsigned(c->copy_size) : kBackupPiece;
+  if (copy_over(backup, target, piece) < 0) {
     backup->remove_on_close = 1;
     close_keep_error(backup);
     return -1;
@@ -484,11 +487,31 @@ int back_up(DbFile* target, DbFile* backup) {
   return 0;
 }
 
+// Once the new contents stand in the target: they go to the disk while the
+// backup's blocks are given back on a thread of its own (the slow part of
+// its removal), so neither waits on the other; the backup's name goes after.
+int sync_and_let_go(DbFile* target, DbFile* backup) {
+  intptr_t handle = backup->handle;
+  std::thread cut;
+  if (dbos_may_start_threads()) {
+    try {
+      cut = std::thread([handle] { dbos_set_length(handle, 0); });
+    } catch (const std::system_error&) {
+    }
+  }
+  int rc = file_flush(target, 0);
+  if (cut.joinable()) cut.join();
+  backup->remove_on_close = 1;
+  close_keep_error(backup);
+  return rc < 0 || target->context->error_code < 0 ? -1 : 0;
+}
+
 // With the backup on disk, replaces the target's contents in place (other
 // stations hold it open) by what `write_new` writes into it; a write that
 // fails half way is undone from the backup instead of leaving a partial file.
+// `sync`: the new contents go to the disk before the backup's name goes.
 template <class WriteNew>
-int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new) {
+int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new, bool sync = false) {
   DB_ENGINE* c = target->context;
   // The copy goes straight to disk: held, it would leave the file empty
   // for other stations until the lock ends.
@@ -500,6 +523,7 @@ int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new) {
     ~Restore() { f->write_behind = on; }
   } restore{target, held};
   if (write_new() == 0) {
+    if (sync) return sync_and_let_go(target, backup);
     backup->remove_on_close = 1;
     close_keep_error(backup);
     return c->error_code < 0 ? -1 : 0;
@@ -615,7 +639,7 @@ int file_replace_finish(DbReplaceStep* step, const void* image, long len) {
   DbAssertLocked(target->context);
   int rc = target->context->error_code < 0 ? -1 : await_sync(step);
   if (rc == 0)
-    rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); });
+    rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); }, true);
   file_replace_drop(step);
   return rc;
 }

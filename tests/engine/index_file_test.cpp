@@ -233,6 +233,9 @@ TEST_F(IndexFile, RebuildKeepsEqualKeysInRecordOrderWhateverItsMemory) {
   d = data_open(&c, name.c_str());
   ASSERT_NE(d, nullptr);
   ASSERT_EQ(data_reindex(d), 0);
+  // The new file went to the disk before its backup went.
+  EXPECT_EQ(index_first(d)->file.unsynced, 0);
+  EXPECT_FALSE(std::filesystem::exists(mdx + "~"));
   ASSERT_EQ(data_unlock(d), 0);
   EXPECT_EQ(read_bytes(other.file("PARTS.MDX")), read_bytes(mdx));
 
