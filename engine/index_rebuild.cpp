@@ -184,7 +184,8 @@ int gather_keys(DbIndexFile* x, const std::vector<DbTag*>& tags, std::vector<DbS
 }
 
 // Writes the tag's blocks from its keys in order, which `next` hands out
-// (0 a key, 1 no more, -1 error). 0, 20 (stopped on a duplicate) or -1.
+// (0 a key, 1 no more, -1 error), telling whether the key may equal the one
+// before. 0, 20 (stopped on a duplicate) or -1.
 template <class Next>
 int emit_keys(DbIndexFile* x, DbTag* t, Next&& next_key, Sink out, long* next) {
   DB_ENGINE* c = x->context;
@@ -195,10 +196,11 @@ int emit_keys(DbIndexFile* x, DbTag* t, Next&& next_key, Sink out, long* next) {
   for (;;) {
     uint32_t recno;
     const unsigned char* kb;
-    int rc = next_key(&recno, &kb);
+    bool may_repeat = true;
+    int rc = next_key(&recno, &kb, &may_repeat);
     if (rc == 1) break;
     if (rc < 0) return -1;
-    if (unique && have_prev && t->compare(prev.data(), kb, unsigned(t->header.key_len)) == 0) {
+    if (unique && have_prev && may_repeat && t->compare(prev.data(), kb, unsigned(t->header.key_len)) == 0) {
       if (t->unique_action == e_unique) return code_error_ex(c, e_unique, "Creating Tag", t->name, nullptr);
       if (t->unique_action == DB_UNIQUE) return DB_UNIQUE;
       continue;  // any other action keeps the first record of a key
@@ -219,7 +221,7 @@ int emit_tag(DbIndexFile* x, DbTag* t, DbSort* s, Sink out, long* next) {
   if (sort_get_init(s) < 0) return -1;
   return emit_keys(
       x, t,
-      [s](uint32_t* recno, const unsigned char** key) {
+      [s](uint32_t* recno, const unsigned char** key, bool*) {
         char* k;
         int rc = sort_get(s, recno, &k, nullptr);
         *key = reinterpret_cast<unsigned char*>(k);
@@ -501,12 +503,14 @@ int rebuild_gathered(DbIndexFile* x, const std::vector<DbTag*>& tags, long count
   Sink out{image, nullptr};
   for (Gathered& g : gs) {
     for (long i = 0; i < g.n; i++) keyed[i].entry = g.entries + size_t(i) * g.entry_len;
-    sort_keyed_in_order(keyed, g.n, scratch, g.key_len, g.t->compare, order_of(g.t), 1);
+    bool by_prefix = sort_keyed_in_order(keyed, g.n, scratch, g.key_len, g.t->compare, order_of(g.t), 1);
     long at = 0;
     int rc = emit_keys(
         x, g.t,
-        [&](uint32_t* recno, const unsigned char** key) {
+        [&](uint32_t* recno, const unsigned char** key, bool* may_repeat) {
           if (at == g.n) return 1;
+          // Keys of different prefixes differ.
+          *may_repeat = !by_prefix || (at > 0 && keyed[at - 1].prefix == keyed[at].prefix);
           const char* e = keyed[at++].entry;
           std::memcpy(recno, e + g.key_len, 4);
           *key = reinterpret_cast<const unsigned char*>(e);

@@ -172,15 +172,15 @@ int entry_order_compare(const EntryOrder& o, const char* a, const char* b) {
 
 }  // namespace
 
-void sort_keyed_in_order(DbSortKeyed* keyed, long n, DbSortKeyed* scratch, unsigned sort_len,
+bool sort_keyed_in_order(DbSortKeyed* keyed, long n, DbSortKeyed* scratch, unsigned sort_len,
                          DbSortCompare compare, int order, int seq_rising) {
-  if (n < 2) return;
+  if (n < 1) return false;
   EntryOrder o{sort_len, compare};
   auto by_entry = [&o](const Keyed& a, const Keyed& b) { return entry_order_compare(o, a.entry, b.entry) < 0; };
   if (order == DB_SORT_ORDER_PACKED && sort_len < DB_PACKED_LEN) order = DB_SORT_ORDER_OTHER;
   if (order == DB_SORT_ORDER_OTHER) {
     std::sort(keyed, keyed + n, by_entry);
-    return;
+    return false;
   }
   bool exact;
   if (order == DB_SORT_ORDER_BYTES) {
@@ -217,7 +217,7 @@ void sort_keyed_in_order(DbSortKeyed* keyed, long n, DbSortKeyed* scratch, unsig
         for (j = i + 1; j < n && keyed[j].prefix == keyed[i].prefix;) j++;
         if (j - i > 1) std::sort(keyed + i, keyed + j, by_entry);
       }
-    return;
+    return true;
   }
   // Equal prefixes of keys the prefix holds whole: equal keys, in sequence order.
   std::sort(keyed, keyed + n, [&o, exact, &by_entry](const Keyed& a, const Keyed& b) {
@@ -228,6 +228,7 @@ void sort_keyed_in_order(DbSortKeyed* keyed, long n, DbSortKeyed* scratch, unsig
     std::memcpy(&y, b.entry + o.sort_len, 4);
     return x < y;
   });
+  return true;
 }
 
 namespace {

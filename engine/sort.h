@@ -90,8 +90,9 @@ struct DbSortKeyed {
 // Puts the n entries in key order, equal keys by sequence number; `order`
 // is what `compare` promises (DbSortOrder), seq_rising that the entries
 // stand in rising sequence numbers. `scratch` (room for n, or null) lets
-// keys in any order be sorted by their prefixes alone.
-void sort_keyed_in_order(DbSortKeyed* keyed, long n, DbSortKeyed* scratch, unsigned sort_len,
+// keys in any order be sorted by their prefixes alone. True when the
+// prefixes were set: keys whose prefixes differ then differ.
+bool sort_keyed_in_order(DbSortKeyed* keyed, long n, DbSortKeyed* scratch, unsigned sort_len,
                          DbSortCompare compare, int order, int seq_rising);
 
 // The default order: bytes over the sort length.
