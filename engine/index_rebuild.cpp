@@ -9,6 +9,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -276,16 +277,18 @@ int gather_into(DbIndexFile* x, std::vector<Gathered>& gs, long count) {
   constexpr unsigned kReadBytes = 1u << 20;
   unsigned width = d->record_width;
   long per_read = kReadBytes / width > 0 ? long(kReadBytes / width) : 1;
-  std::vector<char> piece(size_t(per_read) * width);
+  // Uncleared: every byte used is read into it first.
+  std::unique_ptr<char[]> piece(new (std::nothrow) char[size_t(per_read) * width]);
+  if (!piece) return code_error(c, e_memory, "Reindexing");
   unsigned char key[DB_MDX_MAX_KEY + 1];
   for (long first = 1; first <= count; first += per_read) {
     long n_read = count - first + 1 < per_read ? count - first + 1 : per_read;
     long pos = long(d->header.header_len) + (first - 1) * long(width);
-    if (file_read_all(&d->file, pos, piece.data(), unsigned(n_read) * width) < 0) return -1;
+    if (file_read_all(&d->file, pos, piece.get(), unsigned(n_read) * width) < 0) return -1;
     for (Gathered& g : gs) {
       if (!g.from_field) continue;
       // A tag at a time: its entries are written in one sweep.
-      const char* rec = piece.data() + g.at;
+      const char* rec = piece.get() + g.at;
       char* e = g.entries + size_t(g.n) * g.entry_len;
       for (long j = 0; j < n_read; j++, rec += width, e += g.entry_len) {
         if (g.packed) packed_from_str(reinterpret_cast<unsigned char*>(e), rec, int(g.len));
@@ -297,7 +300,7 @@ int gather_into(DbIndexFile* x, std::vector<Gathered>& gs, long count) {
     }
     if (!need_record) continue;
     for (long j = 0; j < n_read; j++) {
-      std::memcpy(d->record, piece.data() + size_t(j) * width, width);
+      std::memcpy(d->record, piece.get() + size_t(j) * width, width);
       d->rec_num = first + j;
       for (Gathered& g : gs) {
         if (g.from_field) continue;
@@ -509,6 +512,8 @@ int rebuild_gathered(DbIndexFile* x, const std::vector<DbTag*>& tags, long count
         x, g.t,
         [&](uint32_t* recno, const unsigned char** key, bool* may_repeat) {
           if (at == g.n) return 1;
+          // The entries lie in record order: those to come are fetched early.
+          if (at + 16 < g.n) __builtin_prefetch(keyed[at + 16].entry);
           // Keys of different prefixes differ.
           *may_repeat = !by_prefix || (at > 0 && keyed[at - 1].prefix == keyed[at].prefix);
           const char* e = keyed[at++].entry;

@@ -129,27 +129,31 @@ uint64_t packed_prefix(const char* key) {
   return (k[1] & 0x80) ? ~v & kLow : (uint64_t(1) << 56) | v;
 }
 
-// Stable sort by prefix, a byte at a time from the lowest, through `other`
-// (room for n); bytes that every prefix shares take no pass.
+// Stable sort by prefix, eleven bits at a time from the lowest, through
+// `other` (room for n); digits that every prefix shares take no pass.
 void radix_by_prefix(Keyed* keyed, long n, Keyed* other) {
   static_assert(sizeof(long) >= 8);
-  std::vector<long> counts(8 * 256, 0);
+  constexpr int kBits = 11, kDigits = (64 + kBits - 1) / kBits;
+  constexpr uint64_t kMask = (uint64_t(1) << kBits) - 1;
+  constexpr size_t kBuckets = size_t(1) << kBits;
+  std::vector<long> counts(kDigits * kBuckets, 0);
   for (long i = 0; i < n; i++) {
     uint64_t v = keyed[i].prefix;
-    for (int b = 0; b < 8; b++, v >>= 8) counts[size_t(b * 256) + (v & 255)]++;
+    for (int d = 0; d < kDigits; d++, v >>= kBits) counts[d * kBuckets + (v & kMask)]++;
   }
   Keyed* from = keyed;
   Keyed* to = other;
-  for (int b = 0; b < 8; b++) {
-    long* count = &counts[size_t(b * 256)];
-    if (count[(from[0].prefix >> (8 * b)) & 255] == n) continue;
+  for (int d = 0; d < kDigits; d++) {
+    long* count = &counts[d * kBuckets];
+    int shift = d * kBits;
+    if (count[(from[0].prefix >> shift) & kMask] == n) continue;
     long at = 0;
-    for (int v = 0; v < 256; v++) {
+    for (size_t v = 0; v < kBuckets; v++) {
       long c = count[v];
       count[v] = at;
       at += c;
     }
-    for (long i = 0; i < n; i++) to[count[(from[i].prefix >> (8 * b)) & 255]++] = from[i];
+    for (long i = 0; i < n; i++) to[count[(from[i].prefix >> shift) & kMask]++] = from[i];
     std::swap(from, to);
   }
   if (from != keyed) std::memcpy(keyed, from, sizeof(Keyed) * size_t(n));
