@@ -615,9 +615,17 @@ int data_flush_in(DbDataFile* d) {
     if (data_header_write(d) < 0) return -1;
     d->count_pending = 0;
   }
-  if (file_flush(&d->file, 0) < 0) return -1;
-  if (d->memo_file.file.handle != -1 && file_flush(&d->memo_file.file, 0) < 0) return -1;
-  return index_data_flush(d);
+  bool more = d->memo_file.file.handle != -1 || index_first(d);
+  if (!more) return file_flush(&d->file, 0);
+  // The memo file and the indexes go out while the table is on its way to
+  // the disk; all are there before this returns.
+  DbFlushStep* table = nullptr;
+  if (file_flush_begin(&d->file, &table) < 0) return -1;
+  int rc = 0;
+  if (d->memo_file.file.handle != -1 && file_flush(&d->memo_file.file, 0) < 0) rc = -1;
+  if (rc == 0 && index_data_flush(d) < 0) rc = -1;
+  if (file_flush_end(&d->file, table) < 0) rc = -1;
+  return rc;
 }
 
 int data_flush_all(DB_ENGINE* c) {

@@ -46,15 +46,13 @@ void field_blank(DbField* f) { std::memset(field_ptr_write(f), ' ', f->len); }
 
 void field_assign_n(DbField* f, const char* text, unsigned len) {
   char* p = field_ptr_write(f);
-  unsigned n = 0;
-  while (n < len && n < f->len && text[n]) n++;
+  unsigned n = static_cast<unsigned>(strnlen(text, len < f->len ? len : f->len));
   std::memcpy(p, text, n);
   std::memset(p + n, ' ', f->len - n);
 }
 
-void field_assign(DbField* f, const char* text) {
-  field_assign_n(f, text, static_cast<unsigned>(std::strlen(text)));
-}
+// The text past the field's width is never read: it need not end nearby.
+void field_assign(DbField* f, const char* text) { field_assign_n(f, text, f->len); }
 
 void field_assign_char(DbField* f, int ch) {
   field_blank(f);

@@ -96,6 +96,8 @@ constexpr size_t kHeldLimit = size_t(64) << 20;
 // A run of held bytes this long that only overwrites the file goes out at
 // once: holding it saves no write, and its memory is better used again.
 constexpr size_t kRunBytes = size_t(1) << 20;
+// A held piece this long starts on its way to the disk as soon as it is sent.
+constexpr size_t kOutBytes = size_t(256) << 10;
 
 long extent_end(const std::map<long, std::string>::iterator& it) {
   return it->first + long(it->second.size());
@@ -181,6 +183,7 @@ int send_long_run(DbFile* f, std::map<long, std::string>::iterator it) {
     if (it != h->extents.begin() && extent_end(std::prev(it)) > h->disk) return 0;
   }
   if (dbos_write(f->handle, it->first, s.data(), unsigned(s.size())) != long(s.size())) return report(f, e_write);
+  dbos_start_write_out(f->handle, it->first, long(s.size()));
   if (end > h->disk) h->disk = end;
   h->bytes -= s.size();
   h->spare_from = it->first;
@@ -250,6 +253,9 @@ int file_write_back(DbFile* f) {
     const std::string& s = it->second;
     if (dbos_write(f->handle, at, s.data(), unsigned(s.size())) != long(s.size()))
       return report(f, e_write);
+    // The disk starts on a long piece while the next ones are sent: the
+    // flush at the unlock has that much less to wait for.
+    if (s.size() >= kOutBytes) dbos_start_write_out(f->handle, at, long(s.size()));
     h->bytes -= s.size();
     h->extents.erase(it);
   }
@@ -382,6 +388,47 @@ int file_flush(DbFile* f, int) {
   if (!f->unsynced) return 0;
   if (dbos_flush(f->handle) != 0) return report(f, e_opt_flush);
   f->unsynced = 0;
+  return 0;
+}
+
+struct DbFlushStep {
+  std::thread sync;
+  int rc = 0;
+  unsigned writes = 0;  // the file's writes when the sync began
+};
+
+int file_flush_begin(DbFile* f, DbFlushStep** step) {
+  DbAssertLocked(f->context);
+  *step = nullptr;
+  if (f->handle == -1 || f->read_only) return 0;
+  if (file_write_back(f) < 0) return -1;
+  if (!f->unsynced) return 0;
+  auto* s = dbos_may_start_threads() ? new (std::nothrow) DbFlushStep : nullptr;
+  if (s) {
+    // The thread touches nothing but the handle, which stays open until end.
+    s->writes = f->writes;
+    intptr_t handle = f->handle;
+    try {
+      s->sync = std::thread([s, handle] { s->rc = dbos_flush(handle); });
+      *step = s;
+      return 0;
+    } catch (const std::system_error&) {
+      delete s;
+    }
+  }
+  return file_flush(f, 0);
+}
+
+int file_flush_end(DbFile* f, DbFlushStep* step) {
+  if (!step) return 0;
+  step->sync.join();
+  int rc = step->rc;
+  // Writes made meanwhile are not known to be on the disk.
+  bool whole = step->writes == f->writes;
+  delete step;
+  DbAssertLocked(f->context);
+  if (rc != 0) return report(f, e_opt_flush);
+  if (whole) f->unsynced = 0;
   return 0;
 }
 

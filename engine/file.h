@@ -43,6 +43,14 @@ int file_read_all(DbFile* f, long offset, void* buf, unsigned n);  // short read
 int file_write(DbFile* f, long offset, const void* buf, unsigned n);
 int file_flush(DbFile* f, int stop);
 int file_flush_keep_error(DbFile* f);
+// A flush in two steps, so that the caller brings other files on their way
+// meanwhile: begin sends the held writes and starts the way to the disk (on
+// a thread of its own where one may start; `step` is null when nothing is
+// left to wait for); end waits for it. Each reports its own failure, and
+// end must follow every begin that returned 0.
+struct DbFlushStep;
+int file_flush_begin(DbFile* f, DbFlushStep** step);
+int file_flush_end(DbFile* f, DbFlushStep* step);
 int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close);
 int file_replace(DbFile* target, DbFile* source);
 // The same in two steps, with the new contents made in memory meanwhile:

@@ -140,6 +140,46 @@ void ltoa_width(long value, char* buf, int width) {
   }
 }
 
+namespace {
+
+constexpr uint64_t kPowersOfTen[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                     10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
+                                     100000000000ull, 1000000000000ull, 10000000000000ull,
+                                     100000000000000ull, 1000000000000000ull};
+
+// a * 10^decimals rounded to a whole number as %.*f rounds a (finite, not
+// negative) to at most 15 decimals, worked out in integers: a is m * 2^e
+// exactly, so m * 10^decimals is shifted and the bits shifted out round it,
+// to the nearest and a tie to even. False when the result does not fit 64
+// bits (the caller formats it the long way).
+bool scaled(double a, int decimals, uint64_t* out) {
+  uint64_t bits;
+  std::memcpy(&bits, &a, sizeof bits);
+  int biased = int(bits >> 52);
+  uint64_t m = bits & ((uint64_t(1) << 52) - 1);
+  int e = biased == 0 ? -1074 : biased - 1075;
+  if (biased != 0) m |= uint64_t(1) << 52;
+  unsigned __int128 x = static_cast<unsigned __int128>(m) * kPowersOfTen[decimals];  // below 2^103
+  unsigned __int128 q;
+  if (e >= 0) {
+    if (e > 24) return false;
+    q = x << e;
+  } else if (-e >= 104) {
+    q = 0;  // below half of a unit of the last place
+  } else {
+    int k = -e;
+    q = x >> k;
+    unsigned __int128 rest = x & ((static_cast<unsigned __int128>(1) << k) - 1);
+    unsigned __int128 half = static_cast<unsigned __int128>(1) << (k - 1);
+    if (rest > half || (rest == half && (q & 1))) q++;
+  }
+  if (q >> 64) return false;
+  *out = uint64_t(q);
+  return true;
+}
+
+}  // namespace
+
 void double_to_fixed(double value, char* buf, int width, int decimals) {
   if (width <= 0) return;
   std::memset(buf, '0', width);
@@ -155,16 +195,33 @@ void double_to_fixed(double value, char* buf, int width, int decimals) {
     std::memset(buf, '*', width);
     return;
   }
+  // The whole part's digits (none for zero) and the decimals, rounded as
+  // printf's %.*f would, without formatted printing.
   char digits[400];
-  // Rounded as printf's %.*f would, without formatted printing.
-  auto done = std::to_chars(digits, digits + sizeof digits - 1, std::fabs(value),
-                            std::chars_format::fixed, decimals);
-  *done.ptr = 0;
-  char* dot = std::strchr(digits, '.');
-  int int_len = dot ? static_cast<int>(dot - digits) : static_cast<int>(std::strlen(digits));
-  const char* int_digits = digits;
-  while (int_len > 0 && *int_digits == '0') { int_digits++; int_len--; }
-  bool all_zero = std::strspn(digits, "0.") == std::strlen(digits);
+  const char* int_digits;
+  const char* fraction = digits;
+  int int_len;
+  bool all_zero;
+  uint64_t q;
+  if (scaled(std::fabs(value), decimals, &q)) {
+    all_zero = q == 0;
+    for (int i = decimals - 1; i >= 0; i--, q /= 10) digits[i] = char('0' + q % 10);
+    char* end = digits + sizeof digits;
+    char* p = end;
+    for (; q; q /= 10) *--p = char('0' + q % 10);
+    int_digits = p;
+    int_len = static_cast<int>(end - p);
+  } else {
+    auto done = std::to_chars(digits, digits + sizeof digits - 1, std::fabs(value),
+                              std::chars_format::fixed, decimals);
+    *done.ptr = 0;
+    char* dot = std::strchr(digits, '.');
+    int_len = dot ? static_cast<int>(dot - digits) : static_cast<int>(std::strlen(digits));
+    int_digits = digits;
+    while (int_len > 0 && *int_digits == '0') { int_digits++; int_len--; }
+    all_zero = std::strspn(digits, "0.") == std::strlen(digits);
+    if (dot) fraction = dot + 1;
+  }
   bool negative = value < 0 && !all_zero;
   int need = (int_len == 0 ? 1 : int_len) + (negative ? 1 : 0);
   if (int_len > point || (negative && int_len + 1 > point)) {
@@ -183,7 +240,7 @@ void double_to_fixed(double value, char* buf, int width, int decimals) {
   }
   if (decimals > 0) {
     buf[point] = '.';
-    std::memcpy(buf + point + 1, dot + 1, decimals);
+    std::memcpy(buf + point + 1, fraction, decimals);
   }
 }
 
@@ -195,28 +252,29 @@ int log2_floor(unsigned long value) {
 
 void packed_from_str(unsigned char* r, const char* text, int len) {
   std::memset(r, 0, DB_PACKED_LEN);
-  int i = 0;
-  auto at = [&](int k) { return k < len && text[k] ? text[k] : 0; };
+  // A NUL ends the text as its length does: no step below passes over one.
+  const char* p = text;
+  const char* end = text + (len > 0 ? len : 0);
   bool negative = false;
-  while (at(i) == ' ') i++;
-  if (at(i) == '-') { negative = true; i++; }
-  else if (at(i) == '+') i++;
-  while (at(i) == ' ' || at(i) == '0') i++;
+  while (p < end && *p == ' ') p++;
+  if (p < end && *p == '-') { negative = true; p++; }
+  else if (p < end && *p == '+') p++;
+  while (p < end && (*p == ' ' || *p == '0')) p++;
   int exponent = 52;
   bool point = false;
-  if (at(i) == '.') {
+  if (p < end && *p == '.') {
     point = true;
-    i++;
-    while (at(i) == '0') { exponent--; i++; }
+    for (p++; p < end && *p == '0'; p++) exponent--;
   }
   int n = 0, trailing = 0;
-  for (;; i++) {
-    char ch = static_cast<char>(at(i));
-    if (ch == '.' && !point) { point = true; continue; }
-    if (ch < '0' || ch > '9') break;
+  for (; p < end; p++) {
+    unsigned d = unsigned(static_cast<unsigned char>(*p)) - '0';
+    if (d > 9) {
+      if (*p == '.' && !point) { point = true; continue; }
+      break;
+    }
     if (!point) exponent++;
     if (n >= 20) continue;
-    int d = ch - '0';
     r[2 + n / 2] |= static_cast<unsigned char>(n % 2 ? d : d << 4);
     n++;
     trailing = d == 0 ? trailing + 1 : 0;

@@ -174,6 +174,8 @@ int dbos_set_length(intptr_t h, long n) {
 
 int dbos_flush(intptr_t h) { return plat::flush(use(h)) ? 0 : -1; }
 
+void dbos_start_write_out(intptr_t h, long offset, long n) { plat::start_write_out(use(h), offset, n); }
+
 int dbos_lock(intptr_t h, long offset, long len) {
   if (plat::lock_range(use(h), static_cast<uint64_t>(offset), static_cast<uint64_t>(len)))
     return DBOS_LOCK_OK;

@@ -16,6 +16,7 @@ long dbos_write(intptr_t h, long offset, const void* buf, unsigned n);
 long dbos_length(intptr_t h);                      // -1 on error
 int dbos_set_length(intptr_t h, long n);
 int dbos_flush(intptr_t h);
+void dbos_start_write_out(intptr_t h, long offset, long n);  // a hint: the flush still writes them
 
 // Reads of the file served from a mapping of it where the file system is
 // local (the mapping shares the page cache, so it shows every write of

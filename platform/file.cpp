@@ -501,4 +501,17 @@ bool flush(File& file) {
   return true;
 }
 
+bool start_write_out(File& file, int64_t offset, int64_t n) {
+  File::Impl* f = open_impl(file);
+  if (!f) return false;
+#ifdef SYNC_FILE_RANGE_WRITE
+  if (::sync_file_range(f->fd, offset, n, SYNC_FILE_RANGE_WRITE) != 0) return fail(errno);
+  return true;
+#else
+  (void)offset;
+  (void)n;
+  return false;
+#endif
+}
+
 }  // namespace plat

@@ -126,6 +126,10 @@ int64_t length(File& file);
 bool set_length(File& file, int64_t n);
 // Writes the file's data through to the disk (FlushFileBuffers).
 bool flush(File& file);
+// Starts the disk writing n bytes from offset and returns at once: a later
+// flush then has less to wait for. False where the system cannot (nothing
+// is lost: the flush still writes them).
+bool start_write_out(File& file, int64_t offset, int64_t n);
 // Reads through the handle leave the file's access time as it is, sparing
 // the system its bookkeeping on every read. Only the file's owner may ask
 // this: for anyone else it is false and the handle stays as it was.

@@ -41,6 +41,11 @@ TEST_F(FieldRefTest, AssignPadsOrCuts) {
   EXPECT_EQ(name.assign("0123456789AB"), -1);
   EXPECT_EQ(text(1), "0123456789");
   EXPECT_EQ(d->record_changed, 1);
+  // A text with its length ends there or at a NUL.
+  field_assign_n(data_field_at(d, 1), "abcdef", 2);
+  EXPECT_EQ(text(1), "ab        ");
+  field_assign_n(data_field_at(d, 1), "xyz\0qq", 6);
+  EXPECT_EQ(text(1), "xyz       ");
 }
 
 TEST_F(FieldRefTest, NumbersRightJustifiedOrStars) {

@@ -2,6 +2,9 @@
 // files and replacing one file by another.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <regex>
 #include <string>
 #include <vector>
@@ -126,6 +129,43 @@ TEST(FileLayer, SequentialWriterAcrossBufferEdges) {
     EXPECT_EQ(b.back(), 'z');
     EXPECT_EQ(b[0], 'H');
   }
+}
+
+// A flush in two steps (the sync on a thread while the caller writes other
+// files) knows what reached the disk: a write made after the sync began
+// leaves the file to sync again. A child of fork, which may start no
+// thread, syncs at once.
+TEST(FileLayer, FlushInTwoStepsKnowsWhatReachedTheDisk) {
+  ScratchDir dir;
+  QuietEngine c;
+  DbLock hold(&c);  // the file layer is the engine's inside
+  DbFile f;
+  ASSERT_EQ(file_create(&f, &c, dir.file("S.BIN").c_str(), 1), 0);
+  ASSERT_EQ(file_write(&f, 0, "abc", 3), 0);
+  DbFlushStep* step = nullptr;
+  ASSERT_EQ(file_flush_begin(&f, &step), 0);
+  EXPECT_NE(step, nullptr) << "the sync runs on a thread";
+  ASSERT_EQ(file_write(&f, 3, "def", 3), 0);
+  ASSERT_EQ(file_flush_end(&f, step), 0);
+  EXPECT_TRUE(f.unsynced) << "the write made meanwhile is not known to be on the disk";
+  ASSERT_EQ(file_flush_begin(&f, &step), 0);
+  ASSERT_EQ(file_flush_end(&f, step), 0);
+  EXPECT_FALSE(f.unsynced);
+  ASSERT_EQ(file_flush_begin(&f, &step), 0);
+  EXPECT_EQ(step, nullptr) << "nothing to sync, nothing to wait for";
+
+  ASSERT_EQ(file_write(&f, 6, "g", 1), 0);
+  pid_t kid = fork();
+  if (kid == 0) {
+    DbFlushStep* in_child = nullptr;
+    int rc = file_flush_begin(&f, &in_child);
+    _exit(rc == 0 && in_child == nullptr && !f.unsynced ? 0 : 1);
+  }
+  int status = -1;
+  waitpid(kid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a child of fork syncs at once";
+  file_close(&f);
+  EXPECT_EQ(kvtest::read_bytes(dir.file("S.BIN")), std::vector<unsigned char>({'a', 'b', 'c', 'd', 'e', 'f', 'g'}));
 }
 
 TEST(FileLayer, TemporaryFilesAndReplace) {
