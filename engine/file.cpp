@@ -477,12 +477,12 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close) {
 
 namespace {
 
-// Empties to and copies the whole of from into it, in pieces of the
-// context's copy size (smaller while memory is short).
-int copy_over(DbFile* to, DbFile* from) {
+// Empties to and copies the whole of from into it, in pieces of `piece`
+// bytes (the context's copy size when 0; smaller while memory is short).
+int copy_over(DbFile* to, DbFile* from, unsigned piece = 0) {
   DB_ENGINE* c = to->context;
   if (file_len_set(to, 0) < 0) return -1;
-  unsigned size = static_cast<unsigned>(c->copy_size);
+  unsigned size = piece ? piece : static_cast<unsigned>(c->copy_size);
   char* buf = nullptr;
   while (!(buf = static_cast<char*>(mem_alloc(size)))) {
     if (size <= 2048 + 100) {
@@ -511,19 +511,25 @@ void close_keep_error(DbFile* f) {
   file_close_in(f);
 }
 
-// The target's contents go to a new backup beside it (an old backup left by
-// a failed restore is never overwritten). 0, or -1 with nothing left behind.
-int back_up(DbFile* target, DbFile* backup) {
+// Creates the target's backup beside it, empty (an old backup left by a
+// failed restore is never overwritten). 0 or -1.
+int create_backup(DbFile* target, DbFile* backup) {
   DB_ENGINE* c = target->context;
   std::string backup_name = name_of(target);
   backup_name += '~';
-  int rc;
-  {
-    DbSettingFor safety(c->safety, 1), report_it(c->report_create_errors, 1);
-    rc = file_create_in(backup, c, backup_name.c_str(), 1);
-  }
-  if (rc != 0) return -1;
-  if (copy_over(backup, target) < 0) {
+  DbSettingFor safety(c->safety, 1), report_it(c->report_create_errors, 1);
+  return file_create_in(backup, c, backup_name.c_str(), 1) == 0 ? 0 : -1;
+}
+
+// The target's contents go to a new backup beside it. 0, or -1 with nothing
+// left behind.
+int back_up(DbFile* target, DbFile* backup) {
+  DB_ENGINE* c = target->context;
+  if (create_backup(target, backup) < 0) return -1;
+  // Large pieces: the copy is on the way of every rebuild.
+  constexpr unsigned kBackupPiece = 1u << 20;
+  unsigned piece = unsigned(c->copy_size) > kBackupPiece ? unsigned(c->copy_size) : kBackupPiece;
+  if (copy_over(backup, target, piece) < 0) {
     backup->remove_on_close = 1;
     close_keep_error(backup);
     return -1;
@@ -531,11 +537,31 @@ int back_up(DbFile* target, DbFile* backup) {
   return 0;
 }
 
+// Once the new contents stand in the target: they go to the disk while the
+// backup's blocks are given back on a thread of its own (the slow part of
+// its removal), so neither waits on the other; the backup's name goes after.
+int sync_and_let_go(DbFile* target, DbFile* backup) {
+  intptr_t handle = backup->handle;
+  std::thread cut;
+  if (dbos_may_start_threads()) {
+    try {
+      cut = std::thread([handle] { dbos_set_length(handle, 0); });
+    } catch (const std::system_error&) {
+    }
+  }
+  int rc = file_flush(target, 0);
+  if (cut.joinable()) cut.join();
+  backup->remove_on_close = 1;
+  close_keep_error(backup);
+  return rc < 0 || target->context->error_code < 0 ? -1 : 0;
+}
+
 // With the backup on disk, replaces the target's contents in place (other
 // stations hold it open) by what `write_new` writes into it; a write that
 // fails half way is undone from the backup instead of leaving a partial file.
+// `sync`: the new contents go to the disk before the backup's name goes.
 template <class WriteNew>
-int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new) {
+int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new, bool sync = false) {
   DB_ENGINE* c = target->context;
   // The copy goes straight to disk: held, it would leave the file empty
   // for other stations until the lock ends.
@@ -547,6 +573,7 @@ int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new) {
     ~Restore() { f->write_behind = on; }
   } restore{target, held};
   if (write_new() == 0) {
+    if (sync) return sync_and_let_go(target, backup);
     backup->remove_on_close = 1;
     close_keep_error(backup);
     return c->error_code < 0 ? -1 : 0;
@@ -608,8 +635,38 @@ struct DbReplaceStep {
   DbFile* target;
   DbFile backup;
   std::thread sync;
+  int copy_rc;  // the copy made on the thread: 0, or -1 when a write or a read failed
   int sync_rc;
 };
+
+namespace {
+
+// Copies the bytes a view of the target shows into the backup, in large
+// pieces, and sends them to the disk: all on the step's thread, through
+// nothing but the view and the backup's handle.
+void copy_and_sync(DbReplaceStep* step, intptr_t view, intptr_t to) {
+  struct Copy {
+    intptr_t to;
+    long len;
+    int rc;
+  } copy{to, dbos_view_size(view), 0};
+  int read_rc = dbos_view_read(
+      view,
+      [](const unsigned char* bytes, void* arg) {
+        auto* k = static_cast<Copy*>(arg);
+        constexpr long kPiece = long(1) << 20;
+        for (long at = 0; at < k->len && k->rc == 0; at += kPiece) {
+          unsigned n = unsigned(k->len - at < kPiece ? k->len - at : kPiece);
+          if (dbos_write(k->to, at, bytes + at, n) != long(n)) k->rc = -1;
+        }
+      },
+      &copy);
+  dbos_view_close(view);
+  step->copy_rc = read_rc != 0 || copy.rc != 0 ? -1 : 0;
+  step->sync_rc = step->copy_rc == 0 ? dbos_flush(to) : 0;
+}
+
+}  // namespace
 
 DbReplaceStep* file_replace_begin(DbFile* target) {
   DB_ENGINE* c = target->context;
@@ -620,12 +677,34 @@ DbReplaceStep* file_replace_begin(DbFile* target) {
     return nullptr;
   }
   if (file_write_back(target) < 0) return nullptr;
-  auto* step = new (std::nothrow) DbReplaceStep{target, {}, {}, 0};
+  auto* step = new (std::nothrow) DbReplaceStep{target, {}, {}, 0, 0};
   if (!step) {
     code_error(c, e_memory, nullptr);
     return nullptr;
   }
   step->backup.handle = -1;
+  // With a thread to spare and a view of the target to copy from, the copy
+  // and its way to the disk go on that thread, which touches nothing but the
+  // two handles, while the caller makes the new contents.
+  long len = dbos_may_start_threads() ? file_len_in(target) : -1;
+  intptr_t view = len > 0 ? dbos_view_open(target->handle, len) : 0;
+  if (view && dbos_view_size(view) == len) {
+    if (create_backup(target, &step->backup) < 0) {
+      dbos_view_close(view);
+      delete step;
+      return nullptr;
+    }
+    intptr_t to = step->backup.handle;
+    step->backup.writes++;
+    step->backup.unsynced = 1;
+    try {
+      step->sync = std::thread(copy_and_sync, step, view, to);
+    } catch (const std::system_error&) {
+      copy_and_sync(step, view, to);
+    }
+    return step;
+  }
+  if (view) dbos_view_close(view);
   if (back_up(target, &step->backup) < 0) {
     delete step;
     return nullptr;
@@ -647,9 +726,11 @@ DbReplaceStep* file_replace_begin(DbFile* target) {
 
 namespace {
 
-// Waits for the backup's way to the disk; 0, or -1 with the failure reported.
+// Waits for the backup's copy and its way to the disk; 0, or -1 with the
+// failure reported (the backup is then left to be removed).
 int await_sync(DbReplaceStep* step) {
   if (step->sync.joinable()) step->sync.join();
+  if (step->copy_rc != 0) return report(&step->backup, e_write);
   if (step->sync_rc != 0) return report(&step->backup, e_opt_flush);
   step->backup.unsynced = 0;
   return 0;
@@ -662,7 +743,7 @@ int file_replace_finish(DbReplaceStep* step, const void* image, long len) {
   DbAssertLocked(target->context);
   int rc = target->context->error_code < 0 ? -1 : await_sync(step);
   if (rc == 0)
-    rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); });
+    rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); }, true);
   file_replace_drop(step);
   return rc;
 }

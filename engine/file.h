@@ -55,9 +55,11 @@ int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close);
 int file_replace(DbFile* target, DbFile* source);
 // The same in two steps, with the new contents made in memory meanwhile:
 // begin copies the old contents aside and sends the copy to the disk while
-// the caller makes the new ones (null on a failure, reported); finish waits
-// for the copy, writes the `len` bytes at `image` over the file and ends the
-// step; drop ends a step whose new contents were not made.
+// the caller makes the new ones (null on a failure, reported; a failure of
+// a copy made meanwhile is reported by finish, which then leaves the file
+// as it was); finish waits for the copy, writes the `len` bytes at `image` over the file, sends them
+// to the disk before the copy is removed and ends the step; drop ends a step
+// whose new contents were not made.
 struct DbReplaceStep;
 DbReplaceStep* file_replace_begin(DbFile* target);
 int file_replace_finish(DbReplaceStep* step, const void* image, long len);

@@ -7,13 +7,16 @@
 #include <strings.h>
 
 #include <cassert>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "engine/convert.h"
 #include "engine/expr.h"
+#include "engine/expr_table.h"
 #include "engine/index_internal.h"
 #include "engine/sort.h"
 
@@ -134,21 +137,23 @@ long finish(Builder& b) {
   return written;
 }
 
+// The order the sort may assume of a tag's compare routine: ascending
+// character and numeric tags keep the orders it knows.
+int order_of(const DbTag* t) {
+  if (t->header.key_format & 0x08) return DB_SORT_ORDER_OTHER;
+  if (t->header.key_type == 'C') return DB_SORT_ORDER_BYTES;
+  if (t->header.key_type == 'N') return DB_SORT_ORDER_PACKED;
+  return DB_SORT_ORDER_OTHER;
+}
+
 // Reads every record once and hands each tag its key. 0 or -1.
 int gather_keys(DbIndexFile* x, const std::vector<DbTag*>& tags, std::vector<DbSort>& sorts, long count) {
   DB_ENGINE* c = x->context;
   DbDataFile* d = x->data;
   for (size_t i = 0; i < tags.size(); i++) {
     if (sort_init(&sorts[i], c, unsigned(tags[i]->header.key_len), 0) < 0) return -1;
-    // Ascending character and numeric tags keep the orders the sort knows.
-    DbTag* t = tags[i];
-    int order = DB_SORT_ORDER_OTHER;
-    if (!(t->header.key_format & 0x08)) {
-      if (t->header.key_type == 'C') order = DB_SORT_ORDER_BYTES;
-      if (t->header.key_type == 'N') order = DB_SORT_ORDER_PACKED;
-    }
-    sort_set_compare(&sorts[i], t->compare, order);
-    t->filter_flag = 0;
+    sort_set_compare(&sorts[i], tags[i]->compare, order_of(tags[i]));
+    tags[i]->filter_flag = 0;
   }
   // The records come in large pieces: one read brings in many.
   constexpr unsigned kReadBytes = 1u << 20;
@@ -179,23 +184,24 @@ int gather_keys(DbIndexFile* x, const std::vector<DbTag*>& tags, std::vector<DbS
   return 0;
 }
 
-// Takes the tag's keys back in order and writes its blocks. 0, 20 (stopped
-// on a duplicate) or -1.
-int emit_tag(DbIndexFile* x, DbTag* t, DbSort* s, Sink out, long* next) {
+// Writes the tag's blocks from its keys in order, which `next` hands out
+// (0 a key, 1 no more, -1 error), telling whether the key may equal the one
+// before. 0, 20 (stopped on a duplicate) or -1.
+template <class Next>
+int emit_keys(DbIndexFile* x, DbTag* t, Next&& next_key, Sink out, long* next) {
   DB_ENGINE* c = x->context;
-  if (sort_get_init(s) < 0) return -1;
   Builder b{x, t, out, *next, {}};
   std::vector<unsigned char> prev(size_t(t->header.key_len));
   bool have_prev = false;
   bool unique = t->header.unique_flag != 0;
   for (;;) {
     uint32_t recno;
-    char* k;
-    int rc = sort_get(s, &recno, &k, nullptr);
+    const unsigned char* kb;
+    bool may_repeat = true;
+    int rc = next_key(&recno, &kb, &may_repeat);
     if (rc == 1) break;
     if (rc < 0) return -1;
-    auto* kb = reinterpret_cast<unsigned char*>(k);
-    if (unique && have_prev && t->compare(prev.data(), kb, unsigned(t->header.key_len)) == 0) {
+    if (unique && have_prev && may_repeat && t->compare(prev.data(), kb, unsigned(t->header.key_len)) == 0) {
       if (t->unique_action == e_unique) return code_error_ex(c, e_unique, "Creating Tag", t->name, nullptr);
       if (t->unique_action == DB_UNIQUE) return DB_UNIQUE;
       continue;  // any other action keeps the first record of a key
@@ -209,6 +215,111 @@ int emit_tag(DbIndexFile* x, DbTag* t, DbSort* s, Sink out, long* next) {
   t->header.root = root;
   *next = b.next;
   return 0;
+}
+
+// Takes the tag's keys back from its sort and writes its blocks.
+int emit_tag(DbIndexFile* x, DbTag* t, DbSort* s, Sink out, long* next) {
+  if (sort_get_init(s) < 0) return -1;
+  return emit_keys(
+      x, t,
+      [s](uint32_t* recno, const unsigned char** key, bool*) {
+        char* k;
+        int rc = sort_get(s, recno, &k, nullptr);
+        *key = reinterpret_cast<unsigned char*>(k);
+        return rc;
+      },
+      out, next);
+}
+
+// One tag's keys gathered in memory: entries of key and record number
+// (native order, as the sort lays them), in record order.
+struct Gathered {
+  DbTag* t;
+  unsigned key_len;
+  unsigned entry_len;
+  char* entries;
+  long n;
+  // A key that is one field of the record as it stands (no filter): its
+  // place there, and whether it is a number to pack.
+  int from_field;
+  int packed;
+  unsigned at;
+  unsigned len;
+};
+
+// How the tag's key is made: straight from its field where mdx_record_key
+// would take it so, else by mdx_record_key over the record buffer.
+void plan_key(DbDataFile* d, Gathered& g) {
+  DbTag* t = g.t;
+  const DbExpr* e = t->expr;
+  g.from_field = g.packed = 0;
+  if (t->filter || e->ops.size() != 1 || e->trim) return;
+  const DbExprOp& op = e->ops[0];
+  if (op.file != d || op.position < 0 || unsigned(op.position) + unsigned(op.length) > d->record_width) return;
+  int len = t->header.key_len;
+  if (op.row == kRowFieldC && e->result_type == 'C' && op.length == len) g.from_field = 1;
+  if (op.row == kRowFieldN && e->result_type == 'N' && len == DB_PACKED_LEN) g.from_field = g.packed = 1;
+  g.at = unsigned(op.position);
+  g.len = unsigned(op.length);
+}
+
+// Reads every record once and lays each tag's key into its entries. 0 or -1.
+int gather_into(DbIndexFile* x, std::vector<Gathered>& gs, long count) {
+  DB_ENGINE* c = x->context;
+  DbDataFile* d = x->data;
+  if (c->error_code < 0) return -1;
+  bool need_record = false;
+  for (Gathered& g : gs) {
+    plan_key(d, g);
+    if (!g.from_field) need_record = true;
+    g.t->filter_flag = 0;
+  }
+  constexpr unsigned kReadBytes = 1u << 20;
+  unsigned width = d->record_width;
+  long per_read = kReadBytes / width > 0 ? long(kReadBytes / width) : 1;
+  // Uncleared: every byte used is read into it first.
+  std::unique_ptr<char[]> piece(new (std::nothrow) char[size_t(per_read) * width]);
+  if (!piece) return code_error(c, e_memory, "Reindexing");
+  unsigned char key[DB_MDX_MAX_KEY + 1];
+  for (long first = 1; first <= count; first += per_read) {
+    long n_read = count - first + 1 < per_read ? count - first + 1 : per_read;
+    long pos = long(d->header.header_len) + (first - 1) * long(width);
+    if (file_read_all(&d->file, pos, piece.get(), unsigned(n_read) * width) < 0) return -1;
+    for (Gathered& g : gs) {
+      if (!g.from_field) continue;
+      // A tag at a time: its entries are written in one sweep.
+      const char* rec = piece.get() + g.at;
+      char* e = g.entries + size_t(g.n) * g.entry_len;
+      for (long j = 0; j < n_read; j++, rec += width, e += g.entry_len) {
+        if (g.packed) packed_from_str(reinterpret_cast<unsigned char*>(e), rec, int(g.len));
+        else std::memcpy(e, rec, g.key_len);
+        uint32_t recno = uint32_t(first + j);
+        std::memcpy(e + g.key_len, &recno, 4);
+      }
+      g.n += n_read;
+    }
+    if (!need_record) continue;
+    for (long j = 0; j < n_read; j++) {
+      std::memcpy(d->record, piece.get() + size_t(j) * width, width);
+      d->rec_num = first + j;
+      for (Gathered& g : gs) {
+        if (g.from_field) continue;
+        DbTag* t = g.t;
+        if (t->filter) {
+          int pass = expr_true_in(t->filter);
+          if (pass < 0) return -1;
+          if (!pass) continue;
+          t->filter_flag = 1;
+        }
+        if (mdx_record_key(t, key) < 0) return -1;
+        char* e = g.entries + size_t(g.n++) * g.entry_len;
+        std::memcpy(e, key, g.key_len);
+        uint32_t recno = uint32_t(d->rec_num);
+        std::memcpy(e + g.key_len, &recno, 4);
+      }
+    }
+  }
+  return c->error_code < 0 ? -1 : 0;
 }
 
 int settle_layout(DbIndexFile* x, DbTag* t) {
@@ -367,6 +478,56 @@ int rebuild_into(DbIndexFile* x, const std::vector<DbTag*>& tags, long count,
   return file_len_set(work, next * 512);
 }
 
+// Work memory of a build from gathered keys: every tag's entries, and the
+// prefixes the tags are ordered by in turn (with their scratch).
+size_t gathered_bytes(const std::vector<DbTag*>& tags, long count) {
+  size_t bytes = 2 * sizeof(DbSortKeyed) * size_t(count);
+  for (DbTag* t : tags) bytes += (size_t(t->header.key_len) + 4) * size_t(count);
+  return bytes;
+}
+
+// Builds the whole new file into `image` from the records' keys gathered
+// into `work` (gathered_bytes of it).
+int rebuild_gathered(DbIndexFile* x, const std::vector<DbTag*>& tags, long count,
+                     std::vector<unsigned char>* image, char* work) {
+  long next = first_data_block(x, tags.size());
+  size_t front_len = size_t(next) * 512;
+  image->assign(front_len, 0);
+  auto* keyed = reinterpret_cast<DbSortKeyed*>(work);
+  DbSortKeyed* scratch = keyed + count;
+  char* entries = reinterpret_cast<char*>(scratch + count);
+  std::vector<Gathered> gs;
+  for (DbTag* t : tags) {
+    unsigned key_len = unsigned(t->header.key_len);
+    gs.push_back(Gathered{t, key_len, key_len + 4, entries, 0, 0, 0, 0, 0});
+    entries += size_t(key_len + 4) * size_t(count);
+  }
+  if (gather_into(x, gs, count) < 0) return -1;
+  Sink out{image, nullptr};
+  for (Gathered& g : gs) {
+    for (long i = 0; i < g.n; i++) keyed[i].entry = g.entries + size_t(i) * g.entry_len;
+    bool by_prefix = sort_keyed_in_order(keyed, g.n, scratch, g.key_len, g.t->compare, order_of(g.t), 1);
+    long at = 0;
+    int rc = emit_keys(
+        x, g.t,
+        [&](uint32_t* recno, const unsigned char** key, bool* may_repeat) {
+          if (at == g.n) return 1;
+          // The entries lie in record order: those to come are fetched early.
+          if (at + 16 < g.n) __builtin_prefetch(keyed[at + 16].entry);
+          // Keys of different prefixes differ.
+          *may_repeat = !by_prefix || (at > 0 && keyed[at - 1].prefix == keyed[at].prefix);
+          const char* e = keyed[at++].entry;
+          std::memcpy(recno, e + g.key_len, 4);
+          *key = reinterpret_cast<const unsigned char*>(e);
+          return 0;
+        },
+        out, &next);
+    if (rc != 0) return rc;
+  }
+  write_front(x, image->data(), front_len, next);
+  return 0;
+}
+
 // A new file that needs no more memory than its tags' sorts may take (and
 // at most kImageBytes) is built in memory and written over the index in one
 // piece; a larger one goes through a work file.
@@ -414,11 +575,20 @@ int rebuild_in_memory(DbIndexFile* x, const std::vector<DbTag*>& tags, long coun
   } catch (const std::bad_alloc&) {
     return rebuild_through_work_file(x, tags, count);  // memory is short: the disk holds it
   }
+  // The keys are gathered in memory where it can be had within what the
+  // sorts may take; else the sorts gather them.
+  size_t work_bytes = gathered_bytes(tags, count);
+  char* work = nullptr;
+  if (work_bytes <= size_t(image_limit(x, tags.size()))) work = static_cast<char*>(std::malloc(work_bytes));
+  struct FreeWork {
+    char* p;
+    ~FreeWork() { std::free(p); }
+  } free_work{work};
   // The old index is copied aside first: the copy goes to the disk while
   // the new one is made.
   DbReplaceStep* step = file_replace_begin(&x->file);
   if (!step) return -1;
-  int rc = rebuild_into(x, tags, count, &image, nullptr);
+  int rc = work ? rebuild_gathered(x, tags, count, &image, work) : rebuild_into(x, tags, count, &image, nullptr);
   if (rc == 0) {
     // No reader without a lock meets the file half written; while readers
     // stay, the old file stays.

@@ -107,13 +107,7 @@ bool grow(DbSort* s) {
   return true;
 }
 
-// An entry with the leading part of its key as a number whose order is the
-// key order: most comparisons then touch neither the entry nor the compare
-// routine.
-struct Keyed {
-  uint64_t prefix;
-  char* entry;
-};
+using Keyed = DbSortKeyed;
 
 // Eight key bytes from `at` on, big-endian: ordered as memcmp orders them.
 uint64_t bytes_prefix(const char* key, unsigned at, unsigned len) {
@@ -135,71 +129,91 @@ uint64_t packed_prefix(const char* key) {
   return (k[1] & 0x80) ? ~v & kLow : (uint64_t(1) << 56) | v;
 }
 
-// Stable sort by prefix, a byte at a time from the lowest; bytes that every
-// prefix shares take no pass. False when there is no memory for it.
-bool radix_by_prefix(Keyed* keyed, long n) {
-  auto* other = static_cast<Keyed*>(std::malloc(sizeof(Keyed) * size_t(n)));
-  if (!other) return false;
+// Stable sort by prefix, eleven bits at a time from the lowest, through
+// `other` (room for n); digits that every prefix shares take no pass.
+void radix_by_prefix(Keyed* keyed, long n, Keyed* other) {
   static_assert(sizeof(long) >= 8);
-  std::vector<long> counts(8 * 256, 0);
+  constexpr int kBits = 11, kDigits = (64 + kBits - 1) / kBits;
+  constexpr uint64_t kMask = (uint64_t(1) << kBits) - 1;
+  constexpr size_t kBuckets = size_t(1) << kBits;
+  std::vector<long> counts(kDigits * kBuckets, 0);
   for (long i = 0; i < n; i++) {
     uint64_t v = keyed[i].prefix;
-    for (int b = 0; b < 8; b++, v >>= 8) counts[size_t(b * 256) + (v & 255)]++;
+    for (int d = 0; d < kDigits; d++, v >>= kBits) counts[d * kBuckets + (v & kMask)]++;
   }
   Keyed* from = keyed;
   Keyed* to = other;
-  for (int b = 0; b < 8; b++) {
-    long* count = &counts[size_t(b * 256)];
-    if (count[(from[0].prefix >> (8 * b)) & 255] == n) continue;
+  for (int d = 0; d < kDigits; d++) {
+    long* count = &counts[d * kBuckets];
+    int shift = d * kBits;
+    if (count[(from[0].prefix >> shift) & kMask] == n) continue;
     long at = 0;
-    for (int v = 0; v < 256; v++) {
+    for (size_t v = 0; v < kBuckets; v++) {
       long c = count[v];
       count[v] = at;
       at += c;
     }
-    for (long i = 0; i < n; i++) to[count[(from[i].prefix >> (8 * b)) & 255]++] = from[i];
+    for (long i = 0; i < n; i++) to[count[(from[i].prefix >> shift) & kMask]++] = from[i];
     std::swap(from, to);
   }
   if (from != keyed) std::memcpy(keyed, from, sizeof(Keyed) * size_t(n));
-  std::free(other);
-  return true;
 }
 
-// Sorts by prefixes; false when there is no promise about the compare
-// routine's order or no memory for the prefixes.
-bool sort_by_prefix(DbSort* s) {
-  int order = s->compare == s->order_compare ? s->key_order : DB_SORT_ORDER_OTHER;
-  if (order == DB_SORT_ORDER_OTHER || s->count < 2) return false;
-  if (order == DB_SORT_ORDER_PACKED && s->sort_len < DB_PACKED_LEN) return false;
-  auto* keyed = static_cast<Keyed*>(std::malloc(sizeof(Keyed) * size_t(s->count)));
-  if (!keyed) return false;
-  char** p = s->pointers;
-  long n = s->count;
+// What ordering entries needs to know of their sort.
+struct EntryOrder {
+  unsigned sort_len;
+  DbSortCompare compare;
+};
+
+int entry_order_compare(const EntryOrder& o, const char* a, const char* b) {
+  int r = o.compare(a, b, o.sort_len);
+  if (r != 0) return r;
+  uint32_t x, y;
+  std::memcpy(&x, a + o.sort_len, 4);
+  std::memcpy(&y, b + o.sort_len, 4);
+  return x < y ? -1 : x > y ? 1 : 0;
+}
+
+}  // namespace
+
+bool sort_keyed_in_order(DbSortKeyed* keyed, long n, DbSortKeyed* scratch, unsigned sort_len,
+                         DbSortCompare compare, int order, int seq_rising) {
+  if (n < 1) return false;
+  EntryOrder o{sort_len, compare};
+  auto by_entry = [&o](const Keyed& a, const Keyed& b) { return entry_order_compare(o, a.entry, b.entry) < 0; };
+  if (order == DB_SORT_ORDER_PACKED && sort_len < DB_PACKED_LEN) order = DB_SORT_ORDER_OTHER;
+  if (order == DB_SORT_ORDER_OTHER) {
+    std::sort(keyed, keyed + n, by_entry);
+    return false;
+  }
   bool exact;
   if (order == DB_SORT_ORDER_BYTES) {
     // Bytes every key shares tell nothing: the prefix starts after them.
-    unsigned at = s->sort_len;
+    unsigned at = sort_len;
+    const char* first = keyed[0].entry;
     for (long i = 1; i < n && at > 0; i++) {
-      if (std::memcmp(p[i], p[0], at) == 0) continue;
+      const char* e = keyed[i].entry;
+      if (std::memcmp(e, first, at) == 0) continue;
       unsigned k = 0;
-      while (p[i][k] == p[0][k]) k++;
+      while (e[k] == first[k]) k++;
       at = k;
     }
-    for (long i = 0; i < n; i++) keyed[i] = {bytes_prefix(p[i], at, s->sort_len), p[i]};
-    exact = s->sort_len - at <= 8;
+    for (long i = 0; i < n; i++) keyed[i].prefix = bytes_prefix(keyed[i].entry, at, sort_len);
+    exact = sort_len - at <= 8;
   } else {
     unsigned char rest = 0;  // digits past the prefix
     for (long i = 0; i < n; i++) {
-      keyed[i] = {packed_prefix(p[i]), p[i]};
-      for (int k = 8; k < DB_PACKED_LEN; k++) rest |= static_cast<unsigned char>(p[i][k]);
+      const char* e = keyed[i].entry;
+      keyed[i].prefix = packed_prefix(e);
+      for (int k = 8; k < DB_PACKED_LEN; k++) rest |= static_cast<unsigned char>(e[k]);
     }
     exact = rest == 0;
   }
-  auto by_entry = [s](const Keyed& a, const Keyed& b) { return entry_compare(s, a.entry, b.entry) < 0; };
   // Keys that came in key order (a tag over rising numbers) need no sort.
-  bool in_order = s->seq_rising;
+  bool in_order = seq_rising;
   for (long i = 1; i < n && in_order; i++) in_order = keyed[i - 1].prefix <= keyed[i].prefix;
-  if (s->seq_rising && (in_order || radix_by_prefix(keyed, n))) {
+  if (seq_rising && !in_order && scratch) radix_by_prefix(keyed, n, scratch);
+  if (seq_rising && (in_order || scratch)) {
     // Entries came in sequence order and stay so among equal prefixes;
     // prefixes that do not hold their keys whole are settled by the keys.
     if (!exact)
@@ -207,15 +221,37 @@ bool sort_by_prefix(DbSort* s) {
         for (j = i + 1; j < n && keyed[j].prefix == keyed[i].prefix;) j++;
         if (j - i > 1) std::sort(keyed + i, keyed + j, by_entry);
       }
-  } else {
-    // Equal prefixes of keys the prefix holds whole: equal keys, in sequence order.
-    std::sort(keyed, keyed + n, [s, exact, &by_entry](const Keyed& a, const Keyed& b) {
-      if (a.prefix != b.prefix) return a.prefix < b.prefix;
-      if (exact) return seq_of(s, a.entry) < seq_of(s, b.entry);
-      return by_entry(a, b);
-    });
+    return true;
   }
+  // Equal prefixes of keys the prefix holds whole: equal keys, in sequence order.
+  std::sort(keyed, keyed + n, [&o, exact, &by_entry](const Keyed& a, const Keyed& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (!exact) return by_entry(a, b);
+    uint32_t x, y;
+    std::memcpy(&x, a.entry + o.sort_len, 4);
+    std::memcpy(&y, b.entry + o.sort_len, 4);
+    return x < y;
+  });
+  return true;
+}
+
+namespace {
+
+// Sorts by prefixes; false when there is no promise about the compare
+// routine's order or no memory for the prefixes.
+bool sort_by_prefix(DbSort* s) {
+  int order = s->compare == s->order_compare ? s->key_order : DB_SORT_ORDER_OTHER;
+  if (order == DB_SORT_ORDER_OTHER || s->count < 2) return false;
+  if (order == DB_SORT_ORDER_PACKED && s->sort_len < DB_PACKED_LEN) return false;
+  long n = s->count;
+  auto* keyed = static_cast<Keyed*>(std::malloc(sizeof(Keyed) * size_t(n)));
+  if (!keyed) return false;
+  auto* other = s->seq_rising ? static_cast<Keyed*>(std::malloc(sizeof(Keyed) * size_t(n))) : nullptr;
+  char** p = s->pointers;
+  for (long i = 0; i < n; i++) keyed[i] = {0, p[i]};
+  sort_keyed_in_order(keyed, n, other, s->sort_len, s->compare, order, s->seq_rising);
   for (long i = 0; i < n; i++) p[i] = keyed[i].entry;
+  std::free(other);
   std::free(keyed);
   return true;
 }

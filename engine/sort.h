@@ -81,5 +81,19 @@ void sort_free(DbSort* s);
 // Sets the compare routine and the order it keeps (sort_init sets memcmp, bytes).
 void sort_set_compare(DbSort* s, DbSortCompare compare, int key_order);
 
+// An entry (key, then its 4-byte sequence number) with room for the
+// leading part of its key as a number ordered as the keys are.
+struct DbSortKeyed {
+  uint64_t prefix;
+  char* entry;
+};
+// Puts the n entries in key order, equal keys by sequence number; `order`
+// is what `compare` promises (DbSortOrder), seq_rising that the entries
+// stand in rising sequence numbers. `scratch` (room for n, or null) lets
+// keys in any order be sorted by their prefixes alone. True when the
+// prefixes were set: keys whose prefixes differ then differ.
+bool sort_keyed_in_order(DbSortKeyed* keyed, long n, DbSortKeyed* scratch, unsigned sort_len,
+                         DbSortCompare compare, int order, int seq_rising);
+
 // The default order: bytes over the sort length.
 int sort_compare_bytes(const void* a, const void* b, unsigned len);

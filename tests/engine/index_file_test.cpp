@@ -200,33 +200,49 @@ TEST_F(IndexFile, BlankDatesSortLastAndAreFound) {
 }
 
 // A rebuild leaves equal keys in record order in every kind of tag (keys
-// already in order, bytes with long shared beginnings, numbers up and down),
-// and one with too little memory to hold the new file (its sorts spilled,
-// the file built beside the index) writes the very same bytes.
+// already in order, bytes with long shared beginnings, numbers up and down,
+// below zero and with fractions, dates, filtered and evaluated keys), and one
+// with too little memory to hold the new file (its sorts spilled, the file
+// built beside the index) writes the very same bytes.
 TEST_F(IndexFile, RebuildKeepsEqualKeysInRecordOrderWhateverItsMemory) {
   const DbTagInfo tags[] = {{"ID", "ID", nullptr, 20, 0},    {"NAME", "NAME", nullptr, 0, 0},
                             {"QTY", "QTY", nullptr, 0, 0},   {"QTYDOWN", "QTY", nullptr, 0, 1},
+                            {"DUE", "DUE", nullptr, 0, 0},   {"QTYSOME", "QTY", "QTY > 1", 0, 0},
+                            {"UPNAME", "UPPER(LEFT(NAME, 12))", nullptr, 0, 0},
+                            {"QTYONE", "QTY", nullptr, 25, 0},  {"NAMEONE", "NAME", nullptr, 25, 0},
                             {nullptr, nullptr, nullptr, 0, 0}};
   create(tags);
   std::vector<PartRow> rows;
-  for (long i = 1; i <= 3000; i++)
-    rows.push_back({i, "PART-SPINDLE-HOUSING-" + std::to_string(i * 7919 % 37), double(i * 31 % 17) / 4, ""});
+  for (long i = 1; i <= 3000; i++) {
+    std::string due = i % 5 ? "2024" + std::to_string(10 + i % 3) + std::to_string(10 + i % 19) : "";
+    double qty = i % 7 ? double(i * 31 % 17) / 4 : -double(i % 2000) / 100;
+    rows.push_back({i, "Part-Spindle-Housing-" + std::to_string(i * 7919 % 37), qty, due});
+  }
   ASSERT_EQ(data_lock_file(d), 0);
   for (const PartRow& r : rows) ASSERT_EQ(append(r), 0);
   ASSERT_EQ(data_close(d), 0);
   ScratchDir other;
   for (const char* f : {"PARTS.DBF", "PARTS.MDX"}) write_bytes(other.file(f), read_bytes(dir.file(f)));
 
+  // The unique tags keep the first record of each key (an open tag refuses duplicates).
+  auto keep_first = [&] {
+    for (const char* t : {"QTYONE", "NAMEONE"}) tag(t)->unique_action = 25;
+  };
   {
     DbSettingFor little(c.sort_memory, 2048);
     d = data_open(&c, other.file("PARTS.DBF").c_str());
     ASSERT_NE(d, nullptr);
+    keep_first();
     ASSERT_EQ(data_reindex(d), 0);
     ASSERT_EQ(data_close(d), 0);
   }
   d = data_open(&c, name.c_str());
   ASSERT_NE(d, nullptr);
+  keep_first();
   ASSERT_EQ(data_reindex(d), 0);
+  // The new file went to the disk before its backup went.
+  EXPECT_EQ(index_first(d)->file.unsynced, 0);
+  EXPECT_FALSE(std::filesystem::exists(mdx + "~"));
   ASSERT_EQ(data_unlock(d), 0);
   EXPECT_EQ(read_bytes(other.file("PARTS.MDX")), read_bytes(mdx));
 
@@ -244,6 +260,15 @@ TEST_F(IndexFile, RebuildKeepsEqualKeysInRecordOrderWhateverItsMemory) {
             order_by([](const PartRow& a, const PartRow& b) { return a.qty < b.qty; }));
   EXPECT_EQ(walk(tag("QTYDOWN"), false),
             order_by([](const PartRow& a, const PartRow& b) { return a.qty > b.qty; }));
+  std::vector<long> some;
+  for (long n : order_by([](const PartRow& a, const PartRow& b) { return a.qty < b.qty; }))
+    if (rows[size_t(n - 1)].qty > 1) some.push_back(n);
+  EXPECT_EQ(walk(tag("QTYSOME"), false), some);
+  std::vector<long> first_of_each;
+  for (long n : order_by([](const PartRow& a, const PartRow& b) { return a.qty < b.qty; }))
+    if (first_of_each.empty() || rows[size_t(first_of_each.back() - 1)].qty != rows[size_t(n - 1)].qty)
+      first_of_each.push_back(n);
+  EXPECT_EQ(walk(tag("QTYONE"), false), first_of_each);
 }
 
 }  // namespace
