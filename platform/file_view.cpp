@@ -68,9 +68,12 @@ void bus_error_met() {
   pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
 }
 
-// Runs fn(arg) with a bus error it meets turned into a false return.
-// The handler is installed by whoever mapped the bytes fn reads.
-bool run_guarded(void (*fn)(void*), void* arg) {
+// Runs fn() with a bus error it meets turned into a false return. A
+// template, so that a record read (every read of a mapped table comes this
+// way) runs it in place, without a call through a pointer. The handler is
+// installed by whoever mapped the bytes fn reads.
+template <class Fn>
+inline bool run_guarded(Fn&& fn) {
   sigjmp_buf guard;
   if (sigsetjmp(guard, 0) != 0) {
     bus_error_met();
@@ -78,7 +81,7 @@ bool run_guarded(void (*fn)(void*), void* arg) {
   }
   t_guard = &guard;
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  fn(arg);
+  fn();
   std::atomic_signal_fence(std::memory_order_seq_cst);
   t_guard = nullptr;
   return true;
@@ -137,15 +140,8 @@ void FileView::unmap() {
 
 bool FileView::read(void (*fn)(const unsigned char*, void*), void* arg) const {
   if (!base_) return false;
-  struct Job {
-    void (*fn)(const unsigned char*, void*);
-    const unsigned char* bytes;
-    void* arg;
-  } job{fn, base_, arg};
-  return run_guarded([](void* p) {
-    auto* j = static_cast<Job*>(p);
-    j->fn(j->bytes, j->arg);
-  }, &job);
+  const unsigned char* bytes = base_;
+  return run_guarded([&] { fn(bytes, arg); });
 }
 
 size_t page_size() {
@@ -182,24 +178,15 @@ bool FileMap::copy(size_t offset, void* out, size_t n) const {
   // The page after the bytes; pages are a power of two bytes long.
   size_t after = ((offset + n - 1) | (page_size() - 1)) + 1;
   if (after >= size_) return false;
-  // The guard of run_guarded, laid out here: every record read comes this way.
   const unsigned char* from = base_ + offset;
   const volatile unsigned char* probe = base_ + after;
-  sigjmp_buf guard;
-  if (sigsetjmp(guard, 0) != 0) {
-    bus_error_met();
-    return false;
-  }
-  t_guard = &guard;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  std::memcpy(out, from, n);
-  // The page after is touched only once the bytes are copied: a file cut
-  // short meanwhile has lost that page, and the copy is not trusted.
-  std::atomic_thread_fence(std::memory_order_acquire);
-  (void)*probe;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  t_guard = nullptr;
-  return true;
+  return run_guarded([&] {
+    std::memcpy(out, from, n);
+    // The page after is touched only once the bytes are copied: a file cut
+    // short meanwhile has lost that page, and the copy is not trusted.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    (void)*probe;
+  });
 }
 
 }  // namespace plat
