@@ -123,16 +123,16 @@ unsigned char* map_shared(File& file, size_t n) {
 
 }  // namespace
 
-FileView::~FileView() { unmap(); }
+SharedMapping::~SharedMapping() { unmap(); }
 
-bool FileView::map(File& file, size_t n) {
+bool SharedMapping::map(File& file, size_t n) {
   unmap();
   base_ = map_shared(file, n);
   size_ = base_ ? n : 0;
   return base_ != nullptr;
 }
 
-void FileView::unmap() {
+void SharedMapping::unmap() {
   if (base_) munmap(base_, size_);
   base_ = nullptr;
   size_ = 0;
@@ -149,15 +149,6 @@ size_t page_size() {
   return size;
 }
 
-FileMap::~FileMap() { unmap(); }
-
-bool FileMap::map(File& file, size_t n) {
-  unmap();
-  base_ = map_shared(file, n);
-  size_ = base_ ? n : 0;
-  return base_ != nullptr;
-}
-
 bool FileMap::grow(size_t n) {
   if (!base_ || n <= size_) return false;
   void* p = mremap(base_, size_, n, MREMAP_MAYMOVE);
@@ -165,12 +156,6 @@ bool FileMap::grow(size_t n) {
   base_ = static_cast<unsigned char*>(p);
   size_ = n;
   return true;
-}
-
-void FileMap::unmap() {
-  if (base_) munmap(base_, size_);
-  base_ = nullptr;
-  size_ = 0;
 }
 
 bool FileMap::copy(size_t offset, void* out, size_t n) const {

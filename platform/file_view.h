@@ -28,28 +28,34 @@ void treat_file_systems_as_remote(bool on);
 // The size of a memory page.
 size_t page_size();
 
-class FileView {
+// Bytes [0, n) of an open file mapped read-only and shared, unmapped when
+// it goes; what the bytes may be used for is the user's (below).
+class SharedMapping {
  public:
-  FileView() = default;
-  ~FileView();
-  FileView(const FileView&) = delete;
-  FileView& operator=(const FileView&) = delete;
+  SharedMapping() = default;
+  ~SharedMapping();
+  SharedMapping(const SharedMapping&) = delete;
+  SharedMapping& operator=(const SharedMapping&) = delete;
 
-  // Maps bytes [0, n) of the file; false (and no view) when the system
-  // refuses. The file must hold n bytes now.
+  // Maps bytes [0, n) of the file; false (and no mapping) when the system
+  // refuses.
   bool map(File& file, size_t n);
   void unmap();
   bool mapped() const { return base_ != nullptr; }
   size_t size() const { return size_; }
 
+ protected:
+  unsigned char* base_ = nullptr;
+  size_t size_ = 0;
+};
+
+// A view of the first bytes of a file, which must hold them when mapped.
+class FileView : public SharedMapping {
+ public:
   // Runs fn over the mapped bytes. False when the file no longer holds the
   // bytes fn touched (fn stopped part way); fn must then leave nothing that
   // needs undoing, and may run again.
   bool read(void (*fn)(const unsigned char* bytes, void* arg), void* arg) const;
-
- private:
-  unsigned char* base_ = nullptr;
-  size_t size_ = 0;
 };
 
 // A read-only mapping of a whole file that may reach past its end, so the
@@ -57,31 +63,16 @@ class FileView {
 // of the file fault, so a read through it must prove the file still holds
 // its bytes: copy() does so by touching the page after them as well, as a
 // file cut short loses (and zeroes) at most the page its new end lies in.
-class FileMap {
+class FileMap : public SharedMapping {
  public:
-  FileMap() = default;
-  ~FileMap();
-  FileMap(const FileMap&) = delete;
-  FileMap& operator=(const FileMap&) = delete;
-
-  // Maps bytes [0, n) of the file, past its end if need be; false (and no
-  // mapping) when the system refuses.
-  bool map(File& file, size_t n);
   // The mapping reaches n bytes now (it may move); false leaves it as it was.
   bool grow(size_t n);
-  void unmap();
-  bool mapped() const { return base_ != nullptr; }
-  size_t size() const { return size_; }
 
   // Copies bytes [offset, offset + n) into out without a system call. False
   // when the page after them lies outside the mapping, or the file no longer
   // reaches into that page (it shrank or never did): out may then hold part
   // of the bytes, and the caller reads through the handle instead.
   bool copy(size_t offset, void* out, size_t n) const;
-
- private:
-  unsigned char* base_ = nullptr;
-  size_t size_ = 0;
 };
 
 }  // namespace plat

@@ -54,6 +54,13 @@ long seek_id(DbDataFile* d, long id) {
   return rc == 0 ? data_recno(d) : 0;
 }
 
+// 1 when some handle other than `w`'s holds the table's reading byte, 0
+// when none does; asked of `w`'s context under its lock.
+int reading_byte_held_elsewhere(DB_ENGINE* other, DbDataFile* w) {
+  DbLock hold(other);
+  return dbos_locked_elsewhere(w->file.handle, DB_LOCK_READING, 1, true);
+}
+
 // Where row `id` stands after a pack of the live rows.
 long packed_recno(long id) { return id - id / 3; }
 
@@ -144,10 +151,7 @@ TEST(ReadLeaseTest, ATableClosedWithItsByteKeptLeavesNothingBehind) {
   ASSERT_NE(d, nullptr);
   ASSERT_EQ(seek_id(d, 5), 5);
   ASSERT_EQ(data_close(d), 0);
-  {
-    DbLock hold(&other);
-    EXPECT_EQ(dbos_locked_elsewhere(w->file.handle, DB_LOCK_READING, 1, true), 0);
-  }
+  EXPECT_EQ(reading_byte_held_elsewhere(&other, w), 0);
 
   d = open_by_id(&c, name);
   ASSERT_NE(d, nullptr);
@@ -155,10 +159,7 @@ TEST(ReadLeaseTest, ATableClosedWithItsByteKeptLeavesNothingBehind) {
   ASSERT_NE(r, nullptr);
   ASSERT_EQ(relate_top(r), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(8 * DB_LEASE_MS));
-  {
-    DbLock hold(&other);
-    EXPECT_EQ(dbos_locked_elsewhere(w->file.handle, DB_LOCK_READING, 1, true), 1);
-  }
+  EXPECT_EQ(reading_byte_held_elsewhere(&other, w), 1);
   relate_free(r, 0);
   EXPECT_EQ(data_close(d), 0);
   EXPECT_EQ(data_close(w), 0);
