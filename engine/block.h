@@ -59,26 +59,39 @@ struct DbTagHeader {
   int unique_flag;
 };
 
-// One block buffer; the block image follows the record.
+// One block buffer; the block image follows the record. What a seek reads
+// of it lies in its first 64 bytes.
 struct DbBlock {
   DbNode link;  // in the tag's buffers
   DbTag* tag;
   long number;  // -1 when the buffer holds no block
-  int changed;
+  unsigned char* image;
   int cur;
-  int checked;  // the image passed the checks that need only it (entry count, pointers)
+  // The seeks since the image came or changed, until its order prefixes are
+  // made (block_order).
+  int order_seeks;
+  signed char changed;
+  signed char checked;  // the image passed the checks that need only it (entry count, pointers)
   // A leaf's last key was found equal to its parent's entry for it. Only our
   // own changes, which keep that so, touch the image until another is read.
-  int fits_parent;
-  int on_path;  // one of the tag's path; else a spare
-  int recent;   // on the path since the spares were last swept for one to give up
-  // The order prefixes of the keys (block_order): 1 made for this image, 0
-  // not yet (order_seeks counts the seeks since the image came or changed),
-  // -1 the keys do not allow them (the seeks compare the keys themselves).
-  int order_ready;
-  int order_seeks;
-  unsigned char* image;
+  signed char fits_parent;
+  signed char on_path;  // one of the tag's path; else a spare
+  signed char recent;   // on the path since the spares were last swept for one to give up
+  // The order prefixes of the keys before the image: 1 made for this image, 0 not yet, -1 the keys do not allow them
+  // (the seeks compare the keys themselves).
+  signed char order_ready;
+  // With the prefixes made: the block is a leaf; every key lies whole in its
+  // prefix (an equal prefix is an equal key); the prefixes are kept narrow
+  // (order_step 2 or 4 bytes a key, 0 when not), as distances from the
+  // first in units of 2^order_shift, with a copy of the block's pointers
+  // behind them.
+  bool order_leaf;
+  bool order_exact;
+  unsigned char order_step;
+  unsigned char order_shift;
+  int order_count;  // with the prefixes made: the block's keys
 };
+static_assert(sizeof(DbBlock) <= 64, "a seek reads one line of a buffer's record");
 
 // A buffer under its block number (block null: the slot is free).
 struct DbSpareSlot {
@@ -108,6 +121,7 @@ struct DbTag {
   long spare_slots;          // of spare_table, a power of two
   long spare_used;
   int spare_max;             // its share of the file's spares (more while the others keep less)
+  unsigned char order_step;  // of the last block whose order prefixes were made
   unsigned long used_at;     // the file's tag_moves when a block of it was last sought
   int blocks_dirty;      // some block of the buffers changed since the last flush
   DbTagHeader header;
@@ -169,9 +183,12 @@ inline void block_changed(DbBlock* b) {
   b->order_ready = 0;
   b->order_seeks = 0;
 }
-// Room behind each block image for its keys' order prefixes, 8 bytes a key:
-// enough for the blocks of keys of 12 bytes and more (numbers among them).
-inline int block_order_room(int block_size) { return block_size / 2; }
+// Room in each buffer, before its image, for its keys' order prefixes (8
+// bytes a key), or for narrow ones (4 bytes a key at most, and 8 more) with
+// a copy of the pointers (4 bytes each): both fit the blocks of keys of 12
+// bytes and more (numbers among them). A whole number of cache lines.
+inline int block_order_room(int block_size) { return block_size / 2 + 64; }
+
 void block_insert(DbBlock* b, const void* key, long pointer);
 void block_remove(DbBlock* b);
 int block_seek(DbBlock* b, const void* key, unsigned len);
@@ -186,6 +203,27 @@ inline unsigned char* block_key(const DbBlock* b, int i) { return block_entry(b,
 inline long block_pointer(const DbBlock* b, int i) { return long(le_get32(block_entry(b, i))); }
 // A leaf keeps a zero pointer after its last entry; a branch keeps its last child there.
 inline int block_is_leaf(const DbBlock* b) { return block_pointer(b, block_keys(b)) == 0; }
+// The same for moves: from the record and the copy behind the prefixes when
+// the block has them, so a seek reads only those lines of the block.
+inline bool block_is_leaf_seen(const DbBlock* b) { return b->order_ready == 1 ? b->order_leaf : block_is_leaf(b); }
+inline int block_keys_seen(const DbBlock* b) { return b->order_ready == 1 ? b->order_count : block_keys(b); }
+// The order prefixes lie between the record and the image: 8 bytes each,
+// or narrow (the first prefix, then a distance of `step` bytes for each)
+// followed by the copy of the block's pointers (one more than its keys: a
+// branch's last child, a leaf's zero).
+inline uint64_t* block_order(const DbBlock* b) {
+  return reinterpret_cast<uint64_t*>(const_cast<DbBlock*>(b) + 1);
+}
+inline size_t block_order_bytes(int keys, int step) {
+  return step ? (8 + size_t(keys) * size_t(step) + 3) / 4 * 4 : size_t(keys) * 8;
+}
+inline uint32_t* block_order_pointers(const DbBlock* b) {
+  return reinterpret_cast<uint32_t*>(reinterpret_cast<unsigned char*>(block_order(b)) +
+                                     block_order_bytes(b->order_count, b->order_step));
+}
+inline long block_pointer_seen(const DbBlock* b, int i) {
+  return b->order_ready == 1 && b->order_step ? long(block_order_pointers(b)[i]) : block_pointer(b, i);
+}
 int block_last_position(const DbBlock* b);
 // Block numbers in the file: the free list first, else the end of the file.
 long index_block_take(DbIndexFile* x);

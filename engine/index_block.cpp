@@ -3,6 +3,7 @@
 // 512-byte units; freed blocks form a list linked through their offset 4.
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "engine/bytes.h"
 #include "engine/block.h"
@@ -32,7 +33,9 @@ DbBlock* block_alloc(DbTag* t, long number) {
   b->tag = t;
   b->number = number;
   b->checked = 1;  // a new block is filled by us
-  b->image = reinterpret_cast<unsigned char*>(b + 1);
+  // The order prefixes and the pointers' copy come first: with the record
+  // they are all a seek reads of a block that has them.
+  b->image = reinterpret_cast<unsigned char*>(b + 1) + block_order_room(x->block_size);
   return b;
 }
 
@@ -339,56 +342,144 @@ bool packed_clean(const unsigned char* k) {
   return true;
 }
 
+// A clean key of 12 digits at most lies whole in its prefix: its digit
+// bytes past the sixth are zero, and the prefix holds the first 55 bits.
+bool prefix_whole(const unsigned char* k) { return ((k[1] >> 2) & 0x1F) <= 12; }
+
 uint64_t packed_prefix(const unsigned char* k) {
   uint64_t exponent = (k[1] >> 2) & 0x1F ? k[0] : 0;
   uint64_t magnitude = exponent << 55 | digit_word(k) >> 9;
   return k[1] & 0x80 ? ~magnitude & kPrefixMagnitude : uint64_t(1) << 63 | magnitude;
 }
 
-uint64_t* block_order(const DbBlock* b) { return reinterpret_cast<uint64_t*>(b->image + b->tag->index->block_size); }
+// Narrow prefixes: the first, then each one's distance from it in units of
+// 2^shift, in 2 or 4 bytes where the distances of the block allow (a leaf of
+// numbers close together: ids, part numbers). A seek then reads a third of
+// the lines or less.
+template <class Step>
+void store_steps(uint64_t* order, int n, int shift) {
+  // In place, from the front: each step lands on prefixes already read.
+  auto* steps = reinterpret_cast<Step*>(order + 1);
+  uint64_t base = order[0], next = order[1];
+  for (int i = 0; i < n; i++) {
+    uint64_t prefix = i == 0 ? base : next;
+    if (i + 1 < n) next = order[i + 1];
+    steps[i] = Step((prefix - base) >> shift);
+  }
+}
+
+void make_narrow(DbBlock* b, int n) {
+  if (n < 2) return;
+  uint64_t* order = block_order(b);
+  uint64_t base = order[0], bits = 0;
+  for (int i = 1; i < n; i++) bits |= order[i] - base;
+  int shift = bits ? __builtin_ctzll(bits) : 0;
+  uint64_t span = (order[n - 1] - base) >> shift;
+  int step = span <= UINT16_MAX ? 2 : span <= UINT32_MAX ? 4 : 0;
+  if (!step || block_order_bytes(n, step) + 4 * size_t(n + 1) > size_t(block_order_room(b->tag->index->block_size)))
+    return;
+  if (step == 2) store_steps<uint16_t>(order, n, shift);
+  else store_steps<uint32_t>(order, n, shift);
+  b->order_step = static_cast<unsigned char>(step);
+  b->order_shift = static_cast<unsigned char>(shift);
+}
 
 // The prefixes of a block of packed keys, made on its second seek since it
 // came or changed (a leaf that takes a key at every append never pays for
-// them). Only for keys that allow them, in order: a seek over them then
-// ends where the binary search over the keys does.
+// them), with a copy of the block's pointers behind them. Only for keys
+// that allow them, in order: a seek over them then ends where the binary
+// search over the keys does.
 bool order_usable(DbBlock* b) {
   if (b->order_ready != 0) return b->order_ready > 0;
   if (++b->order_seeks < 2) return false;
   int n = block_keys(b);
   b->order_ready = -1;
-  if (size_t(n) * 8 > size_t(block_order_room(b->tag->index->block_size))) return false;
+  if (n < 0 || block_order_bytes(n, false) > size_t(block_order_room(b->tag->index->block_size))) return false;
   uint64_t* order = block_order(b);
+  bool exact = true;
   for (int i = 0; i < n; i++) {
     const unsigned char* k = block_key(b, i);
     if (!packed_clean(k)) return false;
     if (i > 0 && packed_order(block_key(b, i - 1), packed_key(k)) > 0) return false;
     order[i] = packed_prefix(k);
+    exact &= prefix_whole(k);
   }
+  b->order_count = n;
+  b->order_step = 0;
+  b->order_shift = 0;
+  make_narrow(b, n);
+  b->tag->order_step = b->order_step;
+  if (b->order_step) {
+    uint32_t* pointers = block_order_pointers(b);
+    for (int i = 0; i <= n; i++) pointers[i] = le_get32(block_entry(b, i));
+  }
+  b->order_leaf = block_is_leaf(b);
+  b->order_exact = exact;
   b->order_ready = 1;
   return true;
+}
+
+// The first of n sorted values not below `want`.
+template <class T>
+size_t lower_bound_of(const T* values, size_t n, T want) {
+  if (n == 0) return 0;
+  const T* base = values;
+  for (size_t len = n; len > 1;) {
+    size_t half = len / 2;
+    base += half & (0 - size_t(base[half] < want));
+    len -= half;
+  }
+  return size_t(base - values) + size_t(*base < want);
+}
+
+// How many of n steps lie below `bound`: counted rather than searched, as
+// the processor compares many at once and no compare waits on another.
+template <class Step>
+size_t steps_below(const Step* steps, size_t n, uint64_t bound) {
+  if (bound > std::numeric_limits<Step>::max()) return n;
+  Step b = Step(bound);
+  Step below = 0;  // as wide as a step, so that the counts add up lane by lane
+  for (size_t i = 0; i < n; i++) below = Step(below + (steps[i] < b));
+  return below;
+}
+
+// Where the first prefix not below `want` lies among narrow prefixes.
+size_t narrow_lower_bound(const DbBlock* b, uint64_t want) {
+  const uint64_t base = block_order(b)[0];
+  size_t n = size_t(b->order_count);
+  if (want <= base) return 0;
+  uint64_t distance = want - base;
+  int shift = b->order_shift;
+  // prefix < want  <=>  step < distance / 2^shift, rounded up.
+  uint64_t bound = (distance >> shift) + ((distance & ((uint64_t(1) << shift) - 1)) != 0);
+  const void* steps = block_order(b) + 1;
+  if (b->order_step == 2) return steps_below(static_cast<const uint16_t*>(steps), n, bound);
+  return steps_below(static_cast<const uint32_t*>(steps), n, bound);
+}
+
+uint64_t prefix_at(const DbBlock* b, size_t i) {
+  const uint64_t* order = block_order(b);
+  if (!b->order_step) return order[i];
+  const void* steps = order + 1;
+  uint64_t step = b->order_step == 2 ? static_cast<const uint16_t*>(steps)[i] : static_cast<const uint32_t*>(steps)[i];
+  return order[0] + (step << b->order_shift);
 }
 
 // As seek_in over the prefixes: the first prefix not below the key's, then
 // past keys of an equal prefix that are still below.
 int seek_by_order(DbBlock* b, const unsigned char* k, const PackedKey& p) {
-  const uint64_t* order = block_order(b);
-  size_t n = size_t(block_keys(b));
-  for (size_t at = 0; at < n * 8; at += 64) __builtin_prefetch(reinterpret_cast<const char*>(order) + at);
+  size_t n = size_t(b->order_count);
   uint64_t want = packed_prefix(k);
-  size_t i = 0;
-  if (n > 0) {
-    const uint64_t* base = order;
-    for (size_t len = n; len > 1;) {
-      size_t half = len / 2;
-      base += half & (0 - size_t(base[half] < want));
-      len -= half;
-    }
-    i = size_t(base - order) + size_t(*base < want);
+  size_t i = b->order_step ? narrow_lower_bound(b, want) : lower_bound_of(block_order(b), n, want);
+  if (b->order_exact && prefix_whole(k)) {
+    // An equal prefix is an equal key: the keys themselves are not read.
+    b->cur = int(i);
+    return i < n && prefix_at(b, i) == want ? 0 : DB_AFTER;
   }
   int r = 1;
-  while (i < n && order[i] == want && (r = packed_order(block_key(b, i), p)) < 0) i++;
+  while (i < n && prefix_at(b, i) == want && (r = packed_order(block_key(b, i), p)) < 0) i++;
   b->cur = int(i);
-  return i < n && order[i] == want && r == 0 ? 0 : DB_AFTER;
+  return i < n && prefix_at(b, i) == want && r == 0 ? 0 : DB_AFTER;
 }
 
 }  // namespace

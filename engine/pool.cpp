@@ -33,9 +33,20 @@ size_t unit_stride(const DbMemPool* p) {
          alignof(std::max_align_t);
 }
 
-size_t block_header() {
-  return (sizeof(UnitBlock) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
-         alignof(std::max_align_t);
+constexpr size_t kLine = 64;
+
+// Units of whole cache lines start on a line (an index block buffer: its
+// record then takes one line, and what a seek reads of it the fewest).
+bool line_units(const DbMemPool* p) { return p->unit_size % kLine == 0; }
+
+size_t block_header(const DbMemPool* p) {
+  size_t align = line_units(p) ? kLine : alignof(std::max_align_t);
+  return (sizeof(UnitBlock) + align - 1) / align * align;
+}
+
+void* block_alloc(const DbMemPool* p, size_t bytes) {
+  if (!line_units(p)) return std::malloc(bytes);
+  return std::aligned_alloc(kLine, (bytes + kLine - 1) / kLine * kLine);
 }
 
 void free_blocks(DbMemPool* p) {
@@ -109,13 +120,13 @@ void* take(DbMemPool* p, DB_ENGINE* c, bool clear) {
     size_t stride = unit_stride(p);
     // Not cleared here: a take clears what its unit needs, and a sort's
     // megabyte of units would otherwise be written through at every sort.
-    char* blk = static_cast<char*>(std::malloc(block_header() + stride * n));
+    char* blk = static_cast<char*>(block_alloc(p, block_header(p) + stride * n));
     if (!blk) {
       if (c) c->error_code = e_memory;
       return nullptr;
     }
     list_add(&p->blocks, blk);
-    for (int i = 0; i < n; i++) list_add(&p->free_units, blk + block_header() + stride * i);
+    for (int i = 0; i < n; i++) list_add(&p->free_units, blk + block_header(p) + stride * i);
   }
   void* u = list_first(&p->free_units);
   list_remove(&p->free_units, u);

@@ -199,11 +199,25 @@ DbTag* spare_victim(DbTag* t) {
   return oldest ? oldest : t;
 }
 
+// Has `u` kept buffers through as many descents of the file's tags as the
+// file keeps blocks, without one of its own? Its share then serves the tags
+// in use: one tag sought over a large file keeps all its blocks, while two
+// tags used in turn each keep their share.
+bool idle_with_spares(DbTag* u, DbTag* t) {
+  return u != t && u->buffers.count > kMaxSpares &&
+         u->used_at + static_cast<unsigned long>(spare_budget(t)) < t->index->tag_moves;
+}
+
 // A tag over its share takes a spare of its own for the next block once the
-// file's buffers have used up the budget.
+// file's buffers have used up the budget, unless an idle tag has some to give.
 bool spares_full(DbTag* t) {
   if (t->buffers.count < spare_limit(t)) return false;
-  return !t->spare_table || spares_total(t->index) >= spare_budget(t);
+  if (!t->spare_table) return true;
+  if (spares_total(t->index) < spare_budget(t)) return false;
+  for (auto* u = static_cast<DbTag*>(list_first(&t->index->tags)); u;
+       u = static_cast<DbTag*>(list_next(&t->index->tags, u)))
+    if (idle_with_spares(u, t)) return false;
+  return true;
 }
 
 // The least recent spare of `t` goes, written first when it changed: 0, 1
@@ -298,9 +312,9 @@ int tag_down(DbTag* t) {
   DbBlock* parent = bottom(t);
   long number;
   if (parent) {
-    if (block_is_leaf(parent)) return 1;
-    assert(parent->cur >= 0 && parent->cur <= block_keys(parent));  // a branch's entries and its last pointer
-    number = block_pointer(parent, parent->cur);
+    if (block_is_leaf_seen(parent)) return 1;
+    assert(parent->cur >= 0 && parent->cur <= block_keys_seen(parent));  // a branch's entries and its last pointer
+    number = block_pointer_seen(parent, parent->cur);
   } else {
     if (read_root_number(t) < 0) return -1;
     number = t->header.root;
@@ -310,15 +324,18 @@ int tag_down(DbTag* t) {
   // A block already on the path, or a path deeper than any tree, is a loop.
   if (t->depth >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
   if (DbBlock* s = spare_find(t, number)) {
-    // Its record, its image and the order prefixes behind it asked for at
-    // once: they then arrive while the record is read, not after it.
-    // The prefixes first: the search waits on them before it needs the keys.
+    // What the seek will read asked for at once, so it arrives while the
+    // record is read, not after it: for numeric keys the order prefixes
+    // after the record, with the pointers' copy when the tag's blocks keep
+    // them narrow, else with the image; for others the image alone.
     const char* at = reinterpret_cast<const char*>(s);
-    size_t size = t->index->block_size;
+    size_t room = size_t(block_order_room(t->index->block_size)), keys = size_t(t->header.keys_max);
+    size_t from = sizeof(DbBlock), to = from + room + size_t(t->index->block_size);
+    if (t->key_order == DB_ORDER_PACKED && t->order_step)
+      to = from + block_order_bytes(int(keys), t->order_step) + 4 * (keys + 1);
+    if (t->key_order != DB_ORDER_PACKED) from += room;
     __builtin_prefetch(at);
-    for (size_t i = sizeof(DbBlock) + size, end = i + size_t(t->header.keys_max) * 8; i < end; i += 64)
-      __builtin_prefetch(at + i);
-    for (size_t i = sizeof(DbBlock), end = i + size; i < end; i += 64) __builtin_prefetch(at + i);
+    for (size_t i = from; i < to; i += 64) __builtin_prefetch(at + i);
     if (s->on_path) return 2;
     s->cur = 0;
     if (!fits(t, s, parent)) return 2;
@@ -469,7 +486,7 @@ void keep_common_path(DbTag* t, const void* key, unsigned len, int* rc) {
     *rc = block_seek(b, key, len);
     if (level + 1 == t->depth) return;
     DbBlock* next = t->path[level + 1];
-    if (block_is_leaf(b) || next->number != block_pointer(b, b->cur) ||
+    if (block_is_leaf_seen(b) || next->number != block_pointer_seen(b, b->cur) ||
         (t->context->index_option_c && !fits(t, next, b)))
       break;
   }
@@ -486,7 +503,7 @@ int seek_once(DbTag* t, const void* key, unsigned len) {
     rc = block_seek(bottom(t), key, len);
   }
   DbBlock* leaf = bottom(t);
-  if (leaf->cur >= block_keys(leaf) && block_keys(leaf) > 0) {
+  if (leaf->cur >= block_keys_seen(leaf) && block_keys_seen(leaf) > 0) {
     // Past this leaf's keys: the first greater key, if any, starts the next leaf.
     int s = step_leaf(t, 1);
     if (s < 0 || s == 2) return s < 0 ? -1 : kRestart;
@@ -683,9 +700,9 @@ int tag_eof(DbTag* t) {
 
 long tag_recno(DbTag* t) {
   DbBlock* b = bottom(t);
-  if (!b || !block_is_leaf(b)) return -2;
-  if (b->cur >= block_keys(b)) return -2;
-  return block_pointer(b, b->cur);
+  if (!b || !block_is_leaf_seen(b)) return -2;
+  if (b->cur >= block_keys_seen(b)) return -2;
+  return block_pointer_seen(b, b->cur);
 }
 
 unsigned char* tag_key(DbTag* t) {

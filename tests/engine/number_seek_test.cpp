@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <set>
@@ -22,21 +24,27 @@ using kvtest::IndexTest;
 const DbFieldInfo kValueFields[] = {{"V", 'N', 20, 6}, {nullptr, 0, 0, 0}};
 const DbTagInfo kValueTags[] = {{"V", "V", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
 
+// Every length of number from a few digits to many, either sign, and the edges.
+std::vector<double> mixed_values() {
+  std::vector<double> values = {-999999.5, -12345.678, -100, -99.5, -1, -0.001, 0,   0,    0.001,         0.5,    1,
+                                1,         9,          10,   10.5,  99, 100,    101, 1000, 123456.123456, 9999999};
+  std::mt19937 rng(3);
+  for (int i = 0; i < 1500; i++) {
+    double v = double(rng() % 2000000) / std::pow(10.0, double(rng() % 7)) - (i % 3 == 0 ? 1000 : 0);
+    values.push_back(std::round(v * 1e6) / 1e6);
+  }
+  return values;
+}
+
 struct NumberSeeks : IndexTest {
   std::vector<double> values;  // as stored, in record order
   DbTag* t = nullptr;
 
+  virtual std::vector<double> make_values() { return mixed_values(); }
+
   void SetUp() override {
     create(kValueTags, kValueFields);
-    const double edges[] = {-999999.5, -12345.678, -100, -99.5, -1, -0.001, 0, 0, 0.001, 0.5, 1, 1,
-                            9,         10,         10.5, 99,   100, 101,   1000, 123456.123456, 9999999};
-    values.assign(std::begin(edges), std::end(edges));
-    std::mt19937 rng(3);
-    for (int i = 0; i < 1500; i++) {
-      // Every length of number from a few digits to many, either sign.
-      double v = double(rng() % 2000000) / std::pow(10.0, double(rng() % 7)) - (i % 3 == 0 ? 1000 : 0);
-      values.push_back(std::round(v * 1e6) / 1e6);
-    }
+    values = make_values();
     for (double v : values) {
       ASSERT_EQ(data_append_start(d, 0), 0);
       data_blank(d);
@@ -48,19 +56,50 @@ struct NumberSeeks : IndexTest {
     ASSERT_EQ(t->header.key_len, 12);
   }
 
+  // The model's answer for each probe, as seek_all gives it: the first key
+  // not below the probe's, found when equal (keys, not doubles: a probe
+  // finer than the field's decimals becomes one of its values).
+  void expect_model(const std::vector<double>& ps, const std::vector<std::string>& got) {
+    auto below = [](const std::string& a, const std::string& b) {
+      return packed_compare(reinterpret_cast<const unsigned char*>(a.data()),
+                            reinterpret_cast<const unsigned char*>(b.data())) < 0;
+    };
+    std::vector<std::string> sorted;
+    for (double v : values) sorted.push_back(key_of(v));
+    std::sort(sorted.begin(), sorted.end(), below);
+    ASSERT_EQ(got.size(), ps.size());
+    for (size_t i = 0; i < ps.size(); i++) {
+      std::string k = key_of(ps[i]);
+      auto it = std::lower_bound(sorted.begin(), sorted.end(), k, below);
+      if (it == sorted.end()) {
+        ASSERT_EQ(got[i], std::to_string(DB_AFTER) + "|") << ps[i];
+        continue;
+      }
+      ASSERT_EQ(got[i].substr(0, 2), std::to_string(below(k, *it) ? DB_AFTER : 0) + "|") << ps[i];
+      // Equal numbers, whatever bytes their keys took (a zero keeps any exponent).
+      ASSERT_EQ(got[i].size(), 14u) << ps[i];
+      EXPECT_EQ(packed_compare(reinterpret_cast<const unsigned char*>(got[i].data()) + 2,
+                               reinterpret_cast<const unsigned char*>(it->data())),
+                0)
+          << ps[i];
+    }
+  }
+
   std::string key_of(double v) {
     unsigned char k[12];
     t->double_to_key(k, v);
     return std::string(reinterpret_cast<char*>(k), 12);
   }
 
-  // Every value and a number between each two, below and above them all.
+  // Every value, one just above it and a number between each two, below
+  // and above them all.
   std::vector<double> probes() {
     std::set<double> distinct(values.begin(), values.end());
     std::vector<double> v(distinct.begin(), distinct.end());
     std::vector<double> p = {v.front() - 1, v.back() + 1};
     for (size_t i = 0; i < v.size(); i++) {
       p.push_back(v[i]);
+      p.push_back(v[i] + 0.001);  // a long number's first digits are a shorter one's
       if (i + 1 < v.size()) p.push_back((v[i] + v[i + 1]) / 2);
     }
     return p;
@@ -105,28 +144,114 @@ struct NumberSeeks : IndexTest {
 TEST_F(NumberSeeks, SeeksInBlocksSoughtBeforeFindWhatFreshOnesFind) {
   std::vector<double> ps = probes();
   std::vector<std::string> first = seek_all(ps, true);
-  // The model: the first value not below the probe, found when equal.
-  std::vector<double> sorted = values;
-  std::sort(sorted.begin(), sorted.end());
-  for (size_t i = 0; i < ps.size(); i++) {
-    auto it = std::lower_bound(sorted.begin(), sorted.end(), ps[i]);
-    const std::string& got = first[i];
-    if (it == sorted.end()) {
-      ASSERT_EQ(got, std::to_string(DB_AFTER) + "|") << ps[i];
-      continue;
-    }
-    ASSERT_EQ(got.substr(0, 2), std::to_string(*it == ps[i] ? 0 : DB_AFTER) + "|") << ps[i];
-    // Equal numbers, whatever bytes their keys took (a zero keeps any exponent).
-    std::string want = key_of(*it);
-    ASSERT_EQ(got.size(), 14u) << ps[i];
-    EXPECT_EQ(packed_compare(reinterpret_cast<const unsigned char*>(got.data()) + 2,
-                             reinterpret_cast<const unsigned char*>(want.data())),
-              0)
-        << ps[i];
-  }
+  expect_model(ps, first);
   EXPECT_EQ(seek_all(ps), first);
   EXPECT_EQ(seek_all(ps), first);
 }
+
+// Sets of numbers whose blocks keep their prefixes in each form: whole
+// numbers close together (2-byte distances), further apart (4 bytes),
+// spread over many magnitudes (8 bytes), long numbers whose prefixes tie
+// (the keys decide), and numbers near the edges of a form.
+struct NumberSet {
+  const char* what;
+  std::vector<double> (*make)();
+};
+
+const NumberSet kNumberSets[] = {
+    {"ids in order", [] {
+       std::vector<double> v;
+       for (int i = 1; i <= 3000; i++) v.push_back(i);
+       return v;
+     }},
+    {"shuffled ids with gaps", [] {
+       std::vector<double> v;
+       for (int i = 0; i < 2500; i++) v.push_back(1000000 + double(i) * 7);
+       std::shuffle(v.begin(), v.end(), std::mt19937(5));
+       return v;
+     }},
+    {"whole numbers far apart", [] {
+       std::vector<double> v;
+       std::mt19937 rng(7);
+       for (int i = 0; i < 2500; i++) v.push_back(double(rng() % 900000000) + 100000000);
+       return v;
+     }},
+    {"twelve and thirteen digits", [] {
+       std::vector<double> v;
+       for (int i = 0; i < 1200; i++) v.push_back(123456789012.0 + i);       // 12 digits: whole in a prefix
+       for (int i = 0; i < 1200; i++) v.push_back(1234567890123.0 + i * 3);  // 13: compared as keys
+       return v;
+     }},
+    {"long numbers whose prefixes tie", [] {
+       std::vector<double> v;  // fifteen digits: the last ones lie past the prefix
+       for (int i = 0; i < 2000; i++)
+         v.push_back(std::round((123456789.0 + double(i / 40) + double(i % 40) * 0.000001) * 1e6) / 1e6);
+       return v;
+     }},
+    {"negative ids and zero", [] {
+       std::vector<double> v;
+       for (int i = -1500; i <= 1500; i++) v.push_back(i);
+       return v;
+     }},
+};
+
+void PrintTo(const NumberSet& set, std::ostream* out) { *out << set.what; }
+
+struct NumberSetSeeks : NumberSeeks, ::testing::WithParamInterface<NumberSet> {
+  std::vector<double> make_values() override { return GetParam().make(); }
+};
+
+TEST_P(NumberSetSeeks, FindWhatTheModelFindsFromEveryFormOfPrefix) {
+  std::vector<double> ps = probes();
+  std::vector<std::string> first = seek_all(ps, true);
+  expect_model(ps, first);
+  EXPECT_EQ(seek_all(ps), first);
+  EXPECT_EQ(seek_all(ps), first);
+}
+
+// Under the file lock the blocks keep their prefixes and pointers between
+// seeks; records changed and added then must be found where they now are.
+TEST_P(NumberSetSeeks, ChangesUnderTheLockAreFoundByTheNextSeeks) {
+  ASSERT_EQ(data_lock_file(d), 0);
+  ASSERT_EQ(data_lock_index(d), 0);
+  data_tag_select(d, data_tag_find(d, "V"));
+  std::vector<double> ps = probes();
+  seek_all(ps);
+  seek_all(ps);
+  // Every seventh record takes a value beside its neighbour's, then more records come.
+  for (size_t i = 6; i < values.size(); i += 7) {
+    ASSERT_EQ(data_go(d, long(i + 1)), 0);
+    values[i] = values[i - 1] + 0.5;
+    field_assign_double(data_field_at(d, 1), values[i]);
+  }
+  for (size_t i = 0; i < 300; i++) {
+    double v = values[i * 5 % values.size()] + 0.25;
+    ASSERT_EQ(data_append_start(d, 0), 0);
+    data_blank(d);
+    field_assign_double(data_field_at(d, 1), v);
+    ASSERT_EQ(data_append(d), 0);
+    values.push_back(v);
+  }
+  ASSERT_EQ(data_flush(d), 0);
+  ps = probes();
+  std::vector<std::string> after = seek_all(ps);
+  expect_model(ps, after);
+  EXPECT_EQ(seek_all(ps), after);
+  // The record under each value found is the one that holds it.
+  for (size_t i = 0; i < values.size(); i += 11) {
+    ASSERT_EQ(data_seek_double(d, values[i]), 0) << values[i];
+    EXPECT_EQ(field_double(data_field_at(d, 1)), values[i]);
+  }
+  ASSERT_EQ(data_unlock(d), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, NumberSetSeeks, ::testing::ValuesIn(kNumberSets),
+                         [](const ::testing::TestParamInfo<NumberSet>& info) {
+                           std::string n = info.param.what;
+                           for (char& ch : n)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           return n;
+                         });
 
 TEST_F(NumberSeeks, KeysWithBytesPastTheirDigitsOrOutOfOrderAreComparedWhole) {
   std::vector<double> ps = probes();

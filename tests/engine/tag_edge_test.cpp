@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
+#include <string>
 
+#include "engine/block.h"
 #include "engine/convert.h"
 #include "engine/engine_api.h"
+#include "engine/index_internal.h"
 #include "index_fixture.h"
 
 namespace {
@@ -279,6 +283,59 @@ TEST_F(IndexTest, KeysOfUnfinishedAppendsAreEnds) {
   EXPECT_EQ(data_skip(d, -1), DB_BOF);
   EXPECT_TRUE(data_bof(d));
   EXPECT_EQ(code_error_get(&c), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The blocks an index file keeps are shared by its tags. A tag sought alone
+// for long takes the share of those left idle, so a large table sought by
+// one tag keeps its blocks; a tag in use again gets its share back.
+TEST_F(IndexTest, ATagSoughtAloneTakesTheBlocksOfIdleTags) {
+  struct Restore {
+    long was = g_index_resident_bytes;
+    ~Restore() { g_index_resident_bytes = was; }
+  } restore;
+  create();
+  DbIndexFile* x = tag("ID")->index;
+  const long budget = 240;
+  g_index_resident_bytes = budget * (x->block_size + block_order_room(x->block_size));
+  constexpr long kRows = 6000;
+  ASSERT_EQ(data_lock_file(d), 0);
+  ASSERT_EQ(data_lock_index(d), 0);
+  for (long id = 1; id <= kRows; id++)
+    ASSERT_EQ(append({id, "PART " + std::to_string(id * 7919 % kRows), double(id % 500), ""}), 0);
+  std::vector<long> order(kRows);
+  for (long i = 0; i < kRows; i++) order[size_t(i)] = i + 1;
+  std::shuffle(order.begin(), order.end(), std::mt19937(11));
+  auto seek_every = [&](const char* name) {
+    data_tag_select(d, data_tag_find(d, name));
+    for (long id : order) {
+      int rc = std::strcmp(name, "ID") == 0 ? data_seek_double(d, double(id))
+                                            : data_seek(d, ("PART " + std::to_string(id % kRows)).c_str());
+      ASSERT_EQ(rc, 0) << name << " " << id;
+    }
+  };
+  auto kept = [&] {
+    long n = 0;
+    for (auto* t = static_cast<DbTag*>(list_first(&x->tags)); t; t = static_cast<DbTag*>(list_next(&x->tags, t)))
+      n += t->buffers.count;
+    return n;
+  };
+  DbTag* ids = tag("ID");
+  DbTag* names = tag("NAME");
+  seek_every("NAME");
+  seek_every("ID");
+  seek_every("ID");
+  // The id tag's blocks are more than its share; the file keeps its budget.
+  EXPECT_GT(ids->buffers.count, ids->spare_max);
+  EXPECT_LE(kept(), budget + DB_TAG_MAX_DEPTH);
+  seek_every("NAME");
+  seek_every("NAME");
+  EXPECT_GE(names->buffers.count, names->spare_max);
+  EXPECT_LE(kept(), budget + DB_TAG_MAX_DEPTH);
+  ASSERT_EQ(data_unlock(d), 0);
 }
 
 }  // namespace
