@@ -276,7 +276,7 @@ bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
   // Under our lock nobody else changes the tree: a leaf found fitting once
   // (and sound) fits until another image of it comes in.
   if (b->fits_parent && parent && is_locked(t)) return true;
-  int n = block_keys(b);
+  int n = block_keys_seen(b);
   if (!b->checked) {
     if (n < 0 || n > t->header.keys_max) return false;
     if (!block_is_leaf(b)) {
@@ -289,7 +289,7 @@ bool fits(DbTag* t, DbBlock* b, DbBlock* parent) {
     }
     block_mark_checked(b);
   }
-  bool leaf = block_is_leaf(b);
+  bool leaf = block_is_leaf_seen(b);
   if (leaf && n == 0 && parent) return false;  // only the root of an empty tag is an empty leaf
   if (!t->context->index_option_c || !parent || !leaf) return true;
   int pn = block_keys(parent);
