@@ -327,11 +327,12 @@ int tag_down(DbTag* t) {
     // What the seek will read asked for at once, so it arrives while the
     // record is read, not after it: for numeric keys the order prefixes
     // after the record, with the pointers' copy when the tag's blocks keep
-    // them narrow, else with the image; for others the image alone.
+    // them narrow (and the file is locked: else the leaf's last key is read
+    // to judge its fit), otherwise with the image; for others the image alone.
     const char* at = reinterpret_cast<const char*>(s);
     size_t room = size_t(block_order_room(t->index->block_size)), keys = size_t(t->header.keys_max);
     size_t from = sizeof(DbBlock), to = from + room + size_t(t->index->block_size);
-    if (t->key_order == DB_ORDER_PACKED && t->order_step)
+    if (t->key_order == DB_ORDER_PACKED && t->order_step && is_locked(t))
       to = from + block_order_bytes(int(keys), t->order_step) + 4 * (keys + 1);
     if (t->key_order != DB_ORDER_PACKED) from += room;
     __builtin_prefetch(at);
