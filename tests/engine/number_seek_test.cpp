@@ -45,13 +45,15 @@ struct NumberSeeks : IndexTest {
   void SetUp() override {
     create(kValueTags, kValueFields);
     values = make_values();
+    ASSERT_EQ(data_lock_file(d), 0);
+    ASSERT_EQ(data_lock_index(d), 0);
     for (double v : values) {
       ASSERT_EQ(data_append_start(d, 0), 0);
       data_blank(d);
       field_assign_double(data_field_at(d, 1), v);
       ASSERT_EQ(data_append(d), 0);
     }
-    ASSERT_EQ(data_flush(d), 0);
+    ASSERT_EQ(data_unlock(d), 0);
     t = tag("V");
     ASSERT_EQ(t->header.key_len, 12);
   }
@@ -93,11 +95,14 @@ struct NumberSeeks : IndexTest {
 
   // Every value, one just above it and a number between each two, below
   // and above them all.
+  // Of a large set, one run of 64 values in every `stride`: about 5,000 in all.
   std::vector<double> probes() {
     std::set<double> distinct(values.begin(), values.end());
     std::vector<double> v(distinct.begin(), distinct.end());
     std::vector<double> p = {v.front() - 1, v.back() + 1};
+    size_t stride = v.size() / 5000 + 1;
     for (size_t i = 0; i < v.size(); i++) {
+      if (i / 64 % stride != 0) continue;
       p.push_back(v[i]);
       p.push_back(v[i] + 0.001);  // a long number's first digits are a shorter one's
       if (i + 1 < v.size()) p.push_back((v[i] + v[i + 1]) / 2);
@@ -186,6 +191,11 @@ const NumberSet kNumberSets[] = {
        std::vector<double> v;  // fifteen digits: the last ones lie past the prefix
        for (int i = 0; i < 2000; i++)
          v.push_back(std::round((123456789.0 + double(i / 40) + double(i % 40) * 0.000001) * 1e6) / 1e6);
+       return v;
+     }},
+    {"records far apart in every leaf", [] {
+       std::vector<double> v;  // a large table, key order far from record order
+       for (long i = 0; i < 70000; i++) v.push_back(double(i * 7919 % 70000));
        return v;
      }},
     {"negative ids and zero", [] {
