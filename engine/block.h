@@ -77,8 +77,8 @@ struct DbBlock {
   signed char fits_parent;
   signed char on_path;  // one of the tag's path; else a spare
   signed char recent;   // on the path since the spares were last swept for one to give up
-  // The order prefixes of the keys before the image: 1 made for this image, 0 not yet, -1 the keys do not allow them
-  // (the seeks compare the keys themselves).
+  // The order prefixes of the keys before the image: 1 made for this image,
+  // 0 not yet, -1 the keys do not allow them (the seeks compare the keys).
   signed char order_ready;
   // With the prefixes made: the block is a leaf; every key lies whole in its
   // prefix (an equal prefix is an equal key); the prefixes are kept narrow
@@ -217,6 +217,8 @@ inline uint64_t* block_order(const DbBlock* b) {
 inline size_t block_order_bytes(int keys, int step) {
   return step ? (8 + size_t(keys) * size_t(step) + 3) / 4 * 4 : size_t(keys) * 8;
 }
+// The copy of the pointers of a block of `keys` keys.
+inline size_t block_pointer_bytes(int keys) { return 4 * size_t(keys + 1); }
 inline uint32_t* block_order_pointers(const DbBlock* b) {
   return reinterpret_cast<uint32_t*>(reinterpret_cast<unsigned char*>(block_order(b)) +
                                      block_order_bytes(b->order_count, b->order_step));

@@ -376,7 +376,7 @@ void make_narrow(DbBlock* b, int n) {
   int shift = bits ? __builtin_ctzll(bits) : 0;
   uint64_t span = (order[n - 1] - base) >> shift;
   int step = span <= UINT16_MAX ? 2 : span <= UINT32_MAX ? 4 : 0;
-  if (!step || block_order_bytes(n, step) + 4 * size_t(n + 1) > size_t(block_order_room(b->tag->index->block_size)))
+  if (!step || block_order_bytes(n, step) + block_pointer_bytes(n) > size_t(block_order_room(b->tag->index->block_size)))
     return;
   if (step == 2) store_steps<uint16_t>(order, n, shift);
   else store_steps<uint32_t>(order, n, shift);
@@ -394,7 +394,7 @@ bool order_usable(DbBlock* b) {
   if (++b->order_seeks < 2) return false;
   int n = block_keys(b);
   b->order_ready = -1;
-  if (n < 0 || block_order_bytes(n, false) > size_t(block_order_room(b->tag->index->block_size))) return false;
+  if (n < 0 || block_order_bytes(n, 0) > size_t(block_order_room(b->tag->index->block_size))) return false;
   uint64_t* order = block_order(b);
   bool exact = true;
   for (int i = 0; i < n; i++) {

@@ -44,7 +44,7 @@ size_t block_header(const DbMemPool* p) {
   return (sizeof(UnitBlock) + align - 1) / align * align;
 }
 
-void* block_alloc(const DbMemPool* p, size_t bytes) {
+void* unit_block_alloc(const DbMemPool* p, size_t bytes) {
   if (!line_units(p)) return std::malloc(bytes);
   return std::aligned_alloc(kLine, (bytes + kLine - 1) / kLine * kLine);
 }
@@ -120,7 +120,7 @@ void* take(DbMemPool* p, DB_ENGINE* c, bool clear) {
     size_t stride = unit_stride(p);
     // Not cleared here: a take clears what its unit needs, and a sort's
     // megabyte of units would otherwise be written through at every sort.
-    char* blk = static_cast<char*>(block_alloc(p, block_header(p) + stride * n));
+    char* blk = static_cast<char*>(unit_block_alloc(p, block_header(p) + stride * n));
     if (!blk) {
       if (c) c->error_code = e_memory;
       return nullptr;

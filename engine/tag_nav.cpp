@@ -333,7 +333,7 @@ int tag_down(DbTag* t) {
     size_t room = size_t(block_order_room(t->index->block_size)), keys = size_t(t->header.keys_max);
     size_t from = sizeof(DbBlock), to = from + room + size_t(t->index->block_size);
     if (t->key_order == DB_ORDER_PACKED && t->order_step && is_locked(t))
-      to = from + block_order_bytes(int(keys), t->order_step) + 4 * (keys + 1);
+      to = from + block_order_bytes(int(keys), t->order_step) + block_pointer_bytes(int(keys));
     if (t->key_order != DB_ORDER_PACKED) from += room;
     __builtin_prefetch(at);
     for (size_t i = from; i < to; i += 64) __builtin_prefetch(at + i);
