@@ -46,6 +46,7 @@ int data_unlock_file(DbDataFile* d) {
   if (memo_frees_release(d) < 0) rc = -1;
   quiet.finish();
   d->file_locked = 0;
+  file_length_ours(&d->file, 0);
   d->header.num_recs = -1;
   data_read_ahead_forget(d);
   if (file_unlock_in(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN) < 0) rc = -1;
@@ -141,7 +142,9 @@ int data_lock_file_in(DbDataFile* d) {
   int rc = file_lock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN);
   if (rc == 0) {
     d->file_locked = 1;
-    // Nobody else reads or writes the records now: they may wait in memory.
+    // Nobody else reads or writes the records now: they may wait in memory,
+    // and the file's length changes only with our own writes.
+    file_length_ours(&d->file, 1);
     data_read_ahead_forget(d);
     file_hold_writes(&d->file, long(d->header.header_len));
   }

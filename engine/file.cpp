@@ -54,6 +54,7 @@ int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int dispos
   }
   f->handle = h;
   if (read_through_map(name)) dbos_map_reads(h);
+  if (c->exclusive) dbos_length_ours(h, 1);  // no other station opens it meanwhile
   f->on_disk = 1;
   f->unsynced = disposition != DBOS_OPEN_EXISTING;
   f->exclusive = c->exclusive;
@@ -230,6 +231,8 @@ void file_hold_writes(DbFile* f, long tail) {
 int file_holds_writes(const DbFile* f) { return f->held && !f->held->extents.empty(); }
 
 int file_reads_mapped(const DbFile* f) { return dbos_reads_mapped(f->handle); }
+
+void file_length_ours(DbFile* f, int on) { dbos_length_ours(f->handle, on || f->exclusive); }
 
 int file_write_back(DbFile* f) {
   DbAssertLocked(f->context);

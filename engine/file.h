@@ -86,6 +86,9 @@ int file_holds_writes(const DbFile* f);  // 1 when writes wait for write-back
 // 1 when reads of the file are served from a mapping of it (a local file
 // system): reading a record straight from it costs less than reading ahead.
 int file_reads_mapped(const DbFile* f);
+// While on (the whole file locked), only this handle changes the file's
+// length, and mapped reads need not prove it again each time.
+void file_length_ours(DbFile* f, int on);
 
 struct DbSeqRead {
   DbFile* file;

@@ -15,11 +15,13 @@
 namespace {
 
 // A handle: the file, and for a file read through a mapping, the mapping
-// and the file's length when last learned.
+// and the file's length when last learned; and whether that length changes
+// only through this handle (see dbos_length_ours).
 struct Handle {
   plat::File file;
   plat::FileMap map;
   long known = 0;
+  bool length_ours = false;
 };
 
 Handle* handle_of(intptr_t h) { return reinterpret_cast<Handle*>(h); }
@@ -55,7 +57,7 @@ long read_mapped(Handle& f, long offset, void* buf, unsigned n) {
   // near the end go to the handle, which tells a short read exactly.
   size_t after = ((size_t(offset) + n - 1) | (page - 1)) + 1;  // pages are a power of two long
   if (after >= size_t(f.known)) return -1;
-  if (f.map.copy(size_t(offset), buf, n)) return long(n);
+  if (f.map.copy(size_t(offset), buf, n, f.length_ours)) return long(n);
   // The file was cut short under the mapping.
   long len = static_cast<long>(plat::length(f.file));
   if (len >= 0) f.known = len;
@@ -117,6 +119,10 @@ int dbos_map_reads(intptr_t h) {
 }
 
 int dbos_reads_mapped(intptr_t h) { return mapped(h); }
+
+void dbos_length_ours(intptr_t h, int on) {
+  if (h != -1) handle_of(h)->length_ours = on != 0;
+}
 
 long dbos_read(intptr_t h, long offset, void* buf, unsigned n) {
   if (DbosWriteWatch watch = read_watch.load(std::memory_order_relaxed); watch && h != -1)

@@ -24,6 +24,11 @@ void dbos_start_write_out(intptr_t h, long offset, long n);  // a hint: the flus
 // end, reads go to the system as before. 1 when the mapping is in use.
 int dbos_map_reads(intptr_t h);
 int dbos_reads_mapped(intptr_t h);
+// While on, the file's length changes only through this handle (its holder
+// locks the whole file, or has it alone): a mapped read then trusts the
+// length it knows and does not touch the page after its bytes to prove that
+// the file still holds them. A page the file lost still only fails the read.
+void dbos_length_ours(intptr_t h, int on);
 
 // A view of a file's first n bytes, shared with every process of this
 // machine that uses the file (reads through it are system-call free and see

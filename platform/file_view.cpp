@@ -158,12 +158,13 @@ bool FileMap::grow(size_t n) {
   return true;
 }
 
-bool FileMap::copy(size_t offset, void* out, size_t n) const {
+bool FileMap::copy(size_t offset, void* out, size_t n, bool end_known) const {
   if (!base_ || n == 0 || offset > size_ || n > size_ - offset) return false;
   // The page after the bytes; pages are a power of two bytes long.
   size_t after = ((offset + n - 1) | (page_size() - 1)) + 1;
   if (after >= size_) return false;
   const unsigned char* from = base_ + offset;
+  if (end_known) return run_guarded([&] { std::memcpy(out, from, n); });
   const volatile unsigned char* probe = base_ + after;
   return run_guarded([&] {
     std::memcpy(out, from, n);

@@ -71,8 +71,11 @@ class FileMap : public SharedMapping {
   // Copies bytes [offset, offset + n) into out without a system call. False
   // when the page after them lies outside the mapping, or the file no longer
   // reaches into that page (it shrank or never did): out may then hold part
-  // of the bytes, and the caller reads through the handle instead.
-  bool copy(size_t offset, void* out, size_t n) const;
+  // of the bytes, and the caller reads through the handle instead. A caller
+  // that knows the file reaches past that page (nobody else may shorten it
+  // meanwhile) says so with `end_known`: the page after is then left alone,
+  // and only a page the file lost faults.
+  bool copy(size_t offset, void* out, size_t n, bool end_known = false) const;
 };
 
 }  // namespace plat
