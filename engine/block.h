@@ -83,8 +83,8 @@ struct DbBlock {
   // With the prefixes made: the block is a leaf; every key lies whole in its
   // prefix (an equal prefix is an equal key); the prefixes are kept narrow
   // (order_step 2 or 4 bytes a key, 0 when not), as distances from the
-  // first in units of 2^order_shift, with a copy of the block's pointers
-  // behind them.
+  // first in units of 2^order_shift; behind narrow ones a leaf keeps a copy
+  // of its pointers, a branch where it last found each child's buffer.
   bool order_leaf;
   bool order_exact;
   unsigned char order_step;
@@ -185,7 +185,7 @@ inline void block_changed(DbBlock* b) {
 }
 // Room in each buffer, before its image, for its keys' order prefixes (8
 // bytes a key), or for narrow ones (4 bytes a key at most, and 8 more) with
-// a copy of the pointers (4 bytes each): both fit the blocks of keys of 12
+// 4 bytes behind them for each pointer: both fit the blocks of keys of 12
 // bytes and more (numbers among them). A whole number of cache lines.
 inline int block_order_room(int block_size) { return block_size / 2 + 64; }
 
@@ -209,22 +209,44 @@ inline bool block_is_leaf_seen(const DbBlock* b) { return b->order_ready == 1 ? 
 inline int block_keys_seen(const DbBlock* b) { return b->order_ready == 1 ? b->order_count : block_keys(b); }
 // The order prefixes lie between the record and the image: 8 bytes each,
 // or narrow (the first prefix, then a distance of `step` bytes for each)
-// followed by the copy of the block's pointers (one more than its keys: a
-// branch's last child, a leaf's zero).
+// followed by 4 bytes for each of the block's pointers (one more than its
+// keys: a branch's last child, a leaf's zero): a leaf's copy of them, a
+// branch's hints to its children's buffers.
 inline uint64_t* block_order(const DbBlock* b) {
   return reinterpret_cast<uint64_t*>(const_cast<DbBlock*>(b) + 1);
 }
 inline size_t block_order_bytes(int keys, int step) {
   return step ? (8 + size_t(keys) * size_t(step) + 3) / 4 * 4 : size_t(keys) * 8;
 }
-// The copy of the pointers of a block of `keys` keys.
+// The 4 bytes a pointer behind the narrow prefixes of a block of `keys` keys.
 inline size_t block_pointer_bytes(int keys) { return 4 * size_t(keys + 1); }
 inline uint32_t* block_order_pointers(const DbBlock* b) {
   return reinterpret_cast<uint32_t*>(reinterpret_cast<unsigned char*>(block_order(b)) +
                                      block_order_bytes(b->order_count, b->order_step));
 }
+// Behind its narrow prefixes: a leaf's copy of its pointers (record numbers),
+// or a branch's hints.
+inline bool block_has_pointer_copy(const DbBlock* b) { return b->order_ready == 1 && b->order_step && b->order_leaf; }
+inline bool block_has_hints(const DbBlock* b) { return b->order_ready == 1 && b->order_step && !b->order_leaf; }
 inline long block_pointer_seen(const DbBlock* b, int i) {
-  return b->order_ready == 1 && b->order_step ? long(block_order_pointers(b)[i]) : block_pointer(b, i);
+  return block_has_pointer_copy(b) ? long(block_order_pointers(b)[i]) : block_pointer(b, i);
+}
+// A branch's hint to the buffer that last held its child i: the distance
+// from the branch's own buffer in cache lines (buffers of one file come from
+// its own pool, whose memory lasts as long as they do), 0 for none. A hint
+// only says where to look: the buffer found there holds the child only while
+// it is the tag's and bears the child's number.
+inline DbBlock* block_hinted_child(const DbBlock* b, int i) {
+  if (!block_has_hints(b)) return nullptr;
+  int32_t lines = int32_t(block_order_pointers(b)[i]);
+  return lines ? reinterpret_cast<DbBlock*>(const_cast<char*>(reinterpret_cast<const char*>(b)) + ptrdiff_t(lines) * 64)
+               : nullptr;
+}
+inline void block_hint_child(DbBlock* b, int i, const DbBlock* child) {
+  if (!block_has_hints(b)) return;
+  ptrdiff_t lines = (reinterpret_cast<const char*>(child) - reinterpret_cast<const char*>(b)) / 64;
+  uint32_t hint = lines >= INT32_MIN && lines <= INT32_MAX ? uint32_t(int32_t(lines)) : 0;
+  if (block_order_pointers(b)[i] != hint) block_order_pointers(b)[i] = hint;
 }
 int block_last_position(const DbBlock* b);
 // Block numbers in the file: the free list first, else the end of the file.

@@ -386,7 +386,8 @@ void make_narrow(DbBlock* b, int n) {
 
 // The prefixes of a block of packed keys, made on its second seek since it
 // came or changed (a leaf that takes a key at every append never pays for
-// them), with a copy of the block's pointers behind them. Only for keys
+// them), with a leaf's copy of its pointers behind them (a branch's hints
+// start empty). Only for keys
 // that allow them, in order: a seek over them then ends where the binary
 // search over the keys does.
 bool order_usable(DbBlock* b) {
@@ -409,11 +410,15 @@ bool order_usable(DbBlock* b) {
   b->order_shift = 0;
   make_narrow(b, n);
   b->tag->order_step = b->order_step;
+  b->order_leaf = block_is_leaf(b);
   if (b->order_step) {
     uint32_t* pointers = block_order_pointers(b);
-    for (int i = 0; i <= n; i++) pointers[i] = le_get32(block_entry(b, i));
+    if (b->order_leaf) {
+      for (int i = 0; i <= n; i++) pointers[i] = le_get32(block_entry(b, i));
+    } else {
+      std::memset(pointers, 0, block_pointer_bytes(n));
+    }
   }
-  b->order_leaf = block_is_leaf(b);
   b->order_exact = exact;
   b->order_ready = 1;
   return true;

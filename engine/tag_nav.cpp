@@ -310,10 +310,12 @@ int read_root_number(DbTag* t) {
 int tag_down(DbTag* t) {
   DbAssertLocked(t->context);
   DbBlock* parent = bottom(t);
+  DbBlock* hinted = nullptr;
   long number;
   if (parent) {
     if (block_is_leaf_seen(parent)) return 1;
     assert(parent->cur >= 0 && parent->cur <= block_keys_seen(parent));  // a branch's entries and its last pointer
+    hinted = block_hinted_child(parent, parent->cur);
     number = block_pointer_seen(parent, parent->cur);
   } else {
     if (read_root_number(t) < 0) return -1;
@@ -323,7 +325,10 @@ int tag_down(DbTag* t) {
   if (trim_spares(t) < 0) return -1;
   // A block already on the path, or a path deeper than any tree, is a loop.
   if (t->depth >= kMaxDepth || !block_number_ok(t->index, number)) return 2;
-  if (DbBlock* s = spare_find(t, number)) {
+  // The buffer the parent's hint names is the child's while it is the tag's
+  // and bears its number; else the child is looked up by number.
+  DbBlock* s = hinted && hinted->tag == t && hinted->number == number ? hinted : spare_find(t, number);
+  if (s) {
     // What the seek will read asked for at once, so it arrives while the
     // record is read, not after it: for numeric keys the order prefixes
     // after the record, with the pointers' copy when the tag's blocks keep
@@ -340,6 +345,7 @@ int tag_down(DbTag* t) {
     if (s->on_path) return 2;
     s->cur = 0;
     if (!fits(t, s, parent)) return 2;
+    if (parent && s != hinted) block_hint_child(parent, parent->cur, s);
     path_push(t, s);
     return 0;
   }
@@ -361,6 +367,7 @@ int tag_down(DbTag* t) {
     return 2;
   }
   spare_add_front(t, b);
+  if (parent) block_hint_child(parent, parent->cur, b);
   path_push(t, b);
   b->cur = 0;
   return 0;

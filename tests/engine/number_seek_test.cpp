@@ -15,6 +15,7 @@
 #include "engine/block.h"
 #include "engine/convert.h"
 #include "engine/file.h"
+#include "engine/index_internal.h"
 #include "index_fixture.h"
 
 namespace {
@@ -211,6 +212,13 @@ const NumberSet kNumberSets[] = {
 
 void PrintTo(const NumberSet& set, std::ostream* out) { *out << set.what; }
 
+std::string set_name(const ::testing::TestParamInfo<NumberSet>& info) {
+  std::string n = info.param.what;
+  for (char& ch : n)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return n;
+}
+
 struct NumberSetSeeks : NumberSeeks, ::testing::WithParamInterface<NumberSet> {
   std::vector<double> make_values() override { return GetParam().make(); }
 };
@@ -253,13 +261,39 @@ TEST_P(NumberSetSeeks, ChangesUnderTheLockAreFoundByTheNextSeeks) {
   ASSERT_EQ(data_unlock(d), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sets, NumberSetSeeks, ::testing::ValuesIn(kNumberSets),
-                         [](const ::testing::TestParamInfo<NumberSet>& info) {
-                           std::string n = info.param.what;
-                           for (char& ch : n)
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Sets, NumberSetSeeks, ::testing::ValuesIn(kNumberSets), set_name);
+
+// With few buffers, each serves many blocks in turn while the branches above
+// keep their hints to where a child was last found: a hint to a buffer that
+// now holds another block (or none) must not lead a seek astray.
+struct FewBufferSeeks : NumberSetSeeks {
+  static constexpr long kBuffers = 60;
+  long was = g_index_resident_bytes;
+  void SetUp() override {
+    g_index_resident_bytes = kBuffers * (1024 + block_order_room(1024));
+    NumberSetSeeks::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(t->index->block_size, 1024);
+  }
+  void TearDown() override {
+    NumberSetSeeks::TearDown();
+    g_index_resident_bytes = was;
+  }
+};
+
+TEST_P(FewBufferSeeks, FindWhatTheModelFindsThoughBuffersServeManyBlocks) {
+  expect_seeks_as_the_model();
+  ASSERT_EQ(data_lock_file(d), 0);
+  ASSERT_EQ(data_lock_index(d), 0);
+  std::vector<double> ps = probes();
+  std::shuffle(ps.begin(), ps.end(), std::mt19937(13));
+  std::vector<std::string> got = seek_all(ps);
+  expect_model(ps, got);
+  EXPECT_LE(t->buffers.count, kBuffers + DB_TAG_MAX_DEPTH);
+  ASSERT_EQ(data_unlock(d), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, FewBufferSeeks, ::testing::ValuesIn(kNumberSets), set_name);
 
 TEST_F(NumberSeeks, KeysWithBytesPastTheirDigitsOrOutOfOrderAreComparedWhole) {
   std::vector<double> ps = probes();
