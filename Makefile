@@ -36,9 +36,10 @@ release:
 	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_SANITIZE=OFF -DKV_WERROR=ON
 	cmake --build $(RELEASE) -j $(JOBS)
 
-# Benchmarks run on demand only.
+# Benchmarks run on demand only. The table engine's are run at 1M rows too.
 bench: deps release
 	@for b in $$(find $(RELEASE)/bench -type f -name 'bench_*' -perm -u+x | sort); do echo "== $$b"; "$$b" || exit 1; done
+	@for b in $(RELEASE)/bench/engine/bench_index_vs_sqlite $(RELEASE)/bench/engine/bench_query_vs_sqlite; do echo "== $$b 1000000"; "$$b" 1000000 5 || exit 1; done
 
 clean:
 	rm -rf $(BUILD) $(RELEASE) build-tsan

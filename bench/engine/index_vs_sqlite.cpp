@@ -10,7 +10,7 @@
 // Every run compares what both delivered: the name of the row each seek
 // found and the ids of the walk in name order must be equal, or the run
 // fails.
-// Usage: [rows] [runs] (100,000 rows and 3 runs by default); prints the
+// Usage: [rows] [runs] (100,000 rows and 5 runs by default); prints the
 // medians of both times, the median ratio and the spread of the ratios.
 #include <sqlite3.h>
 
@@ -199,7 +199,7 @@ Times run_sqlite(const std::string& dir, const std::vector<long>& probes, long* 
 
 int main(int argc, char** argv) {
   kRows = kvbench::arg_count(argc, argv, 1, 100000);
-  long runs = kvbench::arg_count(argc, argv, 2, 3);
+  long runs = kvbench::arg_count(argc, argv, 2, 5);
   if (kRows < 1 || runs < 1) return 2;
   std::mt19937 rng(42);
   std::vector<long> probes(kProbes);

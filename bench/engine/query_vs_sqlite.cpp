@@ -6,7 +6,7 @@
 // map and a page cache that hold the whole table. Both load their rows
 // untimed, in one transaction or under one file lock. Every run compares the ids both delivered (in order where sorted
 // by name, as sets otherwise) and fails when they differ.
-// Usage: [rows] [runs] (100,000 rows and 3 runs by default); each run times
+// Usage: [rows] [runs] (100,000 rows and 5 runs by default); each run times
 // every set of queries 7 times and keeps its median; prints the medians of
 // both times over the runs, the median ratio and the spread of the ratios.
 #include <sqlite3.h>
@@ -199,7 +199,7 @@ Times run_sqlite(const std::string& dir) {
 
 int main(int argc, char** argv) {
   kRows = kvbench::arg_count(argc, argv, 1, 100000);
-  long runs = kvbench::arg_count(argc, argv, 2, 3);
+  long runs = kvbench::arg_count(argc, argv, 2, 5);
   if (kRows < 1 || runs < 1) return 2;
   kvbench::Figure tagged, selected, sorted, plain, untagged;
   bool same = true;
