@@ -54,10 +54,10 @@ int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int dispos
   }
   f->handle = h;
   if (read_through_map(name)) dbos_map_reads(h);
-  if (c->exclusive) dbos_length_ours(h, 1);  // no other station opens it meanwhile
   f->on_disk = 1;
   f->unsynced = disposition != DBOS_OPEN_EXISTING;
   f->exclusive = c->exclusive;
+  file_length_ours(f, 0);  // ours already when no other station opens it meanwhile
   f->read_only = c->read_only == 1;
   if (keep_copy) {
     size_t n = std::strlen(name) + 1;

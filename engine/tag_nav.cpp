@@ -331,9 +331,10 @@ int tag_down(DbTag* t) {
   if (s) {
     // What the seek will read asked for at once, so it arrives while the
     // record is read, not after it: for numeric keys the order prefixes
-    // after the record, with the pointers' copy when the tag's blocks keep
-    // them narrow (and the file is locked: else the leaf's last key is read
-    // to judge its fit), otherwise with the image; for others the image alone.
+    // after the record, with the 4 bytes a pointer behind them (a leaf's
+    // copy, a branch's hints) when the tag's blocks keep them narrow (and
+    // the file is locked: else the leaf's last key is read to judge its
+    // fit), otherwise with the image; for others the image alone.
     const char* at = reinterpret_cast<const char*>(s);
     size_t room = size_t(block_order_room(t->index->block_size)), keys = size_t(t->header.keys_max);
     size_t from = sizeof(DbBlock), to = from + room + size_t(t->index->block_size);
