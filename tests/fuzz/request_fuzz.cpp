@@ -83,11 +83,14 @@ bool AllDigits(const std::string& s, std::size_t from = 0) {
 }
 
 // What any name a line gives must be: text of one line, no longer than
-// the line and its padding, and of the mode's form.
+// the line and its padding, and of the mode's form. The Okuma mode names a
+// received program by the name an earlier line left pending, which may be
+// longer than the line that confirms it.
 void CheckName(const TDncPort& port, long mode, const std::string& line, bool request) {
   const std::string name = port.RequestedText();
   if (name.find('\n') != std::string::npos) std::abort();
-  if (name.size() > line.size() + 16) std::abort();
+  const bool fromEarlierLine = mode == 3 && !request;
+  if (!fromEarlierLine && name.size() > line.size() + 16) std::abort();
   switch (mode) {
     case 1:
     case 5:
