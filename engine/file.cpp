@@ -57,7 +57,7 @@ int open_as(DbFile* f, DB_ENGINE* c, const char* name, int keep_copy, int dispos
   f->on_disk = 1;
   f->unsynced = disposition != DBOS_OPEN_EXISTING;
   f->exclusive = c->exclusive;
-  file_length_ours(f, 0);  // ours already when no other station opens it meanwhile
+  file_length_ours(f, 0);  // an exclusive open owns the file's length from the start
   f->read_only = c->read_only == 1;
   if (keep_copy) {
     size_t n = std::strlen(name) + 1;

@@ -387,9 +387,8 @@ void make_narrow(DbBlock* b, int n) {
 // The prefixes of a block of packed keys, made on its second seek since it
 // came or changed (a leaf that takes a key at every append never pays for
 // them), with a leaf's copy of its pointers behind them (a branch's hints
-// start empty). Only for keys
-// that allow them, in order: a seek over them then ends where the binary
-// search over the keys does.
+// start empty). Only for keys that allow them, in order: a seek over them
+// then ends where the binary search over the keys does.
 bool order_usable(DbBlock* b) {
   if (b->order_ready != 0) return b->order_ready > 0;
   if (++b->order_seeks < 2) return false;

@@ -95,8 +95,8 @@ struct NumberSeeks : IndexTest {
   }
 
   // Every value, one just above it and a number between each two, below
-  // and above them all.
-  // Of a large set, one run of 64 values in every `stride`: about 5,000 in all.
+  // and above them all; of a large set, one run of 64 values in every
+  // `stride`, about 5,000 in all.
   std::vector<double> probes() {
     std::set<double> distinct(values.begin(), values.end());
     std::vector<double> v(distinct.begin(), distinct.end());
