@@ -92,6 +92,8 @@
 #define LB_SELECTSTRING 0x018C
 #define LB_GETTOPINDEX 0x018E
 #define LB_FINDSTRING 0x018F
+#define LB_GETSELCOUNT 0x0190
+#define LB_GETSELITEMS 0x0191
 #define LB_SETTOPINDEX 0x0197
 #define LB_GETITEMDATA 0x0199
 #define LB_SETITEMDATA 0x019A
@@ -106,6 +108,9 @@
 #define LB_OKAY 0
 #define LB_ERR (-1)
 #define LB_ERRSPACE (-2)
+/* Keys held with a click. */
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
 #define LBN_SELCHANGE 1
 #define LBN_DBLCLK 2
 #define LBN_SELCANCEL 3

@@ -161,12 +161,12 @@ bool Pilot::click(int id) {
   return true;
 }
 
-bool Pilot::select(int id, int index) {
+bool Pilot::select(int id, int index, UINT keys) {
   TWindow* c = control(id);
   if (!c || !c->IsWindowEnabled()) return false;
   if (auto* lb = dynamic_cast<TListBox*>(c)) {
     if (index < 0 || index >= lb->GetCount()) return false;
-    lb->UserSelect(index);
+    lb->UserSelect(index, keys);
     return true;
   }
   if (auto* cb = dynamic_cast<TComboBox*>(c)) {
@@ -243,6 +243,11 @@ int Pilot::selection(int id) const {
   if (auto* lb = dynamic_cast<TListBox*>(c)) return lb->GetSelIndex();
   if (auto* cb = dynamic_cast<TComboBox*>(c)) return cb->GetSelIndex();
   return -1;
+}
+
+std::vector<int> Pilot::selections(int id) const {
+  auto* lb = dynamic_cast<TListBox*>(control(id));
+  return lb ? lb->GetSelIndexes() : std::vector<int>{};
 }
 
 std::vector<std::string> Pilot::lines(int id) const {

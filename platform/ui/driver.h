@@ -86,7 +86,9 @@ class Pilot {
   void type(int id, const std::string& text);
   // Clicks a button; false when it is missing, hidden or disabled.
   bool click(int id);
-  bool select(int id, int index);  // list or combo line, as the user picks it
+  // A list or combo line, as the user picks it; keys (MK_SHIFT,
+  // MK_CONTROL) held with the click extend a list's extended selection.
+  bool select(int id, int index, UINT keys = 0);
   bool double_click(int id, int index);
   void press_enter();
   void press_escape();
@@ -98,6 +100,7 @@ class Pilot {
   bool visible(int id) const;
   bool focused(int id) const;
   int selection(int id) const;
+  std::vector<int> selections(int id) const;  // a list's, with extended selection
   std::vector<std::string> lines(int id) const;
 
  private:

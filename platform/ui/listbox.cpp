@@ -54,6 +54,18 @@ void TListBox::ClearList() { SendMessage(LB_RESETCONTENT); }
 int TListBox::GetCount() const { return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETCOUNT, 0, 0)) : LB_ERR; }
 int TListBox::GetSelIndex() const { return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETCURSEL, 0, 0)) : LB_ERR; }
 int TListBox::SetSelIndex(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, index)); }
+int TListBox::GetSelCount() const { return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETSELCOUNT, 0, 0)) : LB_ERR; }
+int TListBox::GetSelIndexes(int* indexes, int maxCount) const {
+  return Handle ? static_cast<int>(::SendMessage(Handle, LB_GETSELITEMS, maxCount, reinterpret_cast<LPARAM>(indexes)))
+                : LB_ERR;
+}
+std::vector<int> TListBox::GetSelIndexes() const {
+  std::vector<int> out(static_cast<size_t>(std::max(0, GetSelCount())));
+  if (!out.empty()) out.resize(static_cast<size_t>(std::max(0, GetSelIndexes(out.data(), static_cast<int>(out.size())))));
+  return out;
+}
+int TListBox::SetSel(int index, bool select) { return static_cast<int>(SendMessage(LB_SETSEL, select, index)); }
+bool TListBox::IsExtendedSel() const { return GetStyle() & LBS_EXTENDEDSEL; }
 
 std::string TListBox::GetString(int index) const {
   if (!Ref) return {};
@@ -110,10 +122,39 @@ int TListBox::GetHorizontalExtent() const {
 LPARAM TListBox::GetItemData(int index) const { return Handle ? ::SendMessage(Handle, LB_GETITEMDATA, index, 0) : LB_ERR; }
 int TListBox::SetItemData(int index, LPARAM data) { return static_cast<int>(SendMessage(LB_SETITEMDATA, index, data)); }
 
-void TListBox::UserSelect(int index) {
+void TListBox::UserSelect(int index, UINT keys) {
   if (!Handle || !IsWindowEnabled()) return;
-  SetSelIndex(index);
+  if (!IsExtendedSel()) {
+    SetSelIndex(index);
+  } else if (plat::WindowRef ref = Ref) {
+    std::lock_guard lock(ref->mu);
+    int n = static_cast<int>(Items.size());
+    if (index < 0 || index >= n) return;
+    if (!(keys & MK_CONTROL)) SelectRange(0, n - 1, false);
+    if (keys & MK_SHIFT) SelectRange(Anchor >= 0 ? Anchor : index, index, true);
+    else Items[index].selected = !(keys & MK_CONTROL) || !Items[index].selected;
+    if (!(keys & MK_SHIFT) || Anchor < 0) Anchor = index;
+    Sel = index;
+  }
   if (GetStyle() & LBS_NOTIFY) NotifyParent(LBN_SELCHANGE);
+}
+
+void TListBox::UserSelectLines(const std::vector<int>& lines, int caret) {
+  if (!Handle || !IsWindowEnabled() || !IsExtendedSel()) return;
+  if (plat::WindowRef ref = Ref) {
+    std::lock_guard lock(ref->mu);
+    int n = static_cast<int>(Items.size());
+    SelectRange(0, n - 1, false);
+    for (int i : lines)
+      if (i >= 0 && i < n) Items[i].selected = true;
+    if (caret >= 0 && caret < n) Sel = Anchor = caret;
+  }
+  if (GetStyle() & LBS_NOTIFY) NotifyParent(LBN_SELCHANGE);
+}
+
+void TListBox::SelectRange(int from, int to, bool select) {
+  if (from > to) std::swap(from, to);
+  for (int i = std::max(0, from); i <= to && i < static_cast<int>(Items.size()); ++i) Items[i].selected = select;
 }
 
 void TListBox::UserDoubleClick(int index) {
@@ -141,6 +182,7 @@ int TListBox::Insert(const char* text, LPARAM value, int index, bool sorted) {
   }
   Items.insert(Items.begin() + index, std::move(item));
   if (Sel >= index) ++Sel;
+  if (Anchor >= index) ++Anchor;
   return index;
 }
 
@@ -161,6 +203,9 @@ LRESULT TListBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   plat::WindowRef ref = Ref;
   if (!ref) return LB_ERR;
   std::lock_guard lock(ref->mu);
+  if (msg == LB_SETSEL || msg == LB_GETSELCOUNT || msg == LB_GETSELITEMS ||
+      ((ref->style & LBS_EXTENDEDSEL) && (msg == LB_GETSEL || msg == LB_SETCURSEL || msg == LB_SELECTSTRING)))
+    return ExtendedSelMessage(msg, wp, lp);
   int n = static_cast<int>(Items.size());
   int index = static_cast<int>(static_cast<intptr_t>(wp));
   const char* text = reinterpret_cast<const char*>(lp);
@@ -188,11 +233,13 @@ LRESULT TListBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       Items.erase(Items.begin() + index);
       if (Sel == index) Sel = -1;
       else if (Sel > index) --Sel;
+      if (Anchor == index) Anchor = -1;
+      else if (Anchor > index) --Anchor;
       if (Top >= n - 1) Top = std::max(0, n - 2);
       return n - 1;
     case LB_RESETCONTENT:
       Items.clear();
-      Sel = -1;
+      Sel = Anchor = -1;
       Top = 0;
       return 0;
     case LB_GETCOUNT:
@@ -258,6 +305,39 @@ LRESULT TListBox::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
+// The selection messages of a list with any number of lines selected; a
+// list with one selection has no use for the first three. Caller holds
+// the lock.
+LRESULT TListBox::ExtendedSelMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (!(Ref->style & LBS_EXTENDEDSEL)) return LB_ERR;
+  int n = static_cast<int>(Items.size());
+  switch (msg) {
+    case LB_SETSEL: {
+      int index = static_cast<int>(lp);
+      if (index < -1 || index >= n) return LB_ERR;
+      if (index == -1) SelectRange(0, n - 1, wp != 0);
+      else Items[index].selected = wp != 0;
+      if (wp && index >= 0) Sel = Anchor = index;
+      return 0;
+    }
+    case LB_GETSEL: {
+      int index = static_cast<int>(static_cast<intptr_t>(wp));
+      return index >= 0 && index < n ? Items[index].selected : LB_ERR;
+    }
+    case LB_GETSELCOUNT:
+      return std::count_if(Items.begin(), Items.end(), [](const Item& i) { return i.selected; });
+    case LB_GETSELITEMS: {
+      int* out = reinterpret_cast<int*>(lp);
+      int max = static_cast<int>(static_cast<intptr_t>(wp)), got = 0;
+      for (int i = 0; i < n && got < max && out; ++i)
+        if (Items[i].selected) out[got++] = i;
+      return got;
+    }
+    default:  // LB_SETCURSEL and LB_SELECTSTRING choose one line only
+      return LB_ERR;
+  }
+}
+
 // ---- owner-drawn lists ----
 
 bool TListBox::IsOwnerDrawn() const { return GetStyle() & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE); }
@@ -296,7 +376,7 @@ namespace plat {
 
 UINT list_item_state(HWND list, int index) {
   UINT state = 0;
-  if (::SendMessage(list, LB_GETCURSEL, 0, 0) == index) state |= ODS_SELECTED;
+  if (::SendMessage(list, LB_GETSEL, index, 0) > 0) state |= ODS_SELECTED;
   // The focus rectangle sits on the selected line, or on the first.
   LRESULT caret = ::SendMessage(list, LB_GETCURSEL, 0, 0);
   if (::GetFocus() == list && (caret == index || (caret < 0 && index == 0))) state |= ODS_FOCUS;

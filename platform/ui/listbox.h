@@ -1,6 +1,7 @@
 // TListBox: lines of bytes kept as they are (8-bit code-page bytes too),
-// optionally sorted without regard to case, with one selected line, a top
-// index, a horizontal extent and item data per line. An owner-drawn list
+// optionally sorted without regard to case, with one selected line (or,
+// with LBS_EXTENDEDSEL, any number of them), a top index, a horizontal
+// extent and item data per line. An owner-drawn list
 // without LBS_HASSTRINGS keeps the value it is given as the line's item
 // data instead of copying a text. Notifications (LBN_SELCHANGE,
 // LBN_DBLCLK) follow the user's actions, not the program's, and only with
@@ -23,8 +24,16 @@ class TListBox : public TControl {
   int DeleteString(int index);
   void ClearList();
   int GetCount() const;
+  // With extended selection the index is the caret's (the line last
+  // clicked), and SetSelIndex fails: SetSel chooses the lines.
   int GetSelIndex() const;
   int SetSelIndex(int index);
+  // Extended selection only (LB_ERR otherwise). Index -1 stands for every line.
+  int GetSelCount() const;
+  int GetSelIndexes(int* indexes, int maxCount) const;
+  std::vector<int> GetSelIndexes() const;
+  int SetSel(int index, bool select);
+  bool IsExtendedSel() const;
   // Bounded copies: size counts the zero; the result is the length copied.
   int GetString(char* buf, int index, int size) const;
   std::string GetString(int index) const;
@@ -41,9 +50,14 @@ class TListBox : public TControl {
   LPARAM GetItemData(int index) const;
   int SetItemData(int index, LPARAM data);
 
-  // The user selects or double-clicks a line: the parent is told.
-  void UserSelect(int index);
+  // The user clicks or double-clicks a line: the parent is told. With
+  // extended selection Shift (MK_SHIFT) extends from the anchor line and
+  // Ctrl (MK_CONTROL) toggles a line; a plain click chooses it alone.
+  void UserSelect(int index, UINT keys = 0);
   void UserDoubleClick(int index);
+  // The lines the user's toolkit selected, the caret on the line last
+  // clicked (extended selection).
+  void UserSelectLines(const std::vector<int>& lines, int caret);
 
   bool IsStateMessage(UINT msg) const override;
   LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -64,17 +78,21 @@ class TListBox : public TControl {
     std::string text;
     LPARAM data = 0;
     std::shared_ptr<char[]> owned;  // a plug-in's line kept for an owner-drawn list
+    bool selected = false;          // extended selection only
   };
   bool KeepsText() const;
   // Caller holds the lock.
   int Insert(const char* text, LPARAM value, int index, bool sorted);
   int FindLine(const char* text, int start, bool exact) const;
+  LRESULT ExtendedSelMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void SelectRange(int from, int to, bool select);
 
   std::vector<Item> Items;
   // The height of a line in the list's font.
   int FontHeight() const;
 
-  int Sel = -1;
+  int Sel = -1;     // the selected line; with extended selection the caret
+  int Anchor = -1;  // extended selection: where a Shift-click extends from
   int Top = 0;
   int Extent = 0;
   int ItemHeight = 0;  // 0: the font's

@@ -162,9 +162,40 @@ void show_static(Mirror& m, const Snapshot& s) {
   }
 }
 
+// A list of any number of selected lines. The toolkit tells of a user's
+// change against the lines it last told of, so the lines the program
+// selected count as told: a click that comes back to the user's last
+// choice is told too.
+class ExtendedList : public wxListBox {
+ public:
+  ExtendedList(wxWindow* parent, long style)
+      : wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, style | wxLB_EXTENDED) {}
+  void ShowSelection(const std::vector<int>& want) {
+    wxArrayInt shown;
+    GetSelections(shown);
+    if (!std::equal(want.begin(), want.end(), shown.begin(), shown.end())) {
+      for (int i : shown)
+        if (!std::binary_search(want.begin(), want.end(), i)) Deselect(i);
+      for (int i : want)
+        if (i < static_cast<int>(GetCount())) SetSelection(i, true);
+    }
+    UpdateOldSelections();
+  }
+};
+
+// Such a list shows exactly the model's lines.
+void show_list_selections(wxListBox* l, HWND h) {
+  auto* lb = dynamic_cast<TListBox*>(window_object(h));
+  if (auto* x = dynamic_cast<ExtendedList*>(l); x && lb) x->ShowSelection(lb->GetSelIndexes());
+}
+
 // The list shows the model's selection, or none, whatever line the
 // toolkit chose by itself.
 void show_list_selection(wxListBox* l, HWND h) {
+  if (l->HasMultipleSelection()) {
+    show_list_selections(l, h);
+    return;
+  }
   int sel = static_cast<int>(::SendMessage(h, LB_GETCURSEL, 0, 0));
   if (sel >= 0 && sel < static_cast<int>(l->GetCount())) {
     if (l->GetSelection() != sel) l->SetSelection(sel);
@@ -180,10 +211,12 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   // chooses a line.
   auto chosen = std::make_shared<bool>(false);
   if (s.style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) make_owner_list(r, m, s, parent, chosen);
-  long st = wxLB_SINGLE;
+  long st = 0;
   if (s.style & WS_HSCROLL) st |= wxLB_HSCROLL;
   if (s.style & LBS_DISABLENOSCROLL) st |= wxLB_ALWAYS_SB;
-  wxWindow* l = m.win ? m.win : new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st);
+  wxWindow* l = m.win;
+  if (!l && (s.style & LBS_EXTENDEDSEL)) l = new ExtendedList(parent, st);
+  else if (!l) l = new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st | wxLB_SINGLE);
   auto arm = [chosen](wxEvent& e) {
     e.Skip();
     *chosen = true;
@@ -213,7 +246,16 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
       show_list_selection(box, h);
       return;
     }
-    if (auto* lb = dynamic_cast<TListBox*>(window_object(h))) lb->UserSelect(e.GetSelection());
+    auto* lb = dynamic_cast<TListBox*>(window_object(h));
+    if (lb && box->HasMultipleSelection()) {
+      // The toolkit clicked, shifted and controlled its way to these lines
+      // as the user's desktop does; the model takes them as they are.
+      wxArrayInt lines;
+      box->GetSelections(lines);
+      lb->UserSelectLines(std::vector<int>(lines.begin(), lines.end()), e.GetSelection());
+    } else if (lb) {
+      lb->UserSelect(e.GetSelection());
+    }
     r.window_changed(h);
   });
   l->Bind(wxEVT_LISTBOX_DCLICK, [&r, h](wxCommandEvent& e) {

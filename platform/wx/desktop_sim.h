@@ -23,9 +23,10 @@ bool run_until(const std::function<bool()>& done, std::chrono::milliseconds time
 void run_for(std::chrono::milliseconds time);
 
 // Moves the mouse over the control and clicks it: in its middle, or at a
-// point of its own.
+// point of its own, with Shift and Ctrl held when keys has MK_SHIFT,
+// MK_CONTROL.
 bool click(HWND control);
-bool click_at(HWND control, int x, int y);
+bool click_at(HWND control, int x, int y, UINT keys = 0);
 // Presses and releases Enter, or Esc, wherever the focus is.
 void press_enter();
 void press_escape();
@@ -77,7 +78,12 @@ std::string shown_text(HWND control);
 // program draws for each item.
 std::vector<std::string> shown_lines(HWND control);
 // The line its real list or combo box shows as selected; -1 for none.
+// Of a list of several selected lines, the first, and all of them.
 int shown_selection(HWND control);
+std::vector<int> shown_selections(HWND control);
+// Where a line of its real list is, in the control's own coordinates
+// (as click_at takes them); empty when the list shows no such line.
+TRect shown_line_rect(HWND control, int index);
 // The width its widest line takes in the font it shows (0 without lines).
 int shown_widest_line(HWND control);
 // The first and last lines a multi-line edit's view shows (from 0);

@@ -3,16 +3,19 @@
 // from the desktop to the model is the one a user's input takes.
 #include <gtk/gtk.h>
 
+#include <wx/listbox.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/uiaction.h>
 #include <wx/vlbox.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <vector>
 
 #include "platform/ui/accel.h"
+#include "platform/winmsg.h"
 #include "platform/ui/app_state.h"
 #include "platform/ui/application.h"
 #include "platform/ui/queue.h"
@@ -90,14 +93,18 @@ wxWindow* displayed(HWND h) {
 
 }  // namespace
 
-bool click_at(HWND control, int x, int y) {
+bool click_at(HWND control, int x, int y, UINT keys) {
   wxWindow* w = displayed(control);
   if (!w) return false;
   wxUIActionSimulator sim;
   wxRect r = w->GetScreenRect();
   sim.MouseMove(r.x + x, r.y + y);
   run_for(std::chrono::milliseconds(50));
+  if (keys & MK_SHIFT) sim.KeyDown(WXK_SHIFT);
+  if (keys & MK_CONTROL) sim.KeyDown(WXK_CONTROL);
   sim.MouseClick();
+  if (keys & MK_CONTROL) sim.KeyUp(WXK_CONTROL);
+  if (keys & MK_SHIFT) sim.KeyUp(WXK_SHIFT);
   run_for(std::chrono::milliseconds(50));
   return true;
 }
@@ -369,8 +376,37 @@ std::vector<std::string> shown_lines(HWND control) {
 int shown_selection(HWND control) {
   wxWindow* w = widget(control);
   if (auto* v = dynamic_cast<wxVListBox*>(w)) return v->GetSelection();
+  if (auto* l = dynamic_cast<wxListBox*>(w); l && l->HasMultipleSelection()) {
+    std::vector<int> all = shown_selections(control);
+    return all.empty() ? -1 : all.front();
+  }
   if (auto* c = dynamic_cast<wxItemContainerImmutable*>(w)) return c->GetSelection();
   return -1;
+}
+
+std::vector<int> shown_selections(HWND control) {
+  auto* l = dynamic_cast<wxListBox*>(widget(control));
+  if (!l) return {};
+  wxArrayInt lines;
+  l->GetSelections(lines);
+  return std::vector<int>(lines.begin(), lines.end());
+}
+
+TRect shown_line_rect(HWND control, int index) {
+  auto* l = dynamic_cast<wxListBox*>(displayed(control));
+  if (!l || index < 0 || index >= static_cast<int>(l->GetCount())) return {};
+  auto* tree = reinterpret_cast<GtkTreeView*>(l->m_treeview);
+  GtkTreePath* path = gtk_tree_path_new_from_indices(index, -1);
+  GdkRectangle area{};
+  gtk_tree_view_get_background_area(tree, path, nullptr, &area);
+  gtk_tree_path_free(path);
+  int x = 0, y = 0, wx = 0, wy = 0;
+  gtk_tree_view_convert_bin_window_to_widget_coords(tree, 0, area.y, &x, &y);
+  // From the tree's own corner to the corner of the control's window.
+  gtk_widget_translate_coordinates(GTK_WIDGET(tree), static_cast<GtkWidget*>(l->GetHandle()), x, y, &wx, &wy);
+  GtkAllocation all{};
+  gtk_widget_get_allocation(GTK_WIDGET(tree), &all);
+  return TRect(wx, wy, std::min(wx + all.width, l->GetSize().x), wy + area.height);
 }
 
 int shown_widest_line(HWND control) {

@@ -116,6 +116,66 @@ TEST_F(UiControls, ListNotifiesUserActionsOnlyWithNotifyStyle) {
   EXPECT_EQ(parent.Notes, (std::vector<std::pair<int, int>>{{101, LBN_SELCHANGE}, {101, LBN_SELCHANGE}, {101, LBN_DBLCLK}}));
 }
 
+// Extended selection: any number of lines, chosen by clicks with Shift
+// and Ctrl as on the desktop or by LB_SETSEL, read back by count and
+// indexes; each mark stays on its line as lines come and go.
+TEST_F(UiControls, ExtendedSelectionListKeepsAnyNumberOfLines) {
+  auto* lb = make(new TListBox(&parent, 100, 0, 0, 300, 500));
+  lb->SetStyle(lb->GetStyle() | LBS_EXTENDEDSEL);
+  for (const char* s : {"L0", "L1", "L2", "L3", "L4", "L5"}) lb->AddString(s);
+  struct Click {
+    int line;
+    UINT keys;
+    std::vector<int> selected;
+  } clicks[] = {
+      {2, 0, {2}},                       // a click chooses the line alone
+      {4, MK_SHIFT, {2, 3, 4}},          // Shift extends from the last plain click
+      {0, MK_SHIFT, {0, 1, 2}},          // ... whichever way
+      {5, MK_CONTROL, {0, 1, 2, 5}},     // Ctrl adds a line
+      {1, MK_CONTROL, {0, 2, 5}},        // ... or takes it away, and anchors there
+      {3, MK_SHIFT | MK_CONTROL, {0, 1, 2, 3, 5}},  // both: the range joins the rest
+      {4, 0, {4}},
+  };
+  for (const Click& c : clicks) {
+    lb->UserSelect(c.line, c.keys);
+    EXPECT_EQ(lb->GetSelIndexes(), c.selected) << "click on " << c.line << " keys " << c.keys;
+    EXPECT_EQ(lb->GetSelIndex(), c.line) << "the caret is on the line clicked";
+  }
+  EXPECT_EQ(parent.Notes.size(), std::size(clicks)) << "each click is told";
+
+  HWND h = lb->GetHandle();
+  EXPECT_EQ(::SendMessage(h, LB_SETSEL, TRUE, -1), 0);  // every line
+  EXPECT_EQ(lb->GetSelCount(), 6);
+  int two[2] = {-1, -1};
+  EXPECT_EQ(lb->GetSelIndexes(two, 2), 2) << "no more than the caller's room";
+  EXPECT_EQ(two[1], 1);
+  EXPECT_EQ(lb->SetSel(1, false), 0);
+  EXPECT_EQ(lb->SetSel(6, true), LB_ERR);
+  EXPECT_EQ(::SendMessage(h, LB_GETSEL, 1, 0), 0);
+  EXPECT_EQ(::SendMessage(h, LB_GETSEL, 2, 0), 1);
+  EXPECT_EQ(lb->SetSelIndex(3), LB_ERR) << "one line at a time is a single list's";
+  EXPECT_EQ(lb->SetSelString("L3", -1), LB_ERR);
+  lb->InsertString("new", 0);
+  lb->DeleteString(3);  // "L2"
+  EXPECT_EQ(lb->GetSelIndexes(), (std::vector<int>{1, 3, 4, 5}));  // L0, L3, L4, L5
+  EXPECT_EQ(lb->GetString(3), "L3");
+  lb->ClearList();
+  EXPECT_EQ(lb->GetSelCount(), 0);
+  EXPECT_EQ(parent.Notes.size(), std::size(clicks)) << "the program's choices are not told";
+
+  // A list of one selection keeps its messages; the others fail there.
+  auto* single = make(new TListBox(&parent, 101, 0, 0, 300, 500));
+  single->AddString("a");
+  single->AddString("b");
+  EXPECT_EQ(single->SetSel(0, true), LB_ERR);
+  EXPECT_EQ(single->GetSelCount(), LB_ERR);
+  EXPECT_TRUE(single->GetSelIndexes().empty());
+  single->UserSelect(0, MK_CONTROL);
+  single->UserSelect(1, MK_SHIFT);
+  EXPECT_EQ(single->GetSelIndex(), 1);
+  EXPECT_EQ(::SendMessage(single->GetHandle(), LB_GETSEL, 0, 0), 0);
+}
+
 TEST_F(UiControls, DropDownListShowsItsSelectionAndSelectsByPrefix) {
   auto* cb = make(new TComboBox(&parent, 101, 0, 0, 240, 240, CBS_DROPDOWNLIST | CBS_SORT | CBS_AUTOHSCROLL, 51));
   EXPECT_EQ(cb->GetTextLimit(), 50);
