@@ -223,7 +223,7 @@ enum MessageId : int {
   kMsgStoredCopyMissing = 1972,
   kMsgCurrentNotKept = 1973,
   kMsgRestoreFailed = 1974,
-  kMsgDeleteSystemLogEntry = 1975,
+  kMsgDeleteSystemLogEntries = 1975,
   kMsgDeleteSystemLogShown = 1976,
   kMsgDatabaseLost = 1980,
   kMsgClientNotice = 1981,

@@ -107,10 +107,11 @@ bool TLogDlg::DeleteLines(const std::vector<std::string>& lines) {
 }
 
 void TLogDlg::CmDelete() {
-  int sel = LogList->GetSelIndex();
-  if (sel < 0) return;
-  if (LogMessage(kMsgDeleteSystemLogEntry, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  if (!DeleteLines({LogList->GetString(sel)})) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
+  std::vector<std::string> lines;
+  for (int i : LogList->GetSelIndexes()) lines.push_back(LogList->GetString(i));
+  if (lines.empty()) return;
+  if (LogMessage(kMsgDeleteSystemLogEntries, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (!DeleteLines(lines)) LogMessage(kMsgLogNotStored, MB_OK | MB_ICONSTOP);
   Refill();
 }
 

@@ -1,7 +1,7 @@
 // The system log viewer: the entries of one event type (two for the
 // transfers to machines), sorted by their lines (the date text leads, day
-// first), and deletion of the chosen entry or of every entry shown, each
-// after a question.
+// first), and deletion of the chosen entries (any number of lines) or of
+// every entry shown, each after a question.
 #pragma once
 
 #include <memory>
