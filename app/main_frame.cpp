@@ -174,6 +174,7 @@ DEFINE_RESPONSE_TABLE1(TMainFrame, TCommandHostFrame)
   EV_GATED_COMMAND(kCmConnectNetworkDrive, CmConnectNetworkDrive),
   EV_GATED_COMMAND(kCmConnectNetworkPrinter, CmConnectNetworkPrinter),
   EV_GATED_COMMAND(kCmRunCHook, CmRunCHook),
+  EV_GATED_COMMAND(kCmDncConfigure, CmDncConfigure),
   EV_GATED_COMMAND(kCmUsers, CmUsers),
   EV_GATED_COMMAND(kCmJobs7201, CmJobs7201),
   EV_GATED_COMMAND(kCmMain9001, Cm9001),

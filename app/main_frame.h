@@ -63,6 +63,9 @@ class TMainFrame : public TCommandHostFrame {
   void CmConnectNetworkPrinter();
   void CmDatabaseLost();
   void CmRunCHook() {}
+  // The tool bar's DNC-configure button: nothing to configure here, yet
+  // enabled like any command with a handler.
+  void CmDncConfigure() {}
   void CmUsers();
   void CmJobs7201() {}
   void Cm9001() {}

@@ -322,6 +322,7 @@ TEST_F(BuiltWindowTest, ToolBarButtonsAndGreyedCommandsWithoutHandlers) {
   Globals->RightsMask = 0xFFFFFFFF;
   EXPECT_TRUE(frame->IsCommandEnabled(kCmExit));
   EXPECT_TRUE(frame->IsCommandEnabled(kCmConnectDatabase));
+  EXPECT_TRUE(frame->IsCommandEnabled(kCmDncConfigure)) << "its handler does nothing, yet it has one";
   EXPECT_FALSE(frame->IsCommandEnabled(kCmFileNew)) << "the editor's windows are not there yet";
   EXPECT_FALSE(frame->IsCommandEnabled(kCmMultiDncSetup));
   EXPECT_NE(frame->GetStatusBar(), nullptr);
