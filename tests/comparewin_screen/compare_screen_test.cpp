@@ -3,33 +3,10 @@
 // colours, and scrolling one list on screen scrolls the other.
 #include "editor/compare_dlg.h"
 #include "platform/plugin.h"
-#include "platform/ui/application.h"
 #include "tests/editor/editor_fixture.h"
 #include "tests/render/render_support.h"
 
 namespace {
-
-class TCompareApp : public TApplication {
- public:
-  TCompareApp(std::string a, std::string b) : TApplication("Compare"), A(std::move(a)), B(std::move(b)) {}
-  void InitMainWindow() override {
-    auto* frame = new TWindow(nullptr, "Compare frame");
-    frame->Attr.Style = WS_OVERLAPPEDWINDOW;
-    frame->Attr.W = 900;
-    frame->Attr.H = 700;
-    SetMainWindow(frame);
-  }
-  bool IdleAction(long idleCount) override {
-    if (!Started) {
-      Started = true;
-      RunCompareWindow(MainWindow, A.c_str(), B.c_str(), "New", "Old");
-      MainWindow->PostMessage(WM_CLOSE);
-    }
-    return TApplication::IdleAction(idleCount);
-  }
-  std::string A, B;
-  bool Started = false;
-};
 
 class CompareScreenTest : public kveditor::EditorTest {
  protected:
@@ -62,7 +39,9 @@ TEST_F(CompareScreenTest, BothListsShowTheirDifferencesInColourAndScrollTogether
   std::string newFile = Root() + "/new.nc", oldFile = Root() + "/old.nc";
   kvdb::WriteFileBytes(newFile, a);
   kvdb::WriteFileBytes(oldFile, b);
-  TCompareApp app(newFile, oldFile);
+  rendertest::TRunOnceApp app("Compare", 900, 700, [&](TWindow* frame) {
+    RunCompareWindow(frame, newFile.c_str(), oldFile.c_str(), "New", "Old");
+  });
   bool ran = false;
   desk::set_modal_hook([&](TDialog& d) {
     ran = true;

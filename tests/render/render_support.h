@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/application.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/resource.h"
 #include "platform/wx/desktop_sim.h"
@@ -87,6 +88,34 @@ inline std::vector<uint32_t> pixels(const std::string& name, const TRect& r) {
   }
   return out;
 }
+
+// A program of one frame that runs a window of the test (a modal dialog,
+// say) at its first idle time and closes once that is done.
+class TRunOnceApp : public TApplication {
+ public:
+  TRunOnceApp(const char* name, int w, int h, std::function<void(TWindow*)> run)
+      : TApplication(name), W(w), H(h), RunIt(std::move(run)) {}
+  void InitMainWindow() override {
+    auto* frame = new TWindow(nullptr, "Test frame");
+    frame->Attr.Style = WS_OVERLAPPEDWINDOW;
+    frame->Attr.W = W;
+    frame->Attr.H = H;
+    SetMainWindow(frame);
+  }
+  bool IdleAction(long idleCount) override {
+    if (!Started) {
+      Started = true;
+      RunIt(MainWindow);
+      MainWindow->PostMessage(WM_CLOSE);
+    }
+    return TApplication::IdleAction(idleCount);
+  }
+
+ private:
+  int W, H;
+  std::function<void(TWindow*)> RunIt;
+  bool Started = false;
+};
 
 // A visible frame of its own for a test's modeless dialogs.
 inline bool create_frame(TWindow& frame) {

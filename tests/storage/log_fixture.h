@@ -47,6 +47,14 @@ class LogTest : public kvtest::DialogTest<kvdb::DbTest> {
     DbTest::TearDown();
   }
 
+  // The system log with these rows: ID, TYPE, STAT, TEXT, DATE each.
+  void MakeSystemLog(const std::vector<std::vector<std::string>>& rows) {
+    MakeFile("LOG00000.DBF",
+             {{"ID", 'N', 10, 0}, {"TYPE", 'N', 10, 0}, {"STAT", 'N', 10, 0}, {"TEXT", 'C', 200, 0},
+              {"DATE", 'D', 8, 0}},
+             rows, {{"ID", "ID", nullptr, 20, 0}});
+  }
+
   std::string BackupPath(const std::string& name) const { return Root() + "/backup/" + name; }
   std::string MachPath(const std::string& name) const { return Root() + "/mach/" + name; }
 

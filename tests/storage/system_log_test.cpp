@@ -14,18 +14,14 @@ class SystemLogTest : public LogTest {
   void SetUp() override {
     LogTest::SetUp();
     // Written in time order; the days of the month run against it.
-    MakeFile("LOG00000.DBF",
-             {{"ID", 'N', 10, 0}, {"TYPE", 'N', 10, 0}, {"STAT", 'N', 10, 0}, {"TEXT", 'C', 200, 0},
-              {"DATE", 'D', 8, 0}},
-             {{"1", "7", "0", "CREATED A", "20260105"},
-              {"2", "1", "0", "SENT A", "20260204"},
-              {"3", "7", "0", "CREATED B", "20260204"},
-              {"4", "2", "0", "CANCELLED", "20260301"},
-              {"5", "24", "0", "SAVED", "20260105"},
-              {"6", "7", "0", "CREATED C", "20260301"},
-              {"7", "7", "0", "CREATED D", "20260210"},
-              {"8", "7", "0", "CREATED E", "20260115"}},
-             {{"ID", "ID", nullptr, 20, 0}});
+    MakeSystemLog({{"1", "7", "0", "CREATED A", "20260105"},
+                   {"2", "1", "0", "SENT A", "20260204"},
+                   {"3", "7", "0", "CREATED B", "20260204"},
+                   {"4", "2", "0", "CANCELLED", "20260301"},
+                   {"5", "24", "0", "SAVED", "20260105"},
+                   {"6", "7", "0", "CREATED C", "20260301"},
+                   {"7", "7", "0", "CREATED D", "20260210"},
+                   {"8", "7", "0", "CREATED E", "20260115"}});
   }
   int Run(const std::function<void(Pilot&)>& answer) {
     driver.expect_dialog(IDD_SYSTEM_LOG, [&](TDialog& d) {

@@ -2,10 +2,7 @@
 // mouse, Shift and Ctrl held as a user does, reach the dialog; the lines
 // the program chooses are the ones drawn as chosen; Delete takes every
 // chosen entry from the table and keeps the others.
-#include <map>
-
 #include "platform/msgbox.h"
-#include "platform/ui/application.h"
 #include "resources/dialogs/logs.h"
 #include "storage/system_log.h"
 #include "tests/render/render_support.h"
@@ -13,44 +10,17 @@
 
 namespace {
 
-// A frame that runs the viewer at its first idle time and closes itself
-// once the viewer is done.
-class TLogApp : public TApplication {
- public:
-  TLogApp() : TApplication("System log") {}
-  void InitMainWindow() override {
-    auto* frame = new TWindow(nullptr, "System log frame");
-    frame->Attr.Style = WS_OVERLAPPEDWINDOW;
-    frame->Attr.W = 900;
-    frame->Attr.H = 700;
-    SetMainWindow(frame);
-  }
-  bool IdleAction(long idleCount) override {
-    if (!Started) {
-      Started = true;
-      TLogDlg(MainWindow).Execute();
-      MainWindow->PostMessage(WM_CLOSE);
-    }
-    return TApplication::IdleAction(idleCount);
-  }
-  bool Started = false;
-};
-
 class SystemLogScreen : public kvlogs::LogTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(rendertest::VirtualDisplay::get().ok()) << rendertest::VirtualDisplay::get().why();
     LogTest::SetUp();
     // Five entries of one event, listed in the order written (day first).
-    MakeFile("LOG00000.DBF",
-             {{"ID", 'N', 10, 0}, {"TYPE", 'N', 10, 0}, {"STAT", 'N', 10, 0}, {"TEXT", 'C', 200, 0},
-              {"DATE", 'D', 8, 0}},
-             {{"1", "7", "0", "CREATED A", "20260101"},
-              {"2", "7", "0", "CREATED B", "20260102"},
-              {"3", "7", "0", "CREATED C", "20260103"},
-              {"4", "7", "0", "CREATED D", "20260104"},
-              {"5", "7", "0", "CREATED E", "20260105"}},
-             {{"ID", "ID", nullptr, 20, 0}});
+    MakeSystemLog({{"1", "7", "0", "CREATED A", "20260101"},
+                   {"2", "7", "0", "CREATED B", "20260102"},
+                   {"3", "7", "0", "CREATED C", "20260103"},
+                   {"4", "7", "0", "CREATED D", "20260104"},
+                   {"5", "7", "0", "CREATED E", "20260105"}});
     oldBoxes_ = plat::set_message_box_handler([this](HWND, const std::string& text, const std::string&, UINT) {
       boxes_.push_back(text);
       return IDYES;
@@ -90,7 +60,7 @@ class SystemLogScreen : public kvlogs::LogTest {
 };
 
 TEST_F(SystemLogScreen, SeveralLinesChosenOnScreenAreDrawnAndDeletedTogether) {
-  TLogApp app;
+  rendertest::TRunOnceApp app("System log", 900, 700, [](TWindow* frame) { TLogDlg(frame).Execute(); });
   bool ran = false;
   desk::set_modal_hook([&](TDialog& d) {
     ran = true;
