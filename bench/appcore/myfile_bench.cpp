@@ -23,7 +23,7 @@ const char* const kLine = "N1000 G01 X100.125 Y-20.5 F1200";
 
 const std::string& ProgramPath() {
   static const std::string path = [] {
-    std::string p = (std::filesystem::temp_directory_path() / "kv_bench_myfile.nc").string();
+    std::string p = (kvbench::scratch_root() / "kv_bench_myfile.nc").string();
     std::ofstream out(p, std::ios::binary);
     for (int i = 0; i < kLines; ++i) out << "N" << i << " G01 X" << i % 997 << ".125 Y-" << i % 313 << ".5 F1200\r\n";
     return p;
@@ -96,9 +96,7 @@ void BM_StdioWriteLines(benchmark::State& state) {
   if (!kvbench::same_files("lines written", OursOut(), PeerOut(), true)) kvbench::fail(state, "the files written differ");
 }
 
-#define KV_MYFILE_BENCH(fn)                                                                                 \
-  BENCHMARK(fn)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(4)->Repetitions(5)->UseRealTime() \
-      ->ReportAggregatesOnly(true)
+#define KV_MYFILE_BENCH(fn) KV_BENCHMARK(fn, 5)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime()
 KV_MYFILE_BENCH(BM_ReadLines);
 KV_MYFILE_BENCH(BM_StdioReadLines);
 KV_MYFILE_BENCH(BM_WriteLines);

@@ -4,7 +4,7 @@
 // goes), beside cp copying the same files followed by one sync of them
 // (coreutils sync -f: the copies' file system synced once, the fastest
 // honest way to have them all on the disk), in the same run, on the disk
-// of the temporary directory. Both outputs are compared with the dropped files; a
+// of the scratch folder. Both outputs are compared with the dropped files; a
 // difference fails the run. Goal: the pass within three times the peer's
 // median, its rows included.
 #include <benchmark/benchmark.h>
@@ -102,7 +102,7 @@ void BM_AutoImportPass(benchmark::State& state) {
 }
 
 void BM_CpSameFiles(benchmark::State& state) {
-  const fs::path root = fs::temp_directory_path() / ("kv_bench_cp" + std::to_string(getpid()));
+  const fs::path root = kvbench::scratch_root() / ("kv_bench_cp" + std::to_string(getpid()));
   for (auto _ : state) {
     fs::remove_all(root);
     Drop(root / "drop");
@@ -121,8 +121,8 @@ void BM_CpSameFiles(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kFiles);
 }
 
-BENCHMARK(BM_AutoImportPass)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseManualTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_CpSameFiles)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseManualTime()->ReportAggregatesOnly(true);
+KV_BENCHMARK(BM_AutoImportPass, 5)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+KV_BENCHMARK(BM_CpSameFiles, 5)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 
 }  // namespace
 

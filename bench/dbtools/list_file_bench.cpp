@@ -85,8 +85,8 @@ void BM_ListFilePythonDbfread(benchmark::State& state) {
     kvbench::fail(state, "the lists differ");
 }
 
-BENCHMARK(BM_ListFile)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_ListFilePythonDbfread)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime()->ReportAggregatesOnly(true);
+KV_BENCHMARK(BM_ListFile, 7)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+KV_BENCHMARK(BM_ListFilePythonDbfread, 7)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

@@ -212,8 +212,8 @@ void BM_ReplacePathsSqlite(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_ReplacePaths)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_ReplacePathsSqlite)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime()->ReportAggregatesOnly(true);
+KV_BENCHMARK(BM_ReplacePaths, 7)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+KV_BENCHMARK(BM_ReplacePathsSqlite, 7)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-std::string Dir() { return (std::filesystem::temp_directory_path() / "kv_bench_wc18").string(); }
+std::string Dir() { return (kvbench::scratch_root() / "kv_bench_wc18").string(); }
 std::string Ours() { return Dir() + "/clean.nc"; }
 std::string Peer() { return Dir() + "/clean_tr.nc"; }
 
@@ -65,8 +65,8 @@ void BM_Wc18TrDelete(benchmark::State& state) {
     kvbench::fail(state, "the outputs differ");
 }
 
-BENCHMARK(BM_Wc18Clean)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_Wc18TrDelete)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime()->ReportAggregatesOnly(true);
+KV_BENCHMARK(BM_Wc18Clean, 9)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+KV_BENCHMARK(BM_Wc18TrDelete, 9)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

@@ -24,7 +24,7 @@
 
 namespace {
 
-std::string Dir() { return (std::filesystem::temp_directory_path() / "kv_bench_nctools").string(); }
+std::string Dir() { return (kvbench::scratch_root() / "kv_bench_nctools").string(); }
 
 // About 100 MB of blocks "N<n> G01 X... Y... Z... F...", CR LF ended.
 const std::string& ProgramPath() {
@@ -98,10 +98,10 @@ void BM_RemoveSpacesTr(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(in)) * state.iterations());
 }
 
-BENCHMARK(BM_Renumber)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_RenumberAwk)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_RemoveSpaces)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_RemoveSpacesTr)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+KV_BENCHMARK(BM_Renumber, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
+KV_BENCHMARK(BM_RenumberAwk, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
+KV_BENCHMARK(BM_RemoveSpaces, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
+KV_BENCHMARK(BM_RemoveSpacesTr, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
