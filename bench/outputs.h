@@ -124,13 +124,29 @@ inline bool same_files(const std::string& what, const std::string& ours, const s
 
 // The same lines: equal bytes but for a line end after the last line,
 // which a text written line by line may leave out.
-inline bool same_lines(const std::string& what, std::string_view ours, std::string_view peer) {
+inline bool same_lines(const std::string& what, std::string_view ours, std::string_view peer, bool quiet = false) {
   auto body = [](std::string_view s) {
     if (!s.empty() && s.back() == '\n') s.remove_suffix(1);
     if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
     return s;
   };
-  return same_bytes(what, body(ours), body(peer));
+  return same_bytes(what, body(ours), body(peer), quiet);
+}
+
+enum Side { kOurs = 0, kPeer = 1 };
+
+// A side's output of one repetition of a pair's work, compared with the
+// other side's latest: with the sides alternated, every repetition of each
+// is checked against a repetition of the other. By lines when a line end
+// after the last line may differ. False (and a failure counted) when they
+// differ.
+inline bool side_said(const std::string& what, Side side, std::string output, bool by_lines = false) {
+  static std::map<std::string, std::pair<std::string, std::string>> latest;
+  static std::map<std::string, int> seen;
+  auto& both = latest[what];
+  (side == kOurs ? both.first : both.second) = std::move(output);
+  if (!((seen[what] |= 1 << side) & (1 << (1 - side)))) return true;
+  return by_lines ? same_lines(what, both.first, both.second, true) : same_bytes(what, both.first, both.second, true);
 }
 
 // Records a failure found otherwise (a run that did not complete).
