@@ -134,14 +134,39 @@ ParsedPath parse_path(std::string_view p) {
   return out;
 }
 
+namespace {
+
+std::string joined(const std::string& root, const std::vector<std::string>& comps, size_t count) {
+  std::string path = root == "/" ? std::string() : root;
+  for (size_t i = 0; i < count; ++i) path.append("/").append(comps[i]);
+  return path.empty() ? "/" : path;
+}
+
+}  // namespace
+
 std::string resolve_components(const std::string& root, const std::vector<std::string>& comps) {
+  // Most paths are spelled as they lie: one look at the whole path, or at
+  // its directory for a name about to be made, spares a look at each
+  // component (a path named again and again costs one call).
+  struct stat st;
+  std::string whole = joined(root, comps, comps.size());
+  if (comps.empty() || ::lstat(whole.c_str(), &st) == 0) return whole;
+  size_t first = 0;
   std::string cur = root;
+  if (comps.size() > 1) {
+    std::string dir = joined(root, comps, comps.size() - 1);
+    if (::lstat(dir.c_str(), &st) == 0) {
+      first = comps.size() - 1;
+      cur = dir;
+    }
+  }
   bool missing = false;
-  for (const std::string& c : comps) {
+  for (size_t i = first; i < comps.size(); ++i) {
+    const std::string& c = comps[i];
     std::string base = (cur == "/") ? std::string() : cur;
     std::string exact = base + "/" + c;
-    struct stat st;
-    if (missing || ::lstat(exact.c_str(), &st) == 0) {
+    const bool known_absent = first > 0 && i == first;  // the whole path was looked at
+    if (missing || (!known_absent && ::lstat(exact.c_str(), &st) == 0)) {
       cur = exact;
       continue;
     }

@@ -23,7 +23,7 @@ const char* const kLine = "N1000 G01 X100.125 Y-20.5 F1200";
 
 const std::string& ProgramPath() {
   static const std::string path = [] {
-    std::string p = (std::filesystem::temp_directory_path() / "kv_bench_myfile.nc").string();
+    std::string p = (kvbench::scratch_root() / "kv_bench_myfile.nc").string();
     std::ofstream out(p, std::ios::binary);
     for (int i = 0; i < kLines; ++i) out << "N" << i << " G01 X" << i % 997 << ".125 Y-" << i % 313 << ".5 F1200\r\n";
     return p;
@@ -48,6 +48,7 @@ void BM_ReadLines(benchmark::State& state) {
     f.Close();
   }
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(ProgramPath())) * state.iterations());
+  if (!kvbench::side_said("lines read", kvbench::kOurs, g_oursRead)) kvbench::fail(state, "the lines read differ");
 }
 
 void BM_StdioReadLines(benchmark::State& state) {
@@ -67,7 +68,7 @@ void BM_StdioReadLines(benchmark::State& state) {
   }
   std::free(buf);
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(ProgramPath())) * state.iterations());
-  if (!kvbench::same_bytes("lines read", g_oursRead, g_peerRead, true)) kvbench::fail(state, "the lines read differ");
+  if (!kvbench::side_said("lines read", kvbench::kPeer, g_peerRead)) kvbench::fail(state, "the lines read differ");
 }
 
 void BM_WriteLines(benchmark::State& state) {
@@ -79,6 +80,8 @@ void BM_WriteLines(benchmark::State& state) {
     f.Close();
   }
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(OursOut())) * state.iterations());
+  if (!kvbench::side_said("lines written", kvbench::kOurs, kvbench::read_file(OursOut())))
+    kvbench::fail(state, "the files written differ");
 }
 
 void BM_StdioWriteLines(benchmark::State& state) {
@@ -93,12 +96,11 @@ void BM_StdioWriteLines(benchmark::State& state) {
     if (std::fclose(f) != 0) kvbench::fail(state, "a write failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(PeerOut())) * state.iterations());
-  if (!kvbench::same_files("lines written", OursOut(), PeerOut(), true)) kvbench::fail(state, "the files written differ");
+  if (!kvbench::side_said("lines written", kvbench::kPeer, kvbench::read_file(PeerOut())))
+    kvbench::fail(state, "the files written differ");
 }
 
-#define KV_MYFILE_BENCH(fn)                                                                                 \
-  BENCHMARK(fn)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(4)->Repetitions(5)->UseRealTime() \
-      ->ReportAggregatesOnly(true)
+#define KV_MYFILE_BENCH(fn) KV_BENCHMARK(fn, 5)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime()
 KV_MYFILE_BENCH(BM_ReadLines);
 KV_MYFILE_BENCH(BM_StdioReadLines);
 KV_MYFILE_BENCH(BM_WriteLines);

@@ -18,6 +18,8 @@
 // shows a moved block as deleted and inserted; diff keeps a longest common
 // subsequence), so their outputs are compared by what they say: after the
 // timed runs, each pair is compared once more with the item texts kept.
+// Every timed run must have said the same as that one: the library as many
+// unchanged steps, diff the same bytes.
 // The library's old side must be the old file and its new side the new
 // file, line for line, with both texts of every unchanged step equal; the
 // old file with diff's commands applied must be the same new file. Any
@@ -336,6 +338,11 @@ long PeakKb(const std::string& self, const char* mode, const Pair& pair, const s
   return pclose(pipe) == 0 ? kb : -1;
 }
 
+// What each pair's timed runs said: the library's unchanged steps, diff's
+// output; each run must say what the first said.
+std::map<std::string, long> g_telmixSame;
+std::map<std::string, std::string> g_diffSaid;
+
 void BM_Telmix(benchmark::State& state, kv_compare_fn compare, const Pair* pair) {
   long same = 0;
   for (auto _ : state) {
@@ -345,6 +352,8 @@ void BM_Telmix(benchmark::State& state, kv_compare_fn compare, const Pair* pair)
       return;
     }
     same = g_sameItems;
+    auto first = g_telmixSame.emplace(pair->name, same).first;
+    if (first->second != same) return kvbench::fail(state, pair->name + ": the library said otherwise than before");
   }
   state.counters["unchanged"] = static_cast<double>(same);
 }
@@ -356,12 +365,18 @@ void BM_Diff(benchmark::State& state, std::string out, const Pair* pair) {
       kvbench::fail(state, "diff failed");
       return;
     }
+    state.PauseTiming();
+    const std::string said = kvbench::read_file(out);
+    auto first = g_diffSaid.emplace(pair->name, said).first;
+    const bool same = kvbench::same_bytes(pair->name + ", diff's output against its first run", said, first->second, true);
+    state.ResumeTiming();
+    if (!same) return kvbench::fail(state, pair->name + ": diff said otherwise than before");
   }
   state.counters["unchanged"] = static_cast<double>(DiffUnchanged(*pair, out));
 }
 
-// Keeps the median time and the counters of each benchmark.
-class KeepingReporter : public benchmark::ConsoleReporter {
+// Keeps the counters of each benchmark beside its median time.
+class KeepingReporter : public kvbench::MedianReporter {
  public:
   struct Result {
     double ms = 0;
@@ -371,17 +386,15 @@ class KeepingReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& run : runs) {
-      if (run.error_occurred) {
-        kvbench::fail(run.benchmark_name() + " (" + run.error_message + ")");
-        continue;
-      }
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-      Result& r = results[run.run_name.function_name];
-      r.ms = run.GetAdjustedRealTime();
       auto found = run.counters.find("unchanged");
-      if (found != run.counters.end()) r.unchanged = found->second;
+      if (!run.error_occurred && found != run.counters.end()) results[run.run_name.function_name].unchanged = found->second;
     }
-    ConsoleReporter::ReportRuns(runs);
+    MedianReporter::ReportRuns(runs);
+  }
+
+  void run_registered() {
+    MedianReporter::run_registered();
+    for (auto& [name, r] : results) r.ms = median(name) * 1e3;
   }
 };
 
@@ -390,6 +403,7 @@ class KeepingReporter : public benchmark::ConsoleReporter {
 void CheckOutputs(kv_compare_fn compare, const Pair& pair, const std::string& diffOut) {
   Shown shown;
   g_shown = &shown;
+  g_sameItems = 0;
   const int done = Compare(compare, pair);
   g_shown = nullptr;
   struct rusage usage {};
@@ -397,6 +411,11 @@ void CheckOutputs(kv_compare_fn compare, const Pair& pair, const std::string& di
     kvbench::fail(pair.name + ": a comparison did not complete");
     return;
   }
+  if (g_telmixSame.count(pair.name) && g_telmixSame[pair.name] != g_sameItems)
+    kvbench::fail(pair.name + ": the timed runs' unchanged steps are not the checked run's");
+  if (g_diffSaid.count(pair.name))
+    kvbench::same_bytes(pair.name + ", diff's output in the timed runs and the checked run", g_diffSaid[pair.name],
+                        kvbench::read_file(diffOut), true);
   if (shown.unequalSame) kvbench::fail(pair.name + ": unchanged steps with unequal texts");
   const std::string oldLines = LinesOf(kvbench::read_file(pair.oldFile));
   kvbench::same_bytes(pair.name + ", old file as the library shows it", shown.oldSide, oldLines);
@@ -421,7 +440,7 @@ int main(int argc, char** argv) {
     return PeakHelper(compare, argv[1], Pair{"", argv[2], argv[3]}, argv[4]);
   const std::string self = fs::read_symlink("/proc/self/exe").string();
   benchmark::Initialize(&argc, argv);
-  std::string pattern = (fs::temp_directory_path() / "telmix-bench-XXXXXX").string();
+  std::string pattern = (kvbench::scratch_root() / "telmix-bench-XXXXXX").string();
   if (!mkdtemp(pattern.data())) return 1;
   const fs::path dir = pattern;
   g_pairs = {NcEdits(dir, 100000),        NcEdits(dir, 1000000),     NcDense(dir, 1000000),
@@ -432,12 +451,13 @@ int main(int argc, char** argv) {
   for (const Pair& pair : g_pairs) {
     // Several timed runs of every pair; the median is kept.
     const int iterations = pair.oldLines >= 1000000 ? 2 : 10;
-    for (auto* b : {benchmark::RegisterBenchmark(("telmix/" + pair.name).c_str(), BM_Telmix, compare, &pair),
-                    benchmark::RegisterBenchmark(("gnu_diff/" + pair.name).c_str(), BM_Diff, diffOut, &pair)})
-      b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(iterations)->Repetitions(3);
+    const std::string ours = "telmix/" + pair.name, peer = "gnu_diff/" + pair.name;
+    for (auto* b : {kvbench::add(ours, 3, benchmark::RegisterBenchmark(ours.c_str(), BM_Telmix, compare, &pair)),
+                    kvbench::add(peer, 3, benchmark::RegisterBenchmark(peer.c_str(), BM_Diff, diffOut, &pair))})
+      b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(iterations);
   }
   KeepingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.run_registered();
   std::printf("\n");
   for (const Pair& pair : g_pairs)
     if (reporter.results.count("telmix/" + pair.name) && reporter.results.count("gnu_diff/" + pair.name))
@@ -458,6 +478,5 @@ int main(int argc, char** argv) {
   }
   std::error_code ec;
   fs::remove_all(dir, ec);
-  benchmark::Shutdown();
   return kvbench::verdict();
 }

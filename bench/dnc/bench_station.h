@@ -1,5 +1,5 @@
 // A scratch station for the DNC benchmarks: its directories under the
-// temporary directory, the global state pointing at them and the engine's
+// benchmarks' scratch folder, the global state pointing at them and the engine's
 // boxes off; all of it gone again at the end of the run.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "appcore/globals.h"
+#include "bench/outputs.h"
 #include "dbmodel/engine_context.h"
 
 namespace kvbench {
@@ -16,7 +17,7 @@ namespace kvbench {
 class TBenchStation {
  public:
   explicit TBenchStation(const std::string& stem)
-      : root(std::filesystem::temp_directory_path() / (stem + std::to_string(getpid()))) {
+      : root(kvbench::scratch_root() / (stem + std::to_string(getpid()))) {
     std::filesystem::remove_all(root);
     for (const char* d : {"db", "alt", "local", "temp", "progs"}) std::filesystem::create_directories(root / d);
     Globals = globals_ = new TGlobals;

@@ -169,5 +169,5 @@ void BM_EveryPortRequestsAProgram(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_EveryPortRequestsAProgram)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+KV_BENCHMARK(BM_EveryPortRequestsAProgram, 1)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 int main(int argc, char** argv) { return kvbench::main(argc, argv); }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/outputs.h"
+
 namespace kvbench {
 
 inline double seconds_since(std::chrono::steady_clock::time_point t0) {
@@ -54,11 +56,7 @@ inline long long sqlite_mmap_size(sqlite3* db) {
   return bytes;
 }
 
-inline std::filesystem::path scratch_dir(const std::string& what) {
-  auto dir = std::filesystem::temp_directory_path() / ("kv_bench_" + what + "_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  return dir;
-}
+inline std::filesystem::path scratch_dir(const std::string& what) { return scratch("kv_bench_" + what); }
 
 // One line of figures: engine seconds, SQLite seconds and their ratio.
 inline void print_row(int width, const char* what, double engine, double sqlite) {

@@ -4,8 +4,10 @@
 // a tag, which must scan. SQLite gets an index on the tagged column only,
 // the id as its integer primary key, a one-thread connection, and a memory
 // map and a page cache that hold the whole table. Both load their rows
-// untimed, in one transaction or under one file lock. Every run compares the ids both delivered (in order where sorted
-// by name, as sets otherwise) and fails when they differ.
+// untimed, in one transaction or under one file lock. Every repetition of
+// every run compares the ids both delivered (in order where sorted by name,
+// as sets otherwise) and fails when they differ. The side that runs first
+// alternates between runs.
 // Usage: [rows] [runs] (100,000 rows and 5 runs by default); each run times
 // every set of queries 7 times and keeps its median; prints the medians of
 // both times over the runs, the median ratio and the spread of the ratios.
@@ -48,7 +50,7 @@ const char* const kQuerySetNames[kQuerySets] = {"tagged field", "tagged field, i
 struct Times {
   double tagged, tagged_selected, tagged_plain, tagged_sorted, untagged;
   long rows_tagged, rows_untagged;
-  std::vector<long> ids[kQuerySets];  // delivered by the last run of each set
+  std::vector<long> ids[kQuerySets][kRepeats];  // delivered by each repetition of each set
 };
 
 // The ids as text, one a line; sorted unless the order is part of the
@@ -62,13 +64,13 @@ std::string ids_text(std::vector<long> ids, bool ordered) {
 
 // Rows delivered by the filters "<field> = k" for the first kQueries values
 // of k; the median time of kRepeats runs of them.
-long engine_queries(DbDataFile* d, const char* field, const char* sort, double* seconds, std::vector<long>& ids) {
+long engine_queries(DbDataFile* d, const char* field, const char* sort, double* seconds,
+                    std::vector<long> (&ids)[kRepeats]) {
   long rows = 0;
   std::vector<double> times;
   DbField* id = data_field_at(d, 1);
   for (int rep = 0; rep < kRepeats; rep++) {
     rows = 0;
-    ids.clear();
     auto t0 = std::chrono::steady_clock::now();
     for (int k = 0; k < kQueries; k++) {
       char filter[64];
@@ -78,7 +80,7 @@ long engine_queries(DbDataFile* d, const char* field, const char* sort, double* 
       if (sort) relate_sort_set(r, sort);
       for (int rc = relate_top(r); rc == 0; rc = relate_skip(r, 1)) {
         rows++;
-        ids.push_back(field_long(id));
+        ids[rep].push_back(field_long(id));
       }
       relate_free(r, 0);
     }
@@ -133,12 +135,11 @@ Times run_engine(const std::string& dir) {
   return t;
 }
 
-long sqlite_queries(sqlite3* db, const char* sql, double* seconds, std::vector<long>& ids) {
+long sqlite_queries(sqlite3* db, const char* sql, double* seconds, std::vector<long> (&ids)[kRepeats]) {
   long rows = 0;
   std::vector<double> times;
   for (int rep = 0; rep < kRepeats; rep++) {
     rows = 0;
-    ids.clear();
     auto t0 = std::chrono::steady_clock::now();
     sqlite3_stmt* q = nullptr;
     sqlite3_prepare_v2(db, sql, -1, &q, nullptr);
@@ -146,7 +147,7 @@ long sqlite_queries(sqlite3* db, const char* sql, double* seconds, std::vector<l
       sqlite3_bind_int64(q, 1, k * 7);
       while (sqlite3_step(q) == SQLITE_ROW) {
         rows++;
-        ids.push_back(long(sqlite3_column_int64(q, 0)));
+        ids[rep].push_back(long(sqlite3_column_int64(q, 0)));
       }
       sqlite3_reset(q);
     }
@@ -205,8 +206,12 @@ int main(int argc, char** argv) {
   bool same = true;
   for (long run = 0; run < runs; run++) {
     auto dir = kvbench::scratch_dir("query");
-    Times e = run_engine(dir.string());
-    Times s = run_sqlite(dir.string());
+    Times e{}, s{};
+    for (int side = 0; side < 2; side++)
+      if ((side == 0) != kvbench::peer_first(run))
+        e = run_engine(dir.string());
+      else
+        s = run_sqlite(dir.string());
     std::filesystem::remove_all(dir);
     tagged.add(e.tagged, s.tagged);
     selected.add(e.tagged_selected, s.tagged_selected);
@@ -214,8 +219,11 @@ int main(int argc, char** argv) {
     plain.add(e.tagged_plain, s.tagged_plain);
     untagged.add(e.untagged, s.untagged);
     for (int set = 0; set < kQuerySets; set++)
-      kvbench::same_bytes("run " + std::to_string(run + 1) + ", " + kQuerySetNames[set] + ": ids delivered",
-                          ids_text(e.ids[set], set == kTaggedSorted), ids_text(s.ids[set], set == kTaggedSorted));
+      for (int rep = 0; rep < kRepeats; rep++)
+        kvbench::same_bytes("run " + std::to_string(run + 1) + ", " + kQuerySetNames[set] + ", repetition " +
+                                std::to_string(rep + 1) + ": ids delivered",
+                            ids_text(e.ids[set][rep], set == kTaggedSorted),
+                            ids_text(s.ids[set][rep], set == kTaggedSorted), rep + 1 < kRepeats);
     if (e.rows_tagged != s.rows_tagged || e.rows_untagged != s.rows_untagged) {
       std::printf("rows delivered: engine %ld + %ld, sqlite %ld + %ld\n", e.rows_tagged,
                   e.rows_untagged, s.rows_tagged, s.rows_untagged);

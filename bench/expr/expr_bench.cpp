@@ -55,7 +55,7 @@ struct Tables {
 
   Tables() {
     ctx.silent_errors = 1;
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kv_expr_bench_XXXXXX").string();
+    std::string tmpl = (kvbench::scratch_root() / "kv_expr_bench_XXXXXX").string();
     if (!mkdtemp(tmpl.data())) std::abort();
     dir = tmpl;
     static const DbFieldInfo fields[] = {{"DESC", 'C', 40, 0}, {"CUST", 'N', 10, 0},
@@ -236,16 +236,15 @@ void BM_SqlitePrepare(benchmark::State& state) {
   }
 }
 
-#define KV_EXPR_BENCH(fn) \
-  BENCHMARK(fn)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)
+#define KV_EXPR_BENCH(fn) KV_BENCHMARK(fn, 5)->Unit(benchmark::kMillisecond)
 KV_EXPR_BENCH(BM_Filter);
 KV_EXPR_BENCH(BM_SqliteFilter);
 KV_EXPR_BENCH(BM_CharacterKey);
 KV_EXPR_BENCH(BM_SqliteCharacterKey);
 KV_EXPR_BENCH(BM_Number);
 KV_EXPR_BENCH(BM_SqliteNumber);
-BENCHMARK(BM_Parse)->Apply(kvbench::spread)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_SqlitePrepare)->Apply(kvbench::spread)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+KV_BENCHMARK(BM_Parse, 5)->Unit(benchmark::kMicrosecond);
+KV_BENCHMARK(BM_SqlitePrepare, 5)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -104,10 +104,5 @@ void BM_HeidenhainSendAt115200(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_HeidenhainSendAt115200)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->UseManualTime()->Unit(benchmark::kSecond);
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return kvbench::verdict();
-}
+KV_BENCHMARK(BM_HeidenhainSendAt115200, 3)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+int main(int argc, char** argv) { return kvbench::main(argc, argv); }

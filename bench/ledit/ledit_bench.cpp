@@ -2,7 +2,8 @@
 // wxStyledTextCtrl on the same generated NC programs: open, go to the last
 // line (painted), replace all of one word, save (each side five times, in
 // turn with the other), undo all; typing and a
-// page scroll in the middle of a 1 MB and of a 100 MB text; the memory
+// page scroll in the middle of a 1 MB and of a 100 MB text, both painting
+// into the same display; the memory
 // each holds after opening, against the file's size. The peer is driven as
 // a careful user of it would: the file's bytes added raw with undo
 // collection off, the replacements by target search with modification
@@ -19,7 +20,9 @@
 
 #include <wx/app.h>
 #include <wx/frame.h>
+#include <wx/dcclient.h>
 #include <wx/init.h>
+#include <wx/panel.h>
 #include <wx/stc/stc.h>
 
 #include <algorithm>
@@ -36,6 +39,7 @@
 #include "platform/ledit/control.h"
 #include "platform/ui/accel.h"
 #include "platform/ui/dc.h"
+#include "platform/ui/dc_render.h"
 namespace {
 
 namespace fs = std::filesystem;
@@ -237,7 +241,7 @@ void Whole(benchmark::State& state) {
   const std::string outOurs = (g_dir / "OUT_OURS.NC").string(), outPeer = (g_dir / "OUT_PEER.NC").string();
   static int round = 0;
   for (auto _ : state) {
-    const bool oursFirst = round++ % 2 == 0;
+    const bool oursFirst = !kvbench::peer_first(round++);
     OursSide ours;
     PeerSide theirs;
     bool ok = true;
@@ -276,63 +280,113 @@ void Whole(benchmark::State& state) {
 }
 
 // Typing in the middle of the 100 MB text just opened: each keystroke
-// timed with the repaint that shows it, the first ones included (where a
-// text kept in one block pays for making room). Both sides type the same
-// characters at the same place; afterwards each text must be the file
-// with them put in there, or the run fails.
+// timed with the repaint that shows it on the display, the first ones
+// included (where a text kept in one block pays for making room). Our
+// control is shown as the program's renderer shows it: a panel whose paint
+// replays with cairo what the control painted; the peer paints itself. Both
+// type the same characters at the same place, in turn, the one first that
+// went second before; afterwards each text must be the file with them put
+// in there, or the run fails.
 constexpr int kKeystrokes = 20;
+
+struct OursOnScreen {
+  Ours o;
+  wxPanel* panel = new wxPanel(g_frame, wxID_ANY, wxPoint(0, 0), wxSize(800, 600));
+  OursOnScreen() {
+    panel->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+      wxPaintDC dc(panel);
+      const plat::DrawRecord record = plat::paint_window(*o.edit);
+      if (auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext())) plat::render_record(cr, record, 1.0);
+    });
+  }
+  ~OursOnScreen() { panel->Destroy(); }
+  void show() {
+    panel->Refresh(false);
+    panel->Update();
+  }
+};
+
+// The text typed: one letter a keystroke.
+std::string typed_text() {
+  std::string typed;
+  for (int k = 0; k < kKeystrokes; ++k) typed += static_cast<char>('A' + k % 26);
+  return typed;
+}
+
+// Our side; line (from 0) the middle of the text, found by our control.
+bool type_ours(const std::string& file, const std::string& original, size_t& line) {
+  const std::string typed = typed_text();
+  OursOnScreen screen;
+  Ours& o = screen.o;
+  if (::SendMessage(o.h(), LEM_LOADFILE, 0, reinterpret_cast<LPARAM>(file.c_str())) != 0) return false;
+  line = static_cast<size_t>(::SendMessage(o.h(), LEM_GETLINECOUNT, 0, 0)) / 2;
+  o.go_to_line(line + 1);
+  screen.show();
+  for (int k = 0; k < kKeystrokes; ++k) {
+    auto t0 = Clock::now();
+    ::SendMessage(o.h(), WM_CHAR, static_cast<unsigned char>(typed[k]), 0);
+    screen.show();
+    const double s = since(t0);
+    g_figures["keystroke/ours"].push_back(s);
+    if (k == 0) g_figures["first keystroke/ours"].push_back(s);
+  }
+  const size_t at = o.edit->Doc().line_start(line);
+  return kvbench::same_bytes("ours after typing", o.edit->Doc().all(), original.substr(0, at) + typed + original.substr(at),
+                             true);
+}
+
+bool type_peer(const std::string& file, const std::string& original, size_t line) {
+  const std::string typed = typed_text();
+  wxStyledTextCtrl* s = peer();
+  if (!peer_load(s, file)) {
+    s->Destroy();
+    return false;
+  }
+  s->GotoLine(static_cast<int>(line));
+  s->Update();
+  for (int k = 0; k < kKeystrokes; ++k) {
+    auto t0 = Clock::now();
+    s->AddText(wxString(1, typed[k]));
+    s->Update();
+    const double t = since(t0);
+    g_figures["keystroke/peer"].push_back(t);
+    if (k == 0) g_figures["first keystroke/peer"].push_back(t);
+  }
+  const size_t at = static_cast<size_t>(s->PositionFromLine(static_cast<int>(line)));
+  const bool same = kvbench::same_bytes("peer after typing", std::string_view(s->GetCharacterPointer(), s->GetLength()),
+                                        original.substr(0, at) + typed + original.substr(at), true);
+  s->Destroy();
+  return same;
+}
 
 void Typing(benchmark::State& state) {
   const std::string file = make_program(100);
   const std::string original = kvbench::read_file(file);
+  static int round = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    size_t line = 0;  // from 0, the middle of the text
-    std::string typed;
-    {
+    const bool peerFirst = kvbench::peer_first(round++);
+    size_t line = 0;
+    // The peer types where ours did: the line is ours to find, untimed.
+    if (peerFirst) {
       Ours o;
       if (::SendMessage(o.h(), LEM_LOADFILE, 0, reinterpret_cast<LPARAM>(file.c_str())) != 0)
         return kvbench::fail(state, "our load failed");
       line = static_cast<size_t>(::SendMessage(o.h(), LEM_GETLINECOUNT, 0, 0)) / 2;
-      o.go_to_line(line + 1);
-      for (int k = 0; k < kKeystrokes; ++k) {
-        const char c = static_cast<char>('A' + k % 26);
-        typed += c;
-        auto t0 = Clock::now();
-        ::SendMessage(o.h(), WM_CHAR, static_cast<unsigned char>(c), 0);
-        plat::paint_window(*o.edit);
-        const double s = since(t0);
-        g_figures["keystroke/ours"].push_back(s);
-        if (k == 0) g_figures["first keystroke/ours"].push_back(s);
+    }
+    for (int k = 0; k < 2; ++k)
+      if ((k == 0) != peerFirst) {
+        if (!type_ours(file, original, line))
+          return kvbench::fail(state, "our text after typing is not the file with the keys typed");
+      } else if (!type_peer(file, original, line)) {
+        return kvbench::fail(state, "the peer's text after typing is not the file with the keys typed");
       }
-      const size_t at = o.edit->Doc().line_start(line);
-      if (!kvbench::same_bytes("ours after typing", o.edit->Doc().all(), original.substr(0, at) + typed + original.substr(at),
-                               true))
-        return kvbench::fail(state, "our text after typing is not the file with the keys typed");
-    }
-    wxStyledTextCtrl* s = peer();
-    if (!peer_load(s, file)) return kvbench::fail(state, "the peer's load failed");
-    s->GotoLine(static_cast<int>(line));
-    s->Update();
-    for (int k = 0; k < kKeystrokes; ++k) {
-      auto t0 = Clock::now();
-      s->AddText(wxString(1, typed[k]));
-      s->Update();
-      const double t = since(t0);
-      g_figures["keystroke/peer"].push_back(t);
-      if (k == 0) g_figures["first keystroke/peer"].push_back(t);
-    }
-    const size_t at = static_cast<size_t>(s->PositionFromLine(static_cast<int>(line)));
-    const bool same = kvbench::same_bytes("peer after typing", std::string_view(s->GetCharacterPointer(), s->GetLength()),
-                                          original.substr(0, at) + typed + original.substr(at), true);
-    s->Destroy();
-    if (!same) return kvbench::fail(state, "the peer's text after typing is not the file with the keys typed");
     state.ResumeTiming();
   }
 }
 
-BENCHMARK(Whole)->Iterations(1)->Repetitions(5)->Unit(benchmark::kSecond)->ReportAggregatesOnly(true);
-BENCHMARK(Typing)->Iterations(1)->Repetitions(5)->Unit(benchmark::kSecond)->ReportAggregatesOnly(true);
+KV_BENCHMARK(Whole, 5)->Iterations(1)->Unit(benchmark::kSecond);
+KV_BENCHMARK(Typing, 5)->Iterations(1)->Unit(benchmark::kSecond);
 
 double median(std::vector<double> v) {
   if (v.empty()) return 0;
@@ -359,7 +413,7 @@ pid_t start_display() {
 
 int main(int argc, char** argv) {
   pid_t xvfb = start_display();
-  g_dir = fs::temp_directory_path() / ("kv_bench_ledit_" + std::to_string(getpid()));
+  g_dir = kvbench::scratch_root() / ("kv_bench_ledit_" + std::to_string(getpid()));
   fs::create_directories(g_dir);
   int wxArgc = 1;
   char* wxArgv[] = {argv[0], nullptr};
@@ -377,10 +431,8 @@ int main(int argc, char** argv) {
   }
   g_frame = new wxFrame(nullptr, wxID_ANY, "peer", wxPoint(0, 0), wxSize(820, 640));
   g_frame->Show();
-  benchmark::Initialize(&argc, argv);
   kvbench::MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  reporter.run(argc, argv);
 
   std::printf("\n%-16s %10s %10s %8s   %s\n", "100 MB text", "ours", "peer", "ratio", "(fastest-slowest, ours / peer)");
   for (const char* step : {"open", "last line", "replace all", "undo all", "save", "keystroke", "first keystroke"}) {

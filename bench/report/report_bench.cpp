@@ -29,7 +29,7 @@ namespace {
 
 constexpr int kRows = 10000;
 
-std::string Dir() { return (std::filesystem::temp_directory_path() / "kv_bench_report").string(); }
+std::string Dir() { return (kvbench::scratch_root() / "kv_bench_report").string(); }
 
 std::string Shell(const std::string& command) {
   std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
@@ -294,10 +294,10 @@ void BM_PythonDbfWrite(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_ReportToPdf)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_GroffTblToPdf)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_ReportToDataFile)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
-BENCHMARK(BM_PythonDbfWrite)->Apply(kvbench::spread)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime()->ReportAggregatesOnly(true);
+KV_BENCHMARK(BM_ReportToPdf, 5)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+KV_BENCHMARK(BM_GroffTblToPdf, 5)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+KV_BENCHMARK(BM_ReportToDataFile, 5)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+KV_BENCHMARK(BM_PythonDbfWrite, 5)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

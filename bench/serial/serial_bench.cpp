@@ -450,8 +450,7 @@ void BM_Send128LinesAt115200XonXoff(benchmark::State& state) { run(state, false,
 void BM_FloorReceive128LinesAt115200(benchmark::State& state) { run(state, true, false); }
 void BM_FloorSend128LinesAt115200(benchmark::State& state) { run(state, false, false); }
 
-#define KV_SERIAL_BENCH(fn) \
-  BENCHMARK(fn)->Apply(kvbench::spread)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->Unit(benchmark::kSecond)->UseRealTime()
+#define KV_SERIAL_BENCH(fn) KV_BENCHMARK(fn, 3)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime()
 KV_SERIAL_BENCH(BM_Receive128LinesAt115200XonXoff);
 KV_SERIAL_BENCH(BM_FloorReceive128LinesAt115200);
 KV_SERIAL_BENCH(BM_Send128LinesAt115200XonXoff);
