@@ -74,6 +74,8 @@ void TDncPort::BuildSendTexts() {
 }
 
 void TDncPort::FreeBufferList() {
+  // A job dropped leaves no send that answers the machine's request.
+  AnswersRequest = 0;
   JobId = 0;
   FreeRecordList(JobPrograms);
   JobPrograms = nullptr;
