@@ -157,6 +157,8 @@ bool TDncPort::HandOver(THandOver& what) {
   sendDescription_.reset();
   if (what.ProgramId) SendProgramId = what.ProgramId;
   if (path) ProgramPath.swap(path);
+  // The operator's transfer answers no machine's request.
+  AnswersRequest = 0;
   if (what.JobPrograms) {
     FreeRecordList(JobPrograms);
     JobPrograms = what.JobPrograms;
