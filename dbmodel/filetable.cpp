@@ -2,6 +2,7 @@
 // delete and the send counter.
 #include "dbmodel/filetable.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "engine/engine_api.h"
@@ -109,9 +110,13 @@ TcbFileRecord* TcbFileTable::FindById(long id) {
 long TcbFileTable::LockById(long id) {
   // Another station's pack between the seek and the lock renumbers the
   // rows: once the lock keeps any further pack out, the row is sought
-  // again, and while it stands elsewhere now, the lock goes there.
+  // again, and while it stands elsewhere now, the lock goes there. The
+  // wait for the lock can span several packs of a station that packs
+  // again and again, each moving the row once more: the chase goes on for
+  // as long as a reader waits for a rebuild, not for a fixed few tries.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(DB_GUARD_WAIT_SECONDS);
   long n = 0;
-  for (int tries = 0; tries < 4; tries++) {
+  for (;;) {
     TcbFileRecord* r = FindById(id);
     if (!r) return -1;
     delete r;
@@ -120,14 +125,13 @@ long TcbFileTable::LockById(long id) {
     if (at < 1) return -1;
     if (at == n) return n;
     if (n > 0) data_unlock(Data());
+    if (std::chrono::steady_clock::now() > giveUp) return -1;
     n = at;
     if (data_lock_record(Data(), n) != 0) {
       EngineFailed();
       return -1;
     }
   }
-  data_unlock(Data());
-  return -1;
 }
 
 TcbFileRecord* TcbFileTable::ReadAll(int handOver) {

@@ -53,7 +53,9 @@ class TcbFileTable : public TCodeTB {
 
   // Leaves the file open, on the found row, with tag NCID selected.
   TcbFileRecord* FindById(long id);
-  // The record number of the row, locked until the table closes; -1.
+  // The record number of the row, locked until the table closes; -1 when
+  // the row is not there, its lock is refused, or other stations' packs
+  // kept moving it for as long as a reader waits for a rebuild.
   long LockById(long id);
   TcbFileRecord* ReadAll(int handOver);
   int Append(TcbFileRecord* record);

@@ -74,6 +74,8 @@ void TDncPort::BuildSendTexts() {
 }
 
 void TDncPort::FreeBufferList() {
+  // A job dropped leaves no send that answers the machine's request.
+  AnswersRequest = 0;
   JobId = 0;
   FreeRecordList(JobPrograms);
   JobPrograms = nullptr;
@@ -155,6 +157,8 @@ bool TDncPort::HandOver(THandOver& what) {
   sendDescription_.reset();
   if (what.ProgramId) SendProgramId = what.ProgramId;
   if (path) ProgramPath.swap(path);
+  // The operator's transfer answers no machine's request.
+  AnswersRequest = 0;
   if (what.JobPrograms) {
     FreeRecordList(JobPrograms);
     JobPrograms = what.JobPrograms;

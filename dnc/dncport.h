@@ -163,6 +163,12 @@ struct TPortTransfer {
   uint32_t DialogState = 0;
   int ReservedNumberSeen = 0;
   int NameForReception = 0;
+  // The last look-up of a program to send could not read the program
+  // index, as apart from finding no program (PrepareToSend).
+  int LookupFailed = 0;
+  // The send that follows answers a machine's request (or the rest of its
+  // job): one that cannot start keeps the request as a failed transfer.
+  int AnswersRequest = 0;
 };
 
 class TDncPort : public TPortSettings, public TPortHandOver, public TPortTransfer {
@@ -210,6 +216,9 @@ class TDncPort : public TPortSettings, public TPortHandOver, public TPortTransfe
   int StoreTemporary();
   int BackupBeforeOverwrite();
   int StoreFailed();
+  // Keeps the reception of a machine's request that could not be served
+  // as a failed transfer, however short it is.
+  int StoreUnservedRequest();
   int CopyForSend(const char* tableName);
 
   // What the transfer is about, in three fields, each with its owner. The
@@ -284,6 +293,7 @@ class TDncPort : public TPortSettings, public TPortHandOver, public TPortTransfe
   char FileDialogPath[300] = {};
 
  private:
+  int StoreFailedFrom(int64_t smallest);
   void ConvertCodeLists();
   void TakeMachine();
   void BuildSendTexts();

@@ -1,10 +1,12 @@
 #include "dnc/mazak_threads.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
+#include "dnc/port_threads.h"
 #include "formats/mazak_tape.h"
 #include "dnc/rs232.h"
 #include "dnc/server.h"
@@ -394,7 +396,10 @@ void MazakParseThread(void* arg) {
         port.SetRequested(*name);
         if (PrepareToSend(&port)) {
           sendFollows = true;
+          port.AnswersRequest = 1;
           if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, 11);
+        } else if (port.LookupFailed) {
+          KeepUnservedRequest(port);
         }
       }
     }
@@ -469,7 +474,9 @@ void MazakSendThread(void* arg) {
   if (!MazakActiveType(type) || type == kMazakT2) return;
   Log(port, "T3-Sending Started");
   plat::set_comm_mask(port.ComHandle, EV_RING);
+  const bool answers = std::exchange(port.AnswersRequest, 0) != 0;
   if (!OpenProgramToSend(port)) {
+    if (answers) KeepUnservedRequest(port);
     PostPortRequest(&port, kRequestPoll);
     return;
   }

@@ -2,6 +2,7 @@
 // around what the protocol sends, then the drain, the log, the count and the
 // rest before polling again.
 #include <string>
+#include <utility>
 
 #include "appcore/globals.h"
 #include "dbmodel/job.h"
@@ -93,11 +94,14 @@ void RunSend(TDncPort& port, TSendHooks& hooks) {
 
   const bool database = !port.FileMode();
   const bool locked = database && !(hooks.LinkSendsUnlocked && port.Setting(kPropUnixLink));
+  const bool answers = std::exchange(port.AnswersRequest, 0) != 0;
   if (database && hooks.TakesJobProgram) TakeJobProgram(port);
   // A program that cannot be sent is passed over: the rest of a job still
   // goes out, one program per turn of the poll thread.
   if (!StartSend(port, hooks, locked)) {
     ReleaseProgram(port);
+    if (answers) KeepUnservedRequest(port);
+    port.AnswersRequest = answers && port.JobPrograms ? 1 : 0;
     PostPortRequest(&port, kRequestPoll);
     return;
   }
@@ -107,5 +111,8 @@ void RunSend(TDncPort& port, TSendHooks& hooks) {
     TBlockSender sender(port, hooks.Rules(port));
     end = hooks.Send(port, sender);
   }
+  // The rest of the machine's job still answers its request (a send that
+  // ends short drops the job, and this with it).
+  port.AnswersRequest = answers && port.JobPrograms ? 1 : 0;
   EndSend(port, hooks, end, database, locked);
 }

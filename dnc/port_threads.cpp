@@ -23,6 +23,12 @@ bool KeepFailed(TDncPort& port) {
   return port.StoreFailed() != 0;
 }
 
+bool KeepUnservedRequest(TDncPort& port) {
+  Log(port, ("Request not served: " + port.RequestedText()).c_str());
+  if (port.Setting(kPropDiscardFailed)) return false;
+  return port.StoreUnservedRequest() != 0;
+}
+
 bool KeepIfIncomplete(TDncPort& port) {
   if (port.Codes(kPropEndTrigger).empty() || port.EndTriggerSeen) return false;
   Log(port, "The program came without its end: kept as a failed transfer");

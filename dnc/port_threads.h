@@ -44,6 +44,10 @@ void CloseTransferFile(TDncPort& port);
 // Keeps the reception as a failed transfer unless the row discards them;
 // true when something was kept.
 bool KeepFailed(TDncPort& port);
+// A machine's request that cannot be served (its program could not be
+// looked up or locked) is logged and kept as a failed transfer, unless the
+// row discards them: never dropped unnoticed. True when it was kept.
+bool KeepUnservedRequest(TDncPort& port);
 // A reception on a port with an end trigger that never reached it is an
 // incomplete program: kept as a failed transfer (true), not to be stored.
 bool KeepIfIncomplete(TDncPort& port);

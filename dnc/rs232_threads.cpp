@@ -120,6 +120,7 @@ bool ServeJobRequest(TDncPort& port) {
     port.JobPrograms = programs;
   }
   SetDncPortStatus(port, 11);
+  port.AnswersRequest = 1;
   return true;
 }
 
@@ -138,9 +139,13 @@ int ParseReception(TDncPort& port, bool jobs) {
     }
     if (port.ExtractProgramNumber(line.get())) {
       in.reset();
-      if (!PrepareToSend(&port)) return kParseNothing;
+      if (!PrepareToSend(&port)) {
+        if (port.LookupFailed) KeepUnservedRequest(port);
+        return kParseNothing;
+      }
       Log(port, "Program was request");
       SetDncPortStatus(port, 11);
+      port.AnswersRequest = 1;
       return kParseSend;
     }
     if (!jobs) continue;

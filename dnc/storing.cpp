@@ -5,7 +5,8 @@
 //
 // Each store puts the file in place first and appends the row only then,
 // so no row points at a missing file; a reception that cannot be stored as
-// asked is kept as a failed transfer rather than lost. Names from the
+// asked is kept as a failed transfer rather than lost, and so is a
+// machine's request that cannot be served, however short. Names from the
 // machine are quoted in filters and never used as paths outside the
 // program directories.
 //
@@ -123,7 +124,11 @@ std::unique_ptr<TcbFileRecord> NewRecord(TDncPort& port, long id, char prefix, c
 
 // The programs of the port's machine with that program id; the first one
 // or null. The name is quoted as a constant, never spliced into the filter.
-TcbFileRecord* FindOnMachine(TDncPort& port, const char* name) {
+// `failed` tells a program index that could not be read (after the
+// engine's wait for another station's rebuild) from one without the
+// program.
+TcbFileRecord* FindOnMachine(TDncPort& port, const char* name, bool& failed) {
+  failed = false;
   std::string key = PadText(name, 40);
   UpperInPlace(key.data());
   std::string quoted;
@@ -133,7 +138,11 @@ TcbFileRecord* FindOnMachine(TDncPort& port, const char* name) {
   }
   std::string filter = "UPPER(DESC) = " + quoted + " .AND. MID = " + std::to_string(port.Setting(kPropMachineId));
   TcbFileTable t("KELVFILE.DBF", 0, 0);
-  return t.Select(filter.c_str(), "DESC");
+  TcbFileRecord* found = t.Select(filter.c_str(), "DESC");
+  failed = t.SelectFailed();
+  if (failed)
+    Log(port, "KELVFILE.DBF could not be read (error " + std::to_string(t.LastEngineError()) + ")");
+  return found;
 }
 
 // Copies the receive file to the row's file and then appends the row; a
@@ -274,7 +283,11 @@ int TDncPort::BackupBeforeOverwrite() {
   }
 
   if (!BacksUp(Setting(kPropStorageMode)) || !Requested()) return 0;
-  TcbFileRecord* found = FindOnMachine(*this, Requested());
+  bool failed = false;
+  TcbFileRecord* found = FindOnMachine(*this, Requested(), failed);
+  // Unread is not "none": stored as new, the reception would stand beside
+  // the program it was to replace.
+  if (failed) return -1;
   if (!found) return 0;
   std::unique_ptr<TcbFileRecord> r(static_cast<TcbFileRecord*>(found));
   FreeRecordList(found->next);
@@ -306,7 +319,20 @@ int TDncPort::BackupBeforeOverwrite() {
   return 1;
 }
 
-int TDncPort::StoreFailed() {
+namespace {
+
+// A failed reception shorter than this is line noise: nothing is kept.
+constexpr int64_t kNoiseBelow = 20;
+
+}  // namespace
+
+int TDncPort::StoreFailed() { return StoreFailedFrom(kNoiseBelow); }
+
+// A request is shorter than the noise a failed reception must exceed, but
+// it was understood: it is kept whatever its length.
+int TDncPort::StoreUnservedRequest() { return StoreFailedFrom(1); }
+
+int TDncPort::StoreFailedFrom(int64_t smallest) {
   Filing filing(*this);
   CloseReceiveFile(*this);
   plat::File f = plat::create_file(TransferPath, plat::Access::read, plat::Share::read_write,
@@ -314,7 +340,7 @@ int TDncPort::StoreFailed() {
   if (!f.is_open()) return 0;
   int64_t size = plat::length(f);
   plat::close(f);
-  if (size < 20) {
+  if (size < smallest) {
     ParityError = 0;
     return 0;
   }
@@ -395,14 +421,17 @@ int PrepareToSend(TDncPort* port) {
   if (!port) return 0;
   TDncPort& p = *port;
   p.ProgramPath.reset();
+  p.LookupFailed = 0;
   if (!p.FileMode()) {
     if (!p.Requested()) {
       Log(p, "PrepareToSend = false (1)");
       return 0;
     }
-    TcbFileRecord* found = FindOnMachine(p, p.Requested());
+    bool failed = false;
+    TcbFileRecord* found = FindOnMachine(p, p.Requested(), failed);
     if (!found) {
-      Log(p, "PrepareToSend = false (2)");
+      p.LookupFailed = failed ? 1 : 0;
+      Log(p, failed ? "PrepareToSend = false (3)" : "PrepareToSend = false (2)");
       return 0;
     }
     p.SendProgramId = found->NCID;

@@ -26,6 +26,7 @@
 namespace {
 
 using kvdnc::DncTest;
+using kvdnc::PortLog;
 
 class EndTriggerTest : public DncTest {};
 
@@ -114,35 +115,6 @@ TEST_F(IncompleteProgramTest, LineErrorsOfTheFirstBytesMarkTheReception) {
   line.Send(head + tail);
   ASSERT_TRUE(WaitFor([&] { return RowCount("KELVFILE.DBF") == 1; }));
 }
-
-// The port log as the debug window shows it, for waiting on a line.
-class PortLog {
- public:
-  PortLog() {
-    plat::set_resource_dir(KV_SOURCE_DIR "/resources");
-    Globals->DebugMode = 1;
-    CreateDncDebugWindows(nullptr);
-  }
-  ~PortLog() { DestroyDncDebugWindows(); }
-  int Count() const { return DncDebugWindow(0)->List()->GetCount(); }
-  // Whether a line of the port from `from` on holds the text.
-  bool Has(int com, const std::string& text, int from) const {
-    TListBox* l = DncDebugWindow(0)->List();
-    const std::string prefix = "COMM-" + std::to_string(com) + " : ";
-    for (int i = from; i < l->GetCount(); i++) {
-      const std::string line = l->GetString(i);
-      if (line.compare(0, prefix.size(), prefix) == 0 && line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-  // Every line, for a failure's message.
-  std::string Text() const {
-    TListBox* l = DncDebugWindow(0)->List();
-    std::string out;
-    for (int i = 0; i < l->GetCount(); i++) out += "\n  " + l->GetString(i);
-    return out;
-  }
-};
 
 // The cable is pulled while the port polls and plugged in again: every
 // protocol opens its line again and takes the next program.
