@@ -164,6 +164,7 @@ struct DbIndexFile {
   long cache_slots;  // of block_cache, a power of two
   unsigned cache_generation;
   unsigned long tag_moves;  // descents into a block by any of the tags, for the tags' used_at
+  unsigned long blocks_read;  // blocks the tags read in rather than found in their buffers
 };
 
 // Forgets every cached block image of the index file.

@@ -37,6 +37,17 @@ long guard_wait_seconds(DB_ENGINE* c, bool rebuilding) {
   return endless_depth > 0 ? -1 : DB_GUARD_WAIT_SECONDS;
 }
 
+long guard_wait_steps(DB_ENGINE* c, bool rebuilding) {
+  long seconds = guard_wait_seconds(c, rebuilding);
+  return seconds < 0 ? -1 : seconds * (1000 / DB_GUARD_STEP_MS);
+}
+
+void guard_step(DB_ENGINE* c, long* steps) {
+  if (*steps > 0) --*steps;
+  DbUnlocked wait(c);
+  dbos_sleep_ms(DB_GUARD_STEP_MS);
+}
+
 // The tries are given here rather than changed in the context, which other
 // threads read while this one waits.
 int file_lock_tries_in(DbFile* f, long offset, long len, int tries) {

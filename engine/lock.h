@@ -58,3 +58,9 @@ int file_unlock_in(DbFile* f, long offset, long len);
 // for a rebuild the context's lock attempts, else DB_GUARD_WAIT_SECONDS.
 enum : int { DB_GUARD_WAIT_SECONDS = 30 };
 long guard_wait_seconds(DB_ENGINE* c, bool rebuilding);
+// Those waits go in short steps, each with the context unlocked: a
+// rebuild's replacement, or a reader's lookup, usually ends within a few.
+enum : int { DB_GUARD_STEP_MS = 2 };
+long guard_wait_steps(DB_ENGINE* c, bool rebuilding);  // -1: without end
+// Sleeps one step and counts it (unless -1).
+void guard_step(DB_ENGINE* c, long* steps);

@@ -116,11 +116,7 @@ int data_lock_record_in(DbDataFile* d, long n) {
 
 namespace {
 
-// The steps of a wait on the other side of the guard: a rebuild's
-// replacement of a table's files, or a reader's lookup, usually ends
-// within a few of them.
-constexpr int kGuardStepMs = 2;
-constexpr long kGuardStepsPerSecond = 1000 / kGuardStepMs;
+constexpr long kGuardStepsPerSecond = 1000 / DB_GUARD_STEP_MS;
 
 // Nothing the table's handle holds keeps another station's rebuild out.
 bool needs_reading_guard(DbDataFile* d) {
@@ -130,15 +126,6 @@ bool needs_reading_guard(DbDataFile* d) {
   for (; x; x = index_next(d, x))
     if (!x->locked && !x->file.exclusive) return true;
   return false;
-}
-
-// Steps of kGuardStepMs in `seconds` (-1: without end).
-long steps_of(long seconds) { return seconds < 0 ? -1 : seconds * kGuardStepsPerSecond; }
-
-void step_wait(DB_ENGINE* c, long* steps) {
-  if (*steps > 0) --*steps;
-  DbUnlocked wait(c);
-  dbos_sleep_ms(kGuardStepMs);
 }
 
 int guard_error(DbDataFile* d) {
@@ -202,7 +189,7 @@ int data_reading_enter(DbDataFile* d) {
     if (waiting) dbos_unlock(h, DB_LOCK_READERS_WAITING, 1);
     waiting = false;
   };
-  for (long steps = steps_of(guard_wait_seconds(c, false));;) {
+  for (long steps = guard_wait_steps(c, false);;) {
     int r = try_reading(h);
     if (r == 0) {
       stop_waiting();
@@ -219,7 +206,7 @@ int data_reading_enter(DbDataFile* d) {
     }
     // Said while waiting: a rebuild that follows lets the waiting in first.
     if (!waiting) waiting = dbos_lock_shared(h, DB_LOCK_READERS_WAITING, 1) == DBOS_LOCK_OK;
-    step_wait(c, &steps);
+    guard_step(c, &steps);
     // Another thread's scope took the byte for this handle meanwhile (this
     // one's scope counts with it), or its rebuild holds it: taking it again
     // on the same handle would be refused.
@@ -247,7 +234,7 @@ int data_rebuild_enter(DbDataFile* d) {
   // Readers still waiting for the last rebuild go first (for a moment at
   // most): rebuilds one after the other do not starve them.
   for (long steps = kGuardStepsPerSecond; steps > 0 && dbos_locked_elsewhere(h, DB_LOCK_READERS_WAITING, 1, true) == 1;)
-    step_wait(c, &steps);
+    guard_step(c, &steps);
   // Only rebuilds take the gate, and each holds a lock that keeps others
   // out: it is free at once but for a moment.
   int rc = file_lock(&d->file, DB_LOCK_REBUILD_GATE, 1);
@@ -260,7 +247,7 @@ int data_rebuild_enter(DbDataFile* d) {
   // their byte back now rather than at their end.
   drop_idle_lease(d);
   if (d->reading_held) dbos_unlock(h, DB_LOCK_READING, 1);
-  for (long steps = steps_of(guard_wait_seconds(c, true));;) {
+  for (long steps = guard_wait_steps(c, true);;) {
     lease_give_back_idle();
     int r = dbos_lock(h, DB_LOCK_READING, 1);
     if (r == DBOS_LOCK_OK) break;
@@ -270,7 +257,7 @@ int data_rebuild_enter(DbDataFile* d) {
       d->rebuild_depth--;
       return r == DBOS_LOCK_VIOLATION ? DB_LOCKED : guard_error(d);
     }
-    step_wait(c, &steps);
+    guard_step(c, &steps);
   }
   d->rebuild_held = 1;
   d->guard_handle = h;
