@@ -26,9 +26,32 @@ DbEndlessLocks::~DbEndlessLocks() { endless_depth--; }
 DbBoundedLocks::DbBoundedLocks(int tries) : saved_(bounded_tries) { bounded_tries = tries > 1 ? tries : 1; }
 DbBoundedLocks::~DbBoundedLocks() { bounded_tries = saved_; }
 
+namespace {
+
+// A batch's bound of n tries spans the n - 1 waits between them, as the
+// context's attempts do, but tries again at each step of a guard's wait
+// meanwhile: it gets through locks another station holds for a moment (an
+// append, a record written) however often they come, and passes over one
+// held throughout.
+int file_lock_within(DbFile* f, long offset, long len, int tries) {
+  if (tries <= 1 || f->read_only || f->exclusive) return file_lock_tries_in(f, offset, len, 1);
+  DB_ENGINE* c = f->context;
+  DbAssertLocked(c);
+  for (long steps = long(tries - 1) * (1000 / DB_GUARD_STEP_MS);;) {
+    int r = dbos_lock(f->handle, offset, len);
+    if (r == DBOS_LOCK_OK) return 0;
+    if (r != DBOS_LOCK_VIOLATION) return code_error_ex(c, e_lock, "File Name:", f->name, nullptr);
+    if (steps == 0) return DB_LOCKED;
+    guard_step(c, &steps);
+  }
+}
+
+}  // namespace
+
 int file_lock(DbFile* f, long offset, long len) {
   if (endless_depth > 0) return file_lock_tries_in(f, offset, len, -1);
-  return file_lock_tries_in(f, offset, len, bounded_tries > 0 ? bounded_tries : f->context->lock_attempts);
+  if (bounded_tries > 0) return file_lock_within(f, offset, len, bounded_tries);
+  return file_lock_tries_in(f, offset, len, f->context->lock_attempts);
 }
 
 long guard_wait_seconds(DB_ENGINE* c, bool rebuilding) {
