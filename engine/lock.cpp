@@ -1,9 +1,7 @@
-// Byte-range locks of shared files. Records lock at 1999999999 - n behind a
-// gate byte at 1999999999, appends at 2000000000, the whole file over
-// 1000000001 bytes from 1000000000, the program's filing lock at
-// 2000000001, a rebuild's gate and readers' bytes from 2000000002: far
-// beyond the data, so a lock only ever blocks the same lock taken by
-// another station.
+// Taking and giving up byte ranges of shared files: by the context's lock
+// attempts, a thread's bound (DbBoundedLocks) or without end
+// (DbEndlessLocks), and the steps of the reader/rebuild guard's waits. The
+// bytes themselves, and what they mean, are listed in lock.h.
 #include "engine/lock.h"
 
 #include "engine/convert.h"

@@ -1,6 +1,10 @@
 // What the index files, memo files and expressions ask of a table: the
-// open file by alias, record numbers, positions and the count, one record's
-// lock, and the stored bytes of the current record.
+// open file by alias, record numbers, positions and the count held, one
+// record's lock, and the stored bytes of the current record. And the guard
+// between readers that hold no lock and a rebuild (DbReading,
+// DbRebuilding): the reading byte taken shared behind the gate, kept a
+// moment by a lease; a rebuild's gate, closed a second at a time while
+// readers stay. The bytes and the protocol are set out in lock.h.
 #include <cassert>
 #include <cstring>
 
