@@ -9,6 +9,7 @@
 #include "engine/bytes.h"
 #include "engine/engine.h"
 #include "engine/file.h"
+#include "engine/lock.h"
 #include "engine/pool.h"
 
 struct DbDataFile;
@@ -24,8 +25,6 @@ enum : int {
   DB_MDX_EXPR_LEN = 220,
   DB_MDX_FILTER_AT = 762,
   DB_UNIQUE_KEEP_FIRST = 25,  // unique action: drop later duplicates silently
-  DB_INDEX_LOCK_BYTE = 1999999999,
-  DB_INDEX_WRITING_BYTE = 1999999998,  // held while a table's held writes go out
   DB_MDX_MAX_KEY = 256,  // longest key; work buffers hold twice that
   // Every branch has two children at least, so a tree of 32-bit block
   // numbers is never deeper than this.
@@ -164,6 +163,7 @@ struct DbIndexFile {
   long cache_slots;  // of block_cache, a power of two
   unsigned cache_generation;
   unsigned long tag_moves;  // descents into a block by any of the tags, for the tags' used_at
+  unsigned long blocks_read;  // blocks the tags read in rather than found in their buffers
 };
 
 // Forgets every cached block image of the index file.

@@ -1,7 +1,15 @@
 // Low-level files of the engine: create and open under the context's share,
-// overwrite and read-only rules, positional reads and writes, length and
-// flush. Every access goes to the system at once, except writes held while
-// the file's owner locks out every other station.
+// overwrite and read-only rules; positional reads (tables, indexes and memo
+// files through a mapping where the system allows one) and writes, length
+// and flush, the flush split in a begin and an end. Writes go to the system
+// at once, except while the file's owner locks out every other station:
+// then they are held as extents and go out together at write-back, the
+// lengthening ones first and the headers last. And the replacement of a
+// file's contents by a rebuild: the old contents copied to a backup beside
+// it first (on a thread of its own where one can be had), the new ones
+// written in place (other stations keep the file open), a failure half way
+// undone from the backup, the backup removed once the new contents are on
+// disk.
 #include "engine/file.h"
 
 #include <atomic>

@@ -1,6 +1,11 @@
 // Block buffers of an index file and the entries inside a block: a count,
 // then fixed-size groups of a 4-byte pointer and a key. Block numbers count
 // 512-byte units; freed blocks form a list linked through their offset 4.
+// The file's cache of block images (valid for one generation, forgotten
+// when another station's change is seen), reading and writing a block
+// through it, inserting and removing an entry, and the binary search of a
+// block's keys, for packed numbers over order prefixes made once a block
+// is sought a second time.
 #include <cstdlib>
 #include <cstring>
 #include <limits>

@@ -153,6 +153,49 @@ int write_current(DbDataFile* d) {
   return 0;
 }
 
+// Record n holds the row the record buffer was read from: the same bytes,
+// its deletion mark aside. No read when another station cannot renumber
+// the rows (our file lock). 1, 0, or -1.
+int holds_current(DbDataFile* d, long n) {
+  if (n == d->rec_num && data_file_locked(d)) return 1;
+  long count = data_count_held(d);
+  if (count < 0) return -1;
+  if (n < 1 || n > count) return 0;
+  std::vector<char> stored(d->record_width);
+  if (file_read_all(&d->file, data_record_pos(d, n), stored.data(), d->record_width) < 0) return -1;
+  return std::memcmp(stored.data() + 1, d->record + 1, d->record_width - 1) == 0;
+}
+
+// Puts the tag back on the current record after it was taken off it: 0 on
+// it, 1 on the entry after where it was (it is gone), -1. Another station's
+// pack renumbers rows: (key, old number) may then lead to another row with
+// an equal key, or to none while the row stands at a lower number. So the
+// entries of equal keys are looked through for the row's bytes first: a
+// walk back would meet the row twice otherwise, and one forward would pass
+// over equal keys behind it.
+int refind_current(DbDataFile* d, DbTag* t) {
+  Key k;
+  if (mdx_record_key(t, k.bytes) < 0) return -1;
+  unsigned len = unsigned(t->header.key_len);
+  int rc = tag_go(t, k.bytes, d->rec_num);
+  if (rc < 0 || data_file_locked(d)) return rc;
+  int held = rc == 0 ? holds_current(d, d->rec_num) : 0;
+  if (held != 0) return held < 0 ? -1 : 0;
+  if (tag_seek(t, k.bytes, len) < 0) return -1;
+  for (;;) {
+    unsigned char* at = tag_key(t);
+    if (!at || t->compare(at, k.bytes, len) != 0) break;
+    long n = tag_recno(t);
+    held = n == d->rec_num ? 0 : holds_current(d, n);
+    if (held != 0) return held < 0 ? -1 : 0;
+    if (tag_skip(t, 1) != 1) break;
+  }
+  if (d->context->error_code < 0) return -1;
+  // Not among them: (key, old number) is the place, a row there counting
+  // as this one (another station changed its other fields).
+  return tag_go(t, k.bytes, d->rec_num);
+}
+
 int refresh(DbDataFile* d) {
   for (DbIndexFile* x = index_first(d); x; x = index_next(d, x)) {
     int changed = index_refresh(x);
@@ -354,13 +397,9 @@ int index_data_skip(DbDataFile* d, long n) {
     // by its key again. While it still stands there it moves on from there,
     // even when the stored key disagrees with the record: going back by the
     // record's key would throw a walk back over a damaged index for ever.
-    Key k;
-    if (mdx_record_key(t, k.bytes) < 0) return -1;
-    {
-      int rc = tag_go(t, k.bytes, d->rec_num);
-      if (rc < 0) return -1;
-      if (rc != 0 && n > 0) n--;  // already on the next key
-    }
+    int rc = refind_current(d, t);
+    if (rc < 0) return -1;
+    if (rc != 0 && n > 0) n--;  // already on the next key
   }
   long moved = n == 0 ? 0 : tag_skip(t, n);
   if (c->error_code < 0) return -1;
@@ -400,10 +439,8 @@ int index_data_tag_skip(DbDataFile* d, int dir) {
     return tag_eof(t) ? DB_BOF : 0;  // the last key is the first step back
   }
   if (tag_recno(t) != d->rec_num) {
-    // As for a skip: the record's key, found again, is where the walk is.
-    Key k;
-    if (mdx_record_key(t, k.bytes) < 0) return -1;
-    int rc = tag_go(t, k.bytes, d->rec_num);
+    // As for a skip: the record, found again, is where the walk is.
+    int rc = refind_current(d, t);
     if (rc < 0) return -1;
     if (rc != 0 && dir > 0) return tag_eof(t) ? DB_EOF : 0;  // already on the next key
   }

@@ -1,9 +1,7 @@
-// Byte-range locks of shared files. Records lock at 1999999999 - n behind a
-// gate byte at 1999999999, appends at 2000000000, the whole file over
-// 1000000001 bytes from 1000000000, the program's filing lock at
-// 2000000001, a rebuild's gate and readers' bytes from 2000000002: far
-// beyond the data, so a lock only ever blocks the same lock taken by
-// another station.
+// Taking and giving up byte ranges of shared files: by the context's lock
+// attempts, a thread's bound (DbBoundedLocks) or without end
+// (DbEndlessLocks), and the steps of the reader/rebuild guard's waits. The
+// bytes themselves, and what they mean, are listed in lock.h.
 #include "engine/lock.h"
 
 #include "engine/convert.h"
@@ -26,15 +24,49 @@ DbEndlessLocks::~DbEndlessLocks() { endless_depth--; }
 DbBoundedLocks::DbBoundedLocks(int tries) : saved_(bounded_tries) { bounded_tries = tries > 1 ? tries : 1; }
 DbBoundedLocks::~DbBoundedLocks() { bounded_tries = saved_; }
 
+namespace {
+
+// A batch's bound of n tries spans the n - 1 waits between them, as the
+// context's attempts do, but tries again at each step of a guard's wait
+// meanwhile: it gets through locks another station holds for a moment (an
+// append, a record written) however often they come, and passes over one
+// held throughout.
+int file_lock_within(DbFile* f, long offset, long len, int tries) {
+  if (tries <= 1 || f->read_only || f->exclusive) return file_lock_tries_in(f, offset, len, 1);
+  DB_ENGINE* c = f->context;
+  DbAssertLocked(c);
+  for (long steps = long(tries - 1) * (1000 / DB_GUARD_STEP_MS);;) {
+    int r = dbos_lock(f->handle, offset, len);
+    if (r == DBOS_LOCK_OK) return 0;
+    if (r != DBOS_LOCK_VIOLATION) return code_error_ex(c, e_lock, "File Name:", f->name, nullptr);
+    if (steps == 0) return DB_LOCKED;
+    guard_step(c, &steps);
+  }
+}
+
+}  // namespace
+
 int file_lock(DbFile* f, long offset, long len) {
   if (endless_depth > 0) return file_lock_tries_in(f, offset, len, -1);
-  return file_lock_tries_in(f, offset, len, bounded_tries > 0 ? bounded_tries : f->context->lock_attempts);
+  if (bounded_tries > 0) return file_lock_within(f, offset, len, bounded_tries);
+  return file_lock_tries_in(f, offset, len, f->context->lock_attempts);
 }
 
 long guard_wait_seconds(DB_ENGINE* c, bool rebuilding) {
   if (bounded_tries > 0) return bounded_tries;
   if (rebuilding) return c->lock_attempts > 0 ? c->lock_attempts : DB_GUARD_WAIT_SECONDS;
   return endless_depth > 0 ? -1 : DB_GUARD_WAIT_SECONDS;
+}
+
+long guard_wait_steps(DB_ENGINE* c, bool rebuilding) {
+  long seconds = guard_wait_seconds(c, rebuilding);
+  return seconds < 0 ? -1 : seconds * (1000 / DB_GUARD_STEP_MS);
+}
+
+void guard_step(DB_ENGINE* c, long* steps) {
+  if (*steps > 0) --*steps;
+  DbUnlocked wait(c);
+  dbos_sleep_ms(DB_GUARD_STEP_MS);
 }
 
 // The tries are given here rather than changed in the context, which other

@@ -1,6 +1,10 @@
 // What the index files, memo files and expressions ask of a table: the
-// open file by alias, record numbers, positions and the count, one record's
-// lock, and the stored bytes of the current record.
+// open file by alias, record numbers, positions and the count held, one
+// record's lock, and the stored bytes of the current record. And the guard
+// between readers that hold no lock and a rebuild (DbReading,
+// DbRebuilding): the reading byte taken shared behind the gate, kept a
+// moment by a lease; a rebuild's gate, closed a second at a time while
+// readers stay. The bytes and the protocol are set out in lock.h.
 #include <cassert>
 #include <cstring>
 
@@ -116,11 +120,7 @@ int data_lock_record_in(DbDataFile* d, long n) {
 
 namespace {
 
-// The steps of a wait on the other side of the guard: a rebuild's
-// replacement of a table's files, or a reader's lookup, usually ends
-// within a few of them.
-constexpr int kGuardStepMs = 2;
-constexpr long kGuardStepsPerSecond = 1000 / kGuardStepMs;
+constexpr long kGuardStepsPerSecond = 1000 / DB_GUARD_STEP_MS;
 
 // Nothing the table's handle holds keeps another station's rebuild out.
 bool needs_reading_guard(DbDataFile* d) {
@@ -130,15 +130,6 @@ bool needs_reading_guard(DbDataFile* d) {
   for (; x; x = index_next(d, x))
     if (!x->locked && !x->file.exclusive) return true;
   return false;
-}
-
-// Steps of kGuardStepMs in `seconds` (-1: without end).
-long steps_of(long seconds) { return seconds < 0 ? -1 : seconds * kGuardStepsPerSecond; }
-
-void step_wait(DB_ENGINE* c, long* steps) {
-  if (*steps > 0) --*steps;
-  DbUnlocked wait(c);
-  dbos_sleep_ms(kGuardStepMs);
 }
 
 int guard_error(DbDataFile* d) {
@@ -202,7 +193,7 @@ int data_reading_enter(DbDataFile* d) {
     if (waiting) dbos_unlock(h, DB_LOCK_READERS_WAITING, 1);
     waiting = false;
   };
-  for (long steps = steps_of(guard_wait_seconds(c, false));;) {
+  for (long steps = guard_wait_steps(c, false);;) {
     int r = try_reading(h);
     if (r == 0) {
       stop_waiting();
@@ -219,7 +210,7 @@ int data_reading_enter(DbDataFile* d) {
     }
     // Said while waiting: a rebuild that follows lets the waiting in first.
     if (!waiting) waiting = dbos_lock_shared(h, DB_LOCK_READERS_WAITING, 1) == DBOS_LOCK_OK;
-    step_wait(c, &steps);
+    guard_step(c, &steps);
     // Another thread's scope took the byte for this handle meanwhile (this
     // one's scope counts with it), or its rebuild holds it: taking it again
     // on the same handle would be refused.
@@ -238,39 +229,67 @@ void data_reading_leave(DbDataFile* d) {
   else lease_put_down(d->lease);
 }
 
+namespace {
+
+// How long a rebuild keeps the gate closed while readers stay: then it opens
+// it for a moment, so that the readers it holds back (on every station) go
+// on, and closes it again, until its own bound is spent.
+constexpr long kGateClosedSteps = kGuardStepsPerSecond;
+
+// Readers waiting for the gate go first, for a moment at most: rebuilds
+// one after the other, or one that opens its gate again, do not starve
+// them. Counted against the rebuild's bound.
+void let_waiting_readers_in(DB_ENGINE* c, intptr_t h, long* steps) {
+  for (long moment = kGuardStepsPerSecond; moment > 0 && *steps != 0; moment--) {
+    if (dbos_locked_elsewhere(h, DB_LOCK_READERS_WAITING, 1, true) != 1) return;
+    guard_step(c, steps);
+  }
+}
+
+// With the gate closed: takes the reading byte alone once the readers in
+// have left, waiting kGateClosedSteps at most. 0 taken, 1 readers stay,
+// -1 on an error.
+int take_from_readers(DB_ENGINE* c, intptr_t h, long* steps) {
+  for (long closed = kGateClosedSteps;; closed--) {
+    lease_give_back_idle();
+    int r = dbos_lock(h, DB_LOCK_READING, 1);
+    if (r == DBOS_LOCK_OK) return 0;
+    if (r != DBOS_LOCK_VIOLATION) return -1;
+    if (*steps == 0 || closed == 0) return 1;
+    guard_step(c, steps);
+  }
+}
+
+}  // namespace
+
 int data_rebuild_enter(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   DbAssertLocked(c);
   if (d->rebuild_depth++ > 0) return 0;
   if (d->file.handle == -1 || d->file.exclusive || d->file.read_only) return 0;
   intptr_t h = d->file.handle;
-  // Readers still waiting for the last rebuild go first (for a moment at
-  // most): rebuilds one after the other do not starve them.
-  for (long steps = kGuardStepsPerSecond; steps > 0 && dbos_locked_elsewhere(h, DB_LOCK_READERS_WAITING, 1, true) == 1;)
-    step_wait(c, &steps);
-  // Only rebuilds take the gate, and each holds a lock that keeps others
-  // out: it is free at once but for a moment.
-  int rc = file_lock(&d->file, DB_LOCK_REBUILD_GATE, 1);
-  if (rc != 0) {
-    d->rebuild_depth--;
-    return rc;
-  }
-  // A walk of this very handle gives way: the rebuild renumbers its rows.
-  // Its lease, and those of other handles of this process not in use, give
-  // their byte back now rather than at their end.
-  drop_idle_lease(d);
-  if (d->reading_held) dbos_unlock(h, DB_LOCK_READING, 1);
-  for (long steps = steps_of(guard_wait_seconds(c, true));;) {
-    lease_give_back_idle();
-    int r = dbos_lock(h, DB_LOCK_READING, 1);
-    if (r == DBOS_LOCK_OK) break;
-    if (r != DBOS_LOCK_VIOLATION || steps == 0) {
-      if (d->reading_held && dbos_lock_shared(h, DB_LOCK_READING, 1) != DBOS_LOCK_OK) d->reading_held = 0;
-      file_unlock_in(&d->file, DB_LOCK_REBUILD_GATE, 1);
+  for (long steps = guard_wait_steps(c, true);;) {
+    let_waiting_readers_in(c, h, &steps);
+    // Only rebuilds take the gate, and each holds a lock that keeps others
+    // out: it is free at once but for a moment.
+    int rc = file_lock(&d->file, DB_LOCK_REBUILD_GATE, 1);
+    if (rc != 0) {
       d->rebuild_depth--;
-      return r == DBOS_LOCK_VIOLATION ? DB_LOCKED : guard_error(d);
+      return rc;
     }
-    step_wait(c, &steps);
+    // A walk of this very handle gives way: the rebuild renumbers its rows.
+    // Its lease, and those of other handles of this process not in use, give
+    // their byte back now rather than at their end.
+    drop_idle_lease(d);
+    if (d->reading_held) dbos_unlock(h, DB_LOCK_READING, 1);
+    int r = take_from_readers(c, h, &steps);
+    if (r == 0) break;
+    if (d->reading_held && dbos_lock_shared(h, DB_LOCK_READING, 1) != DBOS_LOCK_OK) d->reading_held = 0;
+    file_unlock_in(&d->file, DB_LOCK_REBUILD_GATE, 1);
+    if (r < 0 || steps == 0) {
+      d->rebuild_depth--;
+      return r < 0 ? guard_error(d) : DB_LOCKED;
+    }
   }
   d->rebuild_held = 1;
   d->guard_handle = h;

@@ -162,16 +162,12 @@ inline long* data_locked_records(DbDataFile* d) { return d->locks ? d->locks : &
 // own could meet them half copied, or one replaced and the other not. A
 // reader holds the table's reading byte shared for the time of one lookup
 // or walk (DbReading); a rebuild replaces files only while it holds that
-// byte alone (DbRebuilding), and first closes the gate byte, so that new
-// readers wait for it rather than keeping it out. Both sides wait in short
-// steps for a bounded time: a reader then reports a lock error, a rebuild
-// DB_LOCKED, having replaced nothing. Scopes nest; a table opened
-// exclusively, or one whose own locks keep every rebuild out (its file
-// lock, or the lock of each of its index files), takes nothing. The
-// reading byte is kept for a short lease after a scope ends (lease.h): a
-// scope begun within it takes nothing, one begun later checks the gate
-// again, and a rebuild waits no longer than the lease for a reader gone
-// idle.
+// byte alone (DbRebuilding). Both wait in short steps for a bounded time: a
+// reader then reports a lock error, a rebuild DB_LOCKED, having replaced
+// nothing. Scopes nest; a table opened exclusively, or one whose own locks
+// keep every rebuild out (its file lock, or the lock of each of its index
+// files), takes nothing. The gate, the lease and the rest of the protocol
+// are set out in lock.h.
 int data_reading_enter(DbDataFile* d);  // 0, or -1 with the error reported
 void data_reading_leave(DbDataFile* d);
 int data_rebuild_enter(DbDataFile* d);  // 0, DB_LOCKED, or -1

@@ -14,12 +14,14 @@
 #include "engine/convert.h"
 #include "engine/index_internal.h"
 #include "engine/lock.h"
+#include "engine/os_shim.h"
 
 long g_index_resident_bytes = 64L << 20;
 
 namespace {
 
 constexpr int kMaxRestarts = 8;  // restarts on others' changes before the lock decides
+constexpr int kMoved = 3;  // a step's result: the tree changed under it
 // Spare blocks (buffers off the path). They are checked against the file at
 // every movement (index_refresh), so keeping many costs nothing in safety:
 // an index file keeps up to g_index_resident_bytes of them among its tags,
@@ -357,6 +359,7 @@ int tag_down(DbTag* t) {
     b = block_alloc(t, -1);
     if (!b) return -1;
   }
+  t->index->blocks_read++;
   int got = block_read(b, number);
   if (got != 0) {
     spare_add_back(t, b);
@@ -402,36 +405,75 @@ int corrupt(DbTag* t) {
   return code_error_ex(t->context, e_index, "Corrupt index file", t->index->file.name, nullptr);
 }
 
+// Waits for another station's held writes to finish going out (they go out
+// under the writing byte, the headers last), in short steps, and tells
+// whether the index changed meanwhile: 1, 0, or -1.
+int changed_after_writes(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  for (long steps = guard_wait_steps(c, false);;) {
+    int busy = dbos_locked_elsewhere(x->file.handle, DB_INDEX_WRITING_BYTE, 1, false);
+    if (busy < 0) return code_error_ex(c, e_lock, "File Name:", x->file.name, nullptr);
+    if (busy == 0 || steps == 0) break;
+    guard_step(c, &steps);
+  }
+  return index_refresh(x);
+}
+
+// Unlocked, after a step onto a block read afresh: did another station's
+// write-out run meanwhile? The step may then have gone by a parent of the
+// old tree to a block of the new one, past keys a split moved away; the
+// block check cannot tell where equal keys end both blocks. 1 (the cached
+// blocks are dropped), 0, or -1.
+int tree_moved(DbTag* t) {
+  DbIndexFile* x = t->index;
+  if (is_locked(t)) return 0;
+  return changed_after_writes(x);
+}
+
+// Takes the index lock to judge a block, waiting (as long as a reader
+// waits for a rebuild) while another station holds it: 0 taken, 1 the
+// index changed meanwhile (no lock taken), -1.
+int lock_to_judge(DbIndexFile* x) {
+  DB_ENGINE* c = x->context;
+  for (long steps = guard_wait_steps(c, false);;) {
+    int rc = file_lock_tries_in(&x->file, DB_INDEX_LOCK_BYTE, 1, 1);
+    if (rc != DB_LOCKED) return rc == 0 ? 0 : -1;
+    if (steps == 0) return code_error_ex(c, e_lock, "File Name:", x->file.name, nullptr);
+    guard_step(c, &steps);
+    int changed = index_refresh(x);
+    if (changed != 0) return changed;
+  }
+}
+
 // Decides what a block that does not fit means. Under the index lock nobody
 // else writes: it is damage (-310 at once). Unlocked, a file header or tag
 // version that moved means another station changed the index: drop what is
-// cached and start again (0). Otherwise take the index lock (waiting only
-// while another station holds it) and let the movement run once more under
-// it: 1 when the file is still as the movement saw it.
+// cached and start again (0); so does one that moves once another
+// station's held writes have gone out. Otherwise take the index lock
+// (waiting while another station holds it) and let the movement run once
+// more under it: 1 when the file is still as the movement saw it.
 int tag_restart(DbTag* t, int* restarts) {
   DbIndexFile* x = t->index;
   if (is_locked(t)) return corrupt(t);
   tag_flush(t);
   index_cache_forget(x);
+  int changed = 0;
   if (++*restarts <= kMaxRestarts) {
-    int changed = index_refresh(x);
-    if (changed < 0) return -1;
-    if (changed > 0) {
-      mdx_drop_buffers(t);
-      t->header.root = -1;
-      return 0;
+    changed = index_refresh(x);
+    if (changed == 0) changed = changed_after_writes(x);
+  }
+  if (changed == 0) {
+    changed = lock_to_judge(x);
+    if (changed == 0) {
+      x->probe_locked = 1;
+      changed = index_refresh(x);
+      x->locked = 1;
     }
   }
-  int rc = file_lock(&x->file, DB_INDEX_LOCK_BYTE, 1);
-  if (rc == DB_LOCKED) return code_error_ex(t->context, e_lock, "File Name:", x->file.name, nullptr);
-  if (rc != 0) return -1;
-  x->probe_locked = 1;
-  int changed = index_refresh(x);
   if (changed < 0) return -1;
-  x->locked = 1;
   mdx_drop_buffers(t);
   t->header.root = -1;
-  return changed > 0 ? 0 : 1;
+  return changed > 0 || !x->locked ? 0 : 1;
 }
 
 // Held by every movement: the outermost one gives back an index lock that was
@@ -598,7 +640,16 @@ int edge(DbTag* t, bool last) {
   int restarts = 0;
   for (;;) {
     tag_unposition(t);
+    unsigned long reads = t->index->blocks_read;
     int rc = descend(t, last);
+    if (rc == 0 && t->index->blocks_read != reads && restarts < kMaxRestarts) {
+      int m = tree_moved(t);
+      if (m < 0) return -1;
+      if (m > 0) {
+        restarts++;
+        continue;
+      }
+    }
     if (rc == 0) return 0;
     if (rc < 0 || c->error_code < 0) return -1;
     if (tag_restart(t, &restarts) < 0) return -1;
@@ -646,7 +697,17 @@ long tag_skip(DbTag* t, long n) {
     int at = leaf->cur < keys ? leaf->cur : keys - 1;
     std::memcpy(last, block_key(leaf, at), len);
     long last_recno = block_pointer(leaf, at);
+    unsigned long reads = t->index->blocks_read;
     int s = step_leaf(t, dir);
+    // Only a block read in may be of a newer tree than its parent.
+    if (s == 1 && t->index->blocks_read != reads && restarts < kMaxRestarts) {
+      int m = tree_moved(t);
+      if (m < 0) return -1;
+      if (m > 0) {
+        restarts++;
+        s = kMoved;
+      }
+    }
     if (s == 1) {
       int k = count_leaf(t, dir);
       if (k < 0) return -1;
@@ -662,12 +723,12 @@ long tag_skip(DbTag* t, long n) {
       if ((dir > 0 ? tag_bottom(t) : tag_top(t)) < 0) return -1;
       break;
     }
-    int unchanged = tag_restart(t, &restarts);
+    int unchanged = s == kMoved ? 0 : tag_restart(t, &restarts);
     if (unchanged < 0) return -1;
     // Back to the very entry the step started from; when it is gone, the
     // next greater key already counts as a step forward.
     long walked = t->walk_leaves;
-    int rc = dir > 0 ? tag_go(t, last, last_recno) : tag_seek(t, last, len);
+    int rc = tag_go(t, last, last_recno);
     t->walk_dir = dir;
     t->walk_leaves = walked;
     if (rc < 0 || c->error_code < 0) return -1;

@@ -26,7 +26,7 @@ class TFilingLock {
   bool IsHeld() const { return Held; }
 
  private:
-  static constexpr long kByte = DB_LOCK_APPEND + 1;
+  static constexpr long kByte = DB_LOCK_FILING;
   TcbFileTable Table;
   bool Held = false;
 };
