@@ -60,6 +60,24 @@ int dbos_locked_elsewhere(intptr_t h, long offset, long len, bool shared_too);
 
 int dbos_remove(const char* name);
 int dbos_rename(const char* old_name, const char* new_name);
+// 1 when a regular file of that name exists (one look-up of the name).
+int dbos_exists(const char* name);
+// Brings the names in the directory where `name` lies to the disk: 0 or -1.
+int dbos_sync_dir(const char* name);
+
+// For tests: the steps of a replacement of a table's files, told to the
+// watcher with the path of the file the step concerns, so that a test can
+// stop the process at each (a named step, in the order they come).
+inline constexpr const char* DBOS_STEP_BACKUP_SYNCED = "backup synced";    // the old contents stand whole beside the file
+inline constexpr const char* DBOS_STEP_JOURNAL_WRITTEN = "journal written";  // the journal names it; nothing overwritten yet
+inline constexpr const char* DBOS_STEP_TARGET_PART = "target part";       // the first piece of the new contents written
+inline constexpr const char* DBOS_STEP_TARGET_SYNCED = "target synced";    // the new contents on the disk
+inline constexpr const char* DBOS_STEP_JOURNAL_REMOVED = "journal removed";  // the commit: the new contents stand
+inline constexpr const char* DBOS_STEP_BACKUPS_REMOVED = "backups removed";
+inline constexpr const char* DBOS_STEP_RESTORED = "restored";            // recovery put one file back, journal still there
+using DbosStepWatch = void (*)(const char* step, const char* path);
+void dbos_watch_steps(DbosStepWatch watch);
+void dbos_step(const char* step, const char* path);
 
 long dbos_time_seconds();  // wall clock, whole seconds
 void dbos_local_date(int* year, int* month, int* day);
