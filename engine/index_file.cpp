@@ -327,9 +327,7 @@ int index_lock(DbIndexFile* x) {
   DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (x->locked) return 0;
-  int rc;
-  do rc = file_lock(&x->file, DB_INDEX_LOCK_BYTE, 1);
-  while (rc == 0 && (rc = data_recover_after_lock(x->data, &x->file, DB_INDEX_LOCK_BYTE, 1)) == 1);
+  int rc = data_lock_past_rebuilds(x->data, &x->file, DB_INDEX_LOCK_BYTE, 1);
   if (rc != 0) return rc;
   if (index_refresh(x) < 0) {
     DbQuietError quiet(c);

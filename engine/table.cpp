@@ -101,9 +101,7 @@ int data_lock_record_in(DbDataFile* d, long n) {
   if (data_record_locked(d, n)) return 0;
   index_data_unlock(d);
   data_unlock_records(d);
-  int rc;
-  do rc = file_lock(&d->file, DB_LOCK_RECORD_BASE, 1);
-  while (rc == 0 && (rc = data_recover_after_lock(d, &d->file, DB_LOCK_RECORD_BASE, 1)) == 1);
+  int rc = data_lock_past_rebuilds(d, &d->file, DB_LOCK_RECORD_BASE, 1);
   if (rc != 0) return rc;
   rc = file_lock(&d->file, DB_LOCK_RECORD_BASE - n, 1);
   int gate = file_unlock_in(&d->file, DB_LOCK_RECORD_BASE, 1);

@@ -74,9 +74,12 @@ int data_recover(DbDataFile* d) {
   DB_ENGINE* c = d->context;
   DbAssertLocked(c);
   if (c->error_code < 0) return -1;
-  if (d->file.read_only)
+  if (d->file.read_only) {
+    // A live rebuild's journal: its lock is there; the reading guard waits.
+    if (dbos_locked_elsewhere(d->file.handle, DB_LOCK_FILE, DB_LOCK_FILE_LEN, false) == 1) return DB_LOCKED;
     return code_error_ex(c, e_open, "Rebuild Left Unfinished; Open The Table For Writing To Put It Back:",
                          d->file.name, nullptr);
+  }
   // Once: a station that holds the lock is recovering or rebuilding itself.
   int rc = file_lock_tries_in(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN, 1);
   if (rc != 0) return rc;
@@ -89,13 +92,17 @@ int data_recover(DbDataFile* d) {
   return rc < 0 ? -1 : rc;
 }
 
-int data_recover_after_lock(DbDataFile* d, DbFile* f, long offset, long len) {
-  if (!data_replace_left(d)) return 0;
-  file_unlock_in(f, offset, len);
-  int rc = data_recover(d);
-  if (rc != DB_LOCKED) return rc == 0 ? 1 : rc;
-  // Another station holds what recovery needs: a step, then the lock again.
-  DbUnlocked wait(d->context);
-  dbos_sleep_ms(2);
-  return 1;
+int data_lock_past_rebuilds(DbDataFile* d, DbFile* f, long offset, long len, int tries) {
+  for (;;) {
+    int rc = tries > 0 ? file_lock_tries_in(f, offset, len, tries) : file_lock(f, offset, len);
+    if (rc != 0 || !data_replace_left(d)) return rc;
+    file_unlock_in(f, offset, len);
+    rc = data_recover(d);
+    if (rc != 0 && rc != DB_LOCKED) return rc;
+    if (rc == DB_LOCKED) {
+      // Another station recovers or reads meanwhile: a step, then again.
+      DbUnlocked wait(d->context);
+      dbos_sleep_ms(2);
+    }
+  }
 }

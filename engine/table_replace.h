@@ -42,8 +42,8 @@ bool data_replace_left(DbDataFile* d);
 // DB_LOCKED while a rebuild or recovery of another station holds them, or
 // -1 reported (the files cannot be vouched for, or the table is read only).
 int data_recover(DbDataFile* d);
-// Just after taking a lock (`offset`, `len` of `f`) that keeps every
-// rebuild out: 0 when no journal stands (the lock is kept); else the lock is
-// given back and the journal's files put back: 1 when the caller takes the
-// lock again, or the error.
-int data_recover_after_lock(DbDataFile* d, DbFile* f, long offset, long len);
+// Takes a lock that keeps every rebuild out (`offset`, `len` of `f`; with
+// the thread's lock attempts, or `tries` when given) and, when a journal
+// stands, gives it back, puts the files back and takes it again: 0, a lock
+// status, or -1.
+int data_lock_past_rebuilds(DbDataFile* d, DbFile* f, long offset, long len, int tries = 0);

@@ -248,7 +248,8 @@ struct RebuildCrash : ::testing::Test {
 
   // After a kill: another process's open, every row, every tag, the peer,
   // and a later pack and reindex.
-  void check_after_kill(Op op, const std::string& what, bool expect_old, bool exclusive = false) {
+  enum class Expect { old_state, new_state, either };
+  void check_after_kill(Op op, const std::string& what, Expect expect, bool exclusive = false) {
     std::vector<Row> before = rows_before(), after = rows_after(op);
     DbSettingFor alone(c.exclusive, exclusive ? 1 : 0);
     DbDataFile* d = data_open(&c, table.c_str());
@@ -256,8 +257,8 @@ struct RebuildCrash : ::testing::Test {
     const std::vector<Row>* want = expect_one_state(d, before, after, what);
     ASSERT_EQ(data_close(d), 0) << what;
     ASSERT_NE(want, nullptr) << what;
-    if (expect_old && before.size() != after.size()) {
-      EXPECT_EQ(want, &before) << what << ": not the old state";
+    if (expect != Expect::either && before.size() != after.size()) {
+      EXPECT_EQ(want, expect == Expect::old_state ? &before : &after) << what << ": not the state of that step";
     }
     EXPECT_FALSE(fs::exists(dir.file("CRASH.RB~"))) << what << ": the journal stayed";
     expect_peer_reads(*want, what);
@@ -325,7 +326,7 @@ TEST_F(RebuildCrash, KilledAtEveryStepLeavesOneAgreeingState) {
     int status = rebuild_in_child(s.op, &s.stop, {});
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << step_text(s) << ": never came";
     // Every other trial opens the table alone: that open puts it right too.
-    check_after_kill(s.op, step_text(s), !s.new_state, i++ % 2 == 1);
+    check_after_kill(s.op, step_text(s), s.new_state ? Expect::new_state : Expect::old_state, i++ % 2 == 1);
     if (HasFailure()) return;
   }
 }
@@ -367,7 +368,7 @@ TEST_F(RebuildCrash, ARecoveryKilledHalfWayIsFinishedByTheNext) {
   waitpid(kid, &status, 0);
   ASSERT_TRUE(WIFSIGNALED(status)) << "the recovery never restored the index";
   ASSERT_TRUE(fs::exists(dir.file("CRASH.RB~")));
-  check_after_kill(Op::pack, "recovery killed", true);
+  check_after_kill(Op::pack, "recovery killed", Expect::old_state);
 }
 
 // Kills at moments spread over the whole rebuild, from the child's open to
@@ -385,7 +386,7 @@ TEST_F(RebuildCrash, KilledAtTimedMomentsLeavesOneAgreeingState) {
       auto delay = took * (2 * k + 1) / (2 * kKillsPerOp);
       rebuild_in_child(op, nullptr, delay);
       std::string what = std::string(op_name(op)) + " killed after " + std::to_string(delay.count()) + " us";
-      check_after_kill(op, what, false, k % 3 == 2);
+      check_after_kill(op, what, Expect::either, k % 3 == 2);
       if (HasFailure()) return;
     }
   }
@@ -407,6 +408,23 @@ TEST_F(RebuildCrash, LeftoversBlockNoRebuild) {
   ASSERT_EQ(data_close(d), 0);
   for (const char* left : {"CRASH.MDX~", "CRASH.DBF~", "CRASH.DBT~", "CRASH.DB~"})
     EXPECT_FALSE(fs::exists(dir.file(left))) << left;
+}
+
+// A station that may not write cannot put the files back: its open fails
+// and changes nothing; the next station that may write puts them back.
+TEST_F(RebuildCrash, AReadOnlyStationRefusesADeadRebuildsTable) {
+  fresh_table();
+  Stop stop{DBOS_STEP_TARGET_PART, ".DBF", 1};
+  ASSERT_TRUE(WIFSIGNALED(rebuild_in_child(Op::pack, &stop, {})));
+  auto dbf = kvtest::read_bytes(table);
+  {
+    DbSettingFor read_only(c.read_only, 1);
+    EXPECT_EQ(data_open(&c, table.c_str()), nullptr);
+    EXPECT_EQ(code_error_get(&c), e_open);
+    code_error_set(&c, 0);
+  }
+  EXPECT_EQ(kvtest::read_bytes(table), dbf);
+  check_after_kill(Op::pack, "after a read-only open", Expect::old_state);
 }
 
 // A journal whose backup is gone cannot be vouched for: the open fails
