@@ -562,7 +562,8 @@ int rebuild_through_work_file(DbIndexFile* x, const std::vector<DbTag*>& tags, l
     rc = rebuilding.rc();
     if (rc == 0) {
       DbReplacing replacing(x->data);
-      rc = replacing.log() ? file_replace(&x->file, &work, replacing.log()) : -1;  // closes and removes the work file
+      // The replacement closes and removes the work file.
+      rc = replacing.log() ? file_replace(&x->file, &work, replacing.log()) : -1;
       if (rc == 0) rc = replacing.commit();
     }
   }
@@ -601,7 +602,8 @@ int rebuild_in_memory(DbIndexFile* x, const std::vector<DbTag*>& tags, long coun
     rc = rebuilding.rc();
     if (rc == 0) {
       DbReplacing replacing(x->data);
-      rc = replacing.log() ? file_replace_finish(step, image.data(), long(image.size()), replacing.log()) : -1;
+      DbReplaceLog* log = replacing.log();
+      rc = log ? file_replace_finish(step, image.data(), long(image.size()), log) : -1;
       if (rc == 0) return replacing.commit();
       if (replacing.log()) return -1;  // the step ended
     }

@@ -112,7 +112,8 @@ int copy_back(intptr_t to, const Entry& e) {
   int rc = 0;
   for (long at = 0; rc == 0 && at < e.len; at += kPiece) {
     unsigned n = unsigned(e.len - at < long(kPiece) ? e.len - at : long(kPiece));
-    if (dbos_read(from, at, buf.data(), n) != long(n) || dbos_write(to, at, buf.data(), n) != long(n)) rc = -1;
+    if (dbos_read(from, at, buf.data(), n) != long(n) || dbos_write(to, at, buf.data(), n) != long(n))
+      rc = -1;
   }
   dbos_close(from);
   if (rc == 0 && (dbos_set_length(to, e.len) != 0 || dbos_flush(to) != 0)) rc = -1;
@@ -296,7 +297,8 @@ int replace_log_recover(DB_ENGINE* c, const char* table_name, DbFile* const* ope
     return code_error_ex(c, e_open, "Rebuild Journal Unreadable, Table Left As It Is:", name, table_name);
   std::string bad = unsure_files(entries);
   if (!bad.empty())
-    return code_error_ex(c, e_open, "Rebuild Left Unfinished, Backups Missing; Not Changed:", name, bad.c_str());
+    return code_error_ex(c, e_open, "Rebuild Left Unfinished, Backups Missing; Not Changed:", name,
+                         bad.c_str());
   for (const Entry& e : entries) {
     if (restore(e, open_one(e.target_name, open, n_open)) < 0)
       return code_error_ex(c, e_write, "Old Contents Kept In", "File Name:", e.backup_name.c_str());
