@@ -6,6 +6,7 @@
 #include "engine/index_data.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
+#include "engine/table_replace.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ int data_lock_group_in(DbDataFile* d, const long* records, int count) {
     d->locks_capacity = count;
   }
   int attempts = c->lock_attempts;
-  int rc = file_lock_tries_in(&d->file, DB_LOCK_RECORD_BASE, 1, 1);
+  int rc = data_lock_past_rebuilds(d, &d->file, DB_LOCK_RECORD_BASE, 1, 1);
   if (rc != 0) return rc;
   long* list = data_locked_records(d);
   for (;;) {
@@ -128,7 +129,7 @@ int data_lock_append(DbDataFile* d) {
   if (c->error_code < 0) return -1;
   if (data_count_cacheable(d)) return 0;
   data_unlock_records(d);
-  int rc = file_lock(&d->file, DB_LOCK_APPEND, 1);
+  int rc = data_lock_past_rebuilds(d, &d->file, DB_LOCK_APPEND, 1);
   if (rc == 0) d->append_locked = 1;
   return rc;
 }
@@ -139,7 +140,7 @@ int data_lock_file_in(DbDataFile* d) {
   if (c->error_code < 0) return -1;
   if (data_file_locked(d)) return 0;
   if (release_all(d) < 0) return -1;
-  int rc = file_lock(&d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN);
+  int rc = data_lock_past_rebuilds(d, &d->file, DB_LOCK_FILE, DB_LOCK_FILE_LEN);
   if (rc == 0) {
     d->file_locked = 1;
     // Nobody else reads or writes the records now: they may wait in memory,

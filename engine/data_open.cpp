@@ -7,6 +7,8 @@
 #include "engine/index_data.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
+#include "engine/replace_log.h"
+#include "engine/table_replace.h"
 
 namespace {
 
@@ -81,6 +83,9 @@ DbDataFile* data_open_in(DB_ENGINE* c, const char* name) {
   }
   list_add(&c->data_list, d);
   file_name_piece(d->alias, sizeof d->alias, path, 0, 0);
+  // A rebuild that died half way left its journal: its files are put back
+  // first (while another station holds the locks, the reading guard waits).
+  if (replace_log_left(path) == 1 && data_recover(d) < 0) return fail(d);
   // Another station's pack may be copying the table over: the header and
   // the index are read once it is done.
   if (data_reading_enter(d) != 0) return fail(d);

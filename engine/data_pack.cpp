@@ -11,6 +11,7 @@
 #include "engine/index_data.h"
 #include "engine/lock.h"
 #include "engine/memo.h"
+#include "engine/table_replace.h"
 
 namespace {
 
@@ -88,10 +89,10 @@ int reindex_over(DbDataFile* d, DbFile* table, long count) {
 }
 
 // The table is built afresh in a work file and its indexes over that; only
-// then does the work file replace the table (which keeps a copy of the old
-// one until the copy is complete). A failure anywhere leaves the old
-// records, and their index is rebuilt over them again: the index may have
-// been replaced already.
+// then does the work file replace the table. Index and table keep copies of
+// their old contents under one journal until both stand new (a failure
+// puts both back, and so does the next open after a crash). A failure
+// leaves the old records, and their index is rebuilt over them again.
 int compact(DbDataFile* d, long first, long last, bool pack) {
   DB_ENGINE* c = d->context;
   DbAssertLocked(c);
@@ -141,8 +142,12 @@ int compact(DbDataFile* d, long first, long last, bool pack) {
       file_close_in(&work);
       return rebuilding.rc() < 0 ? -1 : rebuilding.rc();
     }
-    rc = reindex_over(d, &work, kept);
-    if (rc == 0) rc = file_replace(&d->file, &work);  // closes and removes the work file
+    // One journal for both: a process dying anywhere between leaves both
+    // to be put back together.
+    DbReplacing replacing(d);
+    rc = replacing.log() ? reindex_over(d, &work, kept) : -1;
+    if (rc == 0) rc = file_replace(&d->file, &work, replacing.log());  // closes and removes the work file
+    if (rc == 0) rc = replacing.commit();
   } else {
     rc = -1;
   }

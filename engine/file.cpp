@@ -27,6 +27,7 @@
 #include "engine/convert.h"
 #include "engine/engine.h"
 #include "engine/os_shim.h"
+#include "engine/replace_log.h"
 
 namespace {
 
@@ -490,7 +491,8 @@ namespace {
 
 // Empties to and copies the whole of from into it, in pieces of `piece`
 // bytes (the context's copy size when 0; smaller while memory is short).
-int copy_over(DbFile* to, DbFile* from, unsigned piece = 0) {
+// `replacing`: `to` is a file being replaced (a test may stop at its first piece).
+int copy_over(DbFile* to, DbFile* from, unsigned piece = 0, bool replacing = false) {
   DB_ENGINE* c = to->context;
   if (file_len_set(to, 0) < 0) return -1;
   unsigned size = piece ? piece : static_cast<unsigned>(c->copy_size);
@@ -510,6 +512,7 @@ int copy_over(DbFile* to, DbFile* from, unsigned piece = 0) {
     if (c->error_code < 0) { rc = -1; break; }
     if (got == 0) break;
     if (file_write(to, pos, buf, got) < 0) { rc = -1; break; }
+    if (replacing && pos == 0) dbos_step(DBOS_STEP_TARGET_PART, to->name);
     if (got < size) break;
   }
   mem_free(buf);
@@ -522,13 +525,14 @@ void close_keep_error(DbFile* f) {
   file_close_in(f);
 }
 
-// Creates the target's backup beside it, empty (an old backup left by a
-// failed restore is never overwritten). 0 or -1.
+// Creates the target's backup beside it, empty. One already there is a
+// leftover and is overwritten: the caller holds the lock every rebuild of
+// the target holds, and taking it put back whatever a journal named.
 int create_backup(DbFile* target, DbFile* backup) {
   DB_ENGINE* c = target->context;
   std::string backup_name = name_of(target);
   backup_name += '~';
-  DbSettingFor safety(c->safety, 1), report_it(c->report_create_errors, 1);
+  DbSettingFor safety(c->safety, 0), report_it(c->report_create_errors, 1);
   return file_create_in(backup, c, backup_name.c_str(), 1) == 0 ? 0 : -1;
 }
 
@@ -567,12 +571,27 @@ int sync_and_let_go(DbFile* target, DbFile* backup) {
   return rc < 0 || target->context->error_code < 0 ? -1 : 0;
 }
 
+// Under a log: the journal names the target and its backup before the new
+// contents are written, and they are on the disk before this returns; the
+// backup stays for the log's commit or undo, which also puts the old
+// contents back after a failure.
+template <class WriteNew>
+int replace_logged(DbFile* target, DbFile* backup, WriteNew&& write_new, DbReplaceLog* log) {
+  int rc = replace_log_add(log, target, backup);
+  if (rc == 0) rc = write_new();
+  if (rc == 0) rc = file_flush(target, 0);
+  if (rc == 0) dbos_step(DBOS_STEP_TARGET_SYNCED, target->name);
+  close_keep_error(backup);
+  return rc < 0 || target->context->error_code < 0 ? -1 : 0;
+}
+
 // With the backup on disk, replaces the target's contents in place (other
 // stations hold it open) by what `write_new` writes into it; a write that
 // fails half way is undone from the backup instead of leaving a partial file.
 // `sync`: the new contents go to the disk before the backup's name goes.
 template <class WriteNew>
-int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new, bool sync = false) {
+int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new, bool sync = false,
+                      DbReplaceLog* log = nullptr) {
   DB_ENGINE* c = target->context;
   // The copy goes straight to disk: held, it would leave the file empty
   // for other stations until the lock ends.
@@ -583,6 +602,7 @@ int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new, bool
     int on;
     ~Restore() { f->write_behind = on; }
   } restore{target, held};
+  if (log) return replace_logged(target, backup, write_new, log);
   if (write_new() == 0) {
     if (sync) return sync_and_let_go(target, backup);
     backup->remove_on_close = 1;
@@ -603,43 +623,71 @@ int replace_backed_up(DbFile* target, DbFile* backup, WriteNew&& write_new, bool
   return -1;
 }
 
-template <class WriteNew>
-int replace_in_place(DbFile* target, WriteNew&& write_new) {
-  DbFile backup;
-  if (back_up(target, &backup) < 0) return -1;
-  if (file_flush(&backup, 0) < 0) {
-    backup.remove_on_close = 1;
-    close_keep_error(&backup);
+// The target's contents in a backup beside it, on the disk. 0, or -1 with
+// nothing left behind.
+int back_up_synced(DbFile* target, DbFile* backup) {
+  if (back_up(target, backup) < 0) return -1;
+  if (file_flush(backup, 0) < 0) {
+    backup->remove_on_close = 1;
+    close_keep_error(backup);
     return -1;
   }
-  return replace_backed_up(target, &backup, write_new);
+  return 0;
+}
+
+template <class WriteNew>
+int replace_in_place(DbFile* target, WriteNew&& write_new, DbReplaceLog* log) {
+  DbFile backup;
+  if (back_up_synced(target, &backup) < 0) return -1;
+  return replace_backed_up(target, &backup, write_new, false, log);
 }
 
 // Writes `len` bytes from `image` over the file from its start and cuts it
 // there: the blocks the file has are used again.
 int write_image(DbFile* target, const void* image, long len) {
   constexpr long kPiece = long(1) << 30;
+  // A small first piece: a test may stop the process after it.
+  constexpr long kFirst = long(1) << 16;
   const char* bytes = static_cast<const char*>(image);
-  for (long at = 0; at < len; at += kPiece)
-    if (file_write(target, at, bytes + at, unsigned(len - at < kPiece ? len - at : kPiece)) < 0) return -1;
+  for (long at = 0; at < len;) {
+    long n = at == 0 && len > kFirst ? kFirst : len - at < kPiece ? len - at : kPiece;
+    if (file_write(target, at, bytes + at, unsigned(n)) < 0) return -1;
+    if (at == 0) dbos_step(DBOS_STEP_TARGET_PART, target->name);
+    at += n;
+  }
   return file_len_set(target, len);
 }
 
 }  // namespace
 
-int file_replace(DbFile* target, DbFile* source) {
+int file_replace(DbFile* target, DbFile* source, DbReplaceLog* log) {
   DB_ENGINE* c = target->context;
   DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (target->read_only || source->read_only)
     return code_error(c, e_parm, "Attempt to replace to a read-only file");
   if (file_write_back(target) < 0 || file_write_back(source) < 0) return -1;
-  return replace_in_place(target, [&] {
-    if (copy_over(target, source) < 0) return -1;
-    source->remove_on_close = 1;
-    file_close_in(source);
-    return 0;
-  });
+  return replace_in_place(
+      target,
+      [&] {
+        if (copy_over(target, source, 0, true) < 0) return -1;
+        source->remove_on_close = 1;
+        file_close_in(source);
+        return 0;
+      },
+      log);
+}
+
+int file_back_up_logged(DbFile* target, DbReplaceLog* log) {
+  DB_ENGINE* c = target->context;
+  DbAssertLocked(c);
+  if (c->error_code < 0) return -1;
+  if (file_write_back(target) < 0) return -1;
+  DbFile backup;
+  if (back_up_synced(target, &backup) < 0) return -1;
+  int rc = replace_log_add(log, target, &backup);
+  close_keep_error(&backup);
+  return rc < 0 ? -1 : 0;
 }
 
 struct DbReplaceStep {
@@ -749,12 +797,12 @@ int await_sync(DbReplaceStep* step) {
 
 }  // namespace
 
-int file_replace_finish(DbReplaceStep* step, const void* image, long len) {
+int file_replace_finish(DbReplaceStep* step, const void* image, long len, DbReplaceLog* log) {
   DbFile* target = step->target;
   DbAssertLocked(target->context);
   int rc = target->context->error_code < 0 ? -1 : await_sync(step);
   if (rc == 0)
-    rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); }, true);
+    rc = replace_backed_up(target, &step->backup, [&] { return write_image(target, image, len); }, true, log);
   file_replace_drop(step);
   return rc;
 }

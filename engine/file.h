@@ -52,7 +52,12 @@ struct DbFlushStep;
 int file_flush_begin(DbFile* f, DbFlushStep** step);
 int file_flush_end(DbFile* f, DbFlushStep* step);
 int file_temp(DbFile* f, DB_ENGINE* c, char* name_buf, int remove_on_close);
-int file_replace(DbFile* target, DbFile* source);
+// Under a log (replace_log.h), the backups stay for the log's commit or undo,
+// and the new contents are on the disk before a replacement returns.
+struct DbReplaceLog;
+int file_replace(DbFile* target, DbFile* source, DbReplaceLog* log = nullptr);
+// Only the backup, under a log, for a file the caller then changes in place.
+int file_back_up_logged(DbFile* target, DbReplaceLog* log);
 // The same in two steps, with the new contents made in memory meanwhile:
 // begin copies the old contents aside and sends the copy to the disk while
 // the caller makes the new ones (null on a failure, reported; a failure of
@@ -62,7 +67,7 @@ int file_replace(DbFile* target, DbFile* source);
 // whose new contents were not made.
 struct DbReplaceStep;
 DbReplaceStep* file_replace_begin(DbFile* target);
-int file_replace_finish(DbReplaceStep* step, const void* image, long len);
+int file_replace_finish(DbReplaceStep* step, const void* image, long len, DbReplaceLog* log = nullptr);
 void file_replace_drop(DbReplaceStep* step);
 int file_remove(const char* name);
 int file_rename(const char* old_name, const char* new_name);

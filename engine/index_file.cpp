@@ -11,6 +11,7 @@
 #include "engine/index_internal.h"
 #include "engine/lock.h"
 #include "engine/os_shim.h"
+#include "engine/table_replace.h"
 
 namespace {
 
@@ -326,7 +327,7 @@ int index_lock(DbIndexFile* x) {
   DbAssertLocked(c);
   if (c->error_code < 0) return -1;
   if (x->locked) return 0;
-  int rc = file_lock(&x->file, DB_INDEX_LOCK_BYTE, 1);
+  int rc = data_lock_past_rebuilds(x->data, &x->file, DB_INDEX_LOCK_BYTE, 1);
   if (rc != 0) return rc;
   if (index_refresh(x) < 0) {
     DbQuietError quiet(c);

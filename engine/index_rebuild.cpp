@@ -19,6 +19,7 @@
 #include "engine/expr_table.h"
 #include "engine/index_internal.h"
 #include "engine/sort.h"
+#include "engine/table_replace.h"
 
 namespace {
 
@@ -559,7 +560,12 @@ int rebuild_through_work_file(DbIndexFile* x, const std::vector<DbTag*>& tags, l
     // stay, the old file stays.
     DbRebuilding rebuilding(x->data);
     rc = rebuilding.rc();
-    if (rc == 0) rc = file_replace(&x->file, &work);  // closes and removes the work file
+    if (rc == 0) {
+      DbReplacing replacing(x->data);
+      // The replacement closes and removes the work file.
+      rc = replacing.log() ? file_replace(&x->file, &work, replacing.log()) : -1;
+      if (rc == 0) rc = replacing.commit();
+    }
   }
   if (work.handle != -1) {
     DbQuietError quiet(c);
@@ -594,7 +600,13 @@ int rebuild_in_memory(DbIndexFile* x, const std::vector<DbTag*>& tags, long coun
     // stay, the old file stays.
     DbRebuilding rebuilding(x->data);
     rc = rebuilding.rc();
-    if (rc == 0) return file_replace_finish(step, image.data(), long(image.size()));
+    if (rc == 0) {
+      DbReplacing replacing(x->data);
+      DbReplaceLog* log = replacing.log();
+      rc = log ? file_replace_finish(step, image.data(), long(image.size()), log) : -1;
+      if (rc == 0) return replacing.commit();
+      if (replacing.log()) return -1;  // the step ended
+    }
   }
   file_replace_drop(step);  // the pending failure stays the one reported
   return rc;

@@ -9,6 +9,7 @@
 
 #include "engine/convert.h"
 #include "engine/lock.h"
+#include "engine/table_replace.h"
 
 namespace {
 
@@ -603,10 +604,13 @@ int memo_file_compress(DbDataFile* d) {
   }
   if (cap) mem_free(text);
   // From the memo file's replacement until the records' new block numbers
-  // are on disk, the two do not agree: no reader without a lock meets them.
+  // are on disk, the two do not agree: no reader without a lock meets them,
+  // and both keep their old contents under one journal until then.
   DbRebuilding rebuilding(d);
   if (rc == 0) rc = rebuilding.rc();
-  if (rc == 0) rc = file_replace(&d->memo_file.file, &tmp.file);
+  DbReplacing replacing(d);
+  if (rc == 0) rc = replacing.log() ? file_back_up_logged(&d->file, replacing.log()) : -1;
+  if (rc == 0) rc = file_replace(&d->memo_file.file, &tmp.file, replacing.log());
   if (rc != 0) {
     mem_free(numbers);
     DbQuietError quiet(c);
@@ -625,7 +629,8 @@ int memo_file_compress(DbDataFile* d) {
     }
   }
   mem_free(numbers);
-  if (rc == 0) rc = file_write_back(&d->file);
+  if (rc == 0) rc = file_flush(&d->file, 0);
+  if (rc == 0) rc = replacing.commit();
   d->n_memo_frees = 0;  // blocks of the memo file that is gone
   d->rec_num_old = -1;
   d->memo_numbers_current = 0;

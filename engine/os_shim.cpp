@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <new>
+#include <string>
 
 #include <pthread.h>
 
@@ -79,6 +80,16 @@ bool mapped(intptr_t h) { return h != -1 && handle_of(h)->map.mapped(); }
 }  // namespace
 
 void dbos_watch_writes(DbosWriteWatch watch) { write_watch.store(watch); }
+
+namespace {
+std::atomic<DbosStepWatch> step_watch{nullptr};
+}  // namespace
+
+void dbos_watch_steps(DbosStepWatch watch) { step_watch.store(watch); }
+
+void dbos_step(const char* step, const char* path) {
+  if (DbosStepWatch w = step_watch.load(std::memory_order_relaxed)) w(step, path);
+}
 void dbos_watch_reads(DbosWriteWatch watch) { read_watch.store(watch); }
 
 intptr_t dbos_open(const char* name, int access, int share_none, int disposition) {
@@ -210,6 +221,15 @@ int dbos_remove(const char* name) { return plat::delete_file(name) ? 0 : -1; }
 
 int dbos_rename(const char* old_name, const char* new_name) {
   return plat::move_file(old_name, new_name) ? 0 : -1;
+}
+
+int dbos_exists(const char* name) { return plat::file_exists(name) ? 1 : 0; }
+
+int dbos_sync_dir(const char* name) {
+  std::string dir(name);
+  size_t cut = dir.find_last_of("/\\");
+  dir = cut == std::string::npos ? std::string(".") : dir.substr(0, cut + 1);
+  return plat::flush_files({}, dir) ? 0 : -1;
 }
 
 long dbos_time_seconds() { return static_cast<long>(plat::now_utc()); }

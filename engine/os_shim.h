@@ -60,6 +60,29 @@ int dbos_locked_elsewhere(intptr_t h, long offset, long len, bool shared_too);
 
 int dbos_remove(const char* name);
 int dbos_rename(const char* old_name, const char* new_name);
+// 1 when a regular file of that name exists (one look-up of the name).
+int dbos_exists(const char* name);
+// Brings the names in the directory where `name` lies to the disk: 0 or -1.
+int dbos_sync_dir(const char* name);
+
+// For tests: the steps of a replacement of a table's files, told to the
+// watcher with the path of the file the step concerns, so that a test can
+// stop the process at each (a named step, in the order they come).
+// The old contents stand whole beside the file; the journal names it,
+// nothing is overwritten yet; the first piece of the new contents is
+// written; they are on the disk; the journal is gone (the commit: the new
+// contents stand); the backups are gone. And a recovery's: one file is put
+// back, the journal still there.
+inline constexpr const char* DBOS_STEP_BACKUP_SYNCED = "backup synced";
+inline constexpr const char* DBOS_STEP_JOURNAL_WRITTEN = "journal written";
+inline constexpr const char* DBOS_STEP_TARGET_PART = "target part";
+inline constexpr const char* DBOS_STEP_TARGET_SYNCED = "target synced";
+inline constexpr const char* DBOS_STEP_JOURNAL_REMOVED = "journal removed";
+inline constexpr const char* DBOS_STEP_BACKUPS_REMOVED = "backups removed";
+inline constexpr const char* DBOS_STEP_RESTORED = "restored";
+using DbosStepWatch = void (*)(const char* step, const char* path);
+void dbos_watch_steps(DbosStepWatch watch);
+void dbos_step(const char* step, const char* path);
 
 long dbos_time_seconds();  // wall clock, whole seconds
 void dbos_local_date(int* year, int* month, int* day);

@@ -15,6 +15,7 @@
 #include "engine/lock.h"
 #include "engine/os_shim.h"
 #include "engine/table.h"
+#include "engine/table_replace.h"
 
 DbDataFile* data_find_by_alias_in(DB_ENGINE* c, const char* name) {
   DbAssertLocked(c);
@@ -104,7 +105,7 @@ int data_lock_record_in(DbDataFile* d, long n) {
   if (data_record_locked(d, n)) return 0;
   index_data_unlock(d);
   data_unlock_records(d);
-  int rc = file_lock(&d->file, DB_LOCK_RECORD_BASE, 1);
+  int rc = data_lock_past_rebuilds(d, &d->file, DB_LOCK_RECORD_BASE, 1);
   if (rc != 0) return rc;
   rc = file_lock(&d->file, DB_LOCK_RECORD_BASE - n, 1);
   int gate = file_unlock_in(&d->file, DB_LOCK_RECORD_BASE, 1);
@@ -195,6 +196,14 @@ int data_reading_enter(DbDataFile* d) {
   };
   for (long steps = guard_wait_steps(c, false);;) {
     int r = try_reading(h);
+    if (r == 0 && data_replace_left(d)) {
+      // A rebuild died half way: its files are put back before anything is read.
+      dbos_unlock(h, DB_LOCK_READING, 1);
+      stop_waiting();
+      r = data_recover(d);
+      if (r == 0) continue;
+      r = r == DB_LOCKED ? 1 : -1;
+    }
     if (r == 0) {
       stop_waiting();
       if (!d->lease) d->lease = lease_open(DB_LOCK_READING);

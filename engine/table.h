@@ -16,6 +16,7 @@ struct DbIndex;
 struct DbTag;
 struct DbRecordPieces;
 struct DbLease;
+struct DbReplaceLog;
 
 // One memo field's text as loaded for the current record.
 struct DbMemoEntry {
@@ -119,6 +120,10 @@ struct DbDataFile {
   int rebuild_held;
   intptr_t guard_handle;
   DbLease* lease;  // null until the reading byte was first taken
+  // The journal of this handle's rebuild while one replaces files
+  // (table_replace.h), and the scopes open on it.
+  DbReplaceLog* replace_log;
+  int replace_depth;
   // Memo blocks given up by records written but not yet on disk (held
   // under the lock): they go back to the free chain after the write-back.
   long* memo_frees;
