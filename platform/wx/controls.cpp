@@ -162,31 +162,18 @@ void show_static(Mirror& m, const Snapshot& s) {
   }
 }
 
-// A list of any number of selected lines. The toolkit tells of a user's
-// change against the lines it last told of, so the lines the program
-// selected count as told: a click that comes back to the user's last
-// choice is told too.
-class ExtendedList : public wxListBox {
- public:
-  ExtendedList(wxWindow* parent, long style)
-      : wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, style | wxLB_EXTENDED) {}
-  void ShowSelection(const std::vector<int>& want) {
-    wxArrayInt shown;
-    GetSelections(shown);
-    if (!std::equal(want.begin(), want.end(), shown.begin(), shown.end())) {
-      for (int i : shown)
-        if (!std::binary_search(want.begin(), want.end(), i)) Deselect(i);
-      for (int i : want)
-        if (i < static_cast<int>(GetCount())) SetSelection(i, true);
-    }
-    UpdateOldSelections();
-  }
-};
-
-// Such a list shows exactly the model's lines.
+// A list of any number of selected lines shows exactly the model's.
 void show_list_selections(wxListBox* l, HWND h) {
   auto* lb = dynamic_cast<TListBox*>(window_object(h));
-  if (auto* x = dynamic_cast<ExtendedList*>(l); x && lb) x->ShowSelection(lb->GetSelIndexes());
+  if (!lb) return;
+  std::vector<int> want = lb->GetSelIndexes();
+  wxArrayInt shown;
+  l->GetSelections(shown);
+  if (std::equal(want.begin(), want.end(), shown.begin(), shown.end())) return;
+  for (int i : shown)
+    if (!std::binary_search(want.begin(), want.end(), i)) l->Deselect(i);
+  for (int i : want)
+    if (i < static_cast<int>(l->GetCount())) l->SetSelection(i, true);
 }
 
 // The list shows the model's selection, or none, whatever line the
@@ -211,12 +198,10 @@ void make_list(Renderer& r, Mirror& m, const Snapshot& s, wxWindow* parent) {
   // chooses a line.
   auto chosen = std::make_shared<bool>(false);
   if (s.style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) make_owner_list(r, m, s, parent, chosen);
-  long st = 0;
+  long st = (s.style & LBS_EXTENDEDSEL) ? wxLB_EXTENDED : wxLB_SINGLE;
   if (s.style & WS_HSCROLL) st |= wxLB_HSCROLL;
   if (s.style & LBS_DISABLENOSCROLL) st |= wxLB_ALWAYS_SB;
-  wxWindow* l = m.win;
-  if (!l && (s.style & LBS_EXTENDEDSEL)) l = new ExtendedList(parent, st);
-  else if (!l) l = new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st | wxLB_SINGLE);
+  wxWindow* l = m.win ? m.win : new wxListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, st);
   auto arm = [chosen](wxEvent& e) {
     e.Skip();
     *chosen = true;
