@@ -36,7 +36,9 @@
 // rebuild (pack, range removal, reindex, memo compress) replaces files only
 // while it holds the reading byte alone (DbRebuilding): it closes the gate,
 // so that new readers wait (holding the waiting byte) rather than keeping
-// it out, and waits for the readers in to leave. While a reader stays, the
+// it out, and waits for the readers in to leave. Before it closes the gate
+// it lets the readers still waiting from the last closing in first, so a
+// run of rebuilds never passes a reader over. While a reader stays, the
 // rebuild opens the gate again after a second, lets the waiting readers in
 // and tries again, until its own bound is spent: then it reports the table
 // busy (DB_LOCKED), having replaced nothing. A reader waits for a closed

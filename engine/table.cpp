@@ -245,11 +245,14 @@ namespace {
 // on, and closes it again, until its own bound is spent.
 constexpr long kGateClosedSteps = kGuardStepsPerSecond;
 
-// Readers waiting for the gate go first, for a moment at most: rebuilds
-// one after the other, or one that opens its gate again, do not starve
-// them. Counted against the rebuild's bound.
+// Readers waiting for the gate go first: rebuilds one after the other, or
+// one that opens its gate again, do not starve them. The gate is open
+// meanwhile, so each of them gets in at its next step; on a loaded machine
+// that step can be late by more than a second, and a reader passed over at
+// every rebuild would run out its whole wait. Counted against the
+// rebuild's bound, so a reader that never comes only makes it busy.
 void let_waiting_readers_in(DB_ENGINE* c, intptr_t h, long* steps) {
-  for (long moment = kGuardStepsPerSecond; moment > 0 && *steps != 0; moment--) {
+  while (*steps != 0) {
     if (dbos_locked_elsewhere(h, DB_LOCK_READERS_WAITING, 1, true) != 1) return;
     guard_step(c, steps);
   }

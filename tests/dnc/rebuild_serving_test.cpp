@@ -40,8 +40,8 @@ bool Readable(int fd) {
 
 // The other station: until the go pipe closes, deletes the first three
 // rows when they are fillers and packs, then reindexes; a byte on `done`
-// after each rebuild. A lock refused (a send holds its row) is tried
-// again. 0 when all went well.
+// after each rebuild. A lock refused (a send holds its row), or a rebuild
+// that found the table busy, is tried again. 0 when all went well.
 int Rebuilder(const std::string& table, int go, int done) {
   DbEngine c;
   c.silent_errors = 1;
@@ -69,7 +69,17 @@ int Rebuilder(const std::string& table, int go, int done) {
     } else {
       rc = data_reindex(w);
     }
-    if (rc != 0 || data_unlock(w) != 0) return 15;
+    if (data_unlock(w) != 0) return 15;
+    if (rc == DB_LOCKED) {
+      // The station's readers stayed longer than this station's one-second
+      // bound (a loaded machine): nothing was replaced, the rebuild is
+      // tried again as a user would.
+      code_error_set(&c, 0);
+      usleep(1000);
+      round--;
+      continue;
+    }
+    if (rc != 0) return 18;
     if (::write(done, "d", 1) != 1) return 16;
     // A moment without the file lock, so the station's record locks (a
     // send, its count) get their turn.
