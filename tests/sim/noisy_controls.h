@@ -301,8 +301,14 @@ class NoisyLsv2Control {
  public:
   static constexpr char DLE = 0x10, STX = 0x02, ETX = 0x03, EOT = 0x04, ENQ = 0x05, NAK = 0x15;
 
+  // A control starts an exchange with nothing of the last one in its
+  // input. An answer the server wrote after the control had given up
+  // waiting for it would otherwise be read as the first answer of this
+  // exchange, and every exchange after it would be one answer behind.
   NoisyLsv2Control(NoisyLine& line, NoiseSource& noise, int timeoutMs)
-      : line_(line), noise_(noise), timeout_(timeoutMs) {}
+      : line_(line), noise_(noise), timeout_(timeoutMs) {
+    line_.ForgetWaiting();
+  }
 
   static std::string Framed(const std::string& text) {
     unsigned char x = ETX;

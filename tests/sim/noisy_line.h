@@ -152,6 +152,14 @@ class NoisyLine {
     buffer_.clear();
     at_ = 0;
   }
+  // Drops, besides, what the server sent that still waits on the line:
+  // the late answers of an exchange the machine had given up on.
+  void ForgetWaiting() {
+    Forget();
+    char buf[4096];
+    while (master_ >= 0 && ::read(master_, buf, sizeof buf) > 0) {
+    }
+  }
 
   // Bytes written that the server's line has not taken yet.
   int Unread() const {
