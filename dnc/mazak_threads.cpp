@@ -5,6 +5,7 @@
 
 #include "dnc/dnclog.h"
 #include "dnc/dncport.h"
+#include "dnc/port_threads.h"
 #include "formats/mazak_tape.h"
 #include "dnc/rs232.h"
 #include "dnc/server.h"
@@ -264,7 +265,7 @@ void MazakPollThread(void* arg) {
   port.CloseSendRequestEvent();
   port.StopPolling();
   if (!stopped) {
-    if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, 6);
+    SetDncPortStatus(port, 6);
     PostPortRequest(&port, kRequestReceive);
   }
   Log(port, "T3-Polling Stopped");
@@ -394,7 +395,7 @@ void MazakParseThread(void* arg) {
         port.SetRequested(*name);
         if (PrepareToSend(&port)) {
           sendFollows = true;
-          if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, 11);
+          SetDncPortStatus(port, 11);
         }
       }
     }
