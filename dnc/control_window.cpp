@@ -126,6 +126,8 @@ TDncControll::TDncControll(TWindow* parent) : TLangDlg(parent, kTemplate) {
 }
 
 TDncControll::~TDncControll() {
+  // A window freed while still the view waits for the server's call on it.
+  std::lock_guard<std::mutex> hold(ControlWindowLock);
   TDncControlView* self = this;
   ControlWindow.compare_exchange_strong(self, nullptr);
 }
@@ -498,11 +500,11 @@ void RegisterDncCommands() {
     }
     w->ShowWindow(SW_SHOW);
     Control = w;
-    ControlWindow = w;
+    SetControlWindow(w);
     if (Globals && Globals->DebugMode) CreateDncDebugWindows(&frame);
     Master = StartDncServer();
     if (!Master) {
-      ControlWindow = nullptr;
+      SetControlWindow(nullptr);
       Control = nullptr;
       w->Destroy();
       delete w;
@@ -514,8 +516,9 @@ void RegisterDncCommands() {
   RegisterFrameCommand(kCmDncStop, [](TFrameWindow& frame, UINT) {
     if (Control) {
       // The window goes in every case: the master lets go of it at its end
-      // and no window may outlive the server it shows.
-      ControlWindow = nullptr;
+      // and no window may outlive the server it shows. Cleared under the
+      // lock, the window is no longer in use by the server's threads.
+      SetControlWindow(nullptr);
       Control->Destroy();
       delete Control;
       Control = nullptr;

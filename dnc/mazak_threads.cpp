@@ -266,7 +266,7 @@ void MazakPollThread(void* arg) {
   port.CloseSendRequestEvent();
   port.StopPolling();
   if (!stopped) {
-    if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, 6);
+    SetDncPortStatus(port, 6);
     PostPortRequest(&port, kRequestReceive);
   }
   Log(port, "T3-Polling Stopped");
@@ -397,7 +397,7 @@ void MazakParseThread(void* arg) {
         if (PrepareToSend(&port)) {
           sendFollows = true;
           port.AnswersRequest = 1;
-          if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, 11);
+          SetDncPortStatus(port, 11);
         } else if (port.LookupFailed) {
           KeepUnservedRequest(port);
         }

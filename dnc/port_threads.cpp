@@ -44,7 +44,7 @@ void CloseTransferFile(TDncPort& port) {
 }
 
 void SetDncPortStatus(TDncPort& port, int status) {
-  if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, status);
+  WithControlWindow([&](TDncControlView& w) { w.SetPortStatus(port.PortIndex, status); });
 }
 
 bool AwaitJobTurn(TDncPort& port) {

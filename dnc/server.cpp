@@ -20,6 +20,7 @@
 TPortSlot Ports[kMaxPorts];
 std::atomic<int> PortCount{0};
 std::atomic<TDncControlView*> ControlWindow{nullptr};
+std::mutex ControlWindowLock;
 std::atomic<int> CurrentPortIndex{0};
 TDncPort* CurrentPort = nullptr;
 
@@ -163,11 +164,11 @@ const TDncProtocolThreads* ThreadsOf(const TDncPort& port) {
 }
 
 void SetStatus(TDncPort& port, int status) {
-  if (TDncControlView* w = ControlWindow.load()) w->SetPortStatus(port.PortIndex, status);
+  WithControlWindow([&](TDncControlView& w) { w.SetPortStatus(port.PortIndex, status); });
 }
 
 void UpdatePanel() {
-  if (TDncControlView* w = ControlWindow.load()) w->UpdatePortPanel();
+  WithControlWindow([](TDncControlView& w) { w.UpdatePortPanel(); });
 }
 
 void StartPolling(TDncPort& port) {
@@ -232,16 +233,17 @@ void HandOverSend() {
 }
 
 void ShowSelected() {
-  TDncControlView* w = ControlWindow.load();
-  if (!w) return;
+  if (!ControlWindow.load()) return;
   TDncPort* port = SelectedPort();
   if (!port) return;
   const std::string shown = port->ShownProgram();
   std::string program = std::string("Program : ") + (shown.empty() ? "?" : shown);
-  w->SetItemText(IDC_DNC_CONTROL_PROGRAM, program.c_str());
-  w->SetItemText(IDC_DNC_CONTROL_RECEIVED, std::to_string(port->BytesReceived.load()).c_str());
-  w->SetItemText(IDC_DNC_CONTROL_SENT, std::to_string(port->BytesSent.load()).c_str());
-  w->SetItemText(IDC_DNC_CONTROL_TOTAL, std::to_string(port->BytesTotal.load()).c_str());
+  WithControlWindow([&](TDncControlView& w) {
+    w.SetItemText(IDC_DNC_CONTROL_PROGRAM, program.c_str());
+    w.SetItemText(IDC_DNC_CONTROL_RECEIVED, std::to_string(port->BytesReceived.load()).c_str());
+    w.SetItemText(IDC_DNC_CONTROL_SENT, std::to_string(port->BytesSent.load()).c_str());
+    w.SetItemText(IDC_DNC_CONTROL_TOTAL, std::to_string(port->BytesTotal.load()).c_str());
+  });
 }
 
 // A copy of a row for its port, so the rows the window shows stay valid
@@ -296,7 +298,7 @@ bool OpenPorts(TMultiDncRecord* rows) {
                          "\r\n\r\nPort Initialization failure on COMM" + std::to_string(com);
       if (!port->OpenError.empty()) text += "\r\n\r\n" + port->OpenError;
       DncPortLog("Port Initialization failure", port);
-      if (TDncControlView* w = ControlWindow.load()) w->ReportPortFailure(PortCount, text.c_str());
+      WithControlWindow([&](TDncControlView& w) { w.ReportPortFailure(PortCount, text.c_str()); });
       delete port;
       continue;
     }
@@ -325,6 +327,11 @@ void StartIdleThreads() {
 
 TDncProtocolThreads DncProtocolTable[10] = {StandardRs232(), Mazak(),        Heidenhain(), Lsv2(), RawAscii(),
                                             {},         ReceiveOnly(),  DelayedRs232(), Heidenhain(), CheckedRs232()};
+
+void SetControlWindow(TDncControlView* view) {
+  std::lock_guard<std::mutex> hold(ControlWindowLock);
+  ControlWindow = view;
+}
 
 void SetDncEvent(int which) {
   if (which >= 0 && which < kServerEvents) Events[which].set();
@@ -389,7 +396,7 @@ void DncServerThread(void*) {
     ClearDncDebugWindows();
     return;
   }
-  if (TDncControlView* w = ControlWindow.load()) w->SetPorts(rows);
+  WithControlWindow([rows](TDncControlView& w) { w.SetPorts(rows); });
   // A line of the port map that named no port leaves its port on the
   // default device: say so before the ports open.
   if (Globals)
@@ -397,10 +404,11 @@ void DncServerThread(void*) {
   OpenPorts(rows);
   StartIdleThreads();
   CurrentPort = Ports[0];
-  if (TDncControlView* w = ControlWindow.load(); w && Ports[0] && Ports[0]->Protocol() == kProtoStandard) {
-    w->ShowItem(IDC_DNC_CONTROL_SEND, true);
-    w->ShowItem(IDC_DNC_CONTROL_RECEIVE, true);
-  }
+  if (Ports[0] && Ports[0]->Protocol() == kProtoStandard)
+    WithControlWindow([](TDncControlView& w) {
+      w.ShowItem(IDC_DNC_CONTROL_SEND, true);
+      w.ShowItem(IDC_DNC_CONTROL_RECEIVE, true);
+    });
 
   plat::Waitable* waits[kServerEvents];
   for (int i = 0; i < kServerEvents; i++) waits[i] = &Events[i];
@@ -433,7 +441,7 @@ void DncServerThread(void*) {
   PortCount = 0;
   CurrentPort = nullptr;
   FreeRecordList(rows);
-  ControlWindow = nullptr;
+  SetControlWindow(nullptr);
   ClearDncDebugWindows();
   CloseMainWindow();
 }

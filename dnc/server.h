@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "dbmodel/dncport.h"
 #include "dnc/dncport.h"
@@ -78,6 +79,19 @@ class TPortSlot {
 extern TPortSlot Ports[kMaxPorts];
 extern std::atomic<int> PortCount;
 extern std::atomic<TDncControlView*> ControlWindow;
+// Held by every call on the control view from the server's threads and by
+// whoever takes the view away: the view is never freed inside such a call.
+// The view's methods only set control state and post, never wait on the
+// UI thread, so the UI thread may take this lock.
+extern std::mutex ControlWindowLock;
+// Sets or clears the view; once it returns no server call runs on the old one.
+void SetControlWindow(TDncControlView* view);
+// Runs fn on the view, if there is one, under the lock.
+template <class F>
+void WithControlWindow(F&& fn) {
+  std::lock_guard<std::mutex> hold(ControlWindowLock);
+  if (TDncControlView* w = ControlWindow.load()) fn(*w);
+}
 extern std::atomic<int> CurrentPortIndex;
 extern TDncPort* CurrentPort;
 // By protocol type 0 to 9; the protocol threads fill in their entries.

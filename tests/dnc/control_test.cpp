@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -216,6 +217,35 @@ TEST_F(ControlServerTest, StartHidesTheMainWindowBehindTheControlWindowAndStopBr
   // Its last steps still read the station's globals: wait until it is gone.
   ASSERT_TRUE(StartedDncMaster());
   plat::wait_for_single(StartedDncMaster().get(), INFINITE);
+  frame->Destroy();
+  RegisterFrameCommand(kCmDncStart, {});
+  RegisterFrameCommand(kCmDncStop, {});
+}
+
+// The stop command frees the control window while the master may be
+// drawing the port panel on it: the master keeps refreshing the panel
+// through every start and stop.
+TEST_F(ControlServerTest, StopFreesTheWindowOnlyWhenTheMasterIsNotDrawingOnIt) {
+  sim::Machine m(11);
+  OnePort();
+  RegisterDncCommands();
+  Globals->RightsMask = 0xFFFFFFFF;
+  auto frame = std::make_unique<TCommandHostFrame>(nullptr, "Tramox", nullptr);
+  ASSERT_TRUE(frame->Create());
+  std::atomic<bool> refreshing{true};
+  std::thread refresher([&refreshing] {
+    while (refreshing) SetDncEvent(kRefreshPanel);
+  });
+  for (int round = 0; round < 20 && !HasFailure(); round++) {
+    frame->SendMessage(WM_COMMAND, kCmDncStart);
+    EXPECT_NE(ControlWindow.load(), nullptr);
+    EXPECT_TRUE(WaitFor([] { return PortCount == 1 && Ports[0] && Ports[0]->Polling == 1; })) << "round " << round;
+    frame->SendMessage(WM_COMMAND, kCmDncStop);
+    if (StartedDncMaster()) plat::wait_for_single(StartedDncMaster().get(), INFINITE);
+    plat::dispatch_all();
+  }
+  refreshing = false;
+  refresher.join();
   frame->Destroy();
   RegisterFrameCommand(kCmDncStart, {});
   RegisterFrameCommand(kCmDncStop, {});
