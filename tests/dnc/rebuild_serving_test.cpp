@@ -50,11 +50,18 @@ int Rebuilder(const std::string& table, int go, int done) {
   if (!w) return 10;
   DbField* mid = data_field_named(w, "MID");
   if (!mid) return 11;
+  // A refused lock, or a rebuild that found the table busy (the station's
+  // readers stayed longer than this station's one-second bound on a loaded
+  // machine, and nothing was replaced), is tried again as a user would.
+  auto busy = [&](int rc) {
+    if (rc != DB_LOCKED) return false;
+    code_error_set(&c, 0);
+    usleep(1000);
+    return true;
+  };
   for (int round = 0; !Readable(go); round++) {
     int rc = data_lock_file(w);
-    if (rc == DB_LOCKED) {
-      code_error_set(&c, 0);
-      usleep(1000);
+    if (busy(rc)) {
       round--;
       continue;
     }
@@ -70,12 +77,7 @@ int Rebuilder(const std::string& table, int go, int done) {
       rc = data_reindex(w);
     }
     if (data_unlock(w) != 0) return 15;
-    if (rc == DB_LOCKED) {
-      // The station's readers stayed longer than this station's one-second
-      // bound (a loaded machine): nothing was replaced, the rebuild is
-      // tried again as a user would.
-      code_error_set(&c, 0);
-      usleep(1000);
+    if (busy(rc)) {
       round--;
       continue;
     }
